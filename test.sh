@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once in a Release
+# build and once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/deps.sh g++ cmake ninja-build ccache libgtest-dev libbenchmark-dev sdcc-ucsim as31
+jobs=$(nproc)
+scripts/build.sh build
+(cd build && ctest --output-on-failure -j "$jobs")
+scripts/build.sh build-asan -DDORVIK_SANITIZE=ON -DDORVIK_BENCH=OFF
+(cd build-asan && ctest --output-on-failure -j "$jobs")
