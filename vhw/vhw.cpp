@@ -1,0 +1,2 @@
+// Placeholder until this layer's services land.
+namespace dorvik::vhw {}
