@@ -1,0 +1,274 @@
+#include "assembler/asmerrors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+
+#include "assembler/asmsymbols.h"
+#include "assembler/listing.h"
+#include "assembler/source.h"
+#include "assembler/tokenizer.h"
+
+namespace dorvik::as {
+
+const AsmErrorRow kAsmErrorTable[kAsmErrorCount] = {
+    {0, "DIZ-52 FATAL ERROR - %4"},
+    {1, "DIZ-52 I/O ERROR ON %0 FILE (\"%1\")%2"},
+    {2, "DIZ-52 INVOCATION ERROR\r\n%3#\r\n%4"},
+    {3, "DIZ-52 SEMANTIC ERROR, %4 (\"%1\")"},
+    {4, "MORE ERRORS DETECTED, NOT REPORTED"},
+    {5, "ATTEMPT TO INCLUDE MORE THAN IN 16 LEVELS"},
+    {6, "MORE THAN ONE INCLUDE CONTROL ON SINGLE LINE"},
+    {7, "PRIMARY CONTROL \"%B\" FOLLOWS NON-CONTROL LINE"},
+    {8, "PRIMARY CONTROL \"%B\" FOLLOWS GENERAL CONTROL"},
+    {9, "MISPLACED OR UNRECOGNIZABLE CONTROL"},
+    {10, "NUMBER OF RESTORES OTHER THAN SAVES"},
+    {11, "SAVE STACK %8"},
+    {12, "PAGEWIDTH BELOW MINIMUM, SET TO 80"},
+    {13, "PAGEWIDTH ABOVE MAXIMUM, SET TO 255"},
+    {14, "PAGELENGTH BELOW MINIMUM, SET TO 10"},
+    {15, "%7 USE OF CONTROL IN INVOCATION LINE"},
+    {100, "SYNTAX ERROR"},
+    {101, "%7 CHARACTER (%A)"},
+    {102, "SOURCE LINE LISTING TERMINATED AT 255 CHARACTERS"},
+    {103, "ARITHMETIC %8 IN NUMERIC CONSTANT EVALUATION"},
+    {104, "ATTEMPT TO DIVIDE BY ZERO"},
+    {105, "FORWARD REFERENCE OF SYMBOL \"%D\" %7 IN THIS EXPRESSION"},
+    {106, "%6 EXPRESSION EXPECTED"},
+    {107, "REDEFINITION OF SYMBOL \"%D\" NOT ALLOWED"},
+    {108, "SYMBOL \"%D\" ALREADY DEFINED"},
+    {109, "TEXT FOUND AFTER END STATEMENT%5"},
+    {110, "MISSING END STATEMENT"},
+    {111, "%7 CHARRACTER \"%C\" IN NUMERIC CONSTANT \"%B\", ZERO USED"},
+    {112, "LABEL NAME \"%D\" ALREADY USED"},
+    {113, "MORE ERRORS FOUND, NOT REPORTED"},
+    {114, "UNDEFINED SYMBOL \"%B\""},
+    {115, "VALUE OF EXPRESSION NEAR OPERAND \"%B\" TRUNCATED TO BYTE"},
+    {116, "DIRECTIVE \"%B\" %7 IN THIS %9"},
+    {117, "STRING TERMINATED BY END-OF-LINE"},
+    {118, "STRING LONGER THAN 2 CHARACTERS %7 IN THIS CONTEXT"},
+    {119, "SOURCE LINE CANNOT EXCEED 255 CHARACTERS"},
+    {120, "DESTINATION ADDRESS OUT OF RANGE FOR %6 REFERENCE"},
+    {121, "%9 NAME EXPECTED"},
+    {122, "REFERENCE TO OTHER %9"},
+    {123, "%6 %9 ADDRESS EXPECTED"},
+    {124, "INVALID ADDRESS FOR THIS %9"},
+    {125, "LOCATION IS NOT BIT ADDRESSABLE"},
+    {126, "%7 BIT OFFSET"},
+    {127, "PUBLIC ATTRIBUTE %7 FOR SYMBOL \"%D\""},
+    {128, "%6 REFERENCE %7 IN THIS CONTEXT"},
+    {129, "ATTEMPT TO SET LOCATION COUNTER BELOW %9 BASE"},
+    {130, "LOCATION COUNTER %8"},
+    {131, "%6 RELOCATED %9 %8"},
+    {132, "TOO MANY %6"},
+    {133, "%7 RELOCATABLE EXPRESSION"},
+    {134, "%7 RELOCATION TYPE FOR THIS %9"},
+    {135, "%7 REGISTER BANK NUMBER"},
+    {136, "SYMBOL \"%B\" %7 IN MODE %E"},
+    {137, "SYMBOL \"%B\" IS PREDEFINED IN MODE %E, REDEFINITION NOT ALLOWED"},
+    {138, "SYMBOL \"%D\" ALREADY DEFINED AS PUBLIC"},
+    {139, "REDEFINITION OF RESERVED SYMBOL NOT ALLOWED"},
+    {140, "BYTE OF BIT ADDRESS NOT IN BIT-ADDRESSABLE %9"},
+    {201, "PHASE ERROR"},
+    {202, "EXPRESSION TOO COMPLEX"},
+    {800, "DIZ-52 INTERNAL ERROR (CROSS-REFERENCE TABLE GENERATION)"},
+    {801, "DIZ-52 INTERNAL ERROR (CROSS-REFERENCE TABLE PARSING)"},
+    {900, "DIZ-52 INTERNAL ERROR (UNKNOWN CLASS)"},
+    {901, "DIZ-52 INTERNAL ERROR (SYMBOL TABLE GENERATION)"},
+    {902, "DIZ-52 INTERNAL ERROR (SYMBOL TABLE PARSING)"},
+    {903, "DIZ-52 INTERNAL ERROR (SYMBOL TABLE FULL)"},
+};
+
+namespace {
+
+constexpr std::string_view kSegmentWords[] = {
+    "SIMPLE RELOCATABLE", "ABSOLUTE", "BYTE", "BIT", "INBOLCK", "RELATIVE", "CODE", "XDATA", "DATA",
+    "IDATA", "BIT", "EXTERNAL", "SEGMENT", "INPAGE", "INBLOCK", "BITADDRESSABLE",
+    "RELOCATABLE SEGMENTS", "EXTERNAL SYMBOLS",
+};
+constexpr std::string_view kInvocationTexts[] = {
+"LINE TOO LONG",
+"MISSING SOURCE FILE NAME",
+"ILLEGAL OR UNRECOGNIZABLE SOURCE FILE NAME",
+"NOT ENOUGH MEMORY",
+"DUPLICATE USE OF THE SAME FILE NAME FOR ",
+"ILLEGAL OR UNRECOGNIZABLE FILE NAME",
+"ILLEGAL CHARACTER IN CONTROL LINE",
+"BAD OR MISSING PARAMETER",
+"MISSING RIGHT PARENTHESIS",
+"THIS CONTROL DOESN'T REQUIRE PARAMETER",
+"BAD CONTROL",
+"UNRECOGNIZABLE CONTROL",
+"DUPLICATE USE OF THE SAME CONTROL",
+};
+constexpr std::string_view kDuplicateText = "DUPLICATE USE OF THE SAME FILE NAME FOR ";
+
+std::string Hex2(uint8_t v) {
+  constexpr char digits[] = "0123456789ABCDEF";
+  return {digits[v >> 4], digits[v & 15]};
+}
+
+}  // namespace
+
+std::string_view AsmErrorText(uint16_t code) {
+  for (const auto& row : kAsmErrorTable)
+    if (row.Code == code) return row.Text;
+  return {};
+}
+
+std::string_view SegmentWord(SegWord w) { return kSegmentWords[static_cast<size_t>(w)]; }
+
+std::string_view InvocationErrorText(InvocationText t) {
+  return kInvocationTexts[static_cast<size_t>(t)];
+}
+
+std::string ExpandAsmMessage(const AsmContext& c, uint16_t code) {
+  const std::string_view text = AsmErrorText(code);
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    if (++i >= text.size()) break;
+    switch (text[i]) {
+      case '0': out += c.ErrorFileKind; break;
+      case '1': out += c.ErrorFileName; break;
+      case '2': out += "\r\n" + IOErrorText(c); break;
+      case '3': out += c.InvocationLine; break;
+      case '4':
+        out += c.ErrorDetail;
+        if (c.ErrorDetail == kDuplicateText) out += c.DupName1 + " AND " + c.DupName2;
+        break;
+      case '5': out += " - IGNORED"; break;
+      case '6': out += c.ErrorWord; break;
+      case '7': out += "ILLEGAL"; break;
+      case '8': out += "OVERFLOW"; break;
+      case '9': out += "SEGMENT"; break;
+      case 'A': out += Hex2(static_cast<uint8_t>(c.ScanChar)); break;
+      case 'B': out += c.AsmIdentifier; break;
+      case 'C': out += c.ScanChar; break;
+      case 'D':
+        if (c.SymbolCursor < c.SymbolEnd) out += SymName(c, c.SymbolCursor);
+        break;
+      case 'E': out += std::to_string(c.CpuMode); break;
+      default: break;
+    }
+  }
+  if (out.size() > 255) out.resize(255);
+  return out;
+}
+
+void ReportAsmError(AsmContext& c, uint16_t code, SegWord word) {
+  c.ErrorWord = SegmentWord(word);
+  ReportAsmError(c, code);
+}
+
+void ReportAsmError(AsmContext& c, uint16_t code) {
+  if (c.LastAsmError == 100 || !c.Reporting) return;
+  if (code != 111 && code != 115) c.LastAsmError = code;
+  c.LineHasError = true;
+  // Pass 1 shows only invocation, I/O and internal errors; the rest is shown in pass 2.
+  if (c.AsmPass == 1 && code > 3 && code < 800) return;
+  if (code == 1) WriteAsmText(c, "\r");
+  if (AsmErrorText(code).empty() && code != 0) return;
+  ++c.ErrorCount;
+  c.ErrorLog.push_back({code, c.LinesRead});
+  if (code == 100) {
+    c.LineKind = line::kDirective;
+    if (c.AsmPass == 2) {
+      ListSourceLine(c);
+      if (c.Out.ListOpen && c.Listing.ToListing) {
+        std::string marker = "*** _________________________";
+        int n = static_cast<int>(c.ErrorColumn);
+        if (c.ScanToken >= tok::kIdentifier) n -= static_cast<int>(c.AsmIdentifier.size());
+        else if (c.ScanToken >= 12) n -= 1;
+        if (n >= 2) marker.append(static_cast<size_t>(n - 1), '_');
+        marker += '^';
+        ListTextLine(c, marker);
+      }
+    }
+  }
+  const bool internal = code == 0 || code >= 800;
+  if (internal) {
+    c.Listing.ToListing = false;
+    c.AsmPass = 0;
+  }
+  std::string msg = "*** ERROR #" + std::to_string(code) + ", ";
+  if (c.AsmPass != 0) msg += "Line #" + std::to_string(c.LinesRead) + ", ";
+  msg += ExpandAsmMessage(c, code);
+  if (msg.size() > 255) msg.resize(255);
+  // Messages of pass 1 (only codes 0..3 get here) and of a stopped pass go to
+  // the status text; in pass 2 they go with the listing.
+  const bool toOutput = c.AsmPass != 2 || (c.Out.ListOpen && c.Listing.ToListing);
+  if (toOutput) {
+    // Each line of the message (error 2 has three) is cut at the page width.
+    const size_t width = c.PageWidth;
+    std::string_view all = msg;
+    for (;;) {
+      const size_t end = all.find("\r\n");
+      std::string_view rest = all.substr(0, end);
+      while (rest.size() > width + 2) {
+        ListTextLine(c, rest.substr(0, width));
+        rest.remove_prefix(width);
+      }
+      ListTextLine(c, rest);
+      if (end == std::string_view::npos) break;
+      all.remove_prefix(end + 2);
+    }
+  }
+  if (c.Out.ErrorPrintOpen && c.Out.ErrorPrint) {
+    *c.Out.ErrorPrint << msg << '\n';
+    CheckAsmIO(c, *c.Out.ErrorPrint);
+  }
+  if (internal) AsmFatalStop(c);
+}
+
+void AsmSyntaxError(AsmContext& c) {
+  if (c.LastAsmError == 100 || !c.Reporting) {
+    c.ScanToken = tok::kEol;
+    return;
+  }
+  if (c.LineKind == line::kDB || c.LineKind == line::kDW) c.InstrLength = 0;
+  c.AsmValueKind = kind::kNumber;
+  c.LineKind = line::kReMet;
+  c.ErrorColumn = c.Column;
+  SkipAsmLine(c);
+  ReportAsmError(c, 100);
+  c.ScanToken = tok::kEol;
+}
+
+std::string IOErrorText(const AsmContext& c) {
+  std::string s = "Exception " + std::to_string(c.IOErrorCode) + ": " + c.IOErrorMessage;
+  if (s.size() > 255) s.resize(255);
+  return s;
+}
+
+void NoteIOFailure(AsmContext& c) {
+  c.IOErrorCode = errno;
+  c.IOErrorMessage = errno != 0 ? std::strerror(errno) : "";
+}
+
+void AsmFileError(AsmContext& c, std::string_view fileKind, std::string_view fileName) {
+  c.ErrorFileKind = fileKind;
+  c.ErrorFileName = fileName;
+  const uint8_t pass = c.AsmPass;
+  if (c.AsmPass == 0) c.AsmPass = 1;  // outside the passes the message still goes out
+  c.LastAsmError = 0;
+  c.Reporting = true;
+  c.Listing.ToListing = false;
+  ReportAsmError(c, 1);
+  c.AsmPass = pass;
+  AsmFatalStop(c);
+}
+
+void CheckAsmIO(AsmContext& c, const std::ostream& s) {
+  if (s.good() || c.AsmPass == 0) return;
+  NoteIOFailure(c);
+  c.StatusText += "\r\n";
+  c.Listing.ToListing = false;
+  ListTextLine(c, IOErrorText(c));
+  AsmFatalStop(c);
+}
+
+}  // namespace dorvik::as

@@ -1,0 +1,503 @@
+#include "assembler/asmexpr.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "assembler/asmerrors.h"
+#include "assembler/asmsymbols.h"
+#include "assembler/objwriter.h"
+#include "assembler/source.h"
+#include "assembler/tokenizer.h"
+
+namespace dorvik::as {
+
+namespace {
+
+constexpr uint8_t kMaxNesting = 16;
+// Beyond this depth the rest of the line is dropped (no unbounded recursion).
+constexpr uint8_t kHardNestingLimit = 48;
+
+struct Operand {
+  int32_t Value = 0;
+  uint8_t Kind = kind::kNumber;
+  uint8_t Segment = 0;
+};
+
+bool IsOperator(uint8_t token) { return token >= tok::kHigh && token <= tok::kXor; }
+
+int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
+
+// Counts one nesting level; false when the line must be dropped.
+bool EnterNesting(AsmContext& c, uint8_t& depth) {
+  ++depth;
+  if (depth == kMaxNesting + 1) ReportAsmError(c, 202);
+  if (depth > kHardNestingLimit) {
+    SkipAsmLine(c);
+    return false;
+  }
+  return true;
+}
+
+void SyntaxErrorHere(AsmContext& c) { AsmSyntaxError(c); }
+
+Operand Factor(AsmContext& c);
+Operand SubExpression(AsmContext& c, uint8_t endToken);
+Operand BinaryRest(AsmContext& c, Operand left, uint8_t op);
+Operand BitSelect(AsmContext& c, Operand byte);
+
+Operand HighLow(uint8_t op, Operand v, AsmContext& c) {
+  if (op == tok::kLow) {
+    v.Value &= 255;
+    if (v.Segment != 0) c.Fixup = FixupKind::LowByte;
+  } else {
+    v.Value = static_cast<int32_t>((static_cast<uint32_t>(v.Value) & 0xFF00u) >> 8);
+    if (v.Segment != 0) c.Fixup = FixupKind::HighByte;
+  }
+  v.Kind = kind::kNumber;
+  return v;
+}
+
+bool Relocatable(const Operand& v) { return v.Segment != 0; }
+
+void RelocationError(AsmContext& c) {
+  if (c.LastAsmError != 133) ReportAsmError(c, 133);
+}
+
+Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
+  if (c.StringFlag) {
+    SyntaxErrorHere(c);
+    return left;
+  }
+  Operand r;
+  r.Segment = 0;
+  const bool relational = op >= tok::kEq && op <= tok::kGe;
+  if (left.Segment == right.Segment) {
+    if (left.Segment != 0 && op != tok::kMinus && !relational) {
+      RelocationError(c);
+      return left;
+    }
+  } else if (left.Segment != 0 && right.Segment != 0) {
+    RelocationError(c);
+    return left;
+  } else if (op == tok::kPlus || (op == tok::kMinus && left.Segment != 0)) {
+    r.Segment = left.Segment != 0 ? left.Segment : right.Segment;
+  } else {
+    RelocationError(c);
+    return left;
+  }
+  r.Kind = kind::kNumber;
+  const int32_t a = left.Value;
+  const int32_t b = right.Value;
+  const uint32_t ua = static_cast<uint32_t>(a);
+  const uint32_t ub = static_cast<uint32_t>(b);
+  switch (op) {
+    case tok::kShl: r.Value = static_cast<int32_t>(ua << (ub & 31)); break;
+    case tok::kShr: r.Value = static_cast<int32_t>(ua >> (ub & 31)); break;
+    case tok::kMul: r.Value = static_cast<int32_t>(ua * ub); break;
+    case tok::kDiv:
+    case tok::kMod:
+      if (b == 0) {
+        ReportAsmError(c, 104);
+        r.Value = -1;
+      } else if (a == std::numeric_limits<int32_t>::min() && b == -1) {
+        r.Value = op == tok::kDiv ? a : 0;
+      } else {
+        r.Value = op == tok::kDiv ? a / b : a % b;
+      }
+      break;
+    case tok::kPlus:
+    case tok::kMinus:
+      r.Value = Wrap(op == tok::kPlus ? int64_t{a} + b : int64_t{a} - b);
+      if ((left.Kind == kind::kNumber) != (right.Kind == kind::kNumber))
+        r.Kind = left.Kind != kind::kNumber ? left.Kind : right.Kind;
+      break;
+    case tok::kEq: r.Value = a == b ? -1 : 0; break;
+    case tok::kNe: r.Value = a != b ? -1 : 0; break;
+    case tok::kLt: r.Value = a < b ? -1 : 0; break;
+    case tok::kGt: r.Value = a > b ? -1 : 0; break;
+    case tok::kLe: r.Value = a <= b ? -1 : 0; break;
+    case tok::kGe: r.Value = a >= b ? -1 : 0; break;
+    case tok::kNot:
+      r.Value = ~b;
+      r.Kind = right.Kind;
+      break;
+    case tok::kAnd: r.Value = a & b; break;
+    case tok::kOr: r.Value = a | b; break;
+    case tok::kXor: r.Value = a ^ b; break;
+    default:
+      SyntaxErrorHere(c);
+      return left;
+  }
+  c.ResultKind = r.Kind;
+  return r;
+}
+
+// NOT applied to an operand, after the operators that bind tighter than NOT.
+Operand NotOperand(AsmContext& c, Operand v, bool reportRelocatable) {
+  for (;;) {
+    const uint8_t next = PeekAsmToken(c);
+    if (!IsOperator(next) || AsmPrecedence(next) <= AsmPrecedence(tok::kNot)) break;
+    GetAsmToken(c);
+    v = BinaryRest(c, v, next);
+    if (c.LastAsmError == 100) return v;
+  }
+  if (reportRelocatable && Relocatable(v)) {
+    RelocationError(c);
+    return v;
+  }
+  v.Value = ~v.Value;
+  return v;
+}
+
+Operand StringConstant(AsmContext& c) {
+  Operand v;
+  c.InString = true;
+  std::string text;
+  for (;;) {
+    const char ch = AsmStringChar(c);
+    if (ch == 0) break;
+    if (text.size() < 256) text += ch;
+  }
+  c.InString = false;
+  if (c.LastAsmError == 100) return v;
+  const bool inDB = c.LineKind == line::kDB;
+  if (text.size() >= 2 && inDB) {
+    for (char ch : text) {
+      if (c.InstrLength < c.DataBytes.size()) {
+        c.DataBytes[c.InstrLength] = static_cast<uint8_t>(ch);
+        c.DataMarks[c.InstrLength] = 'S';
+        ++c.InstrLength;
+      }
+      ++c.FixupOffset;
+    }
+    c.StringFlag = true;
+    v.Value = static_cast<uint8_t>(text.back());
+    const char after = c.ScanChar;
+    if (after != kCR && after != ' ' && after != '\t' && after != ')' && after != ',') {
+      SyntaxErrorHere(c);
+      v.Value = -1;
+    }
+    return v;
+  }
+  if (text.size() > 2) {
+    ReportAsmError(c, 118);
+    return v;
+  }
+  if (text.size() == 1) v.Value = static_cast<uint8_t>(text[0]);
+  if (text.size() == 2)
+    v.Value = static_cast<uint8_t>(text[0]) * 256 + static_cast<uint8_t>(text[1]);
+  return v;
+}
+
+Operand Factor(AsmContext& c) {
+  Operand v;
+  SkipAsmBlanks(c);
+  if (c.LastAsmError == 100) return v;
+  if (c.ScanChar == '\'') return StringConstant(c);
+  if (c.ScanChar == '(') {
+    GetAsmChar(c);
+    return SubExpression(c, tok::kRParen);
+  }
+  const uint8_t token = GetAsmToken(c);
+  if (token == tok::kValue) {
+    v.Value = c.AsmValue;
+    v.Kind = c.AsmValueKind;
+    v.Segment = c.AsmValueSegment;
+    return v;
+  }
+  if (!c.InInstruction) {
+    if (token == tok::kIdentifier) {
+      if ((c.PredefinedFound || c.IdentFound) && c.LastAsmError == 0) {
+        SymbolOperandValue(c);
+        if (c.ScanToken != tok::kValue) {  // a register symbol
+          SyntaxErrorHere(c);
+          return v;
+        }
+        v.Value = c.AsmValue;
+        v.Kind = c.AsmValueKind;
+        v.Segment = c.AsmValueSegment;
+        return v;
+      }
+      // Undefined (a forward reference, or error 114 already reported).
+      c.UndefinedFlag = true;
+      v.Kind = kind::kUndefined;
+      return v;
+    }
+    if (token >= tok::kAR0 && token <= tok::kAR7) {
+      if (c.CurrentBank == 0xFF) {
+        ReportAsmError(c, 105);
+        return v;
+      }
+      v.Value = (token - tok::kAR0) + 8 * c.CurrentBank;
+      return v;
+    }
+    SyntaxErrorHere(c);
+    return v;
+  }
+  if (token == tok::kIdentifier && c.LastAsmError == 114) {
+    v.Value = -1;
+    v.Kind = kind::kUndefined;
+    return v;
+  }
+  SyntaxErrorHere(c);
+  return v;
+}
+
+Operand SelectBits(AsmContext& c, Operand v) {
+  SkipAsmBlanks(c);
+  while (c.ScanChar == '.' && c.LastAsmError != 100) {
+    v = BitSelect(c, v);
+    SkipAsmBlanks(c);
+  }
+  return v;
+}
+
+Operand SubExpression(AsmContext& c, uint8_t endToken) {
+  Operand v;
+  if (!EnterNesting(c, c.SubExprDepth)) return v;
+  uint8_t next = PeekAsmToken(c);
+  if (next == tok::kEol) {
+    SyntaxErrorHere(c);
+    --c.SubExprDepth;
+    return Operand{};
+  }
+  if (IsOperator(next)) {
+    if (c.LineKind == line::kDB) c.LineKind = line::kEmpty;
+    GetAsmToken(c);
+    if (next != tok::kHigh && next != tok::kLow && next != tok::kPlus && next != tok::kMinus &&
+        next != tok::kNot) {
+      SyntaxErrorHere(c);
+      --c.SubExprDepth;
+      return Operand{};
+    }
+    v = Factor(c);
+    switch (next) {
+      case tok::kNot: v = NotOperand(c, v, false); break;
+      case tok::kMinus: v.Value = Wrap(-int64_t{v.Value}); break;
+      case tok::kLow:
+      case tok::kHigh: v = HighLow(next, v, c); break;
+      default: break;
+    }
+  } else {
+    v = Factor(c);
+  }
+  for (;;) {
+    if (c.LastAsmError == 100) break;
+    next = PeekAsmToken(c);
+    if (!IsOperator(next)) break;
+    if (c.LineKind == line::kDB) c.LineKind = line::kEmpty;
+    if (c.StringFlag && static_cast<uint32_t>(v.Value) > 255) c.StringFlag = false;
+    GetAsmToken(c);
+    v = BinaryRest(c, v, next);
+  }
+  if (c.ExprSegment == 255) c.ExprSegment = v.Segment;
+  v = SelectBits(c, v);
+  if (c.LastAsmError == 100) {
+    --c.SubExprDepth;
+    return Operand{};
+  }
+  if (endToken != 0 && GetAsmToken(c) != endToken) {
+    SyntaxErrorHere(c);
+    --c.SubExprDepth;
+    return Operand{};
+  }
+  --c.SubExprDepth;
+  return SelectBits(c, v);
+}
+
+Operand BinaryRest(AsmContext& c, Operand left, uint8_t op) {
+  if (!EnterNesting(c, c.BinaryDepth)) return left;
+  Operand right;
+  const uint8_t next = PeekAsmToken(c);
+  if (next == tok::kHigh || next == tok::kLow) {
+    GetAsmToken(c);
+    right = HighLow(next, Factor(c), c);
+  } else if (next == tok::kNot) {
+    GetAsmToken(c);
+    right = NotOperand(c, Factor(c), true);
+  } else {
+    right = Factor(c);
+  }
+  for (;;) {
+    if (c.LastAsmError == 100) break;
+    const uint8_t following = PeekAsmToken(c);
+    if (!IsOperator(following) || AsmPrecedence(following) <= AsmPrecedence(op)) break;
+    GetAsmToken(c);
+    right = BinaryRest(c, right, following);
+  }
+  Operand result = c.LastAsmError == 100 ? left : Apply(c, left, right, op);
+  --c.BinaryDepth;
+  return result;
+}
+
+Operand BitSelect(AsmContext& c, Operand byte) {
+  // The bit number is an expression of its own: keep this expression's flags.
+  const bool undefinedRef = c.UndefinedRef, externalRef = c.ExternalRef,
+             externalFlag = c.ExternalFlag, segmentRef = c.SegmentRef,
+             undefinedFlag = c.UndefinedFlag;
+  const uint8_t exprSegment = c.ExprSegment, resultKind = c.ResultKind;
+  GetAsmChar(c);  // the "."
+  const int32_t bit = AsmExpression(c, kExprAbsolute);
+  c.UndefinedRef = undefinedRef;
+  c.ExternalRef = externalRef;
+  c.ExternalFlag = externalFlag;
+  c.SegmentRef = segmentRef;
+  c.UndefinedFlag = undefinedFlag;
+  c.ExprSegment = exprSegment;
+  c.ResultKind = resultKind;
+  Operand r;
+  r.Value = 255;
+  if (c.LastAsmError == 100) return r;
+  bool failed = false;
+  if (byte.Kind != kind::kData && byte.Kind != kind::kNumber) {
+    ReportAsmError(c, 140);
+    byte.Segment = 0;
+    failed = true;
+  }
+  if (static_cast<uint32_t>(bit) > 7) {
+    ReportAsmError(c, 126);
+    failed = true;
+  }
+  if (failed) return r;
+  uint32_t b = static_cast<uint32_t>(byte.Value);
+  if (b > 255) {
+    ReportAsmError(c, 115);
+    b &= 255;
+  }
+  r.Value = bit;
+  if (byte.Segment != 0) {
+    size_t pos = 0;
+    if (FindSegmentSymbol(c, byte.Segment, pos)) {
+      c.SymbolCursor = pos;
+      if (SymRelocType(c, pos) != kRelBitAddressable) {
+        ReportAsmError(c, 140);
+      } else if (b >= 16) {
+        ReportAsmError(c, 125);
+      } else {
+        r.Value = static_cast<int32_t>(b * 8 + static_cast<uint32_t>(bit));
+        r.Kind = kind::kBit;
+        r.Segment = byte.Segment;
+        c.Fixup = FixupKind::BitOfByte;
+      }
+    }
+    return r;
+  }
+  if (b >= 0x80) {
+    if (b % 8 != 0) {
+      ReportAsmError(c, 125);
+      return r;
+    }
+    r.Value = static_cast<int32_t>(b + static_cast<uint32_t>(bit));
+    r.Kind = kind::kBit;
+  } else if (b >= 0x20 && b <= 0x2F) {
+    r.Value = static_cast<int32_t>((b - 0x20) * 8 + static_cast<uint32_t>(bit));
+    r.Kind = kind::kBit;
+  } else {
+    ReportAsmError(c, 125);
+  }
+  return r;
+}
+
+}  // namespace
+
+int32_t AsmExpression(AsmContext& c, int mode) {
+  c.UndefinedRef = false;
+  c.ExternalRef = false;
+  c.ExternalFlag = false;
+  c.SegmentRef = false;
+  c.UndefinedFlag = false;
+  c.ResultKind = kind::kNumber;
+  c.ExprSegment = 255;
+  c.NeedsFixup = false;
+  c.AsmValue = 0;
+  c.AsmValueKind = kind::kNumber;
+  c.AsmValueSegment = 0;
+  if (c.LastAsmError == 100) return 0;
+  Operand v = SubExpression(c, 0);
+  if (c.ExprSegment == 255) c.ExprSegment = v.Segment;
+  c.UndefinedRef = c.UndefinedFlag;
+  c.ResultKind = v.Kind;
+  if (mode == kExprAbsolute) {
+    if (c.UndefinedRef) ReportAsmError(c, 105);
+    if (c.ExprSegment != 0)
+      ReportAsmError(c, 106, SegWord::Absolute);
+    else if (static_cast<uint32_t>(v.Value) > 65535)
+      ReportAsmError(c, 103);
+  } else if (mode == kExprKnown) {
+    if (c.UndefinedRef) ReportAsmError(c, 105);
+    if (c.ExternalFlag) ReportAsmError(c, 106, SegWord::SimpleRelocatable);
+    if (c.SegmentRef) ReportAsmError(c, 128, SegWord::Segment);
+    if (c.ExternalRef) ReportAsmError(c, 128, SegWord::External);
+  }
+  if (c.LastAsmError != 0) {
+    v.Value = 0;
+  }
+  c.NeedsFixup = false;
+  bool needed;
+  if (c.ExternalRef || (c.CurrentSegment.SegmentId != 0 && c.UndefinedRef && c.GenericJump))
+    needed = true;
+  else if (c.ExprSegment == 0)
+    needed = false;
+  else if (c.Fixup == FixupKind::Relative && c.ExprSegment == c.CurrentSegment.SegmentId)
+    needed = false;
+  else
+    needed = true;
+  const bool emitsBytes = c.LineKind == line::kInstruction || c.LineKind == line::kDB ||
+                          c.LineKind == line::kDW || c.LineKind == line::kEmpty;
+  if (needed && c.LastAsmError != 100) {
+    c.AnyFixup = true;
+    c.NeedsFixup = true;
+    if (c.GenericJump && c.Fixup == FixupKind::Relative) c.Fixup = FixupKind::Word;
+    if ((c.Fixup == FixupKind::Byte || c.Fixup == FixupKind::Bit) &&
+        static_cast<uint32_t>(v.Value) > 255)
+      ReportAsmError(c, 115);
+    if (c.AsmPass == 2 && c.Out.ObjectOpen && emitsBytes) {
+      AsmFixupRequest r;
+      r.Offset = c.FixupOffset;
+      r.Kind = c.Fixup;
+      r.External = c.ExternalRef;
+      if (c.ExternalRef) {
+        r.ExternalBlock = SymSegmentId(c, c.ExternalSymbolPos);
+        r.ExternalId = static_cast<uint8_t>(SymValue(c, c.ExternalSymbolPos));
+      }
+      r.Segment = c.ExprSegment;
+      r.Value = v.Value;
+      AddObjFixup(c, r);
+    }
+    if (emitsBytes) v.Value = 0;
+  }
+  c.AsmValue = v.Value;
+  c.AsmValueKind = v.Kind;
+  c.AsmValueSegment = c.ExprSegment;
+  return v.Value;
+}
+
+int32_t AsmSubExpression(AsmContext& c, uint8_t endToken) {
+  const Operand v = SubExpression(c, endToken);
+  c.AsmValue = v.Value;
+  c.AsmValueKind = v.Kind;
+  c.AsmValueSegment = v.Segment;
+  return v.Value;
+}
+
+int32_t AsmFactor(AsmContext& c) {
+  const Operand v = Factor(c);
+  c.AsmValue = v.Value;
+  c.AsmValueKind = v.Kind;
+  c.AsmValueSegment = v.Segment;
+  return v.Value;
+}
+
+int32_t AsmBitSelect(AsmContext& c, int32_t byteValue) {
+  Operand byte;
+  byte.Value = byteValue;
+  byte.Kind = c.AsmValueKind;
+  byte.Segment = c.AsmValueSegment;
+  const Operand v = BitSelect(c, byte);
+  c.AsmValue = v.Value;
+  c.AsmValueKind = v.Kind;
+  c.AsmValueSegment = v.Segment;
+  return v.Value;
+}
+
+}  // namespace dorvik::as

@@ -1,0 +1,86 @@
+#include "assembler/asmfiles.h"
+
+#include <cctype>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <streambuf>
+
+namespace dorvik::as {
+
+namespace {
+
+bool IsSeparator(char ch) { return ch == '/' || ch == '\\' || ch == ':'; }
+
+size_t LastComponentStart(std::string_view name) {
+  for (size_t i = name.size(); i > 0; --i)
+    if (IsSeparator(name[i - 1])) return i;
+  return 0;
+}
+
+// A stream that accepts and drops everything (the device NUL).
+class NullBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type ch) override { return traits_type::not_eof(ch); }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+struct NullStream : std::ostream {
+  NullStream() : std::ostream(nullptr) { rdbuf(&buffer); }
+  NullBuffer buffer;
+};
+
+}  // namespace
+
+std::string UpperCase(std::string_view s) {
+  std::string out(s);
+  for (auto& ch : out) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  return out;
+}
+
+std::string PathOfName(std::string_view name) {
+  return std::string(name.substr(0, LastComponentStart(name)));
+}
+
+std::string BaseNameOf(std::string_view name) {
+  std::string_view last = name.substr(LastComponentStart(name));
+  return std::string(last.substr(0, last.find('.')));
+}
+
+std::string ChangeNameExt(std::string_view name, std::string_view ext) {
+  const size_t start = LastComponentStart(name);
+  const size_t dot = name.find('.', start);
+  std::string_view old = dot == std::string_view::npos ? name.substr(start) : name.substr(dot + 1);
+  bool lower = false;
+  bool upper = false;
+  for (char ch : old) {
+    lower = lower || std::islower(static_cast<unsigned char>(ch));
+    upper = upper || std::isupper(static_cast<unsigned char>(ch));
+  }
+  std::string out(name.substr(0, dot == std::string_view::npos ? name.size() : dot));
+  out += '.';
+  for (char ch : ext)
+    out += lower && !upper ? static_cast<char>(std::tolower(static_cast<unsigned char>(ch))) : ch;
+  return out;
+}
+
+std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& path, bool binary) {
+  const std::string upper = UpperCase(path);
+  if (upper == "CON" || upper == "PRN") {
+    if (c.ConsoleOut) return std::shared_ptr<std::ostream>(c.ConsoleOut, [](std::ostream*) {});
+    return std::make_shared<NullStream>();
+  }
+  if (upper == "NUL") return std::make_shared<NullStream>();
+  auto mode = std::ios::out | std::ios::trunc;
+  if (binary) mode |= std::ios::binary;
+  auto f = std::make_shared<std::ofstream>(path, mode | std::ios::binary);
+  if (!f->is_open()) return nullptr;
+  return f;
+}
+
+std::shared_ptr<std::istream> OpenAsmInput(AsmContext&, const std::string& path) {
+  auto f = std::make_shared<std::ifstream>(path, std::ios::in | std::ios::binary);
+  if (!f->is_open()) return nullptr;
+  return f;
+}
+
+}  // namespace dorvik::as

@@ -1,0 +1,29 @@
+#pragma once
+// File names of the assembler: derived output names, base names, directory
+// parts, and the opening of inputs and outputs (devices CON, PRN, NUL).
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "assembler/context.h"
+
+namespace dorvik::as {
+
+// Names ("/" separates directories; "\\" and a drive ":" are accepted too)
+// Directory part including its last separator; empty when there is none.
+std::string PathOfName(std::string_view name);
+// Name with the extension of its last component replaced by ext; the letter
+// case of ext follows the old extension (lower when it was written in lower case).
+std::string ChangeNameExt(std::string_view name, std::string_view ext);
+// The last component up to its first ".".
+std::string BaseNameOf(std::string_view name);
+std::string UpperCase(std::string_view s);
+
+// Opening
+// Opens an output by name: CON/PRN go to c.ConsoleOut, NUL nowhere. Null on failure.
+std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& path, bool binary);
+std::shared_ptr<std::istream> OpenAsmInput(AsmContext& c, const std::string& path);
+
+}  // namespace dorvik::as

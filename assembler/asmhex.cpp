@@ -1,0 +1,84 @@
+#include "assembler/asmhex.h"
+
+#include <algorithm>
+#include <ostream>
+
+#include "assembler/context.h"
+#include "assembler/listing.h"
+
+namespace dorvik::as {
+
+std::string HexDataRecordText(uint16_t address, std::span<const uint8_t> bytes) {
+  uint8_t sum = static_cast<uint8_t>(bytes.size() + (address >> 8) + (address & 0xFF));
+  std::string text(":");
+  text += Hex2Text(static_cast<uint8_t>(bytes.size()));
+  text += Hex4Text(address);
+  text += "00";
+  for (uint8_t b : bytes) {
+    text += Hex2Text(b);
+    sum = static_cast<uint8_t>(sum + b);
+  }
+  text += Hex2Text(static_cast<uint8_t>(-sum));
+  return text;
+}
+
+namespace {
+
+bool HexActive(const AsmContext& cx) { return cx.Out.HexOpen && cx.Out.Hex && cx.HexRequested; }
+
+void WriteHexLine(AsmContext& cx, std::string_view text) {
+  *cx.Out.Hex << text << kFileLineEnd;
+  CheckOutputIO(cx, cx.Out.Hex.get());
+}
+
+}  // namespace
+
+void FlushHexRecord(AsmContext& cx) {
+  HexState& h = cx.HexOut;
+  if (h.Count == 0) return;
+  if (HexActive(cx)) WriteHexLine(cx, HexDataRecordText(h.Address, std::span(h.Data.data(), h.Count)));
+  h.Address = static_cast<uint16_t>(h.Address + h.Count);
+  h.Count = 0;
+  h.Checksum = 0;
+}
+
+void AddHexBytes(AsmContext& cx, uint32_t address, std::span<const uint8_t> bytes) {
+  if (!HexActive(cx)) return;
+  HexState& h = cx.HexOut;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const uint32_t at = (address + i) & 0xFFFF;
+    // A byte that does not follow the pending record (a gap, or the wrap from
+    // FFFFH to 0) starts a record of its own.
+    if (h.Count > 0 && static_cast<uint32_t>(h.Address) + h.Count != at) FlushHexRecord(cx);
+    if (h.Count == 0) {
+      h.Address = static_cast<uint16_t>(at);
+      h.Checksum = 0;
+    }
+    h.Data[h.Count++] = bytes[i];
+    h.Checksum = static_cast<uint8_t>(h.Checksum + bytes[i]);
+    if (h.Count == h.Data.size()) FlushHexRecord(cx);
+  }
+}
+
+void AddHexBytes(AsmContext& cx) {
+  if (cx.LineKind == line::kInstruction)
+    AddHexBytes(cx, cx.StatementLocation, std::span(cx.InstrBytes.data(), std::min<size_t>(cx.InstrLength, 3)));
+  else if (cx.LineKind == line::kDB || cx.LineKind == line::kDW)
+    AddHexBytes(cx, cx.StatementLocation,
+                std::span(cx.DataBytes.data(), std::min<size_t>(cx.InstrLength, cx.DataBytes.size())));
+}
+
+void CloseHexFile(AsmContext& cx) {
+  if (!cx.Out.HexOpen) return;
+  if (cx.Out.Hex && cx.HexRequested) {
+    FlushHexRecord(cx);
+    WriteHexLine(cx, kHexEndRecord);
+  }
+  cx.HexOut.Count = 0;
+  if (cx.Out.Hex) cx.Out.Hex->flush();
+  CheckOutputIO(cx, cx.Out.Hex.get());
+  cx.Out.Hex.reset();
+  cx.Out.HexOpen = false;
+}
+
+}  // namespace dorvik::as

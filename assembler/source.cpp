@@ -1,0 +1,244 @@
+#include "assembler/source.h"
+
+#include <istream>
+#include <string>
+
+#include "assembler/asmerrors.h"
+#include "assembler/controls.h"
+#include "assembler/tokenizer.h"
+#include "platform/clock.h"
+
+namespace dorvik::as {
+
+namespace {
+
+constexpr uint32_t kEchoIntervalMs = 500;
+
+bool ListingCopyWanted(const AsmContext& c) { return c.AsmPass == 2; }
+
+void ProgressEcho(AsmContext& c) {
+  if (!c.ProgressOut) return;
+  const uint32_t now = platform::CurrentClock().TickCount();
+  if (now - c.LastEchoTick < kEchoIntervalMs) return;
+  c.LastEchoTick = now;
+  const auto& print = Control(c, ControlId::Print);
+  const bool listingToConsole = print.On && print.Value == "CON";
+  if (c.AsmPass == 1 || (c.AsmPass == 2 && !listingToConsole))
+  {
+    std::string text = "(";
+    text += std::to_string(c.LevelLineCount[c.IncludeDepth]);
+    text += ')';
+    c.ProgressOut(text);
+  }
+}
+
+// Reads the next raw line of the current input; false at its end.
+bool ReadRawLine(AsmContext& c, std::string& text) {
+  text.clear();
+  if (c.FileMode) {
+    auto& in = c.Inputs[c.IncludeDepth].Stream;
+    if (!in || !std::getline(*in, text)) return false;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    return true;
+  }
+  if (!c.InMemoryLines || c.LinesRead >= c.InMemoryLines->size()) return false;
+  text = (*c.InMemoryLines)[c.LinesRead];
+  return true;
+}
+
+// Appends a character to the listing copy; error 102 once per line when full.
+bool AppendListChar(AsmContext& c, char ch) {
+  if (c.ListLine.size() >= kMaxSourceLine) {
+    if (!c.ListLineFull) {
+      c.ListLineFull = true;
+      ReportAsmError(c, 102);
+    }
+    return false;
+  }
+  c.ListLine += ch;
+  return true;
+}
+
+}  // namespace
+
+bool IsAsmSourceChar(char ch) {
+  if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')) return true;
+  switch (ch) {
+    case ' ': case '?': case '\\': case '_': case '!': case '#': case '$': case '&': case '\'':
+    case '(': case ')': case '*': case '+': case ',': case '-': case '.': case '/': case ':':
+    case ';': case '<': case '=': case '>': case '@': case '^': case '|':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool AsmInputAtEnd(AsmContext& c) {
+  if (c.FileMode) {
+    auto& in = c.Inputs[c.IncludeDepth].Stream;
+    return !in || in->peek() == std::char_traits<char>::eof();
+  }
+  return !c.InMemoryLines || c.LinesRead >= c.InMemoryLines->size();
+}
+
+char ReadAsmSourceChar(AsmContext& c) {
+  if (c.ScanChar == kCR) {
+    c.SourceIndex = 0;
+    c.Column = 0;
+    std::string text;
+    const bool got = ReadRawLine(c, text);
+    if (!got && c.FileMode) {
+      auto& in = c.Inputs[c.IncludeDepth].Stream;
+      if (in && in->bad()) {
+        NoteIOFailure(c);
+        AsmFileError(c, c.IncludeDepth == 0 ? kKindSource : kKindInclude, c.CurrentFileName);
+      }
+    }
+    ++c.LinesRead;
+    bool tooLong = false;
+    if (text.size() >= kMaxSourceLine) {
+      text.resize(kMaxSourceLine - 1);
+      tooLong = true;
+    }
+    c.LineBuffer = text;
+    c.LineBuffer += kCR;
+    c.ListLine.clear();
+    c.ListLineFull = false;
+    ++c.LevelLineCount[c.IncludeDepth];
+    if (tooLong) ReportAsmError(c, 119);
+    ProgressEcho(c);
+  }
+  if (c.SourceIndex < c.LineBuffer.size()) ++c.SourceIndex;
+  c.ScanChar = c.LineBuffer.empty() ? kCR : c.LineBuffer[c.SourceIndex - 1];
+  return c.ScanChar;
+}
+
+char GetAsmChar(AsmContext& c) {
+  if (c.LastAsmError == 100) return 0;
+  char ch = ReadAsmSourceChar(c);
+  ++c.Column;
+  const bool copy = ListingCopyWanted(c);
+  if (ch == '\t' && !c.InString) {
+    ch = ' ';
+    c.ScanChar = ch;
+    if (copy) {
+      if (!AppendListChar(c, ' ')) return ch;
+      while (c.TabSize > 0 && c.ListLine.size() % c.TabSize != 0) {
+        if (!AppendListChar(c, ' ')) return ch;
+        ++c.Column;
+      }
+    }
+  } else if (ch != kCR && copy) {
+    AppendListChar(c, ch);
+  }
+  if (ch == kCR) return ch;
+  if ((ch == ';' && !c.InString) || c.CommentSkip) {
+    // A comment: the rest of the line goes to the listing copy only.
+    while (ch != kCR) {
+      ch = ReadAsmSourceChar(c);
+      ++c.Column;
+      if (ch == kCR || !copy) continue;
+      if (ch == '\t') {
+        if (!AppendListChar(c, ' ')) continue;
+        while (c.TabSize > 0 && c.ListLine.size() % c.TabSize != 0)
+          if (!AppendListChar(c, ' ')) break;
+      } else {
+        AppendListChar(c, ch);
+      }
+    }
+    return ch;
+  }
+  if (!c.InString && !IsAsmSourceChar(ch)) {
+    ReportAsmError(c, 101);
+    ch = ' ';
+    c.ScanChar = ch;
+  }
+  return ch;
+}
+
+void SkipAsmBlanks(AsmContext& c) {
+  while (c.ScanChar == ' ' || c.ScanChar == '\t') GetAsmChar(c);
+}
+
+void SkipAsmLine(AsmContext& c) {
+  c.CommentSkip = true;
+  while (c.ScanChar != kCR) {
+    if (c.LastAsmError == 100) {
+      // The reader is blocked after a syntax error: drain the line directly.
+      const uint16_t saved = c.LastAsmError;
+      c.LastAsmError = 0;
+      GetAsmChar(c);
+      c.LastAsmError = saved;
+    } else {
+      GetAsmChar(c);
+    }
+  }
+  c.CommentSkip = false;
+}
+
+uint8_t AsmDigitValue(char ch) {
+  if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  if (ch >= '0' && ch <= '9') return static_cast<uint8_t>(ch - '0');
+  if (ch >= 'A' && ch <= 'F') return static_cast<uint8_t>(ch - 'A' + 10);
+  return 255;
+}
+
+int32_t AsmNumberValue(AsmContext& c, std::string_view text) {
+  if (text.empty()) {
+    AsmSyntaxError(c);
+    return 0;
+  }
+  uint32_t radix = 10;
+  switch (text.back()) {
+    case 'H': radix = 16; break;
+    case 'D': radix = 10; break;
+    case 'O': radix = 8; break;
+    case 'B': radix = 2; break;
+    default: break;
+  }
+  if (text.back() == 'H' || text.back() == 'D' || text.back() == 'O' || text.back() == 'B')
+    text.remove_suffix(1);
+  if (text.empty()) {
+    AsmSyntaxError(c);
+    return 0;
+  }
+  uint64_t value = 0;
+  bool overflow = false;
+  for (char ch : text) {
+    const uint8_t digit = AsmDigitValue(ch);
+    if (digit == 255) {
+      AsmSyntaxError(c);
+      return 0;
+    }
+    if (digit >= radix) {
+      const char saved = c.ScanChar;
+      c.ScanChar = ch;
+      ReportAsmError(c, 111);
+      c.ScanChar = saved;
+      return 0;
+    }
+    value = value * radix + digit;
+    if (value > 0xFFFFFFFFull) overflow = true, value &= 0xFFFFFFFFull;
+  }
+  if (overflow) {
+    ReportAsmError(c, 103, SegWord::Absolute);
+    return 0;
+  }
+  return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
+
+uint8_t AsmPrecedence(uint8_t token) {
+  switch (token) {
+    case tok::kOr: case tok::kXor: return 1;
+    case tok::kAnd: return 2;
+    case tok::kNot: return 3;
+    case tok::kEq: case tok::kNe: case tok::kLt: case tok::kGt: case tok::kLe: case tok::kGe:
+      return 4;
+    case tok::kPlus: case tok::kMinus: return 5;
+    case tok::kMul: case tok::kDiv: case tok::kMod: case tok::kShl: case tok::kShr: return 6;
+    case tok::kHigh: case tok::kLow: return 7;
+    default: return 0;
+  }
+}
+
+}  // namespace dorvik::as

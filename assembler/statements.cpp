@@ -1,0 +1,874 @@
+#include "assembler/statements.h"
+
+#include <algorithm>
+
+#include "assembler/asmerrors.h"
+#include "assembler/asmexpr.h"
+#include "assembler/asmhex.h"
+#include "assembler/asmsymbols.h"
+#include "assembler/controls.h"
+#include "assembler/encoder.h"
+#include "assembler/listing.h"
+#include "assembler/objwriter.h"
+#include "assembler/source.h"
+#include "assembler/tokenizer.h"
+
+namespace dorvik::as {
+
+namespace {
+
+constexpr uint8_t kMaxCount = 255;
+
+uint8_t SegmentType(const AsmContext& c) { return c.CurrentSegment.Kind & 7; }
+bool InRelocatable(const AsmContext& c) { return c.CurrentSegment.SegmentId != 0; }
+uint32_t Counter(const AsmContext& c) { return c.CurrentSegment.Value; }
+
+SegWord TypeWord(uint8_t type) {
+  switch (type) {
+    case kind::kCode: return SegWord::Code;
+    case kind::kXData: return SegWord::XData;
+    case kind::kData: return SegWord::Data;
+    case kind::kIData: return SegWord::IData;
+    default: return SegWord::BitType;
+  }
+}
+
+uint8_t TypeOfKeyword(uint8_t token) {
+  switch (token) {
+    case tok::kCODE: return kind::kCode;
+    case tok::kXDATA: return kind::kXData;
+    case tok::kDATA: return kind::kData;
+    case tok::kIDATA: return kind::kIData;
+    case tok::kBIT: return kind::kBit;
+    default: return 255;
+  }
+}
+
+bool ExpectEnd(AsmContext& c) {
+  if (GetAsmToken(c) == tok::kEol) return true;
+  AsmSyntaxError(c);
+  return false;
+}
+
+void Drain(AsmContext& c) {
+  if (c.ScanChar != kCR) SkipAsmLine(c);
+}
+
+// Remembers the highest location of the relocatable segment being left.
+void SaveRelocatableSize(AsmContext& c) {
+  if (!InRelocatable(c)) return;
+  size_t pos = 0;
+  if (!FindSegmentSymbol(c, c.CurrentSegment.SegmentId, pos)) {
+    ReportAsmError(c, 901);
+    return;
+  }
+  SetSymValue(c, pos, std::max(SymValue(c, pos), Counter(c)));
+}
+
+void AddSegmentEntry(AsmContext& c, uint8_t type, uint32_t start) {
+  if (c.SegmentTable.size() >= kMaxSegmentEntries) {
+    ReportAsmError(c, 132, SegWord::Segment);
+    c.CurrentSegmentEntry = SIZE_MAX;
+    return;
+  }
+  c.SegmentTable.push_back({type, static_cast<uint16_t>(start), 0});
+  c.CurrentSegmentEntry = c.SegmentTable.size() - 1;
+}
+
+void MakeAbsolute(AsmContext& c, uint8_t type, uint32_t counter) {
+  c.CurrentSegment = AsmSymbolRec{};
+  c.CurrentSegment.Kind = type;
+  c.CurrentSegment.Value = counter;
+  c.CurrentSegment.SegmentId = 0;
+  c.CurrentSegment.Scope = kScopeLocal;
+  c.CurrentSegment.RelocType = 0;
+  c.CounterSlot = CounterSlotOf(type);
+}
+
+// --- Symbol definitions ---------------------------------------------------
+
+struct Definition {
+  size_t Pos = 0;
+  bool Predefined = false;
+};
+
+// Reads the operand of a definition: a register (Type 5 only) or an expression.
+bool ReadDefinitionOperand(AsmContext& c, uint8_t type, int32_t& value, uint8_t& valueKind,
+                           uint8_t& segment) {
+  const uint8_t next = PeekAsmToken(c);
+  if ((next >= tok::kR0 && next <= tok::kR7) || next == tok::kA) {
+    GetAsmToken(c);
+    if (type != kind::kNumber) {
+      AsmSyntaxError(c);
+      return false;
+    }
+    value = next == tok::kA ? 10 : next - tok::kR0;
+    valueKind = kind::kRegister;
+    segment = 0;
+  } else {
+    value = AsmExpression(c, kExprKnown);
+    valueKind = c.AsmValueKind;
+    segment = c.AsmValueSegment;
+  }
+  if (!ExpectEnd(c)) return false;
+  return c.LastAsmError == 0;
+}
+
+void DefineSymbol(AsmContext& c, const Definition& d, uint8_t type) {
+  c.LineKind = line::kDefinition;
+  int32_t value = 0;
+  uint8_t valueKind = kind::kNumber;
+  uint8_t segment = 0;
+  const bool ok = ReadDefinitionOperand(c, type, value, valueKind, segment);
+  c.SymbolCursor = d.Pos;
+  c.DefinedValue = value;
+  c.DefinedKind = valueKind;
+  if (!ok) {
+    SetSymKind(c, d.Pos, kind::kUndefined);
+    return;
+  }
+  if (c.AsmPass == 1) {
+    SetSymKind(c, d.Pos, valueKind == kind::kRegister ? kind::kRegister
+                         : type == kind::kNumber       ? valueKind
+                                                       : type);
+    SetSymSegmentId(c, d.Pos, segment);
+    SetSymValue(c, d.Pos, static_cast<uint32_t>(value));
+    return;
+  }
+  SetSymFlags(c, d.Pos, 1);
+  if (type < kind::kNumber && valueKind != kind::kNumber && valueKind != type) {
+    ReportAsmError(c, 123, TypeWord(type));
+    return;
+  }
+  const uint8_t k = SymKind(c, d.Pos);
+  if ((k & kind::kSetFlag) != 0 && k < kind::kSegment) {
+    SetSymKind(c, d.Pos, valueKind == kind::kRegister ? kind::kRegister : valueKind);
+    SetSymSegmentId(c, d.Pos, segment);
+    SetSymValue(c, d.Pos, static_cast<uint32_t>(value));
+  } else if (SymValue(c, d.Pos) != static_cast<uint32_t>(value)) {
+    ReportAsmError(c, 201);
+  }
+}
+
+void DefineSymbolOnce(AsmContext& c, const Definition& d, uint8_t type) {
+  if (c.AsmPass == 2 && SymFlags(c, d.Pos) != 0) {
+    c.SymbolCursor = d.Pos;
+    ReportAsmError(c, 108);
+    Drain(c);
+    return;
+  }
+  DefineSymbol(c, d, type);
+}
+
+void CheckSymbolDefinition(AsmContext& c, const Definition& d, uint8_t type) {
+  c.LineKind = line::kDefinition;
+  if (d.Predefined) {
+    Drain(c);
+    return;
+  }
+  c.SymbolCursor = d.Pos;
+  if (SymFlags(c, d.Pos) != 0) {
+    ReportAsmError(c, 108);
+    Drain(c);
+    return;
+  }
+  SetSymFlags(c, d.Pos, 1);
+  int32_t value = 0;
+  uint8_t valueKind = kind::kNumber;
+  uint8_t segment = 0;
+  const bool ok = ReadDefinitionOperand(c, type, value, valueKind, segment);
+  c.SymbolCursor = d.Pos;
+  c.DefinedValue = value;
+  c.DefinedKind = valueKind;
+  if (!ok) return;
+  if (SymValue(c, d.Pos) != static_cast<uint32_t>(value)) ReportAsmError(c, 201);
+  const uint8_t stored = SymKind(c, d.Pos) & 15;
+  if (valueKind == kind::kRegister) {
+    if (stored != kind::kRegister) ReportAsmError(c, 901);
+  } else if (type == kind::kNumber) {
+    if (stored != valueKind && stored != kind::kUndefined) ReportAsmError(c, 901);
+  } else if (valueKind != kind::kNumber && valueKind != type) {
+    ReportAsmError(c, 123, TypeWord(type));
+  }
+}
+
+void ParseRelocationType(AsmContext& c, size_t pos, uint8_t type) {
+  const uint8_t t = GetAsmToken(c);
+  uint8_t reloc = 0;
+  bool fits = true;
+  switch (t) {
+    case tok::kBITADDRESSABLE: reloc = kRelBitAddressable; fits = type == kind::kData; break;
+    case tok::kINBLOCK: reloc = kRelInBlock; fits = type == kind::kCode; break;
+    case tok::kINPAGE:
+      reloc = kRelInPage;
+      fits = type == kind::kCode || type == kind::kXData;
+      break;
+    case tok::kPAGE:
+      reloc = kRelPage;
+      fits = type == kind::kCode || type == kind::kXData;
+      break;
+    case tok::kUNIT: reloc = kRelUnit; break;
+    default: AsmSyntaxError(c); return;
+  }
+  if (!fits) {
+    ReportAsmError(c, 134);
+    return;
+  }
+  SetSymRelocType(c, pos, reloc);
+  ExpectEnd(c);
+}
+
+void SegmentDefinition(AsmContext& c, const Definition& d) {
+  const uint8_t type = TypeOfKeyword(GetAsmToken(c));
+  if (type == 255) {
+    AsmSyntaxError(c);
+    return;
+  }
+  c.LineKind = line::kDirective;
+  if (c.AsmPass == 1) {
+    SetSymKind(c, d.Pos, static_cast<uint8_t>(kind::kSegment + type));
+    if (c.RelocSegmentCounter < kMaxCount) ++c.RelocSegmentCounter;
+    SetSymSegmentId(c, d.Pos, c.RelocSegmentCounter);
+    SetSymRelocType(c, d.Pos, kRelUnit);
+    if (PeekAsmToken(c) != tok::kEol) ParseRelocationType(c, d.Pos, type);
+    return;
+  }
+  if (PeekAsmToken(c) != tok::kEol) ParseRelocationType(c, d.Pos, type);
+  if (c.LastAsmError == 100 || d.Predefined) return;
+  c.SymbolCursor = d.Pos;
+  if (SymFlags(c, d.Pos) != 0) {
+    ReportAsmError(c, 108);
+    return;
+  }
+  SetSymValue(c, d.Pos, 0);
+  SetSymFlags(c, d.Pos, 1);
+  if (c.RelocSegmentCounter >= kMaxCount)
+    ReportAsmError(c, 132, SegWord::RelocatableSegments);
+  else
+    ++c.RelocSegmentCounter;
+}
+
+void Dispatch(AsmContext& c, uint8_t token, bool afterLabel);
+
+void Label(AsmContext& c, const Definition& d) {
+  SetSymKind(c, d.Pos, SegmentType(c));
+  SetSymValue(c, d.Pos, Counter(c));
+  SetSymSegmentId(c, d.Pos, c.CurrentSegment.SegmentId);
+  c.DefinedValue = static_cast<int32_t>(Counter(c));
+  c.DefinedKind = SegmentType(c);
+}
+
+void RestAfterLabel(AsmContext& c) {
+  c.LabelOnLine = true;
+  const uint8_t next = GetAsmToken(c);
+  if (next == tok::kEol) return;
+  switch (next) {
+    case tok::kORG: case tok::kRSEG: case tok::kCSEG: case tok::kXSEG: case tok::kDSEG:
+    case tok::kISEG: case tok::kBSEG:
+      AsmSyntaxError(c);
+      return;
+    default:
+      Dispatch(c, next, true);
+  }
+}
+
+void IdentifierFirst(AsmContext& c) {
+  c.PrimaryClosed = true;
+  c.LineKind = line::kDefinition;
+  if (c.LabelOnLine) {
+    AsmSyntaxError(c);
+    return;
+  }
+  Definition d;
+  d.Predefined = c.PredefinedFound;
+  d.Pos = c.SymbolCursor;
+  if (!d.Predefined && !c.IdentFound) {
+    // Only possible after an error reported by the tokenizer.
+    Drain(c);
+    return;
+  }
+  const bool isNew = !d.Predefined && c.AsmPass == 1 &&
+                     (c.NewSymbolFlag || SymKind(c, d.Pos) == kind::kModuleName);
+  if (!isNew && d.Predefined) {
+    ReportAsmError(c, 137);
+    c.LineKind = line::kReMet;
+  }
+  const uint8_t next = GetAsmToken(c);
+  const uint8_t type = TypeOfKeyword(next);
+  if (isNew) {
+    switch (next) {
+      case tok::kColon:
+        Label(c, d);
+        RestAfterLabel(c);
+        return;
+      case tok::kEQU: DefineSymbolOnce(c, d, kind::kNumber); return;
+      case tok::kSET:
+        DefineSymbolOnce(c, d, kind::kNumber);
+        if (SymKind(c, d.Pos) != kind::kUndefined)
+          SetSymKind(c, d.Pos, static_cast<uint8_t>(SymKind(c, d.Pos) + kind::kSetFlag));
+        return;
+      case tok::kSEGMENT: SegmentDefinition(c, d); return;
+      default:
+        if (type != 255) {
+          DefineSymbolOnce(c, d, type);
+          return;
+        }
+        AsmSyntaxError(c);
+        return;
+    }
+  }
+  const bool isSet = !d.Predefined && (SymKind(c, d.Pos) & kind::kSetFlag) != 0 &&
+                     SymKind(c, d.Pos) < kind::kSegment;
+  if (c.AsmPass == 1) {
+    if (next == tok::kSET) {
+      if (isSet) {
+        DefineSymbol(c, d, kind::kNumber);
+        if (SymKind(c, d.Pos) != kind::kUndefined)
+          SetSymKind(c, d.Pos, static_cast<uint8_t>(SymKind(c, d.Pos) + kind::kSetFlag));
+      } else if (!d.Predefined) {
+        c.SymbolCursor = d.Pos;
+        ReportAsmError(c, 107);
+      }
+      Drain(c);
+      return;
+    }
+    if (next == tok::kColon) {
+      RestAfterLabel(c);
+      return;
+    }
+    Drain(c);
+    return;
+  }
+  // Pass 2: every definition is checked against pass 1.
+  switch (next) {
+    case tok::kColon:
+      if (!d.Predefined) {
+        c.SymbolCursor = d.Pos;
+        if (SymFlags(c, d.Pos) != 0)
+          ReportAsmError(c, 112);
+        else if (SymValue(c, d.Pos) != Counter(c))
+          ReportAsmError(c, 201);
+        SetSymFlags(c, d.Pos, 1);
+        Label(c, d);
+      }
+      RestAfterLabel(c);
+      return;
+    case tok::kSEGMENT: SegmentDefinition(c, d); return;
+    case tok::kEQU: CheckSymbolDefinition(c, d, kind::kNumber); return;
+    case tok::kSET:
+      if (d.Predefined) {
+        CheckSymbolDefinition(c, d, kind::kNumber);
+        return;
+      }
+      if (isSet) {
+        DefineSymbol(c, d, kind::kNumber);
+      } else if (SymKind(c, d.Pos) != kind::kUndefined) {
+        c.SymbolCursor = d.Pos;
+        ReportAsmError(c, 107);
+        Drain(c);
+        return;
+      } else {
+        DefineSymbolOnce(c, d, kind::kNumber);
+      }
+      if (SymKind(c, d.Pos) != kind::kUndefined)
+        SetSymKind(c, d.Pos, static_cast<uint8_t>((SymKind(c, d.Pos) & 15) + kind::kSetFlag));
+      return;
+    default:
+      if (type != 255) {
+        CheckSymbolDefinition(c, d, type);
+        return;
+      }
+      AsmSyntaxError(c);
+  }
+}
+
+// --- Data and storage -----------------------------------------------------
+
+bool RequireSegment(AsmContext& c, bool allowed) {
+  if (allowed) return true;
+  ReportAsmError(c, 116);
+  Drain(c);
+  return false;
+}
+
+void DataBytes(AsmContext& c, bool words) {
+  const uint8_t kindOfLine = words ? line::kDW : line::kDB;
+  c.LineKind = kindOfLine;
+  if (!RequireSegment(c, SegmentType(c) == kind::kCode)) return;
+  for (;;) {
+    c.LineKind = kindOfLine;
+    c.Fixup = words ? FixupKind::Word : FixupKind::Byte;
+    c.FixupOffset = static_cast<uint8_t>(c.InstrLength);
+    c.StringFlag = false;
+    c.ExternalRef = false;
+    const int32_t v = AsmExpression(c, kExprAny);
+    if (c.LastAsmError == 100) break;
+    c.LineKind = kindOfLine;
+    const char mark = c.ExternalRef ? 'E' : c.NeedsFixup ? 'R' : 'A';
+    if (!c.StringFlag) {
+      if (words) {
+        if (c.InstrLength + 2 <= c.DataBytes.size()) {
+          c.DataBytes[c.InstrLength] = static_cast<uint8_t>(static_cast<uint32_t>(v) >> 8);
+          c.DataMarks[c.InstrLength] = 'A';
+          c.DataBytes[c.InstrLength + 1] = static_cast<uint8_t>(v);
+          c.DataMarks[c.InstrLength + 1] = mark;
+          c.InstrLength += 2;
+        }
+      } else {
+        if (v > 255) ReportAsmError(c, 115);
+        if (c.InstrLength < c.DataBytes.size()) {
+          c.DataBytes[c.InstrLength] = static_cast<uint8_t>(v);
+          c.DataMarks[c.InstrLength] = mark;
+          ++c.InstrLength;
+        }
+      }
+    }
+    const uint8_t t = GetAsmToken(c);
+    if (t == tok::kComma) continue;
+    if (t != tok::kEol) AsmSyntaxError(c);
+    break;
+  }
+  if (c.LastAsmError == 100) return;
+  c.LineKind = kindOfLine;
+  EmitCode(c);
+}
+
+void Storage(AsmContext& c, bool bits) {
+  c.LineKind = line::kStorage;
+  const bool allowed = bits ? SegmentType(c) == kind::kBit : SegmentType(c) != kind::kBit;
+  if (!RequireSegment(c, allowed)) return;
+  const int32_t v = AsmExpression(c, kExprKnown);
+  if (!ExpectEnd(c)) return;
+  if (c.LastAsmError != 0) return;
+  c.ReservedUnits = static_cast<uint32_t>(v);
+  if (c.AsmPass == 2 && SegmentType(c) == kind::kCode && !InRelocatable(c)) FlushCodeOutputs(c);
+  EmitCode(c);
+}
+
+// --- Segments and declarations --------------------------------------------
+
+void Rseg(AsmContext& c) {
+  c.LineKind = line::kSegment;
+  const uint8_t t = GetAsmToken(c);
+  if (t != tok::kIdentifier) {
+    AsmSyntaxError(c);
+    return;
+  }
+  if (!c.IdentFound) {
+    if (c.LastAsmError != 114) ReportAsmError(c, 114);
+    Drain(c);
+    return;
+  }
+  const size_t pos = c.SymbolCursor;
+  if (SymKind(c, pos) < kind::kSegment || SymKind(c, pos) == kind::kEndMark) {
+    ReportAsmError(c, 121);
+    Drain(c);
+    return;
+  }
+  if (!ExpectEnd(c)) return;
+  SaveRelocatableSize(c);
+  if (c.AsmPass == 2 && SegmentType(c) == kind::kCode) FlushCodeOutputs(c);
+  c.CurrentSegment = SymbolAt(c, pos);
+  c.CurrentSegment.Kind = static_cast<uint8_t>(c.CurrentSegment.Kind & 7);
+  c.HexEligible = false;
+}
+
+void NameStatement(AsmContext& c) {
+  c.LineKind = line::kDirective;
+  c.DefiningPosition = true;
+  const uint8_t t = GetAsmToken(c);
+  c.DefiningPosition = false;
+  if (t != tok::kIdentifier || !c.IdentFound) {
+    AsmSyntaxError(c);
+    return;
+  }
+  const size_t pos = c.SymbolCursor;
+  if (c.AsmPass == 1) SetSymKind(c, pos, kind::kModuleName);
+  c.ModuleName = c.AsmIdentifier;
+  c.ModuleNameSet = true;
+  ControlRecord& title = Control(c, ControlId::Title);
+  if (!title.FromInvocation && !c.TitleFromSource) title.Value = c.ModuleName;
+  ExpectEnd(c);
+}
+
+void Extrn(AsmContext& c) {
+  c.LineKind = line::kDirective;
+  uint8_t t = GetAsmToken(c);
+  uint8_t type = TypeOfKeyword(t);
+  if (t == tok::kNUMBER) type = kind::kNumber;
+  const bool hadExternals = c.HasExternals;
+  bool any = false;
+  if (type == 255 || GetAsmToken(c) != tok::kLParen) {
+    AsmSyntaxError(c);
+    if (!hadExternals) c.HasExternals = false;
+    return;
+  }
+  for (;;) {
+    c.DefiningPosition = true;
+    t = GetAsmToken(c);
+    c.DefiningPosition = false;
+    if (t != tok::kIdentifier || !c.IdentFound) break;
+    const size_t pos = c.SymbolCursor;
+    any = true;
+    if (c.AsmPass == 1) {
+      if (SymKind(c, pos) != kind::kUndefined) {
+        ReportAsmError(c, 108);
+      } else if (c.ExternalCounter >= kMaxCount) {
+        ReportAsmError(c, 132, SegWord::ExternalSymbols);
+      } else {
+        SetSymKind(c, pos, type);
+        SetSymSegmentId(c, pos, 2);
+        SetSymScope(c, pos, kScopeExternal);
+        SetSymValue(c, pos, c.ExternalCounter++);
+        c.HasExternals = true;
+      }
+    } else {
+      if (SymFlags(c, pos) != 0) {
+        ReportAsmError(c, 108);
+      } else {
+        SetSymFlags(c, pos, 1);
+        // Pass 1 counted the same names: the one it refused is reported here.
+        if (c.ExternalCounter++ >= kMaxCount) ReportAsmError(c, 132, SegWord::ExternalSymbols);
+      }
+    }
+    t = GetAsmToken(c);
+    if (t == tok::kComma) continue;
+    if (t == tok::kRParen && ExpectEnd(c)) return;
+    break;
+  }
+  AsmSyntaxError(c);
+  if (!hadExternals && !any) c.HasExternals = false;
+}
+
+void Public(AsmContext& c) {
+  c.LineKind = line::kDirective;
+  for (;;) {
+    c.DefiningPosition = true;
+    uint8_t t = GetAsmToken(c);
+    c.DefiningPosition = false;
+    if (t != tok::kIdentifier || !c.IdentFound) {
+      AsmSyntaxError(c);
+      return;
+    }
+    const size_t pos = c.SymbolCursor;
+    if (c.AsmPass == 1) {
+      SetSymScope(c, pos, kScopePublic);
+      c.HasPublics = true;
+    } else {
+      const uint8_t k = SymKind(c, pos);
+      if (k == kind::kUndefined) {
+        ReportAsmError(c, 114);
+        SetSymScope(c, pos, kScopeLocal);
+      } else if (k >= kind::kSegment || (k & 15) == kind::kRegister || k == kind::kModuleName) {
+        ReportAsmError(c, 127);
+        SetSymScope(c, pos, kScopeLocal);
+      }
+    }
+    t = GetAsmToken(c);
+    if (t == tok::kComma) continue;
+    if (t != tok::kEol) AsmSyntaxError(c);
+    return;
+  }
+}
+
+void Using(AsmContext& c) {
+  c.LineKind = line::kDirective;
+  const int32_t v = AsmExpression(c, kExprKnown);
+  if (!ExpectEnd(c) || c.LastAsmError != 0) return;
+  if (v < 0 || v > 3) {
+    ReportAsmError(c, 135);
+    return;
+  }
+  c.CurrentBank = static_cast<uint8_t>(v);
+  c.RegisterBanks[static_cast<size_t>(v)] = true;
+}
+
+void SwitchToInclude(AsmContext& c) {
+  c.IncludePending = false;
+  if (c.AsmPass == 2) ListSourceLine(c);
+  ++c.IncludeDepth;
+  const uint8_t level = c.IncludeDepth;
+  const std::string outer = c.CurrentFileName;
+  c.CurrentFileName = c.Inputs[level].Name;
+  c.LevelLineCount[level] = 0;
+  if (c.EchoProgress)
+    c.StatusText += "\r\n" + c.CurrentFileName + " Pass " + std::to_string(c.AsmPass) + " ";
+  c.ScanChar = kCR;
+  while (!AsmInputAtEnd(c)) ProcessStatement(c);
+  c.Inputs[level].Stream.reset();
+  c.LevelLineCount[level] = 0;
+  --c.IncludeDepth;
+  c.CurrentFileName = outer;
+  c.ScanChar = kCR;
+  if (c.EchoProgress)
+    c.StatusText += "\r\n" + c.CurrentFileName + " Pass " + std::to_string(c.AsmPass) + " ";
+}
+
+void Dispatch(AsmContext& c, uint8_t token, bool afterLabel) {
+  if (!afterLabel && token != tok::kEol && token != tok::kControl) {
+    if (token == tok::kNAME && c.PrimaryClosed) {
+      AsmSyntaxError(c);
+      return;
+    }
+  }
+  switch (token) {
+    case tok::kEol:
+      if (!afterLabel) c.LineKind = line::kEmpty;
+      return;
+    case tok::kControl:
+      if (afterLabel) break;
+      c.LineKind = line::kDirective;
+      ProcessControlLine(c);
+      return;
+    case tok::kIdentifier:
+      IdentifierFirst(c);
+      return;
+    case tok::kDB: c.PrimaryClosed = true; DataBytes(c, false); return;
+    case tok::kDW: c.PrimaryClosed = true; DataBytes(c, true); return;
+    case tok::kDS: c.PrimaryClosed = true; Storage(c, false); return;
+    case tok::kDBIT: c.PrimaryClosed = true; Storage(c, true); return;
+    case tok::kORG:
+      c.PrimaryClosed = true;
+      c.LineKind = line::kOrg;
+      SetLocationCounter(c);
+      return;
+    case tok::kNAME: NameStatement(c); c.PrimaryClosed = true; return;
+    case tok::kEND:
+      c.PrimaryClosed = true;
+      c.LineKind = line::kDirective;
+      c.EndSeen = true;
+      ExpectEnd(c);
+      return;
+    case tok::kEXTRN: c.PrimaryClosed = true; Extrn(c); return;
+    case tok::kPUBLIC: c.PrimaryClosed = true; Public(c); return;
+    case tok::kRSEG: c.PrimaryClosed = true; Rseg(c); return;
+    case tok::kUSING: c.PrimaryClosed = true; Using(c); return;
+    case tok::kCSEG: case tok::kXSEG: case tok::kDSEG: case tok::kISEG: case tok::kBSEG: {
+      c.PrimaryClosed = true;
+      c.LineKind = line::kSegment;
+      constexpr uint8_t types[] = {kind::kCode, kind::kXData, kind::kData, kind::kIData,
+                                   kind::kBit};
+      SelectAbsoluteSegment(c, types[token - tok::kCSEG]);
+      return;
+    }
+    default:
+      break;
+  }
+  if (token >= tok::kFirstMnemonic && token <= tok::kLastMnemonic) {
+    c.PrimaryClosed = true;
+    c.LineKind = line::kInstruction;
+    if (!RequireSegment(c, SegmentType(c) == kind::kCode)) return;
+    c.StatementLocation = Counter(c);
+    EncodeInstruction(c, token);
+    if (c.LastAsmError != 100) EmitCode(c);
+    return;
+  }
+  if (token >= tok::kAR0 && token <= tok::kAR7) {
+    const uint8_t next = GetAsmToken(c);
+    if (next == tok::kColon || next == tok::kEQU || next == tok::kSET || next == tok::kSEGMENT ||
+        TypeOfKeyword(next) != 255) {
+      ReportAsmError(c, 139);
+      if (next == tok::kColon) {
+        RestAfterLabel(c);
+      } else {
+        Drain(c);
+      }
+      return;
+    }
+  }
+  AsmSyntaxError(c);
+}
+
+// After END: every further line is read, listed, and reported when not blank.
+void LineAfterEnd(AsmContext& c) {
+  ResetLineState(c);
+  GetAsmChar(c);
+  bool text = false;
+  for (size_t i = 0; i + 1 < c.LineBuffer.size(); ++i)
+    if (c.LineBuffer[i] != ' ' && c.LineBuffer[i] != '\t') text = true;
+  Drain(c);
+  if (text) {
+    c.LineKind = line::kDirective;
+    ReportAsmError(c, 109);
+  }
+  if (c.AsmPass == 2) ListSourceLine(c);
+}
+
+}  // namespace
+
+uint8_t CounterSlotOf(uint8_t segmentType) {
+  switch (segmentType) {
+    case kind::kCode: return 0;
+    case kind::kData: return 1;
+    case kind::kIData: return 2;
+    case kind::kXData: return 3;
+    default: return 4;
+  }
+}
+
+void ResetLineState(AsmContext& c) {
+  c.LastAsmError = 0;
+  c.LineHasError = false;
+  c.LabelOnLine = false;
+  c.LineKind = line::kEmpty;
+  c.InstrLength = 0;
+  c.ReservedUnits = 0;
+  c.SubExprDepth = 0;
+  c.BinaryDepth = 0;
+  c.StringFlag = false;
+  c.InInstruction = false;
+  c.AnyFixup = false;
+  c.NeedsFixup = false;
+  c.LineExternalRef = false;
+  c.GenericJump = false;
+  c.Fixup = FixupKind::Byte;
+  c.FixupOffset = 0;
+  c.UndefinedFlag = false;
+  c.DefiningPosition = false;
+  c.DefinedValue = 0;
+  c.DefinedKind = 0;
+  c.InString = false;
+  c.CommentSkip = false;
+  c.Listing.IncludeOnLine = false;
+  c.StatementLocation = Counter(c);
+  ClearObjFixups(c);
+}
+
+void ProcessStatement(AsmContext& c) {
+  if (TakeAsmInterrupt()) c.CtrlCPressed = true;
+  if (c.CtrlCPressed || c.CtrlBreakPressed) {
+    c.Listing.ToListing = false;
+    c.StatusText += c.CtrlCPressed ? "*** Ctrl C ***" : "*** Ctrl Break ***";
+    AsmFatalStop(c);
+  }
+  if (c.EndSeen && c.FileMode) {
+    LineAfterEnd(c);
+    return;
+  }
+  ResetLineState(c);
+  GetAsmChar(c);
+  c.DefiningPosition = true;
+  const uint8_t token = GetAsmToken(c);
+  c.DefiningPosition = false;
+  Dispatch(c, token, false);
+  Drain(c);
+  bool listed = false;
+  if (c.IncludePending) {
+    SwitchToInclude(c);
+    listed = true;
+  }
+  if (c.LastAsmError != 100 && c.AsmPass == 2 && !listed) ListSourceLine(c);
+  c.ScanChar = kCR;
+}
+
+bool CheckSegmentRange(AsmContext& c, uint64_t value, uint8_t type) {
+  uint64_t limit = 65535;
+  if (type == kind::kData) limit = 255;
+  if (type == kind::kIData || type == kind::kBit) limit = 127;
+  if (value > limit) {
+    ReportAsmError(c, 130);
+    return false;
+  }
+  if (!InRelocatable(c)) return true;
+  const uint8_t reloc = c.CurrentSegment.RelocType;
+  const uint8_t t = SegmentType(c);
+  if (t == kind::kCode && (reloc == kRelInPage || reloc == kRelInBlock) && value > 255) {
+    ReportAsmError(c, 131, reloc == kRelInPage ? SegWord::InPage : SegWord::InBlock);
+    return false;
+  }
+  if (t == kind::kXData && reloc == kRelInPage && value > 255) {
+    ReportAsmError(c, 131, SegWord::InPage);
+    return false;
+  }
+  if (t == kind::kData && reloc == kRelBitAddressable && value > 15) {
+    ReportAsmError(c, 131, SegWord::BitAddressable);
+    return false;
+  }
+  return true;
+}
+
+void FlushCodeOutputs(AsmContext& c) {
+  FlushObjContent(c);
+  FlushHexRecord(c);
+}
+
+void EmitCode(AsmContext& c) {
+  const uint32_t n = c.LineKind == line::kStorage ? c.ReservedUnits : c.InstrLength;
+  if (n == 0) return;
+  const uint64_t counter = Counter(c);
+  if (!CheckSegmentRange(c, counter + n - 1, SegmentType(c))) return;
+  const bool bytes = c.LineKind == line::kInstruction || c.LineKind == line::kDB ||
+                     c.LineKind == line::kDW;
+  if (c.AsmPass == 2 && bytes) {
+    // Absolute code goes to the HEX file also after a relocatable segment.
+    if (!InRelocatable(c)) AddHexBytes(c);
+    if (c.Out.ObjectOpen) AddObjContent(c);
+  }
+  c.CurrentSegment.Value = static_cast<uint32_t>(counter + n);
+  if (!InRelocatable(c)) {
+    c.Counters[c.CounterSlot] = c.CurrentSegment.Value;
+    if (c.CurrentSegmentEntry < c.SegmentTable.size()) {
+      AsmSegmentEntry& e = c.SegmentTable[c.CurrentSegmentEntry];
+      const uint32_t length = std::min<uint32_t>(c.CurrentSegment.Value - e.Start, 0xFFFF);
+      if (c.CurrentSegment.Value >= e.Start && length > e.Length)
+        e.Length = static_cast<uint16_t>(length);
+    }
+  }
+}
+
+void SelectAbsoluteSegment(AsmContext& c, uint8_t type) {
+  SaveRelocatableSize(c);
+  const bool fromAbsoluteCode = !InRelocatable(c) && SegmentType(c) == kind::kCode;
+  const uint8_t slot = CounterSlotOf(type);
+  if (PeekAsmToken(c) == tok::kAT) {
+    GetAsmToken(c);
+    const int32_t address = AsmExpression(c, kExprAbsolute);
+    if (!ExpectEnd(c) || c.LastAsmError != 0) return;
+    const AsmSymbolRec saved = c.CurrentSegment;
+    c.CurrentSegment.SegmentId = 0;  // the range of the new absolute segment
+    const bool inRange = CheckSegmentRange(c, static_cast<uint32_t>(address), type);
+    c.CurrentSegment = saved;
+    if (!inRange) return;
+    if (c.AsmPass == 2 && fromAbsoluteCode && static_cast<uint32_t>(address) != Counter(c))
+      FlushCodeOutputs(c);
+    MakeAbsolute(c, type, static_cast<uint32_t>(address));
+    c.Counters[slot] = static_cast<uint32_t>(address);
+    c.Bases[slot] = static_cast<uint32_t>(address);
+    AddSegmentEntry(c, type, static_cast<uint32_t>(address));
+    return;
+  }
+  if (!ExpectEnd(c)) return;
+  if (c.AsmPass == 2 && fromAbsoluteCode) FlushCodeOutputs(c);
+  MakeAbsolute(c, type, c.Counters[slot]);
+  for (size_t i = c.SegmentTable.size(); i > 0; --i) {
+    if (c.SegmentTable[i - 1].Type == type) {
+      c.CurrentSegmentEntry = i - 1;
+      return;
+    }
+  }
+  AddSegmentEntry(c, type, 0);
+}
+
+void SetLocationCounter(AsmContext& c) {
+  const int32_t v = AsmExpression(c, kExprKnown);
+  const uint8_t segment = c.AsmValueSegment;
+  if (!ExpectEnd(c) || c.LastAsmError != 0) return;
+  if (segment != 0 && segment != c.CurrentSegment.SegmentId) {
+    ReportAsmError(c, 122);
+    return;
+  }
+  const uint32_t value = static_cast<uint32_t>(v);
+  if (!InRelocatable(c) && value < c.Bases[c.CounterSlot]) {
+    ReportAsmError(c, 129);
+    return;
+  }
+  if (!CheckSegmentRange(c, value, SegmentType(c))) return;
+  if (c.AsmPass == 2 && !InRelocatable(c) && SegmentType(c) == kind::kCode) FlushCodeOutputs(c);
+  c.CurrentSegment.Value = value;
+  if (InRelocatable(c))
+    SaveRelocatableSize(c);
+  else
+    c.Counters[c.CounterSlot] = value;
+}
+
+}  // namespace dorvik::as

@@ -1,0 +1,29 @@
+#pragma once
+// Files and operating-system error codes: the result code of the last file
+// operation (taken once by the message service), the system's text for a
+// code, and whole-file reads and replacing writes.
+
+#include <string>
+#include <string_view>
+
+namespace dorvik::platform {
+
+// Result code of the last file operation (0 = success); taking it resets it.
+int TakeIOResult();
+void SetIOResult(int code);
+
+// The system's standard text for an error code.
+std::string OsErrorText(int code);
+
+bool FileExists(const std::string& path);
+// The name with its extension (after the last '.' of the file part) replaced;
+// `ext` includes the dot, e.g. ".TMP".
+std::string ChangeFileExt(std::string_view path, std::string_view ext);
+
+// Reads the whole file; false (and the IO result set) when it cannot.
+bool ReadWholeFile(const std::string& path, std::string& content);
+// Writes `content` to the name with the extension .TMP, then puts that file
+// in place of `path`; a failure leaves `path` as it was and sets the IO result.
+bool WriteFileReplacing(const std::string& path, std::string_view content);
+
+}  // namespace dorvik::platform

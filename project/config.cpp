@@ -1,0 +1,96 @@
+#include "project/config.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace dorvik {
+
+namespace {
+
+ProjectState g_project;
+
+constexpr std::string_view kLoader = "LOADER";
+
+// Download speeds as the project file stores them, by choice.
+constexpr std::string_view kDownloadSpeeds[] = {"11520", "57600", "38400"};
+
+struct TargetName {
+  uint8_t Kind;
+  std::string_view Name;
+};
+constexpr TargetName kTargetNames[] = {{0, "OVIX52"}, {2, "ADUC"}, {3, "VOV51"}};
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+ProjectState& Project() {
+  return g_project;
+}
+void ResetProject() {
+  g_project = ProjectState{};
+}
+
+void ReadLoaderOptions(const platform::IniFile& f, LoaderOptions& o) {
+  o.LoadCode = f.ReadBool(kLoader, "Code", o.LoadCode);
+  o.LoadLines = f.ReadBool(kLoader, "Lines", o.LoadLines);
+  o.LoadSymbols = f.ReadBool(kLoader, "Symbols", o.LoadSymbols);
+  o.LoadAppend = f.ReadBool(kLoader, "Append", o.LoadAppend);
+  o.LoadXData = f.ReadBool(kLoader, "XDATALoad", o.LoadXData);
+  o.ClearDataFlash = f.ReadBool(kLoader, "ClearDataFLASH", o.ClearDataFlash);
+  o.ClearCodeFlash = f.ReadBool(kLoader, "ClearCodeFLASH", o.ClearCodeFlash);
+  o.LoadAutomaticallyOnStart = f.ReadBool(kLoader, "LoadAutomaticallyOnStart", o.LoadAutomaticallyOnStart);
+  o.LastLoadPath = f.ReadString(kLoader, "LastLoadPath", o.LastLoadPath);
+  if (f.ValueExists(kLoader, "Download Speed")) {
+    const std::string speed(Trim(f.ReadString(kLoader, "Download Speed")));
+    const auto* it = std::find(std::begin(kDownloadSpeeds), std::end(kDownloadSpeeds), speed);
+    if (it != std::end(kDownloadSpeeds)) o.DownloadSpeed = static_cast<int>(it - std::begin(kDownloadSpeeds));
+  }
+}
+
+void WriteLoaderOptions(platform::IniFile& f, const LoaderOptions& o) {
+  f.WriteBool(kLoader, "Code", o.LoadCode);
+  f.WriteBool(kLoader, "Lines", o.LoadLines);
+  f.WriteBool(kLoader, "Symbols", o.LoadSymbols);
+  f.WriteBool(kLoader, "Append", o.LoadAppend);
+  f.WriteBool(kLoader, "XDATALoad", o.LoadXData);
+  f.WriteBool(kLoader, "ClearDataFLASH", o.ClearDataFlash);
+  f.WriteBool(kLoader, "ClearCodeFLASH", o.ClearCodeFlash);
+  f.WriteBool(kLoader, "LoadAutomaticallyOnStart", o.LoadAutomaticallyOnStart);
+  f.WriteString(kLoader, "LastLoadPath", o.LastLoadPath);
+  const int speed = o.DownloadSpeed >= 0 && o.DownloadSpeed < 3 ? o.DownloadSpeed : 0;
+  f.WriteString(kLoader, "Download Speed", kDownloadSpeeds[speed]);
+}
+
+uint8_t ReadTargetKind(const platform::IniFile& f, uint8_t current) {
+  if (!f.ValueExists("", "Target")) return current;
+  const std::string name = Upper(Trim(f.ReadString("", "Target")));
+  if (name.empty()) return 1;
+  for (const TargetName& t : kTargetNames)
+    if (t.Name == name) return t.Kind;
+  return current;
+}
+
+void WriteTargetKind(platform::IniFile& f, uint8_t kind) {
+  std::string_view name;
+  for (const TargetName& t : kTargetNames)
+    if (t.Kind == kind) name = t.Name;
+  f.WriteString("", "Target", name);
+}
+
+int32_t ReadBaudRate(const platform::IniFile& f, int32_t current) {
+  const int64_t baud = f.ReadInteger("COM", "Baud", current);
+  return baud > 0 && baud <= INT32_MAX ? static_cast<int32_t>(baud) : current;
+}
+
+}  // namespace dorvik

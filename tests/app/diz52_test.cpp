@@ -1,0 +1,145 @@
+// The diz52 program: exit status, status text on standard output, the fatal
+// stop's box text on standard error, derived file names and their letter case,
+// device names, reproducible outputs.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kDiz52 = fs::path(DORVIK_BIN_DIR) / "diz52";
+const fs::path kBlink = fs::path(DORVIK_SOURCE_DIR) / "examples" / "blink.a51";
+
+std::string Read(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+struct ProgramRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+class Diz52Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir = fs::path(::testing::TempDir()) / "diz52" / info->name();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  // Runs diz52 in the scratch folder with ARGS (already quoted as needed).
+  ProgramRun Diz52(const std::string& args) {
+    const std::string command = "cd '" + dir.string() + "' && '" + kDiz52.string() + "' " + args +
+                                " > stdout.txt 2> stderr.txt";
+    const int raw = std::system(command.c_str());
+    ProgramRun r;
+    r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.Out = Read(dir / "stdout.txt");
+    r.Err = Read(dir / "stderr.txt");
+    return r;
+  }
+  fs::path dir;
+};
+
+TEST_F(Diz52Test, CleanSourceExitsZeroAndDerivesLowerCaseNames) {
+  fs::copy_file(kBlink, dir / "blink.a51");
+  const ProgramRun r = Diz52("blink.a51");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(r.Out.find("BLINK.A51 Pass 1 "), std::string::npos);
+  EXPECT_NE(r.Out.find("27 Lines read\n"), std::string::npos);
+  EXPECT_NE(r.Out.find("ASSEMBLY COMPLETE, No Errors Found"), std::string::npos);
+  EXPECT_EQ(r.Out.find('\r'), std::string::npos);
+  EXPECT_TRUE(r.Err.empty());
+  for (const char* name : {"blink.lst", "blink.obj", "blink.hex"}) EXPECT_TRUE(fs::exists(dir / name)) << name;
+}
+
+TEST_F(Diz52Test, UpperCaseExtensionGivesUpperCaseOutputs) {
+  fs::copy_file(kBlink, dir / "BLINK.A51");
+  EXPECT_EQ(Diz52("BLINK.A51").Status, 0);
+  for (const char* name : {"BLINK.LST", "BLINK.OBJ", "BLINK.HEX"}) EXPECT_TRUE(fs::exists(dir / name)) << name;
+  EXPECT_FALSE(fs::exists(dir / "BLINK.lst"));
+}
+
+TEST_F(Diz52Test, SourceInAnotherFolderKeepsItsOutputsBesideIt) {
+  fs::create_directories(dir / "src");
+  fs::copy_file(kBlink, dir / "src" / "blink.a51");
+  EXPECT_EQ(Diz52("src/../src/blink.a51 NOOBJECT").Status, 0);
+  EXPECT_TRUE(fs::exists(dir / "src" / "blink.lst"));
+  EXPECT_TRUE(fs::exists(dir / "src" / "blink.hex"));
+  EXPECT_FALSE(fs::exists(dir / "src" / "blink.obj"));
+}
+
+TEST_F(Diz52Test, ErrorsCountedExitOne) {
+  Write(dir / "bad.a51", " MOV A,UNKNOWN\n MOV A,300\n END\n");
+  const ProgramRun r = Diz52("bad.a51 NOPRINT");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Out.find("ASSEMBLY COMPLETE, 2 Errors Found"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "bad.lst"));
+}
+
+TEST_F(Diz52Test, OneErrorIsSingular) {
+  Write(dir / "one.a51", " MOV A,300\n END\n");
+  EXPECT_NE(Diz52("one.a51").Out.find("ASSEMBLY COMPLETE, 1 Error Found"), std::string::npos);
+}
+
+TEST_F(Diz52Test, MissingSourceIsAFatalStopOnStandardError) {
+  const ProgramRun r = Diz52("nothere.a51");
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_EQ(r.Err.rfind("DIZ-52\n", 0), 0u) << r.Err;
+  EXPECT_NE(r.Err.find("I/O ERROR ON SOURCE FILE"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("DIZ-52 TERMINATED"), std::string::npos);
+}
+
+TEST_F(Diz52Test, BadInvocationControlIsAFatalStop) {
+  fs::copy_file(kBlink, dir / "blink.a51");
+  const ProgramRun r = Diz52("blink.a51 FROBNICATE");
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_NE(r.Err.find("UNRECOGNIZABLE CONTROL"), std::string::npos) << r.Err;
+}
+
+TEST_F(Diz52Test, NoSourceNameIsAFatalStop) {
+  const ProgramRun r = Diz52("");
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_NE(r.Err.find("MISSING SOURCE FILE NAME"), std::string::npos);
+}
+
+TEST_F(Diz52Test, ListingToConsoleReplacesTheClosingStatusLine) {
+  fs::copy_file(kBlink, dir / "blink.a51");
+  const ProgramRun r = Diz52("blink.a51 'PRINT(CON)' NOOBJECT NOHEX");
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_NE(r.Out.find("LOC  OBJ            LINE     SOURCE"), std::string::npos);
+  EXPECT_NE(r.Out.find("ASSEMBLY COMPLETE, NO ERRORS FOUND"), std::string::npos);
+  EXPECT_EQ(r.Out.find("ASSEMBLY COMPLETE, No Errors Found"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "blink.lst"));
+}
+
+TEST_F(Diz52Test, NulDiscardsTheOutput) {
+  fs::copy_file(kBlink, dir / "blink.a51");
+  EXPECT_EQ(Diz52("blink.a51 'PRINT(NUL)' 'OBJECT(NUL)' 'HEX(NUL)'").Status, 0);
+  EXPECT_FALSE(fs::exists(dir / "blink.lst"));
+  EXPECT_FALSE(fs::exists(dir / "NUL"));
+  EXPECT_FALSE(fs::exists(dir / "nul"));
+}
+
+TEST_F(Diz52Test, OutputsAreReproducible) {
+  fs::copy_file(kBlink, dir / "blink.a51");
+  ASSERT_EQ(Diz52("blink.a51 XREF").Status, 0);
+  const std::string lst = Read(dir / "blink.lst"), obj = Read(dir / "blink.obj"), hex = Read(dir / "blink.hex");
+  ASSERT_EQ(Diz52("blink.a51 XREF").Status, 0);
+  EXPECT_EQ(Read(dir / "blink.lst"), lst);
+  EXPECT_EQ(Read(dir / "blink.obj"), obj);
+  EXPECT_EQ(Read(dir / "blink.hex"), hex);
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+#include "assembler/asmerrors.h"
+
+#include <gtest/gtest.h>
+
+#include "asm_test_util.h"
+
+namespace dorvik::as {
+namespace {
+
+using testing::Assemble;
+using testing::ReadText;
+
+TEST(AsmErrors, TableHasEveryRowInOrder) {
+  EXPECT_EQ(std::size(kAsmErrorTable), 65u);
+  for (size_t i = 1; i < std::size(kAsmErrorTable); ++i)
+    EXPECT_LT(kAsmErrorTable[i - 1].Code, kAsmErrorTable[i].Code);
+  EXPECT_EQ(AsmErrorText(111), "%7 CHARRACTER \"%C\" IN NUMERIC CONSTANT \"%B\", ZERO USED");
+  EXPECT_EQ(AsmErrorText(903), "DIZ-52 INTERNAL ERROR (SYMBOL TABLE FULL)");
+  EXPECT_TRUE(AsmErrorText(99).empty());
+  EXPECT_EQ(SegmentWord(SegWord::InBolck), "INBOLCK");
+  EXPECT_EQ(SegmentWord(SegWord::InBlock), "INBLOCK");
+  EXPECT_EQ(InvocationErrorText(InvocationText::DuplicateControl),
+            "DUPLICATE USE OF THE SAME CONTROL");
+}
+
+TEST(AsmErrors, PlaceholdersExpandFromTheContext) {
+  AsmContext c;
+  c.ScanChar = '~';
+  c.AsmIdentifier = "FOO";
+  c.CpuMode = 44;
+  c.ErrorWord = "DATA";
+  EXPECT_EQ(ExpandAsmMessage(c, 101), "ILLEGAL CHARACTER (7E)");
+  EXPECT_EQ(ExpandAsmMessage(c, 136), "SYMBOL \"FOO\" ILLEGAL IN MODE 44");
+  EXPECT_EQ(ExpandAsmMessage(c, 123), "DATA SEGMENT ADDRESS EXPECTED");
+  EXPECT_EQ(ExpandAsmMessage(c, 109), "TEXT FOUND AFTER END STATEMENT - IGNORED");
+  c.ErrorDetail = "DUPLICATE USE OF THE SAME FILE NAME FOR ";
+  c.DupName1 = "LISTING";
+  c.DupName2 = "OBJECT";
+  EXPECT_EQ(ExpandAsmMessage(c, 0), "DIZ-52 FATAL ERROR - DUPLICATE USE OF THE SAME FILE NAME FOR "
+                                    "LISTING AND OBJECT");
+}
+
+TEST(AsmErrors, OneSyntaxErrorPerLineButOtherErrorsStillCount) {
+  auto a = Assemble("err_once", " MOV A,,\n MOV A,300\n MOV A,UNDEF\n END\n", "NOPRINT NOOBJECT");
+  EXPECT_EQ(a.Codes(), (std::vector<uint16_t>{100, 115, 114}));
+  // 115 leaves the line open for a following 114.
+  auto b = Assemble("err_once", " DB 300, UNDEF\n END\n", "NOPRINT NOOBJECT");
+  EXPECT_EQ(b.Codes(), (std::vector<uint16_t>{115, 114}));
+}
+
+TEST(AsmErrors, ListingMarksTheSyntaxErrorColumn) {
+  auto a = Assemble("err_marker", " MOV A,#1 2\n END\n", "NOOBJECT");
+  const std::string lst = a.Output(".lst");
+  const auto at = lst.find("*** _________________________");
+  ASSERT_NE(at, std::string::npos) << lst;
+  EXPECT_NE(lst.find("*** ERROR #100, Line #1, SYNTAX ERROR"), std::string::npos);
+}
+
+TEST(AsmErrors, ErrorPrintReceivesEveryMessageAlsoWithoutListing) {
+  const auto dir = testing::ScratchDir("err_print_out");
+  auto a = Assemble("err_print", " MOV A,300\n NOP\n MOV A,UNDEF\n END\n",
+                    "NOPRINT NOOBJECT ERRORPRINT(" + (dir / "t.err").string() + ")");
+  const std::string err = ReadText(dir / "t.err");
+  EXPECT_NE(err.find("*** ERROR #115, Line #1,"), std::string::npos) << err;
+  EXPECT_NE(err.find("*** ERROR #114, Line #3, UNDEFINED SYMBOL \"UNDEF\""), std::string::npos);
+  EXPECT_EQ(err.find("NOP"), std::string::npos);  // lines without errors are not copied
+}
+
+TEST(AsmErrors, ClosingLineCountsErrors) {
+  struct Case {
+    const char* Source;
+    const char* Closing;
+  };
+  for (const Case& k : {Case{" END\n", "ASSEMBLY COMPLETE, No Errors Found"},
+                        Case{" MOV A,300\n END\n", "ASSEMBLY COMPLETE, 1 Error Found"},
+                        Case{" MOV A,300\n MOV A,300\n END\n", "ASSEMBLY COMPLETE, 2 Errors Found"}}) {
+    auto a = Assemble("err_closing", k.Source, "NOPRINT NOOBJECT");
+    EXPECT_NE(a.C().StatusText.find(k.Closing), std::string::npos) << a.C().StatusText;
+  }
+}
+
+TEST(AsmErrors, LongMessagesWrapAtThePageWidth) {
+  std::string name(32, 'N');
+  auto a = Assemble("err_wrap", "$PAGEWIDTH(64)\n MOV A,#" + name + "+" + name + "\n END\n",
+                    "NOOBJECT");
+  const std::string lst = a.Output(".lst");
+  // "*** ERROR #114, Line #2, UNDEFINED SYMBOL "N...N"" is 68 characters: cut after 64.
+  const std::string full = "*** ERROR #114, Line #2, UNDEFINED SYMBOL \"" + name + "\"";
+  EXPECT_NE(lst.find(full.substr(0, 64) + "\n" + full.substr(64)), std::string::npos) << lst;
+}
+
+}  // namespace
+}  // namespace dorvik::as

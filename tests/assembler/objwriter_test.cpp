@@ -1,0 +1,348 @@
+#include "assembler/objwriter.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "assembler/context.h"
+
+namespace dorvik::as {
+namespace {
+
+struct Record {
+  uint8_t Type;
+  std::vector<uint8_t> Content;
+};
+
+// Splits an object file into records, checking each frame and checksum.
+std::vector<Record> ParseRecords(const std::string& bytes) {
+  std::vector<Record> records;
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    EXPECT_LE(pos + 3, bytes.size());
+    const auto at = [&](size_t i) { return static_cast<uint8_t>(bytes[i]); };
+    const size_t length = at(pos + 1) | (at(pos + 2) << 8);
+    EXPECT_GE(length, 1u);
+    EXPECT_LE(pos + 3 + length, bytes.size());
+    uint8_t sum = 0;
+    for (size_t i = pos; i < pos + 3 + length; ++i) sum = static_cast<uint8_t>(sum + at(i));
+    EXPECT_EQ(sum, 0) << "record at " << pos;
+    Record r{at(pos), {}};
+    for (size_t i = pos + 3; i < pos + 3 + length - 1; ++i) r.Content.push_back(at(i));
+    records.push_back(r);
+    pos += 3 + length;
+  }
+  return records;
+}
+
+void AddSymbol(AsmContext& c, const std::string& name, uint8_t kind, uint32_t value, uint8_t segment = 0,
+               uint8_t scope = kScopeLocal, uint8_t reloc = 0) {
+  if (!c.SymbolArea.empty() && c.SymbolArea.back() == kind::kEndMark) c.SymbolArea.pop_back();
+  c.SymbolArea.insert(c.SymbolArea.end(),
+                      {kind, 1, static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                       static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24), reloc, segment, scope,
+                       static_cast<uint8_t>(name.size())});
+  c.SymbolArea.insert(c.SymbolArea.end(), name.begin(), name.end());
+  c.SymbolArea.push_back(kind::kEndMark);
+}
+
+class ObjWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    c.SymbolArea = {kind::kEndMark};
+    c.ModuleName = "BLINK";
+    out = std::make_shared<std::ostringstream>();
+    c.Out.Object = out;
+    c.Out.ObjectOpen = true;
+    c.Controls[static_cast<size_t>(ControlId::Debug)].On = false;
+  }
+  std::vector<Record> Written() { return ParseRecords(out->str()); }
+  void Emit(uint32_t address, std::vector<uint8_t> bytes) { AddObjContent(c, address, bytes); }
+
+  AsmContext c;
+  std::shared_ptr<std::ostringstream> out;
+};
+
+TEST(ObjFrameTest, EveryRecordSumsToZero) {
+  for (const std::vector<uint8_t>& content :
+       {std::vector<uint8_t>{}, {0x00}, {0xFF, 0xFF, 0x01}, std::vector<uint8_t>(300, 0xA5)}) {
+    const std::string frame = ObjFrame(0x06, content);
+    ASSERT_EQ(frame.size(), content.size() + 4);
+    EXPECT_EQ(static_cast<uint8_t>(frame[1]) | (static_cast<uint8_t>(frame[2]) << 8), content.size() + 1);
+    uint8_t sum = 0;
+    for (char b : frame) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(b));
+    EXPECT_EQ(sum, 0);
+  }
+}
+
+TEST(ObjFrameTest, ContentThatSumsToZeroGetsChecksumZero) {
+  // type 2 + length 3 + content summing to 0xFB -> 0x100
+  const std::vector<uint8_t> content = {0xFA, 0x01};
+  EXPECT_EQ(ObjChecksum(0x02, content), 0x00);
+}
+
+TEST_F(ObjWriterTest, ModuleWithoutCodeWritesHeaderAndEndOnly) {
+  WriteObjectPrologue(c);
+  CloseObjectFile(c);
+  const auto r = Written();
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].Type, kObjModuleHeader);
+  EXPECT_EQ(r[0].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0xFD, 0}));
+  EXPECT_EQ(r[1].Type, kObjModuleEnd);
+  EXPECT_EQ(r[1].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0, 0, 0x01, 0}));
+  EXPECT_FALSE(c.Out.ObjectOpen);
+}
+
+TEST_F(ObjWriterTest, ModuleNameDefaultsToTheSourceBaseName) {
+  c.ModuleName.clear();
+  c.ModuleBaseName = "blink";
+  WriteObjectPrologue(c);
+  const auto r = Written();
+  ASSERT_FALSE(r.empty());
+  EXPECT_EQ(r[0].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0xFD, 0}));
+}
+
+TEST_F(ObjWriterTest, RegisterMaskHasOneBitPerUsedBank) {
+  c.RegisterBanks = {true, false, true, true};
+  WriteObjectPrologue(c);
+  CloseObjectFile(c);
+  const auto r = Written();
+  ASSERT_EQ(r.back().Type, kObjModuleEnd);
+  EXPECT_EQ(r.back().Content[8], 0x0D);
+}
+
+TEST_F(ObjWriterTest, SegmentDefinitionsListAbsolutePiecesAndRelocatableSegments) {
+  c.SegmentTable = {{0, 0x0000, 0x0010}, {2, 0x0030, 0}, {1, 0x8000, 0x0100}};
+  AddSymbol(c, "PROG", kind::kSegment + kind::kCode, 0x20, 1, kScopeLocal, kRelInPage);
+  AddSymbol(c, "VARS", kind::kSegment + kind::kData, 0, 2, kScopeLocal, kRelUnit);
+  WriteObjectPrologue(c);
+  const auto r = Written();
+  ASSERT_EQ(r.size(), 3u);
+  EXPECT_EQ(r[1].Type, kObjSegmentDefs);
+  // Pieces of size 0 are left out.
+  EXPECT_EQ(r[1].Content, (std::vector<uint8_t>{0, 0, 0, 0, 0x00, 0x00, 0x10, 0x00, 0,  //
+                                                0, 1, 0, 0, 0x00, 0x80, 0x00, 0x01, 0}));
+  EXPECT_EQ(r[2].Type, kObjSegmentDefs);
+  // An empty relocatable segment has bit 7 of SEG INFO set and size 0.
+  EXPECT_EQ(r[2].Content, (std::vector<uint8_t>{1, 0, kRelInPage, 0, 0, 0, 0x20, 0, 4, 'P', 'R', 'O', 'G',  //
+                                                2, 0x82, kRelUnit, 0, 0, 0, 0, 0, 4, 'V', 'A', 'R', 'S'}));
+}
+
+TEST_F(ObjWriterTest, ExternalsPublicsAndDebugItemsInOrder) {
+  c.HasExternals = true;
+  c.HasPublics = true;
+  c.Controls[static_cast<size_t>(ControlId::Debug)].On = true;
+  AddSymbol(c, "COUNT", kind::kData, 0x30, 0, kScopePublic);
+  AddSymbol(c, "PROG", kind::kSegment + kind::kCode, 0x10, 1);
+  AddSymbol(c, "PUTC", kind::kCode, 0, 2, kScopeExternal);
+  AddSymbol(c, "START", kind::kCode, 0x0100, 0, kScopeLocal);
+  WriteObjectPrologue(c);
+  const auto r = Written();
+  std::vector<uint8_t> types;
+  for (const Record& rec : r) types.push_back(rec.Type);
+  EXPECT_EQ(types, (std::vector<uint8_t>{kObjModuleHeader, kObjSegmentDefs, kObjExternalDefs, kObjPublicDefs,
+                                         kObjScope, kObjDebugItems, kObjDebugItems, kObjDebugItems, kObjScope}));
+  EXPECT_EQ(r[2].Content, (std::vector<uint8_t>{2, 0, 0, 0, 4, 'P', 'U', 'T', 'C'}));
+  EXPECT_EQ(r[3].Content, (std::vector<uint8_t>{0, 2, 0x30, 0, 0, 5, 'C', 'O', 'U', 'N', 'T'}));
+  EXPECT_EQ(r[4].Content[0], 0);  // module begin
+  EXPECT_EQ(r[5].Content, (std::vector<uint8_t>{1, 0, 2, 0x30, 0, 0, 5, 'C', 'O', 'U', 'N', 'T'}));
+  EXPECT_EQ(r[6].Content, (std::vector<uint8_t>{2, 1, 0, 0x10, 0, 0, 4, 'P', 'R', 'O', 'G'}));
+  EXPECT_EQ(r[7].Content, (std::vector<uint8_t>{0, 0, 0, 0x00, 0x01, 0, 5, 'S', 'T', 'A', 'R', 'T'}));
+  EXPECT_EQ(r[8].Content[0], 3);  // module end
+}
+
+TEST_F(ObjWriterTest, ScopeRecordsAlternateAcrossRuns) {
+  c.Controls[static_cast<size_t>(ControlId::Debug)].On = true;
+  WriteObjectPrologue(c);
+  WriteObjectPrologue(c);
+  std::vector<uint8_t> kinds;
+  for (const Record& rec : Written())
+    if (rec.Type == kObjScope) kinds.push_back(rec.Content[0]);
+  EXPECT_EQ(kinds, (std::vector<uint8_t>{0, 3, 0, 3}));
+}
+
+TEST_F(ObjWriterTest, PublicListIsCutBeforeTheRecordLimit) {
+  c.HasPublics = true;
+  for (int i = 0; i < 200; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "PUBLIC_NAME_%03d", i);
+    AddSymbol(c, name, kind::kCode, static_cast<uint32_t>(i), 0, kScopePublic);
+  }
+  WriteObjectPrologue(c);
+  size_t entries = 0, records = 0;
+  for (const Record& rec : Written()) {
+    if (rec.Type != kObjPublicDefs) continue;
+    ++records;
+    EXPECT_LT(rec.Content.size(), kObjListLimit);
+    entries += rec.Content.size() / (6 + 15);
+  }
+  EXPECT_EQ(records, 3u);  // 97 entries of 21 bytes fit below 2047
+  EXPECT_EQ(entries, 200u);
+}
+
+TEST_F(ObjWriterTest, ContentRecordStartsAnewAtEveryAddressGap) {
+  WriteObjectPrologue(c);
+  Emit(0x0100, {0x74, 0x01});
+  Emit(0x0102, {0x00});
+  Emit(0x0200, {0x22});  // ORG or DS between: must not follow 0x0103
+  CloseObjectFile(c);
+  std::vector<Record> content;
+  for (const Record& rec : Written())
+    if (rec.Type == kObjContent) content.push_back(rec);
+  ASSERT_EQ(content.size(), 2u);
+  EXPECT_EQ(content[0].Content, (std::vector<uint8_t>{0, 0x00, 0x01, 0x74, 0x01, 0x00}));
+  EXPECT_EQ(content[1].Content, (std::vector<uint8_t>{0, 0x00, 0x02, 0x22}));
+}
+
+TEST_F(ObjWriterTest, ContentRecordStartsAnewWhenTheSegmentChanges) {
+  WriteObjectPrologue(c);
+  c.CurrentSegment.SegmentId = 1;
+  Emit(0x0000, {0x01});
+  c.CurrentSegment.SegmentId = 2;
+  Emit(0x0001, {0x02});
+  CloseObjectFile(c);
+  std::vector<Record> content;
+  for (const Record& rec : Written())
+    if (rec.Type == kObjContent) content.push_back(rec);
+  ASSERT_EQ(content.size(), 2u);
+  EXPECT_EQ(content[0].Content[0], 1);
+  EXPECT_EQ(content[1].Content[0], 2);
+}
+
+TEST_F(ObjWriterTest, LongContentContinuesWhereThePreviousRecordEnded) {
+  WriteObjectPrologue(c);
+  const std::vector<uint8_t> chunk(200, 0x55);
+  uint32_t address = 0x1000;
+  for (int i = 0; i < 12; ++i, address += 200) {
+    c.LinesRead = static_cast<uint32_t>(i + 1);
+    AsmFixupRequest req;
+    req.Offset = 1;
+    req.Kind = FixupKind::Word;
+    req.Segment = 1;
+    req.Value = i;
+    AddObjFixup(c, req);
+    Emit(address, chunk);
+  }
+  CloseObjectFile(c);
+  const auto r = Written();
+  uint32_t expected = 0x1000;
+  size_t total = 0, fixups = 0;
+  for (size_t i = 0; i < r.size(); ++i) {
+    if (r[i].Type == kObjFixup) {
+      ASSERT_GT(i, 0u);
+      ASSERT_EQ(r[i - 1].Type, kObjContent);
+      const size_t data = r[i - 1].Content.size() - 3;
+      for (size_t e = 0; e < r[i].Content.size(); e += kObjFixupEntrySize) {
+        const uint32_t refLoc = r[i].Content[e] | (r[i].Content[e + 1] << 8);
+        EXPECT_LT(refLoc, data);  // refers to its own record's data
+        EXPECT_EQ(refLoc % 200, 1u);
+        ++fixups;
+      }
+    }
+    if (r[i].Type != kObjContent) continue;
+    EXPECT_LE(r[i].Content.size(), kObjContentCut + 200);
+    EXPECT_EQ(r[i].Content[1] | (r[i].Content[2] << 8), expected);
+    expected += static_cast<uint32_t>(r[i].Content.size() - 3);
+    total += r[i].Content.size() - 3;
+  }
+  EXPECT_EQ(total, 2400u);
+  EXPECT_EQ(fixups, 12u);
+}
+
+TEST_F(ObjWriterTest, ManyFixupsCutTheContentRecordBeforeTheirBufferOverflows) {
+  WriteObjectPrologue(c);
+  for (uint32_t i = 0; i < 400; ++i) {
+    c.LinesRead = i + 1;
+    AsmFixupRequest req;
+    req.Offset = 1;
+    req.Kind = FixupKind::Word;
+    req.Segment = 1;
+    AddObjFixup(c, req);
+    Emit(3 * i, {0x02, 0x00, 0x00});
+  }
+  CloseObjectFile(c);
+  size_t fixups = 0, contents = 0;
+  for (const Record& rec : Written()) {
+    if (rec.Type == kObjFixup) {
+      EXPECT_LE(rec.Content.size(), kObjContentCapacity);
+      fixups += rec.Content.size() / kObjFixupEntrySize;
+    }
+    contents += rec.Type == kObjContent;
+  }
+  EXPECT_EQ(fixups, 400u);
+  EXPECT_GE(contents, 2u);  // 1200 bytes would fit one record, 400 fixups do not
+}
+
+TEST_F(ObjWriterTest, FixupEntriesCarryPositionKindTargetAndOffset) {
+  WriteObjectPrologue(c);
+  c.LinesRead = 7;
+  Emit(0x0000, {0x00, 0x00});  // two bytes already in the record
+  c.LinesRead = 8;
+  AsmFixupRequest rel;
+  rel.Offset = 1;
+  rel.Kind = FixupKind::Relative;
+  rel.Segment = 3;
+  rel.Value = 0x40;
+  AddObjFixup(c, rel);
+  AsmFixupRequest ext;
+  ext.Offset = 2;
+  ext.Kind = FixupKind::Byte;
+  ext.External = true;
+  ext.ExternalBlock = 2;
+  ext.ExternalId = 5;
+  ext.Value = 0;
+  AddObjFixup(c, ext);
+  Emit(0x0002, {0xB4, 0x00, 0x00});
+  CloseObjectFile(c);
+  std::vector<uint8_t> fixups;
+  for (const Record& rec : Written())
+    if (rec.Type == kObjFixup) fixups = rec.Content;
+  EXPECT_EQ(fixups, (std::vector<uint8_t>{3, 0, 2, 1, 3, 0x3F, 0,  // relative: value minus 1
+                                          4, 0, 1, 2, 5, 0, 0}));
+}
+
+TEST_F(ObjWriterTest, MovedFixupFollowsTheDestinationByte) {
+  WriteObjectPrologue(c);
+  c.LinesRead = 1;
+  AsmFixupRequest req;
+  req.Offset = 1;
+  req.Segment = 1;
+  req.Value = 0x10;
+  AddObjFixup(c, req);
+  MoveObjFixup(c, 1, 2);
+  Emit(0x0000, {0x85, 0x40, 0x00});
+  CloseObjectFile(c);
+  for (const Record& rec : Written()) {
+    if (rec.Type == kObjFixup) {
+      EXPECT_EQ(rec.Content[0], 2);
+    }
+  }
+}
+
+TEST_F(ObjWriterTest, RequestsOfALineThatEmittedNothingAreDropped) {
+  WriteObjectPrologue(c);
+  c.LinesRead = 3;
+  AsmFixupRequest req;
+  req.Offset = 1;
+  req.Segment = 1;
+  AddObjFixup(c, req);  // the line then failed and emitted nothing
+  c.LinesRead = 4;
+  Emit(0x0000, {0x00});
+  CloseObjectFile(c);
+  for (const Record& rec : Written()) EXPECT_NE(rec.Type, kObjFixup);
+}
+
+TEST_F(ObjWriterTest, NothingIsWrittenWhileTheFileIsClosed) {
+  c.Out.ObjectOpen = false;
+  WriteObjectPrologue(c);
+  Emit(0, {1, 2, 3});
+  CloseObjectFile(c);
+  EXPECT_TRUE(out->str().empty());
+}
+
+}  // namespace
+}  // namespace dorvik::as

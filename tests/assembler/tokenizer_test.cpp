@@ -1,0 +1,148 @@
+#include "assembler/tokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include "asm_test_util.h"
+#include "assembler/controls.h"
+#include "assembler/source.h"
+
+namespace dorvik::as {
+namespace {
+
+using testing::Assemble;
+
+// Tokens of one line, read in pass 2 of an empty assembly (in-memory lines).
+class LineTokens {
+ public:
+  explicit LineTokens(const std::string& text) : lines_{text} {
+    SetControlDefaults(c_);
+    InitSymbolArea(c_);
+    c_.AsmPass = 2;
+    c_.InMemoryLines = &lines_;
+    c_.ScanChar = kCR;
+    GetAsmChar(c_);
+  }
+  std::vector<uint8_t> All() {
+    std::vector<uint8_t> out;
+    for (int i = 0; i < 64; ++i) {
+      const uint8_t t = GetAsmToken(c_);
+      if (t == tok::kEol) break;
+      out.push_back(t);
+    }
+    return out;
+  }
+  AsmContext& C() { return c_; }
+
+ private:
+  std::vector<std::string> lines_;
+  AsmContext c_;
+};
+
+TEST(Tokenizer, TablesHaveTheirRows) {
+  EXPECT_EQ(std::size(kReservedWords), 121u);
+  EXPECT_EQ(std::size(kPredefinedSymbols), 119u);
+  EXPECT_EQ(FindReservedWord("LIST"), FindReservedWord("LI"));
+  EXPECT_EQ(FindReservedWord("BITADDRESSABLE"), tok::kBITADDRESSABLE);
+  EXPECT_EQ(FindReservedWord("MOV"), tok::kMOV);
+  EXPECT_EQ(FindReservedWord("FOO"), 0);
+  EXPECT_EQ(SpecialCharToken('|'), tok::kOr);
+  EXPECT_EQ(SpecialCharToken('~'), 0);
+}
+
+TEST(Tokenizer, OperatorsAndPunctuation) {
+  EXPECT_EQ(LineTokens("<> < > <= >= = ,#@()").All(),
+            (std::vector<uint8_t>{tok::kNe, tok::kLt, tok::kGt, tok::kLe, tok::kGe, tok::kEq,
+                                  tok::kComma, tok::kHash, tok::kAt, tok::kLParen,
+                                  tok::kRParen}));
+  EXPECT_EQ(LineTokens("mov MOV a A r7 ar0").All(),
+            (std::vector<uint8_t>{tok::kMOV, tok::kMOV, tok::kA, tok::kA, tok::kR7, tok::kAR0}));
+  EXPECT_EQ(LineTokens("NOP ; comment, with tokens").All(), std::vector<uint8_t>{tok::kNOP});
+}
+
+TEST(Tokenizer, WordsLongerThanFourteenAreNeverReserved) {
+  EXPECT_EQ(LineTokens("BITADDRESSABLEX").All(), std::vector<uint8_t>{tok::kIdentifier});
+  LineTokens longWord(std::string(40, 'Q'));
+  longWord.All();
+  EXPECT_EQ(longWord.C().AsmIdentifier.size(), 32u);
+}
+
+TEST(Tokenizer, NumbersAndLocationCounter) {
+  LineTokens t("0FFH 101B $");
+  EXPECT_EQ(GetAsmToken(t.C()), tok::kValue);
+  EXPECT_EQ(t.C().AsmValue, 255);
+  EXPECT_EQ(GetAsmToken(t.C()), tok::kValue);
+  EXPECT_EQ(t.C().AsmValue, 5);
+  EXPECT_EQ(GetAsmToken(t.C()), tok::kValue);  // "$" past column 2 is the location counter
+  EXPECT_EQ(LineTokens("$MODE").All().front(), tok::kControl);
+}
+
+TEST(Tokenizer, PeekDoesNotConsume) {
+  LineTokens t("ADD A,#1");
+  EXPECT_EQ(PeekAsmToken(t.C()), tok::kADD);
+  EXPECT_EQ(PeekAsmToken(t.C()), tok::kADD);
+  EXPECT_EQ(GetAsmToken(t.C()), tok::kADD);
+  EXPECT_EQ(PeekAsmToken(t.C()), tok::kA);
+  EXPECT_EQ(t.All(), (std::vector<uint8_t>{tok::kA, tok::kComma, tok::kHash, tok::kValue}));
+}
+
+TEST(Tokenizer, PredefinedNamesMatchWholeNames) {
+  AsmContext c;
+  SetControlDefaults(c);
+  c.CpuMode = 52;
+  EXPECT_TRUE(LookupPredefinedSymbol(c, "RCAP2L"));
+  EXPECT_FALSE(LookupPredefinedSymbol(c, "RCAP2LX"));
+  EXPECT_FALSE(LookupPredefinedSymbol(c, "RCAP2"));
+  // A user label that begins like a register is the user's own.
+  auto a = Assemble("tok_whole", "$MODE(52)\nRCAP2LX: NOP\nSCONX EQU 5\n END\n",
+                    "NOPRINT NOOBJECT");
+  EXPECT_TRUE(a.Codes().empty());
+  EXPECT_EQ(a.Symbol("SCONX").Value, 5u);
+}
+
+TEST(Tokenizer, PredefinedNamesFollowTheMode) {
+  AsmContext c;
+  SetControlDefaults(c);
+  c.CpuMode = 44;
+  EXPECT_FALSE(LookupPredefinedSymbol(c, "SCON"));
+  ASSERT_TRUE(LookupPredefinedSymbol(c, "RTS"));
+  EXPECT_EQ(kPredefinedSymbols[c.PredefinedRow].Address, 0xCD);
+  c.CpuMode = 51;
+  EXPECT_FALSE(LookupPredefinedSymbol(c, "T2CON"));
+  for (uint16_t mode : {52, 252, 452, 552, 652}) {
+    c.CpuMode = mode;
+    EXPECT_TRUE(LookupPredefinedSymbol(c, "T2CON")) << mode;
+    EXPECT_TRUE(LookupPredefinedSymbol(c, "SCON")) << mode;
+    EXPECT_TRUE(LookupPredefinedSymbol(c, "TI")) << mode;
+  }
+  Control(c, ControlId::Mode).On = false;
+  EXPECT_FALSE(LookupPredefinedSymbol(c, "P1"));
+}
+
+TEST(Tokenizer, RegisterBankAliasesNeedABank) {
+  auto a = Assemble("tok_ar", "$NOREGISTERBANK\n MOV A,AR2\n USING 1\n MOV A,AR2\n END\n",
+                    "NOPRINT NOOBJECT");
+  EXPECT_TRUE(a.Codes().empty());
+  EXPECT_EQ(testing::HexBytesAt(a.Output(".hex"), 0, 4),
+            (std::vector<uint8_t>{0xE5, 0x02, 0xE5, 0x0A}));
+}
+
+TEST(Tokenizer, LongLabelsKeepThirtyTwoCharacters) {
+  const std::string label(40, 'L');
+  auto a = Assemble("tok_long", label + ": NOP\n SJMP " + label + "\n END\n", "NOPRINT NOOBJECT");
+  EXPECT_TRUE(a.Codes().empty());
+  EXPECT_EQ(a.Symbol(std::string(32, 'L')).Value, 0u);
+}
+
+TEST(Tokenizer, CrossReferencesRecordDefinitionsAndUses) {
+  auto a = Assemble("tok_xref", "$XREF\nX EQU 1\n MOV A,#X\n MOV A,#X\n END\n", "NOPRINT NOOBJECT");
+  const auto& x = a.C().Xref;
+  ASSERT_EQ(x.size(), 3u);
+  EXPECT_EQ(x[0].Line, 2u);
+  EXPECT_EQ(x[0].Defining, 1);
+  EXPECT_EQ(x[1].Line, 3u);
+  EXPECT_EQ(x[1].Defining, 0);
+  EXPECT_EQ(x[2].Line, 4u);
+}
+
+}  // namespace
+}  // namespace dorvik::as

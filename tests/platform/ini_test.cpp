@@ -1,0 +1,196 @@
+#include "platform/ini.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/files.h"
+
+namespace dorvik::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string t = (fs::temp_directory_path() / "dorvik-ini-XXXXXX").string();
+    path_ = ::mkdtemp(t.data());
+  }
+  ~TempDir() { fs::remove_all(path_); }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  size_t Count() const { return std::distance(fs::directory_iterator(path_), fs::directory_iterator{}); }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+TEST(ParseBool, ReadsWordsAndNumbersKeepsDefaultOtherwise) {
+  struct Case {
+    std::string_view Text;
+    bool Default;
+    bool Expect;
+  };
+  const Case cases[] = {
+      {"Yes", false, true}, {"yes", false, true},  {"TRUE", false, true},   {"true", false, true},
+      {"No", true, false},  {"NO", true, false},   {"False", true, false},  {"0", true, false},
+      {"1", false, true},   {"-7", false, true},   {" Yes ", false, true},  {"", true, true},
+      {"", false, false},   {"maybe", true, true}, {"maybe", false, false}, {"1x", true, true},
+      {"Y", false, false},  {"+0", true, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseBool(c.Text, c.Default), c.Expect) << c.Text;
+  EXPECT_EQ(BoolText(true), "Yes");
+  EXPECT_EQ(BoolText(false), "No");
+}
+
+TEST(IniFile, ReadsCaseInsensitiveAndKeepsOtherLines) {
+  IniFile f;
+  f.Parse("Target=VOV51\r\n[Loader]\r\nCode=No\r\n; a comment\r\n\r\n[COM]\r\nBaud=9600\r\n");
+  EXPECT_EQ(f.ReadString("", "target"), "VOV51");
+  EXPECT_FALSE(f.ReadBool("LOADER", "CODE", true));
+  EXPECT_EQ(f.ReadInteger("com", "baud", 0), 9600);
+  EXPECT_EQ(f.ReadString("COM", "Port", "none"), "none");
+  EXPECT_EQ(f.ReadString("NOSUCH", "Baud", "d"), "d");
+  f.WriteString("loader", "Lines", "Yes");
+  EXPECT_EQ(f.Text(), "Target=VOV51\n[Loader]\nCode=No\n; a comment\nLines=Yes\n\n[COM]\nBaud=9600\n");
+}
+
+TEST(IniFile, WritesReplaceInPlaceAndAddSections) {
+  IniFile f;
+  f.WriteString("", "Target", "ADUC");
+  f.WriteBool("LOADER", "Code", true);
+  f.WriteInteger("LOADER", "N", -5);
+  f.WriteBool("loader", "CODE", false);
+  EXPECT_EQ(f.Text(), "Target=ADUC\n[LOADER]\nCode=No\nN=-5\n");
+  EXPECT_EQ(f.ReadInteger("LOADER", "N", 0), -5);
+  f.WriteString("", "Other", "1");
+  EXPECT_EQ(f.Text(), "Target=ADUC\nOther=1\n[LOADER]\nCode=No\nN=-5\n");
+}
+
+TEST(IniFile, NonNumbersKeepIntegerDefault) {
+  IniFile f;
+  f.Parse("[A]\nx=12abc\ny=\nz= 42 \nw=99999999999999999999999\n");
+  EXPECT_EQ(f.ReadInteger("A", "x", 7), 7);
+  EXPECT_EQ(f.ReadInteger("A", "y", 7), 7);
+  EXPECT_EQ(f.ReadInteger("A", "z", 7), 42);
+  EXPECT_EQ(f.ReadInteger("A", "w", 7), 7);
+}
+
+TEST(IniFile, ValuesKeepEqualsSignsAndSpaces) {
+  IniFile f;
+  f.Parse("[A]\n key = a=b \n");
+  EXPECT_EQ(f.ReadString("A", "KEY"), " a=b ");
+  EXPECT_EQ(f.ReadSection("a"), (std::vector<std::string>{"key"}));
+}
+
+TEST(IniFile, DeleteKeyAndEraseSection) {
+  IniFile f;
+  f.Parse("T=1\n[A]\nx=1\ny=2\n[B]\nz=3\n");
+  f.DeleteKey("A", "X");
+  EXPECT_FALSE(f.ValueExists("A", "x"));
+  EXPECT_TRUE(f.ValueExists("A", "y"));
+  f.EraseSection("a");
+  EXPECT_FALSE(f.SectionExists("A"));
+  EXPECT_EQ(f.Text(), "T=1\n[B]\nz=3\n");
+}
+
+TEST(IniFile, SaveRoundTripsThroughTmpCopy) {
+  TempDir dir;
+  const std::string name = dir.File("proj.QPC");
+  { std::ofstream(name) << "Target=OVIX52\n[LOADER]\nCode=Yes\n"; }
+  IniFile f;
+  ASSERT_TRUE(f.Load(name));
+  f.WriteBool("LOADER", "Code", false);
+  ASSERT_TRUE(f.Save(name));
+  EXPECT_EQ(ReadAll(name), "Target=OVIX52\n[LOADER]\nCode=No\n");
+  EXPECT_FALSE(FileExists(dir.File("proj.TMP")));
+  EXPECT_EQ(dir.Count(), 1u);
+  IniFile g;
+  ASSERT_TRUE(g.Load(name));
+  EXPECT_FALSE(g.ReadBool("LOADER", "Code", true));
+}
+
+TEST(IniFile, LoadOfMissingFileIsEmptyAndSetsIOResult) {
+  TempDir dir;
+  TakeIOResult();
+  IniFile f;
+  f.Parse("[A]\nx=1\n");
+  EXPECT_FALSE(f.Load(dir.File("none.ini")));
+  EXPECT_EQ(f.Text(), "");
+  EXPECT_NE(TakeIOResult(), 0);
+  EXPECT_EQ(TakeIOResult(), 0);
+}
+
+TEST(IniFile, FailedSaveLeavesOldFileAndReportsCode) {
+  TempDir dir;
+  TakeIOResult();
+  IniFile f;
+  f.WriteString("A", "x", "1");
+  EXPECT_FALSE(f.Save(dir.File("no/such/folder/x.ini")));
+  EXPECT_NE(TakeIOResult(), 0);
+}
+
+TEST(Files, ChangeFileExtTouchesOnlyTheFilePart) {
+  EXPECT_EQ(ChangeFileExt("/a/b/dorvik51", ".HST"), "/a/b/dorvik51.HST");
+  EXPECT_EQ(ChangeFileExt("/a/b/x.QPC", ".TMP"), "/a/b/x.TMP");
+  EXPECT_EQ(ChangeFileExt("/a.d/x", ".TMP"), "/a.d/x.TMP");
+  EXPECT_EQ(ChangeFileExt("x.tar.gz", ".TMP"), "x.tar.TMP");
+}
+
+TEST(Files, ReadWholeFileAndOsTexts) {
+  TempDir dir;
+  std::string content;
+  TakeIOResult();
+  EXPECT_FALSE(ReadWholeFile(dir.File("missing"), content));
+  EXPECT_EQ(TakeIOResult(), ENOENT);
+  EXPECT_TRUE(WriteFileReplacing(dir.File("f.txt"), std::string("a\0b", 3)));
+  EXPECT_TRUE(ReadWholeFile(dir.File("f.txt"), content));
+  EXPECT_EQ(content, std::string("a\0b", 3));
+  EXPECT_FALSE(OsErrorText(ENOENT).empty());
+}
+
+}  // namespace
+}  // namespace dorvik::platform
+
+namespace dorvik::platform {
+namespace {
+
+// Whatever the file holds, reading and writing it stays in bounds and a
+// written value reads back.
+TEST(IniFile, RandomTextsParseAndRoundTrip) {
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  const char alphabet[] = "[]=\r\n ;abcAB01\t\0";
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const int len = static_cast<int>(next() % 80);
+    for (int i = 0; i < len; ++i) text += alphabet[next() % (sizeof alphabet - 1)];
+    IniFile f;
+    f.Parse(text);
+    const std::string section = next() % 3 == 0 ? "" : "a";
+    f.ReadString(section, "b");
+    f.ReadSection(section);
+    f.WriteString(section, "key", "v=1");
+    EXPECT_EQ(f.ReadString(section, "KEY"), "v=1") << text;
+    IniFile g;
+    g.Parse(f.Text());
+    EXPECT_EQ(g.ReadString(section, "key"), "v=1") << text;
+    f.EraseSection(section);
+  }
+}
+
+}  // namespace
+}  // namespace dorvik::platform

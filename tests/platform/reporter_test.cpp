@@ -1,0 +1,68 @@
+#include "platform/reporter.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace dorvik::platform {
+namespace {
+
+struct Case {
+  BoxButtons Buttons;
+  std::string Input;
+  int Expect;
+};
+
+TEST(ConsoleReporter, AnswersFromTheTerminal) {
+  const Case cases[] = {
+      {BoxButtons::Ok, "", kBoxOk},
+      {BoxButtons::YesNo, "y\n", kBoxYes},
+      {BoxButtons::YesNo, "  No\n", kBoxNo},
+      {BoxButtons::YesNo, "c\nx\n\nY\n", kBoxYes},  // no Cancel here: asked again
+      {BoxButtons::YesNoCancel, "c\n", kBoxCancel},
+      {BoxButtons::YesNoCancelHelp, "N\n", kBoxNo},
+      {BoxButtons::OkCancel, "o\n", kBoxOk},
+      {BoxButtons::OkCancel, "c\n", kBoxCancel},
+      // End of input: the answer that does the least.
+      {BoxButtons::YesNo, "", kBoxNo},
+      {BoxButtons::YesNoCancel, "", kBoxCancel},
+      {BoxButtons::OkCancel, "", kBoxCancel},
+  };
+  for (const Case& c : cases) {
+    std::istringstream in(c.Input);
+    std::ostringstream out;
+    ConsoleReporter r(in, out);
+    EXPECT_EQ(r.ShowBox({"Warning #4", "Sure?", c.Buttons, BoxIcon::Exclamation}), c.Expect) << c.Input;
+  }
+}
+
+TEST(ConsoleReporter, PrintsCaptionColonTextWithLineBreaks) {
+  std::istringstream in("y\n");
+  std::ostringstream out;
+  ConsoleReporter r(in, out);
+  r.ShowBox({"Error #118", "Syntax Error", BoxButtons::Ok, BoxIcon::Stop});
+  r.ShowBox({"Warning #48", "a\rb", BoxButtons::YesNo, BoxIcon::Stop});
+  EXPECT_EQ(out.str(), "Error #118: Syntax Error\nWarning #48: a\nb\n(y/n)? ");
+}
+
+TEST(ScriptedReporter, QueuedAnswersThenDefaults) {
+  ScriptedReporter r;
+  r.QueueAnswer(kBoxNo);
+  EXPECT_EQ(r.ShowBox({"a", "", BoxButtons::YesNo, BoxIcon::None}), kBoxNo);
+  EXPECT_EQ(r.ShowBox({"b", "", BoxButtons::YesNo, BoxIcon::None}), kBoxYes);
+  EXPECT_EQ(r.ShowBox({"c", "", BoxButtons::Ok, BoxIcon::None}), kBoxOk);
+  EXPECT_EQ(r.ShowBox({"d", "", BoxButtons::OkCancel, BoxIcon::None}), kBoxOk);
+  ASSERT_EQ(r.Shown().size(), 4u);
+  EXPECT_EQ(r.Shown()[2].Caption, "c");
+}
+
+TEST(Reporter, SetAndReset) {
+  ScriptedReporter r;
+  SetReporter(&r);
+  EXPECT_EQ(&Reporter(), &r);
+  SetReporter(nullptr);
+  EXPECT_NE(&Reporter(), &r);
+}
+
+}  // namespace
+}  // namespace dorvik::platform

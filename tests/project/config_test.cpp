@@ -1,0 +1,92 @@
+#include "project/config.h"
+
+#include <gtest/gtest.h>
+
+namespace dorvik {
+namespace {
+
+TEST(ProjectConfig, LoaderOptionsRoundTrip) {
+  LoaderOptions o;
+  o.LoadCode = false;
+  o.LoadAppend = true;
+  o.ClearCodeFlash = true;
+  o.LoadAutomaticallyOnStart = true;
+  o.LastLoadPath = "/home/u/p.hex";
+  o.DownloadSpeed = 2;
+  platform::IniFile f;
+  WriteLoaderOptions(f, o);
+  EXPECT_EQ(f.Text(),
+            "[LOADER]\nCode=No\nLines=Yes\nSymbols=Yes\nAppend=Yes\nXDATALoad=No\n"
+            "ClearDataFLASH=No\nClearCodeFLASH=Yes\nLoadAutomaticallyOnStart=Yes\n"
+            "LastLoadPath=/home/u/p.hex\nDownload Speed=38400\n");
+  LoaderOptions back;
+  ReadLoaderOptions(f, back);
+  EXPECT_FALSE(back.LoadCode);
+  EXPECT_TRUE(back.LoadLines);
+  EXPECT_TRUE(back.LoadAppend);
+  EXPECT_TRUE(back.ClearCodeFlash);
+  EXPECT_FALSE(back.ClearDataFlash);
+  EXPECT_TRUE(back.LoadAutomaticallyOnStart);
+  EXPECT_EQ(back.LastLoadPath, "/home/u/p.hex");
+  EXPECT_EQ(back.DownloadSpeed, 2);
+}
+
+TEST(ProjectConfig, LoaderOptionsReadLeniently) {
+  platform::IniFile f;
+  f.Parse(
+      "[loader]\ncode=false\nLINES=0\nSymbols=maybe\nAppend=TRUE\nXDATALoad=1\n"
+      "Download Speed=11520\n");
+  LoaderOptions o;
+  o.LoadSymbols = false;
+  o.DownloadSpeed = 1;
+  ReadLoaderOptions(f, o);
+  EXPECT_FALSE(o.LoadCode);
+  EXPECT_FALSE(o.LoadLines);
+  EXPECT_FALSE(o.LoadSymbols);  // unreadable: kept
+  EXPECT_TRUE(o.LoadAppend);
+  EXPECT_TRUE(o.LoadXData);
+  EXPECT_EQ(o.DownloadSpeed, 0);
+  f.Parse("[LOADER]\nDownload Speed=1200\n");
+  ReadLoaderOptions(f, o);
+  EXPECT_EQ(o.DownloadSpeed, 0);
+}
+
+TEST(ProjectConfig, TargetLineNamesTheKind) {
+  struct Case {
+    std::string_view Text;
+    uint8_t Expect;
+  };
+  const Case cases[] = {{"Target=OVIX52\n", 0},
+                        {"Target=aduc\n", 2},
+                        {"Target=VOV51\n", 3},
+                        {"Target=\n", 1},
+                        {"Target=PDP11\n", 9},
+                        {"[X]\nTarget=ADUC\n", 9},
+                        {"", 9}};
+  for (const Case& c : cases) {
+    platform::IniFile f;
+    f.Parse(c.Text);
+    EXPECT_EQ(ReadTargetKind(f, 9), c.Expect) << c.Text;
+  }
+  for (uint8_t kind : {0, 1, 2, 3}) {
+    platform::IniFile f;
+    f.Parse("[DORVIK]\nPos=1\n");
+    WriteTargetKind(f, kind);
+    EXPECT_EQ(f.Text().rfind("Target=", 0), 0u);
+    EXPECT_EQ(ReadTargetKind(f, 9), kind);
+  }
+}
+
+TEST(ProjectConfig, BaudRateFromComSection) {
+  platform::IniFile f;
+  EXPECT_EQ(ReadBaudRate(f, 19200), 19200);
+  f.Parse("[COM]\nBaud=57600\n");
+  EXPECT_EQ(ReadBaudRate(f, 19200), 57600);
+  f.Parse("[COM]\nBaud=fast\n");
+  EXPECT_EQ(ReadBaudRate(f, 19200), 19200);
+  f.Parse("[COM]\nBaud=-5\n");
+  EXPECT_EQ(ReadBaudRate(f, 19200), 19200);
+}
+
+}  // namespace
+}  // namespace dorvik

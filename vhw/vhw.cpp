@@ -1,2 +1,0 @@
-// Placeholder until this layer's services land.
-namespace dorvik::vhw {}
