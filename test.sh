@@ -6,6 +6,6 @@ cd "$(dirname "$0")"
 scripts/deps.sh g++ cmake ninja-build ccache libgtest-dev libbenchmark-dev sdcc-ucsim as31
 jobs=$(nproc)
 scripts/build.sh build
-(cd build && ctest --output-on-failure -j "$jobs")
+(cd build && ctest --output-on-failure -j "$jobs" </dev/null)
 scripts/build.sh build-asan -DDORVIK_SANITIZE=ON -DDORVIK_BENCH=OFF
-(cd build-asan && ctest --output-on-failure -j "$jobs")
+(cd build-asan && ctest --output-on-failure -j "$jobs" </dev/null)

@@ -109,7 +109,6 @@ void InsertAsmSymbol(AsmContext& c, std::string_view name) {
   assert(!name.empty() && name.size() <= 255);
   const size_t size = name.size() + kSymName;
   if (c.SymbolEnd > kSymbolAreaLimit || c.SymbolEnd + size + kEndMarkSize > kSymbolAreaSize) {
-    c.SymbolTableFull = true;
     ReportAsmError(c, 903);  // internal errors end the run
     return;
   }

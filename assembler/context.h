@@ -177,7 +177,6 @@ struct AsmContext {
   std::string ModuleBaseName;
   std::string StatusText;
   bool EchoProgress = false;
-  uint8_t EchoTicks = 0;
   bool CtrlCPressed = false;
   bool CtrlBreakPressed = false;
   uint32_t LinesRead = 0;
@@ -199,7 +198,6 @@ struct AsmContext {
   size_t SymbolEnd = 0;
   size_t LastSymbol = 0;
   uint8_t LongestName = 0;
-  bool SymbolTableFull = false;
 
   // Segments and location counters (slot order CODE, DATA, IDATA, XDATA, BIT)
   std::vector<AsmSegmentEntry> SegmentTable;
@@ -251,11 +249,11 @@ struct AsmContext {
   uint8_t AsmValueKind = kind::kNumber;
   uint8_t AsmValueSegment = 0;
   std::string AsmIdentifier;
-  uint8_t ReservedIndex = 0;
   bool NewSymbolFlag = false;
   bool Reporting = true;
   bool InInstruction = false;
   bool DefiningPosition = false;
+  bool NameListPosition = false;  // a name of a PUBLIC list: entered, not defined
   bool PredefinedFound = false;
   bool IdentFound = false;  // the identifier is a user symbol at SymbolCursor
   int PredefinedRow = -1;
@@ -291,10 +289,8 @@ struct AsmContext {
   bool NeedsFixup = false;
   bool AnyFixup = false;
   bool LineExternalRef = false;  // the statement referred to an external symbol
-  uint8_t RelativeOffset = 0;
   uint16_t ExternalCounter = 0;
   std::string ModuleName;
-  bool ModuleNameSet = false;
 
   // Error reporting
   uint16_t LastAsmError = 0;

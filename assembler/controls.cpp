@@ -98,6 +98,36 @@ enum : uint8_t {
   kEject = 64, kGen, kGenOnly, kNoGen, kInclude, kList, kNoList, kRestore, kSave, kTitle
 };
 
+// Defaults of the control records: {record, Value, On, FromInvocation}.
+struct ControlDefault {
+  ControlId Id;
+  std::string_view Value;
+  bool On;
+  bool FromInvocation;
+};
+constexpr ControlDefault kControlDefaults[] = {
+    {ControlId::Print, "", true, true},
+    {ControlId::List, "", true, false},
+    {ControlId::Object, "", true, true},
+    {ControlId::Hex, "", true, false},
+    {ControlId::ErrorPrint, "CON", false, false},
+    {ControlId::Debug, "DB", true, true},
+    {ControlId::Macro, "", true, false},
+    {ControlId::Mode, "51", true, false},
+    {ControlId::Paging, "    Page 1", true, false},
+    {ControlId::Tabs, "8", false, false},
+    {ControlId::PageLength, "62", false, false},
+    {ControlId::PageWidth, "120", false, false},
+    {ControlId::RegisterBank, "0", true, false},
+    {ControlId::Symbols, "", true, false},
+    {ControlId::Xref, "", false, false},
+    {ControlId::Gen, "GENONLY", false, false},
+    {ControlId::Date, "          ", true, false},
+    {ControlId::Title, "                                        ", true, false},
+    {ControlId::Include, "", false, false},
+};
+static_assert(std::size(kControlDefaults) == static_cast<size_t>(ControlId::Count));
+
 constexpr size_t kMaxParameter = 83;
 constexpr uint8_t kMaxIncludeDepth = 16;
 
@@ -593,33 +623,14 @@ const ControlRecord& Control(const AsmContext& c, ControlId id) {
 }
 
 void SetControlDefaults(AsmContext& c) {
-  auto set = [&c](ControlId id, std::string value, bool on, bool fromInvocation) {
-    ControlRecord& r = Control(c, id);
-    r.Path = value;
-    r.Value = std::move(value);
-    r.On = on;
-    r.FromInvocation = fromInvocation;
+  for (const auto& d : kControlDefaults) {
+    ControlRecord& r = Control(c, d.Id);
+    r.Value = d.Value;
+    r.Path = d.Value;
+    r.On = d.On;
+    r.FromInvocation = d.FromInvocation;
     r.FromSource = false;
-  };
-  set(ControlId::Print, "", true, true);
-  set(ControlId::List, "", true, false);
-  set(ControlId::Object, "", true, true);
-  set(ControlId::Hex, "", true, false);
-  set(ControlId::ErrorPrint, "CON", false, false);
-  set(ControlId::Debug, "DB", true, true);
-  set(ControlId::Macro, "", true, false);
-  set(ControlId::Mode, "51", true, false);
-  set(ControlId::Paging, "    Page 1", true, false);
-  set(ControlId::Tabs, "8", false, false);
-  set(ControlId::PageLength, "62", false, false);
-  set(ControlId::PageWidth, "120", false, false);
-  set(ControlId::RegisterBank, "0", true, false);
-  set(ControlId::Symbols, "", true, false);
-  set(ControlId::Xref, "", false, false);
-  set(ControlId::Gen, "GENONLY", false, false);
-  set(ControlId::Date, std::string(10, ' '), true, false);
-  set(ControlId::Title, std::string(40, ' '), true, false);
-  set(ControlId::Include, "", false, false);
+  }
   c.CpuMode = 51;
   c.PageLength = 62;
   c.PageWidth = 120;

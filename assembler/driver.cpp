@@ -77,6 +77,7 @@ void RunPass(AsmContext& c) {
   } else {
     for (int i = 0; i < kInMemoryLineCount; ++i) ProcessStatement(c);
   }
+  SaveSegmentSize(c);  // the segment in use at the end has its size too
 }
 
 std::shared_ptr<std::ostream> OpenOutput(AsmContext& c, ControlId id, std::string_view kind,

@@ -16,8 +16,11 @@ constexpr uint32_t kEchoIntervalMs = 500;
 
 bool ListingCopyWanted(const AsmContext& c) { return c.AsmPass == 2; }
 
+// The clock is read every few lines only.
+constexpr uint32_t kEchoLineStep = 32;
+
 void ProgressEcho(AsmContext& c) {
-  if (!c.ProgressOut) return;
+  if (!c.ProgressOut || c.LinesRead % kEchoLineStep != 0) return;
   const uint32_t now = platform::CurrentClock().TickCount();
   if (now - c.LastEchoTick < kEchoIntervalMs) return;
   c.LastEchoTick = now;
@@ -62,15 +65,7 @@ bool AppendListChar(AsmContext& c, char ch) {
 }  // namespace
 
 bool IsAsmSourceChar(char ch) {
-  if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')) return true;
-  switch (ch) {
-    case ' ': case '?': case '\\': case '_': case '!': case '#': case '$': case '&': case '\'':
-    case '(': case ')': case '*': case '+': case ',': case '-': case '.': case '/': case ':':
-    case ';': case '<': case '=': case '>': case '@': case '^': case '|':
-      return true;
-    default:
-      return false;
-  }
+  return ch == ';' || kPlainAsmChars[static_cast<unsigned char>(ch)];
 }
 
 bool AsmInputAtEnd(AsmContext& c) {
@@ -85,7 +80,7 @@ char ReadAsmSourceChar(AsmContext& c) {
   if (c.ScanChar == kCR) {
     c.SourceIndex = 0;
     c.Column = 0;
-    std::string text;
+    std::string& text = c.LineBuffer;
     const bool got = ReadRawLine(c, text);
     if (!got && c.FileMode) {
       auto& in = c.Inputs[c.IncludeDepth].Stream;
@@ -100,7 +95,6 @@ char ReadAsmSourceChar(AsmContext& c) {
       text.resize(kMaxSourceLine - 1);
       tooLong = true;
     }
-    c.LineBuffer = text;
     c.LineBuffer += kCR;
     c.ListLine.clear();
     c.ListLineFull = false;
@@ -113,7 +107,7 @@ char ReadAsmSourceChar(AsmContext& c) {
   return c.ScanChar;
 }
 
-char GetAsmChar(AsmContext& c) {
+char GetAsmCharSlow(AsmContext& c) {
   if (c.LastAsmError == 100) return 0;
   char ch = ReadAsmSourceChar(c);
   ++c.Column;
@@ -154,10 +148,6 @@ char GetAsmChar(AsmContext& c) {
     c.ScanChar = ch;
   }
   return ch;
-}
-
-void SkipAsmBlanks(AsmContext& c) {
-  while (c.ScanChar == ' ' || c.ScanChar == '\t') GetAsmChar(c);
 }
 
 void SkipAsmLine(AsmContext& c) {

@@ -2,6 +2,7 @@
 // The assembler's character source (lines, comments, tabs, the listing copy
 // of the line, the progress echo), numeric constants and operator precedence.
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -16,11 +17,39 @@ inline constexpr size_t kMaxSourceLine = 255;
 // Next character of the current input, reading a new line when the current
 // one is used up (ScanChar is CR).
 char ReadAsmSourceChar(AsmContext& c);
+// Characters that need no filtering: allowed in a source line, not a tab,
+// not ";" and not CR.
+inline constexpr std::array<bool, 256> kPlainAsmChars = [] {
+  std::array<bool, 256> t{};
+  for (int ch = '0'; ch <= '9'; ++ch) t[static_cast<size_t>(ch)] = true;
+  for (int ch = 'A'; ch <= 'Z'; ++ch) t[static_cast<size_t>(ch)] = true;
+  for (int ch = 'a'; ch <= 'z'; ++ch) t[static_cast<size_t>(ch)] = true;
+  for (char ch : std::string_view(" ?\\_!#$&'()*+,-./:<=>@^|"))
+    t[static_cast<unsigned char>(ch)] = true;
+  return t;
+}();
+// Every other case of GetAsmChar.
+char GetAsmCharSlow(AsmContext& c);
 // The tokenizer's character source: filters characters, expands tabs into
 // the listing copy, skips comments. Returns 0 after a syntax error on the line.
-char GetAsmChar(AsmContext& c);
+inline char GetAsmChar(AsmContext& c) {
+  if (c.ScanChar != kCR && c.LastAsmError != 100 && !c.CommentSkip &&
+      c.SourceIndex < c.LineBuffer.size()) {
+    const char ch = c.LineBuffer[c.SourceIndex];
+    if (kPlainAsmChars[static_cast<unsigned char>(ch)] && c.ListLine.size() < kMaxSourceLine) {
+      ++c.SourceIndex;
+      ++c.Column;
+      c.ScanChar = ch;
+      if (c.AsmPass == 2) c.ListLine += ch;
+      return ch;
+    }
+  }
+  return GetAsmCharSlow(c);
+}
 // Skips blanks and tabs at ScanChar.
-void SkipAsmBlanks(AsmContext& c);
+inline void SkipAsmBlanks(AsmContext& c) {
+  while (c.ScanChar == ' ' || c.ScanChar == '\t') GetAsmChar(c);
+}
 // Reads the rest of the line (into the listing copy).
 void SkipAsmLine(AsmContext& c);
 // True while the current input has no more lines (end of the file or list).

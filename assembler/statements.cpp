@@ -485,7 +485,6 @@ void NameStatement(AsmContext& c) {
   const size_t pos = c.SymbolCursor;
   if (c.AsmPass == 1) SetSymKind(c, pos, kind::kModuleName);
   c.ModuleName = c.AsmIdentifier;
-  c.ModuleNameSet = true;
   ControlRecord& title = Control(c, ControlId::Title);
   if (!title.FromInvocation && !c.TitleFromSource) title.Value = c.ModuleName;
   ExpectEnd(c);
@@ -543,9 +542,12 @@ void Extrn(AsmContext& c) {
 void Public(AsmContext& c) {
   c.LineKind = line::kDirective;
   for (;;) {
+    // The names are entered like definitions but cross-referenced as uses.
     c.DefiningPosition = true;
+    c.NameListPosition = true;
     uint8_t t = GetAsmToken(c);
     c.DefiningPosition = false;
+    c.NameListPosition = false;
     if (t != tok::kIdentifier || !c.IdentFound) {
       AsmSyntaxError(c);
       return;
@@ -588,7 +590,7 @@ void SwitchToInclude(AsmContext& c) {
   if (c.AsmPass == 2) ListSourceLine(c);
   ++c.IncludeDepth;
   const uint8_t level = c.IncludeDepth;
-  const std::string outer = c.CurrentFileName;
+  const std::string outer = level == 1 ? c.SourceName : c.Inputs[level - 1].Name;
   c.CurrentFileName = c.Inputs[level].Name;
   c.LevelLineCount[level] = 0;
   if (c.EchoProgress)
@@ -725,6 +727,7 @@ void ResetLineState(AsmContext& c) {
   c.FixupOffset = 0;
   c.UndefinedFlag = false;
   c.DefiningPosition = false;
+  c.NameListPosition = false;
   c.DefinedValue = 0;
   c.DefinedKind = 0;
   c.InString = false;
@@ -786,6 +789,8 @@ bool CheckSegmentRange(AsmContext& c, uint64_t value, uint8_t type) {
   }
   return true;
 }
+
+void SaveSegmentSize(AsmContext& c) { SaveRelocatableSize(c); }
 
 void FlushCodeOutputs(AsmContext& c) {
   FlushObjContent(c);

@@ -26,5 +26,8 @@ bool CheckSegmentRange(AsmContext& c, uint64_t value, uint8_t type);
 // Writes the pending object content record and HEX record (before a jump of
 // the location counter in CODE).
 void FlushCodeOutputs(AsmContext& c);
+// Keeps the highest location of the relocatable segment in use in its symbol
+// (at a segment change and at the end of a pass).
+void SaveSegmentSize(AsmContext& c);
 
 }  // namespace dorvik::as

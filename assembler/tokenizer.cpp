@@ -263,9 +263,10 @@ struct SpecialCharRow {
   uint8_t Token;
 };
 constexpr SpecialCharRow kSpecialChars[] = {
-    {',', 1},  {'\r', 11}, {';', 5},  {'*', 17}, {'/', 18}, {'=', 21}, {'-', 20}, {'+', 19},
-    {'&', 28}, {'!', 27},  {'|', 29}, {'^', 30}, {'\'', 4}, {'(', 9},  {')', 10}, {'@', 3},
-    {'$', 8},  {'.', 6},   {':', 7},  {'#', 2},  {'<', 23}, {'>', 24}};
+    {',', 1}, {'\r', 11}, {';', 5}, {'*', 17}, {'/', 18}, {'=', 21}, {'-', 20}, {'+', 19},
+    {'&', 28}, {'!', 27}, {'|', 29}, {'^', 30}, {'\'', 4}, {'(', 9}, {')', 10}, {'@', 3}, {'$', 8},
+    {'.', 6}, {':', 7}, {'#', 2}, {'<', 23}, {'>', 24},
+};
 static_assert(std::size(kSpecialChars) == 22);
 
 constexpr size_t kMaxIdentifier = 32;
@@ -321,7 +322,8 @@ void RecordCrossReference(AsmContext& c) {
   AsmXrefEntry e;
   e.Line = c.LinesRead;
   e.Ordinal = static_cast<uint16_t>(c.SymbolIndex);
-  e.Defining = c.DefiningPosition && SymFlags(c, c.SymbolCursor) == 0 ? 1 : 0;
+  e.Defining =
+      c.DefiningPosition && !c.NameListPosition && SymFlags(c, c.SymbolCursor) == 0 ? 1 : 0;
   c.Xref.push_back(e);
 }
 
@@ -453,7 +455,6 @@ void ReadAsmWord(AsmContext& c) {
     if (c.AsmIdentifier.size() < kMaxIdentifier + 1) c.AsmIdentifier += ch;
     GetAsmChar(c);
   }
-  c.ReservedIndex = 0;
 }
 
 uint8_t GetAsmToken(AsmContext& c) {
@@ -474,7 +475,6 @@ uint8_t GetAsmToken(AsmContext& c) {
     const bool longWord = c.AsmIdentifier.size() > kReservedKeyLength;
     if (c.AsmIdentifier.size() > kMaxIdentifier) c.AsmIdentifier.resize(kMaxIdentifier);
     const uint8_t reserved = longWord ? 0 : FindReservedWord(c.AsmIdentifier);
-    c.ReservedIndex = reserved;
     if (reserved != 0) {
       c.PredefinedFound = false;
       c.IdentFound = false;

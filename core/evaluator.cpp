@@ -24,6 +24,12 @@ constexpr uint8_t kNotPrecedence = 3;
 
 bool Failed() { return Messages().ErrorFlag; }
 
+// An operator of the expression being evaluated: the scanner's operators,
+// and "=" as the comparison where the caller fixed the end (see Expression).
+bool IsExpressionOperator(uint8_t token) {
+  return IsOperatorToken(token) || (token == tok::kEqual && evaluator_state.EqualCompares);
+}
+
 // ExprDepth and OperatorDepth back to 0 (error 133 calls it).
 void ResetDepths() {
   evaluator_state.ExprDepth = 0;
@@ -143,10 +149,14 @@ long double Expression(uint8_t endToken) {
   }
   if (e.ExprDepth == 0) s.BitContext.fill(false);
   ++e.ExprDepth;
+  // "=" ends an expression whose caller reads on (an assignment may follow);
+  // it compares where the caller fixed the end: ")" or the end of the line.
+  const bool outerEqualCompares = e.EqualCompares;
+  e.EqualCompares = endToken != tok::kNone && endToken != tok::kEqual;
 
   long double value = 0;
   const uint8_t first = PeekToken();
-  if (!Failed() && IsOperatorToken(first)) {
+  if (!Failed() && IsExpressionOperator(first)) {
     GetToken();
     if (first == tok::kMinus) {
       value = -Primary(false);
@@ -154,7 +164,7 @@ long double Expression(uint8_t endToken) {
       value = Primary(false);
     } else if (first == tok::kNOT) {
       value = Primary(false);
-      while (!Failed() && IsOperatorToken(PeekToken()) &&
+      while (!Failed() && IsExpressionOperator(PeekToken()) &&
              OperatorPrecedence(PeekToken()) > kNotPrecedence) {
         const uint8_t op = GetToken();
         value = ApplyOperator(s.ValueSpace, op, value);
@@ -168,12 +178,13 @@ long double Expression(uint8_t endToken) {
     value = Primary(true);
   }
   uint8_t space = s.ValueSpace;
-  while (!Failed() && IsOperatorToken(PeekToken())) {
+  while (!Failed() && IsExpressionOperator(PeekToken())) {
     const uint8_t op = GetToken();
     value = ApplyOperator(space, op, value);
     space = e.ResultSpace;
   }
   if (endToken != tok::kNone && !Failed() && GetToken() != endToken && !Failed()) SyntaxError();
+  e.EqualCompares = outerEqualCompares;
 
   // Error 133 may have reset the depth already: never below 0.
   if (e.ExprDepth > 0) --e.ExprDepth;
@@ -198,7 +209,7 @@ long double ApplyOperator(uint8_t leftSpace, uint8_t op, long double left) {
   if (PeekToken() == tok::kNOT) {
     GetToken();
     right = Primary(false);
-    while (!Failed() && IsOperatorToken(PeekToken())) {
+    while (!Failed() && IsExpressionOperator(PeekToken())) {
       const uint8_t next = PeekToken();
       const uint8_t p = OperatorPrecedence(next);
       if (p < precedence || p <= kNotPrecedence) break;
@@ -214,7 +225,7 @@ long double ApplyOperator(uint8_t leftSpace, uint8_t op, long double left) {
 
   // Every following operator that binds tighter than Op is applied to the
   // right operand first, so that grouping follows the precedence table.
-  while (!Failed() && IsOperatorToken(PeekToken()) &&
+  while (!Failed() && IsExpressionOperator(PeekToken()) &&
          OperatorPrecedence(PeekToken()) > precedence) {
     const uint8_t next = GetToken();
     right = ApplyOperator(rightSpace, next, right);
@@ -555,8 +566,7 @@ bool ReadMemorySpace(uint8_t& spaceToken) {
   ScannerState& s = Scanner();
   spaceToken = tok::kIDATA;
   SkipBlanks();
-  const char c = s.ScanChar >= 'a' && s.ScanChar <= 'z' ? static_cast<char>(s.ScanChar - 32)
-                                                        : s.ScanChar;
+  const char c = UpperChar(s.ScanChar);
   if (c != 'C' && c != 'E' && c != 'I' && c != 'P' && c != 'R' && c != 'X') return false;
   const uint8_t next = PeekToken();
   if (next == tok::kCODE || next == tok::kXDATA || next == tok::kRDATA || next == tok::kIDATA ||

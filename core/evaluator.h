@@ -31,6 +31,9 @@ struct EvaluatorState {
   uint8_t ValueSymClass = 0;
   uint8_t ExprDepth = 0;      // Expression nesting, 0 when idle
   uint8_t OperatorDepth = 0;  // operator nesting
+  // "=" is the comparison in the expression being evaluated (its caller
+  // fixed the end); elsewhere it ends the expression.
+  bool EqualCompares = false;
 
   // The range of the last typed memory reference (shared with the memory commands).
   int32_t RangeStart = 0;
@@ -61,6 +64,9 @@ inline constexpr long double kTrueValue = 4294967295.0L;
 // One expression from the scanner. With EndToken not 0 the token after the
 // expression must be EndToken (consumed); with 0 it is left unread. The
 // result is also left in ExprValue; 0 after any error.
+// "=" compares (like EQ) only where the end is fixed (EndToken ")" or CR,
+// so also inside parentheses); with EndToken 0 or "=" it ends the
+// expression, so that "R0 = 5" and "XBYTE 0 TO 9 = 1,2,3" read as assignments.
 long double Expression(uint8_t endToken);
 // One operand; AllowRange lets a typed reference take LENGTH or TO.
 long double Primary(bool allowRange);

@@ -181,11 +181,13 @@ uint8_t ByteParity(uint8_t b) {
 
 void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& command) {
   std::vector<tFileTypeRec>& list = ProjectLists().FileTypeList;
-  const tFileTypeRec* found = nullptr;
+  std::string foundExtension;  // the dialog may change the list: keep the text, not the node
+  bool found = false;
   for (const tFileTypeRec& node : list) {
     if (node.Kind == fileType && !node.Compiler.empty()) command = node.Compiler;
     if (SameText(node.Extension, ext)) {
-      found = &node;
+      found = true;
+      foundExtension = node.Extension;
       break;
     }
   }
@@ -194,9 +196,9 @@ void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& co
     if (g_fileUtil.BrowseCompiler != nullptr) command = g_fileUtil.BrowseCompiler(item);
     if (command.empty()) return;
   }
-  if (found != nullptr && !platform::FileExists(command)) {
+  if (found && !platform::FileExists(command)) {
     // Not handed on to the other nodes: a missing tool stays the only one's problem.
-    ReportError(320, found->Extension);
+    ReportError(320, foundExtension);
     return;
   }
   for (tFileTypeRec& node : list) {

@@ -248,8 +248,7 @@ std::string ExtractField(std::string_view s, size_t start, char delim) {
   size_t i = start == 0 ? 0 : start - 1;
   while (i < s.size() && s[i] == ' ') ++i;
   for (; i < s.size() && s[i] != delim && s[i] != '\r'; ++i) {
-    const char c = s[i];
-    field += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    field += UpperChar(s[i]);
   }
   return field;
 }

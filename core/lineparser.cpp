@@ -63,10 +63,6 @@ uint16_t ToWord(long double value) {
   return static_cast<uint16_t>(r);
 }
 
-char Upper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // The character after ScanChar, not consumed.
 char PeekChar() {
   const ScannerState& s = Scanner();
@@ -121,10 +117,10 @@ uint8_t ScanDisassemblyOperand() {
   ScannerState& s = Scanner();
   SkipBlanks();
   s.ExprValue = 0;
-  const char c = Upper(s.ScanChar);
+  const char c = UpperChar(s.ScanChar);
   if (c == '\r' || c == '\0') return Give(tok::kEndOfLine);
   if (c == 'A') {
-    const char next = Upper(PeekChar());
+    const char next = UpperChar(PeekChar());
     if (IsSeparator(next)) {
       NextChar();
       return Give(tok::kA);
@@ -143,9 +139,9 @@ uint8_t ScanDisassemblyOperand() {
     return Give(tok::kHash);
   } else if (c == '@' || c == 'R') {
     return GetToken();
-  } else if (c == 'D' && Upper(PeekChar()) == 'P') {
+  } else if (c == 'D' && UpperChar(PeekChar()) == 'P') {
     NextChar();
-    if (Upper(NextChar()) != 'T' || Upper(NextChar()) != 'R' || !IsSeparator(NextChar())) {
+    if (UpperChar(NextChar()) != 'T' || UpperChar(NextChar()) != 'R' || !IsSeparator(NextChar())) {
       Syntax();
       return Give(tok::kNone);
     }
@@ -235,15 +231,21 @@ void ScanImmediate(int index) {
   ImmediateAfterHash(index);
 }
 
+// The register after an "@" already read: Ri (or DPTR where allowed) as operand `index` with the
+// prefix "@"; false after a syntax error.
+bool IndirectOperand(int index, bool dptrAllowed = false) {
+  const uint8_t reg = ScanOperand();
+  if (!(dptrAllowed && reg == tok::kDPTR) && !CheckRegisterRi(reg)) return false;
+  SetOperand(index, reg);
+  SetPrefix(index, '@');
+  return true;
+}
+
 // "@"Ri, "#" immediate, a data address or Rn, from its first token.
 void SourceOperandFrom(uint8_t token, int index) {
   if (Failed()) return;
   if (token == tok::kAtSign) {
-    const uint8_t reg = ScanOperand();
-    if (CheckRegisterRi(reg)) {
-      SetOperand(index, reg);
-      SetPrefix(index, '@');
-    }
+    IndirectOperand(index);
   } else if (token == tok::kHash) {
     ImmediateAfterHash(index);
   } else if (token == tok::kNumberValue) {
@@ -349,10 +351,7 @@ void ParseOperands(uint8_t m, uint8_t t) {
         }
       } else {
         if (t == tok::kAtSign) {
-          const uint8_t reg = ScanOperand();
-          if (!CheckRegisterRi(reg)) return;
-          SetOperand(1, reg);
-          g_parsed.ParsedPrefix1 = '@';
+          if (!IndirectOperand(1)) return;
         } else {
           if (!CheckRegisterRn(t)) return;
           SetOperand(1, t);
@@ -389,10 +388,7 @@ void ParseOperands(uint8_t m, uint8_t t) {
       if (t == tok::kA || IsRn(t) || t == tok::kDPTR) {
         SetOperand(1, t);
       } else if (t == tok::kAtSign) {
-        const uint8_t reg = ScanOperand();
-        if (!CheckRegisterRi(reg)) return;
-        SetOperand(1, reg);
-        g_parsed.ParsedPrefix1 = '@';
+        IndirectOperand(1);
       } else if (t == tok::kNumberValue) {
         if (CheckDataAddress(Scanner().ValueSpace)) SetOperand(1, t, kKindData);
       } else {
@@ -448,16 +444,9 @@ void ParseOperands(uint8_t m, uint8_t t) {
         SetOperand(1, t);
         if (!Comma()) return;
         if (ScanOperand() != tok::kAtSign) return Syntax();
-        const uint8_t reg = ScanOperand();
-        if (reg != tok::kDPTR && !CheckRegisterRi(reg)) return;
-        SetOperand(2, reg);
-        g_parsed.ParsedPrefix2 = '@';
+        IndirectOperand(2, true);
       } else if (t == tok::kAtSign) {
-        const uint8_t reg = ScanOperand();
-        if (reg != tok::kDPTR && !CheckRegisterRi(reg)) return;
-        SetOperand(1, reg);
-        g_parsed.ParsedPrefix1 = '@';
-        if (!Comma()) return;
+        if (!IndirectOperand(1, true) || !Comma()) return;
         if (ScanOperand() != tok::kA) return Syntax();
         SetOperand(2, tok::kA);
       } else {
@@ -490,11 +479,7 @@ void ParseOperands(uint8_t m, uint8_t t) {
         SetOperand(1, t);
         if (Comma()) ScanSourceOperand(2);
       } else if (t == tok::kAtSign) {
-        const uint8_t reg = ScanOperand();
-        if (!CheckRegisterRi(reg)) return;
-        SetOperand(1, reg);
-        g_parsed.ParsedPrefix1 = '@';
-        if (!Comma()) return;
+        if (!IndirectOperand(1) || !Comma()) return;
         const uint8_t u = ScanOperand();
         if (u == tok::kA)
           SetOperand(2, u);

@@ -26,8 +26,6 @@ constexpr int kMaxExponent = 4900;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // After one of these a squeezed run of blanks is dropped.
 bool IsWordBreak(char c) {
   constexpr std::string_view kBreaks = "\t\n\r !\"#$%&'()*+,-./:;<=>?@[\\]^`{~";
@@ -43,7 +41,7 @@ bool ReadWord() {
       ReportError(150);
       return false;
     }
-    s.ScanIdent += Upper(s.ScanChar);
+    s.ScanIdent += UpperChar(s.ScanChar);
     s.ScanChar = NextChar();
   }
   return true;
@@ -137,7 +135,8 @@ uint8_t ReadNumber(bool triedAsSymbol) {
     default: suffix = false; break;
   }
   if (suffix) {
-    if (word.size() == 1) return WordFailed(triedAsSymbol);
+    // The suffix letter alone is no number, whatever it was tried as.
+    if (word.size() == 1) return WordFailed(false);
     word.pop_back();
   } else if (s.ScanChar == '.') {
     return ReadFraction(word);
@@ -410,8 +409,10 @@ void SetBitContext(bool on) {
   if (depth <= kMaxExprDepth) Scanner().BitContext[depth] = on;
 }
 
+char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 bool IsIdentStart(char c) {
-  c = Upper(c);
+  c = UpperChar(c);
   return (c >= 'A' && c <= 'Z') || c == '?' || c == '_';
 }
 
@@ -422,7 +423,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return HexDigitValue(c) != 255; }
 
 uint8_t HexDigitValue(char c) {
-  c = Upper(c);
+  c = UpperChar(c);
   if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
   if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
   return 255;

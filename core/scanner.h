@@ -112,6 +112,8 @@ bool InBitContext();
 void SetBitContext(bool on);
 
 // Character and token classes
+// The letters a-z upper-cased, every other character as it is.
+char UpperChar(char c);
 bool IsIdentStart(char c);
 bool IsIdentChar(char c);
 bool IsDigit(char c);
@@ -119,7 +121,9 @@ bool IsHexDigit(char c);
 uint8_t HexDigitValue(char c);  // 255 for a non-hexadecimal character
 bool IsSeparator(char c);
 // The expression operators: + - * / AND NOT OR XOR and the comparisons GT LT
-// GE LE EQ NE ("<>" and friends); "=" (2) is not one, it ends an expression.
+// GE LE EQ NE ("<>" and friends). "=" (2) is not one: it ends an expression
+// that an assignment may follow (the evaluator compares with it only where
+// the end of the expression is fixed).
 bool IsOperatorToken(uint8_t token);
 bool IsBitAddressable(uint8_t space, uint32_t addr);
 

@@ -19,8 +19,7 @@ uint8_t ClassOf(const tSymbolItem& s) { return s.SymClass & 15; }
 
 std::string Upper(std::string_view s) {
   std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (char& c : out) c = UpperChar(c);
   return out;
 }
 

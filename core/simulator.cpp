@@ -7,6 +7,7 @@
 #include "core/evaluator.h"
 #include "core/interrupts.h"
 #include "core/keywords.h"
+#include "core/messages.h"
 #include "core/opcodes.h"
 #include "core/runstate.h"
 #include "core/target.h"
@@ -27,6 +28,8 @@ struct Decoded {
   uint16_t Target = 0;  // jump or call target, or the 16-bit immediate
   uint8_t Cycles = 0;
 };
+
+constexpr int kErrorInternal = 143;
 
 SimState g_sim;
 std::array<Decoded, 0x10000> g_decoded;
@@ -81,11 +84,14 @@ Decoded DecodeBytes(uint16_t pc, uint8_t op, uint8_t b1, uint8_t b2) {
 }
 
 // The line at Pc; operand bytes past 0FFFFH come from 0000H on, as the PC wraps.
+[[gnu::noinline, gnu::cold]] void FillDecoded(const uint8_t* code, uint16_t pc) {
+  g_decoded[pc] = DecodeBytes(pc, code[pc], code[static_cast<uint16_t>(pc + 1)], code[static_cast<uint16_t>(pc + 2)]);
+}
+
 const Decoded& DecodedAt(const uint8_t* code, uint16_t pc) {
-  Decoded& d = g_decoded[pc];
-  if (d.Length == 0)
-    d = DecodeBytes(pc, code[pc], code[static_cast<uint16_t>(pc + 1)], code[static_cast<uint16_t>(pc + 2)]);
-  return d;
+  if (g_decoded[pc].Length == 0) [[unlikely]]
+    FillDecoded(code, pc);
+  return g_decoded[pc];
 }
 
 const PlantedBreak* FindPlanted(uint16_t address) {
@@ -401,14 +407,15 @@ uint16_t Execute(TargetState& t, Cpu<kRecord>& c, const Decoded& d, uint16_t pc)
   return next;
 }
 
-// The completion of a step: counters, ports, timers and interrupt requests.
+// The completion of an executed instruction: parity, counters, ports, timers
+// and interrupt requests.
 template <bool kRecord>
-void Complete(TargetState& t, Cpu<kRecord>& c, uint16_t pc, uint32_t cycles, bool executed) {
+void Complete(TargetState& t, Cpu<kRecord>& c, uint16_t pc, uint32_t cycles) {
   uint8_t* s = c.sfrs;
   s[sfr::PSW] = static_cast<uint8_t>((s[sfr::PSW] & 0xFE) | kParity[s[sfr::ACC]]);
   t.SimPC = pc;
   g_sim.LastCycles = static_cast<uint8_t>(cycles);
-  if (executed && (++g_sim.InstructionCounter & 0xFF) == 0) [[unlikely]] {
+  if ((++g_sim.InstructionCounter & 0xFF) == 0) [[unlikely]] {
     // A long run shows its progress every 256 instructions.
     MainForm().CurrentPC = pc;
     if (g_sim.ShowProgress) g_sim.ShowProgress(pc);
@@ -453,7 +460,7 @@ StepResult StepWith(uint16_t pc) {
 
   t.PrevPC = pc;
   const uint16_t next = Execute(t, c, d, pc);
-  Complete(t, c, next, cycles + d.Cycles, true);
+  Complete(t, c, next, cycles + d.Cycles);
   return StepResult::Executed;
 }
 
@@ -475,14 +482,22 @@ void SimReset() {
 }
 
 StepResult SimStep(uint16_t pc) {
-  if (g_run->UserBreak) {
-    g_target->SimPC = pc;
+  const RunState& run = *g_run;
+  if ((run.TargetKind ^ kTargetSimulator) | run.UserBreak | g_sim.RecordReads) [[unlikely]] {
     g_sim.LastCycles = 0;
-    return g_sim.LastResult = StepResult::UserBreak;
+    if (run.TargetKind != kTargetSimulator) {
+      // Only the simulator target has images to run on: the run stops here.
+      ReportError(kErrorInternal);
+      g_run->ProgramRunning = false;
+      return g_sim.LastResult = StepResult::Error;
+    }
+    if (run.UserBreak) {
+      g_target->SimPC = pc;
+      return g_sim.LastResult = StepResult::UserBreak;
+    }
+    return g_sim.LastResult = StepWith<true>(pc);
   }
-  const StepResult r = g_sim.RecordReads ? StepWith<true>(pc) : StepWith<false>(pc);
-  g_sim.LastResult = r;
-  return r;
+  return g_sim.LastResult = StepWith<false>(pc);
 }
 
 void UpdateParityFlag() {

@@ -88,6 +88,19 @@ std::string NumberText(uint32_t addr) {
   return FormatNumber(radix, 16, true, static_cast<long double>(addr), radix == 16 && Run().AsmLineMode);
 }
 
+// The index after the symbol at I; after a whole scope when I begins one.
+int32_t AfterSymbol(int32_t i) {
+  auto* t = Table();
+  if (!t || i < 0 || i >= TableCount() || ClassOf((*t)[i]) != kClassScopeBegin) return i + 1;
+  int32_t depth = 0;
+  for (; i < TableCount(); ++i) {
+    uint8_t c = ClassOf((*t)[i]);
+    if (c == kClassScopeBegin) ++depth;
+    if (c == kClassScopeEnd && --depth == 0) break;
+  }
+  return i + 1;
+}
+
 }  // namespace
 
 SymbolLookupState& SymbolLookup() {
@@ -259,15 +272,17 @@ bool FindPublicSymbol() {
   std::string name = UpperCase(Scanner().ScanIdent);
   bool bitContext = InBitContext();
   int32_t found = kNoItem;
+  int32_t named = kNoItem;  // the last one of that name, usable or not (for the error)
   for (int32_t i = 0; i < TableCount(); ++i) {
     const auto& s = (*t)[i];
     if (!IsPublic(s) || !IsAddressable(s) || !NameIs(s, name)) continue;
     Scanner().NameFound = true;
+    named = i;
     if (bitContext && !SymbolBitAddressable(s)) continue;
     found = i;
   }
+  if (named != kNoItem) Collections().FoundSymbol = found != kNoItem ? found : named;
   if (found == kNoItem) return false;
-  Collections().FoundSymbol = found;
   g_lookup.SymbolRef.Sym = found;
   return true;
 }
@@ -276,9 +291,12 @@ bool FindLocalSymbol(int32_t& scopeSym) {
   if (!FindCurrentProcedure()) return false;
   auto* t = Table();
   uint32_t pc = CurrentAddress();
+  // The innermost scope at the PC among the current procedure's own scopes, so
+  // that another procedure's locals never come into view.
   int32_t scope = kNoItem;
-  for (int32_t i = 0; i < TableCount(); ++i) {
+  for (int32_t i = Collections().FoundSymbol + 1; i < TableCount(); ++i) {
     const auto& s = (*t)[i];
+    if (ClassOf(s) == kClassProcedure) break;
     if (ClassOf(s) == kClassScopeBegin && s.Value <= pc && (scope == kNoItem || s.Value >= (*t)[scope].Value))
       scope = i;
   }
@@ -328,7 +346,7 @@ bool ResolveQualified() {
       g_lookup.SymbolRef.Sym = from;
       return true;
     }
-    ++from;
+    from = AfterSymbol(from);
   }
   return LookupSymbol();
 }
@@ -394,7 +412,7 @@ uint8_t ResolveSymbol() {
       int32_t from = proc + 1;
       while (FindSymbol(from, kAnyClass, kClassProcedure)) {
         if (IsAddressable((*Table())[from])) return tok::kSymbol;
-        ++from;
+        from = AfterSymbol(from);
       }
       int32_t scope = kNoItem;
       if (FindLocalSymbol(scope) && IsAddressable((*Table())[g_lookup.SymbolRef.Sym])) return tok::kSymbol;

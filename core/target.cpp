@@ -1,9 +1,9 @@
 #include "core/target.h"
 
 #include <algorithm>
-#include <cassert>
 #include <charconv>
 
+#include "core/alu.h"
 #include "core/collections.h"
 #include "core/cpudb.h"
 #include "core/disassembler.h"
@@ -44,14 +44,10 @@ uint8_t RegisterBank() { return (g_target.SfrImage[sfr::PSW] & 0x18) >> 3; }
 // A write to ACC or PSW: P follows ACC's parity.
 void KeepParity() {
   auto& s = g_target.SfrImage;
-  uint8_t a = s[sfr::ACC];
-  a ^= a >> 4;
-  a ^= a >> 2;
-  a ^= a >> 1;
-  s[sfr::PSW] = static_cast<uint8_t>((s[sfr::PSW] & 0xFE) | (a & 1));
+  s[sfr::PSW] = static_cast<uint8_t>((s[sfr::PSW] & 0xFE) | alu::Parity(s[sfr::ACC]));
 }
 
-// The simulator's bytes of one space; false for the spaces it has no image of.
+// The simulator's bytes of one space.
 bool ReadImages(uint8_t space, int32_t addr, std::span<uint8_t> out) {
   TargetState& t = g_target;
   switch (space & 7) {
@@ -307,6 +303,10 @@ bool TargetReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32
   if (kind == kTargetMonitor) return MonitorReadTyped(space, addr, typeToken, count);
   if (kind == kTargetAduc) return AdiReadTyped(space, addr, typeToken, count);
   if (kind != kTargetSimulator || count <= 0) return true;
+  if (count > 8 * kRxBufferSize) {  // more than the receive buffer holds, even as bits
+    ReportError(kErrorInternal);
+    return false;
+  }
   space &= 7;
   const uint8_t elementSpace = space;  // the conversion takes bits from the bit space
   const uint8_t elementBytes = TypedElementBytes(typeToken);

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 
 #include "core/disassembler.h"
@@ -62,6 +63,33 @@ TEST(AllOpcodesTest, EveryInstructionMatchesTheOpcodeTable) {
     EXPECT_EQ(text.substr(kDisasMnemonicColumn, info.Name.size()), info.Name) << g.Text << " -> " << text;
   }
   EXPECT_EQ(memory.size(), program.back().Address + Opcode(program.back().Op).Length - kStart);
+}
+
+// Disassembler text back into source: its numbers are hexadecimal without a
+// suffix (005, 00103, #0C0); ours take an H.
+std::string DisassemblyToSource(const std::string& text) {
+  static const std::regex number("(^|[^A-Za-z0-9])([0-9][0-9A-F]*)");
+  return std::regex_replace(text.substr(kDisasMnemonicColumn), number, "$1$2H");
+}
+
+TEST(AllOpcodesTest, DisassembledTextAssemblesToTheSameBytes) {
+  const auto program = AllOpcodeInstructions(kStart);
+  uint32_t errors = 0;
+  const auto memory = AssembleOurs(program, errors);
+  std::string source;
+  for (const GeneratedInstruction& g : program) {
+    const auto bytes = BytesAt(memory, g.Address, Opcode(g.Op).Length);
+    uint32_t packed = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) packed |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+    source += "        CSEG AT " + HexNumber(g.Address) + "\n        " + DisassemblyToSource(Disassemble(g.Address, packed)) +
+              "\n";
+  }
+  const std::filesystem::path dir = ScratchDir("round");
+  WriteFile(dir / "back.a51", source + "        END\n");
+  const AsmRun run = Assemble(dir / "back.a51", "NOOBJECT");
+  ASSERT_FALSE(run.Result.Fatal) << run.Status;
+  EXPECT_EQ(run.Result.ErrorCount, 0u) << ReadFile(dir / "back.lst");
+  EXPECT_EQ(HexToMemory(ReadFile(dir / "back.hex")), memory);
 }
 
 TEST(As31CrossCheckTest, EveryInstructionFormGivesTheSameBytes) {

@@ -80,7 +80,7 @@ inline Assembly Assemble(const std::string& test, const std::string& text,
   return a;
 }
 
-// The data bytes of a HEX file, in address order, as "addr:bytes" records.
+// COUNT bytes of a HEX file's image from ADDRESS on (0 where no record puts one).
 inline std::vector<uint8_t> HexBytesAt(const std::string& hex, uint16_t address, size_t count) {
   std::vector<int> image(65536, -1);
   std::istringstream in(hex);
@@ -90,7 +90,8 @@ inline std::vector<uint8_t> HexBytesAt(const std::string& hex, uint16_t address,
     const int n = std::stoi(line.substr(1, 2), nullptr, 16);
     const int addr = std::stoi(line.substr(3, 4), nullptr, 16);
     if (line.substr(7, 2) != "00") continue;
-    for (int i = 0; i < n; ++i) image[(addr + i) & 0xFFFF] = std::stoi(line.substr(9 + 2 * i, 2), nullptr, 16);
+    for (int i = 0; i < n; ++i)
+      image[(addr + i) & 0xFFFF] = std::stoi(line.substr(9 + 2 * i, 2), nullptr, 16);
   }
   std::vector<uint8_t> out;
   for (size_t i = 0; i < count; ++i) {

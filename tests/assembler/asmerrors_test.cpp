@@ -71,9 +71,11 @@ TEST(AsmErrors, ClosingLineCountsErrors) {
     const char* Source;
     const char* Closing;
   };
-  for (const Case& k : {Case{" END\n", "ASSEMBLY COMPLETE, No Errors Found"},
-                        Case{" MOV A,300\n END\n", "ASSEMBLY COMPLETE, 1 Error Found"},
-                        Case{" MOV A,300\n MOV A,300\n END\n", "ASSEMBLY COMPLETE, 2 Errors Found"}}) {
+  const Case cases[] = {
+      {" END\n", "ASSEMBLY COMPLETE, No Errors Found"},
+      {" MOV A,300\n END\n", "ASSEMBLY COMPLETE, 1 Error Found"},
+      {" MOV A,300\n MOV A,300\n END\n", "ASSEMBLY COMPLETE, 2 Errors Found"}};
+  for (const Case& k : cases) {
     auto a = Assemble("err_closing", k.Source, "NOPRINT NOOBJECT");
     EXPECT_NE(a.C().StatusText.find(k.Closing), std::string::npos) << a.C().StatusText;
   }

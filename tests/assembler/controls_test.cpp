@@ -116,6 +116,21 @@ TEST(Controls, FileNames) {
   EXPECT_TRUE(d.Result.Fatal);
 }
 
+TEST(Controls, IncludeIsNotAllowedOnTheInvocationLine) {
+  auto a = Assemble("ctl_inv_include", " END\n", "INCLUDE(x.inc)");
+  EXPECT_TRUE(a.Result.Fatal);
+  EXPECT_TRUE(a.Has(15));
+  EXPECT_NE(a.C().StatusText.find("ILLEGAL USE OF CONTROL IN INVOCATION LINE"), std::string::npos);
+}
+
+TEST(Controls, InMemoryControlLinesCountAsInvocationLines) {
+  std::vector<std::string> lines = {"$EJECT", " NOP", " END"};
+  AsmContext c;
+  const auto r = AssembleFile(c, "", &lines);
+  EXPECT_TRUE(r.Fatal);
+  EXPECT_NE(c.StatusText.find("BAD CONTROL"), std::string::npos);
+}
+
 TEST(Controls, EjectAndSaveRestore) {
   auto a = Assemble("ctl_eject", " NOP\n$EJECT\n$SAVE RESTORE\n NOP\n END\n", kQuiet);
   EXPECT_TRUE(a.Codes().empty());
@@ -203,8 +218,8 @@ TEST(Controls, ModesKnowTheirPredefinedNames) {
                         {"552", "SBUF", true},  {"652", "TF2", true},  {"44", "SIUST", true},
                         {"52", "SIUST", false}, {"652", "RI", true},    {"44", "RI", false}};
   for (const auto& k : cases) {
-    auto a = Assemble("ctl_mode", std::string("$MODE(") + k.Mode + ")\nX EQU " + k.Name + "\n END\n",
-                      kQuiet);
+    const std::string src = std::string("$MODE(") + k.Mode + ")\nX EQU " + k.Name + "\n END\n";
+    auto a = Assemble("ctl_mode", src, kQuiet);
     EXPECT_EQ(!a.Has(114), k.Known) << k.Mode << " " << k.Name;
   }
   auto off = Assemble("ctl_mode", "$NOMODE\nX EQU P1\n END\n", kQuiet);

@@ -51,6 +51,7 @@ const EncodeCase kCases[] = {
     {"IncAndDecForms", " INC A\n INC DPTR\n INC @R0\n DEC R7\n DEC 30H", 0, {0x04, 0xA3, 0x06, 0x1F, 0x15, 0x30}, {}},
     {"MovcAndIndirectJump", " MOVC A,@A+PC\n MOVC A,@A+DPTR\n JMP @A+DPTR", 0, {0x83, 0x93, 0x73}, {}},
     {"MovxForms", " MOVX A,@DPTR\n MOVX A,@R1\n MOVX @DPTR,A\n MOVX @R0,A", 0, {0xE0, 0xE3, 0xF0, 0xF2}, {}},
+    {"PredefinedNamesMatchWholeNames", "$MODE(52)\n MOV A,RCAP2L\n MOV A,RCAP2LX", 0, {0xE5, 0xCA, 0xE5, 0x00}, {114}},
     {"RegisterSymbolAsOperand", "PTR EQU R3\n MOV A,PTR", 0, {0xEB}, {}},
     {"BankRegisterAlias", " USING 1\n PUSH AR7", 0, {0xC0, 0x0F}, {}},
     {"CjneForms", "HERE: CJNE A,#5,HERE\n CJNE @R1,#6,HERE\n CJNE R2,#7,HERE\n CJNE A,30H,HERE", 0,

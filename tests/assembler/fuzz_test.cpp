@@ -101,6 +101,17 @@ TEST(AssemblerFuzzTest, MutatedAndGarbageSourcesNeverCrash) {
   }
 }
 
+TEST(AssemblerFuzzTest, FullSymbolAreaStopsTheRunWithError903) {
+  const fs::path dir = ScratchDir("full");
+  std::string source;
+  for (int i = 0; i < 6000; ++i) source += "SYMBOL_NUMBER_" + std::to_string(i) + " EQU " + std::to_string(i) + "\n";
+  WriteFile(dir / "full.a51", source + " END\n");
+  const AsmRun run = Assemble(dir / "full.a51", "");
+  EXPECT_TRUE(run.Result.Fatal);
+  EXPECT_NE(run.Status.find("#903"), std::string::npos) << run.Status;
+  EXPECT_FALSE(fs::exists(dir / "full.obj"));  // stopped in pass 1, before any output
+}
+
 TEST(AssemblerFuzzTest, LineAssemblerSurvivesGarbageStatements) {
   std::mt19937 rng(8051);
   for (int round = 0; round < 2000; ++round) {

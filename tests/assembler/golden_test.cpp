@@ -66,6 +66,7 @@ const GoldenCase kGolden[] = {
     {"operators", "NOOBJECT", {"lst", "hex", "out"}},
     {"controls", "NOHEX OBJECT(controls.o)", {"lst", "o", "out"}},
     {"errors", "ERRORPRINT(errors.err) NOOBJECT", {"lst", "err", "hex", "out"}},
+    {"errors2", "NOOBJECT", {"lst", "hex", "out"}},
     {"reloc", "XREF DEBUG", {"lst", "hex", "obj", "out"}},
     // The error print receives the faulty lines and messages with the listing off.
     {"noprint", "NOPRINT ERRORPRINT(noprint.err)", {"err", "hex", "obj", "out"}},

@@ -7,6 +7,7 @@
 #include "assembler/asmsymbols.h"
 #include "assembler/controls.h"
 #include "assembler/tokenizer.h"
+#include "platform/clock.h"
 
 namespace dorvik::as {
 namespace {
@@ -110,6 +111,14 @@ TEST(Source, IllegalCharactersReadAsBlanks) {
   EXPECT_EQ(ExpandAsmMessage(a.C(), 101).substr(0, 17), "ILLEGAL CHARACTER");
 }
 
+TEST(Source, SourceCharacterSet) {
+  for (char ch : std::string_view(" azAZ09?\\_!#$&'()*+,-./:;<=>@^|"))
+    EXPECT_TRUE(IsAsmSourceChar(ch)) << ch;
+  for (char ch : std::string_view("\"%~`[]{}\t\x01\x7f"))
+    EXPECT_FALSE(IsAsmSourceChar(ch)) << int(ch);
+  EXPECT_FALSE(IsAsmSourceChar(static_cast<char>(0xE9)));
+}
+
 TEST(Source, OverlongLinesAreCut) {
   const std::string exact(255, 'X');
   Reader r({exact});
@@ -147,6 +156,46 @@ TEST(Source, WindowsLineEndsAreAccepted) {
   auto a = Assemble("src_crlf", " MOV A,#1\r\n END\r\n", "NOPRINT NOOBJECT");
   EXPECT_TRUE(a.Codes().empty());
   EXPECT_EQ(testing::HexBytesAt(a.Output(".hex"), 0, 2), (std::vector<uint8_t>{0x74, 0x01}));
+}
+
+// A clock that moves 100 ms each time it is read.
+class SteppingClock : public platform::FakeClock {
+ public:
+  uint32_t TickCount() override {
+    Advance(100);
+    return FakeClock::TickCount();
+  }
+};
+
+TEST(Source, ProgressEchoShowsTheLineCountAboutEveryHalfSecond) {
+  SteppingClock clock;
+  platform::SetClock(&clock);
+  std::string src;
+  for (int i = 0; i < 400; ++i) src += " NOP\n";
+  src += " END\n";
+  auto dir = testing::ScratchDir("src_echo");
+  testing::WriteText(dir / "t.a51", src);
+  std::vector<std::string> echoes;
+  AsmContext c;
+  c.ProgressOut = [&echoes](const std::string& s) { echoes.push_back(s); };
+  AssembleFileWithControls(c, (dir / "t.a51").string(), "NOPRINT NOOBJECT");
+  const size_t bothPasses = echoes.size();
+  echoes.clear();
+  AssembleFileWithControls(c, (dir / "t.a51").string(), "PRINT(CON) NOOBJECT");
+  platform::SetClock(nullptr);
+  EXPECT_GE(bothPasses, 4u);
+  // With the listing on the console only pass 1 echoes.
+  EXPECT_GE(echoes.size(), 2u);
+  EXPECT_LT(echoes.size(), bothPasses);
+  int last = 0;
+  for (const auto& e : echoes) {
+    ASSERT_GE(e.size(), 3u);
+    EXPECT_EQ(e.front(), '(');
+    EXPECT_EQ(e.back(), ')');
+    const int n = std::stoi(e.substr(1, e.size() - 2));
+    EXPECT_GT(n, last);
+    last = n;
+  }
 }
 
 }  // namespace

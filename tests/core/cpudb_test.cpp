@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -501,6 +502,31 @@ TEST_F(CpuDbTest, GarbledDefinitionsNeverCrash) {
 TEST(CpuDatabaseName, SitsBesideTheProgram) {
   EXPECT_EQ(CpuDatabaseNameFor("/opt/d/bin/dorvik51"), "/opt/d/bin/dorvik51.qpf");
   EXPECT_EQ(CpuDatabaseNameFor("/opt/d/bin/dorvik51.exe"), "/opt/d/bin/dorvik51.qpf");
+}
+
+TEST_F(CpuDbTest, CompilerFrontEndBuildsADatabaseFromDefinitions) {
+  const fs::path qpfc = fs::path(DORVIK_BIN_DIR) / "qpfc";
+  ASSERT_TRUE(fs::exists(qpfc));
+  WriteText(dir_ / "a.def", "sfr P0 = 80H;\nsfr P1 = 90H;\n");
+  WriteText(dir_ / "b.def", "sfr P0 = 80H;\nsfr P4 = 0C0H;\n");
+  WriteText(dir_ / "bad.def", "sfr P0 = ;\n");
+  auto run = [&](const std::string& args) {
+    std::string command = "\"" + qpfc.string() + "\" " + args + " 2>/dev/null";
+    return std::system(command.c_str());
+  };
+  const std::string out = (dir_ / "out.qpf").string();
+  ASSERT_EQ(
+      run("\"" + out + "\" 51=\"" + (dir_ / "a.def").string() + "\" X=\"" + (dir_ / "b.def").string() + "\""),
+      0);
+  ASSERT_TRUE(ReadCpuDatabase(out));
+  EXPECT_EQ(CpuRecordNames(), (std::vector<std::string>{"51", "X"}));
+  ASSERT_TRUE(SelectCpu("X"));
+  EXPECT_TRUE(CpuDb().ProcessorPorts.test(4));
+
+  // The first record must be "51"; a failed definition leaves no database behind.
+  EXPECT_NE(run("\"" + out + "\" X=\"" + (dir_ / "b.def").string() + "\""), 0);
+  EXPECT_NE(run("\"" + out + "\" 51=\"" + (dir_ / "bad.def").string() + "\""), 0);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 }  // namespace

@@ -35,6 +35,12 @@ TEST_F(Evaluate, OperatorsAndPrecedence) {
       {"1<2", 4294967295.0L},
       {"2<1", 0},
       {"3 EQ 3", 4294967295.0L},
+      {"3 = 3", 4294967295.0L},  // a whole line: "=" is the comparison
+      {"3 == 4", 0},
+      {"1+2 = 3", 4294967295.0L},
+      {"2 = 1+1", 4294967295.0L},
+      {"NOT 1 = 1", -4294967296.0L},  // NOT (1 = 1)
+      {"(1 = 1) AND 1", 1},
       {"3<>4", 4294967295.0L},
       {"3 NE 3", 0},
       {"4>=4", 4294967295.0L},
@@ -88,6 +94,8 @@ TEST_F(Evaluate, EachFailureReportsItsNumberAndGivesZero) {
       {"BYTE XDATA 0FFFEH LENGTH 4", 162},
       {"BYTE XDATA 10H TO 0FH", 162},
       {"1 + BYTE XDATA 0 LENGTH 2", 118},  // a range only for the first operand
+      {"NOT 1.0E19", 126},                  // no 64-bit complement beyond the integer range
+      {"1 + NOT 1.0E19", 126},
   };
   for (const ErrorCase& c : cases) {
     ResetMessages();
@@ -97,12 +105,35 @@ TEST_F(Evaluate, EachFailureReportsItsNumberAndGivesZero) {
   }
 }
 
-TEST_F(Evaluate, EqualSignEndsAnExpression) {
-  // "=" separates a value from its assignment ("R0 = 5"): not an operator.
+TEST_F(Evaluate, EqualSignEndsAnExpressionThatAnAssignmentMayFollow) {
+  // "=" separates a value from its assignment ("R0 = 5"): with an open end
+  // the expression stops before it.
   Line("3=4");
   EXPECT_EQ(Expression(tok::kNone), 3);
   EXPECT_EQ(GetToken(), tok::kEqual);
   EXPECT_EQ(Expression(tok::kEndOfLine), 4);
+  Line("3=4");
+  EXPECT_EQ(Expression(tok::kEqual), 3);
+  EXPECT_EQ(GetToken(), tok::kNumberValue);
+  // Inside parentheses no assignment can follow: there it compares.
+  Line("(2=2)+1=5");
+  EXPECT_EQ(Expression(tok::kNone), 4294967296.0L);
+  EXPECT_EQ(GetToken(), tok::kEqual);
+  EXPECT_FALSE(Messages().ErrorFlag);
+}
+
+TEST_F(Evaluate, ARangeStillEndsBeforeTheValuesOfAnAssignment) {
+  // A memory command reads "XBYTE 0 TO 9", then "=" and its values; in a
+  // whole-line evaluation the typed value is compared.
+  for (int i = 0; i < 10; ++i) target_.Memory[1][i] = static_cast<uint8_t>(i);
+  Line("XBYTE 0 TO 9 = 1,2,3");
+  EXPECT_EQ(Expression(tok::kNone), 0);
+  EXPECT_EQ(Evaluator().RangeEnd, 9);
+  EXPECT_EQ(ValueList().Count(), 10);
+  EXPECT_EQ(GetToken(), tok::kEqual);
+  EXPECT_EQ(Eval("XBYTE 3 = 3"), 4294967295.0L);
+  EXPECT_EQ(Eval("XBYTE 3 TO 4 = 4"), 0);
+  EXPECT_EQ(Evaluator().RangeEnd, 4);
 }
 
 TEST_F(Evaluate, DivisionByZeroGivesTheLargestSingle) {
@@ -357,6 +388,16 @@ TEST_F(EvaluateSymbols, BitSuffixReadsTheBit) {
   dorvik::Run().AsmLineMode = true;
   EXPECT_EQ(Eval("FLAGS.3"), (0x21 - 0x20) * 8 + 3);
   EXPECT_EQ(Scanner().ValueSpace, kValueSpaceBit);
+}
+
+TEST_F(EvaluateSymbols, ABitSuffixNeedsABitAddressableByte) {
+  // COUNT (30H) lies above the bit-addressable bytes 20H-2FH.
+  EXPECT_EQ(Eval("COUNT.3"), 0);
+  EXPECT_EQ(LastError(), 117);
+  dorvik::Run().AsmLineMode = true;
+  ResetMessages();
+  EXPECT_EQ(Eval("COUNT.3"), 0);
+  EXPECT_EQ(LastError(), 117);
 }
 
 TEST_F(EvaluateSymbols, PredefinedNamesAreReadAsOneByte) {

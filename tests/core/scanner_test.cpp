@@ -76,6 +76,8 @@ TEST_F(Scan, BadNumbersReportTheirError) {
       {"1.5E4901", 16, 125},
       {"1.5E-4901", 16, 125},
       {"\"12", 16, 118},    // a quoted number
+      {"Y", 16, 118},       // a suffix letter alone: a syntax error, not an unknown symbol
+      {"O", 16, 118},       // (O is also an ambiguous abbreviation, tried as a symbol first)
   };
   for (const BadNumberCase& c : cases) {
     ResetMessages();

@@ -160,8 +160,13 @@ TEST(S51Driver, GeneratedProgramsStayInsideTheirCodeOnTheReference) {
 //     POP SP (s51 pushes the incremented SP and leaves the popped value in
 //     SP), the break opcode A5H (a 1-byte no-op for s51), timer 0 in mode 3,
 //     timers together with interrupts (our vector call takes two machine
-//     cycles), PC wrap-around, PUSH at SP = FFH; and what neither side
-//     models: the serial port, timer 2, power modes, writes to code memory.
+//     cycles), PC wrap-around and MOVC A,@A+DPTR past FFFFH (s51 reads 00H
+//     there, the chip wraps to 0000H: the generator sets DPTR below FF00H
+//     before it), PUSH at SP = FFH, program writes of P3 (s51 takes a low
+//     INT0/INT1 pin written by the program as an interrupt edge or level
+//     and shows it in IE0/IE1; our simulator takes edges only from the user,
+//     as designed); and what neither side models: the serial port, timer 2,
+//     power modes, writes to code memory.
 
 struct Mismatch {
   std::string What;

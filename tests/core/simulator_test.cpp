@@ -552,6 +552,16 @@ TEST_F(SimulatorTest, UserBreakRunsNothing) {
   EXPECT_EQ(T().SimPC, 0);
 }
 
+TEST_F(SimulatorTest, StepOnAnotherTargetKindStopsTheRunWithAMessage) {
+  Code(0, {0x04});
+  dorvik::Run().TargetKind = kTargetMonitor;
+  dorvik::Run().ProgramRunning = true;
+  EXPECT_EQ(Step(), StepResult::Error);
+  EXPECT_TRUE(Messages().ErrorFlag);
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Sfr(0xE0), 0);
+}
+
 TEST_F(SimulatorTest, ProgressAndPortListenersAreCalled) {
   static int progress = 0, ports = 0;
   progress = ports = 0;

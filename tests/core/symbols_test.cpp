@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,13 @@ TEST_F(SymbolsTest, ScopeSymbolsAreFoundThroughTheLocalScope) {
   ASSERT_EQ(Resolve("BLK.TMP"), tok::kSymbol);
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 9);
   EXPECT_TRUE(Scanner().QualifiedLookup);
+  // From another procedure the scope's locals are out of view.
+  MainForm().CurrentPC = 0x0105;
+  Messages().ShowMessageBoxes = false;
+  EXPECT_EQ(Resolve("TMP"), 0);
+  int32_t scope = kNoItem;
+  Scanner().ScanIdent = "TMP";
+  EXPECT_FALSE(FindLocalSymbol(scope));
 }
 
 TEST_F(SymbolsTest, QualifierThatIsNotAScopeGivesError140OrUnknown137) {
@@ -226,8 +234,10 @@ TEST_F(SymbolsTest, PublicByteWithABitSuffixMustBeBitAddressable) {
   ASSERT_EQ(Resolve("FLAGS.2"), tok::kSymbol);
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 16);
   Messages().ShowMessageBoxes = false;
+  Collections().FoundSymbol = kNoItem;
   EXPECT_EQ(Resolve("COUNT.2"), 0);  // 50H is not bit-addressable
   EXPECT_EQ(Messages().LastErrorCode, 117);
+  EXPECT_EQ(Collections().FoundSymbol, 15);
 }
 
 TEST_F(SymbolsTest, ProceduresByAddress) {
@@ -455,6 +465,63 @@ TEST_F(SymbolsTest, FreeingTheTablesForgetsTheLastLookup) {
   FreeSymbolCollections();
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
   EXPECT_EQ(Collections().FoundSymbol, kNoItem);
+}
+
+TEST_F(SymbolsTest, RandomTablesNeverCrashTheLookups) {
+  // Symbol tables come from object files: unbalanced scopes, odd classes and
+  // modules without symbols must give messages, never a fault.
+  std::mt19937 rng(2024);
+  const char* names[] = {"A", "B", "LOOP", "P1", "MAIN", "X"};
+  const char* words[] = {"A", "LOOP", "MAIN.A", "B.X", "P1.3", "X.Y.Z", "MAIN.LOOP.2"};
+  Messages().ShowMessageBoxes = false;
+  for (int round = 0; round < 200; ++round) {
+    ResetCollections();
+    CreateSymbolCollections();
+    for (int i = rng() % 30; i > 0; --i) {
+      auto& item = Collections().SymbolTable->Add();
+      item.Name = names[rng() % 6];
+      item.SymClass = static_cast<uint8_t>(rng());
+      item.Value = rng() % 0x200;
+      item.Number = static_cast<int32_t>(rng() % 50);
+    }
+    for (int i = rng() % 4; i > 0; --i) {
+      uint16_t start = static_cast<uint16_t>(rng() % 0x200);
+      Collections().ModuleTable->Add() = {names[rng() % 6], start,
+                                          static_cast<uint16_t>(start + rng() % 0x80), rng() % 2 == 0};
+    }
+    MainForm().CurrentPC = rng() % 0x200;
+    Messages().ErrorFlag = false;
+    uint8_t token = Resolve(words[rng() % 7]);
+    int32_t sym = SymbolLookup().SymbolRef.Sym;
+    EXPECT_TRUE(sym == kNoItem || SymbolAt(sym) != nullptr);
+    if (token == tok::kSymbol) {
+      EXPECT_TRUE(SymbolAt(sym) != nullptr || SymbolLookup().SymbolRef.CpuEntry);
+    }
+    ReportSymbolError();
+    uint8_t cls = static_cast<uint8_t>(rng() % 16);
+    AddressToText(rng() % 0x200, cls, rng() % 2 == 0);
+    if (FindNearestSymbol(rng() % 0x200, cls, static_cast<int32_t>(rng() % 32), rng() % 2 == 0,
+                          rng() % 2 == 0, static_cast<uint8_t>(rng() % 16)) != kNoDistance) {
+      EXPECT_NE(SymbolAt(SymbolLookup().SymbolRef.Sym), nullptr);
+    }
+    FindLineSymbol(rng() % 0x200);
+    NearestLineSymbol();
+  }
+}
+
+TEST_F(SymbolsTest, ANestedScopeOfTheSameNameStaysClosedOutsideItsRange) {
+  LoadProgram({{"MAIN", kClassProcedure, 0x00},
+               {"PROC1", kClassProcedure, 0x20},
+               {"VAL", kClassScopeBegin, 0x28},
+               {"VAL", kClassData, 0x45},
+               {"", kClassScopeEnd, 0},
+               {"OTHER", kClassProcedure, 0x100}});
+  MainForm().CurrentPC = 0x22;
+  Messages().ShowMessageBoxes = false;
+  EXPECT_EQ(Resolve("VAL"), 0);
+  MainForm().CurrentPC = 0x2A;
+  ASSERT_EQ(Resolve("VAL"), tok::kSymbol);
+  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 3);
 }
 
 }  // namespace

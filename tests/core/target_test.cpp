@@ -278,6 +278,15 @@ TEST_F(TargetTest, TypedBlockReadsWordsAndBits) {
   EXPECT_EQ(ValueList().Items[3].Value, 0u);
 }
 
+TEST_F(TargetTest, TypedBlockLargerThanTheBufferIsRefused) {
+  int32_t addr = 0;
+  EXPECT_FALSE(TargetReadTypedBlock(kSpaceXData, addr, tok::kLONGINT, 300));
+  EXPECT_TRUE(Messages().ErrorFlag);
+  ResetMessages();
+  EXPECT_FALSE(TargetReadTypedBlock(kSpaceXData, addr, tok::kBYTE, 0x7FFFFFFF));
+  EXPECT_EQ(ValueList().Count(), 0);
+}
+
 TEST_F(TargetTest, DisassembleLineNeedsAReadyTarget) {
   dorvik::Run().TargetReady = false;
   EXPECT_TRUE(DisassembleLine(0x0000).empty());

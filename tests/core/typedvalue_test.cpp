@@ -91,6 +91,17 @@ TEST_F(TypedValueTest, SignedTypesAreStoredZeroExtended) {
   EXPECT_EQ(Read(tok::kINTEGER, 1, {0x80, 0x00}), std::vector<uint32_t>{0x8000});
 }
 
+TEST_F(TypedValueTest, ListsLongerThanTheReceiveBufferConvertWhole) {
+  // 600 LONGINTs are 2400 bytes, more than the link's 1024-byte receive buffer.
+  std::vector<uint32_t> values;
+  for (uint32_t i = 0; i < 600; ++i) values.push_back(i << 20 | i);
+  const std::vector<uint8_t> bytes = Write(tok::kLONGINT, values);
+  ASSERT_EQ(bytes.size(), 2400u);
+  EXPECT_EQ(bytes[4 * 599 + 2], 0x02);  // 599 = 257H, most significant byte first
+  EXPECT_EQ(bytes[4 * 599 + 3], 0x57);
+  EXPECT_EQ(Read(tok::kLONGINT, 600, bytes), values);
+}
+
 TEST_F(TypedValueTest, OneByteListsAreLeftAsTheyAre) {
   for (uint8_t type : {tok::kCHAR, tok::kBYTE, tok::kBOOLEAN, tok::kSHORTINT}) {
     ValueList().ElemType = type;

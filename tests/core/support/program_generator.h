@@ -95,6 +95,13 @@ class Generator {
   uint32_t Below(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
   bool Chance(uint32_t percent) { return Below(100) < percent; }
   uint8_t Byte() { return static_cast<uint8_t>(rng_()); }
+  // An immediate operand: often a value at the edge of a flag rule (nibble
+  // and sign boundaries, BCD limits) rather than any byte.
+  uint8_t Immediate() {
+    static constexpr std::array<uint8_t, 12> kEdges = {0x00, 0x01, 0x09, 0x0F, 0x10, 0x7F,
+                                                       0x80, 0x81, 0x99, 0x9A, 0xF0, 0xFF};
+    return Chance(35) ? kEdges[Below(kEdges.size())] : Byte();
+  }
 
   // Emitting
   void Insn(std::initializer_list<uint8_t> bytes) { Insn(std::vector<uint8_t>(bytes)); }
@@ -165,7 +172,7 @@ class Generator {
           bytes[field] = AnyBit();
           break;
         case OperandForm::Immediate:
-          bytes[field] = Byte();
+          bytes[field] = Immediate();
           break;
         case OperandForm::Immediate16:
           bytes[1] = Byte();
@@ -185,6 +192,12 @@ class Generator {
         default:
           break;
       }
+    }
+    // MOVC A,@A+DPTR: the DPTR below FF00H, so that DPTR + A never passes
+    // FFFFH (s51 does not wrap there, the chip does); mostly into the program.
+    if (op == 0x93) {
+      const uint16_t base = static_cast<uint16_t>(Chance(60) ? Below(0x0800) : Below(0xFF00));
+      Insn({0x90, static_cast<uint8_t>(base >> 8), static_cast<uint8_t>(base)});
     }
     // MOVX @Ri writes through P2 as the page.
     if (op == 0xF2 || op == 0xF3 || ((op == 0xE2 || op == 0xE3) && Chance(50))) {
