@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cctype>
 #include <filesystem>
-#include <regex>
 #include <string>
 
 #include "core/disassembler.h"
@@ -68,8 +68,19 @@ TEST(AllOpcodesTest, EveryInstructionMatchesTheOpcodeTable) {
 // Disassembler text back into source: its numbers are hexadecimal without a
 // suffix (005, 00103, #0C0); ours take an H.
 std::string DisassemblyToSource(const std::string& text) {
-  static const std::regex number("(^|[^A-Za-z0-9])([0-9][0-9A-F]*)");
-  return std::regex_replace(text.substr(kDisasMnemonicColumn), number, "$1$2H");
+  const std::string in = text.substr(kDisasMnemonicColumn);
+  std::string out;
+  for (size_t i = 0; i < in.size();) {
+    const bool startsNumber = std::isdigit(static_cast<unsigned char>(in[i])) &&
+                              (i == 0 || !std::isalnum(static_cast<unsigned char>(in[i - 1])));
+    if (!startsNumber) {
+      out += in[i++];
+      continue;
+    }
+    while (i < in.size() && std::isxdigit(static_cast<unsigned char>(in[i]))) out += in[i++];
+    out += 'H';
+  }
+  return out;
 }
 
 TEST(AllOpcodesTest, DisassembledTextAssemblesToTheSameBytes) {

@@ -6,6 +6,7 @@
 
 #include "asm_test_util.h"
 #include "assembler/controls.h"
+#include "platform/clock.h"
 
 namespace dorvik::as {
 namespace {
@@ -88,17 +89,35 @@ TEST(Driver, RunsAreIndependentAndReproducible) {
   EXPECT_TRUE(c.ErrorLog.empty());
 }
 
-TEST(Driver, InterruptStopsTheRun) {
+// A clock that moves 100 ms each time it is read.
+class SteppingClock : public platform::FakeClock {
+ public:
+  uint32_t TickCount() override {
+    Advance(100);
+    return FakeClock::TickCount();
+  }
+};
+
+TEST(Driver, InterruptDuringTheRunStopsIt) {
   auto dir = testing::ScratchDir("drv_ctrlc");
-  testing::WriteText(dir / "t.a51", " NOP\n NOP\n END\n");
+  std::string src;
+  for (int i = 0; i < 2000; ++i) src += " NOP\n";
+  testing::WriteText(dir / "t.a51", src + " END\n");
+  SteppingClock clock;
+  platform::SetClock(&clock);
   AsmContext c;
-  RequestAsmInterrupt();
+  // The interrupt arrives while the source is read (at the first progress echo).
+  c.ProgressOut = [](const std::string&) { RequestAsmInterrupt(); };
   const auto r = AssembleFileWithControls(c, (dir / "t.a51").string(), "NOPRINT NOOBJECT");
   EXPECT_TRUE(r.Fatal);
   EXPECT_NE(c.StatusText.find("*** Ctrl C ***"), std::string::npos);
-  // The request is used up: the next run completes.
+  EXPECT_GT(r.LinesRead, 1u);
+  EXPECT_LT(r.LinesRead, 2001u);
+  c.ProgressOut = nullptr;
   const auto again = AssembleFileWithControls(c, (dir / "t.a51").string(), "NOPRINT NOOBJECT");
+  platform::SetClock(nullptr);
   EXPECT_FALSE(again.Fatal);
+  EXPECT_EQ(again.ErrorCount, 0u);
 }
 
 TEST(Driver, ContextCanBeSavedAndRestoredAroundANestedRun) {

@@ -212,6 +212,12 @@ TEST(Statements, AbsoluteCodeAfterARelocatableSegmentStillReachesTheHexFile) {
   EXPECT_NE(hex.find(":00000001FF"), std::string::npos);
 }
 
+TEST(Statements, LastRelocatableSegmentKeepsItsSize) {
+  auto a = Assemble("st_lastseg", "S SEGMENT CODE\n RSEG S\n NOP\n NOP\n NOP\n END\n", kQuiet);
+  EXPECT_TRUE(a.Codes().empty());
+  EXPECT_EQ(a.Symbol("S").Value, 3u);
+}
+
 TEST(Statements, ExternalCountStopsAt255) {
   std::string src;
   for (int i = 0; i < 255; ++i) src += " EXTRN CODE (E" + std::to_string(i) + ")\n";

@@ -76,6 +76,14 @@ TEST(Tokenizer, NumbersAndLocationCounter) {
   EXPECT_EQ(LineTokens("$MODE").All().front(), tok::kControl);
 }
 
+TEST(Tokenizer, DollarAsTheLastOperandIsTheLocationCounter) {
+  auto a = Assemble("tok_dollar", " ORG 10H\n SJMP $\n DJNZ R7,$\n MOV A,#($)\n END\n",
+                    "NOPRINT NOOBJECT");
+  EXPECT_EQ(a.Codes(), std::vector<uint16_t>{100});  // "$" directly before ")"
+  EXPECT_EQ(testing::HexBytesAt(a.Output(".hex"), 0x10, 4),
+            (std::vector<uint8_t>{0x80, 0xFE, 0xDF, 0xFE}));
+}
+
 TEST(Tokenizer, PeekDoesNotConsume) {
   LineTokens t("ADD A,#1");
   EXPECT_EQ(PeekAsmToken(t.C()), tok::kADD);
@@ -142,6 +150,16 @@ TEST(Tokenizer, CrossReferencesRecordDefinitionsAndUses) {
   EXPECT_EQ(x[1].Line, 3u);
   EXPECT_EQ(x[1].Defining, 0);
   EXPECT_EQ(x[2].Line, 4u);
+}
+
+TEST(Tokenizer, PublicListNamesAreReferencesNotDefinitions) {
+  auto a = Assemble("tok_xref_pub", "$XREF\n PUBLIC L\nL: NOP\n END\n", "NOPRINT NOOBJECT");
+  const auto& x = a.C().Xref;
+  ASSERT_EQ(x.size(), 2u);
+  EXPECT_EQ(x[0].Line, 2u);
+  EXPECT_EQ(x[0].Defining, 0);
+  EXPECT_EQ(x[1].Line, 3u);
+  EXPECT_EQ(x[1].Defining, 1);
 }
 
 }  // namespace
