@@ -185,7 +185,13 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
         else if (c.ScanToken >= 12) n -= 1;
         if (n >= 2) marker.append(static_cast<size_t>(n - 1), '_');
         marker += '^';
-        ListTextLine(c, marker);
+        // Like every listing line the marker breaks at the page width.
+        std::string_view rest = marker;
+        while (rest.size() > c.PageWidth) {
+          ListTextLine(c, rest.substr(0, c.PageWidth));
+          rest.remove_prefix(c.PageWidth);
+        }
+        ListTextLine(c, rest);
       }
     }
   }
@@ -252,13 +258,10 @@ void NoteIOFailure(AsmContext& c) {
 void AsmFileError(AsmContext& c, std::string_view fileKind, std::string_view fileName) {
   c.ErrorFileKind = fileKind;
   c.ErrorFileName = fileName;
-  const uint8_t pass = c.AsmPass;
-  if (c.AsmPass == 0) c.AsmPass = 1;  // outside the passes the message still goes out
   c.LastAsmError = 0;
   c.Reporting = true;
   c.Listing.ToListing = false;
   ReportAsmError(c, 1);
-  c.AsmPass = pass;
   AsmFatalStop(c);
 }
 

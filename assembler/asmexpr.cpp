@@ -21,6 +21,7 @@ struct Operand {
   int32_t Value = 0;
   uint8_t Kind = kind::kNumber;
   uint8_t Segment = 0;
+  bool External = false;  // relative to an external symbol (its Segment is the ID BLK)
 };
 
 bool IsOperator(uint8_t token) { return token >= tok::kHigh && token <= tok::kXor; }
@@ -71,6 +72,12 @@ Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
   Operand r;
   r.Segment = 0;
   const bool relational = op >= tok::kEq && op <= tok::kGe;
+  // An external is a base of its own: it never cancels against a segment or
+  // another external, whatever their numbers.
+  if ((left.External || right.External) && left.Segment != 0 && right.Segment != 0) {
+    RelocationError(c);
+    return left;
+  }
   if (left.Segment == right.Segment) {
     if (left.Segment != 0 && op != tok::kMinus && !relational) {
       RelocationError(c);
@@ -81,6 +88,7 @@ Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
     return left;
   } else if (op == tok::kPlus || (op == tok::kMinus && left.Segment != 0)) {
     r.Segment = left.Segment != 0 ? left.Segment : right.Segment;
+    r.External = left.External || right.External;
   } else {
     RelocationError(c);
     return left;
@@ -171,6 +179,10 @@ Operand StringConstant(AsmContext& c) {
       ++c.FixupOffset;
     }
     c.StringFlag = true;
+    if (text.size() == 2) {
+      v.Value = static_cast<uint8_t>(text[0]) * 256 + static_cast<uint8_t>(text[1]);
+      return v;
+    }
     v.Value = static_cast<uint8_t>(text.back());
     const char after = c.ScanChar;
     if (after != kCR && after != ' ' && after != '\t' && after != ')' && after != ',') {
@@ -203,6 +215,7 @@ Operand Factor(AsmContext& c) {
     v.Value = c.AsmValue;
     v.Kind = c.AsmValueKind;
     v.Segment = c.AsmValueSegment;
+    v.External = c.AsmValueExternal;
     return v;
   }
   if (!c.InInstruction) {
@@ -216,6 +229,7 @@ Operand Factor(AsmContext& c) {
         v.Value = c.AsmValue;
         v.Kind = c.AsmValueKind;
         v.Segment = c.AsmValueSegment;
+        v.External = c.AsmValueExternal;
         return v;
       }
       // Undefined (a forward reference, or error 114 already reported).
@@ -286,7 +300,12 @@ Operand SubExpression(AsmContext& c, uint8_t endToken) {
     next = PeekAsmToken(c);
     if (!IsOperator(next)) break;
     if (c.LineKind == line::kDB) c.LineKind = line::kEmpty;
-    if (c.StringFlag && static_cast<uint32_t>(v.Value) > 255) c.StringFlag = false;
+    if (c.StringFlag && static_cast<uint32_t>(v.Value) > 255 && c.InstrLength >= 2) {
+      // A two-character string followed by an operator is a number after all.
+      c.StringFlag = false;
+      c.InstrLength -= 2;
+      c.FixupOffset = static_cast<uint8_t>(c.FixupOffset - 2);
+    }
     GetAsmToken(c);
     v = BinaryRest(c, v, next);
   }

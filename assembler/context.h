@@ -248,6 +248,7 @@ struct AsmContext {
   int32_t AsmValue = 0;
   uint8_t AsmValueKind = kind::kNumber;
   uint8_t AsmValueSegment = 0;
+  bool AsmValueExternal = false;  // the value token is an external symbol
   std::string AsmIdentifier;
   bool NewSymbolFlag = false;
   bool Reporting = true;

@@ -77,6 +77,9 @@ void RunPass(AsmContext& c) {
   } else {
     for (int i = 0; i < kInMemoryLineCount; ++i) ProcessStatement(c);
   }
+  // An interrupt that cut the reading short stops the run here, before the
+  // source is opened again.
+  PollAsmAbort(c);
   SaveSegmentSize(c);  // the segment in use at the end has its size too
 }
 

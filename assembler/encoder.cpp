@@ -1,11 +1,14 @@
 #include "assembler/encoder.h"
 
+#include <string_view>
+
 #include "assembler/asmerrors.h"
 #include "assembler/asmexpr.h"
 #include "assembler/context.h"
 #include "assembler/objwriter.h"
 #include "assembler/source.h"
 #include "assembler/tokenizer.h"
+#include "core/opcodes.h"
 
 // Operand legend: dir = direct data address, bit = bit address, # = immediate,
 // rel = relative jump target, addr11/addr16 = absolute jump targets,
@@ -14,6 +17,82 @@
 namespace dorvik::as {
 
 namespace {
+
+using Opd = OperandForm;
+
+// Opcodes come from the shared instruction table: the first opcode whose
+// mnemonic and operand forms match, found at compile time (for @Ri and Rn the
+// @R0 and R0 opcode; the register number is added). -1 when there is none.
+constexpr int FindOpcode(std::string_view name, Opd a = Opd::None, Opd b = Opd::None, Opd c = Opd::None) {
+  for (int op = 0; op < 256; ++op) {
+    const OpcodeInfo& row = kOpcodeTable[static_cast<size_t>(op)];
+    if (row.Name == name && row.Operands[0] == a && row.Operands[1] == b && row.Operands[2] == c) return op;
+  }
+  return -1;
+}
+
+// As FindOpcode for a form that must exist (a missing one does not compile).
+consteval uint8_t Op(std::string_view name, Opd a = Opd::None, Opd b = Opd::None, Opd c = Opd::None) {
+  const int op = FindOpcode(name, a, b, c);
+  if (op < 0) throw "instruction form missing from the opcode table";
+  return static_cast<uint8_t>(op);
+}
+
+// The forms of the last operand of ADD..XRL A,src, MOV A,src, XCH A,src,
+// INC/DEC src and MOV dir,src: "#", direct address, @R0, R0, and A (MOV dir,A
+// only). -1 where the instruction has no such form.
+struct SourceForms {
+  int Immediate, Direct, AtRi, Rn, Acc;
+  bool DirectDestination;  // MOV dir,src: the destination is already in the second byte
+};
+
+// FIRST is the operand before src (A or Direct), None for INC/DEC.
+consteval SourceForms SourceFormsOf(std::string_view name, Opd first) {
+  auto form = [&](Opd last) {
+    return first == Opd::None ? FindOpcode(name, last) : FindOpcode(name, first, last);
+  };
+  const bool direct = first == Opd::Direct;
+  return {form(Opd::Immediate), form(Opd::Direct), form(Opd::AtRi), form(Opd::Rn), direct ? form(Opd::A) : -1, direct};
+}
+
+// INC and DEC: A, DPTR (INC only), otherwise a source operand.
+struct IncDecForms {
+  uint8_t Acc;
+  int Dptr;
+  SourceForms Source;
+};
+
+consteval IncDecForms IncDecFormsOf(std::string_view name) {
+  return {Op(name, Opd::A), FindOpcode(name, Opd::Dptr), SourceFormsOf(name, Opd::None)};
+}
+
+// ANL, ORL, XRL: the A,src family, dir,# and dir,A, C,bit and C,/bit (-1 for XRL).
+struct LogicalForms {
+  SourceForms Accumulator;
+  uint8_t DirectImmediate, DirectAcc;
+  int CarryBit, CarryNotBit;
+};
+
+consteval LogicalForms LogicalFormsOf(std::string_view name) {
+  return {SourceFormsOf(name, Opd::A), Op(name, Opd::Direct, Opd::Immediate), Op(name, Opd::Direct, Opd::A),
+          FindOpcode(name, Opd::C, Opd::Bit), FindOpcode(name, Opd::C, Opd::NotBit)};
+}
+
+// CLR, CPL, SETB: A (-1 for SETB), C and a bit.
+struct BitForms {
+  int Acc;
+  uint8_t Carry, Bit;
+};
+
+consteval BitForms BitFormsOf(std::string_view name) {
+  return {FindOpcode(name, Opd::A), Op(name, Opd::C), Op(name, Opd::Bit)};
+}
+
+// Generic JMP and CALL: the in-block and the long form; JMP also has SJMP.
+struct GenericForms {
+  uint8_t InBlock, Long;
+  bool Jump;
+};
 
 bool IsRegister(uint8_t t) { return t >= tok::kR0 && t <= tok::kR7; }
 uint8_t RegisterNumber(uint8_t t) { return static_cast<uint8_t>(t - tok::kR0); }
@@ -173,9 +252,9 @@ void LongJumpOperand(AsmContext& c, uint8_t op) {
   ExpectEndOfLine(c);
 }
 
-// Generic JMP (base 00H) and CALL (base 10H): the shortest form that reaches a
-// known target, the same in both passes; the long form otherwise.
-void GenericJumpOperand(AsmContext& c, uint8_t base) {
+// Generic JMP and CALL: the shortest form that reaches a known target, the
+// same in both passes; the long form otherwise.
+void GenericJumpOperand(AsmContext& c, const GenericForms& f) {
   c.Fixup = FixupKind::Relative;
   c.GenericJump = true;
   c.FixupOffset = 1;
@@ -186,9 +265,13 @@ void GenericJumpOperand(AsmContext& c, uint8_t base) {
   if (!c.NeedsFixup && !c.UndefinedFlag && !c.UndefinedRef) {
     const int64_t next = static_cast<int64_t>(Location(c)) + 2;
     const bool shortReach = target < next ? next - target <= 128 : target - next <= 127;
-    if (base == 0x00 && shortReach) {
+    // A displacement is right only when the target moves with the jump: both
+    // absolute, or both in the same relocatable segment (an absolute target
+    // seen from a relocatable segment needs the long form).
+    const bool sameSegment = c.AsmValueSegment == c.CurrentSegment.SegmentId;
+    if (f.Jump && shortReach && sameSegment) {
       c.InstrLength = 2;
-      c.InstrBytes = {0x80, c.AsmPass == 2 ? ComputeRelativeOffset(c, target) : uint8_t{0}, 0};
+      c.InstrBytes = {Op("SJMP", Opd::Relative), c.AsmPass == 2 ? ComputeRelativeOffset(c, target) : uint8_t{0}, 0};
       ExpectEndOfLine(c);
       return;
     }
@@ -210,9 +293,9 @@ void GenericJumpOperand(AsmContext& c, uint8_t base) {
     }
   }
   if (length == 2)
-    SetBytes(c, 2, static_cast<uint8_t>((base + 1) | ((target & 0x0700) >> 3)), static_cast<uint8_t>(target & 0xFF));
+    SetBytes(c, 2, static_cast<uint8_t>(f.InBlock | ((target & 0x0700) >> 3)), static_cast<uint8_t>(target & 0xFF));
   else
-    SetBytes(c, 3, static_cast<uint8_t>(base + 2), static_cast<uint8_t>((target >> 8) & 0xFF),
+    SetBytes(c, 3, f.Long, static_cast<uint8_t>((target >> 8) & 0xFF),
              static_cast<uint8_t>(target & 0xFF));
   ExpectEndOfLine(c);
 }
@@ -221,48 +304,43 @@ void GenericJumpOperand(AsmContext& c, uint8_t base) {
 
 // The source operand of ADD..XRL A,src, MOV A,src, XCH A,src, INC/DEC src
 // and MOV dir,src (base 80H; the destination already in the second byte).
-void EncodeSourceOperand(AsmContext& c, uint8_t base) {
+void EncodeSourceOperand(AsmContext& c, const SourceForms& f) {
   c.FixupOffset = 1;
   const uint8_t t = PeekAsmToken(c);
   if (t == tok::kHash) {
-    if (base == 0xC0 || base == 0x00 || base == 0x10) {
+    if (f.Immediate < 0) {
       AsmSyntaxError(c);
       return;
     }
     GetAsmToken(c);
-    uint8_t op = static_cast<uint8_t>(base + 4);
-    if (base == 0xE0) op = 0x74;
-    if (base == 0x80) {
-      op = 0x75;
-      c.FixupOffset = 2;
-    }
-    c.InstrBytes[0] = op;
+    if (f.DirectDestination) c.FixupOffset = 2;
+    c.InstrBytes[0] = static_cast<uint8_t>(f.Immediate);
     const uint8_t imm = ImmediateOperand(c);
-    c.InstrBytes[base == 0x80 ? 2 : 1] = imm;
+    c.InstrBytes[f.DirectDestination ? 2 : 1] = imm;
     c.InstrLength = 2;
   } else if (t == tok::kAt) {
     GetAsmToken(c);
     uint8_t i = 0;
     if (!IndirectRegister(c, i)) return;
-    c.InstrBytes[0] = static_cast<uint8_t>(base + 6 + i);
+    c.InstrBytes[0] = static_cast<uint8_t>(f.AtRi + i);
     c.InstrLength = 1;
   } else if (IsRegister(t)) {
     GetAsmToken(c);
-    c.InstrBytes[0] = static_cast<uint8_t>(base + 8 + RegisterNumber(t));
+    c.InstrBytes[0] = static_cast<uint8_t>(f.Rn + RegisterNumber(t));
     c.InstrLength = 1;
-  } else if (t == tok::kA && base == 0x80) {
+  } else if (t == tok::kA && f.Acc >= 0) {
     GetAsmToken(c);
-    c.InstrBytes[0] = 0xF5;
+    c.InstrBytes[0] = static_cast<uint8_t>(f.Acc);
     c.InstrLength = 1;
   } else {
-    if (base == 0x80) {
+    if (f.DirectDestination) {
       // MOV dir,dir: the destination moves to the third byte.
       c.InstrBytes[2] = c.InstrBytes[1];
       MoveObjFixup(c, 1, 2);
     }
     const uint8_t dir = DataAddressOperand(c);
     if (SyntaxErrorOnLine(c)) return;
-    c.InstrBytes[0] = static_cast<uint8_t>(base + 5);
+    c.InstrBytes[0] = static_cast<uint8_t>(f.Direct);
     c.InstrBytes[1] = dir;
     c.InstrLength = 2;
   }
@@ -270,17 +348,17 @@ void EncodeSourceOperand(AsmContext& c, uint8_t base) {
 }
 
 // ANL/ORL/XRL dir,A and dir,#.
-void EncodeLogicalDirect(AsmContext& c, uint8_t base) {
+void EncodeLogicalDirect(AsmContext& c, const LogicalForms& f) {
   const uint8_t t = PeekAsmToken(c);
   if (t == tok::kHash) {
     GetAsmToken(c);
     c.FixupOffset = 2;
-    c.InstrBytes[0] = static_cast<uint8_t>(base + 3);
+    c.InstrBytes[0] = f.DirectImmediate;
     c.InstrBytes[2] = ImmediateOperand(c);
     c.InstrLength = 3;
   } else if (t == tok::kA) {
     GetAsmToken(c);
-    c.InstrBytes[0] = static_cast<uint8_t>(base + 2);
+    c.InstrBytes[0] = f.DirectAcc;
     c.InstrLength = 2;
   } else {
     AsmSyntaxError(c);
@@ -290,32 +368,32 @@ void EncodeLogicalDirect(AsmContext& c, uint8_t base) {
 }
 
 // ADD, ADDC, SUBB, and the A,src forms of ANL, ORL, XRL, XCH.
-void AccumulatorSource(AsmContext& c, uint8_t base) {
+void AccumulatorSource(AsmContext& c, const SourceForms& f) {
   ExpectToken(c, tok::kA);
   ExpectComma(c);
-  if (!SyntaxErrorOnLine(c)) EncodeSourceOperand(c, base);
+  if (!SyntaxErrorOnLine(c)) EncodeSourceOperand(c, f);
 }
 
 // ANL, ORL (with C forms) and XRL.
-void Logical(AsmContext& c, uint8_t base, uint8_t bitOp, uint8_t notBitOp) {
+void Logical(AsmContext& c, const LogicalForms& f) {
   const uint8_t t = PeekAsmToken(c);
   if (t == tok::kA) {
     GetAsmToken(c);
     ExpectComma(c);
-    if (!SyntaxErrorOnLine(c)) EncodeSourceOperand(c, base);
+    if (!SyntaxErrorOnLine(c)) EncodeSourceOperand(c, f.Accumulator);
     return;
   }
-  if (t == tok::kC && bitOp != 0) {
+  if (t == tok::kC && f.CarryBit >= 0) {
     GetAsmToken(c);
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
     SkipAsmBlanks(c);
-    uint8_t op = bitOp;
+    int op = f.CarryBit;
     if (c.ScanChar == '/') {
       GetAsmChar(c);
-      op = notBitOp;
+      op = f.CarryNotBit;
     }
-    c.InstrBytes[0] = op;
+    c.InstrBytes[0] = static_cast<uint8_t>(op);
     c.InstrBytes[1] = BitAddressOperand(c);
     c.InstrLength = 2;
     ExpectEndOfLine(c);
@@ -324,20 +402,20 @@ void Logical(AsmContext& c, uint8_t base, uint8_t bitOp, uint8_t notBitOp) {
   c.FixupOffset = 1;
   c.InstrBytes[1] = DataAddressOperand(c);
   ExpectComma(c);
-  if (!SyntaxErrorOnLine(c)) EncodeLogicalDirect(c, base);
+  if (!SyntaxErrorOnLine(c)) EncodeLogicalDirect(c, f);
 }
 
 // CLR, CPL, SETB: A (when allowed), C or a bit.
-void BitOperation(AsmContext& c, uint8_t accOp, uint8_t carryOp, uint8_t bitOp) {
+void BitOperation(AsmContext& c, const BitForms& f) {
   const uint8_t t = PeekAsmToken(c);
-  if (t == tok::kA && accOp != 0) {
+  if (t == tok::kA && f.Acc >= 0) {
     GetAsmToken(c);
-    SetBytes(c, 1, accOp);
+    SetBytes(c, 1, static_cast<uint8_t>(f.Acc));
   } else if (t == tok::kC) {
     GetAsmToken(c);
-    SetBytes(c, 1, carryOp);
+    SetBytes(c, 1, f.Carry);
   } else {
-    c.InstrBytes[0] = bitOp;
+    c.InstrBytes[0] = f.Bit;
     c.InstrBytes[1] = BitAddressOperand(c);
     c.InstrLength = 2;
   }
@@ -366,13 +444,13 @@ void Mov(AsmContext& c) {
     if (SyntaxErrorOnLine(c)) return;
     c.FixupOffset = 1;
     if (Accept(c, tok::kHash)) {
-      c.InstrBytes[0] = static_cast<uint8_t>(0x76 + i);
+      c.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::AtRi, Opd::Immediate) + i);
       c.InstrBytes[1] = ImmediateOperand(c);
       c.InstrLength = 2;
     } else if (Accept(c, tok::kA)) {
-      SetBytes(c, 1, static_cast<uint8_t>(0xF6 + i));
+      SetBytes(c, 1, static_cast<uint8_t>(Op("MOV", Opd::AtRi, Opd::A) + i));
     } else {
-      c.InstrBytes[0] = static_cast<uint8_t>(0xA6 + i);
+      c.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::AtRi, Opd::Direct) + i);
       c.InstrBytes[1] = DataAddressOperand(c);
       c.InstrLength = 2;
     }
@@ -380,12 +458,12 @@ void Mov(AsmContext& c) {
   } else if (t == tok::kA) {
     GetAsmToken(c);
     ExpectComma(c);
-    if (!SyntaxErrorOnLine(c)) EncodeSourceOperand(c, 0xE0);
+    if (!SyntaxErrorOnLine(c)) EncodeSourceOperand(c, SourceFormsOf("MOV", Opd::A));
   } else if (t == tok::kC) {
     GetAsmToken(c);
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
-    c.InstrBytes[0] = 0xA2;
+    c.InstrBytes[0] = Op("MOV", Opd::C, Opd::Bit);
     c.InstrBytes[1] = BitAddressOperand(c);
     c.InstrLength = 2;
     ExpectEndOfLine(c);
@@ -397,7 +475,7 @@ void Mov(AsmContext& c) {
     c.Fixup = FixupKind::Word;
     c.FixupOffset = 1;
     const int32_t v = AsmExpression(c, kExprAny);
-    SetBytes(c, 3, 0x90, static_cast<uint8_t>((v >> 8) & 0xFF), static_cast<uint8_t>(v & 0xFF));
+    SetBytes(c, 3, Op("MOV", Opd::Dptr, Opd::Immediate16), static_cast<uint8_t>((v >> 8) & 0xFF), static_cast<uint8_t>(v & 0xFF));
     ExpectEndOfLine(c);
   } else if (IsRegister(t)) {
     GetAsmToken(c);
@@ -406,13 +484,13 @@ void Mov(AsmContext& c) {
     if (SyntaxErrorOnLine(c)) return;
     c.FixupOffset = 1;
     if (Accept(c, tok::kHash)) {
-      c.InstrBytes[0] = static_cast<uint8_t>(0x78 + n);
+      c.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::Rn, Opd::Immediate) + n);
       c.InstrBytes[1] = ImmediateOperand(c);
       c.InstrLength = 2;
     } else if (Accept(c, tok::kA)) {
-      SetBytes(c, 1, static_cast<uint8_t>(0xF8 + n));
+      SetBytes(c, 1, static_cast<uint8_t>(Op("MOV", Opd::Rn, Opd::A) + n));
     } else {
-      c.InstrBytes[0] = static_cast<uint8_t>(0xA8 + n);
+      c.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::Rn, Opd::Direct) + n);
       c.InstrBytes[1] = DataAddressOperand(c);
       c.InstrLength = 2;
     }
@@ -426,13 +504,13 @@ void Mov(AsmContext& c) {
     if (SyntaxErrorOnLine(c)) return;
     if (Accept(c, tok::kC)) {
       c.AsmValueKind = destKind;
-      SetBytes(c, 2, 0x92, CheckBitValue(c, dest));
+      SetBytes(c, 2, Op("MOV", Opd::Bit, Opd::C), CheckBitValue(c, dest));
       ExpectEndOfLine(c);
       return;
     }
     c.AsmValueKind = destKind;
     c.InstrBytes[1] = CheckDataValue(c, dest);
-    EncodeSourceOperand(c, 0x80);
+    EncodeSourceOperand(c, SourceFormsOf("MOV", Opd::Direct));
     if (c.InstrLength > 0) c.InstrLength += 1;
   }
 }
@@ -445,9 +523,9 @@ void Movc(AsmContext& c) {
   ExpectToken(c, tok::kPlus);
   const uint8_t t = GetAsmToken(c);
   if (t == tok::kDPTR)
-    SetBytes(c, 1, 0x93);
+    SetBytes(c, 1, Op("MOVC", Opd::A, Opd::AtADptr));
   else if (t == tok::kPC)
-    SetBytes(c, 1, 0x83);
+    SetBytes(c, 1, Op("MOVC", Opd::A, Opd::AtAPc));
   else
     AsmSyntaxError(c);
   ExpectEndOfLine(c);
@@ -460,9 +538,9 @@ void Movx(AsmContext& c) {
     if (SyntaxErrorOnLine(c)) return;
     const uint8_t t = GetAsmToken(c);
     if (t == tok::kDPTR)
-      SetBytes(c, 1, 0xE0);
+      SetBytes(c, 1, Op("MOVX", Opd::A, Opd::AtDptr));
     else if (t == tok::kR0 || t == tok::kR0 + 1)
-      SetBytes(c, 1, static_cast<uint8_t>(0xE2 + RegisterNumber(t)));
+      SetBytes(c, 1, static_cast<uint8_t>(Op("MOVX", Opd::A, Opd::AtRi) + RegisterNumber(t)));
     else
       AsmSyntaxError(c);
   } else {
@@ -471,9 +549,9 @@ void Movx(AsmContext& c) {
     const uint8_t t = GetAsmToken(c);
     uint8_t op = 0;
     if (t == tok::kDPTR)
-      op = 0xF0;
+      op = Op("MOVX", Opd::AtDptr, Opd::A);
     else if (t == tok::kR0 || t == tok::kR0 + 1)
-      op = static_cast<uint8_t>(0xF2 + RegisterNumber(t));
+      op = static_cast<uint8_t>(Op("MOVX", Opd::AtRi, Opd::A) + RegisterNumber(t));
     else {
       AsmSyntaxError(c);
       return;
@@ -495,17 +573,17 @@ void Cjne(AsmContext& c) {
     ExpectComma(c);
     ExpectToken(c, tok::kHash);
     if (SyntaxErrorOnLine(c)) return;
-    c.InstrBytes[0] = static_cast<uint8_t>(0xB6 + i);
+    c.InstrBytes[0] = static_cast<uint8_t>(Op("CJNE", Opd::AtRi, Opd::Immediate, Opd::Relative) + i);
     c.InstrBytes[1] = ImmediateOperand(c);
   } else if (t == tok::kA) {
     GetAsmToken(c);
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
     if (Accept(c, tok::kHash)) {
-      c.InstrBytes[0] = 0xB4;
+      c.InstrBytes[0] = Op("CJNE", Opd::A, Opd::Immediate, Opd::Relative);
       c.InstrBytes[1] = ImmediateOperand(c);
     } else {
-      c.InstrBytes[0] = 0xB5;
+      c.InstrBytes[0] = Op("CJNE", Opd::A, Opd::Direct, Opd::Relative);
       c.InstrBytes[1] = DataAddressOperand(c);
     }
   } else if (IsRegister(t)) {
@@ -513,7 +591,7 @@ void Cjne(AsmContext& c) {
     ExpectComma(c);
     ExpectToken(c, tok::kHash);
     if (SyntaxErrorOnLine(c)) return;
-    c.InstrBytes[0] = static_cast<uint8_t>(0xB8 + RegisterNumber(t));
+    c.InstrBytes[0] = static_cast<uint8_t>(Op("CJNE", Opd::Rn, Opd::Immediate, Opd::Relative) + RegisterNumber(t));
     c.InstrBytes[1] = ImmediateOperand(c);
   } else {
     AsmSyntaxError(c);
@@ -529,13 +607,13 @@ void Djnz(AsmContext& c) {
   const uint8_t t = PeekAsmToken(c);
   if (IsRegister(t)) {
     GetAsmToken(c);
-    c.InstrBytes = {static_cast<uint8_t>(0xD8 + RegisterNumber(t)), 0, 0};
+    c.InstrBytes = {static_cast<uint8_t>(Op("DJNZ", Opd::Rn, Opd::Relative) + RegisterNumber(t)), 0, 0};
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
     RelativeField(c, 2, 1);
   } else {
     c.FixupOffset = 1;
-    c.InstrBytes[0] = 0xD5;
+    c.InstrBytes[0] = Op("DJNZ", Opd::Direct, Opd::Relative);
     c.InstrBytes[1] = DataAddressOperand(c);
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
@@ -549,25 +627,25 @@ void Jmp(AsmContext& c) {
     ExpectToken(c, tok::kA);
     ExpectToken(c, tok::kPlus);
     ExpectToken(c, tok::kDPTR);
-    if (!SyntaxErrorOnLine(c)) SetBytes(c, 1, 0x73);
+    if (!SyntaxErrorOnLine(c)) SetBytes(c, 1, Op("JMP", Opd::AtADptr));
     ExpectEndOfLine(c);
     return;
   }
-  GenericJumpOperand(c, 0x00);
+  GenericJumpOperand(c, {Op("AJMP", Opd::Addr11), Op("LJMP", Opd::Addr16), true});
 }
 
-void Incdec(AsmContext& c, bool inc) {
+void IncDec(AsmContext& c, const IncDecForms& f) {
   const uint8_t t = PeekAsmToken(c);
   if (t == tok::kA) {
     GetAsmToken(c);
-    SetBytes(c, 1, inc ? 0x04 : 0x14);
+    SetBytes(c, 1, f.Acc);
     ExpectEndOfLine(c);
-  } else if (t == tok::kDPTR && inc) {
+  } else if (t == tok::kDPTR && f.Dptr >= 0) {
     GetAsmToken(c);
-    SetBytes(c, 1, 0xA3);
+    SetBytes(c, 1, static_cast<uint8_t>(f.Dptr));
     ExpectEndOfLine(c);
   } else {
-    EncodeSourceOperand(c, inc ? 0x00 : 0x10);
+    EncodeSourceOperand(c, f.Source);
   }
 }
 
@@ -586,7 +664,7 @@ void Xchd(AsmContext& c) {
   if (SyntaxErrorOnLine(c)) return;
   uint8_t i = 0;
   if (!IndirectRegister(c, i)) return;
-  SetBytes(c, 1, static_cast<uint8_t>(0xD6 + i));
+  SetBytes(c, 1, static_cast<uint8_t>(Op("XCHD", Opd::A, Opd::AtRi) + i));
   ExpectEndOfLine(c);
 }
 
@@ -601,51 +679,51 @@ void EncodeInstruction(AsmContext& c, uint8_t mnemonic) {
   c.InstrLength = 0;
   c.InstrBytes = {0, 0, 0};
   switch (mnemonic) {
-    case tok::kADD: AccumulatorSource(c, 0x20); break;
-    case tok::kADDC: AccumulatorSource(c, 0x30); break;
-    case tok::kSUBB: AccumulatorSource(c, 0x90); break;
-    case tok::kINC: Incdec(c, true); break;
-    case tok::kDEC: Incdec(c, false); break;
-    case tok::kMUL: Fixed(c, tok::kAB, 0xA4); break;
-    case tok::kDIV: Fixed(c, tok::kAB, 0x84); break;
-    case tok::kDA: Fixed(c, tok::kA, 0xD4); break;
-    case tok::kANL: Logical(c, 0x50, 0x82, 0xB0); break;
-    case tok::kORL: Logical(c, 0x40, 0x72, 0xA0); break;
-    case tok::kXRL: Logical(c, 0x60, 0, 0); break;
-    case tok::kCLR: BitOperation(c, 0xE4, 0xC3, 0xC2); break;
-    case tok::kCPL: BitOperation(c, 0xF4, 0xB3, 0xB2); break;
-    case tok::kSETB: BitOperation(c, 0, 0xD3, 0xD2); break;
+    case tok::kADD: AccumulatorSource(c, SourceFormsOf("ADD", Opd::A)); break;
+    case tok::kADDC: AccumulatorSource(c, SourceFormsOf("ADDC", Opd::A)); break;
+    case tok::kSUBB: AccumulatorSource(c, SourceFormsOf("SUBB", Opd::A)); break;
+    case tok::kINC: IncDec(c, IncDecFormsOf("INC")); break;
+    case tok::kDEC: IncDec(c, IncDecFormsOf("DEC")); break;
+    case tok::kMUL: Fixed(c, tok::kAB, Op("MUL", Opd::AB)); break;
+    case tok::kDIV: Fixed(c, tok::kAB, Op("DIV", Opd::AB)); break;
+    case tok::kDA: Fixed(c, tok::kA, Op("DA", Opd::A)); break;
+    case tok::kANL: Logical(c, LogicalFormsOf("ANL")); break;
+    case tok::kORL: Logical(c, LogicalFormsOf("ORL")); break;
+    case tok::kXRL: Logical(c, LogicalFormsOf("XRL")); break;
+    case tok::kCLR: BitOperation(c, BitFormsOf("CLR")); break;
+    case tok::kCPL: BitOperation(c, BitFormsOf("CPL")); break;
+    case tok::kSETB: BitOperation(c, BitFormsOf("SETB")); break;
     case tok::kMOV: Mov(c); break;
     case tok::kMOVC: Movc(c); break;
     case tok::kMOVX: Movx(c); break;
-    case tok::kXCH: AccumulatorSource(c, 0xC0); break;
+    case tok::kXCH: AccumulatorSource(c, SourceFormsOf("XCH", Opd::A)); break;
     case tok::kXCHD: Xchd(c); break;
-    case tok::kPUSH: StackOperation(c, 0xC0); break;
-    case tok::kPOP: StackOperation(c, 0xD0); break;
-    case tok::kRL: Fixed(c, tok::kA, 0x23); break;
-    case tok::kRLC: Fixed(c, tok::kA, 0x33); break;
-    case tok::kRR: Fixed(c, tok::kA, 0x03); break;
-    case tok::kRRC: Fixed(c, tok::kA, 0x13); break;
-    case tok::kSWAP: Fixed(c, tok::kA, 0xC4); break;
-    case tok::kRET: NoOperand(c, 0x22); break;
-    case tok::kRETI: NoOperand(c, 0x32); break;
-    case tok::kNOP: NoOperand(c, 0x00); break;
-    case tok::kACALL: AbsoluteJumpOperand(c, 0x11); break;
-    case tok::kAJMP: AbsoluteJumpOperand(c, 0x01); break;
-    case tok::kLCALL: LongJumpOperand(c, 0x12); break;
-    case tok::kLJMP: LongJumpOperand(c, 0x02); break;
-    case tok::kSJMP: RelativeJumpOperand(c, 0x80); break;
-    case tok::kJZ: RelativeJumpOperand(c, 0x60); break;
-    case tok::kJNZ: RelativeJumpOperand(c, 0x70); break;
-    case tok::kJC: RelativeJumpOperand(c, 0x40); break;
-    case tok::kJNC: RelativeJumpOperand(c, 0x50); break;
-    case tok::kJB: BitRelativeJumpOperand(c, 0x20); break;
-    case tok::kJNB: BitRelativeJumpOperand(c, 0x30); break;
-    case tok::kJBC: BitRelativeJumpOperand(c, 0x10); break;
+    case tok::kPUSH: StackOperation(c, Op("PUSH", Opd::Direct)); break;
+    case tok::kPOP: StackOperation(c, Op("POP", Opd::Direct)); break;
+    case tok::kRL: Fixed(c, tok::kA, Op("RL", Opd::A)); break;
+    case tok::kRLC: Fixed(c, tok::kA, Op("RLC", Opd::A)); break;
+    case tok::kRR: Fixed(c, tok::kA, Op("RR", Opd::A)); break;
+    case tok::kRRC: Fixed(c, tok::kA, Op("RRC", Opd::A)); break;
+    case tok::kSWAP: Fixed(c, tok::kA, Op("SWAP", Opd::A)); break;
+    case tok::kRET: NoOperand(c, Op("RET")); break;
+    case tok::kRETI: NoOperand(c, Op("RETI")); break;
+    case tok::kNOP: NoOperand(c, Op("NOP")); break;
+    case tok::kACALL: AbsoluteJumpOperand(c, Op("ACALL", Opd::Addr11)); break;
+    case tok::kAJMP: AbsoluteJumpOperand(c, Op("AJMP", Opd::Addr11)); break;
+    case tok::kLCALL: LongJumpOperand(c, Op("LCALL", Opd::Addr16)); break;
+    case tok::kLJMP: LongJumpOperand(c, Op("LJMP", Opd::Addr16)); break;
+    case tok::kSJMP: RelativeJumpOperand(c, Op("SJMP", Opd::Relative)); break;
+    case tok::kJZ: RelativeJumpOperand(c, Op("JZ", Opd::Relative)); break;
+    case tok::kJNZ: RelativeJumpOperand(c, Op("JNZ", Opd::Relative)); break;
+    case tok::kJC: RelativeJumpOperand(c, Op("JC", Opd::Relative)); break;
+    case tok::kJNC: RelativeJumpOperand(c, Op("JNC", Opd::Relative)); break;
+    case tok::kJB: BitRelativeJumpOperand(c, Op("JB", Opd::Bit, Opd::Relative)); break;
+    case tok::kJNB: BitRelativeJumpOperand(c, Op("JNB", Opd::Bit, Opd::Relative)); break;
+    case tok::kJBC: BitRelativeJumpOperand(c, Op("JBC", Opd::Bit, Opd::Relative)); break;
     case tok::kCJNE: Cjne(c); break;
     case tok::kDJNZ: Djnz(c); break;
     case tok::kJMP: Jmp(c); break;
-    case tok::kCALL: GenericJumpOperand(c, 0x10); break;
+    case tok::kCALL: GenericJumpOperand(c, {Op("ACALL", Opd::Addr11), Op("LCALL", Opd::Addr16), false}); break;
     default: AsmSyntaxError(c); break;
   }
 }

@@ -92,38 +92,46 @@ struct Definition {
   bool Predefined = false;
 };
 
-// Reads the operand of a definition: a register (Type 5 only) or an expression.
-bool ReadDefinitionOperand(AsmContext& c, uint8_t type, int32_t& value, uint8_t& valueKind,
-                           uint8_t& segment) {
+// The operand of a definition: a register (Type 5 only) or an expression.
+struct DefinitionOperand {
+  bool Ok = false;
+  int32_t Value = 0;
+  uint8_t Kind = kind::kNumber;
+  uint8_t Segment = 0;
+};
+
+// Reads the operand of the definition of d's symbol and leaves the cursor on it.
+DefinitionOperand ReadDefinitionOperand(AsmContext& c, const Definition& d, uint8_t type) {
+  DefinitionOperand op;
   const uint8_t next = PeekAsmToken(c);
   if ((next >= tok::kR0 && next <= tok::kR7) || next == tok::kA) {
     GetAsmToken(c);
     if (type != kind::kNumber) {
       AsmSyntaxError(c);
-      return false;
+    } else {
+      op.Value = next == tok::kA ? 10 : next - tok::kR0;
+      op.Kind = kind::kRegister;
+      op.Ok = ExpectEnd(c) && c.LastAsmError == 0;
     }
-    value = next == tok::kA ? 10 : next - tok::kR0;
-    valueKind = kind::kRegister;
-    segment = 0;
   } else {
-    value = AsmExpression(c, kExprKnown);
-    valueKind = c.AsmValueKind;
-    segment = c.AsmValueSegment;
+    op.Value = AsmExpression(c, kExprKnown);
+    op.Kind = c.AsmValueKind;
+    op.Segment = c.AsmValueSegment;
+    op.Ok = ExpectEnd(c) && c.LastAsmError == 0;
   }
-  if (!ExpectEnd(c)) return false;
-  return c.LastAsmError == 0;
+  c.SymbolCursor = d.Pos;
+  c.DefinedValue = op.Value;
+  c.DefinedKind = op.Kind;
+  return op;
 }
 
 void DefineSymbol(AsmContext& c, const Definition& d, uint8_t type) {
   c.LineKind = line::kDefinition;
-  int32_t value = 0;
-  uint8_t valueKind = kind::kNumber;
-  uint8_t segment = 0;
-  const bool ok = ReadDefinitionOperand(c, type, value, valueKind, segment);
-  c.SymbolCursor = d.Pos;
-  c.DefinedValue = value;
-  c.DefinedKind = valueKind;
-  if (!ok) {
+  const DefinitionOperand op = ReadDefinitionOperand(c, d, type);
+  const int32_t value = op.Value;
+  const uint8_t valueKind = op.Kind;
+  const uint8_t segment = op.Segment;
+  if (!op.Ok) {
     SetSymKind(c, d.Pos, kind::kUndefined);
     return;
   }
@@ -173,14 +181,10 @@ void CheckSymbolDefinition(AsmContext& c, const Definition& d, uint8_t type) {
     return;
   }
   SetSymFlags(c, d.Pos, 1);
-  int32_t value = 0;
-  uint8_t valueKind = kind::kNumber;
-  uint8_t segment = 0;
-  const bool ok = ReadDefinitionOperand(c, type, value, valueKind, segment);
-  c.SymbolCursor = d.Pos;
-  c.DefinedValue = value;
-  c.DefinedKind = valueKind;
-  if (!ok) return;
+  const DefinitionOperand op = ReadDefinitionOperand(c, d, type);
+  const int32_t value = op.Value;
+  const uint8_t valueKind = op.Kind;
+  if (!op.Ok) return;
   if (SymValue(c, d.Pos) != static_cast<uint32_t>(value)) ReportAsmError(c, 201);
   const uint8_t stored = SymKind(c, d.Pos) & 15;
   if (valueKind == kind::kRegister) {
@@ -737,13 +741,17 @@ void ResetLineState(AsmContext& c) {
   ClearObjFixups(c);
 }
 
-void ProcessStatement(AsmContext& c) {
+void PollAsmAbort(AsmContext& c) {
   if (TakeAsmInterrupt()) c.CtrlCPressed = true;
   if (c.CtrlCPressed || c.CtrlBreakPressed) {
     c.Listing.ToListing = false;
     c.StatusText += c.CtrlCPressed ? "*** Ctrl C ***" : "*** Ctrl Break ***";
     AsmFatalStop(c);
   }
+}
+
+void ProcessStatement(AsmContext& c) {
+  PollAsmAbort(c);
   if (c.EndSeen && c.FileMode) {
     LineAfterEnd(c);
     return;
@@ -869,6 +877,9 @@ void SetLocationCounter(AsmContext& c) {
   }
   if (!CheckSegmentRange(c, value, SegmentType(c))) return;
   if (c.AsmPass == 2 && !InRelocatable(c) && SegmentType(c) == kind::kCode) FlushCodeOutputs(c);
+  // A relocatable segment's size is the highest location reached, also when
+  // ORG moves the counter back.
+  SaveRelocatableSize(c);
   c.CurrentSegment.Value = value;
   if (InRelocatable(c))
     SaveRelocatableSize(c);

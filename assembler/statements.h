@@ -13,6 +13,8 @@ namespace dorvik::as {
 void ProcessStatement(AsmContext& c);
 // Clears the per-line state before a statement.
 void ResetLineState(AsmContext& c);
+// Ctrl+C (or Ctrl+Break) requested: the fatal stop with its status line.
+void PollAsmAbort(AsmContext& c);
 
 // Segments and location counters
 // Slot of a segment type in the counter sets (CODE, DATA, IDATA, XDATA, BIT).

@@ -458,6 +458,7 @@ void ReadAsmWord(AsmContext& c) {
 }
 
 uint8_t GetAsmToken(AsmContext& c) {
+  c.AsmValueExternal = false;
   if (c.LastAsmError == 100) return c.ScanToken = tok::kEol;
   SkipAsmBlanks(c);
   const char first = c.ScanChar;
@@ -554,6 +555,7 @@ void SymbolOperandValue(AsmContext& c) {
   if (k >= kind::kSegment) c.SegmentRef = true;
   if (SymScope(c, pos) == kScopeExternal && k != kind::kUndefined) {
     c.ExternalSymbolPos = pos;
+    c.AsmValueExternal = true;
     c.ExternalRef = true;
     c.ExternalFlag = true;
     c.LineExternalRef = true;

@@ -11,22 +11,8 @@ namespace {
 CollectionsState g_collections;
 tCommForm g_commForm;
 
-std::string UpperCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool IsHintBreak(char c) {
   return c == ' ' || c == '=';
-}
-
-std::string TrimBlanks(std::string_view s) {
-  size_t first = 0;
-  while (first < s.size() && static_cast<unsigned char>(s[first]) <= ' ') ++first;
-  size_t last = s.size();
-  while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
-  return std::string(s.substr(first, last - first));
 }
 
 // Wraps one line that holds no line end.
@@ -56,6 +42,20 @@ void WrapOneLine(std::string_view line, size_t column, std::vector<std::string>&
   if (!line.empty() || out.empty()) out.emplace_back(line);
 }
 }  // namespace
+
+std::string UpperCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string TrimBlanks(std::string_view s) {
+  size_t first = 0;
+  while (first < s.size() && static_cast<unsigned char>(s[first]) <= ' ') ++first;
+  size_t last = s.size();
+  while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
+  return std::string(s.substr(first, last - first));
+}
 
 void tSymbolItem::Assign(const tSymbolItem& source) {
   Name = source.Name;

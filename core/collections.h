@@ -123,6 +123,12 @@ void CreateSymbolCollections();
 tSymbolItem* SymbolAt(int32_t index);
 tModuleItem* ModuleAt(int32_t index);
 
+// Text helpers of the symbol and processor names
+// ASCII upper case, as names are compared.
+std::string UpperCase(std::string_view s);
+// Without leading and trailing blanks and control characters.
+std::string TrimBlanks(std::string_view s);
+
 // A string list that stores its lines upper-cased.
 class tUpperCaseStrings {
  public:

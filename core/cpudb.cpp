@@ -6,11 +6,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
+#include "core/collections.h"
 #include "core/dialogs.h"
+#include "core/evaluator.h"
 #include "core/keywords.h"
 #include "core/messages.h"
+#include "core/scanner.h"
+#include "core/symbols.h"
+#include "platform/files.h"
 #include "workbench/mainform.h"
 
 namespace dorvik {
@@ -29,13 +33,6 @@ constexpr int kErrReading = 403;
 constexpr int kErrWriting = 404;
 constexpr int kErrLineBad = 154;
 constexpr int kWarnCpuExists = 58;
-constexpr int kAnswerYes = 6;
-
-std::string UpperCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 // Walking the raw bytes of a database or an entry list; every step is checked
 // against the end, so a truncated or damaged file is reported, never overrun.
@@ -125,34 +122,23 @@ void RebuildPortMenus() {
   }
 }
 
-bool ReadWholeFile(const std::string& fileName, std::vector<uint8_t>& bytes) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
-// Writes through a .TMP copy that then replaces the file.
-bool WriteWholeFile(const std::string& fileName, const std::vector<uint8_t>& bytes) {
-  std::string tmp = fileName + ".TMP";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(tmp, ignored);
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(tmp, fileName, ec);
-  if (ec) {
-    std::filesystem::remove(tmp, ec);
+// The whole file as bytes; false (and no pending file result) when it cannot be read.
+bool ReadDatabaseFile(const std::string& fileName, std::vector<uint8_t>& bytes) {
+  std::string content;
+  if (!platform::ReadWholeFile(fileName, content)) {
+    platform::TakeIOResult();
     return false;
   }
+  bytes.assign(content.begin(), content.end());
   return true;
+}
+
+// Replaces the file through a .TMP copy; false (and no pending file result) on failure.
+bool WriteDatabaseFile(const std::string& fileName, const std::vector<uint8_t>& bytes) {
+  const std::string_view content(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (platform::WriteFileReplacing(fileName, content)) return true;
+  platform::TakeIOResult();
+  return false;
 }
 
 }  // namespace
@@ -174,7 +160,7 @@ bool ReadCpuDatabase(std::string_view fileName) {
   auto& db = g_cpudb;
   db.CpuDefFileName = std::string(fileName);
   db.CpuDefBuffer.clear();
-  db.BufferPresent = ReadWholeFile(db.CpuDefFileName, db.CpuDefBuffer);
+  db.BufferPresent = ReadDatabaseFile(db.CpuDefFileName, db.CpuDefBuffer);
   if (!db.BufferPresent) db.CpuDefBuffer.clear();
   db.CpuDefCursor = 0;
   db.CpuList = CpuRecordNames();
@@ -484,106 +470,61 @@ struct Tok {
   char Punct = 0;
 };
 
-bool IsIdentStartChar(char c) {
-  return (c >= 'A' && c <= 'Z') || c == '?' || c == '_';
-}
-bool IsIdentChar(char c) {
-  return IsIdentStartChar(c) || (c >= '0' && c <= '9');
-}
-
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 99;
-}
-
-// A number word: C-style 0x..., or digits with an optional radix letter
-// (H 16, T 10, O 8, Y 2); without a letter the radix is hexadecimal.
-std::optional<int64_t> NumberValue(std::string_view word) {
-  int radix = 16;
-  if (word.size() >= 3 && word[0] == '0' && word[1] == 'X') {
-    word.remove_prefix(2);
-  } else if (!word.empty()) {
-    switch (word.back()) {
-      case 'H':
-        radix = 16;
-        word.remove_suffix(1);
-        break;
-      case 'T':
-        radix = 10;
-        word.remove_suffix(1);
-        break;
-      case 'O':
-        radix = 8;
-        word.remove_suffix(1);
-        break;
-      case 'Y':
-        radix = 2;
-        word.remove_suffix(1);
-        break;
-      default:
-        break;
-    }
-  }
-  if (word.empty()) return std::nullopt;
-  int64_t value = 0;
-  for (char c : word) {
-    int d = DigitValue(c);
-    if (d >= radix) return std::nullopt;
-    value = value * radix + d;
-    if (value > 0xFFFFFFFFLL) return std::nullopt;
-  }
-  return value;
-}
-
+// Tokens of a definition statement, read from the command scanner's current
+// line: names are taken as words (a name being defined is no symbol yet),
+// numbers as the scanner reads them (radix suffixes, "0x", the current radix).
 class DefLexer {
  public:
-  explicit DefLexer(std::string_view text) : text_(text) {}
-
   Tok Next() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+    ScannerState& s = Scanner();
+    SkipBlanks();
     Tok t;
-    if (pos_ >= text_.size()) return t;
-    char c = text_[pos_];
-    if (IsIdentChar(c)) {
-      size_t start = pos_;
-      while (pos_ < text_.size() && IsIdentChar(text_[pos_])) ++pos_;
-      t.Text = std::string(text_.substr(start, pos_ - start));
-      if (IsIdentStartChar(c)) {
-        t.Kind = TokKind::Name;
-      } else if (auto v = NumberValue(t.Text)) {
+    const char c = s.ScanChar;
+    if (c == '\r' || c == '\0') return t;
+    if (IsIdentStart(c)) {
+      ReadIdentifier();
+      t.Text = s.ScanIdent;
+      t.Kind = Messages().ErrorFlag ? TokKind::Bad : TokKind::Name;
+      SkipBlanks();
+      return t;
+    }
+    if (IsDigit(c)) {
+      const uint8_t token = GetToken();
+      const long double v = s.ExprValue;
+      t.Text = s.ScanIdent;
+      if (token == tok::kNumberValue && !Messages().ErrorFlag && v >= 0 && v <= 0xFFFFFFFFL &&
+          v == static_cast<long double>(static_cast<int64_t>(v))) {
         t.Kind = TokKind::Number;
-        t.Value = *v;
+        t.Value = static_cast<int64_t>(v);
       } else {
         t.Kind = TokKind::Bad;
       }
       return t;
     }
-    ++pos_;
-    t.Kind =
-        std::string_view("=[]^.+-*/()").find(c) != std::string_view::npos ? TokKind::Punct : TokKind::Bad;
+    s.ScanChar = NextChar();
+    t.Kind = std::string_view("=[]^.").find(c) != std::string_view::npos ? TokKind::Punct : TokKind::Bad;
     t.Punct = c;
     t.Text = std::string(1, c);
     return t;
   }
 
   Tok Peek() {
-    size_t saved = pos_;
+    const ScannerState saved = Scanner();
+    const bool errorBefore = Messages().ErrorFlag;
     Tok t = Next();
-    pos_ = saved;
+    Scanner() = saved;
+    Messages().ErrorFlag = errorBefore;
     return t;
   }
-
- private:
-  std::string_view text_;
-  size_t pos_ = 0;
 };
 
 bool IsBitAddressableByte(int64_t addr) {
   return (addr >= 0x20 && addr <= 0x2F) || (addr >= 0x80 && addr <= 0xFF && (addr & 7) == 0);
 }
 
-// The record being compiled: its entries so far.
+// The record being compiled: its entries so far, also published as the
+// selected processor's entry list while the compiler runs, so that the
+// scanner resolves the names defined so far.
 class RecordBuilder {
  public:
   std::optional<size_t> Find(std::string_view name) const {
@@ -592,13 +533,27 @@ class RecordBuilder {
     return std::nullopt;
   }
   const tCpuDefEntry& At(size_t i) const { return entries_[i]; }
-  tCpuDefEntry& At(size_t i) { return entries_[i]; }
+  void SetKind(size_t i, uint8_t kind) {
+    entries_[i].Kind = kind;
+    Publish();
+  }
   void Add(uint8_t kind, uint16_t value, std::string_view name) {
     entries_.push_back({kind, value, std::string(name.substr(0, kCpuEntryNameMax))});
+    Publish();
   }
   std::vector<uint8_t> Bytes(std::string_view cpuName) const {
     std::vector<uint8_t> out;
     AppendShortString(out, cpuName);
+    AppendEntries(out);
+    return out;
+  }
+  void Publish() const {
+    g_cpudb.CpuDefEntries.clear();
+    AppendEntries(g_cpudb.CpuDefEntries);
+  }
+
+ private:
+  void AppendEntries(std::vector<uint8_t>& out) const {
     for (const auto& e : entries_) {
       out.push_back(e.Kind);
       out.push_back(static_cast<uint8_t>(e.Value & 0xFF));
@@ -606,18 +561,62 @@ class RecordBuilder {
       AppendShortString(out, e.Name);
     }
     out.push_back(kCpuRecordEnd);
-    return out;
   }
 
- private:
   std::vector<tCpuDefEntry> entries_;
+};
+
+// While a definition is compiled the scanner and the evaluator work on the
+// definition text alone: no program symbols, the record's own names, values
+// as addresses, exact keywords, no boxes. Everything is put back afterwards.
+class DefinitionScope {
+ public:
+  DefinitionScope()
+      : scanner_(Scanner()),
+        evaluator_(Evaluator()),
+        lookup_(SymbolLookup()),
+        messages_(Messages()),
+        collections_(std::move(Collections())),
+        entries_(std::move(g_cpudb.CpuDefEntries)) {
+    Collections() = CollectionsState{};
+    g_cpudb.CpuDefEntries.assign(1, kCpuRecordEnd);
+    ScannerState& s = Scanner();
+    s.ExactKeywordsOnly = true;
+    s.CStyleNumbers = true;
+    s.Disassembling = true;
+    SuspendMessages();
+  }
+  ~DefinitionScope() {
+    Scanner() = scanner_;
+    Evaluator() = evaluator_;
+    SymbolLookup() = lookup_;
+    Messages() = messages_;
+    Collections() = std::move(collections_);
+    g_cpudb.CpuDefEntries = std::move(entries_);
+  }
+  DefinitionScope(const DefinitionScope&) = delete;
+  DefinitionScope& operator=(const DefinitionScope&) = delete;
+
+ private:
+  ScannerState scanner_;
+  EvaluatorState evaluator_;
+  SymbolLookupState lookup_;
+  MessageState messages_;
+  CollectionsState collections_;
+  std::vector<uint8_t> entries_;
 };
 
 class StatementParser {
  public:
-  StatementParser(std::string_view text, RecordBuilder& record) : lex_(text), record_(record) {}
+  // Text is one statement without its ";", handed to the command scanner.
+  StatementParser(std::string_view text, RecordBuilder& record) : record_(record) {
+    std::string line(text);
+    line += '\r';
+    SetScanLine(line, true);
+    Messages().ErrorFlag = false;
+  }
 
-  // One statement (the text before its ";"); false when it does not parse.
+  // False when the statement does not parse.
   bool Parse() {
     Tok first = lex_.Next();
     if (first.Kind == TokKind::End) return true;
@@ -654,8 +653,8 @@ class StatementParser {
       default:
         return false;
     }
-    auto value = ParseValue(kind == kCpuKindSbit);
-    if (!value || lex_.Next().Kind != TokKind::End) return false;
+    auto value = ParseValue(kind == kCpuKindSbit, tok::kEndOfLine);
+    if (!value) return false;
     Enter(kind, *value, first.Text);
     return true;
   }
@@ -666,13 +665,13 @@ class StatementParser {
     if (name.Kind != TokKind::Name) return false;
     Tok eq = lex_.Next();
     if (eq.Kind != TokKind::Punct || eq.Punct != '=') return false;
-    auto value = ParseValue(bitValue);
-    if (!value || lex_.Next().Kind != TokKind::End) return false;
+    auto value = ParseValue(bitValue, tok::kEndOfLine);
+    if (!value) return false;
     Enter(kind, *value, name.Text);
     return true;
   }
 
-  // [memory class and type words...] name ["[" value "]"] _AT_ value
+  // [memory class and type words...] name ["[" value "]"] [_AT_ value]
   bool ParseDeclaration(Tok t) {
     if (t.Kind != TokKind::Name) return false;
     DefWord w = LookupDefWord(t.Text);
@@ -704,86 +703,59 @@ class StatementParser {
     Tok name = lex_.Next();
     if (name.Kind != TokKind::Name) return false;
     std::string entryName = name.Text.substr(0, kCpuEntryNameMax);
+    // The value read last is the entry's: the array size, replaced by the
+    // address after _AT_; a missing "]" or _AT_ ends the statement there.
+    uint16_t value = 0;
     Tok t2 = lex_.Next();
     if (t2.Kind == TokKind::Punct && t2.Punct == '[') {
-      if (!ParseValue(false)) return false;
-      Tok close = lex_.Next();
-      if (close.Kind != TokKind::Punct || close.Punct != ']') return ReplaceKindOnly(entryName, kind);
+      const ScannerState afterBracket = Scanner();
+      auto size = ParseValue(false, tok::kRBracket);
+      if (!size) {
+        Scanner() = afterBracket;
+        size = ParseValue(false, tok::kEndOfLine);
+        if (!size) return false;
+      }
+      value = *size;
       t2 = lex_.Next();
     }
-    if (t2.Kind != TokKind::Name || LookupDefWord(t2.Text) != DefWord::At) {
-      // Without an address only the type of a name already defined can change.
-      return t2.Kind == TokKind::End && ReplaceKindOnly(entryName, kind);
+    if (t2.Kind == TokKind::Name && LookupDefWord(t2.Text) == DefWord::At) {
+      auto at = ParseValue(false, tok::kEndOfLine);
+      if (!at) return false;
+      value = *at;
+    } else if (t2.Kind != TokKind::End) {
+      return false;
     }
-    auto value = ParseValue(false);
-    if (!value || lex_.Next().Kind != TokKind::End) return false;
     if (auto existing = record_.Find(entryName)) {
-      record_.At(*existing).Kind = kind;
+      record_.SetKind(*existing, kind);
       return true;
     }
-    record_.Add(kind, *value, entryName);
+    record_.Add(kind, value, entryName);
     return true;
   }
 
-  bool ReplaceKindOnly(const std::string& name, uint8_t kind) {
-    auto existing = record_.Find(name);
-    if (!existing) return false;
-    record_.At(*existing).Kind = kind;
-    return true;
+  // A value up to EndToken (consumed): a number or a name defined before,
+  // with an optional bit selector (".n" or "^n") when BitValue; else a number
+  // expression of the evaluator. Nullopt unless it is a whole 16-bit value.
+  std::optional<uint16_t> ParseValue(bool bitValue, uint8_t endToken) {
+    const ScannerState start = Scanner();
+    bool selected = false;
+    if (auto value = ParseSelected(bitValue, endToken, selected)) return value;
+    if (selected) return std::nullopt;  // a bit selector on a byte without bits
+    Scanner() = start;
+    Messages().ErrorFlag = false;
+    const long double v = Expression(endToken);
+    if (Messages().ErrorFlag || !(v >= 0 && v <= 0xFFFF) ||
+        v != static_cast<long double>(static_cast<int64_t>(v)))
+      return std::nullopt;
+    return static_cast<uint16_t>(v);
   }
 
-  // product {("+" | "-") product}, the result a 16-bit value.
-  std::optional<uint16_t> ParseValue(bool bitValue) {
-    auto value = ParseProduct(bitValue);
-    while (value) {
-      Tok op = lex_.Peek();
-      if (op.Kind != TokKind::Punct || (op.Punct != '+' && op.Punct != '-')) break;
-      lex_.Next();
-      auto rhs = ParseProduct(false);
-      if (!rhs) return std::nullopt;
-      value = Checked(op.Punct == '+' ? *value + *rhs : *value - *rhs);
-    }
-    if (!value || *value < 0 || *value > 0xFFFF) return std::nullopt;
-    return static_cast<uint16_t>(*value);
-  }
-
-  // term {("*" | "/") term}
-  std::optional<int64_t> ParseProduct(bool bitValue) {
-    auto value = ParseTerm(bitValue);
-    while (value) {
-      Tok op = lex_.Peek();
-      if (op.Kind != TokKind::Punct || (op.Punct != '*' && op.Punct != '/')) break;
-      lex_.Next();
-      auto rhs = ParseTerm(false);
-      if (!rhs || (op.Punct == '/' && *rhs == 0)) return std::nullopt;
-      if (op.Punct == '/') {
-        value = *value / *rhs;
-      } else if (*value != 0 && std::llabs(*rhs) > 0xFFFFFFFFLL / std::llabs(*value)) {
-        return std::nullopt;
-      } else {
-        value = *value * *rhs;
-      }
-    }
-    return value;
-  }
-
-  // Intermediate results stay within 32 bits, so no step can overflow.
-  static std::optional<int64_t> Checked(int64_t v) {
-    if (v < -0xFFFFFFFFLL || v > 0xFFFFFFFFLL) return std::nullopt;
-    return v;
-  }
-
-  // A number or a name defined before, optionally with a bit selector (".n" or "^n").
-  std::optional<int64_t> ParseTerm(bool bitValue) {
+  // Selected is set when a bit selector was read: its value is then final.
+  std::optional<uint16_t> ParseSelected(bool bitValue, uint8_t endToken, bool& selected) {
     Tok t = lex_.Next();
     int64_t value;
     if (t.Kind == TokKind::Number) {
       value = t.Value;
-    } else if (t.Kind == TokKind::Punct && t.Punct == '(') {
-      auto inner = ParseValue(false);
-      Tok close = lex_.Next();
-      if (!inner || close.Kind != TokKind::Punct || close.Punct != ')') return std::nullopt;
-      value = *inner;
     } else if (t.Kind == TokKind::Name) {
       auto at = record_.Find(t.Text.substr(0, kCpuEntryNameMax));
       if (!at) return std::nullopt;
@@ -791,16 +763,22 @@ class StatementParser {
     } else {
       return std::nullopt;
     }
-    Tok sel = lex_.Peek();
-    if (bitValue && sel.Kind == TokKind::Punct && (sel.Punct == '.' || sel.Punct == '^')) {
-      lex_.Next();
-      Tok bit = lex_.Next();
-      if (bit.Kind != TokKind::Number || bit.Text.size() != 1 || bit.Value > 7) return std::nullopt;
-      if (!IsBitAddressableByte(value)) return std::nullopt;
+    ScannerState& s = Scanner();
+    if (bitValue && (s.ScanChar == '.' || s.ScanChar == '^')) {
+      selected = true;
+      const char digit = NextChar();
+      const char after = NextChar();
+      if (digit < '0' || digit > '7' || IsIdentChar(after) || !IsBitAddressableByte(value))
+        return std::nullopt;
       // Bytes 20H..2FH hold bit addresses 0..7FH; an SFR's bits follow its address.
-      value = value < 0x80 ? (value - 0x20) * 8 + bit.Value : value + bit.Value;
+      const int64_t bit = digit - '0';
+      value = value < 0x80 ? (value - 0x20) * 8 + bit : value + bit;
     }
-    return value;
+    Tok end = lex_.Next();
+    const bool atEnd = endToken == tok::kRBracket ? end.Kind == TokKind::Punct && end.Punct == ']'
+                                                  : end.Kind == TokKind::End;
+    if (!atEnd || value > 0xFFFF) return std::nullopt;
+    return static_cast<uint16_t>(value);
   }
 
   void Enter(uint8_t kind, uint16_t value, std::string_view name) {
@@ -813,24 +791,18 @@ class StatementParser {
   RecordBuilder& record_;
 };
 
-std::string TrimText(std::string_view s) {
-  size_t first = 0;
-  while (first < s.size() && static_cast<unsigned char>(s[first]) <= ' ') ++first;
-  size_t last = s.size();
-  while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
-  return std::string(s.substr(first, last - first));
-}
-
 // #DEFINE name value: a number entry; a define that does not parse is skipped.
 void ParseDefine(std::string_view line, RecordBuilder& record) {
-  DefLexer lex(line.substr(1));
-  Tok directive = lex.Next();
-  if (directive.Kind != TokKind::Name || directive.Text != "DEFINE") return;
-  Tok name = lex.Next();
-  if (name.Kind != TokKind::Name) return;
-  size_t rest = line.find(name.Text, line.find("DEFINE") + 6) + name.Text.size();
-  std::string statement = name.Text + " EQU" + std::string(line.substr(rest));
-  StatementParser(statement, record).Parse();
+  std::string text = TrimBlanks(line.substr(1));
+  constexpr std::string_view kDefine = "DEFINE";
+  if (text.compare(0, kDefine.size(), kDefine) != 0 || text.size() == kDefine.size() ||
+      static_cast<unsigned char>(text[kDefine.size()]) > ' ')
+    return;
+  text = TrimBlanks(std::string_view(text).substr(kDefine.size()));
+  size_t nameEnd = 0;
+  while (nameEnd < text.size() && IsIdentChar(text[nameEnd])) ++nameEnd;
+  if (nameEnd == 0 || !IsIdentStart(text[0])) return;
+  StatementParser(text.substr(0, nameEnd) + " EQU " + text.substr(nameEnd), record).Parse();
 }
 
 }  // namespace
@@ -839,79 +811,81 @@ std::optional<std::vector<uint8_t>> CompileCpuRecord(std::string_view cpuName,
                                                      const std::vector<std::string>& lines,
                                                      std::string_view fileName) {
   RecordBuilder record;
-  std::string statement;  // text gathered up to its ";"
-  size_t statementLine = 0;
-  bool inComment = false;
-  auto fail = [&](size_t lineNo) -> std::optional<std::vector<uint8_t>> {
-    ReportError(kErrLineBad, std::to_string(lineNo), fileName);
-    return std::nullopt;
-  };
-
-  for (size_t i = 0; i < lines.size(); ++i) {
-    size_t lineNo = i + 1;
-    std::string line = TrimText(UpperCase(lines[i]));
-    std::replace(line.begin(), line.end(), '\t', ' ');
-    // Comments: "/* ... */" may run over lines, "//" runs to the end of the line.
-    std::string text;
-    for (size_t p = 0; p < line.size();) {
-      if (inComment) {
-        size_t close = line.find("*/", p);
-        if (close == std::string::npos) {
-          p = line.size();
-        } else {
-          inComment = false;
-          p = close + 2;
+  // The number of the first line that does not parse, 0 when all do.
+  auto compile = [&]() -> size_t {
+    DefinitionScope scope;
+    std::string statement;  // text gathered up to its ";"
+    size_t statementLine = 0;
+    bool inComment = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      size_t lineNo = i + 1;
+      std::string line = TrimBlanks(UpperCase(lines[i]));
+      std::replace(line.begin(), line.end(), '\t', ' ');
+      // Comments: "/* ... */" may run over lines, "//" runs to the end of the line.
+      std::string text;
+      for (size_t p = 0; p < line.size();) {
+        if (inComment) {
+          size_t close = line.find("*/", p);
+          if (close == std::string::npos) {
+            p = line.size();
+          } else {
+            inComment = false;
+            p = close + 2;
+          }
+          continue;
         }
-        continue;
+        if (line.compare(p, 2, "/*") == 0) {
+          inComment = true;
+          p += 2;
+        } else if (line.compare(p, 2, "//") == 0) {
+          break;
+        } else {
+          text += line[p++];
+        }
       }
-      if (line.compare(p, 2, "/*") == 0) {
-        inComment = true;
-        p += 2;
-      } else if (line.compare(p, 2, "//") == 0) {
-        break;
-      } else {
-        text += line[p++];
+      text = TrimBlanks(text);
+      if (text.empty()) continue;
+      if (statement.empty()) {
+        if (text[0] == '$') continue;
+        if (text[0] == '#') {
+          ParseDefine(text, record);
+          continue;
+        }
+        if (text[0] == '/') return lineNo;
+        statementLine = lineNo;
+      }
+      statement += ' ';
+      statement += text;
+      // Every ";" ends a statement; the text after the last one goes on.
+      size_t semi;
+      while ((semi = statement.find(';')) != std::string::npos) {
+        StatementParser parser(std::string_view(statement).substr(0, semi), record);
+        if (!parser.Parse()) return statementLine;
+        statement.erase(0, semi + 1);
+        statementLine = lineNo;
+        if (TrimBlanks(statement).empty()) statement.clear();
       }
     }
-    text = TrimText(text);
-    if (text.empty()) continue;
-    if (statement.empty()) {
-      if (text[0] == '$') continue;
-      if (text[0] == '#') {
-        ParseDefine(text, record);
-        continue;
-      }
-      if (text[0] == '/') return fail(lineNo);
-      statementLine = lineNo;
-    }
-    statement += ' ';
-    statement += text;
-    // Every ";" ends a statement; the text after the last one goes on.
-    size_t semi;
-    while ((semi = statement.find(';')) != std::string::npos) {
-      StatementParser parser(std::string_view(statement).substr(0, semi), record);
-      if (!parser.Parse()) return fail(statementLine);
-      statement.erase(0, semi + 1);
-      statementLine = lineNo;
-      if (TrimText(statement).empty()) statement.clear();
-    }
+    return TrimBlanks(statement).empty() ? 0 : statementLine;
+  };
+  if (size_t badLine = compile()) {
+    ReportError(kErrLineBad, std::to_string(badLine), fileName);
+    return std::nullopt;
   }
-  if (!TrimText(statement).empty()) return fail(statementLine);
   return record.Bytes(cpuName);
 }
 
 bool CompileCpuDefinition(std::string_view cpuName, std::string_view definitionFile,
                           const CpuReplaceQuestion& askReplace) {
   auto& db = g_cpudb;
-  std::string name = UpperCase(TrimText(cpuName)).substr(0, kCpuNameMax);
+  std::string name = UpperCase(TrimBlanks(cpuName)).substr(0, kCpuNameMax);
   std::string defFile(definitionFile);
   if (name.empty() || name.size() > 255) {
     ReportError(kErrBadCpu);
     return false;
   }
   // An unread database that exists on disk is never overwritten by one record.
-  std::error_code ec;
-  if (!db.BufferPresent && std::filesystem::exists(db.CpuDefFileName, ec)) {
+  if (!db.BufferPresent && platform::FileExists(db.CpuDefFileName)) {
     ReportError(kErrNoDatabase, db.CpuDefFileName);
     return false;
   }
@@ -926,7 +900,7 @@ bool CompileCpuDefinition(std::string_view cpuName, std::string_view definitionF
     if (r.Name == name) old = r;
   if (old) {
     int answer = askReplace ? askReplace(name) : ReportWarning(kWarnCpuExists, name);
-    if (answer != kAnswerYes) return false;
+    if (!IsYes(answer)) return false;
   }
 
   std::ifstream in(defFile);
@@ -958,7 +932,7 @@ bool CompileCpuDefinition(std::string_view cpuName, std::string_view definitionF
                     rebuilt.begin() + static_cast<std::ptrdiff_t>(old->End));
     rebuilt.insert(rebuilt.end(), record->begin(), record->end());
   }
-  if (!WriteWholeFile(db.CpuDefFileName, rebuilt)) {
+  if (!WriteDatabaseFile(db.CpuDefFileName, rebuilt)) {
     ReportError(kErrWriting, db.CpuDefFileName);
     return false;
   }
@@ -996,7 +970,7 @@ bool TSelCPUDlg::btnOtherClick() {
   dlg.ComboValue.Tag = 21;
   if (dlg.ShowModal() != kModalOk) return false;
   BeginBusy();
-  bool ok = CompileCpuDefinition(dlg.comboName.Text, TrimText(dlg.ComboValue.Text));
+  bool ok = CompileCpuDefinition(dlg.comboName.Text, TrimBlanks(dlg.ComboValue.Text));
   EndBusy();
   if (ok) FillCpuList();
   return ok;

@@ -33,6 +33,26 @@ std::string BareUpperName(const std::string& path) {
   return name;
 }
 
+// The button the user pressed on an input dialog's face.
+template <typename Dialog>
+void Press(Dialog& dialog, platform::DialogAction action) {
+  switch (action) {
+    case platform::DialogAction::Ok:
+      dialog.btnOKClick();
+      break;
+    case platform::DialogAction::Cancel:
+      dialog.btnCancelClick();
+      break;
+    case platform::DialogAction::Browse:
+      // A face without the button must not loop for ever.
+      if (dialog.BrowseVisible)
+        dialog.btnBrowseClick();
+      else
+        dialog.btnCancelClick();
+      break;
+  }
+}
+
 }  // namespace
 
 void TInputDialog::CreateDialog() {
@@ -83,20 +103,7 @@ int TInputDialog::ShowModal() {
     const platform::InputReply reply =
         ui.AskInput({Caption, Label, comboBox1.Text, comboBox1.Items, BrowseVisible});
     TypeText(comboBox1, reply.Text);
-    switch (reply.Action) {
-      case platform::DialogAction::Ok:
-        btnOKClick();
-        break;
-      case platform::DialogAction::Cancel:
-        btnCancelClick();
-        break;
-      case platform::DialogAction::Browse:
-        if (BrowseVisible)
-          btnBrowseClick();
-        else
-          btnCancelClick();  // a face without the button must not loop for ever
-        break;
-    }
+    Press(*this, reply.Action);
   }
   DoOnHideEvent();
   return ModalResult;
@@ -168,20 +175,7 @@ int TInputDialog2::ShowModal() {
     if (reply.NameEdited) SetComboNameChanged();
     TypeText(comboName, reply.Name);
     TypeText(ComboValue, reply.Value);
-    switch (reply.Action) {
-      case platform::DialogAction::Ok:
-        btnOKClick();
-        break;
-      case platform::DialogAction::Cancel:
-        btnCancelClick();
-        break;
-      case platform::DialogAction::Browse:
-        if (BrowseVisible)
-          btnBrowseClick();
-        else
-          btnCancelClick();
-        break;
-    }
+    Press(*this, reply.Action);
   }
   DoOnHideEvent();
   return ModalResult;

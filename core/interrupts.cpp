@@ -84,8 +84,10 @@ bool Timer0Runs(const std::array<uint8_t, 0x100>& s) {
   return !((s[sfr::TMOD] & kGate0) && !(s[sfr::P3] & kInt0Pin));
 }
 
+// While timer 0 is in mode 3, TR1 belongs to TH0: timer 1 runs without it and
+// is stopped only by its own mode 3 (or its gate).
 bool Timer1Runs(const std::array<uint8_t, 0x100>& s) {
-  if (!(s[sfr::TCON] & kTR1)) return false;
+  if (!(s[sfr::TCON] & kTR1) && (s[sfr::TMOD] & 0x03) != 3) return false;
   return !((s[sfr::TMOD] & kGate1) && !(s[sfr::P3] & kInt1Pin));
 }
 
@@ -182,8 +184,8 @@ void SimTimer1Tick() {
 void SimRunTimers(uint32_t cycles) {
   auto& s = Target().SfrImage;
   const uint8_t tcon = s[sfr::TCON];
-  if (!(tcon & (kTR0 | kTR1))) return;
   const uint8_t tmod = s[sfr::TMOD];
+  if (!(tcon & (kTR0 | kTR1)) && (tmod & 0x03) != 3) return;
   if (!(tmod & kCT0) && Timer0Runs(s)) {
     const uint8_t mode = tmod & 0x03;
     if ((mode == 2 || mode == 3) && s[sfr::TL0] + cycles <= 0xFF)

@@ -62,8 +62,8 @@ void SimReturnFromInterrupt();
 // One count of timer 0 / timer 1 (a machine cycle, or an external pulse in counter mode).
 void SimTimer0Tick();
 void SimTimer1Tick();
-// The machine cycles of one step for both timers: those in timer mode count,
-// and TH0 of timer 0 in mode 3 counts under TR1.
+// The machine cycles of one step for both timers: those in timer mode count.
+// With timer 0 in mode 3, TH0 counts under TR1 and timer 1 runs without it.
 void SimRunTimers(uint32_t cycles);
 
 // External inputs: a falling edge on INT0 / INT1.
@@ -71,29 +71,69 @@ void SimInt0Edge();
 void SimInt1Edge();
 
 // Fast paths of every step, over the SFR image (indexed by SFR address)
+namespace detail {
+// Request flags of sources 0-3 by TCON (bits 0-7) and the INT0/INT1 pins
+// (bits 8-9 = P3.2, P3.3): IE0 or INT0 low in level mode, TF0, IE1 or INT1 low
+// in level mode, TF1.
+inline constexpr std::array<uint8_t, 0x400> kTconRequests = [] {
+  std::array<uint8_t, 0x400> t{};
+  for (unsigned i = 0; i < t.size(); ++i) {
+    const unsigned tcon = i & 0xFF;
+    const bool int0Low = !(i & 0x100), int1Low = !(i & 0x200);
+    unsigned f = 0;
+    if ((tcon & 0x02) || (!(tcon & 0x01) && int0Low)) f |= 0x01;
+    if (tcon & 0x20) f |= 0x02;
+    if ((tcon & 0x08) || (!(tcon & 0x04) && int1Low)) f |= 0x04;
+    if (tcon & 0x80) f |= 0x08;
+    t[i] = static_cast<uint8_t>(f);
+  }
+  return t;
+}();
+
+// What one step's machine cycles do to the timers, by TMOD (bits 0-7), TR0
+// (bit 8) and TR1 (bit 9): kQuick0/kQuick1 = TLx just adds the cycles unless
+// it overflows (a running timer in mode 1 or 2, timer mode, not gated);
+// kSlow = count cycle by cycle (mode 0, timer 0 in mode 3, a gated timer).
+inline constexpr uint8_t kQuick0 = 1, kQuick1 = 2, kSlow = 4;
+inline constexpr std::array<uint8_t, 0x400> kTimerPlan = [] {
+  std::array<uint8_t, 0x400> t{};
+  for (unsigned i = 0; i < t.size(); ++i) {
+    const unsigned tmod = i & 0xFF;
+    const bool tr0 = i & 0x100, tr1 = i & 0x200;
+    const unsigned m0 = tmod & 3, m1 = (tmod >> 4) & 3;
+    unsigned plan = 0;
+    if (m0 == 3) plan |= kSlow;  // TH0 counts under TR1, timer 1 runs free
+    if (tr0 && !(tmod & 0x04)) plan |= (m0 == 0 || (tmod & 0x08)) ? kSlow : kQuick0;
+    if (tr1 && !(tmod & 0x40)) plan |= (m1 == 0 || (tmod & 0x80)) ? kSlow : (m1 == 3 ? 0 : kQuick1);
+    t[i] = static_cast<uint8_t>(plan);
+  }
+  return t;
+}();
+}  // namespace detail
+
 // Sources whose request flag, enable bit and EA are all set, one bit per source:
 // IE0 or INT0 low in level mode, TF0, IE1 or INT1 low in level mode, TF1, RI or TI.
 inline uint8_t PendingSources(const uint8_t* s) {
   const unsigned ie = s[sfr::IE];
   if (!(ie & 0x80)) return 0;
-  const unsigned tcon = s[sfr::TCON];
-  const unsigned low = ~unsigned{s[sfr::P3]} >> 2;  // bit 0: INT0 low, bit 1: INT1 low
-  const unsigned level = (low & ~tcon & 0x01) | ((low << 1) & ~tcon & 0x04);
-  const unsigned flags = ((tcon >> 1) & 0x05) | ((tcon >> 4) & 0x0A) | level | ((s[sfr::SCON] & 0x03) ? 0x10u : 0u);
-  return static_cast<uint8_t>(flags & ie & 0x1F);
+  const unsigned flags = detail::kTconRequests[s[sfr::TCON] | (s[sfr::P3] & 0x0Cu) << 6] |
+                         ((s[sfr::SCON] & 0x03) ? 0x10u : 0u);
+  return static_cast<uint8_t>(flags & ie);
 }
 
-// Counts the cycles of one step when no timer overflows and neither is in
-// mode 0 or 3 or gated; false (nothing counted) otherwise.
-inline bool CountTimersQuickly(uint8_t* s, uint32_t cycles) {
-  const unsigned tcon = s[sfr::TCON], tmod = s[sfr::TMOD];
-  const unsigned run0 = (tcon >> 4) & ~(tmod >> 2) & 1;  // TR0 and timer mode
-  const unsigned run1 = (tcon >> 6) & ~(tmod >> 6) & 1;  // TR1 and timer mode
-  const unsigned m0 = tmod & 3, m1 = (tmod >> 4) & 3;
-  const unsigned tl0 = s[sfr::TL0] + cycles * run0, tl1 = s[sfr::TL1] + cycles * run1;
-  const bool slow = (m0 == 3) | (run0 & (((tmod >> 3) & 1) | (m0 == 0) | (tl0 > 0xFF))) |
-                    (run1 & ((tmod >> 7) | (m1 == 0) | (m1 == 3) | (tl1 > 0xFF)));
-  if (slow) return false;
+// The timers' plan for the SFRs as they stand; 0: no timer counts cycles.
+inline unsigned TimerPlan(const uint8_t* s) {
+  const unsigned tcon = s[sfr::TCON];
+  return detail::kTimerPlan[s[sfr::TMOD] | (tcon & 0x10u) << 4 | (tcon & 0x40u) << 3];
+}
+
+// Counts the cycles of one step by Plan when no timer overflows and neither
+// is in mode 0 or 3 or gated; false (nothing counted) otherwise.
+inline bool CountTimersQuickly(uint8_t* s, uint32_t cycles, unsigned plan) {
+  if (plan & detail::kSlow) return false;
+  const unsigned tl0 = s[sfr::TL0] + ((plan & detail::kQuick0) ? cycles : 0u);
+  const unsigned tl1 = s[sfr::TL1] + ((plan & detail::kQuick1) ? cycles : 0u);
+  if ((tl0 | tl1) > 0xFF) return false;
   s[sfr::TL0] = static_cast<uint8_t>(tl0);
   s[sfr::TL1] = static_cast<uint8_t>(tl1);
   return true;

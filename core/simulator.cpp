@@ -107,6 +107,7 @@ struct Cpu {
   uint8_t* iram;
   uint8_t* sfrs;
   uint8_t effects = 0;
+  uint8_t p3Falls = 0;  // P3 pins the instruction drove from 1 to 0
 
   uint8_t& Acc() { return sfrs[sfr::ACC]; }
   uint8_t& Psw() { return sfrs[sfr::PSW]; }
@@ -130,7 +131,10 @@ struct Cpu {
       iram[a] = v;
       return;
     }
-    if (kSfrEffects[a] && (sfrs[a] != v || kSfrEffects[a] == kEffectHold)) effects |= kSfrEffects[a];
+    if (kSfrEffects[a]) [[unlikely]] {
+      if (sfrs[a] != v || kSfrEffects[a] == kEffectHold) effects |= kSfrEffects[a];
+      if (a == sfr::P3) p3Falls |= static_cast<uint8_t>(sfrs[a] & ~v);
+    }
     sfrs[a] = v;
   }
 
@@ -172,18 +176,21 @@ struct Cpu {
     return iram[sp];
   }
   uint16_t Dptr() { return static_cast<uint16_t>(sfrs[sfr::DPH] << 8 | sfrs[sfr::DPL]); }
+  // MOVX @Ri: the page comes from P2.
+  uint16_t PagedAddress(uint8_t op) { return static_cast<uint16_t>(sfrs[sfr::P2] << 8 | Reg(op & 1)); }
+  // An external-data read, offered to the virtual hardware when a receiver listens.
+  uint8_t ReadExternal(TargetState& t, uint16_t address) {
+    uint8_t b = t.XDataImage[address];
+    if (!t.SuppressXDataIO && vhw::HardwareActive()) b = vhw::ExternalReadCycle(address, b, sfrs[sfr::P3]);
+    if constexpr (kRecord) AppendValue(tok::kBYTE, b);
+    return b;
+  }
 
   void Arith(const alu::Result& r) {
     Psw() = r.Psw;
     Acc() = r.Value;
   }
 };
-
-uint8_t ReadExternal(TargetState& t, uint16_t address) {
-  uint8_t b = t.XDataImage[address];
-  if (!t.SuppressXDataIO && vhw::HardwareActive()) b = vhw::ExternalReadCycle(address, b, t.SfrImage[sfr::P3]);
-  return b;
-}
 
 // Executes one decoded instruction at Pc; returns the next PC.
 template <bool kRecord>
@@ -365,20 +372,10 @@ uint16_t Execute(TargetState& t, Cpu<kRecord>& c, const Decoded& d, uint16_t pc)
     }
 
     // External data: @Ri takes its page from P2 as it stands before the instruction
-    case 0xE0: {
-      const uint8_t v = ReadExternal(t, c.Dptr());
-      if constexpr (kRecord) AppendValue(tok::kBYTE, v);
-      c.Acc() = v;
-      break;
-    }
-    CASE_RI(0xE2): {
-      const uint8_t v = ReadExternal(t, static_cast<uint16_t>(c.sfrs[sfr::P2] << 8 | c.Reg(op & 1)));
-      if constexpr (kRecord) AppendValue(tok::kBYTE, v);
-      c.Acc() = v;
-      break;
-    }
+    case 0xE0: c.Acc() = c.ReadExternal(t, c.Dptr()); break;
+    CASE_RI(0xE2): c.Acc() = c.ReadExternal(t, c.PagedAddress(op)); break;
     case 0xF0: t.XDataImage[c.Dptr()] = c.Acc(); break;
-    CASE_RI(0xF2): t.XDataImage[static_cast<uint16_t>(c.sfrs[sfr::P2] << 8 | c.Reg(op & 1))] = c.Acc(); break;
+    CASE_RI(0xF2): t.XDataImage[c.PagedAddress(op)] = c.Acc(); break;
 
     // Stack
     case 0xC0: c.Push(c.Read(d.B1)); break;  // PUSH: the byte is read first
@@ -407,7 +404,25 @@ uint16_t Execute(TargetState& t, Cpu<kRecord>& c, const Decoded& d, uint16_t pc)
   return next;
 }
 
-// The completion of an executed instruction: parity, counters, ports, timers
+// The program drove P3 pins low: the pin is the latch, so INT0/INT1 see a
+// falling edge and T0/T1 a count pulse, as if it came from outside.
+[[gnu::noinline]] void DrivePins(uint8_t falls) {
+  if (falls & 0x04) SimInt0Edge();
+  if (falls & 0x08) SimInt1Edge();
+  const uint8_t tmod = g_target->SfrImage[sfr::TMOD];
+  if ((falls & 0x10) && (tmod & 0x04)) SimTimer0Tick();  // counter mode only
+  if ((falls & 0x20) && (tmod & 0x40)) SimTimer1Tick();
+}
+
+// The timers count the machine cycles of a step as the SFRs stand before its
+// instruction: the instruction's own writes of TRx, TMOD or a count take
+// effect at its end (SETB TR0 does not count its own cycle, CLR TR0 does, and
+// a count written while the timer runs is what stays).
+void CountCycles(uint8_t* s, uint32_t cycles) {
+  if (const unsigned plan = TimerPlan(s); plan && !CountTimersQuickly(s, cycles, plan)) SimRunTimers(cycles);
+}
+
+// The completion of an executed instruction: parity, counters, ports, pins
 // and interrupt requests.
 template <bool kRecord>
 void Complete(TargetState& t, Cpu<kRecord>& c, uint16_t pc, uint32_t cycles) {
@@ -421,8 +436,8 @@ void Complete(TargetState& t, Cpu<kRecord>& c, uint16_t pc, uint32_t cycles) {
     if (g_sim.ShowProgress) g_sim.ShowProgress(pc);
   }
   if ((c.effects & kEffectPort) && g_sim.PortsChanged) g_sim.PortsChanged();
-  if ((s[sfr::TCON] & 0x50) && !CountTimersQuickly(s, cycles)) SimRunTimers(cycles);  // TR0 or TR1
   InterruptState& irq = *g_irq;
+  if (c.p3Falls) [[unlikely]] DrivePins(c.p3Falls);
   if (c.effects & kEffectHold) irq.HoldOne = true;
   if (irq.HoldOne | irq.Requests | PendingSources(s)) SimLatchRequests();
 }
@@ -447,7 +462,7 @@ StepResult StepWith(uint16_t pc) {
       g_run->ProgramRunning = false;
       t.SimPC = pc;
       g_sim.LastCycles = static_cast<uint8_t>(cycles);
-      if (cycles) SimRunTimers(cycles);
+      if (cycles) CountCycles(t.SfrImage.data(), cycles);
       return StepResult::BreakOpcode;
     }
     // Resumed at the break: the instruction under it runs.
@@ -459,8 +474,10 @@ StepResult StepWith(uint16_t pc) {
   g_sim.StoppedAtBreak = -1;
 
   t.PrevPC = pc;
+  cycles += d.Cycles;
+  CountCycles(c.sfrs, cycles);
   const uint16_t next = Execute(t, c, d, pc);
-  Complete(t, c, next, cycles + d.Cycles);
+  Complete(t, c, next, cycles);
   return StepResult::Executed;
 }
 
@@ -492,7 +509,9 @@ StepResult SimStep(uint16_t pc) {
       return g_sim.LastResult = StepResult::Error;
     }
     if (run.UserBreak) {
+      // Escape stops a run here, as a break does; nothing is executed.
       g_target->SimPC = pc;
+      g_run->ProgramRunning = false;
       return g_sim.LastResult = StepResult::UserBreak;
     }
     return g_sim.LastResult = StepWith<true>(pc);

@@ -11,7 +11,7 @@ namespace dorvik {
 enum class StepResult : uint8_t {
   Executed,     // one instruction ran (after an accepted interrupt: the handler's first one)
   BreakOpcode,  // a break opcode (0A5H) at the PC: nothing ran, the PC stays on it
-  UserBreak,    // Escape was pressed before the step: nothing ran
+  UserBreak,    // Escape was pressed before the step: nothing ran, the run stops
   Error,        // nothing could run (the target is not the simulator); a message was reported
 };
 

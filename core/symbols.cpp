@@ -25,12 +25,6 @@ constexpr int kErrSymbolUnknown = 137;
 constexpr int kErrSeekingSymbols = 138;
 constexpr int kErrNotProcedure = 140;
 
-std::string UpperCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 std::vector<tSymbolItem>* Table() {
   auto& t = Collections().SymbolTable;
   return t ? &t->Items : nullptr;
@@ -229,22 +223,23 @@ bool FindSymbol(int32_t& sym, uint8_t wantClass, uint8_t endClass) {
   std::string name = UpperCase(Scanner().ScanIdent);
   int32_t i = std::max(sym, 0);
   c.FoundSymbol = std::min(i, TableCount() - 1);
+  // A symbol of this level named Name: found; true when it has the class wanted.
+  auto matches = [&](int32_t at, uint8_t cls) {
+    if (!NameIs((*t)[at], name)) return false;
+    c.FoundSymbol = at;
+    Scanner().NameFound = true;
+    if (wantClass != kAnyClass && wantClass != cls) return false;
+    sym = at;
+    g_lookup.SymbolRef.Sym = at;
+    return true;
+  };
   int32_t depth = 0;
   for (; i < TableCount(); ++i) {
-    const auto& s = (*t)[i];
-    uint8_t cls = ClassOf(s);
+    uint8_t cls = ClassOf((*t)[i]);
     if (cls == endClass && (cls != kClassScopeEnd || depth == 0)) break;
     if (cls == kClassScopeBegin) {
       // A scope at this level may itself be the name wanted; its insides are skipped.
-      if (depth == 0 && NameIs(s, name)) {
-        c.FoundSymbol = i;
-        Scanner().NameFound = true;
-        if (wantClass == kAnyClass || wantClass == cls) {
-          sym = i;
-          g_lookup.SymbolRef.Sym = i;
-          return true;
-        }
-      }
+      if (depth == 0 && matches(i, cls)) return true;
       ++depth;
       continue;
     }
@@ -253,15 +248,7 @@ bool FindSymbol(int32_t& sym, uint8_t wantClass, uint8_t endClass) {
       continue;
     }
     if (depth > 0 || cls == kClassLine) continue;
-    if (NameIs(s, name)) {
-      c.FoundSymbol = i;
-      Scanner().NameFound = true;
-      if (wantClass == kAnyClass || wantClass == cls) {
-        sym = i;
-        g_lookup.SymbolRef.Sym = i;
-        return true;
-      }
-    }
+    if (matches(i, cls)) return true;
   }
   return false;
 }
@@ -564,7 +551,7 @@ std::string AddressToText(uint32_t addr, uint8_t cls, bool alwaysSymbolic) {
   std::string text;
   int32_t here = ModuleAtAddress(addr);
   std::string hereName = here == kNoItem ? std::string() : c.ModuleTable->Items[here].Name;
-  if (alwaysSymbolic || (!IsPublic(s) && UpperCase(bestModule) != UpperCase(hereName)))
+  if (!IsPublic(s) && UpperCase(bestModule) != UpperCase(hereName))
     text.append(":").append(bestModule).append(".");
   for (size_t k = 0; k < bestDepth; ++k) text.append((*t)[bestScopes[k]].Name).append(".");
   if (ClassOf(s) == kClassScopeBegin) {

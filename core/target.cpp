@@ -14,6 +14,7 @@
 #include "core/links.h"
 #include "core/linkstate.h"
 #include "core/messages.h"
+#include "core/opcodes.h"
 #include "core/runstate.h"
 #include "core/scanner.h"
 #include "core/simulator.h"
@@ -101,10 +102,17 @@ BitPlace PlaceOfBit(int32_t bitAddr) {
   return {kSpaceDirect, b & 0xF8, mask};
 }
 
-void WriteImageByte(uint8_t space, int32_t addr, uint8_t value) {
+// Single: the byte is written alone (not as part of a longer value).
+void WriteImageByte(uint8_t space, int32_t addr, uint8_t value, bool single) {
   TargetState& t = g_target;
   switch (space) {
     case kSpaceCode:
+      // Run control plants its breaks with single-byte code writes: the
+      // simulator keeps the replaced byte, so a run resumed there executes it.
+      if (value == kBreakOpcode && single) {
+        PlantBreak(static_cast<uint16_t>(addr));
+        break;
+      }
       t.CodeImage[static_cast<size_t>(addr)] = value;
       CodeImageChanged(static_cast<uint16_t>(addr));
       break;
@@ -270,6 +278,8 @@ uint8_t TargetReadByte(uint8_t space, int32_t addr) {
     addr = p.Byte;
     mask = p.Mask;
   }
+  // An internal address past FFH reads nothing: FFH then, not a stale byte.
+  Link().RxBuffer[1] = 0xFF;
   if (!TargetReadBlock(space, addr, 1)) {
     ReportError(kErrorFraming);
     return 0;
@@ -279,23 +289,6 @@ uint8_t TargetReadByte(uint8_t space, int32_t addr) {
   Scanner().ExprValue = value;
   AppendValue(mask ? tok::kBIT : tok::kBYTE, value);
   return value;
-}
-
-uint8_t TypedElementBytes(uint8_t typeToken) {
-  switch (typeToken) {
-    case tok::kADDRESS:
-    case tok::kINTEGER:
-    case tok::kWORD:
-      return 2;
-    case tok::kPOINTER:
-      return 3;
-    case tok::kLONGINT:
-    case tok::kDOUBLEWORD:
-    case tok::kFLOAT:
-      return 4;
-    default:  // BOOLEAN, CHAR, BYTE, SHORTINT
-      return 1;
-  }
 }
 
 bool TargetReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) {
@@ -309,7 +302,7 @@ bool TargetReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32
   }
   space &= 7;
   const uint8_t elementSpace = space;  // the conversion takes bits from the bit space
-  const uint8_t elementBytes = TypedElementBytes(typeToken);
+  const uint8_t elementBytes = TypedValueSize(typeToken);
   uint8_t mask = 0xFF;
   int32_t bytes = count * elementBytes;
   if (typeToken == tok::kBIT || (space == kSpaceBit && elementBytes == 1)) {
@@ -326,8 +319,9 @@ bool TargetReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32
     ReportError(kErrorInternal);
     return false;
   }
+  auto& rx = Link().RxBuffer;
+  std::fill(rx.begin() + 1, rx.begin() + 1 + bytes, uint8_t{0xFF});  // positions past an internal space's end
   if (!TargetReadBlock(space, addr, bytes)) return false;
-  const auto& rx = Link().RxBuffer;
   int32_t at = addr;
   BytesToValues(typeToken, bytes, count, std::span<const uint8_t>(rx.data() + 1, static_cast<size_t>(bytes)), at,
                 mask, elementSpace);
@@ -356,7 +350,7 @@ void TargetWriteValue(uint8_t space, int32_t addr, int32_t value, uint8_t size) 
     if (a < 0 || a > limit) break;
     const int shift = 8 * (size - 1 - k);
     const uint8_t b = shift < 32 ? static_cast<uint8_t>(static_cast<uint32_t>(value) >> shift) : 0;
-    WriteImageByte(space, static_cast<int32_t>(a), b);
+    WriteImageByte(space, static_cast<int32_t>(a), b, size == 1);
   }
 }
 
@@ -383,7 +377,7 @@ void TargetWriteCodeByte(uint16_t addr, std::string_view valueText) {
     AdiWriteCodeByte(addr, value);
     return;
   }
-  WriteImageByte(kSpaceCode, addr, value);
+  WriteImageByte(kSpaceCode, addr, value, true);
 }
 
 void CodeImageChanged(uint16_t addr) {
@@ -413,20 +407,13 @@ std::string TextFromMnemonic(const std::string& line) {
   return std::string(Trimmed(std::string_view(line).substr(kDisasMnemonicColumn)));
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Reads the hex number of Len characters at Pos; -1 when it is not one.
 int32_t HexField(const std::string& s, size_t pos, size_t len) {
   if (pos + len > s.size()) return -1;
   int32_t v = 0;
   for (size_t i = 0; i < len; ++i) {
-    const int d = HexValue(s[pos + i]);
-    if (d < 0) return -1;
+    const uint8_t d = HexDigitValue(s[pos + i]);
+    if (d > 15) return -1;
     v = v * 16 + d;
   }
   return v;

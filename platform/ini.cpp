@@ -147,7 +147,12 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
   return std::string(v);
 }
 
-void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value_text) {
+  // One line per key: a line break inside the value would start other keys or
+  // sections in the file, so it is stored as a blank.
+  std::string value(value_text);
+  for (char& c : value)
+    if (c == '\n' || c == '\r') c = ' ';
   std::string line(key);
   line += '=';
   line += value;

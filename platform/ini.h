@@ -31,6 +31,7 @@ class IniFile {
   bool ValueExists(std::string_view section, std::string_view key) const;
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view default_value = {}) const;
+  // A line break inside the value is written as a blank (one line per key).
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   bool ReadBool(std::string_view section, std::string_view key, bool default_value) const;
   void WriteBool(std::string_view section, std::string_view key, bool value);

@@ -94,6 +94,7 @@ size_t MessagePump::PumpMessages() {
     auto it = timers_.find(d.Id);
     if (it == timers_.end() || !it->second.Enabled) continue;  // stopped by an earlier one
     Timer& t = it->second;
+    if (static_cast<uint32_t>(now - t.Start) < t.Interval) continue;  // restarted by an earlier one
     if (t.Periodic)
       t.Start = now;
     else

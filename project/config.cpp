@@ -12,7 +12,7 @@ ProjectState g_project;
 constexpr std::string_view kLoader = "LOADER";
 
 // Download speeds as the project file stores them, by choice.
-constexpr std::string_view kDownloadSpeeds[] = {"11520", "57600", "38400"};
+constexpr std::string_view kDownloadSpeeds[] = {"115200", "57600", "38400"};
 
 struct TargetName {
   uint8_t Kind;

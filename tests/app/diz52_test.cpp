@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <sys/wait.h>
@@ -34,7 +36,10 @@ class Diz52Test : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::path(::testing::TempDir()) / "diz52" / info->name();
+    // One scratch folder per build folder: runs of several builds may overlap.
+    char build[24];
+    std::snprintf(build, sizeof build, "%016zx", std::hash<std::string>{}(DORVIK_BIN_DIR));
+    dir = fs::path(::testing::TempDir()) / "diz52" / build / info->name();
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
@@ -130,6 +135,24 @@ TEST_F(Diz52Test, NulDiscardsTheOutput) {
   EXPECT_FALSE(fs::exists(dir / "blink.lst"));
   EXPECT_FALSE(fs::exists(dir / "NUL"));
   EXPECT_FALSE(fs::exists(dir / "nul"));
+}
+
+// Ctrl+C: the source is a pipe, so the run is still reading it when SIGINT
+// arrives; the next statement sees the request and makes the fatal stop.
+TEST_F(Diz52Test, InterruptIsAFatalStop) {
+  // A watchdog ends a run that missed the interrupt (it would wait for the
+  // pipe again in pass 2).
+  const std::string script = "cd '" + dir.string() + "' && mkfifo pipe.a51 && { '" + kDiz52.string() +
+                             "' pipe.a51 NOOBJECT > stdout.txt 2> stderr.txt & pid=$!;"
+                             " ( sleep 20; kill -TERM $pid ) > /dev/null 2>&1 & watchdog=$!;"
+                             " exec 3> pipe.a51; printf ' NOP\\n' >&3; kill -INT $pid;"
+                             " printf ' NOP\\n END\\n' >&3; exec 3>&-;"
+                             " wait $pid; echo $? > status.txt; kill $watchdog; }";
+  ASSERT_EQ(std::system(script.c_str()), 0);
+  EXPECT_EQ(Read(dir / "status.txt"), "2\n");
+  const std::string err = Read(dir / "stderr.txt");
+  EXPECT_NE(err.find("*** Ctrl C ***"), std::string::npos) << err;
+  EXPECT_NE(err.find("DIZ-52 TERMINATED"), std::string::npos) << err;
 }
 
 TEST_F(Diz52Test, OutputsAreReproducible) {

@@ -16,8 +16,10 @@
 
 namespace dorvik::as::testing {
 
+// A fresh directory inside the build tree, so that test runs of several build
+// directories at the same time never share files.
 inline std::filesystem::path ScratchDir(const std::string& name) {
-  auto dir = std::filesystem::temp_directory_path() / ("dorvik_asm1_" + name);
+  auto dir = std::filesystem::path(DORVIK_BIN_DIR).parent_path() / "test_scratch" / ("asm_" + name);
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;

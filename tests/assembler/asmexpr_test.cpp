@@ -113,6 +113,18 @@ TEST(Expression, RelocatableArithmetic) {
                       "NOPRINT NOOBJECT");
     EXPECT_TRUE(b.Has(133)) << bad;
   }
+  // An external never cancels against a segment, also not against the one
+  // whose number equals the externals' ID BLK (2).
+  const std::string ext =
+      " EXTRN CODE (EXT, EXT2)\nS1 SEGMENT CODE\nS2 SEGMENT CODE\n RSEG S2\nL1: NOP\n";
+  for (const char* line : {" MOV DPTR,#EXT - L1", " MOV DPTR,#L1 - EXT", " MOV DPTR,#EXT - EXT2",
+                           " MOV DPTR,#(EXT + 1) - L1"}) {
+    auto b = Assemble("expr_ext", ext + line + "\n END\n", "NOPRINT NOOBJECT");
+    EXPECT_EQ(b.Codes(), std::vector<uint16_t>{133}) << line;
+  }
+  auto fine = Assemble("expr_ext", ext + " MOV DPTR,#EXT + 1\n MOV DPTR,#EXT - 1\n END\n",
+                       "NOPRINT NOOBJECT");
+  EXPECT_TRUE(fine.Codes().empty());
 }
 
 TEST(Expression, BitOfBitAddressableRelocatableSegment) {

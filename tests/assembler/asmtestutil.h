@@ -26,8 +26,10 @@ inline std::filesystem::path ScratchDir(const std::string& name) {
   for (char& ch : leaf)
     if (ch == '.' || ch == ' ' || ch == '/') ch = '_';
   // Short names: a control's file name parameter is limited to 82 characters.
+  // The build folder is part of the key, so that test runs of several build
+  // folders at the same time do not share scratch folders.
   char tag[24];
-  std::snprintf(tag, sizeof tag, "%016zx", std::hash<std::string>{}(leaf));
+  std::snprintf(tag, sizeof tag, "%016zx", std::hash<std::string>{}(std::string(DORVIK_BIN_DIR) + "|" + leaf));
   const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "dasm" / tag;
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);

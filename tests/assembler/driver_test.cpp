@@ -41,7 +41,10 @@ TEST(Driver, MissingSourceStopsWithAnIOError) {
   AsmContext c;
   const auto r = AssembleFile(c, "/nonexistent/dir/none.a51", nullptr);
   EXPECT_TRUE(r.Fatal);
-  EXPECT_NE(c.StatusText.find("I/O ERROR ON SOURCE FILE"), std::string::npos) << c.StatusText;
+  // Before the first pass the message has no line number.
+  EXPECT_NE(c.StatusText.find("*** ERROR #1, DIZ-52 I/O ERROR ON SOURCE FILE (\"/NONEXISTENT"),
+            std::string::npos)
+      << c.StatusText;
   EXPECT_NE(c.StatusText.find("DIZ-52 TERMINATED"), std::string::npos);
 }
 
@@ -89,13 +92,14 @@ TEST(Driver, RunsAreIndependentAndReproducible) {
   EXPECT_TRUE(c.ErrorLog.empty());
 }
 
-// A clock that moves 100 ms each time it is read.
+// A clock that moves Step ms each time it is read.
 class SteppingClock : public platform::FakeClock {
  public:
   uint32_t TickCount() override {
-    Advance(100);
+    Advance(Step);
     return FakeClock::TickCount();
   }
+  uint32_t Step = 100;
 };
 
 TEST(Driver, InterruptDuringTheRunStopsIt) {
@@ -118,6 +122,26 @@ TEST(Driver, InterruptDuringTheRunStopsIt) {
   platform::SetClock(nullptr);
   EXPECT_FALSE(again.Fatal);
   EXPECT_EQ(again.ErrorCount, 0u);
+}
+
+TEST(Driver, InterruptWhileTheLastLineIsReadStopsBeforePassTwo) {
+  // 64 lines: the progress echo runs at the last one, where the interrupt arrives.
+  auto dir = testing::ScratchDir("drv_ctrlc_last");
+  std::string src;
+  for (int i = 0; i < 63; ++i) src += " NOP\n";
+  testing::WriteText(dir / "t.a51", src + " END\n");
+  SteppingClock clock;
+  clock.Step = 1000;
+  platform::SetClock(&clock);
+  AsmContext c;
+  c.ProgressOut = [&c](const std::string&) {
+    if (c.AsmPass == 1 && c.LinesRead == 64) RequestAsmInterrupt();
+  };
+  const auto r = AssembleFileWithControls(c, (dir / "t.a51").string(), "NOOBJECT");
+  platform::SetClock(nullptr);
+  EXPECT_TRUE(r.Fatal);
+  EXPECT_EQ(r.LinesRead, 64u);  // stopped at the end of pass 1
+  EXPECT_FALSE(std::filesystem::exists(dir / "t.lst"));  // pass 2 never began
 }
 
 TEST(Driver, ContextCanBeSavedAndRestoredAroundANestedRun) {

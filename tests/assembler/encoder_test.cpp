@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(Instructions, EncodeTest, ::testing::ValuesIn(kCases),
 TEST(EncodeRelocatableTest, JmpAndCallInARelocatableSegmentAreNeverAbsolute) {
   const std::filesystem::path dir = ScratchDir("reloc");
   WriteFile(dir / "r.a51",
-            "PROG SEGMENT CODE\n RSEG PROG\nL: NOP\n ORG 200\n JMP L\n CALL L\nNEAR: JMP NEAR\n END\n");
+            "PROG SEGMENT CODE\n RSEG PROG\nL: NOP\n ORG 200\n JMP L\n CALL L\nNEAR: JMP NEAR\nABS: JMP 0D0H\n END\n");
   const AsmRun run = Assemble(dir / "r.a51", "NOOBJECT");
   ASSERT_FALSE(run.Result.Fatal);
   EXPECT_EQ(run.Result.ErrorCount, 0u);
@@ -103,7 +103,10 @@ TEST(EncodeRelocatableTest, JmpAndCallInARelocatableSegmentAreNeverAbsolute) {
       objectColumn[l.substr(29)] = l.substr(5, 10);
   EXPECT_EQ(objectColumn[" JMP L"], "020000   R");  // word fixup, value from the linker
   EXPECT_EQ(objectColumn[" CALL L"], "120000   R");
-  EXPECT_EQ(objectColumn["NEAR: JMP NEAR"], "80FE      ");  // a near known target is still SJMP
+  EXPECT_EQ(objectColumn["NEAR: JMP NEAR"], "80FE      ");  // a near target in the same segment is still SJMP
+  // A near absolute target: a displacement from the segment offset would be
+  // wrong once the segment is placed, so the long form with a fixup.
+  EXPECT_EQ(objectColumn["ABS: JMP 0D0H"], "020000   R");
 }
 
 // The line assembler's in-memory run: the statement's address and bytes come

@@ -52,18 +52,6 @@ class ListingTest : public ::testing::Test {
   std::shared_ptr<std::ostringstream> out;
 };
 
-TEST(ListNumberTest, Formats) {
-  EXPECT_EQ(Hex4Text(0x00AF), "00AF");
-  EXPECT_EQ(Hex2Text(0x0C), "0C");
-  EXPECT_EQ(DecText(0), "0");
-  EXPECT_EQ(DecText(65535), "65535");
-  EXPECT_EQ(FormatAsmNumber(5, 2, 8, false), "00000101");
-  EXPECT_EQ(FormatAsmNumber(0, 10, 5, true), "0");
-  EXPECT_EQ(FormatAsmNumber(0x1234, 16, 40, false), "0000000000001234");  // width capped at 16
-  const std::vector<uint8_t> bytes = {0x02, 0xAB};
-  EXPECT_EQ(HexBytesText(bytes), "02AB");
-}
-
 TEST_F(ListingTest, PageHeaderEndsWithDateAndPageNumberAtTheRightMargin) {
   c.PageWidth = 80;
   Control(c, ControlId::Date).Value = "    06-12-26";
@@ -234,17 +222,6 @@ TEST_F(ListingTest, EjectStartsANewPageAfterTheLine) {
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[1][0], '\f');
   EXPECT_FALSE(c.EjectPending);
-}
-
-TEST_F(ListingTest, LineAssemblerGetsAddressAndBytesAsFourthLine) {
-  c.Out.Listing.reset();
-  c.Out.ListOpen = false;
-  c.SourceOpen = false;
-  std::vector<std::string> lines = {"CSEG AT 256", "MOV A,#5", "END"};
-  c.InMemoryLines = &lines;
-  Statement(line::kInstruction, "MOV A,#5", {0x74, 0x05}, 0x0100);
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[3], "0100 7405");
 }
 
 TEST_F(ListingTest, FatalStopClosesEveryOutputAndAborts) {

@@ -132,39 +132,6 @@ TEST_F(ObjWriterTest, SegmentDefinitionsListAbsolutePiecesAndRelocatableSegments
                                                 2, 0x82, kRelUnit, 0, 0, 0, 0, 0, 4, 'V', 'A', 'R', 'S'}));
 }
 
-TEST_F(ObjWriterTest, ExternalsPublicsAndDebugItemsInOrder) {
-  c.HasExternals = true;
-  c.HasPublics = true;
-  c.Controls[static_cast<size_t>(ControlId::Debug)].On = true;
-  AddSymbol(c, "COUNT", kind::kData, 0x30, 0, kScopePublic);
-  AddSymbol(c, "PROG", kind::kSegment + kind::kCode, 0x10, 1);
-  AddSymbol(c, "PUTC", kind::kCode, 0, 2, kScopeExternal);
-  AddSymbol(c, "START", kind::kCode, 0x0100, 0, kScopeLocal);
-  WriteObjectPrologue(c);
-  const auto r = Written();
-  std::vector<uint8_t> types;
-  for (const Record& rec : r) types.push_back(rec.Type);
-  EXPECT_EQ(types, (std::vector<uint8_t>{kObjModuleHeader, kObjSegmentDefs, kObjExternalDefs, kObjPublicDefs,
-                                         kObjScope, kObjDebugItems, kObjDebugItems, kObjDebugItems, kObjScope}));
-  EXPECT_EQ(r[2].Content, (std::vector<uint8_t>{2, 0, 0, 0, 4, 'P', 'U', 'T', 'C'}));
-  EXPECT_EQ(r[3].Content, (std::vector<uint8_t>{0, 2, 0x30, 0, 0, 5, 'C', 'O', 'U', 'N', 'T'}));
-  EXPECT_EQ(r[4].Content[0], 0);  // module begin
-  EXPECT_EQ(r[5].Content, (std::vector<uint8_t>{1, 0, 2, 0x30, 0, 0, 5, 'C', 'O', 'U', 'N', 'T'}));
-  EXPECT_EQ(r[6].Content, (std::vector<uint8_t>{2, 1, 0, 0x10, 0, 0, 4, 'P', 'R', 'O', 'G'}));
-  EXPECT_EQ(r[7].Content, (std::vector<uint8_t>{0, 0, 0, 0x00, 0x01, 0, 5, 'S', 'T', 'A', 'R', 'T'}));
-  EXPECT_EQ(r[8].Content[0], 3);  // module end
-}
-
-TEST_F(ObjWriterTest, ScopeRecordsAlternateAcrossRuns) {
-  c.Controls[static_cast<size_t>(ControlId::Debug)].On = true;
-  WriteObjectPrologue(c);
-  WriteObjectPrologue(c);
-  std::vector<uint8_t> kinds;
-  for (const Record& rec : Written())
-    if (rec.Type == kObjScope) kinds.push_back(rec.Content[0]);
-  EXPECT_EQ(kinds, (std::vector<uint8_t>{0, 3, 0, 3}));
-}
-
 TEST_F(ObjWriterTest, PublicListIsCutBeforeTheRecordLimit) {
   c.HasPublics = true;
   for (int i = 0; i < 200; ++i) {
@@ -196,21 +163,6 @@ TEST_F(ObjWriterTest, ContentRecordStartsAnewAtEveryAddressGap) {
   ASSERT_EQ(content.size(), 2u);
   EXPECT_EQ(content[0].Content, (std::vector<uint8_t>{0, 0x00, 0x01, 0x74, 0x01, 0x00}));
   EXPECT_EQ(content[1].Content, (std::vector<uint8_t>{0, 0x00, 0x02, 0x22}));
-}
-
-TEST_F(ObjWriterTest, ContentRecordStartsAnewWhenTheSegmentChanges) {
-  WriteObjectPrologue(c);
-  c.CurrentSegment.SegmentId = 1;
-  Emit(0x0000, {0x01});
-  c.CurrentSegment.SegmentId = 2;
-  Emit(0x0001, {0x02});
-  CloseObjectFile(c);
-  std::vector<Record> content;
-  for (const Record& rec : Written())
-    if (rec.Type == kObjContent) content.push_back(rec);
-  ASSERT_EQ(content.size(), 2u);
-  EXPECT_EQ(content[0].Content[0], 1);
-  EXPECT_EQ(content[1].Content[0], 2);
 }
 
 TEST_F(ObjWriterTest, LongContentContinuesWhereThePreviousRecordEnded) {
@@ -303,24 +255,6 @@ TEST_F(ObjWriterTest, FixupEntriesCarryPositionKindTargetAndOffset) {
     if (rec.Type == kObjFixup) fixups = rec.Content;
   EXPECT_EQ(fixups, (std::vector<uint8_t>{3, 0, 2, 1, 3, 0x3F, 0,  // relative: value minus 1
                                           4, 0, 1, 2, 5, 0, 0}));
-}
-
-TEST_F(ObjWriterTest, MovedFixupFollowsTheDestinationByte) {
-  WriteObjectPrologue(c);
-  c.LinesRead = 1;
-  AsmFixupRequest req;
-  req.Offset = 1;
-  req.Segment = 1;
-  req.Value = 0x10;
-  AddObjFixup(c, req);
-  MoveObjFixup(c, 1, 2);
-  Emit(0x0000, {0x85, 0x40, 0x00});
-  CloseObjectFile(c);
-  for (const Record& rec : Written()) {
-    if (rec.Type == kObjFixup) {
-      EXPECT_EQ(rec.Content[0], 2);
-    }
-  }
 }
 
 TEST_F(ObjWriterTest, RequestsOfALineThatEmittedNothingAreDropped) {

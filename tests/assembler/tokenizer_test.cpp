@@ -107,25 +107,6 @@ TEST(Tokenizer, PredefinedNamesMatchWholeNames) {
   EXPECT_EQ(a.Symbol("SCONX").Value, 5u);
 }
 
-TEST(Tokenizer, PredefinedNamesFollowTheMode) {
-  AsmContext c;
-  SetControlDefaults(c);
-  c.CpuMode = 44;
-  EXPECT_FALSE(LookupPredefinedSymbol(c, "SCON"));
-  ASSERT_TRUE(LookupPredefinedSymbol(c, "RTS"));
-  EXPECT_EQ(kPredefinedSymbols[c.PredefinedRow].Address, 0xCD);
-  c.CpuMode = 51;
-  EXPECT_FALSE(LookupPredefinedSymbol(c, "T2CON"));
-  for (uint16_t mode : {52, 252, 452, 552, 652}) {
-    c.CpuMode = mode;
-    EXPECT_TRUE(LookupPredefinedSymbol(c, "T2CON")) << mode;
-    EXPECT_TRUE(LookupPredefinedSymbol(c, "SCON")) << mode;
-    EXPECT_TRUE(LookupPredefinedSymbol(c, "TI")) << mode;
-  }
-  Control(c, ControlId::Mode).On = false;
-  EXPECT_FALSE(LookupPredefinedSymbol(c, "P1"));
-}
-
 TEST(Tokenizer, RegisterBankAliasesNeedABank) {
   auto a = Assemble("tok_ar", "$NOREGISTERBANK\n MOV A,AR2\n USING 1\n MOV A,AR2\n END\n",
                     "NOPRINT NOOBJECT");

@@ -8,10 +8,14 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "core/collections.h"
 #include "core/dialogs.h"
+#include "core/formatting.h"
 #include "core/messages.h"
+#include "core/scanner.h"
 #include "platform/dialogs.h"
 #include "platform/reporter.h"
 
@@ -116,6 +120,53 @@ TEST_F(CpuDbTest, Cpu51GivesFourPortsAndTheUsualNames) {
   EXPECT_FALSE(db.MainPortMenu[2].Checked);
   ASSERT_EQ(db.PortFormMenu.size(), 4u);
   EXPECT_TRUE(db.PortFormMenu[3].Checked);
+}
+
+TEST_F(CpuDbTest, DerivativesHaveTheirOwnRegistersAndBits) {
+  ASSERT_TRUE(ReadCpuDatabase(ShippedDatabase().string()));
+  struct Name {
+    const char* Cpu;
+    const char* Text;
+    uint16_t Value;  // 0 = the processor has no such name
+  };
+  for (Name n : {Name{"44", "STS", 0xC8},
+                 Name{"44", "TBF", 0xCF},
+                 Name{"44", "NSNR", 0xD8},
+                 Name{"44", "SCON", 0},
+                 Name{"44", "RI", 0},
+                 Name{"451", "P6", 0xD8},
+                 Name{"451", "CSR", 0xE8},
+                 Name{"152", "P5", 0x91},
+                 Name{"152", "P6", 0xA1},
+                 Name{"152", "GMOD", 0x84},
+                 Name{"152", "IPN1", 0xF8},
+                 Name{"152", "EDMA1", 0xCC},
+                 Name{"152", "LNI", 0xDF},
+                 Name{"252", "CCAP4H", 0xFE},
+                 Name{"252", "CR", 0xDE},
+                 Name{"552", "P5", 0xC4},
+                 Name{"552", "CTH3", 0xCF},
+                 Name{"552", "CML0", 0xA9},
+                 Name{"552", "EAD", 0xAE},
+                 Name{"552", "T2OV", 0xCF},
+                 Name{"652", "ES1", 0xAD},
+                 Name{"ADUC812", "WDR1", 0xC3},
+                 Name{"ADUC812", "WDWR", 0},
+                 Name{"ADUC812", "PADC", 0xBE},
+                 Name{"ADUC831", "WDWR", 0xC0},
+                 Name{"ADUC841", "T3CON", 0x9E},
+                 Name{"ADUC842", "PLLCON", 0xD7}}) {
+    ASSERT_TRUE(SelectCpu(n.Cpu)) << n.Cpu;
+    auto e = Entry(n.Text);
+    if (n.Value == 0) {
+      EXPECT_FALSE(e) << n.Cpu << " " << n.Text;
+    } else {
+      ASSERT_TRUE(e) << n.Cpu << " " << n.Text;
+      EXPECT_EQ(e->Value, n.Value) << n.Cpu << " " << n.Text;
+    }
+  }
+  ASSERT_TRUE(SelectCpu("152"));
+  EXPECT_EQ(CpuDb().ProcessorPorts.to_ulong(), 0x6Fu);  // ports 0-3, 5 and 6
 }
 
 TEST_F(CpuDbTest, AducChipHasItsPeripheralRegisters) {
@@ -297,6 +348,55 @@ TEST_F(CpuDbTest, DefinedNamesAreNotEnteredTwiceButDeclarationsRetypeThem) {
   EXPECT_EQ(count, 1u);
 }
 
+TEST_F(CpuDbTest, DeclarationsWithoutAnAddressEnterTheLastValueRead) {
+  auto bytes =
+      CompileCpuRecord("T", {"xdata char BUF;", "xdata byte TABLE[10H];", "idata byte OPEN[8;"}, "t.def");
+  ASSERT_TRUE(bytes);
+  CpuDb().CpuDefEntries.assign(bytes->begin() + 2, bytes->end());
+  for (auto [name, kind, value] :
+       {std::tuple{"BUF", 0x21, 0}, std::tuple{"TABLE", 0x31, 0x10}, std::tuple{"OPEN", 0x33, 8}}) {
+    auto e = Entry(name);
+    ASSERT_TRUE(e) << name;
+    EXPECT_EQ(e->Kind, kind) << name;
+    EXPECT_EQ(e->Value, value) << name;
+  }
+}
+
+TEST_F(CpuDbTest, PlainNumbersAreReadInTheCurrentRadix) {
+  Formatting().DisplayRadix = 10;
+  auto bytes = CompileCpuRecord("T", {"sfr DEC = 80;", "sfr HEX = 80H;", "sfr C = 0x80;"}, "t.def");
+  ResetFormatting();
+  ASSERT_TRUE(bytes);
+  CpuDb().CpuDefEntries.assign(bytes->begin() + 2, bytes->end());
+  EXPECT_EQ(Entry("DEC")->Value, 80);
+  EXPECT_EQ(Entry("HEX")->Value, 0x80);
+  EXPECT_EQ(Entry("C")->Value, 0x80);
+}
+
+TEST_F(CpuDbTest, CompilingLeavesTheLoadedProgramAndTheScannerAlone) {
+  // A loaded program's symbol of the same name does not stand for the one defined.
+  CreateSymbolCollections();
+  auto& sym = Collections().SymbolTable->Add();
+  sym.Name = "P0";
+  sym.SymClass = 2 | kClassPublic;
+  sym.Value = 0x33;
+  SetScanLine("GO FROM 100\r", true);
+  const ScannerState scanner = Scanner();
+  auto bytes = CompileCpuRecord("T", {"sfr P0 = 80H;", "sbit P0_1 = P0^1;", "sfr NEXT = P0 + 1;"}, "t.def");
+  ASSERT_TRUE(bytes);
+  EXPECT_FALSE(Messages().ErrorFlag);
+  EXPECT_FALSE(Messages().WarningFlag);
+  EXPECT_TRUE(Messages().ShowMessageBoxes == false && Messages().MessageSuspendCount == 0);
+  ASSERT_TRUE(Collections().SymbolTable);
+  EXPECT_EQ(Collections().SymbolTable->Count(), 1);
+  EXPECT_EQ(Scanner().ScanLine, scanner.ScanLine);
+  EXPECT_EQ(Scanner().ScanPos, scanner.ScanPos);
+  CpuDb().CpuDefEntries.assign(bytes->begin() + 2, bytes->end());
+  EXPECT_EQ(Entry("P0_1")->Value, 0x81);
+  EXPECT_EQ(Entry("NEXT")->Value, 0x81);
+  ResetCollections();
+}
+
 TEST_F(CpuDbTest, CommentsDirectivesAndContinuationLines) {
   auto bytes = CompileCpuRecord("T",
                                 {
@@ -333,7 +433,8 @@ TEST_F(CpuDbTest, AStatementThatDoesNotParseNamesItsLine) {
   for (const Case& c :
        {Case{{"sfr P0 = 80H;", "", "sfr = 90H;"}, 3}, Case{{"sfr P0 = 80H;", "/ bad"}, 2},
         Case{{"sbit X = UNKNOWN^1;"}, 1}, Case{{"sbit X = 81H^1;"}, 1}, Case{{"sfr X = 10000H;"}, 1},
-        Case{{"sfr X", "= 80H"}, 1}, Case{{"MOV A,B;"}, 1}, Case{{"xdata char NEWNAME;"}, 1}}) {
+        Case{{"sfr X", "= 80H"}, 1}, Case{{"MOV A,B;"}, 1}, Case{{"sfr P0 = 80H;", "sbit X = P0^8;"}, 2},
+        Case{{"sfr X = 1 +;"}, 1}, Case{{"sfr X = 80H 1;"}, 1}}) {
     ResetMessages();
     Messages().ShowMessageBoxes = false;
     EXPECT_FALSE(CompileCpuRecord("T", c.Lines, "bad.def")) << c.Lines.back();

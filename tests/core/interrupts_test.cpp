@@ -158,48 +158,41 @@ TEST_F(InterruptTest, Int0EdgeNeedsEdgeModeAndLevelModeFollowsThePin) {
   EXPECT_EQ(T().SimPC, 0x0004);
 }
 
-TEST_F(InterruptTest, Timer0Mode2ReloadsAndSetsTf0) {
-  Sfr(TMOD) = 0x02;
-  Sfr(TH0) = 0xF0;
-  Sfr(TL0) = 0xF0;
-  Sfr(TCON) = 0x10;
-  for (int i = 0; i < 15; ++i) SimTimer0Tick();
-  EXPECT_EQ(Sfr(TL0), 0xFF);
-  EXPECT_EQ(Sfr(TCON) & 0x20, 0);
-  SimTimer0Tick();
-  EXPECT_EQ(Sfr(TL0), 0xF0);
-  EXPECT_EQ(Sfr(TCON) & 0x20, 0x20);
-}
+// Counts of one timer by mode, run bit and gate: Ticks pulses from the start values.
+struct TimerRow {
+  const char* Name;
+  uint8_t Tmod, Tcon, P3;
+  int Timer, Ticks;
+  uint8_t Tl, Th;          // start
+  uint8_t WantTl, WantTh;  // after the ticks
+  bool WantFlag;           // TF0 / TF1
+};
+constexpr TimerRow kTimerRows[] = {
+    {"mode 2 counts up to 0FFH", 0x02, 0x10, 0xFF, 0, 15, 0xF0, 0xF0, 0xFF, 0xF0, false},
+    {"mode 2 reloads from TH and sets TF", 0x02, 0x10, 0xFF, 0, 16, 0xF0, 0xF0, 0xF0, 0xF0, true},
+    {"mode 0 clears TL's upper bits and carries", 0x00, 0x10, 0xFF, 0, 1, 0xFF, 0x00, 0x00, 0x01, false},
+    {"mode 0 overflows after 1FFFH", 0x00, 0x10, 0xFF, 0, 1, 0x1F, 0xFF, 0x00, 0x00, true},
+    {"mode 1 overflows after 0FFFFH", 0x10, 0x40, 0xFF, 1, 1, 0xFF, 0xFF, 0x00, 0x00, true},
+    {"gate shut by INT1 low", 0x90, 0x40, 0xF7, 1, 1, 0xFF, 0xFF, 0xFF, 0xFF, false},
+    {"gate open with INT1 high", 0x90, 0x40, 0xFF, 1, 1, 0xFF, 0xFF, 0x00, 0x00, true},
+    {"gate shut by INT0 low", 0x09, 0x10, 0xFB, 0, 5, 0x00, 0x00, 0x00, 0x00, false},
+    {"stopped without TR", 0x01, 0x40, 0xFF, 0, 5, 0x00, 0x00, 0x00, 0x00, false},
+    {"timer 1 in mode 3 holds", 0x30, 0x40, 0xFF, 1, 300, 0x12, 0x00, 0x12, 0x00, false},
+};
 
-TEST_F(InterruptTest, Timer0Mode0Is13Bits) {
-  Sfr(TMOD) = 0x00;
-  Sfr(TCON) = 0x10;
-  Sfr(TH0) = 0x00;
-  Sfr(TL0) = 0xFF;  // upper bits of TL are cleared by the count
-  SimTimer0Tick();
-  EXPECT_EQ(Sfr(TH0), 0x01);
-  EXPECT_EQ(Sfr(TL0), 0x00);
-  Sfr(TH0) = 0xFF;
-  Sfr(TL0) = 0x1F;
-  SimTimer0Tick();
-  EXPECT_EQ(Sfr(TH0), 0x00);
-  EXPECT_EQ(Sfr(TL0), 0x00);
-  EXPECT_EQ(Sfr(TCON) & 0x20, 0x20);
-}
-
-TEST_F(InterruptTest, Timer1Mode1OverflowAndGate) {
-  Sfr(TMOD) = 0x90;  // GATE1, mode 1
-  Sfr(TCON) = 0x40;
-  Sfr(TH1) = 0xFF;
-  Sfr(TL1) = 0xFF;
-  Sfr(P3) = 0xF7;  // INT1 low: gated off
-  SimTimer1Tick();
-  EXPECT_EQ(Sfr(TL1), 0xFF);
-  Sfr(P3) = 0xFF;
-  SimTimer1Tick();
-  EXPECT_EQ(Sfr(TL1), 0x00);
-  EXPECT_EQ(Sfr(TH1), 0x00);
-  EXPECT_EQ(Sfr(TCON) & 0x80, 0x80);
+TEST_F(InterruptTest, TimersCountByModeRunBitAndGate) {
+  for (const TimerRow& r : kTimerRows) {
+    const uint8_t tl = r.Timer ? TL1 : TL0, th = r.Timer ? TH1 : TH0, tf = r.Timer ? 0x80 : 0x20;
+    Sfr(TMOD) = r.Tmod;
+    Sfr(TCON) = r.Tcon;
+    Sfr(P3) = r.P3;
+    Sfr(tl) = r.Tl;
+    Sfr(th) = r.Th;
+    for (int i = 0; i < r.Ticks; ++i) r.Timer ? SimTimer1Tick() : SimTimer0Tick();
+    EXPECT_EQ(Sfr(tl), r.WantTl) << r.Name;
+    EXPECT_EQ(Sfr(th), r.WantTh) << r.Name;
+    EXPECT_EQ((Sfr(TCON) & tf) != 0, r.WantFlag) << r.Name;
+  }
 }
 
 TEST_F(InterruptTest, Timer0Mode3Th0CountsCyclesUnderTr1AndOwnsTf1) {
@@ -223,15 +216,6 @@ TEST_F(InterruptTest, Timer0Mode3Th0CountsCyclesUnderTr1AndOwnsTf1) {
   EXPECT_EQ(Sfr(TH0), 0x00) << "external timer 1 pulses do not count TH0";
 }
 
-TEST_F(InterruptTest, Timer1Mode3HoldsItsCount) {
-  Sfr(TMOD) = 0x30;
-  Sfr(TCON) = 0x40;
-  Sfr(TL1) = 0x12;
-  for (int i = 0; i < 300; ++i) SimTimer1Tick();
-  EXPECT_EQ(Sfr(TL1), 0x12);
-  EXPECT_EQ(Sfr(TH1), 0x00);
-}
-
 TEST_F(InterruptTest, TimerOverflowInterruptsTheProgramWithTimersAdvancedByTheCall) {
   Sfr(TMOD) = 0x01;
   Sfr(TH0) = 0xFF;
@@ -244,6 +228,132 @@ TEST_F(InterruptTest, TimerOverflowInterruptsTheProgramWithTimersAdvancedByTheCa
   EXPECT_EQ(T().SimPC, 0x000C);
   EXPECT_EQ(Sfr(TL0), 0x03);
   EXPECT_EQ(Sfr(TCON) & 0x20, 0);
+}
+
+TEST_F(InterruptTest, ClearingTheSourceEnableCancelsALatchedRequest) {
+  Sfr(IE) = 0x82;
+  Sfr(TCON) = 0x20;
+  Step();
+  ASSERT_TRUE(Interrupts().Entry(1).Request);
+  Sfr(IE) = 0x80;  // ET0 cleared between the steps, EA stays
+  Step();
+  EXPECT_EQ(T().SimPC, 0x0102) << "no call to 000BH";
+  EXPECT_TRUE(Sfr(TCON) & 0x20) << "the flag itself stays";
+  EXPECT_FALSE(Interrupts().Entry(1).InService);
+}
+
+TEST_F(InterruptTest, Timer1RunsWithoutTr1WhileTimer0IsInMode3) {
+  Code(0x0100, {0xA4, 0xA4});  // MUL AB twice: 4 cycles each
+  Sfr(TMOD) = 0x13;            // timer 1 mode 1, timer 0 mode 3
+  Sfr(TCON) = 0x00;            // neither TR0 nor TR1
+  Sfr(TL1) = 0x10;
+  Step();
+  EXPECT_EQ(Sfr(TL1), 0x14) << "TR1 belongs to TH0 now";
+  EXPECT_EQ(Sfr(TH0), 0x00) << "TH0 waits for TR1";
+  EXPECT_EQ(Sfr(TL0), 0x00) << "TL0 waits for TR0";
+  Sfr(TMOD) = 0x33;  // timer 1 in its own mode 3: stopped
+  Step();
+  EXPECT_EQ(Sfr(TL1), 0x14);
+  // An external count pulse needs no TR1 either.
+  Sfr(TMOD) = 0x53;  // timer 1 counter mode 1
+  SimTimer1Tick();
+  EXPECT_EQ(Sfr(TL1), 0x15);
+}
+
+TEST_F(InterruptTest, ProgramDrivingInt0LowIsAFallingEdge) {
+  // CLR P3.2; NOP; SETB P3.2; CLR P3.2 in edge mode with EX0 enabled.
+  Code(0x0100, {0xC2, 0xB2, 0x00});
+  Sfr(TCON) = 0x01;  // IT0
+  Sfr(IE) = 0x81;
+  Step();
+  EXPECT_TRUE(Sfr(TCON) & 0x02) << "IE0 from the pin the program drove low";
+  Step();
+  EXPECT_EQ(T().SimPC, 0x0004) << "accepted like any other edge";
+  // Writing a pin that is already low, or raising it, is no edge.
+  Code(0x0200, {0xC2, 0xB2, 0xD2, 0xB2, 0x75, 0xB0, 0xF7});  // CLR P3.2; SETB P3.2; MOV P3,#0F7H
+  Sfr(IE) = 0x00;
+  Sfr(TCON) = 0x05;  // IT0, IT1
+  T().SimPC = 0x0200;
+  Step();
+  EXPECT_EQ(Sfr(TCON), 0x05) << "P3.2 was low already";
+  Step();
+  EXPECT_EQ(Sfr(TCON), 0x05) << "a rising pin";
+  Step();
+  EXPECT_EQ(Sfr(TCON), 0x0D) << "P3.3 fell: IE1";
+}
+
+TEST_F(InterruptTest, ProgramPulsesOnT0AndT1CountInCounterModeOnly) {
+  // CPL P3.4 and CPL P3.5, four times each: two falling edges per pin.
+  Code(0x0100, {0xB2, 0xB4, 0xB2, 0xB5, 0xB2, 0xB4, 0xB2, 0xB5, 0xB2, 0xB4, 0xB2, 0xB5, 0xB2, 0xB4, 0xB2, 0xB5});
+  Sfr(TMOD) = 0x51;  // timer 0 timer mode 1, timer 1 counter mode 1
+  Sfr(TCON) = 0x50;
+  for (int i = 0; i < 8; ++i) Step();
+  EXPECT_EQ(Sfr(TL1), 2) << "two falling edges of P3.5";
+  EXPECT_EQ(Sfr(TL0), 8) << "timer 0 counts cycles, not its pin";
+  EXPECT_EQ(Sfr(P3), 0xFF);
+  Sfr(TMOD) = 0x15;  // timer 0 counter mode 1, timer 1 timer mode 1
+  Sfr(TL0) = Sfr(TL1) = 0;
+  T().SimPC = 0x0100;
+  for (int i = 0; i < 8; ++i) Step();
+  EXPECT_EQ(Sfr(TL0), 2) << "two falling edges of P3.4";
+  EXPECT_EQ(Sfr(TL1), 8);
+  Sfr(TCON) = 0x00;  // stopped counters ignore their pins
+  T().SimPC = 0x0100;
+  for (int i = 0; i < 8; ++i) Step();
+  EXPECT_EQ(Sfr(TL0), 2);
+}
+
+// A step counts its machine cycles in one go where it can; cycle by cycle must
+// give the same timers for every TMOD, run bits, gate pins and count near overflow.
+TEST_F(InterruptTest, AStepCountsItsCyclesLikeOneCycleAtATime) {
+  struct Start {
+    uint8_t Tl, Th;
+  };
+  constexpr Start kStarts[] = {{0x10, 0x20}, {0xFE, 0xFF}, {0x1E, 0xFF}, {0xFD, 0x80}};
+  constexpr uint8_t kTimerSfrs[] = {TCON, TL0, TH0, TL1, TH1};
+  Code(0x0100, {0xA4});  // MUL AB: 4 cycles
+  for (unsigned tmod = 0; tmod < 256; ++tmod)
+    for (uint8_t tcon : {0x00, 0x10, 0x40, 0x50})
+      for (uint8_t p3 : {0xFF, 0xF3})
+        for (const Start& st : kStarts) {
+          auto prepare = [&] {
+            Sfr(TMOD) = static_cast<uint8_t>(tmod);
+            Sfr(TCON) = tcon;
+            Sfr(P3) = p3;
+            Sfr(TL0) = Sfr(TL1) = st.Tl;
+            Sfr(TH0) = Sfr(TH1) = st.Th;
+          };
+          prepare();
+          for (int i = 0; i < 4; ++i) SimRunTimers(1);
+          uint8_t want[5];
+          for (int k = 0; k < 5; ++k) want[k] = Sfr(kTimerSfrs[k]);
+          prepare();
+          T().SimPC = 0x0100;
+          Step();
+          for (int k = 0; k < 5; ++k)
+            ASSERT_EQ(Sfr(kTimerSfrs[k]), want[k]) << "SFR " << std::hex << int(kTimerSfrs[k]) << "H, TMOD "
+                                                   << tmod << "H, TCON " << int(tcon) << "H, P3 " << int(p3)
+                                                   << "H, TL " << int(st.Tl) << "H";
+        }
+}
+
+TEST_F(InterruptTest, TimersCountAnInstructionsCyclesWithTheSfrsBeforeIt) {
+  // SETB TR0; NOP; CLR TR0; NOP; then with the timer running: MOV TL0,#10H; NOP
+  Code(0x0100, {0xD2, 0x8C, 0x00, 0xC2, 0x8C, 0x00, 0xD2, 0x8C, 0x75, 0x8A, 0x10, 0x00});
+  Sfr(TMOD) = 0x01;
+  Step();
+  EXPECT_EQ(Sfr(TL0), 0) << "SETB TR0 does not count its own cycle";
+  Step();
+  EXPECT_EQ(Sfr(TL0), 1);
+  Step();
+  EXPECT_EQ(Sfr(TL0), 2) << "CLR TR0 counts its own cycle";
+  Step();
+  EXPECT_EQ(Sfr(TL0), 2);
+  Step();  // SETB TR0
+  Step();  // MOV TL0,#10H: two cycles counted, then the write
+  EXPECT_EQ(Sfr(TL0), 0x10) << "the written count stays";
+  Step();
+  EXPECT_EQ(Sfr(TL0), 0x11);
 }
 
 TEST_F(InterruptTest, RetiEndsTheHighestLevelInService) {

@@ -257,6 +257,7 @@ std::vector<Vec> MoveVectors() {
       {"MOV direct,A", {0xF5, kB}, {{'S', kACC, 0x42}}, kOrg + 2, {{'S', kB, 0x42}}, 1},
       {"MOVC A,@A+PC", {0x83}, {{'S', kACC, 0x02}, {'C', kOrg + 3, 0x77}}, kOrg + 1, {{'S', kACC, 0x77}}, 2},
       {"MOVC A,@A+DPTR", {0x93}, {{'S', kACC, 0x05}, {'S', kDPH, 0x20}, {'S', kDPL, 0x00}, {'C', 0x2005, 0x99}}, kOrg + 1, {{'S', kACC, 0x99}}, 2},
+      {"MOVC A,@A+PC at 0FFFFH wraps", {0x83}, {{'S', kACC, 0x02}, {'C', 0x0002, 0x6B}}, 0x0000, {{'S', kACC, 0x6B}}, 2, 0xFFFF},
       {"MOVC A,@A+DPTR wraps", {0x93}, {{'S', kACC, 0x02}, {'S', kDPH, 0xFF}, {'S', kDPL, 0xFF}, {'C', 0x0001, 0x3C}}, kOrg + 1, {{'S', kACC, 0x3C}}, 2},
       {"MOVX A,@DPTR", {0xE0}, {{'S', kDPH, 0x12}, {'S', kDPL, 0x34}, {'X', 0x1234, 0xAB}}, kOrg + 1, {{'S', kACC, 0xAB}}, 2},
       {"MOVX @DPTR,A", {0xF0}, {{'S', kDPH, 0xFF}, {'S', kDPL, 0xFF}, {'S', kACC, 0x5D}}, kOrg + 1, {{'X', 0xFFFF, 0x5D}}, 2},
@@ -342,6 +343,8 @@ std::vector<Vec> BranchVectors() {
   std::vector<Vec> v = {
       {"NOP", {0x00}, {}, kOrg + 1, {}, 1},
       {"LJMP", {0x02, 0x12, 0x34}, {}, 0x1234, {}, 2},
+      {"LCALL at 0FFFEH returns to 0001H", {0x12, 0x12}, {{'C', 0x0000, 0x34}}, 0x1234, {{'I', 0x08, 0x01}, {'I', 0x09, 0x00}, {'S', kSP, 0x09}}, 2, 0xFFFE},
+      {"ACALL at 0FFFEH calls into block 0", {0xF1, 0x23}, {}, 0x0723, {{'I', 0x08, 0x00}, {'I', 0x09, 0x00}, {'S', kSP, 0x09}}, 2, 0xFFFE},
       {"LCALL pushes the return address", {0x12, 0x12, 0x34}, {}, 0x1234, {{'I', 0x08, 0x03}, {'I', 0x09, 0x01}, {'S', kSP, 0x09}}, 2},
       {"SJMP back to itself", {0x80, 0xFE}, {}, kOrg, {}, 2},
       {"SJMP across 0000H backwards", {0x80, 0xFC}, {}, 0xFFFE, {}, 2, 0x0000},
@@ -365,6 +368,9 @@ std::vector<Vec> BranchVectors() {
       {"CJNE A,# less: CY, jump", {0xB4, 0x06, 0x05}, {{'S', kACC, 0x05}}, kOrg + 8, {{'S', kPSW, 0x80}}, 2},
       {"CJNE A,# equal: no jump, CY clear", {0xB4, 0x06, 0x05}, {{'S', kACC, 0x06}, {'S', kPSW, 0x80}}, kOrg + 3, {{'S', kPSW, 0x00}}, 2},
       {"CJNE A,direct greater", {0xB5, 0x30, 0x05}, {{'S', kACC, 0x07}, {'I', 0x30, 0x06}, {'S', kPSW, 0x84}}, kOrg + 8, {{'S', kPSW, 0x04}}, 2},
+      {"DJNZ on a port reads the latch", {0xD5, kP1, 0x05}, {{'S', kP1, 0x01}}, kOrg + 3, {{'S', kP1, 0x00}}, 2},
+      {"DJNZ on B jumps", {0xD5, kB, 0x05}, {{'S', kB, 0x00}}, kOrg + 8, {{'S', kB, 0xFF}}, 2},
+      {"CJNE A,port: CY from the port byte", {0xB5, kP1, 0x05}, {{'S', kACC, 0x7F}}, kOrg + 8, {{'S', kPSW, 0x80}}, 2},
       {"DJNZ direct jumps", {0xD5, 0x30, 0xFD}, {{'I', 0x30, 0x02}}, kOrg, {{'I', 0x30, 0x01}}, 2},
       {"DJNZ direct falls through at 0", {0xD5, 0x30, 0xFD}, {{'I', 0x30, 0x01}}, kOrg + 3, {{'I', 0x30, 0x00}}, 2},
       {"RET", {0x22}, {{'S', kSP, 0x09}, {'I', 0x09, 0x12}, {'I', 0x08, 0x34}}, 0x1234, {{'S', kSP, 0x07}}, 2},
@@ -420,15 +426,6 @@ TEST(StateVectorCoverage, EveryOpcodeHasAVector) {
   EXPECT_TRUE(missing.empty()) << "no vector for " << missing;
 }
 
-TEST(StateVectorCoverage, CyclesFollowTheOpcodeTable) {
-  for (unsigned op = 0; op < 256; ++op) {
-    const uint8_t c = Opcode(static_cast<uint8_t>(op)).Cycles;
-    EXPECT_EQ(IsTwoCycleOpcode(static_cast<uint8_t>(op)), c == 2) << Hex(op);
-  }
-  EXPECT_EQ(Opcode(0xA4).Cycles, 4);
-  EXPECT_EQ(Opcode(0x84).Cycles, 4);
-}
-
 // Behaviour around the steps
 
 class SimulatorTest : public SimFixture {};
@@ -480,6 +477,23 @@ TEST_F(SimulatorTest, BreakOpcodeInTheProgramStopsAndIsSteppedOverAsOneByte) {
   EXPECT_EQ(Step(), StepResult::Executed);
   EXPECT_EQ(T().SimPC, 1);
   EXPECT_EQ(Sfr(0xE0), 0) << "0A5H changes no register";
+}
+
+TEST_F(SimulatorTest, BreakPlantedByACodeWriteResumesWithTheInstructionItReplaced) {
+  // Run control plants through the access layer and writes the saved byte back after the stop.
+  Code(0x0000, {0x74, 0x11, 0x04, 0x80, 0xFE});  // MOV A,#11H; INC A; SJMP $
+  TargetWriteValue(kSpaceCode, 0x0000, kBreakOpcode, 1);
+  EXPECT_EQ(Step(), StepResult::BreakOpcode);
+  EXPECT_EQ(T().SimPC, 0);
+  EXPECT_EQ(Step(), StepResult::Executed);
+  EXPECT_EQ(Sfr(0xE0), 0x11) << "the two-byte MOV under the break ran";
+  EXPECT_EQ(T().SimPC, 2);
+  TargetWriteCodeByte(0x0000, "074");
+  EXPECT_FALSE(IsBreakPlanted(0x0000));
+  EXPECT_EQ(T().CodeImage[0x0000], 0x74);
+  // A longer value that holds the byte 0A5H is data, not a break.
+  TargetWriteValue(kSpaceCode, 0x0010, 0x12A5, 2);
+  EXPECT_FALSE(IsBreakPlanted(0x0011));
 }
 
 TEST_F(SimulatorTest, RestoringAPlantedBreakByACodeWriteForgetsIt) {
@@ -547,7 +561,9 @@ TEST_F(SimulatorTest, StepRecordsThePreviousPcAndCounts) {
 TEST_F(SimulatorTest, UserBreakRunsNothing) {
   Code(0, {0x04});
   dorvik::Run().UserBreak = true;
+  dorvik::Run().ProgramRunning = true;
   EXPECT_EQ(Step(), StepResult::UserBreak);
+  EXPECT_FALSE(dorvik::Run().ProgramRunning) << "a run loop that only tests ProgramRunning ends";
   EXPECT_EQ(Sfr(0xE0), 0);
   EXPECT_EQ(T().SimPC, 0);
 }
@@ -558,6 +574,8 @@ TEST_F(SimulatorTest, StepOnAnotherTargetKindStopsTheRunWithAMessage) {
   dorvik::Run().ProgramRunning = true;
   EXPECT_EQ(Step(), StepResult::Error);
   EXPECT_TRUE(Messages().ErrorFlag);
+  ASSERT_EQ(boxes_.Shown().size(), 1u);
+  EXPECT_NE(boxes_.Shown()[0].Caption.find("#143"), std::string::npos);
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Sfr(0xE0), 0);
 }

@@ -294,9 +294,20 @@ TEST_F(SymbolsTest, AddressTextsNearALabel) {
   };
   for (Case c : {Case{0x0010, false, "LOOP"}, Case{0x0012, false, "LOOP+02"}, Case{0x001C, false, "1C"},
                  Case{0x002A, true, ":MAIN.LOOP+01AH"}, Case{0x0100, false, "START"},
-                 Case{0x0101, true, ":OTHER.START+01"}, Case{0x0103, false, "START+03"}}) {
+                 Case{0x0101, true, "START+01"}, Case{0x0103, false, "START+03"}}) {
     EXPECT_EQ(AddressToText(c.Addr, kClassCode, c.Always), c.Text) << c.Addr;
   }
+}
+
+TEST_F(SymbolsTest, AlwaysSymbolicAddsNoModuleInsideTheSameModule) {
+  LoadProgram({{"MAIN", kClassProcedure, 0}, {"LOOP", kClassCode, 0x0010}, {"OTHER", kClassProcedure, 0x40}});
+  Collections().ModuleTable->Items.clear();
+  Collections().ModuleTable->Add() = {"MAIN", 0x0000, 0x003F, true};
+  Collections().ModuleTable->Add() = {"OTHER", 0x0040, 0x007F, true};
+  EXPECT_EQ(AddressToText(0x0012, kClassCode, false), "LOOP+02");
+  EXPECT_EQ(AddressToText(0x001C, kClassCode, false), "1C");
+  EXPECT_EQ(AddressToText(0x002A, kClassCode, true), "LOOP+01AH");
+  EXPECT_EQ(AddressToText(0x0042, kClassCode, true), ":MAIN.LOOP+032H");
 }
 
 TEST_F(SymbolsTest, AddressTextOfALabelInAnotherModuleCarriesTheModule) {
@@ -318,7 +329,7 @@ TEST_F(SymbolsTest, SymbolsAndLinesCanBeSwitchedOff) {
   LoadProgram();
   SymbolLookup().ShowSymbols = false;
   EXPECT_EQ(AddressToText(0x0010, kClassCode, false), "10");
-  EXPECT_EQ(AddressToText(0x0010, kClassCode, true), ":MAIN.LOOP");
+  EXPECT_EQ(AddressToText(0x0010, kClassCode, true), "LOOP");
   EXPECT_EQ(AddressToText(0x0012, kClassCodeOrLine, false), ":MAIN#12");
   SymbolLookup().ShowLines = false;
   EXPECT_EQ(AddressToText(0x0012, kClassCodeOrLine, false), "12");

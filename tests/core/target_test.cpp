@@ -51,6 +51,17 @@ TEST_F(TargetTest, InternalReadStopsAtFFH) {
   EXPECT_EQ(Rx(4), 0xBB);
 }
 
+TEST_F(TargetTest, ByteAndTypedReadsPastAnInternalSpaceGiveFFNotStaleBytes) {
+  Link().RxBuffer.fill(0x5A);
+  EXPECT_EQ(TargetReadByte(kSpaceIData, 0x100), 0xFF);
+  Iram(0xFF) = 0x12;
+  Link().RxBuffer.fill(0x5A);
+  int32_t addr = 0xFF;
+  ASSERT_TRUE(TargetReadTypedBlock(kSpaceIData, addr, tok::kWORD, 1));
+  ASSERT_EQ(ValueList().Count(), 2);  // the byte read above, then the word
+  EXPECT_EQ(ValueList().Items[1].Value, 0x12FFu);
+}
+
 TEST_F(TargetTest, BlockLargerThanTheReceiveBufferIsRefused) {
   Link().RxBuffer[kRxBufferSize - 1] = 0x5A;
   EXPECT_FALSE(TargetReadBlock(kSpaceCode, 0, kRxBufferSize));
@@ -253,6 +264,20 @@ TEST_F(TargetTest, DisassembleLineGivesTheTextFromTheMnemonicAndFollowsCodeWrite
   const std::string second = DisassembleLine(0x0010);
   EXPECT_NE(second.find("022"), std::string::npos) << second;
   EXPECT_EQ(DisassembleLine(0x0012).rfind("NOP", 0), 0u);
+}
+
+TEST_F(TargetTest, LoaderWriteBehindTheLayerIsSeenOnceAnnounced) {
+  Code(0x0020, {0x90, 0x12, 0x34});  // MOV DPTR,#1234H
+  EXPECT_NE(DisassembleLine(0x0020).find("1234"), std::string::npos);
+  T().SimPC = 0x0020;
+  SimStep(0x0020);
+  EXPECT_EQ(Sfr(0x82), 0x34);
+  // The last byte of the line changes behind the layer (a load, the line assembler).
+  T().CodeImage[0x0022] = 0x56;
+  CodeImageChanged(0x0022);
+  EXPECT_NE(DisassembleLine(0x0020).find("1256"), std::string::npos) << "neither the line item nor the code cache is stale";
+  SimStep(0x0020);
+  EXPECT_EQ(Sfr(0x82), 0x56) << "nor the simulator's decoded line";
 }
 
 TEST_F(TargetTest, TypedBlockReadsWordsAndBits) {

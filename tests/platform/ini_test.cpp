@@ -93,6 +93,19 @@ TEST(IniFile, ValuesKeepEqualsSignsAndSpaces) {
   EXPECT_EQ(f.ReadSection("a"), (std::vector<std::string>{"key"}));
 }
 
+TEST(IniFile, LineBreaksInAValueCannotMakeKeysOrSections) {
+  IniFile f;
+  f.Parse("[HISTORY]\n18H1=old\n");
+  f.WriteString("HISTORY", "18H1", "A\r\n[LOADER]\nCode=No");
+  f.WriteString("HISTORY", "18H2", "B\nC");
+  IniFile back;
+  back.Parse(f.Text());
+  EXPECT_FALSE(back.SectionExists("LOADER"));
+  EXPECT_EQ(back.ReadSection("HISTORY"), (std::vector<std::string>{"18H1", "18H2"}));
+  EXPECT_EQ(back.ReadString("HISTORY", "18H1"), "A  [LOADER] Code=No");
+  EXPECT_EQ(back.ReadString("HISTORY", "18H2"), "B C");
+}
+
 TEST(IniFile, DeleteKeyAndEraseSection) {
   IniFile f;
   f.Parse("T=1\n[A]\nx=1\ny=2\n[B]\nz=3\n");

@@ -102,6 +102,29 @@ TEST_F(PumpTest, TimerStoppedByAnEarlierOneDoesNotFire) {
   EXPECT_EQ(log_, (std::vector<std::string>{"a"}));
 }
 
+TEST_F(PumpTest, TimerRestartedByAnEarlierOneWaitsItsIntervalAgain) {
+  TimerId late = 0;
+  const TimerId early = pump_.CreateTimer(
+      [&] {
+        log_.push_back("early");
+        pump_.EnableTimer(late, true);  // re-armed: due again 100 ms from now
+      },
+      50, false);
+  late = pump_.CreateTimer([&] { log_.push_back("late"); }, 100, false);
+  pump_.EnableTimer(late, true);
+  clock_.Advance(50);
+  pump_.EnableTimer(early, true);
+  clock_.Advance(50);  // both due now, the early one first
+  pump_.PumpMessages();
+  EXPECT_EQ(log_, std::vector<std::string>{"early"});
+  clock_.Advance(99);
+  pump_.PumpMessages();
+  EXPECT_EQ(log_.size(), 1u);
+  clock_.Advance(1);
+  pump_.PumpMessages();
+  EXPECT_EQ(log_, (std::vector<std::string>{"early", "late"}));
+}
+
 TEST_F(PumpTest, TimerMayDestroyItself) {
   TimerId t = 0;
   t = pump_.CreateTimer(

@@ -35,7 +35,7 @@ TEST(ProjectConfig, LoaderOptionsReadLeniently) {
   platform::IniFile f;
   f.Parse(
       "[loader]\ncode=false\nLINES=0\nSymbols=maybe\nAppend=TRUE\nXDATALoad=1\n"
-      "Download Speed=11520\n");
+      "Download Speed=115200\n");
   LoaderOptions o;
   o.LoadSymbols = false;
   o.DownloadSpeed = 1;
@@ -47,8 +47,9 @@ TEST(ProjectConfig, LoaderOptionsReadLeniently) {
   EXPECT_TRUE(o.LoadXData);
   EXPECT_EQ(o.DownloadSpeed, 0);
   f.Parse("[LOADER]\nDownload Speed=1200\n");
+  o.DownloadSpeed = 2;
   ReadLoaderOptions(f, o);
-  EXPECT_EQ(o.DownloadSpeed, 0);
+  EXPECT_EQ(o.DownloadSpeed, 2);  // not one of the choices: kept
 }
 
 TEST(ProjectConfig, TargetLineNamesTheKind) {

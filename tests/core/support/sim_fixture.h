@@ -15,6 +15,7 @@
 #include "core/scanner.h"
 #include "core/simulator.h"
 #include "core/target.h"
+#include "platform/reporter.h"
 #include "vhw/hardware.h"
 #include "workbench/mainform.h"
 
@@ -38,8 +39,16 @@ inline void ResetMachine() {
 
 class SimFixture : public ::testing::Test {
  protected:
-  void SetUp() override { ResetMachine(); }
-  void TearDown() override { ResetMachine(); }
+  void SetUp() override {
+    ResetMachine();
+    platform::SetReporter(&boxes_);  // message boxes are recorded, never shown
+  }
+  void TearDown() override {
+    platform::SetReporter(nullptr);
+    ResetMachine();
+  }
+
+  platform::ScriptedReporter boxes_;
 
   static TargetState& T() { return Target(); }
   static uint8_t& Sfr(uint8_t a) { return Target().SfrImage[a]; }
