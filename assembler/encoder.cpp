@@ -475,7 +475,8 @@ void Mov(AsmContext& c) {
     c.Fixup = FixupKind::Word;
     c.FixupOffset = 1;
     const int32_t v = AsmExpression(c, kExprAny);
-    SetBytes(c, 3, Op("MOV", Opd::Dptr, Opd::Immediate16), static_cast<uint8_t>((v >> 8) & 0xFF), static_cast<uint8_t>(v & 0xFF));
+    SetBytes(c, 3, Op("MOV", Opd::Dptr, Opd::Immediate16), static_cast<uint8_t>((v >> 8) & 0xFF),
+             static_cast<uint8_t>(v & 0xFF));
     ExpectEndOfLine(c);
   } else if (IsRegister(t)) {
     GetAsmToken(c);

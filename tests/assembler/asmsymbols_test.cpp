@@ -4,13 +4,13 @@
 
 #include <cstring>
 
-#include "asm_test_util.h"
 #include "assembler/controls.h"
+#include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
 namespace {
 
-using testing::Assemble;
+using namespace testutil;
 
 struct Area {
   Area() {
@@ -30,19 +30,18 @@ struct Area {
   AsmContext c;
 };
 
-TEST(SymbolArea, StartsWithTheEndMark) {
-  Area a;
-  EXPECT_TRUE(IsEndMark(a.c, 0));
-  EXPECT_EQ(SymName(a.c, 0), " ");
-  EXPECT_EQ(SymbolCount(a.c), 0u);
-}
-
 TEST(SymbolArea, InsertIntoEmptyAreaPlacesRecordFirst) {
   Area a;
+  EXPECT_TRUE(IsEndMark(a.c, 0));
+  EXPECT_EQ(SymbolCount(a.c), 0u);
+  a.c.CurrentSegment.SegmentId = 3;
+  a.c.CurrentSegment.RelocType = kRelInPage;
   a.Insert("START");
   EXPECT_EQ(a.Names(), std::vector<std::string>{"START"});
   EXPECT_EQ(SymKind(a.c, 0), kind::kUndefined);
   EXPECT_EQ(SymScope(a.c, 0), kScopeLocal);
+  EXPECT_EQ(SymSegmentId(a.c, 0), 3);  // the new record takes the current segment
+  EXPECT_EQ(SymRelocType(a.c, 0), kRelInPage);
   EXPECT_EQ(a.c.SymbolEnd, 15u);
   EXPECT_TRUE(IsEndMark(a.c, a.c.SymbolEnd));
   EXPECT_EQ(a.c.LastSymbol, 0u);
@@ -63,6 +62,7 @@ TEST(SymbolArea, InsertBeforeMovesFollowingRecordsUnchanged) {
   EXPECT_EQ(SymKind(a.c, a.c.SymbolCursor), kind::kCode);
   EXPECT_EQ(a.c.SymbolIndex, 3u);
   EXPECT_EQ(SymName(a.c, a.c.LastSymbol), "ZZZ");
+  EXPECT_EQ(a.c.LongestName, 6);  // never decreases
 }
 
 TEST(SymbolArea, SearchLeavesTheCursorWhereTheNameBelongs) {
@@ -75,30 +75,9 @@ TEST(SymbolArea, SearchLeavesTheCursorWhereTheNameBelongs) {
   EXPECT_EQ(a.c.SymbolCursor, a.c.SymbolEnd);
   EXPECT_FALSE(FindAsmSymbol(a.c, "A"));
   EXPECT_EQ(a.c.SymbolCursor, 0u);
-}
-
-TEST(SymbolArea, NameOrder) {
-  EXPECT_TRUE(SymbolNameGreater("AB", "A"));
-  EXPECT_FALSE(SymbolNameGreater("A", "AB"));
   EXPECT_TRUE(SymbolNameGreater("B", "AZZZ"));
   EXPECT_FALSE(SymbolNameGreater("SAME", "SAME"));
   EXPECT_TRUE(SymbolNameGreater("_", "Z"));
-}
-
-TEST(SymbolArea, LongestNameNeverDecreases) {
-  Area a;
-  a.Insert("LONGNAME");
-  a.Insert("X");
-  EXPECT_EQ(a.c.LongestName, 8);
-}
-
-TEST(SymbolArea, NewRecordTakesTheCurrentSegment) {
-  Area a;
-  a.c.CurrentSegment.SegmentId = 3;
-  a.c.CurrentSegment.RelocType = kRelInPage;
-  a.Insert("R");
-  EXPECT_EQ(SymSegmentId(a.c, 0), 3);
-  EXPECT_EQ(SymRelocType(a.c, 0), kRelInPage);
 }
 
 TEST(SymbolArea, FullAreaStopsTheRunWithError903) {
@@ -109,12 +88,12 @@ TEST(SymbolArea, FullAreaStopsTheRunWithError903) {
     std::snprintf(name, sizeof name, "L%031d", i);
     src += std::string(name) + ": NOP\n";
   }
-  src += " END\n";
-  auto a = Assemble("sym_full", src, "NOPRINT NOOBJECT");
+  auto a = Assemble(src + " END\n", "");
   EXPECT_TRUE(a.Result.Fatal);
   EXPECT_TRUE(a.Has(903));
   EXPECT_LE(a.C().SymbolEnd, kSymbolAreaSize);
-  EXPECT_NE(a.C().StatusText.find("SYMBOL TABLE FULL"), std::string::npos);
+  EXPECT_NE(a.Status().find("DIZ-52 INTERNAL ERROR (SYMBOL TABLE FULL)"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(a.Dir / "t.obj"));  // stopped in pass 1, before any output
 }
 
 }  // namespace

@@ -4,132 +4,82 @@
 
 #include <sstream>
 
-#include "asm_test_util.h"
 #include "assembler/controls.h"
-#include "platform/clock.h"
+#include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
 namespace {
 
-using testing::Assemble;
-using testing::ReadText;
-
-TEST(Driver, InMemoryModeReturnsAddressAndBytes) {
-  std::vector<std::string> lines = {" CSEG AT 4096", " LJMP 1234H", " END"};
-  AsmContext c;
-  const auto r = AssembleFile(c, "", &lines);
-  EXPECT_FALSE(r.Fatal);
-  EXPECT_EQ(r.ErrorCount, 0u);
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[3].substr(0, 4), "1000");
-  EXPECT_NE(lines[3].find("021234"), std::string::npos) << lines[3];
-  EXPECT_FALSE(c.Out.ListOpen);
-  EXPECT_FALSE(c.Out.ObjectOpen);
-}
-
-TEST(Driver, InMemoryModeReportsErrors) {
-  std::vector<std::string> lines = {" CSEG AT 0", " MOV @R2,A", " END"};
-  AsmContext c;
-  const auto r = AssembleFile(c, "", &lines);
-  EXPECT_FALSE(r.Fatal);
-  EXPECT_EQ(r.ErrorCount, 1u);
-  ASSERT_EQ(c.ErrorLog.size(), 1u);
-  EXPECT_EQ(c.ErrorLog[0].Code, 100);
-}
+using namespace testutil;
 
 TEST(Driver, MissingSourceStopsWithAnIOError) {
   AsmContext c;
-  const auto r = AssembleFile(c, "/nonexistent/dir/none.a51", nullptr);
-  EXPECT_TRUE(r.Fatal);
+  EXPECT_TRUE(AssembleFile(c, "/nonexistent/dir/none.a51", nullptr).Fatal);
   // Before the first pass the message has no line number.
-  EXPECT_NE(c.StatusText.find("*** ERROR #1, DIZ-52 I/O ERROR ON SOURCE FILE (\"/NONEXISTENT"),
-            std::string::npos)
+  EXPECT_NE(c.StatusText.find("*** ERROR #1, DIZ-52 I/O ERROR ON SOURCE FILE (\"/NONEXISTENT"), std::string::npos)
       << c.StatusText;
   EXPECT_NE(c.StatusText.find("DIZ-52 TERMINATED"), std::string::npos);
 }
 
 TEST(Driver, OutputNamesFollowTheSourceAndItsCase) {
-  auto a = Assemble("drv_names", " NOP\n END\n", "", "Blink.a51");
+  auto a = Assemble(" NOP\n END\n", "", "Blink.a51");
   EXPECT_FALSE(a.Result.Fatal);
-  EXPECT_TRUE(std::filesystem::exists(a.Dir / "Blink.lst"));
-  EXPECT_TRUE(std::filesystem::exists(a.Dir / "Blink.obj"));
-  EXPECT_TRUE(std::filesystem::exists(a.Dir / "Blink.hex"));
-  auto b = Assemble("drv_names_up", " NOP\n END\n", "", "BLINK.A51");
-  EXPECT_TRUE(std::filesystem::exists(b.Dir / "BLINK.LST"));
+  for (const char* name : {"Blink.lst", "Blink.obj", "Blink.hex"}) EXPECT_TRUE(fs::exists(a.Dir / name)) << name;
+  auto b = Assemble(" NOP\n END\n", "", "BLINK.A51");
+  EXPECT_TRUE(fs::exists(b.Dir / "BLINK.LST"));
   EXPECT_EQ(Control(b.C(), ControlId::Title).Value, "BLINK");
-}
-
-TEST(Driver, ListingToConsoleKeepsStatusQuiet) {
-  std::ostringstream console;
-  auto a = testing::Assembly{};
-  a.Dir = testing::ScratchDir("drv_con");
-  a.Source = a.Dir / "t.a51";
-  testing::WriteText(a.Source, " NOP\n END\n");
-  a.C().ConsoleOut = &console;
-  a.Result = AssembleFileWithControls(a.C(), a.Source.string(), "PRINT(CON) NOOBJECT");
-  EXPECT_FALSE(a.Result.Fatal);
-  EXPECT_EQ(a.C().StatusText.find("Pass 2"), std::string::npos) << a.C().StatusText;
-  EXPECT_EQ(a.C().StatusText.find("ASSEMBLY COMPLETE"), std::string::npos);
-  EXPECT_NE(console.str().find("LOC  OBJ"), std::string::npos);
 }
 
 TEST(Driver, RunsAreIndependentAndReproducible) {
   const std::string src = "$XREF\n NAME M\nL: SJMP L\nX EQU 5\n DB 'abc'\n END\n";
-  auto a = Assemble("drv_repro", src);
+  auto a = Assemble(src, "");
   const std::string lst1 = a.Output(".lst"), obj1 = a.Output(".obj");
-  auto b = Assemble("drv_repro", src);
+  auto b = AssembleAt(a.Source, "");
   EXPECT_EQ(lst1, b.Output(".lst"));
   EXPECT_EQ(obj1, b.Output(".obj"));
   // A context reused for another source starts clean.
   AsmContext c;
-  auto dir = testing::ScratchDir("drv_reuse");
-  testing::WriteText(dir / "one.a51", "A1: NOP\n USING 3\n END\n");
-  testing::WriteText(dir / "two.a51", " NOP\n END\n");
-  AssembleFileWithControls(c, (dir / "one.a51").string(), "NOPRINT NOOBJECT");
-  AssembleFileWithControls(c, (dir / "two.a51").string(), "NOPRINT NOOBJECT");
+  const fs::path dir = ScratchDir("reuse");
+  WriteFile(dir / "one.a51", "A1: NOP\n USING 3\n END\n");
+  WriteFile(dir / "two.a51", " NOP\n END\n");
+  AssembleFileWithControls(c, (dir / "one.a51").string(), kQuiet);
+  AssembleFileWithControls(c, (dir / "two.a51").string(), kQuiet);
   EXPECT_FALSE(FindAsmSymbol(c, "A1"));
   EXPECT_FALSE(c.RegisterBanks[3]);
   EXPECT_TRUE(c.ErrorLog.empty());
 }
 
-// A clock that moves Step ms each time it is read.
-class SteppingClock : public platform::FakeClock {
- public:
-  uint32_t TickCount() override {
-    Advance(Step);
-    return FakeClock::TickCount();
-  }
-  uint32_t Step = 100;
-};
-
+// Ctrl+C: the statement loop sees the request and makes the fatal stop; every
+// output is closed and the status text says why.
 TEST(Driver, InterruptDuringTheRunStopsIt) {
-  auto dir = testing::ScratchDir("drv_ctrlc");
+  const fs::path dir = ScratchDir("ctrlc");
   std::string src;
   for (int i = 0; i < 2000; ++i) src += " NOP\n";
-  testing::WriteText(dir / "t.a51", src + " END\n");
+  WriteFile(dir / "t.a51", src + " END\n");
   SteppingClock clock;
   platform::SetClock(&clock);
   AsmContext c;
   // The interrupt arrives while the source is read (at the first progress echo).
   c.ProgressOut = [](const std::string&) { RequestAsmInterrupt(); };
-  const auto r = AssembleFileWithControls(c, (dir / "t.a51").string(), "NOPRINT NOOBJECT");
+  const auto r = AssembleFileWithControls(c, (dir / "t.a51").string(), "NOOBJECT");
   EXPECT_TRUE(r.Fatal);
   EXPECT_NE(c.StatusText.find("*** Ctrl C ***"), std::string::npos);
+  EXPECT_FALSE(c.Out.ListOpen || c.Out.ObjectOpen || c.Out.HexOpen || c.Out.ErrorPrintOpen);
   EXPECT_GT(r.LinesRead, 1u);
   EXPECT_LT(r.LinesRead, 2001u);
   c.ProgressOut = nullptr;
-  const auto again = AssembleFileWithControls(c, (dir / "t.a51").string(), "NOPRINT NOOBJECT");
+  const auto again = AssembleFileWithControls(c, (dir / "t.a51").string(), kQuiet);
   platform::SetClock(nullptr);
-  EXPECT_FALSE(again.Fatal);
+  EXPECT_FALSE(again.Fatal);  // the next run is not affected
   EXPECT_EQ(again.ErrorCount, 0u);
 }
 
 TEST(Driver, InterruptWhileTheLastLineIsReadStopsBeforePassTwo) {
   // 64 lines: the progress echo runs at the last one, where the interrupt arrives.
-  auto dir = testing::ScratchDir("drv_ctrlc_last");
+  const fs::path dir = ScratchDir("ctrlc_last");
   std::string src;
   for (int i = 0; i < 63; ++i) src += " NOP\n";
-  testing::WriteText(dir / "t.a51", src + " END\n");
+  WriteFile(dir / "t.a51", src + " END\n");
   SteppingClock clock;
   clock.Step = 1000;
   platform::SetClock(&clock);
@@ -140,16 +90,16 @@ TEST(Driver, InterruptWhileTheLastLineIsReadStopsBeforePassTwo) {
   const auto r = AssembleFileWithControls(c, (dir / "t.a51").string(), "NOOBJECT");
   platform::SetClock(nullptr);
   EXPECT_TRUE(r.Fatal);
-  EXPECT_EQ(r.LinesRead, 64u);  // stopped at the end of pass 1
-  EXPECT_FALSE(std::filesystem::exists(dir / "t.lst"));  // pass 2 never began
+  EXPECT_EQ(r.LinesRead, 64u);              // stopped at the end of pass 1
+  EXPECT_FALSE(fs::exists(dir / "t.lst"));  // pass 2 never began
 }
 
 TEST(Driver, ContextCanBeSavedAndRestoredAroundANestedRun) {
-  auto dir = testing::ScratchDir("drv_nested");
-  testing::WriteText(dir / "t.a51", "OUTER EQU 7\n END\n");
+  const fs::path dir = ScratchDir("nested");
+  WriteFile(dir / "t.a51", "OUTER EQU 7\n END\n");
   AsmContext& c = Asm();
   ResetAsm();
-  AssembleFileWithControls(c, (dir / "t.a51").string(), "NOPRINT NOOBJECT");
+  AssembleFileWithControls(c, (dir / "t.a51").string(), kQuiet);
   const AsmContext saved = c;
   std::vector<std::string> lines = {" CSEG AT 0", " NOP", " END"};
   AssembleFile(c, "", &lines);
@@ -161,14 +111,10 @@ TEST(Driver, ContextCanBeSavedAndRestoredAroundANestedRun) {
 }
 
 TEST(Driver, LinesAfterEndInIncludedFileEndTheIncludingFile) {
-  auto dir = testing::ScratchDir("drv_end_inc");
-  testing::WriteText(dir / "part.inc", " NOP\n END\n");
-  testing::WriteText(dir / "t.a51", "$INCLUDE(part.inc)\n NOP\n END\n");
-  AsmContext c;
-  AssembleFileWithControls(c, (dir / "t.a51").string(), "NOPRINT NOOBJECT");
-  ASSERT_EQ(c.ErrorLog.size(), 2u);
-  EXPECT_EQ(c.ErrorLog[0].Code, 109);
-  EXPECT_EQ(c.ErrorLog[1].Code, 109);
+  const fs::path dir = ScratchDir("end_inc");
+  WriteFile(dir / "part.inc", " NOP\n END\n");
+  WriteFile(dir / "t.a51", "$INCLUDE(part.inc)\n NOP\n END\n");
+  EXPECT_EQ(AssembleAt(dir / "t.a51", kQuiet).Codes(), (std::vector<uint16_t>{109, 109}));
 }
 
 }  // namespace

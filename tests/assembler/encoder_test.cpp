@@ -5,10 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
-#include "tests/assembler/asmtestutil.h"
+#include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
 namespace {
@@ -20,20 +21,8 @@ struct EncodeCase {
   std::string Source;  // assembled from address 0 (a line of its own each)
   uint32_t Address;  // where the checked instruction stands
   std::vector<uint8_t> Bytes;
-  std::vector<int> Errors;
+  std::vector<uint16_t> Errors;
 };
-
-void PrintTo(const EncodeCase& k, std::ostream* os) { *os << k.Name; }
-
-class EncodeTest : public ::testing::TestWithParam<EncodeCase> {};
-
-TEST_P(EncodeTest, BytesAndErrors) {
-  const EncodeCase& k = GetParam();
-  const Assembled a = AssembleSource(k.Source);
-  ASSERT_FALSE(a.Fatal);
-  EXPECT_EQ(BytesAt(a.Memory, k.Address, k.Bytes.size()), k.Bytes);
-  EXPECT_EQ(ErrorNumbers(a), k.Errors);
-}
 
 const EncodeCase kCases[] = {
     // Operands and their ranges
@@ -59,7 +48,6 @@ const EncodeCase kCases[] = {
     {"DjnzForms", "L: DJNZ R7,L\n DJNZ 30H,L", 0, {0xDF, 0xFE, 0xD5, 0x30, 0xFB}, {}},
     {"BitJump", "L: JB P1.0,L\n JNB 20H.1,L\n JBC TF0,L", 0,
      {0x20, 0x90, 0xFD, 0x30, 0x01, 0xFA, 0x10, 0x8D, 0xF7}, {}},
-    {"DollarAsJumpTarget", " SJMP $", 0, {0x80, 0xFE}, {}},
     // Relative range
     {"SjmpReaches128Back", "T EQU 0\n ORG 126\n SJMP T", 126, {0x80, 0x80}, {}},
     {"Sjmp129BackIsError120", "T EQU 0\n ORG 127\n SJMP T", 127, {0x80, 0x00}, {120}},
@@ -87,18 +75,24 @@ const EncodeCase kCases[] = {
     {"XrlWithCarryIsSyntaxError", " XRL C,20H.0", 0, {}, {100}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Instructions, EncodeTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<EncodeCase>& info) { return info.param.Name; });
+TEST(EncodeTest, BytesAndErrors) {
+  for (const EncodeCase& k : kCases) {
+    SCOPED_TRACE(k.Name);
+    const Assembly a = Assemble(k.Source + "\n END\n");
+    ASSERT_FALSE(a.Result.Fatal);
+    EXPECT_EQ(a.Bytes(k.Address, k.Bytes.size()), k.Bytes);
+    EXPECT_EQ(a.Codes(), k.Errors);
+  }
+}
 
 TEST(EncodeRelocatableTest, JmpAndCallInARelocatableSegmentAreNeverAbsolute) {
-  const std::filesystem::path dir = ScratchDir("reloc");
-  WriteFile(dir / "r.a51",
-            "PROG SEGMENT CODE\n RSEG PROG\nL: NOP\n ORG 200\n JMP L\n CALL L\nNEAR: JMP NEAR\nABS: JMP 0D0H\n END\n");
-  const AsmRun run = Assemble(dir / "r.a51", "NOOBJECT");
-  ASSERT_FALSE(run.Result.Fatal);
-  EXPECT_EQ(run.Result.ErrorCount, 0u);
+  const Assembly a = Assemble(
+      "PROG SEGMENT CODE\n RSEG PROG\nL: NOP\n ORG 200\n JMP L\n CALL L\nNEAR: JMP NEAR\nABS: JMP 0D0H\n END\n",
+      "NOOBJECT");
+  ASSERT_FALSE(a.Result.Fatal);
+  EXPECT_EQ(a.Result.ErrorCount, 0u);
   std::map<std::string, std::string> objectColumn;
-  for (const std::string& l : SplitLines(ReadFile(dir / "r.lst")))
+  for (const std::string& l : SplitLines(a.Output(".lst")))
     if (l.size() > 30 && l[4] == ' ' && std::isxdigit(static_cast<unsigned char>(l[0])))
       objectColumn[l.substr(29)] = l.substr(5, 10);
   EXPECT_EQ(objectColumn[" JMP L"], "020000   R");  // word fixup, value from the linker
@@ -110,32 +104,34 @@ TEST(EncodeRelocatableTest, JmpAndCallInARelocatableSegmentAreNeverAbsolute) {
 }
 
 // The line assembler's in-memory run: the statement's address and bytes come
-// back as a fourth line.
+// back as a fourth line; no file is opened.
 TEST(LineAssemblerTest, AddressAndBytesComeBackAsTheFourthLine) {
   struct Case {
+    const char* Org;
     const char* Statement;
     const char* Expected;
-  } cases[] = {{"MOV A,#5", "0100 7405"},
-               {"LJMP 1234H", "0100 021234"},
-               {"SJMP 0102H", "0100 8000"},
-               {"JMP 0110H", "0100 800E"},
-               {"MOVC A,@A+DPTR", "0100 93"}};
+    uint32_t Errors;
+  } cases[] = {{"CSEG AT 256", "MOV A,#5", "0100 7405", 0},
+               {" CSEG AT 4096", " LJMP 1234H", "1000 021234", 0},
+               {"CSEG AT 256", "SJMP 0102H", "0100 8000", 0},
+               {"CSEG AT 256", "JMP 0110H", "0100 800E", 0},
+               {"CSEG AT 256", "MOVC A,@A+DPTR", "0100 93", 0},
+               {" CSEG AT 0", " MOV @R2,A", nullptr, 1}};
   for (const Case& k : cases) {
-    std::vector<std::string> lines = {"CSEG AT 256", k.Statement, "END"};
-    ResetAsm();
-    const AsmRunResult result = AssembleFile(Asm(), "", &lines);
-    EXPECT_EQ(result.ErrorCount, 0u) << k.Statement;
-    ASSERT_EQ(lines.size(), 4u) << k.Statement;
-    EXPECT_EQ(lines[3], k.Expected);
+    SCOPED_TRACE(k.Statement);
+    std::vector<std::string> lines = {k.Org, k.Statement, "END"};
+    AsmContext c;
+    const AsmRunResult result = AssembleFile(c, "", &lines);
+    EXPECT_FALSE(result.Fatal);
+    EXPECT_EQ(result.ErrorCount, k.Errors);
+    EXPECT_FALSE(c.Out.ListOpen || c.Out.ObjectOpen);
+    if (k.Errors) {
+      EXPECT_EQ(c.ErrorLog.at(0).Code, 100);
+    } else {
+      ASSERT_EQ(lines.size(), 4u);
+      EXPECT_EQ(lines[3], k.Expected);
+    }
   }
-}
-
-TEST(EncodeDirectTest, MnemonicTokenOutsideTheRangeDoesNothing) {
-  AsmContext c;
-  c.InstrLength = 7;
-  EncodeInstruction(c, 31);
-  EXPECT_EQ(c.InstrLength, 7u);
-  EXPECT_FALSE(c.InInstruction);
 }
 
 }  // namespace

@@ -5,28 +5,19 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "assembler/driver.h"
-#include "tests/assembler/asmtestutil.h"
+#include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
 namespace {
 
 using namespace testutil;
-namespace fs = std::filesystem;
 
 const fs::path kData = fs::path(DORVIK_SOURCE_DIR) / "tests" / "assembler" / "data";
-
-std::vector<std::string> Seeds() {
-  std::vector<std::string> seeds;
-  for (const char* name : {"blink", "directives", "operators", "errors", "reloc", "controls"})
-    seeds.push_back(ReadFile(kData / (std::string(name) + ".a51")));
-  return seeds;
-}
 
 const char kAlphabet[] =
     " \t,.#@$;:()'+-*/<>=!&|^~\"%?_\\ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefhorx";
@@ -65,23 +56,13 @@ void ExpectWellFormedOutputs(const fs::path& dir) {
     HexToMemory(ReadFile(dir / "f.hex"), &end);
     EXPECT_TRUE(end) << "HEX without end record";
   }
-  if (fs::exists(dir / "f.obj")) {
-    const std::string obj = ReadFile(dir / "f.obj");
-    size_t pos = 0;
-    while (pos + 3 <= obj.size()) {
-      const size_t length = static_cast<uint8_t>(obj[pos + 1]) | (static_cast<uint8_t>(obj[pos + 2]) << 8);
-      ASSERT_LE(pos + 3 + length, obj.size()) << "truncated record";
-      uint8_t sum = 0;
-      for (size_t i = pos; i < pos + 3 + length; ++i) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(obj[i]));
-      EXPECT_EQ(sum, 0);
-      pos += 3 + length;
-    }
-    EXPECT_EQ(pos, obj.size());
-  }
+  if (fs::exists(dir / "f.obj")) ObjRecords(ReadFile(dir / "f.obj"));
 }
 
 TEST(AssemblerFuzzTest, MutatedAndGarbageSourcesNeverCrash) {
-  const auto seeds = Seeds();
+  std::vector<std::string> seeds;
+  for (const char* name : {"blink", "directives", "operators", "errors", "reloc", "controls"})
+    seeds.push_back(ReadFile(kData / (std::string(name) + ".a51")));
   std::mt19937 rng(51);
   const fs::path dir = ScratchDir("fuzz");
   for (int round = 0; round < 1500; ++round) {
@@ -91,7 +72,7 @@ TEST(AssemblerFuzzTest, MutatedAndGarbageSourcesNeverCrash) {
     WriteFile(dir / "controls_regs.inc", "X EQU 1\n");
     const fs::path home = fs::current_path();
     fs::current_path(dir);
-    const AsmRun run = Assemble("f.a51", round % 2 ? "XREF ERRORPRINT(f.err)" : "");
+    const Assembly run = AssembleAt("f.a51", round % 2 ? "XREF ERRORPRINT(f.err)" : "");
     fs::current_path(home);
     if (!run.Result.Fatal) ExpectWellFormedOutputs(dir);
     if (HasFailure()) {
@@ -101,17 +82,6 @@ TEST(AssemblerFuzzTest, MutatedAndGarbageSourcesNeverCrash) {
   }
 }
 
-TEST(AssemblerFuzzTest, FullSymbolAreaStopsTheRunWithError903) {
-  const fs::path dir = ScratchDir("full");
-  std::string source;
-  for (int i = 0; i < 6000; ++i) source += "SYMBOL_NUMBER_" + std::to_string(i) + " EQU " + std::to_string(i) + "\n";
-  WriteFile(dir / "full.a51", source + " END\n");
-  const AsmRun run = Assemble(dir / "full.a51", "");
-  EXPECT_TRUE(run.Result.Fatal);
-  EXPECT_NE(run.Status.find("#903"), std::string::npos) << run.Status;
-  EXPECT_FALSE(fs::exists(dir / "full.obj"));  // stopped in pass 1, before any output
-}
-
 TEST(AssemblerFuzzTest, LineAssemblerSurvivesGarbageStatements) {
   std::mt19937 rng(8051);
   for (int round = 0; round < 2000; ++round) {
@@ -119,8 +89,8 @@ TEST(AssemblerFuzzTest, LineAssemblerSurvivesGarbageStatements) {
     const size_t n = rng() % 60;
     for (size_t i = 0; i < n; ++i) statement += kAlphabet[rng() % (sizeof kAlphabet - 1)];
     std::vector<std::string> lines = {"CSEG AT " + std::to_string(rng() % 65536), statement, "END"};
-    ResetAsm();
-    AssembleFile(Asm(), "", &lines);
+    AsmContext c;
+    AssembleFile(c, "", &lines);
     EXPECT_LE(lines.size(), 4u);
   }
 }

@@ -3,52 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "assembler/context.h"
+#include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
 namespace {
 
-struct Record {
-  uint8_t Type;
-  std::vector<uint8_t> Content;
-};
-
-// Splits an object file into records, checking each frame and checksum.
-std::vector<Record> ParseRecords(const std::string& bytes) {
-  std::vector<Record> records;
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    EXPECT_LE(pos + 3, bytes.size());
-    const auto at = [&](size_t i) { return static_cast<uint8_t>(bytes[i]); };
-    const size_t length = at(pos + 1) | (at(pos + 2) << 8);
-    EXPECT_GE(length, 1u);
-    EXPECT_LE(pos + 3 + length, bytes.size());
-    uint8_t sum = 0;
-    for (size_t i = pos; i < pos + 3 + length; ++i) sum = static_cast<uint8_t>(sum + at(i));
-    EXPECT_EQ(sum, 0) << "record at " << pos;
-    Record r{at(pos), {}};
-    for (size_t i = pos + 3; i < pos + 3 + length - 1; ++i) r.Content.push_back(at(i));
-    records.push_back(r);
-    pos += 3 + length;
-  }
-  return records;
-}
-
-void AddSymbol(AsmContext& c, const std::string& name, uint8_t kind, uint32_t value, uint8_t segment = 0,
-               uint8_t scope = kScopeLocal, uint8_t reloc = 0) {
-  if (!c.SymbolArea.empty() && c.SymbolArea.back() == kind::kEndMark) c.SymbolArea.pop_back();
-  c.SymbolArea.insert(c.SymbolArea.end(),
-                      {kind, 1, static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                       static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24), reloc, segment, scope,
-                       static_cast<uint8_t>(name.size())});
-  c.SymbolArea.insert(c.SymbolArea.end(), name.begin(), name.end());
-  c.SymbolArea.push_back(kind::kEndMark);
-}
+using Record = testutil::ObjRecord;
 
 class ObjWriterTest : public ::testing::Test {
  protected:
@@ -60,30 +25,12 @@ class ObjWriterTest : public ::testing::Test {
     c.Out.ObjectOpen = true;
     c.Controls[static_cast<size_t>(ControlId::Debug)].On = false;
   }
-  std::vector<Record> Written() { return ParseRecords(out->str()); }
+  std::vector<Record> Written() { return testutil::ObjRecords(out->str()); }
   void Emit(uint32_t address, std::vector<uint8_t> bytes) { AddObjContent(c, address, bytes); }
 
   AsmContext c;
   std::shared_ptr<std::ostringstream> out;
 };
-
-TEST(ObjFrameTest, EveryRecordSumsToZero) {
-  for (const std::vector<uint8_t>& content :
-       {std::vector<uint8_t>{}, {0x00}, {0xFF, 0xFF, 0x01}, std::vector<uint8_t>(300, 0xA5)}) {
-    const std::string frame = ObjFrame(0x06, content);
-    ASSERT_EQ(frame.size(), content.size() + 4);
-    EXPECT_EQ(static_cast<uint8_t>(frame[1]) | (static_cast<uint8_t>(frame[2]) << 8), content.size() + 1);
-    uint8_t sum = 0;
-    for (char b : frame) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(b));
-    EXPECT_EQ(sum, 0);
-  }
-}
-
-TEST(ObjFrameTest, ContentThatSumsToZeroGetsChecksumZero) {
-  // type 2 + length 3 + content summing to 0xFB -> 0x100
-  const std::vector<uint8_t> content = {0xFA, 0x01};
-  EXPECT_EQ(ObjChecksum(0x02, content), 0x00);
-}
 
 TEST_F(ObjWriterTest, ModuleWithoutCodeWritesHeaderAndEndOnly) {
   WriteObjectPrologue(c);
@@ -95,30 +42,20 @@ TEST_F(ObjWriterTest, ModuleWithoutCodeWritesHeaderAndEndOnly) {
   EXPECT_EQ(r[1].Type, kObjModuleEnd);
   EXPECT_EQ(r[1].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0, 0, 0x01, 0}));
   EXPECT_FALSE(c.Out.ObjectOpen);
-}
-
-TEST_F(ObjWriterTest, ModuleNameDefaultsToTheSourceBaseName) {
+  // Without a NAME statement the module is named after the source file.
+  out->str("");
+  c.Out.Object = out;
+  c.Out.ObjectOpen = true;
   c.ModuleName.clear();
   c.ModuleBaseName = "blink";
   WriteObjectPrologue(c);
-  const auto r = Written();
-  ASSERT_FALSE(r.empty());
-  EXPECT_EQ(r[0].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0xFD, 0}));
-}
-
-TEST_F(ObjWriterTest, RegisterMaskHasOneBitPerUsedBank) {
-  c.RegisterBanks = {true, false, true, true};
-  WriteObjectPrologue(c);
-  CloseObjectFile(c);
-  const auto r = Written();
-  ASSERT_EQ(r.back().Type, kObjModuleEnd);
-  EXPECT_EQ(r.back().Content[8], 0x0D);
+  EXPECT_EQ(Written().at(0).Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0xFD, 0}));
 }
 
 TEST_F(ObjWriterTest, SegmentDefinitionsListAbsolutePiecesAndRelocatableSegments) {
   c.SegmentTable = {{0, 0x0000, 0x0010}, {2, 0x0030, 0}, {1, 0x8000, 0x0100}};
-  AddSymbol(c, "PROG", kind::kSegment + kind::kCode, 0x20, 1, kScopeLocal, kRelInPage);
-  AddSymbol(c, "VARS", kind::kSegment + kind::kData, 0, 2, kScopeLocal, kRelUnit);
+  testutil::AppendSymbol(c, "PROG", kind::kSegment + kind::kCode, 0x20, 1, kScopeLocal, kRelInPage);
+  testutil::AppendSymbol(c, "VARS", kind::kSegment + kind::kData, 0, 2, kScopeLocal, kRelUnit);
   WriteObjectPrologue(c);
   const auto r = Written();
   ASSERT_EQ(r.size(), 3u);
@@ -137,7 +74,7 @@ TEST_F(ObjWriterTest, PublicListIsCutBeforeTheRecordLimit) {
   for (int i = 0; i < 200; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "PUBLIC_NAME_%03d", i);
-    AddSymbol(c, name, kind::kCode, static_cast<uint32_t>(i), 0, kScopePublic);
+    testutil::AppendSymbol(c, name, kind::kCode, static_cast<uint32_t>(i), 0, kScopePublic);
   }
   WriteObjectPrologue(c);
   size_t entries = 0, records = 0;
@@ -171,12 +108,7 @@ TEST_F(ObjWriterTest, LongContentContinuesWhereThePreviousRecordEnded) {
   uint32_t address = 0x1000;
   for (int i = 0; i < 12; ++i, address += 200) {
     c.LinesRead = static_cast<uint32_t>(i + 1);
-    AsmFixupRequest req;
-    req.Offset = 1;
-    req.Kind = FixupKind::Word;
-    req.Segment = 1;
-    req.Value = i;
-    AddObjFixup(c, req);
+    AddObjFixup(c, {.Offset = 1, .Kind = FixupKind::Word, .Segment = 1, .Value = i});
     Emit(address, chunk);
   }
   CloseObjectFile(c);
@@ -209,11 +141,7 @@ TEST_F(ObjWriterTest, ManyFixupsCutTheContentRecordBeforeTheirBufferOverflows) {
   WriteObjectPrologue(c);
   for (uint32_t i = 0; i < 400; ++i) {
     c.LinesRead = i + 1;
-    AsmFixupRequest req;
-    req.Offset = 1;
-    req.Kind = FixupKind::Word;
-    req.Segment = 1;
-    AddObjFixup(c, req);
+    AddObjFixup(c, {.Offset = 1, .Kind = FixupKind::Word, .Segment = 1});
     Emit(3 * i, {0x02, 0x00, 0x00});
   }
   CloseObjectFile(c);
@@ -234,20 +162,8 @@ TEST_F(ObjWriterTest, FixupEntriesCarryPositionKindTargetAndOffset) {
   c.LinesRead = 7;
   Emit(0x0000, {0x00, 0x00});  // two bytes already in the record
   c.LinesRead = 8;
-  AsmFixupRequest rel;
-  rel.Offset = 1;
-  rel.Kind = FixupKind::Relative;
-  rel.Segment = 3;
-  rel.Value = 0x40;
-  AddObjFixup(c, rel);
-  AsmFixupRequest ext;
-  ext.Offset = 2;
-  ext.Kind = FixupKind::Byte;
-  ext.External = true;
-  ext.ExternalBlock = 2;
-  ext.ExternalId = 5;
-  ext.Value = 0;
-  AddObjFixup(c, ext);
+  AddObjFixup(c, {.Offset = 1, .Kind = FixupKind::Relative, .Segment = 3, .Value = 0x40});
+  AddObjFixup(c, {.Offset = 2, .Kind = FixupKind::Byte, .External = true, .ExternalBlock = 2, .ExternalId = 5});
   Emit(0x0002, {0xB4, 0x00, 0x00});
   CloseObjectFile(c);
   std::vector<uint8_t> fixups;
@@ -260,22 +176,11 @@ TEST_F(ObjWriterTest, FixupEntriesCarryPositionKindTargetAndOffset) {
 TEST_F(ObjWriterTest, RequestsOfALineThatEmittedNothingAreDropped) {
   WriteObjectPrologue(c);
   c.LinesRead = 3;
-  AsmFixupRequest req;
-  req.Offset = 1;
-  req.Segment = 1;
-  AddObjFixup(c, req);  // the line then failed and emitted nothing
+  AddObjFixup(c, {.Offset = 1, .Segment = 1});  // the line then failed and emitted nothing
   c.LinesRead = 4;
   Emit(0x0000, {0x00});
   CloseObjectFile(c);
   for (const Record& rec : Written()) EXPECT_NE(rec.Type, kObjFixup);
-}
-
-TEST_F(ObjWriterTest, NothingIsWrittenWhileTheFileIsClosed) {
-  c.Out.ObjectOpen = false;
-  WriteObjectPrologue(c);
-  Emit(0, {1, 2, 3});
-  CloseObjectFile(c);
-  EXPECT_TRUE(out->str().empty());
 }
 
 }  // namespace

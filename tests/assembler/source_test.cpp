@@ -2,85 +2,65 @@
 
 #include <gtest/gtest.h>
 
-#include "asm_test_util.h"
 #include "assembler/asmerrors.h"
-#include "assembler/asmsymbols.h"
 #include "assembler/controls.h"
 #include "assembler/tokenizer.h"
-#include "platform/clock.h"
+#include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
 namespace {
 
-using testing::Assemble;
+using namespace testutil;
 
-// A context reading in-memory lines in the given pass.
+// A context reading in-memory lines in pass 2.
 struct Reader {
-  explicit Reader(std::vector<std::string> text, uint8_t pass = 2) : lines(std::move(text)) {
+  explicit Reader(std::vector<std::string> text) : lines(std::move(text)) {
     SetControlDefaults(c);
     InitSymbolArea(c);
-    c.AsmPass = pass;
+    c.AsmPass = 2;
     c.InMemoryLines = &lines;
     c.ScanChar = kCR;
+  }
+  void SkipLine() {
+    while (GetAsmChar(c) != kCR) {
+    }
   }
   std::vector<std::string> lines;
   AsmContext c;
 };
 
-struct NumberCase {
-  const char* Text;
-  int32_t Value;
-  uint16_t Error;  // 0: none
-};
-
-class NumberConstant : public ::testing::TestWithParam<NumberCase> {};
-
-TEST_P(NumberConstant, Converts) {
-  const auto& p = GetParam();
-  Reader r({"x"});
-  GetAsmChar(r.c);
-  EXPECT_EQ(AsmNumberValue(r.c, p.Text), p.Value) << p.Text;
-  if (p.Error == 0)
-    EXPECT_TRUE(r.c.ErrorLog.empty()) << p.Text;
-  else
-    EXPECT_EQ(r.c.ErrorLog.at(0).Code, p.Error) << p.Text;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Radixes, NumberConstant,
-    ::testing::Values(NumberCase{"0FFH", 255, 0}, NumberCase{"0FF", 0, 111},
-                      NumberCase{"101B", 5, 0}, NumberCase{"12D", 12, 0},
-                      NumberCase{"17O", 15, 0}, NumberCase{"18O", 0, 111},
-                      NumberCase{"102B", 0, 111}, NumberCase{"B", 0, 100},
-                      NumberCase{"H", 0, 100}, NumberCase{"12Q", 0, 100},
-                      NumberCase{"0FFFFFFFFH", -1, 0}, NumberCase{"100000000H", 0, 103},
-                      NumberCase{"99999999999", 0, 103}, NumberCase{"", 0, 100}));
-
-TEST(Source, PrecedenceTable) {
-  EXPECT_EQ(AsmPrecedence(tok::kOr), 1);
-  EXPECT_EQ(AsmPrecedence(tok::kXor), 1);
-  EXPECT_EQ(AsmPrecedence(tok::kAnd), 2);
-  EXPECT_EQ(AsmPrecedence(tok::kNot), 3);
-  EXPECT_EQ(AsmPrecedence(tok::kNe), 4);
-  EXPECT_EQ(AsmPrecedence(tok::kMinus), 5);
-  EXPECT_EQ(AsmPrecedence(tok::kShr), 6);
-  EXPECT_EQ(AsmPrecedence(tok::kLow), 7);
-  EXPECT_EQ(AsmPrecedence(tok::kComma), 0);
-  EXPECT_EQ(AsmPrecedence(tok::kValue), 0);
+TEST(Source, NumberConstantsConvert) {
+  const struct {
+    const char* Text;
+    int32_t Value;
+    uint16_t Error;  // 0: none
+  } cases[] = {{"0FFH", 255, 0},       {"0FF", 0, 111},         {"101B", 5, 0},
+               {"12D", 12, 0},         {"17O", 15, 0},          {"18O", 0, 111},
+               {"102B", 0, 111},       {"B", 0, 100},           {"H", 0, 100},
+               {"12Q", 0, 100},        {"0FFFFFFFFH", -1, 0},   {"100000000H", 0, 103},
+               {"99999999999", 0, 103}, {"", 0, 100}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.Text);
+    Reader r({"x"});
+    GetAsmChar(r.c);
+    EXPECT_EQ(AsmNumberValue(r.c, k.Text), k.Value);
+    if (k.Error == 0) {
+      EXPECT_TRUE(r.c.ErrorLog.empty());
+    } else {
+      EXPECT_EQ(r.c.ErrorLog.at(0).Code, k.Error);
+    }
+  }
 }
 
 TEST(Source, TabsExpandInTheListingCopy) {
   Reader r({"\tX", "abc\tY"});
-  while (GetAsmChar(r.c) != kCR) {
-  }
+  r.SkipLine();
   EXPECT_EQ(r.c.ListLine, std::string(8, ' ') + "X");
-  while (GetAsmChar(r.c) != kCR) {
-  }
+  r.SkipLine();
   EXPECT_EQ(r.c.ListLine, "abc" + std::string(5, ' ') + "Y");
   Reader narrow({"a\tb"});
   narrow.c.TabSize = 4;
-  while (GetAsmChar(narrow.c) != kCR) {
-  }
+  narrow.SkipLine();
   EXPECT_EQ(narrow.c.ListLine, "a   b");
 }
 
@@ -93,35 +73,28 @@ TEST(Source, CommentsAndStrings) {
   r.c.InString = true;
   EXPECT_EQ(GetAsmChar(r.c), 'x');
   EXPECT_EQ(GetAsmChar(r.c), ';');
-  auto a = Assemble("src_string", " DB 'a;b' ; real comment\n END\n", "NOPRINT NOOBJECT");
+  auto a = Assemble(" DB 'a;b' ; real comment\r\n END\r\n");  // Windows line ends too
   EXPECT_TRUE(a.Codes().empty());
-  EXPECT_EQ(testing::HexBytesAt(a.Output(".hex"), 0, 3), (std::vector<uint8_t>{'a', ';', 'b'}));
+  EXPECT_EQ(a.Bytes(0, 3), (std::vector<uint8_t>{'a', ';', 'b'}));
 }
 
 TEST(Source, IllegalCharactersReadAsBlanks) {
+  for (char ch : std::string_view(" azAZ09?\\_!#$&'()*+,-./:;<=>@^|")) EXPECT_TRUE(IsAsmSourceChar(ch)) << ch;
+  for (char ch : std::string_view("\"%~`[]{}\t\x01\x7f\xe9")) EXPECT_FALSE(IsAsmSourceChar(ch)) << int(ch);
   Reader r({"A\"B%C"});
   std::string got;
   for (char ch = GetAsmChar(r.c); ch != kCR; ch = GetAsmChar(r.c)) got += ch;
   EXPECT_EQ(got, "A B C");
   ASSERT_EQ(r.c.ErrorLog.size(), 2u);
   EXPECT_EQ(r.c.ErrorLog[0].Code, 101);
-  auto a = Assemble("src_illegal", "\n\n\n\n\n\n\n\n\n\n\n NOP ~\n END\n", "NOPRINT NOOBJECT");
+  auto a = Assemble("\n\n\n\n\n\n\n\n\n\n\n NOP ~\n END\n");
   ASSERT_EQ(a.C().ErrorLog.size(), 1u);
   EXPECT_EQ(a.C().ErrorLog[0].Line, 12u);
   EXPECT_EQ(ExpandAsmMessage(a.C(), 101).substr(0, 17), "ILLEGAL CHARACTER");
 }
 
-TEST(Source, SourceCharacterSet) {
-  for (char ch : std::string_view(" azAZ09?\\_!#$&'()*+,-./:;<=>@^|"))
-    EXPECT_TRUE(IsAsmSourceChar(ch)) << ch;
-  for (char ch : std::string_view("\"%~`[]{}\t\x01\x7f"))
-    EXPECT_FALSE(IsAsmSourceChar(ch)) << int(ch);
-  EXPECT_FALSE(IsAsmSourceChar(static_cast<char>(0xE9)));
-}
-
 TEST(Source, OverlongLinesAreCut) {
-  const std::string exact(255, 'X');
-  Reader r({exact});
+  Reader r({std::string(255, 'X')});
   GetAsmChar(r.c);
   EXPECT_EQ(r.c.LineBuffer.size(), 255u);  // 254 characters and the CR
   EXPECT_EQ(r.c.LineBuffer.back(), kCR);
@@ -131,8 +104,7 @@ TEST(Source, OverlongLinesAreCut) {
   GetAsmChar(fits.c);
   EXPECT_TRUE(fits.c.ErrorLog.empty());
   Reader huge({std::string(5000, ';')});
-  while (GetAsmChar(huge.c) != kCR) {
-  }
+  huge.SkipLine();
   EXPECT_LE(huge.c.ListLine.size(), 255u);
 }
 
@@ -142,43 +114,23 @@ TEST(Source, SyntaxErrorSilencesTheRestOfTheLine) {
   AsmSyntaxError(r.c);
   EXPECT_EQ(GetAsmChar(r.c), 0);
   EXPECT_EQ(GetAsmToken(r.c), tok::kEol);
-  auto a = Assemble("src_syntax", " MOV A,,B ) (\n END\n", "NOPRINT NOOBJECT");
-  EXPECT_EQ(a.Codes(), std::vector<uint16_t>{100});
-}
-
-TEST(Source, LinesAreCountedPerPass) {
-  auto a = Assemble("src_count", " NOP\n\n NOP\n END\n", "NOPRINT NOOBJECT");
+  EXPECT_EQ(Assemble(" MOV A,,B ) (\n END\n").Codes(), std::vector<uint16_t>{100});
+  auto a = Assemble(" NOP\n\n NOP\n END\n");  // lines are counted per pass
   EXPECT_EQ(a.Result.LinesRead, 4u);
-  EXPECT_NE(a.C().StatusText.find("4 Lines read"), std::string::npos);
+  EXPECT_NE(a.Status().find("4 Lines read"), std::string::npos);
 }
-
-TEST(Source, WindowsLineEndsAreAccepted) {
-  auto a = Assemble("src_crlf", " MOV A,#1\r\n END\r\n", "NOPRINT NOOBJECT");
-  EXPECT_TRUE(a.Codes().empty());
-  EXPECT_EQ(testing::HexBytesAt(a.Output(".hex"), 0, 2), (std::vector<uint8_t>{0x74, 0x01}));
-}
-
-// A clock that moves 100 ms each time it is read.
-class SteppingClock : public platform::FakeClock {
- public:
-  uint32_t TickCount() override {
-    Advance(100);
-    return FakeClock::TickCount();
-  }
-};
 
 TEST(Source, ProgressEchoShowsTheLineCountAboutEveryHalfSecond) {
   SteppingClock clock;
   platform::SetClock(&clock);
   std::string src;
   for (int i = 0; i < 400; ++i) src += " NOP\n";
-  src += " END\n";
-  auto dir = testing::ScratchDir("src_echo");
-  testing::WriteText(dir / "t.a51", src);
+  const fs::path dir = ScratchDir("echo");
+  WriteFile(dir / "t.a51", src + " END\n");
   std::vector<std::string> echoes;
   AsmContext c;
   c.ProgressOut = [&echoes](const std::string& s) { echoes.push_back(s); };
-  AssembleFileWithControls(c, (dir / "t.a51").string(), "NOPRINT NOOBJECT");
+  AssembleFileWithControls(c, (dir / "t.a51").string(), kQuiet);
   const size_t bothPasses = echoes.size();
   echoes.clear();
   AssembleFileWithControls(c, (dir / "t.a51").string(), "PRINT(CON) NOOBJECT");

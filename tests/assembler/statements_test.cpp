@@ -2,15 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "asm_test_util.h"
+#include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
 namespace {
 
-using testing::Assemble;
-using testing::HexBytesAt;
-
-constexpr const char* kQuiet = "NOPRINT NOOBJECT";
+using namespace testutil;
 
 // Sources and the errors they report, with the line of the first one.
 TEST(Statements, ErrorsOfStatements) {
@@ -33,9 +30,10 @@ TEST(Statements, ErrorsOfStatements) {
       {"ACC EQU 5\nP1: NOP\n END\n", {137, 137}, 1},          // predefined names
       {" NOP\n END\n\n   \n MOV A,B\n", {109}, 5},             // text after END
       {" NOP\n", {110}, 1},                                   // no END
+      {"AR3: NOP\n END\n", {139}, 1},                        // a reserved name as label
   };
   for (const auto& k : cases) {
-    auto a = Assemble("st_errors", k.Source, kQuiet);
+    auto a = Assemble(k.Source);
     EXPECT_EQ(a.Codes(), k.Codes) << k.Source;
     if (!a.C().ErrorLog.empty()) {
       EXPECT_EQ(a.C().ErrorLog[0].Line, k.FirstLine) << k.Source;
@@ -43,51 +41,21 @@ TEST(Statements, ErrorsOfStatements) {
   }
 }
 
-TEST(Statements, SetRedefinesButEquDoesNot) {
-  auto a = Assemble("st_set", "X SET 1\nX SET 2\nY EQU X\n END\n", kQuiet);
-  EXPECT_TRUE(a.Codes().empty());
-  EXPECT_EQ(a.Symbol("X").Value, 2u);
-  EXPECT_EQ(a.Symbol("Y").Value, 2u);
-}
-
-TEST(Statements, RegisterEquatesAndTypedDefinitions) {
-  auto a = Assemble("st_reg", "CNT EQU R3\nACCU EQU A\nV DATA 30H\nF BIT 20H.1\n"
-                              " MOV CNT,#1\n END\n",
-                    "NOPRINT NOOBJECT");
-  EXPECT_TRUE(a.Codes().empty());
-  EXPECT_EQ(a.Symbol("CNT").Kind, kind::kRegister);
-  EXPECT_EQ(a.Symbol("CNT").Value, 3u);
-  EXPECT_EQ(a.Symbol("ACCU").Value, 10u);
-  EXPECT_EQ(a.Symbol("V").Kind, kind::kData);
-  EXPECT_EQ(a.Symbol("F").Value, 1u);
-}
-
 TEST(Statements, DataBytesAndWords) {
-  auto a = Assemble("st_db", " DB 1,'AB',300,-1\n DW 1234H,'AB'\n END\n", "NOPRINT NOOBJECT");
+  auto a = Assemble(" DB 1,'AB',300,-1\n DW 1234H,'AB'\n END\n");
   EXPECT_EQ(a.Count(115), 1u);
-  const auto bytes = HexBytesAt(a.Output(".hex"), 0, 10);
-  EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 'A', 'B', 0x2C, 0xFF, 0x12, 0x34, 'A', 'B', 0}));
+  EXPECT_EQ(a.Bytes(0, 10), (std::vector<uint8_t>{1, 'A', 'B', 0x2C, 0xFF, 0x12, 0x34, 'A', 'B'}));
   EXPECT_EQ(a.C().Counters[0], 9u);
   // A two-character string with an operator is the number 4142H (cut to a byte);
   // a longer string stored whole cannot take part in an operation.
-  auto b = Assemble("st_dbstr", " DB 'AB'+1,2\n DB 'ABC'+1\n END\n", "NOPRINT NOOBJECT");
+  auto b = Assemble(" DB 'AB'+1,2\n DB 'ABC'+1\n END\n");
   EXPECT_EQ(b.Codes(), (std::vector<uint16_t>{115, 100}));
-  EXPECT_EQ(HexBytesAt(b.Output(".hex"), 0, 2), (std::vector<uint8_t>{0x43, 2}));
+  EXPECT_EQ(b.Bytes(0, 2), (std::vector<uint8_t>{0x43, 2}));
 }
 
 TEST(Statements, SegmentsAndLocationCounters) {
-  const std::string src =
-      " CSEG AT 100H\n"
-      " NOP\n"
-      " ORG 80H\n"          // below the AT address: 129, counter unchanged
-      " DSEG AT 30H\n"
-      "V1: DS 2\n"
-      " CSEG\n"             // resumes at 101H
-      "L1: NOP\n"
-      " DSEG\n"
-      "V2: DS 1\n"
-      " END\n";
-  auto a = Assemble("st_segs", src, kQuiet);
+  // ORG below the AT address: 129, counter unchanged; CSEG resumes at 101H.
+  auto a = Assemble(" CSEG AT 100H\n NOP\n ORG 80H\n DSEG AT 30H\nV1: DS 2\n CSEG\nL1: NOP\n DSEG\nV2: DS 1\n END\n");
   EXPECT_EQ(a.Codes(), std::vector<uint16_t>{129});
   EXPECT_EQ(a.Symbol("L1").Value, 0x101u);
   EXPECT_EQ(a.Symbol("V1").Value, 0x30u);
@@ -95,96 +63,50 @@ TEST(Statements, SegmentsAndLocationCounters) {
   EXPECT_EQ(a.Symbol("V2").Kind, kind::kData);
 }
 
-TEST(Statements, UsingSelectsBanks) {
-  auto a = Assemble("st_using", " USING 4\n USING 2\n MOV A,AR1\n END\n", kQuiet);
-  EXPECT_EQ(a.Codes(), std::vector<uint16_t>{135});
-  EXPECT_TRUE(a.C().RegisterBanks[2]);
-  EXPECT_EQ(a.C().CurrentBank, 2);
-  const auto bytes = HexBytesAt(a.Output(".hex"), 0, 2);
-  EXPECT_EQ(bytes, (std::vector<uint8_t>{0xE5, 0x11}));
-}
-
-TEST(Statements, ReservedRegisterAliasAsLabel) {
-  auto a = Assemble("st_ar", "AR3: NOP\n END\n", kQuiet);
-  EXPECT_EQ(a.Codes(), std::vector<uint16_t>{139});
-  EXPECT_EQ(HexBytesAt(a.Output(".hex"), 0, 1), std::vector<uint8_t>{0x00});
-  EXPECT_EQ(a.C().Counters[0], 1u);
-}
-
 TEST(Statements, ForwardReferencesKeepByteCountsAcrossPasses) {
-  const std::string src =
-      " DB LATER, LATER+1\n"
-      " DW LATER\n"
-      "X EQU 5\n"
-      " SJMP LATER\n"
-      "LATER: NOP\n"
-      " END\n";
-  auto a = Assemble("st_fwd", src, kQuiet);
+  auto a = Assemble(" DB LATER, LATER+1\n DW LATER\nX EQU 5\n SJMP LATER\nLATER: NOP\n END\n");
   EXPECT_TRUE(a.Codes().empty());
   EXPECT_EQ(a.Symbol("LATER").Value, 6u);
-  EXPECT_EQ(HexBytesAt(a.Output(".hex"), 0, 7),
-            (std::vector<uint8_t>{6, 7, 0, 6, 0x80, 0x00, 0x00}));
+  EXPECT_EQ(a.Bytes(0, 7), (std::vector<uint8_t>{6, 7, 0, 6, 0x80, 0x00, 0x00}));
 }
 
 TEST(Statements, StorageAndOriginNeedDefinedValues) {
   for (const char* src : {" DS N\nN EQU 2\n END\n", " ORG N\nN EQU 2\n END\n",
                           " BSEG\n DBIT N\nN EQU 2\n END\n", " CSEG AT N\nN EQU 2\n END\n",
                           "X EQU N\nN EQU 2\n END\n"}) {
-    auto a = Assemble("st_defined", src, kQuiet);
+    auto a = Assemble(src);
     EXPECT_TRUE(a.Has(105)) << src;
     EXPECT_FALSE(a.Has(201)) << src;
   }
 }
 
 TEST(Statements, ModuleNameDefaultsToTheSourceBaseName) {
-  auto a = Assemble("st_name", " NOP\n END\n", kQuiet, "blink.a51");
+  auto a = Assemble(" NOP\n END\n", kQuiet, "blink.a51");
   EXPECT_EQ(a.C().ModuleName, "BLINK");
-  auto b = Assemble("st_name", " NAME MYMOD\n NOP\n END\n", kQuiet, "blink.a51");
+  auto b = Assemble(" NAME MYMOD\n NOP\n END\n", kQuiet, "blink.a51");
   EXPECT_EQ(b.C().ModuleName, "MYMOD");
   EXPECT_EQ(b.Symbol("MYMOD").Kind, kind::kModuleName);
-  auto c = Assemble("st_name", " NOP\n NAME LATE\n END\n", kQuiet);
-  EXPECT_TRUE(c.Has(100));
+  EXPECT_TRUE(Assemble(" NOP\n NAME LATE\n END\n").Has(100));
 }
 
 TEST(Statements, ExternalsAndPublics) {
-  const std::string src =
-      " EXTRN CODE (FAR1, FAR2), DATA (D1)\n"
-      " PUBLIC START, NEVER\n"
-      "START: LCALL FAR2\n"
-      " END\n";
-  auto a = Assemble("st_ext", src, kQuiet);
-  EXPECT_TRUE(a.Has(100));  // a second type list is not part of EXTRN
-  auto b = Assemble("st_ext",
-                    " EXTRN CODE (FAR1, FAR2)\n PUBLIC START, NEVER\nSTART: LCALL FAR2\n END\n",
-                    kQuiet);
+  // A second type list is not part of EXTRN.
+  EXPECT_TRUE(Assemble(" EXTRN CODE (FAR1, FAR2), DATA (D1)\n END\n").Has(100));
+  auto b = Assemble(" EXTRN CODE (FAR1, FAR2)\n PUBLIC START, NEVER\nSTART: LCALL FAR2\n END\n");
   EXPECT_EQ(b.Codes(), std::vector<uint16_t>{114});  // NEVER is never defined
   EXPECT_EQ(b.Symbol("FAR2").Scope, kScopeExternal);
   EXPECT_EQ(b.Symbol("FAR2").Value, 1u);
   EXPECT_EQ(b.Symbol("START").Scope, kScopePublic);
   EXPECT_EQ(b.Symbol("NEVER").Scope, kScopeLocal);
   EXPECT_TRUE(b.C().HasExternals);
-  auto c = Assemble("st_ext", "X EQU 1\n EXTRN CODE (X)\n END\n", kQuiet);
-  EXPECT_TRUE(c.Has(108));
+  EXPECT_TRUE(Assemble("X EQU 1\n EXTRN CODE (X)\n END\n").Has(108));
 }
 
 TEST(Statements, RelocatableSegments) {
-  const std::string src =
-      "PROG SEGMENT CODE\n"
-      "BUF SEGMENT XDATA INPAGE\n"
-      "BAD SEGMENT DATA INPAGE\n"
-      " RSEG PROG\n"
-      "L: NOP\n"
-      " NOP\n"
-      " RSEG BUF\n"
-      " DS 300\n"
-      " RSEG L\n"
-      " RSEG NOSUCH\n"
-      " END\n";
-  auto a = Assemble("st_rseg", src, kQuiet);
-  EXPECT_TRUE(a.Has(134));
-  EXPECT_TRUE(a.Has(131));
-  EXPECT_TRUE(a.Has(121));
-  EXPECT_TRUE(a.Has(114));
+  auto a = Assemble(
+      "PROG SEGMENT CODE\nBUF SEGMENT XDATA INPAGE\nBAD SEGMENT DATA INPAGE\n RSEG PROG\nL: NOP\n NOP\n"
+      " RSEG BUF\n DS 300\n RSEG L\n RSEG NOSUCH\n END\n");
+  for (uint16_t code : {134, 131, 121, 114}) EXPECT_TRUE(a.Has(code)) << code;
   EXPECT_EQ(a.Symbol("PROG").Value, 2u);
   EXPECT_EQ(a.Symbol("PROG").Kind, kind::kSegment + kind::kCode);
   EXPECT_EQ(a.Symbol("L").SegmentId, a.Symbol("PROG").SegmentId);
@@ -192,28 +114,21 @@ TEST(Statements, RelocatableSegments) {
 }
 
 TEST(Statements, AbsoluteCodeAfterARelocatableSegmentStillReachesTheHexFile) {
-  const std::string src =
-      " NOP\n"
-      "PROG SEGMENT CODE\n"
-      " RSEG PROG\n"
-      " MOV A,#1\n"       // relocatable: not in the HEX file
-      " CSEG AT 10H\n"
-      " MOV A,#2\n"
-      " END\n";
-  auto a = Assemble("st_hex_rseg", src, kQuiet);
+  // MOV A,#1 is relocatable: not in the HEX file.
+  auto a = Assemble(" NOP\nPROG SEGMENT CODE\n RSEG PROG\n MOV A,#1\n CSEG AT 10H\n MOV A,#2\n END\n");
   EXPECT_TRUE(a.Codes().empty());
   const std::string hex = a.Output(".hex");
-  EXPECT_EQ(HexBytesAt(hex, 0x10, 2), (std::vector<uint8_t>{0x74, 0x02}));
+  EXPECT_EQ(a.Bytes(0x10, 2), (std::vector<uint8_t>{0x74, 0x02}));
   EXPECT_EQ(hex.find("7401"), std::string::npos) << hex;
   EXPECT_NE(hex.find(":00000001FF"), std::string::npos);
 }
 
 TEST(Statements, LastRelocatableSegmentKeepsItsSize) {
-  auto a = Assemble("st_lastseg", "S SEGMENT CODE\n RSEG S\n NOP\n NOP\n NOP\n END\n", kQuiet);
+  auto a = Assemble("S SEGMENT CODE\n RSEG S\n NOP\n NOP\n NOP\n END\n");
   EXPECT_TRUE(a.Codes().empty());
   EXPECT_EQ(a.Symbol("S").Value, 3u);
   // ORG back to an earlier offset does not shrink the segment.
-  auto b = Assemble("st_orgback", "S SEGMENT CODE\n RSEG S\n DS 20\n ORG 4\n NOP\n END\n", kQuiet);
+  auto b = Assemble("S SEGMENT CODE\n RSEG S\n DS 20\n ORG 4\n NOP\n END\n");
   EXPECT_TRUE(b.Codes().empty());
   EXPECT_EQ(b.Symbol("S").Value, 20u);
 }
@@ -222,9 +137,9 @@ TEST(Statements, ExternalCountStopsAt255) {
   std::string src;
   for (int i = 0; i < 255; ++i) src += " EXTRN CODE (E" + std::to_string(i) + ")\n";
   src += " END\n";
-  auto a = Assemble("st_many_ext", src, kQuiet);
+  auto a = Assemble(src);
   EXPECT_FALSE(a.Has(132));
-  auto b = Assemble("st_many_ext", " EXTRN CODE (EXTRA)\n" + src, kQuiet);
+  auto b = Assemble(" EXTRN CODE (EXTRA)\n" + src);
   EXPECT_TRUE(b.Has(132));
 }
 

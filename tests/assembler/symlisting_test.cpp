@@ -10,16 +10,12 @@
 
 #include "assembler/context.h"
 #include "assembler/listing.h"
+#include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using testutil::SplitLines;
 
 class SymListingTest : public ::testing::Test {
  protected:
@@ -37,19 +33,14 @@ class SymListingTest : public ::testing::Test {
   ControlRecord& Control(ControlId id) { return c.Controls[static_cast<size_t>(id)]; }
   void Add(const std::string& name, uint8_t kind, uint32_t value, uint8_t segment = 0, uint8_t scope = kScopeLocal,
            uint8_t reloc = 0) {
-    c.SymbolArea.pop_back();
-    c.SymbolArea.insert(c.SymbolArea.end(), {kind, 1, static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), 0,
-                                             0, reloc, segment, scope, static_cast<uint8_t>(name.size())});
-    c.SymbolArea.insert(c.SymbolArea.end(), name.begin(), name.end());
-    c.SymbolArea.push_back(kind::kEndMark);
-    if (name.size() > c.LongestName) c.LongestName = static_cast<uint8_t>(name.size());
+    testutil::AppendSymbol(c, name, kind, value, segment, scope, reloc);
   }
   // The symbol lines of the section (between the heading and the bank line).
   std::vector<std::string> SymbolLines() {
     WriteSymbolTableListing(c);
     std::vector<std::string> result;
     bool in = false;
-    for (const std::string& l : Lines(out->str())) {
+    for (const std::string& l : SplitLines(out->str())) {
       if (l.rfind("N A M E", 0) == 0) {
         in = true;
         continue;
@@ -64,21 +55,16 @@ class SymListingTest : public ::testing::Test {
 };
 
 TEST(SymbolColumnTest, WidthIsLongestNamePlusTwoAtLeastTenAndEven) {
-  EXPECT_EQ(SymbolNameColumnWidth(1), 10);
-  EXPECT_EQ(SymbolNameColumnWidth(8), 10);
-  EXPECT_EQ(SymbolNameColumnWidth(9), 12);
-  EXPECT_EQ(SymbolNameColumnWidth(10), 12);
-  EXPECT_EQ(SymbolNameColumnWidth(31), 34);
+  for (const auto& [longest, width] : {std::pair{1, 10}, {8, 10}, {9, 12}, {10, 12}, {31, 34}})
+    EXPECT_EQ(SymbolNameColumnWidth(longest), width) << longest;
 }
 
 TEST_F(SymListingTest, LeadersAlignTheTypeLetters) {
   Add("A_RATHER_LONG_NAME", kind::kCode, 0x1234);
   Add("X", kind::kNumber, 5);
-  const auto lines = SymbolLines();
-  ASSERT_EQ(lines.size(), 2u);
   // The longest name gets two columns of leader, shorter ones longer leaders.
-  EXPECT_EQ(lines[0], "A_RATHER_LONG_NAME.   C ADDR    1234H   A        ");
-  EXPECT_EQ(lines[1], "X . . . . . . . . .     NUMB    0005H   A        ");
+  EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"A_RATHER_LONG_NAME.   C ADDR    1234H   A        ",
+                                                     "X . . . . . . . . .     NUMB    0005H   A        "}));
 }
 
 TEST_F(SymListingTest, BitAddressesShowTheirByteAndBit) {
@@ -86,12 +72,10 @@ TEST_F(SymListingTest, BitAddressesShowTheirByteAndBit) {
   Add("SFRBIT", kind::kBit, 0xD3);      // PSW.3
   Add("RELBIT", kind::kBit, 0x0B, 1);   // relocatable: byte offset 1
   Add("SEG1", kind::kSegment + kind::kData, 2, 1, kScopeLocal, kRelBitAddressable);
-  const auto lines = SymbolLines();
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "ABIT. . .   B ADDR    0021H.3 A        ");
-  EXPECT_EQ(lines[1], "SFRBIT. .   B ADDR    00D0H.3 A        ");
-  EXPECT_EQ(lines[2], "RELBIT. .   B ADDR    0001H.3 R        SEG=SEG1");
-  EXPECT_EQ(lines[3], "SEG1. . .   D SEG     0002H            REL=BITADDRESSABLE");
+  EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"ABIT. . .   B ADDR    0021H.3 A        ",
+                                                     "SFRBIT. .   B ADDR    00D0H.3 A        ",
+                                                     "RELBIT. .   B ADDR    0001H.3 R        SEG=SEG1",
+                                                     "SEG1. . .   D SEG     0002H            REL=BITADDRESSABLE"}));
 }
 
 TEST_F(SymListingTest, RegistersExternalsAndUndefinedSymbols) {
@@ -100,14 +84,12 @@ TEST_F(SymListingTest, RegistersExternalsAndUndefinedSymbols) {
   Add("PTR", kind::kRegister, 3);
   Add("PUBVAR", kind::kData, 0x30, 0, kScopePublic);
   Add("UNDEF", kind::kUndefined, 0);
-  const auto lines = SymbolLines();
-  ASSERT_EQ(lines.size(), 5u);
   // "A" is one column shorter than "R3": the value field as the listing has it.
-  EXPECT_EQ(lines[0], "ACC_ALIAS .     REG     A               ");
-  EXPECT_EQ(lines[1], "EXTFN . . .   C ADDR    ----      EXT    ");
-  EXPECT_EQ(lines[2], "PTR . . . .     REG     R3               ");
-  EXPECT_EQ(lines[3], "PUBVAR. . .   D ADDR    0030H   A PUB    ");
-  EXPECT_EQ(lines[4], "UNDEF . . .     ----    ----             ");
+  EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"ACC_ALIAS .     REG     A               ",
+                                                     "EXTFN . . .   C ADDR    ----      EXT    ",
+                                                     "PTR . . . .     REG     R3               ",
+                                                     "PUBVAR. . .   D ADDR    0030H   A PUB    ",
+                                                     "UNDEF . . .     ----    ----             "}));
 }
 
 TEST_F(SymListingTest, CrossReferencesPutTheDefiningLineFirst) {
@@ -116,10 +98,8 @@ TEST_F(SymListingTest, CrossReferencesPutTheDefiningLineFirst) {
   Add("EXT", kind::kCode, 0, 2, kScopeExternal);
   // EXT (ordinal 2) is referred to but never defined in defining position.
   c.Xref = {{12, 1, 0}, {7, 1, 1}, {15, 1, 0}, {20, 2, 0}, {0, 0, 0}};
-  const auto lines = SymbolLines();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "LOOP. . .   C ADDR    0010H   A          7#  12  15");
-  EXPECT_EQ(lines[1], "EXT . . .   C ADDR    ----      EXT      20");
+  EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"LOOP. . .   C ADDR    0010H   A          7#  12  15",
+                                                     "EXT . . .   C ADDR    ----      EXT      20"}));
 }
 
 TEST_F(SymListingTest, NosymbolsKeepsBankAndClosingLines) {
@@ -135,21 +115,12 @@ TEST_F(SymListingTest, NosymbolsKeepsBankAndClosingLines) {
   EXPECT_FALSE(c.Out.ListOpen);
 }
 
-TEST_F(SymListingTest, BankLineNamesEveryUsedBank) {
-  c.RegisterBanks = {true, false, true, false};
-  c.ErrorCount = 2;
-  WriteSymbolTableListing(c);
-  const std::string text = out->str();
-  EXPECT_NE(text.find("REGISTER BANKS USED: 0 2 \n"), std::string::npos);
-  EXPECT_NE(text.find("ASSEMBLY COMPLETE, 2 ERRORS FOUND\n"), std::string::npos);
-}
-
 TEST_F(SymListingTest, LongTableContinuesWithItsHeadingOnEveryPage) {
   c.PageLength = 20;
   for (int i = 0; i < 40; ++i) Add("S" + std::to_string(100 + i), kind::kNumber, static_cast<uint32_t>(i));
   WriteSymbolTableListing(c);
   std::vector<std::string> pages;
-  for (const std::string& l : Lines(out->str())) {
+  for (const std::string& l : SplitLines(out->str())) {
     if (!l.empty() && l[0] == '\f') pages.emplace_back();
     if (!pages.empty()) pages.back() += l + "\n";
   }

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "asm_test_util.h"
 #include "assembler/controls.h"
 #include "assembler/source.h"
+#include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
 namespace {
 
-using testing::Assemble;
+using namespace testutil;
 
 // Tokens of one line, read in pass 2 of an empty assembly (in-memory lines).
 class LineTokens {
@@ -64,6 +64,11 @@ TEST(Tokenizer, WordsLongerThanFourteenAreNeverReserved) {
   LineTokens longWord(std::string(40, 'Q'));
   longWord.All();
   EXPECT_EQ(longWord.C().AsmIdentifier.size(), 32u);
+  // Labels keep thirty-two characters.
+  const std::string label(40, 'L');
+  auto a = Assemble(label + ": NOP\n SJMP " + label + "\n END\n");
+  EXPECT_TRUE(a.Codes().empty());
+  EXPECT_EQ(a.Symbol(std::string(32, 'L')).Value, 0u);
 }
 
 TEST(Tokenizer, NumbersAndLocationCounter) {
@@ -74,23 +79,18 @@ TEST(Tokenizer, NumbersAndLocationCounter) {
   EXPECT_EQ(t.C().AsmValue, 5);
   EXPECT_EQ(GetAsmToken(t.C()), tok::kValue);  // "$" past column 2 is the location counter
   EXPECT_EQ(LineTokens("$MODE").All().front(), tok::kControl);
+  LineTokens p("ADD A,#1");  // peeking does not consume
+  EXPECT_EQ(PeekAsmToken(p.C()), tok::kADD);
+  EXPECT_EQ(PeekAsmToken(p.C()), tok::kADD);
+  EXPECT_EQ(GetAsmToken(p.C()), tok::kADD);
+  EXPECT_EQ(PeekAsmToken(p.C()), tok::kA);
+  EXPECT_EQ(p.All(), (std::vector<uint8_t>{tok::kA, tok::kComma, tok::kHash, tok::kValue}));
 }
 
 TEST(Tokenizer, DollarAsTheLastOperandIsTheLocationCounter) {
-  auto a = Assemble("tok_dollar", " ORG 10H\n SJMP $\n DJNZ R7,$\n MOV A,#($)\n END\n",
-                    "NOPRINT NOOBJECT");
+  auto a = Assemble(" ORG 10H\n SJMP $\n DJNZ R7,$\n MOV A,#($)\n END\n");
   EXPECT_EQ(a.Codes(), std::vector<uint16_t>{100});  // "$" directly before ")"
-  EXPECT_EQ(testing::HexBytesAt(a.Output(".hex"), 0x10, 4),
-            (std::vector<uint8_t>{0x80, 0xFE, 0xDF, 0xFE}));
-}
-
-TEST(Tokenizer, PeekDoesNotConsume) {
-  LineTokens t("ADD A,#1");
-  EXPECT_EQ(PeekAsmToken(t.C()), tok::kADD);
-  EXPECT_EQ(PeekAsmToken(t.C()), tok::kADD);
-  EXPECT_EQ(GetAsmToken(t.C()), tok::kADD);
-  EXPECT_EQ(PeekAsmToken(t.C()), tok::kA);
-  EXPECT_EQ(t.All(), (std::vector<uint8_t>{tok::kA, tok::kComma, tok::kHash, tok::kValue}));
+  EXPECT_EQ(a.Bytes(0x10, 4), (std::vector<uint8_t>{0x80, 0xFE, 0xDF, 0xFE}));
 }
 
 TEST(Tokenizer, PredefinedNamesMatchWholeNames) {
@@ -101,46 +101,30 @@ TEST(Tokenizer, PredefinedNamesMatchWholeNames) {
   EXPECT_FALSE(LookupPredefinedSymbol(c, "RCAP2LX"));
   EXPECT_FALSE(LookupPredefinedSymbol(c, "RCAP2"));
   // A user label that begins like a register is the user's own.
-  auto a = Assemble("tok_whole", "$MODE(52)\nRCAP2LX: NOP\nSCONX EQU 5\n END\n",
-                    "NOPRINT NOOBJECT");
+  auto a = Assemble("$MODE(52)\nRCAP2LX: NOP\nSCONX EQU 5\n END\n");
   EXPECT_TRUE(a.Codes().empty());
   EXPECT_EQ(a.Symbol("SCONX").Value, 5u);
 }
 
 TEST(Tokenizer, RegisterBankAliasesNeedABank) {
-  auto a = Assemble("tok_ar", "$NOREGISTERBANK\n MOV A,AR2\n USING 1\n MOV A,AR2\n END\n",
-                    "NOPRINT NOOBJECT");
+  auto a = Assemble("$NOREGISTERBANK\n MOV A,AR2\n USING 1\n MOV A,AR2\n END\n");
   EXPECT_TRUE(a.Codes().empty());
-  EXPECT_EQ(testing::HexBytesAt(a.Output(".hex"), 0, 4),
-            (std::vector<uint8_t>{0xE5, 0x02, 0xE5, 0x0A}));
+  EXPECT_EQ(a.Bytes(0, 4), (std::vector<uint8_t>{0xE5, 0x02, 0xE5, 0x0A}));
 }
 
-TEST(Tokenizer, LongLabelsKeepThirtyTwoCharacters) {
-  const std::string label(40, 'L');
-  auto a = Assemble("tok_long", label + ": NOP\n SJMP " + label + "\n END\n", "NOPRINT NOOBJECT");
-  EXPECT_TRUE(a.Codes().empty());
-  EXPECT_EQ(a.Symbol(std::string(32, 'L')).Value, 0u);
-}
-
+// Cross-reference entries {line, defining}; PUBLIC-list names are uses.
 TEST(Tokenizer, CrossReferencesRecordDefinitionsAndUses) {
-  auto a = Assemble("tok_xref", "$XREF\nX EQU 1\n MOV A,#X\n MOV A,#X\n END\n", "NOPRINT NOOBJECT");
-  const auto& x = a.C().Xref;
-  ASSERT_EQ(x.size(), 3u);
-  EXPECT_EQ(x[0].Line, 2u);
-  EXPECT_EQ(x[0].Defining, 1);
-  EXPECT_EQ(x[1].Line, 3u);
-  EXPECT_EQ(x[1].Defining, 0);
-  EXPECT_EQ(x[2].Line, 4u);
-}
-
-TEST(Tokenizer, PublicListNamesAreReferencesNotDefinitions) {
-  auto a = Assemble("tok_xref_pub", "$XREF\n PUBLIC L\nL: NOP\n END\n", "NOPRINT NOOBJECT");
-  const auto& x = a.C().Xref;
-  ASSERT_EQ(x.size(), 2u);
-  EXPECT_EQ(x[0].Line, 2u);
-  EXPECT_EQ(x[0].Defining, 0);
-  EXPECT_EQ(x[1].Line, 3u);
-  EXPECT_EQ(x[1].Defining, 1);
+  const struct {
+    const char* Source;
+    std::vector<std::pair<uint32_t, int>> Entries;
+  } cases[] = {{"$XREF\nX EQU 1\n MOV A,#X\n MOV A,#X\n END\n", {{2, 1}, {3, 0}, {4, 0}}},
+               {"$XREF\n PUBLIC L\nL: NOP\n END\n", {{2, 0}, {3, 1}}}};
+  for (const auto& k : cases) {
+    auto a = Assemble(k.Source);
+    std::vector<std::pair<uint32_t, int>> entries;
+    for (const auto& x : a.C().Xref) entries.emplace_back(x.Line, x.Defining);
+    EXPECT_EQ(entries, k.Entries) << k.Source;
+  }
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ class CollectionsTest : public ::testing::Test {
   void TearDown() override { ResetCollections(); }
 };
 
-TEST_F(CollectionsTest, SymbolAssignCopiesNameValueNestingClassButKeepsNumberAndType) {
+TEST_F(CollectionsTest, SymbolAssignKeepsNumberAndTypeAndTypeDefCopiesOnlyUsedDimensions) {
   tSymbolItem source{"LOOP", 0x1234, 2, 0x80, 17, 40};
   tSymbolItem target{"OLD", 1, 1, 12, 99, 33};
   target.Assign(source);
@@ -23,115 +23,58 @@ TEST_F(CollectionsTest, SymbolAssignCopiesNameValueNestingClassButKeepsNumberAnd
   EXPECT_EQ(target.SymClass, 0x80);
   EXPECT_EQ(target.Number, 99);
   EXPECT_EQ(target.VarType, 33);
-}
 
-TEST_F(CollectionsTest, ModuleAssignCopiesEveryField) {
-  tModuleItem source{"MAIN", 0x100, 0x1FF, true};
-  tModuleItem target;
-  target.Assign(source);
-  EXPECT_EQ(target.Name, "MAIN");
-  EXPECT_EQ(target.Start, 0x100);
-  EXPECT_EQ(target.Stop, 0x1FF);
-  EXPECT_TRUE(target.Flag);
-}
-
-TEST_F(CollectionsTest, TypeDefAssignCopiesOnlyTheUsedDimensionSizes) {
-  tTypeDefItem source;
-  source.TypeName = "ARR";
-  source.TypeDefID = tTypeDef::tArray;
-  source.EmbedTypeID = 7;
-  source.ResultType = 3;
-  source.MSpace = 1;
-  source.Size = 20;
-  source.Dimensions = 2;
-  source.ParamStr = "(a)";
-  source.DimensionSizes[0] = 4;
-  source.DimensionSizes[1] = 5;
-  source.DimensionSizes[2] = 6;  // beyond Dimensions
-  tTypeDefItem target;
-  target.DimensionSizes[2] = -1;
-  target.Assign(source);
-  EXPECT_EQ(target.TypeName, "ARR");
-  EXPECT_EQ(target.TypeDefID, tTypeDef::tArray);
-  EXPECT_EQ(target.EmbedTypeID, 7);
-  EXPECT_EQ(target.ResultType, 3);
-  EXPECT_EQ(target.MSpace, 1);
-  EXPECT_EQ(target.Size, 20);
-  EXPECT_EQ(target.ParamStr, "(a)");
-  EXPECT_EQ(target.DimensionSizes[0], 4);
-  EXPECT_EQ(target.DimensionSizes[1], 5);
-  EXPECT_EQ(target.DimensionSizes[2], -1);
-}
-
-TEST_F(CollectionsTest, DisplayNameFallsBackToTheItemKindWhenEmpty) {
-  EXPECT_EQ(tTypeDefItem{}.DisplayName(), "TypeDef");
-  EXPECT_EQ(tSymbolItem{}.DisplayName(), "tSymbolItem");
-  tModuleItem m;
-  m.Name = "X";
-  EXPECT_EQ(m.DisplayName(), "X");
+  tTypeDefItem array;
+  array.TypeName = "ARR";
+  array.Size = 20;
+  array.Dimensions = 2;
+  array.DimensionSizes = {4, 5, 6};  // the third is beyond Dimensions
+  tTypeDefItem copy;
+  copy.DimensionSizes[2] = -1;
+  copy.Assign(array);
+  EXPECT_EQ(copy.TypeName, "ARR");
+  EXPECT_EQ(copy.Size, 20);
+  EXPECT_EQ(copy.DimensionSizes[1], 5);
+  EXPECT_EQ(copy.DimensionSizes[2], -1);
 }
 
 TEST_F(CollectionsTest, GetItemChecksTheRange) {
   TSymbolCollection symbols;
   symbols.Add().Name = "A";
   symbols.Add().Name = "B";
-  ASSERT_EQ(symbols.Count(), 2);
   EXPECT_EQ(symbols.GetItem(1)->Name, "B");
   EXPECT_EQ(symbols.GetItem(2), nullptr);
   EXPECT_EQ(symbols.GetItem(-1), nullptr);
 }
 
-TEST_F(CollectionsTest, FreeingTheTablesDropsTheFoundItems) {
+TEST_F(CollectionsTest, FreeingTheTablesDropsTheFoundItemsAndCreateKeepsExistingOnes) {
   CreateSymbolCollections();
   Collections().SymbolTable->Add().Name = "X";
+  CreateSymbolCollections();
+  EXPECT_EQ(Collections().SymbolTable->Count(), 1);
   Collections().ModuleTable->Add().Name = "M";
   Collections().FoundSymbol = 0;
   Collections().FoundModule = 0;
   ASSERT_NE(SymbolAt(0), nullptr);
   FreeSymbolCollections();
-  EXPECT_FALSE(Collections().SymbolTable);
-  EXPECT_FALSE(Collections().ModuleTable);
-  EXPECT_FALSE(Collections().TypeDefs);
+  EXPECT_FALSE(Collections().SymbolTable || Collections().ModuleTable || Collections().TypeDefs);
   EXPECT_EQ(Collections().FoundSymbol, kNoItem);
   EXPECT_EQ(Collections().FoundModule, kNoItem);
   EXPECT_EQ(SymbolAt(0), nullptr);
   EXPECT_EQ(ModuleAt(0), nullptr);
 }
 
-TEST_F(CollectionsTest, CreateKeepsExistingTables) {
-  CreateSymbolCollections();
-  Collections().SymbolTable->Add().Name = "KEEP";
-  CreateSymbolCollections();
-  EXPECT_EQ(Collections().SymbolTable->Count(), 1);
-}
-
-TEST(UpperCaseStrings, AddStoresUpperCase) {
+TEST(UpperCaseStrings, AddStoresUpperCaseAndStringIndexCountsTwoCharactersPerLineEnd) {
   tUpperCaseStrings list;
-  EXPECT_EQ(list.Add("mov a,r0"), 0);
-  EXPECT_EQ(list.Add("Loop:"), 1);
-  EXPECT_EQ(list.Strings[0], "MOV A,R0");
-  EXPECT_EQ(list.Strings[1], "LOOP:");
-  EXPECT_EQ(list.Text(), "MOV A,R0\r\nLOOP:\r\n");
-}
-
-TEST(UpperCaseStrings, StringIndexCountsTwoCharactersPerLineEnd) {
-  tUpperCaseStrings list;
-  list.Add("AB");
-  list.Add("CD");
-  // Whole text "AB\r\nCD\r\n": 8 characters.
-  struct Case {
-    int32_t CharPos;
-    int32_t Line;
-  };
+  EXPECT_EQ(list.StringIndex(1), -1);
+  EXPECT_EQ(list.Add("ab"), 0);
+  EXPECT_EQ(list.Add("Cd"), 1);
+  EXPECT_EQ(list.Text(), "AB\r\nCD\r\n");
+  struct Case { int32_t CharPos; int32_t Line; };
   for (Case c : {Case{0, -1}, Case{-3, -1}, Case{1, 0}, Case{4, 0}, Case{5, 1}, Case{7, 1}, Case{8, -1},
                  Case{100, -1}}) {
     EXPECT_EQ(list.StringIndex(c.CharPos), c.Line) << "CharPos " << c.CharPos;
   }
-}
-
-TEST(UpperCaseStrings, StringIndexOfAnEmptyListIsNone) {
-  tUpperCaseStrings list;
-  EXPECT_EQ(list.StringIndex(1), -1);
 }
 
 TEST(HintWindow, HundredCharactersWithBlanksMakeTwoLinesThirtySixPixelsHigh) {
@@ -153,50 +96,28 @@ TEST(HintWindow, HundredCharactersWithBlanksMakeTwoLinesThirtySixPixelsHigh) {
   EXPECT_EQ(hint.Width, static_cast<int32_t>(std::max(lines[0].size(), lines[1].size())) * 7 + 5);
 }
 
-TEST(HintWindow, WrapBreaksAfterEqualsSigns) {
-  std::string text = std::string(60, 'X') + "=" + std::string(20, 'Y');
-  auto lines = WrapHintText(text);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], std::string(60, 'X') + "=");
-  EXPECT_EQ(lines[1], std::string(20, 'Y'));
-}
-
-TEST(HintWindow, ShortTextIsTrimmedToOneLine) {
-  auto lines = WrapHintText("  A = 12H  ");
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "A = 12H");
-}
-
-TEST(HintWindow, ExistingLineEndsAreKept) {
-  auto lines = WrapHintText("FIRST\r\nSECOND");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[1], "SECOND");
-}
-
-TEST(HintWindow, AWordLongerThanTheColumnStaysWhole) {
-  auto lines = WrapHintText(std::string(80, 'Z'));
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].size(), 80u);
+TEST(HintWindow, WrapBreaksAfterEqualsSignsKeepsLineEndsAndLongWords) {
+  struct Case { std::string Text; std::vector<std::string> Lines; };
+  const Case cases[] = {
+      {std::string(60, 'X') + "=" + std::string(20, 'Y'), {std::string(60, 'X') + "=", std::string(20, 'Y')}},
+      {"  A = 12H  ", {"A = 12H"}},
+      {"FIRST\r\nSECOND", {"FIRST", "SECOND"}},
+      {std::string(80, 'Z'), {std::string(80, 'Z')}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WrapHintText(c.Text), c.Lines) << c.Text;
 }
 
 TEST(HintWindow, StaysInsideTheParent) {
   TScriptWindow hint;
   hint.X = 380;
   hint.Text = "VALUE";
-  hint.LayoutText(400, [](std::string_view s) { return static_cast<int32_t>(s.size()) * 10; });
+  auto width = [](std::string_view s) { return static_cast<int32_t>(s.size()) * 10; };
+  hint.LayoutText(400, width);
   EXPECT_EQ(hint.Width, 55);
   EXPECT_EQ(hint.Left, 400 - 55);
   hint.Text = std::string(60, 'W');
-  hint.LayoutText(400, [](std::string_view s) { return static_cast<int32_t>(s.size()) * 10; });
+  hint.LayoutText(400, width);
   EXPECT_EQ(hint.Left, 0);
-}
-
-TEST(CommForm, OwnsNoPortUntilOneIsCreated) {
-  CommForm().CreateComm();
-  EXPECT_EQ(CommForm().Port, nullptr);
-  CommForm().Port = std::make_unique<tCommPort>();
-  CommForm().DestroyComm();
-  EXPECT_EQ(CommForm().Port, nullptr);
 }
 
 }  // namespace

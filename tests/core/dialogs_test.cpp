@@ -1,13 +1,13 @@
 #include "core/dialogs.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "tests/platform/scratch_dir.h"
 #include "workbench/mainform.h"
 
 namespace dorvik {
@@ -19,22 +19,29 @@ using platform::DialogAction;
 class DialogsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string t = (fs::temp_directory_path() / "dorvik-dlg-XXXXXX").string();
-    dir_ = ::mkdtemp(t.data());
     ResetMainForm();
     SetSettingsFileNames(dir_ + "/dorvik51", dir_);
     ResetDialogs();
     platform::SetDialogUi(&ui_);
   }
-  void TearDown() override {
-    platform::SetDialogUi(nullptr);
-    fs::remove_all(dir_);
-  }
+  void TearDown() override { platform::SetDialogUi(nullptr); }
   const std::string& HistoryFile() const { return MainForm().HistoryFileName; }
   void WriteHistory(const std::string& text) { std::ofstream(HistoryFile()) << text; }
   fs::file_time_type Stamp() const { return fs::last_write_time(HistoryFile()); }
+  static TInputDialog& Input(int32_t tag, const std::string& text) {
+    TInputDialog& d = Dialogs().InputDialog;
+    d.comboBox1.Tag = tag;
+    d.comboBox1.Text = text;
+    return d;
+  }
+  static HistoryCombo History(int32_t tag) {
+    HistoryCombo c;
+    LoadHistory(c, tag);
+    return c;
+  }
 
-  std::string dir_;
+  test_util::ScratchDir scratch_;
+  const std::string& dir_ = scratch_.Path();
   platform::ScriptedDialogs ui_;
 };
 
@@ -43,9 +50,7 @@ TEST_F(DialogsTest, InputWithKnownTextOnlySelectsItAndWritesNothing) {
   std::error_code ec;
   fs::last_write_time(HistoryFile(), fs::file_time_type::clock::now() - std::chrono::hours(1), ec);
   const auto before = Stamp();
-  TInputDialog& d = Dialogs().InputDialog;
-  d.comboBox1.Tag = 7;
-  d.comboBox1.Text = "1000H";
+  TInputDialog& d = Input(7, "1000H");
   ui_.InputReplies.push_back({DialogAction::Ok, "1000H"});
   EXPECT_EQ(d.ShowModal(), kModalOk);
   EXPECT_EQ(d.Value, "1000H");
@@ -55,48 +60,32 @@ TEST_F(DialogsTest, InputWithKnownTextOnlySelectsItAndWritesNothing) {
 
 TEST_F(DialogsTest, InputWithNewTextWritesHistory) {
   WriteHistory("[HISTORY]\n7H0=0\n7H1=1000H\n3H1=other\n");
-  TInputDialog& d = Dialogs().InputDialog;
-  d.comboBox1.Tag = 7;
-  d.comboBox1.Text = "";
+  TInputDialog& d = Input(7, "");
   ui_.InputReplies.push_back({DialogAction::Ok, "  3000H "});
   EXPECT_EQ(d.ShowModal(), kModalOk);
   EXPECT_EQ(d.Value, "3000H");
-  HistoryCombo back;
-  LoadHistory(back, 7);
-  EXPECT_EQ(back.Items, (std::vector<std::string>{"3000H", "1000H"}));
-  EXPECT_EQ(back.ItemIndex, 0);
-  HistoryCombo other;
-  LoadHistory(other, 3);
-  EXPECT_EQ(other.Items, (std::vector<std::string>{"other"}));
+  EXPECT_EQ(History(7).Items, (std::vector<std::string>{"3000H", "1000H"}));
+  EXPECT_EQ(History(7).ItemIndex, 0);
+  EXPECT_EQ(History(3).Items, (std::vector<std::string>{"other"}));
 }
 
 TEST_F(DialogsTest, InputCallerTextGoesOnTopAndIsSavedEvenOnCancel) {
-  TInputDialog& d = Dialogs().InputDialog;
-  d.comboBox1.Tag = 2;
-  d.comboBox1.Text = "FILL.X";
+  TInputDialog& d = Input(2, "FILL.X");
   EXPECT_EQ(d.ShowModal(), kModalCancel);  // the script has no answer: Cancel
   EXPECT_EQ(ui_.InputsShown.at(0).Text, "FILL.X");
-  HistoryCombo back;
-  LoadHistory(back, 2);
-  EXPECT_EQ(back.Items, (std::vector<std::string>{"FILL.X"}));
+  EXPECT_EQ(History(2).Items, (std::vector<std::string>{"FILL.X"}));
 }
 
 TEST_F(DialogsTest, InputChoosingAnotherItemCountsAsChange) {
   WriteHistory("[HISTORY]\n7H0=0\n7H1=a\n7H2=b\n");
-  TInputDialog& d = Dialogs().InputDialog;
-  d.comboBox1.Tag = 7;
-  d.comboBox1.Text = "";
+  TInputDialog& d = Input(7, "");
   ui_.InputReplies.push_back({DialogAction::Cancel, "b"});
   EXPECT_EQ(d.ShowModal(), kModalCancel);
-  HistoryCombo back;
-  LoadHistory(back, 7);
-  EXPECT_EQ(back.ItemIndex, 1);
+  EXPECT_EQ(History(7).ItemIndex, 1);
 }
 
 TEST_F(DialogsTest, InputBrowseTakesTheFileAndStaysOpen) {
-  TInputDialog& d = Dialogs().InputDialog;
-  d.comboBox1.Tag = 4;
-  d.comboBox1.Text = "";
+  TInputDialog& d = Input(4, "");
   ui_.BrowseReplies.push_back("/src/blink.hex");
   ui_.InputReplies.push_back({DialogAction::Browse, ""});
   ui_.InputReplies.push_back({DialogAction::Ok, "/src/blink.hex"});
@@ -104,76 +93,54 @@ TEST_F(DialogsTest, InputBrowseTakesTheFileAndStaysOpen) {
   ASSERT_EQ(ui_.InputsShown.size(), 2u);
   EXPECT_EQ(ui_.InputsShown[1].Text, "/src/blink.hex");
   EXPECT_EQ(d.Value, "/src/blink.hex");
-}
-
-TEST_F(DialogsTest, InputBrowseOnAFaceWithoutTheButtonCancels) {
-  TInputDialog& d = Dialogs().InputDialog;
+  // Browse on a face without the button cancels.
   d.BrowseVisible = false;
   ui_.InputReplies.push_back({DialogAction::Browse, ""});
   ui_.InputReplies.push_back({DialogAction::Ok, "x"});
   EXPECT_EQ(d.ShowModal(), kModalCancel);
 }
 
-TEST_F(DialogsTest, CreateDialogSetsCaptionsAndSelection) {
-  TInputDialog d;
-  EXPECT_EQ(d.OkCaption, "OK");
-  EXPECT_EQ(d.BrowseCaption, "Browse");
-  EXPECT_EQ(d.CancelCaption, "Cancel");
-  EXPECT_EQ(d.comboBox1.ItemIndex, -1);
-  TInputDialog2 d2;
-  EXPECT_EQ(d2.Caption, "Add Environment Variable");
-  EXPECT_EQ(d2.lblName, "Name");
-  EXPECT_EQ(d2.lblValue, "Value");
-  EXPECT_FALSE(d2.BrowseVisible);
-}
-
-TEST_F(DialogsTest, PairBrowseWithoutNameEditNamesAfterTheFile) {
+TEST_F(DialogsTest, PairDialogCaptionsAndCancelWritesNothing) {
   TInputDialog2& d = Dialogs().InputDialog2;
-  d.comboName.Tag = 30;
-  d.ComboValue.Tag = 31;
-  d.BrowseVisible = true;
-  ui_.BrowseReplies.push_back("C:\\WORK\\MY.DEF");
-  ui_.PairReplies.push_back({DialogAction::Browse, "", "", false});
-  ui_.PairReplies.push_back({DialogAction::Ok, "MY", "C:\\WORK\\MY.DEF", false});
-  EXPECT_EQ(d.ShowModal(), kModalOk);
-  EXPECT_EQ(ui_.PairsShown.at(1).Name, "MY");
-  EXPECT_EQ(ui_.PairsShown.at(1).Value, "C:\\WORK\\MY.DEF");
-  EXPECT_EQ(d.comboName.Text, "MY");
-  EXPECT_TRUE(d.NameChanged);
-  HistoryCombo names;
-  LoadHistory(names, 30);
-  EXPECT_EQ(names.Items, (std::vector<std::string>{"MY"}));
-}
-
-TEST_F(DialogsTest, PairBrowseAfterNameEditKeepsTheName) {
-  TInputDialog2& d = Dialogs().InputDialog2;
-  d.comboName.Tag = 30;
-  d.ComboValue.Tag = 31;
-  d.BrowseVisible = true;
-  ui_.BrowseReplies.push_back("/defs/adu.c841.def");
-  ui_.PairReplies.push_back({DialogAction::Browse, "MINE", "", true});
-  ui_.PairReplies.push_back({DialogAction::Ok, "MINE", "/defs/adu.c841.def", false});
-  EXPECT_EQ(d.ShowModal(), kModalOk);
-  EXPECT_EQ(d.comboName.Text, "MINE");
-  EXPECT_EQ(d.ComboValue.Text, "/defs/adu.c841.def");
-}
-
-TEST_F(DialogsTest, PairBrowseNameStopsAtFirstDot) {
-  TInputDialog2& d = Dialogs().InputDialog2;
-  d.BrowseVisible = true;
-  ui_.BrowseReplies.push_back("/defs/adu.c841.def");
-  ui_.PairReplies.push_back({DialogAction::Browse, "", "", false});
-  d.ShowModal();
-  EXPECT_EQ(ui_.PairsShown.at(1).Name, "ADU");
-}
-
-TEST_F(DialogsTest, PairCancelWritesNothing) {
-  TInputDialog2& d = Dialogs().InputDialog2;
+  EXPECT_EQ(d.Caption, "Add Environment Variable");
+  EXPECT_EQ(d.lblName, "Name");
+  EXPECT_EQ(d.lblValue, "Value");
   d.comboName.Tag = 30;
   d.ComboValue.Tag = 31;
   ui_.PairReplies.push_back({DialogAction::Cancel, "X", "Y", true});
   EXPECT_EQ(d.ShowModal(), kModalCancel);
   EXPECT_FALSE(platform::FileExists(HistoryFile()));
+}
+
+TEST_F(DialogsTest, PairBrowseNamesAfterTheFileUnlessTheNameWasEdited) {
+  struct Case {
+    std::string File, Typed;
+    bool Edited;
+    std::string Name;  // the name shown after browsing
+  };
+  const Case cases[] = {
+      {"C:\\WORK\\MY.DEF", "", false, "MY"},
+      {"/defs/adu.c841.def", "", false, "ADU"},  // up to the first dot
+      {"/defs/adu.c841.def", "MINE", true, "MINE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.File + " " + c.Typed);
+    ResetDialogs();
+    ui_ = platform::ScriptedDialogs();
+    TInputDialog2& d = Dialogs().InputDialog2;
+    d.comboName.Tag = 30;
+    d.ComboValue.Tag = 31;
+    d.BrowseVisible = true;
+    ui_.BrowseReplies.push_back(c.File);
+    ui_.PairReplies.push_back({DialogAction::Browse, c.Typed, "", c.Edited});
+    ui_.PairReplies.push_back({DialogAction::Ok, c.Name, c.File, false});
+    EXPECT_EQ(d.ShowModal(), kModalOk);
+    EXPECT_EQ(ui_.PairsShown.at(1).Name, c.Name);
+    EXPECT_EQ(ui_.PairsShown.at(1).Value, c.File);
+    EXPECT_EQ(d.comboName.Text, c.Name);
+    EXPECT_EQ(d.ComboValue.Text, c.File);
+  }
+  EXPECT_EQ(History(30).Items, (std::vector<std::string>{"MINE", "ADU", "MY"}));
 }
 
 TEST_F(DialogsTest, ProgressCancelStopsAFillAtTheNextStep) {

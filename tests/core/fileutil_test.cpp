@@ -4,8 +4,8 @@
 #include "core/fileutil.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <bit>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +14,7 @@
 #include "core/messages.h"
 #include "core/runprogram.h"
 #include "project/modules.h"
+#include "tests/platform/scratch_dir.h"
 #include "workbench/mainform.h"
 
 namespace dorvik {
@@ -21,26 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TempTree {
- public:
-  TempTree() {
-    root_ = fs::temp_directory_path() / ("dorvik-fileutil-" + std::to_string(getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  ~TempTree() { fs::remove_all(root_); }
-  std::string Write(const std::string& relative, const std::string& text) {
-    const fs::path p = root_ / relative;
-    fs::create_directories(p.parent_path());
-    std::ofstream(p) << text;
-    return p.string();
-  }
-  std::string Path(const std::string& relative) const { return (root_ / relative).string(); }
-
- private:
-  fs::path root_;
-};
+using TempTree = test_util::ScratchDir;
 
 class FileUtilTest : public ::testing::Test {
  protected:
@@ -72,25 +54,14 @@ TEST_F(FileUtilTest, TrimPunctuationRemovesOneCharacterAtEitherEnd) {
   for (const auto& c : cases) EXPECT_EQ(TrimPunctuation(c.In), c.Out) << c.In;
 }
 
-TEST_F(FileUtilTest, StripAmpersandRemovesTheFirstAccelerator) {
+TEST_F(FileUtilTest, StripAmpersandHighWordAndByteParity) {
   EXPECT_EQ(StripAmpersand("&Open"), "Open");
   EXPECT_EQ(StripAmpersand("Save &As && more"), "Save As && more");
-  EXPECT_EQ(StripAmpersand("Close"), "Close");
   EXPECT_EQ(StripAmpersand(""), "");
-}
-
-TEST_F(FileUtilTest, HighWordAndByteParity) {
   EXPECT_EQ(HighWord(0x12345678), 0x1234);
   EXPECT_EQ(HighWord(0xFFFF), 0);
   EXPECT_EQ(HighWord(-65536), -1);
-  EXPECT_EQ(ByteParity(0x00), 0);
-  EXPECT_EQ(ByteParity(0x07), 1);
-  EXPECT_EQ(ByteParity(0xFF), 0);
-  for (int b = 0; b < 256; ++b) {
-    int ones = 0;
-    for (int i = 0; i < 8; ++i) ones += (b >> i) & 1;
-    EXPECT_EQ(ByteParity(static_cast<uint8_t>(b)), ones % 2) << b;
-  }
+  for (int b = 0; b < 256; ++b) EXPECT_EQ(ByteParity(static_cast<uint8_t>(b)), std::popcount(unsigned(b)) % 2) << b;
 }
 
 // Compiler of a file type
@@ -157,9 +128,9 @@ class AssociationTest : public FileUtilTest {
  protected:
   void SetUp() override {
     FileUtilTest::SetUp();
-    data_ = tree_.Path("data");
-    config_ = tree_.Path("config");
-    FileUtil().Association = AssociationDirs{{data_, tree_.Path("data2")}, {config_}};
+    data_ = tree_.File("data");
+    config_ = tree_.File("config");
+    FileUtil().Association = AssociationDirs{{data_, tree_.File("data2")}, {config_}};
     tree_.Write("data/mime/globs2",
                 "# comment\n50:text/x-dorvik-project:*.qpc\n40:text/plain:*.txt\n60:text/x-asm:*.a51\n"
                 "10:text/x-low:*.a51\n50:text/x-case:*.Cs:cs\n");
@@ -224,7 +195,7 @@ TEST_F(FileUtilTest, VendorFromTheBannerLines) {
 
 TEST_F(FileUtilTest, DetectCompilerVendorReadsTheToolsOutput) {
   TempTree tree;
-  MainForm().ErrorProtocolFile = tree.Path("$$ERR.$$$");
+  MainForm().ErrorProtocolFile = tree.File("$$ERR.$$$");
   DetectCompilerVendor("printf 'tool 1.0\\nmcs51 by the sdcc team \\n'");
   EXPECT_EQ(FileUtil().ToolFamily, kToolSdcc);
   DetectCompilerVendor("echo 'Copyright 2024 Keil'");
@@ -237,7 +208,7 @@ TEST_F(FileUtilTest, DetectCompilerVendorReadsTheToolsOutput) {
 TEST_F(FileUtilTest, DetectCompilerVendorStopsOnlyWhenThisRunCannotStart) {
   TempTree tree;
   MainForm().ErrorProtocolFile = tree.Write("$$ERR.$$$", "old banner of the INTEL tool \n");
-  RunProgramConfig().CommandRunner = tree.Path("no-such-shell");
+  RunProgramConfig().CommandRunner = tree.File("no-such-shell");
   DetectCompilerVendor("anything");
   EXPECT_EQ(Messages().LastErrorCode, 406);
   EXPECT_EQ(FileUtil().ToolFamily, kToolUnknown);  // the old protocol is not read

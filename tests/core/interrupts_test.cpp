@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "tests/core/support/sim_fixture.h"
 
 namespace dorvik {
@@ -40,89 +42,84 @@ TEST_F(InterruptTest, AcceptedInterruptPushesThePcAndRunsTheHandlersFirstInstruc
   EXPECT_FALSE(Interrupts().Entry(0).InService);
 }
 
-TEST_F(InterruptTest, HighPriorityWinsOverPollingOrder) {
-  Sfr(IE) = 0x83;   // EA, EX0, ET0
-  Sfr(IP) = 0x02;   // timer 0 high
-  Sfr(TCON) = 0x23;  // IE0 and TF0
+// A high-priority request wins over the polling order, a low one waits while
+// a high handler runs (and one more instruction after its RETI), and a high
+// request interrupts a low handler.
+TEST_F(InterruptTest, PriorityComesBeforeThePollingOrder) {
+  Code(0x0003, {0x04, 0x00, 0x32});  // INT0 handler: INC A; NOP; RETI
+  Code(0x000B, {0x04, 0x00, 0x32});  // timer 0 handler: INC A; NOP; RETI
+  Sfr(IE) = 0x83;                    // EA, EX0, ET0
+  Sfr(IP) = 0x02;                    // timer 0 high
+  Sfr(TCON) = 0x23;                  // IE0 and TF0
   Step();
   Step();
   EXPECT_EQ(T().SimPC, 0x000C) << "timer 0 (high) first";
-  EXPECT_TRUE(Interrupts().Entry(1).InService);
-  EXPECT_TRUE(Sfr(TCON) & 0x02) << "INT0 still waits";
-}
-
-TEST_F(InterruptTest, HighRequestInterruptsALowHandler) {
-  Code(0x0003, {0x04, 0x00, 0x32});  // INT0 handler: INC A; NOP; RETI
-  Sfr(IE) = 0x83;
-  Sfr(TCON) = 0x03;  // IE0 (low)
-  Step();
-  Step();
-  EXPECT_EQ(T().SimPC, 0x0004);
-  Sfr(IP) = 0x02;     // timer 0 high
-  Sfr(TCON) |= 0x20;  // TF0
-  Step();             // NOP of the low handler; the high request is latched
-  Step();
-  EXPECT_EQ(T().SimPC, 0x000C);
-  EXPECT_EQ(Interrupts().InService, 0x03);
-}
-
-TEST_F(InterruptTest, LowRequestWaitsWhileAHighHandlerRunsAndIsTakenAfterItsReti) {
-  Code(0x000B, {0x04, 0x00, 0x32});  // timer 0 handler: INC A; NOP; RETI
-  Sfr(IE) = 0x83;
-  Sfr(IP) = 0x02;
-  Sfr(TCON) = 0x20;  // TF0 (high)
-  Step();
-  Step();
-  EXPECT_EQ(T().SimPC, 0x000C);
-  Sfr(TCON) |= 0x03;  // INT0 edge now
-  Step();             // NOP in the high handler
+  EXPECT_EQ(Interrupts().InService, 0x02);
+  Step();  // NOP in the high handler
   EXPECT_FALSE(Interrupts().Entry(0).Request) << "no low request is latched while a high handler runs";
-  EXPECT_TRUE(Sfr(TCON) & 0x02) << "its flag stays";
+  EXPECT_TRUE(Sfr(TCON) & 0x02) << "INT0's flag stays";
   Step();  // RETI
   EXPECT_EQ(T().SimPC, 0x0101);
   Step();  // one more instruction after RETI
   EXPECT_EQ(T().SimPC, 0x0102);
   Step();  // now INT0
   EXPECT_EQ(T().SimPC, 0x0004);
+  Sfr(TCON) |= 0x20;  // TF0 while the low handler runs
+  Step();             // its NOP; the high request is latched
+  Step();
+  EXPECT_EQ(T().SimPC, 0x000C);
+  EXPECT_EQ(Interrupts().InService, 0x03);
+  Step();  // NOP
+  Step();  // RETI ends the high level only
+  EXPECT_EQ(T().SimPC, 0x0005);
+  EXPECT_EQ(Interrupts().InService, 0x01);
 }
 
+// A latched request is cancelled when its flag, its enable or EA goes before
+// acceptance; the flag of a disabled source stays.
 TEST_F(InterruptTest, RequestClearedBeforeAcceptanceIsCancelled) {
-  Sfr(IE) = 0x82;
-  Sfr(TCON) = 0x20;
-  Step();
-  ASSERT_TRUE(Interrupts().Entry(1).Request);
-  Sfr(TCON) = 0x00;  // the flag goes away between the steps
-  Step();
-  EXPECT_EQ(T().SimPC, 0x0102);
-  Sfr(TCON) = 0x20;
-  Step();
-  Sfr(IE) = 0x02;  // EA cleared
-  Step();
-  EXPECT_EQ(T().SimPC, 0x0104);
+  struct Row {
+    const char* Name;
+    uint8_t Sfr, Value, WantTcon;
+  };
+  constexpr Row kRows[] = {
+      {"TF0 cleared", TCON, 0x00, 0x00}, {"ET0 cleared", IE, 0x80, 0x20}, {"EA cleared", IE, 0x02, 0x20}};
+  for (const Row& r : kRows) {
+    T().SimPC = 0x0100;
+    Sfr(IE) = 0x82;
+    Sfr(TCON) = 0x20;
+    Step();
+    ASSERT_TRUE(Interrupts().Entry(1).Request) << r.Name;
+    Sfr(r.Sfr) = r.Value;  // between the steps
+    Step();
+    EXPECT_EQ(T().SimPC, 0x0102) << r.Name << ": no call to 000BH";
+    EXPECT_EQ(Sfr(TCON), r.WantTcon) << r.Name;
+    EXPECT_FALSE(Interrupts().Entry(1).InService) << r.Name;
+  }
 }
 
-TEST_F(InterruptTest, WriteToIeHoldsOffOneMoreInstruction) {
-  Code(0x0100, {0x75, IE, 0x82, 0x00, 0x00});  // MOV IE,#82H; NOP; NOP
-  Sfr(TCON) = 0x20;
-  Step();
-  EXPECT_FALSE(Interrupts().Entry(1).Request);
-  Step();  // NOP runs
-  EXPECT_EQ(T().SimPC, 0x0104);
-  Step();  // accepted now
-  EXPECT_EQ(T().SimPC, 0x000C);
-}
-
-TEST_F(InterruptTest, WriteToIpHoldsOffOneMoreInstruction) {
-  Code(0x0100, {0xD2, 0xB9, 0x00, 0x00});  // SETB PT0; NOP; NOP
-  Sfr(IE) = 0x82;
-  Sfr(TCON) = 0x20;
-  Step();
-  EXPECT_FALSE(Interrupts().Entry(1).Request);
-  Step();
-  EXPECT_EQ(T().SimPC, 0x0103);
-  Step();
-  EXPECT_EQ(T().SimPC, 0x000C);
-  EXPECT_EQ(Interrupts().Entry(1).Priority, 1);
+// After a write to IE or IP one more instruction runs before an interrupt is accepted.
+TEST_F(InterruptTest, WriteToIeOrIpHoldsOffOneMoreInstruction) {
+  struct Row {
+    const char* Name;
+    std::initializer_list<uint8_t> Code;  // the write, then NOPs
+    uint8_t Ie;
+  };
+  const Row rows[] = {{"MOV IE,#82H", {0x75, IE, 0x82, 0x00, 0x00}, 0x00},
+                      {"SETB PT0", {0xD2, 0xB9, 0x00, 0x00}, 0x82}};
+  for (const Row& r : rows) {
+    ResetInterrupts();
+    Code(0x0100, r.Code);
+    T().SimPC = 0x0100;
+    Sfr(IE) = r.Ie;
+    Sfr(TCON) = 0x20;
+    Step();
+    EXPECT_FALSE(Interrupts().Entry(1).Request) << r.Name;
+    Step();
+    EXPECT_EQ(T().SimPC, 0x0100 + r.Code.size() - 1) << r.Name << ": the NOP ran";
+    Step();
+    EXPECT_EQ(T().SimPC, 0x000C) << r.Name << ": accepted now";
+  }
 }
 
 TEST_F(InterruptTest, SerialRequestComesBackAfterRetiWhileRiStays) {
@@ -140,15 +137,13 @@ TEST_F(InterruptTest, SerialRequestComesBackAfterRetiWhileRiStays) {
 
 TEST_F(InterruptTest, Int0EdgeNeedsEdgeModeAndLevelModeFollowsThePin) {
   SimInt0Edge();
-  EXPECT_EQ(Sfr(TCON), 0x00);
-  Sfr(TCON) = 0x01;
+  SimInt1Edge();
+  EXPECT_EQ(Sfr(TCON), 0x00) << "no edges in level mode";
+  Sfr(TCON) = 0x05;  // IT0, IT1
   SimInt0Edge();
-  EXPECT_EQ(Sfr(TCON), 0x03);
+  EXPECT_EQ(Sfr(TCON), 0x07);
   SimInt1Edge();
-  EXPECT_EQ(Sfr(TCON), 0x03);
-  Sfr(TCON) = 0x04;
-  SimInt1Edge();
-  EXPECT_EQ(Sfr(TCON), 0x0C);
+  EXPECT_EQ(Sfr(TCON), 0x0F);
 
   Sfr(TCON) = 0x00;  // level mode: P3.2 low requests
   Sfr(IE) = 0x81;
@@ -195,25 +190,33 @@ TEST_F(InterruptTest, TimersCountByModeRunBitAndGate) {
   }
 }
 
+// Timer 0 in mode 3: TH0 counts machine cycles under TR1 and owns TF1; timer 1
+// runs without TR1 and sets no flag, unless its own mode 3 stops it.
 TEST_F(InterruptTest, Timer0Mode3Th0CountsCyclesUnderTr1AndOwnsTf1) {
-  Code(0x0100, {0xA4});  // MUL AB: 4 cycles
-  Sfr(TMOD) = 0x13;      // timer 1 mode 1, timer 0 mode 3
-  Sfr(TCON) = 0x40;      // TR1 only
+  Code(0x0100, {0xA4, 0xA4, 0xA4});  // MUL AB: 4 cycles each
+  Sfr(TMOD) = 0x13;                  // timer 1 mode 1, timer 0 mode 3
+  Sfr(TCON) = 0x40;                  // TR1 only
   Sfr(TH0) = 0xFE;
-  Sfr(TH1) = 0xFF;
-  Sfr(TL1) = 0xFF;
   Step();
   EXPECT_EQ(Sfr(TH0), 0x02) << "TH0 counts 4 cycles under TR1";
   EXPECT_EQ(Sfr(TL0), 0x00) << "TL0 stays without TR0";
-  EXPECT_EQ(Sfr(TL1), 0x03) << "timer 1 still counts";
-  EXPECT_EQ(Sfr(TCON) & 0x80, 0x80) << "TF1 from TH0";
-  Sfr(TCON) = 0x40;
-  Sfr(TH1) = 0xFF;
-  Sfr(TL1) = 0xFF;
+  EXPECT_EQ(Sfr(TCON), 0xC0) << "TF1 from TH0";
+  Sfr(TCON) = 0x00;  // neither TR0 nor TR1
   Sfr(TH0) = 0x00;
-  for (int i = 0; i < 2; ++i) SimTimer1Tick();
-  EXPECT_EQ(Sfr(TCON) & 0x80, 0) << "timer 1 overflow sets no flag while timer 0 is in mode 3";
+  Sfr(TL1) = 0x10;
+  Step();
+  EXPECT_EQ(Sfr(TL1), 0x14) << "TR1 belongs to TH0 now";
+  EXPECT_EQ(Sfr(TH0), 0x00) << "TH0 waits for TR1";
+  Sfr(TCON) = 0x40;
+  Sfr(TMOD) = 0x53;  // timer 1 counter mode 1: an external pulse overflows it
+  Sfr(TH1) = Sfr(TL1) = 0xFF;
+  SimTimer1Tick();
+  EXPECT_EQ(Sfr(TL1), 0x00);
+  EXPECT_EQ(Sfr(TCON), 0x40) << "timer 1 overflow sets no flag while timer 0 is in mode 3";
   EXPECT_EQ(Sfr(TH0), 0x00) << "external timer 1 pulses do not count TH0";
+  Sfr(TMOD) = 0x33;  // timer 1 in its own mode 3: stopped
+  Step();
+  EXPECT_EQ(Sfr(TL1), 0x00);
 }
 
 TEST_F(InterruptTest, TimerOverflowInterruptsTheProgramWithTimersAdvancedByTheCall) {
@@ -228,36 +231,6 @@ TEST_F(InterruptTest, TimerOverflowInterruptsTheProgramWithTimersAdvancedByTheCa
   EXPECT_EQ(T().SimPC, 0x000C);
   EXPECT_EQ(Sfr(TL0), 0x03);
   EXPECT_EQ(Sfr(TCON) & 0x20, 0);
-}
-
-TEST_F(InterruptTest, ClearingTheSourceEnableCancelsALatchedRequest) {
-  Sfr(IE) = 0x82;
-  Sfr(TCON) = 0x20;
-  Step();
-  ASSERT_TRUE(Interrupts().Entry(1).Request);
-  Sfr(IE) = 0x80;  // ET0 cleared between the steps, EA stays
-  Step();
-  EXPECT_EQ(T().SimPC, 0x0102) << "no call to 000BH";
-  EXPECT_TRUE(Sfr(TCON) & 0x20) << "the flag itself stays";
-  EXPECT_FALSE(Interrupts().Entry(1).InService);
-}
-
-TEST_F(InterruptTest, Timer1RunsWithoutTr1WhileTimer0IsInMode3) {
-  Code(0x0100, {0xA4, 0xA4});  // MUL AB twice: 4 cycles each
-  Sfr(TMOD) = 0x13;            // timer 1 mode 1, timer 0 mode 3
-  Sfr(TCON) = 0x00;            // neither TR0 nor TR1
-  Sfr(TL1) = 0x10;
-  Step();
-  EXPECT_EQ(Sfr(TL1), 0x14) << "TR1 belongs to TH0 now";
-  EXPECT_EQ(Sfr(TH0), 0x00) << "TH0 waits for TR1";
-  EXPECT_EQ(Sfr(TL0), 0x00) << "TL0 waits for TR0";
-  Sfr(TMOD) = 0x33;  // timer 1 in its own mode 3: stopped
-  Step();
-  EXPECT_EQ(Sfr(TL1), 0x14);
-  // An external count pulse needs no TR1 either.
-  Sfr(TMOD) = 0x53;  // timer 1 counter mode 1
-  SimTimer1Tick();
-  EXPECT_EQ(Sfr(TL1), 0x15);
 }
 
 TEST_F(InterruptTest, ProgramDrivingInt0LowIsAFallingEdge) {
@@ -306,34 +279,28 @@ TEST_F(InterruptTest, ProgramPulsesOnT0AndT1CountInCounterModeOnly) {
 // A step counts its machine cycles in one go where it can; cycle by cycle must
 // give the same timers for every TMOD, run bits, gate pins and count near overflow.
 TEST_F(InterruptTest, AStepCountsItsCyclesLikeOneCycleAtATime) {
-  struct Start {
-    uint8_t Tl, Th;
-  };
-  constexpr Start kStarts[] = {{0x10, 0x20}, {0xFE, 0xFF}, {0x1E, 0xFF}, {0xFD, 0x80}};
-  constexpr uint8_t kTimerSfrs[] = {TCON, TL0, TH0, TL1, TH1};
+  constexpr uint8_t kStarts[][2] = {{0x10, 0x20}, {0xFE, 0xFF}, {0x1E, 0xFF}, {0xFD, 0x80}};  // TL, TH
+  auto timers = [] { return std::array<uint8_t, 5>{Sfr(TCON), Sfr(TL0), Sfr(TH0), Sfr(TL1), Sfr(TH1)}; };
   Code(0x0100, {0xA4});  // MUL AB: 4 cycles
   for (unsigned tmod = 0; tmod < 256; ++tmod)
     for (uint8_t tcon : {0x00, 0x10, 0x40, 0x50})
       for (uint8_t p3 : {0xFF, 0xF3})
-        for (const Start& st : kStarts) {
+        for (const auto& start : kStarts) {
           auto prepare = [&] {
             Sfr(TMOD) = static_cast<uint8_t>(tmod);
             Sfr(TCON) = tcon;
             Sfr(P3) = p3;
-            Sfr(TL0) = Sfr(TL1) = st.Tl;
-            Sfr(TH0) = Sfr(TH1) = st.Th;
+            Sfr(TL0) = Sfr(TL1) = start[0];
+            Sfr(TH0) = Sfr(TH1) = start[1];
           };
           prepare();
           for (int i = 0; i < 4; ++i) SimRunTimers(1);
-          uint8_t want[5];
-          for (int k = 0; k < 5; ++k) want[k] = Sfr(kTimerSfrs[k]);
+          const auto want = timers();
           prepare();
           T().SimPC = 0x0100;
           Step();
-          for (int k = 0; k < 5; ++k)
-            ASSERT_EQ(Sfr(kTimerSfrs[k]), want[k]) << "SFR " << std::hex << int(kTimerSfrs[k]) << "H, TMOD "
-                                                   << tmod << "H, TCON " << int(tcon) << "H, P3 " << int(p3)
-                                                   << "H, TL " << int(st.Tl) << "H";
+          ASSERT_EQ(timers(), want) << std::hex << "TCON TL0 TH0 TL1 TH1 with TMOD " << tmod << "H, TCON "
+                                    << int(tcon) << "H, P3 " << int(p3) << "H, TL " << int(start[0]) << "H";
         }
 }
 
@@ -354,15 +321,6 @@ TEST_F(InterruptTest, TimersCountAnInstructionsCyclesWithTheSfrsBeforeIt) {
   EXPECT_EQ(Sfr(TL0), 0x10) << "the written count stays";
   Step();
   EXPECT_EQ(Sfr(TL0), 0x11);
-}
-
-TEST_F(InterruptTest, RetiEndsTheHighestLevelInService) {
-  Interrupts().InService = 0x03;
-  Interrupts().Priority = 0x02;
-  SimReturnFromInterrupt();
-  EXPECT_EQ(Interrupts().InService, 0x01);
-  SimReturnFromInterrupt();
-  EXPECT_EQ(Interrupts().InService, 0x00);
 }
 
 }  // namespace

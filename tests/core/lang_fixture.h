@@ -1,7 +1,8 @@
 #pragma once
-// Shared by the command-language tests: a clean start of every module the
-// scanner and the evaluator touch, a fake target with flat memories, and a
-// small processor database.
+// Shared by the command-language and disassembly tests: a clean start of every
+// module the scanner, evaluator, line parser and renderer touch, a fake target
+// with flat memories, a small processor and the expected operand of
+// each operand form of the instruction set.
 
 #include <gtest/gtest.h>
 
@@ -14,10 +15,14 @@
 
 #include "core/collections.h"
 #include "core/cpudb.h"
+#include "core/disasline.h"
 #include "core/evaluator.h"
 #include "core/formatting.h"
+#include "core/lineparser.h"
+#include "core/linerender.h"
 #include "core/linkstate.h"
 #include "core/messages.h"
+#include "core/opcodes.h"
 #include "core/runstate.h"
 #include "core/scanner.h"
 #include "core/symbols.h"
@@ -34,10 +39,8 @@ class FakeTarget final : public TargetAccess {
   std::map<uint8_t, int32_t> Registers;
   std::array<std::vector<uint8_t>, 8> Memory;
   struct TypedRead {
-    uint8_t Space;
-    uint8_t Type;
-    int32_t Start;
-    int32_t Length;
+    uint8_t Space, Type;
+    int32_t Start, Length;
   };
   std::vector<TypedRead> TypedReads;
   std::vector<std::string> SymbolReads;
@@ -60,15 +63,10 @@ class FakeTarget final : public TargetAccess {
     ValueList().Items.clear();
     const int size = ElementSize(typeToken);
     uint32_t addr = static_cast<uint32_t>(e.RangeStart);
-    for (int32_t i = 0; i < e.RangeLength; ++i) {
+    for (int32_t i = 0; i < e.RangeLength; ++i, addr += size) {
       uint32_t v = 0;
-      if (typeToken == tok::kPOINTER) {
-        v = Byte(space, addr) | Byte(space, addr + 1) << 8 | Byte(space, addr + 2) << 16;
-      } else {
-        for (int k = 0; k < size; ++k) v = v << 8 | Byte(space, addr + k);
-      }
+      for (int k = 0; k < size; ++k) v = v << 8 | Byte(space, addr + k);
       AppendValue(typeToken, v);
-      addr += size;
     }
   }
 
@@ -82,27 +80,54 @@ class FakeTarget final : public TargetAccess {
   uint32_t Byte(uint8_t space, uint32_t addr) { return Memory[space & 7][addr & 0xFFFF]; }
 };
 
-// One processor record "51" with a few predefined names.
-inline std::vector<uint8_t> SmallCpuDatabase() {
-  std::vector<uint8_t> db;
-  auto name = [&](std::string_view n) {
-    db.push_back(static_cast<uint8_t>(n.size()));
-    db.insert(db.end(), n.begin(), n.end());
-  };
-  auto entry = [&](uint8_t kind, uint16_t value, std::string_view n) {
-    db.push_back(kind);
-    db.push_back(static_cast<uint8_t>(value & 0xFF));
-    db.push_back(static_cast<uint8_t>(value >> 8));
-    name(n);
-  };
-  name("51");
-  entry(kCpuKindSfr, 0xE0, "ACC");
-  entry(kCpuKindSfr, 0x90, "P1");
-  entry(kCpuKindSfr, 0xD0, "PSW");
-  entry(kCpuKindSbit, 0x99, "TI");
-  entry(kCpuKindSbit, 0xD4, "PS");
-  db.push_back(kCpuRecordEnd);
-  return db;
+// Lines of the examples written with "_" for each blank.
+inline std::string Blanks(std::string s) {
+  for (char& c : s)
+    if (c == '_') c = ' ';
+  return s;
+}
+
+// Operand I (0..2) of a parsed instruction.
+struct ParsedOperand {
+  bool Has;
+  uint8_t Token;
+  uint16_t Value;
+  char Prefix;
+  uint8_t Kind;  // in ExpectedOperand: 0 where any kind will do
+};
+inline ParsedOperand OperandOf(const ParsedInstruction& p, int i) {
+  if (i == 0) return {p.ParsedHasOp1, p.ParsedOperand1, p.ParsedValue1, p.ParsedPrefix1, p.ParsedKind1};
+  if (i == 1) return {p.ParsedHasOp2, p.ParsedOperand2, p.ParsedValue2, p.ParsedPrefix2, p.ParsedKind2};
+  return {p.ParsedHasOp3, p.ParsedOperand3, p.ParsedValue3, 0, p.ParsedKind3};
+}
+
+// What the line parser gives for an operand of form F in opcode OP, its value aside.
+inline ParsedOperand ExpectedOperand(OperandForm f, int op) {
+  constexpr uint8_t kNum = tok::kNumberValue;
+  switch (f) {
+    case OperandForm::None: return {false, 0, 0, 0, 0};
+    case OperandForm::A: return {true, tok::kA, 0, 0, 0};
+    case OperandForm::AB: return {true, tok::kAB, 0, 0, 0};
+    case OperandForm::C: return {true, tok::kC, 0, 0, 0};
+    case OperandForm::Dptr: return {true, tok::kDPTR, 0, 0, 0};
+    case OperandForm::AtDptr: return {true, tok::kDPTR, 0, '@', 0};
+    case OperandForm::Rn: return {true, static_cast<uint8_t>(tok::kR0 + (op & 7)), 0, 0, 0};
+    case OperandForm::AtRi: return {true, static_cast<uint8_t>(tok::kR0 + (op & 1)), 0, '@', 0};
+    case OperandForm::Direct: return {true, kNum, 0, 0, kKindData};
+    case OperandForm::Bit: return {true, kNum, 0, 0, kKindBit};
+    case OperandForm::NotBit: return {true, kNum, 0, '/', kKindBit};
+    case OperandForm::Immediate:
+    case OperandForm::Immediate16: return {true, kNum, 0, '#', 0};
+    case OperandForm::Addr11:
+    case OperandForm::Addr16:
+    case OperandForm::Relative: return {true, kNum, 0, 0, kKindCode};
+    default: return {true, kNum, 0, 0, kKindNumber};  // a data byte
+  }
+}
+// JMP @A+DPTR and MOVC A,@A+PC / A,@A+DPTR parse as one fixed text.
+inline bool IsFixedForm(const OpcodeInfo& row) {
+  return row.Operands[0] == OperandForm::AtADptr || row.Operands[1] == OperandForm::AtADptr ||
+         row.Operands[1] == OperandForm::AtAPc;
 }
 
 class LangTest : public ::testing::Test {
@@ -118,6 +143,8 @@ class LangTest : public ::testing::Test {
     ResetSymbolLookup();
     ResetCpuDb();
     ResetMainForm();
+    ResetParsed();
+    ResetLineRender();
     platform::SetReporter(&reporter_);
     previous_target_ = SetTargetAccess(&target_);
   }
@@ -126,9 +153,24 @@ class LangTest : public ::testing::Test {
     platform::SetReporter(nullptr);
   }
 
-  void SelectSmallCpu() {
-    SetCpuDatabase(SmallCpuDatabase(), "test.qpf");
+  // Selects processor "51" defined by LINES (by default a few predefined names).
+  void SelectSmallCpu(const std::vector<std::string>& lines = {"sfr ACC = 0xE0;", "sfr PSW = 0xD0;",
+                                                               "sfr SCON = 0x98;", "sbit TI = SCON^1;",
+                                                               "sbit PS = PSW^4;"}) {
+    const auto record = CompileCpuRecord("51", lines, "test.def");
+    ASSERT_TRUE(record.has_value());
+    SetCpuDatabase(*record, "test.qpf");
     ASSERT_TRUE(SelectCpu("51"));
+  }
+
+  tSymbolItem& AddSymbol(const char* name, uint8_t cls, uint32_t value, int32_t number = 0) {
+    if (!Collections().SymbolTable) CreateSymbolCollections();
+    tSymbolItem& s = Collections().SymbolTable->Add();
+    s.Name = name;
+    s.SymClass = cls;
+    s.Value = value;
+    s.Number = number;
+    return s;
   }
 
   // Scans a line prepared as the console does (normalized, with its CR).
@@ -151,6 +193,16 @@ class LangTest : public ::testing::Test {
     Messages().ErrorFlag = false;
     Line(text);
     return Expression(tok::kEndOfLine);
+  }
+
+  // A statement typed for the line assembler, parsed into Parsed().
+  const ParsedInstruction& ParseStatement(std::string_view text) {
+    Messages().ErrorFlag = false;
+    dorvik::Run().AsmLineMode = true;
+    SetScanLine(std::string(text) + "\r", false);
+    GetToken();
+    if (!Messages().ErrorFlag) ParseInstruction();
+    return Parsed();
   }
 
   int LastError() const { return Messages().ErrorFlag ? Messages().LastErrorCode : 0; }

@@ -73,12 +73,7 @@ TEST_F(MessagesTest, TablesHoldEveryRowInCodeOrder) {
 }
 
 TEST_F(MessagesTest, SampleRowsStandAsTheyAre) {
-  struct Row {
-    bool Error;
-    int Code;
-    int Kind;
-    std::string_view Text;
-  };
+  struct Row { bool Error; int Code; int Kind; std::string_view Text; };
   const Row rows[] = {
       {true, 100, 1, "RS-232 initialization failed (Device not present?)"},
       {true, 107, 1, "Target error: \"%s\""},
@@ -110,29 +105,24 @@ TEST_F(MessagesTest, SampleRowsStandAsTheyAre) {
 TEST_F(MessagesTest, ErrorShowsBoxSetsFlagAndReturnsButton) {
   EXPECT_EQ(ReportError(118), kResultOk);
   EXPECT_TRUE(Messages().ErrorFlag);
-  EXPECT_EQ(Messages().LastErrorCode, 118);
-  ASSERT_EQ(boxes_.Shown().size(), 1u);
-  EXPECT_EQ(boxes_.Shown()[0].Caption, "Error #118");
-  EXPECT_EQ(boxes_.Shown()[0].Text, "Syntax Error");
-  EXPECT_EQ(boxes_.Shown()[0].Buttons, BoxButtons::Ok);
-  EXPECT_EQ(boxes_.Shown()[0].Icon, BoxIcon::Stop);
   EXPECT_FALSE(Messages().WarningFlag);
-}
-
-TEST_F(MessagesTest, ErrorArgumentsFillThePlaces) {
+  EXPECT_EQ(Messages().LastErrorCode, 118);
   ReportError(120, "reading", "a.hex");
-  EXPECT_EQ(boxes_.Shown().at(0).Text, "Error while reading file a.hex, processing aborted by the user");
   EXPECT_EQ(Messages().LastErrorParams.Arg1, "reading");
   EXPECT_EQ(Messages().LastErrorParams.Arg2, "a.hex");
-}
-
-TEST_F(MessagesTest, UnknownErrorNumberStillShowsAnEmptyOkBox) {
-  ReportError(999);
-  ASSERT_EQ(boxes_.Shown().size(), 1u);
-  EXPECT_EQ(boxes_.Shown()[0].Caption, "Error #999");
-  EXPECT_EQ(boxes_.Shown()[0].Text, "");
-  EXPECT_EQ(boxes_.Shown()[0].Buttons, BoxButtons::Ok);
+  ReportError(999);  // unknown number: still an empty OK box
   EXPECT_EQ(Messages().LastErrorCode, 999);
+  struct Box { std::string Caption, Text; };
+  const Box want[] = {{"Error #118", "Syntax Error"},
+                      {"Error #120", "Error while reading file a.hex, processing aborted by the user"},
+                      {"Error #999", ""}};
+  ASSERT_EQ(boxes_.Shown().size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(boxes_.Shown()[i].Caption, want[i].Caption);
+    EXPECT_EQ(boxes_.Shown()[i].Text, want[i].Text);
+    EXPECT_EQ(boxes_.Shown()[i].Buttons, BoxButtons::Ok);
+    EXPECT_EQ(boxes_.Shown()[i].Icon, BoxIcon::Stop);
+  }
 }
 
 TEST_F(MessagesTest, PercentInUserArgumentsIsShownAsItStands) {
@@ -143,9 +133,7 @@ TEST_F(MessagesTest, PercentInUserArgumentsIsShownAsItStands) {
 }
 
 TEST_F(MessagesTest, FormatTakesArgumentsInOrder) {
-  struct Case {
-    std::string_view Fmt, A1, A2, Out;
-  };
+  struct Case { std::string_view Fmt, A1, A2, Out; };
   const Case cases[] = {
       {"Line %d in macro file %s bad", "7", "m.mac", "Line 7 in macro file m.mac bad"},
       {"%s-%s-%s", "a", "b", "a-b-"},
@@ -167,27 +155,17 @@ TEST_F(MessagesTest, QuietModeStoresTextAndShowsNothing) {
   EXPECT_TRUE(boxes_.Shown().empty());
 }
 
-TEST_F(MessagesTest, QuietModeLeavesReceiveBufferAlone) {
-  Messages().QuietMessages = true;
-  Link().RxCount = 5;
-  Link().RxIndex = 2;
-  ReportError(118);
-  ReportWarning(3);
-  EXPECT_EQ(Link().RxCount, 5);
-  EXPECT_EQ(Link().RxIndex, 2);
-}
-
-TEST_F(MessagesTest, ReportingClearsReceiveCountAndIndex) {
-  Link().RxCount = 5;
-  Link().RxIndex = 2;
-  ReportError(103);
-  EXPECT_EQ(Link().RxCount, 0);
-  EXPECT_EQ(Link().RxIndex, 0);
-  Link().RxCount = 5;
-  Link().RxIndex = 2;
-  ReportWarning(11);
-  EXPECT_EQ(Link().RxCount, 0);
-  EXPECT_EQ(Link().RxIndex, 0);
+TEST_F(MessagesTest, ReportingClearsTheReceiveBufferUnlessQuiet) {
+  for (bool quiet : {true, false}) {
+    Messages().QuietMessages = quiet;
+    for (int kind = 0; kind < 2; ++kind) {
+      Link().RxCount = 5;
+      Link().RxIndex = 2;
+      kind == 0 ? ReportError(103) : ReportWarning(11);
+      EXPECT_EQ(Link().RxCount, quiet ? 5 : 0) << quiet << kind;
+      EXPECT_EQ(Link().RxIndex, quiet ? 2 : 0) << quiet << kind;
+    }
+  }
 }
 
 TEST_F(MessagesTest, WarningAsksWithItsButtonsAndReturnsTheAnswer) {
@@ -204,9 +182,7 @@ TEST_F(MessagesTest, WarningAsksWithItsButtonsAndReturnsTheAnswer) {
   EXPECT_TRUE(Messages().WarningFlag);
   EXPECT_FALSE(Messages().ErrorFlag);
   EXPECT_EQ(Messages().LastWarningParams.Arg1, "y.asm");
-}
-
-TEST_F(MessagesTest, WarningNumberOutsideTableGivesEmptyBox) {
+  // A number outside the table gives an empty OK box.
   for (int n : {-1, 67, 1000}) {
     ReportWarning(n, "a");
     EXPECT_EQ(boxes_.Shown().back().Text, "");
@@ -215,12 +191,7 @@ TEST_F(MessagesTest, WarningNumberOutsideTableGivesEmptyBox) {
 }
 
 TEST_F(MessagesTest, ShowMsgMapsKindsToButtonsAndIcons) {
-  struct Case {
-    std::string_view Kind;
-    int32_t Buttons;
-    BoxButtons ExpectButtons;
-    BoxIcon ExpectIcon;
-  };
+  struct Case { std::string_view Kind; int32_t Buttons; BoxButtons ExpectButtons; BoxIcon ExpectIcon; };
   const Case cases[] = {
       {"Error", 1, BoxButtons::Ok, BoxIcon::Stop},
       {"Warning", 2, BoxButtons::YesNo, BoxIcon::Exclamation},
@@ -266,6 +237,8 @@ TEST_F(MessagesTest, SuspensionNestsAndAnswersOk) {
   ResumeMessages();
   ReportError(118);
   EXPECT_EQ(boxes_.Shown().size(), 1u);
+  for (int r : {0, kResultOk, kResultCancel, kResultNo}) EXPECT_FALSE(IsYes(r));
+  EXPECT_TRUE(IsYes(kResultYes));
 }
 
 TEST_F(MessagesTest, ResumeWithoutSuspendKeepsCountAtZero) {
@@ -276,11 +249,6 @@ TEST_F(MessagesTest, ResumeWithoutSuspendKeepsCountAtZero) {
   SuspendMessages();
   EXPECT_FALSE(Messages().ShowMessageBoxes);
   EXPECT_EQ(Messages().MessageSuspendCount, 1);
-}
-
-TEST_F(MessagesTest, OnlyYesIsYes) {
-  EXPECT_TRUE(IsYes(kResultYes));
-  for (int r : {0, kResultOk, kResultCancel, kResultNo}) EXPECT_FALSE(IsYes(r));
 }
 
 size_t g_boxes_at_hook = 0;
@@ -316,36 +284,16 @@ TEST_F(MessagesTest, TargetErrorDuringRunIsShownButLeavesFlagClear) {
   dorvik::Run().ProgramRunning = false;
   ReportError(107, "x");
   EXPECT_TRUE(Messages().ErrorFlag);
-}
-
-TEST_F(MessagesTest, MonitorErrorReplyGivesNumberAndText) {
-  dorvik::Run().TargetKind = kTargetMonitor;
-  // Error reply "ERR 1F BAD ADDRESS" then CR LF "-".
-  PutReply("xxERR 1F BAD ADDRESS\r\n-");
-  Link().ErrorReplyMark = 2;
-  Link().MonitorErrorReply = true;
-  ReportError(107, "caller");
-  EXPECT_EQ(Messages().TargetErrorNumber, 0x1F);
-  EXPECT_EQ(boxes_.Shown().at(0).Text, "Target error: \"ERR 1F BAD ADDRESS\"");
-  EXPECT_FALSE(Link().MonitorErrorReply);
-  EXPECT_EQ(Link().RxCount, 0);
-  // The stored argument is the caller's own.
-  EXPECT_EQ(Messages().LastErrorParams.Arg1, "caller");
-}
-
-TEST_F(MessagesTest, MonitorErrorReplyWithoutHexNumberKeepsCallersText) {
-  dorvik::Run().TargetKind = kTargetMonitor;
-  PutReply("ERR ZZ WHAT\r\n-");
+  // Only the monitor's reply is read.
+  dorvik::Run().TargetKind = kTargetAduc;
+  PutReply("ERR 1F BAD\r\n-");
   Link().ErrorReplyMark = 0;
-  Link().MonitorErrorReply = true;
-  Messages().TargetErrorNumber = 5;
-  ReportError(107, "mine");
+  ReportError(107, "aduc");
+  EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"aduc\"");
   EXPECT_EQ(Messages().TargetErrorNumber, 0);
-  EXPECT_EQ(boxes_.Shown().at(0).Text, "Target error: \"mine\"");
-  EXPECT_FALSE(Link().MonitorErrorReply);
 }
 
-TEST_F(MessagesTest, MonitorErrorReplyTextEndsBeforePromptOrCr) {
+TEST_F(MessagesTest, MonitorErrorReplyGivesNumberAndTextEndingBeforePromptOrCr) {
   dorvik::Run().TargetKind = kTargetMonitor;
   struct Case {
     std::string_view Reply;
@@ -356,6 +304,7 @@ TEST_F(MessagesTest, MonitorErrorReplyTextEndsBeforePromptOrCr) {
   };
   const Case cases[] = {
       // RxCount - mark - 3 characters: the prompt's CR LF "-" are left out.
+      {"xxERR 1F BAD ADDRESS\r\n-", 2, 23, 0x1F, "Target error: \"ERR 1F BAD ADDRESS\""},
       {"ERR 17", 0, 6, 0x17, "Target error: \"ERR\""},
       {"..ERR 17AB", 2, 10, 0x17, "Target error: \"ERR 1\""},
       {"ERR 0a X\rY\r\n-", 0, 14, 0x0A, "Target error: \"ERR 0a X\""},
@@ -363,23 +312,26 @@ TEST_F(MessagesTest, MonitorErrorReplyTextEndsBeforePromptOrCr) {
       {"ERR 2A", 0, 5, 0, "Target error: \"mine\""},
       {"ERR 2", 0, 5, 0, "Target error: \"mine\""},
       {"ERR G1 X\r\n-", 0, 11, 0, "Target error: \"mine\""},
+      {"ERR ZZ WHAT\r\n-", 0, 14, 0, "Target error: \"mine\""},
   };
   for (const Case& c : cases) {
     PutReply(c.Reply);
+    Messages().TargetErrorNumber = 5;
+    Link().MonitorErrorReply = true;
     Link().ErrorReplyMark = c.Mark;
     Link().RxCount = c.Count;
     ReportError(107, "mine");
     EXPECT_EQ(Messages().TargetErrorNumber, c.Number) << c.Reply;
     EXPECT_EQ(boxes_.Shown().back().Text, c.Shown) << c.Reply;
+    EXPECT_FALSE(Link().MonitorErrorReply);
+    EXPECT_EQ(Link().RxCount, 0);
+    EXPECT_EQ(Messages().LastErrorParams.Arg1, "mine");  // the caller's own argument is stored
   }
 }
 
 TEST_F(MessagesTest, MonitorErrorReplyMarksOutsideBufferAreSafe) {
   dorvik::Run().TargetKind = kTargetMonitor;
-  struct Case {
-    int32_t Mark;
-    int32_t Count;
-  };
+  struct Case { int32_t Mark; int32_t Count; };
   const Case cases[] = {{-10, 20}, {1020, 1024}, {1019, 5000}, {2000, 3000}, {0, -5}, {5, 7}};
   for (const Case& c : cases) {
     std::memset(Link().RxBuffer.data(), 'A', Link().RxBuffer.size());
@@ -398,45 +350,24 @@ TEST_F(MessagesTest, MonitorErrorReplyMarksOutsideBufferAreSafe) {
   EXPECT_EQ(Messages().TargetErrorNumber, 0x42);
 }
 
-TEST_F(MessagesTest, TargetReplyIsOnlyReadForTheMonitor) {
-  dorvik::Run().TargetKind = kTargetAduc;
-  PutReply("ERR 1F BAD\r\n-");
-  Link().ErrorReplyMark = 0;
-  ReportError(107, "aduc");
-  EXPECT_EQ(boxes_.Shown().at(0).Text, "Target error: \"aduc\"");
-  EXPECT_EQ(Messages().TargetErrorNumber, 0);
-}
-
-TEST_F(MessagesTest, CheckIOResultAfterSuccessIsQuiet) {
-  EXPECT_FALSE(CheckIOResult("Error %s (%d)", "a"));
+TEST_F(MessagesTest, CheckIOResultShowsFormatWithArgumentAndCodeOrTheSystemText) {
+  EXPECT_FALSE(CheckIOResult("Error %s (%d)", "a"));  // success is quiet
   EXPECT_TRUE(boxes_.Shown().empty());
-  EXPECT_EQ(Messages().LastIOResult, 0);
-}
-
-TEST_F(MessagesTest, CheckIOResultShowsFormatWithArgumentAndCode) {
   platform::SetIOResult(2);
   EXPECT_TRUE(CheckIOResult("Error loading file %s (%d).", "a%s.hex"));
-  ASSERT_EQ(boxes_.Shown().size(), 1u);
-  EXPECT_EQ(boxes_.Shown()[0].Text, "Error loading file a%s.hex (2).");
-  EXPECT_EQ(boxes_.Shown()[0].Icon, BoxIcon::Stop);
   EXPECT_EQ(Messages().LastIOResult, 2);
-  // The code was taken: a second check sees success.
-  EXPECT_FALSE(CheckIOResult("x", ""));
-}
-
-TEST_F(MessagesTest, CheckIOResultWithoutFormatShowsSystemText) {
+  EXPECT_FALSE(CheckIOResult("x", ""));  // the code was taken: a second check sees success
   platform::SetIOResult(2);
   EXPECT_TRUE(CheckIOResult("", ""));
-  ASSERT_EQ(boxes_.Shown().size(), 1u);
-  EXPECT_EQ(boxes_.Shown()[0].Caption, "Exception #2");
-  EXPECT_EQ(boxes_.Shown()[0].Text, std::strerror(2));
+  ASSERT_EQ(boxes_.Shown().size(), 2u);
+  EXPECT_EQ(boxes_.Shown()[0].Text, "Error loading file a%s.hex (2).");
+  EXPECT_EQ(boxes_.Shown()[0].Icon, BoxIcon::Stop);
+  EXPECT_EQ(boxes_.Shown()[1].Caption, "Exception #2");
+  EXPECT_EQ(boxes_.Shown()[1].Text, std::strerror(2));
 }
 
 TEST_F(MessagesTest, SyntaxErrorFollowsTheScanningContext) {
-  struct Case {
-    bool Parsing, AsmLine;
-    int Expect;
-  };
+  struct Case { bool Parsing, AsmLine; int Expect; };
   const Case cases[] = {{true, true, 105}, {false, true, 109}, {false, false, 118}};
   for (const Case& c : cases) {
     Link().ParsingReply = c.Parsing;
@@ -461,9 +392,7 @@ TEST_F(MessagesTest, DelayWaitsPastItsTimeAndFiresTimers) {
   EXPECT_GE(clock_.TickCount(), 1011u);
   EXPECT_LE(clock_.TickCount(), 1013u);
   EXPECT_GE(fired, 4);
-}
-
-TEST_F(MessagesTest, DelayAcrossTickWrap) {
+  // Across the tick counter's wrap.
   clock_.SetTickCount(0xFFFFFFF0u);
   Delay(40);
   EXPECT_GE(static_cast<uint32_t>(clock_.TickCount() - 0xFFFFFFF0u), 41u);
@@ -478,6 +407,10 @@ TEST_F(MessagesTest, PerfDelayWaitsCountOverRate) {
   const uint64_t waited = clock_.Micros() - before;
   EXPECT_GE(waited, 1146u);
   EXPECT_LT(waited, 1160u);
+  // Without a rate it returns at once.
+  PerfDelay(5, 0);
+  PerfDelay(5, -3);
+  EXPECT_EQ(clock_.Micros() - before, waited);
 }
 
 TEST_F(MessagesTest, PerfDelayWithoutCounterFallsBackToDelay) {
@@ -488,21 +421,6 @@ TEST_F(MessagesTest, PerfDelayWithoutCounterFallsBackToDelay) {
   PerfDelay(11, 1000);  // Delay(Round(10000/1000 * 1 + 0.5)) = Delay(10)
   EXPECT_GE(clock_.TickCount() - before, 11u);
   EXPECT_LE(clock_.TickCount() - before, 13u);
-}
-
-TEST_F(MessagesTest, PerfDelayWithoutRateReturns) {
-  const uint64_t before = clock_.Micros();
-  PerfDelay(5, 0);
-  PerfDelay(5, -3);
-  EXPECT_EQ(clock_.Micros(), before);
-}
-
-TEST_F(MessagesTest, StartUpState) {
-  EXPECT_EQ(WinVersion(), 0);
-  EXPECT_EQ(Messages().WindowsVersion, 0);
-  EXPECT_TRUE(Messages().ShowMessageBoxes);
-  EXPECT_FALSE(Messages().QuietMessages);
-  EXPECT_EQ(Messages().MessageSuspendCount, 0);
 }
 
 }  // namespace

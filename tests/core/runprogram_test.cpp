@@ -1,26 +1,20 @@
 #include "core/runprogram.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "core/messages.h"
 #include "platform/reporter.h"
+#include "tests/platform/scratch_dir.h"
 #include "workbench/mainform.h"
 
 namespace dorvik {
 namespace {
 
-namespace fs = std::filesystem;
-
 class RunProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string t = (fs::temp_directory_path() / "dorvik-run-XXXXXX").string();
-    dir_ = ::mkdtemp(t.data());
     ResetMainForm();
     SetSettingsFileNames(dir_ + "/dorvik51", dir_);
     ResetRunProgramConfig();
@@ -30,15 +24,10 @@ class RunProgramTest : public ::testing::Test {
   void TearDown() override {
     platform::SetReporter(nullptr);
     ResetRunProgramConfig();
-    fs::remove_all(dir_);
   }
-  std::string Protocol() {
-    std::ifstream in(MainForm().ErrorProtocolFile);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  std::string dir_;
+  std::string Protocol() { return test_util::ReadAll(MainForm().ErrorProtocolFile); }
+  test_util::ScratchDir scratch_;
+  const std::string& dir_ = scratch_.Path();
   platform::ScriptedReporter boxes_;
 };
 
@@ -50,6 +39,8 @@ TEST_F(RunProgramTest, HiddenRunEndsWithStatusAndOutputInProtocol) {
   EXPECT_EQ(Protocol(), "SDCC banner\noops\n");
   EXPECT_FALSE(Messages().ErrorFlag);
   EXPECT_TRUE(boxes_.Shown().empty());
+  // A visible run waits for the end too.
+  EXPECT_EQ(RunProgramAndWait("exit 0", false).Outcome, ProgramOutcome::Ended);
 }
 
 TEST_F(RunProgramTest, MissingRunnerReports406) {
@@ -61,14 +52,12 @@ TEST_F(RunProgramTest, MissingRunnerReports406) {
   EXPECT_TRUE(Messages().ErrorFlag);
   ASSERT_EQ(boxes_.Shown().size(), 1u);
   EXPECT_EQ(boxes_.Shown()[0].Caption, "Error #406");
-}
-
-TEST_F(RunProgramTest, RunnerThatCannotStartReports406) {
+  // So does a runner that is no program.
   const std::string fake = dir_ + "/not-executable";
   std::ofstream(fake) << "plain text\n";
   RunProgramConfig().CommandRunner = fake;
-  const ProgramRun r = RunProgramAndWait("true", false);
-  EXPECT_EQ(r.Outcome, ProgramOutcome::RunnerMissing);
+  const ProgramRun r2 = RunProgramAndWait("true", false);
+  EXPECT_EQ(r2.Outcome, ProgramOutcome::RunnerMissing);
   EXPECT_EQ(Messages().LastErrorCode, 406);
 }
 
@@ -85,12 +74,6 @@ TEST_F(RunProgramTest, HiddenRunTimesOutWithError108) {
   EXPECT_EQ(r.Outcome, ProgramOutcome::TimedOut);
   EXPECT_EQ(r.Result(), -1);
   EXPECT_EQ(Messages().LastErrorCode, 108);
-}
-
-TEST_F(RunProgramTest, VisibleRunWaitsForTheEnd) {
-  const ProgramRun r = RunProgramAndWait("exit 0", false);
-  EXPECT_EQ(r.Outcome, ProgramOutcome::Ended);
-  EXPECT_EQ(r.ExitCode, 0);
 }
 
 }  // namespace

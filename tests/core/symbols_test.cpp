@@ -20,12 +20,7 @@ constexpr uint8_t kPub = kClassPublic;
 
 // A program of three modules: MAIN (0000-001F), PROC1 (0020-002F, with a
 // local scope BLK) and OTHER (0100-01FF).
-struct Sym {
-  const char* Name;
-  uint8_t Class;
-  uint32_t Value;
-  int32_t Number = 0;
-};
+struct Sym { const char* Name; uint8_t Class; uint32_t Value; int32_t Number = 0; };
 
 const std::vector<Sym> kProgram = {
     {"MAIN", kClassProcedure, 0x0000},     // 0
@@ -110,29 +105,27 @@ class SymbolsTest : public ::testing::Test {
   platform::ScriptedReporter reporter_;
 };
 
-TEST_F(SymbolsTest, PublicSymbolDefinedInTwoModulesResolvesToTheLaterOne) {
+TEST_F(SymbolsTest, NamesResolveThroughProcedureScopeAndModule) {
   LoadProgram();
-  MainForm().CurrentPC = 0x5000;  // outside every module
-  ASSERT_EQ(Resolve("COUNT"), tok::kSymbol);
-  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 15);
-  EXPECT_EQ(Collections().FoundSymbol, 15);
-}
-
-TEST_F(SymbolsTest, LocalSymbolOfTheCurrentProcedureHidesThePublicOne) {
-  LoadProgram();
-  MainForm().CurrentPC = 0x0022;
-  ASSERT_EQ(Resolve("count"), tok::kSymbol);
-  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 7);
-}
-
-TEST_F(SymbolsTest, ScopeSymbolsAreFoundThroughTheLocalScope) {
-  LoadProgram();
-  MainForm().CurrentPC = 0x0024;
-  ASSERT_EQ(Resolve("TMP"), tok::kSymbol);
-  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 9);
-  ASSERT_EQ(Resolve("BLK.TMP"), tok::kSymbol);
-  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 9);
-  EXPECT_TRUE(Scanner().QualifiedLookup);
+  LoadCpu51();
+  struct Case { uint16_t PC; const char* Word; int32_t Sym; bool Qualified; };
+  const Case cases[] = {
+      {0x5000, "COUNT", 15, false},        // public in two modules: the later one, before the processor's COUNT
+      {0x0022, "count", 7, false},         // the current procedure's local hides the public one
+      {0x0024, "TMP", 9, false},           // through the local scope
+      {0x0024, "BLK.TMP", 9, true},        // qualified by the scope
+      {0x5000, "PROC1.LOCALX", 11, false},  // by module, without a current procedure
+      {0x5000, "FLAGS.2", 16, false},      // a bit of a bit-addressable public byte
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Word);
+    MainForm().CurrentPC = c.PC;
+    ASSERT_EQ(Resolve(c.Word), tok::kSymbol);
+    EXPECT_EQ(SymbolLookup().SymbolRef.Sym, c.Sym);
+    EXPECT_FALSE(SymbolLookup().SymbolRef.CpuEntry);
+    EXPECT_EQ(Scanner().QualifiedLookup, c.Qualified);
+  }
+  EXPECT_EQ(Collections().FoundSymbol, 16);
   // From another procedure the scope's locals are out of view.
   MainForm().CurrentPC = 0x0105;
   Messages().ShowMessageBoxes = false;
@@ -140,47 +133,36 @@ TEST_F(SymbolsTest, ScopeSymbolsAreFoundThroughTheLocalScope) {
   int32_t scope = kNoItem;
   Scanner().ScanIdent = "TMP";
   EXPECT_FALSE(FindLocalSymbol(scope));
-}
-
-TEST_F(SymbolsTest, QualifierThatIsNotAScopeGivesError140OrUnknown137) {
-  LoadProgram();
-  MainForm().CurrentPC = 0x0024;
-  Messages().ShowMessageBoxes = false;
-  EXPECT_EQ(Resolve("LOCALX.TMP"), 0);
-  EXPECT_EQ(Messages().LastErrorCode, 140);
-  EXPECT_EQ(Messages().LastErrorParams.Arg1, "LOCALX");
-  ResetMessages();
-  Messages().ShowMessageBoxes = false;
-  EXPECT_EQ(Resolve("NOPE.TMP"), 0);
-  EXPECT_EQ(Messages().LastErrorCode, 137);
-  EXPECT_EQ(Messages().LastErrorParams.Arg1, "NOPE");
-}
-
-TEST_F(SymbolsTest, ModuleQualifiedNameWithoutACurrentProcedure) {
-  LoadProgram();
-  MainForm().CurrentPC = 0x5000;
-  ASSERT_EQ(Resolve("PROC1.LOCALX"), tok::kSymbol);
-  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 11);
-  EXPECT_FALSE(Scanner().QualifiedLookup);
   // A module name without a "." is no qualifier: the word after the blank stays unread.
-  Messages().ShowMessageBoxes = false;
   SetScanLine("PROC1 LOCALX\r", true);
   ReadIdentifier();
   EXPECT_FALSE(ResolveDottedName());
   EXPECT_EQ(Scanner().ScanIdent, "PROC1");
 }
 
-TEST_F(SymbolsTest, UnknownNameOutsideEveryModuleGivesWarning6ThenError137) {
+TEST_F(SymbolsTest, NamesThatDoNotResolveReportTheirError) {
   LoadProgram();
-  MainForm().CurrentPC = 0x5000;
-  EXPECT_EQ(Resolve("NOSUCH"), 0);
-  ReportSymbolError();
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"Warning #6", "Error #137"}));
-  EXPECT_EQ(Messages().LastErrorParams.Arg1, "NOSUCH");
+  struct Case { uint16_t PC; const char* Word; int Error; const char* Arg; int32_t Found; };
+  const Case cases[] = {
+      {0x0024, "LOCALX.TMP", 140, "LOCALX", 11},  // the qualifier is no scope
+      {0x0024, "NOPE.TMP", 137, "NOPE", kNoItem},
+      {0x5000, "COUNT.2", 117, "", 15},  // 50H is not bit-addressable
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Word);
+    ResetMessages();
+    Messages().ShowMessageBoxes = false;
+    Collections().FoundSymbol = kNoItem;
+    MainForm().CurrentPC = c.PC;
+    EXPECT_EQ(Resolve(c.Word), 0);
+    EXPECT_EQ(Messages().LastErrorCode, c.Error);
+    EXPECT_EQ(*c.Arg ? Messages().LastErrorParams.Arg1 : std::string(), c.Arg);
+    EXPECT_TRUE(c.Found == kNoItem || Collections().FoundSymbol == c.Found);
+  }
 }
 
-TEST_F(SymbolsTest, UnknownNameWithoutATableGivesWarning3ThenError137) {
-  MainForm().CurrentPC = 0;
+TEST_F(SymbolsTest, UnknownNameGivesWarning6OrWithoutATable3ThenError137) {
+  MainForm().CurrentPC = 0x5000;
   EXPECT_EQ(Resolve("NOSUCH"), 0);
   ReportSymbolError();
   EXPECT_EQ(Captions(), (std::vector<std::string>{"Warning #3", "Error #137"}));
@@ -188,6 +170,12 @@ TEST_F(SymbolsTest, UnknownNameWithoutATableGivesWarning3ThenError137) {
   SymbolLookup().DebugInfoLoaded = true;
   EXPECT_FALSE(CheckSymbolTable());
   EXPECT_EQ(Captions(), (std::vector<std::string>{"Warning #2"}));
+  reporter_.Clear();
+  LoadProgram();  // outside every module
+  EXPECT_EQ(Resolve("NOSUCH"), 0);
+  ReportSymbolError();
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"Warning #6", "Error #137"}));
+  EXPECT_EQ(Messages().LastErrorParams.Arg1, "NOSUCH");
 }
 
 TEST_F(SymbolsTest, NameMatchedWithAWrongClassReports138Or117) {
@@ -205,39 +193,6 @@ TEST_F(SymbolsTest, NameMatchedWithAWrongClassReports138Or117) {
   Collections().FoundSymbol = 2;
   ReportSymbolError();
   EXPECT_EQ(Messages().LastErrorCode, 111);
-}
-
-TEST_F(SymbolsTest, ProcessorNamesResolveWithBitSuffixes) {
-  LoadCpu51();
-  MainForm().CurrentPC = 0;
-  ASSERT_EQ(Resolve("ACC"), tok::kSymbol);
-  ASSERT_TRUE(SymbolLookup().SymbolRef.CpuEntry);
-  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Value, 0xE0);
-  ASSERT_EQ(Resolve("P1.3"), tok::kSymbol);
-  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Name, "P1");
-  EXPECT_EQ(Scanner().BitNumber, 3);
-  EXPECT_TRUE(InBitContext());
-}
-
-TEST_F(SymbolsTest, ProgramSymbolsComeBeforeProcessorNames) {
-  LoadProgram();
-  LoadCpu51();
-  MainForm().CurrentPC = 0x5000;
-  ASSERT_EQ(Resolve("COUNT"), tok::kSymbol);
-  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 15);
-  EXPECT_FALSE(SymbolLookup().SymbolRef.CpuEntry);
-}
-
-TEST_F(SymbolsTest, PublicByteWithABitSuffixMustBeBitAddressable) {
-  LoadProgram();
-  MainForm().CurrentPC = 0x5000;
-  ASSERT_EQ(Resolve("FLAGS.2"), tok::kSymbol);
-  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 16);
-  Messages().ShowMessageBoxes = false;
-  Collections().FoundSymbol = kNoItem;
-  EXPECT_EQ(Resolve("COUNT.2"), 0);  // 50H is not bit-addressable
-  EXPECT_EQ(Messages().LastErrorCode, 117);
-  EXPECT_EQ(Collections().FoundSymbol, 15);
 }
 
 TEST_F(SymbolsTest, ProceduresByAddress) {
@@ -262,14 +217,6 @@ TEST_F(SymbolsTest, ProceduresByAddress) {
   EXPECT_EQ(sym, kNoItem);
 }
 
-TEST_F(SymbolsTest, ModuleWithoutItsProcedureSymbolGives138) {
-  LoadProgram({{"MAIN", kClassProcedure, 0}});
-  Collections().ModuleTable->Items[2].Name = "GONE";
-  Messages().ShowMessageBoxes = false;
-  EXPECT_FALSE(FindProcedureAt(0x0100));
-  EXPECT_EQ(Messages().LastErrorCode, 138);
-}
-
 TEST_F(SymbolsTest, LineSymbols) {
   LoadProgram();
   ASSERT_TRUE(FindLineSymbol(0x0022));
@@ -285,34 +232,35 @@ TEST_F(SymbolsTest, LineSymbols) {
   EXPECT_EQ(NearestLineSymbol(), kNoDistance);
 }
 
-TEST_F(SymbolsTest, AddressTextsNearALabel) {
+TEST_F(SymbolsTest, AddressTextsOfCodeDataAndBits) {
   LoadProgram();
-  struct Case {
-    uint32_t Addr;
-    bool Always;
-    const char* Text;
+  LoadCpu51();
+  struct Case { uint32_t Addr; uint8_t Class; bool Always; const char* Text; };
+  const Case cases[] = {
+      {0x0010, kClassCode, false, "LOOP"}, {0x0012, kClassCode, false, "LOOP+02"},
+      {0x001C, kClassCode, false, "1C"}, {0x002A, kClassCode, true, ":MAIN.LOOP+01AH"},
+      {0x0100, kClassCode, false, "START"}, {0x0101, kClassCode, true, "START+01"},
+      {0x0103, kClassCode, false, "START+03"}, {0x0020, kClassScopeBegin, false, "BLK"},
+      // A local data symbol carries its module and scopes; a public one stands alone.
+      {0x40, kClassData, false, ":PROC1.BLK.TMP"}, {0x40, kClassData, true, ":PROC1.BLK.TMP"},
+      {0x22, kClassData, false, "FLAGS+01"}, {0x41, kClassData, true, ":PROC1.LOCALX"},
+      {0x0A, kClassBit, false, "FLAGS.2"}, {0x8C, kClassBit, false, "TR0"}, {0x92, kClassBit, false, "P1.2"},
+      {0x89, kClassData, false, "TMOD"},
   };
-  for (Case c : {Case{0x0010, false, "LOOP"}, Case{0x0012, false, "LOOP+02"}, Case{0x001C, false, "1C"},
-                 Case{0x002A, true, ":MAIN.LOOP+01AH"}, Case{0x0100, false, "START"},
-                 Case{0x0101, true, "START+01"}, Case{0x0103, false, "START+03"}}) {
-    EXPECT_EQ(AddressToText(c.Addr, kClassCode, c.Always), c.Text) << c.Addr;
-  }
+  for (const Case& c : cases) EXPECT_EQ(AddressToText(c.Addr, c.Class, c.Always), c.Text) << c.Addr;
 }
 
-TEST_F(SymbolsTest, AlwaysSymbolicAddsNoModuleInsideTheSameModule) {
-  LoadProgram({{"MAIN", kClassProcedure, 0}, {"LOOP", kClassCode, 0x0010}, {"OTHER", kClassProcedure, 0x40}});
+TEST_F(SymbolsTest, AlwaysSymbolicAddsTheModuleOnlyForAnotherModule) {
+  LoadProgram({{"MAIN", kClassProcedure, 0}, {"LOOP", kClassCode, 0x0010}, {"ENDM", kClassCode, 0x003E},
+               {"OTHER", kClassProcedure, 0x40}});
   Collections().ModuleTable->Items.clear();
   Collections().ModuleTable->Add() = {"MAIN", 0x0000, 0x003F, true};
   Collections().ModuleTable->Add() = {"OTHER", 0x0040, 0x007F, true};
   EXPECT_EQ(AddressToText(0x0012, kClassCode, false), "LOOP+02");
   EXPECT_EQ(AddressToText(0x001C, kClassCode, false), "1C");
   EXPECT_EQ(AddressToText(0x002A, kClassCode, true), "LOOP+01AH");
-  EXPECT_EQ(AddressToText(0x0042, kClassCode, true), ":MAIN.LOOP+032H");
-}
-
-TEST_F(SymbolsTest, AddressTextOfALabelInAnotherModuleCarriesTheModule) {
-  LoadProgram({{"MAIN", kClassProcedure, 0}, {"ENDM", kClassCode, 0x001E}, {"OTHER", kClassProcedure, 0x20}});
-  EXPECT_EQ(AddressToText(0x0020, kClassCode, false), ":MAIN.ENDM+02");
+  EXPECT_EQ(AddressToText(0x0040, kClassCode, false), ":MAIN.ENDM+02");
+  EXPECT_EQ(AddressToText(0x0042, kClassCode, true), ":MAIN.ENDM+04");
 }
 
 TEST_F(SymbolsTest, AddressTextsWithoutSymbolsUseTheDisplayRadix) {
@@ -325,7 +273,7 @@ TEST_F(SymbolsTest, AddressTextsWithoutSymbolsUseTheDisplayRadix) {
   EXPECT_EQ(AddressToText(0xA000, kClassCode, false), "0A000");
 }
 
-TEST_F(SymbolsTest, SymbolsAndLinesCanBeSwitchedOff) {
+TEST_F(SymbolsTest, SymbolsAndLinesCanBeSwitchedOffAndProceduresCarryTheirModule) {
   LoadProgram();
   SymbolLookup().ShowSymbols = false;
   EXPECT_EQ(AddressToText(0x0010, kClassCode, false), "10");
@@ -334,29 +282,7 @@ TEST_F(SymbolsTest, SymbolsAndLinesCanBeSwitchedOff) {
   SymbolLookup().ShowLines = false;
   EXPECT_EQ(AddressToText(0x0012, kClassCodeOrLine, false), "12");
   EXPECT_EQ(AddressToText(0x0022, kClassCodeOrLine, true), ":PROC1#20");
-}
-
-TEST_F(SymbolsTest, DataAndBitTexts) {
-  LoadProgram();
-  LoadCpu51();
-  // A local data symbol carries its module and scopes; a public one stands alone.
-  EXPECT_EQ(AddressToText(0x40, kClassData, false), ":PROC1.BLK.TMP");
-  EXPECT_EQ(AddressToText(0x22, kClassData, false), "FLAGS+01");
-  EXPECT_EQ(AddressToText(0x41, kClassData, true), ":PROC1.LOCALX");
-  EXPECT_EQ(AddressToText(0x0A, kClassBit, false), "FLAGS.2");
-  EXPECT_EQ(AddressToText(0x8C, kClassBit, false), "TR0");
-  EXPECT_EQ(AddressToText(0x92, kClassBit, false), "P1.2");
-  EXPECT_EQ(AddressToText(0x89, kClassData, false), "TMOD");
-}
-
-TEST_F(SymbolsTest, ScopeBeginTextDropsItsTrailingDot) {
-  LoadProgram();
-  EXPECT_EQ(AddressToText(0x0020, kClassScopeBegin, false), "BLK");
-  EXPECT_EQ(AddressToText(0x0040, kClassData, true), ":PROC1.BLK.TMP");
-}
-
-TEST_F(SymbolsTest, ModuleAndProcedureText) {
-  LoadProgram();
+  // A procedure's text carries its module.
   Collections().ModuleTable->Items.insert(Collections().ModuleTable->Items.begin() + 1,
                                           tModuleItem{"PART", 0x0020, 0x0030, false});
   EXPECT_EQ(AddressToText(0x0025, kClassProcedure, false), "PART.PROC1");
@@ -391,7 +317,7 @@ TEST_F(SymbolsTest, NearestSymbolSkipsProgramSymbolsNamedLikeTheProcessorName) {
   EXPECT_TRUE(HasSymbolAt(0xF0, kClassData, 0));
 }
 
-TEST_F(SymbolsTest, TooManyOpenScopesOrAStrayScopeEndGive138) {
+TEST_F(SymbolsTest, TooManyOpenScopesAStrayScopeEndOrAModuleWithoutItsProcedureGive138) {
   std::vector<Sym> deep = {{"MAIN", kClassProcedure, 0}};
   for (int i = 0; i < 17; ++i) deep.push_back({"S", kClassScopeBegin, 0});
   deep.push_back({"X", kClassData, 5});
@@ -404,6 +330,12 @@ TEST_F(SymbolsTest, TooManyOpenScopesOrAStrayScopeEndGive138) {
   Messages().ShowMessageBoxes = false;
   LoadProgram({{"MAIN", kClassProcedure, 0}, {"", kClassScopeEnd, 0}, {"X", kClassData, 5}});
   EXPECT_EQ(FindNearestSymbol(5, kClassData, 0, false, false, kAnyClass), kNoDistance);
+  EXPECT_EQ(Messages().LastErrorCode, 138);
+  ResetCollections();
+  ResetMessages();
+  LoadProgram({{"MAIN", kClassProcedure, 0}});
+  Collections().ModuleTable->Items[2].Name = "GONE";
+  EXPECT_FALSE(FindProcedureAt(0x0100));
   EXPECT_EQ(Messages().LastErrorCode, 138);
 }
 
@@ -451,7 +383,7 @@ TEST_F(SymbolsTest, ProjectModuleNodes) {
   EXPECT_EQ(FindModuleNodeByFile("C:\\SRC\\OTHER.A51"), &p.ProjectModules[1]);
 }
 
-TEST_F(SymbolsTest, ProcedureSymbolsAndProcessorValues) {
+TEST_F(SymbolsTest, ProcedureSymbolsAndProcessorNamesAndValues) {
   LoadProgram();
   EXPECT_TRUE(CheckSymbolTable());
   ASSERT_TRUE(FindProcedureSymbol("OTHER"));
@@ -466,6 +398,15 @@ TEST_F(SymbolsTest, ProcedureSymbolsAndProcessorValues) {
   ASSERT_TRUE(FindCpuSymbol(std::nullopt, "tmod"));
   EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Value, 0x89);
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
+  // Processor names resolve, with bit suffixes too.
+  MainForm().CurrentPC = 0;
+  ASSERT_EQ(Resolve("ACC"), tok::kSymbol);
+  ASSERT_TRUE(SymbolLookup().SymbolRef.CpuEntry);
+  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Value, 0xE0);
+  ASSERT_EQ(Resolve("P1.3"), tok::kSymbol);
+  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Name, "P1");
+  EXPECT_EQ(Scanner().BitNumber, 3);
+  EXPECT_TRUE(InBitContext());
 }
 
 TEST_F(SymbolsTest, FreeingTheTablesForgetsTheLastLookup) {

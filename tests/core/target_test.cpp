@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "core/cpudb.h"
@@ -18,48 +19,33 @@ class TargetTest : public testing::SimFixture {
   static uint8_t Rx(int i) { return Link().RxBuffer[static_cast<size_t>(i)]; }
 };
 
-TEST_F(TargetTest, CodeReadPastTheEndGivesFF) {
+TEST_F(TargetTest, BlockReadsFollowTheSpaceAndStopAtItsEnd) {
   T().CodeImage[0xFFFE] = 0x12;
   T().CodeImage[0xFFFF] = 0x34;
-  ASSERT_TRUE(TargetReadBlock(kSpaceCode, 0xFFFE, 4));
-  EXPECT_EQ(Rx(1), 0x12);
-  EXPECT_EQ(Rx(2), 0x34);
-  EXPECT_EQ(Rx(3), 0xFF);
-  EXPECT_EQ(Rx(4), 0xFF);
-}
-
-TEST_F(TargetTest, DirectSpaceSplitsAt80H) {
   Iram(0x7F) = 0x11;
   Iram(0x80) = 0x22;
   Sfr(0x80) = 0x33;
-  ASSERT_TRUE(TargetReadBlock(kSpaceDirect, 0x7F, 2));
-  EXPECT_EQ(Rx(1), 0x11);
-  EXPECT_EQ(Rx(2), 0x33);
-  ASSERT_TRUE(TargetReadBlock(kSpaceIData, 0x7F, 2));
-  EXPECT_EQ(Rx(2), 0x22);
-}
-
-TEST_F(TargetTest, InternalReadStopsAtFFH) {
   Iram(0xFE) = 1;
   Iram(0xFF) = 2;
-  Link().RxBuffer[3] = 0xAA;
-  Link().RxBuffer[4] = 0xBB;
-  EXPECT_TRUE(TargetReadBlock(kSpaceIData, 0xFE, 4));
-  EXPECT_EQ(Rx(1), 1);
-  EXPECT_EQ(Rx(2), 2);
-  EXPECT_EQ(Rx(3), 0xAA);
-  EXPECT_EQ(Rx(4), 0xBB);
-}
-
-TEST_F(TargetTest, ByteAndTypedReadsPastAnInternalSpaceGiveFFNotStaleBytes) {
-  Link().RxBuffer.fill(0x5A);
-  EXPECT_EQ(TargetReadByte(kSpaceIData, 0x100), 0xFF);
-  Iram(0xFF) = 0x12;
-  Link().RxBuffer.fill(0x5A);
-  int32_t addr = 0xFF;
-  ASSERT_TRUE(TargetReadTypedBlock(kSpaceIData, addr, tok::kWORD, 1));
-  ASSERT_EQ(ValueList().Count(), 2);  // the byte read above, then the word
-  EXPECT_EQ(ValueList().Items[1].Value, 0x12FFu);
+  struct Row {
+    const char* Name;
+    uint8_t Space;
+    int32_t Addr;
+    std::vector<uint8_t> Want;  // 5AH: the buffer byte stays as it was
+  };
+  const Row rows[] = {
+      {"code past the end gives FFH", kSpaceCode, 0xFFFE, {0x12, 0x34, 0xFF, 0xFF}},
+      {"direct splits at 80H into the SFRs", kSpaceDirect, 0x7F, {0x11, 0x33}},
+      {"indirect reaches the upper RAM", kSpaceIData, 0x7F, {0x11, 0x22}},
+      {"internal read stops at FFH", kSpaceIData, 0xFE, {1, 2, 0x5A, 0x5A}},
+      {"a space without an image reads as FFH", kSpacePagedXData, 0x10, {0xFF}},
+  };
+  for (const Row& r : rows) {
+    Link().RxBuffer.fill(0x5A);
+    EXPECT_TRUE(TargetReadBlock(r.Space, r.Addr, static_cast<int32_t>(r.Want.size()))) << r.Name;
+    for (size_t i = 0; i < r.Want.size(); ++i)
+      EXPECT_EQ(Rx(int(i) + 1), r.Want[i]) << r.Name << ", byte " << i;
+  }
 }
 
 TEST_F(TargetTest, BlockLargerThanTheReceiveBufferIsRefused) {
@@ -70,43 +56,39 @@ TEST_F(TargetTest, BlockLargerThanTheReceiveBufferIsRefused) {
   ResetMessages();
   EXPECT_TRUE(TargetReadBlock(kSpaceCode, 0, kRxBufferSize - 1));
   EXPECT_FALSE(Messages().ErrorFlag);
+  int32_t addr = 0;
+  EXPECT_FALSE(TargetReadTypedBlock(kSpaceXData, addr, tok::kLONGINT, 300));
+  EXPECT_TRUE(Messages().ErrorFlag);
+  ResetMessages();
+  EXPECT_FALSE(TargetReadTypedBlock(kSpaceXData, addr, tok::kBYTE, 0x7FFFFFFF));
+  EXPECT_EQ(ValueList().Count(), 0);
 }
 
-TEST_F(TargetTest, SpacesWithoutAnImageReadAsFF) {
-  Link().RxBuffer[1] = 0x12;
-  EXPECT_TRUE(TargetReadBlock(kSpacePagedXData, 0x10, 1));
-  EXPECT_EQ(Rx(1), 0xFF);
-}
-
-TEST_F(TargetTest, BitReadsTheirContainingBytes) {
+TEST_F(TargetTest, ByteAndBitReadsGoToTheValueListAndTheCurrentValue) {
+  Iram(0x30) = 0x9C;
   Iram(0x21) = 0x08;
   Sfr(0xE0) = 0x08;
+  EXPECT_EQ(TargetReadByte(kSpaceDirect, 0x30), 0x9C);
+  EXPECT_EQ(Scanner().ExprValue, 0x9C);
   EXPECT_EQ(TargetReadByte(kSpaceBit, 0x0B), 1);
   EXPECT_EQ(TargetReadByte(kSpaceBit, 0x0A), 0);
   EXPECT_EQ(TargetReadByte(kSpaceBit, 0xE3), 1);
-  ASSERT_EQ(ValueList().Count(), 3);
-  EXPECT_EQ(ValueList().Items[0].TypeToken, tok::kBIT);
   EXPECT_EQ(Scanner().ExprValue, 1);
-}
-
-TEST_F(TargetTest, ByteReadGoesToTheValueListAndTheCurrentValue) {
-  Iram(0x30) = 0x9C;
-  EXPECT_EQ(TargetReadByte(kSpaceDirect, 0x30), 0x9C);
-  ASSERT_EQ(ValueList().Count(), 1);
+  ASSERT_EQ(ValueList().Count(), 4);
   EXPECT_EQ(ValueList().Items[0].TypeToken, tok::kBYTE);
   EXPECT_EQ(ValueList().Items[0].Value, 0x9Cu);
-  EXPECT_EQ(Scanner().ExprValue, 0x9C);
+  EXPECT_EQ(ValueList().Items[1].TypeToken, tok::kBIT);
 }
 
 struct StrobeDriver : vhw::HardwareReceiver {
-  std::vector<uint32_t> Seen;
+  std::vector<uint32_t> Seen;  // space << 24 | address
   int32_t HardwareAccess(uint32_t address, uint8_t space, uint8_t data) override {
     Seen.push_back(uint32_t{space} << 24 | address);
     return space == vhw::kSpaceSfr && (data & vhw::kReadStrobe) ? 0x5A : vhw::kNoReply;
   }
 };
 
-TEST_F(TargetTest, ExternalDataReadOffersTheByteToTheVirtualHardware) {
+TEST_F(TargetTest, ExternalDataReadsOfferTheByteToTheVirtualHardware) {
   T().XDataImage[0x1234] = 0x11;
   EXPECT_EQ(TargetReadByte(kSpaceXData, 0x1234), 0x11) << "nobody listens: the image byte";
   StrobeDriver driver;
@@ -115,9 +97,15 @@ TEST_F(TargetTest, ExternalDataReadOffersTheByteToTheVirtualHardware) {
   EXPECT_EQ(driver.Seen.front(), 0x81001234u);
   EXPECT_EQ(T().XDataImage[0x1234], 0x11) << "the image is not changed";
   EXPECT_EQ(Sfr(0xB0), 0xFF) << "the strobe does not change P3";
+  Code(0, {0x90, 0x12, 0x34, 0xE0, 0xE0});  // MOV DPTR,#1234H; MOVX A,@DPTR twice
+  Step();
+  Step();
+  EXPECT_EQ(Sfr(0xE0), 0x5A) << "a simulated MOVX read too";
   T().SuppressXDataIO = true;
   driver.Seen.clear();
   EXPECT_EQ(TargetReadByte(kSpaceXData, 0x1234), 0x11);
+  Step();
+  EXPECT_EQ(Sfr(0xE0), 0x11);
   EXPECT_TRUE(driver.Seen.empty());
   vhw::HideReceiver(driver);
 }
@@ -145,7 +133,7 @@ TEST_F(TargetTest, WriteValueOfABitChangesOnlyThatBit) {
   EXPECT_EQ(Sfr(0x90), 0x7F);
 }
 
-TEST_F(TargetTest, AccWriteKeepsParity) {
+TEST_F(TargetTest, AccAndPswWritesKeepParity) {
   TargetWriteValue(kSpaceDirect, 0xE0, 0x01, 1);
   EXPECT_EQ(Sfr(0xD0) & 1, 1);
   TargetWriteValue(kSpaceDirect, 0xD0, 0x00, 1);
@@ -202,25 +190,27 @@ TEST_F(TargetTest, RegisterFrameFollowsTheBank) {
 }
 
 TEST_F(TargetTest, RegisterTokensReadAndWriteTheImages) {
+  Messages().ErrorFlag = true;  // left from an earlier command
   Sfr(0xD0) = 0x08;
   EXPECT_TRUE(TargetSetRegister(tok::kR3, 0x5A));
+  EXPECT_TRUE(Messages().ErrorFlag) << "the earlier error stays for its caller";
   EXPECT_EQ(Iram(0x0B), 0x5A);
   EXPECT_EQ(TargetRegisterValue(tok::kR3), 0x5A);
+  EXPECT_EQ(CurrentTargetAccess().RegisterValue(tok::kR3), 0x5A) << "the evaluator reads through the layer";
+  EXPECT_EQ(CurrentTargetAccess().ReadByte(kSpaceIData, 0x0B), 0x5A);
   EXPECT_EQ(Scanner().ExprValue, 0x5A);
   EXPECT_EQ(Scanner().ScanToken, tok::kNumberValue);
 
-  EXPECT_TRUE(TargetSetRegister(tok::kTM0, 0x1234));
-  EXPECT_EQ(Sfr(0x8C), 0x12);
+  const std::pair<uint8_t, int32_t> pairs[] = {
+      {tok::kTM0, 0x1234}, {tok::kAB, 0xA1B2}, {tok::kDPTR, 0x8765}, {tok::kBR1, 0x0400}};
+  for (auto [token, value] : pairs) {
+    EXPECT_TRUE(TargetSetRegister(token, value)) << int(token);
+    EXPECT_EQ(TargetRegisterValue(token), value) << int(token);
+  }
+  EXPECT_EQ(Sfr(0x8C), 0x12) << "TM0 is TH0:TL0";
   EXPECT_EQ(Sfr(0x8A), 0x34);
-  EXPECT_EQ(TargetRegisterValue(tok::kTM0), 0x1234);
-  EXPECT_TRUE(TargetSetRegister(tok::kAB, 0xA1B2));
-  EXPECT_EQ(TargetRegisterValue(tok::kAB), 0xA1B2);
-  EXPECT_TRUE(TargetSetRegister(tok::kDPTR, 0x8765));
-  EXPECT_EQ(TargetRegisterValue(tok::kDPTR), 0x8765);
   EXPECT_TRUE(TargetSetRegister(tok::kPC, 0x12345));
   EXPECT_EQ(T().SimPC, 0x2345) << "the PC stays within 64K";
-  EXPECT_TRUE(TargetSetRegister(tok::kBR1, 0x0400));
-  EXPECT_EQ(TargetRegisterValue(tok::kBR1), 0x0400);
 }
 
 TEST_F(TargetTest, DptrOfTheAducFamilyReadsBackItsPage) {
@@ -241,50 +231,20 @@ TEST_F(TargetTest, Timer2RegistersAreUnknownOnThe51) {
   EXPECT_EQ(Messages().LastErrorCode, 131);
 }
 
-TEST_F(TargetTest, SetRegisterReportsOnlyItsOwnError) {
-  Messages().ErrorFlag = true;  // left from an earlier command
-  EXPECT_TRUE(TargetSetRegister(tok::kR0, 1));
-  EXPECT_TRUE(Messages().ErrorFlag) << "the earlier error stays for its caller";
-}
-
-TEST_F(TargetTest, TheEvaluatorReadsThroughTheLayer) {
-  Iram(0x05) = 0x77;
-  Sfr(0xD0) = 0x00;
-  EXPECT_EQ(CurrentTargetAccess().RegisterValue(tok::kR5), 0x77);
-  EXPECT_EQ(CurrentTargetAccess().ReadByte(kSpaceIData, 0x05), 0x77);
-}
-
-TEST_F(TargetTest, DisassembleLineGivesTheTextFromTheMnemonicAndFollowsCodeWrites) {
+TEST_F(TargetTest, DisassembleLineGivesTheTextFromTheMnemonic) {
   Code(0x0010, {0x74, 0x11, 0x00});
-  const std::string first = DisassembleLine(0x0010);
-  EXPECT_EQ(first.rfind("MOV", 0), 0u) << first;
-  EXPECT_NE(first.find("011"), std::string::npos) << first;
+  const std::string text = DisassembleLine(0x0010);
+  EXPECT_EQ(text.rfind("MOV", 0), 0u) << text;
+  EXPECT_NE(text.find("011"), std::string::npos) << text;
   EXPECT_EQ(DisasLines().GetItem(0x0010).BytesNo, 2);
-  TargetWriteValue(kSpaceCode, 0x0011, 0x22, 1);
-  const std::string second = DisassembleLine(0x0010);
-  EXPECT_NE(second.find("022"), std::string::npos) << second;
   EXPECT_EQ(DisassembleLine(0x0012).rfind("NOP", 0), 0u);
+  dorvik::Run().TargetReady = false;
+  EXPECT_TRUE(DisassembleLine(0x0000).empty()) << "it needs a ready target";
+  EXPECT_FALSE(dorvik::Run().TargetBusy);
 }
 
-TEST_F(TargetTest, LoaderWriteBehindTheLayerIsSeenOnceAnnounced) {
-  Code(0x0020, {0x90, 0x12, 0x34});  // MOV DPTR,#1234H
-  EXPECT_NE(DisassembleLine(0x0020).find("1234"), std::string::npos);
-  T().SimPC = 0x0020;
-  SimStep(0x0020);
-  EXPECT_EQ(Sfr(0x82), 0x34);
-  // The last byte of the line changes behind the layer (a load, the line assembler).
-  T().CodeImage[0x0022] = 0x56;
-  CodeImageChanged(0x0022);
-  EXPECT_NE(DisassembleLine(0x0020).find("1256"), std::string::npos) << "neither the line item nor the code cache is stale";
-  SimStep(0x0020);
-  EXPECT_EQ(Sfr(0x82), 0x56) << "nor the simulator's decoded line";
-}
-
-TEST_F(TargetTest, TypedBlockReadsWordsAndBits) {
-  T().XDataImage[0x10] = 0x12;
-  T().XDataImage[0x11] = 0x34;
-  T().XDataImage[0x12] = 0x56;
-  T().XDataImage[0x13] = 0x78;
+TEST_F(TargetTest, TypedBlockReadsWordsAndBitsAndStopsAtTheSpaceEnd) {
+  for (uint8_t i = 0; i < 4; ++i) T().XDataImage[0x10 + i] = 0x12 + 0x22 * i;  // 12H 34H 56H 78H
   int32_t addr = 0x10;
   ASSERT_TRUE(TargetReadTypedBlock(kSpaceXData, addr, tok::kWORD, 2));
   ASSERT_EQ(ValueList().Count(), 2);
@@ -297,25 +257,16 @@ TEST_F(TargetTest, TypedBlockReadsWordsAndBits) {
   ASSERT_TRUE(TargetReadTypedBlock(kSpaceBit, addr, tok::kBIT, 4));
   EXPECT_EQ(addr, 0x21) << "the address becomes the first containing byte";
   ASSERT_EQ(ValueList().Count(), 4);
-  EXPECT_EQ(ValueList().Items[0].Value, 1u);
-  EXPECT_EQ(ValueList().Items[1].Value, 0u);
-  EXPECT_EQ(ValueList().Items[2].Value, 1u);
-  EXPECT_EQ(ValueList().Items[3].Value, 0u);
-}
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(ValueList().Items[i].Value, i % 2 ? 0u : 1u) << "bit " << i;
 
-TEST_F(TargetTest, TypedBlockLargerThanTheBufferIsRefused) {
-  int32_t addr = 0;
-  EXPECT_FALSE(TargetReadTypedBlock(kSpaceXData, addr, tok::kLONGINT, 300));
-  EXPECT_TRUE(Messages().ErrorFlag);
-  ResetMessages();
-  EXPECT_FALSE(TargetReadTypedBlock(kSpaceXData, addr, tok::kBYTE, 0x7FFFFFFF));
-  EXPECT_EQ(ValueList().Count(), 0);
-}
-
-TEST_F(TargetTest, DisassembleLineNeedsAReadyTarget) {
-  dorvik::Run().TargetReady = false;
-  EXPECT_TRUE(DisassembleLine(0x0000).empty());
-  EXPECT_FALSE(dorvik::Run().TargetBusy);
+  // Past the end of an internal space: FFH, not a stale buffer byte.
+  Link().RxBuffer.fill(0x5A);
+  EXPECT_EQ(TargetReadByte(kSpaceIData, 0x100), 0xFF);
+  Iram(0xFF) = 0x12;
+  Link().RxBuffer.fill(0x5A);
+  addr = 0xFF;
+  ASSERT_TRUE(TargetReadTypedBlock(kSpaceIData, addr, tok::kWORD, 1));
+  EXPECT_EQ(ValueList().Items.back().Value, 0x12FFu);
 }
 
 }  // namespace

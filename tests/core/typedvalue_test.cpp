@@ -80,13 +80,10 @@ TEST_F(TypedValueTest, EachTypeReadsAndWritesInItsByteOrder) {
   }
 }
 
-TEST_F(TypedValueTest, SeveralValuesFollowEachOther) {
+TEST_F(TypedValueTest, SeveralValuesFollowEachOtherAndSignedOnesAreZeroExtended) {
   EXPECT_EQ(Write(tok::kWORD, {0x0102, 0x0304}), (std::vector<uint8_t>{1, 2, 3, 4}));
   EXPECT_EQ(Read(tok::kWORD, 2, {1, 2, 3, 4}), (std::vector<uint32_t>{0x0102, 0x0304}));
   EXPECT_EQ(Read(tok::kPOINTER, 2, {1, 2, 3, 4, 5, 6}), (std::vector<uint32_t>{0x030201, 0x060504}));
-}
-
-TEST_F(TypedValueTest, SignedTypesAreStoredZeroExtended) {
   EXPECT_EQ(Read(tok::kSHORTINT, 1, {0xFF}), std::vector<uint32_t>{0xFF});
   EXPECT_EQ(Read(tok::kINTEGER, 1, {0x80, 0x00}), std::vector<uint32_t>{0x8000});
 }
@@ -120,32 +117,34 @@ TEST_F(TypedValueTest, BitListsPackEightItemsPerByteFirstInBitZero) {
 }
 
 TEST_F(TypedValueTest, BitsStartAtTheMaskAndMoveAddressAndMaskOn) {
-  ValueList().Items.clear();
+  struct Case {
+    uint8_t Type, Space;
+    int32_t Count;
+    uint8_t Mask, MaskAfter;
+    int32_t AddrAfter;
+    std::vector<uint32_t> Bits;
+  };
+  const Case cases[] = {
+      // From bit 5: bits 5, 6, 7, then bit 0 of the next byte.
+      {tok::kBIT, kSpaceIData, 4, 0x20, 0x02, 0x22, {1, 0, 1, 1}},
+      // Byte types in the bit space are bits too.
+      {tok::kBYTE, kSpaceBit, 3, 0x20, 0x01, 0x22, {1, 0, 1}},
+  };
   const std::vector<uint8_t> bytes = {0b10100000, 0b00000001};
-  int32_t addr = 0x21;
-  uint8_t mask = 0x20;  // bit 5
-  BytesToValues(tok::kBIT, 2, 4, bytes, addr, mask, kSpaceIData);
-  ASSERT_EQ(ValueList().Items.size(), 4u);
-  EXPECT_EQ(ValueList().Items[0].Value, 1u);  // bit 5
-  EXPECT_EQ(ValueList().Items[1].Value, 0u);  // bit 6
-  EXPECT_EQ(ValueList().Items[2].Value, 1u);  // bit 7
-  EXPECT_EQ(ValueList().Items[3].Value, 1u);  // bit 0 of the next byte
-  EXPECT_EQ(ValueList().Items[3].TypeToken, tok::kBIT);
-  EXPECT_EQ(addr, 0x22);
-  EXPECT_EQ(mask, 0x02);
-}
-
-TEST_F(TypedValueTest, ByteTypesInTheBitSpaceAreBits) {
-  ValueList().Items.clear();
-  const std::vector<uint8_t> bytes = {0b101};
-  int32_t addr = 0x20;
-  uint8_t mask = 1;
-  BytesToValues(tok::kBYTE, 1, 3, bytes, addr, mask, kSpaceBit);
-  ASSERT_EQ(ValueList().Items.size(), 3u);
-  EXPECT_EQ(ValueList().Items[0].Value, 1u);
-  EXPECT_EQ(ValueList().Items[1].Value, 0u);
-  EXPECT_EQ(ValueList().Items[2].Value, 1u);
-  EXPECT_EQ(ValueList().Items[2].TypeToken, tok::kBIT);
+  for (const Case& c : cases) {
+    ValueList().Items.clear();
+    int32_t addr = 0x21;
+    uint8_t mask = c.Mask;
+    BytesToValues(c.Type, 2, c.Count, bytes, addr, mask, c.Space);
+    std::vector<uint32_t> bits;
+    for (const tValueItem& item : ValueList().Items) {
+      EXPECT_EQ(item.TypeToken, tok::kBIT);
+      bits.push_back(item.Value);
+    }
+    EXPECT_EQ(bits, c.Bits) << int(c.Type);
+    EXPECT_EQ(addr, c.AddrAfter) << int(c.Type);
+    EXPECT_EQ(mask, c.MaskAfter) << int(c.Type);
+  }
 }
 
 TEST_F(TypedValueTest, NeverReadsPastTheBytesGiven) {

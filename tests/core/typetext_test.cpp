@@ -22,6 +22,14 @@ class TypeTextTest : public ::testing::Test {
     t.MSpace = space;
     return static_cast<uint16_t>(31 + Collections().TypeDefs->Count());
   }
+  uint16_t AddArray3x4() {
+    const uint16_t type = AddType(tTypeDef::tArray, 2);
+    auto& a = Collections().TypeDefs->Items.back();
+    a.Dimensions = 2;
+    a.DimensionSizes[0] = 3;
+    a.DimensionSizes[1] = 4;
+    return type;
+  }
   static std::string Text(uint16_t type, bool expand = false) {
     std::string s = "unchanged";
     TypeDefText(type, expand, s);
@@ -41,12 +49,7 @@ TEST_F(TypeTextTest, BasicTypes) {
 }
 
 TEST_F(TypeTextTest, ArraysPointersAndFunctions) {
-  const uint16_t array = AddType(tTypeDef::tArray, 2);
-  auto& a = Collections().TypeDefs->Items.back();
-  a.Dimensions = 2;
-  a.DimensionSizes[0] = 3;
-  a.DimensionSizes[1] = 4;
-  EXPECT_EQ(Text(array), "Array [3][4] of char ");
+  EXPECT_EQ(Text(AddArray3x4()), "Array [3][4] of char ");
 
   EXPECT_EQ(Text(AddType(tTypeDef::tPointer, 4, 0, 2)), "int *XData");
   EXPECT_EQ(Text(AddType(tTypeDef::tPointer, 4, 0, 0)), "int *");
@@ -89,13 +92,8 @@ TEST_F(TypeTextTest, SymbolsShowTheirTypeAndLocation) {
   SymbolTypeText(sym, false, s);
   EXPECT_EQ(s, "int .COUNT");
 
-  const uint16_t array = AddType(tTypeDef::tArray, 2);
-  auto& a = Collections().TypeDefs->Items.back();
-  a.Dimensions = 2;
-  a.DimensionSizes[0] = 3;
-  a.DimensionSizes[1] = 4;
   sym.Name = "BUF";
-  sym.VarType = array;
+  sym.VarType = AddArray3x4();
   sym.Value = 0x30;
   sym.SymClass = 2;  // direct data
   SymbolTypeText(sym, false, s);

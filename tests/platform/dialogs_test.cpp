@@ -8,11 +8,7 @@ namespace dorvik::platform {
 namespace {
 
 TEST(ConsoleDialogs, InputLineKeepsPicksOrReplacesText) {
-  struct Case {
-    std::string Input;
-    DialogAction Action;
-    std::string Text;
-  };
+  struct Case { std::string Input; DialogAction Action; std::string Text; };
   const Case cases[] = {
       {"\n", DialogAction::Ok, "shown"},    {"typed here\n", DialogAction::Ok, "typed here"},
       {"#2\n", DialogAction::Ok, "second"}, {"#3\n", DialogAction::Ok, "#3"},  // no such item: taken as text
@@ -57,15 +53,6 @@ TEST(ConsoleDialogs, ProgressPrintsEveryTenPerCent) {
   ui.UpdateProgress(5, 0);
   EXPECT_EQ(out.str(), "Filling\n0%\n10%\n20%\n30%\n40%\n50%\n60%\n70%\n80%\n90%\n100%\n");
   EXPECT_FALSE(ui.CancelPressed());
-}
-
-TEST(ScriptedDialogs, CancelAtTheGivenPoll) {
-  ScriptedDialogs ui;
-  ui.CancelAtPoll = 3;
-  ui.ShowProgress("x");
-  EXPECT_FALSE(ui.CancelPressed());
-  EXPECT_FALSE(ui.CancelPressed());
-  EXPECT_TRUE(ui.CancelPressed());
 }
 
 }  // namespace

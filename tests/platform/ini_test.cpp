@@ -1,46 +1,23 @@
 #include "platform/ini.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/files.h"
+#include "tests/platform/scratch_dir.h"
 
 namespace dorvik::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using test_util::ReadAll;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string t = (fs::temp_directory_path() / "dorvik-ini-XXXXXX").string();
-    path_ = ::mkdtemp(t.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  size_t Count() const { return std::distance(fs::directory_iterator(path_), fs::directory_iterator{}); }
-
- private:
-  std::string path_;
+// A scratch folder that can count its files.
+struct TempDir : test_util::ScratchDir {
+  size_t Count() const { return std::distance(fs::directory_iterator(Path()), fs::directory_iterator{}); }
 };
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 TEST(ParseBool, ReadsWordsAndNumbersKeepsDefaultOtherwise) {
-  struct Case {
-    std::string_view Text;
-    bool Default;
-    bool Expect;
-  };
+  struct Case { std::string_view Text; bool Default; bool Expect; };
   const Case cases[] = {
       {"Yes", false, true}, {"yes", false, true},  {"TRUE", false, true},   {"true", false, true},
       {"No", true, false},  {"NO", true, false},   {"False", true, false},  {"0", true, false},
@@ -77,17 +54,13 @@ TEST(IniFile, WritesReplaceInPlaceAndAddSections) {
   EXPECT_EQ(f.Text(), "Target=ADUC\nOther=1\n[LOADER]\nCode=No\nN=-5\n");
 }
 
-TEST(IniFile, NonNumbersKeepIntegerDefault) {
+TEST(IniFile, ValuesKeepEqualsSignsAndSpacesAndNonNumbersTheIntegerDefault) {
   IniFile f;
   f.Parse("[A]\nx=12abc\ny=\nz= 42 \nw=99999999999999999999999\n");
   EXPECT_EQ(f.ReadInteger("A", "x", 7), 7);
   EXPECT_EQ(f.ReadInteger("A", "y", 7), 7);
   EXPECT_EQ(f.ReadInteger("A", "z", 7), 42);
   EXPECT_EQ(f.ReadInteger("A", "w", 7), 7);
-}
-
-TEST(IniFile, ValuesKeepEqualsSignsAndSpaces) {
-  IniFile f;
   f.Parse("[A]\n key = a=b \n");
   EXPECT_EQ(f.ReadString("A", "KEY"), " a=b ");
   EXPECT_EQ(f.ReadSection("a"), (std::vector<std::string>{"key"}));
@@ -133,7 +106,7 @@ TEST(IniFile, SaveRoundTripsThroughTmpCopy) {
   EXPECT_FALSE(g.ReadBool("LOADER", "Code", true));
 }
 
-TEST(IniFile, LoadOfMissingFileIsEmptyAndSetsIOResult) {
+TEST(IniFile, LoadOfMissingFileAndFailedSaveSetIOResult) {
   TempDir dir;
   TakeIOResult();
   IniFile f;
@@ -142,12 +115,7 @@ TEST(IniFile, LoadOfMissingFileIsEmptyAndSetsIOResult) {
   EXPECT_EQ(f.Text(), "");
   EXPECT_NE(TakeIOResult(), 0);
   EXPECT_EQ(TakeIOResult(), 0);
-}
-
-TEST(IniFile, FailedSaveLeavesOldFileAndReportsCode) {
-  TempDir dir;
-  TakeIOResult();
-  IniFile f;
+  // A failed save reports its code.
   f.WriteString("A", "x", "1");
   EXPECT_FALSE(f.Save(dir.File("no/such/folder/x.ini")));
   EXPECT_NE(TakeIOResult(), 0);
@@ -171,12 +139,6 @@ TEST(Files, ReadWholeFileAndOsTexts) {
   EXPECT_EQ(content, std::string("a\0b", 3));
   EXPECT_FALSE(OsErrorText(ENOENT).empty());
 }
-
-}  // namespace
-}  // namespace dorvik::platform
-
-namespace dorvik::platform {
-namespace {
 
 // Whatever the file holds, reading and writing it stays in bounds and a
 // written value reads back.

@@ -1,12 +1,10 @@
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "tests/platform/scratch_dir.h"
 
 namespace dorvik::platform {
 namespace {
@@ -15,11 +13,6 @@ namespace fs = std::filesystem;
 
 class ProcessTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string t = (fs::temp_directory_path() / "dorvik-proc-XXXXXX").string();
-    dir_ = ::mkdtemp(t.data());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   ProcessResult Shell(const std::string& script, uint32_t timeout = 0) {
     ProcessRequest req;
     req.Argv = {"/bin/sh", "-c", script};
@@ -27,7 +20,8 @@ class ProcessTest : public ::testing::Test {
     req.TimeoutMs = timeout;
     return runner_.Run(req);
   }
-  std::string dir_;
+  test_util::ScratchDir scratch_;
+  const std::string& dir_ = scratch_.Path();
   PosixProcessRunner runner_;
 };
 
@@ -63,12 +57,12 @@ TEST_F(ProcessTest, MissingProgramIsNotStarted) {
   EXPECT_EQ(runner_.Run(req).Status, ProcessStatus::NotStarted);
   req.Argv = {};
   EXPECT_EQ(runner_.Run(req).Status, ProcessStatus::NotStarted);
-}
-
-TEST_F(ProcessTest, MissingWorkDirIsNotStarted) {
-  ProcessRequest req;
+  // Nor is one whose folder or input file is missing.
   req.Argv = {"/bin/true"};
   req.WorkDir = dir_ + "/none";
+  EXPECT_EQ(runner_.Run(req).Status, ProcessStatus::NotStarted);
+  req.WorkDir.clear();
+  req.StdinPath = dir_ + "/nothing";
   EXPECT_EQ(runner_.Run(req).Status, ProcessStatus::NotStarted);
 }
 
@@ -79,25 +73,14 @@ TEST_F(ProcessTest, SignalIsToldApart) {
 }
 
 TEST_F(ProcessTest, InputFileOutputFileAndFolder) {
-  { std::ofstream(dir_ + "/in.txt") << "hello\n"; }
   ProcessRequest req;
   req.Argv = {"/bin/sh", "-c", "cat; pwd"};
-  req.StdinPath = dir_ + "/in.txt";
+  req.StdinPath = scratch_.Write("in.txt", "hello\n");
   req.OutputPath = dir_ + "/out.txt";
   req.WorkDir = dir_;
   const ProcessResult r = runner_.Run(req);
   EXPECT_EQ(r.Status, ProcessStatus::Exited);
-  std::ifstream in(dir_ + "/out.txt");
-  std::stringstream ss;
-  ss << in.rdbuf();
-  EXPECT_EQ(ss.str(), "hello\n" + fs::canonical(dir_).string() + "\n");
-}
-
-TEST_F(ProcessTest, MissingInputFileIsNotStarted) {
-  ProcessRequest req;
-  req.Argv = {"/bin/true"};
-  req.StdinPath = dir_ + "/nothing";
-  EXPECT_EQ(runner_.Run(req).Status, ProcessStatus::NotStarted);
+  EXPECT_EQ(test_util::ReadAll(dir_ + "/out.txt"), "hello\n" + fs::canonical(dir_).string() + "\n");
 }
 
 }  // namespace

@@ -7,11 +7,7 @@
 namespace dorvik::platform {
 namespace {
 
-struct Case {
-  BoxButtons Buttons;
-  std::string Input;
-  int Expect;
-};
+struct Case { BoxButtons Buttons; std::string Input; int Expect; };
 
 TEST(ConsoleReporter, AnswersFromTheTerminal) {
   const Case cases[] = {
@@ -54,14 +50,6 @@ TEST(ScriptedReporter, QueuedAnswersThenDefaults) {
   EXPECT_EQ(r.ShowBox({"d", "", BoxButtons::OkCancel, BoxIcon::None}), kBoxOk);
   ASSERT_EQ(r.Shown().size(), 4u);
   EXPECT_EQ(r.Shown()[2].Caption, "c");
-}
-
-TEST(Reporter, SetAndReset) {
-  ScriptedReporter r;
-  SetReporter(&r);
-  EXPECT_EQ(&Reporter(), &r);
-  SetReporter(nullptr);
-  EXPECT_NE(&Reporter(), &r);
 }
 
 }  // namespace

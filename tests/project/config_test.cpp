@@ -29,6 +29,15 @@ TEST(ProjectConfig, LoaderOptionsRoundTrip) {
   EXPECT_TRUE(back.LoadAutomaticallyOnStart);
   EXPECT_EQ(back.LastLoadPath, "/home/u/p.hex");
   EXPECT_EQ(back.DownloadSpeed, 2);
+  // Every speed choice writes its own rate and reads back.
+  const char* rates[] = {"115200", "57600", "38400"};
+  for (int speed : {0, 1, 2}) {
+    o.DownloadSpeed = speed;
+    WriteLoaderOptions(f, o);
+    EXPECT_EQ(f.ReadString("LOADER", "Download Speed"), rates[speed]);
+    ReadLoaderOptions(f, back);
+    EXPECT_EQ(back.DownloadSpeed, speed);
+  }
 }
 
 TEST(ProjectConfig, LoaderOptionsReadLeniently) {
@@ -53,10 +62,7 @@ TEST(ProjectConfig, LoaderOptionsReadLeniently) {
 }
 
 TEST(ProjectConfig, TargetLineNamesTheKind) {
-  struct Case {
-    std::string_view Text;
-    uint8_t Expect;
-  };
+  struct Case { std::string_view Text; uint8_t Expect; };
   const Case cases[] = {{"Target=OVIX52\n", 0},
                         {"Target=aduc\n", 2},
                         {"Target=VOV51\n", 3},
@@ -83,10 +89,10 @@ TEST(ProjectConfig, BaudRateFromComSection) {
   EXPECT_EQ(ReadBaudRate(f, 19200), 19200);
   f.Parse("[COM]\nBaud=57600\n");
   EXPECT_EQ(ReadBaudRate(f, 19200), 57600);
-  f.Parse("[COM]\nBaud=fast\n");
-  EXPECT_EQ(ReadBaudRate(f, 19200), 19200);
-  f.Parse("[COM]\nBaud=-5\n");
-  EXPECT_EQ(ReadBaudRate(f, 19200), 19200);
+  for (const char* bad : {"[COM]\nBaud=fast\n", "[COM]\nBaud=-5\n"}) {
+    f.Parse(bad);
+    EXPECT_EQ(ReadBaudRate(f, 19200), 19200) << bad;
+  }
 }
 
 }  // namespace

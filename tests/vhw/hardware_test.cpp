@@ -52,14 +52,11 @@ class HardwareTest : public ::testing::Test {
 
 // Registry
 
-TEST_F(HardwareTest, NothingIsSentWhileNoReceiverIsShown) {
+TEST_F(HardwareTest, TheLastShownReceiverGetsTheMessagesAndNoneWhileNoneIsShown) {
   EXPECT_FALSE(HardwareActive());
   EXPECT_EQ(ForemostReceiver(), nullptr);
   EXPECT_EQ(SendHardwareAccess(kSpaceXData, 0x1234, 0x55), kNoReply);
   EXPECT_EQ(ExternalReadCycle(0x1234, 0x42, 0xFF), 0x42);
-}
-
-TEST_F(HardwareTest, TheLastShownReceiverGetsTheMessages) {
   FakeReceiver a, b;
   ShowReceiver(a);
   ShowReceiver(b);
@@ -111,10 +108,7 @@ TEST_F(HardwareTest, RepliesOutsideAByteMeanNoReply) {
 // The read cycle
 
 TEST_F(HardwareTest, ReadCycleSendsOpeningStrobeAndClosingMessages) {
-  struct Case {
-    uint8_t P3;
-    std::vector<Message> Expected;
-  };
+  struct Case { uint8_t P3; std::vector<Message> Expected; };
   const Case cases[] = {
       // RD high in the port image: strobe falls, rises (result), no restore.
       {0xFF,

@@ -1,41 +1,26 @@
 #include "workbench/history.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/files.h"
+#include "tests/platform/scratch_dir.h"
 #include "workbench/mainform.h"
 
 namespace dorvik {
 namespace {
 
-namespace fs = std::filesystem;
-
 class HistoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string t = (fs::temp_directory_path() / "dorvik-hst-XXXXXX").string();
-    dir_ = ::mkdtemp(t.data());
     ResetMainForm();
     SetSettingsFileNames(dir_ + "/dorvik51", dir_);
     platform::TakeIOResult();
   }
-  void TearDown() override {
-    fs::remove_all(dir_);
-    ResetMainForm();
-  }
+  void TearDown() override { ResetMainForm(); }
   void WriteFile(const std::string& text) { std::ofstream(MainForm().HistoryFileName) << text; }
-  std::string ReadFile() {
-    std::ifstream in(MainForm().HistoryFileName);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  std::string dir_;
+  std::string ReadFile() { return test_util::ReadAll(MainForm().HistoryFileName); }
+  test_util::ScratchDir scratch_;
+  const std::string& dir_ = scratch_.Path();
 };
 
 HistoryCombo ComboOf(std::vector<std::string> items, int index) {
@@ -88,13 +73,16 @@ TEST_F(HistoryTest, AtTopOrAppendedAndCutToTwenty) {
   EXPECT_EQ(c.Text, "end");
 }
 
-TEST_F(HistoryTest, MissingFileLoadsEmptyWithoutIOError) {
+TEST_F(HistoryTest, MissingFileLoadsEmptyButAMissingFolderFailsTheSave) {
   HistoryCombo c = ComboOf({"x"}, 0);
   LoadHistory(c, 18);
   EXPECT_TRUE(c.Items.empty());
   EXPECT_EQ(c.ItemIndex, -1);
   EXPECT_EQ(c.Text, "");
   EXPECT_EQ(platform::TakeIOResult(), 0);
+  SetSettingsFileNames(dir_ + "/none/dorvik51", dir_);
+  EXPECT_FALSE(SaveHistory(ComboOf({"a"}, 0), 1));
+  EXPECT_NE(platform::TakeIOResult(), 0);
 }
 
 TEST_F(HistoryTest, SaveThenLoadRoundTrips) {
@@ -132,12 +120,6 @@ TEST_F(HistoryTest, LoadSkipsGapsAndBadIndex) {
   WriteFile("[HISTORY]\n5H0=x\n5H1=a\n");
   LoadHistory(c, 5);
   EXPECT_EQ(c.ItemIndex, -1);
-}
-
-TEST_F(HistoryTest, SaveIntoMissingFolderFailsWithIOResult) {
-  SetSettingsFileNames(dir_ + "/none/dorvik51", dir_);
-  EXPECT_FALSE(SaveHistory(ComboOf({"a"}, 0), 1));
-  EXPECT_NE(platform::TakeIOResult(), 0);
 }
 
 TEST_F(HistoryTest, BusyPairNests) {

@@ -136,13 +136,9 @@ class Generator {
 
   // One random instruction that does not change the flow of control.
   void Straight() {
-    for (;;) {
-      uint8_t op = Byte();
-      const OpcodeInfo& info = Opcode(op);
-      if (info.Flow != FlowKind::None || op == kBreakOpcode || op == 0xC0 || op == 0xD0) continue;
-      EmitStraight(op, info);
-      return;
-    }
+    uint8_t op = Byte();
+    while (Opcode(op).Flow != FlowKind::None || op == kBreakOpcode || op == 0xC0 || op == 0xD0) op = Byte();
+    EmitStraight(op, Opcode(op));
   }
 
   void EmitStraight(uint8_t op, const OpcodeInfo& info) {
@@ -151,29 +147,20 @@ class Generator {
     bool fix = false;
     bool bank_fix = false;
     for (int i = 0; i < 3; ++i) {
-      const OperandForm form = info.Operands[i];
-      const uint8_t field = info.Field[i];
+      uint8_t& field = bytes[info.Field[i]];
       const bool dest = (i == 0) || op == 0xC5;  // XCH A,direct writes its second operand
-      switch (form) {
-        case OperandForm::Direct: {
-          uint8_t d = dest ? WriteDirect() : ReadDirect();
-          if (dest && NeedsParityFix(d)) fix = true;
-          bytes[field] = d;
+      switch (info.Operands[i]) {
+        case OperandForm::Direct:
+          field = dest ? WriteDirect() : ReadDirect();
+          fix |= dest && NeedsParityFix(field);
           break;
-        }
-        case OperandForm::Bit: {
-          uint8_t b = AnyBit();
-          if (dest && BitNeedsParityFix(b)) fix = true;
-          if (dest && (b & 0xF8) == 0xD0) bank_fix = true;
-          bytes[field] = b;
+        case OperandForm::Bit:
+          field = AnyBit();
+          fix |= dest && BitNeedsParityFix(field);
+          bank_fix |= dest && (field & 0xF8) == 0xD0;
           break;
-        }
-        case OperandForm::NotBit:
-          bytes[field] = AnyBit();
-          break;
-        case OperandForm::Immediate:
-          bytes[field] = Immediate();
-          break;
+        case OperandForm::NotBit: field = AnyBit(); break;
+        case OperandForm::Immediate: field = Immediate(); break;
         case OperandForm::Immediate16:
           bytes[1] = Byte();
           bytes[2] = Byte();
@@ -206,16 +193,15 @@ class Generator {
     // The ACC writes above count when they change ACC; XCH A,@Ri etc. are covered by the A operand.
     if (op == 0xC5 && bytes[1] == 0xD0) fix = true;
     Insn(bytes);
-    if (bank_fix) Insn({0x43, 0xD0, 0x00});  // ORL PSW,#0: see BankFix below
+    // s51 switches the register bank only on byte writes of PSW, so a bit
+    // write of PSW (RS0/RS1 perhaps) is followed by ORL PSW,#0.
+    if (bank_fix) Insn({0x43, 0xD0, 0x00});
     if (fix) ParityFix();
   }
 
   // An ACC write that leaves ACC as it is: s51 computes PSW.P only when ACC
   // is written, so after a direct write of PSW or ACC this puts it right.
   void ParityFix() { Insn({0x54, 0xFF}); }  // ANL A,#0FFH
-  // s51 switches the register bank only on byte writes of PSW, so a bit write
-  // of PSW (RS0/RS1 perhaps) is followed by a byte write of the same value.
-  // ORL PSW,#0 does that (and is followed by the parity fix).
 
   void StraightRun(int n) {
     for (int i = 0; i < n; ++i) Straight();
@@ -265,11 +251,7 @@ class Generator {
   // SJMP or LJMP forward over 0-2 instructions.
   void ForwardJump() {
     const bool longjump = Chance(50);
-    if (longjump) {
-      Insn({0x02, 0, 0});
-    } else {
-      Insn({0x80, 0});
-    }
+    Insn(longjump ? std::vector<uint8_t>{0x02, 0, 0} : std::vector<uint8_t>{0x80, 0});
     const uint16_t at = static_cast<uint16_t>(pc_ - (longjump ? 2 : 1));
     StraightRun(static_cast<int>(Below(3)));
     if (longjump) {
@@ -335,11 +317,9 @@ class Generator {
       sub = MakeSubroutine();
       subs_.push_back(sub);
     }
-    if (Chance(50)) {
-      Insn({static_cast<uint8_t>(0x11 | ((sub >> 3) & 0xE0)), static_cast<uint8_t>(sub)});  // ACALL
-    } else {
-      Insn({0x12, static_cast<uint8_t>(sub >> 8), static_cast<uint8_t>(sub)});  // LCALL
-    }
+    const uint8_t lo = static_cast<uint8_t>(sub);
+    if (Chance(50)) return Insn({static_cast<uint8_t>(0x11 | ((sub >> 3) & 0xE0)), lo});  // ACALL
+    Insn({0x12, static_cast<uint8_t>(sub >> 8), lo});                                      // LCALL
   }
 
   // AJMP to a pad in a far page that jumps back (AJMP or LJMP) to the next instruction.
@@ -348,14 +328,13 @@ class Generator {
     if (pad == 0) return Straight();
     Insn({static_cast<uint8_t>(0x01 | ((pad >> 3) & 0xE0)), static_cast<uint8_t>(pad)});
     const uint16_t back = pc_;
-    const uint16_t save = pc_;
     pc_ = pad;
     if (Chance(50)) {
       Insn({static_cast<uint8_t>(0x01 | ((back >> 3) & 0xE0)), static_cast<uint8_t>(back)});
     } else {
       Insn({0x02, static_cast<uint8_t>(back >> 8), static_cast<uint8_t>(back)});
     }
-    pc_ = save;
+    pc_ = back;
   }
 
   // PUSH a byte, run a little, POP into a random place.
@@ -427,26 +406,16 @@ class Generator {
 
   // Interrupts: raise a source, clear one, change the enables or priorities.
   void InterruptAction() {
-    switch (Below(5)) {
-      case 0:
-      case 1:
-      case 2:
-        Insn({0xD2, kIrqFlagBits[Below(4)]});  // SETB flag
-        break;
-      case 3:
-        Insn({0xC2, kIrqFlagBits[Below(4)]});  // CLR flag
-        break;
-      default:
-        // New enables and priorities, written while nothing is pending: after
-        // a write of IE or IP the chip runs one more instruction before it
-        // accepts an interrupt, s51 does not.
-        Insn({0xC2, 0xAF});                                            // CLR EA
-        Insn({0x75, 0xB8, Priorities()});                              // MOV IP,#
-        Insn({0x75, 0xA8, static_cast<uint8_t>(Below(16))});           // MOV IE,# (EA clear)
-        for (uint8_t flag : kIrqFlagBits) Insn({0xC2, flag});          // CLR flag
-        if (Chance(85)) Insn({0xD2, 0xAF});                            // SETB EA
-        break;
-    }
+    const uint32_t what = Below(5);  // SETB or CLR a flag, or new enables and priorities
+    if (what < 4) return Insn({static_cast<uint8_t>(what < 3 ? 0xD2 : 0xC2), kIrqFlagBits[Below(4)]});
+    // New enables and priorities, written while nothing is pending: after a
+    // write of IE or IP the chip runs one more instruction before it accepts
+    // an interrupt, s51 does not.
+    Insn({0xC2, 0xAF});                                   // CLR EA
+    Insn({0x75, 0xB8, Priorities()});                     // MOV IP,#
+    Insn({0x75, 0xA8, static_cast<uint8_t>(Below(16))});  // MOV IE,# (EA clear)
+    for (uint8_t flag : kIrqFlagBits) Insn({0xC2, flag});  // CLR flag
+    if (Chance(85)) Insn({0xD2, 0xAF});                   // SETB EA
   }
 
   // IP values under which a lower source number never has the lower

@@ -8,18 +8,19 @@
 // HEX file is loaded, the chip reset, then the program is stepped one
 // instruction at a time.
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/process.h"
-#include "tests/core/support/intel_hex_writer.h"
 #include "tests/core/support/program_generator.h"
 
 namespace dorvik::testsupport {
@@ -36,7 +37,7 @@ struct S51Dump {
   int AfterStep = 0;  // number of "step 1" commands before the dump
   int64_t Inst = -1;
   std::array<uint8_t, 256> IRam{};
-  std::array<uint8_t, 256> Sfr{};                     // indexed by SFR address; 80H-FFH used
+  std::array<uint8_t, 256> Sfr{};                         // indexed by SFR address; 80H-FFH used
   std::array<uint8_t, 256 * kXDataPages.size()> XData{};  // the pages of kXDataPages in order
 };
 
@@ -47,21 +48,16 @@ struct S51Run {
 
 struct S51Plan {
   int Steps = 400;
-  int DumpEvery = 25;  // full dumps (with the instruction counter) after every this many steps, and at the end
-  // Ask the instruction counter after every step: for programs with
-  // interrupts, where one s51 step can run more than one instruction.
-  bool StateEachStep = true;
+  int DumpEvery = 25;  // full dumps (with the instruction counter) after so many steps, and at the end
 };
 
 // The s51 program, or empty when it is not installed.
 inline std::string FindS51() {
   const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(start, end - start) + "/s51";
+  const std::string dirs = path ? path : "/usr/bin:/bin";
+  for (size_t start = 0; start <= dirs.size();) {
+    const size_t end = std::min(dirs.find(':', start), dirs.size());
+    const std::string candidate = dirs.substr(start, end - start) + "/s51";
     if (std::ifstream(candidate).good()) return candidate;
     start = end + 1;
   }
@@ -69,6 +65,42 @@ inline std::string FindS51() {
 }
 
 namespace detail {
+
+// Intel HEX of the used bytes of a 64K image: data records of up to 16 bytes, then the end record.
+inline std::string IntelHexText(const std::vector<uint8_t>& image, const std::vector<bool>& used) {
+  std::string text;
+  auto record = [&text](size_t address, uint8_t type, const uint8_t* data, size_t count) {
+    std::vector<uint8_t> raw = {uint8_t(count), uint8_t(address >> 8), uint8_t(address), type};
+    raw.insert(raw.end(), data, data + count);
+    uint8_t sum = 0;
+    for (uint8_t b : raw) sum = static_cast<uint8_t>(sum + b);
+    raw.push_back(static_cast<uint8_t>(-sum));
+    char hex[3];
+    text += ':';
+    for (uint8_t b : raw) text += (std::snprintf(hex, sizeof hex, "%02X", b), hex);
+    text += '\n';
+  };
+  for (size_t a = 0, end; a < image.size(); a = end) {
+    if (!used[a]) {
+      end = a + 1;
+      continue;
+    }
+    for (end = a; end < image.size() && used[end] && end - a < 16;) ++end;
+    record(a, 0, image.data() + a, end - a);
+  }
+  record(0, 1, nullptr, 0);
+  return text;
+}
+
+inline unsigned Hex(std::string_view text) {
+  return static_cast<unsigned>(std::strtoul(std::string(text).c_str(), nullptr, 16));
+}
+
+// The hexadecimal number after the last occurrence of key (0 without key).
+inline unsigned HexAfter(std::string_view line, std::string_view key) {
+  const size_t at = line.rfind(key);
+  return at == std::string_view::npos ? 0 : Hex(line.substr(at + key.size()));
+}
 
 inline void AppendDumpCommands(std::string& cmd) {
   cmd += "state\ndi 0 0xff\nds 0x80 0xff\n";
@@ -79,184 +111,96 @@ inline void AppendDumpCommands(std::string& cmd) {
   }
 }
 
-// The hexadecimal number at the start of text.
-inline std::optional<unsigned> ParseHex(std::string_view text) {
-  unsigned value = 0;
-  size_t digits = 0;
-  for (char c : text) {
-    int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
-    if (d < 0) break;
-    value = value * 16 + static_cast<unsigned>(d);
-    ++digits;
-  }
-  if (digits == 0) return std::nullopt;
-  return value;
+// Reads "0xAA bb bb bb bb bb bb bb bb ascii" into the memory that starts at base.
+inline void ReadDumpLine(std::string_view line, uint8_t* mem, unsigned size, unsigned base) {
+  if (line.substr(0, 2) != "0x") return;
+  std::istringstream in{std::string(line)};
+  std::string word;
+  in >> word;
+  unsigned a = Hex(word) - base;
+  auto is_byte = [](const std::string& w) {
+    return w.size() == 2 && std::isxdigit(uint8_t(w[0])) && std::isxdigit(uint8_t(w[1]));
+  };
+  for (int n = 0; n < 8 && in >> word && is_byte(word); ++n, ++a)
+    if (a < size) mem[a] = static_cast<uint8_t>(Hex(word));
 }
 
-// The hexadecimal number after the last occurrence of key.
-inline std::optional<unsigned> HexAfter(std::string_view line, std::string_view key) {
-  size_t at = line.rfind(key);
-  if (at == std::string_view::npos) return std::nullopt;
-  return ParseHex(line.substr(at + key.size()));
+// One line of the registers s51 prints after a step; true when the next line holds R0..R7.
+inline bool ReadStepLine(S51Registers& r, std::string_view line, bool register_values) {
+  if (line.substr(0, 8) == "Stop at ") {
+    r.Pc = static_cast<uint16_t>(HexAfter(line, "Stop at 0x"));
+  } else if (line.find("ACC= 0x") != std::string_view::npos) {
+    r.Acc = static_cast<uint8_t>(HexAfter(line, "ACC= 0x"));
+    r.B = static_cast<uint8_t>(HexAfter(line, " B= 0x"));
+  } else if (line.find("PSW= 0x") != std::string_view::npos) {
+    r.Psw = static_cast<uint8_t>(HexAfter(line, "PSW= 0x"));
+  } else if (line.substr(0, 5) == "SP 0x") {
+    r.Sp = static_cast<uint8_t>(HexAfter(line.substr(0, 7), "SP 0x"));
+  } else if (line.find("DPTR= 0x") != std::string_view::npos) {
+    r.Dptr = static_cast<uint16_t>(HexAfter(line.substr(0, line.find('@')), "DPTR= 0x"));
+  } else if (line.find(" R0 R1 R2") != std::string_view::npos) {
+    return true;
+  } else if (register_values) {
+    std::istringstream in{std::string(line)};
+    std::string word;
+    for (int i = 0; i < 8 && in >> word; ++i) r.R[i] = static_cast<uint8_t>(Hex(word.substr(0, 2)));
+  }
+  return false;
 }
 
-// "0xAA bb bb bb bb bb bb bb bb ascii": the address and up to 8 bytes.
-inline bool ParseDumpLine(std::string_view line, unsigned& address, std::vector<uint8_t>& bytes) {
-  if (line.substr(0, 2) != "0x") return false;
-  auto a = HexAfter(line.substr(0, line.find(' ')), "0x");
-  if (!a) return false;
-  address = *a;
-  bytes.clear();
-  size_t at = line.find(' ');
-  while (at != std::string_view::npos && bytes.size() < 8) {
-    if (at + 3 > line.size() || line[at] != ' ') break;
-    auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
-    if (!hex(line[at + 1]) || !hex(line[at + 2]) || (at + 3 < line.size() && line[at + 3] != ' ')) break;
-    bytes.push_back(static_cast<uint8_t>(*ParseHex(line.substr(at + 1, 2))));
-    at += 3;
+// Parses s51's output of a batch: one run per loaded program.
+inline std::vector<S51Run> ParseS51Output(std::istream& output) {
+  enum class Part { None, Step, State, IRam, Sfr, XData } part = Part::None;
+  std::vector<S51Run> runs;
+  int steps = 0;
+  unsigned xpage = 0;
+  bool register_values = false;
+  int64_t last_inst = -1;
+  for (std::string text; std::getline(output, text);) {
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    const std::string_view line = text;
+    if (line.substr(0, 6) == "file \"") {
+      runs.emplace_back();
+      steps = 0;
+      last_inst = -1;
+      part = Part::None;
+      continue;
+    }
+    if (runs.empty()) continue;
+    S51Run& run = runs.back();
+    if (line == "step 1") {
+      run.Steps.emplace_back();
+      ++steps;
+      part = Part::Step;
+    } else if (line == "state") {
+      part = Part::State;
+    } else if (line.substr(0, 3) == "di ") {
+      run.Dumps.push_back({.AfterStep = steps, .Inst = last_inst});
+      part = Part::IRam;
+    } else if (line.substr(0, 3) == "ds ") {
+      part = Part::Sfr;
+    } else if (line.substr(0, 3) == "dx ") {
+      part = Part::XData;
+      xpage = HexAfter(line, "0x") >> 8;
+    } else if (part == Part::Step) {
+      register_values = ReadStepLine(run.Steps.back(), line, register_values);
+    } else if (part == Part::State && line.substr(0, 6) == "Inst= ") {
+      last_inst = std::strtoll(text.c_str() + 6, nullptr, 10);
+      if (!run.Steps.empty()) run.Steps.back().Inst = last_inst;
+    } else if (part == Part::IRam) {
+      ReadDumpLine(line, run.Dumps.back().IRam.data(), 256, 0);
+    } else if (part == Part::Sfr) {
+      ReadDumpLine(line, run.Dumps.back().Sfr.data(), 256, 0);
+    } else if (part == Part::XData) {
+      for (size_t p = 0; p < kXDataPages.size(); ++p)
+        if (kXDataPages[p] == xpage)
+          ReadDumpLine(line, run.Dumps.back().XData.data() + 256 * p, 256, xpage << 8);
+    }
   }
-  return !bytes.empty();
+  return runs;
 }
 
 }  // namespace detail
-
-// The commands of one batch; hex_files[i] holds program i, run by plans[i].
-inline std::string S51Commands(const std::vector<std::string>& hex_files, const std::vector<S51Plan>& plans) {
-  std::string cmd = "set error stack off\n";
-  for (size_t i = 0; i < hex_files.size(); ++i) {
-    const S51Plan& plan = plans[i];
-    cmd += "fill rom 0 0xffff 0\nfill iram 0 0xff 0\nfill xram 0 0xffff 0\n";
-    cmd += "file \"" + hex_files[i] + "\"\nreset\n";
-    detail::AppendDumpCommands(cmd);
-    for (int s = 1; s <= plan.Steps; ++s) {
-      cmd += "step 1\n";
-      if (s % plan.DumpEvery == 0 || s == plan.Steps) {
-        detail::AppendDumpCommands(cmd);
-      } else if (plan.StateEachStep) {
-        cmd += "state\n";
-      }
-    }
-  }
-  return cmd + "quit\n";
-}
-
-// Parses s51's output of a batch of `programs` programs.
-class S51OutputParser {
- public:
-  explicit S51OutputParser(size_t programs) { runs_.reserve(programs); }
-
-  void Line(std::string_view line) {
-    if (line.substr(0, 6) == "file \"") {
-      runs_.emplace_back();
-      steps_ = 0;
-      last_inst_ = -1;
-      target_ = Target::None;
-      return;
-    }
-    if (runs_.empty()) return;
-    S51Run& run = runs_.back();
-    if (line == "step 1") {
-      run.Steps.emplace_back();
-      ++steps_;
-      target_ = Target::Step;
-      return;
-    }
-    if (line == "state") {
-      target_ = Target::State;
-      return;
-    }
-    if (line.substr(0, 3) == "di ") {
-      run.Dumps.emplace_back();
-      run.Dumps.back().AfterStep = steps_;
-      run.Dumps.back().Inst = last_inst_;
-      target_ = Target::IRam;
-      return;
-    }
-    if (line.substr(0, 3) == "ds ") {
-      target_ = Target::Sfr;
-      return;
-    }
-    if (line.substr(0, 3) == "dx ") {
-      target_ = Target::XData;
-      xpage_ = static_cast<int>(detail::HexAfter(line, "0x").value_or(0) >> 8);
-      return;
-    }
-    switch (target_) {
-      case Target::Step: StepLine(run.Steps.back(), line); break;
-      case Target::State:
-        if (auto inst = InstOf(line)) {
-          last_inst_ = *inst;
-          if (!run.Steps.empty()) run.Steps.back().Inst = *inst;
-        }
-        break;
-      case Target::IRam: DumpLine(run.Dumps.back().IRam.data(), 256, 0, line); break;
-      case Target::Sfr: DumpLine(run.Dumps.back().Sfr.data(), 256, 0, line); break;
-      case Target::XData: {
-        for (size_t p = 0; p < kXDataPages.size(); ++p) {
-          if (kXDataPages[p] == xpage_) {
-            DumpLine(run.Dumps.back().XData.data() + 256 * p, 256, static_cast<unsigned>(xpage_) << 8, line);
-          }
-        }
-        break;
-      }
-      case Target::None: break;
-    }
-  }
-
-  std::vector<S51Run>& Runs() { return runs_; }
-
- private:
-  enum class Target { None, Step, State, IRam, Sfr, XData };
-
-  static std::optional<int64_t> InstOf(std::string_view line) {
-    if (line.substr(0, 6) != "Inst= ") return std::nullopt;
-    return std::strtoll(std::string(line.substr(6)).c_str(), nullptr, 10);
-  }
-
-  void StepLine(S51Registers& r, std::string_view line) {
-    if (line.substr(0, 8) == "Stop at ") {
-      r.Pc = static_cast<uint16_t>(detail::HexAfter(line, "Stop at 0x").value_or(0));
-    } else if (line.find("ACC= 0x") != std::string_view::npos) {
-      r.Acc = static_cast<uint8_t>(detail::HexAfter(line, "ACC= 0x").value_or(0));
-      r.B = static_cast<uint8_t>(detail::HexAfter(line, " B= 0x").value_or(0));
-    } else if (line.find("PSW= 0x") != std::string_view::npos) {
-      r.Psw = static_cast<uint8_t>(detail::HexAfter(line, "PSW= 0x").value_or(0));
-    } else if (line.substr(0, 5) == "SP 0x") {
-      r.Sp = static_cast<uint8_t>(detail::HexAfter(line.substr(0, 7), "SP 0x").value_or(0));
-    } else if (line.find("DPTR= 0x") != std::string_view::npos) {
-      r.Dptr = static_cast<uint16_t>(detail::HexAfter(line.substr(0, line.find('@')), "DPTR= 0x").value_or(0));
-    } else if (line.find(" R0 R1 R2") != std::string_view::npos) {
-      registers_next_ = true;
-      return;
-    } else if (registers_next_) {
-      size_t at = 0;
-      for (int i = 0; i < 8; ++i) {
-        at = line.find_first_not_of(' ', at);
-        if (at == std::string_view::npos) break;
-        r.R[i] = static_cast<uint8_t>(detail::ParseHex(line.substr(at, 2)).value_or(0));
-        at += 2;
-      }
-    }
-    registers_next_ = false;
-  }
-
-  static void DumpLine(uint8_t* mem, unsigned size, unsigned base, std::string_view line) {
-    unsigned address = 0;
-    std::vector<uint8_t> bytes;
-    if (!detail::ParseDumpLine(line, address, bytes)) return;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-      unsigned a = address - base + static_cast<unsigned>(i);
-      if (a < size) mem[a] = bytes[i];
-    }
-  }
-
-  std::vector<S51Run> runs_;
-  int steps_ = 0;
-  Target target_ = Target::None;
-  int xpage_ = 0;
-  bool registers_next_ = false;
-  int64_t last_inst_ = -1;
-};
 
 // Writes the programs as HEX files into dir, runs one s51 over all of them
 // (through the platform's process runner) and returns one run per program
@@ -264,31 +208,30 @@ class S51OutputParser {
 // for programs with interrupts (s51's output is most of the test's time).
 inline std::vector<S51Run> RunS51(const std::string& s51, const std::string& dir,
                                   const std::vector<GeneratedProgram>& programs, const S51Plan& plan) {
-  std::vector<std::string> files;
-  std::vector<S51Plan> plans;
+  std::string cmd = "set error stack off\n";
   for (size_t i = 0; i < programs.size(); ++i) {
-    std::string name = dir + "/prog" + std::to_string(i) + ".hex";
-    std::ofstream(name) << IntelHexText(programs[i].Code, programs[i].Used);
-    files.push_back(name);
-    plans.push_back(plan);
-    plans.back().StateEachStep = plan.StateEachStep && programs[i].Family == ProgramFamily::Interrupts;
+    const std::string name = dir + "/prog" + std::to_string(i) + ".hex";
+    std::ofstream(name) << detail::IntelHexText(programs[i].Code, programs[i].Used);
+    cmd += "fill rom 0 0xffff 0\nfill iram 0 0xff 0\nfill xram 0 0xffff 0\nfile \"" + name + "\"\nreset\n";
+    detail::AppendDumpCommands(cmd);
+    for (int s = 1; s <= plan.Steps; ++s) {
+      cmd += "step 1\n";
+      if (s % plan.DumpEvery == 0 || s == plan.Steps) {
+        detail::AppendDumpCommands(cmd);
+      } else if (programs[i].Family == ProgramFamily::Interrupts) {
+        cmd += "state\n";
+      }
+    }
   }
   const std::string cmdfile = dir + "/commands.txt";
-  std::ofstream(cmdfile) << S51Commands(files, plans);
+  std::ofstream(cmdfile) << cmd << "quit\n";
   platform::ProcessRequest request;
   request.Argv = {s51, "-b", "-t", "C52", "-C", cmdfile};
   request.OutputPath = dir + "/output.txt";
   request.TimeoutMs = 600'000;
-  const platform::ProcessResult result = platform::Processes().Run(request);
-  if (result.Status != platform::ProcessStatus::Exited) return {};
-  S51OutputParser parser(programs.size());
+  if (platform::Processes().Run(request).Status != platform::ProcessStatus::Exited) return {};
   std::ifstream output(request.OutputPath);
-  std::string line;
-  while (std::getline(output, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    parser.Line(line);
-  }
-  return std::move(parser.Runs());
+  return detail::ParseS51Output(output);
 }
 
 }  // namespace dorvik::testsupport
