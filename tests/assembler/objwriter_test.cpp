@@ -42,10 +42,9 @@ TEST_F(ObjWriterTest, ModuleWithoutCodeWritesHeaderAndEndOnly) {
   EXPECT_EQ(r[1].Type, kObjModuleEnd);
   EXPECT_EQ(r[1].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0, 0, 0x01, 0}));
   EXPECT_FALSE(c.Out.ObjectOpen);
-  // Without a NAME statement the module is named after the source file.
-  out->str("");
-  c.Out.Object = out;
-  c.Out.ObjectOpen = true;
+}
+
+TEST_F(ObjWriterTest, ModuleNameDefaultsToTheSourceBaseName) {
   c.ModuleName.clear();
   c.ModuleBaseName = "blink";
   WriteObjectPrologue(c);
