@@ -3,5 +3,5 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh g++ cmake ninja-build ccache libgtest-dev libbenchmark-dev
-scripts/build.sh build -DDORVIK_TESTS=OFF -DDORVIK_BENCH=OFF
+TARGETS="dorvik51 diz52 qpfc cpu_database" scripts/build.sh build
 exec build/bin/dorvik51 "$@"

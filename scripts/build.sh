@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one build tree: build.sh DIR [CMAKE OPTIONS...]
+# With TARGETS set (blank-separated), builds only those targets.
 set -euo pipefail
 dir=$1; shift
 gen=()
@@ -9,4 +10,6 @@ if [ ! -f "$dir/CMakeCache.txt" ]; then
 else
   cmake -S . -B "$dir" "$@" >/dev/null
 fi
-cmake --build "$dir" -j "$(nproc)"
+targets=()
+for t in ${TARGETS:-}; do targets+=(--target "$t"); done
+cmake --build "$dir" -j "$(nproc)" "${targets[@]}"
