@@ -103,11 +103,6 @@ constexpr std::string_view kInvocationTexts[] = {
 };
 constexpr std::string_view kDuplicateText = "DUPLICATE USE OF THE SAME FILE NAME FOR ";
 
-std::string Hex2(uint8_t v) {
-  constexpr char digits[] = "0123456789ABCDEF";
-  return {digits[v >> 4], digits[v & 15]};
-}
-
 }  // namespace
 
 std::string_view AsmErrorText(uint16_t code) {
@@ -145,7 +140,7 @@ std::string ExpandAsmMessage(const AsmContext& c, uint16_t code) {
       case '7': out += "ILLEGAL"; break;
       case '8': out += "OVERFLOW"; break;
       case '9': out += "SEGMENT"; break;
-      case 'A': out += Hex2(static_cast<uint8_t>(c.ScanChar)); break;
+      case 'A': out += Hex2Text(static_cast<uint8_t>(c.ScanChar)); break;
       case 'B': out += c.AsmIdentifier; break;
       case 'C': out += c.ScanChar; break;
       case 'D':
@@ -170,7 +165,7 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
   c.LineHasError = true;
   // Pass 1 shows only invocation, I/O and internal errors; the rest is shown in pass 2.
   if (c.AsmPass == 1 && code > 3 && code < 800) return;
-  if (code == 1) WriteAsmText(c, "\r");
+  if (code == 1) WriteCurrentText(c, "\r");
   if (AsmErrorText(code).empty() && code != 0) return;
   ++c.ErrorCount;
   c.ErrorLog.push_back({code, c.LinesRead});

@@ -39,8 +39,6 @@ bool EnterNesting(AsmContext& c, uint8_t& depth) {
   return true;
 }
 
-void SyntaxErrorHere(AsmContext& c) { AsmSyntaxError(c); }
-
 Operand Factor(AsmContext& c);
 Operand SubExpression(AsmContext& c, uint8_t endToken);
 Operand BinaryRest(AsmContext& c, Operand left, uint8_t op);
@@ -66,7 +64,7 @@ void RelocationError(AsmContext& c) {
 
 Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
   if (c.StringFlag) {
-    SyntaxErrorHere(c);
+    AsmSyntaxError(c);
     return left;
   }
   Operand r;
@@ -133,7 +131,7 @@ Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
     case tok::kOr: r.Value = a | b; break;
     case tok::kXor: r.Value = a ^ b; break;
     default:
-      SyntaxErrorHere(c);
+      AsmSyntaxError(c);
       return left;
   }
   c.ResultKind = r.Kind;
@@ -186,7 +184,7 @@ Operand StringConstant(AsmContext& c) {
     v.Value = static_cast<uint8_t>(text.back());
     const char after = c.ScanChar;
     if (after != kCR && after != ' ' && after != '\t' && after != ')' && after != ',') {
-      SyntaxErrorHere(c);
+      AsmSyntaxError(c);
       v.Value = -1;
     }
     return v;
@@ -223,7 +221,7 @@ Operand Factor(AsmContext& c) {
       if ((c.PredefinedFound || c.IdentFound) && c.LastAsmError == 0) {
         SymbolOperandValue(c);
         if (c.ScanToken != tok::kValue) {  // a register symbol
-          SyntaxErrorHere(c);
+          AsmSyntaxError(c);
           return v;
         }
         v.Value = c.AsmValue;
@@ -245,7 +243,7 @@ Operand Factor(AsmContext& c) {
       v.Value = (token - tok::kAR0) + 8 * c.CurrentBank;
       return v;
     }
-    SyntaxErrorHere(c);
+    AsmSyntaxError(c);
     return v;
   }
   if (token == tok::kIdentifier && c.LastAsmError == 114) {
@@ -253,7 +251,7 @@ Operand Factor(AsmContext& c) {
     v.Kind = kind::kUndefined;
     return v;
   }
-  SyntaxErrorHere(c);
+  AsmSyntaxError(c);
   return v;
 }
 
@@ -271,7 +269,7 @@ Operand SubExpression(AsmContext& c, uint8_t endToken) {
   if (!EnterNesting(c, c.SubExprDepth)) return v;
   uint8_t next = PeekAsmToken(c);
   if (next == tok::kEol) {
-    SyntaxErrorHere(c);
+    AsmSyntaxError(c);
     --c.SubExprDepth;
     return Operand{};
   }
@@ -280,7 +278,7 @@ Operand SubExpression(AsmContext& c, uint8_t endToken) {
     GetAsmToken(c);
     if (next != tok::kHigh && next != tok::kLow && next != tok::kPlus && next != tok::kMinus &&
         next != tok::kNot) {
-      SyntaxErrorHere(c);
+      AsmSyntaxError(c);
       --c.SubExprDepth;
       return Operand{};
     }
@@ -316,7 +314,7 @@ Operand SubExpression(AsmContext& c, uint8_t endToken) {
     return Operand{};
   }
   if (endToken != 0 && GetAsmToken(c) != endToken) {
-    SyntaxErrorHere(c);
+    AsmSyntaxError(c);
     --c.SubExprDepth;
     return Operand{};
   }
@@ -488,34 +486,6 @@ int32_t AsmExpression(AsmContext& c, int mode) {
   c.AsmValue = v.Value;
   c.AsmValueKind = v.Kind;
   c.AsmValueSegment = c.ExprSegment;
-  return v.Value;
-}
-
-int32_t AsmSubExpression(AsmContext& c, uint8_t endToken) {
-  const Operand v = SubExpression(c, endToken);
-  c.AsmValue = v.Value;
-  c.AsmValueKind = v.Kind;
-  c.AsmValueSegment = v.Segment;
-  return v.Value;
-}
-
-int32_t AsmFactor(AsmContext& c) {
-  const Operand v = Factor(c);
-  c.AsmValue = v.Value;
-  c.AsmValueKind = v.Kind;
-  c.AsmValueSegment = v.Segment;
-  return v.Value;
-}
-
-int32_t AsmBitSelect(AsmContext& c, int32_t byteValue) {
-  Operand byte;
-  byte.Value = byteValue;
-  byte.Kind = c.AsmValueKind;
-  byte.Segment = c.AsmValueSegment;
-  const Operand v = BitSelect(c, byte);
-  c.AsmValue = v.Value;
-  c.AsmValueKind = v.Kind;
-  c.AsmValueSegment = v.Segment;
   return v.Value;
 }
 

@@ -17,8 +17,5 @@ inline constexpr int kExprAny = 2;
 
 // Reads one expression; the result is also left in AsmValue/AsmValueKind.
 int32_t AsmExpression(AsmContext& c, int mode);
-int32_t AsmSubExpression(AsmContext& c, uint8_t endToken);
-int32_t AsmFactor(AsmContext& c);
-int32_t AsmBitSelect(AsmContext& c, int32_t byteValue);
 
 }  // namespace dorvik::as

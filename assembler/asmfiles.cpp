@@ -6,6 +6,8 @@
 #include <ostream>
 #include <streambuf>
 
+#include "core/collections.h"
+
 namespace dorvik::as {
 
 namespace {
@@ -30,12 +32,6 @@ struct NullStream : std::ostream {
 };
 
 }  // namespace
-
-std::string UpperCase(std::string_view s) {
-  std::string out(s);
-  for (auto& ch : out) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-  return out;
-}
 
 std::string PathOfName(std::string_view name) {
   return std::string(name.substr(0, LastComponentStart(name)));
@@ -63,16 +59,14 @@ std::string ChangeNameExt(std::string_view name, std::string_view ext) {
   return out;
 }
 
-std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& path, bool binary) {
+std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& path) {
   const std::string upper = UpperCase(path);
   if (upper == "CON" || upper == "PRN") {
     if (c.ConsoleOut) return std::shared_ptr<std::ostream>(c.ConsoleOut, [](std::ostream*) {});
     return std::make_shared<NullStream>();
   }
   if (upper == "NUL") return std::make_shared<NullStream>();
-  auto mode = std::ios::out | std::ios::trunc;
-  if (binary) mode |= std::ios::binary;
-  auto f = std::make_shared<std::ofstream>(path, mode | std::ios::binary);
+  auto f = std::make_shared<std::ofstream>(path, std::ios::out | std::ios::trunc | std::ios::binary);
   if (!f->is_open()) return nullptr;
   return f;
 }

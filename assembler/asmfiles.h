@@ -19,11 +19,11 @@ std::string PathOfName(std::string_view name);
 std::string ChangeNameExt(std::string_view name, std::string_view ext);
 // The last component up to its first ".".
 std::string BaseNameOf(std::string_view name);
-std::string UpperCase(std::string_view s);
 
 // Opening
-// Opens an output by name: CON/PRN go to c.ConsoleOut, NUL nowhere. Null on failure.
-std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& path, bool binary);
+// Opens an output by name (files in binary mode): CON/PRN go to c.ConsoleOut,
+// NUL nowhere. Null on failure.
+std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& path);
 std::shared_ptr<std::istream> OpenAsmInput(AsmContext& c, const std::string& path);
 
 }  // namespace dorvik::as

@@ -39,7 +39,6 @@ void FlushHexRecord(AsmContext& cx) {
   if (HexActive(cx)) WriteHexLine(cx, HexDataRecordText(h.Address, std::span(h.Data.data(), h.Count)));
   h.Address = static_cast<uint16_t>(h.Address + h.Count);
   h.Count = 0;
-  h.Checksum = 0;
 }
 
 void AddHexBytes(AsmContext& cx, uint32_t address, std::span<const uint8_t> bytes) {
@@ -50,12 +49,8 @@ void AddHexBytes(AsmContext& cx, uint32_t address, std::span<const uint8_t> byte
     // A byte that does not follow the pending record (a gap, or the wrap from
     // FFFFH to 0) starts a record of its own.
     if (h.Count > 0 && static_cast<uint32_t>(h.Address) + h.Count != at) FlushHexRecord(cx);
-    if (h.Count == 0) {
-      h.Address = static_cast<uint16_t>(at);
-      h.Checksum = 0;
-    }
+    if (h.Count == 0) h.Address = static_cast<uint16_t>(at);
     h.Data[h.Count++] = bytes[i];
-    h.Checksum = static_cast<uint8_t>(h.Checksum + bytes[i]);
     if (h.Count == h.Data.size()) FlushHexRecord(cx);
   }
 }

@@ -19,7 +19,6 @@ struct HexState {
   uint8_t Count = 0;  // bytes in the pending record (0..16)
   uint16_t Address = 0;  // load address of the pending record
   std::array<uint8_t, 16> Data{};
-  uint8_t Checksum = 0;  // sum of the data bytes so far
 };
 
 inline constexpr std::string_view kHexEndRecord = ":00000001FF";

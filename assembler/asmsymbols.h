@@ -28,8 +28,6 @@ bool IsEndMark(const AsmContext& c, size_t pos);
 size_t NextSymbolPos(const AsmContext& c, size_t pos);
 // Number of symbols in the area.
 size_t SymbolCount(const AsmContext& c);
-// Position of the first record (also the end mark of an empty area).
-inline size_t FirstSymbolPos(const AsmContext&) { return 0; }
 
 // Writing fields
 void SetSymKind(AsmContext& c, size_t pos, uint8_t v);

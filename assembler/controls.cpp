@@ -7,6 +7,7 @@
 #include "assembler/listing.h"
 #include "assembler/source.h"
 #include "assembler/tokenizer.h"
+#include "core/collections.h"
 
 namespace dorvik::as {
 

@@ -11,6 +11,7 @@
 #include "assembler/source.h"
 #include "assembler/statements.h"
 #include "assembler/symlisting.h"
+#include "core/collections.h"
 #include "platform/clock.h"
 
 namespace dorvik::as {
@@ -83,10 +84,9 @@ void RunPass(AsmContext& c) {
   SaveSegmentSize(c);  // the segment in use at the end has its size too
 }
 
-std::shared_ptr<std::ostream> OpenOutput(AsmContext& c, ControlId id, std::string_view kind,
-                                         bool binary) {
+std::shared_ptr<std::ostream> OpenOutput(AsmContext& c, ControlId id, std::string_view kind) {
   const ControlRecord& r = Control(c, id);
-  auto out = OpenAsmOutput(c, r.Path.empty() ? r.Value : r.Path, binary);
+  auto out = OpenAsmOutput(c, r.Path.empty() ? r.Value : r.Path);
   if (!out) {
     NoteIOFailure(c);
     AsmFileError(c, kind, r.Value);
@@ -109,11 +109,11 @@ void BetweenPasses(AsmContext& c) {
   c.SourceOpen = false;
   c.LinesRead = 0;
   if (Control(c, ControlId::ErrorPrint).On) {
-    c.Out.ErrorPrint = OpenOutput(c, ControlId::ErrorPrint, kKindErrorPrint, false);
+    c.Out.ErrorPrint = OpenOutput(c, ControlId::ErrorPrint, kKindErrorPrint);
     c.Out.ErrorPrintOpen = true;
   }
   if (Control(c, ControlId::Print).On) {
-    c.Out.Listing = OpenOutput(c, ControlId::Print, kKindListing, false);
+    c.Out.Listing = OpenOutput(c, ControlId::Print, kKindListing);
     c.Out.ListOpen = true;
     c.Listing.ToListing = true;
     if (!Control(c, ControlId::Paging).On) {
@@ -125,11 +125,11 @@ void BetweenPasses(AsmContext& c) {
   c.AsmPass = 2;
   c.Xref.clear();
   if (Control(c, ControlId::Hex).On && c.HexRequested) {
-    c.Out.Hex = OpenOutput(c, ControlId::Hex, kKindHex, false);
+    c.Out.Hex = OpenOutput(c, ControlId::Hex, kKindHex);
     c.Out.HexOpen = true;
   }
   if (Control(c, ControlId::Object).On) {
-    c.Out.Object = OpenOutput(c, ControlId::Object, kKindObject, true);
+    c.Out.Object = OpenOutput(c, ControlId::Object, kKindObject);
     c.Out.ObjectOpen = true;
     WriteObjectPrologue(c);
   }

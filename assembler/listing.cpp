@@ -5,6 +5,7 @@
 
 #include "assembler/asmerrors.h"
 #include "assembler/context.h"
+#include "assembler/controls.h"
 
 namespace dorvik::as {
 
@@ -106,8 +107,6 @@ void WriteAsmLine(AsmContext& cx, std::ostream* file, std::string_view s) {
   CheckOutputIO(cx, file);
 }
 
-void WriteAsmText(AsmContext& cx, std::string_view s) { WriteCurrentText(cx, s); }
-
 void ListTextLine(AsmContext& cx, std::string_view s) {
   if (cx.Listing.ToListing && ListingOn(cx) && cx.Listing.LineOnPage >= cx.PageLength) ListPageHeader(cx);
   WriteCurrentLine(cx, s);
@@ -172,22 +171,18 @@ void ListString(AsmContext& cx, std::string_view s) {
 }
 void ListBlank(AsmContext& cx) { ListChar(cx, ' '); }
 void ListNewLine(AsmContext& cx) { ListChar(cx, '\r'); }
-void ListHex4(AsmContext& cx, uint16_t w) { ListString(cx, Hex4Text(w)); }
-void ListDec(AsmContext& cx, uint32_t w) { ListString(cx, DecText(w)); }
 
 // Pages
 
-namespace {
-
-const ControlRecord& Control(const AsmContext& cx, ControlId id) { return cx.Controls[static_cast<size_t>(id)]; }
-
-std::string SymbolHeading(const AsmContext& cx) {
+std::string SymbolTableHeading(const AsmContext& cx) {
   std::string s = "N A M E ";
   s.append(cx.Listing.NameWidth > 7 ? cx.Listing.NameWidth - 7 : 0, ' ');
   s += "  T Y P E   V A L U E        A T T R I B U T E S";
   if (Control(cx, ControlId::Xref).On) s += "   A N D   R E F E R E N C E S";
   return s;
 }
+
+namespace {
 
 void ListColumnTitles(AsmContext& cx) {
   RawListLine(cx, "");
@@ -211,7 +206,7 @@ void ListPageHeader(AsmContext& cx) {
     l.LineOnPage = 1;
     if (l.SymbolSection) {
       RawListLine(cx, "");
-      RawListLine(cx, SymbolHeading(cx));
+      RawListLine(cx, SymbolTableHeading(cx));
       RawListLine(cx, "");
       l.LineOnPage = 4;
     } else if (cx.AsmPass == 2 && cx.SourceOpen) {

@@ -47,14 +47,11 @@ void ListChar(AsmContext& cx, char c);  // '\r' ends the line
 void ListString(AsmContext& cx, std::string_view s);
 void ListBlank(AsmContext& cx);
 void ListNewLine(AsmContext& cx);
-void ListHex4(AsmContext& cx, uint16_t w);
-void ListDec(AsmContext& cx, uint32_t w);
 // Text to the status text (FILE null) or to a file; a text of exactly "\r" is
 // a line end. WriteAsmLine adds a line end for a file.
 void WriteAsmText(AsmContext& cx, std::ostream* file, std::string_view s);
 void WriteAsmLine(AsmContext& cx, std::ostream* file, std::string_view s);
 // To the current output (listing or status text).
-void WriteAsmText(AsmContext& cx, std::string_view s);
 void WriteCurrentText(AsmContext& cx, std::string_view s);
 void WriteCurrentLine(AsmContext& cx, std::string_view s);
 // S as one line to the current output; on the listing a full page first gets
@@ -65,6 +62,8 @@ void WriteErrorPrintLine(AsmContext& cx, std::string_view s);
 
 // Pages and lines
 void ListPageHeader(AsmContext& cx);
+// Column titles of the symbol table (also repeated on each of its pages).
+std::string SymbolTableHeading(const AsmContext& cx);
 // The listing line of the statement just processed (pass 2); also its copy in
 // the error print and, in the line assembler's mode, the result line.
 void ListSourceLine(AsmContext& cx);

@@ -1,12 +1,12 @@
 #include "assembler/objwriter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <ostream>
 
 #include "assembler/context.h"
 #include "assembler/listing.h"
 #include "assembler/symbolwalk.h"
+#include "core/collections.h"
 
 namespace dorvik::as {
 
@@ -46,10 +46,7 @@ void PutName(std::vector<uint8_t>& v, std::string_view name) {
 
 // The module name; without a NAME statement the source's base name.
 std::string ModuleName(const AsmContext& cx) {
-  std::string name = cx.ModuleName;
-  if (name.empty()) name = cx.ModuleBaseName;
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name;
+  return UpperCase(cx.ModuleName.empty() ? cx.ModuleBaseName : cx.ModuleName);
 }
 
 void PollAbort(AsmContext& cx) {

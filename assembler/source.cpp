@@ -178,7 +178,7 @@ int32_t AsmNumberValue(AsmContext& c, std::string_view text) {
     AsmSyntaxError(c);
     return 0;
   }
-  uint32_t radix = 10;
+  uint32_t radix = 0;
   switch (text.back()) {
     case 'H': radix = 16; break;
     case 'D': radix = 10; break;
@@ -186,7 +186,9 @@ int32_t AsmNumberValue(AsmContext& c, std::string_view text) {
     case 'B': radix = 2; break;
     default: break;
   }
-  if (text.back() == 'H' || text.back() == 'D' || text.back() == 'O' || text.back() == 'B')
+  if (radix == 0)
+    radix = 10;
+  else
     text.remove_suffix(1);
   if (text.empty()) {
     AsmSyntaxError(c);

@@ -85,7 +85,7 @@ void MakeAbsolute(AsmContext& c, uint8_t type, uint32_t counter) {
   c.CounterSlot = CounterSlotOf(type);
 }
 
-// --- Symbol definitions ---------------------------------------------------
+// Symbol definitions
 
 struct Definition {
   size_t Pos = 0;
@@ -386,7 +386,7 @@ void IdentifierFirst(AsmContext& c) {
   }
 }
 
-// --- Data and storage -----------------------------------------------------
+// Data and storage
 
 bool RequireSegment(AsmContext& c, bool allowed) {
   if (allowed) return true;
@@ -449,7 +449,7 @@ void Storage(AsmContext& c, bool bits) {
   EmitCode(c);
 }
 
-// --- Segments and declarations --------------------------------------------
+// Segments and declarations
 
 void Rseg(AsmContext& c) {
   c.LineKind = line::kSegment;

@@ -7,6 +7,7 @@
 #include "assembler/asmerrors.h"
 #include "assembler/asmhex.h"
 #include "assembler/context.h"
+#include "assembler/controls.h"
 #include "assembler/listing.h"
 #include "assembler/objwriter.h"
 #include "assembler/symbolwalk.h"
@@ -23,8 +24,6 @@ uint8_t SymbolNameColumnWidth(uint8_t longestName) {
 namespace {
 
 constexpr std::string_view kRelocationNames[] = {"", "UNIT", "BITADDRESSABLE", "INPAGE", "INBLOCK", "PAGE"};
-
-bool ControlOn(const AsmContext& cx, ControlId id) { return cx.Controls[static_cast<size_t>(id)].On; }
 
 // The segment symbol of a segment id; the one found last is tried first.
 struct SegmentFinder {
@@ -49,7 +48,6 @@ struct SegmentFinder {
 };
 
 std::string ValueText(const AsmSymbolRec& s) {
-  const uint8_t type = s.Kind & 0x0F;
   if (s.Scope == kScopeExternal || s.Kind == kind::kUndefined || s.Kind == kind::kModuleName) return "---- ";
   if (s.Kind == kind::kRegister) {
     std::string text(s.Value == 10 ? "A" : "R");
@@ -61,7 +59,6 @@ std::string ValueText(const AsmSymbolRec& s) {
     const uint32_t byte = bit < 128 ? (s.SegmentId == 0 ? 0x20 + bit / 8 : bit / 8) : (bit & 0xF8);
     return Hex4Text(static_cast<uint16_t>(byte)) + "H." + DecText(bit % 8);
   }
-  (void)type;
   return Hex4Text(static_cast<uint16_t>(s.Value)) + "H";
 }
 
@@ -111,7 +108,7 @@ void ListSymbol(AsmContext& cx, const AsmSymbolRec& s, uint16_t ordinal, Segment
     ListString(cx, "SEG=");
     ListString(cx, home->Name);
   }
-  if (ControlOn(cx, ControlId::Xref)) {
+  if (Control(cx, ControlId::Xref).On) {
     // The defining line first, marked "#"; a symbol never met in defining
     // position (an external, say) just lists its references.
     for (AsmXrefEntry& e : cx.Xref) {
@@ -147,11 +144,7 @@ void WriteSymbolSection(AsmContext& cx) {
   ListString(cx, "-----------------------------------------");
   ListNewLine(cx);
   ListNewLine(cx);
-  std::string heading("N A M E ");
-  heading.append(l.NameWidth - 7u, ' ');
-  heading += "  T Y P E   V A L U E        A T T R I B U T E S";
-  if (ControlOn(cx, ControlId::Xref)) heading += "   A N D   R E F E R E N C E S";
-  ListString(cx, heading);
+  ListString(cx, SymbolTableHeading(cx));
   ListNewLine(cx);
   ListNewLine(cx);
   SegmentFinder segments;
@@ -214,7 +207,7 @@ void WriteSymbolTableListing(AsmContext& cx) {
   CloseObjectFile(cx);
   CloseHexFile(cx);
   if (!cx.Out.ListOpen || !cx.Out.Listing) return;
-  if (ControlOn(cx, ControlId::Symbols) && AnySymbol(cx)) WriteSymbolSection(cx);
+  if (Control(cx, ControlId::Symbols).On && AnySymbol(cx)) WriteSymbolSection(cx);
   WriteClosingLines(cx);
   cx.Out.Listing->flush();
   CheckOutputIO(cx, cx.Out.Listing.get());

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/disasline.h"
 #include "core/interrupts.h"
 #include "core/runstate.h"
 #include "core/simulator.h"

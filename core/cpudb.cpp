@@ -518,10 +518,6 @@ class DefLexer {
   }
 };
 
-bool IsBitAddressableByte(int64_t addr) {
-  return (addr >= 0x20 && addr <= 0x2F) || (addr >= 0x80 && addr <= 0xFF && (addr & 7) == 0);
-}
-
 // The record being compiled: its entries so far, also published as the
 // selected processor's entry list while the compiler runs, so that the
 // scanner resolves the names defined so far.
@@ -768,7 +764,8 @@ class StatementParser {
       selected = true;
       const char digit = NextChar();
       const char after = NextChar();
-      if (digit < '0' || digit > '7' || IsIdentChar(after) || !IsBitAddressableByte(value))
+      if (digit < '0' || digit > '7' || IsIdentChar(after) || value < 0 || value > 0xFF ||
+          !IsBitAddressable(kValueSpaceData, static_cast<uint32_t>(value)))
         return std::nullopt;
       // Bytes 20H..2FH hold bit addresses 0..7FH; an SFR's bits follow its address.
       const int64_t bit = digit - '0';

@@ -1,8 +1,8 @@
 #include "core/dialogs.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "core/collections.h"
 #include "platform/dialogs.h"
 
 namespace dorvik {
@@ -29,8 +29,7 @@ std::string BareUpperName(const std::string& path) {
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = name.find('.');
   if (dot != std::string::npos) name.resize(dot);
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name;
+  return UpperCase(name);
 }
 
 // The button the user pressed on an input dialog's face.

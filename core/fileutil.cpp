@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "core/collections.h"
 #include "core/keywords.h"
 #include "core/messages.h"
 #include "core/runprogram.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "project/modules.h"
 #include "workbench/mainform.h"
 
@@ -18,19 +20,11 @@ namespace {
 
 FileUtilState g_fileUtil;
 
-std::string Upper(std::string_view s) {
-  std::string u(s);
-  for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return u;
-}
-
 std::string Lower(std::string_view s) {
   std::string u(s);
   for (char& c : u) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return u;
 }
-
-bool SameText(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -185,7 +179,7 @@ void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& co
   bool found = false;
   for (const tFileTypeRec& node : list) {
     if (node.Kind == fileType && !node.Compiler.empty()) command = node.Compiler;
-    if (SameText(node.Extension, ext)) {
+    if (platform::SameText(node.Extension, ext)) {
       found = true;
       foundExtension = node.Extension;
       break;
@@ -273,7 +267,7 @@ void DetectCompilerVendor(std::string_view command) {
   const ProgramRun run = RunProgramAndWait(command, true);
   if (run.Outcome == ProgramOutcome::RunnerMissing) return;
   std::vector<std::string> lines = ReadLines(MainForm().ErrorProtocolFile);
-  for (std::string& line : lines) line = Upper(line);
+  for (std::string& line : lines) line = UpperCase(line);
   g_fileUtil.ToolFamily = VendorFromProtocol(lines, g_fileUtil.ToolFamily);
 }
 

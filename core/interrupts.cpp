@@ -18,7 +18,6 @@ constexpr uint8_t kEA = 0x80;
 // P3 pins
 constexpr uint8_t kInt0Pin = 0x04, kInt1Pin = 0x08;
 
-// The request flags of the sources as they stand, one bit per source.
 // True when a handler of level `high` (1) or higher runs.
 bool Blocked(const InterruptState& irq, bool high) {
   return high ? (irq.InService & irq.Priority) != 0 : irq.InService != 0;
@@ -101,8 +100,6 @@ void ClearInterruptStates() {
   g_interrupts.InService = 0;
   g_interrupts.HoldOne = false;
 }
-
-void SimRefreshPriorities() { RefreshPriorities(g_interrupts, Target().SfrImage[sfr::IP]); }
 
 void SimRequestInterrupt(int source) {
   if (source < 0 || source >= kInterruptSources) return;
@@ -188,10 +185,8 @@ void SimRunTimers(uint32_t cycles) {
   if (!(tcon & (kTR0 | kTR1)) && (tmod & 0x03) != 3) return;
   if (!(tmod & kCT0) && Timer0Runs(s)) {
     const uint8_t mode = tmod & 0x03;
-    if ((mode == 2 || mode == 3) && s[sfr::TL0] + cycles <= 0xFF)
+    if (mode != 0 && s[sfr::TL0] + cycles <= 0xFF)
       s[sfr::TL0] = static_cast<uint8_t>(s[sfr::TL0] + cycles);  // no overflow: one addition
-    else if (mode == 1 && s[sfr::TL0] + cycles <= 0xFF)
-      s[sfr::TL0] = static_cast<uint8_t>(s[sfr::TL0] + cycles);
     else
       for (uint32_t i = 0; i < cycles; ++i) Timer0Count(s);
   }

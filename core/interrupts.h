@@ -45,8 +45,6 @@ void ResetInterrupts();
 void ClearInterruptStates();
 
 // Requests and acceptance
-// Priority of every source not in service := its IP bit.
-void SimRefreshPriorities();
 // After an instruction: latches the requests whose flag, enable bit and EA are set.
 void SimLatchRequests();
 // Latches one source unless a handler of the same or higher priority runs.

@@ -54,7 +54,7 @@ std::string Decimal(uint32_t value) {
 // "#" + hex and, above 9, "H #" + decimal + "T": the value of a symbolic or odd-radix operand.
 std::string HexAndDecimal(uint32_t value) {
   std::string s = "#";
-  Append(s, {Hex0(value)});
+  s += Hex0(value);
   if (value > 9) Append(s, {"H #", Decimal(value), "T"});
   return s;
 }

@@ -11,8 +11,6 @@ bool ClosedLine() {
 }
 }  // namespace
 
-bool LinkIsOpen() { return false; }
-
 bool MonitorReadBlock(uint8_t, int32_t, int32_t) { return ClosedLine(); }
 bool MonitorReadTyped(uint8_t, int32_t, uint8_t, int32_t) { return ClosedLine(); }
 bool MonitorSendString(std::string_view) { return ClosedLine(); }

@@ -11,9 +11,6 @@ namespace dorvik {
 
 inline constexpr int kErrorTargetNotResponding = 161;
 
-// True once a serial line to a target is open.
-bool LinkIsOpen();
-
 // Monitor board
 bool MonitorReadBlock(uint8_t space, int32_t addr, int32_t count);
 bool MonitorReadTyped(uint8_t space, int32_t addr, uint8_t typeToken, int32_t count);

@@ -230,13 +230,6 @@ platform::BoxButtons ButtonsOf(int32_t kind) {
   }
 }
 
-int HexDigit(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Error 107 from the monitor: the target's error number stands 4 places after
 // the start of its error reply, and the reply text is the message's argument.
 // Only received characters are read.
@@ -245,12 +238,12 @@ void TakeTargetErrorReply(std::string& arg1) {
   const int64_t received = std::min<int64_t>(std::max(link.RxCount, 0), kRxBufferSize);
   const int64_t mark = link.ErrorReplyMark;
   const int64_t at = mark + 4;
-  int hi = -1, lo = -1;
+  uint8_t hi = 255, lo = 255;
   if (mark >= 0 && at + 1 < received) {
-    hi = HexDigit(link.RxBuffer[static_cast<size_t>(at)]);
-    lo = HexDigit(link.RxBuffer[static_cast<size_t>(at + 1)]);
+    hi = HexDigitValue(static_cast<char>(link.RxBuffer[static_cast<size_t>(at)]));
+    lo = HexDigitValue(static_cast<char>(link.RxBuffer[static_cast<size_t>(at + 1)]));
   }
-  if (hi < 0 || lo < 0) {
+  if (hi > 15 || lo > 15) {
     g_messages.TargetErrorNumber = 0;
   } else {
     g_messages.TargetErrorNumber = static_cast<uint16_t>(hi * 16 + lo);

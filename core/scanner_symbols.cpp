@@ -7,6 +7,7 @@
 #include "core/runstate.h"
 #include "core/scanner.h"
 #include "core/symbols.h"
+#include "platform/text.h"
 
 namespace dorvik {
 namespace {
@@ -17,12 +18,6 @@ bool Failed() { return Messages().ErrorFlag; }
 
 uint8_t ClassOf(const tSymbolItem& s) { return s.SymClass & 15; }
 
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = UpperChar(c);
-  return out;
-}
-
 // A module boundary in the flat table: a module or procedure symbol that
 // names a module of the module table; without a module table every module or
 // procedure symbol counts.
@@ -30,9 +25,8 @@ bool IsModuleSymbol(const tSymbolItem& s) {
   if (ClassOf(s) != kClassProcedure) return false;
   const auto& modules = Collections().ModuleTable;
   if (!modules || modules->Items.empty()) return true;
-  const std::string name = Upper(s.Name);
   return std::any_of(modules->Items.begin(), modules->Items.end(),
-                     [&](const tModuleItem& m) { return Upper(m.Name) == name; });
+                     [&](const tModuleItem& m) { return platform::SameText(m.Name, s.Name); });
 }
 
 // Where the scanner stands, so that a lookup that reads on can be repeated.

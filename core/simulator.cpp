@@ -506,17 +506,17 @@ StepResult SimStep(uint16_t pc) {
       // Only the simulator target has images to run on: the run stops here.
       ReportError(kErrorInternal);
       g_run->ProgramRunning = false;
-      return g_sim.LastResult = StepResult::Error;
+      return StepResult::Error;
     }
     if (run.UserBreak) {
       // Escape stops a run here, as a break does; nothing is executed.
       g_target->SimPC = pc;
       g_run->ProgramRunning = false;
-      return g_sim.LastResult = StepResult::UserBreak;
+      return StepResult::UserBreak;
     }
-    return g_sim.LastResult = StepWith<true>(pc);
+    return StepWith<true>(pc);
   }
-  return g_sim.LastResult = StepWith<false>(pc);
+  return StepWith<false>(pc);
 }
 
 void UpdateParityFlag() {
@@ -542,10 +542,6 @@ void LiftBreak(uint16_t address) {
   g_sim.Planted.erase(it);
   Target().CodeImage[address] = original;
   CodeImageChanged(address);
-}
-
-void LiftAllBreaks() {
-  while (!g_sim.Planted.empty()) LiftBreak(g_sim.Planted.back().Address);
 }
 
 bool IsBreakPlanted(uint16_t address) { return FindPlanted(address) != nullptr; }

@@ -25,7 +25,6 @@ struct PlantedBreak {
 struct SimState {
   uint64_t InstructionCounter = 0;  // instructions executed since program start
   uint8_t LastCycles = 0;           // machine cycles of the last step, interrupt call included
-  StepResult LastResult = StepResult::Executed;
   // The break the last step stopped at (-1: none); the next step there runs
   // the instruction under it.
   int32_t StoppedAtBreak = -1;
@@ -59,7 +58,6 @@ bool IsTwoCycleOpcode(uint8_t opcode);
 void PlantBreak(uint16_t address);
 // Puts the replaced byte back.
 void LiftBreak(uint16_t address);
-void LiftAllBreaks();
 bool IsBreakPlanted(uint16_t address);
 
 // Decoded lines

@@ -1,13 +1,13 @@
 #include "core/symbols.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "core/formatting.h"
 #include "core/keywords.h"
 #include "core/messages.h"
 #include "core/runstate.h"
 #include "core/scanner.h"
+#include "platform/text.h"
 #include "workbench/mainform.h"
 
 namespace dorvik {
@@ -47,7 +47,7 @@ bool IsAddressable(const tSymbolItem& s) {
 }
 
 bool NameIs(const tSymbolItem& s, std::string_view upperName) {
-  return UpperCase(s.Name) == upperName;
+  return platform::SameText(s.Name, upperName);
 }
 
 bool SymbolBitAddressable(const tSymbolItem& s) {
@@ -551,7 +551,7 @@ std::string AddressToText(uint32_t addr, uint8_t cls, bool alwaysSymbolic) {
   std::string text;
   int32_t here = ModuleAtAddress(addr);
   std::string hereName = here == kNoItem ? std::string() : c.ModuleTable->Items[here].Name;
-  if (!IsPublic(s) && UpperCase(bestModule) != UpperCase(hereName))
+  if (!IsPublic(s) && !platform::SameText(bestModule, hereName))
     text.append(":").append(bestModule).append(".");
   for (size_t k = 0; k < bestDepth; ++k) text.append((*t)[bestScopes[k]].Name).append(".");
   if (ClassOf(s) == kClassScopeBegin) {
@@ -568,9 +568,8 @@ std::string AddressToText(uint32_t addr, uint8_t cls, bool alwaysSymbolic) {
 }
 
 const tModuleRec* FindModuleNode(std::string_view name) {
-  std::string wanted = UpperCase(name);
   for (const auto& node : ProjectLists().ProjectModules)
-    if (UpperCase(node.Name) == wanted) return &node;
+    if (platform::SameText(node.Name, name)) return &node;
   return nullptr;
 }
 
@@ -581,12 +580,11 @@ const tModuleRec* FindModuleNodeByFile(std::string_view fileName) {
   if (!FindFileType(fileName.substr(dot))) return nullptr;
   const std::string& project = ProjectLists().ProjectFileName;
   std::string drive = project.size() >= 2 && project[1] == ':' ? project.substr(0, 2) : std::string("C:");
-  std::string wanted = UpperCase(fileName);
   for (const auto& node : ProjectLists().ProjectModules) {
     std::string stored = node.FileName;
     if (stored.size() >= 1 && stored[0] == '\\' && (stored.size() < 2 || stored[1] != '\\'))
       stored = drive + stored;
-    if (UpperCase(stored) == wanted) return &node;
+    if (platform::SameText(stored, fileName)) return &node;
   }
   return nullptr;
 }

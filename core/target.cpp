@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <charconv>
 
-#include "core/alu.h"
 #include "core/collections.h"
 #include "core/cpudb.h"
 #include "core/disassembler.h"
 #include "core/disasline.h"
 #include "core/evaluator.h"
+#include "core/formatting.h"
 #include "core/keywords.h"
 #include "core/linerender.h"
 #include "core/links.h"
@@ -41,12 +41,6 @@ bool HasNoTimer2() {
 }
 
 uint8_t RegisterBank() { return (g_target.SfrImage[sfr::PSW] & 0x18) >> 3; }
-
-// A write to ACC or PSW: P follows ACC's parity.
-void KeepParity() {
-  auto& s = g_target.SfrImage;
-  s[sfr::PSW] = static_cast<uint8_t>((s[sfr::PSW] & 0xFE) | alu::Parity(s[sfr::ACC]));
-}
 
 // The simulator's bytes of one space.
 bool ReadImages(uint8_t space, int32_t addr, std::span<uint8_t> out) {
@@ -124,7 +118,7 @@ void WriteImageByte(uint8_t space, int32_t addr, uint8_t value, bool single) {
         t.IDataImage[static_cast<size_t>(addr)] = value;
       } else {
         t.SfrImage[static_cast<size_t>(addr)] = value;
-        if (addr == sfr::ACC || addr == sfr::PSW) KeepParity();
+        if (addr == sfr::ACC || addr == sfr::PSW) UpdateParityFlag();  // P follows ACC
       }
       break;
     case kSpaceIData:
@@ -357,9 +351,7 @@ void TargetWriteValue(uint8_t space, int32_t addr, int32_t value, uint8_t size) 
 void TargetWriteCodeByte(uint16_t addr, std::string_view valueText) {
   const uint8_t kind = Run().TargetKind;
   if (kind == kTargetMonitor) {
-    std::string command = "CB ";
-    constexpr char kHex[] = "0123456789ABCDEF";
-    for (int shift = 12; shift >= 0; shift -= 4) command += kHex[(addr >> shift) & 0xF];
+    std::string command = "CB " + FormatHex4(addr);
     command += '=';
     command += valueText;
     command += '\r';
@@ -493,10 +485,7 @@ std::string DisassembleLine(int32_t addr) {
     text.clear();
     if (m.LastErrorCode == 107 && m.TargetErrorNumber == 17) {
       // The monitor reports its break opcode: shown as a data byte.
-      constexpr char kHex[] = "0123456789ABCDEF";
-      std::string line;
-      for (int shift = 12; shift >= 0; shift -= 4) line += kHex[(address >> shift) & 0xF];
-      line += "H A5        DB      0A5H";
+      const std::string line = FormatHex4(address) + "H A5        DB      0A5H";
       item.Addr = address;
       item.BytesNo = 1;
       item.OpCode = 0xA5;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/evaluator.h"
 #include "core/keywords.h"
 #include "core/target.h"
 
@@ -80,22 +81,7 @@ void PutBytes(std::vector<uint8_t>& out, uint32_t value, int n, bool msbFirst) {
 TypedValueOptions& TypedValues() { return g_options; }
 void ResetTypedValues() { g_options = TypedValueOptions{}; }
 
-uint8_t TypedValueSize(uint8_t typeToken) {
-  switch (typeToken) {
-    case tok::kADDRESS:
-    case tok::kINTEGER:
-    case tok::kWORD:
-      return 2;
-    case tok::kPOINTER:
-      return 3;
-    case tok::kLONGINT:
-    case tok::kDOUBLEWORD:
-    case tok::kFLOAT:
-      return 4;
-    default:
-      return 1;
-  }
-}
+uint8_t TypedValueSize(uint8_t typeToken) { return static_cast<uint8_t>(ElementSize(typeToken)); }
 
 void BytesToValues(uint8_t typeToken, int32_t lastIndex, int32_t count, std::span<const uint8_t> bytes,
                    int32_t& addr, uint8_t& mask, uint8_t space) {

@@ -1,7 +1,8 @@
 #include "project/config.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "platform/text.h"
 
 namespace dorvik {
 
@@ -19,12 +20,6 @@ struct TargetName {
   std::string_view Name;
 };
 constexpr TargetName kTargetNames[] = {{0, "OVIX52"}, {2, "ADUC"}, {3, "VOV51"}};
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -74,10 +69,11 @@ void WriteLoaderOptions(platform::IniFile& f, const LoaderOptions& o) {
 
 uint8_t ReadTargetKind(const platform::IniFile& f, uint8_t current) {
   if (!f.ValueExists("", "Target")) return current;
-  const std::string name = Upper(Trim(f.ReadString("", "Target")));
+  const std::string text = f.ReadString("", "Target");
+  const std::string_view name = Trim(text);
   if (name.empty()) return 1;
   for (const TargetName& t : kTargetNames)
-    if (t.Name == name) return t.Kind;
+    if (platform::SameText(t.Name, name)) return t.Kind;
   return current;
 }
 
