@@ -7,8 +7,8 @@
 #include <iostream>
 #include <string>
 
-#include "core/cpudb.h"
-#include "core/messages.h"
+#include "lang/cpudb.h"
+#include "base/messages.h"
 
 namespace {
 

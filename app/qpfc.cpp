@@ -10,8 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "core/cpudb.h"
-#include "core/messages.h"
+#include "lang/cpucompiler.h"
+#include "lang/cpudb.h"
+#include "base/messages.h"
+#include "base/session.h"
 
 namespace {
 
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
   std::string output = argv[1];
   std::error_code ec;
   std::filesystem::remove(output, ec);
-  dorvik::ResetCpuDb();
+  dorvik::ResetState<dorvik::CpuDbState>();
   dorvik::CpuDb().CpuDefFileName = output;
   dorvik::Messages().ShowMessageBoxes = false;
   for (int i = 2; i < argc; ++i) {

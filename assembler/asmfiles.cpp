@@ -6,7 +6,7 @@
 #include <ostream>
 #include <streambuf>
 
-#include "core/collections.h"
+#include "lang/collections.h"
 
 namespace dorvik::as {
 

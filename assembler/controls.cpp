@@ -7,7 +7,7 @@
 #include "assembler/listing.h"
 #include "assembler/source.h"
 #include "assembler/tokenizer.h"
-#include "core/collections.h"
+#include "lang/collections.h"
 
 namespace dorvik::as {
 

@@ -11,7 +11,7 @@
 #include "assembler/source.h"
 #include "assembler/statements.h"
 #include "assembler/symlisting.h"
-#include "core/collections.h"
+#include "lang/collections.h"
 #include "platform/clock.h"
 
 namespace dorvik::as {

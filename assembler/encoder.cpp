@@ -8,7 +8,7 @@
 #include "assembler/objwriter.h"
 #include "assembler/source.h"
 #include "assembler/tokenizer.h"
-#include "core/opcodes.h"
+#include "machine/opcodes.h"
 
 // Operand legend: dir = direct data address, bit = bit address, # = immediate,
 // rel = relative jump target, addr11/addr16 = absolute jump targets,

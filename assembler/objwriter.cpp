@@ -6,7 +6,7 @@
 #include "assembler/context.h"
 #include "assembler/listing.h"
 #include "assembler/symbolwalk.h"
-#include "core/collections.h"
+#include "lang/collections.h"
 
 namespace dorvik::as {
 

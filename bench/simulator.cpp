@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/interrupts.h"
-#include "core/runstate.h"
-#include "core/simulator.h"
-#include "core/target.h"
+#include "machine/interrupts.h"
+#include "base/runstate.h"
+#include "machine/simulator.h"
+#include "access/target.h"
+#include "base/session.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ struct Emitter {
 };
 
 void LoadProgram() {
-  TargetState& t = Target();
+  MemoryImages& t = Images();
   auto place = [&](const Emitter& e) {
     for (size_t i = 0; i < e.bytes.size(); ++i) t.CodeImage[e.org + i] = e.bytes[i];
   };
@@ -86,14 +87,11 @@ void LoadProgram() {
 }
 
 void BM_SimStep(benchmark::State& state) {
-  ResetRunState();
-  ResetTargetState();
-  ResetSimulator();
-  ResetInterrupts();
+  ResetSession();
   Run().TargetKind = kTargetSimulator;
   LoadProgram();
   SimReset();
-  TargetState& t = Target();
+  MemoryImages& t = Images();
   uint64_t steps = 0, interrupts = 0;
   for (auto _ : state) {
     const uint8_t before = t.IDataImage[0x40];  // the handler counts itself, modulo 256

@@ -1,4 +1,5 @@
 #include "project/config.h"
+#include "base/session.h"
 
 #include <algorithm>
 
@@ -7,8 +8,6 @@
 namespace dorvik {
 
 namespace {
-
-ProjectState g_project;
 
 constexpr std::string_view kLoader = "LOADER";
 
@@ -30,10 +29,7 @@ std::string_view Trim(std::string_view s) {
 }  // namespace
 
 ProjectState& Project() {
-  return g_project;
-}
-void ResetProject() {
-  g_project = ProjectState{};
+  return CurrentSession().Get<ProjectState>();
 }
 
 void ReadLoaderOptions(const platform::IniFile& f, LoaderOptions& o) {

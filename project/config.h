@@ -32,7 +32,6 @@ struct ProjectState {
 };
 
 ProjectState& Project();
-void ResetProject();
 
 // [LOADER]: Booleans written "Yes"/"No"; a key that is missing or unreadable
 // keeps the option as it is.

@@ -1,26 +1,25 @@
 #include "vhw/hardware.h"
+#include "base/session.h"
 
 #include <algorithm>
 
 namespace dorvik::vhw {
 
 namespace {
-HardwareState g_hardware;
 }
 
-HardwareState& Hardware() { return g_hardware; }
-void ResetHardware() { g_hardware = HardwareState{}; }
+HardwareState& Hardware() { return CurrentSession().Get<HardwareState>(); }
 
 void ShowReceiver(HardwareReceiver& receiver) {
-  auto& shown = g_hardware.Shown;
+  auto& shown = Hardware().Shown;
   std::erase(shown, &receiver);
   shown.push_back(&receiver);
 }
 
-void HideReceiver(HardwareReceiver& receiver) { std::erase(g_hardware.Shown, &receiver); }
+void HideReceiver(HardwareReceiver& receiver) { std::erase(Hardware().Shown, &receiver); }
 
 HardwareReceiver* ForemostReceiver() {
-  return g_hardware.Shown.empty() ? nullptr : g_hardware.Shown.back();
+  return Hardware().Shown.empty() ? nullptr : Hardware().Shown.back();
 }
 
 int32_t SendHardwareAccess(uint32_t wparam, uint8_t lparam) {
@@ -33,6 +32,11 @@ int32_t SendHardwareAccess(uint32_t wparam, uint8_t lparam) {
 
 int32_t SendHardwareAccess(uint8_t space, uint32_t address, uint8_t data) {
   return SendHardwareAccess(MakeHwParam(space, address), data);
+}
+
+void InstallHardwareBus() {
+  static HardwareBus bus;
+  InstallBus(&bus);
 }
 
 uint8_t ExternalReadCycle(uint16_t address, uint8_t image, uint8_t p3) {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "machine/bus.h"
+
 namespace dorvik::vhw {
 
 // Message number and the space codes it carries (high byte of wParam).
@@ -37,8 +39,6 @@ struct HardwareState {
 };
 
 HardwareState& Hardware();
-// Forget every receiver (tests start clean through this).
-void ResetHardware();
 
 // Showing and hiding
 // Makes the receiver the foremost (moving it up when it is already shown).
@@ -65,5 +65,15 @@ inline constexpr uint32_t MakeHwParam(uint8_t space, uint32_t address) {
 // Returns the byte the read yields: the driven byte, else Image. Sends nothing
 // when no receiver is shown.
 uint8_t ExternalReadCycle(uint16_t address, uint8_t image, uint8_t p3);
+
+// The simulator's external bus made of the shown receivers.
+class HardwareBus final : public ExternalBus {
+ public:
+  uint8_t ReadCycle(uint16_t address, uint8_t image, uint8_t p3) override {
+    return ExternalReadCycle(address, image, p3);
+  }
+};
+// Installs the receivers as the simulator's external bus (start-up).
+void InstallHardwareBus();
 
 }  // namespace dorvik::vhw

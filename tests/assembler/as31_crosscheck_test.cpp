@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/disassembler.h"
-#include "core/opcodes.h"
+#include "machine/disassembler.h"
+#include "machine/opcodes.h"
 #include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {

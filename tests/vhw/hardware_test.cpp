@@ -7,10 +7,11 @@
 
 #include <vector>
 
-#include "core/messages.h"
-#include "core/runstate.h"
-#include "core/simulator.h"
-#include "core/target.h"
+#include "base/messages.h"
+#include "base/runstate.h"
+#include "machine/simulator.h"
+#include "access/target.h"
+#include "base/session.h"
 
 namespace dorvik::vhw {
 namespace {
@@ -41,13 +42,14 @@ class FakeReceiver : public HardwareReceiver {
 class HardwareTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetHardware();
-    ResetMessages();
-    ResetTargetState();
-    ResetSimulator();
+    ResetSession();
+    InstallHardwareBus();
     dorvik::Run().TargetKind = kTargetSimulator;
   }
-  void TearDown() override { ResetHardware(); }
+  void TearDown() override {
+    InstallBus(nullptr);
+    ResetSession();
+  }
 };
 
 // Registry
@@ -140,14 +142,14 @@ TEST_F(HardwareTest, WireParametersCarryCodeInTheHighByte) {
 // Through the access layer and the simulator
 
 TEST_F(HardwareTest, AccessLayerXDataReadTakesTheDrivenByte) {
-  Target().XDataImage[0x8000] = 0x11;
+  Images().XDataImage[0x8000] = 0x11;
   EXPECT_EQ(TargetReadByte(kSpaceXData, 0x8000), 0x11);  // nobody listens
   FakeReceiver r(0x5A);
   ShowReceiver(r);
   EXPECT_EQ(TargetReadByte(kSpaceXData, 0x8000), 0x5A);
-  EXPECT_EQ(Target().XDataImage[0x8000], 0x11);  // the image is not written
-  EXPECT_EQ(Target().SfrImage[sfr::P3], 0xFF);   // neither is the port
-  Target().SuppressXDataIO = true;
+  EXPECT_EQ(Images().XDataImage[0x8000], 0x11);  // the image is not written
+  EXPECT_EQ(Images().SfrImage[sfr::P3], 0xFF);   // neither is the port
+  Images().SuppressXDataIO = true;
   r.Received.clear();
   EXPECT_EQ(TargetReadByte(kSpaceXData, 0x8000), 0x11);
   EXPECT_TRUE(r.Received.empty());
@@ -157,19 +159,19 @@ TEST_F(HardwareTest, AccessLayerXDataReadTakesTheDrivenByte) {
 TEST_F(HardwareTest, SimulatedMovxReadTakesTheDrivenByteAndWritesSendNothing) {
   // MOV DPTR,#8000H; MOVX A,@DPTR; MOVX @DPTR,A
   const uint8_t program[] = {0x90, 0x80, 0x00, 0xE0, 0xF0};
-  std::copy(std::begin(program), std::end(program), Target().CodeImage.begin());
+  std::copy(std::begin(program), std::end(program), Images().CodeImage.begin());
   CodeImageChanged();
   SimReset();
   FakeReceiver r(0xC3);
   ShowReceiver(r);
-  SimStep(static_cast<uint16_t>(Target().SimPC));
-  SimStep(static_cast<uint16_t>(Target().SimPC));
-  EXPECT_EQ(Target().SfrImage[sfr::ACC], 0xC3);
+  SimStep(static_cast<uint16_t>(Images().SimPC));
+  SimStep(static_cast<uint16_t>(Images().SimPC));
+  EXPECT_EQ(Images().SfrImage[sfr::ACC], 0xC3);
   EXPECT_EQ(r.Received.size(), 4u);
   r.Received.clear();
-  SimStep(static_cast<uint16_t>(Target().SimPC));
+  SimStep(static_cast<uint16_t>(Images().SimPC));
   EXPECT_TRUE(r.Received.empty());
-  EXPECT_EQ(Target().XDataImage[0x8000], 0xC3);
+  EXPECT_EQ(Images().XDataImage[0x8000], 0xC3);
   HideReceiver(r);
 }
 

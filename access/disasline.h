@@ -1,0 +1,74 @@
+#pragma once
+// Disassembly line items: one per code address, holding the decoded instruction that the simulator executes
+// and the symbolic text that the disassembly window shows. A line is decoded once and kept until the code
+// memory under it changes.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dorvik {
+
+// One code line. `BytesNo` 0 means the line is not decoded yet.
+struct tDisasLine {
+  // Source and display columns
+  std::string SourceLineNo;  // ":" module "#" line, when a line symbol lies at the address
+  std::string LabelStr;      // label name and ":", when a label lies at the address
+  std::string SourceLine;    // the rendered text
+  std::string Comment;
+  std::string DisasText;  // the disassembler's fixed-column text the line was decoded from
+
+  // Code
+  uint16_t Addr = 0;
+  uint8_t BytesNo = 0;
+  uint8_t OpCode = 0;
+
+  // The decoded instruction: plain data, read by the simulator on every step
+  uint8_t Mnemonic = 0;  // token 208..251, or 138 for a DB line
+  uint8_t Operand1 = 0, Operand2 = 0,
+          Operand3 = 0;  // 133 number, 136 C, 137 A, 88 AB, 89 DPTR, 90 PC, 80+n Rn
+  uint16_t Value1 = 0, Value2 = 0, Value3 = 0;
+  bool HasOp1 = false, HasOp2 = false, HasOp3 = false;
+  char Prefix1 = 0;  // '@' or 0
+  char Prefix2 = 0;  // '#', '@', '/' or 0
+
+  // How the rendering showed the operands: 0 number, 1 symbol, 2 line reference
+  uint8_t TargetShownAsSymbol = 0;
+  bool ImmediateShownAsSymbol = false;
+  bool Operand1ShownAsSymbol = false;
+
+  static constexpr std::string_view DisplayName() { return "DisasLine"; }
+  bool IsDecoded() const { return BytesNo != 0; }
+  // Copies the source columns, the rendered text, the length and the address (not the decoded instruction).
+  void Assign(const tDisasLine& source);
+  // Forgets the decoded line so that it is built again.
+  void Invalidate() { BytesNo = 0; }
+};
+
+// One line item per code address 0..0FFFFH.
+class tDisasCollection {
+ public:
+  static constexpr uint32_t kCount = 0x10000;
+
+  tDisasCollection();
+
+  tDisasLine& GetItem(uint16_t address) { return items_[address]; }
+  const tDisasLine& GetItem(uint16_t address) const { return items_[address]; }
+  uint32_t Count() const { return kCount; }
+
+  // Code memory at `address` changed: forgets every decoded line that covers it (the line at the address
+  // and those of the two addresses before it whose length reaches it).
+  void InvalidateLines(uint16_t address);
+  // Forgets every decoded line (after a load).
+  void InvalidateAll();
+
+ private:
+  std::vector<tDisasLine> items_;
+};
+
+// The program's one line collection.
+tDisasCollection& DisasLines();
+
+
+}  // namespace dorvik

@@ -1,0 +1,593 @@
+#include "access/lineparser.h"
+#include "base/session.h"
+
+#include <cmath>
+
+#include "lang/evaluator.h"
+#include "lang/keywords.h"
+#include "base/messages.h"
+#include "base/runstate.h"
+#include "lang/scanner.h"
+
+namespace dorvik {
+namespace {
+
+bool Failed() {
+  return Messages().ErrorFlag;
+}
+
+// Reports one syntax error: none when an error was reported before in this parse.
+void Syntax() {
+  if (!Failed()) SyntaxError();
+}
+
+bool IsMnemonic(uint8_t token) {
+  return token >= tok::kACALL && token <= tok::kXRL;
+}
+bool IsRn(uint8_t token) {
+  return token >= tok::kR0 && token <= tok::kR0 + 7;
+}
+bool IsRi(uint8_t token) {
+  return token == tok::kR0 || token == tok::kR0 + 1;
+}
+
+// Mnemonics whose first operand is always read as an expression.
+bool TakesExpressionOperand(uint8_t token) {
+  switch (token) {
+    case tok::kACALL:
+    case tok::kAJMP:
+    case tok::kJB:
+    case tok::kJBC:
+    case tok::kJC:
+    case tok::kJNB:
+    case tok::kJNC:
+    case tok::kJNZ:
+    case tok::kJZ:
+    case tok::kLCALL:
+    case tok::kLJMP:
+    case tok::kPOP:
+    case tok::kPUSH:
+    case tok::kSJMP:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// ExprValue rounded into 16 bits; values beyond the range wrap, non-numbers give 0.
+uint16_t ToWord(long double value) {
+  if (!std::isfinite(value)) return 0;
+  long double r = std::fmod(std::round(value), 65536.0L);
+  if (r < 0) r += 65536.0L;
+  return static_cast<uint16_t>(r);
+}
+
+// The character after ScanChar, not consumed.
+char PeekChar() {
+  const ScannerState& s = Scanner();
+  return s.ScanPos >= 1 && s.ScanPos <= s.ScanLine.size() ? s.ScanLine[s.ScanPos - 1] : '\0';
+}
+
+char PeekChar2() {
+  const ScannerState& s = Scanner();
+  return s.ScanPos < s.ScanLine.size() ? s.ScanLine[s.ScanPos] : '\0';
+}
+
+uint8_t Give(uint8_t token) {
+  Scanner().ScanToken = token;
+  return token;
+}
+
+// Operand `index` (1..3) := token, with the value of a number and its kind.
+void SetOperand(int index, uint8_t token, uint8_t kind = kKindNumber) {
+  ParsedInstruction& p = Parsed();
+  const uint16_t value = token == tok::kNumberValue ? ToWord(Scanner().ExprValue) : 0;
+  switch (index) {
+    case 1:
+      p.ParsedOperand1 = token;
+      p.ParsedValue1 = value;
+      p.ParsedHasOp1 = true;
+      p.ParsedKind1 = kind;
+      break;
+    case 2:
+      p.ParsedOperand2 = token;
+      p.ParsedValue2 = value;
+      p.ParsedHasOp2 = true;
+      p.ParsedKind2 = kind;
+      break;
+    default:
+      p.ParsedOperand3 = token;
+      p.ParsedValue3 = value;
+      p.ParsedHasOp3 = true;
+      p.ParsedKind3 = kind;
+      break;
+  }
+}
+
+void SetPrefix(int index, char prefix) {
+  if (index == 1)
+    Parsed().ParsedPrefix1 = prefix;
+  else
+    Parsed().ParsedPrefix2 = prefix;
+}
+
+// A disassembler operand: register names, "#", "@" and plain hexadecimal numbers without suffix.
+uint8_t ScanDisassemblyOperand() {
+  ScannerState& s = Scanner();
+  SkipBlanks();
+  s.ExprValue = 0;
+  const char c = UpperChar(s.ScanChar);
+  if (c == '\r' || c == '\0') return Give(tok::kEndOfLine);
+  if (c == 'A') {
+    const char next = UpperChar(PeekChar());
+    if (IsSeparator(next)) {
+      NextChar();
+      return Give(tok::kA);
+    }
+    const uint8_t m = Parsed().ParsedMnemonic;
+    if (next == 'B' && (m == tok::kMUL || m == tok::kDIV) && IsSeparator(PeekChar2())) {
+      NextChar();
+      NextChar();
+      return Give(tok::kAB);
+    }
+  } else if (c == 'C' && IsSeparator(PeekChar())) {
+    NextChar();
+    return Give(tok::kC);
+  } else if (c == '#') {
+    NextChar();
+    return Give(tok::kHash);
+  } else if (c == '@' || c == 'R') {
+    return GetToken();
+  } else if (c == 'D' && UpperChar(PeekChar()) == 'P') {
+    NextChar();
+    if (UpperChar(NextChar()) != 'T' || UpperChar(NextChar()) != 'R' || !IsSeparator(NextChar())) {
+      Syntax();
+      return Give(tok::kNone);
+    }
+    return Give(tok::kDPTR);
+  }
+  bool digits = false;
+  while (IsHexDigit(s.ScanChar)) {
+    s.ExprValue = s.ExprValue * 16 + HexDigitValue(s.ScanChar);
+    digits = true;
+    NextChar();
+  }
+  if (!digits || !IsSeparator(s.ScanChar)) {
+    Syntax();
+    return Give(tok::kNone);
+  }
+  s.ValueSpace = kValueSpaceNumber;
+  return Give(tok::kNumberValue);
+}
+
+// Operand checks; each reports once and leaves ErrorFlag set.
+bool CheckCodeAddressKind() {
+  const uint8_t space = Scanner().ValueSpace & 0x0F;
+  if (space == 0 || space == 5 || space == 10) return true;
+  if (!Failed()) ReportError(114);
+  return false;
+}
+
+bool CheckDataAddress(uint8_t space) {
+  if (space == 2 || space == 3 || space == 5) return true;
+  if (!Failed()) ReportError(111);
+  return false;
+}
+
+bool CheckBitAddress(uint8_t space) {
+  if (space == 4 || space == 5) return true;
+  if (!Failed()) ReportError(116);
+  return false;
+}
+
+bool CheckRegisterRn(uint8_t token) {
+  if (IsRn(token)) return true;
+  Syntax();
+  return false;
+}
+
+bool CheckRegisterRi(uint8_t token) {
+  if (IsRi(token)) return true;
+  Syntax();
+  return false;
+}
+
+bool Comma() {
+  return !Failed() && ExpectComma();
+}
+
+// A jump or call target from the token already scanned: operand `index`, kind code.
+void JumpTargetFrom(uint8_t token, int index) {
+  if (token != tok::kNumberValue) {
+    Syntax();
+    Scanner().ExprValue = 0;
+    return;
+  }
+  if (CheckCodeAddressKind()) SetOperand(index, tok::kNumberValue, kKindCode);
+}
+
+void ScanJumpTarget(int index) {
+  if (Failed()) return;
+  JumpTargetFrom(ScanOperand(), index);
+}
+
+// "#" and a number: operand `index` with the immediate prefix and the value's own space as kind.
+void ImmediateAfterHash(int index) {
+  if (ScanOperand() != tok::kNumberValue) {
+    Syntax();
+    return;
+  }
+  SetOperand(index, tok::kNumberValue, Scanner().ValueSpace);
+  SetPrefix(index, '#');
+}
+
+void ScanImmediate(int index) {
+  if (Failed()) return;
+  if (ScanOperand() != tok::kHash) {
+    Syntax();
+    return;
+  }
+  ImmediateAfterHash(index);
+}
+
+// The register after an "@" already read: Ri (or DPTR where allowed) as operand `index` with the
+// prefix "@"; false after a syntax error.
+bool IndirectOperand(int index, bool dptrAllowed = false) {
+  const uint8_t reg = ScanOperand();
+  if (!(dptrAllowed && reg == tok::kDPTR) && !CheckRegisterRi(reg)) return false;
+  SetOperand(index, reg);
+  SetPrefix(index, '@');
+  return true;
+}
+
+// "@"Ri, "#" immediate, a data address or Rn, from its first token.
+void SourceOperandFrom(uint8_t token, int index) {
+  if (Failed()) return;
+  if (token == tok::kAtSign) {
+    IndirectOperand(index);
+  } else if (token == tok::kHash) {
+    ImmediateAfterHash(index);
+  } else if (token == tok::kNumberValue) {
+    const uint8_t space = Scanner().ValueSpace;
+    if (CheckDataAddress(space)) SetOperand(index, token, space == kValueSpaceNumber ? kKindData : space);
+  } else if (CheckRegisterRn(token)) {
+    SetOperand(index, token);
+  }
+}
+
+void ScanSourceOperand(int index) {
+  if (Failed()) return;
+  SourceOperandFrom(ScanOperand(), index);
+}
+
+// "@A+" and PC or DPTR after the "@" already read; the register token, or 0 after a syntax error.
+uint8_t IndexedByA() {
+  if (GetToken() != tok::kA || GetToken() != tok::kPlus) {
+    Syntax();
+    return 0;
+  }
+  const uint8_t base = GetToken();
+  if (base != tok::kPC && base != tok::kDPTR) {
+    Syntax();
+    return 0;
+  }
+  return base;
+}
+
+void SetFixedText(const char* text) {
+  Parsed().ParsedFixedForm = true;
+  Parsed().ParsedFixedText = text;
+}
+
+// The operands of an instruction mnemonic, from its first operand token.
+void ParseOperands(uint8_t m, uint8_t t) {
+  switch (m) {
+    case tok::kACALL:
+    case tok::kAJMP:
+    case tok::kJC:
+    case tok::kJNC:
+    case tok::kJNZ:
+    case tok::kJZ:
+    case tok::kLCALL:
+    case tok::kLJMP:
+    case tok::kSJMP:
+      JumpTargetFrom(t, 1);
+      break;
+
+    case tok::kADD:
+    case tok::kADDC:
+    case tok::kSUBB:
+    case tok::kXCH:
+    case tok::kXCHD:
+      if (t != tok::kA) return Syntax();
+      SetOperand(1, t);
+      if (Comma()) ScanSourceOperand(2);
+      break;
+
+    case tok::kANL:
+    case tok::kORL:
+    case tok::kXRL:
+      if (t == tok::kA) {
+        SetOperand(1, t);
+        if (Comma()) ScanSourceOperand(2);
+      } else if (t == tok::kC) {
+        SetOperand(1, t);
+        if (!Comma()) return;
+        SkipBlanks();
+        if (Scanner().ScanChar == '/') {
+          NextChar();
+          Parsed().ParsedPrefix2 = '/';
+        }
+        if (ScanOperand() != tok::kNumberValue) return Syntax();
+        if (CheckBitAddress(Scanner().ValueSpace)) SetOperand(2, tok::kNumberValue, kKindBit);
+      } else if (t == tok::kNumberValue) {
+        if (!CheckDataAddress(Scanner().ValueSpace)) return;
+        SetOperand(1, t, kKindData);
+        if (!Comma()) return;
+        const uint8_t u = ScanOperand();
+        if (u == tok::kHash)
+          ImmediateAfterHash(2);
+        else if (u == tok::kA)
+          SetOperand(2, u);
+        else
+          Syntax();
+      } else {
+        Syntax();
+      }
+      break;
+
+    case tok::kCJNE:
+      if (t == tok::kA) {
+        SetOperand(1, t);
+        if (!Comma()) return;
+        const uint8_t u = ScanOperand();
+        if (u == tok::kHash) {
+          ImmediateAfterHash(2);
+        } else if (u == tok::kNumberValue) {
+          if (CheckDataAddress(Scanner().ValueSpace)) SetOperand(2, u, kKindData);
+        } else {
+          return Syntax();
+        }
+      } else {
+        if (t == tok::kAtSign) {
+          if (!IndirectOperand(1)) return;
+        } else {
+          if (!CheckRegisterRn(t)) return;
+          SetOperand(1, t);
+        }
+        if (!Comma()) return;
+        ScanImmediate(2);
+      }
+      if (Comma()) ScanJumpTarget(3);
+      break;
+
+    case tok::kCLR:
+    case tok::kCPL:
+    case tok::kSETB:
+      if (t == tok::kA || t == tok::kC)
+        SetOperand(1, t);
+      else if (t != tok::kNumberValue)
+        Syntax();
+      else if (CheckBitAddress(Scanner().ValueSpace))
+        SetOperand(1, t, kKindBit);
+      break;
+
+    case tok::kDA:
+    case tok::kRL:
+    case tok::kRLC:
+    case tok::kRR:
+    case tok::kRRC:
+    case tok::kSWAP:
+      if (t != tok::kA) return Syntax();
+      SetOperand(1, t);
+      break;
+
+    case tok::kINC:
+    case tok::kDEC:
+      if (t == tok::kA || IsRn(t) || t == tok::kDPTR) {
+        SetOperand(1, t);
+      } else if (t == tok::kAtSign) {
+        IndirectOperand(1);
+      } else if (t == tok::kNumberValue) {
+        if (CheckDataAddress(Scanner().ValueSpace)) SetOperand(1, t, kKindData);
+      } else {
+        Syntax();
+      }
+      break;
+
+    case tok::kJB:
+    case tok::kJBC:
+    case tok::kJNB:
+      if (t != tok::kNumberValue) return Syntax();
+      if (!CheckBitAddress(Scanner().ValueSpace)) return;
+      SetOperand(1, t, kKindBit);
+      if (Comma()) ScanJumpTarget(2);
+      break;
+
+    case tok::kJMP:
+      if (t != tok::kAtSign || IndexedByA() != tok::kDPTR) return Syntax();
+      SetFixedText("JMP     @A+DPTR");
+      break;
+
+    case tok::kMUL:
+    case tok::kDIV:
+      if (t != tok::kAB) return Syntax();
+      SetOperand(1, t);
+      break;
+
+    case tok::kDJNZ:
+      if (t == tok::kNumberValue) {
+        if (!CheckDataAddress(Scanner().ValueSpace)) return;
+        SetOperand(1, t, kKindData);
+      } else {
+        if (!CheckRegisterRn(t)) return;
+        SetOperand(1, t);
+      }
+      if (Comma()) ScanJumpTarget(2);
+      break;
+
+    case tok::kMOVC: {
+      Parsed().ParsedFixedForm = true;
+      if (t != tok::kA || !Comma()) return Syntax();
+      if (ScanOperand() != tok::kAtSign) return Syntax();
+      const uint8_t base = IndexedByA();
+      if (base == tok::kPC)
+        SetFixedText("MOVC    A,@A+PC");
+      else if (base == tok::kDPTR)
+        SetFixedText("MOVC    A,@A+DPTR");
+      break;
+    }
+
+    case tok::kMOVX:
+      if (t == tok::kA) {
+        SetOperand(1, t);
+        if (!Comma()) return;
+        if (ScanOperand() != tok::kAtSign) return Syntax();
+        IndirectOperand(2, true);
+      } else if (t == tok::kAtSign) {
+        if (!IndirectOperand(1, true) || !Comma()) return;
+        if (ScanOperand() != tok::kA) return Syntax();
+        SetOperand(2, tok::kA);
+      } else {
+        Syntax();
+      }
+      break;
+
+    case tok::kNOP:
+    case tok::kRET:
+    case tok::kRETI:
+      if (t != tok::kEndOfLine) Syntax();
+      break;
+
+    case tok::kPOP:
+    case tok::kPUSH:
+      if (t != tok::kNumberValue) return Syntax();
+      if (CheckDataAddress(Scanner().ValueSpace)) SetOperand(1, t, kKindData);
+      break;
+
+    case tok::kMOV:
+      if (t == tok::kDPTR) {
+        SetOperand(1, t);
+        if (Comma()) ScanImmediate(2);
+      } else if (t == tok::kC) {
+        SetOperand(1, t);
+        if (!Comma()) return;
+        if (ScanOperand() != tok::kNumberValue) return Syntax();
+        if (CheckBitAddress(Scanner().ValueSpace)) SetOperand(2, tok::kNumberValue, kKindBit);
+      } else if (t == tok::kA) {
+        SetOperand(1, t);
+        if (Comma()) ScanSourceOperand(2);
+      } else if (t == tok::kAtSign) {
+        if (!IndirectOperand(1) || !Comma()) return;
+        const uint8_t u = ScanOperand();
+        if (u == tok::kA)
+          SetOperand(2, u);
+        else if (u == tok::kHash)
+          ImmediateAfterHash(2);
+        else if (u != tok::kNumberValue)
+          Syntax();
+        else if (CheckDataAddress(Scanner().ValueSpace))
+          SetOperand(2, u, kKindData);
+      } else if (t == tok::kNumberValue) {
+        const uint8_t space = Scanner().ValueSpace;
+        SetOperand(1, t, kKindNumber);
+        if (!Comma()) return;
+        const uint8_t u = ScanOperand();
+        if (u == tok::kC) {
+          if (!CheckBitAddress(space)) return;
+          Parsed().ParsedKind1 = kKindBit;
+          SetOperand(2, u);
+        } else {
+          if (!CheckDataAddress(space)) return;
+          Parsed().ParsedKind1 = kKindData;
+          if (u == tok::kA)
+            SetOperand(2, u);
+          else
+            SourceOperandFrom(u, 2);
+        }
+      } else if (IsRn(t)) {
+        SetOperand(1, t);
+        if (!Comma()) return;
+        const uint8_t u = ScanOperand();
+        if (u == tok::kA)
+          SetOperand(2, u);
+        else
+          SourceOperandFrom(u, 2);
+      } else {
+        Syntax();
+      }
+      break;
+
+    default:
+      Syntax();
+      break;
+  }
+}
+
+}  // namespace
+
+ParsedInstruction& Parsed() {
+  return CurrentSession().Get<ParsedInstruction>();
+}
+
+uint8_t PeekSecondToken() {
+  const ScannerState savedScanner = Scanner();
+  const MessageState savedMessages = Messages();
+  SuspendMessages();
+  GetToken();
+  const uint8_t second = Failed() ? tok::kNone : GetToken();
+  Scanner() = savedScanner;
+  Messages() = savedMessages;
+  return second;
+}
+
+uint8_t ScanOperand() {
+  ScannerState& s = Scanner();
+  if (s.Disassembling) return ScanDisassemblyOperand();
+  const uint8_t before = s.ScanToken;
+  // An operand mark is read as it stands, also when a signed number follows it ("#-1").
+  SkipBlanks();
+  if (s.ScanChar == '#' || s.ScanChar == '@') return GetToken();
+  if (before == tok::kHash || TakesExpressionOperand(before) || IsOperatorToken(PeekSecondToken())) {
+    Expression(0);
+    return Give(Failed() ? tok::kNone : tok::kNumberValue);
+  }
+  // A symbol is valued by the evaluator, which gives its address (a bit address in bit context) and
+  // its space while the line assembler parses.
+  const ScannerState saved = Scanner();
+  const uint8_t token = GetToken();
+  if (token != tok::kSymbol && token != tok::kDot) return token;
+  Scanner() = saved;
+  Expression(0);
+  return Give(Failed() ? tok::kNone : tok::kNumberValue);
+}
+
+void ParseInstruction() {
+  ScannerState& s = Scanner();
+  Parsed() = ParsedInstruction{};
+  const uint8_t m = s.ScanToken;
+  Parsed().ParsedMnemonic = m;
+
+  if (Run().AsmLineMode) {
+    if (m == tok::kEndOfLine) return;
+    if (IsMnemonic(m) && s.ScanIdent != LastKeywordName(m)) {
+      ReportError(129);
+      return;
+    }
+  }
+  if (!IsMnemonic(m)) {
+    if (m != tok::kDB) {
+      ReportError(109);
+      return;
+    }
+    if (ScanOperand() != tok::kNumberValue) return Syntax();
+    SetOperand(1, tok::kNumberValue, kKindNumber);
+  } else {
+    const uint8_t first = ScanOperand();
+    if (Failed()) return;
+    ParseOperands(m, first);
+  }
+  if (!Failed() && s.ScanToken != tok::kEndOfLine) CheckEndOfLine();
+}
+
+}  // namespace dorvik

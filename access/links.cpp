@@ -1,0 +1,28 @@
+#include "access/links.h"
+
+#include "base/messages.h"
+
+namespace dorvik {
+
+namespace {
+bool ClosedLine() {
+  ReportError(kErrorTargetNotResponding);
+  return false;
+}
+}  // namespace
+
+bool MonitorReadBlock(uint8_t, int32_t, int32_t) { return ClosedLine(); }
+bool MonitorReadTyped(uint8_t, int32_t, uint8_t, int32_t) { return ClosedLine(); }
+bool MonitorSendString(std::string_view) { return ClosedLine(); }
+bool MonitorWaitPrompt() { return ClosedLine(); }
+bool MonitorQueryRegister(uint8_t, int32_t& value) {
+  value = 0;
+  return ClosedLine();
+}
+bool MonitorSetRegister(uint8_t, int32_t) { return ClosedLine(); }
+
+bool AdiReadBlock(uint8_t, int32_t, int32_t) { return ClosedLine(); }
+bool AdiReadTyped(uint8_t, int32_t, uint8_t, int32_t) { return ClosedLine(); }
+bool AdiWriteCodeByte(uint16_t, uint8_t) { return ClosedLine(); }
+
+}  // namespace dorvik

@@ -1,0 +1,37 @@
+#pragma once
+// The main window's state that the engine reads and writes: the current
+// program counter, the nesting busy pair, and the names of the settings files.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dorvik {
+
+struct MainFormState {
+  // The current program counter: "$" of the command language, the default
+  // address of the line assembler; set by the register refresh, the loader
+  // and the simulator.
+  uint32_t CurrentPC = 0;
+  // Nesting count of BeginBusy/EndBusy; Busy while it is above 0.
+  int32_t BusyCount = 0;
+  bool Busy = false;
+  // Settings files, beside the program: .INI settings, .HST dialog histories,
+  // .HLP help; the tools' error protocol "$$ERR.$$$" in the temporary folder.
+  std::string IniFileName;
+  std::string HistoryFileName;
+  std::string HelpFileName;
+  std::string ErrorProtocolFile;
+};
+
+MainFormState& MainForm();
+
+// Derives the settings file names from the program's own path and the
+// temporary folder.
+void SetSettingsFileNames(std::string_view program_path, std::string_view temp_folder);
+
+// The nesting busy pair around loads, HEX saves, command execution...
+void BeginBusy();
+void EndBusy();
+
+}  // namespace dorvik

@@ -1,0 +1,34 @@
+#include "lang/target_access.h"
+
+#include "lang/evaluator.h"
+
+namespace dorvik {
+namespace {
+
+// "No target": nothing is read, every value is 0, the value list gets the
+// items a read would have appended.
+class NoTarget final : public TargetAccess {
+ public:
+  int32_t RegisterValue(uint8_t) override { return 0; }
+  uint8_t ReadByte(uint8_t space, uint32_t) override {
+    AppendValue(space == 4 ? tok::kBIT : tok::kBYTE, 0);
+    return 0;
+  }
+  void ReadTypedRange(uint8_t, uint8_t) override { ValueList().Items.clear(); }
+  void ReadSymbolValue(const tSymbolItem&) override { ValueList().Items.clear(); }
+};
+
+NoTarget no_target;
+TargetAccess* current = nullptr;
+
+}  // namespace
+
+TargetAccess& CurrentTargetAccess() { return current ? *current : no_target; }
+
+TargetAccess* SetTargetAccess(TargetAccess* target) {
+  TargetAccess* previous = current;
+  current = target;
+  return previous;
+}
+
+}  // namespace dorvik

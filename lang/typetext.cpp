@@ -1,0 +1,163 @@
+#include "lang/typetext.h"
+
+#include "lang/formatting.h"
+#include "lang/keywords.h"
+#include "lang/scanner.h"
+
+namespace dorvik {
+
+namespace {
+
+constexpr uint16_t kFirstDefinedType = 32;
+constexpr char kUnknownType[] = "<symbol> ";
+
+// The first four characters of a keyword's display text ("BIT ", "XDAT", "LENG").
+std::string KeywordWord(uint8_t token) { return TokenText(token).substr(0, 4); }
+
+std::string Trimmed(const std::string& s) {
+  const auto first = s.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+const char* PointerSpaceWord(uint8_t space) {
+  switch (space) {
+    case 1: return "IData";
+    case 2: return "XData";
+    case 3: return "PData";
+    case 4: return "Data";
+    case 5: return "Code";
+    default: return "";
+  }
+}
+
+// The type item of a defined type number, or nullptr (then the text is "<symbol> ").
+const tTypeDefItem* DefinedType(uint32_t typeId) {
+  const auto& types = Collections().TypeDefs;
+  if (!types) return nullptr;
+  return types->GetItem(static_cast<int32_t>(typeId) - kFirstDefinedType);
+}
+
+bool KnownKind(const tTypeDefItem& t) { return static_cast<uint8_t>(t.TypeDefID) <= 5; }
+
+std::string TypeText(uint16_t typeId, bool expand, int depth);
+
+std::string ExpandedText(uint16_t typeId, int depth) {
+  return Trimmed(TypeText(typeId, true, depth + 1));
+}
+
+// The texts that TypeDefText and SymbolTypeText share: parameter records,
+// functions and structures.
+std::string SharedKindText(const tTypeDefItem& t, bool expand, int depth) {
+  switch (t.TypeDefID) {
+    case tTypeDef::tParamRec: return Trimmed(t.ParamStr) + " ";
+    case tTypeDef::tFunc: {
+      std::string s = TypeText(t.ResultType, true, depth + 1);
+      if (s == "BIT ") s = "bit ";
+      s += "  ";
+      if (expand) {
+        s += "(";
+        if (t.EmbedTypeID != 0) s += ExpandedText(t.EmbedTypeID, depth);
+        s += ")";
+      }
+      return s;
+    }
+    case tTypeDef::tStructUnion: {
+      std::string s = "<struct/union> ";
+      if (expand) s += "{" + ExpandedText(t.EmbedTypeID, depth) + "}";
+      return s;
+    }
+    default: return {};
+  }
+}
+
+std::string OldPointerText(const tTypeDefItem& t) {
+  std::string s;
+  BasicTypeText(t.ResultType, s);
+  return s + "*";
+}
+
+std::string TypeText(uint16_t typeId, bool expand, int depth) {
+  std::string s;
+  if (typeId < kFirstDefinedType) {
+    BasicTypeText(typeId, s);
+    return s;
+  }
+  if (depth >= kMaxTypeDepth) return kUnknownType;
+  const tTypeDefItem* t = DefinedType(typeId);
+  if (!t) return kUnknownType;
+  if (!KnownKind(*t)) return {};
+  switch (t->TypeDefID) {
+    case tTypeDef::tArray: {
+      s = "Array ";
+      for (int i = 0; i < t->Dimensions; ++i) s += "[" + std::to_string(t->DimensionSizes[i]) + "]";
+      return s + " of " + TypeText(t->ResultType, true, depth + 1);
+    }
+    case tTypeDef::tPointer:
+      return TypeText(t->ResultType, true, depth + 1) + "*" + PointerSpaceWord(t->MSpace);
+    case tTypeDef::tOldPointer: return OldPointerText(*t);
+    default: return SharedKindText(*t, expand, depth);
+  }
+}
+
+std::string HexAddress(uint32_t value) { return "0" + FormatHex4(static_cast<uint16_t>(value)) + "H"; }
+
+}  // namespace
+
+void BasicTypeText(uint16_t typeId, std::string& s) {
+  switch (typeId) {
+    case 0: s = kUnknownType; break;
+    case 1: s = KeywordWord(tok::kBIT); break;
+    case 2: s = "char "; break;
+    case 3: s = "byte "; break;
+    case 4: s = "int "; break;
+    case 5: s = "word "; break;
+    case 6: s = "long "; break;
+    case 7: s = "doubleword "; break;
+    case 8:
+    case 12: s = "float "; break;
+    case 11: s = "void "; break;
+    default: break;
+  }
+}
+
+void TypeDefText(uint16_t typeId, bool expand, std::string& s) {
+  if (typeId < kFirstDefinedType) {
+    BasicTypeText(typeId, s);
+    return;
+  }
+  s = TypeText(typeId, expand, 0);
+}
+
+void SymbolTypeText(const tSymbolItem& symbol, bool expand, std::string& s) {
+  const int32_t n = symbol.VarType;
+  if (n >= 0 && n < kFirstDefinedType) {
+    BasicTypeText(static_cast<uint16_t>(n), s);
+    s += "." + symbol.Name;
+    return;
+  }
+  const tTypeDefItem* t = n < 0 ? nullptr : DefinedType(static_cast<uint32_t>(n));
+  if (!t) {
+    s = kUnknownType;
+    return;
+  }
+  if (!KnownKind(*t)) {
+    s.clear();
+    return;
+  }
+  const std::string space = KeywordWord(static_cast<uint8_t>(tok::kCODE + (symbol.SymClass & 7)));
+  switch (t->TypeDefID) {
+    case tTypeDef::tArray: {
+      long long elements = 1;
+      for (int i = 0; i < t->Dimensions; ++i) elements *= t->DimensionSizes[i];
+      s = TypeText(t->ResultType, true, 1) + space + " " + HexAddress(symbol.Value) + " " +
+          KeywordWord(tok::kLENGTH) + " " + std::to_string(elements) + "T";
+      return;
+    }
+    case tTypeDef::tPointer: s = "Pointer " + space + " " + HexAddress(symbol.Value); return;
+    case tTypeDef::tOldPointer: s = OldPointerText(*t); return;
+    default: s = SharedKindText(*t, expand, 0); return;
+  }
+}
+
+}  // namespace dorvik

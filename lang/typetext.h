@@ -1,0 +1,24 @@
+#pragma once
+// Debug type texts: C-like display texts of the loaded program's debug types
+// ("int ", "Array [3][4] of char ", "int *XData") and of a symbol with its type.
+
+#include <cstdint>
+#include <string>
+
+#include "lang/collections.h"
+
+namespace dorvik {
+
+// Type chains deeper than this are malformed (a cycle among the type records);
+// the text stops there instead of recursing without end.
+inline constexpr int kMaxTypeDepth = 32;
+
+// Text of a basic type (0..31); types without a text leave `s` as passed.
+void BasicTypeText(uint16_t typeId, std::string& s);
+// Text of any type number; `expand` asks for a function's parameter list and
+// a struct's member list.
+void TypeDefText(uint16_t typeId, bool expand, std::string& s);
+// Text of a symbol's type, with its location for arrays and pointers.
+void SymbolTypeText(const tSymbolItem& symbol, bool expand, std::string& s);
+
+}  // namespace dorvik

@@ -1,0 +1,300 @@
+#include "access/linerender.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "machine/disassembler.h"
+#include "tests/support/lang_fixture.h"
+#include "base/session.h"
+
+namespace dorvik {
+namespace {
+
+// The instruction set table used as an encoder: the opcode whose operand forms take the parsed operands,
+// with its operand bytes. Empty when no row or more than one row fits.
+std::optional<std::array<uint8_t, 3>> EncodeWithTable(const ParsedInstruction& p, uint16_t addr) {
+  if (p.ParsedFixedForm) {
+    const std::pair<const char*, uint8_t> fixed[] = {
+        {"JMP     @A+DPTR", 0x73}, {"MOVC    A,@A+PC", 0x83}, {"MOVC    A,@A+DPTR", 0x93}};
+    for (const auto& [text, op] : fixed)
+      if (p.ParsedFixedText == text) return std::array<uint8_t, 3>{op, 0, 0};
+    return std::nullopt;
+  }
+  std::optional<std::array<uint8_t, 3>> found;
+  int matches = 0;
+  for (int op = 0; op < 256; ++op) {
+    const OpcodeInfo& row = Opcode(static_cast<uint8_t>(op));
+    if (row.Mnemonic != p.ParsedMnemonic || testing::IsFixedForm(row)) continue;
+    std::array<uint8_t, 3> bytes{static_cast<uint8_t>(op), 0, 0};
+    bool fits = true;
+    for (int i = 0; i < 3 && fits; ++i) {
+      const OperandForm f = row.Operands[i];
+      const testing::ParsedOperand o = testing::OperandOf(p, i);
+      const testing::ParsedOperand want = testing::ExpectedOperand(f, op);
+      fits = o.Has == want.Has && o.Token == want.Token && o.Prefix == want.Prefix &&
+             (want.Kind == 0 || o.Kind == want.Kind);
+      if (!fits || o.Token != tok::kNumberValue) continue;
+      const uint16_t v = o.Value;
+      switch (f) {
+        case OperandForm::Immediate16:
+        case OperandForm::Addr16:
+          bytes[1] = v >> 8;
+          bytes[2] = v & 0xFF;
+          break;
+        case OperandForm::Addr11:
+          fits = AbsoluteTarget(static_cast<uint8_t>(op), v & 0xFF, addr) == v;
+          bytes[row.Field[i]] = v & 0xFF;
+          break;
+        case OperandForm::Relative: {
+          const int distance = static_cast<int16_t>(static_cast<uint16_t>(v - (addr + row.Length)));
+          fits = distance >= -128 && distance <= 127;
+          bytes[row.Field[i]] = static_cast<uint8_t>(distance);
+          break;
+        }
+        case OperandForm::DataByte: fits = v == op; break;
+        default: bytes[row.Field[i]] = v & 0xFF;
+      }
+    }
+    if (fits) {
+      found = bytes;
+      ++matches;
+    }
+  }
+  if (matches != 1) return std::nullopt;
+  return found;
+}
+
+class LineRendering : public testing::LangTest {
+ protected:
+  // The line item of Addr decoded from Bytes, as the code-line reader builds it.
+  tDisasLine& Decode(uint16_t addr, uint32_t bytes) {
+    tDisasLine& item = DisasLines().GetItem(addr);
+    item.Addr = addr;
+    item.OpCode = bytes & 0xFF;
+    item.BytesNo = Opcode(item.OpCode).Length;
+    item.DisasText = Disassemble(addr, bytes);
+    item.SourceLine = item.DisasText;
+    BuildDisasLineLabels(item);
+    return item;
+  }
+
+  // Module MAIN over 0000H-01FFH: procedures MAIN and INIT (0180H), label L1 at 0100H, line 12 at 0103H.
+  void LoadSymbols() {
+    CreateSymbolCollections();
+    tModuleItem& m = Collections().ModuleTable->Add();
+    m.Name = "MAIN";
+    m.Start = 0;
+    m.Stop = 0x1FF;
+    m.Flag = true;
+    AddSymbol("MAIN", kClassProcedure, 0x100);
+    AddSymbol("L1", kClassCode, 0x100);
+    AddSymbol("COUNT", kClassData, 0x30);
+    AddSymbol("", kClassLine, 0x103, 12);
+    AddSymbol("INIT", kClassProcedure, 0x180);
+  }
+};
+
+// The statement from column 17 and the comment of a decoded line.
+TEST_F(LineRendering, StatementsAndComments) {
+  enum Symbols { kNone, kLoaded, kSwitchedOff, kNoSymbolicOperands };
+  struct RenderCase {
+    Symbols symbols;
+    uint8_t radix;
+    uint16_t addr;
+    uint32_t bytes;
+    const char* statement;  // nullptr: not checked
+    const char* comment;
+  };
+  const RenderCase cases[] = {
+      {kNone, 16, 0x0100, 0x2F8175, "MOV     081H,#02FH", ";#47T"}, {kNone, 16, 0, 0x4174, nullptr, ";#65T"},
+      {kNone, 16, 0, 0x0574, nullptr, ";"}, {kNone, 10, 0, 0x4174, "MOV     A,#065", ";#041H"},
+      {kNone, 8, 0, 0x4174, nullptr, ";#041H #65T"},
+      {kNone, 16, 0x0101, 0x0080, "SJMP    0103H", ""},  // a numeric target needs no comment in radix 16
+      {kNone, 16, 0x0100, 0xA5, "DB      0A5H", ";"}, {kNone, 16, 0, 0x83, "MOVC    A,@A+PC", nullptr},
+      {kNone, 16, 0, 0x73, "JMP     @A+DPTR", nullptr}, {kNone, 16, 0, 0x93, "MOVC    A,@A+DPTR", nullptr},
+      // the carry shares its token with DATA; rendered it must read C
+      {kNone, 16, 0, 0xE7A2, "MOV     C,0E7H", nullptr}, {kNone, 16, 0, 0xE7B0, "ANL     C,/0E7H", nullptr},
+      {kNone, 16, 0, 0x00C3, "CLR     C", nullptr},
+      {kLoaded, 16, 0x0101, 0x0080, "SJMP    L1+03", ";00103H (:MAIN#12)"},
+      {kLoaded, 16, 0x0100, 0x800112, "LCALL   INIT", ";00180H"},  // a procedure by its name
+      {kLoaded, 16, 0x0104, 0x30E5, "MOV     A,COUNT", nullptr},
+      {kLoaded, 16, 0x0104, 0x32E5, "MOV     A,COUNT+02", nullptr},
+      {kLoaded, 16, 0x0104, 0x70E5, "MOV     A,070H", nullptr},  // more than 30H away
+      {kSwitchedOff, 16, 0x0101, 0x0080, "SJMP    103", nullptr},
+      // the line assembler wants numbers it can parse back, also where symbols exist
+      {kNoSymbolicOperands, 16, 0x0101, 0x0080, "SJMP    0103H", ""},
+      {kNoSymbolicOperands, 16, 0x0104, 0x30E5, "MOV     A,030H", nullptr},
+  };
+  for (const RenderCase& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    ResetSession();
+    if (c.symbols != kNone) LoadSymbols();
+    SymbolLookup().ShowSymbols = c.symbols != kSwitchedOff;
+    LineRender().NoSymbolicOperands = c.symbols == kNoSymbolicOperands;
+    Formatting().DisplayRadix = c.radix;
+    const tDisasLine& item = Decode(c.addr, c.bytes);
+    EXPECT_EQ(LastError(), 0);
+    if (c.statement) {
+      EXPECT_EQ(item.SourceLine.substr(16), c.statement);
+    }
+    if (c.comment) {
+      EXPECT_EQ(item.Comment, c.comment);
+    }
+  }
+  EXPECT_EQ(TokenWord(tok::kC), "C");
+  EXPECT_EQ(TokenWord(tok::kDPTR), "DPTR");
+}
+
+TEST_F(LineRendering, SymbolicTargetsLabelsAndSourceLineColumns) {
+  LoadSymbols();
+  const tDisasLine& jump = Decode(0x0101, 0x0080);  // SJMP to 0103H
+  EXPECT_EQ(jump.TargetShownAsSymbol, 1);
+  EXPECT_EQ(jump.Value1, 0x103);  // the simulator's target stays numeric
+  EXPECT_EQ(Decode(0x0100, 0x00).LabelStr, "L1:");
+  EXPECT_TRUE(LineRender().LabelColumnUsed);
+  EXPECT_FALSE(LineRender().LineNumberColumnUsed);
+  const tDisasLine& line = Decode(0x0103, 0x00);
+  EXPECT_EQ(line.SourceLineNo, ":MAIN#12");
+  EXPECT_EQ(line.LabelStr, "");
+  EXPECT_TRUE(LineRender().LineNumberColumnUsed);
+  // A procedure that begins without a label of its own is named by its procedure symbol.
+  EXPECT_EQ(Decode(0x0180, 0x00).LabelStr, "INIT:");
+  EXPECT_EQ(Decode(0x0104, 0x00).LabelStr, "");
+  // Assign copies the source columns only.
+  const tDisasLine& from = Decode(0x0103, 0x0574);
+  tDisasLine to;
+  to.Value2 = 0x77;
+  to.Comment = "kept";
+  to.Assign(from);
+  EXPECT_EQ(to.SourceLine, from.SourceLine);
+  EXPECT_EQ(std::tuple(to.SourceLineNo, int(to.BytesNo), int(to.Addr), int(to.Value2), to.Comment),
+            std::tuple(std::string(":MAIN#12"), 2, 0x0103, 0x77, std::string("kept")));
+  SymbolLookup().ShowSymbols = false;
+  EXPECT_EQ(Decode(0x0101, 0x0080).TargetShownAsSymbol, 0);
+}
+
+// Predefined names of the selected processor: registers by name, bits by name or as byte.bit.
+TEST_F(LineRendering, ProcessorNames) {
+  SelectSmallCpu({"sfr SP = 0x81;", "sfr IE = 0xA8;", "sfr ACC = 0xE0;", "sbit EA = IE^7;"});
+  const tDisasLine& mov = Decode(0x0100, 0x2F8175);
+  EXPECT_EQ(mov.SourceLine.substr(16), "MOV     SP,#02FH");
+  EXPECT_TRUE(mov.Operand1ShownAsSymbol);
+  EXPECT_EQ(Decode(0, 0xAFD2).SourceLine.substr(16), "SETB    EA");
+  EXPECT_EQ(Decode(0, 0xE7B0).SourceLine.substr(16), "ANL     C,/ACC.7");
+  EXPECT_EQ(Decode(0, 0xE0C0).SourceLine.substr(16), "PUSH    ACC");
+  // The names parse back to the same addresses.
+  const ParsedInstruction& p = ParseStatement("ANL C,/ACC.7");
+  ASSERT_EQ(LastError(), 0);
+  EXPECT_EQ(p.ParsedValue2, 0xE7);
+  EXPECT_EQ(p.ParsedKind2, kKindBit);
+  EXPECT_EQ(p.ParsedPrefix2, '/');
+}
+
+// Lookups made only to show a line report nothing, even over a damaged symbol table.
+TEST_F(LineRendering, DisplayLookupsReportNothing) {
+  AddSymbol("", kClassScopeEnd, 0);  // a scope end without its begin
+  AddSymbol("L2", kClassCode | kClassPublic, 0x10);
+  const tDisasLine& item = Decode(0x0000, 0x1002);  // LJMP 0010H
+  EXPECT_FALSE(Messages().ErrorFlag);
+  EXPECT_EQ(item.Mnemonic, tok::kLJMP);
+  EXPECT_EQ(Collections().FoundSymbol, kNoItem);
+}
+
+// The reparse runs in the middle of a command line: the caller's scanner state must survive it, and
+// an error the caller had not yet handled must neither stop the decoding nor be lost.
+TEST_F(LineRendering, KeepsTheCallersScannerStateAndError) {
+  SetScanLine("G 100\r", true);
+  ASSERT_EQ(GetToken(), tok::kG);
+  ReportError(118);
+  const tDisasLine& item = Decode(0x0100, 0x0574);
+  EXPECT_EQ(item.Mnemonic, tok::kMOV);
+  EXPECT_EQ(item.Value2, 5);
+  EXPECT_EQ(LastError(), 118);
+  EXPECT_FALSE(Scanner().Disassembling);
+  EXPECT_FALSE(Link().ParsingReply);
+  ASSERT_EQ(GetToken(), tok::kNumberValue);
+  EXPECT_EQ(Scanner().ExprValue, 256);
+}
+
+// The reparse switches the disassembler's number reading on and off itself and leaves the line
+// assembler's mode to its owner. Unreadable text is a framing error and gets no symbolic text.
+TEST_F(LineRendering, ReparseOwnsItsScanningModes) {
+  tDisasLine& item = DisasLines().GetItem(0x40);
+  item.Addr = 0x40;
+  item.OpCode = 0x74;
+  item.DisasText = "0040=7412  MOV   A,#0Q2";
+  item.SourceLine = "old";
+  ReparseDisasLine(item);
+  EXPECT_EQ(LastError(), 105);
+  EXPECT_EQ(item.SourceLine, "old");
+  EXPECT_FALSE(Scanner().Disassembling);
+  ResetState<MessageState>();
+  item.DisasText = Disassemble(0x40, 0xA574);
+  dorvik::Run().AsmLineMode = true;
+  ReparseDisasLine(item);
+  EXPECT_EQ(LastError(), 0);
+  EXPECT_EQ(item.Value2, 0xA5);
+  EXPECT_TRUE(dorvik::Run().AsmLineMode);
+  EXPECT_FALSE(Scanner().Disassembling);
+  dorvik::Run().AsmLineMode = false;
+  ReparseDisasLine(item);
+  EXPECT_FALSE(dorvik::Run().AsmLineMode);
+  EXPECT_EQ(item.SourceLine.substr(16), "MOV     A,#0A5H");
+}
+
+// A code write forgets the lines that cover the written byte, and only those.
+TEST_F(LineRendering, InvalidateLinesForgetsTheCoveringItems) {
+  Decode(0x0FFD, 0x1234 << 8 | 0x02);  // LJMP: covers 0FFDH-0FFFH
+  Decode(0x0FFE, 0x00);
+  Decode(0x0FFF, 0x0580);  // SJMP: covers 0FFFH-1000H
+  Decode(0x1000, 0x00);
+  DisasLines().InvalidateLines(0x1000);
+  EXPECT_FALSE(DisasLines().GetItem(0x1000).IsDecoded());
+  EXPECT_FALSE(DisasLines().GetItem(0x0FFF).IsDecoded());
+  EXPECT_TRUE(DisasLines().GetItem(0x0FFE).IsDecoded());  // one byte: does not reach 1000H
+  EXPECT_TRUE(DisasLines().GetItem(0x0FFD).IsDecoded());  // three bytes end at 0FFFH
+  DisasLines().InvalidateLines(0x0FFF);
+  EXPECT_FALSE(DisasLines().GetItem(0x0FFD).IsDecoded());
+  Decode(0xFFFF, 0x0080);
+  DisasLines().InvalidateLines(0x0000);  // the line before 0000H is at 0FFFFH
+  EXPECT_FALSE(DisasLines().GetItem(0xFFFF).IsDecoded());
+  DisasLines().InvalidateAll();
+  EXPECT_FALSE(DisasLines().GetItem(0x0FFE).IsDecoded());
+}
+
+// Plain numbers for the line assembler: each rendered statement parses back to the same instruction,
+// and assembled again from the parsed statement it has its original bytes.
+TEST_F(LineRendering, EveryOpcodeRendersParsesBackAndReencodes) {
+  LineRender().NoSymbolicOperands = true;
+  const uint16_t addr = 0xFFFE;  // relative and in-block targets wrap
+  for (int op = 0; op < 256; ++op) {
+    SCOPED_TRACE(op);
+    ResetState<MessageState>();
+    const uint32_t original = op | 0x8000 | 0xF70000;
+    const tDisasLine item = Decode(addr, original);
+    ASSERT_EQ(LastError(), 0) << item.DisasText;
+    EXPECT_EQ(item.Mnemonic, Opcode(static_cast<uint8_t>(op)).Mnemonic);
+    EXPECT_EQ(item.Comment, op == kBreakOpcode ? ";" : "");
+    ASSERT_GE(item.SourceLine.size(), 17u);
+    EXPECT_EQ(item.SourceLine.substr(0, 16), "FFFEH " + item.DisasText.substr(5, 6) + "    ");
+    const std::string statement = item.SourceLine.substr(16);
+    EXPECT_TRUE(!item.HasOp1 || statement.find_first_not_of(' ', 8) == 8u) << statement;
+
+    const ParsedInstruction& p = ParseStatement(statement);
+    dorvik::Run().AsmLineMode = false;
+    ASSERT_EQ(LastError(), 0) << statement;
+    EXPECT_EQ(std::tuple(p.ParsedMnemonic, p.ParsedOperand1, p.ParsedOperand2, p.ParsedOperand3),
+              std::tuple(item.Mnemonic, item.Operand1, item.Operand2, item.Operand3));
+    EXPECT_EQ(std::tuple(p.ParsedValue1, p.ParsedValue2, p.ParsedValue3, p.ParsedPrefix1, p.ParsedPrefix2),
+              std::tuple(item.Value1, item.Value2, item.Value3, item.Prefix1, item.Prefix2));
+    const auto bytes = EncodeWithTable(p, addr);
+    ASSERT_TRUE(bytes.has_value()) << statement;
+    for (int k = 0; k < item.BytesNo; ++k) EXPECT_EQ((*bytes)[k], (original >> (8 * k)) & 0xFF) << k;
+  }
+}
+
+}  // namespace
+}  // namespace dorvik

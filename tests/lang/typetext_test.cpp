@@ -1,0 +1,115 @@
+#include "lang/typetext.h"
+#include "base/session.h"
+
+#include <gtest/gtest.h>
+
+namespace dorvik {
+namespace {
+
+class TypeTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSession();
+    CreateSymbolCollections();
+  }
+  void TearDown() override { ResetSession(); }
+
+  // Adds a type record; returns its type number.
+  uint16_t AddType(tTypeDef kind, uint16_t result, uint16_t embed = 0, uint8_t space = 0) {
+    auto& t = Collections().TypeDefs->Add();
+    t.TypeDefID = kind;
+    t.ResultType = result;
+    t.EmbedTypeID = embed;
+    t.MSpace = space;
+    return static_cast<uint16_t>(31 + Collections().TypeDefs->Count());
+  }
+  uint16_t AddArray3x4() {
+    const uint16_t type = AddType(tTypeDef::tArray, 2);
+    auto& a = Collections().TypeDefs->Items.back();
+    a.Dimensions = 2;
+    a.DimensionSizes[0] = 3;
+    a.DimensionSizes[1] = 4;
+    return type;
+  }
+  static std::string Text(uint16_t type, bool expand = false) {
+    std::string s = "unchanged";
+    TypeDefText(type, expand, s);
+    return s;
+  }
+};
+
+TEST_F(TypeTextTest, BasicTypes) {
+  EXPECT_EQ(Text(0), "<symbol> ");
+  EXPECT_EQ(Text(1), "BIT ");
+  EXPECT_EQ(Text(4), "int ");
+  EXPECT_EQ(Text(8), "float ");
+  EXPECT_EQ(Text(12), "float ");
+  EXPECT_EQ(Text(11), "void ");
+  EXPECT_EQ(Text(9), "unchanged");
+  EXPECT_EQ(Text(31), "unchanged");
+}
+
+TEST_F(TypeTextTest, ArraysPointersAndFunctions) {
+  EXPECT_EQ(Text(AddArray3x4()), "Array [3][4] of char ");
+
+  EXPECT_EQ(Text(AddType(tTypeDef::tPointer, 4, 0, 2)), "int *XData");
+  EXPECT_EQ(Text(AddType(tTypeDef::tPointer, 4, 0, 0)), "int *");
+  EXPECT_EQ(Text(AddType(tTypeDef::tOldPointer, 5)), "word *");
+
+  const uint16_t params = AddType(tTypeDef::tParamRec, 0);
+  Collections().TypeDefs->Items.back().ParamStr = "  char, int ";
+  const uint16_t func = AddType(tTypeDef::tFunc, 1, params);
+  EXPECT_EQ(Text(func, true), "bit   (char, int)");
+  EXPECT_EQ(Text(func, false), "bit   ");
+  EXPECT_EQ(Text(AddType(tTypeDef::tStructUnion, 0, params), true), "<struct/union> {char, int}");
+}
+
+TEST_F(TypeTextTest, UnknownAndMalformedTypes) {
+  EXPECT_EQ(Text(40), "<symbol> ");
+  AddType(static_cast<tTypeDef>(9), 0);
+  EXPECT_EQ(Text(32), "");
+  ResetState<CollectionsState>();
+  EXPECT_EQ(Text(32), "<symbol> ");
+}
+
+TEST_F(TypeTextTest, CyclicTypeChainsStopInsteadOfRecursingForever) {
+  // Type 32 points to 33, which points back to 32.
+  AddType(tTypeDef::tPointer, 33, 0, 2);
+  AddType(tTypeDef::tArray, 32);
+  const std::string s = Text(32, true);
+  EXPECT_NE(s.find("<symbol> "), std::string::npos);
+  EXPECT_LT(s.size(), 1000u);
+
+  const uint16_t self = AddType(tTypeDef::tStructUnion, 0);
+  Collections().TypeDefs->Items.back().EmbedTypeID = self;
+  EXPECT_NE(Text(self, true).find("<struct/union> {<struct/union> {"), std::string::npos);
+}
+
+TEST_F(TypeTextTest, SymbolsShowTheirTypeAndLocation) {
+  tSymbolItem sym;
+  sym.Name = "COUNT";
+  sym.VarType = 4;
+  std::string s;
+  SymbolTypeText(sym, false, s);
+  EXPECT_EQ(s, "int .COUNT");
+
+  sym.Name = "BUF";
+  sym.VarType = AddArray3x4();
+  sym.Value = 0x30;
+  sym.SymClass = 2;  // direct data
+  SymbolTypeText(sym, false, s);
+  EXPECT_EQ(s, "char RDAT 00030H LENG 12T");
+
+  sym.VarType = AddType(tTypeDef::tPointer, 4, 0, 2);
+  sym.SymClass = 1;  // external data
+  sym.Value = 0x1234;
+  SymbolTypeText(sym, false, s);
+  EXPECT_EQ(s, "Pointer XDAT 01234H");
+
+  sym.VarType = 77;
+  SymbolTypeText(sym, false, s);
+  EXPECT_EQ(s, "<symbol> ");
+}
+
+}  // namespace
+}  // namespace dorvik

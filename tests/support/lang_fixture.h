@@ -1,0 +1,207 @@
+#pragma once
+// Shared by the command-language and disassembly tests: a clean start of every
+// module the scanner, evaluator, line parser and renderer touch, a fake target
+// with flat memories, a small processor and the expected operand of
+// each operand form of the instruction set.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lang/collections.h"
+#include "lang/cpucompiler.h"
+#include "lang/cpudb.h"
+#include "access/disasline.h"
+#include "lang/evaluator.h"
+#include "lang/formatting.h"
+#include "access/lineparser.h"
+#include "access/linerender.h"
+#include "base/linkstate.h"
+#include "base/messages.h"
+#include "machine/opcodes.h"
+#include "base/runstate.h"
+#include "lang/scanner.h"
+#include "lang/symbols.h"
+#include "lang/target_access.h"
+#include "platform/reporter.h"
+#include "base/mainform.h"
+#include "base/session.h"
+
+namespace dorvik::testing {
+
+// Flat memories by space; multi-byte values are big-endian, as the 8051
+// compilers store them. A bit space byte holds one bit (0 or 1).
+class FakeTarget final : public TargetAccess {
+ public:
+  std::map<uint8_t, int32_t> Registers;
+  std::array<std::vector<uint8_t>, 8> Memory;
+  struct TypedRead {
+    uint8_t Space, Type;
+    int32_t Start, Length;
+  };
+  std::vector<TypedRead> TypedReads;
+  std::vector<std::string> SymbolReads;
+
+  FakeTarget() {
+    for (auto& m : Memory) m.assign(0x10000, 0);
+  }
+
+  int32_t RegisterValue(uint8_t regToken) override { return Registers[regToken]; }
+
+  uint8_t ReadByte(uint8_t space, uint32_t addr) override {
+    const uint8_t b = Memory[space & 7][addr & 0xFFFF];
+    AppendValue((space & 7) == 4 ? tok::kBIT : tok::kBYTE, b);
+    return b;
+  }
+
+  void ReadTypedRange(uint8_t space, uint8_t typeToken) override {
+    EvaluatorState& e = Evaluator();
+    TypedReads.push_back({space, typeToken, e.RangeStart, e.RangeLength});
+    ValueList().Items.clear();
+    const int size = ElementSize(typeToken);
+    uint32_t addr = static_cast<uint32_t>(e.RangeStart);
+    for (int32_t i = 0; i < e.RangeLength; ++i, addr += size) {
+      uint32_t v = 0;
+      for (int k = 0; k < size; ++k) v = v << 8 | Byte(space, addr + k);
+      AppendValue(typeToken, v);
+    }
+  }
+
+  void ReadSymbolValue(const tSymbolItem& symbol) override {
+    SymbolReads.push_back(symbol.Name);
+    ValueList().Items.clear();
+    AppendValue(tok::kBYTE, Byte(symbol.SymClass & 7, symbol.Value));
+  }
+
+ private:
+  uint32_t Byte(uint8_t space, uint32_t addr) { return Memory[space & 7][addr & 0xFFFF]; }
+};
+
+// Lines of the examples written with "_" for each blank.
+inline std::string Blanks(std::string s) {
+  for (char& c : s)
+    if (c == '_') c = ' ';
+  return s;
+}
+
+// Operand I (0..2) of a parsed instruction.
+struct ParsedOperand {
+  bool Has;
+  uint8_t Token;
+  uint16_t Value;
+  char Prefix;
+  uint8_t Kind;  // in ExpectedOperand: 0 where any kind will do
+};
+inline ParsedOperand OperandOf(const ParsedInstruction& p, int i) {
+  if (i == 0) return {p.ParsedHasOp1, p.ParsedOperand1, p.ParsedValue1, p.ParsedPrefix1, p.ParsedKind1};
+  if (i == 1) return {p.ParsedHasOp2, p.ParsedOperand2, p.ParsedValue2, p.ParsedPrefix2, p.ParsedKind2};
+  return {p.ParsedHasOp3, p.ParsedOperand3, p.ParsedValue3, 0, p.ParsedKind3};
+}
+
+// What the line parser gives for an operand of form F in opcode OP, its value aside.
+inline ParsedOperand ExpectedOperand(OperandForm f, int op) {
+  constexpr uint8_t kNum = tok::kNumberValue;
+  switch (f) {
+    case OperandForm::None: return {false, 0, 0, 0, 0};
+    case OperandForm::A: return {true, tok::kA, 0, 0, 0};
+    case OperandForm::AB: return {true, tok::kAB, 0, 0, 0};
+    case OperandForm::C: return {true, tok::kC, 0, 0, 0};
+    case OperandForm::Dptr: return {true, tok::kDPTR, 0, 0, 0};
+    case OperandForm::AtDptr: return {true, tok::kDPTR, 0, '@', 0};
+    case OperandForm::Rn: return {true, static_cast<uint8_t>(tok::kR0 + (op & 7)), 0, 0, 0};
+    case OperandForm::AtRi: return {true, static_cast<uint8_t>(tok::kR0 + (op & 1)), 0, '@', 0};
+    case OperandForm::Direct: return {true, kNum, 0, 0, kKindData};
+    case OperandForm::Bit: return {true, kNum, 0, 0, kKindBit};
+    case OperandForm::NotBit: return {true, kNum, 0, '/', kKindBit};
+    case OperandForm::Immediate:
+    case OperandForm::Immediate16: return {true, kNum, 0, '#', 0};
+    case OperandForm::Addr11:
+    case OperandForm::Addr16:
+    case OperandForm::Relative: return {true, kNum, 0, 0, kKindCode};
+    default: return {true, kNum, 0, 0, kKindNumber};  // a data byte
+  }
+}
+// JMP @A+DPTR and MOVC A,@A+PC / A,@A+DPTR parse as one fixed text.
+inline bool IsFixedForm(const OpcodeInfo& row) {
+  return row.Operands[0] == OperandForm::AtADptr || row.Operands[1] == OperandForm::AtADptr ||
+         row.Operands[1] == OperandForm::AtAPc;
+}
+
+class LangTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSession();
+    platform::SetReporter(&reporter_);
+    previous_target_ = SetTargetAccess(&target_);
+  }
+  void TearDown() override {
+    SetTargetAccess(previous_target_);
+    platform::SetReporter(nullptr);
+  }
+
+  // Selects processor "51" defined by LINES (by default a few predefined names).
+  void SelectSmallCpu(const std::vector<std::string>& lines = {"sfr ACC = 0xE0;", "sfr PSW = 0xD0;",
+                                                               "sfr SCON = 0x98;", "sbit TI = SCON^1;",
+                                                               "sbit PS = PSW^4;"}) {
+    const auto record = CompileCpuRecord("51", lines, "test.def");
+    ASSERT_TRUE(record.has_value());
+    SetCpuDatabase(*record, "test.qpf");
+    ASSERT_TRUE(SelectCpu("51"));
+  }
+
+  tSymbolItem& AddSymbol(const char* name, uint8_t cls, uint32_t value, int32_t number = 0) {
+    if (!Collections().SymbolTable) CreateSymbolCollections();
+    tSymbolItem& s = Collections().SymbolTable->Add();
+    s.Name = name;
+    s.SymClass = cls;
+    s.Value = value;
+    s.Number = number;
+    return s;
+  }
+
+  // Scans a line prepared as the console does (normalized, with its CR).
+  void Line(std::string_view text) { SetScanLine(std::string(text) + "\r", true); }
+
+  // Every token of the line up to the end of line or an error.
+  std::vector<int> Tokens(std::string_view text) {
+    Line(text);
+    std::vector<int> tokens;
+    for (int i = 0; i < 64; ++i) {
+      const uint8_t t = GetToken();
+      tokens.push_back(t);
+      if (t == tok::kEndOfLine || t == tok::kNone) break;
+    }
+    return tokens;
+  }
+
+  // Evaluates a whole line as one expression ended by the end of line.
+  long double Eval(std::string_view text) {
+    Messages().ErrorFlag = false;
+    Line(text);
+    return Expression(tok::kEndOfLine);
+  }
+
+  // A statement typed for the line assembler, parsed into Parsed().
+  const ParsedInstruction& ParseStatement(std::string_view text) {
+    Messages().ErrorFlag = false;
+    dorvik::Run().AsmLineMode = true;
+    SetScanLine(std::string(text) + "\r", false);
+    GetToken();
+    if (!Messages().ErrorFlag) ParseInstruction();
+    return Parsed();
+  }
+
+  int LastError() const { return Messages().ErrorFlag ? Messages().LastErrorCode : 0; }
+  size_t BoxesShown() const { return reporter_.Shown().size(); }
+
+  platform::ScriptedReporter reporter_;
+  FakeTarget target_;
+  TargetAccess* previous_target_ = nullptr;
+};
+
+}  // namespace dorvik::testing
