@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/msgids.h"
+
 namespace dorvik {
 
 struct tMsgParams {

@@ -1,4 +1,5 @@
 #include "base/messages.h"
+#include "base/msgids.h"
 
 #include <gtest/gtest.h>
 
@@ -420,6 +421,20 @@ TEST_F(MessagesTest, PerfDelayWithoutCounterFallsBackToDelay) {
   PerfDelay(11, 1000);  // Delay(Round(10000/1000 * 1 + 0.5)) = Delay(10)
   EXPECT_GE(clock_.TickCount() - before, 11u);
   EXPECT_LE(clock_.TickCount() - before, 13u);
+}
+
+}  // namespace
+}  // namespace dorvik
+
+namespace dorvik {
+namespace {
+
+// The named message numbers are generated from the tables: each names a row.
+TEST(MessageNamesTest, EveryNameIsARowOfItsTable) {
+  for (int number : kNamedErrors) EXPECT_NE(FindErrorMessage(number), nullptr) << number;
+  for (int number : kNamedWarnings) EXPECT_NE(FindWarningMessage(number), nullptr) << number;
+  EXPECT_EQ(std::size(kNamedErrors), ErrorMessageTable().size());
+  EXPECT_EQ(std::size(kNamedWarnings), WarningMessageTable().size());
 }
 
 }  // namespace
