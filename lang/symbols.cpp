@@ -523,8 +523,8 @@ std::string AddressToText(uint32_t addr, uint8_t cls, bool alwaysSymbolic) {
   }
   Scanner().QualifierDepth = static_cast<uint8_t>(bestDepth);
 
-  // Processor names of code, direct data and bits.
-  if (symbolic && addr <= 0xFFFF && (cls == kClassCode || cls == kClassData || cls == kClassBit)) {
+  // Processor names of code, direct data and bits win, with symbols shown or not.
+  if (addr <= 0xFFFF && (cls == kClassCode || cls == kClassData || cls == kClassBit)) {
     if (auto at = FindCpuEntryByValue(static_cast<uint16_t>(addr), cls)) return CpuEntryAt(*at)->Name;
     if (cls == kClassBit && addr >= 0x80 && addr <= 0xFF) {
       if (auto at = FindCpuEntryByValue(static_cast<uint16_t>(addr & 0xF8), kClassData))

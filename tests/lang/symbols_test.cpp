@@ -281,6 +281,16 @@ TEST_F(SymbolsTest, SymbolsAndLinesCanBeSwitchedOffAndProceduresCarryTheirModule
   EXPECT_EQ(AddressToText(0x5000, kClassProcedure, false), "<unknown>");
 }
 
+TEST_F(SymbolsTest, ProcessorNamesWinWhileSymbolsAreSwitchedOff) {
+  LoadProgram();
+  LoadCpu51();
+  SymbolLookup().ShowSymbols = false;
+  EXPECT_EQ(AddressToText(0xE0, kClassData, false), "ACC");
+  EXPECT_EQ(AddressToText(0xE3, kClassBit, false), "ACC.3");
+  EXPECT_EQ(AddressToText(0x8C, kClassBit, false), "TR0");
+  EXPECT_EQ(AddressToText(0x30, kClassData, false), "30") << "no processor name: the number";
+}
+
 TEST_F(SymbolsTest, NearestSymbolTracksProcedureAndScopes) {
   LoadProgram();
   EXPECT_EQ(FindNearestSymbol(0x42, kClassData, 6, false, false, kClassProcedure), 1);
