@@ -309,13 +309,7 @@ class RecordBuilder {
 // as addresses, exact keywords, no boxes. Everything is put back afterwards.
 class DefinitionScope {
  public:
-  DefinitionScope()
-      : scanner_(Scanner()),
-        evaluator_(Evaluator()),
-        lookup_(SymbolLookup()),
-        messages_(Messages()),
-        collections_(std::move(Collections())),
-        entries_(std::move(CpuDb().CpuDefEntries)) {
+  DefinitionScope() : collections_(std::move(Collections())), entries_(std::move(CpuDb().CpuDefEntries)) {
     Collections() = CollectionsState{};
     CpuDb().CpuDefEntries.assign(1, kCpuRecordEnd);
     ScannerState& s = Scanner();
@@ -325,10 +319,6 @@ class DefinitionScope {
     SuspendMessages();
   }
   ~DefinitionScope() {
-    Scanner() = scanner_;
-    Evaluator() = evaluator_;
-    SymbolLookup() = lookup_;
-    Messages() = messages_;
     Collections() = std::move(collections_);
     CpuDb().CpuDefEntries = std::move(entries_);
   }
@@ -336,10 +326,8 @@ class DefinitionScope {
   DefinitionScope& operator=(const DefinitionScope&) = delete;
 
  private:
-  ScannerState scanner_;
-  EvaluatorState evaluator_;
-  SymbolLookupState lookup_;
-  MessageState messages_;
+  // Put back last, after the moved tables.
+  SavedStates<ScannerState, EvaluatorState, tValueList, SymbolLookupState, MessageState> saved_;
   CollectionsState collections_;
   std::vector<uint8_t> entries_;
 };
