@@ -8,7 +8,9 @@
 #include <string>
 
 #include "lang/cpudb.h"
+#include "access/target.h"
 #include "base/messages.h"
+#include "vhw/hardware.h"
 
 namespace {
 
@@ -22,6 +24,10 @@ std::string ProgramPath(const char* argv0) {
 
 int main(int /*argc*/, char** argv) {
   using namespace dorvik;
+  // Wiring: the evaluator reads the target through the access layer, and the
+  // simulator's external-data reads go to the virtual hardware.
+  InstallTargetAccess();
+  vhw::InstallHardwareBus();
   const std::string database = CpuDatabaseNameFor(ProgramPath(argv[0]));
   std::cout << "Dorvik51 - MCS-51 development environment\n";
   if (!ReadCpuDatabase(database) || !LoadCpuDescription()) {
