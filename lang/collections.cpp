@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "lang/symbols.h"
 
 namespace dorvik {
 
@@ -84,12 +83,6 @@ CollectionsState& Collections() {
   return CurrentSession().Get<CollectionsState>();
 }
 
-
-void FreeSymbolCollections() {
-  Collections() = CollectionsState{};
-  // The last lookup's result pointed into the freed tables.
-  SymbolLookup().SymbolRef = tSymbolRef{};
-}
 
 void CreateSymbolCollections() {
   auto& c = Collections();

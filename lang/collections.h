@@ -114,9 +114,6 @@ struct CollectionsState {
 
 CollectionsState& Collections();
 
-// Frees the three tables (another program is loaded, a project is opened);
-// the found symbol and module and the last lookup's result go with them.
-void FreeSymbolCollections();
 // Creates the tables that do not exist yet (the loader fills them).
 void CreateSymbolCollections();
 

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "lang/cpudb.h"
-#include "lang/evaluator.h"
 #include "lang/formatting.h"
 #include "base/linkstate.h"
 #include "base/messages.h"

@@ -101,6 +101,12 @@ SymbolLookupState& SymbolLookup() {
 }
 
 
+void FreeSymbolCollections() {
+  Collections() = CollectionsState{};
+  // The last lookup's result pointed into the freed tables.
+  SymbolLookup().SymbolRef = tSymbolRef{};
+}
+
 bool CheckSymbolTable() {
   if (Collections().SymbolTable) return true;
   ReportWarning(SymbolLookup().DebugInfoLoaded ? kWarnNoSymbolInfo : kWarnNoProgram);

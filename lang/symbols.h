@@ -47,6 +47,10 @@ struct SymbolLookupState {
 SymbolLookupState& SymbolLookup();
 
 
+// Frees the three tables (another program is loaded, a project is opened);
+// the found symbol and module and the last lookup's result go with them.
+void FreeSymbolCollections();
+
 // Table and procedures
 // True when a symbol table exists; otherwise warning 2 (object file loaded) or 3.
 bool CheckSymbolTable();

@@ -1,6 +1,7 @@
 #include "lang/target_access.h"
 
-#include "lang/evaluator.h"
+#include "lang/keywords.h"
+#include "lang/valuelist.h"
 
 namespace dorvik {
 namespace {

@@ -1,5 +1,6 @@
 #include "lang/collections.h"
 #include "base/session.h"
+#include "lang/symbols.h"
 
 #include <gtest/gtest.h>
 
