@@ -164,19 +164,19 @@ uint8_t ScanDisassemblyOperand() {
 bool CheckCodeAddressKind() {
   const uint8_t space = Scanner().ValueSpace & 0x0F;
   if (space == 0 || space == 5 || space == 10) return true;
-  if (!Failed()) ReportError(114);
+  if (!Failed()) ReportError(err::kCodeSegmentAddressExpected);
   return false;
 }
 
 bool CheckDataAddress(uint8_t space) {
   if (space == 2 || space == 3 || space == 5) return true;
-  if (!Failed()) ReportError(111);
+  if (!Failed()) ReportError(err::kOnChipDataSegmentAddress);
   return false;
 }
 
 bool CheckBitAddress(uint8_t space) {
   if (space == 4 || space == 5) return true;
-  if (!Failed()) ReportError(116);
+  if (!Failed()) ReportError(err::kBitSegmentAddressExpected);
   return false;
 }
 
@@ -571,13 +571,13 @@ void ParseInstruction() {
   if (Run().AsmLineMode) {
     if (m == tok::kEndOfLine) return;
     if (IsMnemonic(m) && s.ScanIdent != LastKeywordName(m)) {
-      ReportError(129);
+      ReportError(err::kInvalidMnemonic);
       return;
     }
   }
   if (!IsMnemonic(m)) {
     if (m != tok::kDB) {
-      ReportError(109);
+      ReportError(err::kAssemblyImpossible);
       return;
     }
     if (ScanOperand() != tok::kNumberValue) return Syntax();

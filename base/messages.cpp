@@ -325,7 +325,7 @@ int ShowMsg(std::string_view kind, int number, std::string_view fmt, int32_t but
 }
 
 int ReportError(int number, std::string_view arg1, std::string_view arg2) {
-  if (number == 133 && g_expression_reset != nullptr) g_expression_reset();
+  if (number == err::kExpressionTooComplex && g_expression_reset != nullptr) g_expression_reset();
   auto& m = Messages();
   m.LastErrorCode = number;
   m.ErrorFlag = true;
@@ -339,11 +339,11 @@ int ReportError(int number, std::string_view arg1, std::string_view arg2) {
     return 0;
   }
   std::string shown_arg1(arg1);
-  if (number == 107 && Run().TargetKind == kTargetMonitor) TakeTargetErrorReply(shown_arg1);
+  if (number == err::kTargetError && Run().TargetKind == kTargetMonitor) TakeTargetErrorReply(shown_arg1);
   Link().RxCount = 0;
   Link().RxIndex = 0;
   const int result = ShowMsg("Error", number, text, buttons, shown_arg1, arg2);
-  if (number == 107 && Run().ProgramRunning) m.ErrorFlag = false;
+  if (number == err::kTargetError && Run().ProgramRunning) m.ErrorFlag = false;
   return result;
 }
 

@@ -101,7 +101,7 @@ void SuspendMessages();
 void ResumeMessages();
 
 // Hooks of other modules
-// Called by ReportError(133) before anything else, so that the evaluator
+// Called by ReportError(err::kExpressionTooComplex) before anything else, so that the evaluator
 // starts its next expression at depth 0.
 void SetExpressionResetHook(void (*hook)());
 

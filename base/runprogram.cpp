@@ -22,7 +22,7 @@ RunProgramSettings& RunProgramConfig() {
 ProgramRun RunProgramAndWait(std::string_view command, bool hidden) {
   ProgramRun run;
   if (!platform::FileExists(RunProgramConfig().CommandRunner)) {
-    ReportError(406);
+    ReportError(err::kCannotExecuteCommand);
     return run;
   }
   platform::ProcessRequest req;
@@ -36,11 +36,11 @@ ProgramRun RunProgramAndWait(std::string_view command, bool hidden) {
   const platform::ProcessResult r = platform::Processes().Run(req);
   switch (r.Status) {
     case platform::ProcessStatus::NotStarted:
-      ReportError(406);
+      ReportError(err::kCannotExecuteCommand);
       run.Outcome = ProgramOutcome::RunnerMissing;
       break;
     case platform::ProcessStatus::TimedOut:
-      ReportError(108);
+      ReportError(err::kExternalProcessExecutingTimeout);
       run.Outcome = ProgramOutcome::TimedOut;
       break;
     case platform::ProcessStatus::Exited:

@@ -20,12 +20,6 @@ namespace dorvik {
 
 namespace {
 
-constexpr int kErrBadCpu = 130;
-constexpr int kErrCannotOpen = 402;
-constexpr int kErrReading = 403;
-constexpr int kErrLineBad = 154;
-constexpr int kWarnCpuExists = 58;
-
 void AppendShortString(std::vector<uint8_t>& out, std::string_view s) {
   out.push_back(static_cast<uint8_t>(s.size()));
   out.insert(out.end(), s.begin(), s.end());
@@ -596,7 +590,7 @@ std::optional<std::vector<uint8_t>> CompileCpuRecord(std::string_view cpuName,
     return TrimBlanks(statement).empty() ? 0 : statementLine;
   };
   if (size_t badLine = compile()) {
-    ReportError(kErrLineBad, std::to_string(badLine), fileName);
+    ReportError(err::kLineInMacroFileBad, std::to_string(badLine), fileName);
     return std::nullopt;
   }
   return record.Bytes(cpuName);
@@ -607,19 +601,19 @@ bool CompileCpuDefinition(std::string_view cpuName, std::string_view definitionF
   std::string name = UpperCase(TrimBlanks(cpuName)).substr(0, kCpuNameMax);
   std::string defFile(definitionFile);
   if (name.empty() || name.size() > 255) {
-    ReportError(kErrBadCpu);
+    ReportError(err::kBadCpuCode);
     return false;
   }
   const std::optional<bool> exists = HasCpuRecord(name);
   if (!exists) return false;
   if (*exists) {
-    int answer = askReplace ? askReplace(name) : ReportWarning(kWarnCpuExists, name);
+    int answer = askReplace ? askReplace(name) : ReportWarning(warn::kCpuTypeAlreadyExists, name);
     if (!IsYes(answer)) return false;
   }
 
   std::ifstream in(defFile);
   if (!in) {
-    ReportError(kErrCannotOpen, defFile);
+    ReportError(err::kCannotOpenFile, defFile);
     return false;
   }
   std::vector<std::string> lines;
@@ -628,7 +622,7 @@ bool CompileCpuDefinition(std::string_view cpuName, std::string_view definitionF
     lines.push_back(std::move(line));
   }
   if (in.bad()) {
-    ReportError(kErrReading, defFile);
+    ReportError(err::kErrorReadingFile, defFile);
     return false;
   }
   auto record = CompileCpuRecord(name, lines, defFile);

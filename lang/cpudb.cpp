@@ -18,16 +18,6 @@ namespace dorvik {
 
 namespace {
 
-constexpr int kErrBadCpu = 130;
-constexpr int kErrNoDatabase = 159;
-constexpr int kErrNotDatabase = 160;
-constexpr int kErrCorrupted = 300;
-constexpr int kErrCannotOpen = 402;
-constexpr int kErrReading = 403;
-constexpr int kErrWriting = 404;
-constexpr int kErrLineBad = 154;
-constexpr int kWarnCpuExists = 58;
-
 // Walking the raw bytes of a database or an entry list; every step is checked
 // against the end, so a truncated or damaged file is reported, never overrun.
 
@@ -175,18 +165,20 @@ bool FindCpuRecord() {
   const auto& bytes = db.CpuDefBuffer;
   auto first = RecordAt(bytes, 0);
   if (!first) {
-    ReportError(bytes.empty() ? kErrCorrupted : kErrNotDatabase, db.CpuDefFileName);
+    ReportError(
+        bytes.empty() ? err::kProcessorDefinitionFileCorrupted : err::kFileNotSupportedProcessorDefinition,
+        db.CpuDefFileName);
     return false;
   }
   if (first->Name != "51") {
-    ReportError(kErrCorrupted, db.CpuDefFileName);
+    ReportError(err::kProcessorDefinitionFileCorrupted, db.CpuDefFileName);
     return false;
   }
   size_t pos = 0;
   while (true) {
     auto r = RecordAt(bytes, pos);
     if (!r) {
-      ReportError(kErrNotDatabase, db.CpuDefFileName);
+      ReportError(err::kFileNotSupportedProcessorDefinition, db.CpuDefFileName);
       return false;
     }
     if (r->Name == db.CpuName) {
@@ -195,7 +187,7 @@ bool FindCpuRecord() {
     }
     pos = r->End;
     if (pos >= bytes.size()) {
-      ReportError(kErrBadCpu);
+      ReportError(err::kBadCpuCode);
       return false;
     }
   }
@@ -204,7 +196,7 @@ bool FindCpuRecord() {
 bool LoadCpuDescription() {
   auto& db = CpuDb();
   if (!db.BufferPresent) {
-    ReportError(kErrNoDatabase, db.CpuDefFileName);
+    ReportError(err::kCouldNotOpenProcessorDefinition, db.CpuDefFileName);
     return false;
   }
   if (!FindCpuRecord()) return false;
@@ -220,7 +212,7 @@ bool SelectCpu(std::string_view name) {
   std::string old = db.CpuName;
   db.CpuName = std::string(name.substr(0, kCpuNameMax));
   if (!db.BufferPresent) {
-    ReportError(kErrNoDatabase, db.CpuDefFileName);
+    ReportError(err::kCouldNotOpenProcessorDefinition, db.CpuDefFileName);
     db.CpuName = old;
     return false;
   }
@@ -282,12 +274,12 @@ std::optional<bool> HasCpuRecord(std::string_view name) {
   auto& db = CpuDb();
   // An unread database that exists on disk is never overwritten by one record.
   if (!db.BufferPresent && platform::FileExists(db.CpuDefFileName)) {
-    ReportError(kErrNoDatabase, db.CpuDefFileName);
+    ReportError(err::kCouldNotOpenProcessorDefinition, db.CpuDefFileName);
     return std::nullopt;
   }
   const auto records = AllRecords(db.BufferPresent ? db.CpuDefBuffer : std::vector<uint8_t>{});
   if (!records) {
-    ReportError(kErrNotDatabase, db.CpuDefFileName);
+    ReportError(err::kFileNotSupportedProcessorDefinition, db.CpuDefFileName);
     return std::nullopt;
   }
   return std::any_of(records->begin(), records->end(), [&](const RecordSpan& r) { return r.Name == name; });
@@ -298,7 +290,7 @@ bool StoreCpuRecord(std::string_view name, const std::vector<uint8_t>& record) {
   const std::vector<uint8_t> base = db.BufferPresent ? db.CpuDefBuffer : std::vector<uint8_t>{};
   const auto records = AllRecords(base);
   if (!records) {
-    ReportError(kErrNotDatabase, db.CpuDefFileName);
+    ReportError(err::kFileNotSupportedProcessorDefinition, db.CpuDefFileName);
     return false;
   }
   std::optional<RecordSpan> old;
@@ -317,7 +309,7 @@ bool StoreCpuRecord(std::string_view name, const std::vector<uint8_t>& record) {
     rebuilt.insert(rebuilt.end(), record.begin(), record.end());
   }
   if (!WriteDatabaseFile(db.CpuDefFileName, rebuilt)) {
-    ReportError(kErrWriting, db.CpuDefFileName);
+    ReportError(err::kErrorWritingFile, db.CpuDefFileName);
     return false;
   }
   db.CpuDefBuffer = std::move(rebuilt);

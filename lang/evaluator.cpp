@@ -50,7 +50,7 @@ void EnsureResetHook() {
 // number from 0 to 0FFFFFFFFH.
 bool BitOperand(long double v, uint64_t& out) {
   if (!(v >= 0 && v <= kMaxBitOperand) || v != std::floor(v)) {
-    ReportError(124);
+    ReportError(err::kIntegerTypeOperandsInRange);
     return false;
   }
   out = static_cast<uint64_t>(v);
@@ -60,7 +60,7 @@ bool BitOperand(long double v, uint64_t& out) {
 // Rounded to a 64-bit integer and complemented bit by bit.
 long double Complement(long double v) {
   if (!(std::fabs(v) < 9.2e18L)) {
-    ReportError(126);
+    ReportError(err::kArithmeticOverflowInNumericExpression);
     return 0;
   }
   return static_cast<long double>(~std::llround(v));
@@ -107,7 +107,7 @@ uint8_t OperatorPrecedence(uint8_t token) {
     case tok::kStar: case tok::kSlash: return 6;
     case tok::kNone: return 0;
     default:
-      ReportError(143);
+      ReportError(err::kDorvikInternalError);
       return 0;
   }
 }
@@ -117,7 +117,7 @@ long double Expression(uint8_t endToken) {
   EvaluatorState& e = Evaluator();
   ScannerState& s = Scanner();
   if (e.ExprDepth >= kMaxExprDepth) {
-    ReportError(133);
+    ReportError(err::kExpressionTooComplex);
     s.ExprValue = 0;
     return 0;
   }
@@ -174,7 +174,7 @@ long double ApplyOperator(uint8_t leftSpace, uint8_t op, long double left) {
   EvaluatorState& e = Evaluator();
   ScannerState& s = Scanner();
   if (e.OperatorDepth >= kMaxExprDepth) {
-    ReportError(133);
+    ReportError(err::kExpressionTooComplex);
     return 0;
   }
   ++e.OperatorDepth;
@@ -231,7 +231,7 @@ long double ComputeOperator(uint8_t leftSpace, uint8_t rightSpace, uint8_t op, l
     case tok::kMinus: return left - right;
     case tok::kSlash:
       if (right == 0) {
-        ReportError(127);
+        ReportError(err::kDivideByZero);
         return kDivideByZeroValue;
       }
       return left / right;
@@ -255,7 +255,7 @@ long double ComputeOperator(uint8_t leftSpace, uint8_t rightSpace, uint8_t op, l
       if (!BitOperand(right, b)) return 0;
       return static_cast<long double>(~static_cast<int64_t>(b));
     default:
-      ReportError(143);
+      ReportError(err::kDorvikInternalError);
       return 0;
   }
 }
@@ -318,7 +318,7 @@ uint32_t BitAddress(uint32_t byteAddress) {
   const uint8_t bit = Scanner().BitNumber;
   if (byteAddress >= 128) return byteAddress + bit;
   if (byteAddress < 0x20 || byteAddress > 0x2F) {
-    ReportError(117);
+    ReportError(err::kLocationNotBitAddressable);
     return 0;
   }
   return (byteAddress - 32) * 8 + bit;
@@ -370,7 +370,7 @@ long double SpacePrefix(uint8_t token) {
   const long double address = Expression(tok::kNone);
   if (Failed()) return 0;
   if (!(address >= 0 && address <= kMaxAddress)) {
-    ReportError(126);
+    ReportError(err::kArithmeticOverflowInNumericExpression);
     return 0;
   }
   Scanner().ValueSpace = kValueSpaceNumber;
@@ -433,12 +433,12 @@ long double TypedPrimary(uint8_t token, bool allowRange) {
     const long double address = Expression(tok::kNone);
     if (Failed()) return 0;
     if (BadAddressSpace(s.ValueSpace)) {
-      ReportError(133);
+      ReportError(err::kExpressionTooComplex);
       return 0;
     }
     addressSpace = AddressSpace(s.ValueSpace);
     if (!(address >= 0 && address < 8 * 65536.0L)) {
-      ReportError(162);
+      ReportError(err::kPartitionBoundsError);
       return 0;
     }
     // The address within its space (a space prefix travels above bit 15).
@@ -560,11 +560,11 @@ void ReadRange(uint8_t elemType) {
   const long double start = Expression(tok::kNone);
   if (Failed()) return;
   if (BadAddressSpace(s.ValueSpace)) {
-    ReportError(133);
+    ReportError(err::kExpressionTooComplex);
     return;
   }
   if (!(start >= 0 && start <= kLastAddress)) {
-    ReportError(162);
+    ReportError(err::kPartitionBoundsError);
     return;
   }
   e.RangeSpace = AddressSpace(s.ValueSpace);
@@ -580,12 +580,12 @@ void ReadRange(uint8_t elemType) {
     const long double operand = Expression(tok::kNone);
     if (Failed()) return;
     if (BadAddressSpace(s.ValueSpace)) {
-      ReportError(133);
+      ReportError(err::kExpressionTooComplex);
       return;
     }
     const long double end = next == tok::kLENGTH ? start + operand * size - 1 : operand;
     if (!(end >= start && end <= kLastAddress)) {
-      ReportError(162);
+      ReportError(err::kPartitionBoundsError);
       return;
     }
     e.RangeEnd = static_cast<int32_t>(end);
@@ -596,7 +596,7 @@ void ReadRange(uint8_t elemType) {
   const int32_t bytes = e.RangeEnd - e.RangeStart + 1;
   if (bytes % size != 0) e.RangeEnd += size - bytes % size;
   if (e.RangeEnd > kLastAddress) {
-    ReportError(162);
+    ReportError(err::kPartitionBoundsError);
     return;
   }
   e.RangeLength = (e.RangeEnd - e.RangeStart + 1) / size;

@@ -190,7 +190,7 @@ void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& co
   }
   if (found && !platform::FileExists(command)) {
     // Not handed on to the other nodes: a missing tool stays the only one's problem.
-    ReportError(320, foundExtension);
+    ReportError(err::kSpecifiedCompilerForNotExists, foundExtension);
     return;
   }
   for (tFileTypeRec& node : list) {

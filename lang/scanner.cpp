@@ -36,7 +36,7 @@ bool ReadWord() {
   s.ScanIdent.clear();
   while (IsIdentChar(s.ScanChar)) {
     if (s.ScanIdent.size() == kMaxWordLength) {
-      ReportError(150);
+      ReportError(err::kTokenTooLong);
       return false;
     }
     s.ScanIdent += UpperChar(s.ScanChar);
@@ -74,7 +74,7 @@ uint8_t ReadFraction(const std::string& mantissa) {
   s.ScanChar = NextChar();
   while (IsDigit(s.ScanChar)) {
     if (text.size() == kMaxWordLength) {
-      ReportError(150);
+      ReportError(err::kTokenTooLong);
       return s.ScanToken = tok::kNone;
     }
     text += s.ScanChar;
@@ -96,7 +96,7 @@ uint8_t ReadFraction(const std::string& mantissa) {
     for (char c : exponent)
       if (!IsDigit(c)) return WordFailed(false);
     if (exponent.size() > kMaxExponentLength || std::stoi(exponent) > kMaxExponent) {
-      ReportError(125);
+      ReportError(err::kFloatingPointExpressionOutRange);
       return s.ScanToken = tok::kNone;
     }
     text += 'E';
@@ -443,17 +443,17 @@ bool IsBitAddressable(uint8_t space, uint32_t addr) {
 int SyntaxError() {
   int result;
   if (Link().ParsingReply)
-    result = ReportError(105);
+    result = ReportError(err::kFramingError);
   else if (Run().AsmLineMode)
-    result = ReportError(109);
+    result = ReportError(err::kAssemblyImpossible);
   else
-    result = ReportError(118);
+    result = ReportError(err::kSyntaxError);
   Scanner().ScanToken = 0;
   return result;
 }
 
-int PlainSyntaxError() { return ReportError(118); }
+int PlainSyntaxError() { return ReportError(err::kSyntaxError); }
 
-int FramingError() { return ReportError(105); }
+int FramingError() { return ReportError(err::kFramingError); }
 
 }  // namespace dorvik

@@ -115,9 +115,9 @@ uint8_t LineReference(int32_t module, bool moduleGiven) {
   while (i < count && ClassOf(table.Items[i]) != kClassLine && !IsModuleSymbol(table.Items[i])) ++i;
   if (i >= count || ClassOf(table.Items[i]) != kClassLine) {
     if (moduleGiven) {
-      ReportError(142, owner.Name);
+      ReportError(err::kModuleNotContainLineInformation, owner.Name);
     } else {
-      ReportWarning(6);
+      ReportWarning(warn::kNoModuleInformationFoundFor);
       Messages().ErrorFlag = true;
     }
     return tok::kNone;
@@ -136,7 +136,7 @@ uint8_t LineReference(int32_t module, bool moduleGiven) {
       return tok::kHash;
     }
   }
-  ReportError(141);
+  ReportError(err::kSpecifiedLineNumberNotExecutable);
   return tok::kNone;
 }
 
@@ -145,7 +145,7 @@ uint8_t ModuleReference() {
   ScannerState& s = Scanner();
   SkipBlanks();
   if (s.ScanChar == '\r' || s.ScanChar == '\0') {
-    ReportError(152);
+    ReportError(err::kModuleNameAttempted);
     return tok::kNone;
   }
   if (!IsIdentStart(s.ScanChar)) {
@@ -157,7 +157,7 @@ uint8_t ModuleReference() {
   s.NameFound = false;
   int32_t module = 0;
   if (!Collections().SymbolTable || !FindSymbol(module, kClassProcedure, kAnyClass)) {
-    ReportError(s.NameFound ? 139 : 137, s.ScanIdent);
+    ReportError(s.NameFound ? err::kSymbolNotModuleName : err::kSymbolNotKnown, s.ScanIdent);
     return tok::kNone;
   }
   if (s.ScanChar == '.') {
@@ -238,7 +238,7 @@ uint8_t QualifiedReference(uint8_t token) {
   }
   if (!FindCurrentProcedure()) {
     if (!Failed()) {
-      ReportWarning(6);
+      ReportWarning(warn::kNoModuleInformationFoundFor);
       Messages().ErrorFlag = true;
     }
     return tok::kNone;

@@ -15,15 +15,6 @@ namespace dorvik {
 
 namespace {
 
-constexpr int kWarnNoSymbolInfo = 2;
-constexpr int kWarnNoProgram = 3;
-constexpr int kWarnNoModuleInfo = 6;
-constexpr int kErrOnChipDataExpected = 111;
-constexpr int kErrNotBitAddressable = 117;
-constexpr int kErrSymbolUnknown = 137;
-constexpr int kErrSeekingSymbols = 138;
-constexpr int kErrNotProcedure = 140;
-
 std::vector<tSymbolItem>* Table() {
   auto& t = Collections().SymbolTable;
   return t ? &t->Items : nullptr;
@@ -109,7 +100,8 @@ void FreeSymbolCollections() {
 
 bool CheckSymbolTable() {
   if (Collections().SymbolTable) return true;
-  ReportWarning(SymbolLookup().DebugInfoLoaded ? kWarnNoSymbolInfo : kWarnNoProgram);
+  ReportWarning(SymbolLookup().DebugInfoLoaded ? warn::kSymbolTableEmpty
+                                               : warn::kSymbolTableEmptyNoUserProgram);
   return false;
 }
 
@@ -153,7 +145,7 @@ bool FindProcedureAt(uint32_t addr) {
       return true;
     }
   }
-  ReportError(kErrSeekingSymbols);
+  ReportError(err::kInternalErrorWhenSeekingIn);
   return false;
 }
 
@@ -314,9 +306,9 @@ bool ResolveQualified() {
     int32_t scope = start;
     if (!FindSymbol(scope, kClassScopeBegin, kClassProcedure)) {
       if (sc.NameFound)
-        ReportError(kErrNotProcedure, sc.ScanIdent);
+        ReportError(err::kSymbolNotProcedureName, sc.ScanIdent);
       else
-        ReportError(kErrSymbolUnknown, sc.ScanIdent);
+        ReportError(err::kSymbolNotKnown, sc.ScanIdent);
       return false;
     }
     start = scope + 1;
@@ -419,16 +411,17 @@ void ReportSymbolError() {
   const tSymbolItem* found = SymbolAt(Collections().FoundSymbol);
   if (sc.NameFound && found) {
     if (InBitContext())
-      ReportError(ClassOf(*found) == kClassData ? kErrNotBitAddressable : kErrOnChipDataExpected);
+      ReportError(ClassOf(*found) == kClassData ? err::kLocationNotBitAddressable
+                                                : err::kOnChipDataSegmentAddress);
     else
-      ReportError(kErrSeekingSymbols);
+      ReportError(err::kInternalErrorWhenSeekingIn);
     return;
   }
   if (!Collections().SymbolTable)
     CheckSymbolTable();
   else if (!sc.QualifiedLookup)
-    ReportWarning(kWarnNoModuleInfo);
-  ReportError(kErrSymbolUnknown, sc.ScanIdent);
+    ReportWarning(warn::kNoModuleInformationFoundFor);
+  ReportError(err::kSymbolNotKnown, sc.ScanIdent);
 }
 
 uint16_t FindNearestSymbol(uint32_t addr, uint8_t cls, int32_t startSym, bool resume, bool userOnly,
@@ -455,13 +448,13 @@ uint16_t FindNearestSymbol(uint32_t addr, uint8_t cls, int32_t startSym, bool re
     if (c == kClassProcedure) tracked.Proc = i;
     if (c == kClassScopeBegin) {
       if (tracked.Depth >= kMaxOpenScopes - 1) {
-        ReportError(kErrSeekingSymbols);
+        ReportError(err::kInternalErrorWhenSeekingIn);
         return kNoDistance;
       }
       tracked.Scopes[tracked.Depth++] = i;
     } else if (c == kClassScopeEnd) {
       if (tracked.Depth == 0) {
-        ReportError(kErrSeekingSymbols);
+        ReportError(err::kInternalErrorWhenSeekingIn);
         return kNoDistance;
       }
       --tracked.Depth;

@@ -30,7 +30,6 @@ struct Decoded {
   uint8_t Cycles = 0;
 };
 
-constexpr int kErrorInternal = 143;
 // The decoded line of every code address.
 struct DecodedLines {
   std::array<Decoded, 0x10000> Lines{};
@@ -504,7 +503,7 @@ StepResult SimStep(uint16_t pc) {
     g_sim->LastCycles = 0;
     if (run.TargetKind != kTargetSimulator) {
       // Only the simulator target has images to run on: the run stops here.
-      ReportError(kErrorInternal);
+      ReportError(err::kDorvikInternalError);
       g_run->ProgramRunning = false;
       return StepResult::Error;
     }
