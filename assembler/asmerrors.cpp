@@ -140,11 +140,11 @@ std::string ExpandAsmMessage(const AsmContext& c, uint16_t code) {
       case '7': out += "ILLEGAL"; break;
       case '8': out += "OVERFLOW"; break;
       case '9': out += "SEGMENT"; break;
-      case 'A': out += Hex2Text(static_cast<uint8_t>(c.ScanChar)); break;
-      case 'B': out += c.AsmIdentifier; break;
-      case 'C': out += c.ScanChar; break;
+      case 'A': out += Hex2Text(static_cast<uint8_t>(c.scan.ScanChar)); break;
+      case 'B': out += c.scan.AsmIdentifier; break;
+      case 'C': out += c.scan.ScanChar; break;
       case 'D':
-        if (c.SymbolCursor < c.SymbolEnd) out += SymName(c, c.SymbolCursor);
+        if (c.sym.SymbolCursor < c.sym.SymbolEnd) out += SymName(c, c.sym.SymbolCursor);
         break;
       case 'E': out += std::to_string(c.CpuMode); break;
       default: break;
@@ -160,9 +160,9 @@ void ReportAsmError(AsmContext& c, uint16_t code, SegWord word) {
 }
 
 void ReportAsmError(AsmContext& c, uint16_t code) {
-  if (c.LastAsmError == 100 || !c.Reporting) return;
-  if (code != 111 && code != 115) c.LastAsmError = code;
-  c.LineHasError = true;
+  if (c.line.LastAsmError == 100 || !c.scan.Reporting) return;
+  if (code != 111 && code != 115) c.line.LastAsmError = code;
+  c.line.LineHasError = true;
   // Pass 1 shows only invocation, I/O and internal errors; the rest is shown in pass 2.
   if (c.AsmPass == 1 && code > 3 && code < 800) return;
   if (code == 1) WriteCurrentText(c, "\r");
@@ -170,14 +170,14 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
   ++c.ErrorCount;
   c.ErrorLog.push_back({code, c.LinesRead});
   if (code == 100) {
-    c.LineKind = line::kDirective;
+    c.line.LineKind = line::kDirective;
     if (c.AsmPass == 2) {
       ListSourceLine(c);
-      if (c.Out.ListOpen && c.Listing.ToListing) {
+      if (c.out.Files.ListOpen && c.out.Listing.ToListing) {
         std::string marker = "*** _________________________";
-        int n = static_cast<int>(c.ErrorColumn);
-        if (c.ScanToken >= tok::kIdentifier) n -= static_cast<int>(c.AsmIdentifier.size());
-        else if (c.ScanToken >= 12) n -= 1;
+        int n = static_cast<int>(c.line.ErrorColumn);
+        if (c.scan.ScanToken >= tok::kIdentifier) n -= static_cast<int>(c.scan.AsmIdentifier.size());
+        else if (c.scan.ScanToken >= 12) n -= 1;
         if (n >= 2) marker.append(static_cast<size_t>(n - 1), '_');
         marker += '^';
         // Like every listing line the marker breaks at the page width.
@@ -192,7 +192,7 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
   }
   const bool internal = code == 0 || code >= 800;
   if (internal) {
-    c.Listing.ToListing = false;
+    c.out.Listing.ToListing = false;
     c.AsmPass = 0;
   }
   std::string msg = "*** ERROR #" + std::to_string(code) + ", ";
@@ -201,7 +201,7 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
   if (msg.size() > 255) msg.resize(255);
   // Messages of pass 1 (only codes 0..3 get here) and of a stopped pass go to
   // the status text; in pass 2 they go with the listing.
-  const bool toOutput = c.AsmPass != 2 || (c.Out.ListOpen && c.Listing.ToListing);
+  const bool toOutput = c.AsmPass != 2 || (c.out.Files.ListOpen && c.out.Listing.ToListing);
   if (toOutput) {
     // Each line of the message (error 2 has three) is cut at the page width.
     const size_t width = c.PageWidth;
@@ -218,25 +218,25 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
       all.remove_prefix(end + 2);
     }
   }
-  if (c.Out.ErrorPrintOpen && c.Out.ErrorPrint) {
-    *c.Out.ErrorPrint << msg << '\n';
-    CheckAsmIO(c, *c.Out.ErrorPrint);
+  if (c.out.Files.ErrorPrintOpen && c.out.Files.ErrorPrint) {
+    *c.out.Files.ErrorPrint << msg << '\n';
+    CheckAsmIO(c, *c.out.Files.ErrorPrint);
   }
   if (internal) AsmFatalStop(c);
 }
 
 void AsmSyntaxError(AsmContext& c) {
-  if (c.LastAsmError == 100 || !c.Reporting) {
-    c.ScanToken = tok::kEol;
+  if (c.line.LastAsmError == 100 || !c.scan.Reporting) {
+    c.scan.ScanToken = tok::kEol;
     return;
   }
-  if (c.LineKind == line::kDB || c.LineKind == line::kDW) c.InstrLength = 0;
-  c.AsmValueKind = kind::kNumber;
-  c.LineKind = line::kReMet;
-  c.ErrorColumn = c.Column;
+  if (c.line.LineKind == line::kDB || c.line.LineKind == line::kDW) c.line.InstrLength = 0;
+  c.scan.AsmValueKind = kind::kNumber;
+  c.line.LineKind = line::kReMet;
+  c.line.ErrorColumn = c.scan.Column;
   SkipAsmLine(c);
   ReportAsmError(c, 100);
-  c.ScanToken = tok::kEol;
+  c.scan.ScanToken = tok::kEol;
 }
 
 std::string IOErrorText(const AsmContext& c) {
@@ -253,9 +253,9 @@ void NoteIOFailure(AsmContext& c) {
 void AsmFileError(AsmContext& c, std::string_view fileKind, std::string_view fileName) {
   c.ErrorFileKind = fileKind;
   c.ErrorFileName = fileName;
-  c.LastAsmError = 0;
-  c.Reporting = true;
-  c.Listing.ToListing = false;
+  c.line.LastAsmError = 0;
+  c.scan.Reporting = true;
+  c.out.Listing.ToListing = false;
   ReportAsmError(c, 1);
   AsmFatalStop(c);
 }
@@ -264,7 +264,7 @@ void CheckAsmIO(AsmContext& c, const std::ostream& s) {
   if (s.good() || c.AsmPass == 0) return;
   NoteIOFailure(c);
   c.StatusText += "\r\n";
-  c.Listing.ToListing = false;
+  c.out.Listing.ToListing = false;
   ListTextLine(c, IOErrorText(c));
   AsmFatalStop(c);
 }

@@ -159,11 +159,11 @@ void ControlError(AsmContext& c, ControlLine& line, InvocationText text) {
   line.ErrorPending = true;
   c.ErrorDetail = InvocationErrorText(text);
   c.ErrorFileName = line.Name + line.Parameter;
-  c.Reporting = true;
+  c.scan.Reporting = true;
   if (c.InvocationLineActive) {
     const uint8_t pass = c.AsmPass;
     c.AsmPass = 0;
-    c.LastAsmError = 0;
+    c.line.LastAsmError = 0;
     ReportAsmError(c, 2);
     c.AsmPass = pass;
     AsmFatalStop(c);
@@ -172,7 +172,7 @@ void ControlError(AsmContext& c, ControlLine& line, InvocationText text) {
     ReportAsmError(c, 3);
     return;
   }
-  c.LastAsmError = 0;
+  c.line.LastAsmError = 0;
   ReportAsmError(c, 3);
   AsmFatalStop(c);
 }
@@ -256,9 +256,9 @@ bool NumberControl(AsmContext& c, ControlLine& line, ControlId id, uint32_t low,
 
 void IncludeControl(AsmContext& c, ControlLine& line) {
   if (c.InvocationLineActive) {
-    c.AsmIdentifier = line.Name;
+    c.scan.AsmIdentifier = line.Name;
     c.AsmPass = 0;
-    c.LastAsmError = 0;
+    c.line.LastAsmError = 0;
     ReportAsmError(c, 15);
     AsmFatalStop(c);
   }
@@ -313,11 +313,11 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
     AsmFileError(c, kKindInclude, r.Value);
   }
   c.IncludePending = true;
-  c.Listing.IncludeOnLine = true;
+  c.line.IncludeOnLine = true;
 }
 
 void ApplyControl(AsmContext& c, ControlLine& line) {
-  c.LastAsmError = 0;
+  c.line.LastAsmError = 0;
   line.Token = LookupControlName(line.Name);
   if (line.Token == 0) {
     ControlError(c, line, InvocationText::UnrecognizableControl);
@@ -502,10 +502,10 @@ void ApplyControl(AsmContext& c, ControlLine& line) {
 
 // Reads "(" ... ")" raw; returns false when the parentheses do not balance.
 bool CollectParameter(AsmContext& c, std::string& parameter) {
-  c.InString = true;  // characters pass through unchanged
+  c.line.InString = true;  // characters pass through unchanged
   int depth = 0;
-  while (c.ScanChar != kCR && c.ScanChar != 0) {
-    const char ch = c.ScanChar;
+  while (c.scan.ScanChar != kCR && c.scan.ScanChar != 0) {
+    const char ch = c.scan.ScanChar;
     parameter += ch;
     if (ch == '(') ++depth;
     if (ch == ')' && --depth == 0) {
@@ -514,7 +514,7 @@ bool CollectParameter(AsmContext& c, std::string& parameter) {
     }
     GetAsmChar(c);
   }
-  c.InString = false;
+  c.line.InString = false;
   return depth == 0;
 }
 
@@ -532,16 +532,16 @@ void NormalizeControlParameter(AsmContext& c, ControlLine& line) {
 
 void ReadControls(AsmContext& c) {
   SkipAsmBlanks(c);
-  if (!IsLetter(c.ScanChar)) {
+  if (!IsLetter(c.scan.ScanChar)) {
     AsmSyntaxError(c);
     return;
   }
-  while (c.LastAsmError != 100) {
+  while (c.line.LastAsmError != 100) {
     ReadAsmWord(c);
     ControlLine line;
-    line.Name = c.AsmIdentifier;
+    line.Name = c.scan.AsmIdentifier;
     SkipAsmBlanks(c);
-    if (c.ScanChar == '(') {
+    if (c.scan.ScanChar == '(') {
       if (!CollectParameter(c, line.Parameter)) {
         ControlError(c, line, InvocationText::BadParameter);
         SkipAsmLine(c);
@@ -549,17 +549,17 @@ void ReadControls(AsmContext& c) {
       if (!line.ErrorPending) NormalizeControlParameter(c, line);
     }
     if (!line.ErrorPending) {
-      c.AsmIdentifier = line.Name;
+      c.scan.AsmIdentifier = line.Name;
       ApplyControl(c, line);
     }
     SkipAsmBlanks(c);
-    while (c.ScanChar != kCR && c.ScanChar != 0 && !IsLetter(c.ScanChar)) {
+    while (c.scan.ScanChar != kCR && c.scan.ScanChar != 0 && !IsLetter(c.scan.ScanChar)) {
       ControlLine bad;
       bad.Name = line.Name;
       ControlError(c, bad, InvocationText::IllegalCharacter);
-      while (c.ScanChar != kCR && c.ScanChar != 0 && !IsLetter(c.ScanChar)) GetAsmChar(c);
+      while (c.scan.ScanChar != kCR && c.scan.ScanChar != 0 && !IsLetter(c.scan.ScanChar)) GetAsmChar(c);
     }
-    if (c.ScanChar == kCR || c.ScanChar == 0) break;
+    if (c.scan.ScanChar == kCR || c.scan.ScanChar == 0) break;
   }
 }
 
@@ -653,7 +653,7 @@ void ProcessControlLine(AsmContext& c) {
   if (c.AsmPass == 2) {
     for (const auto& e : c.PendingControlErrors) {
       if (e.Line != c.LinesRead) continue;
-      c.AsmIdentifier = e.Name;
+      c.scan.AsmIdentifier = e.Name;
       ReportAsmError(c, e.Code);
     }
   }
@@ -670,13 +670,13 @@ void ProcessInvocationLine(AsmContext& c, std::string_view text) {
       ControlLine line;
       ControlError(c, line, InvocationText::LineTooLong);
     }
-    c.LineBuffer = std::string(rest) + kCR;
-    c.SourceIndex = 0;
-    c.Column = 0;
-    c.ScanChar = ' ';
+    c.scan.LineBuffer = std::string(rest) + kCR;
+    c.scan.SourceIndex = 0;
+    c.scan.Column = 0;
+    c.scan.ScanChar = ' ';
     GetAsmChar(c);
     ReadControls(c);
-    c.ScanChar = kCR;
+    c.scan.ScanChar = kCR;
   }
   c.InvocationLineActive = false;
   for (ControlId id : {ControlId::Print, ControlId::Object, ControlId::Debug})

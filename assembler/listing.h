@@ -23,8 +23,7 @@ struct ListingState {
   uint32_t PageNumber = 1;
   std::string PageText = "    Page 1";
   std::string LinePrefix;
-  std::string PendingText;  // characters of the listing line not yet written
-  bool IncludeOnLine = false;  // the line opens an include file
+  std::string PendingText;     // characters of the listing line not yet written
   bool SymbolSection = false;  // the symbol table is being listed (its titles head new pages)
   uint8_t NameWidth = 10;  // name column of the symbol table, fixed once per listing
 };

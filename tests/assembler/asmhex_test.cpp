@@ -18,8 +18,8 @@ using Bytes = std::vector<uint8_t>;
 // A context whose HEX file is a string stream.
 struct HexRun {
   HexRun() {
-    c.Out.Hex = out;
-    c.Out.HexOpen = true;
+    c.out.Files.Hex = out;
+    c.out.Files.HexOpen = true;
     c.HexRequested = true;
   }
   std::vector<std::string> Close() {
@@ -67,7 +67,7 @@ TEST(AsmHexTest, RecordsKeepEveryByteAndEndWithTheEndRecord) {
     auto expected = k.Expected;
     expected.push_back(":00000001FF");
     EXPECT_EQ(run.Close(), expected);
-    EXPECT_FALSE(run.c.Out.HexOpen);
+    EXPECT_FALSE(run.c.out.Files.HexOpen);
   }
 }
 

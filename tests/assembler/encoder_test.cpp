@@ -124,7 +124,7 @@ TEST(LineAssemblerTest, AddressAndBytesComeBackAsTheFourthLine) {
     const AsmRunResult result = AssembleFile(c, "", &lines);
     EXPECT_FALSE(result.Fatal);
     EXPECT_EQ(result.ErrorCount, k.Errors);
-    EXPECT_FALSE(c.Out.ListOpen || c.Out.ObjectOpen);
+    EXPECT_FALSE(c.out.Files.ListOpen || c.out.Files.ObjectOpen);
     if (k.Errors) {
       EXPECT_EQ(c.ErrorLog.at(0).Code, 100);
     } else {

@@ -20,10 +20,10 @@ using testutil::SplitLines;
 class SymListingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c.SymbolArea = {kind::kEndMark};
+    c.sym.SymbolArea = {kind::kEndMark};
     out = std::make_shared<std::ostringstream>();
-    c.Out.Listing = out;
-    c.Out.ListOpen = true;
+    c.out.Files.Listing = out;
+    c.out.Files.ListOpen = true;
     c.AsmPass = 2;
     c.EndSeen = true;
     Control(ControlId::Symbols).On = true;
@@ -97,7 +97,7 @@ TEST_F(SymListingTest, CrossReferencesPutTheDefiningLineFirst) {
   Add("LOOP", kind::kCode, 0x10);
   Add("EXT", kind::kCode, 0, 2, kScopeExternal);
   // EXT (ordinal 2) is referred to but never defined in defining position.
-  c.Xref = {{12, 1, 0}, {7, 1, 1}, {15, 1, 0}, {20, 2, 0}, {0, 0, 0}};
+  c.sym.Xref = {{12, 1, 0}, {7, 1, 1}, {15, 1, 0}, {20, 2, 0}, {0, 0, 0}};
   EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"LOOP. . .   C ADDR    0010H   A          7#  12  15",
                                                      "EXT . . .   C ADDR    ----      EXT      20"}));
 }
@@ -112,7 +112,7 @@ TEST_F(SymListingTest, NosymbolsKeepsBankAndClosingLines) {
   EXPECT_EQ(text.find("S Y M B O L"), std::string::npos);
   EXPECT_NE(text.find("NO REGISTER BANKS USED\n"), std::string::npos);
   EXPECT_NE(text.find("ASSEMBLY COMPLETE, 1 ERROR FOUND\n"), std::string::npos);
-  EXPECT_FALSE(c.Out.ListOpen);
+  EXPECT_FALSE(c.out.Files.ListOpen);
 }
 
 TEST_F(SymListingTest, LongTableContinuesWithItsHeadingOnEveryPage) {
@@ -135,23 +135,23 @@ TEST_F(SymListingTest, LongTableContinuesWithItsHeadingOnEveryPage) {
 }
 
 TEST_F(SymListingTest, ListingOffStillClosesObjectAndHexWithEndRecords) {
-  c.Out.Listing.reset();
-  c.Out.ListOpen = false;
+  c.out.Files.Listing.reset();
+  c.out.Files.ListOpen = false;
   auto hex = std::make_shared<std::ostringstream>();
-  c.Out.Hex = hex;
-  c.Out.HexOpen = true;
+  c.out.Files.Hex = hex;
+  c.out.Files.HexOpen = true;
   c.HexRequested = true;
   auto obj = std::make_shared<std::ostringstream>();
-  c.Out.Object = obj;
-  c.Out.ObjectOpen = true;
+  c.out.Files.Object = obj;
+  c.out.Files.ObjectOpen = true;
   c.ModuleName = "M";
   Add("X", kind::kNumber, 5);
   WriteSymbolTableListing(c);
   EXPECT_EQ(hex->str(), ":00000001FF\n");
   ASSERT_FALSE(obj->str().empty());
   EXPECT_EQ(static_cast<uint8_t>(obj->str()[0]), 0x04);
-  EXPECT_FALSE(c.Out.HexOpen);
-  EXPECT_FALSE(c.Out.ObjectOpen);
+  EXPECT_FALSE(c.out.Files.HexOpen);
+  EXPECT_FALSE(c.out.Files.ObjectOpen);
 }
 
 }  // namespace
