@@ -31,7 +31,7 @@ int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v));
 // Counts one nesting level; false when the line must be dropped.
 bool EnterNesting(AsmContext& c, uint8_t& depth) {
   ++depth;
-  if (depth == kMaxNesting + 1) ReportAsmError(c, 202);
+  if (depth == kMaxNesting + 1) ReportAsmError(c, asm_err::kExpressionTooComplex);
   if (depth > kHardNestingLimit) {
     SkipAsmLine(c);
     return false;
@@ -59,7 +59,8 @@ Operand HighLow(uint8_t op, Operand v, AsmContext& c) {
 bool Relocatable(const Operand& v) { return v.Segment != 0; }
 
 void RelocationError(AsmContext& c) {
-  if (c.line.LastAsmError != 133) ReportAsmError(c, 133);
+  if (c.line.LastAsmError != asm_err::kIllegalRelocatableExpression)
+    ReportAsmError(c, asm_err::kIllegalRelocatableExpression);
 }
 
 Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
@@ -103,7 +104,7 @@ Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
     case tok::kDiv:
     case tok::kMod:
       if (b == 0) {
-        ReportAsmError(c, 104);
+        ReportAsmError(c, asm_err::kAttemptDivideZero);
         r.Value = -1;
       } else if (a == std::numeric_limits<int32_t>::min() && b == -1) {
         r.Value = op == tok::kDiv ? a : 0;
@@ -145,7 +146,7 @@ Operand NotOperand(AsmContext& c, Operand v, bool reportRelocatable) {
     if (!IsOperator(next) || AsmPrecedence(next) <= AsmPrecedence(tok::kNot)) break;
     GetAsmToken(c);
     v = BinaryRest(c, v, next);
-    if (c.line.LastAsmError == 100) return v;
+    if (c.line.LastAsmError == asm_err::kSyntaxError) return v;
   }
   if (reportRelocatable && Relocatable(v)) {
     RelocationError(c);
@@ -165,7 +166,7 @@ Operand StringConstant(AsmContext& c) {
     if (text.size() < 256) text += ch;
   }
   c.line.InString = false;
-  if (c.line.LastAsmError == 100) return v;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return v;
   const bool inDB = c.line.LineKind == line::kDB;
   if (text.size() >= 2 && inDB) {
     for (char ch : text) {
@@ -190,7 +191,7 @@ Operand StringConstant(AsmContext& c) {
     return v;
   }
   if (text.size() > 2) {
-    ReportAsmError(c, 118);
+    ReportAsmError(c, asm_err::kStringLongerThan2);
     return v;
   }
   if (text.size() == 1) v.Value = static_cast<uint8_t>(text[0]);
@@ -202,7 +203,7 @@ Operand StringConstant(AsmContext& c) {
 Operand Factor(AsmContext& c) {
   Operand v;
   SkipAsmBlanks(c);
-  if (c.line.LastAsmError == 100) return v;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return v;
   if (c.scan.ScanChar == '\'') return StringConstant(c);
   if (c.scan.ScanChar == '(') {
     GetAsmChar(c);
@@ -237,7 +238,7 @@ Operand Factor(AsmContext& c) {
     }
     if (token >= tok::kAR0 && token <= tok::kAR7) {
       if (c.CurrentBank == 0xFF) {
-        ReportAsmError(c, 105);
+        ReportAsmError(c, asm_err::kForwardReferenceIllegal);
         return v;
       }
       v.Value = (token - tok::kAR0) + 8 * c.CurrentBank;
@@ -246,7 +247,7 @@ Operand Factor(AsmContext& c) {
     AsmSyntaxError(c);
     return v;
   }
-  if (token == tok::kIdentifier && c.line.LastAsmError == 114) {
+  if (token == tok::kIdentifier && c.line.LastAsmError == asm_err::kUndefinedSymbol) {
     v.Value = -1;
     v.Kind = kind::kUndefined;
     return v;
@@ -257,7 +258,7 @@ Operand Factor(AsmContext& c) {
 
 Operand SelectBits(AsmContext& c, Operand v) {
   SkipAsmBlanks(c);
-  while (c.scan.ScanChar == '.' && c.line.LastAsmError != 100) {
+  while (c.scan.ScanChar == '.' && c.line.LastAsmError != asm_err::kSyntaxError) {
     v = BitSelect(c, v);
     SkipAsmBlanks(c);
   }
@@ -294,7 +295,7 @@ Operand SubExpression(AsmContext& c, uint8_t endToken) {
     v = Factor(c);
   }
   for (;;) {
-    if (c.line.LastAsmError == 100) break;
+    if (c.line.LastAsmError == asm_err::kSyntaxError) break;
     next = PeekAsmToken(c);
     if (!IsOperator(next)) break;
     if (c.line.LineKind == line::kDB) c.line.LineKind = line::kEmpty;
@@ -309,7 +310,7 @@ Operand SubExpression(AsmContext& c, uint8_t endToken) {
   }
   if (c.expr.ExprSegment == 255) c.expr.ExprSegment = v.Segment;
   v = SelectBits(c, v);
-  if (c.line.LastAsmError == 100) {
+  if (c.line.LastAsmError == asm_err::kSyntaxError) {
     --c.line.SubExprDepth;
     return Operand{};
   }
@@ -336,13 +337,13 @@ Operand BinaryRest(AsmContext& c, Operand left, uint8_t op) {
     right = Factor(c);
   }
   for (;;) {
-    if (c.line.LastAsmError == 100) break;
+    if (c.line.LastAsmError == asm_err::kSyntaxError) break;
     const uint8_t following = PeekAsmToken(c);
     if (!IsOperator(following) || AsmPrecedence(following) <= AsmPrecedence(op)) break;
     GetAsmToken(c);
     right = BinaryRest(c, right, following);
   }
-  Operand result = c.line.LastAsmError == 100 ? left : Apply(c, left, right, op);
+  Operand result = c.line.LastAsmError == asm_err::kSyntaxError ? left : Apply(c, left, right, op);
   --c.line.BinaryDepth;
   return result;
 }
@@ -357,21 +358,21 @@ Operand BitSelect(AsmContext& c, Operand byte) {
   c.line.UndefinedFlag = undefinedFlag;
   Operand r;
   r.Value = 255;
-  if (c.line.LastAsmError == 100) return r;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return r;
   bool failed = false;
   if (byte.Kind != kind::kData && byte.Kind != kind::kNumber) {
-    ReportAsmError(c, 140);
+    ReportAsmError(c, asm_err::kBitByteNotBitAddressable);
     byte.Segment = 0;
     failed = true;
   }
   if (static_cast<uint32_t>(bit) > 7) {
-    ReportAsmError(c, 126);
+    ReportAsmError(c, asm_err::kIllegalBitOffset);
     failed = true;
   }
   if (failed) return r;
   uint32_t b = static_cast<uint32_t>(byte.Value);
   if (b > 255) {
-    ReportAsmError(c, 115);
+    ReportAsmError(c, asm_err::kValueTruncatedToByte);
     b &= 255;
   }
   r.Value = bit;
@@ -380,9 +381,9 @@ Operand BitSelect(AsmContext& c, Operand byte) {
     if (FindSegmentSymbol(c, byte.Segment, pos)) {
       c.sym.SymbolCursor = pos;
       if (SymRelocType(c, pos) != kRelBitAddressable) {
-        ReportAsmError(c, 140);
+        ReportAsmError(c, asm_err::kBitByteNotBitAddressable);
       } else if (b >= 16) {
-        ReportAsmError(c, 125);
+        ReportAsmError(c, asm_err::kLocationNotBitAddressable);
       } else {
         r.Value = static_cast<int32_t>(b * 8 + static_cast<uint32_t>(bit));
         r.Kind = kind::kBit;
@@ -394,7 +395,7 @@ Operand BitSelect(AsmContext& c, Operand byte) {
   }
   if (b >= 0x80) {
     if (b % 8 != 0) {
-      ReportAsmError(c, 125);
+      ReportAsmError(c, asm_err::kLocationNotBitAddressable);
       return r;
     }
     r.Value = static_cast<int32_t>(b + static_cast<uint32_t>(bit));
@@ -403,7 +404,7 @@ Operand BitSelect(AsmContext& c, Operand byte) {
     r.Value = static_cast<int32_t>((b - 0x20) * 8 + static_cast<uint32_t>(bit));
     r.Kind = kind::kBit;
   } else {
-    ReportAsmError(c, 125);
+    ReportAsmError(c, asm_err::kLocationNotBitAddressable);
   }
   return r;
 }
@@ -417,22 +418,22 @@ int32_t AsmExpression(AsmContext& c, int mode) {
   c.scan.AsmValue = 0;
   c.scan.AsmValueKind = kind::kNumber;
   c.scan.AsmValueSegment = 0;
-  if (c.line.LastAsmError == 100) return 0;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return 0;
   Operand v = SubExpression(c, 0);
   if (c.expr.ExprSegment == 255) c.expr.ExprSegment = v.Segment;
   c.expr.UndefinedRef = c.line.UndefinedFlag;
   c.expr.ResultKind = v.Kind;
   if (mode == kExprAbsolute) {
-    if (c.expr.UndefinedRef) ReportAsmError(c, 105);
+    if (c.expr.UndefinedRef) ReportAsmError(c, asm_err::kForwardReferenceIllegal);
     if (c.expr.ExprSegment != 0)
-      ReportAsmError(c, 106, SegWord::Absolute);
+      ReportAsmError(c, asm_err::kExpressionExpected, SegWord::Absolute);
     else if (static_cast<uint32_t>(v.Value) > 65535)
-      ReportAsmError(c, 103);
+      ReportAsmError(c, asm_err::kArithmeticOverflow);
   } else if (mode == kExprKnown) {
-    if (c.expr.UndefinedRef) ReportAsmError(c, 105);
-    if (c.expr.ExternalFlag) ReportAsmError(c, 106, SegWord::SimpleRelocatable);
-    if (c.expr.SegmentRef) ReportAsmError(c, 128, SegWord::Segment);
-    if (c.expr.ExternalRef) ReportAsmError(c, 128, SegWord::External);
+    if (c.expr.UndefinedRef) ReportAsmError(c, asm_err::kForwardReferenceIllegal);
+    if (c.expr.ExternalFlag) ReportAsmError(c, asm_err::kExpressionExpected, SegWord::SimpleRelocatable);
+    if (c.expr.SegmentRef) ReportAsmError(c, asm_err::kReferenceIllegalContext, SegWord::Segment);
+    if (c.expr.ExternalRef) ReportAsmError(c, asm_err::kReferenceIllegalContext, SegWord::External);
   }
   if (c.line.LastAsmError != 0) {
     v.Value = 0;
@@ -449,13 +450,13 @@ int32_t AsmExpression(AsmContext& c, int mode) {
     needed = true;
   const bool emitsBytes = c.line.LineKind == line::kInstruction || c.line.LineKind == line::kDB ||
                           c.line.LineKind == line::kDW || c.line.LineKind == line::kEmpty;
-  if (needed && c.line.LastAsmError != 100) {
+  if (needed && c.line.LastAsmError != asm_err::kSyntaxError) {
     c.line.AnyFixup = true;
     c.line.NeedsFixup = true;
     if (c.line.GenericJump && c.line.Fixup == FixupKind::Relative) c.line.Fixup = FixupKind::Word;
     if ((c.line.Fixup == FixupKind::Byte || c.line.Fixup == FixupKind::Bit) &&
         static_cast<uint32_t>(v.Value) > 255)
-      ReportAsmError(c, 115);
+      ReportAsmError(c, asm_err::kValueTruncatedToByte);
     if (c.AsmPass == 2 && c.out.Files.ObjectOpen && emitsBytes) {
       AsmFixupRequest r;
       r.Offset = c.line.FixupOffset;

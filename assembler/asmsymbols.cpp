@@ -127,7 +127,7 @@ void InsertAsmSymbol(AsmContext& c, std::string_view name) {
   assert(!name.empty() && name.size() <= 255);
   const size_t size = name.size() + kSymName;
   if (c.sym.SymbolEnd > kSymbolAreaLimit || c.sym.SymbolEnd + size + kEndMarkSize > kSymbolAreaSize) {
-    ReportAsmError(c, 903);  // internal errors end the run
+    ReportAsmError(c, asm_err::kInternalSymbolTableFull);  // internal errors end the run
     return;
   }
   const size_t cursor = c.sym.SymbolCursor;

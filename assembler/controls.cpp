@@ -164,16 +164,16 @@ void ControlError(AsmContext& c, ControlLine& line, InvocationText text) {
     const uint8_t pass = c.AsmPass;
     c.AsmPass = 0;
     c.line.LastAsmError = 0;
-    ReportAsmError(c, 2);
+    ReportAsmError(c, asm_err::kInvocationError);
     c.AsmPass = pass;
     AsmFatalStop(c);
   }
   if (c.AsmPass == 2) {
-    ReportAsmError(c, 3);
+    ReportAsmError(c, asm_err::kSemanticError);
     return;
   }
   c.line.LastAsmError = 0;
-  ReportAsmError(c, 3);
+  ReportAsmError(c, asm_err::kSemanticError);
   AsmFatalStop(c);
 }
 
@@ -192,9 +192,10 @@ bool SetControlState(AsmContext& c, ControlLine& line, ControlRecord& r, int par
                      bool on) {
   if (line.Token < kFirstGeneralControl) {
     if (c.PrimaryClosed) {
-      NoteControlError(c, 7, line.Name);
+      NoteControlError(c, asm_err::kPrimaryAfterNonControl, line.Name);
     } else if (!c.InvocationLineActive) {
-      if (c.AsmPass == 1 && r.FromSource) NoteControlError(c, 9, line.Name);
+      if (c.AsmPass == 1 && r.FromSource)
+        NoteControlError(c, asm_err::kMisplacedOrUnrecognizableControl, line.Name);
       if (r.FromInvocation) return false;
     } else if (r.FromInvocation) {
       ControlError(c, line, InvocationText::DuplicateControl);
@@ -259,7 +260,7 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
     c.scan.AsmIdentifier = line.Name;
     c.AsmPass = 0;
     c.line.LastAsmError = 0;
-    ReportAsmError(c, 15);
+    ReportAsmError(c, asm_err::kControlInInvocationLine);
     AsmFatalStop(c);
   }
   c.PrimaryClosed = true;
@@ -267,7 +268,7 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
   SetControlState(c, line, r, 1, true);
   if (line.ErrorPending) return;
   if (c.IncludePending) {
-    ReportAsmError(c, 6);
+    ReportAsmError(c, asm_err::kMoreThanOneInclude);
     return;
   }
   c.CurrentFileName = r.Value;
@@ -301,7 +302,7 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
     }
   }
   if (c.IncludeDepth >= kMaxIncludeDepth) {
-    ReportAsmError(c, 5);
+    ReportAsmError(c, asm_err::kIncludeMoreThan16Levels);
     return;
   }
   AsmInput& slot = c.Inputs[c.IncludeDepth + 1];
@@ -536,7 +537,7 @@ void ReadControls(AsmContext& c) {
     AsmSyntaxError(c);
     return;
   }
-  while (c.line.LastAsmError != 100) {
+  while (c.line.LastAsmError != asm_err::kSyntaxError) {
     ReadAsmWord(c);
     ControlLine line;
     line.Name = c.scan.AsmIdentifier;

@@ -97,7 +97,7 @@ struct GenericForms {
 bool IsRegister(uint8_t t) { return t >= tok::kR0 && t <= tok::kR7; }
 uint8_t RegisterNumber(uint8_t t) { return static_cast<uint8_t>(t - tok::kR0); }
 bool SyntaxErrorOnLine(const AsmContext& c) {
-  return c.line.LastAsmError == 100;
+  return c.line.LastAsmError == asm_err::kSyntaxError;
 }
 uint32_t Location(const AsmContext& c) { return c.CurrentSegment.Value; }
 
@@ -129,7 +129,7 @@ bool KindIs(uint8_t kind, std::initializer_list<uint8_t> accepted) {
 
 // Truncation of an address to a byte: error 115, the low byte is kept.
 uint8_t ByteOf(AsmContext& c, int32_t v) {
-  if (v < 0 || v > 255) ReportAsmError(c, 115);
+  if (v < 0 || v > 255) ReportAsmError(c, asm_err::kValueTruncatedToByte);
   return static_cast<uint8_t>(v & 0xFF);
 }
 
@@ -143,7 +143,7 @@ uint8_t DataAddressOperand(AsmContext& c) {
   const int32_t v = AsmExpression(c, kExprAny);
   if (c.AsmPass == 2 && c.line.LastAsmError == 0 &&
       !KindIs(c.scan.AsmValueKind, {kind::kData, kind::kIData, kind::kNumber}))
-    ReportAsmError(c, 123, SegWord::Data);
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Data);
   return ByteOf(c, v);
 }
 
@@ -152,7 +152,7 @@ uint8_t BitAddressOperand(AsmContext& c) {
   c.line.Fixup = FixupKind::Bit;
   const int32_t v = AsmExpression(c, kExprAny);
   if (c.AsmPass == 2 && c.line.LastAsmError == 0 && !KindIs(c.scan.AsmValueKind, {kind::kBit, kind::kNumber}))
-    ReportAsmError(c, 123, SegWord::Bit);
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Bit);
   return ByteOf(c, v);
 }
 
@@ -160,19 +160,19 @@ int32_t CodeAddressOperand(AsmContext& c) {
   const int32_t v = AsmExpression(c, kExprAny);
   if (c.AsmPass == 2 && c.line.LastAsmError == 0 &&
       !KindIs(c.scan.AsmValueKind, {kind::kCode, kind::kNumber}))
-    ReportAsmError(c, 123, SegWord::Code);
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Code);
   return v;
 }
 
 uint8_t CheckDataValue(AsmContext& c, int32_t v) {
   if (c.AsmPass == 2 && !KindIs(c.scan.AsmValueKind, {kind::kData, kind::kIData, kind::kNumber}))
-    ReportAsmError(c, 123, SegWord::Data);
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Data);
   return ByteOf(c, v);
 }
 
 uint8_t CheckBitValue(AsmContext& c, int32_t v) {
   if (c.AsmPass == 2 && !KindIs(c.scan.AsmValueKind, {kind::kBit, kind::kNumber}))
-    ReportAsmError(c, 123, SegWord::Bit);
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Bit);
   return ByteOf(c, v);
 }
 
@@ -200,7 +200,7 @@ uint8_t ComputeRelativeOffset(AsmContext& c, int32_t target) {
   } else if (t - next <= 127) {
     return static_cast<uint8_t>(t - next);
   }
-  ReportAsmError(c, 120, SegWord::Relative);
+  ReportAsmError(c, asm_err::kDestinationOutOfRange, SegWord::Relative);
   return 0;
 }
 
@@ -242,7 +242,8 @@ void AbsoluteJumpOperand(AsmContext& c, uint8_t base) {
   ExpectEndOfLine(c);
   SetBytes(c, 2, base);
   if (c.AsmPass != 2 || c.line.NeedsFixup) return;
-  if (!SameBlock(Location(c) + 2, target)) ReportAsmError(c, 120, SegWord::InBolck);
+  if (!SameBlock(Location(c) + 2, target))
+    ReportAsmError(c, asm_err::kDestinationOutOfRange, SegWord::InBolck);
   c.line.InstrBytes[0] = static_cast<uint8_t>(base | ((target & 0x0700) >> 3));
   c.line.InstrBytes[1] = static_cast<uint8_t>(target & 0xFF);
 }

@@ -54,7 +54,7 @@ bool AppendListChar(AsmContext& c, char ch) {
   if (c.scan.ListLine.size() >= kMaxSourceLine) {
     if (!c.scan.ListLineFull) {
       c.scan.ListLineFull = true;
-      ReportAsmError(c, 102);
+      ReportAsmError(c, asm_err::kListingTerminatedAt255);
     }
     return false;
   }
@@ -99,7 +99,7 @@ char ReadAsmSourceChar(AsmContext& c) {
     c.scan.ListLine.clear();
     c.scan.ListLineFull = false;
     ++c.LevelLineCount[c.IncludeDepth];
-    if (tooLong) ReportAsmError(c, 119);
+    if (tooLong) ReportAsmError(c, asm_err::kSourceLineTooLong);
     ProgressEcho(c);
   }
   if (c.scan.SourceIndex < c.scan.LineBuffer.size()) ++c.scan.SourceIndex;
@@ -108,7 +108,7 @@ char ReadAsmSourceChar(AsmContext& c) {
 }
 
 char GetAsmCharSlow(AsmContext& c) {
-  if (c.line.LastAsmError == 100) return 0;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return 0;
   char ch = ReadAsmSourceChar(c);
   ++c.scan.Column;
   const bool copy = ListingCopyWanted(c);
@@ -143,7 +143,7 @@ char GetAsmCharSlow(AsmContext& c) {
     return ch;
   }
   if (!c.line.InString && !IsAsmSourceChar(ch)) {
-    ReportAsmError(c, 101);
+    ReportAsmError(c, asm_err::kIllegalCharacter);
     ch = ' ';
     c.scan.ScanChar = ch;
   }
@@ -153,7 +153,7 @@ char GetAsmCharSlow(AsmContext& c) {
 void SkipAsmLine(AsmContext& c) {
   c.line.CommentSkip = true;
   while (c.scan.ScanChar != kCR) {
-    if (c.line.LastAsmError == 100) {
+    if (c.line.LastAsmError == asm_err::kSyntaxError) {
       // The reader is blocked after a syntax error: drain the line directly.
       const uint16_t saved = c.line.LastAsmError;
       c.line.LastAsmError = 0;
@@ -205,7 +205,7 @@ int32_t AsmNumberValue(AsmContext& c, std::string_view text) {
     if (digit >= radix) {
       const char saved = c.scan.ScanChar;
       c.scan.ScanChar = ch;
-      ReportAsmError(c, 111);
+      ReportAsmError(c, asm_err::kIllegalCharacterInNumber);
       c.scan.ScanChar = saved;
       return 0;
     }
@@ -213,7 +213,7 @@ int32_t AsmNumberValue(AsmContext& c, std::string_view text) {
     if (value > 0xFFFFFFFFull) overflow = true, value &= 0xFFFFFFFFull;
   }
   if (overflow) {
-    ReportAsmError(c, 103, SegWord::Absolute);
+    ReportAsmError(c, asm_err::kArithmeticOverflow, SegWord::Absolute);
     return 0;
   }
   return static_cast<int32_t>(static_cast<uint32_t>(value));

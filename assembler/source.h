@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "assembler/asmmsg.h"
 #include "assembler/context.h"
 
 namespace dorvik::as {
@@ -33,7 +34,7 @@ char GetAsmCharSlow(AsmContext& c);
 // The tokenizer's character source: filters characters, expands tabs into
 // the listing copy, skips comments. Returns 0 after a syntax error on the line.
 inline char GetAsmChar(AsmContext& c) {
-  if (c.scan.ScanChar != kCR && c.line.LastAsmError != 100 && !c.line.CommentSkip &&
+  if (c.scan.ScanChar != kCR && c.line.LastAsmError != asm_err::kSyntaxError && !c.line.CommentSkip &&
       c.scan.SourceIndex < c.scan.LineBuffer.size()) {
     const char ch = c.scan.LineBuffer[c.scan.SourceIndex];
     if (kPlainAsmChars[static_cast<unsigned char>(ch)] && c.scan.ListLine.size() < kMaxSourceLine) {

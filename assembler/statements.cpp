@@ -59,7 +59,7 @@ void SaveRelocatableSize(AsmContext& c) {
   if (!InRelocatable(c)) return;
   size_t pos = 0;
   if (!FindSegmentSymbol(c, c.CurrentSegment.SegmentId, pos)) {
-    ReportAsmError(c, 901);
+    ReportAsmError(c, asm_err::kInternalSymbolTableGeneration);
     return;
   }
   SetSymValue(c, pos, std::max(SymValue(c, pos), Counter(c)));
@@ -67,7 +67,7 @@ void SaveRelocatableSize(AsmContext& c) {
 
 void AddSegmentEntry(AsmContext& c, uint8_t type, uint32_t start) {
   if (c.SegmentTable.size() >= kMaxSegmentEntries) {
-    ReportAsmError(c, 132, SegWord::Segment);
+    ReportAsmError(c, asm_err::kTooMany, SegWord::Segment);
     c.CurrentSegmentEntry = SIZE_MAX;
     return;
   }
@@ -145,7 +145,7 @@ void DefineSymbol(AsmContext& c, const Definition& d, uint8_t type) {
   }
   SetSymFlags(c, d.Pos, 1);
   if (type < kind::kNumber && valueKind != kind::kNumber && valueKind != type) {
-    ReportAsmError(c, 123, TypeWord(type));
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, TypeWord(type));
     return;
   }
   const uint8_t k = SymKind(c, d.Pos);
@@ -154,14 +154,14 @@ void DefineSymbol(AsmContext& c, const Definition& d, uint8_t type) {
     SetSymSegmentId(c, d.Pos, segment);
     SetSymValue(c, d.Pos, static_cast<uint32_t>(value));
   } else if (SymValue(c, d.Pos) != static_cast<uint32_t>(value)) {
-    ReportAsmError(c, 201);
+    ReportAsmError(c, asm_err::kPhaseError);
   }
 }
 
 void DefineSymbolOnce(AsmContext& c, const Definition& d, uint8_t type) {
   if (c.AsmPass == 2 && SymFlags(c, d.Pos) != 0) {
     c.sym.SymbolCursor = d.Pos;
-    ReportAsmError(c, 108);
+    ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
     Drain(c);
     return;
   }
@@ -176,7 +176,7 @@ void CheckSymbolDefinition(AsmContext& c, const Definition& d, uint8_t type) {
   }
   c.sym.SymbolCursor = d.Pos;
   if (SymFlags(c, d.Pos) != 0) {
-    ReportAsmError(c, 108);
+    ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
     Drain(c);
     return;
   }
@@ -185,14 +185,15 @@ void CheckSymbolDefinition(AsmContext& c, const Definition& d, uint8_t type) {
   const int32_t value = op.Value;
   const uint8_t valueKind = op.Kind;
   if (!op.Ok) return;
-  if (SymValue(c, d.Pos) != static_cast<uint32_t>(value)) ReportAsmError(c, 201);
+  if (SymValue(c, d.Pos) != static_cast<uint32_t>(value)) ReportAsmError(c, asm_err::kPhaseError);
   const uint8_t stored = SymKind(c, d.Pos) & 15;
   if (valueKind == kind::kRegister) {
-    if (stored != kind::kRegister) ReportAsmError(c, 901);
+    if (stored != kind::kRegister) ReportAsmError(c, asm_err::kInternalSymbolTableGeneration);
   } else if (type == kind::kNumber) {
-    if (stored != valueKind && stored != kind::kUndefined) ReportAsmError(c, 901);
+    if (stored != valueKind && stored != kind::kUndefined)
+      ReportAsmError(c, asm_err::kInternalSymbolTableGeneration);
   } else if (valueKind != kind::kNumber && valueKind != type) {
-    ReportAsmError(c, 123, TypeWord(type));
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, TypeWord(type));
   }
 }
 
@@ -215,7 +216,7 @@ void ParseRelocationType(AsmContext& c, size_t pos, uint8_t type) {
     default: AsmSyntaxError(c); return;
   }
   if (!fits) {
-    ReportAsmError(c, 134);
+    ReportAsmError(c, asm_err::kIllegalRelocationTypeSegment);
     return;
   }
   SetSymRelocType(c, pos, reloc);
@@ -238,16 +239,16 @@ void SegmentDefinition(AsmContext& c, const Definition& d) {
     return;
   }
   if (PeekAsmToken(c) != tok::kEol) ParseRelocationType(c, d.Pos, type);
-  if (c.line.LastAsmError == 100 || d.Predefined) return;
+  if (c.line.LastAsmError == asm_err::kSyntaxError || d.Predefined) return;
   c.sym.SymbolCursor = d.Pos;
   if (SymFlags(c, d.Pos) != 0) {
-    ReportAsmError(c, 108);
+    ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
     return;
   }
   SetSymValue(c, d.Pos, 0);
   SetSymFlags(c, d.Pos, 1);
   if (c.RelocSegmentCounter >= kMaxCount)
-    ReportAsmError(c, 132, SegWord::RelocatableSegments);
+    ReportAsmError(c, asm_err::kTooMany, SegWord::RelocatableSegments);
   else
     ++c.RelocSegmentCounter;
 }
@@ -294,7 +295,7 @@ void IdentifierFirst(AsmContext& c) {
   const bool isNew =
       !d.Predefined && c.AsmPass == 1 && (c.scan.NewSymbolFlag || SymKind(c, d.Pos) == kind::kModuleName);
   if (!isNew && d.Predefined) {
-    ReportAsmError(c, 137);
+    ReportAsmError(c, asm_err::kPredefinedSymbolRedefinition);
     c.line.LineKind = line::kReMet;
   }
   const uint8_t next = GetAsmToken(c);
@@ -331,7 +332,7 @@ void IdentifierFirst(AsmContext& c) {
           SetSymKind(c, d.Pos, static_cast<uint8_t>(SymKind(c, d.Pos) + kind::kSetFlag));
       } else if (!d.Predefined) {
         c.sym.SymbolCursor = d.Pos;
-        ReportAsmError(c, 107);
+        ReportAsmError(c, asm_err::kRedefinitionNotAllowed);
       }
       Drain(c);
       return;
@@ -349,9 +350,9 @@ void IdentifierFirst(AsmContext& c) {
       if (!d.Predefined) {
         c.sym.SymbolCursor = d.Pos;
         if (SymFlags(c, d.Pos) != 0)
-          ReportAsmError(c, 112);
+          ReportAsmError(c, asm_err::kLabelNameAlreadyUsed);
         else if (SymValue(c, d.Pos) != Counter(c))
-          ReportAsmError(c, 201);
+          ReportAsmError(c, asm_err::kPhaseError);
         SetSymFlags(c, d.Pos, 1);
         Label(c, d);
       }
@@ -368,7 +369,7 @@ void IdentifierFirst(AsmContext& c) {
         DefineSymbol(c, d, kind::kNumber);
       } else if (SymKind(c, d.Pos) != kind::kUndefined) {
         c.sym.SymbolCursor = d.Pos;
-        ReportAsmError(c, 107);
+        ReportAsmError(c, asm_err::kRedefinitionNotAllowed);
         Drain(c);
         return;
       } else {
@@ -390,7 +391,7 @@ void IdentifierFirst(AsmContext& c) {
 
 bool RequireSegment(AsmContext& c, bool allowed) {
   if (allowed) return true;
-  ReportAsmError(c, 116);
+  ReportAsmError(c, asm_err::kDirectiveIllegalSegment);
   Drain(c);
   return false;
 }
@@ -406,7 +407,7 @@ void DataBytes(AsmContext& c, bool words) {
     c.line.StringFlag = false;
     c.expr.ExternalRef = false;
     const int32_t v = AsmExpression(c, kExprAny);
-    if (c.line.LastAsmError == 100) break;
+    if (c.line.LastAsmError == asm_err::kSyntaxError) break;
     c.line.LineKind = kindOfLine;
     const char mark = c.expr.ExternalRef ? 'E' : c.line.NeedsFixup ? 'R' : 'A';
     if (!c.line.StringFlag) {
@@ -419,7 +420,7 @@ void DataBytes(AsmContext& c, bool words) {
           c.line.InstrLength += 2;
         }
       } else {
-        if (v > 255) ReportAsmError(c, 115);
+        if (v > 255) ReportAsmError(c, asm_err::kValueTruncatedToByte);
         if (c.line.InstrLength < c.line.DataBytes.size()) {
           c.line.DataBytes[c.line.InstrLength] = static_cast<uint8_t>(v);
           c.line.DataMarks[c.line.InstrLength] = mark;
@@ -432,7 +433,7 @@ void DataBytes(AsmContext& c, bool words) {
     if (t != tok::kEol) AsmSyntaxError(c);
     break;
   }
-  if (c.line.LastAsmError == 100) return;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return;
   c.line.LineKind = kindOfLine;
   EmitCode(c);
 }
@@ -459,13 +460,13 @@ void Rseg(AsmContext& c) {
     return;
   }
   if (!c.scan.IdentFound) {
-    if (c.line.LastAsmError != 114) ReportAsmError(c, 114);
+    if (c.line.LastAsmError != asm_err::kUndefinedSymbol) ReportAsmError(c, asm_err::kUndefinedSymbol);
     Drain(c);
     return;
   }
   const size_t pos = c.sym.SymbolCursor;
   if (SymKind(c, pos) < kind::kSegment || SymKind(c, pos) == kind::kEndMark) {
-    ReportAsmError(c, 121);
+    ReportAsmError(c, asm_err::kSegmentNameExpected);
     Drain(c);
     return;
   }
@@ -515,9 +516,9 @@ void Extrn(AsmContext& c) {
     any = true;
     if (c.AsmPass == 1) {
       if (SymKind(c, pos) != kind::kUndefined) {
-        ReportAsmError(c, 108);
+        ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
       } else if (c.ExternalCounter >= kMaxCount) {
-        ReportAsmError(c, 132, SegWord::ExternalSymbols);
+        ReportAsmError(c, asm_err::kTooMany, SegWord::ExternalSymbols);
       } else {
         SetSymKind(c, pos, type);
         SetSymSegmentId(c, pos, 2);
@@ -527,11 +528,11 @@ void Extrn(AsmContext& c) {
       }
     } else {
       if (SymFlags(c, pos) != 0) {
-        ReportAsmError(c, 108);
+        ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
       } else {
         SetSymFlags(c, pos, 1);
         // Pass 1 counted the same names: the one it refused is reported here.
-        if (c.ExternalCounter++ >= kMaxCount) ReportAsmError(c, 132, SegWord::ExternalSymbols);
+        if (c.ExternalCounter++ >= kMaxCount) ReportAsmError(c, asm_err::kTooMany, SegWord::ExternalSymbols);
       }
     }
     t = GetAsmToken(c);
@@ -563,10 +564,10 @@ void Public(AsmContext& c) {
     } else {
       const uint8_t k = SymKind(c, pos);
       if (k == kind::kUndefined) {
-        ReportAsmError(c, 114);
+        ReportAsmError(c, asm_err::kUndefinedSymbol);
         SetSymScope(c, pos, kScopeLocal);
       } else if (k >= kind::kSegment || (k & 15) == kind::kRegister || k == kind::kModuleName) {
-        ReportAsmError(c, 127);
+        ReportAsmError(c, asm_err::kPublicAttributeIllegalSymbol);
         SetSymScope(c, pos, kScopeLocal);
       }
     }
@@ -582,7 +583,7 @@ void Using(AsmContext& c) {
   const int32_t v = AsmExpression(c, kExprKnown);
   if (!ExpectEnd(c) || c.line.LastAsmError != 0) return;
   if (v < 0 || v > 3) {
-    ReportAsmError(c, 135);
+    ReportAsmError(c, asm_err::kIllegalRegisterBankNumber);
     return;
   }
   c.CurrentBank = static_cast<uint8_t>(v);
@@ -666,14 +667,14 @@ void Dispatch(AsmContext& c, uint8_t token, bool afterLabel) {
     if (!RequireSegment(c, SegmentType(c) == kind::kCode)) return;
     c.line.StatementLocation = Counter(c);
     EncodeInstruction(c, token);
-    if (c.line.LastAsmError != 100) EmitCode(c);
+    if (c.line.LastAsmError != asm_err::kSyntaxError) EmitCode(c);
     return;
   }
   if (token >= tok::kAR0 && token <= tok::kAR7) {
     const uint8_t next = GetAsmToken(c);
     if (next == tok::kColon || next == tok::kEQU || next == tok::kSET || next == tok::kSEGMENT ||
         TypeOfKeyword(next) != 255) {
-      ReportAsmError(c, 139);
+      ReportAsmError(c, asm_err::kReservedSymbolRedefinition);
       if (next == tok::kColon) {
         RestAfterLabel(c);
       } else {
@@ -695,7 +696,7 @@ void LineAfterEnd(AsmContext& c) {
   Drain(c);
   if (text) {
     c.line.LineKind = line::kDirective;
-    ReportAsmError(c, 109);
+    ReportAsmError(c, asm_err::kTextFoundAfterEndStatement);
   }
   if (c.AsmPass == 2) ListSourceLine(c);
 }
@@ -744,7 +745,7 @@ void ProcessStatement(AsmContext& c) {
     SwitchToInclude(c);
     listed = true;
   }
-  if (c.line.LastAsmError != 100 && c.AsmPass == 2 && !listed) ListSourceLine(c);
+  if (c.line.LastAsmError != asm_err::kSyntaxError && c.AsmPass == 2 && !listed) ListSourceLine(c);
   c.scan.ScanChar = kCR;
 }
 
@@ -753,22 +754,23 @@ bool CheckSegmentRange(AsmContext& c, uint64_t value, uint8_t type) {
   if (type == kind::kData) limit = 255;
   if (type == kind::kIData || type == kind::kBit) limit = 127;
   if (value > limit) {
-    ReportAsmError(c, 130);
+    ReportAsmError(c, asm_err::kLocationCounterOverflow);
     return false;
   }
   if (!InRelocatable(c)) return true;
   const uint8_t reloc = c.CurrentSegment.RelocType;
   const uint8_t t = SegmentType(c);
   if (t == kind::kCode && (reloc == kRelInPage || reloc == kRelInBlock) && value > 255) {
-    ReportAsmError(c, 131, reloc == kRelInPage ? SegWord::InPage : SegWord::InBlock);
+    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow,
+                   reloc == kRelInPage ? SegWord::InPage : SegWord::InBlock);
     return false;
   }
   if (t == kind::kXData && reloc == kRelInPage && value > 255) {
-    ReportAsmError(c, 131, SegWord::InPage);
+    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow, SegWord::InPage);
     return false;
   }
   if (t == kind::kData && reloc == kRelBitAddressable && value > 15) {
-    ReportAsmError(c, 131, SegWord::BitAddressable);
+    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow, SegWord::BitAddressable);
     return false;
   }
   return true;
@@ -843,12 +845,12 @@ void SetLocationCounter(AsmContext& c) {
   const uint8_t segment = c.scan.AsmValueSegment;
   if (!ExpectEnd(c) || c.line.LastAsmError != 0) return;
   if (segment != 0 && segment != c.CurrentSegment.SegmentId) {
-    ReportAsmError(c, 122);
+    ReportAsmError(c, asm_err::kReferenceOtherSegment);
     return;
   }
   const uint32_t value = static_cast<uint32_t>(v);
   if (!InRelocatable(c) && value < c.Bases[c.CounterSlot]) {
-    ReportAsmError(c, 129);
+    ReportAsmError(c, asm_err::kLocationBelowSegmentBase);
     return;
   }
   if (!CheckSegmentRange(c, value, SegmentType(c))) return;

@@ -40,7 +40,7 @@ struct SegmentFinder {
       }
     });
     if (!Found) {
-      ReportAsmError(cx, 902);
+      ReportAsmError(cx, asm_err::kInternalSymbolTableParsing);
       AsmFatalStop(cx);
     }
     return &Last;
@@ -84,7 +84,7 @@ void ListSymbol(AsmContext& cx, const AsmSymbolRec& s, uint16_t ordinal, Segment
   else if (type == 7 || type == 8)
     ListString(cx, "----");
   else
-    ReportAsmError(cx, 900);
+    ReportAsmError(cx, asm_err::kInternalUnknownClass);
   ListString(cx, "    ");
   ListString(cx, ValueText(s));
   ListString(cx, s.Kind == kind::kBit && !external ? " " : "   ");
@@ -196,7 +196,7 @@ bool AnySymbol(const AsmContext& cx) {
 }  // namespace
 
 void WriteSymbolTableListing(AsmContext& cx) {
-  if (!cx.EndSeen) ReportAsmError(cx, 110);
+  if (!cx.EndSeen) ReportAsmError(cx, asm_err::kMissingEndStatement);
   if (cx.out.Files.ErrorPrintOpen) {
     if (cx.out.Files.ErrorPrint) {
       cx.out.Files.ErrorPrint->flush();

@@ -333,7 +333,7 @@ uint8_t FinishToken(AsmContext& c, uint8_t token) {
   if (!c.line.InInstruction) return token;
   if (token >= tok::kAR0 && token <= tok::kAR7) {
     if (c.CurrentBank == 0xFF) {
-      ReportAsmError(c, 105);
+      ReportAsmError(c, asm_err::kForwardReferenceIllegal);
       return c.scan.ScanToken;
     }
     SetValue(c, (token - tok::kAR0) + 8 * c.CurrentBank, kind::kNumber, 0);
@@ -356,7 +356,7 @@ uint8_t IdentifierToken(AsmContext& c) {
       return FinishToken(c, tok::kIdentifier);
     }
     if (!c.line.InInstruction && c.line.DefiningPosition && c.scan.Reporting) {
-      ReportAsmError(c, 901);
+      ReportAsmError(c, asm_err::kInternalSymbolTableGeneration);
       return c.scan.ScanToken = tok::kIdentifier;
     }
     if (c.line.LabelOnLine) {
@@ -366,7 +366,7 @@ uint8_t IdentifierToken(AsmContext& c) {
     c.scan.AsmValue = 0;
     c.scan.AsmValueKind = kind::kUndefined;
     c.line.UndefinedFlag = true;
-    ReportAsmError(c, 114);
+    ReportAsmError(c, asm_err::kUndefinedSymbol);
     return c.scan.ScanToken = tok::kIdentifier;
   }
   const bool found = FindAsmSymbol(c, word);
@@ -459,7 +459,7 @@ void ReadAsmWord(AsmContext& c) {
 
 uint8_t GetAsmToken(AsmContext& c) {
   c.scan.AsmValueExternal = false;
-  if (c.line.LastAsmError == 100) return c.scan.ScanToken = tok::kEol;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return c.scan.ScanToken = tok::kEol;
   SkipAsmBlanks(c);
   const char first = c.scan.ScanChar;
   if (IsDigit(first)) {
@@ -467,7 +467,7 @@ uint8_t GetAsmToken(AsmContext& c) {
     const bool longWord = c.scan.AsmIdentifier.size() > kMaxIdentifier;
     if (longWord) c.scan.AsmIdentifier.resize(kMaxIdentifier);
     const int32_t v = AsmNumberValue(c, c.scan.AsmIdentifier);
-    if (c.line.LastAsmError == 100) return c.scan.ScanToken = tok::kEol;
+    if (c.line.LastAsmError == asm_err::kSyntaxError) return c.scan.ScanToken = tok::kEol;
     SetValue(c, v, kind::kNumber, 0);
     return c.scan.ScanToken;
   }
@@ -486,7 +486,7 @@ uint8_t GetAsmToken(AsmContext& c) {
   uint8_t token = SpecialCharToken(first);
   while (token == 0 && first != 0) {
     // Not a usable character: report it and every following one alike.
-    ReportAsmError(c, 101);
+    ReportAsmError(c, asm_err::kIllegalCharacter);
     GetAsmChar(c);
     SkipAsmBlanks(c);
     if (IsAsmWordChar(c.scan.ScanChar) || SpecialCharToken(c.scan.ScanChar) != 0) return GetAsmToken(c);
@@ -520,7 +520,7 @@ uint8_t GetAsmToken(AsmContext& c) {
 }
 
 uint8_t PeekAsmToken(AsmContext& c) {
-  if (c.line.LastAsmError == 100) return c.scan.ScanToken = tok::kEol;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return c.scan.ScanToken = tok::kEol;
   const char savedChar = c.scan.ScanChar;
   const uint32_t savedIndex = c.scan.SourceIndex;
   const size_t savedListLength = c.scan.ListLine.size();
@@ -567,7 +567,7 @@ void SymbolOperandValue(AsmContext& c) {
 char AsmStringChar(AsmContext& c) {
   const char ch = GetAsmChar(c);
   if (ch == kCR) {
-    ReportAsmError(c, 117);
+    ReportAsmError(c, asm_err::kStringTerminatedEndLine);
     return 0;
   }
   if (ch == '\'') {
