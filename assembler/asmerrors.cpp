@@ -224,6 +224,7 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
       all.remove_prefix(end + 2);
     }
   }
+  if (code == asm_err::kIOError && !c.out.Listing.ToListing) EchoToListing(c, msg);
   if (c.out.Files.ErrorPrintOpen && c.out.Files.ErrorPrint) {
     *c.out.Files.ErrorPrint << msg << '\n';
     CheckAsmIO(c, *c.out.Files.ErrorPrint);
@@ -272,6 +273,7 @@ void CheckAsmIO(AsmContext& c, const std::ostream& s) {
   c.StatusText += "\r\n";
   c.out.Listing.ToListing = false;
   ListTextLine(c, IOErrorText(c));
+  EchoToListing(c, IOErrorText(c));
   AsmFatalStop(c);
 }
 

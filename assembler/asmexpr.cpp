@@ -370,11 +370,9 @@ Operand BitSelect(AsmContext& c, Operand byte) {
     failed = true;
   }
   if (failed) return r;
-  uint32_t b = static_cast<uint32_t>(byte.Value);
-  if (b > 255) {
-    ReportAsmError(c, asm_err::kValueTruncatedToByte);
-    b &= 255;
-  }
+  // The byte is cut to 8 bits; only a value above 255 is reported.
+  if (byte.Value > 255) ReportAsmError(c, asm_err::kValueTruncatedToByte);
+  const uint32_t b = static_cast<uint32_t>(byte.Value) & 255;
   r.Value = bit;
   if (byte.Segment != 0) {
     size_t pos = 0;
@@ -455,7 +453,7 @@ int32_t AsmExpression(AsmContext& c, int mode) {
     c.line.NeedsFixup = true;
     if (c.line.GenericJump && c.line.Fixup == FixupKind::Relative) c.line.Fixup = FixupKind::Word;
     if ((c.line.Fixup == FixupKind::Byte || c.line.Fixup == FixupKind::Bit) &&
-        static_cast<uint32_t>(v.Value) > 255)
+        v.Value > 255)  // a negative value is not above 255
       ReportAsmError(c, asm_err::kValueTruncatedToByte);
     if (c.AsmPass == 2 && c.out.Files.ObjectOpen && emitsBytes) {
       AsmFixupRequest r;

@@ -69,7 +69,9 @@ void AddHexBytes(AsmContext& cx) {
 
 void CloseHexFile(AsmContext& cx) {
   if (!cx.out.Files.HexOpen) return;
-  if (cx.out.Files.Hex && cx.HexRequested) {
+  // After an RSEG the file gets no end record, so that a loader refuses a
+  // module that still needs the linker.
+  if (cx.out.Files.Hex && cx.HexRequested && cx.HexEligible) {
     FlushHexRecord(cx);
     WriteHexLine(cx, kHexEndRecord);
   }

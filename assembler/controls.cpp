@@ -307,6 +307,13 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
   }
   AsmInput& slot = c.Inputs[c.IncludeDepth + 1];
   slot.Stream = OpenAsmInput(c, r.Path);
+  if (!slot.Stream) {
+    const std::string match = MatchNameIgnoringCase(r.Path);
+    if (!match.empty()) {
+      slot.Stream = OpenAsmInput(c, match);
+      if (slot.Stream) r.Path = match;
+    }
+  }
   slot.Name = r.Value;
   slot.Path = r.Path;
   if (!slot.Stream) {
@@ -564,51 +571,13 @@ void ReadControls(AsmContext& c) {
   }
 }
 
-bool IsFileNameChar(char ch) {
-  if (IsLetter(ch) || (ch >= '0' && ch <= '9')) return true;
-  switch (ch) {
-    case '!': case '#': case '$': case '&': case '\'': case '(': case ')': case '-': case '@':
-    case '^': case '_': case '{': case '}':
-      return true;
-    default:
-      return false;
-  }
-}
-
+// Any name a Linux file can have: not empty, no control characters, and a
+// last component that names a file (not empty, "." or "..").
 bool ValidFileName(std::string_view name) {
-  if (name.empty()) return false;
-  if (name.size() >= 2 && name[1] == ':') {
-    if (!IsLetter(name[0])) return false;
-    name.remove_prefix(2);
-    if (name.empty()) return false;
-  }
-  if (!name.empty() && name[0] == '/') name.remove_prefix(1);
-  // Components separated by "/": "." and ".." as directories; in the last
-  // component a name and an extension of at most three characters.
-  for (;;) {
-    const size_t slash = name.find('/');
-    std::string_view part = name.substr(0, slash);
-    if (slash != std::string_view::npos) {
-      if (part != "." && part != "..") {
-        if (part.empty()) return false;
-        for (char ch : part)
-          if (!IsFileNameChar(ch) && ch != '.') return false;
-      }
-      name.remove_prefix(slash + 1);
-      continue;
-    }
-    const size_t dot = part.find('.');
-    std::string_view base = part.substr(0, dot);
-    if (base.empty()) return false;
-    for (char ch : base)
-      if (!IsFileNameChar(ch)) return false;
-    if (dot == std::string_view::npos) return true;
-    std::string_view ext = part.substr(dot + 1);
-    if (ext.size() > 3) return false;
-    for (char ch : ext)
-      if (!IsFileNameChar(ch)) return false;
-    return true;
-  }
+  for (char ch : name)
+    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return false;
+  const std::string_view last = name.substr(name.rfind('/') + 1);
+  return !last.empty() && last != "." && last != "..";
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ void StartPassState(AsmContext& c) {
   c.IncludePending = false;
   c.PrimaryClosed = false;
   c.EndSeen = false;
+  c.HexEligible = true;  // each pass: HEX output stops at its first RSEG
   c.IncludeDepth = 0;
   c.ModuleName = c.ModuleBaseName;  // without NAME the module takes the file's base name
   c.scan.ScanChar = kCR;

@@ -127,9 +127,10 @@ bool KindIs(uint8_t kind, std::initializer_list<uint8_t> accepted) {
   return false;
 }
 
-// Truncation of an address to a byte: error 115, the low byte is kept.
+// Truncation of an address to a byte: error 115 above 255 (a negative value
+// is taken as its low byte without a message), the low byte is kept.
 uint8_t ByteOf(AsmContext& c, int32_t v) {
-  if (v < 0 || v > 255) ReportAsmError(c, asm_err::kValueTruncatedToByte);
+  if (v > 255) ReportAsmError(c, asm_err::kValueTruncatedToByte);
   return static_cast<uint8_t>(v & 0xFF);
 }
 

@@ -390,6 +390,17 @@ void ListSourceLine(AsmContext& cx) {
 
 // Fatal stop
 
+void EchoToListing(AsmContext& cx, std::string_view s) {
+  std::ostream* f = ListFile(cx);
+  if (f == nullptr || !f->good()) return;
+  std::string& pending = cx.out.Listing.PendingText;
+  f->write(pending.data(), static_cast<std::streamsize>(pending.size()));
+  pending.clear();
+  for (size_t end; (end = s.find("\r\n")) != std::string_view::npos; s.remove_prefix(end + 2))
+    *f << s.substr(0, end) << kFileLineEnd;
+  *f << s << kFileLineEnd;
+}
+
 void AsmFatalStop(AsmContext& cx) {
   std::ostream* current = cx.out.Listing.ToListing ? ListFile(cx) : nullptr;
   if (current != nullptr) {
@@ -398,6 +409,7 @@ void AsmFatalStop(AsmContext& cx) {
     current->flush();
   } else {
     cx.StatusText += " DIZ-52 TERMINATED\r\n";
+    EchoToListing(cx, " DIZ-52 TERMINATED");
   }
   // Close without writing anything more (no end records).
   for (auto* stream :

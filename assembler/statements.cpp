@@ -18,6 +18,7 @@ namespace dorvik::as {
 namespace {
 
 constexpr uint8_t kMaxCount = 255;
+constexpr uint32_t kInBlockLimit = 0x7FF;  // last offset of an INBLOCK segment
 
 uint8_t SegmentType(const AsmContext& c) { return c.CurrentSegment.Kind & 7; }
 bool InRelocatable(const AsmContext& c) { return c.CurrentSegment.SegmentId != 0; }
@@ -169,11 +170,11 @@ void DefineSymbolOnce(AsmContext& c, const Definition& d, uint8_t type) {
 }
 
 void CheckSymbolDefinition(AsmContext& c, const Definition& d, uint8_t type) {
-  c.line.LineKind = line::kDefinition;
-  if (d.Predefined) {
+  if (d.Predefined) {  // error 137 made it a re-met line without a value
     Drain(c);
     return;
   }
+  c.line.LineKind = line::kDefinition;
   c.sym.SymbolCursor = d.Pos;
   if (SymFlags(c, d.Pos) != 0) {
     ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
@@ -760,9 +761,13 @@ bool CheckSegmentRange(AsmContext& c, uint64_t value, uint8_t type) {
   if (!InRelocatable(c)) return true;
   const uint8_t reloc = c.CurrentSegment.RelocType;
   const uint8_t t = SegmentType(c);
-  if (t == kind::kCode && (reloc == kRelInPage || reloc == kRelInBlock) && value > 255) {
-    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow,
-                   reloc == kRelInPage ? SegWord::InPage : SegWord::InBlock);
+  if (t == kind::kCode && reloc == kRelInPage && value > 255) {
+    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow, SegWord::InPage);
+    return false;
+  }
+  // An INBLOCK segment must fit the 2 KB block that AJMP and ACALL reach.
+  if (t == kind::kCode && reloc == kRelInBlock && value > kInBlockLimit) {
+    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow, SegWord::InBlock);
     return false;
   }
   if (t == kind::kXData && reloc == kRelInPage && value > 255) {
@@ -791,8 +796,9 @@ void EmitCode(AsmContext& c) {
   const bool bytes =
       c.line.LineKind == line::kInstruction || c.line.LineKind == line::kDB || c.line.LineKind == line::kDW;
   if (c.AsmPass == 2 && bytes) {
-    // Absolute code goes to the HEX file also after a relocatable segment.
-    if (!InRelocatable(c)) AddHexBytes(c);
+    // The HEX file holds only code placed before the first RSEG: code after it
+    // may wait for the linker.
+    if (c.HexEligible) AddHexBytes(c);
     if (c.out.Files.ObjectOpen) AddObjContent(c);
   }
   c.CurrentSegment.Value = static_cast<uint32_t>(counter + n);
@@ -854,7 +860,11 @@ void SetLocationCounter(AsmContext& c) {
     return;
   }
   if (!CheckSegmentRange(c, value, SegmentType(c))) return;
-  if (c.AsmPass == 2 && !InRelocatable(c) && SegmentType(c) == kind::kCode) FlushCodeOutputs(c);
+  if (c.AsmPass == 2 && !InRelocatable(c) && SegmentType(c) == kind::kCode) {
+    FlushObjContent(c);
+    // ORG to the current address leaves the HEX record whole.
+    if (value != Counter(c)) FlushHexRecord(c);
+  }
   // A relocatable segment's size is the highest location reached, also when
   // ORG moves the counter back.
   SaveRelocatableSize(c);

@@ -23,6 +23,14 @@ uint8_t SymbolNameColumnWidth(uint8_t longestName) {
 
 namespace {
 
+// One cross-reference: two blanks and the line number, moved whole to the
+// next line when it would not fit on this one.
+void ListReference(AsmContext& cx, const std::string& number) {
+  const std::string text = "  " + number;
+  if (cx.out.Listing.ColumnOnLine + text.size() > cx.PageWidth) ListNewLine(cx);
+  ListString(cx, text);
+}
+
 constexpr std::string_view kRelocationNames[] = {"", "UNIT", "BITADDRESSABLE", "INPAGE", "INBLOCK", "PAGE"};
 
 // The segment symbol of a segment id; the one found last is tried first.
@@ -115,9 +123,7 @@ void ListSymbol(AsmContext& cx, const AsmSymbolRec& s, uint16_t ordinal, Segment
     for (AsmXrefEntry& e : cx.sym.Xref) {
       if (e.Line == 0) break;
       if (e.Ordinal == ordinal && e.Defining != 0) {
-        ListString(cx, "  ");
-        ListString(cx, DecText(e.Line));
-        ListChar(cx, '#');
+        ListReference(cx, DecText(e.Line) + "#");
         e.Ordinal = 0;
         break;
       }
@@ -125,8 +131,7 @@ void ListSymbol(AsmContext& cx, const AsmSymbolRec& s, uint16_t ordinal, Segment
     for (const AsmXrefEntry& e : cx.sym.Xref) {
       if (e.Line == 0) break;
       if (e.Ordinal != ordinal) continue;
-      ListString(cx, "  ");
-      ListString(cx, DecText(e.Line));
+      ListReference(cx, DecText(e.Line));
     }
   }
   ListNewLine(cx);

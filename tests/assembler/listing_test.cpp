@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "assembler/asmerrors.h"
 #include "assembler/context.h"
 #include "tests/assembler/asm_test_util.h"
 
@@ -140,6 +143,19 @@ TEST_F(ListingTest, FatalStopClosesEveryOutputAndAborts) {
   EXPECT_EQ(c.out.Files.Hex, nullptr);
   EXPECT_EQ(out->str(), " DIZ-52 TERMINATED\n");
   EXPECT_TRUE(hex->str().empty());  // no end record after a fatal stop
+}
+
+// A fatal stop while the status text is the current output: its lines go to
+// the status text and also end the open listing.
+TEST_F(ListingTest, FatalStopLinesAlsoEndTheOpenListing) {
+  c.out.Listing.ToListing = false;
+  auto failing = std::make_shared<std::ostringstream>();
+  failing->setstate(std::ios::badbit);
+  errno = ENOSPC;  // the reason a failed write leaves behind
+  EXPECT_THROW(CheckAsmIO(c, *failing), AsmAbort);
+  EXPECT_EQ(out->str(),
+            "Exception " + std::to_string(ENOSPC) + ": " + std::strerror(ENOSPC) + "\n DIZ-52 TERMINATED\n");
+  EXPECT_NE(c.StatusText.find(" DIZ-52 TERMINATED"), std::string::npos);
 }
 
 }  // namespace

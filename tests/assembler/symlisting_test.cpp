@@ -102,6 +102,30 @@ TEST_F(SymListingTest, CrossReferencesPutTheDefiningLineFirst) {
                                                      "EXT . . .   C ADDR    ----      EXT      20"}));
 }
 
+// References that do not fit on the line continue on the next one; a number
+// is never cut.
+TEST_F(SymListingTest, LongReferenceListsWrapBetweenNumbers) {
+  Control(ControlId::Xref).On = true;
+  c.PageWidth = 64;
+  Add("LOOP", kind::kCode, 0x10);
+  std::string expected = "7#";
+  c.sym.Xref = {{7, 1, 1}};
+  for (uint32_t line = 9990; line < 10010; ++line) {
+    c.sym.Xref.push_back({line, 1, 0});
+    expected += " " + std::to_string(line);
+  }
+  c.sym.Xref.push_back({0, 0, 0});
+  std::string all;
+  for (const std::string& l : SymbolLines()) {
+    EXPECT_LE(l.size(), 64u) << l;
+    all += l + " ";
+  }
+  std::istringstream words(all.substr(all.find("A ") + 2));
+  std::string got;
+  for (std::string w; words >> w;) got += (got.empty() ? "" : " ") + w;
+  EXPECT_EQ(got, expected);
+}
+
 TEST_F(SymListingTest, NosymbolsKeepsBankAndClosingLines) {
   Control(ControlId::Symbols).On = false;
   Add("X", kind::kNumber, 5);
