@@ -58,13 +58,7 @@ void AddHexBytes(AsmContext& cx, uint32_t address, std::span<const uint8_t> byte
 }
 
 void AddHexBytes(AsmContext& cx) {
-  if (cx.line.LineKind == line::kInstruction)
-    AddHexBytes(cx, cx.line.StatementLocation,
-                std::span(cx.line.InstrBytes.data(), std::min<size_t>(cx.line.InstrLength, 3)));
-  else if (cx.line.LineKind == line::kDB || cx.line.LineKind == line::kDW)
-    AddHexBytes(
-        cx, cx.line.StatementLocation,
-        std::span(cx.line.DataBytes.data(), std::min<size_t>(cx.line.InstrLength, cx.line.DataBytes.size())));
+  AddHexBytes(cx, cx.line.StatementLocation, cx.line.EmittedBytes());
 }
 
 void CloseHexFile(AsmContext& cx) {

@@ -3,12 +3,14 @@
 // from a clean context; a re-entrant user (the line assembler) may copy the
 // whole struct to save and restore it.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -201,6 +203,14 @@ struct AsmLineState {
   uint16_t LastAsmError = 0;
   bool LineHasError = false;
   uint32_t ErrorColumn = 0;
+
+  // The bytes the statement emitted: an instruction's or those of DB and DW.
+  std::span<const uint8_t> EmittedBytes() const {
+    if (LineKind == line::kInstruction) return std::span(InstrBytes.data(), std::min<size_t>(InstrLength, 3));
+    if (LineKind == line::kDB || LineKind == line::kDW)
+      return std::span(DataBytes.data(), std::min<size_t>(InstrLength, DataBytes.size()));
+    return {};
+  }
 };
 
 // The character source and the tokenizer: the current line and token.

@@ -247,16 +247,9 @@ void AddObjContent(AsmContext& cx, uint32_t address, std::span<const uint8_t> by
   }
 }
 
+// Requests of a statement without bytes are dropped with the empty span.
 void AddObjContent(AsmContext& cx) {
-  if (cx.line.LineKind == line::kInstruction)
-    AddObjContent(cx, cx.line.StatementLocation,
-                  std::span(cx.line.InstrBytes.data(), std::min<size_t>(cx.line.InstrLength, 3)));
-  else if (cx.line.LineKind == line::kDB || cx.line.LineKind == line::kDW)
-    AddObjContent(
-        cx, cx.line.StatementLocation,
-        std::span(cx.line.DataBytes.data(), std::min<size_t>(cx.line.InstrLength, cx.line.DataBytes.size())));
-  else
-    cx.line.Fixups.clear();
+  AddObjContent(cx, cx.line.StatementLocation, cx.line.EmittedBytes());
 }
 
 void AddObjFixup(AsmContext& cx, const AsmFixupRequest& request) {
