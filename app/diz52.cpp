@@ -73,13 +73,18 @@ std::string BoxText(std::string_view text) {
   return out;
 }
 
+constexpr std::string_view kUsage = "usage: diz52 SOURCE [CONTROL ...]\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace dorvik::as;
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    std::cout << kUsage;
+    return 0;
+  }
   if (argc < 2) {
-    std::cerr << "DIZ-52\n*** ERROR #2, DIZ-52 INVOCATION ERROR\nMISSING SOURCE FILE NAME\n"
-              << "usage: diz52 SOURCE [CONTROL ...]\n";
+    std::cerr << "DIZ-52\n*** ERROR #2, DIZ-52 INVOCATION ERROR\nMISSING SOURCE FILE NAME\n" << kUsage;
     return 2;
   }
   std::string controls;
@@ -91,6 +96,7 @@ int main(int argc, char** argv) {
 
   ResetAsm();
   AsmContext& c = Asm();
+  c.ProgramPath = argv[0];  // the invocation line names the program as it was started
   ConsoleBuffer buffer(c.StatusText);
   std::ostream console(&buffer);
   c.ConsoleOut = &console;

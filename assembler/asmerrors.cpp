@@ -12,71 +12,73 @@
 namespace dorvik::as {
 
 const AsmErrorRow kAsmErrorTable[kAsmErrorCount] = {
-    {0, "DIZ-52 FATAL ERROR - %4"},
-    {1, "DIZ-52 I/O ERROR ON %0 FILE (\"%1\")%2"},
-    {2, "DIZ-52 INVOCATION ERROR\r\n%3#\r\n%4"},
-    {3, "DIZ-52 SEMANTIC ERROR, %4 (\"%1\")"},
-    {4, "MORE ERRORS DETECTED, NOT REPORTED"},
-    {5, "ATTEMPT TO INCLUDE MORE THAN IN 16 LEVELS"},
-    {6, "MORE THAN ONE INCLUDE CONTROL ON SINGLE LINE"},
-    {7, "PRIMARY CONTROL \"%B\" FOLLOWS NON-CONTROL LINE"},
-    {8, "PRIMARY CONTROL \"%B\" FOLLOWS GENERAL CONTROL"},
-    {9, "MISPLACED OR UNRECOGNIZABLE CONTROL"},
-    {10, "NUMBER OF RESTORES OTHER THAN SAVES"},
-    {11, "SAVE STACK %8"},
-    {12, "PAGEWIDTH BELOW MINIMUM, SET TO 80"},
-    {13, "PAGEWIDTH ABOVE MAXIMUM, SET TO 255"},
-    {14, "PAGELENGTH BELOW MINIMUM, SET TO 10"},
-    {15, "%7 USE OF CONTROL IN INVOCATION LINE"},
-    {100, "SYNTAX ERROR"},
-    {101, "%7 CHARACTER (%A)"},
-    {102, "SOURCE LINE LISTING TERMINATED AT 255 CHARACTERS"},
-    {103, "ARITHMETIC %8 IN NUMERIC CONSTANT EVALUATION"},
-    {104, "ATTEMPT TO DIVIDE BY ZERO"},
-    {105, "FORWARD REFERENCE OF SYMBOL \"%D\" %7 IN THIS EXPRESSION"},
-    {106, "%6 EXPRESSION EXPECTED"},
-    {107, "REDEFINITION OF SYMBOL \"%D\" NOT ALLOWED"},
-    {108, "SYMBOL \"%D\" ALREADY DEFINED"},
-    {109, "TEXT FOUND AFTER END STATEMENT%5"},
-    {110, "MISSING END STATEMENT"},
-    {111, "%7 CHARRACTER \"%C\" IN NUMERIC CONSTANT \"%B\", ZERO USED"},
-    {112, "LABEL NAME \"%D\" ALREADY USED"},
-    {113, "MORE ERRORS FOUND, NOT REPORTED"},
-    {114, "UNDEFINED SYMBOL \"%B\""},
-    {115, "VALUE OF EXPRESSION NEAR OPERAND \"%B\" TRUNCATED TO BYTE"},
-    {116, "DIRECTIVE \"%B\" %7 IN THIS %9"},
-    {117, "STRING TERMINATED BY END-OF-LINE"},
-    {118, "STRING LONGER THAN 2 CHARACTERS %7 IN THIS CONTEXT"},
-    {119, "SOURCE LINE CANNOT EXCEED 255 CHARACTERS"},
-    {120, "DESTINATION ADDRESS OUT OF RANGE FOR %6 REFERENCE"},
-    {121, "%9 NAME EXPECTED"},
-    {122, "REFERENCE TO OTHER %9"},
-    {123, "%6 %9 ADDRESS EXPECTED"},
-    {124, "INVALID ADDRESS FOR THIS %9"},
-    {125, "LOCATION IS NOT BIT ADDRESSABLE"},
-    {126, "%7 BIT OFFSET"},
-    {127, "PUBLIC ATTRIBUTE %7 FOR SYMBOL \"%D\""},
-    {128, "%6 REFERENCE %7 IN THIS CONTEXT"},
-    {129, "ATTEMPT TO SET LOCATION COUNTER BELOW %9 BASE"},
-    {130, "LOCATION COUNTER %8"},
-    {131, "%6 RELOCATED %9 %8"},
-    {132, "TOO MANY %6"},
-    {133, "%7 RELOCATABLE EXPRESSION"},
-    {134, "%7 RELOCATION TYPE FOR THIS %9"},
-    {135, "%7 REGISTER BANK NUMBER"},
-    {136, "SYMBOL \"%B\" %7 IN MODE %E"},
-    {137, "SYMBOL \"%B\" IS PREDEFINED IN MODE %E, REDEFINITION NOT ALLOWED"},
-    {138, "SYMBOL \"%D\" ALREADY DEFINED AS PUBLIC"},
-    {139, "REDEFINITION OF RESERVED SYMBOL NOT ALLOWED"},
-    {140, "BYTE OF BIT ADDRESS NOT IN BIT-ADDRESSABLE %9"},
-    {201, "PHASE ERROR"},
-    {202, "EXPRESSION TOO COMPLEX"},
-    {800, "DIZ-52 INTERNAL ERROR (CROSS-REFERENCE TABLE GENERATION)"},
-    {801, "DIZ-52 INTERNAL ERROR (CROSS-REFERENCE TABLE PARSING)"},
-    {900, "DIZ-52 INTERNAL ERROR (UNKNOWN CLASS)"},
-    {901, "DIZ-52 INTERNAL ERROR (SYMBOL TABLE GENERATION)"},
-    {902, "DIZ-52 INTERNAL ERROR (SYMBOL TABLE PARSING)"},
-    {903, "DIZ-52 INTERNAL ERROR (SYMBOL TABLE FULL)"},
+    {asm_err::kFatalError, "DIZ-52 FATAL ERROR - %4"},
+    {asm_err::kIOError, "DIZ-52 I/O ERROR ON %0 FILE (\"%1\")%2"},
+    {asm_err::kInvocationError, "DIZ-52 INVOCATION ERROR\r\n%3#\r\n%4"},
+    {asm_err::kSemanticError, "DIZ-52 SEMANTIC ERROR, %4 (\"%1\")"},
+    {asm_err::kMoreErrorsNotReported, "MORE ERRORS DETECTED, NOT REPORTED"},
+    {asm_err::kIncludeMoreThan16Levels, "ATTEMPT TO INCLUDE MORE THAN IN 16 LEVELS"},
+    {asm_err::kMoreThanOneInclude, "MORE THAN ONE INCLUDE CONTROL ON SINGLE LINE"},
+    {asm_err::kPrimaryAfterNonControl, "PRIMARY CONTROL \"%B\" FOLLOWS NON-CONTROL LINE"},
+    {asm_err::kPrimaryAfterGeneral, "PRIMARY CONTROL \"%B\" FOLLOWS GENERAL CONTROL"},
+    {asm_err::kMisplacedOrUnrecognizableControl, "MISPLACED OR UNRECOGNIZABLE CONTROL"},
+    {asm_err::kRestoresOtherThanSaves, "NUMBER OF RESTORES OTHER THAN SAVES"},
+    {asm_err::kSaveStackOverflow, "SAVE STACK %8"},
+    {asm_err::kPageWidthBelowMinimum, "PAGEWIDTH BELOW MINIMUM, SET TO 80"},
+    {asm_err::kPageWidthAboveMaximum, "PAGEWIDTH ABOVE MAXIMUM, SET TO 255"},
+    {asm_err::kPageLengthBelowMinimum, "PAGELENGTH BELOW MINIMUM, SET TO 10"},
+    {asm_err::kControlInInvocationLine, "%7 USE OF CONTROL IN INVOCATION LINE"},
+    {asm_err::kSyntaxError, "SYNTAX ERROR"},
+    {asm_err::kIllegalCharacter, "%7 CHARACTER (%A)"},
+    {asm_err::kListingTerminatedAt255, "SOURCE LINE LISTING TERMINATED AT 255 CHARACTERS"},
+    {asm_err::kArithmeticOverflow, "ARITHMETIC %8 IN NUMERIC CONSTANT EVALUATION"},
+    {asm_err::kAttemptDivideZero, "ATTEMPT TO DIVIDE BY ZERO"},
+    {asm_err::kForwardReferenceIllegal, "FORWARD REFERENCE OF SYMBOL \"%D\" %7 IN THIS EXPRESSION"},
+    {asm_err::kExpressionExpected, "%6 EXPRESSION EXPECTED"},
+    {asm_err::kRedefinitionNotAllowed, "REDEFINITION OF SYMBOL \"%D\" NOT ALLOWED"},
+    {asm_err::kSymbolAlreadyDefined, "SYMBOL \"%D\" ALREADY DEFINED"},
+    {asm_err::kTextFoundAfterEndStatement, "TEXT FOUND AFTER END STATEMENT%5"},
+    {asm_err::kMissingEndStatement, "MISSING END STATEMENT"},
+    {asm_err::kIllegalCharacterInNumber, "%7 CHARRACTER \"%C\" IN NUMERIC CONSTANT \"%B\", ZERO USED"},
+    {asm_err::kLabelNameAlreadyUsed, "LABEL NAME \"%D\" ALREADY USED"},
+    {asm_err::kMoreErrorsFoundNotReported, "MORE ERRORS FOUND, NOT REPORTED"},
+    {asm_err::kUndefinedSymbol, "UNDEFINED SYMBOL \"%B\""},
+    {asm_err::kValueTruncatedToByte, "VALUE OF EXPRESSION NEAR OPERAND \"%B\" TRUNCATED TO BYTE"},
+    {asm_err::kDirectiveIllegalSegment, "DIRECTIVE \"%B\" %7 IN THIS %9"},
+    {asm_err::kStringTerminatedEndLine, "STRING TERMINATED BY END-OF-LINE"},
+    {asm_err::kStringLongerThan2, "STRING LONGER THAN 2 CHARACTERS %7 IN THIS CONTEXT"},
+    {asm_err::kSourceLineTooLong, "SOURCE LINE CANNOT EXCEED 255 CHARACTERS"},
+    {asm_err::kDestinationOutOfRange, "DESTINATION ADDRESS OUT OF RANGE FOR %6 REFERENCE"},
+    {asm_err::kSegmentNameExpected, "%9 NAME EXPECTED"},
+    {asm_err::kReferenceOtherSegment, "REFERENCE TO OTHER %9"},
+    {asm_err::kSegmentAddressExpected, "%6 %9 ADDRESS EXPECTED"},
+    {asm_err::kInvalidAddressSegment, "INVALID ADDRESS FOR THIS %9"},
+    {asm_err::kLocationNotBitAddressable, "LOCATION IS NOT BIT ADDRESSABLE"},
+    {asm_err::kIllegalBitOffset, "%7 BIT OFFSET"},
+    {asm_err::kPublicAttributeIllegalSymbol, "PUBLIC ATTRIBUTE %7 FOR SYMBOL \"%D\""},
+    {asm_err::kReferenceIllegalContext, "%6 REFERENCE %7 IN THIS CONTEXT"},
+    {asm_err::kLocationBelowSegmentBase, "ATTEMPT TO SET LOCATION COUNTER BELOW %9 BASE"},
+    {asm_err::kLocationCounterOverflow, "LOCATION COUNTER %8"},
+    {asm_err::kRelocatedSegmentOverflow, "%6 RELOCATED %9 %8"},
+    {asm_err::kTooMany, "TOO MANY %6"},
+    {asm_err::kIllegalRelocatableExpression, "%7 RELOCATABLE EXPRESSION"},
+    {asm_err::kIllegalRelocationTypeSegment, "%7 RELOCATION TYPE FOR THIS %9"},
+    {asm_err::kIllegalRegisterBankNumber, "%7 REGISTER BANK NUMBER"},
+    {asm_err::kSymbolIllegalMode, "SYMBOL \"%B\" %7 IN MODE %E"},
+    {asm_err::kPredefinedSymbolRedefinition,
+     "SYMBOL \"%B\" IS PREDEFINED IN MODE %E, REDEFINITION NOT ALLOWED"},
+    {asm_err::kAlreadyDefinedAsPublic, "SYMBOL \"%D\" ALREADY DEFINED AS PUBLIC"},
+    {asm_err::kReservedSymbolRedefinition, "REDEFINITION OF RESERVED SYMBOL NOT ALLOWED"},
+    {asm_err::kBitByteNotBitAddressable, "BYTE OF BIT ADDRESS NOT IN BIT-ADDRESSABLE %9"},
+    {asm_err::kPhaseError, "PHASE ERROR"},
+    {asm_err::kExpressionTooComplex, "EXPRESSION TOO COMPLEX"},
+    {asm_err::kInternalCrossReferenceTableGeneration,
+     "DIZ-52 INTERNAL ERROR (CROSS-REFERENCE TABLE GENERATION)"},
+    {asm_err::kInternalCrossReferenceTableParsing, "DIZ-52 INTERNAL ERROR (CROSS-REFERENCE TABLE PARSING)"},
+    {asm_err::kInternalUnknownClass, "DIZ-52 INTERNAL ERROR (UNKNOWN CLASS)"},
+    {asm_err::kInternalSymbolTableGeneration, "DIZ-52 INTERNAL ERROR (SYMBOL TABLE GENERATION)"},
+    {asm_err::kInternalSymbolTableParsing, "DIZ-52 INTERNAL ERROR (SYMBOL TABLE PARSING)"},
+    {asm_err::kInternalSymbolTableFull, "DIZ-52 INTERNAL ERROR (SYMBOL TABLE FULL)"},
 };
 
 namespace {
@@ -140,11 +142,11 @@ std::string ExpandAsmMessage(const AsmContext& c, uint16_t code) {
       case '7': out += "ILLEGAL"; break;
       case '8': out += "OVERFLOW"; break;
       case '9': out += "SEGMENT"; break;
-      case 'A': out += Hex2Text(static_cast<uint8_t>(c.ScanChar)); break;
-      case 'B': out += c.AsmIdentifier; break;
-      case 'C': out += c.ScanChar; break;
+      case 'A': out += Hex2Text(static_cast<uint8_t>(c.scan.ScanChar)); break;
+      case 'B': out += c.scan.AsmIdentifier; break;
+      case 'C': out += c.scan.ScanChar; break;
       case 'D':
-        if (c.SymbolCursor < c.SymbolEnd) out += SymName(c, c.SymbolCursor);
+        if (c.sym.SymbolCursor < c.sym.SymbolEnd) out += SymName(c, c.sym.SymbolCursor);
         break;
       case 'E': out += std::to_string(c.CpuMode); break;
       default: break;
@@ -160,24 +162,27 @@ void ReportAsmError(AsmContext& c, uint16_t code, SegWord word) {
 }
 
 void ReportAsmError(AsmContext& c, uint16_t code) {
-  if (c.LastAsmError == 100 || !c.Reporting) return;
-  if (code != 111 && code != 115) c.LastAsmError = code;
-  c.LineHasError = true;
+  if (c.line.LastAsmError == asm_err::kSyntaxError || !c.scan.Reporting) return;
+  if (code != asm_err::kIllegalCharacterInNumber && code != asm_err::kValueTruncatedToByte)
+    c.line.LastAsmError = code;
+  c.line.LineHasError = true;
   // Pass 1 shows only invocation, I/O and internal errors; the rest is shown in pass 2.
-  if (c.AsmPass == 1 && code > 3 && code < 800) return;
-  if (code == 1) WriteCurrentText(c, "\r");
-  if (AsmErrorText(code).empty() && code != 0) return;
+  if (c.AsmPass == 1 && code > asm_err::kSemanticError &&
+      code < asm_err::kInternalCrossReferenceTableGeneration)
+    return;
+  if (code == asm_err::kIOError) WriteCurrentText(c, "\r");
+  if (AsmErrorText(code).empty() && code != asm_err::kFatalError) return;
   ++c.ErrorCount;
   c.ErrorLog.push_back({code, c.LinesRead});
-  if (code == 100) {
-    c.LineKind = line::kDirective;
+  if (code == asm_err::kSyntaxError) {
+    c.line.LineKind = line::kDirective;
     if (c.AsmPass == 2) {
       ListSourceLine(c);
-      if (c.Out.ListOpen && c.Listing.ToListing) {
+      if (c.out.Files.ListOpen && c.out.Listing.ToListing) {
         std::string marker = "*** _________________________";
-        int n = static_cast<int>(c.ErrorColumn);
-        if (c.ScanToken >= tok::kIdentifier) n -= static_cast<int>(c.AsmIdentifier.size());
-        else if (c.ScanToken >= 12) n -= 1;
+        int n = static_cast<int>(c.line.ErrorColumn);
+        if (c.scan.ScanToken >= tok::kIdentifier) n -= static_cast<int>(c.scan.AsmIdentifier.size());
+        else if (c.scan.ScanToken >= 12) n -= 1;
         if (n >= 2) marker.append(static_cast<size_t>(n - 1), '_');
         marker += '^';
         // Like every listing line the marker breaks at the page width.
@@ -190,9 +195,10 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
       }
     }
   }
-  const bool internal = code == 0 || code >= 800;
+  const bool internal =
+      code == asm_err::kFatalError || code >= asm_err::kInternalCrossReferenceTableGeneration;
   if (internal) {
-    c.Listing.ToListing = false;
+    c.out.Listing.ToListing = false;
     c.AsmPass = 0;
   }
   std::string msg = "*** ERROR #" + std::to_string(code) + ", ";
@@ -201,7 +207,7 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
   if (msg.size() > 255) msg.resize(255);
   // Messages of pass 1 (only codes 0..3 get here) and of a stopped pass go to
   // the status text; in pass 2 they go with the listing.
-  const bool toOutput = c.AsmPass != 2 || (c.Out.ListOpen && c.Listing.ToListing);
+  const bool toOutput = c.AsmPass != 2 || (c.out.Files.ListOpen && c.out.Listing.ToListing);
   if (toOutput) {
     // Each line of the message (error 2 has three) is cut at the page width.
     const size_t width = c.PageWidth;
@@ -218,25 +224,26 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
       all.remove_prefix(end + 2);
     }
   }
-  if (c.Out.ErrorPrintOpen && c.Out.ErrorPrint) {
-    *c.Out.ErrorPrint << msg << '\n';
-    CheckAsmIO(c, *c.Out.ErrorPrint);
+  if (code == asm_err::kIOError && !c.out.Listing.ToListing) EchoToListing(c, msg);
+  if (c.out.Files.ErrorPrintOpen && c.out.Files.ErrorPrint) {
+    *c.out.Files.ErrorPrint << msg << '\n';
+    CheckAsmIO(c, *c.out.Files.ErrorPrint);
   }
   if (internal) AsmFatalStop(c);
 }
 
 void AsmSyntaxError(AsmContext& c) {
-  if (c.LastAsmError == 100 || !c.Reporting) {
-    c.ScanToken = tok::kEol;
+  if (c.line.LastAsmError == asm_err::kSyntaxError || !c.scan.Reporting) {
+    c.scan.ScanToken = tok::kEol;
     return;
   }
-  if (c.LineKind == line::kDB || c.LineKind == line::kDW) c.InstrLength = 0;
-  c.AsmValueKind = kind::kNumber;
-  c.LineKind = line::kReMet;
-  c.ErrorColumn = c.Column;
+  if (c.line.LineKind == line::kDB || c.line.LineKind == line::kDW) c.line.InstrLength = 0;
+  c.scan.AsmValueKind = kind::kNumber;
+  c.line.LineKind = line::kReMet;
+  c.line.ErrorColumn = c.scan.Column;
   SkipAsmLine(c);
-  ReportAsmError(c, 100);
-  c.ScanToken = tok::kEol;
+  ReportAsmError(c, asm_err::kSyntaxError);
+  c.scan.ScanToken = tok::kEol;
 }
 
 std::string IOErrorText(const AsmContext& c) {
@@ -253,10 +260,10 @@ void NoteIOFailure(AsmContext& c) {
 void AsmFileError(AsmContext& c, std::string_view fileKind, std::string_view fileName) {
   c.ErrorFileKind = fileKind;
   c.ErrorFileName = fileName;
-  c.LastAsmError = 0;
-  c.Reporting = true;
-  c.Listing.ToListing = false;
-  ReportAsmError(c, 1);
+  c.line.LastAsmError = 0;
+  c.scan.Reporting = true;
+  c.out.Listing.ToListing = false;
+  ReportAsmError(c, asm_err::kIOError);
   AsmFatalStop(c);
 }
 
@@ -264,8 +271,9 @@ void CheckAsmIO(AsmContext& c, const std::ostream& s) {
   if (s.good() || c.AsmPass == 0) return;
   NoteIOFailure(c);
   c.StatusText += "\r\n";
-  c.Listing.ToListing = false;
+  c.out.Listing.ToListing = false;
   ListTextLine(c, IOErrorText(c));
+  EchoToListing(c, IOErrorText(c));
   AsmFatalStop(c);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "assembler/asmmsg.h"
 #include "assembler/context.h"
 
 namespace dorvik::as {

@@ -31,7 +31,7 @@ int32_t Wrap(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v));
 // Counts one nesting level; false when the line must be dropped.
 bool EnterNesting(AsmContext& c, uint8_t& depth) {
   ++depth;
-  if (depth == kMaxNesting + 1) ReportAsmError(c, 202);
+  if (depth == kMaxNesting + 1) ReportAsmError(c, asm_err::kExpressionTooComplex);
   if (depth > kHardNestingLimit) {
     SkipAsmLine(c);
     return false;
@@ -47,10 +47,10 @@ Operand BitSelect(AsmContext& c, Operand byte);
 Operand HighLow(uint8_t op, Operand v, AsmContext& c) {
   if (op == tok::kLow) {
     v.Value &= 255;
-    if (v.Segment != 0) c.Fixup = FixupKind::LowByte;
+    if (v.Segment != 0) c.line.Fixup = FixupKind::LowByte;
   } else {
     v.Value = static_cast<int32_t>((static_cast<uint32_t>(v.Value) & 0xFF00u) >> 8);
-    if (v.Segment != 0) c.Fixup = FixupKind::HighByte;
+    if (v.Segment != 0) c.line.Fixup = FixupKind::HighByte;
   }
   v.Kind = kind::kNumber;
   return v;
@@ -59,11 +59,12 @@ Operand HighLow(uint8_t op, Operand v, AsmContext& c) {
 bool Relocatable(const Operand& v) { return v.Segment != 0; }
 
 void RelocationError(AsmContext& c) {
-  if (c.LastAsmError != 133) ReportAsmError(c, 133);
+  if (c.line.LastAsmError != asm_err::kIllegalRelocatableExpression)
+    ReportAsmError(c, asm_err::kIllegalRelocatableExpression);
 }
 
 Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
-  if (c.StringFlag) {
+  if (c.line.StringFlag) {
     AsmSyntaxError(c);
     return left;
   }
@@ -103,7 +104,7 @@ Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
     case tok::kDiv:
     case tok::kMod:
       if (b == 0) {
-        ReportAsmError(c, 104);
+        ReportAsmError(c, asm_err::kAttemptDivideZero);
         r.Value = -1;
       } else if (a == std::numeric_limits<int32_t>::min() && b == -1) {
         r.Value = op == tok::kDiv ? a : 0;
@@ -134,7 +135,7 @@ Operand Apply(AsmContext& c, Operand left, Operand right, uint8_t op) {
       AsmSyntaxError(c);
       return left;
   }
-  c.ResultKind = r.Kind;
+  c.expr.ResultKind = r.Kind;
   return r;
 }
 
@@ -145,7 +146,7 @@ Operand NotOperand(AsmContext& c, Operand v, bool reportRelocatable) {
     if (!IsOperator(next) || AsmPrecedence(next) <= AsmPrecedence(tok::kNot)) break;
     GetAsmToken(c);
     v = BinaryRest(c, v, next);
-    if (c.LastAsmError == 100) return v;
+    if (c.line.LastAsmError == asm_err::kSyntaxError) return v;
   }
   if (reportRelocatable && Relocatable(v)) {
     RelocationError(c);
@@ -157,32 +158,32 @@ Operand NotOperand(AsmContext& c, Operand v, bool reportRelocatable) {
 
 Operand StringConstant(AsmContext& c) {
   Operand v;
-  c.InString = true;
+  c.line.InString = true;
   std::string text;
   for (;;) {
     const char ch = AsmStringChar(c);
     if (ch == 0) break;
     if (text.size() < 256) text += ch;
   }
-  c.InString = false;
-  if (c.LastAsmError == 100) return v;
-  const bool inDB = c.LineKind == line::kDB;
+  c.line.InString = false;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return v;
+  const bool inDB = c.line.LineKind == line::kDB;
   if (text.size() >= 2 && inDB) {
     for (char ch : text) {
-      if (c.InstrLength < c.DataBytes.size()) {
-        c.DataBytes[c.InstrLength] = static_cast<uint8_t>(ch);
-        c.DataMarks[c.InstrLength] = 'S';
-        ++c.InstrLength;
+      if (c.line.InstrLength < c.line.DataBytes.size()) {
+        c.line.DataBytes[c.line.InstrLength] = static_cast<uint8_t>(ch);
+        c.line.DataMarks[c.line.InstrLength] = 'S';
+        ++c.line.InstrLength;
       }
-      ++c.FixupOffset;
+      ++c.line.FixupOffset;
     }
-    c.StringFlag = true;
+    c.line.StringFlag = true;
     if (text.size() == 2) {
       v.Value = static_cast<uint8_t>(text[0]) * 256 + static_cast<uint8_t>(text[1]);
       return v;
     }
     v.Value = static_cast<uint8_t>(text.back());
-    const char after = c.ScanChar;
+    const char after = c.scan.ScanChar;
     if (after != kCR && after != ' ' && after != '\t' && after != ')' && after != ',') {
       AsmSyntaxError(c);
       v.Value = -1;
@@ -190,7 +191,7 @@ Operand StringConstant(AsmContext& c) {
     return v;
   }
   if (text.size() > 2) {
-    ReportAsmError(c, 118);
+    ReportAsmError(c, asm_err::kStringLongerThan2);
     return v;
   }
   if (text.size() == 1) v.Value = static_cast<uint8_t>(text[0]);
@@ -202,42 +203,42 @@ Operand StringConstant(AsmContext& c) {
 Operand Factor(AsmContext& c) {
   Operand v;
   SkipAsmBlanks(c);
-  if (c.LastAsmError == 100) return v;
-  if (c.ScanChar == '\'') return StringConstant(c);
-  if (c.ScanChar == '(') {
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return v;
+  if (c.scan.ScanChar == '\'') return StringConstant(c);
+  if (c.scan.ScanChar == '(') {
     GetAsmChar(c);
     return SubExpression(c, tok::kRParen);
   }
   const uint8_t token = GetAsmToken(c);
   if (token == tok::kValue) {
-    v.Value = c.AsmValue;
-    v.Kind = c.AsmValueKind;
-    v.Segment = c.AsmValueSegment;
-    v.External = c.AsmValueExternal;
+    v.Value = c.scan.AsmValue;
+    v.Kind = c.scan.AsmValueKind;
+    v.Segment = c.scan.AsmValueSegment;
+    v.External = c.scan.AsmValueExternal;
     return v;
   }
-  if (!c.InInstruction) {
+  if (!c.line.InInstruction) {
     if (token == tok::kIdentifier) {
-      if ((c.PredefinedFound || c.IdentFound) && c.LastAsmError == 0) {
+      if ((c.scan.PredefinedFound || c.scan.IdentFound) && c.line.LastAsmError == 0) {
         SymbolOperandValue(c);
-        if (c.ScanToken != tok::kValue) {  // a register symbol
+        if (c.scan.ScanToken != tok::kValue) {  // a register symbol
           AsmSyntaxError(c);
           return v;
         }
-        v.Value = c.AsmValue;
-        v.Kind = c.AsmValueKind;
-        v.Segment = c.AsmValueSegment;
-        v.External = c.AsmValueExternal;
+        v.Value = c.scan.AsmValue;
+        v.Kind = c.scan.AsmValueKind;
+        v.Segment = c.scan.AsmValueSegment;
+        v.External = c.scan.AsmValueExternal;
         return v;
       }
       // Undefined (a forward reference, or error 114 already reported).
-      c.UndefinedFlag = true;
+      c.line.UndefinedFlag = true;
       v.Kind = kind::kUndefined;
       return v;
     }
     if (token >= tok::kAR0 && token <= tok::kAR7) {
       if (c.CurrentBank == 0xFF) {
-        ReportAsmError(c, 105);
+        ReportAsmError(c, asm_err::kForwardReferenceIllegal);
         return v;
       }
       v.Value = (token - tok::kAR0) + 8 * c.CurrentBank;
@@ -246,7 +247,7 @@ Operand Factor(AsmContext& c) {
     AsmSyntaxError(c);
     return v;
   }
-  if (token == tok::kIdentifier && c.LastAsmError == 114) {
+  if (token == tok::kIdentifier && c.line.LastAsmError == asm_err::kUndefinedSymbol) {
     v.Value = -1;
     v.Kind = kind::kUndefined;
     return v;
@@ -257,7 +258,7 @@ Operand Factor(AsmContext& c) {
 
 Operand SelectBits(AsmContext& c, Operand v) {
   SkipAsmBlanks(c);
-  while (c.ScanChar == '.' && c.LastAsmError != 100) {
+  while (c.scan.ScanChar == '.' && c.line.LastAsmError != asm_err::kSyntaxError) {
     v = BitSelect(c, v);
     SkipAsmBlanks(c);
   }
@@ -266,20 +267,20 @@ Operand SelectBits(AsmContext& c, Operand v) {
 
 Operand SubExpression(AsmContext& c, uint8_t endToken) {
   Operand v;
-  if (!EnterNesting(c, c.SubExprDepth)) return v;
+  if (!EnterNesting(c, c.line.SubExprDepth)) return v;
   uint8_t next = PeekAsmToken(c);
   if (next == tok::kEol) {
     AsmSyntaxError(c);
-    --c.SubExprDepth;
+    --c.line.SubExprDepth;
     return Operand{};
   }
   if (IsOperator(next)) {
-    if (c.LineKind == line::kDB) c.LineKind = line::kEmpty;
+    if (c.line.LineKind == line::kDB) c.line.LineKind = line::kEmpty;
     GetAsmToken(c);
     if (next != tok::kHigh && next != tok::kLow && next != tok::kPlus && next != tok::kMinus &&
         next != tok::kNot) {
       AsmSyntaxError(c);
-      --c.SubExprDepth;
+      --c.line.SubExprDepth;
       return Operand{};
     }
     v = Factor(c);
@@ -294,36 +295,36 @@ Operand SubExpression(AsmContext& c, uint8_t endToken) {
     v = Factor(c);
   }
   for (;;) {
-    if (c.LastAsmError == 100) break;
+    if (c.line.LastAsmError == asm_err::kSyntaxError) break;
     next = PeekAsmToken(c);
     if (!IsOperator(next)) break;
-    if (c.LineKind == line::kDB) c.LineKind = line::kEmpty;
-    if (c.StringFlag && static_cast<uint32_t>(v.Value) > 255 && c.InstrLength >= 2) {
+    if (c.line.LineKind == line::kDB) c.line.LineKind = line::kEmpty;
+    if (c.line.StringFlag && static_cast<uint32_t>(v.Value) > 255 && c.line.InstrLength >= 2) {
       // A two-character string followed by an operator is a number after all.
-      c.StringFlag = false;
-      c.InstrLength -= 2;
-      c.FixupOffset = static_cast<uint8_t>(c.FixupOffset - 2);
+      c.line.StringFlag = false;
+      c.line.InstrLength -= 2;
+      c.line.FixupOffset = static_cast<uint8_t>(c.line.FixupOffset - 2);
     }
     GetAsmToken(c);
     v = BinaryRest(c, v, next);
   }
-  if (c.ExprSegment == 255) c.ExprSegment = v.Segment;
+  if (c.expr.ExprSegment == 255) c.expr.ExprSegment = v.Segment;
   v = SelectBits(c, v);
-  if (c.LastAsmError == 100) {
-    --c.SubExprDepth;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) {
+    --c.line.SubExprDepth;
     return Operand{};
   }
   if (endToken != 0 && GetAsmToken(c) != endToken) {
     AsmSyntaxError(c);
-    --c.SubExprDepth;
+    --c.line.SubExprDepth;
     return Operand{};
   }
-  --c.SubExprDepth;
+  --c.line.SubExprDepth;
   return SelectBits(c, v);
 }
 
 Operand BinaryRest(AsmContext& c, Operand left, uint8_t op) {
-  if (!EnterNesting(c, c.BinaryDepth)) return left;
+  if (!EnterNesting(c, c.line.BinaryDepth)) return left;
   Operand right;
   const uint8_t next = PeekAsmToken(c);
   if (next == tok::kHigh || next == tok::kLow) {
@@ -336,72 +337,63 @@ Operand BinaryRest(AsmContext& c, Operand left, uint8_t op) {
     right = Factor(c);
   }
   for (;;) {
-    if (c.LastAsmError == 100) break;
+    if (c.line.LastAsmError == asm_err::kSyntaxError) break;
     const uint8_t following = PeekAsmToken(c);
     if (!IsOperator(following) || AsmPrecedence(following) <= AsmPrecedence(op)) break;
     GetAsmToken(c);
     right = BinaryRest(c, right, following);
   }
-  Operand result = c.LastAsmError == 100 ? left : Apply(c, left, right, op);
-  --c.BinaryDepth;
+  Operand result = c.line.LastAsmError == asm_err::kSyntaxError ? left : Apply(c, left, right, op);
+  --c.line.BinaryDepth;
   return result;
 }
 
 Operand BitSelect(AsmContext& c, Operand byte) {
   // The bit number is an expression of its own: keep this expression's flags.
-  const bool undefinedRef = c.UndefinedRef, externalRef = c.ExternalRef,
-             externalFlag = c.ExternalFlag, segmentRef = c.SegmentRef,
-             undefinedFlag = c.UndefinedFlag;
-  const uint8_t exprSegment = c.ExprSegment, resultKind = c.ResultKind;
+  const AsmExprState saved = c.expr;
+  const bool undefinedFlag = c.line.UndefinedFlag;
   GetAsmChar(c);  // the "."
   const int32_t bit = AsmExpression(c, kExprAbsolute);
-  c.UndefinedRef = undefinedRef;
-  c.ExternalRef = externalRef;
-  c.ExternalFlag = externalFlag;
-  c.SegmentRef = segmentRef;
-  c.UndefinedFlag = undefinedFlag;
-  c.ExprSegment = exprSegment;
-  c.ResultKind = resultKind;
+  c.expr = saved;
+  c.line.UndefinedFlag = undefinedFlag;
   Operand r;
   r.Value = 255;
-  if (c.LastAsmError == 100) return r;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return r;
   bool failed = false;
   if (byte.Kind != kind::kData && byte.Kind != kind::kNumber) {
-    ReportAsmError(c, 140);
+    ReportAsmError(c, asm_err::kBitByteNotBitAddressable);
     byte.Segment = 0;
     failed = true;
   }
   if (static_cast<uint32_t>(bit) > 7) {
-    ReportAsmError(c, 126);
+    ReportAsmError(c, asm_err::kIllegalBitOffset);
     failed = true;
   }
   if (failed) return r;
-  uint32_t b = static_cast<uint32_t>(byte.Value);
-  if (b > 255) {
-    ReportAsmError(c, 115);
-    b &= 255;
-  }
+  // The byte is cut to 8 bits; only a value above 255 is reported.
+  if (byte.Value > 255) ReportAsmError(c, asm_err::kValueTruncatedToByte);
+  const uint32_t b = static_cast<uint32_t>(byte.Value) & 255;
   r.Value = bit;
   if (byte.Segment != 0) {
     size_t pos = 0;
     if (FindSegmentSymbol(c, byte.Segment, pos)) {
-      c.SymbolCursor = pos;
+      c.sym.SymbolCursor = pos;
       if (SymRelocType(c, pos) != kRelBitAddressable) {
-        ReportAsmError(c, 140);
+        ReportAsmError(c, asm_err::kBitByteNotBitAddressable);
       } else if (b >= 16) {
-        ReportAsmError(c, 125);
+        ReportAsmError(c, asm_err::kLocationNotBitAddressable);
       } else {
         r.Value = static_cast<int32_t>(b * 8 + static_cast<uint32_t>(bit));
         r.Kind = kind::kBit;
         r.Segment = byte.Segment;
-        c.Fixup = FixupKind::BitOfByte;
+        c.line.Fixup = FixupKind::BitOfByte;
       }
     }
     return r;
   }
   if (b >= 0x80) {
     if (b % 8 != 0) {
-      ReportAsmError(c, 125);
+      ReportAsmError(c, asm_err::kLocationNotBitAddressable);
       return r;
     }
     r.Value = static_cast<int32_t>(b + static_cast<uint32_t>(bit));
@@ -410,7 +402,7 @@ Operand BitSelect(AsmContext& c, Operand byte) {
     r.Value = static_cast<int32_t>((b - 0x20) * 8 + static_cast<uint32_t>(bit));
     r.Kind = kind::kBit;
   } else {
-    ReportAsmError(c, 125);
+    ReportAsmError(c, asm_err::kLocationNotBitAddressable);
   }
   return r;
 }
@@ -418,74 +410,69 @@ Operand BitSelect(AsmContext& c, Operand byte) {
 }  // namespace
 
 int32_t AsmExpression(AsmContext& c, int mode) {
-  c.UndefinedRef = false;
-  c.ExternalRef = false;
-  c.ExternalFlag = false;
-  c.SegmentRef = false;
-  c.UndefinedFlag = false;
-  c.ResultKind = kind::kNumber;
-  c.ExprSegment = 255;
-  c.NeedsFixup = false;
-  c.AsmValue = 0;
-  c.AsmValueKind = kind::kNumber;
-  c.AsmValueSegment = 0;
-  if (c.LastAsmError == 100) return 0;
+  c.expr = {};
+  c.line.UndefinedFlag = false;
+  c.line.NeedsFixup = false;
+  c.scan.AsmValue = 0;
+  c.scan.AsmValueKind = kind::kNumber;
+  c.scan.AsmValueSegment = 0;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return 0;
   Operand v = SubExpression(c, 0);
-  if (c.ExprSegment == 255) c.ExprSegment = v.Segment;
-  c.UndefinedRef = c.UndefinedFlag;
-  c.ResultKind = v.Kind;
+  if (c.expr.ExprSegment == 255) c.expr.ExprSegment = v.Segment;
+  c.expr.UndefinedRef = c.line.UndefinedFlag;
+  c.expr.ResultKind = v.Kind;
   if (mode == kExprAbsolute) {
-    if (c.UndefinedRef) ReportAsmError(c, 105);
-    if (c.ExprSegment != 0)
-      ReportAsmError(c, 106, SegWord::Absolute);
+    if (c.expr.UndefinedRef) ReportAsmError(c, asm_err::kForwardReferenceIllegal);
+    if (c.expr.ExprSegment != 0)
+      ReportAsmError(c, asm_err::kExpressionExpected, SegWord::Absolute);
     else if (static_cast<uint32_t>(v.Value) > 65535)
-      ReportAsmError(c, 103);
+      ReportAsmError(c, asm_err::kArithmeticOverflow);
   } else if (mode == kExprKnown) {
-    if (c.UndefinedRef) ReportAsmError(c, 105);
-    if (c.ExternalFlag) ReportAsmError(c, 106, SegWord::SimpleRelocatable);
-    if (c.SegmentRef) ReportAsmError(c, 128, SegWord::Segment);
-    if (c.ExternalRef) ReportAsmError(c, 128, SegWord::External);
+    if (c.expr.UndefinedRef) ReportAsmError(c, asm_err::kForwardReferenceIllegal);
+    if (c.expr.ExternalFlag) ReportAsmError(c, asm_err::kExpressionExpected, SegWord::SimpleRelocatable);
+    if (c.expr.SegmentRef) ReportAsmError(c, asm_err::kReferenceIllegalContext, SegWord::Segment);
+    if (c.expr.ExternalRef) ReportAsmError(c, asm_err::kReferenceIllegalContext, SegWord::External);
   }
-  if (c.LastAsmError != 0) {
+  if (c.line.LastAsmError != 0) {
     v.Value = 0;
   }
-  c.NeedsFixup = false;
+  c.line.NeedsFixup = false;
   bool needed;
-  if (c.ExternalRef || (c.CurrentSegment.SegmentId != 0 && c.UndefinedRef && c.GenericJump))
+  if (c.expr.ExternalRef || (c.CurrentSegment.SegmentId != 0 && c.expr.UndefinedRef && c.line.GenericJump))
     needed = true;
-  else if (c.ExprSegment == 0)
+  else if (c.expr.ExprSegment == 0)
     needed = false;
-  else if (c.Fixup == FixupKind::Relative && c.ExprSegment == c.CurrentSegment.SegmentId)
+  else if (c.line.Fixup == FixupKind::Relative && c.expr.ExprSegment == c.CurrentSegment.SegmentId)
     needed = false;
   else
     needed = true;
-  const bool emitsBytes = c.LineKind == line::kInstruction || c.LineKind == line::kDB ||
-                          c.LineKind == line::kDW || c.LineKind == line::kEmpty;
-  if (needed && c.LastAsmError != 100) {
-    c.AnyFixup = true;
-    c.NeedsFixup = true;
-    if (c.GenericJump && c.Fixup == FixupKind::Relative) c.Fixup = FixupKind::Word;
-    if ((c.Fixup == FixupKind::Byte || c.Fixup == FixupKind::Bit) &&
-        static_cast<uint32_t>(v.Value) > 255)
-      ReportAsmError(c, 115);
-    if (c.AsmPass == 2 && c.Out.ObjectOpen && emitsBytes) {
+  const bool emitsBytes = c.line.LineKind == line::kInstruction || c.line.LineKind == line::kDB ||
+                          c.line.LineKind == line::kDW || c.line.LineKind == line::kEmpty;
+  if (needed && c.line.LastAsmError != asm_err::kSyntaxError) {
+    c.line.AnyFixup = true;
+    c.line.NeedsFixup = true;
+    if (c.line.GenericJump && c.line.Fixup == FixupKind::Relative) c.line.Fixup = FixupKind::Word;
+    if ((c.line.Fixup == FixupKind::Byte || c.line.Fixup == FixupKind::Bit) &&
+        v.Value > 255)  // a negative value is not above 255
+      ReportAsmError(c, asm_err::kValueTruncatedToByte);
+    if (c.AsmPass == 2 && c.out.Files.ObjectOpen && emitsBytes) {
       AsmFixupRequest r;
-      r.Offset = c.FixupOffset;
-      r.Kind = c.Fixup;
-      r.External = c.ExternalRef;
-      if (c.ExternalRef) {
-        r.ExternalBlock = SymSegmentId(c, c.ExternalSymbolPos);
-        r.ExternalId = static_cast<uint8_t>(SymValue(c, c.ExternalSymbolPos));
+      r.Offset = c.line.FixupOffset;
+      r.Kind = c.line.Fixup;
+      r.External = c.expr.ExternalRef;
+      if (c.expr.ExternalRef) {
+        r.ExternalBlock = SymSegmentId(c, c.scan.ExternalSymbolPos);
+        r.ExternalId = static_cast<uint8_t>(SymValue(c, c.scan.ExternalSymbolPos));
       }
-      r.Segment = c.ExprSegment;
+      r.Segment = c.expr.ExprSegment;
       r.Value = v.Value;
       AddObjFixup(c, r);
     }
     if (emitsBytes) v.Value = 0;
   }
-  c.AsmValue = v.Value;
-  c.AsmValueKind = v.Kind;
-  c.AsmValueSegment = c.ExprSegment;
+  c.scan.AsmValue = v.Value;
+  c.scan.AsmValueKind = v.Kind;
+  c.scan.AsmValueSegment = c.expr.ExprSegment;
   return v.Value;
 }
 

@@ -1,9 +1,11 @@
 #include "assembler/asmfiles.h"
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <ostream>
+#include <sstream>
 #include <streambuf>
 
 #include "lang/collections.h"
@@ -44,7 +46,10 @@ std::string BaseNameOf(std::string_view name) {
 
 std::string ChangeNameExt(std::string_view name, std::string_view ext) {
   const size_t start = LastComponentStart(name);
-  const size_t dot = name.find('.', start);
+  // Only the last extension is replaced ("lab_1.0.asm" gives "lab_1.0.lst");
+  // a leading "." starts no extension.
+  size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot <= start) dot = std::string_view::npos;
   std::string_view old = dot == std::string_view::npos ? name.substr(start) : name.substr(dot + 1);
   bool lower = false;
   bool upper = false;
@@ -72,9 +77,29 @@ std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& pa
 }
 
 std::shared_ptr<std::istream> OpenAsmInput(AsmContext&, const std::string& path) {
+  // The devices read as empty: NUL holds nothing, PRN is written only, and a
+  // run has no console to type into (both passes must read the same lines).
+  const std::string upper = UpperCase(path);
+  if (upper == "CON" || upper == "PRN" || upper == "NUL") return std::make_shared<std::istringstream>();
   auto f = std::make_shared<std::ifstream>(path, std::ios::in | std::ios::binary);
   if (!f->is_open()) return nullptr;
   return f;
+}
+
+std::string MatchNameIgnoringCase(const std::string& path) {
+  namespace fs = std::filesystem;
+  const fs::path wanted(path);
+  const std::string name = UpperCase(wanted.filename().string());
+  const fs::path folder = wanted.has_parent_path() ? wanted.parent_path() : fs::path(".");
+  std::error_code ec;
+  std::string found;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string candidate = it->path().filename().string();
+    // Of several matches the first in name order is taken, the same on every run.
+    if (UpperCase(candidate) == name && (found.empty() || candidate < found)) found = candidate;
+  }
+  if (found.empty()) return {};
+  return wanted.has_parent_path() ? (wanted.parent_path() / found).string() : found;
 }
 
 }  // namespace dorvik::as

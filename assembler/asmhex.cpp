@@ -24,17 +24,19 @@ std::string HexDataRecordText(uint16_t address, std::span<const uint8_t> bytes) 
 
 namespace {
 
-bool HexActive(const AsmContext& cx) { return cx.Out.HexOpen && cx.Out.Hex && cx.HexRequested; }
+bool HexActive(const AsmContext& cx) {
+  return cx.out.Files.HexOpen && cx.out.Files.Hex && cx.HexRequested;
+}
 
 void WriteHexLine(AsmContext& cx, std::string_view text) {
-  *cx.Out.Hex << text << kFileLineEnd;
-  CheckOutputIO(cx, cx.Out.Hex.get());
+  *cx.out.Files.Hex << text << kFileLineEnd;
+  CheckOutputIO(cx, cx.out.Files.Hex.get());
 }
 
 }  // namespace
 
 void FlushHexRecord(AsmContext& cx) {
-  HexState& h = cx.HexOut;
+  HexState& h = cx.out.HexRecord;
   if (h.Count == 0) return;
   if (HexActive(cx)) WriteHexLine(cx, HexDataRecordText(h.Address, std::span(h.Data.data(), h.Count)));
   h.Address = static_cast<uint16_t>(h.Address + h.Count);
@@ -43,7 +45,7 @@ void FlushHexRecord(AsmContext& cx) {
 
 void AddHexBytes(AsmContext& cx, uint32_t address, std::span<const uint8_t> bytes) {
   if (!HexActive(cx)) return;
-  HexState& h = cx.HexOut;
+  HexState& h = cx.out.HexRecord;
   for (size_t i = 0; i < bytes.size(); ++i) {
     const uint32_t at = (address + i) & 0xFFFF;
     // A byte that does not follow the pending record (a gap, or the wrap from
@@ -56,24 +58,22 @@ void AddHexBytes(AsmContext& cx, uint32_t address, std::span<const uint8_t> byte
 }
 
 void AddHexBytes(AsmContext& cx) {
-  if (cx.LineKind == line::kInstruction)
-    AddHexBytes(cx, cx.StatementLocation, std::span(cx.InstrBytes.data(), std::min<size_t>(cx.InstrLength, 3)));
-  else if (cx.LineKind == line::kDB || cx.LineKind == line::kDW)
-    AddHexBytes(cx, cx.StatementLocation,
-                std::span(cx.DataBytes.data(), std::min<size_t>(cx.InstrLength, cx.DataBytes.size())));
+  AddHexBytes(cx, cx.line.StatementLocation, cx.line.EmittedBytes());
 }
 
 void CloseHexFile(AsmContext& cx) {
-  if (!cx.Out.HexOpen) return;
-  if (cx.Out.Hex && cx.HexRequested) {
+  if (!cx.out.Files.HexOpen) return;
+  // After an RSEG the file gets no end record, so that a loader refuses a
+  // module that still needs the linker.
+  if (cx.out.Files.Hex && cx.HexRequested && cx.HexEligible) {
     FlushHexRecord(cx);
     WriteHexLine(cx, kHexEndRecord);
   }
-  cx.HexOut.Count = 0;
-  if (cx.Out.Hex) cx.Out.Hex->flush();
-  CheckOutputIO(cx, cx.Out.Hex.get());
-  cx.Out.Hex.reset();
-  cx.Out.HexOpen = false;
+  cx.out.HexRecord.Count = 0;
+  if (cx.out.Files.Hex) cx.out.Files.Hex->flush();
+  CheckOutputIO(cx, cx.out.Files.Hex.get());
+  cx.out.Files.Hex.reset();
+  cx.out.Files.HexOpen = false;
 }
 
 }  // namespace dorvik::as

@@ -35,8 +35,8 @@ void AddHexBytes(AsmContext& cx);
 void AddHexBytes(AsmContext& cx, uint32_t address, std::span<const uint8_t> bytes);
 // Writes the pending record when it holds at least one byte.
 void FlushHexRecord(AsmContext& cx);
-// Writes the pending record and the end record, closes the file. The end record
-// is written also after a relocatable segment stopped the HEX output.
+// Writes the pending record and the end record, closes the file. After a
+// relocatable segment stopped the HEX output the file ends without either.
 void CloseHexFile(AsmContext& cx);
 
 }  // namespace dorvik::as

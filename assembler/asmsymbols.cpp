@@ -13,7 +13,7 @@ namespace {
 constexpr size_t kEndMarkSize = 11;  // end-mark record with the name " "
 
 void WriteEndMark(AsmContext& c, size_t pos) {
-  uint8_t* p = c.SymbolArea.data() + pos;
+  uint8_t* p = c.sym.SymbolArea.data() + pos;
   std::memset(p, 0, kSymName);
   p[kSymKind] = kind::kEndMark;
   p[kSymNameLen] = 1;
@@ -23,35 +23,47 @@ void WriteEndMark(AsmContext& c, size_t pos) {
 }  // namespace
 
 void InitSymbolArea(AsmContext& c) {
-  c.SymbolArea.assign(kSymbolAreaSize, 0);
-  c.SymbolOffsets.clear();
+  c.sym.SymbolArea.assign(kSymbolAreaSize, 0);
+  c.sym.SymbolOffsets.clear();
   WriteEndMark(c, 0);
-  c.SymbolCursor = 0;
-  c.SymbolIndex = 1;
-  c.SymbolEnd = 0;
-  c.LastSymbol = 0;
-  c.LongestName = 0;
+  c.sym.SymbolCursor = 0;
+  c.sym.SymbolIndex = 1;
+  c.sym.SymbolEnd = 0;
+  c.sym.LastSymbol = 0;
+  c.sym.LongestName = 0;
 }
 
-uint8_t SymKind(const AsmContext& c, size_t pos) { return c.SymbolArea[pos + kSymKind]; }
-uint8_t SymFlags(const AsmContext& c, size_t pos) { return c.SymbolArea[pos + kSymFlags]; }
+uint8_t SymKind(const AsmContext& c, size_t pos) {
+  return c.sym.SymbolArea[pos + kSymKind];
+}
+uint8_t SymFlags(const AsmContext& c, size_t pos) {
+  return c.sym.SymbolArea[pos + kSymFlags];
+}
 uint32_t SymValue(const AsmContext& c, size_t pos) {
-  const uint8_t* p = c.SymbolArea.data() + pos + kSymValue;
+  const uint8_t* p = c.sym.SymbolArea.data() + pos + kSymValue;
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
-uint8_t SymRelocType(const AsmContext& c, size_t pos) { return c.SymbolArea[pos + kSymRelocType]; }
-uint8_t SymSegmentId(const AsmContext& c, size_t pos) { return c.SymbolArea[pos + kSymSegmentId]; }
-uint8_t SymScope(const AsmContext& c, size_t pos) { return c.SymbolArea[pos + kSymScope]; }
+uint8_t SymRelocType(const AsmContext& c, size_t pos) {
+  return c.sym.SymbolArea[pos + kSymRelocType];
+}
+uint8_t SymSegmentId(const AsmContext& c, size_t pos) {
+  return c.sym.SymbolArea[pos + kSymSegmentId];
+}
+uint8_t SymScope(const AsmContext& c, size_t pos) {
+  return c.sym.SymbolArea[pos + kSymScope];
+}
 std::string_view SymName(const AsmContext& c, size_t pos) {
-  return {reinterpret_cast<const char*>(c.SymbolArea.data() + pos + kSymName),
-          c.SymbolArea[pos + kSymNameLen]};
+  return {reinterpret_cast<const char*>(c.sym.SymbolArea.data() + pos + kSymName),
+          c.sym.SymbolArea[pos + kSymNameLen]};
 }
 bool IsEndMark(const AsmContext& c, size_t pos) { return SymKind(c, pos) == kind::kEndMark; }
 size_t NextSymbolPos(const AsmContext& c, size_t pos) {
-  return pos + kSymName + c.SymbolArea[pos + kSymNameLen];
+  return pos + kSymName + c.sym.SymbolArea[pos + kSymNameLen];
 }
-size_t SymbolCount(const AsmContext& c) { return c.SymbolOffsets.size(); }
+size_t SymbolCount(const AsmContext& c) {
+  return c.sym.SymbolOffsets.size();
+}
 
 AsmSymbolRec SymbolAt(const AsmContext& c, size_t pos) {
   AsmSymbolRec r;
@@ -65,19 +77,25 @@ AsmSymbolRec SymbolAt(const AsmContext& c, size_t pos) {
   return r;
 }
 
-void SetSymKind(AsmContext& c, size_t pos, uint8_t v) { c.SymbolArea[pos + kSymKind] = v; }
-void SetSymFlags(AsmContext& c, size_t pos, uint8_t v) { c.SymbolArea[pos + kSymFlags] = v; }
+void SetSymKind(AsmContext& c, size_t pos, uint8_t v) {
+  c.sym.SymbolArea[pos + kSymKind] = v;
+}
+void SetSymFlags(AsmContext& c, size_t pos, uint8_t v) {
+  c.sym.SymbolArea[pos + kSymFlags] = v;
+}
 void SetSymValue(AsmContext& c, size_t pos, uint32_t v) {
-  uint8_t* p = c.SymbolArea.data() + pos + kSymValue;
+  uint8_t* p = c.sym.SymbolArea.data() + pos + kSymValue;
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 void SetSymRelocType(AsmContext& c, size_t pos, uint8_t v) {
-  c.SymbolArea[pos + kSymRelocType] = v;
+  c.sym.SymbolArea[pos + kSymRelocType] = v;
 }
 void SetSymSegmentId(AsmContext& c, size_t pos, uint8_t v) {
-  c.SymbolArea[pos + kSymSegmentId] = v;
+  c.sym.SymbolArea[pos + kSymSegmentId] = v;
 }
-void SetSymScope(AsmContext& c, size_t pos, uint8_t v) { c.SymbolArea[pos + kSymScope] = v; }
+void SetSymScope(AsmContext& c, size_t pos, uint8_t v) {
+  c.sym.SymbolArea[pos + kSymScope] = v;
+}
 
 bool SymbolNameGreater(std::string_view a, std::string_view b) {
   const size_t n = std::min(a.size(), b.size());
@@ -93,33 +111,33 @@ bool FindAsmSymbol(AsmContext& c, std::string_view name) {
   // The area is sorted: a binary search over the record index finds the
   // record or the place where the name belongs.
   const auto it = std::lower_bound(
-      c.SymbolOffsets.begin(), c.SymbolOffsets.end(), name,
+      c.sym.SymbolOffsets.begin(), c.sym.SymbolOffsets.end(), name,
       [&c](uint32_t pos, std::string_view n) { return SymbolNameGreater(n, SymName(c, pos)); });
-  const size_t index = static_cast<size_t>(it - c.SymbolOffsets.begin());
-  c.SymbolIndex = static_cast<uint32_t>(index + 1);
-  if (it == c.SymbolOffsets.end()) {
-    c.SymbolCursor = c.SymbolEnd;
+  const size_t index = static_cast<size_t>(it - c.sym.SymbolOffsets.begin());
+  c.sym.SymbolIndex = static_cast<uint32_t>(index + 1);
+  if (it == c.sym.SymbolOffsets.end()) {
+    c.sym.SymbolCursor = c.sym.SymbolEnd;
     return false;
   }
-  c.SymbolCursor = *it;
+  c.sym.SymbolCursor = *it;
   return SymName(c, *it) == name;
 }
 
 void InsertAsmSymbol(AsmContext& c, std::string_view name) {
   assert(!name.empty() && name.size() <= 255);
   const size_t size = name.size() + kSymName;
-  if (c.SymbolEnd > kSymbolAreaLimit || c.SymbolEnd + size + kEndMarkSize > kSymbolAreaSize) {
-    ReportAsmError(c, 903);  // internal errors end the run
+  if (c.sym.SymbolEnd > kSymbolAreaLimit || c.sym.SymbolEnd + size + kEndMarkSize > kSymbolAreaSize) {
+    ReportAsmError(c, asm_err::kInternalSymbolTableFull);  // internal errors end the run
     return;
   }
-  const size_t cursor = c.SymbolCursor;
-  const bool atEnd = cursor == c.SymbolEnd;
+  const size_t cursor = c.sym.SymbolCursor;
+  const bool atEnd = cursor == c.sym.SymbolEnd;
   if (atEnd)
-    c.LastSymbol = cursor;
+    c.sym.LastSymbol = cursor;
   else
-    c.LastSymbol += size;
-  uint8_t* base = c.SymbolArea.data();
-  std::memmove(base + cursor + size, base + cursor, c.SymbolEnd + kEndMarkSize - cursor);
+    c.sym.LastSymbol += size;
+  uint8_t* base = c.sym.SymbolArea.data();
+  std::memmove(base + cursor + size, base + cursor, c.sym.SymbolEnd + kEndMarkSize - cursor);
   uint8_t* p = base + cursor;
   p[kSymKind] = kind::kUndefined;
   p[kSymFlags] = 0;
@@ -129,19 +147,19 @@ void InsertAsmSymbol(AsmContext& c, std::string_view name) {
   p[kSymScope] = kScopeLocal;
   p[kSymNameLen] = static_cast<uint8_t>(name.size());
   std::memcpy(p + kSymName, name.data(), name.size());
-  c.SymbolEnd += size;
+  c.sym.SymbolEnd += size;
 
-  const size_t index = c.SymbolIndex - 1;
-  assert(index <= c.SymbolOffsets.size());
-  c.SymbolOffsets.insert(c.SymbolOffsets.begin() + static_cast<std::ptrdiff_t>(index),
-                         static_cast<uint32_t>(cursor));
-  for (size_t i = index + 1; i < c.SymbolOffsets.size(); ++i)
-    c.SymbolOffsets[i] += static_cast<uint32_t>(size);
-  if (name.size() > c.LongestName) c.LongestName = static_cast<uint8_t>(name.size());
+  const size_t index = c.sym.SymbolIndex - 1;
+  assert(index <= c.sym.SymbolOffsets.size());
+  c.sym.SymbolOffsets.insert(c.sym.SymbolOffsets.begin() + static_cast<std::ptrdiff_t>(index),
+                             static_cast<uint32_t>(cursor));
+  for (size_t i = index + 1; i < c.sym.SymbolOffsets.size(); ++i)
+    c.sym.SymbolOffsets[i] += static_cast<uint32_t>(size);
+  if (name.size() > c.sym.LongestName) c.sym.LongestName = static_cast<uint8_t>(name.size());
 }
 
 bool FindSegmentSymbol(const AsmContext& c, uint8_t segmentId, size_t& pos) {
-  for (uint32_t p : c.SymbolOffsets) {
+  for (uint32_t p : c.sym.SymbolOffsets) {
     if (SymKind(c, p) >= kind::kSegment && SymSegmentId(c, p) == segmentId) {
       pos = p;
       return true;

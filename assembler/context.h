@@ -3,12 +3,14 @@
 // from a clean context; a re-entrant user (the line assembler) may copy the
 // whole struct to save and restore it.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -162,8 +164,120 @@ struct AsmRunResult {
   uint32_t LinesRead = 0;
 };
 
+// Per statement: the statement processor starts every line from a fresh one.
+struct AsmLineState {
+  uint8_t LineKind = line::kEmpty;
+  bool LabelOnLine = false;
+  std::array<uint8_t, 3> InstrBytes{};
+  uint32_t InstrLength = 0;  // also the byte count of DB/DW
+  std::array<uint8_t, 256> DataBytes{};
+  // Per byte: 'A' absolute, 'R' relocatable, 'E' external, 'S' from a string.
+  std::array<char, 256> DataMarks{};
+  uint32_t ReservedUnits = 0;      // DS/DBIT
+  uint32_t StatementLocation = 0;  // location counter before the statement
+  int32_t DefinedValue = 0;        // value of a symbol definition, for the listing
+  uint8_t DefinedKind = 0;
+  bool IncludeOnLine = false;  // the line opens an include file
+
+  // Relocation requests of the statement
+  uint8_t FixupOffset = 0;
+  FixupKind Fixup = FixupKind::Byte;
+  bool GenericJump = false;
+  bool NeedsFixup = false;
+  bool AnyFixup = false;
+  bool LineExternalRef = false;      // the statement referred to an external symbol
+  std::vector<PendingFixup> Fixups;  // requests waiting for the statement's bytes
+
+  // Reading the line
+  bool InInstruction = false;
+  bool DefiningPosition = false;
+  bool NameListPosition = false;  // a name of a PUBLIC list: entered, not defined
+  bool UndefinedFlag = false;     // the last value used an undefined symbol
+  bool InString = false;
+  bool CommentSkip = false;
+  uint8_t SubExprDepth = 0;
+  uint8_t BinaryDepth = 0;
+  bool StringFlag = false;
+
+  // Errors of the line
+  uint16_t LastAsmError = 0;
+  bool LineHasError = false;
+  uint32_t ErrorColumn = 0;
+
+  // The bytes the statement emitted: an instruction's or those of DB and DW.
+  std::span<const uint8_t> EmittedBytes() const {
+    if (LineKind == line::kInstruction) return std::span(InstrBytes.data(), std::min<size_t>(InstrLength, 3));
+    if (LineKind == line::kDB || LineKind == line::kDW)
+      return std::span(DataBytes.data(), std::min<size_t>(InstrLength, DataBytes.size()));
+    return {};
+  }
+};
+
+// The character source and the tokenizer: the current line and token.
+struct AsmScanState {
+  std::string LineBuffer;  // current line, ends with CR
+  uint32_t SourceIndex = 0;
+  uint32_t Column = 0;
+  std::string ListLine;
+  bool ListLineFull = false;
+  char ScanChar = '\r';
+  uint8_t ScanToken = 0;
+  int32_t AsmValue = 0;
+  uint8_t AsmValueKind = kind::kNumber;
+  uint8_t AsmValueSegment = 0;
+  bool AsmValueExternal = false;  // the value token is an external symbol
+  std::string AsmIdentifier;
+  bool NewSymbolFlag = false;
+  bool Reporting = true;
+  bool PredefinedFound = false;
+  bool IdentFound = false;  // the identifier is a user symbol at SymbolCursor
+  int PredefinedRow = -1;
+  size_t ExternalSymbolPos = 0;  // record of the external last referred to
+};
+
+// One expression: cleared when an expression starts.
+struct AsmExprState {
+  uint8_t ResultKind = kind::kNumber;
+  uint8_t ExprSegment = 255;
+  bool UndefinedRef = false;
+  bool ExternalRef = false;
+  bool ExternalFlag = false;
+  bool SegmentRef = false;
+};
+
+// The output files and their writers.
+struct AsmOutputState {
+  AsmOutputs Files;
+  ListingState Listing;
+  ObjectState Object;
+  HexState HexRecord;
+};
+
+// The symbol area and the cross-reference list.
+struct AsmSymbolState {
+  std::vector<uint8_t> SymbolArea;
+  std::vector<uint32_t> SymbolOffsets;  // start of each record, in area order
+  size_t SymbolCursor = 0;
+  uint32_t SymbolIndex = 1;  // 1-based number of the record at the cursor
+  size_t SymbolEnd = 0;
+  size_t LastSymbol = 0;
+  uint8_t LongestName = 0;
+  std::vector<AsmXrefEntry> Xref;
+};
+
 struct AsmContext {
-  // Driver
+  // Set by the caller, kept from run to run
+  std::string ProgramPath = "DIZ52";
+  std::ostream* ConsoleOut = nullptr;                   // where "CON"/"PRN" go (nothing when null)
+  std::function<void(const std::string&)> ProgressOut;  // progress echo "(n)"; none when empty
+
+  AsmLineState line;
+  AsmScanState scan;
+  AsmExprState expr;
+  AsmOutputState out;
+  AsmSymbolState sym;
+
+  // Driver (one run)
   uint8_t AsmPass = 0;
   bool SourceOpen = false;
   bool FileMode = false;
@@ -173,31 +287,18 @@ struct AsmContext {
   std::string SourcePath;  // as given
   std::string CurrentFileName;
   std::string InvocationLine;
-  std::string ProgramPath = "DIZ52";
   std::string ModuleBaseName;
   std::string StatusText;
   bool EchoProgress = false;
   bool CtrlCPressed = false;
   bool CtrlBreakPressed = false;
+  uint32_t LastEchoTick = 0;
   uint32_t LinesRead = 0;
   uint32_t ErrorCount = 0;
   bool EndSeen = false;
   bool HasExternals = false;
   bool HasPublics = false;
   bool HexEligible = true;
-  AsmOutputs Out;
-  std::ostream* ConsoleOut = nullptr;                   // where "CON"/"PRN" go (nothing when null)
-  std::function<void(const std::string&)> ProgressOut;  // progress echo "(n)"; none when empty
-  uint32_t LastEchoTick = 0;
-
-  // Symbol area
-  std::vector<uint8_t> SymbolArea;
-  std::vector<uint32_t> SymbolOffsets;  // start of each record, in area order
-  size_t SymbolCursor = 0;
-  uint32_t SymbolIndex = 1;  // 1-based number of the record at the cursor
-  size_t SymbolEnd = 0;
-  size_t LastSymbol = 0;
-  uint8_t LongestName = 0;
 
   // Segments and location counters (slot order CODE, DATA, IDATA, XDATA, BIT)
   std::vector<AsmSegmentEntry> SegmentTable;
@@ -207,9 +308,8 @@ struct AsmContext {
   uint8_t CounterSlot = 0;
   AsmSymbolRec CurrentSegment;  // Value is the location counter
   uint8_t RelocSegmentCounter = 0;
-
-  // Cross reference
-  std::vector<AsmXrefEntry> Xref;
+  uint16_t ExternalCounter = 0;
+  std::string ModuleName;
 
   // Controls
   std::array<ControlRecord, static_cast<size_t>(ControlId::Count)> Controls;
@@ -233,70 +333,7 @@ struct AsmContext {
   std::array<uint32_t, 17> LevelLineCount{};
   std::array<AsmInput, 17> Inputs;  // 0: source, 1..16: include slots
 
-  // Character source
-  std::string LineBuffer;  // current line, ends with CR
-  uint32_t SourceIndex = 0;
-  uint32_t Column = 0;
-  std::string ListLine;
-  bool ListLineFull = false;
-  bool InString = false;
-  bool CommentSkip = false;
-  char ScanChar = '\r';
-
-  // Tokenizer
-  uint8_t ScanToken = 0;
-  int32_t AsmValue = 0;
-  uint8_t AsmValueKind = kind::kNumber;
-  uint8_t AsmValueSegment = 0;
-  bool AsmValueExternal = false;  // the value token is an external symbol
-  std::string AsmIdentifier;
-  bool NewSymbolFlag = false;
-  bool Reporting = true;
-  bool InInstruction = false;
-  bool DefiningPosition = false;
-  bool NameListPosition = false;  // a name of a PUBLIC list: entered, not defined
-  bool PredefinedFound = false;
-  bool IdentFound = false;  // the identifier is a user symbol at SymbolCursor
-  int PredefinedRow = -1;
-  bool UndefinedFlag = false;
-  size_t ExternalSymbolPos = 0;  // record of the external last referred to
-
-  // Expressions
-  uint8_t ResultKind = kind::kNumber;
-  uint8_t ExprSegment = 255;
-  bool UndefinedRef = false;
-  bool ExternalRef = false;
-  bool ExternalFlag = false;
-  bool SegmentRef = false;
-  uint8_t SubExprDepth = 0;
-  uint8_t BinaryDepth = 0;
-  bool StringFlag = false;
-
-  // Statement (per line)
-  uint8_t LineKind = line::kEmpty;
-  bool LabelOnLine = false;
-  std::array<uint8_t, 3> InstrBytes{};
-  uint32_t InstrLength = 0;  // also the byte count of DB/DW
-  std::array<uint8_t, 256> DataBytes{};
-  // Per byte: 'A' absolute, 'R' relocatable, 'E' external, 'S' from a string.
-  std::array<char, 256> DataMarks{};
-  uint32_t ReservedUnits = 0;         // DS/DBIT
-  uint32_t StatementLocation = 0;     // location counter before the statement
-  int32_t DefinedValue = 0;           // value of a symbol definition, for the listing
-  uint8_t DefinedKind = 0;
-  uint8_t FixupOffset = 0;
-  FixupKind Fixup = FixupKind::Byte;
-  bool GenericJump = false;
-  bool NeedsFixup = false;
-  bool AnyFixup = false;
-  bool LineExternalRef = false;  // the statement referred to an external symbol
-  uint16_t ExternalCounter = 0;
-  std::string ModuleName;
-
   // Error reporting
-  uint16_t LastAsmError = 0;
-  bool LineHasError = false;
-  uint32_t ErrorColumn = 0;
   std::string ErrorDetail;
   std::string ErrorWord;
   std::string ErrorFileKind;
@@ -305,11 +342,6 @@ struct AsmContext {
   std::vector<AsmErrorRecord> ErrorLog;  // every counted error, in order
   int IOErrorCode = 0;
   std::string IOErrorMessage;  // system text of the last I/O failure
-
-  // Output writers
-  ListingState Listing;
-  ObjectState Object;
-  HexState HexOut;
 };
 
 // The one assembler context and its reset (tests start clean through it).

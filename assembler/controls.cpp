@@ -159,21 +159,21 @@ void ControlError(AsmContext& c, ControlLine& line, InvocationText text) {
   line.ErrorPending = true;
   c.ErrorDetail = InvocationErrorText(text);
   c.ErrorFileName = line.Name + line.Parameter;
-  c.Reporting = true;
+  c.scan.Reporting = true;
   if (c.InvocationLineActive) {
     const uint8_t pass = c.AsmPass;
     c.AsmPass = 0;
-    c.LastAsmError = 0;
-    ReportAsmError(c, 2);
+    c.line.LastAsmError = 0;
+    ReportAsmError(c, asm_err::kInvocationError);
     c.AsmPass = pass;
     AsmFatalStop(c);
   }
   if (c.AsmPass == 2) {
-    ReportAsmError(c, 3);
+    ReportAsmError(c, asm_err::kSemanticError);
     return;
   }
-  c.LastAsmError = 0;
-  ReportAsmError(c, 3);
+  c.line.LastAsmError = 0;
+  ReportAsmError(c, asm_err::kSemanticError);
   AsmFatalStop(c);
 }
 
@@ -192,9 +192,10 @@ bool SetControlState(AsmContext& c, ControlLine& line, ControlRecord& r, int par
                      bool on) {
   if (line.Token < kFirstGeneralControl) {
     if (c.PrimaryClosed) {
-      NoteControlError(c, 7, line.Name);
+      NoteControlError(c, asm_err::kPrimaryAfterNonControl, line.Name);
     } else if (!c.InvocationLineActive) {
-      if (c.AsmPass == 1 && r.FromSource) NoteControlError(c, 9, line.Name);
+      if (c.AsmPass == 1 && r.FromSource)
+        NoteControlError(c, asm_err::kMisplacedOrUnrecognizableControl, line.Name);
       if (r.FromInvocation) return false;
     } else if (r.FromInvocation) {
       ControlError(c, line, InvocationText::DuplicateControl);
@@ -256,10 +257,10 @@ bool NumberControl(AsmContext& c, ControlLine& line, ControlId id, uint32_t low,
 
 void IncludeControl(AsmContext& c, ControlLine& line) {
   if (c.InvocationLineActive) {
-    c.AsmIdentifier = line.Name;
+    c.scan.AsmIdentifier = line.Name;
     c.AsmPass = 0;
-    c.LastAsmError = 0;
-    ReportAsmError(c, 15);
+    c.line.LastAsmError = 0;
+    ReportAsmError(c, asm_err::kControlInInvocationLine);
     AsmFatalStop(c);
   }
   c.PrimaryClosed = true;
@@ -267,7 +268,7 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
   SetControlState(c, line, r, 1, true);
   if (line.ErrorPending) return;
   if (c.IncludePending) {
-    ReportAsmError(c, 6);
+    ReportAsmError(c, asm_err::kMoreThanOneInclude);
     return;
   }
   c.CurrentFileName = r.Value;
@@ -301,11 +302,18 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
     }
   }
   if (c.IncludeDepth >= kMaxIncludeDepth) {
-    ReportAsmError(c, 5);
+    ReportAsmError(c, asm_err::kIncludeMoreThan16Levels);
     return;
   }
   AsmInput& slot = c.Inputs[c.IncludeDepth + 1];
   slot.Stream = OpenAsmInput(c, r.Path);
+  if (!slot.Stream) {
+    const std::string match = MatchNameIgnoringCase(r.Path);
+    if (!match.empty()) {
+      slot.Stream = OpenAsmInput(c, match);
+      if (slot.Stream) r.Path = match;
+    }
+  }
   slot.Name = r.Value;
   slot.Path = r.Path;
   if (!slot.Stream) {
@@ -313,11 +321,11 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
     AsmFileError(c, kKindInclude, r.Value);
   }
   c.IncludePending = true;
-  c.Listing.IncludeOnLine = true;
+  c.line.IncludeOnLine = true;
 }
 
 void ApplyControl(AsmContext& c, ControlLine& line) {
-  c.LastAsmError = 0;
+  c.line.LastAsmError = 0;
   line.Token = LookupControlName(line.Name);
   if (line.Token == 0) {
     ControlError(c, line, InvocationText::UnrecognizableControl);
@@ -502,10 +510,10 @@ void ApplyControl(AsmContext& c, ControlLine& line) {
 
 // Reads "(" ... ")" raw; returns false when the parentheses do not balance.
 bool CollectParameter(AsmContext& c, std::string& parameter) {
-  c.InString = true;  // characters pass through unchanged
+  c.line.InString = true;  // characters pass through unchanged
   int depth = 0;
-  while (c.ScanChar != kCR && c.ScanChar != 0) {
-    const char ch = c.ScanChar;
+  while (c.scan.ScanChar != kCR && c.scan.ScanChar != 0) {
+    const char ch = c.scan.ScanChar;
     parameter += ch;
     if (ch == '(') ++depth;
     if (ch == ')' && --depth == 0) {
@@ -514,7 +522,7 @@ bool CollectParameter(AsmContext& c, std::string& parameter) {
     }
     GetAsmChar(c);
   }
-  c.InString = false;
+  c.line.InString = false;
   return depth == 0;
 }
 
@@ -532,16 +540,16 @@ void NormalizeControlParameter(AsmContext& c, ControlLine& line) {
 
 void ReadControls(AsmContext& c) {
   SkipAsmBlanks(c);
-  if (!IsLetter(c.ScanChar)) {
+  if (!IsLetter(c.scan.ScanChar)) {
     AsmSyntaxError(c);
     return;
   }
-  while (c.LastAsmError != 100) {
+  while (c.line.LastAsmError != asm_err::kSyntaxError) {
     ReadAsmWord(c);
     ControlLine line;
-    line.Name = c.AsmIdentifier;
+    line.Name = c.scan.AsmIdentifier;
     SkipAsmBlanks(c);
-    if (c.ScanChar == '(') {
+    if (c.scan.ScanChar == '(') {
       if (!CollectParameter(c, line.Parameter)) {
         ControlError(c, line, InvocationText::BadParameter);
         SkipAsmLine(c);
@@ -549,65 +557,27 @@ void ReadControls(AsmContext& c) {
       if (!line.ErrorPending) NormalizeControlParameter(c, line);
     }
     if (!line.ErrorPending) {
-      c.AsmIdentifier = line.Name;
+      c.scan.AsmIdentifier = line.Name;
       ApplyControl(c, line);
     }
     SkipAsmBlanks(c);
-    while (c.ScanChar != kCR && c.ScanChar != 0 && !IsLetter(c.ScanChar)) {
+    while (c.scan.ScanChar != kCR && c.scan.ScanChar != 0 && !IsLetter(c.scan.ScanChar)) {
       ControlLine bad;
       bad.Name = line.Name;
       ControlError(c, bad, InvocationText::IllegalCharacter);
-      while (c.ScanChar != kCR && c.ScanChar != 0 && !IsLetter(c.ScanChar)) GetAsmChar(c);
+      while (c.scan.ScanChar != kCR && c.scan.ScanChar != 0 && !IsLetter(c.scan.ScanChar)) GetAsmChar(c);
     }
-    if (c.ScanChar == kCR || c.ScanChar == 0) break;
+    if (c.scan.ScanChar == kCR || c.scan.ScanChar == 0) break;
   }
 }
 
-bool IsFileNameChar(char ch) {
-  if (IsLetter(ch) || (ch >= '0' && ch <= '9')) return true;
-  switch (ch) {
-    case '!': case '#': case '$': case '&': case '\'': case '(': case ')': case '-': case '@':
-    case '^': case '_': case '{': case '}':
-      return true;
-    default:
-      return false;
-  }
-}
-
+// Any name a Linux file can have: not empty, no control characters, and a
+// last component that names a file (not empty, "." or "..").
 bool ValidFileName(std::string_view name) {
-  if (name.empty()) return false;
-  if (name.size() >= 2 && name[1] == ':') {
-    if (!IsLetter(name[0])) return false;
-    name.remove_prefix(2);
-    if (name.empty()) return false;
-  }
-  if (!name.empty() && name[0] == '/') name.remove_prefix(1);
-  // Components separated by "/": "." and ".." as directories; in the last
-  // component a name and an extension of at most three characters.
-  for (;;) {
-    const size_t slash = name.find('/');
-    std::string_view part = name.substr(0, slash);
-    if (slash != std::string_view::npos) {
-      if (part != "." && part != "..") {
-        if (part.empty()) return false;
-        for (char ch : part)
-          if (!IsFileNameChar(ch) && ch != '.') return false;
-      }
-      name.remove_prefix(slash + 1);
-      continue;
-    }
-    const size_t dot = part.find('.');
-    std::string_view base = part.substr(0, dot);
-    if (base.empty()) return false;
-    for (char ch : base)
-      if (!IsFileNameChar(ch)) return false;
-    if (dot == std::string_view::npos) return true;
-    std::string_view ext = part.substr(dot + 1);
-    if (ext.size() > 3) return false;
-    for (char ch : ext)
-      if (!IsFileNameChar(ch)) return false;
-    return true;
-  }
+  for (char ch : name)
+    if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return false;
+  const std::string_view last = name.substr(name.rfind('/') + 1);
+  return !last.empty() && last != "." && last != "..";
 }
 
 }  // namespace
@@ -653,7 +623,7 @@ void ProcessControlLine(AsmContext& c) {
   if (c.AsmPass == 2) {
     for (const auto& e : c.PendingControlErrors) {
       if (e.Line != c.LinesRead) continue;
-      c.AsmIdentifier = e.Name;
+      c.scan.AsmIdentifier = e.Name;
       ReportAsmError(c, e.Code);
     }
   }
@@ -670,13 +640,13 @@ void ProcessInvocationLine(AsmContext& c, std::string_view text) {
       ControlLine line;
       ControlError(c, line, InvocationText::LineTooLong);
     }
-    c.LineBuffer = std::string(rest) + kCR;
-    c.SourceIndex = 0;
-    c.Column = 0;
-    c.ScanChar = ' ';
+    c.scan.LineBuffer = std::string(rest) + kCR;
+    c.scan.SourceIndex = 0;
+    c.scan.Column = 0;
+    c.scan.ScanChar = ' ';
     GetAsmChar(c);
     ReadControls(c);
-    c.ScanChar = kCR;
+    c.scan.ScanChar = kCR;
   }
   c.InvocationLineActive = false;
   for (ControlId id : {ControlId::Print, ControlId::Object, ControlId::Debug})

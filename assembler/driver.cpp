@@ -26,12 +26,12 @@ void ResetForRun(AsmContext& c) {
   std::ostream* console = c.ConsoleOut;
   auto progress = c.ProgressOut;
   const std::string program = c.ProgramPath;
-  const bool scopeBegin = c.Object.ScopeBeginNext;
+  const bool scopeBegin = c.out.Object.ScopeBeginNext;
   c = AsmContext{};
   c.ConsoleOut = console;
   c.ProgressOut = std::move(progress);
   c.ProgramPath = program;
-  c.Object.ScopeBeginNext = scopeBegin;
+  c.out.Object.ScopeBeginNext = scopeBegin;
 }
 
 void StartPassState(AsmContext& c) {
@@ -50,10 +50,11 @@ void StartPassState(AsmContext& c) {
   c.IncludePending = false;
   c.PrimaryClosed = false;
   c.EndSeen = false;
+  c.HexEligible = true;  // each pass: HEX output stops at its first RSEG
   c.IncludeDepth = 0;
   c.ModuleName = c.ModuleBaseName;  // without NAME the module takes the file's base name
-  c.ScanChar = kCR;
-  c.LineBuffer.clear();
+  c.scan.ScanChar = kCR;
+  c.scan.LineBuffer.clear();
 }
 
 void OpenSource(AsmContext& c) {
@@ -109,13 +110,13 @@ void BetweenPasses(AsmContext& c) {
   c.SourceOpen = false;
   c.LinesRead = 0;
   if (Control(c, ControlId::ErrorPrint).On) {
-    c.Out.ErrorPrint = OpenOutput(c, ControlId::ErrorPrint, kKindErrorPrint);
-    c.Out.ErrorPrintOpen = true;
+    c.out.Files.ErrorPrint = OpenOutput(c, ControlId::ErrorPrint, kKindErrorPrint);
+    c.out.Files.ErrorPrintOpen = true;
   }
   if (Control(c, ControlId::Print).On) {
-    c.Out.Listing = OpenOutput(c, ControlId::Print, kKindListing);
-    c.Out.ListOpen = true;
-    c.Listing.ToListing = true;
+    c.out.Files.Listing = OpenOutput(c, ControlId::Print, kKindListing);
+    c.out.Files.ListOpen = true;
+    c.out.Listing.ToListing = true;
     if (!Control(c, ControlId::Paging).On) {
       Control(c, ControlId::Paging).Value.clear();
       c.PageLength = 65535;
@@ -123,14 +124,14 @@ void BetweenPasses(AsmContext& c) {
     ListFirstPage(c);
   }
   c.AsmPass = 2;
-  c.Xref.clear();
+  c.sym.Xref.clear();
   if (Control(c, ControlId::Hex).On && c.HexRequested) {
-    c.Out.Hex = OpenOutput(c, ControlId::Hex, kKindHex);
-    c.Out.HexOpen = true;
+    c.out.Files.Hex = OpenOutput(c, ControlId::Hex, kKindHex);
+    c.out.Files.HexOpen = true;
   }
   if (Control(c, ControlId::Object).On) {
-    c.Out.Object = OpenOutput(c, ControlId::Object, kKindObject);
-    c.Out.ObjectOpen = true;
+    c.out.Files.Object = OpenOutput(c, ControlId::Object, kKindObject);
+    c.out.Files.ObjectOpen = true;
     WriteObjectPrologue(c);
   }
 }
@@ -176,10 +177,10 @@ AsmRunResult Run(AsmContext& c, std::string_view sourcePath, const std::string* 
 
     BetweenPasses(c);
     StartPassState(c);
-    for (uint32_t pos : c.SymbolOffsets)
+    for (uint32_t pos : c.sym.SymbolOffsets)
       if (SymKind(c, pos) >= kind::kSegment) SetSymValue(c, pos, 0);
-    c.SymbolCursor = 0;
-    c.SymbolIndex = 1;
+    c.sym.SymbolCursor = 0;
+    c.sym.SymbolIndex = 1;
     c.CurrentBank = c.ControlBank;  // USING lines of pass 1 do not carry over
     if (c.FileMode) OpenSource(c);
     c.CurrentFileName = c.SourceName;
@@ -200,7 +201,7 @@ AsmRunResult Run(AsmContext& c, std::string_view sourcePath, const std::string* 
     c.SourceOpen = false;
     c.StatusText += "\r\n" + std::to_string(c.LinesRead) + " Lines read";
     if (c.FileMode) {
-      c.Listing.ToListing = false;
+      c.out.Listing.ToListing = false;
       if (!printToConsole) {
         c.StatusText += "\r\nASSEMBLY COMPLETE, ";
         c.StatusText += c.ErrorCount == 0 ? std::string("No") : std::to_string(c.ErrorCount);

@@ -96,7 +96,9 @@ struct GenericForms {
 
 bool IsRegister(uint8_t t) { return t >= tok::kR0 && t <= tok::kR7; }
 uint8_t RegisterNumber(uint8_t t) { return static_cast<uint8_t>(t - tok::kR0); }
-bool SyntaxErrorOnLine(const AsmContext& c) { return c.LastAsmError == 100; }
+bool SyntaxErrorOnLine(const AsmContext& c) {
+  return c.line.LastAsmError == asm_err::kSyntaxError;
+}
 uint32_t Location(const AsmContext& c) { return c.CurrentSegment.Value; }
 
 void ExpectToken(AsmContext& c, uint8_t t) {
@@ -113,8 +115,8 @@ bool Accept(AsmContext& c, uint8_t t) {
 }
 
 void SetBytes(AsmContext& c, uint32_t length, uint8_t op, uint8_t b1 = 0, uint8_t b2 = 0) {
-  c.InstrLength = length;
-  c.InstrBytes = {op, b1, b2};
+  c.line.InstrLength = length;
+  c.line.InstrBytes = {op, b1, b2};
 }
 
 // Operand readers
@@ -125,50 +127,53 @@ bool KindIs(uint8_t kind, std::initializer_list<uint8_t> accepted) {
   return false;
 }
 
-// Truncation of an address to a byte: error 115, the low byte is kept.
+// Truncation of an address to a byte: error 115 above 255 (a negative value
+// is taken as its low byte without a message), the low byte is kept.
 uint8_t ByteOf(AsmContext& c, int32_t v) {
-  if (v < 0 || v > 255) ReportAsmError(c, 115);
+  if (v > 255) ReportAsmError(c, asm_err::kValueTruncatedToByte);
   return static_cast<uint8_t>(v & 0xFF);
 }
 
 uint8_t ImmediateOperand(AsmContext& c) {
-  c.Fixup = FixupKind::Byte;
+  c.line.Fixup = FixupKind::Byte;
   return static_cast<uint8_t>(AsmExpression(c, kExprAny) & 0xFF);
 }
 
 uint8_t DataAddressOperand(AsmContext& c) {
-  c.Fixup = FixupKind::Byte;
+  c.line.Fixup = FixupKind::Byte;
   const int32_t v = AsmExpression(c, kExprAny);
-  if (c.AsmPass == 2 && c.LastAsmError == 0 &&
-      !KindIs(c.AsmValueKind, {kind::kData, kind::kIData, kind::kNumber}))
-    ReportAsmError(c, 123, SegWord::Data);
+  if (c.AsmPass == 2 && c.line.LastAsmError == 0 &&
+      !KindIs(c.scan.AsmValueKind, {kind::kData, kind::kIData, kind::kNumber}))
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Data);
   return ByteOf(c, v);
 }
 
 uint8_t BitAddressOperand(AsmContext& c) {
-  c.FixupOffset = 1;
-  c.Fixup = FixupKind::Bit;
+  c.line.FixupOffset = 1;
+  c.line.Fixup = FixupKind::Bit;
   const int32_t v = AsmExpression(c, kExprAny);
-  if (c.AsmPass == 2 && c.LastAsmError == 0 && !KindIs(c.AsmValueKind, {kind::kBit, kind::kNumber}))
-    ReportAsmError(c, 123, SegWord::Bit);
+  if (c.AsmPass == 2 && c.line.LastAsmError == 0 && !KindIs(c.scan.AsmValueKind, {kind::kBit, kind::kNumber}))
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Bit);
   return ByteOf(c, v);
 }
 
 int32_t CodeAddressOperand(AsmContext& c) {
   const int32_t v = AsmExpression(c, kExprAny);
-  if (c.AsmPass == 2 && c.LastAsmError == 0 && !KindIs(c.AsmValueKind, {kind::kCode, kind::kNumber}))
-    ReportAsmError(c, 123, SegWord::Code);
+  if (c.AsmPass == 2 && c.line.LastAsmError == 0 &&
+      !KindIs(c.scan.AsmValueKind, {kind::kCode, kind::kNumber}))
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Code);
   return v;
 }
 
 uint8_t CheckDataValue(AsmContext& c, int32_t v) {
-  if (c.AsmPass == 2 && !KindIs(c.AsmValueKind, {kind::kData, kind::kIData, kind::kNumber}))
-    ReportAsmError(c, 123, SegWord::Data);
+  if (c.AsmPass == 2 && !KindIs(c.scan.AsmValueKind, {kind::kData, kind::kIData, kind::kNumber}))
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Data);
   return ByteOf(c, v);
 }
 
 uint8_t CheckBitValue(AsmContext& c, int32_t v) {
-  if (c.AsmPass == 2 && !KindIs(c.AsmValueKind, {kind::kBit, kind::kNumber})) ReportAsmError(c, 123, SegWord::Bit);
+  if (c.AsmPass == 2 && !KindIs(c.scan.AsmValueKind, {kind::kBit, kind::kNumber}))
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, SegWord::Bit);
   return ByteOf(c, v);
 }
 
@@ -188,7 +193,7 @@ bool IndirectRegister(AsmContext& c, uint8_t& i) {
 // The displacement from the instruction's end to TARGET; error 120 and 0 when
 // it does not fit in a signed byte.
 uint8_t ComputeRelativeOffset(AsmContext& c, int32_t target) {
-  const int64_t next = static_cast<int64_t>(Location(c)) + c.InstrLength;
+  const int64_t next = static_cast<int64_t>(Location(c)) + c.line.InstrLength;
   const int64_t t = target;
   if (t < next) {
     const int64_t d = next - t;
@@ -196,33 +201,33 @@ uint8_t ComputeRelativeOffset(AsmContext& c, int32_t target) {
   } else if (t - next <= 127) {
     return static_cast<uint8_t>(t - next);
   }
-  ReportAsmError(c, 120, SegWord::Relative);
+  ReportAsmError(c, asm_err::kDestinationOutOfRange, SegWord::Relative);
   return 0;
 }
 
 // The displacement field at POSITION of an instruction of LENGTH bytes.
 void RelativeField(AsmContext& c, uint32_t length, uint8_t position) {
-  c.Fixup = FixupKind::Relative;
-  c.FixupOffset = position;
-  c.InstrLength = length;
+  c.line.Fixup = FixupKind::Relative;
+  c.line.FixupOffset = position;
+  c.line.InstrLength = length;
   const int32_t target = CodeAddressOperand(c);
   uint8_t disp = 0;
-  if (c.AsmPass == 2 && !c.NeedsFixup && !SyntaxErrorOnLine(c)) disp = ComputeRelativeOffset(c, target);
-  c.InstrBytes[position] = disp;
+  if (c.AsmPass == 2 && !c.line.NeedsFixup && !SyntaxErrorOnLine(c)) disp = ComputeRelativeOffset(c, target);
+  c.line.InstrBytes[position] = disp;
 }
 
 // SJMP, JZ, JNZ, JC, JNC.
 void RelativeJumpOperand(AsmContext& c, uint8_t op) {
-  c.InstrBytes = {op, 0, 0};
+  c.line.InstrBytes = {op, 0, 0};
   RelativeField(c, 2, 1);
   ExpectEndOfLine(c);
 }
 
 // JB, JNB, JBC.
 void BitRelativeJumpOperand(AsmContext& c, uint8_t op) {
-  c.InstrBytes = {op, 0, 0};
+  c.line.InstrBytes = {op, 0, 0};
   const uint8_t bit = BitAddressOperand(c);
-  c.InstrBytes[1] = bit;
+  c.line.InstrBytes[1] = bit;
   ExpectComma(c);
   RelativeField(c, 3, 2);
   ExpectEndOfLine(c);
@@ -232,21 +237,22 @@ bool SameBlock(uint32_t a, int32_t b) { return (a & 0xF800u) == (static_cast<uin
 
 // AJMP, ACALL.
 void AbsoluteJumpOperand(AsmContext& c, uint8_t base) {
-  c.Fixup = FixupKind::InBlock;
-  c.FixupOffset = 0;
+  c.line.Fixup = FixupKind::InBlock;
+  c.line.FixupOffset = 0;
   const int32_t target = CodeAddressOperand(c);
   ExpectEndOfLine(c);
   SetBytes(c, 2, base);
-  if (c.AsmPass != 2 || c.NeedsFixup) return;
-  if (!SameBlock(Location(c) + 2, target)) ReportAsmError(c, 120, SegWord::InBolck);
-  c.InstrBytes[0] = static_cast<uint8_t>(base | ((target & 0x0700) >> 3));
-  c.InstrBytes[1] = static_cast<uint8_t>(target & 0xFF);
+  if (c.AsmPass != 2 || c.line.NeedsFixup) return;
+  if (!SameBlock(Location(c) + 2, target))
+    ReportAsmError(c, asm_err::kDestinationOutOfRange, SegWord::InBolck);
+  c.line.InstrBytes[0] = static_cast<uint8_t>(base | ((target & 0x0700) >> 3));
+  c.line.InstrBytes[1] = static_cast<uint8_t>(target & 0xFF);
 }
 
 // LJMP, LCALL.
 void LongJumpOperand(AsmContext& c, uint8_t op) {
-  c.Fixup = FixupKind::Word;
-  c.FixupOffset = 1;
+  c.line.Fixup = FixupKind::Word;
+  c.line.FixupOffset = 1;
   const int32_t target = CodeAddressOperand(c);
   SetBytes(c, 3, op, static_cast<uint8_t>((target >> 8) & 0xFF), static_cast<uint8_t>(target & 0xFF));
   ExpectEndOfLine(c);
@@ -255,38 +261,39 @@ void LongJumpOperand(AsmContext& c, uint8_t op) {
 // Generic JMP and CALL: the shortest form that reaches a known target, the
 // same in both passes; the long form otherwise.
 void GenericJumpOperand(AsmContext& c, const GenericForms& f) {
-  c.Fixup = FixupKind::Relative;
-  c.GenericJump = true;
-  c.FixupOffset = 1;
-  c.UndefinedFlag = false;
+  c.line.Fixup = FixupKind::Relative;
+  c.line.GenericJump = true;
+  c.line.FixupOffset = 1;
+  c.line.UndefinedFlag = false;
   int32_t target = CodeAddressOperand(c);
   if (SyntaxErrorOnLine(c)) return;
   uint32_t length = 3;
-  if (!c.NeedsFixup && !c.UndefinedFlag && !c.UndefinedRef) {
+  if (!c.line.NeedsFixup && !c.line.UndefinedFlag && !c.expr.UndefinedRef) {
     const int64_t next = static_cast<int64_t>(Location(c)) + 2;
     const bool shortReach = target < next ? next - target <= 128 : target - next <= 127;
     // A displacement is right only when the target moves with the jump: both
     // absolute, or both in the same relocatable segment (an absolute target
     // seen from a relocatable segment needs the long form).
-    const bool sameSegment = c.AsmValueSegment == c.CurrentSegment.SegmentId;
+    const bool sameSegment = c.scan.AsmValueSegment == c.CurrentSegment.SegmentId;
     if (f.Jump && shortReach && sameSegment) {
-      c.InstrLength = 2;
-      c.InstrBytes = {Op("SJMP", Opd::Relative), c.AsmPass == 2 ? ComputeRelativeOffset(c, target) : uint8_t{0}, 0};
+      c.line.InstrLength = 2;
+      c.line.InstrBytes = {Op("SJMP", Opd::Relative),
+                           c.AsmPass == 2 ? ComputeRelativeOffset(c, target) : uint8_t{0}, 0};
       ExpectEndOfLine(c);
       return;
     }
     length = SameBlock(Location(c) + 2, target) ? 2 : 3;
     if (c.CurrentSegment.SegmentId != 0) {
-      c.NeedsFixup = true;
-      c.Fixup = FixupKind::Word;
+      c.line.NeedsFixup = true;
+      c.line.Fixup = FixupKind::Word;
       if (c.AsmPass == 2) {
         AsmFixupRequest request;
         request.Offset = 1;
         request.Kind = FixupKind::Word;
-        request.Segment = c.AsmValueSegment;
+        request.Segment = c.scan.AsmValueSegment;
         request.Value = target;
         AddObjFixup(c, request);
-        c.AnyFixup = true;
+        c.line.AnyFixup = true;
       }
       target = 0;
       length = 3;
@@ -305,7 +312,7 @@ void GenericJumpOperand(AsmContext& c, const GenericForms& f) {
 // The source operand of ADD..XRL A,src, MOV A,src, XCH A,src, INC/DEC src
 // and MOV dir,src (base 80H; the destination already in the second byte).
 void EncodeSourceOperand(AsmContext& c, const SourceForms& f) {
-  c.FixupOffset = 1;
+  c.line.FixupOffset = 1;
   const uint8_t t = PeekAsmToken(c);
   if (t == tok::kHash) {
     if (f.Immediate < 0) {
@@ -313,36 +320,36 @@ void EncodeSourceOperand(AsmContext& c, const SourceForms& f) {
       return;
     }
     GetAsmToken(c);
-    if (f.DirectDestination) c.FixupOffset = 2;
-    c.InstrBytes[0] = static_cast<uint8_t>(f.Immediate);
+    if (f.DirectDestination) c.line.FixupOffset = 2;
+    c.line.InstrBytes[0] = static_cast<uint8_t>(f.Immediate);
     const uint8_t imm = ImmediateOperand(c);
-    c.InstrBytes[f.DirectDestination ? 2 : 1] = imm;
-    c.InstrLength = 2;
+    c.line.InstrBytes[f.DirectDestination ? 2 : 1] = imm;
+    c.line.InstrLength = 2;
   } else if (t == tok::kAt) {
     GetAsmToken(c);
     uint8_t i = 0;
     if (!IndirectRegister(c, i)) return;
-    c.InstrBytes[0] = static_cast<uint8_t>(f.AtRi + i);
-    c.InstrLength = 1;
+    c.line.InstrBytes[0] = static_cast<uint8_t>(f.AtRi + i);
+    c.line.InstrLength = 1;
   } else if (IsRegister(t)) {
     GetAsmToken(c);
-    c.InstrBytes[0] = static_cast<uint8_t>(f.Rn + RegisterNumber(t));
-    c.InstrLength = 1;
+    c.line.InstrBytes[0] = static_cast<uint8_t>(f.Rn + RegisterNumber(t));
+    c.line.InstrLength = 1;
   } else if (t == tok::kA && f.Acc >= 0) {
     GetAsmToken(c);
-    c.InstrBytes[0] = static_cast<uint8_t>(f.Acc);
-    c.InstrLength = 1;
+    c.line.InstrBytes[0] = static_cast<uint8_t>(f.Acc);
+    c.line.InstrLength = 1;
   } else {
     if (f.DirectDestination) {
       // MOV dir,dir: the destination moves to the third byte.
-      c.InstrBytes[2] = c.InstrBytes[1];
+      c.line.InstrBytes[2] = c.line.InstrBytes[1];
       MoveObjFixup(c, 1, 2);
     }
     const uint8_t dir = DataAddressOperand(c);
     if (SyntaxErrorOnLine(c)) return;
-    c.InstrBytes[0] = static_cast<uint8_t>(f.Direct);
-    c.InstrBytes[1] = dir;
-    c.InstrLength = 2;
+    c.line.InstrBytes[0] = static_cast<uint8_t>(f.Direct);
+    c.line.InstrBytes[1] = dir;
+    c.line.InstrLength = 2;
   }
   ExpectEndOfLine(c);
 }
@@ -352,14 +359,14 @@ void EncodeLogicalDirect(AsmContext& c, const LogicalForms& f) {
   const uint8_t t = PeekAsmToken(c);
   if (t == tok::kHash) {
     GetAsmToken(c);
-    c.FixupOffset = 2;
-    c.InstrBytes[0] = f.DirectImmediate;
-    c.InstrBytes[2] = ImmediateOperand(c);
-    c.InstrLength = 3;
+    c.line.FixupOffset = 2;
+    c.line.InstrBytes[0] = f.DirectImmediate;
+    c.line.InstrBytes[2] = ImmediateOperand(c);
+    c.line.InstrLength = 3;
   } else if (t == tok::kA) {
     GetAsmToken(c);
-    c.InstrBytes[0] = f.DirectAcc;
-    c.InstrLength = 2;
+    c.line.InstrBytes[0] = f.DirectAcc;
+    c.line.InstrLength = 2;
   } else {
     AsmSyntaxError(c);
     return;
@@ -389,18 +396,18 @@ void Logical(AsmContext& c, const LogicalForms& f) {
     if (SyntaxErrorOnLine(c)) return;
     SkipAsmBlanks(c);
     int op = f.CarryBit;
-    if (c.ScanChar == '/') {
+    if (c.scan.ScanChar == '/') {
       GetAsmChar(c);
       op = f.CarryNotBit;
     }
-    c.InstrBytes[0] = static_cast<uint8_t>(op);
-    c.InstrBytes[1] = BitAddressOperand(c);
-    c.InstrLength = 2;
+    c.line.InstrBytes[0] = static_cast<uint8_t>(op);
+    c.line.InstrBytes[1] = BitAddressOperand(c);
+    c.line.InstrLength = 2;
     ExpectEndOfLine(c);
     return;
   }
-  c.FixupOffset = 1;
-  c.InstrBytes[1] = DataAddressOperand(c);
+  c.line.FixupOffset = 1;
+  c.line.InstrBytes[1] = DataAddressOperand(c);
   ExpectComma(c);
   if (!SyntaxErrorOnLine(c)) EncodeLogicalDirect(c, f);
 }
@@ -415,9 +422,9 @@ void BitOperation(AsmContext& c, const BitForms& f) {
     GetAsmToken(c);
     SetBytes(c, 1, f.Carry);
   } else {
-    c.InstrBytes[0] = f.Bit;
-    c.InstrBytes[1] = BitAddressOperand(c);
-    c.InstrLength = 2;
+    c.line.InstrBytes[0] = f.Bit;
+    c.line.InstrBytes[1] = BitAddressOperand(c);
+    c.line.InstrLength = 2;
   }
   ExpectEndOfLine(c);
 }
@@ -442,17 +449,17 @@ void Mov(AsmContext& c) {
     if (!IndirectRegister(c, i)) return;
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
-    c.FixupOffset = 1;
+    c.line.FixupOffset = 1;
     if (Accept(c, tok::kHash)) {
-      c.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::AtRi, Opd::Immediate) + i);
-      c.InstrBytes[1] = ImmediateOperand(c);
-      c.InstrLength = 2;
+      c.line.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::AtRi, Opd::Immediate) + i);
+      c.line.InstrBytes[1] = ImmediateOperand(c);
+      c.line.InstrLength = 2;
     } else if (Accept(c, tok::kA)) {
       SetBytes(c, 1, static_cast<uint8_t>(Op("MOV", Opd::AtRi, Opd::A) + i));
     } else {
-      c.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::AtRi, Opd::Direct) + i);
-      c.InstrBytes[1] = DataAddressOperand(c);
-      c.InstrLength = 2;
+      c.line.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::AtRi, Opd::Direct) + i);
+      c.line.InstrBytes[1] = DataAddressOperand(c);
+      c.line.InstrLength = 2;
     }
     ExpectEndOfLine(c);
   } else if (t == tok::kA) {
@@ -463,17 +470,17 @@ void Mov(AsmContext& c) {
     GetAsmToken(c);
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
-    c.InstrBytes[0] = Op("MOV", Opd::C, Opd::Bit);
-    c.InstrBytes[1] = BitAddressOperand(c);
-    c.InstrLength = 2;
+    c.line.InstrBytes[0] = Op("MOV", Opd::C, Opd::Bit);
+    c.line.InstrBytes[1] = BitAddressOperand(c);
+    c.line.InstrLength = 2;
     ExpectEndOfLine(c);
   } else if (t == tok::kDPTR) {
     GetAsmToken(c);
     ExpectComma(c);
     ExpectToken(c, tok::kHash);
     if (SyntaxErrorOnLine(c)) return;
-    c.Fixup = FixupKind::Word;
-    c.FixupOffset = 1;
+    c.line.Fixup = FixupKind::Word;
+    c.line.FixupOffset = 1;
     const int32_t v = AsmExpression(c, kExprAny);
     SetBytes(c, 3, Op("MOV", Opd::Dptr, Opd::Immediate16), static_cast<uint8_t>((v >> 8) & 0xFF),
              static_cast<uint8_t>(v & 0xFF));
@@ -483,36 +490,36 @@ void Mov(AsmContext& c) {
     const uint8_t n = RegisterNumber(t);
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
-    c.FixupOffset = 1;
+    c.line.FixupOffset = 1;
     if (Accept(c, tok::kHash)) {
-      c.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::Rn, Opd::Immediate) + n);
-      c.InstrBytes[1] = ImmediateOperand(c);
-      c.InstrLength = 2;
+      c.line.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::Rn, Opd::Immediate) + n);
+      c.line.InstrBytes[1] = ImmediateOperand(c);
+      c.line.InstrLength = 2;
     } else if (Accept(c, tok::kA)) {
       SetBytes(c, 1, static_cast<uint8_t>(Op("MOV", Opd::Rn, Opd::A) + n));
     } else {
-      c.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::Rn, Opd::Direct) + n);
-      c.InstrBytes[1] = DataAddressOperand(c);
-      c.InstrLength = 2;
+      c.line.InstrBytes[0] = static_cast<uint8_t>(Op("MOV", Opd::Rn, Opd::Direct) + n);
+      c.line.InstrBytes[1] = DataAddressOperand(c);
+      c.line.InstrLength = 2;
     }
     ExpectEndOfLine(c);
   } else {
-    c.FixupOffset = 1;
-    c.Fixup = FixupKind::Byte;
+    c.line.FixupOffset = 1;
+    c.line.Fixup = FixupKind::Byte;
     const int32_t dest = AsmExpression(c, kExprAny);
-    const uint8_t destKind = c.AsmValueKind;
+    const uint8_t destKind = c.scan.AsmValueKind;
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
     if (Accept(c, tok::kC)) {
-      c.AsmValueKind = destKind;
+      c.scan.AsmValueKind = destKind;
       SetBytes(c, 2, Op("MOV", Opd::Bit, Opd::C), CheckBitValue(c, dest));
       ExpectEndOfLine(c);
       return;
     }
-    c.AsmValueKind = destKind;
-    c.InstrBytes[1] = CheckDataValue(c, dest);
+    c.scan.AsmValueKind = destKind;
+    c.line.InstrBytes[1] = CheckDataValue(c, dest);
     EncodeSourceOperand(c, SourceFormsOf("MOV", Opd::Direct));
-    if (c.InstrLength > 0) c.InstrLength += 1;
+    if (c.line.InstrLength > 0) c.line.InstrLength += 1;
   }
 }
 
@@ -566,7 +573,7 @@ void Movx(AsmContext& c) {
 
 void Cjne(AsmContext& c) {
   const uint8_t t = PeekAsmToken(c);
-  c.FixupOffset = 1;
+  c.line.FixupOffset = 1;
   if (t == tok::kAt) {
     GetAsmToken(c);
     uint8_t i = 0;
@@ -574,26 +581,27 @@ void Cjne(AsmContext& c) {
     ExpectComma(c);
     ExpectToken(c, tok::kHash);
     if (SyntaxErrorOnLine(c)) return;
-    c.InstrBytes[0] = static_cast<uint8_t>(Op("CJNE", Opd::AtRi, Opd::Immediate, Opd::Relative) + i);
-    c.InstrBytes[1] = ImmediateOperand(c);
+    c.line.InstrBytes[0] = static_cast<uint8_t>(Op("CJNE", Opd::AtRi, Opd::Immediate, Opd::Relative) + i);
+    c.line.InstrBytes[1] = ImmediateOperand(c);
   } else if (t == tok::kA) {
     GetAsmToken(c);
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
     if (Accept(c, tok::kHash)) {
-      c.InstrBytes[0] = Op("CJNE", Opd::A, Opd::Immediate, Opd::Relative);
-      c.InstrBytes[1] = ImmediateOperand(c);
+      c.line.InstrBytes[0] = Op("CJNE", Opd::A, Opd::Immediate, Opd::Relative);
+      c.line.InstrBytes[1] = ImmediateOperand(c);
     } else {
-      c.InstrBytes[0] = Op("CJNE", Opd::A, Opd::Direct, Opd::Relative);
-      c.InstrBytes[1] = DataAddressOperand(c);
+      c.line.InstrBytes[0] = Op("CJNE", Opd::A, Opd::Direct, Opd::Relative);
+      c.line.InstrBytes[1] = DataAddressOperand(c);
     }
   } else if (IsRegister(t)) {
     GetAsmToken(c);
     ExpectComma(c);
     ExpectToken(c, tok::kHash);
     if (SyntaxErrorOnLine(c)) return;
-    c.InstrBytes[0] = static_cast<uint8_t>(Op("CJNE", Opd::Rn, Opd::Immediate, Opd::Relative) + RegisterNumber(t));
-    c.InstrBytes[1] = ImmediateOperand(c);
+    c.line.InstrBytes[0] =
+        static_cast<uint8_t>(Op("CJNE", Opd::Rn, Opd::Immediate, Opd::Relative) + RegisterNumber(t));
+    c.line.InstrBytes[1] = ImmediateOperand(c);
   } else {
     AsmSyntaxError(c);
     return;
@@ -608,14 +616,14 @@ void Djnz(AsmContext& c) {
   const uint8_t t = PeekAsmToken(c);
   if (IsRegister(t)) {
     GetAsmToken(c);
-    c.InstrBytes = {static_cast<uint8_t>(Op("DJNZ", Opd::Rn, Opd::Relative) + RegisterNumber(t)), 0, 0};
+    c.line.InstrBytes = {static_cast<uint8_t>(Op("DJNZ", Opd::Rn, Opd::Relative) + RegisterNumber(t)), 0, 0};
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
     RelativeField(c, 2, 1);
   } else {
-    c.FixupOffset = 1;
-    c.InstrBytes[0] = Op("DJNZ", Opd::Direct, Opd::Relative);
-    c.InstrBytes[1] = DataAddressOperand(c);
+    c.line.FixupOffset = 1;
+    c.line.InstrBytes[0] = Op("DJNZ", Opd::Direct, Opd::Relative);
+    c.line.InstrBytes[1] = DataAddressOperand(c);
     ExpectComma(c);
     if (SyntaxErrorOnLine(c)) return;
     RelativeField(c, 3, 2);
@@ -651,10 +659,10 @@ void IncDec(AsmContext& c, const IncDecForms& f) {
 }
 
 void StackOperation(AsmContext& c, uint8_t op) {
-  c.FixupOffset = 1;
-  c.InstrBytes[0] = op;
-  c.InstrBytes[1] = DataAddressOperand(c);
-  c.InstrLength = 2;
+  c.line.FixupOffset = 1;
+  c.line.InstrBytes[0] = op;
+  c.line.InstrBytes[1] = DataAddressOperand(c);
+  c.line.InstrLength = 2;
   ExpectEndOfLine(c);
 }
 
@@ -673,12 +681,12 @@ void Xchd(AsmContext& c) {
 
 void EncodeInstruction(AsmContext& c, uint8_t mnemonic) {
   if (mnemonic < kFirstMnemonicToken || mnemonic > kLastMnemonicToken) return;
-  c.InInstruction = true;
-  c.Fixup = FixupKind::Byte;
-  c.GenericJump = false;
-  c.NeedsFixup = false;
-  c.InstrLength = 0;
-  c.InstrBytes = {0, 0, 0};
+  c.line.InInstruction = true;
+  c.line.Fixup = FixupKind::Byte;
+  c.line.GenericJump = false;
+  c.line.NeedsFixup = false;
+  c.line.InstrLength = 0;
+  c.line.InstrBytes = {0, 0, 0};
   switch (mnemonic) {
     case tok::kADD: AccumulatorSource(c, SourceFormsOf("ADD", Opd::A)); break;
     case tok::kADDC: AccumulatorSource(c, SourceFormsOf("ADDC", Opd::A)); break;

@@ -41,13 +41,17 @@ std::string HexBytesText(std::span<const uint8_t> bytes) {
 
 namespace {
 
-std::ostream* ListFile(AsmContext& cx) { return cx.Out.ListOpen ? cx.Out.Listing.get() : nullptr; }
+std::ostream* ListFile(AsmContext& cx) {
+  return cx.out.Files.ListOpen ? cx.out.Files.Listing.get() : nullptr;
+}
 
-bool ListingOn(const AsmContext& cx) { return cx.Out.ListOpen && cx.Out.Listing != nullptr; }
+bool ListingOn(const AsmContext& cx) {
+  return cx.out.Files.ListOpen && cx.out.Files.Listing != nullptr;
+}
 
 // Writes the characters of the current listing line collected by ListChar.
 void FlushPendingText(AsmContext& cx) {
-  std::string& pending = cx.Listing.PendingText;
+  std::string& pending = cx.out.Listing.PendingText;
   if (pending.empty()) return;
   std::ostream* f = ListFile(cx);
   if (f != nullptr) {
@@ -108,17 +112,18 @@ void WriteAsmLine(AsmContext& cx, std::ostream* file, std::string_view s) {
 }
 
 void ListTextLine(AsmContext& cx, std::string_view s) {
-  if (cx.Listing.ToListing && ListingOn(cx) && cx.Listing.LineOnPage >= cx.PageLength) ListPageHeader(cx);
+  if (cx.out.Listing.ToListing && ListingOn(cx) && cx.out.Listing.LineOnPage >= cx.PageLength)
+    ListPageHeader(cx);
   WriteCurrentLine(cx, s);
-  ++cx.Listing.LineOnPage;
+  ++cx.out.Listing.LineOnPage;
 }
 
 void WriteCurrentText(AsmContext& cx, std::string_view s) {
-  WriteAsmText(cx, cx.Listing.ToListing ? ListFile(cx) : nullptr, s);
+  WriteAsmText(cx, cx.out.Listing.ToListing ? ListFile(cx) : nullptr, s);
 }
 
 void WriteCurrentLine(AsmContext& cx, std::string_view s) {
-  std::ostream* f = cx.Listing.ToListing ? ListFile(cx) : nullptr;
+  std::ostream* f = cx.out.Listing.ToListing ? ListFile(cx) : nullptr;
   if (f == nullptr) {
     cx.StatusText += s;
     cx.StatusText += "\r\n";
@@ -128,12 +133,12 @@ void WriteCurrentLine(AsmContext& cx, std::string_view s) {
 }
 
 void WriteErrorPrintLine(AsmContext& cx, std::string_view s) {
-  if (!cx.Out.ErrorPrintOpen || !cx.Out.ErrorPrint) return;
-  WriteAsmLine(cx, cx.Out.ErrorPrint.get(), s);
+  if (!cx.out.Files.ErrorPrintOpen || !cx.out.Files.ErrorPrint) return;
+  WriteAsmLine(cx, cx.out.Files.ErrorPrint.get(), s);
 }
 
 void ListChar(AsmContext& cx, char c) {
-  ListingState& l = cx.Listing;
+  ListingState& l = cx.out.Listing;
   const bool toFile = l.ToListing && ListingOn(cx);
   if (toFile && l.LineOnPage >= cx.PageLength) ListPageHeader(cx);
   if (c == '\r') {
@@ -159,7 +164,7 @@ void ListChar(AsmContext& cx, char c) {
 }
 
 void ListString(AsmContext& cx, std::string_view s) {
-  ListingState& l = cx.Listing;
+  ListingState& l = cx.out.Listing;
   // Fast path: text that fits on the current listing line goes in one piece.
   if (l.ToListing && ListingOn(cx) && l.LineOnPage < cx.PageLength &&
       l.ColumnOnLine + s.size() <= cx.PageWidth && s.find('\r') == std::string_view::npos) {
@@ -176,7 +181,7 @@ void ListNewLine(AsmContext& cx) { ListChar(cx, '\r'); }
 
 std::string SymbolTableHeading(const AsmContext& cx) {
   std::string s = "N A M E ";
-  s.append(cx.Listing.NameWidth > 7 ? cx.Listing.NameWidth - 7 : 0, ' ');
+  s.append(cx.out.Listing.NameWidth > 7 ? cx.out.Listing.NameWidth - 7 : 0, ' ');
   s += "  T Y P E   V A L U E        A T T R I B U T E S";
   if (Control(cx, ControlId::Xref).On) s += "   A N D   R E F E R E N C E S";
   return s;
@@ -193,7 +198,7 @@ void ListColumnTitles(AsmContext& cx) {
 }  // namespace
 
 void ListPageHeader(AsmContext& cx) {
-  ListingState& l = cx.Listing;
+  ListingState& l = cx.out.Listing;
   if (!Control(cx, ControlId::Paging).On && l.PageNumber != 1) return;
   l.LineOnPage = 0;
   cx.EjectPending = false;
@@ -221,7 +226,7 @@ void ListPageHeader(AsmContext& cx) {
 
 void ListFirstPage(AsmContext& cx) {
   if (!ListingOn(cx)) return;
-  cx.Listing.ToListing = true;
+  cx.out.Listing.ToListing = true;
   if (!Control(cx, ControlId::Paging).On) {
     cx.Controls[static_cast<size_t>(ControlId::Paging)].Value.clear();
     cx.PageLength = 65535;
@@ -229,12 +234,12 @@ void ListFirstPage(AsmContext& cx) {
   ListPageHeader(cx);
   RawListLine(cx, "");
   RawListLine(cx, "Windows MCS-51/52/44 Assembler Vers. 1.2");
-  cx.Listing.LineOnPage = 3;
+  cx.out.Listing.LineOnPage = 3;
   const ControlRecord& object = Control(cx, ControlId::Object);
   WriteWrapped(cx, object.On ? "OBJECT MODULE PLACED IN " + object.Value : std::string("NO OBJECT MODULE REQUESTED"));
   WriteWrapped(cx, "ASSEMBLER INVOKED BY: " + cx.InvocationLine);
   ListColumnTitles(cx);
-  cx.Listing.LineOnPage = static_cast<uint16_t>(cx.Listing.LineOnPage + 3);
+  cx.out.Listing.LineOnPage = static_cast<uint16_t>(cx.out.Listing.LineOnPage + 3);
 }
 
 // The listing line
@@ -249,46 +254,48 @@ std::string Fit(std::string s, size_t width) {
 // Bytes shown on one DB line starting at byte FIRST: up to 4 string bytes, or
 // one numeric byte.
 size_t DbLineCount(const AsmContext& cx, size_t first, size_t total) {
-  if (cx.DataMarks[first] != 'S') return 1;
+  if (cx.line.DataMarks[first] != 'S') return 1;
   size_t n = 0;
-  while (first + n < total && n < 4 && cx.DataMarks[first + n] == 'S') ++n;
+  while (first + n < total && n < 4 && cx.line.DataMarks[first + n] == 'S') ++n;
   return n;
 }
 
 std::string DataText(const AsmContext& cx, size_t first, size_t count) {
-  return Hex4Text(static_cast<uint16_t>(cx.StatementLocation + first)) + " " +
-         HexBytesText(std::span(cx.DataBytes.data() + first, count));
+  return Hex4Text(static_cast<uint16_t>(cx.line.StatementLocation + first)) + " " +
+         HexBytesText(std::span(cx.line.DataBytes.data() + first, count));
 }
 
 std::string BuildPrefix(const AsmContext& cx) {
-  const size_t count = std::min<size_t>(cx.InstrLength, cx.DataBytes.size());
+  const size_t count = std::min<size_t>(cx.line.InstrLength, cx.line.DataBytes.size());
   std::string p;
-  switch (cx.LineKind) {
+  switch (cx.line.LineKind) {
     case line::kInstruction:
-      p = Fit(Hex4Text(static_cast<uint16_t>(cx.StatementLocation)) + " " +
-                  HexBytesText(std::span(cx.InstrBytes.data(), std::min<size_t>(cx.InstrLength, 3))),
-              14);
-      if (cx.LineExternalRef)
+      p = Fit(
+          Hex4Text(static_cast<uint16_t>(cx.line.StatementLocation)) + " " +
+              HexBytesText(std::span(cx.line.InstrBytes.data(), std::min<size_t>(cx.line.InstrLength, 3))),
+          14);
+      if (cx.line.LineExternalRef)
         p += "E";
-      else if (cx.AnyFixup)
+      else if (cx.line.AnyFixup)
         p += "R";
       break;
     case line::kSegment:
       p = "----";
       break;
     case line::kDefinition:
-      p = "    " + (cx.DefinedKind == kind::kRegister ? std::string("REG ")
-                                                      : Hex4Text(static_cast<uint16_t>(cx.DefinedValue)));
+      p = "    " + (cx.line.DefinedKind == kind::kRegister
+                        ? std::string("REG ")
+                        : Hex4Text(static_cast<uint16_t>(cx.line.DefinedValue)));
       break;
     case line::kStorage:
-      p = Hex4Text(static_cast<uint16_t>(cx.StatementLocation));
+      p = Hex4Text(static_cast<uint16_t>(cx.line.StatementLocation));
       break;
     case line::kDB:
-      p = count == 0 ? Hex4Text(static_cast<uint16_t>(cx.StatementLocation))
+      p = count == 0 ? Hex4Text(static_cast<uint16_t>(cx.line.StatementLocation))
                      : DataText(cx, 0, DbLineCount(cx, 0, count));
       break;
     case line::kDW:
-      p = count < 2 ? Hex4Text(static_cast<uint16_t>(cx.StatementLocation)) : DataText(cx, 0, 2);
+      p = count < 2 ? Hex4Text(static_cast<uint16_t>(cx.line.StatementLocation)) : DataText(cx, 0, 2);
       break;
     case line::kOrg:
       p = Hex4Text(static_cast<uint16_t>(cx.CurrentSegment.Value));
@@ -308,7 +315,7 @@ std::string BuildPrefix(const AsmContext& cx) {
   const std::string number = DecText(cx.LinesRead);
   p.append(number.size() < 5 ? 5 - number.size() : 0, ' ');
   p += number;
-  if (cx.Listing.IncludeOnLine) {
+  if (cx.line.IncludeOnLine) {
     p += '+';
     p += DecText(level + 1u);
   }
@@ -316,15 +323,15 @@ std::string BuildPrefix(const AsmContext& cx) {
 }
 
 void ListContinuationLines(AsmContext& cx) {
-  const size_t count = std::min<size_t>(cx.InstrLength, cx.DataBytes.size());
-  if (cx.LineKind == line::kDB && count > 0) {
+  const size_t count = std::min<size_t>(cx.line.InstrLength, cx.line.DataBytes.size());
+  if (cx.line.LineKind == line::kDB && count > 0) {
     for (size_t first = DbLineCount(cx, 0, count); first < count;) {
       const size_t n = DbLineCount(cx, first, count);
       ListString(cx, DataText(cx, first, n));
       ListNewLine(cx);
       first += n;
     }
-  } else if (cx.LineKind == line::kDW) {
+  } else if (cx.line.LineKind == line::kDW) {
     for (size_t first = 2; first + 1 < count; first += 2) {
       ListString(cx, DataText(cx, first, 2));
       ListNewLine(cx);
@@ -336,13 +343,14 @@ void ListContinuationLines(AsmContext& cx) {
 
 void ListSourceLine(AsmContext& cx) {
   if (cx.AsmPass != 2) return;
-  ListingState& l = cx.Listing;
-  const bool listed = ListingOn(cx) && (Control(cx, ControlId::List).On || cx.LineHasError);
-  const bool errorCopy = cx.LineHasError && cx.Out.ErrorPrintOpen && cx.Out.ErrorPrint;
+  ListingState& l = cx.out.Listing;
+  const bool listed = ListingOn(cx) && (Control(cx, ControlId::List).On || cx.line.LineHasError);
+  const bool errorCopy = cx.line.LineHasError && cx.out.Files.ErrorPrintOpen && cx.out.Files.ErrorPrint;
   if (!ListingOn(cx) && cx.InMemoryLines != nullptr && !cx.SourceOpen) {
-    if (cx.LineKind == line::kInstruction && cx.InstrLength > 0) {
-      const std::string text = Hex4Text(static_cast<uint16_t>(cx.StatementLocation)) + " " +
-                               HexBytesText(std::span(cx.InstrBytes.data(), std::min<size_t>(cx.InstrLength, 3)));
+    if (cx.line.LineKind == line::kInstruction && cx.line.InstrLength > 0) {
+      const std::string text =
+          Hex4Text(static_cast<uint16_t>(cx.line.StatementLocation)) + " " +
+          HexBytesText(std::span(cx.line.InstrBytes.data(), std::min<size_t>(cx.line.InstrLength, 3)));
       std::vector<std::string>& lines = *cx.InMemoryLines;
       if (lines.size() < 4) lines.resize(4);
       lines[3] = text;
@@ -351,7 +359,7 @@ void ListSourceLine(AsmContext& cx) {
   if (listed || errorCopy) {
     l.LinePrefix = BuildPrefix(cx);
     if (listed) {
-      const std::string_view source = cx.ListLine;
+      const std::string_view source = cx.scan.ListLine;
       const size_t width = cx.PageWidth > 30 ? cx.PageWidth - 30u : 1u;
       if (29 + source.size() > static_cast<size_t>(cx.PageWidth) - 1) {
         size_t at = 0;
@@ -370,36 +378,50 @@ void ListSourceLine(AsmContext& cx) {
         ListNewLine(cx);
       }
     }
-    if (errorCopy) WriteErrorPrintLine(cx, l.LinePrefix + cx.ListLine);
+    if (errorCopy) WriteErrorPrintLine(cx, l.LinePrefix + cx.scan.ListLine);
     if (listed) {
       if (cx.EjectPending) ListPageHeader(cx);
       ListContinuationLines(cx);
     }
   }
-  l.IncludeOnLine = false;
-  cx.ListLine.clear();
+  cx.line.IncludeOnLine = false;
+  cx.scan.ListLine.clear();
 }
 
 // Fatal stop
 
+void EchoToListing(AsmContext& cx, std::string_view s) {
+  std::ostream* f = ListFile(cx);
+  if (f == nullptr || !f->good()) return;
+  std::string& pending = cx.out.Listing.PendingText;
+  f->write(pending.data(), static_cast<std::streamsize>(pending.size()));
+  pending.clear();
+  for (size_t end; (end = s.find("\r\n")) != std::string_view::npos; s.remove_prefix(end + 2))
+    *f << s.substr(0, end) << kFileLineEnd;
+  *f << s << kFileLineEnd;
+}
+
 void AsmFatalStop(AsmContext& cx) {
-  std::ostream* current = cx.Listing.ToListing ? ListFile(cx) : nullptr;
+  std::ostream* current = cx.out.Listing.ToListing ? ListFile(cx) : nullptr;
   if (current != nullptr) {
     FlushPendingText(cx);
     *current << " DIZ-52 TERMINATED" << kFileLineEnd;
     current->flush();
   } else {
     cx.StatusText += " DIZ-52 TERMINATED\r\n";
+    EchoToListing(cx, " DIZ-52 TERMINATED");
   }
   // Close without writing anything more (no end records).
-  for (auto* stream : {&cx.Out.Listing, &cx.Out.ErrorPrint, &cx.Out.Hex, &cx.Out.Object}) {
+  for (auto* stream :
+       {&cx.out.Files.Listing, &cx.out.Files.ErrorPrint, &cx.out.Files.Hex, &cx.out.Files.Object}) {
     if (*stream) (*stream)->flush();
     stream->reset();
   }
-  cx.Out.ListOpen = cx.Out.ErrorPrintOpen = cx.Out.HexOpen = cx.Out.ObjectOpen = false;
+  cx.out.Files.ListOpen = cx.out.Files.ErrorPrintOpen = cx.out.Files.HexOpen = cx.out.Files.ObjectOpen =
+      false;
   for (AsmInput& input : cx.Inputs) input.Stream.reset();
   cx.SourceOpen = false;
-  cx.Listing.ToListing = false;
+  cx.out.Listing.ToListing = false;
   throw AsmAbort{};
 }
 

@@ -23,8 +23,7 @@ struct ListingState {
   uint32_t PageNumber = 1;
   std::string PageText = "    Page 1";
   std::string LinePrefix;
-  std::string PendingText;  // characters of the listing line not yet written
-  bool IncludeOnLine = false;  // the line opens an include file
+  std::string PendingText;     // characters of the listing line not yet written
   bool SymbolSection = false;  // the symbol table is being listed (its titles head new pages)
   uint8_t NameWidth = 10;  // name column of the symbol table, fixed once per listing
 };
@@ -74,6 +73,9 @@ void ListFirstPage(AsmContext& cx);
 // Fatal stop: " DIZ-52 TERMINATED" to the current output, every input and
 // output file closed, then AsmAbort is thrown. The status text stays for the caller to show.
 [[noreturn]] void AsmFatalStop(AsmContext& cx);
+// A line of the fatal stop written to the status text goes to the end of the
+// listing as well while the listing is open and sound ("\r\n" ends a line).
+void EchoToListing(AsmContext& cx, std::string_view s);
 // After a write to FILE (null: nothing to check): a failed write is the fatal stop.
 void CheckOutputIO(AsmContext& cx, std::ostream* file);
 // Line end written to the output files.

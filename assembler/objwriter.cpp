@@ -31,7 +31,9 @@ std::string ObjFrame(uint8_t type, std::span<const uint8_t> content) {
 
 namespace {
 
-bool ObjOpen(const AsmContext& cx) { return cx.Out.ObjectOpen && cx.Out.Object; }
+bool ObjOpen(const AsmContext& cx) {
+  return cx.out.Files.ObjectOpen && cx.out.Files.Object;
+}
 
 void Put16(std::vector<uint8_t>& v, uint32_t w) {
   v.push_back(static_cast<uint8_t>(w & 0xFF));
@@ -59,7 +61,7 @@ void PollAbort(AsmContext& cx) {
 // Appends one entry to a list record; a record that would reach the limit is
 // written first and continued in a fresh one that repeats LEAD.
 void AddListEntry(AsmContext& cx, std::span<const uint8_t> lead, std::span<const uint8_t> entry) {
-  ObjBuffer& r = cx.Object.Record;
+  ObjBuffer& r = cx.out.Object.Record;
   if (r.Content.size() + entry.size() >= kObjListLimit && r.Content.size() > lead.size()) {
     WriteObjRecord(cx, r);
     r.Content.assign(lead.begin(), lead.end());
@@ -68,7 +70,7 @@ void AddListEntry(AsmContext& cx, std::span<const uint8_t> lead, std::span<const
 }
 
 void WriteListRecord(AsmContext& cx, std::span<const uint8_t> lead) {
-  ObjBuffer& r = cx.Object.Record;
+  ObjBuffer& r = cx.out.Object.Record;
   if (r.Content.size() > lead.size()) WriteObjRecord(cx, r);
   r.Content.clear();
 }
@@ -78,7 +80,7 @@ void WriteListRecord(AsmContext& cx, std::span<const uint8_t> lead) {
 template <typename Select>
 void WriteSymbolList(AsmContext& cx, uint8_t type, std::vector<uint8_t> lead, Select&& select) {
   BeginObjRecord(cx, type);
-  cx.Object.Record.Content = lead;
+  cx.out.Object.Record.Content = lead;
   WalkSymbols(cx, [&](const AsmSymbolRec& s) {
     if (!select(s)) return;
     std::vector<uint8_t> entry;
@@ -97,7 +99,7 @@ void WriteSymbolList(AsmContext& cx, uint8_t type, std::vector<uint8_t> lead, Se
 }
 
 void WriteSegmentDefinitions(AsmContext& cx) {
-  ObjBuffer& r = cx.Object.Record;
+  ObjBuffer& r = cx.out.Object.Record;
   r.Type = kObjSegmentDefs;
   r.Content.clear();
   for (const AsmSegmentEntry& piece : cx.SegmentTable) {
@@ -123,8 +125,8 @@ void WriteSegmentDefinitions(AsmContext& cx) {
 }
 
 void WriteBytes(AsmContext& cx, const std::string& bytes) {
-  cx.Out.Object->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  CheckOutputIO(cx, cx.Out.Object.get());
+  cx.out.Files.Object->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  CheckOutputIO(cx, cx.out.Files.Object.get());
 }
 
 }  // namespace
@@ -133,12 +135,13 @@ void WriteObjRecord(AsmContext& cx, ObjBuffer& record) {
   if (!ObjOpen(cx) || record.Content.empty()) return;
   WriteBytes(cx, ObjFrame(record.Type, record.Content));
   record.Content.clear();
-  if (&record == &cx.Object.Record && record.Type == kObjContent) WriteObjRecord(cx, cx.Object.Fixups);
+  if (&record == &cx.out.Object.Record && record.Type == kObjContent)
+    WriteObjRecord(cx, cx.out.Object.Fixups);
 }
 
 void BeginObjRecord(AsmContext& cx, uint8_t type) {
   if (!ObjOpen(cx)) return;
-  ObjBuffer& r = cx.Object.Record;
+  ObjBuffer& r = cx.out.Object.Record;
   r.Type = type;
   r.Content.clear();
   switch (type) {
@@ -158,17 +161,17 @@ void BeginObjRecord(AsmContext& cx, uint8_t type) {
       break;
     }
     case kObjContent:
-      cx.Object.ContentSegment = cx.CurrentSegment.SegmentId;
-      cx.Object.ContentOffset = cx.CurrentSegment.Value & 0xFFFF;
-      r.Content.push_back(cx.Object.ContentSegment);
-      Put16(r.Content, cx.Object.ContentOffset);
+      cx.out.Object.ContentSegment = cx.CurrentSegment.SegmentId;
+      cx.out.Object.ContentOffset = cx.CurrentSegment.Value & 0xFFFF;
+      r.Content.push_back(cx.out.Object.ContentSegment);
+      Put16(r.Content, cx.out.Object.ContentOffset);
       break;
     case kObjSegmentDefs:
       WriteSegmentDefinitions(cx);
       break;
     case kObjScope:
-      r.Content.push_back(cx.Object.ScopeBeginNext ? 0 : 3);
-      cx.Object.ScopeBeginNext = !cx.Object.ScopeBeginNext;
+      r.Content.push_back(cx.out.Object.ScopeBeginNext ? 0 : 3);
+      cx.out.Object.ScopeBeginNext = !cx.out.Object.ScopeBeginNext;
       PutName(r.Content, ModuleName(cx));
       WriteObjRecord(cx, r);
       break;
@@ -179,9 +182,9 @@ void BeginObjRecord(AsmContext& cx, uint8_t type) {
 
 void WriteObjectPrologue(AsmContext& cx) {
   if (!ObjOpen(cx)) return;
-  cx.Object.Fixups.Type = kObjFixup;
-  cx.Object.Fixups.Content.clear();
-  cx.Object.Pending.clear();
+  cx.out.Object.Fixups.Type = kObjFixup;
+  cx.out.Object.Fixups.Content.clear();
+  cx.line.Fixups.clear();
   BeginObjRecord(cx, kObjModuleHeader);
   BeginObjRecord(cx, kObjSegmentDefs);
   if (cx.HasExternals)
@@ -197,21 +200,21 @@ void WriteObjectPrologue(AsmContext& cx) {
                     [](const AsmSymbolRec& s) { return s.Kind < kind::kSegment && s.Scope == kScopeLocal; });
     BeginObjRecord(cx, kObjScope);
   }
-  cx.Object.Record.Type = kObjContent;
-  cx.Object.Record.Content.clear();
+  cx.out.Object.Record.Type = kObjContent;
+  cx.out.Object.Record.Content.clear();
 }
 
 void FlushObjContent(AsmContext& cx) {
-  ObjBuffer& r = cx.Object.Record;
+  ObjBuffer& r = cx.out.Object.Record;
   if (r.Type == kObjContent && r.Content.size() > 3) WriteObjRecord(cx, r);
   r.Content.clear();
-  cx.Object.Fixups.Content.clear();
+  cx.out.Object.Fixups.Content.clear();
 }
 
 void AddObjContent(AsmContext& cx, uint32_t address, std::span<const uint8_t> bytes) {
-  ObjectState& o = cx.Object;
+  ObjectState& o = cx.out.Object;
   std::vector<PendingFixup> pending;
-  pending.swap(o.Pending);
+  pending.swap(cx.line.Fixups);
   if (!ObjOpen(cx) || bytes.empty()) return;
   // Requests left over from an earlier line (one that emitted nothing) are dropped.
   std::erase_if(pending, [&](const PendingFixup& f) { return f.Line != cx.LinesRead; });
@@ -244,14 +247,9 @@ void AddObjContent(AsmContext& cx, uint32_t address, std::span<const uint8_t> by
   }
 }
 
+// Requests of a statement without bytes are dropped with the empty span.
 void AddObjContent(AsmContext& cx) {
-  if (cx.LineKind == line::kInstruction)
-    AddObjContent(cx, cx.StatementLocation, std::span(cx.InstrBytes.data(), std::min<size_t>(cx.InstrLength, 3)));
-  else if (cx.LineKind == line::kDB || cx.LineKind == line::kDW)
-    AddObjContent(cx, cx.StatementLocation,
-                  std::span(cx.DataBytes.data(), std::min<size_t>(cx.InstrLength, cx.DataBytes.size())));
-  else
-    cx.Object.Pending.clear();
+  AddObjContent(cx, cx.line.StatementLocation, cx.line.EmittedBytes());
 }
 
 void AddObjFixup(AsmContext& cx, const AsmFixupRequest& request) {
@@ -268,12 +266,12 @@ void AddObjFixup(AsmContext& cx, const AsmFixupRequest& request) {
   }
   f.Offset = static_cast<uint16_t>(request.Value - (request.Kind == FixupKind::Relative ? 1 : 0));
   f.Line = cx.LinesRead;
-  if (!cx.Object.Pending.empty() && cx.Object.Pending.front().Line != f.Line) cx.Object.Pending.clear();
-  cx.Object.Pending.push_back(f);
+  if (!cx.line.Fixups.empty() && cx.line.Fixups.front().Line != f.Line) cx.line.Fixups.clear();
+  cx.line.Fixups.push_back(f);
 }
 
 void MoveObjFixup(AsmContext& cx, uint8_t from, uint8_t to) {
-  for (auto it = cx.Object.Pending.rbegin(); it != cx.Object.Pending.rend(); ++it) {
+  for (auto it = cx.line.Fixups.rbegin(); it != cx.line.Fixups.rend(); ++it) {
     if (it->Position == from) {
       it->Position = to;
       return;
@@ -281,18 +279,16 @@ void MoveObjFixup(AsmContext& cx, uint8_t from, uint8_t to) {
   }
 }
 
-void ClearObjFixups(AsmContext& cx) { cx.Object.Pending.clear(); }
-
 void CloseObjectFile(AsmContext& cx) {
-  if (!cx.Out.ObjectOpen) return;
-  if (cx.Out.Object) {
+  if (!cx.out.Files.ObjectOpen) return;
+  if (cx.out.Files.Object) {
     FlushObjContent(cx);
     BeginObjRecord(cx, kObjModuleEnd);
-    cx.Out.Object->flush();
-    CheckOutputIO(cx, cx.Out.Object.get());
+    cx.out.Files.Object->flush();
+    CheckOutputIO(cx, cx.out.Files.Object.get());
   }
-  cx.Out.Object.reset();
-  cx.Out.ObjectOpen = false;
+  cx.out.Files.Object.reset();
+  cx.out.Files.ObjectOpen = false;
 }
 
 }  // namespace dorvik::as

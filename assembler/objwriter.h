@@ -56,7 +56,6 @@ struct ObjectState {
   bool ScopeBeginNext = true;  // scope records alternate module begin / end
   uint32_t ContentOffset = 0;  // OFFSET of the open content record
   uint8_t ContentSegment = 0;  // SEG ID of the open content record
-  std::vector<PendingFixup> Pending;  // requests of the current statement
 };
 
 // Framing (pure)
@@ -86,8 +85,6 @@ void AddObjContent(AsmContext& cx, uint32_t address, std::span<const uint8_t> by
 void AddObjFixup(AsmContext& cx, const AsmFixupRequest& request);
 // Moves the request of field FROM to field TO (MOV dir,dir moves the destination).
 void MoveObjFixup(AsmContext& cx, uint8_t from, uint8_t to);
-// Drops the requests of the current statement (start of every statement).
-void ClearObjFixups(AsmContext& cx);
 
 // Record-level entries
 void BeginObjRecord(AsmContext& cx, uint8_t type);

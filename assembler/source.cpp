@@ -51,14 +51,14 @@ bool ReadRawLine(AsmContext& c, std::string& text) {
 
 // Appends a character to the listing copy; error 102 once per line when full.
 bool AppendListChar(AsmContext& c, char ch) {
-  if (c.ListLine.size() >= kMaxSourceLine) {
-    if (!c.ListLineFull) {
-      c.ListLineFull = true;
-      ReportAsmError(c, 102);
+  if (c.scan.ListLine.size() >= kMaxSourceLine) {
+    if (!c.scan.ListLineFull) {
+      c.scan.ListLineFull = true;
+      ReportAsmError(c, asm_err::kListingTerminatedAt255);
     }
     return false;
   }
-  c.ListLine += ch;
+  c.scan.ListLine += ch;
   return true;
 }
 
@@ -77,10 +77,10 @@ bool AsmInputAtEnd(AsmContext& c) {
 }
 
 char ReadAsmSourceChar(AsmContext& c) {
-  if (c.ScanChar == kCR) {
-    c.SourceIndex = 0;
-    c.Column = 0;
-    std::string& text = c.LineBuffer;
+  if (c.scan.ScanChar == kCR) {
+    c.scan.SourceIndex = 0;
+    c.scan.Column = 0;
+    std::string& text = c.scan.LineBuffer;
     const bool got = ReadRawLine(c, text);
     if (!got && c.FileMode) {
       auto& in = c.Inputs[c.IncludeDepth].Stream;
@@ -95,46 +95,46 @@ char ReadAsmSourceChar(AsmContext& c) {
       text.resize(kMaxSourceLine - 1);
       tooLong = true;
     }
-    c.LineBuffer += kCR;
-    c.ListLine.clear();
-    c.ListLineFull = false;
+    c.scan.LineBuffer += kCR;
+    c.scan.ListLine.clear();
+    c.scan.ListLineFull = false;
     ++c.LevelLineCount[c.IncludeDepth];
-    if (tooLong) ReportAsmError(c, 119);
+    if (tooLong) ReportAsmError(c, asm_err::kSourceLineTooLong);
     ProgressEcho(c);
   }
-  if (c.SourceIndex < c.LineBuffer.size()) ++c.SourceIndex;
-  c.ScanChar = c.LineBuffer.empty() ? kCR : c.LineBuffer[c.SourceIndex - 1];
-  return c.ScanChar;
+  if (c.scan.SourceIndex < c.scan.LineBuffer.size()) ++c.scan.SourceIndex;
+  c.scan.ScanChar = c.scan.LineBuffer.empty() ? kCR : c.scan.LineBuffer[c.scan.SourceIndex - 1];
+  return c.scan.ScanChar;
 }
 
 char GetAsmCharSlow(AsmContext& c) {
-  if (c.LastAsmError == 100) return 0;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return 0;
   char ch = ReadAsmSourceChar(c);
-  ++c.Column;
+  ++c.scan.Column;
   const bool copy = ListingCopyWanted(c);
-  if (ch == '\t' && !c.InString) {
+  if (ch == '\t' && !c.line.InString) {
     ch = ' ';
-    c.ScanChar = ch;
+    c.scan.ScanChar = ch;
     if (copy) {
       if (!AppendListChar(c, ' ')) return ch;
-      while (c.TabSize > 0 && c.ListLine.size() % c.TabSize != 0) {
+      while (c.TabSize > 0 && c.scan.ListLine.size() % c.TabSize != 0) {
         if (!AppendListChar(c, ' ')) return ch;
-        ++c.Column;
+        ++c.scan.Column;
       }
     }
   } else if (ch != kCR && copy) {
     AppendListChar(c, ch);
   }
   if (ch == kCR) return ch;
-  if ((ch == ';' && !c.InString) || c.CommentSkip) {
+  if ((ch == ';' && !c.line.InString) || c.line.CommentSkip) {
     // A comment: the rest of the line goes to the listing copy only.
     while (ch != kCR) {
       ch = ReadAsmSourceChar(c);
-      ++c.Column;
+      ++c.scan.Column;
       if (ch == kCR || !copy) continue;
       if (ch == '\t') {
         if (!AppendListChar(c, ' ')) continue;
-        while (c.TabSize > 0 && c.ListLine.size() % c.TabSize != 0)
+        while (c.TabSize > 0 && c.scan.ListLine.size() % c.TabSize != 0)
           if (!AppendListChar(c, ' ')) break;
       } else {
         AppendListChar(c, ch);
@@ -142,28 +142,28 @@ char GetAsmCharSlow(AsmContext& c) {
     }
     return ch;
   }
-  if (!c.InString && !IsAsmSourceChar(ch)) {
-    ReportAsmError(c, 101);
+  if (!c.line.InString && !IsAsmSourceChar(ch)) {
+    ReportAsmError(c, asm_err::kIllegalCharacter);
     ch = ' ';
-    c.ScanChar = ch;
+    c.scan.ScanChar = ch;
   }
   return ch;
 }
 
 void SkipAsmLine(AsmContext& c) {
-  c.CommentSkip = true;
-  while (c.ScanChar != kCR) {
-    if (c.LastAsmError == 100) {
+  c.line.CommentSkip = true;
+  while (c.scan.ScanChar != kCR) {
+    if (c.line.LastAsmError == asm_err::kSyntaxError) {
       // The reader is blocked after a syntax error: drain the line directly.
-      const uint16_t saved = c.LastAsmError;
-      c.LastAsmError = 0;
+      const uint16_t saved = c.line.LastAsmError;
+      c.line.LastAsmError = 0;
       GetAsmChar(c);
-      c.LastAsmError = saved;
+      c.line.LastAsmError = saved;
     } else {
       GetAsmChar(c);
     }
   }
-  c.CommentSkip = false;
+  c.line.CommentSkip = false;
 }
 
 uint8_t AsmDigitValue(char ch) {
@@ -203,17 +203,17 @@ int32_t AsmNumberValue(AsmContext& c, std::string_view text) {
       return 0;
     }
     if (digit >= radix) {
-      const char saved = c.ScanChar;
-      c.ScanChar = ch;
-      ReportAsmError(c, 111);
-      c.ScanChar = saved;
+      const char saved = c.scan.ScanChar;
+      c.scan.ScanChar = ch;
+      ReportAsmError(c, asm_err::kIllegalCharacterInNumber);
+      c.scan.ScanChar = saved;
       return 0;
     }
     value = value * radix + digit;
     if (value > 0xFFFFFFFFull) overflow = true, value &= 0xFFFFFFFFull;
   }
   if (overflow) {
-    ReportAsmError(c, 103, SegWord::Absolute);
+    ReportAsmError(c, asm_err::kArithmeticOverflow, SegWord::Absolute);
     return 0;
   }
   return static_cast<int32_t>(static_cast<uint32_t>(value));

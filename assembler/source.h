@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "assembler/asmmsg.h"
 #include "assembler/context.h"
 
 namespace dorvik::as {
@@ -33,14 +34,14 @@ char GetAsmCharSlow(AsmContext& c);
 // The tokenizer's character source: filters characters, expands tabs into
 // the listing copy, skips comments. Returns 0 after a syntax error on the line.
 inline char GetAsmChar(AsmContext& c) {
-  if (c.ScanChar != kCR && c.LastAsmError != 100 && !c.CommentSkip &&
-      c.SourceIndex < c.LineBuffer.size()) {
-    const char ch = c.LineBuffer[c.SourceIndex];
-    if (kPlainAsmChars[static_cast<unsigned char>(ch)] && c.ListLine.size() < kMaxSourceLine) {
-      ++c.SourceIndex;
-      ++c.Column;
-      c.ScanChar = ch;
-      if (c.AsmPass == 2) c.ListLine += ch;
+  if (c.scan.ScanChar != kCR && c.line.LastAsmError != asm_err::kSyntaxError && !c.line.CommentSkip &&
+      c.scan.SourceIndex < c.scan.LineBuffer.size()) {
+    const char ch = c.scan.LineBuffer[c.scan.SourceIndex];
+    if (kPlainAsmChars[static_cast<unsigned char>(ch)] && c.scan.ListLine.size() < kMaxSourceLine) {
+      ++c.scan.SourceIndex;
+      ++c.scan.Column;
+      c.scan.ScanChar = ch;
+      if (c.AsmPass == 2) c.scan.ListLine += ch;
       return ch;
     }
   }
@@ -48,7 +49,7 @@ inline char GetAsmChar(AsmContext& c) {
 }
 // Skips blanks and tabs at ScanChar.
 inline void SkipAsmBlanks(AsmContext& c) {
-  while (c.ScanChar == ' ' || c.ScanChar == '\t') GetAsmChar(c);
+  while (c.scan.ScanChar == ' ' || c.scan.ScanChar == '\t') GetAsmChar(c);
 }
 // Reads the rest of the line (into the listing copy).
 void SkipAsmLine(AsmContext& c);

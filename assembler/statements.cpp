@@ -18,6 +18,7 @@ namespace dorvik::as {
 namespace {
 
 constexpr uint8_t kMaxCount = 255;
+constexpr uint32_t kInBlockLimit = 0x7FF;  // last offset of an INBLOCK segment
 
 uint8_t SegmentType(const AsmContext& c) { return c.CurrentSegment.Kind & 7; }
 bool InRelocatable(const AsmContext& c) { return c.CurrentSegment.SegmentId != 0; }
@@ -51,7 +52,7 @@ bool ExpectEnd(AsmContext& c) {
 }
 
 void Drain(AsmContext& c) {
-  if (c.ScanChar != kCR) SkipAsmLine(c);
+  if (c.scan.ScanChar != kCR) SkipAsmLine(c);
 }
 
 // Remembers the highest location of the relocatable segment being left.
@@ -59,7 +60,7 @@ void SaveRelocatableSize(AsmContext& c) {
   if (!InRelocatable(c)) return;
   size_t pos = 0;
   if (!FindSegmentSymbol(c, c.CurrentSegment.SegmentId, pos)) {
-    ReportAsmError(c, 901);
+    ReportAsmError(c, asm_err::kInternalSymbolTableGeneration);
     return;
   }
   SetSymValue(c, pos, std::max(SymValue(c, pos), Counter(c)));
@@ -67,7 +68,7 @@ void SaveRelocatableSize(AsmContext& c) {
 
 void AddSegmentEntry(AsmContext& c, uint8_t type, uint32_t start) {
   if (c.SegmentTable.size() >= kMaxSegmentEntries) {
-    ReportAsmError(c, 132, SegWord::Segment);
+    ReportAsmError(c, asm_err::kTooMany, SegWord::Segment);
     c.CurrentSegmentEntry = SIZE_MAX;
     return;
   }
@@ -111,22 +112,22 @@ DefinitionOperand ReadDefinitionOperand(AsmContext& c, const Definition& d, uint
     } else {
       op.Value = next == tok::kA ? 10 : next - tok::kR0;
       op.Kind = kind::kRegister;
-      op.Ok = ExpectEnd(c) && c.LastAsmError == 0;
+      op.Ok = ExpectEnd(c) && c.line.LastAsmError == 0;
     }
   } else {
     op.Value = AsmExpression(c, kExprKnown);
-    op.Kind = c.AsmValueKind;
-    op.Segment = c.AsmValueSegment;
-    op.Ok = ExpectEnd(c) && c.LastAsmError == 0;
+    op.Kind = c.scan.AsmValueKind;
+    op.Segment = c.scan.AsmValueSegment;
+    op.Ok = ExpectEnd(c) && c.line.LastAsmError == 0;
   }
-  c.SymbolCursor = d.Pos;
-  c.DefinedValue = op.Value;
-  c.DefinedKind = op.Kind;
+  c.sym.SymbolCursor = d.Pos;
+  c.line.DefinedValue = op.Value;
+  c.line.DefinedKind = op.Kind;
   return op;
 }
 
 void DefineSymbol(AsmContext& c, const Definition& d, uint8_t type) {
-  c.LineKind = line::kDefinition;
+  c.line.LineKind = line::kDefinition;
   const DefinitionOperand op = ReadDefinitionOperand(c, d, type);
   const int32_t value = op.Value;
   const uint8_t valueKind = op.Kind;
@@ -145,7 +146,7 @@ void DefineSymbol(AsmContext& c, const Definition& d, uint8_t type) {
   }
   SetSymFlags(c, d.Pos, 1);
   if (type < kind::kNumber && valueKind != kind::kNumber && valueKind != type) {
-    ReportAsmError(c, 123, TypeWord(type));
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, TypeWord(type));
     return;
   }
   const uint8_t k = SymKind(c, d.Pos);
@@ -154,14 +155,14 @@ void DefineSymbol(AsmContext& c, const Definition& d, uint8_t type) {
     SetSymSegmentId(c, d.Pos, segment);
     SetSymValue(c, d.Pos, static_cast<uint32_t>(value));
   } else if (SymValue(c, d.Pos) != static_cast<uint32_t>(value)) {
-    ReportAsmError(c, 201);
+    ReportAsmError(c, asm_err::kPhaseError);
   }
 }
 
 void DefineSymbolOnce(AsmContext& c, const Definition& d, uint8_t type) {
   if (c.AsmPass == 2 && SymFlags(c, d.Pos) != 0) {
-    c.SymbolCursor = d.Pos;
-    ReportAsmError(c, 108);
+    c.sym.SymbolCursor = d.Pos;
+    ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
     Drain(c);
     return;
   }
@@ -169,14 +170,14 @@ void DefineSymbolOnce(AsmContext& c, const Definition& d, uint8_t type) {
 }
 
 void CheckSymbolDefinition(AsmContext& c, const Definition& d, uint8_t type) {
-  c.LineKind = line::kDefinition;
-  if (d.Predefined) {
+  if (d.Predefined) {  // error 137 made it a re-met line without a value
     Drain(c);
     return;
   }
-  c.SymbolCursor = d.Pos;
+  c.line.LineKind = line::kDefinition;
+  c.sym.SymbolCursor = d.Pos;
   if (SymFlags(c, d.Pos) != 0) {
-    ReportAsmError(c, 108);
+    ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
     Drain(c);
     return;
   }
@@ -185,14 +186,15 @@ void CheckSymbolDefinition(AsmContext& c, const Definition& d, uint8_t type) {
   const int32_t value = op.Value;
   const uint8_t valueKind = op.Kind;
   if (!op.Ok) return;
-  if (SymValue(c, d.Pos) != static_cast<uint32_t>(value)) ReportAsmError(c, 201);
+  if (SymValue(c, d.Pos) != static_cast<uint32_t>(value)) ReportAsmError(c, asm_err::kPhaseError);
   const uint8_t stored = SymKind(c, d.Pos) & 15;
   if (valueKind == kind::kRegister) {
-    if (stored != kind::kRegister) ReportAsmError(c, 901);
+    if (stored != kind::kRegister) ReportAsmError(c, asm_err::kInternalSymbolTableGeneration);
   } else if (type == kind::kNumber) {
-    if (stored != valueKind && stored != kind::kUndefined) ReportAsmError(c, 901);
+    if (stored != valueKind && stored != kind::kUndefined)
+      ReportAsmError(c, asm_err::kInternalSymbolTableGeneration);
   } else if (valueKind != kind::kNumber && valueKind != type) {
-    ReportAsmError(c, 123, TypeWord(type));
+    ReportAsmError(c, asm_err::kSegmentAddressExpected, TypeWord(type));
   }
 }
 
@@ -215,7 +217,7 @@ void ParseRelocationType(AsmContext& c, size_t pos, uint8_t type) {
     default: AsmSyntaxError(c); return;
   }
   if (!fits) {
-    ReportAsmError(c, 134);
+    ReportAsmError(c, asm_err::kIllegalRelocationTypeSegment);
     return;
   }
   SetSymRelocType(c, pos, reloc);
@@ -228,7 +230,7 @@ void SegmentDefinition(AsmContext& c, const Definition& d) {
     AsmSyntaxError(c);
     return;
   }
-  c.LineKind = line::kDirective;
+  c.line.LineKind = line::kDirective;
   if (c.AsmPass == 1) {
     SetSymKind(c, d.Pos, static_cast<uint8_t>(kind::kSegment + type));
     if (c.RelocSegmentCounter < kMaxCount) ++c.RelocSegmentCounter;
@@ -238,16 +240,16 @@ void SegmentDefinition(AsmContext& c, const Definition& d) {
     return;
   }
   if (PeekAsmToken(c) != tok::kEol) ParseRelocationType(c, d.Pos, type);
-  if (c.LastAsmError == 100 || d.Predefined) return;
-  c.SymbolCursor = d.Pos;
+  if (c.line.LastAsmError == asm_err::kSyntaxError || d.Predefined) return;
+  c.sym.SymbolCursor = d.Pos;
   if (SymFlags(c, d.Pos) != 0) {
-    ReportAsmError(c, 108);
+    ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
     return;
   }
   SetSymValue(c, d.Pos, 0);
   SetSymFlags(c, d.Pos, 1);
   if (c.RelocSegmentCounter >= kMaxCount)
-    ReportAsmError(c, 132, SegWord::RelocatableSegments);
+    ReportAsmError(c, asm_err::kTooMany, SegWord::RelocatableSegments);
   else
     ++c.RelocSegmentCounter;
 }
@@ -258,12 +260,12 @@ void Label(AsmContext& c, const Definition& d) {
   SetSymKind(c, d.Pos, SegmentType(c));
   SetSymValue(c, d.Pos, Counter(c));
   SetSymSegmentId(c, d.Pos, c.CurrentSegment.SegmentId);
-  c.DefinedValue = static_cast<int32_t>(Counter(c));
-  c.DefinedKind = SegmentType(c);
+  c.line.DefinedValue = static_cast<int32_t>(Counter(c));
+  c.line.DefinedKind = SegmentType(c);
 }
 
 void RestAfterLabel(AsmContext& c) {
-  c.LabelOnLine = true;
+  c.line.LabelOnLine = true;
   const uint8_t next = GetAsmToken(c);
   if (next == tok::kEol) return;
   switch (next) {
@@ -278,24 +280,24 @@ void RestAfterLabel(AsmContext& c) {
 
 void IdentifierFirst(AsmContext& c) {
   c.PrimaryClosed = true;
-  c.LineKind = line::kDefinition;
-  if (c.LabelOnLine) {
+  c.line.LineKind = line::kDefinition;
+  if (c.line.LabelOnLine) {
     AsmSyntaxError(c);
     return;
   }
   Definition d;
-  d.Predefined = c.PredefinedFound;
-  d.Pos = c.SymbolCursor;
-  if (!d.Predefined && !c.IdentFound) {
+  d.Predefined = c.scan.PredefinedFound;
+  d.Pos = c.sym.SymbolCursor;
+  if (!d.Predefined && !c.scan.IdentFound) {
     // Only possible after an error reported by the tokenizer.
     Drain(c);
     return;
   }
-  const bool isNew = !d.Predefined && c.AsmPass == 1 &&
-                     (c.NewSymbolFlag || SymKind(c, d.Pos) == kind::kModuleName);
+  const bool isNew =
+      !d.Predefined && c.AsmPass == 1 && (c.scan.NewSymbolFlag || SymKind(c, d.Pos) == kind::kModuleName);
   if (!isNew && d.Predefined) {
-    ReportAsmError(c, 137);
-    c.LineKind = line::kReMet;
+    ReportAsmError(c, asm_err::kPredefinedSymbolRedefinition);
+    c.line.LineKind = line::kReMet;
   }
   const uint8_t next = GetAsmToken(c);
   const uint8_t type = TypeOfKeyword(next);
@@ -330,8 +332,8 @@ void IdentifierFirst(AsmContext& c) {
         if (SymKind(c, d.Pos) != kind::kUndefined)
           SetSymKind(c, d.Pos, static_cast<uint8_t>(SymKind(c, d.Pos) + kind::kSetFlag));
       } else if (!d.Predefined) {
-        c.SymbolCursor = d.Pos;
-        ReportAsmError(c, 107);
+        c.sym.SymbolCursor = d.Pos;
+        ReportAsmError(c, asm_err::kRedefinitionNotAllowed);
       }
       Drain(c);
       return;
@@ -347,11 +349,11 @@ void IdentifierFirst(AsmContext& c) {
   switch (next) {
     case tok::kColon:
       if (!d.Predefined) {
-        c.SymbolCursor = d.Pos;
+        c.sym.SymbolCursor = d.Pos;
         if (SymFlags(c, d.Pos) != 0)
-          ReportAsmError(c, 112);
+          ReportAsmError(c, asm_err::kLabelNameAlreadyUsed);
         else if (SymValue(c, d.Pos) != Counter(c))
-          ReportAsmError(c, 201);
+          ReportAsmError(c, asm_err::kPhaseError);
         SetSymFlags(c, d.Pos, 1);
         Label(c, d);
       }
@@ -367,8 +369,8 @@ void IdentifierFirst(AsmContext& c) {
       if (isSet) {
         DefineSymbol(c, d, kind::kNumber);
       } else if (SymKind(c, d.Pos) != kind::kUndefined) {
-        c.SymbolCursor = d.Pos;
-        ReportAsmError(c, 107);
+        c.sym.SymbolCursor = d.Pos;
+        ReportAsmError(c, asm_err::kRedefinitionNotAllowed);
         Drain(c);
         return;
       } else {
@@ -390,40 +392,40 @@ void IdentifierFirst(AsmContext& c) {
 
 bool RequireSegment(AsmContext& c, bool allowed) {
   if (allowed) return true;
-  ReportAsmError(c, 116);
+  ReportAsmError(c, asm_err::kDirectiveIllegalSegment);
   Drain(c);
   return false;
 }
 
 void DataBytes(AsmContext& c, bool words) {
   const uint8_t kindOfLine = words ? line::kDW : line::kDB;
-  c.LineKind = kindOfLine;
+  c.line.LineKind = kindOfLine;
   if (!RequireSegment(c, SegmentType(c) == kind::kCode)) return;
   for (;;) {
-    c.LineKind = kindOfLine;
-    c.Fixup = words ? FixupKind::Word : FixupKind::Byte;
-    c.FixupOffset = static_cast<uint8_t>(c.InstrLength);
-    c.StringFlag = false;
-    c.ExternalRef = false;
+    c.line.LineKind = kindOfLine;
+    c.line.Fixup = words ? FixupKind::Word : FixupKind::Byte;
+    c.line.FixupOffset = static_cast<uint8_t>(c.line.InstrLength);
+    c.line.StringFlag = false;
+    c.expr.ExternalRef = false;
     const int32_t v = AsmExpression(c, kExprAny);
-    if (c.LastAsmError == 100) break;
-    c.LineKind = kindOfLine;
-    const char mark = c.ExternalRef ? 'E' : c.NeedsFixup ? 'R' : 'A';
-    if (!c.StringFlag) {
+    if (c.line.LastAsmError == asm_err::kSyntaxError) break;
+    c.line.LineKind = kindOfLine;
+    const char mark = c.expr.ExternalRef ? 'E' : c.line.NeedsFixup ? 'R' : 'A';
+    if (!c.line.StringFlag) {
       if (words) {
-        if (c.InstrLength + 2 <= c.DataBytes.size()) {
-          c.DataBytes[c.InstrLength] = static_cast<uint8_t>(static_cast<uint32_t>(v) >> 8);
-          c.DataMarks[c.InstrLength] = 'A';
-          c.DataBytes[c.InstrLength + 1] = static_cast<uint8_t>(v);
-          c.DataMarks[c.InstrLength + 1] = mark;
-          c.InstrLength += 2;
+        if (c.line.InstrLength + 2 <= c.line.DataBytes.size()) {
+          c.line.DataBytes[c.line.InstrLength] = static_cast<uint8_t>(static_cast<uint32_t>(v) >> 8);
+          c.line.DataMarks[c.line.InstrLength] = 'A';
+          c.line.DataBytes[c.line.InstrLength + 1] = static_cast<uint8_t>(v);
+          c.line.DataMarks[c.line.InstrLength + 1] = mark;
+          c.line.InstrLength += 2;
         }
       } else {
-        if (v > 255) ReportAsmError(c, 115);
-        if (c.InstrLength < c.DataBytes.size()) {
-          c.DataBytes[c.InstrLength] = static_cast<uint8_t>(v);
-          c.DataMarks[c.InstrLength] = mark;
-          ++c.InstrLength;
+        if (v > 255) ReportAsmError(c, asm_err::kValueTruncatedToByte);
+        if (c.line.InstrLength < c.line.DataBytes.size()) {
+          c.line.DataBytes[c.line.InstrLength] = static_cast<uint8_t>(v);
+          c.line.DataMarks[c.line.InstrLength] = mark;
+          ++c.line.InstrLength;
         }
       }
     }
@@ -432,19 +434,19 @@ void DataBytes(AsmContext& c, bool words) {
     if (t != tok::kEol) AsmSyntaxError(c);
     break;
   }
-  if (c.LastAsmError == 100) return;
-  c.LineKind = kindOfLine;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return;
+  c.line.LineKind = kindOfLine;
   EmitCode(c);
 }
 
 void Storage(AsmContext& c, bool bits) {
-  c.LineKind = line::kStorage;
+  c.line.LineKind = line::kStorage;
   const bool allowed = bits ? SegmentType(c) == kind::kBit : SegmentType(c) != kind::kBit;
   if (!RequireSegment(c, allowed)) return;
   const int32_t v = AsmExpression(c, kExprKnown);
   if (!ExpectEnd(c)) return;
-  if (c.LastAsmError != 0) return;
-  c.ReservedUnits = static_cast<uint32_t>(v);
+  if (c.line.LastAsmError != 0) return;
+  c.line.ReservedUnits = static_cast<uint32_t>(v);
   if (c.AsmPass == 2 && SegmentType(c) == kind::kCode && !InRelocatable(c)) FlushCodeOutputs(c);
   EmitCode(c);
 }
@@ -452,20 +454,20 @@ void Storage(AsmContext& c, bool bits) {
 // Segments and declarations
 
 void Rseg(AsmContext& c) {
-  c.LineKind = line::kSegment;
+  c.line.LineKind = line::kSegment;
   const uint8_t t = GetAsmToken(c);
   if (t != tok::kIdentifier) {
     AsmSyntaxError(c);
     return;
   }
-  if (!c.IdentFound) {
-    if (c.LastAsmError != 114) ReportAsmError(c, 114);
+  if (!c.scan.IdentFound) {
+    if (c.line.LastAsmError != asm_err::kUndefinedSymbol) ReportAsmError(c, asm_err::kUndefinedSymbol);
     Drain(c);
     return;
   }
-  const size_t pos = c.SymbolCursor;
+  const size_t pos = c.sym.SymbolCursor;
   if (SymKind(c, pos) < kind::kSegment || SymKind(c, pos) == kind::kEndMark) {
-    ReportAsmError(c, 121);
+    ReportAsmError(c, asm_err::kSegmentNameExpected);
     Drain(c);
     return;
   }
@@ -478,24 +480,24 @@ void Rseg(AsmContext& c) {
 }
 
 void NameStatement(AsmContext& c) {
-  c.LineKind = line::kDirective;
-  c.DefiningPosition = true;
+  c.line.LineKind = line::kDirective;
+  c.line.DefiningPosition = true;
   const uint8_t t = GetAsmToken(c);
-  c.DefiningPosition = false;
-  if (t != tok::kIdentifier || !c.IdentFound) {
+  c.line.DefiningPosition = false;
+  if (t != tok::kIdentifier || !c.scan.IdentFound) {
     AsmSyntaxError(c);
     return;
   }
-  const size_t pos = c.SymbolCursor;
+  const size_t pos = c.sym.SymbolCursor;
   if (c.AsmPass == 1) SetSymKind(c, pos, kind::kModuleName);
-  c.ModuleName = c.AsmIdentifier;
+  c.ModuleName = c.scan.AsmIdentifier;
   ControlRecord& title = Control(c, ControlId::Title);
   if (!title.FromInvocation && !c.TitleFromSource) title.Value = c.ModuleName;
   ExpectEnd(c);
 }
 
 void Extrn(AsmContext& c) {
-  c.LineKind = line::kDirective;
+  c.line.LineKind = line::kDirective;
   uint8_t t = GetAsmToken(c);
   uint8_t type = TypeOfKeyword(t);
   if (t == tok::kNUMBER) type = kind::kNumber;
@@ -507,17 +509,17 @@ void Extrn(AsmContext& c) {
     return;
   }
   for (;;) {
-    c.DefiningPosition = true;
+    c.line.DefiningPosition = true;
     t = GetAsmToken(c);
-    c.DefiningPosition = false;
-    if (t != tok::kIdentifier || !c.IdentFound) break;
-    const size_t pos = c.SymbolCursor;
+    c.line.DefiningPosition = false;
+    if (t != tok::kIdentifier || !c.scan.IdentFound) break;
+    const size_t pos = c.sym.SymbolCursor;
     any = true;
     if (c.AsmPass == 1) {
       if (SymKind(c, pos) != kind::kUndefined) {
-        ReportAsmError(c, 108);
+        ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
       } else if (c.ExternalCounter >= kMaxCount) {
-        ReportAsmError(c, 132, SegWord::ExternalSymbols);
+        ReportAsmError(c, asm_err::kTooMany, SegWord::ExternalSymbols);
       } else {
         SetSymKind(c, pos, type);
         SetSymSegmentId(c, pos, 2);
@@ -527,11 +529,11 @@ void Extrn(AsmContext& c) {
       }
     } else {
       if (SymFlags(c, pos) != 0) {
-        ReportAsmError(c, 108);
+        ReportAsmError(c, asm_err::kSymbolAlreadyDefined);
       } else {
         SetSymFlags(c, pos, 1);
         // Pass 1 counted the same names: the one it refused is reported here.
-        if (c.ExternalCounter++ >= kMaxCount) ReportAsmError(c, 132, SegWord::ExternalSymbols);
+        if (c.ExternalCounter++ >= kMaxCount) ReportAsmError(c, asm_err::kTooMany, SegWord::ExternalSymbols);
       }
     }
     t = GetAsmToken(c);
@@ -544,29 +546,29 @@ void Extrn(AsmContext& c) {
 }
 
 void Public(AsmContext& c) {
-  c.LineKind = line::kDirective;
+  c.line.LineKind = line::kDirective;
   for (;;) {
     // The names are entered like definitions but cross-referenced as uses.
-    c.DefiningPosition = true;
-    c.NameListPosition = true;
+    c.line.DefiningPosition = true;
+    c.line.NameListPosition = true;
     uint8_t t = GetAsmToken(c);
-    c.DefiningPosition = false;
-    c.NameListPosition = false;
-    if (t != tok::kIdentifier || !c.IdentFound) {
+    c.line.DefiningPosition = false;
+    c.line.NameListPosition = false;
+    if (t != tok::kIdentifier || !c.scan.IdentFound) {
       AsmSyntaxError(c);
       return;
     }
-    const size_t pos = c.SymbolCursor;
+    const size_t pos = c.sym.SymbolCursor;
     if (c.AsmPass == 1) {
       SetSymScope(c, pos, kScopePublic);
       c.HasPublics = true;
     } else {
       const uint8_t k = SymKind(c, pos);
       if (k == kind::kUndefined) {
-        ReportAsmError(c, 114);
+        ReportAsmError(c, asm_err::kUndefinedSymbol);
         SetSymScope(c, pos, kScopeLocal);
       } else if (k >= kind::kSegment || (k & 15) == kind::kRegister || k == kind::kModuleName) {
-        ReportAsmError(c, 127);
+        ReportAsmError(c, asm_err::kPublicAttributeIllegalSymbol);
         SetSymScope(c, pos, kScopeLocal);
       }
     }
@@ -578,11 +580,11 @@ void Public(AsmContext& c) {
 }
 
 void Using(AsmContext& c) {
-  c.LineKind = line::kDirective;
+  c.line.LineKind = line::kDirective;
   const int32_t v = AsmExpression(c, kExprKnown);
-  if (!ExpectEnd(c) || c.LastAsmError != 0) return;
+  if (!ExpectEnd(c) || c.line.LastAsmError != 0) return;
   if (v < 0 || v > 3) {
-    ReportAsmError(c, 135);
+    ReportAsmError(c, asm_err::kIllegalRegisterBankNumber);
     return;
   }
   c.CurrentBank = static_cast<uint8_t>(v);
@@ -599,13 +601,13 @@ void SwitchToInclude(AsmContext& c) {
   c.LevelLineCount[level] = 0;
   if (c.EchoProgress)
     c.StatusText += "\r\n" + c.CurrentFileName + " Pass " + std::to_string(c.AsmPass) + " ";
-  c.ScanChar = kCR;
+  c.scan.ScanChar = kCR;
   while (!AsmInputAtEnd(c)) ProcessStatement(c);
   c.Inputs[level].Stream.reset();
   c.LevelLineCount[level] = 0;
   --c.IncludeDepth;
   c.CurrentFileName = outer;
-  c.ScanChar = kCR;
+  c.scan.ScanChar = kCR;
   if (c.EchoProgress)
     c.StatusText += "\r\n" + c.CurrentFileName + " Pass " + std::to_string(c.AsmPass) + " ";
 }
@@ -619,11 +621,11 @@ void Dispatch(AsmContext& c, uint8_t token, bool afterLabel) {
   }
   switch (token) {
     case tok::kEol:
-      if (!afterLabel) c.LineKind = line::kEmpty;
+      if (!afterLabel) c.line.LineKind = line::kEmpty;
       return;
     case tok::kControl:
       if (afterLabel) break;
-      c.LineKind = line::kDirective;
+      c.line.LineKind = line::kDirective;
       ProcessControlLine(c);
       return;
     case tok::kIdentifier:
@@ -635,13 +637,13 @@ void Dispatch(AsmContext& c, uint8_t token, bool afterLabel) {
     case tok::kDBIT: c.PrimaryClosed = true; Storage(c, true); return;
     case tok::kORG:
       c.PrimaryClosed = true;
-      c.LineKind = line::kOrg;
+      c.line.LineKind = line::kOrg;
       SetLocationCounter(c);
       return;
     case tok::kNAME: NameStatement(c); c.PrimaryClosed = true; return;
     case tok::kEND:
       c.PrimaryClosed = true;
-      c.LineKind = line::kDirective;
+      c.line.LineKind = line::kDirective;
       c.EndSeen = true;
       ExpectEnd(c);
       return;
@@ -651,7 +653,7 @@ void Dispatch(AsmContext& c, uint8_t token, bool afterLabel) {
     case tok::kUSING: c.PrimaryClosed = true; Using(c); return;
     case tok::kCSEG: case tok::kXSEG: case tok::kDSEG: case tok::kISEG: case tok::kBSEG: {
       c.PrimaryClosed = true;
-      c.LineKind = line::kSegment;
+      c.line.LineKind = line::kSegment;
       constexpr uint8_t types[] = {kind::kCode, kind::kXData, kind::kData, kind::kIData,
                                    kind::kBit};
       SelectAbsoluteSegment(c, types[token - tok::kCSEG]);
@@ -662,18 +664,18 @@ void Dispatch(AsmContext& c, uint8_t token, bool afterLabel) {
   }
   if (token >= tok::kFirstMnemonic && token <= tok::kLastMnemonic) {
     c.PrimaryClosed = true;
-    c.LineKind = line::kInstruction;
+    c.line.LineKind = line::kInstruction;
     if (!RequireSegment(c, SegmentType(c) == kind::kCode)) return;
-    c.StatementLocation = Counter(c);
+    c.line.StatementLocation = Counter(c);
     EncodeInstruction(c, token);
-    if (c.LastAsmError != 100) EmitCode(c);
+    if (c.line.LastAsmError != asm_err::kSyntaxError) EmitCode(c);
     return;
   }
   if (token >= tok::kAR0 && token <= tok::kAR7) {
     const uint8_t next = GetAsmToken(c);
     if (next == tok::kColon || next == tok::kEQU || next == tok::kSET || next == tok::kSEGMENT ||
         TypeOfKeyword(next) != 255) {
-      ReportAsmError(c, 139);
+      ReportAsmError(c, asm_err::kReservedSymbolRedefinition);
       if (next == tok::kColon) {
         RestAfterLabel(c);
       } else {
@@ -690,12 +692,12 @@ void LineAfterEnd(AsmContext& c) {
   ResetLineState(c);
   GetAsmChar(c);
   bool text = false;
-  for (size_t i = 0; i + 1 < c.LineBuffer.size(); ++i)
-    if (c.LineBuffer[i] != ' ' && c.LineBuffer[i] != '\t') text = true;
+  for (size_t i = 0; i + 1 < c.scan.LineBuffer.size(); ++i)
+    if (c.scan.LineBuffer[i] != ' ' && c.scan.LineBuffer[i] != '\t') text = true;
   Drain(c);
   if (text) {
-    c.LineKind = line::kDirective;
-    ReportAsmError(c, 109);
+    c.line.LineKind = line::kDirective;
+    ReportAsmError(c, asm_err::kTextFoundAfterEndStatement);
   }
   if (c.AsmPass == 2) ListSourceLine(c);
 }
@@ -713,38 +715,14 @@ uint8_t CounterSlotOf(uint8_t segmentType) {
 }
 
 void ResetLineState(AsmContext& c) {
-  c.LastAsmError = 0;
-  c.LineHasError = false;
-  c.LabelOnLine = false;
-  c.LineKind = line::kEmpty;
-  c.InstrLength = 0;
-  c.ReservedUnits = 0;
-  c.SubExprDepth = 0;
-  c.BinaryDepth = 0;
-  c.StringFlag = false;
-  c.InInstruction = false;
-  c.AnyFixup = false;
-  c.NeedsFixup = false;
-  c.LineExternalRef = false;
-  c.GenericJump = false;
-  c.Fixup = FixupKind::Byte;
-  c.FixupOffset = 0;
-  c.UndefinedFlag = false;
-  c.DefiningPosition = false;
-  c.NameListPosition = false;
-  c.DefinedValue = 0;
-  c.DefinedKind = 0;
-  c.InString = false;
-  c.CommentSkip = false;
-  c.Listing.IncludeOnLine = false;
-  c.StatementLocation = Counter(c);
-  ClearObjFixups(c);
+  c.line = {};
+  c.line.StatementLocation = Counter(c);
 }
 
 void PollAsmAbort(AsmContext& c) {
   if (TakeAsmInterrupt()) c.CtrlCPressed = true;
   if (c.CtrlCPressed || c.CtrlBreakPressed) {
-    c.Listing.ToListing = false;
+    c.out.Listing.ToListing = false;
     c.StatusText += c.CtrlCPressed ? "*** Ctrl C ***" : "*** Ctrl Break ***";
     AsmFatalStop(c);
   }
@@ -758,9 +736,9 @@ void ProcessStatement(AsmContext& c) {
   }
   ResetLineState(c);
   GetAsmChar(c);
-  c.DefiningPosition = true;
+  c.line.DefiningPosition = true;
   const uint8_t token = GetAsmToken(c);
-  c.DefiningPosition = false;
+  c.line.DefiningPosition = false;
   Dispatch(c, token, false);
   Drain(c);
   bool listed = false;
@@ -768,8 +746,8 @@ void ProcessStatement(AsmContext& c) {
     SwitchToInclude(c);
     listed = true;
   }
-  if (c.LastAsmError != 100 && c.AsmPass == 2 && !listed) ListSourceLine(c);
-  c.ScanChar = kCR;
+  if (c.line.LastAsmError != asm_err::kSyntaxError && c.AsmPass == 2 && !listed) ListSourceLine(c);
+  c.scan.ScanChar = kCR;
 }
 
 bool CheckSegmentRange(AsmContext& c, uint64_t value, uint8_t type) {
@@ -777,22 +755,27 @@ bool CheckSegmentRange(AsmContext& c, uint64_t value, uint8_t type) {
   if (type == kind::kData) limit = 255;
   if (type == kind::kIData || type == kind::kBit) limit = 127;
   if (value > limit) {
-    ReportAsmError(c, 130);
+    ReportAsmError(c, asm_err::kLocationCounterOverflow);
     return false;
   }
   if (!InRelocatable(c)) return true;
   const uint8_t reloc = c.CurrentSegment.RelocType;
   const uint8_t t = SegmentType(c);
-  if (t == kind::kCode && (reloc == kRelInPage || reloc == kRelInBlock) && value > 255) {
-    ReportAsmError(c, 131, reloc == kRelInPage ? SegWord::InPage : SegWord::InBlock);
+  if (t == kind::kCode && reloc == kRelInPage && value > 255) {
+    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow, SegWord::InPage);
+    return false;
+  }
+  // An INBLOCK segment must fit the 2 KB block that AJMP and ACALL reach.
+  if (t == kind::kCode && reloc == kRelInBlock && value > kInBlockLimit) {
+    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow, SegWord::InBlock);
     return false;
   }
   if (t == kind::kXData && reloc == kRelInPage && value > 255) {
-    ReportAsmError(c, 131, SegWord::InPage);
+    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow, SegWord::InPage);
     return false;
   }
   if (t == kind::kData && reloc == kRelBitAddressable && value > 15) {
-    ReportAsmError(c, 131, SegWord::BitAddressable);
+    ReportAsmError(c, asm_err::kRelocatedSegmentOverflow, SegWord::BitAddressable);
     return false;
   }
   return true;
@@ -806,16 +789,17 @@ void FlushCodeOutputs(AsmContext& c) {
 }
 
 void EmitCode(AsmContext& c) {
-  const uint32_t n = c.LineKind == line::kStorage ? c.ReservedUnits : c.InstrLength;
+  const uint32_t n = c.line.LineKind == line::kStorage ? c.line.ReservedUnits : c.line.InstrLength;
   if (n == 0) return;
   const uint64_t counter = Counter(c);
   if (!CheckSegmentRange(c, counter + n - 1, SegmentType(c))) return;
-  const bool bytes = c.LineKind == line::kInstruction || c.LineKind == line::kDB ||
-                     c.LineKind == line::kDW;
+  const bool bytes =
+      c.line.LineKind == line::kInstruction || c.line.LineKind == line::kDB || c.line.LineKind == line::kDW;
   if (c.AsmPass == 2 && bytes) {
-    // Absolute code goes to the HEX file also after a relocatable segment.
-    if (!InRelocatable(c)) AddHexBytes(c);
-    if (c.Out.ObjectOpen) AddObjContent(c);
+    // The HEX file holds only code placed before the first RSEG: code after it
+    // may wait for the linker.
+    if (c.HexEligible) AddHexBytes(c);
+    if (c.out.Files.ObjectOpen) AddObjContent(c);
   }
   c.CurrentSegment.Value = static_cast<uint32_t>(counter + n);
   if (!InRelocatable(c)) {
@@ -836,7 +820,7 @@ void SelectAbsoluteSegment(AsmContext& c, uint8_t type) {
   if (PeekAsmToken(c) == tok::kAT) {
     GetAsmToken(c);
     const int32_t address = AsmExpression(c, kExprAbsolute);
-    if (!ExpectEnd(c) || c.LastAsmError != 0) return;
+    if (!ExpectEnd(c) || c.line.LastAsmError != 0) return;
     const AsmSymbolRec saved = c.CurrentSegment;
     c.CurrentSegment.SegmentId = 0;  // the range of the new absolute segment
     const bool inRange = CheckSegmentRange(c, static_cast<uint32_t>(address), type);
@@ -864,19 +848,23 @@ void SelectAbsoluteSegment(AsmContext& c, uint8_t type) {
 
 void SetLocationCounter(AsmContext& c) {
   const int32_t v = AsmExpression(c, kExprKnown);
-  const uint8_t segment = c.AsmValueSegment;
-  if (!ExpectEnd(c) || c.LastAsmError != 0) return;
+  const uint8_t segment = c.scan.AsmValueSegment;
+  if (!ExpectEnd(c) || c.line.LastAsmError != 0) return;
   if (segment != 0 && segment != c.CurrentSegment.SegmentId) {
-    ReportAsmError(c, 122);
+    ReportAsmError(c, asm_err::kReferenceOtherSegment);
     return;
   }
   const uint32_t value = static_cast<uint32_t>(v);
   if (!InRelocatable(c) && value < c.Bases[c.CounterSlot]) {
-    ReportAsmError(c, 129);
+    ReportAsmError(c, asm_err::kLocationBelowSegmentBase);
     return;
   }
   if (!CheckSegmentRange(c, value, SegmentType(c))) return;
-  if (c.AsmPass == 2 && !InRelocatable(c) && SegmentType(c) == kind::kCode) FlushCodeOutputs(c);
+  if (c.AsmPass == 2 && !InRelocatable(c) && SegmentType(c) == kind::kCode) {
+    FlushObjContent(c);
+    // ORG to the current address leaves the HEX record whole.
+    if (value != Counter(c)) FlushHexRecord(c);
+  }
   // A relocatable segment's size is the highest location reached, also when
   // ORG moves the counter back.
   SaveRelocatableSize(c);

@@ -33,7 +33,7 @@ template <typename Visit>
 void WalkSymbols(const AsmContext& cx, Visit&& visit) {
   AsmSymbolRec rec;
   size_t pos = 0, next = 0;
-  while (ReadSymbolRecord(cx.SymbolArea, pos, rec, next)) {
+  while (ReadSymbolRecord(cx.sym.SymbolArea, pos, rec, next)) {
     visit(rec);
     pos = next;
   }

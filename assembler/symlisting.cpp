@@ -23,6 +23,14 @@ uint8_t SymbolNameColumnWidth(uint8_t longestName) {
 
 namespace {
 
+// One cross-reference: two blanks and the line number, moved whole to the
+// next line when it would not fit on this one.
+void ListReference(AsmContext& cx, const std::string& number) {
+  const std::string text = "  " + number;
+  if (cx.out.Listing.ColumnOnLine + text.size() > cx.PageWidth) ListNewLine(cx);
+  ListString(cx, text);
+}
+
 constexpr std::string_view kRelocationNames[] = {"", "UNIT", "BITADDRESSABLE", "INPAGE", "INBLOCK", "PAGE"};
 
 // The segment symbol of a segment id; the one found last is tried first.
@@ -40,7 +48,7 @@ struct SegmentFinder {
       }
     });
     if (!Found) {
-      ReportAsmError(cx, 902);
+      ReportAsmError(cx, asm_err::kInternalSymbolTableParsing);
       AsmFatalStop(cx);
     }
     return &Last;
@@ -67,7 +75,8 @@ void ListSymbol(AsmContext& cx, const AsmSymbolRec& s, uint16_t ordinal, Segment
   const bool segment = s.Kind >= kind::kSegment;
   const bool external = s.Scope == kScopeExternal;
   ListString(cx, s.Name);
-  for (unsigned col = cx.Listing.ColumnOnLine + 1u; col <= cx.Listing.NameWidth; ++col) ListChar(cx, col % 2 ? '.' : ' ');
+  for (unsigned col = cx.out.Listing.ColumnOnLine + 1u; col <= cx.out.Listing.NameWidth; ++col)
+    ListChar(cx, col % 2 ? '.' : ' ');
   ListString(cx, "  ");
   static constexpr char kTypeLetters[] = "CXDIB";
   ListChar(cx, type <= 4 ? kTypeLetters[type] : ' ');
@@ -83,7 +92,7 @@ void ListSymbol(AsmContext& cx, const AsmSymbolRec& s, uint16_t ordinal, Segment
   else if (type == 7 || type == 8)
     ListString(cx, "----");
   else
-    ReportAsmError(cx, 900);
+    ReportAsmError(cx, asm_err::kInternalUnknownClass);
   ListString(cx, "    ");
   ListString(cx, ValueText(s));
   ListString(cx, s.Kind == kind::kBit && !external ? " " : "   ");
@@ -111,30 +120,27 @@ void ListSymbol(AsmContext& cx, const AsmSymbolRec& s, uint16_t ordinal, Segment
   if (Control(cx, ControlId::Xref).On) {
     // The defining line first, marked "#"; a symbol never met in defining
     // position (an external, say) just lists its references.
-    for (AsmXrefEntry& e : cx.Xref) {
+    for (AsmXrefEntry& e : cx.sym.Xref) {
       if (e.Line == 0) break;
       if (e.Ordinal == ordinal && e.Defining != 0) {
-        ListString(cx, "  ");
-        ListString(cx, DecText(e.Line));
-        ListChar(cx, '#');
+        ListReference(cx, DecText(e.Line) + "#");
         e.Ordinal = 0;
         break;
       }
     }
-    for (const AsmXrefEntry& e : cx.Xref) {
+    for (const AsmXrefEntry& e : cx.sym.Xref) {
       if (e.Line == 0) break;
       if (e.Ordinal != ordinal) continue;
-      ListString(cx, "  ");
-      ListString(cx, DecText(e.Line));
+      ListReference(cx, DecText(e.Line));
     }
   }
   ListNewLine(cx);
 }
 
 void WriteSymbolSection(AsmContext& cx) {
-  ListingState& l = cx.Listing;
+  ListingState& l = cx.out.Listing;
   l.ToListing = true;
-  l.NameWidth = SymbolNameColumnWidth(cx.LongestName);
+  l.NameWidth = SymbolNameColumnWidth(cx.sym.LongestName);
   l.SymbolSection = false;
   ListPageHeader(cx);
   l.SymbolSection = true;
@@ -154,7 +160,7 @@ void WriteSymbolSection(AsmContext& cx) {
 }
 
 void WriteClosingLines(AsmContext& cx) {
-  ListingState& l = cx.Listing;
+  ListingState& l = cx.out.Listing;
   l.ToListing = true;
   if (cx.PageLength < l.LineOnPage + 6u) {
     ListPageHeader(cx);
@@ -189,31 +195,31 @@ void WriteClosingLines(AsmContext& cx) {
 }
 
 bool AnySymbol(const AsmContext& cx) {
-  return !cx.SymbolArea.empty() && cx.SymbolArea[kSymKind] != kind::kEndMark;
+  return !cx.sym.SymbolArea.empty() && cx.sym.SymbolArea[kSymKind] != kind::kEndMark;
 }
 
 }  // namespace
 
 void WriteSymbolTableListing(AsmContext& cx) {
-  if (!cx.EndSeen) ReportAsmError(cx, 110);
-  if (cx.Out.ErrorPrintOpen) {
-    if (cx.Out.ErrorPrint) {
-      cx.Out.ErrorPrint->flush();
-      CheckOutputIO(cx, cx.Out.ErrorPrint.get());
+  if (!cx.EndSeen) ReportAsmError(cx, asm_err::kMissingEndStatement);
+  if (cx.out.Files.ErrorPrintOpen) {
+    if (cx.out.Files.ErrorPrint) {
+      cx.out.Files.ErrorPrint->flush();
+      CheckOutputIO(cx, cx.out.Files.ErrorPrint.get());
     }
-    cx.Out.ErrorPrint.reset();
-    cx.Out.ErrorPrintOpen = false;
+    cx.out.Files.ErrorPrint.reset();
+    cx.out.Files.ErrorPrintOpen = false;
   }
   CloseObjectFile(cx);
   CloseHexFile(cx);
-  if (!cx.Out.ListOpen || !cx.Out.Listing) return;
+  if (!cx.out.Files.ListOpen || !cx.out.Files.Listing) return;
   if (Control(cx, ControlId::Symbols).On && AnySymbol(cx)) WriteSymbolSection(cx);
   WriteClosingLines(cx);
-  cx.Out.Listing->flush();
-  CheckOutputIO(cx, cx.Out.Listing.get());
-  cx.Out.Listing.reset();
-  cx.Out.ListOpen = false;
-  cx.Listing.ToListing = false;
+  cx.out.Files.Listing->flush();
+  CheckOutputIO(cx, cx.out.Files.Listing.get());
+  cx.out.Files.Listing.reset();
+  cx.out.Files.ListOpen = false;
+  cx.out.Listing.ToListing = false;
 }
 
 }  // namespace dorvik::as

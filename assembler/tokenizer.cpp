@@ -310,88 +310,88 @@ bool EndsLocationCounter(char ch) {
 }
 
 void SetValue(AsmContext& c, int32_t value, uint8_t kind, uint8_t segment) {
-  c.AsmValue = value;
-  c.AsmValueKind = kind;
-  c.AsmValueSegment = segment;
-  c.ScanToken = tok::kValue;
+  c.scan.AsmValue = value;
+  c.scan.AsmValueKind = kind;
+  c.scan.AsmValueSegment = segment;
+  c.scan.ScanToken = tok::kValue;
 }
 
 void RecordCrossReference(AsmContext& c) {
-  if (!Control(c, ControlId::Xref).On || !c.Reporting) return;
-  if (!c.PrimaryClosed && !c.DefiningPosition) return;
+  if (!Control(c, ControlId::Xref).On || !c.scan.Reporting) return;
+  if (!c.PrimaryClosed && !c.line.DefiningPosition) return;
   AsmXrefEntry e;
   e.Line = c.LinesRead;
-  e.Ordinal = static_cast<uint16_t>(c.SymbolIndex);
+  e.Ordinal = static_cast<uint16_t>(c.sym.SymbolIndex);
   e.Defining =
-      c.DefiningPosition && !c.NameListPosition && SymFlags(c, c.SymbolCursor) == 0 ? 1 : 0;
-  c.Xref.push_back(e);
+      c.line.DefiningPosition && !c.line.NameListPosition && SymFlags(c, c.sym.SymbolCursor) == 0 ? 1 : 0;
+  c.sym.Xref.push_back(e);
 }
 
 // Step 8: register aliases and identifiers inside instructions become values.
 uint8_t FinishToken(AsmContext& c, uint8_t token) {
-  c.ScanToken = token;
-  if (!c.InInstruction) return token;
+  c.scan.ScanToken = token;
+  if (!c.line.InInstruction) return token;
   if (token >= tok::kAR0 && token <= tok::kAR7) {
     if (c.CurrentBank == 0xFF) {
-      ReportAsmError(c, 105);
-      return c.ScanToken;
+      ReportAsmError(c, asm_err::kForwardReferenceIllegal);
+      return c.scan.ScanToken;
     }
     SetValue(c, (token - tok::kAR0) + 8 * c.CurrentBank, kind::kNumber, 0);
-    return c.ScanToken;
+    return c.scan.ScanToken;
   }
-  if (token == tok::kIdentifier && (c.PredefinedFound || c.IdentFound)) SymbolOperandValue(c);
-  return c.ScanToken;
+  if (token == tok::kIdentifier && (c.scan.PredefinedFound || c.scan.IdentFound)) SymbolOperandValue(c);
+  return c.scan.ScanToken;
 }
 
 uint8_t IdentifierToken(AsmContext& c) {
-  c.NewSymbolFlag = false;
-  c.IdentFound = false;
-  c.PredefinedFound = false;
-  const std::string& word = c.AsmIdentifier;
+  c.scan.NewSymbolFlag = false;
+  c.scan.IdentFound = false;
+  c.scan.PredefinedFound = false;
+  const std::string& word = c.scan.AsmIdentifier;
   if (LookupPredefinedSymbol(c, word)) return FinishToken(c, tok::kIdentifier);
   if (c.AsmPass == 2) {
     if (FindAsmSymbol(c, word)) {
-      c.IdentFound = true;
+      c.scan.IdentFound = true;
       RecordCrossReference(c);
       return FinishToken(c, tok::kIdentifier);
     }
-    if (!c.InInstruction && c.DefiningPosition && c.Reporting) {
-      ReportAsmError(c, 901);
-      return c.ScanToken = tok::kIdentifier;
+    if (!c.line.InInstruction && c.line.DefiningPosition && c.scan.Reporting) {
+      ReportAsmError(c, asm_err::kInternalSymbolTableGeneration);
+      return c.scan.ScanToken = tok::kIdentifier;
     }
-    if (c.LabelOnLine) {
+    if (c.line.LabelOnLine) {
       AsmSyntaxError(c);
-      return c.ScanToken;
+      return c.scan.ScanToken;
     }
-    c.AsmValue = 0;
-    c.AsmValueKind = kind::kUndefined;
-    c.UndefinedFlag = true;
-    ReportAsmError(c, 114);
-    return c.ScanToken = tok::kIdentifier;
+    c.scan.AsmValue = 0;
+    c.scan.AsmValueKind = kind::kUndefined;
+    c.line.UndefinedFlag = true;
+    ReportAsmError(c, asm_err::kUndefinedSymbol);
+    return c.scan.ScanToken = tok::kIdentifier;
   }
   const bool found = FindAsmSymbol(c, word);
-  if (c.DefiningPosition) {
+  if (c.line.DefiningPosition) {
     if (!found) {
-      if (!c.Reporting) return c.ScanToken = tok::kIdentifier;
+      if (!c.scan.Reporting) return c.scan.ScanToken = tok::kIdentifier;
       InsertAsmSymbol(c, word);
-      c.NewSymbolFlag = true;
-    } else if (SymScope(c, c.SymbolCursor) == kScopePublic &&
-               SymKind(c, c.SymbolCursor) == kind::kUndefined) {
-      c.NewSymbolFlag = true;
+      c.scan.NewSymbolFlag = true;
+    } else if (SymScope(c, c.sym.SymbolCursor) == kScopePublic &&
+               SymKind(c, c.sym.SymbolCursor) == kind::kUndefined) {
+      c.scan.NewSymbolFlag = true;
     }
-    c.IdentFound = true;
+    c.scan.IdentFound = true;
     return FinishToken(c, tok::kIdentifier);
   }
   if (!found) {
     // A forward reference: no value yet, no message in this pass.
-    c.AsmValue = 0;
-    c.AsmValueKind = kind::kUndefined;
-    c.AsmValueSegment = 0;
-    c.UndefinedFlag = true;
-    if (c.InInstruction) return c.ScanToken = tok::kValue;
-    return c.ScanToken = tok::kIdentifier;
+    c.scan.AsmValue = 0;
+    c.scan.AsmValueKind = kind::kUndefined;
+    c.scan.AsmValueSegment = 0;
+    c.line.UndefinedFlag = true;
+    if (c.line.InInstruction) return c.scan.ScanToken = tok::kValue;
+    return c.scan.ScanToken = tok::kIdentifier;
   }
-  c.IdentFound = true;
+  c.scan.IdentFound = true;
   return FinishToken(c, tok::kIdentifier);
 }
 
@@ -430,7 +430,7 @@ bool ModeKnowsRow(uint16_t cpuMode, uint8_t modeSet) {
 }
 
 bool LookupPredefinedSymbol(AsmContext& c, std::string_view upperWord) {
-  c.PredefinedFound = false;
+  c.scan.PredefinedFound = false;
   if (!Control(c, ControlId::Mode).On || upperWord.size() > 6) return false;
   // Whole names only; where a name stands twice the later row wins.
   static const NameIndex<kPredefinedSymbolCount> index(kPredefinedSymbols);
@@ -442,43 +442,43 @@ bool LookupPredefinedSymbol(AsmContext& c, std::string_view upperWord) {
         ModeKnowsRow(c.CpuMode, kPredefinedSymbols[i].ModeSet))
       row = i;
   if (row < 0) return false;
-  c.PredefinedRow = row;
-  c.PredefinedFound = true;
+  c.scan.PredefinedRow = row;
+  c.scan.PredefinedFound = true;
   return true;
 }
 
 void ReadAsmWord(AsmContext& c) {
-  c.AsmIdentifier.clear();
-  while (IsAsmWordChar(c.ScanChar)) {
-    char ch = c.ScanChar;
+  c.scan.AsmIdentifier.clear();
+  while (IsAsmWordChar(c.scan.ScanChar)) {
+    char ch = c.scan.ScanChar;
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-    if (c.AsmIdentifier.size() < kMaxIdentifier + 1) c.AsmIdentifier += ch;
+    if (c.scan.AsmIdentifier.size() < kMaxIdentifier + 1) c.scan.AsmIdentifier += ch;
     GetAsmChar(c);
   }
 }
 
 uint8_t GetAsmToken(AsmContext& c) {
-  c.AsmValueExternal = false;
-  if (c.LastAsmError == 100) return c.ScanToken = tok::kEol;
+  c.scan.AsmValueExternal = false;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return c.scan.ScanToken = tok::kEol;
   SkipAsmBlanks(c);
-  const char first = c.ScanChar;
+  const char first = c.scan.ScanChar;
   if (IsDigit(first)) {
     ReadAsmWord(c);
-    const bool longWord = c.AsmIdentifier.size() > kMaxIdentifier;
-    if (longWord) c.AsmIdentifier.resize(kMaxIdentifier);
-    const int32_t v = AsmNumberValue(c, c.AsmIdentifier);
-    if (c.LastAsmError == 100) return c.ScanToken = tok::kEol;
+    const bool longWord = c.scan.AsmIdentifier.size() > kMaxIdentifier;
+    if (longWord) c.scan.AsmIdentifier.resize(kMaxIdentifier);
+    const int32_t v = AsmNumberValue(c, c.scan.AsmIdentifier);
+    if (c.line.LastAsmError == asm_err::kSyntaxError) return c.scan.ScanToken = tok::kEol;
     SetValue(c, v, kind::kNumber, 0);
-    return c.ScanToken;
+    return c.scan.ScanToken;
   }
   if (IsAsmWordChar(first)) {
     ReadAsmWord(c);
-    const bool longWord = c.AsmIdentifier.size() > kReservedKeyLength;
-    if (c.AsmIdentifier.size() > kMaxIdentifier) c.AsmIdentifier.resize(kMaxIdentifier);
-    const uint8_t reserved = longWord ? 0 : FindReservedWord(c.AsmIdentifier);
+    const bool longWord = c.scan.AsmIdentifier.size() > kReservedKeyLength;
+    if (c.scan.AsmIdentifier.size() > kMaxIdentifier) c.scan.AsmIdentifier.resize(kMaxIdentifier);
+    const uint8_t reserved = longWord ? 0 : FindReservedWord(c.scan.AsmIdentifier);
     if (reserved != 0) {
-      c.PredefinedFound = false;
-      c.IdentFound = false;
+      c.scan.PredefinedFound = false;
+      c.scan.IdentFound = false;
       return FinishToken(c, reserved);
     }
     return IdentifierToken(c);
@@ -486,23 +486,23 @@ uint8_t GetAsmToken(AsmContext& c) {
   uint8_t token = SpecialCharToken(first);
   while (token == 0 && first != 0) {
     // Not a usable character: report it and every following one alike.
-    ReportAsmError(c, 101);
+    ReportAsmError(c, asm_err::kIllegalCharacter);
     GetAsmChar(c);
     SkipAsmBlanks(c);
-    if (IsAsmWordChar(c.ScanChar) || SpecialCharToken(c.ScanChar) != 0) return GetAsmToken(c);
+    if (IsAsmWordChar(c.scan.ScanChar) || SpecialCharToken(c.scan.ScanChar) != 0) return GetAsmToken(c);
   }
-  if (first == 0) return c.ScanToken = tok::kEol;
-  if (token == tok::kControl && c.SourceIndex > 2) {
+  if (first == 0) return c.scan.ScanToken = tok::kEol;
+  if (token == tok::kControl && c.scan.SourceIndex > 2) {
     const char next = GetAsmChar(c);
     if (EndsLocationCounter(next)) {
       SetValue(c, static_cast<int32_t>(c.CurrentSegment.Value), c.CurrentSegment.Kind & 15,
                c.CurrentSegment.SegmentId);
-      return c.ScanToken;
+      return c.scan.ScanToken;
     }
     AsmSyntaxError(c);
-    return c.ScanToken;
+    return c.scan.ScanToken;
   }
-  c.ScanToken = token;
+  c.scan.ScanToken = token;
   if (token != tok::kEol) {
     const char next = GetAsmChar(c);
     if (token == tok::kLt && next == '>') {
@@ -516,64 +516,64 @@ uint8_t GetAsmToken(AsmContext& c) {
       GetAsmChar(c);
     }
   }
-  return c.ScanToken = token;
+  return c.scan.ScanToken = token;
 }
 
 uint8_t PeekAsmToken(AsmContext& c) {
-  if (c.LastAsmError == 100) return c.ScanToken = tok::kEol;
-  const char savedChar = c.ScanChar;
-  const uint32_t savedIndex = c.SourceIndex;
-  const size_t savedListLength = c.ListLine.size();
-  const uint32_t savedColumn = c.Column;
-  const bool savedFull = c.ListLineFull;
-  const bool savedReporting = c.Reporting;
-  c.Reporting = false;
+  if (c.line.LastAsmError == asm_err::kSyntaxError) return c.scan.ScanToken = tok::kEol;
+  const char savedChar = c.scan.ScanChar;
+  const uint32_t savedIndex = c.scan.SourceIndex;
+  const size_t savedListLength = c.scan.ListLine.size();
+  const uint32_t savedColumn = c.scan.Column;
+  const bool savedFull = c.scan.ListLineFull;
+  const bool savedReporting = c.scan.Reporting;
+  c.scan.Reporting = false;
   const uint8_t token = GetAsmToken(c);
-  c.ScanChar = savedChar;
-  c.SourceIndex = savedIndex;
-  c.ListLine.resize(savedListLength);
-  c.Column = savedColumn;
-  c.ListLineFull = savedFull;
-  c.Reporting = savedReporting;
-  return c.ScanToken = token;
+  c.scan.ScanChar = savedChar;
+  c.scan.SourceIndex = savedIndex;
+  c.scan.ListLine.resize(savedListLength);
+  c.scan.Column = savedColumn;
+  c.scan.ListLineFull = savedFull;
+  c.scan.Reporting = savedReporting;
+  return c.scan.ScanToken = token;
 }
 
 void SymbolOperandValue(AsmContext& c) {
-  if (c.PredefinedFound) {
-    const auto& row = kPredefinedSymbols[c.PredefinedRow];
+  if (c.scan.PredefinedFound) {
+    const auto& row = kPredefinedSymbols[c.scan.PredefinedRow];
     SetValue(c, row.Address, row.IsBit ? kind::kBit : kind::kData, 0);
     return;
   }
-  const size_t pos = c.SymbolCursor;
+  const size_t pos = c.sym.SymbolCursor;
   const uint8_t k = SymKind(c, pos);
   if ((k & 15) == kind::kRegister && k < kind::kSegment) {
     const uint32_t v = SymValue(c, pos);
-    c.ScanToken = v == 10 ? tok::kA : static_cast<uint8_t>(tok::kR0 + (v & 7));
+    c.scan.ScanToken = v == 10 ? tok::kA : static_cast<uint8_t>(tok::kR0 + (v & 7));
     return;
   }
   SetValue(c, static_cast<int32_t>(SymValue(c, pos)), k & 15, SymSegmentId(c, pos));
-  if (k >= kind::kSegment) c.SegmentRef = true;
+  if (k >= kind::kSegment) c.expr.SegmentRef = true;
   if (SymScope(c, pos) == kScopeExternal && k != kind::kUndefined) {
-    c.ExternalSymbolPos = pos;
-    c.AsmValueExternal = true;
-    c.ExternalRef = true;
-    c.ExternalFlag = true;
-    c.LineExternalRef = true;
-    c.AsmValue = 0;
+    c.scan.ExternalSymbolPos = pos;
+    c.scan.AsmValueExternal = true;
+    c.expr.ExternalRef = true;
+    c.expr.ExternalFlag = true;
+    c.line.LineExternalRef = true;
+    c.scan.AsmValue = 0;
   }
-  if (k == kind::kUndefined || (c.AsmPass == 2 && SymFlags(c, pos) == 0)) c.UndefinedFlag = true;
+  if (k == kind::kUndefined || (c.AsmPass == 2 && SymFlags(c, pos) == 0)) c.line.UndefinedFlag = true;
 }
 
 char AsmStringChar(AsmContext& c) {
   const char ch = GetAsmChar(c);
   if (ch == kCR) {
-    ReportAsmError(c, 117);
+    ReportAsmError(c, asm_err::kStringTerminatedEndLine);
     return 0;
   }
   if (ch == '\'') {
-    c.InString = false;
+    c.line.InString = false;
     if (GetAsmChar(c) == '\'') {
-      c.InString = true;
+      c.line.InString = true;
       return '\'';
     }
     return 0;

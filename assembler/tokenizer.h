@@ -71,7 +71,7 @@ uint8_t SpecialCharToken(char ch);
 // True when a word character ("?", letters, digits, "\", "_").
 bool IsAsmWordChar(char ch);
 // Predefined name of the processor mode in force (whole-name match); sets
-// c.PredefinedFound and c.PredefinedRow.
+// c.scan.PredefinedFound and c.scan.PredefinedRow.
 bool LookupPredefinedSymbol(AsmContext& c, std::string_view upperWord);
 bool ModeKnowsRow(uint16_t cpuMode, uint8_t modeSet);
 

@@ -83,6 +83,23 @@ TEST_F(Diz52Test, SourceInAnotherFolderKeepsItsOutputsBesideIt) {
   EXPECT_FALSE(fs::exists(dir / "src" / "blink.obj"));
 }
 
+// The listing's invocation line names the program as it was started.
+TEST_F(Diz52Test, InvocationLineNamesTheProgramAsStarted) {
+  fs::copy_file(kBlink, dir / "lab_1.0.a51");
+  EXPECT_EQ(Diz52("lab_1.0.a51 NOOBJECT").Status, 0);
+  EXPECT_NE(Read(dir / "lab_1.0.lst")
+                .find("ASSEMBLER INVOKED BY: " + kDiz52.string() + " lab_1.0.a51 NOOBJECT DB\n"),
+            std::string::npos)
+      << Read(dir / "lab_1.0.lst");
+}
+
+TEST_F(Diz52Test, HelpPrintsTheUsageAndExitsZero) {
+  const ProgramRun r = Diz52("--help");
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(r.Out, "usage: diz52 SOURCE [CONTROL ...]\n");
+  EXPECT_TRUE(r.Err.empty());
+}
+
 TEST_F(Diz52Test, ErrorsCountedExitOne) {
   Write(dir / "bad.a51", " MOV A,UNKNOWN\n MOV A,300\n END\n");
   const ProgramRun r = Diz52("bad.a51 NOPRINT");

@@ -126,14 +126,14 @@ inline std::vector<ObjRecord> ObjRecords(const std::string& bytes) {
 // statement processor leaves it; used to set up the output writers.
 inline void AppendSymbol(AsmContext& c, const std::string& name, uint8_t kind, uint32_t value, uint8_t segment = 0,
                          uint8_t scope = kScopeLocal, uint8_t reloc = 0) {
-  if (!c.SymbolArea.empty() && c.SymbolArea.back() == kind::kEndMark) c.SymbolArea.pop_back();
-  c.SymbolArea.insert(c.SymbolArea.end(),
-                      {kind, 1, static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                       static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24), reloc, segment, scope,
-                       static_cast<uint8_t>(name.size())});
-  c.SymbolArea.insert(c.SymbolArea.end(), name.begin(), name.end());
-  c.SymbolArea.push_back(kind::kEndMark);
-  if (name.size() > c.LongestName) c.LongestName = static_cast<uint8_t>(name.size());
+  if (!c.sym.SymbolArea.empty() && c.sym.SymbolArea.back() == kind::kEndMark) c.sym.SymbolArea.pop_back();
+  c.sym.SymbolArea.insert(c.sym.SymbolArea.end(),
+                          {kind, 1, static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                           static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24), reloc,
+                           segment, scope, static_cast<uint8_t>(name.size())});
+  c.sym.SymbolArea.insert(c.sym.SymbolArea.end(), name.begin(), name.end());
+  c.sym.SymbolArea.push_back(kind::kEndMark);
+  if (name.size() > c.sym.LongestName) c.sym.LongestName = static_cast<uint8_t>(name.size());
 }
 
 // One assembly run with its own context.
@@ -158,7 +158,7 @@ struct Assembly {
   // The symbol's record; Kind 255 when there is none.
   AsmSymbolRec Symbol(const std::string& name) const {
     if (!FindAsmSymbol(C(), name)) return AsmSymbolRec{255, 0, 0, 0, 0, 0, ""};
-    return SymbolAt(C(), C().SymbolCursor);
+    return SymbolAt(C(), C().sym.SymbolCursor);
   }
   std::string Output(const std::string& ext) const { return ReadFile(fs::path(Source).replace_extension(ext)); }
   std::vector<uint8_t> Bytes(uint32_t address, size_t count) const {

@@ -24,8 +24,8 @@ TEST(AsmErrors, TableHasEveryRowInOrder) {
 
 TEST(AsmErrors, PlaceholdersExpandFromTheContext) {
   AsmContext c;
-  c.ScanChar = '~';
-  c.AsmIdentifier = "FOO";
+  c.scan.ScanChar = '~';
+  c.scan.AsmIdentifier = "FOO";
   c.CpuMode = 44;
   c.ErrorWord = "DATA";
   EXPECT_EQ(ExpandAsmMessage(c, 101), "ILLEGAL CHARACTER (7E)");

@@ -42,39 +42,39 @@ TEST(SymbolArea, InsertIntoEmptyAreaPlacesRecordFirst) {
   EXPECT_EQ(SymScope(a.c, 0), kScopeLocal);
   EXPECT_EQ(SymSegmentId(a.c, 0), 3);  // the new record takes the current segment
   EXPECT_EQ(SymRelocType(a.c, 0), kRelInPage);
-  EXPECT_EQ(a.c.SymbolEnd, 15u);
-  EXPECT_TRUE(IsEndMark(a.c, a.c.SymbolEnd));
-  EXPECT_EQ(a.c.LastSymbol, 0u);
+  EXPECT_EQ(a.c.sym.SymbolEnd, 15u);
+  EXPECT_TRUE(IsEndMark(a.c, a.c.sym.SymbolEnd));
+  EXPECT_EQ(a.c.sym.LastSymbol, 0u);
 }
 
 TEST(SymbolArea, InsertBeforeMovesFollowingRecordsUnchanged) {
   Area a;
   a.Insert("MIDDLE");
   ASSERT_TRUE(FindAsmSymbol(a.c, "MIDDLE"));
-  SetSymValue(a.c, a.c.SymbolCursor, 0x12345678);
-  SetSymKind(a.c, a.c.SymbolCursor, kind::kCode);
+  SetSymValue(a.c, a.c.sym.SymbolCursor, 0x12345678);
+  SetSymKind(a.c, a.c.sym.SymbolCursor, kind::kCode);
   a.Insert("AAA");
   a.Insert("ZZZ");
   a.Insert("MID");  // a prefix sorts before the longer name
   EXPECT_EQ(a.Names(), (std::vector<std::string>{"AAA", "MID", "MIDDLE", "ZZZ"}));
   ASSERT_TRUE(FindAsmSymbol(a.c, "MIDDLE"));
-  EXPECT_EQ(SymValue(a.c, a.c.SymbolCursor), 0x12345678u);
-  EXPECT_EQ(SymKind(a.c, a.c.SymbolCursor), kind::kCode);
-  EXPECT_EQ(a.c.SymbolIndex, 3u);
-  EXPECT_EQ(SymName(a.c, a.c.LastSymbol), "ZZZ");
-  EXPECT_EQ(a.c.LongestName, 6);  // never decreases
+  EXPECT_EQ(SymValue(a.c, a.c.sym.SymbolCursor), 0x12345678u);
+  EXPECT_EQ(SymKind(a.c, a.c.sym.SymbolCursor), kind::kCode);
+  EXPECT_EQ(a.c.sym.SymbolIndex, 3u);
+  EXPECT_EQ(SymName(a.c, a.c.sym.LastSymbol), "ZZZ");
+  EXPECT_EQ(a.c.sym.LongestName, 6);  // never decreases
 }
 
 TEST(SymbolArea, SearchLeavesTheCursorWhereTheNameBelongs) {
   Area a;
   for (const char* n : {"B", "D", "F"}) a.Insert(n);
   EXPECT_FALSE(FindAsmSymbol(a.c, "E"));
-  EXPECT_EQ(SymName(a.c, a.c.SymbolCursor), "F");
-  EXPECT_EQ(a.c.SymbolIndex, 3u);
+  EXPECT_EQ(SymName(a.c, a.c.sym.SymbolCursor), "F");
+  EXPECT_EQ(a.c.sym.SymbolIndex, 3u);
   EXPECT_FALSE(FindAsmSymbol(a.c, "G"));
-  EXPECT_EQ(a.c.SymbolCursor, a.c.SymbolEnd);
+  EXPECT_EQ(a.c.sym.SymbolCursor, a.c.sym.SymbolEnd);
   EXPECT_FALSE(FindAsmSymbol(a.c, "A"));
-  EXPECT_EQ(a.c.SymbolCursor, 0u);
+  EXPECT_EQ(a.c.sym.SymbolCursor, 0u);
   EXPECT_TRUE(SymbolNameGreater("B", "AZZZ"));
   EXPECT_FALSE(SymbolNameGreater("SAME", "SAME"));
   EXPECT_TRUE(SymbolNameGreater("_", "Z"));
@@ -91,7 +91,7 @@ TEST(SymbolArea, FullAreaStopsTheRunWithError903) {
   auto a = Assemble(src + " END\n", "");
   EXPECT_TRUE(a.Result.Fatal);
   EXPECT_TRUE(a.Has(903));
-  EXPECT_LE(a.C().SymbolEnd, kSymbolAreaSize);
+  EXPECT_LE(a.C().sym.SymbolEnd, kSymbolAreaSize);
   EXPECT_NE(a.Status().find("DIZ-52 INTERNAL ERROR (SYMBOL TABLE FULL)"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(a.Dir / "t.obj"));  // stopped in pass 1, before any output
 }

@@ -96,19 +96,50 @@ TEST(Controls, MisplacedPrimaryControlIsReportedOnce) {
   EXPECT_TRUE(Assemble(" NOP\n$EJECT\n$SAVE RESTORE\n NOP\n END\n").Codes().empty());
 }
 
+// Any Linux file name is accepted; the derived outputs replace the last
+// extension only. A name that names no file (empty, ".", "..", a folder) or
+// holds a control character is refused.
 TEST(Controls, FileNames) {
-  auto a = Assemble("$ERRORPRINT(out/x.obj1)\n END\n", "NOPRINT");
-  EXPECT_TRUE(a.Result.Fatal);
-  EXPECT_NE(a.Status().find("ILLEGAL OR UNRECOGNIZABLE FILE NAME"), std::string::npos);
-  for (const char* good : {"ERRORPRINT(err.txt)", "ERRORPRINT(sub/err.txt)", "ERRORPRINT(../e.x)",
-                           "ERRORPRINT(C:E.LOG)", "ERRORPRINT(NUL)"}) {
-    auto b = Assemble(std::string("$") + good + "\n END\n");
-    EXPECT_FALSE(b.Result.Fatal && b.Status().find("FILE NAME") != std::string::npos) << good << b.Status();
+  for (const char* source : {"lab_1.0.asm", "x.fixed.a51", "prog.asm1", "with blank.a51", "noext"}) {
+    const std::string base = fs::path(source).has_extension() ? fs::path(source).stem().string() : source;
+    auto a = Assemble(" NOP\n END\n", "", source);
+    EXPECT_FALSE(a.Result.Fatal) << source << a.Status();
+    for (const char* ext : {".lst", ".obj", ".hex"})
+      EXPECT_TRUE(fs::exists(a.Dir / (base + ext))) << source << ext;
   }
-  auto c = Assemble(" END\n", kQuiet, "bad name.a51");
-  EXPECT_TRUE(c.Result.Fatal);
-  EXPECT_NE(c.Status().find("ILLEGAL OR UNRECOGNIZABLE SOURCE FILE NAME"), std::string::npos);
-  EXPECT_TRUE(Assemble(" END\n", kQuiet, "prog.asm1").Result.Fatal);
+  const fs::path dir = ScratchDir("names");
+  for (const std::string good : {"err.txt", "sub.d/e.r.r.log", "C:E.LOG", "NUL"}) {
+    if (good.find('/') != std::string::npos) fs::create_directories(dir / "sub.d");
+    const std::string name = good == "NUL" ? good : (dir / good).string();
+    auto b = Assemble("$ERRORPRINT(" + name + ")\n END\n");
+    EXPECT_FALSE(b.Result.Fatal) << good << b.Status();
+  }
+  for (const std::string bad : {"out/", "out/..", "a\tb"}) {
+    auto c = Assemble("$ERRORPRINT(" + (dir / bad).string() + ")\n END\n", "NOPRINT");
+    EXPECT_TRUE(c.Result.Fatal) << bad;
+    EXPECT_NE(c.Status().find("ILLEGAL OR UNRECOGNIZABLE FILE NAME"), std::string::npos) << bad;
+  }
+  auto d = AssembleAt(dir / "folder/", kQuiet);
+  EXPECT_TRUE(d.Result.Fatal);
+  EXPECT_NE(d.Status().find("ILLEGAL OR UNRECOGNIZABLE SOURCE FILE NAME"), std::string::npos);
+}
+
+// An include name that does not exist as written finds the file whose name
+// differs only in letter case; the devices read as empty files.
+TEST(Controls, IncludeFindsANameInAnotherCaseAndReadsDevicesAsEmpty) {
+  const fs::path dir = ScratchDir("case");
+  WriteFile(dir / "Ports.inc", "LED EQU 90H\n");
+  WriteFile(dir / "main.a51",
+            "$INCLUDE(PORTS.INC)\n$INCLUDE(nul)\n$INCLUDE(CON)\n$INCLUDE(PRN:)\n"
+            " SETB LED\n END\n");
+  auto a = AssembleAt(dir / "main.a51", kQuiet);
+  EXPECT_FALSE(a.Result.Fatal) << a.Status();
+  EXPECT_TRUE(a.Codes().empty());
+  EXPECT_EQ(a.Symbol("LED").Value, 0x90u);
+  WriteFile(dir / "other.a51", "$INCLUDE(PORTS.H)\n END\n");
+  auto b = AssembleAt(dir / "other.a51", kQuiet);
+  EXPECT_TRUE(b.Result.Fatal);
+  EXPECT_NE(b.Status().find("I/O ERROR ON INCLUDE FILE"), std::string::npos);
 }
 
 TEST(Controls, IncludesNestAndStopAtSixteenLevels) {

@@ -64,7 +64,8 @@ TEST(Driver, InterruptDuringTheRunStopsIt) {
   const auto r = AssembleFileWithControls(c, (dir / "t.a51").string(), "NOOBJECT");
   EXPECT_TRUE(r.Fatal);
   EXPECT_NE(c.StatusText.find("*** Ctrl C ***"), std::string::npos);
-  EXPECT_FALSE(c.Out.ListOpen || c.Out.ObjectOpen || c.Out.HexOpen || c.Out.ErrorPrintOpen);
+  EXPECT_FALSE(c.out.Files.ListOpen || c.out.Files.ObjectOpen || c.out.Files.HexOpen ||
+               c.out.Files.ErrorPrintOpen);
   EXPECT_GT(r.LinesRead, 1u);
   EXPECT_LT(r.LinesRead, 2001u);
   c.ProgressOut = nullptr;
@@ -106,7 +107,7 @@ TEST(Driver, ContextCanBeSavedAndRestoredAroundANestedRun) {
   EXPECT_FALSE(FindAsmSymbol(c, "OUTER"));
   c = saved;
   ASSERT_TRUE(FindAsmSymbol(c, "OUTER"));
-  EXPECT_EQ(SymValue(c, c.SymbolCursor), 7u);
+  EXPECT_EQ(SymValue(c, c.sym.SymbolCursor), 7u);
   ResetAsm();
 }
 

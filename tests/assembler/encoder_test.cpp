@@ -28,6 +28,10 @@ const EncodeCase kCases[] = {
     // Operands and their ranges
     {"ImmediateKeepsLowByteSilently", " MOV A,#300", 0, {0x74, 0x2C}, {}},
     {"DirectAddressTruncatedWithError115", " MOV A,300", 0, {0xE5, 0x2C}, {115}},
+    // A negative value is not above 255: its low byte, no message.
+    {"NegativeDirectAddressIsItsLowByte", " MOV A,-1", 0, {0xE5, 0xFF}, {}},
+    {"NegativeBitAddressIsItsLowByte", " SETB -1\n CLR -8", 0, {0xD2, 0xFF, 0xC2, 0xF8}, {}},
+    {"BitAddressAbove255IsError115", " SETB 101H", 0, {0xD2, 0x01}, {115}},
     {"DirectToDirectSwapsTheBytes", " MOV 30H,40H", 0, {0x85, 0x40, 0x30}, {}},
     {"DirectImmediate", " MOV 30H,#40H", 0, {0x75, 0x30, 0x40}, {}},
     {"DirectFromRegisterAndIndirect", " MOV 30H,R5\n MOV 31H,@R1\n MOV 32H,A", 0,
@@ -103,6 +107,13 @@ TEST(EncodeRelocatableTest, JmpAndCallInARelocatableSegmentAreNeverAbsolute) {
   EXPECT_EQ(objectColumn["ABS: JMP 0D0H"], "020000   R");
 }
 
+// A relocatable byte operand: only a value above 255 is truncated (error 115).
+TEST(EncodeRelocatableTest, RelocatableByteBelowZeroIsNoError) {
+  const char* kHead = "PROG SEGMENT CODE\n RSEG PROG\nL1: NOP\n";
+  EXPECT_TRUE(Assemble(std::string(kHead) + " MOV A,#L1-1\n MOV R0,#L1-100\n END\n").Codes().empty());
+  EXPECT_EQ(Assemble(std::string(kHead) + " MOV A,#L1+256\n END\n").Codes(), std::vector<uint16_t>{115});
+}
+
 // The line assembler's in-memory run: the statement's address and bytes come
 // back as a fourth line; no file is opened.
 TEST(LineAssemblerTest, AddressAndBytesComeBackAsTheFourthLine) {
@@ -124,7 +135,7 @@ TEST(LineAssemblerTest, AddressAndBytesComeBackAsTheFourthLine) {
     const AsmRunResult result = AssembleFile(c, "", &lines);
     EXPECT_FALSE(result.Fatal);
     EXPECT_EQ(result.ErrorCount, k.Errors);
-    EXPECT_FALSE(c.Out.ListOpen || c.Out.ObjectOpen);
+    EXPECT_FALSE(c.out.Files.ListOpen || c.out.Files.ObjectOpen);
     if (k.Errors) {
       EXPECT_EQ(c.ErrorLog.at(0).Code, 100);
     } else {

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "assembler/asmerrors.h"
 #include "assembler/context.h"
 #include "tests/assembler/asm_test_util.h"
 
@@ -19,9 +22,9 @@ class ListingTest : public ::testing::Test {
  protected:
   void SetUp() override {
     out = std::make_shared<std::ostringstream>();
-    c.Out.Listing = out;
-    c.Out.ListOpen = true;
-    c.Listing.ToListing = true;
+    c.out.Files.Listing = out;
+    c.out.Files.ListOpen = true;
+    c.out.Listing.ToListing = true;
     c.AsmPass = 2;
     c.SourceOpen = true;
     Control(c, ControlId::List).On = true;
@@ -32,12 +35,12 @@ class ListingTest : public ::testing::Test {
   // One statement line as the statement processor leaves it.
   void Statement(uint8_t kind, std::string source, std::vector<uint8_t> bytes = {}, uint32_t location = 0) {
     ++c.LinesRead;
-    c.LineKind = kind;
-    c.ListLine = std::move(source);
-    c.StatementLocation = location;
-    c.InstrLength = static_cast<uint32_t>(bytes.size());
-    for (size_t i = 0; i < bytes.size() && i < 3; ++i) c.InstrBytes[i] = bytes[i];
-    for (size_t i = 0; i < bytes.size(); ++i) c.DataBytes[i] = bytes[i];
+    c.line.LineKind = kind;
+    c.scan.ListLine = std::move(source);
+    c.line.StatementLocation = location;
+    c.line.InstrLength = static_cast<uint32_t>(bytes.size());
+    for (size_t i = 0; i < bytes.size() && i < 3; ++i) c.line.InstrBytes[i] = bytes[i];
+    for (size_t i = 0; i < bytes.size(); ++i) c.line.DataBytes[i] = bytes[i];
     ListSourceLine(c);
   }
   std::vector<std::string> Written() { return testutil::SplitLines(out->str()); }
@@ -63,7 +66,7 @@ TEST_F(ListingTest, PageHeaderEndsWithDateAndPageNumberAtTheRightMargin) {
   EXPECT_EQ(lines[4].substr(81 - 10), "    Page 2");
   EXPECT_EQ(lines[8].size(), 65u);
   EXPECT_EQ(lines[8].substr(65 - 10), "    Page 3");
-  EXPECT_EQ(c.Listing.LineOnPage, 4);
+  EXPECT_EQ(c.out.Listing.LineOnPage, 4);
 }
 
 TEST_F(ListingTest, SixtyTwoLinePageHoldsHeaderAndFiftyEightLines) {
@@ -110,7 +113,7 @@ TEST_F(ListingTest, LongSourceLineContinuesIndentedWithNothingLost) {
 TEST_F(ListingTest, NolistHidesLinesButNotFaultyOnes) {
   Control(c, ControlId::List).On = false;
   Statement(line::kEmpty, "hidden");
-  c.LineHasError = true;
+  c.line.LineHasError = true;
   Statement(line::kEmpty, "faulty");
   const auto lines = Written();
   ASSERT_EQ(lines.size(), 1u);
@@ -119,12 +122,12 @@ TEST_F(ListingTest, NolistHidesLinesButNotFaultyOnes) {
 
 TEST_F(ListingTest, ErrorPrintGetsFaultyLinesAlsoWithTheListingOff) {
   auto errors = std::make_shared<std::ostringstream>();
-  c.Out.ErrorPrint = errors;
-  c.Out.ErrorPrintOpen = true;
-  c.Out.Listing.reset();
-  c.Out.ListOpen = false;
+  c.out.Files.ErrorPrint = errors;
+  c.out.Files.ErrorPrintOpen = true;
+  c.out.Files.Listing.reset();
+  c.out.Files.ListOpen = false;
   Statement(line::kInstruction, "  MOV A,#1", {0x74, 0x01});
-  c.LineHasError = true;
+  c.line.LineHasError = true;
   Statement(line::kInstruction, "  MOV A,300", {0xE5, 0x2C});
   EXPECT_EQ(errors->str(), "0000 E52C              2       MOV A,300\n");
   EXPECT_TRUE(out->str().empty());
@@ -132,14 +135,27 @@ TEST_F(ListingTest, ErrorPrintGetsFaultyLinesAlsoWithTheListingOff) {
 
 TEST_F(ListingTest, FatalStopClosesEveryOutputAndAborts) {
   auto hex = std::make_shared<std::ostringstream>();
-  c.Out.Hex = hex;
-  c.Out.HexOpen = true;
+  c.out.Files.Hex = hex;
+  c.out.Files.HexOpen = true;
   EXPECT_THROW(AsmFatalStop(c), AsmAbort);
-  EXPECT_FALSE(c.Out.ListOpen);
-  EXPECT_FALSE(c.Out.HexOpen);
-  EXPECT_EQ(c.Out.Hex, nullptr);
+  EXPECT_FALSE(c.out.Files.ListOpen);
+  EXPECT_FALSE(c.out.Files.HexOpen);
+  EXPECT_EQ(c.out.Files.Hex, nullptr);
   EXPECT_EQ(out->str(), " DIZ-52 TERMINATED\n");
   EXPECT_TRUE(hex->str().empty());  // no end record after a fatal stop
+}
+
+// A fatal stop while the status text is the current output: its lines go to
+// the status text and also end the open listing.
+TEST_F(ListingTest, FatalStopLinesAlsoEndTheOpenListing) {
+  c.out.Listing.ToListing = false;
+  auto failing = std::make_shared<std::ostringstream>();
+  failing->setstate(std::ios::badbit);
+  errno = ENOSPC;  // the reason a failed write leaves behind
+  EXPECT_THROW(CheckAsmIO(c, *failing), AsmAbort);
+  EXPECT_EQ(out->str(),
+            "Exception " + std::to_string(ENOSPC) + ": " + std::strerror(ENOSPC) + "\n DIZ-52 TERMINATED\n");
+  EXPECT_NE(c.StatusText.find(" DIZ-52 TERMINATED"), std::string::npos);
 }
 
 }  // namespace

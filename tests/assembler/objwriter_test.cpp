@@ -18,11 +18,11 @@ using Record = testutil::ObjRecord;
 class ObjWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c.SymbolArea = {kind::kEndMark};
+    c.sym.SymbolArea = {kind::kEndMark};
     c.ModuleName = "BLINK";
     out = std::make_shared<std::ostringstream>();
-    c.Out.Object = out;
-    c.Out.ObjectOpen = true;
+    c.out.Files.Object = out;
+    c.out.Files.ObjectOpen = true;
     c.Controls[static_cast<size_t>(ControlId::Debug)].On = false;
   }
   std::vector<Record> Written() { return testutil::ObjRecords(out->str()); }
@@ -41,7 +41,7 @@ TEST_F(ObjWriterTest, ModuleWithoutCodeWritesHeaderAndEndOnly) {
   EXPECT_EQ(r[0].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0xFD, 0}));
   EXPECT_EQ(r[1].Type, kObjModuleEnd);
   EXPECT_EQ(r[1].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0, 0, 0x01, 0}));
-  EXPECT_FALSE(c.Out.ObjectOpen);
+  EXPECT_FALSE(c.out.Files.ObjectOpen);
 }
 
 TEST_F(ObjWriterTest, ModuleNameDefaultsToTheSourceBaseName) {

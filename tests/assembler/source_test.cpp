@@ -19,7 +19,7 @@ struct Reader {
     InitSymbolArea(c);
     c.AsmPass = 2;
     c.InMemoryLines = &lines;
-    c.ScanChar = kCR;
+    c.scan.ScanChar = kCR;
   }
   void SkipLine() {
     while (GetAsmChar(c) != kCR) {
@@ -55,22 +55,22 @@ TEST(Source, NumberConstantsConvert) {
 TEST(Source, TabsExpandInTheListingCopy) {
   Reader r({"\tX", "abc\tY"});
   r.SkipLine();
-  EXPECT_EQ(r.c.ListLine, std::string(8, ' ') + "X");
+  EXPECT_EQ(r.c.scan.ListLine, std::string(8, ' ') + "X");
   r.SkipLine();
-  EXPECT_EQ(r.c.ListLine, "abc" + std::string(5, ' ') + "Y");
+  EXPECT_EQ(r.c.scan.ListLine, "abc" + std::string(5, ' ') + "Y");
   Reader narrow({"a\tb"});
   narrow.c.TabSize = 4;
   narrow.SkipLine();
-  EXPECT_EQ(narrow.c.ListLine, "a   b");
+  EXPECT_EQ(narrow.c.scan.ListLine, "a   b");
 }
 
 TEST(Source, CommentsAndStrings) {
   Reader r({"A;B", "'x;y'"});
   EXPECT_EQ(GetAsmChar(r.c), 'A');
   EXPECT_EQ(GetAsmChar(r.c), kCR);  // the comment is skipped
-  EXPECT_EQ(r.c.ListLine, "A;B");   // but listed
+  EXPECT_EQ(r.c.scan.ListLine, "A;B");  // but listed
   EXPECT_EQ(GetAsmChar(r.c), '\'');
-  r.c.InString = true;
+  r.c.line.InString = true;
   EXPECT_EQ(GetAsmChar(r.c), 'x');
   EXPECT_EQ(GetAsmChar(r.c), ';');
   auto a = Assemble(" DB 'a;b' ; real comment\r\n END\r\n");  // Windows line ends too
@@ -96,8 +96,8 @@ TEST(Source, IllegalCharactersReadAsBlanks) {
 TEST(Source, OverlongLinesAreCut) {
   Reader r({std::string(255, 'X')});
   GetAsmChar(r.c);
-  EXPECT_EQ(r.c.LineBuffer.size(), 255u);  // 254 characters and the CR
-  EXPECT_EQ(r.c.LineBuffer.back(), kCR);
+  EXPECT_EQ(r.c.scan.LineBuffer.size(), 255u);  // 254 characters and the CR
+  EXPECT_EQ(r.c.scan.LineBuffer.back(), kCR);
   ASSERT_EQ(r.c.ErrorLog.size(), 1u);
   EXPECT_EQ(r.c.ErrorLog[0].Code, 119);
   Reader fits({std::string(254, 'X')});
@@ -105,7 +105,7 @@ TEST(Source, OverlongLinesAreCut) {
   EXPECT_TRUE(fits.c.ErrorLog.empty());
   Reader huge({std::string(5000, ';')});
   huge.SkipLine();
-  EXPECT_LE(huge.c.ListLine.size(), 255u);
+  EXPECT_LE(huge.c.scan.ListLine.size(), 255u);
 }
 
 TEST(Source, SyntaxErrorSilencesTheRestOfTheLine) {

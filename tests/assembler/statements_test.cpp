@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "assembler/asmhex.h"
 #include "tests/assembler/asm_test_util.h"
 
 namespace dorvik::as {
@@ -113,14 +114,45 @@ TEST(Statements, RelocatableSegments) {
   EXPECT_FALSE(a.C().HexEligible);
 }
 
-TEST(Statements, AbsoluteCodeAfterARelocatableSegmentStillReachesTheHexFile) {
-  // MOV A,#1 is relocatable: not in the HEX file.
-  auto a = Assemble(" NOP\nPROG SEGMENT CODE\n RSEG PROG\n MOV A,#1\n CSEG AT 10H\n MOV A,#2\n END\n");
+// The HEX file ends at the first RSEG: absolute code after it may wait for the
+// linker (the LJMP below), so it is left out and the file gets no end record.
+TEST(Statements, HexOutputEndsAtTheFirstRelocatableSegment) {
+  auto a = Assemble(
+      " NOP\n MOV A,#1\nPROG SEGMENT CODE\n RSEG PROG\nL1: MOV A,#2\n CSEG AT 10H\n LJMP L1\n"
+      " MOV A,#3\n END\n");
   EXPECT_TRUE(a.Codes().empty());
-  const std::string hex = a.Output(".hex");
-  EXPECT_EQ(a.Bytes(0x10, 2), (std::vector<uint8_t>{0x74, 0x02}));
-  EXPECT_EQ(hex.find("7401"), std::string::npos) << hex;
-  EXPECT_NE(hex.find(":00000001FF"), std::string::npos);
+  EXPECT_FALSE(a.C().HexEligible);
+  EXPECT_EQ(a.Output(".hex"), HexDataRecordText(0, std::vector<uint8_t>{0x00, 0x74, 0x01}) + "\n");
+  // Without RSEG the same absolute code ends with the end record.
+  auto b = Assemble(" NOP\n CSEG AT 10H\n MOV A,#3\n END\n");
+  EXPECT_EQ(b.Output(".hex"), HexDataRecordText(0, std::vector<uint8_t>{0x00}) + "\n" +
+                                  HexDataRecordText(0x10, std::vector<uint8_t>{0x74, 0x03}) +
+                                  "\n:00000001FF\n");
+}
+
+// INBLOCK code segments hold the 2 KB block that AJMP and ACALL reach;
+// INPAGE segments one 256-byte page.
+TEST(Statements, RelocatedSegmentLimits) {
+  const struct {
+    const char* Source;
+    std::vector<uint16_t> Errors;
+  } cases[] = {
+      {"S SEGMENT CODE INBLOCK\n RSEG S\n DS 1024\n NOP\n", {}},
+      {"S SEGMENT CODE INBLOCK\n RSEG S\n DS 2047\n NOP\n", {}},
+      {"S SEGMENT CODE INBLOCK\n RSEG S\n DS 2047\n NOP\n NOP\n", {131}},
+      {"S SEGMENT CODE INPAGE\n RSEG S\n DS 255\n NOP\n", {}},
+      {"S SEGMENT CODE INPAGE\n RSEG S\n DS 256\n NOP\n", {131}},
+  };
+  for (const auto& k : cases)
+    EXPECT_EQ(Assemble(std::string(k.Source) + " END\n").Codes(), k.Errors) << k.Source;
+}
+
+// ORG to the address the counter already has keeps the HEX record whole.
+TEST(Statements, OrgToTheCurrentAddressKeepsTheHexRecord) {
+  auto a = Assemble(" NOP\n ORG $\n NOP\n ORG 2\n NOP\n ORG 5\n NOP\n END\n");
+  EXPECT_TRUE(a.Codes().empty());
+  EXPECT_EQ(a.Output(".hex"), HexDataRecordText(0, std::vector<uint8_t>{0, 0, 0}) + "\n" +
+                                  HexDataRecordText(5, std::vector<uint8_t>{0}) + "\n:00000001FF\n");
 }
 
 TEST(Statements, LastRelocatableSegmentKeepsItsSize) {

@@ -20,10 +20,10 @@ using testutil::SplitLines;
 class SymListingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    c.SymbolArea = {kind::kEndMark};
+    c.sym.SymbolArea = {kind::kEndMark};
     out = std::make_shared<std::ostringstream>();
-    c.Out.Listing = out;
-    c.Out.ListOpen = true;
+    c.out.Files.Listing = out;
+    c.out.Files.ListOpen = true;
     c.AsmPass = 2;
     c.EndSeen = true;
     Control(ControlId::Symbols).On = true;
@@ -97,9 +97,33 @@ TEST_F(SymListingTest, CrossReferencesPutTheDefiningLineFirst) {
   Add("LOOP", kind::kCode, 0x10);
   Add("EXT", kind::kCode, 0, 2, kScopeExternal);
   // EXT (ordinal 2) is referred to but never defined in defining position.
-  c.Xref = {{12, 1, 0}, {7, 1, 1}, {15, 1, 0}, {20, 2, 0}, {0, 0, 0}};
+  c.sym.Xref = {{12, 1, 0}, {7, 1, 1}, {15, 1, 0}, {20, 2, 0}, {0, 0, 0}};
   EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"LOOP. . .   C ADDR    0010H   A          7#  12  15",
                                                      "EXT . . .   C ADDR    ----      EXT      20"}));
+}
+
+// References that do not fit on the line continue on the next one; a number
+// is never cut.
+TEST_F(SymListingTest, LongReferenceListsWrapBetweenNumbers) {
+  Control(ControlId::Xref).On = true;
+  c.PageWidth = 64;
+  Add("LOOP", kind::kCode, 0x10);
+  std::string expected = "7#";
+  c.sym.Xref = {{7, 1, 1}};
+  for (uint32_t line = 9990; line < 10010; ++line) {
+    c.sym.Xref.push_back({line, 1, 0});
+    expected += " " + std::to_string(line);
+  }
+  c.sym.Xref.push_back({0, 0, 0});
+  std::string all;
+  for (const std::string& l : SymbolLines()) {
+    EXPECT_LE(l.size(), 64u) << l;
+    all += l + " ";
+  }
+  std::istringstream words(all.substr(all.find("A ") + 2));
+  std::string got;
+  for (std::string w; words >> w;) got += (got.empty() ? "" : " ") + w;
+  EXPECT_EQ(got, expected);
 }
 
 TEST_F(SymListingTest, NosymbolsKeepsBankAndClosingLines) {
@@ -112,7 +136,7 @@ TEST_F(SymListingTest, NosymbolsKeepsBankAndClosingLines) {
   EXPECT_EQ(text.find("S Y M B O L"), std::string::npos);
   EXPECT_NE(text.find("NO REGISTER BANKS USED\n"), std::string::npos);
   EXPECT_NE(text.find("ASSEMBLY COMPLETE, 1 ERROR FOUND\n"), std::string::npos);
-  EXPECT_FALSE(c.Out.ListOpen);
+  EXPECT_FALSE(c.out.Files.ListOpen);
 }
 
 TEST_F(SymListingTest, LongTableContinuesWithItsHeadingOnEveryPage) {
@@ -135,23 +159,23 @@ TEST_F(SymListingTest, LongTableContinuesWithItsHeadingOnEveryPage) {
 }
 
 TEST_F(SymListingTest, ListingOffStillClosesObjectAndHexWithEndRecords) {
-  c.Out.Listing.reset();
-  c.Out.ListOpen = false;
+  c.out.Files.Listing.reset();
+  c.out.Files.ListOpen = false;
   auto hex = std::make_shared<std::ostringstream>();
-  c.Out.Hex = hex;
-  c.Out.HexOpen = true;
+  c.out.Files.Hex = hex;
+  c.out.Files.HexOpen = true;
   c.HexRequested = true;
   auto obj = std::make_shared<std::ostringstream>();
-  c.Out.Object = obj;
-  c.Out.ObjectOpen = true;
+  c.out.Files.Object = obj;
+  c.out.Files.ObjectOpen = true;
   c.ModuleName = "M";
   Add("X", kind::kNumber, 5);
   WriteSymbolTableListing(c);
   EXPECT_EQ(hex->str(), ":00000001FF\n");
   ASSERT_FALSE(obj->str().empty());
   EXPECT_EQ(static_cast<uint8_t>(obj->str()[0]), 0x04);
-  EXPECT_FALSE(c.Out.HexOpen);
-  EXPECT_FALSE(c.Out.ObjectOpen);
+  EXPECT_FALSE(c.out.Files.HexOpen);
+  EXPECT_FALSE(c.out.Files.ObjectOpen);
 }
 
 }  // namespace

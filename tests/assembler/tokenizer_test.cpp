@@ -19,7 +19,7 @@ class LineTokens {
     InitSymbolArea(c_);
     c_.AsmPass = 2;
     c_.InMemoryLines = &lines_;
-    c_.ScanChar = kCR;
+    c_.scan.ScanChar = kCR;
     GetAsmChar(c_);
   }
   std::vector<uint8_t> All() {
@@ -63,7 +63,7 @@ TEST(Tokenizer, WordsLongerThanFourteenAreNeverReserved) {
   EXPECT_EQ(LineTokens("BITADDRESSABLEX").All(), std::vector<uint8_t>{tok::kIdentifier});
   LineTokens longWord(std::string(40, 'Q'));
   longWord.All();
-  EXPECT_EQ(longWord.C().AsmIdentifier.size(), 32u);
+  EXPECT_EQ(longWord.C().scan.AsmIdentifier.size(), 32u);
   // Labels keep thirty-two characters.
   const std::string label(40, 'L');
   auto a = Assemble(label + ": NOP\n SJMP " + label + "\n END\n");
@@ -74,9 +74,9 @@ TEST(Tokenizer, WordsLongerThanFourteenAreNeverReserved) {
 TEST(Tokenizer, NumbersAndLocationCounter) {
   LineTokens t("0FFH 101B $");
   EXPECT_EQ(GetAsmToken(t.C()), tok::kValue);
-  EXPECT_EQ(t.C().AsmValue, 255);
+  EXPECT_EQ(t.C().scan.AsmValue, 255);
   EXPECT_EQ(GetAsmToken(t.C()), tok::kValue);
-  EXPECT_EQ(t.C().AsmValue, 5);
+  EXPECT_EQ(t.C().scan.AsmValue, 5);
   EXPECT_EQ(GetAsmToken(t.C()), tok::kValue);  // "$" past column 2 is the location counter
   EXPECT_EQ(LineTokens("$MODE").All().front(), tok::kControl);
   LineTokens p("ADD A,#1");  // peeking does not consume
@@ -122,7 +122,7 @@ TEST(Tokenizer, CrossReferencesRecordDefinitionsAndUses) {
   for (const auto& k : cases) {
     auto a = Assemble(k.Source);
     std::vector<std::pair<uint32_t, int>> entries;
-    for (const auto& x : a.C().Xref) entries.emplace_back(x.Line, x.Defining);
+    for (const auto& x : a.C().sym.Xref) entries.emplace_back(x.Line, x.Defining);
     EXPECT_EQ(entries, k.Entries) << k.Source;
   }
 }
