@@ -2,15 +2,17 @@
 
 #include <atomic>
 
+#include "base/session.h"
+
 namespace dorvik::as {
 
 namespace {
-AsmContext g_context;
+// Written by a signal handler, so a lock-free flag rather than session state.
 std::atomic<bool> g_interrupt{false};
 }  // namespace
 
-AsmContext& Asm() { return g_context; }
-void ResetAsm() { g_context = AsmContext{}; }
+AsmContext& Asm() { return CurrentSession().Get<AsmContext>(); }
+void ResetAsm() { ResetState<AsmContext>(); }
 
 void RequestAsmInterrupt() { g_interrupt = true; }
 

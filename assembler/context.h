@@ -344,7 +344,7 @@ struct AsmContext {
   std::string IOErrorMessage;  // system text of the last I/O failure
 };
 
-// The one assembler context and its reset (tests start clean through it).
+// The assembler's context in the session, and a clean context for a new run.
 AsmContext& Asm();
 void ResetAsm();
 
