@@ -17,6 +17,10 @@ constexpr uint8_t kEA = 0x80;
 // P3 pins
 constexpr uint8_t kInt0Pin = 0x04, kInt1Pin = 0x08;
 
+// The session states of the per-step paths, resolved once: session states never move.
+InterruptState* const g_irq = &Interrupts();
+MemoryImages* const g_images = &Images();
+
 // True when a handler of level `high` (1) or higher runs.
 bool Blocked(const InterruptState& irq, bool high) {
   return high ? (irq.InService & irq.Priority) != 0 : irq.InService != 0;
@@ -109,13 +113,13 @@ void SimLatchRequests() {
   // A request is latched anew at every poll, so one whose flag or enable was
   // cleared in the meantime is dropped; after RETI or an IE/IP write the poll
   // is skipped once.
-  InterruptState& irq = Interrupts();
+  InterruptState& irq = *g_irq;
   irq.Requests = 0;
   if (irq.HoldOne) {
     irq.HoldOne = false;
     return;
   }
-  const auto& s = Images().SfrImage;
+  const auto& s = g_images->SfrImage;
   const uint8_t pending = PendingSources(s.data());
   if (!pending) return;
   RefreshPriorities(irq, s[sfr::IP]);
@@ -126,9 +130,9 @@ void SimLatchRequests() {
 }
 
 bool SimAcceptInterrupt(uint16_t& pc) {
-  InterruptState& irq = Interrupts();
+  InterruptState& irq = *g_irq;
   if (!irq.Requests) return false;
-  MemoryImages& t = Images();
+  MemoryImages& t = *g_images;
   auto& s = t.SfrImage;
   // Requests whose flag, enable or EA went away since they were latched are cancelled.
   irq.Requests &= PendingSources(s.data());

@@ -88,14 +88,14 @@ Decoded DecodeBytes(uint16_t pc, uint8_t op, uint8_t b1, uint8_t b2) {
 }
 
 // The line at Pc; operand bytes past 0FFFFH come from 0000H on, as the PC wraps.
-[[gnu::noinline, gnu::cold]] void FillDecoded(const uint8_t* code, uint16_t pc) {
-  g_decoded[pc] = DecodeBytes(pc, code[pc], code[static_cast<uint16_t>(pc + 1)], code[static_cast<uint16_t>(pc + 2)]);
+[[gnu::noinline, gnu::cold]] void FillDecoded(Decoded* lines, const uint8_t* code, uint16_t pc) {
+  lines[pc] = DecodeBytes(pc, code[pc], code[static_cast<uint16_t>(pc + 1)], code[static_cast<uint16_t>(pc + 2)]);
 }
 
-const Decoded& DecodedAt(const uint8_t* code, uint16_t pc) {
-  if (g_decoded[pc].Length == 0) [[unlikely]]
-    FillDecoded(code, pc);
-  return g_decoded[pc];
+const Decoded& DecodedAt(Decoded* lines, const uint8_t* code, uint16_t pc) {
+  if (lines[pc].Length == 0) [[unlikely]]
+    FillDecoded(lines, code, pc);
+  return lines[pc];
 }
 
 const PlantedBreak* FindPlanted(uint16_t address) {
@@ -429,18 +429,18 @@ void CountCycles(uint8_t* s, uint32_t cycles) {
 // The completion of an executed instruction: parity, counters, ports, pins
 // and interrupt requests.
 template <bool kRecord>
-void Complete(MemoryImages& t, Cpu<kRecord>& c, uint16_t pc, uint32_t cycles) {
+void Complete(SimState& sim, InterruptState& irq, MemoryImages& t, Cpu<kRecord>& c, uint16_t pc,
+              uint32_t cycles) {
   uint8_t* s = c.sfrs;
   s[sfr::PSW] = static_cast<uint8_t>((s[sfr::PSW] & 0xFE) | kParity[s[sfr::ACC]]);
   t.SimPC = pc;
-  g_sim->LastCycles = static_cast<uint8_t>(cycles);
-  if ((++g_sim->InstructionCounter & 0xFF) == 0) [[unlikely]] {
+  sim.LastCycles = static_cast<uint8_t>(cycles);
+  if ((++sim.InstructionCounter & 0xFF) == 0) [[unlikely]] {
     // A long run shows its progress every 256 instructions.
     MainForm().CurrentPC = pc;
-    if (g_sim->ShowProgress) g_sim->ShowProgress(pc);
+    if (sim.ShowProgress) sim.ShowProgress(pc);
   }
-  if ((c.effects & kEffectPort) && g_sim->PortsChanged) g_sim->PortsChanged();
-  InterruptState& irq = *g_irq;
+  if ((c.effects & kEffectPort) && sim.PortsChanged) sim.PortsChanged();
   if (c.p3Falls) [[unlikely]] DrivePins(c.p3Falls);
   if (c.effects & kEffectHold) irq.HoldOne = true;
   if (irq.HoldOne | irq.Requests | PendingSources(s)) SimLatchRequests();
@@ -448,24 +448,27 @@ void Complete(MemoryImages& t, Cpu<kRecord>& c, uint16_t pc, uint32_t cycles) {
 
 template <bool kRecord>
 StepResult StepWith(uint16_t pc) {
+  // The session states once, in locals: the byte stores below may alias any global.
   MemoryImages& t = *g_target;
+  SimState& sim = *g_sim;
+  InterruptState& irq = *g_irq;
   Cpu<kRecord> c{t.IDataImage.data(), t.SfrImage.data()};
   if constexpr (kRecord) ValueList().Items.clear();
 
   uint32_t cycles = 0;
-  if (g_irq->Requests && SimAcceptInterrupt(pc)) {
+  if (irq.Requests && SimAcceptInterrupt(pc)) {
     t.SimPC = pc;
     cycles = kInterruptCallCycles;
   }
 
-  Decoded d = DecodedAt(t.CodeImage.data(), pc);
+  Decoded d = DecodedAt(g_decoded.data(), t.CodeImage.data(), pc);
   if (d.Opcode == kBreakOpcode) {
-    if (g_sim->StoppedAtBreak != pc) {
+    if (sim.StoppedAtBreak != pc) {
       // A break stops before the instruction under it.
-      g_sim->StoppedAtBreak = pc;
+      sim.StoppedAtBreak = pc;
       g_run->ProgramRunning = false;
       t.SimPC = pc;
-      g_sim->LastCycles = static_cast<uint8_t>(cycles);
+      sim.LastCycles = static_cast<uint8_t>(cycles);
       if (cycles) CountCycles(t.SfrImage.data(), cycles);
       return StepResult::BreakOpcode;
     }
@@ -475,13 +478,13 @@ StepResult StepWith(uint16_t pc) {
     const uint8_t* code = t.CodeImage.data();
     d = DecodeBytes(pc, original, code[static_cast<uint16_t>(pc + 1)], code[static_cast<uint16_t>(pc + 2)]);
   }
-  g_sim->StoppedAtBreak = -1;
+  sim.StoppedAtBreak = -1;
 
   t.PrevPC = pc;
   cycles += d.Cycles;
   CountCycles(c.sfrs, cycles);
   const uint16_t next = Execute(t, c, d, pc);
-  Complete(t, c, next, cycles);
+  Complete(sim, irq, t, c, next, cycles);
   return StepResult::Executed;
 }
 
