@@ -1,0 +1,30 @@
+#pragma once
+// The monitor program on a board as a debug target, reached through the
+// monitor link (access/links.h). The monitor runs the program itself and keeps
+// two break registers, BR0 and BR1.
+
+#include "access/backend.h"
+
+namespace dorvik {
+
+class MonitorBackend final : public TargetBackend {
+ public:
+  TargetCapabilities Capabilities() const override;
+
+  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override;
+  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) override;
+  void WriteCodeByte(uint16_t addr, std::string_view valueText) override;
+
+  void GetRegisters(tRegisterFrame& frame) override;
+  RegisterRead ReadRegister(uint8_t regToken, int32_t& value) override;
+  void SetRegister(uint8_t regToken, int32_t value) override;
+
+  bool Go(uint16_t from, std::string_view till) override;
+  HaltResult Halt() override;
+  StepResult Step(uint16_t at, std::string& text) override;
+  bool Reset() override;
+  bool PlantBreak(uint8_t index, uint16_t address) override;
+  bool LiftBreak(uint8_t index, uint16_t address) override;
+};
+
+}  // namespace dorvik
