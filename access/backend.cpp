@@ -4,10 +4,6 @@
 #include <array>
 #include <charconv>
 
-#include "access/aducbackend.h"
-#include "access/monitorbackend.h"
-#include "access/nobackend.h"
-#include "access/simbackend.h"
 #include "base/linkstate.h"
 #include "base/messages.h"
 #include "base/msgids.h"
@@ -19,27 +15,37 @@ namespace dorvik {
 
 namespace {
 
-// Wiring, not session state: one backend per kind for the whole run.
-MonitorBackend g_monitor;
-NoTargetBackend g_none;
-AducBackend g_aduc;
-SimulatorBackend g_simulator;
+// Wiring, not session state: which backend serves which kind, by kind number.
+using BackendTable = std::array<TargetBackend*, 4>;
 
-constexpr std::array<TargetBackend*, 4> kOwnBackends = {&g_monitor, &g_none, &g_aduc, &g_simulator};
-std::array<TargetBackend*, 4> g_backends = kOwnBackends;
+BackendTable OwnBackends() {
+  BackendTable own{};
+  own[kTargetMonitor] = &MonitorBackendInstance();
+  own[kTargetNone] = &NoTargetBackendInstance();
+  own[kTargetAduc] = &AducBackendInstance();
+  own[kTargetSimulator] = &SimulatorBackendInstance();
+  return own;
+}
+
+BackendTable& Backends() {
+  static BackendTable backends = OwnBackends();
+  return backends;
+}
 
 }  // namespace
 
 // Which backend serves which kind
 
-TargetBackend& BackendFor(uint8_t kind) { return kind < g_backends.size() ? *g_backends[kind] : g_none; }
+TargetBackend& BackendFor(uint8_t kind) {
+  return kind < Backends().size() ? *Backends()[kind] : NoTargetBackendInstance();
+}
 
 TargetBackend& CurrentBackend() { return BackendFor(Run().TargetKind); }
 
 TargetBackend* SetBackendForTesting(uint8_t kind, TargetBackend* backend) {
-  if (kind >= g_backends.size()) return nullptr;
-  TargetBackend* previous = g_backends[kind];
-  g_backends[kind] = backend ? backend : kOwnBackends[kind];
+  if (kind >= Backends().size()) return nullptr;
+  TargetBackend* previous = Backends()[kind];
+  Backends()[kind] = backend ? backend : OwnBackends()[kind];
   return previous;
 }
 

@@ -91,6 +91,11 @@ TargetBackend& BackendFor(uint8_t kind);
 // Installs Backend for Kind and returns the one it replaces; null puts the
 // kind's own backend back.
 TargetBackend* SetBackendForTesting(uint8_t kind, TargetBackend* backend);
+// The kinds' own backends, one file each.
+TargetBackend& MonitorBackendInstance();
+TargetBackend& NoTargetBackendInstance();
+TargetBackend& AducBackendInstance();
+TargetBackend& SimulatorBackendInstance();
 
 // Shared by the layer and the backends
 // Byte address and space of a bit address, and the bit's mask.
