@@ -1,12 +1,13 @@
 #include "access/links.h"
 
 #include "base/messages.h"
+#include "base/msgids.h"
 
 namespace dorvik {
 
 namespace {
 bool ClosedLine() {
-  ReportError(kErrorTargetNotResponding);
+  ReportError(err::kTargetDeviceNotResponding);
   return false;
 }
 }  // namespace
@@ -20,9 +21,23 @@ bool MonitorQueryRegister(uint8_t, int32_t& value) {
   return ClosedLine();
 }
 bool MonitorSetRegister(uint8_t, int32_t) { return ClosedLine(); }
+bool MonitorGo(uint16_t, std::string_view) { return ClosedLine(); }
+bool MonitorHalt() { return ClosedLine(); }
+bool MonitorSingleStep(std::string& line) {
+  line.clear();
+  return ClosedLine();
+}
+bool MonitorReset() { return ClosedLine(); }
 
 bool AdiReadBlock(uint8_t, int32_t, int32_t) { return ClosedLine(); }
 bool AdiReadTyped(uint8_t, int32_t, uint8_t, int32_t) { return ClosedLine(); }
 bool AdiWriteCodeByte(uint16_t, uint8_t) { return ClosedLine(); }
+bool AdiGo(uint16_t) { return ClosedLine(); }
+bool AdiHalt(bool& targetReset) {
+  targetReset = false;
+  return ClosedLine();
+}
+bool AdiStep(uint16_t) { return ClosedLine(); }
+bool AdiReset() { return ClosedLine(); }
 
 }  // namespace dorvik

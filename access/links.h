@@ -1,15 +1,14 @@
 #pragma once
-// The link operations the target access layer calls for the monitor board and
-// the ADuC chip. No serial line is opened by this program yet, so every
-// operation sees a closed line: it reports "Target device is not responding"
-// (161) and fails at once, without waiting.
+// The link operations the target backends call for the monitor board and the
+// ADuC chip. No serial line is opened by this program yet, so every operation
+// sees a closed line: it reports "Target device is not responding" and fails
+// at once, without waiting.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace dorvik {
-
-inline constexpr int kErrorTargetNotResponding = 161;
 
 // Monitor board
 bool MonitorReadBlock(uint8_t space, int32_t addr, int32_t count);
@@ -19,10 +18,27 @@ bool MonitorWaitPrompt();
 // The value of a register keyword, or false.
 bool MonitorQueryRegister(uint8_t regToken, int32_t& value);
 bool MonitorSetRegister(uint8_t regToken, int32_t value);
+// "GO FROM", From, and the stop clause; true when the monitor answers "EXECUTION BEGUN".
+bool MonitorGo(uint16_t from, std::string_view till);
+// Stops the program ('U', then ESC) and waits for the prompt.
+bool MonitorHalt();
+// The single-step command "S"; Line: the monitor's line of the instruction.
+bool MonitorSingleStep(std::string& line);
+// "RES CH": the monitor restarts and sends its banner.
+bool MonitorReset();
 
 // ADuC chip
 bool AdiReadBlock(uint8_t space, int32_t addr, int32_t count);
 bool AdiReadTyped(uint8_t space, int32_t addr, uint8_t typeToken, int32_t count);
 bool AdiWriteCodeByte(uint16_t addr, uint8_t value);
+// The go command 'S' from From.
+bool AdiGo(uint16_t from);
+// Stops the program ('R' with 'Q') and reads the register shadows;
+// TargetReset: the chip answered 07H, it reset itself instead.
+bool AdiHalt(bool& targetReset);
+// One instruction at At ('J') and the chip's break report.
+bool AdiStep(uint16_t at);
+// The reset command 'Z'.
+bool AdiReset();
 
 }  // namespace dorvik

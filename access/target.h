@@ -1,16 +1,17 @@
 #pragma once
 // Target access layer: memory and registers of the debug target by memory
-// space, for every target kind. The simulator's target memory is the four
-// local images of the machine layer; the monitor and ADuC kinds go through
-// their links.
+// space, for every target kind. Each function forwards to the backend of the
+// current kind (access/backend.h) and does here what is alike for all kinds.
 
 #include <array>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "machine/images.h"
+#include "machine/simulator.h"
 
 namespace dorvik {
 
@@ -54,6 +55,8 @@ struct TargetState {
   tRegisterSet TargetRegs{};
   std::array<uint16_t, 2> BreakRegisters{};
   BreakRegisterHooks BreakHooks{};
+  // Breaks planted in the ADuC's code memory and the bytes they replaced.
+  std::vector<PlantedBreak> AducPlanted;
 
   // The last 16 code bytes read for DisassembleLine; -1 = empty.
   int32_t CodeCacheAddr = -1;
@@ -75,7 +78,7 @@ uint8_t TargetReadByte(uint8_t space, int32_t addr);
 bool TargetReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count);
 
 // Writing
-// Size bytes of Value, most significant first (simulator only; a bit is set when Value is not 0).
+// Size bytes of Value, most significant first (targets that write values; a bit is set when Value is not 0).
 void TargetWriteValue(uint8_t space, int32_t addr, int32_t value, uint8_t size);
 // The first of the comma-separated code bytes ("0" and two hex digits each) at Addr.
 void TargetWriteCodeByte(uint16_t addr, std::string_view valueText);

@@ -1,0 +1,127 @@
+// An ADuC8xx chip as a debug target, reached through the ADuC link
+// (access/links.h). Its registers are the shadow the link fills when the
+// chip stops (TargetState::TargetRegs); breaks are the break opcode planted
+// in its code memory.
+
+#include "access/backend.h"
+
+#include <algorithm>
+
+#include "access/links.h"
+#include "base/linkstate.h"
+#include "lang/evaluator.h"
+#include "lang/keywords.h"
+#include "machine/opcodes.h"
+
+namespace dorvik {
+
+namespace {
+
+uint8_t ShadowBank() { return (Target().TargetRegs.PSW & 0x18) >> 3; }
+
+// The ADuC code write takes its byte as item 1 of the value list.
+bool WriteCode(uint16_t addr, uint8_t value) {
+  ValueList().Items.assign(1, tValueItem{tok::kBYTE, value});
+  return AdiWriteCodeByte(addr, value);
+}
+
+class AducBackend final : public TargetBackend {
+ public:
+  TargetCapabilities Capabilities() const override {
+    return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
+            .BreakRegisters = false, .LastBreakIndex = 7};
+  }
+
+  // Memory
+
+  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override { return AdiReadBlock(space, addr, count); }
+
+  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) override {
+    return AdiReadTyped(space, addr, typeToken, count);
+  }
+
+  void WriteCodeByte(uint16_t addr, std::string_view valueText) override {
+    uint8_t value = 0;
+    if (FirstCodeByte(valueText, value)) WriteCode(addr, value);
+  }
+
+  // Registers: the shadow of the last stop, and the images for R1-R7.
+
+  void GetRegisters(tRegisterFrame&) override {}
+
+  RegisterRead ReadRegister(uint8_t regToken, int32_t& value) override {
+    const TargetState& t = Target();
+    if (regToken == tok::kR0) {
+      value = t.TargetRegs.R0;
+    } else if (regToken > tok::kR0 && regToken <= tok::kR7) {
+      value = Images().IDataImage[8u * ShadowBank() + (regToken - tok::kR0)];
+    } else if (regToken == tok::kDPTR) {
+      value = static_cast<int32_t>(t.TargetRegs.DPTR | (uint32_t{t.TargetRegs.DPP} << 16));
+    } else if (regToken == tok::kPC) {
+      value = t.TargetRegs.PC;
+    } else {
+      return ReadCommonRegister(regToken, value);
+    }
+    return RegisterRead::Value;
+  }
+
+  void SetRegister(uint8_t regToken, int32_t value) override {
+    tRegisterSet& regs = Target().TargetRegs;
+    if (regToken == tok::kR0) {
+      regs.R0 = static_cast<uint8_t>(value);
+    } else if (regToken > tok::kR0 && regToken <= tok::kR7) {
+      TargetWriteValue(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), value, 1);
+    } else if (regToken == tok::kDPTR) {
+      regs.DPTR = static_cast<uint32_t>(value) & 0xFFFF;
+      regs.DPP = static_cast<uint8_t>(value >> 16);
+    } else if (regToken == tok::kPC) {
+      regs.PC = static_cast<uint16_t>(value);
+    }
+  }
+
+  // Run control: the chip runs the program; breaks are the break opcode in its
+  // code memory, with the replaced byte kept in TargetState::AducPlanted.
+
+  bool Go(uint16_t from, std::string_view) override { return AdiGo(from); }
+
+  HaltResult Halt() override {
+    bool targetReset = false;
+    if (!AdiHalt(targetReset)) return HaltResult::Failed;
+    return targetReset ? HaltResult::TargetReset : HaltResult::Halted;
+  }
+
+  StepResult Step(uint16_t at, std::string& text) override {
+    text.clear();
+    return AdiStep(at) ? StepResult::Executed : StepResult::Error;
+  }
+
+  bool Reset() override { return AdiReset(); }
+
+  bool PlantBreak(uint8_t, uint16_t address) override {
+    auto& planted = Target().AducPlanted;
+    const bool known = std::any_of(planted.begin(), planted.end(), [&](const PlantedBreak& p) { return p.Address == address; });
+    if (!known) {
+      if (!AdiReadBlock(kSpaceCode, address, 1)) return false;
+      planted.push_back({address, Link().RxBuffer[1]});
+    }
+    return WriteCode(address, kBreakOpcode);
+  }
+
+  bool LiftBreak(uint8_t, uint16_t address) override {
+    auto& planted = Target().AducPlanted;
+    auto it = std::find_if(planted.begin(), planted.end(), [&](const PlantedBreak& p) { return p.Address == address; });
+    if (it == planted.end()) return true;
+    if (!WriteCode(address, it->Original)) return false;
+    planted.erase(it);
+    return true;
+  }
+};
+
+}  // namespace
+
+TargetBackend& AducBackendInstance() {
+  static AducBackend backend;
+  return backend;
+}
+
+}  // namespace dorvik

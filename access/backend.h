@@ -1,0 +1,120 @@
+#pragma once
+// What a debug target does, as one interface with one implementation per
+// target kind: memory by space, registers, go, halt, step, reset and breaks,
+// and what the target supports. The Target... functions (access/target.h)
+// forward to the backend of Run().TargetKind and keep the logic that is the
+// same for every kind; commands ask the backend instead of testing the kind.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "access/target.h"
+#include "machine/simulator.h"
+
+namespace dorvik {
+
+// What a target supports.
+struct TargetCapabilities {
+  bool HasTarget = false;          // false: no target; reads give nothing, writes and runs do nothing
+  bool LocalImages = false;        // its memory is the local images, read without a link
+  bool WritesValues = false;       // TargetWriteValue changes its memory
+  bool RunsProgramItself = false;  // Go returns while the program runs and the halt arrives through
+                                   // the link; otherwise the caller runs the program with Step
+  bool BreakRegisters = false;     // breaks are the target's own registers (BR0, BR1) named by GO;
+                                   // otherwise the break opcode planted in code memory
+  uint8_t LastBreakIndex = 7;      // the highest usable breakpoint index
+};
+
+// What a register read found.
+enum class RegisterRead : uint8_t {
+  Value,    // the value was read
+  Unknown,  // not a register of this target: the evaluator's current value stands
+  Failed,   // the link failed and reported why: the result is 0
+};
+
+// How a halt ended.
+enum class HaltResult : uint8_t {
+  Halted,       // the program stopped
+  Failed,       // the target did not answer as it should; its link reported why
+  TargetReset,  // the target answered by resetting itself (the ADuC's 07H reply)
+};
+
+class TargetBackend {
+ public:
+  virtual ~TargetBackend() = default;
+  virtual TargetCapabilities Capabilities() const = 0;
+
+  // Memory. Counts are checked by the caller: 0 < Count < kRxBufferSize.
+  // Count bytes from Addr into RxBuffer positions 1..Count.
+  virtual bool ReadBlock(uint8_t space, int32_t addr, int32_t count) = 0;
+  // The same bytes into Out. By default through ReadBlock and the receive buffer.
+  virtual bool ReadBytes(uint8_t space, int32_t addr, std::span<uint8_t> out);
+  // Count typed values into the value list; Addr becomes the first byte read.
+  // By default block reads converted here (bits through their bytes).
+  virtual bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count);
+  // One byte of a value write (space 0-3, address within the space); Single:
+  // the byte is written alone. Called only when the target WritesValues.
+  virtual void WriteByte(uint8_t space, int32_t addr, uint8_t value, bool single);
+  // The code bytes of a breakpoint text ("0" and two hex digits each, comma-separated) at Addr.
+  virtual void WriteCodeByte(uint16_t addr, std::string_view valueText) = 0;
+
+  // Registers (keyword tokens). AB, TM2 and RCAP2 are the layer's; the rest the target's.
+  // Fills the frame from the target (targets whose link fills the views leave it).
+  virtual void GetRegisters(tRegisterFrame& frame) = 0;
+  virtual RegisterRead ReadRegister(uint8_t regToken, int32_t& value) = 0;
+  virtual void SetRegister(uint8_t regToken, int32_t value) = 0;
+
+  // Run control
+  // Starts the program at From. Till is the stop clause of a target with break
+  // registers ("TILL BR0", "FOREVER", ...); the others ignore it. The simulator
+  // only takes From as its PC: the caller then runs the program with Step.
+  virtual bool Go(uint16_t from, std::string_view till) = 0;
+  // Stops the running program.
+  virtual HaltResult Halt() = 0;
+  // One instruction at At; Text: the target's own line of it, when it sends one.
+  virtual StepResult Step(uint16_t at, std::string& text) = 0;
+  // The target's reset (its memory stays).
+  virtual bool Reset() = 0;
+  // A break at Address for breakpoint Index (a target with break registers sets
+  // register Index; the others plant the break opcode and keep the code byte).
+  virtual bool PlantBreak(uint8_t index, uint16_t address) = 0;
+  // Takes the break out again: the code byte goes back.
+  virtual bool LiftBreak(uint8_t index, uint16_t address) = 0;
+};
+
+// Which backend serves which kind
+// The backend of Run().TargetKind (kinds without one: the no-target backend).
+TargetBackend& CurrentBackend();
+TargetBackend& BackendFor(uint8_t kind);
+// Installs Backend for Kind and returns the one it replaces; null puts the
+// kind's own backend back.
+TargetBackend* SetBackendForTesting(uint8_t kind, TargetBackend* backend);
+// The kinds' own backends, one file each.
+TargetBackend& MonitorBackendInstance();
+TargetBackend& NoTargetBackendInstance();
+TargetBackend& AducBackendInstance();
+TargetBackend& SimulatorBackendInstance();
+
+// Shared by the layer and the backends
+// Byte address and space of a bit address, and the bit's mask.
+struct BitPlace {
+  uint8_t Space;
+  int32_t Byte;
+  uint8_t Mask;
+};
+BitPlace PlaceOfBit(int32_t bitAddr);
+// The first code byte of a breakpoint text; reports an internal error when there is none.
+bool FirstCodeByte(std::string_view valueText, uint8_t& value);
+// The high and low SFR of a 16-bit register token (AB, TM0-TM2, RCAP2), or false.
+bool PairOf(uint8_t regToken, uint8_t& high, uint8_t& low);
+// A register pair read with TargetReadByte, high byte first.
+uint16_t ReadPair(uint8_t high, uint8_t low);
+// The addresses held by the BR0/BR1 registers (the breakpoint table's when it installed its hooks).
+uint16_t BreakRegister(int index);
+void SetBreakRegister(int index, uint16_t address);
+// Registers the ADuC and the simulator read alike: PPC, TM0, TM1, BR0, BR1.
+RegisterRead ReadCommonRegister(uint8_t regToken, int32_t& value);
+
+}  // namespace dorvik
