@@ -9,6 +9,18 @@ namespace {
 
 using namespace testutil;
 
+// Makes FOLDER the working folder while it lives.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(const fs::path& folder) : before_(fs::current_path()) { fs::current_path(folder); }
+  ~WorkingFolder() { fs::current_path(before_); }
+  WorkingFolder(const WorkingFolder&) = delete;
+  WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+ private:
+  fs::path before_;
+};
+
 TEST(Controls, NamesAreWholeWordsInAnyCase) {
   EXPECT_EQ(LookupControlName("PAGEWIDTH"), 47);
   EXPECT_EQ(LookupControlName("PW"), 47);
@@ -100,11 +112,19 @@ TEST(Controls, FileNames) {
   auto a = Assemble("$ERRORPRINT(out/x.obj1)\n END\n", "NOPRINT");
   EXPECT_TRUE(a.Result.Fatal);
   EXPECT_NE(a.Status().find("ILLEGAL OR UNRECOGNIZABLE FILE NAME"), std::string::npos);
-  for (const char* good : {"ERRORPRINT(err.txt)", "ERRORPRINT(sub/err.txt)", "ERRORPRINT(../e.x)",
-                           "ERRORPRINT(C:E.LOG)", "ERRORPRINT(NUL)"}) {
-    auto b = Assemble(std::string("$") + good + "\n END\n");
-    EXPECT_FALSE(b.Result.Fatal && b.Status().find("FILE NAME") != std::string::npos) << good << b.Status();
+  // Relative names resolve against the working folder: run from a scratch one.
+  const fs::path home = ScratchDir("cwd");
+  fs::create_directories(home / "work" / "sub");
+  {
+    const WorkingFolder in(home / "work");
+    for (const char* good : {"ERRORPRINT(err.txt)", "ERRORPRINT(sub/err.txt)", "ERRORPRINT(../e.x)",
+                             "ERRORPRINT(C:E.LOG)", "ERRORPRINT(NUL)"}) {
+      auto b = Assemble(std::string("$") + good + "\n END\n");
+      EXPECT_FALSE(b.Result.Fatal && b.Status().find("FILE NAME") != std::string::npos) << good << b.Status();
+    }
   }
+  for (const char* written : {"work/err.txt", "work/sub/err.txt", "e.x", "work/C:E.LOG"})
+    EXPECT_TRUE(fs::exists(home / written)) << written;
   auto c = Assemble(" END\n", kQuiet, "bad name.a51");
   EXPECT_TRUE(c.Result.Fatal);
   EXPECT_NE(c.Status().find("ILLEGAL OR UNRECOGNIZABLE SOURCE FILE NAME"), std::string::npos);
