@@ -4,45 +4,17 @@
 // symbols. The disassembly's line cache is left alone: it is large, only code
 // changes reach it, and those are announced (CodeImageChanged).
 
-#include "core/collections.h"
-#include "core/cpudb.h"
-#include "core/evaluator.h"
-#include "core/formatting.h"
-#include "core/interrupts.h"
-#include "core/lineparser.h"
-#include "core/linerender.h"
-#include "core/linkstate.h"
-#include "core/messages.h"
-#include "core/runstate.h"
-#include "core/scanner.h"
-#include "core/simulator.h"
-#include "core/symbols.h"
-#include "core/target.h"
+#include <cstdlib>
+#include <tuple>
+
 #include "fuzz/fuzz_support.h"
-#include "vhw/hardware.h"
-#include "workbench/mainform.h"
+#include "tests/core/support/engine_reset.h"
 
 namespace dorvik::fuzz {
 
 inline void ResetEngine() {
-  ResetMessages();
-  ResetScanner();
-  ResetEvaluator();
-  ResetFormatting();
-  ResetRunState();
-  ResetLinkState();
-  ResetCollections();
-  ResetSymbolLookup();
-  ResetCpuDb();
-  ResetMainForm();
-  ResetParsed();
-  ResetLineRender();
-  vhw::ResetHardware();
-  ResetTargetState();
-  ResetSimulator();
-  ResetInterrupts();
-  Run().TargetKind = kTargetSimulator;
-  Run().TargetReady = true;
+  testing::ResetLanguage();
+  testing::ResetSimulatedTarget();
   InstallQuietReporter();
 }
 

@@ -32,8 +32,9 @@ inline std::vector<std::string> Lines(std::string_view text, size_t maxLines) {
 }
 
 // A fresh folder under TMPDIR made the working folder, so that file names an
-// input writes relative to it stay inside; removed at exit. Run libFuzzer with
-// an absolute -artifact_prefix so that findings are not written here.
+// input writes relative to it stay inside; removed at exit. The working folder
+// changes at the first input: give libFuzzer the corpus folders and
+// -artifact_prefix as absolute paths.
 inline const std::filesystem::path& ScratchFolder() {
   static const std::filesystem::path folder = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "dorvik-fuzz-XXXXXX").string();

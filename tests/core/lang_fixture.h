@@ -28,6 +28,7 @@
 #include "core/symbols.h"
 #include "core/target_access.h"
 #include "platform/reporter.h"
+#include "tests/core/support/engine_reset.h"
 #include "workbench/mainform.h"
 
 namespace dorvik::testing {
@@ -133,18 +134,7 @@ inline bool IsFixedForm(const OpcodeInfo& row) {
 class LangTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetMessages();
-    ResetScanner();
-    ResetEvaluator();
-    ResetFormatting();
-    ResetRunState();
-    ResetLinkState();
-    ResetCollections();
-    ResetSymbolLookup();
-    ResetCpuDb();
-    ResetMainForm();
-    ResetParsed();
-    ResetLineRender();
+    ResetLanguage();
     platform::SetReporter(&reporter_);
     previous_target_ = SetTargetAccess(&target_);
   }

@@ -16,25 +16,16 @@
 #include "core/simulator.h"
 #include "core/target.h"
 #include "platform/reporter.h"
+#include "tests/core/support/engine_reset.h"
 #include "vhw/hardware.h"
 #include "workbench/mainform.h"
 
 namespace dorvik::testing {
 
 inline void ResetMachine() {
-  ResetMessages();
-  ResetRunState();
-  ResetLinkState();
-  ResetScanner();
-  ResetEvaluator();
+  ResetLanguage();
   ResetDisasLines();
-  vhw::ResetHardware();
-  ResetMainForm();
-  ResetTargetState();
-  ResetSimulator();
-  ResetInterrupts();
-  Run().TargetKind = kTargetSimulator;
-  Run().TargetReady = true;
+  ResetSimulatedTarget();
 }
 
 class SimFixture : public ::testing::Test {
