@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "platform/reporter.h"
@@ -36,12 +37,19 @@ inline std::vector<std::string> Lines(std::string_view text, size_t maxLines) {
 // changes at the first input: give libFuzzer the corpus folders and
 // -artifact_prefix as absolute paths.
 inline const std::filesystem::path& ScratchFolder() {
+  // The name lives in a plain array: the exit handler runs after the path's destructor.
+  static char name[4096];
   static const std::filesystem::path folder = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "dorvik-fuzz-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    std::filesystem::current_path(pattern);
-    std::atexit([] { std::filesystem::remove_all(ScratchFolder()); });
-    return std::filesystem::path(pattern);
+    const std::string pattern = (std::filesystem::temp_directory_path() / "dorvik-fuzz-XXXXXX").string();
+    if (pattern.size() >= sizeof name) std::abort();
+    pattern.copy(name, pattern.size());
+    if (!mkdtemp(name)) std::abort();
+    std::filesystem::current_path(name);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(name, ignored);
+    });
+    return std::filesystem::path(name);
   }();
   return folder;
 }
