@@ -1,12 +1,24 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in a Release
-# build and once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# build and once more under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then the fuzzers for a short time. Fails when the run left the work tree
+# changed or with new files.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/deps.sh g++ cmake ninja-build ccache libgtest-dev libbenchmark-dev sdcc-ucsim as31
+scripts/deps.sh g++ cmake ninja-build ccache libgtest-dev libbenchmark-dev sdcc-ucsim as31 clang libclang-rt-14-dev
+tree_state() { git status --porcelain --untracked-files=all 2>/dev/null | sort || true; }
+before=$(tree_state)
 jobs=$(nproc)
 scripts/check_layers.sh
 scripts/build.sh build -DDORVIK_TESTS=ON -DDORVIK_BENCH=ON -DDORVIK_SANITIZE=OFF
 (cd build && ctest --output-on-failure -j "$jobs" </dev/null)
 scripts/build.sh build-asan -DDORVIK_TESTS=ON -DDORVIK_SANITIZE=ON -DDORVIK_BENCH=OFF
 (cd build-asan && ctest --output-on-failure -j "$jobs" </dev/null)
+if command -v clang++ >/dev/null; then scripts/fuzz.sh 20; fi
+# Tests write only in their own folders (the build folders are ignored).
+stray=$(comm -13 <(echo "$before") <(tree_state))
+if [ -n "$stray" ]; then
+  echo "The tests changed or left these files in the work tree:"
+  echo "$stray"
+  exit 1
+fi

@@ -14,11 +14,13 @@ void tDisasLine::Assign(const tDisasLine& source) {
   Addr = source.Addr;
 }
 
-tDisasCollection::tDisasCollection() : items_(kCount) {
+void tDisasCollection::Allocate() {
+  items_.resize(kCount);
   for (uint32_t a = 0; a < kCount; ++a) items_[a].Addr = static_cast<uint16_t>(a);
 }
 
 void tDisasCollection::InvalidateLines(uint16_t address) {
+  if (items_.empty()) return;
   items_[address].Invalidate();
   for (uint16_t back = 1; back <= 2; ++back) {
     tDisasLine& line = items_[static_cast<uint16_t>(address - back)];
@@ -31,6 +33,5 @@ void tDisasCollection::InvalidateAll() {
 }
 
 tDisasCollection& DisasLines() { return CurrentSession().Get<tDisasCollection>(); }
-
 
 }  // namespace dorvik

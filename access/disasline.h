@@ -51,10 +51,11 @@ class tDisasCollection {
  public:
   static constexpr uint32_t kCount = 0x10000;
 
-  tDisasCollection();
-
-  tDisasLine& GetItem(uint16_t address) { return items_[address]; }
-  const tDisasLine& GetItem(uint16_t address) const { return items_[address]; }
+  tDisasLine& GetItem(uint16_t address) {
+    if (items_.empty()) [[unlikely]]
+      Allocate();
+    return items_[address];
+  }
   uint32_t Count() const { return kCount; }
 
   // Code memory at `address` changed: forgets every decoded line that covers it (the line at the address
@@ -64,6 +65,9 @@ class tDisasCollection {
   void InvalidateAll();
 
  private:
+  // The lines exist from the first use on: a session reset then costs nothing
+  // until the disassembly is wanted again.
+  void Allocate();
   std::vector<tDisasLine> items_;
 };
 

@@ -12,8 +12,6 @@ constexpr uint8_t kIT0 = 0x01, kIE0 = 0x02, kIT1 = 0x04, kIE1 = 0x08;
 constexpr uint8_t kTR0 = 0x10, kTF0 = 0x20, kTR1 = 0x40, kTF1 = 0x80;
 // TMOD bits
 constexpr uint8_t kCT0 = 0x04, kGate0 = 0x08, kCT1 = 0x40, kGate1 = 0x80;
-// IE
-constexpr uint8_t kEA = 0x80;
 // P3 pins
 constexpr uint8_t kInt0Pin = 0x04, kInt1Pin = 0x08;
 

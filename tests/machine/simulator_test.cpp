@@ -422,7 +422,7 @@ TEST_F(SimulatorTest, CodeWritesInvalidateTheDecodedLines) {
 TEST_F(SimulatorTest, WritesToTheLastByteOfALineAreSeenByStepAndDisassembly) {
   Code(0x0020, {0x90, 0x12, 0x34});  // MOV DPTR,#1234H
   EXPECT_NE(DisassembleLine(0x0020).find("1234"), std::string::npos);
-  auto step_at_20 = [this] {
+  auto step_at_20 = [] {
     T().SimPC = 0x0020;
     Step();
     return Sfr(0x82);
