@@ -1,6 +1,7 @@
 #pragma once
-// The main window's state that the engine reads and writes: the current
-// program counter, the nesting busy pair, and the names of the settings files.
+// The engine's part of the main window's state, kept in the session so that the
+// engine needs nothing above it: the current program counter, the nesting busy
+// pair, and the names of the settings files. The workbench shows what it holds.
 
 #include <cstdint>
 #include <string>

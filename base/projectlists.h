@@ -1,6 +1,7 @@
 #pragma once
 // The project's module list and registered file types, and the name of the
-// project configuration file: what the engine's lookups read of the project.
+// project configuration file: what the engine's lookups read of the project,
+// kept in the session; the project layer fills it.
 
 #include <cstdint>
 #include <string>

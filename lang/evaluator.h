@@ -3,7 +3,7 @@
 // Expressions are evaluated in extended precision, token by token from the
 // scanner; symbols stand for the contents of their memory location, register
 // names for the register's value, and typed memory references read a value
-// or a whole range into the value list (through core/target_access.h).
+// or a whole range into the value list (through lang/target_access.h).
 
 #include <cstdint>
 #include <vector>

@@ -7,7 +7,7 @@
 // All scanner state is in one ScannerState reached through Scanner(); a user
 // that scans a second line in the middle of another (line assembler, watches,
 // hover evaluation) copies the struct and puts it back afterwards. The modes
-// that others own are read where they live: ParsingReply (core/linkstate.h),
+// that others own are read where they live: ParsingReply (base/linkstate.h),
 // AsmLineMode and AsmLineAddress (base/runstate.h).
 
 #include <array>

@@ -2,7 +2,7 @@
 // The evaluator's way into the target: register values, the contents of
 // program symbols and typed memory reads. The target access layer implements
 // it for the real target kinds; tests plug in a fake. Reads leave their values
-// in the evaluator's value list (core/evaluator.h), as the layer's reads do.
+// in the evaluator's value list (lang/valuelist.h), as the layer's reads do.
 
 #include <cstdint>
 

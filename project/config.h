@@ -25,7 +25,7 @@ struct LoaderOptions {
   int DownloadSpeed = 0;
 };
 
-// The project's settings (its file name and lists are in project/modules.h).
+// The project's settings (its file name and lists are in base/projectlists.h).
 struct ProjectState {
   LoaderOptions Loader;
   int32_t BaudRate = 19200;  // [COM] "Baud"
