@@ -12,6 +12,7 @@ declare -A allowed=(
   [lang]="platform base lang"
   [machine]="platform base lang machine"
   [access]="platform base lang machine access"
+  [debugger]="platform base lang machine access debugger"
   [vhw]="platform base lang machine vhw"
   [project]="platform base project"
   [assembler]="platform base lang machine assembler"

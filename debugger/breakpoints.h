@@ -1,0 +1,46 @@
+#pragma once
+// Breakpoints: the table of code breakpoints, the temporary breakpoint of run
+// to cursor and of stepping over calls, the monitor's arm location, and the
+// BR, BR0 and BR1 command.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace dorvik {
+
+// An editor line that carries a mark: file, page and 1-based line (-1: none).
+struct tShowedLine {
+  std::string FileName;
+  int32_t Page = -1;
+  int32_t Line = -1;
+};
+
+// One breakpoint; records are copied whole.
+struct tBreak {
+  uint16_t Address = 0;
+  bool Used = false;     // the slot holds a breakpoint
+  bool Enabled = false;  // the breakpoint takes part in the next run
+  std::string SavedBytes;  // code bytes under a planted break: "0" + two hex digits each, comma-separated
+  tShowedLine Line;
+  std::string Location;  // ":" module "#" line, ":" module "." label, or four hex digits
+  bool Planted = false;  // the break is in place on the target
+  bool Armed = false;    // the break opcode was written (ADuC and simulator)
+  bool Absolute = false;  // set at an address without source
+};
+
+inline constexpr int kBreakTableSize = 10;
+
+struct BreakpointState {
+  std::array<tBreak, kBreakTableSize> BreakTable{};
+  int32_t LastBreakIndex = 7;  // entries 0..LastBreakIndex are used (the monitor has 0 and 1)
+  tBreak CursorBreakpoint;      // run to cursor, stepping over a call
+  tBreak ArmBreak;              // the monitor's arm location (GO ... ARM)
+};
+
+BreakpointState& Breakpoints();
+
+// Handler of the command table: BR, BREAK, BR0, BR1.
+void CmdBreak();
+
+}  // namespace dorvik

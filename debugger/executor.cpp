@@ -1,0 +1,130 @@
+#include "debugger/executor.h"
+
+#include "base/mainform.h"
+#include "base/messages.h"
+#include "base/runstate.h"
+#include "base/session.h"
+#include "base/text.h"
+#include "debugger/breakpoints.h"
+#include "debugger/memcmds.h"
+#include "debugger/runcontrol.h"
+#include "debugger/terminal.h"
+#include "lang/keywords.h"
+#include "lang/scanner.h"
+#include "platform/pump.h"
+
+namespace dorvik {
+
+namespace {
+
+// clang-format off
+constexpr std::array<CommandEntry, 53> kCommandTable = {{
+    {tok::kADDRESS, CmdMemory},
+    {tok::kBASE, CmdBase},
+    {tok::kBIT, CmdMemory},
+    {tok::kBOOLEAN, CmdMemory},
+    {tok::kBREAK, CmdBreak},
+    {tok::kBR0, CmdBreak},
+    {tok::kBR1, CmdBreak},
+    {tok::kBYTE, CmdMemory},
+    {tok::kCALLSTACK, CmdCallStack},
+    {tok::kCAUSE, CmdCause},
+    {tok::kCBYTE, CmdMemory},
+    {tok::kCHAR, CmdMemory},
+    {tok::kCHECKSUM, CmdChecksum},
+    {tok::kCPU, CmdCpu},
+    {tok::kCWORD, CmdMemory},
+    {tok::kDISABLE, CmdDisable},
+    {tok::kENABLE, CmdEnable},
+    {tok::kDBYTE, CmdMemory},
+    {tok::kDEFINE, CmdDefine},
+    {tok::kDWORD, CmdMemory},
+    {tok::kDOUBLEWORD, CmdMemory},
+    {tok::kEBYTE, CmdMemory},
+    {tok::kFLOAT, CmdMemory},
+    {tok::kGO, CmdGo},
+    {tok::kGR, CmdGr},
+    {tok::kHALT, CmdHalt},
+    {tok::kINTEGER, CmdMemory},
+    {tok::kLONGINT, CmdMemory},
+    {tok::kLSTEP, CmdStep},
+    {tok::kPBYTE, CmdMemory},
+    {tok::kPOINTER, CmdMemory},
+    {tok::kPSTEP, CmdStep},
+    {tok::kPWORD, CmdMemory},
+    {tok::kR0, CmdRegister},
+    {tok::kR1, CmdRegister},
+    {tok::kR2, CmdRegister},
+    {tok::kR3, CmdRegister},
+    {tok::kR4, CmdRegister},
+    {tok::kR5, CmdRegister},
+    {tok::kR6, CmdRegister},
+    {tok::kR7, CmdRegister},
+    {tok::kBIT, CmdMemory},
+    {tok::kRBS, CmdRbs},
+    {tok::kRBYTE, CmdMemory},
+    {tok::kREGISTERS, CmdRegisters},
+    {tok::kRESET, CmdReset},
+    {tok::kSEND, CmdSend},
+    {tok::kSTACK, CmdStack},
+    {tok::kSTEP, CmdStep},
+    {tok::kTRACE, CmdStep},
+    {tok::kWORD, CmdMemory},
+    {tok::kXBYTE, CmdMemory},
+    {tok::kXWORD, CmdMemory},
+}};
+// clang-format on
+
+}  // namespace
+
+ExecutorState& Executor() { return CurrentSession().Get<ExecutorState>(); }
+
+const std::array<CommandEntry, 53>& CommandTable() { return kCommandTable; }
+
+bool TargetStopped() {
+  if (Run().ProgramRunning) ReportError(err::kCommandFormNotAllowedDuring);
+  return !Messages().ErrorFlag;
+}
+
+bool ExecuteCommand() {
+  ExecutorState& ex = Executor();
+  if (ex.Running) return false;
+  ex.Running = true;
+  RunState& run = Run();
+  MessageState& m = Messages();
+  ex.CommandToken = Scanner().ScanToken;
+  // Reading the first token may have reported the line's error already.
+  const bool firstTokenFailed = m.ErrorFlag;
+  m.ErrorFlag = false;
+  run.TargetBusy = true;
+  BeginBusy();
+  bool handled = false;
+  if (ex.CommandToken != 0) {
+    for (const CommandEntry& entry : kCommandTable) {
+      // The pending messages between the rows keep the window responsive.
+      platform::PumpMessages();
+      if (entry.Token != ex.CommandToken) continue;
+      entry.Handler();
+      handled = true;
+      // Whatever the handler left unread is discarded.
+      SetScanLine("\r", true);
+      break;
+    }
+  }
+  // A line that no handler took is a syntax error, unless the line has
+  // reported its own error already (an unknown symbol is 137 alone).
+  if (!handled && !TrimBlanks(Scanner().ScanLine).empty() && !firstTokenFailed && !m.ErrorFlag)
+    ReportError(err::kSyntaxError);
+  if (!run.ProgramRunning) {
+    EndBusy();
+    run.TargetBusy = false;
+  }
+  Terminal().TerminalEcho = false;
+  ResumeMessages();
+  m.ErrorFlag = false;
+  m.WarningFlag = false;
+  ex.Running = false;
+  return true;
+}
+
+}  // namespace dorvik

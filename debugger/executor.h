@@ -1,0 +1,52 @@
+#pragma once
+// The command executor: one debugger command line, already in the scanner
+// with its first token read, looked up in the table of 53 commands and run;
+// then the prompt and the run state are brought up to date.
+
+#include <array>
+#include <cstdint>
+
+namespace dorvik {
+
+using CommandHandler = void (*)();
+
+struct CommandEntry {
+  uint8_t Token;
+  CommandHandler Handler;
+};
+
+struct ExecutorState {
+  uint8_t CommandToken = 0;  // the first token of the line being executed
+  bool Running = false;      // ExecuteCommand is at work; it is never re-entered
+  // Display options of ENABLE/DISABLE (ShowSymbols and ShowLines belong to the symbol lookups).
+  bool TraceOption = true;
+  bool ShowAscii = true;
+};
+
+ExecutorState& Executor();
+
+// The table in its order; the first row with the command token wins.
+const std::array<CommandEntry, 53>& CommandTable();
+
+// Runs the scanner's line. False when the executor is already at work (the
+// caller queues the line and runs it afterwards).
+bool ExecuteCommand();
+
+// Every handler that reads or changes the target starts with this: error 144
+// while the user program runs. True when the handler may go on.
+bool TargetStopped();
+
+// The small handlers of the table
+void CmdBase();
+void CmdCause();
+void CmdCpu();
+void CmdDefine();
+void CmdDisable();
+void CmdEnable();
+void CmdGr();
+void CmdRbs();
+void CmdRegister();
+void CmdReset();
+void CmdSend();
+
+}  // namespace dorvik
