@@ -43,4 +43,7 @@ BreakpointState& Breakpoints();
 // Handler of the command table: BR, BREAK, BR0, BR1.
 void CmdBreak();
 
+// Redraws every breakpoint's line mark (after breakpoints changed).
+void MarkAllBreakpoints();
+
 }  // namespace dorvik
