@@ -1,15 +1,16 @@
-// Dorvik51 main program. The console debugger's command executor is not built
-// yet; until it is, the program starts the engine's services (message boxes on
-// the terminal, the processor database beside the executable) and says what is
-// available.
+// Dorvik51 main program: the debugger console on the built-in simulator.
+// Wiring only: the processor database beside the executable, the target
+// access and virtual hardware installed, the simulator selected, and the
+// console front end (console/frontend.h) run until the user ends it.
 
+#include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <string>
 
-#include "lang/cpudb.h"
 #include "access/target.h"
-#include "base/messages.h"
+#include "base/runstate.h"
+#include "console/frontend.h"
+#include "lang/cpudb.h"
 #include "vhw/hardware.h"
 
 namespace {
@@ -24,21 +25,15 @@ std::string ProgramPath(const char* argv0) {
 
 int main(int /*argc*/, char** argv) {
   using namespace dorvik;
-  // Wiring: the evaluator reads the target through the access layer, and the
+  // The evaluator reads the target through the access layer, and the
   // simulator's external-data reads go to the virtual hardware.
   InstallTargetAccess();
   vhw::InstallHardwareBus();
   const std::string database = CpuDatabaseNameFor(ProgramPath(argv[0]));
-  std::cout << "Dorvik51 - MCS-51 development environment\n";
-  if (!ReadCpuDatabase(database) || !LoadCpuDescription()) {
-    std::cerr << "The processor database " << database << " could not be read.\n";
-    return 1;
-  }
-  std::cout << "Processor database: " << database << "\nProcessors:";
-  for (const auto& name : CpuRecordNames()) std::cout << ' ' << name;
-  std::cout << "\nSelected processor: " << CpuDb().CpuName << "\n"
-            << "Built so far: messages, command scanner and evaluator, number formatting,\n"
-            << "symbol lookups, processor database, disassembler, simulator and the diz52 assembler.\n"
-            << "The interactive command console comes with the command executor.\n";
-  return 0;
+  // Without the database the console still runs; CPU reports error 159.
+  if (!ReadCpuDatabase(database) || !LoadCpuDescription())
+    std::fprintf(stderr, "dorvik51: the processor database %s could not be read\n", database.c_str());
+  Run().TargetKind = kTargetSimulator;
+  Run().TargetReady = true;
+  return console::RunConsole();
 }

@@ -1,20 +1,290 @@
-#include "debugger/executor.h"
+// The small handlers of the command table (Part 1.111): BASE, CAUSE, CPU,
+// DEFINE, DISABLE, ENABLE, GR, RBS, R0..R7, RESET and SEND.
 
+#include <string>
+
+#include "access/backend.h"
+#include "access/links.h"
+#include "access/target.h"
+#include "base/linkstate.h"
 #include "base/messages.h"
+#include "base/runstate.h"
+#include "debugger/breakpoints.h"
+#include "debugger/executor.h"
+#include "debugger/runcontrol.h"
+#include "debugger/terminal.h"
+#include "debugger/views.h"
+#include "lang/cpudb.h"
+#include "lang/evaluator.h"
+#include "lang/formatting.h"
+#include "lang/keywords.h"
+#include "lang/scanner.h"
+#include "lang/symbols.h"
+#include "machine/images.h"
 
 namespace dorvik {
 
-// Not built yet: the commands answer that they are not supported.
-void CmdBase() { ReportError(err::kSystemCommandNotSupported); }
-void CmdCause() { ReportError(err::kSystemCommandNotSupported); }
-void CmdCpu() { ReportError(err::kSystemCommandNotSupported); }
-void CmdDefine() { ReportError(err::kSystemCommandNotSupported); }
-void CmdDisable() { ReportError(err::kSystemCommandNotSupported); }
-void CmdEnable() { ReportError(err::kSystemCommandNotSupported); }
-void CmdGr() { ReportError(err::kSystemCommandNotSupported); }
-void CmdRbs() { ReportError(err::kSystemCommandNotSupported); }
-void CmdRegister() { ReportError(err::kSystemCommandNotSupported); }
-void CmdReset() { ReportError(err::kSystemCommandNotSupported); }
-void CmdSend() { ReportError(err::kSystemCommandNotSupported); }
+namespace {
+
+constexpr int32_t kPswAddress = 0xD0;
+constexpr uint8_t kBankBits = 0x18;
+
+// A word the handler does not take: the syntax error, unless reading it
+// reported an error of its own (an unknown symbol is 137 alone).
+void WrongWord() {
+  if (!Messages().ErrorFlag) SyntaxError();
+}
+
+// The trimmed keyword text of a token, as the monitor reads it.
+std::string KeywordText(uint8_t token) {
+  std::string text = TokenText(token);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+// One command line to the monitor board and its prompt (closed line: error 161).
+bool SendToMonitor(std::string_view line) {
+  return MonitorSendString(std::string(line) + "\r") && MonitorWaitPrompt();
+}
+
+// The PSW as the target holds it: the local images and the ADuC's register
+// shadow; the monitor's only through the register bank shown.
+uint8_t TargetPsw() {
+  if (CurrentBackend().Capabilities().LocalImages) return TargetReadByte(kValueSpaceData, kPswAddress);
+  if (Run().TargetKind == kTargetAduc) return Target().TargetRegs.PSW;
+  return static_cast<uint8_t>(Executor().ShownBank << 3);
+}
+
+// Keeps the bank bits of the target's PSW: the simulator's through the layer's
+// value write, the ADuC's in the register shadow its link writes back.
+void SetTargetBank(uint8_t bank) {
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  if (caps.WritesValues) {
+    const uint8_t psw = TargetReadByte(kValueSpaceData, kPswAddress);
+    TargetWriteValue(kValueSpaceData, kPswAddress, (psw & ~kBankBits) | (bank << 3), 1);
+  } else if (Run().TargetKind == kTargetAduc) {
+    uint8_t& psw = Target().TargetRegs.PSW;
+    psw = static_cast<uint8_t>((psw & ~kBankBits) | (bank << 3));
+  }
+}
+
+// ENABLE x / DISABLE x.
+void SwitchOption(bool enable) {
+  const uint8_t word = GetToken();
+  ExecutorState& ex = Executor();
+  SymbolLookupState& lookups = SymbolLookup();
+  bool* option = nullptr;
+  switch (word) {
+    case tok::kSYMBOLS:
+      option = &lookups.ShowSymbols;
+      break;
+    case tok::kLINES:
+      option = &lookups.ShowLines;
+      break;
+    case tok::kTRACE:
+      option = &ex.TraceOption;
+      break;
+    case tok::kASCII:
+      option = &ex.ShowAscii;
+      break;
+    case tok::kBR:
+    case tok::kBR0:
+    case tok::kBR1: {
+      // ENABLE checks the end of the line first; the BR forms of DISABLE do not.
+      if (enable && !CheckEndOfLine()) return;
+      BreakpointState& bp = Breakpoints();
+      const int first = word == tok::kBR1 ? 1 : 0;
+      const int last = word == tok::kBR ? bp.LastBreakIndex : first;
+      for (int i = first; i <= last && i < kBreakTableSize; ++i) {
+        tBreak& b = bp.BreakTable[static_cast<size_t>(i)];
+        b.Enabled = enable && b.Used;
+      }
+      MarkAllBreakpoints();
+      if (!enable && Run().TargetKind == kTargetMonitor)
+        SendToMonitor(KeywordText(tok::kRESET) + " " + KeywordText(word));
+      return;
+    }
+    default:
+      WrongWord();
+      return;
+  }
+  if (!CheckEndOfLine()) return;
+  *option = enable;
+}
+
+}  // namespace
+
+void CmdBase() {
+  uint8_t token = GetToken();
+  FormattingState& f = Formatting();
+  if (token == tok::kEndOfLine) {
+    OutToken(tok::kBASE);
+    OutToken(tok::kEqual);
+    switch (f.DisplayRadix) {
+      case 16:
+        OutToken(tok::kHEX);
+        break;
+      case 10:
+        OutToken(tok::kDECIMAL);
+        break;
+      case 8:
+        OutToken(tok::kOCTAL);
+        break;
+      default:
+        OutToken(tok::kBINARY);
+        break;
+    }
+    NewLine();
+    return;
+  }
+  if (token != tok::kEqual) return WrongWord();
+  token = GetToken();
+  Executor().CommandToken = token;
+  switch (token) {
+    case tok::kHEX:
+      f.DisplayRadix = 16;
+      break;
+    case tok::kDECIMAL:
+    case tok::kDEC:
+      f.DisplayRadix = 10;
+      break;
+    case tok::kOCTAL:
+      f.DisplayRadix = 8;
+      break;
+    case tok::kBINARY:
+      f.DisplayRadix = 2;
+      break;
+    case tok::kNumberValue: {
+      const long double value = Scanner().ExprValue;
+      if (value == 2 || value == 8 || value == 10 || value == 16)
+        f.DisplayRadix = static_cast<uint8_t>(value);
+      else
+        ReportError(err::kInvalidBase);
+      break;
+    }
+    default:
+      WrongWord();
+      break;
+  }
+}
+
+void CmdCause() {
+  if (!TargetStopped()) return;
+  if (Run().TargetKind != kTargetMonitor) return;
+  if (!SendToMonitor(KeywordText(tok::kCAUSE))) return;
+  // The monitor's reply line, from where the reply starts to its CR.
+  const LinkState& link = Link();
+  std::string reply;
+  for (int32_t i = link.ReplyMark; i < link.RxCount && i < kRxBufferSize; ++i) {
+    const char c = static_cast<char>(link.RxBuffer[static_cast<size_t>(i)]);
+    if (c == '\r' || c == '\n') break;
+    reply += c;
+  }
+  OutText(reply);
+  NewLine();
+}
+
+void CmdCpu() {
+  if (!TargetStopped()) return;
+  uint8_t token = GetToken();
+  if (token == tok::kEndOfLine) {
+    OutToken(tok::kCPU);
+    OutToken(tok::kEqual);
+    OutText(CpuDb().CpuName);
+    NewLine();
+    return;
+  }
+  if (token != tok::kEqual) return WrongWord();
+  // The name is read as an identifier: "52" and "ADUC812" alike.
+  SkipBlanks();
+  ReadIdentifier();
+  if (Messages().ErrorFlag) return;
+  const std::string name = Scanner().ScanIdent;
+  if (name.empty()) return WrongWord();
+  if (!CheckEndOfLine()) return;
+  if (!SelectCpu(name)) return;
+  SymbolLookup().SymbolRef = tSymbolRef{};
+}
+
+void CmdDefine() {
+  OutText("DEFINECMD");
+  NewLine();
+}
+
+void CmdDisable() { SwitchOption(false); }
+void CmdEnable() { SwitchOption(true); }
+
+void CmdGr() {
+  if (!TargetStopped()) return;
+  CheckEndOfLine();
+}
+
+void CmdRbs() {
+  if (!TargetStopped()) return;
+  const uint8_t token = GetToken();
+  if (token == tok::kEndOfLine) {
+    OutToken(tok::kRBS);
+    OutToken(tok::kEqual);
+    OutChar(static_cast<char>('0' + ((TargetPsw() & kBankBits) >> 3)));
+    NewLine();
+    return;
+  }
+  if (token != tok::kEqual) return WrongWord();
+  const long double value = Expression(0);
+  if (Messages().ErrorFlag || !CheckEndOfLine()) return;
+  // Four banks: a bank number above 3 would change other PSW bits.
+  if (value < 0 || value > 3) {
+    ReportError(err::kNumberTooLarge);
+    return;
+  }
+  const auto bank = static_cast<uint8_t>(value);
+  // Only the monitor acts on the RBS register itself.
+  if (Run().TargetKind == kTargetMonitor && !TargetSetRegister(tok::kRBS, bank)) return;
+  SetTargetBank(bank);
+  Executor().ShownBank = bank;
+  RefreshDebugViews();
+}
+
+void CmdRegister() {
+  if (!TargetStopped()) return;
+  const uint8_t reg = Executor().CommandToken;
+  const uint8_t token = GetToken();
+  if (token == tok::kEndOfLine) {
+    const int32_t value = TargetRegisterValue(reg);
+    if (Messages().ErrorFlag) return;
+    OutToken(reg);
+    OutToken(tok::kEqual);
+    OutHex2(static_cast<uint8_t>(value));
+    NewLine();
+    return;
+  }
+  if (token != tok::kEqual) return WrongWord();
+  const long double value = Expression(0);
+  if (Messages().ErrorFlag || !CheckEndOfLine()) return;
+  if (!TargetSetRegister(reg, static_cast<int32_t>(value))) return;
+  RefreshDebugViews();
+}
+
+void CmdReset() {
+  const uint8_t token = GetToken();
+  ScannerState& s = Scanner();
+  if (token == tok::kQUELM) {
+    // Only parsed: an optional NOINIT, then the end of the line.
+    SkipBlanks();
+    ReadIdentifier();
+    if (Messages().ErrorFlag) return;
+    if (!s.ScanIdent.empty() && s.ScanIdent != "NOINIT") return WrongWord();
+    CheckEndOfLine();
+    return;
+  }
+  // CPU, CHIP, C, DATA, or the abbreviation CH (the word CHAR shares its token).
+  const bool chip = token == tok::kCPU || token == tok::kCHIP || token == tok::kDATA ||
+                    (token == tok::kCHAR && s.ScanIdent == "CH");
+  if (!chip) return WrongWord();
+  if (!CheckEndOfLine()) return;
+  ResetTarget();
+}
+
+void CmdSend() {}
 
 }  // namespace dorvik

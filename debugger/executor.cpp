@@ -86,6 +86,39 @@ bool TargetStopped() {
   return !Messages().ErrorFlag;
 }
 
+namespace {
+
+// Steps 4 to 6 of ExecuteCommand: they run also when a handler throws.
+void FinishCommand(bool firstTokenFailed) {
+  RunState& run = Run();
+  MessageState& m = Messages();
+  TerminalState& t = Terminal();
+  // A line that no handler took is a syntax error, unless the line has
+  // reported its own error already (an unknown symbol is 137 alone).
+  if (!TrimBlanks(Scanner().ScanLine).empty() && !firstTokenFailed && !m.ErrorFlag)
+    ReportError(err::kSyntaxError);
+  if (!run.ProgramRunning) {
+    // The prompt after the command; the GUI's actions have no console effect.
+    t.MonitorPrompt = std::string(kPromptHalted);
+    ShowCursor();
+    EndBusy();
+    run.TargetBusy = false;
+  } else {
+    // A GO left the program running: "run>" and the breakpoint marks redrawn;
+    // TargetBusy stays set until the halt is seen.
+    t.MonitorPrompt = std::string(kPromptRunning);
+    ShowCursor();
+    MarkAllBreakpoints();
+  }
+  t.TerminalEcho = false;
+  ResumeMessages();
+  m.ErrorFlag = false;
+  m.WarningFlag = false;
+  Executor().Running = false;
+}
+
+}  // namespace
+
 bool ExecuteCommand() {
   ExecutorState& ex = Executor();
   if (ex.Running) return false;
@@ -98,32 +131,23 @@ bool ExecuteCommand() {
   m.ErrorFlag = false;
   run.TargetBusy = true;
   BeginBusy();
-  bool handled = false;
-  if (ex.CommandToken != 0) {
-    for (const CommandEntry& entry : kCommandTable) {
-      // The pending messages between the rows keep the window responsive.
-      platform::PumpMessages();
-      if (entry.Token != ex.CommandToken) continue;
-      entry.Handler();
-      handled = true;
-      // Whatever the handler left unread is discarded.
-      SetScanLine("\r", true);
-      break;
+  try {
+    if (ex.CommandToken != 0) {
+      for (const CommandEntry& entry : kCommandTable) {
+        // The pending messages between the rows keep the window responsive.
+        platform::PumpMessages();
+        if (entry.Token != ex.CommandToken) continue;
+        entry.Handler();
+        // Whatever the handler left unread is discarded.
+        SetScanLine("\r", true);
+        break;
+      }
     }
+  } catch (...) {
+    FinishCommand(firstTokenFailed);
+    throw;
   }
-  // A line that no handler took is a syntax error, unless the line has
-  // reported its own error already (an unknown symbol is 137 alone).
-  if (!handled && !TrimBlanks(Scanner().ScanLine).empty() && !firstTokenFailed && !m.ErrorFlag)
-    ReportError(err::kSyntaxError);
-  if (!run.ProgramRunning) {
-    EndBusy();
-    run.TargetBusy = false;
-  }
-  Terminal().TerminalEcho = false;
-  ResumeMessages();
-  m.ErrorFlag = false;
-  m.WarningFlag = false;
-  ex.Running = false;
+  FinishCommand(firstTokenFailed);
   return true;
 }
 

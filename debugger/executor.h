@@ -21,6 +21,9 @@ struct ExecutorState {
   // Display options of ENABLE/DISABLE (ShowSymbols and ShowLines belong to the symbol lookups).
   bool TraceOption = true;
   bool ShowAscii = true;
+  // The register bank the processor-status fields show (RBS); the monitor's
+  // PSW is known only through it.
+  uint8_t ShownBank = 0;
 };
 
 ExecutorState& Executor();
@@ -28,8 +31,9 @@ ExecutorState& Executor();
 // The table in its order; the first row with the command token wins.
 const std::array<CommandEntry, 53>& CommandTable();
 
-// Runs the scanner's line. False when the executor is already at work (the
-// caller queues the line and runs it afterwards).
+// Runs the scanner's line; afterwards the console prompt is typed again
+// ("hlt>", or "run>" while the program runs). False when the executor is
+// already at work (the caller queues the line and runs it afterwards).
 bool ExecuteCommand();
 
 // Every handler that reads or changes the target starts with this: error 144

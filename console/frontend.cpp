@@ -1,0 +1,480 @@
+#include "console/frontend.h"
+
+#include <cstdio>
+#include <exception>
+#include <string_view>
+#include <vector>
+
+#include "base/messages.h"
+#include "base/runstate.h"
+#include "base/text.h"
+#include "console/os/tty.h"
+#include "debugger/executor.h"
+#include "debugger/terminal.h"
+#include "lang/scanner.h"
+
+namespace dorvik::console {
+
+namespace {
+
+constexpr char kEsc = 0x1B;
+constexpr uint32_t kPollIntervalMs = 5;  // the input poll while a command works
+constexpr int kIdleWaitMs = 20;          // the main loop's deadline for its timers
+constexpr int kEscapeWaitMs = 30;        // how long the rest of an escape sequence may take
+
+bool Printable(char c) { return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F; }
+
+// Text typed into the model at the end of its last line (CR: a new line).
+void TypeText(std::string_view text) {
+  TerminalState& t = Terminal();
+  t.Caret = static_cast<int32_t>(t.Lines.back().size());
+  for (char c : text) TypeChar(c == '\n' ? '\r' : c);
+}
+
+// The model's last line is ended unless it is empty.
+void FreshLine() {
+  if (!Terminal().Lines.back().empty()) TypeText("\r");
+}
+
+struct Choice {
+  char Key;
+  int Result;
+};
+
+std::vector<Choice> ChoicesOf(platform::BoxButtons buttons) {
+  using platform::BoxButtons;
+  switch (buttons) {
+    case BoxButtons::Ok:
+      return {};
+    case BoxButtons::OkCancel:
+      return {{'o', platform::kBoxOk}, {'c', platform::kBoxCancel}};
+    case BoxButtons::YesNo:
+      return {{'y', platform::kBoxYes}, {'n', platform::kBoxNo}};
+    case BoxButtons::YesNoCancel:
+    case BoxButtons::YesNoCancelHelp:
+      return {{'y', platform::kBoxYes}, {'n', platform::kBoxNo}, {'c', platform::kBoxCancel}};
+  }
+  return {};
+}
+
+}  // namespace
+
+// --- Message boxes -------------------------------------------------------
+
+int ConsoleBoxReporter::ShowBox(const platform::MessageBox& box) {
+  FreshLine();
+  TypeText(box.Caption + ": " + box.Text);
+  TypeText("\r");
+  const std::vector<Choice> choices = ChoicesOf(box.Buttons);
+  if (choices.empty()) {
+    front_.Render();
+    return platform::kBoxOk;
+  }
+  std::string keys;
+  for (const Choice& c : choices) {
+    if (!keys.empty()) keys += '/';
+    keys += c.Key;
+  }
+  for (;;) {
+    TypeText("(" + keys + ")? ");
+    std::string answer;
+    const bool answered = front_.ReadAnswer(answer);
+    TypeText("\r");
+    front_.Render();
+    if (!answered) {
+      // No one to ask: the answer that does the least.
+      for (const Choice& c : choices)
+        if (c.Result == platform::kBoxCancel) return platform::kBoxCancel;
+      return platform::kBoxNo;
+    }
+    const std::string text = TrimBlanks(answer);
+    if (text.empty()) continue;
+    const char key = static_cast<char>(text[0] >= 'A' && text[0] <= 'Z' ? text[0] - 'A' + 'a' : text[0]);
+    for (const Choice& c : choices)
+      if (c.Key == key) return c.Result;
+  }
+}
+
+// --- The front end -------------------------------------------------------
+
+ConsoleFrontEnd::ConsoleFrontEnd(int inFd, int outFd, bool raw, bool ttyOutput)
+    : in_(inFd), out_(outFd), raw_(raw), ttyOut_(ttyOutput), reporter_(*this) {
+  platform::SetReporter(&reporter_);
+  platform::MessagePump& pump = platform::Pump();
+  pollTimer_ = pump.CreateTimer([this] { PollDuringCommand(); }, kPollIntervalMs, true);
+  pump.EnableTimer(pollTimer_, true);
+}
+
+ConsoleFrontEnd::~ConsoleFrontEnd() {
+  platform::Pump().DestroyTimer(pollTimer_);
+  platform::SetReporter(nullptr);
+}
+
+void ConsoleFrontEnd::ReadNow() {
+  if (eof_) return;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = os::ReadAvailable(in_, buffer, sizeof buffer);
+    if (n < 0) return;
+    if (n == 0) {
+      eof_ = true;
+      return;
+    }
+    input_.append(buffer, static_cast<size_t>(n));
+    if (static_cast<size_t>(n) < sizeof buffer) return;
+  }
+}
+
+void ConsoleFrontEnd::WaitAndRead(int timeoutMs) {
+  if (eof_) return;
+  if (os::WaitReadable(in_, timeoutMs) == 1) ReadNow();
+}
+
+bool ConsoleFrontEnd::TakeLine(std::string& line, bool atEnd) {
+  const size_t end = input_.find('\n');
+  if (end == std::string::npos) {
+    if (!atEnd || input_.empty()) return false;
+    line = std::move(input_);
+    input_.clear();
+  } else {
+    line = input_.substr(0, end);
+    input_.erase(0, end + 1);
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+ConsoleFrontEnd::Decode ConsoleFrontEnd::FeedKey(bool force) {
+  if (input_.empty()) return Decode::Empty;
+  const char c = input_[0];
+  size_t used = 1;
+  int action = static_cast<int>(KeyAction::None);
+  if (c == kEsc) {
+    if (input_.size() == 1) {
+      if (!force) return Decode::NeedMore;
+      action = static_cast<int>(DoOnKeyDown(kKeyEsc));
+    } else if (input_[1] == kEsc) {
+      action = static_cast<int>(DoOnKeyDown(kKeyEsc));
+    } else if (input_[1] == 'O') {
+      if (input_.size() < 3) {
+        if (!force) return Decode::NeedMore;
+        used = input_.size();
+      } else {
+        used = 3;
+        switch (input_[2]) {
+          case 'H': DoOnKeyDown(kKeyHome); break;
+          case 'F': DoOnKeyDown(kKeyEnd); break;
+          case 'C': DoOnKeyDown(kKeyRight); break;
+          case 'D': DoOnKeyDown(kKeyLeft); break;
+          default: break;
+        }
+      }
+    } else if (input_[1] == '[') {
+      size_t j = 2;
+      while (j < input_.size() && !(input_[j] >= 0x40 && input_[j] <= 0x7E)) ++j;
+      if (j >= input_.size()) {
+        if (!force) return Decode::NeedMore;
+        used = input_.size();
+      } else {
+        used = j + 1;
+        const std::string params = input_.substr(2, j - 2);
+        switch (input_[j]) {
+          case 'H': DoOnKeyDown(kKeyHome); break;
+          case 'F': DoOnKeyDown(kKeyEnd); break;
+          case 'C': DoOnKeyDown(kKeyRight); break;
+          case 'D': DoOnKeyDown(kKeyLeft); break;
+          case '~':
+            if (params == "1" || params == "7") DoOnKeyDown(kKeyHome);
+            if (params == "4" || params == "8") DoOnKeyDown(kKeyEnd);
+            if (params == "3") DoOnKeyDown(kKeyDelete);
+            break;
+          default: break;
+        }
+      }
+    } else {
+      // Alt (Meta) with a key: ESC and the key.
+      used = 2;
+      action = static_cast<int>(DoOnKeyDown(static_cast<uint16_t>(UpperChar(input_[1])), kModAlt));
+    }
+  } else if (c == '\r' || c == '\n') {
+    if (c == '\r' && input_.size() > 1 && input_[1] == '\n') used = 2;
+    action = static_cast<int>(DoOnKeyDown(kKeyEnter));
+  } else if (c == 0x7F || c == 0x08) {
+    DoOnKeyDown(kKeyBackspace);
+  } else if (c == 0x03) {
+    // Ctrl+C breaks like Esc; it never ends the program.
+    action = static_cast<int>(DoOnKeyDown(kKeyEsc));
+  } else if (c == 0x04) {
+    Terminal().ExitRequested = true;
+    action = static_cast<int>(KeyAction::Exit);
+  } else if (c == 0x01) {
+    DoOnKeyDown(kKeyHome);
+  } else if (c == 0x05) {
+    DoOnKeyDown(kKeyEnd);
+  } else if (Printable(c)) {
+    DoOnKeyPressed(c);
+  }
+  input_.erase(0, used);
+  AfterKey(action);
+  return Decode::Key;
+}
+
+void ConsoleFrontEnd::AfterKey(int action) {
+  if (static_cast<KeyAction>(action) == KeyAction::LineEntered) ExecuteScannerLine();
+}
+
+void ConsoleFrontEnd::ExecuteScannerLine() {
+  Render();
+  GetToken();
+  ExecuteCommand();
+  Render();
+}
+
+void ConsoleFrontEnd::EnterTypedLine(const std::string& line) {
+  for (char c : line) {
+    if (c == '\t') c = ' ';
+    if (Printable(c)) DoOnKeyPressed(c);
+  }
+  AfterKey(static_cast<int>(DoOnKeyDown(kKeyEnter)));
+}
+
+void ConsoleFrontEnd::ScanForBreaks() {
+  for (size_t i = 0; i < input_.size();) {
+    const char c = input_[i];
+    const bool loneEsc = c == kEsc && (i + 1 == input_.size() || input_[i + 1] == kEsc);
+    if (c == 0x03 || loneEsc) {
+      input_.erase(i, 1);
+      dorvik::Run().UserBreak = true;
+      continue;
+    }
+    ++i;
+  }
+}
+
+namespace {
+
+// A whole line of raw keys, with Backspace applied and escape sequences left
+// out; false (nothing taken) while its Enter is still missing.
+bool TakeRawLine(std::string& input, std::string& line) {
+  const size_t end = input.find_first_of("\r\n");
+  if (end == std::string::npos) return false;
+  line.clear();
+  for (size_t i = 0; i < end; ++i) {
+    const char c = input[i];
+    if (c == kEsc) {
+      if (i + 1 < end && (input[i + 1] == '[' || input[i + 1] == 'O')) {
+        i += 2;
+        while (i < end && !(input[i] >= 0x40 && input[i] <= 0x7E)) ++i;
+      }
+    } else if (c == 0x7F || c == 0x08) {
+      if (!line.empty()) line.pop_back();
+    } else if (Printable(c)) {
+      line += c;
+    }
+  }
+  size_t used = end + 1;
+  if (input[end] == '\r' && used < input.size() && input[used] == '\n') ++used;
+  input.erase(0, used);
+  return true;
+}
+
+}  // namespace
+
+void ConsoleFrontEnd::HandleLineDuringRun(const std::string& line) {
+  if (TrimBlanks(line).empty()) return;
+  // Shown on a line of its own where it was consumed.
+  FreshLine();
+  TypeText(line);
+  TypeText("\r");
+  HandToScanner(line);
+}
+
+void ConsoleFrontEnd::PollDuringCommand() {
+  if (!Executor().Running) return;  // the main loop reads the input itself
+  ReadNow();
+  RunState& run = dorvik::Run();
+  TerminalState& t = Terminal();
+  if (os::TakeInterrupt()) run.UserBreak = true;
+  if (eof_ && input_.empty()) {
+    t.EndOfInput = true;
+    if (run.ProgramRunning) run.UserBreak = true;
+  }
+  if (t.WaitingForKey) {
+    if (raw_) {
+      FeedKey(true);
+    } else {
+      std::string line;
+      if (TakeLine(line, eof_)) {
+        if (line.empty())
+          DoOnKeyDown(kKeyEnter);
+        else
+          DoOnKeyPressed(line[0]);
+      }
+    }
+  } else {
+    if (raw_) ScanForBreaks();
+    std::string line;
+    while (run.ProgramRunning && !run.UserBreak) {
+      const bool got = raw_ ? TakeRawLine(input_, line) : TakeLine(line, eof_);
+      if (!got) break;
+      HandleLineDuringRun(line);
+    }
+  }
+  Render();
+}
+
+bool ConsoleFrontEnd::ReadAnswer(std::string& answer) {
+  Render();
+  answer.clear();
+  if (!raw_) {
+    for (;;) {
+      if (TakeLine(answer, eof_)) {
+        TypeText(answer);
+        return true;
+      }
+      if (eof_) return false;
+      WaitAndRead(100);
+    }
+  }
+  for (;;) {
+    if (input_.empty()) {
+      if (eof_) return false;
+      WaitAndRead(100);
+      continue;
+    }
+    const char c = input_[0];
+    input_.erase(0, 1);
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && !input_.empty() && input_[0] == '\n') input_.erase(0, 1);
+      return true;
+    }
+    if (c == kEsc || c == 0x03 || c == 0x04) return false;
+    if (c == 0x7F || c == 0x08) {
+      if (!answer.empty()) {
+        answer.pop_back();
+        TypeChar('\b');
+      }
+    } else if (Printable(c)) {
+      answer += c;
+      TypeText(std::string(1, c));
+    }
+    Render();
+  }
+}
+
+void ConsoleFrontEnd::Render() {
+  const TerminalState& t = Terminal();
+  const auto& lines = t.Lines;
+  std::string out;
+  if (!ttyOut_) {
+    // Whole lines only: a finished line never changes again.
+    while (doneLines_ + 1 < lines.size()) {
+      out += lines[doneLines_++];
+      out += '\n';
+    }
+    os::WriteAll(out_, out);
+    return;
+  }
+  auto showRow = [&](const std::string& text) {
+    if (shownCol_ == static_cast<int32_t>(shownRow_.size()) && text.compare(0, shownRow_.size(), shownRow_) == 0) {
+      out += text.substr(shownRow_.size());
+    } else {
+      out += '\r';
+      out += text;
+      out += "\x1b[K";
+    }
+    shownRow_ = text;
+    shownCol_ = static_cast<int32_t>(text.size());
+  };
+  while (doneLines_ + 1 < lines.size()) {
+    showRow(lines[doneLines_++]);
+    out += "\r\n";
+    shownRow_.clear();
+    shownCol_ = 0;
+  }
+  showRow(lines.back());
+  const int32_t caret = std::min<int32_t>(std::max(t.Caret, 0), static_cast<int32_t>(lines.back().size()));
+  if (caret < shownCol_) out += "\x1b[" + std::to_string(shownCol_ - caret) + "D";
+  shownCol_ = caret;
+  os::WriteAll(out_, out);
+}
+
+void ConsoleFrontEnd::Finish() {
+  Render();
+  if (ttyOut_) {
+    os::WriteAll(out_, "\r\n");
+  } else {
+    os::WriteAll(out_, Terminal().Lines.back() + "\n");
+  }
+}
+
+int ConsoleFrontEnd::Run() {
+  SetTerminalVisible(true);
+  Render();
+  int status = 0;
+  RunState& run = dorvik::Run();
+  for (;;) {
+    TerminalState& t = Terminal();
+    if (t.ExitRequested) break;
+    std::string line;
+    if (TakeTypeAhead(line)) {
+      EnterTypedLine(line);
+      continue;
+    }
+    if (os::TakeInterrupt()) {
+      if (!raw_ && !run.ProgramRunning) {
+        // Ctrl+C at the prompt of a pipe: the program ends as interrupted.
+        status = 130;
+        break;
+      }
+      run.UserBreak = true;
+    }
+    if (raw_) {
+      const Decode d = FeedKey(false);
+      if (d == Decode::Key) continue;
+      if (d == Decode::NeedMore) {
+        Render();
+        const size_t before = input_.size();
+        WaitAndRead(kEscapeWaitMs);
+        if (input_.size() == before) FeedKey(true);
+        continue;
+      }
+    } else if (TakeLine(line, eof_)) {
+      EnterTypedLine(line);
+      continue;
+    }
+    if (eof_) {
+      if (run.ProgramRunning) {
+        // The end of the input halts a program that still runs.
+        SetScanLine("HALT\r", false);
+        Terminal().TerminalEcho = true;
+        ExecuteScannerLine();
+      }
+      break;
+    }
+    Render();
+    WaitAndRead(kIdleWaitMs);
+    platform::PumpMessages();
+    platform::Pump().RunIdle();
+  }
+  Finish();
+  return status;
+}
+
+int RunConsole() {
+  os::InstallExitGuards();
+  os::RawMode raw;
+  const bool isRaw = os::IsTerminal(0) && raw.Enter(0);
+  try {
+    ConsoleFrontEnd front(0, 1, isRaw, os::IsTerminal(1));
+    const int status = front.Run();
+    raw.Restore();
+    return status;
+  } catch (const std::exception& e) {
+    raw.Restore();
+    std::fprintf(stderr, "dorvik51: %s\n", e.what());
+    return 1;
+  }
+}
+
+}  // namespace dorvik::console

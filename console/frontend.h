@@ -1,0 +1,99 @@
+#pragma once
+// The console front end on Linux: shows the terminal model of
+// debugger/terminal.h on a terminal or a pipe, feeds it keys or lines, runs
+// the lines that Enter hands over through the command executor, and keeps
+// the input polled while a command works (through the message pump).
+//
+// One thread, one loop: poll() on the input with a short deadline, then the
+// message pump's timers and idle work. While a command runs, a 5 ms timer of
+// the pump reads what was typed: Esc and Ctrl+C set UserBreak; while the
+// user program runs, a line H or HALT sets UserBreak and any other line is
+// refused with error 144; all other input waits and runs after the command.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/pump.h"
+#include "platform/reporter.h"
+
+namespace dorvik::console {
+
+class ConsoleFrontEnd;
+
+// Message boxes in the console text, as the console reporter prints them:
+// "Caption: text" on lines of their own, and for a question "(y/n)? " (or
+// y/n/c, o/c) with the answer read from the console's own input.
+class ConsoleBoxReporter : public platform::MessageReporter {
+ public:
+  explicit ConsoleBoxReporter(ConsoleFrontEnd& front) : front_(front) {}
+  int ShowBox(const platform::MessageBox& box) override;
+
+ private:
+  ConsoleFrontEnd& front_;
+};
+
+class ConsoleFrontEnd {
+ public:
+  // Input and output descriptors; Raw: the input is a terminal in raw mode
+  // (keys), else it is read line by line. TtyOutput: the output is redrawn
+  // with cursor controls, else only whole lines are written.
+  ConsoleFrontEnd(int inFd, int outFd, bool raw, bool ttyOutput);
+  ~ConsoleFrontEnd();
+  ConsoleFrontEnd(const ConsoleFrontEnd&) = delete;
+  ConsoleFrontEnd& operator=(const ConsoleFrontEnd&) = delete;
+
+  // Shows the console and runs it until the input ends or the user ends the
+  // program; the exit status.
+  int Run();
+
+  // The pump's input poll while a command works (public for tests).
+  void PollDuringCommand();
+  // Writes what changed in the console text.
+  void Render();
+  // Writes the rest of the text and ends its last line.
+  void Finish();
+
+  // For the reporter: the answer of a question (false at the end of input or on Esc).
+  bool ReadAnswer(std::string& answer);
+
+ private:
+  enum class Decode : uint8_t { Key, NeedMore, Empty };
+  // Reads what is there now (no wait) into the input buffer.
+  void ReadNow();
+  // Waits up to TimeoutMs for input and reads it.
+  void WaitAndRead(int timeoutMs);
+  // One key of the raw input to the model; Force: an incomplete escape
+  // sequence is taken as it is (a lone ESC is Esc).
+  Decode FeedKey(bool force);
+  // One line of line input (false when no whole line is there).
+  bool TakeLine(std::string& line, bool atEnd);
+  // Types Line after the prompt and enters it.
+  void EnterTypedLine(const std::string& line);
+  // After a key or line: runs the line Enter handed over.
+  void AfterKey(int action);
+  void ExecuteScannerLine();
+  // While a command works: Esc and Ctrl+C in the raw input break; lines are
+  // taken only while the program runs.
+  void ScanForBreaks();
+  void HandleLineDuringRun(const std::string& line);
+
+  int in_;
+  int out_;
+  bool raw_;
+  bool ttyOut_;
+  bool eof_ = false;
+  bool interrupted_ = false;
+  std::string input_;  // read, not yet used
+  // What the output shows: lines written whole, and the current row.
+  size_t doneLines_ = 0;
+  std::string shownRow_;
+  int32_t shownCol_ = 0;
+  platform::TimerId pollTimer_ = 0;
+  ConsoleBoxReporter reporter_;
+};
+
+// The program's console on standard input and output: raw mode on a terminal,
+// line input otherwise; the exit status.
+int RunConsole();
+
+}  // namespace dorvik::console
