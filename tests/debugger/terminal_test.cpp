@@ -1,0 +1,209 @@
+// The terminal console's model (Part 1.115): the prompt, the key rules, the
+// hand-over of lines to the scanner, type-ahead, ReadKey and the lazy speed
+// calibration.
+
+#include "debugger/terminal.h"
+
+#include "base/runstate.h"
+#include "debugger/executor.h"
+#include "lang/keywords.h"
+#include "platform/clock.h"
+#include "platform/pump.h"
+#include "tests/support/console_fixture.h"
+
+namespace dorvik::testing {
+namespace {
+
+class TerminalTest : public ConsoleTest {
+ protected:
+  void SetUp() override {
+    ConsoleTest::SetUp();
+    platform::ResetPump();
+    SetTerminalVisible(true);
+  }
+  void TearDown() override {
+    platform::ResetPump();
+    ConsoleTest::TearDown();
+  }
+  void Type(std::string_view text) {
+    for (char c : text) DoOnKeyPressed(c);
+  }
+};
+
+TEST_F(TerminalTest, ShowingTheConsoleTypesThePrompt) {
+  EXPECT_EQ(TerminalText(), "hlt>");
+  EXPECT_EQ(Terminal().PromptLength, 4);
+}
+
+TEST_F(TerminalTest, ABarePromptIsReplacedWhenThePromptChanges) {
+  Terminal().MonitorPrompt = std::string(kPromptRunning);
+  ShowCursor();
+  EXPECT_EQ(TerminalText(), "run>");
+}
+
+TEST_F(TerminalTest, AShortReplyWithoutCrIsNeverLost) {
+  Terminal().Lines = {"hlt>", "OK"};
+  ShowCursor();
+  EXPECT_EQ(TerminalText(), "hlt>\nOK\nhlt>") << "the prompt goes on a fresh line";
+  Terminal().Lines = {"A LONG REPLY LINE"};
+  ShowCursor();
+  EXPECT_EQ(TerminalText(), "A LONG REPLY LINE\nhlt>");
+  Terminal().Lines = {"hlt>X"};
+  ShowCursor();
+  EXPECT_EQ(TerminalText(), "hlt>X\nhlt>") << "only a bare prompt is replaced";
+}
+
+TEST_F(TerminalTest, BackspaceAtThePromptLeavesIt) {
+  DoOnKeyDown(kKeyBackspace);
+  EXPECT_EQ(TerminalText(), "hlt>");
+  Type("AB");
+  DoOnKeyDown(kKeyBackspace);
+  EXPECT_EQ(TerminalText(), "hlt>A");
+  DoOnKeyDown(kKeyBackspace);
+  DoOnKeyDown(kKeyBackspace);
+  EXPECT_EQ(TerminalText(), "hlt>");
+}
+
+TEST_F(TerminalTest, HomeAndLeftStopAfterThePrompt) {
+  Type("BASE");
+  DoOnKeyDown(kKeyHome);
+  EXPECT_EQ(Terminal().Caret, 4);
+  DoOnKeyDown(kKeyLeft);
+  EXPECT_EQ(Terminal().Caret, 4) << "the caret cannot enter the prompt";
+  Type("X");
+  EXPECT_EQ(TerminalText(), "hlt>XBASE");
+  DoOnKeyDown(kKeyRight);
+  DoOnKeyDown(kKeyLeft);
+  DoOnKeyDown(kKeyLeft);
+  EXPECT_EQ(Terminal().Caret, 4);
+  DoOnKeyDown(kKeyEnd);
+  EXPECT_EQ(Terminal().Caret, 9);
+}
+
+TEST_F(TerminalTest, EnterHandsTheLineUpperCasedWithCr) {
+  Type("base = hex");
+  Messages().ErrorFlag = true;
+  EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::LineEntered);
+  EXPECT_EQ(Scanner().ScanLine.substr(0, 11), "BASE = HEX\r");
+  EXPECT_TRUE(Terminal().TerminalEcho);
+  EXPECT_FALSE(Messages().ErrorFlag);
+  EXPECT_EQ(TerminalText(), "hlt>base = hex\n");
+}
+
+TEST_F(TerminalTest, AnEmptyLineRetypesThePromptOnTheNextLine) {
+  Type("   ");
+  EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::EmptyLine);
+  EXPECT_EQ(TerminalText(), "hlt>   \nhlt>");
+  EXPECT_FALSE(Terminal().PromptPending);
+}
+
+TEST_F(TerminalTest, EscBreaksAndAltXEnds) {
+  EXPECT_EQ(DoOnKeyDown(kKeyEsc), KeyAction::Break);
+  EXPECT_TRUE(dorvik::Run().UserBreak);
+  EXPECT_EQ(DoOnKeyDown('X', kModCtrl), KeyAction::None);
+  EXPECT_FALSE(Terminal().ExitRequested);
+  EXPECT_EQ(DoOnKeyDown('K', kModAlt), KeyAction::Exit);
+  EXPECT_TRUE(Terminal().ExitRequested);
+}
+
+TEST_F(TerminalTest, EnterIsIgnoredWhileTracing) {
+  Type("S");
+  dorvik::Run().Tracing = true;
+  EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::None);
+  EXPECT_EQ(TerminalText(), "hlt>S");
+}
+
+TEST_F(TerminalTest, TypeAheadNeverReplacesTheLineOfARunningCommand) {
+  SetScanLine("GR\r", false);
+  Executor().Running = true;
+  Type("cpu");
+  EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::LineQueued);
+  EXPECT_EQ(Scanner().ScanLine.substr(0, 3), "GR\r") << "the running command keeps its line";
+  Executor().Running = false;
+  std::string line;
+  ASSERT_TRUE(TakeTypeAhead(line));
+  EXPECT_EQ(line, "cpu");
+  EXPECT_FALSE(TakeTypeAhead(line));
+}
+
+TEST_F(TerminalTest, WhileTheProgramRunsOnlyHaltIsTaken) {
+  Executor().Running = true;
+  dorvik::Run().ProgramRunning = true;
+  EXPECT_EQ(HandToScanner("cpu"), KeyAction::None);
+  EXPECT_EQ(Errors(), std::vector<int>{err::kCommandFormNotAllowedDuring});
+  EXPECT_FALSE(Messages().ErrorFlag) << "the running command does not see it as its own error";
+  EXPECT_FALSE(dorvik::Run().UserBreak);
+  EXPECT_EQ(HandToScanner("h"), KeyAction::Break);
+  EXPECT_TRUE(dorvik::Run().UserBreak);
+  dorvik::Run().UserBreak = false;
+  EXPECT_EQ(HandToScanner("HALT"), KeyAction::Break);
+  EXPECT_TRUE(dorvik::Run().UserBreak);
+  EXPECT_TRUE(Terminal().TypeAhead.empty());
+  Executor().Running = false;
+  dorvik::Run().ProgramRunning = false;
+}
+
+TEST_F(TerminalTest, OutTokenPrintsTheLastKeywordRow) {
+  Terminal().Lines = {std::string()};
+  Terminal().TerminalEcho = true;
+  OutToken(tok::kBR);
+  OutToken(tok::kREGISTERS);
+  OutToken(tok::kEqual);
+  EXPECT_EQ(TerminalText(), "BREAK REGISTERS =");
+}
+
+TEST_F(TerminalTest, OutputNeedsEchoAndAVisibleConsole) {
+  Terminal().Lines = {std::string()};
+  OutText("NO ECHO");
+  EXPECT_EQ(TerminalText(), "");
+  Terminal().TerminalEcho = true;
+  SetTerminalVisible(false);
+  OutText("HIDDEN");
+  EXPECT_EQ(TerminalText(), "") << "a hidden console drops output";
+  SetTerminalVisible(true);
+  OutText("SHOWN");
+  EXPECT_EQ(TerminalText(), "hlt>SHOWN");
+}
+
+TEST_F(TerminalTest, ReadKeyWaitsThroughThePump) {
+  platform::FakeClock clock;
+  platform::SetClock(&clock);
+  const auto timer = platform::Pump().CreateTimer([] { DoOnKeyPressed('Q'); }, 3, false);
+  platform::Pump().EnableTimer(timer, true);
+  Terminal().Lines = {std::string()};
+  EXPECT_EQ(ReadKey(), 'Q');
+  EXPECT_GE(clock.Sleeps(), 3u);
+  EXPECT_EQ(TerminalText(), " ") << "the key is replaced by a blank";
+  EXPECT_FALSE(Terminal().WaitingForKey);
+  platform::SetClock(nullptr);
+}
+
+TEST_F(TerminalTest, ReadKeyAtTheEndOfTheInputIsEsc) {
+  Terminal().EndOfInput = true;
+  EXPECT_EQ(ReadKey(), 27);
+}
+
+// A clock that moves 1 ms with every reading.
+class SteppingClock : public platform::FakeClock {
+ public:
+  uint32_t TickCount() override {
+    Advance(1);
+    return FakeClock::TickCount();
+  }
+};
+
+TEST_F(TerminalTest, CpuSpeedIsCalibratedOnFirstUseOnly) {
+  EXPECT_FALSE(Terminal().CpuSpeedKnown) << "nothing is calibrated at start-up";
+  SteppingClock clock;
+  platform::SetClock(&clock);
+  const int64_t speed = CpuSpeed();
+  EXPECT_TRUE(Terminal().CpuSpeedKnown);
+  EXPECT_EQ(speed, 0) << "1000 rounds in 1000 ms: (0.001)^2 / 1.9 rounds to 0";
+  const uint64_t after = clock.Micros();
+  CpuSpeed();
+  EXPECT_EQ(clock.Micros(), after) << "the second call does not calibrate again";
+  platform::SetClock(nullptr);
+}
+
+}  // namespace
+}  // namespace dorvik::testing
