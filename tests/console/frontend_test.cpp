@@ -1,0 +1,142 @@
+// The console front end in-process: the input poll that the message pump runs
+// while a command works (breaks, HALT, error 144, type-ahead), and the main
+// loop on a pipe.
+
+#include "console/frontend.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include "base/runstate.h"
+#include "debugger/executor.h"
+#include "debugger/terminal.h"
+#include "platform/pump.h"
+#include "tests/support/console_fixture.h"
+
+namespace dorvik::testing {
+namespace {
+
+class FrontEndTest : public ConsoleTest {
+ protected:
+  void SetUp() override {
+    ConsoleTest::SetUp();
+    platform::ResetPump();
+    ASSERT_EQ(pipe(in_), 0);
+    ASSERT_EQ(pipe(out_), 0);
+  }
+  void TearDown() override {
+    for (int fd : {in_[0], in_[1], out_[0], out_[1]})
+      if (fd >= 0) close(fd);
+    platform::ResetPump();
+    ConsoleTest::TearDown();
+  }
+  void Type(const std::string& text) { ASSERT_EQ(write(in_[1], text.data(), text.size()), ssize_t(text.size())); }
+  void EndInput() {
+    close(in_[1]);
+    in_[1] = -1;
+  }
+  std::string Output() {
+    close(out_[1]);
+    out_[1] = -1;
+    std::string text;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = read(out_[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+    return text;
+  }
+  // A command at work, as the run control's loop leaves it between slices.
+  void CommandAtWork(bool programRunning) {
+    Executor().Running = true;
+    dorvik::Run().ProgramRunning = programRunning;
+  }
+  void CommandDone() {
+    Executor().Running = false;
+    dorvik::Run().ProgramRunning = false;
+  }
+
+  int in_[2] = {-1, -1};
+  int out_[2] = {-1, -1};
+};
+
+TEST_F(FrontEndTest, HaltTypedDuringARunBreaksAndOtherLinesGet144) {
+  console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
+  CommandAtWork(true);
+  Type("DBYTE 0\nhalt\nCPU\n");
+  // The pump's poll timer reads the input while the command runs.
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  platform::PumpMessages();
+  EXPECT_TRUE(dorvik::Run().UserBreak);
+  EXPECT_EQ(TerminalText(), "DBYTE 0\nError #144: Command form not allowed during user program run\nhalt\n");
+  EXPECT_FALSE(Messages().ErrorFlag) << "the running command does not take error 144 as its own";
+  CommandDone();
+  dorvik::Run().UserBreak = false;
+  // The line after HALT was left for after the command.
+  EndInput();
+  EXPECT_EQ(front.Run(), 0);
+  EXPECT_EQ(Output(),
+            "DBYTE 0\nError #144: Command form not allowed during user program run\nhalt\nhlt>CPU\nCPU =51\nhlt>\n");
+}
+
+TEST_F(FrontEndTest, LinesTypedDuringACommandRunAfterIt) {
+  console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
+  CommandAtWork(false);
+  Type("CPU\n");
+  front.PollDuringCommand();
+  EXPECT_EQ(TerminalText(), "") << "nothing runs inside the command";
+  EXPECT_FALSE(dorvik::Run().UserBreak);
+  CommandDone();
+  EndInput();
+  EXPECT_EQ(front.Run(), 0);
+  EXPECT_EQ(Output(), "hlt>CPU\nCPU =51\nhlt>\n");
+}
+
+TEST_F(FrontEndTest, EscAndCtrlCOfRawKeysBreak) {
+  console::ConsoleFrontEnd front(in_[0], out_[1], true, false);
+  CommandAtWork(true);
+  Type("\x1b");
+  front.PollDuringCommand();
+  EXPECT_TRUE(dorvik::Run().UserBreak);
+  dorvik::Run().UserBreak = false;
+  Type("\x03");
+  front.PollDuringCommand();
+  EXPECT_TRUE(dorvik::Run().UserBreak);
+  dorvik::Run().UserBreak = false;
+  Type("H\x7f" "HALT\r");
+  front.PollDuringCommand();
+  EXPECT_TRUE(dorvik::Run().UserBreak) << "a raw line HALT, with Backspace applied";
+  CommandDone();
+}
+
+TEST_F(FrontEndTest, TheEndOfTheInputBreaksARunAndAnswersReadKey) {
+  console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
+  CommandAtWork(true);
+  EndInput();
+  front.PollDuringCommand();
+  EXPECT_TRUE(dorvik::Run().UserBreak) << "a running program is halted at the end of the input";
+  EXPECT_TRUE(Terminal().EndOfInput);
+  EXPECT_EQ(ReadKey(), 27);
+  CommandDone();
+}
+
+TEST_F(FrontEndTest, ReadKeyTakesALineOfPipedInput) {
+  console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
+  CommandAtWork(false);
+  Type("q\n\n");
+  EXPECT_EQ(ReadKey(), 'q');
+  EXPECT_EQ(ReadKey(), '\r') << "an empty line is Enter";
+  CommandDone();
+}
+
+TEST_F(FrontEndTest, QuestionsReadTheirAnswerFromTheInput) {
+  console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
+  Terminal().Lines = {std::string()};
+  Type("maybe\nn\n");
+  EXPECT_EQ(ReportWarning(warn::kNoProjectDefined), kResultNo);
+  const std::string text = TerminalText();
+  EXPECT_NE(text.find("(y/n)? maybe\n(y/n)? n\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace dorvik::testing
