@@ -1,0 +1,182 @@
+// End-to-end runs of the real dorvik51 on a pseudo-terminal: raw keys at the
+// prompt (Backspace, Home, Left), Esc and Ctrl+C that never end the program,
+// and Ctrl+D and Alt+X that end it with the terminal's modes restored.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+class PtyRun {
+ public:
+  PtyRun() {
+    if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) return;
+    tcgetattr(slave_, &before_);
+    pid_ = fork();
+    if (pid_ == 0) {
+      setsid();
+      ioctl(slave_, TIOCSCTTY, 0);
+      dup2(slave_, 0);
+      dup2(slave_, 1);
+      dup2(slave_, 2);
+      close(master_);
+      close(slave_);
+      const std::string bin = std::string(DORVIK_BIN_DIR) + "/dorvik51";
+      execl(bin.c_str(), bin.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~PtyRun() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (master_ >= 0) close(master_);
+    if (slave_ >= 0) close(slave_);
+  }
+
+  bool Started() const { return pid_ > 0; }
+
+  void Send(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+
+  // Reads until Text appears after what was waited for before (5 s at most).
+  bool WaitFor(const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+      const size_t at = output_.find(text, seen_);
+      if (at != std::string::npos) {
+        seen_ = at + text.size();
+        return true;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+      char buffer[1024];
+      const ssize_t n = read(master_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      output_.append(buffer, static_cast<size_t>(n));
+    }
+  }
+
+  // The exit status, or -1 when the program did not end within 5 s.
+  int Wait() {
+    for (int i = 0; i < 500; ++i) {
+      int status = 0;
+      // Keep the pty's buffer drained while the program ends.
+      char buffer[1024];
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 0) > 0 && read(master_, buffer, sizeof buffer) > 0) {
+      }
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      usleep(10000);
+    }
+    return -1;
+  }
+
+  void Signal(int sig) { kill(pid_, sig); }
+
+  bool Alive() { return waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+  // The terminal's modes now equal those before the program started.
+  bool ModesRestored() {
+    termios now{};
+    tcgetattr(slave_, &now);
+    const tcflag_t lmask = ICANON | ECHO | ISIG | IEXTEN;
+    const tcflag_t imask = ICRNL | IXON;
+    return (now.c_lflag & lmask) == (before_.c_lflag & lmask) && (now.c_iflag & imask) == (before_.c_iflag & imask) &&
+           (before_.c_lflag & ICANON) != 0 && (before_.c_lflag & ECHO) != 0;
+  }
+  bool InRawMode() {
+    termios now{};
+    tcgetattr(slave_, &now);
+    return (now.c_lflag & (ICANON | ECHO | ISIG)) == 0;
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  termios before_{};
+  std::string output_;
+  size_t seen_ = 0;
+};
+
+TEST(PtyTest, RawKeysAtThePrompt) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  EXPECT_TRUE(run.InRawMode());
+  // Backspace right after the prompt leaves it; the line still works.
+  run.Send("\x7f" "CPU\r");
+  ASSERT_TRUE(run.WaitFor("CPU =51"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  // Home goes to just after the prompt.
+  run.Send("PU\x1b[HC\r");
+  ASSERT_TRUE(run.WaitFor("CPU =51"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  // Left moves back within the line, never into the prompt.
+  run.Send("CU\x1b[DP\r");
+  ASSERT_TRUE(run.WaitFor("CPU =51"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x1b[D\x1b[D\x1b[D" "DEFINE\r");
+  ASSERT_TRUE(run.WaitFor("DEFINECMD"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+TEST(PtyTest, EscAndCtrlCDoNotEndTheProgram) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x1b");
+  usleep(100000);
+  run.Send("\x03");
+  usleep(100000);
+  EXPECT_TRUE(run.Alive());
+  run.Send("DEFINE\r");
+  ASSERT_TRUE(run.WaitFor("DEFINECMD"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+TEST(PtyTest, AltXEndsTheProgram) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x1bx");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+TEST(PtyTest, ATerminatingSignalRestoresTheTerminal) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  EXPECT_TRUE(run.InRawMode());
+  // The program ends by the signal's default action, the modes restored first.
+  run.Signal(SIGTERM);
+  EXPECT_EQ(run.Wait(), 128 + SIGTERM);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+}  // namespace
