@@ -8,7 +8,7 @@
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "base/text.h"
-#include "console/os/tty.h"
+#include "platform/tty.h"
 #include "debugger/executor.h"
 #include "debugger/terminal.h"
 #include "lang/scanner.h"
@@ -114,7 +114,7 @@ void ConsoleFrontEnd::ReadNow() {
   if (eof_) return;
   char buffer[4096];
   for (;;) {
-    const ssize_t n = os::ReadAvailable(in_, buffer, sizeof buffer);
+    const ssize_t n = platform::ReadAvailable(in_, buffer, sizeof buffer);
     if (n < 0) return;
     if (n == 0) {
       eof_ = true;
@@ -127,7 +127,7 @@ void ConsoleFrontEnd::ReadNow() {
 
 void ConsoleFrontEnd::WaitAndRead(int timeoutMs) {
   if (eof_) return;
-  if (os::WaitReadable(in_, timeoutMs) == 1) ReadNow();
+  if (platform::WaitReadable(in_, timeoutMs) == 1) ReadNow();
 }
 
 bool ConsoleFrontEnd::TakeLine(std::string& line, bool atEnd) {
@@ -294,7 +294,7 @@ void ConsoleFrontEnd::PollDuringCommand() {
   ReadNow();
   RunState& run = dorvik::Run();
   TerminalState& t = Terminal();
-  if (os::TakeInterrupt()) run.UserBreak = true;
+  if (platform::TakeInterrupt()) run.UserBreak = true;
   if (eof_ && input_.empty()) {
     t.EndOfInput = true;
     if (run.ProgramRunning) run.UserBreak = true;
@@ -372,7 +372,7 @@ void ConsoleFrontEnd::Render() {
       out += lines[doneLines_++];
       out += '\n';
     }
-    os::WriteAll(out_, out);
+    platform::WriteAll(out_, out);
     return;
   }
   auto showRow = [&](const std::string& text) {
@@ -396,15 +396,15 @@ void ConsoleFrontEnd::Render() {
   const int32_t caret = std::min<int32_t>(std::max(t.Caret, 0), static_cast<int32_t>(lines.back().size()));
   if (caret < shownCol_) out += "\x1b[" + std::to_string(shownCol_ - caret) + "D";
   shownCol_ = caret;
-  os::WriteAll(out_, out);
+  platform::WriteAll(out_, out);
 }
 
 void ConsoleFrontEnd::Finish() {
   Render();
   if (ttyOut_) {
-    os::WriteAll(out_, "\r\n");
+    platform::WriteAll(out_, "\r\n");
   } else {
-    os::WriteAll(out_, Terminal().Lines.back() + "\n");
+    platform::WriteAll(out_, Terminal().Lines.back() + "\n");
   }
 }
 
@@ -421,7 +421,7 @@ int ConsoleFrontEnd::Run() {
       EnterTypedLine(line);
       continue;
     }
-    if (os::TakeInterrupt()) {
+    if (platform::TakeInterrupt()) {
       if (!raw_ && !run.ProgramRunning) {
         // Ctrl+C at the prompt of a pipe: the program ends as interrupted.
         status = 130;
@@ -462,11 +462,11 @@ int ConsoleFrontEnd::Run() {
 }
 
 int RunConsole() {
-  os::InstallExitGuards();
-  os::RawMode raw;
-  const bool isRaw = os::IsTerminal(0) && raw.Enter(0);
+  platform::InstallExitGuards();
+  platform::RawMode raw;
+  const bool isRaw = platform::IsTerminal(0) && raw.Enter(0);
   try {
-    ConsoleFrontEnd front(0, 1, isRaw, os::IsTerminal(1));
+    ConsoleFrontEnd front(0, 1, isRaw, platform::IsTerminal(1));
     const int status = front.Run();
     raw.Restore();
     return status;

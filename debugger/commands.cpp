@@ -1,4 +1,4 @@
-// The small handlers of the command table (Part 1.111): BASE, CAUSE, CPU,
+// The small handlers of the command table: BASE, CAUSE, CPU,
 // DEFINE, DISABLE, ENABLE, GR, RBS, R0..R7, RESET and SEND.
 
 #include <string>

@@ -96,7 +96,7 @@ void ShowCursor();
 void SetTerminalVisible(bool visible);
 // A character typed into the editor at the caret (DoOnKeyPressed).
 void DoOnKeyPressed(char c);
-// The key rules of Part 1.115 (keys with no modifier or Shift; Alt+X, Alt+K).
+// The key rules (keys with no modifier or Shift; Alt+X, Alt+K).
 KeyAction DoOnKeyDown(uint16_t key, uint8_t modifiers = 0);
 // Editor change: types the prompt when an empty line was entered.
 void TryEmptyLine();

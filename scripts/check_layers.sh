@@ -32,8 +32,7 @@ for layer in "${!allowed[@]}"; do
     fi
   done < <(grep -rnE '^\s*#\s*include "[a-z_]+/' "$layer" --include='*.h' --include='*.cpp' || true)
   if [ "$layer" != platform ]; then
-    # console/os/ is the console's own platform part (terminal modes, poll, signals).
-    if grep -rnE "^\s*#\s*include ($os_headers)" "$layer" --include='*.h' --include='*.cpp' | grep -v '^console/os/'; then
+    if grep -rnE "^\s*#\s*include ($os_headers)" "$layer" --include='*.h' --include='*.cpp'; then
       echo "layer '$layer' includes a system or GUI header that belongs to platform/"
       status=1
     fi

@@ -14,7 +14,7 @@
 //   read from the next input line.
 // - At the end of the input the program ends with status 0 and ends the last
 //   line (the final prompt) with a newline.
-// The expected texts are derived by hand from Parts 1.111 and 1.115.
+// The expected texts were written by hand from what the commands must print.
 
 #include <gtest/gtest.h>
 

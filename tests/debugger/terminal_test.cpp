@@ -1,4 +1,4 @@
-// The terminal console's model (Part 1.115): the prompt, the key rules, the
+// The terminal console's model: the prompt, the key rules, the
 // hand-over of lines to the scanner, type-ahead, ReadKey and the lazy speed
 // calibration.
 

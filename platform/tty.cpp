@@ -1,4 +1,4 @@
-#include "console/os/tty.h"
+#include "platform/tty.h"
 
 #include <atomic>
 #include <cerrno>
@@ -9,7 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace dorvik::console::os {
+namespace dorvik::platform {
 
 namespace {
 
@@ -124,4 +124,4 @@ void WriteAll(int fd, std::string_view data) {
   }
 }
 
-}  // namespace dorvik::console::os
+}  // namespace dorvik::platform

@@ -1,14 +1,13 @@
 #pragma once
-// The console's own small platform layer: the terminal's raw mode (restored on
-// every exit path: normal return, exit(), exceptions that reach std::terminate
-// and the signals that end the program), waiting on a descriptor with poll()
-// and whole writes. Only this folder of the console includes system headers.
+// The terminal for the console: raw mode (restored on every exit path: normal
+// return, exit(), exceptions that reach std::terminate and the signals that
+// end the program), waiting on a descriptor with poll() and whole writes.
 
 #include <cstddef>
 #include <string_view>
 #include <sys/types.h>
 
-namespace dorvik::console::os {
+namespace dorvik::platform {
 
 // True when Fd is a terminal.
 bool IsTerminal(int fd);
@@ -49,4 +48,4 @@ ssize_t ReadAvailable(int fd, char* buffer, size_t size);
 // All of Data, retrying short writes.
 void WriteAll(int fd, std::string_view data);
 
-}  // namespace dorvik::console::os
+}  // namespace dorvik::platform
