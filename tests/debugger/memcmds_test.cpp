@@ -105,6 +105,7 @@ TEST_F(MemCmdsTest, WritesEveryByteOfEveryValue) {
       {"LONGINT XDATA 10 = 12345678", kSpaceXData, 0x10, {0x12, 0x34, 0x56, 0x78}},
       {"INTEGER XDATA 0 = -2", kSpaceXData, 0, {0xFF, 0xFE}},
       {"FLOAT XDATA 20 = 1.5", kSpaceXData, 0x20, {0x3F, 0xC0, 0x00, 0x00}},
+      {"POINTER XDATA 0 = 341202", kSpaceXData, 0, {0x02, 0x12, 0x34, 0x00}},  // type byte first
       {"CHAR XDATA 0 = 'HI'", kSpaceXData, 0, {0x48, 0x49, 0x00}},
       {"XBYTE 0 TO 9 = 1, 2, 3", kSpaceXData, 0, {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 0}},
       {"XBYTE 0FFFE TO 0FFFF = 5", kSpaceXData, 0xFFFE, {5, 5}},
