@@ -70,7 +70,6 @@ bool ReadMemoryOperand(uint8_t token, MemoryOperand& op) {
     op.Space = spaceToken & 7;
   }
   if (Messages().ErrorFlag) return false;
-  if (op.Type == tok::kBIT) SetBitContext(true);
   ReadRange(op.Type);
   if (Messages().ErrorFlag) return false;
   EvaluatorState& e = Evaluator();

@@ -318,6 +318,19 @@ TEST_F(CallStackTest, WalksTheReturnAddressesItRead) {
   EXPECT_EQ(Command("CALLSTACK"), "SUB <SUB+F> (020F)\nLEAF <LEAF+55> (0055)\n");
 }
 
+TEST_F(CallStackTest, WalksOnlyTheChunkItRead) {
+  ChunkSpy spy(16);
+  SetBackendForTesting(kTargetSimulator, &spy);
+  auto& idata = Images().IDataImage;
+  idata[8] = 0x03, idata[9] = 0x01;        // read: the first 16 bytes above the base
+  idata[0x1A] = 0x12, idata[0x1B] = 0x02;  // not read
+  Images().SfrImage[sfr::SP] = 0x1B;
+  const std::string out = Command("CALLSTACK");
+  SetBackendForTesting(kTargetSimulator, nullptr);
+  EXPECT_EQ(spy.Counts, std::vector<int32_t>{16});
+  EXPECT_EQ(out, "MAIN <MAIN+0> (0100)\nLEAF <LEAF+55> (0055)\n");
+}
+
 TEST_F(CallStackTest, SymbolValueTexts) {
   CollectionsState& c = Collections();
   auto add = [&](const char* name, uint32_t value, uint8_t cls) {
