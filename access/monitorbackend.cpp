@@ -77,7 +77,8 @@ class MonitorBackend final : public TargetBackend {
   bool CopyBlock(uint8_t dstSpace, int32_t dst, uint8_t srcSpace, int32_t src, int32_t count) override {
     if (count <= 0) return true;
     return Command(SpaceWord(dstSpace) + FormatHex4(static_cast<uint16_t>(dst)) + "=" + SpaceWord(srcSpace) +
-                   FormatHex4(static_cast<uint16_t>(src)) + " TO " + FormatHex4(static_cast<uint16_t>(src + count - 1)));
+                   FormatHex4(static_cast<uint16_t>(src)) + " TO " +
+                   FormatHex4(static_cast<uint16_t>(src + count - 1)));
   }
 
   bool RegisterLines(std::vector<std::string>& lines) override {

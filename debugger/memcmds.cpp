@@ -193,7 +193,8 @@ bool WriteMemoryList(uint8_t space, int32_t addr, bool fill) {
   if (space == kSpaceDirect && addr < 0x80) space = kSpaceIData;
   bool ok = true;
   if (list.ElemType == tok::kBIT) {
-    for (int32_t i = 0; ok && i < total && addr + i <= 0xFF; ++i) ok = WriteBit(addr + i, list.Items[i % n].Value);
+    for (int32_t i = 0; ok && i < total && addr + i <= 0xFF; ++i)
+      ok = WriteBit(addr + i, list.Items[i % n].Value);
   } else {
     const int32_t count = std::clamp(SpaceEnd(space) - addr + 1, 0, std::max(total, 0));
     std::vector<uint8_t> bytes(static_cast<size_t>(count));

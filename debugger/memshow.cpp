@@ -33,7 +33,9 @@ size_t ValuesPerLine(int size) {
 
 // " ' ", one character per byte (bit 7 cleared, control characters and 7FH
 // as '.'), " '".
-std::string CharColumn(std::vector<tValueItem>::const_iterator first, std::vector<tValueItem>::const_iterator last) {
+using ItemIt = std::vector<tValueItem>::const_iterator;
+
+std::string CharColumn(ItemIt first, ItemIt last) {
   std::string s = " ' ";
   for (auto it = first; it != last; ++it) {
     const char c = static_cast<char>(it->Value & 0x7F);

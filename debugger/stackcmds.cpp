@@ -142,10 +142,11 @@ void CmdRegisters() {
   std::array<int32_t, 8> r{};
   for (size_t i = 0; i < r.size(); ++i) r[i] = TargetRegisterValue(static_cast<uint8_t>(tok::kR0 + i));
   if (Failed()) return;
-  std::string line = "PC=" + Hex(static_cast<uint32_t>(pc) & 0xFFFF, 4) + " ACC=" + Hex(acc, 2) + " B=" + Hex(b, 2) +
-                     " PSW=" + Hex(psw, 2) + " SP=" + Hex(sp, 2) +
+  std::string line = "PC=" + Hex(static_cast<uint32_t>(pc) & 0xFFFF, 4) + " ACC=" + Hex(acc, 2) +
+                     " B=" + Hex(b, 2) + " PSW=" + Hex(psw, 2) + " SP=" + Hex(sp, 2) +
                      " DPTR=" + Hex(static_cast<uint32_t>(dptr), dptr > 0xFFFF ? 6 : 4);
-  for (size_t i = 0; i < r.size(); ++i) line += " R" + std::to_string(i) + "=" + Hex(static_cast<uint32_t>(r[i]), 2);
+  for (size_t i = 0; i < r.size(); ++i)
+    line += " R" + std::to_string(i) + "=" + Hex(static_cast<uint32_t>(r[i]), 2);
   OutText(line);
   NewLine();
 }
@@ -170,9 +171,11 @@ int32_t DescribeCodeAddress(uint32_t addr, bool always, CodeAddressText& text) {
   std::string where = AddressToText(addr, kClassCodeOrLine, false);
   if (const tModuleRec* module = FindModuleNode(text.Module)) {
     const size_t ext = module->FileName.rfind('.');
-    const tFileTypeRec* type = ext == std::string::npos ? nullptr : FindFileType(module->FileName.substr(ext));
+    const tFileTypeRec* type =
+        ext == std::string::npos ? nullptr : FindFileType(module->FileName.substr(ext));
     const int32_t found = Collections().FoundSymbol;
-    if (type && type->Kind == kFileC && FindLineSymbol(addr)) where = std::to_string(SymbolAt(Collections().FoundSymbol)->Number);
+    if (type && type->Kind == kFileC && FindLineSymbol(addr))
+      where = std::to_string(SymbolAt(Collections().FoundSymbol)->Number);
     Collections().FoundSymbol = found;
   }
   text.Location = text.Module + "." + where;
@@ -214,7 +217,8 @@ void SymbolValueText(int32_t sym, bool readValue, std::string& text) {
     std::string typeText;
     TypeDefText(static_cast<uint16_t>(symbol->VarType), false, typeText);
     text += typeText;
-    const tTypeDefItem* def = Collections().TypeDefs ? Collections().TypeDefs->GetItem(symbol->VarType - 32) : nullptr;
+    const auto& defs = Collections().TypeDefs;
+    const tTypeDefItem* def = defs ? defs->GetItem(symbol->VarType - 32) : nullptr;
     if (def && def->TypeDefID == tTypeDef::tStructUnion) {
       text += "= <struct/union>";
     } else if (readValue) {
@@ -233,7 +237,8 @@ void SymbolValueText(int32_t sym, bool readValue, std::string& text) {
   } else if ((symbol->SymClass & 15) == kClassCode) {
     text = FormatValue({tok::kADDRESS, symbol->Value & 0xFFFF}, radix);
   } else {
-    const uint8_t value = readValue ? TargetReadByte(symbol->SymClass & 7, static_cast<int32_t>(symbol->Value)) : 0;
+    const int32_t addr = static_cast<int32_t>(symbol->Value);
+    const uint8_t value = readValue ? TargetReadByte(symbol->SymClass & 7, addr) : 0;
     text = FormatValue({tok::kBYTE, value}, radix);
   }
   run.TargetBusy = busy;

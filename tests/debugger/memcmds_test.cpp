@@ -149,7 +149,9 @@ class ChunkSpy final : public TargetBackend {
     caps.ReadChunk = chunk_;
     return caps;
   }
-  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override { return Sim().ReadBlock(space, addr, count); }
+  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override {
+    return Sim().ReadBlock(space, addr, count);
+  }
   bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t type, int32_t count) override {
     Counts.push_back(count);
     if (static_cast<int>(Counts.size()) == Fail) {
@@ -286,7 +288,8 @@ class CallStackTest : public MemCmdsTest {
     CreateSymbolCollections();
     CollectionsState& c = Collections();
     for (const auto& [name, start] : {std::pair{"LEAF", 0x0000}, {"MAIN", 0x0100}, {"SUB", 0x0200}}) {
-      c.ModuleTable->Items.push_back({name, static_cast<uint16_t>(start), static_cast<uint16_t>(start + 0xFF), true});
+      const auto first = static_cast<uint16_t>(start);
+      c.ModuleTable->Items.push_back({name, first, static_cast<uint16_t>(first + 0xFF), true});
       tSymbolItem& proc = c.SymbolTable->Add();
       proc.Name = name;
       proc.Value = static_cast<uint32_t>(start);
