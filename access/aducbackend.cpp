@@ -17,6 +17,8 @@ namespace dorvik {
 
 namespace {
 
+constexpr int32_t kPageSize = 64;
+
 uint8_t ShadowBank() { return (Target().TargetRegs.PSW & 0x18) >> 3; }
 
 // The ADuC code write takes its byte as item 1 of the value list.
@@ -29,7 +31,7 @@ class AducBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = false, .LastBreakIndex = 7};
+            .BreakRegisters = false, .LastBreakIndex = 7, .ReadChunk = 128};
   }
 
   // Memory
@@ -43,6 +45,33 @@ class AducBackend final : public TargetBackend {
   void WriteCodeByte(uint16_t addr, std::string_view valueText) override {
     uint8_t value = 0;
     if (FirstCodeByte(valueText, value)) WriteCode(addr, value);
+  }
+
+  // Code memory in 64-byte pages, external data through the data pointer,
+  // the other spaces byte by byte; progress every 64 bytes.
+  bool WriteBlock(uint8_t space, int32_t addr, std::span<const uint8_t> bytes, bool,
+                  const WriteProgress& progress) override {
+    const int32_t total = static_cast<int32_t>(bytes.size());
+    if (space == kSpaceXData) {
+      if (!AdiWriteXData(static_cast<uint32_t>(addr), bytes)) return false;
+      return !progress || progress(total, total);
+    }
+    for (int32_t done = 0; done < total;) {
+      int32_t n = 1;
+      if (space == kSpaceCode) {
+        n = std::min(kPageSize - (addr + done) % kPageSize, total - done);
+        if (!AdiWriteCodePage(static_cast<uint16_t>(addr + done),
+                              bytes.subspan(static_cast<size_t>(done), static_cast<size_t>(n))))
+          return false;
+      } else if (!AdiWriteByte(space, addr + done, bytes[static_cast<size_t>(done)])) {
+        return false;
+      }
+      const int32_t before = done;
+      done += n;
+      if (progress && (done / kPageSize != before / kPageSize || done == total) && !progress(done, total))
+        return false;
+    }
+    return true;
   }
 
   // Registers: the shadow of the last stop, and the images for R1-R7.

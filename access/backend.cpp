@@ -10,6 +10,7 @@
 #include "base/runstate.h"
 #include "lang/keywords.h"
 #include "lang/typedvalue.h"
+#include "machine/simulator.h"
 
 namespace dorvik {
 
@@ -99,6 +100,35 @@ bool TargetBackend::ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeTok
 }
 
 void TargetBackend::WriteByte(uint8_t, int32_t, uint8_t, bool) {}
+
+bool TargetBackend::WriteBlock(uint8_t space, int32_t addr, std::span<const uint8_t> bytes, bool,
+                               const WriteProgress&) {
+  const TargetCapabilities caps = Capabilities();
+  if (!caps.WritesValues) return true;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const int32_t a = addr + static_cast<int32_t>(i);
+    // Not Single: a user's 0A5H in code memory is a byte, not a planted break.
+    WriteByte(space, a, bytes[i], false);
+    if (caps.LocalImages && space == kSpaceDirect && (a == sfr::ACC || a == sfr::PSW)) UpdateParityFlag();
+  }
+  return true;
+}
+
+bool TargetBackend::CopyBlock(uint8_t dstSpace, int32_t dst, uint8_t srcSpace, int32_t src, int32_t count) {
+  constexpr int32_t kChunk = 256;
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::max(count, 0)));
+  for (int32_t done = 0; done < count; done += kChunk) {
+    const int32_t n = std::min(kChunk, count - done);
+    if (!ReadBytes(srcSpace, src + done, std::span<uint8_t>(bytes.data() + done, static_cast<size_t>(n))))
+      return false;
+  }
+  return WriteBlock(dstSpace, dst, bytes, false, {});
+}
+
+bool TargetBackend::RegisterLines(std::vector<std::string>& lines) {
+  lines.clear();
+  return true;
+}
 
 // Shared by the layer and the backends
 

@@ -6,9 +6,11 @@
 // same for every kind; commands ask the backend instead of testing the kind.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "access/target.h"
 #include "machine/simulator.h"
@@ -25,7 +27,12 @@ struct TargetCapabilities {
   bool BreakRegisters = false;     // breaks are the target's own registers (BR0, BR1) named by GO;
                                    // otherwise the break opcode planted in code memory
   uint8_t LastBreakIndex = 7;      // the highest usable breakpoint index
+  int32_t ReadChunk = 128;         // bytes of one typed read of the memory commands; 0: no limit
+  uint8_t MemorySpaces = 0xFF;     // bit n set: memory space n can be read and written
 };
+
+// Progress of a long write: bytes done of Total; false when the user cancelled.
+using WriteProgress = std::function<bool(int32_t done, int32_t total)>;
 
 // What a register read found.
 enum class RegisterRead : uint8_t {
@@ -57,6 +64,18 @@ class TargetBackend {
   // One byte of a value write (space 0-3, address within the space); Single:
   // the byte is written alone. Called only when the target WritesValues.
   virtual void WriteByte(uint8_t space, int32_t addr, uint8_t value, bool single);
+  // Bytes written from Addr on (space 0-3, 6, 7; the caller keeps them within
+  // the space). Fill: all bytes are the same. False when the write failed (its
+  // link reported why) or was cancelled. By default byte by byte with
+  // WriteByte, when the target WritesValues.
+  virtual bool WriteBlock(uint8_t space, int32_t addr, std::span<const uint8_t> bytes, bool fill,
+                          const WriteProgress& progress);
+  // Count bytes copied from Src in SrcSpace to Dst in DstSpace (the source is
+  // read whole before anything is written). By default ReadBytes, then WriteBlock.
+  virtual bool CopyBlock(uint8_t dstSpace, int32_t dst, uint8_t srcSpace, int32_t src, int32_t count);
+  // The target's own register list, line by line; false when its link failed.
+  // No lines: the target has none of its own (by default).
+  virtual bool RegisterLines(std::vector<std::string>& lines);
   // The code bytes of a breakpoint text ("0" and two hex digits each, comma-separated) at Addr.
   virtual void WriteCodeByte(uint16_t addr, std::string_view valueText) = 0;
 

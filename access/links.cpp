@@ -28,10 +28,18 @@ bool MonitorSingleStep(std::string& line) {
   return ClosedLine();
 }
 bool MonitorReset() { return ClosedLine(); }
+bool MonitorRegisterList(std::string& first, std::string& second) {
+  first.clear();
+  second.clear();
+  return ClosedLine();
+}
 
 bool AdiReadBlock(uint8_t, int32_t, int32_t) { return ClosedLine(); }
 bool AdiReadTyped(uint8_t, int32_t, uint8_t, int32_t) { return ClosedLine(); }
 bool AdiWriteCodeByte(uint16_t, uint8_t) { return ClosedLine(); }
+bool AdiWriteCodePage(uint16_t, std::span<const uint8_t>) { return ClosedLine(); }
+bool AdiWriteXData(uint32_t, std::span<const uint8_t>) { return ClosedLine(); }
+bool AdiWriteByte(uint8_t, int32_t, uint8_t) { return ClosedLine(); }
 bool AdiGo(uint16_t) { return ClosedLine(); }
 bool AdiHalt(bool& targetReset) {
   targetReset = false;

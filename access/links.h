@@ -5,6 +5,7 @@
 // at once, without waiting.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,11 +27,19 @@ bool MonitorHalt();
 bool MonitorSingleStep(std::string& line);
 // "RES CH": the monitor restarts and sends its banner.
 bool MonitorReset();
+// The register list command and the monitor's two reply lines.
+bool MonitorRegisterList(std::string& first, std::string& second);
 
 // ADuC chip
 bool AdiReadBlock(uint8_t space, int32_t addr, int32_t count);
 bool AdiReadTyped(uint8_t space, int32_t addr, uint8_t typeToken, int32_t count);
 bool AdiWriteCodeByte(uint16_t addr, uint8_t value);
+// Code bytes within one 64-byte page of code memory.
+bool AdiWriteCodePage(uint16_t addr, std::span<const uint8_t> bytes);
+// External-data bytes: the data pointer set to Addr, the bytes, the transfer closed.
+bool AdiWriteXData(uint32_t addr, std::span<const uint8_t> bytes);
+// One byte of internal data, an SFR or EEPROM.
+bool AdiWriteByte(uint8_t space, int32_t addr, uint8_t value);
 // The go command 'S' from From.
 bool AdiGo(uint16_t from);
 // Stops the program ('R' with 'Q') and reads the register shadows;

@@ -4,21 +4,33 @@
 
 #include "access/backend.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "access/links.h"
 #include "lang/formatting.h"
 #include "lang/keywords.h"
+#include "lang/scanner.h"
 
 namespace dorvik {
 
 namespace {
 
+// The monitor's byte keyword of a space with a blank ("XBYTE ").
+std::string SpaceWord(uint8_t space) {
+  std::string word = TokenText(static_cast<uint8_t>(tok::kByteTypeBase + (space & 7)));
+  while (!word.empty() && word.back() == ' ') word.pop_back();
+  return word + ' ';
+}
+
+// One command line, then the monitor's prompt.
+bool Command(const std::string& text) { return MonitorSendString(text + '\r') && MonitorWaitPrompt(); }
+
 class MonitorBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = true, .LastBreakIndex = 1};
+            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16};
   }
 
   // Memory
@@ -38,6 +50,40 @@ class MonitorBackend final : public TargetBackend {
     command += valueText;
     command += '\r';
     if (MonitorSendString(command)) MonitorWaitPrompt();
+  }
+
+  // Values: 8 per command ("XBYTE 0100=01,02,..."); a fill as ranged commands
+  // of at most 256 bytes ("XBYTE 0000 TO 00FF=55").
+  bool WriteBlock(uint8_t space, int32_t addr, std::span<const uint8_t> bytes, bool fill,
+                  const WriteProgress& progress) override {
+    const int32_t total = static_cast<int32_t>(bytes.size());
+    const int32_t chunk = fill ? 256 : 8;
+    for (int32_t done = 0; done < total; done += chunk) {
+      const int32_t n = std::min(chunk, total - done);
+      std::string command = SpaceWord(space) + FormatHex4(static_cast<uint16_t>(addr + done));
+      if (fill) command += " TO " + FormatHex4(static_cast<uint16_t>(addr + done + n - 1));
+      command += '=';
+      for (int32_t i = 0; i < (fill ? 1 : n); ++i) {
+        if (i) command += ',';
+        command += FormatHex2(bytes[static_cast<size_t>(done + i)]);
+      }
+      if (!Command(command)) return false;
+      if (progress && !progress(done + n, total)) return false;
+    }
+    return true;
+  }
+
+  // The monitor copies itself: "XBYTE 0000=XBYTE 0100 TO 010F".
+  bool CopyBlock(uint8_t dstSpace, int32_t dst, uint8_t srcSpace, int32_t src, int32_t count) override {
+    if (count <= 0) return true;
+    return Command(SpaceWord(dstSpace) + FormatHex4(static_cast<uint16_t>(dst)) + "=" + SpaceWord(srcSpace) +
+                   FormatHex4(static_cast<uint16_t>(src)) + " TO " +
+                   FormatHex4(static_cast<uint16_t>(src + count - 1)));
+  }
+
+  bool RegisterLines(std::vector<std::string>& lines) override {
+    lines.assign(2, std::string());
+    return MonitorRegisterList(lines[0], lines[1]);
   }
 
   // Registers: the halt reply fills the views; single registers are asked by keyword.

@@ -9,7 +9,7 @@ namespace {
 
 class NoTargetBackend final : public TargetBackend {
  public:
-  TargetCapabilities Capabilities() const override { return {.HasTarget = false}; }
+  TargetCapabilities Capabilities() const override { return {.HasTarget = false, .ReadChunk = 0}; }
 
   bool ReadBlock(uint8_t, int32_t, int32_t) override { return true; }
   bool ReadBytes(uint8_t, int32_t, std::span<uint8_t>) override { return true; }

@@ -62,7 +62,9 @@ class SimulatorBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = true, .WritesValues = true, .RunsProgramItself = false,
-            .BreakRegisters = false, .LastBreakIndex = 7};
+            .BreakRegisters = false, .LastBreakIndex = 7, .ReadChunk = 128,
+            // Images of code, external data, direct and indirect data (bits in them).
+            .MemorySpaces = 0x1F};
   }
 
   // Memory

@@ -1,0 +1,370 @@
+// The memory, stack and register commands on the console: a transcript of
+// the simulator, the bytes that writes leave in the images, the chunks that
+// reads take, and the link targets failing cleanly.
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "access/backend.h"
+#include "debugger/memcmds.h"
+#include "lang/collections.h"
+#include "lang/formatting.h"
+#include "lang/typedvalue.h"
+#include "machine/simulator.h"
+#include "tests/support/console_fixture.h"
+
+namespace dorvik::testing {
+namespace {
+
+class MemCmdsTest : public ConsoleTest {
+ protected:
+  std::vector<std::string> Boxes() const {
+    std::vector<std::string> captions;
+    for (const auto& box : boxes_.Shown()) captions.push_back(box.Caption);
+    return captions;
+  }
+};
+
+// Runs the transcript: each command's console text and message boxes.
+TEST_F(MemCmdsTest, Transcript) {
+  std::ifstream file(std::string(DORVIK_SOURCE_DIR) + "/tests/debugger/data/memcmds.txt");
+  ASSERT_TRUE(file);
+  struct Step {
+    int Line = 0;
+    std::string Directive, Command, Output;
+    std::vector<std::string> Boxes;
+  };
+  std::vector<Step> steps;
+  std::string line;
+  for (int n = 1; std::getline(file, line); ++n) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line[0] == '@') {
+      steps.push_back({n, line.substr(1), "", "", {}});
+    } else if (line.rfind("> ", 0) == 0) {
+      steps.push_back({n, "", line.substr(2), "", {}});
+    } else {
+      ASSERT_FALSE(steps.empty()) << "line " << n;
+      if (line.front() == '[' && line.back() == ']')
+        steps.back().Boxes.push_back(line.substr(1, line.size() - 2));
+      else
+        steps.back().Output += line + "\n";
+    }
+  }
+  ASSERT_GT(steps.size(), 100u);
+  for (const Step& step : steps) {
+    if (!step.Directive.empty()) {
+      std::istringstream words(step.Directive);
+      std::string what, value;
+      words >> what >> value;
+      if (what == "radix")
+        Formatting().DisplayRadix = static_cast<uint8_t>(std::stoi(value));
+      else if (what == "ascii")
+        Executor().ShowAscii = value == "on";
+      else if (what == "running")
+        dorvik::Run().ProgramRunning = value == "on";
+      else
+        FAIL() << "line " << step.Line << ": unknown directive";
+      continue;
+    }
+    EXPECT_EQ(Command(step.Command), step.Output) << "line " << step.Line << ": " << step.Command;
+    EXPECT_EQ(Boxes(), step.Boxes) << "line " << step.Line << ": " << step.Command;
+  }
+}
+
+struct WriteCase {
+  const char* Line;
+  uint8_t Space;
+  int32_t Addr;
+  std::vector<uint8_t> Bytes;  // from Addr on, afterwards
+};
+
+std::vector<uint8_t> ImageBytes(uint8_t space, int32_t addr, size_t count) {
+  const MemoryImages& m = Images();
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < count; ++i) {
+    const size_t a = static_cast<size_t>(addr) + i;
+    switch (space) {
+      case kSpaceCode: out.push_back(m.CodeImage[a]); break;
+      case kSpaceXData: out.push_back(m.XDataImage[a]); break;
+      case kSpaceDirect: out.push_back(m.SfrImage[a]); break;
+      default: out.push_back(m.IDataImage[a & 0xFF]); break;
+    }
+  }
+  return out;
+}
+
+TEST_F(MemCmdsTest, WritesEveryByteOfEveryValue) {
+  const WriteCase cases[] = {
+      {"XWORD 0 = 1234", kSpaceXData, 0, {0x12, 0x34, 0x00}},
+      {"XWORD 0 TO 3 = 1234", kSpaceXData, 0, {0x12, 0x34, 0x12, 0x34, 0x00}},
+      {"XWORD 0 = 1, 2", kSpaceXData, 0, {0x00, 0x01, 0x00, 0x02, 0x00}},
+      {"CWORD 10 = 0BEEF", kSpaceCode, 0x10, {0xBE, 0xEF}},
+      {"DWORD 10 = 1234", kSpaceIData, 0x10, {0x12, 0x34}},
+      {"DWORD XDATA 10 = 0A0B0C0D", kSpaceXData, 0x10, {0x0A, 0x0B, 0x0C, 0x0D, 0x00}},
+      {"LONGINT XDATA 10 = 12345678", kSpaceXData, 0x10, {0x12, 0x34, 0x56, 0x78}},
+      {"INTEGER XDATA 0 = -2", kSpaceXData, 0, {0xFF, 0xFE}},
+      {"FLOAT XDATA 20 = 1.5", kSpaceXData, 0x20, {0x3F, 0xC0, 0x00, 0x00}},
+      {"POINTER XDATA 0 = 341202", kSpaceXData, 0, {0x02, 0x12, 0x34, 0x00}},  // type byte first
+      {"CHAR XDATA 0 = 'HI'", kSpaceXData, 0, {0x48, 0x49, 0x00}},
+      {"XBYTE 0 TO 9 = 1, 2, 3", kSpaceXData, 0, {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 0}},
+      {"XBYTE 0FFFE TO 0FFFF = 5", kSpaceXData, 0xFFFE, {5, 5}},
+      {"XBYTE 0 TO 3 = ''", kSpaceXData, 0, {0, 0, 0, 0}},
+      {"BIT 20 TO 22 = 1", kSpaceIData, 0x24, {0x07}},
+      {"BIT 0 TO 2 = 1, 0, 1", kSpaceIData, 0x20, {0x05}},
+      {"BIT 3 = 1", kSpaceIData, 0x20, {0x08}},
+      {"BIT 0 TO 0F = 1, 1, 0", kSpaceIData, 0x20, {0xDB, 0xB6, 0x00}},
+      {"DBYTE 0FE = 1, 2, 3", kSpaceIData, 0xFE, {1, 2, 0}},  // the third would wrap to 00H
+      {"RBYTE 90 = 0F", kSpaceDirect, 0x90, {0x0F}},
+      {"RBYTE 10 = 7", kSpaceIData, 0x10, {0x07}},
+      {"CBYTE 100 = 0A5", kSpaceCode, 0x100, {0xA5}},
+      {"PBYTE 0 = 1", kSpaceXData, 0, {0}},
+  };
+  for (const WriteCase& c : cases) {
+    Images().XDataImage.fill(0);
+    Images().IDataImage.fill(0);
+    Images().CodeImage.fill(0);
+    Command(c.Line);
+    EXPECT_EQ(ImageBytes(c.Space, c.Addr, c.Bytes.size()), c.Bytes) << c.Line;
+  }
+  // The user's 0A5H is a byte of code memory, not a planted break.
+  EXPECT_FALSE(IsBreakPlanted(0x100));
+}
+
+TEST_F(MemCmdsTest, WordsFollowTheTargetsByteOrder) {
+  TypedValues().IntMSBFirst = false;
+  Command("XWORD 0 = 1234");
+  Command("LONGINT XDATA 2 = 12345678");
+  EXPECT_EQ(ImageBytes(kSpaceXData, 0, 6), (std::vector<uint8_t>{0x34, 0x12, 0x78, 0x56, 0x34, 0x12}));
+  EXPECT_EQ(Command("XWORD 0"), "XDATA  0000=1234\n");
+}
+
+// The simulator's backend with a chunk size of choice, counting the elements
+// of each typed read; Fail makes the read of that number fail.
+class ChunkSpy final : public TargetBackend {
+ public:
+  explicit ChunkSpy(int32_t chunk) : chunk_(chunk) {}
+  TargetCapabilities Capabilities() const override {
+    TargetCapabilities caps = Sim().Capabilities();
+    caps.ReadChunk = chunk_;
+    return caps;
+  }
+  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override {
+    return Sim().ReadBlock(space, addr, count);
+  }
+  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t type, int32_t count) override {
+    Counts.push_back(count);
+    if (static_cast<int>(Counts.size()) == Fail) {
+      ReportError(err::kTargetDeviceNotResponding);
+      return false;
+    }
+    return TargetBackend::ReadTypedBlock(space, addr, type, count);
+  }
+  void WriteByte(uint8_t space, int32_t addr, uint8_t value, bool single) override {
+    Sim().WriteByte(space, addr, value, single);
+  }
+  void WriteCodeByte(uint16_t addr, std::string_view text) override { Sim().WriteCodeByte(addr, text); }
+  void GetRegisters(tRegisterFrame& frame) override { Sim().GetRegisters(frame); }
+  RegisterRead ReadRegister(uint8_t reg, int32_t& value) override { return Sim().ReadRegister(reg, value); }
+  void SetRegister(uint8_t reg, int32_t value) override { Sim().SetRegister(reg, value); }
+  bool Go(uint16_t from, std::string_view till) override { return Sim().Go(from, till); }
+  HaltResult Halt() override { return Sim().Halt(); }
+  StepResult Step(uint16_t at, std::string& text) override { return Sim().Step(at, text); }
+  bool Reset() override { return Sim().Reset(); }
+  bool PlantBreak(uint8_t index, uint16_t address) override { return Sim().PlantBreak(index, address); }
+  bool LiftBreak(uint8_t index, uint16_t address) override { return Sim().LiftBreak(index, address); }
+
+  std::vector<int32_t> Counts;
+  int Fail = 0;
+
+ private:
+  static TargetBackend& Sim() { return SimulatorBackendInstance(); }
+  int32_t chunk_;
+};
+
+class ChunkedTest : public MemCmdsTest {
+ protected:
+  void TearDown() override {
+    SetBackendForTesting(kTargetSimulator, nullptr);
+    MemCmdsTest::TearDown();
+  }
+  ChunkSpy& Spy(int32_t chunk) {
+    spy_ = std::make_unique<ChunkSpy>(chunk);
+    SetBackendForTesting(kTargetSimulator, spy_.get());
+    return *spy_;
+  }
+  std::unique_ptr<ChunkSpy> spy_;
+};
+
+TEST_F(ChunkedTest, ReadsInTheTargetsChunks) {
+  const struct {
+    int32_t Chunk;
+    const char* Line;
+    std::vector<int32_t> Counts;
+  } cases[] = {
+      {16, "XBYTE 0 TO 27", {16, 16, 8}},          // a 40-byte display on the monitor
+      {16, "POINTER XDATA 0 TO 1D", {5, 5}},       // whole pointers: 15 bytes a chunk
+      {16, "XWORD 0 TO 13", {8, 2}},
+      {16, "BIT 0 TO 1F", {16, 16}},
+      {128, "XBYTE 0 TO 0FF", {128, 128}},
+      {0, "XBYTE 0 TO 0FF", {256}},                 // no limit
+      {16, "CHECKSUM XDATA 0 TO 10", {16, 1}},
+      {16, "STACK", {8}},                           // SP 07H: the whole stack
+  };
+  for (const auto& c : cases) {
+    ChunkSpy& spy = Spy(c.Chunk);
+    Command(c.Line);
+    EXPECT_EQ(spy.Counts, c.Counts) << c.Line;
+    EXPECT_TRUE(Errors().empty()) << c.Line;
+  }
+  Spy(16);
+  EXPECT_EQ(Command("XBYTE 0 TO 27"),
+            "XDATA  0000=00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00 ' ................ '\n"
+            "XDATA  0010=00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00 ' ................ '\n"
+            "XDATA  0020=00,00,00,00,00,00,00,00 ' ........ '\n");
+}
+
+TEST_F(ChunkedTest, StackIsOneChunkEndingAtSp) {
+  Spy(16);
+  Images().SfrImage[sfr::SP] = 0x30;
+  Images().IDataImage[0x21] = 0x5A;
+  Images().IDataImage[0x30] = 0xA5;
+  const std::string out = Command("STACK");
+  EXPECT_EQ(out.substr(0, 16), "SP STACK \n21 5A\n");
+  EXPECT_EQ(out.substr(out.size() - 6), "30 A5\n");
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 17);
+}
+
+TEST_F(ChunkedTest, FailedReadStopsWithoutStaleValues) {
+  ChunkSpy& spy = Spy(16);
+  spy.Fail = 2;
+  Images().XDataImage[0] = 0x11;
+  EXPECT_EQ(Command("XBYTE 0 TO 1F"),
+            "XDATA  0000=11,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00 ' ................ '\n");
+  EXPECT_EQ(Errors(), std::vector<int>{161});
+  // A checksum over part of the range is none: nothing is printed.
+  spy.Counts.clear();
+  EXPECT_EQ(Command("CHECKSUM XDATA 0 TO 1F"), "");
+  EXPECT_EQ(Errors(), std::vector<int>{161});
+  // A source that cannot be read writes nothing.
+  spy.Counts.clear();
+  Command("XBYTE 100 TO 11F = 1, XBYTE 0 TO 1F");
+  EXPECT_EQ(Images().XDataImage[0x100], 0);
+}
+
+// The monitor and the ADuC see a closed line: every command reports 161 at
+// once, prints nothing and returns.
+TEST_F(MemCmdsTest, LinkTargetsFailCleanly) {
+  const char* lines[] = {
+      "XBYTE 0",           "XBYTE 0 TO 3F",     "XBYTE 0 = 1",   "XBYTE 0 TO 1FF = 55", "XWORD 0 = 1234",
+      "XBYTE 0 TO 0F = XBYTE 100 TO 10F",       "CBYTE 0 TO 3 = 1, 2, 3, 4",          "DBYTE 20 = 1",
+      "RBYTE 90 = 1",      "BIT 0 TO 3 = 1",    "EBYTE 0 = 1",   "CHECKSUM 0 TO 3",     "STACK",
+      "CALLSTACK",         "REGISTERS",
+  };
+  for (uint8_t kind : {kTargetMonitor, kTargetAduc}) {
+    dorvik::Run().TargetKind = kind;
+    for (const char* line : lines) {
+      EXPECT_EQ(Command(line), "") << int{kind} << ": " << line;
+      EXPECT_EQ(Errors(), std::vector<int>{161}) << int{kind} << ": " << line;
+    }
+  }
+  EXPECT_EQ(Images().XDataImage[0], 0);
+}
+
+TEST_F(MemCmdsTest, NoTargetShowsNothing) {
+  dorvik::Run().TargetKind = kTargetNone;
+  for (const char* line : {"XBYTE 0 TO 3", "CHECKSUM 0 TO 3", "REGISTERS"}) {
+    EXPECT_EQ(Command(line), "") << line;
+    EXPECT_TRUE(Errors().empty()) << line;
+  }
+}
+
+// A program of three procedures; LEAF is running, called by ACALL from SUB,
+// which MAIN called by LCALL.
+class CallStackTest : public MemCmdsTest {
+ protected:
+  void SetUp() override {
+    MemCmdsTest::SetUp();
+    CreateSymbolCollections();
+    CollectionsState& c = Collections();
+    for (const auto& [name, start] : {std::pair{"LEAF", 0x0000}, {"MAIN", 0x0100}, {"SUB", 0x0200}}) {
+      const auto first = static_cast<uint16_t>(start);
+      c.ModuleTable->Items.push_back({name, first, static_cast<uint16_t>(first + 0xFF), true});
+      tSymbolItem& proc = c.SymbolTable->Add();
+      proc.Name = name;
+      proc.Value = static_cast<uint32_t>(start);
+      proc.SymClass = kClassProcedure;
+    }
+    auto& code = Images().CodeImage;
+    code[0x100] = 0x12, code[0x101] = 0x02, code[0x102] = 0x00;  // LCALL 0200H, returns to 0103H
+    code[0x210] = 0x11, code[0x211] = 0x50;                      // ACALL 0050H, returns to 0212H
+    Images().SimPC = 0x55;
+  }
+};
+
+TEST_F(CallStackTest, WalksTheReturnAddressesItRead) {
+  auto& idata = Images().IDataImage;
+  idata[8] = 0x77;  // not a return address
+  idata[9] = 0x03, idata[0x0A] = 0x01;
+  idata[0x0B] = 0x12, idata[0x0C] = 0x02;
+  Images().SfrImage[sfr::SP] = 0x0C;
+  EXPECT_EQ(Command("CALLSTACK"),
+            "MAIN <MAIN+0> (0100)\n"
+            "SUB <SUB+F> (020F)\n"
+            "LEAF <LEAF+55> (0055)\n");
+  // SP at the stack's base: nothing at all.
+  Images().SfrImage[sfr::SP] = 7;
+  EXPECT_EQ(Command("CALLSTACK"), "");
+  // The stack base that the loader set.
+  MemCmds().StackBase = 0x0A;
+  Images().SfrImage[sfr::SP] = 0x0C;
+  EXPECT_EQ(Command("CALLSTACK"), "SUB <SUB+F> (020F)\nLEAF <LEAF+55> (0055)\n");
+}
+
+TEST_F(CallStackTest, WalksOnlyTheChunkItRead) {
+  ChunkSpy spy(16);
+  SetBackendForTesting(kTargetSimulator, &spy);
+  auto& idata = Images().IDataImage;
+  idata[8] = 0x03, idata[9] = 0x01;        // read: the first 16 bytes above the base
+  idata[0x1A] = 0x12, idata[0x1B] = 0x02;  // not read
+  Images().SfrImage[sfr::SP] = 0x1B;
+  const std::string out = Command("CALLSTACK");
+  SetBackendForTesting(kTargetSimulator, nullptr);
+  EXPECT_EQ(spy.Counts, std::vector<int32_t>{16});
+  EXPECT_EQ(out, "MAIN <MAIN+0> (0100)\nLEAF <LEAF+55> (0055)\n");
+}
+
+TEST_F(CallStackTest, SymbolValueTexts) {
+  CollectionsState& c = Collections();
+  auto add = [&](const char* name, uint32_t value, uint8_t cls) {
+    tSymbolItem& s = c.SymbolTable->Add();
+    s.Name = name;
+    s.Value = value;
+    s.SymClass = cls;
+    return c.SymbolTable->Count() - 1;
+  };
+  const int32_t number = add("LIMIT", 0x1234, kClassNumber);
+  const int32_t byte = add("COUNT", 0x30, kClassIData);
+  const int32_t bit = add("FLAG", 0x09, kClassBit);
+  Images().IDataImage[0x30] = 0x42;
+  Images().IDataImage[0x21] = 0x02;  // bit 09H
+  const struct {
+    int32_t Sym;
+    bool Read;
+    uint8_t Radix;
+    const char* Text;
+  } cases[] = {
+      {number, true, 16, "1234"}, {number, true, 10, "04660"}, {0, true, 16, "Code 0H"},
+      {2, false, 16, "Code 200H"}, {2, false, 10, "Code 512T"}, {byte, true, 16, "42"},
+      {byte, false, 16, "00"},     {bit, true, 16, "BIT 09H = 1"},
+  };
+  for (const auto& t : cases) {
+    Formatting().DisplayRadix = t.Radix;
+    std::string text;
+    SymbolValueText(t.Sym, t.Read, text);
+    EXPECT_EQ(text, t.Text) << t.Sym << " radix " << int{t.Radix};
+  }
+}
+
+}  // namespace
+}  // namespace dorvik::testing
