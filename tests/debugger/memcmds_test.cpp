@@ -67,7 +67,7 @@ TEST_F(MemCmdsTest, Transcript) {
         FAIL() << "line " << step.Line << ": unknown directive";
       continue;
     }
-    EXPECT_EQ(Command(step.Command), step.Output) << "line " << step.Line << ": " << step.Command;
+    EXPECT_EQ(Output(step.Command), step.Output) << "line " << step.Line << ": " << step.Command;
     EXPECT_EQ(Boxes(), step.Boxes) << "line " << step.Line << ": " << step.Command;
   }
 }
@@ -124,7 +124,7 @@ TEST_F(MemCmdsTest, WritesEveryByteOfEveryValue) {
     Images().XDataImage.fill(0);
     Images().IDataImage.fill(0);
     Images().CodeImage.fill(0);
-    Command(c.Line);
+    Output(c.Line);
     EXPECT_EQ(ImageBytes(c.Space, c.Addr, c.Bytes.size()), c.Bytes) << c.Line;
   }
   // The user's 0A5H is a byte of code memory, not a planted break.
@@ -133,10 +133,10 @@ TEST_F(MemCmdsTest, WritesEveryByteOfEveryValue) {
 
 TEST_F(MemCmdsTest, WordsFollowTheTargetsByteOrder) {
   TypedValues().IntMSBFirst = false;
-  Command("XWORD 0 = 1234");
-  Command("LONGINT XDATA 2 = 12345678");
+  Output("XWORD 0 = 1234");
+  Output("LONGINT XDATA 2 = 12345678");
   EXPECT_EQ(ImageBytes(kSpaceXData, 0, 6), (std::vector<uint8_t>{0x34, 0x12, 0x78, 0x56, 0x34, 0x12}));
-  EXPECT_EQ(Command("XWORD 0"), "XDATA  0000=1234\n");
+  EXPECT_EQ(Output("XWORD 0"), "XDATA  0000=1234\n");
 }
 
 // The simulator's backend with a chunk size of choice, counting the elements
@@ -213,12 +213,12 @@ TEST_F(ChunkedTest, ReadsInTheTargetsChunks) {
   };
   for (const auto& c : cases) {
     ChunkSpy& spy = Spy(c.Chunk);
-    Command(c.Line);
+    Output(c.Line);
     EXPECT_EQ(spy.Counts, c.Counts) << c.Line;
     EXPECT_TRUE(Errors().empty()) << c.Line;
   }
   Spy(16);
-  EXPECT_EQ(Command("XBYTE 0 TO 27"),
+  EXPECT_EQ(Output("XBYTE 0 TO 27"),
             "XDATA  0000=00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00 ' ................ '\n"
             "XDATA  0010=00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00 ' ................ '\n"
             "XDATA  0020=00,00,00,00,00,00,00,00 ' ........ '\n");
@@ -229,7 +229,7 @@ TEST_F(ChunkedTest, StackIsOneChunkEndingAtSp) {
   Images().SfrImage[sfr::SP] = 0x30;
   Images().IDataImage[0x21] = 0x5A;
   Images().IDataImage[0x30] = 0xA5;
-  const std::string out = Command("STACK");
+  const std::string out = Output("STACK");
   EXPECT_EQ(out.substr(0, 16), "SP STACK \n21 5A\n");
   EXPECT_EQ(out.substr(out.size() - 6), "30 A5\n");
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 17);
@@ -239,16 +239,16 @@ TEST_F(ChunkedTest, FailedReadStopsWithoutStaleValues) {
   ChunkSpy& spy = Spy(16);
   spy.Fail = 2;
   Images().XDataImage[0] = 0x11;
-  EXPECT_EQ(Command("XBYTE 0 TO 1F"),
+  EXPECT_EQ(Output("XBYTE 0 TO 1F"),
             "XDATA  0000=11,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00 ' ................ '\n");
   EXPECT_EQ(Errors(), std::vector<int>{161});
   // A checksum over part of the range is none: nothing is printed.
   spy.Counts.clear();
-  EXPECT_EQ(Command("CHECKSUM XDATA 0 TO 1F"), "");
+  EXPECT_EQ(Output("CHECKSUM XDATA 0 TO 1F"), "");
   EXPECT_EQ(Errors(), std::vector<int>{161});
   // A source that cannot be read writes nothing.
   spy.Counts.clear();
-  Command("XBYTE 100 TO 11F = 1, XBYTE 0 TO 1F");
+  Output("XBYTE 100 TO 11F = 1, XBYTE 0 TO 1F");
   EXPECT_EQ(Images().XDataImage[0x100], 0);
 }
 
@@ -264,7 +264,7 @@ TEST_F(MemCmdsTest, LinkTargetsFailCleanly) {
   for (uint8_t kind : {kTargetMonitor, kTargetAduc}) {
     dorvik::Run().TargetKind = kind;
     for (const char* line : lines) {
-      EXPECT_EQ(Command(line), "") << int{kind} << ": " << line;
+      EXPECT_EQ(Output(line), "") << int{kind} << ": " << line;
       EXPECT_EQ(Errors(), std::vector<int>{161}) << int{kind} << ": " << line;
     }
   }
@@ -274,7 +274,7 @@ TEST_F(MemCmdsTest, LinkTargetsFailCleanly) {
 TEST_F(MemCmdsTest, NoTargetShowsNothing) {
   dorvik::Run().TargetKind = kTargetNone;
   for (const char* line : {"XBYTE 0 TO 3", "CHECKSUM 0 TO 3", "REGISTERS"}) {
-    EXPECT_EQ(Command(line), "") << line;
+    EXPECT_EQ(Output(line), "") << line;
     EXPECT_TRUE(Errors().empty()) << line;
   }
 }
@@ -308,17 +308,17 @@ TEST_F(CallStackTest, WalksTheReturnAddressesItRead) {
   idata[9] = 0x03, idata[0x0A] = 0x01;
   idata[0x0B] = 0x12, idata[0x0C] = 0x02;
   Images().SfrImage[sfr::SP] = 0x0C;
-  EXPECT_EQ(Command("CALLSTACK"),
+  EXPECT_EQ(Output("CALLSTACK"),
             "MAIN <MAIN+0> (0100)\n"
             "SUB <SUB+F> (020F)\n"
             "LEAF <LEAF+55> (0055)\n");
   // SP at the stack's base: nothing at all.
   Images().SfrImage[sfr::SP] = 7;
-  EXPECT_EQ(Command("CALLSTACK"), "");
+  EXPECT_EQ(Output("CALLSTACK"), "");
   // The stack base that the loader set.
   MemCmds().StackBase = 0x0A;
   Images().SfrImage[sfr::SP] = 0x0C;
-  EXPECT_EQ(Command("CALLSTACK"), "SUB <SUB+F> (020F)\nLEAF <LEAF+55> (0055)\n");
+  EXPECT_EQ(Output("CALLSTACK"), "SUB <SUB+F> (020F)\nLEAF <LEAF+55> (0055)\n");
 }
 
 TEST_F(CallStackTest, WalksOnlyTheChunkItRead) {
@@ -328,7 +328,7 @@ TEST_F(CallStackTest, WalksOnlyTheChunkItRead) {
   idata[8] = 0x03, idata[9] = 0x01;        // read: the first 16 bytes above the base
   idata[0x1A] = 0x12, idata[0x1B] = 0x02;  // not read
   Images().SfrImage[sfr::SP] = 0x1B;
-  const std::string out = Command("CALLSTACK");
+  const std::string out = Output("CALLSTACK");
   SetBackendForTesting(kTargetSimulator, nullptr);
   EXPECT_EQ(spy.Counts, std::vector<int32_t>{16});
   EXPECT_EQ(out, "MAIN <MAIN+0> (0100)\nLEAF <LEAF+55> (0055)\n");

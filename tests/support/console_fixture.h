@@ -51,6 +51,15 @@ class ConsoleTest : public ::testing::Test {
     return TerminalText();
   }
 
+  // What the line printed, without the prompt the console types after it.
+  std::string Output(std::string_view line) {
+    std::string text = Command(line);
+    const std::string& prompt = Terminal().MonitorPrompt;
+    if (text.size() >= prompt.size() && text.compare(text.size() - prompt.size(), prompt.size(), prompt) == 0)
+      text.erase(text.size() - prompt.size());
+    return text;
+  }
+
   // The numbers of the error boxes the last command showed, in order.
   std::vector<int> Errors() const {
     std::vector<int> numbers;
