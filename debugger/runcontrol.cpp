@@ -1,6 +1,7 @@
 #include "debugger/runcontrol.h"
 
 #include <algorithm>
+#include <array>
 
 #include "access/backend.h"
 #include "access/disasline.h"
@@ -67,7 +68,9 @@ bool LineSymbolAt(uint16_t address) {
 
 // The length of the call instruction at Address (ACALL 2, LCALL 3), or 0.
 uint8_t CallLength(uint16_t address) {
-  const uint8_t op = TargetReadByte(kSpaceCode, address);
+  std::array<uint8_t, 1> code{};
+  if (!TargetReadBytes(kSpaceCode, address, code)) return 0;
+  const uint8_t op = code[0];
   if (op == kOpLcall) return 3;
   if ((op & 0x1F) == 0x11) return 2;
   return 0;
@@ -494,6 +497,7 @@ bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text) {
     bool done = false;
     while (overCalls && !run.UserBreak) {
       const uint8_t length = CallLength(address);
+      if (Failed()) return false;  // the code could not be read
       if (!length) break;
       const uint16_t ret = static_cast<uint16_t>(address + length);
       if (!Quietly([&] { return CheckBreakPlacement(ret, false); })) break;

@@ -33,16 +33,27 @@ constexpr std::array<std::string_view, 20> kStatusFields = {
 
 std::string Bit(uint8_t psw, uint8_t mask) { return (psw & mask) ? "1" : "0"; }
 
-// The line symbol nearest at or below Addr and the module it belongs to.
+// The line symbol nearest at or below Addr within the module whose code
+// holds Addr, and that module's name.
 bool NearestLine(uint16_t addr, std::string& module, int32_t& line) {
   const auto& table = Collections().SymbolTable;
-  if (!table) return false;
+  const auto& modules = Collections().ModuleTable;
+  if (!table || !modules) return false;
+  uint32_t low = 0;
+  bool held = false;
+  for (const tModuleItem& m : modules->Items)
+    if (m.Start <= addr && addr <= m.Stop) {
+      low = m.Start;
+      held = true;
+      break;
+    }
+  if (!held) return false;
   std::string current;
   bool found = false;
   uint32_t best = 0;
   for (const tSymbolItem& s : table->Items) {
     if (s.SymClass == kClassProcedure) current = s.Name;
-    if (s.SymClass != kClassLine || s.Value > addr) continue;
+    if (s.SymClass != kClassLine || s.Value > addr || s.Value < low) continue;
     if (!found || s.Value > best) {  // the first line of the nearest address
       found = true;
       best = s.Value;
