@@ -13,6 +13,7 @@
 #include "debugger/bpnames.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
+#include "tests/debugger/symbol_tables.h"
 #include "tests/support/console_fixture.h"
 
 namespace dorvik {
@@ -47,21 +48,11 @@ class BreakpointsTest : public ConsoleTest {
   }
   // MAIN (0000-00FF): line 10 at 0000, LOOP at 0010, line 12 at 0020; OTHER (0100-01FF) without symbols.
   void LoadSymbols() {
-    CreateSymbolCollections();
-    auto add = [](const char* name, uint8_t cls, uint32_t value, int32_t number) {
-      auto& item = Collections().SymbolTable->Add();
-      item.Name = name;
-      item.SymClass = cls;
-      item.Value = value;
-      item.Number = number;
-    };
-    add("MAIN", kClassProcedure, 0x0000, 0);
-    add("", kClassLine, 0x0000, 10);
-    add("LOOP", kClassCode, 0x0010, 0);
-    add("", kClassLine, 0x0020, 12);
-    Collections().ModuleTable->Add() = {"MAIN", 0x0000, 0x00FF, true};
-    Collections().ModuleTable->Add() = {"OTHER", 0x0100, 0x01FF, true};
-    CodeImageChanged();
+    testing::LoadSymbolTable({{"MAIN", kClassProcedure, 0x0000},
+                              {"", kClassLine, 0x0000, 10},
+                              {"LOOP", kClassCode, 0x0010},
+                              {"", kClassLine, 0x0020, 12}},
+                             {{"MAIN", 0x0000, 0x00FF, true}, {"OTHER", 0x0100, 0x01FF, true}});
   }
   std::filesystem::path dir_;
 };

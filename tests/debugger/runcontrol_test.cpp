@@ -12,6 +12,7 @@
 #include "debugger/views.h"
 #include "lang/collections.h"
 #include "platform/pump.h"
+#include "tests/debugger/symbol_tables.h"
 #include "tests/support/console_fixture.h"
 
 namespace dorvik {
@@ -230,21 +231,11 @@ class LineStepTest : public RunControlTest {
  protected:
   // MAIN (0000-001F): line 10 at 0000 (the call), line 11 at 0003; SUB (0010-001F) without lines.
   void LoadSymbols() {
-    CreateSymbolCollections();
-    auto add = [](const char* name, uint8_t cls, uint32_t value, int32_t number) {
-      auto& item = Collections().SymbolTable->Add();
-      item.Name = name;
-      item.SymClass = cls;
-      item.Value = value;
-      item.Number = number;
-    };
-    add("MAIN", kClassProcedure, 0x0000, 0);
-    add("", kClassLine, 0x0000, 10);
-    add("", kClassLine, 0x0003, 11);
-    add("SUB", kClassProcedure, 0x0010, 0);
-    Collections().ModuleTable->Add() = {"MAIN", 0x0000, 0x000F, true};
-    Collections().ModuleTable->Add() = {"SUB", 0x0010, 0x001F, true};
-    CodeImageChanged();
+    testing::LoadSymbolTable({{"MAIN", kClassProcedure, 0x0000},
+                              {"", kClassLine, 0x0000, 10},
+                              {"", kClassLine, 0x0003, 11},
+                              {"SUB", kClassProcedure, 0x0010}},
+                             {{"MAIN", 0x0000, 0x000F, true}, {"SUB", 0x0010, 0x001F, true}});
   }
 };
 
