@@ -6,11 +6,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "access/backend.h"
 #include "access/target.h"
+#include "base/linkstate.h"
 #include "base/mainform.h"
 #include "debugger/breakpoints.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
+#include "lang/formatting.h"
 #include "platform/pump.h"
 #include "tests/debugger/symbol_tables.h"
 #include "tests/support/console_fixture.h"
@@ -295,6 +298,150 @@ TEST_F(RunControlTest, HaltStopsAndTakesTheBreaksOut) {
   EXPECT_EQ(Views().Caption, kCaptionHalted);
   Command("HALT 5");
   EXPECT_EQ(Errors(), std::vector<int>{118});
+}
+
+// A linked target whose link answers: what run control asked of it.
+class RecordingBackend final : public TargetBackend {
+ public:
+  explicit RecordingBackend(bool breakRegisters) : breakRegisters_(breakRegisters) {}
+  TargetCapabilities Capabilities() const override {
+    return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
+            .BreakRegisters = breakRegisters_, .LastBreakIndex = static_cast<uint8_t>(breakRegisters_ ? 1 : 7)};
+  }
+  bool ReadBlock(uint8_t, int32_t addr, int32_t count) override {
+    for (int32_t i = 0; i < count; ++i)
+      Link().RxBuffer[static_cast<size_t>(i + 1)] = Images().CodeImage[static_cast<uint16_t>(addr + i)];
+    return true;
+  }
+  void WriteCodeByte(uint16_t, std::string_view) override {}
+  void GetRegisters(tRegisterFrame&) override {}
+  RegisterRead ReadRegister(uint8_t, int32_t& value) override {
+    value = 0;
+    return RegisterRead::Value;
+  }
+  void SetRegister(uint8_t, int32_t) override {}
+  bool Go(uint16_t from, std::string_view till) override {
+    Calls.push_back("GO " + FormatHex4(from) + " " + std::string(till));
+    return true;
+  }
+  HaltResult Halt() override {
+    Calls.push_back("HALT");
+    return HaltResult::Halted;
+  }
+  StepResult Step(uint16_t, std::string& text) override {
+    text.clear();
+    return StepResult::Executed;
+  }
+  bool Reset() override { return true; }
+  bool PlantBreak(uint8_t index, uint16_t address) override {
+    Calls.push_back("PLANT " + std::to_string(index) + " " + FormatHex4(address));
+    return true;
+  }
+  bool LiftBreak(uint8_t, uint16_t address) override {
+    Calls.push_back("LIFT " + FormatHex4(address));
+    return true;
+  }
+  std::vector<std::string> Calls;
+
+ private:
+  bool breakRegisters_;
+};
+
+class LinkedTargetTest : public RunControlTest {
+ protected:
+  void Use(uint8_t kind, RecordingBackend& backend) {
+    dorvik::Run().TargetKind = kind;
+    SetBackendForTesting(kind, &backend);
+    installed_ = kind;
+  }
+  void TearDown() override {
+    SetBackendForTesting(installed_, nullptr);
+    RunControlTest::TearDown();
+  }
+  uint8_t installed_ = kTargetMonitor;
+};
+
+// The monitor's GO names its break registers in the stop clause.
+TEST_F(LinkedTargetTest, MonitorGoNamesItsBreakRegisters) {
+  struct Case {
+    std::vector<const char*> Before;
+    const char* Go;
+    std::vector<std::string> Calls;
+  };
+  const std::vector<Case> cases = {
+      {{}, "GO TILL 1234", {"PLANT 0 1234", "GO 0000 TILL BR0"}},
+      {{}, "GO", {"GO 0000 FOREVER"}},
+      {{"BR0 = 10", "BR1 = 20"}, "GO", {"PLANT 0 0010", "PLANT 1 0020", "GO 0000 TILL BR"}},
+      {{"BR1 = 20"}, "GO FROM 5", {"PLANT 1 0020", "GO 0005 TILL BR1"}},
+      {{"BR0 = 10"}, "GO ARM 5 TILL BR0", {"PLANT 0 0010", "GO 0000 ARM 0005 TILL BR0"}},
+      // Breakpoint 0 used but disabled: the clause still names BR1 whole.
+      {{"BR0 = 10", "DISABLE_BR0", "BR1 = 20"}, "GO ARM 5 TILL BR1", {"PLANT 1 0020", "GO 0000 ARM 0005 TILL BR1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Go);
+    SetUp();
+    RecordingBackend monitor(true);
+    Use(kTargetMonitor, monitor);
+    for (const char* line : c.Before) {
+      if (std::string_view(line) == "DISABLE_BR0")
+        Breakpoints().BreakTable[0].Enabled = false;
+      else
+        Command(line);
+    }
+    monitor.Calls.clear();
+    EXPECT_EQ(Command(c.Go), "EXECUTION BEGUN\n");
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(monitor.Calls, c.Calls);
+    EXPECT_TRUE(dorvik::Run().ProgramRunning);
+    EXPECT_EQ(Terminal().MonitorPrompt, "run>");
+    EXPECT_FALSE(Breakpoints().ArmBreak.Used);
+    TearDown();
+  }
+}
+
+TEST_F(LinkedTargetTest, MonitorNamesAPlantedRegisterAgainOnTheNextGo) {
+  RecordingBackend monitor(true);
+  Use(kTargetMonitor, monitor);
+  Command("BR0 = 10");
+  Command("GO");
+  Command("HALT");
+  monitor.Calls.clear();
+  Command("GO");
+  EXPECT_EQ(monitor.Calls, std::vector<std::string>{"GO 0000 TILL BR0"});
+}
+
+TEST_F(LinkedTargetTest, MonitorBreakpointsMayNotOverlap) {
+  RecordingBackend monitor(true);
+  Use(kTargetMonitor, monitor);
+  Command("BR1 = 1002");
+  Command("BR0 = 1000");  // answered Yes: BR1 goes
+  EXPECT_EQ(Breakpoints().BreakTable[0].Address, 0x1000);
+  EXPECT_FALSE(Breakpoints().BreakTable[1].Used);
+  ASSERT_EQ(boxes_.Shown().size(), 1u);
+  EXPECT_EQ(boxes_.Shown()[0].Caption.substr(boxes_.Shown()[0].Caption.find('#')), "#32");
+  Command("BR1 = 1003");  // three bytes apart: no question
+  EXPECT_TRUE(boxes_.Shown().empty());
+  EXPECT_TRUE(Breakpoints().BreakTable[1].Used);
+  // The monitor's form: the keyword, a blank, "=", the location or RESET.
+  EXPECT_EQ(Command("BR0"), "BR0 =1000\n");
+  Breakpoints().BreakTable[1].Used = false;
+  EXPECT_EQ(Command("BR1"), "BR1 =RESET \n");
+}
+
+// The ADuC's breaks are planted once per address and lifted in reverse order at the halt.
+TEST_F(LinkedTargetTest, ChipBreaksArePlantedOnceAndLiftedInReverse) {
+  RecordingBackend chip(false);
+  Use(kTargetAduc, chip);
+  Command("BR = 10");
+  Command("BR = 10");
+  Command("BR = 20");
+  Command("GO");
+  EXPECT_TRUE(dorvik::Run().ProgramRunning);
+  Command("HALT");
+  EXPECT_EQ(chip.Calls, (std::vector<std::string>{"PLANT 0 0010", "PLANT 2 0020", "GO 0000 ", "HALT",
+                                                  "LIFT 0020", "LIFT 0010"}));
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  for (const tBreak& bp : Breakpoints().BreakTable) EXPECT_FALSE(bp.Planted || bp.Armed);
 }
 
 // The monitor and the ADuC over a closed line: 161 at once, nothing started.
