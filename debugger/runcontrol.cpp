@@ -490,6 +490,14 @@ bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text) {
   rc.StepProcedure = ProcedureHolding(address);
   UpdateCaption(kCaptionRunning);
   run.UserBreak = false;
+  // A run over a call goes on while Executing is set, also for the main window's steps.
+  const bool wasExecuting = run.Executing;
+  run.Executing = true;
+  struct Restore {
+    RunState& Run;
+    bool Was;
+    ~Restore() { Run.Executing = Was; }
+  } restore{run, wasExecuting};
   const bool overCalls = stepToken == tok::kTRACE || stepToken == tok::kPSTEP;
   bool first = true;
   int32_t steps = 0;

@@ -14,6 +14,7 @@
 #include "debugger/views.h"
 #include "lang/collections.h"
 #include "lang/formatting.h"
+#include "lang/keywords.h"
 #include "platform/pump.h"
 #include "tests/debugger/symbol_tables.h"
 #include "tests/support/console_fixture.h"
@@ -218,6 +219,15 @@ TEST_F(RunControlTest, TraceRunsARecursiveCallToItsOwnReturn) {
   EXPECT_EQ(Images().SimPC, 3);
   EXPECT_EQ(Images().IDataImage[7], 0);
   EXPECT_EQ(Images().SfrImage[sfr::SP], 7);
+}
+
+TEST_F(RunControlTest, TraceStepOfTheMainWindowRunsTheCallThrough) {
+  Load(kCalling);
+  std::string text;
+  EXPECT_TRUE(ExecuteStep(tok::kTRACE, 0, text));
+  EXPECT_EQ(Images().SimPC, 3);
+  EXPECT_EQ(Acc(), 1);
+  EXPECT_FALSE(dorvik::Run().Executing);
 }
 
 TEST_F(RunControlTest, StepLoopGoesOnWhileTheKeyIsEnter) {
