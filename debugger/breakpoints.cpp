@@ -1,16 +1,244 @@
 #include "debugger/breakpoints.h"
 
+#include "access/backend.h"
+#include "access/disasline.h"
+#include "access/links.h"
+#include "access/target.h"
 #include "base/messages.h"
+#include "base/projectlists.h"
 #include "base/session.h"
+#include "base/text.h"
+#include "debugger/executor.h"
+#include "debugger/terminal.h"
+#include "debugger/views.h"
+#include "lang/collections.h"
+#include "lang/evaluator.h"
+#include "lang/formatting.h"
+#include "lang/keywords.h"
+#include "lang/scanner.h"
+#include "lang/symbols.h"
 
 namespace dorvik {
 
+namespace {
+
+bool IsSpaceKeyword(uint8_t t) {
+  return t == tok::kBIT || t == tok::kCODE || t == tok::kXDATA || t == tok::kRDATA || t == tok::kIDATA ||
+         t == tok::kEEPROM;
+}
+
+void ClearEntry(tBreak& bp) {
+  ClearLineMark(bp.Line);
+  bp.Used = false;
+  bp.Enabled = false;
+}
+
+// The name of the module that holds Address, messages suspended; "" when none.
+std::string ModuleHolding(uint16_t address) {
+  if (!Collections().SymbolTable || !Collections().ModuleTable) return {};
+  MessageState& m = Messages();
+  const bool savedError = m.ErrorFlag;
+  SuspendMessages();
+  std::string name;
+  if (FindProcedureAt(address))
+    if (const tModuleItem* module = ModuleAt(Collections().FoundModule)) name = module->Name;
+  ResumeMessages();
+  m.ErrorFlag = savedError;
+  return name;
+}
+
+// The line of Label in the module's open page: marked red, 1-based.
+void MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) {
+  const tModuleRec* node = FindModuleNode(module);
+  if (!node) return;
+  const int32_t page = OpenFileInEditor(node->FileName, false);
+  const TEditSheet* sheet = PageAt(page);
+  if (!sheet) return;
+  const int32_t index = FindLabelLine(sheet->Editor.Lines, label);
+  if (index >= 0) SetLineMark(index + 1, bp.Line, node->FileName, kBreakLineColor, true, false);
+}
+
+// Entry 0 or 1 of a target with break registers: the other one may not lie
+// within the 3 bytes of its patch. False when the user keeps the old one.
+bool ResolveOverlap(const tBreak& bp, int32_t address) {
+  BreakpointState& b = Breakpoints();
+  tBreak* other = nullptr;
+  if (&bp == &b.BreakTable[0]) other = &b.BreakTable[1];
+  if (&bp == &b.BreakTable[1]) other = &b.BreakTable[0];
+  if (!other || !other->Used) return true;
+  const int32_t distance = address - other->Address;
+  if (distance <= -3 || distance >= 3) return true;
+  if (!IsYes(ReportWarning(warn::kNewBreakpointOverlapsBreakpointAlready))) return false;
+  ClearEntry(*other);
+  return true;
+}
+
+}  // namespace
+
 BreakpointState& Breakpoints() { return CurrentSession().Get<BreakpointState>(); }
 
-// Not built yet: the command answers that it is not supported.
-void CmdBreak() { ReportError(err::kSystemCommandNotSupported); }
+// Pieces shared with run control
 
-// No line marks are kept yet.
-void MarkAllBreakpoints() {}
+bool ReadCodeAddress(uint16_t& addr) {
+  const bool prefixed = IsSpaceKeyword(PeekToken());
+  const long double value = Expression(tok::kNone);
+  if (Messages().ErrorFlag) return false;
+  if (prefixed) {
+    addr = static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFF);
+  } else if (value < 0 || value > 0xFFFF) {
+    ReportError(err::kPartitionBoundsError);
+    return false;
+  } else {
+    addr = static_cast<uint16_t>(value);
+  }
+  return true;
+}
+
+int32_t FindLabelLine(const std::vector<std::string>& lines, std::string_view label) {
+  const std::string wanted = UpperCase(label) + ":";
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    size_t at = 0;
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    if (UpperCase(std::string_view(line).substr(at, wanted.size())) == wanted) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+// Setting and showing
+
+void SetBreakpointAt(tBreak& bp, int32_t address, bool showLine) {
+  if (CurrentBackend().Capabilities().BreakRegisters && !ResolveOverlap(bp, address)) return;
+  ClearLineMark(bp.Line);
+  bp.Address = static_cast<uint16_t>(address);
+  bp.Used = true;
+  bp.Enabled = true;
+  bp.Line = {};
+  bp.Location.clear();  // a location of the old breakpoint never stays
+  bp.Planted = bp.Armed = bp.Absolute = false;
+
+  if (DisassembleLine(bp.Address).empty()) return;
+  const tDisasLine& item = DisasLines().GetItem(bp.Address);
+  const size_t hash = item.SourceLineNo.find('#');
+  if (!item.SourceLineNo.empty() && item.SourceLineNo.front() == ':' && hash != std::string::npos) {
+    const std::string module = item.SourceLineNo.substr(1, hash - 1);
+    const std::string number = TrimBlanks(item.SourceLineNo.substr(hash + 1, 7));
+    if (const tModuleRec* node = FindModuleNode(module))
+      SetLineMark(std::stoi("0" + number), bp.Line, node->FileName, kBreakLineColor, showLine, showLine);
+    bp.Location = ":" + module + "#" + number;
+    return;
+  }
+  if (!item.LabelStr.empty()) {
+    const std::string label = item.LabelStr.substr(0, item.LabelStr.find(':'));
+    const std::string module = ModuleHolding(bp.Address);
+    if (!module.empty()) {
+      MarkLabelLine(bp, module, label);
+      bp.Location = ":" + module + "." + label;
+      return;
+    }
+  }
+  bp.Location = FormatHex4(bp.Address);
+  bp.Absolute = true;
+  ResolveBreakpointSource(bp);
+}
+
+void ShowBreakpoint(uint8_t token) {
+  BreakpointState& b = Breakpoints();
+  int32_t index = 0;
+  if (CurrentBackend().Capabilities().BreakRegisters) {
+    index = token == tok::kBR0 ? 0 : 1;
+    OutToken(token);
+  } else {
+    // BR0 and BR1 name their entries; BR shows the entry being set or listed.
+    index = token == tok::kBR0 ? 0 : token == tok::kBR1 ? 1 : b.BreakpointIndex;
+    OutToken(tok::kBREAK);
+    OutChar(static_cast<char>('0' + index));
+  }
+  OutToken(tok::kEqual);
+  const tBreak& bp = b.BreakTable[static_cast<size_t>(index)];
+  if (bp.Used)
+    OutText(bp.Location);
+  else
+    OutToken(tok::kRESET);
+  NewLine();
+}
+
+// BR0 / BR1 alone show their entry, with "= address" set it. BR alone lists
+// the entries (the monitor asks its own state first); BR = address takes the
+// next free entry, BR = ON|OFF switches the monitor's break switch.
+void CmdBreak() {
+  if (!TargetStopped()) return;
+  BreakpointState& b = Breakpoints();
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  const uint8_t command = Executor().CommandToken;
+  const uint8_t next = GetToken();
+  if (command == tok::kBR0 || command == tok::kBR1) {
+    tBreak& bp = b.BreakTable[command == tok::kBR0 ? 0 : 1];
+    if (next == tok::kEndOfLine) {
+      ShowBreakpoint(command);
+    } else if (next == tok::kEqual) {
+      uint16_t addr = 0;
+      if (!ReadCodeAddress(addr) || !CheckEndOfLine()) return;
+      SetBreakpointAt(bp, addr, false);
+    } else {
+      PlainSyntaxError();
+    }
+    return;
+  }
+  if (next == tok::kEndOfLine) {
+    if (caps.BreakRegisters) {
+      // The monitor is asked for its break switch first.
+      if (!MonitorSendString(TokenText(tok::kBR) + "\r")) return;
+      ShowBreakpoint(tok::kBR0);
+      ShowBreakpoint(tok::kBR1);
+      return;
+    }
+    bool any = false;
+    for (int32_t i = 0; i <= b.LastBreakIndex; ++i) {
+      if (!b.BreakTable[static_cast<size_t>(i)].Used) continue;
+      any = true;
+      b.BreakpointIndex = i;
+      ShowBreakpoint(tok::kBR);
+    }
+    if (!any) ShowBreakpoint(tok::kBR0);  // an empty table shows its first entry free
+    return;
+  }
+  if (next != tok::kEqual) {
+    PlainSyntaxError();
+    return;
+  }
+  if (caps.BreakRegisters) {
+    const uint8_t sw = GetToken();
+    if ((sw != tok::kON && sw != tok::kOFF) || GetToken() != tok::kEndOfLine) {
+      PlainSyntaxError();
+      return;
+    }
+    // The monitor's break switch: its reply to the bare BR tells whether it has one.
+    if (!MonitorSendString(TokenText(tok::kBR) + "\r")) return;
+    MonitorSendString(TokenText(tok::kBR) + "=" + TokenText(sw) + "\r");
+    return;
+  }
+  uint16_t addr = 0;
+  if (!ReadCodeAddress(addr) || !CheckEndOfLine()) return;
+  int32_t index = -1;
+  for (int32_t i = 0; i <= b.LastBreakIndex && index < 0; ++i)
+    if (!b.BreakTable[static_cast<size_t>(i)].Used) index = i;
+  if (index < 0) {
+    if (!IsYes(ReportWarning(warn::kTooManyBreakpoints))) return;
+    index = b.LastBreakIndex;
+    ClearEntry(b.BreakTable[static_cast<size_t>(index)]);
+  }
+  b.BreakpointIndex = index;
+  SetBreakpointAt(b.BreakTable[static_cast<size_t>(index)], addr, false);
+}
+
+void MarkAllBreakpoints() {
+  BreakpointState& b = Breakpoints();
+  auto mark = [](const tBreak& bp) {
+    if (bp.Used && bp.Line.Page >= 0) Views().LineMarks[bp.Line.Page][bp.Line.Line] = kBreakLineColor;
+  };
+  for (int32_t i = 0; i <= b.LastBreakIndex; ++i) mark(b.BreakTable[static_cast<size_t>(i)]);
+  mark(b.ArmBreak);
+}
 
 }  // namespace dorvik

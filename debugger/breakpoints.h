@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace dorvik {
 
@@ -36,14 +38,30 @@ struct BreakpointState {
   int32_t LastBreakIndex = 7;  // entries 0..LastBreakIndex are used (the monitor has 0 and 1)
   tBreak CursorBreakpoint;      // run to cursor, stepping over a call
   tBreak ArmBreak;              // the monitor's arm location (GO ... ARM)
+  int32_t BreakpointIndex = 0;  // the entry being set or shown
 };
 
 BreakpointState& Breakpoints();
+
+// Setting and showing
+// Sets one record at Address: used and enabled, its location text and line
+// mark from the disassembly line and the symbols. ShowLine opens the source.
+void SetBreakpointAt(tBreak& bp, int32_t address, bool showLine);
+// Prints one entry: "BR0 "/"BR1 " on a target with break registers, else
+// "BREAK " and the index; then "=" and the location or "RESET ".
+void ShowBreakpoint(uint8_t token);
 
 // Handler of the command table: BR, BREAK, BR0, BR1.
 void CmdBreak();
 
 // Redraws every breakpoint's line mark (after breakpoints changed).
 void MarkAllBreakpoints();
+
+// Pieces shared with run control
+// A code address expression: with a space prefix the low 16 bits; without
+// one beyond 0FFFFH error 162. The token after it is left unread.
+bool ReadCodeAddress(uint16_t& addr);
+// The 0-based index of the line that starts (after blanks) with Label and ":"; -1.
+int32_t FindLabelLine(const std::vector<std::string>& lines, std::string_view label);
 
 }  // namespace dorvik

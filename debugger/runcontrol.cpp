@@ -1,13 +1,672 @@
 #include "debugger/runcontrol.h"
 
+#include <algorithm>
+#include <array>
+
+#include "access/backend.h"
+#include "access/disasline.h"
+#include "access/links.h"
+#include "access/target.h"
+#include "base/linkstate.h"
+#include "base/mainform.h"
 #include "base/messages.h"
+#include "base/runstate.h"
+#include "base/session.h"
+#include "debugger/breakpoints.h"
+#include "debugger/executor.h"
+#include "debugger/terminal.h"
+#include "debugger/views.h"
+#include "lang/collections.h"
+#include "lang/evaluator.h"
+#include "lang/formatting.h"
+#include "lang/keywords.h"
+#include "lang/scanner.h"
+#include "lang/symbols.h"
+#include "machine/images.h"
+#include "machine/simulator.h"
+#include "platform/pump.h"
 
 namespace dorvik {
 
-// Not built yet: the commands answer that they are not supported.
-void CmdGo() { ReportError(err::kSystemCommandNotSupported); }
-void CmdHalt() { ReportError(err::kSystemCommandNotSupported); }
-void CmdStep() { ReportError(err::kSystemCommandNotSupported); }
-void ResetTarget() { ReportError(err::kSystemCommandNotSupported); }
+namespace {
+
+constexpr uint8_t kOpLcall = 0x12;
+constexpr uint8_t kOpRet = 0x22;
+constexpr uint8_t kOpReti = 0x32;
+
+bool Failed() { return Messages().ErrorFlag; }
+
+uint16_t PcField() { return static_cast<uint16_t>(MainForm().CurrentPC); }
+
+void SetPcField(uint16_t pc) {
+  MainForm().CurrentPC = pc;
+  Target().TargetRegs.PC = pc;
+  SetRegisterText("PC", FormatHex4(pc));
+}
+
+// Lookups whose failure only means "nothing there": no boxes, no error left.
+template <class F>
+bool Quietly(F lookup) {
+  MessageState& m = Messages();
+  const bool savedError = m.ErrorFlag;
+  SuspendMessages();
+  const bool found = lookup();
+  ResumeMessages();
+  m.ErrorFlag = savedError;
+  return found;
+}
+
+int32_t ProcedureHolding(uint16_t address) {
+  if (!Collections().SymbolTable) return kNoItem;
+  return Quietly([&] { return FindProcedureAt(address); }) ? Collections().FoundSymbol : kNoItem;
+}
+
+bool LineSymbolAt(uint16_t address) {
+  if (!Collections().SymbolTable) return false;
+  return Quietly([&] { return FindLineSymbol(address); });
+}
+
+// The length of the call instruction at Address (ACALL 2, LCALL 3), or 0.
+uint8_t CallLength(uint16_t address) {
+  std::array<uint8_t, 1> code{};
+  if (!TargetReadBytes(kSpaceCode, address, code)) return 0;
+  const uint8_t op = code[0];
+  if (op == kOpLcall) return 3;
+  if ((op & 0x1F) == 0x11) return 2;
+  return 0;
+}
+
+// Lets the console see its keys while a run or a wait goes on.
+void PumpBetweenSlices() {
+  MainForm().CurrentPC = static_cast<uint32_t>(Images().SimPC);
+  platform::PumpMessages();
+}
+
+// Breaks in code memory for every enabled entry (or the cursor breakpoint
+// alone), each address once; false when the target refused one.
+bool PlantBreakpoints() {
+  BreakpointState& b = Breakpoints();
+  RunControlState& rc = RunControl();
+  TargetBackend& backend = CurrentBackend();
+  rc.PlantedAddresses.clear();
+  auto plant = [&](tBreak& bp, uint8_t index) {
+    bp.Planted = true;
+    if (std::find(rc.PlantedAddresses.begin(), rc.PlantedAddresses.end(), bp.Address) == rc.PlantedAddresses.end()) {
+      bp.SavedBytes = GetCodeBytesText(bp.Address);
+      if (!backend.PlantBreak(index, bp.Address)) return false;
+      rc.PlantedAddresses.push_back(bp.Address);
+    }
+    bp.Armed = true;
+    return true;
+  };
+  if (b.CursorBreakpoint.Used) return plant(b.CursorBreakpoint, 0);
+  for (int32_t i = 0; i <= b.LastBreakIndex; ++i) {
+    tBreak& bp = b.BreakTable[static_cast<size_t>(i)];
+    if (bp.Used && bp.Enabled && !plant(bp, static_cast<uint8_t>(i))) return false;
+  }
+  return true;
+}
+
+// The run of the local simulator: slices of SimStep with the pump between
+// them, until a break, a halt or the user's break ends it.
+void RunSimulated(uint16_t start) {
+  RunState& run = Run();
+  RunControlState& rc = RunControl();
+  MemoryImages& images = Images();
+  // A run that starts on a planted break runs the instruction under it first.
+  Simulator().StoppedAtBreak = IsBreakPlanted(start) ? start : -1;
+  run.ProgramRunning = true;
+  run.Executing = true;
+  run.UserBreak = false;
+  Terminal().MonitorPrompt = std::string(kPromptRunning);
+  UpdateCaption(kCaptionRunning);
+  ClearLineMark(Views().ExecLine);
+  MarkAllBreakpoints();
+  const int32_t slice = std::max(rc.SliceSteps, 1);
+  while (run.ProgramRunning && run.Executing) {
+    Messages().ErrorFlag = false;
+    Messages().WarningFlag = false;
+    for (int32_t n = slice; n > 0; --n)
+      if (SimStep(static_cast<uint16_t>(images.SimPC)) != StepResult::Executed) break;
+    PumpBetweenSlices();
+  }
+  run.Executing = false;
+  RestoreBreakpoints();
+  run.ProgramRunning = false;
+  UpdateCaption(kCaptionHalted);
+  RefreshDebugViews();
+  Terminal().MonitorPrompt = std::string(kPromptHalted);
+  ReportHalt(1);
+  run.UserBreak = false;
+  Messages().ErrorFlag = false;
+  Messages().WarningFlag = false;
+}
+
+// The monitor's GO: its break registers BR0/BR1 and the stop clause.
+void StartOnMonitor(uint16_t start, std::string& text) {
+  BreakpointState& b = Breakpoints();
+  RunControlState& rc = RunControl();
+  TargetBackend& backend = CurrentBackend();
+  if (rc.AllowHalt && !(MonitorSendString("BR=ON\r") && MonitorWaitPrompt())) return;
+  std::string suffix;
+  tBreak& cursor = b.CursorBreakpoint;
+  if (cursor.Used) {
+    if (!CheckBreakPlacement(cursor.Address, true)) return;
+    cursor.SavedBytes = GetCodeBytesText(cursor.Address);
+    if (!backend.PlantBreak(0, cursor.Address)) return;
+    suffix = "TILL BR0";
+  } else {
+    tBreak& br0 = b.BreakTable[0];
+    tBreak& br1 = b.BreakTable[1];
+    const bool on0 = br0.Used && br0.Enabled;
+    const bool on1 = br1.Used && br1.Enabled;
+    if (b.ArmBreak.Used && (on0 || on1)) {
+      suffix = "ARM " + FormatHex4(b.ArmBreak.Address) + " ";
+      b.ArmBreak.SavedBytes = GetCodeBytesText(b.ArmBreak.Address);
+    }
+    // Every enabled register is named, also one set by an earlier GO.
+    auto arm = [&](tBreak& bp, uint8_t index) {
+      if (bp.Planted) return true;
+      if (!CheckBreakPlacement(bp.Address, true)) return false;
+      bp.SavedBytes = GetCodeBytesText(bp.Address);
+      if (!backend.PlantBreak(index, bp.Address)) return false;
+      bp.Planted = true;
+      return true;
+    };
+    if (on0) {
+      if (!arm(br0, 0)) return;
+      suffix += "TILL BR0";
+    }
+    if (on1) {
+      if (!arm(br1, 1)) return;
+      if (on0)
+        suffix.pop_back();  // "TILL BR0" becomes "TILL BR": both
+      else
+        suffix += "TILL BR1";
+    }
+  }
+  if (suffix.empty()) suffix = "FOREVER";
+  if (!backend.Go(start, suffix)) return;
+  UpdateCaption(kCaptionRunning);
+  text = "EXECUTION BEGUN";
+  OutText(text);
+  NewLine();
+  Run().ProgramRunning = true;
+  Terminal().MonitorPrompt = std::string(kPromptRunning);
+}
+
+// A chip that runs the program itself with breaks in its code memory.
+void StartOnChip(uint16_t start) {
+  if (!PlantBreakpoints() || !CurrentBackend().Go(start, {})) {
+    RestoreBreakpoints();
+    return;
+  }
+  Run().ProgramRunning = true;
+  Terminal().MonitorPrompt = std::string(kPromptRunning);
+  UpdateCaption(kCaptionRunning);
+}
+
+// The program runs from Address to the return address R of the call there.
+bool RunOverCall(uint16_t address, uint16_t ret) {
+  RunState& run = Run();
+  TargetBackend& backend = CurrentBackend();
+  const TargetCapabilities caps = backend.Capabilities();
+  tBreak& cursor = Breakpoints().CursorBreakpoint;
+  if (caps.BreakRegisters) {
+    if (!TargetSetRegister(tok::kBR1, ret) || !backend.Go(address, "TILL BR1")) return false;
+  } else if (caps.RunsProgramItself) {
+    cursor.Address = ret;
+    cursor.Used = true;
+    if (!PlantBreakpoints() || !backend.Go(PcField(), {})) {
+      RestoreBreakpoints();
+      return false;
+    }
+  }
+  run.ProgramRunning = true;
+  if (caps.RunsProgramItself) {
+    // The halt arrives through the link: the idle handler clears ProgramRunning.
+    while (run.ProgramRunning && !run.UserBreak) {
+      Messages().ErrorFlag = false;
+      Messages().WarningFlag = false;
+      platform::Pump().RunIdle();
+      platform::PumpMessages();
+    }
+    RestoreBreakpoints();
+  } else {
+    // The subroutine has returned when the PC is back at R with the stack of the call.
+    cursor.Address = ret;
+    cursor.Used = true;
+    cursor.SavedBytes = GetCodeBytesText(ret);
+    MemoryImages& images = Images();
+    const uint8_t sp = images.SfrImage[sfr::SP];
+    Simulator().StoppedAtBreak = -1;
+    int32_t n = 0;
+    StepResult r = SimStep(address);
+    while (r == StepResult::Executed && run.Executing && run.ProgramRunning &&
+           !(images.SimPC == ret && images.SfrImage[sfr::SP] <= sp)) {
+      if (++n >= RunControl().SliceSteps) {
+        n = 0;
+        PumpBetweenSlices();
+      }
+      r = SimStep(static_cast<uint16_t>(images.SimPC));
+    }
+    MainForm().CurrentPC = static_cast<uint32_t>(images.SimPC);
+  }
+  run.ProgramRunning = false;
+  cursor.Used = false;
+  return !Failed();
+}
+
+char ReadStepKey() {
+  auto source = RunControl().StepKeySource;
+  return source ? source() : kKeyEsc;
+}
+
+bool IsWatchRegister(uint8_t token) {
+  switch (token) {
+    case tok::kAB: case tok::kDPTR: case tok::kPC: case tok::kPPC: case tok::kTM0: case tok::kTM1:
+    case tok::kTM2: case tok::kRCAP2: case tok::kBR0: case tok::kBR1: case tok::kRBS:
+      return true;
+    default:
+      return token >= tok::kR0 && token <= tok::kR7;
+  }
+}
+
+}  // namespace
+
+RunControlState& RunControl() { return CurrentSession().Get<RunControlState>(); }
+
+// GO
+
+uint8_t ParseBreakSpec(uint16_t& value) {
+  SkipBlanks();
+  ScannerState& s = Scanner();
+  // The character K places after the current one.
+  auto ahead = [&](size_t k) -> char {
+    if (k == 0) return s.ScanChar;
+    const size_t at = s.ScanPos - 1 + (k - 1);
+    return at < s.ScanLine.size() ? s.ScanLine[at] : '\r';
+  };
+  if (UpperChar(ahead(0)) == 'B' && UpperChar(ahead(1)) == 'R') {
+    uint8_t spec = 0;
+    if (!IsIdentChar(ahead(2))) {
+      spec = kSpecBoth;
+      NextChar();
+    } else if ((ahead(2) == '0' || ahead(2) == '1') && !IsIdentChar(ahead(3))) {
+      spec = ahead(2) == '0' ? kSpecBr0 : kSpecBr1;
+      NextChar();
+      NextChar();
+    }
+    if (spec) {
+      NextChar();
+      GetToken();
+      return Failed() ? 0 : spec;
+    }
+  }
+  if (!ReadCodeAddress(value)) return 0;
+  GetToken();
+  return Failed() ? 0 : kSpecAddress;
+}
+
+namespace {
+
+// TILL spec [, spec]: the breakpoints 0 and 1 it names are set.
+bool ParseTill() {
+  BreakpointState& b = Breakpoints();
+  RunControlState& rc = RunControl();
+  tBreak& br0 = b.BreakTable[0];
+  tBreak& br1 = b.BreakTable[1];
+  uint16_t first = 0, second = 0;
+  const uint8_t spec = ParseBreakSpec(first);
+  if (!spec) return false;
+  const bool comma = Scanner().ScanToken == tok::kComma;
+  uint8_t next = 0;
+  if (comma) {
+    if (spec == kSpecBoth) return PlainSyntaxError(), false;
+    next = ParseBreakSpec(second);
+    if (!next) return false;
+    rc.GoMode = kSpecBoth;
+  }
+  switch (spec) {
+    case kSpecBoth:
+      rc.GoMode = kSpecBoth;
+      break;
+    case kSpecBr0:
+    case kSpecBr1: {
+      if (!comma) {
+        rc.GoMode = kSpecBr0;
+        break;
+      }
+      const uint8_t other = spec == kSpecBr0 ? kSpecBr1 : kSpecBr0;
+      if (next == kSpecAddress)
+        SetBreakpointAt(spec == kSpecBr0 ? br1 : br0, second, false);
+      else if (next != other)
+        return PlainSyntaxError(), false;
+      break;
+    }
+    case kSpecAddress:
+      if (!comma) {
+        SetBreakpointAt(br0, first, false);
+        rc.GoMode = kSpecBr0;
+      } else if (next == kSpecBr1) {
+        SetBreakpointAt(br0, first, false);
+      } else if (next == kSpecBr0) {
+        SetBreakpointAt(br1, first, false);
+      } else if (next == kSpecAddress) {
+        SetBreakpointAt(br0, first, false);
+        SetBreakpointAt(br1, second, false);
+      } else {
+        return PlainSyntaxError(), false;
+      }
+      break;
+    default:
+      ReportError(err::kDorvikInternalError);
+      return false;
+  }
+  return !Failed();
+}
+
+}  // namespace
+
+// GO [FROM expr] [ARM expr TILL ...] [TILL spec [, spec]] [FOREVER]
+void CmdGo() {
+  if (!TargetStopped()) return;
+  BreakpointState& b = Breakpoints();
+  uint16_t start = PcField();
+  b.ArmBreak.Used = false;
+  uint8_t token = GetToken();
+  if (token == tok::kFROM) {
+    if (!ReadCodeAddress(start)) return;
+    token = GetToken();
+  }
+  if (token == tok::kARM) {
+    uint16_t arm = 0;
+    if (!ReadCodeAddress(arm)) return;
+    if (GetToken() != tok::kTILL) {
+      PlainSyntaxError();
+      return;
+    }
+    b.ArmBreak.Address = arm;
+    b.ArmBreak.Used = true;
+    b.ArmBreak.Enabled = true;
+    token = tok::kTILL;
+  }
+  if (token == tok::kTILL) {
+    if (!ParseTill()) return;
+    token = Scanner().ScanToken;
+  } else if (token == tok::kFOREVER) {
+    RunControl().GoMode = 'a';
+    b.CursorBreakpoint.Used = false;
+    token = GetToken();
+  }
+  if (token != tok::kEndOfLine) {
+    if (!Failed()) PlainSyntaxError();
+    return;
+  }
+  if (!TargetSetRegister(tok::kPC, start)) return;
+  SetPcField(start);
+  std::string text;
+  StartProgram(text);
+  // The arm location serves one GO only.
+  b.ArmBreak.Used = false;
+  b.ArmBreak.Enabled = false;
+}
+
+void StartProgram(std::string& text) {
+  text.clear();
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  if (!caps.HasTarget) return;
+  const uint16_t start = PcField();
+  if (caps.BreakRegisters) {
+    StartOnMonitor(start, text);
+  } else if (caps.RunsProgramItself) {
+    StartOnChip(start);
+  } else {
+    if (!PlantBreakpoints() || !CurrentBackend().Go(start, {})) {
+      RestoreBreakpoints();
+      return;
+    }
+    RunSimulated(start);
+  }
+}
+
+void RestoreBreakpoints() {
+  BreakpointState& b = Breakpoints();
+  RunControlState& rc = RunControl();
+  TargetBackend& backend = CurrentBackend();
+  for (auto it = rc.PlantedAddresses.rbegin(); it != rc.PlantedAddresses.rend(); ++it) backend.LiftBreak(0, *it);
+  rc.PlantedAddresses.clear();
+  if (!backend.Capabilities().BreakRegisters) {
+    for (tBreak& bp : b.BreakTable) bp.Planted = bp.Armed = false;
+    b.ArmBreak.Planted = b.ArmBreak.Armed = false;
+  }
+  b.CursorBreakpoint.Planted = b.CursorBreakpoint.Armed = false;
+  b.CursorBreakpoint.Used = false;
+}
+
+// HALT
+
+void CmdHalt() {
+  if (!CheckEndOfLine()) return;
+  MessageState& m = Messages();
+  m.ErrorFlag = false;
+  Link().RxCount = 0;
+  Link().RxIndex = 0;
+  const HaltResult result = CurrentBackend().Halt();
+  if (result == HaltResult::Failed) return;
+  RestoreBreakpoints();
+  if (result == HaltResult::TargetReset) ResetTarget();
+  RefreshDebugViews();
+  m.WarningFlag = false;
+  m.ErrorFlag = false;
+  Run().ProgramRunning = false;
+  Terminal().MonitorPrompt = std::string(kPromptHalted);
+  UpdateCaption(kCaptionHalted);
+}
+
+// Steps
+
+bool SingleStep(uint16_t address, std::string& text) {
+  text.clear();
+  const StepResult r = CurrentBackend().Step(address, text);
+  // The monitor's line of the instruction starts with its address and bytes.
+  text = text.size() > 11 ? text.substr(11) : std::string();
+  if (r != StepResult::Error && !Failed()) RefreshDebugViews();
+  return r != StepResult::Error && !Failed();
+}
+
+bool StepDone(uint8_t stepToken, uint16_t& address) {
+  if (stepToken != tok::kLSTEP && stepToken != tok::kPSTEP) return true;
+  const uint16_t pc = static_cast<uint16_t>(TargetRegisterValue(tok::kPC));
+  SetPcField(pc);
+  address = pc;
+  if (Run().UserBreak || LineSymbolAt(pc)) return true;
+  return ProcedureHolding(pc) != RunControl().StepProcedure;
+}
+
+bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text) {
+  RunState& run = Run();
+  RunControlState& rc = RunControl();
+  rc.StepProcedure = ProcedureHolding(address);
+  UpdateCaption(kCaptionRunning);
+  run.UserBreak = false;
+  // A run over a call goes on while Executing is set, also for the main window's steps.
+  const bool wasExecuting = run.Executing;
+  run.Executing = true;
+  struct Restore {
+    RunState& Run;
+    bool Was;
+    ~Restore() { Run.Executing = Was; }
+  } restore{run, wasExecuting};
+  const bool overCalls = stepToken == tok::kTRACE || stepToken == tok::kPSTEP;
+  bool first = true;
+  int32_t steps = 0;
+  for (;;) {
+    bool done = false;
+    while (overCalls && !run.UserBreak) {
+      const uint8_t length = CallLength(address);
+      if (Failed()) return false;  // the code could not be read
+      if (!length) break;
+      const uint16_t ret = static_cast<uint16_t>(address + length);
+      if (!Quietly([&] { return CheckBreakPlacement(ret, false); })) break;
+      if (!RunOverCall(address, ret)) return false;
+      rc.PrevPC = static_cast<uint16_t>(TargetRegisterValue(tok::kPPC));
+      SetPcField(static_cast<uint16_t>(TargetRegisterValue(tok::kPC)));
+      address = PcField();
+      first = false;
+      if (StepDone(stepToken, address)) {
+        done = true;
+        break;
+      }
+    }
+    if (done || Failed() || run.UserBreak) break;
+    if (first && !SingleStep(address, text)) {
+      SuspendMessages();
+      ResumeMessages();
+      return false;
+    }
+    if (StepDone(stepToken, address)) break;
+    first = true;
+    if (++steps % std::max(rc.SliceSteps, 1) == 0) PumpBetweenSlices();  // Esc can end a long LSTEP
+  }
+  UpdateCaption(kCaptionHalted);
+  RefreshDebugViews();
+  run.UserBreak = false;
+  return !Failed();
+}
+
+// STEP|TRACE|LSTEP|PSTEP [FROM expr] [, watch]
+void CmdStep() {
+  if (!TargetStopped()) return;
+  RunState& run = Run();
+  RunControlState& rc = RunControl();
+  const uint8_t kind = Executor().CommandToken;
+  uint16_t start = PcField();
+  uint8_t token = GetToken();
+  if (token == tok::kFROM) {
+    if (!ReadCodeAddress(start)) return;
+    token = GetToken();
+  }
+  std::string watch;
+  uint8_t watchRegister = 0;
+  if (token == tok::kComma) {
+    ScannerState& s = Scanner();
+    watch = s.ScanChar + s.ScanLine.substr(std::min<size_t>(s.ScanPos - 1, s.ScanLine.size()));
+    watch = watch.substr(0, watch.find('\r'));
+    const uint8_t head = PeekToken();
+    Expression(tok::kEndOfLine);  // the watch must read now
+    if (Failed()) return;
+    if (IsWatchRegister(head) && TokenText(head).find(UpperCase(TrimBlanks(watch))) == 0) watchRegister = head;
+  } else if (token != tok::kEndOfLine) {
+    if (!Failed()) PlainSyntaxError();
+    return;
+  }
+  if (kind == tok::kLSTEP || kind == tok::kPSTEP) {
+    const int32_t proc = ProcedureHolding(start);
+    if (proc == kNoItem) {
+      if (!IsYes(ReportWarning(warn::kNoModuleInformationFoundForCurrent))) return;
+    } else {
+      const auto& items = Collections().SymbolTable->Items;
+      size_t i = static_cast<size_t>(proc) + 1;
+      while (i < items.size() && items[i].SymClass != kClassProcedure && items[i].SymClass != kClassLine) ++i;
+      if ((i >= items.size() || items[i].SymClass != kClassLine) &&
+          !IsYes(ReportWarning(warn::kModuleNotContainLineInformation, items[static_cast<size_t>(proc)].Name)))
+        return;
+    }
+  }
+  if (!TargetSetRegister(tok::kPC, start)) return;
+  SetPcField(start);
+  run.ProgramRunning = true;
+  run.Tracing = true;
+  run.Executing = true;  // the run over a call goes on while it is set
+  run.UserBreak = false;
+  for (;;) {
+    rc.PrevPC = start;
+    std::string text;
+    if (!ExecuteStep(kind, start, text)) {
+      NewLine();
+      break;
+    }
+    ShowStepLine(kind, start, watch, watchRegister);
+    const char key = ReadStepKey();
+    if (key != kKeyEnter) NewLine();
+    start = PcField();
+    if (run.UserBreak) {
+      ReportHalt(1);
+      break;
+    }
+    if (key == kKeyEsc) break;
+  }
+  run.Executing = false;
+  run.ProgramRunning = false;
+  run.Tracing = false;
+  run.UserBreak = false;
+}
+
+// Placement of the monitor's 3-byte break
+
+bool CheckBreakPlacement(uint16_t address, bool checkBranches) {
+  if (!CurrentBackend().Capabilities().BreakRegisters) return true;
+  if (checkBranches && Collections().SymbolTable) {
+    const tSymbolItem* procedure = nullptr;
+    const tSymbolItem* label = nullptr;
+    for (const tSymbolItem& s : Collections().SymbolTable->Items) {
+      if (s.Value != static_cast<uint32_t>(address + 1) && s.Value != static_cast<uint32_t>(address + 2)) continue;
+      if ((s.SymClass & 0x1F) == kClassScopeBegin && !procedure) procedure = &s;
+      if ((s.SymClass & 0x1F) == kClassCode && !label) label = &s;
+    }
+    if (procedure && !IsYes(ReportWarning(warn::kBreakOverridesBeginProcedure, procedure->Name))) return false;
+    if (!procedure && label && !IsYes(ReportWarning(warn::kBreakOverridesDestinationAddressBranch, label->Name)))
+      return false;
+  }
+  for (uint32_t a = address; a < uint32_t{address} + 3u;) {
+    if (DisassembleLine(static_cast<int32_t>(a)).empty()) return true;
+    const tDisasLine& item = DisasLines().GetItem(static_cast<uint16_t>(a));
+    if (item.OpCode == kOpRet || item.OpCode == kOpReti)
+      return IsYes(ReportWarning(warn::kBreakOverridesRetRetiInstruction));
+    a += std::max<uint8_t>(item.BytesNo, 1);
+  }
+  return true;
+}
+
+// Reset
+
+void ResetTarget() {
+  TargetBackend& backend = CurrentBackend();
+  const TargetCapabilities caps = backend.Capabilities();
+  if (!caps.HasTarget || !backend.Reset()) return;
+  if (caps.BreakRegisters) {
+    Run().TargetBusy = true;
+    const uint16_t userStart = RunControl().UserCodeStart;
+    if (userStart != 0) TargetSetRegister(tok::kPC, userStart);
+    RefreshDebugViews();
+  } else if (!caps.RunsProgramItself) {
+    RefreshDebugViews();
+  }
+  // The ADuC announces itself after its reset; the idle handler reads that.
+}
+
+// EXECUTION HALTED AT xxxx
+
+void ReportHalt(uint8_t cause) {
+  if (!Terminal().Lines.back().empty()) NewLine();
+  OutText("EXECUTION HALTED ");
+  OutText("AT ");
+  OutHex4(PcField());
+  if (CurrentBackend().Capabilities().BreakRegisters) {
+    OutText("H BECAUSE OF ");
+    if (cause == 0 || cause == 255) {
+      const LinkState& link = Link();
+      for (int32_t i = 5; i <= link.RxCount - 5 && i < static_cast<int32_t>(link.RxBuffer.size()); ++i)
+        OutChar(static_cast<char>(link.RxBuffer[static_cast<size_t>(i)]));
+      if (cause == 255) OutText(" without Dorvik's Activity");
+    } else if (cause == 1) {
+      OutText("USER BREAK");
+    } else {
+      OutToken(cause);
+    }
+  }
+  NewLine();
+}
 
 }  // namespace dorvik

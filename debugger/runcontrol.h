@@ -1,15 +1,68 @@
 #pragma once
 // Run control: GO, HALT, the steps and the target's reset, on every target
-// kind through its backend (access/backend.h).
+// kind through its backend (access/backend.h). The simulator's program runs
+// here, in slices between which the message pump runs, so that the console
+// can break it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace dorvik {
+
+// Forms of a break spec (ParseBreakSpec)
+inline constexpr uint8_t kSpecBoth = '"';  // BR: both breakpoints
+inline constexpr uint8_t kSpecBr0 = '#';
+inline constexpr uint8_t kSpecBr1 = '$';
+inline constexpr uint8_t kSpecAddress = 133;  // an expression
+
+inline constexpr char kKeyEsc = '\x1B';
+inline constexpr char kKeyEnter = '\r';
+
+struct RunControlState {
+  uint16_t PrevPC = 0;  // the instruction executed last (register PPC)
+  char GoMode = 0;      // the last GO TILL: '"' both breakpoints, '#' BR0, 'a' FOREVER
+  bool AllowHalt = false;      // the monitor is switched to "BR=ON" before a GO
+  uint16_t UserCodeStart = 0;  // the monitor's start of user code (0: none)
+  // The key that ends or continues the STEP loop; null: Esc, so that a STEP
+  // without a console does one step.
+  char (*StepKeySource)() = nullptr;
+  // Instructions the simulator runs between two pumps of the message queue.
+  int32_t SliceSteps = 4096;
+  // The addresses holding a planted break, in planting order.
+  std::vector<uint16_t> PlantedAddresses;
+  int32_t StepProcedure = -1;  // the procedure an LSTEP/PSTEP started in
+};
+
+RunControlState& RunControl();
 
 // Handlers of the command table
 void CmdGo();    // G, GO
 void CmdHalt();  // H, HALT
 void CmdStep();  // S, ST, STEP, TRACE, LSTEP, PSTEP
 
+// Starting, stepping, stopping
+// Starts the program from the PC field; on the simulator runs it to its halt.
+void StartProgram(std::string& text);
+// BR, BR0, BR1 or an expression (kSpec...); 0 after an error. Value: the
+// expression's code address. The token after the spec is read.
+uint8_t ParseBreakSpec(uint16_t& value);
+// One step of kind StepToken at Address; Text: the target's own line. False after an error.
+bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text);
+bool SingleStep(uint16_t address, std::string& text);
+// LSTEP/PSTEP go on until a line symbol or another procedure; Address becomes the PC.
+bool StepDone(uint8_t stepToken, uint16_t& address);
+// The monitor's 3-byte break at Address may cover a branch target or a RET: the user is asked.
+bool CheckBreakPlacement(uint16_t address, bool checkBranches);
 // The target's reset (RESET CPU and the main window's program reset).
 void ResetTarget();
+// "EXECUTION HALTED AT " and the PC field on a line of its own (the monitor adds why).
+void ReportHalt(uint8_t cause);
+// The breaks of the last start taken out again, last planted first.
+void RestoreBreakpoints();
+
+// Step lines
+// What a step printed: the line before it, "----->", the line after it, and the watch.
+void ShowStepLine(uint8_t stepToken, uint16_t start, const std::string& watch, uint8_t watchRegister);
 
 }  // namespace dorvik

@@ -1,10 +1,79 @@
 #pragma once
-// The debug views' state that commands bring up to date: the register status
-// fields, the caption state and the line marks.
+// The debug views' state that commands bring up to date: the processor status
+// fields, the caption state, the editor pages with their line marks, and the
+// workbench's breakpoint services (locations, code bytes, relocation).
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "debugger/breakpoints.h"
+#include "editor/codeeditor.h"
 
 namespace dorvik {
 
-// Reads the target's registers into the status fields and refreshes the views.
+// Caption states
+inline constexpr uint8_t kCaptionReset = 0;
+inline constexpr uint8_t kCaptionRunning = 1;
+inline constexpr uint8_t kCaptionHalted = 2;
+
+// Line colours (blue-green-red as the editor takes them)
+inline constexpr uint32_t kBreakLineColor = 0x0000FF;      // red, white text
+inline constexpr uint32_t kExecLineColor = 0x800000;       // navy, yellow text
+inline constexpr uint32_t kLocateLineColor = 0xF0CAA6;     // sky blue, navy text
+
+struct ViewsState {
+  // The processor status fields by name ("st" + register): a caption, CR, the value.
+  std::map<std::string, std::string> StatusFields;
+  uint8_t Caption = kCaptionReset;
+  // The editor pages; a tShowedLine's Page is an index here.
+  std::vector<TEditSheet> Pages;
+  int32_t ActivePage = -1;
+  // Line marks: page -> 1-based line -> colour.
+  std::map<int32_t, std::map<int32_t, uint32_t>> LineMarks;
+  tShowedLine LocateLine;  // the line of a symbol shown in its source
+  tShowedLine ExecLine;    // the execution point
+  int32_t RefreshCount = 0;  // how often the views were refreshed (the views that watch it redraw)
+
+  ViewsState();
+};
+
+ViewsState& Views();
+
+// Status fields and caption
+// Keeps the field's text up to and including its first CR and puts Value after it; no such field: nothing.
+void SetRegisterText(std::string_view name, std::string_view value);
+// The value part of a status field ("" when there is none).
+std::string RegisterText(std::string_view name);
+// Reads the target's registers into the status fields and MainForm().CurrentPC.
 void RefreshDebugViews();
+void UpdateCaption(uint8_t state);
+// The idle handler's halt detection for a target whose run ended by itself:
+// the prompt goes back to "hlt>" and the caption to Halted.
+void DebugViewsIdle();
+
+// Editor pages and marks
+// The page that shows FileName; with Open a page is made for it from the file
+// on disk and made active; -1 when there is none or the file cannot be read.
+int32_t OpenFileInEditor(std::string_view fileName, bool open);
+TEditSheet* PageAt(int32_t page);
+void SetLineMark(int32_t line, tShowedLine& mark, std::string_view fileName, uint32_t lineColor, bool openFile,
+                 bool gotoLine);
+void ClearLineMark(tShowedLine& mark);
+// The colour of a marked line, or -1.
+int64_t LineMarkColor(int32_t page, int32_t line);
+// Index of the first line that holds Text (lines compared upper-cased, blank runs collapsed with Collapse); -1.
+int32_t FindLineContaining(const std::vector<std::string>& lines, std::string_view text, bool collapse);
+
+// Breakpoint services
+// The code bytes of the instruction at Address: "0" and two hex digits each, comma-separated (at most 11 characters).
+std::string GetCodeBytesText(uint16_t address);
+// Finds the module and line of the breakpoint's address (the nearest line at
+// or below it) and sets its location text; false when there is none.
+bool ResolveBreakpointSource(tBreak& bp);
+// Recomputes a used breakpoint after a load (see views.cpp).
+void RelocateBreakpoint(tBreak& bp);
 
 }  // namespace dorvik

@@ -1,0 +1,83 @@
+// The lines a step prints: where it started, "----->", where it stopped, and
+// the watched value. Both halves render the code line the same way, from the
+// symbolic disassembly line.
+
+#include "access/target.h"
+#include "base/mainform.h"
+#include "base/messages.h"
+#include "base/text.h"
+#include "debugger/runcontrol.h"
+#include "debugger/terminal.h"
+#include "lang/collections.h"
+#include "lang/evaluator.h"
+#include "lang/formatting.h"
+#include "lang/keywords.h"
+#include "lang/scanner.h"
+#include "lang/symbols.h"
+#include "machine/images.h"
+
+namespace dorvik {
+
+namespace {
+
+std::string CodeLine(uint16_t address) { return FormatHex4(address) + "H " + DisassembleLine(address); }
+
+// "(:MODULE#line)" when a line symbol sits at Address; "" otherwise.
+std::string SourceLine(uint16_t address) {
+  if (!Collections().SymbolTable) return {};
+  MessageState& m = Messages();
+  const bool savedError = m.ErrorFlag;
+  SuspendMessages();
+  const bool found = FindLineSymbol(address);
+  ResumeMessages();
+  m.ErrorFlag = savedError;
+  const tSymbolItem* line = found ? SymbolAt(Collections().FoundSymbol) : nullptr;
+  if (!line) return {};
+  return "(:" + SymbolLookup().LastModuleName + "#" + std::to_string(line->Number % 100000) + ")";
+}
+
+std::string LineOf(uint8_t stepToken, uint16_t address) {
+  if (stepToken == tok::kLSTEP || stepToken == tok::kPSTEP) {
+    std::string source = SourceLine(address);
+    if (!source.empty()) return source;
+  }
+  return CodeLine(address);
+}
+
+bool IsWordRegister(uint8_t token) { return token != tok::kRBS && !(token >= tok::kR0 && token <= tok::kR7); }
+
+// The watch's value: registers in hexadecimal, anything else in the display radix.
+std::string WatchValue(const std::string& watch, uint8_t watchRegister) {
+  if (watchRegister == tok::kRBS) return FormatHex2((TargetReadByte(kSpaceDirect, sfr::PSW) >> 3) & 3);
+  if (watchRegister) {
+    const int32_t value = TargetRegisterValue(watchRegister);
+    return IsWordRegister(watchRegister) ? FormatHex4(static_cast<uint16_t>(value))
+                                         : FormatHex2(static_cast<uint8_t>(value));
+  }
+  const ScannerState savedScanner = Scanner();
+  const EvaluatorState savedEvaluator = Evaluator();
+  SetScanLine(watch + "\r", false);
+  const long double value = Expression(tok::kEndOfLine);
+  Scanner() = savedScanner;
+  Evaluator() = savedEvaluator;
+  return TrimBlanks(FormatNumber(Formatting().DisplayRadix, 8, true, value, false));
+}
+
+}  // namespace
+
+void ShowStepLine(uint8_t stepToken, uint16_t start, const std::string& watch, uint8_t watchRegister) {
+  const uint16_t pc = static_cast<uint16_t>(MainForm().CurrentPC);
+  const uint16_t prev = RunControl().PrevPC;
+  OutText(LineOf(stepToken, start));
+  OutText("----->");
+  if (stepToken == tok::kTRACE && prev != start) {
+    OutText(CodeLine(prev));
+    NewLine();
+    OutText(std::string(16, ' '));
+    OutText("----->");
+  }
+  OutText(LineOf(stepToken, pc));
+  if (!watch.empty()) OutText(",(" + WatchValue(watch, watchRegister) + ")");
+}
+
+}  // namespace dorvik

@@ -1,0 +1,33 @@
+#pragma once
+// Symbol tables that the debugger tests make, as the loader would fill them.
+
+#include <cstdint>
+#include <vector>
+
+#include "access/target.h"
+#include "lang/collections.h"
+
+namespace dorvik::testing {
+
+struct TestSymbol {
+  const char* Name;
+  uint8_t Class;
+  uint32_t Value;
+  int32_t Number = 0;  // the source line of a line symbol
+};
+
+// Replaces the symbol and module tables; the code lines are decoded again with them.
+inline void LoadSymbolTable(const std::vector<TestSymbol>& symbols, const std::vector<tModuleItem>& modules) {
+  CreateSymbolCollections();
+  for (const TestSymbol& s : symbols) {
+    auto& item = Collections().SymbolTable->Add();
+    item.Name = s.Name;
+    item.SymClass = s.Class;
+    item.Value = s.Value;
+    item.Number = s.Number;
+  }
+  for (const tModuleItem& m : modules) Collections().ModuleTable->Add() = m;
+  CodeImageChanged();
+}
+
+}  // namespace dorvik::testing
