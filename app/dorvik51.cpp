@@ -11,6 +11,10 @@
 #include "base/runstate.h"
 #include "console/frontend.h"
 #include "lang/cpudb.h"
+#include "debugger/runcontrol.h"
+#include "debugger/terminal.h"
+#include "debugger/views.h"
+#include "platform/pump.h"
 #include "vhw/hardware.h"
 
 namespace {
@@ -29,6 +33,9 @@ int main(int /*argc*/, char** argv) {
   // simulator's external-data reads go to the virtual hardware.
   InstallTargetAccess();
   vhw::InstallHardwareBus();
+  // The STEP loop waits for the console's keys; the idle work sees a halt.
+  RunControl().StepKeySource = ReadKey;
+  platform::Pump().SetIdleHook(DebugViewsIdle);
   const std::string database = CpuDatabaseNameFor(ProgramPath(argv[0]));
   // Without the database the console still runs; CPU reports error 159.
   if (!ReadCpuDatabase(database) || !LoadCpuDescription())

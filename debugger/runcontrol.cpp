@@ -259,7 +259,7 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
 
 char ReadStepKey() {
   auto source = RunControl().StepKeySource;
-  return source ? source() : kKeyEsc;
+  return source ? source() : static_cast<char>(kKeyEsc);
 }
 
 bool IsWatchRegister(uint8_t token) {

@@ -16,8 +16,6 @@ inline constexpr uint8_t kSpecBr0 = '#';
 inline constexpr uint8_t kSpecBr1 = '$';
 inline constexpr uint8_t kSpecAddress = 133;  // an expression
 
-inline constexpr char kKeyEsc = '\x1B';
-inline constexpr char kKeyEnter = '\r';
 
 struct RunControlState {
   uint16_t PrevPC = 0;  // the instruction executed last (register PPC)

@@ -79,7 +79,7 @@ TEST_F(BreakpointsTest, BreakCommandForms) {
     SCOPED_TRACE(c.Lines.back());
     SetUp();
     std::string output;
-    for (const char* line : c.Lines) output = Command(line);
+    for (const char* line : c.Lines) output = Output(line);
     EXPECT_EQ(output, c.LastOutput);
     EXPECT_TRUE(Errors().empty());
   }
@@ -92,14 +92,14 @@ TEST_F(BreakpointsTest, BreakCommandErrors) {
   for (const auto& [line, error] : cases) {
     SCOPED_TRACE(line);
     SetUp();
-    Command(line);
+    Output(line);
     EXPECT_EQ(Errors(), std::vector<int>{error});
     EXPECT_FALSE(Breakpoints().BreakTable[0].Used);
   }
 }
 
 TEST_F(BreakpointsTest, NinthBreakpointAsksWarning26) {
-  for (int i = 0; i < 8; ++i) Command("BR = " + std::to_string(100 + i));  // hexadecimal: 0100H..0107H
+  for (int i = 0; i < 8; ++i) Output("BR = " + std::to_string(100 + i));  // hexadecimal: 0100H..0107H
   EXPECT_TRUE(Questions().empty());
   // No keeps the table as it is.
   boxes_.Clear();
@@ -112,7 +112,7 @@ TEST_F(BreakpointsTest, NinthBreakpointAsksWarning26) {
   EXPECT_EQ(Questions(), std::vector<std::string>{"#26"});
   EXPECT_EQ(Breakpoints().BreakTable[7].Address, 0x107);
   // Yes reuses entry 7.
-  Command("BR = 300");
+  Output("BR = 300");
   EXPECT_EQ(Questions(), std::vector<std::string>{"#26"});
   EXPECT_EQ(Breakpoints().BreakTable[7].Address, 0x300);
   EXPECT_EQ(Breakpoints().BreakpointIndex, 7);

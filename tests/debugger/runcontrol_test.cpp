@@ -98,7 +98,7 @@ TEST_F(RunControlTest, GoFormsStopWhereTheyName) {
     SCOPED_TRACE(c.Line);
     SetUp();
     Load(kCounting);
-    EXPECT_EQ(Command(c.Line), c.Output);
+    EXPECT_EQ(Output(c.Line), c.Output);
     EXPECT_EQ(Errors(), c.Errors);
     EXPECT_EQ(Images().SimPC, c.Pc);
     EXPECT_EQ(Acc(), c.Acc);
@@ -109,19 +109,19 @@ TEST_F(RunControlTest, GoFormsStopWhereTheyName) {
 
 TEST_F(RunControlTest, GoTillBothBreakRegistersSetsEntriesZeroAndOne) {
   Load(kCounting);
-  Command("GO TILL 3, 2");
+  Output("GO TILL 3, 2");
   const BreakpointState& b = Breakpoints();
   EXPECT_EQ(b.BreakTable[0].Address, 3);
   EXPECT_EQ(b.BreakTable[1].Address, 2);
   EXPECT_EQ(RunControl().GoMode, '"');
-  Command("GO FROM 0 TILL BR1, BR0");
+  Output("GO FROM 0 TILL BR1, BR0");
   EXPECT_TRUE(Errors().empty());
   EXPECT_EQ(Images().SimPC, 2);
 }
 
 TEST_F(RunControlTest, GoForeverEndsAtAWrittenBreakOpcode) {
   Load({{0x0000, {0x04, 0x04, 0xA5, 0x04}}});
-  EXPECT_EQ(Command("GO FOREVER"), "EXECUTION HALTED AT 0002\n");
+  EXPECT_EQ(Output("GO FOREVER"), "EXECUTION HALTED AT 0002\n");
   EXPECT_EQ(Acc(), 2);
   EXPECT_EQ(Images().CodeImage[2], 0xA5);  // the user's own byte stays
 }
@@ -129,7 +129,7 @@ TEST_F(RunControlTest, GoForeverEndsAtAWrittenBreakOpcode) {
 TEST_F(RunControlTest, UserBreakFromThePumpEndsAnEndlessLoop) {
   Load({{0x0000, {0x80, 0xFE}}});
   After(5, [] { dorvik::Run().UserBreak = true; });
-  EXPECT_EQ(Command("GO"), "EXECUTION HALTED AT 0000\n");
+  EXPECT_EQ(Output("GO"), "EXECUTION HALTED AT 0000\n");
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_FALSE(dorvik::Run().Executing);
   EXPECT_FALSE(dorvik::Run().UserBreak);  // the next GO is not stopped by an old break
@@ -138,15 +138,15 @@ TEST_F(RunControlTest, UserBreakFromThePumpEndsAnEndlessLoop) {
 
 TEST_F(RunControlTest, BreakpointsStopBeforeTheirInstructionAndLeaveCodeAsItWas) {
   Load(kCounting);
-  Command("BR = 2");
-  Command("BR = 2");  // one address in two entries is planted once
-  Command("BR = 3");
+  Output("BR = 2");
+  Output("BR = 2");  // one address in two entries is planted once
+  Output("BR = 3");
   const auto before = Images().CodeImage;
-  EXPECT_EQ(Command("GO"), "EXECUTION HALTED AT 0002\n");
+  EXPECT_EQ(Output("GO"), "EXECUTION HALTED AT 0002\n");
   EXPECT_EQ(Acc(), 1);
   EXPECT_TRUE(Images().CodeImage == before);
   // Started on a breakpoint, the run executes it first.
-  EXPECT_EQ(Command("GO"), "EXECUTION HALTED AT 0003\n");
+  EXPECT_EQ(Output("GO"), "EXECUTION HALTED AT 0003\n");
   EXPECT_EQ(Acc(), 2);
   EXPECT_TRUE(Images().CodeImage == before);
   for (const tBreak& bp : Breakpoints().BreakTable) EXPECT_FALSE(bp.Planted || bp.Armed);
@@ -155,19 +155,19 @@ TEST_F(RunControlTest, BreakpointsStopBeforeTheirInstructionAndLeaveCodeAsItWas)
 
 TEST_F(RunControlTest, BreakDisabledDuringTheRunIsStillRestored) {
   Load({{0x0000, {0x80, 0xFE}}, {0x0010, {0x04}}});
-  Command("BR = 10");
+  Output("BR = 10");
   const auto before = Images().CodeImage;
   After(2, [] {
     Breakpoints().BreakTable[0].Enabled = false;
     dorvik::Run().UserBreak = true;
   });
-  Command("GO");
+  Output("GO");
   EXPECT_TRUE(Images().CodeImage == before);
 }
 
 TEST_F(RunControlTest, ArmServesOneGoOnly) {
   Load(kCounting);
-  Command("GO ARM 2 TILL 3");
+  Output("GO ARM 2 TILL 3");
   EXPECT_TRUE(Errors().empty());
   EXPECT_FALSE(Breakpoints().ArmBreak.Used);
   EXPECT_FALSE(Breakpoints().ArmBreak.Enabled);
@@ -177,7 +177,7 @@ TEST_F(RunControlTest, CommandsThatNeedAStoppedTargetReport144WhileRunning) {
   dorvik::Run().ProgramRunning = true;
   for (const char* line : {"GO", "STEP", "TRACE", "BR0", "BR = 5"}) {
     SCOPED_TRACE(line);
-    Command(line);
+    Output(line);
     EXPECT_EQ(Errors(), std::vector<int>{144});
   }
 }
@@ -203,7 +203,7 @@ TEST_F(RunControlTest, StepLines) {
     SCOPED_TRACE(c.Line);
     SetUp();
     Load(kCalling);
-    EXPECT_EQ(Command(c.Line), c.Output);
+    EXPECT_EQ(Output(c.Line), c.Output);
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(Images().SimPC, c.Pc);
     EXPECT_EQ(MainForm().CurrentPC, static_cast<uint32_t>(c.Pc));
@@ -215,7 +215,7 @@ TEST_F(RunControlTest, TraceRunsARecursiveCallToItsOwnReturn) {
   // 0000 LCALL 0010H / 0003 SJMP $ ; 0010 DJNZ R7,0014H / 0012 SJMP 0016H / 0014 ACALL 0010H / 0016 RET
   Load({{0x0000, {0x12, 0x00, 0x10, 0x80, 0xFE}}, {0x0010, {0xDF, 0x02, 0x80, 0x02, 0x11, 0x10, 0x22}}});
   Images().IDataImage[7] = 3;
-  Command("TRACE");
+  Output("TRACE");
   EXPECT_EQ(Images().SimPC, 3);
   EXPECT_EQ(Images().IDataImage[7], 0);
   EXPECT_EQ(Images().SfrImage[sfr::SP], 7);
@@ -232,11 +232,11 @@ TEST_F(RunControlTest, TraceStepOfTheMainWindowRunsTheCallThrough) {
 
 TEST_F(RunControlTest, StepLoopGoesOnWhileTheKeyIsEnter) {
   Load(kCounting);
-  RunControl().StepKeySource = [] {
+  RunControl().StepKeySource = []() -> char {
     static int n = 0;
-    return ++n < 3 ? kKeyEnter : kKeyEsc;
+    return static_cast<char>(++n < 3 ? kKeyEnter : kKeyEsc);
   };
-  Command("STEP");
+  Output("STEP");
   EXPECT_EQ(Images().SimPC, 4);
 }
 
@@ -262,7 +262,7 @@ TEST_F(LineStepTest, LineStepsStopAtTheNextLine) {
     SetUp();
     Load(kCalling);
     LoadSymbols();
-    EXPECT_EQ(Command(c.Line), c.Output);
+    EXPECT_EQ(Output(c.Line), c.Output);
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(Images().SimPC, c.Pc);
   }
@@ -301,12 +301,12 @@ TEST_F(RunControlTest, ResetPutsTheSimulatorInItsResetState) {
 TEST_F(RunControlTest, HaltStopsAndTakesTheBreaksOut) {
   dorvik::Run().ProgramRunning = true;
   Terminal().MonitorPrompt = "run>";
-  EXPECT_EQ(Command("HALT"), "");
+  EXPECT_EQ(Output("HALT"), "");
   EXPECT_TRUE(Errors().empty());
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
   EXPECT_EQ(Views().Caption, kCaptionHalted);
-  Command("HALT 5");
+  Output("HALT 5");
   EXPECT_EQ(Errors(), std::vector<int>{118});
 }
 
@@ -396,10 +396,10 @@ TEST_F(LinkedTargetTest, MonitorGoNamesItsBreakRegisters) {
       if (std::string_view(line) == "DISABLE_BR0")
         Breakpoints().BreakTable[0].Enabled = false;
       else
-        Command(line);
+        Output(line);
     }
     monitor.Calls.clear();
-    EXPECT_EQ(Command(c.Go), "EXECUTION BEGUN\n");
+    EXPECT_EQ(Output(c.Go), "EXECUTION BEGUN\n");
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(monitor.Calls, c.Calls);
     EXPECT_TRUE(dorvik::Run().ProgramRunning);
@@ -412,42 +412,42 @@ TEST_F(LinkedTargetTest, MonitorGoNamesItsBreakRegisters) {
 TEST_F(LinkedTargetTest, MonitorNamesAPlantedRegisterAgainOnTheNextGo) {
   RecordingBackend monitor(true);
   Use(kTargetMonitor, monitor);
-  Command("BR0 = 10");
-  Command("GO");
-  Command("HALT");
+  Output("BR0 = 10");
+  Output("GO");
+  Output("HALT");
   monitor.Calls.clear();
-  Command("GO");
+  Output("GO");
   EXPECT_EQ(monitor.Calls, std::vector<std::string>{"GO 0000 TILL BR0"});
 }
 
 TEST_F(LinkedTargetTest, MonitorBreakpointsMayNotOverlap) {
   RecordingBackend monitor(true);
   Use(kTargetMonitor, monitor);
-  Command("BR1 = 1002");
-  Command("BR0 = 1000");  // answered Yes: BR1 goes
+  Output("BR1 = 1002");
+  Output("BR0 = 1000");  // answered Yes: BR1 goes
   EXPECT_EQ(Breakpoints().BreakTable[0].Address, 0x1000);
   EXPECT_FALSE(Breakpoints().BreakTable[1].Used);
   ASSERT_EQ(boxes_.Shown().size(), 1u);
   EXPECT_EQ(boxes_.Shown()[0].Caption.substr(boxes_.Shown()[0].Caption.find('#')), "#32");
-  Command("BR1 = 1003");  // three bytes apart: no question
+  Output("BR1 = 1003");  // three bytes apart: no question
   EXPECT_TRUE(boxes_.Shown().empty());
   EXPECT_TRUE(Breakpoints().BreakTable[1].Used);
   // The monitor's form: the keyword, a blank, "=", the location or RESET.
-  EXPECT_EQ(Command("BR0"), "BR0 =1000\n");
+  EXPECT_EQ(Output("BR0"), "BR0 =1000\n");
   Breakpoints().BreakTable[1].Used = false;
-  EXPECT_EQ(Command("BR1"), "BR1 =RESET \n");
+  EXPECT_EQ(Output("BR1"), "BR1 =RESET \n");
 }
 
 // The ADuC's breaks are planted once per address and lifted in reverse order at the halt.
 TEST_F(LinkedTargetTest, ChipBreaksArePlantedOnceAndLiftedInReverse) {
   RecordingBackend chip(false);
   Use(kTargetAduc, chip);
-  Command("BR = 10");
-  Command("BR = 10");
-  Command("BR = 20");
-  Command("GO");
+  Output("BR = 10");
+  Output("BR = 10");
+  Output("BR = 20");
+  Output("GO");
   EXPECT_TRUE(dorvik::Run().ProgramRunning);
-  Command("HALT");
+  Output("HALT");
   EXPECT_EQ(chip.Calls, (std::vector<std::string>{"PLANT 0 0010", "PLANT 2 0020", "GO 0000 ", "HALT",
                                                   "LIFT 0020", "LIFT 0010"}));
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
@@ -461,7 +461,7 @@ TEST_F(RunControlTest, LinkedTargetsFailWith161WithoutHanging) {
       SCOPED_TRACE(std::to_string(kind) + " " + line);
       SetUp();
       dorvik::Run().TargetKind = kind;
-      Command(line);
+      Output(line);
       EXPECT_EQ(Errors(), std::vector<int>{161});
       EXPECT_FALSE(dorvik::Run().ProgramRunning);
       EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
