@@ -244,8 +244,9 @@ char ReadKey() {
     return t.LastKey;
   }
   t.KeyPressed = false;
-  // The key is not kept in the text: a blank stands in its place.
-  if (t.LastKey != '\r') TypeChar(' ');
+  // Enter moves to a new line as it does in the editor; any other key is not
+  // kept in the text: a blank stands in its place.
+  TypeChar(t.LastKey == '\r' ? '\r' : ' ');
   return t.LastKey;
 }
 

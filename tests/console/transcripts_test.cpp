@@ -40,6 +40,8 @@ constexpr Transcript kTranscripts[] = {
     {"prompt", "empty and blank lines, lower case, the prompt on a fresh line"},
     {"noeol", "a last line without its newline"},
     {"empty", "no input at all"},
+    {"go", "code bytes, BR = addr, BR, GO to a breakpoint, the code restored, GO FROM ... TILL"},
+    {"step", "STEP lines, Enter going on, another key a new line, the end of input as Esc"},
 };
 
 std::string ReadFile(const std::string& path) {
