@@ -88,6 +88,8 @@ class AducBackend final : public TargetBackend {
       value = static_cast<int32_t>(t.TargetRegs.DPTR | (uint32_t{t.TargetRegs.DPP} << 16));
     } else if (regToken == tok::kPC) {
       value = t.TargetRegs.PC;
+    } else if (regToken == tok::kRBS) {
+      value = ShadowBank();
     } else {
       return ReadCommonRegister(regToken, value);
     }
@@ -105,6 +107,9 @@ class AducBackend final : public TargetBackend {
       regs.DPP = static_cast<uint8_t>(value >> 16);
     } else if (regToken == tok::kPC) {
       regs.PC = static_cast<uint16_t>(value);
+    } else if (regToken == tok::kRBS) {
+      // The bank bits of the PSW shadow that the link writes back.
+      regs.PSW = static_cast<uint8_t>((regs.PSW & ~0x18) | ((value & 3) << 3));
     }
   }
 

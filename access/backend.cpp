@@ -130,6 +130,8 @@ bool TargetBackend::RegisterLines(std::vector<std::string>& lines) {
   return true;
 }
 
+bool TargetBackend::SendCommandLine(std::string_view) { return false; }
+
 // Shared by the layer and the backends
 
 BitPlace PlaceOfBit(int32_t bitAddr) {

@@ -29,6 +29,7 @@ struct TargetCapabilities {
   uint8_t LastBreakIndex = 7;      // the highest usable breakpoint index
   int32_t ReadChunk = 128;         // bytes of one typed read of the memory commands; 0: no limit
   uint8_t MemorySpaces = 0xFF;     // bit n set: memory space n can be read and written
+  bool CommandLines = false;       // the target takes text command lines of its own (the monitor)
 };
 
 // Progress of a long write: bytes done of Total; false when the user cancelled.
@@ -84,6 +85,9 @@ class TargetBackend {
   virtual void GetRegisters(tRegisterFrame& frame) = 0;
   virtual RegisterRead ReadRegister(uint8_t regToken, int32_t& value) = 0;
   virtual void SetRegister(uint8_t regToken, int32_t value) = 0;
+  // A command line in the target's own language, answered by its prompt
+  // (targets without CommandLines take none and answer false).
+  virtual bool SendCommandLine(std::string_view line);
 
   // Run control
   // Starts the program at From. Till is the stop clause of a target with break

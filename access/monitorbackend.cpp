@@ -30,8 +30,10 @@ class MonitorBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16};
+            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16, .CommandLines = true};
   }
+
+  bool SendCommandLine(std::string_view line) override { return Command(std::string(line)); }
 
   // Memory
 

@@ -142,6 +142,8 @@ class SimulatorBackend final : public TargetBackend {
       if (Target().CpuFamily == kFamilyAduc) value |= int32_t{m.SfrImage[sfr::DPP]} << 16;
     } else if (regToken == tok::kPC) {
       value = m.SimPC;
+    } else if (regToken == tok::kRBS) {
+      value = RegisterBank();
     } else {
       return ReadCommonRegister(regToken, value);
     }
@@ -158,6 +160,10 @@ class SimulatorBackend final : public TargetBackend {
       SetBreakRegister(regToken - tok::kBR0, static_cast<uint16_t>(value));
     } else if (regToken >= tok::kR0 && regToken <= tok::kR7) {
       m.IDataImage[8u * RegisterBank() + (regToken - tok::kR0)] = static_cast<uint8_t>(value);
+    } else if (regToken == tok::kRBS) {
+      // The register bank is PSW's bits 3 and 4; parity follows ACC alone.
+      uint8_t& psw = m.SfrImage[sfr::PSW];
+      psw = static_cast<uint8_t>((psw & ~0x18) | ((value & 3) << 3));
     } else if (regToken == tok::kDPTR) {
       TargetState& t = Target();
       if (t.CpuFamily == kFamilyAduc) {

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "access/backend.h"
-#include "access/links.h"
 #include "access/target.h"
 #include "base/linkstate.h"
 #include "base/messages.h"
@@ -26,9 +25,6 @@ namespace dorvik {
 
 namespace {
 
-constexpr int32_t kPswAddress = 0xD0;
-constexpr uint8_t kBankBits = 0x18;
-
 // A word the handler does not take: the syntax error, unless reading it
 // reported an error of its own (an unknown symbol is 137 alone).
 void WrongWord() {
@@ -40,32 +36,6 @@ std::string KeywordText(uint8_t token) {
   std::string text = TokenText(token);
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
-}
-
-// One command line to the monitor board and its prompt (closed line: error 161).
-bool SendToMonitor(std::string_view line) {
-  return MonitorSendString(std::string(line) + "\r") && MonitorWaitPrompt();
-}
-
-// The PSW as the target holds it: the local images and the ADuC's register
-// shadow; the monitor's only through the register bank shown.
-uint8_t TargetPsw() {
-  if (CurrentBackend().Capabilities().LocalImages) return TargetReadByte(kValueSpaceData, kPswAddress);
-  if (Run().TargetKind == kTargetAduc) return Target().TargetRegs.PSW;
-  return static_cast<uint8_t>(Executor().ShownBank << 3);
-}
-
-// Keeps the bank bits of the target's PSW: the simulator's through the layer's
-// value write, the ADuC's in the register shadow its link writes back.
-void SetTargetBank(uint8_t bank) {
-  const TargetCapabilities caps = CurrentBackend().Capabilities();
-  if (caps.WritesValues) {
-    const uint8_t psw = TargetReadByte(kValueSpaceData, kPswAddress);
-    TargetWriteValue(kValueSpaceData, kPswAddress, (psw & ~kBankBits) | (bank << 3), 1);
-  } else if (Run().TargetKind == kTargetAduc) {
-    uint8_t& psw = Target().TargetRegs.PSW;
-    psw = static_cast<uint8_t>((psw & ~kBankBits) | (bank << 3));
-  }
 }
 
 // ENABLE x / DISABLE x.
@@ -100,8 +70,9 @@ void SwitchOption(bool enable) {
         b.Enabled = enable && b.Used;
       }
       MarkAllBreakpoints();
-      if (!enable && Run().TargetKind == kTargetMonitor)
-        SendToMonitor(KeywordText(tok::kRESET) + " " + KeywordText(word));
+      // A target that plants its own breaks (the monitor) is told to drop them.
+      if (!enable && CurrentBackend().Capabilities().CommandLines)
+        CurrentBackend().SendCommandLine(KeywordText(tok::kRESET) + " " + KeywordText(word));
       return;
     }
     default:
@@ -170,8 +141,10 @@ void CmdBase() {
 
 void CmdCause() {
   if (!TargetStopped()) return;
-  if (Run().TargetKind != kTargetMonitor) return;
-  if (!SendToMonitor(KeywordText(tok::kCAUSE))) return;
+  // Only a target with a command language of its own knows why it stopped.
+  TargetBackend& backend = CurrentBackend();
+  if (!backend.Capabilities().CommandLines) return;
+  if (!backend.SendCommandLine(KeywordText(tok::kCAUSE))) return;
   // The monitor's reply line, from where the reply starts to its CR.
   const LinkState& link = Link();
   std::string reply;
@@ -223,9 +196,11 @@ void CmdRbs() {
   if (!TargetStopped()) return;
   const uint8_t token = GetToken();
   if (token == tok::kEndOfLine) {
+    // The bank the status fields show, read afresh from the target.
+    RefreshDebugViews();
     OutToken(tok::kRBS);
     OutToken(tok::kEqual);
-    OutChar(static_cast<char>('0' + ((TargetPsw() & kBankBits) >> 3)));
+    OutText(RegisterText("RBS"));
     NewLine();
     return;
   }
@@ -238,10 +213,9 @@ void CmdRbs() {
     return;
   }
   const auto bank = static_cast<uint8_t>(value);
-  // Only the monitor acts on the RBS register itself.
-  if (Run().TargetKind == kTargetMonitor && !TargetSetRegister(tok::kRBS, bank)) return;
-  SetTargetBank(bank);
-  Executor().ShownBank = bank;
+  // The target's PSW takes the bank (the monitor its RBS register); the
+  // status fields follow.
+  if (!TargetSetRegister(tok::kRBS, bank)) return;
   RefreshDebugViews();
 }
 

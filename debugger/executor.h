@@ -21,9 +21,6 @@ struct ExecutorState {
   // Display options of ENABLE/DISABLE (ShowSymbols and ShowLines belong to the symbol lookups).
   bool TraceOption = true;
   bool ShowAscii = true;
-  // The register bank the processor-status fields show (RBS); the monitor's
-  // PSW is known only through it.
-  uint8_t ShownBank = 0;
 };
 
 ExecutorState& Executor();
