@@ -11,6 +11,10 @@
 
 namespace dorvik {
 
+// Either link: one byte on the line as it stands (the break byte of Esc);
+// nothing while no line is open.
+void LinkSendByte(uint8_t byte);
+
 // Monitor board
 bool MonitorReadBlock(uint8_t space, int32_t addr, int32_t count);
 bool MonitorReadTyped(uint8_t space, int32_t addr, uint8_t typeToken, int32_t count);

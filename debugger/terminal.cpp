@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/messages.h"
+#include "access/links.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "base/text.h"
@@ -136,7 +137,8 @@ KeyAction DoOnKeyDown(uint16_t key, uint8_t modifiers) {
   ClampCaret();
   switch (key) {
     case kKeyEsc:
-      // The break byte goes to the target link when one is open (the links issue).
+      // The break byte goes to the target when a line is open.
+      LinkSendByte(27);
       t.LastKey = 27;
       Run().UserBreak = true;
       return KeyAction::Break;
