@@ -104,6 +104,16 @@ const PlantedBreak* FindPlanted(uint16_t address) {
   return nullptr;
 }
 
+// A code byte as the program reads it with MOVC: a planted break stands in
+// for the program's own byte only for the fetch, never for a read.
+uint8_t ProgramByte(const uint8_t* code, uint16_t address) {
+  const uint8_t b = code[address];
+  if (b != kBreakOpcode) [[likely]]
+    return b;
+  const PlantedBreak* planted = FindPlanted(address);
+  return planted ? planted->Original : b;
+}
+
 // Register access helpers over the images. kRecord: the step's byte reads go
 // to the value list.
 template <bool kRecord>
@@ -355,8 +365,8 @@ uint16_t Execute(MemoryImages& t, Cpu<kRecord>& c, const Decoded& d, uint16_t pc
     case 0xF5: c.Write(d.B1, c.Acc()); break;
     CASE_RI(0xF6): c.AtRi(op) = c.Acc(); break;
     CASE_RN(0xF8): c.Reg(op & 7) = c.Acc(); break;
-    case 0x83: c.Acc() = code[static_cast<uint16_t>(next + c.Acc())]; break;      // MOVC A,@A+PC
-    case 0x93: c.Acc() = code[static_cast<uint16_t>(c.Dptr() + c.Acc())]; break;  // MOVC A,@A+DPTR
+    case 0x83: c.Acc() = ProgramByte(code, static_cast<uint16_t>(next + c.Acc())); break;      // MOVC A,@A+PC
+    case 0x93: c.Acc() = ProgramByte(code, static_cast<uint16_t>(c.Dptr() + c.Acc())); break;  // MOVC A,@A+DPTR
 
     // Exchanges
     case 0xC5: {

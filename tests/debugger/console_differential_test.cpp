@@ -335,12 +335,11 @@ TEST_F(ConsoleRuns, ComparisonReportsEachKindOfDifferenceAndMasksOnlyTheKeptOnes
     }
 }
 
-// A difference of the simulator found by this test, kept here to reproduce
-// it (disabled until it is mended): a break planted for GO ... TILL (or for
-// a BR entry) is the break opcode in the simulator's code image while the
-// program runs, so MOVC reading that address loads A5H; s51 (and a chip with
-// hardware breaks) loads the program's byte, here 80H of the final SJMP $.
-TEST_F(ConsoleRuns, DISABLED_MovcReadsTheProgramByteAtATillAddress) {
+// A break planted for GO ... TILL (or for a BR entry) is the break opcode in
+// the simulator's code image while the program runs; MOVC reading that
+// address still loads the program's byte, here 80H of the final SJMP $, as
+// s51 (and a chip with hardware breaks) does.
+TEST_F(ConsoleRuns, MovcReadsTheProgramByteAtATillAddress) {
   const std::string s51 = FindS51();
   if (s51.empty()) GTEST_SKIP() << "s51 (package sdcc-ucsim) is not installed";
   GeneratedProgram p;

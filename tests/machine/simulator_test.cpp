@@ -375,6 +375,18 @@ TEST_F(SimulatorTest, PlantedBreakStopsBeforeTheInstructionAndResumesWithIt) {
   EXPECT_EQ(T().CodeImage[0x0004], 0x14);
 }
 
+TEST_F(SimulatorTest, MovcReadsTheProgramsByteUnderAPlantedBreak) {
+  // MOV DPTR,#0010H; CLR A; MOVC A,@A+DPTR; MOV R0,A; MOV A,#08H; MOVC A,@A+PC; (10H: 5AH, 11H: A5H)
+  Code(0x0000, {0x90, 0x00, 0x10, 0xE4, 0x93, 0xF8, 0x74, 0x08, 0x83});
+  Code(0x0010, {0x5A, 0xA5});
+  PlantBreak(0x0010);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(Step(), StepResult::Executed);
+  EXPECT_EQ(Iram(0x00), 0x5A) << "MOVC A,@A+DPTR reads the program's byte, not the break";
+  ASSERT_EQ(Step(), StepResult::Executed);
+  ASSERT_EQ(Step(), StepResult::Executed);
+  EXPECT_EQ(Sfr(0xE0), 0xA5) << "a break opcode the program holds itself is read as it is";
+}
+
 TEST_F(SimulatorTest, BreakOpcodeInTheProgramStopsAndIsSteppedOverAsOneByte) {
   Code(0x0000, {0xA5, 0x04});
   EXPECT_EQ(Step(), StepResult::BreakOpcode);
