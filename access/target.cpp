@@ -303,13 +303,13 @@ int32_t TargetRegisterValue(uint8_t regToken) {
     scan.ExprValue = v;
     return v;
   }
-  int32_t value = static_cast<int32_t>(scan.ExprValue);
+  int32_t value = static_cast<int32_t>(LowBits32(scan.ExprValue));
   switch (CurrentBackend().ReadRegister(regToken, value)) {
     case RegisterRead::Failed: return 0;
     case RegisterRead::Value: scan.ExprValue = value; break;
     case RegisterRead::Unknown: break;
   }
-  return static_cast<int32_t>(scan.ExprValue);
+  return static_cast<int32_t>(LowBits32(scan.ExprValue));
 }
 
 bool TargetSetRegister(uint8_t regToken, int32_t value) {

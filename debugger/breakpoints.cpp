@@ -84,7 +84,7 @@ bool ReadCodeAddress(uint16_t& addr) {
   const long double value = Expression(tok::kNone);
   if (Messages().ErrorFlag) return false;
   if (prefixed) {
-    addr = static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFF);
+    addr = static_cast<uint16_t>(LowBits32(value) & 0xFFFF);
   } else if (value < 0 || value > 0xFFFF) {
     ReportError(err::kPartitionBoundsError);
     return false;

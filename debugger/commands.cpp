@@ -235,7 +235,7 @@ void CmdRegister() {
   if (token != tok::kEqual) return WrongWord();
   const long double value = Expression(0);
   if (Messages().ErrorFlag || !CheckEndOfLine()) return;
-  if (!TargetSetRegister(reg, static_cast<int32_t>(value))) return;
+  if (!TargetSetRegister(reg, static_cast<int32_t>(LowBits32(value)))) return;
   RefreshDebugViews();
 }
 

@@ -48,8 +48,7 @@ bool IsMemoryKeyword(uint8_t t) {
 uint32_t RawValue(uint8_t type, long double v) {
   if (type == tok::kFLOAT) return std::bit_cast<uint32_t>(static_cast<float>(v));
   if (type == tok::kBIT) return v != 0 ? 1 : 0;
-  if (!(std::fabs(v) < 9.2e18L)) return 0;
-  return static_cast<uint32_t>(static_cast<int64_t>(v));
+  return LowBits32(v);
 }
 
 // A bit changed in its byte, through the backend.

@@ -1,6 +1,7 @@
 #include "lang/valuelist.h"
 
 #include <bit>
+#include <cmath>
 
 #include "base/session.h"
 #include "lang/keywords.h"
@@ -30,6 +31,11 @@ int ElementSize(int32_t typeToken) {
     case tok::kLONGINT: case tok::kDOUBLEWORD: case tok::kFLOAT: return 4;
     default: return 1;
   }
+}
+
+uint32_t LowBits32(long double value) {
+  if (!(std::fabs(value) < 9.2e18L)) return 0;
+  return static_cast<uint32_t>(static_cast<int64_t>(value));
 }
 
 }  // namespace dorvik

@@ -25,5 +25,9 @@ void AppendValue(int32_t typeToken, uint32_t value);
 long double ItemValue(const tValueItem& item);
 // Bytes of one element of a type token.
 int ElementSize(int32_t typeToken);
+// The low 32 bits of the integer part of an expression's value, as a target
+// register or memory takes it; 0 for a value that is no number or lies beyond
+// the 64-bit range.
+uint32_t LowBits32(long double value);
 
 }  // namespace dorvik

@@ -274,3 +274,26 @@ TEST_F(TargetTest, TypedBlockReadsWordsAndBitsAndStopsAtTheSpaceEnd) {
 
 }  // namespace
 }  // namespace dorvik
+
+namespace dorvik::testing {
+namespace {
+
+// A register the target does not know leaves the evaluator's current value;
+// a value beyond 32 bits (TRUE, a huge number, not a number) is taken by its
+// low 32 bits or as 0, never converted out of range.
+TEST(RegisterValueTest, TheCurrentValueIsTakenByItsLow32Bits) {
+  ResetSession();
+  dorvik::Run().TargetKind = kTargetNone;
+  const struct {
+    long double Current;
+    int32_t Expected;
+  } rows[] = {{4294967295.0L, -1}, {1e30L, 0}, {-2.0L, -2}, {0x12345678, 0x12345678}};
+  for (const auto& row : rows) {
+    Scanner().ExprValue = row.Current;
+    EXPECT_EQ(TargetRegisterValue(tok::kRBS), row.Expected) << static_cast<double>(row.Current);
+  }
+  ResetSession();
+}
+
+}  // namespace
+}  // namespace dorvik::testing
