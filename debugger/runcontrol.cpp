@@ -122,6 +122,8 @@ void RunSimulated(uint16_t start) {
   UpdateCaption(kCaptionRunning);
   ClearLineMark(Views().ExecLine);
   MarkAllBreakpoints();
+  // The console shows "run>" while the program runs.
+  ShowCursor();
   const int32_t slice = std::max(rc.SliceSteps, 1);
   while (run.ProgramRunning && run.Executing) {
     Messages().ErrorFlag = false;
@@ -649,7 +651,14 @@ void ResetTarget() {
 // EXECUTION HALTED AT xxxx
 
 void ReportHalt(uint8_t cause) {
-  if (!Terminal().Lines.back().empty()) NewLine();
+  // On a line of its own: a bare "run>" gives its place, other text is ended.
+  TerminalState& t = Terminal();
+  if (t.TerminalEcho && t.Visible && t.Lines.back() == kPromptRunning) {
+    t.Lines.back().clear();
+    t.Caret = 0;
+  } else if (!t.Lines.back().empty()) {
+    NewLine();
+  }
   OutText("EXECUTION HALTED ");
   OutText("AT ");
   OutHex4(PcField());

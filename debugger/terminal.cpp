@@ -210,6 +210,7 @@ KeyAction HandToScanner(std::string_view line) {
     m.ErrorFlag = errorFlag;
     m.LastErrorCode = lastError;
     m.LastErrorParams = params;
+    ShowCursor();
     return KeyAction::None;
   }
   SetScanLine(UpperCase(line) + "\r", false);
