@@ -211,6 +211,9 @@ void StartOnChip(uint16_t start) {
 // The program runs from Address to the return address R of the call there.
 bool RunOverCall(uint16_t address, uint16_t ret) {
   RunState& run = Run();
+  // The STEP loop keeps its running state after the call (the end of the
+  // input and the lines typed meanwhile are seen only while it is set).
+  const bool wasRunning = run.ProgramRunning;
   TargetBackend& backend = CurrentBackend();
   const TargetCapabilities caps = backend.Capabilities();
   tBreak& cursor = Breakpoints().CursorBreakpoint;
@@ -254,7 +257,7 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
     }
     MainForm().CurrentPC = static_cast<uint32_t>(images.SimPC);
   }
-  run.ProgramRunning = false;
+  run.ProgramRunning = wasRunning;
   cursor.Used = false;
   return !Failed();
 }

@@ -210,7 +210,7 @@ KeyAction HandToScanner(std::string_view line) {
     m.ErrorFlag = errorFlag;
     m.LastErrorCode = lastError;
     m.LastErrorParams = params;
-    ShowCursor();
+    if (t.MonitorPrompt == kPromptRunning) ShowCursor();
     return KeyAction::None;
   }
   SetScanLine(UpperCase(line) + "\r", false);
@@ -241,7 +241,9 @@ char ReadKey() {
   while (!t.KeyPressed && !t.EndOfInput) PumpMessages();
   t.WaitingForKey = false;
   if (!t.KeyPressed) {
+    // The end of the input is Esc, and Esc is a user break.
     t.LastKey = 27;
+    Run().UserBreak = true;
     return t.LastKey;
   }
   t.KeyPressed = false;
