@@ -282,8 +282,9 @@ bool TakeRawLine(std::string& input, std::string& line) {
 
 void ConsoleFrontEnd::HandleLineDuringRun(const std::string& line) {
   if (TrimBlanks(line).empty()) return;
-  // Shown on a line of its own where it was consumed.
-  FreshLine();
+  // Typed after a bare "run>", else on a line of its own where it was consumed.
+  const TerminalState& t = Terminal();
+  if (t.Lines.back() != t.MonitorPrompt) FreshLine();
   TypeText(line);
   TypeText("\r");
   HandToScanner(line);

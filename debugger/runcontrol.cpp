@@ -122,6 +122,8 @@ void RunSimulated(uint16_t start) {
   UpdateCaption(kCaptionRunning);
   ClearLineMark(Views().ExecLine);
   MarkAllBreakpoints();
+  // The console shows "run>" while the program runs.
+  ShowCursor();
   const int32_t slice = std::max(rc.SliceSteps, 1);
   while (run.ProgramRunning && run.Executing) {
     Messages().ErrorFlag = false;
@@ -209,6 +211,9 @@ void StartOnChip(uint16_t start) {
 // The program runs from Address to the return address R of the call there.
 bool RunOverCall(uint16_t address, uint16_t ret) {
   RunState& run = Run();
+  // The STEP loop keeps its running state after the call (the end of the
+  // input and the lines typed meanwhile are seen only while it is set).
+  const bool wasRunning = run.ProgramRunning;
   TargetBackend& backend = CurrentBackend();
   const TargetCapabilities caps = backend.Capabilities();
   tBreak& cursor = Breakpoints().CursorBreakpoint;
@@ -252,7 +257,7 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
     }
     MainForm().CurrentPC = static_cast<uint32_t>(images.SimPC);
   }
-  run.ProgramRunning = false;
+  run.ProgramRunning = wasRunning;
   cursor.Used = false;
   return !Failed();
 }
@@ -649,7 +654,14 @@ void ResetTarget() {
 // EXECUTION HALTED AT xxxx
 
 void ReportHalt(uint8_t cause) {
-  if (!Terminal().Lines.back().empty()) NewLine();
+  // On a line of its own: a bare "run>" gives its place, other text is ended.
+  TerminalState& t = Terminal();
+  if (t.TerminalEcho && t.Visible && t.Lines.back() == kPromptRunning) {
+    t.Lines.back().clear();
+    t.Caret = 0;
+  } else if (!t.Lines.back().empty()) {
+    NewLine();
+  }
   OutText("EXECUTION HALTED ");
   OutText("AT ");
   OutHex4(PcField());

@@ -212,6 +212,7 @@ KeyAction HandToScanner(std::string_view line) {
     m.ErrorFlag = errorFlag;
     m.LastErrorCode = lastError;
     m.LastErrorParams = params;
+    if (t.MonitorPrompt == kPromptRunning) ShowCursor();
     return KeyAction::None;
   }
   SetScanLine(UpperCase(line) + "\r", false);
@@ -242,7 +243,9 @@ char ReadKey() {
   while (!t.KeyPressed && !t.EndOfInput) PumpMessages();
   t.WaitingForKey = false;
   if (!t.KeyPressed) {
+    // The end of the input is Esc, and Esc is a user break.
     t.LastKey = 27;
+    Run().UserBreak = true;
     return t.LastKey;
   }
   t.KeyPressed = false;

@@ -50,10 +50,12 @@ class FrontEndTest : public ConsoleTest {
   void CommandAtWork(bool programRunning) {
     Executor().Running = true;
     dorvik::Run().ProgramRunning = programRunning;
+    if (programRunning) Terminal().MonitorPrompt = "run>";
   }
   void CommandDone() {
     Executor().Running = false;
     dorvik::Run().ProgramRunning = false;
+    Terminal().MonitorPrompt = "hlt>";
   }
 
   int in_[2] = {-1, -1};
@@ -68,7 +70,7 @@ TEST_F(FrontEndTest, HaltTypedDuringARunBreaksAndOtherLinesGet144) {
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   platform::PumpMessages();
   EXPECT_TRUE(dorvik::Run().UserBreak);
-  EXPECT_EQ(TerminalText(), "DBYTE 0\nError #144: Command form not allowed during user program run\nhalt\n");
+  EXPECT_EQ(TerminalText(), "DBYTE 0\nError #144: Command form not allowed during user program run\nrun>halt\n");
   EXPECT_FALSE(Messages().ErrorFlag) << "the running command does not take error 144 as its own";
   CommandDone();
   dorvik::Run().UserBreak = false;
@@ -76,7 +78,7 @@ TEST_F(FrontEndTest, HaltTypedDuringARunBreaksAndOtherLinesGet144) {
   EndInput();
   EXPECT_EQ(front.Run(), 0);
   EXPECT_EQ(Output(),
-            "DBYTE 0\nError #144: Command form not allowed during user program run\nhalt\nhlt>CPU\nCPU =51\nhlt>\n");
+            "DBYTE 0\nError #144: Command form not allowed during user program run\nrun>halt\nhlt>CPU\nCPU =51\nhlt>\n");
 }
 
 TEST_F(FrontEndTest, LinesTypedDuringACommandRunAfterIt) {

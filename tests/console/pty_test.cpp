@@ -1,6 +1,7 @@
 // End-to-end runs of the real dorvik51 on a pseudo-terminal: raw keys at the
 // prompt (Backspace, Home, Left), Esc and Ctrl+C that never end the program,
 // and Ctrl+D and Alt+X that end it with the terminal's modes restored.
+// Esc, Ctrl+C and a typed HALT stop a GO that runs forever.
 
 #include <gtest/gtest.h>
 
@@ -178,5 +179,37 @@ TEST(PtyTest, ATerminatingSignalRestoresTheTerminal) {
   EXPECT_EQ(run.Wait(), 128 + SIGTERM);
   EXPECT_TRUE(run.ModesRestored());
 }
+
+// An endless SJMP $ at 0000 started by GO; Keys stop it. The halt report
+// stands on a line of its own and the stopped prompt follows.
+void StopsAnEndlessRun(const std::string& keys) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("CBYTE 0 = 80,FE\r");
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("GO\r");
+  ASSERT_TRUE(run.WaitFor("run>"));
+  // A line typed during the run gets 144; the run goes on.
+  run.Send("XBYTE 0\r");
+  ASSERT_TRUE(run.WaitFor("Error #144: Command form not allowed during user program run"));
+  ASSERT_TRUE(run.WaitFor("run>"));
+  EXPECT_TRUE(run.Alive());
+  run.Send(keys);
+  ASSERT_TRUE(run.WaitFor("EXECUTION HALTED AT 0000"));
+  ASSERT_TRUE(run.WaitFor("\r\nhlt>"));
+  run.Send("R\r");
+  ASSERT_TRUE(run.WaitFor("PC=0000"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+TEST(PtyTest, EscStopsARun) { StopsAnEndlessRun("\x1b"); }
+
+TEST(PtyTest, CtrlCStopsARunAndTheProgramGoesOn) { StopsAnEndlessRun("\x03"); }
+
+TEST(PtyTest, TypedHaltStopsARun) { StopsAnEndlessRun("HALT\r"); }
 
 }  // namespace

@@ -42,6 +42,16 @@ constexpr Transcript kTranscripts[] = {
     {"empty", "no input at all"},
     {"go", "code bytes, BR = addr, BR, GO to a breakpoint, the code restored, GO FROM ... TILL"},
     {"step", "STEP lines, Enter going on, another key a new line, the end of input as Esc"},
+    {"memshow", "every type and memory keyword shown, the character column, 145 for spaces without an image, CHECKSUM"},
+    {"memmodify", "XWORD 0 = 1234 as 12H, 34H; a cyclic list; a fill; a BIT range; a copy; strings; an empty list; clipping"},
+    {"run", "GO forms: TILL, two breakpoints, BR0/BR1, ARM, FROM, space prefixes masked, 162 beyond 0FFFFH, FOREVER, H"},
+    {"running", "lines typed during a run after \"run>\" get 144, HALT stops it, the end of input halts it"},
+    {"breakpoints", "BR, BREAK, BR0, BR1, eight entries, warning 26 answered no and yes, GO starting on a breakpoint"},
+    {"trace", "LSTEP refused at warning 45, TRACE running an LCALL through"},
+    {"pstep", "PSTEP answered at warning 45, running the call through up to the end of input"},
+    {"stepwatch", "S FROM with a DPTR watch, starting on a breakpoint"},
+    {"stack", "STACK, STACK n ending at SP, CALLSTACK, CAUSE, R0-R7, REGISTERS"},
+    {"radix", "numbers typed and shown in decimal, binary and octal; registers stay hexadecimal"},
 };
 
 std::string ReadFile(const std::string& path) {
