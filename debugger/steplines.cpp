@@ -5,6 +5,7 @@
 #include "access/target.h"
 #include "base/mainform.h"
 #include "base/messages.h"
+#include "base/session.h"
 #include "base/text.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
@@ -48,18 +49,18 @@ bool IsWordRegister(uint8_t token) { return token != tok::kRBS && !(token >= tok
 
 // The watch's value: registers in hexadecimal, anything else in the display radix.
 std::string WatchValue(const std::string& watch, uint8_t watchRegister) {
-  if (watchRegister == tok::kRBS) return FormatHex2((TargetReadByte(kSpaceDirect, sfr::PSW) >> 3) & 3);
   if (watchRegister) {
     const int32_t value = TargetRegisterValue(watchRegister);
     return IsWordRegister(watchRegister) ? FormatHex4(static_cast<uint16_t>(value))
                                          : FormatHex2(static_cast<uint8_t>(value));
   }
-  const ScannerState savedScanner = Scanner();
-  const EvaluatorState savedEvaluator = Evaluator();
+  // The watch is read in the middle of the step command's own line.
+  SavedStates<ScannerState, EvaluatorState, tValueList> saved;
   SetScanLine(watch + "\r", false);
   const long double value = Expression(tok::kEndOfLine);
-  Scanner() = savedScanner;
-  Evaluator() = savedEvaluator;
+  // Memory is shown as its type is, zero-padded to the type's width.
+  const tValueList& list = ValueList();
+  if (!list.Items.empty()) return FormatValue(list.Items.back(), Formatting().DisplayRadix);
   return TrimBlanks(FormatNumber(Formatting().DisplayRadix, 8, true, value, false));
 }
 

@@ -195,7 +195,7 @@ TEST_F(RunControlTest, StepLines) {
       {"S FROM 10", "0010H INC     A----->0011H RET\n", 0x11},
       {"TRACE", "0000H LCALL   010H----->0011H RET\n                ----->0003H NOP\n", 3},
       {"TRACE FROM 3", "0003H NOP----->0004H SJMP    04\n", 4},
-      {"STEP FROM 10, ACC", "0010H INC     A----->0011H RET,(1)\n", 0x11},
+      {"STEP FROM 10, ACC", "0010H INC     A----->0011H RET,(01)\n", 0x11},
       {"STEP FROM 10, DPTR", "0010H INC     A----->0011H RET,(0000)\n", 0x11},
       {"STEP FROM 10, R0", "0010H INC     A----->0011H RET,(00)\n", 0x11},
   };
