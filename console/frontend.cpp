@@ -281,9 +281,14 @@ bool TakeRawLine(std::string& input, std::string& line) {
 }  // namespace
 
 void ConsoleFrontEnd::HandleLineDuringRun(const std::string& line) {
-  if (TrimBlanks(line).empty()) return;
-  // Typed after a bare "run>", else on a line of its own where it was consumed.
   const TerminalState& t = Terminal();
+  if (TrimBlanks(line).empty()) {
+    // An empty line types the prompt again on the next line, as at rest.
+    TypeText("\r");
+    TypeText(t.MonitorPrompt);
+    return;
+  }
+  // Typed after a bare "run>", else on a line of its own where it was consumed.
   if (t.Lines.back() != t.MonitorPrompt) FreshLine();
   TypeText(line);
   TypeText("\r");
