@@ -41,6 +41,7 @@ constexpr Transcript kTranscripts[] = {
     {"noeol", "a last line without its newline"},
     {"empty", "no input at all"},
     {"go", "code bytes, BR = addr, BR, GO to a breakpoint, the code restored, GO FROM ... TILL"},
+    {"st", "R1, R2, R4, R5, R6 set and shown; ST ended by the end of the input"},
     {"step", "STEP lines, Enter going on, another key a new line, the end of input as Esc"},
     {"memshow", "every type and memory keyword shown, the character column, 145 for spaces without an image, CHECKSUM"},
     {"memmodify", "XWORD 0 = 1234 as 12H, 34H; a cyclic list; a fill; a BIT range; a copy; strings; an empty list; clipping"},
