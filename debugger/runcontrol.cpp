@@ -76,6 +76,31 @@ uint8_t CallLength(uint16_t address) {
   return 0;
 }
 
+// After a run over a call on a target with break registers (the monitor runs
+// the call itself and reports the instruction it ran last): the line of that
+// instruction for a source line or TRACE, and a stop on entering a call is
+// taken back to the call. True when the step ends there.
+bool StoppedOnCallEntry(uint8_t stepToken, std::string& text) {
+  const uint16_t prev = RunControl().PrevPC;
+  const bool lineWanted = LineSymbolAt(prev) || stepToken == tok::kTRACE;
+  if (lineWanted) text = DisassembleLine(prev);
+  if (!CallLength(prev)) return false;
+  if (!lineWanted) {
+    SetPcField(prev);
+    TargetSetRegister(tok::kPC, prev);
+    return false;
+  }
+  // The return address the call pushed is dropped again, through the
+  // target's own write (a value write reaches only the local images).
+  const uint8_t sp = static_cast<uint8_t>(TargetReadByte(kSpaceDirect, sfr::SP) - 2);
+  CurrentBackend().WriteBlock(kSpaceDirect, sfr::SP, std::span<const uint8_t>(&sp, 1), true, {});
+  TargetSetRegister(tok::kPC, prev);
+  SetPcField(prev);
+  SetRegisterText("SP", FormatHex2(sp));
+  RefreshDebugViews();
+  return true;
+}
+
 // Lets the console see its keys while a run or a wait goes on.
 void PumpBetweenSlices() {
   MainForm().CurrentPC = static_cast<uint32_t>(Images().SimPC);
@@ -517,6 +542,10 @@ bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text) {
       if (!RunOverCall(address, ret)) return false;
       rc.PrevPC = static_cast<uint16_t>(TargetRegisterValue(tok::kPPC));
       SetPcField(static_cast<uint16_t>(TargetRegisterValue(tok::kPC)));
+      if (CurrentBackend().Capabilities().BreakRegisters && StoppedOnCallEntry(stepToken, text)) {
+        done = true;
+        break;
+      }
       address = PcField();
       first = false;
       if (StepDone(stepToken, address)) {

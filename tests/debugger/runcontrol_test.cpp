@@ -4,6 +4,8 @@
 #include "debugger/runcontrol.h"
 
 #include <algorithm>
+#include <map>
+#include <array>
 #include <vector>
 
 #include "access/backend.h"
@@ -318,15 +320,21 @@ class RecordingBackend final : public TargetBackend {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
             .BreakRegisters = breakRegisters_, .LastBreakIndex = static_cast<uint8_t>(breakRegisters_ ? 1 : 7)};
   }
-  bool ReadBlock(uint8_t, int32_t addr, int32_t count) override {
+  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override {
     for (int32_t i = 0; i < count; ++i)
-      Link().RxBuffer[static_cast<size_t>(i + 1)] = Images().CodeImage[static_cast<uint16_t>(addr + i)];
+      Link().RxBuffer[static_cast<size_t>(i + 1)] = (space & 7) == kSpaceDirect
+                                                        ? Direct[static_cast<uint8_t>(addr + i)]
+                                                        : Images().CodeImage[static_cast<uint16_t>(addr + i)];
+    return true;
+  }
+  bool WriteBlock(uint8_t space, int32_t addr, std::span<const uint8_t> bytes, bool, const WriteProgress&) override {
+    for (uint8_t b : bytes) Calls.push_back("WRITE " + std::to_string(space) + " " + FormatHex4(addr++) + " " + FormatHex2(b));
     return true;
   }
   void WriteCodeByte(uint16_t, std::string_view) override {}
   void GetRegisters(tRegisterFrame&) override {}
-  RegisterRead ReadRegister(uint8_t, int32_t& value) override {
-    value = 0;
+  RegisterRead ReadRegister(uint8_t token, int32_t& value) override {
+    value = Registers[token];
     return RegisterRead::Value;
   }
   void SetRegister(uint8_t, int32_t) override {}
@@ -352,6 +360,8 @@ class RecordingBackend final : public TargetBackend {
     return true;
   }
   std::vector<std::string> Calls;
+  std::map<uint8_t, int32_t> Registers;
+  std::array<uint8_t, 256> Direct{};
 
  private:
   bool breakRegisters_;
@@ -370,6 +380,24 @@ class LinkedTargetTest : public RunControlTest {
   }
   uint8_t installed_ = kTargetMonitor;
 };
+
+// A monitor that reports having stopped on entering a call (the instruction it
+// ran last is the call itself): TRACE takes the call back, with the pushed
+// return address dropped from the stack through the target's own write.
+TEST_F(LinkedTargetTest, TraceOnTheMonitorTakesBackAStopOnEnteringACall) {
+  RecordingBackend monitor(true);
+  Use(kTargetMonitor, monitor);
+  Images().CodeImage[0] = 0x12;  // LCALL 0010H
+  Images().CodeImage[2] = 0x10;
+  monitor.Registers[tok::kPPC] = 0x0000;
+  monitor.Registers[tok::kPC] = 0x0010;
+  monitor.Direct[0x81] = 0x09;
+  platform::Pump().SetIdleHook([] { dorvik::Run().ProgramRunning = false; });  // the halt arrives
+  Command("TRACE FROM 0");
+  platform::Pump().SetIdleHook({});
+  EXPECT_EQ(monitor.Calls, (std::vector<std::string>{"GO 0000 TILL BR1", "WRITE 2 0081 07"}));
+  EXPECT_EQ(MainForm().CurrentPC, 0u) << "the PC field is back on the call";
+}
 
 // The monitor's GO names its break registers in the stop clause.
 TEST_F(LinkedTargetTest, MonitorGoNamesItsBreakRegisters) {
