@@ -100,6 +100,8 @@ class TargetBackend {
   virtual StepResult Step(uint16_t at, std::string& text) = 0;
   // The target's reset (its memory stays).
   virtual bool Reset() = 0;
+  // What the target printed while it restarted (the monitor's banner), once.
+  virtual std::string TakeResetText() { return {}; }
   // A break at Address for breakpoint Index (a target with break registers sets
   // register Index; the others plant the break opcode and keep the code byte).
   virtual bool PlantBreak(uint8_t index, uint16_t address) = 0;

@@ -30,7 +30,10 @@ bool MonitorSingleStep(std::string& line) {
   line.clear();
   return ClosedLine();
 }
-bool MonitorReset() { return ClosedLine(); }
+bool MonitorReset(std::string& banner) {
+  banner.clear();
+  return ClosedLine();
+}
 bool MonitorRegisterList(std::string& first, std::string& second) {
   first.clear();
   second.clear();

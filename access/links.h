@@ -29,8 +29,9 @@ bool MonitorGo(uint16_t from, std::string_view till);
 bool MonitorHalt();
 // The single-step command "S"; Line: the monitor's line of the instruction.
 bool MonitorSingleStep(std::string& line);
-// "RES CH": the monitor restarts and sends its banner.
-bool MonitorReset();
+// "RES CH": the monitor restarts; Banner: its banner line (from "OVIX-5" on)
+// and the line that follows it, as received.
+bool MonitorReset(std::string& banner);
 // The register list command and the monitor's two reply lines.
 bool MonitorRegisterList(std::string& first, std::string& second);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 #include "access/links.h"
 #include "lang/formatting.h"
@@ -108,7 +109,8 @@ class MonitorBackend final : public TargetBackend {
     return MonitorSingleStep(text) ? StepResult::Executed : StepResult::Error;
   }
 
-  bool Reset() override { return MonitorReset(); }
+  bool Reset() override { return MonitorReset(banner_); }
+  std::string TakeResetText() override { return std::exchange(banner_, {}); }
 
   bool PlantBreak(uint8_t index, uint16_t address) override {
     assert(index <= 1 && "the monitor has two break registers");
@@ -117,6 +119,9 @@ class MonitorBackend final : public TargetBackend {
 
   // The monitor takes its 3-byte break patches out itself when the program stops.
   bool LiftBreak(uint8_t, uint16_t) override { return true; }
+
+ private:
+  std::string banner_;  // what the last reset received, until taken
 };
 
 }  // namespace

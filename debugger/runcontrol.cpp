@@ -670,6 +670,14 @@ void ResetTarget() {
   const TargetCapabilities caps = backend.Capabilities();
   if (!caps.HasTarget || !backend.Reset()) return;
   if (caps.BreakRegisters) {
+    // The banner the monitor sent as it restarted, a line at a time.
+    const std::string banner = backend.TakeResetText();
+    for (size_t at = 0; at < banner.size();) {
+      const size_t end = std::min(banner.find('\r', at), banner.size());
+      OutText(std::string_view(banner).substr(at, end - at));
+      NewLine();
+      at = end + 1;
+    }
     Run().TargetBusy = true;
     const uint16_t userStart = RunControl().UserCodeStart;
     if (userStart != 0) TargetSetRegister(tok::kPC, userStart);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "access/backend.h"
@@ -351,6 +352,7 @@ class RecordingBackend final : public TargetBackend {
     return StepResult::Executed;
   }
   bool Reset() override { return true; }
+  std::string TakeResetText() override { return std::exchange(ResetText, {}); }
   bool PlantBreak(uint8_t index, uint16_t address) override {
     Calls.push_back("PLANT " + std::to_string(index) + " " + FormatHex4(address));
     return true;
@@ -361,6 +363,7 @@ class RecordingBackend final : public TargetBackend {
   }
   std::vector<std::string> Calls;
   std::map<uint8_t, int32_t> Registers;
+  std::string ResetText;
   std::array<uint8_t, 256> Direct{};
 
  private:
@@ -397,6 +400,15 @@ TEST_F(LinkedTargetTest, TraceOnTheMonitorTakesBackAStopOnEnteringACall) {
   platform::Pump().SetIdleHook({});
   EXPECT_EQ(monitor.Calls, (std::vector<std::string>{"GO 0000 TILL BR1", "WRITE 2 0081 07"}));
   EXPECT_EQ(MainForm().CurrentPC, 0u) << "the PC field is back on the call";
+}
+
+// RESET CPU on the monitor prints the banner it sent as it restarted.
+TEST_F(LinkedTargetTest, MonitorResetShowsTheBanner) {
+  RecordingBackend monitor(true);
+  Use(kTargetMonitor, monitor);
+  monitor.ResetText = "OVIX-52 V4\rREADY";
+  EXPECT_EQ(Output("RESET CPU"), "OVIX-52 V4\nREADY\n");
+  EXPECT_EQ(Output("RESET CPU"), "") << "taken once";
 }
 
 // The monitor's GO names its break registers in the stop clause.
