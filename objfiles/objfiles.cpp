@@ -1,0 +1,1 @@
+#include "objfiles/objfiles.h"
