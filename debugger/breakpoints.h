@@ -9,14 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace dorvik {
+#include "objfiles/sourcetext.h"
 
-// An editor line that carries a mark: file, page and 1-based line (-1: none).
-struct tShowedLine {
-  std::string FileName;
-  int32_t Page = -1;
-  int32_t Line = -1;
-};
+namespace dorvik {
 
 // One breakpoint; records are copied whole.
 struct tBreak {
