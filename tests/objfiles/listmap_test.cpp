@@ -151,7 +151,7 @@ TEST_F(ListMapTest, ListingLinesAreReadByTheirColumns) {
        ListingResult::kNotFound, -1},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.Lines[1]);
+    SCOPED_TRACE(row.Lines.back());
     int32_t index = -1;
     EXPECT_EQ(FindListingStatement(row.Lines, row.Address, {}, index), row.Result);
     EXPECT_EQ(index, row.Index);
