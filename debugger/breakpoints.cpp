@@ -11,6 +11,8 @@
 #include "debugger/executor.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
+#include "objfiles/includescan.h"
+#include "objfiles/sourcetext.h"
 #include "lang/collections.h"
 #include "lang/evaluator.h"
 #include "lang/formatting.h"
@@ -47,15 +49,30 @@ std::string ModuleHolding(uint16_t address) {
   return name;
 }
 
-// The line of Label in the module's open page: marked red, 1-based.
+// The line of Label, marked red (1-based): in the module's open page, else in
+// each of the module's include files in turn; a hit in an include file opens it.
 void MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) {
   const tModuleRec* node = FindModuleNode(module);
   if (!node) return;
-  const int32_t page = OpenFileInEditor(node->FileName, false);
-  const TEditSheet* sheet = PageAt(page);
-  if (!sheet) return;
-  const int32_t index = FindLabelLine(sheet->Editor.Lines, label);
-  if (index >= 0) SetLineMark(index + 1, bp.Line, node->FileName, kBreakLineColor, true, false);
+  if (const TEditSheet* sheet = PageAt(OpenFileInEditor(node->FileName, false))) {
+    const int32_t index = FindLabelLine(sheet->Editor.Lines, label);
+    if (index >= 0) {
+      SetLineMark(index + 1, bp.Line, node->FileName, kBreakLineColor, true, false);
+      return;
+    }
+  }
+  std::vector<std::string> includes;
+  ScanIncludeFiles(node->FileName, &includes, true);
+  for (const std::string& file : includes) {
+    std::vector<std::string> lines;
+    int32_t page = -1;
+    if (!ReadSourceLines(file, false, lines, page)) continue;
+    const int32_t index = FindLabelLine(lines, label);
+    if (index < 0) continue;
+    OpenFileInEditor(file, true);
+    SetLineMark(index + 1, bp.Line, file, kBreakLineColor, true, false);
+    return;
+  }
 }
 
 // Entry 0 or 1 of a target with break registers: the other one may not lie

@@ -82,12 +82,11 @@ std::string ExtensionOf(std::string_view fileName) {
 void ScanFile(std::string_view fileName, std::vector<std::string>* list, bool recurse, std::string_view defaultExt,
               RecursionPath& path);
 
-// Adds one found name (upper case) and, when asked, scans the file it names
-// as written.
+// Adds one found name as written (the file system tells letter cases apart,
+// so an upper-cased path would name no file) and, when asked, scans the file.
 void FoundInclude(const std::string& written, std::vector<std::string>* list, bool recurse, RecursionPath& path) {
-  const std::string name = UpperCase(written);
   // A macro reference is no file name, but the scan still follows it.
-  if (name.empty() || name[0] != '%') AddName(list ? *list : IncludeScan().IncludeFileList, name);
+  if (written.empty() || written[0] != '%') AddName(list ? *list : IncludeScan().IncludeFileList, written);
   if (recurse) ScanFile(written, nullptr, true, {}, path);
 }
 

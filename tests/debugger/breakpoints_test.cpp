@@ -153,6 +153,21 @@ TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   EXPECT_EQ(LineMarkColor(page, 3), -1);
 }
 
+// A label the module's page does not hold is looked for in its include files.
+TEST_F(BreakpointsTest, LabelsAreFoundInTheModulesIncludeFiles) {
+  LoadSymbols();
+  const std::string include = WriteFile("parts.inc", "; the loop\n  loop: MOV A,#1\n");
+  const std::string source = WriteFile("main.a51", "$INCLUDE(" + include + ")\nXLOOP: NOP\nEND\n");
+  ProjectLists().ProjectModules.push_back({"MAIN", source, "", ""});
+  ProjectLists().FileTypeList.push_back({kFileAssembler, ".A51", ""});
+  OpenFileInEditor(source, true);
+  tBreak& bp = Breakpoints().BreakTable[2];
+  SetBreakpointAt(bp, 0x0010, false);
+  EXPECT_EQ(bp.Location, ":MAIN.LOOP");
+  EXPECT_EQ(bp.Line.FileName, include);
+  EXPECT_EQ(bp.Line.Line, 2);
+}
+
 TEST_F(BreakpointsTest, LabelLineSearch) {
   const std::vector<std::string> lines = {"XLOOP: NOP", "; LOOP: comment", "  MOV A,#1 ; LOOP:", "\tLoop: INC A"};
   EXPECT_EQ(FindLabelLine(lines, "LOOP"), 3);

@@ -40,10 +40,10 @@ TEST_F(IncludeScanTest, IncludeStatementsOfEachKind) {
     Names Expected;
   };
   const Row rows[] = {
-      {"a.a51", "$include(regs.inc)\n\tNOP\n $INCLUDE(late.inc)\n$INCLUDE( regs.inc )\n", {"REGS.INC", "REGS.INC"}},
-      {"b.a51", ".include \"x.inc\"\ninclude \"y.inc\"\nINCLUDE \"open.inc\n", {"X.INC", "Y.INC", "OPEN.INC"}},
+      {"a.a51", "$include(regs.inc)\n\tNOP\n $INCLUDE(late.inc)\n$INCLUDE( regs.inc )\n", {"regs.inc", "regs.inc"}},
+      {"b.a51", ".include \"x.inc\"\ninclude \"y.inc\"\nINCLUDE \"open.inc\n", {"x.inc", "y.inc", "open.inc"}},
       {"c.a51", "$INCLUDE(%MACRO)\n$INCLUDE()\n", {}},
-      {"d.c", "#include <stdio.h>\n  #include \"my.h\"\n#include\n#include NAME\n", {"STDIO.H", "MY.H", "AME"}},
+      {"d.c", "#include <stdio.h>\n  #include \"my.h\"\n#include\n#include NAME\n", {"stdio.h", "my.h", "AME"}},
       {"e.plm", "$INCLUDE(regs.inc)\n", {}},
   };
   for (const Row& row : rows) {
@@ -55,7 +55,7 @@ TEST_F(IncludeScanTest, IncludeStatementsOfEachKind) {
   // An include file scanned as the kind of the default extension.
   dir_.Write("regs.inc", "$INCLUDE(bits.inc)\n");
   EXPECT_EQ(Scan("regs.inc", false), Names{});
-  EXPECT_EQ(Scan("regs.inc", false, ".A51"), Names{"BITS.INC"});
+  EXPECT_EQ(Scan("regs.inc", false, ".A51"), Names{"bits.inc"});
   EXPECT_EQ(Scan("regs.xyz", false, ".A51"), Names{});
 }
 
@@ -65,11 +65,11 @@ TEST_F(IncludeScanTest, IncludedFilesAreFoundByTheirNamesAsWritten) {
   dir_.Write("Sub/DEEP.A51", "$INCLUDE(never.a51)\n");
   dir_.Write("part2.a51", "$INCLUDE(SUB/PART.A51)\n");        // exact name missing: same name in other case
   ScanIncludeFiles("main.a51", nullptr, true);
-  EXPECT_EQ(IncludeScan().IncludeFileList, (Names{"SUB/PART.A51", "SUB/DEEP.A51"}));
+  EXPECT_EQ(IncludeScan().IncludeFileList, (Names{"Sub/Part.A51", "sub/deep.a51"})) << "names as written";
   IncludeScan().IncludeFileList.clear();
   std::filesystem::rename(dir_.File("Sub/Part.A51"), dir_.File("Sub/part.a51"));
   ScanIncludeFiles("main.a51", nullptr, true);
-  EXPECT_EQ(IncludeScan().IncludeFileList, (Names{"SUB/PART.A51", "SUB/DEEP.A51"}));
+  EXPECT_EQ(IncludeScan().IncludeFileList, (Names{"Sub/Part.A51", "sub/deep.a51"}));
 }
 
 TEST_F(IncludeScanTest, ACycleOfIncludesEnds) {
@@ -77,7 +77,7 @@ TEST_F(IncludeScanTest, ACycleOfIncludesEnds) {
   dir_.Write("b.a51", "$INCLUDE(A.A51)\n$INCLUDE(c.a51)\n");
   dir_.Write("c.a51", "; nothing\n");
   ScanIncludeFiles("a.a51", nullptr, true);
-  EXPECT_EQ(IncludeScan().IncludeFileList, (Names{"B.A51", "A.A51", "C.A51", "A.A51"}));
+  EXPECT_EQ(IncludeScan().IncludeFileList, (Names{"b.a51", "A.A51", "c.a51", "a.a51"}));
   dir_.Write("x.a51", "$INCLUDE(x.a51) %DEFINE (ONE) (1)\n%IN $INCLUDE(y.a51)\n");
   dir_.Write("y.a51", "$INCLUDE(x.a51)\n");
   CollectIncludesAndDefines("x.a51", true);
@@ -111,8 +111,8 @@ TEST_F(IncludeScanTest, DollarWordsAndPageTexts) {
     number = 0;
     return name == "w.a51" || name == "unsaved.a51" ? &page : nullptr;
   };
-  EXPECT_EQ(Scan("w.a51", false), Names{"EDITED.INC"});
-  EXPECT_EQ(Scan("unsaved.a51", false), Names{"EDITED.INC"});
+  EXPECT_EQ(Scan("w.a51", false), Names{"edited.inc"});
+  EXPECT_EQ(Scan("unsaved.a51", false), Names{"edited.inc"});
 }
 
 }  // namespace
