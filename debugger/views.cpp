@@ -1,5 +1,7 @@
 #include "debugger/views.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <array>
 #include <span>
@@ -197,14 +199,16 @@ int64_t LineMarkColor(int32_t page, int32_t line) {
 
 void SetLineMark(int32_t line, tShowedLine& mark, std::string_view fileName, uint32_t lineColor, bool openFile,
                  bool gotoLine) {
-  const std::string upper = UpperCase(fileName);
-  if (mark.FileName == upper && mark.Line == line && LineMarkColor(mark.Page, line) == int64_t{lineColor}) return;
+  // The name is kept as given: the file system tells letter cases apart.
+  if (platform::SameText(mark.FileName, fileName) && mark.Line == line &&
+      LineMarkColor(mark.Page, line) == int64_t{lineColor})
+    return;
   ClearLineMark(mark);
   const int32_t page = OpenFileInEditor(fileName, openFile);
   if (page < 0) return;
   if (gotoLine) Views().ActivePage = page;
   Views().LineMarks[page][line] = lineColor;
-  mark = {upper, page, line};
+  mark = {std::string(fileName), page, line};
 }
 
 void ClearLineMark(tShowedLine& mark) {

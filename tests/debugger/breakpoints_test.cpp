@@ -230,7 +230,7 @@ TEST_F(BreakpointsTest, ShowSymbolInSource) {
   tSymbolItem run{"run", 0x150, 0, kClassCode, 0, 0};
   ShowSymbolInSource({"OTHER", cFile, "", ""}, run);
   EXPECT_EQ(Views().LocateLine.Line, 2);
-  EXPECT_EQ(Views().LocateLine.FileName, UpperCase(cFile));
+  EXPECT_EQ(Views().LocateLine.FileName, cFile);
   // An unregistered extension: error 314, and the caller goes on.
   ShowSymbolInSource({"OTHER", WriteFile("x.plm", "x"), "", ""}, run);
   EXPECT_EQ(Errors(), std::vector<int>{314});
