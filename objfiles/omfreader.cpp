@@ -12,9 +12,13 @@
 
 namespace dorvik {
 
-ObjReaderState& ObjReader() { return CurrentSession().Get<ObjReaderState>(); }
+ObjReaderState& ObjReader() {
+  return CurrentSession().Get<ObjReaderState>();
+}
 
-bool IsObjectFileStart(uint8_t firstByte) { return firstByte == kObjRecHeader || firstByte == kObjRecSkipped; }
+bool IsObjectFileStart(uint8_t firstByte) {
+  return firstByte == kObjRecHeader || firstByte == kObjRecSkipped;
+}
 
 namespace {
 
@@ -24,7 +28,7 @@ constexpr uint8_t kClassMatchedLabel = 0x20;  // a code label that a procedure b
 constexpr uint8_t kClassLoneBlock = 0x8D;     // a procedure block without a label of its name
 constexpr uint8_t kClassBlockLabel = 0xA0;    // the label made for it
 constexpr uint8_t kClassSegment = 0xC0;
-constexpr uint8_t kClassKept = 0xA7;          // SYM INFO bits kept: space, bit 5, public
+constexpr uint8_t kClassKept = 0xA7;  // SYM INFO bits kept: space, bit 5, public
 
 class ObjectReader {
  public:
@@ -105,25 +109,32 @@ class ObjectReader {
       pos_ += length;
       bool ok = true;
       switch (type) {
-        case kObjRecContent: ok = ReadContent(record, fields); break;
+        case kObjRecContent:
+          ok = ReadContent(record, fields);
+          break;
         case kObjRecScope:
           if (options_.LoadSymbols) ok = ReadScope(fields);
           break;
         case kObjRecDebugItems:
-        case kObjRecDebugItems2: ok = ReadDebugItems(fields); break;
+        case kObjRecDebugItems2:
+          ok = ReadDebugItems(fields);
+          break;
         case kObjRecPublicDefs:
           st_.PublicEntries = true;
           st_.SegmentEntries = false;
           ok = ReadSymbolEntries(fields);
           break;
-        case kObjRecExternalDefs: ok = Fail(err::kFileNonAbsoluteObjectFile); break;
+        case kObjRecExternalDefs:
+          ok = Fail(err::kFileNonAbsoluteObjectFile);
+          break;
         case kObjRecTypeDefs:
           if (options_.LoadSymbols) {
             const int error = ReadTypeDefinitions(fields, st_);
             ok = error == 0 || Fail(error);
           }
           break;
-        default: break;  // segment definitions and the rest: skipped whole
+        default:
+          break;  // segment definitions and the rest: skipped whole
       }
       if (!ok) return false;
     }
@@ -239,7 +250,8 @@ class ObjectReader {
         st_.ModuleHasContent = false;
         return true;
       }
-      case 1: return ReadBlockBegin(fields);
+      case 1:
+        return ReadBlockBegin(fields);
       case 2:
         if (st_.ModuleOpen && st_.ModuleStartKnown) CloseModule();
         return true;
@@ -248,7 +260,8 @@ class ObjectReader {
         if (!TakeName(fields, name)) return false;
         AddSymbol(st_.BlockDepth, std::move(name), kClassScopeEnd);
         return true;
-      default: return true;
+      default:
+        return true;
     }
   }
 
@@ -301,7 +314,8 @@ class ObjectReader {
       case 3:
         if (!options_.LoadLines) return true;
         return ReadLineEntries(fields);
-      default: return true;
+      default:
+        return true;
     }
   }
 
@@ -318,7 +332,8 @@ class ObjectReader {
     if (!fields.Byte(segment)) return Invalid();
     if (segment != 0) return Fail(err::kFileNonAbsoluteObjectFile);
     std::string name;
-    if (!fields.Byte(info) || !fields.Word(offset) || !fields.Byte(type) || !TakeName(fields, name)) return Invalid();
+    if (!fields.Byte(info) || !fields.Word(offset) || !fields.Byte(type) || !TakeName(fields, name))
+      return Invalid();
     uint8_t cls = info & kClassKept;
     if (st_.PublicEntries) cls |= kClassPublic;
     if (st_.SegmentEntries) cls |= kClassSegment;

@@ -57,8 +57,8 @@ struct ObjReaderState {
   bool ProcResolved = true;
   bool PublicEntries = false;
   bool SegmentEntries = false;
-  int32_t BlockDepth = 0;  // nesting of the scope blocks read
-  int32_t TypeIndex = 32;  // file number of the next type descriptor
+  int32_t BlockDepth = 0;               // nesting of the scope blocks read
+  int32_t TypeIndex = 32;               // file number of the next type descriptor
   std::array<uint16_t, 256> TypeMap{};  // file type number -> TypeDefs index + 32
 };
 
