@@ -30,6 +30,12 @@ constexpr uint8_t kClassBlockLabel = 0xA0;    // the label made for it
 constexpr uint8_t kClassSegment = 0xC0;
 constexpr uint8_t kClassKept = 0xA7;  // SYM INFO bits kept: space, bit 5, public
 
+// Names equal without regard to case.
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperChar(x) == UpperChar(y); });
+}
+
 class ObjectReader {
  public:
   ObjectReader(std::span<const uint8_t> file, std::string_view fileName, LoadImage image,
@@ -276,11 +282,10 @@ class ObjectReader {
     st_.PendingProc = block;
     st_.ProcResolved = false;
     auto& items = Collections().SymbolTable->Items;
-    const std::string upper = UpperCase(name);
     for (size_t i = static_cast<size_t>(st_.ModuleSymbol + 1); i + 1 < items.size(); ++i) {
       tSymbolItem& f = items[i];
       const uint8_t cls = f.SymClass & 0x1F;
-      const bool label = cls == kClassCode && f.Name.size() == name.size() && UpperCase(f.Name) == upper;
+      const bool label = cls == kClassCode && SameText(f.Name, name);
       const bool entry = cls == kClassModuleEntry && f.Name == name;
       if (!label && !entry) continue;
       st_.ProcResolved = true;
