@@ -32,8 +32,8 @@ constexpr uint8_t kClassKept = 0xA7;  // SYM INFO bits kept: space, bit 5, publi
 
 // Names equal without regard to case.
 bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperChar(x) == UpperChar(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return UpperChar(x) == UpperChar(y); });
 }
 
 class ObjectReader {

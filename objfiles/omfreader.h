@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dorvik {
 
@@ -60,6 +61,9 @@ struct ObjReaderState {
   int32_t BlockDepth = 0;               // nesting of the scope blocks read
   int32_t TypeIndex = 32;               // file number of the next type descriptor
   std::array<uint16_t, 256> TypeMap{};  // file type number -> TypeDefs index + 32
+  // The module check after the load.
+  std::vector<std::string> Skipped;  // project modules passed over (the first ten)
+  int32_t LastChecked = -1;          // index of the last module item compared
 };
 
 ObjReaderState& ObjReader();
@@ -74,5 +78,16 @@ ObjLoadResult ReadObjectModule(std::span<const uint8_t> file, std::string_view f
 // The same for a file on disk: a missing file is error 106, a read failure
 // the system's text.
 ObjLoadResult ReadObjectFile(const std::string& fileName, LoadImage image, const ObjLoadOptions& options);
+
+// Module check after a load, while SymbolTable holds symbols: the module
+// items against the project's module list in order. False when source-level
+// debugging must go off (no project modules, a module the project does not
+// list: warning 30, an unnamed last item).
+bool CheckObjectModules();
+// The order check that follows while source-level debugging is on: warning 56
+// when the loaded modules stand in another order than the project's, else
+// warning 41 for a module the project does not list. Returns the module's name
+// when the user chose to add it to the project, else an empty text.
+std::string CheckObjectModuleOrder();
 
 }  // namespace dorvik

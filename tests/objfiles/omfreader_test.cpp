@@ -11,6 +11,7 @@
 
 #include "assembler/objwriter.h"
 #include "base/messages.h"
+#include "base/projectlists.h"
 #include "base/session.h"
 #include "lang/collections.h"
 #include "platform/reporter.h"
@@ -562,6 +563,62 @@ const RoundTrip kRoundTrips[] = {
 
 INSTANTIATE_TEST_SUITE_P(Sources, RoundTripTest, ::testing::ValuesIn(kRoundTrips),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace
+}  // namespace dorvik
+
+namespace dorvik {
+namespace {
+
+// The loaded modules against the project's module list.
+struct ModuleCheckCase {
+  const char* Name;
+  std::vector<std::string> Project;
+  std::vector<tModuleItem> Items;
+  bool SourceLevel;
+  std::vector<std::string> Boxes;  // captions of the warnings, in order
+  std::string Added;               // the order check's result with Yes answered
+};
+
+TEST_F(OmfReaderTest, LoadedModulesAreCheckedAgainstTheProject) {
+  const ModuleCheckCase cases[] = {
+      {"NoProjectModules", {}, {{"A", 0, 1, true}}, false, {}, ""},
+      {"SameOrder", {"a", "b"}, {{"A", 0, 1, true}, {"B", 2, 3, true}}, true, {}, ""},
+      {"UnknownModule", {"A"}, {{"X", 0, 1, true}}, false, {"Warning #30"}, ""},
+      {"UnknownAfterInclude", {"<include>"}, {{"X", 0, 1, true}}, true, {}, ""},
+      {"UnlistedAfterTheLast", {"A"}, {{"A", 0, 1, true}, {"Z", 2, 3, true}}, true, {"Warning #41"}, "Z"},
+      {"OtherOrder",
+       {"A", "B", "C"},
+       {{"A", 0, 1, true}, {"C", 2, 3, true}, {"B", 4, 5, true}},
+       true,
+       {"Warning #56"},
+       ""},
+      {"OutOfOrderAndUnknown",
+       {"A", "B", "C"},
+       {{"B", 0, 1, true}, {"A", 2, 3, true}},
+       false,
+       {"Warning #30"},
+       ""},
+      {"CompilerModulesPass", {"A"}, {{"A", 0, 1, true}, {"?C_START", 2, 3, true}}, true, {}, ""},
+      {"UnnamedLastItem", {"A", "B"}, {{"A", 0, 1, true}, {"", 2, 3, false}}, false, {}, ""},
+  };
+  for (const ModuleCheckCase& k : cases) {
+    ResetSession();
+    reporter_.Clear();
+    for (const std::string& name : k.Project)
+      ProjectLists().ProjectModules.push_back({name, name + ".a51", "", ""});
+    CreateSymbolCollections();
+    Collections().ModuleTable->Items = k.Items;
+    const bool sourceLevel = CheckObjectModules();
+    EXPECT_EQ(sourceLevel, k.SourceLevel) << k.Name;
+    reporter_.QueueAnswer(kResultYes);
+    const std::string added = sourceLevel ? CheckObjectModuleOrder() : "";
+    EXPECT_EQ(added, k.Added) << k.Name;
+    std::vector<std::string> boxes;
+    for (const auto& box : reporter_.Shown()) boxes.push_back(box.Caption);
+    EXPECT_EQ(boxes, k.Boxes) << k.Name;
+  }
+}
 
 }  // namespace
 }  // namespace dorvik
