@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <set>
+#include <sstream>
 
 #include "assembler/objwriter.h"
 #include "base/messages.h"
@@ -480,23 +480,29 @@ struct ListedSymbols {
 
 ListedSymbols ReadListedSymbols(const std::string& listing) {
   ListedSymbols out;
-  const std::regex address(R"(^([A-Z0-9_?]+)[ .]*\s([CXDIB]) ADDR\s+([0-9A-F]{4})H(\.([0-7]))?\s+A\b)");
-  const std::regex number(R"(^([A-Z0-9_?]+)[ .]*\s+NUMB\s+([0-9A-F]{4})H\s+A\b)");
-  const std::regex module(R"(^([A-Z0-9_?]+)[ .]*\s+----\s+----)");
   bool inTable = false;
   for (const std::string& line : as::testutil::SplitLines(listing)) {
     if (line.find("S Y M B O L") != std::string::npos) inTable = true;
-    if (!inTable) continue;
-    std::smatch m;
-    if (std::regex_search(line, m, address)) {
-      const uint8_t cls = static_cast<uint8_t>(std::string("CXDIB").find(m[2].str()[0]));
-      uint32_t value = std::stoul(m[3], nullptr, 16);
-      if (m[5].matched) value = (value < 0x80 ? (value - 0x20) * 8 : value) + std::stoul(m[5]);
-      out.Symbols.push_back({m[1], cls, value});
-    } else if (std::regex_search(line, m, number)) {
-      out.Symbols.push_back({m[1], kClassNumber, static_cast<uint32_t>(std::stoul(m[2], nullptr, 16))});
-    } else if (std::regex_search(line, m, module)) {
-      out.Modules.push_back(m[1]);
+    const std::string name = line.substr(0, line.find_first_of(" ."));
+    if (!inTable || name.empty() ||
+        name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_?") != std::string::npos)
+      continue;
+    // The columns after the name's dot leader.
+    std::vector<std::string> t;
+    std::istringstream in(line.substr(name.size()));
+    for (std::string word; in >> word;)
+      if (word.find_first_not_of('.') != std::string::npos) t.push_back(word);
+    const auto hex = [](const std::string& w) { return static_cast<uint32_t>(std::stoul(w, nullptr, 16)); };
+    if (t.size() >= 4 && t[1] == "ADDR" && t[3] == "A" && t[0].size() == 1) {
+      const uint8_t cls = static_cast<uint8_t>(std::string("CXDIB").find(t[0][0]));
+      uint32_t value = hex(t[2]);
+      if (const size_t dot = t[2].find('.'); dot != std::string::npos)
+        value = (value < 0x80 ? (value - 0x20) * 8 : value) + std::stoul(t[2].substr(dot + 1));
+      out.Symbols.push_back({name, cls, value});
+    } else if (t.size() >= 3 && t[0] == "NUMB" && t[2] == "A") {
+      out.Symbols.push_back({name, kClassNumber, hex(t[1])});
+    } else if (t.size() >= 2 && t[0] == "----" && t[1] == "----") {
+      out.Modules.push_back(name);
     }
   }
   return out;
