@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "assembler/objwriter.h"
 #include "base/session.h"
 #include "lang/collections.h"
 #include "objfiles/omfreader.h"
@@ -17,15 +18,7 @@ namespace {
 using namespace dorvik;
 using Bytes = std::vector<uint8_t>;
 
-void Frame(std::string& file, uint8_t type, const Bytes& content) {
-  const size_t length = content.size() + 1;
-  std::string record{static_cast<char>(type), static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
-  record.append(content.begin(), content.end());
-  uint8_t sum = 0;
-  for (char c : record) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(c));
-  file += record;
-  file += static_cast<char>(-sum);
-}
+void Frame(std::string& file, uint8_t type, const Bytes& content) { file += as::ObjFrame(type, content); }
 
 void PutWord(Bytes& b, uint16_t v) {
   b.push_back(static_cast<uint8_t>(v));
