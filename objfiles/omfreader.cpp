@@ -1,0 +1,406 @@
+#include "objfiles/omfreader.h"
+
+#include <algorithm>
+
+#include "base/messages.h"
+#include "base/session.h"
+#include "base/text.h"
+#include "lang/collections.h"
+#include "lang/symbols.h"
+#include "objfiles/omffields.h"
+#include "platform/files.h"
+
+namespace dorvik {
+
+ObjReaderState& ObjReader() {
+  return CurrentSession().Get<ObjReaderState>();
+}
+
+bool IsObjectFileStart(uint8_t firstByte) {
+  return firstByte == kObjRecHeader || firstByte == kObjRecSkipped;
+}
+
+namespace {
+
+// Symbol classes the reader gives.
+constexpr uint8_t kClassModuleEntry = 11;
+constexpr uint8_t kClassMatchedLabel = 0x20;  // a code label that a procedure block matched
+constexpr uint8_t kClassLoneBlock = 0x8D;     // a procedure block without a label of its name
+constexpr uint8_t kClassBlockLabel = 0xA0;    // the label made for it
+constexpr uint8_t kClassSegment = 0xC0;
+constexpr uint8_t kClassKept = 0xA7;  // SYM INFO bits kept: space, bit 5, public
+
+// Names equal without regard to case.
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return UpperChar(x) == UpperChar(y); });
+}
+
+class ObjectReader {
+ public:
+  ObjectReader(std::span<const uint8_t> file, std::string_view fileName, LoadImage image,
+               const ObjLoadOptions& options)
+      : file_(file), fileName_(fileName), image_(image), options_(options), st_(ObjReader()) {}
+
+  ObjLoadResult Read() {
+    st_ = ObjReaderState{};
+    if (ReadHeader() && StartCollections() && ReadRecords()) {
+      if (st_.ModuleOpen) CloseModule();
+      result_.DebugInfoLoaded = true;
+      SymbolLookup().DebugInfoLoaded = true;
+      result_.Ok = true;
+    }
+    return result_;
+  }
+
+ private:
+  bool Fail(int code) {
+    if (result_.ErrorCode == 0) {
+      result_.ErrorCode = code;
+      ReportError(code, code == err::kFileChecksumError ? std::string_view{} : fileName_);
+    }
+    return false;
+  }
+  bool Invalid() { return Fail(err::kFileNotValidObjectFile); }
+
+  // Frame: optional skipped records (70H), then the module header (02H), whose
+  // content is not interpreted.
+  bool ReadHeader() {
+    size_t pos = 0;
+    if (file_.empty()) return Invalid();
+    uint8_t type = file_[0];
+    while (type == kObjRecSkipped) {
+      if (file_.size() - pos < 3) return Invalid();
+      const size_t length = file_[pos + 1] | (file_[pos + 2] << 8);
+      pos += 3;
+      if (file_.size() - pos < length + 1) return Invalid();
+      pos += length;
+      type = file_[pos];
+    }
+    if (type != kObjRecHeader || file_.size() - pos < 3) return Invalid();
+    const size_t length = file_[pos + 1] | (file_[pos + 2] << 8);
+    pos += 3;
+    if (file_.size() - pos < length) return Invalid();
+    pos_ = pos + length;
+    return true;
+  }
+
+  bool StartCollections() {
+    CreateSymbolCollections();
+    auto& c = Collections();
+    if (!options_.LoadAppend) {
+      c.SymbolTable->Clear();
+      c.ModuleTable->Clear();
+      c.TypeDefs->Clear();
+      c.FoundSymbol = kNoItem;
+      c.FoundModule = kNoItem;
+      SymbolLookup().DebugInfoLoaded = false;
+    }
+    std::fill(image_.begin(), image_.end(), uint8_t{0xFF});
+    return true;
+  }
+
+  // Records until the module end.
+  bool ReadRecords() {
+    for (;;) {
+      if (file_.size() - pos_ < 3) return Invalid();
+      const uint8_t type = file_[pos_];
+      const size_t length = file_[pos_ + 1] | (file_[pos_ + 2] << 8);
+      pos_ += 3;
+      if (type == kObjRecModuleEnd) return true;
+      // REC LEN counts the content and the checksum byte.
+      if (length == 0 || file_.size() - pos_ < length) return Invalid();
+      const auto record = file_.subspan(pos_ - 3, length + 3);
+      ObjFields fields(file_.subspan(pos_, length - 1));
+      pos_ += length;
+      bool ok = true;
+      switch (type) {
+        case kObjRecContent:
+          ok = ReadContent(record, fields);
+          break;
+        case kObjRecScope:
+          if (options_.LoadSymbols) ok = ReadScope(fields);
+          break;
+        case kObjRecDebugItems:
+        case kObjRecDebugItems2:
+          ok = ReadDebugItems(fields);
+          break;
+        case kObjRecPublicDefs:
+          st_.PublicEntries = true;
+          st_.SegmentEntries = false;
+          ok = ReadSymbolEntries(fields);
+          break;
+        case kObjRecExternalDefs:
+          ok = Fail(err::kFileNonAbsoluteObjectFile);
+          break;
+        case kObjRecTypeDefs:
+          if (options_.LoadSymbols) {
+            const int error = ReadTypeDefinitions(fields, st_);
+            ok = error == 0 || Fail(error);
+          }
+          break;
+        default:
+          break;  // segment definitions and the rest: skipped whole
+      }
+      if (!ok) return false;
+    }
+  }
+
+  // Content record: SEG ID, OFFSET, data. Checked whole before anything of it
+  // takes effect.
+  bool ReadContent(std::span<const uint8_t> record, ObjFields& fields) {
+    uint8_t segment = 0;
+    uint16_t offset = 0;
+    if (!fields.Byte(segment)) return Invalid();
+    if (segment != 0) return Fail(err::kFileNonAbsoluteObjectFile);
+    if (!fields.Word(offset)) return Invalid();
+    const auto data = fields.Rest();
+    if (offset + data.size() > kLoadImageSize) return Invalid();
+    uint8_t sum = 0;
+    for (uint8_t b : record) sum = static_cast<uint8_t>(sum + b);
+    if (sum != 0) return Fail(err::kFileChecksumError);
+
+    const size_t n = data.size();
+    const uint16_t last = static_cast<uint16_t>(n ? offset + n - 1 : offset);
+    if (n && last >= result_.HighestAddress) result_.HighestAddress = last;
+    if (!st_.ProcResolved) {
+      SymbolAt(st_.PendingProc)->Value = offset;
+      if (tSymbolItem* partner = SymbolAt(st_.ProcPartner)) partner->Value = offset;
+      st_.ProcResolved = true;
+    }
+    if (!firstContentSeen_ && !options_.LoadAppend) {
+      result_.StartAddress = offset;
+      result_.StartFound = true;
+    }
+    firstContentSeen_ = true;
+    // Only an LJMP at the reset address gives the start.
+    if (offset == 0 && n == 3 && data[0] == 0x02) {
+      result_.StartAddress = static_cast<uint16_t>(data[1] << 8 | data[2]);
+      result_.StartFound = true;
+    }
+    NoteModuleContent(offset, last);
+    if (options_.LoadCode && n) {
+      std::copy(data.begin(), data.end(), image_.begin() + offset);
+      result_.LowestAddress = std::min(result_.LowestAddress, offset);
+      result_.CodeStored = true;
+    }
+    return true;
+  }
+
+  // The module ranges: each content record of an open module gets an item.
+  void NoteModuleContent(uint16_t start, uint16_t stop) {
+    auto& modules = *Collections().ModuleTable;
+    if (st_.ModuleOpen) {
+      if (!st_.ModuleStartKnown) {
+        SymbolAt(st_.ModuleSymbol)->Value = start;
+        st_.ModuleStartKnown = true;
+      }
+      if (st_.ModuleHasContent) {
+        modules.Add();
+        st_.CurrentModule = modules.Count() - 1;
+      }
+      tModuleItem& m = *ModuleAt(st_.CurrentModule);
+      m.Start = start;
+      m.Stop = stop;
+      m.Flag = false;
+    } else if (tModuleItem* m = ModuleAt(st_.CurrentModule); m && !m->Flag) {
+      m->Start = start;
+      m->Stop = stop;
+      m->Flag = true;
+      m->Name = st_.ModuleName;
+      st_.ModuleStartKnown = false;
+    }
+    st_.ModuleHasContent = true;
+  }
+
+  void CloseModule() {
+    if (tModuleItem* m = ModuleAt(st_.CurrentModule)) {
+      if (!st_.ModuleHasContent) m->Start = m->Stop = 0xFFFF;
+      m->Flag = true;
+      m->Name = st_.ModuleName;
+    }
+    st_.ModuleOpen = false;
+    st_.ModuleStartKnown = false;
+  }
+
+  int32_t AddSymbol(int32_t nesting, std::string name, uint8_t symClass) {
+    auto& symbols = *Collections().SymbolTable;
+    tSymbolItem& s = symbols.Add();
+    s.Nesting = static_cast<uint8_t>(std::clamp(nesting, 0, 255));
+    s.Name = std::move(name);
+    s.SymClass = symClass;
+    return symbols.Count() - 1;
+  }
+
+  // A name that must not be empty.
+  bool TakeName(ObjFields& fields, std::string& name) {
+    return fields.Name(name) && !name.empty() ? true : Invalid();
+  }
+
+  // Scope definition: module and block begin and end.
+  bool ReadScope(ObjFields& fields) {
+    uint8_t blockType = 0;
+    if (!fields.Byte(blockType)) return Invalid();
+    std::string name;
+    switch (blockType) {
+      case 0: {
+        st_.BlockDepth = 0;
+        if (!TakeName(fields, name)) return false;
+        if (st_.ModuleOpen) CloseModule();
+        st_.ModuleName = name;
+        st_.ModuleSymbol = AddSymbol(0, std::move(name), kClassProcedure);
+        st_.ModuleStartKnown = false;
+        Collections().ModuleTable->Add();
+        st_.CurrentModule = Collections().ModuleTable->Count() - 1;
+        st_.ModuleOpen = true;
+        st_.ModuleHasContent = false;
+        return true;
+      }
+      case 1:
+        return ReadBlockBegin(fields);
+      case 2:
+        if (st_.ModuleOpen && st_.ModuleStartKnown) CloseModule();
+        return true;
+      case 4:
+        --st_.BlockDepth;
+        if (!TakeName(fields, name)) return false;
+        AddSymbol(st_.BlockDepth, std::move(name), kClassScopeEnd);
+        return true;
+      default:
+        return true;
+    }
+  }
+
+  // A procedure block takes the value of the code label of its name in the
+  // current module; without one, it and a label made for it wait for the next
+  // content record.
+  bool ReadBlockBegin(ObjFields& fields) {
+    ++st_.BlockDepth;
+    std::string name;
+    if (!TakeName(fields, name)) return false;
+    const int32_t block = AddSymbol(st_.BlockDepth, name, kClassScopeBegin);
+    st_.PendingProc = block;
+    st_.ProcResolved = false;
+    auto& items = Collections().SymbolTable->Items;
+    for (size_t i = static_cast<size_t>(st_.ModuleSymbol + 1); i + 1 < items.size(); ++i) {
+      tSymbolItem& f = items[i];
+      const uint8_t cls = f.SymClass & 0x1F;
+      const bool label = cls == kClassCode && SameText(f.Name, name);
+      const bool entry = cls == kClassModuleEntry && f.Name == name;
+      if (!label && !entry) continue;
+      st_.ProcResolved = true;
+      if (entry) st_.ModuleStartKnown = false;
+      tSymbolItem& s = items[static_cast<size_t>(block)];
+      s.Value = f.Value;
+      s.SymClass = static_cast<uint8_t>(s.SymClass | (f.SymClass & kClassPublic));
+      f.SymClass = static_cast<uint8_t>((f.SymClass & kClassPublic) | kClassMatchedLabel);
+      return true;
+    }
+    st_.ProcPartner = AddSymbol(st_.BlockDepth - 1, name, kClassBlockLabel);
+    SymbolAt(block)->SymClass = kClassLoneBlock;
+    return true;
+  }
+
+  // Debug items: local, public or segment symbols, or line numbers.
+  bool ReadDebugItems(ObjFields& fields) {
+    st_.SegmentEntries = false;
+    uint8_t defType = 0;
+    if (!fields.Byte(defType)) return Invalid();
+    switch (defType) {
+      case 0:
+      case 1:
+        if (!options_.LoadSymbols) return true;
+        st_.PublicEntries = defType == 1;
+        return ReadSymbolEntries(fields);
+      case 2:
+        if (!options_.LoadSymbols) return true;
+        st_.SegmentEntries = true;
+        return ReadSymbolEntries(fields);
+      case 3:
+        if (!options_.LoadLines) return true;
+        return ReadLineEntries(fields);
+      default:
+        return true;
+    }
+  }
+
+  bool ReadSymbolEntries(ObjFields& fields) {
+    while (fields.Left() > 0)
+      if (!ReadSymbolEntry(fields)) return false;
+    return true;
+  }
+
+  // SEG ID, SYM INFO, OFFSET, TYPE, NAME.
+  bool ReadSymbolEntry(ObjFields& fields) {
+    uint8_t segment = 0, info = 0, type = 0;
+    uint16_t offset = 0;
+    if (!fields.Byte(segment)) return Invalid();
+    if (segment != 0) return Fail(err::kFileNonAbsoluteObjectFile);
+    std::string name;
+    if (!fields.Byte(info) || !fields.Word(offset) || !fields.Byte(type) || !TakeName(fields, name))
+      return Invalid();
+    uint8_t cls = info & kClassKept;
+    if (st_.PublicEntries) cls |= kClassPublic;
+    if (st_.SegmentEntries) cls |= kClassSegment;
+    const bool moduleEntry = (cls & 0x1F) == kClassCode && name == st_.ModuleName;
+    if (moduleEntry) cls = static_cast<uint8_t>((cls & kClassPublic) | kClassModuleEntry);
+    const int32_t index = AddSymbol(st_.BlockDepth, std::move(name), cls);
+    tSymbolItem& s = *SymbolAt(index);
+    s.Value = offset;
+    s.VarType = MappedType(st_, type);
+    if (moduleEntry) {
+      SymbolAt(st_.ModuleSymbol)->Value = offset;
+      st_.ModuleStartKnown = true;
+    }
+    return true;
+  }
+
+  // SEG ID, OFFSET, LINE: one line symbol each.
+  bool ReadLineEntries(ObjFields& fields) {
+    while (fields.Left() > 0) {
+      uint8_t segment = 0;
+      uint16_t offset = 0, line = 0;
+      if (!fields.Byte(segment)) return Invalid();
+      if (segment != 0) return Fail(err::kFileNonAbsoluteObjectFile);
+      if (!fields.Word(offset) || !fields.Word(line)) return Invalid();
+      tSymbolItem& s = *SymbolAt(AddSymbol(st_.BlockDepth, {}, kClassLine));
+      s.Value = offset;
+      s.Number = line;
+    }
+    return true;
+  }
+
+  std::span<const uint8_t> file_;
+  std::string_view fileName_;
+  LoadImage image_;
+  ObjLoadOptions options_;
+  ObjReaderState& st_;
+  ObjLoadResult result_;
+  size_t pos_ = 0;
+  bool firstContentSeen_ = false;
+};
+
+}  // namespace
+
+ObjLoadResult ReadObjectModule(std::span<const uint8_t> file, std::string_view fileName, LoadImage image,
+                               const ObjLoadOptions& options) {
+  return ObjectReader(file, fileName, image, options).Read();
+}
+
+ObjLoadResult ReadObjectFile(const std::string& fileName, LoadImage image, const ObjLoadOptions& options) {
+  ObjLoadResult result;
+  if (!platform::FileExists(fileName)) {
+    result.ErrorCode = err::kFileNotExist;
+    ReportError(err::kFileNotExist, fileName);
+    return result;
+  }
+  std::string content;
+  if (!platform::ReadWholeFile(fileName, content)) {
+    CheckIOResult("Error loading file %s (%d).", fileName);
+    return result;
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(content.data());
+  return ReadObjectModule({bytes, content.size()}, fileName, image, options);
+}
+
+}  // namespace dorvik
