@@ -29,9 +29,9 @@ bool WriteFileReplacing(const std::string& path, std::string_view content);
 
 // A file written piece by piece under the temporary name of WriteFileReplacing
 // (a path whose extension is .TMP gets another .TMP) and put in place of its
-// path only by Commit: until then the old file stays
-// as it was, and a file not committed is removed. Each step that fails sets
-// the IO result and returns false.
+// path only by Commit: until then the old file stays as it was, and a file not
+// committed is removed. Each step that fails sets the IO result and returns
+// false.
 class ReplacingFile {
  public:
   ReplacingFile() = default;
