@@ -67,27 +67,59 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
 }
 
 bool WriteFileReplacing(const std::string& path, std::string_view content) {
-  const std::string tmp = ChangeFileExt(path, ".TMP");
+  ReplacingFile file;
+  return file.Create(path) && file.Write(content) && file.Commit();
+}
+
+bool ReplacingFile::Create(const std::string& path) {
+  Abandon();
+  path_ = path;
+  temp_ = ChangeFileExt(path, ".TMP");
+  if (temp_ == path) temp_ += ".TMP";  // never the file itself: it stays until Commit
   errno = 0;
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (f == nullptr) {
+  file_ = std::fopen(temp_.c_str(), "wb");
+  if (file_ == nullptr) {
     SetIOResult(FailureCode());
-    return false;
-  }
-  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-  const int write_error = FailureCode();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) {
-    SetIOResult(!written ? write_error : FailureCode());
-    std::remove(tmp.c_str());
-    return false;
-  }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    SetIOResult(FailureCode());
-    std::remove(tmp.c_str());
     return false;
   }
   return true;
+}
+
+bool ReplacingFile::Write(std::string_view text) {
+  if (file_ == nullptr) {
+    SetIOResult(EBADF);
+    return false;
+  }
+  errno = 0;
+  // Flushed at once: a full disk shows at the write that hit it.
+  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
+    SetIOResult(FailureCode());
+    return false;
+  }
+  return true;
+}
+
+bool ReplacingFile::Commit() {
+  if (file_ == nullptr) {
+    SetIOResult(EBADF);
+    return false;
+  }
+  errno = 0;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!closed || std::rename(temp_.c_str(), path_.c_str()) != 0) {
+    SetIOResult(FailureCode());
+    std::remove(temp_.c_str());
+    return false;
+  }
+  return true;
+}
+
+void ReplacingFile::Abandon() {
+  if (file_ == nullptr) return;
+  std::fclose(file_);
+  file_ = nullptr;
+  std::remove(temp_.c_str());
 }
 
 }  // namespace dorvik::platform

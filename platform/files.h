@@ -3,6 +3,7 @@
 // operation (taken once by the message service), the system's text for a
 // code, and whole-file reads and replacing writes.
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,32 @@ bool ReadWholeFile(const std::string& path, std::string& content);
 // Writes `content` to the name with the extension .TMP, then puts that file
 // in place of `path`; a failure leaves `path` as it was and sets the IO result.
 bool WriteFileReplacing(const std::string& path, std::string_view content);
+
+// A file written piece by piece under the temporary name of WriteFileReplacing
+// (a path whose extension is .TMP gets another .TMP) and put in place of its
+// path only by Commit: until then the old file stays as it was, and a file not
+// committed is removed. Each step that fails sets the IO result and returns
+// false.
+class ReplacingFile {
+ public:
+  ReplacingFile() = default;
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+  ~ReplacingFile() { Abandon(); }
+
+  // Creates the temporary file for `path`.
+  bool Create(const std::string& path);
+  // Appends `text`; it has reached the file when this returns true.
+  bool Write(std::string_view text);
+  // Closes the temporary file and renames it over the path.
+  bool Commit();
+  // Closes and removes the temporary file (nothing when none is open).
+  void Abandon();
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  std::string temp_;
+};
 
 }  // namespace dorvik::platform

@@ -140,6 +140,43 @@ TEST(Files, ReadWholeFileAndOsTexts) {
   EXPECT_FALSE(OsErrorText(ENOENT).empty());
 }
 
+TEST(Files, AReplacingFileTakesThePathsPlaceOnlyWhenCommitted) {
+  TempDir dir;
+  const std::string path = dir.Write("f.hex", "old");
+  {
+    ReplacingFile file;
+    ASSERT_TRUE(file.Create(path));
+    ASSERT_TRUE(file.Write("new "));
+    EXPECT_EQ(ReadAll(path), "old");
+    EXPECT_EQ(dir.Count(), 2u);
+  }  // not committed: dropped
+  EXPECT_EQ(ReadAll(path), "old");
+  EXPECT_EQ(dir.Count(), 1u);
+  ReplacingFile file;
+  ASSERT_TRUE(file.Create(path));
+  ASSERT_TRUE(file.Write("new "));
+  ASSERT_TRUE(file.Write("text"));
+  ASSERT_TRUE(file.Commit());
+  EXPECT_EQ(ReadAll(path), "new text");
+  EXPECT_EQ(dir.Count(), 1u);
+  EXPECT_FALSE(file.Write("more"));  // closed
+  EXPECT_EQ(TakeIOResult(), EBADF);
+}
+
+TEST(Files, AFileWithTheTemporaryExtensionIsNotItsOwnTemporaryFile) {
+  TempDir dir;
+  const std::string path = dir.Write("f.TMP", "old");
+  {
+    ReplacingFile file;
+    ASSERT_TRUE(file.Create(path));
+    ASSERT_TRUE(file.Write("new"));
+  }
+  EXPECT_EQ(ReadAll(path), "old");
+  EXPECT_TRUE(WriteFileReplacing(path, "new"));
+  EXPECT_EQ(ReadAll(path), "new");
+  EXPECT_EQ(dir.Count(), 1u);
+}
+
 // Whatever the file holds, reading and writing it stays in bounds and a
 // written value reads back.
 TEST(IniFile, RandomTextsParseAndRoundTrip) {

@@ -1,1 +1,0 @@
-#include "objfiles/objfiles.h"

@@ -1,0 +1,563 @@
+// Intel HEX reading into a load image and saving of code memory: the record
+// rules, every fault refused before anything reaches the caller's image, round
+// trips with the assembler's HEX output and with the saver, damaged files, and
+// a save that fails halfway leaving the old file as it was.
+
+#include "objfiles/intelhex.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "access/backend.h"
+#include "tests/assembler/asm_test_util.h"
+#include "tests/platform/scratch_dir.h"
+#include "tests/support/sim_fixture.h"
+
+namespace dorvik {
+namespace {
+
+namespace fs = std::filesystem;
+using test_util::ReadAll;
+using test_util::ScratchDir;
+
+const fs::path kGolden = fs::path(DORVIK_SOURCE_DIR) / "tests" / "assembler" / "data";
+
+// A load image between two guard areas that no read may touch.
+class GuardedImage {
+ public:
+  explicit GuardedImage(uint8_t fill = 0x5A) : bytes_(kGuard + kHexImageSize + kGuard, kGuardByte) {
+    std::fill(bytes_.begin() + kGuard, bytes_.begin() + kGuard + kHexImageSize, fill);
+  }
+  HexImage Span() { return HexImage(bytes_.data() + kGuard, kHexImageSize); }
+  uint8_t operator[](size_t at) const { return bytes_[kGuard + at]; }
+  std::vector<uint8_t> Contents() const {
+    return std::vector<uint8_t>(bytes_.begin() + kGuard, bytes_.begin() + kGuard + kHexImageSize);
+  }
+  bool GuardsIntact() const {
+    for (size_t i = 0; i < kGuard; ++i)
+      if (bytes_[i] != kGuardByte || bytes_[kGuard + kHexImageSize + i] != kGuardByte) return false;
+    return true;
+  }
+
+ private:
+  static constexpr size_t kGuard = 256;
+  static constexpr uint8_t kGuardByte = 0xC3;
+  std::vector<uint8_t> bytes_;
+};
+
+std::string Record(uint16_t address, uint8_t type, std::vector<uint8_t> data) {
+  return HexRecordText(address, type, data) + "\r\n";
+}
+const std::string kEnd = std::string(kHexEndRecordText) + "\r\n";
+
+// 0FFH everywhere but at the bytes given.
+std::vector<uint8_t> FreshImage(const std::map<uint32_t, uint8_t>& bytes) {
+  std::vector<uint8_t> image(kHexImageSize, 0xFF);
+  for (const auto& [address, value] : bytes) image.at(address) = value;
+  return image;
+}
+
+class IntelHexTest : public testing::SimFixture {
+ protected:
+  // Reads Text as file "t.hex"; the image starts as 5AH throughout.
+  bool Read(const std::string& text, HexMemory memory = HexMemory::Code, const HexProgress& progress = {}) {
+    Messages().ErrorFlag = false;
+    boxes_.Clear();
+    return ReadHexText(text, "t.hex", memory, image_.Span(), info_, progress);
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& box : boxes_.Shown()) texts.push_back(box.Text);
+    return texts;
+  }
+  void ExpectRefused(int code, const std::string& text) {
+    EXPECT_TRUE(Messages().ErrorFlag);
+    EXPECT_EQ(Messages().LastErrorCode, code);
+    EXPECT_EQ(Texts(), std::vector<std::string>{text});
+    EXPECT_EQ(image_.Contents(), std::vector<uint8_t>(kHexImageSize, 0x5A)) << "the caller's image changed";
+    EXPECT_TRUE(image_.GuardsIntact());
+  }
+
+  GuardedImage image_;
+  HexLoadInfo info_;
+};
+
+// The record format
+
+TEST_F(IntelHexTest, LjmpAloneAtTheResetAddressGivesTheStartAndTheLastAddressUsed) {
+  ASSERT_TRUE(Read(":0300000002012FCB\r\n:00000001FF\r\n"));
+  EXPECT_EQ(image_.Contents(), FreshImage({{0, 0x02}, {1, 0x01}, {2, 0x2F}}));
+  EXPECT_EQ(info_.StartAddress, 0x012F);
+  EXPECT_TRUE(info_.StartFound);
+  EXPECT_EQ(info_.HighestAddress, 0x0002);
+  EXPECT_EQ(info_.LowestAddress, 0x0000);
+  EXPECT_FALSE(Messages().ErrorFlag);
+  EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(IntelHexTest, OnlyOpcode02HIsAnLjmpForTheStartNotRetWhoseBit5Differs) {
+  // 22H (RET) 01H 2FH at 0000H: the start is the end record's address.
+  ASSERT_TRUE(Read(Record(0, 0, {0x22, 0x01, 0x2F}) + Record(0x0040, 1, {})));
+  EXPECT_FALSE(info_.StartFound);
+  EXPECT_EQ(info_.StartAddress, 0x0040);
+  // An LJMP at another address, or in a record of other than three bytes, names no start either.
+  ASSERT_TRUE(Read(Record(3, 0, {0x02, 0x01, 0x2F}) + Record(0, 0, {0x02, 0x01, 0x2F, 0x00}) + kEnd));
+  EXPECT_FALSE(info_.StartFound);
+  EXPECT_EQ(info_.StartAddress, 0);
+}
+
+TEST_F(IntelHexTest, TheEndRecordKeepsAStartFoundBeforeIt) {
+  ASSERT_TRUE(Read(Record(0, 0, {0x02, 0x12, 0x34}) + Record(0x0100, 1, {})));
+  EXPECT_EQ(info_.StartAddress, 0x1234);
+}
+
+TEST_F(IntelHexTest, LowerCaseDigitsLoadLikeUpperCase) {
+  std::string lower = Record(0x10, 0, {0xAB, 0xCD, 0xEF, 0x01}) + kEnd;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  ASSERT_EQ(lower, ":04001000abcdef0184\r\n:00000001ff\r\n");
+  ASSERT_TRUE(Read(lower));
+  EXPECT_EQ(image_.Contents(), FreshImage({{0x10, 0xAB}, {0x11, 0xCD}, {0x12, 0xEF}, {0x13, 0x01}}));
+  EXPECT_EQ(info_.LowestAddress, 0x0010);
+  EXPECT_EQ(info_.HighestAddress, 0x0013);
+}
+
+TEST_F(IntelHexTest, AnEmptyDataRecordMovesOnlyTheHighestAddress) {
+  ASSERT_TRUE(Read(Record(0x0100, 0, {}) + kEnd));
+  EXPECT_EQ(image_.Contents(), FreshImage({}));
+  EXPECT_EQ(info_.HighestAddress, 0x00FF);
+  ASSERT_TRUE(Read(Record(0x0010, 0, {1, 2}) + Record(0x0005, 0, {}) + kEnd));
+  EXPECT_EQ(info_.HighestAddress, 0x0011);
+  EXPECT_EQ(info_.LowestAddress, 0x0005);
+}
+
+TEST_F(IntelHexTest, BlanksAndLineEndsBetweenRecordsAndAnythingAfterTheEndRecordAreSkipped) {
+  ASSERT_TRUE(Read("\r\n :01002000558A  \n\n \t\r\n:010021006678\n" + kEnd + ":zz garbage"));
+  EXPECT_EQ(image_.Contents(), FreshImage({{0x20, 0x55}, {0x21, 0x66}}));
+}
+
+TEST_F(IntelHexTest, ARecordWhoseColonIsDamagedIsNotSkipped) {
+  EXPECT_FALSE(Read(Record(0x20, 0, {0x55}) + ";010021006678\n" + kEnd));
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:2 is not correct HEX file");
+  EXPECT_FALSE(Read(Record(0x20, 0, {0x55}) + "\n\n   ;comment\n" + kEnd));
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:4 is not correct HEX file");
+}
+
+TEST_F(IntelHexTest, ARecordEndingAtFFFFHLoads) {
+  ASSERT_TRUE(Read(Record(0xFFFE, 0, {0x11, 0x22}) + kEnd));
+  EXPECT_EQ(image_[0xFFFE], 0x11);
+  EXPECT_EQ(image_[0xFFFF], 0x22);
+  EXPECT_EQ(info_.HighestAddress, 0xFFFF);
+  EXPECT_TRUE(image_.GuardsIntact());
+}
+
+// Faults: refused whole, the caller's image untouched
+
+TEST_F(IntelHexTest, ARecordRunningPastFFFFHIsRefusedAndWritesNothing) {
+  EXPECT_FALSE(Read(Record(0, 0, {1}) + Record(0xFFFF, 0, {0x11, 0x22}) + kEnd));
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:2 is not correct HEX file");
+  // The largest count from the last address: nothing wraps to 0000H either.
+  EXPECT_FALSE(Read(Record(0xFF02, 0, std::vector<uint8_t>(255, 0xEE)) + kEnd));
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:1 is not correct HEX file");
+}
+
+TEST_F(IntelHexTest, AWrongChecksumIsRefusedWithItsLineNumber) {
+  const std::string good = Record(0x0000, 0, {0x74, 0x05}) + Record(0x0002, 0, {0x04});
+  EXPECT_FALSE(Read(good + ":0100030080FB\r\n" + kEnd));  // 7C would be right
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:3 is not correct HEX file");
+  EXPECT_FALSE(Read(good + kEnd.substr(0, 9) + "FE\r\n"));  // the end record's checksum too
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:3 is not correct HEX file");
+}
+
+TEST_F(IntelHexTest, AnErrorAfterGoodRecordsEndsTheLoadWithoutSuccessAndLeavesTheImage) {
+  // The good records came first; none of them reaches the image.
+  std::string text = Record(0, 0, {0x02, 0x01, 0x00});
+  for (uint16_t a = 0x100; a < 0x200; a += 16) text += Record(a, 0, std::vector<uint8_t>(16, 0x77));
+  text += ":02020000ZZ11CC\r\n" + kEnd;
+  EXPECT_FALSE(Read(text));
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:18 is not correct HEX file");
+  // What the pass had found is still told, for the program counter.
+  EXPECT_TRUE(info_.StartFound);
+  EXPECT_EQ(info_.StartAddress, 0x0100);
+}
+
+TEST_F(IntelHexTest, RecordTypesOtherThanDataAndEndAreRefused) {
+  for (uint8_t type : {0x02, 0x03, 0x04, 0x05, 0xFF}) {
+    EXPECT_FALSE(Read(Record(0, 0, {1}) + Record(0, type, {0, 0}) + kEnd)) << int{type};
+    ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:2 is not correct HEX file");
+  }
+}
+
+TEST_F(IntelHexTest, NonHexCharactersInEveryFieldAreRefused) {
+  for (const char* bad : {":0G00000000\r\n", ":01000G0000FF\r\n", ":0100000G00FF\r\n", ":010000000GFF\r\n",
+                          ":01000000000G\r\n", ":01 00000000FF\r\n"}) {
+    EXPECT_FALSE(Read(Record(0, 0, {1}) + bad + kEnd)) << bad;
+    ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:2 is not correct HEX file");
+  }
+}
+
+TEST_F(IntelHexTest, ATextThatEndsWithoutAnEndRecordIsRefused) {
+  EXPECT_FALSE(Read(Record(0, 0, {1, 2, 3})));
+  ExpectRefused(err::kFileNotValidObjectFile, "File t.hex is not valid object file");
+  EXPECT_FALSE(Read(""));
+  ExpectRefused(err::kFileNotValidObjectFile, "File t.hex is not valid object file");
+}
+
+TEST_F(IntelHexTest, ATextThatDoesNotStartWithARecordIsNotHex) {
+  EXPECT_FALSE(Read("x" + kEnd));
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:1 is not correct HEX file");
+  EXPECT_FALSE(Read(" \r\n"));
+  ExpectRefused(err::kFileNotValidObjectFile, "File t.hex is not valid object file");
+}
+
+TEST_F(IntelHexTest, ACancelAfterARecordEndsTheLoadWithError120) {
+  std::vector<uint16_t> shown;
+  const HexProgress cancelSecond = [&shown](uint16_t address) {
+    shown.push_back(address);
+    return shown.size() < 2;
+  };
+  EXPECT_FALSE(Read(Record(0x10, 0, {1}) + Record(0x20, 0, {2}) + Record(0x30, 0, {3}) + kEnd, HexMemory::Code,
+                    cancelSecond));
+  ExpectRefused(err::kErrorWhileFile, "Error while loading file t.hex, processing aborted by the user");
+  EXPECT_EQ(shown, (std::vector<uint16_t>{0x10, 0x20}));
+}
+
+// External data
+
+TEST_F(IntelHexTest, XDataRecordsGoOverTheImageAndKeepTheRest) {
+  ASSERT_TRUE(Read(Record(0, 0, {0x02, 0x12, 0x34}) + Record(0x8000, 0, {0xAA}) + kEnd, HexMemory::XData));
+  std::vector<uint8_t> expected(kHexImageSize, 0x5A);
+  expected[0] = 0x02, expected[1] = 0x12, expected[2] = 0x34, expected[0x8000] = 0xAA;
+  EXPECT_EQ(image_.Contents(), expected);
+  // Data are not code: no start from them and no code range.
+  EXPECT_FALSE(info_.StartFound);
+  EXPECT_EQ(info_.LowestAddress, 0xFFFF);
+  EXPECT_EQ(info_.HighestAddress, 0x8000);
+}
+
+TEST_F(IntelHexTest, XDataBytesGoThroughTheSameChecks) {
+  EXPECT_FALSE(Read(Record(0x10, 0, {1}) + ":0200200011X2CB\r\n" + kEnd, HexMemory::XData));
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:2 is not correct HEX file");
+  EXPECT_FALSE(Read(":0200200011223\r\n" + kEnd, HexMemory::XData));  // checksum 0AB cut short
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:1 is not correct HEX file");
+  EXPECT_FALSE(Read(Record(0xFFFF, 0, {1, 2}) + kEnd, HexMemory::XData));
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:1 is not correct HEX file");
+}
+
+TEST_F(IntelHexTest, AnXDataLoadFillsTheSimulatorsImageAndNeverCodeMemory) {
+  Images().CodeImage.fill(0x11);
+  Images().XDataImage.fill(0x22);
+  ASSERT_TRUE(LoadHexXData(Record(0x0100, 0, {1, 2}) + kEnd, "x.hex", info_));
+  EXPECT_EQ(Images().XDataImage[0x0100], 1);
+  EXPECT_EQ(Images().XDataImage[0x0101], 2);
+  EXPECT_EQ(Images().XDataImage[0x0102], 0x22);
+  for (uint8_t b : Images().CodeImage) ASSERT_EQ(b, 0x11);
+}
+
+TEST_F(IntelHexTest, AnXDataLoadOnATargetWithoutLocalImagesChecksTheFileAndStoresNothing) {
+  dorvik::Run().TargetKind = kTargetMonitor;
+  Images().XDataImage.fill(0x22);
+  EXPECT_TRUE(LoadHexXData(Record(0x0100, 0, {1, 2}) + kEnd, "x.hex", info_));
+  EXPECT_EQ(info_.HighestAddress, 0x0101);
+  EXPECT_FALSE(LoadHexXData(Record(0x0100, 0, {1, 2}), "x.hex", info_));
+  EXPECT_EQ(Messages().LastErrorCode, err::kFileNotValidObjectFile);
+  for (uint8_t b : Images().XDataImage) ASSERT_EQ(b, 0x22);
+}
+
+// Files
+
+TEST_F(IntelHexTest, AFileThatCannotBeReadIsReportedWithItsCode) {
+  ScratchDir dir;
+  EXPECT_FALSE(ReadHexFile(dir.File("missing.hex"), HexMemory::Code, image_.Span(), info_));
+  EXPECT_TRUE(Messages().ErrorFlag);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Error loading file " + dir.File("missing.hex") + " (2)."});
+  EXPECT_EQ(image_.Contents(), std::vector<uint8_t>(kHexImageSize, 0x5A));
+}
+
+// Round trips with the assembler's HEX output: every golden HEX file reads
+// into the image its object module's content records hold (where the
+// assembly wrote one), and into the bytes its records name; a file without an
+// end record (the output stops at a relocatable segment) is refused.
+TEST_F(IntelHexTest, TheAssemblersGoldenHexFilesReadBackIntoTheSameCodeImage) {
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(kGolden)) {
+    if (entry.path().extension() != ".hex") continue;
+    ++files;
+    SCOPED_TRACE(entry.path().filename().string());
+    const std::string text = ReadAll(entry.path().string());
+    bool endSeen = false;
+    const std::map<uint32_t, uint8_t> records = as::testutil::HexToMemory(text, &endSeen);
+    const bool read = Read(text);
+    if (!endSeen) {
+      EXPECT_FALSE(read);
+      EXPECT_EQ(Messages().LastErrorCode, err::kFileNotValidObjectFile);
+      continue;
+    }
+    ASSERT_TRUE(read) << (Texts().empty() ? "" : Texts()[0]);
+    EXPECT_EQ(image_.Contents(), FreshImage(records));
+    EXPECT_EQ(info_.LowestAddress, records.begin()->first);
+    EXPECT_EQ(info_.HighestAddress, records.rbegin()->first);
+
+    const fs::path object = fs::path(entry.path()).replace_extension(".obj");
+    if (!fs::exists(object)) continue;
+    std::map<uint32_t, uint8_t> content;
+    for (const auto& r : as::testutil::ObjRecords(ReadAll(object.string()))) {
+      if (r.Type != 0x06) continue;
+      const uint32_t offset = r.Content.at(1) | r.Content.at(2) << 8;
+      for (size_t i = 3; i < r.Content.size(); ++i) content[offset + i - 3] = r.Content[i];
+    }
+    EXPECT_EQ(image_.Contents(), FreshImage(content)) << "against " << object.filename();
+  }
+  EXPECT_GE(files, 8);
+}
+
+TEST_F(IntelHexTest, AnAssembledProgramReadsBackWithItsStartAndItsLastAddress) {
+  const auto run = as::testutil::Assemble(
+      "ORG 0\nLJMP MAIN\nORG 100H\nMAIN: MOV SP,#5FH\nSJMP $\nORG 0FFF0H\n"
+      "DB 0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15\nEND\n");
+  ASSERT_EQ(run.Codes(), std::vector<uint16_t>{});
+  ASSERT_TRUE(Read(run.Output(".hex")));
+  EXPECT_TRUE(info_.StartFound);
+  EXPECT_EQ(info_.StartAddress, 0x0100);
+  EXPECT_EQ(info_.HighestAddress, 0xFFFF);
+  EXPECT_EQ(image_[0x0100], 0x75);
+  EXPECT_EQ(image_[0x0104], 0xFE);
+  EXPECT_EQ(image_[0x0105], 0xFF);
+  EXPECT_EQ(image_[0xFFFF], 15);
+}
+
+// Damaged files: each byte changed three ways, and the file cut at every
+// length. Each gives a clear error or the same image; no write outside it.
+TEST_F(IntelHexTest, EveryByteFlippedAndEveryCutGivesAnErrorOrTheSameImage) {
+  const std::string good = ReadAll((kGolden / "directives.hex").string());
+  ASSERT_TRUE(Read(good));
+  const std::vector<uint8_t> loaded = image_.Contents();
+  const auto check = [&](const std::string& text, const std::string& what) {
+    image_ = GuardedImage();
+    const bool read = Read(text);
+    ASSERT_TRUE(image_.GuardsIntact()) << what;
+    if (read) {
+      ASSERT_EQ(image_.Contents(), loaded) << what;
+      ASSERT_FALSE(Messages().ErrorFlag) << what;
+      return;
+    }
+    ASSERT_TRUE(Messages().ErrorFlag) << what;
+    ASSERT_TRUE(Messages().LastErrorCode == err::kFileNotCorrectHexFile ||
+                Messages().LastErrorCode == err::kFileNotValidObjectFile)
+        << what;
+    ASSERT_EQ(boxes_.Shown().size(), 1u) << what;
+    ASSERT_EQ(image_.Contents(), std::vector<uint8_t>(kHexImageSize, 0x5A)) << what;
+  };
+  int refused = 0;
+  for (size_t at = 0; at < good.size(); ++at) {
+    for (uint8_t mask : {0x01, 0x20, 0xFF}) {
+      std::string bad = good;
+      bad[at] = static_cast<char>(bad[at] ^ mask);
+      check(bad, "byte " + std::to_string(at) + " ^ " + std::to_string(mask));
+      if (HasFailure()) return;
+      refused += Messages().ErrorFlag;
+    }
+  }
+  // Only line ends changed into other blanks, digits changed in case and the
+  // end record's line end may pass: nearly every change is refused.
+  EXPECT_GT(refused, static_cast<int>(2 * good.size()));
+  for (size_t length = 0; length < good.size() && !HasFailure(); ++length)
+    check(good.substr(0, length), "cut " + std::to_string(length));
+}
+
+// Saving
+
+// A target whose code memory is the simulator's, read in blocks of ReadChunk;
+// a read numbered FailAt fails (reporting 103 itself when Reports).
+class BlockTarget final : public TargetBackend {
+ public:
+  TargetCapabilities Capabilities() const override {
+    TargetCapabilities caps = Sim().Capabilities();
+    caps.ReadChunk = ReadChunk;
+    return caps;
+  }
+  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override { return Sim().ReadBlock(space, addr, count); }
+  bool ReadBytes(uint8_t space, int32_t addr, std::span<uint8_t> out) override {
+    Reads.push_back({addr, static_cast<int32_t>(out.size())});
+    if (static_cast<int>(Reads.size()) == FailAt) {
+      if (Reports) ReportError(err::kReceiveTimeout);
+      return false;
+    }
+    return Sim().ReadBytes(space, addr, out);
+  }
+  void WriteCodeByte(uint16_t addr, std::string_view text) override { Sim().WriteCodeByte(addr, text); }
+  void GetRegisters(tRegisterFrame& frame) override { Sim().GetRegisters(frame); }
+  RegisterRead ReadRegister(uint8_t reg, int32_t& value) override { return Sim().ReadRegister(reg, value); }
+  void SetRegister(uint8_t reg, int32_t value) override { Sim().SetRegister(reg, value); }
+  bool Go(uint16_t from, std::string_view till) override { return Sim().Go(from, till); }
+  HaltResult Halt() override { return Sim().Halt(); }
+  StepResult Step(uint16_t at, std::string& text) override { return Sim().Step(at, text); }
+  bool Reset() override { return Sim().Reset(); }
+  bool PlantBreak(uint8_t index, uint16_t address) override { return Sim().PlantBreak(index, address); }
+  bool LiftBreak(uint8_t index, uint16_t address) override { return Sim().LiftBreak(index, address); }
+
+  int32_t ReadChunk = 128;
+  int FailAt = 0;
+  bool Reports = false;
+  std::vector<std::pair<int32_t, int32_t>> Reads;  // address, count
+
+ private:
+  static TargetBackend& Sim() { return SimulatorBackendInstance(); }
+};
+
+class SaveHexTest : public IntelHexTest {
+ protected:
+  void SetUp() override {
+    IntelHexTest::SetUp();
+    SetBackendForTesting(kTargetSimulator, &target_);
+    for (size_t a = 0; a < kHexImageSize; ++a) Images().CodeImage[a] = static_cast<uint8_t>(a * 7 + (a >> 8));
+    CodeImageChanged();
+    path_ = dir_.File("out.hex");
+  }
+  void TearDown() override {
+    SetBackendForTesting(kTargetSimulator, nullptr);
+    IntelHexTest::TearDown();
+  }
+  bool Save(int32_t start, int32_t length, const HexProgress& progress = {}) {
+    boxes_.Clear();
+    return SaveHexFile(path_, start, length, progress);
+  }
+  // The old file stays as it was and no temporary file is left beside it.
+  void ExpectOldFileKept(const std::string& old) {
+    EXPECT_EQ(ReadAll(path_), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
+  }
+
+  BlockTarget target_;
+  ScratchDir dir_;
+  std::string path_;
+};
+
+TEST_F(SaveHexTest, ARangeIsCutIntoRecordsOf16BytesPerBlockThenTheEndRecord) {
+  for (int32_t chunk : {128, 16}) {
+    target_.ReadChunk = chunk;
+    ASSERT_TRUE(Save(0x0000, 0x23));
+    const auto& code = Images().CodeImage;
+    const auto bytes = [&code](size_t from, size_t n) { return std::vector<uint8_t>(&code[from], &code[from + n]); };
+    EXPECT_EQ(ReadAll(path_), Record(0x0000, 0, bytes(0, 16)) + Record(0x0010, 0, bytes(16, 16)) +
+                                  Record(0x0020, 0, bytes(32, 3)) + ":00000001FF\r\n")
+        << chunk;
+  }
+  EXPECT_EQ(target_.Reads.back(), (std::pair<int32_t, int32_t>{0x20, 3}));
+  EXPECT_EQ(Record(0, 0, {0x02, 0x01, 0x2F}), ":0300000002012FCB\r\n");
+}
+
+TEST_F(SaveHexTest, TheWholeCodeMemorySavedReadsBackIntoTheSameImage) {
+  ASSERT_TRUE(Save(0, 0x10000));
+  ASSERT_TRUE(ReadHexFile(path_, HexMemory::Code, image_.Span(), info_));
+  EXPECT_TRUE(std::equal(Images().CodeImage.begin(), Images().CodeImage.end(), image_.Contents().begin()));
+  EXPECT_EQ(info_.LowestAddress, 0x0000);
+  EXPECT_EQ(info_.HighestAddress, 0xFFFF);
+  EXPECT_EQ(target_.Reads.size(), 512u);
+}
+
+TEST_F(SaveHexTest, ARangeIsCutAtFFFFH) {
+  ASSERT_TRUE(Save(0xFFF0, 0x100));
+  const auto& code = Images().CodeImage;
+  EXPECT_EQ(ReadAll(path_), Record(0xFFF0, 0, std::vector<uint8_t>(&code[0xFFF0], &code[0xFFF0] + 16)) + kEnd);
+  ASSERT_TRUE(Save(0, 0));
+  EXPECT_EQ(ReadAll(path_), kEnd);
+}
+
+TEST_F(SaveHexTest, NothingIsWrittenWhileTheProgramRuns) {
+  dir_.Write("out.hex", "old");
+  dorvik::Run().ProgramRunning = true;
+  EXPECT_FALSE(Save(0, 16));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Command form not allowed during user program run"});
+  EXPECT_FALSE(Messages().ErrorFlag);
+  ExpectOldFileKept("old");
+  EXPECT_TRUE(target_.Reads.empty());
+}
+
+TEST_F(SaveHexTest, AReadThatGivesNothingEndsTheSaveWithOneReport) {
+  dir_.Write("out.hex", "old");
+  target_.FailAt = 3;
+  EXPECT_FALSE(Save(0, 0x1000));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Target device is not responding"});
+  EXPECT_EQ(target_.Reads.size(), 3u);
+  ExpectOldFileKept("old");
+  EXPECT_FALSE(dorvik::Run().TargetBusy);
+}
+
+TEST_F(SaveHexTest, AReadFailureTheLinkReportedIsNotReportedAgain) {
+  dir_.Write("out.hex", "old");
+  target_.FailAt = 1;
+  target_.Reports = true;
+  EXPECT_FALSE(Save(0, 0x1000));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Receiv timeout"});
+  ExpectOldFileKept("old");
+}
+
+TEST_F(SaveHexTest, WithoutATargetNothingIsReadAndTheSaveFailsOnce) {
+  SetBackendForTesting(kTargetSimulator, nullptr);
+  dorvik::Run().TargetKind = kTargetNone;
+  EXPECT_FALSE(Save(0, 0x100));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Target device is not responding"});
+  EXPECT_FALSE(fs::exists(path_));
+  EXPECT_TRUE(fs::is_empty(dir_.Path()));
+}
+
+TEST_F(SaveHexTest, AWriteErrorEndsTheSaveWithOneReportAndNoEndRecord) {
+  dir_.Write("out.hex", "old");
+  // The file may grow to 1000 bytes: a full disk in small.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit small = limit;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = Save(0, 0x1000);
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, SIG_DFL);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Error writting to file " + path_ + " (" + std::to_string(EFBIG) + ")."});
+  EXPECT_TRUE(Messages().ErrorFlag);
+  EXPECT_LT(target_.Reads.size(), 32u) << "the save went on after the write error";
+  ExpectOldFileKept("old");
+}
+
+TEST_F(SaveHexTest, AFileThatCannotBeCreatedIsReportedAndNothingIsRead) {
+  path_ = dir_.File("no/such/folder/out.hex");
+  EXPECT_FALSE(Save(0, 0x100));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Error creating file " + path_ + " (" + std::to_string(ENOENT) + ")."});
+  EXPECT_TRUE(target_.Reads.empty());
+}
+
+TEST_F(SaveHexTest, ACancelEndsTheSaveWithError120) {
+  dir_.Write("out.hex", "old");
+  std::vector<uint16_t> shown;
+  EXPECT_FALSE(Save(0, 0x100, [&shown](uint16_t address) {
+    shown.push_back(address);
+    return address < 0x40;
+  }));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Error while saving file " + path_ + ", processing aborted by the user"});
+  EXPECT_EQ(shown, (std::vector<uint16_t>{0x00, 0x10, 0x20, 0x30, 0x40}));
+  ExpectOldFileKept("old");
+}
+
+TEST_F(SaveHexTest, ASuccessfulSaveReplacesTheOldFileAndClearsTheFlags) {
+  dir_.Write("out.hex", "old");
+  Messages().WarningFlag = true;
+  ASSERT_TRUE(Save(0x10, 2));
+  EXPECT_EQ(ReadAll(path_), Record(0x10, 0, {Images().CodeImage[0x10], Images().CodeImage[0x11]}) + kEnd);
+  EXPECT_FALSE(Messages().ErrorFlag);
+  EXPECT_FALSE(Messages().WarningFlag);
+  EXPECT_TRUE(boxes_.Shown().empty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 1);
+}
+
+}  // namespace
+}  // namespace dorvik
