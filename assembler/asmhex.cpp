@@ -1,5 +1,7 @@
 #include "assembler/asmhex.h"
 
+#include "base/hexrecord.h"
+
 #include <algorithm>
 #include <ostream>
 
@@ -9,17 +11,7 @@
 namespace dorvik::as {
 
 std::string HexDataRecordText(uint16_t address, std::span<const uint8_t> bytes) {
-  uint8_t sum = static_cast<uint8_t>(bytes.size() + (address >> 8) + (address & 0xFF));
-  std::string text(":");
-  text += Hex2Text(static_cast<uint8_t>(bytes.size()));
-  text += Hex4Text(address);
-  text += "00";
-  for (uint8_t b : bytes) {
-    text += Hex2Text(b);
-    sum = static_cast<uint8_t>(sum + b);
-  }
-  text += Hex2Text(static_cast<uint8_t>(-sum));
-  return text;
+  return HexRecordText(address, kHexTypeData, bytes);
 }
 
 namespace {

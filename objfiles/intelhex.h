@@ -16,14 +16,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/hexrecord.h"
+
 namespace dorvik {
 
 inline constexpr size_t kHexImageSize = 0x10000;
 using HexImage = std::span<uint8_t, kHexImageSize>;
 
 inline constexpr std::string_view kHexEndRecordText = ":00000001FF";
-inline constexpr uint8_t kHexTypeData = 0x00;
-inline constexpr uint8_t kHexTypeEnd = 0x01;
 
 // Which memory a file's records fill.
 enum class HexMemory : uint8_t {
@@ -70,8 +70,6 @@ bool LoadHexXData(std::string_view text, std::string_view fileName, HexLoadInfo&
                   const HexProgress& progress = {});
 
 // Writing
-// One record's text, without its line end.
-std::string HexRecordText(uint16_t address, uint8_t type, std::span<const uint8_t> data);
 // Saves Length bytes of the current target's code memory from Start (cut at
 // 0FFFFH) as Intel HEX to FileName: blocks of the target's read size through
 // the target access layer, records of 16 bytes, then the end record. The file
