@@ -9,21 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/omfrecords.h"
+
 namespace dorvik::as {
 
 struct AsmContext;
 struct AsmFixupRequest;
-
-// Record types
-inline constexpr uint8_t kObjModuleHeader = 0x02;
-inline constexpr uint8_t kObjModuleEnd = 0x04;
-inline constexpr uint8_t kObjContent = 0x06;
-inline constexpr uint8_t kObjFixup = 0x08;
-inline constexpr uint8_t kObjSegmentDefs = 0x0E;
-inline constexpr uint8_t kObjScope = 0x10;
-inline constexpr uint8_t kObjDebugItems = 0x12;
-inline constexpr uint8_t kObjPublicDefs = 0x16;
-inline constexpr uint8_t kObjExternalDefs = 0x18;
 
 // Buffer limits
 inline constexpr size_t kObjContentCapacity = 2053;  // content bytes of one record

@@ -1,5 +1,5 @@
 #pragma once
-// Inside the object-module reader: record types, the field reader that keeps
+// Inside the object-module reader: the field reader that keeps
 // every field within its record, and the type-definition records.
 
 #include <cstddef>
@@ -7,22 +7,10 @@
 #include <span>
 #include <string>
 
+#include "base/omfrecords.h"
 #include "objfiles/omfreader.h"
 
 namespace dorvik {
-
-// Record types
-inline constexpr uint8_t kObjRecHeader = 0x02;
-inline constexpr uint8_t kObjRecModuleEnd = 0x04;
-inline constexpr uint8_t kObjRecContent = 0x06;
-inline constexpr uint8_t kObjRecSegmentDefs = 0x0E;
-inline constexpr uint8_t kObjRecScope = 0x10;
-inline constexpr uint8_t kObjRecDebugItems = 0x12;
-inline constexpr uint8_t kObjRecPublicDefs = 0x16;
-inline constexpr uint8_t kObjRecExternalDefs = 0x18;
-inline constexpr uint8_t kObjRecTypeDefs = 0x20;
-inline constexpr uint8_t kObjRecDebugItems2 = 0x22;
-inline constexpr uint8_t kObjRecSkipped = 0x70;  // may stand before the header
 
 // The content of one record, taken field by field; a field that runs past
 // the content is refused (false) and takes nothing.

@@ -17,7 +17,7 @@ ObjReaderState& ObjReader() {
 }
 
 bool IsObjectFileStart(uint8_t firstByte) {
-  return firstByte == kObjRecHeader || firstByte == kObjRecSkipped;
+  return firstByte == kObjModuleHeader || firstByte == kObjSkipped;
 }
 
 namespace {
@@ -69,7 +69,7 @@ class ObjectReader {
     size_t pos = 0;
     if (file_.empty()) return Invalid();
     uint8_t type = file_[0];
-    while (type == kObjRecSkipped) {
+    while (type == kObjSkipped) {
       if (file_.size() - pos < 3) return Invalid();
       const size_t length = file_[pos + 1] | (file_[pos + 2] << 8);
       pos += 3;
@@ -77,7 +77,7 @@ class ObjectReader {
       pos += length;
       type = file_[pos];
     }
-    if (type != kObjRecHeader || file_.size() - pos < 3) return Invalid();
+    if (type != kObjModuleHeader || file_.size() - pos < 3) return Invalid();
     const size_t length = file_[pos + 1] | (file_[pos + 2] << 8);
     pos += 3;
     if (file_.size() - pos < length) return Invalid();
@@ -107,7 +107,7 @@ class ObjectReader {
       const uint8_t type = file_[pos_];
       const size_t length = file_[pos_ + 1] | (file_[pos_ + 2] << 8);
       pos_ += 3;
-      if (type == kObjRecModuleEnd) return true;
+      if (type == kObjModuleEnd) return true;
       // REC LEN counts the content and the checksum byte.
       if (length == 0 || file_.size() - pos_ < length) return Invalid();
       const auto record = file_.subspan(pos_ - 3, length + 3);
@@ -115,25 +115,25 @@ class ObjectReader {
       pos_ += length;
       bool ok = true;
       switch (type) {
-        case kObjRecContent:
+        case kObjContent:
           ok = ReadContent(record, fields);
           break;
-        case kObjRecScope:
+        case kObjScope:
           if (options_.LoadSymbols) ok = ReadScope(fields);
           break;
-        case kObjRecDebugItems:
-        case kObjRecDebugItems2:
+        case kObjDebugItems:
+        case kObjDebugItems2:
           ok = ReadDebugItems(fields);
           break;
-        case kObjRecPublicDefs:
+        case kObjPublicDefs:
           st_.PublicEntries = true;
           st_.SegmentEntries = false;
           ok = ReadSymbolEntries(fields);
           break;
-        case kObjRecExternalDefs:
+        case kObjExternalDefs:
           ok = Fail(err::kFileNonAbsoluteObjectFile);
           break;
-        case kObjRecTypeDefs:
+        case kObjTypeDefs:
           if (options_.LoadSymbols) {
             const int error = ReadTypeDefinitions(fields, st_);
             ok = error == 0 || Fail(error);
