@@ -12,6 +12,7 @@
 #include "lang/formatting.h"
 #include "lang/typedvalue.h"
 #include "machine/simulator.h"
+#include "tests/support/simulator_forwarder.h"
 #include "tests/support/console_fixture.h"
 
 namespace dorvik::testing {
@@ -141,16 +142,13 @@ TEST_F(MemCmdsTest, WordsFollowTheTargetsByteOrder) {
 
 // The simulator's backend with a chunk size of choice, counting the elements
 // of each typed read; Fail makes the read of that number fail.
-class ChunkSpy final : public TargetBackend {
+class ChunkSpy final : public SimulatorForwarder {
  public:
   explicit ChunkSpy(int32_t chunk) : chunk_(chunk) {}
   TargetCapabilities Capabilities() const override {
     TargetCapabilities caps = Sim().Capabilities();
     caps.ReadChunk = chunk_;
     return caps;
-  }
-  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override {
-    return Sim().ReadBlock(space, addr, count);
   }
   bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t type, int32_t count) override {
     Counts.push_back(count);
@@ -163,22 +161,11 @@ class ChunkSpy final : public TargetBackend {
   void WriteByte(uint8_t space, int32_t addr, uint8_t value, bool single) override {
     Sim().WriteByte(space, addr, value, single);
   }
-  void WriteCodeByte(uint16_t addr, std::string_view text) override { Sim().WriteCodeByte(addr, text); }
-  void GetRegisters(tRegisterFrame& frame) override { Sim().GetRegisters(frame); }
-  RegisterRead ReadRegister(uint8_t reg, int32_t& value) override { return Sim().ReadRegister(reg, value); }
-  void SetRegister(uint8_t reg, int32_t value) override { Sim().SetRegister(reg, value); }
-  bool Go(uint16_t from, std::string_view till) override { return Sim().Go(from, till); }
-  HaltResult Halt() override { return Sim().Halt(); }
-  StepResult Step(uint16_t at, std::string& text) override { return Sim().Step(at, text); }
-  bool Reset() override { return Sim().Reset(); }
-  bool PlantBreak(uint8_t index, uint16_t address) override { return Sim().PlantBreak(index, address); }
-  bool LiftBreak(uint8_t index, uint16_t address) override { return Sim().LiftBreak(index, address); }
 
   std::vector<int32_t> Counts;
   int Fail = 0;
 
  private:
-  static TargetBackend& Sim() { return SimulatorBackendInstance(); }
   int32_t chunk_;
 };
 

@@ -20,6 +20,7 @@
 #include "access/backend.h"
 #include "tests/assembler/asm_test_util.h"
 #include "tests/platform/scratch_dir.h"
+#include "tests/support/simulator_forwarder.h"
 #include "tests/support/sim_fixture.h"
 
 namespace dorvik {
@@ -377,14 +378,13 @@ TEST_F(IntelHexTest, EveryByteFlippedAndEveryCutGivesAnErrorOrTheSameImage) {
 
 // A target whose code memory is the simulator's, read in blocks of ReadChunk;
 // a read numbered FailAt fails (reporting 103 itself when Reports).
-class BlockTarget final : public TargetBackend {
+class BlockTarget final : public testing::SimulatorForwarder {
  public:
   TargetCapabilities Capabilities() const override {
     TargetCapabilities caps = Sim().Capabilities();
     caps.ReadChunk = ReadChunk;
     return caps;
   }
-  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override { return Sim().ReadBlock(space, addr, count); }
   bool ReadBytes(uint8_t space, int32_t addr, std::span<uint8_t> out) override {
     Reads.push_back({addr, static_cast<int32_t>(out.size())});
     if (static_cast<int>(Reads.size()) == FailAt) {
@@ -393,24 +393,11 @@ class BlockTarget final : public TargetBackend {
     }
     return Sim().ReadBytes(space, addr, out);
   }
-  void WriteCodeByte(uint16_t addr, std::string_view text) override { Sim().WriteCodeByte(addr, text); }
-  void GetRegisters(tRegisterFrame& frame) override { Sim().GetRegisters(frame); }
-  RegisterRead ReadRegister(uint8_t reg, int32_t& value) override { return Sim().ReadRegister(reg, value); }
-  void SetRegister(uint8_t reg, int32_t value) override { Sim().SetRegister(reg, value); }
-  bool Go(uint16_t from, std::string_view till) override { return Sim().Go(from, till); }
-  HaltResult Halt() override { return Sim().Halt(); }
-  StepResult Step(uint16_t at, std::string& text) override { return Sim().Step(at, text); }
-  bool Reset() override { return Sim().Reset(); }
-  bool PlantBreak(uint8_t index, uint16_t address) override { return Sim().PlantBreak(index, address); }
-  bool LiftBreak(uint8_t index, uint16_t address) override { return Sim().LiftBreak(index, address); }
 
   int32_t ReadChunk = 128;
   int FailAt = 0;
   bool Reports = false;
   std::vector<std::pair<int32_t, int32_t>> Reads;  // address, count
-
- private:
-  static TargetBackend& Sim() { return SimulatorBackendInstance(); }
 };
 
 class SaveHexTest : public IntelHexTest {
