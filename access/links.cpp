@@ -5,9 +5,6 @@
 
 namespace dorvik {
 
-// No line is ever open yet: a byte has nowhere to go.
-void LinkSendByte(uint8_t) {}
-
 namespace {
 bool ClosedLine() {
   ReportError(err::kTargetDeviceNotResponding);
@@ -15,10 +12,20 @@ bool ClosedLine() {
 }
 }  // namespace
 
+// No line is ever open yet: a byte has nowhere to go.
+bool LinkSendByte(uint8_t) { return false; }
+bool LinkSendBytes(std::span<const uint8_t>) { return false; }
+bool LinkNextChar() { return ClosedLine(); }
+bool LinkAwaitChar(int32_t) { return false; }
+
 bool MonitorReadBlock(uint8_t, int32_t, int32_t) { return ClosedLine(); }
 bool MonitorReadTyped(uint8_t, int32_t, uint8_t, int32_t) { return ClosedLine(); }
 bool MonitorSendString(std::string_view) { return ClosedLine(); }
 bool MonitorWaitPrompt() { return ClosedLine(); }
+bool MonitorEscape() { return ClosedLine(); }
+bool MonitorSendKeyword(uint8_t) { return ClosedLine(); }
+bool MonitorEndCommand() { return ClosedLine(); }
+bool MonitorExpect(std::string_view) { return ClosedLine(); }
 bool MonitorQueryRegister(uint8_t, int32_t& value) {
   value = 0;
   return ClosedLine();
@@ -53,5 +60,7 @@ bool AdiHalt(bool& targetReset) {
 }
 bool AdiStep(uint16_t) { return ClosedLine(); }
 bool AdiReset() { return ClosedLine(); }
+bool AdiSendPacket(uint8_t, char, std::span<const uint8_t>) { return ClosedLine(); }
+bool AdiSetDownloadSpeed(int32_t) { return ClosedLine(); }
 
 }  // namespace dorvik

@@ -1,6 +1,6 @@
 #pragma once
-// The link operations the target backends call for the monitor board and the
-// ADuC chip. No serial line is opened by this program yet, so every operation
+// The link operations the target backends and the program transfer call for
+// the monitor board and the ADuC chip. No serial line is opened by this program yet, so every operation
 // sees a closed line: it reports "Target device is not responding" and fails
 // at once, without waiting.
 
@@ -11,15 +11,32 @@
 
 namespace dorvik {
 
-// Either link: one byte on the line as it stands (the break byte of Esc);
-// nothing while no line is open.
-void LinkSendByte(uint8_t byte);
+// Either link
+// One byte on the line as it stands (the break byte of Esc, a control byte);
+// true when it was sent, false while no line is open.
+bool LinkSendByte(uint8_t byte);
+// Bytes on the line in one piece (a download packet); true when all were sent.
+bool LinkSendBytes(std::span<const uint8_t> bytes);
+// The receive step: the next received character into LinkChar, RxIndex
+// advanced; false (and ErrorFlag set, the failure reported) when none came.
+bool LinkNextChar();
+// Waits, pumping messages, until a character not yet taken is in the receive
+// buffer or TimeoutMs passed; no report. False on the time-out or a closed line.
+bool LinkAwaitChar(int32_t timeoutMs);
 
 // Monitor board
 bool MonitorReadBlock(uint8_t space, int32_t addr, int32_t count);
 bool MonitorReadTyped(uint8_t space, int32_t addr, uint8_t typeToken, int32_t count);
 bool MonitorSendString(std::string_view text);
 bool MonitorWaitPrompt();
+// ESC on the line, then the prompt expected (receive counters cleared first).
+bool MonitorEscape();
+// The monitor's word of a keyword token, collected into the command line.
+bool MonitorSendKeyword(uint8_t token);
+// Sends the collected command line with its CR; false when ErrorFlag is set.
+bool MonitorEndCommand();
+// Reads as many characters as Text has and compares them upper-cased (error 105 when they differ).
+bool MonitorExpect(std::string_view text);
 // The value of a register keyword, or false.
 bool MonitorQueryRegister(uint8_t regToken, int32_t& value);
 bool MonitorSetRegister(uint8_t regToken, int32_t value);
@@ -54,5 +71,10 @@ bool AdiHalt(bool& targetReset);
 bool AdiStep(uint16_t at);
 // The reset command 'Z'.
 bool AdiReset();
+// A download packet: 07H, Header, the count (data + 1), Command, the data and
+// the check byte. Only header 0EH builds one; any other sends nothing.
+bool AdiSendPacket(uint8_t header, char command, std::span<const uint8_t> data);
+// Switches the chip's download speed (its Timer-3 setting) and the port to Baud.
+bool AdiSetDownloadSpeed(int32_t baud);
 
 }  // namespace dorvik

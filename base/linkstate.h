@@ -18,6 +18,7 @@ struct LinkState {
   int32_t ErrorReplyMark = 0;      // where the monitor's error reply starts (after a NAK)
   bool MonitorErrorReply = false;  // the monitor answered with an error (error reply pending)
   bool ParsingReply = false;       // a reply is being parsed: syntax errors are framing errors
+  uint8_t MonitorVersion = 0;      // the monitor's version from its banner (4 acknowledges HEX records)
 };
 
 LinkState& Link();
