@@ -1,6 +1,7 @@
 #include "loader/loader.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "access/backend.h"
 #include "access/target.h"
@@ -55,7 +56,9 @@ bool ShowAddress(uint16_t address, bool clearing = false) {
 
 void InformLoaded(uint16_t highest) {
   if (!Messages().ShowMessageBoxes || Messages().QuietMessages) return;
-  const std::string last = Formatting().DisplayRadix == 16 ? FormatHex4(highest) : FormatDec5(highest);
+  char decimal[8];
+  std::snprintf(decimal, sizeof decimal, "%05u", unsigned{highest});
+  const std::string last = Formatting().DisplayRadix == 16 ? FormatHex4(highest) : std::string(decimal);
   platform::Reporter().ShowBox({"Information", "Load succesful, last address used " + last,
                                 platform::BoxButtons::Ok, platform::BoxIcon::None});
 }
