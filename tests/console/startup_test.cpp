@@ -47,6 +47,11 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   EXPECT_EQ(status, 0);
   EXPECT_EQ(output, tu::ReadFile(golden / "sum.out"));
 
+  // The project's automatic load of its last program.
+  tu::WriteFile(dir / "auto.qpc", "[LOADER]\r\nLoadAutomaticallyOnStart=Yes\r\nLastLoadPath=sum.obj\r\n");
+  EXPECT_EQ(RunIn(dir, "dorvik51' --project auto.qpc", "/dev/null").first,
+            "hlt>\nInformation: Load succesful, last address used 004D\nhlt>\n");
+
   // A project that is not there is reported; the console still starts.
   const auto [missing, code] = RunIn(dir, "dorvik51' --project none.qpc", "/dev/null");
   EXPECT_EQ(missing, "hlt>\nError #106: File \"none.qpc\" doesn't exist\nhlt>\n");
