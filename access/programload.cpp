@@ -186,7 +186,8 @@ TransferResult AducTransferProgram(const ProgramTransfer& t) {
     AdiSetDownloadSpeed(kLinkBaud);
     return result;
   };
-  if (!AdiSetDownloadSpeed(AducDownloadBaud(t.DownloadSpeed))) return done(TransferResult::Failed);
+  // A chip that did not take the download speed still runs at the link's.
+  if (!AdiSetDownloadSpeed(AducDownloadBaud(t.DownloadSpeed))) return TransferResult::Failed;
   if (!t.Append) {
     Link().RxCount = Link().RxIndex = 0;
     if (!AdiSendPacket(0x0E, t.ClearDataFlash ? 'A' : 'C', {}) || !acknowledged()) return done(TransferResult::Failed);

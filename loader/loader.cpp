@@ -203,11 +203,14 @@ void CheckSymbols(const LoaderOptions& o) {
   RelocateBreakpoint(bps.ArmBreak);
 }
 
-// After every load, also a failed one.
-void FinishLoad(const LoaderOptions& o) {
+// After every load, also a failed one. After a failure, which was reported,
+// the target is only put back on the start address: no further boxes, and no
+// stack search in a program that did not arrive.
+void FinishLoad(const LoaderOptions& o, bool loaded) {
   LoaderState& l = Loader();
   RunState& run = Run();
   MessageState& m = Messages();
+  if (!loaded) SuspendMessages();
   run.TargetBusy = true;
   const uint16_t userStart = RunControl().UserCodeStart;
   l.StartAddress = std::max(l.StartAddress, userStart);
@@ -218,7 +221,7 @@ void FinishLoad(const LoaderOptions& o) {
   if (l.Dialog.Hide) l.Dialog.Hide();
   RefreshDebugViews();
   run.TargetBusy = false;
-  if (!l.LoadAborted && !FindStackInit(l.StartAddress)) {
+  if (loaded && !l.LoadAborted && !FindStackInit(l.StartAddress)) {
     l.StartAddress = userStart;
     SetProgramCounter(l.StartAddress);
     if (!FindStackInit(l.StartAddress)) AskStackBase();
@@ -232,6 +235,7 @@ void FinishLoad(const LoaderOptions& o) {
     SetProgramCounter(l.StartAddress);
   }
   RefreshDebugViews();
+  if (!loaded) ResumeMessages();
   m.WarningFlag = false;
   m.ErrorFlag = false;
 }
@@ -340,8 +344,9 @@ bool LoadProgramFile() {
       InformLoaded(l.HighestAddress);
     }
   }
-  FinishLoad(o);
-  return loaded && !l.LoadAborted;
+  loaded = loaded && !l.LoadAborted;
+  FinishLoad(o, loaded);
+  return loaded;
 }
 
 }  // namespace dorvik
