@@ -182,13 +182,14 @@ class RecordingTarget : public testing::SimulatorForwarder {
   ProgramMemoryLimit ProgramMemory() const override { return Limit; }
   TransferResult TransferProgram(const ProgramTransfer& t) override {
     Sent.push_back({t.Lowest, t.Highest, t.MaxRecord});
-    return TransferResult::Done;
+    return Result;
   }
   struct Range {
     uint16_t Lowest, Highest, MaxRecord;
     bool operator==(const Range&) const = default;
   };
   ProgramMemoryLimit Limit;
+  TransferResult Result = TransferResult::Done;
   std::vector<Range> Sent;
 };
 
@@ -212,6 +213,13 @@ TEST_F(LoaderTest, TargetGetsTheRangeAndRecordSizeOfItsFamilyWithinItsMemory) {
   EXPECT_EQ(Boxes().front(),
             "Error #164: Object code too long (over 56k), recode the source file to allow debugging.");
   EXPECT_EQ(target.Sent.size(), 4u);
+
+  // A transfer that failed has reported why: no success, no stack question, no other box.
+  boxes_.Clear();
+  target.Result = TransferResult::Failed;
+  EXPECT_FALSE(Load("p.hex", Hex({{0x0000, {0, 0, 0}}})));
+  EXPECT_TRUE(boxes_.Shown().empty());
+  EXPECT_TRUE(dialogs_.InputsShown.empty());
   SetBackendForTesting(kTargetSimulator, nullptr);
 }
 
