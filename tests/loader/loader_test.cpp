@@ -216,6 +216,7 @@ TEST_F(LoaderTest, TargetGetsTheRangeAndRecordSizeOfItsFamilyWithinItsMemory) {
 
   // A transfer that failed has reported why: no success, no stack question, no other box.
   boxes_.Clear();
+  dialogs_.InputsShown.clear();
   target.Result = TransferResult::Failed;
   EXPECT_FALSE(Load("p.hex", Hex({{0x0000, {0, 0, 0}}})));
   EXPECT_TRUE(boxes_.Shown().empty());
