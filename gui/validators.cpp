@@ -119,6 +119,14 @@ bool TRangeValidator::IsValidChar(char c) {
 
 bool TRangeValidator::IsValid(std::string_view s) {
   Empty = s.empty();
+  if (Kind == kKindFloat) {
+    // Input under way.
+    const std::string text = TrimBlanks(s);
+    if (text.empty() || text == "-" || text == "+") {
+      Empty = text.empty();
+      return true;
+    }
+  }
   for (size_t i = 0; i < s.size(); ++i)
     if (!IsValidChar(s[i])) {
       ErrorPos = static_cast<int>(i) + 1;
@@ -126,13 +134,7 @@ bool TRangeValidator::IsValid(std::string_view s) {
     }
   long double value = 0;
   if (Kind == kKindFloat) {
-    const std::string text = TrimBlanks(s);
-    // Input under way.
-    if (text.empty() || text == "-" || text == "+") {
-      Empty = text.empty();
-      return true;
-    }
-    if (!ReadFloat(text, value) || std::isnan(value)) return false;
+    if (!ReadFloat(s, value) || std::isnan(value)) return false;
   } else if (Base == 10) {
     std::string_view digits = s;
     bool negative = false;
