@@ -13,6 +13,8 @@ jobs=$(nproc)
 scripts/check_layers.sh
 scripts/build.sh build -DDORVIK_TESTS=ON -DDORVIK_BENCH=ON -DDORVIK_SANITIZE=OFF
 (cd build && ctest --output-on-failure -j "$jobs" </dev/null)
+# Pictures of the workbench under a virtual display, kept in build/screenshots/.
+if command -v xvfb-run >/dev/null; then scripts/screenshots.sh build; fi
 # The sanitizer build uses clang where it is installed, so that the whole tree
 # is also built warning-free by the second compiler.
 if command -v clang++ >/dev/null && [ ! -f build-asan/CMakeCache.txt ]; then export CC=clang CXX=clang++; fi

@@ -224,6 +224,11 @@ void DisasWindow::LocateAddress(uint16_t address) {
   if (isVisible()) rows_->setFocus();
 }
 
+void DisasWindow::Refresh() {
+  FillFromAddress(first_);
+  if (execLine_ >= 0) SetExecutionLine(execLine_);
+}
+
 void DisasWindow::RecreateInterior() {
   CodeImageChanged();
   FillFromAddress(first_);
@@ -260,10 +265,13 @@ void DisasWindow::SetExecutionLine(int32_t address) {
   const int32_t old = execLine_;
   execLine_ = address;
   if (old >= 0 && RowOf(static_cast<uint16_t>(old)) >= 0) PaintRow(RowOf(static_cast<uint16_t>(old)));
-  if (address >= 0) {
-    LocateAddress(static_cast<uint16_t>(address));
-    PaintRow(RowOf(static_cast<uint16_t>(address)));
-  }
+  if (address < 0) return;
+  const uint16_t at = static_cast<uint16_t>(address);
+  if (RowOf(at) < 0) FillFromAddress(at);
+  // Shown, not selected: the selection would hide the line's colours.
+  rows_->clearSelection();
+  rows_->scrollToItem(rows_->item(RowOf(at)));
+  PaintRow(RowOf(at));
 }
 
 void DisasWindow::EnsureVisible() {
@@ -396,6 +404,8 @@ void MainWindow::SyncViews() {
       std::replace(text.begin(), text.end(), '\r', ' ');
       label->setText(Text(text));
     }
+    // Memory may have changed under the rows.
+    disas_->Refresh();
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(MainForm().CurrentPC & 0xFFFF));
   }
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
@@ -428,7 +438,7 @@ void MainWindow::ExecuteScannerLine() {
       GetToken();
       ExecuteCommand();
     });
-    disas_->ShowBreakpointImages();
+    disas_->Refresh();
     again = false;
     std::string line;
     while (!again && !dorvik::Terminal().ExitRequested && TakeTypeAhead(line))

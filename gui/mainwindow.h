@@ -72,6 +72,8 @@ class DisasWindow : public TDockableForm {
   void LocateAddress(uint16_t address);
   // Refills the rows from Address.
   void FillFromAddress(uint16_t address);
+  // The rows read again from the same address (after a command).
+  void Refresh();
   // Code changed: every line decoded again, the rows refilled from the same address.
   void RecreateInterior();
   // Redraws the breakpoint images of the rows.
