@@ -37,7 +37,7 @@ namespace dorvik::gui {
 
 namespace {
 
-constexpr int kPumpIntervalMs = 5;   // the window's events while a command works
+constexpr int kPumpIntervalMs = 10;  // the window's events while a command works
 constexpr int kIdleIntervalMs = 20;  // the engine's timers and idle work at rest
 constexpr int kWaitFormDelayMs = 200;
 

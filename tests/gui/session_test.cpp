@@ -58,6 +58,19 @@ class SessionTest : public QObject {
     QCOMPARE(main_->Disassembly()->ExecutionLine(), 3);
     QVERIFY(Text().endsWith("hlt>"));
     QVERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+
+    // The disassembly finds an address outside its rows.
+    DisasWindow* disas = main_->Disassembly();
+    disas->LocateAddress(0x1234);
+    QCOMPARE(disas->Rows()->currentItem()->data(Qt::UserRole).toInt(), 0x1234);
+    disas->LocateAddress(2);
+    QVERIFY(disas->Rows()->currentItem()->text().contains("INC"));
+
+    // Reset: the caption says so and the execution line goes.
+    main_->ProgramReset();
+    QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Reset"));
+    QCOMPARE(disas->ExecutionLine(), -1);
+    QCOMPARE(Field("PC"), QString("PC 0000"));
   }
 
   void goStoppedByEsc() {
