@@ -14,6 +14,8 @@ namespace dorvik::gui {
 
 namespace {
 
+constexpr int64_t kMaxCoordinate = 1'000'000;
+
 // A rectangle given by its corners, the right and bottom edges outside it.
 QRect Corners(int left, int top, int right, int bottom) { return QRect(left, top, right - left, bottom - top); }
 
@@ -68,8 +70,9 @@ bool ParseLayoutValue(std::string_view value, LayoutEntry& entry) {
   if (!ReadInt(fields[0], e.Flag)) return false;
   std::optional<int>* position[] = {&e.Left, &e.Top, &e.Width, &e.Height};
   for (size_t i = 0; i < 4 && i + 1 < fields.size(); ++i) {
-    int n = 0;
-    if (ReadInt(fields[i + 1], n)) *position[i] = n;
+    int64_t n = 0;
+    // Far beyond any screen, yet safe to add: the window is clamped later.
+    if (ReadInt(fields[i + 1], n)) *position[i] = static_cast<int>(std::clamp<int64_t>(n, -kMaxCoordinate, kMaxCoordinate));
   }
   if (fields.size() > 5) {
     const std::string side = UpperCase(TrimBlanks(fields[5]));

@@ -32,7 +32,8 @@ DockZone DockingZone(QSize size, QPoint mouse, QRect& dockRect);
 
 // A layout value: a flag number, then left, top, width, height and an
 // optional side letter (L, R or B), separated by commas. A missing or
-// non-numeric position field leaves that value as it is.
+// non-numeric position field leaves that value as it is; numbers are held
+// within +-1,000,000.
 struct LayoutEntry {
   int64_t Flag = 1;  // 1: the window is shown, 0: hidden
   std::optional<int> Left, Top, Width, Height;

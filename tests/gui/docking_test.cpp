@@ -97,6 +97,7 @@ class DockingTest : public QObject {
     QTest::newRow("flag only") << "1" << true << "1,,,,";
     QTest::newRow("not a number in place") << "1,x,5" << true << "1,,5,,";
     QTest::newRow("unknown side") << "1,1,2,3,4,Q" << true << "1,1,2,3,4";
+    QTest::newRow("huge numbers held") << "1,2000000000,-9999999999,5,5" << true << "1,1000000,-1000000,5,5";
     QTest::newRow("empty") << "" << false << "";
     QTest::newRow("first field not a number") << "abc,1,2,3,4" << false << "";
     QTest::newRow("first field empty") << ",1,2,3,4" << false << "";
@@ -159,6 +160,15 @@ class DockingTest : public QObject {
     QTemporaryDir dir;
     const std::string project = dir.filePath("TEST.QPC").toStdString();
     WriteFile(project, "[DORVIK]\nTerminalWindow=1,-5000,99999,300,200\nDisasWindow=1,0,0,200,300,B\n");
+    main_->LoadLayout(project);
+    QVERIFY(main_->screen()->availableGeometry().contains(main_->Terminal()->geometry()));
+    // Numbers too large for a window's coordinates are held, then clamped.
+    WriteFile(project, "[DORVIK]\nTerminalWindow=1,2147483000,2147483000,2147483000,2147483000\n");
+    main_->Terminal()->Loaded = false;
+    main_->LoadLayout(project);
+    QVERIFY(main_->screen()->availableGeometry().contains(main_->Terminal()->geometry()));
+    WriteFile(project, "[DORVIK]\nTerminalWindow=1,-5000,99999,300,200\nDisasWindow=1,0,0,200,300,B\n");
+    main_->Terminal()->Loaded = false;
     main_->LoadLayout(project);
     const QRect screen = main_->screen()->availableGeometry();
     QVERIFY(screen.contains(main_->Terminal()->geometry()));
