@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source includes a header of a layer it may not use: layers
-# point down only, and only platform/ (and the executables) may include the
-# operating system's or the GUI's headers.
+# point down only; only platform/ (and the executables) may include the
+# operating system's headers, and only gui/ (and the executables) Qt's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,9 +20,11 @@ declare -A allowed=(
   [vhw]="platform base lang machine vhw"
   [project]="platform base project"
   [assembler]="platform base lang machine assembler"
+  [gui]="platform base lang machine access editor objfiles assembler debugger console vhw project loader gui"
 )
 # System headers that belong to the platform layer.
-os_headers='<(unistd|termios|fcntl|poll|pty|dirent|signal|spawn|dlfcn)\.h>|<sys/|<Q[A-Za-z]*>|<Qt'
+os_headers='<(unistd|termios|fcntl|poll|pty|dirent|signal|spawn|dlfcn)\.h>|<sys/'
+qt_headers='<Q[A-Za-z]*>|<Qt'
 
 status=0
 for layer in "${!allowed[@]}"; do
@@ -36,7 +38,13 @@ for layer in "${!allowed[@]}"; do
   done < <(grep -rnE '^\s*#\s*include "[a-z_]+/' "$layer" --include='*.h' --include='*.cpp' || true)
   if [ "$layer" != platform ]; then
     if grep -rnE "^\s*#\s*include ($os_headers)" "$layer" --include='*.h' --include='*.cpp'; then
-      echo "layer '$layer' includes a system or GUI header that belongs to platform/"
+      echo "layer '$layer' includes a system header that belongs to platform/"
+      status=1
+    fi
+  fi
+  if [ "$layer" != gui ]; then
+    if grep -rnE "^\s*#\s*include ($qt_headers)" "$layer" --include='*.h' --include='*.cpp'; then
+      echo "layer '$layer' includes a Qt header that belongs to gui/"
       status=1
     fi
   fi

@@ -1,0 +1,82 @@
+// Dorvik51 workbench: the debugger in a Qt main window on the built-in
+// simulator. Wiring only: the processor database beside the executable, the
+// target access and virtual hardware installed, the simulator selected, the
+// Qt message boxes and dialogs set, the main window shown. An optional first
+// argument names the project file (.QPC) whose [DORVIK] layout is restored
+// and written back on exit.
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <QApplication>
+
+#include "access/target.h"
+#include "base/mainform.h"
+#include "base/projectlists.h"
+#include "base/runstate.h"
+#include "debugger/runcontrol.h"
+#include "debugger/terminal.h"
+#include "debugger/views.h"
+#include "gui/mainwindow.h"
+#include "gui/qtdialogs.h"
+#include "lang/cpudb.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/pump.h"
+#include "platform/reporter.h"
+#include "vhw/hardware.h"
+
+namespace {
+
+std::string ProgramPath(const char* argv0) {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(argv0) : self.string();
+}
+
+// The project file: the first argument when its extension is .QPC, else the
+// program's own name with .QPC.
+std::string ProjectFileName(int argc, char** argv, const std::string& program) {
+  if (argc > 1) {
+    const std::string first = argv[1];
+    return first.size() > 4 && first.compare(first.size() - 4, 4, ".QPC") == 0 ? first : std::string();
+  }
+  return dorvik::platform::ChangeFileExt(program, ".QPC");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace dorvik;
+  QApplication app(argc, argv);
+  const std::string program = ProgramPath(argv[0]);
+  SetSettingsFileNames(program, std::filesystem::temp_directory_path().string());
+  InstallTargetAccess();
+  vhw::InstallHardwareBus();
+  RunControl().StepKeySource = ReadKey;
+  platform::Pump().SetIdleHook(DebugViewsIdle);
+  gui::QtReporter reporter;
+  gui::QtDialogs dialogs;
+  platform::SetReporter(&reporter);
+  platform::SetDialogUi(&dialogs);
+  // The processor database is the console's, beside both executables.
+  const std::string database =
+      CpuDatabaseNameFor((std::filesystem::path(program).parent_path() / "dorvik51").string());
+  if (!ReadCpuDatabase(database) || !LoadCpuDescription())
+    std::fprintf(stderr, "dorvik51-gui: the processor database %s could not be read\n", database.c_str());
+  Run().TargetKind = kTargetSimulator;
+  Run().TargetReady = true;
+  ProjectLists().ProjectFileName = ProjectFileName(argc, argv, program);
+  int status = 0;
+  {
+    gui::MainWindow window;
+    window.ProjectFile = ProjectLists().ProjectFileName;
+    if (!window.ProjectFile.empty()) window.LoadLayout(window.ProjectFile);
+    window.show();
+    status = QApplication::exec();
+  }
+  platform::SetDialogUi(nullptr);
+  platform::SetReporter(nullptr);
+  return status;
+}

@@ -1,0 +1,248 @@
+#include "gui/dockable.h"
+
+#include <QCloseEvent>
+#include <QMainWindow>
+#include <QScreen>
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+#include "base/text.h"
+
+namespace dorvik::gui {
+
+namespace {
+
+constexpr int64_t kMaxCoordinate = 1'000'000;
+
+// A rectangle given by its corners, the right and bottom edges outside it.
+QRect Corners(int left, int top, int right, int bottom) { return QRect(left, top, right - left, bottom - top); }
+
+template <typename Int>
+bool ReadInt(std::string_view text, Int& value) {
+  const std::string field = TrimBlanks(text);
+  if (field.empty()) return false;
+  const char* begin = field.data();
+  if (*begin == '+') ++begin;
+  const auto [end, ec] = std::from_chars(begin, field.data() + field.size(), value);
+  return ec == std::errc() && end == field.data() + field.size();
+}
+
+std::vector<std::string_view> SplitFields(std::string_view value) {
+  std::vector<std::string_view> fields;
+  for (size_t begin = 0;;) {
+    const size_t comma = value.find(',', begin);
+    fields.push_back(value.substr(begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin));
+    if (comma == std::string_view::npos) return fields;
+    begin = comma + 1;
+  }
+}
+
+}  // namespace
+
+DockZone DockingZone(QSize size, QPoint mouse, QRect& dockRect) {
+  const int w = size.width(), h = size.height();
+  struct Zone {
+    DockZone Zone;
+    QRect Area;
+    QRect Dock;
+  };
+  const Zone zones[] = {
+      {DockZone::Left, Corners(0, 0, w / 5, h), Corners(0, 0, w / 2, h)},
+      {DockZone::Top, Corners(w / 5, 0, 4 * w / 5, h / 5), Corners(0, 0, w, h / 2)},
+      {DockZone::Right, Corners(4 * w / 5, 0, w, h), Corners(w / 2, 0, w, h)},
+      {DockZone::Bottom, Corners(w / 5, 4 * h / 5, 4 * w / 5, h), Corners(0, h / 2, w, h)},
+      {DockZone::Client, Corners(w / 5, h / 5, 4 * w / 5, 4 * h / 5), Corners(w / 5, h / 5, 4 * w / 5, 4 * h / 5)},
+  };
+  for (const Zone& z : zones)
+    if (z.Area.contains(mouse)) {
+      dockRect = z.Dock;
+      return z.Zone;
+    }
+  return DockZone::None;
+}
+
+bool ParseLayoutValue(std::string_view value, LayoutEntry& entry) {
+  if (TrimBlanks(value).empty()) return false;
+  const std::vector<std::string_view> fields = SplitFields(value);
+  LayoutEntry e;
+  if (!ReadInt(fields[0], e.Flag)) return false;
+  std::optional<int>* position[] = {&e.Left, &e.Top, &e.Width, &e.Height};
+  for (size_t i = 0; i < 4 && i + 1 < fields.size(); ++i) {
+    int64_t n = 0;
+    // Far beyond any screen, yet safe to add: the window is clamped later.
+    if (ReadInt(fields[i + 1], n)) *position[i] = static_cast<int>(std::clamp<int64_t>(n, -kMaxCoordinate, kMaxCoordinate));
+  }
+  if (fields.size() > 5) {
+    const std::string side = UpperCase(TrimBlanks(fields[5]));
+    if (side == "L" || side == "R" || side == "B") e.Side = side[0];
+  }
+  entry = e;
+  return true;
+}
+
+std::string LayoutValue(const LayoutEntry& entry) {
+  auto number = [](const std::optional<int>& n) { return n ? std::to_string(*n) : std::string(); };
+  std::string text = std::to_string(entry.Flag) + "," + number(entry.Left) + "," + number(entry.Top) + "," +
+                     number(entry.Width) + "," + number(entry.Height);
+  if (entry.Side != 0) text += std::string(",") + entry.Side;
+  return text;
+}
+
+QRect ClampToScreen(QRect rect, QRect screen) {
+  const int w = std::clamp(rect.width(), 1, std::max(screen.width(), 1));
+  const int h = std::clamp(rect.height(), 1, std::max(screen.height(), 1));
+  const int x = std::clamp(rect.left(), screen.left(), screen.left() + screen.width() - w);
+  const int y = std::clamp(rect.top(), screen.top(), screen.top() + screen.height() - h);
+  return QRect(x, y, w, h);
+}
+
+Qt::DockWidgetArea AreaOfSide(char side) {
+  switch (side) {
+    case 'L': return Qt::LeftDockWidgetArea;
+    case 'R': return Qt::RightDockWidgetArea;
+    case 'B': return Qt::BottomDockWidgetArea;
+    default: return Qt::NoDockWidgetArea;
+  }
+}
+
+char SideOfArea(Qt::DockWidgetArea area) {
+  switch (area) {
+    case Qt::LeftDockWidgetArea: return 'L';
+    case Qt::RightDockWidgetArea: return 'R';
+    case Qt::BottomDockWidgetArea: return 'B';
+    default: return 0;
+  }
+}
+
+TDockableForm::TDockableForm(const QString& name, const QString& caption, QMainWindow* mainWindow)
+    : QDockWidget(caption, mainWindow), main_(mainWindow) {
+  setObjectName(name);
+  setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+}
+
+DockZone TDockableForm::ComputeDockingRect(QRect& dockRect, QPoint mousePos) const {
+  QRect rect = dockRect;
+  const DockZone zone = DockingZone(size(), mousePos, rect);
+  if (zone != DockZone::None) dockRect = QRect(mapToGlobal(rect.topLeft()), rect.size());
+  return zone;
+}
+
+bool TDockableForm::FormDockDrop(TDockableForm* source, QPoint mousePos) {
+  if (source == nullptr || source == this || !InDockSite()) return false;
+  QRect rect;
+  if (ComputeDockingRect(rect, mousePos) == DockZone::None) return false;
+  source->setFloating(false);
+  main_->addDockWidget(Host(), source);
+  main_->tabifyDockWidget(this, source);
+  source->show();
+  return true;
+}
+
+Qt::DockWidgetArea TDockableForm::Host() const {
+  return InDockSite() ? main_->dockWidgetArea(const_cast<TDockableForm*>(this)) : Qt::NoDockWidgetArea;
+}
+
+bool TDockableForm::InDockSite() const { return !isHidden() && !isFloating(); }
+
+bool TDockableForm::Docked() const {
+  if (!InDockSite()) return false;
+  for (QDockWidget* other : main_->tabifiedDockWidgets(const_cast<TDockableForm*>(this)))
+    if (!other->isHidden() && !other->isFloating()) return true;
+  return false;
+}
+
+void TDockableForm::FloatAtMainCorner() {
+  const QSize own = size();
+  setFloating(true);
+  setGeometry(QRect(main_->geometry().topLeft(), own));
+}
+
+void TDockableForm::closeEvent(QCloseEvent* event) {
+  Closing = true;
+  FloatAtMainCorner();
+  Closing = false;
+  QDockWidget::closeEvent(event);
+}
+
+void TDockableForm::ShowDockable() {
+  if (isHidden()) {
+    Loaded = false;
+    show();
+  }
+  SelectHostPage();
+}
+
+void TDockableForm::SelectHostPage() {
+  raise();
+  if (isFloating()) activateWindow();
+}
+
+void TDockableForm::LoadLayout(const platform::IniFile& file) {
+  if (Loaded) return;
+  Loaded = true;
+  LayoutEntry entry;
+  if (!ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), entry)) return;
+  Closing = true;
+  ApplyWindowPosition(entry);
+  Closing = false;
+}
+
+void TDockableForm::ApplyWindowPosition(const LayoutEntry& entry) {
+  QRect g = isFloating() ? geometry() : QRect(mapToGlobal(QPoint(0, 0)), size());
+  if (entry.Left) g.moveLeft(*entry.Left);
+  if (entry.Top) g.moveTop(*entry.Top);
+  if (entry.Width) g.setWidth(*entry.Width);
+  if (entry.Height) g.setHeight(*entry.Height);
+  const Qt::DockWidgetArea area = AreaOfSide(entry.Side);
+  if (area == Qt::NoDockWidgetArea) {
+    setFloating(true);
+    const QScreen* screen = main_->screen();
+    setGeometry(ClampToScreen(g, screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
+    return;
+  }
+  // Another window in the area: this one joins it as a page.
+  QDockWidget* neighbour = nullptr;
+  for (QDockWidget* other : main_->findChildren<QDockWidget*>())
+    if (other != this && !other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) {
+      neighbour = other;
+      break;
+    }
+  setFloating(false);
+  main_->addDockWidget(area, this);
+  if (neighbour != nullptr) main_->tabifyDockWidget(neighbour, this);
+  if (area == Qt::BottomDockWidgetArea) {
+    if (entry.Height) main_->resizeDocks({this}, {std::max(*entry.Height, 1)}, Qt::Vertical);
+  } else if (entry.Width) {
+    main_->resizeDocks({this}, {std::max(*entry.Width, 1)}, Qt::Horizontal);
+  }
+}
+
+LayoutEntry TDockableForm::CurrentLayout() const {
+  LayoutEntry e;
+  e.Flag = isHidden() ? 0 : 1;
+  const QRect g = isFloating() ? geometry() : QRect(mapToGlobal(QPoint(0, 0)), size());
+  e.Left = g.left();
+  e.Top = g.top();
+  e.Width = g.width();
+  e.Height = g.height();
+  if (!isFloating()) e.Side = SideOfArea(main_->dockWidgetArea(const_cast<TDockableForm*>(this)));
+  return e;
+}
+
+void TDockableForm::SetLayoutUpdate(bool begin) {
+  if (begin) {
+    Updating = true;
+    ++UpdateCount;
+    setEnabled(false);
+    return;
+  }
+  if (UpdateCount > 0) --UpdateCount;
+  if (UpdateCount == 0) {
+    Updating = false;
+    setEnabled(true);
+  }
+}
+
+}  // namespace dorvik::gui

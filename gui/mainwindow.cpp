@@ -1,0 +1,522 @@
+#include "gui/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QScreen>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+
+#include "access/target.h"
+#include "base/mainform.h"
+#include "base/messages.h"
+#include "base/msgids.h"
+#include "base/runstate.h"
+#include "debugger/breakpoints.h"
+#include "debugger/executor.h"
+#include "debugger/runcontrol.h"
+#include "debugger/terminal.h"
+#include "debugger/views.h"
+#include "gui/qtdialogs.h"
+#include "lang/formatting.h"
+#include "lang/scanner.h"
+#include "machine/images.h"
+#include "machine/opcodes.h"
+#include "platform/files.h"
+
+namespace dorvik::gui {
+
+namespace {
+
+constexpr int kPumpIntervalMs = 10;  // the window's events while a command works
+constexpr int kIdleIntervalMs = 20;  // the engine's timers and idle work at rest
+constexpr int kWaitFormDelayMs = 200;
+
+// The status fields in the order the panel shows them.
+constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
+                                        "OV", "P",   "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"};
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+QIcon BreakIcon(bool enabled) {
+  QPixmap pixmap(12, 12);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QColor(128, 0, 0));
+  p.setBrush(enabled ? QColor(255, 0, 0) : QColor(255, 255, 255));
+  p.drawEllipse(1, 1, 10, 10);
+  p.end();
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+QString CaptionText(uint8_t state) {
+  switch (state) {
+    case kCaptionRunning: return "Dorvik51 - Running";
+    case kCaptionHalted: return "Dorvik51 - Halted";
+    default: return "Dorvik51 - Reset";
+  }
+}
+
+// --- Terminal ----------------------------------------------------------------
+
+TerminalEdit::TerminalEdit(MainWindow& main, QWidget* parent) : QPlainTextEdit(parent), main_(main) {
+  setObjectName("Editor");
+  setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setUndoRedoEnabled(false);
+}
+
+void TerminalEdit::Render() {
+  const std::vector<std::string>& lines = dorvik::Terminal().Lines;
+  // Lines above the last two never change; a model that lost lines is redrawn whole.
+  size_t same = std::min(lines.size(), shown_.size());
+  same = same >= 2 ? same - 2 : 0;
+  if (shown_.size() > lines.size() + 1 || (same > 0 && shown_[same - 1] != lines[same - 1])) same = 0;
+  while (same < lines.size() && same < shown_.size() && shown_[same] == lines[same]) ++same;
+  if (same < lines.size() || same < shown_.size()) {
+    QTextCursor c(document());
+    if (same == 0) {
+      QString all;
+      for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) all += '\n';
+        all += Text(lines[i]);
+      }
+      setPlainText(all);
+    } else {
+      const QTextBlock kept = document()->findBlockByNumber(static_cast<int>(same) - 1);
+      c.setPosition(kept.position() + kept.length() - 1);
+      c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+      QString tail;
+      for (size_t i = same; i < lines.size(); ++i) tail += '\n' + Text(lines[i]);
+      c.insertText(tail);
+    }
+    shown_.resize(same);
+    shown_.insert(shown_.end(), lines.begin() + static_cast<std::ptrdiff_t>(same), lines.end());
+  }
+  const QTextBlock last = document()->lastBlock();
+  QTextCursor caret(last);
+  caret.setPosition(last.position() + std::clamp<int>(dorvik::Terminal().Caret, 0, last.length() - 1));
+  setTextCursor(caret);
+  ensureCursorVisible();
+}
+
+void TerminalEdit::keyPressEvent(QKeyEvent* e) {
+  if (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::SelectAll)) {
+    QPlainTextEdit::keyPressEvent(e);
+    return;
+  }
+  const Qt::KeyboardModifiers m = e->modifiers();
+  uint8_t mods = 0;
+  if (m & Qt::ShiftModifier) mods |= kModShift;
+  if (m & Qt::AltModifier) mods |= kModAlt;
+  if (m & Qt::ControlModifier) mods |= kModCtrl;
+  KeyAction action = KeyAction::None;
+  switch (e->key()) {
+    case Qt::Key_Escape: action = DoOnKeyDown(kKeyEsc, mods); break;
+    case Qt::Key_Backspace: action = DoOnKeyDown(kKeyBackspace, mods); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: action = DoOnKeyDown(kKeyEnter, mods); break;
+    case Qt::Key_Home: action = DoOnKeyDown(kKeyHome, mods); break;
+    case Qt::Key_End: action = DoOnKeyDown(kKeyEnd, mods); break;
+    case Qt::Key_Left: action = DoOnKeyDown(kKeyLeft, mods); break;
+    case Qt::Key_Right: action = DoOnKeyDown(kKeyRight, mods); break;
+    case Qt::Key_Delete: action = DoOnKeyDown(kKeyDelete, mods); break;
+    default:
+      if (mods & kModAlt) {
+        if (e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z) action = DoOnKeyDown(static_cast<uint16_t>(e->key()), mods);
+      } else if (!(mods & kModCtrl)) {
+        for (QChar c : e->text())
+          if (c.unicode() >= 0x20 && c.unicode() < 0x7F) DoOnKeyPressed(static_cast<char>(c.unicode()));
+      }
+      break;
+  }
+  e->accept();
+  Render();
+  if (action == KeyAction::LineEntered) main_.ExecuteScannerLine();
+  if (action == KeyAction::Exit) main_.FileExit1Execute();
+}
+
+void TerminalEdit::insertFromMimeData(const QMimeData* source) {
+  // Pasted text is typed; line breaks end at the first one.
+  for (QChar c : source->text()) {
+    if (c == '\n' || c == '\r') break;
+    if (c.unicode() >= 0x20 && c.unicode() < 0x7F) DoOnKeyPressed(static_cast<char>(c.unicode()));
+  }
+  Render();
+}
+
+TerminalWindow::TerminalWindow(MainWindow& main)
+    : TDockableForm("TerminalWindow", "Terminal", &main), editor_(new TerminalEdit(main, this)) {
+  setWidget(editor_);
+  setFocusProxy(editor_);
+}
+
+KeyAction TerminalWindow::EnterLine(const std::string& line) {
+  for (char c : line) {
+    if (c == '\t') c = ' ';
+    if (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F) DoOnKeyPressed(c);
+  }
+  const KeyAction action = DoOnKeyDown(kKeyEnter);
+  editor_->Render();
+  return action;
+}
+
+void TerminalWindow::closeEvent(QCloseEvent* e) {
+  TDockableForm::closeEvent(e);
+  SetTerminalVisible(false);
+}
+
+void TerminalWindow::ShowTerminal() {
+  const bool wasHidden = isHidden() || !dorvik::Terminal().Visible;
+  ShowDockable();
+  if (wasHidden) SetTerminalVisible(true);
+  editor_->Render();
+}
+
+// --- Disassembly -------------------------------------------------------------
+
+DisasWindow::DisasWindow(QMainWindow* main) : TDockableForm("DisasWindow", "Disassembly", main), rows_(new QListWidget(this)) {
+  rows_->setObjectName("Rows");
+  rows_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  rows_->setUniformItemSizes(true);
+  setWidget(rows_);
+}
+
+void DisasWindow::FillFromAddress(uint16_t address) {
+  first_ = address;
+  rows_->clear();
+  uint32_t a = address;
+  for (int i = 0; i < kRows && a <= 0xFFFF; ++i) {
+    const uint16_t at = static_cast<uint16_t>(a);
+    auto* item = new QListWidgetItem(Text(FormatHex4(at) + "  " + DisassembleLine(at)), rows_);
+    item->setData(Qt::UserRole, at);
+    a += Opcode(TargetReadByte(kSpaceCode, at)).Length;
+  }
+  ShowBreakpointImages();
+}
+
+int DisasWindow::RowOf(uint16_t address) const {
+  for (int i = 0; i < rows_->count(); ++i)
+    if (rows_->item(i)->data(Qt::UserRole).toInt() == address) return i;
+  return -1;
+}
+
+void DisasWindow::LocateAddress(uint16_t address) {
+  int row = RowOf(address);
+  if (row < 0) {
+    FillFromAddress(address);
+    row = 0;
+  }
+  rows_->setCurrentRow(row);
+  rows_->scrollToItem(rows_->item(row));
+  if (isVisible()) rows_->setFocus();
+}
+
+void DisasWindow::Refresh() {
+  FillFromAddress(first_);
+  if (execLine_ >= 0) SetExecutionLine(execLine_);
+}
+
+void DisasWindow::RecreateInterior() {
+  CodeImageChanged();
+  FillFromAddress(first_);
+  if (execLine_ >= 0) LocateAddress(static_cast<uint16_t>(execLine_));
+}
+
+void DisasWindow::PaintRow(int row) {
+  QListWidgetItem* item = rows_->item(row);
+  const uint16_t address = static_cast<uint16_t>(item->data(Qt::UserRole).toInt());
+  static const QIcon none = BreakIcon(false), enabled = BreakIcon(true);
+  static const QIcon blank = [] {
+    QPixmap p(12, 12);
+    p.fill(Qt::transparent);
+    return QIcon(p);
+  }();
+  const BreakpointState& b = Breakpoints();
+  const QIcon* icon = &blank;
+  for (int32_t i = 0; i <= b.LastBreakIndex && i < kBreakTableSize; ++i) {
+    const tBreak& bp = b.BreakTable[static_cast<size_t>(i)];
+    if (bp.Used && bp.Address == address) icon = bp.Enabled ? &enabled : &none;
+  }
+  item->setIcon(*icon);
+  item->setData(Qt::UserRole + 1, icon == &enabled ? 1 : icon == &none ? 2 : 0);
+  const bool exec = execLine_ == address;
+  item->setBackground(exec ? QColor(0, 0, 128) : QBrush());
+  item->setForeground(exec ? QColor(255, 255, 0) : QBrush());
+}
+
+void DisasWindow::ShowBreakpointImages() {
+  for (int i = 0; i < rows_->count(); ++i) PaintRow(i);
+}
+
+void DisasWindow::SetExecutionLine(int32_t address) {
+  const int32_t old = execLine_;
+  execLine_ = address;
+  if (old >= 0 && RowOf(static_cast<uint16_t>(old)) >= 0) PaintRow(RowOf(static_cast<uint16_t>(old)));
+  if (address < 0) return;
+  const uint16_t at = static_cast<uint16_t>(address);
+  if (RowOf(at) < 0) FillFromAddress(at);
+  // Shown, not selected: the selection would hide the line's colours.
+  rows_->clearSelection();
+  rows_->scrollToItem(rows_->item(RowOf(at)));
+  PaintRow(RowOf(at));
+}
+
+void DisasWindow::EnsureVisible() {
+  if (isHidden()) ShowDockable();
+}
+
+// --- Main window -------------------------------------------------------------
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), terminal_(new TerminalWindow(*this)), disas_(new DisasWindow(this)) {
+  setObjectName("MainForm");
+  auto* central = new QWidget(this);
+  auto* box = new QVBoxLayout(central);
+  BuildStatusPanel(central);
+  box->addWidget(statusPanel_);
+  box->addStretch(1);
+  setCentralWidget(central);
+  addDockWidget(Qt::BottomDockWidgetArea, terminal_);
+  addDockWidget(Qt::LeftDockWidgetArea, disas_);
+
+  auto* wait = new QLabel("Wait please...", this, Qt::Tool | Qt::FramelessWindowHint);
+  wait->setObjectName("WaitForm");
+  wait->setAlignment(Qt::AlignCenter);
+  wait->setMargin(16);
+  wait->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  waitForm_ = wait;
+  waitTimer_.setSingleShot(true);
+  connect(&waitTimer_, &QTimer::timeout, this, [this] {
+    if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning) return;
+    waitForm_->adjustSize();
+    waitForm_->move(geometry().center() - waitForm_->rect().center());
+    waitForm_->show();
+  });
+  // At rest the engine's timers and idle work run from here; while a command
+  // works, the engine's pump hands the window its events.
+  connect(&idleTimer_, &QTimer::timeout, this, [this] {
+    if (Executor().Running) return;
+    platform::PumpMessages();
+    platform::Pump().RunIdle();
+    SyncViews();
+  });
+  idleTimer_.start(kIdleIntervalMs);
+  pumpTimer_ = platform::Pump().CreateTimer(
+      [this] {
+        if (!Executor().Running || inPump_) return;
+        inPump_ = true;
+        QCoreApplication::processEvents();
+        SyncViews();
+        inPump_ = false;
+      },
+      kPumpIntervalMs, true);
+  platform::Pump().EnableTimer(pumpTimer_, true);
+  BuildMenus();
+  resize(1000, 700);
+  SetTerminalVisible(true);
+  disas_->FillFromAddress(static_cast<uint16_t>(MainForm().CurrentPC));
+  SyncViews();
+}
+
+MainWindow::~MainWindow() { platform::Pump().DestroyTimer(pumpTimer_); }
+
+void MainWindow::BuildStatusPanel(QWidget* parent) {
+  auto* panel = new QFrame(parent);
+  panel->setObjectName("StatusPanel");
+  panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  auto* grid = new QGridLayout(panel);
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  int n = 0;
+  for (const char* name : kStatusNames) {
+    auto* label = new QLabel(panel);
+    label->setObjectName(QString("st") + name);
+    label->setFont(fixed);
+    grid->addWidget(label, n / 10, n % 10);
+    statusFields_[name] = label;
+    ++n;
+  }
+  statusPanel_ = panel;
+}
+
+void MainWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("FileMenu");
+  file->addAction("E&xit", this, [this] { FileExit1Execute(); })->setObjectName("FileExit1");
+  QMenu* view = menuBar()->addMenu("&View");
+  view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
+  view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
+  QMenu* debug = menuBar()->addMenu("&Debug");
+  debug->addAction("&Reset", this, [this] { ProgramReset(); })->setObjectName("ProgramReset");
+  debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
+}
+
+TDockableForm* MainWindow::ToolWindow(const QString& name) const {
+  for (TDockableForm* w : ToolWindows())
+    if (w->objectName() == name) return w;
+  return nullptr;
+}
+
+QLabel* MainWindow::StatusField(const std::string& name) const {
+  const std::string bare = name.rfind("st", 0) == 0 ? name.substr(2) : name;
+  const auto it = statusFields_.find(bare);
+  return it == statusFields_.end() ? nullptr : it->second;
+}
+
+void MainWindow::ShowBusy(bool busy) {
+  busyShown_ = busy;
+  menuBar()->setEnabled(!busy);
+  disas_->setEnabled(!busy);
+  // The terminal stays open to the keys: Esc and HALT stop a running program.
+  statusPanel_->setStyleSheet(busy ? "QLabel { color: red; }" : "");
+  if (busy) {
+    waitTimer_.start(kWaitFormDelayMs);
+  } else {
+    waitTimer_.stop();
+    waitForm_->hide();
+  }
+}
+
+void MainWindow::SyncViews() {
+  const ViewsState& v = Views();
+  if (v.Caption != shownCaption_) {
+    shownCaption_ = v.Caption;
+    setWindowTitle(CaptionText(v.Caption));
+    if (v.Caption != kCaptionHalted) disas_->SetExecutionLine(-1);
+  }
+  if (v.RefreshCount != shownRefresh_) {
+    shownRefresh_ = v.RefreshCount;
+    for (const auto& [name, label] : statusFields_) {
+      const auto it = v.StatusFields.find("st" + name);
+      std::string text = it == v.StatusFields.end() ? name : it->second;
+      std::replace(text.begin(), text.end(), '\r', ' ');
+      label->setText(Text(text));
+    }
+    // Memory may have changed under the rows.
+    disas_->Refresh();
+    if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(MainForm().CurrentPC & 0xFFFF));
+  }
+  if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
+  terminal_->Editor()->Render();
+}
+
+bool MainWindow::Guarded(const std::function<void()>& work) {
+  const int32_t busyCount = MainForm().BusyCount;
+  bool failed = false;
+  try {
+    work();
+  } catch (const std::exception&) {
+    failed = true;
+  } catch (...) {
+    failed = true;
+  }
+  if (failed) {
+    while (MainForm().BusyCount > busyCount) EndBusy();
+    Run().TargetBusy = false;
+    ReportError(err::kDorvikInternalError);
+    Messages().ErrorFlag = false;
+  }
+  SyncViews();
+  return !failed;
+}
+
+void MainWindow::ExecuteScannerLine() {
+  for (bool again = true; again;) {
+    Guarded([] {
+      GetToken();
+      ExecuteCommand();
+    });
+    disas_->Refresh();
+    again = false;
+    std::string line;
+    while (!again && !dorvik::Terminal().ExitRequested && TakeTypeAhead(line))
+      again = terminal_->EnterLine(line) == KeyAction::LineEntered;
+  }
+  if (dorvik::Terminal().ExitRequested) FileExit1Execute();
+}
+
+void MainWindow::LoadLayout(const std::string& projectFile) {
+  platform::IniFile file;
+  if (!file.Load(projectFile)) {
+    platform::TakeIOResult();
+    return;
+  }
+  for (TDockableForm* w : ToolWindows()) {
+    w->Loaded = false;
+    w->LoadLayout(file);
+    LayoutEntry entry;
+    if (ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry) && entry.Flag == 0)
+      w->hide();
+  }
+}
+
+bool MainWindow::SaveLayout(const std::string& projectFile) const {
+  platform::IniFile file;
+  // The rest of the project file must survive: one that exists but cannot be
+  // read is not overwritten.
+  if (!file.Load(projectFile)) {
+    if (platform::FileExists(projectFile)) return false;
+    platform::TakeIOResult();
+  }
+  for (const TDockableForm* w : ToolWindows())
+    file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
+  return file.Save(projectFile);
+}
+
+void MainWindow::OpenLineAssembler() {
+  {
+    LineAsmDialog dialog(this);
+    dialog.exec();
+  }
+  disas_->RecreateInterior();
+  SyncViews();
+}
+
+void MainWindow::ProgramReset() {
+  Guarded([] {
+    BeginBusy();
+    struct Leave {
+      ~Leave() { EndBusy(); }
+    } leave;
+    ResetTarget();
+  });
+  UpdateCaption(kCaptionReset);
+  disas_->SetExecutionLine(-1);
+  disas_->ShowBreakpointImages();
+  SyncViews();
+}
+
+void MainWindow::FileExit1Execute() {
+  if (Executor().Running) {
+    // A command still works (a GO): it is stopped, and the window closes after it.
+    dorvik::Terminal().ExitRequested = true;
+    Run().UserBreak = true;
+    return;
+  }
+  close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+  if (Executor().Running) {
+    dorvik::Terminal().ExitRequested = true;
+    Run().UserBreak = true;
+    e->ignore();
+    return;
+  }
+  if (!ProjectFile.empty()) SaveLayout(ProjectFile);
+  e->accept();
+}
+
+}  // namespace dorvik::gui

@@ -1,0 +1,159 @@
+#pragma once
+// The workbench's main window: the left, right and bottom dock areas with the
+// tool windows (terminal, disassembly), the processor status fields, the
+// caption with the run state, and the busy pair's view with its wait form.
+// The engine keeps all of this as state (debugger/views.h, base/mainform.h);
+// the window shows it whenever a command ends, the program stops, or the
+// busy state changes: never once per instruction.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <QListWidget>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "debugger/terminal.h"
+#include "gui/dockable.h"
+#include "platform/pump.h"
+
+class QLabel;
+
+namespace dorvik::gui {
+
+class MainWindow;
+
+// The terminal console as a text view over the terminal model that the
+// console front end uses: keys go to the model, the model's text is shown.
+class TerminalEdit : public QPlainTextEdit {
+ public:
+  TerminalEdit(MainWindow& main, QWidget* parent);
+  // Shows what changed in the model's text and puts the caret where the model has it.
+  void Render();
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void insertFromMimeData(const QMimeData* source) override;
+
+ private:
+  MainWindow& main_;
+  std::vector<std::string> shown_;
+};
+
+class TerminalWindow : public TDockableForm {
+ public:
+  explicit TerminalWindow(MainWindow& main);
+  TerminalEdit* Editor() const { return editor_; }
+  // Types a whole line after the prompt and enters it, as the keys would.
+  KeyAction EnterLine(const std::string& line);
+  // Shows the window; a console that was closed takes its output again.
+  void ShowTerminal();
+
+ protected:
+  // Closed by the user: the console drops its output until it is shown again.
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  TerminalEdit* editor_;
+};
+
+// The code around the program counter: one row per instruction, its code
+// address kept with the row, breakpoint images, the execution line.
+class DisasWindow : public TDockableForm {
+ public:
+  static constexpr int kRows = 48;
+  explicit DisasWindow(QMainWindow* main);
+
+  // Selects and focuses the row of Address (refilling from it when not shown).
+  void LocateAddress(uint16_t address);
+  // Refills the rows from Address.
+  void FillFromAddress(uint16_t address);
+  // The rows read again from the same address (after a command).
+  void Refresh();
+  // Code changed: every line decoded again, the rows refilled from the same address.
+  void RecreateInterior();
+  // Redraws the breakpoint images of the rows.
+  void ShowBreakpointImages();
+  // Marks the row of Address as the execution point (-1: none).
+  void SetExecutionLine(int32_t address);
+  // Shows the window (docked) when it is hidden.
+  void EnsureVisible();
+
+  QListWidget* Rows() const { return rows_; }
+  int RowOf(uint16_t address) const;
+  int32_t ExecutionLine() const { return execLine_; }
+
+ private:
+  void PaintRow(int row);
+  QListWidget* rows_;
+  uint16_t first_ = 0;
+  int32_t execLine_ = -1;
+};
+
+class MainWindow : public QMainWindow {
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  TerminalWindow* Terminal() const { return terminal_; }
+  DisasWindow* Disassembly() const { return disas_; }
+  std::vector<TDockableForm*> ToolWindows() const { return {terminal_, disas_}; }
+  TDockableForm* ToolWindow(const QString& name) const;
+
+  // The status field "st" + Name (nullptr when there is none).
+  QLabel* StatusField(const std::string& name) const;
+  QWidget* WaitForm() const { return waitForm_; }
+  bool BusyShown() const { return busyShown_; }
+
+  // Brings the widgets up to the engine's state (caption, status fields,
+  // busy view, terminal text, execution line) where it changed.
+  void SyncViews();
+
+  // Runs Work; whatever it throws, the busy pair is left as it was found, the
+  // window enabled again and the error reported (message 143). False then.
+  bool Guarded(const std::function<void()>& work);
+  // Runs the line that Enter handed to the scanner, then the lines typed meanwhile.
+  void ExecuteScannerLine();
+
+  // The [DORVIK] layout entries of a project file: applied to the tool
+  // windows (a flag 0 hides one), and written back keeping the rest of the file.
+  void LoadLayout(const std::string& projectFile);
+  bool SaveLayout(const std::string& projectFile) const;
+  // The project file whose layout is written when the window closes ("": none).
+  std::string ProjectFile;
+
+  // Actions
+  void OpenLineAssembler();
+  void ProgramReset();
+  void FileExit1Execute();
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void BuildStatusPanel(QWidget* parent);
+  void BuildMenus();
+  void ShowBusy(bool busy);
+
+  TerminalWindow* terminal_;
+  DisasWindow* disas_;
+  QWidget* statusPanel_ = nullptr;
+  std::map<std::string, QLabel*> statusFields_;
+  QWidget* waitForm_;
+  QTimer waitTimer_;
+  QTimer idleTimer_;
+  platform::TimerId pumpTimer_ = 0;
+  bool busyShown_ = false;
+  bool inPump_ = false;
+  int32_t shownRefresh_ = -1;
+  int shownCaption_ = -1;
+};
+
+// The caption for a run state (kCaptionReset, ...).
+QString CaptionText(uint8_t state);
+
+}  // namespace dorvik::gui

@@ -1,0 +1,236 @@
+// The workbench's dialogs driven as a user would: the input dialog's history
+// in the .HST file, message boxes, the progress dialog cancelling a fill, and
+// the line assembler writing code memory.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <chrono>
+#include <span>
+
+#include "access/backend.h"
+#include "base/dialogs.h"
+#include "base/messages.h"
+#include "base/msgids.h"
+#include "debugger/executor.h"
+#include "debugger/lineasm.h"
+#include "gui/mainwindow.h"
+#include "gui/qtdialogs.h"
+#include "gui/validators.h"
+#include "lang/scanner.h"
+#include "machine/images.h"
+#include "tests/support/gui_fixture.h"
+#include "tests/support/simulator_forwarder.h"
+
+using namespace dorvik;
+using namespace dorvik::gui;
+using namespace dorvik::testing;
+
+namespace {
+
+void Click(QWidget* dialog, const char* button) {
+  auto* b = dialog->findChild<QPushButton*>(button);
+  QVERIFY(b != nullptr);
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void Retype(QComboBox* combo, const QString& text) {
+  combo->lineEdit()->selectAll();
+  QTest::keyClicks(combo, text);
+}
+
+// A linked target whose block writes go in chunks and report their progress;
+// the user presses the progress dialog's Cancel after the third chunk.
+class ChunkedTarget : public SimulatorForwarder {
+ public:
+  explicit ChunkedTarget(QtDialogs& dialogs) : dialogs_(dialogs) {}
+  TargetCapabilities Capabilities() const override {
+    TargetCapabilities caps = Sim().Capabilities();
+    caps.HasTarget = true;
+    caps.LocalImages = false;
+    return caps;
+  }
+  bool WriteBlock(uint8_t, int32_t, std::span<const uint8_t> bytes, bool, const WriteProgress& progress) override {
+    const int32_t total = static_cast<int32_t>(bytes.size());
+    for (int32_t done = 0; done < total; done += 16) {
+      Written += std::min(16, total - done);
+      if (++Chunks == 3) {
+        QProgressDialog* p = dialogs_.Progress();
+        if (p != nullptr && p->isVisible())
+          if (auto* cancel = p->findChild<QPushButton*>()) QTest::mouseClick(cancel, Qt::LeftButton);
+      }
+      if (progress && !progress(done + 16, total)) return false;
+    }
+    return true;
+  }
+  int Chunks = 0;
+  int32_t Written = 0;
+
+ private:
+  QtDialogs& dialogs_;
+};
+
+}  // namespace
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    QVERIFY(StartEngine(&boxes_));
+    platform::SetDialogUi(&dialogs_);
+    QVERIFY(dir_.isValid());
+    MainForm().HistoryFileName = dir_.filePath("DORVIK.HST").toStdString();
+  }
+  void cleanup() { StopEngine(); }
+
+  void inputDialogHistory() {
+    const std::string hst = MainForm().HistoryFileName;
+    WriteFile(hst, "[HISTORY]\n7H0=0\n7H1=other\n");
+    TInputDialog& dialog = Dialogs().InputDialog;
+    dialog.comboBox1.Tag = 5;
+    dialog.comboBox1.Text = "first";
+    WhenModal("InputDialog", [](QWidget* w) {
+      auto* combo = w->findChild<QComboBox*>("comboBox1");
+      QCOMPARE(combo->currentText(), QString("first"));
+      Retype(combo, "typed");
+      Click(w, "btnOK");
+    });
+    QCOMPARE(dialog.ShowModal(), kModalOk);
+    QCOMPARE(dialog.Value, std::string("typed"));
+    std::string text = ReadFile(hst);
+    QVERIFY(text.find("5H1=typed") != std::string::npos);
+    QVERIFY(text.find("5H2=first") != std::string::npos);
+    QVERIFY(text.find("5H0=0") != std::string::npos);
+    QVERIFY(text.find("7H1=other") != std::string::npos);  // another dialog's lines stay
+    QVERIFY(!std::filesystem::exists(dir_.filePath("DORVIK.TMP").toStdString()));
+
+    // Shown with a text already in the history, then cancelled: nothing changed, nothing written.
+    const auto old = std::filesystem::last_write_time(hst) - std::chrono::hours(1);
+    std::filesystem::last_write_time(hst, old);
+    dialog.comboBox1.Text = "typed";
+    WhenModal("InputDialog", [](QWidget* w) { Click(w, "btnCancel"); });
+    QCOMPARE(dialog.ShowModal(), kModalCancel);
+    QCOMPARE(std::filesystem::last_write_time(hst), old);
+  }
+
+  void pairDialogHistories() {
+    TInputDialog2& dialog = Dialogs().InputDialog2;
+    dialog.comboName.Tag = 8;
+    dialog.ComboValue.Tag = 9;
+    WhenModal("InputDialog2", [](QWidget* w) {
+      Retype(w->findChild<QComboBox*>("comboName"), "PATH");
+      Retype(w->findChild<QComboBox*>("ComboValue"), "/usr/bin");
+      Click(w, "btnOK");
+    });
+    QCOMPARE(dialog.ShowModal(), kModalOk);
+    QVERIFY(dialog.NameChanged);
+    const std::string text = ReadFile(MainForm().HistoryFileName);
+    QVERIFY(text.find("8H1=PATH") != std::string::npos);
+    QVERIFY(text.find("9H1=/usr/bin") != std::string::npos);
+  }
+
+  void messageBoxes() {
+    QtReporter reporter;
+    platform::SetReporter(&reporter);
+    QString caption, text;
+    WhenModal("MessageBox", [&](QWidget* w) {
+      auto* box = static_cast<QMessageBox*>(w);
+      caption = box->windowTitle();
+      text = box->text();
+      QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    QCOMPARE(ReportError(err::kSyntaxError), platform::kBoxOk);
+    QCOMPARE(caption, QString("Error #118"));
+    QCOMPARE(text, QString("Syntax Error"));
+    const std::pair<QMessageBox::StandardButton, int> answers[] = {
+        {QMessageBox::Yes, platform::kBoxYes}, {QMessageBox::No, platform::kBoxNo}, {QMessageBox::Cancel, platform::kBoxCancel}};
+    for (const auto& [button, result] : answers) {
+      WhenModal("MessageBox", [button = button](QWidget* w) {
+        QTest::mouseClick(static_cast<QMessageBox*>(w)->button(button), Qt::LeftButton);
+      });
+      QCOMPARE(reporter.ShowBox({"Question", "Go on?", platform::BoxButtons::YesNoCancel, platform::BoxIcon::Question}),
+               result);
+    }
+    platform::SetReporter(&boxes_);
+  }
+
+  void progressCancelsFill() {
+    ChunkedTarget target(dialogs_);
+    SetBackendForTesting(kTargetMonitor, &target);
+    dorvik::Run().TargetKind = kTargetMonitor;
+    SetScanLine("XBYTE 0 TO 0FFF = 55\r", false);
+    GetToken();
+    ExecuteCommand();
+    SetBackendForTesting(kTargetMonitor, nullptr);
+    dorvik::Run().TargetKind = kTargetSimulator;
+    // Cancel was pressed during the third chunk: the fill stopped there.
+    QCOMPARE(target.Chunks, 3);
+    QCOMPARE(target.Written, 48);
+    QVERIFY(dialogs_.Progress() != nullptr && !dialogs_.Progress()->isVisible());
+  }
+
+  void lineAssembler() {
+    MainWindow main;
+    main.show();
+    MainForm().CurrentPC = 0x100;
+    auto dialog = std::make_unique<LineAsmDialog>(&main);
+    dialog->show();
+    QCOMPARE(dialog->comboASMAddress->currentText(), QString("0100"));
+    Retype(dialog->comboASMStatement, "mov a,#5");
+    QTest::mouseClick(dialog->btnAssembly, Qt::LeftButton);
+    QCOMPARE(Images().CodeImage[0x100], uint8_t{0x74});
+    QCOMPARE(Images().CodeImage[0x101], uint8_t{0x05});
+    QCOMPARE(dialog->comboASMAddress->currentText(), QString("0102"));
+    QCOMPARE(dialog->AsmListBox->count(), 1);
+    QVERIFY(dialog->staticASMResult->text().contains("MOV"));
+
+    // A 3-byte instruction at 0FFEH moves the address to 1001.
+    Retype(dialog->comboASMAddress, "0FFE");
+    Retype(dialog->comboASMStatement, "LJMP 1234H");
+    QTest::mouseClick(dialog->btnAssembly, Qt::LeftButton);
+    QCOMPARE(Images().CodeImage[0xFFE], uint8_t{0x02});
+    QCOMPARE(Images().CodeImage[0xFFF], uint8_t{0x12});
+    QCOMPARE(Images().CodeImage[0x1000], uint8_t{0x34});
+    QCOMPARE(dialog->comboASMAddress->currentText(), QString("1001"));
+
+    // A statement that does not assemble writes nothing.
+    const uint8_t before = Images().CodeImage[0x1001];
+    Retype(dialog->comboASMStatement, "FOO A");
+    QTest::mouseClick(dialog->btnAssembly, Qt::LeftButton);
+    QCOMPARE(Images().CodeImage[0x1001], before);
+    QVERIFY(!dialog->staticASMResult->text().isEmpty());
+    QCOMPARE(dialog->AsmListBox->count(), 2);
+
+    // The address field drops what an expression cannot hold.
+    Retype(dialog->comboASMAddress, "1{0");
+    QCOMPARE(dialog->comboASMAddress->currentText(), QString("10"));
+
+    // Selecting an assembled line puts its instruction back into the statement field.
+    QTest::mouseClick(dialog->AsmListBox->viewport(), Qt::LeftButton, {},
+                      dialog->AsmListBox->visualItemRect(dialog->AsmListBox->item(0)).center());
+    QVERIFY(dialog->comboASMStatement->currentText().startsWith("MOV"));
+    QVERIFY(!MainForm().Busy);
+
+    // The histories go to the file when the dialog goes.
+    dialog.reset();
+    const std::string text = ReadFile(MainForm().HistoryFileName);
+    QVERIFY(text.find("19H1=LJMP 1234H") != std::string::npos);
+    QVERIFY2(text.find("18H1=1001\n18H2=0FFE\n18H3=0100") != std::string::npos, text.c_str());
+  }
+
+ private:
+  platform::ScriptedReporter boxes_;
+  QtDialogs dialogs_;
+  QTemporaryDir dir_;
+};
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"

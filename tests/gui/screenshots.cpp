@@ -1,0 +1,67 @@
+// Screenshots of the workbench for review (never compared): the main window
+// with its docks after a short session, with the disassembly as a page of
+// the bottom area, and with the terminal floating. Writes PNG files into the
+// folder given as the argument (scripts/screenshots.sh runs it under Xvfb),
+// or into a temporary folder of its own when run as a test.
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+#include "gui/mainwindow.h"
+#include "lang/scanner.h"
+#include "tests/support/gui_fixture.h"
+
+using namespace dorvik;
+
+namespace {
+
+// The whole screen where a real display is there (floating windows too),
+// else the main window alone.
+bool Shoot(gui::MainWindow& main, const QDir& folder, const QString& name) {
+  QTest::qWait(300);
+  QPixmap shot;
+  if (QGuiApplication::platformName() == "xcb" && main.screen() != nullptr) shot = main.screen()->grabWindow(0);
+  if (shot.isNull()) shot = main.grab();
+  const QString file = folder.filePath(name + ".png");
+  const bool ok = !shot.isNull() && shot.save(file);
+  std::printf("%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QTemporaryDir temporary;
+  const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path());
+  if (!folder.exists() && !QDir().mkpath(folder.path())) return 1;
+  platform::ScriptedReporter boxes;
+  if (!testing::StartEngine(&boxes)) return 1;
+  bool ok = true;
+  {
+    gui::MainWindow main;
+    main.resize(1100, 750);
+    main.move(20, 20);
+    main.show();
+    if (!QTest::qWaitForWindowExposed(&main)) return 1;
+    for (const char* line : {"CBYTE 0 = 74,05,04,80,FD", "BR = 3", "GO", "R"}) {
+      main.Terminal()->EnterLine(line);
+      main.ExecuteScannerLine();
+    }
+    ok = Shoot(main, folder, "workbench-docked") && ok;
+    main.Terminal()->FormDockDrop(main.Disassembly(), QPoint(2, 2));
+    ok = Shoot(main, folder, "workbench-pages") && ok;
+    main.Terminal()->close();
+    main.Terminal()->ShowTerminal();
+    main.Terminal()->move(main.geometry().center());
+    ok = Shoot(main, folder, "workbench-floating") && ok;
+  }
+  testing::StopEngine();
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,155 @@
+// A scripted session in the workbench on the simulator: commands typed into
+// the terminal dock, a breakpoint, a GO to it, steps, a GO stopped with Esc;
+// the status fields, the caption, the execution line and the terminal text
+// checked; and the busy pair restored on every exit path.
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QtTest>
+
+#include <stdexcept>
+
+#include "base/mainform.h"
+#include "base/messages.h"
+#include "debugger/executor.h"
+#include "lang/scanner.h"
+#include "gui/mainwindow.h"
+#include "tests/support/gui_fixture.h"
+
+using namespace dorvik;
+using namespace dorvik::gui;
+using namespace dorvik::testing;
+
+class SessionTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    QVERIFY(StartEngine(&boxes_));
+    main_ = std::make_unique<MainWindow>();
+    main_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    edit_ = main_->Terminal()->Editor();
+  }
+  void cleanup() {
+    main_.reset();
+    StopEngine();
+  }
+
+  void breakpointGoAndStep() {
+    Type("cbyte 0 = 74,05,04,80,FD");
+    Type("br = 3");
+    QCOMPARE(main_->Disassembly()->Rows()->item(main_->Disassembly()->RowOf(3))->data(Qt::UserRole + 1).toInt(), 1);
+    Type("go");
+    QVERIFY(Text().contains("EXECUTION HALTED AT 0003"));
+    QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Halted"));
+    QCOMPARE(Field("PC"), QString("PC 0003"));
+    QCOMPARE(Field("ACC"), QString("ACC 06"));
+    QCOMPARE(main_->Disassembly()->ExecutionLine(), 3);
+
+    // STEP steps again at every key and ends at Esc: one key Enter, then Esc.
+    QTimer::singleShot(50, edit_, [this] { QTest::keyClick(edit_, Qt::Key_Return); });
+    QTimer::singleShot(150, edit_, [this] { QTest::keyClick(edit_, Qt::Key_Escape); });
+    Type("step");
+    QVERIFY(Text().contains("0003H SJMP"));
+    QVERIFY(Text().contains("0002H INC"));
+    QCOMPARE(Field("PC"), QString("PC 0003"));
+    QCOMPARE(Field("ACC"), QString("ACC 07"));
+    QCOMPARE(main_->Disassembly()->ExecutionLine(), 3);
+    QVERIFY(Text().endsWith("hlt>"));
+    QVERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+
+    // The disassembly finds an address outside its rows.
+    DisasWindow* disas = main_->Disassembly();
+    disas->LocateAddress(0x1234);
+    QCOMPARE(disas->Rows()->currentItem()->data(Qt::UserRole).toInt(), 0x1234);
+    disas->LocateAddress(2);
+    QVERIFY(disas->Rows()->currentItem()->text().contains("INC"));
+
+    // Reset: the caption says so and the execution line goes.
+    main_->ProgramReset();
+    QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Reset"));
+    QCOMPARE(disas->ExecutionLine(), -1);
+    QCOMPARE(Field("PC"), QString("PC 0000"));
+  }
+
+  void goStoppedByEsc() {
+    Type("cbyte 10 = 80,FE");
+    QTimer::singleShot(100, edit_, [this] {
+      QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Running"));
+      QVERIFY(main_->BusyShown());
+      QVERIFY(main_->Terminal()->isEnabled());  // the keys still reach the terminal
+      QTest::keyClick(edit_, Qt::Key_Escape);
+    });
+    Type("go from 10");
+    QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Halted"));
+    QCOMPARE(Field("PC"), QString("PC 0010"));
+    QVERIFY(Text().endsWith("hlt>"));
+    QVERIFY(!main_->BusyShown());
+    QVERIFY(!main_->WaitForm()->isVisible());
+  }
+
+  void keysThatWouldDestroyThePrompt() {
+    QTest::keyClick(edit_, Qt::Key_Backspace);
+    QTest::keyClick(edit_, Qt::Key_Left);
+    QTest::keyClicks(edit_, "r");
+    QTest::keyClick(edit_, Qt::Key_Home);
+    QTest::keyClick(edit_, Qt::Key_Backspace);
+    QVERIFY(Text().endsWith("hlt>r"));
+    QCOMPARE(edit_->textCursor().positionInBlock(), 4);
+  }
+
+  void busyPairRestoredOnEveryExit() {
+    // A failure inside a busy section: the busy view ends and the error is reported.
+    const bool ok = main_->Guarded([this] {
+      BeginBusy();
+      BeginBusy();
+      main_->SyncViews();
+      QVERIFY(main_->BusyShown());
+      QVERIFY(!main_->menuBar()->isEnabled());
+      throw std::runtime_error("lost link");
+    });
+    QVERIFY(!ok);
+    QCOMPARE(MainForm().BusyCount, 0);
+    QVERIFY(!main_->BusyShown());
+    QVERIFY(main_->menuBar()->isEnabled() && main_->Disassembly()->isEnabled());
+    QCOMPARE(boxes_.Shown().back().Caption, std::string("Error #143"));
+
+    // The wait form comes after a while of being busy and goes with it.
+    BeginBusy();
+    main_->SyncViews();
+    QTRY_VERIFY(main_->WaitForm()->isVisible());
+    QCOMPARE(main_->StatusField("stPC")->parentWidget()->styleSheet().contains("red"), true);
+    EndBusy();
+    main_->SyncViews();
+    QVERIFY(!main_->WaitForm()->isVisible());
+    QVERIFY(main_->StatusField("stPC")->parentWidget()->styleSheet().isEmpty());
+  }
+
+  void hiddenTerminalDropsOutput() {
+    main_->Terminal()->close();
+    QVERIFY(!dorvik::Terminal().Visible);
+    const size_t lines = dorvik::Terminal().Lines.size();
+    SetScanLine("R\r", false);
+    dorvik::Terminal().TerminalEcho = true;
+    main_->ExecuteScannerLine();
+    QCOMPARE(dorvik::Terminal().Lines.size(), lines);
+    main_->Terminal()->ShowTerminal();
+    QVERIFY(main_->Terminal()->isVisible() && dorvik::Terminal().Visible);
+  }
+
+ private:
+  void Type(const QString& line) {
+    QTest::keyClicks(edit_, line);
+    QTest::keyClick(edit_, Qt::Key_Return);
+  }
+  QString Text() const { return edit_->toPlainText(); }
+  QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }
+
+  platform::ScriptedReporter boxes_;
+  std::unique_ptr<MainWindow> main_;
+  TerminalEdit* edit_ = nullptr;
+};
+
+QTEST_MAIN(SessionTest)
+#include "session_test.moc"

@@ -1,0 +1,88 @@
+#pragma once
+// The engine wired as the workbench wires it, for the QtTest programs of the
+// workbench: the simulator, the shipped processor database, the STEP loop's
+// keys from the terminal model, and message boxes recorded.
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QtTest>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "access/target.h"
+#include "base/mainform.h"
+#include "base/runstate.h"
+#include "base/session.h"
+#include "debugger/runcontrol.h"
+#include "debugger/terminal.h"
+#include "debugger/views.h"
+#include "lang/cpudb.h"
+#include "platform/dialogs.h"
+#include "platform/pump.h"
+#include "platform/reporter.h"
+
+namespace dorvik::testing {
+
+// A fresh session on the simulator; boxes go to Boxes (null: left as set).
+inline bool StartEngine(platform::MessageReporter* boxes) {
+  // The offscreen platform's notes about what it cannot do are no findings.
+  static const bool quiet = [] {
+    const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler(previous);
+    static QtMessageHandler kept = previous;
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+      if (!text.startsWith("This plugin does not support") && kept != nullptr) kept(type, context, text);
+    });
+    return true;
+  }();
+  (void)quiet;
+  ResetSession();
+  platform::ResetPump();
+  InstallTargetAccess();
+  RunControl().StepKeySource = ReadKey;
+  platform::Pump().SetIdleHook(DebugViewsIdle);
+  if (boxes != nullptr) platform::SetReporter(boxes);
+  dorvik::Run().TargetKind = kTargetSimulator;
+  dorvik::Run().TargetReady = true;
+  return ReadCpuDatabase(std::string(DORVIK_BIN_DIR) + "/dorvik51.qpf") && LoadCpuDescription();
+}
+
+inline void StopEngine() {
+  platform::SetReporter(nullptr);
+  platform::SetDialogUi(nullptr);
+  platform::ResetPump();
+  ResetSession();
+}
+
+// Runs Act on the modal dialog that the next call opens (found by its
+// object name once it is shown), so a test can drive an exec() loop.
+inline void WhenModal(const QString& name, std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, name, act] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w == nullptr || w->objectName() != name) return;
+    timer->stop();
+    timer->deleteLater();
+    act(w);
+  });
+  timer->start();
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+}  // namespace dorvik::testing
