@@ -2,14 +2,16 @@
 // simulator. Wiring only: the processor database beside the executable, the
 // target access and virtual hardware installed, the simulator selected, the
 // Qt message boxes and dialogs set, the main window shown. An optional first
-// argument names the project file (.QPC) whose [DORVIK] layout is restored
-// and written back on exit.
+// argument names the project file (.QPC): its target, load options and
+// modules are read, its [DORVIK] layout is restored and written back on exit,
+// and its LoadAutomaticallyOnStart loads LastLoadPath once the window shows.
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include <QApplication>
+#include <QTimer>
 
 #include "access/target.h"
 #include "base/mainform.h"
@@ -25,6 +27,8 @@
 #include "platform/files.h"
 #include "platform/pump.h"
 #include "platform/reporter.h"
+#include "project/config.h"
+#include "project/projectfile.h"
 #include "vhw/hardware.h"
 
 namespace {
@@ -55,6 +59,8 @@ int main(int argc, char** argv) {
   InstallTargetAccess();
   vhw::InstallHardwareBus();
   RunControl().StepKeySource = ReadKey;
+  // The terminal shows the source line of each stop, as the console does.
+  RunControl().PrintSourceLines = true;
   platform::Pump().SetIdleHook(DebugViewsIdle);
   gui::QtReporter reporter;
   gui::QtDialogs dialogs;
@@ -67,13 +73,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "dorvik51-gui: the processor database %s could not be read\n", database.c_str());
   Run().TargetKind = kTargetSimulator;
   Run().TargetReady = true;
-  ProjectLists().ProjectFileName = ProjectFileName(argc, argv, program);
+  const std::string projectFile = ProjectFileName(argc, argv, program);
+  if (!projectFile.empty() && platform::FileExists(projectFile)) ReadProjectFile(projectFile);
+  ProjectLists().ProjectFileName = projectFile;
   int status = 0;
   {
     gui::MainWindow window;
     window.ProjectFile = ProjectLists().ProjectFileName;
     if (!window.ProjectFile.empty()) window.LoadLayout(window.ProjectFile);
     window.show();
+    const LoaderOptions& loader = Project().Loader;
+    if (loader.LoadAutomaticallyOnStart && !loader.LastLoadPath.empty())
+      QTimer::singleShot(0, &window, [&window, path = loader.LastLoadPath] { window.LoadProgram(path); });
     status = QApplication::exec();
   }
   platform::SetDialogUi(nullptr);

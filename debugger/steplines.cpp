@@ -5,6 +5,7 @@
 #include "access/target.h"
 #include "base/mainform.h"
 #include "base/messages.h"
+#include "base/projectlists.h"
 #include "base/session.h"
 #include "base/text.h"
 #include "debugger/runcontrol.h"
@@ -94,18 +95,21 @@ bool PrintExecutionSource() {
   ResumeMessages();
   m.ErrorFlag = savedError;
   const tShowedLine& at = ExecLine();
+  // The mark keeps the name upper-cased; the module list has it as written.
+  std::string fileName = at.FileName;
+  for (const tModuleRec& module : ProjectLists().ProjectModules)
+    if (UpperCase(module.FileName) == at.FileName) fileName = module.FileName;
   std::vector<std::string> lines;
   int32_t page = -1;
-  if (at.Line < 1 || !ReadSourceLines(at.FileName, false, lines, page) ||
-      at.Line > static_cast<int32_t>(lines.size()))
+  if (at.Line < 1 || !ReadSourceLines(fileName, false, lines, page) || at.Line > static_cast<int32_t>(lines.size()))
     return false;
-  const std::string existing = ExistingFileName(at.FileName);
+  const std::string existing = ExistingFileName(fileName);
   std::string text = lines[static_cast<size_t>(at.Line - 1)];
   for (char& c : text)
     if (c == '\t') c = ' ';
   const std::string shown = TrimBlanks(text);
   if (!Terminal().Lines.back().empty()) NewLine();
-  OutText((existing.empty() ? at.FileName : existing) + ":" + std::to_string(at.Line) + ": " + shown);
+  OutText((existing.empty() ? fileName : existing) + ":" + std::to_string(at.Line) + ": " + shown);
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -26,7 +27,10 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
+#include "gui/loaddialog.h"
 #include "gui/qtdialogs.h"
+#include "loader/loader.h"
+#include "project/config.h"
 #include "lang/formatting.h"
 #include "lang/scanner.h"
 #include "machine/images.h"
@@ -281,7 +285,10 @@ void DisasWindow::EnsureVisible() {
 // --- Main window -------------------------------------------------------------
 
 MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), terminal_(new TerminalWindow(*this)), disas_(new DisasWindow(this)) {
+    : QMainWindow(parent),
+      terminal_(new TerminalWindow(*this)),
+      disas_(new DisasWindow(this)),
+      loadDlg_(new TLoadDlg(this)) {
   setObjectName("MainForm");
   auto* central = new QWidget(this);
   auto* box = new QVBoxLayout(central);
@@ -354,6 +361,8 @@ void MainWindow::BuildStatusPanel(QWidget* parent) {
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("FileMenu");
+  file->addAction("&Load...", this, [this] { LoadProgramAction(); })->setObjectName("LoadProgram");
+  file->addAction("Save &HEX...", this, [this] { SaveHEXClick(); })->setObjectName("SaveHEX");
   file->addAction("E&xit", this, [this] { FileExit1Execute(); })->setObjectName("FileExit1");
   QMenu* view = menuBar()->addMenu("&View");
   view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
@@ -473,6 +482,48 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
   for (const TDockableForm* w : ToolWindows())
     file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
   return file.Save(projectFile);
+}
+
+void MainWindow::LoadProgramAction() {
+  std::string name;
+  if (ChooseProgramFile) {
+    name = ChooseProgramFile();
+  } else {
+    name = QFileDialog::getOpenFileName(this, "Load program", QString::fromStdString(Project().Loader.LastLoadPath),
+                                        "Programs (*.hex *.ihx *.obj *.omf *.abs);;All files (*)")
+               .toStdString();
+  }
+  if (!name.empty()) LoadProgram(name);
+}
+
+bool MainWindow::LoadProgram(const std::string& fileName) {
+  Loader().LoadFileName = fileName;
+  Project().Loader.LastLoadPath = fileName;
+  bool loaded = false;
+  Guarded([&] {
+    loadDlg_->Prepare(TLoadDlg::Mode::Load);
+    loaded = loadDlg_->exec() == 1;
+  });
+  disas_->RecreateInterior();
+  disas_->LocateAddress(static_cast<uint16_t>(MainForm().CurrentPC));
+  SyncViews();
+  return loaded;
+}
+
+void MainWindow::SaveHEXClick() {
+  const std::string name =
+      ChooseHexFile ? ChooseHexFile()
+                    : QFileDialog::getSaveFileName(this, "Save HEX", {}, "Intel HEX (*.hex);;All files (*)").toStdString();
+  if (name.empty()) return;
+  const LoaderState& l = Loader();
+  const bool loaded = l.ProjectLoaded && l.LowestAddress <= l.HighestAddress;
+  const int32_t start = loaded ? l.LowestAddress : 0;
+  const int32_t length = loaded ? l.HighestAddress - l.LowestAddress + 1 : 0x10000;
+  Loader().LoadFileName = name;
+  Guarded([&] {
+    loadDlg_->Prepare(TLoadDlg::Mode::SaveHex, start, length);
+    loadDlg_->exec();
+  });
 }
 
 void MainWindow::OpenLineAssembler() {

@@ -26,6 +26,7 @@ class QLabel;
 namespace dorvik::gui {
 
 class MainWindow;
+class TLoadDlg;
 
 // The terminal console as a text view over the terminal model that the
 // console front end uses: keys go to the model, the model's text is shown.
@@ -127,6 +128,18 @@ class MainWindow : public QMainWindow {
   std::string ProjectFile;
 
   // Actions
+  // File|Load: a program file chosen (from LastLoadPath on) and loaded.
+  void LoadProgramAction();
+  // Loads FileName through the load dialog; true when the dialog ended with
+  // OK (the load was not aborted).
+  bool LoadProgram(const std::string& fileName);
+  // File|Save HEX: the loaded program's range (all of code memory when none
+  // was loaded) saved as HEX through the load dialog in save mode.
+  void SaveHEXClick();
+  // The file dialogs of the two actions ("" when cancelled); tests set their own.
+  std::function<std::string()> ChooseProgramFile;
+  std::function<std::string()> ChooseHexFile;
+  TLoadDlg* LoadDialog() const { return loadDlg_; }
   void OpenLineAssembler();
   void ProgramReset();
   void FileExit1Execute();
@@ -141,6 +154,7 @@ class MainWindow : public QMainWindow {
 
   TerminalWindow* terminal_;
   DisasWindow* disas_;
+  TLoadDlg* loadDlg_;
   QWidget* statusPanel_ = nullptr;
   std::map<std::string, QLabel*> statusFields_;
   QWidget* waitForm_;
