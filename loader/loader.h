@@ -41,9 +41,6 @@ struct LoaderState {
   std::string AddressLabel = "Load address";
   std::string AddressText;  // the address shown while loading
   LoadDialogHooks Dialog;
-  // A module of the loaded program that the user wants in the project: the
-  // front end looks for its source (the add-file dialog's "NAME.*").
-  std::function<void(const std::string& module)> AddModuleToProject;
 };
 
 LoaderState& Loader();
