@@ -57,6 +57,10 @@ struct TargetState {
   BreakRegisterHooks BreakHooks{};
   // Breaks planted in the ADuC's code memory and the bytes they replaced.
   std::vector<PlantedBreak> AducPlanted;
+  // The ADuC's code and external-data control SFRs (A7H, AFH), saved while
+  // its data pointer serves a read or write.
+  uint8_t AdiSavedCodeCtl = 0;
+  uint8_t AdiSavedXdataCtl = 0;
 
   // The last 16 code bytes read for DisassembleLine; -1 = empty.
   int32_t CodeCacheAddr = -1;
