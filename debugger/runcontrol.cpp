@@ -489,9 +489,9 @@ void HaltProgram() {
   Link().RxIndex = 0;
   const HaltResult result = CurrentBackend().Halt();
   if (result == HaltResult::Failed) {
-    // A line that is gone cannot stop anything: the console must not wait
-    // for a halt that can never be reported.
-    if (Run().ProgramRunning && CurrentBackend().Capabilities().RunsProgramItself && !LinkIsOpen()) {
+    // A target that does not answer the halt (or a line that is gone) has
+    // reported why; the console must not wait for a halt that may never come.
+    if (Run().ProgramRunning && CurrentBackend().Capabilities().RunsProgramItself) {
       Run().ProgramRunning = false;
       Terminal().MonitorPrompt = std::string(kPromptHalted);
       UpdateCaption(kCaptionHalted);

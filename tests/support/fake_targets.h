@@ -41,9 +41,10 @@ enum class Fault : uint8_t {
   None,
   Silent,      // reads everything, answers nothing
   Split,       // every reply byte alone, with a pause before each
-  Garbage,     // answers the next command with bytes that mean nothing
-  Nak,         // refuses the next command (monitor: NAK and its error text; ADuC: NAK)
-  Overlong,    // answers the next command with more bytes than the receive buffer holds
+  // These three strike once, after Arg commands passed.
+  Garbage,     // answers a command with bytes that mean nothing
+  Nak,         // refuses a command (monitor: NAK and its error text; ADuC: NAK)
+  Overlong,    // answers a command with more bytes than the receive buffer holds
   CloseAfter,  // closes the line after Arg more received bytes
   NeverHalt,   // the running program ignores every request to stop
 };
@@ -303,6 +304,13 @@ class FakeTarget {
   }
   // Takes a one-shot fault for the command at hand: true when it answered instead.
   bool FaultAnswered(const std::string& nak) {
+    if (fault_ == Fault::Garbage || fault_ == Fault::Nak || fault_ == Fault::Overlong) {
+      // Arg: commands that still pass before the fault strikes.
+      if (faultArg_ > 0) {
+        --faultArg_;
+        return false;
+      }
+    }
     switch (fault_) {
       case Fault::Garbage:
         fault_ = Fault::None;
