@@ -9,6 +9,7 @@
 
 #include "access/target.h"
 #include "base/runstate.h"
+#include "console/commoptions.h"
 #include "console/frontend.h"
 #include "lang/cpudb.h"
 #include "debugger/runcontrol.h"
@@ -27,7 +28,7 @@ std::string ProgramPath(const char* argv0) {
 
 }  // namespace
 
-int main(int /*argc*/, char** argv) {
+int main(int argc, char** argv) {
   using namespace dorvik;
   // The evaluator reads the target through the access layer, and the
   // simulator's external-data reads go to the virtual hardware.
@@ -42,5 +43,10 @@ int main(int /*argc*/, char** argv) {
     std::fprintf(stderr, "dorvik51: the processor database %s could not be read\n", database.c_str());
   Run().TargetKind = kTargetSimulator;
   Run().TargetReady = true;
+  // --port, --baud and --target: the communication set-up, taken out of argv.
+  if (std::string error; !console::TakeCommOptions(argc, argv, error)) {
+    std::fprintf(stderr, "dorvik51: %s\n", error.c_str());
+    return 2;
+  }
   return console::RunConsole();
 }
