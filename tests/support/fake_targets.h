@@ -70,6 +70,9 @@ class FakeTarget {
     }
     close(ctl[1]);
     ctl_ = ctl[0];
+    // The line's other end belongs to the child alone: when it closes, the line is dead.
+    close(master_);
+    master_ = -1;
   }
   ~FakeTarget() {
     if (ctl_ >= 0) close(ctl_);
@@ -115,6 +118,11 @@ class FakeTarget {
   // Bytes the target sends of its own accord (a banner after a power-up).
   void SendUnsolicited(const std::string& bytes) {
     Request('U', std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    ReadReply();
+  }
+  // The line goes dead now (the cable pulled).
+  void Hangup() {
+    Request('X', {});
     ReadReply();
   }
   // The PC of the fake's processor and whether its program runs.
@@ -250,6 +258,10 @@ class FakeTarget {
         break;
       case 'G':
         reply = {char(m.SimPC >> 8), char(m.SimPC), char(running_)};
+        break;
+      case 'X':
+        if (master_ >= 0) close(master_);
+        master_ = -1;
         break;
       default:
         break;
