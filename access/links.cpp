@@ -31,6 +31,10 @@ namespace {
 // The open line and what the ADuC link keeps between its commands.
 struct SerialLinkState {
   platform::SerialPort Port;
+  // Replay: received bytes given by a harness, no line under them.
+  bool Replay = false;
+  std::vector<uint8_t> ReplayBytes;
+  size_t ReplayAt = 0;
   // An erased code page whose programming failed: its image, for the retry.
   int32_t PendingPage = -1;
   std::array<uint8_t, 64> PendingImage{};
@@ -83,10 +87,11 @@ Wait WaitForChar(int32_t timeoutMs, bool escEnds) {
   LinkState& l = Link();
   const auto start = SteadyClock::now();
   for (;;) {
-    if (!s.Port.IsOpen()) return Wait::Failed;
+    if (!LinkIsOpen()) return Wait::Failed;
     if (!LinkReceive()) return Wait::Failed;
     if (l.RxIndex < l.RxCount) return Wait::Char;
     if (escEnds && Run().UserBreak) return Wait::Broken;
+    if (s.Replay) return Wait::TimedOut;  // nothing more will come
     const int64_t waited = MsSince(start);
     if (waited >= timeoutMs) return Wait::TimedOut;
     s.Port.WaitReadable(static_cast<int>(std::min<int64_t>(timeoutMs - waited, 5)));
@@ -96,6 +101,7 @@ Wait WaitForChar(int32_t timeoutMs, bool escEnds) {
 
 bool Send(std::span<const uint8_t> bytes) {
   SerialLinkState& s = Serial();
+  if (s.Replay) return true;
   if (!s.Port.IsOpen()) {
     ReportError(err::kTargetDeviceNotResponding);
     return false;
@@ -147,8 +153,21 @@ bool OpenLink(const std::string& device, int32_t baud) {
   return false;
 }
 
-void CloseLink() { Serial().Port.Close(); }
-bool LinkIsOpen() { return Serial().Port.IsOpen(); }
+void CloseLink() {
+  SerialLinkState& s = Serial();
+  s.Port.Close();
+  s.Replay = false;
+}
+bool LinkIsOpen() { return Serial().Port.IsOpen() || Serial().Replay; }
+
+void LinkReplayForTesting(std::span<const uint8_t> bytes) {
+  SerialLinkState& s = Serial();
+  s.Port.Close();
+  s.Replay = true;
+  s.ReplayBytes.assign(bytes.begin(), bytes.end());
+  s.ReplayAt = 0;
+  Link().RxCount = Link().RxIndex = 0;
+}
 std::string LinkDevice() { return LinkIsOpen() ? Serial().Port.Path() : std::string(); }
 int32_t LinkBaud() { return LinkIsOpen() ? Serial().Port.Baud() : 0; }
 
@@ -164,9 +183,23 @@ bool LinkSendBytes(std::span<const uint8_t> bytes) { return Send(bytes); }
 bool LinkReceive() {
   SerialLinkState& s = Serial();
   LinkState& l = Link();
-  if (!s.Port.IsOpen()) return false;
   l.RxCount = std::clamp(l.RxCount, 0, kRxBufferSize);
   l.RxIndex = std::clamp(l.RxIndex, 0, l.RxCount);
+  if (s.Replay) {
+    const size_t left = s.ReplayBytes.size() - s.ReplayAt;
+    const size_t room = static_cast<size_t>(kRxBufferSize - l.RxCount);
+    const size_t n = std::min(left, room);
+    std::copy_n(s.ReplayBytes.begin() + static_cast<std::ptrdiff_t>(s.ReplayAt), n, l.RxBuffer.begin() + l.RxCount);
+    s.ReplayAt += n;
+    l.RxCount += static_cast<int32_t>(n);
+    if (n < left) {
+      s.ReplayAt = s.ReplayBytes.size();
+      ReportError(err::kFramingError);
+      return false;
+    }
+    return true;
+  }
+  if (!s.Port.IsOpen()) return false;
   for (;;) {
     if (l.RxCount >= kRxBufferSize) {
       // Full: any further byte belongs to a reply longer than the buffer.
@@ -544,7 +577,7 @@ bool MonitorHalt() {
   if (!LinkSendByte('U')) return false;
   // 100 ms for the monitor to stop the program, then ESC ends what it was doing.
   const auto start = SteadyClock::now();
-  while (MsSince(start) < 100 && LinkReceive()) {
+  while (MsSince(start) < 100 && !Serial().Replay && LinkReceive()) {
     Serial().Port.WaitReadable(5);
     platform::PumpMessages();
   }
@@ -1064,6 +1097,10 @@ bool AwaitCount(int32_t count, int32_t timeoutMs) {
     }
     if (w == Wait::Failed) {
       if (!Failed()) ReportError(err::kTargetDeviceNotResponding);
+      return false;
+    }
+    if (w == Wait::TimedOut) {
+      ReportError(l.RxCount <= 1 ? err::kTargetDeviceNotResponding : err::kReceiveTimeout);
       return false;
     }
   }

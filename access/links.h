@@ -31,6 +31,10 @@ inline constexpr uint8_t kAck = 6;
 bool OpenLink(const std::string& device, int32_t baud);
 void CloseLink();
 bool LinkIsOpen();
+// Replays Bytes as what the line receives, with no line under them: sends go
+// nowhere and a wait for more ends at once (the fuzz harness of the reply
+// parsers). CloseLink ends it.
+void LinkReplayForTesting(std::span<const uint8_t> bytes);
 // The device and speed of the open line ("" and 0 when closed).
 std::string LinkDevice();
 int32_t LinkBaud();
