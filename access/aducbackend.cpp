@@ -147,6 +147,10 @@ class AducBackend final : public TargetBackend {
     planted.erase(it);
     return true;
   }
+
+  // Program load
+  ProgramMemoryLimit ProgramMemory() const override { return {.End = 0xF800, .SizeText = "62"}; }
+  TransferResult TransferProgram(const ProgramTransfer& transfer) override { return AducTransferProgram(transfer); }
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "access/programload.h"
 #include "access/target.h"
 #include "machine/simulator.h"
 
@@ -107,6 +108,12 @@ class TargetBackend {
   virtual bool PlantBreak(uint8_t index, uint16_t address) = 0;
   // Takes the break out again: the code byte goes back.
   virtual bool LiftBreak(uint8_t index, uint16_t address) = 0;
+
+  // Program load
+  // How much program memory the target has for a load.
+  virtual ProgramMemoryLimit ProgramMemory() const { return {}; }
+  // Sends a program that a load collected; a target without memory takes none.
+  virtual TransferResult TransferProgram(const ProgramTransfer&) { return TransferResult::Failed; }
 };
 
 // Which backend serves which kind

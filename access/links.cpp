@@ -302,7 +302,7 @@ bool TransmitLine(std::string line) {
 bool SkipErrorEcho() {
   LinkState& l = Link();
   l.MonitorErrorReply = true;
-  auto skip = [](char c) { return c == '\n' || c == '\r' || c == static_cast<char>(kNak) || c == ' ' || c == '^'; };
+  auto skip = [](char c) { return c == '\n' || c == '\r' || c == static_cast<char>(kNakByte) || c == ' ' || c == '^'; };
   while (skip(l.LinkChar))
     if (!LinkNextChar()) return false;
   l.ErrorReplyMark = l.RxIndex - 1;
@@ -430,7 +430,7 @@ bool MonitorEscape() {
   return MonitorExpectPrompt();
 }
 
-bool MonitorSendXon() { return LinkSendByte(kXon); }
+bool MonitorSendXon() { return LinkSendByte(kXonByte); }
 
 bool MonitorExpect(std::string_view text) {
   std::string got;
@@ -459,7 +459,7 @@ bool MonitorWaitPrompt() {
   for (;;) {
     const char previous = l.LinkChar ? l.LinkChar : before;
     if (!LinkNextChar()) return false;
-    if (l.LinkChar == static_cast<char>(kNak)) {
+    if (l.LinkChar == static_cast<char>(kNakByte)) {
       if (!SkipErrorEcho()) return false;
       continue;
     }
@@ -478,7 +478,7 @@ bool MonitorReadUntil(char c) {
   if (c == 0) return true;
   while (l.LinkChar != c) {
     if (!LinkNextChar()) return false;
-    if (l.LinkChar == static_cast<char>(kNak)) {
+    if (l.LinkChar == static_cast<char>(kNakByte)) {
       if (SkipErrorEcho()) MonitorWaitPrompt();
       return false;
     }
@@ -734,9 +734,9 @@ void SetShadow(uint8_t a, uint8_t v) {
 uint8_t ReadSfr(uint8_t a) { return AdiCommand('V', a, 'Q'); }
 
 bool StoreSfr(uint8_t a, uint8_t v) {
-  AdiCommand('I', v, kAck);
+  AdiCommand('I', v, kAckByte);
   if (Failed()) return false;
-  AdiCommand('F', a, kAck);
+  AdiCommand('F', a, kAckByte);
   return !Failed();
 }
 
@@ -802,7 +802,7 @@ bool WritePage(uint16_t page, const std::array<uint8_t, 64>& image) {
     }
     if (!addressed && !SetFlashAddress(static_cast<uint16_t>(page + pos))) return false;
     addressed = true;
-    AdiCommand('A', image[static_cast<size_t>(pos)], kAck);
+    AdiCommand('A', image[static_cast<size_t>(pos)], kAckByte);
     if (Failed()) return false;
     ++pos;
   }
@@ -822,9 +822,9 @@ uint8_t AdiCommand(char letter, uint8_t arg, uint8_t form, int32_t count) {
   if (!Send(frame)) return 0;
   uint8_t b = 0;
   switch (form) {
-    case kAck:
+    case kAckByte:
       if (!Take(b)) return 0;
-      if (b != kAck) ProtocolFault();
+      if (b != kAckByte) ProtocolFault();
       return 0;
     case 'Q': {
       uint8_t value = 0, check = 0;
@@ -946,7 +946,7 @@ bool AdiWriteCodePage(uint16_t addr, std::span<const uint8_t> bytes) {
       }
       if (!addressed && !SetFlashAddress(static_cast<uint16_t>(addr + i))) return false;
       addressed = true;
-      AdiCommand('A', bytes[i], kAck);
+      AdiCommand('A', bytes[i], kAckByte);
       if (Failed()) return false;
     }
     return true;
@@ -954,7 +954,7 @@ bool AdiWriteCodePage(uint16_t addr, std::span<const uint8_t> bytes) {
   std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(first));
   if (!erased) {
     if (!SetFlashAddress(page)) return false;
-    AdiCommand('P', 0, kAck);
+    AdiCommand('P', 0, kAckByte);
     if (Failed()) return false;
   }
   // From the erase on, the page's contents live only in this image until it is programmed.
@@ -969,7 +969,7 @@ bool AdiWriteXData(uint32_t addr, std::span<const uint8_t> bytes) {
   if (bytes.empty()) return true;
   if (!SetPointer(kSpaceXData, addr)) return false;
   for (uint8_t b : bytes) {
-    AdiCommand('M', b, kAck);
+    AdiCommand('M', b, kAckByte);
     if (Failed()) return false;
   }
   return RestorePointer(kSpaceXData);
@@ -995,8 +995,8 @@ bool AdiWriteByte(uint8_t space, int32_t addr, uint8_t value) {
         Target().TargetRegs.R0 = value;
         return true;
       }
-      AdiCommand('I', a, kAck);
-      if (!Failed()) AdiCommand('W', value, kAck);
+      AdiCommand('I', a, kAckByte);
+      if (!Failed()) AdiCommand('W', value, kAckByte);
       return !Failed();
     case kSpaceDirect:
       if (IsShadowedSfr(a)) {
@@ -1034,10 +1034,10 @@ bool AdiStart(char startLetter, uint16_t pc) {
     if (!AdiReadBlock(kSpaceCode, pc, 1)) return false;
     code = Link().RxBuffer[1];
   }
-  AdiCommand('I', r.R0, kAck);
-  if (!Failed()) AdiCommand('H', code, kAck);
-  if (!Failed()) AdiCommand('T', r.ACC, kAck);
-  if (!Failed()) AdiCommand(startLetter, r.PSW, kAck);
+  AdiCommand('I', r.R0, kAckByte);
+  if (!Failed()) AdiCommand('H', code, kAckByte);
+  if (!Failed()) AdiCommand('T', r.ACC, kAckByte);
+  if (!Failed()) AdiCommand(startLetter, r.PSW, kAckByte);
   return !Failed();
 }
 
@@ -1180,7 +1180,7 @@ bool AdiSetDownloadSpeed(int32_t baud) {
     return false;
   }
   if (!LinkNextChar()) return false;
-  if (static_cast<uint8_t>(Link().LinkChar) != kAck) return ProtocolFault();
+  if (static_cast<uint8_t>(Link().LinkChar) != kAckByte) return ProtocolFault();
   SerialLinkState& s = Serial();
   if (!s.Port.SetBaud(baud)) {
     ReportPortError(s.Port.LastError());

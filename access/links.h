@@ -20,10 +20,10 @@ inline constexpr int32_t kAducReplyTimeoutMs = 500;     // each character of an 
 inline constexpr int32_t kAducBreakTimeoutMs = 2000;    // the ADuC's break report after a step or a halt
 
 // Control bytes
-inline constexpr uint8_t kXon = 17;
+inline constexpr uint8_t kXonByte = 17;
 inline constexpr uint8_t kEscByte = 27;
-inline constexpr uint8_t kNak = 21;
-inline constexpr uint8_t kAck = 6;
+inline constexpr uint8_t kNakByte = 21;
+inline constexpr uint8_t kAckByte = 6;
 
 // The line
 // Opens the serial device at Baud (an open line is closed first); a failure
@@ -114,7 +114,7 @@ bool MonitorBreakQuery(std::string& reply);
 
 // ADuC chip
 // One command frame (letter, argument, check byte) and its reply of Form:
-// 0 none, kAck, 'Q' single byte, 'D' data block (Count bytes, 0: by the
+// 0 none, kAckByte, 'Q' single byte, 'D' data block (Count bytes, 0: by the
 // letter). The single byte's value, else 0.
 uint8_t AdiCommand(char letter, uint8_t arg, uint8_t form, int32_t count = 0);
 bool AdiReadBlock(uint8_t space, int32_t addr, int32_t count);

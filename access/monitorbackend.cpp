@@ -124,6 +124,10 @@ class MonitorBackend final : public TargetBackend {
 
  private:
   std::string banner_;  // what the last reset received, until taken
+
+  // Program load
+  ProgramMemoryLimit ProgramMemory() const override { return {.End = 0xE000, .SizeText = "56", .AbortWhenTooLong = true}; }
+  TransferResult TransferProgram(const ProgramTransfer& transfer) override { return MonitorTransferProgram(transfer); }
 };
 
 }  // namespace

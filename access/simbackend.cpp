@@ -208,6 +208,9 @@ class SimulatorBackend final : public TargetBackend {
     CodeImageChanged(address);
     return true;
   }
+
+  // Program load
+  TransferResult TransferProgram(const ProgramTransfer& transfer) override { return SimulatorTransferProgram(transfer); }
 };
 
 }  // namespace

@@ -62,10 +62,19 @@ class LayerAccess final : public TargetAccess {
     int32_t addr = Evaluator().RangeStart;
     TargetReadTypedBlock(space, addr, typeToken, Evaluator().RangeLength);
   }
-  // The symbol's first byte (its bit in the bit space) from its own space.
+  // A number is its value; a code label, procedure or line stands for its
+  // address (its "contents" are where it is); any other symbol is its first
+  // byte (its bit in the bit space), read from its own space.
   void ReadSymbolValue(const tSymbolItem& symbol) override {
     ValueList().Items.clear();
-    TargetReadByte(symbol.SymClass & 7, static_cast<int32_t>(symbol.Value));
+    const uint8_t cls = symbol.SymClass & 15;
+    if (cls == kClassNumber) {
+      AppendValue(tok::kWORD, symbol.Value & 0xFFFF);
+    } else if (cls >= kClassProcedure || (symbol.SymClass & 7) == kClassCode) {
+      AppendValue(tok::kADDRESS, symbol.Value);
+    } else {
+      TargetReadByte(symbol.SymClass & 7, static_cast<int32_t>(symbol.Value));
+    }
   }
 };
 

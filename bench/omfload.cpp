@@ -5,13 +5,20 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "access/target.h"
 #include "assembler/objwriter.h"
+#include "base/runstate.h"
 #include "base/session.h"
 #include "lang/collections.h"
+#include "loader/loader.h"
 #include "objfiles/omfreader.h"
+#include "platform/dialogs.h"
+#include "platform/reporter.h"
 
 namespace {
 
@@ -100,5 +107,29 @@ void BM_ReadObjectModule(benchmark::State& state) {
   state.counters["bytes"] = static_cast<double>(file.size());
 }
 BENCHMARK(BM_ReadObjectModule)->Unit(benchmark::kMillisecond);
+
+// The whole load of that file onto the simulator: file pass, transfer and
+// the finishing stage with its module and breakpoint checks.
+void BM_LoadObjectOntoSimulator(benchmark::State& state) {
+  ResetSession();
+  InstallTargetAccess();
+  Run().TargetKind = kTargetSimulator;
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "dorvik_bench_omf.obj";
+  std::ofstream(path, std::ios::binary) << BuildObjectFile();
+  platform::ScriptedReporter boxes;
+  platform::ScriptedDialogs dialogs;
+  platform::SetReporter(&boxes);
+  platform::SetDialogUi(&dialogs);
+  Loader().LoadFileName = path.string();
+  for (auto _ : state) {
+    if (!LoadProgramFile()) state.SkipWithError("load failed");
+    boxes.Clear();
+    dialogs.InputsShown.clear();
+  }
+  platform::SetReporter(nullptr);
+  platform::SetDialogUi(nullptr);
+  state.counters["symbols"] = Collections().SymbolTable ? Collections().SymbolTable->Count() : 0;
+}
+BENCHMARK(BM_LoadObjectOntoSimulator)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -3,14 +3,28 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/runstate.h"
+#include "base/session.h"
 #include "debugger/commsettings.h"
-#include "platform/serialport.h"
+#include "project/config.h"
 
 namespace dorvik::console {
 
+namespace {
+
+// What the command line named (empty or 0: not named).
+struct CommOptions {
+  std::string Port;
+  int32_t BaudRate = 0;
+  int TargetKind = -1;
+};
+
+CommOptions& Options() { return CurrentSession().Get<CommOptions>(); }
+
+}  // namespace
+
 bool TakeCommOptions(int& argc, char** argv, std::string& error) {
-  CommSettings settings = Comm().Applied;
-  bool given = false;
+  CommOptions& settings = Options();
   int kept = 1;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -31,7 +45,6 @@ bool TakeCommOptions(int& argc, char** argv, std::string& error) {
       }
       value = argv[++i];
     }
-    given = true;
     if (name == "--port") {
       settings.Port = std::string(value);
     } else if (name == "--baud") {
@@ -56,8 +69,17 @@ bool TakeCommOptions(int& argc, char** argv, std::string& error) {
   }
   argv[kept] = nullptr;
   argc = kept;
-  if (given) ApplyCommSettings(settings);
   return true;
+}
+
+void ApplyStartCommSettings() {
+  const CommOptions& o = Options();
+  CommSettings s;
+  s.TargetKind = o.TargetKind >= 0 ? static_cast<uint8_t>(o.TargetKind) : Run().TargetKind;
+  s.Port = o.Port.empty() ? Project().ComPort : o.Port;
+  s.BaudRate = o.BaudRate ? o.BaudRate : Project().BaudRate;
+  const bool serial = s.TargetKind == kTargetMonitor || s.TargetKind == kTargetAduc;
+  if (serial || o.TargetKind >= 0) ApplyCommSettings(s);
 }
 
 }  // namespace dorvik::console

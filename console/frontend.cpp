@@ -98,8 +98,9 @@ int ConsoleBoxReporter::ShowBox(const platform::MessageBox& box) {
 // --- The front end -------------------------------------------------------
 
 ConsoleFrontEnd::ConsoleFrontEnd(int inFd, int outFd, bool raw, bool ttyOutput)
-    : in_(inFd), out_(outFd), raw_(raw), ttyOut_(ttyOutput), reporter_(*this) {
+    : in_(inFd), out_(outFd), raw_(raw), ttyOut_(ttyOutput), reporter_(*this), dialogs_(*this) {
   platform::SetReporter(&reporter_);
+  platform::SetDialogUi(&dialogs_);
   platform::MessagePump& pump = platform::Pump();
   pollTimer_ = pump.CreateTimer([this] { PollDuringCommand(); }, kPollIntervalMs, true);
   pump.EnableTimer(pollTimer_, true);
@@ -108,6 +109,7 @@ ConsoleFrontEnd::ConsoleFrontEnd(int inFd, int outFd, bool raw, bool ttyOutput)
 ConsoleFrontEnd::~ConsoleFrontEnd() {
   platform::Pump().DestroyTimer(pollTimer_);
   platform::SetReporter(nullptr);
+  platform::SetDialogUi(nullptr);
 }
 
 void ConsoleFrontEnd::ReadNow() {
@@ -414,9 +416,15 @@ void ConsoleFrontEnd::Finish() {
   }
 }
 
-int ConsoleFrontEnd::Run() {
+int ConsoleFrontEnd::Run(const std::function<void()>& atStart) {
   SetTerminalVisible(true);
   Render();
+  if (atStart) {
+    atStart();
+    // A start that printed something leaves the prompt on a fresh line.
+    ShowCursor();
+    Render();
+  }
   int status = 0;
   RunState& run = dorvik::Run();
   for (;;) {
@@ -467,13 +475,61 @@ int ConsoleFrontEnd::Run() {
   return status;
 }
 
-int RunConsole() {
+bool ConsoleDialogFace::AskLine(std::string_view label, const std::string& shown,
+                                const std::vector<std::string>& history, std::string& text) {
+  TypeText(std::string(label) + " [" + shown + "]: ");
+  std::string answer;
+  const bool answered = front_.ReadAnswer(answer);
+  TypeText("\r");
+  front_.Render();
+  if (!answered) return false;
+  answer = TrimBlanks(answer);
+  text = shown;
+  if (answer.size() > 1 && answer[0] == '#') {
+    size_t n = 0;
+    for (char c : answer.substr(1)) n = c >= '0' && c <= '9' ? n * 10 + static_cast<size_t>(c - '0') : history.size();
+    if (n >= 1 && n <= history.size()) text = history[n - 1];
+  } else if (!answer.empty()) {
+    text = answer;
+  }
+  return true;
+}
+
+platform::InputReply ConsoleDialogFace::AskInput(const platform::InputPrompt& prompt) {
+  FreshLine();
+  TypeText(prompt.Caption + "\r");
+  platform::InputReply reply;
+  const std::string_view label = prompt.Label.empty() ? std::string_view("Value") : prompt.Label;
+  reply.Action = AskLine(label, prompt.Text, prompt.History, reply.Text) ? platform::DialogAction::Ok
+                                                                         : platform::DialogAction::Cancel;
+  return reply;
+}
+
+platform::PairReply ConsoleDialogFace::AskPair(const platform::PairPrompt& prompt) {
+  FreshLine();
+  TypeText(prompt.Caption + "\r");
+  platform::PairReply reply;
+  if (!AskLine(prompt.NameLabel, prompt.Name, prompt.NameHistory, reply.Name) ||
+      !AskLine(prompt.ValueLabel, prompt.Value, prompt.ValueHistory, reply.Value))
+    return reply;
+  reply.NameEdited = reply.Name != prompt.Name;
+  reply.Action = platform::DialogAction::Ok;
+  return reply;
+}
+
+std::string ConsoleDialogFace::BrowseFile(std::string_view title) {
+  FreshLine();
+  std::string name;
+  return AskLine(title, {}, {}, name) ? name : std::string();
+}
+
+int RunConsole(const std::function<void()>& atStart) {
   platform::InstallExitGuards();
   platform::RawMode raw;
   const bool isRaw = platform::IsTerminal(0) && raw.Enter(0);
   try {
     ConsoleFrontEnd front(0, 1, isRaw, platform::IsTerminal(1));
-    const int status = front.Run();
+    const int status = front.Run(atStart);
     raw.Restore();
     return status;
   } catch (const std::exception& e) {

@@ -11,8 +11,11 @@
 // refused with error 144; all other input waits and runs after the command.
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
+#include "platform/dialogs.h"
 #include "platform/pump.h"
 #include "platform/reporter.h"
 
@@ -32,6 +35,27 @@ class ConsoleBoxReporter : public platform::MessageReporter {
   ConsoleFrontEnd& front_;
 };
 
+// The input dialogs in the console text: the caption, then the label with the
+// shown text in brackets; an empty answer keeps the shown text, "#n" takes
+// history item n, Esc or the end of input cancels. Progress is not shown.
+class ConsoleDialogFace : public platform::DialogUi {
+ public:
+  explicit ConsoleDialogFace(ConsoleFrontEnd& front) : front_(front) {}
+  platform::InputReply AskInput(const platform::InputPrompt& prompt) override;
+  platform::PairReply AskPair(const platform::PairPrompt& prompt) override;
+  std::string BrowseFile(std::string_view title) override;
+  void ShowProgress(std::string_view) override {}
+  void UpdateProgress(int, int) override {}
+  bool CancelPressed() override { return false; }
+  void HideProgress() override {}
+
+ private:
+  // False when the user cancelled.
+  bool AskLine(std::string_view label, const std::string& shown, const std::vector<std::string>& history,
+               std::string& text);
+  ConsoleFrontEnd& front_;
+};
+
 class ConsoleFrontEnd {
  public:
   // Input and output descriptors; Raw: the input is a terminal in raw mode
@@ -42,9 +66,10 @@ class ConsoleFrontEnd {
   ConsoleFrontEnd(const ConsoleFrontEnd&) = delete;
   ConsoleFrontEnd& operator=(const ConsoleFrontEnd&) = delete;
 
-  // Shows the console and runs it until the input ends or the user ends the
-  // program; the exit status.
-  int Run();
+  // Shows the console, runs AtStart (the start-up load) with its messages
+  // and questions in the console, then runs until the input ends or the user
+  // ends the program; the exit status.
+  int Run(const std::function<void()>& atStart = {});
 
   // The pump's input poll while a command works (public for tests).
   void PollDuringCommand();
@@ -90,10 +115,11 @@ class ConsoleFrontEnd {
   int32_t shownCol_ = 0;
   platform::TimerId pollTimer_ = 0;
   ConsoleBoxReporter reporter_;
+  ConsoleDialogFace dialogs_;
 };
 
 // The program's console on standard input and output: raw mode on a terminal,
-// line input otherwise; the exit status.
-int RunConsole();
+// line input otherwise; AtStart runs once the console shows. The exit status.
+int RunConsole(const std::function<void()>& atStart = {});
 
 }  // namespace dorvik::console

@@ -636,6 +636,7 @@ void CmdStep() {
       break;
     }
     ShowStepLine(kind, start, watch, watchRegister);
+    PrintExecutionSource();
     const char key = ReadStepKey();
     if (key != kKeyEnter) NewLine();
     start = PcField();
@@ -728,6 +729,7 @@ void ReportHalt(uint8_t cause) {
     }
   }
   NewLine();
+  if (PrintExecutionSource()) NewLine();
 }
 
 }  // namespace dorvik

@@ -31,6 +31,10 @@ struct RunControlState {
   std::vector<uint16_t> PlantedAddresses;
   int32_t StepProcedure = -1;  // the procedure an LSTEP/PSTEP started in
   std::string HaltReason;      // why the monitor says it stopped ("BR0", ...)
+  // A console without an editor shows the execution point's source line as
+  // "file:line: text" after a halt and after each step line (where the
+  // editor would move its execution mark).
+  bool PrintSourceLines = false;
 };
 
 RunControlState& RunControl();
@@ -68,5 +72,9 @@ void RestoreBreakpoints();
 // Step lines
 // What a step printed: the line before it, "----->", the line after it, and the watch.
 void ShowStepLine(uint8_t stepToken, uint16_t start, const std::string& watch, uint8_t watchRegister);
+// The source line of the execution point on a line of its own, when the
+// console prints them and the program was loaded with its sources and lines;
+// true when a line was printed (it is not ended).
+bool PrintExecutionSource();
 
 }  // namespace dorvik

@@ -16,6 +16,8 @@
 #include "lang/scanner.h"
 #include "lang/symbols.h"
 #include "machine/images.h"
+#include "objfiles/listmap.h"
+#include "objfiles/sourcetext.h"
 
 namespace dorvik {
 
@@ -79,6 +81,32 @@ void ShowStepLine(uint8_t stepToken, uint16_t start, const std::string& watch, u
   }
   OutText(LineOf(stepToken, pc));
   if (!watch.empty()) OutText(",(" + WatchValue(watch, watchRegister) + ")");
+}
+
+bool PrintExecutionSource() {
+  if (!RunControl().PrintSourceLines || !ListMap().SourceLevelDebugging) return false;
+  MessageState& m = Messages();
+  const bool savedError = m.ErrorFlag;
+  tStatement statement;
+  // Quietly: a stop outside the sources shows nothing.
+  SuspendMessages();
+  ShowSourceAtAddress(false, statement);
+  ResumeMessages();
+  m.ErrorFlag = savedError;
+  const tShowedLine& at = ExecLine();
+  std::vector<std::string> lines;
+  int32_t page = -1;
+  if (at.Line < 1 || !ReadSourceLines(at.FileName, false, lines, page) ||
+      at.Line > static_cast<int32_t>(lines.size()))
+    return false;
+  const std::string existing = ExistingFileName(at.FileName);
+  std::string text = lines[static_cast<size_t>(at.Line - 1)];
+  for (char& c : text)
+    if (c == '\t') c = ' ';
+  const std::string shown = TrimBlanks(text);
+  if (!Terminal().Lines.back().empty()) NewLine();
+  OutText((existing.empty() ? at.FileName : existing) + ":" + std::to_string(at.Line) + ": " + shown);
+  return true;
 }
 
 }  // namespace dorvik

@@ -60,6 +60,7 @@ using ShowDisassemblyFn = std::function<void(uint16_t address)>;
 struct ListMapState {
   tShowedLine ExecLine;             // the execution point
   bool StepByInstruction = false;   // steps go by instruction: no question before the disassembly
+  bool SourceLevelDebugging = false;  // the loaded program has its modules' sources and lines
   MarkLineFn MarkLine;              // unset: marks only record file, page and line
   ClearMarkFn ClearMark;
   ShowDisassemblyFn ShowDisassembly;  // unset: nothing is shown

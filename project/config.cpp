@@ -48,6 +48,8 @@ void ReadLoaderOptions(const platform::IniFile& f, LoaderOptions& o) {
     const std::string speed(Trim(f.ReadString(kLoader, "Download Speed")));
     const auto* it = std::find(std::begin(kDownloadSpeeds), std::end(kDownloadSpeeds), speed);
     if (it != std::end(kDownloadSpeeds)) o.DownloadSpeed = static_cast<int>(it - std::begin(kDownloadSpeeds));
+    // Older project files store the highest speed cut to five digits.
+    if (speed == "11520") o.DownloadSpeed = 0;
   }
 }
 

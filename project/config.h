@@ -29,6 +29,7 @@ struct LoaderOptions {
 struct ProjectState {
   LoaderOptions Loader;
   int32_t BaudRate = 19200;  // [COM] "Baud"
+  std::string ComPort;       // [COM] "Port": "COMn" or a device path ("" none)
 };
 
 ProjectState& Project();

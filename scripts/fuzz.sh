@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(asm_file asm_lines scanner lineparser cpudef simulator command listing omf hex link)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(asm_file asm_lines scanner lineparser cpudef simulator command listing omf hex loader link)
 
 targets=""
 for h in "${harnesses[@]}"; do targets+=" ${h}_fuzzer"; done
@@ -30,6 +30,7 @@ seed() {
     asm_file) extra=(tests/assembler/data/*.a51 examples/*.a51) ;;
     cpudef) extra=(data/cpu/*.def) ;;
     hex) extra=(tests/assembler/data/*.hex) ;;
+    loader) extra=(tests/assembler/data/*.hex tests/assembler/data/*.obj) ;;
   esac
   for f in fuzz/corpus/"$h"/* "${extra[@]}"; do cp "$f" "$dir/$(basename "$(dirname "$f")")-$(basename "$f")"; done
 }

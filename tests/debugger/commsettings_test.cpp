@@ -89,6 +89,16 @@ TEST_F(CommSettingsTest, ComPortNames) {
   EXPECT_FALSE(TargetKindOfName("ADUC2", kind));
 }
 
+// The project's own serial settings, when the command line names none.
+TEST_F(CommSettingsTest, ProjectSettingsOpenTheLine) {
+  dorvik::Run().TargetKind = kTargetMonitor;
+  Project().ComPort = ttyname(slave_);
+  Project().BaudRate = 4800;
+  console::ApplyStartCommSettings();
+  EXPECT_EQ(LinkBaud(), 4800);
+  EXPECT_EQ(Breakpoints().LastBreakIndex, 1);
+}
+
 TEST_F(CommSettingsTest, ProjectComSection) {
   platform::IniFile file;
   std::string port;
@@ -118,6 +128,10 @@ TEST_F(CommSettingsTest, CommandLineOptions) {
   EXPECT_EQ(argc, 2);  // the rest is left for the other options
   EXPECT_STREQ(argv[1], "PROGRAM.HEX");
   EXPECT_EQ(argv[2], nullptr);
+  // Applied once the project is read: over its settings.
+  EXPECT_EQ(dorvik::Run().TargetKind, kTargetSimulator);
+  Project().BaudRate = 9600;
+  console::ApplyStartCommSettings();
   EXPECT_EQ(dorvik::Run().TargetKind, kTargetAduc);
   EXPECT_EQ(LinkBaud(), 38400);
   EXPECT_EQ(LinkDevice(), device);

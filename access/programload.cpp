@@ -1,0 +1,242 @@
+#include "access/programload.h"
+
+#include <algorithm>
+
+#include "access/links.h"
+#include "access/target.h"
+#include "base/hexrecord.h"
+#include "base/linkstate.h"
+#include "base/messages.h"
+#include "lang/keywords.h"
+#include "machine/images.h"
+
+namespace dorvik {
+
+namespace {
+
+constexpr uint8_t kAck = 6;
+constexpr int32_t kAckTimeoutMs = 2000;
+constexpr int32_t kAducAttempts = 4;
+constexpr int32_t kLinkBaud = 9600;  // the ADuC link's speed outside a download
+
+// The record bytes of one HEX record: length, address, type, data, checksum.
+std::vector<uint8_t> RecordBytes(uint16_t address, uint8_t type, std::span<const uint8_t> data) {
+  std::vector<uint8_t> bytes;
+  bytes.reserve(data.size() + 5);
+  bytes.push_back(static_cast<uint8_t>(data.size()));
+  bytes.push_back(static_cast<uint8_t>(address >> 8));
+  bytes.push_back(static_cast<uint8_t>(address));
+  bytes.push_back(type);
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  uint8_t sum = 0;
+  for (uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
+  bytes.push_back(static_cast<uint8_t>(0 - sum));
+  return bytes;
+}
+
+// Cuts Lowest..Highest into records of at most MaxRecord bytes.
+template <typename Fn>
+bool ForEachRecord(uint16_t lowest, uint16_t highest, uint16_t maxRecord, Fn&& fn) {
+  const uint32_t size = std::max<uint16_t>(maxRecord, 1);
+  for (uint32_t at = lowest; at <= highest;) {
+    const uint32_t count = std::min<uint32_t>(size, uint32_t{highest} + 1 - at);
+    if (!fn(static_cast<uint16_t>(at), count)) return false;
+    at += count;
+  }
+  return true;
+}
+
+// The monitor's side of a HEX download: every character checked against what
+// came back, records acknowledged by monitor version 4.
+class MonitorSender {
+ public:
+  explicit MonitorSender(const ProgramTransfer& t) : t_(t) {}
+
+  TransferResult Send() {
+    if (t_.ClearCodeFlash) {
+      const bool cleared = ForEachRecord(t_.Lowest, t_.Highest, t_.MaxRecord, [&](uint16_t at, uint32_t count) {
+        const std::vector<uint8_t> fill(count, 0xFF);
+        return Record(at, kHexTypeData, fill) && Shown(at, true);
+      });
+      if (!cleared) return result_;
+    }
+    const bool sent = ForEachRecord(t_.Lowest, t_.Highest, t_.MaxRecord, [&](uint16_t at, uint32_t count) {
+      return Record(at, kHexTypeData, t_.Image.subspan(at, count)) && Shown(at, false);
+    });
+    if (!sent) return result_;
+    // The end record, then the monitor leaves its load mode with its prompt.
+    if (!Record(0, kHexTypeEnd, {})) return result_;
+    return MonitorWaitPrompt() && !Messages().ErrorFlag ? TransferResult::Done : TransferResult::Failed;
+  }
+
+ private:
+  bool Shown(uint16_t at, bool clearing) {
+    if (!t_.Progress || t_.Progress(at, clearing)) return true;
+    ReportError(err::kErrorWhileFile, "loading", t_.FileName);
+    MonitorEscape();
+    return Fail(TransferResult::Aborted);
+  }
+
+  bool Fail(TransferResult result) {
+    result_ = result;
+    return false;
+  }
+
+  // Something came back that was not asked for: the monitor refused the
+  // record. Its error reply is read up to its prompt (which reports it).
+  bool Refused() {
+    MonitorWaitPrompt();
+    return Fail(TransferResult::Aborted);
+  }
+
+  bool NothingReceived() { return Link().RxCount == Link().RxIndex || Refused(); }
+
+  bool SendChar(char c) {
+    if (LinkSendByte(static_cast<uint8_t>(c))) return true;
+    Messages().ErrorFlag = true;
+    return Fail(TransferResult::Failed);
+  }
+
+  bool SendHex(uint8_t b) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return NothingReceived() && SendChar(kDigits[b >> 4]) && SendChar(kDigits[b & 15]);
+  }
+
+  // The acknowledgement '.' of a data record, within its time-out.
+  bool Acknowledged() {
+    if (!LinkAwaitChar(kAckTimeoutMs)) {
+      if (!Messages().ErrorFlag) ReportError(err::kReceiveTimeout);
+      return Fail(TransferResult::Aborted);
+    }
+    if (!LinkNextChar() || Link().LinkChar != '.') return Refused();
+    Link().RxCount = 0;
+    Link().RxIndex = 0;
+    return true;
+  }
+
+  bool Record(uint16_t address, uint8_t type, std::span<const uint8_t> data) {
+    if (!NothingReceived() || !SendChar(':')) return false;
+    for (uint8_t b : RecordBytes(address, type, data))
+      if (!SendHex(b)) return false;
+    if (type == kHexTypeData && Link().MonitorVersion == 4 && !Acknowledged()) return false;
+    return SendChar('\r') && NothingReceived() && SendChar('\n') && NothingReceived();
+  }
+
+  const ProgramTransfer& t_;
+  TransferResult result_ = TransferResult::Failed;
+};
+
+}  // namespace
+
+uint16_t TransferRecordSize(uint8_t cpuFamily) { return cpuFamily == 1 ? 32 : 128; }
+
+std::string MonitorLoadRecords(std::span<const uint8_t, kProgramImageSize> image, uint16_t lowest, uint16_t highest,
+                               uint16_t maxRecord, bool fill) {
+  std::string text;
+  ForEachRecord(lowest, highest, maxRecord, [&](uint16_t at, uint32_t count) {
+    const std::vector<uint8_t> ones(count, 0xFF);
+    text += HexRecordText(at, kHexTypeData, fill ? std::span<const uint8_t>(ones) : image.subspan(at, count));
+    text += "\r\n";
+    return true;
+  });
+  return text;
+}
+
+std::vector<uint8_t> AducPagePacket(uint8_t page, std::span<const uint8_t, kAducPageSize> bytes) {
+  std::vector<uint8_t> packet{0x07, 'Q', page};
+  uint8_t sum = page;
+  for (uint8_t b : bytes) {
+    packet.push_back(b);
+    sum = static_cast<uint8_t>(sum + b);
+  }
+  packet.push_back(static_cast<uint8_t>(0 - sum));
+  return packet;
+}
+
+int32_t AducDownloadBaud(int choice) {
+  switch (choice) {
+    case 1: return 57600;
+    case 2: return 38400;
+    default: return 115200;
+  }
+}
+
+TransferResult MonitorBeginLoad(std::string_view) {
+  MessageState& m = Messages();
+  if (!MonitorEscape() || m.ErrorFlag) return TransferResult::Aborted;
+  if (!MonitorSendKeyword(tok::kLOAD) || !MonitorEndCommand()) {
+    MonitorWaitPrompt();
+    return TransferResult::Aborted;
+  }
+  if (!MonitorExpect("HEX LOAD MODE")) return TransferResult::Failed;
+  // What the monitor said beyond its reply is not a record's answer.
+  Link().RxCount = Link().RxIndex;
+  return TransferResult::Done;
+}
+
+TransferResult MonitorTransferProgram(const ProgramTransfer& transfer) {
+  if (const TransferResult begun = MonitorBeginLoad(transfer.FileName); begun != TransferResult::Done) return begun;
+  return MonitorSender(transfer).Send();
+}
+
+TransferResult AducTransferProgram(const ProgramTransfer& t) {
+  MessageState& m = Messages();
+  auto acknowledged = [&] { return LinkNextChar() && Link().LinkChar == kAck && !m.ErrorFlag; };
+  auto done = [&](TransferResult result) {
+    AdiSetDownloadSpeed(kLinkBaud);
+    return result;
+  };
+  // A chip that did not take the download speed still runs at the link's.
+  if (!AdiSetDownloadSpeed(AducDownloadBaud(t.DownloadSpeed))) return TransferResult::Failed;
+  if (!t.Append) {
+    Link().RxCount = Link().RxIndex = 0;
+    if (!AdiSendPacket(0x0E, t.ClearDataFlash ? 'A' : 'C', {}) || !acknowledged()) return done(TransferResult::Failed);
+  }
+  for (uint32_t page = t.Lowest >> 8; page <= uint32_t{t.Highest} >> 8; ++page) {
+    const std::span<const uint8_t, kAducPageSize> bytes(t.Image.data() + page * kAducPageSize, kAducPageSize);
+    const std::vector<uint8_t> packet = AducPagePacket(static_cast<uint8_t>(page), bytes);
+    // The first attempts fail quietly: the line may only have dropped a byte.
+    bool sent = false;
+    const bool shown = m.ShowMessageBoxes;
+    for (int32_t attempt = 1; attempt <= kAducAttempts && !sent; ++attempt) {
+      m.ShowMessageBoxes = shown && attempt == kAducAttempts;
+      m.ErrorFlag = false;
+      Link().RxCount = Link().RxIndex = 0;
+      sent = LinkSendBytes(packet) && acknowledged();
+    }
+    m.ShowMessageBoxes = shown;
+    if (!sent) return done(TransferResult::Failed);
+    if (t.Progress && !t.Progress(static_cast<uint16_t>(page << 8), false)) {
+      ReportError(err::kErrorWhileFile, "loading", t.FileName);
+      m.ErrorFlag = false;
+      return done(TransferResult::Aborted);
+    }
+  }
+  return done(TransferResult::Done);
+}
+
+TransferResult SimulatorTransferProgram(const ProgramTransfer& t) {
+  MemoryImages& images = Images();
+  uint32_t first = t.Lowest & 0xFF00u;
+  uint32_t last = t.Highest | 0xFFu;
+  if (t.Append) {
+    first = t.Lowest;
+    last = t.Highest;
+  } else if (t.ClearCodeFlash) {
+    std::fill(images.CodeImage.begin(), images.CodeImage.end(), uint8_t{0xFF});
+  }
+  for (uint32_t at = first; at <= last;) {
+    const uint32_t end = std::min(last, at | 0xFFu);
+    std::copy(t.Image.begin() + at, t.Image.begin() + end + 1, images.CodeImage.begin() + at);
+    if (t.Progress && !t.Progress(static_cast<uint16_t>(at & 0xFF00u), false)) {
+      CodeImageChanged();
+      ReportError(err::kErrorWhileFile, "loading", t.FileName);
+      return TransferResult::Aborted;
+    }
+    at = end + 1;
+  }
+  CodeImageChanged();
+  return TransferResult::Done;
+}
+
+}  // namespace dorvik

@@ -1,0 +1,352 @@
+#include "loader/loader.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "access/backend.h"
+#include "access/target.h"
+#include "base/dialogs.h"
+#include "base/mainform.h"
+#include "base/messages.h"
+#include "base/runstate.h"
+#include "base/session.h"
+#include "debugger/breakpoints.h"
+#include "debugger/memcmds.h"
+#include "debugger/runcontrol.h"
+#include "debugger/views.h"
+#include "lang/collections.h"
+#include "lang/formatting.h"
+#include "lang/keywords.h"
+#include "lang/symbols.h"
+#include "machine/opcodes.h"
+#include "objfiles/intelhex.h"
+#include "objfiles/listmap.h"
+#include "objfiles/omfreader.h"
+#include "platform/files.h"
+#include "platform/reporter.h"
+
+namespace dorvik {
+
+LoaderState& Loader() { return CurrentSession().Get<LoaderState>(); }
+
+namespace {
+
+constexpr int kStackSearchSteps = 51;
+constexpr int kStackHistoryTag = 13;
+constexpr uint8_t kMovDirectImmediate = 0x75;
+constexpr uint8_t kLjmp = 0x02;
+constexpr uint8_t kSpAddress = 0x81;
+
+LoadImage Buffer() { return LoadImage(Loader().LoadBuffer.data(), kLoadImageSize); }
+
+bool DialogVisible() {
+  const auto& visible = Loader().Dialog.Visible;
+  return visible && visible();
+}
+
+// The address being loaded, in the display radix (five digits).
+bool ShowAddress(uint16_t address, bool clearing = false) {
+  LoaderState& l = Loader();
+  const uint16_t radix = Formatting().DisplayRadix == 10 ? 10 : 16;
+  l.AddressLabel = clearing ? "Clear address" : "Load address";
+  l.AddressText = FormatNumber(radix, 5, false, address, false);
+  if (l.Dialog.ShowAddress) l.Dialog.ShowAddress(l.AddressLabel, l.AddressText);
+  return !IsLoadCancelled();
+}
+
+void InformLoaded(uint16_t highest) {
+  if (!Messages().ShowMessageBoxes || Messages().QuietMessages) return;
+  char decimal[8];
+  std::snprintf(decimal, sizeof decimal, "%05u", unsigned{highest});
+  const std::string last = Formatting().DisplayRadix == 16 ? FormatHex4(highest) : std::string(decimal);
+  platform::Reporter().ShowBox({"Information", "Load succesful, last address used " + last,
+                                platform::BoxButtons::Ok, platform::BoxIcon::None});
+}
+
+// The symbol collections, emptied unless the load appends to them.
+void StartHexCollections(bool append) {
+  if (!append) FreeSymbolCollections();
+  CreateSymbolCollections();
+}
+
+// The file pass: the file into the load buffer (and the symbol collections).
+// False when the load ends here.
+bool ReadProgram(const LoaderOptions& o, const std::string& content) {
+  LoaderState& l = Loader();
+  const std::string& name = l.LoadFileName;
+  const uint8_t first = static_cast<uint8_t>(content[0]);
+  if (first == ':') {
+    if (!o.LoadCode) {
+      ReportWarning(warn::kNothingToDo);
+      Messages().WarningFlag = false;
+      return false;
+    }
+    StartHexCollections(o.LoadAppend);
+    HexLoadInfo info;
+    const auto progress = [](uint16_t address) { return ShowAddress(address); };
+    const bool read = o.LoadXData ? LoadHexXData(content, name, info, progress)
+                                  : ReadHexText(content, name, HexMemory::Code, Buffer(), info, progress);
+    if (!read) return false;
+    l.LowestAddress = info.LowestAddress;
+    l.HighestAddress = info.HighestAddress;
+    l.StartAddress = info.StartAddress;
+    return true;
+  }
+  if (!IsObjectFileStart(first)) {
+    ReportError(err::kFileNotValidObjectFile, name);
+    return false;
+  }
+  const ObjLoadOptions options{o.LoadCode, o.LoadLines, o.LoadSymbols, o.LoadAppend};
+  const auto* bytes = reinterpret_cast<const uint8_t*>(content.data());
+  const ObjLoadResult result = ReadObjectModule({bytes, content.size()}, name, Buffer(), options);
+  if (!result.Ok) return false;
+  l.LowestAddress = result.LowestAddress;
+  l.HighestAddress = result.HighestAddress;
+  if (result.StartFound) l.StartAddress = result.StartAddress;
+  if (!ShowAddress(result.HighestAddress)) {
+    ReportError(err::kErrorWhileFile, "loading", name);
+    return false;
+  }
+  return true;
+}
+
+// The transfer pass; true when the program reached the target.
+bool SendProgram(const LoaderOptions& o) {
+  LoaderState& l = Loader();
+  TargetBackend& target = CurrentBackend();
+  uint16_t lowest = l.LowestAddress;
+  uint16_t highest = l.HighestAddress;
+  l.MaxTransferRecord = TransferRecordSize(Target().CpuFamily);
+  // The ADuC's flash takes whole pages.
+  if (Target().CpuFamily == kFamilyAduc) {
+    lowest &= 0xFF00;
+    highest |= 0x00FF;
+  }
+  const ProgramMemoryLimit limit = target.ProgramMemory();
+  if (uint32_t{l.HighestAddress} + 1 > limit.End) {
+    ReportError(err::kObjectCodeTooLong, limit.SizeText);
+    if (limit.AbortWhenTooLong) AbortLoad();
+    return false;
+  }
+  ProgramTransfer transfer{.Image = std::span<const uint8_t, kProgramImageSize>(l.LoadBuffer.data(), kProgramImageSize),
+                           .Lowest = lowest,
+                           .Highest = highest,
+                           .MaxRecord = l.MaxTransferRecord,
+                           .Append = o.LoadAppend,
+                           .ClearCodeFlash = o.ClearCodeFlash,
+                           .ClearDataFlash = o.ClearDataFlash,
+                           .DownloadSpeed = o.DownloadSpeed,
+                           .FileName = l.LoadFileName,
+                           .Progress = [](uint16_t address, bool clearing) { return ShowAddress(address, clearing); }};
+  switch (target.TransferProgram(transfer)) {
+    case TransferResult::Done:
+      return true;
+    case TransferResult::Aborted:
+      AbortLoad();
+      return false;
+    case TransferResult::Failed:
+      if (l.Dialog.Hide) l.Dialog.Hide();
+      return false;
+  }
+  return false;
+}
+
+void SetProgramCounter(uint16_t address) {
+  TargetSetRegister(tok::kPC, address);
+  MainForm().CurrentPC = address;
+}
+
+// The stack question, asked again while the answer is not a number; Cancel
+// keeps the stack start as it is.
+void AskStackBase() {
+  TInputDialog& dialog = Dialogs().InputDialog;
+  dialog.Caption = "Please, enter STACK value.";
+  dialog.BrowseVisible = false;
+  dialog.comboBox1.Tag = kStackHistoryTag;
+  std::string text = "07H";
+  for (;;) {
+    dialog.comboBox1.Text = text;
+    if (dialog.ShowModal() != kModalOk) return;
+    uint16_t value = 0;
+    if (ParseStackText(dialog.Value, value)) {
+      MemCmds().StackBase = value;
+      return;
+    }
+    text = "07H";
+  }
+}
+
+void CheckSymbols(const LoaderOptions& o) {
+  auto& c = Collections();
+  bool& sourceLevel = ListMap().SourceLevelDebugging;
+  sourceLevel = true;
+  if (!c.SymbolTable) {
+    sourceLevel = false;
+  } else if (c.SymbolTable->Items.empty()) {
+    FreeSymbolCollections();
+    ReportWarning(warn::kSymbolTableEmpty);
+    sourceLevel = false;
+  } else if (!CheckObjectModules()) {
+    sourceLevel = false;
+  }
+  if (!o.LoadLines) {
+    ReportWarning(warn::kLineInformationNotIncluded);
+    sourceLevel = false;
+  }
+  if (!o.LoadSymbols) ReportWarning(warn::kSymbolInformationNotIncluded);
+  if (!sourceLevel) return;
+  const std::string added = CheckObjectModuleOrder();
+  if (!added.empty() && Loader().AddModuleToProject) Loader().AddModuleToProject(added);
+  BreakpointState& bps = Breakpoints();
+  for (int32_t i = 0; i <= bps.LastBreakIndex && i < kBreakTableSize; ++i)
+    RelocateBreakpoint(bps.BreakTable[static_cast<size_t>(i)]);
+  RelocateBreakpoint(bps.ArmBreak);
+}
+
+// After every load, also a failed one. After a failure, which was reported,
+// the target is only put back on the start address: no further boxes, and no
+// stack search in a program that did not arrive.
+void FinishLoad(const LoaderOptions& o, bool loaded) {
+  LoaderState& l = Loader();
+  RunState& run = Run();
+  MessageState& m = Messages();
+  if (!loaded) SuspendMessages();
+  run.TargetBusy = true;
+  const uint16_t userStart = RunControl().UserCodeStart;
+  l.StartAddress = std::max(l.StartAddress, userStart);
+  SetProgramCounter(l.StartAddress);
+  m.ErrorFlag = false;
+  m.WarningFlag = false;
+  CheckSymbols(o);
+  if (l.Dialog.Hide) l.Dialog.Hide();
+  RefreshDebugViews();
+  run.TargetBusy = false;
+  if (loaded && !l.LoadAborted && !FindStackInit(l.StartAddress)) {
+    l.StartAddress = userStart;
+    SetProgramCounter(l.StartAddress);
+    if (!FindStackInit(l.StartAddress)) AskStackBase();
+  }
+  // The reset address decides the start: nothing there, or an LJMP to it.
+  uint8_t code[3] = {};
+  m.ErrorFlag = false;
+  const bool read = TargetReadBytes(kSpaceCode, userStart, code) && !m.ErrorFlag;
+  if (!read || code[0] == kLjmp) {
+    l.StartAddress = read ? static_cast<uint16_t>(code[1] << 8 | code[2]) : userStart;
+    SetProgramCounter(l.StartAddress);
+  }
+  RefreshDebugViews();
+  if (!loaded) ResumeMessages();
+  m.WarningFlag = false;
+  m.ErrorFlag = false;
+}
+
+}  // namespace
+
+bool IsLoadCancelled() { return Loader().Cancelled || Loader().LoadAborted; }
+
+void AbortLoad() {
+  FreeSymbolCollections();
+  SymbolLookup().DebugInfoLoaded = false;
+  Loader().LoadAborted = true;
+  Loader().ProjectLoaded = false;
+}
+
+bool ParseStackText(std::string_view text, uint16_t& value) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  int radix = 10;
+  if (!text.empty() && (text.back() == 'H' || text.back() == 'h')) {
+    radix = 16;
+    text.remove_suffix(1);
+  }
+  if (text.empty() || text.size() > 5) return false;
+  uint32_t v = 0;
+  for (char c : text) {
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (radix == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else if (radix == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (digit < 0) return false;
+    v = v * static_cast<uint32_t>(radix) + static_cast<uint32_t>(digit);
+  }
+  if (v > 0xFFFF) return false;
+  value = static_cast<uint16_t>(v);
+  return true;
+}
+
+bool FindStackInit(uint16_t address) {
+  MessageState& m = Messages();
+  for (int step = 0; step < kStackSearchSteps; ++step) {
+    uint8_t code[3] = {};
+    m.ErrorFlag = false;
+    if (!TargetReadBytes(kSpaceCode, address, code) || m.ErrorFlag) return false;
+    if (code[0] == kMovDirectImmediate && code[1] == kSpAddress) {
+      MemCmds().StackBase = code[2];
+      return true;
+    }
+    if (code[0] == kLjmp)
+      address = static_cast<uint16_t>(code[1] << 8 | code[2]);
+    else
+      address = static_cast<uint16_t>(address + Opcode(code[0]).Length);
+  }
+  return false;
+}
+
+bool LoadProgramFile() {
+  LoaderState& l = Loader();
+  MessageState& m = Messages();
+  LoaderOptions& options = Project().Loader;
+  l.Cancelled = false;
+  l.LoadAborted = false;
+  m.ErrorFlag = false;
+  ListMap().SourceLevelDebugging = false;
+  l.LowestAddress = 0xFFFF;
+  l.HighestAddress = 0;
+  l.StartAddress = 0;
+  if (DialogVisible() && l.Dialog.ReadOptions) l.Dialog.ReadOptions(options);
+  const LoaderOptions o = options;
+  if (!o.LoadCode && !o.LoadLines && !o.LoadSymbols) {
+    ReportWarning(warn::kNothingToDo);
+    m.WarningFlag = false;
+    return false;
+  }
+  if (!platform::FileExists(l.LoadFileName)) {
+    ReportError(err::kFileNotExist, l.LoadFileName);
+    l.LoadAborted = true;
+    return false;
+  }
+  std::string content;
+  if (!platform::ReadWholeFile(l.LoadFileName, content)) {
+    CheckIOResult("Error loading file %s (%d).", l.LoadFileName);
+    l.LoadAborted = true;
+    return false;
+  }
+  if (content.empty()) {
+    ReportError(err::kFileNotValidObjectFile, l.LoadFileName);
+    l.LoadAborted = true;
+    return false;
+  }
+  ShowAddress(0);
+  // The execution point of the program being replaced goes.
+  ListMap().ExecLine.Page = -1;
+  ListMap().ExecLine.Line = -1;
+  bool loaded = false;
+  if (!ReadProgram(o, content)) {
+    // A HEX file without code options ends before anything is read.
+    if (content[0] == ':' && !o.LoadCode) return false;
+    AbortLoad();
+  } else {
+    l.ProjectLoaded = true;
+    // An XDATA load has already put its bytes where they belong.
+    loaded = !o.LoadCode || (content[0] == ':' && o.LoadXData) || SendProgram(o);
+    if (loaded && o.LoadCode) {
+      if (l.Dialog.ShowLoadButton) l.Dialog.ShowLoadButton();
+      InformLoaded(l.HighestAddress);
+    }
+  }
+  loaded = loaded && !l.LoadAborted;
+  FinishLoad(o, loaded);
+  return loaded;
+}
+
+}  // namespace dorvik

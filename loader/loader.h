@@ -1,0 +1,69 @@
+#pragma once
+// The program loader: brings an Intel HEX file or an absolute OMF-51 object
+// module into the debug target. A load reads the whole file into a 64 KB
+// buffer first (and, for an object module, the symbols, modules and types);
+// only a file read without error is sent to the target, so a damaged file
+// leaves the target as it was. A finishing stage then sets the program
+// counter to the program start, checks the modules against the project,
+// finds the stack start and refreshes the views.
+//
+// The options are the project's [LOADER] options (project/config.h).
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "project/config.h"
+
+namespace dorvik {
+
+// The load dialog, when a front end shows one.
+struct LoadDialogHooks {
+  std::function<bool()> Visible;                          // the dialog is shown
+  std::function<void(LoaderOptions&)> ReadOptions;        // its check boxes into the options
+  std::function<void(std::string_view label, std::string_view address)> ShowAddress;
+  std::function<void()> Hide;
+  std::function<void()> ShowLoadButton;
+};
+
+struct LoaderState {
+  std::string LoadFileName;
+  bool LoadAborted = false;
+  bool Cancelled = false;  // the dialog's Cancel button (Escape sets LoadAborted)
+  bool ProjectLoaded = false;
+  std::vector<uint8_t> LoadBuffer = std::vector<uint8_t>(0x10000, 0xFF);
+  uint16_t LowestAddress = 0xFFFF;
+  uint16_t HighestAddress = 0;
+  uint16_t StartAddress = 0;
+  uint16_t MaxTransferRecord = 128;  // data bytes per HEX record sent
+  std::string AddressLabel = "Load address";
+  std::string AddressText;  // the address shown while loading
+  LoadDialogHooks Dialog;
+  // A module of the loaded program that the user wants in the project: the
+  // front end looks for its source (the add-file dialog's "NAME.*").
+  std::function<void(const std::string& module)> AddModuleToProject;
+};
+
+LoaderState& Loader();
+
+// Loads Loader().LoadFileName with the project's options. True when the
+// program reached the target (or, without code, the symbols were read).
+bool LoadProgramFile();
+
+// The dialog's Cancel button, or a load that was aborted.
+bool IsLoadCancelled();
+
+// Drops the symbols read and marks the load aborted.
+void AbortLoad();
+
+// From Address on (at most 51 instructions, following LJMPs), the first MOV
+// SP,#data: StackBase takes its data. False when there is none.
+bool FindStackInit(uint16_t address);
+
+// The stack question's answer: "nnH" (or "nnh") hexadecimal, else decimal.
+// False for a text that is not a number.
+bool ParseStackText(std::string_view text, uint16_t& value);
+
+}  // namespace dorvik

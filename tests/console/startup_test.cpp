@@ -1,0 +1,105 @@
+// The console started on a project and a program: the example assembled into
+// a scratch folder, loaded at start with its symbols, a breakpoint set by
+// label, runs and steps that show their source lines (golden text in
+// tests/console/startup/); the project file's entries; the command line.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+#include "../assembler/asm_test_util.h"
+#include "base/projectlists.h"
+#include "base/runstate.h"
+#include "base/session.h"
+#include "console/startup.h"
+#include "project/config.h"
+#include "project/projectfile.h"
+
+namespace dorvik {
+namespace {
+
+namespace fs = std::filesystem;
+namespace tu = as::testutil;
+
+// Runs Command in Dir with Input on standard input; its output and exit status.
+std::pair<std::string, int> RunIn(const fs::path& dir, const std::string& command, const fs::path& input) {
+  const std::string line = "cd '" + dir.string() + "' && '" + DORVIK_BIN_DIR + "/" + command + " < '" +
+                           input.string() + "' 2>&1";
+  FILE* pipe = popen(line.c_str(), "r");
+  std::string output;
+  char buffer[4096];
+  size_t n = 0;
+  while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  const int status = pipe ? pclose(pipe) : -1;
+  return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops) {
+  const fs::path dir = tu::ScratchDir("sum");
+  fs::copy_file(fs::path(DORVIK_SOURCE_DIR) / "examples/sum/sum.a51", dir / "sum.a51");
+  tu::AssembleAt(dir / "sum.a51", "OBJECT DEBUG PRINT");
+  tu::WriteFile(dir / "p.qpc", "Target=VOV51\r\n[LOADER]\r\nLines=Yes\r\n");
+  const fs::path golden = fs::path(DORVIK_SOURCE_DIR) / "tests/console/startup";
+  const auto [output, status] = RunIn(dir, "dorvik51' --project p.qpc sum.obj", golden / "sum.in");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(output, tu::ReadFile(golden / "sum.out"));
+
+  // The project's automatic load of its last program.
+  tu::WriteFile(dir / "auto.qpc", "[LOADER]\r\nLoadAutomaticallyOnStart=Yes\r\nLastLoadPath=sum.obj\r\n");
+  EXPECT_EQ(RunIn(dir, "dorvik51' --project auto.qpc", "/dev/null").first,
+            "hlt>\nInformation: Load succesful, last address used 004D\nhlt>\n");
+
+  // A project that is not there is reported; the console still starts.
+  const auto [missing, code] = RunIn(dir, "dorvik51' --project none.qpc", "/dev/null");
+  EXPECT_EQ(missing, "hlt>\nError #106: File \"none.qpc\" doesn't exist\nhlt>\n");
+  EXPECT_EQ(RunIn(dir, "dorvik51' --bogus", "/dev/null").second, 2);
+}
+
+TEST(ConsoleStartTest, ProjectFileGivesTargetOptionsAndModules) {
+  ResetSession();
+  const fs::path dir = tu::ScratchDir("project");
+  tu::WriteFile(dir / "a.qpc",
+                "Target=OVIX52\r\n[COM]\r\nBaud=9600\r\n[LOADER]\r\nCode=No\r\nDownload Speed=11520\r\n"
+                "[PROJECT]\r\nmain=src/main.a51\r\nlib=/abs/lib.c\r\n");
+  Project().Loader.DownloadSpeed = 2;
+  ASSERT_TRUE(ReadProjectFile((dir / "a.qpc").string()));
+  EXPECT_EQ(dorvik::Run().TargetKind, kTargetMonitor);
+  EXPECT_EQ(Project().BaudRate, 9600);
+  EXPECT_FALSE(Project().Loader.LoadCode);
+  EXPECT_EQ(Project().Loader.DownloadSpeed, 0);
+  const auto& modules = ProjectLists().ProjectModules;
+  ASSERT_EQ(modules.size(), 2u);
+  EXPECT_EQ(modules[0].Name, "MAIN");
+  EXPECT_EQ(modules[0].FileName, (dir / "src/main.a51").string());
+  EXPECT_EQ(modules[1].FileName, "/abs/lib.c");
+
+  // Without a module list: the sources of the project's folder.
+  tu::WriteFile(dir / "b.qpc", "Target=VOV51\r\n");
+  tu::WriteFile(dir / "zeta.A51", "");
+  tu::WriteFile(dir / "alpha.c", "");
+  tu::WriteFile(dir / "notes.txt", "");
+  ASSERT_TRUE(ReadProjectFile((dir / "b.qpc").string()));
+  ASSERT_EQ(ProjectLists().ProjectModules.size(), 2u);
+  EXPECT_EQ(ProjectLists().ProjectModules[0].Name, "ALPHA");
+  EXPECT_EQ(ProjectLists().ProjectModules[1].Name, "ZETA");
+  ResetSession();
+}
+
+TEST(ConsoleStartTest, CommandLine) {
+  const char* ok[] = {"dorvik51", "--project", "p.qpc", "prog.hex"};
+  console::StartOptions o;
+  std::string error;
+  ASSERT_TRUE(console::ParseStartArguments(4, const_cast<char**>(ok), o, error));
+  EXPECT_EQ(o.ProjectFile, "p.qpc");
+  EXPECT_EQ(o.Program, "prog.hex");
+  const char* twoPrograms[] = {"dorvik51", "a.hex", "b.hex"};
+  EXPECT_FALSE(console::ParseStartArguments(3, const_cast<char**>(twoPrograms), o, error));
+  const char* noFile[] = {"dorvik51", "--project"};
+  EXPECT_FALSE(console::ParseStartArguments(2, const_cast<char**>(noFile), o, error));
+}
+
+}  // namespace
+}  // namespace dorvik
