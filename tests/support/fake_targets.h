@@ -396,6 +396,7 @@ class FakeTarget {
   }
 
   void MonitorByte(uint8_t b) {
+    if (loading_) return LoadByte(b);
     if (running_) {
       if (b == 'U' && fault_ != Fault::NeverHalt) MonitorStopped("USER BREAK");
       return;
@@ -494,6 +495,11 @@ class FakeTarget {
     uint8_t space = 0;
     uint32_t a = 0, b = 0;
     int digits = 0;
+    if (line == "LOAD") {
+      loading_ = true;
+      record_.clear();
+      return Reply("HEX LOAD MODE\r\n");
+    }
     if (line == "RES CH") {
       SimReset();
       br_[0] = br_[1] = {};
@@ -609,6 +615,46 @@ class FakeTarget {
     }
     MonitorError("01", "UNKNOWN COMMAND");
   }
+  // HEX load mode: records ":llaaaatt..cc" CR LF; a data record is acknowledged
+  // by "." after its checksum; the end record leaves the mode with the prompt.
+  void LoadByte(uint8_t b) {
+    if (b == 27) {
+      loading_ = false;
+      return Reply("\r\n-");
+    }
+    if (b == '\r' || b == '\n') {
+      if (endSeen_ && b == '\n') {
+        loading_ = endSeen_ = false;
+        Reply("\r\n-");
+      }
+      return;
+    }
+    record_ += static_cast<char>(b);
+    if (record_.size() < 11 || record_[0] != ':') return;
+    uint32_t len = 0;
+    ParseHex(record_.substr(1, 2), len);
+    if (record_.size() < 11 + 2 * len) return;
+    uint32_t addr = 0, type = 0, v = 0, sum = 0;
+    ParseHex(record_.substr(3, 4), addr);
+    ParseHex(record_.substr(7, 2), type);
+    for (size_t i = 1; i + 1 < record_.size(); i += 2) {
+      ParseHex(record_.substr(i, 2), v);
+      sum += v;
+    }
+    const std::string record = record_;
+    record_.clear();
+    if ((sum & 0xFF) != 0) return MonitorError("06", "CHECKSUM");
+    if (type == 1) {
+      endSeen_ = true;
+      return;
+    }
+    for (uint32_t i = 0; i < len; ++i) {
+      ParseHex(record.substr(9 + 2 * i, 2), v);
+      PokeByte(kSpaceCode, uint16_t(addr + i), uint8_t(v));
+    }
+    Reply(".");
+  }
+
   static std::vector<std::string> Split(const std::string& s) {
     std::vector<std::string> out;
     size_t at = 0;
@@ -629,9 +675,9 @@ class FakeTarget {
     in_.push_back(b);
     while (!in_.empty()) {
       if (in_[0] == 0x07) {
-        // A download packet: 07H 0EH N command data check.
+        // A download packet: 07H 0EH N command data check, or a page: 07H 'Q' page, 256 bytes, check.
         if (in_.size() < 3) return;
-        const size_t total = size_t{in_[2]} + 4;
+        const size_t total = in_[1] == 'Q' ? 260 : size_t{in_[2]} + 4;
         if (in_.size() < total) return;
         std::vector<uint8_t> packet(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(total));
         in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(total));
@@ -653,6 +699,13 @@ class FakeTarget {
   }
 
   void AducPacket(const std::vector<uint8_t>& p) {
+    if (p[1] == 'Q') {
+      uint32_t pageSum = 0;
+      for (size_t i = 2; i < 259; ++i) pageSum += p[i];
+      if (p[259] != Check(pageSum)) return Reply("\x15");
+      for (size_t i = 0; i < 256; ++i) PokeByte(kSpaceCode, uint16_t(p[2] * 256 + i), p[3 + i]);
+      return Reply("\x06");
+    }
     uint32_t sum = 0;
     for (size_t i = 2; i + 1 < p.size(); ++i) sum += p[i];
     if (p[1] != 0x0E || p.back() != Check(sum)) return Reply("\x15");
@@ -813,6 +866,9 @@ class FakeTarget {
   Fault fault_ = Fault::None;
   uint32_t faultArg_ = 0;
   bool running_ = false;
+  bool loading_ = false;
+  bool endSeen_ = false;
+  std::string record_;
   bool firstStep_ = false;
   std::string line_;
   MonitorBreak br_[2];
