@@ -120,6 +120,14 @@ class FakeTarget {
     Request('U', std::vector<uint8_t>(bytes.begin(), bytes.end()));
     ReadReply();
   }
+  // How many replies the fake has sent (each one a round trip the engine waited for).
+  uint32_t Replies() {
+    Request('N', {});
+    const std::string r = ReadReply();
+    uint32_t n = 0;
+    if (r.size() == 4) std::memcpy(&n, r.data(), 4);
+    return n;
+  }
   // The line goes dead now (the cable pulled).
   void Hangup() {
     Request('X', {});
@@ -259,6 +267,9 @@ class FakeTarget {
       case 'G':
         reply = {char(m.SimPC >> 8), char(m.SimPC), char(running_)};
         break;
+      case 'N':
+        reply.assign(reinterpret_cast<const char*>(&replies_), 4);
+        break;
       case 'X':
         if (master_ >= 0) close(master_);
         master_ = -1;
@@ -295,6 +306,7 @@ class FakeTarget {
   // Sends a reply as the fault asks.
   void Reply(const std::string& bytes) {
     if (master_ < 0 || fault_ == Fault::Silent) return;
+    ++replies_;
     if (fault_ == Fault::Split) {
       for (char c : bytes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
@@ -865,6 +877,7 @@ class FakeTarget {
   std::string log_;
   Fault fault_ = Fault::None;
   uint32_t faultArg_ = 0;
+  uint32_t replies_ = 0;
   bool running_ = false;
   bool loading_ = false;
   bool endSeen_ = false;
