@@ -1167,6 +1167,9 @@ bool AdiBaudTimerValues(int32_t baud, uint8_t& high, uint8_t& low) {
 
 bool AdiSetDownloadSpeed(int32_t baud) {
   uint8_t high = 0, low = 0;
+  // A chip that has not announced itself yet keeps the line's speed: its
+  // Timer-3 setting is not known, and the download works at the speed in use.
+  if (Link().TargetChipId.empty()) return LinkIsOpen() || (ReportError(err::kTargetDeviceNotResponding), false);
   if (!AdiBaudTimerValues(baud, high, low) || !platform::IsSupportedBaud(baud)) {
     ReportError(err::kBadValueBaudCommunicationSpeed);
     return false;

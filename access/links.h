@@ -146,7 +146,9 @@ bool AdiReadSfrShadows();
 // A download packet: 07H, Header, the count (data + 1), Command, the data and
 // the check byte. Only header 0EH builds one; any other sends nothing.
 bool AdiSendPacket(uint8_t header, char command, std::span<const uint8_t> data);
-// Switches the chip's download speed (its Timer-3 setting) and the port to Baud.
+// Switches the chip's download speed (its Timer-3 setting) and the port to
+// Baud; a chip that has not announced itself (TargetChipId empty) keeps the
+// line's speed.
 bool AdiSetDownloadSpeed(int32_t baud);
 // The Timer-3 setting of the chip TargetChipId for Baud; false when there is none.
 bool AdiBaudTimerValues(int32_t baud, uint8_t& high, uint8_t& low);

@@ -56,6 +56,11 @@ class FakeTarget {
   explicit FakeTarget(Kind kind) : kind_(kind) {
     if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) return;
     device_ = ttyname(slave_);
+    // A serial line has no echo and no line editing, also before the debugger opens it.
+    termios t{};
+    tcgetattr(slave_, &t);
+    cfmakeraw(&t);
+    tcsetattr(slave_, TCSANOW, &t);
     int ctl[2];
     if (socketpair(AF_UNIX, SOCK_STREAM, 0, ctl) != 0) return;
     pid_ = fork();
