@@ -224,6 +224,11 @@ bool LinkReceive() {
   }
 }
 
+void LinkIdleWait(int32_t ms) {
+  SerialLinkState& s = Serial();
+  if (s.Port.IsOpen()) s.Port.WaitReadable(ms);
+}
+
 void LinkClearReceive() {
   LinkState& l = Link();
   l.RxCount = 0;

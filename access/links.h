@@ -56,6 +56,8 @@ bool LinkAwaitChar(int32_t timeoutMs);
 // Appends what arrived to the receive buffer without waiting; false when the
 // line failed (reported) or the buffer overflowed (error 105).
 bool LinkReceive();
+// Waits at most Ms for something to read on the line (no report; a wait loop's pause).
+void LinkIdleWait(int32_t ms);
 // Clears the receive state and drops what is still on its way.
 void LinkClearReceive();
 

@@ -792,6 +792,8 @@ void LinkIdle() {
     ShowCursor();
     return;
   }
+  // A run over a call waits here in a loop: a short pause on the line instead of spinning.
+  if (run.ProgramRunning && run.Executing) LinkIdleWait(2);
   LinkNews news;
   if (!LinkTakeNews(news)) return;
   if (news.Banner) {

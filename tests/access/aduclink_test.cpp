@@ -148,6 +148,17 @@ TEST_F(AducLinkTest, GoToBreakStepAndReset) {
   EXPECT_EQ(Target().CpuFamily, kFamilyAduc);
 }
 
+// TRACE runs a call through: the break opcode on the return address, 'S', the
+// break report through the idle handler, the code byte back.
+TEST_F(AducLinkTest, TraceRunsTheCallThrough) {
+  Output("TRACE FROM 5");
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 8, 1), std::vector<uint8_t>{0x80});
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, sfr::SP, 1), std::vector<uint8_t>{7});  // the call returned
+}
+
 TEST_F(AducLinkTest, HaltStopsTheChip) {
   Wire("GO FROM 8");
   EXPECT_TRUE(dorvik::Run().ProgramRunning);

@@ -94,6 +94,17 @@ TEST_F(MonitorLinkTest, GoTillBreakAndStep) {
   EXPECT_EQ(MainForm().CurrentPC, 8u);
 }
 
+// TRACE runs a call through: BR1 on the return address, GO till BR1, the halt
+// seen by the idle handler, PPC and PC asked.
+TEST_F(MonitorLinkTest, TraceRunsTheCallThrough) {
+  EXPECT_EQ(Wire("TRACE FROM 5"),
+            "PC=0005\rCBYT 0005\rCBYT 0008 TO 0017\rBR1=0008\rGO FROM 0005 TILL BR1\rPPC\rPC\rCBYT 0010\r"
+            "CBYT 0005 TO 0014\r");
+  EXPECT_EQ(Out(), "0005H LCALL   010H----->0010H RET\n                ----->0008H SJMP    08\n");
+  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+}
+
 TEST_F(MonitorLinkTest, GoForeverAndHalt) {
   EXPECT_EQ(Wire("GO FROM 8 FOREVER"), "PC=0008\rGO FROM 0008 FOREVER\r");
   EXPECT_TRUE(dorvik::Run().ProgramRunning);
@@ -129,6 +140,16 @@ TEST_F(MonitorLinkTest, RegisterPairIsWritten) {
   EXPECT_EQ(Fake().Received(), "RBYT 0E0=12\rRBYT 0F0=34\r");
   EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xE0, 1), std::vector<uint8_t>{0x12});
   EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xF0, 1), std::vector<uint8_t>{0x34});
+}
+
+// The target's error number is read as hex: "17" (its break opcode) is 17H.
+TEST_F(MonitorLinkTest, TargetErrorNumberIsHex) {
+  CloseLink();
+  const std::string reply = "\x15" "ERR 17 BREAK CODE\r\n-";
+  LinkReplayForTesting(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(reply.data()), reply.size()));
+  EXPECT_FALSE(MonitorWaitPrompt());
+  EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 17 BREAK CODE\"");
+  EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
 }
 
 TEST_F(MonitorLinkTest, BannerAfterPowerUpSetsVersionAndUserCode) {
