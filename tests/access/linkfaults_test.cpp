@@ -117,7 +117,7 @@ TEST_P(LinkFaultsTest, LineClosedInTheMiddleOfATransfer) {
   EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
   EXPECT_FALSE(LinkIsOpen());
   // Every later command fails at once.
-  EXPECT_LT(Timed("XBYTE 0"), 100);
+  EXPECT_LT(Timed("XBYTE 0"), 250);  // below either per-character deadline
   EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
   // Whatever was written lies inside the range asked for.
   const std::vector<uint8_t> now = Fake().Memory(kSpaceXData, 0, 0x400);
@@ -158,6 +158,25 @@ TEST_P(LinkFaultsTest, EscHaltsARunningProgram) {
   EXPECT_FALSE(Fake().Running());
   EXPECT_TRUE(Errors().empty());
   ExpectUsable();
+}
+
+// The ADuC's wait for the break report of a step ends at its deadline, or
+// earlier on Esc.
+TEST_P(LinkFaultsTest, StepThatNeverReportsEndsOnEscOrDeadline) {
+  if (Monitor()) GTEST_SKIP() << "the monitor's step reply has its 300 ms deadline";
+  Fake().SetFault(Fault::NeverHalt);
+  const int64_t deadline = Timed("STEP FROM 0");
+  EXPECT_GE(deadline, kAducBreakTimeoutMs);
+  EXPECT_LT(deadline, kAducBreakTimeoutMs + 3000);
+  EXPECT_FALSE(Errors().empty());
+  // Esc pressed while it waits (a timer of the pump stands in for the key).
+  platform::MessagePump& pump = platform::Pump();
+  const platform::TimerId esc = pump.CreateTimer([] { dorvik::Run().UserBreak = true; }, 100, false);
+  pump.EnableTimer(esc, true);
+  EXPECT_LT(Timed("STEP FROM 0"), 1000);
+  pump.DestroyTimer(esc);
+  EXPECT_FALSE(Errors().empty());
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTargets, LinkFaultsTest,

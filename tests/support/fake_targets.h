@@ -46,7 +46,7 @@ enum class Fault : uint8_t {
   Nak,         // refuses a command (monitor: NAK and its error text; ADuC: NAK)
   Overlong,    // answers a command with more bytes than the receive buffer holds
   CloseAfter,  // closes the line after Arg more received bytes
-  NeverHalt,   // the running program ignores every request to stop
+  NeverHalt,   // the running program ignores every request to stop (an ADuC step never reports)
 };
 
 class FakeTarget {
@@ -858,6 +858,7 @@ class FakeTarget {
           running_ = true;
           return;
         }
+        if (fault_ == Fault::NeverHalt) return;  // a step that never comes back
         Run().ProgramRunning = true;
         SimStep(static_cast<uint16_t>(m.SimPC));
         Run().ProgramRunning = false;
