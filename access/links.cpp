@@ -233,6 +233,8 @@ void LinkClearReceive() {
   LinkState& l = Link();
   l.RxCount = 0;
   l.RxIndex = 0;
+  l.ReplyMark = 0;
+  l.MonitorErrorReply = false;
   l.LinkChar = 0;
   Serial().Port.DiscardInput();
 }
