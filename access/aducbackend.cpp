@@ -38,10 +38,6 @@ class AducBackend final : public TargetBackend {
 
   bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override { return AdiReadBlock(space, addr, count); }
 
-  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) override {
-    return AdiReadTyped(space, addr, typeToken, count);
-  }
-
   void WriteCodeByte(uint16_t addr, std::string_view valueText) override {
     uint8_t value = 0;
     if (FirstCodeByte(valueText, value)) WriteCode(addr, value);
@@ -83,7 +79,9 @@ class AducBackend final : public TargetBackend {
     if (regToken == tok::kR0) {
       value = t.TargetRegs.R0;
     } else if (regToken > tok::kR0 && regToken <= tok::kR7) {
-      value = Images().IDataImage[8u * ShadowBank() + (regToken - tok::kR0)];
+      // The chip's own register bank, read through the link.
+      if (!AdiReadBlock(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), 1)) return RegisterRead::Failed;
+      value = Link().RxBuffer[1];
     } else if (regToken == tok::kDPTR) {
       value = static_cast<int32_t>(t.TargetRegs.DPTR | (uint32_t{t.TargetRegs.DPP} << 16));
     } else if (regToken == tok::kPC) {
@@ -101,7 +99,7 @@ class AducBackend final : public TargetBackend {
     if (regToken == tok::kR0) {
       regs.R0 = static_cast<uint8_t>(value);
     } else if (regToken > tok::kR0 && regToken <= tok::kR7) {
-      TargetWriteValue(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), value, 1);
+      AdiWriteByte(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), static_cast<uint8_t>(value));
     } else if (regToken == tok::kDPTR) {
       regs.DPTR = static_cast<uint32_t>(value) & 0xFFFF;
       regs.DPP = static_cast<uint8_t>(value >> 16);

@@ -17,15 +17,24 @@ namespace dorvik {
 
 namespace {
 
-// The monitor's byte keyword of a space with a blank ("XBYTE ").
-std::string SpaceWord(uint8_t space) {
-  std::string word = TokenText(static_cast<uint8_t>(tok::kByteTypeBase + (space & 7)));
-  while (!word.empty() && word.back() == ' ') word.pop_back();
-  return word + ' ';
+// A line of keyword texts in the monitor's words ("RESET BR0" goes out as "RESE BR0").
+bool SendWords(std::string_view line) {
+  bool first = true;
+  for (size_t at = 0; at < line.size();) {
+    const size_t end = std::min(line.find(' ', at), line.size());
+    const std::string word(line.substr(at, end - at));
+    at = end + 1;
+    if (word.empty()) continue;
+    if (!first && !MonitorSendSpace()) return false;
+    first = false;
+    const int row = FirstAcceptingRow(word);
+    const uint8_t token = row >= 0 ? KeywordTable[static_cast<size_t>(row)].Token : 0;
+    const bool ok = token && KeywordTable[static_cast<size_t>(row)].Name == word ? MonitorSendKeyword(token)
+                                                                                 : MonitorSendString(word);
+    if (!ok) return false;
+  }
+  return MonitorEndCommand() && MonitorWaitPrompt();
 }
-
-// One command line, then the monitor's prompt.
-bool Command(const std::string& text) { return MonitorSendString(text + '\r') && MonitorWaitPrompt(); }
 
 class MonitorBackend final : public TargetBackend {
  public:
@@ -34,7 +43,7 @@ class MonitorBackend final : public TargetBackend {
             .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16, .CommandLines = true};
   }
 
-  bool SendCommandLine(std::string_view line) override { return Command(std::string(line)); }
+  bool SendCommandLine(std::string_view line) override { return SendWords(line); }
 
   // Memory
 
@@ -42,11 +51,7 @@ class MonitorBackend final : public TargetBackend {
     return MonitorReadBlock(space, addr, count);
   }
 
-  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) override {
-    return MonitorReadTyped(space, addr, typeToken, count);
-  }
-
-  // The monitor takes the whole text: "CB", the address, "=" and the bytes.
+  // The monitor takes the whole text: "CB", the address, "=" and the bytes ("CB 1234=0A5").
   void WriteCodeByte(uint16_t addr, std::string_view valueText) override {
     std::string command = "CB " + FormatHex4(addr);
     command += '=';
@@ -55,33 +60,30 @@ class MonitorBackend final : public TargetBackend {
     if (MonitorSendString(command)) MonitorWaitPrompt();
   }
 
-  // Values: 8 per command ("XBYTE 0100=01,02,..."); a fill as ranged commands
-  // of at most 256 bytes ("XBYTE 0000 TO 00FF=55").
+  // Values: 8 per command ("XBYT 00100=01,02,..."); a fill as ranged commands
+  // of at most 256 bytes ("XBYT 00000 TO 000FF=55"). Each command waits for
+  // the monitor's prompt before the next one goes out.
   bool WriteBlock(uint8_t space, int32_t addr, std::span<const uint8_t> bytes, bool fill,
                   const WriteProgress& progress) override {
     const int32_t total = static_cast<int32_t>(bytes.size());
     const int32_t chunk = fill ? 256 : 8;
     for (int32_t done = 0; done < total; done += chunk) {
       const int32_t n = std::min(chunk, total - done);
-      std::string command = SpaceWord(space) + FormatHex4(static_cast<uint16_t>(addr + done));
-      if (fill) command += " TO " + FormatHex4(static_cast<uint16_t>(addr + done + n - 1));
-      command += '=';
-      for (int32_t i = 0; i < (fill ? 1 : n); ++i) {
-        if (i) command += ',';
-        command += FormatHex2(bytes[static_cast<size_t>(done + i)]);
-      }
-      if (!Command(command)) return false;
+      const int32_t start = addr + done;
+      if (!MonitorSendRange(space, start, fill ? start + n - 1 : start) || !MonitorSendChar('=')) return false;
+      for (int32_t i = 0; i < (fill ? 1 : n); ++i)
+        if ((i && !MonitorSendChar(',')) || !MonitorSendByte(bytes[static_cast<size_t>(done + i)])) return false;
+      if (!MonitorEndCommand() || !MonitorWaitPrompt()) return false;
       if (progress && !progress(done + n, total)) return false;
     }
     return true;
   }
 
-  // The monitor copies itself: "XBYTE 0000=XBYTE 0100 TO 010F".
+  // The monitor copies itself: "XBYT 00000=XBYT 00100 TO 0010F".
   bool CopyBlock(uint8_t dstSpace, int32_t dst, uint8_t srcSpace, int32_t src, int32_t count) override {
     if (count <= 0) return true;
-    return Command(SpaceWord(dstSpace) + FormatHex4(static_cast<uint16_t>(dst)) + "=" + SpaceWord(srcSpace) +
-                   FormatHex4(static_cast<uint16_t>(src)) + " TO " +
-                   FormatHex4(static_cast<uint16_t>(src + count - 1)));
+    return MonitorSendRange(dstSpace, dst, dst) && MonitorSendChar('=') &&
+           MonitorSendRange(srcSpace, src, src + count - 1) && MonitorEndCommand() && MonitorWaitPrompt();
   }
 
   bool RegisterLines(std::vector<std::string>& lines) override {

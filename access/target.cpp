@@ -24,7 +24,7 @@ namespace dorvik {
 namespace {
 
 // The monitor's target error number for its own break opcode in code memory.
-constexpr int kTargetErrorBreakOpcode = 17;
+constexpr int kTargetErrorBreakOpcode = 0x17;  // the target's error "17", read as hex
 
 // Processors without timer 2: TM2 and RCAP2 are unknown there.
 constexpr std::array<std::string_view, 7> kCpusWithoutTimer2 = {"51", "44", "652", "451", "452", "152", "51GA"};
@@ -36,9 +36,18 @@ bool HasNoTimer2() {
 
 bool IsTimer2Register(uint8_t token) { return token == tok::kTM2 || token == tok::kRCAP2; }
 
+// A register pair, high byte first: into the local images, or through the
+// target's own write, so that a pair written on a board reaches it.
 void WritePair(uint8_t high, uint8_t low, int32_t value) {
-  TargetWriteValue(kSpaceDirect, high, (value >> 8) & 0xFF, 1);
-  TargetWriteValue(kSpaceDirect, low, value & 0xFF, 1);
+  TargetBackend& backend = CurrentBackend();
+  if (backend.Capabilities().WritesValues || !backend.Capabilities().HasTarget) {
+    TargetWriteValue(kSpaceDirect, high, (value >> 8) & 0xFF, 1);
+    TargetWriteValue(kSpaceDirect, low, value & 0xFF, 1);
+    return;
+  }
+  const uint8_t hi = static_cast<uint8_t>(value >> 8), lo = static_cast<uint8_t>(value);
+  if (backend.WriteBlock(kSpaceDirect, high, std::span<const uint8_t>(&hi, 1), false, {}))
+    backend.WriteBlock(kSpaceDirect, low, std::span<const uint8_t>(&lo, 1), false, {});
 }
 
 // The access layer as the evaluator sees it.

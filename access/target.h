@@ -24,7 +24,7 @@ struct tRegisterSet {
   uint8_t R0 = 0;
   uint8_t ACC = 0;
   uint8_t PSW = 0;
-  uint8_t SP = 0;
+  uint8_t SP = 0x07;
   uint32_t DPTR = 0;  // DPH:DPL in the low 16 bits
   uint8_t DPP = 0;    // bits 16-23 of the 24-bit data pointer
   uint8_t SfrBC = 0, SfrBD = 0, SfrBE = 0, SfrBF = 0, SfrC6 = 0, SfrC7 = 0;
@@ -57,6 +57,10 @@ struct TargetState {
   BreakRegisterHooks BreakHooks{};
   // Breaks planted in the ADuC's code memory and the bytes they replaced.
   std::vector<PlantedBreak> AducPlanted;
+  // The ADuC's code and external-data control SFRs (A7H, AFH), saved while
+  // its data pointer serves a read or write.
+  uint8_t AdiSavedCodeCtl = 0;
+  uint8_t AdiSavedXdataCtl = 0;
 
   // The last 16 code bytes read for DisassembleLine; -1 = empty.
   int32_t CodeCacheAddr = -1;

@@ -10,6 +10,7 @@
 
 #include "access/target.h"
 #include "base/runstate.h"
+#include "console/commoptions.h"
 #include "console/frontend.h"
 #include "console/startup.h"
 #include "lang/cpudb.h"
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
   using namespace dorvik;
   console::StartOptions options;
   std::string error;
-  if (!console::ParseStartArguments(argc, argv, options, error)) {
+  // --port, --baud and --target first: the communication set-up, applied after the project.
+  if (!console::TakeCommOptions(argc, argv, error) || !console::ParseStartArguments(argc, argv, options, error)) {
     std::fprintf(stderr, "dorvik51: %s\n%s", error.c_str(), console::StartUsage().c_str());
     return 2;
   }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace dorvik {
 
@@ -19,6 +20,8 @@ struct LinkState {
   bool MonitorErrorReply = false;  // the monitor answered with an error (error reply pending)
   bool ParsingReply = false;       // a reply is being parsed: syntax errors are framing errors
   uint8_t MonitorVersion = 0;      // the monitor's version from its banner (4 acknowledges HEX records)
+  std::string MonitorCommandLine;  // the monitor command line being collected
+  std::string TargetChipId;        // the ADuC's identification ("ADI 841"), from its announcement
 };
 
 LinkState& Link();

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "base/mainform.h"
+#include "console/commoptions.h"
 #include "base/messages.h"
 #include "lang/symbols.h"
 #include "loader/loader.h"
@@ -38,8 +39,11 @@ bool ParseStartArguments(int argc, char** argv, StartOptions& options, std::stri
 }
 
 std::string StartUsage() {
-  return "usage: dorvik51 [--project FILE] [PROGRAM]\n"
+  return "usage: dorvik51 [--project FILE] [--port DEVICE] [--baud N] [--target OVIX52|ADUC|VOV51] [PROGRAM]\n"
          "  --project FILE  the project file: target, load options, modules\n"
+         "  --port DEVICE   the serial line to the board (a device path or COMn)\n"
+         "  --baud N        its speed (300 to 115200)\n"
+         "  --target KIND   OVIX52 (monitor board), ADUC (ADuC chip) or VOV51 (simulator)\n"
          "  PROGRAM         an Intel HEX or OMF-51 object file loaded at start\n";
 }
 
@@ -60,6 +64,8 @@ void StartSession(const StartOptions& options) {
       Messages().ErrorFlag = false;
     }
   }
+  // The serial line of the project and the command line, before a program goes to the target.
+  ApplyStartCommSettings();
   std::string program = options.Program;
   const LoaderOptions& loader = Project().Loader;
   if (program.empty() && loader.LoadAutomaticallyOnStart) program = loader.LastLoadPath;

@@ -204,8 +204,16 @@ void CmdBreak() {
   }
   if (next == tok::kEndOfLine) {
     if (caps.BreakRegisters) {
-      // The monitor is asked for its break switch first.
-      if (!MonitorSendString(TokenText(tok::kBR) + "\r")) return;
+      // The monitor is asked for its break switch first: "BR=ON" is shown as it answers.
+      std::string reply;
+      if (!MonitorBreakQuery(reply)) return;
+      const size_t eq = reply.find('=');
+      if (reply.rfind("BR", 0) == 0 && eq != std::string::npos) {
+        OutToken(tok::kBR);
+        OutText("=");
+        OutText(TrimBlanks(reply.substr(eq + 1)));
+        NewLine();
+      }
       ShowBreakpoint(tok::kBR0);
       ShowBreakpoint(tok::kBR1);
       return;
@@ -231,8 +239,14 @@ void CmdBreak() {
       return;
     }
     // The monitor's break switch: its reply to the bare BR tells whether it has one.
-    if (!MonitorSendString(TokenText(tok::kBR) + "\r")) return;
-    MonitorSendString(TokenText(tok::kBR) + "=" + TokenText(sw) + "\r");
+    std::string reply;
+    if (!MonitorBreakQuery(reply)) return;
+    if (reply.rfind("BR", 0) != 0) {
+      ReportError(err::kCommandNotSupportedByThis);
+      return;
+    }
+    if (MonitorSendKeyword(tok::kBR) && MonitorSendChar('=') && MonitorSendKeyword(sw) && MonitorEndCommand())
+      MonitorWaitPrompt();
     return;
   }
   uint16_t addr = 0;

@@ -188,7 +188,8 @@ void StartOnMonitor(uint16_t start, std::string& text) {
     const bool on0 = br0.Used && br0.Enabled;
     const bool on1 = br1.Used && br1.Enabled;
     if (b.ArmBreak.Used && (on0 || on1)) {
-      suffix = "ARM " + FormatHex4(b.ArmBreak.Address) + " ";
+      // The same word form as the address after FROM.
+      suffix = "ARM " + MonitorWordText(b.ArmBreak.Address) + " ";
       b.ArmBreak.SavedBytes = GetCodeBytesText(b.ArmBreak.Address);
     }
     // Every enabled register is named, also one set by an earlier GO.
@@ -478,12 +479,25 @@ void RestoreBreakpoints() {
 
 void CmdHalt() {
   if (!CheckEndOfLine()) return;
+  HaltProgram();
+}
+
+void HaltProgram() {
   MessageState& m = Messages();
   m.ErrorFlag = false;
   Link().RxCount = 0;
   Link().RxIndex = 0;
   const HaltResult result = CurrentBackend().Halt();
-  if (result == HaltResult::Failed) return;
+  if (result == HaltResult::Failed) {
+    // A target that does not answer the halt (or a line that is gone) has
+    // reported why; the console must not wait for a halt that may never come.
+    if (Run().ProgramRunning && CurrentBackend().Capabilities().RunsProgramItself) {
+      Run().ProgramRunning = false;
+      Terminal().MonitorPrompt = std::string(kPromptHalted);
+      UpdateCaption(kCaptionHalted);
+    }
+    return;
+  }
   RestoreBreakpoints();
   if (result == HaltResult::TargetReset) ResetTarget();
   RefreshDebugViews();
@@ -706,9 +720,7 @@ void ReportHalt(uint8_t cause) {
   if (CurrentBackend().Capabilities().BreakRegisters) {
     OutText("H BECAUSE OF ");
     if (cause == 0 || cause == 255) {
-      const LinkState& link = Link();
-      for (int32_t i = 5; i <= link.RxCount - 5 && i < static_cast<int32_t>(link.RxBuffer.size()); ++i)
-        OutChar(static_cast<char>(link.RxBuffer[static_cast<size_t>(i)]));
+      OutText(RunControl().HaltReason);
       if (cause == 255) OutText(" without Dorvik's Activity");
     } else if (cause == 1) {
       OutText("USER BREAK");
@@ -718,6 +730,78 @@ void ReportHalt(uint8_t cause) {
   }
   NewLine();
   if (PrintExecutionSource()) NewLine();
+}
+
+}  // namespace dorvik
+
+namespace dorvik {
+
+// The idle handler's work for the targets behind a serial link
+
+namespace {
+
+// The halt the link reported: the PC field, the breaks taken out, the run state ended.
+void TakeHalt(const LinkNews& news) {
+  RunState& run = Run();
+  const bool wasRunning = run.ProgramRunning;
+  SetPcField(news.HaltPC);
+  run.ProgramRunning = false;
+  if (!run.Executing) {
+    // A GO that returned at once: the console shows the halt and types "hlt>".
+    RestoreBreakpoints();
+    Terminal().MonitorPrompt = std::string(kPromptHalted);
+    UpdateCaption(kCaptionHalted);
+    RefreshDebugViews();
+    if (wasRunning) {
+      uint8_t cause = 0;
+      const std::string& why = news.HaltReason;
+      RunControl().HaltReason = why;
+      if (why == "BR0") cause = tok::kBR0;
+      else if (why == "BR1") cause = tok::kBR1;
+      else if (why == "USER BREAK") cause = 1;
+      const bool echo = Terminal().TerminalEcho;
+      Terminal().TerminalEcho = true;
+      ReportHalt(cause);
+      ShowCursor();
+      Terminal().TerminalEcho = echo;
+    }
+    run.TargetBusy = false;
+  }
+}
+
+}  // namespace
+
+void LinkIdle() {
+  RunState& run = Run();
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  if (!caps.RunsProgramItself || !caps.HasTarget) return;
+  if (!LinkIsOpen()) {
+    // The line went away while the program ran: nothing can report its halt.
+    if (run.ProgramRunning && !run.Tracing) {
+      run.ProgramRunning = false;
+      Terminal().MonitorPrompt = std::string(kPromptHalted);
+      UpdateCaption(kCaptionHalted);
+      if (!run.Executing) ShowCursor();
+    }
+    return;
+  }
+  if (run.ProgramRunning && run.UserBreak && !run.Executing && !Executor().Running) {
+    // Esc while the program runs: it is stopped as by HALT.
+    run.UserBreak = false;
+    HaltProgram();
+    ShowCursor();
+    return;
+  }
+  // A run over a call waits here in a loop: a short pause on the line instead of spinning.
+  if (run.ProgramRunning && run.Executing) LinkIdleWait(2);
+  LinkNews news;
+  if (!LinkTakeNews(news)) return;
+  if (news.Banner) {
+    Target().CpuFamily = kFamilyOther;
+    RunControl().UserCodeStart = news.UserCodeStart;
+  }
+  if (news.ChipAnnounced) Target().CpuFamily = kFamilyAduc;
+  if (news.Halted && run.ProgramRunning) TakeHalt(news);
 }
 
 }  // namespace dorvik

@@ -30,6 +30,7 @@ struct RunControlState {
   // The addresses holding a planted break, in planting order.
   std::vector<uint16_t> PlantedAddresses;
   int32_t StepProcedure = -1;  // the procedure an LSTEP/PSTEP started in
+  std::string HaltReason;      // why the monitor says it stopped ("BR0", ...)
   // A console without an editor shows the execution point's source line as
   // "file:line: text" after a halt and after each step line (where the
   // editor would move its execution mark).
@@ -42,6 +43,11 @@ RunControlState& RunControl();
 void CmdGo();    // G, GO
 void CmdHalt();  // H, HALT
 void CmdStep();  // S, ST, STEP, TRACE, LSTEP, PSTEP
+// HALT's work: the target stopped, the breaks taken out, the run state ended.
+void HaltProgram();
+// The idle handler's work for a target behind a serial link: its banner,
+// announcement and halt report; Esc while the program runs halts it.
+void LinkIdle();
 
 // Starting, stepping, stopping
 // Starts the program from the PC field; on the simulator runs it to its halt.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/messages.h"
+#include "access/backend.h"
 #include "access/links.h"
 #include "base/runstate.h"
 #include "base/session.h"
@@ -137,8 +138,9 @@ KeyAction DoOnKeyDown(uint16_t key, uint8_t modifiers) {
   ClampCaret();
   switch (key) {
     case kKeyEsc:
-      // The break byte goes to the target when a line is open.
-      LinkSendByte(27);
+      // The break byte goes to a monitor when a line is open (a packet
+      // target would take it for the start of a frame).
+      if (CurrentBackend().Capabilities().CommandLines) LinkSendByte(27);
       t.LastKey = 27;
       Run().UserBreak = true;
       return KeyAction::Break;

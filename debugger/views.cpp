@@ -1,5 +1,7 @@
 #include "debugger/views.h"
 
+#include "debugger/runcontrol.h"
+
 #include "platform/text.h"
 
 #include <algorithm>
@@ -156,6 +158,7 @@ void RefreshDebugViews() {
 void UpdateCaption(uint8_t state) { Views().Caption = state; }
 
 void DebugViewsIdle() {
+  LinkIdle();
   const RunState& run = Run();
   TerminalState& t = Terminal();
   if (run.ProgramRunning || run.Executing || t.MonitorPrompt != kPromptRunning) return;

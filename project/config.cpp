@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "base/messages.h"
+#include "base/msgids.h"
 #include "platform/text.h"
 
 namespace dorvik {
@@ -85,6 +87,39 @@ void WriteTargetKind(platform::IniFile& f, uint8_t kind) {
 int32_t ReadBaudRate(const platform::IniFile& f, int32_t current) {
   const int64_t baud = f.ReadInteger("COM", "Baud", current);
   return baud > 0 && baud <= INT32_MAX ? static_cast<int32_t>(baud) : current;
+}
+
+namespace {
+constexpr int32_t kComBaudRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+}
+
+void ReadComSettings(const platform::IniFile& f, std::string& port, int32_t& baud) {
+  if (f.ValueExists("COM", "Baud")) {
+    const int64_t b = f.ReadInteger("COM", "Baud", -1);
+    if (std::find(std::begin(kComBaudRates), std::end(kComBaudRates), b) != std::end(kComBaudRates)) {
+      baud = static_cast<int32_t>(b);
+    } else {
+      ReportError(err::kBadValueBaudCommunicationSpeed);
+      baud = 19200;
+    }
+  }
+  if (f.ValueExists("COM", "Port")) {
+    const std::string text(Trim(f.ReadString("COM", "Port")));
+    // A number is a COM port; anything else names the device itself.
+    const bool number = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (number && text.size() <= 2 && std::stoi(text) >= 1)
+      port = "COM" + text;
+    else if (!number && !text.empty())
+      port = text;
+    else
+      ReportError(err::kBadCommunicationPortNumber);
+  }
+}
+
+void WriteComSettings(platform::IniFile& f, const std::string& port, int32_t baud) {
+  f.WriteInteger("COM", "Baud", baud);
+  const bool com = port.size() > 3 && (port.rfind("COM", 0) == 0 || port.rfind("com", 0) == 0);
+  f.WriteString("COM", "Port", com ? port.substr(3) : port);
 }
 
 }  // namespace dorvik

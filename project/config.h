@@ -29,6 +29,7 @@ struct LoaderOptions {
 struct ProjectState {
   LoaderOptions Loader;
   int32_t BaudRate = 19200;  // [COM] "Baud"
+  std::string ComPort;       // [COM] "Port": "COMn" or a device path ("" none)
 };
 
 ProjectState& Project();
@@ -44,8 +45,13 @@ void WriteLoaderOptions(platform::IniFile& file, const LoaderOptions& options);
 uint8_t ReadTargetKind(const platform::IniFile& file, uint8_t current);
 void WriteTargetKind(platform::IniFile& file, uint8_t kind);
 
-// [COM] "Baud"; a missing or non-numeric value keeps `current`. The program
-// reads this section but does not write it.
+// [COM] "Baud"; a missing or non-numeric value keeps `current`.
 int32_t ReadBaudRate(const platform::IniFile& file, int32_t current);
+
+// The serial settings of [COM]: "Baud" (one of the ten speeds offered; another
+// number falls back to 19200 with message 101) and "Port" (the port number,
+// 1 = COM1, or a device path). Missing keys keep what is passed in.
+void ReadComSettings(const platform::IniFile& file, std::string& port, int32_t& baud);
+void WriteComSettings(platform::IniFile& file, const std::string& port, int32_t baud);
 
 }  // namespace dorvik

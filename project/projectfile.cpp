@@ -71,7 +71,7 @@ bool ReadProjectFile(const std::string& path) {
     lists.ProjectModules = SourceModulesIn(folder);
   }
   Run().TargetKind = ReadTargetKind(file, Run().TargetKind);
-  Project().BaudRate = ReadBaudRate(file, Project().BaudRate);
+  ReadComSettings(file, Project().ComPort, Project().BaudRate);
   ReadLoaderOptions(file, Project().Loader);
   return true;
 }

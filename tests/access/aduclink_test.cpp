@@ -1,0 +1,189 @@
+// The ADuC packet link against the fake chip: the frames each command family
+// sends (letter, argument, check byte), the console text, and the chip's
+// memory afterwards.
+
+#include <gtest/gtest.h>
+
+#include "lang/keywords.h"
+#include "tests/support/link_fixture.h"
+
+namespace dorvik::testing {
+namespace {
+
+// Frames as text: "V81 " for letter V, argument 81H (check bytes verified separately).
+std::string Frames(const std::string& wire) {
+  std::string out;
+  for (size_t i = 0; i + 2 < wire.size() + 0; i += 3) {
+    const uint8_t l = uint8_t(wire[i]), a = uint8_t(wire[i + 1]), c = uint8_t(wire[i + 2]);
+    if (uint8_t(l + a + c) != 0) return out + "<bad check>";
+    out += std::string(1, char(l)) + FormatHex2(a) + " ";
+  }
+  if (wire.size() % 3) out += "<rest>";
+  return out;
+}
+
+class AducLinkTest : public LinkTest {
+ protected:
+  void SetUp() override {
+    LinkTest::SetUp();
+    StartOn(FakeTarget::Kind::Aduc);
+    Fake().Poke(kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD, 0x12, 0x00, 0x10, 0x80, 0xFE});
+    Fake().Poke(kSpaceCode, 0x10, {0x22});
+    Fake().Poke(kSpaceXData, 0x100, {0x11, 0x22, 0x33, 0x44, 0xA0});
+  }
+};
+
+// The data pointer set up around a read or write: its control SFR saved,
+// DPP/DPL/DPH stored, the control SFR restored.
+constexpr const char* kXPointer100 = "VAF I01 FAF I00 F84 I00 F82 I01 F83 ";
+constexpr const char* kCodePointer0 = "VA7 I00 FA7 I00 F82 I00 F83 ";
+
+TEST_F(AducLinkTest, MemoryFamiliesOnTheWire) {
+  EXPECT_EQ(Frames(Wire("XBYTE 100 TO 104")), std::string(kXPointer100) + "D05 I00 FAF ");
+  EXPECT_EQ(Out(), "XDATA  0100=11,22,33,44,A0 ' .\"3D  '\n");
+  EXPECT_EQ(Frames(Wire("XBYTE 100 = 1, 2")), std::string(kXPointer100) + "M01 M02 I00 FAF ");
+  EXPECT_EQ(Fake().Memory(kSpaceXData, 0x100, 3), (std::vector<uint8_t>{1, 2, 0x33}));
+  // One code byte: "Y" with the count 0.
+  EXPECT_EQ(Frames(Wire("CBYTE 1")), "VA7 I00 FA7 I01 F82 I00 F83 Y00 I00 FA7 ");
+  EXPECT_EQ(Out(), "CODE  0001=05 ' . '\n");
+  // Internal data: "I" address then "W"; read back with "R".
+  EXPECT_EQ(Frames(Wire("RBYTE 30 = 5")), "I30 W05 ");
+  EXPECT_EQ(Frames(Wire("RBYTE 30")), "R30 ");
+  EXPECT_EQ(Out(), "IDATA  0030=05 ' . '\n");
+  // An SFR: "I" value then "F" address; the shadowed ACC and R0 need no command at all.
+  EXPECT_EQ(Frames(Wire("RBYTE 90 = 7")), "I07 F90 ");
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0x90, 1), std::vector<uint8_t>{7});
+  EXPECT_EQ(Frames(Wire("RBYTE 0E0 = 42")), "");
+  EXPECT_EQ(Frames(Wire("RBYTE 0E0")), "");
+  EXPECT_EQ(Out(), "RDATA  00E0=42 ' B '\n");
+  EXPECT_EQ(Frames(Wire("DBYTE 0")), "");
+  // Several SFRs: the whole dump, the shadows put in.
+  EXPECT_EQ(Frames(Wire("RBYTE 0DF TO 0E1")), "V00 ");
+  EXPECT_EQ(Out(), "RDATA  00DF=00,42,00 ' .B. '\n");
+  // R1-R7 are the chip's: through the link, not the local images.
+  EXPECT_EQ(Frames(Wire("R3 = 9")), "I03 W09 ");
+  EXPECT_EQ(Frames(Wire("R3")), "R03 ");
+  EXPECT_EQ(Out(), "R3 =09\n");
+  EXPECT_TRUE(Errors().empty());
+}
+
+// Code is flash: a write that only clears bits is programmed in place; one
+// that sets a bit erases the page and programs it again from its image.
+TEST_F(AducLinkTest, CodeWritesByPage) {
+  EXPECT_EQ(Frames(Wire("CBYTE 2 = 0")), std::string(kCodePointer0) + "Y40 I00 FA7 I02 FC6 I00 FC7 A00 ");
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 2, 1), std::vector<uint8_t>{0});
+  const std::string erase = Frames(Wire("CBYTE 2 = 4"));
+  const std::string erased = std::string(kCodePointer0) + "Y40 I00 FA7 I00 FC6 I00 FC7 P00 I00 FC6 I00 FC7 A74 ";
+  EXPECT_EQ(erase.substr(0, erased.size()), erased);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0, 11), (std::vector<uint8_t>{0x74, 0x05, 0x04, 0x80, 0xFD, 0x12, 0, 0x10, 0x80, 0xFE, 0}));
+  // Across a page boundary: one page each.
+  Fake().ClearReceived();
+  Wire("CBYTE 3E TO 41 = 1, 2, 3, 4");
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x3E, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0, 3), (std::vector<uint8_t>{0x74, 0x05, 0x04}));
+  EXPECT_TRUE(Errors().empty());
+}
+
+// A page erased and then not programmed keeps its image: the retry programs
+// the page from it instead of reading the erased flash back.
+TEST_F(AducLinkTest, FailedWriteAfterEraseKeepsThePage) {
+  Fake().SetFault(Fault::Nak, 16);  // the erase passes, the command after it is refused
+  Wire("CBYTE 2 = 0FF");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kFramingError});
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0, 2), (std::vector<uint8_t>{0xFF, 0xFF}));  // erased
+  EXPECT_EQ(Frames(Wire("CBYTE 2 = 0FF")).substr(0, 32), "I00 FC6 I00 FC7 A74 A05 AFF A80 ");
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0, 11),
+            (std::vector<uint8_t>{0x74, 0x05, 0xFF, 0x80, 0xFD, 0x12, 0, 0x10, 0x80, 0xFE, 0}));
+}
+
+// Reads of more than 255 bytes are split; the count byte never wraps.
+TEST_F(AducLinkTest, LongReadsAreSplit) {
+  Fake().Poke(kSpaceXData, 0x1FF, {0x5A});
+  Fake().ClearReceived();
+  ASSERT_TRUE(AdiReadBlock(kSpaceXData, 0x100, 300));
+  const std::string frames = Frames(Fake().Received());
+  EXPECT_NE(frames.find("DFF "), std::string::npos);
+  EXPECT_NE(frames.find("D2D "), std::string::npos);  // 300 - 255 = 45
+  EXPECT_EQ(Link().RxBuffer[1 + 0xFF], 0x5A);
+  EXPECT_EQ(Link().RxBuffer[1], 0x11);
+}
+
+TEST_F(AducLinkTest, RegisterPairWritesReachTheChip) {
+  Fake().ClearReceived();
+  EXPECT_TRUE(TargetSetRegister(tok::kAB, 0x1234));
+  EXPECT_EQ(Frames(Fake().Received()), "I34 FF0 ");  // ACC is the shadow's
+  EXPECT_EQ(Target().TargetRegs.ACC, 0x12);
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xF0, 1), std::vector<uint8_t>{0x34});
+  Fake().ClearReceived();
+  EXPECT_TRUE(TargetSetRegister(tok::kTM0, 0x5678));
+  EXPECT_EQ(Frames(Fake().Received()), "I56 F8C I78 F8A ");
+}
+
+// GO plants the break opcode, loads the shadows and starts with 'S'; the
+// break report comes through the idle handler, the code byte goes back.
+TEST_F(AducLinkTest, GoToBreakStepAndReset) {
+  Wire("BR = 3");
+  const std::string go = Frames(Wire("GO"));
+  const std::string start = "I00 FC6 I00 FBF I00 FBE I00 FBD I00 FBC I00 F84 I00 F82 I00 F83 I09 F81 I00 F8F I00 F8E ";
+  EXPECT_NE(go.find(start), std::string::npos) << go;
+  EXPECT_EQ(go.substr(go.size() - 16), "I00 H74 T00 S00 ");
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0xA5});
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_EQ(TerminalText(), "EXECUTION HALTED AT 0003\nhlt>");
+  EXPECT_EQ(MainForm().CurrentPC, 3u);
+  EXPECT_EQ(Target().TargetRegs.ACC, 6);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0x80});  // the break is out again
+  // STEP: 'J' and the break report, then the SFR shadows read back.
+  const std::string step = Frames(Wire("STEP"));
+  EXPECT_NE(step.find("T06 J00 V81 V83 V82 V84 VBC VBD VBE VBF VC6 VC7 "), std::string::npos) << step;
+  EXPECT_EQ(Out(), "0003H SJMP    02----->0002H INC     A\n");
+  EXPECT_EQ(Target().TargetRegs.PC, 2);
+  // RESET: 'Z', then the chip announces itself to the idle handler.
+  EXPECT_EQ(Frames(Wire("RESET CPU")), "Z00 ");
+  for (int i = 0; i < 500 && Link().TargetChipId.empty(); ++i) {
+    platform::Pump().RunIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(Link().TargetChipId, "ADI 841");
+  EXPECT_EQ(Target().CpuFamily, kFamilyAduc);
+}
+
+// TRACE runs a call through: the break opcode on the return address, 'S', the
+// break report through the idle handler, the code byte back.
+TEST_F(AducLinkTest, TraceRunsTheCallThrough) {
+  Output("TRACE FROM 5");
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 8, 1), std::vector<uint8_t>{0x80});
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, sfr::SP, 1), std::vector<uint8_t>{7});  // the call returned
+}
+
+TEST_F(AducLinkTest, HaltStopsTheChip) {
+  Wire("GO FROM 8");
+  EXPECT_TRUE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Frames(Wire("HALT")).substr(0, 4), "R01 ");
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_FALSE(Fake().Running());
+  EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(AducLinkTest, DownloadPacketAndSpeed) {
+  Fake().ClearReceived();
+  EXPECT_TRUE(AdiSendPacket(0x0E, 'C', {}));
+  EXPECT_EQ(Fake().Received(), std::string("\x07\x0E\x01\x43\xBC", 5));
+  EXPECT_FALSE(AdiSendPacket(0x0F, 'C', {}));
+  uint8_t high = 0, low = 0;
+  Link().TargetChipId = "ADI 834";
+  EXPECT_TRUE(AdiBaudTimerValues(57600, high, low));
+  EXPECT_EQ(high, 0x82);
+  EXPECT_EQ(low, 0x2D);
+  Link().TargetChipId = "ADI 841";
+  EXPECT_FALSE(AdiBaudTimerValues(19200, high, low));
+  EXPECT_TRUE(AdiSetDownloadSpeed(115200));
+  EXPECT_EQ(LinkBaud(), 115200);
+}
+
+}  // namespace
+}  // namespace dorvik::testing

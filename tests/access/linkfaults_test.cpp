@@ -1,0 +1,187 @@
+// Faults of the line, injected through the fakes: silence, replies split into
+// single bytes, garbage, refusals, replies longer than the receive buffer, the
+// line closed in the middle of a transfer and of a run, a target that never
+// halts. Each ends with a clear message within its time-out, the console
+// takes the next command, and the target's memory holds nothing that was not
+// asked for.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "tests/support/link_fixture.h"
+
+namespace dorvik::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class LinkFaultsTest : public LinkTest, public ::testing::WithParamInterface<FakeTarget::Kind> {
+ protected:
+  void SetUp() override {
+    LinkTest::SetUp();
+    StartOn(GetParam());
+    for (uint16_t a = 0; a < 0x400; ++a) before_.push_back(uint8_t(a * 7));
+    Fake().Poke(kSpaceXData, 0, before_);
+    Fake().Poke(kSpaceCode, 0, {0x80, 0xFE});  // SJMP $: a program that never ends by itself
+  }
+  bool Monitor() const { return GetParam() == FakeTarget::Kind::Monitor; }
+
+  // Runs Line and returns how long it took in ms.
+  int64_t Timed(std::string_view line) {
+    const auto start = Clock::now();
+    out_ = Output(line);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  }
+  // External data as it was, except [From, To] which holds Value.
+  void ExpectXData(uint16_t from = 1, uint16_t to = 0, uint8_t value = 0) {
+    const std::vector<uint8_t> now = Fake().Memory(kSpaceXData, 0, 0x400);
+    for (uint16_t a = 0; a < 0x400; ++a) {
+      const uint8_t want = a >= from && a <= to ? value : before_[a];
+      ASSERT_EQ(now[a], want) << "XDATA " << a;
+    }
+  }
+  // The console takes the next command and the target answers it.
+  void ExpectUsable() {
+    Fake().SetFault(Fault::None);
+    EXPECT_EQ(Output("XBYTE 10"), "XDATA  0010=70 ' p '\n");
+    EXPECT_TRUE(Errors().empty());
+  }
+
+  std::vector<uint8_t> before_;
+};
+
+TEST_P(LinkFaultsTest, SilenceIsNotResponding) {
+  Fake().SetFault(Fault::Silent);
+  EXPECT_LT(Timed("XBYTE 0 TO 0F"), 1500);
+  EXPECT_EQ(out_, "");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
+  EXPECT_LT(Timed("XBYTE 0 = 1, 2"), 1500);
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
+  ExpectXData();
+  ExpectUsable();
+}
+
+// A dead target never looks like a step that was done.
+TEST_P(LinkFaultsTest, SilentStepFails) {
+  Fake().SetFault(Fault::Silent);
+  EXPECT_LT(Timed("STEP"), 6000);
+  EXPECT_FALSE(Errors().empty());
+  EXPECT_EQ(out_.find("----->"), std::string::npos) << out_;
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+}
+
+TEST_P(LinkFaultsTest, SplitRepliesStillRead) {
+  Fake().SetFault(Fault::Split);
+  EXPECT_EQ(Output("XBYTE 0 TO 3"), "XDATA  0000=00,07,0E,15 ' .... '\n");
+  EXPECT_TRUE(Errors().empty());
+  Output("XBYTE 8 = 55");
+  ExpectXData(8, 8, 0x55);
+}
+
+TEST_P(LinkFaultsTest, GarbageIsAFramingError) {
+  Fake().SetFault(Fault::Garbage);
+  EXPECT_LT(Timed("XBYTE 0 TO 3"), 1500);
+  EXPECT_EQ(out_, "");
+  EXPECT_FALSE(Errors().empty());
+  const int e = Errors().front();
+  EXPECT_TRUE(e == err::kFramingError || e == err::kReceiveTimeout) << e;
+  // Garbage in answer to a write's first command: nothing else is written.
+  Fake().SetFault(Fault::Garbage);
+  Output("XBYTE 100 TO 10F = 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16");
+  EXPECT_FALSE(Errors().empty());
+  const std::vector<uint8_t> after = Fake().Memory(kSpaceXData, 0x108, 8);
+  EXPECT_EQ(after, std::vector<uint8_t>(before_.begin() + 0x108, before_.begin() + 0x110));
+  ExpectUsable();
+}
+
+TEST_P(LinkFaultsTest, RefusalIsReported) {
+  Fake().SetFault(Fault::Nak);
+  Output("XBYTE 0 TO 3");
+  EXPECT_EQ(Errors(), std::vector<int>{Monitor() ? err::kTargetError : err::kFramingError});
+  ExpectUsable();
+}
+
+TEST_P(LinkFaultsTest, OverlongReplyNeverWritesPastTheBuffer) {
+  Fake().SetFault(Fault::Overlong);
+  EXPECT_LT(Timed("XBYTE 0 TO 3"), 1500);
+  EXPECT_EQ(out_, "");
+  EXPECT_FALSE(Errors().empty());
+  EXPECT_LE(Link().RxCount, kRxBufferSize);
+  ExpectUsable();
+}
+
+TEST_P(LinkFaultsTest, LineClosedInTheMiddleOfATransfer) {
+  Fake().SetFault(Fault::CloseAfter, 40);
+  EXPECT_LT(Timed("XBYTE 200 TO 2FF = 1, 2, 3, 4, 5, 6, 7, 8, 9"), 2000);
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
+  EXPECT_FALSE(LinkIsOpen());
+  // Every later command fails at once.
+  EXPECT_LT(Timed("XBYTE 0"), 250);  // below either per-character deadline
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
+  // Whatever was written lies inside the range asked for.
+  const std::vector<uint8_t> now = Fake().Memory(kSpaceXData, 0, 0x400);
+  for (uint16_t a = 0; a < 0x400; ++a) {
+    if (a < 0x200 || a > 0x2FF) {
+      ASSERT_EQ(now[a], before_[a]) << a;
+    }
+  }
+}
+
+TEST_P(LinkFaultsTest, LineClosedWhileTheProgramRuns) {
+  Output("GO FROM 0 FOREVER");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  Fake().Hangup();
+  EXPECT_TRUE(AwaitHalt(1000));
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
+  EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+  EXPECT_EQ(Output("XBYTE 0"), "");  // usable: the closed line is reported at once
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
+}
+
+TEST_P(LinkFaultsTest, TargetThatNeverHalts) {
+  Output("GO FROM 0 FOREVER");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  Fake().SetFault(Fault::NeverHalt);
+  EXPECT_LT(Timed("HALT"), 3000);
+  EXPECT_FALSE(Errors().empty());
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+}
+
+// Esc while the program runs stops it, as HALT does.
+TEST_P(LinkFaultsTest, EscHaltsARunningProgram) {
+  Output("GO FROM 0 FOREVER");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  DoOnKeyDown(kKeyEsc);
+  EXPECT_TRUE(AwaitHalt(2000));
+  EXPECT_FALSE(Fake().Running());
+  EXPECT_TRUE(Errors().empty());
+  ExpectUsable();
+}
+
+// The ADuC's wait for the break report of a step ends at its deadline, or
+// earlier on Esc.
+TEST_P(LinkFaultsTest, StepThatNeverReportsEndsOnEscOrDeadline) {
+  if (Monitor()) GTEST_SKIP() << "the monitor's step reply has its 300 ms deadline";
+  Fake().SetFault(Fault::NeverHalt);
+  const int64_t deadline = Timed("STEP FROM 0");
+  EXPECT_GE(deadline, kAducBreakTimeoutMs);
+  EXPECT_LT(deadline, kAducBreakTimeoutMs + 3000);
+  EXPECT_FALSE(Errors().empty());
+  // Esc pressed while it waits (a timer of the pump stands in for the key).
+  platform::MessagePump& pump = platform::Pump();
+  const platform::TimerId esc = pump.CreateTimer([] { dorvik::Run().UserBreak = true; }, 100, false);
+  pump.EnableTimer(esc, true);
+  EXPECT_LT(Timed("STEP FROM 0"), 1000);
+  pump.DestroyTimer(esc);
+  EXPECT_FALSE(Errors().empty());
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothTargets, LinkFaultsTest,
+                         ::testing::Values(FakeTarget::Kind::Monitor, FakeTarget::Kind::Aduc),
+                         [](const auto& info) { return info.param == FakeTarget::Kind::Monitor ? "Monitor" : "Aduc"; });
+
+}  // namespace
+}  // namespace dorvik::testing

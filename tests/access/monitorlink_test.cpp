@@ -1,0 +1,167 @@
+// The monitor text link against the fake monitor board: the exact bytes each
+// command family puts on the wire and the console text it prints.
+
+#include <gtest/gtest.h>
+
+#include "lang/keywords.h"
+#include "tests/support/link_fixture.h"
+
+namespace dorvik::testing {
+namespace {
+
+class MonitorLinkTest : public LinkTest {
+ protected:
+  void SetUp() override {
+    LinkTest::SetUp();
+    StartOn(FakeTarget::Kind::Monitor);
+    // MOV A,#5; INC A; SJMP back to the INC; LCALL 0010H at 0005H; SJMP $ at 0008H; RET at 0010H.
+    Fake().Poke(kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD, 0x12, 0x00, 0x10, 0x80, 0xFE});
+    Fake().Poke(kSpaceCode, 0x10, {0x22});
+    Fake().Poke(kSpaceXData, 0x100, {0x11, 0x22, 0x33, 0x44, 0xA0});
+  }
+};
+
+struct WireCase {
+  const char* Line;
+  const char* Wire;    // every byte sent, in order
+  const char* Output;  // the console text, without the prompt
+};
+
+// One command of each family, in an order that builds on the one before.
+constexpr WireCase kMonitorCases[] = {
+    // Memory display: one read per chunk of 16 (16, 16, 8), addresses as words.
+    {"XBYTE 100 TO 104", "XBYT 00100 TO 00104\r", "XDATA  0100=11,22,33,44,A0 ' .\"3D  '\n"},
+    {"XBYTE 100 TO 127", "XBYT 00100 TO 0010F\rXBYT 00110 TO 0011F\rXBYT 00120 TO 00127\r",
+     "XDATA  0100=11,22,33,44,A0,00,00,00,00,00,00,00,00,00,00,00 ' .\"3D ........... '\n"
+     "XDATA  0110=00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00 ' ................ '\n"
+     "XDATA  0120=00,00,00,00,00,00,00,00 ' ........ '\n"},
+    // Direct data below 80H is read as indirect data; SFRs as direct data, addresses as bytes.
+    {"RBYTE 30", "DBYT 30\r", "IDATA  0030=00 ' . '\n"},
+    {"RBYTE 0A0", "RBYT 0A0\r", "RDATA  00A0=FF ' . '\n"},
+    // Writes: 8 values per command, bytes above 9FH with a leading 0.
+    {"XBYTE 200 = 1, 2, 3, 4, 5, 6, 7, 8, 9, 0A0", "XBYT 00200=01,02,03,04,05,06,07,08\rXBYT 00208=09,0A0\r", ""},
+    // A fill: ranged commands of at most 256 bytes.
+    {"XBYTE 300 TO 4FF = 55", "XBYT 00300 TO 003FF=55\rXBYT 00400 TO 004FF=55\r", ""},
+    {"XBYTE 500 TO 5FF = 0AA", "XBYT 00500 TO 005FF=0AA\r", ""},
+    // A copy is the monitor's own.
+    {"XBYTE 600 TO 603 = XBYTE 100 TO 103", "XBYT 00600=XBYT 00100 TO 00103\r", ""},
+    {"DBYTE 20 = 1", "DBYT 20=01\r", ""},
+    // Registers by keyword.
+    {"R3 = 7", "R3=0007\r", ""},
+    {"R3", "R3\r", "R3 =07\n"},
+    {"REGISTERS", "REGI\r",
+     "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000\nR0=00 R1=00 R2=00 R3=07 R4=00 R5=00 R6=00 R7=00\n"},
+    // The break registers: the BR query, BR0 set (its code line read), shown, dropped.
+    {"BR", "BR\r", "BREAK =OFF\nBR0 =RESET \nBR1 =RESET \n"},
+    {"BR = ON", "BR\rBR=ON\r", ""},
+    {"BR0 = 2", "CBYT 0002 TO 0011\r", ""},
+    {"BR0", "", "BR0 =0002\n"},
+    {"DISABLE BR0", "RESE BR0\r", ""},
+    {"RESET CPU", "RES CH\r", "OVIX-52 V4.0 USER 0000\n"},
+    {"CAUSE", "CAUS\r", "NONE\n"},
+};
+
+TEST_F(MonitorLinkTest, CommandFamiliesOnTheWire) {
+  for (const WireCase& c : kMonitorCases) {
+    EXPECT_EQ(Wire(c.Line), c.Wire) << c.Line;
+    EXPECT_EQ(Out(), c.Output) << c.Line;
+    EXPECT_TRUE(Errors().empty()) << c.Line;
+  }
+  EXPECT_EQ(Fake().Memory(kSpaceXData, 0x200, 10), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 0xA0}));
+  EXPECT_EQ(Fake().Memory(kSpaceXData, 0x4FF, 2), (std::vector<uint8_t>{0x55, 0xAA}));
+  EXPECT_EQ(Fake().Memory(kSpaceXData, 0x600, 4), (std::vector<uint8_t>{0x11, 0x22, 0x33, 0x44}));
+}
+
+// GO TILL an address sets BR0 and names it; the halt report arrives through
+// the idle handler, which prints it, clears the run state and types "hlt>".
+TEST_F(MonitorLinkTest, GoTillBreakAndStep) {
+  // The code line of the break (and the placement check's lines) are read first.
+  EXPECT_EQ(Wire("GO TILL 3"), "CBYT 0003 TO 0012\rPC=0000\rCBYT 0003 TO 0004\rBR0=0003\rGO FROM 0000 TILL BR0\r");
+  EXPECT_EQ(Out(), "EXECUTION BEGUN\n");
+  EXPECT_TRUE(dorvik::Run().ProgramRunning);
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_EQ(TerminalText(), "EXECUTION BEGUN\nEXECUTION HALTED AT 0003H BECAUSE OF BR0 \nhlt>");
+  EXPECT_EQ(MainForm().CurrentPC, 3u);
+  EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+  // STEP: "S", the monitor's stop line, ESC back to the prompt.
+  EXPECT_EQ(Wire("STEP"), "PC=0003\rS\r\x1b" "CBYT 0002 TO 0011\r");
+  EXPECT_EQ(Out(), "0003H SJMP    02----->0002H INC     A\n");
+  EXPECT_EQ(MainForm().CurrentPC, 2u);
+  // Both break registers: "TILL BR"; an address at or above 0A0H goes out with a leading 0.
+  Wire("BR1 = 0A0");
+  EXPECT_EQ(Wire("GO FROM 5"), "PC=0005\rCBYT 000A0\rBR1=000A0\rGO FROM 0005 TILL BR\r");
+  EXPECT_EQ(Wire("HALT"), "U\x1b");
+  EXPECT_EQ(MainForm().CurrentPC, 8u);
+}
+
+// TRACE runs a call through: BR1 on the return address, GO till BR1, the halt
+// seen by the idle handler, PPC and PC asked.
+TEST_F(MonitorLinkTest, TraceRunsTheCallThrough) {
+  EXPECT_EQ(Wire("TRACE FROM 5"),
+            "PC=0005\rCBYT 0005\rCBYT 0008 TO 0017\rBR1=0008\rGO FROM 0005 TILL BR1\rPPC\rPC\rCBYT 0010\r"
+            "CBYT 0005 TO 0014\r");
+  EXPECT_EQ(Out(), "0005H LCALL   010H----->0010H RET\n                ----->0008H SJMP    08\n");
+  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+}
+
+TEST_F(MonitorLinkTest, GoForeverAndHalt) {
+  EXPECT_EQ(Wire("GO FROM 8 FOREVER"), "PC=0008\rGO FROM 0008 FOREVER\r");
+  EXPECT_TRUE(dorvik::Run().ProgramRunning);
+  // HALT: 'U', after 100 ms ESC, and the prompt.
+  EXPECT_EQ(Wire("HALT"), "U\x1b");
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_FALSE(Fake().Running());
+}
+
+// The ARM address follows the same word form as FROM.
+TEST_F(MonitorLinkTest, ArmAddressIsAWord) {
+  Wire("BR0 = 2");
+  EXPECT_EQ(Wire("GO ARM 0C0 TILL BR0"),
+            "PC=0000\rCBYT 000C0 TO 000CF\rCBYT 000C0\rCBYT 0003 TO 0012\rCBYT 0002\rBR0=0002\r"
+            "GO FROM 0000 ARM 000C0 TILL BR0\r");
+  ASSERT_TRUE(AwaitHalt());
+}
+
+// An error answer (NAK and the monitor's text) is error 107 with that text;
+// the break opcode's error "17" is read as hex.
+TEST_F(MonitorLinkTest, ErrorAnswerIsTargetError) {
+  EXPECT_EQ(Wire("EBYTE 0"), "EBYT 0000\r");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetError});
+  EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 04 NO EEPROM\"");
+  EXPECT_EQ(Messages().TargetErrorNumber, 4);
+}
+
+// A register pair reaches the board through its two SFRs.
+TEST_F(MonitorLinkTest, RegisterPairIsWritten) {
+  Fake().ClearReceived();
+  EXPECT_TRUE(TargetSetRegister(tok::kAB, 0x1234));
+  EXPECT_EQ(Fake().Received(), "RBYT 0E0=12\rRBYT 0F0=34\r");
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xE0, 1), std::vector<uint8_t>{0x12});
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xF0, 1), std::vector<uint8_t>{0x34});
+}
+
+// The target's error number is read as hex: "17" (its break opcode) is 17H.
+TEST_F(MonitorLinkTest, TargetErrorNumberIsHex) {
+  CloseLink();
+  const std::string reply = "\x15" "ERR 17 BREAK CODE\r\n-";
+  LinkReplayForTesting(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(reply.data()), reply.size()));
+  EXPECT_FALSE(MonitorWaitPrompt());
+  EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 17 BREAK CODE\"");
+  EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
+}
+
+TEST_F(MonitorLinkTest, BannerAfterPowerUpSetsVersionAndUserCode) {
+  Fake().SendUnsolicited("\r\nOVIX-52 V3.1 USER 8000\r\n-");
+  for (int i = 0; i < 200 && RunControl().UserCodeStart == 0; ++i) {
+    platform::Pump().RunIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_EQ(Link().MonitorVersion, 3);
+  EXPECT_EQ(RunControl().UserCodeStart, 0x8000);
+  EXPECT_EQ(Target().CpuFamily, kFamilyOther);
+}
+
+}  // namespace
+}  // namespace dorvik::testing
