@@ -27,6 +27,8 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
+#include "debugger/commsettings.h"
+#include "gui/commdialog.h"
 #include "gui/loaddialog.h"
 #include "gui/qtdialogs.h"
 #include "loader/loader.h"
@@ -369,6 +371,7 @@ void MainWindow::BuildMenus() {
   view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
   QMenu* debug = menuBar()->addMenu("&Debug");
   debug->addAction("&Reset", this, [this] { ProgramReset(); })->setObjectName("ProgramReset");
+  debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
 }
 
@@ -524,6 +527,21 @@ void MainWindow::SaveHEXClick() {
     loadDlg_->Prepare(TLoadDlg::Mode::SaveHex, start, length);
     loadDlg_->exec();
   });
+}
+
+void MainWindow::tbSetComClick() {
+  TCommPortSelect dialog(this);
+  const int result = dialog.exec();
+  if (result != TCommPortSelect::kSetComParams && result != TCommPortSelect::kInitConnection) return;
+  const CommSettings chosen = dialog.Chosen();
+  const CommSettings& now = Comm().Applied;
+  const bool changed =
+      chosen.Port != now.Port || chosen.BaudRate != now.BaudRate || chosen.TargetKind != Run().TargetKind;
+  if (changed || result == TCommPortSelect::kInitConnection) Guarded([&chosen] { ApplyCommSettings(chosen); });
+  if (result == TCommPortSelect::kInitConnection) ProgramReset();
+  disas_->RecreateInterior();
+  disas_->ShowBreakpointImages();
+  SyncViews();
 }
 
 void MainWindow::OpenLineAssembler() {

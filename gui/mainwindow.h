@@ -140,6 +140,9 @@ class MainWindow : public QMainWindow {
   std::function<std::string()> ChooseProgramFile;
   std::function<std::string()> ChooseHexFile;
   TLoadDlg* LoadDialog() const { return loadDlg_; }
+  // Debug|Communication: the set-up dialog; a changed port, speed or target
+  // is applied on OK, and "Init connection" applies and resets the target.
+  void tbSetComClick();
   void OpenLineAssembler();
   void ProgramReset();
   void FileExit1Execute();
