@@ -160,6 +160,15 @@ void CloseLink() {
 }
 bool LinkIsOpen() { return Serial().Port.IsOpen() || Serial().Replay; }
 
+namespace {
+// A closed line is reported: the target does not respond.
+bool LineOpenOrReported() {
+  if (LinkIsOpen()) return true;
+  ReportError(err::kTargetDeviceNotResponding);
+  return false;
+}
+}  // namespace
+
 void LinkReplayForTesting(std::span<const uint8_t> bytes) {
   SerialLinkState& s = Serial();
   s.Port.Close();
@@ -243,10 +252,7 @@ bool LinkAwaitChar(int32_t timeoutMs) { return WaitForChar(timeoutMs, false) == 
 
 bool LinkNextChar() {
   LinkState& l = Link();
-  if (!LinkIsOpen()) {
-    ReportError(err::kTargetDeviceNotResponding);
-    return false;
-  }
+  if (!LineOpenOrReported()) return false;
   l.RxCount = std::clamp(l.RxCount, 0, kRxBufferSize);
   l.RxIndex = std::clamp(l.RxIndex, 0, l.RxCount);
   if (l.RxIndex >= l.RxCount) {
@@ -274,10 +280,7 @@ namespace {
 // messages. What was still on its way from earlier replies is dropped first.
 bool TransmitLine(std::string line) {
   if (UpperCase(line.substr(0, 3)) == "BIT") line = "R" + line;
-  if (!LinkIsOpen()) {
-    ReportError(err::kTargetDeviceNotResponding);
-    return false;
-  }
+  if (!LineOpenOrReported()) return false;
   MessageState& m = Messages();
   bool sent = false;
   for (int attempt = 0; attempt < 3 && !sent; ++attempt) {
@@ -577,10 +580,7 @@ bool MonitorGo(uint16_t from, std::string_view till) {
 
 bool MonitorHalt() {
   LinkClearReceive();
-  if (!LinkIsOpen()) {
-    ReportError(err::kTargetDeviceNotResponding);
-    return false;
-  }
+  if (!LineOpenOrReported()) return false;
   if (!LinkSendByte('U')) return false;
   // 100 ms for the monitor to stop the program, then ESC ends what it was doing.
   const auto start = SteadyClock::now();
@@ -863,10 +863,7 @@ uint8_t AdiCommand(char letter, uint8_t arg, uint8_t form, int32_t count) {
 
 bool AdiReadBlock(uint8_t space, int32_t addr, int32_t count) {
   // Also the shadowed registers: a closed line shows nothing as if it were read.
-  if (!LinkIsOpen()) {
-    ReportError(err::kTargetDeviceNotResponding);
-    return false;
-  }
+  if (!LineOpenOrReported()) return false;
   space &= 7;
   if (space == kSpaceDirect && addr < 0x80) space = kSpaceIData;
   if (count <= 0 || count >= kRxBufferSize) {
@@ -983,10 +980,7 @@ bool AdiWriteXData(uint32_t addr, std::span<const uint8_t> bytes) {
 }
 
 bool AdiWriteByte(uint8_t space, int32_t addr, uint8_t value) {
-  if (!LinkIsOpen()) {
-    ReportError(err::kTargetDeviceNotResponding);
-    return false;
-  }
+  if (!LineOpenOrReported()) return false;
   space &= 7;
   if (space == kSpaceDirect && addr < 0x80) space = kSpaceIData;
   const uint8_t a = static_cast<uint8_t>(addr);

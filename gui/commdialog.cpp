@@ -7,29 +7,9 @@
 #include <QPushButton>
 
 #include "base/runstate.h"
+#include "gui/widgets.h"
 
 namespace dorvik::gui {
-
-namespace {
-
-QString Text(const std::string& s) { return QString::fromStdString(s); }
-
-QComboBox* Combo(const QString& name, bool editable, QWidget* parent) {
-  auto* combo = new QComboBox(parent);
-  combo->setObjectName(name);
-  combo->setEditable(editable);
-  combo->setInsertPolicy(QComboBox::NoInsert);
-  return combo;
-}
-
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
-}
-
-}  // namespace
 
 TCommPortSelect::TCommPortSelect(QWidget* parent) : QDialog(parent) {
   setObjectName("CommPortSelect");

@@ -16,12 +16,11 @@
 #include "loader/loader.h"
 #include "objfiles/intelhex.h"
 #include "project/config.h"
+#include "gui/widgets.h"
 
 namespace dorvik::gui {
 
 namespace {
-
-QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 QCheckBox* Box(const QString& name, const QString& caption, QWidget* parent) {
   auto* box = new QCheckBox(caption, parent);

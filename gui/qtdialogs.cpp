@@ -16,12 +16,11 @@
 #include "debugger/lineasm.h"
 #include "gui/mainwindow.h"
 #include "gui/validators.h"
+#include "gui/widgets.h"
 
 namespace dorvik::gui {
 
 namespace {
-
-QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 void FillCombo(QComboBox& combo, const std::vector<std::string>& items, const std::string& text) {
   combo.clear();
@@ -30,19 +29,9 @@ void FillCombo(QComboBox& combo, const std::vector<std::string>& items, const st
 }
 
 QComboBox* EditableCombo(const QString& name, QWidget* parent) {
-  auto* combo = new QComboBox(parent);
-  combo->setObjectName(name);
-  combo->setEditable(true);
-  combo->setInsertPolicy(QComboBox::NoInsert);
+  QComboBox* combo = Combo(name, true, parent);
   combo->setMinimumContentsLength(30);
   return combo;
-}
-
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 }  // namespace
