@@ -144,6 +144,16 @@ class LoadDialogTest : public QObject {
              qPrintable(edit->toPlainText()));
     QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 003A"));
     QCOMPARE(main_->StatusField("stR6")->text(), QString("R6 05"));
+
+    // One step into the subroutine, then Esc: its source line follows the step line.
+    QTimer::singleShot(50, edit, [edit] { QTest::keyClick(edit, Qt::Key_Escape); });
+    QTest::keyClicks(edit, "STEP");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QVERIFY2(edit->toPlainText().contains("003AH LCALL   ADDBYTE----->0044H CLR     A\n" + dir_.path() +
+                                          "/sum.a51:23: CLR     A"),
+             qPrintable(edit->toPlainText()));
+    QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0044"));
+    QCOMPARE(main_->StatusField("stSP")->text(), QString("SP 61"));
   }
 
  private:
