@@ -1,14 +1,19 @@
 #include "gui/dockable.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMainWindow>
 #include <QScreen>
+#include <QTabBar>
 
 #include <algorithm>
 #include <charconv>
 #include <vector>
 
+#include "base/projectlists.h"
+#include "base/session.h"
 #include "base/text.h"
+#include "platform/files.h"
 
 namespace dorvik::gui {
 
@@ -29,6 +34,18 @@ bool ReadInt(std::string_view text, Int& value) {
   return ec == std::errc() && end == field.data() + field.size();
 }
 
+// A flag set for as long as the object lives.
+class SetWhile {
+ public:
+  explicit SetWhile(bool& flag) : flag_(flag) { flag_ = true; }
+  ~SetWhile() { flag_ = false; }
+  SetWhile(const SetWhile&) = delete;
+  SetWhile& operator=(const SetWhile&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 std::vector<std::string_view> SplitFields(std::string_view value) {
   std::vector<std::string_view> fields;
   for (size_t begin = 0;;) {
@@ -40,6 +57,8 @@ std::vector<std::string_view> SplitFields(std::string_view value) {
 }
 
 }  // namespace
+
+DockingState& Docking() { return CurrentSession().Get<DockingState>(); }
 
 DockZone DockingZone(QSize size, QPoint mouse, QRect& dockRect) {
   const int w = size.width(), h = size.height();
@@ -63,19 +82,30 @@ DockZone DockingZone(QSize size, QPoint mouse, QRect& dockRect) {
   return DockZone::None;
 }
 
-bool ParseLayoutValue(std::string_view value, LayoutEntry& entry) {
+bool ParseLayoutValue(std::string_view value, LayoutEntry& entry, LayoutKind kind) {
   if (TrimBlanks(value).empty()) return false;
   const std::vector<std::string_view> fields = SplitFields(value);
   LayoutEntry e;
   if (!ReadInt(fields[0], e.Flag)) return false;
+  size_t next = 1;
+  if (kind == LayoutKind::MemoryView) {
+    e.HasViewParams = true;
+    for (std::optional<int64_t>& param : e.ViewParams) {
+      int64_t n = 0;
+      if (next < fields.size() && ReadInt(fields[next], n)) param = n;
+      ++next;
+    }
+  }
   std::optional<int>* position[] = {&e.Left, &e.Top, &e.Width, &e.Height};
-  for (size_t i = 0; i < 4 && i + 1 < fields.size(); ++i) {
+  for (std::optional<int>* field : position) {
     int64_t n = 0;
     // Far beyond any screen, yet safe to add: the window is clamped later.
-    if (ReadInt(fields[i + 1], n)) *position[i] = static_cast<int>(std::clamp<int64_t>(n, -kMaxCoordinate, kMaxCoordinate));
+    if (next < fields.size() && ReadInt(fields[next], n))
+      *field = static_cast<int>(std::clamp<int64_t>(n, -kMaxCoordinate, kMaxCoordinate));
+    ++next;
   }
-  if (fields.size() > 5) {
-    const std::string side = UpperCase(TrimBlanks(fields[5]));
+  if (next < fields.size()) {
+    const std::string side = UpperCase(TrimBlanks(fields[next]));
     if (side == "L" || side == "R" || side == "B") e.Side = side[0];
   }
   entry = e;
@@ -83,9 +113,11 @@ bool ParseLayoutValue(std::string_view value, LayoutEntry& entry) {
 }
 
 std::string LayoutValue(const LayoutEntry& entry) {
-  auto number = [](const std::optional<int>& n) { return n ? std::to_string(*n) : std::string(); };
-  std::string text = std::to_string(entry.Flag) + "," + number(entry.Left) + "," + number(entry.Top) + "," +
-                     number(entry.Width) + "," + number(entry.Height);
+  auto number = [](const auto& n) { return n ? std::to_string(*n) : std::string(); };
+  std::string text = std::to_string(entry.Flag);
+  if (entry.HasViewParams)
+    for (const std::optional<int64_t>& param : entry.ViewParams) text += "," + number(param);
+  text += "," + number(entry.Left) + "," + number(entry.Top) + "," + number(entry.Width) + "," + number(entry.Height);
   if (entry.Side != 0) text += std::string(",") + entry.Side;
   return text;
 }
@@ -120,6 +152,27 @@ TDockableForm::TDockableForm(const QString& name, const QString& caption, QMainW
     : QDockWidget(caption, mainWindow), main_(mainWindow) {
   setObjectName(name);
   setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+  handle_ = platform::Pump().CreateWindow([this](const platform::WindowMessage& m) { return HandleMessage(m); });
+  // Docked, undocked or made a page, by the user's drag as by the program.
+  dockNotification_ = connect(this, &QDockWidget::dockLocationChanged, this, [this] { DockChanged(); });
+}
+
+TDockableForm::~TDockableForm() {
+  // The base classes' destruction may still move the window: no notification reaches this part of it.
+  disconnect(dockNotification_);
+  platform::Pump().DestroyWindow(handle_);
+}
+
+int64_t TDockableForm::HandleMessage(const platform::WindowMessage& message) {
+  switch (message.Msg) {
+    case kLoadLayoutMessage: LoadLayout(); break;
+    case kRefreshHostPageMessage:
+      refreshPosted_ = false;
+      RefreshHostPage();
+      break;
+    default: break;
+  }
+  return 0;
 }
 
 DockZone TDockableForm::ComputeDockingRect(QRect& dockRect, QPoint mousePos) const {
@@ -133,6 +186,7 @@ bool TDockableForm::FormDockDrop(TDockableForm* source, QPoint mousePos) {
   if (source == nullptr || source == this || !InDockSite()) return false;
   QRect rect;
   if (ComputeDockingRect(rect, mousePos) == DockZone::None) return false;
+  LayoutUpdate update(*source);
   source->setFloating(false);
   main_->addDockWidget(Host(), source);
   main_->tabifyDockWidget(this, source);
@@ -160,9 +214,11 @@ void TDockableForm::FloatAtMainCorner() {
 }
 
 void TDockableForm::closeEvent(QCloseEvent* event) {
-  Closing = true;
-  FloatAtMainCorner();
-  Closing = false;
+  {
+    const SetWhile closing(Closing);
+    LayoutUpdate update(*this);
+    FloatAtMainCorner();
+  }
   QDockWidget::closeEvent(event);
 }
 
@@ -170,6 +226,7 @@ void TDockableForm::ShowDockable() {
   if (isHidden()) {
     Loaded = false;
     show();
+    platform::Pump().PostMessage(handle_, kLoadLayoutMessage, 0, 0);
   }
   SelectHostPage();
 }
@@ -179,14 +236,23 @@ void TDockableForm::SelectHostPage() {
   if (isFloating()) activateWindow();
 }
 
+void TDockableForm::LoadLayout() {
+  if (Loaded) return;
+  platform::IniFile file;
+  const std::string& project = ProjectLists().ProjectFileName;
+  // No project file, or none that can be read yet: nothing to restore.
+  if (!project.empty() && !file.Load(project)) platform::TakeIOResult();
+  LoadLayout(file);
+}
+
 void TDockableForm::LoadLayout(const platform::IniFile& file) {
   if (Loaded) return;
   Loaded = true;
   LayoutEntry entry;
   if (!ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), entry)) return;
-  Closing = true;
+  const SetWhile closing(Closing);
+  LayoutUpdate update(*this);
   ApplyWindowPosition(entry);
-  Closing = false;
 }
 
 void TDockableForm::ApplyWindowPosition(const LayoutEntry& entry) {
@@ -233,16 +299,54 @@ LayoutEntry TDockableForm::CurrentLayout() const {
 
 void TDockableForm::SetLayoutUpdate(bool begin) {
   if (begin) {
+    if (UpdateCount == 0) {
+      // Disabling moves the keyboard focus away; it comes back at the end.
+      QWidget* focus = QApplication::focusWidget();
+      focus_ = focus != nullptr && isAncestorOf(focus) ? focus : nullptr;
+    }
     Updating = true;
     ++UpdateCount;
     setEnabled(false);
     return;
   }
   if (UpdateCount > 0) --UpdateCount;
-  if (UpdateCount == 0) {
-    Updating = false;
-    setEnabled(true);
+  if (UpdateCount > 0) return;
+  Updating = false;
+  setEnabled(true);
+  if (focus_ != nullptr && focus_->isVisible() && focus_->isEnabled()) focus_->setFocus();
+  focus_ = nullptr;
+  if (repaintDue_) {
+    repaintDue_ = false;
+    // One repaint pending is enough, however many changes asked for it.
+    if (!refreshPosted_) refreshPosted_ = platform::Pump().PostMessage(handle_, kRefreshHostPageMessage, 0, 0);
   }
+}
+
+void TDockableForm::DockChanged() {
+  LayoutUpdate update(*this);
+  if (Docked()) repaintDue_ = true;
+}
+
+QTabBar* TDockableForm::HostTabBar() const {
+  if (!Docked()) return nullptr;
+  // The main window's tab bars carry the window of each tab as the tab's data.
+  const auto self = reinterpret_cast<quintptr>(this);
+  for (QTabBar* bar : main_->findChildren<QTabBar*>())
+    for (int i = 0; i < bar->count(); ++i)
+      if (bar->tabData(i).value<quintptr>() == self) return bar;
+  return nullptr;
+}
+
+void TDockableForm::RefreshHostPage() {
+  if (Docking().ProjectLoading || Closing || !InDockSite()) return;
+  if (QTabBar* bar = HostTabBar(); bar != nullptr && bar->count() > 1) {
+    const int page = bar->currentIndex();
+    bar->setCurrentIndex(page == 0 ? 1 : 0);
+    bar->repaint();
+    bar->setCurrentIndex(page);
+    bar->repaint();
+  }
+  repaint();
 }
 
 }  // namespace dorvik::gui

@@ -4,22 +4,40 @@
 // a second one dropped on it makes both pages of that area (tabified docks);
 // closing one of two pages leaves the other alone in the area. A window's
 // position is kept in the project file's [DORVIK] section under its name.
+// Restoring that position and repainting a page after a layout change are
+// window messages posted through the engine's pump, handled when it pumps.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include <QDockWidget>
+#include <QPointer>
 #include <QRect>
 
 #include "platform/ini.h"
+#include "platform/pump.h"
 
 class QMainWindow;
+class QTabBar;
 
 namespace dorvik::gui {
 
 inline constexpr std::string_view kLayoutSection = "DORVIK";
+
+// The tool windows' messages: apply the stored layout (LoadLayout), repaint
+// the window's page (RefreshHostPage).
+inline constexpr uint32_t kLoadLayoutMessage = 2024;       // 0x7E8
+inline constexpr uint32_t kRefreshHostPageMessage = 2025;  // 0x7E9
+
+// What the tool windows share: a project is being opened (its layout is
+// being applied); pages are not repainted meanwhile.
+struct DockingState {
+  bool ProjectLoading = false;
+};
+DockingState& Docking();
 
 // Dock zones of a window's client area, tested in this order: left fifth,
 // top fifth, right fifth, bottom fifth, centre.
@@ -31,16 +49,26 @@ enum class DockZone : uint8_t { None, Left, Top, Right, Bottom, Client };
 DockZone DockingZone(QSize size, QPoint mouse, QRect& dockRect);
 
 // A layout value: a flag number, then left, top, width, height and an
-// optional side letter (L, R or B), separated by commas. A missing or
-// non-numeric position field leaves that value as it is; numbers are held
-// within +-1,000,000.
+// optional side letter (L, R or B), separated by commas. A memory view's
+// value holds its five view parameters between the flag and the position.
+// A missing or non-numeric field leaves that value as it is; position
+// numbers are held within +-1,000,000.
+//
+// The flag is written 1 for a shown window and 0 for a hidden one; opening
+// the project hides the windows stored with 0. Applying a stored position
+// only needs it to be a number.
+enum class LayoutKind : uint8_t { Window, MemoryView };
+inline constexpr size_t kViewParamCount = 5;
 struct LayoutEntry {
-  int64_t Flag = 1;  // 1: the window is shown, 0: hidden
+  int64_t Flag = 1;
+  bool HasViewParams = false;  // a memory view's value
+  std::array<std::optional<int64_t>, kViewParamCount> ViewParams;
   std::optional<int> Left, Top, Width, Height;
-  char Side = 0;     // 'L', 'R', 'B' or 0 (floating)
+  char Side = 0;  // 'L', 'R', 'B' or 0 (floating)
 };
 // False (nothing to apply) when the value is empty or its first field is not a number.
-bool ParseLayoutValue(std::string_view value, LayoutEntry& entry);
+bool ParseLayoutValue(std::string_view value, LayoutEntry& entry, LayoutKind kind = LayoutKind::Window);
+// The value as written: a memory view's with its view parameters.
 std::string LayoutValue(const LayoutEntry& entry);
 // The rectangle moved and shrunk as little as needed to lie on the screen.
 QRect ClampToScreen(QRect rect, QRect screen);
@@ -51,6 +79,10 @@ class TDockableForm : public QDockWidget {
  public:
   // Name: the component name that keys its layout entry.
   TDockableForm(const QString& name, const QString& caption, QMainWindow* mainWindow);
+  ~TDockableForm() override;
+
+  // The window's handle for the engine's messages (kLoadLayoutMessage, ...).
+  platform::WindowHandle Handle() const { return handle_; }
 
   // The dock zone under MousePos (client coordinates) and its rectangle in
   // screen coordinates.
@@ -66,16 +98,29 @@ class TDockableForm : public QDockWidget {
   bool Docked() const;
 
   // Shows the window: a hidden one comes back where it was (a window closed
-  // by the user floats at the main window's corner) and its layout entry
-  // is applied again; a visible page becomes the active page.
+  // by the user floats at the main window's corner) and posts itself the
+  // message that applies its layout entry again; a visible page becomes the
+  // active page.
   void ShowDockable();
   void SelectHostPage();
-  // Applies the window's entry of the [DORVIK] section, once per showing.
+  // Applies the window's entry of the [DORVIK] section, once per showing:
+  // of the project file (ProjectFileName), or of File.
+  void LoadLayout();
   void LoadLayout(const platform::IniFile& file);
   // The entry as SaveLayout writes it.
   LayoutEntry CurrentLayout() const;
-  // Nested layout change: the window is disabled while one is in progress.
+  // Nested layout change: the window is disabled from the first begin to
+  // the last end; the end of the outermost one posts the page repaint when
+  // the change made the window a page. LayoutUpdate pairs the calls.
   void SetLayoutUpdate(bool begin);
+  // The window sits in an area or changed it (Qt's dock notification).
+  void DockChanged();
+  // Repaints the window's page: on a page control the active page is
+  // switched to the other of the first two and back. Nothing while a project
+  // is being opened, while the window closes, or when it is not docked.
+  void RefreshHostPage();
+  // The tab bar that holds this window's page (nullptr when it is no page).
+  QTabBar* HostTabBar() const;
 
   bool Loaded = false;   // the layout entry was applied since the window was last shown
   bool Closing = false;  // set while it floats on close and while its position is applied
@@ -89,8 +134,28 @@ class TDockableForm : public QDockWidget {
   QMainWindow* main_;
 
  private:
+  int64_t HandleMessage(const platform::WindowMessage& message);
   void ApplyWindowPosition(const LayoutEntry& entry);
   void FloatAtMainCorner();
+
+  platform::WindowHandle handle_ = platform::kNoWindow;
+  QMetaObject::Connection dockNotification_;
+  bool repaintDue_ = false;
+  bool refreshPosted_ = false;
+  QPointer<QWidget> focus_;  // had the keys when the layout change began
+};
+
+// One layout change of a window, begun when made and ended when left,
+// however it is left.
+class LayoutUpdate {
+ public:
+  explicit LayoutUpdate(TDockableForm& form) : form_(form) { form_.SetLayoutUpdate(true); }
+  ~LayoutUpdate() { form_.SetLayoutUpdate(false); }
+  LayoutUpdate(const LayoutUpdate&) = delete;
+  LayoutUpdate& operator=(const LayoutUpdate&) = delete;
+
+ private:
+  TDockableForm& form_;
 };
 
 }  // namespace dorvik::gui

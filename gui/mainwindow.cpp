@@ -390,7 +390,8 @@ QLabel* MainWindow::StatusField(const std::string& name) const {
 void MainWindow::ShowBusy(bool busy) {
   busyShown_ = busy;
   menuBar()->setEnabled(!busy);
-  disas_->setEnabled(!busy);
+  // The rows, not the window: a layout change enables the window at its end.
+  disas_->Rows()->setEnabled(!busy);
   // The terminal stays open to the keys: Esc and HALT stop a running program.
   statusPanel_->setStyleSheet(busy ? "QLabel { color: red; }" : "");
   if (busy) {
@@ -465,6 +466,10 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     platform::TakeIOResult();
     return;
   }
+  struct Loading {
+    Loading() { Docking().ProjectLoading = true; }
+    ~Loading() { Docking().ProjectLoading = false; }
+  } loading;
   for (TDockableForm* w : ToolWindows()) {
     w->Loaded = false;
     w->LoadLayout(file);

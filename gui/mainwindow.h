@@ -121,7 +121,8 @@ class MainWindow : public QMainWindow {
   void ExecuteScannerLine();
 
   // The [DORVIK] layout entries of a project file: applied to the tool
-  // windows (a flag 0 hides one), and written back keeping the rest of the file.
+  // windows (a flag 0 hides one) as a project being opened, and written back
+  // keeping the rest of the file.
   void LoadLayout(const std::string& projectFile);
   bool SaveLayout(const std::string& projectFile) const;
   // The project file whose layout is written when the window closes ("": none).

@@ -1,11 +1,18 @@
 // The tool windows in the main window's dock areas: docking zones, one window
-// alone in an area or several as pages, closing a page, and the [DORVIK]
-// layout entries of the project file read and written.
+// alone in an area or several as pages, closing a page, the [DORVIK] layout
+// entries of the project file read and written, the layout restored and the
+// page repainted through the engine's message pump, and nested layout changes.
 
 #include <QScreen>
+#include <QSignalSpy>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <stdexcept>
+
+#include "base/mainform.h"
+#include "base/projectlists.h"
 #include "gui/dockable.h"
 #include "gui/mainwindow.h"
 #include "platform/ini.h"
@@ -111,6 +118,34 @@ class DockingTest : public QObject {
     if (applies) QCOMPARE(QString::fromStdString(LayoutValue(entry)), written);
   }
 
+  void memoryViewValues_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("applies");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("full") << "1,0,100,0,1,2,10,20,300,200,B" << true << "1,0,100,0,1,2,10,20,300,200,B";
+    QTest::newRow("negative and large parameters") << "0,-1,99999999999,3,4,5,1,2,3,4"
+                                                   << true << "0,-1,99999999999,3,4,5,1,2,3,4";
+    QTest::newRow("a parameter not a number") << "1,5,,x,7,8,1,2,3,4" << true << "1,5,,,7,8,1,2,3,4";
+    QTest::newRow("parameters only") << "1,5" << true << "1,5,,,,,,,,";
+    QTest::newRow("first field not a number") << "v,0,100,0,1,2,10,20,300,200" << false << "";
+  }
+  void memoryViewValues() {
+    QFETCH(QString, value);
+    QFETCH(bool, applies);
+    QFETCH(QString, written);
+    LayoutEntry entry;
+    QCOMPARE(ParseLayoutValue(value.toStdString(), entry, LayoutKind::MemoryView), applies);
+    if (!applies) return;
+    QVERIFY(entry.HasViewParams);
+    QCOMPARE(QString::fromStdString(LayoutValue(entry)), written);
+    // The position follows the five parameters, the same as a window's after its flag.
+    LayoutEntry window;
+    QVERIFY(ParseLayoutValue(written.section(',', 6).prepend("1,").toStdString(), window));
+    QCOMPARE(entry.Left, window.Left);
+    QCOMPARE(entry.Height, window.Height);
+    QCOMPARE(entry.Side, window.Side);
+  }
+
   void clamping() {
     const QRect screen(0, 0, 800, 600);
     QCOMPARE(ClampToScreen(QRect(-5000, 99999, 300, 200), screen), QRect(0, 400, 300, 200));
@@ -191,6 +226,137 @@ class DockingTest : public QObject {
     QVERIFY(ReadFile(project).find("DisasWindow=0,") != std::string::npos);
     QVERIFY(main_->SaveLayout(project));
     QVERIFY(ReadFile(project).find("DisasWindow=0,") != std::string::npos);
+  }
+
+  void memoryViewEntryKeptOnSave() {
+    QTemporaryDir dir;
+    const std::string project = dir.filePath("TEST.QPC").toStdString();
+    WriteFile(project, "[DORVIK]\nMemoryView1=1,0,100,0,1,2,10,20,300,200,B\nTerminalWindow=1,1,2,3,4\n");
+    QVERIFY(main_->SaveLayout(project));
+    QVERIFY(ReadFile(project).find("MemoryView1=1,0,100,0,1,2,10,20,300,200,B\n") != std::string::npos);
+  }
+
+  void hiddenWindowRestoredThroughPostedMessage() {
+    QTemporaryDir dir;
+    const std::string project = dir.filePath("TEST.QPC").toStdString();
+    ProjectLists().ProjectFileName = project;
+    WriteFile(project, "[DORVIK]\nDisasWindow=1,40,50,300,200\n");
+    TDockableForm* disas = main_->Disassembly();
+    disas->close();
+    QCOMPARE(platform::Pump().PendingMessages(), size_t{0});
+    disas->ShowDockable();
+    // Shown at once where it was; the stored place comes with the message.
+    QVERIFY(disas->isVisible() && !disas->Loaded);
+    QCOMPARE(disas->geometry().topLeft(), main_->geometry().topLeft());
+    QCOMPARE(platform::Pump().PendingMessages(), size_t{1});
+    platform::PumpMessages();
+    QVERIFY(disas->Loaded && disas->isFloating());
+    QCOMPARE(disas->geometry(), QRect(40, 50, 300, 200));
+    // A visible window posts nothing, and the entry is applied once per showing.
+    disas->ShowDockable();
+    QCOMPARE(platform::Pump().PendingMessages(), size_t{0});
+    platform::Pump().SendMessage(disas->Handle(), kLoadLayoutMessage, 0, 0);
+    QCOMPARE(disas->geometry(), QRect(40, 50, 300, 200));
+
+    // Stored as a page of the bottom area: restored there, then the page repainted.
+    WriteFile(project, "[DORVIK]\nDisasWindow=1,0,0,200,300,B\n");
+    disas->close();
+    disas->ShowDockable();
+    platform::PumpMessages();
+    QVERIFY(disas->Docked() && main_->Terminal()->Docked());
+    QCOMPARE(disas->Host(), Qt::BottomDockWidgetArea);
+    QVERIFY(disas->isEnabled() && !disas->Updating);
+    QTabBar* bar = disas->HostTabBar();
+    QVERIFY(bar != nullptr);
+    const int page = bar->currentIndex();
+    QSignalSpy switches(bar, &QTabBar::currentChanged);
+    QCOMPARE(platform::Pump().PendingMessages(), size_t{1});
+    platform::PumpMessages();
+    QCOMPARE(switches.count(), 2);
+    QCOMPARE(bar->currentIndex(), page);
+
+    // A window that is gone takes no message; its handle is no window any more.
+    const platform::WindowHandle handle = disas->Handle();
+    disas->close();
+    disas->ShowDockable();
+    main_.reset();
+    QVERIFY(!platform::Pump().IsWindow(handle));
+    platform::PumpMessages();
+  }
+
+  void pageRepaintedAfterLayoutChange() {
+    TDockableForm* terminal = main_->Terminal();
+    TDockableForm* disas = main_->Disassembly();
+    QVERIFY(terminal->FormDockDrop(disas, QPoint(2, 2)));
+    // However many dock notifications the drop caused: one repaint, posted at its end.
+    QCOMPARE(platform::Pump().PendingMessages(), size_t{1});
+    QTabBar* bar = disas->HostTabBar();
+    QVERIFY(bar != nullptr && bar == terminal->HostTabBar());
+    QSignalSpy switches(bar, &QTabBar::currentChanged);
+    const int page = bar->currentIndex();
+    platform::PumpMessages();
+    QCOMPARE(switches.count(), 2);
+    QCOMPARE(bar->currentIndex(), page);
+    QCOMPARE(bar->tabData(page).value<quintptr>(), reinterpret_cast<quintptr>(disas));
+
+    // Not while a project is opened, nor while the window closes; nothing to
+    // switch for a window alone in its area.
+    switches.clear();
+    Docking().ProjectLoading = true;
+    platform::Pump().SendMessage(disas->Handle(), kRefreshHostPageMessage, 0, 0);
+    Docking().ProjectLoading = false;
+    disas->Closing = true;
+    platform::Pump().SendMessage(disas->Handle(), kRefreshHostPageMessage, 0, 0);
+    disas->Closing = false;
+    QCOMPARE(switches.count(), 0);
+    platform::Pump().SendMessage(disas->Handle(), kRefreshHostPageMessage, 0, 0);
+    QCOMPARE(switches.count(), 2);
+    disas->close();
+    QVERIFY(terminal->HostTabBar() == nullptr);
+    platform::Pump().SendMessage(terminal->Handle(), kRefreshHostPageMessage, 0, 0);
+    QCOMPARE(switches.count(), 2);
+  }
+
+  void nestedLayoutUpdate() {
+    TerminalWindow* terminal = main_->Terminal();
+    main_->activateWindow();
+    terminal->Editor()->setFocus();
+    QTRY_VERIFY(terminal->Editor()->hasFocus());
+    terminal->SetLayoutUpdate(true);
+    terminal->SetLayoutUpdate(true);
+    QVERIFY(terminal->Updating && !terminal->isEnabled());
+    QCOMPARE(terminal->UpdateCount, 2);
+    terminal->SetLayoutUpdate(false);
+    QVERIFY(terminal->Updating && !terminal->isEnabled());
+    terminal->SetLayoutUpdate(false);
+    QVERIFY(!terminal->Updating && terminal->isEnabled());
+    QCOMPARE(terminal->UpdateCount, 0);
+    // The keys come back to the terminal.
+    QVERIFY(terminal->Editor()->hasFocus());
+    // An end too many changes nothing.
+    terminal->SetLayoutUpdate(false);
+    QVERIFY(terminal->isEnabled());
+    QCOMPARE(terminal->UpdateCount, 0);
+
+    // A layout change that fails half-way leaves the window enabled.
+    try {
+      LayoutUpdate outer(*terminal);
+      LayoutUpdate inner(*terminal);
+      throw std::runtime_error("lost window");
+    } catch (const std::runtime_error&) {
+    }
+    QVERIFY(!terminal->Updating && terminal->isEnabled());
+    QCOMPARE(terminal->UpdateCount, 0);
+
+    // The busy view's disabled rows outlast a layout change of their window.
+    DisasWindow* disas = main_->Disassembly();
+    BeginBusy();
+    main_->SyncViews();
+    { LayoutUpdate update(*disas); }
+    QVERIFY(disas->isEnabled() && !disas->Rows()->isEnabled());
+    EndBusy();
+    main_->SyncViews();
+    QVERIFY(disas->Rows()->isEnabled());
   }
 
  private:
