@@ -1,6 +1,6 @@
 // The workbench's readers of typed and stored text: every validator on any
 // text (the first byte picks the validator and its base), and a window's
-// layout value of the project file. No crash; a layout value read, written
+// layout value of the project file (a memory view's with its view parameters). No crash; a layout value read, written
 // and read again gives the same entry; a clamped window lies on the screen.
 
 #include <cstdlib>
@@ -38,10 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (char c : text) v->IsValidChar(c);
   }
 
+  // Bit 4 of the first byte: the value of a memory view, with its view parameters.
+  const LayoutKind kind = (pick & 16) ? LayoutKind::MemoryView : LayoutKind::Window;
   LayoutEntry entry;
-  if (ParseLayoutValue(text, entry)) {
+  if (ParseLayoutValue(text, entry, kind)) {
     LayoutEntry again;
-    if (!ParseLayoutValue(LayoutValue(entry), again)) std::abort();
+    if (!ParseLayoutValue(LayoutValue(entry), again, kind)) std::abort();
+    if (again.ViewParams != entry.ViewParams) std::abort();
     if (again.Flag != entry.Flag || again.Left != entry.Left || again.Top != entry.Top ||
         again.Width != entry.Width || again.Height != entry.Height || again.Side != entry.Side)
       std::abort();
