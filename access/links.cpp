@@ -1155,7 +1155,8 @@ bool AdiHalt(bool& targetReset) {
   targetReset = false;
   const uint8_t value = AdiCommand('R', 1, 'Q');
   if (Failed()) return false;
-  if (value == 0x07 && Link().RxCount == 1) {
+  if (value == 0x07) {
+    // The chip reset itself instead of halting (its announcement may follow).
     targetReset = true;
     return true;
   }
@@ -1253,6 +1254,7 @@ bool LinkTakeNews(LinkNews& news) {
     const size_t end = at == std::string::npos ? at : text.find('\r', at);
     if (end != std::string::npos) {
       l.TargetChipId = text.substr(at, std::min<size_t>(end - at, 10));
+      ++l.ChipAnnouncements;
       news.ChipAnnounced = true;
       l.RxCount = l.RxIndex = 0;
       return true;

@@ -47,6 +47,7 @@ enum class Fault : uint8_t {
   Overlong,    // answers a command with more bytes than the receive buffer holds
   CloseAfter,  // closes the line after Arg more received bytes
   NeverHalt,   // the running program ignores every request to stop (an ADuC step never reports)
+  ResetOnHalt, // ADuC: asked to stop, the chip resets itself and answers 07H
 };
 
 class FakeTarget {
@@ -132,6 +133,11 @@ class FakeTarget {
     uint32_t n = 0;
     if (r.size() == 4) std::memcpy(&n, r.data(), 4);
     return n;
+  }
+  // The ADuC resets itself now (its watchdog): the program is gone and the chip announces itself.
+  void ResetByItself() {
+    Request('R', {});
+    ReadReply();
   }
   // The line goes dead now (the cable pulled).
   void Hangup() {
@@ -274,6 +280,12 @@ class FakeTarget {
         break;
       case 'N':
         reply.assign(reinterpret_cast<const char*>(&replies_), 4);
+        break;
+      case 'R':
+        running_ = false;
+        Run().ProgramRunning = false;
+        SimReset();
+        Reply("ADI 841\r\n");
         break;
       case 'X':
         if (master_ >= 0) close(master_);
@@ -803,6 +815,13 @@ class FakeTarget {
     MemoryImages& m = Images();
     if (running_) {
       if (fault_ == Fault::NeverHalt) return;
+      if (fault_ == Fault::ResetOnHalt) {
+        // The chip resets itself; its kernel answers the single byte 07H and waits for commands.
+        running_ = false;
+        Run().ProgramRunning = false;
+        SimReset();
+        return Reply("\x07");
+      }
       // Any command stops the program: its answer, then the break report.
       running_ = false;
       Run().ProgramRunning = false;
