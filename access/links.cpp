@@ -281,7 +281,11 @@ bool LinkNextChar() {
   l.RxCount = std::clamp(l.RxCount, 0, kRxBufferSize);
   l.RxIndex = std::clamp(l.RxIndex, 0, l.RxCount);
   if (l.RxIndex >= l.RxCount) {
-    const Wait w = WaitForChar(CharTimeoutMs(), false);
+    Wait w = WaitForChar(CharTimeoutMs(), false);
+    if (w == Wait::TimedOut && Run().TargetKind == kTargetMonitor && !Serial().Replay && MonitorSendXon()) {
+      // A monitor whose output was held goes on at XON: one more wait.
+      w = WaitForChar(kMonitorCharTimeoutMs, false);
+    }
     if (w != Wait::Char) {
       // A failed line has reported itself; a silent one is reported here.
       if (w == Wait::TimedOut)
@@ -540,9 +544,9 @@ bool MonitorReadUntil(char c) {
 void MonitorWaitReply() {
   LinkState& l = Link();
   l.ParsingReply = true;
-  if (WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char) {
-    // Nothing came: a monitor whose output was held gets XON.
-    MonitorSendXon();
+  // Nothing within 300 ms: a monitor whose output was held gets XON and one more wait.
+  if (WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char &&
+      (!MonitorSendXon() || WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char)) {
     l.ParsingReply = false;
     return;
   }
@@ -678,8 +682,11 @@ bool MonitorReset(std::string& banner) {
 bool MonitorRegisterList(std::string& first, std::string& second) {
   first.clear();
   second.clear();
-  std::string reply;
-  if (!Exchange(MonitorWord(tok::kREGISTERS), &reply)) return false;
+  // The monitor holds its list after the first line until XON.
+  MonitorSendString(MonitorWord(tok::kREGISTERS));
+  if (Failed() || !MonitorEndCommand() || !MonitorReadUntil('\n') || !MonitorSendXon() || !MonitorWaitPrompt())
+    return false;
+  std::string reply = ReplyBeforePrompt(0);
   const size_t cr = reply.find('\r');
   first = reply.substr(0, cr);
   if (cr != std::string::npos) {

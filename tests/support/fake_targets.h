@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "access/target.h"
@@ -48,6 +49,7 @@ enum class Fault : uint8_t {
   CloseAfter,  // closes the line after Arg more received bytes
   NeverHalt,   // the running program ignores every request to stop (an ADuC step never reports)
   ResetOnHalt, // ADuC: asked to stop, the chip resets itself and answers 07H
+  Hold,        // monitor: its output is held from now on until an XON arrives (no fault after that)
 };
 
 class FakeTarget {
@@ -271,6 +273,10 @@ class FakeTarget {
       case 'F':
         fault_ = static_cast<Fault>(u(0));
         faultArg_ = uint32_t(u(1) << 8 | u(2));
+        if (fault_ == Fault::Hold) {
+          held_ = true;
+          fault_ = Fault::None;
+        }
         break;
       case 'U':
         Reply(args);
@@ -320,10 +326,23 @@ class FakeTarget {
     }
   }
 
-  // Sends a reply as the fault asks.
+  // Sends a reply as the fault asks; held output waits for XON.
   void Reply(const std::string& bytes) {
     if (master_ < 0 || fault_ == Fault::Silent) return;
     ++replies_;
+    if (held_) {
+      heldOut_ += bytes;
+      return;
+    }
+    Send(bytes);
+  }
+  // XON: what was held goes out.
+  void Release() {
+    held_ = false;
+    Send(std::exchange(heldOut_, {}));
+  }
+  void Send(const std::string& bytes) {
+    if (master_ < 0) return;
     if (fault_ == Fault::Split) {
       for (char c : bytes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
@@ -425,6 +444,11 @@ class FakeTarget {
   }
 
   void MonitorByte(uint8_t b) {
+    // XON is flow control, in every mode: output that was held goes on.
+    if (b == 17) {
+      if (held_) Release();
+      return;
+    }
     if (loading_) return LoadByte(b);
     if (running_) {
       if (b == 'U' && fault_ != Fault::NeverHalt) MonitorStopped("USER BREAK");
@@ -435,7 +459,6 @@ class FakeTarget {
       Reply("\r\n-");
       return;
     }
-    if (b == 17) return;  // XON: output is never held here
     if (b != '\r') {
       if (line_.size() < 200) line_ += static_cast<char>(b);
       return;
@@ -571,9 +594,12 @@ class FakeTarget {
       const uint8_t bank = (m.SfrImage[sfr::PSW] & 0x18) >> 3;
       std::string second;
       for (int r = 0; r < 8; ++r) second += (r ? " R" : "R") + std::to_string(r) + "=" + Hex2(m.IDataImage[8u * bank + r]);
-      return Reply("PC=" + Hex4(uint16_t(m.SimPC)) + " ACC=" + Hex2(m.SfrImage[sfr::ACC]) + " B=" +
-                   Hex2(m.SfrImage[sfr::B]) + " PSW=" + Hex2(m.SfrImage[sfr::PSW]) + " SP=" + Hex2(m.SfrImage[sfr::SP]) +
-                   " DPTR=" + Hex4(uint16_t(RegisterValue("DPTR"))) + "\r\n" + second + "\r\n-");
+      // A list of two lines: the monitor holds the second until XON.
+      Reply("PC=" + Hex4(uint16_t(m.SimPC)) + " ACC=" + Hex2(m.SfrImage[sfr::ACC]) + " B=" +
+            Hex2(m.SfrImage[sfr::B]) + " PSW=" + Hex2(m.SfrImage[sfr::PSW]) + " SP=" + Hex2(m.SfrImage[sfr::SP]) +
+            " DPTR=" + Hex4(uint16_t(RegisterValue("DPTR"))) + "\r\n");
+      held_ = true;
+      return Reply(second + "\r\n-");
     }
     if (w[0] == "CB" && eq != std::string::npos && ParseHex(TrimBlanks(line.substr(3, eq - 3)), a)) {
       const std::vector<std::string> values = Split(line.substr(eq + 1));
@@ -912,6 +938,8 @@ class FakeTarget {
   MonitorBreak br_[2];
   int till_ = 0;
   bool breakSwitch_ = false;
+  bool held_ = false;     // output waits for XON
+  std::string heldOut_;
   std::string cause_;
   std::vector<uint8_t> in_;
   uint8_t operand_ = 0;
