@@ -105,6 +105,23 @@ TEST_F(MonitorLinkTest, TraceRunsTheCallThrough) {
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
 }
 
+// A call whose subroutine starts at its own return address: the monitor's
+// break there stops the program on entering the call (PPC is the call). The
+// step takes the call back: SP less the pushed return address, PC the call.
+TEST_F(MonitorLinkTest, TraceStoppedOnCallEntryTakesTheCallBack) {
+  Fake().Poke(kSpaceCode, 0x20, {0x12, 0x00, 0x23, 0x80, 0xFE});  // LCALL 0023H; SJMP $
+  // The run over the call, PPC and PC asked, the call's line, SP read and written back, PC set.
+  EXPECT_EQ(Wire("TRACE FROM 20"),
+            "PC=0020\rCBYT 0020\rCBYT 0023 TO 0032\rBR1=0023\rGO FROM 0020 TILL BR1\rPPC\rPC\r"
+            "CBYT 0020 TO 002F\rCBYT 0020\rRBYT 81\rRBYT 81=07\rPC=0020\r");
+  EXPECT_EQ(Out(), "0020H LCALL   023H----->0020H LCALL   023H\n");
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(MainForm().CurrentPC, 0x20u);
+  EXPECT_EQ(Fake().Pc(), 0x20);
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, sfr::SP, 1), std::vector<uint8_t>{0x07});
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+}
+
 TEST_F(MonitorLinkTest, GoForeverAndHalt) {
   EXPECT_EQ(Wire("GO FROM 8 FOREVER"), "PC=0008\rGO FROM 0008 FOREVER\r");
   EXPECT_TRUE(dorvik::Run().ProgramRunning);
