@@ -744,9 +744,9 @@ void ReportHalt(uint8_t cause) {
   OutHex4(PcField());
   if (CurrentBackend().Capabilities().BreakRegisters) {
     OutText("H BECAUSE OF ");
-    if (cause == 0 || cause == 255) {
+    if (cause == 0 || cause == kCauseNotOurs) {
       OutText(RunControl().HaltReason);
-      if (cause == 255) OutText(" without Dorvik's Activity");
+      if (cause == kCauseNotOurs) OutText(" without Dorvik's Activity");
     } else if (cause == 1) {
       OutText("USER BREAK");
     } else {
@@ -781,7 +781,8 @@ void TakeHalt(const LinkNews& news) {
       uint8_t cause = 0;
       const std::string& why = news.HaltReason;
       RunControl().HaltReason = why;
-      if (why == "BR0") cause = tok::kBR0;
+      if (news.NoBreak) cause = kCauseNotOurs;
+      else if (why == "BR0") cause = tok::kBR0;
       else if (why == "BR1") cause = tok::kBR1;
       else if (why == "USER BREAK") cause = 1;
       const bool echo = Terminal().TerminalEcho;
@@ -834,6 +835,15 @@ void LinkIdle() {
       news.HaltPC = Target().TargetRegs.PC;
       TakeHalt(news);
     }
+  }
+  if (news.NoBreak && run.ProgramRunning) {
+    // The monitor stopped the program without a break of the debugger's: it
+    // is asked where, and the halt is reported as one the debugger did not cause.
+    int32_t pc = PcField();
+    if (CurrentBackend().ReadRegister(tok::kPC, pc) != RegisterRead::Value) pc = PcField();
+    news.HaltPC = static_cast<uint16_t>(pc);
+    news.HaltReason = "NO BREAK";
+    TakeHalt(news);
   }
   if (news.Halted && run.ProgramRunning) TakeHalt(news);
 }

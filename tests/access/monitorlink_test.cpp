@@ -132,6 +132,26 @@ TEST_F(MonitorLinkTest, GoForeverAndHalt) {
   EXPECT_FALSE(Fake().Running());
 }
 
+// "NO BREAK": the board stopped the program without a break of the
+// debugger's. The idle handler asks where, ends the run and reports a halt
+// that the debugger did not cause.
+TEST_F(MonitorLinkTest, NoBreakEndsTheRun) {
+  Wire("GO FROM 8 FOREVER");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  Fake().ClearReceived();
+  Fake().StopByItself();
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_EQ(Fake().Received(), "PC\r");
+  EXPECT_EQ(TerminalText(), "EXECUTION BEGUN\nEXECUTION HALTED AT 0008H BECAUSE OF NO BREAK without Dorvik's Activity\nhlt>");
+  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+  EXPECT_TRUE(Errors().empty());
+  // Not while stopped: the news changes nothing.
+  Fake().SendUnsolicited("\r\nNO BREAK\r\n-");
+  for (int i = 0; i < 20; ++i) platform::Pump().RunIdle();
+  EXPECT_EQ(TerminalText(), "EXECUTION BEGUN\nEXECUTION HALTED AT 0008H BECAUSE OF NO BREAK without Dorvik's Activity\nhlt>");
+}
+
 // The ARM address follows the same word form as FROM.
 TEST_F(MonitorLinkTest, ArmAddressIsAWord) {
   Wire("BR0 = 2");

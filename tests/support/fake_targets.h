@@ -136,6 +136,11 @@ class FakeTarget {
     if (r.size() == 4) std::memcpy(&n, r.data(), 4);
     return n;
   }
+  // The monitor stops the running program by itself (the board's own stop key): "NO BREAK".
+  void StopByItself() {
+    Request('K', {});
+    ReadReply();
+  }
   // The ADuC resets itself now (its watchdog): the program is gone and the chip announces itself.
   void ResetByItself() {
     Request('R', {});
@@ -286,6 +291,13 @@ class FakeTarget {
         break;
       case 'N':
         reply.assign(reinterpret_cast<const char*>(&replies_), 4);
+        break;
+      case 'K':
+        if (!running_) break;
+        running_ = false;
+        Run().ProgramRunning = false;
+        cause_ = "NO BREAK";
+        Reply("\r\nNO BREAK\r\n-");
         break;
       case 'R':
         running_ = false;
