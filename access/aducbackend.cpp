@@ -127,7 +127,12 @@ class AducBackend final : public TargetBackend {
     return AdiStep(at) ? StepResult::Executed : StepResult::Error;
   }
 
-  bool Reset() override { return AdiReset(); }
+  // After its reset the chip holds the registers of a program start.
+  bool Reset() override {
+    if (!AdiReset()) return false;
+    Target().TargetRegs = tRegisterSet{};
+    return true;
+  }
 
   bool PlantBreak(uint8_t, uint16_t address) override {
     auto& planted = Target().AducPlanted;

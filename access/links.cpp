@@ -38,6 +38,12 @@ struct SerialLinkState {
   // An erased code page whose programming failed: its image, for the retry.
   int32_t PendingPage = -1;
   std::array<uint8_t, 64> PendingImage{};
+  // Bytes of the last send that went out (all of them when it succeeded).
+  size_t LastSent = 0;
+  // Injected write failures (tests only): writes of more than one byte that
+  // still fail, and how many of their bytes go out first.
+  int32_t FailingWrites = 0;
+  size_t BytesBeforeFailure = 0;
 };
 
 SerialLinkState& Serial() { return CurrentSession().Get<SerialLinkState>(); }
@@ -101,14 +107,29 @@ Wait WaitForChar(int32_t timeoutMs, bool escEnds) {
 
 bool Send(std::span<const uint8_t> bytes) {
   SerialLinkState& s = Serial();
-  if (s.Replay) return true;
+  s.LastSent = 0;
+  if (s.Replay) {
+    s.LastSent = bytes.size();
+    return true;
+  }
   if (!s.Port.IsOpen()) {
     ReportError(err::kTargetDeviceNotResponding);
     return false;
   }
   // Time for the bytes at the line's speed (10 bits each), and one second more.
   const int64_t ms = 1000 + static_cast<int64_t>(bytes.size()) * 10000 / std::max(s.Port.Baud(), 300);
-  if (s.Port.Write(bytes, static_cast<int>(std::min<int64_t>(ms, 60000)))) return true;
+  const int timeout = static_cast<int>(std::min<int64_t>(ms, 60000));
+  if (s.FailingWrites > 0 && bytes.size() > 1) {
+    // An injected failure: the first bytes go out, then the write fails as a line that found no room.
+    --s.FailingWrites;
+    const size_t part = std::min(s.BytesBeforeFailure, bytes.size() - 1);
+    if (part && s.Port.Write(bytes.first(part), timeout)) s.LastSent = part;
+    LineFailed(ETIMEDOUT);
+    return false;
+  }
+  const bool ok = s.Port.Write(bytes, timeout);
+  s.LastSent = s.Port.Written();
+  if (ok) return true;
   LineFailed(s.Port.LastError());
   return false;
 }
@@ -176,6 +197,10 @@ void LinkReplayForTesting(std::span<const uint8_t> bytes) {
   s.ReplayBytes.assign(bytes.begin(), bytes.end());
   s.ReplayAt = 0;
   Link().RxCount = Link().RxIndex = 0;
+}
+void LinkFailWritesForTesting(int32_t writes, size_t bytesBefore) {
+  Serial().FailingWrites = writes;
+  Serial().BytesBeforeFailure = bytesBefore;
 }
 std::string LinkDevice() { return LinkIsOpen() ? Serial().Port.Path() : std::string(); }
 int32_t LinkBaud() { return LinkIsOpen() ? Serial().Port.Baud() : 0; }
@@ -256,7 +281,11 @@ bool LinkNextChar() {
   l.RxCount = std::clamp(l.RxCount, 0, kRxBufferSize);
   l.RxIndex = std::clamp(l.RxIndex, 0, l.RxCount);
   if (l.RxIndex >= l.RxCount) {
-    const Wait w = WaitForChar(CharTimeoutMs(), false);
+    Wait w = WaitForChar(CharTimeoutMs(), false);
+    if (w == Wait::TimedOut && Run().TargetKind == kTargetMonitor && !Serial().Replay && MonitorSendXon()) {
+      // A monitor whose output was held goes on at XON: one more wait.
+      w = WaitForChar(kMonitorCharTimeoutMs, false);
+    }
     if (w != Wait::Char) {
       // A failed line has reported itself; a silent one is reported here.
       if (w == Wait::TimedOut)
@@ -275,33 +304,49 @@ bool LinkNextChar() {
 namespace {
 
 // Sends one command line with its CR. A line whose sending failed is sent
-// again, up to three times: the line is first broken off with ESC, the error
-// flag is cleared before each attempt, and only the last attempt shows its
-// messages. What was still on its way from earlier replies is dropped first.
+// again, up to three times: the error flag is cleared before each attempt, a
+// line that went out in part is first broken off with ESC (the monitor drops
+// it and answers with its prompt), only the last attempt shows its messages,
+// and the last attempt's result is the result. What was still on its way
+// from earlier replies is dropped first.
 bool TransmitLine(std::string line) {
   if (UpperCase(line.substr(0, 3)) == "BIT") line = "R" + line;
   if (!LineOpenOrReported()) return false;
   MessageState& m = Messages();
+  SerialLinkState& s = Serial();
   bool sent = false;
+  bool partly = false;  // the failed attempt left part of a line with the monitor
   for (int attempt = 0; attempt < 3 && !sent; ++attempt) {
     const bool last = attempt == 2;
     if (!last) SuspendMessages();
     m.ErrorFlag = false;
-    if (attempt > 0) {
+    if (partly) {
       LinkSendByte(kEscByte);
       LinkAwaitChar(kMonitorCharTimeoutMs);
       m.ErrorFlag = false;
     }
+    partly = false;
     LinkClearReceive();
     const RunState& run = Run();
     sent = true;
     if (run.AsmLineMode) {
-      sent = SendText("ASM ORG 0" + FormatHex4(run.AsmLineAddress) + "\r") && MonitorReadUntil(' ');
+      sent = SendText("ASM ORG 0" + FormatHex4(run.AsmLineAddress) + "\r");
+      partly = sent || s.LastSent > 0;
+      sent = sent && MonitorReadUntil(' ');
       if (sent) LinkClearReceive();
     }
-    sent = sent && SendText(line);
+    if (sent) {
+      sent = SendText(line);
+      partly = partly || (!sent && s.LastSent > 0);
+    }
     if (!last) ResumeMessages();
     if (!LinkIsOpen()) break;  // the line is gone: no use trying again
+  }
+  if (!sent && partly && LinkIsOpen()) {
+    // The next command must not find the broken-off line in front of it.
+    LinkSendByte(kEscByte);
+    LinkAwaitChar(kMonitorCharTimeoutMs);
+    LinkClearReceive();
   }
   if (!sent && !Failed()) ReportError(err::kTargetDeviceNotResponding);
   return sent && !Failed();
@@ -499,9 +544,9 @@ bool MonitorReadUntil(char c) {
 void MonitorWaitReply() {
   LinkState& l = Link();
   l.ParsingReply = true;
-  if (WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char) {
-    // Nothing came: a monitor whose output was held gets XON.
-    MonitorSendXon();
+  // Nothing within 300 ms: a monitor whose output was held gets XON and one more wait.
+  if (WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char &&
+      (!MonitorSendXon() || WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char)) {
     l.ParsingReply = false;
     return;
   }
@@ -637,8 +682,11 @@ bool MonitorReset(std::string& banner) {
 bool MonitorRegisterList(std::string& first, std::string& second) {
   first.clear();
   second.clear();
-  std::string reply;
-  if (!Exchange(MonitorWord(tok::kREGISTERS), &reply)) return false;
+  // The monitor holds its list after the first line until XON.
+  MonitorSendString(MonitorWord(tok::kREGISTERS));
+  if (Failed() || !MonitorEndCommand() || !MonitorReadUntil('\n') || !MonitorSendXon() || !MonitorWaitPrompt())
+    return false;
+  std::string reply = ReplyBeforePrompt(0);
   const size_t cr = reply.find('\r');
   first = reply.substr(0, cr);
   if (cr != std::string::npos) {
@@ -1114,7 +1162,8 @@ bool AdiHalt(bool& targetReset) {
   targetReset = false;
   const uint8_t value = AdiCommand('R', 1, 'Q');
   if (Failed()) return false;
-  if (value == 0x07 && Link().RxCount == 1) {
+  if (value == 0x07) {
+    // The chip reset itself instead of halting (its announcement may follow).
     targetReset = true;
     return true;
   }
@@ -1212,6 +1261,7 @@ bool LinkTakeNews(LinkNews& news) {
     const size_t end = at == std::string::npos ? at : text.find('\r', at);
     if (end != std::string::npos) {
       l.TargetChipId = text.substr(at, std::min<size_t>(end - at, 10));
+      ++l.ChipAnnouncements;
       news.ChipAnnounced = true;
       l.RxCount = l.RxIndex = 0;
       return true;

@@ -6,6 +6,7 @@
 // RxIndex; a reply longer than the buffer is an error, never a write past it.
 // Send operations return true when the bytes went out.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -35,6 +36,11 @@ bool LinkIsOpen();
 // nowhere and a wait for more ends at once (the fuzz harness of the reply
 // parsers). CloseLink ends it.
 void LinkReplayForTesting(std::span<const uint8_t> bytes);
+// Makes the next Writes sends of more than one byte fail after BytesBefore
+// of their bytes went out, as a line that found no room (error 104); single
+// bytes (ESC, XON) pass. Tests only: a pseudo-terminal's writes never fail
+// short of a hang-up.
+void LinkFailWritesForTesting(int32_t writes, size_t bytesBefore);
 // The device and speed of the open line ("" and 0 when closed).
 std::string LinkDevice();
 int32_t LinkBaud();

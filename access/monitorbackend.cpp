@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "access/links.h"
+#include "base/text.h"
 #include "lang/formatting.h"
 #include "lang/keywords.h"
 #include "lang/scanner.h"
@@ -33,7 +34,10 @@ bool SendWords(std::string_view line) {
                                                                                  : MonitorSendString(word);
     if (!ok) return false;
   }
-  return MonitorEndCommand() && MonitorWaitPrompt();
+  if (!MonitorEndCommand()) return false;
+  // A break register dropped ("RESE BR0") is followed by XON: a monitor that holds its output goes on.
+  if (line.rfind(TrimBlanks(TokenText(tok::kRESET)), 0) == 0 && !MonitorSendXon()) return false;
+  return MonitorWaitPrompt();
 }
 
 class MonitorBackend final : public TargetBackend {
@@ -73,7 +77,10 @@ class MonitorBackend final : public TargetBackend {
       if (!MonitorSendRange(space, start, fill ? start + n - 1 : start) || !MonitorSendChar('=')) return false;
       for (int32_t i = 0; i < (fill ? 1 : n); ++i)
         if ((i && !MonitorSendChar(',')) || !MonitorSendByte(bytes[static_cast<size_t>(done + i)])) return false;
-      if (!MonitorEndCommand() || !MonitorWaitPrompt()) return false;
+      if (!MonitorEndCommand()) return false;
+      // Each write command but the last is followed by XON (a monitor that holds its output goes on).
+      if (!fill && done + n < total && !MonitorSendXon()) return false;
+      if (!MonitorWaitPrompt()) return false;
       if (progress && !progress(done + n, total)) return false;
     }
     return true;
@@ -83,7 +90,8 @@ class MonitorBackend final : public TargetBackend {
   bool CopyBlock(uint8_t dstSpace, int32_t dst, uint8_t srcSpace, int32_t src, int32_t count) override {
     if (count <= 0) return true;
     return MonitorSendRange(dstSpace, dst, dst) && MonitorSendChar('=') &&
-           MonitorSendRange(srcSpace, src, src + count - 1) && MonitorEndCommand() && MonitorWaitPrompt();
+           MonitorSendRange(srcSpace, src, src + count - 1) && MonitorEndCommand() && MonitorSendXon() &&
+           MonitorWaitPrompt();
   }
 
   bool RegisterLines(std::vector<std::string>& lines) override {

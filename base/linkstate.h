@@ -22,6 +22,7 @@ struct LinkState {
   uint8_t MonitorVersion = 0;      // the monitor's version from its banner (4 acknowledges HEX records)
   std::string MonitorCommandLine;  // the monitor command line being collected
   std::string TargetChipId;        // the ADuC's identification ("ADI 841"), from its announcement
+  int32_t ChipAnnouncements = 0;   // how often the ADuC announced itself (each one a restart)
 };
 
 LinkState& Link();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 
 #include "access/backend.h"
 #include "access/disasline.h"
@@ -100,6 +101,20 @@ bool StoppedOnCallEntry(uint8_t stepToken, std::string& text) {
   RefreshDebugViews();
   return true;
 }
+
+}  // namespace
+
+void AwaitChipRestart(int32_t announcedBefore) {
+  const auto start = std::chrono::steady_clock::now();
+  while (Link().ChipAnnouncements == announcedBefore &&
+         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kChipRestartMs)) {
+    LinkIdleWait(5);
+    platform::PumpMessages();
+    LinkIdle();
+  }
+}
+
+namespace {
 
 // Lets the console see its keys while a run or a wait goes on.
 void PumpBetweenSlices() {
@@ -499,7 +514,14 @@ void HaltProgram() {
     return;
   }
   RestoreBreakpoints();
-  if (result == HaltResult::TargetReset) ResetTarget();
+  if (result == HaltResult::TargetReset) {
+    // The chip reset itself instead of halting: the program is reset as by
+    // the main window's program reset, and the chip gets time to restart.
+    const int32_t announced = Link().ChipAnnouncements;
+    Run().ProgramRunning = false;
+    ResetTarget();
+    AwaitChipRestart(announced);
+  }
   RefreshDebugViews();
   m.WarningFlag = false;
   m.ErrorFlag = false;
@@ -699,8 +721,11 @@ void ResetTarget() {
     RefreshDebugViews();
   } else if (!caps.RunsProgramItself) {
     RefreshDebugViews();
+  } else {
+    // The chip starts again from its reset registers; it announces itself
+    // after its reset, which the idle handler reads.
+    SetPcField(Target().TargetRegs.PC);
   }
-  // The ADuC announces itself after its reset; the idle handler reads that.
 }
 
 // EXECUTION HALTED AT xxxx
@@ -719,9 +744,9 @@ void ReportHalt(uint8_t cause) {
   OutHex4(PcField());
   if (CurrentBackend().Capabilities().BreakRegisters) {
     OutText("H BECAUSE OF ");
-    if (cause == 0 || cause == 255) {
+    if (cause == 0 || cause == kCauseNotOurs) {
       OutText(RunControl().HaltReason);
-      if (cause == 255) OutText(" without Dorvik's Activity");
+      if (cause == kCauseNotOurs) OutText(" without Dorvik's Activity");
     } else if (cause == 1) {
       OutText("USER BREAK");
     } else {
@@ -756,7 +781,8 @@ void TakeHalt(const LinkNews& news) {
       uint8_t cause = 0;
       const std::string& why = news.HaltReason;
       RunControl().HaltReason = why;
-      if (why == "BR0") cause = tok::kBR0;
+      if (news.NoBreak) cause = kCauseNotOurs;
+      else if (why == "BR0") cause = tok::kBR0;
       else if (why == "BR1") cause = tok::kBR1;
       else if (why == "USER BREAK") cause = 1;
       const bool echo = Terminal().TerminalEcho;
@@ -800,7 +826,25 @@ void LinkIdle() {
     Target().CpuFamily = kFamilyOther;
     RunControl().UserCodeStart = news.UserCodeStart;
   }
-  if (news.ChipAnnounced) Target().CpuFamily = kFamilyAduc;
+  if (news.ChipAnnounced) {
+    Target().CpuFamily = kFamilyAduc;
+    if (run.ProgramRunning) {
+      // The chip restarted while the program ran (it reset itself): the
+      // program stopped at the reset, and the breaks go back into its code.
+      Target().TargetRegs = tRegisterSet{};
+      news.HaltPC = Target().TargetRegs.PC;
+      TakeHalt(news);
+    }
+  }
+  if (news.NoBreak && run.ProgramRunning) {
+    // The monitor stopped the program without a break of the debugger's: it
+    // is asked where, and the halt is reported as one the debugger did not cause.
+    int32_t pc = PcField();
+    if (CurrentBackend().ReadRegister(tok::kPC, pc) != RegisterRead::Value) pc = PcField();
+    news.HaltPC = static_cast<uint16_t>(pc);
+    news.HaltReason = "NO BREAK";
+    TakeHalt(news);
+  }
   if (news.Halted && run.ProgramRunning) TakeHalt(news);
 }
 

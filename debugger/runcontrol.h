@@ -64,7 +64,15 @@ bool StepDone(uint8_t stepToken, uint16_t& address);
 bool CheckBreakPlacement(uint16_t address, bool checkBranches);
 // The target's reset (RESET CPU and the main window's program reset).
 void ResetTarget();
-// "EXECUTION HALTED AT " and the PC field on a line of its own (the monitor adds why).
+// Waits, with the idle handler's work, until the ADuC has announced itself
+// again after AnnouncedBefore announcements, at most kChipRestartMs.
+inline constexpr int32_t kChipRestartMs = 700;
+void AwaitChipRestart(int32_t announcedBefore);
+// "EXECUTION HALTED AT " and the PC field on a line of its own (the monitor
+// adds why). Cause: 0 the monitor's reason, 1 the user's break, kCauseNotOurs
+// the monitor's reason of a stop the debugger did not cause, else the token
+// of the break register.
+inline constexpr uint8_t kCauseNotOurs = 255;
 void ReportHalt(uint8_t cause);
 // The breaks of the last start taken out again, last planted first.
 void RestoreBreakpoints();

@@ -31,13 +31,9 @@ bool SpeedCode(int32_t baud, speed_t& code) {
   return false;
 }
 
-void ModemLines(int fd, bool on) {
-  int bits = TIOCM_RTS | TIOCM_DTR;
-  // A pseudo-terminal has no modem lines: the failure means nothing there.
-  (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits);
-}
-
 }  // namespace
+
+bool IsNoModemLines(int code) { return code == ENOTTY || code == EINVAL; }
 
 bool IsSupportedBaud(int32_t baud) {
   speed_t code{};
@@ -77,20 +73,45 @@ bool SerialPort::Open(const std::string& path, int32_t baud) {
     ::close(fd);
     return false;
   }
-  ModemLines(fd, true);
-  tcflush(fd, TCIFLUSH);
   fd_ = fd;
   path_ = path;
   baud_ = baud;
+  // A device without modem lines (a pseudo-terminal) refuses them: that is no failure.
+  if ((!CommSetRts() && !IsNoModemLines(error_)) || (!CommSetDtr() && !IsNoModemLines(error_))) {
+    const int code = error_;
+    ::close(fd_);
+    fd_ = -1;
+    error_ = code;
+    return false;
+  }
+  error_ = 0;
+  tcflush(fd, TCIFLUSH);
   return true;
 }
 
 void SerialPort::Close() {
   if (fd_ < 0) return;
-  ModemLines(fd_, false);
+  // The port closes whatever the lines answer.
+  CommClearRts();
+  CommClearDtr();
   ::close(fd_);
   fd_ = -1;
 }
+
+bool SerialPort::ModemLine(int line, bool raise) {
+  if (fd_ < 0) {
+    error_ = EBADF;
+    return false;
+  }
+  int bits = line;
+  if (ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &bits) != 0) return Fail();
+  return true;
+}
+
+bool SerialPort::CommSetRts() { return ModemLine(TIOCM_RTS, true); }
+bool SerialPort::CommClearRts() { return ModemLine(TIOCM_RTS, false); }
+bool SerialPort::CommSetDtr() { return ModemLine(TIOCM_DTR, true); }
+bool SerialPort::CommClearDtr() { return ModemLine(TIOCM_DTR, false); }
 
 bool SerialPort::SetBaud(int32_t baud) {
   speed_t code{};
@@ -111,6 +132,7 @@ bool SerialPort::SetBaud(int32_t baud) {
 }
 
 bool SerialPort::Write(std::span<const uint8_t> bytes, int timeoutMs) {
+  written_ = 0;
   if (fd_ < 0) {
     error_ = EBADF;
     return false;
@@ -122,6 +144,7 @@ bool SerialPort::Write(std::span<const uint8_t> bytes, int timeoutMs) {
     const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<size_t>(n);
+      written_ = done;
       continue;
     }
     if (n < 0 && errno != EAGAIN && errno != EINTR) return Fail();

@@ -1,7 +1,9 @@
 #pragma once
 // A serial port on a device path (POSIX termios): raw 8 data bits, no parity,
-// one stop bit, no flow control, non-blocking. Every failure keeps the
-// operating system's error code, so the caller can report its text.
+// one stop bit, no flow control, non-blocking. RTS and then DTR are raised
+// when the port opens and dropped in the same order when it closes. Every
+// failure keeps the operating system's error code, so the caller can report
+// its text.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,9 +20,11 @@ class SerialPort {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
-  // Opens Path at Baud; an open port is closed first. False: LastError() says why.
+  // Opens Path at Baud and raises RTS, then DTR; an open port is closed
+  // first. A device without modem lines (a pseudo-terminal) opens all the
+  // same. False: LastError() says why.
   bool Open(const std::string& path, int32_t baud);
-  // Drops RTS and DTR and closes (nothing when the port is not open).
+  // Drops RTS, then DTR, and closes (nothing when the port is not open).
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Path() const { return path_; }
@@ -28,9 +32,18 @@ class SerialPort {
   // Another speed on the open port.
   bool SetBaud(int32_t baud);
 
+  // The modem lines. False when the port is closed or the device refused
+  // (a device without modem lines: LastError() is ENOTTY or EINVAL).
+  bool CommSetRts();
+  bool CommClearRts();
+  bool CommSetDtr();
+  bool CommClearDtr();
+
   // Writes all of Bytes, waiting at most TimeoutMs for room; false on an error
   // or the time-out (LastError() is ETIMEDOUT then).
   bool Write(std::span<const uint8_t> bytes, int timeoutMs);
+  // How many bytes of the last Write went out (all of them when it succeeded).
+  size_t Written() const { return written_; }
   // What can be read now without waiting (at most Size bytes): the count, 0
   // when nothing is there, -1 when the line failed or hung up.
   long ReadAvailable(uint8_t* buffer, size_t size);
@@ -44,11 +57,16 @@ class SerialPort {
 
  private:
   bool Fail();
+  bool ModemLine(int line, bool raise);
   int fd_ = -1;
   int error_ = 0;
   std::string path_;
   int32_t baud_ = 0;
+  size_t written_ = 0;
 };
+
+// True when Code is what a device without modem lines answers to their ioctls.
+bool IsNoModemLines(int code);
 
 // True when Baud is a speed the port can be set to.
 bool IsSupportedBaud(int32_t baud);

@@ -169,6 +169,50 @@ TEST_F(AducLinkTest, HaltStopsTheChip) {
   EXPECT_TRUE(Errors().empty());
 }
 
+// A chip that resets itself when asked to stop answers 07H: the break goes
+// back, the program is reset ('Z' last), and the chip's announcement is
+// awaited; the registers are those of a program start.
+TEST_F(AducLinkTest, HaltAnsweredByAResetResetsTheProgram) {
+  Wire("BR = 3");
+  Wire("GO FROM 8");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  Target().TargetRegs.SP = 0x30;
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0xA5});
+  Fake().SetFault(Fault::ResetOnHalt);
+  const std::string halt = Frames(Wire("HALT"));
+  EXPECT_EQ(halt.substr(0, 4), "R01 ") << halt;
+  EXPECT_EQ(halt.substr(halt.size() - 4), "Z00 ") << halt;
+  EXPECT_EQ(halt.find("V81"), std::string::npos) << halt;  // no shadows read from a chip that reset
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+  EXPECT_EQ(Link().ChipAnnouncements, 1);
+  EXPECT_EQ(Link().TargetChipId, "ADI 841");
+  EXPECT_EQ(MainForm().CurrentPC, 0u);
+  EXPECT_EQ(Target().TargetRegs.SP, 7);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0x80});
+  EXPECT_FALSE(Fake().Running());
+  // The console goes on: the program starts again from its reset PC.
+  Fake().SetFault(Fault::None);
+  Wire("GO TILL 3");
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_EQ(MainForm().CurrentPC, 3u);
+}
+
+// A chip that restarts while the program runs announces itself: the run ends
+// at the reset PC and the break goes back into its code.
+TEST_F(AducLinkTest, RestartWhileRunningEndsTheRun) {
+  Wire("BR = 3");
+  Wire("GO FROM 8");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  Fake().ResetByItself();
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_EQ(TerminalText(), "EXECUTION HALTED AT 0000\nhlt>");
+  EXPECT_EQ(Link().TargetChipId, "ADI 841");
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0x80});
+  EXPECT_TRUE(Errors().empty());
+}
+
 TEST_F(AducLinkTest, DownloadPacketAndSpeed) {
   Fake().ClearReceived();
   EXPECT_TRUE(AdiSendPacket(0x0E, 'C', {}));

@@ -38,25 +38,25 @@ constexpr WireCase kMonitorCases[] = {
     // Direct data below 80H is read as indirect data; SFRs as direct data, addresses as bytes.
     {"RBYTE 30", "DBYT 30\r", "IDATA  0030=00 ' . '\n"},
     {"RBYTE 0A0", "RBYT 0A0\r", "RDATA  00A0=FF ' . '\n"},
-    // Writes: 8 values per command, bytes above 9FH with a leading 0.
-    {"XBYTE 200 = 1, 2, 3, 4, 5, 6, 7, 8, 9, 0A0", "XBYT 00200=01,02,03,04,05,06,07,08\rXBYT 00208=09,0A0\r", ""},
+    // Writes: 8 values per command, XON after each but the last, bytes above 9FH with a leading 0.
+    {"XBYTE 200 = 1, 2, 3, 4, 5, 6, 7, 8, 9, 0A0", "XBYT 00200=01,02,03,04,05,06,07,08\r\x11XBYT 00208=09,0A0\r", ""},
     // A fill: ranged commands of at most 256 bytes.
     {"XBYTE 300 TO 4FF = 55", "XBYT 00300 TO 003FF=55\rXBYT 00400 TO 004FF=55\r", ""},
     {"XBYTE 500 TO 5FF = 0AA", "XBYT 00500 TO 005FF=0AA\r", ""},
     // A copy is the monitor's own.
-    {"XBYTE 600 TO 603 = XBYTE 100 TO 103", "XBYT 00600=XBYT 00100 TO 00103\r", ""},
+    {"XBYTE 600 TO 603 = XBYTE 100 TO 103", "XBYT 00600=XBYT 00100 TO 00103\r\x11", ""},
     {"DBYTE 20 = 1", "DBYT 20=01\r", ""},
-    // Registers by keyword.
+    // Registers by keyword; the register list's second line follows XON.
     {"R3 = 7", "R3=0007\r", ""},
     {"R3", "R3\r", "R3 =07\n"},
-    {"REGISTERS", "REGI\r",
+    {"REGISTERS", "REGI\r\x11",
      "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000\nR0=00 R1=00 R2=00 R3=07 R4=00 R5=00 R6=00 R7=00\n"},
     // The break registers: the BR query, BR0 set (its code line read), shown, dropped.
     {"BR", "BR\r", "BREAK =OFF\nBR0 =RESET \nBR1 =RESET \n"},
     {"BR = ON", "BR\rBR=ON\r", ""},
     {"BR0 = 2", "CBYT 0002 TO 0011\r", ""},
     {"BR0", "", "BR0 =0002\n"},
-    {"DISABLE BR0", "RESE BR0\r", ""},
+    {"DISABLE BR0", "RESE BR0\r\x11", ""},
     {"RESET CPU", "RES CH\r", "OVIX-52 V4.0 USER 0000\n"},
     {"CAUSE", "CAUS\r", "NONE\n"},
 };
@@ -105,6 +105,23 @@ TEST_F(MonitorLinkTest, TraceRunsTheCallThrough) {
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
 }
 
+// A call whose subroutine starts at its own return address: the monitor's
+// break there stops the program on entering the call (PPC is the call). The
+// step takes the call back: SP less the pushed return address, PC the call.
+TEST_F(MonitorLinkTest, TraceStoppedOnCallEntryTakesTheCallBack) {
+  Fake().Poke(kSpaceCode, 0x20, {0x12, 0x00, 0x23, 0x80, 0xFE});  // LCALL 0023H; SJMP $
+  // The run over the call, PPC and PC asked, the call's line, SP read and written back, PC set.
+  EXPECT_EQ(Wire("TRACE FROM 20"),
+            "PC=0020\rCBYT 0020\rCBYT 0023 TO 0032\rBR1=0023\rGO FROM 0020 TILL BR1\rPPC\rPC\r"
+            "CBYT 0020 TO 002F\rCBYT 0020\rRBYT 81\rRBYT 81=07\rPC=0020\r");
+  EXPECT_EQ(Out(), "0020H LCALL   023H----->0020H LCALL   023H\n");
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(MainForm().CurrentPC, 0x20u);
+  EXPECT_EQ(Fake().Pc(), 0x20);
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, sfr::SP, 1), std::vector<uint8_t>{0x07});
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+}
+
 TEST_F(MonitorLinkTest, GoForeverAndHalt) {
   EXPECT_EQ(Wire("GO FROM 8 FOREVER"), "PC=0008\rGO FROM 0008 FOREVER\r");
   EXPECT_TRUE(dorvik::Run().ProgramRunning);
@@ -113,6 +130,26 @@ TEST_F(MonitorLinkTest, GoForeverAndHalt) {
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(MainForm().CurrentPC, 8u);
   EXPECT_FALSE(Fake().Running());
+}
+
+// "NO BREAK": the board stopped the program without a break of the
+// debugger's. The idle handler asks where, ends the run and reports a halt
+// that the debugger did not cause.
+TEST_F(MonitorLinkTest, NoBreakEndsTheRun) {
+  Wire("GO FROM 8 FOREVER");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  Fake().ClearReceived();
+  Fake().StopByItself();
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_EQ(Fake().Received(), "PC\r");
+  EXPECT_EQ(TerminalText(), "EXECUTION BEGUN\nEXECUTION HALTED AT 0008H BECAUSE OF NO BREAK without Dorvik's Activity\nhlt>");
+  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+  EXPECT_TRUE(Errors().empty());
+  // Not while stopped: the news changes nothing.
+  Fake().SendUnsolicited("\r\nNO BREAK\r\n-");
+  for (int i = 0; i < 20; ++i) platform::Pump().RunIdle();
+  EXPECT_EQ(TerminalText(), "EXECUTION BEGUN\nEXECUTION HALTED AT 0008H BECAUSE OF NO BREAK without Dorvik's Activity\nhlt>");
 }
 
 // The ARM address follows the same word form as FROM.
@@ -150,6 +187,30 @@ TEST_F(MonitorLinkTest, TargetErrorNumberIsHex) {
   EXPECT_FALSE(MonitorWaitPrompt());
   EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 17 BREAK CODE\"");
   EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
+}
+
+// A monitor whose output is held goes on at XON: a reply that did not start
+// within 300 ms gets XON and one more wait, also the step's reply.
+TEST_F(MonitorLinkTest, HeldOutputGoesOnAtXon) {
+  Fake().SetFault(Fault::Hold);
+  EXPECT_EQ(Wire("XBYTE 100"), "XBYT 00100\r\x11");
+  EXPECT_EQ(Out(), "XDATA  0100=11 ' . '\n");
+  Fake().SetFault(Fault::Hold);
+  // The first XON after 300 ms of silence, the second the list's own after its first line.
+  EXPECT_EQ(Wire("REGISTERS"), "REGI\r\x11\x11");
+  EXPECT_EQ(Out(), "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000\nR0=00 R1=00 R2=00 R3=00 R4=00 R5=00 R6=00 R7=00\n");
+  Fake().ClearReceived();
+  Fake().SetFault(Fault::Hold);
+  std::string line;
+  EXPECT_TRUE(MonitorSingleStep(line));
+  EXPECT_EQ(Fake().Received(), "S\r\x11\x1b");
+  EXPECT_EQ(line, "0002 04    INC   A");
+  EXPECT_EQ(MainForm().CurrentPC, 2u);
+  EXPECT_TRUE(Errors().empty());
+  // Held for good: XON is sent once per wait, then the silence is reported.
+  Fake().SetFault(Fault::Silent);
+  EXPECT_EQ(Wire("XBYTE 100"), "XBYT 00100\r\x11");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
 }
 
 TEST_F(MonitorLinkTest, BannerAfterPowerUpSetsVersionAndUserCode) {

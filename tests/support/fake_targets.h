@@ -21,6 +21,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "access/target.h"
@@ -47,6 +48,8 @@ enum class Fault : uint8_t {
   Overlong,    // answers a command with more bytes than the receive buffer holds
   CloseAfter,  // closes the line after Arg more received bytes
   NeverHalt,   // the running program ignores every request to stop (an ADuC step never reports)
+  ResetOnHalt, // ADuC: asked to stop, the chip resets itself and answers 07H
+  Hold,        // monitor: its output is held from now on until an XON arrives (no fault after that)
 };
 
 class FakeTarget {
@@ -132,6 +135,16 @@ class FakeTarget {
     uint32_t n = 0;
     if (r.size() == 4) std::memcpy(&n, r.data(), 4);
     return n;
+  }
+  // The monitor stops the running program by itself (the board's own stop key): "NO BREAK".
+  void StopByItself() {
+    Request('K', {});
+    ReadReply();
+  }
+  // The ADuC resets itself now (its watchdog): the program is gone and the chip announces itself.
+  void ResetByItself() {
+    Request('R', {});
+    ReadReply();
   }
   // The line goes dead now (the cable pulled).
   void Hangup() {
@@ -265,6 +278,10 @@ class FakeTarget {
       case 'F':
         fault_ = static_cast<Fault>(u(0));
         faultArg_ = uint32_t(u(1) << 8 | u(2));
+        if (fault_ == Fault::Hold) {
+          held_ = true;
+          fault_ = Fault::None;
+        }
         break;
       case 'U':
         Reply(args);
@@ -274,6 +291,19 @@ class FakeTarget {
         break;
       case 'N':
         reply.assign(reinterpret_cast<const char*>(&replies_), 4);
+        break;
+      case 'K':
+        if (!running_) break;
+        running_ = false;
+        Run().ProgramRunning = false;
+        cause_ = "NO BREAK";
+        Reply("\r\nNO BREAK\r\n-");
+        break;
+      case 'R':
+        running_ = false;
+        Run().ProgramRunning = false;
+        SimReset();
+        Reply("ADI 841\r\n");
         break;
       case 'X':
         if (master_ >= 0) close(master_);
@@ -308,10 +338,23 @@ class FakeTarget {
     }
   }
 
-  // Sends a reply as the fault asks.
+  // Sends a reply as the fault asks; held output waits for XON.
   void Reply(const std::string& bytes) {
     if (master_ < 0 || fault_ == Fault::Silent) return;
     ++replies_;
+    if (held_) {
+      heldOut_ += bytes;
+      return;
+    }
+    Send(bytes);
+  }
+  // XON: what was held goes out.
+  void Release() {
+    held_ = false;
+    Send(std::exchange(heldOut_, {}));
+  }
+  void Send(const std::string& bytes) {
+    if (master_ < 0) return;
     if (fault_ == Fault::Split) {
       for (char c : bytes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
@@ -413,6 +456,11 @@ class FakeTarget {
   }
 
   void MonitorByte(uint8_t b) {
+    // XON is flow control, in every mode: output that was held goes on.
+    if (b == 17) {
+      if (held_) Release();
+      return;
+    }
     if (loading_) return LoadByte(b);
     if (running_) {
       if (b == 'U' && fault_ != Fault::NeverHalt) MonitorStopped("USER BREAK");
@@ -423,7 +471,6 @@ class FakeTarget {
       Reply("\r\n-");
       return;
     }
-    if (b == 17) return;  // XON: output is never held here
     if (b != '\r') {
       if (line_.size() < 200) line_ += static_cast<char>(b);
       return;
@@ -559,9 +606,12 @@ class FakeTarget {
       const uint8_t bank = (m.SfrImage[sfr::PSW] & 0x18) >> 3;
       std::string second;
       for (int r = 0; r < 8; ++r) second += (r ? " R" : "R") + std::to_string(r) + "=" + Hex2(m.IDataImage[8u * bank + r]);
-      return Reply("PC=" + Hex4(uint16_t(m.SimPC)) + " ACC=" + Hex2(m.SfrImage[sfr::ACC]) + " B=" +
-                   Hex2(m.SfrImage[sfr::B]) + " PSW=" + Hex2(m.SfrImage[sfr::PSW]) + " SP=" + Hex2(m.SfrImage[sfr::SP]) +
-                   " DPTR=" + Hex4(uint16_t(RegisterValue("DPTR"))) + "\r\n" + second + "\r\n-");
+      // A list of two lines: the monitor holds the second until XON.
+      Reply("PC=" + Hex4(uint16_t(m.SimPC)) + " ACC=" + Hex2(m.SfrImage[sfr::ACC]) + " B=" +
+            Hex2(m.SfrImage[sfr::B]) + " PSW=" + Hex2(m.SfrImage[sfr::PSW]) + " SP=" + Hex2(m.SfrImage[sfr::SP]) +
+            " DPTR=" + Hex4(uint16_t(RegisterValue("DPTR"))) + "\r\n");
+      held_ = true;
+      return Reply(second + "\r\n-");
     }
     if (w[0] == "CB" && eq != std::string::npos && ParseHex(TrimBlanks(line.substr(3, eq - 3)), a)) {
       const std::vector<std::string> values = Split(line.substr(eq + 1));
@@ -803,6 +853,13 @@ class FakeTarget {
     MemoryImages& m = Images();
     if (running_) {
       if (fault_ == Fault::NeverHalt) return;
+      if (fault_ == Fault::ResetOnHalt) {
+        // The chip resets itself; its kernel answers the single byte 07H and waits for commands.
+        running_ = false;
+        Run().ProgramRunning = false;
+        SimReset();
+        return Reply("\x07");
+      }
       // Any command stops the program: its answer, then the break report.
       running_ = false;
       Run().ProgramRunning = false;
@@ -893,6 +950,8 @@ class FakeTarget {
   MonitorBreak br_[2];
   int till_ = 0;
   bool breakSwitch_ = false;
+  bool held_ = false;     // output waits for XON
+  std::string heldOut_;
   std::string cause_;
   std::vector<uint8_t> in_;
   uint8_t operand_ = 0;
