@@ -245,7 +245,9 @@ void CmdBreak() {
       ReportError(err::kCommandNotSupportedByThis);
       return;
     }
-    if (MonitorSendKeyword(tok::kBR) && MonitorSendChar('=') && MonitorSendKeyword(sw) && MonitorEndCommand())
+    // XON after the switch: a monitor that holds its output goes on to its prompt.
+    if (MonitorSendKeyword(tok::kBR) && MonitorSendChar('=') && MonitorSendKeyword(sw) && MonitorEndCommand() &&
+        MonitorSendXon())
       MonitorWaitPrompt();
     return;
   }

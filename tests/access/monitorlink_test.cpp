@@ -53,7 +53,7 @@ constexpr WireCase kMonitorCases[] = {
      "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000\nR0=00 R1=00 R2=00 R3=07 R4=00 R5=00 R6=00 R7=00\n"},
     // The break registers: the BR query, BR0 set (its code line read), shown, dropped.
     {"BR", "BR\r", "BREAK =OFF\nBR0 =RESET \nBR1 =RESET \n"},
-    {"BR = ON", "BR\rBR=ON\r", ""},
+    {"BR = ON", "BR\rBR=ON\r\x11", ""},
     {"BR0 = 2", "CBYT 0002 TO 0011\r", ""},
     {"BR0", "", "BR0 =0002\n"},
     {"DISABLE BR0", "RESE BR0\r\x11", ""},
