@@ -182,6 +182,16 @@ void CloseLink() {
 bool LinkIsOpen() { return Serial().Port.IsOpen() || Serial().Replay; }
 
 namespace {
+// The space of a block read (a direct address below 80H is internal data)
+// and its count, which must fit the receive buffer.
+bool BlockReadArguments(uint8_t& space, int32_t addr, int32_t count) {
+  space &= 7;
+  if (space == kSpaceDirect && addr < 0x80) space = kSpaceIData;
+  if (count > 0 && count < kRxBufferSize) return true;
+  ReportError(err::kDorvikInternalError);
+  return false;
+}
+
 // A closed line is reported: the target does not respond.
 bool LineOpenOrReported() {
   if (LinkIsOpen()) return true;
@@ -568,12 +578,7 @@ bool MonitorReadBlock(uint8_t space, int32_t addr, int32_t count) {
   l.RxCount = 0;
   l.RxIndex = 0;
   Messages().ErrorFlag = false;
-  space &= 7;
-  if (space == kSpaceDirect && addr < 0x80) space = kSpaceIData;
-  if (count <= 0 || count >= kRxBufferSize) {
-    ReportError(err::kDorvikInternalError);
-    return false;
-  }
+  if (!BlockReadArguments(space, addr, count)) return false;
   std::vector<uint8_t> data;
   for (int32_t done = 0; done < count; done += kMonitorReadPiece)
     if (!ReadPiece(space, addr + done, std::min(kMonitorReadPiece, count - done), data)) return false;
@@ -912,12 +917,7 @@ uint8_t AdiCommand(char letter, uint8_t arg, uint8_t form, int32_t count) {
 bool AdiReadBlock(uint8_t space, int32_t addr, int32_t count) {
   // Also the shadowed registers: a closed line shows nothing as if it were read.
   if (!LineOpenOrReported()) return false;
-  space &= 7;
-  if (space == kSpaceDirect && addr < 0x80) space = kSpaceIData;
-  if (count <= 0 || count >= kRxBufferSize) {
-    ReportError(err::kDorvikInternalError);
-    return false;
-  }
+  if (!BlockReadArguments(space, addr, count)) return false;
   std::vector<uint8_t> data;
   if (space == kSpaceCode || space == kSpaceXData) {
     if (!ReadSpace(space, static_cast<uint32_t>(addr), count, data)) return false;
