@@ -19,21 +19,6 @@ constexpr int32_t kAckTimeoutMs = 2000;
 constexpr int32_t kAducAttempts = 4;
 constexpr int32_t kLinkBaud = 9600;  // the ADuC link's speed outside a download
 
-// The record bytes of one HEX record: length, address, type, data, checksum.
-std::vector<uint8_t> RecordBytes(uint16_t address, uint8_t type, std::span<const uint8_t> data) {
-  std::vector<uint8_t> bytes;
-  bytes.reserve(data.size() + 5);
-  bytes.push_back(static_cast<uint8_t>(data.size()));
-  bytes.push_back(static_cast<uint8_t>(address >> 8));
-  bytes.push_back(static_cast<uint8_t>(address));
-  bytes.push_back(type);
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  uint8_t sum = 0;
-  for (uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
-  bytes.push_back(static_cast<uint8_t>(0 - sum));
-  return bytes;
-}
-
 // Cuts Lowest..Highest into records of at most MaxRecord bytes.
 template <typename Fn>
 bool ForEachRecord(uint16_t lowest, uint16_t highest, uint16_t maxRecord, Fn&& fn) {
@@ -97,11 +82,6 @@ class MonitorSender {
     return Fail(TransferResult::Failed);
   }
 
-  bool SendHex(uint8_t b) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    return NothingReceived() && SendChar(kDigits[b >> 4]) && SendChar(kDigits[b & 15]);
-  }
-
   // The acknowledgement '.' of a data record, within its time-out.
   bool Acknowledged() {
     if (!LinkAwaitChar(kAckTimeoutMs)) {
@@ -114,10 +94,13 @@ class MonitorSender {
     return true;
   }
 
+  // The record's text goes out a byte (two digits) at a time, each after the
+  // check that the monitor did not refuse what came before.
   bool Record(uint16_t address, uint8_t type, std::span<const uint8_t> data) {
-    if (!NothingReceived() || !SendChar(':')) return false;
-    for (uint8_t b : RecordBytes(address, type, data))
-      if (!SendHex(b)) return false;
+    const std::string text = HexRecordText(address, type, data);
+    if (!NothingReceived() || !SendChar(text[0])) return false;
+    for (size_t i = 1; i + 1 < text.size(); i += 2)
+      if (!NothingReceived() || !SendChar(text[i]) || !SendChar(text[i + 1])) return false;
     if (type == kHexTypeData && Link().MonitorVersion == 4 && !Acknowledged()) return false;
     return SendChar('\r') && NothingReceived() && SendChar('\n') && NothingReceived();
   }

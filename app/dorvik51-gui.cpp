@@ -33,12 +33,6 @@
 
 namespace {
 
-std::string ProgramPath(const char* argv0) {
-  std::error_code ec;
-  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(argv0) : self.string();
-}
-
 // The project file: the first argument when its extension is .QPC, else the
 // program's own name with .QPC.
 std::string ProjectFileName(int argc, char** argv, const std::string& program) {
@@ -54,7 +48,7 @@ std::string ProjectFileName(int argc, char** argv, const std::string& program) {
 int main(int argc, char** argv) {
   using namespace dorvik;
   QApplication app(argc, argv);
-  const std::string program = ProgramPath(argv[0]);
+  const std::string program = platform::ProgramPath(argv[0]);
   SetSettingsFileNames(program, std::filesystem::temp_directory_path().string());
   InstallTargetAccess();
   vhw::InstallHardwareBus();

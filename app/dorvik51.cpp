@@ -5,7 +5,6 @@
 // end (console/frontend.h) run until the user ends it.
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "access/target.h"
@@ -17,18 +16,9 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
+#include "platform/files.h"
 #include "platform/pump.h"
 #include "vhw/hardware.h"
-
-namespace {
-
-std::string ProgramPath(const char* argv0) {
-  std::error_code ec;
-  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(argv0) : self.string();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace dorvik;
@@ -51,7 +41,7 @@ int main(int argc, char** argv) {
   RunControl().StepKeySource = ReadKey;
   RunControl().PrintSourceLines = true;
   platform::Pump().SetIdleHook(DebugViewsIdle);
-  const std::string database = CpuDatabaseNameFor(ProgramPath(argv[0]));
+  const std::string database = CpuDatabaseNameFor(platform::ProgramPath(argv[0]));
   // Without the database the console still runs; CPU reports error 159.
   if (!ReadCpuDatabase(database) || !LoadCpuDescription())
     std::fprintf(stderr, "dorvik51: the processor database %s could not be read\n", database.c_str());

@@ -483,15 +483,7 @@ bool ConsoleDialogFace::AskLine(std::string_view label, const std::string& shown
   TypeText("\r");
   front_.Render();
   if (!answered) return false;
-  answer = TrimBlanks(answer);
-  text = shown;
-  if (answer.size() > 1 && answer[0] == '#') {
-    size_t n = 0;
-    for (char c : answer.substr(1)) n = c >= '0' && c <= '9' ? n * 10 + static_cast<size_t>(c - '0') : history.size();
-    if (n >= 1 && n <= history.size()) text = history[n - 1];
-  } else if (!answer.empty()) {
-    text = answer;
-  }
+  text = platform::DialogAnswer(TrimBlanks(answer), shown, history);
   return true;
 }
 

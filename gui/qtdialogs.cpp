@@ -34,6 +34,30 @@ QComboBox* EditableCombo(const QString& name, QWidget* parent) {
   return combo;
 }
 
+// The OK, Browse and Cancel buttons of an input dialog on row Row of Grid from
+// column Column; the button pressed goes into Action (Cancel when none was).
+void AddDialogButtons(QDialog& dialog, QGridLayout& grid, int row, int column, bool browseVisible,
+                      platform::DialogAction& action) {
+  QPushButton* ok = Button("btnOK", "OK", &dialog);
+  QPushButton* browse = Button("btnBrowse", "Browse", &dialog);
+  QPushButton* cancel = Button("btnCancel", "Cancel", &dialog);
+  ok->setDefault(true);
+  browse->setVisible(browseVisible);
+  grid.addWidget(ok, row, column);
+  grid.addWidget(browse, row, column + 1);
+  grid.addWidget(cancel, row, column + 2);
+  action = platform::DialogAction::Cancel;
+  QObject::connect(ok, &QPushButton::clicked, &dialog, [&dialog, &action] {
+    action = platform::DialogAction::Ok;
+    dialog.accept();
+  });
+  QObject::connect(browse, &QPushButton::clicked, &dialog, [&dialog, &action] {
+    action = platform::DialogAction::Browse;
+    dialog.accept();
+  });
+  QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+}
+
 }  // namespace
 
 // --- Message boxes -------------------------------------------------------------
@@ -81,24 +105,8 @@ platform::InputReply QtDialogs::AskInput(const platform::InputPrompt& prompt) {
   FillCombo(*combo, prompt.History, prompt.Text);
   grid->addWidget(new QLabel(Text(prompt.Label), &dialog), 0, 0, 1, 3);
   grid->addWidget(combo, 1, 0, 1, 3);
-  QPushButton* ok = Button("btnOK", "OK", &dialog);
-  QPushButton* browse = Button("btnBrowse", "Browse", &dialog);
-  QPushButton* cancel = Button("btnCancel", "Cancel", &dialog);
-  ok->setDefault(true);
-  browse->setVisible(prompt.BrowseVisible);
-  grid->addWidget(ok, 2, 0);
-  grid->addWidget(browse, 2, 1);
-  grid->addWidget(cancel, 2, 2);
-  platform::DialogAction action = platform::DialogAction::Cancel;
-  QObject::connect(ok, &QPushButton::clicked, &dialog, [&] {
-    action = platform::DialogAction::Ok;
-    dialog.accept();
-  });
-  QObject::connect(browse, &QPushButton::clicked, &dialog, [&] {
-    action = platform::DialogAction::Browse;
-    dialog.accept();
-  });
-  QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+  platform::DialogAction action;
+  AddDialogButtons(dialog, *grid, 2, 0, prompt.BrowseVisible, action);
   combo->setFocus();
   dialog.exec();
   return {action, combo->currentText().toStdString()};
@@ -117,26 +125,10 @@ platform::PairReply QtDialogs::AskPair(const platform::PairPrompt& prompt) {
   grid->addWidget(name, 0, 1, 1, 3);
   grid->addWidget(new QLabel(Text(prompt.ValueLabel), &dialog), 1, 0);
   grid->addWidget(value, 1, 1, 1, 3);
-  QPushButton* ok = Button("btnOK", "OK", &dialog);
-  QPushButton* browse = Button("btnBrowse", "Browse", &dialog);
-  QPushButton* cancel = Button("btnCancel", "Cancel", &dialog);
-  ok->setDefault(true);
-  browse->setVisible(prompt.BrowseVisible);
-  grid->addWidget(ok, 2, 1);
-  grid->addWidget(browse, 2, 2);
-  grid->addWidget(cancel, 2, 3);
   platform::PairReply reply;
+  AddDialogButtons(dialog, *grid, 2, 1, prompt.BrowseVisible, reply.Action);
   QObject::connect(name->lineEdit(), &QLineEdit::textEdited, &dialog, [&] { reply.NameEdited = true; });
   QObject::connect(name, &QComboBox::activated, &dialog, [&] { reply.NameEdited = true; });
-  QObject::connect(ok, &QPushButton::clicked, &dialog, [&] {
-    reply.Action = platform::DialogAction::Ok;
-    dialog.accept();
-  });
-  QObject::connect(browse, &QPushButton::clicked, &dialog, [&] {
-    reply.Action = platform::DialogAction::Browse;
-    dialog.accept();
-  });
-  QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
   name->setFocus();
   dialog.exec();
   reply.Name = name->currentText().toStdString();

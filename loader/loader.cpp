@@ -1,7 +1,6 @@
 #include "loader/loader.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "access/backend.h"
 #include "access/target.h"
@@ -10,6 +9,7 @@
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "base/session.h"
+#include "base/text.h"
 #include "debugger/breakpoints.h"
 #include "debugger/memcmds.h"
 #include "debugger/runcontrol.h"
@@ -46,19 +46,17 @@ bool DialogVisible() {
 
 // The address being loaded, in the display radix (five digits).
 bool ShowAddress(uint16_t address, bool clearing = false) {
-  LoaderState& l = Loader();
-  const uint16_t radix = Formatting().DisplayRadix == 10 ? 10 : 16;
-  l.AddressLabel = clearing ? "Clear address" : "Load address";
-  l.AddressText = FormatNumber(radix, 5, false, address, false);
-  if (l.Dialog.ShowAddress) l.Dialog.ShowAddress(l.AddressLabel, l.AddressText);
+  if (const auto& show = Loader().Dialog.ShowAddress) {
+    const uint16_t radix = Formatting().DisplayRadix == 10 ? 10 : 16;
+    show(clearing ? "Clear address" : "Load address", FormatNumber(radix, 5, false, address, false));
+  }
   return !IsLoadCancelled();
 }
 
 void InformLoaded(uint16_t highest) {
   if (!Messages().ShowMessageBoxes || Messages().QuietMessages) return;
-  char decimal[8];
-  std::snprintf(decimal, sizeof decimal, "%05u", unsigned{highest});
-  const std::string last = Formatting().DisplayRadix == 16 ? FormatHex4(highest) : std::string(decimal);
+  const std::string last =
+      Formatting().DisplayRadix == 16 ? FormatHex4(highest) : FormatNumber(10, 5, false, highest, false);
   platform::Reporter().ShowBox({"Information", "Load succesful, last address used " + last,
                                 platform::BoxButtons::Ok, platform::BoxIcon::None});
 }
@@ -116,7 +114,6 @@ bool SendProgram(const LoaderOptions& o) {
   TargetBackend& target = CurrentBackend();
   uint16_t lowest = l.LowestAddress;
   uint16_t highest = l.HighestAddress;
-  l.MaxTransferRecord = TransferRecordSize(Target().CpuFamily);
   // The ADuC's flash takes whole pages.
   if (Target().CpuFamily == kFamilyAduc) {
     lowest &= 0xFF00;
@@ -131,7 +128,7 @@ bool SendProgram(const LoaderOptions& o) {
   ProgramTransfer transfer{.Image = std::span<const uint8_t, kProgramImageSize>(l.LoadBuffer.data(), kProgramImageSize),
                            .Lowest = lowest,
                            .Highest = highest,
-                           .MaxRecord = l.MaxTransferRecord,
+                           .MaxRecord = TransferRecordSize(Target().CpuFamily),
                            .Append = o.LoadAppend,
                            .ClearCodeFlash = o.ClearCodeFlash,
                            .ClearDataFlash = o.ClearDataFlash,
@@ -263,12 +260,9 @@ bool ParseStackText(std::string_view text, uint16_t& value) {
   if (text.empty() || text.size() > 5) return false;
   uint32_t v = 0;
   for (char c : text) {
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (radix == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    else if (radix == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (digit < 0) return false;
-    v = v * static_cast<uint32_t>(radix) + static_cast<uint32_t>(digit);
+    const uint8_t digit = HexDigitValue(c);
+    if (digit >= radix) return false;
+    v = v * static_cast<uint32_t>(radix) + digit;
   }
   if (v > 0xFFFF) return false;
   value = static_cast<uint16_t>(v);

@@ -37,9 +37,6 @@ struct LoaderState {
   uint16_t LowestAddress = 0xFFFF;
   uint16_t HighestAddress = 0;
   uint16_t StartAddress = 0;
-  uint16_t MaxTransferRecord = 128;  // data bytes per HEX record sent
-  std::string AddressLabel = "Load address";
-  std::string AddressText;  // the address shown while loading
   LoadDialogHooks Dialog;
 };
 

@@ -9,6 +9,17 @@ namespace {
 DialogUi* g_ui = nullptr;
 }
 
+std::string DialogAnswer(std::string_view answer, const std::string& shown, const std::vector<std::string>& history) {
+  if (answer.empty()) return shown;
+  if (answer[0] == '#' && answer.size() > 1) {
+    size_t n = 0;
+    const auto [end, ec] = std::from_chars(answer.data() + 1, answer.data() + answer.size(), n);
+    if (ec == std::errc() && end == answer.data() + answer.size() && n >= 1 && n <= history.size())
+      return history[n - 1];
+  }
+  return std::string(answer);
+}
+
 bool ConsoleDialogs::AskLine(std::string_view label, const std::string& shown,
                              const std::vector<std::string>& history, std::string& text) {
   for (size_t i = 0; i < history.size(); ++i) out_ << "  #" << i + 1 << ' ' << history[i] << '\n';
@@ -19,17 +30,7 @@ bool ConsoleDialogs::AskLine(std::string_view label, const std::string& shown,
     return false;
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  text = shown;
-  if (line.empty()) return true;
-  if (line[0] == '#' && line.size() > 1) {
-    size_t n = 0;
-    const auto [end, ec] = std::from_chars(line.data() + 1, line.data() + line.size(), n);
-    if (ec == std::errc() && end == line.data() + line.size() && n >= 1 && n <= history.size()) {
-      text = history[n - 1];
-      return true;
-    }
-  }
-  text = line;
+  text = DialogAnswer(line, shown, history);
   return true;
 }
 

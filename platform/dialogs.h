@@ -47,6 +47,10 @@ struct PairReply {
   bool NameEdited = false;  // the user typed in the name field
 };
 
+// The text an answer typed at a console prompt gives: an empty answer keeps
+// Shown, "#n" takes history item n, every other answer is the text itself.
+std::string DialogAnswer(std::string_view answer, const std::string& shown, const std::vector<std::string>& history);
+
 class DialogUi {
  public:
   virtual ~DialogUi() = default;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -47,6 +48,12 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext) {
   if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash)) out.resize(dot);
   out += ext;
   return out;
+}
+
+std::string ProgramPath(const char* argv0) {
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string(argv0) : self.string();
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content) {

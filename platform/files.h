@@ -20,6 +20,9 @@ bool FileExists(const std::string& path);
 // The name with its extension (after the last '.' of the file part) replaced;
 // `ext` includes the dot, e.g. ".TMP".
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
+// The running program's own file (its settings and database lie beside it);
+// Argv0 when the system does not tell.
+std::string ProgramPath(const char* argv0);
 
 // Reads the whole file; false (and the IO result set) when it cannot.
 bool ReadWholeFile(const std::string& path, std::string& content);
