@@ -29,12 +29,6 @@ bool IsSpaceKeyword(uint8_t t) {
          t == tok::kEEPROM;
 }
 
-void ClearEntry(tBreak& bp) {
-  ClearLineMark(bp.Line);
-  bp.Used = false;
-  bp.Enabled = false;
-}
-
 // The name of the module that holds Address, messages suspended; "" when none.
 std::string ModuleHolding(uint16_t address) {
   if (!Collections().SymbolTable || !Collections().ModuleTable) return {};
@@ -86,13 +80,19 @@ bool ResolveOverlap(const tBreak& bp, int32_t address) {
   const int32_t distance = address - other->Address;
   if (distance <= -3 || distance >= 3) return true;
   if (!IsYes(ReportWarning(warn::kNewBreakpointOverlapsBreakpointAlready))) return false;
-  ClearEntry(*other);
+  ClearBreakpoint(*other);
   return true;
 }
 
 }  // namespace
 
 BreakpointState& Breakpoints() { return CurrentSession().Get<BreakpointState>(); }
+
+void ClearBreakpoint(tBreak& bp) {
+  ClearLineMark(bp.Line);
+  bp.Used = false;
+  bp.Enabled = false;
+}
 
 // Pieces shared with run control
 
@@ -259,7 +259,7 @@ void CmdBreak() {
   if (index < 0) {
     if (!IsYes(ReportWarning(warn::kTooManyBreakpoints))) return;
     index = b.LastBreakIndex;
-    ClearEntry(b.BreakTable[static_cast<size_t>(index)]);
+    ClearBreakpoint(b.BreakTable[static_cast<size_t>(index)]);
   }
   b.BreakpointIndex = index;
   SetBreakpointAt(b.BreakTable[static_cast<size_t>(index)], addr, false);

@@ -42,6 +42,8 @@ BreakpointState& Breakpoints();
 // Sets one record at Address: used and enabled, its location text and line
 // mark from the disassembly line and the symbols. ShowLine opens the source.
 void SetBreakpointAt(tBreak& bp, int32_t address, bool showLine);
+// Frees one record: unused, disabled, its line mark removed.
+void ClearBreakpoint(tBreak& bp);
 // Prints one entry: "BR0 "/"BR1 " on a target with break registers, else
 // "BREAK " and the index; then "=" and the location or "RESET ".
 void ShowBreakpoint(uint8_t token);

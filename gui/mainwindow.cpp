@@ -29,6 +29,7 @@
 #include "debugger/views.h"
 #include "debugger/commsettings.h"
 #include "gui/commdialog.h"
+#include "gui/debugactions.h"
 #include "gui/loaddialog.h"
 #include "gui/qtdialogs.h"
 #include "loader/loader.h"
@@ -201,6 +202,10 @@ DisasWindow::DisasWindow(QMainWindow* main) : TDockableForm("DisasWindow", "Disa
 }
 
 void DisasWindow::FillFromAddress(uint16_t address) {
+  // The caret line stays where it was when its address is still shown.
+  const QListWidgetItem* current = rows_->currentItem();
+  const int32_t caret = current != nullptr ? current->data(Qt::UserRole).toInt() : -1;
+  const bool selected = current != nullptr && current->isSelected();
   first_ = address;
   rows_->clear();
   uint32_t a = address;
@@ -210,6 +215,9 @@ void DisasWindow::FillFromAddress(uint16_t address) {
     item->setData(Qt::UserRole, at);
     a += Opcode(TargetReadByte(kSpaceCode, at)).Length;
   }
+  if (caret >= 0 && RowOf(static_cast<uint16_t>(caret)) >= 0)
+    rows_->setCurrentRow(RowOf(static_cast<uint16_t>(caret)),
+                         selected ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
   ShowBreakpointImages();
 }
 
@@ -370,7 +378,8 @@ void MainWindow::BuildMenus() {
   view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
   view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
   QMenu* debug = menuBar()->addMenu("&Debug");
-  debug->addAction("&Reset", this, [this] { ProgramReset(); })->setObjectName("ProgramReset");
+  actions_ = new DebugActions(*this, debug);
+  debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
 }
@@ -422,6 +431,7 @@ void MainWindow::SyncViews() {
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(MainForm().CurrentPC & 0xFFFF));
   }
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
+  if (actions_ != nullptr) actions_->Sync();
   terminal_->Editor()->Render();
 }
 

@@ -25,6 +25,7 @@ class QLabel;
 
 namespace dorvik::gui {
 
+class DebugActions;
 class MainWindow;
 class TLoadDlg;
 
@@ -104,6 +105,8 @@ class MainWindow : public QMainWindow {
   DisasWindow* Disassembly() const { return disas_; }
   std::vector<TDockableForm*> ToolWindows() const { return {terminal_, disas_}; }
   TDockableForm* ToolWindow(const QString& name) const;
+  // The Debug menu's and tool bar's actions.
+  DebugActions* Actions() const { return actions_; }
 
   // The status field "st" + Name (nullptr when there is none).
   QLabel* StatusField(const std::string& name) const;
@@ -159,6 +162,7 @@ class MainWindow : public QMainWindow {
   TerminalWindow* terminal_;
   DisasWindow* disas_;
   TLoadDlg* loadDlg_;
+  DebugActions* actions_ = nullptr;
   QWidget* statusPanel_ = nullptr;
   std::map<std::string, QLabel*> statusFields_;
   QWidget* waitForm_;

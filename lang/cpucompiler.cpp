@@ -652,7 +652,11 @@ bool TSelCPUDlg::btnOtherClick() {
   dlg.lblValue = "CPU definition file";
   dlg.comboName.Tag = 20;
   dlg.ComboValue.Tag = 21;
-  if (dlg.ShowModal() != kModalOk) return false;
+  // The definition file may be browsed for; the shared dialog hides Browse again.
+  dlg.BrowseVisible = true;
+  const int result = dlg.ShowModal();
+  dlg.BrowseVisible = false;
+  if (result != kModalOk) return false;
   BeginBusy();
   bool ok = CompileCpuDefinition(dlg.comboName.Text, TrimBlanks(dlg.ComboValue.Text));
   EndBusy();

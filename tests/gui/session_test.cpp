@@ -1,18 +1,29 @@
 // A scripted session in the workbench on the simulator: commands typed into
 // the terminal dock, a breakpoint, a GO to it, steps, a GO stopped with Esc;
 // the status fields, the caption, the execution line and the terminal text
-// checked; and the busy pair restored on every exit path.
+// checked; and the busy pair restored on every exit path. The debug actions
+// (tool bar, Debug menu, keys, the disassembly's caret line) issue the same
+// command lines, echoed in the terminal; the chip-type dialog selects and
+// compiles processors.
 
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include <stdexcept>
 
+#include "access/target.h"
 #include "base/mainform.h"
 #include "base/messages.h"
+#include "debugger/breakpoints.h"
 #include "debugger/executor.h"
 #include "lang/scanner.h"
+#include "gui/cpudialog.h"
+#include "gui/debugactions.h"
 #include "gui/mainwindow.h"
 #include "tests/support/gui_fixture.h"
 
@@ -126,6 +137,187 @@ class SessionTest : public QObject {
     QVERIFY(main_->StatusField("stPC")->parentWidget()->styleSheet().isEmpty());
   }
 
+  void debugActionsIssueTheirCommandLines() {
+    // MOV A,#5; LCALL 0010; INC A; SJMP $ and at 0010: INC A; RET.
+    Type("cbyte 0 = 74,05,12,00,10,04,80,FE");
+    Type("cbyte 10 = 04,22");
+    DebugActions* a = main_->Actions();
+    QTest::keyClicks(edit_, "r");  // a half-typed line comes back after the action
+    a->Step->trigger();
+    QVERIFY(Text().contains("hlt>STEP\n0000H MOV     A,#05----->0002H LCALL"));
+    QVERIFY(Text().endsWith("hlt>r"));
+    QCOMPARE(Field("PC"), QString("PC 0002"));
+    QTest::keyClick(edit_, Qt::Key_Backspace);
+    a->Trace->trigger();
+    QVERIFY(Text().contains("hlt>TRACE\n0002H LCALL"));
+    QCOMPARE(Field("PC"), QString("PC 0005"));
+    QCOMPARE(Field("ACC"), QString("ACC 06"));
+
+    // F9 on the caret line sets a breakpoint there; F5 runs to it.
+    DisasWindow* disas = main_->Disassembly();
+    main_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+    disas->Rows()->setCurrentRow(disas->RowOf(6));
+    QCOMPARE(a->CursorAddress(), 6);
+    QCOMPARE(a->ToggleBreakpoint->text(), QString("Set &breakpoint at 0006"));
+    QTest::keyClick(disas->Rows(), Qt::Key_F9);
+    QVERIFY(Text().contains("hlt>BR = 0006H\nhlt>"));
+    QCOMPARE(Dot(6), 1);
+    QCOMPARE(a->ToggleBreakpoint->text(), QString("Clear &breakpoint at 0006"));
+    QTest::keyClick(disas->Rows(), Qt::Key_F5);
+    QVERIFY(Text().contains("hlt>GO\nEXECUTION HALTED AT 0006"));
+    QCOMPARE(Field("ACC"), QString("ACC 07"));
+    QCOMPARE(disas->ExecutionLine(), 6);
+
+    a->Reset->trigger();
+    QVERIFY(Text().endsWith("hlt>RESET CPU\nhlt>"));
+    QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Reset"));
+    QCOMPARE(Field("PC"), QString("PC 0000"));
+    QCOMPARE(disas->ExecutionLine(), -1);
+
+    // A two-entry table (a board's break registers) is set by the entry's name.
+    Breakpoints().LastBreakIndex = 1;
+    disas->Rows()->setCurrentRow(disas->RowOf(2));
+    a->ToggleBreakpoint->trigger();
+    QVERIFY(Text().contains("hlt>BR1 = 0002H"));
+    boxes_.QueueAnswer(platform::kBoxNo);  // both taken: warning 26, No sets nothing
+    disas->Rows()->setCurrentRow(disas->RowOf(5));
+    a->ToggleBreakpoint->trigger();
+    QCOMPARE(boxes_.Shown().back().Caption, std::string("Warning #26"));
+    QVERIFY(!Text().contains("= 0005H"));
+  }
+
+  void runHaltButtonFollowsTheRun() {
+    DebugActions* a = main_->Actions();
+    QToolButton* button = a->RunHaltButton();
+    main_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+    QCOMPARE(button->defaultAction(), a->Run);
+    QVERIFY(a->Run->isEnabled() && !a->Halt->isEnabled());
+    Type("cbyte 0 = 80,FE");  // SJMP $
+
+    // GO from the button: Halt while it runs, every other action off; Esc halts.
+    bool checked = false;
+    QTimer::singleShot(100, edit_, [&] {
+      QCOMPARE(button->defaultAction(), a->Halt);
+      QVERIFY(a->Halt->isEnabled());
+      for (QAction* off : {a->Run, a->Step, a->Trace, a->Reset, a->ToggleBreakpoint, a->RunToCursor, a->SelectTarget1})
+        QVERIFY(!off->isEnabled());
+      checked = true;
+      QTest::keyClick(edit_, Qt::Key_Escape);
+    });
+    button->click();
+    QVERIFY(checked);
+    QVERIFY(Text().contains("hlt>GO\nrun>HALT\nEXECUTION HALTED AT 0000"));
+    QCOMPARE(button->defaultAction(), a->Run);
+    QVERIFY(a->Run->isEnabled() && !a->Halt->isEnabled());
+
+    // HALT typed in the terminal, and the button pressed while it shows Halt.
+    QTimer::singleShot(100, edit_, [&] { Type("halt"); });
+    Type("go");
+    QCOMPARE(button->defaultAction(), a->Run);
+    QTimer::singleShot(100, button, [&] { button->click(); });
+    button->click();
+    QVERIFY(Text().endsWith("hlt>GO\nrun>HALT\nEXECUTION HALTED AT 0000\nhlt>"));
+    QCOMPARE(button->defaultAction(), a->Run);
+
+    // A breakpoint stop.
+    Type("cbyte 0 = 74,05,04,80,FD");
+    Type("br = 3");
+    button->click();
+    QVERIFY(Text().endsWith("EXECUTION HALTED AT 0003\nhlt>"));
+    QCOMPARE(button->defaultAction(), a->Run);
+
+    // Busy: the run and breakpoint actions are off, and so is Halt.
+    BeginBusy();
+    main_->SyncViews();
+    for (QAction* off : {a->Run, a->Halt, a->Step, a->Trace, a->Reset, a->ToggleBreakpoint, a->RunToCursor})
+      QVERIFY(!off->isEnabled());
+    EndBusy();
+    main_->SyncViews();
+    QVERIFY(a->Run->isEnabled() && a->Step->isEnabled());
+  }
+
+  void breakpointByDoubleClickAndRunToCursor() {
+    Type("cbyte 0 = 74,05,04,04,04,80,FE");  // MOV A,#5; INC A (three times); SJMP $
+    DebugActions* a = main_->Actions();
+    QListWidget* rows = main_->Disassembly()->Rows();
+    auto doubleClick = [&](uint16_t address) {
+      const QPoint at = rows->visualItemRect(rows->item(main_->Disassembly()->RowOf(address))).center();
+      QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseRelease(rows->viewport(), Qt::LeftButton, {}, at);
+    };
+    doubleClick(3);
+    QVERIFY(Text().contains("hlt>BR = 0003H"));
+    QCOMPARE(Dot(3), 1);
+    QCOMPARE(a->CursorAddress(), 3);
+    Type("br");
+    QVERIFY(Text().contains("BREAK 0=0003"));
+    doubleClick(3);
+    QCOMPARE(Dot(3), 0);
+    QVERIFY(!Breakpoints().BreakTable[0].Used);
+
+    // Run to cursor stops at the caret line and leaves no breakpoint behind.
+    rows->setCurrentRow(main_->Disassembly()->RowOf(4));
+    a->RunToCursor->trigger();
+    QVERIFY(Text().contains("hlt>GO\nEXECUTION HALTED AT 0004"));
+    QCOMPARE(Field("ACC"), QString("ACC 07"));
+    QVERIFY(!Breakpoints().CursorBreakpoint.Used);
+    QCOMPARE(TargetReadByte(kSpaceCode, 4), 0x04);
+    QCOMPARE(Dot(4), 0);
+    Type("br");
+    QVERIFY(Text().endsWith("BREAK 0=RESET \nhlt>"));
+    QCOMPARE(a->CursorAddress(), 4);  // the caret line stays through the refills
+  }
+
+  void chipTypeDialogSelectsAndCompiles() {
+    QTemporaryDir dir;
+    const std::filesystem::path folder = dir.path().toStdString();
+    const std::filesystem::path database = folder / "dorvik51.qpf";
+    std::filesystem::copy_file(std::string(DORVIK_BIN_DIR) + "/dorvik51.qpf", database);
+    QVERIFY(ReadCpuDatabase(database.string()) && LoadCpuDescription());
+    MainForm().HistoryFileName = (folder / "dorvik51.HST").string();
+    WriteFile(folder / "bad.def", "sfr P0 = 80H;\nsfr = ;\n");
+    WriteFile(folder / "my.def", "/* a test chip */\nsfr P0 = 80H;\nsfr MYREG = 0C1H;\n");
+    platform::ScriptedDialogs dialogs;
+    platform::SetDialogUi(&dialogs);
+    DebugActions* a = main_->Actions();
+
+    WhenModal("SelCPUDlg", [](QWidget* w) {
+      auto* d = static_cast<TSelCPUDlg*>(w);
+      QCOMPARE(d->windowTitle(), QString("Select chip type"));
+      QCOMPARE(d->Chosen(), std::string("51"));
+      d->CpuList->setCurrentItem(d->CpuList->findItems("52", Qt::MatchExactly).value(0));
+      d->btnOK->click();
+    });
+    a->SelectTarget1->trigger();
+    QVERIFY(Text().contains("hlt>CPU = 52\nhlt>"));
+    QCOMPARE(CpuDb().CpuName, std::string("52"));
+
+    // Other...: a bad definition is refused with its line; a good one is listed, selected and kept.
+    dialogs.PairReplies = {{platform::DialogAction::Ok, "BAD", (folder / "bad.def").string(), true},
+                           {platform::DialogAction::Ok, "MINE", (folder / "my.def").string(), true}};
+    const std::string before = ReadFile(database);
+    WhenModal("SelCPUDlg", [&](QWidget* w) {
+      auto* d = static_cast<TSelCPUDlg*>(w);
+      d->btnOther->click();
+      QCOMPARE(boxes_.Shown().back().Text, "Line 2 in macro file " + (folder / "bad.def").string() + " bad");
+      QCOMPARE(ReadFile(database), before);
+      QCOMPARE(d->Chosen(), std::string("52"));
+      d->btnOther->click();
+      QCOMPARE(d->Chosen(), std::string("MINE"));
+      d->btnOK->click();
+    });
+    a->SelectTarget1->trigger();
+    QCOMPARE(dialogs.PairsShown.at(0).Caption, std::string("New CPU Type"));
+    QVERIFY(dialogs.PairsShown.at(0).BrowseVisible);
+    QVERIFY(Text().contains("hlt>CPU = MINE\nhlt>"));
+    QCOMPARE(CpuDb().CpuName, std::string("MINE"));
+    QCOMPARE(FindCpuEntryByName("MYREG").value().Value, 0xC1);
+    QVERIFY(ReadFile(database).find("MINE") != std::string::npos);
+  }
+
   void hiddenTerminalDropsOutput() {
     main_->Terminal()->close();
     QVERIFY(!dorvik::Terminal().Visible);
@@ -145,6 +337,11 @@ class SessionTest : public QObject {
   }
   QString Text() const { return edit_->toPlainText(); }
   QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }
+  // The breakpoint image of the disassembly row of Address: 1 a red dot, 0 none.
+  int Dot(uint16_t address) const {
+    DisasWindow* disas = main_->Disassembly();
+    return disas->Rows()->item(disas->RowOf(address))->data(Qt::UserRole + 1).toInt();
+  }
 
   platform::ScriptedReporter boxes_;
   std::unique_ptr<MainWindow> main_;

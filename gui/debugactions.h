@@ -1,0 +1,76 @@
+#pragma once
+// The workbench's debug actions on the Debug menu, the debug tool bar and
+// their keys: Run and Halt (one tool button that shows Run at rest and Halt
+// while the program runs), Step, Trace, Reset, the breakpoint at the
+// disassembly's caret line, Run to cursor, and the chip type. Each action is
+// the command line the terminal would run: it is typed into the terminal dock
+// and handed to the command executor, so the terminal stays the session's record.
+
+#include <cstdint>
+#include <string>
+
+#include <QObject>
+
+class QAction;
+class QMenu;
+class QToolBar;
+class QToolButton;
+
+namespace dorvik::gui {
+
+class MainWindow;
+
+class DebugActions : public QObject {
+ public:
+  // Puts the actions on Menu (in their order) and the tool bar on Main.
+  DebugActions(MainWindow& main, QMenu* menu);
+
+  QToolBar* ToolBar() const { return toolBar_; }
+  QToolButton* RunHaltButton() const { return runHalt_; }
+
+  // Types Line after the prompt and enters it as the keys would; the line the
+  // user was typing comes back after the command.
+  void Issue(const std::string& line);
+
+  // Sets the breakpoint items for the cursor address and enables or disables
+  // the breakpoint, load/save and, unless Partial, the run actions.
+  void UpdateDebugActions(bool enable, bool partial);
+  // The code address of the disassembly's caret line (-1: none), then the actions.
+  void UpdateCursorAddress();
+  int32_t CursorAddress() const { return cursor_; }
+  // The actions and the run/halt button brought up to the engine's run state.
+  void Sync();
+
+  // The actions
+  void RunClick();
+  void HaltClick();
+  // One step of the kind ("STEP" or "TRACE"): the step loop ends after it.
+  void StepClick(const char* word);
+  void ResetClick();
+  // Clears the breakpoint at the cursor address, or sets one there.
+  void ToggleBreakpointClick();
+  // Runs with the temporary breakpoint at the cursor address.
+  void RunToCursorClick();
+  // The chip-type dialog; OK runs "CPU = " and the chosen name.
+  void SelectTarget1Click();
+
+  QAction* Run;
+  QAction* Halt;
+  QAction* Step;
+  QAction* Trace;
+  QAction* Reset;
+  QAction* ToggleBreakpoint;
+  QAction* RunToCursor;
+  QAction* SelectTarget1;
+
+ private:
+  MainWindow& main_;
+  QToolBar* toolBar_;
+  QToolButton* runHalt_;
+  int32_t cursor_ = -1;
+};
+
+// A code address as the command line takes it in every radix: "0003H", "0F000H".
+std::string CodeAddressText(uint16_t address);
+
+}  // namespace dorvik::gui
