@@ -196,6 +196,8 @@ void StartOnMonitor(uint16_t start, std::string& text) {
     if (!CheckBreakPlacement(cursor.Address, true)) return;
     cursor.SavedBytes = GetCodeBytesText(cursor.Address);
     if (!backend.PlantBreak(0, cursor.Address)) return;
+    // The register no longer holds breakpoint 0: the next GO sets it again.
+    b.BreakTable[0].Planted = false;
     suffix = "TILL BR0";
   } else {
     tBreak& br0 = b.BreakTable[0];
@@ -259,6 +261,8 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
   const TargetCapabilities caps = backend.Capabilities();
   tBreak& cursor = Breakpoints().CursorBreakpoint;
   if (caps.BreakRegisters) {
+    // The register no longer holds breakpoint 1: the next GO sets it again.
+    Breakpoints().BreakTable[1].Planted = false;
     if (!TargetSetRegister(tok::kBR1, ret) || !backend.Go(address, "TILL BR1")) return false;
   } else if (caps.RunsProgramItself) {
     cursor.Address = ret;

@@ -80,6 +80,7 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
   ToggleBreakpoint = make("ToggleBreakpoint", "Toggle &breakpoint", QStyle::SP_CustomBase, {Qt::Key_F9},
                           [this] { ToggleBreakpointClick(); });
   ToggleBreakpoint->setIcon(BreakpointIcon());
+  ToggleBreakpoint->setIconText("Breakpoint");  // the tool bar's short text; the menu names the address
   menu->addSeparator();
   Reset = make("ProgramReset", "Res&et", QStyle::SP_BrowserReload, {Qt::CTRL | Qt::Key_F2}, [this] { ResetClick(); });
   SelectTarget1 = make("SelectTarget1", "Select chip &type...", QStyle::SP_ComputerIcon, {},
@@ -148,6 +149,7 @@ void DebugActions::UpdateDebugActions(bool enable, bool partial) {
     ToggleBreakpoint->setText("Clear &breakpoint" + where);
   else
     ToggleBreakpoint->setText("Set &breakpoint" + where);
+  ToggleBreakpoint->setToolTip(ToggleBreakpoint->text().remove('&'));
   ToggleBreakpoint->setEnabled(enable && atCursor);
   for (const char* name : {"LoadProgram", "SaveHEX"})
     if (auto* action = main_.findChild<QAction*>(name)) action->setEnabled(enable);

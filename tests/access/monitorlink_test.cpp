@@ -94,6 +94,29 @@ TEST_F(MonitorLinkTest, GoTillBreakAndStep) {
   EXPECT_EQ(MainForm().CurrentPC, 8u);
 }
 
+// Run to cursor and a run over a call borrow a break register: the next GO
+// sets the register of the breakpoint again.
+TEST_F(MonitorLinkTest, BorrowedBreakRegistersAreSetAgain) {
+  Wire("GO TILL 3");
+  ASSERT_TRUE(AwaitHalt());
+  tBreak& cursor = Breakpoints().CursorBreakpoint;
+  cursor.Address = 2;
+  cursor.Used = cursor.Enabled = true;
+  EXPECT_NE(Wire("GO").find("BR0=0002\rGO FROM 0003 TILL BR0\r"), std::string::npos);
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_FALSE(cursor.Used);
+  EXPECT_EQ(MainForm().CurrentPC, 2u);
+  EXPECT_NE(Wire("GO").find("BR0=0003\rGO FROM 0002 TILL BR0\r"), std::string::npos);
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_EQ(MainForm().CurrentPC, 3u);
+  Wire("BR1 = 0A0");
+  EXPECT_NE(Wire("GO FROM 5").find("BR1=000A0\rGO FROM 0005 TILL BR\r"), std::string::npos);
+  Wire("HALT");
+  Wire("TRACE FROM 5");  // its run over the call puts the return address 0008H into BR1
+  EXPECT_NE(Wire("GO FROM 5").find("BR1=000A0\rGO FROM 0005 TILL BR\r"), std::string::npos);
+  Wire("HALT");
+}
+
 // TRACE runs a call through: BR1 on the return address, GO till BR1, the halt
 // seen by the idle handler, PPC and PC asked.
 TEST_F(MonitorLinkTest, TraceRunsTheCallThrough) {

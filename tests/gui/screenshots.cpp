@@ -1,6 +1,6 @@
 // Screenshots of the workbench for review (never compared): the main window
-// with its docks after a short session, with the disassembly as a page of
-// the bottom area, and with the terminal floating. Writes PNG files into the
+// with its docks after a short session, its debug tool bar, with the
+// disassembly as a page of the bottom area, and with the terminal floating. Writes PNG files into the
 // folder given as the argument (scripts/screenshots.sh runs it under Xvfb),
 // or into a temporary folder of its own when run as a test.
 
@@ -10,9 +10,11 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 
 #include <cstdio>
 
+#include "gui/debugactions.h"
 #include "gui/mainwindow.h"
 #include "lang/scanner.h"
 #include "tests/support/gui_fixture.h"
@@ -55,6 +57,15 @@ int main(int argc, char** argv) {
       main.ExecuteScannerLine();
     }
     ok = Shoot(main, folder, "workbench-docked") && ok;
+    {
+      // With a caret line in the disassembly, so that its actions are on.
+      main.Disassembly()->Rows()->setCurrentRow(1);
+      const QPixmap bar = main.Actions()->ToolBar()->grab();
+      const QString file = folder.filePath("workbench-toolbar.png");
+      const bool saved = !bar.isNull() && bar.save(file);
+      std::printf("%s %s\n", saved ? "wrote" : "could not write", file.toLocal8Bit().constData());
+      ok = saved && ok;
+    }
     main.Terminal()->FormDockDrop(main.Disassembly(), QPoint(2, 2));
     ok = Shoot(main, folder, "workbench-pages") && ok;
     main.Terminal()->close();
