@@ -239,6 +239,8 @@ void DisasWindow::LocateAddress(uint16_t address) {
 }
 
 void DisasWindow::Refresh() {
+  // A board that runs the program answers no reads: the rows wait for its halt.
+  if (Run().ProgramRunning) return;
   FillFromAddress(first_);
   if (execLine_ >= 0) SetExecutionLine(execLine_);
 }

@@ -16,6 +16,7 @@
 
 #include <stdexcept>
 
+#include "access/links.h"
 #include "access/target.h"
 #include "base/mainform.h"
 #include "base/messages.h"
@@ -25,6 +26,7 @@
 #include "gui/cpudialog.h"
 #include "gui/debugactions.h"
 #include "gui/mainwindow.h"
+#include "tests/support/fake_targets.h"
 #include "tests/support/gui_fixture.h"
 
 using namespace dorvik;
@@ -269,6 +271,30 @@ class SessionTest : public QObject {
     Type("br");
     QVERIFY(Text().endsWith("BREAK 0=RESET \nhlt>"));
     QCOMPARE(a->CursorAddress(), 4);  // the caret line stays through the refills
+  }
+
+  void boardTakesTheSameCommandLines() {
+    FakeTarget fake(FakeTarget::Kind::Monitor);
+    QVERIFY(fake.Started());
+    dorvik::Run().TargetKind = kTargetMonitor;
+    Breakpoints().LastBreakIndex = 1;
+    QVERIFY(OpenLink(fake.Device(), 19200));
+    fake.Poke(kSpaceCode, 0, {0x80, 0xFE});  // SJMP $
+    fake.ClearReceived();
+    DebugActions* a = main_->Actions();
+    // The GO returns with the program running on the board: the button shows Halt.
+    a->Run->trigger();
+    QVERIFY(Text().contains("hlt>GO\nEXECUTION BEGUN\nrun>"));
+    // Nothing is read from the running board (the disassembly waits for the halt).
+    QVERIFY(fake.Received().ends_with("GO FROM 0000 FOREVER\r"));
+    QCOMPARE(a->RunHaltButton()->defaultAction(), a->Halt);
+    QVERIFY(a->Halt->isEnabled() && !a->Run->isEnabled() && !a->Step->isEnabled());
+    a->RunHaltButton()->click();
+    QVERIFY(Text().contains("run>HALT\n"));
+    QVERIFY(fake.Received().find("U\x1b") != std::string::npos);
+    QVERIFY(!dorvik::Run().ProgramRunning);
+    QCOMPARE(a->RunHaltButton()->defaultAction(), a->Run);
+    CloseLink();
   }
 
   void chipTypeDialogSelectsAndCompiles() {
