@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "lang/cpucompiler.h"
 #include "gui/widgets.h"
+#include "lang/cpucompiler.h"
 
 namespace dorvik::gui {
 

@@ -57,6 +57,7 @@ std::string CodeAddressText(uint16_t address) {
 
 DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main_(main) {
   QStyle* style = main.style();
+  // SP_CustomBase: no icon.
   auto make = [&](const char* name, const QString& text, QStyle::StandardPixmap icon,
                   std::initializer_list<QKeySequence> keys, auto handler) {
     auto* action = new QAction(style->standardIcon(icon), text, &main);
@@ -73,8 +74,8 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
               [this] { HaltClick(); });
   Step = make("StepInstruction", "&Step", QStyle::SP_ArrowDown, {Qt::Key_F7, Qt::Key_F11},
               [this] { StepClick("STEP"); });
-  Trace = make("TraceInstruction", "&Trace (over calls)", QStyle::SP_MediaSkipForward, {Qt::Key_F8, Qt::Key_F10},
-               [this] { StepClick("TRACE"); });
+  Trace = make("TraceInstruction", "&Trace (over calls)", QStyle::SP_MediaSkipForward,
+               {Qt::Key_F8, Qt::Key_F10}, [this] { StepClick("TRACE"); });
   RunToCursor = make("RunToCursor", "Run to &cursor", QStyle::SP_MediaSeekForward, {Qt::Key_F4},
                      [this] { RunToCursorClick(); });
   ToggleBreakpoint = make("ToggleBreakpoint", "Toggle &breakpoint", QStyle::SP_CustomBase, {Qt::Key_F9},
@@ -82,10 +83,10 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
   ToggleBreakpoint->setIcon(BreakpointIcon());
   ToggleBreakpoint->setIconText("Breakpoint");  // the tool bar's short text; the menu names the address
   menu->addSeparator();
-  Reset = make("ProgramReset", "Res&et", QStyle::SP_BrowserReload, {Qt::CTRL | Qt::Key_F2}, [this] { ResetClick(); });
-  SelectTarget1 = make("SelectTarget1", "Select chip &type...", QStyle::SP_ComputerIcon, {},
+  Reset = make("ProgramReset", "Res&et", QStyle::SP_BrowserReload, {Qt::CTRL | Qt::Key_F2},
+               [this] { ResetClick(); });
+  SelectTarget1 = make("SelectTarget1", "Select chip &type...", QStyle::SP_CustomBase, {},
                        [this] { SelectTarget1Click(); });
-  SelectTarget1->setIcon({});
   Halt->setEnabled(false);
 
   toolBar_ = new QToolBar("Debug", &main);
