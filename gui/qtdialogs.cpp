@@ -69,6 +69,7 @@ int QtReporter::ShowBox(const platform::MessageBox& box) {
     case platform::BoxIcon::Stop: icon = QMessageBox::Critical; break;
     case platform::BoxIcon::Question: icon = QMessageBox::Question; break;
     case platform::BoxIcon::Exclamation: icon = QMessageBox::Warning; break;
+    case platform::BoxIcon::Information: icon = QMessageBox::Information; break;
     case platform::BoxIcon::None: break;
   }
   QMessageBox::StandardButtons buttons = QMessageBox::Ok;

@@ -1,6 +1,10 @@
 #include "platform/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdio>
@@ -56,20 +60,77 @@ std::string ProgramPath(const char* argv0) {
   return ec ? std::string(argv0) : self.string();
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content) {
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool InputFile::Open(const std::string& path) {
   errno = 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) {
     SetIOResult(FailureCode());
     return false;
   }
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) {
-    SetIOResult(EIO);
+  struct stat st {};
+  int refused = 0;
+  if (::fstat(fd_, &st) != 0)
+    refused = FailureCode();
+  else if (S_ISDIR(st.st_mode))
+    refused = EISDIR;
+  else if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISBLK(st.st_mode))
+    refused = EINVAL;  // a pipe or socket would wait for a writer
+  if (refused != 0) {
+    ::close(fd_);
+    fd_ = -1;
+    SetIOResult(refused);
     return false;
   }
-  content = ss.str();
+  // Reads wait for their data again (a device).
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  size_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  return true;
+}
+
+bool InputFile::Read(size_t count, std::string& out) {
+  char buffer[16384];
+  while (count > 0) {
+    errno = 0;
+    const ssize_t n = ::read(fd_, buffer, std::min(count, sizeof buffer));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      SetIOResult(FailureCode());
+      return false;
+    }
+    if (n == 0) break;
+    out.append(buffer, static_cast<size_t>(n));
+    read_ += static_cast<uint64_t>(n);
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool InputFile::ReadRest(size_t limit, std::string& out) {
+  if (size_ > limit) {
+    SetIOResult(EFBIG);
+    return false;
+  }
+  // A device tells no size: read one byte past the limit to see it.
+  const size_t before = out.size();
+  const size_t want = limit == kNoSizeLimit ? kNoSizeLimit : limit - std::min<uint64_t>(read_, limit) + 1;
+  if (!Read(want, out)) return false;
+  if (limit != kNoSizeLimit && read_ > limit) {
+    out.resize(before);
+    SetIOResult(EFBIG);
+    return false;
+  }
+  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& content, size_t limit) {
+  InputFile file;
+  std::string text;
+  if (!file.Open(path) || !file.ReadRest(limit, text)) return false;
+  content = std::move(text);
   return true;
 }
 
