@@ -163,6 +163,29 @@ TEST_F(Diz52Test, InterruptIsAFatalStop) {
   EXPECT_NE(err.find("DIZ-52 TERMINATED"), std::string::npos) << err;
 }
 
+// Code that still needs the linker ends the HEX file before it, without the
+// end record, and the status says why.
+TEST_F(Diz52Test, HexEndsBeforeCodeThatNeedsTheLinker) {
+  const struct {
+    const char* Source;
+    const char* Why;
+  } cases[] = {
+      {"EXTRN CODE (SUB)\nCSEG AT 0\nMOV A,#1\nLCALL SUB\nNOP\nEND\n", "EXTERNAL REFERENCE"},
+      {"R SEGMENT CODE\nCSEG AT 0\nMOV A,#1\nLJMP LOOP\nRSEG R\nLOOP: NOP\nEND\n", "RELOCATABLE REFERENCE"},
+      {"R SEGMENT CODE\nCSEG AT 0\nMOV A,#1\nRSEG R\nNOP\nEND\n", "RELOCATABLE SEGMENT"},
+  };
+  for (const auto& k : cases) {
+    Write(dir / "m.a51", k.Source);
+    const ProgramRun r = Diz52("m.a51");
+    EXPECT_EQ(r.Status, 0) << r.Out;
+    EXPECT_EQ(Read(dir / "m.hex"), ":02000000740189\n") << k.Why;
+    EXPECT_NE(r.Out.find("\nWARNING: HEX FILE M.HEX ENDS BEFORE 0002H WITHOUT END RECORD: " + std::string(k.Why) +
+                         "\n"),
+              std::string::npos)
+        << r.Out;
+  }
+}
+
 TEST_F(Diz52Test, OutputsAreReproducible) {
   fs::copy_file(kBlink, dir / "blink.a51");
   ASSERT_EQ(Diz52("blink.a51 XREF").Status, 0);
