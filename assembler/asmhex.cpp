@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "assembler/context.h"
+#include "assembler/asmerrors.h"
 #include "assembler/controls.h"
 #include "assembler/listing.h"
 #include "lang/formatting.h"
@@ -77,6 +78,7 @@ void CloseHexFile(AsmContext& cx) {
   if (!cx.HexStopWarning.empty()) cx.StatusText += "\r\n" + cx.HexStopWarning;
   if (cx.out.Files.Hex) cx.out.Files.Hex->flush();
   CheckOutputIO(cx, cx.out.Files.Hex.get());
+  CommitAsmFile(cx, cx.out.Files.Hex.get(), kKindHex, Control(cx, ControlId::Hex).Value);
   cx.out.Files.Hex.reset();
   cx.out.Files.HexOpen = false;
 }

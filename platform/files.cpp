@@ -45,6 +45,18 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  const bool hasA = ::stat(a.c_str(), &sa) == 0;
+  const bool hasB = ::stat(b.c_str(), &sb) == 0;
+  if (hasA && hasB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (hasA != hasB) return false;
+  std::error_code ea, eb;
+  const auto fa = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ea), ea);
+  const auto fb = std::filesystem::weakly_canonical(std::filesystem::absolute(b, eb), eb);
+  return !ea && !eb && fa == fb;
+}
+
 std::string ChangeFileExt(std::string_view path, std::string_view ext) {
   const size_t slash = path.find_last_of('/');
   const size_t dot = path.find_last_of('.');
@@ -58,6 +70,21 @@ std::string ProgramPath(const char* argv0) {
   std::error_code ec;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
   return ec ? std::string(argv0) : self.string();
+}
+
+namespace {
+
+int KindError(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (S_ISSOCK(st.st_mode)) return EINVAL;
+  return 0;
+}
+
+}  // namespace
+
+int InputKindError(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? KindError(st) : 0;
 }
 
 InputFile::~InputFile() {
@@ -75,10 +102,8 @@ bool InputFile::Open(const std::string& path) {
   int refused = 0;
   if (::fstat(fd_, &st) != 0)
     refused = FailureCode();
-  else if (S_ISDIR(st.st_mode))
-    refused = EISDIR;
-  else if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode) && !S_ISBLK(st.st_mode))
-    refused = EINVAL;  // a pipe or socket would wait for a writer
+  else
+    refused = KindError(st);
   if (refused != 0) {
     ::close(fd_);
     fd_ = -1;

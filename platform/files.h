@@ -18,6 +18,10 @@ void SetIOResult(int code);
 std::string OsErrorText(int code);
 
 bool FileExists(const std::string& path);
+// The two names reach the same file: the same device and inode when both
+// exist (links followed), else the same absolute name once links, "." and
+// ".." are resolved.
+bool SameFile(const std::string& a, const std::string& b);
 // The name with its extension (after the last '.' of the file part) replaced;
 // `ext` includes the dot, e.g. ".TMP".
 std::string ChangeFileExt(std::string_view path, std::string_view ext);
@@ -25,9 +29,13 @@ std::string ChangeFileExt(std::string_view path, std::string_view ext);
 // Argv0 when the system does not tell.
 std::string ProgramPath(const char* argv0);
 
-// A file opened for reading: a regular file or a device. A directory (EISDIR)
-// or another kind of file (EINVAL) is refused like a file that cannot be
-// opened, with the IO result set.
+// A file opened for reading: a regular file, a device or a pipe. A directory
+// (EISDIR) or a socket (EINVAL) is refused like a file that cannot be opened,
+// with the IO result set.
+// Without opening it: EISDIR for a directory, EINVAL for a socket, 0 for a
+// file that InputFile may open (or one that is not there: opening tells).
+int InputKindError(const std::string& path);
+
 class InputFile {
  public:
   InputFile() = default;
@@ -36,7 +44,7 @@ class InputFile {
   ~InputFile();
 
   bool Open(const std::string& path);
-  // The size of a regular file; 0 for a device.
+  // The size of a regular file; 0 for a device or a pipe.
   uint64_t Size() const { return size_; }
   // Appends up to `count` further bytes to `out` (fewer at the end of the
   // file); false on a read error.
