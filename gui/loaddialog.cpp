@@ -13,9 +13,11 @@
 
 #include "access/target.h"
 #include "base/mainform.h"
+#include "base/projectlists.h"
 #include "loader/loader.h"
 #include "objfiles/intelhex.h"
 #include "project/config.h"
+#include "project/projectfile.h"
 #include "gui/widgets.h"
 
 namespace dorvik::gui {
@@ -177,7 +179,12 @@ void TLoadDlg::RunLoadOrSave(bool (*work)(TLoadDlg&)) {
 }
 
 void TLoadDlg::BtnLoadClick() {
-  RunLoadOrSave([](TLoadDlg&) { return LoadProgramFile(); });
+  RunLoadOrSave([](TLoadDlg&) {
+    const bool loaded = LoadProgramFile();
+    // The options the boxes gave and the program loaded go to the project.
+    WriteProjectSettings(ProjectLists().ProjectFileName);
+    return loaded;
+  });
 }
 
 void TLoadDlg::BtnSaveClick() {
