@@ -85,6 +85,26 @@ TEST(ConsoleStartTest, ProjectFileGivesTargetOptionsAndModules) {
   ASSERT_EQ(ProjectLists().ProjectModules.size(), 2u);
   EXPECT_EQ(ProjectLists().ProjectModules[0].Name, "ALPHA");
   EXPECT_EQ(ProjectLists().ProjectModules[1].Name, "ZETA");
+  EXPECT_TRUE(ProjectLists().ModulesFromFolder);
+
+  // The last program's name lies in the project's folder like the modules'.
+  tu::WriteFile(dir / "c.qpc", "[LOADER]\r\nLastLoadPath=out/p.hex\r\n[PROJECT]\r\nm=m.a51\r\n");
+  ASSERT_TRUE(ReadProjectFile((dir / "c.qpc").string()));
+  EXPECT_EQ(Project().Loader.LastLoadPath, (dir / "out/p.hex").string());
+  EXPECT_FALSE(ProjectLists().ModulesFromFolder);
+  // What the user changed goes back, the other lines as they were; the last
+  // program again relative to the folder.
+  Project().Loader.LoadLines = false;
+  Project().BaudRate = 9600;
+  dorvik::Run().TargetKind = kTargetAduc;
+  ASSERT_TRUE(WriteProjectSettings((dir / "c.qpc").string()));
+  const std::string text = tu::ReadFile(dir / "c.qpc");
+  EXPECT_EQ(text.rfind("Target=ADUC\n", 0), 0u) << text;
+  for (const char* line : {"\nLines=No\n", "\nLastLoadPath=out/p.hex\n", "\n[COM]\nBaud=9600\n", "\nm=m.a51\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+  ASSERT_TRUE(ReadProjectFile((dir / "c.qpc").string()));
+  EXPECT_FALSE(Project().Loader.LoadLines);
+  EXPECT_EQ(Project().Loader.LastLoadPath, (dir / "out/p.hex").string());
   ResetSession();
 }
 

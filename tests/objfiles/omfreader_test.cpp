@@ -619,6 +619,7 @@ struct ModuleCheckCase {
   bool SourceLevel;
   std::vector<std::string> Boxes;  // captions of the warnings, in order
   std::string Added;               // the order check's result with Yes answered
+  bool FromFolder = false;         // the project's sources found in its folder (name order)
 };
 
 TEST_F(OmfReaderTest, LoadedModulesAreCheckedAgainstTheProject) {
@@ -642,12 +643,19 @@ TEST_F(OmfReaderTest, LoadedModulesAreCheckedAgainstTheProject) {
        ""},
       {"CompilerModulesPass", {"A"}, {{"A", 0, 1, true}, {"?C_START", 2, 3, true}}, true, {}, ""},
       {"UnnamedLastItem", {"A", "B"}, {{"A", 0, 1, true}, {"", 2, 3, false}}, false, {}, ""},
+      // Sources of a folder take the program's order; one it lacks is still 30.
+      {"FolderInProgramOrder",
+       {"A", "B", "C", "D"},
+       {{"C", 0, 1, true}, {"A", 2, 3, true}, {"B", 4, 5, true}},
+       true, {}, "", true},
+      {"FolderWithoutTheModule", {"A", "B"}, {{"B", 0, 1, true}, {"X", 2, 3, true}}, false, {"Warning #30"}, "", true},
   };
   for (const ModuleCheckCase& k : cases) {
     ResetSession();
     reporter_.Clear();
     for (const std::string& name : k.Project)
       ProjectLists().ProjectModules.push_back({name, name + ".a51", "", ""});
+    ProjectLists().ModulesFromFolder = k.FromFolder;
     CreateSymbolCollections();
     Collections().ModuleTable->Items = k.Items;
     const bool sourceLevel = CheckObjectModules();
