@@ -342,6 +342,7 @@ bool LoadProgramFile() {
   // The execution point of the program being replaced goes.
   ListMap().ExecLine.Page = -1;
   ListMap().ExecLine.Line = -1;
+  ListMap().Reported.clear();
   bool loaded = false;
   if (!ReadProgram(o, content)) {
     // A HEX file without code options ends before anything is read.

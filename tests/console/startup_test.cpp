@@ -58,6 +58,28 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   EXPECT_EQ(RunIn(dir, "dorvik51' --bogus", "/dev/null").second, 2);
 }
 
+// The example of three files: every step shows the line of the file its code
+// came from, the included routine's lines in the include file.
+TEST(ConsoleStartTest, StepsThroughIncludedCodeShowTheIncludeFilesLines) {
+  const fs::path dir = tu::ScratchDir("multi");
+  for (const char* name : {"main.a51", "defs.inc", "twice.inc"})
+    fs::copy_file(fs::path(DORVIK_SOURCE_DIR) / "examples/multi" / name, dir / name);
+  tu::AssembleAt(dir / "main.a51", "OBJECT DEBUG PRINT");
+  const fs::path golden = fs::path(DORVIK_SOURCE_DIR) / "tests/console/startup";
+  const auto [output, status] = RunIn(dir, "dorvik51' main.obj", golden / "multi.in");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(output, tu::ReadFile(golden / "multi.out"));
+
+  // A listing with an error line stops the mapping with 163, told once.
+  tu::WriteFile(dir / "e.a51", "$DEBUG\n CSEG AT 0\n MOV SP,#60H\n NOP\n MOV A,#1 +\n NOP\n NOP\n END\n");
+  tu::AssembleAt(dir / "e.a51", "OBJECT PRINT");
+  tu::WriteFile(dir / "e.in", "STEP\n\n\n\n");
+  const std::string errors = RunIn(dir, "dorvik51' e.obj", dir / "e.in").first;
+  const size_t first = errors.find("Error #163: Listing file \"e.lst\" reports errors");
+  EXPECT_NE(first, std::string::npos) << errors;
+  EXPECT_EQ(errors.find("Error #163", first + 1), std::string::npos) << errors;
+}
+
 TEST(ConsoleStartTest, ProjectFileGivesTargetOptionsAndModules) {
   ResetSession();
   const fs::path dir = tu::ScratchDir("project");
