@@ -55,6 +55,11 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   // A project that is not there is reported; the console still starts.
   const auto [missing, code] = RunIn(dir, "dorvik51' --project none.qpc", "/dev/null");
   EXPECT_EQ(missing, "hlt>\nError #106: File \"none.qpc\" doesn't exist\nhlt>\n");
+  // A folder as the project or the program: the system's reason.
+  fs::create_directory(dir / "folder.qpc");
+  EXPECT_EQ(RunIn(dir, "dorvik51' --project folder.qpc folder.qpc", "/dev/null").first,
+            "hlt>\nError #402: Cannot open file folder.qpc (Is a directory)\n"
+            "Error #402: Cannot open file folder.qpc (Is a directory)\nhlt>\n");
   EXPECT_EQ(RunIn(dir, "dorvik51' --bogus", "/dev/null").second, 2);
 }
 
