@@ -107,8 +107,23 @@ std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& pa
     errno = EISDIR;
     return nullptr;
   }
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
   errno = 0;
-  auto f = std::make_shared<ReplacingOutput>(path);
+  // A device (or a pipe) is written as it is: it cannot be replaced.
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    auto f = std::make_shared<std::ofstream>(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!f->is_open()) return nullptr;
+    return f;
+  }
+  // Through a link: the file it names is replaced, not the link.
+  std::string target = path;
+  if (fs::is_symlink(fs::symlink_status(path, ec))) {
+    const fs::path real = fs::weakly_canonical(path, ec);
+    if (!ec) target = real.string();
+  }
+  auto f = std::make_shared<ReplacingOutput>(target);
   if (!f->is_open()) return nullptr;
   return f;
 }

@@ -204,6 +204,13 @@ TEST_F(Diz52Test, OutputsNamingTheSourceOrEachOtherAreRefused) {
     EXPECT_EQ(Read(dir / "blink.a51"), Read(kBlink));
     EXPECT_FALSE(fs::exists(dir / "blink.lst") || fs::exists(dir / "x.o")) << args;
   }
+  // An output through a link replaces the file it names; the link stays.
+  Write(dir / "sub" / "real.o", "old");
+  fs::create_symlink("sub/real.o", dir / "out.o");
+  EXPECT_EQ(Diz52("blink.a51 'OBJECT(out.o)'").Status, 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "out.o"));
+  EXPECT_EQ(Read(dir / "sub" / "real.o"), Read(dir / "out.o"));
+  EXPECT_EQ(Read(dir / "out.o").substr(0, 1), "\x02");
 }
 
 // Folders are no sources; an output that cannot be made names its file and
