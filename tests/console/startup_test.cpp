@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 
 #include "../assembler/asm_test_util.h"
+#include "assembler/objwriter.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
 #include "base/session.h"
@@ -55,6 +56,33 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   // A project that is not there is reported; the console still starts.
   const auto [missing, code] = RunIn(dir, "dorvik51' --project none.qpc", "/dev/null");
   EXPECT_EQ(missing, "hlt>\nError #106: File \"none.qpc\" doesn't exist\nhlt>\n");
+  // Hostile and unusual programs through the console: what each prints, and
+  // the PC (0000 after reset) where a failed load leaves it.
+  const auto frame = [](uint8_t type, std::vector<uint8_t> content) { return as::ObjFrame(type, content); };
+  const std::string header = frame(0x02, {1, 'T', 0xFD, 0});
+  const std::string end = frame(0x04, {1, 'T', 0, 0, 0, 0});
+  // A scope record whose length takes in the content record after it.
+  const std::string swallowed = frame(0x06, {0, 0x30, 0, 0x75, 0x81, 0x60});
+  std::vector<uint8_t> scope{0, 1, 'M'};
+  scope.insert(scope.end(), swallowed.begin(), swallowed.end());
+  const struct {
+    const char* Name;
+    std::string Content;
+    const char* Shown;
+  } programs[] = {
+      {"swallow.obj", header + frame(0x10, scope) + end, "Error #121: File swallow.obj is not valid object file"},
+      {"comment.hex", ":03000000020030CB ; jump\r\n:0300300075816077 ; stack\r\n:00000001FF\r\n",
+       "Information: Load succesful, last address used 0032"},
+  };
+  for (const auto& p : programs) {
+    tu::WriteFile(dir / p.Name, p.Content);
+    tu::WriteFile(dir / "r.in", "R\n");
+    const std::string out = RunIn(dir, std::string("dorvik51' ") + p.Name, dir / "r.in").first;
+    EXPECT_NE(out.find(std::string("hlt>\n") + p.Shown + "\n"), std::string::npos) << out;
+    const bool loaded = std::string(p.Shown).starts_with("Information");
+    EXPECT_NE(out.find(loaded ? "PC=0030 " : "PC=0000 "), std::string::npos) << out;
+  }
+
   // A folder as the project or the program: the system's reason.
   fs::create_directory(dir / "folder.qpc");
   EXPECT_EQ(RunIn(dir, "dorvik51' --project folder.qpc folder.qpc", "/dev/null").first,
