@@ -73,6 +73,9 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
       {"swallow.obj", header + frame(0x10, scope) + end, "Error #121: File swallow.obj is not valid object file"},
       {"comment.hex", ":03000000020030CB ; jump\r\n:0300300075816077 ; stack\r\n:00000001FF\r\n",
        "Information: Load succesful, last address used 0032"},
+      // Type records that refer to themselves: refused at once, not after minutes.
+      {"slow.obj", tu::ReadFile(fs::path(DORVIK_SOURCE_DIR) / "fuzz/corpus/omf/omf-slow-1-summed.obj"),
+       "Error #121: File slow.obj is not valid object file"},
   };
   for (const auto& p : programs) {
     tu::WriteFile(dir / p.Name, p.Content);
