@@ -1,5 +1,7 @@
 #include "assembler/asmerrors.h"
 
+#include "assembler/asmfiles.h"
+
 #include <cerrno>
 #include <cstring>
 #include <ostream>
@@ -205,9 +207,11 @@ void ReportAsmError(AsmContext& c, uint16_t code) {
   if (c.AsmPass != 0) msg += "Line #" + std::to_string(c.LinesRead) + ", ";
   msg += ExpandAsmMessage(c, code);
   if (msg.size() > 255) msg.resize(255);
-  // Messages of pass 1 (only codes 0..3 get here) and of a stopped pass go to
-  // the status text; in pass 2 they go with the listing.
-  const bool toOutput = c.AsmPass != 2 || (c.out.Files.ListOpen && c.out.Listing.ToListing);
+  // Messages of pass 1 (only codes 0..3 get here), of a stopped pass and I/O
+  // errors (whose files may be gone) go to the status text; in pass 2 the
+  // others go with the listing.
+  const bool toOutput =
+      c.AsmPass != 2 || code == asm_err::kIOError || (c.out.Files.ListOpen && c.out.Listing.ToListing);
   if (toOutput) {
     // Each line of the message (error 2 has three) is cut at the page width.
     const size_t width = c.PageWidth;
@@ -265,6 +269,12 @@ void AsmFileError(AsmContext& c, std::string_view fileKind, std::string_view fil
   c.out.Listing.ToListing = false;
   ReportAsmError(c, asm_err::kIOError);
   AsmFatalStop(c);
+}
+
+void CommitAsmFile(AsmContext& c, std::ostream* file, std::string_view fileKind, std::string_view fileName) {
+  if (file == nullptr || CommitAsmOutput(file)) return;
+  NoteIOFailure(c);
+  AsmFileError(c, fileKind, fileName);
 }
 
 void CheckAsmIO(AsmContext& c, const std::ostream& s) {

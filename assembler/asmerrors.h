@@ -63,5 +63,8 @@ void NoteIOFailure(AsmContext& c);
 [[noreturn]] void AsmFileError(AsmContext& c, std::string_view fileKind, std::string_view fileName);
 // After a write: a failed stream makes the fatal stop.
 void CheckAsmIO(AsmContext& c, const std::ostream& s);
+// Puts a finished output file in place of its name; a failure is the fatal
+// I/O error on that file.
+void CommitAsmFile(AsmContext& c, std::ostream* file, std::string_view fileKind, std::string_view fileName);
 
 }  // namespace dorvik::as

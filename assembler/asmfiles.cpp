@@ -1,6 +1,8 @@
 #include "assembler/asmfiles.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <istream>
@@ -9,6 +11,7 @@
 #include <streambuf>
 
 #include "lang/collections.h"
+#include "platform/files.h"
 
 namespace dorvik::as {
 
@@ -31,6 +34,33 @@ class NullBuffer : public std::streambuf {
 struct NullStream : std::ostream {
   NullStream() : std::ostream(nullptr) { rdbuf(&buffer); }
   NullBuffer buffer;
+};
+
+// An output file written under a temporary name beside it (the name with
+// ".TMP" added) and put in place of its name only by Commit, so that a run
+// that stops leaves no empty or partial file and the old one stays as it was.
+class ReplacingOutput : public std::ofstream {
+ public:
+  explicit ReplacingOutput(std::string path)
+      : std::ofstream(path + ".TMP", std::ios::out | std::ios::trunc | std::ios::binary),
+        path_(std::move(path)),
+        temp_(path_ + ".TMP") {}
+  ~ReplacingOutput() override {
+    if (!committed_) {
+      close();
+      std::remove(temp_.c_str());
+    }
+  }
+  bool Commit() {
+    close();
+    committed_ = !fail() && std::rename(temp_.c_str(), path_.c_str()) == 0;
+    return committed_;
+  }
+
+ private:
+  std::string path_;
+  std::string temp_;
+  bool committed_ = false;
 };
 
 }  // namespace
@@ -71,9 +101,38 @@ std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& pa
     return std::make_shared<NullStream>();
   }
   if (upper == "NUL") return std::make_shared<NullStream>();
-  auto f = std::make_shared<std::ofstream>(path, std::ios::out | std::ios::trunc | std::ios::binary);
+  // A folder or the like cannot take the output (opening its temporary name
+  // would not tell).
+  if (std::filesystem::is_directory(path)) {
+    errno = EISDIR;
+    return nullptr;
+  }
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  errno = 0;
+  // A device (or a pipe) is written as it is: it cannot be replaced.
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    auto f = std::make_shared<std::ofstream>(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!f->is_open()) return nullptr;
+    return f;
+  }
+  // Through a link: the file it names is replaced, not the link.
+  std::string target = path;
+  if (fs::is_symlink(fs::symlink_status(path, ec))) {
+    const fs::path real = fs::weakly_canonical(path, ec);
+    if (!ec) target = real.string();
+  }
+  auto f = std::make_shared<ReplacingOutput>(target);
   if (!f->is_open()) return nullptr;
   return f;
+}
+
+bool CommitAsmOutput(std::ostream* out) {
+  auto* file = dynamic_cast<ReplacingOutput*>(out);
+  if (file == nullptr) return true;
+  errno = 0;
+  return file->Commit();
 }
 
 std::shared_ptr<std::istream> OpenAsmInput(AsmContext&, const std::string& path) {
@@ -81,6 +140,11 @@ std::shared_ptr<std::istream> OpenAsmInput(AsmContext&, const std::string& path)
   // run has no console to type into (both passes must read the same lines).
   const std::string upper = UpperCase(path);
   if (upper == "CON" || upper == "PRN" || upper == "NUL") return std::make_shared<std::istringstream>();
+  // Only a file or a device: a folder would read as empty.
+  if (const int error = platform::InputKindError(path); error != 0) {
+    errno = error;
+    return nullptr;
+  }
   auto f = std::make_shared<std::ifstream>(path, std::ios::in | std::ios::binary);
   if (!f->is_open()) return nullptr;
   return f;

@@ -23,7 +23,12 @@ std::string BaseNameOf(std::string_view name);
 // Opening
 // Opens an output by name (files in binary mode): CON/PRN go to c.ConsoleOut,
 // NUL nowhere. Null on failure.
+// A file is written under a temporary name: it replaces the named file only
+// through CommitAsmOutput, and goes away unwritten when the run stops first.
 std::shared_ptr<std::ostream> OpenAsmOutput(AsmContext& c, const std::string& path);
+// Puts a finished output file in place of its name (a device needs nothing);
+// false, with errno set, when that fails.
+bool CommitAsmOutput(std::ostream* out);
 // Opens an input by name: the devices CON, PRN and NUL read as empty. Null on
 // failure.
 std::shared_ptr<std::istream> OpenAsmInput(AsmContext& c, const std::string& path);

@@ -6,7 +6,10 @@
 #include <ostream>
 
 #include "assembler/context.h"
+#include "assembler/asmerrors.h"
+#include "assembler/controls.h"
 #include "assembler/listing.h"
+#include "lang/formatting.h"
 
 namespace dorvik::as {
 
@@ -53,17 +56,29 @@ void AddHexBytes(AsmContext& cx) {
   AddHexBytes(cx, cx.line.StatementLocation, cx.line.EmittedBytes());
 }
 
+void StopHexOutput(AsmContext& cx, std::string_view why) {
+  if (!cx.HexEligible) return;
+  cx.HexEligible = false;
+  if (cx.AsmPass != 2 || !HexActive(cx)) return;
+  FlushHexRecord(cx);
+  cx.HexStopWarning = "WARNING: HEX FILE " + Control(cx, ControlId::Hex).Value + " ENDS BEFORE " +
+                      FormatHex4(static_cast<uint16_t>(cx.line.StatementLocation)) + "H WITHOUT END RECORD: " +
+                      std::string(why);
+}
+
 void CloseHexFile(AsmContext& cx) {
   if (!cx.out.Files.HexOpen) return;
-  // After an RSEG the file gets no end record, so that a loader refuses a
+  // After a stop the file gets no end record, so that a loader refuses a
   // module that still needs the linker.
   if (cx.out.Files.Hex && cx.HexRequested && cx.HexEligible) {
     FlushHexRecord(cx);
     WriteHexLine(cx, kHexEndRecord);
   }
   cx.out.HexRecord.Count = 0;
+  if (!cx.HexStopWarning.empty()) cx.StatusText += "\r\n" + cx.HexStopWarning;
   if (cx.out.Files.Hex) cx.out.Files.Hex->flush();
   CheckOutputIO(cx, cx.out.Files.Hex.get());
+  CommitAsmFile(cx, cx.out.Files.Hex.get(), kKindHex, Control(cx, ControlId::Hex).Value);
   cx.out.Files.Hex.reset();
   cx.out.Files.HexOpen = false;
 }

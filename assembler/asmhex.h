@@ -35,8 +35,13 @@ void AddHexBytes(AsmContext& cx);
 void AddHexBytes(AsmContext& cx, uint32_t address, std::span<const uint8_t> bytes);
 // Writes the pending record when it holds at least one byte.
 void FlushHexRecord(AsmContext& cx);
+// Code from here on still needs the linker (WHY: a relocatable segment, or a
+// statement that refers to an external or relocatable symbol): the HEX file
+// ends with the records before it and gets no end record, so no loader takes
+// it for a whole program. The first stop of pass 2 is told on the console.
+void StopHexOutput(AsmContext& cx, std::string_view why);
 // Writes the pending record and the end record, closes the file. After a
-// relocatable segment stopped the HEX output the file ends without either.
+// stop the file ends without the end record.
 void CloseHexFile(AsmContext& cx);
 
 }  // namespace dorvik::as

@@ -299,6 +299,7 @@ struct AsmContext {
   bool HasExternals = false;
   bool HasPublics = false;
   bool HexEligible = true;
+  std::string HexStopWarning;  // why the HEX file has no end record (pass 2)
 
   // Segments and location counters (slot order CODE, DATA, IDATA, XDATA, BIT)
   std::vector<AsmSegmentEntry> SegmentTable;

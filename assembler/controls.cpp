@@ -8,6 +8,7 @@
 #include "assembler/source.h"
 #include "assembler/tokenizer.h"
 #include "lang/collections.h"
+#include "platform/files.h"
 
 namespace dorvik::as {
 
@@ -289,9 +290,13 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
                             {ControlId::Hex, kKindHex},
                             {ControlId::ErrorPrint, kKindErrorPrint}};
     std::string_view clash;
-    if (r.Value == c.SourceName) clash = kKindSource;
-    for (const auto& o : others)
-      if (clash.empty() && Control(c, o.Id).On && Control(c, o.Id).Value == r.Value) clash = o.Kind;
+    if (r.Value == c.SourceName || platform::SameFile(r.Path, c.SourcePath)) clash = kKindSource;
+    for (const auto& o : others) {
+      const ControlRecord& out = Control(c, o.Id);
+      if (clash.empty() && out.On && !IsDeviceName(out.Value) &&
+          (out.Value == r.Value || platform::SameFile(r.Path, out.Path.empty() ? out.Value : out.Path)))
+        clash = o.Kind;
+    }
     for (uint8_t level = 1; level <= c.IncludeDepth && clash.empty(); ++level)
       if (c.Inputs[level].Name == r.Value) clash = kKindInclude;
     if (!clash.empty()) {
@@ -676,18 +681,21 @@ void CheckDuplicateFileNames(AsmContext& c) {
   for (size_t i = 0; i < std::size(files); ++i) {
     const ControlRecord& a = Control(c, files[i].Id);
     if (!a.On || IsDeviceName(a.Value)) continue;
-    auto clash = [&](std::string_view other, std::string_view kind) {
-      if (other != a.Value) return false;
+    const std::string aPath = a.Path.empty() ? a.Value : a.Path;
+    // The same name, or another name of the same file (./, .., a link).
+    auto clash = [&](const std::string& other, const std::string& otherPath, std::string_view kind) {
+      if (other != a.Value && !platform::SameFile(aPath, otherPath)) return false;
       c.DupName1 = files[i].Kind;
       c.DupName2 = kind;
       ControlLine line;
       ControlError(c, line, InvocationText::DuplicateFileName);
       return true;
     };
-    if (clash(c.SourceName, kKindSource)) return;
+    if (clash(c.SourceName, c.SourcePath, kKindSource)) return;
     for (size_t j = i + 1; j < std::size(files); ++j) {
       const ControlRecord& b = Control(c, files[j].Id);
-      if (b.On && !IsDeviceName(b.Value) && clash(b.Value, files[j].Kind)) return;
+      if (b.On && !IsDeviceName(b.Value) && clash(b.Value, b.Path.empty() ? b.Value : b.Path, files[j].Kind))
+        return;
     }
   }
 }

@@ -211,6 +211,11 @@ AsmRunResult Run(AsmContext& c, std::string_view sourcePath, const std::string* 
   } catch (const AsmAbort&) {
     result.Fatal = true;
     for (auto& input : c.Inputs) input.Stream.reset();
+    // Outputs not finished go away (their files were never put in place).
+    c.out.Files.Listing.reset();
+    c.out.Files.ErrorPrint.reset();
+    c.out.Files.Hex.reset();
+    c.out.Files.Object.reset();
     c.SourceOpen = false;
   }
   c.AsmPass = 0;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <ostream>
 
+#include "assembler/asmerrors.h"
 #include "assembler/context.h"
+#include "assembler/controls.h"
 #include "assembler/listing.h"
 #include "assembler/symbolwalk.h"
 #include "lang/collections.h"
@@ -286,6 +288,7 @@ void CloseObjectFile(AsmContext& cx) {
     BeginObjRecord(cx, kObjModuleEnd);
     cx.out.Files.Object->flush();
     CheckOutputIO(cx, cx.out.Files.Object.get());
+    CommitAsmFile(cx, cx.out.Files.Object.get(), kKindObject, Control(cx, ControlId::Object).Value);
   }
   cx.out.Files.Object.reset();
   cx.out.Files.ObjectOpen = false;

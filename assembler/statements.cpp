@@ -476,7 +476,7 @@ void Rseg(AsmContext& c) {
   if (c.AsmPass == 2 && SegmentType(c) == kind::kCode) FlushCodeOutputs(c);
   c.CurrentSegment = SymbolAt(c, pos);
   c.CurrentSegment.Kind = static_cast<uint8_t>(c.CurrentSegment.Kind & 7);
-  c.HexEligible = false;
+  StopHexOutput(c, "RELOCATABLE SEGMENT");
 }
 
 void NameStatement(AsmContext& c) {
@@ -796,8 +796,10 @@ void EmitCode(AsmContext& c) {
   const bool bytes =
       c.line.LineKind == line::kInstruction || c.line.LineKind == line::kDB || c.line.LineKind == line::kDW;
   if (c.AsmPass == 2 && bytes) {
-    // The HEX file holds only code placed before the first RSEG: code after it
-    // may wait for the linker.
+    // The HEX file holds only code placed before the first RSEG or the first
+    // statement that needs a fixup: code from there on waits for the linker.
+    if (c.line.AnyFixup)
+      StopHexOutput(c, c.line.LineExternalRef ? "EXTERNAL REFERENCE" : "RELOCATABLE REFERENCE");
     if (c.HexEligible) AddHexBytes(c);
     if (c.out.Files.ObjectOpen) AddObjContent(c);
   }

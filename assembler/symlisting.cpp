@@ -206,6 +206,7 @@ void WriteSymbolTableListing(AsmContext& cx) {
     if (cx.out.Files.ErrorPrint) {
       cx.out.Files.ErrorPrint->flush();
       CheckOutputIO(cx, cx.out.Files.ErrorPrint.get());
+      CommitAsmFile(cx, cx.out.Files.ErrorPrint.get(), kKindErrorPrint, Control(cx, ControlId::ErrorPrint).Value);
     }
     cx.out.Files.ErrorPrint.reset();
     cx.out.Files.ErrorPrintOpen = false;
@@ -217,6 +218,7 @@ void WriteSymbolTableListing(AsmContext& cx) {
   WriteClosingLines(cx);
   cx.out.Files.Listing->flush();
   CheckOutputIO(cx, cx.out.Files.Listing.get());
+  CommitAsmFile(cx, cx.out.Files.Listing.get(), kKindListing, Control(cx, ControlId::Print).Value);
   cx.out.Files.Listing.reset();
   cx.out.Files.ListOpen = false;
   cx.out.Listing.ToListing = false;

@@ -38,6 +38,9 @@ struct ProjectListsState {
   std::vector<tModuleRec> ProjectModules;
   std::vector<tFileTypeRec> FileTypeList;
   std::string ProjectFileName;  // the project configuration file (.QPC)
+  // The modules are the sources found in the project's folder (no [PROJECT]
+  // section): their order is the file names', not the program's.
+  bool ModulesFromFolder = false;
 };
 
 ProjectListsState& ProjectLists();

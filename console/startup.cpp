@@ -1,5 +1,7 @@
 #include "console/startup.h"
 
+#include <cerrno>
+
 #include <string_view>
 
 #include "base/mainform.h"
@@ -59,8 +61,13 @@ void StartSession(const StartOptions& options) {
   if (!options.ProjectFile.empty()) {
     // Another project's symbols do not belong to this one.
     FreeSymbolCollections();
-    if (!platform::FileExists(options.ProjectFile) || !ReadProjectFile(options.ProjectFile)) {
-      ReportError(err::kFileNotExist, options.ProjectFile);
+    if (!ReadProjectFile(options.ProjectFile)) {
+      // Not there at all, or there but unreadable (a folder): the system's reason.
+      const int code = platform::TakeIOResult();
+      if (code == ENOENT)
+        ReportError(err::kFileNotExist, options.ProjectFile);
+      else
+        ReportError(err::kCannotOpenFile, options.ProjectFile + " (" + platform::OsErrorText(code) + ")");
       Messages().ErrorFlag = false;
     }
   }

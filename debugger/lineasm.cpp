@@ -244,9 +244,15 @@ bool AssembleStatement() {
     Run().AsmLineMode = false;
     ResumeMessages();
   }
+  // The parser's error, held back while it parsed, is shown as its numbered
+  // message; an assembler error as "Assembly impossible", its text in the result.
+  const int parseError = Messages().ErrorFlag ? Messages().LastErrorCode : 0;
+  const auto params = Messages().LastErrorParams;
   Messages().ErrorFlag = false;
   if (!error.empty() || composed.empty()) {
     s.Result = error.empty() ? std::string(kAssemblyImpossibleText) : error;
+    ReportError(parseError != 0 ? parseError : err::kAssemblyImpossible, params.Arg1, params.Arg2);
+    Messages().ErrorFlag = false;
     return false;
   }
 
@@ -254,6 +260,8 @@ bool AssembleStatement() {
   const Assembled code = RunAssembler(composed, address);
   if (!code.Error.empty()) {
     s.Result = code.Error;  // nothing is written
+    ReportError(err::kAssemblyImpossible);
+    Messages().ErrorFlag = false;
     return false;
   }
   if (!WriteCode(address, code.Bytes)) {

@@ -89,16 +89,17 @@ bool PrintExecutionSource() {
   MessageState& m = Messages();
   const bool savedError = m.ErrorFlag;
   tStatement statement;
-  // Quietly: a stop outside the sources shows nothing.
-  SuspendMessages();
+  // A stop outside the sources shows nothing; the mapping's own messages
+  // (a listing with errors, an unregistered file type) come once.
   ShowSourceAtAddress(false, statement);
-  ResumeMessages();
   m.ErrorFlag = savedError;
   const tShowedLine& at = ExecLine();
   // The mark keeps the name upper-cased; the module list has it as written.
   std::string fileName = at.FileName;
   for (const tModuleRec& module : ProjectLists().ProjectModules)
     if (UpperCase(module.FileName) == at.FileName) fileName = module.FileName;
+  // An include file has no module: its name as the mapping found it.
+  if (!ListMap().ExecFileName.empty()) fileName = ListMap().ExecFileName;
   std::vector<std::string> lines;
   int32_t page = -1;
   if (at.Line < 1 || !ReadSourceLines(fileName, false, lines, page) || at.Line > static_cast<int32_t>(lines.size()))

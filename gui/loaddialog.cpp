@@ -13,14 +13,19 @@
 
 #include "access/target.h"
 #include "base/mainform.h"
+#include "base/runstate.h"
+#include "base/projectlists.h"
 #include "loader/loader.h"
 #include "objfiles/intelhex.h"
 #include "project/config.h"
+#include "project/projectfile.h"
 #include "gui/widgets.h"
 
 namespace dorvik::gui {
 
 namespace {
+
+constexpr int kFileNameWidth = 300;  // pixels of the file name shown
 
 QCheckBox* Box(const QString& name, const QString& caption, QWidget* parent) {
   auto* box = new QCheckBox(caption, parent);
@@ -39,8 +44,8 @@ QLabel* Label(const QString& name, const QString& caption, QWidget* parent) {
 TLoadDlg::TLoadDlg(QWidget* parent) : QDialog(parent) {
   setObjectName("LoadDlg");
   setWindowTitle("Dialog");
-  // No title bar: the dialog only shows what the load does.
-  setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  // A normal dialog over its main window: the boxes a load raises show above it.
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
   resize(333, 217);
   BtnCancel = new QPushButton("Cancel", this);
   BtnCancel->setObjectName("BtnCancel");
@@ -126,8 +131,12 @@ void TLoadDlg::Prepare(Mode mode, int32_t rangeStart, int32_t rangeLength) {
   mode_ = mode;
   rangeStart_ = rangeStart;
   rangeLength_ = rangeLength;
-  StaticTextLoadFile->setText(Text(Loader().LoadFileName));
+  // A long name is shown cut in its middle; the whole name is its tip.
+  const QString name = Text(Loader().LoadFileName);
+  StaticTextLoadFile->setText(StaticTextLoadFile->fontMetrics().elidedText(name, Qt::ElideMiddle, kFileNameWidth));
+  StaticTextLoadFile->setToolTip(name.size() > 4096 ? name.left(4096) + "..." : name);
   BtnLoad->setText(mode == Mode::Load ? "Load" : "Save");
+  setWindowTitle(mode == Mode::Load ? "Load program" : "Save HEX");
 }
 
 void TLoadDlg::showEvent(QShowEvent* e) {
@@ -136,7 +145,9 @@ void TLoadDlg::showEvent(QShowEvent* e) {
 }
 
 void TLoadDlg::TryShowClearFLASHBox() {
-  const bool aduc = Target().CpuFamily == kFamilyAduc;
+  // An ADuC-type processor, or the ADuC chip as the target: its data flash
+  // can be cleared before the load.
+  const bool aduc = Target().CpuFamily == kFamilyAduc || Run().TargetKind == kTargetAduc;
   cbClearDataFlash->setVisible(aduc);
   cbClearCodeFlashBeforeLoad->setVisible(!aduc);
   const LoaderOptions& o = Project().Loader;
@@ -177,7 +188,12 @@ void TLoadDlg::RunLoadOrSave(bool (*work)(TLoadDlg&)) {
 }
 
 void TLoadDlg::BtnLoadClick() {
-  RunLoadOrSave([](TLoadDlg&) { return LoadProgramFile(); });
+  RunLoadOrSave([](TLoadDlg&) {
+    const bool loaded = LoadProgramFile();
+    // The options the boxes gave and the program loaded go to the project.
+    WriteProjectSettings(ProjectLists().ProjectFileName);
+    return loaded;
+  });
 }
 
 void TLoadDlg::BtnSaveClick() {

@@ -34,6 +34,7 @@
 #include "gui/qtdialogs.h"
 #include "loader/loader.h"
 #include "project/config.h"
+#include "project/projectfile.h"
 #include "lang/formatting.h"
 #include "lang/scanner.h"
 #include "machine/images.h"
@@ -555,6 +556,11 @@ void MainWindow::tbSetComClick() {
   const bool changed =
       chosen.Port != now.Port || chosen.BaudRate != now.BaudRate || chosen.TargetKind != Run().TargetKind;
   if (changed || result == TCommPortSelect::kInitConnection) Guarded([&chosen] { ApplyCommSettings(chosen); });
+  if (changed) {
+    Project().ComPort = chosen.Port;
+    Project().BaudRate = chosen.BaudRate;
+    WriteProjectSettings(ProjectFile);
+  }
   if (result == TCommPortSelect::kInitConnection) ProgramReset();
   disas_->RecreateInterior();
   disas_->ShowBreakpointImages();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -69,6 +70,7 @@ int QtReporter::ShowBox(const platform::MessageBox& box) {
     case platform::BoxIcon::Stop: icon = QMessageBox::Critical; break;
     case platform::BoxIcon::Question: icon = QMessageBox::Question; break;
     case platform::BoxIcon::Exclamation: icon = QMessageBox::Warning; break;
+    case platform::BoxIcon::Information: icon = QMessageBox::Information; break;
     case platform::BoxIcon::None: break;
   }
   QMessageBox::StandardButtons buttons = QMessageBox::Ok;
@@ -81,7 +83,11 @@ int QtReporter::ShowBox(const platform::MessageBox& box) {
       buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Help;
       break;
   }
-  QMessageBox dialog(icon, Text(box.Caption), Text(box.Text), buttons, QApplication::activeWindow());
+  // Above the dialog that is running (the load dialog during a load), also
+  // when another window has the focus.
+  QWidget* parent = QApplication::activeModalWidget();
+  if (parent == nullptr) parent = QApplication::activeWindow();
+  QMessageBox dialog(icon, Text(box.Caption), Text(box.Text), buttons, parent);
   dialog.setObjectName("MessageBox");
   switch (dialog.exec()) {
     case QMessageBox::Ok: return platform::kBoxOk;
@@ -208,6 +214,16 @@ LineAsmDialog::LineAsmDialog(QWidget* parent) : QDialog(parent) {
   grid->addLayout(buttons, 3, 0, 1, 2);
   grid->addWidget(AsmListBox, 4, 0, 1, 2);
 
+  // The histories offer their items in a list; nothing is completed into
+  // the text, so what is typed is what gets assembled, where it was typed.
+  for (QComboBox* combo : {static_cast<QComboBox*>(comboASMAddress), comboASMStatement}) {
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    if (QCompleter* completer = combo->completer()) completer->setCompletionMode(QCompleter::PopupCompletion);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(24);
+  }
+  staticASMResult->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
   CreateLineAssembler();
   ToWidgets();
   connect(btnAssembly, &QPushButton::clicked, this, [this] { AssemblyLine(); });
@@ -230,12 +246,32 @@ void LineAsmDialog::showEvent(QShowEvent* e) {
   comboASMStatement->setFocus();
 }
 
+namespace {
+
+// No statement or address is longer: a longer history item (a damaged
+// history file) or text is shown cut.
+constexpr size_t kLineAsmTextLimit = 255;
+
+std::string Cut(const std::string& text) {
+  return text.size() > kLineAsmTextLimit ? text.substr(0, kLineAsmTextLimit) + "..." : text;
+}
+
+std::vector<std::string> CutItems(const std::vector<std::string>& items) {
+  std::vector<std::string> cut;
+  cut.reserve(items.size());
+  for (const std::string& item : items) cut.push_back(Cut(item));
+  return cut;
+}
+
+}  // namespace
+
 void LineAsmDialog::ToWidgets() {
   const LineAsmState& s = LineAsm();
-  FillCombo(*comboASMAddress, s.Address.Items, s.Address.Text);
-  FillCombo(*comboASMStatement, s.Statement.Items, s.Statement.Text);
-  staticASMResult->setText(Text(s.Result));
-  for (size_t i = static_cast<size_t>(AsmListBox->count()); i < s.Lines.size(); ++i) AsmListBox->addItem(Text(s.Lines[i]));
+  FillCombo(*comboASMAddress, CutItems(s.Address.Items), s.Address.Text);
+  FillCombo(*comboASMStatement, CutItems(s.Statement.Items), s.Statement.Text);
+  staticASMResult->setText(Text(Cut(s.Result)));
+  for (size_t i = static_cast<size_t>(AsmListBox->count()); i < s.Lines.size(); ++i)
+    AsmListBox->addItem(Text(Cut(s.Lines[i])));
 }
 
 void LineAsmDialog::TestValidInput() {

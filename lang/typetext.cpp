@@ -1,5 +1,9 @@
 #include "lang/typetext.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 #include "lang/formatting.h"
 #include "lang/keywords.h"
 #include "lang/scanner.h"
@@ -10,6 +14,7 @@ namespace {
 
 constexpr uint16_t kFirstDefinedType = 32;
 constexpr char kUnknownType[] = "<symbol> ";
+constexpr char kCutType[] = "... ";  // a type met again inside itself, or a text cut short
 
 // The first four characters of a keyword's display text ("BIT ", "XDAT", "LENG").
 std::string KeywordWord(uint8_t token) { return TokenText(token).substr(0, 4); }
@@ -40,31 +45,47 @@ const tTypeDefItem* DefinedType(uint32_t typeId) {
 
 bool KnownKind(const tTypeDefItem& t) { return static_cast<uint8_t>(t.TypeDefID) <= 5; }
 
-std::string TypeText(uint16_t typeId, bool expand, int depth);
+// One text being built: the types being expanded (a type met again inside
+// itself is a cycle) and the number of types it may still expand. Both keep
+// the work and the text linear however the type records refer to each other.
+struct TypeWalk {
+  std::vector<uint16_t> open;
+  int budget = kMaxTypeExpansions;
+};
 
-std::string ExpandedText(uint16_t typeId, int depth) {
-  return Trimmed(TypeText(typeId, true, depth + 1));
+// Cuts a text that grew too long, marking the cut.
+std::string Bounded(std::string s) {
+  if (s.size() > kMaxTypeTextLength) {
+    s.resize(kMaxTypeTextLength - std::string_view(kCutType).size());
+    s += kCutType;
+  }
+  return s;
 }
+
+std::string TypeText(uint16_t typeId, bool expand, TypeWalk& walk);
+std::string DefinedTypeText(const tTypeDefItem& t, bool expand, TypeWalk& walk);
+
+std::string ExpandedText(uint16_t typeId, TypeWalk& walk) { return Trimmed(TypeText(typeId, true, walk)); }
 
 // The texts that TypeDefText and SymbolTypeText share: parameter records,
 // functions and structures.
-std::string SharedKindText(const tTypeDefItem& t, bool expand, int depth) {
+std::string SharedKindText(const tTypeDefItem& t, bool expand, TypeWalk& walk) {
   switch (t.TypeDefID) {
     case tTypeDef::tParamRec: return Trimmed(t.ParamStr) + " ";
     case tTypeDef::tFunc: {
-      std::string s = TypeText(t.ResultType, true, depth + 1);
+      std::string s = TypeText(t.ResultType, true, walk);
       if (s == "BIT ") s = "bit ";
       s += "  ";
       if (expand) {
         s += "(";
-        if (t.EmbedTypeID != 0) s += ExpandedText(t.EmbedTypeID, depth);
+        if (t.EmbedTypeID != 0) s += ExpandedText(t.EmbedTypeID, walk);
         s += ")";
       }
       return s;
     }
     case tTypeDef::tStructUnion: {
       std::string s = "<struct/union> ";
-      if (expand) s += "{" + ExpandedText(t.EmbedTypeID, depth) + "}";
+      if (expand) s += "{" + ExpandedText(t.EmbedTypeID, walk) + "}";
       return s;
     }
     default: return {};
@@ -77,26 +98,36 @@ std::string OldPointerText(const tTypeDefItem& t) {
   return s + "*";
 }
 
-std::string TypeText(uint16_t typeId, bool expand, int depth) {
+std::string TypeText(uint16_t typeId, bool expand, TypeWalk& walk) {
   std::string s;
   if (typeId < kFirstDefinedType) {
     BasicTypeText(typeId, s);
     return s;
   }
-  if (depth >= kMaxTypeDepth) return kUnknownType;
   const tTypeDefItem* t = DefinedType(typeId);
   if (!t) return kUnknownType;
   if (!KnownKind(*t)) return {};
-  switch (t->TypeDefID) {
+  if (walk.budget <= 0 || std::find(walk.open.begin(), walk.open.end(), typeId) != walk.open.end())
+    return kCutType;
+  --walk.budget;
+  walk.open.push_back(typeId);
+  std::string text = Bounded(DefinedTypeText(*t, expand, walk));
+  walk.open.pop_back();
+  return text;
+}
+
+std::string DefinedTypeText(const tTypeDefItem& t, bool expand, TypeWalk& walk) {
+  std::string s;
+  switch (t.TypeDefID) {
     case tTypeDef::tArray: {
       s = "Array ";
-      for (int i = 0; i < t->Dimensions; ++i) s += "[" + std::to_string(t->DimensionSizes[i]) + "]";
-      return s + " of " + TypeText(t->ResultType, true, depth + 1);
+      for (int i = 0; i < t.Dimensions; ++i) s += "[" + std::to_string(t.DimensionSizes[i]) + "]";
+      return s + " of " + TypeText(t.ResultType, true, walk);
     }
     case tTypeDef::tPointer:
-      return TypeText(t->ResultType, true, depth + 1) + "*" + PointerSpaceWord(t->MSpace);
-    case tTypeDef::tOldPointer: return OldPointerText(*t);
-    default: return SharedKindText(*t, expand, depth);
+      return TypeText(t.ResultType, true, walk) + "*" + PointerSpaceWord(t.MSpace);
+    case tTypeDef::tOldPointer: return OldPointerText(t);
+    default: return SharedKindText(t, expand, walk);
   }
 }
 
@@ -126,7 +157,8 @@ void TypeDefText(uint16_t typeId, bool expand, std::string& s) {
     BasicTypeText(typeId, s);
     return;
   }
-  s = TypeText(typeId, expand, 0);
+  TypeWalk walk;
+  s = TypeText(typeId, expand, walk);
 }
 
 void SymbolTypeText(const tSymbolItem& symbol, bool expand, std::string& s) {
@@ -145,18 +177,20 @@ void SymbolTypeText(const tSymbolItem& symbol, bool expand, std::string& s) {
     s.clear();
     return;
   }
+  TypeWalk walk;
+  walk.open.push_back(static_cast<uint16_t>(n));
   const std::string space = KeywordWord(static_cast<uint8_t>(tok::kCODE + (symbol.SymClass & 7)));
   switch (t->TypeDefID) {
     case tTypeDef::tArray: {
       long long elements = 1;
       for (int i = 0; i < t->Dimensions; ++i) elements *= t->DimensionSizes[i];
-      s = TypeText(t->ResultType, true, 1) + space + " " + HexAddress(symbol.Value) + " " +
+      s = TypeText(t->ResultType, true, walk) + space + " " + HexAddress(symbol.Value) + " " +
           KeywordWord(tok::kLENGTH) + " " + std::to_string(elements) + "T";
       return;
     }
     case tTypeDef::tPointer: s = "Pointer " + space + " " + HexAddress(symbol.Value); return;
     case tTypeDef::tOldPointer: s = OldPointerText(*t); return;
-    default: s = SharedKindText(*t, expand, 0); return;
+    default: s = Bounded(SharedKindText(*t, expand, walk)); return;
   }
 }
 

@@ -2,6 +2,7 @@
 // Debug type texts: C-like display texts of the loaded program's debug types
 // ("int ", "Array [3][4] of char ", "int *XData") and of a symbol with its type.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -9,9 +10,11 @@
 
 namespace dorvik {
 
-// Type chains deeper than this are malformed (a cycle among the type records);
-// the text stops there instead of recursing without end.
-inline constexpr int kMaxTypeDepth = 32;
+// Bounds of one type text, whatever the type records say: a type met again
+// inside itself (a cycle among the records) shows as "... ", and so does
+// what lies past the expansions allowed; a longer text is cut, ending "... ".
+inline constexpr int kMaxTypeExpansions = 64;
+inline constexpr size_t kMaxTypeTextLength = 240;
 
 // Text of a basic type (0..31); types without a text leave `s` as passed.
 void BasicTypeText(uint16_t typeId, std::string& s);

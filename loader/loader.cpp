@@ -1,6 +1,7 @@
 #include "loader/loader.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "access/backend.h"
 #include "access/target.h"
@@ -32,6 +33,8 @@ LoaderState& Loader() { return CurrentSession().Get<LoaderState>(); }
 namespace {
 
 constexpr int kStackSearchSteps = 51;
+// Far beyond 64 KB of code with its symbols: a larger file is refused unread.
+constexpr size_t kMaxProgramFileSize = size_t{16} << 20;
 constexpr int kStackHistoryTag = 13;
 constexpr uint8_t kMovDirectImmediate = 0x75;
 constexpr uint8_t kLjmp = 0x02;
@@ -58,13 +61,38 @@ void InformLoaded(uint16_t highest) {
   const std::string last =
       Formatting().DisplayRadix == 16 ? FormatHex4(highest) : FormatNumber(10, 5, false, highest, false);
   platform::Reporter().ShowBox({"Information", "Load succesful, last address used " + last,
-                                platform::BoxButtons::Ok, platform::BoxIcon::None});
+                                platform::BoxButtons::Ok, platform::BoxIcon::Information});
 }
 
 // The symbol collections, emptied unless the load appends to them.
 void StartHexCollections(bool append) {
   if (!append) FreeSymbolCollections();
   CreateSymbolCollections();
+}
+
+// The program file into CONTENT. Its first byte tells HEX from object before
+// the rest is read; a file far larger than any program with its symbols is
+// refused at once. False after the failure was reported.
+bool ReadProgramFile(const std::string& name, std::string& content) {
+  platform::InputFile file;
+  if (!file.Open(name)) {
+    const int code = platform::TakeIOResult();
+    if (code == ENOENT)
+      ReportError(err::kFileNotExist, name);
+    else
+      ReportError(err::kCannotOpenFile, name + " (" + platform::OsErrorText(code) + ")");
+    return false;
+  }
+  const auto ioFailed = [&name] {
+    ReportError(err::kErrorReadingFile, name + " (" + platform::OsErrorText(platform::TakeIOResult()) + ")");
+    return false;
+  };
+  if (!file.Read(1, content)) return ioFailed();
+  if (content.empty() || (content[0] != ':' && !IsObjectFileStart(static_cast<uint8_t>(content[0])))) {
+    ReportError(err::kFileNotValidObjectFile, name);
+    return false;
+  }
+  return file.ReadRest(kMaxProgramFileSize, content) || ioFailed();
 }
 
 // The file pass: the file into the load buffer (and the symbol collections).
@@ -202,8 +230,8 @@ void CheckSymbols(const LoaderOptions& o) {
 }
 
 // After every load, also a failed one. After a failure, which was reported,
-// the target is only put back on the start address: no further boxes, and no
-// stack search in a program that did not arrive.
+// the program counter stays where it was: no further boxes, and no stack
+// search in a program that did not arrive.
 void FinishLoad(const LoaderOptions& o, bool loaded) {
   LoaderState& l = Loader();
   RunState& run = Run();
@@ -212,7 +240,7 @@ void FinishLoad(const LoaderOptions& o, bool loaded) {
   run.TargetBusy = true;
   const uint16_t userStart = RunControl().UserCodeStart;
   l.StartAddress = std::max(l.StartAddress, userStart);
-  SetProgramCounter(l.StartAddress);
+  if (loaded) SetProgramCounter(l.StartAddress);
   m.ErrorFlag = false;
   m.WarningFlag = false;
   CheckSymbols(o);
@@ -227,8 +255,8 @@ void FinishLoad(const LoaderOptions& o, bool loaded) {
   // The reset address decides the start: nothing there, or an LJMP to it.
   uint8_t code[3] = {};
   m.ErrorFlag = false;
-  const bool read = TargetReadBytes(kSpaceCode, userStart, code) && !m.ErrorFlag;
-  if (!read || code[0] == kLjmp) {
+  const bool read = loaded && TargetReadBytes(kSpaceCode, userStart, code) && !m.ErrorFlag;
+  if (loaded && (!read || code[0] == kLjmp)) {
     l.StartAddress = read ? static_cast<uint16_t>(code[1] << 8 | code[2]) : userStart;
     SetProgramCounter(l.StartAddress);
   }
@@ -305,19 +333,8 @@ bool LoadProgramFile() {
     m.WarningFlag = false;
     return false;
   }
-  if (!platform::FileExists(l.LoadFileName)) {
-    ReportError(err::kFileNotExist, l.LoadFileName);
-    l.LoadAborted = true;
-    return false;
-  }
   std::string content;
-  if (!platform::ReadWholeFile(l.LoadFileName, content)) {
-    CheckIOResult("Error loading file %s (%d).", l.LoadFileName);
-    l.LoadAborted = true;
-    return false;
-  }
-  if (content.empty()) {
-    ReportError(err::kFileNotValidObjectFile, l.LoadFileName);
+  if (!ReadProgramFile(l.LoadFileName, content)) {
     l.LoadAborted = true;
     return false;
   }
@@ -325,6 +342,7 @@ bool LoadProgramFile() {
   // The execution point of the program being replaced goes.
   ListMap().ExecLine.Page = -1;
   ListMap().ExecLine.Line = -1;
+  ListMap().Reported.clear();
   bool loaded = false;
   if (!ReadProgram(o, content)) {
     // A HEX file without code options ends before anything is read.

@@ -44,6 +44,12 @@ class HexRecords {
     return true;
   }
 
+  // What follows a record's checksum on its line (a comment) is not read:
+  // up to the line end or the next record's ':'.
+  void SkipRestOfLine() {
+    while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != ':') ++pos_;
+  }
+
   enum class Next : uint8_t { Record, End, Stray };
   // Past blanks and line ends to the first field of the next record. Stray:
   // another character stands before it (the ':' of a record may be damaged).
@@ -95,6 +101,7 @@ bool ReadRecords(std::string_view text, std::string_view fileName, HexMemory mem
       sum = static_cast<uint8_t>(sum + b);
     }
     if (!records.Byte(check) || static_cast<uint8_t>(sum + check) != 0) return records.NotHex();
+    records.SkipRestOfLine();
 
     if (type == kHexTypeEnd) {
       if (!info.StartFound) info.StartAddress = address;

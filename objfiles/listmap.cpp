@@ -120,6 +120,52 @@ std::string LineNumberField(const std::string& line) {
 
 bool HasCode(const std::string& line) { return line.size() > 5 && HexDigitValue(line[5]) != 255; }
 
+// The include level of a listing line: the "+n" before its line number.
+int32_t IncludeLevel(const std::string& line) {
+  if (line.size() < 18 || line[16] != '+') return 0;
+  int32_t level = 0;
+  for (size_t i = 17; i < line.size() && i < 20 && line[i] >= '0' && line[i] <= '9'; ++i)
+    level = level * 10 + (line[i] - '0');
+  return level;
+}
+
+// The file an include control of a statement text names (INCLUDE(name) or
+// IC(name) after its "$"), as written; empty when there is none.
+std::string IncludedName(const std::string& text) {
+  const size_t dollar = text.find_first_not_of(" \t");
+  if (dollar == std::string::npos || text[dollar] != '$') return {};
+  const std::string upper = UpperCase(text);
+  for (std::string_view word : {"INCLUDE", "IC"}) {
+    for (size_t at = upper.find(word, dollar); at != std::string::npos; at = upper.find(word, at + 1)) {
+      const char before = upper[at - 1];
+      size_t open = at + word.size();
+      while (open < upper.size() && upper[open] == ' ') ++open;
+      if ((before != '$' && before != ' ') || open >= upper.size() || upper[open] != '(') continue;
+      const size_t close = text.find(')', open);
+      if (close == std::string::npos) return {};
+      return TrimBlanks(text.substr(open + 1, close - open - 1));
+    }
+  }
+  return {};
+}
+
+// The include file of a module's source: its name relative to the source's
+// folder (as the assembler reads it), matched without regard to case.
+std::string IncludePath(const std::string& sourceFile, const std::string& name) {
+  std::filesystem::path path(name);
+  if (path.is_relative()) path = std::filesystem::path(sourceFile).parent_path() / path;
+  const std::string existing = ExistingFileName(path.string());
+  return existing.empty() ? path.string() : existing;
+}
+
+// A message of the mapping, shown once for the loaded program.
+bool FirstReport(std::string key) {
+  auto& reported = ListMap().Reported;
+  if (std::find(reported.begin(), reported.end(), key) != reported.end()) return false;
+  reported.push_back(std::move(key));
+  return true;
+}
+
 enum class SegmentMode : uint8_t { kAbsolute, kRelocated, kOther };
 
 // Candidates of LocateSourceLine's context search, each kept up to Occurrence hits.
@@ -290,6 +336,33 @@ ListingResult FindListingStatement(const std::vector<std::string>& lines, uint32
   return ListingResult::kNotFound;
 }
 
+ListingFilePart ListingLinesOfFile(const std::vector<std::string>& lines, int32_t index) {
+  ListingFilePart part;
+  if (index < 0 || static_cast<size_t>(index) >= lines.size()) return part;
+  // owner: the $INCLUDE line that opened a line's file (-1: the module's source).
+  std::vector<int32_t> opener;  // per level, the last include line seen there
+  std::vector<int32_t> owner(lines.size(), -1);
+  std::vector<int32_t> level(lines.size(), 0);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const int32_t l = IncludeLevel(lines[i]);
+    level[i] = l;
+    if (l > 0 && static_cast<size_t>(l) <= opener.size()) owner[i] = opener[static_cast<size_t>(l - 1)];
+    if (!IncludedName(FromColumn(lines[i], kListingSourceColumn)).empty()) {
+      opener.resize(static_cast<size_t>(l) + 1, -1);
+      opener[static_cast<size_t>(l)] = static_cast<int32_t>(i);
+    }
+  }
+  const size_t at = static_cast<size_t>(index);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (level[i] != level[at] || owner[i] != owner[at]) continue;
+    if (i == at) part.Index = static_cast<int32_t>(part.Lines.size());
+    part.Lines.push_back(lines[i]);
+  }
+  if (owner[at] >= 0)
+    part.IncludeName = IncludedName(FromColumn(lines[static_cast<size_t>(owner[at])], kListingSourceColumn));
+  return part;
+}
+
 bool LoadedSegmentStart(std::string_view name, uint32_t& start) {
   const auto& table = Collections().SymbolTable;
   if (!table || name.empty()) return false;
@@ -370,8 +443,30 @@ int32_t FindSourceLine(const tStatement& statement, const std::vector<std::strin
   const int32_t count = static_cast<int32_t>(lines.size());
   bool any = false;
   if (!statement.Lines[2].empty()) {
+    std::vector<std::string> collapsed(lines.size());
+    bool equal = false;
     for (int32_t i = 0; i < count; ++i) {
-      if (CollapseBlanks(lines[i]).find(statement.Lines[2]) == std::string::npos) continue;
+      collapsed[static_cast<size_t>(i)] = CollapseBlanks(lines[i]);
+      equal = equal || collapsed[static_cast<size_t>(i)] == statement.Lines[2];
+    }
+    // The lines equal to the statement are counted as the listing counted its
+    // occurrence: in an unchanged source the line of that count is the one
+    // (a run of equal statements has equal neighbours too). Only when none is
+    // left (an edited line) do lines that merely hold its text stand in.
+    if (equal) {
+      int32_t seen = 0;
+      for (int32_t i = 0; i < count; ++i) {
+        if (collapsed[static_cast<size_t>(i)] != statement.Lines[2] || ++seen < occurrence) continue;
+        int32_t at = i;
+        const bool before = PrevStatementText(lines, 0, at) == statement.Lines[1];
+        at = i;
+        if (before && NextStatementText(lines, 0, at) == statement.Lines[3]) return i;
+        break;
+      }
+    }
+    for (int32_t i = 0; i < count; ++i) {
+      const std::string& text = collapsed[static_cast<size_t>(i)];
+      if (equal ? text != statement.Lines[2] : text.find(statement.Lines[2]) == std::string::npos) continue;
       any = true;
       if (!weigh(i, -1)) break;
     }
@@ -418,6 +513,7 @@ void ClearExecLine() {
   if (state.ExecLine.Line >= 0 && state.ClearMark) state.ClearMark(state.ExecLine);
   state.ExecLine.Page = -1;
   state.ExecLine.Line = -1;
+  state.ExecFileName.clear();
 }
 
 // A C module: the execution point from the nearest line symbol below the address.
@@ -452,6 +548,7 @@ void ShowCSource(bool show, uint32_t address, const tModuleItem& module, const t
   } else {
     state.ExecLine = {UpperCase(node.FileName), page, line};
   }
+  state.ExecFileName = node.FileName;
 }
 
 void ShowAssemblerSource(bool show, uint32_t address, const tModuleRec& node, tStatement& statement) {
@@ -463,18 +560,30 @@ void ShowAssemblerSource(bool show, uint32_t address, const tModuleRec& node, tS
   }
   int32_t index = -1;
   switch (FindListingStatement(lines, address, LoadedSegmentStart, index)) {
-    case ListingResult::kErrors: ReportError(err::kListingFileReportsErrors, listing); return;
-    case ListingResult::kNotListing: ReportError(err::kFileNotCorrectListingFile, listing); return;
+    case ListingResult::kErrors:
+      if (FirstReport("163 " + listing)) ReportError(err::kListingFileReportsErrors, listing);
+      return;
+    case ListingResult::kNotListing:
+      if (FirstReport("149 " + listing)) ReportError(err::kFileNotCorrectListingFile, listing);
+      return;
     case ListingResult::kNotFound:
       if (!show) return;
-      if (!ListMap().StepByInstruction && !IsYes(ReportWarning(warn::kNoSegmentReferenceFoundFor))) return;
+      // Asked once; later stops there go to the disassembly as after Yes.
+      if (!ListMap().StepByInstruction && FirstReport("19 " + listing) &&
+          !IsYes(ReportWarning(warn::kNoSegmentReferenceFoundFor)))
+        return;
       ShowDisassembly(show, address);
       return;
     case ListingResult::kFound: break;
   }
-  statement = StatementAt(lines, kListingSourceColumn, index);
-  LocateSourceLine(statement, node.FileName, ListMap().ExecLine, show ? kExecPointLineColor : kPlainLineColor,
-                   show ? kExecPointTextColor : kPlainTextColor);
+  // The statement among the lines of its own file: an included one is found
+  // in the include file.
+  const ListingFilePart part = ListingLinesOfFile(lines, index);
+  statement = StatementAt(part.Lines, kListingSourceColumn, part.Index);
+  const std::string source = part.IncludeName.empty() ? node.FileName : IncludePath(node.FileName, part.IncludeName);
+  if (LocateSourceLine(statement, source, ListMap().ExecLine, show ? kExecPointLineColor : kPlainLineColor,
+                       show ? kExecPointTextColor : kPlainTextColor) >= 0)
+    ListMap().ExecFileName = source;
 }
 
 }  // namespace
@@ -495,7 +604,8 @@ void ShowSourceAtAddress(bool show, tStatement& statement) {
   const std::string ext = std::filesystem::path(node->FileName).extension().string();
   const tFileTypeRec* type = FindFileType(ext);
   if (!type) {
-    if (show) ReportError(err::kUnregisteredFileType, ext);
+    if (FirstReport("314 " + ext)) ReportError(err::kUnregisteredFileType, ext);
+    ShowDisassembly(show, address);
     return;
   }
   if (type->Kind == kFileC) {

@@ -59,11 +59,15 @@ using ShowDisassemblyFn = std::function<void(uint16_t address)>;
 
 struct ListMapState {
   tShowedLine ExecLine;             // the execution point
+  std::string ExecFileName;         // its file as named on disk (the mark keeps it upper-cased)
   bool StepByInstruction = false;   // steps go by instruction: no question before the disassembly
   bool SourceLevelDebugging = false;  // the loaded program has its modules' sources and lines
   MarkLineFn MarkLine;              // unset: marks only record file, page and line
   ClearMarkFn ClearMark;
   ShowDisassemblyFn ShowDisassembly;  // unset: nothing is shown
+  // The mapping's messages already shown for the loaded program (number and
+  // file): each reaches the user once, not at every stop. A load empties it.
+  std::vector<std::string> Reported;
 };
 
 ListMapState& ListMap();
@@ -94,6 +98,17 @@ enum class ListingResult : uint8_t {
 };
 // The start of a relocatable code segment by its name (from the loaded symbols); false when unknown.
 using SegmentStartFn = std::function<bool(std::string_view name, uint32_t& start)>;
+// The lines of a listing that came from one source file: the file of line
+// Index (the lines of include files inside it left out), Index among them,
+// and the file's name as its $INCLUDE control wrote it (empty: the module's
+// own source).
+struct ListingFilePart {
+  std::vector<std::string> Lines;
+  int32_t Index = -1;
+  std::string IncludeName;
+};
+ListingFilePart ListingLinesOfFile(const std::vector<std::string>& lines, int32_t index);
+
 // The index of the listing line of the statement whose code is at Address.
 ListingResult FindListingStatement(const std::vector<std::string>& lines, uint32_t address,
                                    const SegmentStartFn& segmentStart, int32_t& index);

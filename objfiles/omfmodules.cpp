@@ -1,5 +1,7 @@
 // The loaded modules compared with the project's module list.
 
+#include <vector>
+
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/text.h"
@@ -16,10 +18,32 @@ bool Compared(const tModuleItem& m) {
   return !m.Name.empty() && m.Flag;
 }
 
+// Sources found in a folder follow the loaded modules' order: first those
+// the program holds, as it holds them, then the others as they were.
+void OrderFolderModules(std::vector<tModuleRec>& project, const std::vector<tModuleItem>& items) {
+  std::vector<tModuleRec> ordered;
+  std::vector<bool> taken(project.size(), false);
+  for (const tModuleItem& m : items) {
+    if (!Compared(m)) continue;
+    const std::string name = UpperCase(m.Name);
+    for (size_t p = 0; p < project.size(); ++p)
+      if (!taken[p] && UpperCase(project[p].Name) == name) {
+        taken[p] = true;
+        ordered.push_back(project[p]);
+        break;
+      }
+  }
+  for (size_t p = 0; p < project.size(); ++p)
+    if (!taken[p]) ordered.push_back(project[p]);
+  project = std::move(ordered);
+}
+
 }  // namespace
 
 bool CheckObjectModules() {
   ObjReaderState& st = ObjReader();
+  if (ProjectLists().ModulesFromFolder && Collections().ModuleTable)
+    OrderFolderModules(ProjectLists().ProjectModules, Collections().ModuleTable->Items);
   const auto& project = ProjectLists().ProjectModules;
   if (project.empty() || !Collections().ModuleTable) return false;
   bool sourceLevel = true;

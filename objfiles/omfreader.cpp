@@ -113,10 +113,16 @@ class ObjectReader {
       const auto record = file_.subspan(pos_ - 3, length + 3);
       ObjFields fields(file_.subspan(pos_, length - 1));
       pos_ += length;
+      // Every record ends in its checksum: a length that does not frame the
+      // record (one that swallows the next record, or stops short) shows here
+      // before anything of it takes effect.
+      uint8_t sum = 0;
+      for (uint8_t b : record) sum = static_cast<uint8_t>(sum + b);
+      if (sum != 0) return Fail(err::kFileChecksumError);
       bool ok = true;
       switch (type) {
         case kObjContent:
-          ok = ReadContent(record, fields);
+          ok = ReadContent(fields);
           break;
         case kObjScope:
           if (options_.LoadSymbols) ok = ReadScope(fields);
@@ -148,7 +154,7 @@ class ObjectReader {
 
   // Content record: SEG ID, OFFSET, data. Checked whole before anything of it
   // takes effect.
-  bool ReadContent(std::span<const uint8_t> record, ObjFields& fields) {
+  bool ReadContent(ObjFields& fields) {
     uint8_t segment = 0;
     uint16_t offset = 0;
     if (!fields.Byte(segment)) return Invalid();
@@ -156,9 +162,6 @@ class ObjectReader {
     if (!fields.Word(offset)) return Invalid();
     const auto data = fields.Rest();
     if (offset + data.size() > kLoadImageSize) return Invalid();
-    uint8_t sum = 0;
-    for (uint8_t b : record) sum = static_cast<uint8_t>(sum + b);
-    if (sum != 0) return Fail(err::kFileChecksumError);
 
     const size_t n = data.size();
     const uint16_t last = static_cast<uint16_t>(n ? offset + n - 1 : offset);
@@ -236,6 +239,10 @@ class ObjectReader {
   bool TakeName(ObjFields& fields, std::string& name) {
     return fields.Name(name) && !name.empty() ? true : Invalid();
   }
+  // The name that ends a scope record: the checksum must follow it.
+  bool TakeLastName(ObjFields& fields, std::string& name) {
+    return TakeName(fields, name) && (fields.Left() == 0 || Invalid());
+  }
 
   // Scope definition: module and block begin and end.
   bool ReadScope(ObjFields& fields) {
@@ -245,7 +252,7 @@ class ObjectReader {
     switch (blockType) {
       case 0: {
         st_.BlockDepth = 0;
-        if (!TakeName(fields, name)) return false;
+        if (!TakeLastName(fields, name)) return false;
         if (st_.ModuleOpen) CloseModule();
         st_.ModuleName = name;
         st_.ModuleSymbol = AddSymbol(0, std::move(name), kClassProcedure);
@@ -263,7 +270,7 @@ class ObjectReader {
         return true;
       case 4:
         --st_.BlockDepth;
-        if (!TakeName(fields, name)) return false;
+        if (!TakeLastName(fields, name)) return false;
         AddSymbol(st_.BlockDepth, std::move(name), kClassScopeEnd);
         return true;
       default:
@@ -277,7 +284,7 @@ class ObjectReader {
   bool ReadBlockBegin(ObjFields& fields) {
     ++st_.BlockDepth;
     std::string name;
-    if (!TakeName(fields, name)) return false;
+    if (!TakeLastName(fields, name)) return false;
     const int32_t block = AddSymbol(st_.BlockDepth, name, kClassScopeBegin);
     st_.PendingProc = block;
     st_.ProcResolved = false;

@@ -7,8 +7,9 @@
 // Every field is taken only from the bytes its record holds: a record that
 // runs past the file, a field that runs past its record, or a content record
 // that would run past 0FFFFH ends the read with error 121 and writes nothing
-// of that record. A content checksum error (122) and a relocatable module
-// (123) end the read too. After a failure the collections hold what was read
+// of that record. A record whose checksum is wrong (122, also the sign of a
+// length that swallows the next record), a scope name that does not end its
+// record (121) and a relocatable module (123) end the read too. After a failure the collections hold what was read
 // before it; the loader drops them.
 
 #include <array>

@@ -1,6 +1,10 @@
 #include "platform/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdio>
@@ -41,6 +45,18 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  const bool hasA = ::stat(a.c_str(), &sa) == 0;
+  const bool hasB = ::stat(b.c_str(), &sb) == 0;
+  if (hasA && hasB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (hasA != hasB) return false;
+  std::error_code ea, eb;
+  const auto fa = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ea), ea);
+  const auto fb = std::filesystem::weakly_canonical(std::filesystem::absolute(b, eb), eb);
+  return !ea && !eb && fa == fb;
+}
+
 std::string ChangeFileExt(std::string_view path, std::string_view ext) {
   const size_t slash = path.find_last_of('/');
   const size_t dot = path.find_last_of('.');
@@ -56,20 +72,90 @@ std::string ProgramPath(const char* argv0) {
   return ec ? std::string(argv0) : self.string();
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content) {
+namespace {
+
+int KindError(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (S_ISSOCK(st.st_mode)) return EINVAL;
+  return 0;
+}
+
+}  // namespace
+
+int InputKindError(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? KindError(st) : 0;
+}
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool InputFile::Open(const std::string& path) {
   errno = 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) {
     SetIOResult(FailureCode());
     return false;
   }
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) {
-    SetIOResult(EIO);
+  struct stat st {};
+  int refused = 0;
+  if (::fstat(fd_, &st) != 0)
+    refused = FailureCode();
+  else
+    refused = KindError(st);
+  if (refused != 0) {
+    ::close(fd_);
+    fd_ = -1;
+    SetIOResult(refused);
     return false;
   }
-  content = ss.str();
+  // Reads wait for their data again (a device).
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  size_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+  return true;
+}
+
+bool InputFile::Read(size_t count, std::string& out) {
+  char buffer[16384];
+  while (count > 0) {
+    errno = 0;
+    const ssize_t n = ::read(fd_, buffer, std::min(count, sizeof buffer));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      SetIOResult(FailureCode());
+      return false;
+    }
+    if (n == 0) break;
+    out.append(buffer, static_cast<size_t>(n));
+    read_ += static_cast<uint64_t>(n);
+    count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool InputFile::ReadRest(size_t limit, std::string& out) {
+  if (size_ > limit) {
+    SetIOResult(EFBIG);
+    return false;
+  }
+  // A device tells no size: read one byte past the limit to see it.
+  const size_t before = out.size();
+  const size_t want = limit == kNoSizeLimit ? kNoSizeLimit : limit - std::min<uint64_t>(read_, limit) + 1;
+  if (!Read(want, out)) return false;
+  if (limit != kNoSizeLimit && read_ > limit) {
+    out.resize(before);
+    SetIOResult(EFBIG);
+    return false;
+  }
+  return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& content, size_t limit) {
+  InputFile file;
+  std::string text;
+  if (!file.Open(path) || !file.ReadRest(limit, text)) return false;
+  content = std::move(text);
   return true;
 }
 

@@ -1,6 +1,8 @@
 #include "platform/ini.h"
 
+#include <cctype>
 #include <charconv>
+#include <unordered_map>
 
 #include "platform/files.h"
 #include "platform/text.h"
@@ -211,6 +213,22 @@ std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
     if (KeyValue(lines_[i], k, v)) keys.emplace_back(k);
   }
   return keys;
+}
+
+std::vector<std::pair<std::string, std::string>> IniFile::ReadSectionValues(std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> values;
+  Range r;
+  if (!FindSection(section, r)) return values;
+  std::unordered_map<std::string, size_t> first;  // key without regard to case -> its first entry
+  for (size_t i = r.Begin; i < r.End; ++i) {
+    std::string_view k, v;
+    if (!KeyValue(lines_[i], k, v)) continue;
+    std::string folded(k);
+    for (char& c : folded) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const auto [it, added] = first.emplace(std::move(folded), values.size());
+    values.emplace_back(std::string(k), added ? std::string(v) : values[it->second].second);
+  }
+  return values;
 }
 
 void IniFile::EraseSection(std::string_view section) {

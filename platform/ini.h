@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace dorvik::platform {
@@ -44,6 +45,9 @@ class IniFile {
   bool SectionExists(std::string_view section) const;
   // The key names of a section, in file order.
   std::vector<std::string> ReadSection(std::string_view section) const;
+  // Its keys with their values, in file order, in one pass (a key that comes
+  // again has the value ReadString gives: its first one).
+  std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section) const;
   void EraseSection(std::string_view section);
 
  private:

@@ -17,7 +17,7 @@ inline constexpr int kBoxYes = 6;
 inline constexpr int kBoxNo = 7;
 
 enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoCancelHelp };
-enum class BoxIcon { None, Stop, Question, Exclamation };
+enum class BoxIcon { None, Stop, Question, Exclamation, Information };
 
 struct MessageBox {
   std::string Caption;

@@ -118,6 +118,8 @@ void ReadComSettings(const platform::IniFile& f, std::string& port, int32_t& bau
 
 void WriteComSettings(platform::IniFile& f, const std::string& port, int32_t baud) {
   f.WriteInteger("COM", "Baud", baud);
+  // No port chosen: nothing to read back (an empty entry would be refused).
+  if (port.empty()) return;
   const bool com = port.size() > 3 && (port.rfind("COM", 0) == 0 || port.rfind("com", 0) == 0);
   f.WriteString("COM", "Port", com ? port.substr(3) : port);
 }

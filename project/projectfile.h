@@ -27,6 +27,12 @@ std::vector<tModuleRec> SourceModulesIn(const std::string& folder);
 // nothing changed) when the file cannot be read.
 bool ReadProjectFile(const std::string& path);
 
+// Writes the session's target, [COM] settings and [LOADER] options into the
+// project file Path (its other lines kept; LastLoadPath relative to the
+// project's folder when it lies there). A file whose text would not change is
+// not written again. False when it could not be read or written.
+bool WriteProjectSettings(const std::string& path);
+
 // The unnamed project of a program given alone: the sources beside it.
 void UseProgramFolderAsProject(const std::string& programPath);
 

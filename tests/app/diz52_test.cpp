@@ -163,6 +163,80 @@ TEST_F(Diz52Test, InterruptIsAFatalStop) {
   EXPECT_NE(err.find("DIZ-52 TERMINATED"), std::string::npos) << err;
 }
 
+// Code that still needs the linker ends the HEX file before it, without the
+// end record, and the status says why.
+TEST_F(Diz52Test, HexEndsBeforeCodeThatNeedsTheLinker) {
+  const struct {
+    const char* Source;
+    const char* Why;
+  } cases[] = {
+      {"EXTRN CODE (SUB)\nCSEG AT 0\nMOV A,#1\nLCALL SUB\nNOP\nEND\n", "EXTERNAL REFERENCE"},
+      {"R SEGMENT CODE\nCSEG AT 0\nMOV A,#1\nLJMP LOOP\nRSEG R\nLOOP: NOP\nEND\n", "RELOCATABLE REFERENCE"},
+      {"R SEGMENT CODE\nCSEG AT 0\nMOV A,#1\nRSEG R\nNOP\nEND\n", "RELOCATABLE SEGMENT"},
+  };
+  for (const auto& k : cases) {
+    Write(dir / "m.a51", k.Source);
+    const ProgramRun r = Diz52("m.a51");
+    EXPECT_EQ(r.Status, 0) << r.Out;
+    EXPECT_EQ(Read(dir / "m.hex"), ":02000000740189\n") << k.Why;
+    EXPECT_NE(r.Out.find("\nWARNING: HEX FILE M.HEX ENDS BEFORE 0002H WITHOUT END RECORD: " + std::string(k.Why) +
+                         "\n"),
+              std::string::npos)
+        << r.Out;
+  }
+}
+
+// An output never lands on the source or on another output, however the two
+// names are spelled: an invocation error before anything is written.
+TEST_F(Diz52Test, OutputsNamingTheSourceOrEachOtherAreRefused) {
+  fs::copy_file(kBlink, dir / "blink.a51");
+  fs::create_directory(dir / "sub");
+  fs::create_symlink("blink.a51", dir / "link.a51");
+  for (const auto& [args, clash] :
+       {std::pair{"./blink.a51 'OBJECT(blink.a51)'", "OBJECT AND SOURCE"},
+        std::pair{"blink.a51 'HEX(sub/../blink.a51)'", "INTEL-HEX AND SOURCE"},
+        std::pair{"blink.a51 'PRINT(link.a51)'", "LISTING AND SOURCE"},
+        std::pair{"blink.a51 'OBJECT(x.o)' 'HEX(./x.o)'", "OBJECT AND INTEL-HEX"}}) {
+    const ProgramRun r = Diz52(args);
+    EXPECT_EQ(r.Status, 2) << args;
+    EXPECT_NE(r.Err.find("DUPLICATE USE OF THE SAME FILE NAME FOR " + std::string(clash)), std::string::npos)
+        << r.Err;
+    EXPECT_EQ(Read(dir / "blink.a51"), Read(kBlink));
+    EXPECT_FALSE(fs::exists(dir / "blink.lst") || fs::exists(dir / "x.o")) << args;
+  }
+  // An output through a link replaces the file it names; the link stays.
+  Write(dir / "sub" / "real.o", "old");
+  fs::create_symlink("sub/real.o", dir / "out.o");
+  EXPECT_EQ(Diz52("blink.a51 'OBJECT(out.o)'").Status, 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "out.o"));
+  EXPECT_EQ(Read(dir / "sub" / "real.o"), Read(dir / "out.o"));
+  EXPECT_EQ(Read(dir / "out.o").substr(0, 1), "\x02");
+}
+
+// Folders are no sources; an output that cannot be made names its file and
+// the reason, and no output of the run is left (an old one stays as it was).
+TEST_F(Diz52Test, FoldersAndUnwritableOutputsAreIOErrorsWithTheReason) {
+  Write(dir / "m.a51", "CSEG AT 0\nNOP\nEND\n");
+  Write(dir / "i.a51", "CSEG AT 0\nNOP\n$INCLUDE(inc.a51)\nEND\n");
+  fs::create_directory(dir / "inc.a51");
+  fs::create_directory(dir / "d.a51");
+  fs::create_directory(dir / "out.lst");
+  Write(dir / "m.hex", "old");
+  for (const auto& [args, text] :
+       {std::pair{"d.a51", "I/O ERROR ON SOURCE FILE (\"D.A51\")\nException 21: Is a directory\n"},
+        std::pair{"i.a51", "I/O ERROR ON INCLUDE FILE (\"INC.A51\")\nException 21: Is a directory\n"},
+        std::pair{"m.a51 'OBJECT(nodir/m.obj)'",
+                  "I/O ERROR ON OBJECT FILE (\"NODIR/M.OBJ\")\nException 2: No such file or directory\n"},
+        std::pair{"m.a51 'PRINT(out.lst)'", "I/O ERROR ON LISTING FILE (\"OUT.LST\")\nException 21: Is a directory\n"}}) {
+    const ProgramRun r = Diz52(args);
+    EXPECT_EQ(r.Status, 2) << args;
+    EXPECT_NE(r.Err.find(text), std::string::npos) << r.Err;
+    EXPECT_EQ(Read(dir / "m.hex"), "old") << args;
+    for (const char* left : {"m.lst", "m.obj", "m.hex.TMP", "i.lst", "i.hex", "i.obj", "d.lst"})
+      EXPECT_FALSE(fs::exists(dir / left)) << args << " left " << left;
+  }
+}
+
 TEST_F(Diz52Test, OutputsAreReproducible) {
   fs::copy_file(kBlink, dir / "blink.a51");
   ASSERT_EQ(Diz52("blink.a51 XREF").Status, 0);

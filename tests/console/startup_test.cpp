@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 
 #include "../assembler/asm_test_util.h"
+#include "assembler/objwriter.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
 #include "base/session.h"
@@ -55,7 +56,64 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   // A project that is not there is reported; the console still starts.
   const auto [missing, code] = RunIn(dir, "dorvik51' --project none.qpc", "/dev/null");
   EXPECT_EQ(missing, "hlt>\nError #106: File \"none.qpc\" doesn't exist\nhlt>\n");
+  // Hostile and unusual programs through the console: what each prints, and
+  // the PC (0000 after reset) where a failed load leaves it.
+  const auto frame = [](uint8_t type, std::vector<uint8_t> content) { return as::ObjFrame(type, content); };
+  const std::string header = frame(0x02, {1, 'T', 0xFD, 0});
+  const std::string end = frame(0x04, {1, 'T', 0, 0, 0, 0});
+  // A scope record whose length takes in the content record after it.
+  const std::string swallowed = frame(0x06, {0, 0x30, 0, 0x75, 0x81, 0x60});
+  std::vector<uint8_t> scope{0, 1, 'M'};
+  scope.insert(scope.end(), swallowed.begin(), swallowed.end());
+  const struct {
+    const char* Name;
+    std::string Content;
+    const char* Shown;
+  } programs[] = {
+      {"swallow.obj", header + frame(0x10, scope) + end, "Error #121: File swallow.obj is not valid object file"},
+      {"comment.hex", ":03000000020030CB ; jump\r\n:0300300075816077 ; stack\r\n:00000001FF\r\n",
+       "Information: Load succesful, last address used 0032"},
+      // Type records that refer to themselves: refused at once, not after minutes.
+      {"slow.obj", tu::ReadFile(fs::path(DORVIK_SOURCE_DIR) / "fuzz/corpus/omf/omf-slow-1-summed.obj"),
+       "Error #121: File slow.obj is not valid object file"},
+  };
+  for (const auto& p : programs) {
+    tu::WriteFile(dir / p.Name, p.Content);
+    tu::WriteFile(dir / "r.in", "R\n");
+    const std::string out = RunIn(dir, std::string("dorvik51' ") + p.Name, dir / "r.in").first;
+    EXPECT_NE(out.find(std::string("hlt>\n") + p.Shown + "\n"), std::string::npos) << out;
+    const bool loaded = std::string(p.Shown).starts_with("Information");
+    EXPECT_NE(out.find(loaded ? "PC=0030 " : "PC=0000 "), std::string::npos) << out;
+  }
+
+  // A folder as the project or the program: the system's reason.
+  fs::create_directory(dir / "folder.qpc");
+  EXPECT_EQ(RunIn(dir, "dorvik51' --project folder.qpc folder.qpc", "/dev/null").first,
+            "hlt>\nError #402: Cannot open file folder.qpc (Is a directory)\n"
+            "Error #402: Cannot open file folder.qpc (Is a directory)\nhlt>\n");
   EXPECT_EQ(RunIn(dir, "dorvik51' --bogus", "/dev/null").second, 2);
+}
+
+// The example of three files: every step shows the line of the file its code
+// came from, the included routine's lines in the include file.
+TEST(ConsoleStartTest, StepsThroughIncludedCodeShowTheIncludeFilesLines) {
+  const fs::path dir = tu::ScratchDir("multi");
+  for (const char* name : {"main.a51", "defs.inc", "twice.inc"})
+    fs::copy_file(fs::path(DORVIK_SOURCE_DIR) / "examples/multi" / name, dir / name);
+  tu::AssembleAt(dir / "main.a51", "OBJECT DEBUG PRINT");
+  const fs::path golden = fs::path(DORVIK_SOURCE_DIR) / "tests/console/startup";
+  const auto [output, status] = RunIn(dir, "dorvik51' main.obj", golden / "multi.in");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(output, tu::ReadFile(golden / "multi.out"));
+
+  // A listing with an error line stops the mapping with 163, told once.
+  tu::WriteFile(dir / "e.a51", "$DEBUG\n CSEG AT 0\n MOV SP,#60H\n NOP\n MOV A,#1 +\n NOP\n NOP\n END\n");
+  tu::AssembleAt(dir / "e.a51", "OBJECT PRINT");
+  tu::WriteFile(dir / "e.in", "STEP\n\n\n\n");
+  const std::string errors = RunIn(dir, "dorvik51' e.obj", dir / "e.in").first;
+  const size_t first = errors.find("Error #163: Listing file \"e.lst\" reports errors");
+  EXPECT_NE(first, std::string::npos) << errors;
+  EXPECT_EQ(errors.find("Error #163", first + 1), std::string::npos) << errors;
 }
 
 TEST(ConsoleStartTest, ProjectFileGivesTargetOptionsAndModules) {
@@ -85,6 +143,26 @@ TEST(ConsoleStartTest, ProjectFileGivesTargetOptionsAndModules) {
   ASSERT_EQ(ProjectLists().ProjectModules.size(), 2u);
   EXPECT_EQ(ProjectLists().ProjectModules[0].Name, "ALPHA");
   EXPECT_EQ(ProjectLists().ProjectModules[1].Name, "ZETA");
+  EXPECT_TRUE(ProjectLists().ModulesFromFolder);
+
+  // The last program's name lies in the project's folder like the modules'.
+  tu::WriteFile(dir / "c.qpc", "[LOADER]\r\nLastLoadPath=out/p.hex\r\n[PROJECT]\r\nm=m.a51\r\n");
+  ASSERT_TRUE(ReadProjectFile((dir / "c.qpc").string()));
+  EXPECT_EQ(Project().Loader.LastLoadPath, (dir / "out/p.hex").string());
+  EXPECT_FALSE(ProjectLists().ModulesFromFolder);
+  // What the user changed goes back, the other lines as they were; the last
+  // program again relative to the folder.
+  Project().Loader.LoadLines = false;
+  Project().BaudRate = 9600;
+  dorvik::Run().TargetKind = kTargetAduc;
+  ASSERT_TRUE(WriteProjectSettings((dir / "c.qpc").string()));
+  const std::string text = tu::ReadFile(dir / "c.qpc");
+  EXPECT_EQ(text.rfind("Target=ADUC\n", 0), 0u) << text;
+  for (const char* line : {"\nLines=No\n", "\nLastLoadPath=out/p.hex\n", "\n[COM]\nBaud=9600\n", "\nm=m.a51\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line << " in " << text;
+  ASSERT_TRUE(ReadProjectFile((dir / "c.qpc").string()));
+  EXPECT_FALSE(Project().Loader.LoadLines);
+  EXPECT_EQ(Project().Loader.LastLoadPath, (dir / "out/p.hex").string());
   ResetSession();
 }
 

@@ -73,19 +73,27 @@ TEST_F(LineAsmTest, StatementsBecomeBytesAtTheEvaluatedAddress) {
 }
 
 TEST_F(LineAsmTest, FailuresWriteNothingAndSayWhy) {
-  const Case cases[] = {
-      {"100", "MOV @R2,A", 0x100, {}, "100"},      // no such operand
-      {"100", "SJMP 0300H", 0x100, {}, "100"},     // target out of reach
-      {"100", "FROB A", 0x100, {}, "100"},         // no such mnemonic
-      {"100", "MOV A,", 0x100, {}, "100"},         // operand missing
-      {"XYZZY+", "NOP", 0x100, {}, "XYZZY+"},      // address does not evaluate
-      {"12345H", "NOP", 0x2345, {}, "12345H"},     // address beyond code memory
+  // The numbered box each failure shows ("" none: the address keeps the focus).
+  const std::pair<Case, const char*> cases[] = {
+      {{"100", "MOV @R2,A", 0x100, {}, "100"}, "Error #"},                         // no such operand
+      {{"100", "SJMP 0300H", 0x100, {}, "100"}, "Error #109"},                     // target out of reach
+      {{"100", "FROB A", 0x100, {}, "100"}, "Error #"},                            // no such mnemonic
+      {{"100", "MOV A,", 0x100, {}, "100"}, "Error #"},                            // operand missing
+      {{"XYZZY+", "NOP", 0x100, {}, "XYZZY+"}, ""},                                // address does not evaluate
+      {{"12345H", "NOP", 0x2345, {}, "12345H"}, ""},                               // address beyond code memory
   };
-  for (const Case& k : cases) {
+  for (const auto& [k, box] : cases) {
     SCOPED_TRACE(std::string(k.Address) + ": " + k.Statement);
     Images().CodeImage.fill(kUntouched);
     const std::vector<uint8_t> before = Code(k.At, 4);
+    boxes_.Clear();
     EXPECT_FALSE(Assemble(k.Address, k.Statement));
+    if (*box == 0) {
+      EXPECT_TRUE(boxes_.Shown().empty());
+    } else {
+      ASSERT_EQ(boxes_.Shown().size(), 1u);
+      EXPECT_EQ(boxes_.Shown()[0].Caption.rfind(box, 0), 0u) << boxes_.Shown()[0].Caption;
+    }
     EXPECT_EQ(Code(k.At, 4), before);
     EXPECT_EQ(LineAsm().Address.Text, k.Next);
     EXPECT_TRUE(LineAsm().Lines.empty());

@@ -209,6 +209,15 @@ class DialogsTest : public QObject {
     QVERIFY(!dialog->staticASMResult->text().isEmpty());
     QCOMPARE(dialog->AsmListBox->count(), 2);
 
+    // What is typed is assembled: "LJM" is no "LJMP 1234H" from the history,
+    // and the parser's error comes as a numbered box.
+    const size_t boxes = boxes_.Shown().size();
+    Retype(dialog->comboASMStatement, "LJM");
+    QCOMPARE(dialog->comboASMStatement->currentText(), QString("LJM"));
+    QTest::mouseClick(dialog->btnAssembly, Qt::LeftButton);
+    QCOMPARE(Images().CodeImage[0x1001], before);
+    QVERIFY(boxes_.Shown().size() == boxes + 1 && boxes_.Shown().back().Caption.rfind("Error #", 0) == 0);
+
     // The address field drops what an expression cannot hold.
     Retype(dialog->comboASMAddress, "1{0");
     QCOMPARE(dialog->comboASMAddress->currentText(), QString("10"));

@@ -15,6 +15,8 @@
 
 #include "assembler/context.h"
 #include "assembler/driver.h"
+#include "base/projectlists.h"
+#include "base/runstate.h"
 #include "gui/loaddialog.h"
 #include "gui/mainwindow.h"
 #include "loader/loader.h"
@@ -78,6 +80,34 @@ class LoadDialogTest : public QObject {
       QTest::mouseClick(dlg_->BtnCancel, Qt::LeftButton);
     });
     QVERIFY(!main_->LoadProgram(Write("x.hex", ":00000001FF\r\n")));
+
+    // So does the ADuC chip as the target, whatever the processor.
+    Target().CpuFamily = kFamilyOther;
+    dorvik::Run().TargetKind = kTargetAduc;
+    WhenModal("LoadDlg", [this](QWidget*) {
+      QVERIFY(dlg_->cbClearDataFlash->isVisible() && !dlg_->cbClearCodeFlashBeforeLoad->isVisible());
+      // A normal dialog with a title, not kept above the boxes a load raises.
+      QVERIFY(!(dlg_->windowFlags() & (Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)));
+      QCOMPARE(dlg_->windowTitle(), QString("Load program"));
+      QTest::mouseClick(dlg_->BtnCancel, Qt::LeftButton);
+    });
+    QVERIFY(!main_->LoadProgram(Write("x.hex", ":00000001FF\r\n")));
+    dorvik::Run().TargetKind = kTargetSimulator;
+  }
+
+  // A load from the dialog writes the options and the program into the project.
+  void aLoadWritesTheProjectsLoaderSection() {
+    const std::string project = Write("p.qpc", "[DORVIK]\r\nx=1\r\n");
+    ProjectLists().ProjectFileName = project;
+    Project().Loader.LoadSymbols = true;
+    WhenModal("LoadDlg", [this](QWidget*) {
+      dlg_->cbNoSymbols->setChecked(true);
+      QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton);
+    });
+    QVERIFY(main_->LoadProgram(Write("p.hex", ":03010000020100F9\r\n:00000001FF\r\n")));
+    const QString text = QString::fromStdString(ReadFile(project));
+    QVERIFY2(text.contains("\nSymbols=No\n") && text.contains("\nLastLoadPath=p.hex\n") && text.contains("x=1"),
+             qPrintable(text));
   }
 
   void resultsOfALoad() {

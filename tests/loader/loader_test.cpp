@@ -91,6 +91,7 @@ TEST_F(LoaderTest, HexFileFillsCodeSetsPcAndReportsTheLastAddressInTheRadix) {
     EXPECT_EQ(MemCmds().StackBase, 0x2F);
     const std::string last = radix == 16 ? "0131" : "00305";
     EXPECT_EQ(Boxes().front(), "Information: Load succesful, last address used " + last);
+    EXPECT_EQ(boxes_.Shown().front().Icon, platform::BoxIcon::Information);
     // A HEX file has no symbols: source-level debugging stays off.
     EXPECT_TRUE(Shown("Warning #2:"));
     EXPECT_FALSE(ListMap().SourceLevelDebugging);
@@ -98,7 +99,10 @@ TEST_F(LoaderTest, HexFileFillsCodeSetsPcAndReportsTheLastAddressInTheRadix) {
 }
 
 TEST_F(LoaderTest, DamagedFilesLeaveTheTargetAsItWas) {
+  // The code there jumps to 5A5AH; the program counter stays on 0050H.
   std::fill(Images().CodeImage.begin(), Images().CodeImage.end(), uint8_t{0x5A});
+  Images().CodeImage[0] = 0x02;
+  TargetSetRegister(tok::kPC, 0x50);
   std::string hex = Hex({{0x0000, {0x74, 0x01}}, {0x0010, {0x04}}});
   hex[hex.find("\r\n") - 1] ^= 1;  // the first record's checksum
   EXPECT_FALSE(Load("bad.hex", hex));
@@ -113,8 +117,18 @@ TEST_F(LoaderTest, DamagedFilesLeaveTheTargetAsItWas) {
   EXPECT_TRUE(Shown("Error #122:"));
   EXPECT_FALSE(Load("bad.bin", std::string("\x03\x00\x00", 3)));
   EXPECT_TRUE(Shown("Error #121:"));
+  // A folder, and a file far larger than any program, are refused unread.
+  fs::create_directory(dir_ / "folder.hex");
+  EXPECT_FALSE(LoadFile(dir_ / "folder.hex"));
+  EXPECT_TRUE(Shown("Error #402: Cannot open file " + (dir_ / "folder.hex").string() + " (Is a directory)"));
+  tu::WriteFile(dir_ / "big.hex", ":");
+  fs::resize_file(dir_ / "big.hex", uintmax_t{1} << 30);
+  EXPECT_FALSE(LoadFile(dir_ / "big.hex"));
+  EXPECT_TRUE(Shown("Error #403: Error reading file " + (dir_ / "big.hex").string() + " (File too large)"));
 
   EXPECT_FALSE(Shown("Information:"));
+  EXPECT_EQ(TargetRegisterValue(tok::kPC), 0x50);
+  Images().CodeImage[0] = 0x5A;
   EXPECT_TRUE(std::all_of(Images().CodeImage.begin(), Images().CodeImage.end(), [](uint8_t b) { return b == 0x5A; }));
   EXPECT_EQ(Collections().SymbolTable, std::nullopt);
 }

@@ -145,6 +145,13 @@ TEST_F(IntelHexTest, BlanksAndLineEndsBetweenRecordsAndAnythingAfterTheEndRecord
   EXPECT_EQ(image_.Contents(), FreshImage({{0x20, 0x55}, {0x21, 0x66}}));
 }
 
+TEST_F(IntelHexTest, TextAfterARecordsChecksumIsSkippedButTheChecksumIsChecked) {
+  EXPECT_FALSE(Read(":01002000558B ; wrong sum\n" + kEnd));
+  ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:1 is not correct HEX file");
+  ASSERT_TRUE(Read(":01002000558A ; the first byte\r\n:010021006678:010022007766\t x\n" + kEnd + " ; end"));
+  EXPECT_EQ(image_.Contents(), FreshImage({{0x20, 0x55}, {0x21, 0x66}, {0x22, 0x77}}));
+}
+
 TEST_F(IntelHexTest, ARecordWhoseColonIsDamagedIsNotSkipped) {
   EXPECT_FALSE(Read(Record(0x20, 0, {0x55}) + ";010021006678\n" + kEnd));
   ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:2 is not correct HEX file");

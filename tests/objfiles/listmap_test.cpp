@@ -232,7 +232,10 @@ TEST_F(ListMapTest, ErrorLinesOfAListingLeadToTheirStatements) {
 class ShowSourceTest : public ListMapTest {
  protected:
   void Load(const std::string& text, const std::string& controls = "NOOBJECT") {
-    run_ = std::make_unique<tu::Assembly>(tu::Assemble(text, controls, "prog.a51"));
+    LoadAssembled(tu::Assemble(text, controls, "prog.a51"));
+  }
+  void LoadAssembled(tu::Assembly assembly) {
+    run_ = std::make_unique<tu::Assembly>(std::move(assembly));
     ProjectLists().FileTypeList = {{kFileAssembler, ".A51", ""}};
     ProjectLists().ProjectModules = {{"PROG", run_->Source.string(), "", ""}};
     CreateSymbolCollections();
@@ -276,15 +279,37 @@ TEST_F(ShowSourceTest, TheExecutionPointFollowsThePc) {
   EXPECT_EQ(shown.size(), 2u);
 }
 
-TEST_F(ShowSourceTest, AListingWithErrorsIsReportedOncePerMapping) {
+// Once for the loaded program, whether the stop shows or not: not at every stop.
+TEST_F(ShowSourceTest, AListingWithErrorsIsReportedOncePerProgram) {
   Load("\tCSEG AT 0\n\tMOV A,#1 +\n\tNOP\n\tEND\n");
   for (bool show : {false, true}) {
+    ListMap().Reported.clear();  // as a load does
     reporter_.Clear();
     Messages().ErrorFlag = false;
     EXPECT_EQ(ShowAt(0, show), -1);
     EXPECT_TRUE(Messages().ErrorFlag);
     EXPECT_EQ(Messages().LastErrorCode, err::kListingFileReportsErrors);
+    EXPECT_EQ(ShowAt(2, show), -1);
     EXPECT_EQ(reporter_.Shown().size(), 1u);
+  }
+}
+
+// Equal statements in a run, and code of an include file, each at its own line.
+TEST_F(ShowSourceTest, RunsOfEqualStatementsAndIncludedCodeShowTheirOwnLines) {
+  const std::filesystem::path dir = tu::ScratchDir("include");
+  tu::WriteFile(dir / "prog.a51", "\tCSEG AT 0\n\tNOP\n\tNOP\n\tNOP\n\tNOP\n$INCLUDE(sub.inc)\n\tNOP\n\tEND\n");
+  tu::WriteFile(dir / "sub.inc", "; included\n\tNOP\n\tINC A\n\tNOP\n");
+  LoadAssembled(tu::AssembleAt(dir / "prog.a51", "NOOBJECT"));
+  // address -> file (0 the source, 1 the include) and 1-based line
+  const struct {
+    uint16_t Address;
+    bool Included;
+    int32_t Line;
+  } rows[] = {{0, false, 2}, {1, false, 3}, {2, false, 4}, {3, false, 5},
+              {4, true, 2},  {5, true, 3},  {6, true, 4},  {7, false, 7}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(ShowAt(r.Address, false), r.Line) << r.Address;
+    EXPECT_EQ(ListMap().ExecFileName.ends_with(r.Included ? "sub.inc" : "prog.a51"), true) << r.Address;
   }
 }
 

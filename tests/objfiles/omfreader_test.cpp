@@ -14,6 +14,7 @@
 #include "base/projectlists.h"
 #include "base/session.h"
 #include "lang/collections.h"
+#include "lang/typetext.h"
 #include "platform/reporter.h"
 #include "tests/assembler/asm_test_util.h"
 #include "tests/platform/scratch_dir.h"
@@ -65,6 +66,13 @@ std::string Lines(std::initializer_list<std::pair<uint16_t, uint16_t>> lines) {
 }
 std::string Types(const Bytes& descriptors) {
   return Rec(0x20, descriptors);
+}
+// A record whose length counts MORE bytes than it holds; its checksum as it was.
+std::string LongerBy(std::string record, uint16_t more) {
+  const uint16_t length = static_cast<uint16_t>(static_cast<uint8_t>(record[1]) | static_cast<uint8_t>(record[2]) << 8);
+  record[1] = static_cast<char>((length + more) & 0xFF);
+  record[2] = static_cast<char>((length + more) >> 8);
+  return record;
 }
 // A whole module: header, the records, module end.
 std::string Module(std::initializer_list<std::string> records) {
@@ -147,6 +155,18 @@ const std::vector<RefusedCase>& RefusedCases() {
        err::kFileNotValidObjectFile},
       {"TagNameEmpty", Module({Types({0x24, 0, 0})}), err::kFileNotValidObjectFile},
       {"SpacedPointerCut", Module({Types({0x28, 0, 3, 2, 0, 0})}), err::kFileNotValidObjectFile},
+      // Lengths that swallow the next record: framed with a right checksum,
+      // the record's own fields show it; with the old checksum, the sum does.
+      {"ScopeSwallowsContent", Module({Rec(0x10, Cat({{0}, Name("M"), Bytes{0x06, 3, 0, 0, 0, 0, 0xF7}}))}),
+       err::kFileNotValidObjectFile},
+      {"BlockEndSwallowsContent", Module({Rec(0x10, Cat({{4}, Name("P"), Bytes{0x06, 3, 0, 0, 0, 0, 0xF7}}))}),
+       err::kFileNotValidObjectFile},
+      {"PublicSwallowsContent", Module({Public({Entry(0, 1, "A"), {0x06, 3, 0, 0, 0, 0, 0xF7}})}),
+       err::kFileNonAbsoluteObjectFile},
+      {"TypesLengthCoversContent", Module({LongerBy(Types({0x21, 4}), 7) + Content(0, {0})}),
+       err::kFileChecksumError},
+      {"SkippedLengthCoversContent", Module({LongerBy(Rec(0x0E, {0, 0}), 7) + Content(0, {0})}),
+       err::kFileChecksumError},
   };
   return cases;
 }
@@ -430,6 +450,37 @@ TEST_F(OmfReaderTest, AMissingFileIsError106) {
   EXPECT_EQ(image[5], 0x77);
 }
 
+// Inputs that once took the reader seconds or without end (type records that
+// refer to themselves): each file of the object fuzzer's corpus reads at once.
+TEST_F(OmfReaderTest, FuzzCorpusFilesReadAtOnce) {
+  // Each file as it is, and with every record's checksum set right (as the
+  // fuzzer reads half of its inputs), so that the records' fields are read.
+  const auto withChecksums = [](std::string file) {
+    for (size_t pos = 0; file.size() - pos >= 3;) {
+      const size_t length = static_cast<uint8_t>(file[pos + 1]) | static_cast<uint8_t>(file[pos + 2]) << 8;
+      if (length == 0 || file.size() - pos - 3 < length) break;
+      uint8_t sum = 0;
+      for (size_t i = pos; i < pos + 2 + length; ++i) sum = static_cast<uint8_t>(sum + file[i]);
+      file[pos + 2 + length] = static_cast<char>(0 - sum);
+      pos += 3 + length;
+    }
+    return file;
+  };
+  for (const auto& entry : fs::directory_iterator(fs::path(DORVIK_SOURCE_DIR) / "fuzz/corpus/omf")) {
+    const std::string file = as::testutil::ReadFile(entry.path());
+    for (const std::string& input : {file, withChecksums(file)}) {
+      const ObjLoadResult r = Load(input);
+      EXPECT_TRUE(r.Ok || r.ErrorCode != 0) << entry.path();
+    }
+  }
+  // A list whose member is of its own type, and a function of itself.
+  ASSERT_TRUE(Load(Module({Types(Cat({{0x20}, W(1), W(0), {32}, Name("SELF"), {0x23, 33, 33}}))})).Ok);
+  EXPECT_EQ(Collections().TypeDefs->Items.at(0).ParamStr, "<symbol>  SELF");
+  std::string text;
+  TypeDefText(33, true, text);
+  EXPECT_EQ(text, "...   (...)");
+}
+
 // Damaged files: every byte changed and every length cut reads to a clear
 // error or a whole module, never past the image.
 TEST_F(OmfReaderTest, DamagedFilesEndInAClearErrorAndStayInsideTheImage) {
@@ -584,6 +635,7 @@ struct ModuleCheckCase {
   bool SourceLevel;
   std::vector<std::string> Boxes;  // captions of the warnings, in order
   std::string Added;               // the order check's result with Yes answered
+  bool FromFolder = false;         // the project's sources found in its folder (name order)
 };
 
 TEST_F(OmfReaderTest, LoadedModulesAreCheckedAgainstTheProject) {
@@ -607,12 +659,19 @@ TEST_F(OmfReaderTest, LoadedModulesAreCheckedAgainstTheProject) {
        ""},
       {"CompilerModulesPass", {"A"}, {{"A", 0, 1, true}, {"?C_START", 2, 3, true}}, true, {}, ""},
       {"UnnamedLastItem", {"A", "B"}, {{"A", 0, 1, true}, {"", 2, 3, false}}, false, {}, ""},
+      // Sources of a folder take the program's order; one it lacks is still 30.
+      {"FolderInProgramOrder",
+       {"A", "B", "C", "D"},
+       {{"C", 0, 1, true}, {"A", 2, 3, true}, {"B", 4, 5, true}},
+       true, {}, "", true},
+      {"FolderWithoutTheModule", {"A", "B"}, {{"B", 0, 1, true}, {"X", 2, 3, true}}, false, {"Warning #30"}, "", true},
   };
   for (const ModuleCheckCase& k : cases) {
     ResetSession();
     reporter_.Clear();
     for (const std::string& name : k.Project)
       ProjectLists().ProjectModules.push_back({name, name + ".a51", "", ""});
+    ProjectLists().ModulesFromFolder = k.FromFolder;
     CreateSymbolCollections();
     Collections().ModuleTable->Items = k.Items;
     const bool sourceLevel = CheckObjectModules();
