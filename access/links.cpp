@@ -40,6 +40,8 @@ struct SerialLinkState {
   std::array<uint8_t, 64> PendingImage{};
   // Bytes of the last send that went out (all of them when it succeeded).
   size_t LastSent = 0;
+  // The last 'R' was answered by the bare byte 07H (the chip reset itself).
+  bool ChipResetReply = false;
   // Injected write failures (tests only): writes of more than one byte that
   // still fail, and how many of their bytes go out first.
   int32_t FailingWrites = 0;
@@ -824,11 +826,18 @@ bool ReadSpace(uint8_t space, uint32_t addr, int32_t count, std::vector<uint8_t>
   for (int32_t done = 0; done < count; done += kAducReadPiece) {
     const int32_t n = std::min(kAducReadPiece, count - done);
     if (!SetPointer(space, addr + static_cast<uint32_t>(done))) return false;
-    // The count byte: 0 and 1 both read one byte.
-    AdiCommand(space == kSpaceCode ? 'Y' : 'D', static_cast<uint8_t>(n == 1 ? 0 : n), 'D', n);
-    if (Failed()) return false;
-    const auto& rx = Link().RxBuffer;
-    out.insert(out.end(), rx.begin() + 1, rx.begin() + 1 + n);
+    const char letter = space == kSpaceCode ? 'Y' : 'D';
+    if (n == 1) {
+      // One byte: the count 0, answered in the single-byte form.
+      const uint8_t value = AdiCommand(letter, 0, 'Q');
+      if (Failed()) return false;
+      out.push_back(value);
+    } else {
+      AdiCommand(letter, static_cast<uint8_t>(n), 'D', n);
+      if (Failed()) return false;
+      const auto& rx = Link().RxBuffer;
+      out.insert(out.end(), rx.begin() + 1, rx.begin() + 1 + n);
+    }
     if (!RestorePointer(space)) return false;
   }
   return true;
@@ -889,7 +898,11 @@ uint8_t AdiCommand(char letter, uint8_t arg, uint8_t form, int32_t count) {
     case 'Q': {
       uint8_t value = 0, check = 0;
       if (!Take(b)) return 0;
-      if (b == 0x07 && letter == 'R') return 0x07;  // the chip reset itself
+      if (b == 0x07 && letter == 'R') {
+        // The bare byte 07H: the chip reset itself.
+        Serial().ChipResetReply = true;
+        return 0x07;
+      }
       if (b != l) return ProtocolFault(), 0;
       if (!Take(value) || !Take(check)) return 0;
       if (check != CheckOf(uint32_t{l} + value)) return ProtocolFault(), 0;
@@ -1064,14 +1077,9 @@ bool AdiWriteByte(uint8_t space, int32_t addr, uint8_t value) {
 bool AdiGo(uint16_t from) { return AdiStart('S', from); }
 
 bool AdiStart(char startLetter, uint16_t pc) {
-  const tRegisterSet& r = Target().TargetRegs;
-  const std::pair<uint8_t, uint8_t> stores[] = {
-      {0xC6, r.SfrC6}, {0xBF, r.SfrBF}, {0xBE, r.SfrBE}, {0xBD, r.SfrBD}, {0xBC, r.SfrBC},
-      {sfr::DPP, r.DPP}, {sfr::DPL, static_cast<uint8_t>(r.DPTR)}, {sfr::DPH, static_cast<uint8_t>(r.DPTR >> 8)},
-      {sfr::SP, static_cast<uint8_t>(r.SP + 2)}, {0x8F, static_cast<uint8_t>(pc)}, {0x8E, static_cast<uint8_t>(pc >> 8)}};
-  for (const auto& [a, v] : stores)
-    if (!StoreSfr(a, v)) return false;
-  // The code byte at the PC: the one a planted break replaced, else the chip's.
+  // The code byte at the PC: the one a planted break replaced, else the
+  // chip's. It is read before the shadows go in: a code read moves the
+  // chip's data pointer, which then holds the user's DPTR.
   uint8_t code = 0;
   bool planted = false;
   for (const PlantedBreak& p : Target().AducPlanted)
@@ -1083,6 +1091,13 @@ bool AdiStart(char startLetter, uint16_t pc) {
     if (!AdiReadBlock(kSpaceCode, pc, 1)) return false;
     code = Link().RxBuffer[1];
   }
+  const tRegisterSet& r = Target().TargetRegs;
+  const std::pair<uint8_t, uint8_t> stores[] = {
+      {0xC6, r.SfrC6}, {0xBF, r.SfrBF}, {0xBE, r.SfrBE}, {0xBD, r.SfrBD}, {0xBC, r.SfrBC},
+      {sfr::DPP, r.DPP}, {sfr::DPL, static_cast<uint8_t>(r.DPTR)}, {sfr::DPH, static_cast<uint8_t>(r.DPTR >> 8)},
+      {sfr::SP, static_cast<uint8_t>(r.SP + 2)}, {0x8F, static_cast<uint8_t>(pc)}, {0x8E, static_cast<uint8_t>(pc >> 8)}};
+  for (const auto& [a, v] : stores)
+    if (!StoreSfr(a, v)) return false;
   AdiCommand('I', r.R0, kAckByte);
   if (!Failed()) AdiCommand('H', code, kAckByte);
   if (!Failed()) AdiCommand('T', r.ACC, kAckByte);
@@ -1116,7 +1131,8 @@ bool AdiReadSfrShadows() {
   const uint8_t dpl = ReadSfr(sfr::DPL);
   if (Failed()) return false;
   r.DPTR = uint32_t{dph} << 8 | dpl;
-  for (uint8_t a : {sfr::DPP, uint8_t{0xBC}, uint8_t{0xBD}, uint8_t{0xBE}, uint8_t{0xBF}, uint8_t{0xC6}, uint8_t{0xC7}}) {
+  // C7H is not read back: its shadow is the flash address the debugger set.
+  for (uint8_t a : {sfr::DPP, uint8_t{0xBC}, uint8_t{0xBD}, uint8_t{0xBE}, uint8_t{0xBF}, uint8_t{0xC6}}) {
     const uint8_t v = ReadSfr(a);
     if (Failed()) return false;
     SetShadow(a, v);
@@ -1160,16 +1176,16 @@ bool AwaitCount(int32_t count, int32_t timeoutMs) {
 
 bool AdiHalt(bool& targetReset) {
   targetReset = false;
-  const uint8_t value = AdiCommand('R', 1, 'Q');
+  Serial().ChipResetReply = false;
+  AdiCommand('R', 1, 'Q');
   if (Failed()) return false;
-  if (value == 0x07) {
+  if (Serial().ChipResetReply) {
     // The chip reset itself instead of halting (its announcement may follow).
     targetReset = true;
     return true;
   }
-  // The stopped program's break report follows the answer.
-  if (!AwaitCount(10, kAducBreakTimeoutMs)) return false;
-  return AdiTakeBreakReport(3, false);
+  // The single-byte answer; the stopped program's SFRs are read into the shadows.
+  return AdiReadSfrShadows();
 }
 
 bool AdiStep(uint16_t at) {

@@ -511,6 +511,11 @@ void HaltProgram() {
       Terminal().MonitorPrompt = std::string(kPromptHalted);
       UpdateCaption(kCaptionHalted);
     }
+    // The planted breaks come out all the same (the failure is reported once).
+    Quietly([] {
+      RestoreBreakpoints();
+      return true;
+    });
     return;
   }
   RestoreBreakpoints();

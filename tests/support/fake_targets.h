@@ -860,12 +860,10 @@ class FakeTarget {
         SimReset();
         return Reply("\x07");
       }
-      // Any command stops the program: its answer, then the break report.
+      // Any command stops the program; the kernel answers it as when stopped
+      // ('R' 1, the halt, in the single-byte form) and sends no break report.
       running_ = false;
       Run().ProgramRunning = false;
-      if (letter == 'R') Single('R', m.IDataImage[arg]);
-      else Reply("\x06");
-      return Reply(BreakReport(static_cast<uint16_t>(m.SimPC)));
     }
     const uint8_t bank = (m.SfrImage[sfr::PSW] & 0x18) >> 3;
     switch (letter) {
@@ -884,7 +882,13 @@ class FakeTarget {
         CodeImageChanged();
         return Reply("\x06");
       case 'Y': case 'D': {
-        const int n = arg == 0 ? 1 : arg;
+        if (arg == 0) {
+          // The count 0: one byte, in the single-byte form.
+          const uint8_t v = letter == 'Y' ? m.CodeImage[Dptr()] : m.XDataImage[Dptr()];
+          SetDptr(uint16_t(Dptr() + 1));
+          return Single(letter, v);
+        }
+        const int n = arg;
         std::vector<uint8_t> data;
         for (int i = 0; i < n; ++i) {
           data.push_back(letter == 'Y' ? m.CodeImage[Dptr()] : m.XDataImage[Dptr()]);
