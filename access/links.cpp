@@ -382,6 +382,46 @@ std::string ReplyBeforePrompt(int32_t start) {
   return ReceivedText(start, std::max(l.RxIndex - 3, start));
 }
 
+// Back at the prompt with ESC after a failure that was already reported:
+// no second message, the error stays.
+void EscapeQuietly() {
+  MessageState& m = Messages();
+  SuspendMessages();
+  const bool quiet = std::exchange(m.QuietMessages, true);
+  MonitorEscape();
+  m.QuietMessages = quiet;
+  ResumeMessages();
+  m.ErrorFlag = true;
+}
+
+// Waits Ms on the line, taking in what arrives.
+void PauseOnLine(int32_t ms) {
+  const auto start = SteadyClock::now();
+  while (MsSince(start) < ms && !Serial().Replay && LinkReceive()) {
+    Serial().Port.WaitReadable(5);
+    platform::PumpMessages();
+  }
+}
+
+// A reply line the monitor ends with CR LF and no prompt (the step, the
+// register list, the BR query): Line, without the line ends around it.
+// False (reported once) when it refused, stopped short or said nothing.
+bool TakeReplyLine(std::string& line) {
+  line.clear();
+  const LinkState& l = Link();
+  const int32_t from = l.RxIndex;
+  MonitorWaitReply();
+  if (Failed()) return false;
+  if (l.RxCount == from) {
+    ReportError(err::kTargetDeviceNotResponding);
+    return false;
+  }
+  line = ReceivedText(from, l.RxCount);
+  while (!line.empty() && (line.front() == '\n' || line.front() == '\r')) line.erase(0, 1);
+  line = line.substr(0, line.find('\r'));
+  return true;
+}
+
 // One command line, then the reply up to the prompt; Reply: the text before it.
 bool Exchange(std::string_view line, std::string* reply = nullptr) {
   MonitorSendString(line);
@@ -399,6 +439,7 @@ std::string MonitorWord(uint8_t token) {
   return word;
 }
 
+constexpr int32_t kBreakQueryPauseMs = 100;  // after the BR query's reply, before its ESC
 constexpr int32_t kMonitorReadPiece = 64;  // bytes per monitor read command (its reply fits the buffer)
 
 // One read command of at most kMonitorReadPiece bytes, its data appended to Out.
@@ -630,6 +671,11 @@ bool MonitorGo(uint16_t from, std::string_view till) {
   return MonitorSendString(line) && MonitorEndCommand() && MonitorExpect("EXECUTION BEGUN");
 }
 
+bool MonitorGoTillBr1(uint16_t from) {
+  const std::string line = "G F " + FormatHex4(from) + " T " + MonitorWord(tok::kBR1);
+  return MonitorSendString(line) && MonitorEndCommand() && MonitorExpect("EXECUTION BEGUN");
+}
+
 bool MonitorHalt() {
   LinkClearReceive();
   if (!LineOpenOrReported()) return false;
@@ -653,21 +699,20 @@ bool MonitorHalt() {
 
 bool MonitorSingleStep(std::string& line) {
   line.clear();
-  if (!MonitorSendString("S") || !MonitorEndCommand()) return false;
-  MonitorWaitReply();
-  if (Failed()) return false;
-  const LinkState& l = Link();
-  if (l.RxCount == 0) {
-    // A dead monitor never looks like a step that was done.
-    ReportError(err::kTargetDeviceNotResponding);
+  // "S" puts the monitor in its step mode: ESC brings it back to its prompt
+  // whether the reply came or not.
+  if (!MonitorSendString("S") || !MonitorEndCommand()) {
+    if (LinkIsOpen()) EscapeQuietly();
     return false;
   }
-  line = MonitorReplyText(0, l.RxCount);
-  while (!line.empty() && (line.front() == '\n' || line.front() == '\r')) line.erase(0, 1);
+  if (!TakeReplyLine(line)) {
+    EscapeQuietly();
+    return false;
+  }
   uint16_t pc = 0;
   if (!ParseHexWord(line.substr(0, 4), pc)) {
     ReportError(err::kFramingError);
-    MonitorEscape();
+    EscapeQuietly();
     return false;
   }
   MainForm().CurrentPC = pc;
@@ -689,40 +734,35 @@ bool MonitorReset(std::string& banner) {
 bool MonitorRegisterList(std::string& first, std::string& second) {
   first.clear();
   second.clear();
-  // The monitor holds its list after the first line until XON.
+  // The monitor holds its list after the first line until XON; ESC then
+  // brings it back to its prompt.
   MonitorSendString(MonitorWord(tok::kREGISTERS));
-  if (Failed() || !MonitorEndCommand() || !MonitorReadUntil('\n') || !MonitorSendXon() || !MonitorWaitPrompt())
+  if (Failed() || !MonitorEndCommand()) return false;
+  if (!TakeReplyLine(first)) {
+    EscapeQuietly();
     return false;
-  std::string reply = ReplyBeforePrompt(0);
-  const size_t cr = reply.find('\r');
-  first = reply.substr(0, cr);
-  if (cr != std::string::npos) {
-    std::string rest = reply.substr(cr);
-    while (!rest.empty() && (rest.front() == '\r' || rest.front() == '\n')) rest.erase(0, 1);
-    second = rest.substr(0, rest.find('\r'));
   }
-  return true;
+  // (A monitor that let both lines go already has the second one here.)
+  if (!MonitorSendXon() || !TakeReplyLine(second)) {
+    EscapeQuietly();
+    return false;
+  }
+  return MonitorEscape();
 }
 
 bool MonitorBreakQuery(std::string& reply) {
   reply.clear();
-  MessageState& m = Messages();
-  // A monitor without a break switch answers with an error: that is an answer too.
-  SuspendMessages();
-  const bool ok = Exchange("BR", &reply);
-  ResumeMessages();
-  if (!ok && m.LastErrorCode == err::kTargetError) {
-    m.ErrorFlag = false;
-    reply.clear();
-    return true;
-  }
-  if (!ok) {
-    if (!LinkIsOpen()) ReportError(err::kTargetDeviceNotResponding);
-    else ReportError(m.LastErrorCode);
+  // The reply line, then after 100 ms ESC and the prompt; a refusal is error 107.
+  MonitorSendString("BR");
+  if (Failed() || !MonitorEndCommand()) return false;
+  if (!TakeReplyLine(reply)) {
+    EscapeQuietly();
     return false;
   }
-  reply = TrimBlanks(reply.substr(0, reply.find('\r')));
-  return true;
+  reply = TrimBlanks(reply);
+  LinkClearReceive();
+  PauseOnLine(kBreakQueryPauseMs);
+  return MonitorEscape();
 }
 
 bool ParseMonitorBanner(std::string_view line, uint8_t& version, uint16_t& userStart) {
@@ -1256,6 +1296,35 @@ bool AdiSetDownloadSpeed(int32_t baud) {
     return false;
   }
   return true;
+}
+
+void AdiRestoreLineSpeed(int32_t baud, bool chipRestarted) {
+  if (!chipRestarted) AdiSetDownloadSpeed(baud);
+  SerialLinkState& s = Serial();
+  if (s.Port.IsOpen() && s.Port.Baud() != baud) s.Port.SetBaud(baud);
+  LinkClearReceive();
+}
+
+bool AdiTakeAnnouncement(std::string& text) {
+  LinkState& l = Link();
+  const int32_t at = l.RxIndex - 1;
+  if (at < 0 || l.RxBuffer[static_cast<size_t>(at)] != 'A') return false;
+  // The rest of the line, within the reply time-out.
+  const auto start = SteadyClock::now();
+  for (;;) {
+    const std::string got = ReceivedText(at, l.RxCount);
+    if (std::string_view("ADI ").substr(0, got.size()) != std::string_view(got).substr(0, 4)) return false;
+    const size_t end = got.find('\r');
+    if (end != std::string::npos) {
+      text = got.substr(0, std::min<size_t>(end, 10));
+      l.TargetChipId = text;
+      ++l.ChipAnnouncements;
+      return true;
+    }
+    if (got.size() > 12 || MsSince(start) > kAducReplyTimeoutMs) return false;
+    LinkIdleWait(5);
+    if (!LinkReceive()) return false;
+  }
 }
 
 // Received news

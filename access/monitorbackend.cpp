@@ -9,6 +9,9 @@
 #include <utility>
 
 #include "access/links.h"
+#include "base/linkstate.h"
+#include "lang/typedvalue.h"
+#include "lang/valuelist.h"
 #include "base/text.h"
 #include "lang/formatting.h"
 #include "lang/keywords.h"
@@ -44,7 +47,8 @@ class MonitorBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16, .CommandLines = true};
+            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16, .CommandLines = true,
+            .BitCommands = true};
   }
 
   bool SendCommandLine(std::string_view line) override { return SendWords(line); }
@@ -53,6 +57,18 @@ class MonitorBackend final : public TargetBackend {
 
   bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override {
     return MonitorReadBlock(space, addr, count);
+  }
+
+  // Bits by their own addresses ("RBIT 0B TO 0C"), one reply value per bit:
+  // a port's bit is read as the monitor reads it, not through a byte read.
+  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) override {
+    if ((space & 7) != kSpaceBit || (typeToken != tok::kBIT && TypedValueSize(typeToken) != 1))
+      return TargetBackend::ReadTypedBlock(space, addr, typeToken, count);
+    const int32_t n = std::min(count, 0x100 - addr);
+    if (n <= 0) return true;
+    if (!MonitorReadBlock(kSpaceBit, addr, n)) return false;
+    for (int32_t i = 0; i < n; ++i) AppendValue(typeToken, Link().RxBuffer[static_cast<size_t>(1 + i)] ? 1 : 0);
+    return true;
   }
 
   // The monitor takes the whole text: "CB", the address, "=" and the bytes ("CB 1234=0A5").
@@ -112,6 +128,7 @@ class MonitorBackend final : public TargetBackend {
   // Run control: the monitor runs the program and stops at BR0/BR1 itself.
 
   bool Go(uint16_t from, std::string_view till) override { return MonitorGo(from, till); }
+  bool GoTillBr1(uint16_t from) override { return MonitorGoTillBr1(from); }
 
   HaltResult Halt() override { return MonitorHalt() ? HaltResult::Halted : HaltResult::Failed; }
 

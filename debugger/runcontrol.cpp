@@ -259,7 +259,7 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
   const TargetCapabilities caps = backend.Capabilities();
   tBreak& cursor = Breakpoints().CursorBreakpoint;
   if (caps.BreakRegisters) {
-    if (!TargetSetRegister(tok::kBR1, ret) || !backend.Go(address, "TILL BR1")) return false;
+    if (!TargetSetRegister(tok::kBR1, ret) || !backend.GoTillBr1(address)) return false;
   } else if (caps.RunsProgramItself) {
     cursor.Address = ret;
     cursor.Used = true;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "access/programload.h"
 #include "lang/keywords.h"
 #include "tests/support/link_fixture.h"
 
@@ -226,6 +227,35 @@ TEST_F(AducLinkTest, RestartWhileRunningEndsTheRun) {
   EXPECT_EQ(Link().TargetChipId, "ADI 841");
   EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0x80});
   EXPECT_TRUE(Errors().empty());
+}
+
+// Each failure of the download ends the load with one numbered message; the
+// line is back at 9600 and takes the next command.
+TEST_F(AducLinkTest, DownloadFailuresEndTheLoad) {
+  static std::array<uint8_t, kProgramImageSize> image{};
+  struct Row {
+    Fault fault;
+    uint32_t arg;  // packets that pass first (the speed change is the first)
+    int error;
+  };
+  const Row rows[] = {
+      {Fault::Nak, 1, err::kTargetError},       // the erase refused
+      {Fault::Garbage, 1, err::kFramingError},  // garbage for the erase's acknowledgement
+      {Fault::Refuse, 0, err::kTargetError},    // a page refused four times
+      {Fault::Announce, 2, err::kTargetError},  // the chip restarted at the first page
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(int(r.fault));
+    Link().TargetChipId = "ADI 841";
+    Fake().SetFault(r.fault, r.arg);
+    boxes_.Clear();
+    EXPECT_NE(AducTransferProgram({.Image = image, .Lowest = 0, .Highest = 0x1FF, .FileName = "p.hex", .Progress = {}}), TransferResult::Done);
+    EXPECT_EQ(Errors(), std::vector<int>{r.error});
+    EXPECT_EQ(LinkBaud(), 9600);
+    Fake().SetFault(Fault::None);
+    EXPECT_EQ(Output("XBYTE 100"), "XDATA  0100=11 ' . '\n");
+    EXPECT_TRUE(Errors().empty());
+  }
 }
 
 TEST_F(AducLinkTest, DownloadPacketAndSpeed) {

@@ -62,13 +62,26 @@ TEST_P(LinkFaultsTest, SilenceIsNotResponding) {
   ExpectUsable();
 }
 
-// A dead target never looks like a step that was done.
-TEST_P(LinkFaultsTest, SilentStepFails) {
-  Fake().SetFault(Fault::Silent);
-  EXPECT_LT(Timed("STEP"), 6000);
-  EXPECT_FALSE(Errors().empty());
-  EXPECT_EQ(out_.find("----->"), std::string::npos) << out_;
-  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+// A dead target never looks like a step that was done; a silent, cut or
+// refused step gives one message and leaves the target taking commands
+// (the monitor back from its step mode).
+TEST_P(LinkFaultsTest, FailedStepIsOneMessage) {
+  struct Row {
+    Fault fault;
+    int monitorError, aducError;
+  };
+  const Row rows[] = {{Fault::Silent, err::kTargetDeviceNotResponding, err::kTargetDeviceNotResponding},
+                      {Fault::Cut, err::kReceiveTimeout, err::kReceiveTimeout},
+                      {Fault::Nak, err::kTargetError, err::kFramingError}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(int(r.fault));
+    Fake().SetFault(r.fault);
+    EXPECT_LT(Timed("STEP FROM 0"), 6000);
+    EXPECT_EQ(Errors(), std::vector<int>{Monitor() ? r.monitorError : r.aducError});
+    EXPECT_EQ(out_.find("----->"), std::string::npos) << out_;
+    EXPECT_FALSE(dorvik::Run().ProgramRunning);
+    ExpectUsable();
+  }
 }
 
 TEST_P(LinkFaultsTest, SplitRepliesStillRead) {
