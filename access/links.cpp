@@ -1002,6 +1002,8 @@ bool AdiReadBlock(uint8_t space, int32_t addr, int32_t count) {
       for (int32_t a = addr; a < addr + count && a <= 0xFF; ++a) data.push_back(dump[static_cast<size_t>(a)]);
     }
   } else {
+    // Paged external data and EEPROM are not the kernel's to read.
+    ReportError(err::kSystemCommandNotSupported);
     return false;
   }
   if (Failed()) return false;
@@ -1236,7 +1238,20 @@ bool AdiStep(uint16_t at) {
 
 bool AdiReset() {
   AdiCommand('Z', 0, 0);
-  return !Failed();
+  if (Failed()) return false;
+  // The chip announces itself after its reset ("ADI 841" CR LF), within its restart time.
+  const auto start = SteadyClock::now();
+  do {
+    LinkNews news;
+    if (LinkTakeNews(news) && news.ChipAnnounced) {
+      Target().CpuFamily = kFamilyAduc;
+      return true;
+    }
+    if (Failed()) return false;
+    LinkIdleWait(5);
+  } while (MsSince(start) < kAducRestartMs);
+  ReportError(err::kTargetDeviceNotResponding);
+  return false;
 }
 
 bool AdiSendPacket(uint8_t header, char command, std::span<const uint8_t> data) {

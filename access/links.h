@@ -19,6 +19,7 @@ inline constexpr int32_t kMonitorCharTimeoutMs = 300;   // each character of a m
 inline constexpr int32_t kLoadAckTimeoutMs = 2000;      // the monitor's acknowledgement of a HEX record
 inline constexpr int32_t kAducReplyTimeoutMs = 500;     // each character of an ADuC reply
 inline constexpr int32_t kAducBreakTimeoutMs = 2000;    // the ADuC's break report after a step or a halt
+inline constexpr int32_t kAducRestartMs = 700;          // the ADuC's announcement after its reset
 
 // Control bytes
 inline constexpr uint8_t kXonByte = 17;

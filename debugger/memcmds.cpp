@@ -241,7 +241,11 @@ void CmdMemory() {
 void CmdChecksum() {
   if (!TargetStopped()) return;
   MemoryOperand op;
-  if (!ReadMemoryOperand(tok::kBYTE, op) || !CheckEndOfLine()) return;
+  // A memory keyword names the range's space ("CHECKSUM XBYTE 0 TO 3").
+  uint8_t token = tok::kBYTE;
+  const uint8_t next = PeekToken();
+  if (next >= tok::kByteTypeBase && next < tok::kByteTypeBase + 8 && next != tok::kBIT) token = GetToken();
+  if (!ReadMemoryOperand(token, op) || !CheckEndOfLine()) return;
   uint32_t sum = 0;
   int32_t addr = op.Start;
   int32_t left = op.Length;

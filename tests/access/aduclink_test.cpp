@@ -140,14 +140,21 @@ TEST_F(AducLinkTest, GoToBreakStepAndReset) {
   EXPECT_EQ(step.find("VC7"), std::string::npos) << step;  // C7H is not read back
   EXPECT_EQ(Out(), "0003H SJMP    02----->0002H INC     A\n");
   EXPECT_EQ(Target().TargetRegs.PC, 2);
-  // RESET: 'Z', then the chip announces itself to the idle handler.
+  // RESET: 'Z', then the chip's announcement is awaited; a chip that does not announce itself is reported.
   EXPECT_EQ(Frames(Wire("RESET CPU")), "Z00 ");
-  for (int i = 0; i < 500 && Link().TargetChipId.empty(); ++i) {
-    platform::Pump().RunIdle();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
   EXPECT_EQ(Link().TargetChipId, "ADI 841");
   EXPECT_EQ(Target().CpuFamily, kFamilyAduc);
+  EXPECT_TRUE(Errors().empty());
+  Fake().SetFault(Fault::Silent);
+  EXPECT_EQ(Frames(Wire("RESET CPU")), "Z00 ");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
+  Fake().SetFault(Fault::None);
+  // Paged external data and EEPROM: not supported, read or written; a checksum reads every space.
+  for (const char* line : {"PBYTE 0", "EBYTE 0", "PWORD 0", "PBYTE 0 = 1"}) {
+    Wire(line);
+    EXPECT_EQ(Errors(), std::vector<int>{err::kSystemCommandNotSupported}) << line;
+  }
+  EXPECT_EQ(Output("CHECKSUM XBYTE 100 TO 104"), "CHECKSUM =014A\n");
 }
 
 // The program starts with the user's data pointer: the code byte for "H" is

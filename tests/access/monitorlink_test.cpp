@@ -222,6 +222,10 @@ TEST_F(MonitorLinkTest, RefusedRecordStopsTheTransfer) {
     EXPECT_EQ(Output("XBYTE 100"), "XDATA  0100=11 ' . '\n");
     EXPECT_TRUE(Errors().empty());
   }
+  // A refused BR query is the monitor's error, shown once.
+  Fake().SetFault(Fault::Nak);
+  EXPECT_EQ(Wire("BR"), "BR\r\x1b");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetError});
 }
 
 // A monitor whose output is held goes on at XON: a reply that did not start

@@ -132,6 +132,12 @@ class FakeTarget {
     Request('U', std::vector<uint8_t>(bytes.begin(), bytes.end()));
     ReadReply();
   }
+  // Bytes sent again every 50 ms until the line says something (a board that
+  // announces itself when its line is opened, whenever that is).
+  void AnnounceUntilSpokenTo(const std::string& bytes) {
+    Request('W', std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    ReadReply();
+  }
   // How many replies the fake has sent (each one a round trip the engine waited for).
   uint32_t Replies() {
     Request('N', {});
@@ -227,6 +233,10 @@ class FakeTarget {
         continue;
       }
       if (running_) RunSlice();
+      if (!announce_.empty() && std::chrono::steady_clock::now() - lastAnnounce_ > std::chrono::milliseconds(50)) {
+        lastAnnounce_ = std::chrono::steady_clock::now();
+        Send(announce_);
+      }
     }
   }
 
@@ -236,6 +246,7 @@ class FakeTarget {
       if (master_ < 0) return;
       const ssize_t k = read(master_, buf, sizeof buf);
       if (k <= 0) return;
+      announce_.clear();
       for (ssize_t i = 0; i < k; ++i) {
         log_ += static_cast<char>(buf[i]);
         if (fault_ == Fault::CloseAfter && faultArg_ > 0 && --faultArg_ == 0) {
@@ -293,6 +304,9 @@ class FakeTarget {
         break;
       case 'U':
         Reply(args);
+        break;
+      case 'W':
+        announce_ = args;
         break;
       case 'G':
         reply = {char(m.SimPC >> 8), char(m.SimPC), char(running_)};
@@ -987,7 +1001,9 @@ class FakeTarget {
   int till_ = 0;
   bool breakSwitch_ = false;
   bool stepMode_ = false;
-  bool version3_ = false;  // no acknowledgements of HEX records
+  bool version3_ = false;
+  std::string announce_;  // sent every 50 ms until a byte arrives
+  std::chrono::steady_clock::time_point lastAnnounce_{};  // no acknowledgements of HEX records
   bool held_ = false;     // output waits for XON
   std::string heldOut_;
   std::string cause_;
