@@ -42,6 +42,8 @@ struct SerialLinkState {
   size_t LastSent = 0;
   // The last 'R' was answered by the bare byte 07H (the chip reset itself).
   bool ChipResetReply = false;
+  // Line noise while the program ran was reported (once per run).
+  bool NoiseReported = false;
   // Injected write failures (tests only): writes of more than one byte that
   // still fail, and how many of their bytes go out first.
   int32_t FailingWrites = 0;
@@ -226,7 +228,7 @@ bool LinkSendByte(uint8_t byte) {
 
 bool LinkSendBytes(std::span<const uint8_t> bytes) { return Send(bytes); }
 
-bool LinkReceive() {
+bool LinkReceive(bool overflowIsError) {
   SerialLinkState& s = Serial();
   LinkState& l = Link();
   l.RxCount = std::clamp(l.RxCount, 0, kRxBufferSize);
@@ -251,7 +253,7 @@ bool LinkReceive() {
       // Full: any further byte belongs to a reply longer than the buffer.
       uint8_t probe[16];
       const long n = s.Port.ReadAvailable(probe, sizeof probe);
-      if (n == 0) return true;
+      if (n == 0 || (n > 0 && !overflowIsError)) return true;
       if (n < 0) {
         LineFailed(s.Port.LastError());
         return false;
@@ -1348,7 +1350,20 @@ bool LinkTakeNews(LinkNews& news) {
   news = LinkNews{};
   if (!LinkIsOpen()) return false;
   LinkState& l = Link();
-  if (!LinkReceive()) return false;
+  SerialLinkState& s = Serial();
+  if (!Run().ProgramRunning) s.NoiseReported = false;
+  // Half a buffer of what no news can be (line noise, a flood of bad bytes):
+  // dropped, and reported once per run.
+  if (l.RxCount - l.RxIndex >= kRxBufferSize / 2) {
+    l.RxCount = l.RxIndex = 0;
+    s.Port.DiscardInput();
+    if (!s.NoiseReported) {
+      s.NoiseReported = Run().ProgramRunning;
+      ReportError(err::kFramingError);
+    }
+    return false;
+  }
+  if (!LinkReceive(false)) return false;
   if (Run().TargetKind == kTargetAduc) {
     // After a start command: its ACK at 0, then the break report.
     if (Run().ProgramRunning && l.RxCount >= 8 && l.RxBuffer[1] == 'B') {

@@ -62,7 +62,9 @@ bool LinkNextChar();
 bool LinkAwaitChar(int32_t timeoutMs);
 // Appends what arrived to the receive buffer without waiting; false when the
 // line failed (reported) or the buffer overflowed (error 105).
-bool LinkReceive();
+// OverflowIsError false: a full buffer just stops the taking (the idle
+// handler drops line noise itself).
+bool LinkReceive(bool overflowIsError = true);
 // Waits at most Ms for something to read on the line (no report; a wait loop's pause).
 void LinkIdleWait(int32_t ms);
 // Clears the receive state and drops what is still on its way.

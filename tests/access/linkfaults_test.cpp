@@ -162,6 +162,25 @@ TEST_P(LinkFaultsTest, TargetThatNeverHalts) {
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
 }
 
+// A flood of bad bytes while the program runs is one message, and the
+// program still halts.
+TEST_P(LinkFaultsTest, FloodWhileRunningIsOneMessage) {
+  Output("GO FROM 0 FOREVER");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  boxes_.Clear();
+  for (int i = 0; i < 10; ++i) {
+    Fake().SendUnsolicited(std::string(700, '#'));
+    for (int k = 0; k < 20; ++k) {
+      platform::Pump().RunIdle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  EXPECT_EQ(Errors(), std::vector<int>{err::kFramingError});
+  Output("HALT");
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  ExpectUsable();
+}
+
 // Esc while the program runs stops it, as HALT does.
 TEST_P(LinkFaultsTest, EscHaltsARunningProgram) {
   Output("GO FROM 0 FOREVER");
