@@ -1024,6 +1024,8 @@ bool AdiWriteCodeByte(uint16_t addr, uint8_t value) {
 
 bool AdiWriteCodePage(uint16_t addr, std::span<const uint8_t> bytes) {
   if (bytes.empty()) return true;
+  // The lines of the page are decoded again, whatever the write's outcome.
+  for (size_t i = 0; i < bytes.size(); ++i) CodeImageChanged(static_cast<uint16_t>(addr + i));
   const uint16_t page = addr & 0xFFC0;
   if ((addr & 0x3F) + bytes.size() > 64) {
     ReportError(err::kDorvikInternalError);

@@ -78,6 +78,8 @@ class MonitorBackend final : public TargetBackend {
     command += valueText;
     command += '\r';
     if (MonitorSendString(command)) MonitorWaitPrompt();
+    // The lines of the bytes written are decoded again (a break text has at most three).
+    for (uint16_t i = 0; i < 3; ++i) CodeImageChanged(static_cast<uint16_t>(addr + i));
   }
 
   // Values: 8 per command ("XBYT 00100=01,02,..."); a fill as ranged commands
@@ -87,6 +89,15 @@ class MonitorBackend final : public TargetBackend {
                   const WriteProgress& progress) override {
     const int32_t total = static_cast<int32_t>(bytes.size());
     const int32_t chunk = fill ? 256 : 8;
+    // Code written: the lines there are decoded again, also after a write that failed halfway.
+    struct Forget {
+      uint8_t Space;
+      int32_t Addr, Total;
+      ~Forget() {
+        if ((Space & 7) == kSpaceCode)
+          for (int32_t i = 0; i < Total; ++i) CodeImageChanged(static_cast<uint16_t>(Addr + i));
+      }
+    } forget{space, addr, total};
     for (int32_t done = 0; done < total; done += chunk) {
       const int32_t n = std::min(chunk, total - done);
       const int32_t start = addr + done;
@@ -105,6 +116,8 @@ class MonitorBackend final : public TargetBackend {
   // The monitor copies itself: "XBYT 00000=XBYT 00100 TO 0010F".
   bool CopyBlock(uint8_t dstSpace, int32_t dst, uint8_t srcSpace, int32_t src, int32_t count) override {
     if (count <= 0) return true;
+    if ((dstSpace & 7) == kSpaceCode)
+      for (int32_t i = 0; i < count; ++i) CodeImageChanged(static_cast<uint16_t>(dst + i));
     return MonitorSendRange(dstSpace, dst, dst) && MonitorSendChar('=') &&
            MonitorSendRange(srcSpace, src, src + count - 1) && MonitorEndCommand() && MonitorSendXon() &&
            MonitorWaitPrompt();

@@ -184,11 +184,13 @@ TransferResult MonitorBeginLoad(std::string_view) {
 }
 
 TransferResult MonitorTransferProgram(const ProgramTransfer& transfer) {
+  CodeImageChanged();
   if (const TransferResult begun = MonitorBeginLoad(transfer.FileName); begun != TransferResult::Done) return begun;
   return MonitorSender(transfer).Send();
 }
 
 TransferResult AducTransferProgram(const ProgramTransfer& t) {
+  CodeImageChanged();
   MessageState& m = Messages();
   bool restarted = false;
   // The answer to a packet: ACK; a refusal, garbage or the chip's

@@ -516,6 +516,7 @@ void HaltProgram() {
       RestoreBreakpoints();
       return true;
     });
+    if (!Run().ProgramRunning) EndRunBusy();
     return;
   }
   RestoreBreakpoints();
@@ -531,6 +532,7 @@ void HaltProgram() {
   m.WarningFlag = false;
   m.ErrorFlag = false;
   Run().ProgramRunning = false;
+  EndRunBusy();
   Terminal().MonitorPrompt = std::string(kPromptHalted);
   UpdateCaption(kCaptionHalted);
 }
@@ -776,6 +778,7 @@ void TakeHalt(const LinkNews& news) {
   const bool wasRunning = run.ProgramRunning;
   SetPcField(news.HaltPC);
   run.ProgramRunning = false;
+  EndRunBusy();
   if (!run.Executing) {
     // A GO that returned at once: the console shows the halt and types "hlt>".
     RestoreBreakpoints();
@@ -810,6 +813,7 @@ void LinkIdle() {
     // The line went away while the program ran: nothing can report its halt.
     if (run.ProgramRunning && !run.Tracing) {
       run.ProgramRunning = false;
+      EndRunBusy();
       Terminal().MonitorPrompt = std::string(kPromptHalted);
       UpdateCaption(kCaptionHalted);
       if (!run.Executing) ShowCursor();

@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
+#include "access/backend.h"
 #include "access/target.h"
 #include "base/mainform.h"
 #include "base/messages.h"
@@ -202,14 +204,38 @@ DisasWindow::DisasWindow(QMainWindow* main) : TDockableForm("DisasWindow", "Disa
 
 void DisasWindow::FillFromAddress(uint16_t address) {
   first_ = address;
+  // A board that runs the program is not read (its link carries the run),
+  // and a hidden window reads nothing until it is shown.
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  if ((Run().ProgramRunning && caps.RunsProgramItself) || isHidden()) {
+    stale_ = true;
+    return;
+  }
+  stale_ = false;
   rows_->clear();
+  // The rows' reads show no message of their own: a command's failure is
+  // reported by the command, and a read that fails ends the rows with one row
+  // saying why.
+  MessageState& m = Messages();
+  const bool error = m.ErrorFlag;
+  const bool quiet = std::exchange(m.QuietMessages, true);
+  m.ErrorFlag = false;
   uint32_t a = address;
   for (int i = 0; i < kRows && a <= 0xFFFF; ++i) {
     const uint16_t at = static_cast<uint16_t>(a);
-    auto* item = new QListWidgetItem(Text(FormatHex4(at) + "  " + DisassembleLine(at)), rows_);
+    const std::string line = DisassembleLine(at);
+    const uint8_t op = m.ErrorFlag ? 0 : TargetReadByte(kSpaceCode, at);
+    if (m.ErrorFlag) {
+      auto* item = new QListWidgetItem(Text(FormatHex4(at) + "  " + m.LastMessageText), rows_);
+      item->setData(Qt::UserRole, at);
+      break;
+    }
+    auto* item = new QListWidgetItem(Text(FormatHex4(at) + "  " + line), rows_);
     item->setData(Qt::UserRole, at);
-    a += Opcode(TargetReadByte(kSpaceCode, at)).Length;
+    a += Opcode(op).Length;
   }
+  m.QuietMessages = quiet;
+  m.ErrorFlag = error;
   ShowBreakpointImages();
 }
 
@@ -274,6 +300,7 @@ void DisasWindow::SetExecutionLine(int32_t address) {
   if (address < 0) return;
   const uint16_t at = static_cast<uint16_t>(address);
   if (RowOf(at) < 0) FillFromAddress(at);
+  if (RowOf(at) < 0) return;  // not read now (hidden, or the board runs)
   // Shown, not selected: the selection would hide the line's colours.
   rows_->clearSelection();
   rows_->scrollToItem(rows_->item(RowOf(at)));
@@ -282,6 +309,7 @@ void DisasWindow::SetExecutionLine(int32_t address) {
 
 void DisasWindow::EnsureVisible() {
   if (isHidden()) ShowDockable();
+  if (stale_) Refresh();
 }
 
 // --- Main window -------------------------------------------------------------
@@ -447,11 +475,13 @@ bool MainWindow::Guarded(const std::function<void()>& work) {
 
 void MainWindow::ExecuteScannerLine() {
   for (bool again = true; again;) {
+    // The disassembly reads again in SyncViews when the command changed
+    // something; its breakpoint images follow every command.
     Guarded([] {
       GetToken();
       ExecuteCommand();
     });
-    disas_->Refresh();
+    disas_->ShowBreakpointImages();
     again = false;
     std::string line;
     while (!again && !dorvik::Terminal().ExitRequested && TakeTypeAhead(line))

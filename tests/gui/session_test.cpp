@@ -14,6 +14,9 @@
 #include "debugger/executor.h"
 #include "lang/scanner.h"
 #include "gui/mainwindow.h"
+#include "access/links.h"
+#include "debugger/breakpoints.h"
+#include "tests/support/fake_targets.h"
 #include "tests/support/gui_fixture.h"
 
 using namespace dorvik;
@@ -87,6 +90,41 @@ class SessionTest : public QObject {
     QVERIFY(Text().endsWith("hlt>"));
     QVERIFY(!main_->BusyShown());
     QVERIFY(!main_->WaitForm()->isVisible());
+  }
+
+  // A board (the fake ADuC): a run's end ends the busy state, whichever way
+  // it ends; a dead line is one message per command; code writes are seen.
+  void boardRunsAndDeadLine() {
+    FakeTarget fake(FakeTarget::Kind::Aduc);
+    QVERIFY(fake.Started());
+    dorvik::Run().TargetKind = kTargetAduc;
+    Breakpoints().LastBreakIndex = 7;
+    QVERIFY(OpenLink(fake.Device(), 19200));
+    fake.Poke(kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD});
+    Type("br = 3");
+    Type("go from 0");
+    QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    QCOMPARE(Field("PC"), QString("PC 0003"));
+    Type("disable br");
+    Type("go from 2");
+    QVERIFY(dorvik::Run().ProgramRunning);
+    QVERIFY(main_->BusyShown());
+    Type("halt");
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    QCOMPARE(MainForm().BusyCount, 0);
+    // A code write: the disassembly decodes the line again.
+    Type("cbyte 2 = 0");
+    QTRY_VERIFY(main_->Disassembly()->Rows()->item(main_->Disassembly()->RowOf(2))->text().contains("NOP"));
+    // The line goes dead: each command is one message.
+    fake.Hangup();
+    for (const char* line : {"xbyte 0", "cbyte 0 to 3", "go from 0"}) {
+      boxes_.Clear();
+      Type(line);
+      QCOMPARE(int(boxes_.Shown().size()), 1);
+      QVERIFY(!main_->BusyShown());
+    }
+    CloseLink();
   }
 
   void keysThatWouldDestroyThePrompt() {
