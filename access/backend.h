@@ -86,6 +86,9 @@ class TargetBackend {
   // Registers (keyword tokens). AB, TM2 and RCAP2 are the layer's; the rest the target's.
   // Fills the frame from the target (targets whose link fills the views leave it).
   virtual void GetRegisters(tRegisterFrame& frame) = 0;
+  // The registers a board reported at its last stop, without asking it
+  // (the ADuC's shadows: R0, ACC, PSW, SP, DPTR, PC); false: none.
+  virtual bool ReportedRegisters(tRegisterFrame&) { return false; }
   virtual RegisterRead ReadRegister(uint8_t regToken, int32_t& value) = 0;
   virtual void SetRegister(uint8_t regToken, int32_t value) = 0;
   // A command line in the target's own language, answered by its prompt

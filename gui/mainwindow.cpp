@@ -364,6 +364,8 @@ MainWindow::MainWindow(QWidget* parent)
   BuildMenus();
   resize(1000, 700);
   SetTerminalVisible(true);
+  // The status fields show values from the start, on every target.
+  RefreshDebugViews();
   disas_->FillFromAddress(static_cast<uint16_t>(MainForm().CurrentPC));
   SyncViews();
 }

@@ -40,6 +40,7 @@ class SessionTest : public QObject {
   }
 
   void breakpointGoAndStep() {
+    QCOMPARE(Field("SP"), QString("SP 07"));  // values from the start
     Type("cbyte 0 = 74,05,04,80,FD");
     Type("br = 3");
     QCOMPARE(main_->Disassembly()->Rows()->item(main_->Disassembly()->RowOf(3))->data(Qt::UserRole + 1).toInt(), 1);
@@ -105,7 +106,10 @@ class SessionTest : public QObject {
     Type("go from 0");
     QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
     QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    // The status fields: what the chip reported at its stop.
     QCOMPARE(Field("PC"), QString("PC 0003"));
+    QCOMPARE(Field("ACC"), QString("ACC 06"));
+    QCOMPARE(Field("SP"), QString("SP 07"));
     Type("disable br");
     Type("go from 2");
     QVERIFY(dorvik::Run().ProgramRunning);
