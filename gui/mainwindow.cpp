@@ -326,6 +326,9 @@ MainWindow::MainWindow(QWidget* parent)
   box->addWidget(statusPanel_);
   box->addStretch(1);
   setCentralWidget(central);
+  // A window dropped into an area that holds one already becomes a page
+  // beside it, by the user's drag as by a restored layout.
+  setDockOptions(dockOptions() | QMainWindow::ForceTabbedDocks);
   addDockWidget(Qt::BottomDockWidgetArea, terminal_);
   addDockWidget(Qt::LeftDockWidgetArea, disas_);
 
