@@ -228,6 +228,16 @@ TEST_F(MonitorLinkTest, RefusedRecordStopsTheTransfer) {
   EXPECT_EQ(Errors(), std::vector<int>{err::kTargetError});
 }
 
+// Code written on the board: its lines are decoded again, not taken from before.
+TEST_F(MonitorLinkTest, CodeWriteForgetsTheLines) {
+  EXPECT_NE(DisassembleLine(2).find("INC"), std::string::npos);
+  Output("CBYTE 2 = 0");
+  EXPECT_NE(DisassembleLine(2).find("NOP"), std::string::npos) << DisassembleLine(2);
+  Output("BR0 = 2");  // the break's code bytes ("CB") go back when it is dropped
+  Output("DISABLE BR0");
+  EXPECT_TRUE(Errors().empty());
+}
+
 // A monitor whose output is held goes on at XON: a reply that did not start
 // within 300 ms gets XON and one more wait, also the step's reply.
 TEST_F(MonitorLinkTest, HeldOutputGoesOnAtXon) {
