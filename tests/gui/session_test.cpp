@@ -129,6 +129,25 @@ class SessionTest : public QObject {
       QVERIFY(!main_->BusyShown());
     }
     CloseLink();
+
+    // The monitor: the halt report and the board's own stop ("NO BREAK") end the busy state too.
+    FakeTarget monitor(FakeTarget::Kind::Monitor);
+    QVERIFY(monitor.Started());
+    dorvik::Run().TargetKind = kTargetMonitor;
+    Breakpoints().LastBreakIndex = 1;
+    QVERIFY(OpenLink(monitor.Device(), 19200));
+    monitor.Poke(kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD, 0x00, 0x00, 0x00, 0x80, 0xFE});
+    Type("go from 0 till 3");
+    QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    QCOMPARE(Field("PC"), QString("PC 0003"));
+    Type("go from 8 forever");
+    QVERIFY(main_->BusyShown());
+    monitor.StopByItself();
+    QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    QCOMPARE(MainForm().BusyCount, 0);
+    CloseLink();
   }
 
   void keysThatWouldDestroyThePrompt() {
