@@ -120,8 +120,13 @@ class SessionTest : public QObject {
     // A code write: the disassembly decodes the line again.
     Type("cbyte 2 = 0");
     QTRY_VERIFY(main_->Disassembly()->Rows()->item(main_->Disassembly()->RowOf(2))->text().contains("NOP"));
-    // The line goes dead: each command is one message.
+    // The line goes dead while the program runs: the run and the busy state end.
+    Type("go from 2");
+    QVERIFY(main_->BusyShown());
     fake.Hangup();
+    QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    // On the dead line each command is one message.
     for (const char* line : {"xbyte 0", "cbyte 0 to 3", "go from 0"}) {
       boxes_.Clear();
       Type(line);
