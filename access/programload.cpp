@@ -126,6 +126,8 @@ class MonitorSender {
     // Without acknowledgements the monitor gets a moment to refuse the
     // record before the next one goes out (the line's buffer takes a whole
     // file at once).
+    // After the end record the monitor's prompt comes (awaited by the caller).
+    if (type == kHexTypeEnd) return true;
     if (Link().MonitorVersion != 4) LinkAwaitChar(kRecordAnswerMs);
     return NothingReceived();
   }
