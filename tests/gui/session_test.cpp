@@ -3,7 +3,10 @@
 // the status fields, the caption, the execution line and the terminal text
 // checked; and the busy pair restored on every exit path.
 
+#include <QDir>
 #include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QMenuBar>
 #include <QtTest>
 
@@ -153,6 +156,30 @@ class SessionTest : public QObject {
     QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
     QCOMPARE(MainForm().BusyCount, 0);
     CloseLink();
+  }
+
+  // The real workbench with a project naming a board and its [COM] port opens the line at start.
+  void projectBoardLineOpenedAtStart() {
+    FakeTarget fake(FakeTarget::Kind::Aduc);
+    QVERIFY(fake.Started());
+    QTemporaryDir dir;
+    const QString project = dir.filePath("BOARD.QPC");
+    WriteFile(project.toStdString(), "Target=ADUC\n[COM]\nPort=" + fake.Device() + "\nBaud=19200\n");
+    QProcess gui;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    gui.setProcessEnvironment(env);
+    gui.start(QString(DORVIK_BIN_DIR) + "/dorvik51-gui", {project});
+    QVERIFY(gui.waitForStarted());
+    const QString fds = QString("/proc/%1/fd").arg(gui.processId());
+    auto opened = [&] {
+      for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System | QDir::Files))
+        if (fd.symLinkTarget() == QString::fromStdString(fake.Device())) return true;
+      return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
+    gui.kill();
+    gui.waitForFinished();
   }
 
   void keysThatWouldDestroyThePrompt() {
