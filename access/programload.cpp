@@ -89,7 +89,14 @@ class MonitorSender {
   // What arrived is taken in first: the monitor's answer stops the transfer at once.
   bool NothingReceived() {
     if (!LinkReceive()) return Fail(TransferResult::Aborted);
-    return Link().RxCount == Link().RxIndex || Refused();
+    LinkState& l = Link();
+    if (l.MonitorVersion != 4 && l.RxIndex < l.RxCount && l.RxBuffer[static_cast<size_t>(l.RxIndex)] == '.') {
+      // A version 4 monitor whose banner was not read acknowledges its records:
+      // taken as such, and awaited from the next record on.
+      l.MonitorVersion = 4;
+      ++l.RxIndex;
+    }
+    return l.RxCount == l.RxIndex || Refused();
   }
 
   bool SendChar(char c) {

@@ -204,6 +204,11 @@ TEST_F(MonitorLinkTest, TargetErrorNumberIsHex) {
 // monitor back to its prompt.
 TEST_F(MonitorLinkTest, RefusedRecordStopsTheTransfer) {
   static std::array<uint8_t, kProgramImageSize> image{};
+  // A version 4 monitor whose banner was not read: its acknowledgements are taken as such.
+  Link().MonitorVersion = 0;
+  EXPECT_EQ(MonitorTransferProgram({.Image = image, .Lowest = 0, .Highest = 0x7FF, .FileName = "p.hex", .Progress = {}}),
+            TransferResult::Done);
+  EXPECT_EQ(Link().MonitorVersion, 4);
   // A version 4 monitor refuses instead of acknowledging; an older one answers only a refusal.
   for (const uint8_t version : {4, 3}) {
     SCOPED_TRACE(version);
