@@ -74,6 +74,17 @@ class AducBackend final : public TargetBackend {
 
   void GetRegisters(tRegisterFrame&) override {}
 
+  bool ReportedRegisters(tRegisterFrame& frame) override {
+    const tRegisterSet& r = Target().TargetRegs;
+    frame.R[0] = r.R0;
+    frame.ACC = r.ACC;
+    frame.PSW = r.PSW;
+    frame.SP = r.SP;
+    frame.DPTR = r.DPTR | (uint32_t{r.DPP} << 16);
+    frame.PC = r.PC;
+    return true;
+  }
+
   RegisterRead ReadRegister(uint8_t regToken, int32_t& value) override {
     const TargetState& t = Target();
     if (regToken == tok::kR0) {

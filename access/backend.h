@@ -31,6 +31,8 @@ struct TargetCapabilities {
   int32_t ReadChunk = 128;         // bytes of one typed read of the memory commands; 0: no limit
   uint8_t MemorySpaces = 0xFF;     // bit n set: memory space n can be read and written
   bool CommandLines = false;       // the target takes text command lines of its own (the monitor)
+  bool BitCommands = false;        // bits are read and written by their bit addresses (the monitor's
+                                   // RBIT), never through the byte that holds them
 };
 
 // Progress of a long write: bytes done of Total; false when the user cancelled.
@@ -84,6 +86,9 @@ class TargetBackend {
   // Registers (keyword tokens). AB, TM2 and RCAP2 are the layer's; the rest the target's.
   // Fills the frame from the target (targets whose link fills the views leave it).
   virtual void GetRegisters(tRegisterFrame& frame) = 0;
+  // The registers a board reported at its last stop, without asking it
+  // (the ADuC's shadows: R0, ACC, PSW, SP, DPTR, PC); false: none.
+  virtual bool ReportedRegisters(tRegisterFrame&) { return false; }
   virtual RegisterRead ReadRegister(uint8_t regToken, int32_t& value) = 0;
   virtual void SetRegister(uint8_t regToken, int32_t value) = 0;
   // A command line in the target's own language, answered by its prompt
@@ -95,6 +100,9 @@ class TargetBackend {
   // registers ("TILL BR0", "FOREVER", ...); the others ignore it. The simulator
   // only takes From as its PC: the caller then runs the program with Step.
   virtual bool Go(uint16_t from, std::string_view till) = 0;
+  // A target with break registers: starts the program at From to stop at
+  // break register 1 (a run over a call).
+  virtual bool GoTillBr1(uint16_t from) { return Go(from, "TILL BR1"); }
   // Stops the running program.
   virtual HaltResult Halt() = 0;
   // One instruction at At; Text: the target's own line of it, when it sends one.

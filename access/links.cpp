@@ -40,6 +40,10 @@ struct SerialLinkState {
   std::array<uint8_t, 64> PendingImage{};
   // Bytes of the last send that went out (all of them when it succeeded).
   size_t LastSent = 0;
+  // The last 'R' was answered by the bare byte 07H (the chip reset itself).
+  bool ChipResetReply = false;
+  // Line noise while the program ran was reported (once per run).
+  bool NoiseReported = false;
   // Injected write failures (tests only): writes of more than one byte that
   // still fail, and how many of their bytes go out first.
   int32_t FailingWrites = 0;
@@ -224,7 +228,7 @@ bool LinkSendByte(uint8_t byte) {
 
 bool LinkSendBytes(std::span<const uint8_t> bytes) { return Send(bytes); }
 
-bool LinkReceive() {
+bool LinkReceive(bool overflowIsError) {
   SerialLinkState& s = Serial();
   LinkState& l = Link();
   l.RxCount = std::clamp(l.RxCount, 0, kRxBufferSize);
@@ -249,7 +253,7 @@ bool LinkReceive() {
       // Full: any further byte belongs to a reply longer than the buffer.
       uint8_t probe[16];
       const long n = s.Port.ReadAvailable(probe, sizeof probe);
-      if (n == 0) return true;
+      if (n == 0 || (n > 0 && !overflowIsError)) return true;
       if (n < 0) {
         LineFailed(s.Port.LastError());
         return false;
@@ -380,6 +384,46 @@ std::string ReplyBeforePrompt(int32_t start) {
   return ReceivedText(start, std::max(l.RxIndex - 3, start));
 }
 
+// Back at the prompt with ESC after a failure that was already reported:
+// no second message, the error stays.
+void EscapeQuietly() {
+  MessageState& m = Messages();
+  SuspendMessages();
+  const bool quiet = std::exchange(m.QuietMessages, true);
+  MonitorEscape();
+  m.QuietMessages = quiet;
+  ResumeMessages();
+  m.ErrorFlag = true;
+}
+
+// Waits Ms on the line, taking in what arrives.
+void PauseOnLine(int32_t ms) {
+  const auto start = SteadyClock::now();
+  while (MsSince(start) < ms && !Serial().Replay && LinkReceive()) {
+    Serial().Port.WaitReadable(5);
+    platform::PumpMessages();
+  }
+}
+
+// A reply line the monitor ends with CR LF and no prompt (the step, the
+// register list, the BR query): Line, without the line ends around it.
+// False (reported once) when it refused, stopped short or said nothing.
+bool TakeReplyLine(std::string& line) {
+  line.clear();
+  const LinkState& l = Link();
+  const int32_t from = l.RxIndex;
+  MonitorWaitReply();
+  if (Failed()) return false;
+  if (l.RxCount == from) {
+    ReportError(err::kTargetDeviceNotResponding);
+    return false;
+  }
+  line = ReceivedText(from, l.RxCount);
+  while (!line.empty() && (line.front() == '\n' || line.front() == '\r')) line.erase(0, 1);
+  line = line.substr(0, line.find('\r'));
+  return true;
+}
+
 // One command line, then the reply up to the prompt; Reply: the text before it.
 bool Exchange(std::string_view line, std::string* reply = nullptr) {
   MonitorSendString(line);
@@ -397,6 +441,7 @@ std::string MonitorWord(uint8_t token) {
   return word;
 }
 
+constexpr int32_t kBreakQueryPauseMs = 100;  // after the BR query's reply, before its ESC
 constexpr int32_t kMonitorReadPiece = 64;  // bytes per monitor read command (its reply fits the buffer)
 
 // One read command of at most kMonitorReadPiece bytes, its data appended to Out.
@@ -628,6 +673,11 @@ bool MonitorGo(uint16_t from, std::string_view till) {
   return MonitorSendString(line) && MonitorEndCommand() && MonitorExpect("EXECUTION BEGUN");
 }
 
+bool MonitorGoTillBr1(uint16_t from) {
+  const std::string line = "G F " + FormatHex4(from) + " T " + MonitorWord(tok::kBR1);
+  return MonitorSendString(line) && MonitorEndCommand() && MonitorExpect("EXECUTION BEGUN");
+}
+
 bool MonitorHalt() {
   LinkClearReceive();
   if (!LineOpenOrReported()) return false;
@@ -651,21 +701,20 @@ bool MonitorHalt() {
 
 bool MonitorSingleStep(std::string& line) {
   line.clear();
-  if (!MonitorSendString("S") || !MonitorEndCommand()) return false;
-  MonitorWaitReply();
-  if (Failed()) return false;
-  const LinkState& l = Link();
-  if (l.RxCount == 0) {
-    // A dead monitor never looks like a step that was done.
-    ReportError(err::kTargetDeviceNotResponding);
+  // "S" puts the monitor in its step mode: ESC brings it back to its prompt
+  // whether the reply came or not.
+  if (!MonitorSendString("S") || !MonitorEndCommand()) {
+    if (LinkIsOpen()) EscapeQuietly();
     return false;
   }
-  line = MonitorReplyText(0, l.RxCount);
-  while (!line.empty() && (line.front() == '\n' || line.front() == '\r')) line.erase(0, 1);
+  if (!TakeReplyLine(line)) {
+    EscapeQuietly();
+    return false;
+  }
   uint16_t pc = 0;
   if (!ParseHexWord(line.substr(0, 4), pc)) {
     ReportError(err::kFramingError);
-    MonitorEscape();
+    EscapeQuietly();
     return false;
   }
   MainForm().CurrentPC = pc;
@@ -687,40 +736,35 @@ bool MonitorReset(std::string& banner) {
 bool MonitorRegisterList(std::string& first, std::string& second) {
   first.clear();
   second.clear();
-  // The monitor holds its list after the first line until XON.
+  // The monitor holds its list after the first line until XON; ESC then
+  // brings it back to its prompt.
   MonitorSendString(MonitorWord(tok::kREGISTERS));
-  if (Failed() || !MonitorEndCommand() || !MonitorReadUntil('\n') || !MonitorSendXon() || !MonitorWaitPrompt())
+  if (Failed() || !MonitorEndCommand()) return false;
+  if (!TakeReplyLine(first)) {
+    EscapeQuietly();
     return false;
-  std::string reply = ReplyBeforePrompt(0);
-  const size_t cr = reply.find('\r');
-  first = reply.substr(0, cr);
-  if (cr != std::string::npos) {
-    std::string rest = reply.substr(cr);
-    while (!rest.empty() && (rest.front() == '\r' || rest.front() == '\n')) rest.erase(0, 1);
-    second = rest.substr(0, rest.find('\r'));
   }
-  return true;
+  // (A monitor that let both lines go already has the second one here.)
+  if (!MonitorSendXon() || !TakeReplyLine(second)) {
+    EscapeQuietly();
+    return false;
+  }
+  return MonitorEscape();
 }
 
 bool MonitorBreakQuery(std::string& reply) {
   reply.clear();
-  MessageState& m = Messages();
-  // A monitor without a break switch answers with an error: that is an answer too.
-  SuspendMessages();
-  const bool ok = Exchange("BR", &reply);
-  ResumeMessages();
-  if (!ok && m.LastErrorCode == err::kTargetError) {
-    m.ErrorFlag = false;
-    reply.clear();
-    return true;
-  }
-  if (!ok) {
-    if (!LinkIsOpen()) ReportError(err::kTargetDeviceNotResponding);
-    else ReportError(m.LastErrorCode);
+  // The reply line, then after 100 ms ESC and the prompt; a refusal is error 107.
+  MonitorSendString("BR");
+  if (Failed() || !MonitorEndCommand()) return false;
+  if (!TakeReplyLine(reply)) {
+    EscapeQuietly();
     return false;
   }
-  reply = TrimBlanks(reply.substr(0, reply.find('\r')));
-  return true;
+  reply = TrimBlanks(reply);
+  LinkClearReceive();
+  PauseOnLine(kBreakQueryPauseMs);
+  return MonitorEscape();
 }
 
 bool ParseMonitorBanner(std::string_view line, uint8_t& version, uint16_t& userStart) {
@@ -824,11 +868,18 @@ bool ReadSpace(uint8_t space, uint32_t addr, int32_t count, std::vector<uint8_t>
   for (int32_t done = 0; done < count; done += kAducReadPiece) {
     const int32_t n = std::min(kAducReadPiece, count - done);
     if (!SetPointer(space, addr + static_cast<uint32_t>(done))) return false;
-    // The count byte: 0 and 1 both read one byte.
-    AdiCommand(space == kSpaceCode ? 'Y' : 'D', static_cast<uint8_t>(n == 1 ? 0 : n), 'D', n);
-    if (Failed()) return false;
-    const auto& rx = Link().RxBuffer;
-    out.insert(out.end(), rx.begin() + 1, rx.begin() + 1 + n);
+    const char letter = space == kSpaceCode ? 'Y' : 'D';
+    if (n == 1) {
+      // One byte: the count 0, answered in the single-byte form.
+      const uint8_t value = AdiCommand(letter, 0, 'Q');
+      if (Failed()) return false;
+      out.push_back(value);
+    } else {
+      AdiCommand(letter, static_cast<uint8_t>(n), 'D', n);
+      if (Failed()) return false;
+      const auto& rx = Link().RxBuffer;
+      out.insert(out.end(), rx.begin() + 1, rx.begin() + 1 + n);
+    }
     if (!RestorePointer(space)) return false;
   }
   return true;
@@ -889,7 +940,11 @@ uint8_t AdiCommand(char letter, uint8_t arg, uint8_t form, int32_t count) {
     case 'Q': {
       uint8_t value = 0, check = 0;
       if (!Take(b)) return 0;
-      if (b == 0x07 && letter == 'R') return 0x07;  // the chip reset itself
+      if (b == 0x07 && letter == 'R') {
+        // The bare byte 07H: the chip reset itself.
+        Serial().ChipResetReply = true;
+        return 0x07;
+      }
       if (b != l) return ProtocolFault(), 0;
       if (!Take(value) || !Take(check)) return 0;
       if (check != CheckOf(uint32_t{l} + value)) return ProtocolFault(), 0;
@@ -949,6 +1004,8 @@ bool AdiReadBlock(uint8_t space, int32_t addr, int32_t count) {
       for (int32_t a = addr; a < addr + count && a <= 0xFF; ++a) data.push_back(dump[static_cast<size_t>(a)]);
     }
   } else {
+    // Paged external data and EEPROM are not the kernel's to read.
+    ReportError(err::kSystemCommandNotSupported);
     return false;
   }
   if (Failed()) return false;
@@ -967,6 +1024,8 @@ bool AdiWriteCodeByte(uint16_t addr, uint8_t value) {
 
 bool AdiWriteCodePage(uint16_t addr, std::span<const uint8_t> bytes) {
   if (bytes.empty()) return true;
+  // The lines of the page are decoded again, whatever the write's outcome.
+  for (size_t i = 0; i < bytes.size(); ++i) CodeImageChanged(static_cast<uint16_t>(addr + i));
   const uint16_t page = addr & 0xFFC0;
   if ((addr & 0x3F) + bytes.size() > 64) {
     ReportError(err::kDorvikInternalError);
@@ -1064,14 +1123,9 @@ bool AdiWriteByte(uint8_t space, int32_t addr, uint8_t value) {
 bool AdiGo(uint16_t from) { return AdiStart('S', from); }
 
 bool AdiStart(char startLetter, uint16_t pc) {
-  const tRegisterSet& r = Target().TargetRegs;
-  const std::pair<uint8_t, uint8_t> stores[] = {
-      {0xC6, r.SfrC6}, {0xBF, r.SfrBF}, {0xBE, r.SfrBE}, {0xBD, r.SfrBD}, {0xBC, r.SfrBC},
-      {sfr::DPP, r.DPP}, {sfr::DPL, static_cast<uint8_t>(r.DPTR)}, {sfr::DPH, static_cast<uint8_t>(r.DPTR >> 8)},
-      {sfr::SP, static_cast<uint8_t>(r.SP + 2)}, {0x8F, static_cast<uint8_t>(pc)}, {0x8E, static_cast<uint8_t>(pc >> 8)}};
-  for (const auto& [a, v] : stores)
-    if (!StoreSfr(a, v)) return false;
-  // The code byte at the PC: the one a planted break replaced, else the chip's.
+  // The code byte at the PC: the one a planted break replaced, else the
+  // chip's. It is read before the shadows go in: a code read moves the
+  // chip's data pointer, which then holds the user's DPTR.
   uint8_t code = 0;
   bool planted = false;
   for (const PlantedBreak& p : Target().AducPlanted)
@@ -1083,6 +1137,13 @@ bool AdiStart(char startLetter, uint16_t pc) {
     if (!AdiReadBlock(kSpaceCode, pc, 1)) return false;
     code = Link().RxBuffer[1];
   }
+  const tRegisterSet& r = Target().TargetRegs;
+  const std::pair<uint8_t, uint8_t> stores[] = {
+      {0xC6, r.SfrC6}, {0xBF, r.SfrBF}, {0xBE, r.SfrBE}, {0xBD, r.SfrBD}, {0xBC, r.SfrBC},
+      {sfr::DPP, r.DPP}, {sfr::DPL, static_cast<uint8_t>(r.DPTR)}, {sfr::DPH, static_cast<uint8_t>(r.DPTR >> 8)},
+      {sfr::SP, static_cast<uint8_t>(r.SP + 2)}, {0x8F, static_cast<uint8_t>(pc)}, {0x8E, static_cast<uint8_t>(pc >> 8)}};
+  for (const auto& [a, v] : stores)
+    if (!StoreSfr(a, v)) return false;
   AdiCommand('I', r.R0, kAckByte);
   if (!Failed()) AdiCommand('H', code, kAckByte);
   if (!Failed()) AdiCommand('T', r.ACC, kAckByte);
@@ -1116,7 +1177,8 @@ bool AdiReadSfrShadows() {
   const uint8_t dpl = ReadSfr(sfr::DPL);
   if (Failed()) return false;
   r.DPTR = uint32_t{dph} << 8 | dpl;
-  for (uint8_t a : {sfr::DPP, uint8_t{0xBC}, uint8_t{0xBD}, uint8_t{0xBE}, uint8_t{0xBF}, uint8_t{0xC6}, uint8_t{0xC7}}) {
+  // C7H is not read back: its shadow is the flash address the debugger set.
+  for (uint8_t a : {sfr::DPP, uint8_t{0xBC}, uint8_t{0xBD}, uint8_t{0xBE}, uint8_t{0xBF}, uint8_t{0xC6}}) {
     const uint8_t v = ReadSfr(a);
     if (Failed()) return false;
     SetShadow(a, v);
@@ -1160,16 +1222,16 @@ bool AwaitCount(int32_t count, int32_t timeoutMs) {
 
 bool AdiHalt(bool& targetReset) {
   targetReset = false;
-  const uint8_t value = AdiCommand('R', 1, 'Q');
+  Serial().ChipResetReply = false;
+  AdiCommand('R', 1, 'Q');
   if (Failed()) return false;
-  if (value == 0x07) {
+  if (Serial().ChipResetReply) {
     // The chip reset itself instead of halting (its announcement may follow).
     targetReset = true;
     return true;
   }
-  // The stopped program's break report follows the answer.
-  if (!AwaitCount(10, kAducBreakTimeoutMs)) return false;
-  return AdiTakeBreakReport(3, false);
+  // The single-byte answer; the stopped program's SFRs are read into the shadows.
+  return AdiReadSfrShadows();
 }
 
 bool AdiStep(uint16_t at) {
@@ -1180,7 +1242,20 @@ bool AdiStep(uint16_t at) {
 
 bool AdiReset() {
   AdiCommand('Z', 0, 0);
-  return !Failed();
+  if (Failed()) return false;
+  // The chip announces itself after its reset ("ADI 841" CR LF), within its restart time.
+  const auto start = SteadyClock::now();
+  do {
+    LinkNews news;
+    if (LinkTakeNews(news) && news.ChipAnnounced) {
+      Target().CpuFamily = kFamilyAduc;
+      return true;
+    }
+    if (Failed()) return false;
+    LinkIdleWait(5);
+  } while (MsSince(start) < kAducRestartMs);
+  ReportError(err::kTargetDeviceNotResponding);
+  return false;
 }
 
 bool AdiSendPacket(uint8_t header, char command, std::span<const uint8_t> data) {
@@ -1242,13 +1317,55 @@ bool AdiSetDownloadSpeed(int32_t baud) {
   return true;
 }
 
+void AdiRestoreLineSpeed(int32_t baud, bool chipRestarted) {
+  if (!chipRestarted) AdiSetDownloadSpeed(baud);
+  SerialLinkState& s = Serial();
+  if (s.Port.IsOpen() && s.Port.Baud() != baud) s.Port.SetBaud(baud);
+  LinkClearReceive();
+}
+
+bool AdiTakeAnnouncement(std::string& text) {
+  LinkState& l = Link();
+  const int32_t at = l.RxIndex - 1;
+  if (at < 0 || l.RxBuffer[static_cast<size_t>(at)] != 'A') return false;
+  // The rest of the line, within the reply time-out.
+  const auto start = SteadyClock::now();
+  for (;;) {
+    const std::string got = ReceivedText(at, l.RxCount);
+    if (std::string_view("ADI ").substr(0, got.size()) != std::string_view(got).substr(0, 4)) return false;
+    const size_t end = got.find('\r');
+    if (end != std::string::npos) {
+      text = got.substr(0, std::min<size_t>(end, 10));
+      l.TargetChipId = text;
+      ++l.ChipAnnouncements;
+      return true;
+    }
+    if (got.size() > 12 || MsSince(start) > kAducReplyTimeoutMs) return false;
+    LinkIdleWait(5);
+    if (!LinkReceive()) return false;
+  }
+}
+
 // Received news
 
 bool LinkTakeNews(LinkNews& news) {
   news = LinkNews{};
   if (!LinkIsOpen()) return false;
   LinkState& l = Link();
-  if (!LinkReceive()) return false;
+  SerialLinkState& s = Serial();
+  if (!Run().ProgramRunning) s.NoiseReported = false;
+  // Half a buffer of what no news can be (line noise, a flood of bad bytes):
+  // dropped, and reported once per run.
+  if (l.RxCount - l.RxIndex >= kRxBufferSize / 2) {
+    l.RxCount = l.RxIndex = 0;
+    s.Port.DiscardInput();
+    if (!s.NoiseReported) {
+      s.NoiseReported = Run().ProgramRunning;
+      ReportError(err::kFramingError);
+    }
+    return false;
+  }
+  if (!LinkReceive(false)) return false;
   if (Run().TargetKind == kTargetAduc) {
     // After a start command: its ACK at 0, then the break report.
     if (Run().ProgramRunning && l.RxCount >= 8 && l.RxBuffer[1] == 'B') {

@@ -19,6 +19,7 @@ inline constexpr int32_t kMonitorCharTimeoutMs = 300;   // each character of a m
 inline constexpr int32_t kLoadAckTimeoutMs = 2000;      // the monitor's acknowledgement of a HEX record
 inline constexpr int32_t kAducReplyTimeoutMs = 500;     // each character of an ADuC reply
 inline constexpr int32_t kAducBreakTimeoutMs = 2000;    // the ADuC's break report after a step or a halt
+inline constexpr int32_t kAducRestartMs = 700;          // the ADuC's announcement after its reset
 
 // Control bytes
 inline constexpr uint8_t kXonByte = 17;
@@ -61,7 +62,9 @@ bool LinkNextChar();
 bool LinkAwaitChar(int32_t timeoutMs);
 // Appends what arrived to the receive buffer without waiting; false when the
 // line failed (reported) or the buffer overflowed (error 105).
-bool LinkReceive();
+// OverflowIsError false: a full buffer just stops the taking (the idle
+// handler drops line noise itself).
+bool LinkReceive(bool overflowIsError = true);
 // Waits at most Ms for something to read on the line (no report; a wait loop's pause).
 void LinkIdleWait(int32_t ms);
 // Clears the receive state and drops what is still on its way.
@@ -105,6 +108,8 @@ bool MonitorQueryRegister(uint8_t regToken, int32_t& value);
 bool MonitorSetRegister(uint8_t regToken, int32_t value);
 // "GO FROM", From, and the stop clause; true when the monitor answers "EXECUTION BEGUN".
 bool MonitorGo(uint16_t from, std::string_view till);
+// The run over a call: "G F", four hex digits of From, "T" and "BR1".
+bool MonitorGoTillBr1(uint16_t from);
 // Stops the program ('U', then ESC) and waits for the prompt.
 bool MonitorHalt();
 // The single-step command "S"; Line: the monitor's line of the instruction it stopped at.
@@ -158,6 +163,12 @@ bool AdiSendPacket(uint8_t header, char command, std::span<const uint8_t> data);
 // Baud; a chip that has not announced itself (TargetChipId empty) keeps the
 // line's speed.
 bool AdiSetDownloadSpeed(int32_t baud);
+// After a failed download: the chip told to go back to Baud (unless it
+// restarted, which puts it there) and the port at Baud whatever it answered.
+void AdiRestoreLineSpeed(int32_t baud, bool chipRestarted);
+// The received text from RxIndex - 1 on is the chip's announcement ("ADI 841"
+// CR LF, waited for up to its end): TargetChipId set, the announcement counted.
+bool AdiTakeAnnouncement(std::string& text);
 // The Timer-3 setting of the chip TargetChipId for Baud; false when there is none.
 bool AdiBaudTimerValues(int32_t baud, uint8_t& high, uint8_t& low);
 

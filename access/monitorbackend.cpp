@@ -9,6 +9,9 @@
 #include <utility>
 
 #include "access/links.h"
+#include "base/linkstate.h"
+#include "lang/typedvalue.h"
+#include "lang/valuelist.h"
 #include "base/text.h"
 #include "lang/formatting.h"
 #include "lang/keywords.h"
@@ -44,7 +47,8 @@ class MonitorBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16, .CommandLines = true};
+            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16, .CommandLines = true,
+            .BitCommands = true};
   }
 
   bool SendCommandLine(std::string_view line) override { return SendWords(line); }
@@ -55,6 +59,18 @@ class MonitorBackend final : public TargetBackend {
     return MonitorReadBlock(space, addr, count);
   }
 
+  // Bits by their own addresses ("RBIT 0B TO 0C"), one reply value per bit:
+  // a port's bit is read as the monitor reads it, not through a byte read.
+  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) override {
+    if ((space & 7) != kSpaceBit || (typeToken != tok::kBIT && TypedValueSize(typeToken) != 1))
+      return TargetBackend::ReadTypedBlock(space, addr, typeToken, count);
+    const int32_t n = std::min(count, 0x100 - addr);
+    if (n <= 0) return true;
+    if (!MonitorReadBlock(kSpaceBit, addr, n)) return false;
+    for (int32_t i = 0; i < n; ++i) AppendValue(typeToken, Link().RxBuffer[static_cast<size_t>(1 + i)] ? 1 : 0);
+    return true;
+  }
+
   // The monitor takes the whole text: "CB", the address, "=" and the bytes ("CB 1234=0A5").
   void WriteCodeByte(uint16_t addr, std::string_view valueText) override {
     std::string command = "CB " + FormatHex4(addr);
@@ -62,6 +78,8 @@ class MonitorBackend final : public TargetBackend {
     command += valueText;
     command += '\r';
     if (MonitorSendString(command)) MonitorWaitPrompt();
+    // The lines of the bytes written are decoded again (a break text has at most three).
+    for (uint16_t i = 0; i < 3; ++i) CodeImageChanged(static_cast<uint16_t>(addr + i));
   }
 
   // Values: 8 per command ("XBYT 00100=01,02,..."); a fill as ranged commands
@@ -71,6 +89,15 @@ class MonitorBackend final : public TargetBackend {
                   const WriteProgress& progress) override {
     const int32_t total = static_cast<int32_t>(bytes.size());
     const int32_t chunk = fill ? 256 : 8;
+    // Code written: the lines there are decoded again, also after a write that failed halfway.
+    struct Forget {
+      uint8_t Space;
+      int32_t Addr, Total;
+      ~Forget() {
+        if ((Space & 7) == kSpaceCode)
+          for (int32_t i = 0; i < Total; ++i) CodeImageChanged(static_cast<uint16_t>(Addr + i));
+      }
+    } forget{space, addr, total};
     for (int32_t done = 0; done < total; done += chunk) {
       const int32_t n = std::min(chunk, total - done);
       const int32_t start = addr + done;
@@ -89,6 +116,8 @@ class MonitorBackend final : public TargetBackend {
   // The monitor copies itself: "XBYT 00000=XBYT 00100 TO 0010F".
   bool CopyBlock(uint8_t dstSpace, int32_t dst, uint8_t srcSpace, int32_t src, int32_t count) override {
     if (count <= 0) return true;
+    if ((dstSpace & 7) == kSpaceCode)
+      for (int32_t i = 0; i < count; ++i) CodeImageChanged(static_cast<uint16_t>(dst + i));
     return MonitorSendRange(dstSpace, dst, dst) && MonitorSendChar('=') &&
            MonitorSendRange(srcSpace, src, src + count - 1) && MonitorEndCommand() && MonitorSendXon() &&
            MonitorWaitPrompt();
@@ -112,6 +141,7 @@ class MonitorBackend final : public TargetBackend {
   // Run control: the monitor runs the program and stops at BR0/BR1 itself.
 
   bool Go(uint16_t from, std::string_view till) override { return MonitorGo(from, till); }
+  bool GoTillBr1(uint16_t from) override { return MonitorGoTillBr1(from); }
 
   HaltResult Halt() override { return MonitorHalt() ? HaltResult::Halted : HaltResult::Failed; }
 

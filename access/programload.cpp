@@ -1,6 +1,7 @@
 #include "access/programload.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "access/links.h"
 #include "access/target.h"
@@ -17,7 +18,10 @@ namespace {
 constexpr uint8_t kAck = 6;
 constexpr int32_t kAckTimeoutMs = 2000;
 constexpr int32_t kAducAttempts = 4;
+constexpr int32_t kRecordAnswerMs = 5;  // a monitor's refusal of a record, when it sends no acknowledgements
 constexpr int32_t kLinkBaud = 9600;  // the ADuC link's speed outside a download
+// Error 107's text for a packet the chip refused (NAK).
+constexpr std::string_view kAducRefusedText = "NAK";
 
 // Cuts Lowest..Highest into records of at most MaxRecord bytes.
 template <typename Fn>
@@ -68,13 +72,32 @@ class MonitorSender {
   }
 
   // Something came back that was not asked for: the monitor refused the
-  // record. Its error reply is read up to its prompt (which reports it).
+  // record. Its error reply is read up to its prompt (which reports it); an
+  // ESC then clears what it got of the record being sent.
   bool Refused() {
-    MonitorWaitPrompt();
+    MessageState& m = Messages();
+    if (MonitorWaitPrompt() && !m.ErrorFlag) ReportError(err::kFramingError);
+    SuspendMessages();
+    const bool quiet = std::exchange(m.QuietMessages, true);
+    MonitorEscape();
+    m.QuietMessages = quiet;
+    ResumeMessages();
+    m.ErrorFlag = true;
     return Fail(TransferResult::Aborted);
   }
 
-  bool NothingReceived() { return Link().RxCount == Link().RxIndex || Refused(); }
+  // What arrived is taken in first: the monitor's answer stops the transfer at once.
+  bool NothingReceived() {
+    if (!LinkReceive()) return Fail(TransferResult::Aborted);
+    LinkState& l = Link();
+    if (l.MonitorVersion != 4 && l.RxIndex < l.RxCount && l.RxBuffer[static_cast<size_t>(l.RxIndex)] == '.') {
+      // A version 4 monitor whose banner was not read acknowledges its records:
+      // taken as such, and awaited from the next record on.
+      l.MonitorVersion = 4;
+      ++l.RxIndex;
+    }
+    return l.RxCount == l.RxIndex || Refused();
+  }
 
   bool SendChar(char c) {
     if (LinkSendByte(static_cast<uint8_t>(c))) return true;
@@ -88,7 +111,11 @@ class MonitorSender {
       if (!Messages().ErrorFlag) ReportError(err::kReceiveTimeout);
       return Fail(TransferResult::Aborted);
     }
-    if (!LinkNextChar() || Link().LinkChar != '.') return Refused();
+    if (!LinkNextChar()) return Fail(TransferResult::Aborted);
+    if (Link().LinkChar != '.') {
+      --Link().RxIndex;  // the answer is the monitor's error reply: read from its start
+      return Refused();
+    }
     Link().RxCount = 0;
     Link().RxIndex = 0;
     return true;
@@ -102,7 +129,14 @@ class MonitorSender {
     for (size_t i = 1; i + 1 < text.size(); i += 2)
       if (!NothingReceived() || !SendChar(text[i]) || !SendChar(text[i + 1])) return false;
     if (type == kHexTypeData && Link().MonitorVersion == 4 && !Acknowledged()) return false;
-    return SendChar('\r') && NothingReceived() && SendChar('\n') && NothingReceived();
+    if (!SendChar('\r') || !NothingReceived() || !SendChar('\n')) return false;
+    // Without acknowledgements the monitor gets a moment to refuse the
+    // record before the next one goes out (the line's buffer takes a whole
+    // file at once).
+    // After the end record the monitor's prompt comes (awaited by the caller).
+    if (type == kHexTypeEnd) return true;
+    if (Link().MonitorVersion != 4) LinkAwaitChar(kRecordAnswerMs);
+    return NothingReceived();
   }
 
   const ProgramTransfer& t_;
@@ -151,41 +185,72 @@ TransferResult MonitorBeginLoad(std::string_view) {
     MonitorWaitPrompt();
     return TransferResult::Aborted;
   }
-  if (!MonitorExpect("HEX LOAD MODE")) return TransferResult::Failed;
+  // The reply line with its CR LF: what comes after it answers the records.
+  if (!MonitorExpect("HEX LOAD MODE") || !MonitorReadUntil('\n')) return TransferResult::Failed;
   // What the monitor said beyond its reply is not a record's answer.
   Link().RxCount = Link().RxIndex;
   return TransferResult::Done;
 }
 
 TransferResult MonitorTransferProgram(const ProgramTransfer& transfer) {
+  CodeImageChanged();
   if (const TransferResult begun = MonitorBeginLoad(transfer.FileName); begun != TransferResult::Done) return begun;
   return MonitorSender(transfer).Send();
 }
 
 TransferResult AducTransferProgram(const ProgramTransfer& t) {
+  CodeImageChanged();
   MessageState& m = Messages();
-  auto acknowledged = [&] { return LinkNextChar() && Link().LinkChar == kAck && !m.ErrorFlag; };
+  bool restarted = false;
+  // The answer to a packet: ACK; a refusal, garbage or the chip's
+  // announcement (it reset itself) is reported here, silence by the link.
+  auto acknowledged = [&] {
+    if (!LinkNextChar()) return false;
+    if (static_cast<uint8_t>(Link().LinkChar) == kAck) return !m.ErrorFlag;
+    std::string announcement;
+    restarted = AdiTakeAnnouncement(announcement);
+    if (restarted) ReportError(err::kTargetError, announcement);
+    else if (static_cast<uint8_t>(Link().LinkChar) == kNakByte) ReportError(err::kTargetError, kAducRefusedText);
+    else ReportError(err::kFramingError);
+    return false;
+  };
+  // Back at the link's speed; after a failure without a further message.
   auto done = [&](TransferResult result) {
-    AdiSetDownloadSpeed(kLinkBaud);
+    if (result == TransferResult::Done) return AdiSetDownloadSpeed(kLinkBaud) ? result : TransferResult::Failed;
+    const bool error = m.ErrorFlag;
+    SuspendMessages();
+    const bool quiet = m.QuietMessages;
+    m.QuietMessages = true;
+    AdiRestoreLineSpeed(kLinkBaud, restarted);
+    m.QuietMessages = quiet;
+    ResumeMessages();
+    m.ErrorFlag = error;
     return result;
   };
   // A chip that did not take the download speed still runs at the link's.
   if (!AdiSetDownloadSpeed(AducDownloadBaud(t.DownloadSpeed))) return TransferResult::Failed;
   if (!t.Append) {
-    Link().RxCount = Link().RxIndex = 0;
+    LinkClearReceive();
     if (!AdiSendPacket(0x0E, t.ClearDataFlash ? 'A' : 'C', {}) || !acknowledged()) return done(TransferResult::Failed);
   }
   for (uint32_t page = t.Lowest >> 8; page <= uint32_t{t.Highest} >> 8; ++page) {
     const std::span<const uint8_t, kAducPageSize> bytes(t.Image.data() + page * kAducPageSize, kAducPageSize);
     const std::vector<uint8_t> packet = AducPagePacket(static_cast<uint8_t>(page), bytes);
     // The first attempts fail quietly: the line may only have dropped a byte.
+    // A chip that restarted is not asked again.
     bool sent = false;
     const bool shown = m.ShowMessageBoxes;
-    for (int32_t attempt = 1; attempt <= kAducAttempts && !sent; ++attempt) {
+    for (int32_t attempt = 1; attempt <= kAducAttempts && !sent && !restarted; ++attempt) {
       m.ShowMessageBoxes = shown && attempt == kAducAttempts;
       m.ErrorFlag = false;
-      Link().RxCount = Link().RxIndex = 0;
+      LinkClearReceive();
       sent = LinkSendBytes(packet) && acknowledged();
+      // A restart is shown whichever attempt met it.
+      if (restarted && attempt < kAducAttempts) {
+        m.ShowMessageBoxes = shown;
+        std::string announcement = Link().TargetChipId;
+        ReportError(err::kTargetError, announcement);
+      }
     }
     m.ShowMessageBoxes = shown;
     if (!sent) return done(TransferResult::Failed);

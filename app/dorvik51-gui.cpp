@@ -1,5 +1,5 @@
 // Dorvik51 workbench: the debugger in a Qt main window on the built-in
-// simulator. Wiring only: the processor database beside the executable, the
+// simulator or a board. Wiring only: the processor database beside the executable, the
 // target access and virtual hardware installed, the simulator selected, the
 // Qt message boxes and dialogs set, the main window shown. An optional first
 // argument names the project file (.QPC): its target, load options and
@@ -17,6 +17,7 @@
 #include "base/mainform.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
+#include "console/commoptions.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
@@ -76,6 +77,11 @@ int main(int argc, char** argv) {
     window.ProjectFile = ProjectLists().ProjectFileName;
     if (!window.ProjectFile.empty()) window.LoadLayout(window.ProjectFile);
     window.show();
+    // A project's board target ("Target=" OVIX52 or ADUC with its [COM]
+    // entries) opens its line at start, as in the console.
+    QTimer::singleShot(0, &window, [&window] {
+      window.Guarded([] { console::ApplyStartCommSettings(); });
+    });
     const LoaderOptions& loader = Project().Loader;
     if (loader.LoadAutomaticallyOnStart && !loader.LastLoadPath.empty())
       QTimer::singleShot(0, &window, [&window, path = loader.LastLoadPath] { window.LoadProgram(path); });

@@ -26,6 +26,12 @@ void BeginBusy() {
   if (MainForm().BusyCount++ == 0) MainForm().Busy = true;
 }
 
+void EndRunBusy() {
+  if (!MainForm().RunHoldsBusy) return;
+  MainForm().RunHoldsBusy = false;
+  EndBusy();
+}
+
 void EndBusy() {
   // An unmatched end must not drive the count below 0.
   if (MainForm().BusyCount == 0) return;

@@ -17,6 +17,9 @@ struct MainFormState {
   // Nesting count of BeginBusy/EndBusy; Busy while it is above 0.
   int32_t BusyCount = 0;
   bool Busy = false;
+  // A GO left the program running on a target that runs it itself: the
+  // command's busy pair stays open until the run ends (EndRunBusy).
+  bool RunHoldsBusy = false;
   // Settings files, beside the program: .INI settings, .HST dialog histories,
   // .HLP help; the tools' error protocol "$$ERR.$$$" in the temporary folder.
   std::string IniFileName;
@@ -34,5 +37,8 @@ void SetSettingsFileNames(std::string_view program_path, std::string_view temp_f
 // The nesting busy pair around loads, HEX saves, command execution...
 void BeginBusy();
 void EndBusy();
+// The run that held the busy pair ended (halt, Esc, halt report, a link
+// failure): the pair is closed once, menus and status fields come back.
+void EndRunBusy();
 
 }  // namespace dorvik

@@ -4,7 +4,10 @@
 
 #include <string_view>
 
+#include "access/links.h"
+#include "base/linkstate.h"
 #include "base/mainform.h"
+#include "debugger/runcontrol.h"
 #include "console/commoptions.h"
 #include "base/messages.h"
 #include "lang/symbols.h"
@@ -14,6 +17,11 @@
 #include "project/projectfile.h"
 
 namespace dorvik::console {
+
+namespace {
+constexpr int32_t kBannerWaitMs = 500;
+constexpr int32_t kBannerPollMs = 5;
+}  // namespace
 
 bool ParseStartArguments(int argc, char** argv, StartOptions& options, std::string& error) {
   options = {};
@@ -57,6 +65,20 @@ bool LoadProgram(const std::string& fileName) {
   return loaded;
 }
 
+// A board announces itself when its line opens (the monitor's banner with
+// its version, the ADuC's identification): taken in, within a bounded wait,
+// before a program goes to it.
+void AwaitTargetBanner() {
+  if (!LinkIsOpen()) return;
+  const LinkState& l = Link();
+  const int32_t announced = l.ChipAnnouncements;
+  for (int32_t waited = 0; waited < kBannerWaitMs; waited += kBannerPollMs) {
+    LinkIdle();
+    if (l.MonitorVersion != 0 || l.ChipAnnouncements != announced) return;
+    LinkIdleWait(kBannerPollMs);
+  }
+}
+
 void StartSession(const StartOptions& options) {
   if (!options.ProjectFile.empty()) {
     // Another project's symbols do not belong to this one.
@@ -78,6 +100,7 @@ void StartSession(const StartOptions& options) {
   if (program.empty() && loader.LoadAutomaticallyOnStart) program = loader.LastLoadPath;
   if (program.empty()) return;
   if (options.ProjectFile.empty()) UseProgramFolderAsProject(program);
+  AwaitTargetBanner();
   LoadProgram(program);
   Project().Loader.LastLoadPath = program;
 }

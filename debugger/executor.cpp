@@ -105,7 +105,9 @@ void FinishCommand(bool firstTokenFailed) {
     run.TargetBusy = false;
   } else {
     // A GO left the program running: "run>" and the breakpoint marks redrawn;
-    // TargetBusy stays set until the halt is seen.
+    // TargetBusy and the busy pair stay until the halt is seen (EndRunBusy).
+    if (MainForm().RunHoldsBusy) EndBusy();  // held already by the run: one pair
+    MainForm().RunHoldsBusy = true;
     t.MonitorPrompt = std::string(kPromptRunning);
     ShowCursor();
     MarkAllBreakpoints();

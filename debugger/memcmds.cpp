@@ -191,7 +191,12 @@ bool WriteMemoryList(uint8_t space, int32_t addr, bool fill) {
   }
   if (space == kSpaceDirect && addr < 0x80) space = kSpaceIData;
   bool ok = true;
-  if (list.ElemType == tok::kBIT) {
+  if (list.ElemType == tok::kBIT && CurrentBackend().Capabilities().BitCommands) {
+    // Bits by their bit addresses: a fill as one ranged command.
+    std::vector<uint8_t> bits(static_cast<size_t>(std::clamp(0x100 - addr, 0, std::max(total, 0))));
+    for (size_t i = 0; i < bits.size(); ++i) bits[i] = list.Items[i % n].Value & 1;
+    ok = CurrentBackend().WriteBlock(kSpaceBit, addr, bits, fill, {});
+  } else if (list.ElemType == tok::kBIT) {
     for (int32_t i = 0; ok && i < total && addr + i <= 0xFF; ++i)
       ok = WriteBit(addr + i, list.Items[i % n].Value);
   } else {
@@ -236,7 +241,11 @@ void CmdMemory() {
 void CmdChecksum() {
   if (!TargetStopped()) return;
   MemoryOperand op;
-  if (!ReadMemoryOperand(tok::kBYTE, op) || !CheckEndOfLine()) return;
+  // A memory keyword names the range's space ("CHECKSUM XBYTE 0 TO 3").
+  uint8_t token = tok::kBYTE;
+  const uint8_t next = PeekToken();
+  if (next >= tok::kByteTypeBase && next < tok::kByteTypeBase + 8 && next != tok::kBIT) token = GetToken();
+  if (!ReadMemoryOperand(token, op) || !CheckEndOfLine()) return;
   uint32_t sum = 0;
   int32_t addr = op.Start;
   int32_t left = op.Length;

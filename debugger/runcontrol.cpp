@@ -263,7 +263,7 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
   if (caps.BreakRegisters) {
     // The register no longer holds breakpoint 1: the next GO sets it again.
     Breakpoints().BreakTable[1].Planted = false;
-    if (!TargetSetRegister(tok::kBR1, ret) || !backend.Go(address, "TILL BR1")) return false;
+    if (!TargetSetRegister(tok::kBR1, ret) || !backend.GoTillBr1(address)) return false;
   } else if (caps.RunsProgramItself) {
     cursor.Address = ret;
     cursor.Used = true;
@@ -515,6 +515,12 @@ void HaltProgram() {
       Terminal().MonitorPrompt = std::string(kPromptHalted);
       UpdateCaption(kCaptionHalted);
     }
+    // The planted breaks come out all the same (the failure is reported once).
+    Quietly([] {
+      RestoreBreakpoints();
+      return true;
+    });
+    if (!Run().ProgramRunning) EndRunBusy();
     return;
   }
   RestoreBreakpoints();
@@ -530,6 +536,7 @@ void HaltProgram() {
   m.WarningFlag = false;
   m.ErrorFlag = false;
   Run().ProgramRunning = false;
+  EndRunBusy();
   Terminal().MonitorPrompt = std::string(kPromptHalted);
   UpdateCaption(kCaptionHalted);
 }
@@ -775,6 +782,7 @@ void TakeHalt(const LinkNews& news) {
   const bool wasRunning = run.ProgramRunning;
   SetPcField(news.HaltPC);
   run.ProgramRunning = false;
+  EndRunBusy();
   if (!run.Executing) {
     // A GO that returned at once: the console shows the halt and types "hlt>".
     RestoreBreakpoints();
@@ -809,6 +817,7 @@ void LinkIdle() {
     // The line went away while the program ran: nothing can report its halt.
     if (run.ProgramRunning && !run.Tracing) {
       run.ProgramRunning = false;
+      EndRunBusy();
       Terminal().MonitorPrompt = std::string(kPromptHalted);
       UpdateCaption(kCaptionHalted);
       if (!run.Executing) ShowCursor();

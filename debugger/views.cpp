@@ -134,8 +134,27 @@ std::string RegisterText(std::string_view name) {
 void RefreshDebugViews() {
   ViewsState& v = Views();
   ++v.RefreshCount;
-  // Targets whose link fills the views when they stop leave the fields as they are.
-  if (!CurrentBackend().Capabilities().LocalImages) return;
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  if (!caps.LocalImages) {
+    // A board: the values it reported, without asking it (the PC of its last
+    // stop; the ADuC's register shadows); the other fields stay as they are.
+    if (!caps.HasTarget) return;
+    SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(MainForm().CurrentPC)));
+    tRegisterFrame r{};
+    if (!CurrentBackend().ReportedRegisters(r)) return;
+    SetRegisterText("SP", FormatHex2(r.SP));
+    SetRegisterText("R0", FormatHex2(r.R[0]));
+    SetRegisterText("DPTR", FormatHex4(static_cast<uint16_t>(r.DPTR)));
+    SetRegisterText("PSW", FormatHex2(r.PSW));
+    SetRegisterText("ACC", FormatHex2(r.ACC));
+    SetRegisterText("CY", Bit(r.PSW, psw::CY));
+    SetRegisterText("AC", Bit(r.PSW, psw::AC));
+    SetRegisterText("F0", Bit(r.PSW, psw::F0));
+    SetRegisterText("OV", Bit(r.PSW, psw::OV));
+    SetRegisterText("P", Bit(r.PSW, psw::P));
+    SetRegisterText("RBS", std::to_string((r.PSW & 0x18) >> 3));
+    return;
+  }
   tRegisterFrame f{};
   TargetGetRegisters(f);
   MainForm().CurrentPC = f.PC;

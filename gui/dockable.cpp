@@ -210,7 +210,11 @@ bool TDockableForm::Docked() const {
 void TDockableForm::FloatAtMainCorner() {
   const QSize own = size();
   setFloating(true);
-  setGeometry(QRect(main_->geometry().topLeft(), own));
+  // At the main window's corner below its menu bar, inside the screen.
+  QPoint corner = main_->geometry().topLeft();
+  if (const QWidget* menu = main_->menuWidget(); menu != nullptr && menu->isVisible()) corner.ry() += menu->height();
+  const QScreen* screen = main_->screen();
+  setGeometry(ClampToScreen(QRect(corner, own), screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
 }
 
 void TDockableForm::closeEvent(QCloseEvent* event) {
@@ -225,6 +229,8 @@ void TDockableForm::closeEvent(QCloseEvent* event) {
 void TDockableForm::ShowDockable() {
   if (isHidden()) {
     Loaded = false;
+    // A floating window comes back at the main window's corner, wherever that is now.
+    if (isFloating()) FloatAtMainCorner();
     show();
     platform::Pump().PostMessage(handle_, kLoadLayoutMessage, 0, 0);
   }
@@ -324,6 +330,15 @@ void TDockableForm::SetLayoutUpdate(bool begin) {
 
 void TDockableForm::DockChanged() {
   LayoutUpdate update(*this);
+  // Docked into an area that holds another window: both become pages.
+  if (InDockSite() && !Docked() && !Closing) {
+    const Qt::DockWidgetArea area = main_->dockWidgetArea(this);
+    for (QDockWidget* other : main_->findChildren<QDockWidget*>())
+      if (other != this && !other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) {
+        main_->tabifyDockWidget(other, this);
+        break;
+      }
+  }
   if (Docked()) repaintDue_ = true;
 }
 

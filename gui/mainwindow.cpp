@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
+#include "access/backend.h"
 #include "access/target.h"
 #include "base/mainform.h"
 #include "base/messages.h"
@@ -208,14 +210,38 @@ void DisasWindow::FillFromAddress(uint16_t address) {
   const int32_t caret = current != nullptr ? current->data(Qt::UserRole).toInt() : -1;
   const bool selected = current != nullptr && current->isSelected();
   first_ = address;
+  // A board that runs the program is not read (its link carries the run),
+  // and a hidden window reads nothing until it is shown.
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  if ((Run().ProgramRunning && caps.RunsProgramItself) || isHidden()) {
+    stale_ = true;
+    return;
+  }
+  stale_ = false;
   rows_->clear();
+  // The rows' reads show no message of their own: a command's failure is
+  // reported by the command, and a read that fails ends the rows with one row
+  // saying why.
+  MessageState& m = Messages();
+  const bool error = m.ErrorFlag;
+  const bool quiet = std::exchange(m.QuietMessages, true);
+  m.ErrorFlag = false;
   uint32_t a = address;
   for (int i = 0; i < kRows && a <= 0xFFFF; ++i) {
     const uint16_t at = static_cast<uint16_t>(a);
-    auto* item = new QListWidgetItem(Text(FormatHex4(at) + "  " + DisassembleLine(at)), rows_);
+    const std::string line = DisassembleLine(at);
+    const uint8_t op = m.ErrorFlag ? 0 : TargetReadByte(kSpaceCode, at);
+    if (m.ErrorFlag) {
+      auto* item = new QListWidgetItem(Text(FormatHex4(at) + "  " + m.LastMessageText), rows_);
+      item->setData(Qt::UserRole, at);
+      break;
+    }
+    auto* item = new QListWidgetItem(Text(FormatHex4(at) + "  " + line), rows_);
     item->setData(Qt::UserRole, at);
-    a += Opcode(TargetReadByte(kSpaceCode, at)).Length;
+    a += Opcode(op).Length;
   }
+  m.QuietMessages = quiet;
+  m.ErrorFlag = error;
   if (caret >= 0 && RowOf(static_cast<uint16_t>(caret)) >= 0)
     rows_->setCurrentRow(RowOf(static_cast<uint16_t>(caret)),
                          selected ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
@@ -240,8 +266,6 @@ void DisasWindow::LocateAddress(uint16_t address) {
 }
 
 void DisasWindow::Refresh() {
-  // A board that runs the program answers no reads: the rows wait for its halt.
-  if (Run().ProgramRunning) return;
   FillFromAddress(first_);
   if (execLine_ >= 0) SetExecutionLine(execLine_);
 }
@@ -285,6 +309,7 @@ void DisasWindow::SetExecutionLine(int32_t address) {
   if (address < 0) return;
   const uint16_t at = static_cast<uint16_t>(address);
   if (RowOf(at) < 0) FillFromAddress(at);
+  if (RowOf(at) < 0) return;  // not read now (hidden, or the board runs)
   // Shown, not selected: the selection would hide the line's colours.
   rows_->clearSelection();
   rows_->scrollToItem(rows_->item(RowOf(at)));
@@ -293,6 +318,7 @@ void DisasWindow::SetExecutionLine(int32_t address) {
 
 void DisasWindow::EnsureVisible() {
   if (isHidden()) ShowDockable();
+  if (stale_) Refresh();
 }
 
 // --- Main window -------------------------------------------------------------
@@ -309,6 +335,9 @@ MainWindow::MainWindow(QWidget* parent)
   box->addWidget(statusPanel_);
   box->addStretch(1);
   setCentralWidget(central);
+  // A window dropped into an area that holds one already becomes a page
+  // beside it, by the user's drag as by a restored layout.
+  setDockOptions(dockOptions() | QMainWindow::ForceTabbedDocks);
   addDockWidget(Qt::BottomDockWidgetArea, terminal_);
   addDockWidget(Qt::LeftDockWidgetArea, disas_);
 
@@ -347,6 +376,8 @@ MainWindow::MainWindow(QWidget* parent)
   BuildMenus();
   resize(1000, 700);
   SetTerminalVisible(true);
+  // The status fields show values from the start, on every target.
+  RefreshDebugViews();
   disas_->FillFromAddress(static_cast<uint16_t>(MainForm().CurrentPC));
   SyncViews();
 }
@@ -460,11 +491,13 @@ bool MainWindow::Guarded(const std::function<void()>& work) {
 
 void MainWindow::ExecuteScannerLine() {
   for (bool again = true; again;) {
+    // The disassembly reads again in SyncViews when the command changed
+    // something; its breakpoint images follow every command.
     Guarded([] {
       GetToken();
       ExecuteCommand();
     });
-    disas_->Refresh();
+    disas_->ShowBreakpointImages();
     again = false;
     std::string line;
     while (!again && !dorvik::Terminal().ExitRequested && TakeTypeAhead(line))

@@ -93,6 +93,7 @@ class DisasWindow : public TDockableForm {
   void PaintRow(int row);
   QListWidget* rows_;
   uint16_t first_ = 0;
+  bool stale_ = false;  // rows not read (hidden, or the board ran): read when shown
   int32_t execLine_ = -1;
 };
 

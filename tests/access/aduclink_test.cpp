@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "access/programload.h"
 #include "lang/keywords.h"
 #include "tests/support/link_fixture.h"
 
@@ -135,17 +136,39 @@ TEST_F(AducLinkTest, GoToBreakStepAndReset) {
   EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0x80});  // the break is out again
   // STEP: 'J' and the break report, then the SFR shadows read back.
   const std::string step = Frames(Wire("STEP"));
-  EXPECT_NE(step.find("T06 J00 V81 V83 V82 V84 VBC VBD VBE VBF VC6 VC7 "), std::string::npos) << step;
+  EXPECT_NE(step.find("T06 J00 V81 V83 V82 V84 VBC VBD VBE VBF VC6 "), std::string::npos) << step;
+  EXPECT_EQ(step.find("VC7"), std::string::npos) << step;  // C7H is not read back
   EXPECT_EQ(Out(), "0003H SJMP    02----->0002H INC     A\n");
   EXPECT_EQ(Target().TargetRegs.PC, 2);
-  // RESET: 'Z', then the chip announces itself to the idle handler.
+  // RESET: 'Z', then the chip's announcement is awaited; a chip that does not announce itself is reported.
   EXPECT_EQ(Frames(Wire("RESET CPU")), "Z00 ");
-  for (int i = 0; i < 500 && Link().TargetChipId.empty(); ++i) {
-    platform::Pump().RunIdle();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
   EXPECT_EQ(Link().TargetChipId, "ADI 841");
   EXPECT_EQ(Target().CpuFamily, kFamilyAduc);
+  EXPECT_TRUE(Errors().empty());
+  Fake().SetFault(Fault::Silent);
+  EXPECT_EQ(Frames(Wire("RESET CPU")), "Z00 ");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
+  Fake().SetFault(Fault::None);
+  // Paged external data and EEPROM: not supported, read or written; a checksum reads every space.
+  for (const char* line : {"PBYTE 0", "EBYTE 0", "PWORD 0", "PBYTE 0 = 1"}) {
+    Wire(line);
+    EXPECT_EQ(Errors(), std::vector<int>{err::kSystemCommandNotSupported}) << line;
+  }
+  EXPECT_EQ(Output("CHECKSUM XBYTE 100 TO 104"), "CHECKSUM =014A\n");
+}
+
+// The program starts with the user's data pointer: the code byte for "H" is
+// read before the shadows go in, so nothing moves DPTR after DPL/DPH.
+TEST_F(AducLinkTest, StartKeepsTheUsersDataPointer) {
+  EXPECT_EQ(Frames(Wire("RBYTE 82 TO 83 = 34, 12")), "");  // the shadows alone
+  const std::string step = Frames(Wire("STEP FROM 0"));
+  EXPECT_NE(step.find("I34 F82 I12 F83 I09 F81 I00 F8F I00 F8E I00 H74 T00 J00 "), std::string::npos) << step;
+  EXPECT_EQ(Frames(Wire("RBYTE 82 TO 83")), "V00 ");
+  EXPECT_EQ(Out(), "RDATA  0082=34,12 ' 4. '\n");
+  // One byte of XDATA: the count 0 and its single-byte answer.
+  EXPECT_EQ(Frames(Wire("XBYTE 101")), "VAF I01 FAF I00 F84 I01 F82 I01 F83 D00 I00 FAF ");
+  EXPECT_EQ(Out(), "XDATA  0101=22 ' \" '\n");
+  EXPECT_TRUE(Errors().empty());
 }
 
 // TRACE runs a call through: the break opcode on the return address, 'S', the
@@ -211,6 +234,35 @@ TEST_F(AducLinkTest, RestartWhileRunningEndsTheRun) {
   EXPECT_EQ(Link().TargetChipId, "ADI 841");
   EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0x80});
   EXPECT_TRUE(Errors().empty());
+}
+
+// Each failure of the download ends the load with one numbered message; the
+// line is back at 9600 and takes the next command.
+TEST_F(AducLinkTest, DownloadFailuresEndTheLoad) {
+  static std::array<uint8_t, kProgramImageSize> image{};
+  struct Row {
+    Fault fault;
+    uint32_t arg;  // packets that pass first (the speed change is the first)
+    int error;
+  };
+  const Row rows[] = {
+      {Fault::Nak, 1, err::kTargetError},       // the erase refused
+      {Fault::Garbage, 1, err::kFramingError},  // garbage for the erase's acknowledgement
+      {Fault::Refuse, 0, err::kTargetError},    // a page refused four times
+      {Fault::Announce, 2, err::kTargetError},  // the chip restarted at the first page
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(int(r.fault));
+    Link().TargetChipId = "ADI 841";
+    Fake().SetFault(r.fault, r.arg);
+    boxes_.Clear();
+    EXPECT_NE(AducTransferProgram({.Image = image, .Lowest = 0, .Highest = 0x1FF, .FileName = "p.hex", .Progress = {}}), TransferResult::Done);
+    EXPECT_EQ(Errors(), std::vector<int>{r.error});
+    EXPECT_EQ(LinkBaud(), 9600);
+    Fake().SetFault(Fault::None);
+    EXPECT_EQ(Output("XBYTE 100"), "XDATA  0100=11 ' . '\n");
+    EXPECT_TRUE(Errors().empty());
+  }
 }
 
 TEST_F(AducLinkTest, DownloadPacketAndSpeed) {

@@ -62,13 +62,26 @@ TEST_P(LinkFaultsTest, SilenceIsNotResponding) {
   ExpectUsable();
 }
 
-// A dead target never looks like a step that was done.
-TEST_P(LinkFaultsTest, SilentStepFails) {
-  Fake().SetFault(Fault::Silent);
-  EXPECT_LT(Timed("STEP"), 6000);
-  EXPECT_FALSE(Errors().empty());
-  EXPECT_EQ(out_.find("----->"), std::string::npos) << out_;
-  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+// A dead target never looks like a step that was done; a silent, cut or
+// refused step gives one message and leaves the target taking commands
+// (the monitor back from its step mode).
+TEST_P(LinkFaultsTest, FailedStepIsOneMessage) {
+  struct Row {
+    Fault fault;
+    int monitorError, aducError;
+  };
+  const Row rows[] = {{Fault::Silent, err::kTargetDeviceNotResponding, err::kTargetDeviceNotResponding},
+                      {Fault::Cut, err::kReceiveTimeout, err::kReceiveTimeout},
+                      {Fault::Nak, err::kTargetError, err::kFramingError}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(int(r.fault));
+    Fake().SetFault(r.fault);
+    EXPECT_LT(Timed("STEP FROM 0"), 6000);
+    EXPECT_EQ(Errors(), std::vector<int>{Monitor() ? r.monitorError : r.aducError});
+    EXPECT_EQ(out_.find("----->"), std::string::npos) << out_;
+    EXPECT_FALSE(dorvik::Run().ProgramRunning);
+    ExpectUsable();
+  }
 }
 
 TEST_P(LinkFaultsTest, SplitRepliesStillRead) {
@@ -147,6 +160,25 @@ TEST_P(LinkFaultsTest, TargetThatNeverHalts) {
   EXPECT_FALSE(Errors().empty());
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+}
+
+// A flood of bad bytes while the program runs is one message, and the
+// program still halts.
+TEST_P(LinkFaultsTest, FloodWhileRunningIsOneMessage) {
+  Output("GO FROM 0 FOREVER");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  boxes_.Clear();
+  for (int i = 0; i < 10; ++i) {
+    Fake().SendUnsolicited(std::string(700, '#'));
+    for (int k = 0; k < 20; ++k) {
+      platform::Pump().RunIdle();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  EXPECT_EQ(Errors(), std::vector<int>{err::kFramingError});
+  Output("HALT");
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  ExpectUsable();
 }
 
 // Esc while the program runs stops it, as HALT does.

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "access/programload.h"
 #include "lang/keywords.h"
 #include "tests/support/link_fixture.h"
 
@@ -49,11 +52,18 @@ constexpr WireCase kMonitorCases[] = {
     // Registers by keyword; the register list's second line follows XON.
     {"R3 = 7", "R3=0007\r", ""},
     {"R3", "R3\r", "R3 =07\n"},
-    {"REGISTERS", "REGI\r\x11",
+    // The register list: its first line, XON, the second line, ESC back to the prompt.
+    {"REGISTERS", "REGI\r\x11\x1b",
      "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000\nR0=00 R1=00 R2=00 R3=07 R4=00 R5=00 R6=00 R7=00\n"},
     // The break registers: the BR query, BR0 set (its code line read), shown, dropped.
-    {"BR", "BR\r", "BREAK =OFF\nBR0 =RESET \nBR1 =RESET \n"},
-    {"BR = ON", "BR\rBR=ON\r\x11", ""},
+    // The BR query: its line, then ESC (after 100 ms) back to the prompt.
+    {"BR", "BR\r\x1b", "BREAK =OFF\nBR0 =RESET \nBR1 =RESET \n"},
+    {"BR = ON", "BR\r\x1b" "BR=ON\r\x11", ""},
+    // Bits by their own addresses: read, written, filled as one line.
+    {"BIT 0B = 1", "RBIT 0B=01\r", ""},
+    {"BIT 0A TO 0C = 0, 1, 1", "RBIT 0A=00,01,01\r", ""},
+    {"BIT 0A TO 0C", "RBIT 0A TO 0C\r", "BIT  000A=0,1,1\n"},
+    {"BIT 0A0 TO 0A7 = 1", "RBIT 0A0 TO 0A7=01\r", ""},
     {"BR0 = 2", "CBYT 0002 TO 0011\r", ""},
     {"BR0", "", "BR0 =0002\n"},
     {"DISABLE BR0", "RESE BR0\r\x11", ""},
@@ -121,7 +131,7 @@ TEST_F(MonitorLinkTest, BorrowedBreakRegistersAreSetAgain) {
 // seen by the idle handler, PPC and PC asked.
 TEST_F(MonitorLinkTest, TraceRunsTheCallThrough) {
   EXPECT_EQ(Wire("TRACE FROM 5"),
-            "PC=0005\rCBYT 0005\rCBYT 0008 TO 0017\rBR1=0008\rGO FROM 0005 TILL BR1\rPPC\rPC\rCBYT 0010\r"
+            "PC=0005\rCBYT 0005\rCBYT 0008 TO 0017\rBR1=0008\rG F 0005 T BR1\rPPC\rPC\rCBYT 0010\r"
             "CBYT 0005 TO 0014\r");
   EXPECT_EQ(Out(), "0005H LCALL   010H----->0010H RET\n                ----->0008H SJMP    08\n");
   EXPECT_EQ(MainForm().CurrentPC, 8u);
@@ -135,7 +145,7 @@ TEST_F(MonitorLinkTest, TraceStoppedOnCallEntryTakesTheCallBack) {
   Fake().Poke(kSpaceCode, 0x20, {0x12, 0x00, 0x23, 0x80, 0xFE});  // LCALL 0023H; SJMP $
   // The run over the call, PPC and PC asked, the call's line, SP read and written back, PC set.
   EXPECT_EQ(Wire("TRACE FROM 20"),
-            "PC=0020\rCBYT 0020\rCBYT 0023 TO 0032\rBR1=0023\rGO FROM 0020 TILL BR1\rPPC\rPC\r"
+            "PC=0020\rCBYT 0020\rCBYT 0023 TO 0032\rBR1=0023\rG F 0020 T BR1\rPPC\rPC\r"
             "CBYT 0020 TO 002F\rCBYT 0020\rRBYT 81\rRBYT 81=07\rPC=0020\r");
   EXPECT_EQ(Out(), "0020H LCALL   023H----->0020H LCALL   023H\n");
   EXPECT_TRUE(Errors().empty());
@@ -212,6 +222,50 @@ TEST_F(MonitorLinkTest, TargetErrorNumberIsHex) {
   EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
 }
 
+// A refused HEX record stops the transfer at once: the monitor's error is
+// shown, at most the record being sent goes out after it, and ESC brings the
+// monitor back to its prompt.
+TEST_F(MonitorLinkTest, RefusedRecordStopsTheTransfer) {
+  static std::array<uint8_t, kProgramImageSize> image{};
+  // A version 4 monitor whose banner was not read: its acknowledgements are taken as such.
+  Link().MonitorVersion = 0;
+  EXPECT_EQ(MonitorTransferProgram({.Image = image, .Lowest = 0, .Highest = 0x7FF, .FileName = "p.hex", .Progress = {}}),
+            TransferResult::Done);
+  EXPECT_EQ(Link().MonitorVersion, 4);
+  // A version 4 monitor refuses instead of acknowledging; an older one answers only a refusal.
+  for (const uint8_t version : {4, 3}) {
+    SCOPED_TRACE(version);
+    Link().MonitorVersion = version;
+    if (version == 3) Fake().SetFault(Fault::Version3);
+    Fake().SetFault(Fault::Nak, 3);  // LOAD and two records pass
+    Fake().ClearReceived();
+    boxes_.Clear();
+    EXPECT_EQ(MonitorTransferProgram({.Image = image, .Lowest = 0, .Highest = 0x7FF, .FileName = "p.hex", .Progress = {}}),
+              TransferResult::Aborted);
+    EXPECT_EQ(Errors(), std::vector<int>{err::kTargetError});
+    EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 06 CHECKSUM\"");
+    const std::string wire = Fake().Received();
+    EXPECT_LE(std::count(wire.begin(), wire.end(), ':'), 4) << wire;
+    EXPECT_EQ(wire.back(), '\x1b');
+    EXPECT_EQ(Output("XBYTE 100"), "XDATA  0100=11 ' . '\n");
+    EXPECT_TRUE(Errors().empty());
+  }
+  // A refused BR query is the monitor's error, shown once.
+  Fake().SetFault(Fault::Nak);
+  EXPECT_EQ(Wire("BR"), "BR\r\x1b");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetError});
+}
+
+// Code written on the board: its lines are decoded again, not taken from before.
+TEST_F(MonitorLinkTest, CodeWriteForgetsTheLines) {
+  EXPECT_NE(DisassembleLine(2).find("INC"), std::string::npos);
+  Output("CBYTE 2 = 0");
+  EXPECT_NE(DisassembleLine(2).find("NOP"), std::string::npos) << DisassembleLine(2);
+  Output("BR0 = 2");  // the break's code bytes ("CB") go back when it is dropped
+  Output("DISABLE BR0");
+  EXPECT_TRUE(Errors().empty());
+}
+
 // A monitor whose output is held goes on at XON: a reply that did not start
 // within 300 ms gets XON and one more wait, also the step's reply.
 TEST_F(MonitorLinkTest, HeldOutputGoesOnAtXon) {
@@ -220,7 +274,7 @@ TEST_F(MonitorLinkTest, HeldOutputGoesOnAtXon) {
   EXPECT_EQ(Out(), "XDATA  0100=11 ' . '\n");
   Fake().SetFault(Fault::Hold);
   // The first XON after 300 ms of silence, the second the list's own after its first line.
-  EXPECT_EQ(Wire("REGISTERS"), "REGI\r\x11\x11");
+  EXPECT_EQ(Wire("REGISTERS"), "REGI\r\x11\x11\x1b");
   EXPECT_EQ(Out(), "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000\nR0=00 R1=00 R2=00 R3=00 R4=00 R5=00 R6=00 R7=00\n");
   Fake().ClearReceived();
   Fake().SetFault(Fault::Hold);

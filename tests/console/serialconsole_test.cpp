@@ -51,13 +51,20 @@ TEST_P(SerialConsoleTest, LoadRunAndShowOverTheLine) {
   }
   // The program of the command line loaded over the line, a run to DONE that
   // the console's idle loop sees end, the total read from the board.
-  fake.SendUnsolicited(monitor ? "\r\nOVIX-52 V4.0 USER 0000\r\n-" : "ADI 841\r\n");
+  // The target announces itself when the line opens: read before the load
+  // (a version 4 monitor's acknowledgements, the ADuC's download speed).
+  fake.AnnounceUntilSpokenTo(monitor ? "\r\nOVIX-52 V4.0 USER 0000\r\n-" : "ADI 841\r\n");
   const std::string run = RunConsole(dir, "--port " + fake.Device() + target + " sum.hex",
                                      "sleep 0.3; printf 'GO FROM 0 TILL 42\\n'; sleep 0.5; printf 'DBYTE 40\\n'");
   EXPECT_NE(run.find("Load succesful"), std::string::npos) << run;
   EXPECT_NE(run.find("EXECUTION HALTED AT 0042"), std::string::npos) << run;
   EXPECT_NE(run.find("IDATA  0040=0F"), std::string::npos) << run;
   EXPECT_EQ(fake.Memory(kSpaceIData, 0x40, 1), std::vector<uint8_t>{0x0F});
+  EXPECT_EQ(run.find("Error"), std::string::npos) << run;
+  if (!monitor) {
+    // The download went at its own speed: the speed change packet, 115200's Timer-3 setting.
+    EXPECT_NE(fake.Received().find(std::string("\x07\x0E\x03" "B\x82\x09", 6)), std::string::npos);
+  }
 }
 
 TEST(SerialConsoleStartTest, PortThatCannotBeOpened) {

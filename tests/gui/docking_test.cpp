@@ -88,10 +88,15 @@ class DockingTest : public QObject {
     // The closed window comes back floating at the main window's corner.
     disas->ShowDockable();
     QVERIFY(disas->isVisible() && disas->isFloating());
-    QCOMPARE(disas->geometry().topLeft(), main_->geometry().topLeft());
+    QCOMPARE(disas->geometry().topLeft(), BelowMenu(disas->size()));
+    QVERIFY(main_->screen()->availableGeometry().contains(disas->geometry()));
     // A drop outside every zone does nothing.
     QVERIFY(!terminal->FormDockDrop(disas, QPoint(-5, -5)));
     QVERIFY(disas->isFloating());
+    // Dropped by the user's drag into the terminal's area: a page beside it.
+    disas->setFloating(false);
+    main_->addDockWidget(Qt::BottomDockWidgetArea, disas);
+    QVERIFY(terminal->Docked() && disas->Docked());
   }
 
   void layoutValues_data() {
@@ -191,6 +196,13 @@ class DockingTest : public QObject {
     QCOMPARE(main_->Disassembly()->Host(), Qt::LeftDockWidgetArea);
   }
 
+  // Where a window of Size floats when shown again: the main window's corner
+  // below its menu bar, moved inside the screen.
+  QPoint BelowMenu(QSize size) const {
+    const QPoint corner = main_->geometry().topLeft() + QPoint(0, main_->menuWidget()->height());
+    return ClampToScreen(QRect(corner, size), main_->screen()->availableGeometry()).topLeft();
+  }
+
   void layoutClampedDockedAndHidden() {
     QTemporaryDir dir;
     const std::string project = dir.filePath("TEST.QPC").toStdString();
@@ -247,7 +259,7 @@ class DockingTest : public QObject {
     disas->ShowDockable();
     // Shown at once where it was; the stored place comes with the message.
     QVERIFY(disas->isVisible() && !disas->Loaded);
-    QCOMPARE(disas->geometry().topLeft(), main_->geometry().topLeft());
+    QCOMPARE(disas->geometry().topLeft(), BelowMenu(disas->size()));
     QCOMPARE(platform::Pump().PendingMessages(), size_t{1});
     platform::PumpMessages();
     QVERIFY(disas->Loaded && disas->isFloating());

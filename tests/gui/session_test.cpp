@@ -6,8 +6,10 @@
 // command lines, echoed in the terminal; the chip-type dialog selects and
 // compiles processors.
 
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
+#include <QProcess>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -50,6 +52,7 @@ class SessionTest : public QObject {
   }
 
   void breakpointGoAndStep() {
+    QCOMPARE(Field("SP"), QString("SP 07"));  // values from the start
     Type("cbyte 0 = 74,05,04,80,FD");
     Type("br = 3");
     QCOMPARE(main_->Disassembly()->Rows()->item(main_->Disassembly()->RowOf(3))->data(Qt::UserRole + 1).toInt(), 1);
@@ -100,6 +103,92 @@ class SessionTest : public QObject {
     QVERIFY(Text().endsWith("hlt>"));
     QVERIFY(!main_->BusyShown());
     QVERIFY(!main_->WaitForm()->isVisible());
+  }
+
+  // A board (the fake ADuC): a run's end ends the busy state, whichever way
+  // it ends; a dead line is one message per command; code writes are seen.
+  void boardRunsAndDeadLine() {
+    FakeTarget fake(FakeTarget::Kind::Aduc);
+    QVERIFY(fake.Started());
+    dorvik::Run().TargetKind = kTargetAduc;
+    Breakpoints().LastBreakIndex = 7;
+    QVERIFY(OpenLink(fake.Device(), 19200));
+    fake.Poke(kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD});
+    Type("br = 3");
+    Type("go from 0");
+    QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    // The status fields: what the chip reported at its stop.
+    QCOMPARE(Field("PC"), QString("PC 0003"));
+    QCOMPARE(Field("ACC"), QString("ACC 06"));
+    QCOMPARE(Field("SP"), QString("SP 07"));
+    Type("disable br");
+    Type("go from 2");
+    QVERIFY(dorvik::Run().ProgramRunning);
+    QVERIFY(main_->BusyShown());
+    Type("halt");
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    QCOMPARE(MainForm().BusyCount, 0);
+    // A code write: the disassembly decodes the line again.
+    Type("cbyte 2 = 0");
+    QTRY_VERIFY(main_->Disassembly()->Rows()->item(main_->Disassembly()->RowOf(2))->text().contains("NOP"));
+    // The line goes dead while the program runs: the run and the busy state end.
+    Type("go from 2");
+    QVERIFY(main_->BusyShown());
+    fake.Hangup();
+    QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    // On the dead line each command is one message.
+    for (const char* line : {"xbyte 0", "cbyte 0 to 3", "go from 0"}) {
+      boxes_.Clear();
+      Type(line);
+      QCOMPARE(int(boxes_.Shown().size()), 1);
+      QVERIFY(!main_->BusyShown());
+    }
+    CloseLink();
+
+    // The monitor: the halt report and the board's own stop ("NO BREAK") end the busy state too.
+    FakeTarget monitor(FakeTarget::Kind::Monitor);
+    QVERIFY(monitor.Started());
+    dorvik::Run().TargetKind = kTargetMonitor;
+    Breakpoints().LastBreakIndex = 1;
+    QVERIFY(OpenLink(monitor.Device(), 19200));
+    monitor.Poke(kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD, 0x00, 0x00, 0x00, 0x80, 0xFE});
+    Type("go from 0 till 3");
+    QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    QCOMPARE(Field("PC"), QString("PC 0003"));
+    Type("go from 8 forever");
+    QVERIFY(main_->BusyShown());
+    monitor.StopByItself();
+    QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+    QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    QCOMPARE(MainForm().BusyCount, 0);
+    CloseLink();
+  }
+
+  // The real workbench with a project naming a board and its [COM] port opens the line at start.
+  void projectBoardLineOpenedAtStart() {
+    FakeTarget fake(FakeTarget::Kind::Aduc);
+    QVERIFY(fake.Started());
+    QTemporaryDir dir;
+    const QString project = dir.filePath("BOARD.QPC");
+    WriteFile(project.toStdString(), "Target=ADUC\n[COM]\nPort=" + fake.Device() + "\nBaud=19200\n");
+    QProcess gui;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    gui.setProcessEnvironment(env);
+    gui.start(QString(DORVIK_BIN_DIR) + "/dorvik51-gui", {project});
+    QVERIFY(gui.waitForStarted());
+    const QString fds = QString("/proc/%1/fd").arg(gui.processId());
+    auto opened = [&] {
+      for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System | QDir::Files))
+        if (fd.symLinkTarget() == QString::fromStdString(fake.Device())) return true;
+      return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
+    gui.kill();
+    gui.waitForFinished();
   }
 
   void keysThatWouldDestroyThePrompt() {
@@ -294,6 +383,8 @@ class SessionTest : public QObject {
     QVERIFY(fake.Received().find("U\x1b") != std::string::npos);
     QVERIFY(!dorvik::Run().ProgramRunning);
     QCOMPARE(a->RunHaltButton()->defaultAction(), a->Run);
+    // The halt ended the busy state the GO held: the run actions are back.
+    QVERIFY(a->Run->isEnabled() && a->Step->isEnabled() && !a->Halt->isEnabled());
     CloseLink();
   }
 

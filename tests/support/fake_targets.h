@@ -50,6 +50,10 @@ enum class Fault : uint8_t {
   NeverHalt,   // the running program ignores every request to stop (an ADuC step never reports)
   ResetOnHalt, // ADuC: asked to stop, the chip resets itself and answers 07H
   Hold,        // monitor: its output is held from now on until an XON arrives (no fault after that)
+  Cut,         // the next reply stops after half of its bytes (the command itself is done)
+  Refuse,      // ADuC: every code page packet is refused (NAK) from now on
+  Version3,    // monitor: from now on a version 3 monitor, which does not acknowledge HEX records
+  Announce,    // ADuC: after Arg commands or packets passed, the chip resets itself and announces itself
 };
 
 class FakeTarget {
@@ -126,6 +130,12 @@ class FakeTarget {
   // Bytes the target sends of its own accord (a banner after a power-up).
   void SendUnsolicited(const std::string& bytes) {
     Request('U', std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    ReadReply();
+  }
+  // Bytes sent again every 50 ms until the line says something (a board that
+  // announces itself when its line is opened, whenever that is).
+  void AnnounceUntilSpokenTo(const std::string& bytes) {
+    Request('W', std::vector<uint8_t>(bytes.begin(), bytes.end()));
     ReadReply();
   }
   // How many replies the fake has sent (each one a round trip the engine waited for).
@@ -223,6 +233,10 @@ class FakeTarget {
         continue;
       }
       if (running_) RunSlice();
+      if (!announce_.empty() && std::chrono::steady_clock::now() - lastAnnounce_ > std::chrono::milliseconds(50)) {
+        lastAnnounce_ = std::chrono::steady_clock::now();
+        Send(announce_);
+      }
     }
   }
 
@@ -232,6 +246,7 @@ class FakeTarget {
       if (master_ < 0) return;
       const ssize_t k = read(master_, buf, sizeof buf);
       if (k <= 0) return;
+      announce_.clear();
       for (ssize_t i = 0; i < k; ++i) {
         log_ += static_cast<char>(buf[i]);
         if (fault_ == Fault::CloseAfter && faultArg_ > 0 && --faultArg_ == 0) {
@@ -282,9 +297,16 @@ class FakeTarget {
           held_ = true;
           fault_ = Fault::None;
         }
+        if (fault_ == Fault::Version3) {
+          version3_ = true;
+          fault_ = Fault::None;
+        }
         break;
       case 'U':
         Reply(args);
+        break;
+      case 'W':
+        announce_ = args;
         break;
       case 'G':
         reply = {char(m.SimPC >> 8), char(m.SimPC), char(running_)};
@@ -339,8 +361,12 @@ class FakeTarget {
   }
 
   // Sends a reply as the fault asks; held output waits for XON.
-  void Reply(const std::string& bytes) {
+  void Reply(std::string bytes) {
     if (master_ < 0 || fault_ == Fault::Silent) return;
+    if (fault_ == Fault::Cut) {
+      fault_ = Fault::None;
+      bytes.resize(bytes.size() / 2);
+    }
     ++replies_;
     if (held_) {
       heldOut_ += bytes;
@@ -376,7 +402,7 @@ class FakeTarget {
   }
   // Takes a one-shot fault for the command at hand: true when it answered instead.
   bool FaultAnswered(const std::string& nak) {
-    if (fault_ == Fault::Garbage || fault_ == Fault::Nak || fault_ == Fault::Overlong) {
+    if (fault_ == Fault::Garbage || fault_ == Fault::Nak || fault_ == Fault::Overlong || fault_ == Fault::Announce) {
       // Arg: commands that still pass before the fault strikes.
       if (faultArg_ > 0) {
         --faultArg_;
@@ -395,6 +421,13 @@ class FakeTarget {
       case Fault::Overlong:
         fault_ = Fault::None;
         Reply(std::string(3000, 'A'));
+        return true;
+      case Fault::Announce:
+        fault_ = Fault::None;
+        running_ = false;
+        Run().ProgramRunning = false;
+        SimReset();
+        Reply("ADI 841\r\n");
         return true;
       default:
         return false;
@@ -468,9 +501,12 @@ class FakeTarget {
     }
     if (b == 27) {
       line_.clear();
+      stepMode_ = false;
       Reply("\r\n-");
       return;
     }
+    // Step mode takes nothing but ESC.
+    if (stepMode_) return;
     if (b != '\r') {
       if (line_.size() < 200) line_ += static_cast<char>(b);
       return;
@@ -575,15 +611,16 @@ class FakeTarget {
       Simulator().StoppedAtBreak = -1;
       SimStep(static_cast<uint16_t>(m.SimPC));
       Run().ProgramRunning = false;
+      stepMode_ = true;
       return Reply(StepLine(static_cast<uint16_t>(m.SimPC)) + "\r\n");  // step mode: ESC ends it
     }
-    if (w[0] == "GO") {
-      // GO FROM a [ARM a] (TILL BR0 | TILL BR1 | TILL BR | FOREVER)
-      if (w.size() < 4 || w[1] != "FROM" || !ParseHex(w[2], a)) return MonitorError("02", "SYNTAX");
+    if (w[0] == "GO" || w[0] == "G") {
+      // GO FROM a [ARM a] (TILL BR0 | TILL BR1 | TILL BR | FOREVER); G, F and T for GO, FROM and TILL
+      if (w.size() < 4 || (w[1] != "FROM" && w[1] != "F") || !ParseHex(w[2], a)) return MonitorError("02", "SYNTAX");
       size_t i = 3;
       if (w[i] == "ARM") i += 2;
       till_ = 0;
-      if (i + 1 < w.size() && w[i] == "TILL") till_ = w[i + 1] == "BR0" ? 1 : w[i + 1] == "BR1" ? 2 : w[i + 1] == "BR" ? 3 : 0;
+      if (i + 1 < w.size() && (w[i] == "TILL" || w[i] == "T")) till_ = w[i + 1] == "BR0" ? 1 : w[i + 1] == "BR1" ? 2 : w[i + 1] == "BR" ? 3 : 0;
       else if (i >= w.size() || w[i] != "FOREVER") return MonitorError("02", "SYNTAX");
       m.SimPC = static_cast<int32_t>(a & 0xFFFF);
       running_ = true;
@@ -591,7 +628,8 @@ class FakeTarget {
       Simulator().StoppedAtBreak = -1;
       return Reply("EXECUTION BEGUN\r\n");
     }
-    if (line == "BR") return Reply(std::string("BR=") + (breakSwitch_ ? "ON" : "OFF") + "\r\n-");
+    // The BR query's line; ESC brings the monitor back to its prompt.
+    if (line == "BR") return Reply(std::string("BR=") + (breakSwitch_ ? "ON" : "OFF") + "\r\n");
     if (line == "BR=ON" || line == "BR=OFF") {
       breakSwitch_ = line == "BR=ON";
       return Reply("\r\n-");
@@ -610,8 +648,9 @@ class FakeTarget {
       Reply("PC=" + Hex4(uint16_t(m.SimPC)) + " ACC=" + Hex2(m.SfrImage[sfr::ACC]) + " B=" +
             Hex2(m.SfrImage[sfr::B]) + " PSW=" + Hex2(m.SfrImage[sfr::PSW]) + " SP=" + Hex2(m.SfrImage[sfr::SP]) +
             " DPTR=" + Hex4(uint16_t(RegisterValue("DPTR"))) + "\r\n");
+      // The second line waits for XON; ESC brings the monitor back to its prompt.
       held_ = true;
-      return Reply(second + "\r\n-");
+      return Reply(second + "\r\n");
     }
     if (w[0] == "CB" && eq != std::string::npos && ParseHex(TrimBlanks(line.substr(3, eq - 3)), a)) {
       const std::vector<std::string> values = Split(line.substr(eq + 1));
@@ -710,7 +749,12 @@ class FakeTarget {
     }
     const std::string record = record_;
     record_.clear();
-    if ((sum & 0xFF) != 0) return MonitorError("06", "CHECKSUM");
+    if (FaultAnswered("\x15" "ERR 06 CHECKSUM\r\n-") || (sum & 0xFF) != 0) {
+      // The error answer ends the load mode: what follows is read as commands.
+      loading_ = false;
+      if ((sum & 0xFF) != 0) MonitorError("06", "CHECKSUM");
+      return;
+    }
     if (type == 1) {
       endSeen_ = true;
       return;
@@ -719,7 +763,7 @@ class FakeTarget {
       ParseHex(record.substr(9 + 2 * i, 2), v);
       PokeByte(kSpaceCode, uint16_t(addr + i), uint8_t(v));
     }
-    Reply(".");
+    if (!version3_) Reply(".");
   }
 
   static std::vector<std::string> Split(const std::string& s) {
@@ -766,6 +810,8 @@ class FakeTarget {
   }
 
   void AducPacket(const std::vector<uint8_t>& p) {
+    if (fault_ == Fault::Silent || FaultAnswered("\x15")) return;
+    if (p[1] == 'Q' && fault_ == Fault::Refuse) return Reply("\x15");
     if (p[1] == 'Q') {
       uint32_t pageSum = 0;
       for (size_t i = 2; i < 259; ++i) pageSum += p[i];
@@ -860,12 +906,10 @@ class FakeTarget {
         SimReset();
         return Reply("\x07");
       }
-      // Any command stops the program: its answer, then the break report.
+      // Any command stops the program; the kernel answers it as when stopped
+      // ('R' 1, the halt, in the single-byte form) and sends no break report.
       running_ = false;
       Run().ProgramRunning = false;
-      if (letter == 'R') Single('R', m.IDataImage[arg]);
-      else Reply("\x06");
-      return Reply(BreakReport(static_cast<uint16_t>(m.SimPC)));
     }
     const uint8_t bank = (m.SfrImage[sfr::PSW] & 0x18) >> 3;
     switch (letter) {
@@ -884,7 +928,13 @@ class FakeTarget {
         CodeImageChanged();
         return Reply("\x06");
       case 'Y': case 'D': {
-        const int n = arg == 0 ? 1 : arg;
+        if (arg == 0) {
+          // The count 0: one byte, in the single-byte form.
+          const uint8_t v = letter == 'Y' ? m.CodeImage[Dptr()] : m.XDataImage[Dptr()];
+          SetDptr(uint16_t(Dptr() + 1));
+          return Single(letter, v);
+        }
+        const int n = arg;
         std::vector<uint8_t> data;
         for (int i = 0; i < n; ++i) {
           data.push_back(letter == 'Y' ? m.CodeImage[Dptr()] : m.XDataImage[Dptr()]);
@@ -950,6 +1000,10 @@ class FakeTarget {
   MonitorBreak br_[2];
   int till_ = 0;
   bool breakSwitch_ = false;
+  bool stepMode_ = false;
+  bool version3_ = false;
+  std::string announce_;  // sent every 50 ms until a byte arrives
+  std::chrono::steady_clock::time_point lastAnnounce_{};  // no acknowledgements of HEX records
   bool held_ = false;     // output waits for XON
   std::string heldOut_;
   std::string cause_;
