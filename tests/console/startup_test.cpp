@@ -37,6 +37,33 @@ std::pair<std::string, int> RunIn(const fs::path& dir, const std::string& comman
   return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
+// The indented block after the first "exactly this:" of a README, and the prompt the console ends with.
+std::string ReadmeTranscript(const fs::path& readme) {
+  const std::string text = tu::ReadFile(readme);
+  size_t at = text.find("exactly this:\n");
+  std::string block;
+  if (at == std::string::npos) return block;
+  at = text.find('\n', at) + 1;
+  while (at < text.size() && text[at] == '\n') ++at;
+  while (at < text.size() && text.compare(at, 4, "    ") == 0) {
+    const size_t end = text.find('\n', at);
+    block += text.substr(at + 4, end - at - 4) + "\n";
+    at = end + 1;
+  }
+  return block + "hlt>\n";
+}
+
+TEST(ConsoleStartTest, ReadmeTranscriptsAreWhatTheConsolePrintsForTheirCommandFiles) {
+  const fs::path source(DORVIK_SOURCE_DIR);
+  const fs::path dir = tu::ScratchDir("readme");
+  EXPECT_EQ(RunIn(dir, "dorvik51'", source / "examples/quickstart.txt"),
+            std::make_pair(ReadmeTranscript(source / "README.md"), 0));
+  fs::copy_file(source / "examples/sum/sum.a51", dir / "sum.a51");
+  tu::AssembleAt(dir / "sum.a51", "");
+  EXPECT_EQ(RunIn(dir, "dorvik51' sum.obj", source / "examples/sum/session.txt"),
+            std::make_pair(ReadmeTranscript(source / "examples/sum/README.md"), 0));
+}
+
 TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops) {
   const fs::path dir = tu::ScratchDir("sum");
   fs::copy_file(fs::path(DORVIK_SOURCE_DIR) / "examples/sum/sum.a51", dir / "sum.a51");
@@ -50,11 +77,22 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   // The project's automatic load of its last program.
   tu::WriteFile(dir / "auto.qpc", "[LOADER]\r\nLoadAutomaticallyOnStart=Yes\r\nLastLoadPath=sum.obj\r\n");
   EXPECT_EQ(RunIn(dir, "dorvik51' --project auto.qpc", "/dev/null").first,
-            "hlt>\nInformation: Load succesful, last address used 004D\nhlt>\n");
+            "Information: Load succesful, last address used 004D\nhlt>\n");
+
+  // The stack question of a program without MOV SP takes its shown value
+  // without reading a line: the script's first line stays a command.
+  tu::WriteFile(dir / "nosp.hex", ":0500000002000380FE78\n:00000001FF\n");
+  tu::WriteFile(dir / "r.in", "R\n");
+  EXPECT_EQ(RunIn(dir, "dorvik51' nosp.hex", dir / "r.in").first,
+            "Information: Load succesful, last address used 0004\n"
+            "Warning #2: Symbol table empty - user program doesn't contain symbol information. Source level and "
+            "symbolic debuging will be not available.\n"
+            "Please, enter STACK value.\nValue [07H]: 07H (input is not a terminal)\nhlt>R\n"
+            "PC=0003 ACC=00 B=00 PSW=00 SP=07 DPTR=0000 R0=00 R1=00 R2=00 R3=00 R4=00 R5=00 R6=00 R7=00\nhlt>\n");
 
   // A project that is not there is reported; the console still starts.
   const auto [missing, code] = RunIn(dir, "dorvik51' --project none.qpc", "/dev/null");
-  EXPECT_EQ(missing, "hlt>\nError #106: File \"none.qpc\" doesn't exist\nhlt>\n");
+  EXPECT_EQ(missing, "Error #106: File \"none.qpc\" doesn't exist\nhlt>\n");
   EXPECT_EQ(RunIn(dir, "dorvik51' --bogus", "/dev/null").second, 2);
 }
 
