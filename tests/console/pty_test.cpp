@@ -240,6 +240,63 @@ TEST(PtyTest, CtrlCStopsARunAndTheProgramGoesOn) { StopsAnEndlessRun("\x03"); }
 
 TEST(PtyTest, TypedHaltStopsARun) { StopsAnEndlessRun("HALT\r"); }
 
+// During a run: typed text echoes after "run>" with Backspace and Left
+// working; BASE runs, a command that needs a stopped target gets 144, a line
+// that is no command 118; Alt+X ends the program, halting the run first.
+TEST(PtyTest, LinesTypedDuringARun) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("CBYTE 0 = 80,FE\rGO\r");
+  ASSERT_TRUE(run.WaitFor("run>"));
+  run.Send("XBYTE 0");
+  ASSERT_TRUE(run.WaitFor("XBYTE 0"));
+  run.Send("\r");
+  ASSERT_TRUE(run.WaitFor("Error #144: Command form not allowed during user program run"));
+  run.Send("BAE\x1b[DS\r");
+  ASSERT_TRUE(run.WaitFor("BASE =HEX"));
+  run.Send("DEFINEX\x7f\r");
+  ASSERT_TRUE(run.WaitFor("DEFINECMD"));
+  run.Send("LOAD\r");
+  ASSERT_TRUE(run.WaitFor("Error #118: Syntax Error"));
+  ASSERT_TRUE(run.WaitFor("run>"));
+  run.Send("\x1bx");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_NE(run.Output().find("EXECUTION HALTED AT 0000"), std::string::npos);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+// A TRACE over a call that never returns shows "run>"; Esc stops it where
+// the program is. Ctrl+D in the STEP key loop ends the program.
+TEST(PtyTest, LongStepShowsRunAndStopsAtEscCtrlDEndsTheKeyLoop) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("CBYTE 0 = 12,00,05,00,00,80,0FE\rTRACE\r");
+  ASSERT_TRUE(run.WaitFor("run>"));
+  run.Send("\x1b");
+  ASSERT_TRUE(run.WaitFor("0000H LCALL   05----->0005H SJMP    05"));
+  ASSERT_TRUE(run.WaitFor("EXECUTION HALTED AT 0005"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("STEP\r");
+  ASSERT_TRUE(run.WaitFor("0005H SJMP    05----->0005H SJMP    05"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+// Ctrl+D during a GO ends the program.
+TEST(PtyTest, CtrlDEndsARun) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("CBYTE 0 = 80,FE\rGO\r");
+  ASSERT_TRUE(run.WaitFor("run>"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
 // A command file on a pipe: the prompt is there before any line arrives; a
 // GO that never halts holds the next line back; a signal stops it, ends the
 // program cleanly with its status, and the held line never runs.
