@@ -325,6 +325,12 @@ char ReadStepKey() {
   return source ? source() : static_cast<char>(kKeyEsc);
 }
 
+// A memory keyword that starts a typed memory reference (CBYTE ... XWORD, BYTE ... POINTER, BIT, BOOLEAN).
+bool IsMemoryKeyword(uint8_t token) {
+  return (token >= tok::kByteTypeBase && token < tok::kWordTypeBase + 8) || token == tok::kBOOLEAN ||
+         (token >= tok::kADDRESS && token <= tok::kPOINTER);
+}
+
 bool IsWatchRegister(uint8_t token) {
   switch (token) {
     case tok::kAB: case tok::kDPTR: case tok::kPC: case tok::kPPC: case tok::kTM0: case tok::kTM1:
@@ -641,9 +647,22 @@ void CmdStep() {
     ScannerState& s = Scanner();
     watch = s.ScanChar + s.ScanLine.substr(std::min<size_t>(s.ScanPos - 1, s.ScanLine.size()));
     watch = watch.substr(0, watch.find('\r'));
+    // Only a symbol, a register or a memory keyword with its address.
     const uint8_t head = PeekToken();
-    Expression(tok::kEndOfLine);  // the watch must read now
+    if (IsWatchRegister(head) || head == tok::kSymbol) {
+      GetToken();
+    } else if (IsMemoryKeyword(head)) {
+      Primary(true);  // the memory must read now
+    } else {
+      GetToken();
+      if (!Failed()) PlainSyntaxError();
+      return;
+    }
     if (Failed()) return;
+    if (GetToken() != tok::kEndOfLine) {
+      if (!Failed()) PlainSyntaxError();
+      return;
+    }
     if (IsWatchRegister(head) && TokenText(head).find(UpperCase(TrimBlanks(watch))) == 0) watchRegister = head;
   } else if (token != tok::kEndOfLine) {
     if (!Failed()) PlainSyntaxError();

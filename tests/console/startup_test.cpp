@@ -96,6 +96,18 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   EXPECT_EQ(RunIn(dir, "dorvik51' --bogus", "/dev/null").second, 2);
 }
 
+// Ranges whose end is a symbol or expression, a module-qualified name, the
+// STEP watch forms and an unknown name reported once (golden text in
+// tests/console/startup/ranges.*).
+TEST(ConsoleStartTest, RangesQualifiedNamesWatchesAndUnknownNames) {
+  const fs::path dir = tu::ScratchDir("ranges");
+  const fs::path golden = fs::path(DORVIK_SOURCE_DIR) / "tests/console/startup";
+  fs::copy_file(golden / "ranges.a51", dir / "ranges.a51");
+  tu::AssembleAt(dir / "ranges.a51", "OBJECT DEBUG");
+  EXPECT_EQ(RunIn(dir, "dorvik51' ranges.obj", golden / "ranges.in"),
+            std::make_pair(tu::ReadFile(golden / "ranges.out"), 0));
+}
+
 TEST(ConsoleStartTest, ProjectFileGivesTargetOptionsAndModules) {
   ResetSession();
   const fs::path dir = tu::ScratchDir("project");
