@@ -97,7 +97,9 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
 }
 
 // Ranges whose end is a symbol or expression, a module-qualified name, the
-// STEP watch forms and an unknown name reported once (golden text in
+// STEP watch forms, an unknown name reported once, step lines that follow
+// DISABLE SYMBOLS and BASE, an immediate symbol with its number, and the
+// line at FFFFH with the bytes that follow at 0000H (golden text in
 // tests/console/startup/ranges.*).
 TEST(ConsoleStartTest, RangesQualifiedNamesWatchesAndUnknownNames) {
   const fs::path dir = tu::ScratchDir("ranges");

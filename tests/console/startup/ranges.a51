@@ -7,7 +7,8 @@ XLAST:  DS 1
         CSEG AT 0
         LJMP START
         ORG 10H
-START:  MOV SP,#5FH
+VAL     EQU 5FH
+START:  MOV SP,#VAL
         MOV 30H,#11H
         MOV 33H,#14H
 LOOP:   SJMP LOOP
