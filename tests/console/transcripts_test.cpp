@@ -41,7 +41,7 @@ constexpr Transcript kTranscripts[] = {
     {"prompt", "empty and blank lines, lower case, the prompt on a fresh line"},
     {"noeol", "a last line without its newline"},
     {"empty", "no input at all"},
-    {"go", "code bytes, BR = addr, BR, GO to a breakpoint, the code restored, GO FROM ... TILL"},
+    {"go", "code bytes, BR = addr, BR, GO to a breakpoint, the code restored, GO FROM ... TILL, a break inside an LCALL never reached"},
     {"st", "R1, R2, R4, R5, R6 set and shown; ST ended quietly by the end of the input"},
     {"step", "one step per STEP; an empty line steps again, ESC alone ends with the halt, another line runs as a command"},
     {"memshow", "every type and memory keyword shown, the character column, 145 for spaces without an image, CHECKSUM"},
