@@ -315,7 +315,8 @@ void ConsoleFrontEnd::PollDuringCommand() {
     FeedKeysDuringRun();
   else
     ScanForBreaks();
-  Render();
+  // The STEP loop waits for a key: its line is shown whole.
+  Render(t.WaitingForKey);
 }
 
 char ConsoleFrontEnd::ReadStepKeyLine() {
@@ -348,7 +349,7 @@ void ConsoleFrontEnd::HaltRunningProgram() {
 }
 
 bool ConsoleFrontEnd::ReadAnswer(std::string& answer) {
-  Render();
+  Render(true);
   answer.clear();
   if (!raw_) {
     for (;;) {

@@ -33,7 +33,8 @@ class ConsoleFrontEnd;
 
 // Message boxes in the console text, as the console reporter prints them:
 // "Caption: text" on lines of their own, and for a question "(y/n)? " (or
-// y/n/c, o/c) with the answer read from the console's own input.
+// y/n/c, o/c) with the answer read from the console's own input; when the
+// input is no terminal, the answer that does the least is taken unread.
 class ConsoleBoxReporter : public platform::MessageReporter {
  public:
   explicit ConsoleBoxReporter(ConsoleFrontEnd& front) : front_(front) {}
@@ -45,7 +46,8 @@ class ConsoleBoxReporter : public platform::MessageReporter {
 
 // The input dialogs in the console text: the caption, then the label with the
 // shown text in brackets; an empty answer keeps the shown text, "#n" takes
-// history item n, Esc or the end of input cancels. Progress is not shown.
+// history item n, Esc or the end of input cancels; when the input is no
+// terminal, the shown text is taken unread. Progress is not shown.
 class ConsoleDialogFace : public platform::DialogUi {
  public:
   explicit ConsoleDialogFace(ConsoleFrontEnd& front) : front_(front) {}
