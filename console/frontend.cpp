@@ -351,17 +351,10 @@ void ConsoleFrontEnd::HaltRunningProgram() {
 bool ConsoleFrontEnd::ReadAnswer(std::string& answer) {
   Render(true);
   answer.clear();
-  if (!raw_) {
-    for (;;) {
-      if (TakeLine(answer, eof_)) {
-        TypeText(answer);
-        return true;
-      }
-      if (eof_) return false;
-      WaitAndRead(100);
-    }
-  }
+  // Keys of a terminal (a command file's questions are never read).
   for (;;) {
+    TakeSignals();
+    if (Ending()) return false;  // no one answers any more
     if (input_.empty()) {
       if (eof_) return false;
       WaitAndRead(100);

@@ -89,7 +89,8 @@ class ConsoleFrontEnd {
   // Writes the rest of the text and ends its last line.
   void Finish();
 
-  // For the reporter: the answer of a question (false at the end of input or on Esc).
+  // For the reporter: the answer of a question typed on the terminal (false
+  // at the end of input, on Esc or when the program is asked to end).
   bool ReadAnswer(std::string& answer);
   // The input is a terminal: questions are asked; otherwise they take their default.
   bool Interactive() const { return raw_; }
