@@ -27,7 +27,6 @@ constexpr int kStatusTerminated = 143;   // SIGTERM ended the program
 // Why a question took its default answer.
 constexpr std::string_view kNotATerminal = " (input is not a terminal)";
 
-
 bool Printable(char c) { return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F; }
 
 // Text typed into the model at the end of its last line (CR: a new line).
