@@ -1,5 +1,7 @@
 #include "access/target.h"
 
+#include <array>
+
 #include <algorithm>
 
 #include "access/backend.h"
@@ -225,9 +227,12 @@ bool BuildLine(tDisasLine& item, uint16_t addr, uint32_t bytes) {
   return true;
 }
 
-// The line's text from the mnemonic on: the symbolic rendering when there is one.
+// The line's text from the mnemonic on: the symbolic rendering when there is
+// one; an immediate shown as a symbol keeps its number in the comment.
 std::string LineText(const tDisasLine& item) {
-  return TextFromMnemonic(item.SourceLine.empty() ? item.DisasText : item.SourceLine);
+  std::string text = TextFromMnemonic(item.SourceLine.empty() ? item.DisasText : item.SourceLine);
+  if (item.ImmediateShownAsSymbol && !item.SourceLine.empty() && !item.Comment.empty()) text += " " + item.Comment;
+  return text;
 }
 
 }  // namespace
@@ -262,8 +267,18 @@ std::string DisassembleLine(int32_t addr) {
     }
     if (readable) {
       const size_t at = static_cast<size_t>(address - t.CodeCacheAddr);
-      const uint32_t bytes = t.CodeCache[at] | uint32_t{t.CodeCache[at + 1]} << 8 | uint32_t{t.CodeCache[at + 2]} << 16;
-      built = BuildLine(item, address, bytes);
+      uint32_t bytes = t.CodeCache[at] | uint32_t{t.CodeCache[at + 1]} << 8 | uint32_t{t.CodeCache[at + 2]} << 16;
+      if (address > 0xFFFD) {
+        // The instruction's bytes go on at 0000H, as the program counter does.
+        std::array<uint8_t, 2> wrapped{};
+        const size_t inside = static_cast<size_t>(0x10000 - address);
+        if (!TargetReadBytes(kSpaceCode, 0, std::span<uint8_t>(wrapped.data(), 3 - inside))) readable = false;
+        for (size_t k = inside; k < 3; ++k) {
+          bytes &= ~(uint32_t{0xFF} << (8 * k));
+          bytes |= uint32_t{wrapped[k - inside]} << (8 * k);
+        }
+      }
+      if (readable) built = BuildLine(item, address, bytes);
     }
   } else {
     readable = false;

@@ -8,6 +8,7 @@
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "base/text.h"
+#include "platform/clock.h"
 #include "platform/tty.h"
 #include "debugger/executor.h"
 #include "debugger/terminal.h"
@@ -21,6 +22,10 @@ constexpr char kEsc = 0x1B;
 constexpr uint32_t kPollIntervalMs = 5;  // the input poll while a command works
 constexpr int kIdleWaitMs = 20;          // the main loop's deadline for its timers
 constexpr int kEscapeWaitMs = 30;        // how long the rest of an escape sequence may take
+constexpr int kStatusInterrupted = 130;  // SIGINT ended the program
+constexpr int kStatusTerminated = 143;   // SIGTERM ended the program
+// Why a question took its default answer.
+constexpr std::string_view kNotATerminal = " (input is not a terminal)";
 
 bool Printable(char c) { return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F; }
 
@@ -75,6 +80,17 @@ int ConsoleBoxReporter::ShowBox(const platform::MessageBox& box) {
     if (!keys.empty()) keys += '/';
     keys += c.Key;
   }
+  if (!front_.Interactive()) {
+    // A command file's lines stay commands. The answer is the one that does
+    // the least (Cancel, else No): a script neither overwrites nor starts
+    // what it did not ask for.
+    Choice taken = choices.back();
+    for (const Choice& c : choices)
+      if (c.Result == platform::kBoxCancel) taken = c;
+    TypeText("(" + keys + ")? " + std::string(1, taken.Key) + std::string(kNotATerminal) + "\r");
+    front_.Render();
+    return taken.Result;
+  }
   for (;;) {
     TypeText("(" + keys + ")? ");
     std::string answer;
@@ -104,10 +120,13 @@ ConsoleFrontEnd::ConsoleFrontEnd(int inFd, int outFd, bool raw, bool ttyOutput)
   platform::MessagePump& pump = platform::Pump();
   pollTimer_ = pump.CreateTimer([this] { PollDuringCommand(); }, kPollIntervalMs, true);
   pump.EnableTimer(pollTimer_, true);
+  // A command file's step keys are its lines, read without the key wait's pumping.
+  if (!raw_) Terminal().KeyReader = [this] { return ReadStepKeyLine(); };
 }
 
 ConsoleFrontEnd::~ConsoleFrontEnd() {
   platform::Pump().DestroyTimer(pollTimer_);
+  Terminal().KeyReader = nullptr;
   platform::SetReporter(nullptr);
   platform::SetDialogUi(nullptr);
 }
@@ -207,8 +226,8 @@ ConsoleFrontEnd::Decode ConsoleFrontEnd::FeedKey(bool force) {
     // Ctrl+C breaks like Esc; it never ends the program.
     action = static_cast<int>(DoOnKeyDown(kKeyEsc));
   } else if (c == 0x04) {
-    Terminal().ExitRequested = true;
-    action = static_cast<int>(KeyAction::Exit);
+    // Ctrl+D ends the program as Alt+X does.
+    action = static_cast<int>(DoOnKeyDown('X', kModAlt));
   } else if (c == 0x01) {
     DoOnKeyDown(kKeyHome);
   } else if (c == 0x05) {
@@ -253,98 +272,88 @@ void ConsoleFrontEnd::ScanForBreaks() {
   }
 }
 
-namespace {
-
-// A whole line of raw keys, with Backspace applied and escape sequences left
-// out; false (nothing taken) while its Enter is still missing.
-bool TakeRawLine(std::string& input, std::string& line) {
-  const size_t end = input.find_first_of("\r\n");
-  if (end == std::string::npos) return false;
-  line.clear();
-  for (size_t i = 0; i < end; ++i) {
-    const char c = input[i];
-    if (c == kEsc) {
-      if (i + 1 < end && (input[i + 1] == '[' || input[i + 1] == 'O')) {
-        i += 2;
-        while (i < end && !(input[i] >= 0x40 && input[i] <= 0x7E)) ++i;
-      }
-    } else if (c == 0x7F || c == 0x08) {
-      if (!line.empty()) line.pop_back();
-    } else if (Printable(c)) {
-      line += c;
-    }
-  }
-  size_t used = end + 1;
-  if (input[end] == '\r' && used < input.size() && input[used] == '\n') ++used;
-  input.erase(0, used);
-  return true;
+void ConsoleFrontEnd::FeedKeysDuringRun() {
+  RunState& run = dorvik::Run();
+  const TerminalState& t = Terminal();
+  // A lone ESC is Esc at once: a terminal sends a key's sequence whole.
+  while (run.ProgramRunning && !run.UserBreak && !t.ExitRequested && !t.WaitingForKey)
+    if (FeedKey(true) != Decode::Key) break;
 }
 
-}  // namespace
-
-void ConsoleFrontEnd::HandleLineDuringRun(const std::string& line) {
-  const TerminalState& t = Terminal();
-  if (TrimBlanks(line).empty()) {
-    // An empty line types the prompt again on the next line, as at rest.
-    TypeText("\r");
-    TypeText(t.MonitorPrompt);
-    return;
+void ConsoleFrontEnd::TakeSignals() {
+  RunState& run = dorvik::Run();
+  if (platform::TakeInterrupt()) {
+    run.UserBreak = true;
+    // On a terminal Ctrl+C only breaks; a command file is interrupted.
+    if (!raw_) interrupted_ = true;
   }
-  // Typed after a bare "run>", else on a line of its own where it was consumed.
-  if (t.Lines.back() != t.MonitorPrompt) FreshLine();
-  TypeText(line);
-  TypeText("\r");
-  HandToScanner(line);
+  if (platform::TerminationRequested() && !terminated_) {
+    terminated_ = true;
+    run.UserBreak = true;
+  }
 }
 
 void ConsoleFrontEnd::PollDuringCommand() {
   if (!Executor().Running) return;  // the main loop reads the input itself
+  TakeSignals();
+  if (!raw_) {
+    // A command file's next line waits until the console is at rest.
+    Render();
+    return;
+  }
   ReadNow();
   RunState& run = dorvik::Run();
   TerminalState& t = Terminal();
-  if (platform::TakeInterrupt()) run.UserBreak = true;
   if (eof_ && input_.empty()) {
     t.EndOfInput = true;
     if (run.ProgramRunning) run.UserBreak = true;
   }
-  if (t.WaitingForKey) {
-    if (raw_) {
-      FeedKey(true);
-    } else {
-      std::string line;
-      if (TakeLine(line, eof_)) {
-        if (line.empty())
-          DoOnKeyDown(kKeyEnter);
-        else
-          DoOnKeyPressed(line[0]);
-      }
+  if (t.WaitingForKey)
+    FeedKey(true);
+  else if (run.ProgramRunning)
+    FeedKeysDuringRun();
+  else
+    ScanForBreaks();
+  // The STEP loop waits for a key: its line is shown whole.
+  Render(t.WaitingForKey);
+}
+
+char ConsoleFrontEnd::ReadStepKeyLine() {
+  for (;;) {
+    TakeSignals();
+    if (Ending()) return 0;
+    const size_t end = input_.find('\n');
+    if (end != std::string::npos || eof_) {
+      if (input_.empty()) return 0;
+      std::string line = input_.substr(0, end);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      char key = 0;
+      if (line.empty()) key = '\r';
+      if (line == "\x1b") key = 27;
+      // Any other line is the next command.
+      if (key != 0) input_.erase(0, end == std::string::npos ? input_.size() : end + 1);
+      return key;
     }
-  } else {
-    if (raw_) ScanForBreaks();
-    std::string line;
-    while (run.ProgramRunning && !run.UserBreak) {
-      const bool got = raw_ ? TakeRawLine(input_, line) : TakeLine(line, eof_);
-      if (!got) break;
-      HandleLineDuringRun(line);
-    }
+    Render(true);
+    WaitAndRead(kIdleWaitMs);
+    platform::PumpMessages();
   }
-  Render();
+}
+
+void ConsoleFrontEnd::HaltRunningProgram() {
+  if (!dorvik::Run().ProgramRunning || Executor().Running) return;
+  SetScanLine("HALT\r", false);
+  Terminal().TerminalEcho = true;
+  ExecuteScannerLine();
 }
 
 bool ConsoleFrontEnd::ReadAnswer(std::string& answer) {
-  Render();
+  Render(true);
   answer.clear();
-  if (!raw_) {
-    for (;;) {
-      if (TakeLine(answer, eof_)) {
-        TypeText(answer);
-        return true;
-      }
-      if (eof_) return false;
-      WaitAndRead(100);
-    }
-  }
+  // Keys of a terminal (a command file's questions are never read).
   for (;;) {
+    TakeSignals();
+    if (Ending()) return false;  // no one answers any more
     if (input_.empty()) {
       if (eof_) return false;
       WaitAndRead(100);
@@ -370,15 +379,31 @@ bool ConsoleFrontEnd::ReadAnswer(std::string& answer) {
   }
 }
 
-void ConsoleFrontEnd::Render() {
+std::string ConsoleFrontEnd::UnwrittenPart(const std::string& line) {
+  if (partialWritten_.empty()) return line;
+  std::string rest;
+  if (line.compare(0, partialWritten_.size(), partialWritten_) == 0)
+    rest = line.substr(partialWritten_.size());
+  else
+    rest = "\n" + line;  // the written beginning was replaced: the line again on its own
+  partialWritten_.clear();
+  return rest;
+}
+
+void ConsoleFrontEnd::Render(bool partial) {
   const TerminalState& t = Terminal();
   const auto& lines = t.Lines;
   std::string out;
   if (!ttyOut_) {
-    // Whole lines only: a finished line never changes again.
+    // Whole lines, and the last one only as far as it goes when the console
+    // waits (a prompt, a question): what was written never changes again.
     while (doneLines_ + 1 < lines.size()) {
-      out += lines[doneLines_++];
+      out += UnwrittenPart(lines[doneLines_++]);
       out += '\n';
+    }
+    if (partial) {
+      out += UnwrittenPart(lines.back());
+      partialWritten_ = lines.back();
     }
     platform::WriteAll(out_, out);
     return;
@@ -412,36 +437,42 @@ void ConsoleFrontEnd::Finish() {
   if (ttyOut_) {
     platform::WriteAll(out_, "\r\n");
   } else {
-    platform::WriteAll(out_, Terminal().Lines.back() + "\n");
+    platform::WriteAll(out_, UnwrittenPart(Terminal().Lines.back()) + "\n");
   }
 }
 
 int ConsoleFrontEnd::Run(const std::function<void()>& atStart) {
   SetTerminalVisible(true);
-  Render();
   if (atStart) {
+    // The first prompt follows what the start prints.
+    TerminalState& t = Terminal();
+    t.Lines.back().clear();
+    t.Caret = t.PromptLength = 0;
     atStart();
-    // A start that printed something leaves the prompt on a fresh line.
     ShowCursor();
-    Render();
   }
-  int status = 0;
+  Render();
   RunState& run = dorvik::Run();
   for (;;) {
     TerminalState& t = Terminal();
-    if (t.ExitRequested) break;
+    TakeSignals();
+    if (t.ExitRequested || Ending()) {
+      // The program is halted before the console ends.
+      HaltRunningProgram();
+      break;
+    }
     std::string line;
     if (TakeTypeAhead(line)) {
       EnterTypedLine(line);
       continue;
     }
-    if (platform::TakeInterrupt()) {
-      if (!raw_ && !run.ProgramRunning) {
-        // Ctrl+C at the prompt of a pipe: the program ends as interrupted.
-        status = 130;
-        break;
-      }
-      run.UserBreak = true;
+    if (!raw_ && run.ProgramRunning) {
+      // A run on a target behind a link: the next line waits for its halt.
+      Render();
+      platform::CurrentClock().Sleep1ms();
+      platform::PumpMessages();
+      platform::Pump().RunIdle();
+      continue;
     }
     if (raw_) {
       const Decode d = FeedKey(false);
@@ -458,26 +489,31 @@ int ConsoleFrontEnd::Run(const std::function<void()>& atStart) {
       continue;
     }
     if (eof_) {
-      if (run.ProgramRunning) {
-        // The end of the input halts a program that still runs.
-        SetScanLine("HALT\r", false);
-        Terminal().TerminalEcho = true;
-        ExecuteScannerLine();
-      }
+      // The end of a terminal's input halts a program that still runs.
+      HaltRunningProgram();
       break;
     }
-    Render();
+    Render(true);
     WaitAndRead(kIdleWaitMs);
     platform::PumpMessages();
     platform::Pump().RunIdle();
   }
   Finish();
-  return status;
+  if (interrupted_) return kStatusInterrupted;
+  if (terminated_) return kStatusTerminated;
+  return 0;
 }
 
 bool ConsoleDialogFace::AskLine(std::string_view label, const std::string& shown,
                                 const std::vector<std::string>& history, std::string& text) {
   TypeText(std::string(label) + " [" + shown + "]: ");
+  if (!front_.Interactive()) {
+    // A command file's lines stay commands: the shown text is the answer.
+    text = platform::DialogAnswer({}, shown, history);
+    TypeText(text + std::string(kNotATerminal) + "\r");
+    front_.Render();
+    return true;
+  }
   std::string answer;
   const bool answered = front_.ReadAnswer(answer);
   TypeText("\r");

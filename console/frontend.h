@@ -6,9 +6,17 @@
 //
 // One thread, one loop: poll() on the input with a short deadline, then the
 // message pump's timers and idle work. While a command runs, a 5 ms timer of
-// the pump reads what was typed: Esc and Ctrl+C set UserBreak; while the
-// user program runs, a line H or HALT sets UserBreak and any other line is
-// refused with error 144; all other input waits and runs after the command.
+// the pump reads what was typed on a terminal: Esc and Ctrl+C set UserBreak;
+// while the user program runs, keys edit a line after "run>" as at rest and
+// Enter runs it during the run (debugger/executor.h); all other input waits
+// and runs after the command.
+//
+// Input that is not a terminal is a command file: a line is read only when
+// the console is at rest, so a run lasts until the program halts by itself;
+// the STEP loop takes only the lines that are step keys (an empty line
+// steps again, a line of ESC alone ends it); questions take their default
+// without reading a line. SIGINT (status 130) and SIGTERM (status 143) stop a
+// run and end the program.
 
 #include <cstdint>
 #include <functional>
@@ -25,7 +33,8 @@ class ConsoleFrontEnd;
 
 // Message boxes in the console text, as the console reporter prints them:
 // "Caption: text" on lines of their own, and for a question "(y/n)? " (or
-// y/n/c, o/c) with the answer read from the console's own input.
+// y/n/c, o/c) with the answer read from the console's own input; when the
+// input is no terminal, the answer that does the least is taken unread.
 class ConsoleBoxReporter : public platform::MessageReporter {
  public:
   explicit ConsoleBoxReporter(ConsoleFrontEnd& front) : front_(front) {}
@@ -37,7 +46,8 @@ class ConsoleBoxReporter : public platform::MessageReporter {
 
 // The input dialogs in the console text: the caption, then the label with the
 // shown text in brackets; an empty answer keeps the shown text, "#n" takes
-// history item n, Esc or the end of input cancels. Progress is not shown.
+// history item n, Esc or the end of input cancels; when the input is no
+// terminal, the shown text is taken unread. Progress is not shown.
 class ConsoleDialogFace : public platform::DialogUi {
  public:
   explicit ConsoleDialogFace(ConsoleFrontEnd& front) : front_(front) {}
@@ -73,13 +83,17 @@ class ConsoleFrontEnd {
 
   // The pump's input poll while a command works (public for tests).
   void PollDuringCommand();
-  // Writes what changed in the console text.
-  void Render();
+  // Writes what changed in the console text; Partial: on a pipe, also the
+  // last line as far as it goes (the console starts to wait).
+  void Render(bool partial = false);
   // Writes the rest of the text and ends its last line.
   void Finish();
 
-  // For the reporter: the answer of a question (false at the end of input or on Esc).
+  // For the reporter: the answer of a question typed on the terminal (false
+  // at the end of input, on Esc or when the program is asked to end).
   bool ReadAnswer(std::string& answer);
+  // The input is a terminal: questions are asked; otherwise they take their default.
+  bool Interactive() const { return raw_; }
 
  private:
   enum class Decode : uint8_t { Key, NeedMore, Empty };
@@ -100,7 +114,17 @@ class ConsoleFrontEnd {
   // While a command works: Esc and Ctrl+C in the raw input break; lines are
   // taken only while the program runs.
   void ScanForBreaks();
-  void HandleLineDuringRun(const std::string& line);
+  // The keys typed while the program runs, echoed after "run>".
+  void FeedKeysDuringRun();
+  // SIGINT and SIGTERM: UserBreak; on a pipe SIGINT, and SIGTERM anywhere, end the program.
+  void TakeSignals();
+  bool Ending() const { return interrupted_ || terminated_; }
+  // The step key of a command file: the next line when it is one (KeyReader).
+  char ReadStepKeyLine();
+  // Halts a program that still runs, as a typed HALT.
+  void HaltRunningProgram();
+  // The part of Line not yet written to a pipe.
+  std::string UnwrittenPart(const std::string& line);
 
   int in_;
   int out_;
@@ -108,6 +132,8 @@ class ConsoleFrontEnd {
   bool ttyOut_;
   bool eof_ = false;
   bool interrupted_ = false;
+  bool terminated_ = false;
+  std::string partialWritten_;  // a pipe's last line as far as it was written
   std::string input_;  // read, not yet used
   // What the output shows: lines written whole, and the current row.
   size_t doneLines_ = 0;

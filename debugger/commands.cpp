@@ -4,6 +4,7 @@
 #include <string>
 
 #include "access/backend.h"
+#include "access/disasline.h"
 #include "access/target.h"
 #include "base/linkstate.h"
 #include "base/messages.h"
@@ -81,6 +82,8 @@ void SwitchOption(bool enable) {
   }
   if (!CheckEndOfLine()) return;
   *option = enable;
+  // The code lines are rendered again with the new option.
+  DisasLines().InvalidateAll();
 }
 
 }  // namespace
@@ -137,6 +140,8 @@ void CmdBase() {
       WrongWord();
       break;
   }
+  // The code lines show their numbers in the new radix.
+  DisasLines().InvalidateAll();
 }
 
 void CmdCause() {

@@ -1,5 +1,7 @@
 #include "debugger/executor.h"
 
+#include <algorithm>
+
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/runstate.h"
@@ -10,7 +12,9 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "lang/keywords.h"
+#include "lang/evaluator.h"
 #include "lang/scanner.h"
+#include "lang/valuelist.h"
 #include "platform/pump.h"
 
 namespace dorvik {
@@ -119,7 +123,55 @@ void FinishCommand(bool firstTokenFailed) {
   Executor().Running = false;
 }
 
+// The handlers that work while the user program runs.
+bool RunsDuringProgram(uint8_t token) {
+  switch (token) {
+    case tok::kBASE: case tok::kENABLE: case tok::kDISABLE: case tok::kDEFINE: case tok::kSEND: case tok::kRESET:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
+
+void ExecuteDuringRun(std::string_view line) {
+  SavedStates<ScannerState, EvaluatorState, tValueList> saved;
+  ExecutorState& ex = Executor();
+  MessageState& m = Messages();
+  TerminalState& t = Terminal();
+  const uint8_t commandToken = ex.CommandToken;
+  const bool errorFlag = m.ErrorFlag;
+  const bool warningFlag = m.WarningFlag;
+  const int32_t lastError = m.LastErrorCode;
+  const tMsgParams params = m.LastErrorParams;
+  const bool echo = t.TerminalEcho;
+  SetScanLine(UpperCase(TrimBlanks(line)) + "\r", false);
+  m.ErrorFlag = false;
+  t.TerminalEcho = true;
+  const uint8_t token = GetToken();
+  if (!m.ErrorFlag) {
+    const auto entry = std::find_if(kCommandTable.begin(), kCommandTable.end(),
+                                    [token](const CommandEntry& e) { return e.Token == token; });
+    if (token == tok::kHALT) {
+      Run().UserBreak = true;
+    } else if (entry == kCommandTable.end()) {
+      ReportError(err::kSyntaxError);
+    } else if (!RunsDuringProgram(token)) {
+      ReportError(err::kCommandFormNotAllowedDuring);
+    } else {
+      ex.CommandToken = token;
+      entry->Handler();
+    }
+  }
+  ex.CommandToken = commandToken;
+  m.ErrorFlag = errorFlag;
+  m.WarningFlag = warningFlag;
+  m.LastErrorCode = lastError;
+  m.LastErrorParams = params;
+  t.TerminalEcho = echo;
+  if (t.MonitorPrompt == kPromptRunning && !Run().UserBreak) ShowCursor();
+}
 
 bool ExecuteCommand() {
   ExecutorState& ex = Executor();

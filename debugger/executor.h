@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace dorvik {
 
@@ -32,6 +33,13 @@ const std::array<CommandEntry, 53>& CommandTable();
 // ("hlt>", or "run>" while the program runs). False when the executor is
 // already at work (the caller queues the line and runs it afterwards).
 bool ExecuteCommand();
+
+// A line typed while the user program runs, in the middle of the command
+// that runs it: the commands that need no stopped target (BASE, ENABLE,
+// DISABLE, DEFINE, SEND, RESET) run, HALT sets UserBreak, any other command
+// is error 144 and a line in no table entry 118. The running command's
+// scanner, evaluator and error state are kept.
+void ExecuteDuringRun(std::string_view line);
 
 // Every handler that reads or changes the target starts with this: error 144
 // while the user program runs. True when the handler may go on.

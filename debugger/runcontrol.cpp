@@ -116,10 +116,27 @@ void AwaitChipRestart(int32_t announcedBefore) {
 
 namespace {
 
-// Lets the console see its keys while a run or a wait goes on.
+// Lets the console see its keys while a run or a wait goes on; a step that
+// runs that long shows "run>" while the program runs.
 void PumpBetweenSlices() {
   MainForm().CurrentPC = static_cast<uint32_t>(Images().SimPC);
+  TerminalState& t = Terminal();
+  if (Run().Tracing && t.MonitorPrompt != kPromptRunning) {
+    t.MonitorPrompt = std::string(kPromptRunning);
+    ShowCursor();
+  }
   platform::PumpMessages();
+}
+
+// After a long step: the bare "run>" gives its place to the step line.
+void EndRunningPrompt() {
+  TerminalState& t = Terminal();
+  if (t.MonitorPrompt != kPromptRunning) return;
+  t.MonitorPrompt = std::string(kPromptHalted);
+  if (t.Lines.back() == kPromptRunning) {
+    t.Lines.back().clear();
+    t.Caret = t.PromptLength = 0;
+  }
 }
 
 // Breaks in code memory for every enabled entry (or the cursor breakpoint
@@ -292,7 +309,7 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
     Simulator().StoppedAtBreak = -1;
     int32_t n = 0;
     StepResult r = SimStep(address);
-    while (r == StepResult::Executed && run.Executing && run.ProgramRunning &&
+    while (r == StepResult::Executed && run.Executing && run.ProgramRunning && !run.UserBreak &&
            !(images.SimPC == ret && images.SfrImage[sfr::SP] <= sp)) {
       if (++n >= RunControl().SliceSteps) {
         n = 0;
@@ -310,6 +327,12 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
 char ReadStepKey() {
   auto source = RunControl().StepKeySource;
   return source ? source() : static_cast<char>(kKeyEsc);
+}
+
+// A memory keyword that starts a typed memory reference (CBYTE ... XWORD, BYTE ... POINTER, BIT, BOOLEAN).
+bool IsMemoryKeyword(uint8_t token) {
+  return (token >= tok::kByteTypeBase && token < tok::kWordTypeBase + 8) || token == tok::kBOOLEAN ||
+         (token >= tok::kADDRESS && token <= tok::kPOINTER);
 }
 
 bool IsWatchRegister(uint8_t token) {
@@ -612,6 +635,7 @@ bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text) {
   }
   UpdateCaption(kCaptionHalted);
   RefreshDebugViews();
+  rc.StepBroken = run.UserBreak;
   run.UserBreak = false;
   return !Failed();
 }
@@ -634,9 +658,22 @@ void CmdStep() {
     ScannerState& s = Scanner();
     watch = s.ScanChar + s.ScanLine.substr(std::min<size_t>(s.ScanPos - 1, s.ScanLine.size()));
     watch = watch.substr(0, watch.find('\r'));
+    // Only a symbol, a register or a memory keyword with its address.
     const uint8_t head = PeekToken();
-    Expression(tok::kEndOfLine);  // the watch must read now
+    if (IsWatchRegister(head) || head == tok::kSymbol) {
+      GetToken();
+    } else if (IsMemoryKeyword(head)) {
+      Primary(true);  // the memory must read now
+    } else {
+      GetToken();
+      if (!Failed()) PlainSyntaxError();
+      return;
+    }
     if (Failed()) return;
+    if (GetToken() != tok::kEndOfLine) {
+      if (!Failed()) PlainSyntaxError();
+      return;
+    }
     if (IsWatchRegister(head) && TokenText(head).find(UpperCase(TrimBlanks(watch))) == 0) watchRegister = head;
   } else if (token != tok::kEndOfLine) {
     if (!Failed()) PlainSyntaxError();
@@ -664,12 +701,20 @@ void CmdStep() {
   for (;;) {
     rc.PrevPC = start;
     std::string text;
-    if (!ExecuteStep(kind, start, text)) {
+    const bool stepped = ExecuteStep(kind, start, text);
+    EndRunningPrompt();
+    if (!stepped) {
       NewLine();
       break;
     }
     ShowStepLine(kind, start, watch, watchRegister);
     PrintExecutionSource();
+    if (rc.StepBroken) {
+      // Esc during a long step: it stops where the program was.
+      NewLine();
+      ReportHalt(1);
+      break;
+    }
     const char key = ReadStepKey();
     if (key != kKeyEnter) NewLine();
     start = PcField();

@@ -30,6 +30,7 @@ struct RunControlState {
   // The addresses holding a planted break, in planting order.
   std::vector<uint16_t> PlantedAddresses;
   int32_t StepProcedure = -1;  // the procedure an LSTEP/PSTEP started in
+  bool StepBroken = false;     // the last ExecuteStep was ended by the user's break
   std::string HaltReason;      // why the monitor says it stopped ("BR0", ...)
   // A console without an editor shows the execution point's source line as
   // "file:line: text" after a halt and after each step line (where the

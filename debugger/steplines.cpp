@@ -60,6 +60,7 @@ std::string WatchValue(const std::string& watch, uint8_t watchRegister) {
   // The watch is read in the middle of the step command's own line.
   SavedStates<ScannerState, EvaluatorState, tValueList> saved;
   SetScanLine(watch + "\r", false);
+  ValueList().Items.clear();  // only what this watch reads is shown
   const long double value = Expression(tok::kEndOfLine);
   // Memory is shown as its type is, zero-padded to the type's width.
   const tValueList& list = ValueList();

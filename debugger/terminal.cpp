@@ -199,23 +199,8 @@ KeyAction HandToScanner(std::string_view line) {
       t.TypeAhead.emplace_back(line);
       return KeyAction::LineQueued;
     }
-    const std::string text = UpperCase(TrimBlanks(line));
-    const std::string word = text.substr(0, text.find_first_of(" \t"));
-    if (word == "H" || word == "HALT") {
-      run.UserBreak = true;
-      return KeyAction::Break;
-    }
-    // The running command must not see this line's error as its own.
-    MessageState& m = Messages();
-    const bool errorFlag = m.ErrorFlag;
-    const int32_t lastError = m.LastErrorCode;
-    const tMsgParams params = m.LastErrorParams;
-    ReportError(err::kCommandFormNotAllowedDuring);
-    m.ErrorFlag = errorFlag;
-    m.LastErrorCode = lastError;
-    m.LastErrorParams = params;
-    if (t.MonitorPrompt == kPromptRunning) ShowCursor();
-    return KeyAction::None;
+    ExecuteDuringRun(line);
+    return run.UserBreak ? KeyAction::Break : KeyAction::None;
   }
   SetScanLine(UpperCase(line) + "\r", false);
   MessageState& m = Messages();
@@ -240,6 +225,22 @@ void PumpMessages() {
 
 char ReadKey() {
   TerminalState& t = Terminal();
+  if (t.KeyReader) {
+    const char key = t.KeyReader();
+    t.KeyPressed = false;
+    if (key == 0) {
+      // No step key follows: the loop ends, nothing is typed.
+      t.LastKey = 27;
+      return t.LastKey;
+    }
+    if (key == 27)
+      DoOnKeyDown(kKeyEsc);
+    else
+      t.LastKey = key;
+    t.KeyPressed = false;
+    TypeChar(t.LastKey == '\r' ? '\r' : ' ');
+    return t.LastKey;
+  }
   t.KeyPressed = false;
   t.WaitingForKey = true;
   while (!t.KeyPressed && !t.EndOfInput) PumpMessages();

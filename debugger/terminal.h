@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,11 @@ struct TerminalState {
   bool WaitingForKey = false;  // ReadKey is waiting: keys go to it, not into the text
   bool EndOfInput = false;     // the front end's input ended: ReadKey answers Esc
   bool ExitRequested = false;  // Alt+X / Alt+K (the main window's File|Exit)
+  // A front end that reads the step keys itself (input that is not a
+  // terminal): the key ('\r' Enter, 27 Esc), or 0 when what follows is no
+  // step key (the STEP loop then ends without a break). Unset: ReadKey pumps
+  // until a key is pressed in the console.
+  std::function<char()> KeyReader;
   // Lines entered while a command worked; the front end runs them after it,
   // in order, never inside it.
   std::deque<std::string> TypeAhead;
@@ -105,8 +111,8 @@ std::string EditedLine();
 // A console text line handed over as Enter does: upper-cased, CR appended,
 // SetScanLine without normalising, error and warning flags cleared, echo on.
 // While the executor works, the line is queued instead (LineQueued) or, while
-// the user program runs, a line whose first word is H or HALT sets UserBreak
-// (Break) and any other line is refused with error 144 (None).
+// the user program runs, HALT sets UserBreak (Break) and any other line runs
+// as a command during the run (ExecuteDuringRun) (None).
 KeyAction HandToScanner(std::string_view line);
 // The next line typed ahead (false when none).
 bool TakeTypeAhead(std::string& line);
@@ -116,6 +122,7 @@ bool TakeTypeAhead(std::string& line);
 void PumpMessages();
 // Waits (pumping) until a key is pressed; its character. A key other than
 // Enter is replaced on screen by a blank. At the end of the input: Esc.
+// With a KeyReader, its key; when it has none, Esc without a break.
 char ReadKey();
 // Busy-loop rounds during 1000 ms of the tick count: (count / 1e6)^2 / 1.9.
 int64_t CalibrateCpuSpeed();

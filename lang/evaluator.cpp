@@ -577,7 +577,10 @@ void ReadRange(uint8_t elemType) {
     e.RangeKeyword = next;
     e.RangeGiven = true;
     const uint8_t spaceBefore = e.RangeSpace;
+    // A symbol in the end expression sets RangeStart to its address: the range keeps its start.
+    const int32_t rangeStart = e.RangeStart;
     const long double operand = Expression(tok::kNone);
+    e.RangeStart = rangeStart;
     if (Failed()) return;
     if (BadAddressSpace(s.ValueSpace)) {
       ReportError(err::kExpressionTooComplex);

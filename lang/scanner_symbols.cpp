@@ -169,7 +169,9 @@ uint8_t ModuleReference() {
     ReadIdentifier();
     if (Failed()) return tok::kNone;
     s.QualifiedLookup = true;
-    return QualifiedLookup(module, true);
+    // A qualified name stands for its address, as ".NAME" does.
+    const uint8_t token = QualifiedLookup(module, true);
+    return token == tok::kNone ? token : tok::kDot;
   }
   if (s.ScanChar == '#') {
     s.ScanChar = NextChar();

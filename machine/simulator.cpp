@@ -87,31 +87,33 @@ Decoded DecodeBytes(uint16_t pc, uint8_t op, uint8_t b1, uint8_t b2) {
   return d;
 }
 
-// The line at Pc; operand bytes past 0FFFFH come from 0000H on, as the PC wraps.
-[[gnu::noinline, gnu::cold]] void FillDecoded(Decoded* lines, const uint8_t* code, uint16_t pc) {
-  lines[pc] = DecodeBytes(pc, code[pc], code[static_cast<uint16_t>(pc + 1)], code[static_cast<uint16_t>(pc + 2)]);
-}
-
-const Decoded& DecodedAt(Decoded* lines, const uint8_t* code, uint16_t pc) {
-  if (lines[pc].Length == 0) [[unlikely]]
-    FillDecoded(lines, code, pc);
-  return lines[pc];
-}
-
 const PlantedBreak* FindPlanted(uint16_t address) {
   for (const PlantedBreak& p : g_sim->Planted)
     if (p.Address == address) return &p;
   return nullptr;
 }
 
-// A code byte as the program reads it with MOVC: a planted break stands in
-// for the program's own byte only for the fetch, never for a read.
+// A code byte as the program reads it with MOVC or as an operand: a planted
+// break stands in for the program's own byte only for the opcode fetch.
 uint8_t ProgramByte(const uint8_t* code, uint16_t address) {
   const uint8_t b = code[address];
   if (b != kBreakOpcode) [[likely]]
     return b;
   const PlantedBreak* planted = FindPlanted(address);
   return planted ? planted->Original : b;
+}
+
+// The line at Pc; operand bytes past 0FFFFH come from 0000H on, as the PC
+// wraps. A break planted inside the instruction does not change its operands.
+[[gnu::noinline, gnu::cold]] void FillDecoded(Decoded* lines, const uint8_t* code, uint16_t pc) {
+  lines[pc] = DecodeBytes(pc, code[pc], ProgramByte(code, static_cast<uint16_t>(pc + 1)),
+                          ProgramByte(code, static_cast<uint16_t>(pc + 2)));
+}
+
+const Decoded& DecodedAt(Decoded* lines, const uint8_t* code, uint16_t pc) {
+  if (lines[pc].Length == 0) [[unlikely]]
+    FillDecoded(lines, code, pc);
+  return lines[pc];
 }
 
 // Register access helpers over the images. kRecord: the step's byte reads go
@@ -486,7 +488,8 @@ StepResult StepWith(uint16_t pc) {
     const PlantedBreak* planted = FindPlanted(pc);
     const uint8_t original = planted ? planted->Original : kBreakOpcode;
     const uint8_t* code = t.CodeImage.data();
-    d = DecodeBytes(pc, original, code[static_cast<uint16_t>(pc + 1)], code[static_cast<uint16_t>(pc + 2)]);
+    d = DecodeBytes(pc, original, ProgramByte(code, static_cast<uint16_t>(pc + 1)),
+                    ProgramByte(code, static_cast<uint16_t>(pc + 2)));
   }
   sim.StoppedAtBreak = -1;
 

@@ -17,6 +17,7 @@ namespace {
 struct termios g_saved {};
 volatile sig_atomic_t g_saved_fd = -1;
 std::atomic<int> g_interrupts{0};
+volatile sig_atomic_t g_terminations = 0;
 std::terminate_handler g_previous_terminate = nullptr;
 
 void RestoreSaved() {
@@ -31,6 +32,16 @@ void OnFatalSignal(int sig) {
 }
 
 void OnInterrupt(int) { g_interrupts.fetch_add(1); }
+
+// The first SIGTERM asks the program to end cleanly; a second one, when the
+// first went unheeded, ends it by the default action.
+void OnTerminationRequest(int sig) {
+  if (g_terminations != 0) {
+    OnFatalSignal(sig);
+    return;
+  }
+  g_terminations = 1;
+}
 
 void OnTerminate() {
   RestoreSaved();
@@ -77,12 +88,18 @@ void InstallExitGuards() {
   struct sigaction fatal {};
   fatal.sa_handler = OnFatalSignal;
   sigemptyset(&fatal.sa_mask);
-  for (int sig : {SIGTERM, SIGHUP, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) sigaction(sig, &fatal, nullptr);
+  for (int sig : {SIGHUP, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) sigaction(sig, &fatal, nullptr);
   struct sigaction interrupt {};
   interrupt.sa_handler = OnInterrupt;
   sigemptyset(&interrupt.sa_mask);
   sigaction(SIGINT, &interrupt, nullptr);
+  struct sigaction terminate {};
+  terminate.sa_handler = OnTerminationRequest;
+  sigemptyset(&terminate.sa_mask);
+  sigaction(SIGTERM, &terminate, nullptr);
 }
+
+bool TerminationRequested() { return g_terminations != 0; }
 
 bool TakeInterrupt() {
   int n = g_interrupts.load();

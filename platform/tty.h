@@ -32,12 +32,16 @@ class RawMode {
 };
 
 // Installs, once, what restores the terminal when the program ends another
-// way than by returning: atexit, std::terminate, and SIGTERM, SIGHUP, SIGQUIT,
+// way than by returning: atexit, std::terminate, and SIGHUP, SIGQUIT,
 // SIGABRT, SIGSEGV, SIGBUS, SIGFPE and SIGILL (their default action follows).
-// SIGINT never ends the program: it only counts (TakeInterrupt).
+// SIGINT never ends the program: it only counts (TakeInterrupt). SIGTERM asks
+// the program to end cleanly (TerminationRequested); a second SIGTERM ends it
+// at once.
 void InstallExitGuards();
 // True once for every SIGINT received since the last call.
 bool TakeInterrupt();
+// A SIGTERM has arrived.
+bool TerminationRequested();
 
 // Waits until Fd can be read or TimeoutMs passes (-1: no limit).
 // 1 readable (or at its end), 0 time-out, -1 error.

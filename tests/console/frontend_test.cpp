@@ -62,23 +62,18 @@ class FrontEndTest : public ConsoleTest {
   int out_[2] = {-1, -1};
 };
 
-TEST_F(FrontEndTest, HaltTypedDuringARunBreaksAndOtherLinesGet144) {
+TEST_F(FrontEndTest, ACommandFilesLinesWaitUntilTheRunEnds) {
   console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
   CommandAtWork(true);
-  Type("DBYTE 0\nhalt\nCPU\n");
-  // The pump's poll timer reads the input while the command runs.
+  Type("HALT\nCPU\n");
+  EndInput();
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   platform::PumpMessages();
-  EXPECT_TRUE(dorvik::Run().UserBreak);
-  EXPECT_EQ(TerminalText(), "DBYTE 0\nError #144: Command form not allowed during user program run\nrun>halt\n");
-  EXPECT_FALSE(Messages().ErrorFlag) << "the running command does not take error 144 as its own";
+  EXPECT_FALSE(dorvik::Run().UserBreak) << "neither a line nor the end of the input stops the run";
+  EXPECT_FALSE(Terminal().EndOfInput);
   CommandDone();
-  dorvik::Run().UserBreak = false;
-  // The line after HALT was left for after the command.
-  EndInput();
   EXPECT_EQ(front.Run(), 0);
-  EXPECT_EQ(Output(),
-            "DBYTE 0\nError #144: Command form not allowed during user program run\nrun>halt\nhlt>CPU\nCPU =51\nhlt>\n");
+  EXPECT_EQ(Output(), "hlt>HALT\nhlt>CPU\nCPU =51\nhlt>\n");
 }
 
 TEST_F(FrontEndTest, LinesTypedDuringACommandRunAfterIt) {
@@ -94,9 +89,10 @@ TEST_F(FrontEndTest, LinesTypedDuringACommandRunAfterIt) {
   EXPECT_EQ(Output(), "hlt>CPU\nCPU =51\nhlt>\n");
 }
 
-TEST_F(FrontEndTest, EscAndCtrlCOfRawKeysBreak) {
+TEST_F(FrontEndTest, RawKeysDuringARunEchoBreakAndRunTheLinesAllowed) {
   console::ConsoleFrontEnd front(in_[0], out_[1], true, false);
   CommandAtWork(true);
+  ShowCursor();
   Type("\x1b");
   front.PollDuringCommand();
   EXPECT_TRUE(dorvik::Run().UserBreak);
@@ -105,14 +101,26 @@ TEST_F(FrontEndTest, EscAndCtrlCOfRawKeysBreak) {
   front.PollDuringCommand();
   EXPECT_TRUE(dorvik::Run().UserBreak);
   dorvik::Run().UserBreak = false;
-  Type("H\x7f" "HALT\r");
+  // Typed text shows as it is typed; Backspace, Home and Left edit it.
+  Type("ASE\x1b[HB\x1b[D\x1b[DX\x7f");
   front.PollDuringCommand();
-  EXPECT_TRUE(dorvik::Run().UserBreak) << "a raw line HALT, with Backspace applied";
+  EXPECT_EQ(Terminal().Lines.back(), "run>BASE");
+  Type("\rDBYTE 0\rLOAD\rHA\r");
+  front.PollDuringCommand();
+  EXPECT_EQ(TerminalText(),
+            "run>BASE\nBASE =HEX \nrun>DBYTE 0\nError #144: Command form not allowed during user program run\n"
+            "run>LOAD\nError #118: Syntax Error\nrun>HA\n");
+  EXPECT_TRUE(dorvik::Run().UserBreak) << "HA halts as HALT does";
+  EXPECT_FALSE(Messages().ErrorFlag) << "the running command does not take the lines' errors as its own";
+  dorvik::Run().UserBreak = false;
+  Type("\x04");
+  front.PollDuringCommand();
+  EXPECT_TRUE(Terminal().ExitRequested && dorvik::Run().UserBreak) << "Ctrl+D ends the program, halting it";
   CommandDone();
 }
 
-TEST_F(FrontEndTest, TheEndOfTheInputBreaksARunAndAnswersReadKey) {
-  console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
+TEST_F(FrontEndTest, TheEndOfATerminalsInputBreaksARunAndAnswersReadKey) {
+  console::ConsoleFrontEnd front(in_[0], out_[1], true, false);
   CommandAtWork(true);
   EndInput();
   front.PollDuringCommand();
@@ -122,19 +130,35 @@ TEST_F(FrontEndTest, TheEndOfTheInputBreaksARunAndAnswersReadKey) {
   CommandDone();
 }
 
-TEST_F(FrontEndTest, ReadKeyTakesALineOfPipedInput) {
+TEST_F(FrontEndTest, ReadKeyTakesOnlyStepKeysOfPipedInput) {
   console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
   CommandAtWork(false);
-  Type("q\n\n");
-  EXPECT_EQ(ReadKey(), 'q');
+  Type("\n\x1b\nq\n");
   EXPECT_EQ(ReadKey(), '\r') << "an empty line is Enter";
+  EXPECT_EQ(ReadKey(), 27);
+  EXPECT_TRUE(dorvik::Run().UserBreak) << "ESC alone is Esc";
+  dorvik::Run().UserBreak = false;
+  EXPECT_EQ(ReadKey(), 27);
+  EXPECT_FALSE(dorvik::Run().UserBreak) << "another line ends the loop without a break";
+  EXPECT_EQ(ReadKey(), 27);
   CommandDone();
+  EndInput();
+  EXPECT_EQ(front.Run(), 0);
+  EXPECT_NE(Output().find("hlt>q\n"), std::string::npos) << "the line stays a command";
 }
 
-TEST_F(FrontEndTest, QuestionsReadTheirAnswerFromTheInput) {
-  console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
+TEST_F(FrontEndTest, QuestionsTakeTheirDefaultUnlessTheInputIsATerminal) {
+  {
+    console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
+    Terminal().Lines = {std::string()};
+    Type("y\n");
+    EXPECT_EQ(ReportWarning(warn::kNoProjectDefined), kResultNo);
+    EXPECT_NE(TerminalText().find("(y/n)? n (input is not a terminal)\n"), std::string::npos) << TerminalText();
+  }
+  console::ConsoleFrontEnd front(in_[0], out_[1], true, false);
   Terminal().Lines = {std::string()};
-  Type("maybe\nn\n");
+  EXPECT_EQ(ReportWarning(warn::kNoProjectDefined), kResultYes) << "the line left by the pipe's question";
+  Type("maybe\rn\r");
   EXPECT_EQ(ReportWarning(warn::kNoProjectDefined), kResultNo);
   const std::string text = TerminalText();
   EXPECT_NE(text.find("(y/n)? maybe\n(y/n)? n\n"), std::string::npos) << text;

@@ -1,7 +1,9 @@
 // End-to-end runs of the real dorvik51 on a pseudo-terminal: raw keys at the
 // prompt (Backspace, Home, Left), Esc and Ctrl+C that never end the program,
 // and Ctrl+D and Alt+X that end it with the terminal's modes restored.
-// Esc, Ctrl+C and a typed HALT stop a GO that runs forever.
+// Esc, Ctrl+C and a typed HALT stop a GO that runs forever. On pipes: the
+// prompt shows while the console waits, a GO is waited for, and SIGINT and
+// SIGTERM stop it and end the program.
 
 #include <gtest/gtest.h>
 
@@ -21,11 +23,25 @@ namespace {
 
 class PtyRun {
  public:
-  PtyRun() {
-    if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) return;
-    tcgetattr(slave_, &before_);
+  // Pipes: standard input and output are two pipes instead of the terminal.
+  explicit PtyRun(bool pipes = false) {
+    int in[2] = {-1, -1};
+    int out[2] = {-1, -1};
+    if (pipes) {
+      if (pipe(in) != 0 || pipe(out) != 0) return;
+      master_ = out[0];
+      input_ = in[1];
+    } else {
+      if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) return;
+      tcgetattr(slave_, &before_);
+      input_ = master_;
+    }
     pid_ = fork();
-    if (pid_ == 0) {
+    if (pid_ == 0 && pipes) {
+      dup2(in[0], 0);
+      dup2(out[1], 1);
+      for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+    } else if (pid_ == 0) {
       setsid();
       ioctl(slave_, TIOCSCTTY, 0);
       dup2(slave_, 0);
@@ -33,9 +49,15 @@ class PtyRun {
       dup2(slave_, 2);
       close(master_);
       close(slave_);
+    }
+    if (pid_ == 0) {
       const std::string bin = std::string(DORVIK_BIN_DIR) + "/dorvik51";
       execl(bin.c_str(), bin.c_str(), static_cast<char*>(nullptr));
       _exit(127);
+    }
+    if (pipes) {
+      close(in[0]);
+      close(out[1]);
     }
   }
   ~PtyRun() {
@@ -45,11 +67,14 @@ class PtyRun {
     }
     if (master_ >= 0) close(master_);
     if (slave_ >= 0) close(slave_);
+    if (input_ >= 0 && input_ != master_) close(input_);
   }
 
   bool Started() const { return pid_ > 0; }
 
-  void Send(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), ssize_t(keys.size())); }
+  void Send(const std::string& keys) { ASSERT_EQ(write(input_, keys.data(), keys.size()), ssize_t(keys.size())); }
+  // Everything read so far.
+  const std::string& Output() const { return output_; }
 
   // Reads until Text appears after what was waited for before (5 s at most).
   bool WaitFor(const std::string& text) {
@@ -78,7 +103,9 @@ class PtyRun {
       // Keep the pty's buffer drained while the program ends.
       char buffer[1024];
       pollfd p{master_, POLLIN, 0};
-      if (poll(&p, 1, 0) > 0 && read(master_, buffer, sizeof buffer) > 0) {
+      if (poll(&p, 1, 0) > 0) {
+        const ssize_t n = read(master_, buffer, sizeof buffer);
+        if (n > 0) output_.append(buffer, static_cast<size_t>(n));
       }
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         exited_ = true;
@@ -109,8 +136,9 @@ class PtyRun {
   }
 
  private:
-  int master_ = -1;
+  int master_ = -1;  // the terminal, or the output pipe
   int slave_ = -1;
+  int input_ = -1;   // where keys are written
   pid_t pid_ = -1;
   bool exited_ = false;
   termios before_{};
@@ -211,5 +239,83 @@ TEST(PtyTest, EscStopsARun) { StopsAnEndlessRun("\x1b"); }
 TEST(PtyTest, CtrlCStopsARunAndTheProgramGoesOn) { StopsAnEndlessRun("\x03"); }
 
 TEST(PtyTest, TypedHaltStopsARun) { StopsAnEndlessRun("HALT\r"); }
+
+// During a run: typed text echoes after "run>" with Backspace and Left
+// working; BASE runs, a command that needs a stopped target gets 144, a line
+// that is no command 118; Alt+X ends the program, halting the run first.
+TEST(PtyTest, LinesTypedDuringARun) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("CBYTE 0 = 80,FE\rGO\r");
+  ASSERT_TRUE(run.WaitFor("run>"));
+  run.Send("XBYTE 0");
+  ASSERT_TRUE(run.WaitFor("XBYTE 0"));
+  run.Send("\r");
+  ASSERT_TRUE(run.WaitFor("Error #144: Command form not allowed during user program run"));
+  run.Send("BAE\x1b[DS\r");
+  ASSERT_TRUE(run.WaitFor("BASE =HEX"));
+  run.Send("DEFINEX\x7f\r");
+  ASSERT_TRUE(run.WaitFor("DEFINECMD"));
+  run.Send("LOAD\r");
+  ASSERT_TRUE(run.WaitFor("Error #118: Syntax Error"));
+  ASSERT_TRUE(run.WaitFor("run>"));
+  run.Send("\x1bx");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_NE(run.Output().find("EXECUTION HALTED AT 0000"), std::string::npos);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+// A TRACE over a call that never returns shows "run>"; Esc stops it where
+// the program is. Ctrl+D in the STEP key loop ends the program.
+TEST(PtyTest, LongStepShowsRunAndStopsAtEscCtrlDEndsTheKeyLoop) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("CBYTE 0 = 12,00,05,00,00,80,0FE\rTRACE\r");
+  ASSERT_TRUE(run.WaitFor("run>"));
+  run.Send("\x1b");
+  ASSERT_TRUE(run.WaitFor("0000H LCALL   05----->0005H SJMP    05"));
+  ASSERT_TRUE(run.WaitFor("EXECUTION HALTED AT 0005"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("STEP\r");
+  ASSERT_TRUE(run.WaitFor("0005H SJMP    05----->0005H SJMP    05"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+// Ctrl+D during a GO ends the program.
+TEST(PtyTest, CtrlDEndsARun) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("CBYTE 0 = 80,FE\rGO\r");
+  ASSERT_TRUE(run.WaitFor("run>"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+// A command file on a pipe: the prompt is there before any line arrives; a
+// GO that never halts holds the next line back; a signal stops it, ends the
+// program cleanly with its status, and the held line never runs.
+void SignalEndsAPipedRun(int sig, int status) {
+  PtyRun run(true);
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("CBYTE 10 = 80,FE\nGO FROM 10\nR\n");
+  ASSERT_TRUE(run.WaitFor("hlt>GO FROM 10\n"));
+  usleep(100000);
+  EXPECT_TRUE(run.Alive());
+  run.Signal(sig);
+  EXPECT_EQ(run.Wait(), status);
+  ASSERT_TRUE(run.WaitFor("EXECUTION HALTED AT 0010\nhlt>\n"));
+  EXPECT_EQ(run.Output().find("PC="), std::string::npos) << run.Output();
+}
+
+TEST(PipeTest, SigintStopsARunAndEndsWith130) { SignalEndsAPipedRun(SIGINT, 130); }
+
+TEST(PipeTest, SigtermStopsARunAndEndsWith143) { SignalEndsAPipedRun(SIGTERM, 143); }
 
 }  // namespace

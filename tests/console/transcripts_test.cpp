@@ -10,8 +10,9 @@
 //   is typed on a fresh line; an empty line gives a new prompt line.
 // - A message box appears where it was raised, on a line of its own, as the
 //   console reporter prints it: "Caption: text", e.g. "Error #118: Syntax
-//   Error" or "Warning #3: ..."; a question adds "(y/n)? " with its answer
-//   read from the next input line.
+//   Error" or "Warning #3: ..."; a question adds "(y/n)? " with its default
+//   answer and " (input is not a terminal)": no line is read for it.
+// - A GO is waited for until the program halts; the next line is read only then.
 // - At the end of the input the program ends with status 0 and ends the last
 //   line (the final prompt) with a newline.
 // The expected texts were written by hand from what the commands must print.
@@ -40,16 +41,16 @@ constexpr Transcript kTranscripts[] = {
     {"prompt", "empty and blank lines, lower case, the prompt on a fresh line"},
     {"noeol", "a last line without its newline"},
     {"empty", "no input at all"},
-    {"go", "code bytes, BR = addr, BR, GO to a breakpoint, the code restored, GO FROM ... TILL"},
-    {"st", "R1, R2, R4, R5, R6 set and shown; ST ended by the end of the input"},
-    {"step", "STEP lines, Enter going on, another key a new line, the end of input as Esc"},
+    {"go", "code bytes, BR = addr, BR, GO to a breakpoint, the code restored, GO FROM ... TILL, a break inside an LCALL never reached"},
+    {"st", "R1, R2, R4, R5, R6 set and shown; ST ended quietly by the end of the input"},
+    {"step", "one step per STEP; an empty line steps again, ESC alone ends with the halt, another line runs as a command"},
     {"memshow", "every type and memory keyword shown, the character column, 145 for spaces without an image, CHECKSUM"},
     {"memmodify", "XWORD 0 = 1234 as 12H, 34H; a cyclic list; a fill; a BIT range; a copy; strings; an empty list; clipping"},
-    {"run", "GO forms: TILL, two breakpoints, BR0/BR1, ARM, FROM, space prefixes masked, 162 beyond 0FFFFH, FOREVER, H"},
-    {"running", "lines typed during a run after \"run>\" get 144, HALT stops it, the end of input halts it"},
-    {"breakpoints", "BR, BREAK, BR0, BR1, eight entries, warning 26 answered no and yes, GO starting on a breakpoint"},
-    {"trace", "LSTEP refused at warning 45, TRACE running an LCALL through"},
-    {"pstep", "PSTEP answered at warning 45, running the call through up to the end of input"},
+    {"run", "GO forms: TILL, two breakpoints, BR0/BR1, ARM, FROM, space prefixes masked, 162 beyond 0FFFFH"},
+    {"running", "a GO of about 100 million instructions waited for, then displays"},
+    {"breakpoints", "BR, BREAK, BR0, BR1, eight entries, warning 26 taking its default (no), GO starting on a breakpoint"},
+    {"trace", "TRACE running an LCALL through, an empty line stepping again"},
+    {"pstep", "PSTEP refused: warning 45 takes its default (no) without reading a line"},
     {"stepwatch", "S FROM with a DPTR watch, starting on a breakpoint"},
     {"stack", "STACK, STACK n ending at SP, CALLSTACK, CAUSE, R0-R7, REGISTERS"},
     {"radix", "numbers typed and shown in decimal, binary and octal; registers stay hexadecimal"},

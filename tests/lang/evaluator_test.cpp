@@ -104,7 +104,7 @@ TEST_F(Evaluate, PrimariesAndTheirSpaces) {
       {kCommand, "COUNT+1", 0x2B, -1},
       {kCommand, ":MAIN", 0x100, kValueSpaceCode},  // qualified forms give addresses
       {kCommand, ":MAIN#11", 0x103, kValueSpaceCode},
-      {kCommand, ":MAIN.COUNT", 0x2A, -1},  // a module-qualified variable: its contents
+      {kCommand, ":MAIN.COUNT", 0x30, -1},  // a module-qualified name: its address, as ".COUNT"
       {kCommand, "FLAGS.3", 1, -1}, {kCommand, "FLAGS.2", 0, -1},
       {kCommand, "ACC", 0x99, -1},  // predefined names are read as one byte
       {kCommand, "TI", 1, -1},      // an abbreviation of TILL, but a predefined bit
@@ -121,7 +121,7 @@ TEST_F(Evaluate, PrimariesAndTheirSpaces) {
     EXPECT_TRUE(c.space < 0 || Scanner().ValueSpace == c.space) << c.text;
   }
   Mode(kCommand);
-  EXPECT_EQ(target_.SymbolReads, (std::vector<std::string>{"COUNT", "COUNT", "COUNT"}));
+  EXPECT_EQ(target_.SymbolReads, (std::vector<std::string>{"COUNT", "COUNT"}));
   Eval("R3");
   EXPECT_EQ(Evaluator().ValueType, tok::kR3);
   Eval("COUNT");

@@ -37,6 +37,7 @@ TEST_F(InterruptTest, AcceptedInterruptPushesThePcAndRunsTheHandlersFirstInstruc
   EXPECT_EQ(Iram(0x09), 0x01);
   EXPECT_EQ(Sfr(TCON) & 0x02, 0) << "acceptance clears IE0";
   EXPECT_TRUE(Interrupts().Entry(0).InService);
+  // Kept as the chip counts (README): the vector call is two machine cycles.
   EXPECT_EQ(Simulator().LastCycles, 2 + 1) << "the hardware call takes two cycles";
   Step();  // RETI
   EXPECT_EQ(T().SimPC, 0x0101);
@@ -310,6 +311,7 @@ TEST_F(InterruptTest, TimersCountAnInstructionsCyclesWithTheSfrsBeforeIt) {
   Code(0x0100, {0xD2, 0x8C, 0x00, 0xC2, 0x8C, 0x00, 0xD2, 0x8C, 0x75, 0x8A, 0x10, 0x00});
   Sfr(TMOD) = 0x01;
   Step();
+  // Kept as the chip counts (README): the starting instruction's cycle is not counted.
   EXPECT_EQ(Sfr(TL0), 0) << "SETB TR0 does not count its own cycle";
   Step();
   EXPECT_EQ(Sfr(TL0), 1);
