@@ -69,6 +69,18 @@ TEST_F(AducLinkTest, MemoryFamiliesOnTheWire) {
 
 // Code is flash: a write that only clears bits is programmed in place; one
 // that sets a bit erases the page and programs it again from its image.
+// A single byte comes back as letter, value and check byte, the three adding
+// up to 0 modulo 256; with a wrong check byte the value is not taken.
+TEST_F(AducLinkTest, SingleByteReplyNeedsItsCheckByte) {
+  const uint8_t good[] = {'V', 0x55, 0x55}, bad[] = {'V', 0x55, 0x54};
+  LinkReplayForTesting(good);
+  EXPECT_EQ(Output("RBYTE 90"), "RDATA  0090=55 ' U '\n");
+  EXPECT_TRUE(Errors().empty());
+  LinkReplayForTesting(bad);
+  EXPECT_EQ(Output("RBYTE 90"), "");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kFramingError});
+}
+
 TEST_F(AducLinkTest, CodeWritesByPage) {
   EXPECT_EQ(Frames(Wire("CBYTE 2 = 0")), std::string(kCodePointer0) + "Y40 I00 FA7 I02 FC6 I00 FC7 A00 ");
   EXPECT_EQ(Fake().Memory(kSpaceCode, 2, 1), std::vector<uint8_t>{0});
