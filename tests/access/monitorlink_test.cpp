@@ -170,25 +170,6 @@ TEST_F(MonitorLinkTest, ErrorAnswerIsTargetError) {
   EXPECT_EQ(Messages().TargetErrorNumber, 4);
 }
 
-// A register pair reaches the board through its two SFRs.
-TEST_F(MonitorLinkTest, RegisterPairIsWritten) {
-  Fake().ClearReceived();
-  EXPECT_TRUE(TargetSetRegister(tok::kAB, 0x1234));
-  EXPECT_EQ(Fake().Received(), "RBYT 0E0=12\rRBYT 0F0=34\r");
-  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xE0, 1), std::vector<uint8_t>{0x12});
-  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xF0, 1), std::vector<uint8_t>{0x34});
-}
-
-// The target's error number is read as hex: "17" (its break opcode) is 17H.
-TEST_F(MonitorLinkTest, TargetErrorNumberIsHex) {
-  CloseLink();
-  const std::string reply = "\x15" "ERR 17 BREAK CODE\r\n-";
-  LinkReplayForTesting(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(reply.data()), reply.size()));
-  EXPECT_FALSE(MonitorWaitPrompt());
-  EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 17 BREAK CODE\"");
-  EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
-}
-
 // A reply is taken only as the answer to its question: a memory reply with a
 // byte missing or a register reply naming another register is a framing error.
 TEST_F(MonitorLinkTest, ReplyThatDoesNotAnswerTheQuestionIsAFramingError) {
@@ -214,6 +195,25 @@ TEST_F(MonitorLinkTest, ReplyThatDoesNotAnswerTheQuestionIsAFramingError) {
       EXPECT_EQ(value, 0x123);
     }
   }
+}
+
+// A register pair reaches the board through its two SFRs.
+TEST_F(MonitorLinkTest, RegisterPairIsWritten) {
+  Fake().ClearReceived();
+  EXPECT_TRUE(TargetSetRegister(tok::kAB, 0x1234));
+  EXPECT_EQ(Fake().Received(), "RBYT 0E0=12\rRBYT 0F0=34\r");
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xE0, 1), std::vector<uint8_t>{0x12});
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xF0, 1), std::vector<uint8_t>{0x34});
+}
+
+// The target's error number is read as hex: "17" (its break opcode) is 17H.
+TEST_F(MonitorLinkTest, TargetErrorNumberIsHex) {
+  CloseLink();
+  const std::string reply = "\x15" "ERR 17 BREAK CODE\r\n-";
+  LinkReplayForTesting(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(reply.data()), reply.size()));
+  EXPECT_FALSE(MonitorWaitPrompt());
+  EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 17 BREAK CODE\"");
+  EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
 }
 
 // A monitor whose output is held goes on at XON: a reply that did not start
