@@ -15,8 +15,11 @@ unmutated suite passes, then for each mutant: writes it, rebuilds incrementally,
 (stopping at the first failure), and puts the file back whatever happens (also on Ctrl-C; a
 copy of the original waits in the build folder until then and is put back by the next run if
 the script was killed hard). A mutant is killed when a test fails or runs out of time; one that
-does not build is reported apart and not counted. $MUTATE_JOBS (default 3) sets the build's and ctest's parallelism, $MUTATE_TIMEOUT
-(default 300) a test's time limit in seconds; a test that runs out of time kills its mutant.
+does not build is reported apart and not counted. Each mutant's build and test output stays in
+the build folder's mutate-logs/: a mutant killed by a test that has nothing to do with it may
+have met a flaky test, so run it again by its id. $MUTATE_JOBS (default 3) sets the build's and
+ctest's parallelism, $MUTATE_TIMEOUT (default 300) a test's time limit in seconds. Keep
+$MUTATE_BUILD's path short: the assembler's tests refuse over-long file names under it.
 
 The mutated files are the work tree's own: commit or stash nothing while it runs.
 """
