@@ -1,51 +1,95 @@
 #!/usr/bin/env bash
-# Fails when a source includes a header of a layer it may not use: layers
-# point down only; only platform/ (and the executables) may include the
-# operating system's headers, and only gui/ (and the executables) Qt's.
+# Fails when a source includes a header of a layer it may not use, or when the
+# README's Layout table says otherwise than the build. The layer graph is
+# declared once, in the folders' CMakeLists.txt: dorvik_layer(NAME USES...)
+# names the layers NAME uses directly, and a layer may include itself and
+# every layer it reaches through them. Only platform/ (and the executables)
+# may include the operating system's headers, and only gui/ (and the
+# executables) Qt's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The layers each folder may include, itself among them.
-declare -A allowed=(
-  [platform]="platform"
-  [base]="platform base"
-  [lang]="platform base lang"
-  [machine]="platform base lang machine"
-  [access]="platform base lang machine access"
-  [editor]="platform base editor"
-  [objfiles]="platform base lang machine access editor objfiles"
-  [debugger]="platform base lang machine access editor objfiles assembler debugger"
-  [loader]="platform base lang machine access editor objfiles assembler debugger project loader"
-  [console]="platform base lang machine access editor objfiles assembler debugger project loader console"
-  [vhw]="platform base lang machine vhw"
-  [project]="platform base project"
-  [assembler]="platform base lang machine assembler"
-  [gui]="platform base lang machine access editor objfiles assembler debugger console vhw project loader gui"
-)
+status=0
+fail() {
+  echo "$*"
+  status=1
+}
+
+# The declaration: each layer's direct uses (Qt and other imported targets left out).
+declare -A uses=()
+for cmake in */CMakeLists.txt; do
+  decl=$(tr '\n' ' ' <"$cmake" | grep -oE '(^| )dorvik_layer\([^)]*\)' || true)
+  [ -n "$decl" ] || continue
+  read -r -a words <<<"$(sed -E 's/^ ?dorvik_layer\((.*)\)$/\1/' <<<"$decl")"
+  layer=${words[0]}
+  [ "$layer/CMakeLists.txt" = "$cmake" ] || fail "$cmake: declares the layer '$layer' outside its folder"
+  direct=""
+  for w in "${words[@]:1}"; do [[ $w == *::* ]] || direct+=" $w"; done
+  uses[$layer]=${direct# }
+done
+for layer in "${!uses[@]}"; do
+  for u in ${uses[$layer]}; do
+    [ -n "${uses[$u]+set}" ] || fail "$layer/CMakeLists.txt: uses '$u', which is no layer"
+  done
+done
+
+# What each layer may include: itself and everything it reaches.
+declare -A allowed=()
+for layer in "${!uses[@]}"; do
+  seen=" $layer "
+  todo=("$layer")
+  while ((${#todo[@]})); do
+    l=${todo[0]}
+    todo=("${todo[@]:1}")
+    for u in ${uses[$l]:-}; do
+      [ "$u" = "$layer" ] && fail "$layer/CMakeLists.txt: '$layer' uses itself through '$l' (a cycle)"
+      [[ $seen == *" $u "* ]] && continue
+      seen+="$u "
+      todo+=("$u")
+    done
+  done
+  allowed[$layer]=$seen
+done
+
+# The README's Layout table: one row per layer, naming its direct uses.
+sorted() { tr ' ' '\n' <<<"$1" | sed '/^$/d' | sort | tr '\n' ' '; }
+declare -A row_seen=()
+while IFS=: read -r line text; do
+  folder=$(sed -E 's/^\| `([a-z_]+)\/`.*/\1/' <<<"$text")
+  [ -n "${uses[$folder]+set}" ] || continue
+  row_seen[$folder]=1
+  column=$(cut -d'|' -f3 <<<"$text")
+  named=""
+  for w in $(grep -oE '[a-z_]+' <<<"$column" || true); do
+    [ -n "${uses[$w]+set}" ] && named+=" $w"
+  done
+  if [ "$(sorted "$named")" != "$(sorted "${uses[$folder]}")" ]; then
+    fail "README.md:$line: the Layout row of '$folder/' names '${named# }'; $folder/CMakeLists.txt declares '${uses[$folder]}'"
+  fi
+done < <(grep -nE '^\| `[a-z_]+/` ' README.md || true)
+for layer in "${!uses[@]}"; do
+  [ -n "${row_seen[$layer]+set}" ] || fail "README.md: the Layout table has no row for the layer '$layer/'"
+done
+
 # System headers that belong to the platform layer.
 os_headers='<(unistd|termios|fcntl|poll|pty|dirent|signal|spawn|dlfcn)\.h>|<sys/'
 qt_headers='<Q[A-Za-z]*>|<Qt'
 
-status=0
 for layer in "${!allowed[@]}"; do
-  [ -d "$layer" ] || continue
   while IFS=: read -r file line text; do
     used=$(sed -E 's/.*#include "([a-z_]+)\/.*/\1/' <<<"$text")
-    if [[ " ${allowed[$layer]} " != *" $used "* ]]; then
-      echo "$file:$line: layer '$layer' may not include '$used': $text"
-      status=1
+    if [[ ${allowed[$layer]} != *" $used "* ]]; then
+      fail "$file:$line: layer '$layer' may not include '$used': $text"
     fi
   done < <(grep -rnE '^\s*#\s*include "[a-z_]+/' "$layer" --include='*.h' --include='*.cpp' || true)
   if [ "$layer" != platform ]; then
     if grep -rnE "^\s*#\s*include ($os_headers)" "$layer" --include='*.h' --include='*.cpp'; then
-      echo "layer '$layer' includes a system header that belongs to platform/"
-      status=1
+      fail "layer '$layer' includes a system header that belongs to platform/"
     fi
   fi
   if [ "$layer" != gui ]; then
     if grep -rnE "^\s*#\s*include ($qt_headers)" "$layer" --include='*.h' --include='*.cpp'; then
-      echo "layer '$layer' includes a Qt header that belongs to gui/"
-      status=1
+      fail "layer '$layer' includes a Qt header that belongs to gui/"
     fi
   fi
 done

@@ -70,6 +70,39 @@ TEST_F(AducLinkTest, MemoryFamiliesOnTheWire) {
 
 // Code is flash: a write that only clears bits is programmed in place; one
 // that sets a bit erases the page and programs it again from its image.
+// A single byte comes back as letter, value and check byte, the three adding
+// up to 0 modulo 256; a block as letter, data, check byte, CR and LF. With a
+// wrong check byte or line end nothing is taken, nor from a break report.
+TEST_F(AducLinkTest, RepliesNeedTheirCheckByteAndLineEnd) {
+  const uint8_t good[] = {'V', 0x55, 0x55}, bad[] = {'V', 0x55, 0x54};
+  LinkReplayForTesting(good);
+  EXPECT_EQ(Output("RBYTE 90"), "RDATA  0090=55 ' U '\n");
+  EXPECT_TRUE(Errors().empty());
+  LinkReplayForTesting(bad);
+  EXPECT_EQ(Output("RBYTE 90"), "");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kFramingError});
+  // The SFR dump: 128 bytes of 0, so the check byte is 0.
+  std::vector<uint8_t> dump(129, 0);
+  dump[0] = 'V';
+  dump.insert(dump.end(), {0x00, '\r', '\n'});
+  LinkReplayForTesting(dump);
+  EXPECT_EQ(Output("RBYTE 90 TO 91"), "RDATA  0090=00,00 ' .. '\n");
+  EXPECT_TRUE(Errors().empty());
+  dump[130] = ' ';
+  LinkReplayForTesting(dump);
+  EXPECT_EQ(Output("RBYTE 90 TO 91"), "");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kFramingError});
+  // A break report: "B", ACC, PSW, R0, PC high and low, check byte (63H here).
+  const uint8_t report[] = {'B', 0x12, 0x34, 0x56, 0x01, 0x00, 0x62};
+  std::copy(std::begin(report), std::end(report), Link().RxBuffer.begin());
+  Link().RxCount = 7;
+  Target().TargetRegs.PC = 0x1234;
+  Messages().LastErrorCode = 0;
+  EXPECT_FALSE(AdiTakeBreakReport(0, false));
+  EXPECT_EQ(Messages().LastErrorCode, err::kFramingError);
+  EXPECT_EQ(Target().TargetRegs.PC, 0x1234);
+}
+
 TEST_F(AducLinkTest, CodeWritesByPage) {
   EXPECT_EQ(Frames(Wire("CBYTE 2 = 0")), std::string(kCodePointer0) + "Y40 I00 FA7 I02 FC6 I00 FC7 A00 ");
   EXPECT_EQ(Fake().Memory(kSpaceCode, 2, 1), std::vector<uint8_t>{0});

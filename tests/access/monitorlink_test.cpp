@@ -203,6 +203,33 @@ TEST_F(MonitorLinkTest, ErrorAnswerIsTargetError) {
   EXPECT_EQ(Messages().TargetErrorNumber, 4);
 }
 
+// A reply is taken only as the answer to its question: a memory reply with a
+// byte missing or a register reply naming another register is a framing error.
+TEST_F(MonitorLinkTest, ReplyThatDoesNotAnswerTheQuestionIsAFramingError) {
+  const struct {
+    const char* Reply;
+    bool Register;
+    bool Taken;
+  } cases[] = {{"PC=0123\r\n-", true, true},
+               {"SP=0123\r\n-", true, false},
+               {"XBYT 0100=11 22 33 44\r\n-", false, true},
+               {"XBYT 0100=11 22 33\r\n-", false, false}};
+  CloseLink();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Reply);
+    Messages().ErrorFlag = false;
+    Messages().LastErrorCode = 0;
+    const std::string_view reply(c.Reply);
+    LinkReplayForTesting(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(reply.data()), reply.size()));
+    int32_t value = 0;
+    EXPECT_EQ(c.Register ? MonitorQueryRegister(tok::kPC, value) : MonitorReadBlock(kSpaceXData, 0x100, 4), c.Taken);
+    EXPECT_EQ(Messages().LastErrorCode, c.Taken ? 0 : err::kFramingError);
+    if (c.Taken && c.Register) {
+      EXPECT_EQ(value, 0x123);
+    }
+  }
+}
+
 // A register pair reaches the board through its two SFRs.
 TEST_F(MonitorLinkTest, RegisterPairIsWritten) {
   Fake().ClearReceived();

@@ -84,12 +84,14 @@ TEST_F(LoaderTest, HexFileFillsCodeSetsPcAndReportsTheLastAddressInTheRadix) {
     testing::ResetMachine();
     boxes_.Clear();
     Formatting().DisplayRadix = radix;
-    // The LJMP alone at the reset address names the start; MOV SP,#2FH there.
-    ASSERT_TRUE(Load("p.hex", Hex({{0x0000, {0x02, 0x01, 0x2F}}, {0x012F, {0x75, 0x81, 0x2F}}})));
+    // The LJMP alone at the reset address names the start; there the stack
+    // search passes MOV P0,#0FFH and MOV A,#81H and takes MOV SP,#2FH.
+    ASSERT_TRUE(Load("p.hex", Hex({{0x0000, {0x02, 0x01, 0x2F}},
+                                   {0x012F, {0x75, 0x80, 0xFF, 0x74, 0x81, 0x75, 0x81, 0x2F}}})));
     EXPECT_EQ(Images().CodeImage[0x12F], 0x75);
     EXPECT_EQ(MainForm().CurrentPC, 0x12Fu);
     EXPECT_EQ(MemCmds().StackBase, 0x2F);
-    const std::string last = radix == 16 ? "0131" : "00305";
+    const std::string last = radix == 16 ? "0136" : "00310";
     EXPECT_EQ(Boxes().front(), "Information: Load succesful, last address used " + last);
     EXPECT_EQ(boxes_.Shown().front().Icon, platform::BoxIcon::Information);
     // A HEX file has no symbols: source-level debugging stays off.
