@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "access/links.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "lang/evaluator.h"
 #include "lang/keywords.h"
 #include "machine/opcodes.h"

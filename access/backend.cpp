@@ -4,7 +4,7 @@
 #include <array>
 #include <charconv>
 
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/runstate.h"

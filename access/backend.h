@@ -94,6 +94,9 @@ class TargetBackend {
   // A command line in the target's own language, answered by its prompt
   // (targets without CommandLines take none and answer false).
   virtual bool SendCommandLine(std::string_view line);
+  // Error 107 is being shown: the target's own error reply, when it sent one,
+  // becomes the message's argument (the monitor's); others leave it.
+  virtual void TakeErrorReply(std::string& /*arg1*/) {}
 
   // Run control
   // Starts the program at From. Till is the stop clause of a target with break

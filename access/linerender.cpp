@@ -6,7 +6,7 @@
 #include "lang/formatting.h"
 #include "lang/keywords.h"
 #include "access/lineparser.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "lang/scanner.h"
@@ -327,10 +327,10 @@ void RenderDisasLine(std::string_view head, tDisasLine& item) {
 
 void ReparseDisasLine(tDisasLine& item) {
   const ScannerState savedScanner = Scanner();
-  const bool savedReply = Link().ParsingReply;
+  const bool savedReply = ReplyMode().ParsingReply;
   const bool savedError = Messages().ErrorFlag;
   Messages().ErrorFlag = false;
-  Link().ParsingReply = true;
+  ReplyMode().ParsingReply = true;
   Scanner().Disassembling = true;
 
   std::string text = item.DisasText;
@@ -367,7 +367,7 @@ void ReparseDisasLine(tDisasLine& item) {
 
   const bool failed = Messages().ErrorFlag;
   Scanner() = savedScanner;
-  Link().ParsingReply = savedReply;
+  ReplyMode().ParsingReply = savedReply;
   Messages().ErrorFlag = savedError || failed;
 }
 

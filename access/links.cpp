@@ -9,7 +9,7 @@
 
 #include "access/backend.h"
 #include "access/target.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/msgids.h"
@@ -597,16 +597,15 @@ bool MonitorReadUntil(char c) {
 }
 
 void MonitorWaitReply() {
-  LinkState& l = Link();
-  l.ParsingReply = true;
+  ReplyMode().ParsingReply = true;
   // Nothing within 300 ms: a monitor whose output was held gets XON and one more wait.
   if (WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char &&
       (!MonitorSendXon() || WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char)) {
-    l.ParsingReply = false;
+    ReplyMode().ParsingReply = false;
     return;
   }
   MonitorReadUntil('\n');
-  l.ParsingReply = false;
+  ReplyMode().ParsingReply = false;
 }
 
 std::string MonitorReplyText(int32_t start, int32_t count) {
@@ -1429,6 +1428,39 @@ bool LinkTakeNews(LinkNews& news) {
     l.RxIndex = 0;
   }
   return false;
+}
+
+// Error 107 from the monitor: the target's error number stands 4 places after
+// the start of its error reply, and the reply text is the message's argument.
+// Only received characters are read; an error number that is no hex number
+// leaves the argument as it is.
+void MonitorTakeErrorReply(std::string& arg1) {
+  LinkState& link = Link();
+  const int64_t received = std::min<int64_t>(std::max(link.RxCount, 0), kRxBufferSize);
+  const int64_t mark = link.ErrorReplyMark;
+  const int64_t at = mark + 4;
+  uint8_t hi = 255, lo = 255;
+  if (mark >= 0 && at + 1 < received) {
+    hi = HexDigitValue(static_cast<char>(link.RxBuffer[static_cast<size_t>(at)]));
+    lo = HexDigitValue(static_cast<char>(link.RxBuffer[static_cast<size_t>(at + 1)]));
+  }
+  if (hi > 15 || lo > 15) {
+    Messages().TargetErrorNumber = 0;
+  } else {
+    Messages().TargetErrorNumber = static_cast<uint16_t>(hi * 16 + lo);
+    const int64_t count = std::min<int64_t>(int64_t{link.RxCount} - mark - 3, received - mark);
+    if (count <= 0) {
+      arg1 = "<unknown>";
+    } else {
+      arg1.clear();
+      for (int64_t i = mark; i < mark + count; ++i) {
+        const char c = static_cast<char>(link.RxBuffer[static_cast<size_t>(i)]);
+        if (c == '\r') break;
+        arg1 += c;
+      }
+    }
+  }
+  link.MonitorErrorReply = false;
 }
 
 }  // namespace dorvik

@@ -97,6 +97,9 @@ bool MonitorExpectPrompt();
 bool MonitorWaitPrompt();
 // Reads until C; a NAK skips the error answer, waits for the prompt and fails.
 bool MonitorReadUntil(char c);
+// Error 107 while the monitor answered with an error reply: the target's error
+// number (into TargetErrorNumber) and its reply text as the message's argument.
+void MonitorTakeErrorReply(std::string& arg1);
 // Waits for a reply line (300 ms for its first character; XON when none came).
 void MonitorWaitReply();
 // Up to Count characters of the receive buffer from Start, before the first CR.

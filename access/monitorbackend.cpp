@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "access/links.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "lang/typedvalue.h"
 #include "lang/valuelist.h"
 #include "base/text.h"
@@ -52,6 +52,7 @@ class MonitorBackend final : public TargetBackend {
   }
 
   bool SendCommandLine(std::string_view line) override { return SendWords(line); }
+  void TakeErrorReply(std::string& arg1) override { MonitorTakeErrorReply(arg1); }
 
   // Memory
 

@@ -6,7 +6,7 @@
 #include "access/links.h"
 #include "access/target.h"
 #include "base/hexrecord.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/messages.h"
 #include "lang/keywords.h"
 #include "machine/images.h"

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/runstate.h"
 #include "lang/keywords.h"
 #include "machine/bus.h"

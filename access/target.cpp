@@ -7,7 +7,7 @@
 #include "access/backend.h"
 #include "access/disasline.h"
 #include "access/linerender.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/runstate.h"

@@ -6,7 +6,6 @@
 #include <iterator>
 #include <string>
 
-#include "base/linkstate.h"
 #include "base/runstate.h"
 #include "base/text.h"
 #include "platform/clock.h"
@@ -191,6 +190,7 @@ constexpr tErrType kWarningMessages[] = {
 static_assert(std::size(kErrorMessages) == 93);
 static_assert(std::size(kWarningMessages) == 67);
 void (*g_expression_reset)() = nullptr;
+void (*g_before_box)(int, bool, std::string&) = nullptr;
 
 platform::BoxIcon IconOf(std::string_view kind) {
   if (kind == "Exception" || kind == "Warning") return platform::BoxIcon::Exclamation;
@@ -212,38 +212,6 @@ platform::BoxButtons ButtonsOf(int32_t kind) {
     default:
       return platform::BoxButtons::OkCancel;
   }
-}
-
-// Error 107 from the monitor: the target's error number stands 4 places after
-// the start of its error reply, and the reply text is the message's argument.
-// Only received characters are read.
-void TakeTargetErrorReply(std::string& arg1) {
-  LinkState& link = Link();
-  const int64_t received = std::min<int64_t>(std::max(link.RxCount, 0), kRxBufferSize);
-  const int64_t mark = link.ErrorReplyMark;
-  const int64_t at = mark + 4;
-  uint8_t hi = 255, lo = 255;
-  if (mark >= 0 && at + 1 < received) {
-    hi = HexDigitValue(static_cast<char>(link.RxBuffer[static_cast<size_t>(at)]));
-    lo = HexDigitValue(static_cast<char>(link.RxBuffer[static_cast<size_t>(at + 1)]));
-  }
-  if (hi > 15 || lo > 15) {
-    Messages().TargetErrorNumber = 0;
-  } else {
-    Messages().TargetErrorNumber = static_cast<uint16_t>(hi * 16 + lo);
-    const int64_t count = std::min<int64_t>(int64_t{link.RxCount} - mark - 3, received - mark);
-    if (count <= 0) {
-      arg1 = "<unknown>";
-    } else {
-      arg1.clear();
-      for (int64_t i = mark; i < mark + count; ++i) {
-        const char c = static_cast<char>(link.RxBuffer[static_cast<size_t>(i)]);
-        if (c == '\r') break;
-        arg1 += c;
-      }
-    }
-  }
-  link.MonitorErrorReply = false;
 }
 
 }  // namespace
@@ -339,9 +307,7 @@ int ReportError(int number, std::string_view arg1, std::string_view arg2) {
     return 0;
   }
   std::string shown_arg1(arg1);
-  if (number == err::kTargetError && Run().TargetKind == kTargetMonitor) TakeTargetErrorReply(shown_arg1);
-  Link().RxCount = 0;
-  Link().RxIndex = 0;
+  if (g_before_box != nullptr) g_before_box(number, true, shown_arg1);
   const int result = ShowMsg("Error", number, text, buttons, shown_arg1, arg2);
   if (number == err::kTargetError && Run().ProgramRunning) m.ErrorFlag = false;
   return result;
@@ -353,8 +319,10 @@ int ReportWarning(int number, std::string_view arg1, std::string_view arg2) {
   m.WarningFlag = true;
   m.LastWarningParams = {std::string(arg1), std::string(arg2)};
   if (m.QuietMessages) return 0;
-  Link().RxIndex = 0;
-  Link().RxCount = 0;
+  if (g_before_box != nullptr) {
+    std::string shown(arg1);
+    g_before_box(number, false, shown);
+  }
   // A number outside the table is a caller's fault; it still gets a box.
   const tErrType* row = FindWarningMessage(number);
   return ShowMsg("Warning", number, row != nullptr ? row->Text : std::string_view{},
@@ -392,6 +360,10 @@ void SuspendMessages() {
 void ResumeMessages() {
   if (Messages().MessageSuspendCount > 0) --Messages().MessageSuspendCount;
   if (Messages().MessageSuspendCount == 0) Messages().ShowMessageBoxes = true;
+}
+
+void SetBeforeBoxHook(void (*hook)(int number, bool isError, std::string& arg1)) {
+  g_before_box = hook;
 }
 
 void SetExpressionResetHook(void (*hook)()) {

@@ -104,6 +104,10 @@ void ResumeMessages();
 // Called by ReportError(err::kExpressionTooComplex) before anything else, so that the evaluator
 // starts its next expression at depth 0.
 void SetExpressionResetHook(void (*hook)());
+// Called by ReportError and ReportWarning before their box is shown (never for
+// quiet messages): the target link drops what it received and may put the
+// target's own text into an error's first argument.
+void SetBeforeBoxHook(void (*hook)(int number, bool isError, std::string& arg1));
 
 // Timing and platform helpers
 // Waits at least `ms` milliseconds, pumping messages (timers fire meanwhile).

@@ -8,7 +8,7 @@
 
 #include "access/links.h"
 #include "access/target.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/views.h"

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "access/links.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/mainform.h"
 #include "debugger/runcontrol.h"
 #include "console/commoptions.h"

@@ -6,7 +6,7 @@
 #include "access/backend.h"
 #include "access/disasline.h"
 #include "access/target.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "debugger/breakpoints.h"

@@ -8,7 +8,7 @@
 #include "access/disasline.h"
 #include "access/links.h"
 #include "access/target.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/runstate.h"

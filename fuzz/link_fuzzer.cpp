@@ -10,7 +10,7 @@
 #include <string>
 
 #include "access/links.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "fuzz/engine_reset.h"

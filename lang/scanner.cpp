@@ -7,7 +7,6 @@
 
 #include "lang/cpudb.h"
 #include "lang/formatting.h"
-#include "base/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "lang/scanner_symbols.h"
@@ -120,7 +119,7 @@ uint8_t ReadFraction(const std::string& mantissa) {
 // The word in ScanIdent as a number (radix suffix, decimal fraction, C form).
 uint8_t ReadNumber(bool triedAsSymbol) {
   ScannerState& s = Scanner();
-  unsigned radix = Link().ParsingReply ? 16 : Formatting().DisplayRadix;
+  unsigned radix = ReplyMode().ParsingReply ? 16 : Formatting().DisplayRadix;
   s.ExprValue = 0;
   std::string word = s.ScanIdent;
   if (word.empty()) return WordFailed(triedAsSymbol);
@@ -201,7 +200,7 @@ uint8_t ReadWordToken() {
       SkipBlanks();
       return s.ScanToken = KeywordTable[s.KeywordIndex].Token;
     }
-    if (Link().ParsingReply) return ReadNumber(false);
+    if (ReplyMode().ParsingReply) return ReadNumber(false);
   }
   return ReadSymbolOrNumber();
 }
@@ -250,6 +249,7 @@ uint8_t ReadPunctuation(uint8_t previous) {
 }  // namespace
 
 ScannerState& Scanner() { return CurrentSession().Get<ScannerState>(); }
+ReplyModeState& ReplyMode() { return CurrentSession().Get<ReplyModeState>(); }
 
 
 void SetScanLine(std::string_view line, bool normalize) {
@@ -454,7 +454,7 @@ bool IsBitAddressable(uint8_t space, uint32_t addr) {
 
 int SyntaxError() {
   int result;
-  if (Link().ParsingReply)
+  if (ReplyMode().ParsingReply)
     result = ReportError(err::kFramingError);
   else if (Run().AsmLineMode)
     result = ReportError(err::kAssemblyImpossible);

@@ -7,7 +7,7 @@
 // All scanner state is in one ScannerState reached through Scanner(); a user
 // that scans a second line in the middle of another (line assembler, watches,
 // hover evaluation) copies the struct and puts it back afterwards. The modes
-// that others own are read where they live: ParsingReply (base/linkstate.h),
+// that others own are read where they live: ParsingReply (ReplyMode() below),
 // AsmLineMode and AsmLineAddress (base/runstate.h).
 
 #include <array>
@@ -63,6 +63,14 @@ struct ScannerState {
 };
 
 ScannerState& Scanner();
+
+// The reply mode, set by the target links while they parse a reply: numbers
+// are hex and syntax errors are framing errors. A state of its own, so that a
+// scanner saved and put back leaves it alone.
+struct ReplyModeState {
+  bool ParsingReply = false;
+};
+ReplyModeState& ReplyMode();
 
 
 // Line input

@@ -5,7 +5,7 @@
 
 #include "access/backend.h"
 #include "access/target.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "base/text.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/runstate.h"
 #include "lang/scanner.h"
 #include "platform/clock.h"
@@ -370,7 +370,7 @@ TEST_F(MessagesTest, SyntaxErrorFollowsTheScanningContext) {
   struct Case { bool Parsing, AsmLine; int Expect; };
   const Case cases[] = {{true, true, 105}, {false, true, 109}, {false, false, 118}};
   for (const Case& c : cases) {
-    Link().ParsingReply = c.Parsing;
+    ReplyMode().ParsingReply = c.Parsing;
     dorvik::Run().AsmLineMode = c.AsmLine;
     Scanner().ScanToken = 40;
     SyntaxError();

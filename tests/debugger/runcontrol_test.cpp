@@ -11,7 +11,7 @@
 
 #include "access/backend.h"
 #include "access/target.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/mainform.h"
 #include "debugger/breakpoints.h"
 #include "debugger/views.h"

@@ -37,7 +37,7 @@ class Scan : public testing::LangTest {
   }
   void Mode(ScanMode mode, uint8_t radix) {
     ResetState<MessageState>();
-    Link().ParsingReply = mode == kReply;
+    ReplyMode().ParsingReply = mode == kReply;
     dorvik::Run().AsmLineMode = mode == kAsmLine;
     Scanner().CStyleNumbers = mode == kCStyle;
     Formatting().DisplayRadix = radix;

@@ -21,7 +21,7 @@
 #include "lang/formatting.h"
 #include "access/lineparser.h"
 #include "access/linerender.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/messages.h"
 #include "machine/opcodes.h"
 #include "base/runstate.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "access/links.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/mainform.h"
 #include "debugger/breakpoints.h"
 #include "debugger/runcontrol.h"

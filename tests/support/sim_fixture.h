@@ -9,7 +9,7 @@
 #include "access/disasline.h"
 #include "lang/evaluator.h"
 #include "machine/interrupts.h"
-#include "base/linkstate.h"
+#include "access/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "lang/scanner.h"

@@ -1,6 +1,7 @@
 #pragma once
 // State of the target link: the receive buffer shared by the monitor link, the
-// ADuC link and the simulator's block reads, and the reply-parsing marks.
+// ADuC link and the simulator's block reads, and the reply-parsing marks. One
+// struct in the session, so ResetSession clears it with every other state.
 
 #include <array>
 #include <cstdint>
@@ -18,7 +19,6 @@ struct LinkState {
   int32_t ReplyMark = 0;           // where the reply being parsed starts
   int32_t ErrorReplyMark = 0;      // where the monitor's error reply starts (after a NAK)
   bool MonitorErrorReply = false;  // the monitor answered with an error (error reply pending)
-  bool ParsingReply = false;       // a reply is being parsed: syntax errors are framing errors
   uint8_t MonitorVersion = 0;      // the monitor's version from its banner (4 acknowledges HEX records)
   std::string MonitorCommandLine;  // the monitor command line being collected
   std::string TargetChipId;        // the ADuC's identification ("ADI 841"), from its announcement
