@@ -1,5 +1,5 @@
 // An ADuC8xx chip as a debug target, reached through the ADuC link
-// (access/links.h). Its registers are the shadow the link fills when the
+// (access/aduclink.h). Its registers are the shadow the link fills when the
 // chip stops (TargetState::TargetRegs); breaks are the break opcode planted
 // in its code memory.
 
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "access/links.h"
+#include "access/aduclink.h"
 #include "access/linkstate.h"
 #include "lang/evaluator.h"
 #include "lang/keywords.h"
@@ -24,7 +24,7 @@ uint8_t ShadowBank() { return (Target().TargetRegs.PSW & 0x18) >> 3; }
 // The ADuC code write takes its byte as item 1 of the value list.
 bool WriteCode(uint16_t addr, uint8_t value) {
   ValueList().Items.assign(1, tValueItem{tok::kBYTE, value});
-  return AdiWriteCodeByte(addr, value);
+  return AducWriteCodeByte(addr, value);
 }
 
 class AducBackend final : public TargetBackend {
@@ -36,7 +36,9 @@ class AducBackend final : public TargetBackend {
 
   // Memory
 
-  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override { return AdiReadBlock(space, addr, count); }
+  LinkHabits Habits() const override { return {.CharTimeoutMs = kAducReplyTimeoutMs, .XonWhenSilent = false}; }
+  bool TakeNews(LinkNews& news) override { return AducTakeNews(news); }
+  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override { return AducReadBlock(space, addr, count); }
 
   void WriteCodeByte(uint16_t addr, std::string_view valueText) override {
     uint8_t value = 0;
@@ -49,17 +51,17 @@ class AducBackend final : public TargetBackend {
                   const WriteProgress& progress) override {
     const int32_t total = static_cast<int32_t>(bytes.size());
     if (space == kSpaceXData) {
-      if (!AdiWriteXData(static_cast<uint32_t>(addr), bytes)) return false;
+      if (!AducWriteXData(static_cast<uint32_t>(addr), bytes)) return false;
       return !progress || progress(total, total);
     }
     for (int32_t done = 0; done < total;) {
       int32_t n = 1;
       if (space == kSpaceCode) {
         n = std::min(kPageSize - (addr + done) % kPageSize, total - done);
-        if (!AdiWriteCodePage(static_cast<uint16_t>(addr + done),
+        if (!AducWriteCodePage(static_cast<uint16_t>(addr + done),
                               bytes.subspan(static_cast<size_t>(done), static_cast<size_t>(n))))
           return false;
-      } else if (!AdiWriteByte(space, addr + done, bytes[static_cast<size_t>(done)])) {
+      } else if (!AducWriteByte(space, addr + done, bytes[static_cast<size_t>(done)])) {
         return false;
       }
       const int32_t before = done;
@@ -91,7 +93,7 @@ class AducBackend final : public TargetBackend {
       value = t.TargetRegs.R0;
     } else if (regToken > tok::kR0 && regToken <= tok::kR7) {
       // The chip's own register bank, read through the link.
-      if (!AdiReadBlock(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), 1)) return RegisterRead::Failed;
+      if (!AducReadBlock(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), 1)) return RegisterRead::Failed;
       value = Link().RxBuffer[1];
     } else if (regToken == tok::kDPTR) {
       value = static_cast<int32_t>(t.TargetRegs.DPTR | (uint32_t{t.TargetRegs.DPP} << 16));
@@ -110,7 +112,7 @@ class AducBackend final : public TargetBackend {
     if (regToken == tok::kR0) {
       regs.R0 = static_cast<uint8_t>(value);
     } else if (regToken > tok::kR0 && regToken <= tok::kR7) {
-      AdiWriteByte(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), static_cast<uint8_t>(value));
+      AducWriteByte(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), static_cast<uint8_t>(value));
     } else if (regToken == tok::kDPTR) {
       regs.DPTR = static_cast<uint32_t>(value) & 0xFFFF;
       regs.DPP = static_cast<uint8_t>(value >> 16);
@@ -125,22 +127,22 @@ class AducBackend final : public TargetBackend {
   // Run control: the chip runs the program; breaks are the break opcode in its
   // code memory, with the replaced byte kept in TargetState::AducPlanted.
 
-  bool Go(uint16_t from, std::string_view) override { return AdiGo(from); }
+  bool Go(uint16_t from, std::string_view) override { return AducGo(from); }
 
   HaltResult Halt() override {
     bool targetReset = false;
-    if (!AdiHalt(targetReset)) return HaltResult::Failed;
+    if (!AducHalt(targetReset)) return HaltResult::Failed;
     return targetReset ? HaltResult::TargetReset : HaltResult::Halted;
   }
 
   StepResult Step(uint16_t at, std::string& text) override {
     text.clear();
-    return AdiStep(at) ? StepResult::Executed : StepResult::Error;
+    return AducStep(at) ? StepResult::Executed : StepResult::Error;
   }
 
   // After its reset the chip holds the registers of a program start.
   bool Reset() override {
-    if (!AdiReset()) return false;
+    if (!AducReset()) return false;
     Target().TargetRegs = tRegisterSet{};
     return true;
   }
@@ -149,7 +151,7 @@ class AducBackend final : public TargetBackend {
     auto& planted = Target().AducPlanted;
     const bool known = std::any_of(planted.begin(), planted.end(), [&](const PlantedBreak& p) { return p.Address == address; });
     if (!known) {
-      if (!AdiReadBlock(kSpaceCode, address, 1)) return false;
+      if (!AducReadBlock(kSpaceCode, address, 1)) return false;
       planted.push_back({address, Link().RxBuffer[1]});
     }
     return WriteCode(address, kBreakOpcode);

@@ -13,10 +13,18 @@
 #include <vector>
 
 #include "access/programload.h"
+#include "access/transport.h"
 #include "access/target.h"
 #include "machine/simulator.h"
 
 namespace dorvik {
+
+// How the target's link uses the line: how long each character of a reply
+// may take, and whether a silent line gets XON (the target held its output).
+struct LinkHabits {
+  int32_t CharTimeoutMs = kMonitorCharTimeoutMs;
+  bool XonWhenSilent = false;
+};
 
 // What a target supports.
 struct TargetCapabilities {
@@ -97,6 +105,10 @@ class TargetBackend {
   // Error 107 is being shown: the target's own error reply, when it sent one,
   // becomes the message's argument (the monitor's); others leave it.
   virtual void TakeErrorReply(std::string& /*arg1*/) {}
+  // How its link uses the line.
+  virtual LinkHabits Habits() const { return {}; }
+  // The news in what the link received (LinkTakeNews); false when none.
+  virtual bool TakeNews(LinkNews&) { return false; }
 
   // Run control
   // Starts the program at From. Till is the stop clause of a target with break

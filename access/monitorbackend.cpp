@@ -1,5 +1,5 @@
 // The monitor program on a board as a debug target, reached through the
-// monitor link (access/links.h). The monitor runs the program itself and keeps
+// monitor link (access/monitorlink.h). The monitor runs the program itself and keeps
 // two break registers, BR0 and BR1.
 
 #include "access/backend.h"
@@ -8,7 +8,7 @@
 #include <cassert>
 #include <utility>
 
-#include "access/links.h"
+#include "access/monitorlink.h"
 #include "access/linkstate.h"
 #include "lang/typedvalue.h"
 #include "lang/valuelist.h"
@@ -53,6 +53,8 @@ class MonitorBackend final : public TargetBackend {
 
   bool SendCommandLine(std::string_view line) override { return SendWords(line); }
   void TakeErrorReply(std::string& arg1) override { MonitorTakeErrorReply(arg1); }
+  LinkHabits Habits() const override { return {.CharTimeoutMs = kMonitorCharTimeoutMs, .XonWhenSilent = true}; }
+  bool TakeNews(LinkNews& news) override { return MonitorTakeNews(news); }
 
   // Memory
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "access/links.h"
+#include "access/monitorlink.h"
+#include "access/aduclink.h"
 #include "access/target.h"
 #include "base/hexrecord.h"
 #include "access/linkstate.h"
@@ -208,7 +209,7 @@ TransferResult AducTransferProgram(const ProgramTransfer& t) {
     if (!LinkNextChar()) return false;
     if (static_cast<uint8_t>(Link().LinkChar) == kAck) return !m.ErrorFlag;
     std::string announcement;
-    restarted = AdiTakeAnnouncement(announcement);
+    restarted = AducTakeAnnouncement(announcement);
     if (restarted) ReportError(err::kTargetError, announcement);
     else if (static_cast<uint8_t>(Link().LinkChar) == kNakByte) ReportError(err::kTargetError, kAducRefusedText);
     else ReportError(err::kFramingError);
@@ -216,22 +217,22 @@ TransferResult AducTransferProgram(const ProgramTransfer& t) {
   };
   // Back at the link's speed; after a failure without a further message.
   auto done = [&](TransferResult result) {
-    if (result == TransferResult::Done) return AdiSetDownloadSpeed(kLinkBaud) ? result : TransferResult::Failed;
+    if (result == TransferResult::Done) return AducSetDownloadSpeed(kLinkBaud) ? result : TransferResult::Failed;
     const bool error = m.ErrorFlag;
     SuspendMessages();
     const bool quiet = m.QuietMessages;
     m.QuietMessages = true;
-    AdiRestoreLineSpeed(kLinkBaud, restarted);
+    AducRestoreLineSpeed(kLinkBaud, restarted);
     m.QuietMessages = quiet;
     ResumeMessages();
     m.ErrorFlag = error;
     return result;
   };
   // A chip that did not take the download speed still runs at the link's.
-  if (!AdiSetDownloadSpeed(AducDownloadBaud(t.DownloadSpeed))) return TransferResult::Failed;
+  if (!AducSetDownloadSpeed(AducDownloadBaud(t.DownloadSpeed))) return TransferResult::Failed;
   if (!t.Append) {
     LinkClearReceive();
-    if (!AdiSendPacket(0x0E, t.ClearDataFlash ? 'A' : 'C', {}) || !acknowledged()) return done(TransferResult::Failed);
+    if (!AducSendPacket(0x0E, t.ClearDataFlash ? 'A' : 'C', {}) || !acknowledged()) return done(TransferResult::Failed);
   }
   for (uint32_t page = t.Lowest >> 8; page <= uint32_t{t.Highest} >> 8; ++page) {
     const std::span<const uint8_t, kAducPageSize> bytes(t.Image.data() + page * kAducPageSize, kAducPageSize);

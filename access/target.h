@@ -59,8 +59,8 @@ struct TargetState {
   std::vector<PlantedBreak> AducPlanted;
   // The ADuC's code and external-data control SFRs (A7H, AFH), saved while
   // its data pointer serves a read or write.
-  uint8_t AdiSavedCodeCtl = 0;
-  uint8_t AdiSavedXdataCtl = 0;
+  uint8_t AducSavedCodeCtl = 0;
+  uint8_t AducSavedXdataCtl = 0;
 
   // The last 16 code bytes read for DisassembleLine; -1 = empty.
   int32_t CodeCacheAddr = -1;

@@ -6,7 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "access/links.h"
+#include "access/monitorlink.h"
 #include "access/target.h"
 #include "access/linkstate.h"
 #include "base/runstate.h"

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "access/links.h"
+#include "access/transport.h"
 #include "access/linkstate.h"
 #include "base/mainform.h"
 #include "debugger/runcontrol.h"

@@ -2,7 +2,7 @@
 
 #include "access/backend.h"
 #include "access/disasline.h"
-#include "access/links.h"
+#include "access/monitorlink.h"
 #include "access/target.h"
 #include "base/messages.h"
 #include "base/projectlists.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "access/links.h"
+#include "access/transport.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "base/text.h"

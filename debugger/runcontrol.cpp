@@ -6,7 +6,7 @@
 
 #include "access/backend.h"
 #include "access/disasline.h"
-#include "access/links.h"
+#include "access/monitorlink.h"
 #include "access/target.h"
 #include "access/linkstate.h"
 #include "base/mainform.h"

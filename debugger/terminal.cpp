@@ -4,7 +4,7 @@
 
 #include "base/messages.h"
 #include "access/backend.h"
-#include "access/links.h"
+#include "access/transport.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "base/text.h"

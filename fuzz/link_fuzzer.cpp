@@ -9,7 +9,8 @@
 #include <span>
 #include <string>
 
-#include "access/links.h"
+#include "access/monitorlink.h"
+#include "access/aduclink.h"
 #include "access/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
@@ -39,16 +40,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text, second;
   bool ok = false;
   switch (op & 0x0F) {
-    case 0: ok = monitor ? MonitorReadBlock(kSpaceXData, 0x100, 1 + op % 40) : AdiReadBlock(kSpaceXData, 0x100, 1 + op % 40); break;
-    case 1: ok = monitor ? MonitorQueryRegister(tok::kPC, value) : AdiReadBlock(kSpaceDirect, 0x90, 3); break;
-    case 2: ok = monitor ? MonitorSingleStep(text) : AdiStep(0x1234); break;
-    case 3: ok = monitor ? MonitorReset(text) : AdiReadBlock(kSpaceIData, 0x30, 4); break;
-    case 4: ok = monitor ? MonitorWaitPrompt() : AdiReadSfrShadows(); break;
-    case 5: ok = monitor ? MonitorRegisterList(text, second) : AdiReadBlock(kSpaceCode, 0, 1); break;
-    case 6: ok = monitor ? MonitorBreakQuery(text) : (AdiCommand('V', 0x81, 'Q'), !Messages().ErrorFlag); break;
+    case 0: ok = monitor ? MonitorReadBlock(kSpaceXData, 0x100, 1 + op % 40) : AducReadBlock(kSpaceXData, 0x100, 1 + op % 40); break;
+    case 1: ok = monitor ? MonitorQueryRegister(tok::kPC, value) : AducReadBlock(kSpaceDirect, 0x90, 3); break;
+    case 2: ok = monitor ? MonitorSingleStep(text) : AducStep(0x1234); break;
+    case 3: ok = monitor ? MonitorReset(text) : AducReadBlock(kSpaceIData, 0x30, 4); break;
+    case 4: ok = monitor ? MonitorWaitPrompt() : AducReadSfrShadows(); break;
+    case 5: ok = monitor ? MonitorRegisterList(text, second) : AducReadBlock(kSpaceCode, 0, 1); break;
+    case 6: ok = monitor ? MonitorBreakQuery(text) : (AducCommand('V', 0x81, 'Q'), !Messages().ErrorFlag); break;
     case 7: {
       bool reset = false;
-      ok = monitor ? MonitorGo(0x100, "FOREVER") : AdiHalt(reset);
+      ok = monitor ? MonitorGo(0x100, "FOREVER") : AducHalt(reset);
       break;
     }
     case 8: {
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ok = true;
       break;
     }
-    case 9: ok = monitor ? MonitorExpect("EXECUTION BEGUN") : (AdiCommand('R', 0, 'D', 255), !Messages().ErrorFlag); break;
+    case 9: ok = monitor ? MonitorExpect("EXECUTION BEGUN") : (AducCommand('R', 0, 'D', 255), !Messages().ErrorFlag); break;
     default: {
       uint8_t version = 0;
       uint16_t userStart = 0;

@@ -69,7 +69,7 @@ MUTANTS = [
     # base/: messages
     Mutant("msg-error-flag", "base/messages.cpp", "  m.ErrorFlag = true;\n  m.LastErrorParams", "  m.LastErrorParams",
            "an error report leaves the error flag down"),
-    Mutant("msg-target-error-number", "base/messages.cpp", "static_cast<uint16_t>(hi * 16 + lo)",
+    Mutant("msg-target-error-number", "access/monitorlink.cpp", "static_cast<uint16_t>(hi * 16 + lo)",
            "static_cast<uint16_t>(hi * 10 + lo)", "the monitor's error number read as decimal digits"),
     # objfiles/: HEX and object-module readers
     Mutant("hex-range", "objfiles/intelhex.cpp", "size_t{address} + count > kHexImageSize",
@@ -83,16 +83,16 @@ MUTANTS = [
     Mutant("omf-public", "objfiles/omfreader.cpp", "if (st_.PublicEntries) cls |= kClassPublic;", "",
            "public symbols lose their public flag"),
     # access/: the ADuC and monitor links
-    Mutant("aduc-single-byte-check", "access/links.cpp",
+    Mutant("aduc-single-byte-check", "access/aduclink.cpp",
            "if (check != CheckOf(uint32_t{l} + value)) return ProtocolFault(), 0;", "(void)check;",
            "an ADuC single-byte reply with a bad check byte is accepted"),
-    Mutant("aduc-break-check", "access/links.cpp", "if (byte(0) != 'B' || byte(6) != CheckOf(sum))",
+    Mutant("aduc-break-check", "access/aduclink.cpp", "if (byte(0) != 'B' || byte(6) != CheckOf(sum))",
            "if (byte(0) != 'B')", "an ADuC break report with a bad check byte is accepted"),
-    Mutant("aduc-block-end", "access/links.cpp", "check != CheckOf(sum) || cr != '\\r' || lf != '\\n'",
+    Mutant("aduc-block-end", "access/aduclink.cpp", "check != CheckOf(sum) || cr != '\\r' || lf != '\\n'",
            "check != CheckOf(sum) || lf != '\\n'", "an ADuC block reply without its CR is accepted"),
-    Mutant("mon-read-count", "access/links.cpp", "if (static_cast<int32_t>(bytes.size()) != count) {",
+    Mutant("mon-read-count", "access/monitorlink.cpp", "if (static_cast<int32_t>(bytes.size()) != count) {",
            "if (static_cast<int32_t>(bytes.size()) > count) {", "a short monitor memory reply is accepted"),
-    Mutant("mon-register-name", "access/links.cpp", "name.substr(0, 4) != expected.substr(0, 4)",
+    Mutant("mon-register-name", "access/monitorlink.cpp", "name.substr(0, 4) != expected.substr(0, 4)",
            "name.substr(0, 0) != expected.substr(0, 0)", "a monitor register reply naming another register is taken"),
     # assembler/
     Mutant("asm-rel-back", "assembler/encoder.cpp", "if (d <= 128) return", "if (d < 128) return",

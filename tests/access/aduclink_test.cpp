@@ -98,7 +98,7 @@ TEST_F(AducLinkTest, RepliesNeedTheirCheckByteAndLineEnd) {
   Link().RxCount = 7;
   Target().TargetRegs.PC = 0x1234;
   Messages().LastErrorCode = 0;
-  EXPECT_FALSE(AdiTakeBreakReport(0, false));
+  EXPECT_FALSE(AducTakeBreakReport(0, false));
   EXPECT_EQ(Messages().LastErrorCode, err::kFramingError);
   EXPECT_EQ(Target().TargetRegs.PC, 0x1234);
 }
@@ -134,7 +134,7 @@ TEST_F(AducLinkTest, FailedWriteAfterEraseKeepsThePage) {
 TEST_F(AducLinkTest, LongReadsAreSplit) {
   Fake().Poke(kSpaceXData, 0x1FF, {0x5A});
   Fake().ClearReceived();
-  ASSERT_TRUE(AdiReadBlock(kSpaceXData, 0x100, 300));
+  ASSERT_TRUE(AducReadBlock(kSpaceXData, 0x100, 300));
   const std::string frames = Frames(Fake().Received());
   EXPECT_NE(frames.find("DFF "), std::string::npos);
   EXPECT_NE(frames.find("D2D "), std::string::npos);  // 300 - 255 = 45
@@ -300,17 +300,17 @@ TEST_F(AducLinkTest, DownloadFailuresEndTheLoad) {
 
 TEST_F(AducLinkTest, DownloadPacketAndSpeed) {
   Fake().ClearReceived();
-  EXPECT_TRUE(AdiSendPacket(0x0E, 'C', {}));
+  EXPECT_TRUE(AducSendPacket(0x0E, 'C', {}));
   EXPECT_EQ(Fake().Received(), std::string("\x07\x0E\x01\x43\xBC", 5));
-  EXPECT_FALSE(AdiSendPacket(0x0F, 'C', {}));
+  EXPECT_FALSE(AducSendPacket(0x0F, 'C', {}));
   uint8_t high = 0, low = 0;
   Link().TargetChipId = "ADI 834";
-  EXPECT_TRUE(AdiBaudTimerValues(57600, high, low));
+  EXPECT_TRUE(AducBaudTimerValues(57600, high, low));
   EXPECT_EQ(high, 0x82);
   EXPECT_EQ(low, 0x2D);
   Link().TargetChipId = "ADI 841";
-  EXPECT_FALSE(AdiBaudTimerValues(19200, high, low));
-  EXPECT_TRUE(AdiSetDownloadSpeed(115200));
+  EXPECT_FALSE(AducBaudTimerValues(19200, high, low));
+  EXPECT_TRUE(AducSetDownloadSpeed(115200));
   EXPECT_EQ(LinkBaud(), 115200);
 }
 

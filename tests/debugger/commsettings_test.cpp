@@ -8,7 +8,7 @@
 #include <pty.h>
 #include <unistd.h>
 
-#include "access/links.h"
+#include "access/transport.h"
 #include "console/commoptions.h"
 #include "debugger/breakpoints.h"
 #include "debugger/commsettings.h"

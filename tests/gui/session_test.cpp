@@ -18,7 +18,7 @@
 
 #include <stdexcept>
 
-#include "access/links.h"
+#include "access/transport.h"
 #include "access/target.h"
 #include "base/mainform.h"
 #include "base/messages.h"

@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "access/links.h"
+#include "access/aduclink.h"
+#include "access/monitorlink.h"
+#include "access/transport.h"
 #include "access/linkstate.h"
 #include "base/mainform.h"
 #include "debugger/breakpoints.h"
