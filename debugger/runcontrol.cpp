@@ -351,7 +351,7 @@ RunControlState& RunControl() { return CurrentSession().Get<RunControlState>(); 
 
 // GO
 
-uint8_t ParseBreakSpec(uint16_t& value) {
+uint8_t ParseBreakForm(uint16_t& value) {
   SkipBlanks();
   ScannerState& s = Scanner();
   // The character K places after the current one.
@@ -361,71 +361,71 @@ uint8_t ParseBreakSpec(uint16_t& value) {
     return at < s.ScanLine.size() ? s.ScanLine[at] : '\r';
   };
   if (UpperChar(ahead(0)) == 'B' && UpperChar(ahead(1)) == 'R') {
-    uint8_t spec = 0;
+    uint8_t form = 0;
     if (!IsIdentChar(ahead(2))) {
-      spec = kSpecBoth;
+      form = kBreakFormBoth;
       NextChar();
     } else if ((ahead(2) == '0' || ahead(2) == '1') && !IsIdentChar(ahead(3))) {
-      spec = ahead(2) == '0' ? kSpecBr0 : kSpecBr1;
+      form = ahead(2) == '0' ? kBreakFormBr0 : kBreakFormBr1;
       NextChar();
       NextChar();
     }
-    if (spec) {
+    if (form) {
       NextChar();
       GetToken();
-      return Failed() ? 0 : spec;
+      return Failed() ? 0 : form;
     }
   }
   if (!ReadCodeAddress(value)) return 0;
   GetToken();
-  return Failed() ? 0 : kSpecAddress;
+  return Failed() ? 0 : kBreakFormAddress;
 }
 
 namespace {
 
-// TILL spec [, spec]: the breakpoints 0 and 1 it names are set.
+// TILL break [, break]: the breakpoints 0 and 1 it names are set.
 bool ParseTill() {
   BreakpointState& b = Breakpoints();
   RunControlState& rc = RunControl();
   tBreak& br0 = b.BreakTable[0];
   tBreak& br1 = b.BreakTable[1];
   uint16_t first = 0, second = 0;
-  const uint8_t spec = ParseBreakSpec(first);
-  if (!spec) return false;
+  const uint8_t form = ParseBreakForm(first);
+  if (!form) return false;
   const bool comma = Scanner().ScanToken == tok::kComma;
   uint8_t next = 0;
   if (comma) {
-    if (spec == kSpecBoth) return PlainSyntaxError(), false;
-    next = ParseBreakSpec(second);
+    if (form == kBreakFormBoth) return PlainSyntaxError(), false;
+    next = ParseBreakForm(second);
     if (!next) return false;
-    rc.GoMode = kSpecBoth;
+    rc.GoMode = kBreakFormBoth;
   }
-  switch (spec) {
-    case kSpecBoth:
-      rc.GoMode = kSpecBoth;
+  switch (form) {
+    case kBreakFormBoth:
+      rc.GoMode = kBreakFormBoth;
       break;
-    case kSpecBr0:
-    case kSpecBr1: {
+    case kBreakFormBr0:
+    case kBreakFormBr1: {
       if (!comma) {
-        rc.GoMode = kSpecBr0;
+        rc.GoMode = kBreakFormBr0;
         break;
       }
-      const uint8_t other = spec == kSpecBr0 ? kSpecBr1 : kSpecBr0;
-      if (next == kSpecAddress)
-        SetBreakpointAt(spec == kSpecBr0 ? br1 : br0, second, false);
+      const uint8_t other = form == kBreakFormBr0 ? kBreakFormBr1 : kBreakFormBr0;
+      if (next == kBreakFormAddress)
+        SetBreakpointAt(form == kBreakFormBr0 ? br1 : br0, second, false);
       else if (next != other)
         return PlainSyntaxError(), false;
       break;
     }
-    case kSpecAddress:
+    case kBreakFormAddress:
       if (!comma) {
         SetBreakpointAt(br0, first, false);
-        rc.GoMode = kSpecBr0;
-      } else if (next == kSpecBr1) {
+        rc.GoMode = kBreakFormBr0;
+      } else if (next == kBreakFormBr1) {
         SetBreakpointAt(br0, first, false);
-      } else if (next == kSpecBr0) {
+      } else if (next == kBreakFormBr0) {
         SetBreakpointAt(br1, first, false);
-      } else if (next == kSpecAddress) {
+      } else if (next == kBreakFormAddress) {
         SetBreakpointAt(br0, first, false);
         SetBreakpointAt(br1, second, false);
       } else {
@@ -441,7 +441,7 @@ bool ParseTill() {
 
 }  // namespace
 
-// GO [FROM expr] [ARM expr TILL ...] [TILL spec [, spec]] [FOREVER]
+// GO [FROM expr] [ARM expr TILL ...] [TILL break [, break]] [FOREVER]
 void CmdGo() {
   if (!TargetStopped()) return;
   BreakpointState& b = Breakpoints();

@@ -10,11 +10,11 @@
 
 namespace dorvik {
 
-// Forms of a break spec (ParseBreakSpec)
-inline constexpr uint8_t kSpecBoth = '"';  // BR: both breakpoints
-inline constexpr uint8_t kSpecBr0 = '#';
-inline constexpr uint8_t kSpecBr1 = '$';
-inline constexpr uint8_t kSpecAddress = 133;  // an expression
+// How a break is written after TILL (ParseBreakForm)
+inline constexpr uint8_t kBreakFormBoth = '"';  // BR: both breakpoints
+inline constexpr uint8_t kBreakFormBr0 = '#';
+inline constexpr uint8_t kBreakFormBr1 = '$';
+inline constexpr uint8_t kBreakFormAddress = 133;  // an expression
 
 
 struct RunControlState {
@@ -53,9 +53,9 @@ void LinkIdle();
 // Starting, stepping, stopping
 // Starts the program from the PC field; on the simulator runs it to its halt.
 void StartProgram(std::string& text);
-// BR, BR0, BR1 or an expression (kSpec...); 0 after an error. Value: the
-// expression's code address. The token after the spec is read.
-uint8_t ParseBreakSpec(uint16_t& value);
+// BR, BR0, BR1 or an expression (kBreakForm...); 0 after an error. Value: the
+// expression's code address. The token after the break is read.
+uint8_t ParseBreakForm(uint16_t& value);
 // One step of kind StepToken at Address; Text: the target's own line. False after an error.
 bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text);
 bool SingleStep(uint16_t address, std::string& text);
