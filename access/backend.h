@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -120,6 +121,23 @@ class TargetBackend {
   virtual bool GoTillBr1(uint16_t from) { return Go(from, "TILL BR1"); }
   // Stops the running program.
   virtual HaltResult Halt() = 0;
+  // The user's Esc: the target gets its break byte where it takes one (the
+  // monitor; a packet target would take it for the start of a frame).
+  virtual void Interrupt() {}
+  // Why the program last stopped, in the target's words; none when the target
+  // does not say (or its link failed and reported why).
+  virtual std::optional<std::string> StopCause() { return std::nullopt; }
+  // The target's break switch (the monitor's BR=ON/OFF). BreakSwitch: its
+  // state as the target shows it ("ON"), none when the target answered without
+  // one; false when the link failed. SetBreakSwitch: false when it failed or
+  // the target has no switch (reported). ArmBreakSwitch: the switch on before
+  // a run that the user may halt.
+  virtual bool BreakSwitch(std::optional<std::string>& state) {
+    state.reset();
+    return true;
+  }
+  virtual bool SetBreakSwitch(bool /*on*/) { return false; }
+  virtual bool ArmBreakSwitch() { return true; }
   // One instruction at At; Text: the target's own line of it, when it sends one.
   virtual StepResult Step(uint16_t at, std::string& text) = 0;
   // The target's reset (its memory stays).

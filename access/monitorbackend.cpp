@@ -12,6 +12,8 @@
 #include "access/linkstate.h"
 #include "lang/typedvalue.h"
 #include "lang/valuelist.h"
+#include "base/messages.h"
+#include "base/msgids.h"
 #include "base/text.h"
 #include "lang/formatting.h"
 #include "lang/keywords.h"
@@ -145,6 +147,45 @@ class MonitorBackend final : public TargetBackend {
 
   bool Go(uint16_t from, std::string_view till) override { return MonitorGo(from, till); }
   bool GoTillBr1(uint16_t from) override { return MonitorGoTillBr1(from); }
+
+  void Interrupt() override { LinkSendByte(kEscByte); }
+
+  std::optional<std::string> StopCause() override {
+    if (!SendWords(TrimBlanks(TokenText(tok::kCAUSE)))) return std::nullopt;
+    // The reply line, from where the reply starts to its CR.
+    const LinkState& link = Link();
+    std::string reply;
+    for (int32_t i = link.ReplyMark; i < link.RxCount && i < kRxBufferSize; ++i) {
+      const char c = static_cast<char>(link.RxBuffer[static_cast<size_t>(i)]);
+      if (c == '\r' || c == '\n') break;
+      reply += c;
+    }
+    return reply;
+  }
+
+  bool BreakSwitch(std::optional<std::string>& state) override {
+    state.reset();
+    std::string reply;
+    if (!MonitorBreakQuery(reply)) return false;
+    const size_t eq = reply.find('=');
+    if (reply.rfind("BR", 0) == 0 && eq != std::string::npos) state = TrimBlanks(reply.substr(eq + 1));
+    return true;
+  }
+
+  bool SetBreakSwitch(bool on) override {
+    // Its reply to the bare BR tells whether the monitor has a switch.
+    std::string reply;
+    if (!MonitorBreakQuery(reply)) return false;
+    if (reply.rfind("BR", 0) != 0) {
+      ReportError(err::kCommandNotSupportedByThis);
+      return false;
+    }
+    // XON after the switch: a monitor that holds its output goes on to its prompt.
+    return MonitorSendKeyword(tok::kBR) && MonitorSendChar('=') && MonitorSendKeyword(on ? tok::kON : tok::kOFF) &&
+           MonitorEndCommand() && MonitorSendXon() && MonitorWaitPrompt();
+  }
+
+  bool ArmBreakSwitch() override { return MonitorSendString("BR=ON\r") && MonitorWaitPrompt(); }
 
   HaltResult Halt() override { return MonitorHalt() ? HaltResult::Halted : HaltResult::Failed; }
 

@@ -1,8 +1,10 @@
 #include "debugger/breakpoints.h"
 
+#include <optional>
+#include <string>
+
 #include "access/backend.h"
 #include "access/disasline.h"
-#include "access/monitorlink.h"
 #include "access/target.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
@@ -204,14 +206,13 @@ void CmdBreak() {
   }
   if (next == tok::kEndOfLine) {
     if (caps.BreakRegisters) {
-      // The monitor is asked for its break switch first: "BR=ON" is shown as it answers.
-      std::string reply;
-      if (!MonitorBreakQuery(reply)) return;
-      const size_t eq = reply.find('=');
-      if (reply.rfind("BR", 0) == 0 && eq != std::string::npos) {
+      // The target is asked for its break switch first: "BR=ON" is shown as it answers.
+      std::optional<std::string> state;
+      if (!CurrentBackend().BreakSwitch(state)) return;
+      if (state) {
         OutToken(tok::kBR);
         OutText("=");
-        OutText(TrimBlanks(reply.substr(eq + 1)));
+        OutText(*state);
         NewLine();
       }
       ShowBreakpoint(tok::kBR0);
@@ -238,17 +239,7 @@ void CmdBreak() {
       PlainSyntaxError();
       return;
     }
-    // The monitor's break switch: its reply to the bare BR tells whether it has one.
-    std::string reply;
-    if (!MonitorBreakQuery(reply)) return;
-    if (reply.rfind("BR", 0) != 0) {
-      ReportError(err::kCommandNotSupportedByThis);
-      return;
-    }
-    // XON after the switch: a monitor that holds its output goes on to its prompt.
-    if (MonitorSendKeyword(tok::kBR) && MonitorSendChar('=') && MonitorSendKeyword(sw) && MonitorEndCommand() &&
-        MonitorSendXon())
-      MonitorWaitPrompt();
+    CurrentBackend().SetBreakSwitch(sw == tok::kON);
     return;
   }
   uint16_t addr = 0;

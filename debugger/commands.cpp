@@ -146,19 +146,10 @@ void CmdBase() {
 
 void CmdCause() {
   if (!TargetStopped()) return;
-  // Only a target with a command language of its own knows why it stopped.
-  TargetBackend& backend = CurrentBackend();
-  if (!backend.Capabilities().CommandLines) return;
-  if (!backend.SendCommandLine(KeywordText(tok::kCAUSE))) return;
-  // The monitor's reply line, from where the reply starts to its CR.
-  const LinkState& link = Link();
-  std::string reply;
-  for (int32_t i = link.ReplyMark; i < link.RxCount && i < kRxBufferSize; ++i) {
-    const char c = static_cast<char>(link.RxBuffer[static_cast<size_t>(i)]);
-    if (c == '\r' || c == '\n') break;
-    reply += c;
-  }
-  OutText(reply);
+  // Only a target that says why it stopped answers.
+  const std::optional<std::string> cause = CurrentBackend().StopCause();
+  if (!cause) return;
+  OutText(*cause);
   NewLine();
 }
 

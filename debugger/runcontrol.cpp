@@ -206,7 +206,7 @@ void StartOnMonitor(uint16_t start, std::string& text) {
   BreakpointState& b = Breakpoints();
   RunControlState& rc = RunControl();
   TargetBackend& backend = CurrentBackend();
-  if (rc.AllowHalt && !(MonitorSendString("BR=ON\r") && MonitorWaitPrompt())) return;
+  if (rc.AllowHalt && !backend.ArmBreakSwitch()) return;
   std::string suffix;
   tBreak& cursor = b.CursorBreakpoint;
   if (cursor.Used) {

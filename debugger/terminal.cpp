@@ -138,9 +138,7 @@ KeyAction DoOnKeyDown(uint16_t key, uint8_t modifiers) {
   ClampCaret();
   switch (key) {
     case kKeyEsc:
-      // The break byte goes to a monitor when a line is open (a packet
-      // target would take it for the start of a frame).
-      if (CurrentBackend().Capabilities().CommandLines) LinkSendByte(27);
+      CurrentBackend().Interrupt();
       t.LastKey = 27;
       Run().UserBreak = true;
       return KeyAction::Break;
