@@ -138,6 +138,15 @@ class TargetBackend {
   }
   virtual bool SetBreakSwitch(bool /*on*/) { return false; }
   virtual bool ArmBreakSwitch() { return true; }
+  // The run on a target that does not run the program itself (the
+  // simulator's step loop): Slice instructions at a time with Between after
+  // each slice, while the program runs and executes. Others leave it.
+  virtual void RunHere(int32_t /*slice*/, const std::function<void()>& /*between*/) {}
+  // The same for the call at Address: it has returned when the PC is back at
+  // Ret with the stack of the call (or a break, a halt or the user's break
+  // ended it). Between comes after every Slice instructions.
+  virtual void RunCallHere(uint16_t /*address*/, uint16_t /*ret*/, int32_t /*slice*/,
+                           const std::function<void()>& /*between*/) {}
   // One instruction at At; Text: the target's own line of it, when it sends one.
   virtual StepResult Step(uint16_t at, std::string& text) = 0;
   // The target's reset (its memory stays).

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "access/linkstate.h"
+#include "base/messages.h"
 #include "base/runstate.h"
 #include "lang/keywords.h"
 #include "machine/bus.h"
@@ -185,6 +186,35 @@ class SimulatorBackend final : public TargetBackend {
   HaltResult Halt() override {
     Run().Executing = false;
     return HaltResult::Halted;
+  }
+
+  void RunHere(int32_t slice, const std::function<void()>& between) override {
+    RunState& run = Run();
+    MemoryImages& images = Images();
+    while (run.ProgramRunning && run.Executing) {
+      Messages().ErrorFlag = false;
+      Messages().WarningFlag = false;
+      for (int32_t n = slice; n > 0; --n)
+        if (SimStep(static_cast<uint16_t>(images.SimPC)) != StepResult::Executed) break;
+      between();
+    }
+  }
+
+  void RunCallHere(uint16_t address, uint16_t ret, int32_t slice, const std::function<void()>& between) override {
+    RunState& run = Run();
+    MemoryImages& images = Images();
+    const uint8_t sp = images.SfrImage[sfr::SP];
+    Simulator().StoppedAtBreak = -1;
+    int32_t n = 0;
+    StepResult r = SimStep(address);
+    while (r == StepResult::Executed && run.Executing && run.ProgramRunning && !run.UserBreak &&
+           !(images.SimPC == ret && images.SfrImage[sfr::SP] <= sp)) {
+      if (++n >= slice) {
+        n = 0;
+        between();
+      }
+      r = SimStep(static_cast<uint16_t>(images.SimPC));
+    }
   }
 
   StepResult Step(uint16_t at, std::string& text) override {

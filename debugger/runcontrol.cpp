@@ -164,12 +164,11 @@ bool PlantBreakpoints() {
   return true;
 }
 
-// The run of the local simulator: slices of SimStep with the pump between
+// The run of the local simulator: its backend steps it in slices with the pump between
 // them, until a break, a halt or the user's break ends it.
 void RunSimulated(uint16_t start) {
   RunState& run = Run();
   RunControlState& rc = RunControl();
-  MemoryImages& images = Images();
   // A run that starts on a planted break runs the instruction under it first.
   Simulator().StoppedAtBreak = IsBreakPlanted(start) ? start : -1;
   run.ProgramRunning = true;
@@ -181,14 +180,7 @@ void RunSimulated(uint16_t start) {
   MarkAllBreakpoints();
   // The console shows "run>" while the program runs.
   ShowCursor();
-  const int32_t slice = std::max(rc.SliceSteps, 1);
-  while (run.ProgramRunning && run.Executing) {
-    Messages().ErrorFlag = false;
-    Messages().WarningFlag = false;
-    for (int32_t n = slice; n > 0; --n)
-      if (SimStep(static_cast<uint16_t>(images.SimPC)) != StepResult::Executed) break;
-    PumpBetweenSlices();
-  }
+  CurrentBackend().RunHere(std::max(rc.SliceSteps, 1), PumpBetweenSlices);
   run.Executing = false;
   RestoreBreakpoints();
   run.ProgramRunning = false;
@@ -304,20 +296,8 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
     cursor.Address = ret;
     cursor.Used = true;
     cursor.SavedBytes = GetCodeBytesText(ret);
-    MemoryImages& images = Images();
-    const uint8_t sp = images.SfrImage[sfr::SP];
-    Simulator().StoppedAtBreak = -1;
-    int32_t n = 0;
-    StepResult r = SimStep(address);
-    while (r == StepResult::Executed && run.Executing && run.ProgramRunning && !run.UserBreak &&
-           !(images.SimPC == ret && images.SfrImage[sfr::SP] <= sp)) {
-      if (++n >= RunControl().SliceSteps) {
-        n = 0;
-        PumpBetweenSlices();
-      }
-      r = SimStep(static_cast<uint16_t>(images.SimPC));
-    }
-    MainForm().CurrentPC = static_cast<uint32_t>(images.SimPC);
+    backend.RunCallHere(address, ret, RunControl().SliceSteps, PumpBetweenSlices);
+    MainForm().CurrentPC = static_cast<uint32_t>(Images().SimPC);
   }
   run.ProgramRunning = wasRunning;
   cursor.Used = false;
