@@ -39,7 +39,6 @@ struct TargetCapabilities {
   uint8_t LastBreakIndex = 7;      // the highest usable breakpoint index
   int32_t ReadChunk = 128;         // bytes of one typed read of the memory commands; 0: no limit
   uint8_t MemorySpaces = 0xFF;     // bit n set: memory space n can be read and written
-  bool CommandLines = false;       // the target takes text command lines of its own (the monitor)
   bool BitCommands = false;        // bits are read and written by their bit addresses (the monitor's
                                    // RBIT), never through the byte that holds them
 };
@@ -101,7 +100,7 @@ class TargetBackend {
   virtual RegisterRead ReadRegister(uint8_t regToken, int32_t& value) = 0;
   virtual void SetRegister(uint8_t regToken, int32_t value) = 0;
   // A command line in the target's own language, answered by its prompt
-  // (targets without CommandLines take none and answer false).
+  // (targets without a language of their own take none and answer false).
   virtual bool SendCommandLine(std::string_view line);
   // Error 107 is being shown: the target's own error reply, when it sent one,
   // becomes the message's argument (the monitor's); others leave it.

@@ -49,7 +49,7 @@ class MonitorBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16, .CommandLines = true,
+            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16,
             .BitCommands = true};
   }
 

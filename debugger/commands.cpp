@@ -71,8 +71,9 @@ void SwitchOption(bool enable) {
         b.Enabled = enable && b.Used;
       }
       MarkAllBreakpoints();
-      // A target that plants its own breaks (the monitor) is told to drop them.
-      if (!enable && CurrentBackend().Capabilities().CommandLines)
+      // A target that plants its own breaks (the monitor) is told to drop
+      // them; a target without command lines of its own takes none.
+      if (!enable)
         CurrentBackend().SendCommandLine(KeywordText(tok::kRESET) + " " + KeywordText(word));
       return;
     }
