@@ -269,7 +269,7 @@ bool AducReadBlock(uint8_t space, int32_t addr, int32_t count) {
 }
 
 bool AducReadTyped(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) {
-  return BackendFor(kTargetAduc).TargetBackend::ReadTypedBlock(space, addr, typeToken, count);
+  return AducBackendInstance().TargetBackend::ReadTypedBlock(space, addr, typeToken, count);
 }
 
 bool AducWriteCodeByte(uint16_t addr, uint8_t value) {

@@ -344,7 +344,7 @@ bool MonitorReadBlock(uint8_t space, int32_t addr, int32_t count) {
 
 bool MonitorReadTyped(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) {
   // Bits are read through the bytes that hold them, like on every target.
-  return BackendFor(kTargetMonitor).TargetBackend::ReadTypedBlock(space, addr, typeToken, count);
+  return MonitorBackendInstance().TargetBackend::ReadTypedBlock(space, addr, typeToken, count);
 }
 
 bool MonitorQueryRegister(uint8_t regToken, int32_t& value) {

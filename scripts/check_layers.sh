@@ -93,4 +93,19 @@ for layer in "${!allowed[@]}"; do
     fi
   fi
 done
+
+# Knowledge rules: what differs by target kind is its backend's business.
+# No debugger command tests the target kind (the settings code that chooses
+# it excepted); the transport and the two links never ask which kind is
+# current; base/ holds no link state and its messages know no wire.
+kind_words='TargetKind|kTarget(Monitor|Aduc|Simulator|None)\b'
+if grep -nE "$kind_words" debugger/*.cpp debugger/*.h | grep -vE '^debugger/commsettings\.(cpp|h):'; then
+  fail "debugger/ tests the target kind outside its settings code: ask the backend (access/backend.h)"
+fi
+if grep -nE "$kind_words" access/transport.* access/monitorlink.* access/aduclink.*; then
+  fail "a link file tests the target kind: the backend says how its link behaves (TargetBackend::Habits)"
+fi
+if grep -rnE '\bLink\(\)|RxBuffer|RxCount|RxIndex' base --include='*.h' --include='*.cpp'; then
+  fail "base/ reads the link state, which is access/'s (access/linkstate.h)"
+fi
 exit $status
