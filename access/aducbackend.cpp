@@ -6,6 +6,8 @@
 #include "access/backend.h"
 
 #include <algorithm>
+#include <span>
+#include <vector>
 
 #include "access/aduclink.h"
 #include "access/linkstate.h"
@@ -38,7 +40,10 @@ class AducBackend final : public TargetBackend {
 
   LinkHabits Habits() const override { return {.CharTimeoutMs = kAducReplyTimeoutMs, .XonWhenSilent = false}; }
   bool TakeNews(LinkNews& news) override { return AducTakeNews(news); }
-  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override { return AducReadBlock(space, addr, count); }
+  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override {
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::max(count, 0)));
+    return AducReadBlock(space, addr, bytes);
+  }
 
   void WriteCodeByte(uint16_t addr, std::string_view valueText) override {
     uint8_t value = 0;
@@ -93,8 +98,10 @@ class AducBackend final : public TargetBackend {
       value = t.TargetRegs.R0;
     } else if (regToken > tok::kR0 && regToken <= tok::kR7) {
       // The chip's own register bank, read through the link.
-      if (!AducReadBlock(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), 1)) return RegisterRead::Failed;
-      value = Link().RxBuffer[1];
+      uint8_t byte = 0;
+      if (!AducReadBlock(kSpaceIData, 8 * ShadowBank() + (regToken - tok::kR0), std::span<uint8_t>(&byte, 1)))
+        return RegisterRead::Failed;
+      value = byte;
     } else if (regToken == tok::kDPTR) {
       value = static_cast<int32_t>(t.TargetRegs.DPTR | (uint32_t{t.TargetRegs.DPP} << 16));
     } else if (regToken == tok::kPC) {
@@ -151,8 +158,9 @@ class AducBackend final : public TargetBackend {
     auto& planted = Target().AducPlanted;
     const bool known = std::any_of(planted.begin(), planted.end(), [&](const PlantedBreak& p) { return p.Address == address; });
     if (!known) {
-      if (!AducReadBlock(kSpaceCode, address, 1)) return false;
-      planted.push_back({address, Link().RxBuffer[1]});
+      uint8_t original = 0;
+      if (!AducReadBlock(kSpaceCode, address, std::span<uint8_t>(&original, 1))) return false;
+      planted.push_back({address, original});
     }
     return WriteCode(address, kBreakOpcode);
   }

@@ -224,7 +224,8 @@ uint8_t AducCommand(char letter, uint8_t arg, uint8_t form, int32_t count) {
   }
 }
 
-bool AducReadBlock(uint8_t space, int32_t addr, int32_t count) {
+bool AducReadBlock(uint8_t space, int32_t addr, std::span<uint8_t> out) {
+  const int32_t count = static_cast<int32_t>(std::min(out.size(), size_t{kRxBufferSize}));
   // Also the shadowed registers: a closed line shows nothing as if it were read.
   if (!LinkOpenOrReported()) return false;
   if (!LinkBlockReadArguments(space, addr, count)) return false;
@@ -264,6 +265,7 @@ bool AducReadBlock(uint8_t space, int32_t addr, int32_t count) {
     return false;
   }
   if (Failed()) return false;
+  std::copy_n(data.begin(), std::min(data.size(), out.size()), out.begin());
   LinkPlaceBlock(data);
   return true;
 }
@@ -389,8 +391,7 @@ bool AducStart(char startLetter, uint16_t pc) {
       planted = true;
     }
   if (!planted) {
-    if (!AducReadBlock(kSpaceCode, pc, 1)) return false;
-    code = Link().RxBuffer[1];
+    if (!AducReadBlock(kSpaceCode, pc, std::span<uint8_t>(&code, 1))) return false;
   }
   const tRegisterSet& r = Target().TargetRegs;
   const std::pair<uint8_t, uint8_t> stores[] = {

@@ -14,7 +14,8 @@ namespace dorvik {
 // 0 none, kAckByte, 'Q' single byte, 'D' data block (Count bytes, 0: by the
 // letter). The single byte's value, else 0.
 uint8_t AducCommand(char letter, uint8_t arg, uint8_t form, int32_t count = 0);
-bool AducReadBlock(uint8_t space, int32_t addr, int32_t count);
+// Out.size() bytes from Addr into Out (the receive state consumed).
+bool AducReadBlock(uint8_t space, int32_t addr, std::span<uint8_t> out);
 bool AducReadTyped(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count);
 bool AducWriteCodeByte(uint16_t addr, uint8_t value);
 // Code bytes within one 64-byte page of code memory.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cassert>
 #include <utility>
+#include <vector>
 
 #include "access/monitorlink.h"
 #include "access/linkstate.h"
@@ -61,7 +62,8 @@ class MonitorBackend final : public TargetBackend {
   // Memory
 
   bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override {
-    return MonitorReadBlock(space, addr, count);
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::max(count, 0)));
+    return MonitorReadBlock(space, addr, bytes);
   }
 
   // Bits by their own addresses ("RBIT 0B TO 0C"), one reply value per bit:
@@ -71,8 +73,9 @@ class MonitorBackend final : public TargetBackend {
       return TargetBackend::ReadTypedBlock(space, addr, typeToken, count);
     const int32_t n = std::min(count, 0x100 - addr);
     if (n <= 0) return true;
-    if (!MonitorReadBlock(kSpaceBit, addr, n)) return false;
-    for (int32_t i = 0; i < n; ++i) AppendValue(typeToken, Link().RxBuffer[static_cast<size_t>(1 + i)] ? 1 : 0);
+    std::vector<uint8_t> bits(static_cast<size_t>(n));
+    if (!MonitorReadBlock(kSpaceBit, addr, bits)) return false;
+    for (uint8_t bit : bits) AppendValue(typeToken, bit ? 1 : 0);
     return true;
   }
 

@@ -329,7 +329,8 @@ std::string MonitorReplyText(int32_t start, int32_t count) {
   return text.substr(0, text.find('\r'));
 }
 
-bool MonitorReadBlock(uint8_t space, int32_t addr, int32_t count) {
+bool MonitorReadBlock(uint8_t space, int32_t addr, std::span<uint8_t> out) {
+  const int32_t count = static_cast<int32_t>(std::min(out.size(), size_t{kRxBufferSize}));
   LinkState& l = Link();
   l.RxCount = 0;
   l.RxIndex = 0;
@@ -338,6 +339,7 @@ bool MonitorReadBlock(uint8_t space, int32_t addr, int32_t count) {
   std::vector<uint8_t> data;
   for (int32_t done = 0; done < count; done += kMonitorReadPiece)
     if (!ReadPiece(space, addr + done, std::min(kMonitorReadPiece, count - done), data)) return false;
+  std::copy(data.begin(), data.end(), out.begin());
   LinkPlaceBlock(data);
   return true;
 }

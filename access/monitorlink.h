@@ -43,7 +43,8 @@ void MonitorTakeErrorReply(std::string& arg1);
 void MonitorWaitReply();
 // Up to Count characters of the receive buffer from Start, before the first CR.
 std::string MonitorReplyText(int32_t start, int32_t count);
-bool MonitorReadBlock(uint8_t space, int32_t addr, int32_t count);
+// Out.size() bytes from Addr into Out (the receive state consumed).
+bool MonitorReadBlock(uint8_t space, int32_t addr, std::span<uint8_t> out);
 bool MonitorReadTyped(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count);
 // The value of a register keyword, or false.
 bool MonitorQueryRegister(uint8_t regToken, int32_t& value);

@@ -5,6 +5,7 @@
 // operation, the rest is what the line delivers. No crash, the receive state
 // always inside its buffer, and data reported only for a read that succeeded.
 
+#include <array>
 #include <cstdlib>
 #include <span>
 #include <string>
@@ -39,13 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int32_t value = 0;
   std::string text, second;
   bool ok = false;
+  std::array<uint8_t, 64> bytes{};
+  auto first = [&](size_t n) { return std::span<uint8_t>(bytes.data(), n); };
   switch (op & 0x0F) {
-    case 0: ok = monitor ? MonitorReadBlock(kSpaceXData, 0x100, 1 + op % 40) : AducReadBlock(kSpaceXData, 0x100, 1 + op % 40); break;
-    case 1: ok = monitor ? MonitorQueryRegister(tok::kPC, value) : AducReadBlock(kSpaceDirect, 0x90, 3); break;
+    case 0: ok = monitor ? MonitorReadBlock(kSpaceXData, 0x100, first(1 + op % 40)) : AducReadBlock(kSpaceXData, 0x100, first(1 + op % 40)); break;
+    case 1: ok = monitor ? MonitorQueryRegister(tok::kPC, value) : AducReadBlock(kSpaceDirect, 0x90, first(3)); break;
     case 2: ok = monitor ? MonitorSingleStep(text) : AducStep(0x1234); break;
-    case 3: ok = monitor ? MonitorReset(text) : AducReadBlock(kSpaceIData, 0x30, 4); break;
+    case 3: ok = monitor ? MonitorReset(text) : AducReadBlock(kSpaceIData, 0x30, first(4)); break;
     case 4: ok = monitor ? MonitorWaitPrompt() : AducReadSfrShadows(); break;
-    case 5: ok = monitor ? MonitorRegisterList(text, second) : AducReadBlock(kSpaceCode, 0, 1); break;
+    case 5: ok = monitor ? MonitorRegisterList(text, second) : AducReadBlock(kSpaceCode, 0, first(1)); break;
     case 6: ok = monitor ? MonitorBreakQuery(text) : (AducCommand('V', 0x81, 'Q'), !Messages().ErrorFlag); break;
     case 7: {
       bool reset = false;

@@ -222,7 +222,8 @@ TEST_F(MonitorLinkTest, ReplyThatDoesNotAnswerTheQuestionIsAFramingError) {
     const std::string_view reply(c.Reply);
     LinkReplayForTesting(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(reply.data()), reply.size()));
     int32_t value = 0;
-    EXPECT_EQ(c.Register ? MonitorQueryRegister(tok::kPC, value) : MonitorReadBlock(kSpaceXData, 0x100, 4), c.Taken);
+    std::array<uint8_t, 4> bytes{};
+    EXPECT_EQ(c.Register ? MonitorQueryRegister(tok::kPC, value) : MonitorReadBlock(kSpaceXData, 0x100, bytes), c.Taken);
     EXPECT_EQ(Messages().LastErrorCode, c.Taken ? 0 : err::kFramingError);
     if (c.Taken && c.Register) {
       EXPECT_EQ(value, 0x123);
