@@ -148,6 +148,7 @@ class AducBackend final : public TargetBackend {
   }
 
   // After its reset the chip holds the registers of a program start.
+  ResetAftermath AfterReset() const override { return {.PcInRegisters = true}; }
   bool Reset() override {
     if (!AducReset()) return false;
     Target().TargetRegs = tRegisterSet{};

@@ -27,6 +27,14 @@ struct LinkHabits {
   bool XonWhenSilent = false;
 };
 
+// What follows a target's reset.
+struct ResetAftermath {
+  bool Restarts = false;       // it restarts and prints its banner (the run is busy meanwhile);
+                               // the program's start is then its user code start
+  bool PcInRegisters = false;  // its PC after the reset is in the register shadow, and its
+                               // views are not read back while it restarts
+};
+
 // What a target supports.
 struct TargetCapabilities {
   bool HasTarget = false;          // false: no target; reads give nothing, writes and runs do nothing
@@ -152,6 +160,8 @@ class TargetBackend {
   virtual bool Reset() = 0;
   // What the target printed while it restarted (the monitor's banner), once.
   virtual std::string TakeResetText() { return {}; }
+  // What follows its reset (by default: the views are read again).
+  virtual ResetAftermath AfterReset() const { return {}; }
   // A break at Address for breakpoint Index (a target with break registers sets
   // register Index; the others plant the break opcode and keep the code byte).
   virtual bool PlantBreak(uint8_t index, uint16_t address) = 0;

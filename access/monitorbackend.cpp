@@ -198,6 +198,7 @@ class MonitorBackend final : public TargetBackend {
 
   bool Reset() override { return MonitorReset(banner_); }
   std::string TakeResetText() override { return std::exchange(banner_, {}); }
+  ResetAftermath AfterReset() const override { return {.Restarts = true}; }
 
   bool PlantBreak(uint8_t index, uint16_t address) override {
     assert(index <= 1 && "the monitor has two break registers");

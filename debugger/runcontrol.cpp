@@ -742,25 +742,26 @@ void ResetTarget() {
   TargetBackend& backend = CurrentBackend();
   const TargetCapabilities caps = backend.Capabilities();
   if (!caps.HasTarget || !backend.Reset()) return;
-  if (caps.BreakRegisters) {
-    // The banner the monitor sent as it restarted, a line at a time.
-    const std::string banner = backend.TakeResetText();
-    for (size_t at = 0; at < banner.size();) {
-      const size_t end = std::min(banner.find('\r', at), banner.size());
-      OutText(std::string_view(banner).substr(at, end - at));
-      NewLine();
-      at = end + 1;
-    }
+  const ResetAftermath after = backend.AfterReset();
+  // The banner the target sent as it restarted, a line at a time.
+  const std::string banner = backend.TakeResetText();
+  for (size_t at = 0; at < banner.size();) {
+    const size_t end = std::min(banner.find('\r', at), banner.size());
+    OutText(std::string_view(banner).substr(at, end - at));
+    NewLine();
+    at = end + 1;
+  }
+  if (after.Restarts) {
     Run().TargetBusy = true;
     const uint16_t userStart = RunControl().UserCodeStart;
     if (userStart != 0) TargetSetRegister(tok::kPC, userStart);
-    RefreshDebugViews();
-  } else if (!caps.RunsProgramItself) {
-    RefreshDebugViews();
-  } else {
+  }
+  if (after.PcInRegisters) {
     // The chip starts again from its reset registers; it announces itself
     // after its reset, which the idle handler reads.
     SetPcField(Target().TargetRegs.PC);
+  } else {
+    RefreshDebugViews();
   }
 }
 
