@@ -178,7 +178,7 @@ bool SendProgram(const LoaderOptions& o) {
 
 void SetProgramCounter(uint16_t address) {
   TargetSetRegister(tok::kPC, address);
-  MainForm().CurrentPC = address;
+  Run().CurrentPC = address;
 }
 
 // The stack question, asked again while the answer is not a number; Cancel

@@ -9,6 +9,7 @@
 
 #include "access/target.h"
 #include "base/mainform.h"
+#include "base/runstate.h"
 #include "base/projectlists.h"
 #include "debugger/bpnames.h"
 #include "debugger/views.h"
@@ -121,7 +122,7 @@ TEST_F(BreakpointsTest, NinthBreakpointAsksWarning26) {
 TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   LoadSymbols();
   const std::string source = WriteFile("main.a51", "; LOOP: not here\nXLOOP: NOP\n   loop:  MOV A,#1\nEND\n");
-  ProjectLists().ProjectModules.push_back({"MAIN", source, "", ""});
+  ProjectLists().ProjectModules.push_back({"MAIN", source, {}});
   const int32_t page = OpenFileInEditor(source, true);
   struct Case {
     uint16_t Address;
@@ -158,7 +159,7 @@ TEST_F(BreakpointsTest, LabelsAreFoundInTheModulesIncludeFiles) {
   LoadSymbols();
   const std::string include = WriteFile("parts.inc", "; the loop\n  loop: MOV A,#1\n");
   const std::string source = WriteFile("main.a51", "$INCLUDE(" + include + ")\nXLOOP: NOP\nEND\n");
-  ProjectLists().ProjectModules.push_back({"MAIN", source, "", ""});
+  ProjectLists().ProjectModules.push_back({"MAIN", source, {}});
   ProjectLists().FileTypeList.push_back({kFileAssembler, ".A51", ""});
   OpenFileInEditor(source, true);
   tBreak& bp = Breakpoints().BreakTable[2];
@@ -264,7 +265,7 @@ TEST_F(BreakpointsTest, StatusFieldsFollowTheRegisters) {
   EXPECT_EQ(RegisterText("OV"), "0");
   EXPECT_EQ(RegisterText("DPTR"), "1234");
   EXPECT_EQ(RegisterText("PC"), "0ABC");
-  EXPECT_EQ(MainForm().CurrentPC, 0x0ABCu);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 0x0ABCu);
   SetRegisterText("NOSUCH", "1");
   EXPECT_EQ(Views().StatusFields.count("stNOSUCH"), 0u);
 }
