@@ -343,6 +343,12 @@ void DateControl(AsmContext& c, ControlLine& line) {
   if (SetControlState(c, line, r, 2, true)) r.Value = "    " + r.Value;
 }
 
+void ErrorPrintControl(AsmContext& c, ControlLine& line) {
+  FileControl(c, line, ControlId::ErrorPrint);
+}
+void ObjectControl(AsmContext& c, ControlLine& line) { FileControl(c, line, ControlId::Object); }
+void PrintControl(AsmContext& c, ControlLine& line) { FileControl(c, line, ControlId::Print); }
+
 void ModeControl(AsmContext& c, ControlLine& line) {
   uint32_t n = 0;
   const bool applied = SetControlState(c, line, Control(c, ControlId::Mode), 1, true);
@@ -414,7 +420,8 @@ void NoSymbolsControl(AsmContext& c, ControlLine& line) {
 }
 
 void XrefControl(AsmContext& c, ControlLine& line) {
-  if (SetControlState(c, line, Control(c, ControlId::Xref), 0, true)) Control(c, ControlId::Symbols).On = true;
+  if (SetControlState(c, line, Control(c, ControlId::Xref), 0, true))
+    Control(c, ControlId::Symbols).On = true;
 }
 
 void TabsControl(AsmContext& c, ControlLine& line) {
@@ -448,9 +455,9 @@ void TitleControl(AsmContext& c, ControlLine& line) {
 
 struct ControlAction {
   uint8_t Token;
-  ControlId Id;      // the record a plain switch sets
-  int ParamKind;     // its parameter kind (SetControlState)
-  bool On;           // switched on or off
+  ControlId Id;            // the record a plain switch sets
+  int ParamKind;           // its parameter kind (SetControlState)
+  bool On;                 // switched on or off
   ControlHandler Handler;  // nullptr: the plain switch
 };
 
@@ -460,7 +467,7 @@ constexpr ControlAction kControlActions[] = {
     {kNoDate,          ControlId::Date,         0, false, nullptr},
     {kDebug,           ControlId::Debug,        0, true,  nullptr},
     {kNoDebug,         ControlId::Debug,        0, false, nullptr},
-    {kErrorPrint,      ControlId::ErrorPrint,   0, true,  [](AsmContext& c, ControlLine& l) { FileControl(c, l, ControlId::ErrorPrint); }},
+    {kErrorPrint,      ControlId::ErrorPrint,   0, true,  ErrorPrintControl},
     {kNoErrorPrint,    ControlId::ErrorPrint,   0, false, nullptr},
     {kMacro,           ControlId::Macro,        2, true,  nullptr},
     {kNoMacro,         ControlId::Macro,        0, false, nullptr},
@@ -468,13 +475,13 @@ constexpr ControlAction kControlActions[] = {
     {kNoMode,          ControlId::Mode,         0, false, nullptr},
     {kHex,             ControlId::Hex,          0, true,  HexControl},
     {kNoHex,           ControlId::Hex,          0, false, nullptr},
-    {kObject,          ControlId::Object,       0, true,  [](AsmContext& c, ControlLine& l) { FileControl(c, l, ControlId::Object); }},
+    {kObject,          ControlId::Object,       0, true,  ObjectControl},
     {kNoObject,        ControlId::Object,       0, false, nullptr},
     {kPaging,          ControlId::Paging,       0, true,  nullptr},
     {kNoPaging,        ControlId::Paging,       0, false, nullptr},
     {kPageLength,      ControlId::PageLength,   0, true,  PageLengthControl},
     {kPageWidth,       ControlId::PageWidth,    0, true,  PageWidthControl},
-    {kPrint,           ControlId::Print,        0, true,  [](AsmContext& c, ControlLine& l) { FileControl(c, l, ControlId::Print); }},
+    {kPrint,           ControlId::Print,        0, true,  PrintControl},
     {kNoPrint,         ControlId::Print,        0, false, nullptr},
     {kRegisterBank,    ControlId::RegisterBank, 1, true,  RegisterBankControl},
     {kNoRegisterBank,  ControlId::RegisterBank, 0, false, NoRegisterBankControl},
