@@ -222,18 +222,18 @@ TEST_F(BreakpointsTest, ShowSymbolInSource) {
   const std::string asmFile = WriteFile("main.a51", "; LOOP\n  NOP\nLOOP: SJMP LOOP\n");
   const std::string cFile = WriteFile("other.c", "int x;\nvoid run(void) {\n}\n");
   tSymbolItem loop{"LOOP", 0x10, 0, kClassCode, 0, 0};
-  ShowSymbolInSource({"MAIN", asmFile, "", ""}, loop);
+  ShowSymbolInSource({"MAIN", asmFile, {}}, loop);
   EXPECT_EQ(Views().LocateLine.Line, 3);
   tSymbolItem line{"", 0x20, 0, kClassLine, 12, 0};
-  ShowSymbolInSource({"MAIN", asmFile, "", ""}, line);
+  ShowSymbolInSource({"MAIN", asmFile, {}}, line);
   EXPECT_EQ(Views().LocateLine.Line, 12);
   // A C function without a line symbol at its address: found by its name.
   tSymbolItem run{"run", 0x150, 0, kClassCode, 0, 0};
-  ShowSymbolInSource({"OTHER", cFile, "", ""}, run);
+  ShowSymbolInSource({"OTHER", cFile, {}}, run);
   EXPECT_EQ(Views().LocateLine.Line, 2);
   EXPECT_EQ(Views().LocateLine.FileName, cFile);
   // An unregistered extension: error 314, and the caller goes on.
-  ShowSymbolInSource({"OTHER", WriteFile("x.plm", "x"), "", ""}, run);
+  ShowSymbolInSource({"OTHER", WriteFile("x.plm", "x"), {}}, run);
   EXPECT_EQ(Errors(), std::vector<int>{314});
   EXPECT_FALSE(Messages().ErrorFlag);
 }
