@@ -1,6 +1,7 @@
 #include "access/lineparser.h"
 #include "base/session.h"
 
+#include <array>
 #include <cmath>
 
 #include "lang/evaluator.h"
@@ -8,6 +9,7 @@
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "lang/scanner.h"
+#include "machine/opcodes.h"
 
 namespace dorvik {
 namespace {
@@ -29,29 +31,6 @@ bool IsRn(uint8_t token) {
 }
 bool IsRi(uint8_t token) {
   return token == tok::kR0 || token == tok::kR0 + 1;
-}
-
-// Mnemonics whose first operand is always read as an expression.
-bool TakesExpressionOperand(uint8_t token) {
-  switch (token) {
-    case tok::kACALL:
-    case tok::kAJMP:
-    case tok::kJB:
-    case tok::kJBC:
-    case tok::kJC:
-    case tok::kJNB:
-    case tok::kJNC:
-    case tok::kJNZ:
-    case tok::kJZ:
-    case tok::kLCALL:
-    case tok::kLJMP:
-    case tok::kPOP:
-    case tok::kPUSH:
-    case tok::kSJMP:
-      return true;
-    default:
-      return false;
-  }
 }
 
 // ExprValue rounded into 16 bits; values beyond the range wrap, non-numbers give 0.
@@ -279,31 +258,98 @@ void SetFixedText(const char* text) {
   Parsed().ParsedFixedText = text;
 }
 
+// The operand shapes that the opcode table gives a mnemonic, where all its rows
+// share one: read from the table as the encoder reads it, so that a mnemonic
+// parses as the instruction set writes it. Other: several shapes, parsed by
+// the mnemonic's own rule.
+enum class OperandShape : uint8_t {
+  Other, NoOperands, JumpTarget, AccumulatorOnly, AccumulatorAndSource, BitAndTarget, DataAddressOnly, ABOnly
+};
+
+constexpr OperandShape ShapeOfRow(const OpcodeInfo& row) {
+  using Opd = OperandForm;
+  const auto [a, b, c] = row.Operands;
+  if (c != Opd::None) return OperandShape::Other;
+  if (a == Opd::None) return OperandShape::NoOperands;
+  if (b == Opd::None) {
+    if (a == Opd::Addr11 || a == Opd::Addr16 || a == Opd::Relative) return OperandShape::JumpTarget;
+    if (a == Opd::A) return OperandShape::AccumulatorOnly;
+    if (a == Opd::Direct) return OperandShape::DataAddressOnly;
+    if (a == Opd::AB) return OperandShape::ABOnly;
+    return OperandShape::Other;
+  }
+  if (a == Opd::A && (b == Opd::Rn || b == Opd::Direct || b == Opd::AtRi || b == Opd::Immediate))
+    return OperandShape::AccumulatorAndSource;
+  if (a == Opd::Bit && b == Opd::Relative) return OperandShape::BitAndTarget;
+  return OperandShape::Other;
+}
+
+// By mnemonic token: the one shape of all its rows, Other when they differ or it has none.
+constexpr std::array<OperandShape, 256> kShapeOfMnemonic = [] {
+  std::array<OperandShape, 256> shapes{};
+  std::array<bool, 256> seen{};
+  for (const OpcodeInfo& row : kOpcodeTable) {
+    const OperandShape shape = ShapeOfRow(row);
+    if (!seen[row.Mnemonic]) {
+      seen[row.Mnemonic] = true;
+      shapes[row.Mnemonic] = shape;
+    } else if (shapes[row.Mnemonic] != shape) {
+      shapes[row.Mnemonic] = OperandShape::Other;
+    }
+  }
+  return shapes;
+}();
+
+// Mnemonics whose first operand is always read as an expression: a code, bit or data address.
+bool TakesExpressionOperand(uint8_t token) {
+  const OperandShape shape = kShapeOfMnemonic[token];
+  return shape == OperandShape::JumpTarget || shape == OperandShape::BitAndTarget ||
+         shape == OperandShape::DataAddressOnly;
+}
+
+void ParseOtherOperands(uint8_t m, uint8_t t);
+
 // The operands of an instruction mnemonic, from its first operand token.
 void ParseOperands(uint8_t m, uint8_t t) {
-  switch (m) {
-    case tok::kACALL:
-    case tok::kAJMP:
-    case tok::kJC:
-    case tok::kJNC:
-    case tok::kJNZ:
-    case tok::kJZ:
-    case tok::kLCALL:
-    case tok::kLJMP:
-    case tok::kSJMP:
+  switch (kShapeOfMnemonic[m]) {
+    case OperandShape::NoOperands:
+      if (t != tok::kEndOfLine) Syntax();
+      break;
+    case OperandShape::JumpTarget:
       JumpTargetFrom(t, 1);
       break;
-
-    case tok::kADD:
-    case tok::kADDC:
-    case tok::kSUBB:
-    case tok::kXCH:
-    case tok::kXCHD:
+    case OperandShape::AccumulatorOnly:
+      if (t != tok::kA) return Syntax();
+      SetOperand(1, t);
+      break;
+    case OperandShape::AccumulatorAndSource:
       if (t != tok::kA) return Syntax();
       SetOperand(1, t);
       if (Comma()) ScanSourceOperand(2);
       break;
+    case OperandShape::BitAndTarget:
+      if (t != tok::kNumberValue) return Syntax();
+      if (!CheckBitAddress(Scanner().ValueSpace)) return;
+      SetOperand(1, t, kKindBit);
+      if (Comma()) ScanJumpTarget(2);
+      break;
+    case OperandShape::DataAddressOnly:
+      if (t != tok::kNumberValue) return Syntax();
+      if (CheckDataAddress(Scanner().ValueSpace)) SetOperand(1, t, kKindData);
+      break;
+    case OperandShape::ABOnly:
+      if (t != tok::kAB) return Syntax();
+      SetOperand(1, t);
+      break;
+    case OperandShape::Other:
+      ParseOtherOperands(m, t);
+      break;
+  }
+}
 
+// The mnemonics whose rows have several shapes: each by its own rule.
+void ParseOtherOperands(uint8_t m, uint8_t t) {
+  switch (m) {
     case tok::kANL:
     case tok::kORL:
     case tok::kXRL:
@@ -372,16 +418,6 @@ void ParseOperands(uint8_t m, uint8_t t) {
         SetOperand(1, t, kKindBit);
       break;
 
-    case tok::kDA:
-    case tok::kRL:
-    case tok::kRLC:
-    case tok::kRR:
-    case tok::kRRC:
-    case tok::kSWAP:
-      if (t != tok::kA) return Syntax();
-      SetOperand(1, t);
-      break;
-
     case tok::kINC:
     case tok::kDEC:
       if (t == tok::kA || IsRn(t) || t == tok::kDPTR) {
@@ -395,24 +431,9 @@ void ParseOperands(uint8_t m, uint8_t t) {
       }
       break;
 
-    case tok::kJB:
-    case tok::kJBC:
-    case tok::kJNB:
-      if (t != tok::kNumberValue) return Syntax();
-      if (!CheckBitAddress(Scanner().ValueSpace)) return;
-      SetOperand(1, t, kKindBit);
-      if (Comma()) ScanJumpTarget(2);
-      break;
-
     case tok::kJMP:
       if (t != tok::kAtSign || IndexedByA() != tok::kDPTR) return Syntax();
       SetFixedText("JMP     @A+DPTR");
-      break;
-
-    case tok::kMUL:
-    case tok::kDIV:
-      if (t != tok::kAB) return Syntax();
-      SetOperand(1, t);
       break;
 
     case tok::kDJNZ:
@@ -451,18 +472,6 @@ void ParseOperands(uint8_t m, uint8_t t) {
       } else {
         Syntax();
       }
-      break;
-
-    case tok::kNOP:
-    case tok::kRET:
-    case tok::kRETI:
-      if (t != tok::kEndOfLine) Syntax();
-      break;
-
-    case tok::kPOP:
-    case tok::kPUSH:
-      if (t != tok::kNumberValue) return Syntax();
-      if (CheckDataAddress(Scanner().ValueSpace)) SetOperand(1, t, kKindData);
       break;
 
     case tok::kMOV:

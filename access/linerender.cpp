@@ -327,10 +327,9 @@ void RenderDisasLine(std::string_view head, tDisasLine& item) {
 
 void ReparseDisasLine(tDisasLine& item) {
   const ScannerState savedScanner = Scanner();
-  const bool savedReply = Link().ParsingReply;
   const bool savedError = Messages().ErrorFlag;
   Messages().ErrorFlag = false;
-  Link().ParsingReply = true;
+  Scanner().ParsingReply = true;
   Scanner().Disassembling = true;
 
   std::string text = item.DisasText;
@@ -367,7 +366,6 @@ void ReparseDisasLine(tDisasLine& item) {
 
   const bool failed = Messages().ErrorFlag;
   Scanner() = savedScanner;
-  Link().ParsingReply = savedReply;
   Messages().ErrorFlag = savedError || failed;
 }
 

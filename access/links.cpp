@@ -10,7 +10,6 @@
 #include "access/backend.h"
 #include "access/target.h"
 #include "base/linkstate.h"
-#include "base/mainform.h"
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/runstate.h"
@@ -597,16 +596,15 @@ bool MonitorReadUntil(char c) {
 }
 
 void MonitorWaitReply() {
-  LinkState& l = Link();
-  l.ParsingReply = true;
+  Scanner().ParsingReply = true;
   // Nothing within 300 ms: a monitor whose output was held gets XON and one more wait.
   if (WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char &&
       (!MonitorSendXon() || WaitForChar(kMonitorCharTimeoutMs, false) != Wait::Char)) {
-    l.ParsingReply = false;
+    Scanner().ParsingReply = false;
     return;
   }
   MonitorReadUntil('\n');
-  l.ParsingReply = false;
+  Scanner().ParsingReply = false;
 }
 
 std::string MonitorReplyText(int32_t start, int32_t count) {
@@ -693,7 +691,7 @@ bool MonitorHalt() {
   const size_t at = text.find("EXECUTION HALTED AT ");
   uint16_t pc = 0;
   if (at != std::string::npos && ParseHexWord(text.substr(at + 20, 4), pc)) {
-    MainForm().CurrentPC = pc;
+    Run().CurrentPC = pc;
     Target().TargetRegs.PC = pc;
   }
   return true;
@@ -717,7 +715,7 @@ bool MonitorSingleStep(std::string& line) {
     EscapeQuietly();
     return false;
   }
-  MainForm().CurrentPC = pc;
+  Run().CurrentPC = pc;
   Target().TargetRegs.PC = pc;
   return MonitorEscape();
 }
@@ -1163,7 +1161,7 @@ bool AdiTakeBreakReport(int32_t at, bool adjustPC) {
   r.PSW = byte(2);
   r.R0 = byte(3);
   r.PC = static_cast<uint16_t>(byte(4) * 256 + byte(5) - (adjustPC ? 1 : 0));
-  MainForm().CurrentPC = r.PC;
+  Run().CurrentPC = r.PC;
   return AdiReadSfrShadows();
 }
 

@@ -18,7 +18,6 @@ struct LinkState {
   int32_t ReplyMark = 0;           // where the reply being parsed starts
   int32_t ErrorReplyMark = 0;      // where the monitor's error reply starts (after a NAK)
   bool MonitorErrorReply = false;  // the monitor answered with an error (error reply pending)
-  bool ParsingReply = false;       // a reply is being parsed: syntax errors are framing errors
   uint8_t MonitorVersion = 0;      // the monitor's version from its banner (4 acknowledges HEX records)
   std::string MonitorCommandLine;  // the monitor command line being collected
   std::string TargetChipId;        // the ADuC's identification ("ADI 841"), from its announcement

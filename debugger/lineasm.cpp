@@ -172,7 +172,7 @@ void CreateLineAssembler() {
 }
 
 void ShowLineAssembler() {
-  Run().AsmLineAddress = static_cast<uint16_t>(MainForm().CurrentPC);
+  Run().AsmLineAddress = static_cast<uint16_t>(Run().CurrentPC);
   LineAsm().Address.Text = Hex4(Run().AsmLineAddress);
 }
 

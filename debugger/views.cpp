@@ -11,7 +11,6 @@
 #include "access/backend.h"
 #include "access/disasline.h"
 #include "access/target.h"
-#include "base/mainform.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
@@ -139,7 +138,7 @@ void RefreshDebugViews() {
     // A board: the values it reported, without asking it (the PC of its last
     // stop; the ADuC's register shadows); the other fields stay as they are.
     if (!caps.HasTarget) return;
-    SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(MainForm().CurrentPC)));
+    SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(Run().CurrentPC)));
     tRegisterFrame r{};
     if (!CurrentBackend().ReportedRegisters(r)) return;
     SetRegisterText("SP", FormatHex2(r.SP));
@@ -157,7 +156,7 @@ void RefreshDebugViews() {
   }
   tRegisterFrame f{};
   TargetGetRegisters(f);
-  MainForm().CurrentPC = f.PC;
+  Run().CurrentPC = f.PC;
   SetRegisterText("SP", FormatHex2(f.SP));
   for (size_t n = 0; n < 8; ++n) SetRegisterText("R" + std::to_string(n), FormatHex2(f.R[n]));
   SetRegisterText("DPTR", FormatHex4(static_cast<uint16_t>(f.DPTR)));

@@ -6,7 +6,6 @@
 
 #include "lang/collections.h"
 #include "lang/formatting.h"
-#include "base/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "lang/scanner_symbols.h"
@@ -471,7 +470,7 @@ long double Primary(bool allowRange) {
   s.ValueSpace = kValueSpaceNumber;
   s.ExprValue = 0;
   e.ValueType = tok::kNumberValue;
-  if (Link().ParsingReply) return ReplyNumber();
+  if (Scanner().ParsingReply) return ReplyNumber();
 
   uint8_t token = GetToken();
   if (Failed()) return 0;

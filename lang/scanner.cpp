@@ -7,11 +7,9 @@
 
 #include "lang/cpudb.h"
 #include "lang/formatting.h"
-#include "base/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "lang/scanner_symbols.h"
-#include "base/mainform.h"
 
 namespace dorvik {
 namespace {
@@ -120,7 +118,7 @@ uint8_t ReadFraction(const std::string& mantissa) {
 // The word in ScanIdent as a number (radix suffix, decimal fraction, C form).
 uint8_t ReadNumber(bool triedAsSymbol) {
   ScannerState& s = Scanner();
-  unsigned radix = Link().ParsingReply ? 16 : Formatting().DisplayRadix;
+  unsigned radix = Scanner().ParsingReply ? 16 : Formatting().DisplayRadix;
   s.ExprValue = 0;
   std::string word = s.ScanIdent;
   if (word.empty()) return WordFailed(triedAsSymbol);
@@ -201,7 +199,7 @@ uint8_t ReadWordToken() {
       SkipBlanks();
       return s.ScanToken = KeywordTable[s.KeywordIndex].Token;
     }
-    if (Link().ParsingReply) return ReadNumber(false);
+    if (Scanner().ParsingReply) return ReadNumber(false);
   }
   return ReadSymbolOrNumber();
 }
@@ -221,7 +219,7 @@ uint8_t ReadPunctuation(uint8_t previous) {
       s.ExprValue = Run().AsmLineAddress;
     } else {
       token = tok::kPC;
-      s.ExprValue = MainForm().CurrentPC;
+      s.ExprValue = Run().CurrentPC;
     }
     s.ValueSpace = kValueSpaceCode;
   }
@@ -454,7 +452,7 @@ bool IsBitAddressable(uint8_t space, uint32_t addr) {
 
 int SyntaxError() {
   int result;
-  if (Link().ParsingReply)
+  if (Scanner().ParsingReply)
     result = ReportError(err::kFramingError);
   else if (Run().AsmLineMode)
     result = ReportError(err::kAssemblyImpossible);

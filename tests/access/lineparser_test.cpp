@@ -24,14 +24,14 @@ class LineParser : public testing::LangTest {
 
   // A disassembler line read back as the disassembly does: past the address and bytes, then the mnemonic.
   const ParsedInstruction& ParseDisassembly(const std::string& text) {
-    Link().ParsingReply = true;
+    Scanner().ParsingReply = true;
     Scanner().Disassembling = true;
     SetScanLine(text + "\r", true);
     while (Scanner().ScanChar != ' ' && Scanner().ScanChar != '\r') NextChar();
     GetToken();
     if (!Messages().ErrorFlag) ParseInstruction();
     Scanner().Disassembling = false;
-    Link().ParsingReply = false;
+    Scanner().ParsingReply = false;
     return Parsed();
   }
 };

@@ -214,7 +214,7 @@ TEST_F(LineRendering, KeepsTheCallersScannerStateAndError) {
   EXPECT_EQ(item.Value2, 5);
   EXPECT_EQ(LastError(), 118);
   EXPECT_FALSE(Scanner().Disassembling);
-  EXPECT_FALSE(Link().ParsingReply);
+  EXPECT_FALSE(Scanner().ParsingReply);
   ASSERT_EQ(GetToken(), tok::kNumberValue);
   EXPECT_EQ(Scanner().ExprValue, 256);
 }

@@ -370,7 +370,7 @@ TEST_F(MessagesTest, SyntaxErrorFollowsTheScanningContext) {
   struct Case { bool Parsing, AsmLine; int Expect; };
   const Case cases[] = {{true, true, 105}, {false, true, 109}, {false, false, 118}};
   for (const Case& c : cases) {
-    Link().ParsingReply = c.Parsing;
+    Scanner().ParsingReply = c.Parsing;
     dorvik::Run().AsmLineMode = c.AsmLine;
     Scanner().ScanToken = 40;
     SyntaxError();

@@ -9,6 +9,7 @@
 
 #include "access/target.h"
 #include "base/mainform.h"
+#include "base/runstate.h"
 #include "base/projectlists.h"
 #include "debugger/bpnames.h"
 #include "debugger/views.h"
@@ -121,7 +122,7 @@ TEST_F(BreakpointsTest, NinthBreakpointAsksWarning26) {
 TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   LoadSymbols();
   const std::string source = WriteFile("main.a51", "; LOOP: not here\nXLOOP: NOP\n   loop:  MOV A,#1\nEND\n");
-  ProjectLists().ProjectModules.push_back({"MAIN", source, "", ""});
+  ProjectLists().ProjectModules.push_back({"MAIN", source, {}});
   const int32_t page = OpenFileInEditor(source, true);
   struct Case {
     uint16_t Address;
@@ -158,7 +159,7 @@ TEST_F(BreakpointsTest, LabelsAreFoundInTheModulesIncludeFiles) {
   LoadSymbols();
   const std::string include = WriteFile("parts.inc", "; the loop\n  loop: MOV A,#1\n");
   const std::string source = WriteFile("main.a51", "$INCLUDE(" + include + ")\nXLOOP: NOP\nEND\n");
-  ProjectLists().ProjectModules.push_back({"MAIN", source, "", ""});
+  ProjectLists().ProjectModules.push_back({"MAIN", source, {}});
   ProjectLists().FileTypeList.push_back({kFileAssembler, ".A51", ""});
   OpenFileInEditor(source, true);
   tBreak& bp = Breakpoints().BreakTable[2];
@@ -221,18 +222,18 @@ TEST_F(BreakpointsTest, ShowSymbolInSource) {
   const std::string asmFile = WriteFile("main.a51", "; LOOP\n  NOP\nLOOP: SJMP LOOP\n");
   const std::string cFile = WriteFile("other.c", "int x;\nvoid run(void) {\n}\n");
   tSymbolItem loop{"LOOP", 0x10, 0, kClassCode, 0, 0};
-  ShowSymbolInSource({"MAIN", asmFile, "", ""}, loop);
+  ShowSymbolInSource({"MAIN", asmFile, {}}, loop);
   EXPECT_EQ(Views().LocateLine.Line, 3);
   tSymbolItem line{"", 0x20, 0, kClassLine, 12, 0};
-  ShowSymbolInSource({"MAIN", asmFile, "", ""}, line);
+  ShowSymbolInSource({"MAIN", asmFile, {}}, line);
   EXPECT_EQ(Views().LocateLine.Line, 12);
   // A C function without a line symbol at its address: found by its name.
   tSymbolItem run{"run", 0x150, 0, kClassCode, 0, 0};
-  ShowSymbolInSource({"OTHER", cFile, "", ""}, run);
+  ShowSymbolInSource({"OTHER", cFile, {}}, run);
   EXPECT_EQ(Views().LocateLine.Line, 2);
   EXPECT_EQ(Views().LocateLine.FileName, cFile);
   // An unregistered extension: error 314, and the caller goes on.
-  ShowSymbolInSource({"OTHER", WriteFile("x.plm", "x"), "", ""}, run);
+  ShowSymbolInSource({"OTHER", WriteFile("x.plm", "x"), {}}, run);
   EXPECT_EQ(Errors(), std::vector<int>{314});
   EXPECT_FALSE(Messages().ErrorFlag);
 }
@@ -264,7 +265,7 @@ TEST_F(BreakpointsTest, StatusFieldsFollowTheRegisters) {
   EXPECT_EQ(RegisterText("OV"), "0");
   EXPECT_EQ(RegisterText("DPTR"), "1234");
   EXPECT_EQ(RegisterText("PC"), "0ABC");
-  EXPECT_EQ(MainForm().CurrentPC, 0x0ABCu);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 0x0ABCu);
   SetRegisterText("NOSUCH", "1");
   EXPECT_EQ(Views().StatusFields.count("stNOSUCH"), 0u);
 }

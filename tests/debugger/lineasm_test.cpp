@@ -7,6 +7,7 @@
 
 #include "assembler/context.h"
 #include "base/mainform.h"
+#include "base/runstate.h"
 #include "debugger/lineasm.h"
 #include "machine/images.h"
 #include "tests/platform/scratch_dir.h"
@@ -142,7 +143,7 @@ TEST_F(LineAsmTest, TheAssemblersOwnStateSurvives) {
 }
 
 TEST_F(LineAsmTest, ShowingStartsAtTheProgramCounter) {
-  MainForm().CurrentPC = 0x1234;
+  dorvik::Run().CurrentPC = 0x1234;
   ShowLineAssembler();
   EXPECT_EQ(LineAsm().Address.Text, "1234");
   LineAsm().Statement.Text = "NOP";

@@ -13,6 +13,7 @@
 #include "access/target.h"
 #include "base/linkstate.h"
 #include "base/mainform.h"
+#include "base/runstate.h"
 #include "debugger/breakpoints.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
@@ -209,7 +210,7 @@ TEST_F(RunControlTest, StepLines) {
     EXPECT_EQ(Output(c.Line), c.Output);
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(Images().SimPC, c.Pc);
-    EXPECT_EQ(MainForm().CurrentPC, static_cast<uint32_t>(c.Pc));
+    EXPECT_EQ(dorvik::Run().CurrentPC, static_cast<uint32_t>(c.Pc));
     EXPECT_FALSE(dorvik::Run().ProgramRunning || dorvik::Run().Tracing || dorvik::Run().Executing);
   }
 }
@@ -399,7 +400,7 @@ TEST_F(LinkedTargetTest, TraceOnTheMonitorTakesBackAStopOnEnteringACall) {
   Command("TRACE FROM 0");
   platform::Pump().SetIdleHook({});
   EXPECT_EQ(monitor.Calls, (std::vector<std::string>{"GO 0000 TILL BR1", "WRITE 2 0081 07"}));
-  EXPECT_EQ(MainForm().CurrentPC, 0u) << "the PC field is back on the call";
+  EXPECT_EQ(dorvik::Run().CurrentPC, 0u) << "the PC field is back on the call";
 }
 
 // RESET CPU on the monitor prints the banner it sent as it restarted.
@@ -521,7 +522,7 @@ TEST_F(RunControlTest, LinkedTargetResetFailsWith161) {
 TEST_F(RunControlTest, HaltReportOnTheMonitorSaysWhy) {
   dorvik::Run().TargetKind = kTargetMonitor;
   Terminal().TerminalEcho = true;
-  MainForm().CurrentPC = 0x1234;
+  dorvik::Run().CurrentPC = 0x1234;
   ReportHalt(1);
   EXPECT_EQ(TerminalText(), "EXECUTION HALTED AT 1234H BECAUSE OF USER BREAK\n");
 }

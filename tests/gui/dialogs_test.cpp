@@ -180,7 +180,7 @@ class DialogsTest : public QObject {
   void lineAssembler() {
     MainWindow main;
     main.show();
-    MainForm().CurrentPC = 0x100;
+    dorvik::Run().CurrentPC = 0x100;
     auto dialog = std::make_unique<LineAsmDialog>(&main);
     dialog->show();
     QCOMPARE(dialog->comboASMAddress->currentText(), QString("0100"));

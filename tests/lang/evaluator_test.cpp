@@ -27,7 +27,7 @@ class Evaluate : public testing::LangTest {
     AddSymbol("", kClassLine, 0x100, 10);
     AddSymbol("", kClassLine, 0x103, 11);
     AddSymbol("DONE", kClassCode | kClassPublic, 0x140);
-    MainForm().CurrentPC = 0x40;
+    dorvik::Run().CurrentPC = 0x40;
     target_.Registers = {{tok::kR3, 0x12}, {tok::kDPTR, 0x8000}, {tok::kPC, 0x777}};
     auto put = [&](int space, uint32_t addr, std::initializer_list<uint8_t> bytes) {
       for (uint8_t b : bytes) target_.Memory[space][addr++] = b;

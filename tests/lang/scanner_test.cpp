@@ -33,11 +33,11 @@ class Scan : public testing::LangTest {
     AddSymbol("OTHER", kClassProcedure, 0x200);
     AddSymbol("", kClassLine, 0x200, 20);
     AddSymbol("NOLINES", kClassProcedure, 0x300);
-    MainForm().CurrentPC = 0x5000;  // outside every module
+    dorvik::Run().CurrentPC = 0x5000;  // outside every module
   }
   void Mode(ScanMode mode, uint8_t radix) {
     ResetState<MessageState>();
-    Link().ParsingReply = mode == kReply;
+    Scanner().ParsingReply = mode == kReply;
     dorvik::Run().AsmLineMode = mode == kAsmLine;
     Scanner().CStyleNumbers = mode == kCStyle;
     Formatting().DisplayRadix = radix;
@@ -74,7 +74,7 @@ TEST_F(Scan, NumberFormsRadicesAndModes) {
       {kReply, 10, "ABCD", kNum, 0xABCD, -1},  // replies read words as hexadecimal numbers
       {kReply, 10, "PC", tok::kPC, kAny, -1},  // a keyword stays a keyword
   };
-  MainForm().CurrentPC = 0x1234;
+  dorvik::Run().CurrentPC = 0x1234;
   dorvik::Run().AsmLineAddress = 0x200;
   for (const ValueCase& c : cases) {
     SCOPED_TRACE(c.text + " radix " + std::to_string(c.radix));

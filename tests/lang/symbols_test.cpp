@@ -111,7 +111,7 @@ TEST_F(SymbolsTest, NamesResolveThroughProcedureScopeAndModule) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Word);
-    MainForm().CurrentPC = c.PC;
+    dorvik::Run().CurrentPC = c.PC;
     ASSERT_EQ(Resolve(c.Word), tok::kSymbol);
     EXPECT_EQ(SymbolLookup().SymbolRef.Sym, c.Sym);
     EXPECT_FALSE(SymbolLookup().SymbolRef.CpuEntry);
@@ -119,7 +119,7 @@ TEST_F(SymbolsTest, NamesResolveThroughProcedureScopeAndModule) {
   }
   EXPECT_EQ(Collections().FoundSymbol, 16);
   // From another procedure the scope's locals are out of view.
-  MainForm().CurrentPC = 0x0105;
+  dorvik::Run().CurrentPC = 0x0105;
   Messages().ShowMessageBoxes = false;
   EXPECT_EQ(Resolve("TMP"), 0);
   int32_t scope = kNoItem;
@@ -145,7 +145,7 @@ TEST_F(SymbolsTest, NamesThatDoNotResolveReportTheirError) {
     ResetState<MessageState>();
     Messages().ShowMessageBoxes = false;
     Collections().FoundSymbol = kNoItem;
-    MainForm().CurrentPC = c.PC;
+    dorvik::Run().CurrentPC = c.PC;
     EXPECT_EQ(Resolve(c.Word), 0);
     EXPECT_EQ(Messages().LastErrorCode, c.Error);
     EXPECT_EQ(*c.Arg ? Messages().LastErrorParams.Arg1 : std::string(), c.Arg);
@@ -154,7 +154,7 @@ TEST_F(SymbolsTest, NamesThatDoNotResolveReportTheirError) {
 }
 
 TEST_F(SymbolsTest, UnknownNameGivesWarning6OrWithoutATable3ThenError137) {
-  MainForm().CurrentPC = 0x5000;
+  dorvik::Run().CurrentPC = 0x5000;
   EXPECT_EQ(Resolve("NOSUCH"), 0);
   ReportSymbolError();
   EXPECT_EQ(Captions(), (std::vector<std::string>{"Warning #3", "Error #137"}));
@@ -194,7 +194,7 @@ TEST_F(SymbolsTest, ProceduresByAddress) {
   EXPECT_EQ(Collections().FoundSymbol, 6);
   EXPECT_FALSE(FindProcedureAt(0x0050));
   EXPECT_EQ(Collections().FoundModule, kNoItem);
-  MainForm().CurrentPC = 0x0105;
+  dorvik::Run().CurrentPC = 0x0105;
   ASSERT_TRUE(FindCurrentProcedure());
   EXPECT_EQ(Collections().FoundSymbol, 14);
   dorvik::Run().AsmLineMode = true;
@@ -215,11 +215,11 @@ TEST_F(SymbolsTest, LineSymbols) {
   EXPECT_EQ(Collections().FoundSymbol, 12);
   EXPECT_EQ(SymbolLookup().LastModuleName, "PROC1");
   EXPECT_FALSE(FindLineSymbol(0x0023));
-  MainForm().CurrentPC = 0x0015;
+  dorvik::Run().CurrentPC = 0x0015;
   Collections().FoundSymbol = 0;
   EXPECT_EQ(NearestLineSymbol(), 3);
   EXPECT_EQ(Collections().FoundSymbol, 4);
-  MainForm().CurrentPC = 0x0005;
+  dorvik::Run().CurrentPC = 0x0005;
   Collections().FoundSymbol = 2;
   EXPECT_EQ(NearestLineSymbol(), kNoDistance);
 }
@@ -369,8 +369,8 @@ TEST_F(SymbolsTest, LookupsWithoutATableFindNothing) {
 
 TEST_F(SymbolsTest, ProjectModuleNodes) {
   auto& p = ProjectLists();
-  p.ProjectModules.push_back({"Main", "D:\\WORK\\MAIN.A51", "", ""});
-  p.ProjectModules.push_back({"Other", "\\SRC\\OTHER.A51", "", ""});
+  p.ProjectModules.push_back({"Main", "D:\\WORK\\MAIN.A51", {}});
+  p.ProjectModules.push_back({"Other", "\\SRC\\OTHER.A51", {}});
   p.FileTypeList.push_back({kFileAssembler, ".A51", ""});
   p.ProjectFileName = "D:\\WORK\\DEMO.QPC";
   EXPECT_EQ(FindModuleNode("MAIN"), &p.ProjectModules[0]);
@@ -399,7 +399,7 @@ TEST_F(SymbolsTest, ProcedureSymbolsAndProcessorNamesAndValues) {
   EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Value, 0x89);
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
   // Processor names resolve, with bit suffixes too.
-  MainForm().CurrentPC = 0;
+  dorvik::Run().CurrentPC = 0;
   ASSERT_EQ(Resolve("ACC"), tok::kSymbol);
   ASSERT_TRUE(SymbolLookup().SymbolRef.CpuEntry);
   EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Value, 0xE0);
@@ -411,7 +411,7 @@ TEST_F(SymbolsTest, ProcedureSymbolsAndProcessorNamesAndValues) {
 
 TEST_F(SymbolsTest, FreeingTheTablesForgetsTheLastLookup) {
   LoadProgram();
-  MainForm().CurrentPC = 0x5000;
+  dorvik::Run().CurrentPC = 0x5000;
   ASSERT_EQ(Resolve("START"), tok::kSymbol);
   ASSERT_NE(SymbolLookup().SymbolRef.Sym, kNoItem);
   FreeSymbolCollections();
@@ -441,7 +441,7 @@ TEST_F(SymbolsTest, RandomTablesNeverCrashTheLookups) {
       Collections().ModuleTable->Add() = {names[rng() % 6], start,
                                           static_cast<uint16_t>(start + rng() % 0x80), rng() % 2 == 0};
     }
-    MainForm().CurrentPC = rng() % 0x200;
+    dorvik::Run().CurrentPC = rng() % 0x200;
     Messages().ErrorFlag = false;
     uint8_t token = Resolve(words[rng() % 7]);
     int32_t sym = SymbolLookup().SymbolRef.Sym;
@@ -468,10 +468,10 @@ TEST_F(SymbolsTest, ANestedScopeOfTheSameNameStaysClosedOutsideItsRange) {
                {"VAL", kClassData, 0x45},
                {"", kClassScopeEnd, 0},
                {"OTHER", kClassProcedure, 0x100}});
-  MainForm().CurrentPC = 0x22;
+  dorvik::Run().CurrentPC = 0x22;
   Messages().ShowMessageBoxes = false;
   EXPECT_EQ(Resolve("VAL"), 0);
-  MainForm().CurrentPC = 0x2A;
+  dorvik::Run().CurrentPC = 0x2A;
   ASSERT_EQ(Resolve("VAL"), tok::kSymbol);
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 3);
 }

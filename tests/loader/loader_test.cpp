@@ -89,7 +89,7 @@ TEST_F(LoaderTest, HexFileFillsCodeSetsPcAndReportsTheLastAddressInTheRadix) {
     ASSERT_TRUE(Load("p.hex", Hex({{0x0000, {0x02, 0x01, 0x2F}},
                                    {0x012F, {0x75, 0x80, 0xFF, 0x74, 0x81, 0x75, 0x81, 0x2F}}})));
     EXPECT_EQ(Images().CodeImage[0x12F], 0x75);
-    EXPECT_EQ(MainForm().CurrentPC, 0x12Fu);
+    EXPECT_EQ(dorvik::Run().CurrentPC, 0x12Fu);
     EXPECT_EQ(MemCmds().StackBase, 0x2F);
     const std::string last = radix == 16 ? "0136" : "00310";
     EXPECT_EQ(Boxes().front(), "Information: Load succesful, last address used " + last);
@@ -140,7 +140,7 @@ TEST_F(LoaderTest, ObjectFileBringsCodeSymbolsAndSourceLines) {
   ASSERT_TRUE(LoadFile(object));
   const auto hex = tu::HexToMemory(tu::ReadFile(dir_ / "sum.hex"));
   for (const auto& [address, byte] : hex) ASSERT_EQ(Images().CodeImage[address], byte) << address;
-  EXPECT_EQ(MainForm().CurrentPC, 0x30u);  // the LJMP at the reset address
+  EXPECT_EQ(dorvik::Run().CurrentPC, 0x30u);  // the LJMP at the reset address
   EXPECT_EQ(MemCmds().StackBase, 0x5F);
   EXPECT_TRUE(Loader().ProjectLoaded);
   EXPECT_TRUE(ListMap().SourceLevelDebugging);

@@ -10,6 +10,7 @@
 
 #include "assembler/driver.h"
 #include "base/mainform.h"
+#include "base/runstate.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/session.h"
@@ -237,7 +238,7 @@ class ShowSourceTest : public ListMapTest {
   void LoadAssembled(tu::Assembly assembly) {
     run_ = std::make_unique<tu::Assembly>(std::move(assembly));
     ProjectLists().FileTypeList = {{kFileAssembler, ".A51", ""}};
-    ProjectLists().ProjectModules = {{"PROG", run_->Source.string(), "", ""}};
+    ProjectLists().ProjectModules = {{"PROG", run_->Source.string(), {}}};
     CreateSymbolCollections();
     auto& c = Collections();
     c.ModuleTable->Add() = {"PROG", 0x0000, 0x00FF, true};
@@ -246,7 +247,7 @@ class ShowSourceTest : public ListMapTest {
     proc.SymClass = kClassProcedure;
   }
   int32_t ShowAt(uint32_t pc, bool show) {
-    MainForm().CurrentPC = pc;
+    dorvik::Run().CurrentPC = pc;
     tStatement statement;
     ShowSourceAtAddress(show, statement);
     return ExecLine().Line;

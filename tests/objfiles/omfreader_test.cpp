@@ -670,7 +670,7 @@ TEST_F(OmfReaderTest, LoadedModulesAreCheckedAgainstTheProject) {
     ResetSession();
     reporter_.Clear();
     for (const std::string& name : k.Project)
-      ProjectLists().ProjectModules.push_back({name, name + ".a51", "", ""});
+      ProjectLists().ProjectModules.push_back({name, name + ".a51", {}});
     ProjectLists().ModulesFromFolder = k.FromFolder;
     CreateSymbolCollections();
     Collections().ModuleTable->Items = k.Items;

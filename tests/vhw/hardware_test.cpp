@@ -52,7 +52,7 @@ class HardwareTest : public ::testing::Test {
   }
 };
 
-// Registry
+// Showing and hiding
 
 TEST_F(HardwareTest, TheLastShownReceiverGetsTheMessagesAndNoneWhileNoneIsShown) {
   EXPECT_FALSE(HardwareActive());
