@@ -144,40 +144,6 @@ TEST_F(CpuDbTest, Cpu51GivesFourPortsAndTheUsualNames) {
   EXPECT_TRUE(db.PortFormMenu[3].Checked);
 }
 
-TEST_F(CpuDbTest, DerivativesHaveTheirOwnRegistersBitsAndPorts) {
-  ASSERT_TRUE(ReadCpuDatabase(ShippedDatabase().string()));
-  struct Cpu { const char* Name; unsigned long Ports; std::initializer_list<Want> Names; };
-  const Cpu cpus[] = {
-      {"44", 0, {{"STS", 0, 0xC8}, {"TBF", 0, 0xCF}, {"NSNR", 0, 0xD8}, {"SCON", 0, kAbsent}, {"RI", 0, kAbsent}}},
-      {"451", 0x7F, {{"P6", 0, 0xD8}, {"CSR", 0, 0xE8}}},
-      {"152", 0x6F,  // ports 0-3, 5 and 6
-       {{"P5", 0, 0x91}, {"P6", 0, 0xA1}, {"GMOD", 0, 0x84}, {"IPN1", 0, 0xF8}, {"EDMA1", 0, 0xCC}, {"LNI", 0, 0xDF}}},
-      {"252", 0, {{"CCAP4H", 0, 0xFE}, {"CR", 0, 0xDE}}},
-      {"552", 0, {{"P5", 0, 0xC4}, {"CTH3", 0, 0xCF}, {"CML0", 0, 0xA9}, {"EAD", 0, 0xAE}, {"T2OV", 0, 0xCF}}},
-      {"652", 0, {{"ES1", 0, 0xAD}}},
-      {"ADUC812", 0x0F,
-       {{"WDR1", 0, 0xC3}, {"WDWR", 0, kAbsent}, {"PADC", 0, 0xBE}, {"ADCCON2", 0, 0xD8}, {"ADCI", 0x04, 0xDF},
-        {"DPP", 0, 0x84}, {"T2CON", 0, 0xC8}}},
-      {"ADUC831", 0, {{"WDWR", 0, 0xC0}}},
-      {"ADUC841", 0, {{"T3CON", 0, 0x9E}}},
-      {"ADUC842", 0, {{"PLLCON", 0, 0xD7}}},
-  };
-  for (const Cpu& c : cpus) {
-    ASSERT_TRUE(SelectCpu(c.Name)) << c.Name;
-    EXPECT_EQ(CpuDb().CpuName, c.Name);
-    ExpectEntries(c.Names, c.Name);
-    if (c.Ports != 0) {
-      EXPECT_EQ(CpuDb().ProcessorPorts.to_ulong(), c.Ports) << c.Name;
-    }
-  }
-  ASSERT_TRUE(SelectCpu("451"));
-  const auto& menu = CpuDb().PortFormMenu;
-  ASSERT_EQ(menu.size(), 7u);
-  EXPECT_EQ(menu[4].Tag, 0xC0);
-  EXPECT_FALSE(menu[4].Checked);
-  EXPECT_TRUE(menu[0].Checked);
-}
-
 TEST_F(CpuDbTest, UnknownCpuGivesError130AndKeepsTheOldOne) {
   ASSERT_TRUE(ReadCpuDatabase(ShippedDatabase().string()));
   ASSERT_TRUE(SelectCpu("52"));
@@ -202,40 +168,6 @@ TEST_F(CpuDbTest, FirstRecordNot51GivesError300EvenWhenTheWantedOneIsFirstAndNoD
   EXPECT_FALSE(LoadCpuDescription());
   EXPECT_EQ(Messages().LastErrorCode, 159);
   EXPECT_EQ(Messages().LastErrorParams.Arg1, (dir_ / "none.qpf").string());
-}
-
-TEST_F(CpuDbTest, TruncatedDatabaseIsReportedNotOverrun) {
-  auto bytes = ReadBytes(ShippedDatabase());
-  ASSERT_GT(bytes.size(), 300u);
-  SetCpuDatabase(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 300), "cut.qpf");  // inside the first record
-  CpuDb().CpuName = "ADUC842";
-  EXPECT_FALSE(LoadCpuDescription());
-  EXPECT_TRUE(Messages().LastErrorCode == 160 || Messages().LastErrorCode == 300);
-}
-
-TEST_F(CpuDbTest, DamagedDatabasesNeverCrash) {
-  auto bytes = ReadBytes(ShippedDatabase());
-  ASSERT_FALSE(bytes.empty());
-  std::mt19937 rng(51);
-  for (int round = 0; round < 300; ++round) {
-    auto damaged = bytes;
-    if (round % 2 == 0) {
-      damaged.resize(rng() % damaged.size());
-    } else {
-      for (int k = 0; k < 4; ++k) damaged[rng() % damaged.size()] = static_cast<uint8_t>(rng());
-    }
-    ResetState<CpuDbState>();
-    Messages().ErrorFlag = false;
-    SetCpuDatabase(damaged, "damaged.qpf");
-    CpuDb().CpuName = round % 3 == 0 ? "51" : "ADUC842";
-    if (LoadCpuDescription()) {
-      EXPECT_LT(EntryCount(), damaged.size());  // what loads can be walked to its end
-      IsCpuPredefinedName("P1");
-      FindCpuEntryByValue(0x80, 2);
-    } else {
-      EXPECT_TRUE(Messages().ErrorFlag);
-    }
-  }
 }
 
 TEST_F(CpuDbTest, StatementFormsGiveTheirKindsAndValues) {
@@ -447,34 +379,6 @@ TEST_F(CpuDbTest, SelectionDialogListsTheDatabaseAndCompilesOther) {
   EXPECT_EQ(dlg.CpuList, (std::vector<std::string>{"51", "52"}));
   EXPECT_EQ(CpuDb().CpuName, "52");
   ExpectEntries({{"XREG", 0, 0xC0}});
-}
-
-TEST_F(CpuDbTest, GarbledDefinitionsNeverCrash) {
-  const std::vector<std::string> pieces = {"SFR", "SBIT", "SFR16", "X", "P0", "=", "^", ".", "7", "9", "0x",
-                                           "80H", ";", "/*", "*/", "//", "#DEFINE", "[", "]", "_AT_", "XDATA",
-                                           "CHAR", "UNSIGNED", "(", ")", "+", "-", "EQU", "BIT", "\t", "$"};
-  std::mt19937 rng(8051);
-  for (int round = 0; round < 500; ++round) {
-    std::vector<std::string> lines;
-    for (int l = 0; l < 4; ++l) {
-      std::string line;
-      for (int k = rng() % 8; k > 0; --k) line += pieces[rng() % pieces.size()] + (rng() % 2 ? " " : "");
-      lines.push_back(line);
-    }
-    Quiet();
-    auto record = CompileCpuRecord("G", lines, "g.def");
-    if (record) {
-      ASSERT_GE(record->size(), 3u);
-      EXPECT_EQ(record->back(), kCpuRecordEnd);
-    } else {
-      EXPECT_EQ(Messages().LastErrorCode, 154);
-    }
-  }
-}
-
-TEST(CpuDatabaseName, SitsBesideTheProgram) {
-  EXPECT_EQ(CpuDatabaseNameFor("/opt/d/bin/dorvik51"), "/opt/d/bin/dorvik51.qpf");
-  EXPECT_EQ(CpuDatabaseNameFor("/opt/d/bin/dorvik51.exe"), "/opt/d/bin/dorvik51.qpf");
 }
 
 TEST_F(CpuDbTest, CompilerFrontEndBuildsADatabaseFromDefinitions) {

@@ -51,14 +51,6 @@ TEST(FormatNumber, FloatText) {
   EXPECT_EQ(FormatNumber(kFloatMode, 0, false, -1e300L, false).substr(0, 4), "-100");
 }
 
-TEST(FormatNumber, ShortForms) {
-  const std::pair<std::string, const char*> cases[] = {
-      {FormatHex2(0x0A), "0A"}, {FormatHex4(0xBEEF), "BEEF"}, {FormatHex4(0x12), "0012"},
-      {FormatDec5(65535), "65535"}, {FormatDec5(7), "7"}, {FormatDec5(0), "0"},
-  };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(text, expected);
-}
-
 TEST(FormatSingle, FourteenCharacters) {
   const std::pair<uint32_t, const char*> cases[] = {
       {0x7F800000, "           INF"}, {0xFF800000, "          -INF"}, {0x7FC00000, "           NaN"},
