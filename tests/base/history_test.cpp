@@ -31,13 +31,6 @@ HistoryCombo ComboOf(std::vector<std::string> items, int index) {
   return c;
 }
 
-TEST_F(HistoryTest, SettingsNamesComeFromTheProgramPath) {
-  EXPECT_EQ(MainForm().HistoryFileName, dir_ + "/dorvik51.HST");
-  EXPECT_EQ(MainForm().IniFileName, dir_ + "/dorvik51.INI");
-  EXPECT_EQ(MainForm().HelpFileName, dir_ + "/dorvik51.HLP");
-  EXPECT_EQ(MainForm().ErrorProtocolFile, dir_ + "/$$ERR.$$$");
-}
-
 TEST_F(HistoryTest, AddTrimsAndRefusesEmptyText) {
   HistoryCombo c;
   EXPECT_FALSE(AddToHistory(c, "   \t", true));
