@@ -116,18 +116,5 @@ TEST_F(HistoryTest, LoadSkipsGapsAndBadIndex) {
   EXPECT_EQ(c.ItemIndex, -1);
 }
 
-TEST_F(HistoryTest, BusyPairNests) {
-  BeginBusy();
-  BeginBusy();
-  EndBusy();
-  EXPECT_TRUE(MainForm().Busy);
-  EndBusy();
-  EXPECT_FALSE(MainForm().Busy);
-  EndBusy();
-  EXPECT_EQ(MainForm().BusyCount, 0);
-  BeginBusy();
-  EXPECT_TRUE(MainForm().Busy);
-}
-
 }  // namespace
 }  // namespace dorvik

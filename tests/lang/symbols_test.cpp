@@ -278,24 +278,6 @@ TEST_F(SymbolsTest, ProcessorNamesWinWhileSymbolsAreSwitchedOff) {
   EXPECT_EQ(AddressToText(0x30, kClassData, false), "30") << "no processor name: the number";
 }
 
-TEST_F(SymbolsTest, NearestSymbolTracksProcedureAndScopes) {
-  LoadProgram();
-  EXPECT_EQ(FindNearestSymbol(0x42, kClassData, 6, false, false, kClassProcedure), 1);
-  const auto& ref = SymbolLookup().SymbolRef;
-  EXPECT_EQ(ref.Sym, 11);
-  EXPECT_EQ(ref.Proc, 6);
-  EXPECT_EQ(ref.Depth, 0);
-  EXPECT_EQ(FindNearestSymbol(0x40, kClassData, 6, false, false, kClassProcedure), 0);
-  EXPECT_EQ(ref.Sym, 9);
-  EXPECT_EQ(ref.Depth, 1);
-  EXPECT_EQ(ref.Scopes[0], 8);
-  EXPECT_EQ(FindNearestSymbol(0x10, kClassData, 6, false, false, kClassProcedure), kNoDistance);
-  EXPECT_EQ(FindNearestSymbol(0x42, kClassData, 0, false, true, kAnyClass), 0x42 - 0x30);
-  EXPECT_EQ(ref.Sym, 3);
-  EXPECT_TRUE(HasSymbolAt(0x60, kClassData, 0));
-  EXPECT_FALSE(HasSymbolAt(0x61, kClassData, 0));
-}
-
 TEST_F(SymbolsTest, NearestSymbolSkipsProgramSymbolsNamedLikeTheProcessorName) {
   LoadProgram({{"MAIN", kClassProcedure, 0}, {"COUNT", kClassData, 0xF0}});
   LoadCpu51();
@@ -324,23 +306,6 @@ TEST_F(SymbolsTest, TooManyOpenScopesAStrayScopeEndOrAModuleWithoutItsProcedureG
   Collections().ModuleTable->Items[2].Name = "GONE";
   EXPECT_FALSE(FindProcedureAt(0x0100));
   EXPECT_EQ(Messages().LastErrorCode, 138);
-}
-
-TEST_F(SymbolsTest, FindSymbolStopsAtTheEndClassAndSkipsNestedScopes) {
-  LoadProgram();
-  Scanner().ScanIdent = "TMP";
-  int32_t from = 7;
-  EXPECT_FALSE(FindSymbol(from, kAnyClass, kClassProcedure));  // TMP sits in the nested scope BLK
-  Scanner().ScanIdent = "START";
-  from = 0;
-  EXPECT_FALSE(FindSymbol(from, kAnyClass, kClassProcedure));
-  from = 0;
-  ASSERT_TRUE(FindSymbol(from, kAnyClass, kAnyClass));
-  EXPECT_EQ(from, 18);
-  Scanner().ScanIdent = "blk";
-  from = 7;
-  ASSERT_TRUE(FindSymbol(from, kClassScopeBegin, kClassProcedure));
-  EXPECT_EQ(from, 8);
 }
 
 TEST_F(SymbolsTest, ProjectModuleNodes) {
