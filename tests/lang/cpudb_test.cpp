@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -167,33 +167,29 @@ TEST_F(CpuDbTest, FirstRecordNot51GivesError300EvenWhenTheWantedOneIsFirstAndNoD
   EXPECT_EQ(Messages().LastErrorParams.Arg1, (dir_ / "none.qpf").string());
 }
 
-TEST_F(CpuDbTest, StatementFormsGiveTheirKindsAndValues) {
-  ASSERT_TRUE(UseRecord({
-      "sfr P0 = 0x80;", "SFR16 DPTR16 = 82H;", "sbit EA = 0AFH;", "sbit TR1 = P0^6;", "SBIT X3 = P0.3;",
-      "sfr RAMB = 21H;", "sbit RB5 = RAMB^5;", "CY BIT 0D7H;", "REG7 DATA 7;", "LIMIT EQU 100T;",
-      "#define BAUD 0x1200", "sfr NEXT = P0 + 2;", "#define SCALED (LIMIT*2-8)/4", "#define BAD 1/0",
-      "#define HUGE 0FFFFFFFFH*0FFFFFFFFH",
-  }));
-  ExpectEntries({{"P0", 0x32, 0x80}, {"DPTR16", 0x52, 0x82}, {"EA", 0x04, 0xAF}, {"TR1", 0x04, 0x86},
-                 {"X3", 0x04, 0x83}, {"RB5", 0x04, 0x0D}, {"CY", 0x04, 0xD7}, {"REG7", 0x02, 0x07},
-                 {"LIMIT", 0x05, 100}, {"BAUD", 0x05, 0x1200}, {"NEXT", 0x32, 0x82}, {"BAD", 0, kAbsent},
-                 {"HUGE", 0, kAbsent}});
-}
-
-TEST_F(CpuDbTest, CDeclarationsSetSpaceAndType) {
-  struct Case { const char* Line; uint8_t Kind; uint16_t Value; };
-  for (Case c : {Case{"xdata X _at_ 0x8000;", 0x41, 0x8000}, Case{"data unsigned char X _at_ 30H;", 0x32, 0x30},
-                 Case{"idata char X _at_ 80H;", 0x23, 0x80}, Case{"code word X _at_ 100H;", 0x50, 0x100},
-                 Case{"eeprom integer X _at_ 10H;", 0x47, 0x10},
-                 Case{"xdata unsigned integer X[10] _at_ 2000H;", 0x51, 0x2000},
-                 Case{"extern xdata longint X _at_ 4;", 0x51, 4}, Case{"xdata unsigned longint X _at_ 4;", 0x71, 4},
-                 Case{"rdata doubleword X _at_ 40H;", 0x72, 0x40}, Case{"float X _at_ 8;", 0x80, 8},
-                 Case{"xdata pointer X _at_ 9;", 0xD1, 9}, Case{"bit boolean X _at_ 3;", 0x34, 3},
-                 Case{"unsigned shortint xdata X _at_ 5;", 0x31, 5}}) {
-    Quiet();
-    ASSERT_TRUE(UseRecord({c.Line})) << c.Line;
-    ExpectEntries({{"X", c.Kind, c.Value}}, c.Line);
+// data/forms.def compiled as one record: its "//=" lines name the entries it must (not) hold.
+TEST_F(CpuDbTest, StatementFormsOfTheDataFile) {
+  std::ifstream in(fs::path(DORVIK_SOURCE_DIR) / "tests" / "lang" / "data" / "forms.def");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_TRUE(UseRecord(lines));
+  int wants = 0;
+  for (const std::string& line : lines) {
+    if (!line.starts_with("//= ")) continue;
+    ++wants;
+    std::istringstream want(line.substr(4));
+    std::string name, kind, value;
+    want >> name >> kind >> value;
+    if (kind == "-") {
+      ExpectEntries({{name.c_str(), 0, kAbsent}});
+    } else {
+      ExpectEntries({{name.c_str(), static_cast<uint8_t>(std::stoul(kind, nullptr, 16)),
+                      static_cast<int32_t>(std::stoul(value, nullptr, 16))}});
+    }
   }
+  EXPECT_GT(wants, 25);
+  EXPECT_EQ(CompileCpuRecord("EMPTY", {"/* nothing */", "// here"}, "t.def"),
+            (std::vector<uint8_t>{5, 'E', 'M', 'P', 'T', 'Y', 0xFF}));
 }
 
 TEST_F(CpuDbTest, DefinedNamesAreNotEnteredTwiceButDeclarationsRetypeThem) {
@@ -234,15 +230,6 @@ TEST_F(CpuDbTest, CompilingLeavesTheLoadedProgramAndTheScannerAlone) {
   EXPECT_EQ(Scanner().ScanPos, scanner.ScanPos);
   ExpectEntries({{"P0_1", 0, 0x81}, {"NEXT", 0, 0x81}});
   ResetState<CollectionsState>();
-}
-
-TEST_F(CpuDbTest, CommentsDirectivesAndContinuationLines) {
-  ASSERT_TRUE(UseRecord({"$NOMOD51", "// a remark", "/* a remark", "   over lines */", "#pragma something",
-                         "#define", "sfr\tWIDE", "  = 0x99; sfr NARROW = 98H; // trailing",
-                         "sfr AFTER = /* inside */ 97H;", ""}));
-  ExpectEntries({{"WIDE", 0, 0x99}, {"NARROW", 0, 0x98}, {"AFTER", 0, 0x97}});
-  EXPECT_EQ(CompileCpuRecord("EMPTY", {"/* nothing */", "// here"}, "t.def"),
-            (std::vector<uint8_t>{5, 'E', 'M', 'P', 'T', 'Y', 0xFF}));
 }
 
 TEST_F(CpuDbTest, AStatementThatDoesNotParseNamesItsLine) {
