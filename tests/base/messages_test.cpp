@@ -135,24 +135,6 @@ TEST_F(MessagesTest, WarningAsksWithItsButtonsAndReturnsTheAnswer) {
   }
 }
 
-TEST_F(MessagesTest, ShowMsgMapsKindsToButtonsAndIcons) {
-  struct Case { std::string_view Kind; int32_t Buttons; BoxButtons ExpectButtons; BoxIcon ExpectIcon; };
-  const Case cases[] = {
-      {"Error", 1, BoxButtons::Ok, BoxIcon::Stop},
-      {"Warning", 2, BoxButtons::YesNo, BoxIcon::Exclamation},
-      {"Exception", 3, BoxButtons::YesNoCancel, BoxIcon::Exclamation},
-      {"Question", 4, BoxButtons::YesNoCancelHelp, BoxIcon::Question},
-      {"question", 0, BoxButtons::OkCancel, BoxIcon::None},
-      {"Info", 9, BoxButtons::OkCancel, BoxIcon::None},
-  };
-  for (const Case& c : cases) {
-    ShowMsg(c.Kind, 12, "t", c.Buttons, {}, {});
-    EXPECT_EQ(boxes_.Shown().back().Caption, std::string(c.Kind) + " #12");
-    EXPECT_EQ(boxes_.Shown().back().Buttons, c.ExpectButtons) << c.Kind;
-    EXPECT_EQ(boxes_.Shown().back().Icon, c.ExpectIcon) << c.Kind;
-  }
-}
-
 class ShowingProbe : public platform::MessageReporter {
  public:
   int ShowBox(const platform::MessageBox&) override {

@@ -11,20 +11,6 @@
 namespace dorvik {
 namespace {
 
-TEST(MatchKeywordName, ExactAbbreviationOrNone) {
-  const std::tuple<const char*, const char*, KeywordMatch> cases[] = {
-      {"STEP", "STEP", KeywordMatch::Exact}, {"STE", "STEP", KeywordMatch::Abbreviation},
-      {"STEPS", "STEP", KeywordMatch::None}, {"SYMBOLIC_R", "SYMBOLIC_R", KeywordMatch::Exact},
-      {"SYMBOLIC_RE", "SYMBOLIC_R", KeywordMatch::None},  // 11 characters never match
-      {"", "STEP", KeywordMatch::None}, {"X", "STEP", KeywordMatch::None},
-  };
-  for (const auto& [word, name, match] : cases) EXPECT_EQ(MatchKeywordName(word, name), match) << word;
-  // The search's numbers: -1 exact, the length of an abbreviation, 0 none.
-  EXPECT_EQ(MatchKeyword("STEP", "STEP"), -1);
-  EXPECT_EQ(MatchKeyword("ST", "STEP"), 2);
-  EXPECT_EQ(MatchKeyword("SX", "STEP"), 0);
-}
-
 using KeywordSearch = testing::LangTest;
 
 TEST_F(KeywordSearch, AbbreviationsAndTheirExceptions) {

@@ -331,11 +331,7 @@ TEST_F(SymbolsTest, ProcedureSymbolsAndProcessorNamesAndValues) {
   EXPECT_EQ(Collections().FoundSymbol, 14);
   EXPECT_FALSE(FindProcedureSymbol("other"));  // case-sensitive
   LoadCpu51();
-  ASSERT_TRUE(FindCpuSymbolByValue(0x8C, kClassBit));
-  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Name, "TR0");
   EXPECT_FALSE(FindCpuSymbolByValue(0x8C, kClassData));
-  ASSERT_TRUE(FindCpuSymbolByValue(0x90, 255));
-  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Name, "P1");
   ASSERT_TRUE(FindCpuSymbol(std::nullopt, "tmod"));
   EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Value, 0x89);
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
