@@ -57,47 +57,6 @@ class BreakpointsTest : public ConsoleTest {
   std::filesystem::path dir_;
 };
 
-// BR, BR0 and BR1 on the simulator, as on the ADuC: never silent.
-struct Transcript {
-  std::vector<const char*> Lines;
-  const char* LastOutput;
-};
-
-TEST_F(BreakpointsTest, BreakCommandForms) {
-  const std::vector<Transcript> cases = {
-      {{"BR0"}, "BREAK 0=RESET \n"},
-      {{"BR1"}, "BREAK 1=RESET \n"},
-      {{"BR"}, "BREAK 0=RESET \n"},
-      {{"BR0 = 1234", "BR0"}, "BREAK 0=1234\n"},
-      {{"BR1 = 10", "BR1"}, "BREAK 1=0010\n"},
-      {{"BR = 20", "BR = 30", "BR"}, "BREAK 0=0020\nBREAK 1=0030\n"},
-      {{"BR1 = 5", "BR = 7", "BR"}, "BREAK 0=0007\nBREAK 1=0005\n"},
-      {{"BREAK = CODE 40", "BR0"}, "BREAK 0=0040\n"},
-      {{"BR0 = XDATA 0FFFF", "BR0"}, "BREAK 0=FFFF\n"},
-  };
-  for (const Transcript& c : cases) {
-    SCOPED_TRACE(c.Lines.back());
-    SetUp();
-    std::string output;
-    for (const char* line : c.Lines) output = Output(line);
-    EXPECT_EQ(output, c.LastOutput);
-    EXPECT_TRUE(Errors().empty());
-  }
-}
-
-TEST_F(BreakpointsTest, BreakCommandErrors) {
-  const std::vector<std::pair<const char*, int>> cases = {
-      {"BR0 = 10000", 162}, {"BR = 12345H", 162}, {"BR0 5", 118}, {"BR0 = 5 6", 118}, {"BR 5", 118},
-  };
-  for (const auto& [line, error] : cases) {
-    SCOPED_TRACE(line);
-    SetUp();
-    Output(line);
-    EXPECT_EQ(Errors(), std::vector<int>{error});
-    EXPECT_FALSE(Breakpoints().BreakTable[0].Used);
-  }
-}
-
 TEST_F(BreakpointsTest, NinthBreakpointAsksWarning26) {
   for (int i = 0; i < 8; ++i) Output("BR = " + std::to_string(100 + i));  // hexadecimal: 0100H..0107H
   EXPECT_TRUE(Questions().empty());
@@ -166,13 +125,6 @@ TEST_F(BreakpointsTest, LabelsAreFoundInTheModulesIncludeFiles) {
   EXPECT_EQ(bp.Location, ":MAIN.LOOP");
   EXPECT_EQ(bp.Line.FileName, include);
   EXPECT_EQ(bp.Line.Line, 2);
-}
-
-TEST_F(BreakpointsTest, LabelLineSearch) {
-  const std::vector<std::string> lines = {"XLOOP: NOP", "; LOOP: comment", "  MOV A,#1 ; LOOP:", "\tLoop: INC A"};
-  EXPECT_EQ(FindLabelLine(lines, "LOOP"), 3);
-  EXPECT_EQ(FindLabelLine(lines, "XLOOP"), 0);
-  EXPECT_EQ(FindLabelLine(lines, "OOP"), -1);
 }
 
 TEST_F(BreakpointsTest, CodeBytesTextCoversTheInstruction) {

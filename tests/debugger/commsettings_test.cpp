@@ -64,31 +64,6 @@ TEST_F(CommSettingsTest, CancelChangesNothingOkAppliesAll) {
   EXPECT_FALSE(LinkIsOpen());
 }
 
-TEST_F(CommSettingsTest, PortThatCannotBeOpenedIsReported) {
-  CommSetupDialog dialog;
-  dialog.SelectTarget(1);  // ADUC
-  dialog.SelectPort("/nonexistent/ttyUSB7");
-  EXPECT_FALSE(dialog.Ok());
-  EXPECT_EQ(Errors(), std::vector<int>{err::kRs232InitializationFailed});
-  EXPECT_EQ(boxes_.Shown().back().Text, "RS-232 initialization failed (Device not present?): No such file or directory");
-  EXPECT_EQ(dorvik::Run().TargetKind, kTargetAduc);
-  // Its commands then report the closed line at once.
-  EXPECT_EQ(Output("XBYTE 0"), "");
-  EXPECT_EQ(Errors(), std::vector<int>{err::kTargetDeviceNotResponding});
-}
-
-TEST_F(CommSettingsTest, ComPortNames) {
-  EXPECT_EQ(PortDevice("COM1"), "/dev/ttyS0");
-  EXPECT_EQ(PortDevice("com3"), "/dev/ttyS2");
-  Comm().ComDevices = {"/dev/ttyUSB0"};
-  EXPECT_EQ(PortDevice("COM1"), "/dev/ttyUSB0");
-  EXPECT_EQ(PortDevice("/dev/ttyACM1"), "/dev/ttyACM1");
-  uint8_t kind = 0;
-  EXPECT_TRUE(TargetKindOfName("aduc", kind));
-  EXPECT_EQ(kind, kTargetAduc);
-  EXPECT_FALSE(TargetKindOfName("ADUC2", kind));
-}
-
 // The project's own serial settings, when the command line names none.
 TEST_F(CommSettingsTest, ProjectSettingsOpenTheLine) {
   dorvik::Run().TargetKind = kTargetMonitor;

@@ -72,56 +72,6 @@ class RunControlTest : public ConsoleTest {
   uint8_t Acc() const { return Images().SfrImage[sfr::ACC]; }
 };
 
-// GO forms: where the run stops, what it printed, what the accumulator holds.
-struct GoCase {
-  const char* Line;
-  std::vector<int> Errors;
-  const char* Output;
-  int32_t Pc;
-  uint8_t Acc;
-};
-
-TEST_F(RunControlTest, GoFormsStopWhereTheyName) {
-  const std::vector<GoCase> cases = {
-      {"GO TILL 3", {}, "EXECUTION HALTED AT 0003\n", 3, 2},
-      {"G TILL 2", {}, "EXECUTION HALTED AT 0002\n", 2, 1},
-      {"GO FROM 2 TILL 3", {}, "EXECUTION HALTED AT 0003\n", 3, 1},
-      {"GO TILL XDATA 3", {}, "EXECUTION HALTED AT 0003\n", 3, 2},  // a space prefix: its low 16 bits
-      {"GO TILL 3, 2", {}, "EXECUTION HALTED AT 0002\n", 2, 1},
-      {"GO TILL BR1, 3", {}, "EXECUTION HALTED AT 0003\n", 3, 2},
-      {"GO TILL 10000H", {162}, "", 0, 0},
-      {"GO FROM 12345H", {162}, "", 0, 0},
-      {"GO TILL BR0, BR0", {118}, "", 0, 0},
-      {"GO TILL BR1, BR1", {118}, "", 0, 0},
-      {"GO TILL BR, 3", {118}, "", 0, 0},
-      {"GO ARM 2 3", {118}, "", 0, 0},
-      {"GO FOREVER 3", {118}, "", 0, 0},
-  };
-  for (const GoCase& c : cases) {
-    SCOPED_TRACE(c.Line);
-    SetUp();
-    Load(kCounting);
-    EXPECT_EQ(Output(c.Line), c.Output);
-    EXPECT_EQ(Errors(), c.Errors);
-    EXPECT_EQ(Images().SimPC, c.Pc);
-    EXPECT_EQ(Acc(), c.Acc);
-    EXPECT_FALSE(dorvik::Run().ProgramRunning);
-    EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
-  }
-}
-
-TEST_F(RunControlTest, GoTillBothBreakRegistersSetsEntriesZeroAndOne) {
-  Load(kCounting);
-  Output("GO TILL 3, 2");
-  const BreakpointState& b = Breakpoints();
-  EXPECT_EQ(b.BreakTable[0].Address, 3);
-  EXPECT_EQ(b.BreakTable[1].Address, 2);
-  EXPECT_EQ(RunControl().GoMode, '"');
-  Output("GO FROM 0 TILL BR1, BR0");
-  EXPECT_TRUE(Errors().empty());
-  EXPECT_EQ(Images().SimPC, 2);
-}
-
 TEST_F(RunControlTest, GoForeverEndsAtAWrittenBreakOpcode) {
   Load({{0x0000, {0x04, 0x04, 0xA5, 0x04}}});
   EXPECT_EQ(Output("GO FOREVER"), "EXECUTION HALTED AT 0002\n");
@@ -176,43 +126,12 @@ TEST_F(RunControlTest, ArmServesOneGoOnly) {
   EXPECT_FALSE(Breakpoints().ArmBreak.Enabled);
 }
 
-TEST_F(RunControlTest, CommandsThatNeedAStoppedTargetReport144WhileRunning) {
-  dorvik::Run().ProgramRunning = true;
-  for (const char* line : {"GO", "STEP", "TRACE", "BR0", "BR = 5"}) {
-    SCOPED_TRACE(line);
-    Output(line);
-    EXPECT_EQ(Errors(), std::vector<int>{144});
-  }
-}
-
 // Step lines, written from the rendering of the code lines.
 struct StepCase {
   const char* Line;
   const char* Output;
   int32_t Pc;
 };
-
-TEST_F(RunControlTest, StepLines) {
-  const std::vector<StepCase> cases = {
-      {"STEP", "0000H LCALL   010H----->0010H INC     A\n", 0x10},
-      {"S FROM 10", "0010H INC     A----->0011H RET\n", 0x11},
-      {"TRACE", "0000H LCALL   010H----->0011H RET\n                ----->0003H NOP\n", 3},
-      {"TRACE FROM 3", "0003H NOP----->0004H SJMP    04\n", 4},
-      {"STEP FROM 10, ACC", "0010H INC     A----->0011H RET,(01)\n", 0x11},
-      {"STEP FROM 10, DPTR", "0010H INC     A----->0011H RET,(0000)\n", 0x11},
-      {"STEP FROM 10, R0", "0010H INC     A----->0011H RET,(00)\n", 0x11},
-  };
-  for (const StepCase& c : cases) {
-    SCOPED_TRACE(c.Line);
-    SetUp();
-    Load(kCalling);
-    EXPECT_EQ(Output(c.Line), c.Output);
-    EXPECT_TRUE(Errors().empty());
-    EXPECT_EQ(Images().SimPC, c.Pc);
-    EXPECT_EQ(MainForm().CurrentPC, static_cast<uint32_t>(c.Pc));
-    EXPECT_FALSE(dorvik::Run().ProgramRunning || dorvik::Run().Tracing || dorvik::Run().Executing);
-  }
-}
 
 TEST_F(RunControlTest, TraceRunsARecursiveCallToItsOwnReturn) {
   // 0000 LCALL 0010H / 0003 SJMP $ ; 0010 DJNZ R7,0014H / 0012 SJMP 0016H / 0014 ACALL 0010H / 0016 RET
@@ -222,15 +141,6 @@ TEST_F(RunControlTest, TraceRunsARecursiveCallToItsOwnReturn) {
   EXPECT_EQ(Images().SimPC, 3);
   EXPECT_EQ(Images().IDataImage[7], 0);
   EXPECT_EQ(Images().SfrImage[sfr::SP], 7);
-}
-
-TEST_F(RunControlTest, TraceStepOfTheMainWindowRunsTheCallThrough) {
-  Load(kCalling);
-  std::string text;
-  EXPECT_TRUE(ExecuteStep(tok::kTRACE, 0, text));
-  EXPECT_EQ(Images().SimPC, 3);
-  EXPECT_EQ(Acc(), 1);
-  EXPECT_FALSE(dorvik::Run().Executing);
 }
 
 TEST_F(RunControlTest, StepLoopGoesOnWhileTheKeyIsEnter) {
@@ -278,13 +188,6 @@ TEST_F(RunControlTest, LineStepWithoutSymbolsAsksAndRunsUntilBroken) {
   ASSERT_FALSE(boxes_.Shown().empty());
   EXPECT_EQ(boxes_.Shown().front().Caption.substr(boxes_.Shown().front().Caption.find('#')), "#45");
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
-}
-
-TEST_F(RunControlTest, LineStepRefusedDoesNotStep) {
-  Load(kCounting);
-  CommandAnswering("LSTEP", {kResultNo});
-  EXPECT_EQ(Images().SimPC, 0);
-  EXPECT_EQ(Acc(), 0);
 }
 
 TEST_F(RunControlTest, ResetPutsTheSimulatorInItsResetState) {
@@ -492,30 +395,6 @@ TEST_F(LinkedTargetTest, ChipBreaksArePlantedOnceAndLiftedInReverse) {
                                                   "LIFT 0020", "LIFT 0010"}));
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   for (const tBreak& bp : Breakpoints().BreakTable) EXPECT_FALSE(bp.Planted || bp.Armed);
-}
-
-// The monitor and the ADuC over a closed line: 161 at once, nothing started.
-TEST_F(RunControlTest, LinkedTargetsFailWith161WithoutHanging) {
-  for (uint8_t kind : {kTargetMonitor, kTargetAduc}) {
-    for (const char* line : {"GO", "GO TILL 100", "STEP", "TRACE", "HALT"}) {
-      SCOPED_TRACE(std::to_string(kind) + " " + line);
-      SetUp();
-      dorvik::Run().TargetKind = kind;
-      Output(line);
-      EXPECT_EQ(Errors(), std::vector<int>{161});
-      EXPECT_FALSE(dorvik::Run().ProgramRunning);
-      EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
-    }
-  }
-}
-
-TEST_F(RunControlTest, LinkedTargetResetFailsWith161) {
-  for (uint8_t kind : {kTargetMonitor, kTargetAduc}) {
-    SetUp();
-    dorvik::Run().TargetKind = kind;
-    ResetTarget();
-    EXPECT_EQ(Errors(), std::vector<int>{161});
-  }
 }
 
 TEST_F(RunControlTest, HaltReportOnTheMonitorSaysWhy) {

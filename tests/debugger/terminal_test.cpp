@@ -30,41 +30,11 @@ class TerminalTest : public ConsoleTest {
   }
 };
 
-TEST_F(TerminalTest, ShowingTheConsoleTypesThePrompt) {
+TEST_F(TerminalTest, ThePromptAndTheKeysThatWouldDestroyIt) {
   EXPECT_EQ(TerminalText(), "hlt>");
   EXPECT_EQ(Terminal().PromptLength, 4);
-}
-
-TEST_F(TerminalTest, ABarePromptIsReplacedWhenThePromptChanges) {
-  Terminal().MonitorPrompt = std::string(kPromptRunning);
-  ShowCursor();
-  EXPECT_EQ(TerminalText(), "run>");
-}
-
-TEST_F(TerminalTest, AShortReplyWithoutCrIsNeverLost) {
-  Terminal().Lines = {"hlt>", "OK"};
-  ShowCursor();
-  EXPECT_EQ(TerminalText(), "hlt>\nOK\nhlt>") << "the prompt goes on a fresh line";
-  Terminal().Lines = {"A LONG REPLY LINE"};
-  ShowCursor();
-  EXPECT_EQ(TerminalText(), "A LONG REPLY LINE\nhlt>");
-  Terminal().Lines = {"hlt>X"};
-  ShowCursor();
-  EXPECT_EQ(TerminalText(), "hlt>X\nhlt>") << "only a bare prompt is replaced";
-}
-
-TEST_F(TerminalTest, BackspaceAtThePromptLeavesIt) {
   DoOnKeyDown(kKeyBackspace);
   EXPECT_EQ(TerminalText(), "hlt>");
-  Type("AB");
-  DoOnKeyDown(kKeyBackspace);
-  EXPECT_EQ(TerminalText(), "hlt>A");
-  DoOnKeyDown(kKeyBackspace);
-  DoOnKeyDown(kKeyBackspace);
-  EXPECT_EQ(TerminalText(), "hlt>");
-}
-
-TEST_F(TerminalTest, HomeAndLeftStopAfterThePrompt) {
   Type("BASE");
   DoOnKeyDown(kKeyHome);
   EXPECT_EQ(Terminal().Caret, 4);
@@ -72,12 +42,22 @@ TEST_F(TerminalTest, HomeAndLeftStopAfterThePrompt) {
   EXPECT_EQ(Terminal().Caret, 4) << "the caret cannot enter the prompt";
   Type("X");
   EXPECT_EQ(TerminalText(), "hlt>XBASE");
-  DoOnKeyDown(kKeyRight);
-  DoOnKeyDown(kKeyLeft);
-  DoOnKeyDown(kKeyLeft);
-  EXPECT_EQ(Terminal().Caret, 4);
   DoOnKeyDown(kKeyEnd);
   EXPECT_EQ(Terminal().Caret, 9);
+  DoOnKeyDown(kKeyBackspace);
+  EXPECT_EQ(TerminalText(), "hlt>XBAS");
+  // A bare prompt is replaced when the prompt changes; a short reply without CR is never lost.
+  Terminal().Lines = {"hlt>"};
+  Terminal().MonitorPrompt = std::string(kPromptRunning);
+  ShowCursor();
+  EXPECT_EQ(TerminalText(), "run>");
+  Terminal().MonitorPrompt = "hlt>";
+  Terminal().Lines = {"hlt>", "OK"};
+  ShowCursor();
+  EXPECT_EQ(TerminalText(), "hlt>\nOK\nhlt>") << "the prompt goes on a fresh line";
+  Terminal().Lines = {"hlt>X"};
+  ShowCursor();
+  EXPECT_EQ(TerminalText(), "hlt>X\nhlt>") << "only a bare prompt is replaced";
 }
 
 TEST_F(TerminalTest, EnterHandsTheLineUpperCasedWithCr) {
@@ -104,13 +84,9 @@ TEST_F(TerminalTest, EscBreaksAndAltXEnds) {
   EXPECT_FALSE(Terminal().ExitRequested);
   EXPECT_EQ(DoOnKeyDown('K', kModAlt), KeyAction::Exit);
   EXPECT_TRUE(Terminal().ExitRequested);
-}
-
-TEST_F(TerminalTest, EnterIsIgnoredWhileTracing) {
   Type("S");
   dorvik::Run().Tracing = true;
-  EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::None);
-  EXPECT_EQ(TerminalText(), "hlt>S");
+  EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::None) << "Enter is ignored while tracing";
 }
 
 TEST_F(TerminalTest, TypeAheadNeverReplacesTheLineOfARunningCommand) {
@@ -176,11 +152,6 @@ TEST_F(TerminalTest, ReadKeyWaitsThroughThePump) {
   EXPECT_EQ(TerminalText(), " ") << "the key is replaced by a blank";
   EXPECT_FALSE(Terminal().WaitingForKey);
   platform::SetClock(nullptr);
-}
-
-TEST_F(TerminalTest, ReadKeyAtTheEndOfTheInputIsEsc) {
-  Terminal().EndOfInput = true;
-  EXPECT_EQ(ReadKey(), 27);
 }
 
 // A clock that moves 1 ms with every reading.
