@@ -3,8 +3,6 @@
 
 #include "debugger/breakpoints.h"
 
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "access/target.h"
@@ -14,6 +12,7 @@
 #include "debugger/views.h"
 #include "lang/collections.h"
 #include "tests/debugger/symbol_tables.h"
+#include "tests/platform/scratch_dir.h"
 #include "tests/support/console_fixture.h"
 
 namespace dorvik {
@@ -23,23 +22,7 @@ using testing::ConsoleTest;
 
 class BreakpointsTest : public ConsoleTest {
  protected:
-  void SetUp() override {
-    ConsoleTest::SetUp();
-    boxes_.Clear();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("dorvik_bp_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(dir_);
-    ConsoleTest::TearDown();
-  }
-  std::string WriteFile(const std::string& name, const std::string& text) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path) << text;
-    return path;
-  }
+  std::string WriteFile(const std::string& name, const std::string& text) { return dir_.Write(name, text); }
   std::vector<std::string> Questions() const {
     std::vector<std::string> captions;
     for (const auto& box : boxes_.Shown())
@@ -54,7 +37,7 @@ class BreakpointsTest : public ConsoleTest {
                               {"", kClassLine, 0x0020, 12}},
                              {{"MAIN", 0x0000, 0x00FF, true}, {"OTHER", 0x0100, 0x01FF, true}});
   }
-  std::filesystem::path dir_;
+  test_util::ScratchDir dir_;
 };
 
 TEST_F(BreakpointsTest, NinthBreakpointAsksWarning26) {

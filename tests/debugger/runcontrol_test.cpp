@@ -4,23 +4,17 @@
 #include "debugger/runcontrol.h"
 
 #include <algorithm>
-#include <map>
-#include <array>
-#include <utility>
 #include <vector>
 
-#include "access/backend.h"
 #include "access/target.h"
-#include "base/linkstate.h"
 #include "base/mainform.h"
 #include "debugger/breakpoints.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
-#include "lang/formatting.h"
 #include "lang/keywords.h"
 #include "platform/pump.h"
 #include "tests/debugger/symbol_tables.h"
-#include "tests/support/console_fixture.h"
+#include "tests/support/link_fixture.h"
 
 namespace dorvik {
 namespace {
@@ -216,185 +210,35 @@ TEST_F(RunControlTest, HaltStopsAndTakesTheBreaksOut) {
   EXPECT_EQ(Errors(), std::vector<int>{118});
 }
 
-// A linked target whose link answers: what run control asked of it.
-class RecordingBackend final : public TargetBackend {
- public:
-  explicit RecordingBackend(bool breakRegisters) : breakRegisters_(breakRegisters) {}
-  TargetCapabilities Capabilities() const override {
-    return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = breakRegisters_, .LastBreakIndex = static_cast<uint8_t>(breakRegisters_ ? 1 : 7)};
-  }
-  bool ReadBlock(uint8_t space, int32_t addr, int32_t count) override {
-    for (int32_t i = 0; i < count; ++i)
-      Link().RxBuffer[static_cast<size_t>(i + 1)] = (space & 7) == kSpaceDirect
-                                                        ? Direct[static_cast<uint8_t>(addr + i)]
-                                                        : Images().CodeImage[static_cast<uint16_t>(addr + i)];
-    return true;
-  }
-  bool WriteBlock(uint8_t space, int32_t addr, std::span<const uint8_t> bytes, bool, const WriteProgress&) override {
-    for (uint8_t b : bytes) Calls.push_back("WRITE " + std::to_string(space) + " " + FormatHex4(addr++) + " " + FormatHex2(b));
-    return true;
-  }
-  void WriteCodeByte(uint16_t, std::string_view) override {}
-  void GetRegisters(tRegisterFrame&) override {}
-  RegisterRead ReadRegister(uint8_t token, int32_t& value) override {
-    value = Registers[token];
-    return RegisterRead::Value;
-  }
-  void SetRegister(uint8_t, int32_t) override {}
-  bool Go(uint16_t from, std::string_view till) override {
-    Calls.push_back("GO " + FormatHex4(from) + " " + std::string(till));
-    return true;
-  }
-  HaltResult Halt() override {
-    Calls.push_back("HALT");
-    return HaltResult::Halted;
-  }
-  StepResult Step(uint16_t, std::string& text) override {
-    text.clear();
-    return StepResult::Executed;
-  }
-  bool Reset() override { return true; }
-  std::string TakeResetText() override { return std::exchange(ResetText, {}); }
-  bool PlantBreak(uint8_t index, uint16_t address) override {
-    Calls.push_back("PLANT " + std::to_string(index) + " " + FormatHex4(address));
-    return true;
-  }
-  bool LiftBreak(uint8_t, uint16_t address) override {
-    Calls.push_back("LIFT " + FormatHex4(address));
-    return true;
-  }
-  std::vector<std::string> Calls;
-  std::map<uint8_t, int32_t> Registers;
-  std::string ResetText;
-  std::array<uint8_t, 256> Direct{};
+using BoardRunTest = testing::LinkTest;
 
- private:
-  bool breakRegisters_;
-};
-
-class LinkedTargetTest : public RunControlTest {
- protected:
-  void Use(uint8_t kind, RecordingBackend& backend) {
-    dorvik::Run().TargetKind = kind;
-    SetBackendForTesting(kind, &backend);
-    installed_ = kind;
-  }
-  void TearDown() override {
-    SetBackendForTesting(installed_, nullptr);
-    RunControlTest::TearDown();
-  }
-  uint8_t installed_ = kTargetMonitor;
-};
-
-// A monitor that reports having stopped on entering a call (the instruction it
-// ran last is the call itself): TRACE takes the call back, with the pushed
-// return address dropped from the stack through the target's own write.
-TEST_F(LinkedTargetTest, TraceOnTheMonitorTakesBackAStopOnEnteringACall) {
-  RecordingBackend monitor(true);
-  Use(kTargetMonitor, monitor);
-  Images().CodeImage[0] = 0x12;  // LCALL 0010H
-  Images().CodeImage[2] = 0x10;
-  monitor.Registers[tok::kPPC] = 0x0000;
-  monitor.Registers[tok::kPC] = 0x0010;
-  monitor.Direct[0x81] = 0x09;
-  platform::Pump().SetIdleHook([] { dorvik::Run().ProgramRunning = false; });  // the halt arrives
-  Command("TRACE FROM 0");
-  platform::Pump().SetIdleHook({});
-  EXPECT_EQ(monitor.Calls, (std::vector<std::string>{"GO 0000 TILL BR1", "WRITE 2 0081 07"}));
-  EXPECT_EQ(MainForm().CurrentPC, 0u) << "the PC field is back on the call";
-}
-
-// RESET CPU on the monitor prints the banner it sent as it restarted.
-TEST_F(LinkedTargetTest, MonitorResetShowsTheBanner) {
-  RecordingBackend monitor(true);
-  Use(kTargetMonitor, monitor);
-  monitor.ResetText = "OVIX-52 V4\rREADY";
-  EXPECT_EQ(Output("RESET CPU"), "OVIX-52 V4\nREADY\n");
-  EXPECT_EQ(Output("RESET CPU"), "") << "taken once";
-}
-
-// The monitor's GO names its break registers in the stop clause.
-TEST_F(LinkedTargetTest, MonitorGoNamesItsBreakRegisters) {
-  struct Case {
-    std::vector<const char*> Before;
-    const char* Go;
-    std::vector<std::string> Calls;
-  };
-  const std::vector<Case> cases = {
-      {{}, "GO TILL 1234", {"PLANT 0 1234", "GO 0000 TILL BR0"}},
-      {{}, "GO", {"GO 0000 FOREVER"}},
-      {{"BR0 = 10", "BR1 = 20"}, "GO", {"PLANT 0 0010", "PLANT 1 0020", "GO 0000 TILL BR"}},
-      {{"BR1 = 20"}, "GO FROM 5", {"PLANT 1 0020", "GO 0005 TILL BR1"}},
-      {{"BR0 = 10"}, "GO ARM 5 TILL BR0", {"PLANT 0 0010", "GO 0000 ARM 0005 TILL BR0"}},
-      // Breakpoint 0 used but disabled: the clause still names BR1 whole.
-      {{"BR0 = 10", "DISABLE_BR0", "BR1 = 20"}, "GO ARM 5 TILL BR1", {"PLANT 1 0020", "GO 0000 ARM 0005 TILL BR1"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.Go);
-    SetUp();
-    RecordingBackend monitor(true);
-    Use(kTargetMonitor, monitor);
-    for (const char* line : c.Before) {
-      if (std::string_view(line) == "DISABLE_BR0")
-        Breakpoints().BreakTable[0].Enabled = false;
-      else
-        Output(line);
-    }
-    monitor.Calls.clear();
-    EXPECT_EQ(Output(c.Go), "EXECUTION BEGUN\n");
-    EXPECT_TRUE(Errors().empty());
-    EXPECT_EQ(monitor.Calls, c.Calls);
-    EXPECT_TRUE(dorvik::Run().ProgramRunning);
-    EXPECT_EQ(Terminal().MonitorPrompt, "run>");
-    EXPECT_FALSE(Breakpoints().ArmBreak.Used);
-    TearDown();
-  }
-}
-
-TEST_F(LinkedTargetTest, MonitorNamesAPlantedRegisterAgainOnTheNextGo) {
-  RecordingBackend monitor(true);
-  Use(kTargetMonitor, monitor);
-  Output("BR0 = 10");
-  Output("GO");
+// The ADuC's breaks: one address in two entries planted once, all lifted at
+// the halt, the board's code as it was.
+TEST_F(BoardRunTest, AducBreaksLeaveTheCodeAsItWas) {
+  StartOn(testing::FakeTarget::Kind::Aduc);
+  Fake().Poke(kSpaceCode, 0, {0x80, 0xFE});
+  Fake().Poke(kSpaceCode, 0x10, {0x04, 0x05});
+  for (const char* line : {"BR = 10", "BR = 10", "BR = 11", "GO"}) Output(line);
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_TRUE(dorvik::Run().ProgramRunning);
   Output("HALT");
-  monitor.Calls.clear();
-  Output("GO");
-  EXPECT_EQ(monitor.Calls, std::vector<std::string>{"GO 0000 TILL BR0"});
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x10, 2), (std::vector<uint8_t>{0x04, 0x05}));
+  for (const tBreak& bp : Breakpoints().BreakTable) EXPECT_FALSE(bp.Planted || bp.Armed);
 }
 
-TEST_F(LinkedTargetTest, MonitorBreakpointsMayNotOverlap) {
-  RecordingBackend monitor(true);
-  Use(kTargetMonitor, monitor);
+// The monitor's two break registers may not lie within three bytes of each other.
+TEST_F(BoardRunTest, MonitorBreakpointsMayNotOverlap) {
+  StartOn(testing::FakeTarget::Kind::Monitor);
   Output("BR1 = 1002");
   Output("BR0 = 1000");  // answered Yes: BR1 goes
   EXPECT_EQ(Breakpoints().BreakTable[0].Address, 0x1000);
   EXPECT_FALSE(Breakpoints().BreakTable[1].Used);
   ASSERT_EQ(boxes_.Shown().size(), 1u);
-  EXPECT_EQ(boxes_.Shown()[0].Caption.substr(boxes_.Shown()[0].Caption.find('#')), "#32");
+  EXPECT_EQ(boxes_.Shown()[0].Caption, "Warning #32");
   Output("BR1 = 1003");  // three bytes apart: no question
   EXPECT_TRUE(boxes_.Shown().empty());
   EXPECT_TRUE(Breakpoints().BreakTable[1].Used);
-  // The monitor's form: the keyword, a blank, "=", the location or RESET.
-  EXPECT_EQ(Output("BR0"), "BR0 =1000\n");
-  Breakpoints().BreakTable[1].Used = false;
-  EXPECT_EQ(Output("BR1"), "BR1 =RESET \n");
-}
-
-// The ADuC's breaks are planted once per address and lifted in reverse order at the halt.
-TEST_F(LinkedTargetTest, ChipBreaksArePlantedOnceAndLiftedInReverse) {
-  RecordingBackend chip(false);
-  Use(kTargetAduc, chip);
-  Output("BR = 10");
-  Output("BR = 10");
-  Output("BR = 20");
-  Output("GO");
-  EXPECT_TRUE(dorvik::Run().ProgramRunning);
-  Output("HALT");
-  EXPECT_EQ(chip.Calls, (std::vector<std::string>{"PLANT 0 0010", "PLANT 2 0020", "GO 0000 ", "HALT",
-                                                  "LIFT 0020", "LIFT 0010"}));
-  EXPECT_FALSE(dorvik::Run().ProgramRunning);
-  for (const tBreak& bp : Breakpoints().BreakTable) EXPECT_FALSE(bp.Planted || bp.Armed);
 }
 
 TEST_F(RunControlTest, HaltReportOnTheMonitorSaysWhy) {
