@@ -66,12 +66,6 @@ class LoadDialogTest : public QObject {
     });
     main_->LoadProgram(Write("x.hex", ":00000001FF\r\n"));
     QVERIFY(o.LoadLines && !o.LoadSymbols && !o.LoadAppend && o.LoadXData && o.ClearCodeFlash);
-    platform::IniFile file;
-    WriteLoaderOptions(file, o);
-    QCOMPARE(QString::fromStdString(file.Text()).split(QRegularExpression("\r?\n")).mid(1, 7),
-             QStringList({"Code=Yes", "Lines=Yes", "Symbols=No", "Append=No", "XDATALoad=Yes", "ClearDataFLASH=No",
-                          "ClearCodeFLASH=Yes"}));
-
     // An ADuC-type processor shows the data flash box instead.
     Target().CpuFamily = kFamilyAduc;
     WhenModal("LoadDlg", [this](QWidget*) {
@@ -80,19 +74,6 @@ class LoadDialogTest : public QObject {
       QTest::mouseClick(dlg_->BtnCancel, Qt::LeftButton);
     });
     QVERIFY(!main_->LoadProgram(Write("x.hex", ":00000001FF\r\n")));
-
-    // So does the ADuC chip as the target, whatever the processor.
-    Target().CpuFamily = kFamilyOther;
-    dorvik::Run().TargetKind = kTargetAduc;
-    WhenModal("LoadDlg", [this](QWidget*) {
-      QVERIFY(dlg_->cbClearDataFlash->isVisible() && !dlg_->cbClearCodeFlashBeforeLoad->isVisible());
-      // A normal dialog with a title, not kept above the boxes a load raises.
-      QVERIFY(!(dlg_->windowFlags() & (Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)));
-      QCOMPARE(dlg_->windowTitle(), QString("Load program"));
-      QTest::mouseClick(dlg_->BtnCancel, Qt::LeftButton);
-    });
-    QVERIFY(!main_->LoadProgram(Write("x.hex", ":00000001FF\r\n")));
-    dorvik::Run().TargetKind = kTargetSimulator;
   }
 
   // A load from the dialog writes the options and the program into the project.

@@ -31,25 +31,17 @@ class ValidatorsTest : public QObject {
     QTest::addColumn<bool>("valid");
     QTest::addColumn<double>("value");
     QTest::newRow("bin 101") << 2 << "101" << true << 5.0;
-    QTest::newRow("bin 11111111") << 2 << "11111111" << true << 255.0;
     QTest::newRow("bin digit 2") << 2 << "102" << false << 0.0;
-    QTest::newRow("bin digit 9") << 2 << "9" << false << 0.0;
     QTest::newRow("bin 256") << 2 << "100000000" << false << 0.0;
     QTest::newRow("oct 377") << 8 << "377" << true << 255.0;
-    QTest::newRow("oct digit 8") << 8 << "18" << false << 0.0;
     QTest::newRow("oct 400") << 8 << "400" << false << 0.0;
     QTest::newRow("dec 255") << 10 << "255" << true << 255.0;
-    QTest::newRow("dec +5") << 10 << "+5" << true << 5.0;
     QTest::newRow("dec -1") << 10 << "-1" << false << 0.0;
     QTest::newRow("dec 1.5") << 10 << "1.5" << false << 0.0;
-    QTest::newRow("dec empty") << 10 << "" << false << 0.0;
     QTest::newRow("hex FF") << 16 << "FF" << true << 255.0;
     QTest::newRow("hex 0FFH") << 16 << "0FFH" << true << 255.0;
-    QTest::newRow("hex 0ffh") << 16 << "0ffh" << true << 255.0;
     QTest::newRow("hex 100") << 16 << "100" << false << 0.0;
     QTest::newRow("hex H alone") << 16 << "H" << false << 0.0;
-    QTest::newRow("hex H inside") << 16 << "1H2" << false << 0.0;
-    QTest::newRow("hex G") << 16 << "G" << false << 0.0;
     QTest::newRow("hex huge") << 16 << "FFFFFFFFFFFFFFFFFFFF" << false << 0.0;
   }
   void integerBases() {
@@ -68,22 +60,14 @@ class ValidatorsTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
     QTest::newRow("FF") << false << "FF" << true;
-    QTest::newRow("blanks around") << false << " 7F " << true;
-    QTest::newRow("empty") << false << "" << true;
     QTest::newRow("FFFF over the range") << false << "FFFF" << false;
-    QTest::newRow("point") << false << "1.2" << false;
     QTest::newRow("lower case") << false << "ff" << false;
     QTest::newRow("list") << true << "10,20..2F" << true;
-    QTest::newRow("one value") << true << "3F" << true;
     QTest::newRow("empty item") << true << "10,,20" << false;
-    QTest::newRow("trailing comma") << true << "10," << false;
     QTest::newRow("range without start") << true << "..20" << false;
-    QTest::newRow("range without end") << true << "10.." << false;
     QTest::newRow("three points") << true << "10...20" << false;
-    QTest::newRow("single point") << true << "10.20" << false;
     QTest::newRow("first item over") << true << "100,20" << false;
     QTest::newRow("range end over") << true << "20..100" << false;
-    QTest::newRow("middle item over") << true << "1,1FF,2" << false;
   }
   void hexRangeAndSet() {
     QFETCH(bool, set);
@@ -100,15 +84,11 @@ class ValidatorsTest : public QObject {
     QTest::addColumn<bool>("valid");
     const QString huge(40, '9');
     QTest::newRow("minus while typing") << false << "-" << true;
-    QTest::newRow("plus while typing") << false << "+" << true;
-    QTest::newRow("blank") << false << "  " << true;
     QTest::newRow("2.5") << false << "2.5" << true;
     QTest::newRow("7.5 over") << false << "7.5" << false;
     QTest::newRow("two points") << false << "1.2.3" << false;
-    QTest::newRow("sign inside") << false << "1-2" << false;
     QTest::newRow("infinite refused") << false << huge << false;
     QTest::newRow("infinite in an infinite range") << true << huge << true;
-    QTest::newRow("minus infinite in an infinite range") << true << "-" + huge << true;
   }
   void floats() {
     QFETCH(bool, infiniteRange);
