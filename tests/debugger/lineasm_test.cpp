@@ -120,35 +120,12 @@ TEST_F(LineAsmTest, EmptyStatementShowsTheInstructionThereAndWritesNothing) {
   EXPECT_TRUE(LineAsm().Lines.empty());
 }
 
-TEST_F(LineAsmTest, ConsecutiveLinesAreKeptAndCanBeTakenBack) {
-  ASSERT_TRUE(Assemble("100", "MOV A,#5"));
-  LineAsm().Statement.Text = "INC A";
-  ASSERT_TRUE(AssembleStatement());  // at the advanced address
-  EXPECT_EQ(Code(0x100, 3), (std::vector<uint8_t>{0x74, 0x05, 0x04}));
-  ASSERT_EQ(LineAsm().Lines.size(), 2u);
-  EXPECT_EQ(LineAsm().Lines[0].substr(0, 9), "0100=7405");
-  EXPECT_EQ(LineAsm().Lines[1].substr(0, 7), "0102=04");
-  SelectAssembledLine(0);
-  EXPECT_NE(LineAsm().Statement.Text.find("MOV"), std::string::npos);
-  EXPECT_NE(LineAsm().Statement.Text.find("A"), std::string::npos);
-}
-
 TEST_F(LineAsmTest, TheAssemblersOwnStateSurvives) {
   as::Asm().ModuleName = "OUTER";
   as::Asm().ErrorCount = 3;
   ASSERT_TRUE(Assemble("100", "NOP"));
   EXPECT_EQ(as::Asm().ModuleName, "OUTER");
   EXPECT_EQ(as::Asm().ErrorCount, 3u);
-}
-
-TEST_F(LineAsmTest, ShowingStartsAtTheProgramCounter) {
-  MainForm().CurrentPC = 0x1234;
-  ShowLineAssembler();
-  EXPECT_EQ(LineAsm().Address.Text, "1234");
-  LineAsm().Statement.Text = "NOP";
-  ASSERT_TRUE(AssembleStatement());
-  EXPECT_EQ(Code(0x1234, 1), std::vector<uint8_t>{0x00});
-  EXPECT_EQ(LineAsm().Address.Text, "1235");
 }
 
 TEST_F(LineAsmTest, HistoriesGoToTheHistoryFileAndComeBack) {

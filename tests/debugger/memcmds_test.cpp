@@ -73,13 +73,6 @@ TEST_F(MemCmdsTest, Transcript) {
   }
 }
 
-struct WriteCase {
-  const char* Line;
-  uint8_t Space;
-  int32_t Addr;
-  std::vector<uint8_t> Bytes;  // from Addr on, afterwards
-};
-
 std::vector<uint8_t> ImageBytes(uint8_t space, int32_t addr, size_t count) {
   const MemoryImages& m = Images();
   std::vector<uint8_t> out;
@@ -93,43 +86,6 @@ std::vector<uint8_t> ImageBytes(uint8_t space, int32_t addr, size_t count) {
     }
   }
   return out;
-}
-
-TEST_F(MemCmdsTest, WritesEveryByteOfEveryValue) {
-  const WriteCase cases[] = {
-      {"XWORD 0 = 1234", kSpaceXData, 0, {0x12, 0x34, 0x00}},
-      {"XWORD 0 TO 3 = 1234", kSpaceXData, 0, {0x12, 0x34, 0x12, 0x34, 0x00}},
-      {"XWORD 0 = 1, 2", kSpaceXData, 0, {0x00, 0x01, 0x00, 0x02, 0x00}},
-      {"CWORD 10 = 0BEEF", kSpaceCode, 0x10, {0xBE, 0xEF}},
-      {"DWORD 10 = 1234", kSpaceIData, 0x10, {0x12, 0x34}},
-      {"DWORD XDATA 10 = 0A0B0C0D", kSpaceXData, 0x10, {0x0A, 0x0B, 0x0C, 0x0D, 0x00}},
-      {"LONGINT XDATA 10 = 12345678", kSpaceXData, 0x10, {0x12, 0x34, 0x56, 0x78}},
-      {"INTEGER XDATA 0 = -2", kSpaceXData, 0, {0xFF, 0xFE}},
-      {"FLOAT XDATA 20 = 1.5", kSpaceXData, 0x20, {0x3F, 0xC0, 0x00, 0x00}},
-      {"POINTER XDATA 0 = 341202", kSpaceXData, 0, {0x02, 0x12, 0x34, 0x00}},  // type byte first
-      {"CHAR XDATA 0 = 'HI'", kSpaceXData, 0, {0x48, 0x49, 0x00}},
-      {"XBYTE 0 TO 9 = 1, 2, 3", kSpaceXData, 0, {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 0}},
-      {"XBYTE 0FFFE TO 0FFFF = 5", kSpaceXData, 0xFFFE, {5, 5}},
-      {"XBYTE 0 TO 3 = ''", kSpaceXData, 0, {0, 0, 0, 0}},
-      {"BIT 20 TO 22 = 1", kSpaceIData, 0x24, {0x07}},
-      {"BIT 0 TO 2 = 1, 0, 1", kSpaceIData, 0x20, {0x05}},
-      {"BIT 3 = 1", kSpaceIData, 0x20, {0x08}},
-      {"BIT 0 TO 0F = 1, 1, 0", kSpaceIData, 0x20, {0xDB, 0xB6, 0x00}},
-      {"DBYTE 0FE = 1, 2, 3", kSpaceIData, 0xFE, {1, 2, 0}},  // the third would wrap to 00H
-      {"RBYTE 90 = 0F", kSpaceDirect, 0x90, {0x0F}},
-      {"RBYTE 10 = 7", kSpaceIData, 0x10, {0x07}},
-      {"CBYTE 100 = 0A5", kSpaceCode, 0x100, {0xA5}},
-      {"PBYTE 0 = 1", kSpaceXData, 0, {0}},
-  };
-  for (const WriteCase& c : cases) {
-    Images().XDataImage.fill(0);
-    Images().IDataImage.fill(0);
-    Images().CodeImage.fill(0);
-    Output(c.Line);
-    EXPECT_EQ(ImageBytes(c.Space, c.Addr, c.Bytes.size()), c.Bytes) << c.Line;
-  }
-  // The user's 0A5H is a byte of code memory, not a planted break.
-  EXPECT_FALSE(IsBreakPlanted(0x100));
 }
 
 TEST_F(MemCmdsTest, WordsFollowTheTargetsByteOrder) {

@@ -119,15 +119,6 @@ TEST_F(TerminalTest, WhileTheProgramRunsOnlyHaltIsTaken) {
   dorvik::Run().ProgramRunning = false;
 }
 
-TEST_F(TerminalTest, OutTokenPrintsTheLastKeywordRow) {
-  Terminal().Lines = {std::string()};
-  Terminal().TerminalEcho = true;
-  OutToken(tok::kBR);
-  OutToken(tok::kREGISTERS);
-  OutToken(tok::kEqual);
-  EXPECT_EQ(TerminalText(), "BREAK REGISTERS =");
-}
-
 TEST_F(TerminalTest, OutputNeedsEchoAndAVisibleConsole) {
   Terminal().Lines = {std::string()};
   OutText("NO ECHO");

@@ -1,4 +1,4 @@
-// The communication set-up dialog: its lists and captions, Cancel changing
+// The communication set-up dialog: Cancel changing
 // nothing, OK applying the target with its breakpoint count, and a port that
 // cannot be opened reported with the system's text.
 
@@ -31,16 +31,6 @@ class CommDialogTest : public QObject {
   void cleanup() {
     main_.reset();
     StopEngine();
-  }
-
-  void listsAndCaptions() {
-    TCommPortSelect dialog;
-    QCOMPARE(dialog.windowTitle(), QString("Setup communication"));
-    QCOMPARE(dialog.btnConnect->text(), QString("Init connection"));
-    QCOMPARE(dialog.comboTarget->count(), 3);
-    QCOMPARE(dialog.comboTarget->currentText(), QString("VOV51"));
-    QCOMPARE(dialog.comboBaud->currentText(), QString("19200"));
-    QVERIFY(dialog.comboBaud->findText("115200") >= 0);
   }
 
   void cancelChangesNothingOkApplies() {

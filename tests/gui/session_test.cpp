@@ -435,18 +435,6 @@ class SessionTest : public QObject {
     QVERIFY(ReadFile(database).find("MINE") != std::string::npos);
   }
 
-  void hiddenTerminalDropsOutput() {
-    main_->Terminal()->close();
-    QVERIFY(!dorvik::Terminal().Visible);
-    const size_t lines = dorvik::Terminal().Lines.size();
-    SetScanLine("R\r", false);
-    dorvik::Terminal().TerminalEcho = true;
-    main_->ExecuteScannerLine();
-    QCOMPARE(dorvik::Terminal().Lines.size(), lines);
-    main_->Terminal()->ShowTerminal();
-    QVERIFY(main_->Terminal()->isVisible() && dorvik::Terminal().Visible);
-  }
-
  private:
   void Type(const QString& line) {
     QTest::keyClicks(edit_, line);
