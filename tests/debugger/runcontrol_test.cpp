@@ -73,33 +73,6 @@ TEST_F(RunControlTest, GoForeverEndsAtAWrittenBreakOpcode) {
   EXPECT_EQ(Images().CodeImage[2], 0xA5);  // the user's own byte stays
 }
 
-TEST_F(RunControlTest, UserBreakFromThePumpEndsAnEndlessLoop) {
-  Load({{0x0000, {0x80, 0xFE}}});
-  After(5, [] { dorvik::Run().UserBreak = true; });
-  EXPECT_EQ(Output("GO"), "EXECUTION HALTED AT 0000\n");
-  EXPECT_FALSE(dorvik::Run().ProgramRunning);
-  EXPECT_FALSE(dorvik::Run().Executing);
-  EXPECT_FALSE(dorvik::Run().UserBreak);  // the next GO is not stopped by an old break
-  EXPECT_EQ(Views().Caption, kCaptionHalted);
-}
-
-TEST_F(RunControlTest, BreakpointsStopBeforeTheirInstructionAndLeaveCodeAsItWas) {
-  Load(kCounting);
-  Output("BR = 2");
-  Output("BR = 2");  // one address in two entries is planted once
-  Output("BR = 3");
-  const auto before = Images().CodeImage;
-  EXPECT_EQ(Output("GO"), "EXECUTION HALTED AT 0002\n");
-  EXPECT_EQ(Acc(), 1);
-  EXPECT_TRUE(Images().CodeImage == before);
-  // Started on a breakpoint, the run executes it first.
-  EXPECT_EQ(Output("GO"), "EXECUTION HALTED AT 0003\n");
-  EXPECT_EQ(Acc(), 2);
-  EXPECT_TRUE(Images().CodeImage == before);
-  for (const tBreak& bp : Breakpoints().BreakTable) EXPECT_FALSE(bp.Planted || bp.Armed);
-  EXPECT_TRUE(Simulator().Planted.empty());
-}
-
 TEST_F(RunControlTest, BreakDisabledDuringTheRunIsStillRestored) {
   Load({{0x0000, {0x80, 0xFE}}, {0x0010, {0x04}}});
   Output("BR = 10");
@@ -110,14 +83,6 @@ TEST_F(RunControlTest, BreakDisabledDuringTheRunIsStillRestored) {
   });
   Output("GO");
   EXPECT_TRUE(Images().CodeImage == before);
-}
-
-TEST_F(RunControlTest, ArmServesOneGoOnly) {
-  Load(kCounting);
-  Output("GO ARM 2 TILL 3");
-  EXPECT_TRUE(Errors().empty());
-  EXPECT_FALSE(Breakpoints().ArmBreak.Used);
-  EXPECT_FALSE(Breakpoints().ArmBreak.Enabled);
 }
 
 // Step lines, written from the rendering of the code lines.
@@ -135,16 +100,6 @@ TEST_F(RunControlTest, TraceRunsARecursiveCallToItsOwnReturn) {
   EXPECT_EQ(Images().SimPC, 3);
   EXPECT_EQ(Images().IDataImage[7], 0);
   EXPECT_EQ(Images().SfrImage[sfr::SP], 7);
-}
-
-TEST_F(RunControlTest, StepLoopGoesOnWhileTheKeyIsEnter) {
-  Load(kCounting);
-  RunControl().StepKeySource = []() -> char {
-    static int n = 0;
-    return static_cast<char>(++n < 3 ? kKeyEnter : kKeyEsc);
-  };
-  Output("STEP");
-  EXPECT_EQ(Images().SimPC, 4);
 }
 
 class LineStepTest : public RunControlTest {

@@ -70,13 +70,6 @@ TEST_F(TerminalTest, EnterHandsTheLineUpperCasedWithCr) {
   EXPECT_EQ(TerminalText(), "hlt>base = hex\n");
 }
 
-TEST_F(TerminalTest, AnEmptyLineRetypesThePromptOnTheNextLine) {
-  Type("   ");
-  EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::EmptyLine);
-  EXPECT_EQ(TerminalText(), "hlt>   \nhlt>");
-  EXPECT_FALSE(Terminal().PromptPending);
-}
-
 TEST_F(TerminalTest, EscBreaksAndAltXEnds) {
   EXPECT_EQ(DoOnKeyDown(kKeyEsc), KeyAction::Break);
   EXPECT_TRUE(dorvik::Run().UserBreak);
@@ -89,32 +82,16 @@ TEST_F(TerminalTest, EscBreaksAndAltXEnds) {
   EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::None) << "Enter is ignored while tracing";
 }
 
-TEST_F(TerminalTest, TypeAheadNeverReplacesTheLineOfARunningCommand) {
-  SetScanLine("GR\r", false);
-  Executor().Running = true;
-  Type("cpu");
-  EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::LineQueued);
-  EXPECT_EQ(Scanner().ScanLine.substr(0, 3), "GR\r") << "the running command keeps its line";
-  Executor().Running = false;
-  std::string line;
-  ASSERT_TRUE(TakeTypeAhead(line));
-  EXPECT_EQ(line, "cpu");
-  EXPECT_FALSE(TakeTypeAhead(line));
-}
-
-TEST_F(TerminalTest, WhileTheProgramRunsOnlyHaltIsTaken) {
+// While the program runs a line is HALT or one of its abbreviations (the
+// other lines are the front end's, tests/console).
+TEST_F(TerminalTest, WhileTheProgramRunsHaltAndItsAbbreviationsBreak) {
   Executor().Running = true;
   dorvik::Run().ProgramRunning = true;
-  EXPECT_EQ(HandToScanner("cpu"), KeyAction::None);
-  EXPECT_EQ(Errors(), std::vector<int>{err::kCommandFormNotAllowedDuring});
-  EXPECT_FALSE(Messages().ErrorFlag) << "the running command does not see it as its own error";
-  EXPECT_FALSE(dorvik::Run().UserBreak);
-  EXPECT_EQ(HandToScanner("h"), KeyAction::Break);
-  EXPECT_TRUE(dorvik::Run().UserBreak);
-  dorvik::Run().UserBreak = false;
-  EXPECT_EQ(HandToScanner("HALT"), KeyAction::Break);
-  EXPECT_TRUE(dorvik::Run().UserBreak);
-  EXPECT_TRUE(Terminal().TypeAhead.empty());
+  for (const char* line : {"h", "HA", "HALT"}) {
+    dorvik::Run().UserBreak = false;
+    EXPECT_EQ(HandToScanner(line), KeyAction::Break) << line;
+    EXPECT_TRUE(dorvik::Run().UserBreak) << line;
+  }
   Executor().Running = false;
   dorvik::Run().ProgramRunning = false;
 }
