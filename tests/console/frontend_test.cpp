@@ -1,12 +1,10 @@
-// The console front end in-process: the input poll that the message pump runs
-// while a command works (breaks, HALT, error 144, type-ahead), and the main
-// loop on a pipe.
+// The console front end in-process: lines typed while a command works run
+// after it; questions on a terminal. Keys during runs, command files on pipes
+// and the end of the input are the pseudo-terminal runs' (pty_test.cpp).
 
 #include "console/frontend.h"
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <unistd.h>
 
 #include "base/runstate.h"
@@ -62,20 +60,6 @@ class FrontEndTest : public ConsoleTest {
   int out_[2] = {-1, -1};
 };
 
-TEST_F(FrontEndTest, ACommandFilesLinesWaitUntilTheRunEnds) {
-  console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
-  CommandAtWork(true);
-  Type("HALT\nCPU\n");
-  EndInput();
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  platform::PumpMessages();
-  EXPECT_FALSE(dorvik::Run().UserBreak) << "neither a line nor the end of the input stops the run";
-  EXPECT_FALSE(Terminal().EndOfInput);
-  CommandDone();
-  EXPECT_EQ(front.Run(), 0);
-  EXPECT_EQ(Output(), "hlt>HALT\nhlt>CPU\nCPU =51\nhlt>\n");
-}
-
 TEST_F(FrontEndTest, LinesTypedDuringACommandRunAfterIt) {
   console::ConsoleFrontEnd front(in_[0], out_[1], false, false);
   CommandAtWork(false);
@@ -87,17 +71,6 @@ TEST_F(FrontEndTest, LinesTypedDuringACommandRunAfterIt) {
   EndInput();
   EXPECT_EQ(front.Run(), 0);
   EXPECT_EQ(Output(), "hlt>CPU\nCPU =51\nhlt>\n");
-}
-
-TEST_F(FrontEndTest, TheEndOfATerminalsInputBreaksARunAndAnswersReadKey) {
-  console::ConsoleFrontEnd front(in_[0], out_[1], true, false);
-  CommandAtWork(true);
-  EndInput();
-  front.PollDuringCommand();
-  EXPECT_TRUE(dorvik::Run().UserBreak) << "a running program is halted at the end of the input";
-  EXPECT_TRUE(Terminal().EndOfInput);
-  EXPECT_EQ(ReadKey(), 27);
-  CommandDone();
 }
 
 // On a pipe a question takes its default (the pstep transcript); on a terminal

@@ -102,13 +102,8 @@ TEST_F(LineAsmTest, FailuresWriteNothingAndSayWhy) {
     EXPECT_FALSE(Messages().ErrorFlag);
   }
   EXPECT_TRUE(LineAsm().Statement.Items.empty());  // failed statements join no history
-}
-
-TEST_F(LineAsmTest, AnAssemblerErrorShowsItsText) {
-  Images().CodeImage.fill(kUntouched);
   EXPECT_FALSE(Assemble("100", "SJMP 0300H"));
-  EXPECT_NE(LineAsm().Result.find("ERROR"), std::string::npos) << LineAsm().Result;
-  EXPECT_EQ(LineAsm().Result.find("Device"), std::string::npos);
+  EXPECT_NE(LineAsm().Result.find("ERROR"), std::string::npos) << LineAsm().Result;  // the assembler's text
 }
 
 TEST_F(LineAsmTest, EmptyStatementShowsTheInstructionThereAndWritesNothing) {
