@@ -1,5 +1,5 @@
 // The memory, stack and register commands on the console: a transcript of
-// the simulator, the bytes that writes leave in the images, the chunks that
+// the simulator (data/memcmds.txt), the target's byte order, the chunks that
 // reads take, and the link targets failing cleanly.
 
 #include <fstream>
@@ -73,26 +73,12 @@ TEST_F(MemCmdsTest, Transcript) {
   }
 }
 
-std::vector<uint8_t> ImageBytes(uint8_t space, int32_t addr, size_t count) {
-  const MemoryImages& m = Images();
-  std::vector<uint8_t> out;
-  for (size_t i = 0; i < count; ++i) {
-    const size_t a = static_cast<size_t>(addr) + i;
-    switch (space) {
-      case kSpaceCode: out.push_back(m.CodeImage[a]); break;
-      case kSpaceXData: out.push_back(m.XDataImage[a]); break;
-      case kSpaceDirect: out.push_back(m.SfrImage[a]); break;
-      default: out.push_back(m.IDataImage[a & 0xFF]); break;
-    }
-  }
-  return out;
-}
-
 TEST_F(MemCmdsTest, WordsFollowTheTargetsByteOrder) {
   TypedValues().IntMSBFirst = false;
   Output("XWORD 0 = 1234");
   Output("LONGINT XDATA 2 = 12345678");
-  EXPECT_EQ(ImageBytes(kSpaceXData, 0, 6), (std::vector<uint8_t>{0x34, 0x12, 0x78, 0x56, 0x34, 0x12}));
+  EXPECT_EQ(std::vector<uint8_t>(Images().XDataImage.begin(), Images().XDataImage.begin() + 6),
+            (std::vector<uint8_t>{0x34, 0x12, 0x78, 0x56, 0x34, 0x12}));
   EXPECT_EQ(Output("XWORD 0"), "XDATA  0000=1234\n");
 }
 
