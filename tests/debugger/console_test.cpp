@@ -33,22 +33,9 @@ class TerminalTest : public ConsoleTest {
   }
 };
 
-TEST_F(TerminalTest, ThePromptAndTheKeysThatWouldDestroyIt) {
+// The keys at the prompt are the pseudo-terminal runs' and the workbench's.
+TEST_F(TerminalTest, ThePromptOnAFreshLine) {
   EXPECT_EQ(TerminalText(), "hlt>");
-  EXPECT_EQ(Terminal().PromptLength, 4);
-  DoOnKeyDown(kKeyBackspace);
-  EXPECT_EQ(TerminalText(), "hlt>");
-  Type("BASE");
-  DoOnKeyDown(kKeyHome);
-  EXPECT_EQ(Terminal().Caret, 4);
-  DoOnKeyDown(kKeyLeft);
-  EXPECT_EQ(Terminal().Caret, 4) << "the caret cannot enter the prompt";
-  Type("X");
-  EXPECT_EQ(TerminalText(), "hlt>XBASE");
-  DoOnKeyDown(kKeyEnd);
-  EXPECT_EQ(Terminal().Caret, 9);
-  DoOnKeyDown(kKeyBackspace);
-  EXPECT_EQ(TerminalText(), "hlt>XBAS");
   // A bare prompt is replaced when the prompt changes; a short reply without CR is never lost.
   Terminal().Lines = {"hlt>"};
   Terminal().MonitorPrompt = std::string(kPromptRunning);
@@ -61,16 +48,6 @@ TEST_F(TerminalTest, ThePromptAndTheKeysThatWouldDestroyIt) {
   Terminal().Lines = {"hlt>X"};
   ShowCursor();
   EXPECT_EQ(TerminalText(), "hlt>X\nhlt>") << "only a bare prompt is replaced";
-}
-
-TEST_F(TerminalTest, EnterHandsTheLineUpperCasedWithCr) {
-  Type("base = hex");
-  Messages().ErrorFlag = true;
-  EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::LineEntered);
-  EXPECT_EQ(Scanner().ScanLine.substr(0, 11), "BASE = HEX\r");
-  EXPECT_TRUE(Terminal().TerminalEcho);
-  EXPECT_FALSE(Messages().ErrorFlag);
-  EXPECT_EQ(TerminalText(), "hlt>base = hex\n");
 }
 
 TEST_F(TerminalTest, EscBreaksAndAltXEnds) {
