@@ -1,17 +1,34 @@
 // The executor's own rules (each command's console text is in the golden
-// transcripts of tests/console/transcripts) and the terminal console's model:
-// the prompt, the key rules, the hand-over of lines to the scanner, ReadKey
-// and the lazy speed calibration.
+// transcripts of tests/console/transcripts); the terminal console's model:
+// the prompt, the hand-over of lines, ReadKey and the lazy speed calibration;
+// the line assembler: statements become bytes at the evaluated address,
+// failures write nothing, the histories reach the history file; the
+// communication settings: OK applies the target kind, the breakpoint table's
+// size and the line, the project's [COM] entries, the console's options.
 
 #include "debugger/terminal.h"
 
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "access/links.h"
+#include "assembler/context.h"
 #include "base/mainform.h"
 #include "base/runstate.h"
+#include "console/commoptions.h"
 #include "debugger/breakpoints.h"
+#include "debugger/commsettings.h"
 #include "debugger/executor.h"
+#include "debugger/lineasm.h"
 #include "lang/keywords.h"
+#include "machine/images.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
+#include "project/config.h"
+#include "tests/platform/scratch_dir.h"
 #include "tests/support/console_fixture.h"
 
 namespace dorvik::testing {
@@ -183,6 +200,236 @@ TEST_F(ExecutorTest, RbsOnTheAducKeepsTheRegisterShadow) {
   dorvik::Run().TargetKind = kTargetAduc;
   Command("RBS = 3");
   EXPECT_EQ(Target().TargetRegs.PSW & 0x18, 0x18);
+}
+
+
+constexpr uint8_t kUntouched = 0xA5;
+
+class LineAsmTest : public ConsoleTest {
+ protected:
+  void SetUp() override {
+    ConsoleTest::SetUp();
+    MainForm().HistoryFileName = dir_.File("DORVIK51.HST");
+    Images().CodeImage.fill(kUntouched);
+    CreateLineAssembler();
+  }
+  bool Assemble(const std::string& address, const std::string& statement) {
+    LineAsm().Address.Text = address;
+    LineAsm().Statement.Text = statement;
+    return AssembleStatement();
+  }
+  std::vector<uint8_t> Code(uint32_t from, size_t count) const {
+    const auto& image = Images().CodeImage;
+    return {image.begin() + from, image.begin() + from + count};
+  }
+  test_util::ScratchDir dir_;
+};
+
+struct Case {
+  const char* Address;
+  const char* Statement;
+  uint32_t At;                 // where the bytes must land
+  std::vector<uint8_t> Bytes;  // empty: nothing may be written
+  const char* Next;            // the address field afterwards
+};
+
+TEST_F(LineAsmTest, StatementsBecomeBytesAtTheEvaluatedAddress) {
+  const Case cases[] = {
+      {"100", "MOV A,#5", 0x100, {0x74, 0x05}, "0102"},
+      {"100", "LJMP 1234H", 0x100, {0x02, 0x12, 0x34}, "0103"},
+      {"100", "SJMP 0110H", 0x100, {0x80, 0x0E}, "0102"},
+      {"100", "MOVC A,@A+DPTR", 0x100, {0x93}, "0101"},
+      {"200", "MOV 30H,#0A5H", 0x200, {0x75, 0x30, 0xA5}, "0203"},
+      {"0FFE", "LCALL 0", 0xFFE, {0x12, 0x00, 0x00}, "1001"},
+      // An expression: its value is the address, not its text reread.
+      {"80H+80H", "NOP", 0x100, {0x00}, "0101"},
+      {"1000-(2*8)", "INC A", 0xFF0, {0x04}, "0FF1"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.Address) + ": " + k.Statement);
+    Images().CodeImage.fill(kUntouched);
+    ASSERT_TRUE(Assemble(k.Address, k.Statement)) << LineAsm().Result;
+    EXPECT_EQ(Code(k.At, k.Bytes.size()), k.Bytes);
+    EXPECT_EQ(Code(k.At + k.Bytes.size(), 1), std::vector<uint8_t>{kUntouched});
+    EXPECT_EQ(Code(k.At - 1, 1), std::vector<uint8_t>{kUntouched});
+    EXPECT_EQ(LineAsm().Address.Text, k.Next);
+    EXPECT_EQ(dorvik::Run().AsmLineAddress, std::stoul(k.Next, nullptr, 16));
+    EXPECT_FALSE(LineAsm().Result.empty());
+    EXPECT_FALSE(dorvik::Run().AsmLineMode);
+    EXPECT_FALSE(dorvik::Run().TargetBusy);
+  }
+}
+
+TEST_F(LineAsmTest, FailuresWriteNothingAndSayWhy) {
+  // The numbered box each failure shows ("" none: the address keeps the focus).
+  const std::pair<Case, const char*> cases[] = {
+      {{"100", "MOV @R2,A", 0x100, {}, "100"}, "Error #"},                         // no such operand
+      {{"100", "SJMP 0300H", 0x100, {}, "100"}, "Error #109"},                     // target out of reach
+      {{"100", "FROB A", 0x100, {}, "100"}, "Error #"},                            // no such mnemonic
+      {{"100", "MOV A,", 0x100, {}, "100"}, "Error #"},                            // operand missing
+      {{"XYZZY+", "NOP", 0x100, {}, "XYZZY+"}, ""},                                // address does not evaluate
+      {{"12345H", "NOP", 0x2345, {}, "12345H"}, ""},                               // address beyond code memory
+  };
+  for (const auto& [k, box] : cases) {
+    SCOPED_TRACE(std::string(k.Address) + ": " + k.Statement);
+    Images().CodeImage.fill(kUntouched);
+    const std::vector<uint8_t> before = Code(k.At, 4);
+    boxes_.Clear();
+    EXPECT_FALSE(Assemble(k.Address, k.Statement));
+    if (*box == 0) {
+      EXPECT_TRUE(boxes_.Shown().empty());
+    } else {
+      ASSERT_EQ(boxes_.Shown().size(), 1u);
+      EXPECT_EQ(boxes_.Shown()[0].Caption.rfind(box, 0), 0u) << boxes_.Shown()[0].Caption;
+    }
+    EXPECT_EQ(Code(k.At, 4), before);
+    EXPECT_EQ(LineAsm().Address.Text, k.Next);
+    EXPECT_TRUE(LineAsm().Lines.empty());
+    EXPECT_EQ(LineAsm().Statement.Text, k.Statement);
+    EXPECT_FALSE(dorvik::Run().AsmLineMode);
+    EXPECT_FALSE(Messages().ErrorFlag);
+  }
+  EXPECT_TRUE(LineAsm().Statement.Items.empty());  // failed statements join no history
+  EXPECT_FALSE(Assemble("100", "SJMP 0300H"));
+  EXPECT_NE(LineAsm().Result.find("ERROR"), std::string::npos) << LineAsm().Result;  // the assembler's text
+}
+
+TEST_F(LineAsmTest, EmptyStatementShowsTheInstructionThereAndWritesNothing) {
+  Images().CodeImage[0x100] = 0x74;
+  Images().CodeImage[0x101] = 0x05;
+  EXPECT_FALSE(Assemble("100", "  "));
+  EXPECT_NE(LineAsm().Statement.Text.find("MOV"), std::string::npos) << LineAsm().Statement.Text;
+  EXPECT_EQ(Code(0x100, 3), (std::vector<uint8_t>{0x74, 0x05, kUntouched}));
+  EXPECT_TRUE(LineAsm().Lines.empty());
+}
+
+TEST_F(LineAsmTest, TheAssemblersOwnStateSurvives) {
+  as::Asm().ModuleName = "OUTER";
+  as::Asm().ErrorCount = 3;
+  ASSERT_TRUE(Assemble("100", "NOP"));
+  EXPECT_EQ(as::Asm().ModuleName, "OUTER");
+  EXPECT_EQ(as::Asm().ErrorCount, 3u);
+}
+
+TEST_F(LineAsmTest, HistoriesGoToTheHistoryFileAndComeBack) {
+  ASSERT_TRUE(Assemble("100", "MOV A,#5"));
+  EXPECT_FALSE(Assemble("100", "MOV @R2,A"));
+  ASSERT_TRUE(Assemble("200", "NOP"));
+  DestroyLineAssembler();
+  const std::string file = test_util::ReadAll(MainForm().HistoryFileName);
+  EXPECT_NE(file.find("[HISTORY]"), std::string::npos) << file;
+  EXPECT_NE(file.find("19H1=NOP"), std::string::npos) << file;
+  EXPECT_NE(file.find("19H2=MOV A,#5"), std::string::npos) << file;
+  EXPECT_EQ(file.find("@R2"), std::string::npos) << file;
+  EXPECT_NE(file.find("18H1=200"), std::string::npos) << file;
+
+  ResetState<LineAsmState>();
+  CreateLineAssembler();
+  EXPECT_EQ(LineAsm().Statement.Items, (std::vector<std::string>{"NOP", "MOV A,#5"}));
+  EXPECT_EQ(LineAsm().Address.Items, (std::vector<std::string>{"200", "100"}));
+  EXPECT_FALSE(LineAsm().HistoryChanged);
+}
+
+TEST_F(LineAsmTest, UnchangedHistoriesAreNotWritten) {
+  DestroyLineAssembler();
+  EXPECT_FALSE(std::filesystem::exists(MainForm().HistoryFileName));
+}
+
+
+class CommSettingsTest : public ConsoleTest {
+ protected:
+  void SetUp() override {
+    ConsoleTest::SetUp();
+    ASSERT_EQ(openpty(&master_, &slave_, nullptr, nullptr, nullptr), 0);
+  }
+  void TearDown() override {
+    CloseLink();
+    close(master_);
+    close(slave_);
+    ConsoleTest::TearDown();
+  }
+  int master_ = -1, slave_ = -1;
+};
+
+// Cancel changing nothing is the workbench session's check.
+TEST_F(CommSettingsTest, OkAppliesAll) {
+  CommSetupDialog dialog;
+  dialog.SelectTarget(0);
+  dialog.SelectPort(ttyname(slave_));
+  dialog.SelectBaud(9600);
+  EXPECT_TRUE(dialog.Ok());
+  EXPECT_EQ(dorvik::Run().TargetKind, kTargetMonitor);
+  EXPECT_EQ(Breakpoints().LastBreakIndex, 1);
+  EXPECT_TRUE(LinkIsOpen());
+  EXPECT_EQ(LinkBaud(), 9600);
+
+  // Back to the simulator: the line is closed, eight breakpoints again.
+  CommSetupDialog back;
+  back.SelectTarget(2);
+  EXPECT_TRUE(back.Ok());
+  EXPECT_EQ(Breakpoints().LastBreakIndex, 7);
+  EXPECT_FALSE(LinkIsOpen());
+}
+
+// The project's own serial settings, when the command line names none.
+TEST_F(CommSettingsTest, ProjectSettingsOpenTheLine) {
+  dorvik::Run().TargetKind = kTargetMonitor;
+  Project().ComPort = ttyname(slave_);
+  Project().BaudRate = 4800;
+  console::ApplyStartCommSettings();
+  EXPECT_EQ(LinkBaud(), 4800);
+  EXPECT_EQ(Breakpoints().LastBreakIndex, 1);
+}
+
+TEST_F(CommSettingsTest, ProjectComSection) {
+  platform::IniFile file;
+  std::string port;
+  int32_t baud = 19200;
+  WriteComSettings(file, "COM2", 57600);
+  ReadComSettings(file, port, baud);
+  EXPECT_EQ(port, "COM2");
+  EXPECT_EQ(baud, 57600);
+  WriteComSettings(file, "/dev/ttyUSB0", 115200);
+  ReadComSettings(file, port, baud);
+  EXPECT_EQ(port, "/dev/ttyUSB0");
+  EXPECT_EQ(baud, 115200);
+  // A speed that is not offered falls back to 19200 with message 101.
+  file.WriteInteger("COM", "Baud", 12345);
+  ReadComSettings(file, port, baud);
+  EXPECT_EQ(baud, 19200);
+  EXPECT_EQ(Errors(), std::vector<int>{err::kBadValueBaudCommunicationSpeed});
+}
+
+TEST_F(CommSettingsTest, CommandLineOptions) {
+  std::string device = ttyname(slave_);
+  std::string a0 = "dorvik51", a1 = "--port", a3 = "--baud=38400", a4 = "PROGRAM.HEX", a5 = "--target", a6 = "adUC";
+  char* argv[] = {a0.data(), a1.data(), device.data(), a3.data(), a4.data(), a5.data(), a6.data(), nullptr};
+  int argc = 7;
+  std::string error;
+  ASSERT_TRUE(console::TakeCommOptions(argc, argv, error)) << error;
+  EXPECT_EQ(argc, 2);  // the rest is left for the other options
+  EXPECT_STREQ(argv[1], "PROGRAM.HEX");
+  EXPECT_EQ(argv[2], nullptr);
+  // Applied once the project is read: over its settings.
+  EXPECT_EQ(dorvik::Run().TargetKind, kTargetSimulator);
+  Project().BaudRate = 9600;
+  console::ApplyStartCommSettings();
+  EXPECT_EQ(dorvik::Run().TargetKind, kTargetAduc);
+  EXPECT_EQ(LinkBaud(), 38400);
+  EXPECT_EQ(LinkDevice(), device);
+
+  std::string b1 = "--baud", b2 = "12000", c1 = "--target", c2 = "Z80", d1 = "--port";
+  char* bad1[] = {a0.data(), b1.data(), b2.data(), nullptr};
+  argc = 3;
+  EXPECT_FALSE(console::TakeCommOptions(argc, bad1, error));
+  EXPECT_NE(error.find("12000"), std::string::npos);
+  char* bad2[] = {a0.data(), c1.data(), c2.data(), nullptr};
+  argc = 3;
+  EXPECT_FALSE(console::TakeCommOptions(argc, bad2, error));
+  char* bad3[] = {a0.data(), d1.data(), nullptr};
+  argc = 2;
+  EXPECT_FALSE(console::TakeCommOptions(argc, bad3, error));
+  EXPECT_EQ(error, "--port needs a value");
 }
 
 }  // namespace
