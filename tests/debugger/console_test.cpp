@@ -174,7 +174,8 @@ TEST_F(ExecutorTest, TheExecutorIsNotReentered) {
 
 TEST_F(ExecutorTest, TargetCommandsWaitForAStoppedProgram) {
   dorvik::Run().ProgramRunning = true;
-  for (const char* line : {"CPU", "R3", "GO", "STEP", "TRACE", "BR0", "BR = 5"}) {
+  for (const char* line : {"CPU", "R3", "GO", "STEP", "TRACE", "BR0", "BR = 5", "XBYTE 0", "XBYTE 0 = 1",
+                           "CHECKSUM 0 TO 1", "STACK", "CALLSTACK", "REGISTERS"}) {
     Command(line);
     EXPECT_EQ(Errors(), std::vector<int>{err::kCommandFormNotAllowedDuring}) << line;
   }

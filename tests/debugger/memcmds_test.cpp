@@ -1,9 +1,7 @@
-// The memory, stack and register commands on the console: a transcript of
-// the simulator (data/memcmds.txt), the target's byte order, the chunks that
-// reads take, and the link targets failing cleanly.
+// The memory, stack and register commands beyond their console transcript
+// (tests/console/transcripts/memory.*): the target's byte order, the chunks
+// that reads take, the call stack, and the link targets failing cleanly.
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "access/backend.h"
@@ -18,60 +16,7 @@
 namespace dorvik::testing {
 namespace {
 
-class MemCmdsTest : public ConsoleTest {
- protected:
-  std::vector<std::string> Boxes() const {
-    std::vector<std::string> captions;
-    for (const auto& box : boxes_.Shown()) captions.push_back(box.Caption);
-    return captions;
-  }
-};
-
-// Runs the transcript: each command's console text and message boxes.
-TEST_F(MemCmdsTest, Transcript) {
-  std::ifstream file(std::string(DORVIK_SOURCE_DIR) + "/tests/debugger/data/memcmds.txt");
-  ASSERT_TRUE(file);
-  struct Step {
-    int Line = 0;
-    std::string Directive, Command, Output;
-    std::vector<std::string> Boxes;
-  };
-  std::vector<Step> steps;
-  std::string line;
-  for (int n = 1; std::getline(file, line); ++n) {
-    if (line.empty() || line[0] == '#') continue;
-    if (line[0] == '@') {
-      steps.push_back({n, line.substr(1), "", "", {}});
-    } else if (line.rfind("> ", 0) == 0) {
-      steps.push_back({n, "", line.substr(2), "", {}});
-    } else {
-      ASSERT_FALSE(steps.empty()) << "line " << n;
-      if (line.front() == '[' && line.back() == ']')
-        steps.back().Boxes.push_back(line.substr(1, line.size() - 2));
-      else
-        steps.back().Output += line + "\n";
-    }
-  }
-  ASSERT_GT(steps.size(), 100u);
-  for (const Step& step : steps) {
-    if (!step.Directive.empty()) {
-      std::istringstream words(step.Directive);
-      std::string what, value;
-      words >> what >> value;
-      if (what == "radix")
-        Formatting().DisplayRadix = static_cast<uint8_t>(std::stoi(value));
-      else if (what == "ascii")
-        Executor().ShowAscii = value == "on";
-      else if (what == "running")
-        dorvik::Run().ProgramRunning = value == "on";
-      else
-        FAIL() << "line " << step.Line << ": unknown directive";
-      continue;
-    }
-    EXPECT_EQ(Output(step.Command), step.Output) << "line " << step.Line << ": " << step.Command;
-    EXPECT_EQ(Boxes(), step.Boxes) << "line " << step.Line << ": " << step.Command;
-  }
-}
+using MemCmdsTest = ConsoleTest;
 
 TEST_F(MemCmdsTest, WordsFollowTheTargetsByteOrder) {
   TypedValues().IntMSBFirst = false;
