@@ -143,24 +143,16 @@ TEST_F(TerminalTest, CpuSpeedIsCalibratedOnFirstUseOnly) {
 
 using ExecutorTest = ConsoleTest;
 
-TEST_F(ExecutorTest, LinesNoHandlerTakesAreSyntaxErrorsUnlessTheyReportedTheirOwn) {
+// The messages of lines no handler takes are in the errors transcript.
+TEST_F(ExecutorTest, AFailedCommandLeavesTheExecutorIdleAndTheNextStartsClean) {
   Command("LOAD");
   EXPECT_EQ(Errors(), std::vector<int>{err::kSyntaxError});
   EXPECT_FALSE(Executor().Running);
   EXPECT_FALSE(dorvik::Run().TargetBusy);
   EXPECT_EQ(MainForm().BusyCount, 0);
-  Command("NOSUCHNAME");
-  EXPECT_EQ(Errors(), std::vector<int>{err::kSymbolNotKnown}) << "an unknown symbol is its error alone";
   Command("");
   EXPECT_TRUE(Errors().empty());
   EXPECT_FALSE(Messages().ErrorFlag) << "each command starts clean";
-  Command("CPU = NOSUCHCPU");
-  EXPECT_FALSE(Errors().empty());
-  EXPECT_EQ(CpuDb().CpuName, "51") << "the old name is put back";
-  for (const char* line : {"RESET CPU", "RESET CH"}) {
-    Command(line);
-    for (int e : Errors()) EXPECT_NE(e, err::kSyntaxError) << line;
-  }
 }
 
 TEST_F(ExecutorTest, TheExecutorIsNotReentered) {
