@@ -279,13 +279,6 @@ class RunControlTest : public ConsoleTest {
   uint8_t Acc() const { return Images().SfrImage[sfr::ACC]; }
 };
 
-TEST_F(RunControlTest, GoForeverEndsAtAWrittenBreakOpcode) {
-  Load({{0x0000, {0x04, 0x04, 0xA5, 0x04}}});
-  EXPECT_EQ(Output("GO FOREVER"), "EXECUTION HALTED AT 0002\n");
-  EXPECT_EQ(Acc(), 2);
-  EXPECT_EQ(Images().CodeImage[2], 0xA5);  // the user's own byte stays
-}
-
 TEST_F(RunControlTest, BreakDisabledDuringTheRunIsStillRestored) {
   Load({{0x0000, {0x80, 0xFE}}, {0x0010, {0x04}}});
   Output("BR = 10");
@@ -304,16 +297,6 @@ struct StepCase {
   const char* Output;
   int32_t Pc;
 };
-
-TEST_F(RunControlTest, TraceRunsARecursiveCallToItsOwnReturn) {
-  // 0000 LCALL 0010H / 0003 SJMP $ ; 0010 DJNZ R7,0014H / 0012 SJMP 0016H / 0014 ACALL 0010H / 0016 RET
-  Load({{0x0000, {0x12, 0x00, 0x10, 0x80, 0xFE}}, {0x0010, {0xDF, 0x02, 0x80, 0x02, 0x11, 0x10, 0x22}}});
-  Images().IDataImage[7] = 3;
-  Output("TRACE");
-  EXPECT_EQ(Images().SimPC, 3);
-  EXPECT_EQ(Images().IDataImage[7], 0);
-  EXPECT_EQ(Images().SfrImage[sfr::SP], 7);
-}
 
 class LineStepTest : public RunControlTest {
  protected:
@@ -350,20 +333,6 @@ TEST_F(RunControlTest, LineStepWithoutSymbolsAsksAndRunsUntilBroken) {
   ASSERT_FALSE(boxes_.Shown().empty());
   EXPECT_EQ(boxes_.Shown().front().Caption.substr(boxes_.Shown().front().Caption.find('#')), "#45");
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
-}
-
-TEST_F(RunControlTest, ResetPutsTheSimulatorInItsResetState) {
-  auto& s = Images().SfrImage;
-  std::fill(s.begin(), s.end(), uint8_t{0x5A});
-  Images().SimPC = 0x1234;
-  ResetTarget();
-  for (size_t a = 0x80; a < 0x100; ++a) {
-    const uint8_t expected = a == sfr::SP ? 0x07 : (a == sfr::P0 || a == sfr::P1 || a == sfr::P2 || a == sfr::P3) ? 0xFF : 0;
-    EXPECT_EQ(s[a], expected) << std::hex << a;
-  }
-  EXPECT_EQ(Images().SimPC, 0);
-  EXPECT_EQ(RegisterText("PC"), "0000");
-  EXPECT_EQ(RegisterText("SP"), "07");
 }
 
 TEST_F(RunControlTest, HaltStopsAndTakesTheBreaksOut) {
