@@ -74,12 +74,5 @@ TEST(AsmHexTest, RecordsKeepEveryByteAndEndWithTheEndRecordUnlessRelocatable) {
   }
 }
 
-TEST(AsmHexTest, NothingHappensWithoutARequestedFile) {
-  HexRun run;
-  run.c.HexRequested = false;
-  AddHexBytes(run.c, 0, Bytes{1});
-  EXPECT_TRUE(run.Close().empty());
-}
-
 }  // namespace
 }  // namespace dorvik::as

@@ -49,26 +49,6 @@ class ListingTest : public ::testing::Test {
   std::shared_ptr<std::ostringstream> out;
 };
 
-TEST_F(ListingTest, PageHeaderEndsWithDateAndPageNumberAtTheRightMargin) {
-  c.PageWidth = 80;
-  Control(c, ControlId::Date).Value = "    06-12-26";
-  ListPageHeader(c);
-  ListPageHeader(c);
-  // A long title is cut to leave room for the page number.
-  c.PageWidth = 64;
-  Control(c, ControlId::Title).Value = std::string(100, 'T');
-  ListPageHeader(c);
-  const auto lines = Written();
-  ASSERT_GE(lines.size(), 9u);
-  EXPECT_EQ(lines[0].size(), 81u);  // form feed + 80 columns
-  EXPECT_EQ(lines[0].substr(0, 33), "\fMCS-51/52/44 Assembler    BLINK ");
-  EXPECT_EQ(lines[0].substr(81 - 22), "    06-12-26    Page 1");
-  EXPECT_EQ(lines[4].substr(81 - 10), "    Page 2");
-  EXPECT_EQ(lines[8].size(), 65u);
-  EXPECT_EQ(lines[8].substr(65 - 10), "    Page 3");
-  EXPECT_EQ(c.out.Listing.LineOnPage, 4);
-}
-
 TEST_F(ListingTest, SixtyTwoLinePageHoldsHeaderAndFiftyEightLines) {
   c.PageLength = 62;
   ListPageHeader(c);
@@ -120,19 +100,6 @@ TEST_F(ListingTest, NolistHidesLinesButNotFaultyOnes) {
   EXPECT_NE(lines[0].find("faulty"), std::string::npos);
 }
 
-TEST_F(ListingTest, ErrorPrintGetsFaultyLinesAlsoWithTheListingOff) {
-  auto errors = std::make_shared<std::ostringstream>();
-  c.out.Files.ErrorPrint = errors;
-  c.out.Files.ErrorPrintOpen = true;
-  c.out.Files.Listing.reset();
-  c.out.Files.ListOpen = false;
-  Statement(line::kInstruction, "  MOV A,#1", {0x74, 0x01});
-  c.line.LineHasError = true;
-  Statement(line::kInstruction, "  MOV A,300", {0xE5, 0x2C});
-  EXPECT_EQ(errors->str(), "0000 E52C              2       MOV A,300\n");
-  EXPECT_TRUE(out->str().empty());
-}
-
 TEST_F(ListingTest, FatalStopClosesEveryOutputAndAborts) {
   auto hex = std::make_shared<std::ostringstream>();
   c.out.Files.Hex = hex;
@@ -156,6 +123,43 @@ TEST_F(ListingTest, FatalStopLinesAlsoEndTheOpenListing) {
   EXPECT_EQ(out->str(),
             "Exception " + std::to_string(ENOSPC) + ": " + std::strerror(ENOSPC) + "\n DIZ-52 TERMINATED\n");
   EXPECT_NE(c.StatusText.find(" DIZ-52 TERMINATED"), std::string::npos);
+}
+
+// The syntax error marker points at the token in error; at a narrow page
+// width it and long messages break into lines of the page width.
+using namespace testutil;
+
+TEST(ListingErrors, ListingMarksTheSyntaxErrorColumn) {
+  struct Case {
+    std::string Controls;
+    std::string Source;
+    size_t Column;  // of the offending token, 1-based
+  };
+  const Case cases[] = {{"NOOBJECT", " MOV A,#1 2", 11},
+                        {"NOOBJECT PAGEWIDTH(64)", " DB 1," + std::string(40, ' ') + "2 3", 49}};
+  for (const auto& k : cases) {
+    auto a = Assemble(k.Source + "\n END\n", k.Controls);
+    const auto lines = SplitLines(a.Output(".lst"));
+    std::string marker;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].rfind("*** ____", 0) != 0) continue;
+      for (size_t j = i; j < lines.size() && marker.find('^') == std::string::npos; ++j) {
+        EXPECT_LE(lines[j].size(), a.C().PageWidth) << lines[j];
+        marker += lines[j];
+      }
+      break;
+    }
+    EXPECT_EQ(marker.find('^'), 29 + k.Column - 1) << marker;
+  }
+}
+
+TEST(ListingErrors, LongMessagesWrapAtThePageWidth) {
+  std::string name(32, 'N');
+  auto a = Assemble("$PAGEWIDTH(64)\n MOV A,#" + name + "+" + name + "\n END\n", "NOOBJECT");
+  const std::string lst = a.Output(".lst");
+  // "*** ERROR #114, Line #2, UNDEFINED SYMBOL "N...N"" is 68 characters: cut after 64.
+  const std::string full = "*** ERROR #114, Line #2, UNDEFINED SYMBOL \"" + name + "\"";
+  EXPECT_NE(lst.find(full.substr(0, 64) + "\n" + full.substr(64)), std::string::npos) << lst;
 }
 
 }  // namespace

@@ -54,54 +54,6 @@ class SymListingTest : public ::testing::Test {
   std::shared_ptr<std::ostringstream> out;
 };
 
-TEST(SymbolColumnTest, WidthIsLongestNamePlusTwoAtLeastTenAndEven) {
-  for (const auto& [longest, width] : {std::pair{1, 10}, {8, 10}, {9, 12}, {10, 12}, {31, 34}})
-    EXPECT_EQ(SymbolNameColumnWidth(longest), width) << longest;
-}
-
-TEST_F(SymListingTest, LeadersAlignTheTypeLetters) {
-  Add("A_RATHER_LONG_NAME", kind::kCode, 0x1234);
-  Add("X", kind::kNumber, 5);
-  // The longest name gets two columns of leader, shorter ones longer leaders.
-  EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"A_RATHER_LONG_NAME.   C ADDR    1234H   A        ",
-                                                     "X . . . . . . . . .     NUMB    0005H   A        "}));
-}
-
-TEST_F(SymListingTest, BitAddressesShowTheirByteAndBit) {
-  Add("ABIT", kind::kBit, 0x0B);        // 21H.3
-  Add("SFRBIT", kind::kBit, 0xD3);      // PSW.3
-  Add("RELBIT", kind::kBit, 0x0B, 1);   // relocatable: byte offset 1
-  Add("SEG1", kind::kSegment + kind::kData, 2, 1, kScopeLocal, kRelBitAddressable);
-  EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"ABIT. . .   B ADDR    0021H.3 A        ",
-                                                     "SFRBIT. .   B ADDR    00D0H.3 A        ",
-                                                     "RELBIT. .   B ADDR    0001H.3 R        SEG=SEG1",
-                                                     "SEG1. . .   D SEG     0002H            REL=BITADDRESSABLE"}));
-}
-
-TEST_F(SymListingTest, RegistersExternalsAndUndefinedSymbols) {
-  Add("ACC_ALIAS", kind::kRegister, 10);
-  Add("EXTFN", kind::kCode, 0, 2, kScopeExternal);
-  Add("PTR", kind::kRegister, 3);
-  Add("PUBVAR", kind::kData, 0x30, 0, kScopePublic);
-  Add("UNDEF", kind::kUndefined, 0);
-  // "A" is one column shorter than "R3": the value field as the listing has it.
-  EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"ACC_ALIAS .     REG     A               ",
-                                                     "EXTFN . . .   C ADDR    ----      EXT    ",
-                                                     "PTR . . . .     REG     R3               ",
-                                                     "PUBVAR. . .   D ADDR    0030H   A PUB    ",
-                                                     "UNDEF . . .     ----    ----             "}));
-}
-
-TEST_F(SymListingTest, CrossReferencesPutTheDefiningLineFirst) {
-  Control(ControlId::Xref).On = true;
-  Add("LOOP", kind::kCode, 0x10);
-  Add("EXT", kind::kCode, 0, 2, kScopeExternal);
-  // EXT (ordinal 2) is referred to but never defined in defining position.
-  c.sym.Xref = {{12, 1, 0}, {7, 1, 1}, {15, 1, 0}, {20, 2, 0}, {0, 0, 0}};
-  EXPECT_EQ(SymbolLines(), (std::vector<std::string>{"LOOP. . .   C ADDR    0010H   A          7#  12  15",
-                                                     "EXT . . .   C ADDR    ----      EXT      20"}));
-}
-
 // References that do not fit on the line continue on the next one; a number
 // is never cut.
 TEST_F(SymListingTest, LongReferenceListsWrapBetweenNumbers) {
