@@ -237,14 +237,4 @@ TEST_F(Diz52Test, FoldersAndUnwritableOutputsAreIOErrorsWithTheReason) {
   }
 }
 
-TEST_F(Diz52Test, OutputsAreReproducible) {
-  fs::copy_file(kBlink, dir / "blink.a51");
-  ASSERT_EQ(Diz52("blink.a51 XREF").Status, 0);
-  const std::string lst = Read(dir / "blink.lst"), obj = Read(dir / "blink.obj"), hex = Read(dir / "blink.hex");
-  ASSERT_EQ(Diz52("blink.a51 XREF").Status, 0);
-  EXPECT_EQ(Read(dir / "blink.lst"), lst);
-  EXPECT_EQ(Read(dir / "blink.obj"), obj);
-  EXPECT_EQ(Read(dir / "blink.hex"), hex);
-}
-
 }  // namespace
