@@ -128,17 +128,6 @@ TEST_F(HardwareTest, ReadCycleSendsOpeningStrobeAndClosingMessages) {
   }
 }
 
-TEST_F(HardwareTest, WireParametersCarryCodeInTheHighByte) {
-  EXPECT_EQ(MakeHwParam(kCycleOpen | kSpaceXData, 0x1234), 0x81001234u);
-  EXPECT_EQ(MakeHwParam(kSpaceSfr, kP3Address), 0x020000B0u);
-  EXPECT_EQ(MakeHwParam(kSpaceXData, 0xAB123456), 0x01123456u);  // the address keeps 24 bits
-  FakeReceiver r;
-  ShowReceiver(r);
-  SendHardwareAccess(0x81001234u, 0x42);
-  EXPECT_EQ(r.Received.front(), (Message{0x1234, 0x81, 0x42}));
-  HideReceiver(r);
-}
-
 // Through the access layer and the simulator
 
 TEST_F(HardwareTest, AccessLayerXDataReadTakesTheDrivenByte) {
