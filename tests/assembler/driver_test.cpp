@@ -21,15 +21,6 @@ TEST(Driver, MissingSourceStopsWithAnIOError) {
   EXPECT_NE(c.StatusText.find("DIZ-52 TERMINATED"), std::string::npos);
 }
 
-TEST(Driver, OutputNamesFollowTheSourceAndItsCase) {
-  auto a = Assemble(" NOP\n END\n", "", "Blink.a51");
-  EXPECT_FALSE(a.Result.Fatal);
-  for (const char* name : {"Blink.lst", "Blink.obj", "Blink.hex"}) EXPECT_TRUE(fs::exists(a.Dir / name)) << name;
-  auto b = Assemble(" NOP\n END\n", "", "BLINK.A51");
-  EXPECT_TRUE(fs::exists(b.Dir / "BLINK.LST"));
-  EXPECT_EQ(Control(b.C(), ControlId::Title).Value, "BLINK");
-}
-
 TEST(Driver, RunsAreIndependentAndReproducible) {
   const std::string src = "$XREF\n NAME M\nL: SJMP L\nX EQU 5\n DB 'abc'\n END\n";
   auto a = Assemble(src, "");
