@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -135,55 +136,32 @@ TEST_F(IntelHexTest, GoodTextsLoadTheirBytesStartAndRange) {
   }
 }
 
-// Faults: refused whole with the number of the faulty line (0: no end record,
-// "not valid object file"), the caller's image untouched.
+// Faults (tests/objfiles/data/hex_refused.txt): refused whole with the
+// number of the faulty line, the caller's image untouched.
 TEST_F(IntelHexTest, FaultyTextsAreRefusedWhole) {
-  const std::string good = Record(0x0000, 0, {0x74, 0x05}) + Record(0x0002, 0, {0x04});
-  std::string many = Record(0, 0, {0x02, 0x01, 0x00});
-  for (uint16_t a = 0x100; a < 0x200; a += 16) many += Record(a, 0, std::vector<uint8_t>(16, 0x77));
-  const struct {
-    std::string Text;
-    int Line;
-    HexMemory Memory = HexMemory::Code;
-  } cases[] = {
-      {":01002000558B ; wrong sum\n" + kEnd, 1},  // text after a checksum does not hide it
-      {Record(0x20, 0, {0x55}) + ";010021006678\n" + kEnd, 2},  // a damaged colon
-      {Record(0x20, 0, {0x55}) + "\n\n   ;comment\n" + kEnd, 4},
-      {Record(0, 0, {1}) + Record(0xFFFF, 0, {0x11, 0x22}) + kEnd, 2},  // past FFFFH
-      {Record(0xFF02, 0, std::vector<uint8_t>(255, 0xEE)) + kEnd, 1},  // nothing wraps to 0000H
-      {good + ":0100030080FB\r\n" + kEnd, 3},  // 7C would be right
-      {good + kEnd.substr(0, 9) + "FE\r\n", 3},  // the end record's checksum too
-      {many + ":02020000ZZ11CC\r\n" + kEnd, 18},  // after good records
-      {Record(0, 0, {1}) + Record(0, 2, {0, 0}) + kEnd, 2},  // record types other than data and end
-      {Record(0, 0, {1}) + Record(0, 3, {0, 0}) + kEnd, 2},
-      {Record(0, 0, {1}) + Record(0, 4, {0, 0}) + kEnd, 2},
-      {Record(0, 0, {1}) + Record(0, 5, {0, 0}) + kEnd, 2},
-      {Record(0, 0, {1}) + Record(0, 0xFF, {0, 0}) + kEnd, 2},
-      {":0G00000000\r\n" + kEnd, 1},  // a non-hex character in every field
-      {":01000G0000FF\r\n" + kEnd, 1},
-      {":0100000G00FF\r\n" + kEnd, 1},
-      {":010000000GFF\r\n" + kEnd, 1},
-      {":01000000000G\r\n" + kEnd, 1},
-      {":01 00000000FF\r\n" + kEnd, 1},
-      {Record(0, 0, {1, 2, 3}), 0},  // no end record
-      {"", 0},
-      {" \r\n", 0},
-      {"x" + kEnd, 1},
-      {Record(0x10, 0, {1}) + ":0200200011X2CB\r\n" + kEnd, 2, HexMemory::XData},  // the same checks for XDATA
-      {":0200200011223\r\n" + kEnd, 1, HexMemory::XData},  // checksum cut short
-      {Record(0xFFFF, 0, {1, 2}) + kEnd, 1, HexMemory::XData},
-  };
-  for (const auto& k : cases) {
-    SCOPED_TRACE(k.Text.substr(0, 60));
-    EXPECT_FALSE(Read(k.Text, k.Memory));
-    if (k.Line == 0) {
+  std::ifstream in(std::string(DORVIK_SOURCE_DIR) + "/tests/objfiles/data/hex_refused.txt");
+  int cases = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    ++cases;
+    SCOPED_TRACE(line.substr(0, 60));
+    const size_t memoryEnd = line.find(' ', line.find(' ') + 1);
+    std::string text;
+    for (size_t i = memoryEnd + 1; i < line.size(); ++i) {
+      if (line[i] != '\\' || ++i == line.size()) text += line[i];
+      else text += line[i] == 'r' ? '\r' : line[i] == 'n' ? '\n' : line[i] == 't' ? '\t' : line[i];
+    }
+    const int faulty = std::stoi(line);
+    EXPECT_FALSE(Read(text, line.find(" xdata ") == line.find(' ') ? HexMemory::XData : HexMemory::Code));
+    if (faulty == 0) {
       ExpectRefused(err::kFileNotValidObjectFile, "File t.hex is not valid object file");
     } else {
-      ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:" + std::to_string(k.Line) + " is not correct HEX file");
+      ExpectRefused(err::kFileNotCorrectHexFile, "File t.hex:" + std::to_string(faulty) + " is not correct HEX file");
     }
   }
+  EXPECT_GE(cases, 26);
   // What the pass had found before the fault is still told, for the program counter.
-  EXPECT_FALSE(Read(many + ":02020000ZZ11CC\r\n" + kEnd));
+  EXPECT_FALSE(Read(Record(0, 0, {0x02, 0x01, 0x00}) + Record(0x100, 0, {1}) + ":02020000ZZ11CC\r\n" + kEnd));
   EXPECT_TRUE(info_.StartFound);
   EXPECT_EQ(info_.StartAddress, 0x0100);
 }
