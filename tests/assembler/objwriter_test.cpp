@@ -120,22 +120,6 @@ TEST_F(ObjWriterTest, ManyFixupsCutTheContentRecordBeforeTheirBufferOverflows) {
   EXPECT_GE(contents, 2u);  // 1200 bytes would fit one record, 400 fixups do not
 }
 
-TEST_F(ObjWriterTest, FixupEntriesCarryPositionKindTargetAndOffset) {
-  WriteObjectPrologue(c);
-  c.LinesRead = 7;
-  Emit(0x0000, {0x00, 0x00});  // two bytes already in the record
-  c.LinesRead = 8;
-  AddObjFixup(c, {.Offset = 1, .Kind = FixupKind::Relative, .Segment = 3, .Value = 0x40});
-  AddObjFixup(c, {.Offset = 2, .Kind = FixupKind::Byte, .External = true, .ExternalBlock = 2, .ExternalId = 5});
-  Emit(0x0002, {0xB4, 0x00, 0x00});
-  CloseObjectFile(c);
-  std::vector<uint8_t> fixups;
-  for (const Record& rec : Written())
-    if (rec.Type == kObjFixup) fixups = rec.Content;
-  EXPECT_EQ(fixups, (std::vector<uint8_t>{3, 0, 2, 1, 3, 0x3F, 0,  // relative: value minus 1
-                                          4, 0, 1, 2, 5, 0, 0}));
-}
-
 TEST_F(ObjWriterTest, RequestsOfALineThatEmittedNothingAreDropped) {
   WriteObjectPrologue(c);
   c.LinesRead = 3;
