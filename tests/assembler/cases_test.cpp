@@ -17,6 +17,7 @@ using namespace testutil;
 struct Case {
   std::string Name, Source, Controls = kQuiet, Hex;
   std::vector<std::string> Checks;  // the "> " lines
+  std::vector<std::pair<std::string, std::string>> Files;
   bool End = true, Fatal = false, HexGiven = false, ErrorsGiven = false;
 };
 
@@ -38,6 +39,7 @@ std::vector<Case> ReadCases() {
       else if (word == "fatal") k.Fatal = true;
       else if (word == "controls") k.Controls = rest;
       else if (word == "hex") k.Hex += rest + "\n", k.HexGiven = true;
+      else if (word == "file") k.Files.emplace_back(rest.substr(0, rest.find(' ')), rest.substr(rest.find(' ') + 1));
       else k.Checks.push_back(check);
       k.ErrorsGiven |= word == "errors" || word == "has";
     }
@@ -50,7 +52,14 @@ TEST(AssemblerCases, SourcesMeetTheirInlineExpectations) {
   ASSERT_GT(cases.size(), 100u);
   for (const Case& k : cases) {
     SCOPED_TRACE(k.Name);
-    const Assembly a = Assemble(k.Source + (k.End ? " END\n" : ""), k.Controls);
+    const fs::path dir = ScratchDir(k.Name);
+    for (const auto& [name, text] : k.Files) {
+      std::string lines = text;
+      for (size_t at; (at = lines.find("\\n")) != std::string::npos;) lines.replace(at, 2, "\n");
+      WriteFile(dir / name, lines);
+    }
+    WriteFile(dir / "t.a51", k.Source + (k.End ? " END\n" : ""));
+    const Assembly a = AssembleAt(dir / "t.a51", k.Controls);
     EXPECT_EQ(a.Result.Fatal, k.Fatal) << a.Status();
     if (!k.ErrorsGiven && !k.Fatal) {
       EXPECT_EQ(a.Codes(), std::vector<uint16_t>{});
@@ -84,6 +93,9 @@ TEST(AssemblerCases, SourcesMeetTheirInlineExpectations) {
         in >> lineNo;
         ASSERT_FALSE(a.C().ErrorLog.empty());
         EXPECT_EQ(a.C().ErrorLog[0].Line, lineNo);
+      } else if (word == "nosym") {
+        in >> name;
+        EXPECT_EQ(a.Symbol(name).Kind, 255);
       } else if (word == "sym") {
         std::string value;
         in >> name >> value >> kind >> scope;

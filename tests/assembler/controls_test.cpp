@@ -51,50 +51,8 @@ TEST(Controls, FileNames) {
   EXPECT_NE(d.Status().find("ILLEGAL OR UNRECOGNIZABLE SOURCE FILE NAME"), std::string::npos);
 }
 
-// An include name that does not exist as written finds the file whose name
-// differs only in letter case; the devices read as empty files.
-TEST(Controls, IncludeFindsANameInAnotherCaseAndReadsDevicesAsEmpty) {
-  const fs::path dir = ScratchDir("case");
-  WriteFile(dir / "Ports.inc", "LED EQU 90H\n");
-  WriteFile(dir / "main.a51",
-            "$INCLUDE(PORTS.INC)\n$INCLUDE(nul)\n$INCLUDE(CON)\n$INCLUDE(PRN:)\n"
-            " SETB LED\n END\n");
-  auto a = AssembleAt(dir / "main.a51", kQuiet);
-  EXPECT_FALSE(a.Result.Fatal) << a.Status();
-  EXPECT_TRUE(a.Codes().empty());
-  EXPECT_EQ(a.Symbol("LED").Value, 0x90u);
-  WriteFile(dir / "other.a51", "$INCLUDE(PORTS.H)\n END\n");
-  auto b = AssembleAt(dir / "other.a51", kQuiet);
-  EXPECT_TRUE(b.Result.Fatal);
-  EXPECT_NE(b.Status().find("I/O ERROR ON INCLUDE FILE"), std::string::npos);
-}
-
-TEST(Controls, IncludesNestAndStopAtSixteenLevels) {
-  const fs::path dir = ScratchDir("include");
-  // inc1 includes inc2 ... inc17; each defines a label.
-  for (int i = 1; i <= 17; ++i) {
-    std::string text = "L" + std::to_string(i) + ": NOP\n";
-    if (i < 17) text += "$INCLUDE(inc" + std::to_string(i + 1) + ".a51)\n";
-    WriteFile(dir / ("inc" + std::to_string(i) + ".a51"), text);
-  }
-  WriteFile(dir / "main.a51", "$INCLUDE(inc1.a51)\n END\n");
-  auto a = AssembleAt(dir / "main.a51", kQuiet);
-  EXPECT_FALSE(a.Result.Fatal);
-  EXPECT_EQ(a.Codes(), std::vector<uint16_t>{5});
-  EXPECT_EQ(a.Symbol("L17").Kind, 255);
-  EXPECT_EQ(a.Symbol("L16").Value, 15u);
-}
-
-TEST(Controls, IncludeCycleOrMissingFileStopsTheRun) {
-  const fs::path dir = ScratchDir("cycle");
-  WriteFile(dir / "a.inc", "$INCLUDE(b.inc)\n");
-  WriteFile(dir / "b.inc", "$INCLUDE(a.inc)\n");
-  WriteFile(dir / "main.a51", "$INCLUDE(a.inc)\n END\n");
-  auto a = AssembleAt(dir / "main.a51", kQuiet);
-  EXPECT_TRUE(a.Result.Fatal);
-  EXPECT_NE(a.Status().find("DUPLICATE USE OF THE SAME FILE NAME FOR INCLUDE AND INCLUDE"), std::string::npos)
-      << a.Status();
-  // Control lines of an in-memory run count as invocation lines.
+// Control lines of an in-memory run count as invocation lines.
+TEST(Controls, InMemoryControlLinesAreInvocationLines) {
   std::vector<std::string> lines = {"$EJECT", " NOP", " END"};
   AsmContext c;
   EXPECT_TRUE(AssembleFile(c, "", &lines).Fatal);

@@ -102,12 +102,5 @@ TEST(Driver, ContextCanBeSavedAndRestoredAroundANestedRun) {
   ResetAsm();
 }
 
-TEST(Driver, LinesAfterEndInIncludedFileEndTheIncludingFile) {
-  const fs::path dir = ScratchDir("end_inc");
-  WriteFile(dir / "part.inc", " NOP\n END\n");
-  WriteFile(dir / "t.a51", "$INCLUDE(part.inc)\n NOP\n END\n");
-  EXPECT_EQ(AssembleAt(dir / "t.a51", kQuiet).Codes(), (std::vector<uint16_t>{109, 109}));
-}
-
 }  // namespace
 }  // namespace dorvik::as
