@@ -51,20 +51,6 @@ TEST_F(ObjWriterTest, PublicListIsCutBeforeTheRecordLimit) {
   EXPECT_EQ(entries, 200u);
 }
 
-TEST_F(ObjWriterTest, ContentRecordStartsAnewAtEveryAddressGap) {
-  WriteObjectPrologue(c);
-  Emit(0x0100, {0x74, 0x01});
-  Emit(0x0102, {0x00});
-  Emit(0x0200, {0x22});  // ORG or DS between: must not follow 0x0103
-  CloseObjectFile(c);
-  std::vector<Record> content;
-  for (const Record& rec : Written())
-    if (rec.Type == kObjContent) content.push_back(rec);
-  ASSERT_EQ(content.size(), 2u);
-  EXPECT_EQ(content[0].Content, (std::vector<uint8_t>{0, 0x00, 0x01, 0x74, 0x01, 0x00}));
-  EXPECT_EQ(content[1].Content, (std::vector<uint8_t>{0, 0x00, 0x02, 0x22}));
-}
-
 TEST_F(ObjWriterTest, LongContentContinuesWhereThePreviousRecordEnded) {
   WriteObjectPrologue(c);
   const std::vector<uint8_t> chunk(200, 0x55);
