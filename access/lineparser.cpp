@@ -540,14 +540,11 @@ ParsedInstruction& Parsed() {
 }
 
 uint8_t PeekSecondToken() {
-  const ScannerState savedScanner = Scanner();
-  const MessageState savedMessages = Messages();
+  // Quietly: the whole message state, its suspension too, comes back afterwards.
+  SavedStates<ScannerState, MessageState> saved;
   SuspendMessages();
   GetToken();
-  const uint8_t second = Failed() ? tok::kNone : GetToken();
-  Scanner() = savedScanner;
-  Messages() = savedMessages;
-  return second;
+  return Failed() ? tok::kNone : GetToken();
 }
 
 uint8_t ScanOperand() {
@@ -563,10 +560,14 @@ uint8_t ScanOperand() {
   }
   // A symbol is valued by the evaluator, which gives its address (a bit address in bit context) and
   // its space while the line assembler parses.
-  const ScannerState saved = Scanner();
-  const uint8_t token = GetToken();
-  if (token != tok::kSymbol && token != tok::kDot) return token;
-  Scanner() = saved;
+  {
+    SavedStates<ScannerState> beforeWord;
+    const uint8_t token = GetToken();
+    if (token != tok::kSymbol && token != tok::kDot) {
+      beforeWord.Keep();
+      return token;
+    }
+  }
   Expression(0);
   return Give(Failed() ? tok::kNone : tok::kNumberValue);
 }

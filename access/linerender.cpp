@@ -142,12 +142,8 @@ Nearest NearestBelow(uint16_t value, uint8_t cls, int32_t start, bool userOnly, 
 // move the found symbol and module.
 class QuietLookups {
  public:
-  QuietLookups()
-      : messages_(Messages()), found_(Collections().FoundSymbol), module_(Collections().FoundModule) {
-    SuspendMessages();
-  }
+  QuietLookups() : found_(Collections().FoundSymbol), module_(Collections().FoundModule) { SuspendMessages(); }
   ~QuietLookups() {
-    Messages() = messages_;
     Collections().FoundSymbol = found_;
     Collections().FoundModule = module_;
   }
@@ -155,7 +151,7 @@ class QuietLookups {
   QuietLookups& operator=(const QuietLookups&) = delete;
 
  private:
-  MessageState messages_;
+  SavedStates<MessageState> messages_;
   int32_t found_;
   int32_t module_;
 };
@@ -326,7 +322,7 @@ void RenderDisasLine(std::string_view head, tDisasLine& item) {
 }
 
 void ReparseDisasLine(tDisasLine& item) {
-  const ScannerState savedScanner = Scanner();
+  SavedStates<ScannerState> saved;
   const bool savedError = Messages().ErrorFlag;
   Messages().ErrorFlag = false;
   Scanner().ParsingReply = true;
@@ -364,9 +360,7 @@ void ReparseDisasLine(tDisasLine& item) {
     RenderDisasLine(head, item);
   }
 
-  const bool failed = Messages().ErrorFlag;
-  Scanner() = savedScanner;
-  Messages().ErrorFlag = savedError || failed;
+  Messages().ErrorFlag = savedError || Messages().ErrorFlag;
 }
 
 void BuildDisasLineLabels(tDisasLine& item) {
