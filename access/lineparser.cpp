@@ -2,6 +2,7 @@
 #include "base/session.h"
 
 #include <array>
+#include <cassert>
 #include <cmath>
 
 #include "lang/evaluator.h"
@@ -57,37 +58,21 @@ uint8_t Give(uint8_t token) {
   return token;
 }
 
-// Operand `index` (1..3) := token, with the value of a number and its kind.
-void SetOperand(int index, uint8_t token, uint8_t kind = kKindNumber) {
+// Operand `number` (1..3) := token, with the value of a number and its kind.
+void SetOperand(int number, uint8_t token, uint8_t kind = kKindNumber) {
+  assert(number >= 1 && number <= 3);
   ParsedInstruction& p = Parsed();
-  const uint16_t value = token == tok::kNumberValue ? ToWord(Scanner().ExprValue) : 0;
-  switch (index) {
-    case 1:
-      p.ParsedOperand1 = token;
-      p.ParsedValue1 = value;
-      p.ParsedHasOp1 = true;
-      p.ParsedKind1 = kind;
-      break;
-    case 2:
-      p.ParsedOperand2 = token;
-      p.ParsedValue2 = value;
-      p.ParsedHasOp2 = true;
-      p.ParsedKind2 = kind;
-      break;
-    default:
-      p.ParsedOperand3 = token;
-      p.ParsedValue3 = value;
-      p.ParsedHasOp3 = true;
-      p.ParsedKind3 = kind;
-      break;
-  }
+  const size_t i = static_cast<size_t>(number - 1);
+  p.ParsedOperand[i] = token;
+  p.ParsedValue[i] = token == tok::kNumberValue ? ToWord(Scanner().ExprValue) : 0;
+  p.ParsedHasOp[i] = true;
+  p.ParsedKind[i] = kind;
 }
 
-void SetPrefix(int index, char prefix) {
-  if (index == 1)
-    Parsed().ParsedPrefix1 = prefix;
-  else
-    Parsed().ParsedPrefix2 = prefix;
+// The prefix of operand `number` (1 or 2).
+void SetPrefix(int number, char prefix) {
+  assert(number == 1 || number == 2);
+  Parsed().ParsedPrefix[static_cast<size_t>(number - 1)] = prefix;
 }
 
 // A disassembler operand: register names, "#", "@" and plain hexadecimal numbers without suffix.
@@ -362,7 +347,7 @@ void ParseOtherOperands(uint8_t m, uint8_t t) {
         SkipBlanks();
         if (Scanner().ScanChar == '/') {
           NextChar();
-          Parsed().ParsedPrefix2 = '/';
+          Parsed().ParsedPrefix[1] = '/';
         }
         if (ScanOperand() != tok::kNumberValue) return Syntax();
         if (CheckBitAddress(Scanner().ValueSpace)) SetOperand(2, tok::kNumberValue, kKindBit);
@@ -504,11 +489,11 @@ void ParseOtherOperands(uint8_t m, uint8_t t) {
         const uint8_t u = ScanOperand();
         if (u == tok::kC) {
           if (!CheckBitAddress(space)) return;
-          Parsed().ParsedKind1 = kKindBit;
+          Parsed().ParsedKind[0] = kKindBit;
           SetOperand(2, u);
         } else {
           if (!CheckDataAddress(space)) return;
-          Parsed().ParsedKind1 = kKindData;
+          Parsed().ParsedKind[0] = kKindData;
           if (u == tok::kA)
             SetOperand(2, u);
           else
@@ -540,14 +525,11 @@ ParsedInstruction& Parsed() {
 }
 
 uint8_t PeekSecondToken() {
-  const ScannerState savedScanner = Scanner();
-  const MessageState savedMessages = Messages();
+  // Quietly: the whole message state, its suspension too, comes back afterwards.
+  SavedStates<ScannerState, MessageState> saved;
   SuspendMessages();
   GetToken();
-  const uint8_t second = Failed() ? tok::kNone : GetToken();
-  Scanner() = savedScanner;
-  Messages() = savedMessages;
-  return second;
+  return Failed() ? tok::kNone : GetToken();
 }
 
 uint8_t ScanOperand() {
@@ -563,10 +545,14 @@ uint8_t ScanOperand() {
   }
   // A symbol is valued by the evaluator, which gives its address (a bit address in bit context) and
   // its space while the line assembler parses.
-  const ScannerState saved = Scanner();
-  const uint8_t token = GetToken();
-  if (token != tok::kSymbol && token != tok::kDot) return token;
-  Scanner() = saved;
+  {
+    SavedStates<ScannerState> beforeWord;
+    const uint8_t token = GetToken();
+    if (token != tok::kSymbol && token != tok::kDot) {
+      beforeWord.Keep();
+      return token;
+    }
+  }
   Expression(0);
   return Give(Failed() ? tok::kNone : tok::kNumberValue);
 }

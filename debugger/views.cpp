@@ -85,8 +85,7 @@ bool LineAddress(std::string_view module, int32_t line, uint16_t& addr) {
 
 // A location text evaluated as an expression ("MODULE.LABEL"), the command's scanner kept.
 bool EvaluateLocation(std::string_view text, uint16_t& addr) {
-  const ScannerState savedScanner = Scanner();
-  const EvaluatorState savedEvaluator = Evaluator();
+  SavedStates<ScannerState, EvaluatorState> saved;
   MessageState& m = Messages();
   const bool savedError = m.ErrorFlag;
   m.ErrorFlag = false;
@@ -96,8 +95,6 @@ bool EvaluateLocation(std::string_view text, uint16_t& addr) {
   const bool ok = !m.ErrorFlag && value >= 0 && value < 0x10000;
   ResumeMessages();
   m.ErrorFlag = savedError;
-  Scanner() = savedScanner;
-  Evaluator() = savedEvaluator;
   if (ok) addr = static_cast<uint16_t>(value);
   return ok;
 }

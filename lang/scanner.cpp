@@ -308,18 +308,10 @@ uint8_t PeekToken() {
   const uint32_t scanPos = s.ScanPos;
   const uint8_t scanToken = s.ScanToken;
   // Quietly: a word that is no symbol is reported once, when it is read.
-  MessageState& m = Messages();
-  const bool errorFlag = m.ErrorFlag;
-  const bool warningFlag = m.WarningFlag;
-  const int32_t lastError = m.LastErrorCode;
-  const tMsgParams params = m.LastErrorParams;
+  SavedMessageFlags flags;
   SuspendMessages();
   const uint8_t next = GetToken();
   ResumeMessages();
-  m.ErrorFlag = errorFlag;
-  m.WarningFlag = warningFlag;
-  m.LastErrorCode = lastError;
-  m.LastErrorParams = params;
   s.ScanChar = scanChar;
   s.ScanPos = scanPos;
   s.ScanToken = scanToken;
