@@ -419,7 +419,7 @@ bool AducTakeBreakReport(int32_t at, bool adjustPC) {
   r.PSW = byte(2);
   r.R0 = byte(3);
   r.PC = static_cast<uint16_t>(byte(4) * 256 + byte(5) - (adjustPC ? 1 : 0));
-  MainForm().CurrentPC = r.PC;
+  Run().CurrentPC = r.PC;
   return AducReadSfrShadows();
 }
 

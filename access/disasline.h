@@ -3,6 +3,7 @@
 // and the symbolic text that the disassembly window shows. A line is decoded once and kept until the code
 // memory under it changes.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,12 +27,12 @@ struct tDisasLine {
 
   // The decoded instruction: plain data, read by the simulator on every step
   uint8_t Mnemonic = 0;  // token 208..251, or 138 for a DB line
-  uint8_t Operand1 = 0, Operand2 = 0,
-          Operand3 = 0;  // 133 number, 136 C, 137 A, 88 AB, 89 DPTR, 90 PC, 80+n Rn
-  uint16_t Value1 = 0, Value2 = 0, Value3 = 0;
-  bool HasOp1 = false, HasOp2 = false, HasOp3 = false;
-  char Prefix1 = 0;  // '@' or 0
-  char Prefix2 = 0;  // '#', '@', '/' or 0
+  // The operands at indexes 0..2, in the order they are written.
+  std::array<uint8_t, 3> Operand{};  // 133 number, 136 C, 137 A, 88 AB, 89 DPTR, 90 PC, 80+n Rn
+  std::array<uint16_t, 3> Value{};
+  std::array<bool, 3> HasOp{};
+  // The first: '@' or 0; the second: '#', '@', '/' or 0; the third: always 0.
+  std::array<char, 3> Prefix{};
 
   // How the rendering showed the operands: 0 number, 1 symbol, 2 line reference
   uint8_t TargetShownAsSymbol = 0;

@@ -1,6 +1,8 @@
 #include "access/lineparser.h"
 #include "base/session.h"
 
+#include <array>
+#include <cassert>
 #include <cmath>
 
 #include "lang/evaluator.h"
@@ -8,6 +10,7 @@
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "lang/scanner.h"
+#include "machine/opcodes.h"
 
 namespace dorvik {
 namespace {
@@ -29,29 +32,6 @@ bool IsRn(uint8_t token) {
 }
 bool IsRi(uint8_t token) {
   return token == tok::kR0 || token == tok::kR0 + 1;
-}
-
-// Mnemonics whose first operand is always read as an expression.
-bool TakesExpressionOperand(uint8_t token) {
-  switch (token) {
-    case tok::kACALL:
-    case tok::kAJMP:
-    case tok::kJB:
-    case tok::kJBC:
-    case tok::kJC:
-    case tok::kJNB:
-    case tok::kJNC:
-    case tok::kJNZ:
-    case tok::kJZ:
-    case tok::kLCALL:
-    case tok::kLJMP:
-    case tok::kPOP:
-    case tok::kPUSH:
-    case tok::kSJMP:
-      return true;
-    default:
-      return false;
-  }
 }
 
 // ExprValue rounded into 16 bits; values beyond the range wrap, non-numbers give 0.
@@ -78,37 +58,21 @@ uint8_t Give(uint8_t token) {
   return token;
 }
 
-// Operand `index` (1..3) := token, with the value of a number and its kind.
-void SetOperand(int index, uint8_t token, uint8_t kind = kKindNumber) {
+// Operand `number` (1..3) := token, with the value of a number and its kind.
+void SetOperand(int number, uint8_t token, uint8_t kind = kKindNumber) {
+  assert(number >= 1 && number <= 3);
   ParsedInstruction& p = Parsed();
-  const uint16_t value = token == tok::kNumberValue ? ToWord(Scanner().ExprValue) : 0;
-  switch (index) {
-    case 1:
-      p.ParsedOperand1 = token;
-      p.ParsedValue1 = value;
-      p.ParsedHasOp1 = true;
-      p.ParsedKind1 = kind;
-      break;
-    case 2:
-      p.ParsedOperand2 = token;
-      p.ParsedValue2 = value;
-      p.ParsedHasOp2 = true;
-      p.ParsedKind2 = kind;
-      break;
-    default:
-      p.ParsedOperand3 = token;
-      p.ParsedValue3 = value;
-      p.ParsedHasOp3 = true;
-      p.ParsedKind3 = kind;
-      break;
-  }
+  const size_t i = static_cast<size_t>(number - 1);
+  p.ParsedOperand[i] = token;
+  p.ParsedValue[i] = token == tok::kNumberValue ? ToWord(Scanner().ExprValue) : 0;
+  p.ParsedHasOp[i] = true;
+  p.ParsedKind[i] = kind;
 }
 
-void SetPrefix(int index, char prefix) {
-  if (index == 1)
-    Parsed().ParsedPrefix1 = prefix;
-  else
-    Parsed().ParsedPrefix2 = prefix;
+// The prefix of operand `number` (1 or 2).
+void SetPrefix(int number, char prefix) {
+  assert(number == 1 || number == 2);
+  Parsed().ParsedPrefix[static_cast<size_t>(number - 1)] = prefix;
 }
 
 // A disassembler operand: register names, "#", "@" and plain hexadecimal numbers without suffix.
@@ -279,31 +243,98 @@ void SetFixedText(const char* text) {
   Parsed().ParsedFixedText = text;
 }
 
+// The operand shapes that the opcode table gives a mnemonic, where all its rows
+// share one: read from the table as the encoder reads it, so that a mnemonic
+// parses as the instruction set writes it. Other: several shapes, parsed by
+// the mnemonic's own rule.
+enum class OperandShape : uint8_t {
+  Other, NoOperands, JumpTarget, AccumulatorOnly, AccumulatorAndSource, BitAndTarget, DataAddressOnly, ABOnly
+};
+
+constexpr OperandShape ShapeOfRow(const OpcodeInfo& row) {
+  using Opd = OperandForm;
+  const auto [a, b, c] = row.Operands;
+  if (c != Opd::None) return OperandShape::Other;
+  if (a == Opd::None) return OperandShape::NoOperands;
+  if (b == Opd::None) {
+    if (a == Opd::Addr11 || a == Opd::Addr16 || a == Opd::Relative) return OperandShape::JumpTarget;
+    if (a == Opd::A) return OperandShape::AccumulatorOnly;
+    if (a == Opd::Direct) return OperandShape::DataAddressOnly;
+    if (a == Opd::AB) return OperandShape::ABOnly;
+    return OperandShape::Other;
+  }
+  if (a == Opd::A && (b == Opd::Rn || b == Opd::Direct || b == Opd::AtRi || b == Opd::Immediate))
+    return OperandShape::AccumulatorAndSource;
+  if (a == Opd::Bit && b == Opd::Relative) return OperandShape::BitAndTarget;
+  return OperandShape::Other;
+}
+
+// By mnemonic token: the one shape of all its rows, Other when they differ or it has none.
+constexpr std::array<OperandShape, 256> kShapeOfMnemonic = [] {
+  std::array<OperandShape, 256> shapes{};
+  std::array<bool, 256> seen{};
+  for (const OpcodeInfo& row : kOpcodeTable) {
+    const OperandShape shape = ShapeOfRow(row);
+    if (!seen[row.Mnemonic]) {
+      seen[row.Mnemonic] = true;
+      shapes[row.Mnemonic] = shape;
+    } else if (shapes[row.Mnemonic] != shape) {
+      shapes[row.Mnemonic] = OperandShape::Other;
+    }
+  }
+  return shapes;
+}();
+
+// Mnemonics whose first operand is always read as an expression: a code, bit or data address.
+bool TakesExpressionOperand(uint8_t token) {
+  const OperandShape shape = kShapeOfMnemonic[token];
+  return shape == OperandShape::JumpTarget || shape == OperandShape::BitAndTarget ||
+         shape == OperandShape::DataAddressOnly;
+}
+
+void ParseOtherOperands(uint8_t m, uint8_t t);
+
 // The operands of an instruction mnemonic, from its first operand token.
 void ParseOperands(uint8_t m, uint8_t t) {
-  switch (m) {
-    case tok::kACALL:
-    case tok::kAJMP:
-    case tok::kJC:
-    case tok::kJNC:
-    case tok::kJNZ:
-    case tok::kJZ:
-    case tok::kLCALL:
-    case tok::kLJMP:
-    case tok::kSJMP:
+  switch (kShapeOfMnemonic[m]) {
+    case OperandShape::NoOperands:
+      if (t != tok::kEndOfLine) Syntax();
+      break;
+    case OperandShape::JumpTarget:
       JumpTargetFrom(t, 1);
       break;
-
-    case tok::kADD:
-    case tok::kADDC:
-    case tok::kSUBB:
-    case tok::kXCH:
-    case tok::kXCHD:
+    case OperandShape::AccumulatorOnly:
+      if (t != tok::kA) return Syntax();
+      SetOperand(1, t);
+      break;
+    case OperandShape::AccumulatorAndSource:
       if (t != tok::kA) return Syntax();
       SetOperand(1, t);
       if (Comma()) ScanSourceOperand(2);
       break;
+    case OperandShape::BitAndTarget:
+      if (t != tok::kNumberValue) return Syntax();
+      if (!CheckBitAddress(Scanner().ValueSpace)) return;
+      SetOperand(1, t, kKindBit);
+      if (Comma()) ScanJumpTarget(2);
+      break;
+    case OperandShape::DataAddressOnly:
+      if (t != tok::kNumberValue) return Syntax();
+      if (CheckDataAddress(Scanner().ValueSpace)) SetOperand(1, t, kKindData);
+      break;
+    case OperandShape::ABOnly:
+      if (t != tok::kAB) return Syntax();
+      SetOperand(1, t);
+      break;
+    case OperandShape::Other:
+      ParseOtherOperands(m, t);
+      break;
+  }
+}
 
+// The mnemonics whose rows have several shapes: each by its own rule.
+void ParseOtherOperands(uint8_t m, uint8_t t) {
+  switch (m) {
     case tok::kANL:
     case tok::kORL:
     case tok::kXRL:
@@ -316,7 +347,7 @@ void ParseOperands(uint8_t m, uint8_t t) {
         SkipBlanks();
         if (Scanner().ScanChar == '/') {
           NextChar();
-          Parsed().ParsedPrefix2 = '/';
+          Parsed().ParsedPrefix[1] = '/';
         }
         if (ScanOperand() != tok::kNumberValue) return Syntax();
         if (CheckBitAddress(Scanner().ValueSpace)) SetOperand(2, tok::kNumberValue, kKindBit);
@@ -372,16 +403,6 @@ void ParseOperands(uint8_t m, uint8_t t) {
         SetOperand(1, t, kKindBit);
       break;
 
-    case tok::kDA:
-    case tok::kRL:
-    case tok::kRLC:
-    case tok::kRR:
-    case tok::kRRC:
-    case tok::kSWAP:
-      if (t != tok::kA) return Syntax();
-      SetOperand(1, t);
-      break;
-
     case tok::kINC:
     case tok::kDEC:
       if (t == tok::kA || IsRn(t) || t == tok::kDPTR) {
@@ -395,24 +416,9 @@ void ParseOperands(uint8_t m, uint8_t t) {
       }
       break;
 
-    case tok::kJB:
-    case tok::kJBC:
-    case tok::kJNB:
-      if (t != tok::kNumberValue) return Syntax();
-      if (!CheckBitAddress(Scanner().ValueSpace)) return;
-      SetOperand(1, t, kKindBit);
-      if (Comma()) ScanJumpTarget(2);
-      break;
-
     case tok::kJMP:
       if (t != tok::kAtSign || IndexedByA() != tok::kDPTR) return Syntax();
       SetFixedText("JMP     @A+DPTR");
-      break;
-
-    case tok::kMUL:
-    case tok::kDIV:
-      if (t != tok::kAB) return Syntax();
-      SetOperand(1, t);
       break;
 
     case tok::kDJNZ:
@@ -453,18 +459,6 @@ void ParseOperands(uint8_t m, uint8_t t) {
       }
       break;
 
-    case tok::kNOP:
-    case tok::kRET:
-    case tok::kRETI:
-      if (t != tok::kEndOfLine) Syntax();
-      break;
-
-    case tok::kPOP:
-    case tok::kPUSH:
-      if (t != tok::kNumberValue) return Syntax();
-      if (CheckDataAddress(Scanner().ValueSpace)) SetOperand(1, t, kKindData);
-      break;
-
     case tok::kMOV:
       if (t == tok::kDPTR) {
         SetOperand(1, t);
@@ -495,11 +489,11 @@ void ParseOperands(uint8_t m, uint8_t t) {
         const uint8_t u = ScanOperand();
         if (u == tok::kC) {
           if (!CheckBitAddress(space)) return;
-          Parsed().ParsedKind1 = kKindBit;
+          Parsed().ParsedKind[0] = kKindBit;
           SetOperand(2, u);
         } else {
           if (!CheckDataAddress(space)) return;
-          Parsed().ParsedKind1 = kKindData;
+          Parsed().ParsedKind[0] = kKindData;
           if (u == tok::kA)
             SetOperand(2, u);
           else
@@ -531,14 +525,11 @@ ParsedInstruction& Parsed() {
 }
 
 uint8_t PeekSecondToken() {
-  const ScannerState savedScanner = Scanner();
-  const MessageState savedMessages = Messages();
+  // Quietly: the whole message state, its suspension too, comes back afterwards.
+  SavedStates<ScannerState, MessageState> saved;
   SuspendMessages();
   GetToken();
-  const uint8_t second = Failed() ? tok::kNone : GetToken();
-  Scanner() = savedScanner;
-  Messages() = savedMessages;
-  return second;
+  return Failed() ? tok::kNone : GetToken();
 }
 
 uint8_t ScanOperand() {
@@ -554,10 +545,14 @@ uint8_t ScanOperand() {
   }
   // A symbol is valued by the evaluator, which gives its address (a bit address in bit context) and
   // its space while the line assembler parses.
-  const ScannerState saved = Scanner();
-  const uint8_t token = GetToken();
-  if (token != tok::kSymbol && token != tok::kDot) return token;
-  Scanner() = saved;
+  {
+    SavedStates<ScannerState> beforeWord;
+    const uint8_t token = GetToken();
+    if (token != tok::kSymbol && token != tok::kDot) {
+      beforeWord.Keep();
+      return token;
+    }
+  }
   Expression(0);
   return Give(Failed() ? tok::kNone : tok::kNumberValue);
 }

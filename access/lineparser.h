@@ -4,6 +4,7 @@
 // line assembler (Run().AsmLineMode set) and, while Scanner().Disassembling is set, the disassembler's own
 // lines, whose numbers are plain hexadecimal.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -16,16 +17,16 @@ inline constexpr uint8_t kKindNumber = 5;  // plain number
 inline constexpr uint8_t kKindCode = 15;   // code address: jump or call target
 
 // The parsed instruction. Every field is cleared at the start of a parse; after an error it holds what
-// was parsed up to the error.
+// was parsed up to the error. The operands are at indexes 0..2, in the order they are written.
 struct ParsedInstruction {
   uint8_t ParsedMnemonic = 0;  // token 208..251, or 138 for DB
   // 133 number, address or bit; 136 C; 137 A; 88 AB; 89 DPTR; 90 PC; 80..87 R0..R7
-  uint8_t ParsedOperand1 = 0, ParsedOperand2 = 0, ParsedOperand3 = 0;
-  uint16_t ParsedValue1 = 0, ParsedValue2 = 0, ParsedValue3 = 0;
-  bool ParsedHasOp1 = false, ParsedHasOp2 = false, ParsedHasOp3 = false;
-  char ParsedPrefix1 = 0;  // '@' or 0
-  char ParsedPrefix2 = 0;  // '#', '@', '/' or 0
-  uint8_t ParsedKind1 = kKindNumber, ParsedKind2 = kKindNumber, ParsedKind3 = kKindNumber;
+  std::array<uint8_t, 3> ParsedOperand{};
+  std::array<uint16_t, 3> ParsedValue{};
+  std::array<bool, 3> ParsedHasOp{};
+  // The first: '@' or 0; the second: '#', '@', '/' or 0; the third: always 0.
+  std::array<char, 3> ParsedPrefix{};
+  std::array<uint8_t, 3> ParsedKind{kKindNumber, kKindNumber, kKindNumber};
   // JMP @A+DPTR, MOVC A,@A+DPTR and MOVC A,@A+PC are kept as one text.
   bool ParsedFixedForm = false;
   std::string ParsedFixedText;

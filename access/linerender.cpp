@@ -142,12 +142,8 @@ Nearest NearestBelow(uint16_t value, uint8_t cls, int32_t start, bool userOnly, 
 // move the found symbol and module.
 class QuietLookups {
  public:
-  QuietLookups()
-      : messages_(Messages()), found_(Collections().FoundSymbol), module_(Collections().FoundModule) {
-    SuspendMessages();
-  }
+  QuietLookups() : found_(Collections().FoundSymbol), module_(Collections().FoundModule) { SuspendMessages(); }
   ~QuietLookups() {
-    Messages() = messages_;
     Collections().FoundSymbol = found_;
     Collections().FoundModule = module_;
   }
@@ -155,7 +151,7 @@ class QuietLookups {
   QuietLookups& operator=(const QuietLookups&) = delete;
 
  private:
-  MessageState messages_;
+  SavedStates<MessageState> messages_;
   int32_t found_;
   int32_t module_;
 };
@@ -243,56 +239,42 @@ void RenderDisasLine(std::string_view head, tDisasLine& item) {
   item.ImmediateShownAsSymbol = false;
   item.Operand1ShownAsSymbol = false;
 
-  struct Operand {
-    bool present;
-    uint8_t token;
-    uint16_t value;
-    uint8_t kind;
-    char prefix;
-  };
-  const Operand ops[3] = {
-      {p.ParsedHasOp1, p.ParsedOperand1, p.ParsedValue1, p.ParsedKind1, p.ParsedPrefix1},
-      {p.ParsedHasOp2, p.ParsedOperand2, p.ParsedValue2, p.ParsedKind2, p.ParsedPrefix2},
-      {p.ParsedHasOp3, p.ParsedOperand3, p.ParsedValue3, p.ParsedKind3, 0},
-  };
-
   if (p.ParsedFixedForm) {
     line += p.ParsedFixedText;
   } else {
     line += TokenWord(p.ParsedMnemonic);
-    for (int i = 0; i < 3; ++i) {
-      const Operand& op = ops[i];
-      if (!op.present) continue;
+    for (size_t i = 0; i < 3; ++i) {
+      if (!p.ParsedHasOp[i]) continue;
       if (i == 0) {
         if (line.size() < kOperandColumn) line.append(kOperandColumn - line.size(), ' ');
       } else {
         line += ',';
       }
-      if (op.prefix) line += op.prefix;
-      if (op.token != tok::kNumberValue) {
-        line += TokenWord(op.token);
+      if (p.ParsedPrefix[i]) line += p.ParsedPrefix[i];
+      if (p.ParsedOperand[i] != tok::kNumberValue) {
+        line += TokenWord(p.ParsedOperand[i]);
         continue;
       }
-      const uint8_t shown = RenderOperand(op.value, op.kind, item.Addr, line);
-      if (op.kind == kKindCode)
+      const uint8_t shown = RenderOperand(p.ParsedValue[i], p.ParsedKind[i], item.Addr, line);
+      if (p.ParsedKind[i] == kKindCode)
         item.TargetShownAsSymbol = shown;
       else if (i == 0)
         item.Operand1ShownAsSymbol = shown != 0;
-      else if (i == 1 && op.prefix == '#')
+      else if (i == 1 && p.ParsedPrefix[i] == '#')
         item.ImmediateShownAsSymbol = shown != 0;
       if (i == 0 && item.OpCode == 0xA5) {
         AddCommentSeparator(item);
         const uint8_t radix = Radix();
         if (item.Operand1ShownAsSymbol || (radix != 16 && radix != 10))
-          item.Comment += HexAndDecimal(op.value);
+          item.Comment += HexAndDecimal(p.ParsedValue[i]);
       }
     }
   }
 
   if (!LineRender().NoSymbolicOperands) {
     const uint8_t radix = Radix();
-    if (ops[1].present && ops[1].prefix == '#' && ops[1].token == tok::kNumberValue) {
-      const uint16_t v = ops[1].value;
+    if (p.ParsedHasOp[1] && p.ParsedPrefix[1] == '#' && p.ParsedOperand[1] == tok::kNumberValue) {
+      const uint16_t v = p.ParsedValue[1];
       AddCommentSeparator(item);
       if (item.ImmediateShownAsSymbol || (radix != 16 && radix != 10)) {
         item.Comment += HexAndDecimal(v);
@@ -303,15 +285,16 @@ void RenderDisasLine(std::string_view head, tDisasLine& item) {
           Append(item.Comment, {"#", Decimal(v), "T"});
       }
     }
-    for (const Operand& op : ops) {
-      if (!op.present || op.token != tok::kNumberValue || op.kind != kKindCode) continue;
+    for (size_t i = 0; i < 3; ++i) {
+      if (!p.ParsedHasOp[i] || p.ParsedOperand[i] != tok::kNumberValue || p.ParsedKind[i] != kKindCode) continue;
+      const uint16_t target = p.ParsedValue[i];
       if (item.TargetShownAsSymbol != 0 || radix != 16) {
         AddCommentSeparator(item);
-        Append(item.Comment, {"0", FormatHex4(op.value), "H"});
+        Append(item.Comment, {"0", FormatHex4(target), "H"});
       }
       if (item.TargetShownAsSymbol != 2) {
         const QuietLookups quiet;
-        if (FindLineSymbol(op.value)) {
+        if (FindLineSymbol(target)) {
           if (const tSymbolItem* s = SymbolAt(Collections().FoundSymbol)) {
             AddCommentSeparator(item);
             Append(item.Comment, {"(:", SymbolLookup().LastModuleName, "#",
@@ -326,11 +309,10 @@ void RenderDisasLine(std::string_view head, tDisasLine& item) {
 }
 
 void ReparseDisasLine(tDisasLine& item) {
-  const ScannerState savedScanner = Scanner();
-  const bool savedReply = ReplyMode().ParsingReply;
+  SavedStates<ScannerState> saved;
   const bool savedError = Messages().ErrorFlag;
   Messages().ErrorFlag = false;
-  ReplyMode().ParsingReply = true;
+  Scanner().ParsingReply = true;
   Scanner().Disassembling = true;
 
   std::string text = item.DisasText;
@@ -344,17 +326,10 @@ void ReparseDisasLine(tDisasLine& item) {
     ParseInstruction();
     const ParsedInstruction& p = Parsed();
     item.Mnemonic = p.ParsedMnemonic;
-    item.Operand1 = p.ParsedOperand1;
-    item.Operand2 = p.ParsedOperand2;
-    item.Operand3 = p.ParsedOperand3;
-    item.Value1 = p.ParsedValue1;
-    item.Value2 = p.ParsedValue2;
-    item.Value3 = p.ParsedValue3;
-    item.HasOp1 = p.ParsedHasOp1;
-    item.HasOp2 = p.ParsedHasOp2;
-    item.HasOp3 = p.ParsedHasOp3;
-    item.Prefix1 = p.ParsedPrefix1;
-    item.Prefix2 = p.ParsedPrefix2;
+    item.Operand = p.ParsedOperand;
+    item.Value = p.ParsedValue;
+    item.HasOp = p.ParsedHasOp;
+    item.Prefix = p.ParsedPrefix;
   }
   if (!Messages().ErrorFlag) {
     const std::string bytes = item.DisasText.size() > 5 ? item.DisasText.substr(5, 6) : std::string();
@@ -365,10 +340,7 @@ void ReparseDisasLine(tDisasLine& item) {
     RenderDisasLine(head, item);
   }
 
-  const bool failed = Messages().ErrorFlag;
-  Scanner() = savedScanner;
-  ReplyMode().ParsingReply = savedReply;
-  Messages().ErrorFlag = savedError || failed;
+  Messages().ErrorFlag = savedError || Messages().ErrorFlag;
 }
 
 void BuildDisasLineLabels(tDisasLine& item) {

@@ -309,15 +309,15 @@ bool MonitorReadUntil(char c) {
 }
 
 void MonitorWaitReply() {
-  ReplyMode().ParsingReply = true;
+  Scanner().ParsingReply = true;
   // Nothing within 300 ms: a monitor whose output was held gets XON and one more wait.
   if (LinkWaitForChar(kMonitorCharTimeoutMs, false) != LinkWait::Char &&
       (!MonitorSendXon() || LinkWaitForChar(kMonitorCharTimeoutMs, false) != LinkWait::Char)) {
-    ReplyMode().ParsingReply = false;
+    Scanner().ParsingReply = false;
     return;
   }
   MonitorReadUntil('\n');
-  ReplyMode().ParsingReply = false;
+  Scanner().ParsingReply = false;
 }
 
 std::string MonitorReplyText(int32_t start, int32_t count) {
@@ -402,7 +402,7 @@ bool MonitorHalt() {
   const size_t at = text.find("EXECUTION HALTED AT ");
   uint16_t pc = 0;
   if (at != std::string::npos && ParseHexWord(text.substr(at + 20, 4), pc)) {
-    MainForm().CurrentPC = pc;
+    Run().CurrentPC = pc;
     Target().TargetRegs.PC = pc;
   }
   return true;
@@ -426,7 +426,7 @@ bool MonitorSingleStep(std::string& line) {
     EscapeQuietly();
     return false;
   }
-  MainForm().CurrentPC = pc;
+  Run().CurrentPC = pc;
   Target().TargetRegs.PC = pc;
   return MonitorEscape();
 }

@@ -20,6 +20,7 @@
 #include "lang/scanner.h"
 #include "lang/target_access.h"
 #include "machine/disassembler.h"
+#include "machine/simulator.h"
 
 namespace dorvik {
 
@@ -86,7 +87,11 @@ LayerAccess g_layerAccess;
 
 TargetState& Target() { return CurrentSession().Get<TargetState>(); }
 
-void InstallTargetAccess() { SetTargetAccess(&g_layerAccess); }
+void InstallTargetAccess() {
+  SetTargetAccess(&g_layerAccess);
+  // A long simulator run moves "$" along with it.
+  Simulator().ShowProgress = [](uint16_t pc) { Run().CurrentPC = pc; };
+}
 
 // Reading
 

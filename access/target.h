@@ -68,7 +68,8 @@ struct TargetState {
 };
 
 TargetState& Target();
-// Makes this layer the evaluator's way into the target (start-up).
+// Makes this layer the evaluator's way into the target, and the simulator's
+// progress the current PC (start-up).
 void InstallTargetAccess();
 
 // Reading

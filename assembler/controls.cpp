@@ -329,6 +329,180 @@ void IncludeControl(AsmContext& c, ControlLine& line) {
   c.line.IncludeOnLine = true;
 }
 
+// What the controls do. A control that only switches its record names the
+// record, the parameter kind SetControlState takes and whether it switches on;
+// any other has its own handler.
+using ControlHandler = void (*)(AsmContext& c, ControlLine& line);
+
+void DateControl(AsmContext& c, ControlLine& line) {
+  if (line.Parameter.size() > 10) {
+    ControlError(c, line, InvocationText::BadParameter);
+    return;
+  }
+  ControlRecord& r = Control(c, ControlId::Date);
+  if (SetControlState(c, line, r, 2, true)) r.Value = "    " + r.Value;
+}
+
+void ErrorPrintControl(AsmContext& c, ControlLine& line) {
+  FileControl(c, line, ControlId::ErrorPrint);
+}
+void ObjectControl(AsmContext& c, ControlLine& line) { FileControl(c, line, ControlId::Object); }
+void PrintControl(AsmContext& c, ControlLine& line) { FileControl(c, line, ControlId::Print); }
+
+void ModeControl(AsmContext& c, ControlLine& line) {
+  uint32_t n = 0;
+  const bool applied = SetControlState(c, line, Control(c, ControlId::Mode), 1, true);
+  if (line.ErrorPending) return;
+  if (!ParseNumber(Inner(line.Parameter), n) ||
+      (n != 51 && n != 52 && n != 44 && n != 252 && n != 452 && n != 552 && n != 652)) {
+    ControlError(c, line, InvocationText::BadParameter);
+    return;
+  }
+  if (applied) c.CpuMode = static_cast<uint16_t>(n);
+}
+
+void HexControl(AsmContext& c, ControlLine& line) {
+  ControlRecord& r = Control(c, ControlId::Hex);
+  r.Path = ChangeNameExt(c.SourcePath, "HEX");
+  r.Value = UpperCase(r.Path);
+  FileControl(c, line, ControlId::Hex);
+  if (!line.ErrorPending) c.HexRequested = true;
+}
+
+void PageLengthControl(AsmContext& c, ControlLine& line) {
+  uint32_t n = 0;
+  if (NumberControl(c, line, ControlId::PageLength, 10, 65535, n)) c.PageLength = static_cast<uint16_t>(n);
+}
+
+void PageWidthControl(AsmContext& c, ControlLine& line) {
+  uint32_t n = 0;
+  if (NumberControl(c, line, ControlId::PageWidth, 64, 255, n)) c.PageWidth = static_cast<uint8_t>(n);
+}
+
+void RegisterBankControl(AsmContext& c, ControlLine& line) {
+  // Digits 0..3 separated by commas, up to ")".
+  const std::string inner = Inner(line.Parameter);
+  std::vector<uint8_t> banks;
+  bool good = !inner.empty();
+  for (size_t i = 0; good && i < inner.size(); ++i) {
+    const char ch = inner[i];
+    if (i % 2 == 0)
+      good = ch >= '0' && ch <= '3';
+    else
+      good = ch == ',' && i + 1 < inner.size();
+    if (good && i % 2 == 0) banks.push_back(static_cast<uint8_t>(ch - '0'));
+  }
+  const bool applied = SetControlState(c, line, Control(c, ControlId::RegisterBank), 1, true);
+  if (line.ErrorPending) return;
+  if (!good) {
+    ControlError(c, line, InvocationText::BadParameter);
+    return;
+  }
+  if (!applied) return;
+  c.RegisterBanks[0] = false;
+  for (uint8_t b : banks) {
+    c.CurrentBank = b;
+    c.RegisterBanks[b] = true;
+  }
+  c.ControlBank = c.CurrentBank;
+}
+
+void NoRegisterBankControl(AsmContext& c, ControlLine& line) {
+  if (SetControlState(c, line, Control(c, ControlId::RegisterBank), 0, false)) {
+    c.CurrentBank = 0;
+    c.ControlBank = 0;
+    c.RegisterBanks[0] = false;
+  }
+}
+
+void NoSymbolsControl(AsmContext& c, ControlLine& line) {
+  if (!Control(c, ControlId::Xref).On) SetControlState(c, line, Control(c, ControlId::Symbols), 0, false);
+}
+
+void XrefControl(AsmContext& c, ControlLine& line) {
+  if (SetControlState(c, line, Control(c, ControlId::Xref), 0, true))
+    Control(c, ControlId::Symbols).On = true;
+}
+
+void TabsControl(AsmContext& c, ControlLine& line) {
+  if (c.AsmPass == 1 && !c.InvocationLineActive && Control(c, ControlId::Tabs).FromSource) return;
+  uint32_t n = 0;
+  if (NumberControl(c, line, ControlId::Tabs, 1, 16, n)) c.TabSize = static_cast<uint8_t>(n);
+}
+
+void EjectControl(AsmContext& c, ControlLine& line) {
+  if (c.InvocationLineActive)
+    ControlError(c, line, InvocationText::BadControl);
+  else
+    c.EjectPending = true;
+}
+
+void GenControl(AsmContext& c, ControlLine& line) {
+  ControlRecord& r = Control(c, ControlId::Gen);
+  if (SetControlState(c, line, r, 0, true)) r.Value = line.Name;
+}
+
+void SourceOnlyControl(AsmContext& c, ControlLine& line) {
+  if (c.InvocationLineActive) ControlError(c, line, InvocationText::BadControl);
+}
+
+void TitleControl(AsmContext& c, ControlLine& line) {
+  ControlRecord& r = Control(c, ControlId::Title);
+  if (c.AsmPass == 1 && !c.InvocationLineActive && r.FromSource) return;
+  SetControlState(c, line, r, 1, true);
+  if (!c.InvocationLineActive) c.TitleFromSource = true;
+}
+
+struct ControlAction {
+  uint8_t Token;
+  ControlId Id;            // the record a plain switch sets
+  int ParamKind;           // its parameter kind (SetControlState)
+  bool On;                 // switched on or off
+  ControlHandler Handler;  // nullptr: the plain switch
+};
+
+// clang-format off
+constexpr ControlAction kControlActions[] = {
+    {kDate,            ControlId::Date,         0, true,  DateControl},
+    {kNoDate,          ControlId::Date,         0, false, nullptr},
+    {kDebug,           ControlId::Debug,        0, true,  nullptr},
+    {kNoDebug,         ControlId::Debug,        0, false, nullptr},
+    {kErrorPrint,      ControlId::ErrorPrint,   0, true,  ErrorPrintControl},
+    {kNoErrorPrint,    ControlId::ErrorPrint,   0, false, nullptr},
+    {kMacro,           ControlId::Macro,        2, true,  nullptr},
+    {kNoMacro,         ControlId::Macro,        0, false, nullptr},
+    {kMode,            ControlId::Mode,         1, true,  ModeControl},
+    {kNoMode,          ControlId::Mode,         0, false, nullptr},
+    {kHex,             ControlId::Hex,          0, true,  HexControl},
+    {kNoHex,           ControlId::Hex,          0, false, nullptr},
+    {kObject,          ControlId::Object,       0, true,  ObjectControl},
+    {kNoObject,        ControlId::Object,       0, false, nullptr},
+    {kPaging,          ControlId::Paging,       0, true,  nullptr},
+    {kNoPaging,        ControlId::Paging,       0, false, nullptr},
+    {kPageLength,      ControlId::PageLength,   0, true,  PageLengthControl},
+    {kPageWidth,       ControlId::PageWidth,    0, true,  PageWidthControl},
+    {kPrint,           ControlId::Print,        0, true,  PrintControl},
+    {kNoPrint,         ControlId::Print,        0, false, nullptr},
+    {kRegisterBank,    ControlId::RegisterBank, 1, true,  RegisterBankControl},
+    {kNoRegisterBank,  ControlId::RegisterBank, 0, false, NoRegisterBankControl},
+    {kSymbols,         ControlId::Symbols,      0, true,  nullptr},
+    {kNoSymbols,       ControlId::Symbols,      0, false, NoSymbolsControl},
+    {kXref,            ControlId::Xref,         0, true,  XrefControl},
+    {kNoXref,          ControlId::Xref,         0, false, nullptr},
+    {kTabs,            ControlId::Tabs,         0, true,  TabsControl},
+    {kEject,           ControlId::Count,        0, true,  EjectControl},
+    {kGen,             ControlId::Gen,          0, true,  GenControl},
+    {kGenOnly,         ControlId::Gen,          0, true,  GenControl},
+    {kNoGen,           ControlId::Gen,          0, false, nullptr},
+    {kInclude,         ControlId::Include,      0, true,  IncludeControl},
+    {kList,            ControlId::List,         0, true,  nullptr},
+    {kNoList,          ControlId::List,         0, false, nullptr},
+    {kRestore,         ControlId::Count,        0, true,  SourceOnlyControl},
+    {kSave,            ControlId::Count,        0, true,  SourceOnlyControl},
+    {kTitle,           ControlId::Title,        1, true,  TitleControl},
+};
+// clang-format on
+
 void ApplyControl(AsmContext& c, ControlLine& line) {
   c.line.LastAsmError = 0;
   line.Token = LookupControlName(line.Name);
@@ -341,175 +515,13 @@ void ApplyControl(AsmContext& c, ControlLine& line) {
     if (t >= kFirstGeneralControl && c.AsmPass == 1) return;
     if (t < kFirstGeneralControl && c.AsmPass == 2) return;
   }
-  const std::string inner = Inner(line.Parameter);
-  uint32_t n = 0;
-  switch (t) {
-    case kDate: {
-      if (line.Parameter.size() > 10) {
-        ControlError(c, line, InvocationText::BadParameter);
-        return;
-      }
-      ControlRecord& r = Control(c, ControlId::Date);
-      if (SetControlState(c, line, r, 2, true)) r.Value = "    " + r.Value;
-      break;
-    }
-    case kNoDate:
-      SetControlState(c, line, Control(c, ControlId::Date), 0, false);
-      break;
-    case kDebug:
-    case kNoDebug:
-      SetControlState(c, line, Control(c, ControlId::Debug), 0, t == kDebug);
-      break;
-    case kErrorPrint:
-      FileControl(c, line, ControlId::ErrorPrint);
-      break;
-    case kNoErrorPrint:
-      SetControlState(c, line, Control(c, ControlId::ErrorPrint), 0, false);
-      break;
-    case kMacro:
-      SetControlState(c, line, Control(c, ControlId::Macro), 2, true);
-      break;
-    case kNoMacro:
-      SetControlState(c, line, Control(c, ControlId::Macro), 0, false);
-      break;
-    case kMode: {
-      const bool applied = SetControlState(c, line, Control(c, ControlId::Mode), 1, true);
-      if (line.ErrorPending) break;
-      if (!ParseNumber(inner, n) ||
-          (n != 51 && n != 52 && n != 44 && n != 252 && n != 452 && n != 552 && n != 652)) {
-        ControlError(c, line, InvocationText::BadParameter);
-        break;
-      }
-      if (applied) c.CpuMode = static_cast<uint16_t>(n);
-      break;
-    }
-    case kNoMode:
-      SetControlState(c, line, Control(c, ControlId::Mode), 0, false);
-      break;
-    case kHex: {
-      ControlRecord& r = Control(c, ControlId::Hex);
-      r.Path = ChangeNameExt(c.SourcePath, "HEX");
-      r.Value = UpperCase(r.Path);
-      FileControl(c, line, ControlId::Hex);
-      if (!line.ErrorPending) c.HexRequested = true;
-      break;
-    }
-    case kNoHex:
-      SetControlState(c, line, Control(c, ControlId::Hex), 0, false);
-      break;
-    case kObject:
-      FileControl(c, line, ControlId::Object);
-      break;
-    case kNoObject:
-      SetControlState(c, line, Control(c, ControlId::Object), 0, false);
-      break;
-    case kPaging:
-    case kNoPaging:
-      SetControlState(c, line, Control(c, ControlId::Paging), 0, t == kPaging);
-      break;
-    case kPageLength:
-      if (NumberControl(c, line, ControlId::PageLength, 10, 65535, n))
-        c.PageLength = static_cast<uint16_t>(n);
-      break;
-    case kPageWidth:
-      if (NumberControl(c, line, ControlId::PageWidth, 64, 255, n))
-        c.PageWidth = static_cast<uint8_t>(n);
-      break;
-    case kPrint:
-      FileControl(c, line, ControlId::Print);
-      break;
-    case kNoPrint:
-      SetControlState(c, line, Control(c, ControlId::Print), 0, false);
-      break;
-    case kRegisterBank: {
-      // Digits 0..3 separated by commas, up to ")".
-      std::vector<uint8_t> banks;
-      bool good = !inner.empty();
-      for (size_t i = 0; good && i < inner.size(); ++i) {
-        const char ch = inner[i];
-        if (i % 2 == 0)
-          good = ch >= '0' && ch <= '3';
-        else
-          good = ch == ',' && i + 1 < inner.size();
-        if (good && i % 2 == 0) banks.push_back(static_cast<uint8_t>(ch - '0'));
-      }
-      const bool applied =
-          SetControlState(c, line, Control(c, ControlId::RegisterBank), 1, true);
-      if (line.ErrorPending) break;
-      if (!good) {
-        ControlError(c, line, InvocationText::BadParameter);
-        break;
-      }
-      if (!applied) break;
-      c.RegisterBanks[0] = false;
-      for (uint8_t b : banks) {
-        c.CurrentBank = b;
-        c.RegisterBanks[b] = true;
-      }
-      c.ControlBank = c.CurrentBank;
-      break;
-    }
-    case kNoRegisterBank:
-      if (SetControlState(c, line, Control(c, ControlId::RegisterBank), 0, false)) {
-        c.CurrentBank = 0;
-        c.ControlBank = 0;
-        c.RegisterBanks[0] = false;
-      }
-      break;
-    case kSymbols:
-      SetControlState(c, line, Control(c, ControlId::Symbols), 0, true);
-      break;
-    case kNoSymbols:
-      if (!Control(c, ControlId::Xref).On)
-        SetControlState(c, line, Control(c, ControlId::Symbols), 0, false);
-      break;
-    case kXref:
-      if (SetControlState(c, line, Control(c, ControlId::Xref), 0, true))
-        Control(c, ControlId::Symbols).On = true;
-      break;
-    case kNoXref:
-      SetControlState(c, line, Control(c, ControlId::Xref), 0, false);
-      break;
-    case kTabs:
-      if (c.AsmPass == 1 && !c.InvocationLineActive && Control(c, ControlId::Tabs).FromSource)
-        break;
-      if (NumberControl(c, line, ControlId::Tabs, 1, 16, n)) c.TabSize = static_cast<uint8_t>(n);
-      break;
-    case kEject:
-      if (c.InvocationLineActive)
-        ControlError(c, line, InvocationText::BadControl);
-      else
-        c.EjectPending = true;
-      break;
-    case kGen:
-    case kGenOnly: {
-      ControlRecord& r = Control(c, ControlId::Gen);
-      if (SetControlState(c, line, r, 0, true)) r.Value = line.Name;
-      break;
-    }
-    case kNoGen:
-      SetControlState(c, line, Control(c, ControlId::Gen), 0, false);
-      break;
-    case kInclude:
-      IncludeControl(c, line);
-      break;
-    case kList:
-    case kNoList:
-      SetControlState(c, line, Control(c, ControlId::List), 0, t == kList);
-      break;
-    case kRestore:
-    case kSave:
-      if (c.InvocationLineActive) ControlError(c, line, InvocationText::BadControl);
-      break;
-    case kTitle: {
-      ControlRecord& r = Control(c, ControlId::Title);
-      if (c.AsmPass == 1 && !c.InvocationLineActive && r.FromSource) break;
-      SetControlState(c, line, r, 1, true);
-      if (!c.InvocationLineActive) c.TitleFromSource = true;
-      break;
-    }
-    default:
-      break;
+  for (const ControlAction& a : kControlActions) {
+    if (a.Token != t) continue;
+    if (a.Handler != nullptr)
+      a.Handler(c, line);
+    else
+      SetControlState(c, line, Control(c, a.Id), a.ParamKind, a.On);
+    return;
   }
 }
 

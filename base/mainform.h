@@ -1,7 +1,7 @@
 #pragma once
 // The engine's part of the main window's state, kept in the session so that the
-// engine needs nothing above it: the current program counter, the nesting busy
-// pair, and the names of the settings files. The workbench shows what it holds.
+// engine needs nothing above it: the nesting busy pair and the names of the
+// settings files. The workbench shows what it holds.
 
 #include <cstdint>
 #include <string>
@@ -10,10 +10,6 @@
 namespace dorvik {
 
 struct MainFormState {
-  // The current program counter: "$" of the command language, the default
-  // address of the line assembler; set by the register refresh, the loader
-  // and the simulator.
-  uint32_t CurrentPC = 0;
   // Nesting count of BeginBusy/EndBusy; Busy while it is above 0.
   int32_t BusyCount = 0;
   bool Busy = false;

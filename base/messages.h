@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/msgids.h"
 
@@ -55,6 +56,33 @@ struct MessageState {
 };
 
 MessageState& Messages();
+
+// The error and warning flags and the last error with its texts, put back when
+// it goes out of scope: for a trial read or a nested command that must leave
+// the caller's outcome as it found it.
+class SavedMessageFlags {
+ public:
+  SavedMessageFlags()
+      : errorFlag_(Messages().ErrorFlag),
+        warningFlag_(Messages().WarningFlag),
+        lastErrorCode_(Messages().LastErrorCode),
+        lastErrorParams_(Messages().LastErrorParams) {}
+  ~SavedMessageFlags() {
+    MessageState& m = Messages();
+    m.ErrorFlag = errorFlag_;
+    m.WarningFlag = warningFlag_;
+    m.LastErrorCode = lastErrorCode_;
+    m.LastErrorParams = std::move(lastErrorParams_);
+  }
+  SavedMessageFlags(const SavedMessageFlags&) = delete;
+  SavedMessageFlags& operator=(const SavedMessageFlags&) = delete;
+
+ private:
+  bool errorFlag_;
+  bool warningFlag_;
+  int32_t lastErrorCode_;
+  tMsgParams lastErrorParams_;
+};
 
 // Box results, as the message boxes return them.
 inline constexpr int kResultOk = 1;

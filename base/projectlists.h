@@ -3,6 +3,7 @@
 // project configuration file: what the engine's lookups read of the project,
 // kept in the session; the project layer fills it.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,12 +11,12 @@
 
 namespace dorvik {
 
-// One module of the project: its name, its source file and two further texts.
+// One module of the project: its name, its source file and two further texts
+// that a module entry may carry (kept with it; no lookup reads them).
 struct tModuleRec {
   std::string Name;      // compared with object-module names without regard to case
   std::string FileName;  // the source file
-  std::string Text3;
-  std::string Text4;
+  std::array<std::string, 2> FurtherTexts;
 };
 
 // File-type kinds.

@@ -29,6 +29,7 @@ ProgramRun RunProgramAndWait(std::string_view command, bool hidden) {
   req.Argv = {RunProgramConfig().CommandRunner, "-c", std::string(command)};
   if (hidden) {
     req.OutputPath = MainForm().ErrorProtocolFile;
+    run.OutputFile = req.OutputPath;
     req.TimeoutMs = RunProgramConfig().HiddenTimeoutMs;
   } else {
     req.InheritOutput = true;

@@ -20,6 +20,7 @@ enum class ProgramOutcome {
 struct ProgramRun {
   ProgramOutcome Outcome = ProgramOutcome::RunnerMissing;
   int ExitCode = 0;
+  std::string OutputFile;  // where a hidden run's output went
   // The integer of the original interface: 0 when the process ended, else -1.
   int Result() const { return Outcome == ProgramOutcome::Ended ? 0 : -1; }
 };

@@ -20,6 +20,10 @@ struct RunState {
   bool TargetBusy = false;      // the target is being talked to
   bool TargetReady = false;     // the target's state was read; views may read it
   uint8_t TargetKind = kTargetSimulator;
+  // The current program counter: "$" of the command language, the default
+  // address of the line assembler; set by the register refresh, the loader
+  // and the simulator's progress listener.
+  uint32_t CurrentPC = 0;
   // Set while the line assembler parses a statement (the scanner reports
   // "Assembly impossible" then, and the monitor link sends whole mnemonics).
   bool AsmLineMode = false;

@@ -85,16 +85,22 @@ void ResetState() {
 
 // Copies the states it names and puts them back when it goes out of scope,
 // for code that runs a module in the middle of that module's own work.
+// Keep() takes the states as they are then: nothing is put back.
 template <class... States>
 class SavedStates {
  public:
   SavedStates() : saved_(CurrentSession().Get<States>()...) {}
-  ~SavedStates() { ((CurrentSession().Get<States>() = std::get<States>(saved_)), ...); }
+  ~SavedStates() {
+    if (!keep_) ((CurrentSession().Get<States>() = std::get<States>(saved_)), ...);
+  }
   SavedStates(const SavedStates&) = delete;
   SavedStates& operator=(const SavedStates&) = delete;
 
+  void Keep() { keep_ = true; }
+
  private:
   std::tuple<States...> saved_;
+  bool keep_ = false;
 };
 
 }  // namespace dorvik

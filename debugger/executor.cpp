@@ -137,14 +137,11 @@ bool RunsDuringProgram(uint8_t token) {
 
 void ExecuteDuringRun(std::string_view line) {
   SavedStates<ScannerState, EvaluatorState, tValueList> saved;
+  SavedMessageFlags flags;
   ExecutorState& ex = Executor();
   MessageState& m = Messages();
   TerminalState& t = Terminal();
   const uint8_t commandToken = ex.CommandToken;
-  const bool errorFlag = m.ErrorFlag;
-  const bool warningFlag = m.WarningFlag;
-  const int32_t lastError = m.LastErrorCode;
-  const tMsgParams params = m.LastErrorParams;
   const bool echo = t.TerminalEcho;
   SetScanLine(UpperCase(TrimBlanks(line)) + "\r", false);
   m.ErrorFlag = false;
@@ -165,10 +162,6 @@ void ExecuteDuringRun(std::string_view line) {
     }
   }
   ex.CommandToken = commandToken;
-  m.ErrorFlag = errorFlag;
-  m.WarningFlag = warningFlag;
-  m.LastErrorCode = lastError;
-  m.LastErrorParams = params;
   t.TerminalEcho = echo;
   if (t.MonitorPrompt == kPromptRunning && !Run().UserBreak) ShowCursor();
 }

@@ -81,17 +81,12 @@ std::string OperandText(uint8_t token, uint16_t value) {
 std::string ComposeStatement(const ParsedInstruction& p) {
   if (p.ParsedFixedForm) return p.ParsedFixedText;
   std::string text = TrimBlanks(TokenText(p.ParsedMnemonic));
-  if (p.ParsedHasOp1) {
-    text += ' ';
-    if (p.ParsedPrefix1) text += p.ParsedPrefix1;
-    text += OperandText(p.ParsedOperand1, p.ParsedValue1);
+  for (size_t i = 0; i < 3; ++i) {
+    if (!p.ParsedHasOp[i]) continue;
+    text += i == 0 ? ' ' : ',';
+    if (p.ParsedPrefix[i]) text += p.ParsedPrefix[i];
+    text += OperandText(p.ParsedOperand[i], p.ParsedValue[i]);
   }
-  if (p.ParsedHasOp2) {
-    text += ',';
-    if (p.ParsedPrefix2) text += p.ParsedPrefix2;
-    text += OperandText(p.ParsedOperand2, p.ParsedValue2);
-  }
-  if (p.ParsedHasOp3) text += ',' + OperandText(p.ParsedOperand3, p.ParsedValue3);
   return text;
 }
 
@@ -172,7 +167,7 @@ void CreateLineAssembler() {
 }
 
 void ShowLineAssembler() {
-  Run().AsmLineAddress = static_cast<uint16_t>(MainForm().CurrentPC);
+  Run().AsmLineAddress = static_cast<uint16_t>(Run().CurrentPC);
   LineAsm().Address.Text = Hex4(Run().AsmLineAddress);
 }
 

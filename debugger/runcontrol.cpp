@@ -37,10 +37,10 @@ constexpr uint8_t kOpReti = 0x32;
 
 bool Failed() { return Messages().ErrorFlag; }
 
-uint16_t PcField() { return static_cast<uint16_t>(MainForm().CurrentPC); }
+uint16_t PcField() { return static_cast<uint16_t>(Run().CurrentPC); }
 
 void SetPcField(uint16_t pc) {
-  MainForm().CurrentPC = pc;
+  Run().CurrentPC = pc;
   Target().TargetRegs.PC = pc;
   SetRegisterText("PC", FormatHex4(pc));
 }
@@ -119,7 +119,7 @@ namespace {
 // Lets the console see its keys while a run or a wait goes on; a step that
 // runs that long shows "run>" while the program runs.
 void PumpBetweenSlices() {
-  MainForm().CurrentPC = static_cast<uint32_t>(Images().SimPC);
+  Run().CurrentPC = static_cast<uint32_t>(Images().SimPC);
   TerminalState& t = Terminal();
   if (Run().Tracing && t.MonitorPrompt != kPromptRunning) {
     t.MonitorPrompt = std::string(kPromptRunning);
@@ -297,7 +297,7 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
     cursor.Used = true;
     cursor.SavedBytes = GetCodeBytesText(ret);
     backend.RunCallHere(address, ret, RunControl().SliceSteps, PumpBetweenSlices);
-    MainForm().CurrentPC = static_cast<uint32_t>(Images().SimPC);
+    Run().CurrentPC = static_cast<uint32_t>(Images().SimPC);
   }
   run.ProgramRunning = wasRunning;
   cursor.Used = false;

@@ -10,6 +10,7 @@
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
+#include "base/session.h"
 #include "debugger/executor.h"
 #include "debugger/memcmds.h"
 #include "debugger/terminal.h"
@@ -222,11 +223,12 @@ void SymbolValueText(int32_t sym, bool readValue, std::string& text) {
     if (def && def->TypeDefID == tTypeDef::tStructUnion) {
       text += "= <struct/union>";
     } else if (readValue) {
-      // The variable evaluated by its name; the scanner's line is put back.
-      const ScannerState saved = Scanner();
-      SetScanLine(symbol->Name + "\r", false);
-      Expression(tok::kEndOfLine);
-      Scanner() = saved;
+      {
+        // The variable evaluated by its name; the scanner's line is put back.
+        SavedStates<ScannerState> saved;
+        SetScanLine(symbol->Name + "\r", false);
+        Expression(tok::kEndOfLine);
+      }
       if (!Failed()) text += "= " + FormatValueList();
     }
   } else if ((symbol->SymClass & 15) >= kClassProcedure) {

@@ -3,7 +3,7 @@
 // symbolic disassembly line.
 
 #include "access/target.h"
-#include "base/mainform.h"
+#include "base/runstate.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/session.h"
@@ -71,7 +71,7 @@ std::string WatchValue(const std::string& watch, uint8_t watchRegister) {
 }  // namespace
 
 void ShowStepLine(uint8_t stepToken, uint16_t start, const std::string& watch, uint8_t watchRegister) {
-  const uint16_t pc = static_cast<uint16_t>(MainForm().CurrentPC);
+  const uint16_t pc = static_cast<uint16_t>(Run().CurrentPC);
   const uint16_t prev = RunControl().PrevPC;
   OutText(LineOf(stepToken, start));
   OutText("----->");

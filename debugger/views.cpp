@@ -11,7 +11,6 @@
 #include "access/backend.h"
 #include "access/disasline.h"
 #include "access/target.h"
-#include "base/mainform.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
@@ -86,8 +85,7 @@ bool LineAddress(std::string_view module, int32_t line, uint16_t& addr) {
 
 // A location text evaluated as an expression ("MODULE.LABEL"), the command's scanner kept.
 bool EvaluateLocation(std::string_view text, uint16_t& addr) {
-  const ScannerState savedScanner = Scanner();
-  const EvaluatorState savedEvaluator = Evaluator();
+  SavedStates<ScannerState, EvaluatorState> saved;
   MessageState& m = Messages();
   const bool savedError = m.ErrorFlag;
   m.ErrorFlag = false;
@@ -97,8 +95,6 @@ bool EvaluateLocation(std::string_view text, uint16_t& addr) {
   const bool ok = !m.ErrorFlag && value >= 0 && value < 0x10000;
   ResumeMessages();
   m.ErrorFlag = savedError;
-  Scanner() = savedScanner;
-  Evaluator() = savedEvaluator;
   if (ok) addr = static_cast<uint16_t>(value);
   return ok;
 }
@@ -139,7 +135,7 @@ void RefreshDebugViews() {
     // A board: the values it reported, without asking it (the PC of its last
     // stop; the ADuC's register shadows); the other fields stay as they are.
     if (!caps.HasTarget) return;
-    SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(MainForm().CurrentPC)));
+    SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(Run().CurrentPC)));
     tRegisterFrame r{};
     if (!CurrentBackend().ReportedRegisters(r)) return;
     SetRegisterText("SP", FormatHex2(r.SP));
@@ -157,7 +153,7 @@ void RefreshDebugViews() {
   }
   tRegisterFrame f{};
   TargetGetRegisters(f);
-  MainForm().CurrentPC = f.PC;
+  Run().CurrentPC = f.PC;
   SetRegisterText("SP", FormatHex2(f.SP));
   for (size_t n = 0; n < 8; ++n) SetRegisterText("R" + std::to_string(n), FormatHex2(f.R[n]));
   SetRegisterText("DPTR", FormatHex4(static_cast<uint16_t>(f.DPTR)));

@@ -47,7 +47,7 @@ ViewsState& Views();
 void SetRegisterText(std::string_view name, std::string_view value);
 // The value part of a status field ("" when there is none).
 std::string RegisterText(std::string_view name);
-// Reads the target's registers into the status fields and MainForm().CurrentPC.
+// Reads the target's registers into the status fields and Run().CurrentPC.
 void RefreshDebugViews();
 void UpdateCaption(uint8_t state);
 // The idle handler's halt detection for a target whose run ended by itself:

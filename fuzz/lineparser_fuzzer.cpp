@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace dorvik;
   fuzz::ResetEngine();
   fuzz::LoadNames();
-  ReplyMode().ParsingReply = true;
+  Scanner().ParsingReply = true;
   Scanner().Disassembling = true;
   SetScanLine(std::string(fuzz::Text(data, size)) + "\r", true);
   while (Scanner().ScanChar != ' ' && Scanner().ScanChar != '\r' && Scanner().ScanChar != '\0') NextChar();

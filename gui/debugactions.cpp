@@ -210,7 +210,7 @@ void DebugActions::ResetClick() {
   UpdateCaption(kCaptionReset);
   DisasWindow* disas = main_.Disassembly();
   disas->SetExecutionLine(-1);
-  disas->LocateAddress(static_cast<uint16_t>(MainForm().CurrentPC));
+  disas->LocateAddress(static_cast<uint16_t>(dorvik::Run().CurrentPC));
   main_.SyncViews();
 }
 

@@ -5,13 +5,9 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMimeData>
-#include <QPainter>
 #include <QScreen>
-#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -34,6 +30,7 @@
 #include "gui/debugactions.h"
 #include "gui/loaddialog.h"
 #include "gui/qtdialogs.h"
+#include "gui/widgets.h"
 #include "loader/loader.h"
 #include "project/config.h"
 #include "project/projectfile.h"
@@ -55,20 +52,6 @@ constexpr int kWaitFormDelayMs = 200;
 constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
                                         "OV", "P",   "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"};
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
-
-QIcon BreakIcon(bool enabled) {
-  QPixmap pixmap(12, 12);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QColor(128, 0, 0));
-  p.setBrush(enabled ? QColor(255, 0, 0) : QColor(255, 255, 255));
-  p.drawEllipse(1, 1, 10, 10);
-  p.end();
-  return QIcon(pixmap);
-}
-
 }  // namespace
 
 QString CaptionText(uint8_t state) {
@@ -78,250 +61,6 @@ QString CaptionText(uint8_t state) {
     default: return "Dorvik51 - Reset";
   }
 }
-
-// --- Terminal ----------------------------------------------------------------
-
-TerminalEdit::TerminalEdit(MainWindow& main, QWidget* parent) : QPlainTextEdit(parent), main_(main) {
-  setObjectName("Editor");
-  setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  setLineWrapMode(QPlainTextEdit::NoWrap);
-  setUndoRedoEnabled(false);
-}
-
-void TerminalEdit::Render() {
-  const std::vector<std::string>& lines = dorvik::Terminal().Lines;
-  // Lines above the last two never change; a model that lost lines is redrawn whole.
-  size_t same = std::min(lines.size(), shown_.size());
-  same = same >= 2 ? same - 2 : 0;
-  if (shown_.size() > lines.size() + 1 || (same > 0 && shown_[same - 1] != lines[same - 1])) same = 0;
-  while (same < lines.size() && same < shown_.size() && shown_[same] == lines[same]) ++same;
-  if (same < lines.size() || same < shown_.size()) {
-    QTextCursor c(document());
-    if (same == 0) {
-      QString all;
-      for (size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) all += '\n';
-        all += Text(lines[i]);
-      }
-      setPlainText(all);
-    } else {
-      const QTextBlock kept = document()->findBlockByNumber(static_cast<int>(same) - 1);
-      c.setPosition(kept.position() + kept.length() - 1);
-      c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-      QString tail;
-      for (size_t i = same; i < lines.size(); ++i) tail += '\n' + Text(lines[i]);
-      c.insertText(tail);
-    }
-    shown_.resize(same);
-    shown_.insert(shown_.end(), lines.begin() + static_cast<std::ptrdiff_t>(same), lines.end());
-  }
-  const QTextBlock last = document()->lastBlock();
-  QTextCursor caret(last);
-  caret.setPosition(last.position() + std::clamp<int>(dorvik::Terminal().Caret, 0, last.length() - 1));
-  setTextCursor(caret);
-  ensureCursorVisible();
-}
-
-void TerminalEdit::keyPressEvent(QKeyEvent* e) {
-  if (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::SelectAll)) {
-    QPlainTextEdit::keyPressEvent(e);
-    return;
-  }
-  const Qt::KeyboardModifiers m = e->modifiers();
-  uint8_t mods = 0;
-  if (m & Qt::ShiftModifier) mods |= kModShift;
-  if (m & Qt::AltModifier) mods |= kModAlt;
-  if (m & Qt::ControlModifier) mods |= kModCtrl;
-  KeyAction action = KeyAction::None;
-  switch (e->key()) {
-    case Qt::Key_Escape: action = DoOnKeyDown(kKeyEsc, mods); break;
-    case Qt::Key_Backspace: action = DoOnKeyDown(kKeyBackspace, mods); break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: action = DoOnKeyDown(kKeyEnter, mods); break;
-    case Qt::Key_Home: action = DoOnKeyDown(kKeyHome, mods); break;
-    case Qt::Key_End: action = DoOnKeyDown(kKeyEnd, mods); break;
-    case Qt::Key_Left: action = DoOnKeyDown(kKeyLeft, mods); break;
-    case Qt::Key_Right: action = DoOnKeyDown(kKeyRight, mods); break;
-    case Qt::Key_Delete: action = DoOnKeyDown(kKeyDelete, mods); break;
-    default:
-      if (mods & kModAlt) {
-        if (e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z) action = DoOnKeyDown(static_cast<uint16_t>(e->key()), mods);
-      } else if (!(mods & kModCtrl)) {
-        for (QChar c : e->text())
-          if (c.unicode() >= 0x20 && c.unicode() < 0x7F) DoOnKeyPressed(static_cast<char>(c.unicode()));
-      }
-      break;
-  }
-  e->accept();
-  Render();
-  if (action == KeyAction::LineEntered) main_.ExecuteScannerLine();
-  if (action == KeyAction::Exit) main_.FileExit1Execute();
-}
-
-void TerminalEdit::insertFromMimeData(const QMimeData* source) {
-  // Pasted text is typed; line breaks end at the first one.
-  for (QChar c : source->text()) {
-    if (c == '\n' || c == '\r') break;
-    if (c.unicode() >= 0x20 && c.unicode() < 0x7F) DoOnKeyPressed(static_cast<char>(c.unicode()));
-  }
-  Render();
-}
-
-TerminalWindow::TerminalWindow(MainWindow& main)
-    : TDockableForm("TerminalWindow", "Terminal", &main), editor_(new TerminalEdit(main, this)) {
-  setWidget(editor_);
-  setFocusProxy(editor_);
-}
-
-KeyAction TerminalWindow::EnterLine(const std::string& line) {
-  for (char c : line) {
-    if (c == '\t') c = ' ';
-    if (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F) DoOnKeyPressed(c);
-  }
-  const KeyAction action = DoOnKeyDown(kKeyEnter);
-  editor_->Render();
-  return action;
-}
-
-void TerminalWindow::closeEvent(QCloseEvent* e) {
-  TDockableForm::closeEvent(e);
-  SetTerminalVisible(false);
-}
-
-void TerminalWindow::ShowTerminal() {
-  const bool wasHidden = isHidden() || !dorvik::Terminal().Visible;
-  ShowDockable();
-  if (wasHidden) SetTerminalVisible(true);
-  editor_->Render();
-}
-
-// --- Disassembly -------------------------------------------------------------
-
-DisasWindow::DisasWindow(QMainWindow* main) : TDockableForm("DisasWindow", "Disassembly", main), rows_(new QListWidget(this)) {
-  rows_->setObjectName("Rows");
-  rows_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  rows_->setUniformItemSizes(true);
-  setWidget(rows_);
-}
-
-void DisasWindow::FillFromAddress(uint16_t address) {
-  // The caret line stays where it was when its address is still shown.
-  const QListWidgetItem* current = rows_->currentItem();
-  const int32_t caret = current != nullptr ? current->data(Qt::UserRole).toInt() : -1;
-  const bool selected = current != nullptr && current->isSelected();
-  first_ = address;
-  // A board that runs the program is not read (its link carries the run),
-  // and a hidden window reads nothing until it is shown.
-  const TargetCapabilities caps = CurrentBackend().Capabilities();
-  if ((Run().ProgramRunning && caps.RunsProgramItself) || isHidden()) {
-    stale_ = true;
-    return;
-  }
-  stale_ = false;
-  rows_->clear();
-  // The rows' reads show no message of their own: a command's failure is
-  // reported by the command, and a read that fails ends the rows with one row
-  // saying why.
-  MessageState& m = Messages();
-  const bool error = m.ErrorFlag;
-  const bool quiet = std::exchange(m.QuietMessages, true);
-  m.ErrorFlag = false;
-  uint32_t a = address;
-  for (int i = 0; i < kRows && a <= 0xFFFF; ++i) {
-    const uint16_t at = static_cast<uint16_t>(a);
-    const std::string line = DisassembleLine(at);
-    const uint8_t op = m.ErrorFlag ? 0 : TargetReadByte(kSpaceCode, at);
-    if (m.ErrorFlag) {
-      auto* item = new QListWidgetItem(Text(FormatHex4(at) + "  " + m.LastMessageText), rows_);
-      item->setData(Qt::UserRole, at);
-      break;
-    }
-    auto* item = new QListWidgetItem(Text(FormatHex4(at) + "  " + line), rows_);
-    item->setData(Qt::UserRole, at);
-    a += Opcode(op).Length;
-  }
-  m.QuietMessages = quiet;
-  m.ErrorFlag = error;
-  if (caret >= 0 && RowOf(static_cast<uint16_t>(caret)) >= 0)
-    rows_->setCurrentRow(RowOf(static_cast<uint16_t>(caret)),
-                         selected ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
-  ShowBreakpointImages();
-}
-
-int DisasWindow::RowOf(uint16_t address) const {
-  for (int i = 0; i < rows_->count(); ++i)
-    if (rows_->item(i)->data(Qt::UserRole).toInt() == address) return i;
-  return -1;
-}
-
-void DisasWindow::LocateAddress(uint16_t address) {
-  int row = RowOf(address);
-  if (row < 0) {
-    FillFromAddress(address);
-    row = 0;
-  }
-  rows_->setCurrentRow(row);
-  rows_->scrollToItem(rows_->item(row));
-  if (isVisible()) rows_->setFocus();
-}
-
-void DisasWindow::Refresh() {
-  FillFromAddress(first_);
-  if (execLine_ >= 0) SetExecutionLine(execLine_);
-}
-
-void DisasWindow::RecreateInterior() {
-  CodeImageChanged();
-  FillFromAddress(first_);
-  if (execLine_ >= 0) LocateAddress(static_cast<uint16_t>(execLine_));
-}
-
-void DisasWindow::PaintRow(int row) {
-  QListWidgetItem* item = rows_->item(row);
-  const uint16_t address = static_cast<uint16_t>(item->data(Qt::UserRole).toInt());
-  static const QIcon none = BreakIcon(false), enabled = BreakIcon(true);
-  static const QIcon blank = [] {
-    QPixmap p(12, 12);
-    p.fill(Qt::transparent);
-    return QIcon(p);
-  }();
-  const BreakpointState& b = Breakpoints();
-  const QIcon* icon = &blank;
-  for (int32_t i = 0; i <= b.LastBreakIndex && i < kBreakTableSize; ++i) {
-    const tBreak& bp = b.BreakTable[static_cast<size_t>(i)];
-    if (bp.Used && bp.Address == address) icon = bp.Enabled ? &enabled : &none;
-  }
-  item->setIcon(*icon);
-  item->setData(Qt::UserRole + 1, icon == &enabled ? 1 : icon == &none ? 2 : 0);
-  const bool exec = execLine_ == address;
-  item->setBackground(exec ? QColor(0, 0, 128) : QBrush());
-  item->setForeground(exec ? QColor(255, 255, 0) : QBrush());
-}
-
-void DisasWindow::ShowBreakpointImages() {
-  for (int i = 0; i < rows_->count(); ++i) PaintRow(i);
-}
-
-void DisasWindow::SetExecutionLine(int32_t address) {
-  const int32_t old = execLine_;
-  execLine_ = address;
-  if (old >= 0 && RowOf(static_cast<uint16_t>(old)) >= 0) PaintRow(RowOf(static_cast<uint16_t>(old)));
-  if (address < 0) return;
-  const uint16_t at = static_cast<uint16_t>(address);
-  if (RowOf(at) < 0) FillFromAddress(at);
-  if (RowOf(at) < 0) return;  // not read now (hidden, or the board runs)
-  // Shown, not selected: the selection would hide the line's colours.
-  rows_->clearSelection();
-  rows_->scrollToItem(rows_->item(RowOf(at)));
-  PaintRow(RowOf(at));
-}
-
-void DisasWindow::EnsureVisible() {
-  if (isHidden()) ShowDockable();
-  if (stale_) Refresh();
-}
-
-// --- Main window -------------------------------------------------------------
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent),
@@ -378,7 +117,7 @@ MainWindow::MainWindow(QWidget* parent)
   SetTerminalVisible(true);
   // The status fields show values from the start, on every target.
   RefreshDebugViews();
-  disas_->FillFromAddress(static_cast<uint16_t>(MainForm().CurrentPC));
+  disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
   SyncViews();
 }
 
@@ -462,7 +201,7 @@ void MainWindow::SyncViews() {
     }
     // Memory may have changed under the rows.
     disas_->Refresh();
-    if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(MainForm().CurrentPC & 0xFFFF));
+    if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
   }
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
   if (actions_ != nullptr) actions_->Sync();
@@ -559,7 +298,7 @@ bool MainWindow::LoadProgram(const std::string& fileName) {
     loaded = loadDlg_->exec() == 1;
   });
   disas_->RecreateInterior();
-  disas_->LocateAddress(static_cast<uint16_t>(MainForm().CurrentPC));
+  disas_->LocateAddress(static_cast<uint16_t>(Run().CurrentPC));
   SyncViews();
   return loaded;
 }

@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
-#include <QListWidget>
 #include <QMainWindow>
-#include <QPlainTextEdit>
 #include <QTimer>
 
-#include "debugger/terminal.h"
+#include "gui/disaswindow.h"
 #include "gui/dockable.h"
+#include "gui/terminalwindow.h"
 #include "platform/pump.h"
 
 class QLabel;
@@ -28,74 +27,6 @@ namespace dorvik::gui {
 class DebugActions;
 class MainWindow;
 class TLoadDlg;
-
-// The terminal console as a text view over the terminal model that the
-// console front end uses: keys go to the model, the model's text is shown.
-class TerminalEdit : public QPlainTextEdit {
- public:
-  TerminalEdit(MainWindow& main, QWidget* parent);
-  // Shows what changed in the model's text and puts the caret where the model has it.
-  void Render();
-
- protected:
-  void keyPressEvent(QKeyEvent* e) override;
-  void insertFromMimeData(const QMimeData* source) override;
-
- private:
-  MainWindow& main_;
-  std::vector<std::string> shown_;
-};
-
-class TerminalWindow : public TDockableForm {
- public:
-  explicit TerminalWindow(MainWindow& main);
-  TerminalEdit* Editor() const { return editor_; }
-  // Types a whole line after the prompt and enters it, as the keys would.
-  KeyAction EnterLine(const std::string& line);
-  // Shows the window; a console that was closed takes its output again.
-  void ShowTerminal();
-
- protected:
-  // Closed by the user: the console drops its output until it is shown again.
-  void closeEvent(QCloseEvent* e) override;
-
- private:
-  TerminalEdit* editor_;
-};
-
-// The code around the program counter: one row per instruction, its code
-// address kept with the row, breakpoint images, the execution line.
-class DisasWindow : public TDockableForm {
- public:
-  static constexpr int kRows = 48;
-  explicit DisasWindow(QMainWindow* main);
-
-  // Selects and focuses the row of Address (refilling from it when not shown).
-  void LocateAddress(uint16_t address);
-  // Refills the rows from Address.
-  void FillFromAddress(uint16_t address);
-  // The rows read again from the same address (after a command).
-  void Refresh();
-  // Code changed: every line decoded again, the rows refilled from the same address.
-  void RecreateInterior();
-  // Redraws the breakpoint images of the rows.
-  void ShowBreakpointImages();
-  // Marks the row of Address as the execution point (-1: none).
-  void SetExecutionLine(int32_t address);
-  // Shows the window (docked) when it is hidden.
-  void EnsureVisible();
-
-  QListWidget* Rows() const { return rows_; }
-  int RowOf(uint16_t address) const;
-  int32_t ExecutionLine() const { return execLine_; }
-
- private:
-  void PaintRow(int row);
-  QListWidget* rows_;
-  uint16_t first_ = 0;
-  bool stale_ = false;  // rows not read (hidden, or the board ran): read when shown
-  int32_t execLine_ = -1;
-};
 
 class MainWindow : public QMainWindow {
  public:

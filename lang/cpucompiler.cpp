@@ -245,10 +245,9 @@ class DefLexer {
   }
 
   Tok Peek() {
-    const ScannerState saved = Scanner();
+    SavedStates<ScannerState> saved;
     const bool errorBefore = Messages().ErrorFlag;
     Tok t = Next();
-    Scanner() = saved;
     Messages().ErrorFlag = errorBefore;
     return t;
   }

@@ -12,7 +12,6 @@
 #include "lang/keywords.h"
 #include "base/messages.h"
 #include "platform/files.h"
-#include "base/mainform.h"
 
 namespace dorvik {
 

@@ -470,7 +470,7 @@ long double Primary(bool allowRange) {
   s.ValueSpace = kValueSpaceNumber;
   s.ExprValue = 0;
   e.ValueType = tok::kNumberValue;
-  if (ReplyMode().ParsingReply) return ReplyNumber();
+  if (Scanner().ParsingReply) return ReplyNumber();
 
   uint8_t token = GetToken();
   if (Failed()) return 0;

@@ -13,7 +13,6 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "base/projectlists.h"
-#include "base/mainform.h"
 
 namespace dorvik {
 
@@ -264,7 +263,7 @@ void DetectCompilerVendor(std::string_view command) {
   // from an earlier failure, tells whether the command could run at all.
   const ProgramRun run = RunProgramAndWait(command, true);
   if (run.Outcome == ProgramOutcome::RunnerMissing) return;
-  std::vector<std::string> lines = ReadLines(MainForm().ErrorProtocolFile);
+  std::vector<std::string> lines = ReadLines(run.OutputFile);
   for (std::string& line : lines) line = UpperCase(line);
   FileUtil().ToolFamily = VendorFromProtocol(lines, FileUtil().ToolFamily);
 }

@@ -10,7 +10,6 @@
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "lang/scanner_symbols.h"
-#include "base/mainform.h"
 
 namespace dorvik {
 namespace {
@@ -119,7 +118,7 @@ uint8_t ReadFraction(const std::string& mantissa) {
 // The word in ScanIdent as a number (radix suffix, decimal fraction, C form).
 uint8_t ReadNumber(bool triedAsSymbol) {
   ScannerState& s = Scanner();
-  unsigned radix = ReplyMode().ParsingReply ? 16 : Formatting().DisplayRadix;
+  unsigned radix = Scanner().ParsingReply ? 16 : Formatting().DisplayRadix;
   s.ExprValue = 0;
   std::string word = s.ScanIdent;
   if (word.empty()) return WordFailed(triedAsSymbol);
@@ -200,7 +199,7 @@ uint8_t ReadWordToken() {
       SkipBlanks();
       return s.ScanToken = KeywordTable[s.KeywordIndex].Token;
     }
-    if (ReplyMode().ParsingReply) return ReadNumber(false);
+    if (Scanner().ParsingReply) return ReadNumber(false);
   }
   return ReadSymbolOrNumber();
 }
@@ -220,7 +219,7 @@ uint8_t ReadPunctuation(uint8_t previous) {
       s.ExprValue = Run().AsmLineAddress;
     } else {
       token = tok::kPC;
-      s.ExprValue = MainForm().CurrentPC;
+      s.ExprValue = Run().CurrentPC;
     }
     s.ValueSpace = kValueSpaceCode;
   }
@@ -249,7 +248,6 @@ uint8_t ReadPunctuation(uint8_t previous) {
 }  // namespace
 
 ScannerState& Scanner() { return CurrentSession().Get<ScannerState>(); }
-ReplyModeState& ReplyMode() { return CurrentSession().Get<ReplyModeState>(); }
 
 
 void SetScanLine(std::string_view line, bool normalize) {
@@ -310,18 +308,10 @@ uint8_t PeekToken() {
   const uint32_t scanPos = s.ScanPos;
   const uint8_t scanToken = s.ScanToken;
   // Quietly: a word that is no symbol is reported once, when it is read.
-  MessageState& m = Messages();
-  const bool errorFlag = m.ErrorFlag;
-  const bool warningFlag = m.WarningFlag;
-  const int32_t lastError = m.LastErrorCode;
-  const tMsgParams params = m.LastErrorParams;
+  SavedMessageFlags flags;
   SuspendMessages();
   const uint8_t next = GetToken();
   ResumeMessages();
-  m.ErrorFlag = errorFlag;
-  m.WarningFlag = warningFlag;
-  m.LastErrorCode = lastError;
-  m.LastErrorParams = params;
   s.ScanChar = scanChar;
   s.ScanPos = scanPos;
   s.ScanToken = scanToken;
@@ -454,7 +444,7 @@ bool IsBitAddressable(uint8_t space, uint32_t addr) {
 
 int SyntaxError() {
   int result;
-  if (ReplyMode().ParsingReply)
+  if (Scanner().ParsingReply)
     result = ReportError(err::kFramingError);
   else if (Run().AsmLineMode)
     result = ReportError(err::kAssemblyImpossible);

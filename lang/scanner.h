@@ -7,8 +7,8 @@
 // All scanner state is in one ScannerState reached through Scanner(); a user
 // that scans a second line in the middle of another (line assembler, watches,
 // hover evaluation) copies the struct and puts it back afterwards. The modes
-// that others own are read where they live: ParsingReply (ReplyMode() below),
-// AsmLineMode and AsmLineAddress (base/runstate.h).
+// that others own are read where they live: AsmLineMode and AsmLineAddress
+// (base/runstate.h).
 
 #include <array>
 #include <cstdint>
@@ -60,18 +60,12 @@ struct ScannerState {
   bool ExactKeywordsOnly = false;  // processor-definition text: no abbreviations
   bool CStyleNumbers = false;      // processor-definition text: 0x... numbers
   bool Disassembling = false;      // the disassembly is being built
+  // A target's reply is being parsed (set by the link that reads it): numbers
+  // read hexadecimal, and a syntax error is a framing error.
+  bool ParsingReply = false;
 };
 
 ScannerState& Scanner();
-
-// The reply mode, set by the target links while they parse a reply: numbers
-// are hex and syntax errors are framing errors. A state of its own, so that a
-// scanner saved and put back leaves it alone.
-struct ReplyModeState {
-  bool ParsingReply = false;
-};
-ReplyModeState& ReplyMode();
-
 
 // Line input
 // Prepares Line as the scanner input and reads its first character. With

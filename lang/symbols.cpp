@@ -9,7 +9,6 @@
 #include "base/runstate.h"
 #include "lang/scanner.h"
 #include "platform/text.h"
-#include "base/mainform.h"
 
 namespace dorvik {
 
@@ -49,7 +48,7 @@ bool CpuEntryAddressable(const tCpuDefEntry& e) {
 }
 
 uint32_t CurrentAddress() {
-  return Run().AsmLineMode ? Run().AsmLineAddress : MainForm().CurrentPC;
+  return Run().AsmLineMode ? Run().AsmLineAddress : Run().CurrentPC;
 }
 
 // The character after the current one, without moving.
@@ -197,7 +196,7 @@ bool FindLineSymbol(uint32_t addr) {
 uint16_t NearestLineSymbol() {
   auto* t = Table();
   if (!t) return kNoDistance;
-  uint32_t pc = MainForm().CurrentPC;
+  uint32_t pc = Run().CurrentPC;
   int32_t best = kNoItem;
   for (int32_t i = std::max(Collections().FoundSymbol, 0); i < TableCount(); ++i) {
     const auto& s = (*t)[i];

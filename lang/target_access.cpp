@@ -2,6 +2,7 @@
 
 #include "lang/keywords.h"
 #include "lang/valuelist.h"
+#include "platform/replaceable.h"
 
 namespace dorvik {
 namespace {
@@ -20,16 +21,12 @@ class NoTarget final : public TargetAccess {
 };
 
 NoTarget no_target;
-TargetAccess* current = nullptr;
+platform::Replaceable<TargetAccess> current;
 
 }  // namespace
 
-TargetAccess& CurrentTargetAccess() { return current ? *current : no_target; }
+TargetAccess& CurrentTargetAccess() { return current.Or(no_target); }
 
-TargetAccess* SetTargetAccess(TargetAccess* target) {
-  TargetAccess* previous = current;
-  current = target;
-  return previous;
-}
+TargetAccess* SetTargetAccess(TargetAccess* target) { return current.Install(target); }
 
 }  // namespace dorvik

@@ -178,7 +178,7 @@ bool SendProgram(const LoaderOptions& o) {
 
 void SetProgramCounter(uint16_t address) {
   TargetSetRegister(tok::kPC, address);
-  MainForm().CurrentPC = address;
+  Run().CurrentPC = address;
 }
 
 // The stack question, asked again while the answer is not a number; Cancel
@@ -256,8 +256,9 @@ void FinishLoad(const LoaderOptions& o, bool loaded) {
   uint8_t code[3] = {};
   m.ErrorFlag = false;
   const bool read = loaded && TargetReadBytes(kSpaceCode, userStart, code) && !m.ErrorFlag;
-  if (loaded && (!read || code[0] == kLjmp)) {
-    l.StartAddress = read ? static_cast<uint16_t>(code[1] << 8 | code[2]) : userStart;
+  const std::optional<uint16_t> named = read ? StartNamedAtReset(code) : std::nullopt;
+  if (loaded && (!read || named)) {
+    l.StartAddress = read ? *named : userStart;
     SetProgramCounter(l.StartAddress);
   }
   RefreshDebugViews();

@@ -1,18 +1,16 @@
 #include "machine/bus.h"
 
+#include "platform/replaceable.h"
+
 namespace dorvik {
 
 namespace {
 // Wiring made by the executable, not session state: a session reset keeps it.
-ExternalBus* g_installed_bus = nullptr;
+platform::Replaceable<ExternalBus> g_installed_bus;
 }  // namespace
 
-ExternalBus* InstalledBus() { return g_installed_bus; }
+ExternalBus* InstalledBus() { return g_installed_bus.Installed(); }
 
-ExternalBus* InstallBus(ExternalBus* bus) {
-  ExternalBus* previous = g_installed_bus;
-  g_installed_bus = bus;
-  return previous;
-}
+ExternalBus* InstallBus(ExternalBus* bus) { return g_installed_bus.Install(bus); }
 
 }  // namespace dorvik

@@ -23,14 +23,47 @@ void AppendAddress(std::string& s, uint32_t value) {
   AppendHex(s, value & 0xFFFF, 4);
 }
 
-// The register operand of the opcode: Rn when bit 3 is set, else @Ri.
-void AppendRegister(std::string& s, uint8_t opcode) {
-  if (opcode & 0x08) {
-    s += 'R';
-    s += static_cast<char>('0' + (opcode & 7));
-  } else {
-    s += "@R";
-    s += static_cast<char>('0' + (opcode & 1));
+// One operand in its form. Value: the code byte the table names for it;
+// Word: the two operand bytes, high byte first; Next: the address after the
+// instruction.
+void AppendOperand(std::string& s, OperandForm form, uint8_t opcode, uint8_t value, uint32_t word,
+                   uint32_t address, uint32_t next) {
+  using Opd = OperandForm;
+  switch (form) {
+    case Opd::None: break;
+    case Opd::A: s += 'A'; break;
+    case Opd::AB: s += "AB"; break;
+    case Opd::C: s += 'C'; break;
+    case Opd::Dptr: s += "DPTR"; break;
+    case Opd::Rn:
+      s += 'R';
+      s += static_cast<char>('0' + (opcode & 7));
+      break;
+    case Opd::AtRi:
+      s += "@R";
+      s += static_cast<char>('0' + (opcode & 1));
+      break;
+    case Opd::AtDptr: s += "@DPTR"; break;
+    case Opd::AtADptr: s += "@A+DPTR"; break;
+    case Opd::AtAPc: s += "@A+PC"; break;
+    case Opd::Direct:
+    case Opd::Bit: AppendByte(s, value); break;
+    case Opd::NotBit:
+      s += '/';
+      AppendByte(s, value);
+      break;
+    case Opd::Immediate:
+      s += '#';
+      AppendByte(s, value);
+      break;
+    case Opd::Immediate16:
+      s += '#';
+      AppendAddress(s, word);
+      break;
+    case Opd::Relative: AppendAddress(s, RelativeTarget(value, next)); break;
+    case Opd::Addr11: AppendAddress(s, AbsoluteTarget(opcode, value, address)); break;
+    case Opd::Addr16: AppendAddress(s, word); break;
+    case Opd::DataByte: AppendByte(s, opcode); break;
   }
 }
 
@@ -41,9 +74,7 @@ void Disassemble(uint32_t address, std::string& text, uint32_t bytes) {
   const uint8_t byte1 = (bytes >> 8) & 0xFF;
   const uint8_t byte2 = (bytes >> 16) & 0xFF;
   const OpcodeInfo& row = Opcode(opcode);
-  const uint8_t format = row.Format;
-  const int operandBytes = format >> 4;
-  const int form = format & 0x0F;
+  const int operandBytes = row.Format >> 4;
   address &= 0xFFFF;
 
   text.clear();
@@ -62,188 +93,12 @@ void Disassemble(uint32_t address, std::string& text, uint32_t bytes) {
   text += row.Name;
   text.append(6 - row.Name.size(), ' ');
 
-  // Operand values A and B.
-  uint32_t a = 0;
-  uint32_t b = 0;
-  if (operandBytes == 1) {
-    if (form == 1)
-      a = AbsoluteTarget(opcode, byte1, address);
-    else if (form == 5 || form == 12)
-      a = RelativeTarget(byte1, address + 2);
-    else
-      a = byte1;
-  } else if (operandBytes == 2) {
-    if (form == 1 || form == 5) {
-      a = byte1 * 256u + byte2;
-    } else if (form == 3 || form == 4) {
-      a = byte1;
-      b = byte2;
-    } else {
-      a = byte1;
-      b = RelativeTarget(byte2, address + 3);
-    }
-  }
-
-  switch (format) {
-    case 0x01:
-      break;
-    case 0x02:
-      text += 'A';
-      break;
-    case 0x03:
-      AppendRegister(text, opcode);
-      break;
-    case 0x04:
-      text += "A,";
-      AppendRegister(text, opcode);
-      break;
-    case 0x05:
-      text += "@A+DPTR";
-      break;
-    case 0x06:
-      text += "A,@A+PC";
-      break;
-    case 0x07:
-      text += "AB";
-      break;
-    case 0x08:
-      text += "A,@A+DPTR";
-      break;
-    case 0x09:
-      text += "DPTR";
-      break;
-    case 0x0A:
-      AppendByte(text, opcode);
-      break;
-    case 0x0B:
-      text += 'C';
-      break;
-    case 0x0C:
-      if ((opcode & 3) == 0)
-        text += "A,@DPTR";
-      else
-        text += (opcode & 3) == 2 ? "A,@R0" : "A,@R1";
-      break;
-    case 0x0D:
-      if ((opcode & 3) == 0)
-        text += "@DPTR,A";
-      else
-        text += (opcode & 3) == 2 ? "@R0,A" : "@R1,A";
-      break;
-    case 0x0E:
-      AppendRegister(text, opcode);
-      text += ",A";
-      break;
-    case 0x11:
-      AppendAddress(text, a);
-      break;
-    case 0x12:
-      AppendByte(text, a);
-      break;
-    case 0x13:
-      text += "A,#";
-      AppendByte(text, a);
-      break;
-    case 0x14:
-      text += "A,";
-      AppendByte(text, a);
-      break;
-    case 0x15:
-      AppendAddress(text, a);
-      break;
-    case 0x16:
-      AppendByte(text, a);
-      text += ",A";
-      break;
-    case 0x17:
-      text += "C,";
-      AppendByte(text, a);
-      break;
-    case 0x18:
-      switch ((opcode >> 4) & 3) {
-        case 0:
-          AppendByte(text, a);
-          text += ',';
-          AppendRegister(text, opcode);
-          break;
-        case 2:
-          AppendRegister(text, opcode);
-          text += ',';
-          AppendByte(text, a);
-          break;
-        case 3:
-          AppendRegister(text, opcode);
-          text += ",#";
-          AppendByte(text, a);
-          break;
-        default:
-          break;
-      }
-      break;
-    case 0x19:
-      AppendByte(text, a);
-      text += ",C";
-      break;
-    case 0x1A:
-      text += "C,/";
-      AppendByte(text, a);
-      break;
-    case 0x1B:
-      AppendByte(text, a);
-      break;
-    case 0x1C:
-      AppendRegister(text, opcode);
-      text += ',';
-      AppendAddress(text, a);
-      break;
-    case 0x21:
-      AppendAddress(text, a);
-      break;
-    case 0x22:
-      AppendByte(text, a);
-      text += ',';
-      AppendAddress(text, b);
-      break;
-    case 0x23:
-      AppendByte(text, a);
-      text += ",#";
-      AppendByte(text, b);
-      break;
-    case 0x24:
-      AppendByte(text, b);
-      text += ',';
-      AppendByte(text, a);
-      break;
-    case 0x25:
-      text += "DPTR,#0";
-      AppendHex(text, a, 4);
-      break;
-    case 0x26:
-      text += "A,#";
-      AppendByte(text, a);
-      text += ',';
-      AppendAddress(text, b);
-      break;
-    case 0x27:
-      text += "A,";
-      AppendByte(text, a);
-      text += ',';
-      AppendAddress(text, b);
-      break;
-    case 0x28:
-      AppendRegister(text, opcode);
-      text += ",#";
-      AppendByte(text, a);
-      text += ',';
-      AppendAddress(text, b);
-      break;
-    case 0x29:
-      AppendByte(text, a);
-      text += ',';
-      AppendAddress(text, b);
-      break;
-    default:
-      break;
+  // The operands in source order, each rendered by its form from the code byte the table names.
+  const uint32_t word = byte1 * 256u + byte2;
+  for (size_t i = 0; i < row.Operands.size() && row.Operands[i] != OperandForm::None; ++i) {
+    if (i > 0) text += ',';
+    const uint8_t value = row.Field[i] == 2 ? byte2 : row.Field[i] == 1 ? byte1 : 0;
+    AppendOperand(text, row.Operands[i], opcode, value, word, address, address + row.Length);
   }
 }
 

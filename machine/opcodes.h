@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string_view>
 
 #include "lang/keywords.h"
@@ -303,6 +305,14 @@ inline constexpr std::array<OpcodeInfo, 256> kRows = {{
 // The table and its lookup
 inline constexpr const std::array<OpcodeInfo, 256>& kOpcodeTable = opcode_rows::kRows;
 constexpr const OpcodeInfo& Opcode(uint8_t opcode) { return kOpcodeTable[opcode]; }
+
+// The start that the code at the reset address names: the target of an LJMP
+// standing there, nothing otherwise. Code: the bytes from the reset address on.
+// The HEX and object readers and the loader all decide the start by it.
+constexpr std::optional<uint16_t> StartNamedAtReset(std::span<const uint8_t> code) {
+  if (code.size() < 3 || Opcode(code[0]).Mnemonic != tok::kLJMP) return std::nullopt;
+  return static_cast<uint16_t>(code[1] << 8 | code[2]);
+}
 
 // The opcode that MCS-51 leaves undefined; shown as a data byte and planted as the break opcode.
 inline constexpr uint8_t kBreakOpcode = 0xA5;

@@ -13,7 +13,6 @@
 #include "base/runstate.h"
 #include "machine/bus.h"
 #include "machine/images.h"
-#include "base/mainform.h"
 
 namespace dorvik {
 
@@ -38,7 +37,7 @@ struct DecodedLines {
 // The session states the step touches, resolved once: session states never move.
 SimState* const g_sim = &Simulator();
 std::array<Decoded, 0x10000>& g_decoded = CurrentSession().Get<DecodedLines>().Lines;
-MemoryImages* const g_target = &Images();
+MemoryImages* const g_images = &Images();
 InterruptState* const g_irq = &Interrupts();
 RunState* const g_run = &Run();
 
@@ -425,7 +424,7 @@ uint16_t Execute(MemoryImages& t, Cpu<kRecord>& c, const Decoded& d, uint16_t pc
 [[gnu::noinline]] void DrivePins(uint8_t falls) {
   if (falls & 0x04) SimInt0Edge();
   if (falls & 0x08) SimInt1Edge();
-  const uint8_t tmod = g_target->SfrImage[sfr::TMOD];
+  const uint8_t tmod = g_images->SfrImage[sfr::TMOD];
   if ((falls & 0x10) && (tmod & 0x04)) SimTimer0Tick();  // counter mode only
   if ((falls & 0x20) && (tmod & 0x40)) SimTimer1Tick();
 }
@@ -449,7 +448,6 @@ void Complete(SimState& sim, InterruptState& irq, MemoryImages& t, Cpu<kRecord>&
   sim.LastCycles = static_cast<uint8_t>(cycles);
   if ((++sim.InstructionCounter & 0xFF) == 0) [[unlikely]] {
     // A long run shows its progress every 256 instructions.
-    MainForm().CurrentPC = pc;
     if (sim.ShowProgress) sim.ShowProgress(pc);
   }
   if ((c.effects & kEffectPort) && sim.PortsChanged) sim.PortsChanged();
@@ -461,7 +459,7 @@ void Complete(SimState& sim, InterruptState& irq, MemoryImages& t, Cpu<kRecord>&
 template <bool kRecord>
 StepResult StepWith(uint16_t pc) {
   // The session states once, in locals: the byte stores below may alias any global.
-  MemoryImages& t = *g_target;
+  MemoryImages& t = *g_images;
   SimState& sim = *g_sim;
   InterruptState& irq = *g_irq;
   Cpu<kRecord> c{t.IDataImage.data(), t.SfrImage.data()};
@@ -525,7 +523,7 @@ StepResult SimStep(uint16_t pc) {
     }
     if (run.UserBreak) {
       // Escape stops a run here, as a break does; nothing is executed.
-      g_target->SimPC = pc;
+      g_images->SimPC = pc;
       g_run->ProgramRunning = false;
       return StepResult::UserBreak;
     }

@@ -31,7 +31,7 @@ struct SimState {
   std::vector<PlantedBreak> Planted;
 
   // Listeners (null: nobody listens)
-  void (*ShowProgress)(uint16_t pc) = nullptr;  // every 256 instructions (after MainForm().CurrentPC is set)
+  void (*ShowProgress)(uint16_t pc) = nullptr;  // every 256 instructions, with the next PC
   void (*PortsChanged)() = nullptr;             // an instruction changed P0-P3
   // When set, each step empties the value list and appends every byte it reads.
   bool RecordReads = false;

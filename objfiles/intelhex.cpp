@@ -112,8 +112,10 @@ bool ReadRecords(std::string_view text, std::string_view fileName, HexMemory mem
     if (memory == HexMemory::Code) {
       info.LowestAddress = std::min(info.LowestAddress, address);
       // The first-opcode rule: an LJMP alone at the reset address names the start.
-      if (address == 0 && count == 3 && Opcode(data[0]).Mnemonic == tok::kLJMP) {
-        info.StartAddress = static_cast<uint16_t>(data[1] << 8 | data[2]);
+      const std::optional<uint16_t> start =
+          address == 0 && count == 3 ? StartNamedAtReset(data) : std::nullopt;
+      if (start) {
+        info.StartAddress = *start;
         info.StartFound = true;
       }
     }

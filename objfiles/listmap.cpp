@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "base/mainform.h"
+#include "base/runstate.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/session.h"
@@ -591,7 +591,7 @@ void ShowAssemblerSource(bool show, uint32_t address, const tModuleRec& node, tS
 void ShowSourceAtAddress(bool show, tStatement& statement) {
   statement = {};
   ClearExecLine();
-  const uint32_t address = MainForm().CurrentPC & 0xFFFF;
+  const uint32_t address = Run().CurrentPC & 0xFFFF;
   SuspendMessages();
   const bool procedure = Collections().SymbolTable && FindProcedureAt(address);
   const tModuleItem* module = procedure ? ModuleAt(Collections().FoundModule) : nullptr;

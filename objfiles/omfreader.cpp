@@ -1,12 +1,14 @@
 #include "objfiles/omfreader.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "base/messages.h"
 #include "base/session.h"
 #include "base/text.h"
 #include "lang/collections.h"
 #include "lang/symbols.h"
+#include "machine/opcodes.h"
 #include "objfiles/omffields.h"
 #include "platform/files.h"
 
@@ -177,8 +179,9 @@ class ObjectReader {
     }
     firstContentSeen_ = true;
     // Only an LJMP at the reset address gives the start.
-    if (offset == 0 && n == 3 && data[0] == 0x02) {
-      result_.StartAddress = static_cast<uint16_t>(data[1] << 8 | data[2]);
+    const std::optional<uint16_t> start = offset == 0 && n == 3 ? StartNamedAtReset(data) : std::nullopt;
+    if (start) {
+      result_.StartAddress = *start;
       result_.StartFound = true;
     }
     NoteModuleContent(offset, last);

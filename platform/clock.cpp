@@ -1,4 +1,5 @@
 #include "platform/clock.h"
+#include "platform/replaceable.h"
 
 #include <chrono>
 #include <thread>
@@ -7,7 +8,7 @@ namespace dorvik::platform {
 
 namespace {
 
-Clock* g_clock = nullptr;
+Replaceable<Clock> g_clock;
 
 int64_t NanosNow() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -43,11 +44,11 @@ bool FakeClock::PerfCounter(int64_t& now) {
 
 Clock& CurrentClock() {
   static SystemClock system;
-  return g_clock != nullptr ? *g_clock : system;
+  return g_clock.Or(system);
 }
 
 void SetClock(Clock* clock) {
-  g_clock = clock;
+  g_clock.Install(clock);
 }
 
 }  // namespace dorvik::platform

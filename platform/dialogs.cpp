@@ -1,4 +1,5 @@
 #include "platform/dialogs.h"
+#include "platform/replaceable.h"
 
 #include <charconv>
 #include <iostream>
@@ -6,7 +7,7 @@
 namespace dorvik::platform {
 
 namespace {
-DialogUi* g_ui = nullptr;
+Replaceable<DialogUi> g_ui;
 }
 
 std::string DialogAnswer(std::string_view answer, const std::string& shown, const std::vector<std::string>& history) {
@@ -116,11 +117,11 @@ bool ScriptedDialogs::CancelPressed() {
 
 DialogUi& DialogFront() {
   static ConsoleDialogs console(std::cin, std::cout);
-  return g_ui != nullptr ? *g_ui : console;
+  return g_ui.Or(console);
 }
 
 void SetDialogUi(DialogUi* ui) {
-  g_ui = ui;
+  g_ui.Install(ui);
 }
 
 }  // namespace dorvik::platform

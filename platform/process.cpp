@@ -1,4 +1,5 @@
 #include "platform/process.h"
+#include "platform/replaceable.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +14,7 @@ namespace dorvik::platform {
 
 namespace {
 
-ProcessRunner* g_runner = nullptr;
+Replaceable<ProcessRunner> g_runner;
 
 int64_t MillisNow() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -167,11 +168,11 @@ ProcessResult PosixProcessRunner::Run(const ProcessRequest& req) {
 
 ProcessRunner& Processes() {
   static PosixProcessRunner posix;
-  return g_runner != nullptr ? *g_runner : posix;
+  return g_runner.Or(posix);
 }
 
 void SetProcessRunner(ProcessRunner* runner) {
-  g_runner = runner;
+  g_runner.Install(runner);
 }
 
 }  // namespace dorvik::platform

@@ -21,7 +21,7 @@ struct WindowMessage {
   int64_t LParam = 0;
 };
 
-// A window's message handler; its result is what SendMessage returns.
+// A window's message handler; its result is what a sent message returns.
 using WindowProc = std::function<int64_t(const WindowMessage&)>;
 
 class MessagePump {

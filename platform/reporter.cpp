@@ -1,4 +1,5 @@
 #include "platform/reporter.h"
+#include "platform/replaceable.h"
 
 #include <cctype>
 #include <iostream>
@@ -8,7 +9,7 @@ namespace dorvik::platform {
 
 namespace {
 
-MessageReporter* g_reporter = nullptr;
+Replaceable<MessageReporter> g_reporter;
 
 struct Choice {
   char Key;
@@ -89,11 +90,11 @@ int ScriptedReporter::ShowBox(const MessageBox& box) {
 
 MessageReporter& Reporter() {
   static ConsoleReporter console(std::cin, std::cout);
-  return g_reporter != nullptr ? *g_reporter : console;
+  return g_reporter.Or(console);
 }
 
 void SetReporter(MessageReporter* reporter) {
-  g_reporter = reporter;
+  g_reporter.Install(reporter);
 }
 
 }  // namespace dorvik::platform

@@ -52,7 +52,7 @@ std::vector<tModuleRec> SourceModulesIn(const std::string& folder) {
     // Sources of the working folder are named as the user would type them.
     std::string name = path.string();
     if (name.rfind("./", 0) == 0) name.erase(0, 2);
-    modules.push_back({UpperCase(path.stem().string()), name, {}, {}});
+    modules.push_back({UpperCase(path.stem().string()), name, {}});
   }
   std::sort(modules.begin(), modules.end(),
             [](const tModuleRec& a, const tModuleRec& b) { return a.Name < b.Name; });
@@ -72,7 +72,7 @@ bool ReadProjectFile(const std::string& path) {
     for (const auto& [name, value] : file.ReadSectionValues(kModules)) {
       const std::string source = TrimBlanks(value);
       if (source.empty()) continue;
-      lists.ProjectModules.push_back({UpperCase(TrimBlanks(name)), InFolder(folder, source), {}, {}});
+      lists.ProjectModules.push_back({UpperCase(TrimBlanks(name)), InFolder(folder, source), {}});
     }
   } else {
     lists.ProjectModules = SourceModulesIn(folder);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fails when a source includes a header of a layer it may not use, or when the
-# README's Layout table says otherwise than the build. The layer graph is
+# Fails when a source includes a header of a layer it may not use, when the
+# README's Layout table says otherwise than the build, or when the command
+# language or the simulator reads the state of a layer above them. The layer graph is
 # declared once, in the folders' CMakeLists.txt: dorvik_layer(NAME USES...)
 # names the layers NAME uses directly, and a layer may include itself and
 # every layer it reaches through them. Only platform/ (and the executables)
@@ -108,4 +109,23 @@ fi
 if grep -rnE '\bLink\(\)|RxBuffer|RxCount|RxIndex' base --include='*.h' --include='*.cpp'; then
   fail "base/ reads the link state, which is access/'s (access/linkstate.h)"
 fi
+
+# Knowledge: the command language (lang/) and the simulator (machine/) get
+# what they need from their callers; they read neither the link state, nor the
+# main window's state, nor which kind of target is selected.
+knowledge='\bLink\(\)|\bLinkState\b|base/linkstate\.h|\bMainForm\(\)|\bMainFormState\b|\bTargetKind\b'
+# Known readers still waiting for their move, as file:text. The simulator's
+# guard against stepping while a board is selected goes with the step loop
+# into the simulator backend.
+knowledge_waiting=(
+  'machine/simulator.cpp:  if ((run.TargetKind ^ kTargetSimulator) | run.UserBreak | g_sim->RecordReads) [[unlikely]] {'
+  'machine/simulator.cpp:    if (run.TargetKind != kTargetSimulator) {'
+)
+while IFS=: read -r file line text; do
+  waiting=0
+  for w in "${knowledge_waiting[@]}"; do [ "$file:$text" = "$w" ] && waiting=1; done
+  ((waiting)) && continue
+  fail "$file:$line: lang/ and machine/ may not read the link state, the main window's state or the target kind (let the caller pass it): $text"
+done < <(grep -rnE "$knowledge" lang machine --include='*.h' --include='*.cpp' || true)
+
 exit $status

@@ -22,10 +22,10 @@ HardwareReceiver* ForemostReceiver() {
   return Hardware().Shown.empty() ? nullptr : Hardware().Shown.back();
 }
 
-int32_t SendHardwareAccess(uint32_t wparam, uint8_t lparam) {
+int32_t SendHardwareAccess(uint32_t packed, uint8_t data) {
   HardwareReceiver* receiver = ForemostReceiver();
   if (receiver == nullptr) return kNoReply;
-  int32_t reply = receiver->HardwareAccess(wparam & 0xFFFFFFu, static_cast<uint8_t>(wparam >> 24), lparam);
+  int32_t reply = receiver->HardwareAccess(packed & 0xFFFFFFu, static_cast<uint8_t>(packed >> 24), data);
   // Anything but a byte means "nobody drove the bus".
   return (reply >= 0 && reply <= 0xFF) ? reply : kNoReply;
 }

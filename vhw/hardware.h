@@ -13,7 +13,7 @@
 
 namespace dorvik::vhw {
 
-// Message number and the space codes it carries (high byte of wParam).
+// Message number and the space codes it carries (high byte of the packed address).
 inline constexpr uint32_t kHwAccessMessage = 2026;  // 0x7EA
 inline constexpr uint8_t kSpaceXData = 1;
 inline constexpr uint8_t kSpaceSfr = 2;
@@ -28,12 +28,12 @@ inline constexpr uint8_t kReadStrobe = 0x80;
 class HardwareReceiver {
  public:
   virtual ~HardwareReceiver() = default;
-  // Address: bits 0-23 of wParam; space: its high byte; data: lParam.
+  // Address: 24 bits; Space: the space code; Data: the byte on the bus.
   // Returns kNoReply, or the byte a part drives on the data bus (0-255).
   virtual int32_t HardwareAccess(uint32_t address, uint8_t space, uint8_t data) = 0;
 };
 
-// Registry state: the shown receivers, the foremost last.
+// The shown receivers, the foremost last.
 struct HardwareState {
   std::vector<HardwareReceiver*> Shown;
 };
@@ -52,8 +52,8 @@ HardwareReceiver* ForemostReceiver();
 inline bool HardwareActive() { return !Hardware().Shown.empty(); }
 
 // Sending
-// Message 2026 packed as wParam (code << 24 | address) and lParam; kNoReply when none is shown.
-int32_t SendHardwareAccess(uint32_t wparam, uint8_t lparam);
+// Message 2026 as the packed address (code << 24 | address) and the data byte; kNoReply when none is shown.
+int32_t SendHardwareAccess(uint32_t packed, uint8_t data);
 int32_t SendHardwareAccess(uint8_t space, uint32_t address, uint8_t data);
 inline constexpr uint32_t MakeHwParam(uint8_t space, uint32_t address) {
   return (uint32_t{space} << 24) | (address & 0xFFFFFFu);

@@ -165,7 +165,7 @@ TEST_F(AducLinkTest, GoToBreakStepAndReset) {
   EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0xA5});
   ASSERT_TRUE(AwaitHalt());
   EXPECT_EQ(TerminalText(), "EXECUTION HALTED AT 0003\nhlt>");
-  EXPECT_EQ(MainForm().CurrentPC, 3u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 3u);
   EXPECT_EQ(Target().TargetRegs.ACC, 6);
   EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0x80});  // the break is out again
   // STEP: 'J' and the break report, then the SFR shadows read back.
@@ -210,7 +210,7 @@ TEST_F(AducLinkTest, StartKeepsTheUsersDataPointer) {
 TEST_F(AducLinkTest, TraceRunsTheCallThrough) {
   Output("TRACE FROM 5");
   EXPECT_TRUE(Errors().empty());
-  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Fake().Memory(kSpaceCode, 8, 1), std::vector<uint8_t>{0x80});
   EXPECT_EQ(Fake().Memory(kSpaceDirect, sfr::SP, 1), std::vector<uint8_t>{7});  // the call returned
@@ -221,7 +221,7 @@ TEST_F(AducLinkTest, HaltStopsTheChip) {
   EXPECT_TRUE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Frames(Wire("HALT")).substr(0, 4), "R01 ");
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
-  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
   EXPECT_FALSE(Fake().Running());
   EXPECT_TRUE(Errors().empty());
 }
@@ -245,7 +245,7 @@ TEST_F(AducLinkTest, HaltAnsweredByAResetResetsTheProgram) {
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
   EXPECT_EQ(Link().ChipAnnouncements, 1);
   EXPECT_EQ(Link().TargetChipId, "ADI 841");
-  EXPECT_EQ(MainForm().CurrentPC, 0u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 0u);
   EXPECT_EQ(Target().TargetRegs.SP, 7);
   EXPECT_EQ(Fake().Memory(kSpaceCode, 3, 1), std::vector<uint8_t>{0x80});
   EXPECT_FALSE(Fake().Running());
@@ -253,7 +253,7 @@ TEST_F(AducLinkTest, HaltAnsweredByAResetResetsTheProgram) {
   Fake().SetFault(Fault::None);
   Wire("GO TILL 3");
   ASSERT_TRUE(AwaitHalt());
-  EXPECT_EQ(MainForm().CurrentPC, 3u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 3u);
 }
 
 // A chip that restarts while the program runs announces itself: the run ends

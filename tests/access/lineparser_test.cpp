@@ -24,14 +24,14 @@ class LineParser : public testing::LangTest {
 
   // A disassembler line read back as the disassembly does: past the address and bytes, then the mnemonic.
   const ParsedInstruction& ParseDisassembly(const std::string& text) {
-    ReplyMode().ParsingReply = true;
+    Scanner().ParsingReply = true;
     Scanner().Disassembling = true;
     SetScanLine(text + "\r", true);
     while (Scanner().ScanChar != ' ' && Scanner().ScanChar != '\r') NextChar();
     GetToken();
     if (!Messages().ErrorFlag) ParseInstruction();
     Scanner().Disassembling = false;
-    ReplyMode().ParsingReply = false;
+    Scanner().ParsingReply = false;
     return Parsed();
   }
 };
@@ -56,7 +56,7 @@ TEST_F(LineParser, EveryOpcodeParsesBack) {
       EXPECT_EQ(p.ParsedFixedForm, testing::IsFixedForm(row));
       if (p.ParsedFixedForm) {
         EXPECT_EQ(p.ParsedFixedText, (std::string(row.Name) + "        ").substr(0, 8) + text.substr(19));
-        EXPECT_FALSE(p.ParsedHasOp1);
+        EXPECT_FALSE(p.ParsedHasOp[0]);
         continue;
       }
       for (int i = 0; i < 3; ++i) {
@@ -95,12 +95,12 @@ TEST_F(LineParser, TargetsWrapAroundTheAddressSpace) {
       {{0x07FD, 0x1011}, {0x0010, 0}},  // ACALL: next 07FFH stays in block 0
   };
   for (const auto& c : cases)
-    EXPECT_EQ(ParseDisassembly(Disassemble(c[0].first, c[0].second)).ParsedValue1, c[1].first) << c[0].second;
+    EXPECT_EQ(ParseDisassembly(Disassemble(c[0].first, c[0].second)).ParsedValue[0], c[1].first) << c[0].second;
 }
 
 // Operands a previous parse left behind must not survive into the next line.
 TEST_F(LineParser, EveryFieldIsClearedAtTheStartOfAParse) {
-  ASSERT_TRUE(ParseDisassembly(Blanks("0200=B612FD__CJNE__@R0,#012,00200")).ParsedHasOp3);
+  ASSERT_TRUE(ParseDisassembly(Blanks("0200=B612FD__CJNE__@R0,#012,00200")).ParsedHasOp[2]);
   const ParsedInstruction& p = ParseDisassembly(Blanks("0000=00______NOP___"));
   ASSERT_EQ(LastError(), 0);
   for (int i = 0; i < 3; ++i) {

@@ -152,7 +152,7 @@ TEST_F(LineRendering, SymbolicTargetsLabelsAndSourceLineColumns) {
   LoadSymbols();
   const tDisasLine& jump = Decode(0x0101, 0x0080);  // SJMP to 0103H
   EXPECT_EQ(jump.TargetShownAsSymbol, 1);
-  EXPECT_EQ(jump.Value1, 0x103);  // the simulator's target stays numeric
+  EXPECT_EQ(jump.Value[0], 0x103);  // the simulator's target stays numeric
   EXPECT_EQ(Decode(0x0100, 0x00).LabelStr, "L1:");
   EXPECT_TRUE(LineRender().LabelColumnUsed);
   EXPECT_FALSE(LineRender().LineNumberColumnUsed);
@@ -166,11 +166,11 @@ TEST_F(LineRendering, SymbolicTargetsLabelsAndSourceLineColumns) {
   // Assign copies the source columns only.
   const tDisasLine& from = Decode(0x0103, 0x0574);
   tDisasLine to;
-  to.Value2 = 0x77;
+  to.Value[1] = 0x77;
   to.Comment = "kept";
   to.Assign(from);
   EXPECT_EQ(to.SourceLine, from.SourceLine);
-  EXPECT_EQ(std::tuple(to.SourceLineNo, int(to.BytesNo), int(to.Addr), int(to.Value2), to.Comment),
+  EXPECT_EQ(std::tuple(to.SourceLineNo, int(to.BytesNo), int(to.Addr), int(to.Value[1]), to.Comment),
             std::tuple(std::string(":MAIN#12"), 2, 0x0103, 0x77, std::string("kept")));
   SymbolLookup().ShowSymbols = false;
   EXPECT_EQ(Decode(0x0101, 0x0080).TargetShownAsSymbol, 0);
@@ -188,9 +188,9 @@ TEST_F(LineRendering, ProcessorNames) {
   // The names parse back to the same addresses.
   const ParsedInstruction& p = ParseStatement("ANL C,/ACC.7");
   ASSERT_EQ(LastError(), 0);
-  EXPECT_EQ(p.ParsedValue2, 0xE7);
-  EXPECT_EQ(p.ParsedKind2, kKindBit);
-  EXPECT_EQ(p.ParsedPrefix2, '/');
+  EXPECT_EQ(p.ParsedValue[1], 0xE7);
+  EXPECT_EQ(p.ParsedKind[1], kKindBit);
+  EXPECT_EQ(p.ParsedPrefix[1], '/');
 }
 
 // Lookups made only to show a line report nothing, even over a damaged symbol table.
@@ -211,10 +211,10 @@ TEST_F(LineRendering, KeepsTheCallersScannerStateAndError) {
   ReportError(118);
   const tDisasLine& item = Decode(0x0100, 0x0574);
   EXPECT_EQ(item.Mnemonic, tok::kMOV);
-  EXPECT_EQ(item.Value2, 5);
+  EXPECT_EQ(item.Value[1], 5);
   EXPECT_EQ(LastError(), 118);
   EXPECT_FALSE(Scanner().Disassembling);
-  EXPECT_FALSE(ReplyMode().ParsingReply);
+  EXPECT_FALSE(Scanner().ParsingReply);
   ASSERT_EQ(GetToken(), tok::kNumberValue);
   EXPECT_EQ(Scanner().ExprValue, 256);
 }
@@ -236,7 +236,7 @@ TEST_F(LineRendering, ReparseOwnsItsScanningModes) {
   dorvik::Run().AsmLineMode = true;
   ReparseDisasLine(item);
   EXPECT_EQ(LastError(), 0);
-  EXPECT_EQ(item.Value2, 0xA5);
+  EXPECT_EQ(item.Value[1], 0xA5);
   EXPECT_TRUE(dorvik::Run().AsmLineMode);
   EXPECT_FALSE(Scanner().Disassembling);
   dorvik::Run().AsmLineMode = false;
@@ -281,15 +281,13 @@ TEST_F(LineRendering, EveryOpcodeRendersParsesBackAndReencodes) {
     ASSERT_GE(item.SourceLine.size(), 17u);
     EXPECT_EQ(item.SourceLine.substr(0, 16), "FFFEH " + item.DisasText.substr(5, 6) + "    ");
     const std::string statement = item.SourceLine.substr(16);
-    EXPECT_TRUE(!item.HasOp1 || statement.find_first_not_of(' ', 8) == 8u) << statement;
+    EXPECT_TRUE(!item.HasOp[0] || statement.find_first_not_of(' ', 8) == 8u) << statement;
 
     const ParsedInstruction& p = ParseStatement(statement);
     dorvik::Run().AsmLineMode = false;
     ASSERT_EQ(LastError(), 0) << statement;
-    EXPECT_EQ(std::tuple(p.ParsedMnemonic, p.ParsedOperand1, p.ParsedOperand2, p.ParsedOperand3),
-              std::tuple(item.Mnemonic, item.Operand1, item.Operand2, item.Operand3));
-    EXPECT_EQ(std::tuple(p.ParsedValue1, p.ParsedValue2, p.ParsedValue3, p.ParsedPrefix1, p.ParsedPrefix2),
-              std::tuple(item.Value1, item.Value2, item.Value3, item.Prefix1, item.Prefix2));
+    EXPECT_EQ(std::tuple(p.ParsedMnemonic, p.ParsedOperand, p.ParsedValue, p.ParsedPrefix),
+              std::tuple(item.Mnemonic, item.Operand, item.Value, item.Prefix));
     const auto bytes = EncodeWithTable(p, addr);
     ASSERT_TRUE(bytes.has_value()) << statement;
     for (int k = 0; k < item.BytesNo; ++k) EXPECT_EQ((*bytes)[k], (original >> (8 * k)) & 0xFF) << k;

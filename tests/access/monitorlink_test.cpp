@@ -91,17 +91,17 @@ TEST_F(MonitorLinkTest, GoTillBreakAndStep) {
   EXPECT_TRUE(dorvik::Run().ProgramRunning);
   ASSERT_TRUE(AwaitHalt());
   EXPECT_EQ(TerminalText(), "EXECUTION BEGUN\nEXECUTION HALTED AT 0003H BECAUSE OF BR0 \nhlt>");
-  EXPECT_EQ(MainForm().CurrentPC, 3u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 3u);
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
   // STEP: "S", the monitor's stop line, ESC back to the prompt.
   EXPECT_EQ(Wire("STEP"), "PC=0003\rS\r\x1b" "CBYT 0002 TO 0011\r");
   EXPECT_EQ(Out(), "0003H SJMP    02----->0002H INC     A\n");
-  EXPECT_EQ(MainForm().CurrentPC, 2u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 2u);
   // Both break registers: "TILL BR"; an address at or above 0A0H goes out with a leading 0.
   Wire("BR1 = 0A0");
   EXPECT_EQ(Wire("GO FROM 5"), "PC=0005\rCBYT 000A0\rBR1=000A0\rGO FROM 0005 TILL BR\r");
   EXPECT_EQ(Wire("HALT"), "U\x1b");
-  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
 }
 
 // Run to cursor and a run over a call borrow a break register: the next GO
@@ -115,10 +115,10 @@ TEST_F(MonitorLinkTest, BorrowedBreakRegistersAreSetAgain) {
   EXPECT_NE(Wire("GO").find("BR0=0002\rGO FROM 0003 TILL BR0\r"), std::string::npos);
   ASSERT_TRUE(AwaitHalt());
   EXPECT_FALSE(cursor.Used);
-  EXPECT_EQ(MainForm().CurrentPC, 2u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 2u);
   EXPECT_NE(Wire("GO").find("BR0=0003\rGO FROM 0002 TILL BR0\r"), std::string::npos);
   ASSERT_TRUE(AwaitHalt());
-  EXPECT_EQ(MainForm().CurrentPC, 3u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 3u);
   Wire("BR1 = 0A0");
   EXPECT_NE(Wire("GO FROM 5").find("BR1=000A0\rGO FROM 0005 TILL BR\r"), std::string::npos);
   Wire("HALT");
@@ -134,7 +134,7 @@ TEST_F(MonitorLinkTest, TraceRunsTheCallThrough) {
             "PC=0005\rCBYT 0005\rCBYT 0008 TO 0017\rBR1=0008\rG F 0005 T BR1\rPPC\rPC\rCBYT 0010\r"
             "CBYT 0005 TO 0014\r");
   EXPECT_EQ(Out(), "0005H LCALL   010H----->0010H RET\n                ----->0008H SJMP    08\n");
-  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
 }
 
@@ -149,7 +149,7 @@ TEST_F(MonitorLinkTest, TraceStoppedOnCallEntryTakesTheCallBack) {
             "CBYT 0020 TO 002F\rCBYT 0020\rRBYT 81\rRBYT 81=07\rPC=0020\r");
   EXPECT_EQ(Out(), "0020H LCALL   023H----->0020H LCALL   023H\n");
   EXPECT_TRUE(Errors().empty());
-  EXPECT_EQ(MainForm().CurrentPC, 0x20u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 0x20u);
   EXPECT_EQ(Fake().Pc(), 0x20);
   EXPECT_EQ(Fake().Memory(kSpaceDirect, sfr::SP, 1), std::vector<uint8_t>{0x07});
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
@@ -161,7 +161,7 @@ TEST_F(MonitorLinkTest, GoForeverAndHalt) {
   // HALT: 'U', after 100 ms ESC, and the prompt.
   EXPECT_EQ(Wire("HALT"), "U\x1b");
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
-  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
   EXPECT_FALSE(Fake().Running());
 }
 
@@ -176,7 +176,7 @@ TEST_F(MonitorLinkTest, NoBreakEndsTheRun) {
   ASSERT_TRUE(AwaitHalt());
   EXPECT_EQ(Fake().Received(), "PC\r");
   EXPECT_EQ(TerminalText(), "EXECUTION BEGUN\nEXECUTION HALTED AT 0008H BECAUSE OF NO BREAK without Dorvik's Activity\nhlt>");
-  EXPECT_EQ(MainForm().CurrentPC, 8u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
   EXPECT_TRUE(Errors().empty());
   // Not while stopped: the news changes nothing.
@@ -310,7 +310,7 @@ TEST_F(MonitorLinkTest, HeldOutputGoesOnAtXon) {
   EXPECT_TRUE(MonitorSingleStep(line));
   EXPECT_EQ(Fake().Received(), "S\r\x11\x1b");
   EXPECT_EQ(line, "0002 04    INC   A");
-  EXPECT_EQ(MainForm().CurrentPC, 2u);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 2u);
   EXPECT_TRUE(Errors().empty());
   // Held for good: XON is sent once per wait, then the silence is reported.
   Fake().SetFault(Fault::Silent);

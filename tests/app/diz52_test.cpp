@@ -57,92 +57,87 @@ class Diz52Test : public ::testing::Test {
   fs::path dir;
 };
 
-// Derived names follow the letter case of the source's extension.
-TEST_F(Diz52Test, CleanSourceExitsZeroAndDerivesNamesInTheSourcesCase) {
-  for (const char* source : {"blink.a51", "BLINK.A51"}) {
-    fs::copy_file(kBlink, dir / source);
-    const ProgramRun r = Diz52(source);
-    EXPECT_EQ(r.Status, 0) << r.Err;
-    EXPECT_NE(r.Out.find("BLINK.A51 Pass 1 "), std::string::npos);
-    EXPECT_NE(r.Out.find("27 Lines read\n"), std::string::npos);
-    EXPECT_NE(r.Out.find("ASSEMBLY COMPLETE, No Errors Found"), std::string::npos);
-    EXPECT_EQ(r.Out.find('\r'), std::string::npos);
-    EXPECT_TRUE(r.Err.empty());
-  }
-  for (const char* name : {"blink.lst", "blink.obj", "blink.hex", "BLINK.LST", "BLINK.OBJ", "BLINK.HEX"})
-    EXPECT_TRUE(fs::exists(dir / name)) << name;
-  EXPECT_FALSE(fs::exists(dir / "BLINK.lst"));
-}
-
-TEST_F(Diz52Test, SourceInAnotherFolderKeepsItsOutputsBesideIt) {
-  fs::create_directories(dir / "src");
-  fs::copy_file(kBlink, dir / "src" / "blink.a51");
-  EXPECT_EQ(Diz52("src/../src/blink.a51 NOOBJECT").Status, 0);
-  EXPECT_TRUE(fs::exists(dir / "src" / "blink.lst"));
-  EXPECT_TRUE(fs::exists(dir / "src" / "blink.hex"));
-  EXPECT_FALSE(fs::exists(dir / "src" / "blink.obj"));
-}
-
-// The listing's invocation line names the program as it was started.
-TEST_F(Diz52Test, InvocationLineNamesTheProgramAsStarted) {
-  fs::copy_file(kBlink, dir / "lab_1.0.a51");
-  EXPECT_EQ(Diz52("lab_1.0.a51 NOOBJECT").Status, 0);
-  EXPECT_NE(Read(dir / "lab_1.0.lst")
-                .find("ASSEMBLER INVOKED BY: " + kDiz52.string() + " lab_1.0.a51 NOOBJECT DB\n"),
-            std::string::npos)
-      << Read(dir / "lab_1.0.lst");
-}
-
-TEST_F(Diz52Test, HelpPrintsTheUsageAndExitsZero) {
-  const ProgramRun r = Diz52("--help");
-  EXPECT_EQ(r.Status, 0);
-  EXPECT_EQ(r.Out, "usage: diz52 SOURCE [CONTROL ...]\n");
-  EXPECT_TRUE(r.Err.empty());
-}
-
-TEST_F(Diz52Test, ErrorsCountedExitOne) {
-  Write(dir / "bad.a51", " MOV A,UNKNOWN\n MOV A,300\n END\n");
-  const ProgramRun r = Diz52("bad.a51 NOPRINT");
-  EXPECT_EQ(r.Status, 1);
-  EXPECT_NE(r.Out.find("ASSEMBLY COMPLETE, 2 Errors Found"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir / "bad.lst"));
-}
-
-// Fatal stops exit 2 with the box text, titled "DIZ-52", on standard error.
-TEST_F(Diz52Test, FatalStopsExitTwoWithTheBoxOnStandardError) {
-  fs::copy_file(kBlink, dir / "blink.a51");
-  for (const auto& [args, text] : {std::pair{"nothere.a51", "I/O ERROR ON SOURCE FILE"},
-                                   std::pair{"blink.a51 FROBNICATE", "UNRECOGNIZABLE CONTROL"},
-                                   std::pair{"", "MISSING SOURCE FILE NAME"}}) {
-    const ProgramRun r = Diz52(args);
-    EXPECT_EQ(r.Status, 2) << args;
-    EXPECT_EQ(r.Err.rfind("DIZ-52\n", 0), 0u) << r.Err;
-    EXPECT_NE(r.Err.find(text), std::string::npos) << r.Err;
-    if (*args != 0) {  // the missing-name box shows the usage instead
-      EXPECT_NE(r.Err.find("DIZ-52 TERMINATED"), std::string::npos) << r.Err;
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char c = text[++i];
+    if (c == 'x') {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 'f' ? '\f' : c;
     }
   }
+  return out;
 }
 
-TEST_F(Diz52Test, ListingToConsoleReplacesTheClosingStatusLine) {
-  fs::copy_file(kBlink, dir / "blink.a51");
-  const ProgramRun r = Diz52("blink.a51 'PRINT(CON)' NOOBJECT NOHEX");
-  EXPECT_EQ(r.Status, 0);
-  EXPECT_NE(r.Out.find("LOC  OBJ            LINE     SOURCE"), std::string::npos);
-  EXPECT_NE(r.Out.find("ASSEMBLY COMPLETE, NO ERRORS FOUND"), std::string::npos);
-  EXPECT_EQ(r.Out.find("ASSEMBLY COMPLETE, No Errors Found"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dir / "blink.lst"));
-  // In the order it happened: pass 1's status line, the listing, the count.
-  EXPECT_EQ(r.Out.rfind("BLINK.A51 Pass 1 \n\f", 0), 0u) << r.Out;
-  EXPECT_LT(r.Out.find("ASSEMBLY COMPLETE, NO ERRORS FOUND"), r.Out.find("27 Lines read"));
-}
-
-TEST_F(Diz52Test, NulDiscardsTheOutput) {
-  fs::copy_file(kBlink, dir / "blink.a51");
-  EXPECT_EQ(Diz52("blink.a51 'PRINT(NUL)' 'OBJECT(NUL)' 'HEX(NUL)'").Status, 0);
-  EXPECT_FALSE(fs::exists(dir / "blink.lst"));
-  EXPECT_FALSE(fs::exists(dir / "NUL"));
-  EXPECT_FALSE(fs::exists(dir / "nul"));
+// The runs of tests/app/data/diz52.txt (its head describes the lines).
+TEST_F(Diz52Test, RunsMeetTheirExpectations) {
+  std::ifstream in(fs::path(DORVIK_SOURCE_DIR) / "tests/app/data/diz52.txt");
+  ProgramRun r;
+  int cases = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const size_t blank = line.find(' ');
+    const std::string word = line.substr(0, blank), rest = blank == std::string::npos ? "" : line.substr(blank + 1);
+    const std::string name = rest.substr(0, rest.find(' ')), text = Unescape(rest.substr(rest.find(' ') + 1));
+    SCOPED_TRACE(line);
+    if (word == "==") {
+      ++cases;
+      fs::remove_all(dir);
+      fs::create_directories(dir);
+    } else if (word == "copy") {
+      fs::copy_file(kBlink, dir / rest);
+    } else if (word == "file") {
+      Write(dir / name, text);
+    } else if (word == "dir") {
+      fs::create_directories(dir / rest);
+    } else if (word == "link") {
+      fs::create_symlink(name, dir / rest.substr(name.size() + 1));
+    } else if (word == "run") {
+      std::string args = rest;
+      if (const size_t at = args.find("$DIZ52"); at != std::string::npos) args.replace(at, 6, kDiz52.string());
+      r = Diz52(args);
+    } else if (word == "status") {
+      EXPECT_EQ(r.Status, std::stoi(rest)) << r.Out << r.Err;
+    } else if (word == "out" || word == "noout") {
+      EXPECT_EQ(r.Out.find(Unescape(rest)) != std::string::npos, word == "out") << r.Out;
+    } else if (word == "outstart") {
+      EXPECT_EQ(r.Out.rfind(Unescape(rest), 0), 0u) << r.Out;
+    } else if (word == "err") {
+      EXPECT_NE(r.Err.find(Unescape(rest)), std::string::npos) << r.Err;
+    } else if (word == "errstart") {
+      EXPECT_EQ(r.Err.rfind(Unescape(rest), 0), 0u) << r.Err;
+    } else if (word == "errempty") {
+      EXPECT_EQ(r.Err, "");
+    } else if (word == "exists" || word == "missing") {
+      EXPECT_EQ(fs::exists(dir / rest), word == "exists");
+    } else if (word == "islink") {
+      EXPECT_TRUE(fs::is_symlink(dir / rest));
+    } else if (word == "content") {
+      EXPECT_EQ(Read(dir / name), text);
+    } else if (word == "contains") {
+      EXPECT_NE(Read(dir / name).find(text.find("$DIZ52") == std::string::npos
+                                          ? text
+                                          : std::string(text).replace(text.find("$DIZ52"), 6, kDiz52.string())),
+                std::string::npos)
+          << Read(dir / name);
+    } else if (word == "same") {
+      const std::string other = rest.substr(name.size() + 1);
+      EXPECT_EQ(Read(dir / name), other == "$BLINK" ? Read(kBlink) : Read(dir / other));
+    } else if (word == "before") {
+      const std::string first = Unescape(rest.substr(0, rest.find(" | "))), second = Unescape(rest.substr(rest.find(" | ") + 3));
+      EXPECT_LT(r.Out.find(first), r.Out.find(second)) << r.Out;
+      EXPECT_NE(r.Out.find(second), std::string::npos);
+    } else {
+      ADD_FAILURE() << "unknown line";
+    }
+  }
+  EXPECT_GE(cases, 13);
 }
 
 // Ctrl+C: the source is a pipe, so the run is still reading it when SIGINT
@@ -161,90 +156,6 @@ TEST_F(Diz52Test, InterruptIsAFatalStop) {
   const std::string err = Read(dir / "stderr.txt");
   EXPECT_NE(err.find("*** Ctrl C ***"), std::string::npos) << err;
   EXPECT_NE(err.find("DIZ-52 TERMINATED"), std::string::npos) << err;
-}
-
-// Code that still needs the linker ends the HEX file before it, without the
-// end record, and the status says why.
-TEST_F(Diz52Test, HexEndsBeforeCodeThatNeedsTheLinker) {
-  const struct {
-    const char* Source;
-    const char* Why;
-  } cases[] = {
-      {"EXTRN CODE (SUB)\nCSEG AT 0\nMOV A,#1\nLCALL SUB\nNOP\nEND\n", "EXTERNAL REFERENCE"},
-      {"R SEGMENT CODE\nCSEG AT 0\nMOV A,#1\nLJMP LOOP\nRSEG R\nLOOP: NOP\nEND\n", "RELOCATABLE REFERENCE"},
-      {"R SEGMENT CODE\nCSEG AT 0\nMOV A,#1\nRSEG R\nNOP\nEND\n", "RELOCATABLE SEGMENT"},
-  };
-  for (const auto& k : cases) {
-    Write(dir / "m.a51", k.Source);
-    const ProgramRun r = Diz52("m.a51");
-    EXPECT_EQ(r.Status, 0) << r.Out;
-    EXPECT_EQ(Read(dir / "m.hex"), ":02000000740189\n") << k.Why;
-    EXPECT_NE(r.Out.find("\nWARNING: HEX FILE M.HEX ENDS BEFORE 0002H WITHOUT END RECORD: " + std::string(k.Why) +
-                         "\n"),
-              std::string::npos)
-        << r.Out;
-  }
-}
-
-// An output never lands on the source or on another output, however the two
-// names are spelled: an invocation error before anything is written.
-TEST_F(Diz52Test, OutputsNamingTheSourceOrEachOtherAreRefused) {
-  fs::copy_file(kBlink, dir / "blink.a51");
-  fs::create_directory(dir / "sub");
-  fs::create_symlink("blink.a51", dir / "link.a51");
-  for (const auto& [args, clash] :
-       {std::pair{"./blink.a51 'OBJECT(blink.a51)'", "OBJECT AND SOURCE"},
-        std::pair{"blink.a51 'HEX(sub/../blink.a51)'", "INTEL-HEX AND SOURCE"},
-        std::pair{"blink.a51 'PRINT(link.a51)'", "LISTING AND SOURCE"},
-        std::pair{"blink.a51 'OBJECT(x.o)' 'HEX(./x.o)'", "OBJECT AND INTEL-HEX"}}) {
-    const ProgramRun r = Diz52(args);
-    EXPECT_EQ(r.Status, 2) << args;
-    EXPECT_NE(r.Err.find("DUPLICATE USE OF THE SAME FILE NAME FOR " + std::string(clash)), std::string::npos)
-        << r.Err;
-    EXPECT_EQ(Read(dir / "blink.a51"), Read(kBlink));
-    EXPECT_FALSE(fs::exists(dir / "blink.lst") || fs::exists(dir / "x.o")) << args;
-  }
-  // An output through a link replaces the file it names; the link stays.
-  Write(dir / "sub" / "real.o", "old");
-  fs::create_symlink("sub/real.o", dir / "out.o");
-  EXPECT_EQ(Diz52("blink.a51 'OBJECT(out.o)'").Status, 0);
-  EXPECT_TRUE(fs::is_symlink(dir / "out.o"));
-  EXPECT_EQ(Read(dir / "sub" / "real.o"), Read(dir / "out.o"));
-  EXPECT_EQ(Read(dir / "out.o").substr(0, 1), "\x02");
-}
-
-// Folders are no sources; an output that cannot be made names its file and
-// the reason, and no output of the run is left (an old one stays as it was).
-TEST_F(Diz52Test, FoldersAndUnwritableOutputsAreIOErrorsWithTheReason) {
-  Write(dir / "m.a51", "CSEG AT 0\nNOP\nEND\n");
-  Write(dir / "i.a51", "CSEG AT 0\nNOP\n$INCLUDE(inc.a51)\nEND\n");
-  fs::create_directory(dir / "inc.a51");
-  fs::create_directory(dir / "d.a51");
-  fs::create_directory(dir / "out.lst");
-  Write(dir / "m.hex", "old");
-  for (const auto& [args, text] :
-       {std::pair{"d.a51", "I/O ERROR ON SOURCE FILE (\"D.A51\")\nException 21: Is a directory\n"},
-        std::pair{"i.a51", "I/O ERROR ON INCLUDE FILE (\"INC.A51\")\nException 21: Is a directory\n"},
-        std::pair{"m.a51 'OBJECT(nodir/m.obj)'",
-                  "I/O ERROR ON OBJECT FILE (\"NODIR/M.OBJ\")\nException 2: No such file or directory\n"},
-        std::pair{"m.a51 'PRINT(out.lst)'", "I/O ERROR ON LISTING FILE (\"OUT.LST\")\nException 21: Is a directory\n"}}) {
-    const ProgramRun r = Diz52(args);
-    EXPECT_EQ(r.Status, 2) << args;
-    EXPECT_NE(r.Err.find(text), std::string::npos) << r.Err;
-    EXPECT_EQ(Read(dir / "m.hex"), "old") << args;
-    for (const char* left : {"m.lst", "m.obj", "m.hex.TMP", "i.lst", "i.hex", "i.obj", "d.lst"})
-      EXPECT_FALSE(fs::exists(dir / left)) << args << " left " << left;
-  }
-}
-
-TEST_F(Diz52Test, OutputsAreReproducible) {
-  fs::copy_file(kBlink, dir / "blink.a51");
-  ASSERT_EQ(Diz52("blink.a51 XREF").Status, 0);
-  const std::string lst = Read(dir / "blink.lst"), obj = Read(dir / "blink.obj"), hex = Read(dir / "blink.hex");
-  ASSERT_EQ(Diz52("blink.a51 XREF").Status, 0);
-  EXPECT_EQ(Read(dir / "blink.lst"), lst);
-  EXPECT_EQ(Read(dir / "blink.obj"), obj);
-  EXPECT_EQ(Read(dir / "blink.hex"), hex);
 }
 
 }  // namespace

@@ -21,23 +21,8 @@ TEST(Driver, MissingSourceStopsWithAnIOError) {
   EXPECT_NE(c.StatusText.find("DIZ-52 TERMINATED"), std::string::npos);
 }
 
-TEST(Driver, OutputNamesFollowTheSourceAndItsCase) {
-  auto a = Assemble(" NOP\n END\n", "", "Blink.a51");
-  EXPECT_FALSE(a.Result.Fatal);
-  for (const char* name : {"Blink.lst", "Blink.obj", "Blink.hex"}) EXPECT_TRUE(fs::exists(a.Dir / name)) << name;
-  auto b = Assemble(" NOP\n END\n", "", "BLINK.A51");
-  EXPECT_TRUE(fs::exists(b.Dir / "BLINK.LST"));
-  EXPECT_EQ(Control(b.C(), ControlId::Title).Value, "BLINK");
-}
-
-TEST(Driver, RunsAreIndependentAndReproducible) {
-  const std::string src = "$XREF\n NAME M\nL: SJMP L\nX EQU 5\n DB 'abc'\n END\n";
-  auto a = Assemble(src, "");
-  const std::string lst1 = a.Output(".lst"), obj1 = a.Output(".obj");
-  auto b = AssembleAt(a.Source, "");
-  EXPECT_EQ(lst1, b.Output(".lst"));
-  EXPECT_EQ(obj1, b.Output(".obj"));
-  // A context reused for another source starts clean.
+// A context reused for another source starts clean.
+TEST(Driver, RunsAreIndependent) {
   AsmContext c;
   const fs::path dir = ScratchDir("reuse");
   WriteFile(dir / "one.a51", "A1: NOP\n USING 3\n END\n");
@@ -109,13 +94,6 @@ TEST(Driver, ContextCanBeSavedAndRestoredAroundANestedRun) {
   ASSERT_TRUE(FindAsmSymbol(c, "OUTER"));
   EXPECT_EQ(SymValue(c, c.sym.SymbolCursor), 7u);
   ResetAsm();
-}
-
-TEST(Driver, LinesAfterEndInIncludedFileEndTheIncludingFile) {
-  const fs::path dir = ScratchDir("end_inc");
-  WriteFile(dir / "part.inc", " NOP\n END\n");
-  WriteFile(dir / "t.a51", "$INCLUDE(part.inc)\n NOP\n END\n");
-  EXPECT_EQ(AssembleAt(dir / "t.a51", kQuiet).Codes(), (std::vector<uint16_t>{109, 109}));
 }
 
 }  // namespace

@@ -49,39 +49,6 @@ class ListingTest : public ::testing::Test {
   std::shared_ptr<std::ostringstream> out;
 };
 
-TEST_F(ListingTest, PageHeaderEndsWithDateAndPageNumberAtTheRightMargin) {
-  c.PageWidth = 80;
-  Control(c, ControlId::Date).Value = "    06-12-26";
-  ListPageHeader(c);
-  ListPageHeader(c);
-  // A long title is cut to leave room for the page number.
-  c.PageWidth = 64;
-  Control(c, ControlId::Title).Value = std::string(100, 'T');
-  ListPageHeader(c);
-  const auto lines = Written();
-  ASSERT_GE(lines.size(), 9u);
-  EXPECT_EQ(lines[0].size(), 81u);  // form feed + 80 columns
-  EXPECT_EQ(lines[0].substr(0, 33), "\fMCS-51/52/44 Assembler    BLINK ");
-  EXPECT_EQ(lines[0].substr(81 - 22), "    06-12-26    Page 1");
-  EXPECT_EQ(lines[4].substr(81 - 10), "    Page 2");
-  EXPECT_EQ(lines[8].size(), 65u);
-  EXPECT_EQ(lines[8].substr(65 - 10), "    Page 3");
-  EXPECT_EQ(c.out.Listing.LineOnPage, 4);
-}
-
-TEST_F(ListingTest, SixtyTwoLinePageHoldsHeaderAndFiftyEightLines) {
-  c.PageLength = 62;
-  ListPageHeader(c);
-  for (int i = 0; i < 59; ++i) Statement(line::kEmpty, "");
-  const auto lines = Written();
-  // Header block of page 1 (4 lines), 58 source lines, then page 2's header.
-  ASSERT_GE(lines.size(), 63u);
-  EXPECT_EQ(lines[0][0], '\f');
-  EXPECT_NE(lines[61][0], '\f');
-  EXPECT_EQ(lines[62][0], '\f');
-  EXPECT_NE(lines[62].find("Page 2"), std::string::npos);
-}
-
 TEST_F(ListingTest, WithoutPagingOnlyTheFirstHeaderIsPrinted) {
   Control(c, ControlId::Paging).On = false;
   c.PageLength = 10;
@@ -92,24 +59,6 @@ TEST_F(ListingTest, WithoutPagingOnlyTheFirstHeaderIsPrinted) {
   EXPECT_EQ(headers, 1);
 }
 
-TEST_F(ListingTest, LongSourceLineContinuesIndentedWithNothingLost) {
-  c.PageWidth = 80;
-  std::string source;
-  for (int i = 0; i < 120; ++i) source += static_cast<char>('a' + i % 26);
-  Statement(line::kEmpty, source);
-  const auto lines = Written();
-  ASSERT_EQ(lines.size(), 3u);
-  std::string joined;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    EXPECT_LE(lines[i].size(), 80u);
-    if (i > 0) {
-      EXPECT_EQ(lines[i].substr(0, 30), std::string(30, ' '));
-    }
-    joined += lines[i].substr(i == 0 ? 29 : 30);
-  }
-  EXPECT_EQ(joined, source);
-}
-
 TEST_F(ListingTest, NolistHidesLinesButNotFaultyOnes) {
   Control(c, ControlId::List).On = false;
   Statement(line::kEmpty, "hidden");
@@ -118,19 +67,6 @@ TEST_F(ListingTest, NolistHidesLinesButNotFaultyOnes) {
   const auto lines = Written();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find("faulty"), std::string::npos);
-}
-
-TEST_F(ListingTest, ErrorPrintGetsFaultyLinesAlsoWithTheListingOff) {
-  auto errors = std::make_shared<std::ostringstream>();
-  c.out.Files.ErrorPrint = errors;
-  c.out.Files.ErrorPrintOpen = true;
-  c.out.Files.Listing.reset();
-  c.out.Files.ListOpen = false;
-  Statement(line::kInstruction, "  MOV A,#1", {0x74, 0x01});
-  c.line.LineHasError = true;
-  Statement(line::kInstruction, "  MOV A,300", {0xE5, 0x2C});
-  EXPECT_EQ(errors->str(), "0000 E52C              2       MOV A,300\n");
-  EXPECT_TRUE(out->str().empty());
 }
 
 TEST_F(ListingTest, FatalStopClosesEveryOutputAndAborts) {

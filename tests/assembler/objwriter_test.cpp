@@ -32,42 +32,6 @@ class ObjWriterTest : public ::testing::Test {
   std::shared_ptr<std::ostringstream> out;
 };
 
-TEST_F(ObjWriterTest, ModuleWithoutCodeWritesHeaderAndEndOnly) {
-  WriteObjectPrologue(c);
-  CloseObjectFile(c);
-  const auto r = Written();
-  ASSERT_EQ(r.size(), 2u);
-  EXPECT_EQ(r[0].Type, kObjModuleHeader);
-  EXPECT_EQ(r[0].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0xFD, 0}));
-  EXPECT_EQ(r[1].Type, kObjModuleEnd);
-  EXPECT_EQ(r[1].Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0, 0, 0x01, 0}));
-  EXPECT_FALSE(c.out.Files.ObjectOpen);
-}
-
-TEST_F(ObjWriterTest, ModuleNameDefaultsToTheSourceBaseName) {
-  c.ModuleName.clear();
-  c.ModuleBaseName = "blink";
-  WriteObjectPrologue(c);
-  EXPECT_EQ(Written().at(0).Content, (std::vector<uint8_t>{5, 'B', 'L', 'I', 'N', 'K', 0xFD, 0}));
-}
-
-TEST_F(ObjWriterTest, SegmentDefinitionsListAbsolutePiecesAndRelocatableSegments) {
-  c.SegmentTable = {{0, 0x0000, 0x0010}, {2, 0x0030, 0}, {1, 0x8000, 0x0100}};
-  testutil::AppendSymbol(c, "PROG", kind::kSegment + kind::kCode, 0x20, 1, kScopeLocal, kRelInPage);
-  testutil::AppendSymbol(c, "VARS", kind::kSegment + kind::kData, 0, 2, kScopeLocal, kRelUnit);
-  WriteObjectPrologue(c);
-  const auto r = Written();
-  ASSERT_EQ(r.size(), 3u);
-  EXPECT_EQ(r[1].Type, kObjSegmentDefs);
-  // Pieces of size 0 are left out.
-  EXPECT_EQ(r[1].Content, (std::vector<uint8_t>{0, 0, 0, 0, 0x00, 0x00, 0x10, 0x00, 0,  //
-                                                0, 1, 0, 0, 0x00, 0x80, 0x00, 0x01, 0}));
-  EXPECT_EQ(r[2].Type, kObjSegmentDefs);
-  // An empty relocatable segment has bit 7 of SEG INFO set and size 0.
-  EXPECT_EQ(r[2].Content, (std::vector<uint8_t>{1, 0, kRelInPage, 0, 0, 0, 0x20, 0, 4, 'P', 'R', 'O', 'G',  //
-                                                2, 0x82, kRelUnit, 0, 0, 0, 0, 0, 4, 'V', 'A', 'R', 'S'}));
-}
-
 TEST_F(ObjWriterTest, PublicListIsCutBeforeTheRecordLimit) {
   c.HasPublics = true;
   for (int i = 0; i < 200; ++i) {
@@ -85,20 +49,6 @@ TEST_F(ObjWriterTest, PublicListIsCutBeforeTheRecordLimit) {
   }
   EXPECT_EQ(records, 3u);  // 97 entries of 21 bytes fit below 2047
   EXPECT_EQ(entries, 200u);
-}
-
-TEST_F(ObjWriterTest, ContentRecordStartsAnewAtEveryAddressGap) {
-  WriteObjectPrologue(c);
-  Emit(0x0100, {0x74, 0x01});
-  Emit(0x0102, {0x00});
-  Emit(0x0200, {0x22});  // ORG or DS between: must not follow 0x0103
-  CloseObjectFile(c);
-  std::vector<Record> content;
-  for (const Record& rec : Written())
-    if (rec.Type == kObjContent) content.push_back(rec);
-  ASSERT_EQ(content.size(), 2u);
-  EXPECT_EQ(content[0].Content, (std::vector<uint8_t>{0, 0x00, 0x01, 0x74, 0x01, 0x00}));
-  EXPECT_EQ(content[1].Content, (std::vector<uint8_t>{0, 0x00, 0x02, 0x22}));
 }
 
 TEST_F(ObjWriterTest, LongContentContinuesWhereThePreviousRecordEnded) {
@@ -154,22 +104,6 @@ TEST_F(ObjWriterTest, ManyFixupsCutTheContentRecordBeforeTheirBufferOverflows) {
   }
   EXPECT_EQ(fixups, 400u);
   EXPECT_GE(contents, 2u);  // 1200 bytes would fit one record, 400 fixups do not
-}
-
-TEST_F(ObjWriterTest, FixupEntriesCarryPositionKindTargetAndOffset) {
-  WriteObjectPrologue(c);
-  c.LinesRead = 7;
-  Emit(0x0000, {0x00, 0x00});  // two bytes already in the record
-  c.LinesRead = 8;
-  AddObjFixup(c, {.Offset = 1, .Kind = FixupKind::Relative, .Segment = 3, .Value = 0x40});
-  AddObjFixup(c, {.Offset = 2, .Kind = FixupKind::Byte, .External = true, .ExternalBlock = 2, .ExternalId = 5});
-  Emit(0x0002, {0xB4, 0x00, 0x00});
-  CloseObjectFile(c);
-  std::vector<uint8_t> fixups;
-  for (const Record& rec : Written())
-    if (rec.Type == kObjFixup) fixups = rec.Content;
-  EXPECT_EQ(fixups, (std::vector<uint8_t>{3, 0, 2, 1, 3, 0x3F, 0,  // relative: value minus 1
-                                          4, 0, 1, 2, 5, 0, 0}));
 }
 
 TEST_F(ObjWriterTest, RequestsOfALineThatEmittedNothingAreDropped) {

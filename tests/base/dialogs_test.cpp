@@ -76,14 +76,6 @@ TEST_F(DialogsTest, InputCallerTextGoesOnTopAndIsSavedEvenOnCancel) {
   EXPECT_EQ(History(2).Items, (std::vector<std::string>{"FILL.X"}));
 }
 
-TEST_F(DialogsTest, InputChoosingAnotherItemCountsAsChange) {
-  WriteHistory("[HISTORY]\n7H0=0\n7H1=a\n7H2=b\n");
-  TInputDialog& d = Input(7, "");
-  ui_.InputReplies.push_back({DialogAction::Cancel, "b"});
-  EXPECT_EQ(d.ShowModal(), kModalCancel);
-  EXPECT_EQ(History(7).ItemIndex, 1);
-}
-
 TEST_F(DialogsTest, InputBrowseTakesTheFileAndStaysOpen) {
   TInputDialog& d = Input(4, "");
   ui_.BrowseReplies.push_back("/src/blink.hex");
@@ -98,18 +90,6 @@ TEST_F(DialogsTest, InputBrowseTakesTheFileAndStaysOpen) {
   ui_.InputReplies.push_back({DialogAction::Browse, ""});
   ui_.InputReplies.push_back({DialogAction::Ok, "x"});
   EXPECT_EQ(d.ShowModal(), kModalCancel);
-}
-
-TEST_F(DialogsTest, PairDialogCaptionsAndCancelWritesNothing) {
-  TInputDialog2& d = Dialogs().InputDialog2;
-  EXPECT_EQ(d.Caption, "Add Environment Variable");
-  EXPECT_EQ(d.lblName, "Name");
-  EXPECT_EQ(d.lblValue, "Value");
-  d.comboName.Tag = 30;
-  d.ComboValue.Tag = 31;
-  ui_.PairReplies.push_back({DialogAction::Cancel, "X", "Y", true});
-  EXPECT_EQ(d.ShowModal(), kModalCancel);
-  EXPECT_FALSE(platform::FileExists(HistoryFile()));
 }
 
 TEST_F(DialogsTest, PairBrowseNamesAfterTheFileUnlessTheNameWasEdited) {

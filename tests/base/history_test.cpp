@@ -31,13 +31,6 @@ HistoryCombo ComboOf(std::vector<std::string> items, int index) {
   return c;
 }
 
-TEST_F(HistoryTest, SettingsNamesComeFromTheProgramPath) {
-  EXPECT_EQ(MainForm().HistoryFileName, dir_ + "/dorvik51.HST");
-  EXPECT_EQ(MainForm().IniFileName, dir_ + "/dorvik51.INI");
-  EXPECT_EQ(MainForm().HelpFileName, dir_ + "/dorvik51.HLP");
-  EXPECT_EQ(MainForm().ErrorProtocolFile, dir_ + "/$$ERR.$$$");
-}
-
 TEST_F(HistoryTest, AddTrimsAndRefusesEmptyText) {
   HistoryCombo c;
   EXPECT_FALSE(AddToHistory(c, "   \t", true));
@@ -121,19 +114,6 @@ TEST_F(HistoryTest, LoadSkipsGapsAndBadIndex) {
   WriteFile("[HISTORY]\n5H0=x\n5H1=a\n");
   LoadHistory(c, 5);
   EXPECT_EQ(c.ItemIndex, -1);
-}
-
-TEST_F(HistoryTest, BusyPairNests) {
-  BeginBusy();
-  BeginBusy();
-  EndBusy();
-  EXPECT_TRUE(MainForm().Busy);
-  EndBusy();
-  EXPECT_FALSE(MainForm().Busy);
-  EndBusy();
-  EXPECT_EQ(MainForm().BusyCount, 0);
-  BeginBusy();
-  EXPECT_TRUE(MainForm().Busy);
 }
 
 }  // namespace

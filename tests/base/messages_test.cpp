@@ -1,5 +1,4 @@
 #include "base/messages.h"
-#include "base/msgids.h"
 
 #include <gtest/gtest.h>
 
@@ -47,60 +46,6 @@ class MessagesTest : public ::testing::Test {
   platform::FakeClock clock_;
   platform::ScriptedReporter boxes_;
 };
-
-TEST_F(MessagesTest, TablesHoldEveryRowInCodeOrder) {
-  const auto errors = ErrorMessageTable();
-  ASSERT_EQ(errors.size(), 93u);
-  std::vector<int> expected;
-  for (int c = 100; c <= 165; ++c)
-    if (c != 134 && c != 158) expected.push_back(c);
-  expected.push_back(200);
-  for (int c = 300; c <= 320; ++c) expected.push_back(c);
-  for (int c = 400; c <= 406; ++c) expected.push_back(c);
-  ASSERT_EQ(expected.size(), errors.size());
-  for (size_t i = 0; i < errors.size(); ++i) {
-    EXPECT_EQ(errors[i].Code, expected[i]) << "row " << i;
-    EXPECT_EQ(errors[i].Kind, errors[i].Code == 315 ? kKindYesNo : kKindOk) << errors[i].Code;
-    EXPECT_FALSE(errors[i].Text.empty()) << errors[i].Code;
-  }
-
-  const auto warnings = WarningMessageTable();
-  ASSERT_EQ(warnings.size(), 67u);
-  for (size_t i = 0; i < warnings.size(); ++i) {
-    EXPECT_EQ(warnings[i].Code, static_cast<int>(i));
-    EXPECT_EQ(warnings[i].Text.empty(), i == 61) << i;
-  }
-}
-
-TEST_F(MessagesTest, SampleRowsStandAsTheyAre) {
-  struct Row { bool Error; int Code; int Kind; std::string_view Text; };
-  const Row rows[] = {
-      {true, 100, 1, "RS-232 initialization failed (Device not present?)"},
-      {true, 107, 1, "Target error: \"%s\""},
-      {true, 118, 1, "Syntax Error"},
-      {true, 126, 1, "Arithmetic owerflow in numeric expression"},
-      {true, 315, 2, "Cannot locate project path, try select new one?"},
-      {true, 406, 1, "Cannot execute command, please reinstall Dorvik from your distribution media"},
-      {false, 0, 1, "Symbol table full"},
-      {false, 4, 2, "Symbol allready defined - redefine?"},
-      {false, 28, 3, "No occurence of \"%s\" found. Try search again from %s?"},
-      {false, 48, 1,
-       "Cannot open error protocol file %s. Possible causes are:\r1/ Assigned compilator is not "
-       "correct\r2/ Source refers to non-existing include file"},
-      {false, 66, 2,
-       "No project defined. If you terminate, all settings of Dorvik you've made will be lost. "
-       "You can use File|Save project as to save settings. Terminate now?"},
-  };
-  for (const Row& r : rows) {
-    const tErrType* row = r.Error ? FindErrorMessage(r.Code) : FindWarningMessage(r.Code);
-    ASSERT_NE(row, nullptr) << r.Code;
-    EXPECT_EQ(row->Kind, r.Kind) << r.Code;
-    EXPECT_EQ(row->Text, r.Text) << r.Code;
-  }
-  EXPECT_EQ(FindErrorMessage(134), nullptr);
-  EXPECT_EQ(FindWarningMessage(67), nullptr);
-  EXPECT_EQ(FindWarningMessage(-1), nullptr);
-}
 
 TEST_F(MessagesTest, ErrorShowsBoxSetsFlagAndReturnsButton) {
   EXPECT_EQ(ReportError(118), kResultOk);
@@ -190,24 +135,6 @@ TEST_F(MessagesTest, WarningAsksWithItsButtonsAndReturnsTheAnswer) {
   }
 }
 
-TEST_F(MessagesTest, ShowMsgMapsKindsToButtonsAndIcons) {
-  struct Case { std::string_view Kind; int32_t Buttons; BoxButtons ExpectButtons; BoxIcon ExpectIcon; };
-  const Case cases[] = {
-      {"Error", 1, BoxButtons::Ok, BoxIcon::Stop},
-      {"Warning", 2, BoxButtons::YesNo, BoxIcon::Exclamation},
-      {"Exception", 3, BoxButtons::YesNoCancel, BoxIcon::Exclamation},
-      {"Question", 4, BoxButtons::YesNoCancelHelp, BoxIcon::Question},
-      {"question", 0, BoxButtons::OkCancel, BoxIcon::None},
-      {"Info", 9, BoxButtons::OkCancel, BoxIcon::None},
-  };
-  for (const Case& c : cases) {
-    ShowMsg(c.Kind, 12, "t", c.Buttons, {}, {});
-    EXPECT_EQ(boxes_.Shown().back().Caption, std::string(c.Kind) + " #12");
-    EXPECT_EQ(boxes_.Shown().back().Buttons, c.ExpectButtons) << c.Kind;
-    EXPECT_EQ(boxes_.Shown().back().Icon, c.ExpectIcon) << c.Kind;
-  }
-}
-
 class ShowingProbe : public platform::MessageReporter {
  public:
   int ShowBox(const platform::MessageBox&) override {
@@ -239,16 +166,6 @@ TEST_F(MessagesTest, SuspensionNestsAndAnswersOk) {
   EXPECT_EQ(boxes_.Shown().size(), 1u);
   for (int r : {0, kResultOk, kResultCancel, kResultNo}) EXPECT_FALSE(IsYes(r));
   EXPECT_TRUE(IsYes(kResultYes));
-}
-
-TEST_F(MessagesTest, ResumeWithoutSuspendKeepsCountAtZero) {
-  Messages().ShowMessageBoxes = false;
-  ResumeMessages();
-  EXPECT_EQ(Messages().MessageSuspendCount, 0);
-  EXPECT_TRUE(Messages().ShowMessageBoxes);
-  SuspendMessages();
-  EXPECT_FALSE(Messages().ShowMessageBoxes);
-  EXPECT_EQ(Messages().MessageSuspendCount, 1);
 }
 
 size_t g_boxes_at_hook = 0;
@@ -370,7 +287,7 @@ TEST_F(MessagesTest, SyntaxErrorFollowsTheScanningContext) {
   struct Case { bool Parsing, AsmLine; int Expect; };
   const Case cases[] = {{true, true, 105}, {false, true, 109}, {false, false, 118}};
   for (const Case& c : cases) {
-    ReplyMode().ParsingReply = c.Parsing;
+    Scanner().ParsingReply = c.Parsing;
     dorvik::Run().AsmLineMode = c.AsmLine;
     Scanner().ScanToken = 40;
     SyntaxError();
@@ -411,30 +328,6 @@ TEST_F(MessagesTest, PerfDelayWaitsCountOverRate) {
   PerfDelay(5, 0);
   PerfDelay(5, -3);
   EXPECT_EQ(clock_.Micros() - before, waited);
-}
-
-TEST_F(MessagesTest, PerfDelayWithoutCounterFallsBackToDelay) {
-  clock_.HasPerfCounter = false;
-  ResetState<MessageState>();
-  EXPECT_FALSE(Messages().PerfCounterAvailable);
-  const uint32_t before = clock_.TickCount();
-  PerfDelay(11, 1000);  // Delay(Round(10000/1000 * 1 + 0.5)) = Delay(10)
-  EXPECT_GE(clock_.TickCount() - before, 11u);
-  EXPECT_LE(clock_.TickCount() - before, 13u);
-}
-
-}  // namespace
-}  // namespace dorvik
-
-namespace dorvik {
-namespace {
-
-// The named message numbers are generated from the tables: each names a row.
-TEST(MessageNamesTest, EveryNameIsARowOfItsTable) {
-  for (int number : kNamedErrors) EXPECT_NE(FindErrorMessage(number), nullptr) << number;
-  for (int number : kNamedWarnings) EXPECT_NE(FindWarningMessage(number), nullptr) << number;
-  EXPECT_EQ(std::size(kNamedErrors), ErrorMessageTable().size());
-  EXPECT_EQ(std::size(kNamedWarnings), WarningMessageTable().size());
 }
 
 }  // namespace

@@ -1,7 +1,27 @@
+// Golden transcripts of the console: tests/console/transcripts/NAME.in holds
+// the lines a user types, NAME.out the whole console text they produce, byte
+// for byte. Each pair runs through the real dorvik51 binary with the .in file
+// as its standard input (not a terminal: one line is one Enter).
+//
+// How the text looks with piped input:
+// - The console starts with the prompt "hlt>"; each input line is echoed after
+//   the prompt as it was typed (commands reach the executor upper-cased).
+// - Command output follows on the next lines; after every command the prompt
+//   is typed on a fresh line; an empty line gives a new prompt line.
+// - A message box appears where it was raised, on a line of its own, as the
+//   console reporter prints it: "Caption: text", e.g. "Error #118: Syntax
+//   Error" or "Warning #3: ..."; a question adds "(y/n)? " with its default
+//   answer and " (input is not a terminal)": no line is read for it.
+// - A GO is waited for until the program halts; the next line is read only then.
+// - At the end of the input the program ends with status 0 and ends the last
+//   line (the final prompt) with a newline.
+// The expected texts were written by hand from what the commands must print.
+//
 // The console started on a project and a program: the example assembled into
 // a scratch folder, loaded at start with its symbols, a breakpoint set by
 // label, runs and steps that show their source lines (golden text in
-// tests/console/startup/); the project file's entries; the command line.
+// tests/console/startup/); the project file's entries; the command line; the
+// console on a fake monitor board and a fake ADuC chip.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +31,7 @@
 #include <sys/wait.h>
 
 #include "../assembler/asm_test_util.h"
+#include "../support/fake_targets.h"
 #include "assembler/objwriter.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
@@ -37,6 +58,65 @@ std::pair<std::string, int> RunIn(const fs::path& dir, const std::string& comman
   const int status = pipe ? pclose(pipe) : -1;
   return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
+
+// Runs dorvik51 with Args in Dir; Input: shell commands whose output is its standard input.
+std::string RunConsole(const fs::path& dir, const std::string& args, const std::string& input) {
+  const std::string line =
+      "cd '" + dir.string() + "' && (" + input + ") | '" + DORVIK_BIN_DIR + "/dorvik51' " + args + " 2>&1";
+  FILE* pipe = popen(line.c_str(), "r");
+  std::string output;
+  char buffer[4096];
+  size_t n = 0;
+  while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  if (pipe) pclose(pipe);
+  return output;
+}
+
+struct Transcript {
+  const char* Name;
+  const char* About;
+};
+
+constexpr Transcript kTranscripts[] = {
+    {"base", "BASE alone, BASE = 12 (error 132), the radix keywords, numbers in the display radix"},
+    {"cpu", "CPU alone and CPU = 52"},
+    {"enable", "ENABLE/DISABLE of the options and the breakpoint forms"},
+    {"registers", "R3 of bank 2 (IDATA 13H), RBS forms, RBS = 4 refused (error 135)"},
+    {"errors", "RESET alone, LOAD (118), an unknown name (137 without 118), GR, DEFINE, SEND"},
+    {"prompt", "empty and blank lines, lower case, the prompt on a fresh line"},
+    {"noeol", "a last line without its newline"},
+    {"empty", "no input at all"},
+    {"go", "code bytes, BR = addr, BR, GO to a breakpoint, the code restored, GO FROM ... TILL, a break inside an LCALL never reached"},
+    {"st", "R1, R2, R4, R5, R6 set and shown; ST ended quietly by the end of the input"},
+    {"step", "one step per STEP; an empty line steps again, ESC alone ends with the halt, another line runs as a command"},
+    {"memshow", "every type and memory keyword shown, the character column, 145 for spaces without an image, CHECKSUM"},
+    {"memmodify", "XWORD 0 = 1234 as 12H, 34H; a cyclic list; a fill; a BIT range; a copy; strings; an empty list; clipping"},
+    {"run", "GO forms: TILL, two breakpoints, BR0/BR1, ARM, FROM, space prefixes masked, 162 beyond 0FFFFH"},
+    {"running", "a GO of about 100 million instructions waited for, then displays"},
+    {"breakpoints", "BR, BREAK, BR0, BR1, eight entries, warning 26 taking its default (no), GO starting on a breakpoint"},
+    {"trace", "TRACE running an LCALL through, an empty line stepping again"},
+    {"pstep", "PSTEP refused: warning 45 takes its default (no) without reading a line"},
+    {"stepwatch", "S FROM with a DPTR watch, starting on a breakpoint"},
+    {"stack", "STACK, STACK n ending at SP, CALLSTACK, CAUSE, R0-R7, REGISTERS"},
+    {"radix", "numbers typed and shown in decimal, binary and octal; registers stay hexadecimal"},
+    {"reset", "GO FOREVER ending at a written A5H that stays; TRACE running a recursive call to its own return; "
+              "RESET CPU putting every SFR in its reset state"},
+    {"memory", "every memory, type and range form shown and written, the character column, strings, copies, "
+               "checksums, stacks and registers, and their messages; every byte of every typed value written"},
+};
+
+class TranscriptTest : public ::testing::TestWithParam<Transcript> {};
+
+TEST_P(TranscriptTest, ProducesItsConsoleText) {
+  const Transcript& t = GetParam();
+  const fs::path dir = fs::path(DORVIK_SOURCE_DIR) / "tests/console/transcripts";
+  const auto [output, status] = RunIn(dir, "dorvik51'", dir / (std::string(t.Name) + ".in"));
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(output, tu::ReadFile(dir / (std::string(t.Name) + ".out"))) << t.About;
+}
+
+INSTANTIATE_TEST_SUITE_P(Console, TranscriptTest, ::testing::ValuesIn(kTranscripts),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 // The indented block after the first "exactly this:" of a README, and the prompt the console ends with.
 std::string ReadmeTranscript(const fs::path& readme) {
@@ -230,6 +310,55 @@ TEST(ConsoleStartTest, CommandLine) {
   const char* noFile[] = {"dorvik51", "--project"};
   EXPECT_FALSE(console::ParseStartArguments(2, const_cast<char**>(noFile), o, error));
 }
+
+class SerialConsoleTest : public ::testing::TestWithParam<testing::FakeTarget::Kind> {};
+
+TEST_P(SerialConsoleTest, LoadRunAndShowOverTheLine) {
+  const fs::path dir = tu::ScratchDir("serial");
+  fs::copy_file(fs::path(DORVIK_SOURCE_DIR) / "examples/sum/sum.a51", dir / "sum.a51");
+  tu::AssembleAt(dir / "sum.a51", "NOPRINT NOOBJECT HEX");
+  testing::FakeTarget fake(GetParam());
+  ASSERT_TRUE(fake.Started());
+  const bool monitor = GetParam() == testing::FakeTarget::Kind::Monitor;
+  const std::string target = std::string(" --target ") + (monitor ? "OVIX52" : "ADUC");
+  // The reset: the monitor's banner (version 4 acknowledges records), the ADuC's announcement.
+  const std::string reset = RunConsole(dir, "--port " + fake.Device() + " --baud 57600" + target,
+                                       "printf 'RESET CPU\\n'; sleep 0.3; printf 'R3\\n'");
+  EXPECT_EQ(reset.find("Error"), std::string::npos) << reset;
+  if (monitor) {
+    EXPECT_NE(reset.find("OVIX-52 V4.0 USER 0000"), std::string::npos) << reset;
+  }
+  // The program of the command line loaded over the line, a run to DONE that
+  // the console's idle loop sees end, the total read from the board.
+  // The target announces itself when the line opens: read before the load
+  // (a version 4 monitor's acknowledgements, the ADuC's download speed).
+  fake.AnnounceUntilSpokenTo(monitor ? "\r\nOVIX-52 V4.0 USER 0000\r\n-" : "ADI 841\r\n");
+  const std::string run = RunConsole(dir, "--port " + fake.Device() + target + " sum.hex",
+                                     "sleep 0.3; printf 'GO FROM 0 TILL 42\\n'; sleep 0.5; printf 'DBYTE 40\\n'");
+  EXPECT_NE(run.find("Load succesful"), std::string::npos) << run;
+  EXPECT_NE(run.find("EXECUTION HALTED AT 0042"), std::string::npos) << run;
+  EXPECT_NE(run.find("IDATA  0040=0F"), std::string::npos) << run;
+  EXPECT_EQ(fake.Memory(kSpaceIData, 0x40, 1), std::vector<uint8_t>{0x0F});
+  EXPECT_EQ(run.find("Error"), std::string::npos) << run;
+  if (!monitor) {
+    // The download went at its own speed: the speed change packet, 115200's Timer-3 setting.
+    EXPECT_NE(fake.Received().find(std::string("\x07\x0E\x03" "B\x82\x09", 6)), std::string::npos);
+  }
+}
+
+TEST(SerialConsoleStartTest, PortThatCannotBeOpened) {
+  const fs::path dir = tu::ScratchDir("noport");
+  const std::string out = RunConsole(dir, "--port /nonexistent/ttyS9 --target OVIX52", "printf 'XBYTE 0\\nBASE\\n'");
+  EXPECT_NE(out.find("Error #100: RS-232 initialization failed (Device not present?): No such file or directory"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Error #161: Target device is not responding"), std::string::npos) << out;
+  EXPECT_NE(out.find("BASE =HEX"), std::string::npos) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothTargets, SerialConsoleTest,
+                         ::testing::Values(testing::FakeTarget::Kind::Monitor, testing::FakeTarget::Kind::Aduc),
+                         [](const auto& info) { return info.param == testing::FakeTarget::Kind::Monitor ? "Monitor" : "Aduc"; });
 
 }  // namespace
 }  // namespace dorvik

@@ -1,20 +1,52 @@
-// The BR commands, breakpoint records and their locations, breakpoint names
-// and the source-location services.
+// Breakpoints and run control on the console: the BR records and their
+// source locations, breakpoint names and the source-location services; GO,
+// HALT, the steps and the reset on the simulator, and the break rules of the
+// boards through the fake boards. The command forms are in the console
+// transcripts (tests/console/transcripts).
 
 #include "debugger/breakpoints.h"
+#include "debugger/runcontrol.h"
 
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "access/target.h"
-#include "base/mainform.h"
+#include "base/runstate.h"
 #include "base/projectlists.h"
 #include "debugger/bpnames.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
-#include "tests/debugger/symbol_tables.h"
-#include "tests/support/console_fixture.h"
+#include "lang/keywords.h"
+#include "platform/pump.h"
+#include "tests/platform/scratch_dir.h"
+#include "tests/support/link_fixture.h"
+
+namespace dorvik::testing {
+
+// A symbol of the tables the loader would fill.
+struct TestSymbol {
+  const char* Name;
+  uint8_t Class;
+  uint32_t Value;
+  int32_t Number = 0;  // the source line of a line symbol
+};
+
+// Replaces the symbol and module tables as the loader would; the code lines are decoded again.
+inline void LoadSymbolTable(const std::vector<TestSymbol>& symbols, const std::vector<tModuleItem>& modules) {
+  CreateSymbolCollections();
+  for (const TestSymbol& s : symbols) {
+    auto& item = Collections().SymbolTable->Add();
+    item.Name = s.Name;
+    item.SymClass = s.Class;
+    item.Value = s.Value;
+    item.Number = s.Number;
+  }
+  for (const tModuleItem& m : modules) Collections().ModuleTable->Add() = m;
+  CodeImageChanged();
+}
+
+}  // namespace dorvik::testing
 
 namespace dorvik {
 namespace {
@@ -23,23 +55,7 @@ using testing::ConsoleTest;
 
 class BreakpointsTest : public ConsoleTest {
  protected:
-  void SetUp() override {
-    ConsoleTest::SetUp();
-    boxes_.Clear();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("dorvik_bp_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(dir_);
-    ConsoleTest::TearDown();
-  }
-  std::string WriteFile(const std::string& name, const std::string& text) {
-    const std::string path = (dir_ / name).string();
-    std::ofstream(path) << text;
-    return path;
-  }
+  std::string WriteFile(const std::string& name, const std::string& text) { return dir_.Write(name, text); }
   std::vector<std::string> Questions() const {
     std::vector<std::string> captions;
     for (const auto& box : boxes_.Shown())
@@ -54,64 +70,13 @@ class BreakpointsTest : public ConsoleTest {
                               {"", kClassLine, 0x0020, 12}},
                              {{"MAIN", 0x0000, 0x00FF, true}, {"OTHER", 0x0100, 0x01FF, true}});
   }
-  std::filesystem::path dir_;
+  test_util::ScratchDir dir_;
 };
-
-// BR, BR0 and BR1 on the simulator, as on the ADuC: never silent.
-struct Transcript {
-  std::vector<const char*> Lines;
-  const char* LastOutput;
-};
-
-TEST_F(BreakpointsTest, BreakCommandForms) {
-  const std::vector<Transcript> cases = {
-      {{"BR0"}, "BREAK 0=RESET \n"},
-      {{"BR1"}, "BREAK 1=RESET \n"},
-      {{"BR"}, "BREAK 0=RESET \n"},
-      {{"BR0 = 1234", "BR0"}, "BREAK 0=1234\n"},
-      {{"BR1 = 10", "BR1"}, "BREAK 1=0010\n"},
-      {{"BR = 20", "BR = 30", "BR"}, "BREAK 0=0020\nBREAK 1=0030\n"},
-      {{"BR1 = 5", "BR = 7", "BR"}, "BREAK 0=0007\nBREAK 1=0005\n"},
-      {{"BREAK = CODE 40", "BR0"}, "BREAK 0=0040\n"},
-      {{"BR0 = XDATA 0FFFF", "BR0"}, "BREAK 0=FFFF\n"},
-  };
-  for (const Transcript& c : cases) {
-    SCOPED_TRACE(c.Lines.back());
-    SetUp();
-    std::string output;
-    for (const char* line : c.Lines) output = Output(line);
-    EXPECT_EQ(output, c.LastOutput);
-    EXPECT_TRUE(Errors().empty());
-  }
-}
-
-TEST_F(BreakpointsTest, BreakCommandErrors) {
-  const std::vector<std::pair<const char*, int>> cases = {
-      {"BR0 = 10000", 162}, {"BR = 12345H", 162}, {"BR0 5", 118}, {"BR0 = 5 6", 118}, {"BR 5", 118},
-  };
-  for (const auto& [line, error] : cases) {
-    SCOPED_TRACE(line);
-    SetUp();
-    Output(line);
-    EXPECT_EQ(Errors(), std::vector<int>{error});
-    EXPECT_FALSE(Breakpoints().BreakTable[0].Used);
-  }
-}
 
 TEST_F(BreakpointsTest, NinthBreakpointAsksWarning26) {
   for (int i = 0; i < 8; ++i) Output("BR = " + std::to_string(100 + i));  // hexadecimal: 0100H..0107H
   EXPECT_TRUE(Questions().empty());
-  // No keeps the table as it is.
-  boxes_.Clear();
-  boxes_.QueueAnswer(kResultNo);
-  std::string line = "BR = 200\r";
-  Terminal().TerminalEcho = true;
-  SetScanLine(line, false);
-  GetToken();
-  ExecuteCommand();
-  EXPECT_EQ(Questions(), std::vector<std::string>{"#26"});
-  EXPECT_EQ(Breakpoints().BreakTable[7].Address, 0x107);
-  // Yes reuses entry 7.
+  // Yes reuses entry 7 (No, keeping the table, is in the breakpoints transcript).
   Output("BR = 300");
   EXPECT_EQ(Questions(), std::vector<std::string>{"#26"});
   EXPECT_EQ(Breakpoints().BreakTable[7].Address, 0x300);
@@ -121,7 +86,7 @@ TEST_F(BreakpointsTest, NinthBreakpointAsksWarning26) {
 TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   LoadSymbols();
   const std::string source = WriteFile("main.a51", "; LOOP: not here\nXLOOP: NOP\n   loop:  MOV A,#1\nEND\n");
-  ProjectLists().ProjectModules.push_back({"MAIN", source, "", ""});
+  ProjectLists().ProjectModules.push_back({"MAIN", source, {}});
   const int32_t page = OpenFileInEditor(source, true);
   struct Case {
     uint16_t Address;
@@ -158,7 +123,7 @@ TEST_F(BreakpointsTest, LabelsAreFoundInTheModulesIncludeFiles) {
   LoadSymbols();
   const std::string include = WriteFile("parts.inc", "; the loop\n  loop: MOV A,#1\n");
   const std::string source = WriteFile("main.a51", "$INCLUDE(" + include + ")\nXLOOP: NOP\nEND\n");
-  ProjectLists().ProjectModules.push_back({"MAIN", source, "", ""});
+  ProjectLists().ProjectModules.push_back({"MAIN", source, {}});
   ProjectLists().FileTypeList.push_back({kFileAssembler, ".A51", ""});
   OpenFileInEditor(source, true);
   tBreak& bp = Breakpoints().BreakTable[2];
@@ -166,13 +131,6 @@ TEST_F(BreakpointsTest, LabelsAreFoundInTheModulesIncludeFiles) {
   EXPECT_EQ(bp.Location, ":MAIN.LOOP");
   EXPECT_EQ(bp.Line.FileName, include);
   EXPECT_EQ(bp.Line.Line, 2);
-}
-
-TEST_F(BreakpointsTest, LabelLineSearch) {
-  const std::vector<std::string> lines = {"XLOOP: NOP", "; LOOP: comment", "  MOV A,#1 ; LOOP:", "\tLoop: INC A"};
-  EXPECT_EQ(FindLabelLine(lines, "LOOP"), 3);
-  EXPECT_EQ(FindLabelLine(lines, "XLOOP"), 0);
-  EXPECT_EQ(FindLabelLine(lines, "OOP"), -1);
 }
 
 TEST_F(BreakpointsTest, CodeBytesTextCoversTheInstruction) {
@@ -221,18 +179,18 @@ TEST_F(BreakpointsTest, ShowSymbolInSource) {
   const std::string asmFile = WriteFile("main.a51", "; LOOP\n  NOP\nLOOP: SJMP LOOP\n");
   const std::string cFile = WriteFile("other.c", "int x;\nvoid run(void) {\n}\n");
   tSymbolItem loop{"LOOP", 0x10, 0, kClassCode, 0, 0};
-  ShowSymbolInSource({"MAIN", asmFile, "", ""}, loop);
+  ShowSymbolInSource({"MAIN", asmFile, {}}, loop);
   EXPECT_EQ(Views().LocateLine.Line, 3);
   tSymbolItem line{"", 0x20, 0, kClassLine, 12, 0};
-  ShowSymbolInSource({"MAIN", asmFile, "", ""}, line);
+  ShowSymbolInSource({"MAIN", asmFile, {}}, line);
   EXPECT_EQ(Views().LocateLine.Line, 12);
   // A C function without a line symbol at its address: found by its name.
   tSymbolItem run{"run", 0x150, 0, kClassCode, 0, 0};
-  ShowSymbolInSource({"OTHER", cFile, "", ""}, run);
+  ShowSymbolInSource({"OTHER", cFile, {}}, run);
   EXPECT_EQ(Views().LocateLine.Line, 2);
   EXPECT_EQ(Views().LocateLine.FileName, cFile);
   // An unregistered extension: error 314, and the caller goes on.
-  ShowSymbolInSource({"OTHER", WriteFile("x.plm", "x"), "", ""}, run);
+  ShowSymbolInSource({"OTHER", WriteFile("x.plm", "x"), {}}, run);
   EXPECT_EQ(Errors(), std::vector<int>{314});
   EXPECT_FALSE(Messages().ErrorFlag);
 }
@@ -264,7 +222,7 @@ TEST_F(BreakpointsTest, StatusFieldsFollowTheRegisters) {
   EXPECT_EQ(RegisterText("OV"), "0");
   EXPECT_EQ(RegisterText("DPTR"), "1234");
   EXPECT_EQ(RegisterText("PC"), "0ABC");
-  EXPECT_EQ(MainForm().CurrentPC, 0x0ABCu);
+  EXPECT_EQ(dorvik::Run().CurrentPC, 0x0ABCu);
   SetRegisterText("NOSUCH", "1");
   EXPECT_EQ(Views().StatusFields.count("stNOSUCH"), 0u);
 }
@@ -274,6 +232,158 @@ TEST_F(BreakpointsTest, IdleHandlerEndsTheRunState) {
   DebugViewsIdle();
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
   EXPECT_EQ(Views().Caption, kCaptionHalted);
+}
+
+struct Code {
+  uint16_t At;
+  std::vector<uint8_t> Bytes;
+};
+
+// 0000 MOV A,#1 / 0002 INC A / 0003 INC A / 0004 SJMP $
+const std::vector<Code> kCounting = {{0x0000, {0x74, 0x01, 0x04, 0x04, 0x80, 0xFE}}};
+// 0000 LCALL 0010H / 0003 NOP / 0004 SJMP $ ; 0010 INC A / 0011 RET
+const std::vector<Code> kCalling = {{0x0000, {0x12, 0x00, 0x10, 0x00, 0x80, 0xFE}}, {0x0010, {0x04, 0x22}}};
+
+class RunControlTest : public ConsoleTest {
+ protected:
+  void SetUp() override {
+    ConsoleTest::SetUp();
+    platform::ResetPump();
+    boxes_.Clear();
+  }
+  void TearDown() override {
+    platform::ResetPump();
+    ConsoleTest::TearDown();
+  }
+  void Load(const std::vector<Code>& program) {
+    for (const Code& c : program) std::copy(c.Bytes.begin(), c.Bytes.end(), Images().CodeImage.begin() + c.At);
+    CodeImageChanged();
+  }
+  // A one-shot pump timer that does What after Ms milliseconds.
+  void After(uint32_t ms, std::function<void()> what) {
+    const auto id = platform::Pump().CreateTimer(std::move(what), ms, false);
+    platform::Pump().EnableTimer(id, true);
+  }
+  // Command with the answers to the questions it asks.
+  std::string CommandAnswering(std::string_view line, std::initializer_list<int> answers) {
+    TerminalState& t = Terminal();
+    t.Lines = {std::string()};
+    t.TerminalEcho = true;
+    boxes_.Clear();
+    for (int a : answers) boxes_.QueueAnswer(a);
+    SetScanLine(UpperCase(line) + "\r", false);
+    GetToken();
+    ExecuteCommand();
+    return TerminalText();
+  }
+  uint8_t Acc() const { return Images().SfrImage[sfr::ACC]; }
+};
+
+TEST_F(RunControlTest, BreakDisabledDuringTheRunIsStillRestored) {
+  Load({{0x0000, {0x80, 0xFE}}, {0x0010, {0x04}}});
+  Output("BR = 10");
+  const auto before = Images().CodeImage;
+  After(2, [] {
+    Breakpoints().BreakTable[0].Enabled = false;
+    dorvik::Run().UserBreak = true;
+  });
+  Output("GO");
+  EXPECT_TRUE(Images().CodeImage == before);
+}
+
+// Step lines, written from the rendering of the code lines.
+struct StepCase {
+  const char* Line;
+  const char* Output;
+  int32_t Pc;
+};
+
+class LineStepTest : public RunControlTest {
+ protected:
+  // MAIN (0000-001F): line 10 at 0000 (the call), line 11 at 0003; SUB (0010-001F) without lines.
+  void LoadSymbols() {
+    testing::LoadSymbolTable({{"MAIN", kClassProcedure, 0x0000},
+                              {"", kClassLine, 0x0000, 10},
+                              {"", kClassLine, 0x0003, 11},
+                              {"SUB", kClassProcedure, 0x0010}},
+                             {{"MAIN", 0x0000, 0x000F, true}, {"SUB", 0x0010, 0x001F, true}});
+  }
+};
+
+TEST_F(LineStepTest, LineStepsStopAtTheNextLine) {
+  const std::vector<StepCase> cases = {
+      {"PSTEP", "(:MAIN#10)----->(:MAIN#11)\n", 3},
+      {"LSTEP", "(:MAIN#10)----->0010H INC     A\n", 0x10},  // the call is entered: another procedure
+  };
+  for (const StepCase& c : cases) {
+    SCOPED_TRACE(c.Line);
+    SetUp();
+    Load(kCalling);
+    LoadSymbols();
+    EXPECT_EQ(Output(c.Line), c.Output);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Images().SimPC, c.Pc);
+  }
+}
+
+TEST_F(RunControlTest, LineStepWithoutSymbolsAsksAndRunsUntilBroken) {
+  Load({{0x0000, {0x80, 0xFE}}});
+  After(5, [] { dorvik::Run().UserBreak = true; });
+  CommandAnswering("LSTEP", {kResultYes});
+  ASSERT_FALSE(boxes_.Shown().empty());
+  EXPECT_EQ(boxes_.Shown().front().Caption.substr(boxes_.Shown().front().Caption.find('#')), "#45");
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+}
+
+TEST_F(RunControlTest, HaltStopsAndTakesTheBreaksOut) {
+  dorvik::Run().ProgramRunning = true;
+  Terminal().MonitorPrompt = "run>";
+  EXPECT_EQ(Output("HALT"), "");
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+  EXPECT_EQ(Views().Caption, kCaptionHalted);
+  Output("HALT 5");
+  EXPECT_EQ(Errors(), std::vector<int>{118});
+}
+
+using BoardRunTest = testing::LinkTest;
+
+// The ADuC's breaks: one address in two entries planted once, all lifted at
+// the halt, the board's code as it was.
+TEST_F(BoardRunTest, AducBreaksLeaveTheCodeAsItWas) {
+  StartOn(testing::FakeTarget::Kind::Aduc);
+  Fake().Poke(kSpaceCode, 0, {0x80, 0xFE});
+  Fake().Poke(kSpaceCode, 0x10, {0x04, 0x05});
+  for (const char* line : {"BR = 10", "BR = 10", "BR = 11", "GO"}) Output(line);
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_TRUE(dorvik::Run().ProgramRunning);
+  Output("HALT");
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x10, 2), (std::vector<uint8_t>{0x04, 0x05}));
+  for (const tBreak& bp : Breakpoints().BreakTable) EXPECT_FALSE(bp.Planted || bp.Armed);
+}
+
+// The monitor's two break registers may not lie within three bytes of each other.
+TEST_F(BoardRunTest, MonitorBreakpointsMayNotOverlap) {
+  StartOn(testing::FakeTarget::Kind::Monitor);
+  Output("BR1 = 1002");
+  Output("BR0 = 1000");  // answered Yes: BR1 goes
+  EXPECT_EQ(Breakpoints().BreakTable[0].Address, 0x1000);
+  EXPECT_FALSE(Breakpoints().BreakTable[1].Used);
+  ASSERT_EQ(boxes_.Shown().size(), 1u);
+  EXPECT_EQ(boxes_.Shown()[0].Caption, "Warning #32");
+  Output("BR1 = 1003");  // three bytes apart: no question
+  EXPECT_TRUE(boxes_.Shown().empty());
+  EXPECT_TRUE(Breakpoints().BreakTable[1].Used);
+}
+
+TEST_F(RunControlTest, HaltReportOnTheMonitorSaysWhy) {
+  dorvik::Run().TargetKind = kTargetMonitor;
+  Terminal().TerminalEcho = true;
+  dorvik::Run().CurrentPC = 0x1234;
+  ReportHalt(1);
+  EXPECT_EQ(TerminalText(), "EXECUTION HALTED AT 1234H BECAUSE OF USER BREAK\n");
 }
 
 }  // namespace

@@ -275,31 +275,6 @@ TEST_P(ConsoleDifferential, DisplaysAfterGoTillTheEndAgreeWithTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(Shards, ConsoleDifferential, ::testing::Range(0, kShards));
 
-// The display reader takes only complete, well-formed displays of the range asked for.
-TEST(ConsoleDisplayReader, RejectsDisplaysThatDoNotShowTheRange) {
-  uint8_t bytes[0x20] = {};
-  EXPECT_EQ(ParseDisplay("IDATA  0010=41,00,7F,C2 ' A..B '\n", "IDATA", 0x10, 0x13, true, bytes), "");
-  EXPECT_EQ(bytes[0], 0x41);
-  EXPECT_EQ(bytes[3], 0xC2);
-  EXPECT_EQ(ParseDisplay("XDATA  FFFE=01,02\n", "XDATA", 0xFFFE, 0xFFFF, false, bytes), "");
-  const std::string sixteen = "00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F";
-  EXPECT_EQ(ParseDisplay("IDATA  0000=" + sixteen + "\nIDATA  0010=10\n", "IDATA", 0, 0x10, false, bytes),
-            "");
-  EXPECT_EQ(bytes[0x10], 0x10);
-  const char* bad[] = {
-      "IDATA  0010=41,42\n",                     // ends early
-      "IDATA  0010=41,42,43,44,45\n",            // runs past the range
-      "RDATA  0010=41,42,43,44\n",               // another space
-      "IDATA  0011=41,42,43,44\n",               // another start
-      "IDATA  0010=41,42\nIDATA  0013=43,44\n",  // a gap
-      "IDATA  0010=41,42,4,44\n",                // a short byte
-      "IDATA  0010=41,42,43,44 ' ABCD '\n",      // a column with ascii off
-  };
-  for (const char* text : bad) EXPECT_NE(ParseDisplay(text, "IDATA", 0x10, 0x13, false, bytes), "") << text;
-  EXPECT_NE(ParseDisplay("IDATA  0010=41,42,43,44 ' ABCE '\n", "IDATA", 0x10, 0x13, true, bytes), "");
-  EXPECT_NE(ParseDisplay("IDATA  0000=" + sixteen + ",10\n", "IDATA", 0, 0x10, false, bytes), "");
-}
-
 // The comparison notices a difference in each memory it reads, and masks
 // exactly the kept ones.
 TEST_F(ConsoleRuns, ComparisonReportsEachKindOfDifferenceAndMasksOnlyTheKeptOnes) {

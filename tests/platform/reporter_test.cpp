@@ -41,16 +41,5 @@ TEST(ConsoleReporter, PrintsCaptionColonTextWithLineBreaks) {
   EXPECT_EQ(out.str(), "Error #118: Syntax Error\nWarning #48: a\nb\n(y/n)? ");
 }
 
-TEST(ScriptedReporter, QueuedAnswersThenDefaults) {
-  ScriptedReporter r;
-  r.QueueAnswer(kBoxNo);
-  EXPECT_EQ(r.ShowBox({"a", "", BoxButtons::YesNo, BoxIcon::None}), kBoxNo);
-  EXPECT_EQ(r.ShowBox({"b", "", BoxButtons::YesNo, BoxIcon::None}), kBoxYes);
-  EXPECT_EQ(r.ShowBox({"c", "", BoxButtons::Ok, BoxIcon::None}), kBoxOk);
-  EXPECT_EQ(r.ShowBox({"d", "", BoxButtons::OkCancel, BoxIcon::None}), kBoxOk);
-  ASSERT_EQ(r.Shown().size(), 4u);
-  EXPECT_EQ(r.Shown()[2].Caption, "c");
-}
-
 }  // namespace
 }  // namespace dorvik::platform

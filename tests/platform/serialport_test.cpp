@@ -53,16 +53,5 @@ TEST(SerialPortTest, RawBytesBothWaysAndHangUp) {
   EXPECT_FALSE(port.Write(out, 100));
 }
 
-TEST(SerialPortTest, ComPortDevices) {
-  EXPECT_EQ(ComDevicePath(1), "/dev/ttyS0");
-  EXPECT_EQ(ComDevicePath(16), "/dev/ttyS15");
-  EXPECT_EQ(ComDevicePath(0), "");
-  const std::vector<std::string> list = {"/dev/ttyUSB0", "/dev/ttyACM0"};
-  EXPECT_EQ(ComDevicePath(2, list), "/dev/ttyACM0");
-  EXPECT_EQ(ComDevicePath(3, list), "");
-  for (const std::string& d : OfferedSerialDevices())
-    EXPECT_TRUE(d.rfind("/dev/ttyS", 0) == 0 || d.rfind("/dev/ttyUSB", 0) == 0 || d.rfind("/dev/ttyACM", 0) == 0);
-}
-
 }  // namespace
 }  // namespace dorvik::platform

@@ -98,9 +98,8 @@ struct ParsedOperand {
   uint8_t Kind;  // in ExpectedOperand: 0 where any kind will do
 };
 inline ParsedOperand OperandOf(const ParsedInstruction& p, int i) {
-  if (i == 0) return {p.ParsedHasOp1, p.ParsedOperand1, p.ParsedValue1, p.ParsedPrefix1, p.ParsedKind1};
-  if (i == 1) return {p.ParsedHasOp2, p.ParsedOperand2, p.ParsedValue2, p.ParsedPrefix2, p.ParsedKind2};
-  return {p.ParsedHasOp3, p.ParsedOperand3, p.ParsedValue3, 0, p.ParsedKind3};
+  const size_t k = static_cast<size_t>(i);
+  return {p.ParsedHasOp[k], p.ParsedOperand[k], p.ParsedValue[k], p.ParsedPrefix[k], p.ParsedKind[k]};
 }
 
 // What the line parser gives for an operand of form F in opcode OP, its value aside.

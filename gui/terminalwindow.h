@@ -1,0 +1,31 @@
+#pragma once
+// The dockable window that holds the terminal console.
+
+#include <string>
+
+#include "debugger/terminal.h"
+#include "gui/dockable.h"
+#include "gui/terminaledit.h"
+
+namespace dorvik::gui {
+
+class MainWindow;
+
+class TerminalWindow : public TDockableForm {
+ public:
+  explicit TerminalWindow(MainWindow& main);
+  TerminalEdit* Editor() const { return editor_; }
+  // Types a whole line after the prompt and enters it, as the keys would.
+  KeyAction EnterLine(const std::string& line);
+  // Shows the window; a console that was closed takes its output again.
+  void ShowTerminal();
+
+ protected:
+  // Closed by the user: the console drops its output until it is shown again.
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  TerminalEdit* editor_;
+};
+
+}  // namespace dorvik::gui
