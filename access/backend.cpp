@@ -65,6 +65,17 @@ bool TargetBackend::ReadBytes(uint8_t space, int32_t addr, std::span<uint8_t> ou
   return true;
 }
 
+bool TargetBackend::WriteBits(int32_t bitAddr, std::span<const uint8_t> bits, bool) {
+  for (size_t i = 0; i < bits.size(); ++i) {
+    const BitPlace place = PlaceOfBit(bitAddr + static_cast<int32_t>(i));
+    uint8_t byte = 0;
+    if (!TargetReadBytes(place.Space, place.Byte, std::span<uint8_t>(&byte, 1))) return false;
+    byte = bits[i] ? (byte | place.Mask) : (byte & static_cast<uint8_t>(~place.Mask));
+    if (!WriteBlock(place.Space, place.Byte, std::span<const uint8_t>(&byte, 1), false, {})) return false;
+  }
+  return true;
+}
+
 bool TargetBackend::ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t typeToken, int32_t count) {
   if (count <= 0) return true;
   if (count > 8 * kRxBufferSize) {  // more than the receive buffer holds, even as bits

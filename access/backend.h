@@ -47,8 +47,6 @@ struct TargetCapabilities {
   uint8_t LastBreakIndex = 7;      // the highest usable breakpoint index
   int32_t ReadChunk = 128;         // bytes of one typed read of the memory commands; 0: no limit
   uint8_t MemorySpaces = 0xFF;     // bit n set: memory space n can be read and written
-  bool BitCommands = false;        // bits are read and written by their bit addresses (the monitor's
-                                   // RBIT), never through the byte that holds them
 };
 
 // Progress of a long write: bytes done of Total; false when the user cancelled.
@@ -90,6 +88,10 @@ class TargetBackend {
   // WriteByte, when the target WritesValues.
   virtual bool WriteBlock(uint8_t space, int32_t addr, std::span<const uint8_t> bytes, bool fill,
                           const WriteProgress& progress);
+  // Bits written from BitAddr on, one value (0 or 1) per byte; Fill: all are
+  // the same. By default each bit through the byte that holds it (read,
+  // change, write), up to the first failure.
+  virtual bool WriteBits(int32_t bitAddr, std::span<const uint8_t> bits, bool fill);
   // Count bytes copied from Src in SrcSpace to Dst in DstSpace (the source is
   // read whole before anything is written). By default ReadBytes, then WriteBlock.
   virtual bool CopyBlock(uint8_t dstSpace, int32_t dst, uint8_t srcSpace, int32_t src, int32_t count);

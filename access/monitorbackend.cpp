@@ -50,8 +50,7 @@ class MonitorBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16,
-            .BitCommands = true};
+            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16};
   }
 
   bool SendCommandLine(std::string_view line) override { return SendWords(line); }
@@ -77,6 +76,12 @@ class MonitorBackend final : public TargetBackend {
     if (!MonitorReadBlock(kSpaceBit, addr, bits)) return false;
     for (uint8_t bit : bits) AppendValue(typeToken, bit ? 1 : 0);
     return true;
+  }
+
+  // Bits by their bit addresses, never through the bytes that hold them:
+  // a fill as one ranged command.
+  bool WriteBits(int32_t bitAddr, std::span<const uint8_t> bits, bool fill) override {
+    return WriteBlock(kSpaceBit, bitAddr, bits, fill, {});
   }
 
   // The monitor takes the whole text: "CB", the address, "=" and the bytes ("CB 1234=0A5").

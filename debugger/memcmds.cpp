@@ -51,15 +51,6 @@ uint32_t RawValue(uint8_t type, long double v) {
   return LowBits32(v);
 }
 
-// A bit changed in its byte, through the backend.
-bool WriteBit(int32_t bitAddr, uint32_t value) {
-  const BitPlace place = PlaceOfBit(bitAddr);
-  uint8_t byte = 0;
-  if (!TargetReadBytes(place.Space, place.Byte, std::span<uint8_t>(&byte, 1))) return false;
-  byte = (value & 1) ? (byte | place.Mask) : (byte & static_cast<uint8_t>(~place.Mask));
-  return CurrentBackend().WriteBlock(place.Space, place.Byte, std::span<const uint8_t>(&byte, 1), false, {});
-}
-
 void ShowRange(const MemoryOperand& op) {
   const int32_t size = ElementSize(op.Type);
   int32_t addr = op.Start;
@@ -191,14 +182,10 @@ bool WriteMemoryList(uint8_t space, int32_t addr, bool fill) {
   }
   if (space == kSpaceDirect && addr < 0x80) space = kSpaceIData;
   bool ok = true;
-  if (list.ElemType == tok::kBIT && CurrentBackend().Capabilities().BitCommands) {
-    // Bits by their bit addresses: a fill as one ranged command.
+  if (list.ElemType == tok::kBIT) {
     std::vector<uint8_t> bits(static_cast<size_t>(std::clamp(0x100 - addr, 0, std::max(total, 0))));
     for (size_t i = 0; i < bits.size(); ++i) bits[i] = list.Items[i % n].Value & 1;
-    ok = CurrentBackend().WriteBlock(kSpaceBit, addr, bits, fill, {});
-  } else if (list.ElemType == tok::kBIT) {
-    for (int32_t i = 0; ok && i < total && addr + i <= 0xFF; ++i)
-      ok = WriteBit(addr + i, list.Items[i % n].Value);
+    ok = CurrentBackend().WriteBits(addr, bits, fill);
   } else {
     const int32_t count = std::clamp(SpaceEnd(space) - addr + 1, 0, std::max(total, 0));
     std::vector<uint8_t> bytes(static_cast<size_t>(count));
