@@ -150,7 +150,7 @@ bool PlantBreakpoints() {
     bp.Planted = true;
     if (std::find(rc.PlantedAddresses.begin(), rc.PlantedAddresses.end(), bp.Address) == rc.PlantedAddresses.end()) {
       bp.SavedBytes = GetCodeBytesText(bp.Address);
-      if (!backend.PlantBreak(index, bp.Address)) return false;
+      if (bp.SavedBytes.empty() || !backend.PlantBreak(index, bp.Address)) return false;
       rc.PlantedAddresses.push_back(bp.Address);
     }
     bp.Armed = true;

@@ -256,8 +256,13 @@ int32_t FindLineContaining(const std::vector<std::string>& lines, std::string_vi
 // Breakpoint services
 
 std::string GetCodeBytesText(uint16_t address) {
+  MessageState& m = Messages();
+  const bool error = std::exchange(m.ErrorFlag, false);
   size_t count = 1;
   if (!DisassembleLine(address).empty()) count = std::max<size_t>(1, DisasLines().GetItem(address).BytesNo);
+  // A code read that failed has said why once; the bytes are not read again.
+  if (m.ErrorFlag) return {};
+  m.ErrorFlag = error;
   std::array<uint8_t, 3> bytes{};
   if (!TargetReadBytes(kSpaceCode, address, std::span<uint8_t>(bytes.data(), count))) return {};
   std::string text;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "access/backend.h"
+#include "debugger/breakpoints.h"
 #include "debugger/memcmds.h"
 #include "lang/collections.h"
 #include "lang/formatting.h"
@@ -150,6 +151,15 @@ TEST_F(MemCmdsTest, LinkTargetsFailCleanly) {
       EXPECT_EQ(Images().XDataImage[0], 0);
     }
   }
+  // A GO with a breakpoint to plant in the ADuC's code: one message, not one per read.
+  SetUp();
+  dorvik::Run().TargetKind = kTargetAduc;
+  tBreak& bp = Breakpoints().BreakTable[0];
+  bp.Used = bp.Enabled = true;
+  bp.Address = 5;
+  Output("GO");
+  EXPECT_EQ(Errors(), std::vector<int>{161});
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
 }
 
 TEST_F(MemCmdsTest, NoTargetShowsNothing) {
