@@ -110,18 +110,6 @@ std::string ReplyBeforePrompt(int32_t start) {
   return LinkReceivedText(start, std::max(l.RxIndex - 3, start));
 }
 
-// Back at the prompt with ESC after a failure that was already reported:
-// no second message, the error stays.
-void EscapeQuietly() {
-  MessageState& m = Messages();
-  SuspendMessages();
-  const bool quiet = std::exchange(m.QuietMessages, true);
-  MonitorEscape();
-  m.QuietMessages = quiet;
-  ResumeMessages();
-  m.ErrorFlag = true;
-}
-
 // Waits Ms on the line, taking in what arrives.
 void PauseOnLine(int32_t ms) {
   LinkPause(ms);
@@ -202,6 +190,16 @@ bool ReadPiece(uint8_t space, int32_t addr, int32_t count, std::vector<uint8_t>&
 
 
 }  // namespace
+
+void MonitorEscapeQuietly() {
+  MessageState& m = Messages();
+  SuspendMessages();
+  const bool quiet = std::exchange(m.QuietMessages, true);
+  MonitorEscape();
+  m.QuietMessages = quiet;
+  ResumeMessages();
+  m.ErrorFlag = true;
+}
 
 bool MonitorSendChar(char c) {
   LinkState& l = Link();
@@ -413,17 +411,17 @@ bool MonitorSingleStep(std::string& line) {
   // "S" puts the monitor in its step mode: ESC brings it back to its prompt
   // whether the reply came or not.
   if (!MonitorSendString("S") || !MonitorEndCommand()) {
-    if (LinkIsOpen()) EscapeQuietly();
+    if (LinkIsOpen()) MonitorEscapeQuietly();
     return false;
   }
   if (!TakeReplyLine(line)) {
-    EscapeQuietly();
+    MonitorEscapeQuietly();
     return false;
   }
   uint16_t pc = 0;
   if (!ParseHexWord(line.substr(0, 4), pc)) {
     ReportError(err::kFramingError);
-    EscapeQuietly();
+    MonitorEscapeQuietly();
     return false;
   }
   Run().CurrentPC = pc;
@@ -450,12 +448,12 @@ bool MonitorRegisterList(std::string& first, std::string& second) {
   MonitorSendString(MonitorWord(tok::kREGISTERS));
   if (Failed() || !MonitorEndCommand()) return false;
   if (!TakeReplyLine(first)) {
-    EscapeQuietly();
+    MonitorEscapeQuietly();
     return false;
   }
   // (A monitor that let both lines go already has the second one here.)
   if (!MonitorSendXon() || !TakeReplyLine(second)) {
-    EscapeQuietly();
+    MonitorEscapeQuietly();
     return false;
   }
   return MonitorEscape();
@@ -467,7 +465,7 @@ bool MonitorBreakQuery(std::string& reply) {
   MonitorSendString("BR");
   if (Failed() || !MonitorEndCommand()) return false;
   if (!TakeReplyLine(reply)) {
-    EscapeQuietly();
+    MonitorEscapeQuietly();
     return false;
   }
   reply = TrimBlanks(reply);

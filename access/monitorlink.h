@@ -27,6 +27,8 @@ bool MonitorSendRange(uint8_t space, int32_t start, int32_t end);
 bool MonitorEndCommand();
 // ESC on the line, then the prompt expected (receive counters cleared first).
 bool MonitorEscape();
+// ESC after a failure that was already reported: no second message, the error stays.
+void MonitorEscapeQuietly();
 // XON on the line (a monitor whose output was held goes on).
 bool MonitorSendXon();
 // Reads as many characters as Text has and compares them upper-cased (error 105 when they differ).

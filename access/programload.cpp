@@ -78,12 +78,7 @@ class MonitorSender {
   bool Refused() {
     MessageState& m = Messages();
     if (MonitorWaitPrompt() && !m.ErrorFlag) ReportError(err::kFramingError);
-    SuspendMessages();
-    const bool quiet = std::exchange(m.QuietMessages, true);
-    MonitorEscape();
-    m.QuietMessages = quiet;
-    ResumeMessages();
-    m.ErrorFlag = true;
+    MonitorEscapeQuietly();
     return Fail(TransferResult::Aborted);
   }
 
