@@ -1,7 +1,6 @@
 #include "access/programload.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "access/monitorlink.h"
 #include "access/aduclink.h"
