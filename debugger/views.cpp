@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <span>
+#include <utility>
 
 #include "access/backend.h"
 #include "access/disasline.h"
@@ -127,6 +128,17 @@ std::string RegisterText(std::string_view name) {
   return cr == std::string::npos ? std::string() : it->second.substr(cr + 1);
 }
 
+// The fields that every target fills from its register frame.
+static void ShowSharedRegisters(const tRegisterFrame& r) {
+  SetRegisterText("SP", FormatHex2(r.SP));
+  SetRegisterText("DPTR", FormatHex4(static_cast<uint16_t>(r.DPTR)));
+  SetRegisterText("PSW", FormatHex2(r.PSW));
+  SetRegisterText("ACC", FormatHex2(r.ACC));
+  for (const auto& [name, bit] : {std::pair{"CY", psw::CY}, {"AC", psw::AC}, {"F0", psw::F0}, {"OV", psw::OV}, {"P", psw::P}})
+    SetRegisterText(name, Bit(r.PSW, bit));
+  SetRegisterText("RBS", std::to_string((r.PSW & 0x18) >> 3));
+}
+
 void RefreshDebugViews() {
   ViewsState& v = Views();
   ++v.RefreshCount;
@@ -138,35 +150,17 @@ void RefreshDebugViews() {
     SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(Run().CurrentPC)));
     tRegisterFrame r{};
     if (!CurrentBackend().ReportedRegisters(r)) return;
-    SetRegisterText("SP", FormatHex2(r.SP));
     SetRegisterText("R0", FormatHex2(r.R[0]));
-    SetRegisterText("DPTR", FormatHex4(static_cast<uint16_t>(r.DPTR)));
-    SetRegisterText("PSW", FormatHex2(r.PSW));
-    SetRegisterText("ACC", FormatHex2(r.ACC));
-    SetRegisterText("CY", Bit(r.PSW, psw::CY));
-    SetRegisterText("AC", Bit(r.PSW, psw::AC));
-    SetRegisterText("F0", Bit(r.PSW, psw::F0));
-    SetRegisterText("OV", Bit(r.PSW, psw::OV));
-    SetRegisterText("P", Bit(r.PSW, psw::P));
-    SetRegisterText("RBS", std::to_string((r.PSW & 0x18) >> 3));
+    ShowSharedRegisters(r);
     return;
   }
   tRegisterFrame f{};
   TargetGetRegisters(f);
   Run().CurrentPC = f.PC;
-  SetRegisterText("SP", FormatHex2(f.SP));
   for (size_t n = 0; n < 8; ++n) SetRegisterText("R" + std::to_string(n), FormatHex2(f.R[n]));
-  SetRegisterText("DPTR", FormatHex4(static_cast<uint16_t>(f.DPTR)));
   SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(f.PC)));
-  SetRegisterText("PSW", FormatHex2(f.PSW));
-  SetRegisterText("ACC", FormatHex2(f.ACC));
   SetRegisterText("B", FormatHex2(f.B));
-  SetRegisterText("CY", Bit(f.PSW, psw::CY));
-  SetRegisterText("AC", Bit(f.PSW, psw::AC));
-  SetRegisterText("F0", Bit(f.PSW, psw::F0));
-  SetRegisterText("OV", Bit(f.PSW, psw::OV));
-  SetRegisterText("P", Bit(f.PSW, psw::P));
-  SetRegisterText("RBS", std::to_string((f.PSW & 0x18) >> 3));
+  ShowSharedRegisters(f);
   Run().TargetReady = true;
 }
 
