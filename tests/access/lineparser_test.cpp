@@ -86,18 +86,6 @@ TEST_F(LineParser, EveryOpcodeParsesBack) {
   }
 }
 
-// Relative targets and AJMP pages at the ends of the address space.
-TEST_F(LineParser, TargetsWrapAroundTheAddressSpace) {
-  const std::pair<uint32_t, uint32_t> cases[][2] = {
-      {{0xFFFE, 0x0580}, {0x0005, 0}},  // SJMP: next 0000H + 5
-      {{0x0000, 0xFD80}, {0xFFFF, 0}},  // SJMP: 0002H - 3
-      {{0xFFFE, 0x10E1}, {0x0710, 0}},  // AJMP: block of 0000H, page 7
-      {{0x07FD, 0x1011}, {0x0010, 0}},  // ACALL: next 07FFH stays in block 0
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(ParseDisassembly(Disassemble(c[0].first, c[0].second)).ParsedValue[0], c[1].first) << c[0].second;
-}
-
 // Operands a previous parse left behind must not survive into the next line.
 TEST_F(LineParser, EveryFieldIsClearedAtTheStartOfAParse) {
   ASSERT_TRUE(ParseDisassembly(Blanks("0200=B612FD__CJNE__@R0,#012,00200")).ParsedHasOp[2]);
@@ -107,14 +95,6 @@ TEST_F(LineParser, EveryFieldIsClearedAtTheStartOfAParse) {
     const testing::ParsedOperand o = testing::OperandOf(p, i);
     EXPECT_EQ(std::tuple(o.Has, int(o.Token), int(o.Value), int(o.Prefix)), std::tuple(false, 0, 0, 0)) << i;
   }
-}
-
-// The line assembler's own mode is not switched by the parser.
-TEST_F(LineParser, LeavesTheLineAssemblerModeAlone) {
-  ParseDisassembly(Blanks("0000=04______INC___A"));
-  EXPECT_FALSE(dorvik::Run().AsmLineMode);
-  ParseStatement("INC A");
-  EXPECT_TRUE(dorvik::Run().AsmLineMode);
 }
 
 // Statements typed for the line assembler; symbols stand for their addresses.
