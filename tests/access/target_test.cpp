@@ -81,38 +81,6 @@ TEST_F(TargetTest, ByteAndBitReadsGoToTheValueListAndTheCurrentValue) {
   EXPECT_EQ(ValueList().Items[1].TypeToken, tok::kBIT);
 }
 
-struct StrobeDriver : vhw::HardwareReceiver {
-  std::vector<uint32_t> Seen;  // space << 24 | address
-  int32_t HardwareAccess(uint32_t address, uint8_t space, uint8_t data) override {
-    Seen.push_back(uint32_t{space} << 24 | address);
-    return space == vhw::kSpaceSfr && (data & vhw::kReadStrobe) ? 0x5A : vhw::kNoReply;
-  }
-};
-
-TEST_F(TargetTest, ExternalDataReadsOfferTheByteToTheVirtualHardware) {
-  T().XDataImage[0x1234] = 0x11;
-  EXPECT_EQ(TargetReadByte(kSpaceXData, 0x1234), 0x11) << "nobody listens: the image byte";
-  StrobeDriver driver;
-  vhw::InstallHardwareBus();
-  vhw::ShowReceiver(driver);
-  EXPECT_EQ(TargetReadByte(kSpaceXData, 0x1234), 0x5A);
-  EXPECT_EQ(driver.Seen.front(), 0x81001234u);
-  EXPECT_EQ(T().XDataImage[0x1234], 0x11) << "the image is not changed";
-  EXPECT_EQ(Sfr(0xB0), 0xFF) << "the strobe does not change P3";
-  Code(0, {0x90, 0x12, 0x34, 0xE0, 0xE0});  // MOV DPTR,#1234H; MOVX A,@DPTR twice
-  Step();
-  Step();
-  EXPECT_EQ(Sfr(0xE0), 0x5A) << "a simulated MOVX read too";
-  T().SuppressXDataIO = true;
-  driver.Seen.clear();
-  EXPECT_EQ(TargetReadByte(kSpaceXData, 0x1234), 0x11);
-  Step();
-  EXPECT_EQ(Sfr(0xE0), 0x11);
-  EXPECT_TRUE(driver.Seen.empty());
-  vhw::HideReceiver(driver);
-  InstallBus(nullptr);
-}
-
 TEST_F(TargetTest, WriteValueIsBigEndianAndStopsAtTheImageEnd) {
   TargetWriteValue(kSpaceXData, 0x100, 0x12345678, 4);
   EXPECT_EQ(T().XDataImage[0x100], 0x12);
