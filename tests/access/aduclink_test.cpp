@@ -205,16 +205,14 @@ TEST_F(AducLinkTest, StartKeepsTheUsersDataPointer) {
 
 // TRACE runs a call through: the break opcode on the return address, 'S', the
 // break report through the idle handler, the code byte back.
-TEST_F(AducLinkTest, TraceRunsTheCallThrough) {
+TEST_F(AducLinkTest, TraceRunsTheCallThroughAndHaltStopsTheChip) {
   Output("TRACE FROM 5");
   EXPECT_TRUE(Errors().empty());
   EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Fake().Memory(kSpaceCode, 8, 1), std::vector<uint8_t>{0x80});
   EXPECT_EQ(Fake().Memory(kSpaceDirect, sfr::SP, 1), std::vector<uint8_t>{7});  // the call returned
-}
-
-TEST_F(AducLinkTest, HaltStopsTheChip) {
+  // HALT: 'R' 01H stops the chip.
   Wire("GO FROM 8");
   EXPECT_TRUE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Frames(Wire("HALT")).substr(0, 4), "R01 ");

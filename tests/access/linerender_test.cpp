@@ -88,8 +88,6 @@ TEST_F(LineRendering, StatementsAndComments) {
       EXPECT_EQ(item.Comment, c.comment);
     }
   }
-  EXPECT_EQ(TokenWord(tok::kC), "C");
-  EXPECT_EQ(TokenWord(tok::kDPTR), "DPTR");
 }
 
 TEST_F(LineRendering, SymbolicTargetsLabelsAndSourceLineColumns) {
