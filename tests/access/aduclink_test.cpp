@@ -65,11 +65,18 @@ TEST_F(AducLinkTest, MemoryFamiliesOnTheWire) {
   EXPECT_EQ(Frames(Wire("R3 = 9")), "I03 W09 ");
   EXPECT_EQ(Frames(Wire("R3")), "R03 ");
   EXPECT_EQ(Out(), "R3 =09\n");
+  // Register pairs: ACC is the shadow's, B and the timer through the chip.
+  Fake().ClearReceived();
+  EXPECT_TRUE(TargetSetRegister(tok::kAB, 0x1234));
+  EXPECT_EQ(Frames(Fake().Received()), "I34 FF0 ");
+  EXPECT_EQ(Target().TargetRegs.ACC, 0x12);
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xF0, 1), std::vector<uint8_t>{0x34});
+  Fake().ClearReceived();
+  EXPECT_TRUE(TargetSetRegister(tok::kTM0, 0x5678));
+  EXPECT_EQ(Frames(Fake().Received()), "I56 F8C I78 F8A ");
   EXPECT_TRUE(Errors().empty());
 }
 
-// Code is flash: a write that only clears bits is programmed in place; one
-// that sets a bit erases the page and programs it again from its image.
 // A single byte comes back as letter, value and check byte, the three adding
 // up to 0 modulo 256; a block as letter, data, check byte, CR and LF. With a
 // wrong check byte or line end nothing is taken, nor from a break report.
@@ -103,6 +110,8 @@ TEST_F(AducLinkTest, RepliesNeedTheirCheckByteAndLineEnd) {
   EXPECT_EQ(Target().TargetRegs.PC, 0x1234);
 }
 
+// Code is flash: a write that only clears bits is programmed in place; one
+// that sets a bit erases the page and programs it again from its image.
 TEST_F(AducLinkTest, CodeWritesByPage) {
   EXPECT_EQ(Frames(Wire("CBYTE 2 = 0")), std::string(kCodePointer0) + "Y40 I00 FA7 I02 FC6 I00 FC7 A00 ");
   EXPECT_EQ(Fake().Memory(kSpaceCode, 2, 1), std::vector<uint8_t>{0});
@@ -141,17 +150,6 @@ TEST_F(AducLinkTest, LongReadsAreSplit) {
   EXPECT_NE(frames.find("D2D "), std::string::npos);  // 300 - 255 = 45
   EXPECT_EQ(bytes[0xFF], 0x5A);
   EXPECT_EQ(bytes[0], 0x11);
-}
-
-TEST_F(AducLinkTest, RegisterPairWritesReachTheChip) {
-  Fake().ClearReceived();
-  EXPECT_TRUE(TargetSetRegister(tok::kAB, 0x1234));
-  EXPECT_EQ(Frames(Fake().Received()), "I34 FF0 ");  // ACC is the shadow's
-  EXPECT_EQ(Target().TargetRegs.ACC, 0x12);
-  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xF0, 1), std::vector<uint8_t>{0x34});
-  Fake().ClearReceived();
-  EXPECT_TRUE(TargetSetRegister(tok::kTM0, 0x5678));
-  EXPECT_EQ(Frames(Fake().Received()), "I56 F8C I78 F8A ");
 }
 
 // GO plants the break opcode, loads the shadows and starts with 'S'; the
@@ -207,16 +205,14 @@ TEST_F(AducLinkTest, StartKeepsTheUsersDataPointer) {
 
 // TRACE runs a call through: the break opcode on the return address, 'S', the
 // break report through the idle handler, the code byte back.
-TEST_F(AducLinkTest, TraceRunsTheCallThrough) {
+TEST_F(AducLinkTest, TraceRunsTheCallThroughAndHaltStopsTheChip) {
   Output("TRACE FROM 5");
   EXPECT_TRUE(Errors().empty());
   EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Fake().Memory(kSpaceCode, 8, 1), std::vector<uint8_t>{0x80});
   EXPECT_EQ(Fake().Memory(kSpaceDirect, sfr::SP, 1), std::vector<uint8_t>{7});  // the call returned
-}
-
-TEST_F(AducLinkTest, HaltStopsTheChip) {
+  // HALT: 'R' 01H stops the chip.
   Wire("GO FROM 8");
   EXPECT_TRUE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Frames(Wire("HALT")).substr(0, 4), "R01 ");

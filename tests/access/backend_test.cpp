@@ -1,6 +1,5 @@
-// The target functions forward to the backend of the current kind and keep
-// what is alike for every kind; the monitor and ADuC see a closed line; the
-// simulator's run control is the machine's.
+// The target functions keep what is alike for every kind; the monitor and
+// ADuC see a closed line; the simulator's run control is the machine's.
 
 #include <gtest/gtest.h>
 
@@ -77,69 +76,21 @@ class FakeBackend final : public TargetBackend {
 
 class BackendTest : public testing::SimFixture {
  protected:
-  // Installs a fake for every kind; the kinds' own backends come back afterwards.
-  void InstallFakes() {
-    for (uint8_t kind = 0; kind < fakes_.size(); ++kind) SetBackendForTesting(kind, &fakes_[kind]);
+  // Installs the fake for the monitor kind; its own backend comes back afterwards.
+  FakeBackend& InstallFake() {
+    SetBackendForTesting(kTargetMonitor, &fake_);
+    dorvik::Run().TargetKind = kTargetMonitor;
+    return fake_;
   }
   void TearDown() override {
-    for (uint8_t kind = 0; kind < fakes_.size(); ++kind) SetBackendForTesting(kind, nullptr);
+    SetBackendForTesting(kTargetMonitor, nullptr);
     SimFixture::TearDown();
   }
-  std::array<FakeBackend, 4> fakes_;
+  FakeBackend fake_;
 };
 
-TEST_F(BackendTest, EveryOperationReachesTheBackendOfTheCurrentKindOnly) {
-  InstallFakes();
-  struct Row {
-    const char* Name;
-    std::function<void()> Run;
-    Calls Want;
-  };
-  const Row rows[] = {
-      {"block read", [] { TargetReadBlock(kSpaceXData, 0x100, 2); }, {{"ReadBlock", {kSpaceXData, 0x100, 2}}}},
-      {"bytes read through the receive buffer",
-       [] {
-         std::array<uint8_t, 3> out{};
-         TargetReadBytes(kSpaceCode, 0x10, out);
-       },
-       {{"ReadBlock", {kSpaceCode, 0x10, 3}}}},
-      {"typed read through blocks",
-       [] {
-         int32_t addr = 0x20;
-         TargetReadTypedBlock(kSpaceXData, addr, tok::kWORD, 2);
-       },
-       {{"ReadBlock", {kSpaceXData, 0x20, 4}}}},
-      {"value write, high byte first", [] { TargetWriteValue(kSpaceXData, 0x30, 0x1234, 2); },
-       {{"WriteByte", {kSpaceXData, 0x30, 0x12}}, {"WriteByte", {kSpaceXData, 0x31, 0x34}}}},
-      {"code byte", [] { TargetWriteCodeByte(0x200, "0A5"); }, {{"WriteCodeByte", {0x200}}}},
-      {"register frame",
-       [] {
-         tRegisterFrame frame;
-         TargetGetRegisters(frame);
-       },
-       {{"GetRegisters", {}}}},
-      {"register read", [] { TargetRegisterValue(tok::kPC); }, {{"ReadRegister", {tok::kPC}}}},
-      {"register write", [] { TargetSetRegister(tok::kDPTR, 0x4321); }, {{"SetRegister", {tok::kDPTR, 0x4321}}}},
-  };
-  for (uint8_t kind = 0; kind < fakes_.size(); ++kind) {
-    dorvik::Run().TargetKind = kind;
-    for (const Row& r : rows) {
-      for (FakeBackend& f : fakes_) f.Seen.clear();
-      r.Run();
-      for (uint8_t other = 0; other < fakes_.size(); ++other)
-        EXPECT_EQ(fakes_[other].Seen, other == kind ? r.Want : Calls{}) << r.Name << ", kind " << int(kind);
-    }
-  }
-  for (FakeBackend& f : fakes_) f.Seen.clear();
-  dorvik::Run().TargetKind = 9;  // no such kind: nobody's fake, nothing read
-  EXPECT_TRUE(TargetReadBlock(kSpaceCode, 0, 4));
-  for (const FakeBackend& f : fakes_) EXPECT_TRUE(f.Seen.empty());
-}
-
 TEST_F(BackendTest, BitsPairsAndTimer2AreTheLayersForEveryKind) {
-  InstallFakes();
-  dorvik::Run().TargetKind = kTargetMonitor;
-  FakeBackend& fake = fakes_[kTargetMonitor];
+  FakeBackend& fake = InstallFake();
   fake.Byte(kSpaceIData, 0x21) = 0x08;
   fake.Byte(kSpaceDirect, 0xE0) = 0x12;
   fake.Byte(kSpaceDirect, 0xF0) = 0x34;

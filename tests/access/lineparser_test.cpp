@@ -13,6 +13,48 @@ namespace {
 
 using testing::Blanks;
 
+// Operand I (0..2) of a parsed instruction.
+struct ParsedOperand {
+  bool Has;
+  uint8_t Token;
+  uint16_t Value;
+  char Prefix;
+  uint8_t Kind;  // in ExpectedOperand: 0 where any kind will do
+};
+inline ParsedOperand OperandOf(const ParsedInstruction& p, int i) {
+  const size_t k = static_cast<size_t>(i);
+  return {p.ParsedHasOp[k], p.ParsedOperand[k], p.ParsedValue[k], p.ParsedPrefix[k], p.ParsedKind[k]};
+}
+
+// What the line parser gives for an operand of form F in opcode OP, its value aside.
+inline ParsedOperand ExpectedOperand(OperandForm f, int op) {
+  constexpr uint8_t kNum = tok::kNumberValue;
+  switch (f) {
+    case OperandForm::None: return {false, 0, 0, 0, 0};
+    case OperandForm::A: return {true, tok::kA, 0, 0, 0};
+    case OperandForm::AB: return {true, tok::kAB, 0, 0, 0};
+    case OperandForm::C: return {true, tok::kC, 0, 0, 0};
+    case OperandForm::Dptr: return {true, tok::kDPTR, 0, 0, 0};
+    case OperandForm::AtDptr: return {true, tok::kDPTR, 0, '@', 0};
+    case OperandForm::Rn: return {true, static_cast<uint8_t>(tok::kR0 + (op & 7)), 0, 0, 0};
+    case OperandForm::AtRi: return {true, static_cast<uint8_t>(tok::kR0 + (op & 1)), 0, '@', 0};
+    case OperandForm::Direct: return {true, kNum, 0, 0, kKindData};
+    case OperandForm::Bit: return {true, kNum, 0, 0, kKindBit};
+    case OperandForm::NotBit: return {true, kNum, 0, '/', kKindBit};
+    case OperandForm::Immediate:
+    case OperandForm::Immediate16: return {true, kNum, 0, '#', 0};
+    case OperandForm::Addr11:
+    case OperandForm::Addr16:
+    case OperandForm::Relative: return {true, kNum, 0, 0, kKindCode};
+    default: return {true, kNum, 0, 0, kKindNumber};  // a data byte
+  }
+}
+// JMP @A+DPTR and MOVC A,@A+PC / A,@A+DPTR parse as one fixed text.
+inline bool IsFixedForm(const OpcodeInfo& row) {
+  return row.Operands[0] == OperandForm::AtADptr || row.Operands[1] == OperandForm::AtADptr ||
+         row.Operands[1] == OperandForm::AtAPc;
+}
+
 class LineParser : public testing::LangTest {
  protected:
   void SetUp() override {
@@ -53,7 +95,7 @@ TEST_F(LineParser, EveryOpcodeParsesBack) {
       ASSERT_EQ(LastError(), 0) << text;
       const OpcodeInfo& row = Opcode(static_cast<uint8_t>(op));
       EXPECT_EQ(p.ParsedMnemonic, row.Mnemonic);
-      EXPECT_EQ(p.ParsedFixedForm, testing::IsFixedForm(row));
+      EXPECT_EQ(p.ParsedFixedForm, IsFixedForm(row));
       if (p.ParsedFixedForm) {
         EXPECT_EQ(p.ParsedFixedText, (std::string(row.Name) + "        ").substr(0, 8) + text.substr(19));
         EXPECT_FALSE(p.ParsedHasOp[0]);
@@ -75,8 +117,8 @@ TEST_F(LineParser, EveryOpcodeParsesBack) {
           case OperandForm::DataByte: expected = op; break;
           default: break;
         }
-        const testing::ParsedOperand o = testing::OperandOf(p, i);
-        const testing::ParsedOperand want = testing::ExpectedOperand(form, op);
+        const ParsedOperand o = OperandOf(p, i);
+        const ParsedOperand want = ExpectedOperand(form, op);
         EXPECT_EQ(std::tuple(o.Has, o.Token, o.Value, o.Prefix),
                   std::tuple(want.Has, want.Token, expected, want.Prefix))
             << i;
@@ -86,35 +128,15 @@ TEST_F(LineParser, EveryOpcodeParsesBack) {
   }
 }
 
-// Relative targets and AJMP pages at the ends of the address space.
-TEST_F(LineParser, TargetsWrapAroundTheAddressSpace) {
-  const std::pair<uint32_t, uint32_t> cases[][2] = {
-      {{0xFFFE, 0x0580}, {0x0005, 0}},  // SJMP: next 0000H + 5
-      {{0x0000, 0xFD80}, {0xFFFF, 0}},  // SJMP: 0002H - 3
-      {{0xFFFE, 0x10E1}, {0x0710, 0}},  // AJMP: block of 0000H, page 7
-      {{0x07FD, 0x1011}, {0x0010, 0}},  // ACALL: next 07FFH stays in block 0
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(ParseDisassembly(Disassemble(c[0].first, c[0].second)).ParsedValue[0], c[1].first) << c[0].second;
-}
-
 // Operands a previous parse left behind must not survive into the next line.
 TEST_F(LineParser, EveryFieldIsClearedAtTheStartOfAParse) {
   ASSERT_TRUE(ParseDisassembly(Blanks("0200=B612FD__CJNE__@R0,#012,00200")).ParsedHasOp[2]);
   const ParsedInstruction& p = ParseDisassembly(Blanks("0000=00______NOP___"));
   ASSERT_EQ(LastError(), 0);
   for (int i = 0; i < 3; ++i) {
-    const testing::ParsedOperand o = testing::OperandOf(p, i);
+    const ParsedOperand o = OperandOf(p, i);
     EXPECT_EQ(std::tuple(o.Has, int(o.Token), int(o.Value), int(o.Prefix)), std::tuple(false, 0, 0, 0)) << i;
   }
-}
-
-// The line assembler's own mode is not switched by the parser.
-TEST_F(LineParser, LeavesTheLineAssemblerModeAlone) {
-  ParseDisassembly(Blanks("0000=04______INC___A"));
-  EXPECT_FALSE(dorvik::Run().AsmLineMode);
-  ParseStatement("INC A");
-  EXPECT_TRUE(dorvik::Run().AsmLineMode);
 }
 
 // Statements typed for the line assembler; symbols stand for their addresses.
@@ -142,7 +164,7 @@ TEST_F(LineParser, StatementsOfTheLineAssembler) {
   };
   for (const OperandCase& c : cases) {
     SCOPED_TRACE(c.statement);
-    const testing::ParsedOperand o = testing::OperandOf(ParseStatement(c.statement), c.index);
+    const ParsedOperand o = OperandOf(ParseStatement(c.statement), c.index);
     ASSERT_EQ(LastError(), 0);
     EXPECT_EQ(o.Token, c.token);
     EXPECT_TRUE(c.value == kAny || o.Value == c.value) << o.Value;

@@ -80,6 +80,12 @@ TEST_F(MonitorLinkTest, CommandFamiliesOnTheWire) {
   EXPECT_EQ(Fake().Memory(kSpaceXData, 0x200, 10), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 0xA0}));
   EXPECT_EQ(Fake().Memory(kSpaceXData, 0x4FF, 2), (std::vector<uint8_t>{0x55, 0xAA}));
   EXPECT_EQ(Fake().Memory(kSpaceXData, 0x600, 4), (std::vector<uint8_t>{0x11, 0x22, 0x33, 0x44}));
+  // A register pair reaches the board through its two SFRs.
+  Fake().ClearReceived();
+  EXPECT_TRUE(TargetSetRegister(tok::kAB, 0x1234));
+  EXPECT_EQ(Fake().Received(), "RBYT 0E0=12\rRBYT 0F0=34\r");
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xE0, 1), std::vector<uint8_t>{0x12});
+  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xF0, 1), std::vector<uint8_t>{0x34});
 }
 
 // GO TILL an address sets BR0 and names it; the halt report arrives through
@@ -155,21 +161,11 @@ TEST_F(MonitorLinkTest, TraceStoppedOnCallEntryTakesTheCallBack) {
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
 }
 
-TEST_F(MonitorLinkTest, GoForeverAndHalt) {
-  EXPECT_EQ(Wire("GO FROM 8 FOREVER"), "PC=0008\rGO FROM 0008 FOREVER\r");
-  EXPECT_TRUE(dorvik::Run().ProgramRunning);
-  // HALT: 'U', after 100 ms ESC, and the prompt.
-  EXPECT_EQ(Wire("HALT"), "U\x1b");
-  EXPECT_FALSE(dorvik::Run().ProgramRunning);
-  EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
-  EXPECT_FALSE(Fake().Running());
-}
-
 // "NO BREAK": the board stopped the program without a break of the
 // debugger's. The idle handler asks where, ends the run and reports a halt
 // that the debugger did not cause.
 TEST_F(MonitorLinkTest, NoBreakEndsTheRun) {
-  Wire("GO FROM 8 FOREVER");
+  EXPECT_EQ(Wire("GO FROM 8 FOREVER"), "PC=0008\rGO FROM 0008 FOREVER\r");
   ASSERT_TRUE(dorvik::Run().ProgramRunning);
   Fake().ClearReceived();
   Fake().StopByItself();
@@ -201,6 +197,12 @@ TEST_F(MonitorLinkTest, ErrorAnswerIsTargetError) {
   EXPECT_EQ(Errors(), std::vector<int>{err::kTargetError});
   EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 04 NO EEPROM\"");
   EXPECT_EQ(Messages().TargetErrorNumber, 4);
+  CloseLink();
+  const std::string reply = "\x15" "ERR 17 BREAK CODE\r\n-";
+  LinkReplayForTesting(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(reply.data()), reply.size()));
+  EXPECT_FALSE(MonitorWaitPrompt());
+  EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 17 BREAK CODE\"");
+  EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
 }
 
 // A reply is taken only as the answer to its question: a memory reply with a
@@ -229,25 +231,6 @@ TEST_F(MonitorLinkTest, ReplyThatDoesNotAnswerTheQuestionIsAFramingError) {
       EXPECT_EQ(value, 0x123);
     }
   }
-}
-
-// A register pair reaches the board through its two SFRs.
-TEST_F(MonitorLinkTest, RegisterPairIsWritten) {
-  Fake().ClearReceived();
-  EXPECT_TRUE(TargetSetRegister(tok::kAB, 0x1234));
-  EXPECT_EQ(Fake().Received(), "RBYT 0E0=12\rRBYT 0F0=34\r");
-  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xE0, 1), std::vector<uint8_t>{0x12});
-  EXPECT_EQ(Fake().Memory(kSpaceDirect, 0xF0, 1), std::vector<uint8_t>{0x34});
-}
-
-// The target's error number is read as hex: "17" (its break opcode) is 17H.
-TEST_F(MonitorLinkTest, TargetErrorNumberIsHex) {
-  CloseLink();
-  const std::string reply = "\x15" "ERR 17 BREAK CODE\r\n-";
-  LinkReplayForTesting(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(reply.data()), reply.size()));
-  EXPECT_FALSE(MonitorWaitPrompt());
-  EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 17 BREAK CODE\"");
-  EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
 }
 
 // A refused HEX record stops the transfer at once: the monitor's error is

@@ -19,6 +19,13 @@ enum EvalMode { kCommand, kAsmLine, kDisassembling };
 // A loaded program's symbols and a target with registers and memory contents.
 class Evaluate : public testing::LangTest {
  protected:
+  // Evaluates a whole line as one expression ended by the end of line.
+  long double Eval(std::string_view text) {
+    Messages().ErrorFlag = false;
+    Line(text);
+    return Expression(tok::kEndOfLine);
+  }
+
   void SetUp() override {
     LangTest::SetUp();
     AddSymbol("MAIN", kClassProcedure, 0x100);

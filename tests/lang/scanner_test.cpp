@@ -23,6 +23,18 @@ enum ScanMode { kCommand, kReply, kAsmLine, kCStyle };
 // Symbols of a loaded program: modules MAIN (lines 10, 11), OTHER (line 20) and NOLINES.
 class Scan : public testing::LangTest {
  protected:
+  // Every token of the line up to the end of line or an error.
+  std::vector<int> Tokens(std::string_view text) {
+    Line(text);
+    std::vector<int> tokens;
+    for (int i = 0; i < 64; ++i) {
+      const uint8_t t = GetToken();
+      tokens.push_back(t);
+      if (t == tok::kEndOfLine || t == tok::kNone) break;
+    }
+    return tokens;
+  }
+
   void SetUp() override {
     LangTest::SetUp();
     AddSymbol("MAIN", kClassProcedure, 0x100);

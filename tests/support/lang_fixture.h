@@ -1,8 +1,7 @@
 #pragma once
 // Shared by the command-language and disassembly tests: a clean start of every
 // module the scanner, evaluator, line parser and renderer touch, a fake target
-// with flat memories, a small processor and the expected operand of
-// each operand form of the instruction set.
+// with flat memories and a small processor.
 
 #include <gtest/gtest.h>
 
@@ -89,48 +88,6 @@ inline std::string Blanks(std::string s) {
   return s;
 }
 
-// Operand I (0..2) of a parsed instruction.
-struct ParsedOperand {
-  bool Has;
-  uint8_t Token;
-  uint16_t Value;
-  char Prefix;
-  uint8_t Kind;  // in ExpectedOperand: 0 where any kind will do
-};
-inline ParsedOperand OperandOf(const ParsedInstruction& p, int i) {
-  const size_t k = static_cast<size_t>(i);
-  return {p.ParsedHasOp[k], p.ParsedOperand[k], p.ParsedValue[k], p.ParsedPrefix[k], p.ParsedKind[k]};
-}
-
-// What the line parser gives for an operand of form F in opcode OP, its value aside.
-inline ParsedOperand ExpectedOperand(OperandForm f, int op) {
-  constexpr uint8_t kNum = tok::kNumberValue;
-  switch (f) {
-    case OperandForm::None: return {false, 0, 0, 0, 0};
-    case OperandForm::A: return {true, tok::kA, 0, 0, 0};
-    case OperandForm::AB: return {true, tok::kAB, 0, 0, 0};
-    case OperandForm::C: return {true, tok::kC, 0, 0, 0};
-    case OperandForm::Dptr: return {true, tok::kDPTR, 0, 0, 0};
-    case OperandForm::AtDptr: return {true, tok::kDPTR, 0, '@', 0};
-    case OperandForm::Rn: return {true, static_cast<uint8_t>(tok::kR0 + (op & 7)), 0, 0, 0};
-    case OperandForm::AtRi: return {true, static_cast<uint8_t>(tok::kR0 + (op & 1)), 0, '@', 0};
-    case OperandForm::Direct: return {true, kNum, 0, 0, kKindData};
-    case OperandForm::Bit: return {true, kNum, 0, 0, kKindBit};
-    case OperandForm::NotBit: return {true, kNum, 0, '/', kKindBit};
-    case OperandForm::Immediate:
-    case OperandForm::Immediate16: return {true, kNum, 0, '#', 0};
-    case OperandForm::Addr11:
-    case OperandForm::Addr16:
-    case OperandForm::Relative: return {true, kNum, 0, 0, kKindCode};
-    default: return {true, kNum, 0, 0, kKindNumber};  // a data byte
-  }
-}
-// JMP @A+DPTR and MOVC A,@A+PC / A,@A+DPTR parse as one fixed text.
-inline bool IsFixedForm(const OpcodeInfo& row) {
-  return row.Operands[0] == OperandForm::AtADptr || row.Operands[1] == OperandForm::AtADptr ||
-         row.Operands[1] == OperandForm::AtAPc;
-}
-
 class LangTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -165,25 +122,6 @@ class LangTest : public ::testing::Test {
 
   // Scans a line prepared as the console does (normalized, with its CR).
   void Line(std::string_view text) { SetScanLine(std::string(text) + "\r", true); }
-
-  // Every token of the line up to the end of line or an error.
-  std::vector<int> Tokens(std::string_view text) {
-    Line(text);
-    std::vector<int> tokens;
-    for (int i = 0; i < 64; ++i) {
-      const uint8_t t = GetToken();
-      tokens.push_back(t);
-      if (t == tok::kEndOfLine || t == tok::kNone) break;
-    }
-    return tokens;
-  }
-
-  // Evaluates a whole line as one expression ended by the end of line.
-  long double Eval(std::string_view text) {
-    Messages().ErrorFlag = false;
-    Line(text);
-    return Expression(tok::kEndOfLine);
-  }
 
   // A statement typed for the line assembler, parsed into Parsed().
   const ParsedInstruction& ParseStatement(std::string_view text) {
