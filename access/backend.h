@@ -49,6 +49,15 @@ struct TargetCapabilities {
   uint8_t MemorySpaces = 0xFF;     // bit n set: memory space n can be read and written
 };
 
+// What a GO stops at, as run control knows it: the breaks are set already
+// (PlantBreak); the backend words the run from them.
+struct GoBreaks {
+  bool Cursor = false;               // the cursor break (in break register 0) alone
+  bool Break0 = false;               // breakpoint 0 is enabled
+  bool Break1 = false;               // breakpoint 1 is enabled
+  std::optional<uint16_t> Arm;       // the arm location, when breakpoint 0 or 1 is enabled
+};
+
 // Progress of a long write: bytes done of Total; false when the user cancelled.
 using WriteProgress = std::function<bool(int32_t done, int32_t total)>;
 
@@ -125,6 +134,9 @@ class TargetBackend {
   // registers ("TILL BR0", "FOREVER", ...); the others ignore it. The simulator
   // only takes From as its PC: the caller then runs the program with Step.
   virtual bool Go(uint16_t from, std::string_view till) = 0;
+  // Starts the program at From to stop at the breaks run control set. By
+  // default Go with no stop clause (the planted breaks stop the program).
+  virtual bool GoWithBreaks(uint16_t from, const GoBreaks&) { return Go(from, {}); }
   // A target with break registers: starts the program at From to stop at
   // break register 1 (a run over a call).
   virtual bool GoTillBr1(uint16_t from) { return Go(from, "TILL BR1"); }

@@ -156,6 +156,25 @@ class MonitorBackend final : public TargetBackend {
   bool Go(uint16_t from, std::string_view till) override { return MonitorGo(from, till); }
   bool GoTillBr1(uint16_t from) override { return MonitorGoTillBr1(from); }
 
+  // The stop clause names the break registers that hold a break, FOREVER when none does.
+  bool GoWithBreaks(uint16_t from, const GoBreaks& breaks) override {
+    std::string till;
+    if (breaks.Cursor) {
+      till = "TILL BR0";
+    } else {
+      // The same word form as the address after FROM.
+      if (breaks.Arm) till = "ARM " + MonitorWordText(*breaks.Arm) + " ";
+      if (breaks.Break0 && breaks.Break1)
+        till += "TILL BR";
+      else if (breaks.Break0)
+        till += "TILL BR0";
+      else if (breaks.Break1)
+        till += "TILL BR1";
+    }
+    if (till.empty()) till = "FOREVER";
+    return MonitorGo(from, till);
+  }
+
   void Interrupt() override { LinkSendByte(kEscByte); }
 
   std::optional<std::string> StopCause() override {

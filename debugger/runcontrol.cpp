@@ -6,7 +6,6 @@
 
 #include "access/backend.h"
 #include "access/disasline.h"
-#include "access/monitorlink.h"
 #include "access/target.h"
 #include "access/linkstate.h"
 #include "base/mainform.h"
@@ -193,13 +192,14 @@ void RunSimulated(uint16_t start) {
   Messages().WarningFlag = false;
 }
 
-// The monitor's GO: its break registers BR0/BR1 and the stop clause.
+// A GO on a target with break registers: breakpoints 0 and 1 (or the cursor
+// break) go into its registers and the backend words the stop.
 void StartOnMonitor(uint16_t start, std::string& text) {
   BreakpointState& b = Breakpoints();
   RunControlState& rc = RunControl();
   TargetBackend& backend = CurrentBackend();
   if (rc.AllowHalt && !backend.ArmBreakSwitch()) return;
-  std::string suffix;
+  GoBreaks breaks;
   tBreak& cursor = b.CursorBreakpoint;
   if (cursor.Used) {
     if (!CheckBreakPlacement(cursor.Address, true)) return;
@@ -207,15 +207,14 @@ void StartOnMonitor(uint16_t start, std::string& text) {
     if (!backend.PlantBreak(0, cursor.Address)) return;
     // The register no longer holds breakpoint 0: the next GO sets it again.
     b.BreakTable[0].Planted = false;
-    suffix = "TILL BR0";
+    breaks.Cursor = true;
   } else {
     tBreak& br0 = b.BreakTable[0];
     tBreak& br1 = b.BreakTable[1];
-    const bool on0 = br0.Used && br0.Enabled;
-    const bool on1 = br1.Used && br1.Enabled;
-    if (b.ArmBreak.Used && (on0 || on1)) {
-      // The same word form as the address after FROM.
-      suffix = "ARM " + MonitorWordText(b.ArmBreak.Address) + " ";
+    breaks.Break0 = br0.Used && br0.Enabled;
+    breaks.Break1 = br1.Used && br1.Enabled;
+    if (b.ArmBreak.Used && (breaks.Break0 || breaks.Break1)) {
+      breaks.Arm = b.ArmBreak.Address;
       b.ArmBreak.SavedBytes = GetCodeBytesText(b.ArmBreak.Address);
     }
     // Every enabled register is named, also one set by an earlier GO.
@@ -227,20 +226,10 @@ void StartOnMonitor(uint16_t start, std::string& text) {
       bp.Planted = true;
       return true;
     };
-    if (on0) {
-      if (!arm(br0, 0)) return;
-      suffix += "TILL BR0";
-    }
-    if (on1) {
-      if (!arm(br1, 1)) return;
-      if (on0)
-        suffix.pop_back();  // "TILL BR0" becomes "TILL BR": both
-      else
-        suffix += "TILL BR1";
-    }
+    if (breaks.Break0 && !arm(br0, 0)) return;
+    if (breaks.Break1 && !arm(br1, 1)) return;
   }
-  if (suffix.empty()) suffix = "FOREVER";
-  if (!backend.Go(start, suffix)) return;
+  if (!backend.GoWithBreaks(start, breaks)) return;
   UpdateCaption(kCaptionRunning);
   text = "EXECUTION BEGUN";
   OutText(text);
