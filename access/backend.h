@@ -58,6 +58,22 @@ struct GoBreaks {
   std::optional<uint16_t> Arm;       // the arm location, when breakpoint 0 or 1 is enabled
 };
 
+// What run control lends a backend for a run: its helpers on the breakpoint
+// table, the console and the views, which live above this layer.
+struct RunHelpers {
+  std::function<bool()> PlantBreaks;     // the break opcode for every enabled break (or the cursor break)
+  std::function<void()> RestoreBreaks;   // the planted breaks out again
+  std::function<std::optional<GoBreaks>()> SetBreakRegisters;  // breakpoints 0/1 or the cursor break
+                                                               // into the break registers; none: failed
+  std::function<void(std::string_view announce)> Running;  // the target runs the program (Announce: its words)
+  std::function<void(uint16_t from)> RunHere;               // run control's run of the program here
+  std::function<bool(uint16_t ret)> BreakRegisterAtReturn;  // break register 1 at the call's return
+  std::function<void(uint16_t ret, bool keepBytes)> CursorAtReturn;  // the cursor break at the call's return
+  std::function<void()> AwaitHalt;  // until the link's halt (or the user's break); the breaks come out
+  std::function<void()> Between;    // after every slice of a run here
+  int32_t SliceSteps = 1;           // instructions in one slice
+};
+
 // Progress of a long write: bytes done of Total; false when the user cancelled.
 using WriteProgress = std::function<bool(int32_t done, int32_t total)>;
 
@@ -137,6 +153,12 @@ class TargetBackend {
   // Starts the program at From to stop at the breaks run control set. By
   // default Go with no stop clause (the planted breaks stop the program).
   virtual bool GoWithBreaks(uint16_t from, const GoBreaks&) { return Go(from, {}); }
+  // GO: starts the program at From with the breaks the table holds. By
+  // default the breaks are planted, the PC set and run control runs it here.
+  virtual void StartRun(uint16_t from, const RunHelpers& helpers);
+  // Runs the call at Address until it returns to Ret; false when the start
+  // failed. By default run here with RunCallHere.
+  virtual bool RunOverCall(uint16_t address, uint16_t ret, const RunHelpers& helpers);
   // A target with break registers: starts the program at From to stop at
   // break register 1 (a run over a call).
   virtual bool GoTillBr1(uint16_t from) { return Go(from, "TILL BR1"); }

@@ -15,6 +15,7 @@
 #include "lang/valuelist.h"
 #include "base/messages.h"
 #include "base/msgids.h"
+#include "base/runstate.h"
 #include "base/text.h"
 #include "lang/formatting.h"
 #include "lang/keywords.h"
@@ -173,6 +174,19 @@ class MonitorBackend final : public TargetBackend {
     }
     if (till.empty()) till = "FOREVER";
     return MonitorGo(from, till);
+  }
+
+  void StartRun(uint16_t from, const RunHelpers& h) override {
+    const std::optional<GoBreaks> breaks = h.SetBreakRegisters();
+    if (!breaks || !GoWithBreaks(from, *breaks)) return;
+    h.Running("EXECUTION BEGUN");
+  }
+
+  bool RunOverCall(uint16_t address, uint16_t ret, const RunHelpers& h) override {
+    if (!h.BreakRegisterAtReturn(ret) || !GoTillBr1(address)) return false;
+    Run().ProgramRunning = true;
+    h.AwaitHalt();
+    return true;
   }
 
   void Interrupt() override { LinkSendByte(kEscByte); }
