@@ -44,6 +44,9 @@ struct TargetCapabilities {
                                    // the link; otherwise the caller runs the program with Step
   bool BreakRegisters = false;     // breaks are the target's own registers (BR0, BR1) named by GO;
                                    // otherwise the break opcode planted in code memory
+  uint8_t BreakPatchBytes = 0;     // code bytes a break overwrites while the program runs (the
+                                   // monitor's patch): breaks that close may not overlap, nor cover
+                                   // a RET or a branch target; 0: the break changes no code around it
   uint8_t LastBreakIndex = 7;      // the highest usable breakpoint index
   int32_t ReadChunk = 128;         // bytes of one typed read of the memory commands; 0: no limit
   uint8_t MemorySpaces = 0xFF;     // bit n set: memory space n can be read and written

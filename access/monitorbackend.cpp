@@ -51,7 +51,7 @@ class MonitorBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16};
+            .BreakRegisters = true, .BreakPatchBytes = 3, .LastBreakIndex = 1, .ReadChunk = 16};
   }
 
   bool SendCommandLine(std::string_view line) override { return SendWords(line); }

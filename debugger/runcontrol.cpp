@@ -488,7 +488,7 @@ void HaltProgram() {
   if (result == HaltResult::Failed) {
     // A target that does not answer the halt (or a line that is gone) has
     // reported why; the console must not wait for a halt that may never come.
-    if (Run().ProgramRunning && CurrentBackend().Capabilities().RunsProgramItself) {
+    if (Run().ProgramRunning) {
       Run().ProgramRunning = false;
       Terminal().MonitorPrompt = std::string(kPromptHalted);
       UpdateCaption(kCaptionHalted);
@@ -685,15 +685,16 @@ void CmdStep() {
   run.UserBreak = false;
 }
 
-// Placement of the monitor's 3-byte break
+// Placement of a break that patches the code after it
 
 bool CheckBreakPlacement(uint16_t address, bool checkBranches) {
-  if (!CurrentBackend().Capabilities().BreakRegisters) return true;
+  const uint32_t patch = CurrentBackend().Capabilities().BreakPatchBytes;
+  if (!patch) return true;
   if (checkBranches && Collections().SymbolTable) {
     const tSymbolItem* procedure = nullptr;
     const tSymbolItem* label = nullptr;
     for (const tSymbolItem& s : Collections().SymbolTable->Items) {
-      if (s.Value != static_cast<uint32_t>(address + 1) && s.Value != static_cast<uint32_t>(address + 2)) continue;
+      if (s.Value <= uint32_t{address} || s.Value >= address + patch) continue;
       if ((s.SymClass & 0x1F) == kClassScopeBegin && !procedure) procedure = &s;
       if ((s.SymClass & 0x1F) == kClassCode && !label) label = &s;
     }
@@ -701,7 +702,7 @@ bool CheckBreakPlacement(uint16_t address, bool checkBranches) {
     if (!procedure && label && !IsYes(ReportWarning(warn::kBreakOverridesDestinationAddressBranch, label->Name)))
       return false;
   }
-  for (uint32_t a = address; a < uint32_t{address} + 3u;) {
+  for (uint32_t a = address; a < address + patch;) {
     if (DisassembleLine(static_cast<int32_t>(a)).empty()) return true;
     const tDisasLine& item = DisasLines().GetItem(static_cast<uint16_t>(a));
     if (item.OpCode == kOpRet || item.OpCode == kOpReti)
