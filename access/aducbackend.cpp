@@ -11,6 +11,7 @@
 
 #include "access/aduclink.h"
 #include "access/linkstate.h"
+#include "base/runstate.h"
 #include "lang/evaluator.h"
 #include "lang/keywords.h"
 #include "machine/opcodes.h"
@@ -135,6 +136,26 @@ class AducBackend final : public TargetBackend {
   // code memory, with the replaced byte kept in TargetState::AducPlanted.
 
   bool Go(uint16_t from, std::string_view) override { return AducGo(from); }
+
+  void StartRun(uint16_t from, const RunHelpers& h) override {
+    if (!h.PlantBreaks() || !Go(from, {})) {
+      h.RestoreBreaks();
+      return;
+    }
+    h.Running({});
+  }
+
+  // The cursor break at the return address stops the chip after the call.
+  bool RunOverCall(uint16_t, uint16_t ret, const RunHelpers& h) override {
+    h.CursorAtReturn(ret, false);
+    if (!h.PlantBreaks() || !Go(static_cast<uint16_t>(Run().CurrentPC), {})) {
+      h.RestoreBreaks();
+      return false;
+    }
+    Run().ProgramRunning = true;
+    h.AwaitHalt();
+    return true;
+  }
 
   HaltResult Halt() override {
     bool targetReset = false;

@@ -10,6 +10,7 @@
 #include "base/runstate.h"
 #include "lang/keywords.h"
 #include "lang/typedvalue.h"
+#include "machine/images.h"
 #include "machine/simulator.h"
 
 namespace dorvik {
@@ -62,6 +63,23 @@ bool TargetBackend::ReadBytes(uint8_t space, int32_t addr, std::span<uint8_t> ou
   if (!ReadBlock(space, addr, count)) return false;
   const auto& rx = Link().RxBuffer;
   std::copy(rx.begin() + 1, rx.begin() + 1 + count, out.begin());
+  return true;
+}
+
+void TargetBackend::StartRun(uint16_t from, const RunHelpers& h) {
+  if (!h.PlantBreaks() || !Go(from, {})) {
+    h.RestoreBreaks();
+    return;
+  }
+  h.RunHere(from);
+}
+
+bool TargetBackend::RunOverCall(uint16_t address, uint16_t ret, const RunHelpers& h) {
+  // The subroutine has returned when the PC is back at Ret with the stack of the call.
+  Run().ProgramRunning = true;
+  h.CursorAtReturn(ret, true);
+  RunCallHere(address, ret, h.SliceSteps, h.Between);
+  Run().CurrentPC = static_cast<uint32_t>(Images().SimPC);
   return true;
 }
 

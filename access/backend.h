@@ -44,9 +44,37 @@ struct TargetCapabilities {
                                    // the link; otherwise the caller runs the program with Step
   bool BreakRegisters = false;     // breaks are the target's own registers (BR0, BR1) named by GO;
                                    // otherwise the break opcode planted in code memory
+  uint8_t BreakPatchBytes = 0;     // code bytes a break overwrites while the program runs (the
+                                   // monitor's patch): breaks that close may not overlap, nor cover
+                                   // a RET or a branch target; 0: the break changes no code around it
   uint8_t LastBreakIndex = 7;      // the highest usable breakpoint index
   int32_t ReadChunk = 128;         // bytes of one typed read of the memory commands; 0: no limit
   uint8_t MemorySpaces = 0xFF;     // bit n set: memory space n can be read and written
+};
+
+// What a GO stops at, as run control knows it: the breaks are set already
+// (PlantBreak); the backend words the run from them.
+struct GoBreaks {
+  bool Cursor = false;               // the cursor break (in break register 0) alone
+  bool Break0 = false;               // breakpoint 0 is enabled
+  bool Break1 = false;               // breakpoint 1 is enabled
+  std::optional<uint16_t> Arm;       // the arm location, when breakpoint 0 or 1 is enabled
+};
+
+// What run control lends a backend for a run: its helpers on the breakpoint
+// table, the console and the views, which live above this layer.
+struct RunHelpers {
+  std::function<bool()> PlantBreaks;     // the break opcode for every enabled break (or the cursor break)
+  std::function<void()> RestoreBreaks;   // the planted breaks out again
+  std::function<std::optional<GoBreaks>()> SetBreakRegisters;  // breakpoints 0/1 or the cursor break
+                                                               // into the break registers; none: failed
+  std::function<void(std::string_view announce)> Running;  // the target runs the program (Announce: its words)
+  std::function<void(uint16_t from)> RunHere;               // run control's run of the program here
+  std::function<bool(uint16_t ret)> BreakRegisterAtReturn;  // break register 1 at the call's return
+  std::function<void(uint16_t ret, bool keepBytes)> CursorAtReturn;  // the cursor break at the call's return
+  std::function<void()> AwaitHalt;  // until the link's halt (or the user's break); the breaks come out
+  std::function<void()> Between;    // after every slice of a run here
+  int32_t SliceSteps = 1;           // instructions in one slice
 };
 
 // Progress of a long write: bytes done of Total; false when the user cancelled.
@@ -125,6 +153,15 @@ class TargetBackend {
   // registers ("TILL BR0", "FOREVER", ...); the others ignore it. The simulator
   // only takes From as its PC: the caller then runs the program with Step.
   virtual bool Go(uint16_t from, std::string_view till) = 0;
+  // Starts the program at From to stop at the breaks run control set. By
+  // default Go with no stop clause (the planted breaks stop the program).
+  virtual bool GoWithBreaks(uint16_t from, const GoBreaks&) { return Go(from, {}); }
+  // GO: starts the program at From with the breaks the table holds. By
+  // default the breaks are planted, the PC set and run control runs it here.
+  virtual void StartRun(uint16_t from, const RunHelpers& helpers);
+  // Runs the call at Address until it returns to Ret; false when the start
+  // failed. By default run here with RunCallHere.
+  virtual bool RunOverCall(uint16_t address, uint16_t ret, const RunHelpers& helpers);
   // A target with break registers: starts the program at From to stop at
   // break register 1 (a run over a call).
   virtual bool GoTillBr1(uint16_t from) { return Go(from, "TILL BR1"); }

@@ -15,6 +15,7 @@
 #include "lang/valuelist.h"
 #include "base/messages.h"
 #include "base/msgids.h"
+#include "base/runstate.h"
 #include "base/text.h"
 #include "lang/formatting.h"
 #include "lang/keywords.h"
@@ -50,7 +51,7 @@ class MonitorBackend final : public TargetBackend {
  public:
   TargetCapabilities Capabilities() const override {
     return {.HasTarget = true, .LocalImages = false, .WritesValues = false, .RunsProgramItself = true,
-            .BreakRegisters = true, .LastBreakIndex = 1, .ReadChunk = 16};
+            .BreakRegisters = true, .BreakPatchBytes = 3, .LastBreakIndex = 1, .ReadChunk = 16};
   }
 
   bool SendCommandLine(std::string_view line) override { return SendWords(line); }
@@ -155,6 +156,38 @@ class MonitorBackend final : public TargetBackend {
 
   bool Go(uint16_t from, std::string_view till) override { return MonitorGo(from, till); }
   bool GoTillBr1(uint16_t from) override { return MonitorGoTillBr1(from); }
+
+  // The stop clause names the break registers that hold a break, FOREVER when none does.
+  bool GoWithBreaks(uint16_t from, const GoBreaks& breaks) override {
+    std::string till;
+    if (breaks.Cursor) {
+      till = "TILL BR0";
+    } else {
+      // The same word form as the address after FROM.
+      if (breaks.Arm) till = "ARM " + MonitorWordText(*breaks.Arm) + " ";
+      if (breaks.Break0 && breaks.Break1)
+        till += "TILL BR";
+      else if (breaks.Break0)
+        till += "TILL BR0";
+      else if (breaks.Break1)
+        till += "TILL BR1";
+    }
+    if (till.empty()) till = "FOREVER";
+    return MonitorGo(from, till);
+  }
+
+  void StartRun(uint16_t from, const RunHelpers& h) override {
+    const std::optional<GoBreaks> breaks = h.SetBreakRegisters();
+    if (!breaks || !GoWithBreaks(from, *breaks)) return;
+    h.Running("EXECUTION BEGUN");
+  }
+
+  bool RunOverCall(uint16_t address, uint16_t ret, const RunHelpers& h) override {
+    if (!h.BreakRegisterAtReturn(ret) || !GoTillBr1(address)) return false;
+    Run().ProgramRunning = true;
+    h.AwaitHalt();
+    return true;
+  }
 
   void Interrupt() override { LinkSendByte(kEscByte); }
 

@@ -79,8 +79,9 @@ bool ResolveOverlap(const tBreak& bp, int32_t address) {
   if (&bp == &b.BreakTable[0]) other = &b.BreakTable[1];
   if (&bp == &b.BreakTable[1]) other = &b.BreakTable[0];
   if (!other || !other->Used) return true;
+  const int32_t patch = CurrentBackend().Capabilities().BreakPatchBytes;
   const int32_t distance = address - other->Address;
-  if (distance <= -3 || distance >= 3) return true;
+  if (distance <= -patch || distance >= patch) return true;
   if (!IsYes(ReportWarning(warn::kNewBreakpointOverlapsBreakpointAlready))) return false;
   ClearBreakpoint(*other);
   return true;
@@ -127,7 +128,7 @@ int32_t FindLabelLine(const std::vector<std::string>& lines, std::string_view la
 // Setting and showing
 
 void SetBreakpointAt(tBreak& bp, int32_t address, bool showLine) {
-  if (CurrentBackend().Capabilities().BreakRegisters && !ResolveOverlap(bp, address)) return;
+  if (CurrentBackend().Capabilities().BreakPatchBytes && !ResolveOverlap(bp, address)) return;
   ClearLineMark(bp.Line);
   bp.Address = static_cast<uint16_t>(address);
   bp.Used = true;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <optional>
 
 #include "access/backend.h"
 #include "access/disasline.h"
-#include "access/monitorlink.h"
 #include "access/target.h"
 #include "access/linkstate.h"
 #include "base/mainform.h"
@@ -193,71 +193,89 @@ void RunSimulated(uint16_t start) {
   Messages().WarningFlag = false;
 }
 
-// The monitor's GO: its break registers BR0/BR1 and the stop clause.
-void StartOnMonitor(uint16_t start, std::string& text) {
+// A GO on a target with break registers: breakpoints 0 and 1 (or the cursor
+// break) go into its registers; none when one could not be set.
+std::optional<GoBreaks> SetBreakRegisters() {
   BreakpointState& b = Breakpoints();
   RunControlState& rc = RunControl();
   TargetBackend& backend = CurrentBackend();
-  if (rc.AllowHalt && !backend.ArmBreakSwitch()) return;
-  std::string suffix;
+  if (rc.AllowHalt && !backend.ArmBreakSwitch()) return std::nullopt;
+  GoBreaks breaks;
   tBreak& cursor = b.CursorBreakpoint;
   if (cursor.Used) {
-    if (!CheckBreakPlacement(cursor.Address, true)) return;
+    if (!CheckBreakPlacement(cursor.Address, true)) return std::nullopt;
     cursor.SavedBytes = GetCodeBytesText(cursor.Address);
-    if (!backend.PlantBreak(0, cursor.Address)) return;
+    if (!backend.PlantBreak(0, cursor.Address)) return std::nullopt;
     // The register no longer holds breakpoint 0: the next GO sets it again.
     b.BreakTable[0].Planted = false;
-    suffix = "TILL BR0";
-  } else {
-    tBreak& br0 = b.BreakTable[0];
-    tBreak& br1 = b.BreakTable[1];
-    const bool on0 = br0.Used && br0.Enabled;
-    const bool on1 = br1.Used && br1.Enabled;
-    if (b.ArmBreak.Used && (on0 || on1)) {
-      // The same word form as the address after FROM.
-      suffix = "ARM " + MonitorWordText(b.ArmBreak.Address) + " ";
-      b.ArmBreak.SavedBytes = GetCodeBytesText(b.ArmBreak.Address);
-    }
-    // Every enabled register is named, also one set by an earlier GO.
-    auto arm = [&](tBreak& bp, uint8_t index) {
-      if (bp.Planted) return true;
-      if (!CheckBreakPlacement(bp.Address, true)) return false;
-      bp.SavedBytes = GetCodeBytesText(bp.Address);
-      if (!backend.PlantBreak(index, bp.Address)) return false;
-      bp.Planted = true;
-      return true;
-    };
-    if (on0) {
-      if (!arm(br0, 0)) return;
-      suffix += "TILL BR0";
-    }
-    if (on1) {
-      if (!arm(br1, 1)) return;
-      if (on0)
-        suffix.pop_back();  // "TILL BR0" becomes "TILL BR": both
-      else
-        suffix += "TILL BR1";
-    }
+    breaks.Cursor = true;
+    return breaks;
   }
-  if (suffix.empty()) suffix = "FOREVER";
-  if (!backend.Go(start, suffix)) return;
-  UpdateCaption(kCaptionRunning);
-  text = "EXECUTION BEGUN";
-  OutText(text);
-  NewLine();
-  Run().ProgramRunning = true;
-  Terminal().MonitorPrompt = std::string(kPromptRunning);
+  tBreak& br0 = b.BreakTable[0];
+  tBreak& br1 = b.BreakTable[1];
+  breaks.Break0 = br0.Used && br0.Enabled;
+  breaks.Break1 = br1.Used && br1.Enabled;
+  if (b.ArmBreak.Used && (breaks.Break0 || breaks.Break1)) {
+    breaks.Arm = b.ArmBreak.Address;
+    b.ArmBreak.SavedBytes = GetCodeBytesText(b.ArmBreak.Address);
+  }
+  // Every enabled register is named, also one set by an earlier GO.
+  auto arm = [&](tBreak& bp, uint8_t index) {
+    if (bp.Planted) return true;
+    if (!CheckBreakPlacement(bp.Address, true)) return false;
+    bp.SavedBytes = GetCodeBytesText(bp.Address);
+    if (!backend.PlantBreak(index, bp.Address)) return false;
+    bp.Planted = true;
+    return true;
+  };
+  if (breaks.Break0 && !arm(br0, 0)) return std::nullopt;
+  if (breaks.Break1 && !arm(br1, 1)) return std::nullopt;
+  return breaks;
 }
 
-// A chip that runs the program itself with breaks in its code memory.
-void StartOnChip(uint16_t start) {
-  if (!PlantBreakpoints() || !CurrentBackend().Go(start, {})) {
+// The helpers a backend runs the program with. Text receives what the
+// target announced at the start.
+RunHelpers MakeRunHelpers(std::string& text) {
+  RunHelpers h;
+  h.PlantBreaks = PlantBreakpoints;
+  h.RestoreBreaks = RestoreBreakpoints;
+  h.SetBreakRegisters = SetBreakRegisters;
+  h.Running = [&text](std::string_view announce) {
+    if (!announce.empty()) {
+      text = std::string(announce);
+      OutText(text);
+      NewLine();
+    }
+    Run().ProgramRunning = true;
+    Terminal().MonitorPrompt = std::string(kPromptRunning);
+    UpdateCaption(kCaptionRunning);
+  };
+  h.RunHere = RunSimulated;
+  h.BreakRegisterAtReturn = [](uint16_t ret) {
+    // The register no longer holds breakpoint 1: the next GO sets it again.
+    Breakpoints().BreakTable[1].Planted = false;
+    return TargetSetRegister(tok::kBR1, ret);
+  };
+  h.CursorAtReturn = [](uint16_t ret, bool keepBytes) {
+    tBreak& cursor = Breakpoints().CursorBreakpoint;
+    cursor.Address = ret;
+    cursor.Used = true;
+    if (keepBytes) cursor.SavedBytes = GetCodeBytesText(ret);
+  };
+  h.AwaitHalt = [] {
+    // The halt arrives through the link: the idle handler clears ProgramRunning.
+    RunState& run = Run();
+    while (run.ProgramRunning && !run.UserBreak) {
+      Messages().ErrorFlag = false;
+      Messages().WarningFlag = false;
+      platform::Pump().RunIdle();
+      platform::PumpMessages();
+    }
     RestoreBreakpoints();
-    return;
-  }
-  Run().ProgramRunning = true;
-  Terminal().MonitorPrompt = std::string(kPromptRunning);
-  UpdateCaption(kCaptionRunning);
+  };
+  h.Between = PumpBetweenSlices;
+  h.SliceSteps = RunControl().SliceSteps;
+  return h;
 }
 
 // The program runs from Address to the return address R of the call there.
@@ -266,41 +284,10 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
   // The STEP loop keeps its running state after the call (the end of the
   // input and the lines typed meanwhile are seen only while it is set).
   const bool wasRunning = run.ProgramRunning;
-  TargetBackend& backend = CurrentBackend();
-  const TargetCapabilities caps = backend.Capabilities();
-  tBreak& cursor = Breakpoints().CursorBreakpoint;
-  if (caps.BreakRegisters) {
-    // The register no longer holds breakpoint 1: the next GO sets it again.
-    Breakpoints().BreakTable[1].Planted = false;
-    if (!TargetSetRegister(tok::kBR1, ret) || !backend.GoTillBr1(address)) return false;
-  } else if (caps.RunsProgramItself) {
-    cursor.Address = ret;
-    cursor.Used = true;
-    if (!PlantBreakpoints() || !backend.Go(PcField(), {})) {
-      RestoreBreakpoints();
-      return false;
-    }
-  }
-  run.ProgramRunning = true;
-  if (caps.RunsProgramItself) {
-    // The halt arrives through the link: the idle handler clears ProgramRunning.
-    while (run.ProgramRunning && !run.UserBreak) {
-      Messages().ErrorFlag = false;
-      Messages().WarningFlag = false;
-      platform::Pump().RunIdle();
-      platform::PumpMessages();
-    }
-    RestoreBreakpoints();
-  } else {
-    // The subroutine has returned when the PC is back at R with the stack of the call.
-    cursor.Address = ret;
-    cursor.Used = true;
-    cursor.SavedBytes = GetCodeBytesText(ret);
-    backend.RunCallHere(address, ret, RunControl().SliceSteps, PumpBetweenSlices);
-    Run().CurrentPC = static_cast<uint32_t>(Images().SimPC);
-  }
+  std::string text;
+  if (!CurrentBackend().RunOverCall(address, ret, MakeRunHelpers(text))) return false;
   run.ProgramRunning = wasRunning;
-  cursor.Used = false;
+  Breakpoints().CursorBreakpoint.Used = false;
   return !Failed();
 }
 
@@ -467,20 +454,8 @@ void CmdGo() {
 
 void StartProgram(std::string& text) {
   text.clear();
-  const TargetCapabilities caps = CurrentBackend().Capabilities();
-  if (!caps.HasTarget) return;
-  const uint16_t start = PcField();
-  if (caps.BreakRegisters) {
-    StartOnMonitor(start, text);
-  } else if (caps.RunsProgramItself) {
-    StartOnChip(start);
-  } else {
-    if (!PlantBreakpoints() || !CurrentBackend().Go(start, {})) {
-      RestoreBreakpoints();
-      return;
-    }
-    RunSimulated(start);
-  }
+  if (!CurrentBackend().Capabilities().HasTarget) return;
+  CurrentBackend().StartRun(PcField(), MakeRunHelpers(text));
 }
 
 void RestoreBreakpoints() {
@@ -513,7 +488,7 @@ void HaltProgram() {
   if (result == HaltResult::Failed) {
     // A target that does not answer the halt (or a line that is gone) has
     // reported why; the console must not wait for a halt that may never come.
-    if (Run().ProgramRunning && CurrentBackend().Capabilities().RunsProgramItself) {
+    if (Run().ProgramRunning) {
       Run().ProgramRunning = false;
       Terminal().MonitorPrompt = std::string(kPromptHalted);
       UpdateCaption(kCaptionHalted);
@@ -710,15 +685,16 @@ void CmdStep() {
   run.UserBreak = false;
 }
 
-// Placement of the monitor's 3-byte break
+// Placement of a break that patches the code after it
 
 bool CheckBreakPlacement(uint16_t address, bool checkBranches) {
-  if (!CurrentBackend().Capabilities().BreakRegisters) return true;
+  const uint32_t patch = CurrentBackend().Capabilities().BreakPatchBytes;
+  if (!patch) return true;
   if (checkBranches && Collections().SymbolTable) {
     const tSymbolItem* procedure = nullptr;
     const tSymbolItem* label = nullptr;
     for (const tSymbolItem& s : Collections().SymbolTable->Items) {
-      if (s.Value != static_cast<uint32_t>(address + 1) && s.Value != static_cast<uint32_t>(address + 2)) continue;
+      if (s.Value <= uint32_t{address} || s.Value >= address + patch) continue;
       if ((s.SymClass & 0x1F) == kClassScopeBegin && !procedure) procedure = &s;
       if ((s.SymClass & 0x1F) == kClassCode && !label) label = &s;
     }
@@ -726,7 +702,7 @@ bool CheckBreakPlacement(uint16_t address, bool checkBranches) {
     if (!procedure && label && !IsYes(ReportWarning(warn::kBreakOverridesDestinationAddressBranch, label->Name)))
       return false;
   }
-  for (uint32_t a = address; a < uint32_t{address} + 3u;) {
+  for (uint32_t a = address; a < address + patch;) {
     if (DisassembleLine(static_cast<int32_t>(a)).empty()) return true;
     const tDisasLine& item = DisasLines().GetItem(static_cast<uint16_t>(a));
     if (item.OpCode == kOpRet || item.OpCode == kOpReti)

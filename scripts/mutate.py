@@ -113,8 +113,8 @@ MUTANTS = [
            "if (!o.LoadCode && !o.LoadLines && !o.LoadSymbols) {\n    ReportWarning(warn::kNothingToDo);",
            "if (!o.LoadCode && !o.LoadLines && !o.LoadSymbols) {", "a load with nothing chosen says nothing"),
     # debugger/, project/, console/, vhw/
-    Mutant("bp-overlap", "debugger/breakpoints.cpp", "if (distance <= -3 || distance >= 3) return true;",
-           "if (distance <= -3 || distance > 3) return true;", "break registers 3 bytes apart count as overlapping"),
+    Mutant("bp-overlap", "debugger/breakpoints.cpp", "if (distance <= -patch || distance >= patch) return true;",
+           "if (distance <= -patch || distance > patch) return true;", "break registers 3 bytes apart count as overlapping"),
     Mutant("project-baud-message", "project/config.cpp", "ReportError(err::kBadValueBaudCommunicationSpeed);", "",
            "a project's bad baud rate is replaced silently"),
     Mutant("console-baud", "console/commoptions.cpp",
