@@ -14,6 +14,7 @@
 #include "platform/reporter.h"
 #include "base/mainform.h"
 #include "base/session.h"
+#include "tests/support/symbol_tables.h"
 
 namespace dorvik {
 namespace {
@@ -22,7 +23,7 @@ constexpr uint8_t kPub = kClassPublic;
 
 // A program of three modules: MAIN (0000-001F), PROC1 (0020-002F, with a
 // local scope BLK) and OTHER (0100-01FF).
-struct Sym { const char* Name; uint8_t Class; uint32_t Value; int32_t Number = 0; };
+using Sym = testing::TestSymbol;
 
 const std::vector<Sym> kProgram = {
     {"MAIN", kClassProcedure, 0x0000},     // 0
@@ -58,17 +59,9 @@ class SymbolsTest : public ::testing::Test {
   }
 
   void LoadProgram(const std::vector<Sym>& symbols = kProgram) {
-    CreateSymbolCollections();
-    for (const auto& s : symbols) {
-      auto& item = Collections().SymbolTable->Add();
-      item.Name = s.Name;
-      item.SymClass = s.Class;
-      item.Value = s.Value;
-      item.Number = s.Number;
-    }
-    Collections().ModuleTable->Add() = {"MAIN", 0x0000, 0x001F, true};
-    Collections().ModuleTable->Add() = {"PROC1", 0x0020, 0x002F, true};
-    Collections().ModuleTable->Add() = {"OTHER", 0x0100, 0x01FF, true};
+    testing::LoadSymbolTable(symbols, {{"MAIN", 0x0000, 0x001F, true},
+                                       {"PROC1", 0x0020, 0x002F, true},
+                                       {"OTHER", 0x0100, 0x01FF, true}});
   }
 
   void LoadCpu51() {
