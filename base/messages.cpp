@@ -191,6 +191,7 @@ static_assert(std::size(kErrorMessages) == 93);
 static_assert(std::size(kWarningMessages) == 67);
 void (*g_expression_reset)() = nullptr;
 void (*g_before_box)(int, bool, std::string&) = nullptr;
+void (*g_after_box)() = nullptr;
 
 platform::BoxIcon IconOf(std::string_view kind) {
   if (kind == "Exception" || kind == "Warning") return platform::BoxIcon::Exclamation;
@@ -286,9 +287,16 @@ int ShowMsg(std::string_view kind, int number, std::string_view fmt, int32_t but
   box.Text = FormatMessage(fmt, arg1, arg2);
   box.Buttons = ButtonsOf(buttons);
   box.Icon = IconOf(kind);
-  Messages().MessageBoxShowing = true;
+  return ShowBox(box);
+}
+
+int ShowBox(const platform::MessageBox& box) {
+  MessageState& m = Messages();
+  const bool nested = m.MessageBoxShowing;
+  m.MessageBoxShowing = true;
   const int result = platform::Reporter().ShowBox(box);
-  Messages().MessageBoxShowing = false;
+  m.MessageBoxShowing = nested;
+  if (!nested && g_after_box != nullptr) g_after_box();
   return result;
 }
 
@@ -342,9 +350,7 @@ bool CheckIOResult(std::string_view fmt, std::string_view arg) {
       box.Text = FormatMessage(fmt, args);
       box.Buttons = platform::BoxButtons::Ok;
       box.Icon = platform::BoxIcon::Stop;
-      Messages().MessageBoxShowing = true;
-      platform::Reporter().ShowBox(box);
-      Messages().MessageBoxShowing = false;
+      ShowBox(box);
     }
   } else {
     ShowMsg("Exception", code, platform::OsErrorText(code), kKindOk, {}, {});
@@ -365,6 +371,8 @@ void ResumeMessages() {
 void SetBeforeBoxHook(void (*hook)(int number, bool isError, std::string& arg1)) {
   g_before_box = hook;
 }
+
+void SetAfterBoxHook(void (*hook)()) { g_after_box = hook; }
 
 void SetExpressionResetHook(void (*hook)()) {
   g_expression_reset = hook;

@@ -264,6 +264,7 @@ void MarkAllBreakpoints() {
   };
   for (int32_t i = 0; i <= b.LastBreakIndex; ++i) mark(b.BreakTable[static_cast<size_t>(i)]);
   mark(b.ArmBreak);
+  ++Views().EditorRevision;
 }
 
 }  // namespace dorvik

@@ -253,7 +253,10 @@ void CmdReset() {
                     (token == tok::kCHAR && s.ScanIdent == "CH");
   if (!chip) return WrongWord();
   if (!CheckEndOfLine()) return;
+  ClearSourceMarks();
   ResetTarget();
+  // The program starts again: the workbench shows where.
+  ShowExecutionSource();
 }
 
 void CmdSend() {}

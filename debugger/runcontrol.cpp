@@ -25,6 +25,7 @@
 #include "lang/symbols.h"
 #include "machine/images.h"
 #include "machine/simulator.h"
+#include "objfiles/listmap.h"
 #include "platform/pump.h"
 
 namespace dorvik {
@@ -176,7 +177,7 @@ void RunSimulated(uint16_t start) {
   run.UserBreak = false;
   Terminal().MonitorPrompt = std::string(kPromptRunning);
   UpdateCaption(kCaptionRunning);
-  ClearLineMark(Views().ExecLine);
+  ClearExecLine();
   MarkAllBreakpoints();
   // The console shows "run>" while the program runs.
   ShowCursor();
@@ -249,6 +250,8 @@ RunHelpers MakeRunHelpers(std::string& text) {
     Run().ProgramRunning = true;
     Terminal().MonitorPrompt = std::string(kPromptRunning);
     UpdateCaption(kCaptionRunning);
+    ClearExecLine();
+    MarkAllBreakpoints();
   };
   h.RunHere = RunSimulated;
   h.BreakRegisterAtReturn = [](uint16_t ret) {
@@ -653,6 +656,12 @@ void CmdStep() {
   run.Tracing = true;
   run.Executing = true;  // the run over a call goes on while it is set
   run.UserBreak = false;
+  // STEP and TRACE go by instruction: a stop without a source line shows the
+  // disassembly without asking.
+  struct ByInstruction {
+    explicit ByInstruction(bool on) { ListMap().StepByInstruction = on; }
+    ~ByInstruction() { ListMap().StepByInstruction = false; }
+  } byInstruction(kind == tok::kSTEP || kind == tok::kTRACE);
   for (;;) {
     rc.PrevPC = start;
     std::string text;

@@ -36,6 +36,9 @@ struct RunControlState {
   // "file:line: text" after a halt and after each step line (where the
   // editor would move its execution mark).
   bool PrintSourceLines = false;
+  // The workbench shows every stop in the editor pages: the execution line
+  // marked, and the disassembly when the stop has no source line.
+  bool ShowSourceInEditor = false;
 };
 
 RunControlState& RunControl();
@@ -85,5 +88,8 @@ void ShowStepLine(uint8_t stepToken, uint16_t start, const std::string& watch, u
 // console prints them and the program was loaded with its sources and lines;
 // true when a line was printed (it is not ended).
 bool PrintExecutionSource();
+// In the workbench: the execution point marked in its source (the page opened
+// and scrolled there), else shown in the disassembly. Nothing on the console.
+void ShowExecutionSource();
 
 }  // namespace dorvik

@@ -85,20 +85,38 @@ void ShowStepLine(uint8_t stepToken, uint16_t start, const std::string& watch, u
   if (!watch.empty()) OutText(",(" + WatchValue(watch, watchRegister) + ")");
 }
 
-bool PrintExecutionSource() {
-  if (!RunControl().PrintSourceLines || !ListMap().SourceLevelDebugging) return false;
+void ShowExecutionSource() {
+  if (!RunControl().ShowSourceInEditor) return;
   MessageState& m = Messages();
   const bool savedError = m.ErrorFlag;
-  tStatement statement;
-  // A stop outside the sources shows nothing; the mapping's own messages
-  // (a listing with errors, an unregistered file type) come once.
-  ShowSourceAtAddress(false, statement);
+  if (!ListMap().SourceLevelDebugging) {
+    // No sources to show: the disassembly shows the stop.
+    ClearExecLine();
+    if (const auto& show = ListMap().ShowDisassembly) show(static_cast<uint16_t>(Run().CurrentPC));
+  } else {
+    tStatement statement;
+    ShowSourceAtAddress(true, statement);
+  }
   m.ErrorFlag = savedError;
+}
+
+bool PrintExecutionSource() {
+  ShowExecutionSource();
+  if (!RunControl().PrintSourceLines || !ListMap().SourceLevelDebugging) return false;
+  if (!RunControl().ShowSourceInEditor) {
+    MessageState& m = Messages();
+    const bool savedError = m.ErrorFlag;
+    tStatement statement;
+    // A stop outside the sources shows nothing; the mapping's own messages
+    // (a listing with errors, an unregistered file type) come once.
+    ShowSourceAtAddress(false, statement);
+    m.ErrorFlag = savedError;
+  }
   const tShowedLine& at = ExecLine();
   // The mark keeps the name upper-cased; the module list has it as written.
   std::string fileName = at.FileName;
   for (const tModuleRec& module : ProjectLists().ProjectModules)
-    if (UpperCase(module.FileName) == at.FileName) fileName = module.FileName;
+    if (UpperCase(module.FileName) == UpperCase(at.FileName)) fileName = module.FileName;
   // An include file has no module: its name as the mapping found it.
   if (!ListMap().ExecFileName.empty()) fileName = ListMap().ExecFileName;
   std::vector<std::string> lines;

@@ -24,7 +24,11 @@
 #include "lang/keywords.h"
 #include "lang/scanner.h"
 #include "lang/symbols.h"
+#include "objfiles/listmap.h"
+#include "objfiles/sourcetext.h"
 #include "platform/files.h"
+
+#include <cerrno>
 
 namespace dorvik {
 
@@ -178,22 +182,154 @@ void DebugViewsIdle() {
 
 // Editor pages and marks
 
+namespace {
+
+// Every line mark the engine keeps, with the colour of its line: the
+// breakpoints first, so that the located and the execution line lie on top.
+template <class Fn>
+void ForEachMark(Fn fn) {
+  BreakpointState& b = Breakpoints();
+  for (tBreak& bp : b.BreakTable) fn(bp.Line, kBreakLineColor);
+  fn(b.ArmBreak.Line, kBreakLineColor);
+  fn(Views().LocateLine, kLocateLineColor);
+  fn(ListMap().ExecLine, kExecLineColor);
+}
+
+std::string LineBreakOf(std::string_view content) {
+  const size_t at = content.find_first_of("\r\n");
+  if (at == std::string_view::npos || content[at] == '\n') return "\n";
+  return at + 1 < content.size() && content[at + 1] == '\n' ? "\r\n" : "\r";
+}
+
+}  // namespace
+
+EditorFileStatus ReadEditorFile(const std::string& fileName, TEditSheet& sheet, int* ioCode) {
+  if (platform::InputKindError(fileName) == EISDIR) return EditorFileStatus::kFolder;
+  std::string content;
+  if (!platform::ReadWholeFile(fileName, content, kEditorFileLimit)) {
+    const int code = platform::TakeIOResult();
+    if (ioCode) *ioCode = code;
+    if (code == ENOENT) return EditorFileStatus::kMissing;
+    if (code == EISDIR) return EditorFileStatus::kFolder;
+    if (code == EFBIG) return EditorFileStatus::kTooLarge;
+    return EditorFileStatus::kUnreadable;
+  }
+  if (content.find('\0') != std::string::npos) return EditorFileStatus::kNotText;
+  sheet.FileName = fileName;
+  sheet.Editor.SetText(content);
+  sheet.LineBreak = LineBreakOf(content);
+  sheet.FinalLineBreak = !content.empty() && (content.back() == '\n' || content.back() == '\r');
+  sheet.ReadOnly = sheet.Editor.Lines.size() > kEditableLineLimit;
+  sheet.FileTime = 0;
+  platform::FileModifiedTime(fileName, sheet.FileTime);
+  ++sheet.Loads;
+  return EditorFileStatus::kRead;
+}
+
+void ReportEditorFileStatus(EditorFileStatus status, const std::string& fileName, int ioCode) {
+  switch (status) {
+    case EditorFileStatus::kRead: return;
+    case EditorFileStatus::kMissing: ReportError(err::kCannotOpenFile, fileName + " (" + platform::OsErrorText(ENOENT) + ")"); return;
+    case EditorFileStatus::kFolder: ReportError(err::kCannotOpenFile, fileName + " (" + platform::OsErrorText(EISDIR) + ")"); return;
+    case EditorFileStatus::kNotText: ReportError(err::kCannotOpenFile, fileName + " (not a text file)"); return;
+    case EditorFileStatus::kTooLarge: ReportError(err::kErrorReadingFile, fileName + " (" + platform::OsErrorText(EFBIG) + ")"); return;
+    case EditorFileStatus::kUnreadable:
+      ReportError(err::kErrorReadingFile, fileName + " (" + platform::OsErrorText(ioCode) + ")");
+      return;
+  }
+}
+
+namespace {
+
+// A new page for a file read into Sheet: made active, and the marks kept
+// for its file while it was closed come back.
+int32_t AddPage(TEditSheet&& sheet) {
+  ViewsState& v = Views();
+  v.Pages.push_back(std::move(sheet));
+  const int32_t page = static_cast<int32_t>(v.Pages.size() - 1);
+  v.ActivePage = page;
+  const std::string& name = v.Pages.back().FileName;
+  ForEachMark([&](tShowedLine& mark, uint32_t color) {
+    if (mark.Page >= 0 || mark.Line < 0 || !platform::SameText(mark.FileName, name)) return;
+    mark.Page = page;
+    v.LineMarks[page][mark.Line] = color;
+  });
+  ++v.EditorRevision;
+  return page;
+}
+
+int32_t FindPage(std::string_view fileName) {
+  const ViewsState& v = Views();
+  for (size_t i = 0; i < v.Pages.size(); ++i)
+    if (platform::SameText(v.Pages[i].FileName, fileName)) return static_cast<int32_t>(i);
+  return -1;
+}
+
+}  // namespace
+
 int32_t OpenFileInEditor(std::string_view fileName, bool open) {
   ViewsState& v = Views();
-  const std::string wanted = UpperCase(fileName);
-  for (size_t i = 0; i < v.Pages.size(); ++i)
-    if (UpperCase(v.Pages[i].FileName) == wanted) {
-      if (open) v.ActivePage = static_cast<int32_t>(i);
-      return static_cast<int32_t>(i);
+  const int32_t existing = FindPage(fileName);
+  if (existing >= 0) {
+    if (open && v.ActivePage != existing) {
+      v.ActivePage = existing;
+      ++v.EditorRevision;
     }
+    return existing;
+  }
   if (!open) return -1;
-  std::string content;
-  if (!platform::ReadWholeFile(std::string(fileName), content)) return -1;
-  TEditSheet& sheet = v.Pages.emplace_back();
-  sheet.FileName = std::string(fileName);
-  sheet.Editor.SetText(content);
-  v.ActivePage = static_cast<int32_t>(v.Pages.size() - 1);
-  return v.ActivePage;
+  TEditSheet sheet;
+  if (ReadEditorFile(std::string(fileName), sheet) != EditorFileStatus::kRead) return -1;
+  return AddPage(std::move(sheet));
+}
+
+int32_t OpenEditorPage(const std::string& fileName) {
+  const int32_t existing = FindPage(fileName);
+  if (existing >= 0) return OpenFileInEditor(fileName, true);
+  TEditSheet sheet;
+  int code = 0;
+  const EditorFileStatus status = ReadEditorFile(fileName, sheet, &code);
+  if (status != EditorFileStatus::kRead) {
+    ReportEditorFileStatus(status, fileName, code);
+    return -1;
+  }
+  if (sheet.ReadOnly) ReportWarning(warn::kFileTooLongForEditing, fileName);
+  return AddPage(std::move(sheet));
+}
+
+bool ReloadPage(int32_t page) {
+  TEditSheet* sheet = PageAt(page);
+  if (!sheet) return false;
+  TEditSheet fresh;
+  fresh.Loads = sheet->Loads;
+  int code = 0;
+  const EditorFileStatus status = ReadEditorFile(sheet->FileName, fresh, &code);
+  if (status != EditorFileStatus::kRead) {
+    ReportEditorFileStatus(status, sheet->FileName, code);
+    return false;
+  }
+  *sheet = std::move(fresh);
+  ++Views().EditorRevision;
+  return true;
+}
+
+void ClosePage(int32_t page) {
+  ViewsState& v = Views();
+  if (!PageAt(page)) return;
+  v.Pages.erase(v.Pages.begin() + page);
+  std::map<int32_t, std::map<int32_t, uint32_t>> marks;
+  for (auto& [p, lines] : v.LineMarks)
+    if (p != page) marks[p > page ? p - 1 : p] = std::move(lines);
+  v.LineMarks = std::move(marks);
+  auto move = [page](tShowedLine& mark) {
+    if (mark.Page == page) mark.Page = -1;  // kept by file and line
+    else if (mark.Page > page) --mark.Page;
+  };
+  ForEachMark([&](tShowedLine& mark, uint32_t) { move(mark); });
+  move(v.GotoLine);
+  if (v.GotoLine.Page < 0) v.GotoLine.Line = -1;
+  if (v.ActivePage > page || v.ActivePage >= static_cast<int32_t>(v.Pages.size())) --v.ActivePage;
+  ++v.EditorRevision;
 }
 
 TEditSheet* PageAt(int32_t page) {
@@ -211,26 +347,55 @@ int64_t LineMarkColor(int32_t page, int32_t line) {
 
 void SetLineMark(int32_t line, tShowedLine& mark, std::string_view fileName, uint32_t lineColor, bool openFile,
                  bool gotoLine) {
+  ViewsState& v = Views();
   // The name is kept as given: the file system tells letter cases apart.
-  if (platform::SameText(mark.FileName, fileName) && mark.Line == line &&
+  if (platform::SameText(mark.FileName, fileName) && mark.Line == line && mark.Page >= 0 &&
       LineMarkColor(mark.Page, line) == int64_t{lineColor})
     return;
   ClearLineMark(mark);
   const int32_t page = OpenFileInEditor(fileName, openFile);
-  if (page < 0) return;
-  if (gotoLine) Views().ActivePage = page;
-  Views().LineMarks[page][line] = lineColor;
+  // A file without a page keeps the mark by file and line: it shows when the file opens.
   mark = {std::string(fileName), page, line};
+  if (page < 0) return;
+  if (gotoLine) {
+    v.ActivePage = page;
+    v.GotoLine = mark;
+  }
+  v.LineMarks[page][line] = lineColor;
+  ++v.EditorRevision;
 }
 
 void ClearLineMark(tShowedLine& mark) {
-  if (mark.Page >= 0) {
-    auto& marks = Views().LineMarks;
-    auto p = marks.find(mark.Page);
-    if (p != marks.end()) p->second.erase(mark.Line);
+  ViewsState& v = Views();
+  if (mark.Page >= 0 && mark.Line >= 0) {
+    auto p = v.LineMarks.find(mark.Page);
+    if (p != v.LineMarks.end()) p->second.erase(mark.Line);
+    // Another mark on the same line shows again (a breakpoint under the execution line).
+    ForEachMark([&](tShowedLine& other, uint32_t color) {
+      if (&other != &mark && other.Page == mark.Page && other.Line == mark.Line) v.LineMarks[mark.Page][mark.Line] = color;
+    });
+    ++v.EditorRevision;
   }
   mark.Page = -1;
   mark.Line = -1;
+}
+
+void ClearSourceMarks() {
+  ClearLineMark(Views().LocateLine);
+  ClearExecLine();
+  MarkAllBreakpoints();
+}
+
+void InstallEditorServices() {
+  ListMap().MarkLine = [](int32_t line, tShowedLine& mark, std::string_view fileName, uint32_t lineColor, uint32_t) {
+    SetLineMark(line, mark, fileName, lineColor, true, true);
+  };
+  ListMap().ClearMark = [](tShowedLine& mark) { ClearLineMark(mark); };
+  SourceText().PageLines = [](std::string_view fileName, bool open, int32_t& page) -> const std::vector<std::string>* {
+    page = OpenFileInEditor(fileName, open);
+    const TEditSheet* sheet = PageAt(page);
+    return sheet ? &sheet->Editor.Lines : nullptr;
+  };
 }
 
 int32_t FindLineContaining(const std::vector<std::string>& lines, std::string_view text, bool collapse) {
@@ -271,11 +436,48 @@ std::string GetCodeBytesText(uint16_t address) {
 bool ResolveBreakpointSource(tBreak& bp) {
   std::string module;
   int32_t line = 0;
-  if (!NearestLine(bp.Address, module, line)) return false;
-  bp.Location = ":" + module + "#" + std::to_string(line);
-  if (const tModuleRec* node = FindModuleNode(module))
-    SetLineMark(line, bp.Line, node->FileName, kBreakLineColor, false, false);
+  if (NearestLine(bp.Address, module, line)) {
+    bp.Location = ":" + module + "#" + std::to_string(line);
+    if (const tModuleRec* node = FindModuleNode(module))
+      SetLineMark(line, bp.Line, node->FileName, kBreakLineColor, false, false);
+    return true;
+  }
+  // An assembler module has no line symbols: its listing gives the line to
+  // mark; the location stays the address, which a reload keeps.
+  std::string file;
+  if (!SourceLineOfAddress(bp.Address, file, line)) return false;
+  SetLineMark(line, bp.Line, file, kBreakLineColor, false, false);
   return true;
+}
+
+bool SourceLineAddress(std::string_view fileName, const std::vector<std::string>& lines, int32_t index,
+                       uint16_t& address, std::string& location) {
+  if (index < 0 || static_cast<size_t>(index) >= lines.size()) return false;
+  const tModuleRec* node = FindModuleNodeByFile(fileName);
+  const tFileTypeRec* type = nullptr;
+  if (node) {
+    const size_t dot = node->FileName.rfind('.');
+    type = dot == std::string::npos ? nullptr : FindFileType(node->FileName.substr(dot));
+  }
+  // A C module: its line symbols.
+  if (node && type && type->Kind == kFileC) {
+    if (!LineAddress(node->Name, index + 1, address)) return false;
+    location = ":" + UpperCase(node->Name) + "#" + std::to_string(index + 1);
+    return true;
+  }
+  // An assembler source or one of its include files: the listing of the
+  // module that holds it.
+  for (const tModuleRec& module : ProjectLists().ProjectModules) {
+    if (node && &module != node) continue;
+    const size_t dot = module.FileName.rfind('.');
+    const tFileTypeRec* kind = dot == std::string::npos ? nullptr : FindFileType(module.FileName.substr(dot));
+    if (!kind || kind->Kind != kFileAssembler) continue;
+    if (ListingAddressOfSourceLine(module, fileName, lines, index, address)) {
+      location = ":" + UpperCase(module.Name) + "#" + std::to_string(index + 1);
+      return true;
+    }
+  }
+  return false;
 }
 
 // A source breakpoint (":" module "#" line) moves to the line's new address;
@@ -294,7 +496,8 @@ void RelocateBreakpoint(tBreak& bp) {
     for (char c : number) line = IsDigit(c) ? line * 10 + (c - '0') : line;
     found = !number.empty() && LineAddress(location.substr(1, hash - 1), line, addr);
   } else {
-    found = EvaluateLocation(location.substr(1), addr);
+    // ":MODULE.LABEL" is itself an expression: the label of that module.
+    found = EvaluateLocation(location, addr);
   }
   if (found) {
     SetBreakpointAt(bp, addr, false);

@@ -24,6 +24,10 @@ inline constexpr uint32_t kBreakLineColor = 0x0000FF;      // red, white text
 inline constexpr uint32_t kExecLineColor = 0x800000;       // navy, yellow text
 inline constexpr uint32_t kLocateLineColor = 0xF0CAA6;     // sky blue, navy text
 
+// Editor files: a larger file is not opened; a file of more lines opens view-only.
+inline constexpr size_t kEditorFileLimit = size_t{16} << 20;
+inline constexpr size_t kEditableLineLimit = 65535;
+
 struct ViewsState {
   // The processor status fields by name ("st" + register): a caption, CR, the value.
   std::map<std::string, std::string> StatusFields;
@@ -34,8 +38,10 @@ struct ViewsState {
   // Line marks: page -> 1-based line -> colour.
   std::map<int32_t, std::map<int32_t, uint32_t>> LineMarks;
   tShowedLine LocateLine;  // the line of a symbol shown in its source
-  tShowedLine ExecLine;    // the execution point
+  // A line the page should scroll to (page -1: none); the editor takes it.
+  tShowedLine GotoLine;
   int32_t RefreshCount = 0;  // how often the views were refreshed (the views that watch it redraw)
+  uint32_t EditorRevision = 0;  // bumped whenever pages or marks change (the editor redraws)
 
   ViewsState();
 };
@@ -55,13 +61,37 @@ void UpdateCaption(uint8_t state);
 void DebugViewsIdle();
 
 // Editor pages and marks
+// Why a file did not open in an editor page.
+enum class EditorFileStatus : uint8_t { kRead, kMissing, kFolder, kUnreadable, kNotText, kTooLarge };
+// Reads a file into a page's editor (its lines, line breaks and change time).
+EditorFileStatus ReadEditorFile(const std::string& fileName, TEditSheet& sheet, int* ioCode = nullptr);
+// One numbered message for a status other than kRead.
+void ReportEditorFileStatus(EditorFileStatus status, const std::string& fileName, int ioCode = 0);
 // The page that shows FileName; with Open a page is made for it from the file
-// on disk and made active; -1 when there is none or the file cannot be read.
+// on disk and made active; -1 when there is none or the file cannot be read
+// (nothing is reported: a stop in a module without its source shows the
+// disassembly instead).
 int32_t OpenFileInEditor(std::string_view fileName, bool open);
+// File|Open: as OpenFileInEditor with Open, and a file that cannot be read is
+// one message; a file too long for editing opens view-only with warning 31.
+int32_t OpenEditorPage(const std::string& fileName);
+// Reads the page's file again (its marks stay on their line numbers); false
+// with one message when it cannot be read, the page then unchanged.
+bool ReloadPage(int32_t page);
+// Closes a page: the marks on it are kept by file and line and come back when
+// the file opens again; later pages move down by one.
+void ClosePage(int32_t page);
+// The page's lines were edited.
+void PageEdited(int32_t page);
 TEditSheet* PageAt(int32_t page);
 void SetLineMark(int32_t line, tShowedLine& mark, std::string_view fileName, uint32_t lineColor, bool openFile,
                  bool gotoLine);
 void ClearLineMark(tShowedLine& mark);
+// Clears the located and the execution line and redraws the breakpoint marks.
+void ClearSourceMarks();
+// The source mapping marks its lines in the editor pages and reads the pages'
+// lines (edited text included) before the files: the workbench's wiring.
+void InstallEditorServices();
 // The colour of a marked line, or -1.
 int64_t LineMarkColor(int32_t page, int32_t line);
 // Index of the first line that holds Text (lines compared upper-cased, blank runs collapsed with Collapse); -1.
@@ -73,6 +103,11 @@ std::string GetCodeBytesText(uint16_t address);
 // Finds the module and line of the breakpoint's address (the nearest line at
 // or below it) and sets its location text; false when there is none.
 bool ResolveBreakpointSource(tBreak& bp);
+// The code address of line Index (0-based) of a source file whose lines are
+// Lines, and its location text (":" module "#" line); false when the file is
+// no module's or the line holds no code.
+bool SourceLineAddress(std::string_view fileName, const std::vector<std::string>& lines, int32_t index,
+                       uint16_t& address, std::string& location);
 // Recomputes a used breakpoint after a load (see views.cpp).
 void RelocateBreakpoint(tBreak& bp);
 

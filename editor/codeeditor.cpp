@@ -53,4 +53,13 @@ void TCodeEditor::SetText(std::string_view text) {
   if (!line.empty() || Lines.empty()) Lines.push_back(line);
 }
 
+std::string TCodeEditor::Text(std::string_view lineBreak, bool finalBreak) const {
+  std::string text;
+  for (size_t i = 0; i < Lines.size(); ++i) {
+    text += Lines[i];
+    if (i + 1 < Lines.size() || finalBreak) text += lineBreak;
+  }
+  return text;
+}
+
 }  // namespace dorvik

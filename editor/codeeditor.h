@@ -37,12 +37,20 @@ class TCodeEditor {
   TPoint Find(std::string_view text, TPoint from, TPoint to, FindOptions options) const;
   // Lines from a text whose lines end with LF, CR LF or CR.
   void SetText(std::string_view text);
+  // The lines joined by LineBreak, with one after the last line when FinalBreak.
+  std::string Text(std::string_view lineBreak, bool finalBreak) const;
 };
 
-// An editor page: the file it shows and its editor.
+// An editor page: the file it shows and its editor, with what saving it
+// needs to write the file back as it was read.
 struct TEditSheet {
   std::string FileName;
   TCodeEditor Editor;
+  bool ReadOnly = false;         // too long for editing: shown, not changed
+  std::string LineBreak = "\n";  // the file's own line break (LF, CR LF or CR)
+  bool FinalLineBreak = true;    // the file ended with a line break
+  int64_t FileTime = 0;          // the file's change time when it was read or saved
+  uint32_t Loads = 0;            // how often the text was read from the file
 };
 
 }  // namespace dorvik

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/messages.h"
 #include "base/text.h"
 #include "platform/reporter.h"
 
@@ -20,7 +21,7 @@ void ValidatorBox(std::string text) {
   box.Text = std::move(text);
   box.Buttons = platform::BoxButtons::Ok;
   box.Icon = platform::BoxIcon::Exclamation;
-  platform::Reporter().ShowBox(box);
+  ShowBox(box);
 }
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }

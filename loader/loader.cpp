@@ -60,8 +60,8 @@ void InformLoaded(uint16_t highest) {
   if (!Messages().ShowMessageBoxes || Messages().QuietMessages) return;
   const std::string last =
       Formatting().DisplayRadix == 16 ? FormatHex4(highest) : FormatNumber(10, 5, false, highest, false);
-  platform::Reporter().ShowBox({"Information", "Load succesful, last address used " + last,
-                                platform::BoxButtons::Ok, platform::BoxIcon::Information});
+  ShowBox({"Information", "Load succesful, last address used " + last, platform::BoxButtons::Ok,
+           platform::BoxIcon::Information});
 }
 
 // The symbol collections, emptied unless the load appends to them.

@@ -12,6 +12,7 @@
 #include "lang/keywords.h"
 #include "lang/symbols.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace dorvik {
 
@@ -284,9 +285,14 @@ bool ListingLineNumberText(std::string_view line, std::string& text) {
   return !text.empty();
 }
 
-ListingResult FindListingStatement(const std::vector<std::string>& lines, uint32_t address,
-                                   const SegmentStartFn& segmentStart, int32_t& index) {
-  index = -1;
+namespace {
+
+// Walks the code lines of a listing's body: Code(index, address, base) for
+// each line with code (and each label line) at a known address, base being
+// the start of its relocatable segment (its address in absolute code); Code
+// returns true to stop. kFound when it stopped.
+ListingResult WalkListingCode(const std::vector<std::string>& lines, const SegmentStartFn& segmentStart,
+                              const std::function<bool(int32_t, uint32_t, uint32_t)>& code) {
   size_t i = 0;
   if (!SkipToListingBody(lines, i)) return ListingResult::kNotFound;
   SegmentMode mode = SegmentMode::kAbsolute;
@@ -320,46 +326,85 @@ ListingResult FindListingStatement(const std::vector<std::string>& lines, uint32
       continue;
     }
     if (!IsHex4(location)) return ListingResult::kNotListing;
-    if (!HasCode(line)) continue;
+    if (!HasCode(line) &&
+        ClassifySourceLine(CollapseBlanks(FromColumn(line, kListingSourceColumn))) != kLineLabel)
+      continue;
+    if (mode == SegmentMode::kOther) continue;
     const uint32_t at = HexValue(location);
-    const bool match = mode == SegmentMode::kAbsolute    ? at == address
-                       : mode == SegmentMode::kRelocated ? base <= address && base + at >= address
-                                                         : false;
-    if (!match) continue;
-    // Bytes that did not fit on their statement's line continue on lines of their own.
-    int32_t statement = static_cast<int32_t>(i);
-    while (statement > 0 && LineNumberField(lines[statement]).empty() && IsHex4(lines[statement].substr(0, 4)))
-      --statement;
-    index = statement;
-    return ListingResult::kFound;
+    const uint32_t lineBase = mode == SegmentMode::kAbsolute ? at : base;
+    if (code(static_cast<int32_t>(i), mode == SegmentMode::kAbsolute ? at : base + at, lineBase))
+      return ListingResult::kFound;
   }
   return ListingResult::kNotFound;
 }
 
-ListingFilePart ListingLinesOfFile(const std::vector<std::string>& lines, int32_t index) {
-  ListingFilePart part;
-  if (index < 0 || static_cast<size_t>(index) >= lines.size()) return part;
-  // owner: the $INCLUDE line that opened a line's file (-1: the module's source).
+}  // namespace
+
+ListingResult FindListingStatement(const std::vector<std::string>& lines, uint32_t address,
+                                   const SegmentStartFn& segmentStart, int32_t& index) {
+  index = -1;
+  const ListingResult result = WalkListingCode(lines, segmentStart, [&](int32_t i, uint32_t at, uint32_t base) {
+    // A label line shares its address with the statement after it: that one is the statement.
+    if (!HasCode(lines[static_cast<size_t>(i)]) || base > address || at < address) return false;
+    // Bytes that did not fit on their statement's line continue on lines of their own.
+    int32_t statement = i;
+    while (statement > 0 && LineNumberField(lines[statement]).empty() && IsHex4(lines[statement].substr(0, 4)))
+      --statement;
+    index = statement;
+    return true;
+  });
+  return result;
+}
+
+namespace {
+
+// Per listing line: its include level and the $INCLUDE line that opened its
+// file (-1: the module's own source). The lines of one file share both.
+struct ListingOwners {
+  std::vector<int32_t> Level;
+  std::vector<int32_t> Owner;
+};
+
+ListingOwners OwnersOf(const std::vector<std::string>& lines) {
+  ListingOwners o{std::vector<int32_t>(lines.size(), 0), std::vector<int32_t>(lines.size(), -1)};
   std::vector<int32_t> opener;  // per level, the last include line seen there
-  std::vector<int32_t> owner(lines.size(), -1);
-  std::vector<int32_t> level(lines.size(), 0);
   for (size_t i = 0; i < lines.size(); ++i) {
     const int32_t l = IncludeLevel(lines[i]);
-    level[i] = l;
-    if (l > 0 && static_cast<size_t>(l) <= opener.size()) owner[i] = opener[static_cast<size_t>(l - 1)];
+    o.Level[i] = l;
+    if (l > 0 && static_cast<size_t>(l) <= opener.size()) o.Owner[i] = opener[static_cast<size_t>(l - 1)];
     if (!IncludedName(FromColumn(lines[i], kListingSourceColumn)).empty()) {
       opener.resize(static_cast<size_t>(l) + 1, -1);
       opener[static_cast<size_t>(l)] = static_cast<int32_t>(i);
     }
   }
-  const size_t at = static_cast<size_t>(index);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (level[i] != level[at] || owner[i] != owner[at]) continue;
-    if (i == at) part.Index = static_cast<int32_t>(part.Lines.size());
-    part.Lines.push_back(lines[i]);
+  return o;
+}
+
+// The indices of the lines of the same file as line At.
+std::vector<int32_t> LinesOfSameFile(const ListingOwners& o, size_t at) {
+  std::vector<int32_t> indices;
+  for (size_t i = 0; i < o.Level.size(); ++i)
+    if (o.Level[i] == o.Level[at] && o.Owner[i] == o.Owner[at]) indices.push_back(static_cast<int32_t>(i));
+  return indices;
+}
+
+std::string IncludeNameOf(const std::vector<std::string>& lines, const ListingOwners& o, size_t at) {
+  const int32_t owner = o.Owner[at];
+  return owner < 0 ? std::string()
+                   : IncludedName(FromColumn(lines[static_cast<size_t>(owner)], kListingSourceColumn));
+}
+
+}  // namespace
+
+ListingFilePart ListingLinesOfFile(const std::vector<std::string>& lines, int32_t index) {
+  ListingFilePart part;
+  if (index < 0 || static_cast<size_t>(index) >= lines.size()) return part;
+  const ListingOwners owners = OwnersOf(lines);
+  for (int32_t i : LinesOfSameFile(owners, static_cast<size_t>(index))) {
+    if (i == index) part.Index = static_cast<int32_t>(part.Lines.size());
+    part.Lines.push_back(lines[static_cast<size_t>(i)]);
   }
-  if (owner[at] >= 0)
-    part.IncludeName = IncludedName(FromColumn(lines[static_cast<size_t>(owner[at])], kListingSourceColumn));
+  part.IncludeName = IncludeNameOf(lines, owners, static_cast<size_t>(index));
   return part;
 }
 
@@ -503,9 +548,77 @@ int32_t LocateSourceLine(const tStatement& statement, std::string_view fileName,
 
 namespace {
 
-void ShowDisassembly(bool show, uint32_t address) {
-  if (!show) return;
-  if (const auto& disassembly = ListMap().ShowDisassembly) disassembly(static_cast<uint16_t>(address));
+// The assembler module whose code holds Address, and its project node.
+const tModuleRec* AssemblerModuleAt(uint32_t address) {
+  MessageState& m = Messages();
+  const bool savedError = m.ErrorFlag;
+  SuspendMessages();
+  const bool procedure = Collections().SymbolTable && FindProcedureAt(address);
+  const tModuleItem* module = procedure ? ModuleAt(Collections().FoundModule) : nullptr;
+  const tModuleRec* node = module ? FindModuleNode(module->Name) : nullptr;
+  ResumeMessages();
+  m.ErrorFlag = savedError;
+  if (!node) return nullptr;
+  const tFileTypeRec* type = FindFileType(std::filesystem::path(node->FileName).extension().string());
+  return type && type->Kind == kFileAssembler ? node : nullptr;
+}
+
+bool ReadListingOf(const tModuleRec& node, std::vector<std::string>& lines) {
+  const std::string listing = ExistingFileName(platform::ChangeFileExt(node.FileName, ".LST"));
+  return !listing.empty() && ReadFileLines(listing, lines);
+}
+
+}  // namespace
+
+bool SourceLineOfAddress(uint32_t address, std::string& fileName, int32_t& line) {
+  const tModuleRec* node = AssemblerModuleAt(address);
+  std::vector<std::string> listing;
+  int32_t index = -1;
+  if (!node || !ReadListingOf(*node, listing) ||
+      FindListingStatement(listing, address, LoadedSegmentStart, index) != ListingResult::kFound)
+    return false;
+  const ListingFilePart part = ListingLinesOfFile(listing, index);
+  const tStatement statement = StatementAt(part.Lines, kListingSourceColumn, part.Index);
+  fileName = part.IncludeName.empty() ? node->FileName : IncludePath(node->FileName, part.IncludeName);
+  std::vector<std::string> lines;
+  int32_t page = -1;
+  if (!ReadSourceLines(fileName, false, lines, page)) return false;
+  const int32_t found = FindSourceLine(statement, lines);
+  line = found + 1;
+  return found >= 0;
+}
+
+bool ListingAddressOfSourceLine(const tModuleRec& node, std::string_view fileName,
+                                const std::vector<std::string>& source, int32_t index, uint16_t& address) {
+  std::vector<std::string> listing;
+  if (index < 0 || static_cast<size_t>(index) >= source.size() || !ReadListingOf(node, listing)) return false;
+  const tStatement statement = StatementAt(source, 0, index);
+  if (statement.Lines[2].empty()) return false;
+  // The code lines of the listing and their addresses.
+  std::vector<int32_t> addresses(listing.size(), -1);
+  int32_t first = -1;  // a code line of the file
+  const ListingOwners owners = OwnersOf(listing);
+  const std::string file(fileName);
+  const bool own = platform::SameText(node.FileName, file) || platform::SameFile(node.FileName, file);
+  WalkListingCode(listing, LoadedSegmentStart, [&](int32_t i, uint32_t at, uint32_t) {
+    addresses[static_cast<size_t>(i)] = static_cast<int32_t>(at & 0xFFFF);
+    if (first < 0) {
+      const std::string include = IncludeNameOf(listing, owners, static_cast<size_t>(i));
+      if (include.empty() ? own : platform::SameFile(IncludePath(node.FileName, include), file)) first = i;
+    }
+    return false;
+  });
+  if (first < 0) return false;
+  // The listing lines that came from the file, searched as the source is for a stop.
+  const std::vector<int32_t> part = LinesOfSameFile(owners, static_cast<size_t>(first));
+  std::vector<std::string> texts;
+  for (int32_t i : part) texts.push_back(FromColumn(listing[static_cast<size_t>(i)], kListingSourceColumn));
+  const int32_t found = FindSourceLine(statement, texts);
+  if (found < 0 || CollapseBlanks(texts[static_cast<size_t>(found)]) != statement.Lines[2]) return false;
+  const int32_t at = addresses[static_cast<size_t>(part[static_cast<size_t>(found)])];
+  if (at < 0) return false;
+  address = static_cast<uint16_t>(at);
+  return true;
 }
 
 void ClearExecLine() {
@@ -514,6 +627,13 @@ void ClearExecLine() {
   state.ExecLine.Page = -1;
   state.ExecLine.Line = -1;
   state.ExecFileName.clear();
+}
+
+namespace {
+
+void ShowDisassembly(bool show, uint32_t address) {
+  if (!show) return;
+  if (const auto& disassembly = ListMap().ShowDisassembly) disassembly(static_cast<uint16_t>(address));
 }
 
 // A C module: the execution point from the nearest line symbol below the address.

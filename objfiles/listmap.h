@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/projectlists.h"
 #include "objfiles/sourcetext.h"
 
 namespace dorvik {
@@ -129,6 +130,18 @@ int32_t FindSourceLine(const tStatement& statement, const std::vector<std::strin
 int32_t LocateSourceLine(const tStatement& statement, std::string_view fileName, tShowedLine& mark,
                          uint32_t lineColor, uint32_t textColor);
 
+// The source line of a code address of an assembler module, through its
+// listing (File: the module's source or the include file the code came from;
+// Line 1-based); false when there is none. Nothing is reported.
+bool SourceLineOfAddress(uint32_t address, std::string& fileName, int32_t& line);
+// The code address of line Index (0-based) of FileName, whose text is Source,
+// through the listing of the assembler module Node (the file is its source or
+// one of its include files); false when the line holds no code.
+bool ListingAddressOfSourceLine(const tModuleRec& node, std::string_view fileName,
+                                const std::vector<std::string>& source, int32_t index, uint16_t& address);
+
+// Removes the execution point's mark.
+void ClearExecLine();
 // Maps the current program counter to its source line and moves ExecLine
 // there (the execution point is cleared first, so a failed mapping leaves
 // none); with Show a failure shows the disassembly instead. Statement: the

@@ -164,6 +164,28 @@ bool WriteFileReplacing(const std::string& path, std::string_view content) {
   return file.Create(path) && file.Write(content) && file.Commit();
 }
 
+bool WriteFileKeepingBackup(const std::string& path, std::string_view content, const std::string& backup) {
+  ReplacingFile file;
+  if (!file.Create(path) || !file.Write(content)) return false;
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) {
+    // A copy, so that the file stays whole until the new one is renamed over it.
+    std::filesystem::copy_file(path, backup, std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec) {
+      SetIOResult(ec.value());
+      return false;
+    }
+  }
+  return file.Commit();
+}
+
+bool FileModifiedTime(const std::string& path, int64_t& time) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  time = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
 bool ReplacingFile::Create(const std::string& path) {
   Abandon();
   path_ = path;

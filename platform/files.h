@@ -67,6 +67,11 @@ bool ReadWholeFile(const std::string& path, std::string& content, size_t limit =
 // Writes `content` to the name with the extension .TMP, then puts that file
 // in place of `path`; a failure leaves `path` as it was and sets the IO result.
 bool WriteFileReplacing(const std::string& path, std::string_view content);
+// As WriteFileReplacing, and the file that was there is kept as `backup`
+// (copied over any older backup) before the new one takes its place.
+bool WriteFileKeepingBackup(const std::string& path, std::string_view content, const std::string& backup);
+// The time of the file's last change (nanoseconds); false when it has none.
+bool FileModifiedTime(const std::string& path, int64_t& time);
 
 // A file written piece by piece under the temporary name of WriteFileReplacing
 // (a path whose extension is .TMP gets another .TMP) and put in place of its
