@@ -18,9 +18,11 @@
 #include "debugger/terminal.h"
 #include "debugger/views.h"
 #include "gui/cpudialog.h"
+#include "gui/editorpages.h"
 #include "gui/mainwindow.h"
 #include "gui/widgets.h"
 #include "lang/formatting.h"
+#include "lang/symbols.h"
 
 namespace dorvik::gui {
 
@@ -69,7 +71,7 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
     menu->addAction(action);
     return action;
   };
-  Run = make("RunProgram", "&Run", QStyle::SP_MediaPlay, {Qt::Key_F5}, [this] { RunClick(); });
+  Run = make("RunProgram", "&Run", QStyle::SP_MediaPlay, {Qt::Key_F9}, [this] { RunClick(); });
   Halt = make("HaltProgram", "&Halt", QStyle::SP_MediaStop, {Qt::SHIFT | Qt::Key_F5, Qt::Key_Escape},
               [this] { HaltClick(); });
   Step = make("StepInstruction", "&Step", QStyle::SP_ArrowDown, {Qt::Key_F7, Qt::Key_F11},
@@ -78,7 +80,7 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
                {Qt::Key_F8, Qt::Key_F10}, [this] { StepClick("TRACE"); });
   RunToCursor = make("RunToCursor", "Run to &cursor", QStyle::SP_MediaSeekForward, {Qt::Key_F4},
                      [this] { RunToCursorClick(); });
-  ToggleBreakpoint = make("ToggleBreakpoint", "Toggle &breakpoint", QStyle::SP_CustomBase, {Qt::Key_F9},
+  ToggleBreakpoint = make("ToggleBreakpoint", "Toggle &breakpoint", QStyle::SP_CustomBase, {Qt::Key_F5},
                           [this] { ToggleBreakpointClick(); });
   ToggleBreakpoint->setIcon(BreakpointIcon());
   ToggleBreakpoint->setIconText("Breakpoint");  // the tool bar's short text; the menu names the address
@@ -143,7 +145,8 @@ void DebugActions::Issue(const std::string& line) {
 
 void DebugActions::UpdateDebugActions(bool enable, bool partial) {
   const bool atCursor = cursor_ >= 0;
-  const QString where = atCursor ? " at " + Text(FormatHex4(static_cast<uint16_t>(cursor_))) : QString();
+  QString where = atCursor ? " at " + Text(FormatHex4(static_cast<uint16_t>(cursor_))) : QString();
+  if (fromSource_) where = " at " + Text(location_);
   if (!atCursor)
     ToggleBreakpoint->setText("Toggle &breakpoint");
   else if (BreakpointAt(static_cast<uint16_t>(cursor_)) != nullptr)
@@ -151,7 +154,8 @@ void DebugActions::UpdateDebugActions(bool enable, bool partial) {
   else
     ToggleBreakpoint->setText("Set &breakpoint" + where);
   ToggleBreakpoint->setToolTip(ToggleBreakpoint->text().remove('&'));
-  ToggleBreakpoint->setEnabled(enable && atCursor);
+  // On a source line without code the action says why nothing is set.
+  ToggleBreakpoint->setEnabled(enable && (atCursor || fromSource_));
   for (const char* name : {"LoadProgram", "SaveHEX"})
     if (auto* action = main_.findChild<QAction*>(name)) action->setEnabled(enable);
   if (partial) return;
@@ -159,9 +163,18 @@ void DebugActions::UpdateDebugActions(bool enable, bool partial) {
   RunToCursor->setEnabled(enable && atCursor);
 }
 
+void DebugActions::SetSourceCursor(int32_t address, const std::string& location) {
+  cursor_ = address;
+  fromSource_ = true;
+  location_ = location;
+  UpdateDebugActions(Run->isEnabled(), true);
+  RunToCursor->setEnabled(Run->isEnabled() && cursor_ >= 0);
+}
+
 void DebugActions::UpdateCursorAddress() {
   const QListWidgetItem* item = main_.Disassembly()->Rows()->currentItem();
   cursor_ = item != nullptr ? item->data(Qt::UserRole).toInt() : -1;
+  fromSource_ = false;
   UpdateDebugActions(Run->isEnabled(), true);
   RunToCursor->setEnabled(Run->isEnabled() && cursor_ >= 0);
 }
@@ -215,13 +228,21 @@ void DebugActions::ResetClick() {
 }
 
 void DebugActions::ToggleBreakpointClick() {
-  if (cursor_ < 0 || !ToggleBreakpoint->isEnabled()) return;
+  if (!ToggleBreakpoint->isEnabled()) return;
+  if (cursor_ < 0) {
+    // An editor line of no module, or one without code: nothing is set.
+    if (fromSource_)
+      ReportWarning(FindModuleNodeByFile(location_.substr(0, location_.rfind(':'))) || location_.starts_with(":")
+                        ? warn::kNoSymbolicInformationFoundFor
+                        : warn::kNoModuleInformationFoundFor);
+    return;
+  }
   const uint16_t address = static_cast<uint16_t>(cursor_);
   if (tBreak* bp = BreakpointAt(address)) {
     // No command clears one entry: the breakpoint list's own way.
     ClearBreakpoint(*bp);
     main_.Disassembly()->ShowBreakpointImages();
-    UpdateCursorAddress();
+    RefreshCursor();
     return;
   }
   // A table of two entries (break registers) is set by name; a larger one
@@ -240,7 +261,14 @@ void DebugActions::ToggleBreakpointClick() {
   }
   Issue(word + " = " + CodeAddressText(address));
   main_.Disassembly()->ShowBreakpointImages();
-  UpdateCursorAddress();
+  RefreshCursor();
+}
+
+void DebugActions::RefreshCursor() {
+  if (fromSource_)
+    main_.Pages()->UpdateCursorAddress();
+  else
+    UpdateCursorAddress();
 }
 
 void DebugActions::RunToCursorClick() {

@@ -37,6 +37,11 @@ class DebugActions : public QObject {
   void UpdateDebugActions(bool enable, bool partial);
   // The code address of the disassembly's caret line (-1: none), then the actions.
   void UpdateCursorAddress();
+  // The caret line of an editor page is the cursor: its code address (-1:
+  // the line holds no code) and its location text.
+  void SetSourceCursor(int32_t address, const std::string& location);
+  // The cursor of the editor page or of the disassembly, whichever it was, read again.
+  void RefreshCursor();
   int32_t CursorAddress() const { return cursor_; }
   // The actions and the run/halt button brought up to the engine's run state.
   void Sync();
@@ -68,6 +73,8 @@ class DebugActions : public QObject {
   QToolBar* toolBar_;
   QToolButton* runHalt_;
   int32_t cursor_ = -1;
+  bool fromSource_ = false;   // the cursor is an editor page's caret line
+  std::string location_;      // its location text
 };
 
 // A code address as the command line takes it in every radix: "0003H", "0F000H".

@@ -19,6 +19,7 @@
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/msgids.h"
+#include "base/projectlists.h"
 #include "base/runstate.h"
 #include "debugger/breakpoints.h"
 #include "debugger/executor.h"
@@ -28,6 +29,8 @@
 #include "debugger/commsettings.h"
 #include "gui/commdialog.h"
 #include "gui/debugactions.h"
+#include "gui/editorpages.h"
+#include "gui/finddialog.h"
 #include "gui/loaddialog.h"
 #include "gui/qtdialogs.h"
 #include "gui/widgets.h"
@@ -38,6 +41,7 @@
 #include "lang/scanner.h"
 #include "machine/images.h"
 #include "machine/opcodes.h"
+#include "objfiles/listmap.h"
 #include "platform/files.h"
 
 namespace dorvik::gui {
@@ -47,6 +51,16 @@ namespace {
 constexpr int kPumpIntervalMs = 10;  // the window's events while a command works
 constexpr int kIdleIntervalMs = 20;  // the engine's timers and idle work at rest
 constexpr int kWaitFormDelayMs = 200;
+
+// The project file's section of the editor pages open when the window closed:
+// "FILE" n the file, "Pos" n its caret line (1-based), n from 1.
+constexpr const char* kFilesSection = "FILES";
+
+MainWindow* g_instance = nullptr;
+
+void AfterBox() {
+  if (MainWindow* main = MainWindow::Instance(); main != nullptr && main->isActiveWindow()) main->ActivateEditor();
+}
 
 // The status fields in the order the panel shows them.
 constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
@@ -72,8 +86,19 @@ MainWindow::MainWindow(QWidget* parent)
   auto* box = new QVBoxLayout(central);
   BuildStatusPanel(central);
   box->addWidget(statusPanel_);
-  box->addStretch(1);
+  pages_ = new EditorPages(*this);
+  box->addWidget(pages_, 1);
   setCentralWidget(central);
+  g_instance = this;
+  SetAfterBoxHook(AfterBox);
+  // Every stop shows its source line in the pages, else in the disassembly.
+  InstallEditorServices();
+  RunControl().ShowSourceInEditor = true;
+  ListMap().ShowDisassembly = [this](uint16_t address) {
+    disas_->EnsureVisible();
+    disas_->raise();
+    disas_->SetExecutionLine(address);
+  };
   // A window dropped into an area that holds one already becomes a page
   // beside it, by the user's drag as by a restored layout.
   setDockOptions(dockOptions() | QMainWindow::ForceTabbedDocks);
@@ -121,7 +146,38 @@ MainWindow::MainWindow(QWidget* parent)
   SyncViews();
 }
 
-MainWindow::~MainWindow() { platform::Pump().DestroyTimer(pumpTimer_); }
+MainWindow::~MainWindow() {
+  platform::Pump().DestroyTimer(pumpTimer_);
+  if (g_instance == this) {
+    g_instance = nullptr;
+    SetAfterBoxHook(nullptr);
+    ListMap().ShowDisassembly = nullptr;
+  }
+}
+
+MainWindow* MainWindow::Instance() { return g_instance; }
+
+TFindDlg* MainWindow::FindDialog() {
+  if (findDlg_ == nullptr) findDlg_ = new TFindDlg(*pages_, this);
+  return findDlg_;
+}
+
+TFindInFilesDlg* MainWindow::FindInFilesDialog() {
+  if (findInFilesDlg_ == nullptr) findInFilesDlg_ = new TFindInFilesDlg(this);
+  return findInFilesDlg_;
+}
+
+void MainWindow::ActivateEditor() {
+  if (pages_ != nullptr) pages_->ActivateEditor(false);
+}
+
+void MainWindow::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  // Back in front: the active page's file may have changed meanwhile.
+  if (e->type() == QEvent::ActivationChange && isActiveWindow() && !Messages().MessageBoxShowing &&
+      !Executor().Running)
+    ActivateEditor();
+}
 
 void MainWindow::BuildStatusPanel(QWidget* parent) {
   auto* panel = new QFrame(parent);
@@ -144,6 +200,29 @@ void MainWindow::BuildStatusPanel(QWidget* parent) {
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("FileMenu");
+  auto item = [this](QMenu* menu, const QString& text, const char* name, QKeySequence key, auto handler) {
+    QAction* action = menu->addAction(text, this, handler);
+    action->setObjectName(name);
+    action->setShortcut(key);
+    return action;
+  };
+  item(file, "&Open...", "FileOpen", QKeySequence::Open, [this] { pages_->OpenFileClick(); });
+  item(file, "&Save", "FileSave", QKeySequence::Save, [this] { pages_->SaveClick(); });
+  item(file, "Save &as...", "FileSaveAs", {}, [this] { pages_->SaveAsClick(); });
+  item(file, "&Close page", "FileClose", Qt::CTRL | Qt::Key_F4, [this] { pages_->CloseClick(); });
+  file->addSeparator();
+  item(file, "&Find...", "EditFind", QKeySequence::Find, [this] {
+    FindDialog()->show();
+    FindDialog()->raise();
+  });
+  item(file, "Find &next", "EditFindNext", Qt::Key_F3, [this] {
+    if (!FindDialog()->FindNext()) FindDialog()->show();
+  });
+  item(file, "Find in f&iles...", "EditFindInFiles", Qt::CTRL | Qt::SHIFT | Qt::Key_F, [this] {
+    FindInFilesDialog()->show();
+    FindInFilesDialog()->raise();
+  });
+  file->addSeparator();
   file->addAction("&Load...", this, [this] { LoadProgramAction(); })->setObjectName("LoadProgram");
   file->addAction("Save &HEX...", this, [this] { SaveHEXClick(); })->setObjectName("SaveHEX");
   file->addAction("E&xit", this, [this] { FileExit1Execute(); })->setObjectName("FileExit1");
@@ -204,6 +283,7 @@ void MainWindow::SyncViews() {
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
   }
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
+  pages_->Sync();
   if (actions_ != nullptr) actions_->Sync();
   terminal_->Editor()->Render();
 }
@@ -255,6 +335,15 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     Loading() { Docking().ProjectLoading = true; }
     ~Loading() { Docking().ProjectLoading = false; }
   } loading;
+  // The editor pages that were open, each at its caret line.
+  for (int n = 1;; ++n) {
+    const std::string name = file.ReadString(kFilesSection, "FILE" + std::to_string(n));
+    if (name.empty()) break;
+    const int32_t page = OpenFileInEditor(name, true);
+    pages_->Sync();
+    const int line = std::atoi(file.ReadString(kFilesSection, "Pos" + std::to_string(n)).c_str());
+    if (CodeEditWidget* editor = pages_->Page(page); editor != nullptr && line > 0) editor->GoToLine(line);
+  }
   for (TDockableForm* w : ToolWindows()) {
     w->Loaded = false;
     w->LoadLayout(file);
@@ -274,6 +363,12 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
   }
   for (const TDockableForm* w : ToolWindows())
     file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
+  file.EraseSection(kFilesSection);
+  for (int32_t page = 0; page < pages_->Count(); ++page) {
+    const std::string n = std::to_string(page + 1);
+    file.WriteString(kFilesSection, "FILE" + n, PageAt(page)->FileName);
+    file.WriteString(kFilesSection, "Pos" + n, std::to_string(pages_->Page(page)->CaretLine() + 1));
+  }
   return file.Save(projectFile);
 }
 
@@ -290,6 +385,8 @@ void MainWindow::LoadProgramAction() {
 }
 
 bool MainWindow::LoadProgram(const std::string& fileName) {
+  // Without modules of its own, the project is the program's folder, as on the console.
+  if (ProjectLists().ProjectModules.empty() || ProjectLists().ModulesFromFolder) UseProgramFolderAsProject(fileName);
   Loader().LoadFileName = fileName;
   Project().Loader.LastLoadPath = fileName;
   bool loaded = false;
@@ -349,6 +446,7 @@ void MainWindow::OpenLineAssembler() {
 }
 
 void MainWindow::ProgramReset() {
+  ClearLineMark(Views().LocateLine);
   Guarded([] {
     BeginBusy();
     struct Leave {
@@ -356,6 +454,7 @@ void MainWindow::ProgramReset() {
     } leave;
     ResetTarget();
   });
+  ClearSourceMarks();
   UpdateCaption(kCaptionReset);
   disas_->SetExecutionLine(-1);
   disas_->ShowBreakpointImages();
@@ -376,6 +475,11 @@ void MainWindow::closeEvent(QCloseEvent* e) {
   if (Executor().Running) {
     dorvik::Terminal().ExitRequested = true;
     Run().UserBreak = true;
+    e->ignore();
+    return;
+  }
+  // A changed page is saved, dropped or keeps the window open, as the user answers.
+  if (!pages_->CanCloseAll()) {
     e->ignore();
     return;
   }

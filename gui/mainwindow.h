@@ -25,7 +25,10 @@ class QLabel;
 namespace dorvik::gui {
 
 class DebugActions;
+class EditorPages;
 class MainWindow;
+class TFindDlg;
+class TFindInFilesDlg;
 class TLoadDlg;
 
 class MainWindow : public QMainWindow {
@@ -39,6 +42,10 @@ class MainWindow : public QMainWindow {
   TDockableForm* ToolWindow(const QString& name) const;
   // The Debug menu's and tool bar's actions.
   DebugActions* Actions() const { return actions_; }
+  // The editor pages in the centre.
+  EditorPages* Pages() const { return pages_; }
+  TFindDlg* FindDialog();
+  TFindInFilesDlg* FindInFilesDialog();
 
   // The status field "st" + Name (nullptr when there is none).
   QLabel* StatusField(const std::string& name) const;
@@ -82,9 +89,14 @@ class MainWindow : public QMainWindow {
   void OpenLineAssembler();
   void ProgramReset();
   void FileExit1Execute();
+  // The editor page re-activated after a box or when the window comes to the front.
+  void ActivateEditor();
+  // The main window that boxes return to (nullptr when none is open).
+  static MainWindow* Instance();
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
 
  private:
   void BuildStatusPanel(QWidget* parent);
@@ -95,6 +107,9 @@ class MainWindow : public QMainWindow {
   DisasWindow* disas_;
   TLoadDlg* loadDlg_;
   DebugActions* actions_ = nullptr;
+  EditorPages* pages_ = nullptr;
+  TFindDlg* findDlg_ = nullptr;
+  TFindInFilesDlg* findInFilesDlg_ = nullptr;
   QWidget* statusPanel_ = nullptr;
   std::map<std::string, QLabel*> statusFields_;
   QWidget* waitForm_;

@@ -271,18 +271,18 @@ class SessionTest : public QObject {
     QCOMPARE(Field("PC"), QString("PC 0005"));
     QCOMPARE(Field("ACC"), QString("ACC 06"));
 
-    // F9 on the caret line sets a breakpoint there; F5 runs to it.
+    // F5 on the caret line sets a breakpoint there; F9 runs to it.
     DisasWindow* disas = main_->Disassembly();
     main_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main_.get()));
     disas->Rows()->setCurrentRow(disas->RowOf(6));
     QCOMPARE(a->CursorAddress(), 6);
     QCOMPARE(a->ToggleBreakpoint->text(), QString("Set &breakpoint at 0006"));
-    QTest::keyClick(disas->Rows(), Qt::Key_F9);
+    QTest::keyClick(disas->Rows(), Qt::Key_F5);
     QVERIFY(Text().contains("hlt>BR = 0006H\nhlt>"));
     QCOMPARE(Dot(6), 1);
     QCOMPARE(a->ToggleBreakpoint->text(), QString("Clear &breakpoint at 0006"));
-    QTest::keyClick(disas->Rows(), Qt::Key_F5);
+    QTest::keyClick(disas->Rows(), Qt::Key_F9);
     QVERIFY(Text().contains("hlt>GO\nEXECUTION HALTED AT 0006"));
     QCOMPARE(Field("ACC"), QString("ACC 07"));
     QCOMPARE(disas->ExecutionLine(), 6);

@@ -1,0 +1,113 @@
+#pragma once
+// The editor pages in the main window's centre: one tab per source file over
+// a plain-text editor (its own undo, redo and clipboard), a gutter with the
+// line numbers, and the line marks of the engine (execution point, breakpoints,
+// located symbol) drawn in their colours. The pages' files, lines and marks
+// are the engine's (debugger/views.h): the tabs follow them at every sync,
+// and every edit goes back into the engine's lines, which the source lookups
+// read. Saving writes under a temporary name and keeps the old file as .BAK.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <QPlainTextEdit>
+#include <QTabWidget>
+
+namespace dorvik::gui {
+
+class MainWindow;
+
+// One page's editor: the text, the gutter and the marks.
+class CodeEditWidget : public QPlainTextEdit {
+ public:
+  explicit CodeEditWidget(QWidget* parent);
+
+  // The marks: 1-based line -> line colour (blue-green-red, as the engine keeps them).
+  void SetMarks(const std::map<int32_t, uint32_t>& marks);
+  // The colour drawn under a 1-based line (invalid when none).
+  QColor MarkColor(int32_t line) const;
+  // Scrolls so that the 1-based line is in view (the caret stays).
+  void ShowLine(int32_t line);
+  // The 0-based line of the caret.
+  int32_t CaretLine() const { return textCursor().blockNumber(); }
+  // Puts the caret at the start of a 1-based line.
+  void GoToLine(int32_t line);
+
+  std::function<void()> DoubleClicked;  // a double click on a line (the caret is on it)
+  bool Latin1 = false;                  // the file is not UTF-8: its bytes are kept as they are
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+
+ private:
+  friend class LineGutter;
+  int GutterWidth() const;
+  void PaintGutter(QPaintEvent* e);
+  QWidget* gutter_;
+  std::map<int32_t, uint32_t> marks_;
+
+ public:
+  std::function<void()> FocusedIn;
+};
+
+class EditorPages : public QTabWidget {
+ public:
+  explicit EditorPages(MainWindow& main);
+
+  // Brings the tabs up to the engine's pages: new pages, reloaded text, the
+  // marks, the active page and the line to show.
+  void Sync();
+  CodeEditWidget* Page(int32_t page) const;
+  int32_t Count() const { return static_cast<int32_t>(editors_.size()); }
+
+  // The actions of the File menu
+  // File|Open: a file chosen and opened (a failure is one message, no page).
+  void OpenFileClick();
+  bool OpenFile(const std::string& fileName);
+  // Saves the page; a failure is one message, the page keeps its text and stays changed.
+  bool SavePage(int32_t page);
+  bool SavePageAs(int32_t page, const std::string& fileName);
+  void SaveClick();
+  void SaveAsClick();
+  // Closes a page; a changed one asks first (question 37): Cancel keeps it,
+  // and a failed save keeps it too. False when the page stays.
+  bool ClosePageAsk(int32_t page);
+  void CloseClick();
+  // Every changed page asked as by Close; false when the user keeps one open.
+  bool CanCloseAll();
+  bool Modified(int32_t page) const;
+
+  // The active page re-activated: a file changed on disk since it was read
+  // asks whether to read it again (question 43); with Focus the page's editor
+  // takes the focus; the cursor address follows its caret line.
+  void ActivateEditor(bool focus);
+  // The code address and location of the active page's caret line to the debug actions.
+  void UpdateCursorAddress();
+
+  // Edit|Find: the text searched from the caret on (question 28 at the end);
+  // true when it was found (and selected).
+  bool FindNext(const std::string& text, bool matchCase, bool wholeWord);
+
+  // The file dialogs ("" when cancelled); tests set their own.
+  std::function<std::string()> ChooseOpenFile;
+  std::function<std::string(const std::string& current)> ChooseSaveFile;
+
+ private:
+  void AddEditor(int32_t page);
+  void TextEdited(CodeEditWidget* editor);
+  void ShowTitle(int32_t page);
+  int32_t IndexOf(const CodeEditWidget* editor) const;
+
+  MainWindow& main_;
+  std::vector<CodeEditWidget*> editors_;
+  std::vector<uint32_t> loads_;  // the engine's read count each editor shows
+  uint32_t shownRevision_ = UINT32_MAX;
+  bool syncing_ = false;
+};
+
+}  // namespace dorvik::gui
