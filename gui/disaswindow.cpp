@@ -80,8 +80,7 @@ void Pad(std::string& text, size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
 }
 
-}  // namespace
-
+// A row's text in the columns: address, code bytes, source line, label, instruction, comment.
 std::string DisasRowText(const DisasRow& row, const DisasColumns& columns) {
   std::string text = row.Address;
   text += ' ';
@@ -109,6 +108,8 @@ std::string DisasRowText(const DisasRow& row, const DisasColumns& columns) {
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
+
+}  // namespace
 
 DisasWindow::DisasWindow(QMainWindow* main) : TDockableForm("DisasWindow", "Disassembly", main), rows_(new QListWidget(this)) {
   rows_->setObjectName("Rows");

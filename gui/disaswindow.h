@@ -29,9 +29,6 @@ struct DisasColumns {
   size_t Instruction = 0;  // the comments line up after it
 };
 
-// A row's text in the columns: address, code bytes, source line, label, instruction, comment.
-std::string DisasRowText(const DisasRow& row, const DisasColumns& columns);
-
 // The code around the program counter: one row per instruction, its code
 // address kept with the row, breakpoint images, the execution line. The
 // source-line and label columns show once some decoded line has a source
