@@ -302,6 +302,7 @@ std::string DisassembleLine(int32_t addr) {
       item.OpCode = 0xA5;
       item.DisasText = line;
       item.SourceLine = line;
+      item.Comment.clear();
       Link().RxIndex = Link().RxCount;
       text = "DB      0A5H";
     } else if (m.ShowMessageBoxes) {

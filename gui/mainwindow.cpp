@@ -282,6 +282,7 @@ void MainWindow::SyncViews() {
     disas_->Refresh();
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
   }
+  disas_->Sync();
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
   pages_->Sync();
   if (actions_ != nullptr) actions_->Sync();
@@ -395,6 +396,7 @@ bool MainWindow::LoadProgram(const std::string& fileName) {
     loaded = loadDlg_->exec() == 1;
   });
   disas_->RecreateInterior();
+  if (!disas_->isHidden()) disas_->SelectHostPage();
   disas_->LocateAddress(static_cast<uint16_t>(Run().CurrentPC));
   SyncViews();
   return loaded;

@@ -7,6 +7,9 @@
 #include "gui/dockable.h"
 #include "gui/terminaledit.h"
 
+class QAction;
+class QMenu;
+
 namespace dorvik::gui {
 
 class MainWindow;
@@ -19,6 +22,11 @@ class TerminalWindow : public TDockableForm {
   KeyAction EnterLine(const std::string& line);
   // Shows the window; a console that was closed takes its output again.
   void ShowTerminal();
+  // The console's own popup menu, shown in place of the text view's stock
+  // edit menu: Close.
+  QMenu* terPopupMenu() const { return terPopupMenu_; }
+  QAction* terCloseItem() const { return terCloseItem_; }
+  void terCloseItemClick();
 
  protected:
   // Closed by the user: the console drops its output until it is shown again.
@@ -26,6 +34,8 @@ class TerminalWindow : public TDockableForm {
 
  private:
   TerminalEdit* editor_;
+  QMenu* terPopupMenu_;
+  QAction* terCloseItem_;
 };
 
 }  // namespace dorvik::gui

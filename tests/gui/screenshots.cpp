@@ -1,22 +1,29 @@
 // Screenshots of the workbench for review (never compared): the main window
 // with its docks after a short session, its debug tool bar, with the
-// disassembly as a page of the bottom area, and with the terminal floating. Writes PNG files into the
+// disassembly as a page of the bottom area, with the terminal floating, and
+// the disassembly of examples/sum with its labels after a load. Writes PNG files into the
 // folder given as the argument (scripts/screenshots.sh runs it under Xvfb),
 // or into a temporary folder of its own when run as a test.
 
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 
 #include <cstdio>
+#include <memory>
 
+#include "assembler/context.h"
+#include "assembler/driver.h"
 #include "gui/debugactions.h"
+#include "gui/loaddialog.h"
 #include "gui/mainwindow.h"
 #include "lang/scanner.h"
+#include "project/projectfile.h"
 #include "tests/support/gui_fixture.h"
 
 using namespace dorvik;
@@ -44,6 +51,8 @@ int main(int argc, char** argv) {
   const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path());
   if (!folder.exists() && !QDir().mkpath(folder.path())) return 1;
   platform::ScriptedReporter boxes;
+  platform::ScriptedDialogs dialogs;
+  platform::SetDialogUi(&dialogs);
   if (!testing::StartEngine(&boxes)) return 1;
   bool ok = true;
   {
@@ -72,6 +81,24 @@ int main(int argc, char** argv) {
     main.Terminal()->ShowTerminal();
     main.Terminal()->move(main.geometry().center());
     ok = Shoot(main, folder, "workbench-floating") && ok;
+
+    // examples/sum assembled with its symbols and loaded: the rows show the labels.
+    main.Terminal()->close();
+    main.Disassembly()->setFloating(false);
+    main.addDockWidget(Qt::LeftDockWidgetArea, main.Disassembly());
+    main.resizeDocks({main.Disassembly()}, {720}, Qt::Horizontal);
+    const std::string source = QDir(temporary.path()).filePath("sum.a51").toStdString();
+    QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source));
+    {
+      auto context = std::make_unique<as::AsmContext>();
+      as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
+    }
+    UseProgramFolderAsProject(source);
+    gui::TLoadDlg* dlg = main.LoadDialog();
+    testing::WhenModal("LoadDlg", [dlg](QWidget*) { QTest::mouseClick(dlg->BtnLoad, Qt::LeftButton); });
+    main.LoadProgram(QDir(temporary.path()).filePath("sum.obj").toStdString());
+    main.Disassembly()->FillFromAddress(0x30);
+    ok = Shoot(main, folder, "disassembly-labels") && ok;
   }
   testing::StopEngine();
   return ok ? 0 : 1;
