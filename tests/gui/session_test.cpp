@@ -889,14 +889,15 @@ class SessionTest : public QObject {
   // A patch with the line assembler leaves the disassembly's labels as they
   // were; the dialog itself proposes the next instruction with plain numbers.
   void lineAssemblerKeepsTheLabels() {
-    const std::string source = (dir_.path() + "/sum.a51").toStdString();
+    QTemporaryDir folder;
+    const std::string source = (folder.path() + "/sum.a51").toStdString();
     QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source)));
     {
       auto context = std::make_unique<as::AsmContext>();
       as::AssembleFileWithControls(*context, source, "OBJECT DEBUG NOPRINT");
     }
     UseProgramFolderAsProject(source);
-    main_->ChooseProgramFile = [this] { return (dir_.path() + "/sum.obj").toStdString(); };
+    main_->ChooseProgramFile = [object = (folder.path() + "/sum.obj").toStdString()] { return object; };
     WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton); });
     main_->LoadProgramAction();
     DisasWindow* disas = main_->Disassembly();
