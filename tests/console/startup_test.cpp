@@ -158,7 +158,7 @@ TEST(ConsoleStartTest, ReadmeTimeoutRecipeAlwaysEndsWithTheHaltReport) {
   ASSERT_NE(at, std::string::npos);
   std::string recipe = readme.substr(at + 1, readme.find('`', at + 1) - at - 1);
   ASSERT_NE(recipe.find(" 60 build/bin/dorvik51 < commands.txt"), std::string::npos) << recipe;
-  recipe.replace(recipe.find(" 60 "), 4, " 0.3 ");
+  recipe.replace(recipe.find(" 60 "), 4, " 1 ");
   const fs::path dir = tu::ScratchDir("timeout");
   fs::create_directories(dir / "build");
   fs::create_directory_symlink(DORVIK_BIN_DIR, dir / "build/bin");
