@@ -15,7 +15,7 @@ namespace dorvik {
 
 // The rendering's state; one instance, reached through LineRender().
 struct LineRenderState {
-  // Set by the line assembler: operands are rendered as plain numbers and get no comment.
+  // Set by the line assembler while it runs: operands are rendered as plain numbers and get no comment.
   bool NoSymbolicOperands = false;
   // Columns of the disassembly window in use: some line has a source reference / a label.
   bool LineNumberColumnUsed = false;

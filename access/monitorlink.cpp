@@ -117,13 +117,14 @@ void PauseOnLine(int32_t ms) {
 
 // A reply line the monitor ends with CR LF and no prompt (the step, the
 // register list, the BR query): Line, without the line ends around it.
-// False (reported once) when it refused, stopped short or said nothing.
+// False (reported once) when it refused, stopped short or said nothing. A
+// refusal fails the command also during a step, where error 107 leaves the
+// error flag clear: the message box took the received text with it.
 bool TakeReplyLine(std::string& line) {
   line.clear();
   const LinkState& l = Link();
   const int32_t from = l.RxIndex;
-  MonitorWaitReply();
-  if (Failed()) return false;
+  if (!MonitorWaitReply() || Failed()) return false;
   if (l.RxCount == from) {
     ReportError(err::kTargetDeviceNotResponding);
     return false;
@@ -306,16 +307,17 @@ bool MonitorReadUntil(char c) {
   return true;
 }
 
-void MonitorWaitReply() {
+bool MonitorWaitReply() {
   Scanner().ParsingReply = true;
   // Nothing within 300 ms: a monitor whose output was held gets XON and one more wait.
   if (LinkWaitForChar(kMonitorCharTimeoutMs, false) != LinkWait::Char &&
       (!MonitorSendXon() || LinkWaitForChar(kMonitorCharTimeoutMs, false) != LinkWait::Char)) {
     Scanner().ParsingReply = false;
-    return;
+    return !Failed();
   }
-  MonitorReadUntil('\n');
+  const bool read = MonitorReadUntil('\n');
   Scanner().ParsingReply = false;
+  return read;
 }
 
 std::string MonitorReplyText(int32_t start, int32_t count) {

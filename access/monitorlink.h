@@ -42,7 +42,9 @@ bool MonitorReadUntil(char c);
 // number (into TargetErrorNumber) and its reply text as the message's argument.
 void MonitorTakeErrorReply(std::string& arg1);
 // Waits for a reply line (300 ms for its first character; XON when none came).
-void MonitorWaitReply();
+// False when the monitor refused (its error reported) or the line failed,
+// also where a running program leaves the error flag clear after error 107.
+bool MonitorWaitReply();
 // Up to Count characters of the receive buffer from Start, before the first CR.
 std::string MonitorReplyText(int32_t start, int32_t count);
 // Out.size() bytes from Addr into Out (the receive state consumed).

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include <QApplication>
 #include <QTimer>
@@ -44,10 +45,21 @@ std::string ProjectFileName(int argc, char** argv, const std::string& program) {
   return dorvik::platform::ChangeFileExt(program, ".QPC");
 }
 
+constexpr const char* kUsage =
+    "usage: dorvik51-gui [PROJECT.QPC]\n"
+    "  PROJECT.QPC  the project file (its extension in upper case): target, load options, modules,\n"
+    "               window places; without it dorvik51-gui.QPC beside the program, and a name\n"
+    "               with another extension (such as p.qpc) gives no project at all\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace dorvik;
+  // As every program of the project: --help prints the usage and ends (no window).
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   QApplication app(argc, argv);
   const std::string program = platform::ProgramPath(argv[0]);
   SetSettingsFileNames(program, std::filesystem::temp_directory_path().string());

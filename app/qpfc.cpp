@@ -17,8 +17,11 @@
 
 namespace {
 
+constexpr const char* kUsage = "usage: qpfc OUTPUT.QPF 51=FILE [NAME=FILE]...\n";
+
+// A bad command line: the usage on standard error, status 2.
 int Usage() {
-  std::fprintf(stderr, "usage: qpfc OUTPUT.QPF 51=FILE [NAME=FILE]...\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
@@ -34,6 +37,10 @@ void PrintLastError(std::string_view name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc < 3) return Usage();
   std::string output = argv[1];
   std::error_code ec;

@@ -9,6 +9,7 @@
 #include "access/linkstate.h"
 #include "base/messages.h"
 #include "base/runstate.h"
+#include "base/text.h"
 #include "debugger/breakpoints.h"
 #include "debugger/executor.h"
 #include "debugger/runcontrol.h"
@@ -193,11 +194,13 @@ void CmdRbs() {
   if (!TargetStopped()) return;
   const uint8_t token = GetToken();
   if (token == tok::kEndOfLine) {
-    // The bank the status fields show, read afresh from the target.
+    // The bank the status fields show, read afresh from the target; a board
+    // fills them at its first stop, and shows bank 0 until then.
     RefreshDebugViews();
+    const std::string shown = RegisterText("RBS");
     OutToken(tok::kRBS);
     OutToken(tok::kEqual);
-    OutText(RegisterText("RBS"));
+    OutText(shown.empty() ? "0" : shown);
     NewLine();
     return;
   }
@@ -211,9 +214,15 @@ void CmdRbs() {
   }
   const auto bank = static_cast<uint8_t>(value);
   // The target's PSW takes the bank (the monitor its RBS register); the
-  // status fields follow.
+  // status fields follow, also on a board that reports no registers.
   if (!TargetSetRegister(tok::kRBS, bank)) return;
   RefreshDebugViews();
+  const std::string pswText = RegisterText("PSW");
+  uint8_t psw = 0;
+  if (pswText.size() == 2 && HexDigitValue(pswText[0]) < 16 && HexDigitValue(pswText[1]) < 16)
+    psw = static_cast<uint8_t>(HexDigitValue(pswText[0]) * 16 + HexDigitValue(pswText[1]));
+  SetRegisterText("PSW", FormatHex2(static_cast<uint8_t>((psw & ~0x18) | bank << 3)));
+  SetRegisterText("RBS", std::to_string(bank));
 }
 
 void CmdRegister() {

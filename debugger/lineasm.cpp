@@ -1,6 +1,7 @@
 #include "debugger/lineasm.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "access/disasline.h"
 #include "access/linerender.h"
@@ -154,6 +155,21 @@ bool WriteCode(uint16_t address, const std::vector<uint8_t>& bytes) {
 
 std::string InstructionAt(uint16_t address) { return TrimBlanks(DisassembleLine(address)); }
 
+// While a statement is assembled, code lines show plain numbers: the
+// instruction proposed for the next address goes back to the assembler,
+// which knows none of the debugger's symbols. The disassembly and the
+// console get their symbols back afterwards.
+class PlainOperands {
+ public:
+  PlainOperands() : was_(std::exchange(LineRender().NoSymbolicOperands, true)) {}
+  ~PlainOperands() { LineRender().NoSymbolicOperands = was_; }
+  PlainOperands(const PlainOperands&) = delete;
+  PlainOperands& operator=(const PlainOperands&) = delete;
+
+ private:
+  bool was_;
+};
+
 }  // namespace
 
 void CreateLineAssembler() {
@@ -209,7 +225,7 @@ bool AcceptAsmAddress() {
 
 bool AssembleStatement() {
   LineAsmState& s = LineAsm();
-  LineRender().NoSymbolicOperands = true;
+  const PlainOperands plain;
   s.Result.clear();
   if (!AcceptAsmAddress()) return false;  // the address field keeps the focus
   const uint16_t address = Run().AsmLineAddress;

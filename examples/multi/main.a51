@@ -1,4 +1,4 @@
-; main.a51 - doubles a byte three times; the work is in the included files
+; main.a51 - doubles a byte twice; the work is in the included files
 $DEBUG
         NAME    MAIN
 $INCLUDE(defs.inc)

@@ -92,13 +92,16 @@ TEST_P(LinkFaultsTest, FailedStepIsOneMessage) {
   struct Row {
     Fault fault;
     int monitorError, aducError;
+    uint32_t passing = 0;  // commands that pass before the fault strikes
   };
   const Row rows[] = {{Fault::Silent, err::kTargetDeviceNotResponding, err::kTargetDeviceNotResponding},
                       {Fault::Cut, err::kReceiveTimeout, err::kReceiveTimeout},
-                      {Fault::Nak, err::kTargetError, err::kFramingError}};
+                      {Fault::Nak, err::kTargetError, err::kFramingError},
+                      // The PC set, then the step command itself refused.
+                      {Fault::Nak, err::kTargetError, err::kFramingError, 1}};
   for (const Row& r : rows) {
-    SCOPED_TRACE(int(r.fault));
-    Fake().SetFault(r.fault);
+    SCOPED_TRACE(int(r.fault) * 10 + int(r.passing));
+    Fake().SetFault(r.fault, r.passing);
     EXPECT_LT(Timed("STEP FROM 0"), 6000);
     EXPECT_EQ(Errors(), std::vector<int>{Monitor() ? r.monitorError : r.aducError});
     EXPECT_EQ(out_.find("----->"), std::string::npos) << out_;

@@ -32,6 +32,12 @@ struct WireCase {
 
 // One command of each family, in an order that builds on the one before.
 constexpr WireCase kMonitorCases[] = {
+    // The register bank before any stop has filled the status fields: bank 0,
+    // nothing asked of the board; a bank set is the one shown.
+    {"RBS", "", "RBS =0\n"},
+    {"RBS = 2", "RBS=0002\r", ""},
+    {"RBS", "", "RBS =2\n"},
+    {"RBS = 0", "RBS=0000\r", ""},
     // Memory display: one read per chunk of 16 (16, 16, 8), addresses as words.
     {"XBYTE 100 TO 104", "XBYT 00100 TO 00104\r", "XDATA  0100=11,22,33,44,A0 ' .\"3D  '\n"},
     {"XBYTE 100 TO 127", "XBYT 00100 TO 0010F\rXBYT 00110 TO 0011F\rXBYT 00120 TO 00127\r",

@@ -3,7 +3,8 @@
 // and Ctrl+D and Alt+X that end it with the terminal's modes restored.
 // Esc, Ctrl+C and a typed HALT stop a GO that runs forever. On pipes: the
 // prompt shows while the console waits, a GO is waited for, and SIGINT and
-// SIGTERM stop it and end the program.
+// SIGTERM stop it and end the program. On a fake monitor board: RBS before
+// the first stop and a step that the board refuses.
 
 #include <gtest/gtest.h>
 
@@ -19,12 +20,16 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <vector>
+
+#include "tests/support/fake_targets.h"
+
 namespace {
 
 class PtyRun {
  public:
   // Pipes: standard input and output are two pipes instead of the terminal.
-  explicit PtyRun(bool pipes = false) {
+  explicit PtyRun(bool pipes = false, std::vector<std::string> args = {}) {
     int in[2] = {-1, -1};
     int out[2] = {-1, -1};
     if (pipes) {
@@ -52,7 +57,10 @@ class PtyRun {
     }
     if (pid_ == 0) {
       const std::string bin = std::string(DORVIK_BIN_DIR) + "/dorvik51";
-      execl(bin.c_str(), bin.c_str(), static_cast<char*>(nullptr));
+      std::vector<char*> argv{const_cast<char*>(bin.c_str())};
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(bin.c_str(), argv.data());
       _exit(127);
     }
     if (pipes) {
@@ -317,5 +325,33 @@ void SignalEndsAPipedRun(int sig, int status) {
 TEST(PipeTest, SigintStopsARunAndEndsWith130) { SignalEndsAPipedRun(SIGINT, 130); }
 
 TEST(PipeTest, SigtermStopsARunAndEndsWith143) { SignalEndsAPipedRun(SIGTERM, 143); }
+
+// On a fake monitor board: RBS before any stop shows bank 0 without asking
+// the board; a step command that the monitor refuses is one message (its own
+// error text), the step ends, and the next command works.
+TEST(PtyTest, MonitorBoardRbsAtStartAndRefusedStep) {
+  dorvik::testing::FakeTarget fake(dorvik::testing::FakeTarget::Kind::Monitor);
+  ASSERT_TRUE(fake.Started());
+  fake.Poke(dorvik::kSpaceXData, 0, {0x5A});
+  PtyRun run(false, {"--port", fake.Device(), "--target", "OVIX52"});
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("RBS\r");
+  ASSERT_TRUE(run.WaitFor("RBS =0\r")) << run.Output();
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  fake.SetFault(dorvik::testing::Fault::Nak, 1);  // the PC goes in, the step command is refused
+  run.Send("STEP FROM 0\r");
+  ASSERT_TRUE(run.WaitFor("Error #107: Target error: \"ERR 05 COMMAND REFUSED\""));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("XBYTE 0\r");
+  ASSERT_TRUE(run.WaitFor("XDATA  0000=5A"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_EQ(run.Output().find("Error #161"), std::string::npos) << run.Output();
+  EXPECT_EQ(run.Output().find("----->"), std::string::npos) << run.Output();
+  const std::string wire = fake.Received();
+  EXPECT_NE(wire.find("PC=0000\rS\r\x1b"), std::string::npos) << wire;
+}
 
 }  // namespace

@@ -44,6 +44,8 @@
 #include "gui/dockable.h"
 #include "gui/loaddialog.h"
 #include "gui/mainwindow.h"
+#include "gui/qtdialogs.h"
+#include "gui/validators.h"
 #include "lang/scanner.h"
 #include "loader/loader.h"
 #include "machine/images.h"
@@ -882,6 +884,52 @@ class SessionTest : public QObject {
              qPrintable(edit->toPlainText()));
     QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0044"));
     QCOMPARE(main_->StatusField("stSP")->text(), QString("SP 61"));
+  }
+
+  // A patch with the line assembler leaves the disassembly's labels as they
+  // were; the dialog itself proposes the next instruction with plain numbers.
+  void lineAssemblerKeepsTheLabels() {
+    QTemporaryDir folder;
+    const std::string source = (folder.path() + "/sum.a51").toStdString();
+    QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source)));
+    {
+      auto context = std::make_unique<as::AsmContext>();
+      as::AssembleFileWithControls(*context, source, "OBJECT DEBUG NOPRINT");
+    }
+    UseProgramFolderAsProject(source);
+    main_->ChooseProgramFile = [object = (folder.path() + "/sum.obj").toStdString()] { return object; };
+    WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton); });
+    main_->LoadProgramAction();
+    DisasWindow* disas = main_->Disassembly();
+    const auto row = [disas](uint16_t address) {
+      disas->LocateAddress(address);
+      return disas->Rows()->item(disas->RowOf(address))->text();
+    };
+    QVERIFY2(row(0x3A).contains("LCALL   ADDBYTE"), qPrintable(row(0x3A)));
+    QString proposed;
+    WhenModal("AssemblyDialog", [&proposed](QWidget* w) {
+      auto* dialog = static_cast<LineAsmDialog*>(w);
+      dialog->comboASMAddress->setEditText("3D");
+      dialog->comboASMStatement->setEditText("INC DPTR");
+      QTest::mouseClick(dialog->btnAssembly, Qt::LeftButton);
+      proposed = dialog->comboASMStatement->currentText();
+      QTest::mouseClick(dialog->btnDone, Qt::LeftButton);
+    });
+    main_->OpenLineAssembler();
+    QVERIFY2(proposed.contains("R6,03AH"), qPrintable(proposed));
+    QVERIFY2(row(0x3A).contains("LCALL   ADDBYTE"), qPrintable(row(0x3A)));
+    QVERIFY2(row(0x3E).contains("DJNZ    R6,NEXT"), qPrintable(row(0x3E)));
+    // So does a second patch, and the console's code lines too.
+    WhenModal("AssemblyDialog", [](QWidget* w) {
+      auto* dialog = static_cast<LineAsmDialog*>(w);
+      dialog->comboASMAddress->setEditText("3D");
+      dialog->comboASMStatement->setEditText("INC DPTR");
+      QTest::mouseClick(dialog->btnAssembly, Qt::LeftButton);
+      QTest::mouseClick(dialog->btnDone, Qt::LeftButton);
+    });
+    main_->OpenLineAssembler();
+    QVERIFY2(row(0x3E).contains("DJNZ    R6,NEXT"), qPrintable(row(0x3E)));
+    QCOMPARE(Images().CodeImage[0x3D], uint8_t{0xA3});
   }
 
  private:
