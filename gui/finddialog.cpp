@@ -13,6 +13,7 @@
 #include "debugger/views.h"
 #include "editor/codeeditor.h"
 #include "gui/editorpages.h"
+#include "gui/mainwindow.h"
 #include "gui/widgets.h"
 
 namespace dorvik::gui {
@@ -115,6 +116,7 @@ void TFindInFilesDlg::OpenHit(int row) {
   if (row < 0 || static_cast<size_t>(row) >= hits_.size()) return;
   const FileHit& hit = hits_[static_cast<size_t>(row)];
   SetLineMark(hit.Line + 1, Views().LocateLine, hit.FileName, kLocateLineColor, true, true);
+  if (MainWindow* main = MainWindow::Instance()) main->SyncViews();
 }
 
 }  // namespace dorvik::gui

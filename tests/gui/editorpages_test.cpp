@@ -1,0 +1,307 @@
+// The editor pages of the workbench: a program debugged in its source (the
+// execution line navy, breakpoints red, set with F5 on a source line, a step
+// into an include file, the disassembly for a stop without a source line),
+// breakpoints kept over a reload, files opened, edited, saved with a backup,
+// read again when changed on disk, closed with the question, searched; and
+// the files that cannot be edited refused with one message.
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+#include "assembler/context.h"
+#include "assembler/driver.h"
+#include "base/messages.h"
+#include "base/projectlists.h"
+#include "base/runstate.h"
+#include "debugger/breakpoints.h"
+#include "debugger/runcontrol.h"
+#include "debugger/views.h"
+#include "gui/debugactions.h"
+#include "gui/editorpages.h"
+#include "gui/finddialog.h"
+#include "gui/loaddialog.h"
+#include "gui/mainwindow.h"
+#include "gui/terminaledit.h"
+#include "objfiles/listmap.h"
+#include "project/projectfile.h"
+#include "tests/support/gui_fixture.h"
+
+using namespace dorvik;
+using namespace dorvik::gui;
+using namespace dorvik::testing;
+
+namespace {
+
+const QColor kNavy(0, 0, 128);
+const QColor kRed(255, 0, 0);
+const QColor kSkyBlue(166, 202, 240);
+
+}  // namespace
+
+class EditorPagesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    QVERIFY(StartEngine(&boxes_));
+    main_ = std::make_unique<MainWindow>();
+    main_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    pages_ = main_->Pages();
+    // The keys of the actions reach an active window.
+    main_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+    QVERIFY(dir_.isValid());
+  }
+  void cleanup() {
+    // A test that failed with a changed page must not leave a question behind.
+    for (int32_t page = 0; page < pages_->Count(); ++page) pages_->Page(page)->document()->setModified(false);
+    main_.reset();
+    StopEngine();
+  }
+
+  // examples/sum: F5 on NEXT and on DONE, F9, and the stop marks line 15 navy
+  // with DONE red; F7 moves the navy line into ADDBYTE; a reload keeps BR = NEXT.
+  void stopsAreShownInTheSource() {
+    const std::string source = Copy("sum/sum.a51", "sum.a51");
+    Assemble(source);
+    Load(Path("sum.obj"));
+    QVERIFY(pages_->OpenFile(source));
+    CodeEditWidget* page = pages_->Page(0);
+    page->GoToLine(15);
+    QTest::keyClick(page, Qt::Key_F5);
+    QVERIFY(Terminal().contains("BR = 003AH"));
+    QCOMPARE(main_->Actions()->ToggleBreakpoint->text(), QString("Clear &breakpoint at :SUM#15"));
+    page->GoToLine(19);
+    QTest::keyClick(page, Qt::Key_F5);
+    QCOMPARE(page->MarkColor(15), kRed);
+    QCOMPARE(page->MarkColor(19), kRed);
+    QTest::keyClick(page, Qt::Key_F9);
+    QVERIFY(Terminal().contains("EXECUTION HALTED AT 003A"));
+    QCOMPARE(page->MarkColor(15), kNavy);
+    QCOMPARE(page->MarkColor(19), kRed);
+
+    QTest::keyClick(page, Qt::Key_F7);
+    QCOMPARE(Field("PC"), QString("PC 0044"));
+    QCOMPARE(page->MarkColor(23), kNavy);
+    QCOMPARE(page->MarkColor(15), kRed);  // the breakpoint shows again under the old execution line
+
+    // A line without code sets nothing and says why.
+    page->GoToLine(1);
+    boxes_.Clear();
+    QTest::keyClick(page, Qt::Key_F5);
+    QCOMPARE(boxes_.Shown().size(), size_t{1});
+    QCOMPARE(QString::fromStdString(boxes_.Shown()[0].Caption), QString("Warning #44"));
+
+    // The same program loaded again: no question, both breakpoints still set and marked.
+    boxes_.Clear();
+    Load(Path("sum.obj"));
+    for (const auto& box : boxes_.Shown()) QVERIFY2(box.Caption != "Warning #62", box.Text.c_str());
+    QCOMPARE(QString::fromStdString(Breakpoints().BreakTable[0].Location), QString(":SUM.NEXT"));
+    QCOMPARE(QString::fromStdString(Breakpoints().BreakTable[1].Location), QString(":SUM.DONE"));
+    QCOMPARE(pages_->Page(0)->MarkColor(15), kRed);
+
+    // RESET shows where the program starts.
+    Type("RESET CPU");
+    QCOMPARE(pages_->Page(0)->MarkColor(8), kNavy);
+  }
+
+  // examples/multi: a step into code of an include file opens it with the mark.
+  void aStepIntoAnIncludeFileOpensIt() {
+    for (const char* name : {"main.a51", "defs.inc", "twice.inc"}) Copy(std::string("multi/") + name, name);
+    Assemble(Path("main.a51"));
+    Load(Path("main.obj"));
+    Type("GO TILL 35");
+    QCOMPARE(pages_->Count(), 1);
+    QCOMPARE(pages_->Page(0)->MarkColor(12), kNavy);  // CALL TWICE
+    QTest::keyClick(pages_->Page(0), Qt::Key_F7);
+    QCOMPARE(pages_->Count(), 2);
+    QCOMPARE(pages_->currentIndex(), 1);
+    QVERIFY(PageAt(1)->FileName.ends_with("twice.inc"));
+    QCOMPARE(pages_->Page(1)->MarkColor(2), kNavy);  // TWICE: NOP
+    QCOMPARE(pages_->Page(0)->MarkColor(12), kRed);  // TILL's breakpoint, under the execution line before
+  }
+
+  // A stop inside an instruction has no listing line: question 19, then the disassembly.
+  void aStopWithoutASourceLineAsksAndShowsTheDisassembly() {
+    WriteFile(Path("t.a51"), "$DEBUG\n\tNAME T\n\tCSEG AT 0\n\tSJMP MID+1\nMID:\tMOV A,#0\n\tSJMP $\n\tEND\n");
+    Assemble(Path("t.a51"));
+    Load(Path("t.obj"));
+    main_->Disassembly()->hide();
+    boxes_.Clear();
+    boxes_.QueueAnswer(platform::kBoxYes);
+    Type("GO TILL 3");
+    QCOMPARE(boxes_.Shown().size(), size_t{1});
+    QCOMPARE(QString::fromStdString(boxes_.Shown()[0].Caption), QString("Warning #19"));
+    QVERIFY(main_->Disassembly()->isVisible());
+    QCOMPARE(main_->Disassembly()->ExecutionLine(), 3);
+    QCOMPARE(ExecLine().Line, -1);
+  }
+
+  // Save writes the new text and keeps the old file as .BAK; Close asks about
+  // a changed page; a page that cannot be written stays changed.
+  void savingKeepsTheOldFileAndClosingAsks() {
+    const std::string file = Path("a.a51");
+    WriteFile(file, "\tNOP\r\n\tNOP\r\n");
+    QVERIFY(pages_->OpenFile(file));
+    CodeEditWidget* page = pages_->Page(0);
+    page->moveCursor(QTextCursor::End);
+    page->insertPlainText("\n\tINC A");
+    QVERIFY(pages_->Modified(0));
+    QCOMPARE(pages_->tabText(0), QString("a.a51 *"));
+    QVERIFY(pages_->SavePage(0));
+    QCOMPARE(QString::fromStdString(ReadFile(file)), QString("\tNOP\r\n\tNOP\r\n\tINC A\r\n"));
+    QCOMPARE(QString::fromStdString(ReadFile(file + ".BAK")), QString("\tNOP\r\n\tNOP\r\n"));
+    QVERIFY(!pages_->Modified(0));
+
+    page->insertPlainText("X");
+    boxes_.QueueAnswer(platform::kBoxCancel);
+    QVERIFY(!pages_->ClosePageAsk(0));
+    QCOMPARE(pages_->Count(), 1);
+    QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Warning #37"));
+
+    // A folder in the way: one message, the text and the changed state kept.
+    boxes_.Clear();
+    QDir(dir_.path()).mkdir("b.a51");
+    QVERIFY(!pages_->SavePageAs(0, Path("b.a51")));
+    QCOMPARE(boxes_.Shown().size(), size_t{1});
+    QCOMPARE(QString::fromStdString(boxes_.Shown()[0].Caption), QString("Error #404"));
+    QVERIFY(pages_->Modified(0));
+    QVERIFY(page->toPlainText().endsWith("X"));
+
+    boxes_.QueueAnswer(platform::kBoxNo);
+    QVERIFY(pages_->ClosePageAsk(0));
+    QCOMPARE(pages_->Count(), 0);
+    QCOMPARE(QString::fromStdString(ReadFile(file)), QString("\tNOP\r\n\tNOP\r\n\tINC A\r\n"));
+  }
+
+  // A file changed on disk asks when its page is activated; Yes reads it again.
+  void aFileChangedOnDiskAsksToReadItAgain() {
+    const std::string file = Path("c.a51");
+    WriteFile(file, "\tNOP\n");
+    QVERIFY(pages_->OpenFile(file));
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::seconds(5));
+    WriteFile(file, "\tRET\n");
+    boxes_.Clear();
+    boxes_.QueueAnswer(platform::kBoxYes);
+    pages_->ActivateEditor(false);
+    QCOMPARE(boxes_.Shown().size(), size_t{1});
+    QCOMPARE(QString::fromStdString(boxes_.Shown()[0].Caption), QString("Warning #43"));
+    QCOMPARE(pages_->Page(0)->toPlainText(), QString("\tRET"));
+    pages_->ActivateEditor(false);  // asked once
+    QCOMPARE(boxes_.Shown().size(), size_t{1});
+  }
+
+  // Find in the page (match case, whole word) and in the project's sources.
+  void findAndFindInFiles() {
+    const std::string source = Copy("sum/sum.a51", "sum.a51");
+    UseProgramFolderAsProject(source);
+    QVERIFY(pages_->OpenFile(source));
+    CodeEditWidget* page = pages_->Page(0);
+    QVERIFY(pages_->FindNext("addbyte", false, true));
+    QCOMPARE(page->textCursor().blockNumber(), 14);  // NEXT: CALL ADDBYTE
+    QCOMPARE(page->textCursor().selectedText(), QString("ADDBYTE"));
+    QVERIFY(pages_->FindNext("addbyte", false, true));
+    QCOMPARE(page->textCursor().blockNumber(), 21);  // ADDBYTE:
+    boxes_.QueueAnswer(platform::kBoxNo);
+    QVERIFY(!pages_->FindNext("ADDBYTE", true, true));
+    QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Warning #28"));
+
+    TFindInFilesDlg* dlg = main_->FindInFilesDialog();
+    dlg->comboText->setEditText("djnz");
+    QCOMPARE(dlg->Search(), 1);
+    QVERIFY2(dlg->listHits->item(0)->text().contains(QRegularExpression("sum.a51:17: +DJNZ +R6,NEXT$")),
+             qPrintable(dlg->listHits->item(0)->text()));
+    dlg->OpenHit(0);
+    QCOMPARE(pages_->Page(0)->MarkColor(17), kSkyBlue);
+    dlg->comboText->setEditText("nothing like it");
+    QCOMPARE(dlg->Search(), 0);
+  }
+
+  // Missing, a folder, not text: one message each and no page; a file of too
+  // many lines opens view-only after warning 31.
+  void filesThatCannotBeEdited() {
+    QDir(dir_.path()).mkdir("folder.a51");
+    WriteFile(Path("binary.obj"), std::string("\x02\x00\x01", 3));
+    const struct {
+      std::string File;
+      const char* Caption;
+    } rows[] = {{Path("missing.a51"), "Error #402"}, {Path("folder.a51"), "Error #402"}, {Path("binary.obj"), "Error #402"}};
+    for (const auto& row : rows) {
+      boxes_.Clear();
+      QVERIFY(!pages_->OpenFile(row.File));
+      QCOMPARE(boxes_.Shown().size(), size_t{1});
+      QCOMPARE(QString::fromStdString(boxes_.Shown()[0].Caption), QString(row.Caption));
+      QCOMPARE(pages_->Count(), 0);
+    }
+    std::string longText;
+    for (size_t i = 0; i <= kEditableLineLimit; ++i) longText += "\tNOP\n";
+    WriteFile(Path("long.a51"), longText);
+    boxes_.Clear();
+    QVERIFY(pages_->OpenFile(Path("long.a51")));
+    QCOMPARE(QString::fromStdString(boxes_.Shown().at(0).Caption), QString("Warning #31"));
+    QVERIFY(pages_->Page(0)->isReadOnly());
+  }
+
+  // The open pages come back with the project, each at its caret line.
+  void openPagesAreKeptInTheProject() {
+    const std::string file = Path("d.a51");
+    WriteFile(file, "\tNOP\n\tNOP\n\tRET\n");
+    QVERIFY(pages_->OpenFile(file));
+    pages_->Page(0)->GoToLine(3);
+    const std::string project = Path("p.QPC");
+    WriteFile(project, "Target=VOV51\n");
+    QVERIFY(main_->SaveLayout(project));
+    main_.reset();
+    ResetSession();
+    InstallTargetAccess();
+    main_ = std::make_unique<MainWindow>();
+    pages_ = main_->Pages();
+    main_->LoadLayout(project);
+    QCOMPARE(pages_->Count(), 1);
+    QCOMPARE(QString::fromStdString(PageAt(0)->FileName), QString::fromStdString(file));
+    QCOMPARE(pages_->Page(0)->CaretLine(), 2);
+  }
+
+ private:
+  std::string Path(const std::string& name) const { return (dir_.path() + "/" + QString::fromStdString(name)).toStdString(); }
+  std::string Copy(const std::string& example, const std::string& name) {
+    const std::string to = Path(name);
+    QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/" + QString::fromStdString(example), QString::fromStdString(to));
+    return to;
+  }
+  static void Assemble(const std::string& source) {
+    auto context = std::make_unique<as::AsmContext>();
+    as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
+  }
+  void Load(const std::string& program) {
+    WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton); });
+    QVERIFY(main_->LoadProgram(program));
+    main_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+  }
+  void Type(const QString& line) {
+    QTest::keyClicks(main_->Terminal()->Editor(), line);
+    QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Return);
+  }
+  QString Terminal() const { return main_->Terminal()->Editor()->toPlainText(); }
+  QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }
+
+  platform::ScriptedReporter boxes_;
+  std::unique_ptr<MainWindow> main_;
+  EditorPages* pages_ = nullptr;
+  QTemporaryDir dir_;
+};
+
+QTEST_MAIN(EditorPagesTest)
+#include "editorpages_test.moc"
