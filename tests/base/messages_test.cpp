@@ -150,6 +150,17 @@ TEST_F(MessagesTest, BoxShowingFlagIsSetOnlyWhileTheBoxIsUp) {
   ReportError(118);
   EXPECT_TRUE(probe.showing);
   EXPECT_FALSE(Messages().MessageBoxShowing);
+  // A box that is no numbered message (the loader's information) is flagged
+  // too, and the after-box hook runs once it is closed.
+  static int after = 0;
+  after = 0;
+  SetAfterBoxHook([] { ++after; });
+  probe.showing = false;
+  ShowBox({"Information", "Load succesful", platform::BoxButtons::Ok, platform::BoxIcon::Information});
+  SetAfterBoxHook(nullptr);
+  EXPECT_TRUE(probe.showing);
+  EXPECT_FALSE(Messages().MessageBoxShowing);
+  EXPECT_EQ(after, 1);
 }
 
 TEST_F(MessagesTest, SuspensionNestsAndAnswersOk) {

@@ -103,9 +103,13 @@ class EditorPagesTest : public QObject {
     QCOMPARE(boxes_.Shown().size(), size_t{1});
     QCOMPARE(QString::fromStdString(boxes_.Shown()[0].Caption), QString("Warning #44"));
 
-    // The same program loaded again: no question, both breakpoints still set and marked.
+    // The same program loaded again: no question, the breakpoints of both
+    // forms (a label, a module's label) still set and marked.
+    Type("BR = :SUM.ADDBYTE");
+    QCOMPARE(QString::fromStdString(Breakpoints().BreakTable[2].Location), QString(":SUM.ADDBYTE"));
     boxes_.Clear();
     Load(Path("sum.obj"));
+    QCOMPARE(Breakpoints().BreakTable[2].Address, uint16_t{0x44});
     for (const auto& box : boxes_.Shown()) QVERIFY2(box.Caption != "Warning #62", box.Text.c_str());
     QCOMPARE(QString::fromStdString(Breakpoints().BreakTable[0].Location), QString(":SUM.NEXT"));
     QCOMPARE(QString::fromStdString(Breakpoints().BreakTable[1].Location), QString(":SUM.DONE"));

@@ -295,7 +295,26 @@ TEST_F(ShowSourceTest, RunsOfEqualStatementsAndIncludedCodeShowTheirOwnLines) {
   for (const auto& r : rows) {
     EXPECT_EQ(ShowAt(r.Address, false), r.Line) << r.Address;
     EXPECT_EQ(ListMap().ExecFileName.ends_with(r.Included ? "sub.inc" : "prog.a51"), true) << r.Address;
+    // The same line both ways, as a breakpoint's mark and a source line's address.
+    std::string file;
+    int32_t line = 0;
+    ASSERT_TRUE(SourceLineOfAddress(r.Address, file, line)) << r.Address;
+    EXPECT_EQ(line, r.Line);
+    EXPECT_TRUE(file.ends_with(r.Included ? "sub.inc" : "prog.a51")) << file;
+    std::vector<std::string> lines;
+    ASSERT_TRUE(ReadFileLines(file, lines));
+    uint16_t address = 0xFFFF;
+    EXPECT_TRUE(ListingAddressOfSourceLine(ProjectLists().ProjectModules[0], file, lines, r.Line - 1, address));
+    EXPECT_EQ(address, r.Address);
   }
+  // Lines without code: a comment, the include control, END.
+  std::vector<std::string> lines;
+  ASSERT_TRUE(ReadFileLines((dir / "sub.inc").string(), lines));
+  uint16_t address = 0;
+  EXPECT_FALSE(ListingAddressOfSourceLine(ProjectLists().ProjectModules[0], (dir / "sub.inc").string(), lines, 0, address));
+  ASSERT_TRUE(ReadFileLines((dir / "prog.a51").string(), lines));
+  for (int32_t index : {5, 7})
+    EXPECT_FALSE(ListingAddressOfSourceLine(ProjectLists().ProjectModules[0], (dir / "prog.a51").string(), lines, index, address)) << index;
 }
 
 TEST_F(ShowSourceTest, WithoutAListingTheDisassemblyShowsTheAddress) {
