@@ -28,6 +28,7 @@
 #include "debugger/commsettings.h"
 #include "gui/commdialog.h"
 #include "gui/debugactions.h"
+#include "gui/hardwareviews.h"
 #include "gui/loaddialog.h"
 #include "gui/qtdialogs.h"
 #include "gui/widgets.h"
@@ -155,6 +156,7 @@ void MainWindow::BuildMenus() {
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
+  hardware_ = new HardwareViews(*this, view, debug);
 }
 
 TDockableForm* MainWindow::ToolWindow(const QString& name) const {
@@ -205,6 +207,7 @@ void MainWindow::SyncViews() {
   }
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
   if (actions_ != nullptr) actions_->Sync();
+  if (hardware_ != nullptr) hardware_->Sync();
   terminal_->Editor()->Render();
 }
 
@@ -262,6 +265,7 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     if (ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry) && entry.Flag == 0)
       w->hide();
   }
+  hardware_->LoadLayout(file);
 }
 
 bool MainWindow::SaveLayout(const std::string& projectFile) const {
@@ -274,6 +278,7 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
   }
   for (const TDockableForm* w : ToolWindows())
     file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
+  hardware_->SaveLayout(file);
   return file.Save(projectFile);
 }
 

@@ -25,6 +25,7 @@ class QLabel;
 namespace dorvik::gui {
 
 class DebugActions;
+class HardwareViews;
 class MainWindow;
 class TLoadDlg;
 
@@ -39,6 +40,8 @@ class MainWindow : public QMainWindow {
   TDockableForm* ToolWindow(const QString& name) const;
   // The Debug menu's and tool bar's actions.
   DebugActions* Actions() const { return actions_; }
+  // The port window, the inputs driven by hand and the virtual-hardware windows.
+  HardwareViews* Hardware() const { return hardware_; }
 
   // The status field "st" + Name (nullptr when there is none).
   QLabel* StatusField(const std::string& name) const;
@@ -95,6 +98,7 @@ class MainWindow : public QMainWindow {
   DisasWindow* disas_;
   TLoadDlg* loadDlg_;
   DebugActions* actions_ = nullptr;
+  HardwareViews* hardware_ = nullptr;
   QWidget* statusPanel_ = nullptr;
   std::map<std::string, QLabel*> statusFields_;
   QWidget* waitForm_;
