@@ -136,6 +136,7 @@ void TPortForm::ReadPorts() {
   if (overLink) main_->setEnabled(true);
   reading_ = false;
   // A board that does not answer is told once: no more reads until the next stop.
+  failed_ = failed;
   if (failed) {
     timer_.stop();
     return;
@@ -180,8 +181,10 @@ void TPortForm::Sync() {
   if (!isVisible()) return;
   const int32_t refresh = Views().RefreshCount;
   const uint32_t changes = PortViews().PortChanges;
-  if (refresh == seenRefresh_ && changes == seenChanges_) return;
-  if (!PortsReadable()) return;
+  const bool changed = refresh != seenRefresh_ || changes != seenChanges_;
+  // A timer stopped by a load or a HEX save starts again with the next read;
+  // after a failed read only a new stop reads again.
+  if ((!changed && (timer_.isActive() || failed_)) || reading_ || !PortsReadable()) return;
   seenRefresh_ = refresh;
   seenChanges_ = changes;
   ReadPorts();

@@ -53,7 +53,8 @@ class TPortForm : public QWidget {
   // The ports shown, by address.
   std::vector<uint16_t> ShownPorts() const;
   // On every stop and, while the program runs, after a port changed: reads
-  // again while visible; the menu anew after a processor change.
+  // again while visible, as it does when its timer was stopped (by a load
+  // or a HEX save); the menu anew after a processor change.
   void Sync();
 
   // The [DORVIK] entry: flag, left, top, width, height (no side: it floats).
@@ -82,6 +83,7 @@ class TPortForm : public QWidget {
   std::vector<PortRow> ports_;
   QTimer timer_;
   bool reading_ = false;
+  bool failed_ = false;  // the last read failed
   uint32_t portMenuBuilds_ = ~0u;
   int32_t seenRefresh_ = -1;
   uint32_t seenChanges_ = 0;
