@@ -1,6 +1,5 @@
 #include "gui/eightled.h"
 
-#include <QLabel>
 #include <QVBoxLayout>
 
 #include "gui/hwwidgets.h"
@@ -17,9 +16,6 @@ TEightLED::TEightLED(QWidget* parent)
   auto* box = new QVBoxLayout(this);
   box->addWidget(chooser_);
   box->addWidget(leds_);
-  auto* bits = new QLabel("7   6   5   4   3   2   1   0", this);
-  bits->setAlignment(Qt::AlignCenter);
-  box->addWidget(bits);
   display_.Binding = chooser_->Binding();
   portMenuBuilds_ = CpuDb().PortMenuBuilds;
   chooser_->Changed = [this](const vhw::PartBinding& b) {

@@ -31,7 +31,9 @@ void LedRow::SetValue(uint8_t value) {
   update();
 }
 
-QSize LedRow::sizeHint() const { return {8 * (kLedSize + kLedGap) + kLedGap, kLedSize + 2 * kLedGap}; }
+QSize LedRow::sizeHint() const {
+  return {8 * (kLedSize + kLedGap) + kLedGap, kLedSize + 2 * kLedGap + fontMetrics().height()};
+}
 
 void LedRow::paintEvent(QPaintEvent*) {
   QPainter p(this);
@@ -39,8 +41,11 @@ void LedRow::paintEvent(QPaintEvent*) {
   p.setPen(QPen(Qt::black, 1));
   for (int i = 0; i < 8; ++i) {
     const int bit = 7 - i;
+    const int left = kLedGap + i * (kLedSize + kLedGap);
     p.setBrush((value_ >> bit) & 1 ? kLit : kDark);
-    p.drawEllipse(kLedGap + i * (kLedSize + kLedGap), kLedGap, kLedSize, kLedSize);
+    p.drawEllipse(left, kLedGap, kLedSize, kLedSize);
+    p.drawText(QRect(left, kLedGap + kLedSize, kLedSize, fontMetrics().height() + kLedGap), Qt::AlignCenter,
+               QString::number(bit));
   }
 }
 

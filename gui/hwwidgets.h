@@ -17,7 +17,7 @@ namespace dorvik::gui {
 
 class TNumValidEdit;
 
-// Eight LEDs, bit 7 on the left; a set bit lights its LED.
+// Eight LEDs, bit 7 on the left, each above its bit number; a set bit lights its LED.
 class LedRow : public QWidget {
  public:
   explicit LedRow(QWidget* parent = nullptr);

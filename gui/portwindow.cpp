@@ -13,6 +13,7 @@
 #include "access/backend.h"
 #include "access/portviews.h"
 #include "access/target.h"
+#include "access/transport.h"
 #include "base/mainform.h"
 #include "base/runstate.h"
 #include "debugger/executor.h"
@@ -27,8 +28,10 @@ bool PortsReadable() {
   const TargetCapabilities caps = CurrentBackend().Capabilities();
   if (!caps.HasTarget) return false;
   if (caps.LocalImages) return true;
+  // A board over its line, at rest: a line that is not open (or went dead,
+  // which the idle handler has reported) is not asked.
   const RunState& run = Run();
-  return !run.ProgramRunning && !run.TargetBusy && !Executor().Running && !MainForm().Busy;
+  return LinkIsOpen() && !run.ProgramRunning && !run.TargetBusy && !Executor().Running && !MainForm().Busy;
 }
 
 TPortForm::TPortForm(QWidget* mainWindow)

@@ -90,7 +90,7 @@ class TPortForm : public QWidget {
 };
 
 // The target's ports can be read now: the simulator always (its images),
-// a board only at rest.
+// a board only at rest on an open line.
 bool PortsReadable();
 
 }  // namespace dorvik::gui

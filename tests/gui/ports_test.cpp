@@ -19,10 +19,12 @@
 
 #include "access/portviews.h"
 #include "access/target.h"
+#include "access/transport.h"
 #include "assembler/context.h"
 #include "assembler/driver.h"
 #include "base/messages.h"
 #include "base/runstate.h"
+#include "debugger/views.h"
 #include "gui/debugactions.h"
 #include "gui/eightled.h"
 #include "gui/hardwareviews.h"
@@ -36,6 +38,7 @@
 #include "machine/images.h"
 #include "platform/ini.h"
 #include "vhw/hardware.h"
+#include "tests/support/fake_targets.h"
 #include "tests/support/gui_fixture.h"
 
 using namespace dorvik;
@@ -185,14 +188,7 @@ class PortsTest : public QObject {
   // The example with an INT0 handler: running, it takes the interrupt at the
   // INT0 edge of Debug | Inputs, each time.
   void theExampleTakesTheInterruptAtAnInt0Edge() {
-    const std::string source = (dir_.path() + "/int0.a51").toStdString();
-    QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/int0.a51", QString::fromStdString(source)));
-    {
-      auto context = std::make_unique<as::AsmContext>();
-      as::AssembleFileWithControls(*context, source, "");
-    }
-    WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton); });
-    QVERIFY(main_->LoadProgram((dir_.path() + "/int0.hex").toStdString()));
+    QVERIFY(LoadExample("int0"));
     Type("br = 41");  // ON_INT0
     for (uint8_t edges = 1; edges <= 2; ++edges) {
       QTimer::singleShot(100, main_.get(), [this] { hw_->InputAction(PinInput::Int0Edge)->trigger(); });
@@ -201,6 +197,57 @@ class PortsTest : public QObject {
       QVERIFY2(Text().count("EXECUTION HALTED AT 0041") == edges, qPrintable(Text().right(120)));
       QCOMPARE(Images().IDataImage[0x30], uint8_t(edges - 1));  // the handler ran once per earlier edge
     }
+  }
+
+  // blink.a51 in the workbench: the port window shows P1.0 change at each pass of LOOP.
+  void theBlinkExampleChangesP10AtEachPass() {
+    QVERIFY(LoadExample("blink"));
+    ShowPortForm();
+    Type("br = 35");  // LOOP
+    QString seen;
+    for (int pass = 0; pass < 4; ++pass) {
+      Type("go");
+      seen += ports_->PinButton(0x90, 0)->text();
+    }
+    QCOMPARE(seen, QString("0101"));
+  }
+
+  // A board at rest: the port window reads its ports over the line, also
+  // when they change by themselves; a line that dies is the one message of
+  // the idle handler, and the window asks it nothing more; a board that stops
+  // answering is one message, and the window waits for the next stop.
+  void aBoardsPortsAndADeadLine() {
+    FakeTarget fake(FakeTarget::Kind::Monitor);
+    QVERIFY(fake.Started());
+    dorvik::Run().TargetKind = kTargetMonitor;
+    QVERIFY(OpenLink(fake.Device(), 19200));
+    fake.Poke(kSpaceDirect, 0x90, {0x5A});
+    ShowPortForm();
+    QTRY_COMPARE(ports_->ValueLabel(0x90)->text(), QString("5A"));
+    QVERIFY(ports_->RefreshTimer().isActive());
+    fake.Poke(kSpaceDirect, 0x90, {0x3C});  // the board's port changes by itself: the timer sees it
+    QTRY_COMPARE(ports_->ValueLabel(0x90)->text(), QString("3C"));
+    // A board that stops answering on an open line: one message, no more polls until a stop.
+    boxes_.Clear();
+    fake.SetFault(Fault::Silent);
+    QTRY_VERIFY_WITH_TIMEOUT(!boxes_.Shown().empty(), 5000);
+    QTest::qWait(3 * kPortTimerMs);
+    QCOMPARE(int(boxes_.Shown().size()), 1);
+    QVERIFY(!ports_->RefreshTimer().isActive());
+    QVERIFY(main_->isEnabled());
+    fake.SetFault(Fault::None);
+    fake.Poke(kSpaceDirect, 0x90, {0x3C});
+    RefreshDebugViews();  // a stop
+    QTRY_VERIFY(ports_->RefreshTimer().isActive());
+    boxes_.Clear();
+    fake.Hangup();
+    QTRY_VERIFY_WITH_TIMEOUT(!boxes_.Shown().empty(), 5000);  // the idle handler finds the line dead
+    QTest::qWait(3 * kPortTimerMs);
+    QCOMPARE(int(boxes_.Shown().size()), 1);
+    QCOMPARE(QString::fromStdString(boxes_.Shown().front().Caption), QString("Error #161"));
+    QCOMPARE(ports_->ValueLabel(0x90)->text(), QString("3C"));
+    QVERIFY(main_->isEnabled());
+    CloseLink();
   }
 
   // The switch row answers the program's MOVX read of its address: the byte
@@ -335,6 +382,17 @@ class PortsTest : public QObject {
   }
 
  private:
+  // Examples/Name.a51 assembled into the test's folder and its HEX file loaded from the load dialog.
+  bool LoadExample(const QString& name) {
+    const QString source = dir_.path() + "/" + name + ".a51";
+    if (!QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/" + name + ".a51", source)) return false;
+    {
+      auto context = std::make_unique<as::AsmContext>();
+      as::AssembleFileWithControls(*context, source.toStdString(), "");
+    }
+    WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton); });
+    return main_->LoadProgram((dir_.path() + "/" + name + ".hex").toStdString());
+  }
   static QStringList Captions(QMenu* menu) {
     QStringList captions;
     for (QAction* a : menu->actions()) captions << a->text();
