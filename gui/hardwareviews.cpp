@@ -8,6 +8,7 @@
 #include <QMenuBar>
 
 #include <array>
+#include <utility>
 
 #include "access/backend.h"
 #include "access/target.h"
@@ -124,17 +125,17 @@ void HardwareViews::DriveInput(PinInput input) {
 }
 
 void HardwareViews::WritePortClick(uint16_t address, const std::string& caption) {
-  std::array<uint8_t, 1> now{0xFF};
-  if (!PortsReadable() || !TargetReadBytes(kSpaceDirect, address, now)) return;
+  uint8_t now = 0xFF;
+  if (!PortsReadable() || !ReadViewByte(kSpaceDirect, address, now)) return;
   std::optional<std::string> text;
   if (AskPortValue) {
-    text = AskPortValue(caption, FormatHex2(now[0]));
+    text = AskPortValue(caption, FormatHex2(now));
   } else {
     QInputDialog dialog(&main_);
     dialog.setObjectName("PortValueDialog");
     dialog.setWindowTitle(Text(caption));
     dialog.setLabelText("Value (00-FF, hexadecimal):");
-    dialog.setTextValue(Text(FormatHex2(now[0])));
+    dialog.setTextValue(Text(FormatHex2(now)));
     if (dialog.exec() == QDialog::Accepted) text = dialog.textValue().toStdString();
   }
   if (text) WritePortValue(address, *text);
@@ -170,9 +171,9 @@ void HardwareViews::FillPortMenu() {
 void HardwareViews::SendPortBytes() {
   if (!PortsReadable()) return;
   for (const CpuPortMenuItem& item : CpuDb().MainPortMenu) {
-    std::array<uint8_t, 1> byte{};
-    if (!TargetReadBytes(kSpaceDirect, item.Tag, byte)) return;
-    vhw::SendHardwareAccess(vhw::kSpaceSfr, item.Tag, byte[0]);
+    uint8_t byte = 0;
+    if (!ReadViewByte(kSpaceDirect, item.Tag, byte)) return;
+    vhw::SendHardwareAccess(vhw::kSpaceSfr, item.Tag, byte);
   }
 }
 
@@ -200,31 +201,31 @@ void HardwareViews::Sync() {
   if (!vhw::HardwareActive()) return;
   const int32_t refresh = Views().RefreshCount;
   const uint32_t changes = PortViews().PortChanges;
-  if ((refresh != sentRefresh_ || changes != sentChanges_ || resend_) && PortsReadable()) {
-    sentRefresh_ = refresh;
-    sentChanges_ = changes;
-    resend_ = false;
-    SendPortBytes();
+  const bool due = refresh != sentRefresh_ || changes != sentChanges_ || resend_;
+  // Parts wired to an external-data address show the byte there (a
+  // program's MOVX writes send no message): at a refresh, and during a run
+  // on the simulator at every repaint. Read without the bus cycle.
+  const bool running = run.ProgramRunning && caps.LocalImages;
+  if ((due || running) && PortsReadable()) {
+    if (due) {
+      sentRefresh_ = refresh;
+      sentChanges_ = changes;
+      resend_ = false;
+      SendPortBytes();
+    }
+    auto showXData = [](vhw::ByteDisplay& display) {
+      if (display.Binding.Space != vhw::kSpaceXData) return;
+      MemoryImages& images = Images();
+      const bool suppressed = std::exchange(images.SuppressXDataIO, true);
+      uint8_t byte = 0;
+      if (ReadViewByte(kSpaceXData, static_cast<int32_t>(display.Binding.Address), byte)) display.Show(byte);
+      images.SuppressXDataIO = suppressed;
+    };
+    if (eightLed_ != nullptr && eightLed_->isVisible()) showXData(eightLed_->Display());
+    if (simForm_ != nullptr && simForm_->isVisible()) showXData(simForm_->DigitDisplay());
   }
-  // Parts wired to an external-data address show its image byte (a program's
-  // MOVX writes send no message); read without the bus cycle.
-  auto showXData = [](vhw::ByteDisplay& display) {
-    if (display.Binding.Space != vhw::kSpaceXData || !PortsReadable()) return;
-    MemoryImages& images = Images();
-    const bool suppressed = images.SuppressXDataIO;
-    images.SuppressXDataIO = true;
-    std::array<uint8_t, 1> byte{};
-    if (TargetReadBytes(kSpaceXData, static_cast<int32_t>(display.Binding.Address), byte)) display.Show(byte[0]);
-    images.SuppressXDataIO = suppressed;
-  };
-  if (eightLed_ != nullptr && eightLed_->isVisible()) {
-    showXData(eightLed_->Display());
-    eightLed_->Sync();
-  }
-  if (simForm_ != nullptr && simForm_->isVisible()) {
-    showXData(simForm_->DigitDisplay());
-    simForm_->Sync();
-  }
+  if (eightLed_ != nullptr && eightLed_->isVisible()) eightLed_->Sync();
+  if (simForm_ != nullptr && simForm_->isVisible()) simForm_->Sync();
 }
 
 void HardwareViews::LoadLayout(const platform::IniFile& file) {

@@ -10,11 +10,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "access/backend.h"
 #include "access/portviews.h"
 #include "access/target.h"
 #include "access/transport.h"
 #include "base/mainform.h"
+#include "base/messages.h"
 #include "base/runstate.h"
 #include "debugger/executor.h"
 #include "debugger/views.h"
@@ -32,6 +35,16 @@ bool PortsReadable() {
   // which the idle handler has reported) is not asked.
   const RunState& run = Run();
   return LinkIsOpen() && !run.ProgramRunning && !run.TargetBusy && !Executor().Running && !MainForm().Busy;
+}
+
+bool ReadViewByte(uint8_t space, int32_t address, uint8_t& value) {
+  MessageState& m = Messages();
+  const bool error = std::exchange(m.ErrorFlag, false);
+  std::array<uint8_t, 1> byte{};
+  const bool read = TargetReadBytes(space, address, byte) && !m.ErrorFlag;
+  m.ErrorFlag = error;
+  if (read) value = byte[0];
+  return read;
 }
 
 TPortForm::TPortForm(QWidget* mainWindow)
@@ -125,18 +138,18 @@ void TPortForm::ReadPorts() {
   if (reading_ || !PortsReadable()) return;
   reading_ = true;
   // A link read waits for the board and pumps meanwhile: nothing else may start.
-  const bool overLink = !CurrentBackend().Capabilities().LocalImages;
-  if (overLink) main_->setEnabled(false);
+  const bool holdMain = !CurrentBackend().Capabilities().LocalImages && main_->isEnabled();
+  if (holdMain) main_->setEnabled(false);
   bool failed = false;
   for (PortRow& row : ports_) {
-    std::array<uint8_t, 1> byte{};
-    if (!TargetReadBytes(kSpaceDirect, row.Address, byte)) {
+    uint8_t byte = 0;
+    if (!ReadViewByte(kSpaceDirect, row.Address, byte)) {
       failed = true;
       break;
     }
-    if (byte[0] != row.Byte || row.Value->text().isEmpty()) ShowRow(row, byte[0]);
+    if (byte != row.Byte || row.Value->text().isEmpty()) ShowRow(row, byte);
   }
-  if (overLink) main_->setEnabled(true);
+  if (holdMain) main_->setEnabled(true);
   reading_ = false;
   // A board that does not answer is told once: no more reads until the next stop.
   failed_ = failed;
