@@ -14,20 +14,6 @@ namespace {
 
 class PortViewsTest : public testing::SimFixture {};
 
-TEST_F(PortViewsTest, PinsDrivenByHandOnTheSimulatorOnly) {
-  Sfr(sfr::TCON) = 0x55;  // IT0, IT1, TR0, TR1
-  Sfr(sfr::TMOD) = 0x51;  // timer 0 a timer, timer 1 a counter
-  for (PinInput input : {PinInput::Int0Edge, PinInput::Int1Edge, PinInput::Timer0Pulse, PinInput::Timer1Pulse})
-    EXPECT_TRUE(TargetPinInput(input));
-  EXPECT_EQ(Sfr(sfr::TCON), 0x5F);
-  EXPECT_EQ(Sfr(sfr::TL0), 0);  // a timer does not count pulses
-  EXPECT_EQ(Sfr(sfr::TL1), 1);
-  dorvik::Run().TargetKind = kTargetNone;
-  Sfr(sfr::TCON) = 0x55;
-  EXPECT_FALSE(TargetPinInput(PinInput::Int0Edge));
-  EXPECT_EQ(Sfr(sfr::TCON), 0x55);
-}
-
 // P3.2 and P3.5 go low: an INT0 edge and a timer 1 count; a pin that rises
 // or a falling pin of another port gives nothing.
 TEST_F(PortViewsTest, AFallingPinOfP3GivesItsInput) {

@@ -119,8 +119,7 @@ class PortsTest : public QObject {
   }
 
   // P3.2 driven low in the port window: an INT0 edge in edge mode (IE0 set),
-  // nothing in level mode; a release gives no edge. T0 driven low is a
-  // count in counter mode.
+  // nothing in level mode; a release gives no edge.
   void pinDrivenLowOnP32RaisesIE0InEdgeMode() {
     ShowPortForm();
     QTest::qWait(50);
@@ -137,10 +136,6 @@ class PortsTest : public QObject {
     s[sfr::TCON] = 0x00;  // level mode: the pin's level is the request
     QTest::mouseClick(ports_->PinButton(0xB0, 2), Qt::LeftButton);
     QCOMPARE(s[sfr::TCON], uint8_t{0x00});
-    s[sfr::TMOD] = 0x05;  // timer 0 a 16-bit counter
-    s[sfr::TCON] = 0x10;  // TR0
-    QTest::mouseClick(ports_->PinButton(0xB0, 4), Qt::LeftButton);
-    QCOMPARE(s[sfr::TL0], uint8_t{1});
   }
 
   // Debug | Inputs and the chords: INT0/INT1 edges set IE0/IE1 with IT0/IT1
