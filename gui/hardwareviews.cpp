@@ -37,7 +37,7 @@ struct InputItem {
   const char* Caption;
   QKeyCombination Keys;
 };
-// Left Ctrl + left Alt with F1, F2, F11, F12, as on the chip's simulator of old.
+// The chords: Ctrl+Alt with F1, F2 (the INT0/INT1 edges), F11, F12 (the count pulses).
 const std::array<InputItem, 4> kInputItems = {{
     {PinInput::Int0Edge, "InputInt0", "INT&0 edge", Qt::CTRL | Qt::ALT | Qt::Key_F1},
     {PinInput::Int1Edge, "InputInt1", "INT&1 edge", Qt::CTRL | Qt::ALT | Qt::Key_F2},

@@ -119,9 +119,8 @@ void BindingChooser::SetBinding(const vhw::PartBinding& binding) {
   binding_ = binding;
   const QSignalBlocker block(choice_);
   const bool xdata = binding.Space == vhw::kSpaceXData;
-  int index = choice_->findData(xdata ? -1 : int(binding.Address));
-  if (index < 0) index = choice_->count() - 1;  // a port this processor lacks: the address list
-  choice_->setCurrentIndex(index);
+  // A port that this processor lacks: no choice shown (its bytes no longer come).
+  choice_->setCurrentIndex(choice_->findData(xdata ? -1 : int(binding.Address)));
   address_->setEnabled(xdata);
   if (xdata) address_->setText(Text(FormatHex4(static_cast<uint16_t>(binding.Address))));
 }

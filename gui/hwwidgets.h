@@ -48,7 +48,9 @@ class SegmentDigit : public QWidget {
   uint8_t value_ = 0;
 };
 
-// A port of the processor or an external-data address. Changing the choice
+// A port of the processor or an external-data address. A port that the
+// processor no longer has (after a processor change) shows no choice until
+// the user makes one. Changing the choice
 // (a port picked, an address typed and Enter) calls Changed with the new
 // binding; an address outside 0-FFFFH is refused with the validator's
 // message and the binding stays.

@@ -25,11 +25,16 @@ TSimForm::TSimForm(QWidget* parent)
   auto* box = new QVBoxLayout(this);
 
   auto* switchGroup = new QGroupBox("Switches on the data bus", this);
-  auto* grid = new QGridLayout(switchGroup);
-  grid->addWidget(new QLabel("Address", switchGroup), 0, 0);
-  grid->addWidget(switchAddress_, 0, 1, 1, 4);
+  auto* switchBox = new QVBoxLayout(switchGroup);
+  auto* addressRow = new QHBoxLayout;
+  addressRow->addWidget(new QLabel("Address", switchGroup));
+  addressRow->addWidget(switchAddress_);
   switchValue_->setObjectName("SwitchValue");
-  grid->addWidget(switchValue_, 0, 5, 1, 3);
+  addressRow->addWidget(switchValue_);
+  addressRow->addStretch(1);
+  switchBox->addLayout(addressRow);
+  auto* grid = new QGridLayout;
+  switchBox->addLayout(grid);
   for (int i = 0; i < 8; ++i) {
     const int bit = 7 - i;
     auto* button = new QToolButton(switchGroup);
@@ -39,10 +44,10 @@ TSimForm::TSimForm(QWidget* parent)
     button->setToolTip(QString("Switch %1: up open (1), down closed (0)").arg(bit));
     connect(button, &QToolButton::toggled, this, [this, bit](bool closed) { SetSwitch(bit, !closed); });
     switchButtons_[static_cast<size_t>(bit)] = button;
-    grid->addWidget(button, 1, i);
+    grid->addWidget(button, 0, i);
     auto* number = new QLabel(QString::number(bit), switchGroup);
     number->setAlignment(Qt::AlignCenter);
-    grid->addWidget(number, 2, i);
+    grid->addWidget(number, 1, i);
   }
   box->addWidget(switchGroup);
 

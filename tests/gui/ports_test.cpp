@@ -86,9 +86,17 @@ class PortsTest : public QObject {
     QCOMPARE(ports_->ShownPorts().back(), uint16_t{0xC0});
     QVERIFY(ports_->PinButton(0xC0, 7) != nullptr);
 
+    hw_->ShowEightLED();  // an LED panel on P4
+    QComboBox* choice = hw_->EightLED()->Chooser()->Choice();
+    choice->setCurrentIndex(choice->findText("Port 4"));
+    emit choice->activated(choice->currentIndex());
+    QCOMPARE(hw_->EightLED()->Display().Binding, (vhw::PartBinding{vhw::kSpaceSfr, 0xC0}));
+
     Type("CPU = 51");  // back: no P4 anywhere
     QCOMPARE(Captions(hw_->PortPopupMenu()).size(), 4);
     QVERIFY(ports_->PinButton(0xC0, 7) == nullptr);
+    QCOMPARE(choice->count(), 5);  // four ports and XDATA, none chosen
+    QCOMPARE(choice->currentIndex(), -1);
   }
 
   // The pin buttons follow a program that writes P1: at a stop, and during a
