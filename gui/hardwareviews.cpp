@@ -190,7 +190,8 @@ void HardwareViews::Sync() {
     if (pc != RegisterText("PC")) SetRegisterText("PC", pc);
     if (pc != shownPc_) {
       shownPc_ = pc;
-      if (auto* field = main_.findChild<QLabel*>("stPC")) field->setText("PC " + Text(pc));
+      if (pcField_ == nullptr) pcField_ = main_.findChild<QLabel*>("stPC");
+      if (pcField_ != nullptr) pcField_->setText("PC " + Text(pc));
     }
   } else {
     shownPc_.clear();

@@ -15,11 +15,13 @@
 #include <string>
 
 #include <QObject>
+#include <QPointer>
 
 #include "access/portviews.h"
 #include "platform/ini.h"
 
 class QAction;
+class QLabel;
 class QMainWindow;
 class QMenu;
 
@@ -81,6 +83,7 @@ class HardwareViews : public QObject {
   bool eightLedPlaced_ = false;
   bool simFormPlaced_ = false;
   std::string shownPc_;
+  QPointer<QLabel> pcField_;  // the status field PC
 };
 
 }  // namespace dorvik::gui

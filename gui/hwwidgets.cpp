@@ -92,6 +92,7 @@ BindingChooser::BindingChooser(QWidget* parent, bool portsToo)
   address_->SetValidator(std::make_unique<THEXRangeValidator>(0, 0xFFFF));
   address_->setMaxLength(6);
   address_->setFixedWidth(70);
+  address_->setToolTip("External-data address, 0-FFFF hexadecimal; Enter applies it");
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(0, 0, 0, 0);
   row->addWidget(choice_);
