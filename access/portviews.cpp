@@ -33,6 +33,7 @@ bool WritePortLatch(uint8_t address, uint8_t value) {
   if (!TargetReadBytes(kSpaceDirect, address, old)) return false;
   const std::array<uint8_t, 1> bytes{value};
   if (!CurrentBackend().WriteBlock(kSpaceDirect, address, bytes, false, {})) return false;
+  ++PortViews().PortChanges;
   if (address != sfr::P3) return true;
   // The pins that went low, as the chip's inputs see them.
   const uint8_t falls = old[0] & static_cast<uint8_t>(~value);

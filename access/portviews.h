@@ -26,8 +26,9 @@ struct PortViewHooks {
 
 struct PortViewState {
   PortViewHooks Hooks;
-  // Instructions that changed P0-P3, counted by the simulator (installed
-  // with the target access); a view that saw another count reads again.
+  // Changes of the port bytes: the instructions that changed P0-P3 (the
+  // simulator counts them, installed with the target access) and the port
+  // latches written by hand; a view that saw another count reads again.
   uint32_t PortChanges = 0;
 };
 
@@ -55,8 +56,8 @@ bool TargetPinInput(PinInput input);
 
 // Writes Value into the port latch at Address (an SFR address) of the
 // target. On P3 a pin that goes from 1 to 0 also gives the input it would
-// give from outside: the INT0/INT1 edge, the T0/T1 count pulse. False when
-// the write failed (its link said why).
+// give from outside: the INT0/INT1 edge, the T0/T1 count pulse. Counts a
+// port change. False when the write failed (its link said why).
 bool WritePortLatch(uint8_t address, uint8_t value);
 
 }  // namespace dorvik

@@ -151,7 +151,6 @@ bool HardwareViews::WritePortValue(uint16_t address, const std::string& text) {
   if (!validator.Validate(value, true)) return false;
   if (!PortsReadable()) return false;
   if (!WritePortLatch(static_cast<uint8_t>(address), static_cast<uint8_t>(validator.Result))) return false;
-  ++PortViews().PortChanges;
   if (!Run().ProgramRunning) RefreshDebugViews();
   return true;
 }

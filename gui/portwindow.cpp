@@ -168,7 +168,7 @@ void TPortForm::PinClick(uint16_t address, int bit) {
       return;
     }
     const uint8_t value = row.Byte ^ static_cast<uint8_t>(1u << bit);
-    if (WritePortLatch(static_cast<uint8_t>(address), value)) ++PortViews().PortChanges;
+    WritePortLatch(static_cast<uint8_t>(address), value);
     ReadPorts();
     return;
   }

@@ -19,7 +19,9 @@ class PortViewsTest : public testing::SimFixture {};
 TEST_F(PortViewsTest, AFallingPinOfP3GivesItsInput) {
   Sfr(sfr::TCON) = 0x41;  // IT0, TR1
   Sfr(sfr::TMOD) = 0x50;  // timer 1 a 16-bit counter
+  const uint32_t changes = PortViews().PortChanges;
   EXPECT_TRUE(WritePortLatch(sfr::P3, 0xDB));
+  EXPECT_EQ(PortViews().PortChanges, changes + 1);  // the views read again
   EXPECT_EQ(Sfr(sfr::P3), 0xDB);
   EXPECT_EQ(Sfr(sfr::TCON), 0x43);
   EXPECT_EQ(Sfr(sfr::TL1), 1);
