@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "access/portviews.h"
 #include "access/programload.h"
 #include "access/transport.h"
 #include "access/target.h"
@@ -206,6 +207,10 @@ class TargetBackend {
   virtual bool PlantBreak(uint8_t index, uint16_t address) = 0;
   // Takes the break out again: the code byte goes back.
   virtual bool LiftBreak(uint8_t index, uint16_t address) = 0;
+
+  // Pins driven by hand: the chip's INT0/INT1 edge or T0/T1 count pulse.
+  // False (nothing happens) on targets without such pins.
+  virtual bool DriveInput(PinInput) { return false; }
 
   // Program load
   // How much program memory the target has for a load.

@@ -11,6 +11,7 @@
 #include "lang/keywords.h"
 #include "machine/bus.h"
 #include "machine/images.h"
+#include "machine/interrupts.h"
 #include "machine/opcodes.h"
 
 namespace dorvik {
@@ -220,6 +221,22 @@ class SimulatorBackend final : public TargetBackend {
   StepResult Step(uint16_t at, std::string& text) override {
     text.clear();
     return SimStep(at);
+  }
+
+  // A count pulse counts only while its timer is a counter (C/T set).
+  bool DriveInput(PinInput input) override {
+    const uint8_t tmod = Images().SfrImage[sfr::TMOD];
+    switch (input) {
+      case PinInput::Int0Edge: SimInt0Edge(); break;
+      case PinInput::Int1Edge: SimInt1Edge(); break;
+      case PinInput::Timer0Pulse:
+        if (tmod & 0x04) SimTimer0Tick();
+        break;
+      case PinInput::Timer1Pulse:
+        if (tmod & 0x40) SimTimer1Tick();
+        break;
+    }
+    return true;
   }
 
   bool Reset() override {

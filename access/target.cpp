@@ -8,6 +8,7 @@
 #include "access/disasline.h"
 #include "access/linerender.h"
 #include "access/linkstate.h"
+#include "access/portviews.h"
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/runstate.h"
@@ -91,6 +92,11 @@ void InstallTargetAccess() {
   SetTargetAccess(&g_layerAccess);
   // A long simulator run moves "$" along with it.
   Simulator().ShowProgress = [](uint16_t pc) { Run().CurrentPC = pc; };
+  // The port views read again only after an instruction changed a port.
+  Simulator().PortsChanged = [] {
+    static PortViewState* const views = &PortViews();
+    ++views->PortChanges;
+  };
 }
 
 // Reading

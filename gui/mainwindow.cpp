@@ -31,6 +31,7 @@
 #include "gui/debugactions.h"
 #include "gui/editorpages.h"
 #include "gui/finddialog.h"
+#include "gui/hardwareviews.h"
 #include "gui/loaddialog.h"
 #include "gui/qtdialogs.h"
 #include "gui/widgets.h"
@@ -234,6 +235,7 @@ void MainWindow::BuildMenus() {
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
+  hardware_ = new HardwareViews(*this, view, debug);
 }
 
 TDockableForm* MainWindow::ToolWindow(const QString& name) const {
@@ -286,6 +288,7 @@ void MainWindow::SyncViews() {
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
   pages_->Sync();
   if (actions_ != nullptr) actions_->Sync();
+  if (hardware_ != nullptr) hardware_->Sync();
   terminal_->Editor()->Render();
 }
 
@@ -352,6 +355,7 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     if (ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry) && entry.Flag == 0)
       w->hide();
   }
+  hardware_->LoadLayout(file);
 }
 
 bool MainWindow::SaveLayout(const std::string& projectFile) const {
@@ -370,6 +374,7 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
     file.WriteString(kFilesSection, "FILE" + n, PageAt(page)->FileName);
     file.WriteString(kFilesSection, "Pos" + n, std::to_string(pages_->Page(page)->CaretLine() + 1));
   }
+  hardware_->SaveLayout(file);
   return file.Save(projectFile);
 }
 

@@ -26,6 +26,7 @@ namespace dorvik::gui {
 
 class DebugActions;
 class EditorPages;
+class HardwareViews;
 class MainWindow;
 class TFindDlg;
 class TFindInFilesDlg;
@@ -46,6 +47,8 @@ class MainWindow : public QMainWindow {
   EditorPages* Pages() const { return pages_; }
   TFindDlg* FindDialog();
   TFindInFilesDlg* FindInFilesDialog();
+  // The port window, the inputs driven by hand and the virtual-hardware windows.
+  HardwareViews* Hardware() const { return hardware_; }
 
   // The status field "st" + Name (nullptr when there is none).
   QLabel* StatusField(const std::string& name) const;
@@ -110,6 +113,7 @@ class MainWindow : public QMainWindow {
   EditorPages* pages_ = nullptr;
   TFindDlg* findDlg_ = nullptr;
   TFindInFilesDlg* findInFilesDlg_ = nullptr;
+  HardwareViews* hardware_ = nullptr;
   QWidget* statusPanel_ = nullptr;
   std::map<std::string, QLabel*> statusFields_;
   QWidget* waitForm_;

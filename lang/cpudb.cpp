@@ -83,6 +83,7 @@ void RebuildPortMenus() {
   db.ProcessorPorts.reset();
   db.MainPortMenu.clear();
   db.PortFormMenu.clear();
+  ++db.PortMenuBuilds;
   for (size_t n = 0; n <= kMaxPortNumber; ++n) {
     std::string digit = std::to_string(n);
     std::string portName = std::string(1, 'P').append(digit);

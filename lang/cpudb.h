@@ -64,6 +64,7 @@ struct CpuDbState {
   std::bitset<256> ProcessorPorts{0x0F};      // port numbers the processor has
   std::vector<CpuPortMenuItem> MainPortMenu;  // the main window's port menu
   std::vector<CpuPortMenuItem> PortFormMenu;  // the port window's menu
+  uint32_t PortMenuBuilds = 0;                // counts the refills of the two menus
   std::vector<std::string> CpuList;           // record names, as the selection dialog lists them
 };
 

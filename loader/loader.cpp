@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "access/backend.h"
+#include "access/portviews.h"
 #include "access/target.h"
 #include "base/dialogs.h"
 #include "base/mainform.h"
@@ -317,6 +318,8 @@ bool FindStackInit(uint16_t address) {
 }
 
 bool LoadProgramFile() {
+  // The port window reads nothing while the load talks to the target.
+  const PortRefreshStopped portRefreshStopped;
   LoaderState& l = Loader();
   MessageState& m = Messages();
   LoaderOptions& options = Project().Loader;

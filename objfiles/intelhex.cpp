@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "access/backend.h"
+#include "access/portviews.h"
 #include "access/target.h"
 #include "access/linkstate.h"
 #include "base/messages.h"
@@ -209,6 +210,8 @@ bool SaveHexFile(const std::string& fileName, int32_t start, int32_t length, con
     m.ErrorFlag = false;
     return false;
   }
+  // The port window reads nothing while the save reads the target.
+  const PortRefreshStopped portRefreshStopped;
   start = std::clamp(start, 0, static_cast<int32_t>(kHexImageSize) - 1);
   length = std::clamp(length, 0, static_cast<int32_t>(kHexImageSize) - start);
 

@@ -1,7 +1,8 @@
 // Screenshots of the workbench for review (never compared): the main window
 // with its docks after a short session, its debug tool bar, with the
 // disassembly as a page of the bottom area, with the terminal floating, and
-// the disassembly of examples/sum with its labels after a load. Writes PNG files into the
+// the disassembly of examples/sum with its labels after a load, and the workbench
+// with the port window and the virtual-hardware windows beside it. Writes PNG files into the
 // folder given as the argument (scripts/screenshots.sh runs it under Xvfb),
 // or into a temporary folder of its own when run as a test.
 
@@ -21,10 +22,15 @@
 #include "assembler/driver.h"
 #include "gui/debugactions.h"
 #include "gui/loaddialog.h"
+#include "gui/eightled.h"
+#include "gui/hardwareviews.h"
+#include "gui/portwindow.h"
+#include "gui/simform.h"
 #include "gui/mainwindow.h"
 #include "lang/scanner.h"
 #include "project/projectfile.h"
 #include "tests/support/gui_fixture.h"
+#include "vhw/hardware.h"
 
 using namespace dorvik;
 
@@ -99,6 +105,31 @@ int main(int argc, char** argv) {
     main.LoadProgram(QDir(temporary.path()).filePath("sum.obj").toStdString());
     main.Disassembly()->FillFromAddress(0x30);
     ok = Shoot(main, folder, "disassembly-labels") && ok;
+    // The port window, an LED panel on P1 and the virtual hardware with its
+    // switches read by the program (MOVX A,@DPTR; MOV P1,A) and its digit on P1.
+    vhw::InstallHardwareBus();
+    gui::HardwareViews* hw = main.Hardware();
+    hw->ShowPortForm();
+    hw->ShowSimForm();
+    hw->ShowEightLED();
+    for (int bit : {1, 2, 4, 5}) hw->SimForm()->SetSwitch(bit, false);
+    for (const char* line : {"CBYTE 100 = 90,80,00,E0,F5,90,80,FE", "BR = 106", "GO FROM 100"}) {
+      main.Terminal()->EnterLine(line);
+      main.ExecuteScannerLine();
+    }
+    hw->PortForm()->move(main.geometry().topRight() - QPoint(360, -120));
+    hw->EightLED()->move(main.geometry().topRight() - QPoint(360, -300));
+    hw->SimForm()->move(main.geometry().topRight() - QPoint(360, -430));
+    ok = Shoot(main, folder, "workbench-hardware") && ok;
+    for (QWidget* w : {static_cast<QWidget*>(hw->PortForm()), static_cast<QWidget*>(hw->EightLED()),
+                       static_cast<QWidget*>(hw->SimForm())}) {
+      const QPixmap picture = w->grab();
+      const QString file = folder.filePath("window-" + w->objectName() + ".png");
+      const bool saved = !picture.isNull() && picture.save(file);
+      std::printf("%s %s\n", saved ? "wrote" : "could not write", file.toLocal8Bit().constData());
+      ok = saved && ok;
+    }
+    InstallBus(nullptr);
   }
   testing::StopEngine();
   return ok ? 0 : 1;
