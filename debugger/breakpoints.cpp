@@ -50,10 +50,13 @@ std::string ModuleHolding(uint16_t address) {
 void MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) {
   const tModuleRec* node = FindModuleNode(module);
   if (!node) return;
-  if (const TEditSheet* sheet = PageAt(OpenFileInEditor(node->FileName, false))) {
-    const int32_t index = FindLabelLine(sheet->Editor.Lines, label);
+  // The module's page, else its file: a page opened later shows the mark.
+  std::vector<std::string> source;
+  int32_t sourcePage = -1;
+  if (ReadSourceLines(node->FileName, false, source, sourcePage)) {
+    const int32_t index = FindLabelLine(source, label);
     if (index >= 0) {
-      SetLineMark(index + 1, bp.Line, node->FileName, kBreakLineColor, true, false);
+      SetLineMark(index + 1, bp.Line, node->FileName, kBreakLineColor, false, false);
       return;
     }
   }

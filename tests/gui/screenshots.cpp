@@ -105,6 +105,13 @@ int main(int argc, char** argv) {
     main.LoadProgram(QDir(temporary.path()).filePath("sum.obj").toStdString());
     main.Disassembly()->FillFromAddress(0x30);
     ok = Shoot(main, folder, "disassembly-labels") && ok;
+    // The source in its editor page, stopped at NEXT with a breakpoint on DONE.
+    main.Terminal()->ShowTerminal();
+    for (const char* line : {"BR = NEXT", "BR = DONE", "GO"}) {
+      main.Terminal()->EnterLine(line);
+      main.ExecuteScannerLine();
+    }
+    ok = Shoot(main, folder, "editor-pages") && ok;
     // The port window, an LED panel on P1 and the virtual hardware with its
     // switches read by the program (MOVX A,@DPTR; MOV P1,A) and its digit on P1.
     vhw::InstallHardwareBus();
