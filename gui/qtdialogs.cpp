@@ -83,6 +83,9 @@ int QtReporter::ShowBox(const platform::MessageBox& box) {
       buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Help;
       break;
   }
+  // The wait form never covers a box: it goes while the box is up.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "WaitForm") w->hide();
   // Above the dialog that is running (the load dialog during a load), also
   // when another window has the focus.
   QWidget* parent = QApplication::activeModalWidget();

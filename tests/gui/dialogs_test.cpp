@@ -153,6 +153,23 @@ class DialogsTest : public QObject {
       QCOMPARE(reporter.ShowBox({"Question", "Go on?", platform::BoxButtons::YesNoCancel, platform::BoxIcon::Question}),
                result);
     }
+    // A wait form up when a box comes (a long load's success box) goes; the
+    // box is flagged, so the form is not shown again over it.
+    QLabel wait("Wait please...", nullptr, Qt::Tool);
+    wait.setObjectName("WaitForm");
+    wait.show();
+    bool flagged = false;
+    bool waitShown = true;
+    WhenModal("MessageBox", [&](QWidget* w) {
+      flagged = Messages().MessageBoxShowing;
+      waitShown = wait.isVisible();
+      QTest::mouseClick(static_cast<QMessageBox*>(w)->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    ShowBox({"Information", "Load succesful, last address used 004D", platform::BoxButtons::Ok,
+             platform::BoxIcon::Information});
+    QVERIFY(flagged);
+    QVERIFY(!waitShown);
+    QVERIFY(!Messages().MessageBoxShowing);
     platform::SetReporter(&boxes_);
   }
 
