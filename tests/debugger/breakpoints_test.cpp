@@ -92,6 +92,22 @@ TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   // The last breakpoint moved: no mark of the earlier ones stays.
   EXPECT_EQ(LineMarkColor(page, 10), -1);
   EXPECT_EQ(LineMarkColor(page, 3), -1);
+  // A closed page keeps its marks by file and line: they come back when it opens again.
+  tBreak& bp = Breakpoints().BreakTable[2];
+  SetBreakpointAt(bp, 0x0010, false);
+  ClosePage(page);
+  EXPECT_EQ(bp.Line.Page, -1);
+  EXPECT_EQ(bp.Line.Line, 3);
+  EXPECT_TRUE(Views().LineMarks.empty() || Views().LineMarks.begin()->second.empty());
+  const int32_t again = OpenFileInEditor(source, true);
+  EXPECT_EQ(bp.Line.Page, again);
+  EXPECT_EQ(LineMarkColor(again, 3), kBreakLineColor);
+  // Under the execution line the breakpoint shows again when that line goes.
+  tShowedLine exec;
+  SetLineMark(3, exec, source, kExecLineColor, true, true);
+  EXPECT_EQ(LineMarkColor(again, 3), kExecLineColor);
+  ClearLineMark(exec);
+  EXPECT_EQ(LineMarkColor(again, 3), kBreakLineColor);
 }
 
 // A label the module's page does not hold is looked for in its include files.
@@ -137,6 +153,15 @@ TEST_F(BreakpointsTest, RelocationFollowsTheLineOrAsks62) {
   RelocateBreakpoint(bp);
   EXPECT_EQ(Questions(), std::vector<std::string>{"#62"});
   EXPECT_FALSE(bp.Used);
+  // A label's breakpoint (":MAIN.LOOP") follows its label without a question.
+  SetBreakpointAt(bp, 0x10, false);
+  ASSERT_EQ(bp.Location, ":MAIN.LOOP");
+  (*Collections().SymbolTable).Items[2].Value = 0x14;
+  CodeImageChanged();
+  RelocateBreakpoint(bp);
+  EXPECT_EQ(bp.Address, 0x14);
+  EXPECT_TRUE(bp.Used);
+  EXPECT_EQ(Questions(), std::vector<std::string>{"#62"});
 }
 
 TEST_F(BreakpointsTest, BreakpointByName) {
