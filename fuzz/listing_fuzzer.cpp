@@ -1,6 +1,7 @@
 // A listing of arbitrary text read back: the statement of a few addresses
 // (the first bytes choose them), the statement's context, its search in the
-// same text taken as a source, and the build report's error-line lookup.
+// same text taken as a source, the build report's error-line lookup, and
+// the code address of a few source lines through it.
 
 #include <fstream>
 
@@ -34,5 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tStatement statement;
   FindListingEntry("f.lst", "ERROR", index, statement);
   FindListingEntry("f.lst", "LINE", index, statement);
+  // A source line's code address through the listing (the text is the source too).
+  const tModuleRec module{"F", "f.a51", {}};
+  uint16_t address = 0;
+  for (size_t i = 0; i < 3 && !lines.empty(); ++i)
+    ListingAddressOfSourceLine(module, "f.a51", lines, static_cast<int32_t>((size + i * 7) % lines.size()), address);
   return 0;
 }

@@ -109,7 +109,11 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
 
   // The disassembly's caret line is the cursor address; a double click toggles its breakpoint.
   QListWidget* rows = main.Disassembly()->Rows();
-  connect(rows, &QListWidget::currentItemChanged, this, [this] { UpdateCursorAddress(); });
+  // The rows' caret is the cursor when the user moves it there, not when a
+  // stop moves it while an editor page's line is the cursor.
+  connect(rows, &QListWidget::currentItemChanged, this, [this, rows] {
+    if (!fromSource_ || rows->hasFocus()) UpdateCursorAddress();
+  });
   connect(rows, &QListWidget::itemDoubleClicked, this, [this, rows](QListWidgetItem* item) {
     rows->setCurrentItem(item);
     ToggleBreakpointClick();
@@ -161,6 +165,14 @@ void DebugActions::UpdateDebugActions(bool enable, bool partial) {
   if (partial) return;
   for (QAction* action : {Run, Step, Trace, Reset, SelectTarget1}) action->setEnabled(enable);
   RunToCursor->setEnabled(enable && atCursor);
+}
+
+void DebugActions::SourceCursorMoved() {
+  if (fromSource_) return;
+  fromSource_ = true;
+  cursor_ = -1;
+  location_.clear();
+  UpdateDebugActions(Run->isEnabled(), true);
 }
 
 void DebugActions::SetSourceCursor(int32_t address, const std::string& location) {
@@ -229,6 +241,7 @@ void DebugActions::ResetClick() {
 
 void DebugActions::ToggleBreakpointClick() {
   if (!ToggleBreakpoint->isEnabled()) return;
+  RefreshCursor();
   if (cursor_ < 0) {
     // An editor line of no module, or one without code: nothing is set.
     if (fromSource_)
@@ -272,6 +285,7 @@ void DebugActions::RefreshCursor() {
 }
 
 void DebugActions::RunToCursorClick() {
+  RefreshCursor();
   if (cursor_ < 0 || !RunToCursor->isEnabled()) return;
   tBreak& cursor = Breakpoints().CursorBreakpoint;
   cursor = tBreak{};

@@ -40,6 +40,8 @@ class DebugActions : public QObject {
   // The caret line of an editor page is the cursor: its code address (-1:
   // the line holds no code) and its location text.
   void SetSourceCursor(int32_t address, const std::string& location);
+  // An editor page's caret moved: its line is the cursor (its address follows).
+  void SourceCursorMoved();
   // The cursor of the editor page or of the disassembly, whichever it was, read again.
   void RefreshCursor();
   int32_t CursorAddress() const { return cursor_; }

@@ -24,6 +24,8 @@ namespace dorvik::gui {
 
 namespace {
 
+constexpr int kCursorRestMs = 150;
+
 // A colour of the engine (blue-green-red) as Qt takes it.
 QColor FromBgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
@@ -186,6 +188,9 @@ EditorPages::EditorPages(MainWindow& main) : QTabWidget(&main), main_(main) {
   setTabsClosable(true);
   setMovable(false);  // the tabs keep the engine's page order
   connect(this, &QTabWidget::tabCloseRequested, this, [this](int index) { ClosePageAsk(index); });
+  cursorTimer_.setSingleShot(true);
+  cursorTimer_.setInterval(kCursorRestMs);
+  connect(&cursorTimer_, &QTimer::timeout, this, [this] { UpdateCursorAddress(); });
   connect(this, &QTabWidget::currentChanged, this, [this](int index) {
     if (syncing_ || index < 0) return;
     Views().ActivePage = index;
@@ -214,8 +219,12 @@ void EditorPages::AddEditor(int32_t page) {
   connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { TextEdited(editor); });
   connect(editor->document(), &QTextDocument::modificationChanged, this,
           [this, editor] { ShowTitle(IndexOf(editor)); });
+  // The caret's address is looked up once the caret rests (the listing is read
+  // for it); the debug actions look it up again before they use it.
   connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this, editor] {
-    if (IndexOf(editor) == currentIndex()) UpdateCursorAddress();
+    if (IndexOf(editor) != currentIndex()) return;
+    if (DebugActions* actions = main_.Actions()) actions->SourceCursorMoved();
+    cursorTimer_.start();
   });
   editor->FocusedIn = [this] { UpdateCursorAddress(); };
   editor->DoubleClicked = [this] {

@@ -15,6 +15,7 @@
 
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace dorvik::gui {
 
@@ -108,6 +109,7 @@ class EditorPages : public QTabWidget {
   std::vector<uint32_t> loads_;  // the engine's read count each editor shows
   uint32_t shownRevision_ = UINT32_MAX;
   bool syncing_ = false;
+  QTimer cursorTimer_;
 };
 
 }  // namespace dorvik::gui
