@@ -195,6 +195,13 @@ void ForEachMark(Fn fn) {
   fn(ListMap().ExecLine, kExecLineColor);
 }
 
+// One file by two names: the same text without regard to case (as the
+// project and the listings write it), else the same file on disk.
+bool SameSourceFile(std::string_view a, std::string_view b) {
+  if (a.empty() || b.empty()) return false;
+  return platform::SameText(a, b) || platform::SameFile(std::string(a), std::string(b));
+}
+
 std::string LineBreakOf(std::string_view content) {
   const size_t at = content.find_first_of("\r\n");
   if (at == std::string_view::npos || content[at] == '\n') return "\n";
@@ -250,7 +257,7 @@ int32_t AddPage(TEditSheet&& sheet) {
   v.ActivePage = page;
   const std::string& name = v.Pages.back().FileName;
   ForEachMark([&](tShowedLine& mark, uint32_t color) {
-    if (mark.Page >= 0 || mark.Line < 0 || !platform::SameText(mark.FileName, name)) return;
+    if (mark.Page >= 0 || mark.Line < 0 || !SameSourceFile(mark.FileName, name)) return;
     mark.Page = page;
     v.LineMarks[page][mark.Line] = color;
   });
@@ -261,7 +268,7 @@ int32_t AddPage(TEditSheet&& sheet) {
 int32_t FindPage(std::string_view fileName) {
   const ViewsState& v = Views();
   for (size_t i = 0; i < v.Pages.size(); ++i)
-    if (platform::SameText(v.Pages[i].FileName, fileName)) return static_cast<int32_t>(i);
+    if (SameSourceFile(v.Pages[i].FileName, fileName)) return static_cast<int32_t>(i);
   return -1;
 }
 
@@ -349,7 +356,7 @@ void SetLineMark(int32_t line, tShowedLine& mark, std::string_view fileName, uin
                  bool gotoLine) {
   ViewsState& v = Views();
   // The name is kept as given: the file system tells letter cases apart.
-  if (platform::SameText(mark.FileName, fileName) && mark.Line == line && mark.Page >= 0 &&
+  if (SameSourceFile(mark.FileName, fileName) && mark.Line == line && mark.Page >= 0 &&
       LineMarkColor(mark.Page, line) == int64_t{lineColor})
     return;
   ClearLineMark(mark);

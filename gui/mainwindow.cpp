@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <utility>
 
 #include "access/backend.h"
@@ -392,7 +393,11 @@ void MainWindow::LoadProgramAction() {
 
 bool MainWindow::LoadProgram(const std::string& fileName) {
   // Without modules of its own, the project is the program's folder, as on the console.
-  if (ProjectLists().ProjectModules.empty() || ProjectLists().ModulesFromFolder) UseProgramFolderAsProject(fileName);
+  if (ProjectLists().ProjectModules.empty() || ProjectLists().ModulesFromFolder) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(fileName, ec);
+    UseProgramFolderAsProject(ec ? fileName : full.lexically_normal().string());
+  }
   Loader().LoadFileName = fileName;
   Project().Loader.LastLoadPath = fileName;
   bool loaded = false;

@@ -262,6 +262,9 @@ class EditorPagesTest : public QObject {
     const std::string file = Path("d.a51");
     WriteFile(file, "\tNOP\n\tNOP\n\tRET\n");
     QVERIFY(pages_->OpenFile(file));
+    // The same file by another name is the same page (the project may name it relatively).
+    QCOMPARE(OpenFileInEditor(Path("./d.a51"), true), 0);
+    QCOMPARE(pages_->Count(), 1);
     pages_->Page(0)->GoToLine(3);
     const std::string project = Path("p.QPC");
     WriteFile(project, "Target=VOV51\n");
