@@ -35,6 +35,7 @@
 #include "objfiles/listmap.h"
 #include "project/projectfile.h"
 #include "tests/support/gui_fixture.h"
+#include "tests/support/symbol_tables.h"
 
 using namespace dorvik;
 using namespace dorvik::gui;
@@ -150,6 +151,25 @@ class EditorPagesTest : public QObject {
     QVERIFY(main_->Disassembly()->isVisible());
     QCOMPARE(main_->Disassembly()->ExecutionLine(), 3);
     QCOMPARE(ExecLine().Line, -1);
+  }
+
+  // A C module whose object has no line numbers: question 10, Yes shows the disassembly.
+  void aCModuleWithoutLinesAsksAndShowsTheDisassembly() {
+    WriteFile(Path("prog.c"), "void main(void) {\n  for (;;) ;\n}\n");
+    ProjectLists().FileTypeList = {{kFileC, ".C", ""}};
+    ProjectLists().ProjectModules = {{"PROG", Path("prog.c"), {}}};
+    LoadSymbolTable({{"PROG", kClassProcedure, 0x0000}, {"MAIN", kClassCode, 0x0000}}, {{"PROG", 0x0000, 0x00FF, true}});
+    ListMap().SourceLevelDebugging = true;
+    Type("CBYTE 0 = 00,00,00,80,FE");
+    main_->Disassembly()->hide();
+    boxes_.Clear();
+    boxes_.QueueAnswer(platform::kBoxYes);
+    Type("GO TILL 2");
+    QCOMPARE(boxes_.Shown().size(), size_t{1});
+    QCOMPARE(QString::fromStdString(boxes_.Shown()[0].Caption), QString("Warning #10"));
+    QCOMPARE(QString::fromStdString(boxes_.Shown()[0].Text), QString("Module PROG doesn't contain line information - continue?"));
+    QVERIFY(main_->Disassembly()->isVisible());
+    QCOMPARE(pages_->Count(), 0);
   }
 
   // Save writes the new text and keeps the old file as .BAK; Close asks about
