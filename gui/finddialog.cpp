@@ -20,9 +20,9 @@ namespace dorvik::gui {
 
 namespace {
 
-// The text box and the two options of both dialogs on their grid.
+// The text box, the two options and the find button of both dialogs on their grid.
 void SearchControls(QDialog& dialog, QGridLayout* grid, QComboBox*& text, QCheckBox*& matchCase,
-                    QCheckBox*& wholeWord) {
+                    QCheckBox*& wholeWord, QPushButton*& find, const QString& findCaption) {
   grid->addWidget(new QLabel("Text to find:", &dialog), 0, 0);
   text = Combo("comboText", true, &dialog);
   text->setMinimumWidth(260);
@@ -33,6 +33,10 @@ void SearchControls(QDialog& dialog, QGridLayout* grid, QComboBox*& text, QCheck
   wholeWord->setObjectName("checkWholeWord");
   grid->addWidget(matchCase, 1, 1);
   grid->addWidget(wholeWord, 2, 1);
+  find = new QPushButton(findCaption, &dialog);
+  find->setObjectName("btnFind");
+  find->setDefault(true);
+  grid->addWidget(find, 0, 2);
 }
 
 }  // namespace
@@ -41,11 +45,7 @@ TFindDlg::TFindDlg(EditorPages& pages, QWidget* parent) : QDialog(parent), pages
   setObjectName("FindDlg");
   setWindowTitle("Find");
   auto* grid = new QGridLayout(this);
-  SearchControls(*this, grid, comboText, checkMatchCase, checkWholeWord);
-  btnFind = new QPushButton("&Find next", this);
-  btnFind->setObjectName("btnFind");
-  btnFind->setDefault(true);
-  grid->addWidget(btnFind, 0, 2);
+  SearchControls(*this, grid, comboText, checkMatchCase, checkWholeWord, btnFind, "&Find next");
   auto* close = Button("btnClose", "Close", this);
   grid->addWidget(close, 1, 2);
   connect(btnFind, &QPushButton::clicked, this, [this] { FindNext(); });
@@ -87,11 +87,7 @@ TFindInFilesDlg::TFindInFilesDlg(QWidget* parent) : QDialog(parent) {
   setObjectName("FindInFilesDlg");
   setWindowTitle("Find in files");
   auto* grid = new QGridLayout(this);
-  SearchControls(*this, grid, comboText, checkMatchCase, checkWholeWord);
-  btnFind = new QPushButton("&Find", this);
-  btnFind->setObjectName("btnFind");
-  btnFind->setDefault(true);
-  grid->addWidget(btnFind, 0, 2);
+  SearchControls(*this, grid, comboText, checkMatchCase, checkWholeWord, btnFind, "&Find");
   listHits = new QListWidget(this);
   listHits->setObjectName("listHits");
   listHits->setMinimumSize(520, 200);
