@@ -16,6 +16,7 @@
 #include "debugger/breakpoints.h"
 #include "debugger/executor.h"
 #include "debugger/terminal.h"
+#include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
 #include "lang/evaluator.h"
@@ -411,6 +412,8 @@ bool ParseTill() {
 // GO [FROM expr] [ARM expr TILL ...] [TILL break [, break]] [FOREVER]
 void CmdGo() {
   if (!TargetStopped()) return;
+  // The call stack is read again at the next stop.
+  ToolViews().CallStackSP = -1;
   BreakpointState& b = Breakpoints();
   uint16_t start = PcField();
   b.ArmBreak.Used = false;

@@ -255,7 +255,9 @@ void TDockableForm::LoadLayout(const platform::IniFile& file) {
   if (Loaded) return;
   Loaded = true;
   LayoutEntry entry;
-  if (!ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), entry)) return;
+  const LayoutKind kind = ViewParamsLoaded ? LayoutKind::MemoryView : LayoutKind::Window;
+  if (!ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), entry, kind)) return;
+  if (ViewParamsLoaded) ViewParamsLoaded(entry.ViewParams);
   const SetWhile closing(Closing);
   LayoutUpdate update(*this);
   ApplyWindowPosition(entry);
@@ -300,6 +302,10 @@ LayoutEntry TDockableForm::CurrentLayout() const {
   e.Width = g.width();
   e.Height = g.height();
   if (!isFloating()) e.Side = SideOfArea(main_->dockWidgetArea(const_cast<TDockableForm*>(this)));
+  if (ViewParamsSaved) {
+    e.HasViewParams = true;
+    e.ViewParams = ViewParamsSaved();
+  }
   return e;
 }
 

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -121,6 +122,11 @@ class TDockableForm : public QDockWidget {
   void RefreshHostPage();
   // The tab bar that holds this window's page (nullptr when it is no page).
   QTabBar* HostTabBar() const;
+
+  // A memory view's five view parameters: handed over when its entry is
+  // applied, asked for when it is written (unset: a window without them).
+  std::function<void(const std::array<std::optional<int64_t>, kViewParamCount>&)> ViewParamsLoaded;
+  std::function<std::array<std::optional<int64_t>, kViewParamCount>()> ViewParamsSaved;
 
   bool Loaded = false;   // the layout entry was applied since the window was last shown
   bool Closing = false;  // set while it floats on close and while its position is applied

@@ -24,9 +24,12 @@
 #include "debugger/executor.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
+#include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "debugger/commsettings.h"
+#include "gui/breakpointlist.h"
 #include "gui/commdialog.h"
+#include "gui/evaluatedialog.h"
 #include "gui/debugactions.h"
 #include "gui/loaddialog.h"
 #include "gui/qtdialogs.h"
@@ -66,7 +69,11 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent),
       terminal_(new TerminalWindow(*this)),
       disas_(new DisasWindow(this)),
+      watch_(new TWatchWnd(this)),
+      userSym_(new TUserSymWin(this)),
+      callStack_(new TCallStackWin(this)),
       loadDlg_(new TLoadDlg(this)) {
+  for (int i = 0; i < tMemoryView::kViewCount; ++i) memViews_[static_cast<size_t>(i)] = new tMemoryView(i, this);
   setObjectName("MainForm");
   auto* central = new QWidget(this);
   auto* box = new QVBoxLayout(central);
@@ -79,6 +86,22 @@ MainWindow::MainWindow(QWidget* parent)
   setDockOptions(dockOptions() | QMainWindow::ForceTabbedDocks);
   addDockWidget(Qt::BottomDockWidgetArea, terminal_);
   addDockWidget(Qt::LeftDockWidgetArea, disas_);
+  // The other tool windows start hidden: the View menu or the project's layout shows them.
+  const auto locate = [this](uint16_t address) {
+    disas_->EnsureVisible();
+    disas_->LocateAddress(address);
+  };
+  callStack_->ShowDisassembly = locate;
+  userSym_->ShowDisassembly = locate;
+  // Hidden before they dock: no page is made or repainted for them now.
+  for (TDockableForm* w : std::initializer_list<TDockableForm*>{watch_, userSym_, callStack_}) {
+    w->hide();
+    addDockWidget(Qt::RightDockWidgetArea, w);
+  }
+  for (tMemoryView* w : memViews_) {
+    w->hide();
+    addDockWidget(Qt::BottomDockWidgetArea, w);
+  }
 
   auto* wait = new QLabel("Wait please...", this, Qt::Tool | Qt::FramelessWindowHint);
   wait->setObjectName("WaitForm");
@@ -150,11 +173,26 @@ void MainWindow::BuildMenus() {
   QMenu* view = menuBar()->addMenu("&View");
   view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
   view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
+  view->addAction("&Watches", this, [this] {
+    watch_->ShowDockable();
+    watch_->RefreshWatches();
+  })->setObjectName("ViewWatches");
+  view->addAction("&Call Stack", this, [this] {
+    callStack_->ShowDockable();
+    callStack_->Refill();
+  })->setObjectName("ViewCallStack");
+  view->addAction("&Symbols", this, [this] {
+    userSym_->ShowDockable();
+    userSym_->FillSymbolTree();
+  })->setObjectName("ViewSymbols");
+  view->addAction("&Memory", this, [this] { NewMemoryView(); })->setObjectName("ViewMemory");
   QMenu* debug = menuBar()->addMenu("&Debug");
   actions_ = new DebugActions(*this, debug);
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
+  debug->addAction("&Breakpoints...", this, [this] { OpenBreakpointList(); })->setObjectName("BreakpointList");
+  debug->addAction("&Evaluate/Modify...", this, [this] { OpenEvaluate(); })->setObjectName("EvaluateModify");
 }
 
 TDockableForm* MainWindow::ToolWindow(const QString& name) const {
@@ -202,10 +240,67 @@ void MainWindow::SyncViews() {
     // Memory may have changed under the rows.
     disas_->Refresh();
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
+    toolViewsDue_ = true;
   }
+  // The tool windows read when the target is at rest again.
+  if (toolViewsDue_ && ViewsMayRead()) RefreshToolWindows();
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
   if (actions_ != nullptr) actions_->Sync();
   terminal_->Editor()->Render();
+}
+
+void MainWindow::RefreshToolWindows() {
+  toolViewsDue_ = false;
+  if (ToolViews().LoadCount != shownLoad_) {
+    shownLoad_ = ToolViews().LoadCount;
+    userSym_->AfterLoad();
+    // A load without code leaves memory as it was: frozen or not, the views stay.
+    if (!ToolViews().LoadedCode) {
+      callStack_->Sync();
+      watch_->RefreshWatches();
+      return;
+    }
+  }
+  callStack_->Sync();
+  watch_->RefreshWatches();
+  for (tMemoryView* view : memViews_) view->Sync();
+}
+
+void MainWindow::OpenMemoryView(int index, int64_t start, int64_t count, int64_t frozen, int64_t elemType,
+                                int64_t space) {
+  if (index < 0 || index >= tMemoryView::kViewCount) return;
+  tMemoryView* view = memViews_[static_cast<size_t>(index)];
+  view->SetViewParams({start, count, frozen, elemType, space});
+  view->ShowDockable();
+  view->ReadFromTarget();
+}
+
+void MainWindow::NewMemoryView() {
+  for (tMemoryView* view : memViews_)
+    if (view->isHidden()) {
+      view->ShowDockable();
+      view->ReadFromTarget();
+      return;
+    }
+  ReportError(err::kTooManyMemoryViewers);
+  Messages().ErrorFlag = false;
+}
+
+void MainWindow::OpenBreakpointList() {
+  TBreakpointListDlg dialog(this);
+  dialog.ShowDisassembly = [this](uint16_t address) {
+    disas_->EnsureVisible();
+    disas_->LocateAddress(address);
+  };
+  dialog.Changed = [this] { disas_->ShowBreakpointImages(); };
+  dialog.exec();
+  disas_->ShowBreakpointImages();
+}
+
+void MainWindow::OpenEvaluate() {
+  TEvaluateDlg dialog(this);
+  dialog.exec();
+  SyncViews();
 }
 
 bool MainWindow::Guarded(const std::function<void()>& work) {
@@ -256,12 +351,15 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     ~Loading() { Docking().ProjectLoading = false; }
   } loading;
   for (TDockableForm* w : ToolWindows()) {
+    LayoutEntry entry;
+    const bool stored = ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry);
+    // A window stored as shown comes on screen, also one that starts hidden.
+    if (stored && entry.Flag != 0 && w->isHidden()) w->show();
     w->Loaded = false;
     w->LoadLayout(file);
-    LayoutEntry entry;
-    if (ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry) && entry.Flag == 0)
-      w->hide();
+    if (stored && entry.Flag == 0) w->hide();
   }
+  watch_->LoadWatches(file);
 }
 
 bool MainWindow::SaveLayout(const std::string& projectFile) const {
@@ -272,8 +370,15 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
     if (platform::FileExists(projectFile)) return false;
     platform::TakeIOResult();
   }
-  for (const TDockableForm* w : ToolWindows())
+  for (const TDockableForm* w : ToolWindows()) {
+    // A memory view never opened in this session keeps its stored entry.
+    const auto* view = dynamic_cast<const tMemoryView*>(w);
+    if (view != nullptr && !view->EverShown &&
+        !file.ReadString(kLayoutSection, w->objectName().toStdString(), "").empty())
+      continue;
     file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
+  }
+  watch_->SaveWatches(file);
   return file.Save(projectFile);
 }
 

@@ -1,0 +1,63 @@
+#include "gui/callstackwindow.h"
+
+#include <QFontDatabase>
+
+#include "access/target.h"
+#include "base/messages.h"
+#include "base/runstate.h"
+#include "gui/widgets.h"
+#include "lang/keywords.h"
+#include "machine/images.h"
+
+namespace dorvik::gui {
+
+TCallStackWin::TCallStackWin(QMainWindow* main)
+    : TDockableForm("CallStackWin", "Call Stack", main), rows_(new QListWidget(this)) {
+  rows_->setObjectName("Rows");
+  rows_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  setWidget(rows_);
+  connect(rows_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { ShowEntry(rows_->row(item)); });
+}
+
+void TCallStackWin::Sync() {
+  if (isHidden() || !ViewsMayRead()) return;
+  uint8_t sp = 0;
+  {
+    SavedMessageFlags flags;
+    Messages().ErrorFlag = false;
+    SuspendMessages();
+    TargetReadBytes(kSpaceDirect, sfr::SP, std::span<uint8_t>(&sp, 1));
+    ResumeMessages();
+  }
+  const auto pc = static_cast<int32_t>(Run().CurrentPC & 0xFFFF);
+  if (ToolViews().CallStackSP == sp && filledPC_ == pc) return;
+  Refill();
+}
+
+void TCallStackWin::Refill() {
+  if (!ViewsMayRead()) return;
+  std::string error;
+  {
+    SavedMessageFlags flags;
+    Messages().ErrorFlag = false;
+    SuspendMessages();
+    uint8_t sp = 0;
+    TargetReadBytes(kSpaceDirect, sfr::SP, std::span<uint8_t>(&sp, 1));
+    if (!ReadCallStack(entries_)) error = LastErrorLine();
+    ResumeMessages();
+    ToolViews().CallStackSP = sp;
+  }
+  filledPC_ = static_cast<int32_t>(Run().CurrentPC & 0xFFFF);
+  rows_->clear();
+  for (const CallStackEntry& e : entries_) rows_->addItem(Text(CallStackLineText(e)));
+  if (!error.empty()) rows_->addItem(Text(error));
+}
+
+void TCallStackWin::ShowEntry(int row) {
+  if (row < 0 || row >= static_cast<int>(entries_.size())) return;
+  const CallStackEntry& e = entries_[static_cast<size_t>(row)];
+  if (ShowCallStackEntryInSource(e)) return;
+  if (ShowDisassembly) ShowDisassembly(static_cast<uint16_t>(e.Address));
+}
+
+}  // namespace dorvik::gui
