@@ -22,6 +22,7 @@
 #include "lang/typedvalue.h"
 #include "lang/typetext.h"
 #include "objfiles/listmap.h"
+#include "platform/reporter.h"
 #include "platform/text.h"
 
 namespace dorvik {
@@ -52,18 +53,36 @@ bool IsTypedReference(uint8_t t) {
 
 bool IsWhole(long double value) { return std::isfinite(value) && std::floor(value) == value; }
 
-// Runs Read with a clean error flag and boxes off; the caller's scanner,
-// evaluator and flags are put back afterwards.
+// Takes the boxes of a window's read instead of showing them: the first
+// error is kept for its row; a question gets the answer that does the least.
+class BoxRecorder final : public platform::MessageReporter {
+ public:
+  int ShowBox(const platform::MessageBox& box) override {
+    if (error.empty() && box.Caption.rfind("Error", 0) == 0) error = box.Caption + ": " + box.Text;
+    switch (box.Buttons) {
+      case platform::BoxButtons::Ok: return platform::kBoxOk;
+      case platform::BoxButtons::YesNo: return platform::kBoxNo;
+      default: return platform::kBoxCancel;
+    }
+  }
+  std::string error;
+};
+
+// Runs Read with a clean error flag, its boxes recorded, not shown; the
+// caller's scanner, evaluator and flags are put back afterwards. False (and
+// Error: the first error's message) when it failed.
 template <typename Fn>
 bool Quietly(Fn&& read, std::string& error) {
   SavedStates<ScannerState, EvaluatorState> saved;
   SavedMessageFlags flags;
   Messages().ErrorFlag = false;
-  SuspendMessages();
+  BoxRecorder recorder;
+  platform::MessageReporter& previous = platform::Reporter();
+  platform::SetReporter(&recorder);
   read();
-  ResumeMessages();
+  platform::SetReporter(&previous);
   const bool failed = Messages().ErrorFlag;
-  if (failed) error = LastErrorLine();
+  if (failed) error = recorder.error.empty() ? LastErrorLine() : recorder.error;
   return !failed;
 }
 
@@ -76,13 +95,13 @@ std::string LastErrorLine() {
   const tErrType* row = FindErrorMessage(m.LastErrorCode);
   const std::string text =
       row != nullptr ? FormatMessage(row->Text, m.LastErrorParams.Arg1, m.LastErrorParams.Arg2) : std::string();
-  return "Error " + std::to_string(m.LastErrorCode) + ": " + text;
+  return "Error #" + std::to_string(m.LastErrorCode) + ": " + text;
 }
 
 std::string RadixValueText(long double value) {
   if (!IsWhole(value) || std::fabs(value) > 4294967295.0L) return FormatNumber(kFloatMode, 0, false, value, false);
   const uint8_t radix = Formatting().DisplayRadix;
-  return FormatNumber(radix, 32, true, value, value >= 0 && radix == 16) + RadixLetter(radix);
+  return FormatNumber(radix, 32, true, value, false) + RadixLetter(radix);
 }
 
 std::vector<std::string> AllRadixTexts(long double value) {
@@ -90,7 +109,7 @@ std::vector<std::string> AllRadixTexts(long double value) {
   if (IsWhole(value) && std::fabs(value) <= 4294967295.0L) {
     // A negative number shows its 32-bit two's complement in the radixes.
     const long double bits = value < 0 ? static_cast<long double>(LowBits32(value)) : value;
-    texts.push_back(FormatNumber(16, 32, true, bits, true) + "H");
+    texts.push_back(FormatNumber(16, 32, true, bits, false) + "H");
     texts.push_back(FormatNumber(10, 32, true, value, false) + "T");
     texts.push_back(FormatNumber(8, 32, true, bits, false) + "Q");
     texts.push_back(FormatNumber(2, 32, true, bits, false) + "B");
@@ -313,7 +332,7 @@ SymbolNode NodeOf(int32_t index, const tSymbolItem& s) {
                   : FormatHex4(static_cast<uint16_t>(s.Value)) + "H";
   if (s.VarType != 0) {
     std::string type;
-    SymbolTypeText(s, false, type);
+    TypeDefText(static_cast<uint16_t>(std::clamp<int32_t>(s.VarType, 0, 0xFFFF)), false, type);
     n.Type = TrimBlanks(type);
   }
   return n;

@@ -36,13 +36,13 @@ struct ViewValue {
   bool Ok = false;
   long double Value = 0;
   std::string Typed;  // the value list as the console shows it, or the number in the display radix
-  std::string Error;  // the numbered message ("Error 118: ..."), once
+  std::string Error;  // the numbered message ("Error #118: Syntax Error"), once
 };
 // Evaluates Text with boxes off, keeping the command line's scanner and the
 // flags as they were. SingleValue: a typed range of more than one element is
 // error 133 (a watch, a field that takes one value).
 ViewValue EvaluateForView(std::string_view text, bool singleValue);
-// The text of the last error: "Error " number ": " its message.
+// The text of the last error: "Error #" number ": " its message.
 std::string LastErrorLine();
 // A value in the display radix with its radix letter; a fraction in decimal.
 std::string RadixValueText(long double value);
