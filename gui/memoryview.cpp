@@ -64,6 +64,7 @@ tMemoryView::tMemoryView(int index, QMainWindow* main)
   table_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->hide();
+  table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   box->addWidget(table_, 1);
   status_ = new QLabel(body);
