@@ -37,6 +37,7 @@
 #include "loader/loader.h"
 #include "project/config.h"
 #include "project/projectfile.h"
+#include "lang/cpudb.h"
 #include "lang/formatting.h"
 #include "lang/scanner.h"
 #include "machine/images.h"
@@ -109,6 +110,7 @@ MainWindow::MainWindow(QWidget* parent)
   wait->setMargin(16);
   wait->setFrameStyle(QFrame::Panel | QFrame::Raised);
   waitForm_ = wait;
+  userSym_->WaitForm = wait;
   waitTimer_.setSingleShot(true);
   connect(&waitTimer_, &QTimer::timeout, this, [this] {
     if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning) return;
@@ -244,6 +246,11 @@ void MainWindow::SyncViews() {
   }
   // The tool windows read when the target is at rest again.
   if (toolViewsDue_ && ViewsMayRead()) RefreshToolWindows();
+  // Another processor: its names are other symbols.
+  if (CpuDb().CpuName != shownCpu_) {
+    shownCpu_ = CpuDb().CpuName;
+    if (userSym_->isVisible()) userSym_->FillSymbolTree();
+  }
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
   if (actions_ != nullptr) actions_->Sync();
   terminal_->Editor()->Render();

@@ -121,6 +121,7 @@ class MainWindow : public QMainWindow {
   std::array<tMemoryView*, tMemoryView::kViewCount> memViews_{};
   bool toolViewsDue_ = true;
   int32_t shownLoad_ = 0;
+  std::string shownCpu_;
   TLoadDlg* loadDlg_;
   DebugActions* actions_ = nullptr;
   QWidget* statusPanel_ = nullptr;

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -271,6 +272,21 @@ class ToolWindowsTest : public QObject {
     dialog.Rows->selectRow(0);
     dialog.GoToSelected();
     QCOMPARE(shown, uint16_t{0x3A});
+  }
+
+  // A window that opens an empty area takes a third of the main window.
+  void anAreaOpensAtAThird() {
+    main_->resize(1500, 800);
+    QTest::qWait(20);
+    TWatchWnd* watches = main_->Watches();
+    watches->ShowDockable();
+    QTest::qWait(20);
+    QCOMPARE(main_->dockWidgetArea(watches), Qt::RightDockWidgetArea);
+    QVERIFY2(std::abs(watches->width() - 500) <= 8, qPrintable(QString::number(watches->width())));
+    // A second one joins it as a page and leaves the area as it is.
+    main_->CallStack()->ShowDockable();
+    QTest::qWait(20);
+    QVERIFY(std::abs(watches->width() - 500) <= 8);
   }
 
   // A project whose [DORVIK] section shows the new windows floating opens
