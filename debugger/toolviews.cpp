@@ -277,6 +277,25 @@ bool ModifyExpressionValue(std::string_view expression, std::string_view value, 
 
 // Call stack
 
+namespace {
+
+// The code label of Module nearest at or below Addr (the label of the line
+// that holds it in an assembler source); nullptr when none.
+const tSymbolItem* NearestCodeLabel(std::string_view module, uint32_t addr) {
+  const auto& table = Collections().SymbolTable;
+  if (!table) return nullptr;
+  const tSymbolItem* best = nullptr;
+  bool inside = false;
+  for (const tSymbolItem& s : table->Items) {
+    const uint8_t cls = s.SymClass & 15;
+    if (cls == kClassProcedure && s.Nesting == 0) inside = platform::SameText(s.Name, module);
+    if (inside && cls == kClassCode && s.Value <= addr && (!best || s.Value > best->Value)) best = &s;
+  }
+  return best;
+}
+
+}  // namespace
+
 std::string CallStackLineText(const CallStackEntry& entry) {
   std::string line;
   if (!entry.Text.Module.empty()) line = entry.Text.Module + " <";
@@ -296,7 +315,8 @@ bool ShowCallStackEntryInSource(const CallStackEntry& entry) {
   Collections().FoundSymbol = found;
   const size_t ext = module->FileName.rfind('.');
   const tFileTypeRec* type = ext == std::string::npos ? nullptr : FindFileType(module->FileName.substr(ext));
-  if (!sym || !type || type->Kind != kFileC) sym = SymbolAt(entry.Procedure);
+  if (!sym || !type || type->Kind != kFileC) sym = NearestCodeLabel(module->Name, entry.Address);
+  if (!sym) sym = SymbolAt(entry.Procedure);
   if (!sym) return false;
   ShowSymbolInSource(*module, *sym);
   return Views().LocateLine.Line >= 0;

@@ -93,8 +93,9 @@ struct CallStackEntry {
 bool ReadCallStack(std::vector<CallStackEntry>& entries);
 // A line of the call stack as CALLSTACK prints it: "MODULE <PROC+0003> (0044)".
 std::string CallStackLineText(const CallStackEntry& entry);
-// Opens the entry's source line (through the symbol shown in its source);
-// false when it has none (the caller shows the disassembly).
+// Opens the entry's source line (through the symbol shown in its source: the
+// line symbol of a C module, the nearest code label of an assembler one);
+// false when it has none.
 bool ShowCallStackEntryInSource(const CallStackEntry& entry);
 
 // Symbol tree

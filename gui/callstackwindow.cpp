@@ -16,6 +16,10 @@ TCallStackWin::TCallStackWin(QMainWindow* main)
   rows_->setObjectName("Rows");
   rows_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   setWidget(rows_);
+  // Shown: brought up to the stop it missed.
+  connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+    if (visible) Sync();
+  });
   connect(rows_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { ShowEntry(rows_->row(item)); });
 }
 
@@ -56,7 +60,8 @@ void TCallStackWin::Refill() {
 void TCallStackWin::ShowEntry(int row) {
   if (row < 0 || row >= static_cast<int>(entries_.size())) return;
   const CallStackEntry& e = entries_[static_cast<size_t>(row)];
-  if (ShowCallStackEntryInSource(e)) return;
+  // The source line for the editor pages; the code in the disassembly.
+  ShowCallStackEntryInSource(e);
   if (ShowDisassembly) ShowDisassembly(static_cast<uint16_t>(e.Address));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The dockable call-stack window: the lines of CALLSTACK, refilled at a stop
 // when SP or PC moved (GO forgets the SP it was filled at). An entry opens
-// its source line, or the disassembly where it has no source.
+// its source line and its code in the disassembly.
 
 #include <cstdint>
 #include <functional>
@@ -24,7 +24,8 @@ class TCallStackWin : public TDockableForm {
   void Sync();
   // Reads the stack and fills the rows now.
   void Refill();
-  // Opens row Row's source line (or its address in the disassembly).
+  // Marks row Row's source line (the editor pages show it) and locates its
+  // address in the disassembly.
   void ShowEntry(int row);
 
   // Shows a code address in the disassembly window.

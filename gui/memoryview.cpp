@@ -80,7 +80,10 @@ tMemoryView::tMemoryView(int index, QMainWindow* main)
   connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) { ValueEdited(item); });
   ViewParamsLoaded = [this](const std::array<std::optional<int64_t>, kViewParamCount>& p) { SetViewParams(p); };
   ViewParamsSaved = [this] { return ViewParams(); };
-  connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) { EverShown = EverShown || visible; });
+  connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+    EverShown = EverShown || visible;
+    if (visible && ReadCount == 0) ReadFromTarget();
+  });
 }
 
 uint8_t tMemoryView::SpaceNumber() const { return kViewSpaces[std::clamp(space_->currentIndex(), 0, 5)]; }

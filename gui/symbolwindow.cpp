@@ -63,6 +63,10 @@ TUserSymWin::TUserSymWin(QMainWindow* main)
   list_->addAction(ListShowInSourceFile);
 
   connect(optionsButton, &QPushButton::clicked, this, [this] { ShowOptions(); });
+  // Shown after a load it missed: filled then.
+  connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+    if (visible && stale_) CreateSymbolTable(module_);
+  });
   connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) { FillList(item); });
   connect(TreeShowInSourceFile, &QAction::triggered, this, [this] {
     if (QTreeWidgetItem* item = tree_->currentItem()) ShowInSource(item->data(0, kSymbolRole).toInt());
@@ -77,6 +81,7 @@ TUserSymWin::TUserSymWin(QMainWindow* main)
 
 void TUserSymWin::CreateSymbolTable(const std::string& moduleName) {
   module_ = moduleName;
+  stale_ = false;
   // The window stays disabled while it is filled.
   LayoutUpdate update(*this);
   tree_->clear();
@@ -93,7 +98,10 @@ void TUserSymWin::AfterLoad() {
   const bool source = ListMap().SourceLevelDebugging;
   TreeShowInSourceFile->setEnabled(source);
   ListShowInSourceFile->setEnabled(source);
-  if (isVisible()) CreateSymbolTable(std::string(kAllModules));
+  if (isVisible())
+    CreateSymbolTable(std::string(kAllModules));
+  else
+    stale_ = true;
 }
 
 void TUserSymWin::ShowOptions() {

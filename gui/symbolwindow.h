@@ -50,6 +50,7 @@ class TUserSymWin : public TDockableForm {
   QListWidget* list_;
   TSymPropDlg* options_;
   std::string module_ = "ALL MODULES";
+  bool stale_ = true;  // the tree was not built for the program loaded
 };
 
 }  // namespace dorvik::gui

@@ -46,6 +46,9 @@ TWatchWnd::TWatchWnd(QMainWindow* main) : TDockableForm("WatchWnd", "Watches", m
   box->addWidget(rows_, 1);
   setWidget(body);
 
+  connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+    if (visible) RefreshWatches();
+  });
   auto addTyped = [this] {
     AddWatch(entry_->text().trimmed().toStdString());
     entry_->clear();

@@ -22,6 +22,8 @@
 #include "base/projectlists.h"
 #include "debugger/breakpoints.h"
 #include "debugger/toolviews.h"
+#include "debugger/views.h"
+#include "objfiles/listmap.h"
 #include "gui/breakpointlist.h"
 #include "gui/evaluatedialog.h"
 #include "gui/loaddialog.h"
@@ -100,6 +102,11 @@ class ToolWindowsTest : public QObject {
     QCOMPARE(Rows(calls), QStringList());
     StepOnce();
     QCOMPARE(Rows(calls), QStringList({"SUM <SUM+3A> (003A)", "SUM <SUM+44> (0044)"}));
+    // The call opens its line in the source, and its code in the disassembly.
+    calls->ShowEntry(0);
+    QCOMPARE(Views().LocateLine.Line, 15);
+    QVERIFY(QString::fromStdString(Views().LocateLine.FileName).endsWith("sum.a51"));
+    QCOMPARE(main_->Disassembly()->Rows()->currentItem()->data(Qt::UserRole).toInt(), 0x3A);
     Type("GO TILL DONE");
     QCOMPARE(view->Table()->item(0, 1)->text(), QString("0F"));
     QCOMPARE(view->Table()->item(0, 0)->text(), QString("0040"));
@@ -188,9 +195,22 @@ class ToolWindowsTest : public QObject {
   void symbolWindowShowsModulesAndTypes() {
     LoadSum();
     TUserSymWin* symbols = main_->Symbols();
-    QVERIFY(!symbols->TreeShowInSourceFile->isEnabled());
+    // Loaded with its source: a symbol of the tree is shown at its line.
+    QVERIFY(symbols->TreeShowInSourceFile->isEnabled() && symbols->ListShowInSourceFile->isEnabled());
     symbols->ShowDockable();
+    QTreeWidgetItem* sum = symbols->Tree()->topLevelItem(0);
+    QVERIFY(sum != nullptr && sum->text(0) == "SUM");
+    QTreeWidgetItem* addbyte = sum->child(0);
+    QCOMPARE(addbyte->text(0) + " " + addbyte->text(1) + " " + addbyte->text(2), QString("ADDBYTE 0044H CODE"));
+    symbols->Tree()->setCurrentItem(addbyte);
+    symbols->TreeShowInSourceFile->trigger();
+    QCOMPARE(Views().LocateLine.Line, 22);
+    // The list holds the children of the tree's current node.
+    symbols->Tree()->setCurrentItem(sum);
+    QCOMPARE(symbols->List()->count(), sum->childCount());
+    // A C module without its source: the items are off.
     LoadC();
+    QVERIFY(!symbols->TreeShowInSourceFile->isEnabled() && !symbols->ListShowInSourceFile->isEnabled());
     QCOMPARE(symbols->Options()->ModuleBox->count(), 2);
     QCOMPARE(symbols->Options()->ModuleBox->itemText(1), QString("CVARS"));
     QCOMPARE(symbols->ShownModule(), std::string("ALL MODULES"));
@@ -350,8 +370,8 @@ class ToolWindowsTest : public QObject {
       QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source)));
       auto context = std::make_unique<as::AsmContext>();
       as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
-      UseProgramFolderAsProject(source);
     }
+    UseProgramFolderAsProject(source);
     LoadFile((dir_.path() + "/sum.obj").toStdString());
   }
   void LoadC() {
