@@ -22,6 +22,9 @@ constexpr const char* kSpaceNames[] = {"CODE", "XDATA", "DATA", "IDATA", "BIT", 
 constexpr int kColumns = 16;  // values of a row at most; one more column holds the characters
 constexpr int kAddressRole = Qt::UserRole;
 
+// A number as the fields take it in any display radix: "040H".
+QString HexText(int32_t value) { return Text(FormatNumber(16, 8, true, value, true) + "H"); }
+
 }  // namespace
 
 tMemoryView::tMemoryView(int index, QMainWindow* main)
@@ -44,11 +47,11 @@ tMemoryView::tMemoryView(int index, QMainWindow* main)
   start_ = new ValidLineEdit(body);
   start_->setObjectName("StartEdit");
   start_->Validator = &startFilter_;
-  start_->setText("0");
+  start_->setText("0H");
   count_ = new ValidLineEdit(body);
   count_->setObjectName("CountEdit");
   count_->Validator = &countFilter_;
-  count_->setText("40");
+  count_->setText("040H");
   freeze_ = new QCheckBox("Freeze", body);
   freeze_->setObjectName("FreezeBox");
   auto* read = Button("ReadButton", "Read", body);
@@ -78,7 +81,10 @@ tMemoryView::tMemoryView(int index, QMainWindow* main)
   connect(space_, &QComboBox::activated, this, [this] { ReadFromTarget(); });
   connect(type_, &QComboBox::activated, this, [this] { ReadFromTarget(); });
   connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) { ValueEdited(item); });
-  ViewParamsLoaded = [this](const std::array<std::optional<int64_t>, kViewParamCount>& p) { SetViewParams(p); };
+  ViewParamsLoaded = [this](const std::array<std::optional<int64_t>, kViewParamCount>& p) {
+    SetViewParams(p);
+    if (isVisible()) ReadFromTarget();
+  };
   ViewParamsSaved = [this] { return ViewParams(); };
   connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
     EverShown = EverShown || visible;
@@ -95,11 +101,11 @@ uint8_t tMemoryView::ElementType() const {
 void tMemoryView::SetViewParams(const std::array<std::optional<int64_t>, kViewParamCount>& p) {
   if (p[0] && *p[0] >= 0 && *p[0] <= 0xFFFF) {
     startAddr_ = static_cast<int32_t>(*p[0]);
-    start_->setText(Text(FormatHex4(static_cast<uint16_t>(startAddr_))));
+    start_->setText(HexText(startAddr_));
   }
   if (p[1] && *p[1] >= 1 && *p[1] <= 0x10000) {
     countElems_ = static_cast<int32_t>(*p[1]);
-    count_->setText(Text(FormatNumber(16, 8, true, countElems_, false)));
+    count_->setText(HexText(countElems_));
   }
   if (p[2]) freeze_->setChecked(*p[2] != 0);
   if (p[3] && *p[3] >= 0 && *p[3] < static_cast<int64_t>(std::size(kViewTypes)))

@@ -28,6 +28,7 @@
 #include "gui/evaluatedialog.h"
 #include "gui/loaddialog.h"
 #include "gui/mainwindow.h"
+#include "lang/formatting.h"
 #include "machine/images.h"
 #include "platform/ini.h"
 #include "project/projectfile.h"
@@ -317,6 +318,7 @@ class ToolWindowsTest : public QObject {
     WriteFile(project,
               "[DORVIK]\nWatchWnd=1,30,40,250,200\nUserSymWin=1,60,70,260,210\nCallStackWin=1,90,100,270,220\n"
               "MemoryView1=1,64,16,0,5,1,120,130,600,230\nMemoryView2=0,0,8,1,0,3,0,0,100,100\n");
+    Formatting().DisplayRadix = 10;  // the stored numbers do not depend on it
     main_->LoadLayout(project);
     for (const char* name : {"WatchWnd", "UserSymWin", "CallStackWin", "MemoryView1"}) {
       TDockableForm* w = main_->ToolWindow(name);
@@ -326,6 +328,8 @@ class ToolWindowsTest : public QObject {
     tMemoryView* view = main_->MemoryView(0);
     QCOMPARE(view->SpaceBox()->currentText(), QString("XDATA"));
     QCOMPARE(view->TypeBox()->currentText(), QString("WORD"));
+    QCOMPARE(view->Table()->rowCount(), 2);  // 16 words from 40H, eight to a row
+    QCOMPARE(view->Table()->item(1, 0)->text(), QString("0050"));
     QVERIFY(main_->MemoryView(1)->isHidden() && main_->MemoryView(1)->Frozen());
     QVERIFY(main_->SaveLayout(project));
     platform::IniFile file;
