@@ -98,6 +98,12 @@ std::string LastErrorLine() {
   return "Error #" + std::to_string(m.LastErrorCode) + ": " + text;
 }
 
+std::string BusyErrorLine() {
+  const tErrType* row = FindErrorMessage(err::kCommandFormNotAllowedDuring);
+  return "Error #" + std::to_string(err::kCommandFormNotAllowedDuring) + ": " +
+         std::string(row != nullptr ? row->Text : std::string_view{});
+}
+
 std::string RadixValueText(long double value) {
   if (!IsWhole(value) || std::fabs(value) > 4294967295.0L) return FormatNumber(kFloatMode, 0, false, value, false);
   const uint8_t radix = Formatting().DisplayRadix;

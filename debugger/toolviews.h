@@ -44,6 +44,9 @@ struct ViewValue {
 ViewValue EvaluateForView(std::string_view text, bool singleValue);
 // The text of the last error: "Error #" number ": " its message.
 std::string LastErrorLine();
+// The message of a window's change refused while the program runs or the
+// target is busy (error 144), as a row shows it.
+std::string BusyErrorLine();
 // A value in the display radix with its radix letter; a fraction in decimal.
 std::string RadixValueText(long double value);
 // The value in hexadecimal, decimal, octal and binary, and as a float, one per line.

@@ -46,7 +46,7 @@ TEvaluateDlg::TEvaluateDlg(QWidget* parent)
 
 void TEvaluateDlg::Evaluate() {
   if (!ViewsMayRead()) {
-    Result->setPlainText("The target is busy");
+    Result->setPlainText(Text(BusyErrorLine()));
     return;
   }
   const std::string text = ExpressionEdit->text().trimmed().toStdString();
@@ -63,7 +63,7 @@ void TEvaluateDlg::Evaluate() {
 
 void TEvaluateDlg::Modify() {
   if (!ViewsMayRead()) {
-    Result->setPlainText("The target is busy: nothing written");
+    Result->setPlainText(Text(BusyErrorLine()));
     return;
   }
   const std::string value = NewValueEdit->text().trimmed().toStdString();

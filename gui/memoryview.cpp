@@ -182,7 +182,7 @@ void tMemoryView::ValueEdited(QTableWidgetItem* item) {
   if (filling_ || !item->data(kAddressRole).isValid()) return;
   std::string error;
   if (!ViewsMayRead())
-    error = "The target is busy: nothing written";
+    error = BusyErrorLine();
   else
     WriteMemoryViewValue(SpaceNumber(), item->data(kAddressRole).toInt(), ElementType(), item->text().toStdString(),
                          error);

@@ -265,6 +265,14 @@ class ToolWindowsTest : public QObject {
     dialog.ExpressionEdit->setText("R0 + 1");
     dialog.Modify();
     QCOMPARE(dialog.Result->toPlainText(), QString("Error #147: Non changeable item"));
+    // While the program runs nothing is read or written.
+    Run().ProgramRunning = true;
+    dialog.ExpressionEdit->setText("I");
+    dialog.NewValueEdit->setText("7");
+    dialog.Modify();
+    QCOMPARE(dialog.Result->toPlainText(), QString("Error #144: Command form not allowed during user program run"));
+    Run().ProgramRunning = false;
+    QCOMPARE(Images().IDataImage[0x31], uint8_t{0xFE});
   }
 
   void breakpointListEnablesAndClears() {
