@@ -294,7 +294,14 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
 
 char ReadStepKey() {
   auto source = RunControl().StepKeySource;
-  return source ? source() : static_cast<char>(kKeyEsc);
+  if (!source) return static_cast<char>(kKeyEsc);
+  bool& waiting = RunControl().WaitingForStepKey;
+  waiting = true;
+  struct Leave {
+    bool& Flag;
+    ~Leave() { Flag = false; }
+  } leave{waiting};
+  return source();
 }
 
 // A memory keyword that starts a typed memory reference (CBYTE ... XWORD, BYTE ... POINTER, BIT, BOOLEAN).

@@ -12,6 +12,7 @@
 #include "base/session.h"
 #include "debugger/bpnames.h"
 #include "debugger/memshow.h"
+#include "debugger/runcontrol.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
 #include "lang/evaluator.h"
@@ -21,6 +22,7 @@
 #include "lang/symbols.h"
 #include "lang/typedvalue.h"
 #include "lang/typetext.h"
+#include "machine/images.h"
 #include "objfiles/listmap.h"
 #include "platform/reporter.h"
 #include "platform/text.h"
@@ -38,7 +40,11 @@ void NoteProgramLoaded(bool withCode) {
 
 bool ViewsMayRead() {
   const RunState& run = Run();
-  return run.TargetReady && !run.ProgramRunning && !run.Executing && !run.TargetBusy;
+  if (!run.TargetReady) return false;
+  // Between two steps of STEP or TRACE the program stands still and the
+  // line is quiet, though the command goes on.
+  if (RunControl().WaitingForStepKey) return true;
+  return !run.ProgramRunning && !run.Executing && !run.TargetBusy;
 }
 
 namespace {
@@ -73,13 +79,16 @@ class BoxRecorder final : public platform::MessageReporter {
 // Error: the first error's message) when it failed.
 template <typename Fn>
 bool Quietly(Fn&& read, std::string& error) {
-  SavedStates<ScannerState, EvaluatorState> saved;
+  // The value list too: a command that waits (the STEP loop) keeps its values.
+  SavedStates<ScannerState, EvaluatorState, tValueList, MemCmdsState> saved;
   SavedMessageFlags flags;
   Messages().ErrorFlag = false;
   BoxRecorder recorder;
   platform::MessageReporter& previous = platform::Reporter();
   platform::SetReporter(&recorder);
+  const bool busy = Run().TargetBusy;  // the waiting command's, whatever the reads leave
   read();
+  Run().TargetBusy = busy;
   platform::SetReporter(&previous);
   const bool failed = Messages().ErrorFlag;
   if (failed) error = recorder.error.empty() ? LastErrorLine() : recorder.error;
@@ -301,6 +310,26 @@ const tSymbolItem* NearestCodeLabel(std::string_view module, uint32_t addr) {
 }
 
 }  // namespace
+
+bool ReadCallStackForView(std::vector<CallStackEntry>& entries, uint8_t& sp, std::string& error) {
+  bool read = false;
+  const bool ok = Quietly(
+      [&] {
+        sp = 0;
+        if (!TargetReadBytes(kSpaceDirect, sfr::SP, std::span<uint8_t>(&sp, 1))) return;
+        read = ReadCallStack(entries);
+        if (!read && !Messages().ErrorFlag) ReportError(err::kFramingError);
+      },
+      error);
+  return ok && read;
+}
+
+uint8_t ReadStackPointerForView() {
+  uint8_t sp = 0;
+  std::string error;
+  Quietly([&] { TargetReadBytes(kSpaceDirect, sfr::SP, std::span<uint8_t>(&sp, 1)); }, error);
+  return sp;
+}
 
 std::string CallStackLineText(const CallStackEntry& entry) {
   std::string line;

@@ -27,8 +27,8 @@ ToolViewsState& ToolViews();
 
 // A load has ended (the loader's finishing stage).
 void NoteProgramLoaded(bool withCode);
-// The windows may read the target: its state was read, no program runs, no
-// command talks to it.
+// The windows may read the target: its state was read, no program runs (the
+// STEP loop waiting for its next key counts as stopped), no command talks to it.
 bool ViewsMayRead();
 
 // Expressions of a window
@@ -94,6 +94,11 @@ struct CallStackEntry {
 // call into a procedure, then the current PC (one chunk of the stack, as
 // CALLSTACK reads it). False when a read failed (the entries read so far stay).
 bool ReadCallStack(std::vector<CallStackEntry>& entries);
+// ReadCallStack for a window: boxes recorded, the command line's states kept;
+// Sp: the stack pointer read. False (Error set) when a read failed.
+bool ReadCallStackForView(std::vector<CallStackEntry>& entries, uint8_t& sp, std::string& error);
+// The stack pointer for a window (0 when it cannot be read).
+uint8_t ReadStackPointerForView();
 // A line of the call stack as CALLSTACK prints it: "MODULE <PROC+0003> (0044)".
 std::string CallStackLineText(const CallStackEntry& entry);
 // Opens the entry's source line (through the symbol shown in its source: the

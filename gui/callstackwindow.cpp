@@ -2,12 +2,8 @@
 
 #include <QFontDatabase>
 
-#include "access/target.h"
-#include "base/messages.h"
 #include "base/runstate.h"
 #include "gui/widgets.h"
-#include "lang/keywords.h"
-#include "machine/images.h"
 
 namespace dorvik::gui {
 
@@ -25,14 +21,7 @@ TCallStackWin::TCallStackWin(QMainWindow* main)
 
 void TCallStackWin::Sync() {
   if (isHidden() || !ViewsMayRead()) return;
-  uint8_t sp = 0;
-  {
-    SavedMessageFlags flags;
-    Messages().ErrorFlag = false;
-    SuspendMessages();
-    TargetReadBytes(kSpaceDirect, sfr::SP, std::span<uint8_t>(&sp, 1));
-    ResumeMessages();
-  }
+  const uint8_t sp = ReadStackPointerForView();
   const auto pc = static_cast<int32_t>(Run().CurrentPC & 0xFFFF);
   if (ToolViews().CallStackSP == sp && filledPC_ == pc) return;
   Refill();
@@ -41,16 +30,9 @@ void TCallStackWin::Sync() {
 void TCallStackWin::Refill() {
   if (!ViewsMayRead()) return;
   std::string error;
-  {
-    SavedMessageFlags flags;
-    Messages().ErrorFlag = false;
-    SuspendMessages();
-    uint8_t sp = 0;
-    TargetReadBytes(kSpaceDirect, sfr::SP, std::span<uint8_t>(&sp, 1));
-    if (!ReadCallStack(entries_)) error = LastErrorLine();
-    ResumeMessages();
-    ToolViews().CallStackSP = sp;
-  }
+  uint8_t sp = 0;
+  ReadCallStackForView(entries_, sp, error);
+  ToolViews().CallStackSP = sp;
   filledPC_ = static_cast<int32_t>(Run().CurrentPC & 0xFFFF);
   rows_->clear();
   for (const CallStackEntry& e : entries_) rows_->addItem(Text(CallStackLineText(e)));

@@ -21,6 +21,7 @@
 #include "assembler/objwriter.h"
 #include "base/projectlists.h"
 #include "debugger/breakpoints.h"
+#include "debugger/runcontrol.h"
 #include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "objfiles/listmap.h"
@@ -113,6 +114,24 @@ class ToolWindowsTest : public QObject {
     QCOMPARE(view->Table()->item(0, 0)->text(), QString("0040"));
     // Back at the stack start after the return: no call.
     QCOMPARE(Rows(calls), QStringList());
+  }
+
+  // Between two steps of the STEP loop the program stands still: the windows follow each step.
+  void windowsFollowEachStep() {
+    LoadSum();
+    TWatchWnd* watches = main_->Watches();
+    watches->ShowDockable();
+    watches->AddWatch("SP");
+    for (const char* line : {"BR = NEXT", "GO"}) Type(line);
+    QCOMPARE(watches->Rows()->topLevelItem(0)->text(1), QString("5F"));
+    QString during;
+    QTimer::singleShot(100, main_.get(), [this, watches, &during] {
+      during = watches->Rows()->topLevelItem(0)->text(1);
+      QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Escape);
+    });
+    Type("STEP");
+    QCOMPARE(during, QString("61"));
+    QVERIFY(!RunControl().WaitingForStepKey);
   }
 
   void frozenViewsStayAndEditsAreWrittenAndReadBack() {
