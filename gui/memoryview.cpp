@@ -147,27 +147,37 @@ void tMemoryView::ReadFromTarget() {
   filling_ = true;
   table_->setRowCount(static_cast<int>(read.Rows.size()));
   table_->setColumnCount(kColumns + 2);
+  // The cells of the last read are reused: a view is read again at every stop.
+  const auto cell = [this](int r, int c) {
+    QTableWidgetItem* item = table_->item(r, c);
+    if (item == nullptr) {
+      item = new QTableWidgetItem;
+      table_->setItem(r, c, item);
+    }
+    return item;
+  };
   const int size = ElementSize(type);
   for (int r = 0; r < static_cast<int>(read.Rows.size()); ++r) {
     const MemoryViewRow& row = read.Rows[static_cast<size_t>(r)];
-    auto* head = new QTableWidgetItem(Text(FormatHex4(static_cast<uint16_t>(row.Address))));
+    QTableWidgetItem* head = cell(r, 0);
+    head->setText(Text(FormatHex4(static_cast<uint16_t>(row.Address))));
     head->setFlags(Qt::ItemIsEnabled);
-    table_->setItem(r, 0, head);
     for (int c = 0; c < kColumns; ++c) {
-      QTableWidgetItem* item = nullptr;
+      QTableWidgetItem* item = cell(r, c + 1);
       if (c < row.Count) {
-        item = new QTableWidgetItem(row.Readable ? Text(MemoryValueText(row.Items[static_cast<size_t>(c)])) : "??");
+        item->setText(row.Readable ? Text(MemoryValueText(row.Items[static_cast<size_t>(c)])) : "??");
         item->setData(kAddressRole, row.Address + c * size);
-        if (!row.Readable) item->setFlags(Qt::ItemIsEnabled);
+        item->setFlags(row.Readable ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable
+                                    : Qt::ItemIsEnabled);
       } else {
-        item = new QTableWidgetItem;
+        item->setText(QString());
+        item->setData(kAddressRole, QVariant());
         item->setFlags(Qt::NoItemFlags);
       }
-      table_->setItem(r, c + 1, item);
     }
-    auto* tail = new QTableWidgetItem(chars && row.Readable ? Text(MemoryCharsText(row.Items)) : QString());
+    QTableWidgetItem* tail = cell(r, kColumns + 1);
+    tail->setText(chars && row.Readable ? Text(MemoryCharsText(row.Items)) : QString());
     tail->setFlags(Qt::ItemIsEnabled);
-    table_->setItem(r, kColumns + 1, tail);
   }
   filling_ = false;
   status_->setText(Text(read.Error));
