@@ -3,12 +3,14 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStandardItemModel>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <string>
 
+#include "access/backend.h"
 #include "debugger/toolviews.h"
 #include "gui/widgets.h"
 #include "lang/formatting.h"
@@ -137,7 +139,16 @@ bool tMemoryView::TakeRange() {
   return true;
 }
 
+void tMemoryView::OfferTargetSpaces() {
+  const auto* model = qobject_cast<const QStandardItemModel*>(space_->model());
+  if (model == nullptr) return;
+  const uint8_t spaces = CurrentBackend().Capabilities().MemorySpaces;
+  for (int i = 0; i < space_->count(); ++i)
+    if (QStandardItem* item = model->item(i)) item->setEnabled(((spaces >> kViewSpaces[i]) & 1) != 0);
+}
+
 void tMemoryView::ReadFromTarget() {
+  OfferTargetSpaces();
   if (!ViewsMayRead()) return;
   if (!TakeRange()) return;
   ++ReadCount;

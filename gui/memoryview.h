@@ -50,6 +50,8 @@ class tMemoryView : public TDockableForm {
 
  private:
   bool TakeRange();
+  // The spaces the target has can be chosen (EEPROM only where there is one).
+  void OfferTargetSpaces();
   void ValueEdited(QTableWidgetItem* item);
   uint8_t SpaceNumber() const;
   uint8_t ElementType() const;

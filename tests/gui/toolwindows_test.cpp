@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -166,6 +167,11 @@ class ToolWindowsTest : public QObject {
     main_->OpenMemoryView(0, 0xF0, 0x20, 0, 0, 3);  // IDATA F0 past FFH
     QCOMPARE(view->Status()->text(), QString("Error #162: Partition bounds error"));
     QCOMPARE(view->Table()->rowCount(), 0);
+    // The simulator has no EEPROM: it cannot be chosen, and a stored one says so once.
+    const auto* spaces = qobject_cast<const QStandardItemModel*>(view->SpaceBox()->model());
+    QVERIFY(!spaces->item(5)->isEnabled() && spaces->item(1)->isEnabled());
+    main_->OpenMemoryView(0, 0, 16, 0, 0, 7);
+    QCOMPARE(view->Status()->text(), QString("Error #145: System command not supported"));
     view->StartEdit()->setText("1+");
     view->ReadFromTarget();
     QVERIFY(view->Status()->text().startsWith("Error #118"));
