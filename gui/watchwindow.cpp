@@ -42,7 +42,9 @@ TWatchWnd::TWatchWnd(QMainWindow* main) : TDockableForm("WatchWnd", "Watches", m
   rows_->setHeaderLabels({"Expression", "Value"});
   rows_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   rows_->header()->setSectionResizeMode(0, QHeaderView::Interactive);
-  rows_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+  // Only the expression is edited, wherever the row is double-clicked.
+  rows_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  connect(rows_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { rows_->editItem(item, 0); });
   box->addWidget(rows_, 1);
   setWidget(body);
 

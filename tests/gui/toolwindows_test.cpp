@@ -216,6 +216,15 @@ class ToolWindowsTest : public QObject {
     watches->RemoveWatch(0);
     main_->LoadLayout(project);
     QCOMPARE(Column(watches, 0), QStringList({"TOTAL", "TOTAL * 2", "DBYTE 40 TO 41", "(1", "R7"}));
+    // Edited in its row, and switched off by its check box.
+    watches->Rows()->topLevelItem(0)->setText(0, "TOTAL + 1");
+    QTest::qWait(20);
+    QCOMPARE(watches->Watches()[0].Expression, std::string("TOTAL + 1"));
+    QCOMPARE(watches->Rows()->topLevelItem(0)->text(1), QString("10H"));
+    watches->Rows()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    QTest::qWait(20);
+    QVERIFY(!watches->Watches()[0].Enabled);
+    QCOMPARE(watches->Rows()->topLevelItem(0)->text(1), QString("<disabled>"));
   }
 
   void symbolWindowShowsModulesAndTypes() {
