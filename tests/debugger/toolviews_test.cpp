@@ -225,6 +225,31 @@ TEST_F(ToolViewsTest, BreakpointListByName) {
   EXPECT_EQ(BreakpointRows().back().Name, "Arm");
 }
 
+// A C module's variables read with their debug types: by the console's
+// expressions, by the symbol texts of the evaluate dialog and the hints.
+TEST_F(ToolViewsTest, CVariablesReadWithTheirTypes) {
+  LoadSymbolTable({{"CMOD", kClassProcedure, 0}, {"I", kClassData, 0x30}, {"F", kClassIData, 0x90},
+                   {"V", kClassXData, 0x10}},
+                  {{"CMOD", 0, 0xFF, true}});
+  auto& items = Collections().SymbolTable->Items;
+  items[1].VarType = 4;   // int
+  items[2].VarType = 8;   // float
+  items[3].VarType = 11;  // void: its address
+  Images().IDataImage[0x30] = 0x01, Images().IDataImage[0x31] = 0x02;
+  const uint8_t half[] = {0x3F, 0x00, 0x00, 0x00};  // 0.5
+  std::memcpy(&Images().IDataImage[0x90], half, sizeof half);
+  Output("R0 = I / 2");
+  Output("R1 = F * 8");
+  Output("R2 = V");
+  EXPECT_EQ(Output("R"), "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000 R0=81 R1=04 R2=10 R3=00 R4=00 R5=00 R6=00 R7=00\n");
+  std::string text;
+  SymbolValueText(1, true, text);
+  EXPECT_EQ(text, "RBYTE 0030H int =  00102");
+  SymbolValueText(2, true, text);
+  EXPECT_EQ(text, "DBYTE 0090H float =  5.0000000E-01");
+  EXPECT_TRUE(boxes_.Shown().empty());
+}
+
 TEST(DebugTypeElementsTest, EachTypeReadsAsItsElements) {
   ResetSession();
   CreateSymbolCollections();
