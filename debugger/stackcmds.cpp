@@ -21,6 +21,7 @@
 #include "lang/keywords.h"
 #include "lang/scanner.h"
 #include "lang/symbols.h"
+#include "lang/target_access.h"
 #include "lang/typetext.h"
 
 namespace dorvik {
@@ -235,12 +236,9 @@ void SymbolValueText(int32_t sym, bool readValue, std::string& text) {
     if (def && def->TypeDefID == tTypeDef::tStructUnion) {
       text += "= <struct/union>";
     } else if (readValue) {
-      {
-        // The variable evaluated by its name; the scanner's line is put back.
-        SavedStates<ScannerState> saved;
-        SetScanLine(symbol->Name + "\r", false);
-        Expression(tok::kEndOfLine);
-      }
+      // This symbol's contents read with its type, as the evaluator reads a
+      // variable: by its name another symbol of that name could be found.
+      CurrentTargetAccess().ReadSymbolValue(*symbol);
       if (!Failed()) text += "= " + FormatValueList();
     }
   } else if ((symbol->SymClass & 15) >= kClassProcedure) {

@@ -250,6 +250,22 @@ TEST_F(ToolViewsTest, CVariablesReadWithTheirTypes) {
   EXPECT_TRUE(boxes_.Shown().empty());
 }
 
+// Two modules with a variable of the same name: each symbol's text reads its own.
+TEST_F(ToolViewsTest, ASymbolsTextReadsThatSymbol) {
+  LoadSymbolTable({{"M1", kClassProcedure, 0}, {"I", kClassData, 0x30}, {"M2", kClassProcedure, 0x100},
+                   {"I", kClassData, 0x40}},
+                  {{"M1", 0, 0xFF, true}, {"M2", 0x100, 0x1FF, true}});
+  Collections().SymbolTable->Items[1].VarType = 4;
+  Collections().SymbolTable->Items[3].VarType = 4;
+  Images().IDataImage[0x31] = 0x11;
+  Images().IDataImage[0x41] = 0x22;
+  std::string text;
+  SymbolValueText(3, true, text);
+  EXPECT_EQ(text, "RBYTE 0040H int =  00022");
+  SymbolValueText(1, true, text);
+  EXPECT_EQ(text, "RBYTE 0030H int =  00011");
+}
+
 TEST(DebugTypeElementsTest, EachTypeReadsAsItsElements) {
   ResetSession();
   CreateSymbolCollections();
