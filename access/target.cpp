@@ -20,6 +20,7 @@
 #include "lang/keywords.h"
 #include "lang/scanner.h"
 #include "lang/target_access.h"
+#include "lang/typetext.h"
 #include "machine/disassembler.h"
 #include "machine/simulator.h"
 
@@ -67,18 +68,50 @@ class LayerAccess final : public TargetAccess {
     TargetReadTypedBlock(space, addr, typeToken, Evaluator().RangeLength);
   }
   // A number is its value; a code label, procedure or line stands for its
-  // address (its "contents" are where it is); any other symbol is its first
-  // byte (its bit in the bit space), read from its own space.
+  // address (its "contents" are where it is); a variable with a debug type
+  // is read with that type (all elements of an array, a void one is its
+  // address); any other symbol is its first byte (its bit in the bit space),
+  // read from its own space.
   void ReadSymbolValue(const tSymbolItem& symbol) override {
     ValueList().Items.clear();
     const uint8_t cls = symbol.SymClass & 15;
+    uint8_t elemType = 0;
+    int32_t count = 0;
     if (cls == kClassNumber) {
       AppendValue(tok::kWORD, symbol.Value & 0xFFFF);
+    } else if (cls < kClassProcedure && symbol.VarType == kVoidType) {
+      AppendValue(tok::kWORD, symbol.Value & 0xFFFF);
+    } else if (cls < kClassProcedure && symbol.VarType != 0 && DebugTypeElements(symbol.VarType, elemType, count)) {
+      ReadTyped(symbol, elemType, count);
     } else if (cls >= kClassProcedure || (symbol.SymClass & 7) == kClassCode) {
       AppendValue(tok::kADDRESS, symbol.Value);
     } else {
       TargetReadByte(symbol.SymClass & 7, static_cast<int32_t>(symbol.Value));
     }
+  }
+
+ private:
+  static constexpr int32_t kVoidType = 11;
+
+  // Count elements of ElemType from the symbol's address, kept inside its space.
+  static void ReadTyped(const tSymbolItem& symbol, uint8_t elemType, int32_t count) {
+    uint8_t space = symbol.SymClass & 7;
+    auto addr = static_cast<int32_t>(symbol.Value & 0xFFFF);
+    if (space == kSpaceBit || elemType == tok::kBIT) {
+      TargetReadByte(kSpaceBit, addr);
+      return;
+    }
+    if (space == kSpaceDirect && addr < 0x80) space = kSpaceIData;
+    const int32_t last = space == kSpaceCode || space == kSpaceXData || space == kSpaceEeprom ? 0xFFFF : 0xFF;
+    const int32_t size = ElementSize(elemType);
+    count = std::min(count, (last - addr + 1) / size);
+    if (count <= 0) {
+      ReportError(err::kPartitionBoundsError);
+      return;
+    }
+    tValueList& list = ValueList();
+    list.ElemType = elemType;
+    TargetReadTypedBlock(space, addr, elemType, count);
   }
 };
 

@@ -16,6 +16,7 @@
 #include "debugger/breakpoints.h"
 #include "debugger/executor.h"
 #include "debugger/terminal.h"
+#include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
 #include "lang/evaluator.h"
@@ -296,7 +297,14 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
 
 char ReadStepKey() {
   auto source = RunControl().StepKeySource;
-  return source ? source() : static_cast<char>(kKeyEsc);
+  if (!source) return static_cast<char>(kKeyEsc);
+  bool& waiting = RunControl().WaitingForStepKey;
+  waiting = true;
+  struct Leave {
+    bool& Flag;
+    ~Leave() { Flag = false; }
+  } leave{waiting};
+  return source();
 }
 
 // A memory keyword that starts a typed memory reference (CBYTE ... XWORD, BYTE ... POINTER, BIT, BOOLEAN).
@@ -414,6 +422,8 @@ bool ParseTill() {
 // GO [FROM expr] [ARM expr TILL ...] [TILL break [, break]] [FOREVER]
 void CmdGo() {
   if (!TargetStopped()) return;
+  // The call stack is read again at the next stop.
+  ToolViews().CallStackSP = -1;
   BreakpointState& b = Breakpoints();
   uint16_t start = PcField();
   b.ArmBreak.Used = false;

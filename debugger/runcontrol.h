@@ -25,6 +25,8 @@ struct RunControlState {
   // The key that ends or continues the STEP loop; null: Esc, so that a STEP
   // without a console does one step.
   char (*StepKeySource)() = nullptr;
+  // The STEP loop waits for that key: the program stands still between two steps.
+  bool WaitingForStepKey = false;
   // Instructions the simulator runs between two pumps of the message queue.
   int32_t SliceSteps = 4096;
   // The addresses holding a planted break, in planting order.

@@ -14,12 +14,14 @@
 #include "debugger/executor.h"
 #include "debugger/memcmds.h"
 #include "debugger/terminal.h"
+#include "debugger/toolviews.h"
 #include "lang/collections.h"
 #include "lang/evaluator.h"
 #include "lang/formatting.h"
 #include "lang/keywords.h"
 #include "lang/scanner.h"
 #include "lang/symbols.h"
+#include "lang/target_access.h"
 #include "lang/typetext.h"
 
 namespace dorvik {
@@ -90,34 +92,45 @@ void CmdStack() {
 
 void CmdCallStack() {
   if (!TargetStopped() || !CheckEndOfLine()) return;
+  std::vector<CallStackEntry> entries;
+  ReadCallStack(entries);
+  for (const CallStackEntry& e : entries) OutCodeLine(e.Address, e.Text);
+}
+
+bool ReadCallStack(std::vector<CallStackEntry>& entries) {
+  entries.clear();
   uint8_t sp = 0;
-  if (!ReadDirect(sfr::SP, sp)) return;
+  if (!ReadDirect(sfr::SP, sp)) return false;
   const int32_t base = MemCmds().StackBase;
-  if (sp - base < 1) return;
+  if (sp - base < 1) return true;
   tValueList& list = ValueList();
   list.Items.clear();
   list.ElemType = tok::kBYTE;
   Evaluator().RangeEnd = sp;
-  if (ReadTypedBlock(kSpaceIData, base + 1, tok::kBYTE) <= 0) return;
+  if (ReadTypedBlock(kSpaceIData, base + 1, tok::kBYTE) <= 0) return false;
   // Only the bytes read are walked; pairs are low byte first (pushed first).
   const std::vector<tValueItem> stack = list.Items;
   for (size_t i = 0; i + 1 < stack.size();) {
     uint32_t addr = (stack[i + 1].Value & 0xFF) * 256 + (stack[i].Value & 0xFF);
     if (addr > 3) addr -= 3;
-    CodeAddressText text;
-    if (DescribeCodeAddress(addr, false, text) >= 0) {
-      OutCodeLine(addr, text);
+    CallStackEntry entry;
+    entry.Address = addr;
+    entry.Procedure = DescribeCodeAddress(addr, false, entry.Text);
+    if (entry.Procedure >= 0) {
+      entries.push_back(entry);
       i += 2;
     } else {
       i += 1;
     }
-    if (Failed()) return;
+    if (Failed()) return false;
   }
   const int32_t pc = TargetRegisterValue(tok::kPC);
-  if (Failed()) return;
-  CodeAddressText text;
-  DescribeCodeAddress(static_cast<uint32_t>(pc), true, text);
-  OutCodeLine(static_cast<uint32_t>(pc), text);
+  if (Failed()) return false;
+  CallStackEntry current;
+  current.Address = static_cast<uint32_t>(pc);
+  current.Procedure = DescribeCodeAddress(current.Address, true, current.Text);
+  entries.push_back(current);
+  return !Failed();
 }
 
 void CmdRegisters() {
@@ -223,12 +236,9 @@ void SymbolValueText(int32_t sym, bool readValue, std::string& text) {
     if (def && def->TypeDefID == tTypeDef::tStructUnion) {
       text += "= <struct/union>";
     } else if (readValue) {
-      {
-        // The variable evaluated by its name; the scanner's line is put back.
-        SavedStates<ScannerState> saved;
-        SetScanLine(symbol->Name + "\r", false);
-        Expression(tok::kEndOfLine);
-      }
+      // This symbol's contents read with its type, as the evaluator reads a
+      // variable: by its name another symbol of that name could be found.
+      CurrentTargetAccess().ReadSymbolValue(*symbol);
       if (!Failed()) text += "= " + FormatValueList();
     }
   } else if ((symbol->SymClass & 15) >= kClassProcedure) {

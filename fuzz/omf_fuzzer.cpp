@@ -1,12 +1,17 @@
 // The object-module reader on any bytes: each input read with every option on
 // into a load image with guard bytes behind it. Every record must sum to zero
 // with its checksum; so that the fuzzer reaches the records' fields, half of
-// the inputs get their checksums set right before they are read.
+// the inputs get their checksums set right before they are read. What was read
+// is then walked as the symbol window and the typed reads walk it: the symbol
+// tree, and each symbol's debug type as the elements it is read as.
 
 #include <cstdlib>
 #include <vector>
 
+#include "debugger/toolviews.h"
 #include "fuzz/engine_reset.h"
+#include "lang/collections.h"
+#include "lang/typetext.h"
 #include "objfiles/omfreader.h"
 
 namespace {
@@ -38,5 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadObjectModule(file, "F.OBJ", LoadImage(memory.data(), kLoadImageSize), options);
   for (size_t i = kLoadImageSize; i < memory.size(); ++i)
     if (memory[i] != 0xA5) std::abort();
+  if (const auto& table = Collections().SymbolTable) {
+    for (const tSymbolItem& s : table->Items) {
+      uint8_t elem = 0;
+      int32_t count = 0;
+      if (DebugTypeElements(s.VarType, elem, count) && (count < 1 || count > kMaxTypedElements)) std::abort();
+    }
+    BuildSymbolTree(kAllModules);
+  }
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QScreen>
 #include <QTabBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <charconv>
@@ -232,6 +233,8 @@ void TDockableForm::ShowDockable() {
     // A floating window comes back at the main window's corner, wherever that is now.
     if (isFloating()) FloatAtMainCorner();
     show();
+    // Once the main window has laid the shown window out.
+    QTimer::singleShot(0, this, [this] { OpenHostArea(); });
     platform::Pump().PostMessage(handle_, kLoadLayoutMessage, 0, 0);
   }
   SelectHostPage();
@@ -255,7 +258,9 @@ void TDockableForm::LoadLayout(const platform::IniFile& file) {
   if (Loaded) return;
   Loaded = true;
   LayoutEntry entry;
-  if (!ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), entry)) return;
+  const LayoutKind kind = ViewParamsLoaded ? LayoutKind::MemoryView : LayoutKind::Window;
+  if (!ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), entry, kind)) return;
+  if (ViewParamsLoaded) ViewParamsLoaded(entry.ViewParams);
   const SetWhile closing(Closing);
   LayoutUpdate update(*this);
   ApplyWindowPosition(entry);
@@ -300,6 +305,10 @@ LayoutEntry TDockableForm::CurrentLayout() const {
   e.Width = g.width();
   e.Height = g.height();
   if (!isFloating()) e.Side = SideOfArea(main_->dockWidgetArea(const_cast<TDockableForm*>(this)));
+  if (ViewParamsSaved) {
+    e.HasViewParams = true;
+    e.ViewParams = ViewParamsSaved();
+  }
   return e;
 }
 
@@ -313,12 +322,19 @@ void TDockableForm::SetLayoutUpdate(bool begin) {
     Updating = true;
     ++UpdateCount;
     setEnabled(false);
+    if (WaitForm != nullptr && UpdateCount == 1 && main_->isVisible()) {
+      WaitForm->adjustSize();
+      WaitForm->move(main_->geometry().center() - WaitForm->rect().center());
+      WaitForm->show();
+      WaitForm->repaint();
+    }
     return;
   }
   if (UpdateCount > 0) --UpdateCount;
   if (UpdateCount > 0) return;
   Updating = false;
   setEnabled(true);
+  if (WaitForm != nullptr) WaitForm->hide();
   if (focus_ != nullptr && focus_->isVisible() && focus_->isEnabled()) focus_->setFocus();
   focus_ = nullptr;
   if (repaintDue_) {
@@ -330,6 +346,7 @@ void TDockableForm::SetLayoutUpdate(bool begin) {
 
 void TDockableForm::DockChanged() {
   LayoutUpdate update(*this);
+  OpenHostArea();
   // Docked into an area that holds another window: both become pages.
   if (InDockSite() && !Docked() && !Closing) {
     const Qt::DockWidgetArea area = main_->dockWidgetArea(this);
@@ -340,6 +357,18 @@ void TDockableForm::DockChanged() {
       }
   }
   if (Docked()) repaintDue_ = true;
+}
+
+void TDockableForm::OpenHostArea() {
+  if (!InDockSite() || Closing) return;
+  const Qt::DockWidgetArea area = main_->dockWidgetArea(this);
+  for (QDockWidget* other : main_->findChildren<QDockWidget*>())
+    if (other != this && !other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) return;
+  // The first window of an area: the area takes a third of the main window.
+  if (area == Qt::BottomDockWidgetArea)
+    main_->resizeDocks({this}, {std::max(main_->height() / 3, 1)}, Qt::Vertical);
+  else
+    main_->resizeDocks({this}, {std::max(main_->width() / 3, 1)}, Qt::Horizontal);
 }
 
 QTabBar* TDockableForm::HostTabBar() const {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -115,12 +116,24 @@ class TDockableForm : public QDockWidget {
   void SetLayoutUpdate(bool begin);
   // The window sits in an area or changed it (Qt's dock notification).
   void DockChanged();
+  // Docked into an area that held no other window: the area opens at one
+  // third of the main window's width (left, right) or height (bottom).
+  void OpenHostArea();
   // Repaints the window's page: on a page control the active page is
   // switched to the other of the first two and back. Nothing while a project
   // is being opened, while the window closes, or when it is not docked.
   void RefreshHostPage();
   // The tab bar that holds this window's page (nullptr when it is no page).
   QTabBar* HostTabBar() const;
+
+  // A memory view's five view parameters: handed over when its entry is
+  // applied, asked for when it is written (unset: a window without them).
+  std::function<void(const std::array<std::optional<int64_t>, kViewParamCount>&)> ViewParamsLoaded;
+  std::function<std::array<std::optional<int64_t>, kViewParamCount>()> ViewParamsSaved;
+
+  // Shown while a layout change of this window lasts (the symbol window's
+  // "Wait please..." form); nullptr: none.
+  QPointer<QWidget> WaitForm;
 
   bool Loaded = false;   // the layout entry was applied since the window was last shown
   bool Closing = false;  // set while it floats on close and while its position is applied

@@ -26,9 +26,12 @@
 #include "debugger/executor.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
+#include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "debugger/commsettings.h"
+#include "gui/breakpointlist.h"
 #include "gui/commdialog.h"
+#include "gui/evaluatedialog.h"
 #include "gui/debugactions.h"
 #include "gui/editorpages.h"
 #include "gui/finddialog.h"
@@ -39,6 +42,7 @@
 #include "loader/loader.h"
 #include "project/config.h"
 #include "project/projectfile.h"
+#include "lang/cpudb.h"
 #include "lang/formatting.h"
 #include "lang/scanner.h"
 #include "machine/images.h"
@@ -82,7 +86,11 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent),
       terminal_(new TerminalWindow(*this)),
       disas_(new DisasWindow(this)),
+      watch_(new TWatchWnd(this)),
+      userSym_(new TUserSymWin(this)),
+      callStack_(new TCallStackWin(this)),
       loadDlg_(new TLoadDlg(this)) {
+  for (int i = 0; i < tMemoryView::kViewCount; ++i) memViews_[static_cast<size_t>(i)] = new tMemoryView(i, this);
   setObjectName("MainForm");
   auto* central = new QWidget(this);
   auto* box = new QVBoxLayout(central);
@@ -106,6 +114,22 @@ MainWindow::MainWindow(QWidget* parent)
   setDockOptions(dockOptions() | QMainWindow::ForceTabbedDocks);
   addDockWidget(Qt::BottomDockWidgetArea, terminal_);
   addDockWidget(Qt::LeftDockWidgetArea, disas_);
+  // The other tool windows start hidden: the View menu or the project's layout shows them.
+  const auto locate = [this](uint16_t address) {
+    disas_->EnsureVisible();
+    disas_->LocateAddress(address);
+  };
+  callStack_->ShowDisassembly = locate;
+  userSym_->ShowDisassembly = locate;
+  // Hidden before they dock: no page is made or repainted for them now.
+  for (TDockableForm* w : std::initializer_list<TDockableForm*>{watch_, userSym_, callStack_}) {
+    w->hide();
+    addDockWidget(Qt::RightDockWidgetArea, w);
+  }
+  for (tMemoryView* w : memViews_) {
+    w->hide();
+    addDockWidget(Qt::BottomDockWidgetArea, w);
+  }
 
   auto* wait = new QLabel("Wait please...", this, Qt::Tool | Qt::FramelessWindowHint);
   wait->setObjectName("WaitForm");
@@ -113,6 +137,7 @@ MainWindow::MainWindow(QWidget* parent)
   wait->setMargin(16);
   wait->setFrameStyle(QFrame::Panel | QFrame::Raised);
   waitForm_ = wait;
+  userSym_->WaitForm = wait;
   waitTimer_.setSingleShot(true);
   connect(&waitTimer_, &QTimer::timeout, this, [this] {
     if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning) return;
@@ -231,12 +256,27 @@ void MainWindow::BuildMenus() {
   QMenu* view = menuBar()->addMenu("&View");
   view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
   view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
+  view->addAction("&Watches", this, [this] {
+    watch_->ShowDockable();
+    watch_->RefreshWatches();
+  })->setObjectName("ViewWatches");
+  view->addAction("&Call Stack", this, [this] {
+    callStack_->ShowDockable();
+    callStack_->Refill();
+  })->setObjectName("ViewCallStack");
+  view->addAction("&Symbols", this, [this] {
+    userSym_->ShowDockable();
+    userSym_->FillSymbolTree();
+  })->setObjectName("ViewSymbols");
+  view->addAction("&Memory", this, [this] { NewMemoryView(); })->setObjectName("ViewMemory");
   QMenu* debug = menuBar()->addMenu("&Debug");
   actions_ = new DebugActions(*this, debug);
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
   hardware_ = new HardwareViews(*this, view, debug);
+  debug->addAction("&Breakpoints...", this, [this] { OpenBreakpointList(); })->setObjectName("BreakpointList");
+  debug->addAction("&Evaluate/Modify...", this, [this] { OpenEvaluate(); })->setObjectName("EvaluateModify");
 }
 
 TDockableForm* MainWindow::ToolWindow(const QString& name) const {
@@ -284,6 +324,14 @@ void MainWindow::SyncViews() {
     // Memory may have changed under the rows.
     disas_->Refresh();
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
+    toolViewsDue_ = true;
+  }
+  // The tool windows read when the target is at rest again.
+  if (toolViewsDue_ && ViewsMayRead()) RefreshToolWindows();
+  // Another processor: its names are other symbols.
+  if (CpuDb().CpuName != shownCpu_) {
+    shownCpu_ = CpuDb().CpuName;
+    if (userSym_->isVisible()) userSym_->FillSymbolTree();
   }
   disas_->Sync();
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
@@ -291,6 +339,60 @@ void MainWindow::SyncViews() {
   if (actions_ != nullptr) actions_->Sync();
   if (hardware_ != nullptr) hardware_->Sync();
   terminal_->Editor()->Render();
+}
+
+void MainWindow::RefreshToolWindows() {
+  toolViewsDue_ = false;
+  if (ToolViews().LoadCount != shownLoad_) {
+    shownLoad_ = ToolViews().LoadCount;
+    userSym_->AfterLoad();
+    // A load without code leaves memory as it was: frozen or not, the views stay.
+    if (!ToolViews().LoadedCode) {
+      callStack_->Sync();
+      watch_->RefreshWatches();
+      return;
+    }
+  }
+  callStack_->Sync();
+  watch_->RefreshWatches();
+  for (tMemoryView* view : memViews_) view->Sync();
+}
+
+void MainWindow::OpenMemoryView(int index, int64_t start, int64_t count, int64_t frozen, int64_t elemType,
+                                int64_t space) {
+  if (index < 0 || index >= tMemoryView::kViewCount) return;
+  tMemoryView* view = memViews_[static_cast<size_t>(index)];
+  view->SetViewParams({start, count, frozen, elemType, space});
+  view->ShowDockable();
+  view->ReadFromTarget();
+}
+
+void MainWindow::NewMemoryView() {
+  for (tMemoryView* view : memViews_)
+    if (view->isHidden()) {
+      view->ShowDockable();
+      view->ReadFromTarget();
+      return;
+    }
+  ReportError(err::kTooManyMemoryViewers);
+  Messages().ErrorFlag = false;
+}
+
+void MainWindow::OpenBreakpointList() {
+  TBreakpointListDlg dialog(this);
+  dialog.ShowDisassembly = [this](uint16_t address) {
+    disas_->EnsureVisible();
+    disas_->LocateAddress(address);
+  };
+  dialog.Changed = [this] { disas_->ShowBreakpointImages(); };
+  dialog.exec();
+  disas_->ShowBreakpointImages();
+}
+
+void MainWindow::OpenEvaluate() {
+  TEvaluateDlg dialog(this);
+  dialog.exec();
+  SyncViews();
 }
 
 bool MainWindow::Guarded(const std::function<void()>& work) {
@@ -350,13 +452,16 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     if (CodeEditWidget* editor = pages_->Page(page); editor != nullptr && line > 0) editor->GoToLine(line);
   }
   for (TDockableForm* w : ToolWindows()) {
+    LayoutEntry entry;
+    const bool stored = ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry);
+    // A window stored as shown comes on screen, also one that starts hidden.
+    if (stored && entry.Flag != 0 && w->isHidden()) w->show();
     w->Loaded = false;
     w->LoadLayout(file);
-    LayoutEntry entry;
-    if (ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry) && entry.Flag == 0)
-      w->hide();
+    if (stored && entry.Flag == 0) w->hide();
   }
   hardware_->LoadLayout(file);
+  watch_->LoadWatches(file);
 }
 
 bool MainWindow::SaveLayout(const std::string& projectFile) const {
@@ -367,8 +472,14 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
     if (platform::FileExists(projectFile)) return false;
     platform::TakeIOResult();
   }
-  for (const TDockableForm* w : ToolWindows())
+  for (const TDockableForm* w : ToolWindows()) {
+    // A memory view never opened in this session keeps its stored entry.
+    const auto* view = dynamic_cast<const tMemoryView*>(w);
+    if (view != nullptr && !view->EverShown &&
+        !file.ReadString(kLayoutSection, w->objectName().toStdString(), "").empty())
+      continue;
     file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
+  }
   file.EraseSection(kFilesSection);
   for (int32_t page = 0; page < pages_->Count(); ++page) {
     const std::string n = std::to_string(page + 1);
@@ -376,6 +487,7 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
     file.WriteString(kFilesSection, "Pos" + n, std::to_string(pages_->Page(page)->CaretLine() + 1));
   }
   hardware_->SaveLayout(file);
+  watch_->SaveWatches(file);
   return file.Save(projectFile);
 }
 

@@ -6,6 +6,7 @@
 // the window shows it whenever a command ends, the program stops, or the
 // busy state changes: never once per instruction.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -15,9 +16,13 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include "gui/callstackwindow.h"
 #include "gui/disaswindow.h"
 #include "gui/dockable.h"
+#include "gui/memoryview.h"
+#include "gui/symbolwindow.h"
 #include "gui/terminalwindow.h"
+#include "gui/watchwindow.h"
 #include "platform/pump.h"
 
 class QLabel;
@@ -39,7 +44,24 @@ class MainWindow : public QMainWindow {
 
   TerminalWindow* Terminal() const { return terminal_; }
   DisasWindow* Disassembly() const { return disas_; }
-  std::vector<TDockableForm*> ToolWindows() const { return {terminal_, disas_}; }
+  std::vector<TDockableForm*> ToolWindows() const {
+    return {terminal_, disas_, watch_, userSym_, callStack_,
+            memViews_[0], memViews_[1], memViews_[2], memViews_[3], memViews_[4]};
+  }
+  TWatchWnd* Watches() const { return watch_; }
+  TCallStackWin* CallStack() const { return callStack_; }
+  TUserSymWin* Symbols() const { return userSym_; }
+  tMemoryView* MemoryView(int index) const { return memViews_.at(static_cast<size_t>(index)); }
+  // (Re)opens memory view Index (0..4) with these view parameters and reads it.
+  void OpenMemoryView(int index, int64_t start, int64_t count, int64_t frozen, int64_t elemType, int64_t space);
+  // View|Memory: the first memory view not on screen; error 165 when all five are.
+  void NewMemoryView();
+  // Debug|Breakpoints and Debug|Evaluate/Modify.
+  void OpenBreakpointList();
+  void OpenEvaluate();
+  // The tool windows read the engine again: call stack, watches, memory
+  // views (after a stop, a command, or a load).
+  void RefreshToolWindows();
   TDockableForm* ToolWindow(const QString& name) const;
   // The Debug menu's and tool bar's actions.
   DebugActions* Actions() const { return actions_; }
@@ -108,6 +130,13 @@ class MainWindow : public QMainWindow {
 
   TerminalWindow* terminal_;
   DisasWindow* disas_;
+  TWatchWnd* watch_;
+  TUserSymWin* userSym_;
+  TCallStackWin* callStack_;
+  std::array<tMemoryView*, tMemoryView::kViewCount> memViews_{};
+  bool toolViewsDue_ = true;
+  int32_t shownLoad_ = 0;
+  std::string shownCpu_;
   TLoadDlg* loadDlg_;
   DebugActions* actions_ = nullptr;
   EditorPages* pages_ = nullptr;

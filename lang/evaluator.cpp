@@ -602,6 +602,7 @@ void ReadRange(uint8_t elemType) {
     return;
   }
   e.RangeLength = (e.RangeEnd - e.RangeStart + 1) / size;
+  if (e.SingleValueOnly && e.RangeLength > 1) ReportError(err::kExpressionTooComplex);
 }
 
 }  // namespace dorvik

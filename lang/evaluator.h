@@ -30,6 +30,9 @@ struct EvaluatorState {
   bool RangeGiven = false;
   uint8_t RangeKeyword = tok::kLENGTH;
   uint8_t RangeSpace = 0;
+  // A watch or a field that takes one value is being evaluated: a typed
+  // range of more than one element is error 133.
+  bool SingleValueOnly = false;
 
 };
 

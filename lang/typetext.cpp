@@ -194,4 +194,46 @@ void SymbolTypeText(const tSymbolItem& symbol, bool expand, std::string& s) {
   }
 }
 
+bool DebugTypeElements(int32_t typeId, uint8_t& elemType, int32_t& count) {
+  count = 1;
+  // An array of arrays multiplies its dimensions; the walk is bounded for
+  // type records that refer to themselves.
+  for (int depth = 0; depth < 8; ++depth) {
+    if (typeId >= 0 && typeId < kFirstDefinedType) {
+      switch (typeId) {
+        case 1: elemType = tok::kBIT; return true;
+        case 2: elemType = tok::kCHAR; return true;
+        case 3: elemType = tok::kBYTE; return true;
+        case 4: elemType = tok::kINTEGER; return true;
+        case 5: elemType = tok::kWORD; return true;
+        case 6: elemType = tok::kLONGINT; return true;
+        case 7: elemType = tok::kDOUBLEWORD; return true;
+        case 8:
+        case 12: elemType = tok::kFLOAT; return true;
+        default: return false;
+      }
+    }
+    const tTypeDefItem* t = typeId < 0 ? nullptr : DefinedType(static_cast<uint32_t>(typeId));
+    if (!t) return false;
+    switch (t->TypeDefID) {
+      case tTypeDef::tOldPointer: elemType = tok::kPOINTER; return true;
+      case tTypeDef::tPointer: {
+        // A generic pointer holds its space in a third byte; a pointer into
+        // one space is its address there (one byte for the internal spaces).
+        const uint8_t size = t->Size != 0 ? t->Size : t->MSpace == 0 ? 3 : (t->MSpace == 2 || t->MSpace == 5) ? 2 : 1;
+        elemType = size >= 3 ? tok::kPOINTER : size == 2 ? tok::kWORD : tok::kBYTE;
+        return true;
+      }
+      case tTypeDef::tArray:
+        for (int i = 0; i < t->Dimensions; ++i)
+          count = static_cast<int32_t>(std::clamp<int64_t>(int64_t{count} * std::max(t->DimensionSizes[i], 1), 1,
+                                                           kMaxTypedElements));
+        typeId = t->ResultType;
+        break;
+      default: return false;
+    }
+  }
+  return false;
+}
+
 }  // namespace dorvik

@@ -24,4 +24,14 @@ void TypeDefText(uint16_t typeId, bool expand, std::string& s);
 // Text of a symbol's type, with its location for arrays and pointers.
 void SymbolTypeText(const tSymbolItem& symbol, bool expand, std::string& s);
 
+// Reading a variable by its type
+// At most this many elements of an array are read (its first ones).
+inline constexpr int32_t kMaxTypedElements = 256;
+// The value-list type of one element of a debug type and the number of
+// elements (an array's, at most kMaxTypedElements): char, int, long, float,
+// pointers (a generic one as POINTER, a spaced one as its address) and arrays
+// of them. False for a type without a plain value (void, a structure, a
+// function, an unknown number).
+bool DebugTypeElements(int32_t typeId, uint8_t& elemType, int32_t& count);
+
 }  // namespace dorvik

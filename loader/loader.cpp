@@ -15,6 +15,7 @@
 #include "debugger/breakpoints.h"
 #include "debugger/memcmds.h"
 #include "debugger/runcontrol.h"
+#include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
 #include "lang/formatting.h"
@@ -262,6 +263,7 @@ void FinishLoad(const LoaderOptions& o, bool loaded) {
     l.StartAddress = read ? *named : userStart;
     SetProgramCounter(l.StartAddress);
   }
+  NoteProgramLoaded(loaded && o.LoadCode);
   RefreshDebugViews();
   if (!loaded) ResumeMessages();
   m.WarningFlag = false;

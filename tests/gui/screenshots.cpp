@@ -1,13 +1,17 @@
 // Screenshots of the workbench for review (never compared): the main window
-// with its docks after a short session, its debug tool bar, with the
-// disassembly as a page of the bottom area, with the terminal floating, and
-// the disassembly of examples/sum with its labels after a load, and the workbench
-// with the port window and the virtual-hardware windows beside it. Writes PNG files into the
+// with its docks after a short session, its debug tool bar, the tool windows
+// (watches, call stack, symbols, a memory view) and the breakpoint list and
+// evaluate dialogs on the example program, with the disassembly as a page of
+// the bottom area, with the terminal floating, the disassembly of examples/sum
+// with its labels and its source in an editor page after a load, and the
+// workbench with the port window and the virtual-hardware windows beside it. Writes PNG files into the
 // folder given as the argument (scripts/screenshots.sh runs it under Xvfb),
 // or into a temporary folder of its own when run as a test.
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QTimer>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -20,13 +24,16 @@
 
 #include "assembler/context.h"
 #include "assembler/driver.h"
+#include "gui/breakpointlist.h"
 #include "gui/debugactions.h"
-#include "gui/loaddialog.h"
 #include "gui/eightled.h"
+#include "gui/evaluatedialog.h"
 #include "gui/hardwareviews.h"
+#include "gui/loaddialog.h"
 #include "gui/portwindow.h"
 #include "gui/simform.h"
 #include "gui/mainwindow.h"
+#include "project/projectfile.h"
 #include "lang/scanner.h"
 #include "project/projectfile.h"
 #include "tests/support/gui_fixture.h"
@@ -80,6 +87,53 @@ int main(int argc, char** argv) {
       const bool saved = !bar.isNull() && bar.save(file);
       std::printf("%s %s\n", saved ? "wrote" : "could not write", file.toLocal8Bit().constData());
       ok = saved && ok;
+    }
+    {
+      // The tool windows on the example program, stopped inside ADDBYTE.
+      QTemporaryDir work;
+      const std::string source = work.filePath("sum.a51").toStdString();
+      QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source));
+      {
+        auto context = std::make_unique<as::AsmContext>();
+        as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
+      }
+      UseProgramFolderAsProject(source);
+      testing::WhenModal("LoadDlg", [&main](QWidget*) { QTest::mouseClick(main.LoadDialog()->BtnLoad, Qt::LeftButton); });
+      main.LoadProgram(work.filePath("sum.obj").toStdString());
+      main.Watches()->AddWatch("TOTAL");
+      main.Watches()->AddWatch("R7 + 1");
+      main.Watches()->AddWatch("NOSUCH");
+      main.Watches()->ShowDockable();
+      main.CallStack()->ShowDockable();
+      main.Symbols()->ShowDockable();
+      main.OpenMemoryView(0, 0x40, 16, 0, 0, 2);
+      main.MemoryView(0)->setFloating(true);
+      main.MemoryView(0)->setGeometry(250, 190, 560, 150);
+      for (const char* line : {"BR = NEXT", "GO", "BR = DONE"}) {
+        main.Terminal()->EnterLine(line);
+        main.ExecuteScannerLine();
+      }
+      QTimer::singleShot(50, [&main] { QTest::keyClick(main.Terminal()->Editor(), Qt::Key_Escape); });
+      main.Terminal()->EnterLine("STEP");
+      main.ExecuteScannerLine();
+      ok = Shoot(main, folder, "tool-windows") && ok;
+      gui::TBreakpointListDlg breakpoints(&main);
+      breakpoints.show();
+      breakpoints.move(main.geometry().center());
+      ok = Shoot(main, folder, "breakpoint-list") && ok;
+      breakpoints.hide();
+      gui::TEvaluateDlg evaluate(&main);
+      evaluate.ExpressionEdit->setText("DBYTE 40");
+      evaluate.Evaluate();
+      evaluate.show();
+      evaluate.move(main.geometry().center());
+      ok = Shoot(main, folder, "evaluate-modify") && ok;
+      evaluate.hide();
+      for (gui::TDockableForm* w : {static_cast<gui::TDockableForm*>(main.Watches()),
+                                    static_cast<gui::TDockableForm*>(main.CallStack()),
+                                    static_cast<gui::TDockableForm*>(main.Symbols()),
+                                    static_cast<gui::TDockableForm*>(main.MemoryView(0))})
+        w->hide();
     }
     main.Terminal()->FormDockDrop(main.Disassembly(), QPoint(2, 2));
     ok = Shoot(main, folder, "workbench-pages") && ok;

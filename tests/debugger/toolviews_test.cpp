@@ -1,0 +1,314 @@
+// What the tool windows read through the engine: a memory view's rows in the
+// target's chunks and after a failed read, a window's expression evaluated
+// without disturbing the command line, in-place writes, the call stack's
+// entries against CALLSTACK, the symbol tree, the breakpoint list, and the
+// element types of the debug types.
+
+#include <cstring>
+#include <vector>
+
+#include "access/backend.h"
+#include "debugger/breakpoints.h"
+#include "debugger/toolviews.h"
+#include "lang/collections.h"
+#include "lang/evaluator.h"
+#include "lang/formatting.h"
+#include "lang/typetext.h"
+#include "tests/support/console_fixture.h"
+#include "tests/support/simulator_forwarder.h"
+#include "tests/support/symbol_tables.h"
+
+namespace dorvik::testing {
+namespace {
+
+using ToolViewsTest = ConsoleTest;
+
+// The simulator with a chunk size of choice; read number Fail fails.
+class ChunkedSim final : public SimulatorForwarder {
+ public:
+  explicit ChunkedSim(int32_t chunk) : chunk_(chunk) {}
+  TargetCapabilities Capabilities() const override {
+    TargetCapabilities caps = Sim().Capabilities();
+    caps.ReadChunk = chunk_;
+    return caps;
+  }
+  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t type, int32_t count) override {
+    Counts.push_back(count);
+    if (static_cast<int>(Counts.size()) == Fail) {
+      ReportError(err::kTargetDeviceNotResponding);
+      return false;
+    }
+    return TargetBackend::ReadTypedBlock(space, addr, type, count);
+  }
+  std::vector<int32_t> Counts;
+  int Fail = 0;
+
+ private:
+  int32_t chunk_;
+};
+
+TEST_F(ToolViewsTest, MemoryViewRowsFollowTheChunksAndStopAtAFailure) {
+  ChunkedSim sim(16);
+  SetBackendForTesting(kTargetSimulator, &sim);
+  for (int i = 0; i < 40; ++i) Images().XDataImage[static_cast<size_t>(0x100 + i)] = static_cast<uint8_t>(i);
+  MemoryViewRead r = ReadMemoryView(kSpaceXData, 0x100, 40, tok::kBYTE);
+  EXPECT_EQ(sim.Counts, (std::vector<int32_t>{16, 16, 8}));
+  ASSERT_EQ(r.Rows.size(), 3u);
+  EXPECT_EQ(r.Rows[2].Address, 0x120);
+  EXPECT_EQ(r.Rows[2].Items.size(), 8u);
+  EXPECT_EQ(MemoryValueText(r.Rows[1].Items[15]), "1F");
+  EXPECT_TRUE(r.Error.empty());
+  // Words: eight to a row; a chunk of 16 bytes holds eight of them.
+  sim.Counts.clear();
+  r = ReadMemoryView(kSpaceXData, 0x100, 12, tok::kWORD);
+  EXPECT_EQ(sim.Counts, (std::vector<int32_t>{8, 4}));
+  ASSERT_EQ(r.Rows.size(), 2u);
+  EXPECT_EQ(MemoryValueText(r.Rows[0].Items[0]), "0001");
+  // The second read fails: one message, no more reads, the rows after it unreadable.
+  sim.Counts.clear();
+  sim.Fail = 2;
+  r = ReadMemoryView(kSpaceXData, 0x100, 40, tok::kBYTE);
+  SetBackendForTesting(kTargetSimulator, nullptr);
+  EXPECT_EQ(sim.Counts.size(), 2u);
+  EXPECT_EQ(r.Error, "Error #161: Target device is not responding");
+  ASSERT_EQ(r.Rows.size(), 3u);
+  EXPECT_TRUE(r.Rows[0].Readable);
+  EXPECT_FALSE(r.Rows[1].Readable || r.Rows[2].Readable);
+  EXPECT_TRUE(r.Rows[1].Items.empty());
+  EXPECT_EQ(r.Rows[2].Count, 8);
+  EXPECT_FALSE(Messages().ErrorFlag);
+  EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(ToolViewsTest, MemoryViewRangesInsideTheirSpace) {
+  const struct {
+    uint8_t Space;
+    int32_t Start, Count;
+    uint8_t Type;
+    size_t Rows;
+  } cases[] = {
+      {kSpaceIData, 0xF0, 16, tok::kBYTE, 1},      {kSpaceIData, 0xF0, 17, tok::kBYTE, 0},
+      {kSpaceDirect, 0x100, 1, tok::kBYTE, 0},     {kSpaceXData, 0, 0x10000, tok::kBYTE, 0x1000},
+      {kSpaceXData, 0, 0x8001, tok::kWORD, 0},     {kSpaceCode, 0xFFFD, 1, tok::kPOINTER, 1},
+      {kSpaceBit, 0, 256, tok::kBIT, 16},          {kSpaceXData, 0, 0, tok::kBYTE, 0},
+  };
+  for (const auto& c : cases) {
+    const MemoryViewRead r = ReadMemoryView(c.Space, c.Start, c.Count, c.Type);
+    EXPECT_EQ(r.Rows.size(), c.Rows) << int{c.Space} << " " << c.Start << " " << c.Count;
+    EXPECT_EQ(r.Error.empty(), c.Rows != 0) << r.Error;
+  }
+  // Data below 80H is internal RAM; from 80H on the special function registers.
+  Images().IDataImage[0x40] = 0x5A;
+  EXPECT_EQ(MemoryValueText(ReadMemoryView(kSpaceDirect, 0x40, 1, tok::kBYTE).Rows.at(0).Items.at(0)), "5A");
+  EXPECT_EQ(MemoryValueText(ReadMemoryView(kSpaceDirect, 0x81, 1, tok::kBYTE).Rows.at(0).Items.at(0)), "07");
+  EXPECT_EQ(MemoryCharsText({{tok::kBYTE, 'A'}, {tok::kBYTE, 0x07}, {tok::kBYTE, 0xC2}}), "A.B");
+}
+
+TEST_F(ToolViewsTest, AWindowsExpressionLeavesTheCommandLineAsItWas) {
+  Images().IDataImage[0x40] = 0x0F;
+  SetScanLine("REGISTERS\r", false);
+  const ViewValue v = EvaluateForView("DBYTE 40", true);
+  EXPECT_TRUE(v.Ok);
+  EXPECT_EQ(v.Typed, "0F");
+  EXPECT_EQ(v.Value, 15);
+  EXPECT_EQ(EvaluateForView("(DBYTE 40) + 1", true).Typed, "10H");
+  EXPECT_EQ(EvaluateForView("3 / 2", true).Typed, "1.5");
+  // A range is one value too many for a watch, not for the evaluate dialog.
+  EXPECT_EQ(EvaluateForView("DBYTE 40 TO 41", true).Error, "Error #133: Expression too complex");
+  EXPECT_TRUE(EvaluateForView("DBYTE 40 TO 41", false).Ok);
+  EXPECT_EQ(EvaluateForView("", true).Error.rfind("Error #118", 0), 0u);
+  // The command line goes on where it was, with no error left behind.
+  EXPECT_EQ(GetToken(), tok::kREGISTERS);
+  EXPECT_FALSE(Messages().ErrorFlag);
+  EXPECT_FALSE(Evaluator().SingleValueOnly);
+  EXPECT_TRUE(boxes_.Shown().empty());
+  // In every radix; a negative number as its 32-bit pattern.
+  EXPECT_EQ(AllRadixTexts(-1), (std::vector<std::string>{"FFFFFFFFH", "-1T", "37777777777Q",
+                                                         "11111111111111111111111111111111B", "-1.0"}));
+  EXPECT_EQ(AllRadixTexts(0.5), std::vector<std::string>{"0.5"});
+}
+
+TEST_F(ToolViewsTest, InPlaceWritesTakeTheElementsType) {
+  std::string error;
+  EXPECT_TRUE(WriteMemoryViewValue(kSpaceXData, 0x10, tok::kFLOAT, "1.5", error));
+  EXPECT_EQ(std::vector<uint8_t>(&Images().XDataImage[0x10], &Images().XDataImage[0x14]),
+            (std::vector<uint8_t>{0x3F, 0xC0, 0x00, 0x00}));
+  EXPECT_TRUE(WriteMemoryViewValue(kSpaceXData, 0x20, tok::kINTEGER, "-2", error));
+  EXPECT_EQ(Images().XDataImage[0x20], 0xFF);
+  EXPECT_EQ(Images().XDataImage[0x21], 0xFE);
+  EXPECT_TRUE(WriteMemoryViewValue(kSpaceBit, 0x09, tok::kBIT, "1", error));
+  EXPECT_EQ(Images().IDataImage[0x21], 0x02);
+  // Data below 80H is internal RAM.
+  EXPECT_TRUE(WriteMemoryViewValue(kSpaceDirect, 0x30, tok::kBYTE, "41", error));
+  EXPECT_EQ(Images().IDataImage[0x30], 0x41);
+  // A bad value writes nothing.
+  EXPECT_FALSE(WriteMemoryViewValue(kSpaceXData, 0x22, tok::kBYTE, "5 +", error));
+  EXPECT_EQ(Images().XDataImage[0x22], 0);
+  EXPECT_EQ(error.rfind("Error #118", 0), 0u);
+  // Modify through what an expression names: a typed reference; a number is no place.
+  EXPECT_TRUE(ModifyExpressionValue("XBYTE 22", "7", error));
+  EXPECT_EQ(Images().XDataImage[0x22], 7);
+  EXPECT_FALSE(ModifyExpressionValue("5", "7", error));
+  EXPECT_EQ(error, "Error #147: Non changeable item");
+  EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(ToolViewsTest, CallStackEntriesAreTheLinesOfCallstack) {
+  LoadSymbolTable({{"MAIN", kClassProcedure, 0x100}, {"SUB", kClassProcedure, 0x200}},
+                  {{"MAIN", 0x100, 0x1FF, true}, {"SUB", 0x200, 0x2FF, true}});
+  auto& code = Images().CodeImage;
+  code[0x100] = 0x12, code[0x101] = 0x02, code[0x102] = 0x00;  // LCALL 0200H
+  Images().IDataImage[8] = 0x03, Images().IDataImage[9] = 0x01;
+  Images().SfrImage[sfr::SP] = 9;
+  Images().SimPC = 0x210;
+  std::vector<CallStackEntry> entries;
+  ASSERT_TRUE(ReadCallStack(entries));
+  std::string lines;
+  for (const CallStackEntry& e : entries) lines += CallStackLineText(e) + "\n";
+  EXPECT_EQ(lines, Output("CALLSTACK"));
+  EXPECT_EQ(lines, "MAIN <MAIN+0> (0100)\nSUB <SUB+10> (0210)\n");
+  EXPECT_EQ(SymbolAt(entries[0].Procedure)->Name, "MAIN");
+  // GO forgets the stack the window was filled at.
+  ToolViews().CallStackSP = 9;
+  Output("GO TILL 210H");
+  EXPECT_EQ(ToolViews().CallStackSP, -1);
+}
+
+TEST_F(ToolViewsTest, SymbolTreeNestsBlocksUnderTheirModule) {
+  LoadSymbolTable({{"M1", kClassProcedure, 0},
+                   {"COUNT", kClassData, 0x30},
+                   {"P", kClassScopeBegin, 0x10},
+                   {"LOCAL", kClassIData, 0x40},
+                   {"LINE", kClassLine, 0x10, 3},
+                   {"P", kClassScopeEnd, 0},
+                   {"P", kClassScopeEnd, 0},  // an end too many stays in the module
+                   {"FLAG", kClassBit, 0x09},
+                   {"M2", kClassProcedure, 0x100},
+                   {"LIMIT", kClassNumber, 0x1234}},
+                  {{"M1", 0, 0xFF, true}, {"M2", 0x100, 0x1FF, true}});
+  const std::vector<SymbolNode> all = BuildSymbolTree(kAllModules);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].Class, "MODULE");
+  ASSERT_EQ(all[0].Children.size(), 3u);
+  EXPECT_EQ(all[0].Children[0].Address, "30H");
+  EXPECT_EQ(all[0].Children[1].Name, "P");
+  EXPECT_EQ(all[0].Children[1].Class, "BLOCK");
+  ASSERT_EQ(all[0].Children[1].Children.size(), 1u);  // the line is left out
+  EXPECT_EQ(all[0].Children[1].Children[0].Name, "LOCAL");
+  EXPECT_EQ(all[0].Children[2].Class, "BIT");
+  EXPECT_EQ(all[1].Children.at(0).Address, "1234H");
+  const std::vector<SymbolNode> one = BuildSymbolTree("m2");
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].Name, "M2");
+  EXPECT_TRUE(BuildSymbolTree("NONE").empty());
+  EXPECT_EQ(ProgramModuleNames(), (std::vector<std::string>{"M1", "M2"}));
+}
+
+TEST_F(ToolViewsTest, BreakpointListByName) {
+  Output("BR = 100");
+  Output("BR = 200");
+  EXPECT_TRUE(EnableBreakpointByName("Br1", false));
+  std::vector<BreakpointRow> rows = BreakpointRows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].Name, "Br0");
+  EXPECT_EQ(rows[0].Address, 0x100);
+  EXPECT_TRUE(rows[0].Enabled);
+  EXPECT_FALSE(rows[1].Enabled);
+  EXPECT_FALSE(EnableBreakpointByName("BR1", true));  // names are case-sensitive
+  EXPECT_FALSE(ClearBreakpointByName("Br5"));          // not in use
+  EXPECT_TRUE(ClearBreakpointByName("Br0"));
+  rows = BreakpointRows();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].Name, "Br1");
+  Breakpoints().ArmBreak.Used = true;
+  Breakpoints().ArmBreak.Address = 0x300;
+  EXPECT_EQ(BreakpointRows().back().Name, "Arm");
+}
+
+// A C module's variables read with their debug types: by the console's
+// expressions, by the symbol texts of the evaluate dialog and the hints.
+TEST_F(ToolViewsTest, CVariablesReadWithTheirTypes) {
+  LoadSymbolTable({{"CMOD", kClassProcedure, 0}, {"I", kClassData, 0x30}, {"F", kClassIData, 0x90},
+                   {"V", kClassXData, 0x10}},
+                  {{"CMOD", 0, 0xFF, true}});
+  auto& items = Collections().SymbolTable->Items;
+  items[1].VarType = 4;   // int
+  items[2].VarType = 8;   // float
+  items[3].VarType = 11;  // void: its address
+  Images().IDataImage[0x30] = 0x01, Images().IDataImage[0x31] = 0x02;
+  const uint8_t half[] = {0x3F, 0x00, 0x00, 0x00};  // 0.5
+  std::memcpy(&Images().IDataImage[0x90], half, sizeof half);
+  Output("R0 = I / 2");
+  Output("R1 = F * 8");
+  Output("R2 = V");
+  EXPECT_EQ(Output("R"), "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000 R0=81 R1=04 R2=10 R3=00 R4=00 R5=00 R6=00 R7=00\n");
+  std::string text;
+  SymbolValueText(1, true, text);
+  EXPECT_EQ(text, "RBYTE 0030H int =  00102");
+  SymbolValueText(2, true, text);
+  EXPECT_EQ(text, "DBYTE 0090H float =  5.0000000E-01");
+  EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+// Two modules with a variable of the same name: each symbol's text reads its own.
+TEST_F(ToolViewsTest, ASymbolsTextReadsThatSymbol) {
+  LoadSymbolTable({{"M1", kClassProcedure, 0}, {"I", kClassData, 0x30}, {"M2", kClassProcedure, 0x100},
+                   {"I", kClassData, 0x40}},
+                  {{"M1", 0, 0xFF, true}, {"M2", 0x100, 0x1FF, true}});
+  Collections().SymbolTable->Items[1].VarType = 4;
+  Collections().SymbolTable->Items[3].VarType = 4;
+  Images().IDataImage[0x31] = 0x11;
+  Images().IDataImage[0x41] = 0x22;
+  std::string text;
+  SymbolValueText(3, true, text);
+  EXPECT_EQ(text, "RBYTE 0040H int =  00022");
+  SymbolValueText(1, true, text);
+  EXPECT_EQ(text, "RBYTE 0030H int =  00011");
+}
+
+TEST(DebugTypeElementsTest, EachTypeReadsAsItsElements) {
+  ResetSession();
+  CreateSymbolCollections();
+  auto& types = *Collections().TypeDefs;
+  auto add = [&types](tTypeDef kind, uint16_t result, uint8_t space, uint8_t size, std::vector<int32_t> dims) {
+    tTypeDefItem& t = types.Add();
+    t.TypeDefID = kind;
+    t.ResultType = result;
+    t.MSpace = space;
+    t.Size = size;
+    t.Dimensions = static_cast<uint8_t>(dims.size());
+    for (size_t i = 0; i < dims.size(); ++i) t.DimensionSizes[i] = dims[i];
+  };
+  add(tTypeDef::tPointer, 4, 0, 3, {});          // 32: generic pointer
+  add(tTypeDef::tPointer, 4, 2, 2, {});          // 33: xdata pointer
+  add(tTypeDef::tPointer, 4, 4, 1, {});          // 34: data pointer
+  add(tTypeDef::tArray, 8, 0, 0, {3, 4});        // 35: float [3][4]
+  add(tTypeDef::tArray, 35, 0, 0, {100});        // 36: [100] of 35, more than are read
+  add(tTypeDef::tArray, 37, 0, 0, {2});          // 37: of itself
+  add(tTypeDef::tStructUnion, 0, 0, 0, {});      // 38
+  const struct {
+    int32_t Type;
+    bool Plain;
+    uint8_t Elem;
+    int32_t Count;
+  } cases[] = {
+      {2, true, tok::kCHAR, 1},     {4, true, tok::kINTEGER, 1}, {6, true, tok::kLONGINT, 1},
+      {8, true, tok::kFLOAT, 1},    {1, true, tok::kBIT, 1},     {11, false, 0, 0},
+      {32, true, tok::kPOINTER, 1}, {33, true, tok::kWORD, 1},   {34, true, tok::kBYTE, 1},
+      {35, true, tok::kFLOAT, 12},  {36, true, tok::kFLOAT, kMaxTypedElements},
+      {37, false, 0, 0},            {38, false, 0, 0},           {99, false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    uint8_t elem = 0;
+    int32_t count = 0;
+    EXPECT_EQ(DebugTypeElements(c.Type, elem, count), c.Plain) << c.Type;
+    if (c.Plain) {
+      EXPECT_EQ(elem, c.Elem) << c.Type;
+      EXPECT_EQ(count, c.Count) << c.Type;
+    }
+  }
+  ResetSession();
+}
+
+}  // namespace
+}  // namespace dorvik::testing

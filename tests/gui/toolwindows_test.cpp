@@ -1,0 +1,435 @@
+// The debugger's tool windows in the workbench on the simulator: memory
+// views, watches, the call stack, the symbol window with its module box, the
+// breakpoint list and the evaluate dialog, on examples/sum and on a C object
+// module whose int, long, float and array variables are read with their
+// types (in the windows and through the console); the [DORVIK] entries of
+// all ten dockable windows read and written back.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assembler/context.h"
+#include "assembler/driver.h"
+#include "assembler/objwriter.h"
+#include "base/projectlists.h"
+#include "debugger/breakpoints.h"
+#include "debugger/runcontrol.h"
+#include "debugger/toolviews.h"
+#include "debugger/views.h"
+#include "objfiles/listmap.h"
+#include "gui/breakpointlist.h"
+#include "gui/evaluatedialog.h"
+#include "gui/loaddialog.h"
+#include "gui/mainwindow.h"
+#include "lang/formatting.h"
+#include "machine/images.h"
+#include "platform/ini.h"
+#include "project/projectfile.h"
+#include "tests/support/gui_fixture.h"
+
+using namespace dorvik;
+using namespace dorvik::gui;
+using namespace dorvik::testing;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+Bytes Name(const std::string& s) {
+  Bytes b(s.begin(), s.end());
+  b.insert(b.begin(), static_cast<uint8_t>(s.size()));
+  return b;
+}
+Bytes W(uint16_t v) { return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
+// A public symbol entry: segment 0, its space, address, type number and name.
+Bytes Entry(uint8_t space, uint16_t offset, const std::string& name, uint8_t type) {
+  return Cat({{0, space}, W(offset), {type}, Name(name)});
+}
+
+// An absolute object module CVARS as a C compiler would write it: int I at
+// DATA 30H, long L at 32H, float F at 36H, int A[3] at 3AH (type 32), and
+// code that sets SP and stays in a loop.
+std::string CModule() {
+  std::string file = as::ObjFrame(0x02, Cat({Name("CVARS"), {0xFD, 0}}));
+  file += as::ObjFrame(0x10, Cat({{0}, Name("CVARS")}));
+  file += as::ObjFrame(0x20, Cat({{0x22, 1}, W(3), {4}}));
+  file += as::ObjFrame(0x16, Cat({Entry(2, 0x30, "I", 4), Entry(2, 0x32, "L", 6), Entry(2, 0x36, "F", 8),
+                                  Entry(2, 0x3A, "A", 32)}));
+  file += as::ObjFrame(0x06, Cat({{0}, W(0), {0x02, 0x00, 0x03, 0x75, 0x81, 0x5F, 0x80, 0xFE}}));
+  return file + as::ObjFrame(0x04, Cat({Name("CVARS"), {0, 0, 0, 0}}));
+}
+
+}  // namespace
+
+class ToolWindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    boxes_.Clear();
+    QVERIFY(StartEngine(&boxes_));
+    main_ = std::make_unique<MainWindow>();
+    main_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    QVERIFY(dir_.isValid());
+  }
+  void cleanup() {
+    main_.reset();
+    StopEngine();
+  }
+
+  // The walk: GO to NEXT, a STEP into ADDBYTE, GO TILL DONE.
+  void sumViewsFollowTheProgram() {
+    LoadSum();
+    tMemoryView* view = main_->MemoryView(0);
+    main_->OpenMemoryView(0, 0x40, 1, 0, 0, 2);  // DATA 40, one BYTE
+    QCOMPARE(view->Table()->item(0, 1)->text(), QString("00"));
+    TCallStackWin* calls = main_->CallStack();
+    calls->ShowDockable();
+    for (const char* line : {"BR = NEXT", "GO"}) Type(line);
+    // At NEXT the stack holds no call yet (SP is the stack start).
+    QCOMPARE(Rows(calls), QStringList());
+    StepOnce();
+    QCOMPARE(Rows(calls), QStringList({"SUM <SUM+3A> (003A)", "SUM <SUM+44> (0044)"}));
+    // The call opens its line in the source, and its code in the disassembly.
+    calls->ShowEntry(0);
+    QCOMPARE(Views().LocateLine.Line, 15);
+    QVERIFY(QString::fromStdString(Views().LocateLine.FileName).endsWith("sum.a51"));
+    QCOMPARE(main_->Disassembly()->Rows()->currentItem()->data(Qt::UserRole).toInt(), 0x3A);
+    Type("GO TILL DONE");
+    QCOMPARE(view->Table()->item(0, 1)->text(), QString("0F"));
+    QCOMPARE(view->Table()->item(0, 0)->text(), QString("0040"));
+    // Back at the stack start after the return: no call.
+    QCOMPARE(Rows(calls), QStringList());
+  }
+
+  // Between two steps of the STEP loop the program stands still: the windows follow each step.
+  void windowsFollowEachStep() {
+    LoadSum();
+    TWatchWnd* watches = main_->Watches();
+    watches->ShowDockable();
+    watches->AddWatch("SP");
+    for (const char* line : {"BR = NEXT", "GO"}) Type(line);
+    QCOMPARE(watches->Rows()->topLevelItem(0)->text(1), QString("5F"));
+    QString during;
+    QTimer::singleShot(100, main_.get(), [this, watches, &during] {
+      during = watches->Rows()->topLevelItem(0)->text(1);
+      QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Escape);
+    });
+    Type("STEP");
+    QCOMPARE(during, QString("61"));
+    QVERIFY(!RunControl().WaitingForStepKey);
+  }
+
+  void frozenViewsStayAndEditsAreWrittenAndReadBack() {
+    LoadSum();
+    main_->OpenMemoryView(0, 0x40, 4, 0, 0, 2);
+    main_->OpenMemoryView(1, 0x40, 4, 1, 0, 2);  // frozen
+    tMemoryView* live = main_->MemoryView(0);
+    tMemoryView* frozen = main_->MemoryView(1);
+    const int frozenReads = frozen->ReadCount;
+    Type("DBYTE 40 = 11,22");
+    QCOMPARE(live->Table()->item(0, 2)->text(), QString("22"));
+    QCOMPARE(frozen->Table()->item(0, 2)->text(), QString("00"));
+    QCOMPARE(frozen->ReadCount, frozenReads);
+    // Edited in place: written through the access layer, read back.
+    live->Table()->item(0, 3)->setText("7*6");
+    QTest::qWait(100);
+    QCOMPARE(Images().IDataImage[0x42], uint8_t{42});
+    QCOMPARE(live->Table()->item(0, 3)->text(), QString("2A"));
+    // A bad value writes nothing and says why once.
+    live->Table()->item(0, 4)->setText("NOSUCH");
+    QTest::qWait(100);
+    QCOMPARE(Images().IDataImage[0x43], uint8_t{0});
+    QCOMPARE(live->Status()->text(), QString("Error #137: Symbol \"NOSUCH\" not known"));
+    // Reloading reads the live view again, not the frozen one.
+    LoadSum();
+    QCOMPARE(frozen->ReadCount, frozenReads);
+    QVERIFY(live->ReadCount > 3);
+  }
+
+  void badRangesShowOneMessage() {
+    tMemoryView* view = main_->MemoryView(0);
+    main_->OpenMemoryView(0, 0xF0, 0x20, 0, 0, 3);  // IDATA F0 past FFH
+    QCOMPARE(view->Status()->text(), QString("Error #162: Partition bounds error"));
+    QCOMPARE(view->Table()->rowCount(), 0);
+    // The simulator has no EEPROM: it cannot be chosen, and a stored one says so once.
+    const auto* spaces = qobject_cast<const QStandardItemModel*>(view->SpaceBox()->model());
+    QVERIFY(!spaces->item(5)->isEnabled() && spaces->item(1)->isEnabled());
+    main_->OpenMemoryView(0, 0, 16, 0, 0, 7);
+    QCOMPARE(view->Status()->text(), QString("Error #145: System command not supported"));
+    view->StartEdit()->setText("1+");
+    view->ReadFromTarget();
+    QVERIFY(view->Status()->text().startsWith("Error #118"));
+    // A whole space of words reads in rows of eight.
+    main_->OpenMemoryView(0, 0, 0x8000, 0, 5, 1);
+    QCOMPARE(view->Table()->rowCount(), 0x1000);
+    QCOMPARE(view->Status()->text(), QString());
+  }
+
+  void aSixthMemoryViewIsError165() {
+    for (int i = 0; i < 5; ++i) main_->NewMemoryView();
+    for (int i = 0; i < 5; ++i) QVERIFY(main_->MemoryView(i)->isVisible());
+    QVERIFY(boxes_.Shown().empty());
+    main_->NewMemoryView();
+    QCOMPARE(boxes_.Shown().size(), size_t{1});
+    QVERIFY(boxes_.Shown().back().Caption.find("165") != std::string::npos);
+    main_->MemoryView(2)->close();
+    main_->NewMemoryView();
+    QVERIFY(main_->MemoryView(2)->isVisible());
+    QCOMPARE(boxes_.Shown().size(), size_t{1});
+  }
+
+  void watchesShowValuesAndErrorsAndAreKept() {
+    LoadSum();
+    TWatchWnd* watches = main_->Watches();
+    watches->ShowDockable();
+    for (const char* w : {"TOTAL", "R6 + 1", "NOSUCH", "DBYTE 40 TO 41", "(1"}) watches->AddWatch(w);
+    watches->AddWatch("R7", false);
+    Type("GO TILL DONE");
+    QCOMPARE(Column(watches, 1), QStringList({"0F", "1H", "Error #137: Symbol \"NOSUCH\" not known",
+                                              "Error #133: Expression too complex",
+                                              "Error #118: Syntax Error", "<disabled>"}));
+    watches->EnableWatch(5, true);
+    QCOMPARE(watches->Rows()->topLevelItem(5)->text(1), QString("FH"));
+    watches->EditWatch(1, "TOTAL * 2");
+    QCOMPARE(watches->Rows()->topLevelItem(1)->text(1), QString("1EH"));
+    watches->RemoveWatch(2);
+    QCOMPARE(watches->Watches().size(), size_t{5});
+    // Kept in the project file, and read back from it.
+    const std::string project = (dir_.path() + "/W.QPC").toStdString();
+    QVERIFY(main_->SaveLayout(project));
+    watches->RemoveWatch(0);
+    main_->LoadLayout(project);
+    QCOMPARE(Column(watches, 0), QStringList({"TOTAL", "TOTAL * 2", "DBYTE 40 TO 41", "(1", "R7"}));
+    // Edited in its row, and switched off by its check box.
+    watches->Rows()->topLevelItem(0)->setText(0, "TOTAL + 1");
+    QTest::qWait(20);
+    QCOMPARE(watches->Watches()[0].Expression, std::string("TOTAL + 1"));
+    QCOMPARE(watches->Rows()->topLevelItem(0)->text(1), QString("10H"));
+    watches->Rows()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    QTest::qWait(20);
+    QVERIFY(!watches->Watches()[0].Enabled);
+    QCOMPARE(watches->Rows()->topLevelItem(0)->text(1), QString("<disabled>"));
+  }
+
+  void symbolWindowShowsModulesAndTypes() {
+    LoadSum();
+    TUserSymWin* symbols = main_->Symbols();
+    // Loaded with its source: a symbol of the tree is shown at its line.
+    QVERIFY(symbols->TreeShowInSourceFile->isEnabled() && symbols->ListShowInSourceFile->isEnabled());
+    symbols->ShowDockable();
+    QTreeWidgetItem* sum = symbols->Tree()->topLevelItem(0);
+    QVERIFY(sum != nullptr && sum->text(0) == "SUM");
+    QTreeWidgetItem* addbyte = sum->child(0);
+    QCOMPARE(addbyte->text(0) + " " + addbyte->text(1) + " " + addbyte->text(2), QString("ADDBYTE 0044H CODE"));
+    symbols->Tree()->setCurrentItem(addbyte);
+    symbols->TreeShowInSourceFile->trigger();
+    QCOMPARE(Views().LocateLine.Line, 22);
+    // The list holds the children of the tree's current node.
+    symbols->Tree()->setCurrentItem(sum);
+    QCOMPARE(symbols->List()->count(), sum->childCount());
+    // A C module without its source: the items are off.
+    LoadC();
+    QVERIFY(!symbols->TreeShowInSourceFile->isEnabled() && !symbols->ListShowInSourceFile->isEnabled());
+    QCOMPARE(symbols->Options()->ModuleBox->count(), 2);
+    QCOMPARE(symbols->Options()->ModuleBox->itemText(1), QString("CVARS"));
+    QCOMPARE(symbols->ShownModule(), std::string("ALL MODULES"));
+    QCOMPARE(symbols->Tree()->topLevelItemCount(), 1);
+    QTreeWidgetItem* module = symbols->Tree()->topLevelItem(0);
+    QCOMPARE(module->text(0), QString("CVARS"));
+    QStringList rows;
+    for (int i = 0; i < module->childCount(); ++i)
+      rows << module->child(i)->text(0) + " " + module->child(i)->text(1) + " " + module->child(i)->text(2) + " " +
+                  module->child(i)->text(3);
+    QCOMPARE(rows, QStringList({"I 30H DATA int", "L 32H DATA long", "F 36H DATA float",
+                                "A 3AH DATA Array [3] of int"}));
+    // The options dialog picks a module that is not there: the tree is empty.
+    WhenModal("SymPropDlg", [symbols](QWidget* dialog) {
+      symbols->Options()->ModuleBox->setCurrentIndex(1);
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    symbols->ShowOptions();
+    QCOMPARE(symbols->ShownModule(), std::string("CVARS"));
+    QCOMPARE(symbols->Tree()->topLevelItemCount(), 1);
+  }
+
+  void cVariablesReadWithTheirTypes() {
+    LoadC();
+    Type("DBYTE 30 = FF,FE, 00,01,00,00, 3F,C0,00,00, 00,05,FF,FF,01,00");
+    // The console's R0 = name path: the whole value, not its first byte.
+    Type("R0 = I");
+    QCOMPARE(Field("R0"), QString("R0 FE"));
+    Type("R0 = L / 1000H");
+    QCOMPARE(Field("R0"), QString("R0 10"));
+    Type("R0 = F * 2");
+    QCOMPARE(Field("R0"), QString("R0 03"));
+    TWatchWnd* watches = main_->Watches();
+    watches->ShowDockable();
+    for (const char* w : {"I", "L", "F", "A", "I + 3"}) watches->AddWatch(w);
+    QCOMPARE(Column(watches, 1),
+             QStringList({"-00002", " 000010000", " 1.5000000E+00", " 00005, -00001,  00100", "1H"}));
+    // The evaluate dialog: every radix, and a modify that writes the variable.
+    TEvaluateDlg dialog(main_.get());
+    dialog.ExpressionEdit->setText("L");
+    dialog.Evaluate();
+    QCOMPARE(dialog.Result->toPlainText(), QString(" 000010000\n10000H\n65536T\n200000Q\n10000000000000000B\n65536.0"));
+    dialog.NewValueEdit->setText("-5");
+    dialog.Modify();
+    QCOMPARE(Images().IDataImage[0x32], uint8_t{0xFF});
+    QCOMPARE(Images().IDataImage[0x35], uint8_t{0xFB});
+    dialog.ExpressionEdit->setText("F");
+    dialog.NewValueEdit->setText("0.25");
+    dialog.Modify();
+    QVERIFY(dialog.Result->toPlainText().startsWith(" 2.5000000E-01"));
+    dialog.ExpressionEdit->setText("R0 + 1");
+    dialog.Modify();
+    QCOMPARE(dialog.Result->toPlainText(), QString("Error #147: Non changeable item"));
+    // While the program runs nothing is read or written.
+    Run().ProgramRunning = true;
+    dialog.ExpressionEdit->setText("I");
+    dialog.NewValueEdit->setText("7");
+    dialog.Modify();
+    QCOMPARE(dialog.Result->toPlainText(), QString("Error #144: Command form not allowed during user program run"));
+    Run().ProgramRunning = false;
+    QCOMPARE(Images().IDataImage[0x31], uint8_t{0xFE});
+  }
+
+  void breakpointListEnablesAndClears() {
+    LoadSum();
+    Type("BR = NEXT");
+    Type("BR = DONE");
+    TBreakpointListDlg dialog(main_.get());
+    QCOMPARE(dialog.Rows->rowCount(), 2);
+    QCOMPARE(dialog.Rows->item(0, 0)->text(), QString("Br0"));
+    QCOMPARE(dialog.Rows->item(0, 1)->text(), QString("003AH"));
+    QCOMPARE(dialog.Rows->item(1, 3)->text(), QString("Enabled"));
+    dialog.Rows->selectRow(0);
+    dialog.EnableSelected(false);
+    QCOMPARE(dialog.Rows->item(0, 3)->text(), QString("Disabled"));
+    QVERIFY(!Breakpoints().BreakTable[0].Enabled);
+    // The disabled one is passed: the run stops at DONE.
+    Type("GO");
+    QVERIFY(main_->Terminal()->Editor()->toPlainText().contains("EXECUTION HALTED AT 0042"));
+    dialog.Fill();
+    dialog.Rows->selectRow(1);
+    dialog.ClearSelected();
+    QCOMPARE(dialog.Rows->rowCount(), 1);
+    QVERIFY(!Breakpoints().BreakTable[1].Used);
+    uint16_t shown = 0;
+    dialog.ShowDisassembly = [&shown](uint16_t a) { shown = a; };
+    dialog.Rows->selectRow(0);
+    dialog.GoToSelected();
+    QCOMPARE(shown, uint16_t{0x3A});
+  }
+
+  // A window that opens an empty area takes a third of the main window.
+  void anAreaOpensAtAThird() {
+    main_->resize(1500, 800);
+    QTest::qWait(20);
+    TWatchWnd* watches = main_->Watches();
+    watches->ShowDockable();
+    QTest::qWait(20);
+    QCOMPARE(main_->dockWidgetArea(watches), Qt::RightDockWidgetArea);
+    QVERIFY2(std::abs(watches->width() - 500) <= 8, qPrintable(QString::number(watches->width())));
+    // A second one joins it as a page and leaves the area as it is.
+    main_->CallStack()->ShowDockable();
+    QTest::qWait(20);
+    QVERIFY(std::abs(watches->width() - 500) <= 8);
+  }
+
+  // A project whose [DORVIK] section shows the new windows floating opens
+  // them on screen; all ten entries are written back, the memory view's
+  // parameters included.
+  void layoutOfAllTenWindowsRoundTrips() {
+    const std::string project = (dir_.path() + "/L.QPC").toStdString();
+    WriteFile(project,
+              "[DORVIK]\nWatchWnd=1,30,40,250,200\nUserSymWin=1,60,70,260,210\nCallStackWin=1,90,100,270,220\n"
+              "MemoryView1=1,64,16,0,5,1,120,130,600,230\nMemoryView2=0,0,8,1,0,3,0,0,100,100\n");
+    Formatting().DisplayRadix = 10;  // the stored numbers do not depend on it
+    main_->LoadLayout(project);
+    for (const char* name : {"WatchWnd", "UserSymWin", "CallStackWin", "MemoryView1"}) {
+      TDockableForm* w = main_->ToolWindow(name);
+      QVERIFY2(w != nullptr && w->isVisible() && w->isFloating(), name);
+    }
+    QCOMPARE(main_->ToolWindow("WatchWnd")->geometry(), QRect(30, 40, 250, 200));
+    tMemoryView* view = main_->MemoryView(0);
+    QCOMPARE(view->SpaceBox()->currentText(), QString("XDATA"));
+    QCOMPARE(view->TypeBox()->currentText(), QString("WORD"));
+    QCOMPARE(view->Table()->rowCount(), 2);  // 16 words from 40H, eight to a row
+    QCOMPARE(view->Table()->item(1, 0)->text(), QString("0050"));
+    QVERIFY(main_->MemoryView(1)->isHidden() && main_->MemoryView(1)->Frozen());
+    QVERIFY(main_->SaveLayout(project));
+    platform::IniFile file;
+    QVERIFY(file.Load(project));
+    QCOMPARE(main_->ToolWindows().size(), size_t{10});
+    for (TDockableForm* w : main_->ToolWindows())
+      QVERIFY2(!file.ReadString("DORVIK", w->objectName().toStdString()).empty(), qPrintable(w->objectName()));
+    QCOMPARE(file.ReadString("DORVIK", "WatchWnd"), std::string("1,30,40,250,200"));
+    QCOMPARE(file.ReadString("DORVIK", "MemoryView1"), std::string("1,64,16,0,5,1,120,130,600,230"));
+    QCOMPARE(file.ReadString("DORVIK", "MemoryView2"), std::string("0,0,8,1,0,3,0,0,100,100"));
+  }
+
+ private:
+  void Type(const char* line) {
+    main_->Terminal()->EnterLine(line);
+    main_->ExecuteScannerLine();
+  }
+  // One STEP, ended by Esc as the key loop takes it.
+  void StepOnce() {
+    QTimer::singleShot(50, main_->Terminal()->Editor(),
+                       [this] { QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Escape); });
+    Type("STEP");
+  }
+  QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }
+  static QStringList Rows(const TCallStackWin* w) {
+    QStringList rows;
+    for (int i = 0; i < w->Rows()->count(); ++i) rows << w->Rows()->item(i)->text();
+    return rows;
+  }
+  static QStringList Column(const TWatchWnd* w, int column) {
+    QStringList rows;
+    for (int i = 0; i < w->Rows()->topLevelItemCount(); ++i) rows << w->Rows()->topLevelItem(i)->text(column);
+    return rows;
+  }
+  void LoadFile(const std::string& path) {
+    WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton); });
+    QVERIFY(main_->LoadProgram(path));
+  }
+  void LoadSum() {
+    const std::string source = (dir_.path() + "/sum.a51").toStdString();
+    if (!QFile::exists(QString::fromStdString(source))) {
+      QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source)));
+      auto context = std::make_unique<as::AsmContext>();
+      as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
+    }
+    UseProgramFolderAsProject(source);
+    LoadFile((dir_.path() + "/sum.obj").toStdString());
+  }
+  void LoadC() {
+    const std::string path = (dir_.path() + "/cvars.obj").toStdString();
+    WriteFile(path, CModule());
+    LoadFile(path);
+  }
+
+  platform::ScriptedReporter boxes_;
+  std::unique_ptr<MainWindow> main_;
+  QTemporaryDir dir_;
+};
+
+QTEST_MAIN(ToolWindowsTest)
+#include "toolwindows_test.moc"
