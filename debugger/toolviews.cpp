@@ -154,6 +154,22 @@ ViewValue EvaluateForView(std::string_view text, bool singleValue) {
   return v;
 }
 
+std::string HintText(std::string_view word) {
+  if (word.empty() || !Collections().SymbolTable) return {};
+  std::string text;
+  std::string error;
+  Quietly(
+      [&] {
+        SetScanLine(std::string(word) + "\r", false);
+        if (GetToken() != tok::kSymbol || GetToken() != tok::kEndOfLine) return;
+        const tSymbolRef& ref = SymbolLookup().SymbolRef;
+        // A program symbol, else the processor's name the lookup found.
+        SymbolValueText(SymbolAt(ref.Sym) ? ref.Sym : kNoItem, ViewsMayRead(), text);
+      },
+      error);
+  return text.empty() ? std::string() : std::string(word) + ": " + text;
+}
+
 // Memory views
 
 MemoryViewRead ReadMemoryView(uint8_t space, int32_t start, int32_t count, uint8_t type) {

@@ -47,6 +47,11 @@ std::string LastErrorLine();
 // The message of a window's change refused while the program runs or the
 // target is busy (error 144), as a row shows it.
 std::string BusyErrorLine();
+// The hint of a word under the mouse in an editor page: a symbol of the
+// loaded program (or a name of the processor) and its value as the evaluator
+// reads it, its memory read only while the windows may read; "" for a word
+// that names none.
+std::string HintText(std::string_view word);
 // A value in the display radix with its radix letter; a fraction in decimal.
 std::string RadixValueText(long double value);
 // The value in hexadecimal, decimal, octal and binary, and as a float, one per line.

@@ -13,8 +13,11 @@
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/runstate.h"
+#include "debugger/executor.h"
+#include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "editor/codeeditor.h"
+#include "lang/collections.h"
 #include "gui/debugactions.h"
 #include "gui/mainwindow.h"
 #include "gui/widgets.h"
@@ -77,7 +80,22 @@ class LineGutter : public QWidget {
   CodeEditWidget* editor_;
 };
 
-CodeEditWidget::CodeEditWidget(QWidget* parent) : QPlainTextEdit(parent), gutter_(new LineGutter(this)) {
+CodeEditWidget::CodeEditWidget(QWidget* parent)
+    : QPlainTextEdit(parent), gutter_(new LineGutter(this)), hint_(new QLabel(viewport())) {
+  hint_->setObjectName("HintWindow");
+  hint_->setFrameStyle(QFrame::Box | QFrame::Plain);
+  hint_->setAutoFillBackground(true);
+  hint_->setBackgroundRole(QPalette::ToolTipBase);
+  hint_->setForegroundRole(QPalette::ToolTipText);
+  hint_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  hint_->hide();
+  viewport()->setMouseTracking(true);
+  hintTimer_.setSingleShot(true);
+  hintTimer_.setInterval(kHintRestMs);
+  connect(&hintTimer_, &QTimer::timeout, this, [this] { ShowHintAt(mouse_); });
+  hintHideTimer_.setSingleShot(true);
+  hintHideTimer_.setInterval(kHintShowMs);
+  connect(&hintHideTimer_, &QTimer::timeout, hint_, &QWidget::hide);
   setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setTabStopDistance(fontMetrics().horizontalAdvance(' ') * 8);
@@ -173,6 +191,63 @@ void CodeEditWidget::mouseDoubleClickEvent(QMouseEvent* e) {
   cursor.movePosition(QTextCursor::StartOfBlock);
   setTextCursor(cursor);
   if (DoubleClicked) DoubleClicked();
+}
+
+void CodeEditWidget::mouseMoveEvent(QMouseEvent* e) {
+  QPlainTextEdit::mouseMoveEvent(e);
+  const QPoint point = e->position().toPoint();
+  if (hint_->isVisible() && WordAt(point) == WordAt(mouse_)) return;
+  hint_->hide();
+  mouse_ = point;
+  hintTimer_.start();
+}
+
+void CodeEditWidget::leaveEvent(QEvent* e) {
+  QPlainTextEdit::leaveEvent(e);
+  hintTimer_.stop();
+  hintTimer_.setInterval(kHintRestMs);
+}
+
+QString CodeEditWidget::WordAt(const QPoint& point) const {
+  const QTextCursor cursor = cursorForPosition(point);
+  const QString line = cursor.block().text();
+  const int at = cursor.positionInBlock();
+  // The character under the point: the cursor stands before or after it.
+  const QRect box = cursorRect(cursor);
+  int start = point.x() < box.left() ? at - 1 : at;
+  if (start < 0 || start >= line.size()) return {};
+  auto inWord = [&line](int i) { return !IsWordDelimiter(static_cast<char>(line[i].toLatin1())) && line[i].unicode() < 128; };
+  if (!inWord(start)) return {};
+  int end = start;
+  while (start > 0 && inWord(start - 1)) --start;
+  while (end + 1 < line.size() && inWord(end + 1)) ++end;
+  return line.mid(start, end - start + 1);
+}
+
+bool CodeEditWidget::ShowHintAt(const QPoint& point) {
+  hint_->hide();
+  const QString word = WordAt(point);
+  // Nothing is looked up while a command works or the program runs.
+  if (word.isEmpty() || Executor().Running || Run().ProgramRunning) return false;
+  const std::string text = HintText(word.toStdString());
+  if (text.empty()) return false;
+  TScriptWindow layout;
+  layout.X = point.x();
+  layout.Y = point.y();
+  layout.Text = text;
+  const QFontMetrics metrics(hint_->font());
+  layout.LayoutText(viewport()->width(), [&metrics](std::string_view line) {
+    return metrics.horizontalAdvance(Text(line));
+  });
+  QString caption = Text(layout.Caption);
+  caption.replace("\r\n", "\n");
+  hint_->setText(caption);
+  hint_->setGeometry(layout.Left, layout.Top, layout.Width + 4, layout.Height + 2);
+  hint_->show();
+  hint_->raise();
+  hintHideTimer_.start();
+  hintTimer_.setInterval(kHintAgainMs);
+  return true;
 }
 
 void CodeEditWidget::focusInEvent(QFocusEvent* e) {

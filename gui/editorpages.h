@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTimer>
@@ -38,12 +39,26 @@ class CodeEditWidget : public QPlainTextEdit {
   void GoToLine(int32_t line);
 
   std::function<void()> DoubleClicked;  // a double click on a line (the caret is on it)
+
+  // The hint of the word under the mouse: shown after the mouse rested
+  // kHintRestMs on it (kHintAgainMs once a hint was shown), for kHintShowMs.
+  static constexpr int kHintRestMs = 1500;
+  static constexpr int kHintAgainMs = 500;
+  static constexpr int kHintShowMs = 30000;
+  // The word at a point of the viewport (the editor's word delimiters).
+  QString WordAt(const QPoint& point) const;
+  // Shows the hint of the word at the point; false when it names nothing.
+  bool ShowHintAt(const QPoint& point);
+  QLabel* Hint() const { return hint_; }
+  QTimer* HintTimer() { return &hintTimer_; }
   bool Latin1 = false;                  // the file is not UTF-8: its bytes are kept as they are
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void leaveEvent(QEvent* e) override;
 
  private:
   friend class LineGutter;
@@ -51,6 +66,10 @@ class CodeEditWidget : public QPlainTextEdit {
   void PaintGutter(QPaintEvent* e);
   QWidget* gutter_;
   std::map<int32_t, uint32_t> marks_;
+  QLabel* hint_;
+  QTimer hintTimer_;      // the mouse's rest
+  QTimer hintHideTimer_;  // the hint's time on screen
+  QPoint mouse_;
 
  public:
   std::function<void()> FocusedIn;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -91,6 +92,21 @@ class EditorPagesTest : public QObject {
     QVERIFY(Terminal().contains("EXECUTION HALTED AT 003A"));
     QCOMPARE(page->MarkColor(15), kNavy);
     QCOMPARE(page->MarkColor(19), kRed);
+
+    // The hint of a word under the mouse: a symbol with its value, nothing for other words.
+    QCOMPARE(page->HintTimer()->interval(), 1500);
+    auto pointAt = [page](int line, int column) {
+      QTextCursor c(page->document()->findBlockByNumber(line - 1));
+      c.setPosition(c.position() + column);
+      return page->cursorRect(c).center() + QPoint(2, 0);
+    };
+    QVERIFY(page->ShowHintAt(pointAt(18, 17)));  // MOV TOTAL,R7
+    QVERIFY2(page->Hint()->isVisible() && page->Hint()->text().startsWith("TOTAL: "), qPrintable(page->Hint()->text()));
+    QCOMPARE(page->HintTimer()->interval(), 500);
+    QVERIFY(page->ShowHintAt(pointAt(15, 22)));  // CALL ADDBYTE
+    QVERIFY2(page->Hint()->text().contains("0044"), qPrintable(page->Hint()->text()));
+    QVERIFY(!page->ShowHintAt(pointAt(21, 4)));  // "; adds": no symbol
+    QVERIFY(!page->Hint()->isVisible());
 
     QTest::keyClick(page, Qt::Key_F7);
     QCOMPARE(Field("PC"), QString("PC 0044"));
