@@ -126,10 +126,18 @@ class ToolWindowsTest : public QObject {
     for (const char* line : {"BR = NEXT", "GO"}) Type(line);
     QCOMPARE(watches->Rows()->topLevelItem(0)->text(1), QString("5F"));
     QString during;
-    QTimer::singleShot(100, main_.get(), [this, watches, &during] {
-      during = watches->Rows()->topLevelItem(0)->text(1);
-      QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Escape);
+    auto* wait = new QTimer(main_.get());
+    wait->setInterval(5);
+    connect(wait, &QTimer::timeout, [this, wait, watches, &during] {
+      if (!dorvik::Terminal().WaitingForKey) return;
+      wait->stop();
+      // The loop waits: the windows have their refresh's time, then Esc ends it.
+      QTimer::singleShot(50, main_.get(), [this, watches, &during] {
+        during = watches->Rows()->topLevelItem(0)->text(1);
+        QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Escape);
+      });
     });
+    wait->start();
     Type("STEP");
     QCOMPARE(during, QString("61"));
     QVERIFY(!RunControl().WaitingForStepKey);
@@ -391,8 +399,7 @@ class ToolWindowsTest : public QObject {
   }
   // One STEP, ended by Esc as the key loop takes it.
   void StepOnce() {
-    QTimer::singleShot(50, main_->Terminal()->Editor(),
-                       [this] { QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Escape); });
+    WhenWaitingForKey(main_->Terminal()->Editor(), Qt::Key_Escape);
     Type("STEP");
   }
   QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }

@@ -74,6 +74,20 @@ inline void WhenModal(const QString& name, std::function<void(QWidget*)> act) {
   timer->start();
 }
 
+// Presses Key on Target once the STEP loop waits for its key (a key pressed
+// before it waits is not taken), so a slow step cannot lose it.
+inline void WhenWaitingForKey(QWidget* target, Qt::Key key) {
+  auto* timer = new QTimer;
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, target, key] {
+    if (!Terminal().WaitingForKey) return;
+    timer->stop();
+    timer->deleteLater();
+    QTest::keyClick(target, key);
+  });
+  timer->start();
+}
+
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
