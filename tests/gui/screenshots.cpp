@@ -9,6 +9,8 @@
 // or into a temporary folder of its own when run as a test.
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QTimer>
@@ -28,6 +30,7 @@
 #include "gui/debugactions.h"
 #include "gui/eightled.h"
 #include "gui/evaluatedialog.h"
+#include "gui/finddialog.h"
 #include "gui/hardwareviews.h"
 #include "gui/loaddialog.h"
 #include "gui/portwindow.h"
@@ -166,6 +169,26 @@ int main(int argc, char** argv) {
       main.ExecuteScannerLine();
     }
     ok = Shoot(main, folder, "editor-pages") && ok;
+    // The find dialogs: a search in the page, and one in the project's sources with its hits.
+    {
+      gui::TFindDlg* find = main.FindDialog();
+      find->comboText->setEditText("ADDBYTE");
+      find->checkWholeWord->setChecked(true);
+      find->show();
+      gui::TFindInFilesDlg* files = main.FindInFilesDialog();
+      files->comboText->setEditText("R6");
+      files->Search();
+      files->show();
+      QTest::qWait(100);
+      for (QWidget* w : {static_cast<QWidget*>(find), static_cast<QWidget*>(files)}) {
+        const QPixmap picture = w->grab();
+        const QString file = folder.filePath("window-" + w->objectName() + ".png");
+        const bool saved = !picture.isNull() && picture.save(file);
+        std::printf("%s %s\n", saved ? "wrote" : "could not write", file.toLocal8Bit().constData());
+        ok = saved && ok;
+        w->hide();
+      }
+    }
     // The port window, an LED panel on P1 and the virtual hardware with its
     // switches read by the program (MOVX A,@DPTR; MOV P1,A) and its digit on P1.
     vhw::InstallHardwareBus();
