@@ -28,7 +28,11 @@
 #include "debugger/commsettings.h"
 #include "gui/commdialog.h"
 #include "gui/debugactions.h"
+#include "gui/buildreport.h"
 #include "gui/loaddialog.h"
+#include "gui/projectactions.h"
+#include "gui/projectwnd.h"
+#include "gui/rangedlg.h"
 #include "gui/qtdialogs.h"
 #include "gui/widgets.h"
 #include "loader/loader.h"
@@ -146,7 +150,8 @@ void MainWindow::BuildMenus() {
   file->setObjectName("FileMenu");
   file->addAction("&Load...", this, [this] { LoadProgramAction(); })->setObjectName("LoadProgram");
   file->addAction("Save &HEX...", this, [this] { SaveHEXClick(); })->setObjectName("SaveHEX");
-  file->addAction("E&xit", this, [this] { FileExit1Execute(); })->setObjectName("FileExit1");
+  QAction* exit = file->addAction("E&xit", this, [this] { FileExit1Execute(); });
+  exit->setObjectName("FileExit1");
   QMenu* view = menuBar()->addMenu("&View");
   view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
   view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
@@ -155,6 +160,16 @@ void MainWindow::BuildMenus() {
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
+  projects_ = new ProjectActions(*this, file, exit);
+}
+
+std::vector<TDockableForm*> MainWindow::ToolWindows() const {
+  std::vector<TDockableForm*> windows{terminal_, disas_};
+  if (projects_ != nullptr) {
+    windows.push_back(projects_->Report());
+    windows.push_back(projects_->ProjectWindow());
+  }
+  return windows;
 }
 
 TDockableForm* MainWindow::ToolWindow(const QString& name) const {
@@ -289,12 +304,14 @@ void MainWindow::LoadProgramAction() {
   if (!name.empty()) LoadProgram(name);
 }
 
-bool MainWindow::LoadProgram(const std::string& fileName) {
+bool MainWindow::LoadProgram(const std::string& fileName, bool start) {
   Loader().LoadFileName = fileName;
   Project().Loader.LastLoadPath = fileName;
+  if (projects_ != nullptr) projects_->AddRecent("FILE", fileName);
   bool loaded = false;
   Guarded([&] {
     loadDlg_->Prepare(TLoadDlg::Mode::Load);
+    if (start) QTimer::singleShot(0, loadDlg_, [this] { loadDlg_->BtnLoadClick(); });
     loaded = loadDlg_->exec() == 1;
   });
   disas_->RecreateInterior();
@@ -310,8 +327,10 @@ void MainWindow::SaveHEXClick() {
   if (name.empty()) return;
   const LoaderState& l = Loader();
   const bool loaded = l.ProjectLoaded && l.LowestAddress <= l.HighestAddress;
-  const int32_t start = loaded ? l.LowestAddress : 0;
-  const int32_t length = loaded ? l.HighestAddress - l.LowestAddress + 1 : 0x10000;
+  RangeDlg range(loaded ? l.LowestAddress : 0, loaded ? l.HighestAddress - l.LowestAddress + 1 : 0x10000, this);
+  if (range.exec() != 1) return;
+  const int32_t start = range.RangeStart();
+  const int32_t length = range.RangeLength();
   Loader().LoadFileName = name;
   Guarded([&] {
     loadDlg_->Prepare(TLoadDlg::Mode::SaveHex, start, length);
@@ -379,6 +398,11 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
+  if (projects_ != nullptr && !projects_->CanClose()) {
+    e->ignore();
+    return;
+  }
+  if (projects_ != nullptr) projects_->SaveOnClose();
   if (!ProjectFile.empty()) SaveLayout(ProjectFile);
   e->accept();
 }

@@ -26,6 +26,7 @@ namespace dorvik::gui {
 
 class DebugActions;
 class MainWindow;
+class ProjectActions;
 class TLoadDlg;
 
 class MainWindow : public QMainWindow {
@@ -35,10 +36,12 @@ class MainWindow : public QMainWindow {
 
   TerminalWindow* Terminal() const { return terminal_; }
   DisasWindow* Disassembly() const { return disas_; }
-  std::vector<TDockableForm*> ToolWindows() const { return {terminal_, disas_}; }
+  std::vector<TDockableForm*> ToolWindows() const;
   TDockableForm* ToolWindow(const QString& name) const;
   // The Debug menu's and tool bar's actions.
   DebugActions* Actions() const { return actions_; }
+  // The project and build actions with the build report and project list.
+  ProjectActions* Projects() const { return projects_; }
 
   // The status field "st" + Name (nullptr when there is none).
   QLabel* StatusField(const std::string& name) const;
@@ -67,10 +70,12 @@ class MainWindow : public QMainWindow {
   // File|Load: a program file chosen (from LastLoadPath on) and loaded.
   void LoadProgramAction();
   // Loads FileName through the load dialog; true when the dialog ended with
-  // OK (the load was not aborted).
-  bool LoadProgram(const std::string& fileName);
-  // File|Save HEX: the loaded program's range (all of code memory when none
-  // was loaded) saved as HEX through the load dialog in save mode.
+  // OK (the load was not aborted). Start: the load starts at once, without
+  // waiting for the Load button.
+  bool LoadProgram(const std::string& fileName, bool start = false);
+  // File|Save HEX: a range chosen in the range dialog (first offered: the
+  // loaded program's, all of code memory when none was loaded) saved as HEX
+  // through the load dialog in save mode.
   void SaveHEXClick();
   // The file dialogs of the two actions ("" when cancelled); tests set their own.
   std::function<std::string()> ChooseProgramFile;
@@ -95,6 +100,7 @@ class MainWindow : public QMainWindow {
   DisasWindow* disas_;
   TLoadDlg* loadDlg_;
   DebugActions* actions_ = nullptr;
+  ProjectActions* projects_ = nullptr;
   QWidget* statusPanel_ = nullptr;
   std::map<std::string, QLabel*> statusFields_;
   QWidget* waitForm_;
