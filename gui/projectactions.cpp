@@ -34,6 +34,7 @@
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "project/config.h"
+#include "project/projectfile.h"
 
 namespace dorvik::gui {
 
@@ -122,6 +123,7 @@ ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
   Build().Pump = [] { QCoreApplication::processEvents(); };
   Loader().AddModuleToProject = [this](const std::string& name) { ProjectManager(true, name); };
   FileUtil().BrowseCompiler = &TAdd_File_Type::AskCompiler;
+  if (ProjectLists().FileTypeList.empty()) ProjectLists().FileTypeList = DefaultFileTypes();
   projectWnd_->Fill();
 }
 

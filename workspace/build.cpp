@@ -21,6 +21,7 @@
 #include "objfiles/sourcetext.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "project/projectfile.h"
 
 namespace dorvik {
 
@@ -307,6 +308,8 @@ std::vector<BuildReportLine> ListingErrors(const std::string& listing, const std
 
 BuildOutcome CompileModule(const tModuleRec& module) {
   Messages().ErrorFlag = false;
+  // A session that read no project knows the default file types.
+  if (ProjectLists().FileTypeList.empty()) ProjectLists().FileTypeList = DefaultFileTypes();
   if (!platform::FileExists(module.FileName)) {
     ReportError(err::kFileNotExist, module.FileName);
     return BuildOutcome::Failed;
