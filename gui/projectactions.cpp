@@ -60,13 +60,12 @@ class StopOnEscape : public QObject {
 
 ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
     : QObject(&main), main_(main), report_(new BuildReport(&main)), projectWnd_(new ProjectWnd(&main)) {
-  // Both start hidden and floating (a project's layout places them): the
-  // report shows itself when a build writes to it.
-  for (TDockableForm* w : {static_cast<TDockableForm*>(report_), static_cast<TDockableForm*>(projectWnd_)}) {
-    main.addDockWidget(Qt::BottomDockWidgetArea, w);
-    w->setFloating(true);
-    w->hide();
-  }
+  // Both start hidden in their areas (a project's layout may place them
+  // elsewhere): the report shows itself when a build writes to it.
+  main.addDockWidget(Qt::BottomDockWidgetArea, report_);
+  main.addDockWidget(Qt::LeftDockWidgetArea, projectWnd_);
+  report_->hide();
+  projectWnd_->hide();
   // Their repaints after the change are due now, not at the next pump.
   platform::PumpMessages();
   auto add = [&](QMenu* menu, const QString& name, const QString& caption, auto slot, QAction* at = nullptr) {

@@ -1,11 +1,15 @@
 // Screenshots of the workbench for review (never compared): the main window
 // with its docks after a short session, its debug tool bar, with the
-// disassembly as a page of the bottom area, and with the terminal floating. Writes PNG files into the
+// disassembly as a page of the bottom area, and with the terminal floating;
+// a project built with an error (project list and build report) and the
+// project's dialogs. Writes PNG files into the
 // folder given as the argument (scripts/screenshots.sh runs it under Xvfb),
 // or into a temporary folder of its own when run as a test.
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QTabWidget>
 #include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -14,7 +18,16 @@
 
 #include <cstdio>
 
+#include "base/mainform.h"
+#include "base/projectlists.h"
+#include "gui/addfiletype.h"
+#include "gui/buildreport.h"
+#include "gui/configdlg.h"
 #include "gui/debugactions.h"
+#include "gui/projectactions.h"
+#include "gui/projectdlg.h"
+#include "gui/projectwnd.h"
+#include "gui/rangedlg.h"
 #include "gui/mainwindow.h"
 #include "lang/scanner.h"
 #include "tests/support/gui_fixture.h"
@@ -33,6 +46,19 @@ bool Shoot(gui::MainWindow& main, const QDir& folder, const QString& name) {
   const QString file = folder.filePath(name + ".png");
   const bool ok = !shot.isNull() && shot.save(file);
   std::printf("%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
+  return ok;
+}
+
+// A dialog shown without its own loop, grabbed alone.
+bool ShootDialog(QWidget& dialog, const QDir& folder, const QString& name) {
+  dialog.show();
+  if (!QTest::qWaitForWindowExposed(&dialog)) return false;
+  QTest::qWait(100);
+  const QPixmap shot = dialog.grab();
+  const QString file = folder.filePath(name + ".png");
+  const bool ok = !shot.isNull() && shot.save(file);
+  std::printf("%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
+  dialog.hide();
   return ok;
 }
 
@@ -72,6 +98,44 @@ int main(int argc, char** argv) {
     main.Terminal()->ShowTerminal();
     main.Terminal()->move(main.geometry().center());
     ok = Shoot(main, folder, "workbench-floating") && ok;
+  }
+  testing::StopEngine();
+  // A project of the example, built with an error: the project list, the
+  // build report, and the project's dialogs.
+  if (!testing::StartEngine(&boxes)) return 1;
+  {
+    QTemporaryDir work;
+    MainForm().ErrorProtocolFile = work.filePath("$$ERR.$$$").toStdString();
+    for (const char* file : {"main.a51", "defs.inc", "twice.inc"})
+      QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/multi/" + file, work.filePath(file));
+    {
+      QFile main(work.filePath("main.a51"));
+      main.open(QIODevice::Append);
+      main.write("        FOO     A\n");
+    }
+    gui::MainWindow main;
+    main.resize(1100, 750);
+    main.move(20, 20);
+    main.show();
+    if (!QTest::qWaitForWindowExposed(&main)) return 1;
+    ProjectLists().ProjectModules = {{"MAIN", work.filePath("main.a51").toStdString(), {}}};
+    gui::ProjectActions* projects = main.Projects();
+    projects->ProjectWindow()->ShowDockable();
+    projects->BuildAction();
+    ok = Shoot(main, folder, "workbench-project") && ok;
+    gui::ProjectDlg manager(&main);
+    ok = ShootDialog(manager, folder, "project-manager") && ok;
+    gui::TConfigDlg options(&main);
+    const char* pages[] = {"options-file-types", "options-options", "options-environment"};
+    for (int page = 0; page < 3; ++page) {
+      options.Pages->setCurrentIndex(page);
+      ok = ShootDialog(options, folder, pages[page]) && ok;
+    }
+    gui::TAdd_File_Type type(&main);
+    type.SetFileType({kFileC, ".C", "sdcc -c"});
+    ok = ShootDialog(type, folder, "add-file-type") && ok;
+    gui::RangeDlg range(0, 0x100, &main);
+    ok = ShootDialog(range, folder, "save-hex-range") && ok;
   }
   testing::StopEngine();
   return ok ? 0 : 1;
