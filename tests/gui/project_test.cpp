@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -180,9 +181,15 @@ class ProjectTest : public QObject {
       dlg->editLastLoadPath->setText("main.obj");
       dlg->cbIntMSBFirst->setChecked(false);
       dlg->editDataPtrSelectors->setText("1,4,9");
+      dlg->AddVariable();
+      QCOMPARE(dlg->Variables->rowCount(), 1);
       QTest::mouseClick(dlg->btnOK, Qt::LeftButton);
     });
+    // An environment variable through the name/value dialog, with its Browse button.
+    dialogs_.PairReplies.push_back({platform::DialogAction::Ok, "D51INC", "/usr/share/inc", true});
     QCOMPARE(projects_->Options(), 1);
+    QCOMPARE(QString::fromStdString(dialogs_.PairsShown.back().Caption), QString("Add Environment Variable"));
+    QVERIFY(dialogs_.PairsShown.back().BrowseVisible);
     {
       ProjectDlg dlg(main_.get());
       dlg.AddFiles({dirs_->filePath("extra.s")});
@@ -200,12 +207,22 @@ class ProjectTest : public QObject {
     QVERIFY(Project().Loader.LoadAutomaticallyOnStart);
     QCOMPARE(QString::fromStdString(Project().Loader.LastLoadPath), dirs_->filePath("main.obj"));
     QVERIFY(!TypedValues().IntMSBFirst);
+    QCOMPARE(int(ProjectConfig().Variables.size()), 1);
     TConfigDlg shown(main_.get());
     QCOMPARE(shown.DownloadSpeedIndex(), 1);
     QCOMPARE(shown.editDataPtrSelectors->text(), QString("1,4,9"));
     // A selector beyond a byte keeps the dialog open on its field.
     shown.editDataPtrSelectors->setText("1,300");
     QVERIFY(!shown.Apply());
+  }
+
+  void executeRunsAProgramWithTheLineClosed() {
+    projects_->Execute1Click("echo ran > " + Path("ran.txt"));
+    QCOMPARE(QString::fromStdString(ReadFile(Path("ran.txt"))), QString("ran\n"));
+    // From the Execute dialog, which keeps its history.
+    dialogs_.InputReplies.push_back({platform::DialogAction::Ok, "echo again > " + Path("again.txt")});
+    projects_->Execute1Click();
+    QVERIFY(std::filesystem::exists(Path("again.txt")));
   }
 
   void question41OpensTheManagerOnTheModule() {
