@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text = fuzz::Text(data, size);
   std::ofstream("P.QPC", std::ios::binary) << text;
   if (OpenProject("P.QPC")) WriteProjectConfig("Q.QPC");
-  ReadProtocol("P.QPC", ".", "tool");
+  ReadProtocol("P.QPC", ".");
   std::ofstream("p.lst", std::ios::binary) << text;
   ListingErrors("p.lst", "p.a51");
   std::bitset<256> set;

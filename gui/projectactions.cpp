@@ -312,7 +312,18 @@ void ProjectActions::Execute1Click(const std::string& given) {
   const std::string device = LinkDevice();
   const int32_t baud = LinkBaud();
   if (!device.empty()) CloseLink();
-  main_.Guarded([&] { RunProgramAndWait(command, false); });
+  main_.Guarded([&] {
+    BeginBusy();
+    struct Leave {
+      ~Leave() { EndBusy(); }
+    } leave;
+    main_.SyncViews();
+    const ProgramRun run = RunProgramAndWait(command, true);
+    if (run.Outcome == ProgramOutcome::RunnerMissing || run.OutputFile.empty()) return;
+    Build().Report = {{command, {}, {}, {}, -1}};
+    for (BuildReportLine& line : ReadProtocol(run.OutputFile, ".")) Build().Report.push_back(std::move(line));
+    if (Build().ReportChanged) Build().ReportChanged();
+  });
   if (!device.empty()) OpenLink(device, baud);
 }
 
@@ -358,10 +369,13 @@ void ProjectActions::FillRecentMenu(QMenu* menu, const std::string& kind) {
   menu->clear();
   for (const QString& path : Recent(kind)) {
     const std::string file = path.toStdString();
+    // An "&" of the name is shown, not taken as the accelerator mark.
+    QString caption = path;
+    caption.replace("&", "&&");
     if (kind == "Project")
-      menu->addAction(path, this, [this, file] { OpenProject(file); });
+      menu->addAction(caption, this, [this, file] { OpenProject(file); });
     else
-      menu->addAction(path, this, [this, file] { main_.LoadProgram(file); });
+      menu->addAction(caption, this, [this, file] { main_.LoadProgram(file); });
   }
 }
 

@@ -58,7 +58,8 @@ class ProjectActions : public QObject {
   // Builds what is out of date, then loads the program with the load options.
   bool BuildAndLoad();
   void Stop() { Build().StopRequested = true; }
-  // Runs an external program with the serial line closed around it.
+  // Runs an external program with the serial line closed around it (as a
+  // build's tool: hidden, with the time-out); its output goes to the report.
   void Execute1Click(const std::string& command = {});
 
   // Recent lists of the INI file: Kind "Project" or "FILE", newest first.

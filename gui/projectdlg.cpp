@@ -41,6 +41,9 @@ ProjectDlg::ProjectDlg(QWidget* parent) : QDialog(parent), modules_(ProjectLists
       QFileDialog dialog(this, "Add module", {}, "Sources (*.a51 *.asm *.c *.plm *.p51 *.A51 *.ASM *.C);;All files (*)");
       dialog.setObjectName("PrjManOpenDlg");
       dialog.setFileMode(QFileDialog::ExistingFiles);
+      // The project's folder first, where its modules usually are.
+      const std::string& project = ProjectLists().ProjectFileName;
+      if (!project.empty()) dialog.setDirectory(Text(std::filesystem::path(project).parent_path().string()));
       if (!PrjManOpenDlgFileName.isEmpty()) dialog.selectFile(PrjManOpenDlgFileName);
       if (dialog.exec() == QDialog::Accepted) files = dialog.selectedFiles();
     }

@@ -80,7 +80,7 @@ bool IsVariableName(std::string_view name) {
 bool ToolLineLocation(const std::string& text, std::string& file, int32_t& line) {
   size_t open = text.find_first_of(":(");
   if (open == std::string::npos || open == 0) return false;
-  // A drive letter is no file of this system; a blank before the mark is no file name.
+  // A blank before the mark: a message, not a file name.
   if (text.substr(0, open).find(' ') != std::string::npos) return false;
   size_t i = open + 1;
   size_t digits = 0;
@@ -150,7 +150,7 @@ BuildOutcome AssembleInProcess(const tModuleRec& module) {
     ReportWarning(warn::kCannotOpenErrorProtocolFile49);
     return BuildOutcome::Failed;
   }
-  lines = ReadProtocol(protocol, FolderOf(module.FileName), kBuiltInAssembler);
+  lines = ReadProtocol(protocol, FolderOf(module.FileName));
   const std::string listing = FirstExisting(Stem(module.FileName), {".lst", ".LST"});
   if (!listing.empty()) {
     std::vector<BuildReportLine> errors = ListingErrors(listing, module.FileName);
@@ -169,13 +169,13 @@ BuildOutcome RunTool(const tModuleRec& module, const std::string& compiler) {
     case ProgramOutcome::TimedOut:
       return BuildOutcome::Failed;  // 406 or 108 was reported
     case ProgramOutcome::ProgramMissing:
-      AddReport(ReadProtocol(run.OutputFile, FolderOf(module.FileName), compiler));
+      AddReport(ReadProtocol(run.OutputFile, FolderOf(module.FileName)));
       ReportError(err::kSpecifiedCompilerForNotExists, fs::path(module.FileName).extension().string());
       return BuildOutcome::Failed;
     case ProgramOutcome::Ended:
       break;
   }
-  AddReport(ReadProtocol(run.OutputFile, FolderOf(module.FileName), compiler));
+  AddReport(ReadProtocol(run.OutputFile, FolderOf(module.FileName)));
   return run.ExitCode == 0 ? BuildOutcome::Built : BuildOutcome::Errors;
 }
 
@@ -238,15 +238,13 @@ std::string ToolCommand(std::string_view compiler, const std::string& source) {
   return command;
 }
 
-std::vector<BuildReportLine> ReadProtocol(const std::string& protocolFile, const std::string& folder,
-                                          std::string_view tool) {
+std::vector<BuildReportLine> ReadProtocol(const std::string& protocolFile, const std::string& folder) {
   std::vector<BuildReportLine> lines;
   std::ifstream in(protocolFile, std::ios::binary);
   if (!in) {
     ReportWarning(warn::kCannotOpenErrorProtocolFile, protocolFile);
     return lines;
   }
-  (void)tool;
   std::string text;
   size_t bytes = 0;
   bool cut = false;

@@ -80,11 +80,11 @@ BuildOutcome BuildProject(bool all);
 // The program that "Build and load" loads: the first module's object file.
 std::string ProgramToLoad();
 
-// The report lines of a tool's output (at most kMaxReportLines), read from
-// the protocol file; "file:line:" lines lead to that line of that file
-// (relative names beside Folder). 48 (with the tool) when it cannot be read.
-std::vector<BuildReportLine> ReadProtocol(const std::string& protocolFile, const std::string& folder,
-                                          std::string_view tool);
+// The report lines of a tool's output (at most kMaxReportLines, read up to
+// kMaxProtocolBytes), read from the protocol file; "file:line:" and
+// "file(line)" lines lead to that line of that file (relative names beside
+// Folder). Warning 48 when the file cannot be read.
+std::vector<BuildReportLine> ReadProtocol(const std::string& protocolFile, const std::string& folder);
 // The built-in assembler's listing errors: each error line with the
 // statement line above it.
 std::vector<BuildReportLine> ListingErrors(const std::string& listing, const std::string& source);

@@ -115,7 +115,12 @@ class ProjectTest : public QObject {
     projects_->ChooseProjectToSave = [this] { return Path("NEW"); };
     projects_->SaveProjectAsAction();
     QCOMPARE(QString::fromStdString(main_->ProjectFile), dirs_->filePath("NEW.QPC"));
-    QVERIFY(ReadFile(Path("NEW.QPC")).find("[PROJECT]\nMAIN=main.a51\nLIB=lib.a51\n") != std::string::npos);
+    const std::string saved = ReadFile(Path("NEW.QPC"));
+    QVERIFY(saved.find("[PROJECT]\nMAIN=main.a51\nLIB=lib.a51\n") != std::string::npos);
+    // The two windows' places are kept in [DORVIK] as the others'.
+    QVERIFY2(saved.find("\nBuildReport=1,") != std::string::npos && saved.find("\nProjectWnd=0,") != std::string::npos, saved.c_str());
+    // The breakpoint set by BR = DONE, kept for the next session.
+    QVERIFY(saved.find("[DEBUG]\nBreak0=0042,:MAIN.DONE\nBreak0Enabled=TRUE\n") != std::string::npos);
     QCOMPARE(projects_->Recent("Project").value(0), dirs_->filePath("NEW.QPC"));
   }
 
@@ -217,8 +222,11 @@ class ProjectTest : public QObject {
   }
 
   void executeRunsAProgramWithTheLineClosed() {
-    projects_->Execute1Click("echo ran > " + Path("ran.txt"));
+    projects_->Execute1Click("echo ran > " + Path("ran.txt") + "; echo shown");
     QCOMPARE(QString::fromStdString(ReadFile(Path("ran.txt"))), QString("ran\n"));
+    // Its output is in the report.
+    QCOMPARE(projects_->Report()->Lines()->count(), 2);
+    QCOMPARE(projects_->Report()->Lines()->item(1)->text(), QString("shown"));
     // From the Execute dialog, which keeps its history.
     dialogs_.InputReplies.push_back({platform::DialogAction::Ok, "echo again > " + Path("again.txt")});
     projects_->Execute1Click();
