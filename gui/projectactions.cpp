@@ -20,6 +20,7 @@
 #include "base/text.h"
 #include "workspace/projectconfig.h"
 #include "debugger/breakpoints.h"
+#include "debugger/commsettings.h"
 #include "debugger/views.h"
 #include "gui/addfiletype.h"
 #include "gui/buildreport.h"
@@ -149,6 +150,11 @@ void ProjectActions::NewProject() {
 
 bool ProjectActions::OpenProject(const std::string& path) {
   if (!dorvik::OpenProject(path)) return false;
+  // The project's target and line take effect as at start.
+  const CommSettings wanted{Project().ComPort, Project().BaudRate, Run().TargetKind};
+  const CommSettings& now = Comm().Applied;
+  if (wanted.Port != now.Port || wanted.BaudRate != now.BaudRate || wanted.TargetKind != now.TargetKind)
+    main_.Guarded([&wanted] { ApplyCommSettings(wanted); });
   main_.ProjectFile = ProjectLists().ProjectFileName;
   main_.LoadLayout(main_.ProjectFile);
   AddRecent("Project", main_.ProjectFile);

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QListWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -56,6 +57,14 @@ ProjectDlg::ProjectDlg(QWidget* parent) : QDialog(parent), modules_(ProjectLists
   connect(btnCancel, &QPushButton::clicked, this, [this] { done(2); });
   resize(520, 300);
   Refill(0);
+}
+
+void ProjectDlg::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  if (AddingFromLoader && !addShown_) {
+    addShown_ = true;
+    QTimer::singleShot(0, this, [this] { btnAdd->click(); });
+  }
 }
 
 void ProjectDlg::Refill(int select) {

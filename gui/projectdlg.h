@@ -19,7 +19,8 @@ class ProjectDlg : public QDialog {
  public:
   explicit ProjectDlg(QWidget* parent = nullptr);
 
-  // Set while the loader opened it for a module the project does not list.
+  // Set while the loader opened it for a module the project does not list:
+  // the Add button's open dialog comes up at once.
   bool AddingFromLoader = false;
   // The file name the Add button's open dialog starts with ("NAME.*").
   QString PrjManOpenDlgFileName;
@@ -43,9 +44,13 @@ class ProjectDlg : public QDialog {
   QPushButton* btnOK;
   QPushButton* btnCancel;
 
+ protected:
+  void showEvent(QShowEvent* e) override;
+
  private:
   void Refill(int select);
   std::vector<tModuleRec> modules_;
+  bool addShown_ = false;
 };
 
 }  // namespace dorvik::gui

@@ -234,17 +234,26 @@ class ProjectTest : public QObject {
   }
 
   void question41OpensTheManagerOnTheModule() {
+    ProjectLists().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
+    WriteFile(Path("lib.a51"), "        RET\n        END\n");
+    projects_->ChooseModuleFiles = [this] { return QStringList{dirs_->filePath("lib.a51")}; };
     bool seen = false;
     projects_->OnProjectDlg = [&seen](ProjectDlg& dlg) {
       seen = true;
       QVERIFY(dlg.AddingFromLoader);
       QCOMPARE(dlg.PrjManOpenDlgFileName, QString("LIB.*"));
-      QTimer::singleShot(0, &dlg, [&dlg] { QTest::mouseClick(dlg.btnCancel, Qt::LeftButton); });
+      // The open dialog came up by itself; the user takes its file and OK.
+      QTimer::singleShot(50, &dlg, [&dlg] {
+        QCOMPARE(dlg.ModuleList->count(), 2);
+        QTest::mouseClick(dlg.btnOK, Qt::LeftButton);
+      });
     };
     // What the loader calls when question 41 is answered Yes.
     QVERIFY(Loader().AddModuleToProject != nullptr);
     Loader().AddModuleToProject("LIB");
     QVERIFY(seen);
+    QCOMPARE(int(ProjectLists().ProjectModules.size()), 2);
+    QCOMPARE(QString::fromStdString(ProjectLists().ProjectModules[1].Name), QString("LIB"));
   }
 
   void saveHexOfAChosenRangeAndAutomaticLoad() {
