@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -242,11 +243,18 @@ class ProjectTest : public QObject {
       seen = true;
       QVERIFY(dlg.AddingFromLoader);
       QCOMPARE(dlg.PrjManOpenDlgFileName, QString("LIB.*"));
-      // The open dialog came up by itself; the user takes its file and OK.
-      QTimer::singleShot(50, &dlg, [&dlg] {
-        QCOMPARE(dlg.ModuleList->count(), 2);
-        QTest::mouseClick(dlg.btnOK, Qt::LeftButton);
+      // The open dialog comes up by itself; once its file is in, OK (Cancel
+      // if it never is, and the module is missing below).
+      auto* poll = new QTimer(&dlg);
+      auto deadline = std::make_shared<QElapsedTimer>();
+      deadline->start();
+      QObject::connect(poll, &QTimer::timeout, &dlg, [&dlg, deadline] {
+        if (dlg.ModuleList->count() == 2)
+          dlg.btnOK->click();
+        else if (deadline->elapsed() > 10000)
+          dlg.btnCancel->click();
       });
+      poll->start(10);
     };
     // What the loader calls when question 41 is answered Yes.
     QVERIFY(Loader().AddModuleToProject != nullptr);
