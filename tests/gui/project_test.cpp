@@ -96,11 +96,17 @@ class ProjectTest : public QObject {
     QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0030"));
     QVERIFY(projects_->Report()->isVisible());
     QVERIFY(projects_->Report()->Lines()->count() > 0);
+    // One step (Esc then ends the stepping), then a run to a breakpoint.
+    TerminalEdit* edit = main_->Terminal()->Editor();
+    QTimer::singleShot(50, edit, [edit] { QTest::keyClick(edit, Qt::Key_Escape); });
+    QTest::keyClicks(edit, "STEP");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0033"));
     for (const char* line : {"BR = DONE", "GO"}) {
       main_->Terminal()->EnterLine(line);
       main_->ExecuteScannerLine();
     }
-    QVERIFY2(main_->Terminal()->Editor()->toPlainText().contains("EXECUTION HALTED AT"),
+    QVERIFY2(main_->Terminal()->Editor()->toPlainText().contains("EXECUTION HALTED AT 0042"),
              qPrintable(main_->Terminal()->Editor()->toPlainText()));
     QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Halted"));
     // Nothing is out of date now: Build builds nothing.
@@ -121,7 +127,7 @@ class ProjectTest : public QObject {
     // The two windows' places are kept in [DORVIK] as the others'.
     QVERIFY2(saved.find("\nBuildReport=1,") != std::string::npos && saved.find("\nProjectWnd=0,") != std::string::npos, saved.c_str());
     // The breakpoint set by BR = DONE, kept for the next session.
-    QVERIFY(saved.find("[DEBUG]\nBreak0=0042,:MAIN.DONE\nBreak0Enabled=TRUE\n") != std::string::npos);
+    QVERIFY2(saved.find("[DEBUG]\nBreak0=0042,:MAIN.DONE\nBreak0Enabled=TRUE\n") != std::string::npos, saved.c_str());
     QCOMPARE(projects_->Recent("Project").value(0), dirs_->filePath("NEW.QPC"));
   }
 
@@ -232,6 +238,21 @@ class ProjectTest : public QObject {
     dialogs_.InputReplies.push_back({platform::DialogAction::Ok, "echo again > " + Path("again.txt")});
     projects_->Execute1Click();
     QVERIFY(std::filesystem::exists(Path("again.txt")));
+  }
+
+  void aTypeWithoutCompilerAsksForOne() {
+    WriteFile(Path("c.c"), "int x;\n");
+    ProjectLists().ProjectModules = {{"C", Path("c.c"), {}}};
+    TAdd_File_Type::ChooseExecutable() = [] { return std::string("/bin/true"); };
+    WhenModal("Add_File_Type", [](QWidget* w) {
+      auto* add = static_cast<TAdd_File_Type*>(w);
+      QCOMPARE(add->comboType->currentText(), QString("C"));
+      QCOMPARE(add->editTool->text(), QString("/bin/true"));
+      QTest::mouseClick(add->btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(projects_->BuildAction(), BuildOutcome::Built);
+    TAdd_File_Type::ChooseExecutable() = nullptr;
+    QCOMPARE(QString::fromStdString(FindFileType(".C")->Compiler), QString("/bin/true"));
   }
 
   void question41OpensTheManagerOnTheModule() {
