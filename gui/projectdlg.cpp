@@ -67,9 +67,22 @@ void ProjectDlg::showEvent(QShowEvent* e) {
   }
 }
 
+namespace {
+
+constexpr const char* kKindNames[] = {"", "Assembler", "PL/M", "C", "Include", "Link map", "Object", "Listing"};
+
+// The module's line: its name, its file and its file type.
+std::string ModuleLine(const tModuleRec& m) {
+  const tFileTypeRec* type = FindFileType(std::filesystem::path(m.FileName).extension().string());
+  const std::string kind = type != nullptr && type->Kind <= 7 ? kKindNames[type->Kind] : "unregistered";
+  return m.Name + "  " + m.FileName + "  (" + kind + ")";
+}
+
+}  // namespace
+
 void ProjectDlg::Refill(int select) {
   ModuleList->clear();
-  for (const tModuleRec& m : modules_) ModuleList->addItem(Text(m.Name + "  " + m.FileName));
+  for (const tModuleRec& m : modules_) ModuleList->addItem(Text(ModuleLine(m)));
   if (select >= 0 && select < ModuleList->count()) ModuleList->setCurrentRow(select);
 }
 

@@ -149,6 +149,16 @@ TEST_F(BuildTest, BadBuildsEndInOneNumberedMessage) {
   EXPECT_EQ(Numbers(), (std::vector<int>{54, 106, 314, 320, 144}));
 }
 
+TEST_F(BuildTest, AnErrorProtocolThatCannotBeUsedIsMessage48Or49) {
+  // No protocol to write the built-in assembler's text into: 49.
+  MainForm().ErrorProtocolFile = dir_.File("no/such/folder/$$ERR.$$$");
+  EXPECT_EQ(CompileModule(Module("LIB", "lib.a51", kLib)), BuildOutcome::Failed);
+  // A tool's protocol that cannot be read: 48 with its name, and no lines.
+  EXPECT_TRUE(ReadProtocol(dir_.File("missing.$$$"), dir_.Path()).empty());
+  EXPECT_EQ(Numbers(), (std::vector<int>{49, 48}));
+  EXPECT_EQ(boxes_.Shown().back().Text.rfind("Cannot open error protocol file " + dir_.File("missing.$$$"), 0), 0u);
+}
+
 TEST_F(BuildTest, AToolThatHangsIsStoppedAtItsTimeOut) {
   RegisterTool("sleep 30\n");
   RunProgramConfig().HiddenTimeoutMs = 300;
