@@ -121,6 +121,11 @@ ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
     if (!Build().Report.empty()) report_->ShowDockable();
   };
   Build().Pump = [] { QCoreApplication::processEvents(); };
+  // While a tool runs the window stays drawn, and Esc stops the tool.
+  RunProgramConfig().KeepWaiting = [] {
+    QCoreApplication::processEvents();
+    return !Build().StopRequested;
+  };
   Loader().AddModuleToProject = [this](const std::string& name) { ProjectManager(true, name); };
   FileUtil().BrowseCompiler = &TAdd_File_Type::AskCompiler;
   if (ProjectLists().FileTypeList.empty()) ProjectLists().FileTypeList = DefaultFileTypes();
@@ -131,6 +136,7 @@ ProjectActions::~ProjectActions() {
   Build().ShowStatus = nullptr;
   Build().ReportChanged = nullptr;
   Build().Pump = nullptr;
+  RunProgramConfig().KeepWaiting = nullptr;
   Loader().AddModuleToProject = nullptr;
   FileUtil().BrowseCompiler = nullptr;
 }
@@ -318,6 +324,9 @@ void ProjectActions::Execute1Click(const std::string& given) {
   const std::string device = LinkDevice();
   const int32_t baud = LinkBaud();
   if (!device.empty()) CloseLink();
+  StopOnEscape escape;
+  qApp->installEventFilter(&escape);
+  Build().StopRequested = false;
   main_.Guarded([&] {
     BeginBusy();
     struct Leave {
@@ -330,6 +339,8 @@ void ProjectActions::Execute1Click(const std::string& given) {
     for (BuildReportLine& line : ReadProtocol(run.OutputFile, ".")) Build().Report.push_back(std::move(line));
     if (Build().ReportChanged) Build().ReportChanged();
   });
+  qApp->removeEventFilter(&escape);
+  Build().StopRequested = false;
   if (!device.empty()) OpenLink(device, baud);
 }
 

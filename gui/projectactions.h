@@ -57,7 +57,10 @@ class ProjectActions : public QObject {
   BuildOutcome BuildAction();
   // Builds what is out of date, then loads the program with the load options.
   bool BuildAndLoad();
-  void Stop() { Build().StopRequested = true; }
+  // Stops a build between modules, or its running tool (Esc does the same).
+  void Stop() {
+    if (Build().Building) Build().StopRequested = true;
+  }
   // Runs an external program with the serial line closed around it (as a
   // build's tool: hidden, with the time-out); its output goes to the report.
   void Execute1Click(const std::string& command = {});

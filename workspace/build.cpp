@@ -168,6 +168,9 @@ BuildOutcome RunTool(const tModuleRec& module, const std::string& compiler) {
     case ProgramOutcome::RunnerMissing:
     case ProgramOutcome::TimedOut:
       return BuildOutcome::Failed;  // 406 or 108 was reported
+    case ProgramOutcome::Stopped:
+      AddReport(ReadProtocol(run.OutputFile, FolderOf(module.FileName)));
+      return BuildOutcome::Stopped;
     case ProgramOutcome::ProgramMissing:
       AddReport(ReadProtocol(run.OutputFile, FolderOf(module.FileName)));
       ReportError(err::kSpecifiedCompilerForNotExists, fs::path(module.FileName).extension().string());
@@ -365,7 +368,7 @@ BuildOutcome BuildProject(bool all) {
     }
     if (!all && !ModuleOutOfDate(modules[i])) continue;
     const BuildOutcome one = CompileModule(modules[i]);
-    if (one == BuildOutcome::Failed) {
+    if (one == BuildOutcome::Failed || one == BuildOutcome::Stopped) {
       outcome = one;
       break;
     }

@@ -36,7 +36,7 @@ struct BuildReportLine {
 enum class BuildOutcome : uint8_t {
   Built,        // every module built (or none was out of date) without errors
   Errors,       // a tool reported errors
-  Stopped,      // the user stopped the build between modules
+  Stopped,      // the user stopped the build (between modules, or its running tool)
   Failed,       // a module could not be built at all (a message said why)
 };
 
@@ -71,7 +71,8 @@ std::string ModuleObjectFile(const tModuleRec& module);
 bool ModuleOutOfDate(const tModuleRec& module);
 
 // Compiles one module (messages: 106 missing source, 314 unregistered
-// extension, 320 a missing tool, 108 time-out, 406 no shell).
+// extension, 320 a missing tool, 108 time-out, 406 no shell). An external
+// tool is stopped when RunProgramConfig().KeepWaiting says so.
 BuildOutcome CompileModule(const tModuleRec& module);
 // Builds the project's modules in order: all of them, or those out of date.
 // The report is emptied first. 144 while the program runs, 54 without modules;

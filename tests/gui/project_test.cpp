@@ -55,6 +55,7 @@ class ProjectTest : public QObject {
 
  private slots:
   void init() {
+    boxes_.Clear();
     QVERIFY(StartEngine(&boxes_));
     dirs_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dirs_->isValid());
@@ -253,6 +254,22 @@ class ProjectTest : public QObject {
     QCOMPARE(projects_->BuildAction(), BuildOutcome::Built);
     TAdd_File_Type::ChooseExecutable() = nullptr;
     QCOMPARE(QString::fromStdString(FindFileType(".C")->Compiler), QString("/bin/true"));
+  }
+
+  void escStopsAToolThatHangs() {
+    const std::string tool = Path("hang.sh");
+    WriteFile(tool, "#!/bin/sh\nsleep 30\n");
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    ProjectLists().FileTypeList = {{kFileC, ".C", tool}};
+    WriteFile(Path("c.c"), "int x;\n");
+    ProjectLists().ProjectModules = {{"C", Path("c.c"), {}}};
+    QTimer::singleShot(300, main_.get(), [this] { QTest::keyClick(main_.get(), Qt::Key_Escape); });
+    QElapsedTimer took;
+    took.start();
+    QCOMPARE(projects_->BuildAction(), BuildOutcome::Stopped);
+    QVERIFY(took.elapsed() < 10000);
+    QVERIFY2(boxes_.Shown().empty(), boxes_.Shown().empty() ? "" : boxes_.Shown().front().Text.c_str());
+    QVERIFY(!main_->BusyShown());
   }
 
   void question41OpensTheManagerOnTheModule() {

@@ -169,6 +169,19 @@ TEST_F(BuildTest, AToolThatHangsIsStoppedAtItsTimeOut) {
   EXPECT_EQ(Numbers(), (std::vector<int>{108}));
 }
 
+TEST_F(BuildTest, AHangingToolIsStoppedWhenTheCallerSaysSo) {
+  RegisterTool("echo started\nsleep 30\n");
+  int asked = 0;
+  RunProgramConfig().KeepWaiting = [&asked] { return ++asked < 5; };
+  ProjectLists().ProjectModules = {Module("C", "c.c", "int x;\n"), Module("LIB", "lib.a51", kLib)};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(BuildProject(true), BuildOutcome::Stopped);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_TRUE(ReportHas("started"));
+  EXPECT_FALSE(fs::exists(dir_.File("lib.obj")));  // the build ended there
+  EXPECT_TRUE(boxes_.Shown().empty());
+}
+
 TEST_F(BuildTest, AToolsOutputIsReportedBoundedWithItsLinesLeadingToTheSource) {
   RegisterTool("echo \"c.c:3: error 20: Undefined identifier '$MYVAR'\"\nseq 1 200000\nexit 1\n");
   ProjectConfig().Variables = {{"MYVAR", "it's set"}, {"bad name", "skipped"}};
