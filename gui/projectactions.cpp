@@ -146,7 +146,13 @@ void ProjectActions::ProjectChanged() {
   main_.SyncViews();
 }
 
+void ProjectActions::SaveCurrent() {
+  if (main_.ProjectFile.empty()) return;
+  if (WriteProjectConfig(main_.ProjectFile)) main_.SaveLayout(main_.ProjectFile);
+}
+
 void ProjectActions::NewProject() {
+  SaveCurrent();
   dorvik::NewProject();
   main_.ProjectFile.clear();
   Build().Report.clear();
@@ -155,6 +161,13 @@ void ProjectActions::NewProject() {
 }
 
 bool ProjectActions::OpenProject(const std::string& path) {
+  // The project in use is written first, as at the close; a project that
+  // cannot be read leaves it in use.
+  if (!platform::FileExists(path)) {
+    ReportError(err::kCouldNotOpenConfigurationFile, path);
+    return false;
+  }
+  SaveCurrent();
   if (!dorvik::OpenProject(path)) return false;
   // The project's target and line take effect as at start.
   const CommSettings wanted{Project().ComPort, Project().BaudRate, Run().TargetKind};
@@ -205,10 +218,7 @@ void ProjectActions::SaveProjectAsAction() {
   SaveProjectAs(path);
 }
 
-void ProjectActions::CloseProject() {
-  if (!main_.ProjectFile.empty()) SaveProjectAs(main_.ProjectFile);
-  NewProject();
-}
+void ProjectActions::CloseProject() { NewProject(); }
 
 bool ProjectActions::CanClose() {
   if (!main_.ProjectFile.empty() || ProjectLists().ProjectModules.empty()) return true;

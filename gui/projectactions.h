@@ -34,6 +34,7 @@ class ProjectActions : public QObject {
   ProjectWnd* ProjectWindow() const { return projectWnd_; }
 
   // File
+  // An unnamed, empty project; the project in use is written first.
   void NewProject();
   bool OpenProject(const std::string& path);
   void OpenProjectAction();
@@ -41,6 +42,7 @@ class ProjectActions : public QObject {
   bool SaveProject();
   bool SaveProjectAs(const std::string& path);
   void SaveProjectAsAction();
+  // Writes the project and leaves an unnamed, empty one.
   void CloseProject();
   // The window may close: an unnamed project with modules asks warning 66.
   bool CanClose();
@@ -79,6 +81,8 @@ class ProjectActions : public QObject {
 
  private:
   void ProjectChanged();
+  // The named project in use written, with the window layout.
+  void SaveCurrent();
   BuildOutcome RunBuild(const std::function<BuildOutcome()>& work);
   void FillRecentMenu(QMenu* menu, const std::string& kind);
 

@@ -212,7 +212,10 @@ class ProjectTest : public QObject {
     const std::string text = ReadFile(project);
     QVERIFY2(text.find(".S=1,diz52\n") != std::string::npos && text.find("Download Speed=57600\n") != std::string::npos,
              text.c_str());
+    // A change not written yet is written when another project comes.
+    TypedValues().FloatMSBFirst = false;
     projects_->NewProject();
+    QVERIFY(ReadFile(project).find("FloatMSBFirst=No\n") != std::string::npos);
     QVERIFY(FindFileType(".S") == nullptr);
     QVERIFY(projects_->OpenProject(project));
     QVERIFY(FindFileType(".s") != nullptr);
@@ -220,7 +223,12 @@ class ProjectTest : public QObject {
     QVERIFY(Project().Loader.LoadAutomaticallyOnStart);
     QCOMPARE(QString::fromStdString(Project().Loader.LastLoadPath), dirs_->filePath("main.obj"));
     QVERIFY(!TypedValues().IntMSBFirst);
+    QVERIFY(!TypedValues().FloatMSBFirst);
     QCOMPARE(int(ProjectConfig().Variables.size()), 1);
+    // A project that is not there: 308, the one in use stays.
+    QVERIFY(!projects_->OpenProject(Path("NONE.QPC")));
+    QCOMPARE(QString::fromStdString(main_->ProjectFile), QString::fromStdString(project));
+    QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Error #308"));
     TConfigDlg shown(main_.get());
     QCOMPARE(shown.DownloadSpeedIndex(), 1);
     QCOMPARE(shown.editDataPtrSelectors->text(), QString("1,4,9"));
