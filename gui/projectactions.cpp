@@ -45,15 +45,31 @@ constexpr std::string_view kLastOpen = "LastOpen";
 constexpr int kRecentCount = 8;
 constexpr int kExecuteHistoryTag = 22;
 
-// Esc during a build stops it before the next module.
+// While a build or an executed program runs, the window is drawn but reads
+// no input, except that of a dialog or box the work opened; Esc stops the
+// work (between modules, or its running tool).
 class StopOnEscape : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-      Build().StopRequested = true;
-      return true;
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+        break;
+      default:
+        return false;
     }
-    return QObject::eventFilter(watched, event);
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      auto* widget = qobject_cast<QWidget*>(watched);
+      if (widget == nullptr || widget == modal || modal->isAncestorOf(widget)) return false;
+    }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+      Build().StopRequested = true;
+    return true;
   }
 };
 

@@ -271,6 +271,12 @@ class ProjectTest : public QObject {
     ProjectLists().FileTypeList = {{kFileC, ".C", tool}};
     WriteFile(Path("c.c"), "int x;\n");
     ProjectLists().ProjectModules = {{"C", Path("c.c"), {}}};
+    // Keys typed meanwhile are not read; Esc stops the tool.
+    TerminalEdit* edit = main_->Terminal()->Editor();
+    QTimer::singleShot(100, edit, [edit] {
+      QTest::keyClicks(edit, "GO");
+      QTest::keyClick(edit, Qt::Key_Return);
+    });
     QTimer::singleShot(300, main_.get(), [this] { QTest::keyClick(main_.get(), Qt::Key_Escape); });
     QElapsedTimer took;
     took.start();
@@ -278,6 +284,8 @@ class ProjectTest : public QObject {
     QVERIFY(took.elapsed() < 10000);
     QVERIFY2(boxes_.Shown().empty(), boxes_.Shown().empty() ? "" : boxes_.Shown().front().Text.c_str());
     QVERIFY(!main_->BusyShown());
+    QVERIFY(!edit->toPlainText().contains("GO"));
+    QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Reset"));
   }
 
   void question41OpensTheManagerOnTheModule() {
