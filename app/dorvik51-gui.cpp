@@ -18,6 +18,7 @@
 #include "base/mainform.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
+#include "workspace/projectconfig.h"
 #include "console/commoptions.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
   Run().TargetKind = kTargetSimulator;
   Run().TargetReady = true;
   const std::string projectFile = ProjectFileName(argc, argv, program);
-  if (!projectFile.empty() && platform::FileExists(projectFile)) ReadProjectFile(projectFile);
+  if (!projectFile.empty() && platform::FileExists(projectFile)) OpenProject(projectFile);
   ProjectLists().ProjectFileName = projectFile;
   int status = 0;
   {
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
     });
     const LoaderOptions& loader = Project().Loader;
     if (loader.LoadAutomaticallyOnStart && !loader.LastLoadPath.empty())
-      QTimer::singleShot(0, &window, [&window, path = loader.LastLoadPath] { window.LoadProgram(path); });
+      QTimer::singleShot(0, &window, [&window, path = loader.LastLoadPath] { window.LoadProgram(path, true); });
     status = QApplication::exec();
   }
   platform::SetDialogUi(nullptr);

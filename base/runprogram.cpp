@@ -31,6 +31,7 @@ ProgramRun RunProgramAndWait(std::string_view command, bool hidden) {
     req.OutputPath = MainForm().ErrorProtocolFile;
     run.OutputFile = req.OutputPath;
     req.TimeoutMs = RunProgramConfig().HiddenTimeoutMs;
+    req.KeepWaiting = RunProgramConfig().KeepWaiting;
   } else {
     req.InheritOutput = true;
   }
@@ -39,6 +40,9 @@ ProgramRun RunProgramAndWait(std::string_view command, bool hidden) {
     case platform::ProcessStatus::NotStarted:
       ReportError(err::kCannotExecuteCommand);
       run.Outcome = ProgramOutcome::RunnerMissing;
+      break;
+    case platform::ProcessStatus::Stopped:
+      run.Outcome = ProgramOutcome::Stopped;
       break;
     case platform::ProcessStatus::TimedOut:
       ReportError(err::kExternalProcessExecutingTimeout);

@@ -5,6 +5,7 @@
 // protocol file and has a time-out.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,7 @@ enum class ProgramOutcome {
   ProgramMissing,  // the interpreter could not find the command's program
   TimedOut,        // still running at the time-out and stopped (error 108 reported)
   RunnerMissing,   // the command interpreter cannot be started (error 406 reported)
+  Stopped,         // the caller stopped it while it ran (nothing reported)
 };
 
 struct ProgramRun {
@@ -28,6 +30,8 @@ struct ProgramRun {
 struct RunProgramSettings {
   std::string CommandRunner = "/bin/sh";  // run as: runner -c command
   uint32_t HiddenTimeoutMs = 120'000;
+  // While a hidden run waits: the caller's events (about every 20 ms); false stops the run.
+  std::function<bool()> KeepWaiting;
 };
 
 RunProgramSettings& RunProgramConfig();

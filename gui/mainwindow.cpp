@@ -36,7 +36,11 @@
 #include "gui/editorpages.h"
 #include "gui/finddialog.h"
 #include "gui/hardwareviews.h"
+#include "gui/buildreport.h"
 #include "gui/loaddialog.h"
+#include "gui/projectactions.h"
+#include "gui/projectwnd.h"
+#include "gui/rangedlg.h"
 #include "gui/qtdialogs.h"
 #include "gui/widgets.h"
 #include "loader/loader.h"
@@ -252,7 +256,8 @@ void MainWindow::BuildMenus() {
   file->addSeparator();
   file->addAction("&Load...", this, [this] { LoadProgramAction(); })->setObjectName("LoadProgram");
   file->addAction("Save &HEX...", this, [this] { SaveHEXClick(); })->setObjectName("SaveHEX");
-  file->addAction("E&xit", this, [this] { FileExit1Execute(); })->setObjectName("FileExit1");
+  QAction* exit = file->addAction("E&xit", this, [this] { FileExit1Execute(); });
+  exit->setObjectName("FileExit1");
   QMenu* view = menuBar()->addMenu("&View");
   view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
   view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
@@ -277,6 +282,17 @@ void MainWindow::BuildMenus() {
   hardware_ = new HardwareViews(*this, view, debug);
   debug->addAction("&Breakpoints...", this, [this] { OpenBreakpointList(); })->setObjectName("BreakpointList");
   debug->addAction("&Evaluate/Modify...", this, [this] { OpenEvaluate(); })->setObjectName("EvaluateModify");
+  projects_ = new ProjectActions(*this, file, exit);
+}
+
+std::vector<TDockableForm*> MainWindow::ToolWindows() const {
+  std::vector<TDockableForm*> windows{terminal_, disas_, watch_, userSym_, callStack_,
+                                      memViews_[0], memViews_[1], memViews_[2], memViews_[3], memViews_[4]};
+  if (projects_ != nullptr) {
+    windows.push_back(projects_->Report());
+    windows.push_back(projects_->ProjectWindow());
+  }
+  return windows;
 }
 
 TDockableForm* MainWindow::ToolWindow(const QString& name) const {
@@ -503,7 +519,7 @@ void MainWindow::LoadProgramAction() {
   if (!name.empty()) LoadProgram(name);
 }
 
-bool MainWindow::LoadProgram(const std::string& fileName) {
+bool MainWindow::LoadProgram(const std::string& fileName, bool start) {
   // Without modules of its own, the project is the program's folder, as on the console.
   if (ProjectLists().ProjectModules.empty() || ProjectLists().ModulesFromFolder) {
     std::error_code ec;
@@ -512,9 +528,11 @@ bool MainWindow::LoadProgram(const std::string& fileName) {
   }
   Loader().LoadFileName = fileName;
   Project().Loader.LastLoadPath = fileName;
+  if (projects_ != nullptr) projects_->AddRecent("FILE", fileName);
   bool loaded = false;
   Guarded([&] {
     loadDlg_->Prepare(TLoadDlg::Mode::Load);
+    if (start) QTimer::singleShot(0, loadDlg_, [this] { loadDlg_->BtnLoadClick(); });
     loaded = loadDlg_->exec() == 1;
   });
   disas_->RecreateInterior();
@@ -531,8 +549,10 @@ void MainWindow::SaveHEXClick() {
   if (name.empty()) return;
   const LoaderState& l = Loader();
   const bool loaded = l.ProjectLoaded && l.LowestAddress <= l.HighestAddress;
-  const int32_t start = loaded ? l.LowestAddress : 0;
-  const int32_t length = loaded ? l.HighestAddress - l.LowestAddress + 1 : 0x10000;
+  RangeDlg range(loaded ? l.LowestAddress : 0, loaded ? l.HighestAddress - l.LowestAddress + 1 : 0x10000, this);
+  if (range.exec() != 1) return;
+  const int32_t start = range.RangeStart();
+  const int32_t length = range.RangeLength();
   Loader().LoadFileName = name;
   Guarded([&] {
     loadDlg_->Prepare(TLoadDlg::Mode::SaveHex, start, length);
@@ -607,6 +627,11 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
+  if (projects_ != nullptr && !projects_->CanClose()) {
+    e->ignore();
+    return;
+  }
+  if (projects_ != nullptr) projects_->SaveOnClose();
   if (!ProjectFile.empty()) SaveLayout(ProjectFile);
   e->accept();
 }

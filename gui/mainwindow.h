@@ -35,6 +35,7 @@ class HardwareViews;
 class MainWindow;
 class TFindDlg;
 class TFindInFilesDlg;
+class ProjectActions;
 class TLoadDlg;
 
 class MainWindow : public QMainWindow {
@@ -44,10 +45,7 @@ class MainWindow : public QMainWindow {
 
   TerminalWindow* Terminal() const { return terminal_; }
   DisasWindow* Disassembly() const { return disas_; }
-  std::vector<TDockableForm*> ToolWindows() const {
-    return {terminal_, disas_, watch_, userSym_, callStack_,
-            memViews_[0], memViews_[1], memViews_[2], memViews_[3], memViews_[4]};
-  }
+  std::vector<TDockableForm*> ToolWindows() const;
   TWatchWnd* Watches() const { return watch_; }
   TCallStackWin* CallStack() const { return callStack_; }
   TUserSymWin* Symbols() const { return userSym_; }
@@ -71,6 +69,8 @@ class MainWindow : public QMainWindow {
   TFindInFilesDlg* FindInFilesDialog();
   // The port window, the inputs driven by hand and the virtual-hardware windows.
   HardwareViews* Hardware() const { return hardware_; }
+  // The project and build actions with the build report and project list.
+  ProjectActions* Projects() const { return projects_; }
 
   // The status field "st" + Name (nullptr when there is none).
   QLabel* StatusField(const std::string& name) const;
@@ -99,10 +99,12 @@ class MainWindow : public QMainWindow {
   // File|Load: a program file chosen (from LastLoadPath on) and loaded.
   void LoadProgramAction();
   // Loads FileName through the load dialog; true when the dialog ended with
-  // OK (the load was not aborted).
-  bool LoadProgram(const std::string& fileName);
-  // File|Save HEX: the loaded program's range (all of code memory when none
-  // was loaded) saved as HEX through the load dialog in save mode.
+  // OK (the load was not aborted). Start: the load starts at once, without
+  // waiting for the Load button.
+  bool LoadProgram(const std::string& fileName, bool start = false);
+  // File|Save HEX: a range chosen in the range dialog (first offered: the
+  // loaded program's, all of code memory when none was loaded) saved as HEX
+  // through the load dialog in save mode.
   void SaveHEXClick();
   // The file dialogs of the two actions ("" when cancelled); tests set their own.
   std::function<std::string()> ChooseProgramFile;
@@ -143,6 +145,7 @@ class MainWindow : public QMainWindow {
   TFindDlg* findDlg_ = nullptr;
   TFindInFilesDlg* findInFilesDlg_ = nullptr;
   HardwareViews* hardware_ = nullptr;
+  ProjectActions* projects_ = nullptr;
   QWidget* statusPanel_ = nullptr;
   std::map<std::string, QLabel*> statusFields_;
   QWidget* waitForm_;

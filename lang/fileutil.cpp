@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "base/projectlists.h"
+#include "base/text.h"
 
 namespace dorvik {
 
@@ -187,7 +188,7 @@ void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& co
     if (FileUtil().BrowseCompiler != nullptr) command = FileUtil().BrowseCompiler(item);
     if (command.empty()) return;
   }
-  if (found && !platform::FileExists(command)) {
+  if (found && !CommandProgramExists(command)) {
     // Not handed on to the other nodes: a missing tool stays the only one's problem.
     ReportError(err::kSpecifiedCompilerForNotExists, foundExtension);
     return;
@@ -195,6 +196,23 @@ void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& co
   for (tFileTypeRec& node : list) {
     if (node.Kind == fileType && node.Compiler.empty()) node.Compiler = command;
   }
+}
+
+bool CommandProgramExists(std::string_view command) {
+  const std::string line = TrimBlanks(command);
+  if (line.empty()) return false;
+  std::string program;
+  if (line.front() == '"' || line.front() == '\'') {
+    const size_t close = line.find(line.front(), 1);
+    program = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+  } else {
+    program = line.substr(0, line.find_first_of(" \t"));
+  }
+  if (program.empty()) return false;
+  if (program.find('/') != std::string::npos) return platform::FileExists(program);
+  for (const std::string& dir : SplitPath(std::getenv("PATH"), "/usr/local/bin:/usr/bin:/bin"))
+    if (!dir.empty() && platform::FileExists(dir + "/" + program)) return true;
+  return false;
 }
 
 // Desktop association

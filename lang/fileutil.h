@@ -59,6 +59,10 @@ uint8_t ByteParity(uint8_t b);
 // and fills the command into the nodes of that kind that have none.
 void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& command);
 
+// True when the program of a command line (its first word) exists: a name
+// with a "/" as a file, any other name in a folder of PATH.
+bool CommandProgramExists(std::string_view command);
+
 // Desktop association
 // The association directories of the environment (XDG_DATA_HOME/DIRS, XDG_CONFIG_HOME/DIRS).
 AssociationDirs EnvironmentAssociationDirs();

@@ -222,9 +222,9 @@ void CheckSymbols(const LoaderOptions& o) {
   }
   if (!o.LoadSymbols) ReportWarning(warn::kSymbolInformationNotIncluded);
   if (!sourceLevel) return;
-  // A module the user wants added goes to the project manager, which this
-  // program does not have: the answer changes nothing.
-  CheckObjectModuleOrder();
+  // A module the user wants added goes to the project manager.
+  const std::string added = CheckObjectModuleOrder();
+  if (!added.empty() && Loader().AddModuleToProject) Loader().AddModuleToProject(added);
   BreakpointState& bps = Breakpoints();
   for (int32_t i = 0; i <= bps.LastBreakIndex && i < kBreakTableSize; ++i)
     RelocateBreakpoint(bps.BreakTable[static_cast<size_t>(i)]);

@@ -38,6 +38,8 @@ struct LoaderState {
   uint16_t HighestAddress = 0;
   uint16_t StartAddress = 0;
   LoadDialogHooks Dialog;
+  // Question 41 answered Yes: the project manager adds the module (none: the answer changes nothing).
+  std::function<void(const std::string& moduleName)> AddModuleToProject;
 };
 
 LoaderState& Loader();

@@ -16,6 +16,9 @@ namespace {
 
 Replaceable<ProcessRunner> g_runner;
 
+// How often a running program's caller is asked whether to go on waiting.
+constexpr int64_t kKeepWaitingEveryMs = 20;
+
 int64_t MillisNow() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -118,6 +121,8 @@ ProcessResult PosixProcessRunner::Run(const ProcessRequest& req) {
   int status = 0;
   bool ended = false;
   bool timed_out = false;
+  bool stopped = false;
+  int64_t asked = start;
   while (!ended) {
     if (capture[0] >= 0) {
       pollfd p{capture[0], POLLIN, 0};
@@ -141,6 +146,16 @@ ProcessResult PosixProcessRunner::Run(const ProcessRequest& req) {
       }
       ended = timed_out = true;
     }
+    if (!ended && req.KeepWaiting && MillisNow() - asked >= kKeepWaitingEveryMs) {
+      asked = MillisNow();
+      if (!req.KeepWaiting()) {
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        ended = stopped = true;
+      }
+    }
   }
   // What the child wrote just before it ended; a grandchild that keeps the
   // pipe open must not hold us here.
@@ -156,6 +171,8 @@ ProcessResult PosixProcessRunner::Run(const ProcessRequest& req) {
 
   if (timed_out) {
     result.Status = ProcessStatus::TimedOut;
+  } else if (stopped) {
+    result.Status = ProcessStatus::Stopped;
   } else if (WIFEXITED(status)) {
     result.Status = ProcessStatus::Exited;
     result.ExitCode = WEXITSTATUS(status);

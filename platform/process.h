@@ -4,6 +4,7 @@
 // that could not be started at all.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct ProcessRequest {
   bool Capture = false;        // without OutputPath: collect stdout and stderr into Output
   bool InheritOutput = false;  // without OutputPath and Capture: keep our stdout and stderr
   uint32_t TimeoutMs = 0;      // 0: wait for ever
+  // Asked now and then (every 20 ms) while the program runs, where the
+  // caller handles its events; false stops the program (Status Stopped).
+  std::function<bool()> KeepWaiting;
 };
 
 enum class ProcessStatus {
@@ -25,6 +29,7 @@ enum class ProcessStatus {
   Signalled,   // ended by a signal; ExitCode holds the signal number
   TimedOut,    // still running at the time-out; it was killed
   NotStarted,  // could not be started (program missing, not executable...); Error holds errno
+  Stopped,     // KeepWaiting asked to stop it; it was killed
 };
 
 struct ProcessResult {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "base/messages.h"
+#include "base/msgids.h"
 #include "base/runstate.h"
 #include "base/text.h"
 #include "platform/files.h"
@@ -13,6 +15,7 @@ namespace dorvik {
 namespace {
 
 constexpr std::string_view kModules = "PROJECT";
+constexpr std::string_view kFileTypes = "FileTypes";
 
 std::string FolderOf(const std::string& path) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
@@ -68,12 +71,23 @@ bool ReadProjectFile(const std::string& path) {
   const std::string folder = FolderOf(path);
   lists.ProjectModules.clear();
   lists.ModulesFromFolder = !file.SectionExists(kModules);
+  if (file.SectionExists(kFileTypes)) lists.FileTypeList = ReadFileTypes(file);
   if (!lists.ModulesFromFolder) {
+    bool duplicate = false;
     for (const auto& [name, value] : file.ReadSectionValues(kModules)) {
       const std::string source = TrimBlanks(value);
       if (source.empty()) continue;
-      lists.ProjectModules.push_back({UpperCase(TrimBlanks(name)), InFolder(folder, source), {}});
+      tModuleRec module{UpperCase(TrimBlanks(name)), InFolder(folder, source), {}};
+      // A module named twice is taken once, as first named.
+      const bool seen = std::any_of(lists.ProjectModules.begin(), lists.ProjectModules.end(),
+                                    [&](const tModuleRec& m) { return m.Name == module.Name; });
+      if (seen) {
+        duplicate = true;
+        continue;
+      }
+      lists.ProjectModules.push_back(std::move(module));
     }
+    if (duplicate) ReportError(err::kIncorrectConfigurationFile, path);
   } else {
     lists.ProjectModules = SourceModulesIn(folder);
   }
@@ -84,6 +98,44 @@ bool ReadProjectFile(const std::string& path) {
   std::string& last = Project().Loader.LastLoadPath;
   if (!TrimBlanks(last).empty()) last = InFolder(folder, TrimBlanks(last));
   return true;
+}
+
+std::vector<tFileTypeRec> ReadFileTypes(const platform::IniFile& file) {
+  std::vector<tFileTypeRec> types;
+  for (const auto& [key, value] : file.ReadSectionValues(kFileTypes)) {
+    std::string ext = UpperCase(TrimBlanks(key));
+    if (ext.empty()) continue;
+    if (ext.front() != '.') ext.insert(ext.begin(), '.');
+    const size_t comma = value.find(',');
+    const std::string kindText = TrimBlanks(value.substr(0, comma));
+    if (kindText.size() != 1 || kindText[0] < '1' || kindText[0] > '7') continue;
+    const std::string compiler = comma == std::string::npos ? std::string() : TrimBlanks(value.substr(comma + 1));
+    const bool seen = std::any_of(types.begin(), types.end(), [&](const tFileTypeRec& t) { return t.Extension == ext; });
+    if (!seen) types.push_back({static_cast<uint8_t>(kindText[0] - '0'), ext, compiler});
+  }
+  return types;
+}
+
+void WriteFileTypes(platform::IniFile& file, const std::vector<tFileTypeRec>& types) {
+  file.EraseSection(kFileTypes);
+  for (const tFileTypeRec& t : types)
+    file.WriteString(kFileTypes, t.Extension, std::string(1, static_cast<char>('0' + t.Kind)) + "," + t.Compiler);
+}
+
+void WriteModules(platform::IniFile& file, const std::string& path) {
+  file.EraseSection(kModules);
+  const auto& lists = ProjectLists();
+  // Modules taken from the folder stay so: no section is written for them.
+  if (lists.ModulesFromFolder) return;
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path folder = fs::absolute(FolderOf(path), ec).lexically_normal();
+  for (const tModuleRec& m : lists.ProjectModules) {
+    const fs::path source = fs::absolute(m.FileName, ec).lexically_normal();
+    const fs::path relative = source.lexically_relative(folder);
+    const bool inside = !ec && !relative.empty() && *relative.begin() != "..";
+    file.WriteString(kModules, m.Name, inside ? relative.string() : m.FileName);
+  }
 }
 
 bool WriteProjectSettings(const std::string& path) {

@@ -33,6 +33,13 @@ bool ReadProjectFile(const std::string& path);
 // not written again. False when it could not be read or written.
 bool WriteProjectSettings(const std::string& path);
 
+// [FileTypes]: one "EXT=KIND,COMPILER" line per registered type (KIND 1
+// assembler ... 7 listing); a line with another kind is skipped.
+std::vector<tFileTypeRec> ReadFileTypes(const platform::IniFile& file);
+void WriteFileTypes(platform::IniFile& file, const std::vector<tFileTypeRec>& types);
+// [PROJECT]: the module list, file names relative to Path's folder where they lie in it.
+void WriteModules(platform::IniFile& file, const std::string& path);
+
 // The unnamed project of a program given alone: the sources beside it.
 void UseProgramFolderAsProject(const std::string& programPath);
 

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(asm_file asm_lines scanner lineparser cpudef simulator command listing omf hex loader gui_input link)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(asm_file asm_lines scanner lineparser cpudef simulator command listing omf hex loader gui_input link project)
 
 targets=""
 for h in "${harnesses[@]}"; do targets+=" ${h}_fuzzer"; done

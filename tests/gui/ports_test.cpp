@@ -335,6 +335,7 @@ class PortsTest : public QObject {
 
     main_->ChooseHexFile = [this] { return (dir_.path() + "/saved.hex").toStdString(); };
     stopped = false;
+    WhenModal("RangeDlg", [](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("btnOK"), Qt::LeftButton); });
     WhenModal("LoadDlg", [&](QWidget*) {
       QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton);
       stopped = !timer.isActive();

@@ -3,8 +3,10 @@
 // (watches, call stack, symbols, a memory view) and the breakpoint list and
 // evaluate dialogs on the example program, with the disassembly as a page of
 // the bottom area, with the terminal floating, the disassembly of examples/sum
-// with its labels and its source in an editor page after a load, and the
-// workbench with the port window and the virtual-hardware windows beside it. Writes PNG files into the
+// with its labels and its source in an editor page after a load, the
+// workbench with the port window and the virtual-hardware windows beside it;
+// a project built with an error (project list and build report) and the
+// project's dialogs. Writes PNG files into the
 // folder given as the argument (scripts/screenshots.sh runs it under Xvfb),
 // or into a temporary folder of its own when run as a test.
 
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTimer>
+#include <QTabWidget>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -26,7 +29,12 @@
 
 #include "assembler/context.h"
 #include "assembler/driver.h"
+#include "base/mainform.h"
+#include "base/projectlists.h"
+#include "gui/addfiletype.h"
 #include "gui/breakpointlist.h"
+#include "gui/buildreport.h"
+#include "gui/configdlg.h"
 #include "gui/debugactions.h"
 #include "gui/eightled.h"
 #include "gui/evaluatedialog.h"
@@ -34,6 +42,10 @@
 #include "gui/hardwareviews.h"
 #include "gui/loaddialog.h"
 #include "gui/portwindow.h"
+#include "gui/projectactions.h"
+#include "gui/projectdlg.h"
+#include "gui/projectwnd.h"
+#include "gui/rangedlg.h"
 #include "gui/simform.h"
 #include "gui/mainwindow.h"
 #include "project/projectfile.h"
@@ -56,6 +68,19 @@ bool Shoot(gui::MainWindow& main, const QDir& folder, const QString& name) {
   const QString file = folder.filePath(name + ".png");
   const bool ok = !shot.isNull() && shot.save(file);
   std::printf("%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
+  return ok;
+}
+
+// A dialog shown without its own loop, grabbed alone.
+bool ShootDialog(QWidget& dialog, const QDir& folder, const QString& name) {
+  dialog.show();
+  if (!QTest::qWaitForWindowExposed(&dialog)) return false;
+  QTest::qWait(100);
+  const QPixmap shot = dialog.grab();
+  const QString file = folder.filePath(name + ".png");
+  const bool ok = !shot.isNull() && shot.save(file);
+  std::printf("%s %s\n", ok ? "wrote" : "could not write", file.toLocal8Bit().constData());
+  dialog.hide();
   return ok;
 }
 
@@ -214,6 +239,44 @@ int main(int argc, char** argv) {
       ok = saved && ok;
     }
     InstallBus(nullptr);
+  }
+  testing::StopEngine();
+  // A project of the example, built with an error: the project list, the
+  // build report, and the project's dialogs.
+  if (!testing::StartEngine(&boxes)) return 1;
+  {
+    QTemporaryDir work;
+    MainForm().ErrorProtocolFile = work.filePath("$$ERR.$$$").toStdString();
+    for (const char* file : {"main.a51", "defs.inc", "twice.inc"})
+      QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/multi/" + file, work.filePath(file));
+    {
+      QFile main(work.filePath("main.a51"));
+      main.open(QIODevice::Append);
+      main.write("        FOO     A\n");
+    }
+    gui::MainWindow main;
+    main.resize(1100, 750);
+    main.move(20, 20);
+    main.show();
+    if (!QTest::qWaitForWindowExposed(&main)) return 1;
+    ProjectLists().ProjectModules = {{"MAIN", work.filePath("main.a51").toStdString(), {}}};
+    gui::ProjectActions* projects = main.Projects();
+    projects->ProjectWindow()->ShowDockable();
+    projects->BuildAction();
+    ok = Shoot(main, folder, "workbench-project") && ok;
+    gui::ProjectDlg manager(&main);
+    ok = ShootDialog(manager, folder, "project-manager") && ok;
+    gui::TConfigDlg options(&main);
+    const char* pages[] = {"options-file-types", "options-options", "options-environment"};
+    for (int page = 0; page < 3; ++page) {
+      options.Pages->setCurrentIndex(page);
+      ok = ShootDialog(options, folder, pages[page]) && ok;
+    }
+    gui::TAdd_File_Type type(&main);
+    type.SetFileType({kFileC, ".C", "sdcc -c"});
+    ok = ShootDialog(type, folder, "add-file-type") && ok;
+    gui::RangeDlg range(0, 0x100, &main);
+    ok = ShootDialog(range, folder, "save-hex-range") && ok;
   }
   testing::StopEngine();
   return ok ? 0 : 1;

@@ -840,6 +840,8 @@ class SessionTest : public QObject {
     QVERIFY(main_->LoadProgram(Write("p.hex", ":03010000020100F9\r\n:00000001FF\r\n")));
     const std::string saved = (dir_.path() + "/saved.hex").toStdString();
     main_->ChooseHexFile = [saved] { return saved; };
+    // The range dialog offers the loaded program's range.
+    WhenModal("RangeDlg", [](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("btnOK"), Qt::LeftButton); });
     WhenModal("LoadDlg", [this](QWidget*) {
       QCOMPARE(dlg_->BtnLoad->text(), QString("Save"));
       QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton);

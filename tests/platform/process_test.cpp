@@ -44,6 +44,13 @@ TEST_F(ProcessTest, OutputIsCapturedWholeIncludingStderr) {
 TEST_F(ProcessTest, TimeOutKillsTheCommandAndItsChildren) {
   const ProcessResult r = Shell("sleep 30 & sleep 30; echo never", 100);
   EXPECT_EQ(r.Status, ProcessStatus::TimedOut);
+  // The caller's own stop, asked while the program runs.
+  ProcessRequest req;
+  req.Argv = {"/bin/sh", "-c", "sleep 30 & sleep 30"};
+  int asked = 0;
+  req.KeepWaiting = [&asked] { return ++asked < 3; };
+  EXPECT_EQ(runner_.Run(req).Status, ProcessStatus::Stopped);
+  EXPECT_EQ(asked, 3);
   EXPECT_EQ(r.Output.find("never"), std::string::npos);
 }
 

@@ -1,0 +1,27 @@
+// A project file of arbitrary text opened (modules, file types, options,
+// environment, breakpoints) and written back; the same text read as a
+// tool's output into build report lines and as a listing's error lines.
+
+#include <bitset>
+#include <fstream>
+
+#include "base/session.h"
+#include "fuzz/fuzz_support.h"
+#include "workspace/build.h"
+#include "workspace/projectconfig.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace dorvik;
+  fuzz::ScratchFolder();
+  ResetSession();
+  fuzz::InstallQuietReporter();
+  const std::string_view text = fuzz::Text(data, size);
+  std::ofstream("P.QPC", std::ios::binary) << text;
+  if (OpenProject("P.QPC")) WriteProjectConfig("Q.QPC");
+  ReadProtocol("P.QPC", ".");
+  std::ofstream("p.lst", std::ios::binary) << text;
+  ListingErrors("p.lst", "p.a51");
+  std::bitset<256> set;
+  ParseSelectorText(text.substr(0, 64), set);
+  return 0;
+}

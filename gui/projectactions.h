@@ -1,0 +1,94 @@
+#pragma once
+// The workbench's project and build actions: File's New, Open, Save, Save
+// as and Close project with the recent projects and files of the program's
+// INI file ([LastOpen] "Project"n and "FILE"n), the Project menu (the
+// project manager and the options), the Build menu (compile the active
+// page's module, build, build and load, stop, execute a program), and the
+// two tool windows they fill: the build report and the project list.
+
+#include <functional>
+#include <string>
+
+#include <QObject>
+#include <QStringList>
+
+#include "workspace/build.h"
+
+class QMenu;
+class QAction;
+
+namespace dorvik::gui {
+
+class BuildReport;
+class MainWindow;
+class ProjectWnd;
+
+class ProjectActions : public QObject {
+ public:
+  // Adds the File menu's project items before Before, and the Project and
+  // Build menus to the main window's menu bar.
+  ProjectActions(MainWindow& main, QMenu* fileMenu, QAction* before);
+  ~ProjectActions() override;
+
+  BuildReport* Report() const { return report_; }
+  ProjectWnd* ProjectWindow() const { return projectWnd_; }
+
+  // File
+  // An unnamed, empty project; the project in use is written first.
+  void NewProject();
+  bool OpenProject(const std::string& path);
+  void OpenProjectAction();
+  // Writes the project (and the window layout); an unnamed one asks for a name.
+  bool SaveProject();
+  bool SaveProjectAs(const std::string& path);
+  void SaveProjectAsAction();
+  // Writes the project and leaves an unnamed, empty one.
+  void CloseProject();
+  // The window may close: an unnamed project with modules asks warning 66.
+  bool CanClose();
+  // At the close: a named project is written.
+  void SaveOnClose();
+
+  // Project
+  // The project manager; FromLoader with the module to add (question 41).
+  int ProjectManager(bool fromLoader = false, const std::string& moduleName = {});
+  int Options();
+
+  // Build
+  BuildOutcome CompileActive();
+  BuildOutcome BuildAction();
+  // Builds what is out of date, then loads the program with the load options.
+  bool BuildAndLoad();
+  // Stops a build between modules, or its running tool (Esc does the same).
+  void Stop() {
+    if (Build().Building) Build().StopRequested = true;
+  }
+  // Runs an external program with the serial line closed around it (as a
+  // build's tool: hidden, with the time-out); its output goes to the report.
+  void Execute1Click(const std::string& command = {});
+
+  // Recent lists of the INI file: Kind "Project" or "FILE", newest first.
+  void AddRecent(const std::string& kind, const std::string& path);
+  QStringList Recent(const std::string& kind) const;
+
+  // File choices; tests set their own (unset: file dialogs).
+  std::function<std::string()> ChooseProjectToOpen;
+  std::function<std::string()> ChooseProjectToSave;
+  // The project manager's files (handed to each ProjectDlg it opens).
+  std::function<QStringList()> ChooseModuleFiles;
+  // Runs on every project manager dialog before it is shown (tests).
+  std::function<void(class ProjectDlg&)> OnProjectDlg;
+
+ private:
+  void ProjectChanged();
+  // The named project in use written, with the window layout.
+  void SaveCurrent();
+  BuildOutcome RunBuild(const std::function<BuildOutcome()>& work);
+  void FillRecentMenu(QMenu* menu, const std::string& kind);
+
+  MainWindow& main_;
+  BuildReport* report_;
+  ProjectWnd* projectWnd_;
+};
+
+}  // namespace dorvik::gui

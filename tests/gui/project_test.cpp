@@ -1,0 +1,357 @@
+// The workbench's projects and build through its real windows: a project made
+// in the project manager, built, loaded and run; the build report leading to
+// the source line of an error; the options dialog registering a file type and
+// round-tripping the options through the project file; question 41's way into
+// the project manager; Save HEX of a chosen range; the recent projects list.
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+#include "base/mainform.h"
+#include "base/messages.h"
+#include "base/projectlists.h"
+#include "base/runstate.h"
+#include "debugger/views.h"
+#include "gui/addfiletype.h"
+#include "gui/buildreport.h"
+#include "gui/configdlg.h"
+#include "gui/loaddialog.h"
+#include "gui/mainwindow.h"
+#include "gui/projectactions.h"
+#include "gui/projectdlg.h"
+#include "gui/projectwnd.h"
+#include "gui/rangedlg.h"
+#include "gui/terminaledit.h"
+#include "gui/validators.h"
+#include "lang/typedvalue.h"
+#include "loader/loader.h"
+#include "platform/dialogs.h"
+#include "project/config.h"
+#include "tests/support/gui_fixture.h"
+#include "workspace/build.h"
+#include "workspace/projectconfig.h"
+
+using namespace dorvik;
+using namespace dorvik::gui;
+using namespace dorvik::testing;
+
+class ProjectTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    boxes_.Clear();
+    QVERIFY(StartEngine(&boxes_));
+    dirs_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dirs_->isValid());
+    MainForm().ErrorProtocolFile = Path("$$ERR.$$$");
+    MainForm().IniFileName = Path("dorvik51-gui.INI");
+    main_ = std::make_unique<MainWindow>();
+    main_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    projects_ = main_->Projects();
+    platform::SetDialogUi(&dialogs_);
+    for (const char* file : {"main.a51", "defs.inc", "twice.inc"})
+      QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/multi/" + file, dirs_->filePath(file)));
+  }
+  void cleanup() {
+    main_.reset();
+    StopEngine();
+  }
+
+  void newProjectBuiltLoadedAndRun() {
+    projects_->NewProject();
+    std::ofstream(Path("lib.a51")) << "        NAME    LIB\n        CSEG    AT 200H\n        RET\n        END\n";
+    projects_->ChooseModuleFiles = [this] { return QStringList{dirs_->filePath("main.a51"), dirs_->filePath("lib.a51")}; };
+    WhenModal("ProjectDlg", [](QWidget* w) {
+      auto* dlg = static_cast<ProjectDlg*>(w);
+      QTest::mouseClick(dlg->btnAdd, Qt::LeftButton);
+      QCOMPARE(dlg->ModuleList->count(), 2);
+      QTest::mouseClick(dlg->btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(projects_->ProjectManager(), 1);
+    QCOMPARE(int(ProjectLists().ProjectModules.size()), 2);
+    QCOMPARE(QString::fromStdString(ProjectLists().ProjectModules[1].Name), QString("LIB"));
+    QCOMPARE(projects_->ProjectWindow()->Tree()->topLevelItemCount(), 2);
+    // MAIN's include files are listed under it.
+    QCOMPARE(projects_->ProjectWindow()->Tree()->topLevelItem(0)->childCount(), 2);
+
+    QVERIFY(projects_->BuildAndLoad());
+    QVERIFY(std::filesystem::exists(Path("lib.obj")));
+    QVERIFY(Loader().ProjectLoaded);
+    QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0030"));
+    QVERIFY(projects_->Report()->isVisible());
+    QVERIFY(projects_->Report()->Lines()->count() > 0);
+    // One step (Esc then ends the stepping), then a run to a breakpoint.
+    TerminalEdit* edit = main_->Terminal()->Editor();
+    QTimer::singleShot(50, edit, [edit] { QTest::keyClick(edit, Qt::Key_Escape); });
+    QTest::keyClicks(edit, "STEP");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0033"));
+    for (const char* line : {"BR = DONE", "GO"}) {
+      main_->Terminal()->EnterLine(line);
+      main_->ExecuteScannerLine();
+    }
+    QVERIFY2(main_->Terminal()->Editor()->toPlainText().contains("EXECUTION HALTED AT 0042"),
+             qPrintable(main_->Terminal()->Editor()->toPlainText()));
+    QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Halted"));
+    // Nothing is out of date now: Build builds nothing.
+    QCOMPARE(projects_->BuildAction(), BuildOutcome::Built);
+    QCOMPARE(projects_->Report()->Lines()->count(), 0);
+
+    // Closing an unnamed project with modules asks 66; No keeps the window.
+    boxes_.Clear();
+    boxes_.QueueAnswer(platform::kBoxNo);
+    QVERIFY(!main_->close());
+    QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Warning #66"));
+    // Saved under a name, it closes and is written.
+    projects_->ChooseProjectToSave = [this] { return Path("NEW"); };
+    projects_->SaveProjectAsAction();
+    QCOMPARE(QString::fromStdString(main_->ProjectFile), dirs_->filePath("NEW.QPC"));
+    const std::string saved = ReadFile(Path("NEW.QPC"));
+    QVERIFY(saved.find("[PROJECT]\nMAIN=main.a51\nLIB=lib.a51\n") != std::string::npos);
+    // The two windows' places are kept in [DORVIK] as the others'.
+    QVERIFY2(saved.find("\nBuildReport=1,") != std::string::npos && saved.find("\nProjectWnd=0,") != std::string::npos, saved.c_str());
+    // The breakpoint set by BR = DONE, kept for the next session.
+    QVERIFY2(saved.find("[DEBUG]\nBreak0=0042,:MAIN.DONE\nBreak0Enabled=TRUE\n") != std::string::npos, saved.c_str());
+    QCOMPARE(projects_->Recent("Project").value(0), dirs_->filePath("NEW.QPC"));
+  }
+
+  void anErrorInTheReportOpensItsLine() {
+    std::string text = ReadFile(Path("main.a51"));
+    const std::string after = "        MOV     A,#SEED\n";
+    const size_t at = text.find(after);
+    QVERIFY(at != std::string::npos);
+    text.insert(at + after.size(), "        FOO     A\n");
+    WriteFile(Path("main.a51"), text);
+    const int line = static_cast<int>(std::count(text.begin(), text.begin() + static_cast<long>(at + after.size()), '\n')) + 1;
+    ProjectLists().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
+    const BuildOutcome outcome = projects_->BuildAction();
+    QCOMPARE(outcome, BuildOutcome::Errors);
+    QListWidget* lines = projects_->Report()->Lines();
+    const auto rows = lines->findItems("*** ERROR", Qt::MatchStartsWith);
+    QCOMPARE(int(rows.size()), 1);
+    // Listing mode: the error line's statement found through its line number.
+    const int errorRow = lines->row(rows.front());
+    QVERIFY(projects_->Report()->OpenLine(errorRow));
+    QCOMPARE(Views().LocateLine.Line, line);
+    QCOMPARE(QString::fromStdString(Views().LocateLine.FileName).toUpper(), dirs_->filePath("main.a51").toUpper());
+    QCOMPARE(LineMarkColor(Views().LocateLine.Page, line), int64_t{kLocateLineColor});
+    // Source mode: the statement line above it found in the source, by a double click or Enter.
+    ClearLineMark(Views().LocateLine);
+    const QPoint where = lines->visualItemRect(lines->item(errorRow - 1)).center();
+    QTest::mouseClick(lines->viewport(), Qt::LeftButton, {}, where);
+    QTest::mouseDClick(lines->viewport(), Qt::LeftButton, {}, where);
+    QCOMPARE(Views().LocateLine.Line, line);
+    ClearLineMark(Views().LocateLine);
+    lines->setCurrentRow(errorRow - 1);
+    QTest::keyClick(lines, Qt::Key_Return);
+    QCOMPARE(Views().LocateLine.Line, line);
+    // A line that names no source opens nothing.
+    QVERIFY(!projects_->Report()->OpenLine(0));
+  }
+
+  void optionsRegisterAFileTypeAndRoundTrip() {
+    const std::string project = Path("OPT.QPC");
+    WriteFile(project, "Target=VOV51\n[PROJECT]\nMAIN=main.a51\n");
+    QVERIFY(projects_->OpenProject(project));
+    // An unregistered extension: 314 in the manager, not added.
+    WriteFile(Path("extra.s"), "        NOP\n        END\n");
+    {
+      ProjectDlg dlg(main_.get());
+      dlg.AddFiles({dirs_->filePath("extra.s")});
+      QCOMPARE(dlg.ModuleList->count(), 1);
+      QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Error #314"));
+    }
+    // The options dialog registers it with the built-in assembler, and sets the options.
+    WhenModal("ConfigDlg", [](QWidget* w) {
+      auto* dlg = static_cast<TConfigDlg*>(w);
+      WhenModal("Add_File_Type", [](QWidget* t) {
+        auto* add = static_cast<TAdd_File_Type*>(t);
+        add->editExtension->setText("s");
+        add->SelectTypeItem("assembler");
+        add->editTool->setText("diz52");
+        QTest::mouseClick(add->btnOK, Qt::LeftButton);
+      });
+      QTest::mouseClick(dlg->btnAddType, Qt::LeftButton);
+      dlg->findChild<QRadioButton*>("Speed57600")->setChecked(true);
+      dlg->cbLoadAutomatically->setChecked(true);
+      dlg->editLastLoadPath->setText("main.obj");
+      dlg->cbIntMSBFirst->setChecked(false);
+      dlg->editDataPtrSelectors->setText("1,4,9");
+      dlg->AddVariable();
+      QCOMPARE(dlg->Variables->rowCount(), 1);
+      QTest::mouseClick(dlg->btnOK, Qt::LeftButton);
+    });
+    // An environment variable through the name/value dialog, with its Browse button.
+    dialogs_.PairReplies.push_back({platform::DialogAction::Ok, "D51INC", "/usr/share/inc", true});
+    QCOMPARE(projects_->Options(), 1);
+    QCOMPARE(QString::fromStdString(dialogs_.PairsShown.back().Caption), QString("Add Environment Variable"));
+    QVERIFY(dialogs_.PairsShown.back().BrowseVisible);
+    {
+      ProjectDlg dlg(main_.get());
+      dlg.AddFiles({dirs_->filePath("extra.s")});
+      QCOMPARE(dlg.ModuleList->count(), 2);
+    }
+    // Written to the project file; a new project forgets, opening it brings all back.
+    const std::string text = ReadFile(project);
+    QVERIFY2(text.find(".S=1,diz52\n") != std::string::npos && text.find("Download Speed=57600\n") != std::string::npos,
+             text.c_str());
+    // A change not written yet is written when another project comes.
+    TypedValues().FloatMSBFirst = false;
+    projects_->NewProject();
+    QVERIFY(ReadFile(project).find("FloatMSBFirst=No\n") != std::string::npos);
+    QVERIFY(FindFileType(".S") == nullptr);
+    QVERIFY(projects_->OpenProject(project));
+    QVERIFY(FindFileType(".s") != nullptr);
+    QCOMPARE(Project().Loader.DownloadSpeed, 1);
+    QVERIFY(Project().Loader.LoadAutomaticallyOnStart);
+    QCOMPARE(QString::fromStdString(Project().Loader.LastLoadPath), dirs_->filePath("main.obj"));
+    QVERIFY(!TypedValues().IntMSBFirst);
+    QVERIFY(!TypedValues().FloatMSBFirst);
+    QCOMPARE(int(ProjectConfig().Variables.size()), 1);
+    // A project that is not there: 308, the one in use stays.
+    QVERIFY(!projects_->OpenProject(Path("NONE.QPC")));
+    QCOMPARE(QString::fromStdString(main_->ProjectFile), QString::fromStdString(project));
+    QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Error #308"));
+    TConfigDlg shown(main_.get());
+    QCOMPARE(shown.DownloadSpeedIndex(), 1);
+    QCOMPARE(shown.editDataPtrSelectors->text(), QString("1,4,9"));
+    // A selector beyond a byte keeps the dialog open on its field.
+    shown.editDataPtrSelectors->setText("1,300");
+    QVERIFY(!shown.Apply());
+  }
+
+  void executeRunsAProgramWithTheLineClosed() {
+    projects_->Execute1Click("echo ran > " + Path("ran.txt") + "; echo shown");
+    QCOMPARE(QString::fromStdString(ReadFile(Path("ran.txt"))), QString("ran\n"));
+    // Its output is in the report.
+    QCOMPARE(projects_->Report()->Lines()->count(), 2);
+    QCOMPARE(projects_->Report()->Lines()->item(1)->text(), QString("shown"));
+    // From the Execute dialog, which keeps its history.
+    dialogs_.InputReplies.push_back({platform::DialogAction::Ok, "echo again > " + Path("again.txt")});
+    projects_->Execute1Click();
+    QVERIFY(std::filesystem::exists(Path("again.txt")));
+  }
+
+  void aTypeWithoutCompilerAsksForOne() {
+    WriteFile(Path("c.c"), "int x;\n");
+    ProjectLists().ProjectModules = {{"C", Path("c.c"), {}}};
+    TAdd_File_Type::ChooseExecutable() = [] { return std::string("/bin/true"); };
+    WhenModal("Add_File_Type", [](QWidget* w) {
+      auto* add = static_cast<TAdd_File_Type*>(w);
+      QCOMPARE(add->comboType->currentText(), QString("C"));
+      QCOMPARE(add->editTool->text(), QString("/bin/true"));
+      QTest::mouseClick(add->btnOK, Qt::LeftButton);
+    });
+    QCOMPARE(projects_->BuildAction(), BuildOutcome::Built);
+    TAdd_File_Type::ChooseExecutable() = nullptr;
+    QCOMPARE(QString::fromStdString(FindFileType(".C")->Compiler), QString("/bin/true"));
+  }
+
+  void escStopsAToolThatHangs() {
+    const std::string tool = Path("hang.sh");
+    WriteFile(tool, "#!/bin/sh\nsleep 30\n");
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    ProjectLists().FileTypeList = {{kFileC, ".C", tool}};
+    WriteFile(Path("c.c"), "int x;\n");
+    ProjectLists().ProjectModules = {{"C", Path("c.c"), {}}};
+    // Keys typed meanwhile are not read; Esc stops the tool.
+    TerminalEdit* edit = main_->Terminal()->Editor();
+    QTimer::singleShot(100, edit, [edit] {
+      QTest::keyClicks(edit, "GO");
+      QTest::keyClick(edit, Qt::Key_Return);
+    });
+    QTimer::singleShot(300, main_.get(), [this] { QTest::keyClick(main_.get(), Qt::Key_Escape); });
+    QElapsedTimer took;
+    took.start();
+    QCOMPARE(projects_->BuildAction(), BuildOutcome::Stopped);
+    QVERIFY(took.elapsed() < 10000);
+    QVERIFY2(boxes_.Shown().empty(), boxes_.Shown().empty() ? "" : boxes_.Shown().front().Text.c_str());
+    QVERIFY(!main_->BusyShown());
+    QVERIFY(!edit->toPlainText().contains("GO"));
+    QCOMPARE(main_->windowTitle(), QString("Dorvik51 - Reset"));
+  }
+
+  void question41OpensTheManagerOnTheModule() {
+    ProjectLists().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
+    WriteFile(Path("lib.a51"), "        RET\n        END\n");
+    projects_->ChooseModuleFiles = [this] { return QStringList{dirs_->filePath("lib.a51")}; };
+    bool seen = false;
+    projects_->OnProjectDlg = [&seen](ProjectDlg& dlg) {
+      seen = true;
+      QVERIFY(dlg.AddingFromLoader);
+      QCOMPARE(dlg.PrjManOpenDlgFileName, QString("LIB.*"));
+      // The open dialog comes up by itself; once its file is in, OK (Cancel
+      // if it never is, and the module is missing below).
+      auto* poll = new QTimer(&dlg);
+      auto deadline = std::make_shared<QElapsedTimer>();
+      deadline->start();
+      QObject::connect(poll, &QTimer::timeout, &dlg, [&dlg, deadline] {
+        if (dlg.ModuleList->count() == 2)
+          dlg.btnOK->click();
+        else if (deadline->elapsed() > 10000)
+          dlg.btnCancel->click();
+      });
+      poll->start(10);
+    };
+    // What the loader calls when question 41 is answered Yes.
+    QVERIFY(Loader().AddModuleToProject != nullptr);
+    Loader().AddModuleToProject("LIB");
+    QVERIFY(seen);
+    QCOMPARE(int(ProjectLists().ProjectModules.size()), 2);
+    QCOMPARE(QString::fromStdString(ProjectLists().ProjectModules[1].Name), QString("LIB"));
+  }
+
+  void saveHexOfAChosenRangeAndAutomaticLoad() {
+    WriteFile(Path("p.hex"), ":03010000020100F9\r\n:00000001FF\r\n");
+    // Loaded as on start: no click on Load.
+    QVERIFY(main_->LoadProgram(Path("p.hex"), true));
+    const std::string saved = Path("saved.hex");
+    main_->ChooseHexFile = [saved] { return saved; };
+    WhenModal("RangeDlg", [](QWidget* w) {
+      auto* range = static_cast<RangeDlg*>(w);
+      QCOMPARE(range->editStart->text(), QString("0100"));
+      QCOMPARE(range->editEnd->text(), QString("0102"));
+      // The last address below the first is refused; the dialog stays.
+      range->editStart->setText("0102");
+      range->editEnd->setText("0101");
+      QTest::mouseClick(range->btnOK, Qt::LeftButton);
+      QVERIFY(range->isVisible());
+      range->editStart->setText("0101");
+      range->editEnd->setText("0102");
+      WhenModal("LoadDlg", [](QWidget* d) { QTest::mouseClick(static_cast<TLoadDlg*>(d)->BtnLoad, Qt::LeftButton); });
+      QTest::mouseClick(range->btnOK, Qt::LeftButton);
+    });
+    main_->SaveHEXClick();
+    QCOMPARE(QString::fromStdString(ReadFile(saved)), QString(":020101000100FB\r\n:00000001FF\r\n"));
+    QCOMPARE(projects_->Recent("FILE").value(0), dirs_->filePath("p.hex"));
+  }
+
+ private:
+  std::string Path(const QString& name) const { return dirs_->filePath(name).toStdString(); }
+
+  platform::ScriptedReporter boxes_;
+  platform::ScriptedDialogs dialogs_;
+  std::unique_ptr<MainWindow> main_;
+  ProjectActions* projects_ = nullptr;
+  std::unique_ptr<QTemporaryDir> dirs_;  // a fresh folder for each test
+};
+
+QTEST_MAIN(ProjectTest)
+#include "project_test.moc"

@@ -1,0 +1,186 @@
+#include "workspace/projectconfig.h"
+
+#include <cstdio>
+
+#include "base/messages.h"
+#include "base/msgids.h"
+#include "base/projectlists.h"
+#include "base/runstate.h"
+#include "base/session.h"
+#include "base/text.h"
+#include "debugger/breakpoints.h"
+#include "lang/formatting.h"
+#include "lang/symbols.h"
+#include "lang/typedvalue.h"
+#include "platform/files.h"
+#include "project/config.h"
+#include "project/projectfile.h"
+
+namespace dorvik {
+
+namespace {
+
+constexpr std::string_view kOptions = "OPTIONS";
+constexpr std::string_view kVariables = "VARIABLES";
+constexpr std::string_view kDebug = "DEBUG";
+
+struct SelectorKey {
+  std::string_view Key;
+  std::bitset<256> FormattingState::*Set;
+};
+constexpr SelectorKey kSelectorKeys[] = {{"CodePtrSelectors", &FormattingState::CodePtrSelectors},
+                                         {"XDataPtrSelectors", &FormattingState::XDataPtrSelectors},
+                                         {"PDataPtrSelectors", &FormattingState::PDataPtrSelectors},
+                                         {"DataPtrSelectors", &FormattingState::DataPtrSelectors}};
+
+std::string BreakKey(size_t index) { return "Break" + std::to_string(index); }
+
+}  // namespace
+
+ProjectConfigState& ProjectConfig() { return CurrentSession().Get<ProjectConfigState>(); }
+
+std::string SelectorText(const std::bitset<256>& set) {
+  std::string text;
+  for (size_t i = 0; i < set.size(); ++i) {
+    if (!set.test(i)) continue;
+    if (!text.empty()) text += ',';
+    text += std::to_string(i);
+  }
+  return text;
+}
+
+bool ParseSelectorText(std::string_view text, std::bitset<256>& set) {
+  std::bitset<256> parsed;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(',', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string item = TrimBlanks(text.substr(start, end - start));
+    if (!item.empty()) {
+      if (item.size() > 3 || item.find_first_not_of("0123456789") != std::string::npos) return false;
+      const int value = std::stoi(item);
+      if (value > 255) return false;
+      parsed.set(static_cast<size_t>(value));
+    }
+    start = end + 1;
+  }
+  set = parsed;
+  return true;
+}
+
+void ReadProjectOptions(const platform::IniFile& file) {
+  TypedValueOptions& typed = TypedValues();
+  typed.IntMSBFirst = file.ReadBool(kOptions, "IntMSBFirst", typed.IntMSBFirst);
+  typed.FloatMSBFirst = file.ReadBool(kOptions, "FloatMSBFirst", typed.FloatMSBFirst);
+  for (const SelectorKey& k : kSelectorKeys) {
+    // A set that is not a list of byte values keeps the one in use.
+    if (file.ValueExists(kOptions, k.Key)) ParseSelectorText(file.ReadString(kOptions, k.Key), Formatting().*k.Set);
+  }
+  ProjectConfig().Variables.clear();
+  for (const auto& [name, value] : file.ReadSectionValues(kVariables)) {
+    const std::string key = TrimBlanks(name);
+    if (!key.empty()) ProjectConfig().Variables.emplace_back(key, value);
+  }
+}
+
+void WriteProjectOptions(platform::IniFile& file) {
+  file.WriteBool(kOptions, "IntMSBFirst", TypedValues().IntMSBFirst);
+  file.WriteBool(kOptions, "FloatMSBFirst", TypedValues().FloatMSBFirst);
+  for (const SelectorKey& k : kSelectorKeys) file.WriteString(kOptions, k.Key, SelectorText(Formatting().*k.Set));
+  file.EraseSection(kVariables);
+  for (const auto& [name, value] : ProjectConfig().Variables) file.WriteString(kVariables, name, value);
+}
+
+void ReadProjectBreakpoints(const platform::IniFile& file) {
+  BreakpointState& bps = Breakpoints();
+  for (size_t i = 0; i < bps.BreakTable.size(); ++i) {
+    const std::string value = TrimBlanks(file.ReadString(kDebug, BreakKey(i)));
+    const size_t comma = value.find(',');
+    const std::string address = value.substr(0, comma);
+    if (address.empty() || address.size() > 4 || address.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
+      continue;
+    tBreak& bp = bps.BreakTable[i];
+    if (bp.Used) ClearBreakpoint(bp);
+    bp.Used = true;
+    bp.Address = static_cast<uint16_t>(std::stoul(address, nullptr, 16));
+    bp.Location = comma == std::string::npos ? address : TrimBlanks(value.substr(comma + 1));
+    bp.Enabled = file.ReadBool(kDebug, BreakKey(i) + "Enabled", true);
+  }
+}
+
+void WriteProjectBreakpoints(platform::IniFile& file) {
+  file.EraseSection(kDebug);
+  const BreakpointState& bps = Breakpoints();
+  for (size_t i = 0; i < bps.BreakTable.size(); ++i) {
+    const tBreak& bp = bps.BreakTable[i];
+    if (!bp.Used) continue;
+    char address[8];
+    std::snprintf(address, sizeof address, "%04X", bp.Address);
+    file.WriteString(kDebug, BreakKey(i), std::string(address) + "," + bp.Location);
+    file.WriteString(kDebug, BreakKey(i) + "Enabled", bp.Enabled ? "TRUE" : "FALSE");
+  }
+}
+
+bool OpenProject(const std::string& path) {
+  platform::IniFile file;
+  if (!file.Load(path)) {
+    platform::TakeIOResult();
+    ReportError(err::kCouldNotOpenConfigurationFile, path);
+    return false;
+  }
+  FreeSymbolCollections();
+  if (!ReadProjectFile(path)) {
+    ReportError(err::kCouldNotOpenConfigurationFile, path);
+    return false;
+  }
+  ReadProjectOptions(file);
+  ReadProjectBreakpoints(file);
+  return true;
+}
+
+void NewProject() {
+  FreeSymbolCollections();
+  ProjectListsState& lists = ProjectLists();
+  lists.ProjectModules.clear();
+  lists.FileTypeList = DefaultFileTypes();
+  lists.ProjectFileName.clear();
+  lists.ModulesFromFolder = false;
+  Project() = ProjectState{};
+  ProjectConfig() = ProjectConfigState{};
+  TypedValues() = TypedValueOptions{};
+  const uint8_t radix = Formatting().DisplayRadix;
+  Formatting() = FormattingState{};
+  Formatting().DisplayRadix = radix;
+  for (tBreak& bp : Breakpoints().BreakTable)
+    if (bp.Used) ClearBreakpoint(bp);
+}
+
+bool WriteProjectConfig(const std::string& path) {
+  platform::IniFile file;
+  if (!file.Load(path)) {
+    // A file that is there but cannot be read is not written over.
+    const bool exists = platform::FileExists(path);
+    platform::TakeIOResult();
+    if (exists) {
+      ReportError(err::kCouldNotCreateDesktopFile, path);
+      return false;
+    }
+  }
+  WriteTargetKind(file, Run().TargetKind);
+  WriteComSettings(file, Project().ComPort, Project().BaudRate);
+  WriteLoaderOptions(file, Project().Loader);
+  WriteModules(file, path);
+  WriteFileTypes(file, ProjectLists().FileTypeList);
+  WriteProjectOptions(file);
+  WriteProjectBreakpoints(file);
+  if (!file.Save(path)) {
+    platform::TakeIOResult();
+    ReportError(err::kCouldNotCreateDesktopFile, path);
+    return false;
+  }
+  // The loader's own keys (LastLoadPath relative to the folder) as the loader writes them.
+  WriteProjectSettings(path);
+  return true;
+}
+
+}  // namespace dorvik
