@@ -468,6 +468,11 @@ bool EditorPages::CanCloseAll() {
   return true;
 }
 
+void EditorPages::CloseAll() {
+  for (CodeEditWidget* editor : editors_) editor->document()->setModified(false);
+  while (Count() > 0) ClosePageAsk(Count() - 1);
+}
+
 // --- Activation and the cursor address ------------------------------------------------
 
 void EditorPages::ActivateEditor(bool focus) {

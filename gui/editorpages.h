@@ -100,6 +100,8 @@ class EditorPages : public QTabWidget {
   void CloseClick();
   // Every changed page asked as by Close; false when the user keeps one open.
   bool CanCloseAll();
+  // Every page closed without a question (after CanCloseAll: another project opens).
+  void CloseAll();
   bool Modified(int32_t page) const;
 
   // The active page re-activated: a file changed on disk since it was read

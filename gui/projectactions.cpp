@@ -26,6 +26,7 @@
 #include "gui/buildreport.h"
 #include "gui/dockable.h"
 #include "gui/configdlg.h"
+#include "gui/editorpages.h"
 #include "gui/mainwindow.h"
 #include "gui/projectdlg.h"
 #include "gui/projectwnd.h"
@@ -168,7 +169,9 @@ void ProjectActions::SaveCurrent() {
 }
 
 void ProjectActions::NewProject() {
+  if (!main_.Pages()->CanCloseAll()) return;
   SaveCurrent();
+  main_.Pages()->CloseAll();
   dorvik::NewProject();
   main_.ProjectFile.clear();
   Build().Report.clear();
@@ -183,7 +186,11 @@ bool ProjectActions::OpenProject(const std::string& path) {
     ReportError(err::kCouldNotOpenConfigurationFile, path);
     return false;
   }
+  // The pages of the project in use close (changed ones asked about first),
+  // after the project kept which were open.
+  if (!main_.Pages()->CanCloseAll()) return false;
   SaveCurrent();
+  main_.Pages()->CloseAll();
   if (!dorvik::OpenProject(path)) return false;
   // The project's target and line take effect as at start.
   const CommSettings wanted{Project().ComPort, Project().BaudRate, Run().TargetKind};
@@ -271,6 +278,8 @@ int ProjectActions::Options() {
 
 BuildOutcome ProjectActions::RunBuild(const std::function<BuildOutcome()>& work) {
   if (MainForm().Busy || Build().Building) return BuildOutcome::Failed;
+  // The tools read the files: a changed page is saved first, or built as it is on disk (No), or the build stops (Cancel).
+  if (!main_.Pages()->CanCloseAll()) return BuildOutcome::Failed;
   BuildOutcome outcome = BuildOutcome::Failed;
   StopOnEscape escape;
   qApp->installEventFilter(&escape);

@@ -21,6 +21,7 @@
 
 #include "assembler/context.h"
 #include "assembler/driver.h"
+#include "base/mainform.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
@@ -32,6 +33,7 @@
 #include "gui/finddialog.h"
 #include "gui/loaddialog.h"
 #include "gui/mainwindow.h"
+#include "gui/projectactions.h"
 #include "gui/terminaledit.h"
 #include "objfiles/listmap.h"
 #include "project/projectfile.h"
@@ -225,6 +227,27 @@ class EditorPagesTest : public QObject {
     QCOMPARE(QString::fromStdString(ReadFile(file)), QString("\tNOP\r\n\tNOP\r\n\tINC A\r\n"));
   }
 
+  // A build reads the files: a changed page is asked about and saved first.
+  void aBuildSavesTheChangedPageFirst() {
+    const std::string source = Copy("sum/sum.a51", "sum.a51");
+    UseProgramFolderAsProject(source);
+    QVERIFY(pages_->OpenFile(source));
+    pages_->Page(0)->moveCursor(QTextCursor::Start);
+    pages_->Page(0)->insertPlainText("; edited\n");
+    boxes_.Clear();
+    boxes_.QueueAnswer(platform::kBoxYes);
+    MainForm().ErrorProtocolFile = Path("$$ERR.$$$");
+    QCOMPARE(main_->Projects()->CompileActive(), BuildOutcome::Built);
+    QCOMPARE(QString::fromStdString(boxes_.Shown().at(0).Caption), QString("Warning #37"));
+    QVERIFY(ReadFile(source).starts_with("; edited\n"));
+    QVERIFY(ReadFile(Path("sum.lst")).find("; edited") != std::string::npos);
+    // Cancel: nothing is built.
+    pages_->Page(0)->insertPlainText("; again\n");
+    boxes_.QueueAnswer(platform::kBoxCancel);
+    QCOMPARE(main_->Projects()->CompileActive(), BuildOutcome::Failed);
+    QVERIFY(ReadFile(source).find("; again") == std::string::npos);
+  }
+
   // A file changed on disk asks when its page is activated; Yes reads it again.
   void aFileChangedOnDiskAsksToReadItAgain() {
     const std::string file = Path("c.a51");
@@ -320,6 +343,7 @@ class EditorPagesTest : public QObject {
   std::string Path(const std::string& name) const { return (dir_.path() + "/" + QString::fromStdString(name)).toStdString(); }
   std::string Copy(const std::string& example, const std::string& name) {
     const std::string to = Path(name);
+    QFile::remove(QString::fromStdString(to));  // an earlier case may have changed it
     QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/" + QString::fromStdString(example), QString::fromStdString(to));
     return to;
   }
