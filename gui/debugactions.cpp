@@ -21,6 +21,7 @@
 #include "gui/editorpages.h"
 #include "gui/mainwindow.h"
 #include "gui/widgets.h"
+#include "lang/fileutil.h"
 #include "lang/formatting.h"
 #include "lang/symbols.h"
 
@@ -157,7 +158,7 @@ void DebugActions::UpdateDebugActions(bool enable, bool partial) {
     ToggleBreakpoint->setText("Clear &breakpoint" + where);
   else
     ToggleBreakpoint->setText("Set &breakpoint" + where);
-  ToggleBreakpoint->setToolTip(ToggleBreakpoint->text().remove('&'));
+  ToggleBreakpoint->setToolTip(Text(StripAmpersand(ToggleBreakpoint->text().toStdString())));
   // On a source line without code the action says why nothing is set.
   ToggleBreakpoint->setEnabled(enable && (atCursor || fromSource_));
   for (const char* name : {"LoadProgram", "SaveHEX"})

@@ -18,6 +18,7 @@
 #include "debugger/views.h"
 #include "editor/codeeditor.h"
 #include "lang/collections.h"
+#include "lang/fileutil.h"
 #include "gui/debugactions.h"
 #include "gui/mainwindow.h"
 #include "gui/widgets.h"
@@ -229,7 +230,7 @@ bool CodeEditWidget::ShowHintAt(const QPoint& point) {
   const QString word = WordAt(point);
   // Nothing is looked up while a command works or the program runs.
   if (word.isEmpty() || Executor().Running || Run().ProgramRunning) return false;
-  const std::string text = HintText(word.toStdString());
+  const std::string text = HintText(TrimPunctuation(word.toStdString()));
   if (text.empty()) return false;
   TScriptWindow layout;
   layout.X = point.x();
