@@ -159,6 +159,9 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   tu::WriteFile(dir / "auto.qpc", "[LOADER]\r\nLoadAutomaticallyOnStart=Yes\r\nLastLoadPath=sum.obj\r\n");
   EXPECT_EQ(RunIn(dir, "dorvik51' --project auto.qpc", "/dev/null").first,
             "Information: Load succesful, last address used 004D\nhlt>\n");
+  // Set to No, the last program stays where it is.
+  tu::WriteFile(dir / "manual.qpc", "[LOADER]\r\nLoadAutomaticallyOnStart=No\r\nLastLoadPath=sum.obj\r\n");
+  EXPECT_EQ(RunIn(dir, "dorvik51' --project manual.qpc", "/dev/null").first, "hlt>\n");
 
   // The stack question of a program without MOV SP takes its shown value
   // without reading a line: the script's first line stays a command.
