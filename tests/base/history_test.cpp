@@ -88,6 +88,15 @@ TEST_F(HistoryTest, SaveThenLoadRoundTrips) {
   EXPECT_EQ(d.ItemIndex, 1);
   EXPECT_EQ(d.Text, "NOP");
   EXPECT_FALSE(platform::FileExists(dir_ + "/dorvik51.TMP"));
+  // A full history: its twentieth item, selected, goes and comes back.
+  HistoryCombo full;
+  for (int i = 1; i <= 20; ++i) full.Items.push_back("item" + std::to_string(i));
+  SelectItem(full, 19);
+  ASSERT_TRUE(SaveHistory(full, 19));
+  LoadHistory(d, 19);
+  EXPECT_EQ(d.Items, full.Items);
+  EXPECT_EQ(d.ItemIndex, 19);
+  EXPECT_EQ(d.Text, "item20");
 }
 
 TEST_F(HistoryTest, SaveKeepsOtherTagsLinesAndDropsOwnStaleOnes) {

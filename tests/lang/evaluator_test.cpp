@@ -31,6 +31,8 @@ class Evaluate : public testing::LangTest {
     AddSymbol("MAIN", kClassProcedure, 0x100);
     AddSymbol("COUNT", kClassData | kClassPublic, 0x30);
     AddSymbol("FLAGS", kClassData | kClassPublic, 0x21);
+    AddSymbol("TOPBITS", kClassData | kClassPublic, 0x2F);  // the last bit-addressable byte
+    AddSymbol("BANK3", kClassData | kClassPublic, 0x1F);    // the byte below them
     AddSymbol("TABLE", kClassXData | kClassPublic, 0x800);
     AddSymbol("", kClassLine, 0x100, 10);
     AddSymbol("", kClassLine, 0x103, 11);
@@ -49,6 +51,7 @@ class Evaluate : public testing::LangTest {
     put(2, 0x30, {0x2A});  // COUNT
     put(2, 0xE0, {0x99});  // ACC
     put(4, (0x21 - 0x20) * 8 + 3, {1});  // FLAGS.3
+    put(4, 0x7F, {1});                   // TOPBITS.7
     put(4, 0x99, {1});  // TI
   }
   void Mode(EvalMode mode) {
