@@ -67,10 +67,17 @@ TEST_F(LineRendering, StatementsAndComments) {
       {kLoaded, 16, 0x0104, 0x30E5, "MOV     A,COUNT", nullptr},
       {kLoaded, 16, 0x0104, 0x32E5, "MOV     A,COUNT+02", nullptr},
       {kLoaded, 16, 0x0104, 0x70E5, "MOV     A,070H", nullptr},  // more than 30H away
+      {kLoaded, 16, 0x0104, 0x60E5, "MOV     A,COUNT+030H", nullptr},  // 30H away: still by the name
+      {kLoaded, 16, 0x0104, 0x61E5, "MOV     A,061H", nullptr},
+      // the suffix H and the comment's other radix from ten on
+      {kNone, 16, 0, 0x0974, "MOV     A,#09", ";"}, {kNone, 16, 0, 0x0A74, "MOV     A,#0AH", ";#10T"},
+      {kNone, 10, 0, 0x0974, "MOV     A,#09", ";"}, {kNone, 10, 0, 0x0A74, "MOV     A,#010", ";#0AH"},
       {kSwitchedOff, 16, 0x0101, 0x0080, "SJMP    103", nullptr},
       // the line assembler wants numbers it can parse back, also where symbols exist
       {kNoSymbolicOperands, 16, 0x0101, 0x0080, "SJMP    0103H", ""},
       {kNoSymbolicOperands, 16, 0x0104, 0x30E5, "MOV     A,030H", nullptr},
+      {kNoSymbolicOperands, 16, 0, 0x0974, "MOV     A,#09", ""},
+      {kNoSymbolicOperands, 16, 0, 0x0A74, "MOV     A,#0AH", ""},
   };
   for (const RenderCase& c : cases) {
     SCOPED_TRACE(c.bytes);
