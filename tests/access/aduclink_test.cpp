@@ -305,6 +305,25 @@ TEST_F(AducLinkTest, DownloadPacketAndSpeed) {
   EXPECT_TRUE(AducBaudTimerValues(57600, high, low));
   EXPECT_EQ(high, 0x82);
   EXPECT_EQ(low, 0x2D);
+  // Every speed row for the 834 and for each other chip the table knows.
+  struct SpeedRow {
+    const char* Chip;
+    int32_t Baud;
+    uint8_t High, Low;
+  };
+  const SpeedRow rows[] = {
+      {"ADI 834", 9600, 0x85, 0x12},   {"ADI 834", 38400, 0x83, 0x12},  {"ADI 834", 115200, 0x81, 0x2D},
+      {"ADI 841", 9600, 0x85, 0x2D},   {"ADI 842", 38400, 0x83, 0x2D},  {"ADI 843", 57600, 0x83, 0x09},
+      {"ADI 832", 115200, 0x82, 0x09},
+  };
+  for (const SpeedRow& r : rows) {
+    Link().TargetChipId = r.Chip;
+    high = low = 0;
+    EXPECT_TRUE(AducBaudTimerValues(r.Baud, high, low)) << r.Chip << " " << r.Baud;
+    EXPECT_EQ(std::pair(int(high), int(low)), std::pair(int(r.High), int(r.Low))) << r.Chip << " " << r.Baud;
+  }
+  Link().TargetChipId = "ADI 831";  // a chip the table does not know
+  EXPECT_FALSE(AducBaudTimerValues(9600, high, low));
   Link().TargetChipId = "ADI 841";
   EXPECT_FALSE(AducBaudTimerValues(19200, high, low));
   EXPECT_TRUE(AducSetDownloadSpeed(115200));

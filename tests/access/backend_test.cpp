@@ -143,6 +143,14 @@ TEST_F(BackendTest, BitsPairsAndTimer2AreTheLayersForEveryKind) {
     EXPECT_EQ(fake.Seen, r.WantCalls) << r.Name;
     EXPECT_EQ(Messages().LastErrorCode, r.WantError) << r.Name;
   }
+  // The first and the last processor of those without timer 2, and one with it.
+  for (const char* cpu : {"51", "44", "51GA", "52"}) {
+    CpuDb().CpuName = cpu;
+    ResetState<MessageState>();
+    TargetRegisterValue(tok::kTM2);
+    EXPECT_EQ(Messages().LastErrorCode, std::string_view(cpu) == "52" ? 0 : err::kSymbolNotKnownForCurrent) << cpu;
+  }
+  CpuDb().CpuName = "51";
   // A target that does not write values is not even read for a bit write.
   fake.Caps.WritesValues = false;
   fake.Seen.clear();
