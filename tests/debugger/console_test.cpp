@@ -362,6 +362,30 @@ TEST_F(CommSettingsTest, OkAppliesAll) {
   EXPECT_TRUE(back.Ok());
   EXPECT_EQ(Breakpoints().LastBreakIndex, 7);
   EXPECT_FALSE(LinkIsOpen());
+
+  // Each target of the list, by its item and by its name in any case; an item
+  // or a name outside them changes nothing.
+  const std::tuple<int, const char*, uint8_t, uint8_t> targets[] = {
+      {0, "OVIX52", kTargetMonitor, 1}, {1, " aduc ", kTargetAduc, 7}, {2, "Vov51", kTargetSimulator, 7}};
+  for (const auto& [item, name, kind, lastBreak] : targets) {
+    CommSetupDialog d;
+    d.SelectTarget(item);
+    EXPECT_EQ(d.Chosen().TargetKind, kind) << item;
+    EXPECT_EQ(d.ChosenLastBreakIndex(), lastBreak) << item;
+    EXPECT_EQ(CommSetupDialog::TargetList().at(static_cast<size_t>(item)), TrimBlanks(UpperCase(name)));
+    d.SelectTarget(3);
+    d.SelectTarget(-1);
+    EXPECT_EQ(d.Chosen().TargetKind, kind) << item;
+    uint8_t named = 99;
+    EXPECT_TRUE(TargetKindOfName(name, named)) << name;
+    EXPECT_EQ(named, kind) << name;
+  }
+  uint8_t named = 99;
+  EXPECT_FALSE(TargetKindOfName("VOV52", named));
+  EXPECT_EQ(named, 99);
+  // The speeds offered: from 300 to 115200.
+  EXPECT_EQ(CommSetupDialog().BaudList().front(), 300);
+  EXPECT_EQ(CommSetupDialog().BaudList().back(), 115200);
 }
 
 // The project's own serial settings, when the command line names none.
