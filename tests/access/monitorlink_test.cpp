@@ -41,11 +41,16 @@ constexpr WireCase kMonitorCases[] = {
     // Direct data below 80H is read as indirect data; SFRs as direct data, addresses as bytes.
     {"RBYTE 30", "DBYT 30\r", "IDATA  0030=00 ' . '\n"},
     {"RBYTE 0A0", "RBYT 0A0\r", "RDATA  00A0=FF ' . '\n"},
+    {"RBYTE 7F", "DBYT 7F\r", "IDATA  007F=00 ' . '\n"},
+    {"RBYTE 80", "RBYT 80\r", "RDATA  0080=FF ' . '\n"},
     // Writes: 8 values per command, XON after each but the last, bytes above 9FH with a leading 0.
     {"XBYTE 200 = 1, 2, 3, 4, 5, 6, 7, 8, 9, 0A0", "XBYT 00200=01,02,03,04,05,06,07,08\r\x11XBYT 00208=09,0A0\r", ""},
+    {"XBYTE 210 = 1, 2, 3, 4, 5, 6, 7, 8", "XBYT 00210=01,02,03,04,05,06,07,08\r", ""},
+    {"XBYTE 220 = 9F, 0A0", "XBYT 00220=9F,0A0\r", ""},
     // A fill: ranged commands of at most 256 bytes.
     {"XBYTE 300 TO 4FF = 55", "XBYT 00300 TO 003FF=55\rXBYT 00400 TO 004FF=55\r", ""},
     {"XBYTE 500 TO 5FF = 0AA", "XBYT 00500 TO 005FF=0AA\r", ""},
+    {"XBYTE 700 TO 800 = 1", "XBYT 00700 TO 007FF=01\rXBYT 00800=01\r", ""},
     // A copy is the monitor's own.
     {"XBYTE 600 TO 603 = XBYTE 100 TO 103", "XBYT 00600=XBYT 00100 TO 00103\r\x11", ""},
     {"DBYTE 20 = 1", "DBYT 20=01\r", ""},

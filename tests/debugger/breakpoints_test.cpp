@@ -199,6 +199,18 @@ TEST_F(BreakpointsTest, StatusFieldsFollowTheRegisters) {
   EXPECT_EQ(RegisterText("DPTR"), "1234");
   EXPECT_EQ(RegisterText("PC"), "0ABC");
   EXPECT_EQ(dorvik::Run().CurrentPC, 0x0ABCu);
+  // R7 of bank 3 is the last register byte; each flag field shows its own PSW bit.
+  Images().IDataImage[0x1F] = 0x77;
+  RefreshDebugViews();
+  EXPECT_EQ(RegisterText("R7"), "77");
+  const std::pair<uint8_t, const char*> flags[] = {{0x80, "CY"}, {0x40, "AC"}, {0x20, "F0"}, {0x04, "OV"}, {0x01, "P"}};
+  for (const auto& [bit, name] : flags) {
+    Images().SfrImage[sfr::PSW] = bit;
+    RefreshDebugViews();
+    for (const auto& [other, field] : flags) EXPECT_EQ(RegisterText(field), other == bit ? "1" : "0") << name;
+    EXPECT_EQ(RegisterText("PSW"), FormatHex2(bit));
+    EXPECT_EQ(RegisterText("RBS"), "0");
+  }
   SetRegisterText("NOSUCH", "1");
   EXPECT_EQ(Views().StatusFields.count("stNOSUCH"), 0u);
 }

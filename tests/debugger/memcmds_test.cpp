@@ -78,6 +78,7 @@ TEST_F(ChunkedTest, ReadsInTheTargetsChunks) {
     std::vector<int32_t> Counts;
   } cases[] = {
       {16, "XBYTE 0 TO 27", {16, 16, 8}},          // a 40-byte display on the monitor
+      {16, "XBYTE 0 TO 0F", {16}},                 // exactly one chunk
       {16, "POINTER XDATA 0 TO 1D", {5, 5}},       // whole pointers: 15 bytes a chunk
       {16, "XWORD 0 TO 13", {8, 2}},
       {16, "BIT 0 TO 1F", {16, 16}},
