@@ -127,13 +127,16 @@ TEST_F(LineRendering, SymbolicTargetsLabelsAndSourceLineColumns) {
 
 // Predefined names of the selected processor: registers by name, bits by name or as byte.bit.
 TEST_F(LineRendering, ProcessorNames) {
-  SelectSmallCpu({"sfr SP = 0x81;", "sfr IE = 0xA8;", "sfr ACC = 0xE0;", "sbit EA = IE^7;"});
+  SelectSmallCpu({"sfr P0 = 0x80;", "sfr SP = 0x81;", "sfr IE = 0xA8;", "sfr ACC = 0xE0;", "sbit EA = IE^7;"});
   const tDisasLine& mov = Decode(0x0100, 0x2F8175);
   EXPECT_EQ(mov.SourceLine.substr(16), "MOV     SP,#02FH");
   EXPECT_TRUE(mov.Operand1ShownAsSymbol);
   EXPECT_EQ(Decode(0, 0xAFD2).SourceLine.substr(16), "SETB    EA");
   EXPECT_EQ(Decode(0, 0xE7B0).SourceLine.substr(16), "ANL     C,/ACC.7");
   EXPECT_EQ(Decode(0, 0xE0C0).SourceLine.substr(16), "PUSH    ACC");
+  // The first SFR bit by its byte's name; the last bit below them has no name.
+  EXPECT_EQ(Decode(0, 0x80D2).SourceLine.substr(16), "SETB    P0.0");
+  EXPECT_EQ(Decode(0, 0x7FD2).SourceLine.substr(16), "SETB    07FH");
   // The names parse back to the same addresses.
   const ParsedInstruction& p = ParseStatement("ANL C,/ACC.7");
   ASSERT_EQ(LastError(), 0);

@@ -211,6 +211,11 @@ TEST_F(CallStackTest, WalksTheReturnAddressesItRead) {
   MemCmds().StackBase = 0x0A;
   Images().SfrImage[sfr::SP] = 0x0C;
   EXPECT_EQ(Output("CALLSTACK"), "SUB <SUB+F> (020F)\nLEAF <LEAF+55> (0055)\n");
+  // An ACALL with page bits (ACALL 0750H at 0220H) is a call as well, shown three
+  // bytes before its return address as every call.
+  Images().CodeImage[0x220] = 0xF1, Images().CodeImage[0x221] = 0x50;
+  idata[0x0B] = 0x22;  // returns to 0222H
+  EXPECT_EQ(Output("CALLSTACK"), "SUB <SUB+1F> (021F)\nLEAF <LEAF+55> (0055)\n");
 }
 
 TEST_F(CallStackTest, WalksOnlyTheChunkItRead) {

@@ -231,6 +231,10 @@ TEST_F(SymbolsTest, AddressTextsOfCodeDataAndBits) {
       {0x22, kClassData, false, "FLAGS+01"}, {0x41, kClassData, true, ":PROC1.LOCALX"},
       {0x0A, kClassBit, false, "FLAGS.2"}, {0x8C, kClassBit, false, "TR0"}, {0x92, kClassBit, false, "P1.2"},
       {0x89, kClassData, false, "TMOD"},
+      // a label up to 3 bytes away, then the number
+      {0x0013, kClassCode, false, "LOOP+03"}, {0x0014, kClassCode, false, "14"},
+      // the first bit of the SFRs, and the last of a register
+      {0x80, kClassBit, false, "P0.0"}, {0x87, kClassBit, false, "P0.7"}, {0xE7, kClassBit, false, "ACC.7"},
   };
   for (const Case& c : cases) EXPECT_EQ(AddressToText(c.Addr, c.Class, c.Always), c.Text) << c.Addr;
 }
@@ -267,6 +271,8 @@ TEST_F(SymbolsTest, ProcessorNamesWinWhileSymbolsAreSwitchedOff) {
   SymbolLookup().ShowSymbols = false;
   EXPECT_EQ(AddressToText(0xE0, kClassData, false), "ACC");
   EXPECT_EQ(AddressToText(0xE3, kClassBit, false), "ACC.3");
+  EXPECT_EQ(AddressToText(0x80, kClassBit, false), "P0.0");  // the first SFR bit
+  EXPECT_EQ(AddressToText(0x7F, kClassBit, false), "7F");    // the last bit below them
   EXPECT_EQ(AddressToText(0x8C, kClassBit, false), "TR0");
   EXPECT_EQ(AddressToText(0x30, kClassData, false), "30") << "no processor name: the number";
 }
