@@ -92,6 +92,11 @@ TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   // The last breakpoint moved: no mark of the earlier ones stays.
   EXPECT_EQ(LineMarkColor(page, 10), -1);
   EXPECT_EQ(LineMarkColor(page, 3), -1);
+  // All marks drawn again: the last entry of the table is among them.
+  SetBreakpointAt(Breakpoints().BreakTable[7], 0x0010, false);
+  Views().LineMarks[page].clear();
+  MarkAllBreakpoints();
+  EXPECT_EQ(LineMarkColor(page, 3), kBreakLineColor);
 }
 
 // A label the module's page does not hold is looked for in its include files.
