@@ -38,6 +38,9 @@ constexpr WireCase kMonitorCases[] = {
      "XDATA  0100=11,22,33,44,A0,00,00,00,00,00,00,00,00,00,00,00 ' .\"3D ........... '\n"
      "XDATA  0110=00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00 ' ................ '\n"
      "XDATA  0120=00,00,00,00,00,00,00,00 ' ........ '\n"},
+    // A word above 9FH gets a leading 0 as well.
+    {"XBYTE 9F", "XBYT 009F\r", "XDATA  009F=00 ' . '\n"},
+    {"XBYTE 0A0", "XBYT 000A0\r", "XDATA  00A0=00 ' . '\n"},
     // Direct data below 80H is read as indirect data; SFRs as direct data, addresses as bytes.
     {"RBYTE 30", "DBYT 30\r", "IDATA  0030=00 ' . '\n"},
     {"RBYTE 0A0", "RBYT 0A0\r", "RDATA  00A0=FF ' . '\n"},
