@@ -75,6 +75,9 @@ TEST_F(TerminalTest, EscBreaksAndAltXEnds) {
   EXPECT_EQ(DoOnKeyDown('K', kModAlt), KeyAction::Exit);
   EXPECT_TRUE(Terminal().ExitRequested);
   Type("S");
+  // Printable keys from the blank to the tilde are typed; control keys and DEL are not.
+  Type(std::string("\x1f \x7f~\x01", 5));
+  EXPECT_EQ(TerminalText(), "hlt>S ~");
   dorvik::Run().Tracing = true;
   EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::None) << "Enter is ignored while tracing";
 }
@@ -234,6 +237,9 @@ TEST_F(LineAsmTest, StatementsBecomeBytesAtTheEvaluatedAddress) {
       {"100", "MOVC A,@A+DPTR", 0x100, {0x93}, "0101"},
       {"200", "MOV 30H,#0A5H", 0x200, {0x75, 0x30, 0xA5}, "0203"},
       {"0FFE", "LCALL 0", 0xFFE, {0x12, 0x00, 0x00}, "1001"},
+      // the last register; a number that starts with a letter
+      {"100", "MOV R7,A", 0x100, {0xFF}, "0101"},
+      {"100", "LJMP 0A000H", 0x100, {0x02, 0xA0, 0x00}, "0103"},
       // An expression: its value is the address, not its text reread.
       {"80H+80H", "NOP", 0x100, {0x00}, "0101"},
       {"1000-(2*8)", "INC A", 0xFF0, {0x04}, "0FF1"},
