@@ -58,6 +58,11 @@ TEST_F(AducLinkTest, MemoryFamiliesOnTheWire) {
   EXPECT_EQ(Frames(Wire("RBYTE 0E0")), "");
   EXPECT_EQ(Out(), "RDATA  00E0=42 ' B '\n");
   EXPECT_EQ(Frames(Wire("DBYTE 0")), "");
+  // The shadows BCH-BFH need no command either; their neighbours go to the chip.
+  EXPECT_EQ(Frames(Wire("RBYTE 0BC = 1")), "");
+  EXPECT_EQ(Frames(Wire("RBYTE 0BF = 2")), "");
+  EXPECT_EQ(Frames(Wire("RBYTE 0BB = 3")), "I03 FBB ");
+  EXPECT_EQ(Frames(Wire("RBYTE 0C0 = 4")), "I04 FC0 ");
   // Several SFRs: the whole dump, the shadows put in.
   EXPECT_EQ(Frames(Wire("RBYTE 0DF TO 0E1")), "V00 ");
   EXPECT_EQ(Out(), "RDATA  00DF=00,42,00 ' .B. '\n");
@@ -124,6 +129,18 @@ TEST_F(AducLinkTest, CodeWritesByPage) {
   Wire("CBYTE 3E TO 41 = 1, 2, 3, 4");
   EXPECT_EQ(Fake().Memory(kSpaceCode, 0x3E, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
   EXPECT_EQ(Fake().Memory(kSpaceCode, 0, 3), (std::vector<uint8_t>{0x74, 0x05, 0x04}));
+  // A page programmed again: a run of three erased bytes is programmed like
+  // data, a run of four is skipped and the address set anew after it.
+  std::vector<uint8_t> page(64, 0xFF);
+  const uint8_t head[] = {0x11, 0xFF, 0xFF, 0xFF, 0x22, 0xFF, 0xFF, 0xFF, 0xFF, 0x33};
+  std::copy(std::begin(head), std::end(head), page.begin());
+  Fake().Poke(kSpaceCode, 0x80, page);
+  const std::string frames = Frames(Wire("CBYTE 80 = 15"));
+  const std::string programmed = "I80 FC6 I00 FC7 A15 AFF AFF AFF A22 I89 FC6 I00 FC7 A33 ";
+  ASSERT_GE(frames.size(), programmed.size());
+  EXPECT_EQ(frames.substr(frames.size() - programmed.size()), programmed);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x80, 10),
+            (std::vector<uint8_t>{0x15, 0xFF, 0xFF, 0xFF, 0x22, 0xFF, 0xFF, 0xFF, 0xFF, 0x33}));
   EXPECT_TRUE(Errors().empty());
 }
 
