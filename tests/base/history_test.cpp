@@ -123,6 +123,15 @@ TEST_F(HistoryTest, LoadSkipsGapsAndBadIndex) {
   WriteFile("[HISTORY]\n5H0=x\n5H1=a\n");
   LoadHistory(c, 5);
   EXPECT_EQ(c.ItemIndex, -1);
+  // The last item is selected; the index just past it selects none.
+  WriteFile("[HISTORY]\n5H0=1\n5H1=a\n5H2=b\n");
+  LoadHistory(c, 5);
+  EXPECT_EQ(c.ItemIndex, 1);
+  EXPECT_EQ(c.Text, "b");
+  WriteFile("[HISTORY]\n5H0=2\n5H1=a\n5H2=b\n");
+  LoadHistory(c, 5);
+  EXPECT_EQ(c.ItemIndex, -1);
+  EXPECT_EQ(c.Text, "");
 }
 
 }  // namespace
