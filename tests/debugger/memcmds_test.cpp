@@ -207,6 +207,9 @@ TEST_F(CallStackTest, WalksTheReturnAddressesItRead) {
   // SP at the stack's base: nothing at all.
   Images().SfrImage[sfr::SP] = 7;
   EXPECT_EQ(Output("CALLSTACK"), "");
+  // One byte above it: no return address, the PC's line alone.
+  Images().SfrImage[sfr::SP] = 8;
+  EXPECT_EQ(Output("CALLSTACK"), "LEAF <LEAF+55> (0055)\n");
   // The stack base that the loader set.
   MemCmds().StackBase = 0x0A;
   Images().SfrImage[sfr::SP] = 0x0C;
