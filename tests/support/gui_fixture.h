@@ -64,8 +64,8 @@ inline void StopEngine() {
 // Runs Act on the modal dialog that the next call opens (found by its
 // object name once it is shown), so a test can drive an exec() loop. A failed
 // check must not leave the test waiting in exec(): the dialog that Act left
-// open after a failure is rejected, and a modal dialog that stands in the way
-// of the named one for kModalWaitMs is rejected as a failure of its own.
+// open after a failure is rejected, and so is another modal dialog still up
+// kModalWaitMs after the call while the named one has not come (a failure).
 constexpr qint64 kModalWaitMs = 5000;
 
 inline void CloseModal(QWidget* w) {
@@ -84,8 +84,9 @@ inline void WhenModal(const QString& name, std::function<void(QWidget*)> act) {
       if (w == nullptr || waited.elapsed() < kModalWaitMs) return;
       timer->stop();
       timer->deleteLater();
+      const QString failure = "dialog " + w->objectName() + " open instead of " + name;
       CloseModal(w);
-      QTest::qFail(qPrintable("dialog " + w->objectName() + " open instead of " + name), __FILE__, __LINE__);
+      QTest::qFail(qPrintable(failure), __FILE__, __LINE__);
       return;
     }
     timer->stop();
