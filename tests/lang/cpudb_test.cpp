@@ -139,6 +139,14 @@ TEST_F(CpuDbTest, Cpu51GivesFourPortsAndTheUsualNames) {
   EXPECT_FALSE(db.MainPortMenu[2].Checked);
   ASSERT_EQ(db.PortFormMenu.size(), 4u);
   EXPECT_TRUE(db.PortFormMenu[3].Checked);
+  // The 552's ports 4 and 5 are listed but not checked; port 3 is the last checked.
+  ASSERT_TRUE(SelectCpu("552"));
+  EXPECT_EQ(db.ProcessorPorts.to_ulong(), 0x3Fu);
+  ASSERT_EQ(db.PortFormMenu.size(), 6u);
+  EXPECT_TRUE(db.PortFormMenu[3].Checked);
+  EXPECT_FALSE(db.PortFormMenu[4].Checked);
+  EXPECT_FALSE(db.PortFormMenu[5].Checked);
+  EXPECT_EQ(db.MainPortMenu[5].Tag, 0xC4);
 }
 
 TEST_F(CpuDbTest, UnknownCpuGivesError130AndKeepsTheOldOne) {
