@@ -33,6 +33,8 @@ class Evaluate : public testing::LangTest {
     AddSymbol("FLAGS", kClassData | kClassPublic, 0x21);
     AddSymbol("TOPBITS", kClassData | kClassPublic, 0x2F);  // the last bit-addressable byte
     AddSymbol("BANK3", kClassData | kClassPublic, 0x1F);    // the byte below them
+    AddSymbol("BITS0", kClassData | kClassPublic, 0x20);    // the first bit-addressable byte
+    AddSymbol("SFR80", kClassData | kClassPublic, 0x80);    // the first SFR
     AddSymbol("TABLE", kClassXData | kClassPublic, 0x800);
     AddSymbol("", kClassLine, 0x100, 10);
     AddSymbol("", kClassLine, 0x103, 11);
