@@ -67,7 +67,8 @@ class SymbolsTest : public ::testing::Test {
   void LoadCpu51() {
     auto record = CompileCpuRecord("51",
                                    {"sfr P0 = 80H;", "sfr P1 = 90H;", "sfr TMOD = 89H;", "sfr TCON = 88H;",
-                                    "sbit TR0 = TCON^4;", "sfr ACC = 0E0H;", "sfr COUNT = 0F0H;"},
+                                    "sbit TR0 = TCON^4;", "sfr ACC = 0E0H;", "sfr COUNT = 0F0H;",
+                                    "sfr LASTSFR = 0F8H;"},
                                    "51.def");
     ASSERT_TRUE(record);
     SetCpuDatabase(*record, "test.qpf");
@@ -233,6 +234,8 @@ TEST_F(SymbolsTest, AddressTextsOfCodeDataAndBits) {
       {0x89, kClassData, false, "TMOD"},
       // a label up to 3 bytes away, then the number
       {0x0013, kClassCode, false, "LOOP+03"}, {0x0014, kClassCode, false, "14"},
+      // a distance from ten on carries the suffix H
+      {0x0019, kClassCode, true, "LOOP+09"}, {0x001A, kClassCode, true, "LOOP+0AH"},
       // the first bit of the SFRs, and the last of a register
       {0x80, kClassBit, false, "P0.0"}, {0x87, kClassBit, false, "P0.7"}, {0xE7, kClassBit, false, "ACC.7"},
   };
@@ -273,6 +276,7 @@ TEST_F(SymbolsTest, ProcessorNamesWinWhileSymbolsAreSwitchedOff) {
   EXPECT_EQ(AddressToText(0xE3, kClassBit, false), "ACC.3");
   EXPECT_EQ(AddressToText(0x80, kClassBit, false), "P0.0");  // the first SFR bit
   EXPECT_EQ(AddressToText(0x7F, kClassBit, false), "7F");    // the last bit below them
+  EXPECT_EQ(AddressToText(0xFF, kClassBit, false), "LASTSFR.7");  // the last bit of all
   EXPECT_EQ(AddressToText(0x8C, kClassBit, false), "TR0");
   EXPECT_EQ(AddressToText(0x30, kClassData, false), "30") << "no processor name: the number";
 }
