@@ -51,6 +51,10 @@ TEST_F(AducLinkTest, MemoryFamiliesOnTheWire) {
   EXPECT_EQ(Frames(Wire("RBYTE 30 = 5")), "I30 W05 ");
   EXPECT_EQ(Frames(Wire("RBYTE 30")), "R30 ");
   EXPECT_EQ(Out(), "IDATA  0030=05 ' . '\n");
+  EXPECT_EQ(Frames(Wire("RBYTE 7F")), "R7F ");  // the last internal byte; 80H is an SFR
+  EXPECT_EQ(Frames(Wire("RBYTE 80")), "V80 ");
+  EXPECT_EQ(Frames(Wire("RBYTE 7F = 2")), "I7F W02 ");
+  EXPECT_EQ(Frames(Wire("RBYTE 80 = 1")), "I01 F80 ");
   // An SFR: "I" value then "F" address; the shadowed ACC and R0 need no command at all.
   EXPECT_EQ(Frames(Wire("RBYTE 90 = 7")), "I07 F90 ");
   EXPECT_EQ(Fake().Memory(kSpaceDirect, 0x90, 1), std::vector<uint8_t>{7});
@@ -317,6 +321,8 @@ TEST_F(AducLinkTest, DownloadPacketAndSpeed) {
   EXPECT_TRUE(AducSendPacket(0x0E, 'C', {}));
   EXPECT_EQ(Fake().Received(), std::string("\x07\x0E\x01\x43\xBC", 5));
   EXPECT_FALSE(AducSendPacket(0x0F, 'C', {}));
+  EXPECT_FALSE(AducSendPacket(0x0E, 'W', std::vector<uint8_t>(251)));  // more data than a packet holds
+  EXPECT_EQ(Fake().Received(), std::string("\x07\x0E\x01\x43\xBC", 5));
   uint8_t high = 0, low = 0;
   Link().TargetChipId = "ADI 834";
   EXPECT_TRUE(AducBaudTimerValues(57600, high, low));
