@@ -107,6 +107,13 @@ TEST_F(TargetTest, WriteCodeByteTakesTheFirstByteOfTheText) {
   TargetWriteCodeByte(0x0100, "0ZZ");
   EXPECT_TRUE(Messages().ErrorFlag);
   EXPECT_EQ(T().CodeImage[0x0100], 0x12);
+  ResetState<MessageState>();
+  TargetWriteCodeByte(0x0100, "0FF");  // the largest byte
+  EXPECT_FALSE(Messages().ErrorFlag);
+  EXPECT_EQ(T().CodeImage[0x0100], 0xFF);
+  TargetWriteCodeByte(0x0100, "100");  // no byte
+  EXPECT_TRUE(Messages().ErrorFlag);
+  EXPECT_EQ(T().CodeImage[0x0100], 0xFF);
 }
 
 TEST_F(TargetTest, RegisterFrameFollowsTheBank) {
