@@ -56,6 +56,7 @@ TEST_F(LineRendering, StatementsAndComments) {
       {kNone, 16, 0x0100, 0x2F8175, "MOV     081H,#02FH", ";#47T"}, {kNone, 16, 0, 0x4174, nullptr, ";#65T"},
       {kNone, 16, 0, 0x0574, nullptr, ";"}, {kNone, 10, 0, 0x4174, "MOV     A,#065", ";#041H"},
       {kNone, 8, 0, 0x4174, nullptr, ";#041H #65T"},
+      {kNone, 8, 0, 0x0974, nullptr, ";#09"}, {kNone, 8, 0, 0x0A74, nullptr, ";#0AH #10T"},
       {kNone, 16, 0x0101, 0x0080, "SJMP    0103H", ""},  // a numeric target needs no comment in radix 16
       {kNone, 16, 0x0100, 0xA5, "DB      0A5H", ";"}, {kNone, 16, 0, 0x83, "MOVC    A,@A+PC", nullptr},
       {kNone, 16, 0, 0x73, "JMP     @A+DPTR", nullptr}, {kNone, 16, 0, 0x93, "MOVC    A,@A+DPTR", nullptr},

@@ -220,10 +220,16 @@ TEST_F(MonitorLinkTest, ReplyThatDoesNotAnswerTheQuestionIsAFramingError) {
     const char* Reply;
     bool Register;
     bool Taken;
+    int32_t Value = 0x123;
   } cases[] = {{"PC=0123\r\n-", true, true},
                {"SP=0123\r\n-", true, false},
                {"XBYT 0100=11 22 33 44\r\n-", false, true},
-               {"XBYT 0100=11 22 33\r\n-", false, false}};
+               {"XBYT 0100=11 22 33\r\n-", false, false},
+               // a word of up to five digits and up to FFFFH
+               {"PC=FFFF\r\n-", true, true, 0xFFFF},
+               {"PC=0FFFF\r\n-", true, true, 0xFFFF},
+               {"PC=10000\r\n-", true, false},
+               {"PC=00FFFF\r\n-", true, false}};
   CloseLink();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Reply);
@@ -236,7 +242,7 @@ TEST_F(MonitorLinkTest, ReplyThatDoesNotAnswerTheQuestionIsAFramingError) {
     EXPECT_EQ(c.Register ? MonitorQueryRegister(tok::kPC, value) : MonitorReadBlock(kSpaceXData, 0x100, bytes), c.Taken);
     EXPECT_EQ(Messages().LastErrorCode, c.Taken ? 0 : err::kFramingError);
     if (c.Taken && c.Register) {
-      EXPECT_EQ(value, 0x123);
+      EXPECT_EQ(value, c.Value);
     }
   }
 }

@@ -246,6 +246,7 @@ TEST_F(MessagesTest, MonitorErrorReplyGivesNumberAndTextEndingBeforePromptOrCr) 
       {"ERR 17", 0, 6, 0x17, "Target error: \"ERR\""},
       {"..ERR 17AB", 2, 10, 0x17, "Target error: \"ERR 1\""},
       {"ERR 0a X\rY\r\n-", 0, 14, 0x0A, "Target error: \"ERR 0a X\""},
+      {"ERR F0 X\r\n-", 0, 11, 0xF0, "Target error: \"ERR F0 X\""},
       // The number must stand within what was received.
       {"ERR 2A", 0, 5, 0, "Target error: \"mine\""},
       {"ERR 2", 0, 5, 0, "Target error: \"mine\""},
