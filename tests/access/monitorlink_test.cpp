@@ -46,6 +46,8 @@ constexpr WireCase kMonitorCases[] = {
     {"RBYTE 0A0", "RBYT 0A0\r", "RDATA  00A0=FF ' . '\n"},
     {"RBYTE 7F", "DBYT 7F\r", "IDATA  007F=00 ' . '\n"},
     {"RBYTE 80", "RBYT 80\r", "RDATA  0080=FF ' . '\n"},
+    {"RBYTE 7F = 5", "DBYT 7F=05\r", ""},
+    {"RBYTE 80 = 6", "RBYT 80=06\r", ""},
     // Writes: 8 values per command, XON after each but the last, bytes above 9FH with a leading 0.
     {"XBYTE 200 = 1, 2, 3, 4, 5, 6, 7, 8, 9, 0A0", "XBYT 00200=01,02,03,04,05,06,07,08\r\x11XBYT 00208=09,0A0\r", ""},
     {"XBYTE 210 = 1, 2, 3, 4, 5, 6, 7, 8", "XBYT 00210=01,02,03,04,05,06,07,08\r", ""},

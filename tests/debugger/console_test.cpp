@@ -27,6 +27,7 @@
 #include "machine/images.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
+#include "platform/serialport.h"
 #include "project/config.h"
 #include "tests/platform/scratch_dir.h"
 #include "tests/support/console_fixture.h"
@@ -192,6 +193,16 @@ TEST_F(ExecutorTest, EnableBreakpointsTakesUsed) {
   EXPECT_FALSE(table[1].Enabled);
 }
 
+// The register line shows DPTR in four digits up to FFFFH, in six (with the ADuC's page) beyond.
+TEST_F(ExecutorTest, TheDataPointerShowsItsPageOnlyAboveFFFFH) {
+  Target().CpuFamily = kFamilyAduc;
+  for (const auto& [value, text] : {std::pair{0x00FFFF, "DPTR=FFFF "}, {0x010000, "DPTR=010000 "}}) {
+    ASSERT_TRUE(TargetSetRegister(tok::kDPTR, value));
+    const std::string line = Output("R");
+    EXPECT_NE(line.find(text), std::string::npos) << line;
+  }
+}
+
 TEST_F(ExecutorTest, RbsOnTheAducKeepsTheRegisterShadow) {
   dorvik::Run().TargetKind = kTargetAduc;
   Command("RBS = 3");
@@ -257,6 +268,10 @@ TEST_F(LineAsmTest, StatementsBecomeBytesAtTheEvaluatedAddress) {
     EXPECT_FALSE(dorvik::Run().AsmLineMode);
     EXPECT_FALSE(dorvik::Run().TargetBusy);
   }
+  // The last code address takes a one-byte statement.
+  Images().CodeImage.fill(kUntouched);
+  ASSERT_TRUE(Assemble("0FFFF", "NOP")) << LineAsm().Result;
+  EXPECT_EQ(Images().CodeImage[0xFFFF], 0x00);
 }
 
 TEST_F(LineAsmTest, FailuresWriteNothingAndSayWhy) {
@@ -268,6 +283,7 @@ TEST_F(LineAsmTest, FailuresWriteNothingAndSayWhy) {
       {{"100", "MOV A,", 0x100, {}, "100"}, "Error #"},                            // operand missing
       {{"XYZZY+", "NOP", 0x100, {}, "XYZZY+"}, ""},                                // address does not evaluate
       {{"12345H", "NOP", 0x2345, {}, "12345H"}, ""},                               // address beyond code memory
+      {{"10000H", "NOP", 0x0000, {}, "10000H"}, ""},                               // the first address beyond it
   };
   for (const auto& [k, box] : cases) {
     SCOPED_TRACE(std::string(k.Address) + ": " + k.Statement);
@@ -386,6 +402,9 @@ TEST_F(CommSettingsTest, OkAppliesAll) {
     EXPECT_TRUE(TargetKindOfName(name, named)) << name;
     EXPECT_EQ(named, kind) << name;
   }
+  // COM and up to two digits name a serial device; a longer name is taken as it stands.
+  EXPECT_EQ(PortDevice("com10"), platform::ComDevicePath(10, Comm().ComDevices));
+  EXPECT_EQ(PortDevice("COM100"), "COM100");
   uint8_t named = 99;
   EXPECT_FALSE(TargetKindOfName("VOV52", named));
   EXPECT_EQ(named, 99);
