@@ -123,6 +123,17 @@ MUTANTS = [
     Mutant("vhw-read-strobe", "vhw/hardware.cpp",
            "if (p3 & kReadStrobe) SendHardwareAccess(kSpaceSfr, kP3Address, low);", "",
            "an external read does not pull RD low first"),
+    # edge values and forms: another call than LCALL, an SFR at x8H, the last bank, a key set to No
+    Mutant("trace-acall-length", "debugger/runcontrol.cpp", "if ((op & 0x1F) == 0x11) return 2;",
+           "if ((op & 0x1F) == 0x11) return 3;", "TRACE and PSTEP over an ACALL stop one byte late"),
+    Mutant("asm-sfr-bit-x8", "assembler/asmexpr.cpp", "    if (b % 8 != 0) {", "    if (b % 16 != 0) {",
+           "bits of the SFRs at x8H (TCON, SCON, IE, IP, ...) are refused"),
+    Mutant("asm-using-3", "assembler/statements.cpp", "if (v < 0 || v > 3) {", "if (v < 0 || v > 2) {",
+           "USING 3 is refused"),
+    Mutant("console-auto-load-no", "console/startup.cpp",
+           "if (program.empty() && loader.LoadAutomaticallyOnStart) program = loader.LastLoadPath;",
+           "if (program.empty()) program = loader.LastLoadPath;",
+           "LoadAutomaticallyOnStart=No still loads LastLoadPath"),
 ]
 
 

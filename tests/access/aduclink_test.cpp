@@ -51,6 +51,10 @@ TEST_F(AducLinkTest, MemoryFamiliesOnTheWire) {
   EXPECT_EQ(Frames(Wire("RBYTE 30 = 5")), "I30 W05 ");
   EXPECT_EQ(Frames(Wire("RBYTE 30")), "R30 ");
   EXPECT_EQ(Out(), "IDATA  0030=05 ' . '\n");
+  EXPECT_EQ(Frames(Wire("RBYTE 7F")), "R7F ");  // the last internal byte; 80H is an SFR
+  EXPECT_EQ(Frames(Wire("RBYTE 80")), "V80 ");
+  EXPECT_EQ(Frames(Wire("RBYTE 7F = 2")), "I7F W02 ");
+  EXPECT_EQ(Frames(Wire("RBYTE 80 = 1")), "I01 F80 ");
   // An SFR: "I" value then "F" address; the shadowed ACC and R0 need no command at all.
   EXPECT_EQ(Frames(Wire("RBYTE 90 = 7")), "I07 F90 ");
   EXPECT_EQ(Fake().Memory(kSpaceDirect, 0x90, 1), std::vector<uint8_t>{7});
@@ -58,6 +62,11 @@ TEST_F(AducLinkTest, MemoryFamiliesOnTheWire) {
   EXPECT_EQ(Frames(Wire("RBYTE 0E0")), "");
   EXPECT_EQ(Out(), "RDATA  00E0=42 ' B '\n");
   EXPECT_EQ(Frames(Wire("DBYTE 0")), "");
+  // The shadows BCH-BFH need no command either; their neighbours go to the chip.
+  EXPECT_EQ(Frames(Wire("RBYTE 0BC = 1")), "");
+  EXPECT_EQ(Frames(Wire("RBYTE 0BF = 2")), "");
+  EXPECT_EQ(Frames(Wire("RBYTE 0BB = 3")), "I03 FBB ");
+  EXPECT_EQ(Frames(Wire("RBYTE 0C0 = 4")), "I04 FC0 ");
   // Several SFRs: the whole dump, the shadows put in.
   EXPECT_EQ(Frames(Wire("RBYTE 0DF TO 0E1")), "V00 ");
   EXPECT_EQ(Out(), "RDATA  00DF=00,42,00 ' .B. '\n");
@@ -124,6 +133,18 @@ TEST_F(AducLinkTest, CodeWritesByPage) {
   Wire("CBYTE 3E TO 41 = 1, 2, 3, 4");
   EXPECT_EQ(Fake().Memory(kSpaceCode, 0x3E, 4), (std::vector<uint8_t>{1, 2, 3, 4}));
   EXPECT_EQ(Fake().Memory(kSpaceCode, 0, 3), (std::vector<uint8_t>{0x74, 0x05, 0x04}));
+  // A page programmed again: a run of three erased bytes is programmed like
+  // data, a run of four is skipped and the address set anew after it.
+  std::vector<uint8_t> page(64, 0xFF);
+  const uint8_t head[] = {0x11, 0xFF, 0xFF, 0xFF, 0x22, 0xFF, 0xFF, 0xFF, 0xFF, 0x33};
+  std::copy(std::begin(head), std::end(head), page.begin());
+  Fake().Poke(kSpaceCode, 0x80, page);
+  const std::string frames = Frames(Wire("CBYTE 80 = 15"));
+  const std::string programmed = "I80 FC6 I00 FC7 A15 AFF AFF AFF A22 I89 FC6 I00 FC7 A33 ";
+  ASSERT_GE(frames.size(), programmed.size());
+  EXPECT_EQ(frames.substr(frames.size() - programmed.size()), programmed);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x80, 10),
+            (std::vector<uint8_t>{0x15, 0xFF, 0xFF, 0xFF, 0x22, 0xFF, 0xFF, 0xFF, 0xFF, 0x33}));
   EXPECT_TRUE(Errors().empty());
 }
 
@@ -300,11 +321,32 @@ TEST_F(AducLinkTest, DownloadPacketAndSpeed) {
   EXPECT_TRUE(AducSendPacket(0x0E, 'C', {}));
   EXPECT_EQ(Fake().Received(), std::string("\x07\x0E\x01\x43\xBC", 5));
   EXPECT_FALSE(AducSendPacket(0x0F, 'C', {}));
+  EXPECT_FALSE(AducSendPacket(0x0E, 'W', std::vector<uint8_t>(251)));  // more data than a packet holds
+  EXPECT_EQ(Fake().Received(), std::string("\x07\x0E\x01\x43\xBC", 5));
   uint8_t high = 0, low = 0;
   Link().TargetChipId = "ADI 834";
   EXPECT_TRUE(AducBaudTimerValues(57600, high, low));
   EXPECT_EQ(high, 0x82);
   EXPECT_EQ(low, 0x2D);
+  // Every speed row for the 834 and for each other chip the table knows.
+  struct SpeedRow {
+    const char* Chip;
+    int32_t Baud;
+    uint8_t High, Low;
+  };
+  const SpeedRow rows[] = {
+      {"ADI 834", 9600, 0x85, 0x12},   {"ADI 834", 38400, 0x83, 0x12},  {"ADI 834", 115200, 0x81, 0x2D},
+      {"ADI 841", 9600, 0x85, 0x2D},   {"ADI 842", 38400, 0x83, 0x2D},  {"ADI 843", 57600, 0x83, 0x09},
+      {"ADI 832", 115200, 0x82, 0x09},
+  };
+  for (const SpeedRow& r : rows) {
+    Link().TargetChipId = r.Chip;
+    high = low = 0;
+    EXPECT_TRUE(AducBaudTimerValues(r.Baud, high, low)) << r.Chip << " " << r.Baud;
+    EXPECT_EQ(std::pair(int(high), int(low)), std::pair(int(r.High), int(r.Low))) << r.Chip << " " << r.Baud;
+  }
+  Link().TargetChipId = "ADI 831";  // a chip the table does not know
+  EXPECT_FALSE(AducBaudTimerValues(9600, high, low));
   Link().TargetChipId = "ADI 841";
   EXPECT_FALSE(AducBaudTimerValues(19200, high, low));
   EXPECT_TRUE(AducSetDownloadSpeed(115200));

@@ -109,6 +109,24 @@ TEST_F(BackendTest, BitsPairsAndTimer2AreTheLayersForEveryKind) {
       {"bit 0AH is clear", [] { return TargetReadByte(kSpaceBit, 0x0A); }, 0, {{"ReadBlock", {kSpaceIData, 0x21, 1}}}},
       {"bit E3H is bit 3 of SFR E0H", [] { return TargetReadByte(kSpaceBit, 0xE3); }, 0,
        {{"ReadBlock", {kSpaceDirect, 0xE0, 1}}}},
+      {"direct 7FH is internal RAM", [] { return TargetReadByte(kSpaceDirect, 0x7F); }, 0,
+       {{"ReadBlock", {kSpaceIData, 0x7F, 1}}}},
+      {"direct 80H is an SFR", [] { return TargetReadByte(kSpaceDirect, 0x80); }, 0,
+       {{"ReadBlock", {kSpaceDirect, 0x80, 1}}}},
+      {"a direct write to 7FH goes to internal RAM", [] { TargetWriteValue(kSpaceDirect, 0x7F, 5, 1); return 0; }, 0,
+       {{"WriteByte", {kSpaceIData, 0x7F, 5}}}},
+      {"a direct write to 80H goes to the SFR", [] { TargetWriteValue(kSpaceDirect, 0x80, 6, 1); return 0; }, 0,
+       {{"WriteByte", {kSpaceDirect, 0x80, 6}}}},
+      {"bit 00H is bit 0 of byte 20H", [] { return TargetReadByte(kSpaceBit, 0x00); }, 0,
+       {{"ReadBlock", {kSpaceIData, 0x20, 1}}}},
+      {"bit 7FH is bit 7 of byte 2FH", [] { return TargetReadByte(kSpaceBit, 0x7F); }, 0,
+       {{"ReadBlock", {kSpaceIData, 0x2F, 1}}}},
+      {"bit 80H is bit 0 of SFR 80H", [] { return TargetReadByte(kSpaceBit, 0x80); }, 0,
+       {{"ReadBlock", {kSpaceDirect, 0x80, 1}}}},
+      {"bit 8CH is bit 4 of SFR 88H", [] { return TargetReadByte(kSpaceBit, 0x8C); }, 0,
+       {{"ReadBlock", {kSpaceDirect, 0x88, 1}}}},
+      {"bit FFH is bit 7 of SFR F8H", [] { return TargetReadByte(kSpaceBit, 0xFF); }, 0,
+       {{"ReadBlock", {kSpaceDirect, 0xF8, 1}}}},
       {"AB is read as two bytes", [] { return TargetRegisterValue(tok::kAB); }, 0x1234,
        {{"ReadBlock", {kSpaceDirect, 0xE0, 1}}, {"ReadBlock", {kSpaceDirect, 0xF0, 1}}}},
       {"TM0 through the shared pair read", [] { return TargetRegisterValue(tok::kTM0); }, 0x5678,
@@ -133,6 +151,14 @@ TEST_F(BackendTest, BitsPairsAndTimer2AreTheLayersForEveryKind) {
     EXPECT_EQ(fake.Seen, r.WantCalls) << r.Name;
     EXPECT_EQ(Messages().LastErrorCode, r.WantError) << r.Name;
   }
+  // The first and the last processor of those without timer 2, and one with it.
+  for (const char* cpu : {"51", "44", "51GA", "52"}) {
+    CpuDb().CpuName = cpu;
+    ResetState<MessageState>();
+    TargetRegisterValue(tok::kTM2);
+    EXPECT_EQ(Messages().LastErrorCode, std::string_view(cpu) == "52" ? 0 : err::kSymbolNotKnownForCurrent) << cpu;
+  }
+  CpuDb().CpuName = "51";
   // A target that does not write values is not even read for a bit write.
   fake.Caps.WritesValues = false;
   fake.Seen.clear();

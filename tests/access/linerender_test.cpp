@@ -56,6 +56,7 @@ TEST_F(LineRendering, StatementsAndComments) {
       {kNone, 16, 0x0100, 0x2F8175, "MOV     081H,#02FH", ";#47T"}, {kNone, 16, 0, 0x4174, nullptr, ";#65T"},
       {kNone, 16, 0, 0x0574, nullptr, ";"}, {kNone, 10, 0, 0x4174, "MOV     A,#065", ";#041H"},
       {kNone, 8, 0, 0x4174, nullptr, ";#041H #65T"},
+      {kNone, 8, 0, 0x0974, nullptr, ";#09"}, {kNone, 8, 0, 0x0A74, nullptr, ";#0AH #10T"},
       {kNone, 16, 0x0101, 0x0080, "SJMP    0103H", ""},  // a numeric target needs no comment in radix 16
       {kNone, 16, 0x0100, 0xA5, "DB      0A5H", ";"}, {kNone, 16, 0, 0x83, "MOVC    A,@A+PC", nullptr},
       {kNone, 16, 0, 0x73, "JMP     @A+DPTR", nullptr}, {kNone, 16, 0, 0x93, "MOVC    A,@A+DPTR", nullptr},
@@ -67,10 +68,17 @@ TEST_F(LineRendering, StatementsAndComments) {
       {kLoaded, 16, 0x0104, 0x30E5, "MOV     A,COUNT", nullptr},
       {kLoaded, 16, 0x0104, 0x32E5, "MOV     A,COUNT+02", nullptr},
       {kLoaded, 16, 0x0104, 0x70E5, "MOV     A,070H", nullptr},  // more than 30H away
+      {kLoaded, 16, 0x0104, 0x60E5, "MOV     A,COUNT+030H", nullptr},  // 30H away: still by the name
+      {kLoaded, 16, 0x0104, 0x61E5, "MOV     A,061H", nullptr},
+      // the suffix H and the comment's other radix from ten on
+      {kNone, 16, 0, 0x0974, "MOV     A,#09", ";"}, {kNone, 16, 0, 0x0A74, "MOV     A,#0AH", ";#10T"},
+      {kNone, 10, 0, 0x0974, "MOV     A,#09", ";"}, {kNone, 10, 0, 0x0A74, "MOV     A,#010", ";#0AH"},
       {kSwitchedOff, 16, 0x0101, 0x0080, "SJMP    103", nullptr},
       // the line assembler wants numbers it can parse back, also where symbols exist
       {kNoSymbolicOperands, 16, 0x0101, 0x0080, "SJMP    0103H", ""},
       {kNoSymbolicOperands, 16, 0x0104, 0x30E5, "MOV     A,030H", nullptr},
+      {kNoSymbolicOperands, 16, 0, 0x0974, "MOV     A,#09", ""},
+      {kNoSymbolicOperands, 16, 0, 0x0A74, "MOV     A,#0AH", ""},
   };
   for (const RenderCase& c : cases) {
     SCOPED_TRACE(c.bytes);
@@ -120,13 +128,16 @@ TEST_F(LineRendering, SymbolicTargetsLabelsAndSourceLineColumns) {
 
 // Predefined names of the selected processor: registers by name, bits by name or as byte.bit.
 TEST_F(LineRendering, ProcessorNames) {
-  SelectSmallCpu({"sfr SP = 0x81;", "sfr IE = 0xA8;", "sfr ACC = 0xE0;", "sbit EA = IE^7;"});
+  SelectSmallCpu({"sfr P0 = 0x80;", "sfr SP = 0x81;", "sfr IE = 0xA8;", "sfr ACC = 0xE0;", "sbit EA = IE^7;"});
   const tDisasLine& mov = Decode(0x0100, 0x2F8175);
   EXPECT_EQ(mov.SourceLine.substr(16), "MOV     SP,#02FH");
   EXPECT_TRUE(mov.Operand1ShownAsSymbol);
   EXPECT_EQ(Decode(0, 0xAFD2).SourceLine.substr(16), "SETB    EA");
   EXPECT_EQ(Decode(0, 0xE7B0).SourceLine.substr(16), "ANL     C,/ACC.7");
   EXPECT_EQ(Decode(0, 0xE0C0).SourceLine.substr(16), "PUSH    ACC");
+  // The first SFR bit by its byte's name; the last bit below them has no name.
+  EXPECT_EQ(Decode(0, 0x80D2).SourceLine.substr(16), "SETB    P0.0");
+  EXPECT_EQ(Decode(0, 0x7FD2).SourceLine.substr(16), "SETB    07FH");
   // The names parse back to the same addresses.
   const ParsedInstruction& p = ParseStatement("ANL C,/ACC.7");
   ASSERT_EQ(LastError(), 0);

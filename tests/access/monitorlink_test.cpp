@@ -44,14 +44,24 @@ constexpr WireCase kMonitorCases[] = {
      "XDATA  0100=11,22,33,44,A0,00,00,00,00,00,00,00,00,00,00,00 ' .\"3D ........... '\n"
      "XDATA  0110=00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00 ' ................ '\n"
      "XDATA  0120=00,00,00,00,00,00,00,00 ' ........ '\n"},
+    // A word above 9FH gets a leading 0 as well.
+    {"XBYTE 9F", "XBYT 009F\r", "XDATA  009F=00 ' . '\n"},
+    {"XBYTE 0A0", "XBYT 000A0\r", "XDATA  00A0=00 ' . '\n"},
     // Direct data below 80H is read as indirect data; SFRs as direct data, addresses as bytes.
     {"RBYTE 30", "DBYT 30\r", "IDATA  0030=00 ' . '\n"},
     {"RBYTE 0A0", "RBYT 0A0\r", "RDATA  00A0=FF ' . '\n"},
+    {"RBYTE 7F", "DBYT 7F\r", "IDATA  007F=00 ' . '\n"},
+    {"RBYTE 80", "RBYT 80\r", "RDATA  0080=FF ' . '\n"},
+    {"RBYTE 7F = 5", "DBYT 7F=05\r", ""},
+    {"RBYTE 80 = 6", "RBYT 80=06\r", ""},
     // Writes: 8 values per command, XON after each but the last, bytes above 9FH with a leading 0.
     {"XBYTE 200 = 1, 2, 3, 4, 5, 6, 7, 8, 9, 0A0", "XBYT 00200=01,02,03,04,05,06,07,08\r\x11XBYT 00208=09,0A0\r", ""},
+    {"XBYTE 210 = 1, 2, 3, 4, 5, 6, 7, 8", "XBYT 00210=01,02,03,04,05,06,07,08\r", ""},
+    {"XBYTE 220 = 9F, 0A0", "XBYT 00220=9F,0A0\r", ""},
     // A fill: ranged commands of at most 256 bytes.
     {"XBYTE 300 TO 4FF = 55", "XBYT 00300 TO 003FF=55\rXBYT 00400 TO 004FF=55\r", ""},
     {"XBYTE 500 TO 5FF = 0AA", "XBYT 00500 TO 005FF=0AA\r", ""},
+    {"XBYTE 700 TO 800 = 1", "XBYT 00700 TO 007FF=01\rXBYT 00800=01\r", ""},
     // A copy is the monitor's own.
     {"XBYTE 600 TO 603 = XBYTE 100 TO 103", "XBYT 00600=XBYT 00100 TO 00103\r\x11", ""},
     {"DBYTE 20 = 1", "DBYT 20=01\r", ""},
@@ -218,10 +228,16 @@ TEST_F(MonitorLinkTest, ReplyThatDoesNotAnswerTheQuestionIsAFramingError) {
     const char* Reply;
     bool Register;
     bool Taken;
+    int32_t Value = 0x123;
   } cases[] = {{"PC=0123\r\n-", true, true},
                {"SP=0123\r\n-", true, false},
                {"XBYT 0100=11 22 33 44\r\n-", false, true},
-               {"XBYT 0100=11 22 33\r\n-", false, false}};
+               {"XBYT 0100=11 22 33\r\n-", false, false},
+               // a word of up to five digits and up to FFFFH
+               {"PC=FFFF\r\n-", true, true, 0xFFFF},
+               {"PC=0FFFF\r\n-", true, true, 0xFFFF},
+               {"PC=10000\r\n-", true, false},
+               {"PC=00FFFF\r\n-", true, false}};
   CloseLink();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Reply);
@@ -234,7 +250,7 @@ TEST_F(MonitorLinkTest, ReplyThatDoesNotAnswerTheQuestionIsAFramingError) {
     EXPECT_EQ(c.Register ? MonitorQueryRegister(tok::kPC, value) : MonitorReadBlock(kSpaceXData, 0x100, bytes), c.Taken);
     EXPECT_EQ(Messages().LastErrorCode, c.Taken ? 0 : err::kFramingError);
     if (c.Taken && c.Register) {
-      EXPECT_EQ(value, 0x123);
+      EXPECT_EQ(value, c.Value);
     }
   }
 }

@@ -107,6 +107,13 @@ TEST_F(TargetTest, WriteCodeByteTakesTheFirstByteOfTheText) {
   TargetWriteCodeByte(0x0100, "0ZZ");
   EXPECT_TRUE(Messages().ErrorFlag);
   EXPECT_EQ(T().CodeImage[0x0100], 0x12);
+  ResetState<MessageState>();
+  TargetWriteCodeByte(0x0100, "0FF");  // the largest byte
+  EXPECT_FALSE(Messages().ErrorFlag);
+  EXPECT_EQ(T().CodeImage[0x0100], 0xFF);
+  TargetWriteCodeByte(0x0100, "100");  // no byte
+  EXPECT_TRUE(Messages().ErrorFlag);
+  EXPECT_EQ(T().CodeImage[0x0100], 0xFF);
 }
 
 TEST_F(TargetTest, RegisterFrameFollowsTheBank) {
@@ -136,6 +143,13 @@ TEST_F(TargetTest, RegisterTokensReadAndWriteTheImages) {
   EXPECT_EQ(CurrentTargetAccess().ReadByte(kSpaceIData, 0x0B), 0x5A);
   EXPECT_EQ(Scanner().ExprValue, 0x5A);
   EXPECT_EQ(Scanner().ScanToken, tok::kNumberValue);
+  // The last bank: R0 at 18H, R7 at 1FH.
+  Sfr(0xD0) = 0x18;
+  EXPECT_TRUE(TargetSetRegister(tok::kR7, 0x77));
+  EXPECT_TRUE(TargetSetRegister(tok::kR0, 0x70));
+  EXPECT_EQ(std::tuple(int(Iram(0x1F)), int(Iram(0x18))), std::tuple(0x77, 0x70));
+  EXPECT_EQ(TargetRegisterValue(tok::kR7), 0x77);
+  Sfr(0xD0) = 0x08;
 
   const std::pair<uint8_t, int32_t> pairs[] = {
       {tok::kTM0, 0x1234}, {tok::kAB, 0xA1B2}, {tok::kDPTR, 0x8765}, {tok::kBR1, 0x0400}};

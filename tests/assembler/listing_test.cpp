@@ -59,6 +59,30 @@ TEST_F(ListingTest, WithoutPagingOnlyTheFirstHeaderIsPrinted) {
   EXPECT_EQ(headers, 1);
 }
 
+// An error message of the page width plus two characters stays on one line;
+// one character more and it continues on a line of its own.
+TEST_F(ListingTest, ErrorMessagesContinueOnlyBeyondThePageWidthPlusTwo) {
+  c.scan.Reporting = true;
+  c.LinesRead = 12;
+  const auto report = [this](size_t width) {
+    c.PageWidth = static_cast<uint8_t>(width);
+    c.line.LastAsmError = 0;
+    out->str("");
+    ReportAsmError(c, asm_err::kValueTruncatedToByte);
+    std::vector<std::string> lines;
+    for (const std::string& l : Written())
+      if (!l.empty()) lines.push_back(l);
+    return lines;
+  };
+  const std::vector<std::string> whole = report(255);
+  ASSERT_EQ(whole.size(), 1u);
+  const std::string& text = whole[0];
+  EXPECT_EQ(text.rfind("*** ERROR #115, Line #12, ", 0), 0u) << text;
+  EXPECT_EQ(report(text.size() - 2), whole);
+  EXPECT_EQ(report(text.size() - 3),
+            (std::vector<std::string>{text.substr(0, text.size() - 3), text.substr(text.size() - 3)}));
+}
+
 TEST_F(ListingTest, NolistHidesLinesButNotFaultyOnes) {
   Control(c, ControlId::List).On = false;
   Statement(line::kEmpty, "hidden");

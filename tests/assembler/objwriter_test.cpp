@@ -86,6 +86,18 @@ TEST_F(ObjWriterTest, LongContentContinuesWhereThePreviousRecordEnded) {
   EXPECT_EQ(fixups, 12u);
 }
 
+// Byte by byte: a record takes bytes until it holds 1784 (three of them its
+// segment and offset); the next byte starts the following record.
+TEST_F(ObjWriterTest, ContentRecordIsCutAtItsSize) {
+  WriteObjectPrologue(c);
+  for (uint32_t i = 0; i < kObjContentCut - 3 + 1; ++i) Emit(0x2000 + i, {static_cast<uint8_t>(i)});
+  CloseObjectFile(c);
+  std::vector<size_t> sizes;
+  for (const Record& rec : Written())
+    if (rec.Type == kObjContent) sizes.push_back(rec.Content.size());
+  EXPECT_EQ(sizes, (std::vector<size_t>{kObjContentCut, 4}));
+}
+
 TEST_F(ObjWriterTest, ManyFixupsCutTheContentRecordBeforeTheirBufferOverflows) {
   WriteObjectPrologue(c);
   for (uint32_t i = 0; i < 400; ++i) {

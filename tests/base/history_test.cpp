@@ -88,6 +88,15 @@ TEST_F(HistoryTest, SaveThenLoadRoundTrips) {
   EXPECT_EQ(d.ItemIndex, 1);
   EXPECT_EQ(d.Text, "NOP");
   EXPECT_FALSE(platform::FileExists(dir_ + "/dorvik51.TMP"));
+  // A full history: its twentieth item, selected, goes and comes back.
+  HistoryCombo full;
+  for (int i = 1; i <= 20; ++i) full.Items.push_back("item" + std::to_string(i));
+  SelectItem(full, 19);
+  ASSERT_TRUE(SaveHistory(full, 19));
+  LoadHistory(d, 19);
+  EXPECT_EQ(d.Items, full.Items);
+  EXPECT_EQ(d.ItemIndex, 19);
+  EXPECT_EQ(d.Text, "item20");
 }
 
 TEST_F(HistoryTest, SaveKeepsOtherTagsLinesAndDropsOwnStaleOnes) {
@@ -114,6 +123,15 @@ TEST_F(HistoryTest, LoadSkipsGapsAndBadIndex) {
   WriteFile("[HISTORY]\n5H0=x\n5H1=a\n");
   LoadHistory(c, 5);
   EXPECT_EQ(c.ItemIndex, -1);
+  // The last item is selected; the index just past it selects none.
+  WriteFile("[HISTORY]\n5H0=1\n5H1=a\n5H2=b\n");
+  LoadHistory(c, 5);
+  EXPECT_EQ(c.ItemIndex, 1);
+  EXPECT_EQ(c.Text, "b");
+  WriteFile("[HISTORY]\n5H0=2\n5H1=a\n5H2=b\n");
+  LoadHistory(c, 5);
+  EXPECT_EQ(c.ItemIndex, -1);
+  EXPECT_EQ(c.Text, "");
 }
 
 }  // namespace

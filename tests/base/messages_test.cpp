@@ -133,6 +133,27 @@ TEST_F(MessagesTest, WarningAsksWithItsButtonsAndReturnsTheAnswer) {
     EXPECT_EQ(boxes_.Shown().back().Text, "");
     EXPECT_EQ(boxes_.Shown().back().Buttons, BoxButtons::Ok);
   }
+  // The first and the last row of the table.
+  ReportWarning(0);
+  EXPECT_EQ(boxes_.Shown().back().Text, "Symbol table full");
+  EXPECT_EQ(boxes_.Shown().back().Buttons, BoxButtons::Ok);
+  ReportWarning(66);
+  EXPECT_EQ(boxes_.Shown().back().Text.rfind("No project defined. If you terminate", 0), 0u);
+  EXPECT_EQ(boxes_.Shown().back().Buttons, BoxButtons::YesNo);
+  // Every button kind a box can ask with; an unknown kind asks OK or Cancel.
+  const std::pair<int32_t, BoxButtons> kinds[] = {
+      {kKindOk, BoxButtons::Ok},
+      {kKindYesNo, BoxButtons::YesNo},
+      {kKindYesNoCancel, BoxButtons::YesNoCancel},
+      {kKindYesNoCancelHelp, BoxButtons::YesNoCancelHelp},
+      {0, BoxButtons::OkCancel},
+      {5, BoxButtons::OkCancel},
+  };
+  for (const auto& [kind, buttons] : kinds) {
+    ShowMsg("Question", 1, "Go on?", kind, "", "");
+    EXPECT_EQ(boxes_.Shown().back().Buttons, buttons) << kind;
+    EXPECT_EQ(boxes_.Shown().back().Icon, BoxIcon::Question);
+  }
 }
 
 class ShowingProbe : public platform::MessageReporter {
@@ -236,6 +257,7 @@ TEST_F(MessagesTest, MonitorErrorReplyGivesNumberAndTextEndingBeforePromptOrCr) 
       {"ERR 17", 0, 6, 0x17, "Target error: \"ERR\""},
       {"..ERR 17AB", 2, 10, 0x17, "Target error: \"ERR 1\""},
       {"ERR 0a X\rY\r\n-", 0, 14, 0x0A, "Target error: \"ERR 0a X\""},
+      {"ERR F0 X\r\n-", 0, 11, 0xF0, "Target error: \"ERR F0 X\""},
       // The number must stand within what was received.
       {"ERR 2A", 0, 5, 0, "Target error: \"mine\""},
       {"ERR 2", 0, 5, 0, "Target error: \"mine\""},

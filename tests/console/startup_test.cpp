@@ -184,10 +184,26 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   EXPECT_EQ(status, 0);
   EXPECT_EQ(output, tu::ReadFile(golden / "sum.out"));
 
+  // A stop at the source's first line shows that line too.
+  const fs::path first = dir / "first";
+  fs::create_directory(first);
+  tu::WriteFile(first / "first.a51", "LOOP:   INC     A\n        SJMP    LOOP\n        END\n");
+  tu::AssembleAt(first / "first.a51", "OBJECT DEBUG PRINT");
+  tu::WriteFile(first / "p.qpc", "Target=VOV51\r\n[LOADER]\r\nLines=Yes\r\n");
+  tu::WriteFile(first / "s.in", "STEP\n\n");
+  const std::string stepped = RunIn(first, "dorvik51' --project p.qpc first.obj", first / "s.in").first;
+  EXPECT_NE(stepped.find("0000H INC     A----->0001H SJMP    LOOP\nfirst.a51:2: SJMP    LOOP\n"), std::string::npos)
+      << stepped;
+  EXPECT_NE(stepped.find("0001H SJMP    LOOP----->0000H INC     A\nfirst.a51:1: LOOP:   INC     A"), std::string::npos)
+      << stepped;
+
   // The project's automatic load of its last program.
   tu::WriteFile(dir / "auto.qpc", "[LOADER]\r\nLoadAutomaticallyOnStart=Yes\r\nLastLoadPath=sum.obj\r\n");
   EXPECT_EQ(RunIn(dir, "dorvik51' --project auto.qpc", "/dev/null").first,
             "Information: Load succesful, last address used 004D\nhlt>\n");
+  // Set to No, the last program stays where it is.
+  tu::WriteFile(dir / "manual.qpc", "[LOADER]\r\nLoadAutomaticallyOnStart=No\r\nLastLoadPath=sum.obj\r\n");
+  EXPECT_EQ(RunIn(dir, "dorvik51' --project manual.qpc", "/dev/null").first, "hlt>\n");
 
   // The stack question of a program without MOV SP takes its shown value
   // without reading a line: the script's first line stays a command.

@@ -92,6 +92,11 @@ TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   // The last breakpoint moved: no mark of the earlier ones stays.
   EXPECT_EQ(LineMarkColor(page, 10), -1);
   EXPECT_EQ(LineMarkColor(page, 3), -1);
+  // All marks drawn again: the last entry of the table is among them.
+  SetBreakpointAt(Breakpoints().BreakTable[7], 0x0010, false);
+  Views().LineMarks[page].clear();
+  MarkAllBreakpoints();
+  EXPECT_EQ(LineMarkColor(page, 3), kBreakLineColor);
   // A closed page keeps its marks by file and line: they come back when it opens again.
   tBreak& bp = Breakpoints().BreakTable[2];
   SetBreakpointAt(bp, 0x0010, false);
@@ -224,6 +229,18 @@ TEST_F(BreakpointsTest, StatusFieldsFollowTheRegisters) {
   EXPECT_EQ(RegisterText("DPTR"), "1234");
   EXPECT_EQ(RegisterText("PC"), "0ABC");
   EXPECT_EQ(dorvik::Run().CurrentPC, 0x0ABCu);
+  // R7 of bank 3 is the last register byte; each flag field shows its own PSW bit.
+  Images().IDataImage[0x1F] = 0x77;
+  RefreshDebugViews();
+  EXPECT_EQ(RegisterText("R7"), "77");
+  const std::pair<uint8_t, const char*> flags[] = {{0x80, "CY"}, {0x40, "AC"}, {0x20, "F0"}, {0x04, "OV"}, {0x01, "P"}};
+  for (const auto& [bit, name] : flags) {
+    Images().SfrImage[sfr::PSW] = bit;
+    RefreshDebugViews();
+    for (const auto& [other, field] : flags) EXPECT_EQ(RegisterText(field), other == bit ? "1" : "0") << name;
+    EXPECT_EQ(RegisterText("PSW"), FormatHex2(bit));
+    EXPECT_EQ(RegisterText("RBS"), "0");
+  }
   SetRegisterText("NOSUCH", "1");
   EXPECT_EQ(Views().StatusFields.count("stNOSUCH"), 0u);
 }
@@ -244,6 +261,8 @@ struct Code {
 const std::vector<Code> kCounting = {{0x0000, {0x74, 0x01, 0x04, 0x04, 0x80, 0xFE}}};
 // 0000 LCALL 0010H / 0003 NOP / 0004 SJMP $ ; 0010 INC A / 0011 RET
 const std::vector<Code> kCalling = {{0x0000, {0x12, 0x00, 0x10, 0x00, 0x80, 0xFE}}, {0x0010, {0x04, 0x22}}};
+// 0000 ACALL 0010H / 0002 NOP / 0003 NOP / 0004 SJMP $ ; 0010 INC A / 0011 RET
+const std::vector<Code> kAcalling = {{0x0000, {0x11, 0x10, 0x00, 0x00, 0x80, 0xFE}}, {0x0010, {0x04, 0x22}}};
 
 class RunControlTest : public ConsoleTest {
  protected:
@@ -297,15 +316,18 @@ struct StepCase {
   const char* Line;
   const char* Output;
   int32_t Pc;
+  const std::vector<Code>* Program = &kCalling;
+  uint16_t NextLine = 3;  // the address of line 11 (line 12 follows one byte later)
 };
 
 class LineStepTest : public RunControlTest {
  protected:
-  // MAIN (0000-001F): line 10 at 0000 (the call), line 11 at 0003; SUB (0010-001F) without lines.
-  void LoadSymbols() {
+  // MAIN (0000-001F): line 10 at 0000 (the call), line 11 at Next, 12 after it; SUB (0010-001F) without lines.
+  void LoadSymbols(uint16_t next = 3) {
     testing::LoadSymbolTable({{"MAIN", kClassProcedure, 0x0000},
                               {"", kClassLine, 0x0000, 10},
-                              {"", kClassLine, 0x0003, 11},
+                              {"", kClassLine, next, 11},
+                              {"", kClassLine, static_cast<uint16_t>(next + 1), 12},
                               {"SUB", kClassProcedure, 0x0010}},
                              {{"MAIN", 0x0000, 0x000F, true}, {"SUB", 0x0010, 0x001F, true}});
   }
@@ -315,12 +337,13 @@ TEST_F(LineStepTest, LineStepsStopAtTheNextLine) {
   const std::vector<StepCase> cases = {
       {"PSTEP", "(:MAIN#10)----->(:MAIN#11)\n", 3},
       {"LSTEP", "(:MAIN#10)----->0010H INC     A\n", 0x10},  // the call is entered: another procedure
+      {"PSTEP", "(:MAIN#10)----->(:MAIN#11)\n", 2, &kAcalling, 2},  // a two-byte call returns one byte sooner
   };
   for (const StepCase& c : cases) {
     SCOPED_TRACE(c.Line);
     SetUp();
-    Load(kCalling);
-    LoadSymbols();
+    Load(*c.Program);
+    LoadSymbols(c.NextLine);
     EXPECT_EQ(Output(c.Line), c.Output);
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(Images().SimPC, c.Pc);

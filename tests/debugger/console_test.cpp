@@ -27,6 +27,7 @@
 #include "machine/images.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
+#include "platform/serialport.h"
 #include "project/config.h"
 #include "tests/platform/scratch_dir.h"
 #include "tests/support/console_fixture.h"
@@ -75,6 +76,9 @@ TEST_F(TerminalTest, EscBreaksAndAltXEnds) {
   EXPECT_EQ(DoOnKeyDown('K', kModAlt), KeyAction::Exit);
   EXPECT_TRUE(Terminal().ExitRequested);
   Type("S");
+  // Printable keys from the blank to the tilde are typed; control keys and DEL are not.
+  Type(std::string("\x1f \x7f~\x01", 5));
+  EXPECT_EQ(TerminalText(), "hlt>S ~");
   dorvik::Run().Tracing = true;
   EXPECT_EQ(DoOnKeyDown(kKeyEnter), KeyAction::None) << "Enter is ignored while tracing";
 }
@@ -189,6 +193,16 @@ TEST_F(ExecutorTest, EnableBreakpointsTakesUsed) {
   EXPECT_FALSE(table[1].Enabled);
 }
 
+// The register line shows DPTR in four digits up to FFFFH, in six (with the ADuC's page) beyond.
+TEST_F(ExecutorTest, TheDataPointerShowsItsPageOnlyAboveFFFFH) {
+  Target().CpuFamily = kFamilyAduc;
+  for (const auto& [value, text] : {std::pair{0x00FFFF, "DPTR=FFFF "}, {0x010000, "DPTR=010000 "}}) {
+    ASSERT_TRUE(TargetSetRegister(tok::kDPTR, value));
+    const std::string line = Output("R");
+    EXPECT_NE(line.find(text), std::string::npos) << line;
+  }
+}
+
 TEST_F(ExecutorTest, RbsOnTheAducKeepsTheRegisterShadow) {
   dorvik::Run().TargetKind = kTargetAduc;
   Command("RBS = 3");
@@ -234,6 +248,9 @@ TEST_F(LineAsmTest, StatementsBecomeBytesAtTheEvaluatedAddress) {
       {"100", "MOVC A,@A+DPTR", 0x100, {0x93}, "0101"},
       {"200", "MOV 30H,#0A5H", 0x200, {0x75, 0x30, 0xA5}, "0203"},
       {"0FFE", "LCALL 0", 0xFFE, {0x12, 0x00, 0x00}, "1001"},
+      // the last register; a number that starts with a letter
+      {"100", "MOV R7,A", 0x100, {0xFF}, "0101"},
+      {"100", "LJMP 0A000H", 0x100, {0x02, 0xA0, 0x00}, "0103"},
       // An expression: its value is the address, not its text reread.
       {"80H+80H", "NOP", 0x100, {0x00}, "0101"},
       {"1000-(2*8)", "INC A", 0xFF0, {0x04}, "0FF1"},
@@ -251,6 +268,10 @@ TEST_F(LineAsmTest, StatementsBecomeBytesAtTheEvaluatedAddress) {
     EXPECT_FALSE(dorvik::Run().AsmLineMode);
     EXPECT_FALSE(dorvik::Run().TargetBusy);
   }
+  // The last code address takes a one-byte statement.
+  Images().CodeImage.fill(kUntouched);
+  ASSERT_TRUE(Assemble("0FFFF", "NOP")) << LineAsm().Result;
+  EXPECT_EQ(Images().CodeImage[0xFFFF], 0x00);
 }
 
 TEST_F(LineAsmTest, FailuresWriteNothingAndSayWhy) {
@@ -262,6 +283,7 @@ TEST_F(LineAsmTest, FailuresWriteNothingAndSayWhy) {
       {{"100", "MOV A,", 0x100, {}, "100"}, "Error #"},                            // operand missing
       {{"XYZZY+", "NOP", 0x100, {}, "XYZZY+"}, ""},                                // address does not evaluate
       {{"12345H", "NOP", 0x2345, {}, "12345H"}, ""},                               // address beyond code memory
+      {{"10000H", "NOP", 0x0000, {}, "10000H"}, ""},                               // the first address beyond it
   };
   for (const auto& [k, box] : cases) {
     SCOPED_TRACE(std::string(k.Address) + ": " + k.Statement);
@@ -362,6 +384,33 @@ TEST_F(CommSettingsTest, OkAppliesAll) {
   EXPECT_TRUE(back.Ok());
   EXPECT_EQ(Breakpoints().LastBreakIndex, 7);
   EXPECT_FALSE(LinkIsOpen());
+
+  // Each target of the list, by its item and by its name in any case; an item
+  // or a name outside them changes nothing.
+  const std::tuple<int, const char*, uint8_t, uint8_t> targets[] = {
+      {0, "OVIX52", kTargetMonitor, 1}, {1, " aduc ", kTargetAduc, 7}, {2, "Vov51", kTargetSimulator, 7}};
+  for (const auto& [item, name, kind, lastBreak] : targets) {
+    CommSetupDialog d;
+    d.SelectTarget(item);
+    EXPECT_EQ(d.Chosen().TargetKind, kind) << item;
+    EXPECT_EQ(d.ChosenLastBreakIndex(), lastBreak) << item;
+    EXPECT_EQ(CommSetupDialog::TargetList().at(static_cast<size_t>(item)), TrimBlanks(UpperCase(name)));
+    d.SelectTarget(3);
+    d.SelectTarget(-1);
+    EXPECT_EQ(d.Chosen().TargetKind, kind) << item;
+    uint8_t named = 99;
+    EXPECT_TRUE(TargetKindOfName(name, named)) << name;
+    EXPECT_EQ(named, kind) << name;
+  }
+  // COM and up to two digits name a serial device; a longer name is taken as it stands.
+  EXPECT_EQ(PortDevice("com10"), platform::ComDevicePath(10, Comm().ComDevices));
+  EXPECT_EQ(PortDevice("COM100"), "COM100");
+  uint8_t named = 99;
+  EXPECT_FALSE(TargetKindOfName("VOV52", named));
+  EXPECT_EQ(named, 99);
+  // The speeds offered: from 300 to 115200.
+  EXPECT_EQ(CommSetupDialog().BaudList().front(), 300);
+  EXPECT_EQ(CommSetupDialog().BaudList().back(), 115200);
 }
 
 // The project's own serial settings, when the command line names none.

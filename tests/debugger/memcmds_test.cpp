@@ -78,6 +78,7 @@ TEST_F(ChunkedTest, ReadsInTheTargetsChunks) {
     std::vector<int32_t> Counts;
   } cases[] = {
       {16, "XBYTE 0 TO 27", {16, 16, 8}},          // a 40-byte display on the monitor
+      {16, "XBYTE 0 TO 0F", {16}},                 // exactly one chunk
       {16, "POINTER XDATA 0 TO 1D", {5, 5}},       // whole pointers: 15 bytes a chunk
       {16, "XWORD 0 TO 13", {8, 2}},
       {16, "BIT 0 TO 1F", {16, 16}},
@@ -206,10 +207,18 @@ TEST_F(CallStackTest, WalksTheReturnAddressesItRead) {
   // SP at the stack's base: nothing at all.
   Images().SfrImage[sfr::SP] = 7;
   EXPECT_EQ(Output("CALLSTACK"), "");
+  // One byte above it: no return address, the PC's line alone.
+  Images().SfrImage[sfr::SP] = 8;
+  EXPECT_EQ(Output("CALLSTACK"), "LEAF <LEAF+55> (0055)\n");
   // The stack base that the loader set.
   MemCmds().StackBase = 0x0A;
   Images().SfrImage[sfr::SP] = 0x0C;
   EXPECT_EQ(Output("CALLSTACK"), "SUB <SUB+F> (020F)\nLEAF <LEAF+55> (0055)\n");
+  // An ACALL with page bits (ACALL 0750H at 0220H) is a call as well, shown three
+  // bytes before its return address as every call.
+  Images().CodeImage[0x220] = 0xF1, Images().CodeImage[0x221] = 0x50;
+  idata[0x0B] = 0x22;  // returns to 0222H
+  EXPECT_EQ(Output("CALLSTACK"), "SUB <SUB+1F> (021F)\nLEAF <LEAF+55> (0055)\n");
 }
 
 TEST_F(CallStackTest, WalksOnlyTheChunkItRead) {

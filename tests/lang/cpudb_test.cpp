@@ -139,6 +139,14 @@ TEST_F(CpuDbTest, Cpu51GivesFourPortsAndTheUsualNames) {
   EXPECT_FALSE(db.MainPortMenu[2].Checked);
   ASSERT_EQ(db.PortFormMenu.size(), 4u);
   EXPECT_TRUE(db.PortFormMenu[3].Checked);
+  // The 552's ports 4 and 5 are listed but not checked; port 3 is the last checked.
+  ASSERT_TRUE(SelectCpu("552"));
+  EXPECT_EQ(db.ProcessorPorts.to_ulong(), 0x3Fu);
+  ASSERT_EQ(db.PortFormMenu.size(), 6u);
+  EXPECT_TRUE(db.PortFormMenu[3].Checked);
+  EXPECT_FALSE(db.PortFormMenu[4].Checked);
+  EXPECT_FALSE(db.PortFormMenu[5].Checked);
+  EXPECT_EQ(db.MainPortMenu[5].Tag, 0xC4);
 }
 
 TEST_F(CpuDbTest, UnknownCpuGivesError130AndKeepsTheOldOne) {
@@ -238,7 +246,9 @@ TEST_F(CpuDbTest, AStatementThatDoesNotParseNamesItsLine) {
        {Case{{"sfr P0 = 80H;", "", "sfr = 90H;"}, 3}, Case{{"sfr P0 = 80H;", "/ bad"}, 2},
         Case{{"sbit X = UNKNOWN^1;"}, 1}, Case{{"sbit X = 81H^1;"}, 1}, Case{{"sfr X = 10000H;"}, 1},
         Case{{"sfr X", "= 80H"}, 1}, Case{{"MOV A,B;"}, 1}, Case{{"sfr P0 = 80H;", "sbit X = P0^8;"}, 2},
-        Case{{"sfr X = 1 +;"}, 1}, Case{{"sfr X = 80H 1;"}, 1}}) {
+        Case{{"sfr X = 1 +;"}, 1}, Case{{"sfr X = 80H 1;"}, 1},
+        // bytes on both sides of the bit-addressable ones, an SFR not at x0H or x8H
+        Case{{"sbit X = 30H^0;"}, 1}, Case{{"sbit X = 1FH^7;"}, 1}, Case{{"sbit X = 89H^0;"}, 1}}) {
     SCOPED_TRACE(c.Lines.back());
     Quiet();
     EXPECT_FALSE(CompileCpuRecord("T", c.Lines, "bad.def"));

@@ -31,6 +31,11 @@ class Evaluate : public testing::LangTest {
     AddSymbol("MAIN", kClassProcedure, 0x100);
     AddSymbol("COUNT", kClassData | kClassPublic, 0x30);
     AddSymbol("FLAGS", kClassData | kClassPublic, 0x21);
+    AddSymbol("TOPBITS", kClassData | kClassPublic, 0x2F);  // the last bit-addressable byte
+    AddSymbol("BANK3", kClassData | kClassPublic, 0x1F);    // the byte below them
+    AddSymbol("BITS0", kClassData | kClassPublic, 0x20);    // the first bit-addressable byte
+    AddSymbol("RAM7F", kClassData | kClassPublic, 0x7F);    // the last byte below the SFRs
+    AddSymbol("SFR80", kClassData | kClassPublic, 0x80);    // the first SFR
     AddSymbol("TABLE", kClassXData | kClassPublic, 0x800);
     AddSymbol("", kClassLine, 0x100, 10);
     AddSymbol("", kClassLine, 0x103, 11);
@@ -48,7 +53,12 @@ class Evaluate : public testing::LangTest {
     put(3, 0x30, {0x55});
     put(2, 0x30, {0x2A});  // COUNT
     put(2, 0xE0, {0x99});  // ACC
+    put(3, 0x7F, {0x44});  // internal RAM and SFRs on both sides of 80H
+    put(2, 0x7F, {0x33});
+    put(3, 0x80, {0x66});
+    put(2, 0x80, {0x77});
     put(4, (0x21 - 0x20) * 8 + 3, {1});  // FLAGS.3
+    put(4, 0x7F, {1});                   // TOPBITS.7
     put(4, 0x99, {1});  // TI
   }
   void Mode(EvalMode mode) {

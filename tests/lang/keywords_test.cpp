@@ -27,6 +27,11 @@ TEST_F(KeywordSearch, AbbreviationsAndTheirExceptions) {
       {"DI", -1},                // DIR and DISABLE
       {"LI", -1},                // LINES and LIST
       {"SYMBOLIC_RE", -1}, {"ZZZ", -1},
+      {"_AT_", tok::kAT},        // the first row
+      {"XWORD", tok::kXWORD},    // the last row, exact and abbreviated: no row after it
+      {"XW", tok::kXWORD},
+      {"XS", tok::kXSEG},        // the row before the last
+      {"XWORDS", -1},
   };
   for (const auto& [word, token] : cases) {
     Scanner().ScanIdent = word;

@@ -67,7 +67,8 @@ class SymbolsTest : public ::testing::Test {
   void LoadCpu51() {
     auto record = CompileCpuRecord("51",
                                    {"sfr P0 = 80H;", "sfr P1 = 90H;", "sfr TMOD = 89H;", "sfr TCON = 88H;",
-                                    "sbit TR0 = TCON^4;", "sfr ACC = 0E0H;", "sfr COUNT = 0F0H;"},
+                                    "sbit TR0 = TCON^4;", "sfr ACC = 0E0H;", "sfr COUNT = 0F0H;",
+                                    "sfr LASTSFR = 0F8H;"},
                                    "51.def");
     ASSERT_TRUE(record);
     SetCpuDatabase(*record, "test.qpf");
@@ -231,6 +232,12 @@ TEST_F(SymbolsTest, AddressTextsOfCodeDataAndBits) {
       {0x22, kClassData, false, "FLAGS+01"}, {0x41, kClassData, true, ":PROC1.LOCALX"},
       {0x0A, kClassBit, false, "FLAGS.2"}, {0x8C, kClassBit, false, "TR0"}, {0x92, kClassBit, false, "P1.2"},
       {0x89, kClassData, false, "TMOD"},
+      // a label up to 3 bytes away, then the number
+      {0x0013, kClassCode, false, "LOOP+03"}, {0x0014, kClassCode, false, "14"},
+      // a distance from ten on carries the suffix H
+      {0x0019, kClassCode, true, "LOOP+09"}, {0x001A, kClassCode, true, "LOOP+0AH"},
+      // the first bit of the SFRs, and the last of a register
+      {0x80, kClassBit, false, "P0.0"}, {0x87, kClassBit, false, "P0.7"}, {0xE7, kClassBit, false, "ACC.7"},
   };
   for (const Case& c : cases) EXPECT_EQ(AddressToText(c.Addr, c.Class, c.Always), c.Text) << c.Addr;
 }
@@ -267,6 +274,9 @@ TEST_F(SymbolsTest, ProcessorNamesWinWhileSymbolsAreSwitchedOff) {
   SymbolLookup().ShowSymbols = false;
   EXPECT_EQ(AddressToText(0xE0, kClassData, false), "ACC");
   EXPECT_EQ(AddressToText(0xE3, kClassBit, false), "ACC.3");
+  EXPECT_EQ(AddressToText(0x80, kClassBit, false), "P0.0");  // the first SFR bit
+  EXPECT_EQ(AddressToText(0x7F, kClassBit, false), "7F");    // the last bit below them
+  EXPECT_EQ(AddressToText(0xFF, kClassBit, false), "LASTSFR.7");  // the last bit of all
   EXPECT_EQ(AddressToText(0x8C, kClassBit, false), "TR0");
   EXPECT_EQ(AddressToText(0x30, kClassData, false), "30") << "no processor name: the number";
 }

@@ -44,6 +44,16 @@ TEST_F(TypeTextTest, ArraysPointersAndFunctions) {
   EXPECT_EQ(Text(AddType(tTypeDef::tPointer, 4, 0, 2)), "int *XData");
   EXPECT_EQ(Text(AddType(tTypeDef::tPointer, 4, 0, 0)), "int *");
   EXPECT_EQ(Text(AddType(tTypeDef::tOldPointer, 5)), "word *");
+  // Each row of the basic types; the numbers without a type leave the text as it was.
+  const std::pair<uint16_t, const char*> basics[] = {
+      {0, "<symbol> "}, {1, "BIT "},  {2, "char "},        {3, "byte "},  {4, "int "},     {5, "word "},
+      {6, "long "},     {7, "doubleword "}, {8, "float "}, {9, "unchanged"}, {10, "unchanged"}, {11, "void "},
+      {12, "float "},   {13, "unchanged"},  {31, "unchanged"}};
+  for (const auto& [type, text] : basics) EXPECT_EQ(Text(type), text) << type;
+  // Each pointer space, and none outside them.
+  const std::pair<uint8_t, const char*> spaces[] = {{1, "byte *IData"}, {2, "byte *XData"}, {3, "byte *PData"},
+                                                    {4, "byte *Data"},  {5, "byte *Code"},  {6, "byte *"}};
+  for (const auto& [space, text] : spaces) EXPECT_EQ(Text(AddType(tTypeDef::tPointer, 3, 0, space)), text) << +space;
 
   const uint16_t params = AddType(tTypeDef::tParamRec, 0);
   Collections().TypeDefs->Items.back().ParamStr = "  char, int ";
@@ -98,6 +108,14 @@ TEST_F(TypeTextTest, SymbolsShowTheirTypeAndLocation) {
   sym.Value = 0x1234;
   SymbolTypeText(sym, false, s);
   EXPECT_EQ(s, "Pointer XDAT 01234H");
+  // The space word of each class, from code on.
+  const std::pair<uint8_t, const char*> classes[] = {{0, "Pointer CODE 01234H"}, {3, "Pointer IDAT 01234H"},
+                                                     {7, "Pointer EEPR 01234H"}};
+  for (const auto& [cls, text] : classes) {
+    sym.SymClass = cls;
+    SymbolTypeText(sym, false, s);
+    EXPECT_EQ(s, text) << +cls;
+  }
 
   sym.VarType = 77;
   SymbolTypeText(sym, false, s);

@@ -219,6 +219,14 @@ TEST_F(InterruptTest, Timer0Mode3Th0CountsCyclesUnderTr1AndOwnsTf1) {
   Sfr(TMOD) = 0x33;  // timer 1 in its own mode 3: stopped
   Step();
   EXPECT_EQ(Sfr(TL1), 0x00);
+  // TH0 counted up to 0FFH exactly: no overflow yet.
+  Sfr(TMOD) = 0x13;
+  Sfr(TCON) = 0x40;
+  Sfr(TH0) = 0xFB;
+  T().SimPC = 0x0100;
+  Step();
+  EXPECT_EQ(Sfr(TH0), 0xFF);
+  EXPECT_EQ(Sfr(TCON), 0x40) << "TF1 waits for the overflow";
 }
 
 TEST_F(InterruptTest, TimerOverflowInterruptsTheProgramWithTimersAdvancedByTheCall) {

@@ -13,6 +13,8 @@ TEST(ConsoleDialogs, InputLineKeepsPicksOrReplacesText) {
       {"\n", DialogAction::Ok, "shown"},    {"typed here\n", DialogAction::Ok, "typed here"},
       {"#2\n", DialogAction::Ok, "second"}, {"#3\n", DialogAction::Ok, "#3"},  // no such item: taken as text
       {"#x\n", DialogAction::Ok, "#x"},     {"", DialogAction::Cancel, ""},
+      {"#1\n", DialogAction::Ok, "first"},  {"#0\n", DialogAction::Ok, "#0"},  // the first item, none before it
+      {"#\n", DialogAction::Ok, "#"},
   };
   for (const Case& c : cases) {
     std::istringstream in(c.Input);

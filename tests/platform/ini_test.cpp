@@ -137,6 +137,15 @@ TEST(Files, ReadWholeFileAndOsTexts) {
   EXPECT_TRUE(WriteFileReplacing(dir.File("f.txt"), std::string("a\0b", 3)));
   EXPECT_TRUE(ReadWholeFile(dir.File("f.txt"), content));
   EXPECT_EQ(content, std::string("a\0b", 3));
+  // A file of exactly the limit is read; one byte more is too big, also from a
+  // device that tells no size; the content stays as it was.
+  EXPECT_TRUE(ReadWholeFile(dir.File("f.txt"), content, 3));
+  content = "kept";
+  EXPECT_FALSE(ReadWholeFile(dir.File("f.txt"), content, 2));
+  EXPECT_EQ(TakeIOResult(), EFBIG);
+  EXPECT_FALSE(ReadWholeFile("/dev/zero", content, 10));
+  EXPECT_EQ(TakeIOResult(), EFBIG);
+  EXPECT_EQ(content, "kept");
   EXPECT_FALSE(OsErrorText(ENOENT).empty());
 }
 

@@ -17,12 +17,18 @@ TEST(ConsoleReporter, AnswersFromTheTerminal) {
       {BoxButtons::YesNo, "c\nx\n\nY\n", kBoxYes},  // no Cancel here: asked again
       {BoxButtons::YesNoCancel, "c\n", kBoxCancel},
       {BoxButtons::YesNoCancelHelp, "N\n", kBoxNo},
+      {BoxButtons::YesNoCancel, "y\n", kBoxYes},
+      {BoxButtons::YesNoCancel, "n\n", kBoxNo},
+      {BoxButtons::YesNoCancelHelp, "y\n", kBoxYes},
+      {BoxButtons::YesNoCancelHelp, "o\nC\n", kBoxCancel},  // no OK here: asked again
+      {BoxButtons::OkCancel, "y\nO\n", kBoxOk},
       {BoxButtons::OkCancel, "o\n", kBoxOk},
       {BoxButtons::OkCancel, "c\n", kBoxCancel},
       // End of input: the answer that does the least.
       {BoxButtons::YesNo, "", kBoxNo},
       {BoxButtons::YesNoCancel, "", kBoxCancel},
       {BoxButtons::OkCancel, "", kBoxCancel},
+      {BoxButtons::YesNoCancelHelp, "", kBoxCancel},
   };
   for (const Case& c : cases) {
     std::istringstream in(c.Input);

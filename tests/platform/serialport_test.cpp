@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "platform/serialport.h"
@@ -45,6 +46,24 @@ TEST(SerialPortTest, RawBytesBothWaysAndHangUp) {
   EXPECT_EQ(got[1], 0x11);
   EXPECT_EQ(got[2], 0x03);
   EXPECT_TRUE(port.SetBaud(9600));
+  // Every speed of the table reaches the line as its own rate; the neighbours
+  // of the first and the last are refused and leave the rate as it was.
+  const std::pair<int32_t, speed_t> speeds[] = {{300, B300},     {600, B600},       {1200, B1200},
+                                                {2400, B2400},   {4800, B4800},     {9600, B9600},
+                                                {19200, B19200}, {38400, B38400},   {57600, B57600},
+                                                {115200, B115200}, {230400, B230400}};
+  for (const auto& [baud, code] : speeds) {
+    ASSERT_TRUE(port.SetBaud(baud)) << baud;
+    termios t{};
+    ASSERT_EQ(tcgetattr(slave, &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), code) << baud;
+    EXPECT_EQ(port.Baud(), baud);
+  }
+  for (int32_t baud : {150, 460800}) {
+    EXPECT_FALSE(IsSupportedBaud(baud)) << baud;
+    EXPECT_FALSE(port.SetBaud(baud)) << baud;
+    EXPECT_EQ(port.Baud(), 230400);
+  }
   close(slave);
   close(master);
   // The other end is gone: a failure, never "nothing there".

@@ -26,6 +26,23 @@ TEST(ProjectConfig, LoaderOptionsRoundTrip) {
   platform::IniFile again;
   WriteLoaderOptions(again, back);
   EXPECT_EQ(again.Text(), f.Text());
+  // Every Boolean option read as Yes and as No, into options that hold the other value.
+  for (const bool value : {true, false}) {
+    LoaderOptions all;
+    for (bool* b : {&all.LoadCode, &all.LoadLines, &all.LoadSymbols, &all.LoadAppend, &all.LoadXData,
+                    &all.ClearDataFlash, &all.ClearCodeFlash, &all.LoadAutomaticallyOnStart})
+      *b = value;
+    platform::IniFile yesNo;
+    WriteLoaderOptions(yesNo, all);
+    LoaderOptions other;
+    for (bool* b : {&other.LoadCode, &other.LoadLines, &other.LoadSymbols, &other.LoadAppend, &other.LoadXData,
+                    &other.ClearDataFlash, &other.ClearCodeFlash, &other.LoadAutomaticallyOnStart})
+      *b = !value;
+    ReadLoaderOptions(yesNo, other);
+    platform::IniFile readBack;
+    WriteLoaderOptions(readBack, other);
+    EXPECT_EQ(readBack.Text(), yesNo.Text()) << value;
+  }
   // Every speed choice writes its own rate and reads back.
   const char* rates[] = {"115200", "57600", "38400"};
   for (int speed : {0, 1, 2}) {

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QtTest>
 
@@ -60,16 +62,38 @@ inline void StopEngine() {
 }
 
 // Runs Act on the modal dialog that the next call opens (found by its
-// object name once it is shown), so a test can drive an exec() loop.
+// object name once it is shown), so a test can drive an exec() loop. A failed
+// check must not leave the test waiting in exec(): the dialog that Act left
+// open after a failure is rejected, and so is another modal dialog still up
+// kModalWaitMs after the call while the named one has not come (a failure).
+constexpr qint64 kModalWaitMs = 5000;
+
+inline void CloseModal(QWidget* w) {
+  if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->reject();
+  else w->close();
+}
+
 inline void WhenModal(const QString& name, std::function<void(QWidget*)> act) {
   auto* timer = new QTimer;
   timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [timer, name, act] {
+  QElapsedTimer waited;
+  waited.start();
+  QObject::connect(timer, &QTimer::timeout, [timer, name, act, waited] {
     QWidget* w = QApplication::activeModalWidget();
-    if (w == nullptr || w->objectName() != name) return;
+    if (w == nullptr || w->objectName() != name) {
+      if (w == nullptr || waited.elapsed() < kModalWaitMs) return;
+      timer->stop();
+      timer->deleteLater();
+      const QString failure = "dialog " + w->objectName() + " open instead of " + name;
+      CloseModal(w);
+      QTest::qFail(qPrintable(failure), __FILE__, __LINE__);
+      return;
+    }
     timer->stop();
     timer->deleteLater();
+    const QPointer<QWidget> open(w);
     act(w);
+    if (QTest::currentTestFailed() && open && open->isVisible()) CloseModal(open);
   });
   timer->start();
 }
