@@ -31,6 +31,7 @@
 #include "gui/buildreport.h"
 #include "gui/configdlg.h"
 #include "gui/loaddialog.h"
+#include "gui/editorpages.h"
 #include "gui/mainwindow.h"
 #include "gui/projectactions.h"
 #include "gui/projectdlg.h"
@@ -152,6 +153,10 @@ class ProjectTest : public QObject {
     QCOMPARE(Views().LocateLine.Line, line);
     QCOMPARE(QString::fromStdString(Views().LocateLine.FileName).toUpper(), dirs_->filePath("main.a51").toUpper());
     QCOMPARE(LineMarkColor(Views().LocateLine.Page, line), int64_t{kLocateLineColor});
+    // The page shows it, sky blue.
+    main_->SyncViews();
+    QCOMPARE(main_->Pages()->currentIndex(), Views().LocateLine.Page);
+    QCOMPARE(main_->Pages()->Page(Views().LocateLine.Page)->MarkColor(line), QColor(166, 202, 240));
     // Source mode: the statement line above it found in the source, by a double click or Enter.
     ClearLineMark(Views().LocateLine);
     const QPoint where = lines->visualItemRect(lines->item(errorRow - 1)).center();
