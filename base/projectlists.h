@@ -49,5 +49,7 @@ ProjectListsState& ProjectLists();
 
 // The registered file type of an extension (with its dot), without regard to case; nullptr when none.
 const tFileTypeRec* FindFileType(std::string_view extension);
+// The registered file type of a file by its name's extension; nullptr when it has none or it is not registered.
+const tFileTypeRec* FindFileTypeOf(std::string_view fileName);
 
 }  // namespace dorvik

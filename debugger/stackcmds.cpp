@@ -184,9 +184,7 @@ int32_t DescribeCodeAddress(uint32_t addr, bool always, CodeAddressText& text) {
   // The location: the line number in a C module, else the code address text.
   std::string where = AddressToText(addr, kClassCodeOrLine, false);
   if (const tModuleRec* module = FindModuleNode(text.Module)) {
-    const size_t ext = module->FileName.rfind('.');
-    const tFileTypeRec* type =
-        ext == std::string::npos ? nullptr : FindFileType(module->FileName.substr(ext));
+    const tFileTypeRec* type = FindFileTypeOf(module->FileName);
     const int32_t found = Collections().FoundSymbol;
     if (type && type->Kind == kFileC && FindLineSymbol(addr))
       where = std::to_string(SymbolAt(Collections().FoundSymbol)->Number);

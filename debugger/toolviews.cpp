@@ -364,8 +364,7 @@ bool ShowCallStackEntryInSource(const CallStackEntry& entry) {
   const tSymbolItem* sym = nullptr;
   if (FindLineSymbol(entry.Address)) sym = SymbolAt(Collections().FoundSymbol);
   Collections().FoundSymbol = found;
-  const size_t ext = module->FileName.rfind('.');
-  const tFileTypeRec* type = ext == std::string::npos ? nullptr : FindFileType(module->FileName.substr(ext));
+  const tFileTypeRec* type = FindFileTypeOf(module->FileName);
   if (!sym || !type || type->Kind != kFileC) sym = NearestCodeLabel(module->Name, entry.Address);
   if (!sym) sym = SymbolAt(entry.Procedure);
   if (!sym) return false;

@@ -461,11 +461,7 @@ bool SourceLineAddress(std::string_view fileName, const std::vector<std::string>
                        uint16_t& address, std::string& location) {
   if (index < 0 || static_cast<size_t>(index) >= lines.size()) return false;
   const tModuleRec* node = FindModuleNodeByFile(fileName);
-  const tFileTypeRec* type = nullptr;
-  if (node) {
-    const size_t dot = node->FileName.rfind('.');
-    type = dot == std::string::npos ? nullptr : FindFileType(node->FileName.substr(dot));
-  }
+  const tFileTypeRec* type = node ? FindFileTypeOf(node->FileName) : nullptr;
   // A C module: its line symbols.
   if (node && type && type->Kind == kFileC) {
     if (!LineAddress(node->Name, index + 1, address)) return false;
@@ -476,8 +472,7 @@ bool SourceLineAddress(std::string_view fileName, const std::vector<std::string>
   // module that holds it.
   for (const tModuleRec& module : ProjectLists().ProjectModules) {
     if (node && &module != node) continue;
-    const size_t dot = module.FileName.rfind('.');
-    const tFileTypeRec* kind = dot == std::string::npos ? nullptr : FindFileType(module.FileName.substr(dot));
+    const tFileTypeRec* kind = FindFileTypeOf(module.FileName);
     if (!kind || kind->Kind != kFileAssembler) continue;
     if (ListingAddressOfSourceLine(module, fileName, lines, index, address)) {
       location = ":" + UpperCase(module.Name) + "#" + std::to_string(index + 1);

@@ -81,8 +81,6 @@ bool ReloadPage(int32_t page);
 // Closes a page: the marks on it are kept by file and line and come back when
 // the file opens again; later pages move down by one.
 void ClosePage(int32_t page);
-// The page's lines were edited.
-void PageEdited(int32_t page);
 TEditSheet* PageAt(int32_t page);
 void SetLineMark(int32_t line, tShowedLine& mark, std::string_view fileName, uint32_t lineColor, bool openFile,
                  bool gotoLine);

@@ -568,10 +568,7 @@ const tModuleRec* FindModuleNode(std::string_view name) {
 }
 
 const tModuleRec* FindModuleNodeByFile(std::string_view fileName) {
-  size_t dot = fileName.rfind('.');
-  size_t slash = fileName.find_last_of("/\\");
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return nullptr;
-  if (!FindFileType(fileName.substr(dot))) return nullptr;
+  if (!FindFileTypeOf(fileName)) return nullptr;
   const std::string& project = ProjectLists().ProjectFileName;
   std::string drive = project.size() >= 2 && project[1] == ':' ? project.substr(0, 2) : std::string("C:");
   for (const auto& node : ProjectLists().ProjectModules) {
