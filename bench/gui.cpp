@@ -12,6 +12,8 @@
 #include <memory>
 
 #include "access/target.h"
+#include "bench/budgeted_go.h"
+#include "bench/qt_app.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/executor.h"
@@ -28,15 +30,6 @@
 namespace {
 
 using namespace dorvik;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench_gui";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
 
 platform::ScriptedReporter g_boxes;
 
@@ -57,7 +50,7 @@ void RunLine(const char* line) {
 }
 
 void BM_StartToIdle(benchmark::State& state) {
-  App();
+  bench::App("bench_gui");
   StartEngine();
   for (auto _ : state) {
     gui::MainWindow window;
@@ -71,7 +64,7 @@ BENCHMARK(BM_StartToIdle)->Unit(benchmark::kMillisecond);
 // The loop of bench_rungo with two breakpoints never reached; each GO ends
 // with the user's break once Budget instructions ran.
 void GoLoop(benchmark::State& state, bool windows) {
-  App();
+  bench::App("bench_gui");
   StartEngine();
   std::unique_ptr<gui::MainWindow> window;
   platform::TimerId poll = 0;
@@ -93,22 +86,15 @@ void GoLoop(benchmark::State& state, bool windows) {
   uint64_t steps = 0;
   const int32_t refreshes = Views().RefreshCount;
   for (auto _ : state) {
-    const uint64_t start = Simulator().InstructionCounter;
-    const auto stop = platform::Pump().CreateTimer(
-        [&] {
-          if (Simulator().InstructionCounter - start >= budget) Run().UserBreak = true;
-        },
-        0, true);
-    platform::Pump().EnableTimer(stop, true);
-    if (windows) {
-      Terminal().TerminalEcho = true;
-      SetScanLine("GO FROM 0\r", false);
-      window->ExecuteScannerLine();
-    } else {
-      RunLine("GO FROM 0\r");
-    }
-    platform::Pump().DestroyTimer(stop);
-    steps += Simulator().InstructionCounter - start;
+    steps += bench::BudgetedGo(budget, [&] {
+      if (windows) {
+        Terminal().TerminalEcho = true;
+        SetScanLine("GO FROM 0\r", false);
+        window->ExecuteScannerLine();
+      } else {
+        RunLine("GO FROM 0\r");
+      }
+    });
   }
   state.SetItemsProcessed(static_cast<int64_t>(steps));
   state.counters["refreshes per GO"] =

@@ -13,6 +13,8 @@
 #include <memory>
 
 #include "access/target.h"
+#include "bench/budgeted_go.h"
+#include "bench/qt_app.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/executor.h"
@@ -35,19 +37,10 @@ namespace {
 
 using namespace dorvik;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench_ports";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
 platform::ScriptedReporter g_boxes;
 
 void GoWritingPorts(benchmark::State& state, bool portViews) {
-  App();
+  bench::App("bench_ports");
   ResetSession();
   platform::ResetPump();
   InstallTargetAccess();
@@ -71,18 +64,11 @@ void GoWritingPorts(benchmark::State& state, bool portViews) {
   uint64_t steps = 0;
   const uint32_t changes = PortViews().PortChanges;
   for (auto _ : state) {
-    const uint64_t start = Simulator().InstructionCounter;
-    const auto stop = platform::Pump().CreateTimer(
-        [&] {
-          if (Simulator().InstructionCounter - start >= budget) Run().UserBreak = true;
-        },
-        0, true);
-    platform::Pump().EnableTimer(stop, true);
-    Terminal().TerminalEcho = true;
-    SetScanLine("GO FROM 0\r", false);
-    window->ExecuteScannerLine();
-    platform::Pump().DestroyTimer(stop);
-    steps += Simulator().InstructionCounter - start;
+    steps += bench::BudgetedGo(budget, [&] {
+      Terminal().TerminalEcho = true;
+      SetScanLine("GO FROM 0\r", false);
+      window->ExecuteScannerLine();
+    });
   }
   state.SetItemsProcessed(static_cast<int64_t>(steps));
   state.counters["port changes per GO"] =

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "access/target.h"
+#include "bench/budgeted_go.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/breakpoints.h"
@@ -54,19 +55,7 @@ void BM_GoWithBreakpoints(benchmark::State& state) {
   platform::Pump().EnableTimer(poll, true);
   const uint64_t budget = static_cast<uint64_t>(state.range(0));
   uint64_t steps = 0;
-  for (auto _ : state) {
-    const uint64_t start = Simulator().InstructionCounter;
-    // Ends the GO once the budget is spent: checked between the slices.
-    const auto stop = platform::Pump().CreateTimer(
-        [&] {
-          if (Simulator().InstructionCounter - start >= budget) Run().UserBreak = true;
-        },
-        0, true);
-    platform::Pump().EnableTimer(stop, true);
-    RunLine("GO FROM 0\r");
-    platform::Pump().DestroyTimer(stop);
-    steps += Simulator().InstructionCounter - start;
-  }
+  for (auto _ : state) steps += bench::BudgetedGo(budget, [] { RunLine("GO FROM 0\r"); });
   state.SetItemsProcessed(static_cast<int64_t>(steps));
   state.counters["polls"] = static_cast<double>(polls);
 }

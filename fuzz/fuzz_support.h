@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/session.h"
 #include "platform/reporter.h"
 
 namespace dorvik::fuzz {
@@ -73,6 +74,16 @@ inline void InstallQuietReporter() {
   static platform::ScriptedReporter reporter;
   reporter.Clear();
   platform::SetReporter(&reporter);
+}
+
+// Where a harness that writes the input to files starts each input: the
+// scratch folder as working folder, a fresh session and quiet boxes. Returns
+// the input as text.
+inline std::string_view StartInScratchFolder(const uint8_t* data, size_t size) {
+  ScratchFolder();
+  ResetSession();
+  InstallQuietReporter();
+  return Text(data, size);
 }
 
 }  // namespace dorvik::fuzz

@@ -5,16 +5,12 @@
 
 #include <fstream>
 
-#include "base/session.h"
 #include "fuzz/fuzz_support.h"
 #include "objfiles/listmap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace dorvik;
-  fuzz::ScratchFolder();
-  ResetSession();
-  fuzz::InstallQuietReporter();
-  const std::string_view text = fuzz::Text(data, size);
+  const std::string_view text = fuzz::StartInScratchFolder(data, size);
   std::vector<std::string> lines = fuzz::Lines(text, 4000);
   for (auto& line : lines)
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -5,17 +5,13 @@
 #include <bitset>
 #include <fstream>
 
-#include "base/session.h"
 #include "fuzz/fuzz_support.h"
 #include "workspace/build.h"
 #include "workspace/projectconfig.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace dorvik;
-  fuzz::ScratchFolder();
-  ResetSession();
-  fuzz::InstallQuietReporter();
-  const std::string_view text = fuzz::Text(data, size);
+  const std::string_view text = fuzz::StartInScratchFolder(data, size);
   std::ofstream("P.QPC", std::ios::binary) << text;
   if (OpenProject("P.QPC")) WriteProjectConfig("Q.QPC");
   ReadProtocol("P.QPC", ".");

@@ -6,11 +6,9 @@
 // program runs, and the bytes of the program's reads of its address.
 
 #include <array>
-#include <functional>
 #include <span>
 
-#include <QWidget>
-
+#include "gui/hwwindow.h"
 #include "vhw/parts.h"
 
 namespace dorvik::gui {
@@ -18,10 +16,9 @@ namespace dorvik::gui {
 class BindingChooser;
 class LedRow;
 
-class TEightLED : public QWidget, public vhw::PartHost {
+class TEightLED : public HardwareWindow {
  public:
   explicit TEightLED(QWidget* parent);
-  ~TEightLED() override;
 
   vhw::ByteDisplay& Display() { return display_; }
   BindingChooser* Chooser() const { return chooser_; }
@@ -30,21 +27,14 @@ class TEightLED : public QWidget, public vhw::PartHost {
   // after a processor change.
   void Sync();
 
-  // Called when the panel wants the bytes sent again (it was rewired).
-  std::function<void()> WantsBytes;
-
  protected:
   std::span<vhw::HardwarePart* const> Parts() const override { return parts_; }
-  void showEvent(QShowEvent* e) override;
-  void hideEvent(QHideEvent* e) override;
 
  private:
   vhw::ByteDisplay display_;
   std::array<vhw::HardwarePart*, 1> parts_{&display_};
   BindingChooser* chooser_;
   LedRow* leds_;
-  uint32_t shownChanges_ = ~0u;
-  uint32_t portMenuBuilds_ = 0;
 };
 
 }  // namespace dorvik::gui

@@ -21,15 +21,19 @@ const QColor kDark(70, 20, 20);
 
 }  // namespace
 
-// LedRow
+// ByteLights
 
-LedRow::LedRow(QWidget* parent) : QWidget(parent) { setObjectName("LedRow"); }
+ByteLights::ByteLights(const char* objectName, QWidget* parent) : QWidget(parent) { setObjectName(objectName); }
 
-void LedRow::SetValue(uint8_t value) {
+void ByteLights::SetValue(uint8_t value) {
   if (value == value_) return;
   value_ = value;
   update();
 }
+
+// LedRow
+
+LedRow::LedRow(QWidget* parent) : ByteLights("LedRow", parent) {}
 
 QSize LedRow::sizeHint() const {
   return {8 * (kLedSize + kLedGap) + kLedGap, kLedSize + 2 * kLedGap + fontMetrics().height()};
@@ -42,7 +46,7 @@ void LedRow::paintEvent(QPaintEvent*) {
   for (int i = 0; i < 8; ++i) {
     const int bit = 7 - i;
     const int left = kLedGap + i * (kLedSize + kLedGap);
-    p.setBrush((value_ >> bit) & 1 ? kLit : kDark);
+    p.setBrush((Value() >> bit) & 1 ? kLit : kDark);
     p.drawEllipse(left, kLedGap, kLedSize, kLedSize);
     p.drawText(QRect(left, kLedGap + kLedSize, kLedSize, fontMetrics().height() + kLedGap), Qt::AlignCenter,
                QString::number(bit));
@@ -51,13 +55,7 @@ void LedRow::paintEvent(QPaintEvent*) {
 
 // SegmentDigit
 
-SegmentDigit::SegmentDigit(QWidget* parent) : QWidget(parent) { setObjectName("SegmentDigit"); }
-
-void SegmentDigit::SetValue(uint8_t value) {
-  if (value == value_) return;
-  value_ = value;
-  update();
-}
+SegmentDigit::SegmentDigit(QWidget* parent) : ByteLights("SegmentDigit", parent) {}
 
 QSize SegmentDigit::sizeHint() const { return {70, 110}; }
 
@@ -75,10 +73,10 @@ void SegmentDigit::paintEvent(QPaintEvent*) {
   const QRectF segments[7] = {{14, 8, 28, t},  {42, 14, t, 30}, {42, 54, t, 30}, {14, 86, 28, t},
                               {7, 54, t, 30},  {7, 14, t, 30},  {14, 47, 28, t}};
   for (int s = 0; s < 7; ++s) {
-    p.setBrush((value_ >> s) & 1 ? kLit : kDark);
+    p.setBrush((Value() >> s) & 1 ? kLit : kDark);
     p.drawRoundedRect(segments[s], 2, 2);
   }
-  p.setBrush((value_ & 0x80) ? kLit : kDark);
+  p.setBrush((Value() & 0x80) ? kLit : kDark);
   p.drawEllipse(QRectF(51, 86, t, t));
 }
 

@@ -17,35 +17,38 @@ namespace dorvik::gui {
 
 class TNumValidEdit;
 
-// Eight LEDs, bit 7 on the left, each above its bit number; a set bit lights its LED.
-class LedRow : public QWidget {
+// A drawn byte: repainted when SetValue changes it.
+class ByteLights : public QWidget {
  public:
-  explicit LedRow(QWidget* parent = nullptr);
   void SetValue(uint8_t value);
   uint8_t Value() const { return value_; }
-  QSize sizeHint() const override;
 
  protected:
-  void paintEvent(QPaintEvent*) override;
+  ByteLights(const char* objectName, QWidget* parent);
 
  private:
   uint8_t value_ = 0;
 };
 
-// One seven-segment digit with its point: bit 0 segment a ... bit 6
-// segment g, bit 7 the point; a set bit lights its segment.
-class SegmentDigit : public QWidget {
+// Eight LEDs, bit 7 on the left, each above its bit number; a set bit lights its LED.
+class LedRow : public ByteLights {
  public:
-  explicit SegmentDigit(QWidget* parent = nullptr);
-  void SetValue(uint8_t value);
-  uint8_t Value() const { return value_; }
+  explicit LedRow(QWidget* parent = nullptr);
   QSize sizeHint() const override;
 
  protected:
   void paintEvent(QPaintEvent*) override;
+};
 
- private:
-  uint8_t value_ = 0;
+// One seven-segment digit with its point: bit 0 segment a ... bit 6
+// segment g, bit 7 the point; a set bit lights its segment.
+class SegmentDigit : public ByteLights {
+ public:
+  explicit SegmentDigit(QWidget* parent = nullptr);
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
 };
 
 // A port of the processor or an external-data address. A port that the

@@ -74,6 +74,22 @@ class StopOnEscape : public QObject {
   }
 };
 
+// Runs Work busy, the views synced first, with the window reading no input
+// but Esc and its dialogs' meanwhile.
+void RunWithoutInput(MainWindow& main, const std::function<void()>& work) {
+  StopOnEscape escape;
+  qApp->installEventFilter(&escape);
+  main.Guarded([&] {
+    BeginBusy();
+    struct Leave {
+      ~Leave() { EndBusy(); }
+    } leave;
+    main.SyncViews();
+    work();
+  });
+  qApp->removeEventFilter(&escape);
+}
+
 }  // namespace
 
 ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
@@ -281,17 +297,7 @@ BuildOutcome ProjectActions::RunBuild(const std::function<BuildOutcome()>& work)
   // The tools read the files: a changed page is saved first, or built as it is on disk (No), or the build stops (Cancel).
   if (!main_.Pages()->CanCloseAll()) return BuildOutcome::Failed;
   BuildOutcome outcome = BuildOutcome::Failed;
-  StopOnEscape escape;
-  qApp->installEventFilter(&escape);
-  main_.Guarded([&] {
-    BeginBusy();
-    struct Leave {
-      ~Leave() { EndBusy(); }
-    } leave;
-    main_.SyncViews();
-    outcome = work();
-  });
-  qApp->removeEventFilter(&escape);
+  RunWithoutInput(main_, [&] { outcome = work(); });
   Build().Building = false;
   report_->Fill();
   ProjectChanged();
@@ -359,22 +365,14 @@ void ProjectActions::Execute1Click(const std::string& given) {
   const std::string device = LinkDevice();
   const int32_t baud = LinkBaud();
   if (!device.empty()) CloseLink();
-  StopOnEscape escape;
-  qApp->installEventFilter(&escape);
   Build().StopRequested = false;
-  main_.Guarded([&] {
-    BeginBusy();
-    struct Leave {
-      ~Leave() { EndBusy(); }
-    } leave;
-    main_.SyncViews();
+  RunWithoutInput(main_, [&] {
     const ProgramRun run = RunProgramAndWait(command, true);
     if (run.Outcome == ProgramOutcome::RunnerMissing || run.OutputFile.empty()) return;
     Build().Report = {{command, {}, {}, {}, -1}};
     for (BuildReportLine& line : ReadProtocol(run.OutputFile, ".")) Build().Report.push_back(std::move(line));
     if (Build().ReportChanged) Build().ReportChanged();
   });
-  qApp->removeEventFilter(&escape);
   Build().StopRequested = false;
   if (!device.empty()) OpenLink(device, baud);
 }

@@ -9,13 +9,12 @@
 
 #include "gui/hwwidgets.h"
 #include "gui/widgets.h"
-#include "lang/cpudb.h"
 #include "lang/formatting.h"
 
 namespace dorvik::gui {
 
 TSimForm::TSimForm(QWidget* parent)
-    : QWidget(parent, Qt::Tool),
+    : HardwareWindow(parent),
       switchAddress_(new BindingChooser(this, false)),
       switchValue_(new QLabel(this)),
       digitChooser_(new BindingChooser(this)),
@@ -62,17 +61,10 @@ TSimForm::TSimForm(QWidget* parent)
   box->addWidget(digitGroup);
 
   switches_.Address = static_cast<uint16_t>(switchAddress_->Binding().Address);
-  digit_.Binding = digitChooser_->Binding();
-  portMenuBuilds_ = CpuDb().PortMenuBuilds;
   switchAddress_->Changed = [this](const vhw::PartBinding& b) { switches_.Address = static_cast<uint16_t>(b.Address); };
-  digitChooser_->Changed = [this](const vhw::PartBinding& b) {
-    digit_.Binding = b;
-    if (WantsBytes) WantsBytes();
-  };
+  BindDisplay(digit_, digitChooser_);
   ShowSwitches();
 }
-
-TSimForm::~TSimForm() { vhw::HideReceiver(*this); }
 
 void TSimForm::SetSwitch(int bit, bool open) {
   const uint8_t mask = static_cast<uint8_t>(1u << bit);
@@ -91,26 +83,6 @@ void TSimForm::ShowSwitches() {
   switchValue_->setText("reads " + Text(FormatHex2(switches_.Value)) + "H");
 }
 
-void TSimForm::Sync() {
-  if (portMenuBuilds_ != CpuDb().PortMenuBuilds) {
-    portMenuBuilds_ = CpuDb().PortMenuBuilds;
-    digitChooser_->FillPorts();
-  }
-  if (digit_.Changes == shownChanges_) return;
-  shownChanges_ = digit_.Changes;
-  digitView_->SetValue(digit_.Value);
-  digitView_->setToolTip(Text(FormatHex2(digit_.Value)));
-}
-
-void TSimForm::showEvent(QShowEvent* e) {
-  vhw::ShowReceiver(*this);
-  QWidget::showEvent(e);
-  if (WantsBytes) WantsBytes();
-}
-
-void TSimForm::hideEvent(QHideEvent* e) {
-  vhw::HideReceiver(*this);
-  QWidget::hideEvent(e);
-}
+void TSimForm::Sync() { SyncDisplay(digit_, digitChooser_, digitView_); }
 
 }  // namespace dorvik::gui

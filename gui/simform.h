@@ -6,11 +6,9 @@
 // shows a port's byte or the byte at an external-data address.
 
 #include <array>
-#include <functional>
 #include <span>
 
-#include <QWidget>
-
+#include "gui/hwwindow.h"
 #include "vhw/parts.h"
 
 class QLabel;
@@ -21,10 +19,9 @@ namespace dorvik::gui {
 class BindingChooser;
 class SegmentDigit;
 
-class TSimForm : public QWidget, public vhw::PartHost {
+class TSimForm : public HardwareWindow {
  public:
   explicit TSimForm(QWidget* parent);
-  ~TSimForm() override;
 
   vhw::SwitchBank& Switches() { return switches_; }
   vhw::ByteDisplay& DigitDisplay() { return digit_; }
@@ -38,13 +35,8 @@ class TSimForm : public QWidget, public vhw::PartHost {
   // after a processor change.
   void Sync();
 
-  // Called when the window wants the bytes sent again (it was rewired).
-  std::function<void()> WantsBytes;
-
  protected:
   std::span<vhw::HardwarePart* const> Parts() const override { return parts_; }
-  void showEvent(QShowEvent* e) override;
-  void hideEvent(QHideEvent* e) override;
 
  private:
   void ShowSwitches();
@@ -57,8 +49,6 @@ class TSimForm : public QWidget, public vhw::PartHost {
   QLabel* switchValue_;
   BindingChooser* digitChooser_;
   SegmentDigit* digitView_;
-  uint32_t shownChanges_ = ~0u;
-  uint32_t portMenuBuilds_ = 0;
 };
 
 }  // namespace dorvik::gui

@@ -11,7 +11,7 @@
 #include "lang/formatting.h"
 #include "lang/typedvalue.h"
 #include "machine/simulator.h"
-#include "tests/support/simulator_forwarder.h"
+#include "tests/support/chunked_simulator.h"
 #include "tests/support/console_fixture.h"
 
 namespace dorvik::testing {
@@ -28,47 +28,18 @@ TEST_F(MemCmdsTest, WordsFollowTheTargetsByteOrder) {
   EXPECT_EQ(Output("XWORD 0"), "XDATA  0000=1234\n");
 }
 
-// The simulator's backend with a chunk size of choice, counting the elements
-// of each typed read; Fail makes the read of that number fail.
-class ChunkSpy final : public SimulatorForwarder {
- public:
-  explicit ChunkSpy(int32_t chunk) : chunk_(chunk) {}
-  TargetCapabilities Capabilities() const override {
-    TargetCapabilities caps = Sim().Capabilities();
-    caps.ReadChunk = chunk_;
-    return caps;
-  }
-  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t type, int32_t count) override {
-    Counts.push_back(count);
-    if (static_cast<int>(Counts.size()) == Fail) {
-      ReportError(err::kTargetDeviceNotResponding);
-      return false;
-    }
-    return TargetBackend::ReadTypedBlock(space, addr, type, count);
-  }
-  void WriteByte(uint8_t space, int32_t addr, uint8_t value, bool single) override {
-    Sim().WriteByte(space, addr, value, single);
-  }
-
-  std::vector<int32_t> Counts;
-  int Fail = 0;
-
- private:
-  int32_t chunk_;
-};
-
 class ChunkedTest : public MemCmdsTest {
  protected:
   void TearDown() override {
     SetBackendForTesting(kTargetSimulator, nullptr);
     MemCmdsTest::TearDown();
   }
-  ChunkSpy& Spy(int32_t chunk) {
-    spy_ = std::make_unique<ChunkSpy>(chunk);
+  ChunkedSimulator& Spy(int32_t chunk) {
+    spy_ = std::make_unique<ChunkedSimulator>(chunk);
     SetBackendForTesting(kTargetSimulator, spy_.get());
     return *spy_;
   }
-  std::unique_ptr<ChunkSpy> spy_;
+  std::unique_ptr<ChunkedSimulator> spy_;
 };
 
 TEST_F(ChunkedTest, ReadsInTheTargetsChunks) {
@@ -88,7 +59,7 @@ TEST_F(ChunkedTest, ReadsInTheTargetsChunks) {
       {16, "STACK", {8}},                           // SP 07H: the whole stack
   };
   for (const auto& c : cases) {
-    ChunkSpy& spy = Spy(c.Chunk);
+    ChunkedSimulator& spy = Spy(c.Chunk);
     Output(c.Line);
     EXPECT_EQ(spy.Counts, c.Counts) << c.Line;
     EXPECT_TRUE(Errors().empty()) << c.Line;
@@ -112,7 +83,7 @@ TEST_F(ChunkedTest, StackIsOneChunkEndingAtSp) {
 }
 
 TEST_F(ChunkedTest, FailedReadStopsWithoutStaleValues) {
-  ChunkSpy& spy = Spy(16);
+  ChunkedSimulator& spy = Spy(16);
   spy.Fail = 2;
   Images().XDataImage[0] = 0x11;
   EXPECT_EQ(Output("XBYTE 0 TO 1F"),
@@ -222,7 +193,7 @@ TEST_F(CallStackTest, WalksTheReturnAddressesItRead) {
 }
 
 TEST_F(CallStackTest, WalksOnlyTheChunkItRead) {
-  ChunkSpy spy(16);
+  ChunkedSimulator spy(16);
   SetBackendForTesting(kTargetSimulator, &spy);
   auto& idata = Images().IDataImage;
   idata[8] = 0x03, idata[9] = 0x01;        // read: the first 16 bytes above the base

@@ -14,8 +14,8 @@
 #include "lang/evaluator.h"
 #include "lang/formatting.h"
 #include "lang/typetext.h"
+#include "tests/support/chunked_simulator.h"
 #include "tests/support/console_fixture.h"
-#include "tests/support/simulator_forwarder.h"
 #include "tests/support/symbol_tables.h"
 
 namespace dorvik::testing {
@@ -23,32 +23,8 @@ namespace {
 
 using ToolViewsTest = ConsoleTest;
 
-// The simulator with a chunk size of choice; read number Fail fails.
-class ChunkedSim final : public SimulatorForwarder {
- public:
-  explicit ChunkedSim(int32_t chunk) : chunk_(chunk) {}
-  TargetCapabilities Capabilities() const override {
-    TargetCapabilities caps = Sim().Capabilities();
-    caps.ReadChunk = chunk_;
-    return caps;
-  }
-  bool ReadTypedBlock(uint8_t space, int32_t& addr, uint8_t type, int32_t count) override {
-    Counts.push_back(count);
-    if (static_cast<int>(Counts.size()) == Fail) {
-      ReportError(err::kTargetDeviceNotResponding);
-      return false;
-    }
-    return TargetBackend::ReadTypedBlock(space, addr, type, count);
-  }
-  std::vector<int32_t> Counts;
-  int Fail = 0;
-
- private:
-  int32_t chunk_;
-};
-
 TEST_F(ToolViewsTest, MemoryViewRowsFollowTheChunksAndStopAtAFailure) {
-  ChunkedSim sim(16);
+  ChunkedSimulator sim(16);
   SetBackendForTesting(kTargetSimulator, &sim);
   for (int i = 0; i < 40; ++i) Images().XDataImage[static_cast<size_t>(0x100 + i)] = static_cast<uint8_t>(i);
   MemoryViewRead r = ReadMemoryView(kSpaceXData, 0x100, 40, tok::kBYTE);

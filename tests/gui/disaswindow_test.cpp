@@ -15,8 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include "assembler/context.h"
-#include "assembler/driver.h"
 #include "base/runstate.h"
 #include "debugger/terminal.h"
 #include "gui/disaswindow.h"
@@ -37,9 +35,7 @@ class DisasWindowTest : public QObject {
   void init() {
     QVERIFY(StartEngine(&boxes_));
     platform::SetDialogUi(&dialogs_);  // the stack question is cancelled
-    main_ = std::make_unique<MainWindow>();
-    main_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    QVERIFY(ShowMainWindow(main_));
     disas_ = main_->Disassembly();
     QVERIFY(dir_.isValid());
   }
@@ -138,9 +134,7 @@ class DisasWindowTest : public QObject {
   void LoadSum() {
     const std::string source = (dir_.path() + "/sum.a51").toStdString();
     if (!QFile::exists(QString::fromStdString(source))) {
-      QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source)));
-      auto context = std::make_unique<as::AsmContext>();
-      as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
+      QVERIFY(AssembleExample("sum/sum.a51", source));
       UseProgramFolderAsProject(source);
     }
     main_->ChooseProgramFile = [this] { return (dir_.path() + "/sum.obj").toStdString(); };

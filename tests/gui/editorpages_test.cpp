@@ -58,9 +58,7 @@ class EditorPagesTest : public QObject {
  private slots:
   void init() {
     QVERIFY(StartEngine(&boxes_));
-    main_ = std::make_unique<MainWindow>();
-    main_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    QVERIFY(ShowMainWindow(main_));
     pages_ = main_->Pages();
     // The keys of the actions reach an active window.
     main_->activateWindow();

@@ -53,9 +53,7 @@ class PortsTest : public QObject {
     QVERIFY(StartEngine(&boxes_));
     vhw::InstallHardwareBus();
     platform::SetDialogUi(&dialogs_);  // the stack question is cancelled
-    main_ = std::make_unique<MainWindow>();
-    main_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    QVERIFY(ShowMainWindow(main_));
     hw_ = main_->Hardware();
     ports_ = hw_->PortForm();
     QVERIFY(dir_.isValid());

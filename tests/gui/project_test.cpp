@@ -62,9 +62,7 @@ class ProjectTest : public QObject {
     QVERIFY(dirs_->isValid());
     MainForm().ErrorProtocolFile = Path("$$ERR.$$$");
     MainForm().IniFileName = Path("dorvik51-gui.INI");
-    main_ = std::make_unique<MainWindow>();
-    main_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    QVERIFY(ShowMainWindow(main_));
     projects_ = main_->Projects();
     platform::SetDialogUi(&dialogs_);
     for (const char* file : {"main.a51", "defs.inc", "twice.inc"})

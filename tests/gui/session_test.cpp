@@ -67,9 +67,7 @@ class SessionTest : public QObject {
  private slots:
   void init() {
     QVERIFY(StartEngine(&boxes_));
-    main_ = std::make_unique<MainWindow>();
-    main_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    QVERIFY(ShowMainWindow(main_));
     edit_ = main_->Terminal()->Editor();
     dlg_ = main_->LoadDialog();
     platform::SetDialogUi(&dialogs_);  // the stack question is cancelled

@@ -17,8 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "assembler/context.h"
-#include "assembler/driver.h"
 #include "assembler/objwriter.h"
 #include "base/projectlists.h"
 #include "debugger/breakpoints.h"
@@ -82,9 +80,7 @@ class ToolWindowsTest : public QObject {
   void init() {
     boxes_.Clear();
     QVERIFY(StartEngine(&boxes_));
-    main_ = std::make_unique<MainWindow>();
-    main_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    QVERIFY(ShowMainWindow(main_));
     QVERIFY(dir_.isValid());
   }
   void cleanup() {
@@ -419,11 +415,7 @@ class ToolWindowsTest : public QObject {
   }
   void LoadSum() {
     const std::string source = (dir_.path() + "/sum.a51").toStdString();
-    if (!QFile::exists(QString::fromStdString(source))) {
-      QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source)));
-      auto context = std::make_unique<as::AsmContext>();
-      as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
-    }
+    if (!QFile::exists(QString::fromStdString(source))) QVERIFY(AssembleExample("sum/sum.a51", source));
     UseProgramFolderAsProject(source);
     LoadFile((dir_.path() + "/sum.obj").toStdString());
   }

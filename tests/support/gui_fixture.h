@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPointer>
 #include <QTimer>
 #include <QtTest>
@@ -13,16 +14,20 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "access/target.h"
+#include "assembler/context.h"
+#include "assembler/driver.h"
 #include "base/mainform.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
+#include "gui/mainwindow.h"
 #include "lang/cpudb.h"
 #include "platform/dialogs.h"
 #include "platform/pump.h"
@@ -59,6 +64,24 @@ inline void StopEngine() {
   platform::SetDialogUi(nullptr);
   platform::ResetPump();
   ResetSession();
+}
+
+// A new main window in Main, shown; false when it was not exposed in time.
+inline bool ShowMainWindow(std::unique_ptr<gui::MainWindow>& main) {
+  main = std::make_unique<gui::MainWindow>();
+  main->show();
+  return QTest::qWaitForWindowExposed(main.get());
+}
+
+// Copies examples/<Example> to Source and assembles it there with its
+// symbols, its object and its listing; false when the copy failed.
+inline bool AssembleExample(const std::string& example, const std::string& source) {
+  if (!QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/" + QString::fromStdString(example),
+                   QString::fromStdString(source)))
+    return false;
+  auto context = std::make_unique<as::AsmContext>();
+  as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
+  return true;
 }
 
 // Runs Act on the modal dialog that the next call opens (found by its
