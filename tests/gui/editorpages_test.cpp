@@ -76,7 +76,7 @@ class EditorPagesTest : public QObject {
   // with DONE red; F7 moves the navy line into ADDBYTE; a reload keeps BR = NEXT.
   void stopsAreShownInTheSource() {
     const std::string source = Copy("sum/sum.a51", "sum.a51");
-    Assemble(source);
+    AssembleWithDebug(source);
     Load(Path("sum.obj"));
     QVERIFY(pages_->OpenFile(source));
     CodeEditWidget* page = pages_->Page(0);
@@ -140,7 +140,7 @@ class EditorPagesTest : public QObject {
   // examples/multi: a step into code of an include file opens it with the mark.
   void aStepIntoAnIncludeFileOpensIt() {
     for (const char* name : {"main.a51", "defs.inc", "twice.inc"}) Copy(std::string("multi/") + name, name);
-    Assemble(Path("main.a51"));
+    AssembleWithDebug(Path("main.a51"));
     Load(Path("main.obj"));
     Type("GO TILL 35");
     QCOMPARE(pages_->Count(), 1);
@@ -156,7 +156,7 @@ class EditorPagesTest : public QObject {
   // A stop inside an instruction has no listing line: question 19, then the disassembly.
   void aStopWithoutASourceLineAsksAndShowsTheDisassembly() {
     WriteFile(Path("t.a51"), "$DEBUG\n\tNAME T\n\tCSEG AT 0\n\tSJMP MID+1\nMID:\tMOV A,#0\n\tSJMP $\n\tEND\n");
-    Assemble(Path("t.a51"));
+    AssembleWithDebug(Path("t.a51"));
     Load(Path("t.obj"));
     main_->Disassembly()->hide();
     boxes_.Clear();
@@ -344,10 +344,6 @@ class EditorPagesTest : public QObject {
     QFile::remove(QString::fromStdString(to));  // an earlier case may have changed it
     QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/" + QString::fromStdString(example), QString::fromStdString(to));
     return to;
-  }
-  static void Assemble(const std::string& source) {
-    auto context = std::make_unique<as::AsmContext>();
-    as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
   }
   void Load(const std::string& program) {
     WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton); });

@@ -120,11 +120,7 @@ int main(int argc, char** argv) {
       // The tool windows on the example program, stopped inside ADDBYTE.
       QTemporaryDir work;
       const std::string source = work.filePath("sum.a51").toStdString();
-      QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source));
-      {
-        auto context = std::make_unique<as::AsmContext>();
-        as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
-      }
+      testing::AssembleExample("sum/sum.a51", source);
       UseProgramFolderAsProject(source);
       testing::WhenModal("LoadDlg", [&main](QWidget*) { QTest::mouseClick(main.LoadDialog()->BtnLoad, Qt::LeftButton); });
       main.LoadProgram(work.filePath("sum.obj").toStdString());
@@ -176,11 +172,7 @@ int main(int argc, char** argv) {
     main.addDockWidget(Qt::LeftDockWidgetArea, main.Disassembly());
     main.resizeDocks({main.Disassembly()}, {720}, Qt::Horizontal);
     const std::string source = QDir(temporary.path()).filePath("sum.a51").toStdString();
-    QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source));
-    {
-      auto context = std::make_unique<as::AsmContext>();
-      as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
-    }
+    testing::AssembleExample("sum/sum.a51", source);
     UseProgramFolderAsProject(source);
     gui::TLoadDlg* dlg = main.LoadDialog();
     testing::WhenModal("LoadDlg", [dlg](QWidget*) { QTest::mouseClick(dlg->BtnLoad, Qt::LeftButton); });

@@ -850,11 +850,7 @@ class SessionTest : public QObject {
 
   void sessionLoadsTheExampleAndDebugsIt() {
     const std::string source = (dir_.path() + "/sum.a51").toStdString();
-    QVERIFY(QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/sum/sum.a51", QString::fromStdString(source)));
-    {
-      auto context = std::make_unique<as::AsmContext>();
-      as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
-    }
+    QVERIFY(AssembleExample("sum/sum.a51", source));
     UseProgramFolderAsProject(source);
     RunControl().PrintSourceLines = true;
     main_->ChooseProgramFile = [this] { return (dir_.path() + "/sum.obj").toStdString(); };

@@ -75,12 +75,17 @@ inline bool ShowMainWindow(std::unique_ptr<gui::MainWindow>& main) {
 
 // Copies examples/<Example> to Source and assembles it there with its
 // symbols, its object and its listing; false when the copy failed.
+// Assembles a source with its object (symbols) and listing, as the examples' sessions do.
+inline void AssembleWithDebug(const std::string& source) {
+  auto context = std::make_unique<as::AsmContext>();
+  as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
+}
+
 inline bool AssembleExample(const std::string& example, const std::string& source) {
   if (!QFile::copy(QString(DORVIK_SOURCE_DIR) + "/examples/" + QString::fromStdString(example),
                    QString::fromStdString(source)))
     return false;
-  auto context = std::make_unique<as::AsmContext>();
-  as::AssembleFileWithControls(*context, source, "OBJECT DEBUG PRINT");
+  AssembleWithDebug(source);
   return true;
 }
 
