@@ -260,6 +260,27 @@ void CmdBreak() {
   SetBreakpointAt(b.BreakTable[static_cast<size_t>(index)], addr, false);
 }
 
+void MarkBreakpointLocation(tBreak& bp) {
+  const std::string& location = bp.Location;
+  if (!bp.Used || location.size() < 2 || location.front() != ':') return;
+  const size_t hash = location.find('#');
+  if (hash != std::string::npos) {
+    const tModuleRec* node = FindModuleNode(location.substr(1, hash - 1));
+    const std::string number = TrimBlanks(location.substr(hash + 1, 7));
+    if (!node || number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return;
+    SetLineMark(std::stoi(number), bp.Line, node->FileName, kBreakLineColor, false, false);
+    return;
+  }
+  const size_t dot = location.find('.');
+  if (dot != std::string::npos) MarkLabelLine(bp, location.substr(1, dot - 1), location.substr(dot + 1));
+}
+
+void ClearBreakpointMarks() {
+  BreakpointState& b = Breakpoints();
+  for (tBreak& bp : b.BreakTable) ClearLineMark(bp.Line);
+  ClearLineMark(b.ArmBreak.Line);
+}
+
 void MarkAllBreakpoints() {
   BreakpointState& b = Breakpoints();
   auto mark = [](const tBreak& bp) {

@@ -51,6 +51,12 @@ void ShowBreakpoint(uint8_t token);
 // Handler of the command table: BR, BREAK, BR0, BR1.
 void CmdBreak();
 
+// Marks the line a breakpoint's location text names (":" module "#" line, or
+// ":" module "." label), without a loaded program: a breakpoint read from the
+// project shows in its source before the load relocates it.
+void MarkBreakpointLocation(tBreak& bp);
+// Takes every breakpoint's line mark away (a load without source lines).
+void ClearBreakpointMarks();
 // Redraws every breakpoint's line mark (after breakpoints changed).
 void MarkAllBreakpoints();
 

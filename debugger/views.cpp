@@ -387,6 +387,54 @@ void ClearLineMark(tShowedLine& mark) {
   mark.Line = -1;
 }
 
+void EditPageText(int32_t page, std::string_view text, int32_t firstChanged) {
+  TEditSheet* sheet = PageAt(page);
+  if (!sheet) return;
+  const std::vector<std::string> old = std::move(sheet->Editor.Lines);
+  sheet->Editor.SetText(text);
+  const std::vector<std::string>& now = sheet->Editor.Lines;
+  // The changed lines: what lies before and after them is the same in both.
+  size_t prefix = 0;
+  const size_t limit = std::min(old.size(), now.size());
+  const size_t from = firstChanged < 0 ? limit : std::min(limit, static_cast<size_t>(firstChanged));
+  while (prefix < from && old[prefix] == now[prefix]) ++prefix;
+  size_t suffix = 0;
+  while (suffix < old.size() - prefix && suffix < now.size() - prefix &&
+         old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix])
+    ++suffix;
+  const auto oldEnd = static_cast<int32_t>(old.size() - suffix);
+  const auto newEnd = static_cast<int32_t>(now.size() - suffix);
+  if (oldEnd == newEnd) return;
+  const auto first = static_cast<int32_t>(prefix);
+  // A mark below the change moves with its line. One on a changed line goes
+  // to the new line that holds the end of its statement from a word on (a
+  // line broken before the statement: "NOP DJNZ R6,NEXT" into two lines);
+  // else it stays, within the lines that are left of the change.
+  auto moved = [&](int32_t line) {
+    const int32_t index = line - 1;
+    if (index < first) return line;
+    if (index >= oldEnd) return line + newEnd - oldEnd;
+    const std::string was = TrimBlanks(old[static_cast<size_t>(index)]);
+    for (int32_t i = first; i < newEnd && !was.empty(); ++i) {
+      const std::string part = TrimBlanks(now[static_cast<size_t>(i)]);
+      if (part.empty() || part.size() > was.size() || !was.ends_with(part)) continue;
+      const size_t at = was.size() - part.size();
+      if (at == 0 || was[at - 1] == ' ' || was[at - 1] == '\t') return i + 1;
+    }
+    return std::min(index, std::max(first, newEnd - 1)) + 1;
+  };
+  ViewsState& v = Views();
+  std::map<int32_t, uint32_t>& marks = v.LineMarks[page];
+  marks.clear();
+  ForEachMark([&](tShowedLine& mark, uint32_t color) {
+    if (mark.Page != page || mark.Line < 1) return;
+    mark.Line = moved(mark.Line);
+    marks[mark.Line] = color;
+  });
+  if (v.GotoLine.Page == page && v.GotoLine.Line > 0) v.GotoLine.Line = moved(v.GotoLine.Line);
+  ++v.EditorRevision;
+}
+
 void ClearSourceMarks() {
   ClearLineMark(Views().LocateLine);
   ClearExecLine();
@@ -449,10 +497,12 @@ bool ResolveBreakpointSource(tBreak& bp) {
       SetLineMark(line, bp.Line, node->FileName, kBreakLineColor, false, false);
     return true;
   }
-  // An assembler module has no line symbols: its listing gives the line to
-  // mark; the location stays the address, which a reload keeps.
+  // An assembler module has no line symbols: its listing gives the line, and
+  // the breakpoint is a source breakpoint of that line, which a load moves.
   std::string file;
-  if (!SourceLineOfAddress(bp.Address, file, line)) return false;
+  if (!SourceLineOfAddress(bp.Address, file, line, &module)) return false;
+  bp.Location = ":" + UpperCase(module) + "#" + std::to_string(line);
+  bp.Absolute = false;
   SetLineMark(line, bp.Line, file, kBreakLineColor, false, false);
   return true;
 }
@@ -482,32 +532,67 @@ bool SourceLineAddress(std::string_view fileName, const std::vector<std::string>
   return false;
 }
 
-// A source breakpoint (":" module "#" line) moves to the line's new address;
-// one whose line is gone asks warning 62 and is cleared on Yes. A symbolic one
-// (":" module "." label) evaluates its label again. A bare address stays.
-void RelocateBreakpoint(tBreak& bp) {
-  if (!bp.Used || bp.Location.empty() || bp.Location.front() != ':') return;
-  const std::string location = bp.Location;
-  const bool enabled = bp.Enabled;
-  uint16_t addr = 0;
-  bool found = false;
+namespace {
+
+// The number after '#' of a location text; 0 when there is none.
+int32_t LocationLineNumber(std::string_view location) {
   const size_t hash = location.find('#');
-  if (hash != std::string::npos) {
-    const std::string number = TrimBlanks(location.substr(hash + 1));
-    int32_t line = 0;
-    for (char c : number) line = IsDigit(c) ? line * 10 + (c - '0') : line;
-    found = !number.empty() && LineAddress(location.substr(1, hash - 1), line, addr);
-  } else {
-    // ":MODULE.LABEL" is itself an expression: the label of that module.
-    found = EvaluateLocation(location, addr);
+  if (hash == std::string_view::npos) return 0;
+  int32_t line = 0;
+  for (char c : TrimBlanks(location.substr(hash + 1)))
+    if (IsDigit(c) && line < 10000000) line = line * 10 + (c - '0');
+  return line;
+}
+
+// The address of a source breakpoint's line in the program now loaded: the
+// line its mark holds (it moved with the edits since), else the line its
+// location names in the module's source; through the listing of an
+// assembler module, the line symbols of another.
+bool SourceBreakpointAddress(const tBreak& bp, uint16_t& addr) {
+  const std::string& location = bp.Location;
+  const std::string module = location.substr(1, location.find('#') - 1);
+  const tModuleRec* node = FindModuleNode(module);
+  std::string file = node ? node->FileName : std::string();
+  int32_t line = LocationLineNumber(location);
+  if (!bp.Line.FileName.empty() && bp.Line.Line > 0) {
+    file = bp.Line.FileName;
+    line = bp.Line.Line;
   }
-  if (found) {
-    SetBreakpointAt(bp, addr, false);
-    bp.Enabled = enabled;
-    return;
-  }
-  if (IsYes(ReportWarning(warn::kAbsoluteAllocatedBreakpointDetectedAt, location, DisassembleLine(bp.Address)))) {
+  if (line < 1) return false;
+  const tFileTypeRec* type = node ? FindFileTypeOf(node->FileName) : nullptr;
+  if (!type || type->Kind != kFileAssembler) return LineAddress(module, line, addr);
+  std::vector<std::string> lines;
+  int32_t page = -1;
+  return ReadSourceLines(file, false, lines, page) && ListingAddressOfSourceLine(*node, file, lines, line - 1, addr);
+}
+
+}  // namespace
+
+// A source breakpoint (":" module "#" line) moves to its line's new address,
+// a symbolic one (":" module "." label) to its label's; one at a bare address
+// looks for its source again. What no longer resolves asks warning 62 and is
+// cleared on Yes; on No it stays at its address without a line mark.
+void RelocateBreakpoint(tBreak& bp) {
+  if (!bp.Used) return;
+  const bool enabled = bp.Enabled;
+  const std::string location = bp.Location;
+  if (bp.Absolute || location.empty() || location.front() != ':') {
     ClearLineMark(bp.Line);
+    if (ResolveBreakpointSource(bp)) return;
+    bp.Location = FormatHex4(bp.Address);
+    bp.Absolute = true;
+  } else {
+    uint16_t addr = 0;
+    const bool found = location.find('#') != std::string::npos ? SourceBreakpointAddress(bp, addr)
+                                                                : EvaluateLocation(location, addr);
+    if (found) {
+      SetBreakpointAt(bp, addr, false);
+      bp.Enabled = enabled;
+      return;
+    }
+    ClearLineMark(bp.Line);
+  }
+  if (IsYes(ReportWarning(warn::kAbsoluteAllocatedBreakpointDetectedAt, bp.Location, DisassembleLine(bp.Address)))) {
     bp.Used = false;
     bp.Enabled = false;
   }

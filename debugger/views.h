@@ -85,6 +85,11 @@ TEditSheet* PageAt(int32_t page);
 void SetLineMark(int32_t line, tShowedLine& mark, std::string_view fileName, uint32_t lineColor, bool openFile,
                  bool gotoLine);
 void ClearLineMark(tShowedLine& mark);
+// Puts a page's edited text into its lines: the marks below the changed lines
+// (from FirstChanged, 0-based, on; -1: wherever the texts differ) move with
+// their lines, so the breakpoints, the execution and the located line stay
+// on the text they marked until the next load places them from the program.
+void EditPageText(int32_t page, std::string_view text, int32_t firstChanged = -1);
 // Clears the located and the execution line and redraws the breakpoint marks.
 void ClearSourceMarks();
 // The source mapping marks its lines in the editor pages and reads the pages'

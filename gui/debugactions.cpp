@@ -51,6 +51,16 @@ tBreak* BreakpointAt(uint16_t address) {
   return nullptr;
 }
 
+// The breakpoint drawn on a 1-based line of an editor page, or nullptr.
+tBreak* BreakpointDrawnAt(int32_t page, int32_t line) {
+  BreakpointState& b = Breakpoints();
+  for (int32_t i = 0; i <= b.LastBreakIndex && i < kBreakTableSize; ++i) {
+    tBreak& bp = b.BreakTable[static_cast<size_t>(i)];
+    if (bp.Used && page >= 0 && bp.Line.Page == page && bp.Line.Line == line) return &bp;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::string CodeAddressText(uint16_t address) {
@@ -148,13 +158,20 @@ void DebugActions::Issue(const std::string& line) {
   }
 }
 
+tBreak* DebugActions::DrawnAtCaret() const {
+  if (!fromSource_) return nullptr;
+  const EditorPages* pages = main_.Pages();
+  const CodeEditWidget* page = pages ? pages->Page(pages->currentIndex()) : nullptr;
+  return page ? BreakpointDrawnAt(pages->currentIndex(), page->CaretLine() + 1) : nullptr;
+}
+
 void DebugActions::UpdateDebugActions(bool enable, bool partial) {
   const bool atCursor = cursor_ >= 0;
   QString where = atCursor ? " at " + Text(FormatHex4(static_cast<uint16_t>(cursor_))) : QString();
   if (fromSource_) where = " at " + Text(location_);
   if (!atCursor)
     ToggleBreakpoint->setText("Toggle &breakpoint");
-  else if (BreakpointAt(static_cast<uint16_t>(cursor_)) != nullptr)
+  else if (BreakpointAt(static_cast<uint16_t>(cursor_)) != nullptr || DrawnAtCaret() != nullptr)
     ToggleBreakpoint->setText("Clear &breakpoint" + where);
   else
     ToggleBreakpoint->setText("Set &breakpoint" + where);
@@ -243,6 +260,18 @@ void DebugActions::ResetClick() {
 void DebugActions::ToggleBreakpointClick() {
   if (!ToggleBreakpoint->isEnabled()) return;
   RefreshCursor();
+  // A breakpoint drawn on the caret line is the one F5 clears there, wherever
+  // the listing now puts the line's code.
+  tBreak* drawn = DrawnAtCaret();
+  if (drawn == nullptr && cursor_ >= 0) drawn = BreakpointAt(static_cast<uint16_t>(cursor_));
+  if (drawn != nullptr) {
+    // No command clears one entry: the breakpoint list's own way.
+    ClearBreakpoint(*drawn);
+    main_.Disassembly()->ShowBreakpointImages();
+    main_.SyncViews();
+    RefreshCursor();
+    return;
+  }
   if (cursor_ < 0) {
     // An editor line of no module, or one without code: nothing is set.
     if (fromSource_)
@@ -252,13 +281,6 @@ void DebugActions::ToggleBreakpointClick() {
     return;
   }
   const uint16_t address = static_cast<uint16_t>(cursor_);
-  if (tBreak* bp = BreakpointAt(address)) {
-    // No command clears one entry: the breakpoint list's own way.
-    ClearBreakpoint(*bp);
-    main_.Disassembly()->ShowBreakpointImages();
-    RefreshCursor();
-    return;
-  }
   // A table of two entries (break registers) is set by name; a larger one
   // takes its next free entry (and asks when there is none).
   const BreakpointState& b = Breakpoints();

@@ -16,6 +16,10 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 
+namespace dorvik {
+struct tBreak;
+}
+
 namespace dorvik::gui {
 
 class MainWindow;
@@ -71,6 +75,8 @@ class DebugActions : public QObject {
   QAction* SelectTarget1;
 
  private:
+  // The breakpoint drawn on the editor page's caret line, when that line is the cursor.
+  tBreak* DrawnAtCaret() const;
   MainWindow& main_;
   QToolBar* toolBar_;
   QToolButton* runHalt_;

@@ -9,6 +9,7 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <utility>
 
 #include "base/messages.h"
 #include "base/msgids.h"
@@ -57,6 +58,20 @@ QString Decode(const std::string& bytes, bool latin1) {
 std::string Encode(const QString& text, bool latin1) {
   const QByteArray bytes = latin1 ? text.toLatin1() : text.toUtf8();
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+// The dots of the breakpoints marked in a page, from the same marks as their lines' colour.
+std::map<int32_t, bool> BreakDots(int32_t page) {
+  std::map<int32_t, bool> dots;
+  const BreakpointState& b = Breakpoints();
+  auto add = [&](const tBreak& bp) {
+    if (!bp.Used || bp.Line.Page != page || bp.Line.Line < 1) return;
+    bool& enabled = dots.try_emplace(bp.Line.Line, false).first->second;
+    enabled = enabled || bp.Enabled;
+  };
+  for (int32_t i = 0; i <= b.LastBreakIndex && i < kBreakTableSize; ++i) add(b.BreakTable[static_cast<size_t>(i)]);
+  add(b.ArmBreak);
+  return dots;
 }
 
 }  // namespace
@@ -131,10 +146,10 @@ void CodeEditWidget::PaintGutter(QPaintEvent* e) {
   while (block.isValid() && top <= e->rect().bottom()) {
     const int line = block.blockNumber() + 1;
     if (block.isVisible() && top + height >= e->rect().top()) {
-      const auto mark = marks_.find(line);
-      if (mark != marks_.end() && mark->second == kBreakLineColor) {
-        // A breakpoint's red dot beside its number.
-        p.setBrush(QColor(255, 0, 0));
+      const auto dot = dots_.find(line);
+      if (dot != dots_.end()) {
+        // A breakpoint's dot beside its number: red, hollow when it is disabled (as the disassembly draws it).
+        p.setBrush(dot->second ? QColor(255, 0, 0) : QColor(255, 255, 255));
         p.setPen(QColor(128, 0, 0));
         p.drawEllipse(QRect(2, top + height / 2 - 4, 8, 8));
       }
@@ -162,6 +177,25 @@ void CodeEditWidget::SetMarks(const std::map<int32_t, uint32_t>& marks) {
   }
   setExtraSelections(selections);
   gutter_->update();
+}
+
+void CodeEditWidget::SetBreakDots(const std::map<int32_t, bool>& dots) {
+  if (dots == dots_) return;
+  dots_ = dots;
+  gutter_->update();
+}
+
+CodeEditWidget::Dot CodeEditWidget::DotAt(int32_t line) const {
+  const auto it = dots_.find(line);
+  if (it == dots_.end() || !document()->findBlockByNumber(line - 1).isValid()) return Dot::kNone;
+  return it->second ? Dot::kSolid : Dot::kHollow;
+}
+
+QColor CodeEditWidget::MarkTextColor(int32_t line) const {
+  const QTextBlock block = document()->findBlockByNumber(line - 1);
+  for (const QTextEdit::ExtraSelection& s : extraSelections())
+    if (s.cursor.block() == block) return s.format.foreground().color();
+  return {};
 }
 
 QColor CodeEditWidget::MarkColor(int32_t line) const {
@@ -292,6 +326,10 @@ void EditorPages::AddEditor(int32_t page) {
   editor->setPlainText(Decode(bytes, editor->Latin1));
   editor->setReadOnly(sheet.ReadOnly);
   editor->document()->setModified(false);
+  connect(editor->document(), &QTextDocument::contentsChange, this, [editor](int position, int, int) {
+    const int block = editor->document()->findBlock(position).blockNumber();
+    editor->EditedFrom = editor->EditedFrom < 0 ? block : std::min(editor->EditedFrom, block);
+  });
   connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { TextEdited(editor); });
   connect(editor->document(), &QTextDocument::modificationChanged, this,
           [this, editor] { ShowTitle(IndexOf(editor)); });
@@ -324,10 +362,14 @@ void EditorPages::ShowTitle(int32_t page) {
 
 void EditorPages::TextEdited(CodeEditWidget* editor) {
   if (syncing_) return;
-  TEditSheet* sheet = PageAt(IndexOf(editor));
-  if (!sheet) return;
-  // The engine reads the edited lines (source lookups, search, breakpoints).
-  sheet->Editor.SetText(Encode(editor->toPlainText(), editor->Latin1));
+  const int32_t page = IndexOf(editor);
+  const int32_t from = std::exchange(editor->EditedFrom, -1);
+  if (!PageAt(page)) return;
+  // The engine reads the edited lines (source lookups, search, breakpoints),
+  // and the marks below the change move with their lines: drawn again here.
+  const uint32_t revision = Views().EditorRevision;
+  EditPageText(page, Encode(editor->toPlainText(), editor->Latin1), from);
+  if (Views().EditorRevision != revision) Sync();
 }
 
 void EditorPages::Sync() {
@@ -362,6 +404,7 @@ void EditorPages::Sync() {
     }
     const auto marks = v.LineMarks.find(page);
     editor->SetMarks(marks == v.LineMarks.end() ? std::map<int32_t, uint32_t>{} : marks->second);
+    editor->SetBreakDots(BreakDots(page));
   }
   if (v.ActivePage >= 0 && v.ActivePage < Count() && currentIndex() != v.ActivePage) setCurrentIndex(v.ActivePage);
   if (CodeEditWidget* editor = Page(v.GotoLine.Page)) {

@@ -29,8 +29,14 @@ class CodeEditWidget : public QPlainTextEdit {
 
   // The marks: 1-based line -> line colour (blue-green-red, as the engine keeps them).
   void SetMarks(const std::map<int32_t, uint32_t>& marks);
-  // The colour drawn under a 1-based line (invalid when none).
+  // The breakpoints' gutter dots: 1-based line -> enabled (solid) or not (hollow).
+  void SetBreakDots(const std::map<int32_t, bool>& dots);
+  // The colour drawn under a 1-based line (invalid when none), and its text's colour.
   QColor MarkColor(int32_t line) const;
+  QColor MarkTextColor(int32_t line) const;
+  // The gutter dot of a 1-based line.
+  enum class Dot : uint8_t { kNone, kSolid, kHollow };
+  Dot DotAt(int32_t line) const;
   // Scrolls so that the 1-based line is in view (the caret stays).
   void ShowLine(int32_t line);
   // The 0-based line of the caret.
@@ -66,6 +72,7 @@ class CodeEditWidget : public QPlainTextEdit {
   void PaintGutter(QPaintEvent* e);
   QWidget* gutter_;
   std::map<int32_t, uint32_t> marks_;
+  std::map<int32_t, bool> dots_;
   QLabel* hint_;
   QTimer hintTimer_;      // the mouse's rest
   QTimer hintHideTimer_;  // the hint's time on screen
@@ -73,6 +80,7 @@ class CodeEditWidget : public QPlainTextEdit {
 
  public:
   std::function<void()> FocusedIn;
+  int32_t EditedFrom = -1;  // the first block the last change touched (-1: none known)
 };
 
 class EditorPages : public QTabWidget {

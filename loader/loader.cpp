@@ -221,7 +221,11 @@ void CheckSymbols(const LoaderOptions& o) {
     sourceLevel = false;
   }
   if (!o.LoadSymbols) ReportWarning(warn::kSymbolInformationNotIncluded);
-  if (!sourceLevel) return;
+  if (!sourceLevel) {
+    // No source lines to place them on: the old program's marks go.
+    ClearBreakpointMarks();
+    return;
+  }
   // A module the user wants added goes to the project manager.
   const std::string added = CheckObjectModuleOrder();
   if (!added.empty() && Loader().AddModuleToProject) Loader().AddModuleToProject(added);
@@ -345,9 +349,8 @@ bool LoadProgramFile() {
     return false;
   }
   ShowAddress(0);
-  // The execution point of the program being replaced goes.
-  ListMap().ExecLine.Page = -1;
-  ListMap().ExecLine.Line = -1;
+  // The execution point of the program being replaced goes, its colour too.
+  ClearExecLine();
   ListMap().Reported.clear();
   bool loaded = false;
   if (!ReadProgram(o, content)) {

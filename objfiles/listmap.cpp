@@ -570,7 +570,7 @@ bool ReadListingOf(const tModuleRec& node, std::vector<std::string>& lines) {
 
 }  // namespace
 
-bool SourceLineOfAddress(uint32_t address, std::string& fileName, int32_t& line) {
+bool SourceLineOfAddress(uint32_t address, std::string& fileName, int32_t& line, std::string* module) {
   const tModuleRec* node = AssemblerModuleAt(address);
   std::vector<std::string> listing;
   int32_t index = -1;
@@ -585,6 +585,7 @@ bool SourceLineOfAddress(uint32_t address, std::string& fileName, int32_t& line)
   if (!ReadSourceLines(fileName, false, lines, page)) return false;
   const int32_t found = FindSourceLine(statement, lines);
   line = found + 1;
+  if (module) *module = node->Name;
   return found >= 0;
 }
 

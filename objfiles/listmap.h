@@ -132,8 +132,9 @@ int32_t LocateSourceLine(const tStatement& statement, std::string_view fileName,
 
 // The source line of a code address of an assembler module, through its
 // listing (File: the module's source or the include file the code came from;
-// Line 1-based); false when there is none. Nothing is reported.
-bool SourceLineOfAddress(uint32_t address, std::string& fileName, int32_t& line);
+// Line 1-based; Module, when given, the module's name); false when there is
+// none. Nothing is reported.
+bool SourceLineOfAddress(uint32_t address, std::string& fileName, int32_t& line, std::string* module = nullptr);
 // The code address of line Index (0-based) of FileName, whose text is Source,
 // through the listing of the assembler module Node (the file is its source or
 // one of its include files); false when the line holds no code.

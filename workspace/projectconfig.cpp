@@ -105,6 +105,8 @@ void ReadProjectBreakpoints(const platform::IniFile& file) {
     bp.Address = static_cast<uint16_t>(std::stoul(address, nullptr, 16));
     bp.Location = comma == std::string::npos ? address : TrimBlanks(value.substr(comma + 1));
     bp.Enabled = file.ReadBool(kDebug, BreakKey(i) + "Enabled", true);
+    bp.Absolute = bp.Location.empty() || bp.Location.front() != ':';
+    MarkBreakpointLocation(bp);
   }
 }
 

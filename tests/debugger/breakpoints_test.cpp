@@ -18,6 +18,7 @@
 #include "debugger/views.h"
 #include "lang/collections.h"
 #include "lang/keywords.h"
+#include "objfiles/listmap.h"
 #include "platform/pump.h"
 #include "tests/platform/scratch_dir.h"
 #include "tests/support/symbol_tables.h"
@@ -167,6 +168,63 @@ TEST_F(BreakpointsTest, RelocationFollowsTheLineOrAsks62) {
   EXPECT_EQ(bp.Address, 0x14);
   EXPECT_TRUE(bp.Used);
   EXPECT_EQ(Questions(), std::vector<std::string>{"#62"});
+  // A breakpoint at a bare address looks for its source again: one that has
+  // none asks 62 (No keeps it at its address), one inside a line keeps its address.
+  SetBreakpointAt(bp, 0x150, false);
+  boxes_.QueueAnswer(platform::kBoxNo);
+  RelocateBreakpoint(bp);
+  EXPECT_EQ(Questions(), (std::vector<std::string>{"#62", "#62"}));
+  EXPECT_TRUE(bp.Used && bp.Address == 0x150 && bp.Location == "0150");
+  SetBreakpointAt(bp, 0x15, false);
+  RelocateBreakpoint(bp);
+  EXPECT_EQ(Questions().size(), 2u);
+  EXPECT_TRUE(bp.Used && bp.Address == 0x15 && bp.Location == ":MAIN#10");
+}
+
+// Typing in a page moves the marks below the change with their lines (the
+// breakpoint's band and dot, the execution line), until a load places them.
+TEST_F(BreakpointsTest, MarksMoveWithTheEditedLines) {
+  const std::string original = "A\nB\n\tDJNZ R6,X\nC\n";
+  struct Edit {
+    const char* Text;
+    int32_t FirstChanged;
+  };
+  struct Case {
+    const char* Name;
+    std::vector<Edit> Edits;
+    int32_t BreakLine, ExecLine;
+  };
+  const std::vector<Case> cases = {
+      {"a line typed above", {{"A\nB\nNOP\n\tDJNZ R6,X\nC\n", 2}}, 4, 5},
+      {"Enter at the start of the line", {{"A\nB\n\n\tDJNZ R6,X\nC\n", 2}}, 4, 5},
+      {"Enter at the end of the line above", {{"A\nB\n\n\tDJNZ R6,X\nC\n", 1}}, 4, 5},
+      {"a line typed below", {{"A\nB\n\tDJNZ R6,X\nNOP\nC\n", 3}}, 3, 5},
+      {"the line broken in its operands", {{"A\nB\n\tDJ\nNZ R6,X\nC\n", 2}}, 3, 5},
+      {"NOP typed before it, then Enter",
+       {{"A\nB\n\tNOP\tDJNZ R6,X\nC\n", 2}, {"A\nB\n\tNOP\n\tDJNZ R6,X\nC\n", 2}}, 4, 5},
+      {"the line above deleted", {{"A\n\tDJNZ R6,X\nC\n", 1}}, 2, 3},
+      {"its own line deleted", {{"A\nB\nC\n", 2}}, 3, 3},
+      {"the whole text replaced (no hint)", {{"X\nY\nA\nB\n\tDJNZ R6,X\nC\n", -1}}, 5, 6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string source = WriteFile("edit.a51", original);
+    const int32_t page = OpenFileInEditor(source, true);
+    ReloadPage(page);
+    tBreak& bp = Breakpoints().BreakTable[0];
+    ClearBreakpoint(bp);
+    bp.Used = bp.Enabled = true;
+    SetLineMark(3, bp.Line, source, kBreakLineColor, false, false);
+    SetLineMark(4, ListMap().ExecLine, source, kExecLineColor, false, false);
+    for (const Edit& e : c.Edits) EditPageText(page, e.Text, e.FirstChanged);
+    EXPECT_EQ(bp.Line.Line, c.BreakLine);
+    EXPECT_EQ(ExecLine().Line, c.ExecLine);
+    EXPECT_EQ(LineMarkColor(page, c.ExecLine), kExecLineColor);
+    if (c.BreakLine != c.ExecLine) {
+      EXPECT_EQ(LineMarkColor(page, c.BreakLine), kBreakLineColor);
+    }
+    ClearExecLine();
+  }
 }
 
 TEST_F(BreakpointsTest, BreakpointByName) {

@@ -199,6 +199,22 @@ TEST_F(ToolViewsTest, BreakpointListByName) {
   Breakpoints().ArmBreak.Used = true;
   Breakpoints().ArmBreak.Address = 0x300;
   EXPECT_EQ(BreakpointRows().back().Name, "Arm");
+  // Every entry up to the last one the target has, then Arm; none beyond it.
+  struct Case {
+    int32_t LastBreakIndex;
+    std::vector<std::string> Names;
+  };
+  const std::vector<Case> cases = {
+      {7, {"Br0", "Br1", "Br2", "Br3", "Br4", "Br5", "Br6", "Br7", "Arm"}},
+      {1, {"Br0", "Br1", "Arm"}},
+  };
+  for (const Case& c : cases) {
+    for (tBreak& bp : Breakpoints().BreakTable) bp.Used = bp.Enabled = true;
+    Breakpoints().LastBreakIndex = c.LastBreakIndex;
+    std::vector<std::string> names;
+    for (const BreakpointRow& row : BreakpointRows()) names.push_back(row.Name);
+    EXPECT_EQ(names, c.Names);
+  }
 }
 
 // A C module's variables read with their debug types: by the console's

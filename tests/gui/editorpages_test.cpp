@@ -28,6 +28,8 @@
 #include "debugger/breakpoints.h"
 #include "debugger/runcontrol.h"
 #include "debugger/views.h"
+#include "debugger/toolviews.h"
+#include "gui/breakpointlist.h"
 #include "gui/debugactions.h"
 #include "gui/editorpages.h"
 #include "gui/finddialog.h"
@@ -36,7 +38,9 @@
 #include "gui/projectactions.h"
 #include "gui/terminaledit.h"
 #include "objfiles/listmap.h"
+#include "platform/ini.h"
 #include "project/projectfile.h"
+#include "workspace/projectconfig.h"
 #include "tests/support/gui_fixture.h"
 #include "tests/support/symbol_tables.h"
 
@@ -49,6 +53,8 @@ namespace {
 const QColor kNavy(0, 0, 128);
 const QColor kRed(255, 0, 0);
 const QColor kSkyBlue(166, 202, 240);
+const QColor kYellow(255, 255, 0);
+const QColor kWhite(255, 255, 255);
 
 }  // namespace
 
@@ -135,6 +141,136 @@ class EditorPagesTest : public QObject {
     // RESET shows where the program starts.
     Type("RESET CPU");
     QCOMPARE(pages_->Page(0)->MarkColor(8), kNavy);
+  }
+
+  // examples/sum: a breakpoint set on a source line without a label is a
+  // source breakpoint of that line; the marks in every colour; a NOP typed
+  // above moves band, dot and execution line together; the rebuild and load
+  // move the breakpoint to the line's new address (also in [DEBUG]); a load
+  // leaves no old execution line, and another program no old breakpoint line.
+  void marksFollowTheProgram() {
+    const std::string source = Copy("sum/sum.a51", "sum.a51");
+    AssembleWithDebug(source);
+    Load(Path("sum.obj"));
+    QVERIFY(pages_->OpenFile(source));
+    CodeEditWidget* page = pages_->Page(0);
+    page->GoToLine(17);  // DJNZ R6,NEXT
+    QTest::keyClick(page, Qt::Key_F5);
+    const tBreak& bp = Breakpoints().BreakTable[0];
+    QCOMPARE(bp.Address, uint16_t{0x3E});
+    QCOMPARE(QString::fromStdString(bp.Location), QString(":SUM#17"));
+    {
+      TBreakpointListDlg list(main_.get());
+      QCOMPARE(list.Rows->item(0, 2)->text(), QString(":SUM#17"));
+    }
+    Type("BR = DONE");
+    QTest::keyClick(page, Qt::Key_F9);
+    QVERIFY(Terminal().contains("EXECUTION HALTED AT 003E"));
+    SetLineMark(12, Views().LocateLine, source, kLocateLineColor, false, false);
+    main_->SyncViews();
+    using Dot = CodeEditWidget::Dot;
+    struct Row {
+      int32_t Line;
+      QColor Back, Text;
+      Dot Shown;
+    };
+    const Row rows[] = {
+        {17, kNavy, kYellow, Dot::kSolid},      // the execution line over a breakpoint: its dot stays
+        {19, kRed, kWhite, Dot::kSolid},        // a breakpoint
+        {12, kSkyBlue, kNavy, Dot::kNone},      // a located line
+        {16, QColor(), QColor(), Dot::kNone},   // an unmarked line
+    };
+    for (const Row& r : rows) {
+      QCOMPARE(page->MarkColor(r.Line), r.Back);
+      QCOMPARE(page->MarkTextColor(r.Line), r.Text);
+      QVERIFY(page->DotAt(r.Line) == r.Shown);
+    }
+    // A disabled breakpoint: a hollow dot, as in the disassembly; its line stays red.
+    QVERIFY(EnableBreakpointByName("Br1", false));
+    main_->SyncViews();
+    QVERIFY(page->DotAt(19) == Dot::kHollow);
+    QCOMPARE(page->MarkColor(19), kRed);
+    QVERIFY(EnableBreakpointByName("Br1", true));
+    ClearLineMark(Views().LocateLine);
+    main_->SyncViews();
+
+    // A NOP typed above: band and dot move with their lines, the execution band too.
+    page->GoToLine(16);
+    QTest::keyClick(page, Qt::Key_End);
+    QTest::keyClick(page, Qt::Key_Return);
+    QTest::keyClicks(page, "\tNOP");
+    QCOMPARE(page->MarkColor(18), kNavy);
+    QVERIFY(page->DotAt(18) == Dot::kSolid);
+    QCOMPARE(page->MarkColor(17), QColor());
+    QVERIFY(page->DotAt(17) == Dot::kNone);
+    QCOMPARE(page->MarkColor(20), kRed);
+    QVERIFY(page->DotAt(20) == Dot::kSolid);
+    // Saved, rebuilt, loaded: the breakpoint is on its line's new address.
+    QVERIFY(pages_->SavePage(0));
+    AssembleWithDebug(source);
+    boxes_.Clear();
+    Load(Path("sum.obj"));
+    for (const auto& box : boxes_.Shown()) QVERIFY2(box.Caption.rfind("Warning", 0) != 0, box.Text.c_str());
+    QCOMPARE(bp.Address, uint16_t{0x3F});
+    QCOMPARE(QString::fromStdString(bp.Location), QString(":SUM#18"));
+    QCOMPARE(Breakpoints().BreakTable[1].Address, uint16_t{0x43});
+    QCOMPARE(page->MarkColor(18), kRed);
+    QCOMPARE(page->MarkColor(20), kRed);
+    QCOMPARE(Lines(page, kNavy), QList<int32_t>());
+    QTest::keyClick(page, Qt::Key_F9);
+    QVERIFY(Terminal().contains("EXECUTION HALTED AT 003F"));
+    QCOMPARE(Lines(page, kNavy), QList<int32_t>({18}));
+    platform::IniFile project;
+    WriteProjectBreakpoints(project);
+    QCOMPARE(QString::fromStdString(project.ReadString("DEBUG", "Break0")), QString("003F,:SUM#18"));
+
+    // A load takes the execution line away; the next step shows one.
+    QTest::keyClick(page, Qt::Key_F7);
+    QCOMPARE(Lines(page, kNavy), QList<int32_t>({15}));
+    Load(Path("sum.obj"));
+    QCOMPARE(Lines(page, kNavy), QList<int32_t>());
+    QTest::keyClick(page, Qt::Key_F7);
+    QCOMPARE(Lines(page, kNavy).size(), 1);
+    QTest::keyClick(page, Qt::Key_F7);
+    QCOMPARE(Lines(page, kNavy).size(), 1);
+    main_->Actions()->ResetClick();
+    QCOMPARE(Lines(page, kNavy), QList<int32_t>({8}));
+    // Another program: the old page keeps no breakpoint line (62 answered No keeps them).
+    WriteFile(Path("t.a51"), "$DEBUG\n\tNAME T\n\tCSEG AT 0\n\tMOV SP,#60H\nL:\tSJMP L\n\tEND\n");
+    AssembleWithDebug(Path("t.a51"));
+    boxes_.Clear();
+    for (int i = 0; i < 2; ++i) boxes_.QueueAnswer(platform::kBoxNo);
+    Load(Path("t.obj"));
+    QCOMPARE(Lines(page, kRed), QList<int32_t>());
+    QCOMPARE(Lines(page, kNavy), QList<int32_t>());
+    QVERIFY(bp.Used);
+  }
+
+  // Breakpoints read from the project show in their page before the load
+  // and after it; F5 on such a line clears it, as on any drawn breakpoint.
+  void restoredBreakpointsAreDrawn() {
+    const std::string source = Copy("sum/sum.a51", "sum.a51");
+    AssembleWithDebug(source);
+    ProjectLists().ProjectModules = {{"SUM", source, {}}};
+    platform::IniFile project;
+    project.WriteString("DEBUG", "Break0", "003E,:SUM#17");
+    project.WriteString("DEBUG", "Break1", "0042");  // a bare address, as older projects keep it
+    ReadProjectBreakpoints(project);
+    QVERIFY(pages_->OpenFile(source));
+    CodeEditWidget* page = pages_->Page(0);
+    QCOMPARE(page->MarkColor(17), kRed);
+    boxes_.Clear();
+    Load(Path("sum.obj"));
+    for (const auto& box : boxes_.Shown()) QVERIFY2(box.Caption.rfind("Warning", 0) != 0, box.Text.c_str());
+    QCOMPARE(Lines(page, kRed), QList<int32_t>({17, 19}));
+    QVERIFY(page->DotAt(17) == CodeEditWidget::Dot::kSolid);
+    QCOMPARE(QString::fromStdString(Breakpoints().BreakTable[1].Location), QString(":SUM#19"));
+    page->GoToLine(17);
+    QTest::keyClick(page, Qt::Key_F5);
+    QVERIFY(!Breakpoints().BreakTable[0].Used);
+    QCOMPARE(Lines(page, kRed), QList<int32_t>({19}));
+    QTest::keyClick(page, Qt::Key_F5);
+    QCOMPARE(Lines(page, kRed), QList<int32_t>({17, 19}));
   }
 
   // examples/multi: a step into code of an include file opens it with the mark.
@@ -354,6 +490,13 @@ class EditorPagesTest : public QObject {
   void Type(const QString& line) {
     QTest::keyClicks(main_->Terminal()->Editor(), line);
     QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Return);
+  }
+  // The 1-based lines of a page drawn in Colour.
+  static QList<int32_t> Lines(const CodeEditWidget* page, const QColor& colour) {
+    QList<int32_t> lines;
+    for (int32_t line = 1; line <= page->blockCount(); ++line)
+      if (page->MarkColor(line) == colour) lines << line;
+    return lines;
   }
   QString Terminal() const { return main_->Terminal()->Editor()->toPlainText(); }
   QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }

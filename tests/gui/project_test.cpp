@@ -42,6 +42,7 @@
 #include "lang/typedvalue.h"
 #include "loader/loader.h"
 #include "platform/dialogs.h"
+#include "platform/ini.h"
 #include "project/config.h"
 #include "tests/support/gui_fixture.h"
 #include "workspace/build.h"
@@ -167,6 +168,58 @@ class ProjectTest : public QObject {
     QCOMPARE(Views().LocateLine.Line, line);
     // A line that names no source opens nothing.
     QVERIFY(!projects_->Report()->OpenLine(0));
+  }
+
+  // Each box of the options is written to its own key and read back into its
+  // own box; the others keep theirs.
+  void eachOptionBoxHasItsOwnKey() {
+    struct Option {
+      const char* Box;
+      const char* Section;
+      const char* Key;
+      bool (*Value)();
+    };
+    const Option options[] = {
+        {"cbIntMSBFirst", "OPTIONS", "IntMSBFirst", [] { return TypedValues().IntMSBFirst; }},
+        {"cbFloatMSBFirst", "OPTIONS", "FloatMSBFirst", [] { return TypedValues().FloatMSBFirst; }},
+        {"cbLoadAutomatically", "LOADER", "LoadAutomaticallyOnStart",
+         [] { return Project().Loader.LoadAutomaticallyOnStart; }},
+    };
+    const std::string path = dirs_->filePath("OPT.QPC").toStdString();
+    for (const Option& changed : options) {
+      QTest::qWait(0);
+      const TypedValueOptions typed = TypedValues();
+      const LoaderOptions loader = Project().Loader;
+      std::vector<bool> before;
+      for (const Option& o : options) before.push_back(o.Value());
+      {
+        TConfigDlg dlg(main_.get());
+        auto* box = dlg.findChild<QCheckBox*>(changed.Box);
+        QVERIFY(box != nullptr);
+        box->setChecked(!box->isChecked());
+        QVERIFY(dlg.Apply());
+      }
+      QVERIFY(WriteProjectConfig(path));
+      platform::IniFile file;
+      QVERIFY(file.Load(path));
+      for (size_t i = 0; i < std::size(options); ++i) {
+        const bool expected = &options[i] == &changed ? !before[i] : before[i];
+        QCOMPARE(QString::fromStdString(file.ReadString(options[i].Section, options[i].Key)),
+                 QString(expected ? "Yes" : "No"));
+      }
+      // Back: the engine as before, the file read, the box shows it.
+      TypedValues() = typed;
+      Project().Loader = loader;
+      QVERIFY(dorvik::OpenProject(path));
+      TConfigDlg shown(main_.get());
+      for (size_t i = 0; i < std::size(options); ++i) {
+        const bool expected = &options[i] == &changed ? !before[i] : before[i];
+        QCOMPARE(options[i].Value(), expected);
+        QCOMPARE(shown.findChild<QCheckBox*>(options[i].Box)->isChecked(), expected);
+      }
+      TypedValues() = typed;
+      Project().Loader = loader;
+    }
   }
 
   void optionsRegisterAFileTypeAndRoundTrip() {

@@ -120,9 +120,18 @@ TEST_F(BuildTest, AModuleIsBuiltAgainOnlyWhenItOrAnIncludeIsNewer) {
   Build().Report.clear();
   EXPECT_EQ(BuildProject(false), BuildOutcome::Built);
   EXPECT_TRUE(Build().Report.empty());  // nothing was out of date
-  // The include of the include changes.
-  fs::last_write_time(more, fs::file_time_type::clock::now() + std::chrono::seconds(5));
-  EXPECT_TRUE(ModuleOutOfDate(module));
+  // Each file the object depends on, newer than it, makes the module out of
+  // date (Make builds it again); the object's own age is the measure.
+  for (const std::string& f : {module.FileName, defs, more}) {
+    SCOPED_TRACE(f);
+    for (const std::string& g : {module.FileName, defs, more}) Age(g, 100);
+    EXPECT_FALSE(ModuleOutOfDate(module));
+    fs::last_write_time(f, fs::file_time_type::clock::now() + std::chrono::seconds(5));
+    EXPECT_TRUE(ModuleOutOfDate(module));
+    Build().Report.clear();
+    EXPECT_EQ(BuildProject(false), BuildOutcome::Built);
+    EXPECT_FALSE(Build().Report.empty());  // built again
+  }
   // A source that asks for no object is measured by its listing.
   const tModuleRec noObject = Module("NOOBJ", "noobj.a51", "$NOOBJECT\n" + std::string(kLib));
   EXPECT_EQ(CompileModule(noObject), BuildOutcome::Built);
