@@ -4,33 +4,19 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <string_view>
-#include <utility>
+#include <string>
 
-#include "access/backend.h"
-#include "access/disasline.h"
-#include "access/linerender.h"
-#include "access/target.h"
-#include "base/messages.h"
-#include "base/runstate.h"
 #include "debugger/breakpoints.h"
-#include "debugger/views.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/formatting.h"
 #include "lang/symbols.h"
-#include "machine/disassembler.h"
-#include "machine/images.h"
-#include "machine/opcodes.h"
 
 namespace dorvik::gui {
 
 namespace {
 
-// The rendered text: the address and "H " before the code bytes, the
-// instruction after the six code-byte columns and four blanks.
-constexpr size_t kRenderedBytesColumn = 6;
+// The code bytes take six columns.
 constexpr size_t kCodeBytesWidth = 6;
-constexpr size_t kRenderedMnemonicColumn = kRenderedBytesColumn + kCodeBytesWidth + 4;
 
 // A located row has at least this many rows after it.
 constexpr int kFollowingRows = DisasWindow::kRows / 4;
@@ -47,41 +33,12 @@ QIcon BreakIcon(bool enabled) {
   return QIcon(pixmap);
 }
 
-std::string Trimmed(std::string_view s) {
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  return std::string(s);
-}
-
-std::string Field(std::string_view text, size_t from, size_t count = std::string_view::npos) {
-  return from < text.size() ? Trimmed(text.substr(from, count)) : std::string();
-}
-
-// A decoded line's columns: from its rendering (the address, "H ", the six
-// code-byte columns, four blanks, the instruction), or from the
-// disassembler's fixed columns when it has none.
-DisasRow RowOfLine(const tDisasLine& line) {
-  DisasRow row;
-  row.Address = FormatHex4(line.Addr) + "H";
-  if (!line.SourceLine.empty()) {
-    row.CodeBytes = Field(line.SourceLine, kRenderedBytesColumn, kCodeBytesWidth);
-    row.Instruction = Field(line.SourceLine, kRenderedMnemonicColumn);
-    row.Comment = line.Comment;
-  } else {
-    row.CodeBytes = Field(line.DisasText, kDisasBytesColumn, kCodeBytesWidth);
-    row.Instruction = Field(line.DisasText, kDisasMnemonicColumn);
-  }
-  row.SourceLine = line.SourceLineNo;
-  row.Label = line.LabelStr;
-  return row;
-}
-
 void Pad(std::string& text, size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
 }
 
 // A row's text in the columns: address, code bytes, source line, label, instruction, comment.
-std::string DisasRowText(const DisasRow& row, const DisasColumns& columns) {
+std::string DisasRowText(const DisasFields& row, const DisasColumns& columns) {
   std::string text = row.Address;
   text += ' ';
   text += row.CodeBytes;
@@ -129,49 +86,25 @@ void DisasWindow::FillFromAddress(uint16_t address) {
   const int32_t caret = current != nullptr ? current->data(Qt::UserRole).toInt() : -1;
   const bool selected = current != nullptr && current->isSelected();
   first_ = address;
-  // A board that runs the program is not read (its link carries the run),
-  // and a hidden window reads nothing until it is shown.
-  const TargetCapabilities caps = CurrentBackend().Capabilities();
-  if ((Run().ProgramRunning && caps.RunsProgramItself) || isHidden()) {
+  // A hidden window reads nothing until it is shown, nor one over a board
+  // that runs the program (its link carries the run).
+  if (isHidden()) {
+    stale_ = true;
+    return;
+  }
+  const DisassemblyRead read = ReadDisassemblyRows(address, kRows);
+  if (!read.Read) {
     stale_ = true;
     return;
   }
   stale_ = false;
   rendered_ = CurrentOptions();
-  // The rows' reads show no message of their own: a command's failure is
-  // reported by the command, and a read that fails ends the rows with one row
-  // saying why.
-  MessageState& m = Messages();
-  const bool error = m.ErrorFlag;
-  const bool quiet = std::exchange(m.QuietMessages, true);
-  m.ErrorFlag = false;
-  std::vector<DisasRow> lines;
-  std::vector<uint16_t> addresses;
-  std::string failure;
-  uint32_t a = address;
-  for (int i = 0; i < kRows && a <= 0xFFFF; ++i) {
-    const uint16_t at = static_cast<uint16_t>(a);
-    DisassembleLine(at);
-    const tDisasLine& item = DisasLines().GetItem(at);
-    uint8_t length = item.BytesNo;
-    if (!m.ErrorFlag && !item.IsDecoded()) length = Opcode(TargetReadByte(kSpaceCode, at)).Length;
-    if (m.ErrorFlag) {
-      failure = FormatHex4(at) + "H  " + m.LastMessageText;
-      addresses.push_back(at);
-      break;
-    }
-    lines.push_back(item.IsDecoded() ? RowOfLine(item) : DisasRow{FormatHex4(at) + "H", {}, {}, {}, {}, {}});
-    addresses.push_back(at);
-    a += length;
-  }
-  m.QuietMessages = quiet;
-  m.ErrorFlag = error;
-
-  FitColumns(lines);
+  FitColumns(read);
   rows_->clear();
-  for (size_t i = 0; i < addresses.size(); ++i) {
-    auto* item = new QListWidgetItem(Text(i < lines.size() ? DisasRowText(lines[i], columns_) : failure), rows_);
-    item->setData(Qt::UserRole, addresses[i]);
+  for (const DisassemblyRow& row : read.Rows) {
+    const std::string text = row.Failure.empty() ? DisasRowText(row.Fields, columns_) : row.Failure;
+    auto* item = new QListWidgetItem(Text(text), rows_);
+    item->setData(Qt::UserRole, row.Address);
   }
   if (caret >= 0 && RowOf(static_cast<uint16_t>(caret)) >= 0)
     rows_->setCurrentRow(RowOf(static_cast<uint16_t>(caret)),
@@ -179,16 +112,15 @@ void DisasWindow::FillFromAddress(uint16_t address) {
   ShowBreakpointImages();
 }
 
-void DisasWindow::FitColumns(const std::vector<DisasRow>& rows) {
-  const LineRenderState& flags = LineRender();
+void DisasWindow::FitColumns(const DisassemblyRead& read) {
   size_t source = 0, label = 0, instruction = 0;
-  for (const DisasRow& row : rows) {
-    source = std::max(source, row.SourceLine.size());
-    label = std::max(label, row.Label.size());
-    instruction = std::max(instruction, row.Instruction.size());
+  for (const DisassemblyRow& row : read.Rows) {
+    source = std::max(source, row.Fields.SourceLine.size());
+    label = std::max(label, row.Fields.Label.size());
+    instruction = std::max(instruction, row.Fields.Instruction.size());
   }
-  columns_.SourceLine = flags.LineNumberColumnUsed ? std::max(columns_.SourceLine, source) : 0;
-  columns_.Label = flags.LabelColumnUsed ? std::max(columns_.Label, label) : 0;
+  columns_.SourceLine = read.SourceLineColumn ? std::max(columns_.SourceLine, source) : 0;
+  columns_.Label = read.LabelColumn ? std::max(columns_.Label, label) : 0;
   columns_.Instruction = std::max(columns_.Instruction, instruction);
 }
 
@@ -226,11 +158,8 @@ void DisasWindow::Refresh() {
 
 void DisasWindow::RecreateInterior() {
   // Every line is decoded again: the columns show what the new lines hold.
-  LineRenderState& flags = LineRender();
-  flags.LineNumberColumnUsed = false;
-  flags.LabelColumnUsed = false;
   columns_ = DisasColumns{};
-  CodeImageChanged();
+  RedecodeDisassembly();
   FillFromAddress(first_);
   if (execLine_ >= 0) LocateAddress(static_cast<uint16_t>(execLine_));
 }

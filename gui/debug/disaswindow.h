@@ -1,26 +1,16 @@
 #pragma once
 // The dockable disassembly window.
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include <QListWidget>
 #include <QMainWindow>
 
+#include "debugger/toolviews.h"
 #include "gui/main/dockable.h"
 
 namespace dorvik::gui {
-
-// One row's columns as the line rendering gives them.
-struct DisasRow {
-  std::string Address;      // four hex digits and "H"
-  std::string CodeBytes;    // the instruction's bytes, two hex digits each
-  std::string SourceLine;   // ":" module "#" line, when a line symbol lies at the address
-  std::string Label;        // the label and ":", when a label lies at the address
-  std::string Instruction;  // mnemonic and operands, symbolic where symbols are on
-  std::string Comment;      // ";" and the numbers behind the symbolic operands
-};
 
 // The widths of the optional columns: 0 leaves a column out.
 struct DisasColumns {
@@ -29,11 +19,11 @@ struct DisasColumns {
   size_t Instruction = 0;  // the comments line up after it
 };
 
-// The code around the program counter: one row per instruction, its code
-// address kept with the row, breakpoint images, the execution line. The
-// source-line and label columns show once some decoded line has a source
-// reference or a label (the line rendering's column flags), as wide as the
-// widest one shown since the rows were last recreated.
+// The code around the program counter: one row per instruction as the engine
+// reads it (its fields and its code address), breakpoint images, the
+// execution line. The source-line and label columns show once some decoded
+// line has a source reference or a label (the line rendering's column
+// flags), as wide as the widest one shown since the rows were last recreated.
 class DisasWindow : public TDockableForm {
  public:
   static constexpr int kRows = 48;
@@ -75,8 +65,8 @@ class DisasWindow : public TDockableForm {
   };
   static Options CurrentOptions();
   void PaintRow(int row);
-  // The columns widened to hold Rows, shown as the column flags say.
-  void FitColumns(const std::vector<DisasRow>& rows);
+  // The columns widened to hold the rows read, shown as the read's column flags say.
+  void FitColumns(const DisassemblyRead& read);
 
   QListWidget* rows_;
   uint16_t first_ = 0;
