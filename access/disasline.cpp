@@ -8,6 +8,8 @@ namespace dorvik {
 
 void tDisasLine::Assign(const tDisasLine& source) {
   SourceLineNo = source.SourceLineNo;
+  CodeBytes = source.CodeBytes;
+  Instruction = source.Instruction;
   SourceLine = source.SourceLine;
   LabelStr = source.LabelStr;
   BytesNo = source.BytesNo;

@@ -16,8 +16,10 @@ struct tDisasLine {
   // Source and display columns
   std::string SourceLineNo;  // ":" module "#" line, when a line symbol lies at the address
   std::string LabelStr;      // label name and ":", when a label lies at the address
-  std::string SourceLine;    // the rendered text
-  std::string Comment;
+  std::string CodeBytes;     // the instruction's bytes, two hex digits each
+  std::string Instruction;   // mnemonic and operands, symbolic where symbols are on
+  std::string Comment;       // ";" and the numbers behind the symbolic operands
+  std::string SourceLine;    // the rendered text: the fields joined (see linerender.h)
   std::string DisasText;  // the disassembler's fixed-column text the line was decoded from
 
   // Code
@@ -41,7 +43,8 @@ struct tDisasLine {
 
   static constexpr std::string_view DisplayName() { return "DisasLine"; }
   bool IsDecoded() const { return BytesNo != 0; }
-  // Copies the source columns, the rendered text, the length and the address (not the decoded instruction).
+  // Copies the source columns, the rendered fields and text, the length and the address (not the decoded
+  // instruction and not the comment).
   void Assign(const tDisasLine& source);
   // Forgets the decoded line so that it is built again.
   void Invalidate() { BytesNo = 0; }

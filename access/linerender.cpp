@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "lang/formatting.h"
+#include "machine/disassembler.h"
 #include "lang/keywords.h"
 #include "access/lineparser.h"
 #include "access/linkstate.h"
@@ -15,12 +16,26 @@
 namespace dorvik {
 namespace {
 
-// Operands start in column 25.
-constexpr size_t kOperandColumn = 24;
+// Operands start eight columns after the mnemonic (column 25 of the rendered text).
+constexpr size_t kOperandColumn = 8;
+// The code bytes take six columns of the rendered text, four blanks follow them.
+constexpr size_t kCodeBytesWidth = 6;
+constexpr std::string_view kAfterCodeBytes = "    ";
 // A symbol farther below a value than this is not used for it.
 constexpr uint16_t kMaxSymbolDistance = 0x30;
 // Beyond this distance in the procedure's scope the search is retried for any class.
 constexpr uint16_t kScopeRetryDistance = 0x14;
+
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+  return s;
+}
+
+// The disassembler's text from Column on, trimmed; "" when it is shorter.
+std::string DisasColumn(const std::string& text, size_t column, size_t count = std::string::npos) {
+  return column < text.size() ? std::string(Trimmed(std::string_view(text).substr(column, count))) : std::string();
+}
 
 uint8_t Radix() {
   return Formatting().DisplayRadix;
@@ -162,6 +177,37 @@ LineRenderState& LineRender() {
   return CurrentSession().Get<LineRenderState>();
 }
 
+void ResetLineRenderColumns() {
+  LineRender().LineNumberColumnUsed = false;
+  LineRender().LabelColumnUsed = false;
+}
+
+DisasFields LineFields(const tDisasLine& item) {
+  return {FormatHex4(item.Addr) + "H", item.CodeBytes, item.SourceLineNo, item.LabelStr, item.Instruction,
+          item.Comment};
+}
+
+std::string JoinRenderedText(uint16_t addr, std::string_view codeBytes, std::string_view instruction) {
+  std::string text = FormatHex4(addr);
+  Append(text, {"H ", codeBytes});
+  if (codeBytes.size() < kCodeBytesWidth) text.append(kCodeBytesWidth - codeBytes.size(), ' ');
+  Append(text, {kAfterCodeBytes, instruction});
+  return text;
+}
+
+std::string ConsoleLineText(const tDisasLine& item) {
+  std::string text = item.Instruction;
+  if (item.ImmediateShownAsSymbol && !item.Comment.empty()) Append(text, {" ", item.Comment});
+  return text;
+}
+
+void PlainDisasLineFields(tDisasLine& item) {
+  item.CodeBytes = DisasColumn(item.DisasText, kDisasBytesColumn, kCodeBytesWidth);
+  item.Instruction = DisasColumn(item.DisasText, kDisasMnemonicColumn);
+  item.Comment.clear();
+  item.SourceLine.clear();
+}
+
 std::string TokenWord(uint8_t token) {
   if (token == tok::kC) return "C";
   std::string text = TokenText(token);
@@ -231,9 +277,9 @@ uint8_t RenderOperand(uint16_t value, uint8_t kind, uint16_t addr, std::string& 
   return result;
 }
 
-void RenderDisasLine(std::string_view head, tDisasLine& item) {
+void RenderDisasLine(tDisasLine& item) {
   const ParsedInstruction& p = Parsed();
-  std::string line(head);
+  std::string line;
   item.Comment.clear();
   item.TargetShownAsSymbol = 0;
   item.ImmediateShownAsSymbol = false;
@@ -305,7 +351,9 @@ void RenderDisasLine(std::string_view head, tDisasLine& item) {
       break;
     }
   }
-  item.SourceLine = std::move(line);
+  item.CodeBytes = DisasColumn(item.DisasText, kDisasBytesColumn, kCodeBytesWidth);
+  item.Instruction = std::move(line);
+  item.SourceLine = JoinRenderedText(item.Addr, item.CodeBytes, item.Instruction);
 }
 
 void ReparseDisasLine(tDisasLine& item) {
@@ -331,14 +379,7 @@ void ReparseDisasLine(tDisasLine& item) {
     item.HasOp = p.ParsedHasOp;
     item.Prefix = p.ParsedPrefix;
   }
-  if (!Messages().ErrorFlag) {
-    const std::string bytes = item.DisasText.size() > 5 ? item.DisasText.substr(5, 6) : std::string();
-    std::string head = FormatHex4(item.Addr);
-    Append(head, {"H ", bytes});
-    head.append(6 - bytes.size(), ' ');
-    head += "    ";
-    RenderDisasLine(head, item);
-  }
+  if (!Messages().ErrorFlag) RenderDisasLine(item);
 
   Messages().ErrorFlag = savedError || Messages().ErrorFlag;
 }

@@ -225,17 +225,6 @@ void CodeImageChanged() {
 
 namespace {
 
-std::string_view Trimmed(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
-  return s;
-}
-
-std::string TextFromMnemonic(const std::string& line) {
-  if (line.size() <= kDisasMnemonicColumn) return {};
-  return std::string(Trimmed(std::string_view(line).substr(kDisasMnemonicColumn)));
-}
-
 // Reads the hex number of Len characters at Pos; -1 when it is not one.
 int32_t HexField(const std::string& s, size_t pos, size_t len) {
   if (pos + len > s.size()) return -1;
@@ -266,17 +255,9 @@ bool BuildLine(tDisasLine& item, uint16_t addr, uint32_t bytes) {
   item.BytesNo = count;
   item.OpCode = code[0];
   item.DisasText = text;
-  item.SourceLine.clear();
+  PlainDisasLineFields(item);
   BuildDisasLineLabels(item);
   return true;
-}
-
-// The line's text from the mnemonic on: the symbolic rendering when there is
-// one; an immediate shown as a symbol keeps its number in the comment.
-std::string LineText(const tDisasLine& item) {
-  std::string text = TextFromMnemonic(item.SourceLine.empty() ? item.DisasText : item.SourceLine);
-  if (item.ImmediateShownAsSymbol && !item.SourceLine.empty() && !item.Comment.empty()) text += " " + item.Comment;
-  return text;
 }
 
 }  // namespace
@@ -291,7 +272,7 @@ std::string DisassembleLine(int32_t addr) {
   bool built = false;
   bool readable = true;
   if (item.IsDecoded()) {
-    text = LineText(item);
+    text = ConsoleLineText(item);
     if (run.ProgramRunning) {
       run.TargetBusy = wasBusy;
       return text;
@@ -328,22 +309,23 @@ std::string DisassembleLine(int32_t addr) {
     readable = false;
   }
   if (built) {
-    text = LineText(item);
+    text = ConsoleLineText(item);
   } else if (readable || item.IsDecoded()) {
     MessageState& m = Messages();
     item.Invalidate();
     text.clear();
     if (m.LastErrorCode == err::kTargetError && m.TargetErrorNumber == kTargetErrorBreakOpcode) {
       // The monitor reports its break opcode: shown as a data byte.
-      const std::string line = FormatHex4(address) + "H A5        DB      0A5H";
       item.Addr = address;
       item.BytesNo = 1;
       item.OpCode = 0xA5;
-      item.DisasText = line;
-      item.SourceLine = line;
+      item.CodeBytes = "A5";
+      item.Instruction = "DB      0A5H";
       item.Comment.clear();
+      item.SourceLine = JoinRenderedText(address, item.CodeBytes, item.Instruction);
+      item.DisasText = item.SourceLine;
       Link().RxIndex = Link().RxCount;
-      text = "DB      0A5H";
+      text = ConsoleLineText(item);
     } else if (m.ShowMessageBoxes) {
       ReportError(err::kFramingError);
     }

@@ -20,7 +20,7 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
-#include "gui/mainwindow.h"
+#include "gui/main/mainwindow.h"
 #include "lang/scanner.h"
 #include "machine/images.h"
 #include "machine/simulator.h"

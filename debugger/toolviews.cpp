@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 #include "access/backend.h"
+#include "access/disasline.h"
+#include "access/linerender.h"
+#include "access/target.h"
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/projectlists.h"
@@ -23,6 +27,7 @@
 #include "lang/typedvalue.h"
 #include "lang/typetext.h"
 #include "machine/images.h"
+#include "machine/opcodes.h"
 #include "objfiles/listmap.h"
 #include "platform/reporter.h"
 #include "platform/text.h"
@@ -304,6 +309,48 @@ bool ModifyExpressionValue(std::string_view expression, std::string_view value, 
       error);
   if (!evaluated || !place) return false;
   return WriteMemoryViewValue(space, addr, type, value, error);
+}
+
+// Disassembly rows
+
+DisassemblyRead ReadDisassemblyRows(uint16_t address, int32_t count) {
+  DisassemblyRead r;
+  if (Run().ProgramRunning && CurrentBackend().Capabilities().RunsProgramItself) return r;
+  r.Read = true;
+  // A command's failure is reported by the command; a read that fails here
+  // only ends the rows.
+  const SavedMessageFlags flags;
+  MessageState& m = Messages();
+  const bool quiet = std::exchange(m.QuietMessages, true);
+  m.ErrorFlag = false;
+  uint32_t a = address;
+  for (int32_t i = 0; i < count && a <= 0xFFFF; ++i) {
+    const uint16_t at = static_cast<uint16_t>(a);
+    DisassembleLine(at);
+    const tDisasLine& item = DisasLines().GetItem(at);
+    uint8_t length = item.BytesNo;
+    if (!m.ErrorFlag && !item.IsDecoded()) length = Opcode(TargetReadByte(kSpaceCode, at)).Length;
+    DisassemblyRow& row = r.Rows.emplace_back();
+    row.Address = at;
+    if (m.ErrorFlag) {
+      row.Failure = FormatHex4(at) + "H  " + m.LastMessageText;
+      break;
+    }
+    if (item.IsDecoded())
+      row.Fields = LineFields(item);
+    else
+      row.Fields.Address = FormatHex4(at) + "H";
+    a += length;
+  }
+  m.QuietMessages = quiet;
+  r.SourceLineColumn = LineRender().LineNumberColumnUsed;
+  r.LabelColumn = LineRender().LabelColumnUsed;
+  return r;
+}
+
+void RedecodeDisassembly() {
+  ResetLineRenderColumns();
+  CodeImageChanged();
 }
 
 // Call stack

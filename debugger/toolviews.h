@@ -1,8 +1,8 @@
 #pragma once
 // What the debugger's tool windows read and change through the engine: an
 // expression of a window evaluated without a box, a memory view's rows and
-// its in-place writes, the call stack's entries, the symbol tree, and the
-// breakpoint list. The windows draw these; the console's commands and the
+// its in-place writes, the disassembly's rows as fields, the call stack's
+// entries, the symbol tree, and the breakpoint list. The windows draw these; the console's commands and the
 // windows share the same readers.
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "access/linerender.h"
 #include "debugger/breakpoints.h"
 #include "debugger/memcmds.h"
 #include "lang/keywords.h"
@@ -88,6 +89,27 @@ bool WriteMemoryViewValue(uint8_t space, int32_t addr, uint8_t type, std::string
 // memory reference) takes Value as one element of its type; anything else is
 // error 147. False (Error set) when nothing was written.
 bool ModifyExpressionValue(std::string_view expression, std::string_view value, std::string& error);
+
+// Disassembly rows
+struct DisassemblyRow {
+  uint16_t Address = 0;
+  DisasFields Fields;   // only the address where no line could be decoded
+  std::string Failure;  // on the last row when its read failed: the address and the message
+};
+struct DisassemblyRead {
+  bool Read = false;  // false: a board runs the program (its link carries the run); nothing was read
+  std::vector<DisassemblyRow> Rows;
+  // The rendering's column flags: some line decoded since RedecodeDisassembly has a source reference / a label.
+  bool SourceLineColumn = false;
+  bool LabelColumn = false;
+};
+// Count rows of code from Address, one instruction each, up to 0FFFFH. The
+// reads show no message and leave the message flags as they were; a read
+// that fails ends the rows with a row saying why.
+DisassemblyRead ReadDisassemblyRows(uint16_t address, int32_t count);
+// Code changed: every line is decoded again, and the source-line and label
+// columns are unused until a line shows one.
+void RedecodeDisassembly();
 
 // Call stack
 struct CallStackEntry {

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "gui/dockable.h"
-#include "gui/validators.h"
+#include "gui/main/dockable.h"
+#include "gui/dialogs/validators.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace dorvik;

@@ -95,6 +95,12 @@ for layer in "${!allowed[@]}"; do
   fi
 done
 
+# The workbench is grouped by feature: every source of gui/ sits in one of
+# its feature folders, none loose in gui/ itself.
+if ls gui/*.cpp gui/*.h >/dev/null 2>&1; then
+  fail "gui/ holds sources outside its feature folders: $(ls gui/*.cpp gui/*.h 2>/dev/null | tr '\n' ' ')"
+fi
+
 # Knowledge rules: what differs by target kind is its backend's business.
 # No debugger command tests the target kind (the settings code that chooses
 # it excepted); the transport and the two links never ask which kind is

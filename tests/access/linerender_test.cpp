@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "machine/disassembler.h"
 #include "tests/support/lang_fixture.h"
@@ -124,6 +125,62 @@ TEST_F(LineRendering, SymbolicTargetsLabelsAndSourceLineColumns) {
             std::tuple(std::string(":MAIN#12"), 2, 0x0103, 0x77, std::string("kept")));
   SymbolLookup().ShowSymbols = false;
   EXPECT_EQ(Decode(0x0101, 0x0080).TargetShownAsSymbol, 0);
+}
+
+// The rendering builds a line's fields first: the rendered text is the address, the code bytes and the
+// instruction joined, the console's text the instruction (with the comment behind an immediate shown as a
+// symbol). Decoding without symbolic text keeps the disassembler's own fields.
+TEST_F(LineRendering, FieldsJoinedAreTheRenderedAndTheConsolesText) {
+  struct FieldsCase {
+    bool symbols;
+    uint16_t addr;
+    uint32_t bytes;
+    DisasFields fields;
+    const char* console;
+  };
+  const FieldsCase cases[] = {
+      {false, 0x0000, 0x4174, {"0000H", "7441", "", "", "MOV     A,#041H", ";#65T"}, "MOV     A,#041H"},
+      {false, 0x0000, 0xC3, {"0000H", "C3", "", "", "CLR     C", ""}, "CLR     C"},
+      {true, 0x0100, 0x2F8175, {"0100H", "75812F", "", "L1:", "MOV     081H,#02FH", ";#47T"}, "MOV     081H,#02FH"},
+      {true, 0x0101, 0x0080, {"0101H", "8000", "", "", "SJMP    L1+03", ";00103H (:MAIN#12)"}, "SJMP    L1+03"},
+      {true, 0x0103, 0x3074, {"0103H", "7430", ":MAIN#12", "", "MOV     A,#COUNT", ";#030H #48T"},
+       "MOV     A,#COUNT ;#030H #48T"},
+      {true, 0x0180, 0x22, {"0180H", "22", "", "INIT:", "RET", ""}, "RET"},
+  };
+  for (const FieldsCase& c : cases) {
+    SCOPED_TRACE(c.console);
+    ResetSession();
+    if (c.symbols) LoadSymbols();
+    const tDisasLine& item = Decode(c.addr, c.bytes);
+    const DisasFields f = LineFields(item);
+    EXPECT_EQ(std::tie(f.Address, f.CodeBytes, f.SourceLine, f.Label, f.Instruction, f.Comment),
+              std::tie(c.fields.Address, c.fields.CodeBytes, c.fields.SourceLine, c.fields.Label,
+                       c.fields.Instruction, c.fields.Comment));
+    EXPECT_EQ(item.SourceLine, f.Address + " " + (f.CodeBytes + "      ").substr(0, 6) + "    " + f.Instruction);
+    EXPECT_EQ(ConsoleLineText(item), c.console);
+  }
+  // Every instruction shape: the fields hold no blanks at their ends, and joined they are the rendered text.
+  LoadSymbols();
+  for (int op = 0; op < 256; ++op) {
+    SCOPED_TRACE(op);
+    const tDisasLine& item = Decode(0x0101, op | 0x0300 | 0x300000);
+    const DisasFields f = LineFields(item);
+    for (const std::string& field : {f.CodeBytes, f.Instruction, f.Comment}) {
+      EXPECT_TRUE(field.empty() || (field.front() != ' ' && field.back() != ' ')) << '"' << field << '"';
+    }
+    EXPECT_EQ(JoinRenderedText(item.Addr, f.CodeBytes, f.Instruction), item.SourceLine);
+  }
+  // The monitor's break opcode is shown as a data byte in the same columns.
+  EXPECT_EQ(JoinRenderedText(0x0100, "A5", "DB      0A5H"), "0100H A5        DB      0A5H");
+  // Text the scanner cannot read: the disassembler's columns, no comment, no rendered text.
+  tDisasLine& plain = DisasLines().GetItem(0x40);
+  plain.DisasText = "0040=7412    MOV   A,#0Q2";
+  plain.Comment = ";#18T";
+  PlainDisasLineFields(plain);
+  const DisasFields f = LineFields(plain);
+  EXPECT_EQ(std::tie(f.CodeBytes, f.Instruction, f.Comment), std::tie("7412", "MOV   A,#0Q2", ""));
+  EXPECT_EQ(plain.SourceLine, "");
+  EXPECT_EQ(ConsoleLineText(plain), "MOV   A,#0Q2");
 }
 
 // Predefined names of the selected processor: registers by name, bits by name or as byte.bit.

@@ -1,13 +1,17 @@
 // What the tool windows read through the engine: a memory view's rows in the
 // target's chunks and after a failed read, a window's expression evaluated
 // without disturbing the command line, in-place writes, the call stack's
-// entries against CALLSTACK, the symbol tree, the breakpoint list, and the
+// entries against CALLSTACK, the disassembly's rows as the console's lines
+// in fields, the symbol tree, the breakpoint list, and the
 // element types of the debug types.
 
 #include <cstring>
+#include <span>
+#include <tuple>
 #include <vector>
 
 #include "access/backend.h"
+#include "access/disasline.h"
 #include "debugger/breakpoints.h"
 #include "debugger/toolviews.h"
 #include "lang/collections.h"
@@ -16,6 +20,7 @@
 #include "lang/typetext.h"
 #include "tests/support/chunked_simulator.h"
 #include "tests/support/console_fixture.h"
+#include "tests/support/simulator_forwarder.h"
 #include "tests/support/symbol_tables.h"
 
 namespace dorvik::testing {
@@ -127,6 +132,80 @@ TEST_F(ToolViewsTest, InPlaceWritesTakeTheElementsType) {
   EXPECT_FALSE(ModifyExpressionValue("5", "7", error));
   EXPECT_EQ(error, "Error #147: Non changeable item");
   EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+// The simulator with code reads that fail from FailFrom on, as a board of
+// choice: one that runs the program itself when RunsItself.
+class CodeFailingBoard final : public SimulatorForwarder {
+ public:
+  TargetCapabilities Capabilities() const override {
+    TargetCapabilities caps = Sim().Capabilities();
+    caps.RunsProgramItself = RunsItself;
+    return caps;
+  }
+  bool ReadBytes(uint8_t space, int32_t addr, std::span<uint8_t> out) override {
+    ++Reads;
+    if (space != kSpaceCode || addr < FailFrom) return Sim().ReadBytes(space, addr, out);
+    ReportError(err::kTargetDeviceNotResponding);
+    return false;
+  }
+  int32_t FailFrom = 0x10000;
+  bool RunsItself = false;
+  int Reads = 0;
+};
+
+TEST_F(ToolViewsTest, DisassemblyRowsAreTheConsolesLinesAsFields) {
+  LoadSymbolTable({{"MAIN", kClassProcedure, 0}, {"LOOP", kClassCode, 3}}, {{"MAIN", 0, 0xFF, true}});
+  auto& code = Images().CodeImage;
+  code[0] = 0x74, code[1] = 0x41, code[2] = 0x04, code[3] = 0x80, code[4] = 0xFE;  // MOV A,#41H; INC A; SJMP $
+  CodeFailingBoard board;
+  SetBackendForTesting(kTargetSimulator, &board);
+  DisassemblyRead r = ReadDisassemblyRows(0, 3);
+  ASSERT_TRUE(r.Read);
+  ASSERT_EQ(r.Rows.size(), 3u);
+  EXPECT_EQ(std::tie(r.Rows[1].Address, r.Rows[2].Address), std::tuple(2, 3));
+  const DisasFields& loop = r.Rows[2].Fields;
+  EXPECT_EQ(std::tie(loop.Address, loop.CodeBytes, loop.Label, loop.Instruction, loop.Comment),
+            std::tie("0003H", "80FE", "LOOP:", "SJMP    LOOP", ";00003H"));
+  EXPECT_EQ(r.Rows[0].Fields.Comment, ";#65T");
+  EXPECT_TRUE(r.LabelColumn);
+  EXPECT_FALSE(r.SourceLineColumn);
+  // The console shows the same fields: TRACE's line is the address and the instruction.
+  const DisasFields& mov = r.Rows[0].Fields;
+  const DisasFields& inc = r.Rows[1].Fields;
+  const std::string trace = Output("TRACE FROM 0");
+  EXPECT_EQ(trace.substr(0, trace.find('\n')),
+            mov.Address + " " + mov.Instruction + "----->" + inc.Address + " " + inc.Instruction);
+
+  // A failed read ends the rows with one saying why; the caller's error and the flags stay as they were.
+  CodeImageChanged();
+  code.fill(0);
+  board.FailFrom = 0x0E;  // the code cache's second read
+  ReportError(err::kSyntaxError);
+  boxes_.Clear();
+  r = ReadDisassemblyRows(0, 20);
+  ASSERT_EQ(r.Rows.size(), 15u);
+  EXPECT_EQ(r.Rows[13].Fields.Instruction, "NOP");
+  EXPECT_EQ(r.Rows[14].Address, 0x0E);
+  EXPECT_EQ(r.Rows[14].Failure, "000EH  Target device is not responding");
+  EXPECT_TRUE(Messages().ErrorFlag);
+  EXPECT_EQ(Messages().LastErrorCode, err::kSyntaxError);
+  EXPECT_FALSE(Messages().QuietMessages);
+  EXPECT_TRUE(boxes_.Shown().empty());
+
+  // A board that runs the program is not read.
+  board.RunsItself = dorvik::Run().ProgramRunning = true;
+  board.Reads = 0;
+  EXPECT_FALSE(ReadDisassemblyRows(0, 3).Read);
+  EXPECT_EQ(board.Reads, 0);
+  dorvik::Run().ProgramRunning = false;
+
+  // Decoded again: the label column is unused until a line shows a label.
+  board.FailFrom = 0x10000;
+  RedecodeDisassembly();
+  EXPECT_FALSE(ReadDisassemblyRows(0x10, 3).LabelColumn);
+  EXPECT_TRUE(ReadDisassemblyRows(0, 4).LabelColumn);
+  SetBackendForTesting(kTargetSimulator, nullptr);
 }
 
 TEST_F(ToolViewsTest, CallStackEntriesAreTheLinesOfCallstack) {

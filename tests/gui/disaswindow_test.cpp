@@ -17,9 +17,9 @@
 
 #include "base/runstate.h"
 #include "debugger/terminal.h"
-#include "gui/disaswindow.h"
-#include "gui/loaddialog.h"
-#include "gui/mainwindow.h"
+#include "gui/debug/disaswindow.h"
+#include "gui/dialogs/loaddialog.h"
+#include "gui/main/mainwindow.h"
 #include "lang/collections.h"
 #include "project/projectfile.h"
 #include "tests/support/gui_fixture.h"

@@ -27,7 +27,7 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
-#include "gui/mainwindow.h"
+#include "gui/main/mainwindow.h"
 #include "lang/cpudb.h"
 #include "platform/dialogs.h"
 #include "platform/pump.h"

@@ -1,0 +1,42 @@
+#pragma once
+// The dockable call-stack window: the lines of CALLSTACK, refilled at a stop
+// when SP or PC moved (GO forgets the SP it was filled at). An entry opens
+// its source line and its code in the disassembly.
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include <QListWidget>
+#include <QMainWindow>
+
+#include "debugger/toolviews.h"
+#include "gui/main/dockable.h"
+
+namespace dorvik::gui {
+
+class TCallStackWin : public TDockableForm {
+ public:
+  explicit TCallStackWin(QMainWindow* main);
+
+  // A stop: refilled when the stack or the PC moved since the last fill
+  // (nothing while the program runs, the target is busy, or it is hidden).
+  void Sync();
+  // Reads the stack and fills the rows now.
+  void Refill();
+  // Marks row Row's source line (the editor pages show it) and locates its
+  // address in the disassembly.
+  void ShowEntry(int row);
+
+  // Shows a code address in the disassembly window.
+  std::function<void(uint16_t)> ShowDisassembly;
+  QListWidget* Rows() const { return rows_; }
+  const std::vector<CallStackEntry>& Entries() const { return entries_; }
+
+ private:
+  QListWidget* rows_;
+  std::vector<CallStackEntry> entries_;
+  int32_t filledPC_ = -1;
+};
+
+}  // namespace dorvik::gui

@@ -1,0 +1,318 @@
+#include "gui/dialogs/qtdialogs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QCompleter>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+
+#include "debugger/lineasm.h"
+#include "gui/main/mainwindow.h"
+#include "gui/dialogs/validators.h"
+#include "gui/dialogs/widgets.h"
+
+namespace dorvik::gui {
+
+namespace {
+
+void FillCombo(QComboBox& combo, const std::vector<std::string>& items, const std::string& text) {
+  combo.clear();
+  for (const std::string& item : items) combo.addItem(Text(item));
+  combo.setEditText(Text(text));
+}
+
+QComboBox* EditableCombo(const QString& name, QWidget* parent) {
+  QComboBox* combo = Combo(name, true, parent);
+  combo->setMinimumContentsLength(30);
+  return combo;
+}
+
+// The OK, Browse and Cancel buttons of an input dialog on row Row of Grid from
+// column Column; the button pressed goes into Action (Cancel when none was).
+void AddDialogButtons(QDialog& dialog, QGridLayout& grid, int row, int column, bool browseVisible,
+                      platform::DialogAction& action) {
+  QPushButton* ok = Button("btnOK", "OK", &dialog);
+  QPushButton* browse = Button("btnBrowse", "Browse", &dialog);
+  QPushButton* cancel = Button("btnCancel", "Cancel", &dialog);
+  ok->setDefault(true);
+  browse->setVisible(browseVisible);
+  grid.addWidget(ok, row, column);
+  grid.addWidget(browse, row, column + 1);
+  grid.addWidget(cancel, row, column + 2);
+  action = platform::DialogAction::Cancel;
+  QObject::connect(ok, &QPushButton::clicked, &dialog, [&dialog, &action] {
+    action = platform::DialogAction::Ok;
+    dialog.accept();
+  });
+  QObject::connect(browse, &QPushButton::clicked, &dialog, [&dialog, &action] {
+    action = platform::DialogAction::Browse;
+    dialog.accept();
+  });
+  QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+}
+
+}  // namespace
+
+// --- Message boxes -------------------------------------------------------------
+
+int QtReporter::ShowBox(const platform::MessageBox& box) {
+  using platform::BoxButtons;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (box.Icon) {
+    case platform::BoxIcon::Stop: icon = QMessageBox::Critical; break;
+    case platform::BoxIcon::Question: icon = QMessageBox::Question; break;
+    case platform::BoxIcon::Exclamation: icon = QMessageBox::Warning; break;
+    case platform::BoxIcon::Information: icon = QMessageBox::Information; break;
+    case platform::BoxIcon::None: break;
+  }
+  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+  switch (box.Buttons) {
+    case BoxButtons::Ok: buttons = QMessageBox::Ok; break;
+    case BoxButtons::OkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case BoxButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; break;
+    case BoxButtons::YesNoCancel: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    case BoxButtons::YesNoCancelHelp:
+      buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Help;
+      break;
+  }
+  // The wait form never covers a box: it goes while the box is up.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "WaitForm") w->hide();
+  // Above the dialog that is running (the load dialog during a load), also
+  // when another window has the focus.
+  QWidget* parent = QApplication::activeModalWidget();
+  if (parent == nullptr) parent = QApplication::activeWindow();
+  QMessageBox dialog(icon, Text(box.Caption), Text(box.Text), buttons, parent);
+  dialog.setObjectName("MessageBox");
+  switch (dialog.exec()) {
+    case QMessageBox::Ok: return platform::kBoxOk;
+    case QMessageBox::Yes: return platform::kBoxYes;
+    case QMessageBox::No: return platform::kBoxNo;
+    default: return box.Buttons == BoxButtons::YesNo ? platform::kBoxNo : platform::kBoxCancel;
+  }
+}
+
+// --- Input and progress dialogs --------------------------------------------------
+
+QtDialogs::QtDialogs() = default;
+QtDialogs::~QtDialogs() = default;
+
+platform::InputReply QtDialogs::AskInput(const platform::InputPrompt& prompt) {
+  QDialog dialog(QApplication::activeWindow());
+  dialog.setObjectName("InputDialog");
+  dialog.setWindowTitle(Text(prompt.Caption));
+  auto* grid = new QGridLayout(&dialog);
+  auto* combo = EditableCombo("comboBox1", &dialog);
+  FillCombo(*combo, prompt.History, prompt.Text);
+  grid->addWidget(new QLabel(Text(prompt.Label), &dialog), 0, 0, 1, 3);
+  grid->addWidget(combo, 1, 0, 1, 3);
+  platform::DialogAction action;
+  AddDialogButtons(dialog, *grid, 2, 0, prompt.BrowseVisible, action);
+  combo->setFocus();
+  dialog.exec();
+  return {action, combo->currentText().toStdString()};
+}
+
+platform::PairReply QtDialogs::AskPair(const platform::PairPrompt& prompt) {
+  QDialog dialog(QApplication::activeWindow());
+  dialog.setObjectName("InputDialog2");
+  dialog.setWindowTitle(Text(prompt.Caption));
+  auto* grid = new QGridLayout(&dialog);
+  auto* name = EditableCombo("comboName", &dialog);
+  auto* value = EditableCombo("ComboValue", &dialog);
+  FillCombo(*name, prompt.NameHistory, prompt.Name);
+  FillCombo(*value, prompt.ValueHistory, prompt.Value);
+  grid->addWidget(new QLabel(Text(prompt.NameLabel), &dialog), 0, 0);
+  grid->addWidget(name, 0, 1, 1, 3);
+  grid->addWidget(new QLabel(Text(prompt.ValueLabel), &dialog), 1, 0);
+  grid->addWidget(value, 1, 1, 1, 3);
+  platform::PairReply reply;
+  AddDialogButtons(dialog, *grid, 2, 1, prompt.BrowseVisible, reply.Action);
+  QObject::connect(name->lineEdit(), &QLineEdit::textEdited, &dialog, [&] { reply.NameEdited = true; });
+  QObject::connect(name, &QComboBox::activated, &dialog, [&] { reply.NameEdited = true; });
+  name->setFocus();
+  dialog.exec();
+  reply.Name = name->currentText().toStdString();
+  reply.Value = value->currentText().toStdString();
+  return reply;
+}
+
+std::string QtDialogs::BrowseFile(std::string_view title) {
+  return QFileDialog::getOpenFileName(QApplication::activeWindow(), Text(title)).toStdString();
+}
+
+void QtDialogs::ShowProgress(std::string_view caption) {
+  if (!progress_) {
+    progress_ = std::make_unique<QProgressDialog>(QApplication::activeWindow());
+    progress_->setObjectName("ProgressDlg");
+    progress_->setCancelButtonText("Cancel");
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    progress_->setMinimumDuration(0);
+    progress_->setWindowModality(Qt::ApplicationModal);
+  }
+  progress_->reset();
+  progress_->setWindowTitle(Text(caption));
+  progress_->setLabelText(Text(caption));
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  progress_->show();
+}
+
+void QtDialogs::UpdateProgress(int position, int max) {
+  if (!progress_) return;
+  progress_->setRange(0, std::max(max, 1));
+  progress_->setValue(std::clamp(position, 0, std::max(max, 1)));
+}
+
+bool QtDialogs::CancelPressed() {
+  if (!progress_) return false;
+  QCoreApplication::processEvents();
+  return progress_->wasCanceled();
+}
+
+void QtDialogs::HideProgress() {
+  if (progress_) progress_->hide();
+}
+
+// --- Line assembler ------------------------------------------------------------
+
+LineAsmDialog::LineAsmDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName("AssemblyDialog");
+  setWindowTitle("Line Assembler");
+  auto* grid = new QGridLayout(this);
+  comboASMAddress = new TValidComboBox(this);
+  comboASMAddress->setObjectName("comboASMAddress");
+  comboASMAddress->SetValidator(std::make_unique<TFilterValidator>(ExpressionChars));
+  comboASMStatement = EditableCombo("comboASMStatement", this);
+  staticASMResult = new QLabel(this);
+  staticASMResult->setObjectName("staticASMResult");
+  staticASMResult->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  AsmListBox = new QListWidget(this);
+  AsmListBox->setObjectName("AsmListBox");
+  AsmListBox->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  btnAssembly = Button("btnAssembly", "Assembly", this);
+  btnClear = Button("btnClear", "Clear", this);
+  btnDone = Button("btnDone", "Done", this);
+  btnAssembly->setDefault(true);
+  btnClear->setVisible(false);
+  grid->addWidget(new QLabel("Assembly at address (HEX)", this), 0, 0);
+  grid->addWidget(comboASMAddress, 0, 1);
+  grid->addWidget(new QLabel("Mnemonics", this), 1, 0);
+  grid->addWidget(comboASMStatement, 1, 1);
+  grid->addWidget(new QLabel("Result", this), 2, 0);
+  grid->addWidget(staticASMResult, 2, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(btnAssembly);
+  buttons->addWidget(btnClear);
+  buttons->addWidget(btnDone);
+  grid->addLayout(buttons, 3, 0, 1, 2);
+  grid->addWidget(AsmListBox, 4, 0, 1, 2);
+
+  // The histories offer their items in a list; nothing is completed into
+  // the text, so what is typed is what gets assembled, where it was typed.
+  for (QComboBox* combo : {static_cast<QComboBox*>(comboASMAddress), comboASMStatement}) {
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    if (QCompleter* completer = combo->completer()) completer->setCompletionMode(QCompleter::PopupCompletion);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(24);
+  }
+  staticASMResult->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+  CreateLineAssembler();
+  ToWidgets();
+  connect(btnAssembly, &QPushButton::clicked, this, [this] { AssemblyLine(); });
+  connect(btnClear, &QPushButton::clicked, this, [this] {
+    comboASMStatement->setEditText({});
+    staticASMResult->clear();
+    comboASMStatement->setFocus();
+  });
+  connect(btnDone, &QPushButton::clicked, this, &QDialog::accept);
+  connect(comboASMAddress->lineEdit(), &QLineEdit::textEdited, this, [this] { TestValidInput(); });
+  connect(AsmListBox, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { SelectItem(AsmListBox->row(item)); });
+}
+
+LineAsmDialog::~LineAsmDialog() { DestroyLineAssembler(); }
+
+void LineAsmDialog::showEvent(QShowEvent* e) {
+  QDialog::showEvent(e);
+  ShowLineAssembler();
+  ToWidgets();
+  comboASMStatement->setFocus();
+}
+
+namespace {
+
+// No statement or address is longer: a longer history item (a damaged
+// history file) or text is shown cut.
+constexpr size_t kLineAsmTextLimit = 255;
+
+std::string Cut(const std::string& text) {
+  return text.size() > kLineAsmTextLimit ? text.substr(0, kLineAsmTextLimit) + "..." : text;
+}
+
+std::vector<std::string> CutItems(const std::vector<std::string>& items) {
+  std::vector<std::string> cut;
+  cut.reserve(items.size());
+  for (const std::string& item : items) cut.push_back(Cut(item));
+  return cut;
+}
+
+}  // namespace
+
+void LineAsmDialog::ToWidgets() {
+  const LineAsmState& s = LineAsm();
+  FillCombo(*comboASMAddress, CutItems(s.Address.Items), s.Address.Text);
+  FillCombo(*comboASMStatement, CutItems(s.Statement.Items), s.Statement.Text);
+  staticASMResult->setText(Text(Cut(s.Result)));
+  for (size_t i = static_cast<size_t>(AsmListBox->count()); i < s.Lines.size(); ++i)
+    AsmListBox->addItem(Text(Cut(s.Lines[i])));
+}
+
+void LineAsmDialog::TestValidInput() {
+  QString text = comboASMAddress->currentText();
+  TValidator* v = comboASMAddress->Validator();
+  while (!text.isEmpty() && v != nullptr && !v->IsValid(text.toStdString())) text.chop(1);
+  if (text != comboASMAddress->currentText()) comboASMAddress->setEditText(text);
+}
+
+void LineAsmDialog::AssemblyLine() {
+  LineAsmState& s = LineAsm();
+  s.Address.Text = comboASMAddress->currentText().toStdString();
+  s.Statement.Text = comboASMStatement->currentText().toStdString();
+  auto* main = dynamic_cast<MainWindow*>(parentWidget());
+  bool addressOk = false;
+  const auto work = [&] {
+    addressOk = AcceptAsmAddress();
+    if (addressOk) AssembleStatement();
+  };
+  if (main != nullptr)
+    main->Guarded(work);
+  else
+    work();
+  ToWidgets();
+  if (!addressOk) {
+    comboASMAddress->setFocus();
+    comboASMAddress->lineEdit()->selectAll();
+    return;
+  }
+  comboASMStatement->setFocus();
+  comboASMStatement->lineEdit()->selectAll();
+}
+
+void LineAsmDialog::SelectItem(int row) {
+  if (row < 0) return;
+  SelectAssembledLine(static_cast<size_t>(row));
+  comboASMStatement->setEditText(Text(LineAsm().Statement.Text));
+  comboASMStatement->setFocus();
+}
+
+}  // namespace dorvik::gui

@@ -1,0 +1,242 @@
+#include "gui/hardware/hardwareviews.h"
+
+#include <QAction>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <array>
+#include <utility>
+
+#include "access/backend.h"
+#include "access/target.h"
+#include "base/runstate.h"
+#include "debugger/views.h"
+#include "gui/main/dockable.h"
+#include "gui/hardware/eightled.h"
+#include "gui/hardware/portwindow.h"
+#include "gui/hardware/simform.h"
+#include "gui/dialogs/validators.h"
+#include "gui/dialogs/widgets.h"
+#include "lang/cpudb.h"
+#include "lang/formatting.h"
+#include "machine/images.h"
+#include "vhw/hardware.h"
+
+namespace dorvik::gui {
+
+namespace {
+
+constexpr const char* kPortFormKey = "PortForm";
+
+struct InputItem {
+  PinInput Input;
+  const char* Name;
+  const char* Caption;
+  QKeyCombination Keys;
+};
+// The chords: Ctrl+Alt with F1, F2 (the INT0/INT1 edges), F11, F12 (the count pulses).
+const std::array<InputItem, 4> kInputItems = {{
+    {PinInput::Int0Edge, "InputInt0", "INT&0 edge", Qt::CTRL | Qt::ALT | Qt::Key_F1},
+    {PinInput::Int1Edge, "InputInt1", "INT&1 edge", Qt::CTRL | Qt::ALT | Qt::Key_F2},
+    {PinInput::Timer0Pulse, "InputT0", "T0 count &pulse", Qt::CTRL | Qt::ALT | Qt::Key_F11},
+    {PinInput::Timer1Pulse, "InputT1", "T1 count p&ulse", Qt::CTRL | Qt::ALT | Qt::Key_F12},
+}};
+
+// A window of its own floats beside the main window's top right corner the first time.
+void ShowBeside(QWidget& window, const QWidget& main, bool& placed) {
+  if (!placed && !window.isVisible()) {
+    window.adjustSize();
+    window.move(main.geometry().topRight() - QPoint(window.width() + 40, -80));
+    placed = true;
+  }
+  window.show();
+  window.raise();
+  window.activateWindow();
+}
+
+}  // namespace
+
+HardwareViews::HardwareViews(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu)
+    : QObject(&main), main_(main), portForm_(new TPortForm(&main)) {
+  viewMenu->addAction("&Ports", this, [this] { ShowPortForm(); })->setObjectName("ViewPorts");
+
+  debugMenu->addSeparator();
+  inputsMenu_ = debugMenu->addMenu("&Inputs");
+  inputsMenu_->setObjectName("InputsMenu");
+  for (size_t i = 0; i < kInputItems.size(); ++i) {
+    const InputItem& item = kInputItems[i];
+    auto* action = new QAction(item.Caption, &main);
+    action->setObjectName(item.Name);
+    action->setShortcut(QKeySequence(item.Keys));
+    // The chords work wherever the focus is in the main window, also during a run.
+    main.addAction(action);
+    connect(action, &QAction::triggered, this, [this, input = item.Input] { DriveInput(input); });
+    inputsMenu_->addAction(action);
+    inputs_[i] = action;
+  }
+  portMenu_ = debugMenu->addMenu("Write &port");
+  portMenu_->setObjectName("PortPopupMenu");
+
+  QMenu* tools = main.menuBar()->addMenu("&Tools");
+  tools->setObjectName("ToolsMenu");
+  tools->addAction("&LED panel", this, [this] { ShowEightLED(); })->setObjectName("ViewEightLED");
+  tools->addAction("&Virtual hardware", this, [this] { ShowSimForm(); })->setObjectName("ViewSimForm");
+  FillPortMenu();
+}
+
+QAction* HardwareViews::InputAction(PinInput input) const {
+  for (size_t i = 0; i < kInputItems.size(); ++i)
+    if (kInputItems[i].Input == input) return inputs_[i];
+  return nullptr;
+}
+
+TEightLED* HardwareViews::EightLED() {
+  if (eightLed_ == nullptr) {
+    eightLed_ = new TEightLED(&main_);
+    eightLed_->WantsBytes = [this] { resend_ = true; };
+  }
+  return eightLed_;
+}
+
+TSimForm* HardwareViews::SimForm() {
+  if (simForm_ == nullptr) {
+    simForm_ = new TSimForm(&main_);
+    simForm_->WantsBytes = [this] { resend_ = true; };
+  }
+  return simForm_;
+}
+
+void HardwareViews::ShowPortForm() { ShowBeside(*portForm_, main_, portFormPlaced_); }
+
+void HardwareViews::ShowEightLED() {
+  ShowBeside(*EightLED(), main_, eightLedPlaced_);
+}
+
+void HardwareViews::ShowSimForm() {
+  ShowBeside(*SimForm(), main_, simFormPlaced_);
+}
+
+void HardwareViews::DriveInput(PinInput input) {
+  if (!TargetPinInput(input)) return;
+  if (!Run().ProgramRunning) RefreshDebugViews();
+}
+
+void HardwareViews::WritePortClick(uint16_t address, const std::string& caption) {
+  uint8_t now = 0xFF;
+  if (!PortsReadable() || !ReadViewByte(kSpaceDirect, address, now)) return;
+  std::optional<std::string> text;
+  if (AskPortValue) {
+    text = AskPortValue(caption, FormatHex2(now));
+  } else {
+    QInputDialog dialog(&main_);
+    dialog.setObjectName("PortValueDialog");
+    dialog.setWindowTitle(Text(caption));
+    dialog.setLabelText("Value (00-FF, hexadecimal):");
+    dialog.setTextValue(Text(FormatHex2(now)));
+    if (dialog.exec() == QDialog::Accepted) text = dialog.textValue().toStdString();
+  }
+  if (text) WritePortValue(address, *text);
+}
+
+bool HardwareViews::WritePortValue(uint16_t address, const std::string& text) {
+  THEXRangeValidator validator(0, 0xFF);
+  const std::string value = QString::fromStdString(text).trimmed().toUpper().toStdString();
+  if (value.empty()) {
+    validator.Error();
+    return false;
+  }
+  if (!validator.Validate(value, true)) return false;
+  if (!PortsReadable()) return false;
+  if (!WritePortLatch(static_cast<uint8_t>(address), static_cast<uint8_t>(validator.Result))) return false;
+  if (!Run().ProgramRunning) RefreshDebugViews();
+  return true;
+}
+
+void HardwareViews::FillPortMenu() {
+  portMenuBuilds_ = CpuDb().PortMenuBuilds;
+  portMenu_->clear();
+  for (const CpuPortMenuItem& item : CpuDb().MainPortMenu) {
+    QAction* action = portMenu_->addAction(Text(item.Caption) + "...");
+    action->setObjectName(Text(item.ComponentName));
+    action->setData(int(item.Tag));
+    connect(action, &QAction::triggered, this,
+            [this, tag = item.Tag, caption = item.Caption] { WritePortClick(tag, caption); });
+  }
+}
+
+void HardwareViews::SendPortBytes() {
+  if (!PortsReadable()) return;
+  for (const CpuPortMenuItem& item : CpuDb().MainPortMenu) {
+    uint8_t byte = 0;
+    if (!ReadViewByte(kSpaceDirect, item.Tag, byte)) return;
+    vhw::SendHardwareAccess(vhw::kSpaceSfr, item.Tag, byte);
+  }
+}
+
+void HardwareViews::Sync() {
+  if (portMenuBuilds_ != CpuDb().PortMenuBuilds) FillPortMenu();
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  for (QAction* action : inputs_) action->setEnabled(caps.LocalImages);
+
+  // A long run on the simulator: the PC field follows the PC that the
+  // simulator reports every 256 instructions.
+  const RunState& run = Run();
+  if (run.ProgramRunning && caps.LocalImages) {
+    const std::string pc = FormatHex4(static_cast<uint16_t>(run.CurrentPC));
+    if (pc != RegisterText("PC")) SetRegisterText("PC", pc);
+    if (pc != shownPc_) {
+      shownPc_ = pc;
+      if (pcField_ == nullptr) pcField_ = main_.findChild<QLabel*>("stPC");
+      if (pcField_ != nullptr) pcField_->setText("PC " + Text(pc));
+    }
+  } else {
+    shownPc_.clear();
+  }
+
+  portForm_->Sync();
+
+  if (!vhw::HardwareActive()) return;
+  const int32_t refresh = Views().RefreshCount;
+  const uint32_t changes = PortViews().PortChanges;
+  const bool due = refresh != sentRefresh_ || changes != sentChanges_ || resend_;
+  // Parts wired to an external-data address show the byte there (a
+  // program's MOVX writes send no message): at a refresh, and during a run
+  // on the simulator at every repaint. Read without the bus cycle.
+  const bool running = run.ProgramRunning && caps.LocalImages;
+  if ((due || running) && PortsReadable()) {
+    if (due) {
+      sentRefresh_ = refresh;
+      sentChanges_ = changes;
+      resend_ = false;
+      SendPortBytes();
+    }
+    auto showXData = [](vhw::ByteDisplay& display) {
+      if (display.Binding.Space != vhw::kSpaceXData) return;
+      MemoryImages& images = Images();
+      const bool suppressed = std::exchange(images.SuppressXDataIO, true);
+      uint8_t byte = 0;
+      if (ReadViewByte(kSpaceXData, static_cast<int32_t>(display.Binding.Address), byte)) display.Show(byte);
+      images.SuppressXDataIO = suppressed;
+    };
+    if (eightLed_ != nullptr && eightLed_->isVisible()) showXData(eightLed_->Display());
+    if (simForm_ != nullptr && simForm_->isVisible()) showXData(simForm_->DigitDisplay());
+  }
+  if (eightLed_ != nullptr && eightLed_->isVisible()) eightLed_->Sync();
+  if (simForm_ != nullptr && simForm_->isVisible()) simForm_->Sync();
+}
+
+void HardwareViews::LoadLayout(const platform::IniFile& file) {
+  LayoutEntry entry;
+  if (!ParseLayoutValue(file.ReadString(kLayoutSection, kPortFormKey), entry)) return;
+  portFormPlaced_ = true;
+  portForm_->ApplyLayout(entry);
+}
+
+void HardwareViews::SaveLayout(platform::IniFile& file) const {
+  file.WriteString(kLayoutSection, kPortFormKey, LayoutValue(portForm_->CurrentLayout()));
+}
+
+}  // namespace dorvik::gui

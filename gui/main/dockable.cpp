@@ -1,0 +1,396 @@
+#include "gui/main/dockable.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMainWindow>
+#include <QScreen>
+#include <QTabBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+#include "base/projectlists.h"
+#include "base/session.h"
+#include "base/text.h"
+#include "platform/files.h"
+
+namespace dorvik::gui {
+
+namespace {
+
+constexpr int64_t kMaxCoordinate = 1'000'000;
+
+// A rectangle given by its corners, the right and bottom edges outside it.
+QRect Corners(int left, int top, int right, int bottom) { return QRect(left, top, right - left, bottom - top); }
+
+template <typename Int>
+bool ReadInt(std::string_view text, Int& value) {
+  const std::string field = TrimBlanks(text);
+  if (field.empty()) return false;
+  const char* begin = field.data();
+  if (*begin == '+') ++begin;
+  const auto [end, ec] = std::from_chars(begin, field.data() + field.size(), value);
+  return ec == std::errc() && end == field.data() + field.size();
+}
+
+// A flag set for as long as the object lives.
+class SetWhile {
+ public:
+  explicit SetWhile(bool& flag) : flag_(flag) { flag_ = true; }
+  ~SetWhile() { flag_ = false; }
+  SetWhile(const SetWhile&) = delete;
+  SetWhile& operator=(const SetWhile&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+std::vector<std::string_view> SplitFields(std::string_view value) {
+  std::vector<std::string_view> fields;
+  for (size_t begin = 0;;) {
+    const size_t comma = value.find(',', begin);
+    fields.push_back(value.substr(begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin));
+    if (comma == std::string_view::npos) return fields;
+    begin = comma + 1;
+  }
+}
+
+}  // namespace
+
+DockingState& Docking() { return CurrentSession().Get<DockingState>(); }
+
+DockZone DockingZone(QSize size, QPoint mouse, QRect& dockRect) {
+  const int w = size.width(), h = size.height();
+  struct Zone {
+    DockZone Zone;
+    QRect Area;
+    QRect Dock;
+  };
+  const Zone zones[] = {
+      {DockZone::Left, Corners(0, 0, w / 5, h), Corners(0, 0, w / 2, h)},
+      {DockZone::Top, Corners(w / 5, 0, 4 * w / 5, h / 5), Corners(0, 0, w, h / 2)},
+      {DockZone::Right, Corners(4 * w / 5, 0, w, h), Corners(w / 2, 0, w, h)},
+      {DockZone::Bottom, Corners(w / 5, 4 * h / 5, 4 * w / 5, h), Corners(0, h / 2, w, h)},
+      {DockZone::Client, Corners(w / 5, h / 5, 4 * w / 5, 4 * h / 5), Corners(w / 5, h / 5, 4 * w / 5, 4 * h / 5)},
+  };
+  for (const Zone& z : zones)
+    if (z.Area.contains(mouse)) {
+      dockRect = z.Dock;
+      return z.Zone;
+    }
+  return DockZone::None;
+}
+
+bool ParseLayoutValue(std::string_view value, LayoutEntry& entry, LayoutKind kind) {
+  if (TrimBlanks(value).empty()) return false;
+  const std::vector<std::string_view> fields = SplitFields(value);
+  LayoutEntry e;
+  if (!ReadInt(fields[0], e.Flag)) return false;
+  size_t next = 1;
+  if (kind == LayoutKind::MemoryView) {
+    e.HasViewParams = true;
+    for (std::optional<int64_t>& param : e.ViewParams) {
+      int64_t n = 0;
+      if (next < fields.size() && ReadInt(fields[next], n)) param = n;
+      ++next;
+    }
+  }
+  std::optional<int>* position[] = {&e.Left, &e.Top, &e.Width, &e.Height};
+  for (std::optional<int>* field : position) {
+    int64_t n = 0;
+    // Far beyond any screen, yet safe to add: the window is clamped later.
+    if (next < fields.size() && ReadInt(fields[next], n))
+      *field = static_cast<int>(std::clamp<int64_t>(n, -kMaxCoordinate, kMaxCoordinate));
+    ++next;
+  }
+  if (next < fields.size()) {
+    const std::string side = UpperCase(TrimBlanks(fields[next]));
+    if (side == "L" || side == "R" || side == "B") e.Side = side[0];
+  }
+  entry = e;
+  return true;
+}
+
+std::string LayoutValue(const LayoutEntry& entry) {
+  auto number = [](const auto& n) { return n ? std::to_string(*n) : std::string(); };
+  std::string text = std::to_string(entry.Flag);
+  if (entry.HasViewParams)
+    for (const std::optional<int64_t>& param : entry.ViewParams) text += "," + number(param);
+  text += "," + number(entry.Left) + "," + number(entry.Top) + "," + number(entry.Width) + "," + number(entry.Height);
+  if (entry.Side != 0) text += std::string(",") + entry.Side;
+  return text;
+}
+
+QRect ClampToScreen(QRect rect, QRect screen) {
+  const int w = std::clamp(rect.width(), 1, std::max(screen.width(), 1));
+  const int h = std::clamp(rect.height(), 1, std::max(screen.height(), 1));
+  const int x = std::clamp(rect.left(), screen.left(), screen.left() + screen.width() - w);
+  const int y = std::clamp(rect.top(), screen.top(), screen.top() + screen.height() - h);
+  return QRect(x, y, w, h);
+}
+
+Qt::DockWidgetArea AreaOfSide(char side) {
+  switch (side) {
+    case 'L': return Qt::LeftDockWidgetArea;
+    case 'R': return Qt::RightDockWidgetArea;
+    case 'B': return Qt::BottomDockWidgetArea;
+    default: return Qt::NoDockWidgetArea;
+  }
+}
+
+char SideOfArea(Qt::DockWidgetArea area) {
+  switch (area) {
+    case Qt::LeftDockWidgetArea: return 'L';
+    case Qt::RightDockWidgetArea: return 'R';
+    case Qt::BottomDockWidgetArea: return 'B';
+    default: return 0;
+  }
+}
+
+TDockableForm::TDockableForm(const QString& name, const QString& caption, QMainWindow* mainWindow)
+    : QDockWidget(caption, mainWindow), main_(mainWindow) {
+  setObjectName(name);
+  setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
+  handle_ = platform::Pump().CreateWindow([this](const platform::WindowMessage& m) { return HandleMessage(m); });
+  // Docked, undocked or made a page, by the user's drag as by the program.
+  dockNotification_ = connect(this, &QDockWidget::dockLocationChanged, this, [this] { DockChanged(); });
+}
+
+TDockableForm::~TDockableForm() {
+  // The base classes' destruction may still move the window: no notification reaches this part of it.
+  disconnect(dockNotification_);
+  platform::Pump().DestroyWindow(handle_);
+}
+
+int64_t TDockableForm::HandleMessage(const platform::WindowMessage& message) {
+  switch (message.Msg) {
+    case kLoadLayoutMessage: LoadLayout(); break;
+    case kRefreshHostPageMessage:
+      refreshPosted_ = false;
+      RefreshHostPage();
+      break;
+    default: break;
+  }
+  return 0;
+}
+
+DockZone TDockableForm::ComputeDockingRect(QRect& dockRect, QPoint mousePos) const {
+  QRect rect = dockRect;
+  const DockZone zone = DockingZone(size(), mousePos, rect);
+  if (zone != DockZone::None) dockRect = QRect(mapToGlobal(rect.topLeft()), rect.size());
+  return zone;
+}
+
+bool TDockableForm::FormDockDrop(TDockableForm* source, QPoint mousePos) {
+  if (source == nullptr || source == this || !InDockSite()) return false;
+  QRect rect;
+  if (ComputeDockingRect(rect, mousePos) == DockZone::None) return false;
+  LayoutUpdate update(*source);
+  source->setFloating(false);
+  main_->addDockWidget(Host(), source);
+  main_->tabifyDockWidget(this, source);
+  source->show();
+  return true;
+}
+
+Qt::DockWidgetArea TDockableForm::Host() const {
+  return InDockSite() ? main_->dockWidgetArea(const_cast<TDockableForm*>(this)) : Qt::NoDockWidgetArea;
+}
+
+bool TDockableForm::InDockSite() const { return !isHidden() && !isFloating(); }
+
+bool TDockableForm::Docked() const {
+  if (!InDockSite()) return false;
+  for (QDockWidget* other : main_->tabifiedDockWidgets(const_cast<TDockableForm*>(this)))
+    if (!other->isHidden() && !other->isFloating()) return true;
+  return false;
+}
+
+void TDockableForm::FloatAtMainCorner() {
+  const QSize own = size();
+  setFloating(true);
+  // At the main window's corner below its menu bar, inside the screen.
+  QPoint corner = main_->geometry().topLeft();
+  if (const QWidget* menu = main_->menuWidget(); menu != nullptr && menu->isVisible()) corner.ry() += menu->height();
+  const QScreen* screen = main_->screen();
+  setGeometry(ClampToScreen(QRect(corner, own), screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
+}
+
+void TDockableForm::closeEvent(QCloseEvent* event) {
+  {
+    const SetWhile closing(Closing);
+    LayoutUpdate update(*this);
+    FloatAtMainCorner();
+  }
+  QDockWidget::closeEvent(event);
+}
+
+void TDockableForm::ShowDockable() {
+  if (isHidden()) {
+    Loaded = false;
+    // A floating window comes back at the main window's corner, wherever that is now.
+    if (isFloating()) FloatAtMainCorner();
+    show();
+    // Once the main window has laid the shown window out.
+    QTimer::singleShot(0, this, [this] { OpenHostArea(); });
+    platform::Pump().PostMessage(handle_, kLoadLayoutMessage, 0, 0);
+  }
+  SelectHostPage();
+}
+
+void TDockableForm::SelectHostPage() {
+  raise();
+  if (isFloating()) activateWindow();
+}
+
+void TDockableForm::LoadLayout() {
+  if (Loaded) return;
+  platform::IniFile file;
+  const std::string& project = ProjectLists().ProjectFileName;
+  // No project file, or none that can be read yet: nothing to restore.
+  if (!project.empty() && !file.Load(project)) platform::TakeIOResult();
+  LoadLayout(file);
+}
+
+void TDockableForm::LoadLayout(const platform::IniFile& file) {
+  if (Loaded) return;
+  Loaded = true;
+  LayoutEntry entry;
+  const LayoutKind kind = ViewParamsLoaded ? LayoutKind::MemoryView : LayoutKind::Window;
+  if (!ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), entry, kind)) return;
+  if (ViewParamsLoaded) ViewParamsLoaded(entry.ViewParams);
+  const SetWhile closing(Closing);
+  LayoutUpdate update(*this);
+  ApplyWindowPosition(entry);
+}
+
+void TDockableForm::ApplyWindowPosition(const LayoutEntry& entry) {
+  QRect g = isFloating() ? geometry() : QRect(mapToGlobal(QPoint(0, 0)), size());
+  if (entry.Left) g.moveLeft(*entry.Left);
+  if (entry.Top) g.moveTop(*entry.Top);
+  if (entry.Width) g.setWidth(*entry.Width);
+  if (entry.Height) g.setHeight(*entry.Height);
+  const Qt::DockWidgetArea area = AreaOfSide(entry.Side);
+  if (area == Qt::NoDockWidgetArea) {
+    setFloating(true);
+    const QScreen* screen = main_->screen();
+    setGeometry(ClampToScreen(g, screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
+    return;
+  }
+  // Another window in the area: this one joins it as a page.
+  QDockWidget* neighbour = nullptr;
+  for (QDockWidget* other : main_->findChildren<QDockWidget*>())
+    if (other != this && !other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) {
+      neighbour = other;
+      break;
+    }
+  setFloating(false);
+  main_->addDockWidget(area, this);
+  if (neighbour != nullptr) main_->tabifyDockWidget(neighbour, this);
+  if (area == Qt::BottomDockWidgetArea) {
+    if (entry.Height) main_->resizeDocks({this}, {std::max(*entry.Height, 1)}, Qt::Vertical);
+  } else if (entry.Width) {
+    main_->resizeDocks({this}, {std::max(*entry.Width, 1)}, Qt::Horizontal);
+  }
+}
+
+LayoutEntry TDockableForm::CurrentLayout() const {
+  LayoutEntry e;
+  e.Flag = isHidden() ? 0 : 1;
+  const QRect g = isFloating() ? geometry() : QRect(mapToGlobal(QPoint(0, 0)), size());
+  e.Left = g.left();
+  e.Top = g.top();
+  e.Width = g.width();
+  e.Height = g.height();
+  if (!isFloating()) e.Side = SideOfArea(main_->dockWidgetArea(const_cast<TDockableForm*>(this)));
+  if (ViewParamsSaved) {
+    e.HasViewParams = true;
+    e.ViewParams = ViewParamsSaved();
+  }
+  return e;
+}
+
+void TDockableForm::SetLayoutUpdate(bool begin) {
+  if (begin) {
+    if (UpdateCount == 0) {
+      // Disabling moves the keyboard focus away; it comes back at the end.
+      QWidget* focus = QApplication::focusWidget();
+      focus_ = focus != nullptr && isAncestorOf(focus) ? focus : nullptr;
+    }
+    Updating = true;
+    ++UpdateCount;
+    setEnabled(false);
+    if (WaitForm != nullptr && UpdateCount == 1 && main_->isVisible()) {
+      WaitForm->adjustSize();
+      WaitForm->move(main_->geometry().center() - WaitForm->rect().center());
+      WaitForm->show();
+      WaitForm->repaint();
+    }
+    return;
+  }
+  if (UpdateCount > 0) --UpdateCount;
+  if (UpdateCount > 0) return;
+  Updating = false;
+  setEnabled(true);
+  if (WaitForm != nullptr) WaitForm->hide();
+  if (focus_ != nullptr && focus_->isVisible() && focus_->isEnabled()) focus_->setFocus();
+  focus_ = nullptr;
+  if (repaintDue_) {
+    repaintDue_ = false;
+    // One repaint pending is enough, however many changes asked for it.
+    if (!refreshPosted_) refreshPosted_ = platform::Pump().PostMessage(handle_, kRefreshHostPageMessage, 0, 0);
+  }
+}
+
+void TDockableForm::DockChanged() {
+  LayoutUpdate update(*this);
+  OpenHostArea();
+  // Docked into an area that holds another window: both become pages.
+  if (InDockSite() && !Docked() && !Closing) {
+    const Qt::DockWidgetArea area = main_->dockWidgetArea(this);
+    for (QDockWidget* other : main_->findChildren<QDockWidget*>())
+      if (other != this && !other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) {
+        main_->tabifyDockWidget(other, this);
+        break;
+      }
+  }
+  if (Docked()) repaintDue_ = true;
+}
+
+void TDockableForm::OpenHostArea() {
+  if (!InDockSite() || Closing) return;
+  const Qt::DockWidgetArea area = main_->dockWidgetArea(this);
+  for (QDockWidget* other : main_->findChildren<QDockWidget*>())
+    if (other != this && !other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) return;
+  // The first window of an area: the area takes a third of the main window.
+  if (area == Qt::BottomDockWidgetArea)
+    main_->resizeDocks({this}, {std::max(main_->height() / 3, 1)}, Qt::Vertical);
+  else
+    main_->resizeDocks({this}, {std::max(main_->width() / 3, 1)}, Qt::Horizontal);
+}
+
+QTabBar* TDockableForm::HostTabBar() const {
+  if (!Docked()) return nullptr;
+  // The main window's tab bars carry the window of each tab as the tab's data.
+  const auto self = reinterpret_cast<quintptr>(this);
+  for (QTabBar* bar : main_->findChildren<QTabBar*>())
+    for (int i = 0; i < bar->count(); ++i)
+      if (bar->tabData(i).value<quintptr>() == self) return bar;
+  return nullptr;
+}
+
+void TDockableForm::RefreshHostPage() {
+  if (Docking().ProjectLoading || Closing || !InDockSite()) return;
+  if (QTabBar* bar = HostTabBar(); bar != nullptr && bar->count() > 1) {
+    const int page = bar->currentIndex();
+    bar->setCurrentIndex(page == 0 ? 1 : 0);
+    bar->repaint();
+    bar->setCurrentIndex(page);
+    bar->repaint();
+  }
+  repaint();
+}
+
+}  // namespace dorvik::gui

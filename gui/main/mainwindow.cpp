@@ -1,0 +1,639 @@
+#include "gui/main/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <utility>
+
+#include "access/backend.h"
+#include "access/target.h"
+#include "base/mainform.h"
+#include "base/messages.h"
+#include "base/msgids.h"
+#include "base/projectlists.h"
+#include "base/runstate.h"
+#include "debugger/breakpoints.h"
+#include "debugger/executor.h"
+#include "debugger/runcontrol.h"
+#include "debugger/terminal.h"
+#include "debugger/toolviews.h"
+#include "debugger/views.h"
+#include "debugger/commsettings.h"
+#include "gui/debug/breakpointlist.h"
+#include "gui/dialogs/commdialog.h"
+#include "gui/debug/evaluatedialog.h"
+#include "gui/debug/debugactions.h"
+#include "gui/editor/editorpages.h"
+#include "gui/editor/finddialog.h"
+#include "gui/hardware/hardwareviews.h"
+#include "gui/projects/buildreport.h"
+#include "gui/dialogs/loaddialog.h"
+#include "gui/projects/projectactions.h"
+#include "gui/projects/projectwnd.h"
+#include "gui/dialogs/rangedlg.h"
+#include "gui/dialogs/qtdialogs.h"
+#include "gui/dialogs/widgets.h"
+#include "loader/loader.h"
+#include "project/config.h"
+#include "project/projectfile.h"
+#include "lang/cpudb.h"
+#include "lang/formatting.h"
+#include "lang/scanner.h"
+#include "machine/images.h"
+#include "machine/opcodes.h"
+#include "objfiles/listmap.h"
+#include "platform/files.h"
+
+namespace dorvik::gui {
+
+namespace {
+
+constexpr int kPumpIntervalMs = 10;  // the window's events while a command works
+constexpr int kIdleIntervalMs = 20;  // the engine's timers and idle work at rest
+constexpr int kWaitFormDelayMs = 200;
+
+// The project file's section of the editor pages open when the window closed:
+// "FILE" n the file, "Pos" n its caret line (1-based), n from 1.
+constexpr const char* kFilesSection = "FILES";
+
+MainWindow* g_instance = nullptr;
+
+void AfterBox() {
+  if (MainWindow* main = MainWindow::Instance(); main != nullptr && main->isActiveWindow()) main->ActivateEditor();
+}
+
+// The status fields in the order the panel shows them.
+constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
+                                        "OV", "P",   "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"};
+
+}  // namespace
+
+QString CaptionText(uint8_t state) {
+  switch (state) {
+    case kCaptionRunning: return "Dorvik51 - Running";
+    case kCaptionHalted: return "Dorvik51 - Halted";
+    default: return "Dorvik51 - Reset";
+  }
+}
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent),
+      terminal_(new TerminalWindow(*this)),
+      disas_(new DisasWindow(this)),
+      watch_(new TWatchWnd(this)),
+      userSym_(new TUserSymWin(this)),
+      callStack_(new TCallStackWin(this)),
+      loadDlg_(new TLoadDlg(this)) {
+  for (int i = 0; i < tMemoryView::kViewCount; ++i) memViews_[static_cast<size_t>(i)] = new tMemoryView(i, this);
+  setObjectName("MainForm");
+  auto* central = new QWidget(this);
+  auto* box = new QVBoxLayout(central);
+  BuildStatusPanel(central);
+  box->addWidget(statusPanel_);
+  pages_ = new EditorPages(*this);
+  box->addWidget(pages_, 1);
+  setCentralWidget(central);
+  g_instance = this;
+  SetAfterBoxHook(AfterBox);
+  // Every stop shows its source line in the pages, else in the disassembly.
+  InstallEditorServices();
+  RunControl().ShowSourceInEditor = true;
+  ListMap().ShowDisassembly = [this](uint16_t address) {
+    disas_->EnsureVisible();
+    disas_->raise();
+    disas_->SetExecutionLine(address);
+  };
+  // A window dropped into an area that holds one already becomes a page
+  // beside it, by the user's drag as by a restored layout.
+  setDockOptions(dockOptions() | QMainWindow::ForceTabbedDocks);
+  addDockWidget(Qt::BottomDockWidgetArea, terminal_);
+  addDockWidget(Qt::LeftDockWidgetArea, disas_);
+  // The other tool windows start hidden: the View menu or the project's layout shows them.
+  const auto locate = [this](uint16_t address) {
+    disas_->EnsureVisible();
+    disas_->LocateAddress(address);
+  };
+  callStack_->ShowDisassembly = locate;
+  userSym_->ShowDisassembly = locate;
+  // Hidden before they dock: no page is made or repainted for them now.
+  for (TDockableForm* w : std::initializer_list<TDockableForm*>{watch_, userSym_, callStack_}) {
+    w->hide();
+    addDockWidget(Qt::RightDockWidgetArea, w);
+  }
+  for (tMemoryView* w : memViews_) {
+    w->hide();
+    addDockWidget(Qt::BottomDockWidgetArea, w);
+  }
+
+  auto* wait = new QLabel("Wait please...", this, Qt::Tool | Qt::FramelessWindowHint);
+  wait->setObjectName("WaitForm");
+  wait->setAlignment(Qt::AlignCenter);
+  wait->setMargin(16);
+  wait->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  waitForm_ = wait;
+  userSym_->WaitForm = wait;
+  waitTimer_.setSingleShot(true);
+  connect(&waitTimer_, &QTimer::timeout, this, [this] {
+    if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning) return;
+    waitForm_->adjustSize();
+    waitForm_->move(geometry().center() - waitForm_->rect().center());
+    waitForm_->show();
+  });
+  // At rest the engine's timers and idle work run from here; while a command
+  // works, the engine's pump hands the window its events.
+  connect(&idleTimer_, &QTimer::timeout, this, [this] {
+    if (Executor().Running) return;
+    platform::PumpMessages();
+    platform::Pump().RunIdle();
+    SyncViews();
+  });
+  idleTimer_.start(kIdleIntervalMs);
+  pumpTimer_ = platform::Pump().CreateTimer(
+      [this] {
+        if (!Executor().Running || inPump_) return;
+        inPump_ = true;
+        QCoreApplication::processEvents();
+        SyncViews();
+        inPump_ = false;
+      },
+      kPumpIntervalMs, true);
+  platform::Pump().EnableTimer(pumpTimer_, true);
+  BuildMenus();
+  resize(1000, 700);
+  SetTerminalVisible(true);
+  // The status fields show values from the start, on every target.
+  RefreshDebugViews();
+  disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
+  SyncViews();
+}
+
+MainWindow::~MainWindow() {
+  platform::Pump().DestroyTimer(pumpTimer_);
+  if (g_instance == this) {
+    g_instance = nullptr;
+    SetAfterBoxHook(nullptr);
+    ListMap().ShowDisassembly = nullptr;
+  }
+}
+
+MainWindow* MainWindow::Instance() { return g_instance; }
+
+TFindDlg* MainWindow::FindDialog() {
+  if (findDlg_ == nullptr) findDlg_ = new TFindDlg(*pages_, this);
+  return findDlg_;
+}
+
+TFindInFilesDlg* MainWindow::FindInFilesDialog() {
+  if (findInFilesDlg_ == nullptr) findInFilesDlg_ = new TFindInFilesDlg(this);
+  return findInFilesDlg_;
+}
+
+void MainWindow::ActivateEditor() {
+  if (pages_ != nullptr) pages_->ActivateEditor(false);
+}
+
+void MainWindow::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  // Back in front: the active page's file may have changed meanwhile.
+  if (e->type() == QEvent::ActivationChange && isActiveWindow() && !Messages().MessageBoxShowing &&
+      !Executor().Running)
+    ActivateEditor();
+}
+
+void MainWindow::BuildStatusPanel(QWidget* parent) {
+  auto* panel = new QFrame(parent);
+  panel->setObjectName("StatusPanel");
+  panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  auto* grid = new QGridLayout(panel);
+  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  int n = 0;
+  for (const char* name : kStatusNames) {
+    auto* label = new QLabel(panel);
+    label->setObjectName(QString("st") + name);
+    label->setFont(fixed);
+    grid->addWidget(label, n / 10, n % 10);
+    statusFields_[name] = label;
+    ++n;
+  }
+  statusPanel_ = panel;
+}
+
+void MainWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("FileMenu");
+  auto item = [this](QMenu* menu, const QString& text, const char* name, QKeySequence key, auto handler) {
+    QAction* action = menu->addAction(text, this, handler);
+    action->setObjectName(name);
+    action->setShortcut(key);
+    return action;
+  };
+  item(file, "&Open...", "FileOpen", QKeySequence::Open, [this] { pages_->OpenFileClick(); });
+  item(file, "&Save", "FileSave", QKeySequence::Save, [this] { pages_->SaveClick(); });
+  item(file, "Save &as...", "FileSaveAs", {}, [this] { pages_->SaveAsClick(); });
+  item(file, "&Close page", "FileClose", Qt::CTRL | Qt::Key_F4, [this] { pages_->CloseClick(); });
+  file->addSeparator();
+  item(file, "&Find...", "EditFind", QKeySequence::Find, [this] {
+    FindDialog()->show();
+    FindDialog()->raise();
+  });
+  item(file, "Find &next", "EditFindNext", Qt::Key_F3, [this] {
+    if (!FindDialog()->FindNext()) FindDialog()->show();
+  });
+  item(file, "Find in f&iles...", "EditFindInFiles", Qt::CTRL | Qt::SHIFT | Qt::Key_F, [this] {
+    FindInFilesDialog()->show();
+    FindInFilesDialog()->raise();
+  });
+  file->addSeparator();
+  file->addAction("&Load...", this, [this] { LoadProgramAction(); })->setObjectName("LoadProgram");
+  file->addAction("Save &HEX...", this, [this] { SaveHEXClick(); })->setObjectName("SaveHEX");
+  QAction* exit = file->addAction("E&xit", this, [this] { FileExit1Execute(); });
+  exit->setObjectName("FileExit1");
+  QMenu* view = menuBar()->addMenu("&View");
+  view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
+  view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
+  view->addAction("&Watches", this, [this] {
+    watch_->ShowDockable();
+    watch_->RefreshWatches();
+  })->setObjectName("ViewWatches");
+  view->addAction("&Call Stack", this, [this] {
+    callStack_->ShowDockable();
+    callStack_->Refill();
+  })->setObjectName("ViewCallStack");
+  view->addAction("&Symbols", this, [this] {
+    userSym_->ShowDockable();
+    userSym_->FillSymbolTree();
+  })->setObjectName("ViewSymbols");
+  view->addAction("&Memory", this, [this] { NewMemoryView(); })->setObjectName("ViewMemory");
+  QMenu* debug = menuBar()->addMenu("&Debug");
+  actions_ = new DebugActions(*this, debug);
+  debug->addSeparator();
+  debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
+  debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
+  hardware_ = new HardwareViews(*this, view, debug);
+  debug->addAction("&Breakpoints...", this, [this] { OpenBreakpointList(); })->setObjectName("BreakpointList");
+  debug->addAction("&Evaluate/Modify...", this, [this] { OpenEvaluate(); })->setObjectName("EvaluateModify");
+  projects_ = new ProjectActions(*this, file, exit);
+}
+
+std::vector<TDockableForm*> MainWindow::ToolWindows() const {
+  std::vector<TDockableForm*> windows{terminal_, disas_, watch_, userSym_, callStack_,
+                                      memViews_[0], memViews_[1], memViews_[2], memViews_[3], memViews_[4]};
+  if (projects_ != nullptr) {
+    windows.push_back(projects_->Report());
+    windows.push_back(projects_->ProjectWindow());
+  }
+  return windows;
+}
+
+TDockableForm* MainWindow::ToolWindow(const QString& name) const {
+  for (TDockableForm* w : ToolWindows())
+    if (w->objectName() == name) return w;
+  return nullptr;
+}
+
+QLabel* MainWindow::StatusField(const std::string& name) const {
+  const std::string bare = name.rfind("st", 0) == 0 ? name.substr(2) : name;
+  const auto it = statusFields_.find(bare);
+  return it == statusFields_.end() ? nullptr : it->second;
+}
+
+void MainWindow::ShowBusy(bool busy) {
+  busyShown_ = busy;
+  menuBar()->setEnabled(!busy);
+  // The rows, not the window: a layout change enables the window at its end.
+  disas_->Rows()->setEnabled(!busy);
+  // The terminal stays open to the keys: Esc and HALT stop a running program.
+  statusPanel_->setStyleSheet(busy ? "QLabel { color: red; }" : "");
+  if (busy) {
+    waitTimer_.start(kWaitFormDelayMs);
+  } else {
+    waitTimer_.stop();
+    waitForm_->hide();
+  }
+}
+
+void MainWindow::SyncViews() {
+  const ViewsState& v = Views();
+  if (v.Caption != shownCaption_) {
+    shownCaption_ = v.Caption;
+    setWindowTitle(CaptionText(v.Caption));
+    if (v.Caption != kCaptionHalted) disas_->SetExecutionLine(-1);
+  }
+  if (v.RefreshCount != shownRefresh_) {
+    shownRefresh_ = v.RefreshCount;
+    for (const auto& [name, label] : statusFields_) {
+      const auto it = v.StatusFields.find("st" + name);
+      std::string text = it == v.StatusFields.end() ? name : it->second;
+      std::replace(text.begin(), text.end(), '\r', ' ');
+      label->setText(Text(text));
+    }
+    // Memory may have changed under the rows.
+    disas_->Refresh();
+    if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
+    toolViewsDue_ = true;
+  }
+  // The tool windows read when the target is at rest again.
+  if (toolViewsDue_ && ViewsMayRead()) RefreshToolWindows();
+  // Another processor: its names are other symbols.
+  if (CpuDb().CpuName != shownCpu_) {
+    shownCpu_ = CpuDb().CpuName;
+    if (userSym_->isVisible()) userSym_->FillSymbolTree();
+  }
+  disas_->Sync();
+  if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
+  pages_->Sync();
+  if (actions_ != nullptr) actions_->Sync();
+  if (hardware_ != nullptr) hardware_->Sync();
+  terminal_->Editor()->Render();
+}
+
+void MainWindow::RefreshToolWindows() {
+  toolViewsDue_ = false;
+  if (ToolViews().LoadCount != shownLoad_) {
+    shownLoad_ = ToolViews().LoadCount;
+    userSym_->AfterLoad();
+    // A load without code leaves memory as it was: frozen or not, the views stay.
+    if (!ToolViews().LoadedCode) {
+      callStack_->Sync();
+      watch_->RefreshWatches();
+      return;
+    }
+  }
+  callStack_->Sync();
+  watch_->RefreshWatches();
+  for (tMemoryView* view : memViews_) view->Sync();
+}
+
+void MainWindow::OpenMemoryView(int index, int64_t start, int64_t count, int64_t frozen, int64_t elemType,
+                                int64_t space) {
+  if (index < 0 || index >= tMemoryView::kViewCount) return;
+  tMemoryView* view = memViews_[static_cast<size_t>(index)];
+  view->SetViewParams({start, count, frozen, elemType, space});
+  view->ShowDockable();
+  view->ReadFromTarget();
+}
+
+void MainWindow::NewMemoryView() {
+  for (tMemoryView* view : memViews_)
+    if (view->isHidden()) {
+      view->ShowDockable();
+      view->ReadFromTarget();
+      return;
+    }
+  ReportError(err::kTooManyMemoryViewers);
+  Messages().ErrorFlag = false;
+}
+
+void MainWindow::OpenBreakpointList() {
+  TBreakpointListDlg dialog(this);
+  dialog.ShowDisassembly = [this](uint16_t address) {
+    disas_->EnsureVisible();
+    disas_->LocateAddress(address);
+  };
+  dialog.Changed = [this] { disas_->ShowBreakpointImages(); };
+  dialog.exec();
+  disas_->ShowBreakpointImages();
+}
+
+void MainWindow::OpenEvaluate() {
+  TEvaluateDlg dialog(this);
+  dialog.exec();
+  SyncViews();
+}
+
+bool MainWindow::Guarded(const std::function<void()>& work) {
+  const int32_t busyCount = MainForm().BusyCount;
+  bool failed = false;
+  try {
+    work();
+  } catch (const std::exception&) {
+    failed = true;
+  } catch (...) {
+    failed = true;
+  }
+  if (failed) {
+    while (MainForm().BusyCount > busyCount) EndBusy();
+    Run().TargetBusy = false;
+    ReportError(err::kDorvikInternalError);
+    Messages().ErrorFlag = false;
+  }
+  SyncViews();
+  return !failed;
+}
+
+void MainWindow::ExecuteScannerLine() {
+  for (bool again = true; again;) {
+    // The disassembly reads again in SyncViews when the command changed
+    // something; its breakpoint images follow every command.
+    Guarded([] {
+      GetToken();
+      ExecuteCommand();
+    });
+    disas_->ShowBreakpointImages();
+    again = false;
+    std::string line;
+    while (!again && !dorvik::Terminal().ExitRequested && TakeTypeAhead(line))
+      again = terminal_->EnterLine(line) == KeyAction::LineEntered;
+  }
+  if (dorvik::Terminal().ExitRequested) FileExit1Execute();
+}
+
+void MainWindow::LoadLayout(const std::string& projectFile) {
+  platform::IniFile file;
+  if (!file.Load(projectFile)) {
+    platform::TakeIOResult();
+    return;
+  }
+  struct Loading {
+    Loading() { Docking().ProjectLoading = true; }
+    ~Loading() { Docking().ProjectLoading = false; }
+  } loading;
+  // The editor pages that were open, each at its caret line.
+  for (int n = 1;; ++n) {
+    const std::string name = file.ReadString(kFilesSection, "FILE" + std::to_string(n));
+    if (name.empty()) break;
+    const int32_t page = OpenFileInEditor(name, true);
+    pages_->Sync();
+    const int line = std::atoi(file.ReadString(kFilesSection, "Pos" + std::to_string(n)).c_str());
+    if (CodeEditWidget* editor = pages_->Page(page); editor != nullptr && line > 0) editor->GoToLine(line);
+  }
+  for (TDockableForm* w : ToolWindows()) {
+    LayoutEntry entry;
+    const bool stored = ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry);
+    // A window stored as shown comes on screen, also one that starts hidden.
+    if (stored && entry.Flag != 0 && w->isHidden()) w->show();
+    w->Loaded = false;
+    w->LoadLayout(file);
+    if (stored && entry.Flag == 0) w->hide();
+  }
+  hardware_->LoadLayout(file);
+  watch_->LoadWatches(file);
+}
+
+bool MainWindow::SaveLayout(const std::string& projectFile) const {
+  platform::IniFile file;
+  // The rest of the project file must survive: one that exists but cannot be
+  // read is not overwritten.
+  if (!file.Load(projectFile)) {
+    if (platform::FileExists(projectFile)) return false;
+    platform::TakeIOResult();
+  }
+  for (const TDockableForm* w : ToolWindows()) {
+    // A memory view never opened in this session keeps its stored entry.
+    const auto* view = dynamic_cast<const tMemoryView*>(w);
+    if (view != nullptr && !view->EverShown &&
+        !file.ReadString(kLayoutSection, w->objectName().toStdString(), "").empty())
+      continue;
+    file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
+  }
+  file.EraseSection(kFilesSection);
+  for (int32_t page = 0; page < pages_->Count(); ++page) {
+    const std::string n = std::to_string(page + 1);
+    file.WriteString(kFilesSection, "FILE" + n, PageAt(page)->FileName);
+    file.WriteString(kFilesSection, "Pos" + n, std::to_string(pages_->Page(page)->CaretLine() + 1));
+  }
+  hardware_->SaveLayout(file);
+  watch_->SaveWatches(file);
+  return file.Save(projectFile);
+}
+
+void MainWindow::LoadProgramAction() {
+  std::string name;
+  if (ChooseProgramFile) {
+    name = ChooseProgramFile();
+  } else {
+    name = QFileDialog::getOpenFileName(this, "Load program", QString::fromStdString(Project().Loader.LastLoadPath),
+                                        "Programs (*.hex *.ihx *.obj *.omf *.abs);;All files (*)")
+               .toStdString();
+  }
+  if (!name.empty()) LoadProgram(name);
+}
+
+bool MainWindow::LoadProgram(const std::string& fileName, bool start) {
+  // Without modules of its own, the project is the program's folder, as on the console.
+  if (ProjectLists().ProjectModules.empty() || ProjectLists().ModulesFromFolder) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(fileName, ec);
+    UseProgramFolderAsProject(ec ? fileName : full.lexically_normal().string());
+  }
+  Loader().LoadFileName = fileName;
+  Project().Loader.LastLoadPath = fileName;
+  if (projects_ != nullptr) projects_->AddRecent("FILE", fileName);
+  bool loaded = false;
+  Guarded([&] {
+    loadDlg_->Prepare(TLoadDlg::Mode::Load);
+    if (start) QTimer::singleShot(0, loadDlg_, [this] { loadDlg_->BtnLoadClick(); });
+    loaded = loadDlg_->exec() == 1;
+  });
+  disas_->RecreateInterior();
+  if (!disas_->isHidden()) disas_->SelectHostPage();
+  disas_->LocateAddress(static_cast<uint16_t>(Run().CurrentPC));
+  SyncViews();
+  return loaded;
+}
+
+void MainWindow::SaveHEXClick() {
+  const std::string name =
+      ChooseHexFile ? ChooseHexFile()
+                    : QFileDialog::getSaveFileName(this, "Save HEX", {}, "Intel HEX (*.hex);;All files (*)").toStdString();
+  if (name.empty()) return;
+  const LoaderState& l = Loader();
+  const bool loaded = l.ProjectLoaded && l.LowestAddress <= l.HighestAddress;
+  RangeDlg range(loaded ? l.LowestAddress : 0, loaded ? l.HighestAddress - l.LowestAddress + 1 : 0x10000, this);
+  if (range.exec() != 1) return;
+  const int32_t start = range.RangeStart();
+  const int32_t length = range.RangeLength();
+  Loader().LoadFileName = name;
+  Guarded([&] {
+    loadDlg_->Prepare(TLoadDlg::Mode::SaveHex, start, length);
+    loadDlg_->exec();
+  });
+}
+
+void MainWindow::tbSetComClick() {
+  TCommPortSelect dialog(this);
+  const int result = dialog.exec();
+  if (result != TCommPortSelect::kSetComParams && result != TCommPortSelect::kInitConnection) return;
+  const CommSettings chosen = dialog.Chosen();
+  const CommSettings& now = Comm().Applied;
+  const bool changed =
+      chosen.Port != now.Port || chosen.BaudRate != now.BaudRate || chosen.TargetKind != Run().TargetKind;
+  if (changed || result == TCommPortSelect::kInitConnection) Guarded([&chosen] { ApplyCommSettings(chosen); });
+  if (changed) {
+    Project().ComPort = chosen.Port;
+    Project().BaudRate = chosen.BaudRate;
+    WriteProjectSettings(ProjectFile);
+  }
+  if (result == TCommPortSelect::kInitConnection) ProgramReset();
+  disas_->RecreateInterior();
+  disas_->ShowBreakpointImages();
+  SyncViews();
+}
+
+void MainWindow::OpenLineAssembler() {
+  {
+    LineAsmDialog dialog(this);
+    dialog.exec();
+  }
+  disas_->RecreateInterior();
+  SyncViews();
+}
+
+void MainWindow::ProgramReset() {
+  ClearLineMark(Views().LocateLine);
+  Guarded([] {
+    BeginBusy();
+    struct Leave {
+      ~Leave() { EndBusy(); }
+    } leave;
+    ResetTarget();
+  });
+  ClearSourceMarks();
+  UpdateCaption(kCaptionReset);
+  disas_->SetExecutionLine(-1);
+  disas_->ShowBreakpointImages();
+  SyncViews();
+}
+
+void MainWindow::FileExit1Execute() {
+  if (Executor().Running) {
+    // A command still works (a GO): it is stopped, and the window closes after it.
+    dorvik::Terminal().ExitRequested = true;
+    Run().UserBreak = true;
+    return;
+  }
+  close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+  if (Executor().Running) {
+    dorvik::Terminal().ExitRequested = true;
+    Run().UserBreak = true;
+    e->ignore();
+    return;
+  }
+  // A changed page is saved, dropped or keeps the window open, as the user answers.
+  if (!pages_->CanCloseAll()) {
+    e->ignore();
+    return;
+  }
+  if (projects_ != nullptr && !projects_->CanClose()) {
+    e->ignore();
+    return;
+  }
+  if (projects_ != nullptr) projects_->SaveOnClose();
+  if (!ProjectFile.empty()) SaveLayout(ProjectFile);
+  e->accept();
+}
+
+}  // namespace dorvik::gui

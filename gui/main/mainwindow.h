@@ -1,0 +1,164 @@
+#pragma once
+// The workbench's main window: the left, right and bottom dock areas with the
+// tool windows (terminal, disassembly), the processor status fields, the
+// caption with the run state, and the busy pair's view with its wait form.
+// The engine keeps all of this as state (debugger/views.h, base/mainform.h);
+// the window shows it whenever a command ends, the program stops, or the
+// busy state changes: never once per instruction.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include "gui/debug/callstackwindow.h"
+#include "gui/debug/disaswindow.h"
+#include "gui/main/dockable.h"
+#include "gui/debug/memoryview.h"
+#include "gui/debug/symbolwindow.h"
+#include "gui/debug/terminalwindow.h"
+#include "gui/debug/watchwindow.h"
+#include "platform/pump.h"
+
+class QLabel;
+
+namespace dorvik::gui {
+
+class DebugActions;
+class EditorPages;
+class HardwareViews;
+class MainWindow;
+class TFindDlg;
+class TFindInFilesDlg;
+class ProjectActions;
+class TLoadDlg;
+
+class MainWindow : public QMainWindow {
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  TerminalWindow* Terminal() const { return terminal_; }
+  DisasWindow* Disassembly() const { return disas_; }
+  std::vector<TDockableForm*> ToolWindows() const;
+  TWatchWnd* Watches() const { return watch_; }
+  TCallStackWin* CallStack() const { return callStack_; }
+  TUserSymWin* Symbols() const { return userSym_; }
+  tMemoryView* MemoryView(int index) const { return memViews_.at(static_cast<size_t>(index)); }
+  // (Re)opens memory view Index (0..4) with these view parameters and reads it.
+  void OpenMemoryView(int index, int64_t start, int64_t count, int64_t frozen, int64_t elemType, int64_t space);
+  // View|Memory: the first memory view not on screen; error 165 when all five are.
+  void NewMemoryView();
+  // Debug|Breakpoints and Debug|Evaluate/Modify.
+  void OpenBreakpointList();
+  void OpenEvaluate();
+  // The tool windows read the engine again: call stack, watches, memory
+  // views (after a stop, a command, or a load).
+  void RefreshToolWindows();
+  TDockableForm* ToolWindow(const QString& name) const;
+  // The Debug menu's and tool bar's actions.
+  DebugActions* Actions() const { return actions_; }
+  // The editor pages in the centre.
+  EditorPages* Pages() const { return pages_; }
+  TFindDlg* FindDialog();
+  TFindInFilesDlg* FindInFilesDialog();
+  // The port window, the inputs driven by hand and the virtual-hardware windows.
+  HardwareViews* Hardware() const { return hardware_; }
+  // The project and build actions with the build report and project list.
+  ProjectActions* Projects() const { return projects_; }
+
+  // The status field "st" + Name (nullptr when there is none).
+  QLabel* StatusField(const std::string& name) const;
+  QWidget* WaitForm() const { return waitForm_; }
+  bool BusyShown() const { return busyShown_; }
+
+  // Brings the widgets up to the engine's state (caption, status fields,
+  // busy view, terminal text, execution line) where it changed.
+  void SyncViews();
+
+  // Runs Work; whatever it throws, the busy pair is left as it was found, the
+  // window enabled again and the error reported (message 143). False then.
+  bool Guarded(const std::function<void()>& work);
+  // Runs the line that Enter handed to the scanner, then the lines typed meanwhile.
+  void ExecuteScannerLine();
+
+  // The [DORVIK] layout entries of a project file: applied to the tool
+  // windows (a flag 0 hides one) as a project being opened, and written back
+  // keeping the rest of the file.
+  void LoadLayout(const std::string& projectFile);
+  bool SaveLayout(const std::string& projectFile) const;
+  // The project file whose layout is written when the window closes ("": none).
+  std::string ProjectFile;
+
+  // Actions
+  // File|Load: a program file chosen (from LastLoadPath on) and loaded.
+  void LoadProgramAction();
+  // Loads FileName through the load dialog; true when the dialog ended with
+  // OK (the load was not aborted). Start: the load starts at once, without
+  // waiting for the Load button.
+  bool LoadProgram(const std::string& fileName, bool start = false);
+  // File|Save HEX: a range chosen in the range dialog (first offered: the
+  // loaded program's, all of code memory when none was loaded) saved as HEX
+  // through the load dialog in save mode.
+  void SaveHEXClick();
+  // The file dialogs of the two actions ("" when cancelled); tests set their own.
+  std::function<std::string()> ChooseProgramFile;
+  std::function<std::string()> ChooseHexFile;
+  TLoadDlg* LoadDialog() const { return loadDlg_; }
+  // Debug|Communication: the set-up dialog; a changed port, speed or target
+  // is applied on OK, and "Init connection" applies and resets the target.
+  void tbSetComClick();
+  void OpenLineAssembler();
+  void ProgramReset();
+  void FileExit1Execute();
+  // The editor page re-activated after a box or when the window comes to the front.
+  void ActivateEditor();
+  // The main window that boxes return to (nullptr when none is open).
+  static MainWindow* Instance();
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
+
+ private:
+  void BuildStatusPanel(QWidget* parent);
+  void BuildMenus();
+  void ShowBusy(bool busy);
+
+  TerminalWindow* terminal_;
+  DisasWindow* disas_;
+  TWatchWnd* watch_;
+  TUserSymWin* userSym_;
+  TCallStackWin* callStack_;
+  std::array<tMemoryView*, tMemoryView::kViewCount> memViews_{};
+  bool toolViewsDue_ = true;
+  int32_t shownLoad_ = 0;
+  std::string shownCpu_;
+  TLoadDlg* loadDlg_;
+  DebugActions* actions_ = nullptr;
+  EditorPages* pages_ = nullptr;
+  TFindDlg* findDlg_ = nullptr;
+  TFindInFilesDlg* findInFilesDlg_ = nullptr;
+  HardwareViews* hardware_ = nullptr;
+  ProjectActions* projects_ = nullptr;
+  QWidget* statusPanel_ = nullptr;
+  std::map<std::string, QLabel*> statusFields_;
+  QWidget* waitForm_;
+  QTimer waitTimer_;
+  QTimer idleTimer_;
+  platform::TimerId pumpTimer_ = 0;
+  bool busyShown_ = false;
+  bool inPump_ = false;
+  int32_t shownRefresh_ = -1;
+  int shownCaption_ = -1;
+};
+
+// The caption for a run state (kCaptionReset, ...).
+QString CaptionText(uint8_t state);
+
+}  // namespace dorvik::gui

@@ -1,0 +1,432 @@
+#include "gui/projects/projectactions.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include <filesystem>
+
+#include "access/transport.h"
+#include "base/dialogs.h"
+#include "base/mainform.h"
+#include "base/messages.h"
+#include "base/msgids.h"
+#include "base/projectlists.h"
+#include "base/runprogram.h"
+#include "base/runstate.h"
+#include "base/text.h"
+#include "workspace/projectconfig.h"
+#include "debugger/breakpoints.h"
+#include "debugger/commsettings.h"
+#include "debugger/views.h"
+#include "gui/projects/addfiletype.h"
+#include "gui/projects/buildreport.h"
+#include "gui/main/dockable.h"
+#include "gui/projects/configdlg.h"
+#include "gui/editor/editorpages.h"
+#include "gui/main/mainwindow.h"
+#include "gui/projects/projectdlg.h"
+#include "gui/projects/projectwnd.h"
+#include "gui/dialogs/widgets.h"
+#include "lang/fileutil.h"
+#include "loader/loader.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "project/config.h"
+#include "project/projectfile.h"
+
+namespace dorvik::gui {
+
+namespace {
+
+constexpr std::string_view kLastOpen = "LastOpen";
+constexpr int kRecentCount = 8;
+constexpr int kExecuteHistoryTag = 22;
+
+// While a build or an executed program runs, the window is drawn but reads
+// no input, except that of a dialog or box the work opened; Esc stops the
+// work (between modules, or its running tool).
+class StopOnEscape : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+        break;
+      default:
+        return false;
+    }
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      auto* widget = qobject_cast<QWidget*>(watched);
+      if (widget == nullptr || widget == modal || modal->isAncestorOf(widget)) return false;
+    }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+      Build().StopRequested = true;
+    return true;
+  }
+};
+
+// Runs Work busy, the views synced first, with the window reading no input
+// but Esc and its dialogs' meanwhile.
+void RunWithoutInput(MainWindow& main, const std::function<void()>& work) {
+  StopOnEscape escape;
+  qApp->installEventFilter(&escape);
+  main.Guarded([&] {
+    BeginBusy();
+    struct Leave {
+      ~Leave() { EndBusy(); }
+    } leave;
+    main.SyncViews();
+    work();
+  });
+  qApp->removeEventFilter(&escape);
+}
+
+}  // namespace
+
+ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
+    : QObject(&main), main_(main), report_(new BuildReport(&main)), projectWnd_(new ProjectWnd(&main)) {
+  // Both start hidden in their areas (a project's layout may place them
+  // elsewhere): the report shows itself when a build writes to it.
+  main.addDockWidget(Qt::BottomDockWidgetArea, report_);
+  main.addDockWidget(Qt::LeftDockWidgetArea, projectWnd_);
+  report_->hide();
+  projectWnd_->hide();
+  // Their repaints after the change are due now, not at the next pump.
+  platform::PumpMessages();
+  auto add = [&](QMenu* menu, const QString& name, const QString& caption, auto slot, QAction* at = nullptr) {
+    auto* action = new QAction(caption, menu);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, slot);
+    if (at != nullptr)
+      menu->insertAction(at, action);
+    else
+      menu->addAction(action);
+    return action;
+  };
+  add(file, "FileNewProject", "&New project", [this] { NewProject(); }, before);
+  add(file, "FileOpenProject", "&Open project...", [this] { OpenProjectAction(); }, before);
+  add(file, "FileSaveProject", "&Save project", [this] { SaveProject(); }, before);
+  add(file, "FileSaveProjectAs", "Save project &as...", [this] { SaveProjectAsAction(); }, before);
+  add(file, "FileCloseProject", "&Close project", [this] { CloseProject(); }, before);
+  QMenu* recentProjects = new QMenu("Recent &projects", file);
+  recentProjects->setObjectName("RecentProjects");
+  QMenu* recentFiles = new QMenu("Recent &files", file);
+  recentFiles->setObjectName("RecentFiles");
+  file->insertMenu(before, recentProjects);
+  file->insertMenu(before, recentFiles);
+  file->insertSeparator(before);
+  connect(recentProjects, &QMenu::aboutToShow, this, [this, recentProjects] { FillRecentMenu(recentProjects, "Project"); });
+  connect(recentFiles, &QMenu::aboutToShow, this, [this, recentFiles] { FillRecentMenu(recentFiles, "FILE"); });
+
+  QMenu* project = main.menuBar()->addMenu("&Project");
+  project->setObjectName("ProjectMenu");
+  add(project, "ProjectManager", "&Manager...", [this] { ProjectManager(); });
+  add(project, "ProjectOptions", "&Options...", [this] { Options(); });
+  add(project, "ViewProjectWnd", "Project &list", [this] { projectWnd_->ShowDockable(); });
+  add(project, "ViewBuildReport", "Build &report", [this] { report_->ShowDockable(); });
+
+  QMenu* build = main.menuBar()->addMenu("&Build");
+  build->setObjectName("BuildMenu");
+  add(build, "actCompile", "&Compile", [this] { CompileActive(); })->setShortcut(QKeySequence("Ctrl+F9"));
+  add(build, "actBuild", "&Build", [this] { BuildAction(); })->setShortcut(QKeySequence("Shift+F9"));
+  add(build, "actBuildAndLoad", "Build and &load", [this] { BuildAndLoad(); });
+  add(build, "actStopBuild", "&Stop", [this] { Stop(); });
+  build->addSeparator();
+  add(build, "Execute1", "&Execute...", [this] { Execute1Click(); });
+
+  Build().ShowStatus = [this](const std::string& text) {
+    if (text.empty())
+      main_.statusBar()->clearMessage();
+    else
+      main_.statusBar()->showMessage(Text(text));
+  };
+  Build().ReportChanged = [this] {
+    report_->Fill();
+    if (!Build().Report.empty()) report_->ShowDockable();
+  };
+  Build().Pump = [] { QCoreApplication::processEvents(); };
+  // While a tool runs the window stays drawn, and Esc stops the tool.
+  RunProgramConfig().KeepWaiting = [] {
+    QCoreApplication::processEvents();
+    return !Build().StopRequested;
+  };
+  Loader().AddModuleToProject = [this](const std::string& name) { ProjectManager(true, name); };
+  FileUtil().BrowseCompiler = &TAdd_File_Type::AskCompiler;
+  if (ProjectLists().FileTypeList.empty()) ProjectLists().FileTypeList = DefaultFileTypes();
+  projectWnd_->Fill();
+}
+
+ProjectActions::~ProjectActions() {
+  Build().ShowStatus = nullptr;
+  Build().ReportChanged = nullptr;
+  Build().Pump = nullptr;
+  RunProgramConfig().KeepWaiting = nullptr;
+  Loader().AddModuleToProject = nullptr;
+  FileUtil().BrowseCompiler = nullptr;
+}
+
+void ProjectActions::ProjectChanged() {
+  projectWnd_->Fill();
+  main_.SyncViews();
+}
+
+void ProjectActions::SaveCurrent() {
+  if (main_.ProjectFile.empty()) return;
+  if (WriteProjectConfig(main_.ProjectFile)) main_.SaveLayout(main_.ProjectFile);
+}
+
+void ProjectActions::NewProject() {
+  if (!main_.Pages()->CanCloseAll()) return;
+  SaveCurrent();
+  main_.Pages()->CloseAll();
+  dorvik::NewProject();
+  main_.ProjectFile.clear();
+  Build().Report.clear();
+  report_->Fill();
+  ProjectChanged();
+}
+
+bool ProjectActions::OpenProject(const std::string& path) {
+  // The project in use is written first, as at the close; a project that
+  // cannot be read leaves it in use.
+  if (!platform::FileExists(path)) {
+    ReportError(err::kCouldNotOpenConfigurationFile, path);
+    return false;
+  }
+  // The pages of the project in use close (changed ones asked about first),
+  // after the project kept which were open.
+  if (!main_.Pages()->CanCloseAll()) return false;
+  SaveCurrent();
+  main_.Pages()->CloseAll();
+  if (!dorvik::OpenProject(path)) return false;
+  // The project's target and line take effect as at start.
+  const CommSettings wanted{Project().ComPort, Project().BaudRate, Run().TargetKind};
+  const CommSettings& now = Comm().Applied;
+  if (wanted.Port != now.Port || wanted.BaudRate != now.BaudRate || wanted.TargetKind != now.TargetKind)
+    main_.Guarded([&wanted] { ApplyCommSettings(wanted); });
+  main_.ProjectFile = ProjectLists().ProjectFileName;
+  main_.LoadLayout(main_.ProjectFile);
+  AddRecent("Project", main_.ProjectFile);
+  MarkAllBreakpoints();
+  ProjectChanged();
+  return true;
+}
+
+void ProjectActions::OpenProjectAction() {
+  const std::string path =
+      ChooseProjectToOpen ? ChooseProjectToOpen()
+                          : QFileDialog::getOpenFileName(&main_, "Open project", {}, "Projects (*.QPC *.qpc);;All files (*)").toStdString();
+  if (!path.empty()) OpenProject(path);
+}
+
+bool ProjectActions::SaveProject() {
+  if (main_.ProjectFile.empty()) {
+    SaveProjectAsAction();
+    return !main_.ProjectFile.empty();
+  }
+  return SaveProjectAs(main_.ProjectFile);
+}
+
+bool ProjectActions::SaveProjectAs(const std::string& path) {
+  if (path.empty()) return false;
+  // A project saved under a new name keeps its modules where they are.
+  ProjectLists().ModulesFromFolder = false;
+  if (!WriteProjectConfig(path)) return false;
+  main_.SaveLayout(path);
+  main_.ProjectFile = path;
+  ProjectLists().ProjectFileName = path;
+  AddRecent("Project", path);
+  return true;
+}
+
+void ProjectActions::SaveProjectAsAction() {
+  std::string path =
+      ChooseProjectToSave ? ChooseProjectToSave()
+                          : QFileDialog::getSaveFileName(&main_, "Save project as", {}, "Projects (*.QPC);;All files (*)").toStdString();
+  if (path.empty()) return;
+  if (std::filesystem::path(path).extension().empty()) path += ".QPC";
+  SaveProjectAs(path);
+}
+
+void ProjectActions::CloseProject() { NewProject(); }
+
+bool ProjectActions::CanClose() {
+  if (!main_.ProjectFile.empty() || ProjectLists().ProjectModules.empty()) return true;
+  return IsYes(ReportWarning(warn::kNoProjectDefined));
+}
+
+void ProjectActions::SaveOnClose() {
+  if (!main_.ProjectFile.empty()) WriteProjectConfig(main_.ProjectFile);
+}
+
+int ProjectActions::ProjectManager(bool fromLoader, const std::string& moduleName) {
+  ProjectDlg dialog(&main_);
+  dialog.AddingFromLoader = fromLoader;
+  if (fromLoader) dialog.PrjManOpenDlgFileName = Text(moduleName + ".*");
+  if (ChooseModuleFiles) dialog.ChooseFiles = ChooseModuleFiles;
+  if (OnProjectDlg) OnProjectDlg(dialog);
+  const int result = dialog.exec();
+  if (result == 1) {
+    ProjectLists().ProjectModules = dialog.Modules();
+    ProjectLists().ModulesFromFolder = false;
+    if (!main_.ProjectFile.empty()) WriteProjectConfig(main_.ProjectFile);
+    ProjectChanged();
+  }
+  return result;
+}
+
+int ProjectActions::Options() {
+  TConfigDlg dialog(&main_);
+  const int result = dialog.exec();
+  if (result == 1 && !main_.ProjectFile.empty()) WriteProjectConfig(main_.ProjectFile);
+  if (result == 1) ProjectChanged();
+  return result;
+}
+
+BuildOutcome ProjectActions::RunBuild(const std::function<BuildOutcome()>& work) {
+  if (MainForm().Busy || Build().Building) return BuildOutcome::Failed;
+  // The tools read the files: a changed page is saved first, or built as it is on disk (No), or the build stops (Cancel).
+  if (!main_.Pages()->CanCloseAll()) return BuildOutcome::Failed;
+  BuildOutcome outcome = BuildOutcome::Failed;
+  RunWithoutInput(main_, [&] { outcome = work(); });
+  Build().Building = false;
+  report_->Fill();
+  ProjectChanged();
+  return outcome;
+}
+
+BuildOutcome ProjectActions::CompileActive() {
+  const TEditSheet* page = PageAt(Views().ActivePage);
+  if (page == nullptr || page->FileName.empty()) {
+    ReportWarning(warn::kNothingToDo);
+    return BuildOutcome::Failed;
+  }
+  tModuleRec module{UpperCase(std::filesystem::path(page->FileName).stem().string()), page->FileName, {}};
+  bool listed = false;
+  for (const tModuleRec& m : ProjectLists().ProjectModules) {
+    if (platform::SameFile(m.FileName, page->FileName)) {
+      module = m;
+      listed = true;
+    }
+  }
+  if (!listed) ReportWarning(warn::kCompiledFileNotPartProject, page->FileName);
+  return RunBuild([&] {
+    if (Run().ProgramRunning) {
+      ReportError(err::kCommandFormNotAllowedDuring);
+      return BuildOutcome::Failed;
+    }
+    Build().Report.clear();
+    Build().Building = true;
+    const BuildOutcome outcome = CompileModule(module);
+    Build().Building = false;
+    if (Build().ShowStatus) Build().ShowStatus("");
+    return outcome;
+  });
+}
+
+BuildOutcome ProjectActions::BuildAction() {
+  return RunBuild([] { return BuildProject(false); });
+}
+
+bool ProjectActions::BuildAndLoad() {
+  if (BuildAction() != BuildOutcome::Built) return false;
+  const std::string program = ProgramToLoad();
+  if (program.empty()) {
+    const auto& modules = ProjectLists().ProjectModules;
+    ReportError(err::kFileNotExist, modules.empty() ? std::string() : platform::ChangeFileExt(modules.front().FileName, ".obj"));
+    return false;
+  }
+  return main_.LoadProgram(program, true);
+}
+
+void ProjectActions::Execute1Click(const std::string& given) {
+  std::string command = given;
+  if (command.empty()) {
+    TInputDialog& dialog = Dialogs().InputDialog;
+    dialog.Caption = "Execute";
+    dialog.BrowseVisible = true;
+    dialog.comboBox1.Tag = kExecuteHistoryTag;
+    dialog.comboBox1.Text.clear();
+    const int result = dialog.ShowModal();
+    if (result != kModalOk) return;
+    command = TrimBlanks(dialog.Value);
+  }
+  if (command.empty()) return;
+  // The line is closed while the program runs, so that it may use the port.
+  const std::string device = LinkDevice();
+  const int32_t baud = LinkBaud();
+  if (!device.empty()) CloseLink();
+  Build().StopRequested = false;
+  RunWithoutInput(main_, [&] {
+    const ProgramRun run = RunProgramAndWait(command, true);
+    if (run.Outcome == ProgramOutcome::RunnerMissing || run.OutputFile.empty()) return;
+    Build().Report = {{command, {}, {}, {}, -1}};
+    for (BuildReportLine& line : ReadProtocol(run.OutputFile, ".")) Build().Report.push_back(std::move(line));
+    if (Build().ReportChanged) Build().ReportChanged();
+  });
+  Build().StopRequested = false;
+  if (!device.empty()) OpenLink(device, baud);
+}
+
+void ProjectActions::AddRecent(const std::string& kind, const std::string& path) {
+  const std::string& ini = MainForm().IniFileName;
+  if (ini.empty() || path.empty()) return;
+  std::error_code ec;
+  const std::string full = std::filesystem::absolute(path, ec).lexically_normal().string();
+  QStringList list = Recent(kind);
+  list.removeAll(Text(full));
+  list.prepend(Text(full));
+  platform::IniFile file;
+  if (!file.Load(ini)) {
+    const bool exists = platform::FileExists(ini);
+    platform::TakeIOResult();
+    if (exists) return;
+  }
+  for (int i = 0; i < kRecentCount; ++i) {
+    const std::string key = kind + std::to_string(i + 1);
+    if (i < list.size())
+      file.WriteString(kLastOpen, key, list[i].toStdString());
+    else
+      file.DeleteKey(kLastOpen, key);
+  }
+  if (!file.Save(ini)) platform::TakeIOResult();
+}
+
+QStringList ProjectActions::Recent(const std::string& kind) const {
+  QStringList list;
+  platform::IniFile file;
+  if (!file.Load(MainForm().IniFileName)) {
+    platform::TakeIOResult();
+    return list;
+  }
+  for (int i = 0; i < kRecentCount; ++i) {
+    const std::string value = file.ReadString(kLastOpen, kind + std::to_string(i + 1));
+    if (!value.empty()) list << Text(value);
+  }
+  return list;
+}
+
+void ProjectActions::FillRecentMenu(QMenu* menu, const std::string& kind) {
+  menu->clear();
+  for (const QString& path : Recent(kind)) {
+    const std::string file = path.toStdString();
+    // An "&" of the name is shown, not taken as the accelerator mark.
+    QString caption = path;
+    caption.replace("&", "&&");
+    if (kind == "Project")
+      menu->addAction(caption, this, [this, file] { OpenProject(file); });
+    else
+      menu->addAction(caption, this, [this, file] { main_.LoadProgram(file); });
+  }
+}
+
+}  // namespace dorvik::gui
