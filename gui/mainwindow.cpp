@@ -171,8 +171,9 @@ MainWindow::MainWindow(QWidget* parent)
   BuildMenus();
   resize(1000, 700);
   SetTerminalVisible(true);
-  // The status fields show values from the start, on every target.
-  RefreshDebugViews();
+  // The status fields show values from the start, on every target (a board
+  // is asked at its first stop: its line is not up yet).
+  RefreshDebugViews(false);
   disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
   SyncViews();
 }
