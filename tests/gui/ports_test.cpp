@@ -388,6 +388,7 @@ class PortsTest : public QObject {
     WhenModal("PortValueDialog", [this, &stayed](QWidget* w) {
       auto* edit = w->findChild<TNumValidEdit*>("editPortValue");
       auto* ok = w->findChild<QPushButton*>("btnOK");
+      QVERIFY(edit != nullptr && ok != nullptr);
       QCOMPARE(edit->text(), QString("3C"));
       boxes_.Clear();
       edit->setText("GG");
