@@ -160,7 +160,6 @@ void RefreshDebugViews(bool askBoard) {
     // (Between two steps of STEP or TRACE the program stands still.)
     const bool still = !run.ProgramRunning || run.Tracing;
     if (askBoard && still && LinkIsOpen() && !Messages().ErrorFlag) {
-      CurrentBackend().ReportedRegisters(r);
       TargetGetRegisters(r);
       if (!Messages().ErrorFlag) {
         for (size_t n = 0; n < 8; ++n) SetRegisterText("R" + std::to_string(n), FormatHex2(r.R[n]));
