@@ -78,9 +78,17 @@ class AducBackend final : public TargetBackend {
     return true;
   }
 
-  // Registers: the shadow of the last stop, and the images for R1-R7.
+  // Registers: the shadow of the last stop, R1-R7 of its bank and B read from
+  // the chip (one single-byte read each: cheaper than the 255-byte dump).
 
-  void GetRegisters(tRegisterFrame&) override {}
+  void GetRegisters(tRegisterFrame& frame) override {
+    ReportedRegisters(frame);
+    for (size_t n = 1; n < 8; ++n) {
+      if (!AducReadBlock(kSpaceIData, 8 * ShadowBank() + static_cast<int32_t>(n), std::span<uint8_t>(&frame.R[n], 1)))
+        return;
+    }
+    AducReadBlock(kSpaceDirect, sfr::B, std::span<uint8_t>(&frame.B, 1));
+  }
 
   bool ReportedRegisters(tRegisterFrame& frame) override {
     const tRegisterSet& r = Target().TargetRegs;

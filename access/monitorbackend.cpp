@@ -142,9 +142,41 @@ class MonitorBackend final : public TargetBackend {
     return MonitorRegisterList(lines[0], lines[1]);
   }
 
-  // Registers: the halt reply fills the views; single registers are asked by keyword.
+  // Registers: the register list at a stop; single registers are asked by keyword.
 
-  void GetRegisters(tRegisterFrame&) override {}
+  // The list's NAME=value pairs (hexadecimal) over its two lines; a register
+  // the list does not name keeps the frame's value.
+  void GetRegisters(tRegisterFrame& frame) override {
+    std::string first, second;
+    if (!MonitorRegisterList(first, second)) return;
+    for (const std::string& line : {first, second}) {
+      for (size_t at = 0; at < line.size();) {
+        const size_t end = std::min(line.find(' ', at), line.size());
+        const std::string word = UpperCase(line.substr(at, end - at));
+        at = end + 1;
+        const size_t eq = word.find('=');
+        if (eq == std::string::npos || eq + 1 >= word.size()) continue;
+        uint32_t value = 0;
+        bool hex = true;
+        for (char c : word.substr(eq + 1)) {
+          const uint8_t d = HexDigitValue(c);
+          if (d > 15) hex = false;
+          value = value * 16 + d;
+        }
+        if (!hex) continue;
+        const std::string name = word.substr(0, eq);
+        const auto byte = static_cast<uint8_t>(value);
+        if (name == "PC") frame.PC = value & 0xFFFF;
+        else if (name == "DPTR") frame.DPTR = value & 0xFFFF;
+        else if (name == "ACC" || name == "A") frame.ACC = byte;
+        else if (name == "B") frame.B = byte;
+        else if (name == "PSW") frame.PSW = byte;
+        else if (name == "SP") frame.SP = byte;
+        else if (name.size() == 2 && name[0] == 'R' && name[1] >= '0' && name[1] <= '7')
+          frame.R[static_cast<size_t>(name[1] - '0')] = byte;
+      }
+    }
+  }
 
   RegisterRead ReadRegister(uint8_t regToken, int32_t& value) override {
     return MonitorQueryRegister(regToken, value) ? RegisterRead::Value : RegisterRead::Failed;

@@ -91,13 +91,17 @@ int main(int argc, char** argv) {
     if (!window.ProjectFile.empty()) window.LoadLayout(window.ProjectFile);
     window.show();
     // A project's board target ("Target=" OVIX52 or ADUC with its [COM]
-    // entries) opens its line at start, as in the console.
-    QTimer::singleShot(0, &window, [&window] {
-      window.Guarded([] { console::ApplyStartCommSettings(); });
-    });
+    // entries) opens its line at start, as in the console; the program loads
+    // right after it, before the windows read the board.
     const LoaderOptions& loader = Project().Loader;
-    if (loader.LoadAutomaticallyOnStart && !loader.LastLoadPath.empty())
-      QTimer::singleShot(0, &window, [&window, path = loader.LastLoadPath] { window.LoadProgram(path, true); });
+    const std::string autoLoad =
+        loader.LoadAutomaticallyOnStart && !loader.LastLoadPath.empty() ? loader.LastLoadPath : std::string();
+    QTimer::singleShot(0, &window, [&window, autoLoad] {
+      window.Guarded([&window, &autoLoad] {
+        console::ApplyStartCommSettings();
+        if (!autoLoad.empty()) window.LoadProgram(autoLoad, true);
+      });
+    });
     status = QApplication::exec();
   }
   platform::SetDialogUi(nullptr);

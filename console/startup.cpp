@@ -18,11 +18,6 @@
 
 namespace dorvik::console {
 
-namespace {
-constexpr int32_t kBannerWaitMs = 500;
-constexpr int32_t kBannerPollMs = 5;
-}  // namespace
-
 bool ParseStartArguments(int argc, char** argv, StartOptions& options, std::string& error) {
   options = {};
   for (int i = 1; i < argc; ++i) {
@@ -57,28 +52,6 @@ std::string StartUsage() {
          "  PROGRAM         an Intel HEX or OMF-51 object file loaded at start\n";
 }
 
-bool LoadProgram(const std::string& fileName) {
-  Loader().LoadFileName = fileName;
-  BeginBusy();
-  const bool loaded = LoadProgramFile();
-  EndBusy();
-  return loaded;
-}
-
-// A board announces itself when its line opens (the monitor's banner with
-// its version, the ADuC's identification): taken in, within a bounded wait,
-// before a program goes to it.
-void AwaitTargetBanner() {
-  if (!LinkIsOpen()) return;
-  const LinkState& l = Link();
-  const int32_t announced = l.ChipAnnouncements;
-  for (int32_t waited = 0; waited < kBannerWaitMs; waited += kBannerPollMs) {
-    LinkIdle();
-    if (l.MonitorVersion != 0 || l.ChipAnnouncements != announced) return;
-    LinkIdleWait(kBannerPollMs);
-  }
-}
-
 void StartSession(const StartOptions& options) {
   if (!options.ProjectFile.empty()) {
     // Another project's symbols do not belong to this one.
@@ -100,7 +73,7 @@ void StartSession(const StartOptions& options) {
   if (program.empty() && loader.LoadAutomaticallyOnStart) program = loader.LastLoadPath;
   if (program.empty()) return;
   if (options.ProjectFile.empty()) UseProgramFolderAsProject(program);
-  AwaitTargetBanner();
+  // The board's announcement is taken in before the program goes to it.
   LoadProgram(program);
   Project().Loader.LastLoadPath = program;
 }

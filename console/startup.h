@@ -25,7 +25,4 @@ std::string StartUsage();
 // project's LoadAutomaticallyOnStart its LastLoadPath.
 void StartSession(const StartOptions& options);
 
-// One load of FileName in the main window's busy pair; true when it succeeded.
-bool LoadProgram(const std::string& fileName);
-
 }  // namespace dorvik::console

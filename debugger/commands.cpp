@@ -195,8 +195,8 @@ void CmdRbs() {
   const uint8_t token = GetToken();
   if (token == tok::kEndOfLine) {
     // The bank the status fields show, read afresh from the target; a board
-    // fills them at its first stop, and shows bank 0 until then.
-    RefreshDebugViews();
+    // fills them at its stops, and shows bank 0 until its first one.
+    RefreshDebugViews(false);
     const std::string shown = RegisterText("RBS");
     OutToken(tok::kRBS);
     OutToken(tok::kEqual);
@@ -216,7 +216,7 @@ void CmdRbs() {
   // The target's PSW takes the bank (the monitor its RBS register); the
   // status fields follow, also on a board that reports no registers.
   if (!TargetSetRegister(tok::kRBS, bank)) return;
-  RefreshDebugViews();
+  RefreshDebugViews(false);
   const std::string pswText = RegisterText("PSW");
   uint8_t psw = 0;
   if (pswText.size() == 2 && HexDigitValue(pswText[0]) < 16 && HexDigitValue(pswText[1]) < 16)
@@ -241,8 +241,14 @@ void CmdRegister() {
   if (token != tok::kEqual) return WrongWord();
   const long double value = Expression(0);
   if (Messages().ErrorFlag || !CheckEndOfLine()) return;
-  if (!TargetSetRegister(reg, static_cast<int32_t>(LowBits32(value)))) return;
-  RefreshDebugViews();
+  const auto written = static_cast<int32_t>(LowBits32(value));
+  if (!TargetSetRegister(reg, written)) return;
+  // A board is not asked again: its field shows the value written.
+  RefreshDebugViews(false);
+  if (reg >= tok::kR0 && reg <= tok::kR7)
+    SetRegisterText("R" + std::to_string(reg - tok::kR0), FormatHex2(static_cast<uint8_t>(written)));
+  else if (reg == tok::kDPTR)
+    SetRegisterText("DPTR", FormatHex4(static_cast<uint16_t>(written)));
 }
 
 void CmdReset() {

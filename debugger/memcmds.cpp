@@ -73,7 +73,8 @@ void CopyRange(const MemoryOperand& dst, const MemoryOperand& src) {
   int32_t count = dst.RangeGiven ? dst.End - dst.Start + 1 : src.End - src.Start + 1;
   count = std::min(count, SpaceEnd(dst.Space) - dst.Start + 1);
   CurrentBackend().CopyBlock(dst.Space, dst.Start, src.Space, src.Start, count);
-  RefreshDebugViews();
+  // A board's registers are asked at its next stop, not after every write.
+  RefreshDebugViews(false);
 }
 
 void ModifyRange(const MemoryOperand& dst) {
@@ -206,7 +207,7 @@ bool WriteMemoryList(uint8_t space, int32_t addr, bool fill) {
     ok = backend.WriteBlock(space, addr, bytes, fill, progress);
     if (showProgress) dialog.Hide();
   }
-  RefreshDebugViews();
+  RefreshDebugViews(false);
   return ok && !Failed();
 }
 

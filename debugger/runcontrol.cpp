@@ -100,7 +100,7 @@ bool StoppedOnCallEntry(uint8_t stepToken, std::string& text) {
   TargetSetRegister(tok::kPC, prev);
   SetPcField(prev);
   SetRegisterText("SP", FormatHex2(sp));
-  RefreshDebugViews();
+  RefreshDebugViews(false);  // the step's end asks the board
   return true;
 }
 
@@ -523,7 +523,8 @@ void HaltProgram() {
     ResetTarget();
     AwaitChipRestart(announced);
   }
-  RefreshDebugViews();
+  // A chip that reset itself holds the registers of a program start.
+  RefreshDebugViews(result != HaltResult::TargetReset);
   m.WarningFlag = false;
   m.ErrorFlag = false;
   Run().ProgramRunning = false;
@@ -539,7 +540,8 @@ bool SingleStep(uint16_t address, std::string& text) {
   const StepResult r = CurrentBackend().Step(address, text);
   // The monitor's line of the instruction starts with its address and bytes.
   text = text.size() > 11 ? text.substr(11) : std::string();
-  if (r != StepResult::Error && !Failed()) RefreshDebugViews();
+  // The step's end asks a board for its registers, once.
+  if (r != StepResult::Error && !Failed()) RefreshDebugViews(false);
   return r != StepResult::Error && !Failed();
 }
 
@@ -834,6 +836,9 @@ void LinkIdle() {
   RunState& run = Run();
   const TargetCapabilities caps = CurrentBackend().Capabilities();
   if (!caps.RunsProgramItself || !caps.HasTarget) return;
+  // Something talks to the stopped target (a load's transfer): its replies
+  // are its own, not news.
+  if (run.TargetBusy && !run.ProgramRunning) return;
   if (!LinkIsOpen()) {
     // The line went away while the program ran: nothing can report its halt.
     if (run.ProgramRunning && !run.Tracing) {

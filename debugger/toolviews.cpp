@@ -9,6 +9,7 @@
 #include "access/disasline.h"
 #include "access/linerender.h"
 #include "access/target.h"
+#include "access/transport.h"
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/projectlists.h"
@@ -46,6 +47,10 @@ void NoteProgramLoaded(bool withCode) {
 bool ViewsMayRead() {
   const RunState& run = Run();
   if (!run.TargetReady) return false;
+  // A board is read only through its open line (at start the line comes up
+  // after the windows show).
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  if (caps.HasTarget && !caps.LocalImages && !LinkIsOpen()) return false;
   // Between two steps of STEP or TRACE the program stands still and the
   // line is quiet, though the command goes on.
   if (RunControl().WaitingForStepKey) return true;
@@ -192,41 +197,44 @@ MemoryViewRead ReadMemoryView(uint8_t space, int32_t start, int32_t count, uint8
     Quietly([] { ReportError(err::kSystemCommandNotSupported); }, r.Error);
     return r;
   }
+  // The whole range in the biggest blocks the target gives (a block may hold
+  // several rows): a block read once, not once per row that shares it.
+  std::vector<tValueItem> items;
+  std::string error;
+  Quietly(
+      [&] {
+        tValueList& list = ValueList();
+        list.Items.clear();
+        list.ElemType = type;
+        int32_t at = start;
+        int32_t want = count;
+        while (want > 0 && !Messages().ErrorFlag) {
+          Evaluator().RangeEnd = at + want * size - 1;
+          const int32_t got = ReadTypedBlock(readSpace, at, type);
+          if (got <= 0) {
+            if (!Messages().ErrorFlag) ReportError(err::kFramingError);
+            break;
+          }
+          want -= got;
+          at += got * size;
+        }
+        items = list.Items;
+      },
+      error);
+  r.Error = error;
   int32_t addr = start;
-  int32_t left = count;
-  bool failed = false;
-  while (left > 0) {
+  size_t taken = 0;
+  for (int32_t left = count; left > 0;) {
     const int32_t n = std::min(left, perLine);
     MemoryViewRow row;
     row.Address = addr;
     row.Count = n;
-    if (!failed) {
-      std::string error;
-      failed = !Quietly(
-          [&] {
-            tValueList& list = ValueList();
-            list.Items.clear();
-            list.ElemType = type;
-            // One row may take more than one chunk of the target.
-            int32_t at = addr;
-            int32_t want = n;
-            while (want > 0 && !Messages().ErrorFlag) {
-              Evaluator().RangeEnd = at + want * size - 1;
-              const int32_t got = ReadTypedBlock(readSpace, at, type);
-              if (got <= 0) {
-                if (!Messages().ErrorFlag) ReportError(err::kFramingError);
-                break;
-              }
-              want -= got;
-              at += got * size;
-            }
-            row.Items = list.Items;
-          },
-          error);
-      if (failed) r.Error = error;
-    }
-    row.Readable = !failed;
-    if (failed) row.Items.clear();
+    // A row is readable when all its elements came in before a failure.
+    const size_t end = taken + static_cast<size_t>(n);
+    row.Readable = end <= items.size();
+    if (row.Readable)
+      row.Items.assign(items.begin() + static_cast<std::ptrdiff_t>(taken), items.begin() + static_cast<std::ptrdiff_t>(end));
+    taken = end;
     r.Rows.push_back(std::move(row));
     addr += n * size;
     left -= n;

@@ -12,6 +12,7 @@
 #include "access/backend.h"
 #include "access/disasline.h"
 #include "access/target.h"
+#include "access/transport.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
@@ -143,16 +144,30 @@ static void ShowSharedRegisters(const tRegisterFrame& r) {
   SetRegisterText("RBS", std::to_string((r.PSW & 0x18) >> 3));
 }
 
-void RefreshDebugViews() {
+void RefreshDebugViews(bool askBoard) {
   ViewsState& v = Views();
   ++v.RefreshCount;
   const TargetCapabilities caps = CurrentBackend().Capabilities();
   if (!caps.LocalImages) {
-    // A board: the values it reported, without asking it (the PC of its last
-    // stop; the ADuC's register shadows); the other fields stay as they are.
+    // A board: the PC of its last stop, and its registers asked of it while
+    // it stands still on an open line (a command that failed has said why:
+    // it is not asked again). Otherwise what it reported (the ADuC's
+    // shadows); the other fields stay as they are.
     if (!caps.HasTarget) return;
     SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(Run().CurrentPC)));
+    const RunState& run = Run();
     tRegisterFrame r{};
+    // (Between two steps of STEP or TRACE the program stands still.)
+    const bool still = !run.ProgramRunning || run.Tracing;
+    if (askBoard && still && LinkIsOpen() && !Messages().ErrorFlag) {
+      TargetGetRegisters(r);
+      if (!Messages().ErrorFlag) {
+        for (size_t n = 0; n < 8; ++n) SetRegisterText("R" + std::to_string(n), FormatHex2(r.R[n]));
+        SetRegisterText("B", FormatHex2(r.B));
+        ShowSharedRegisters(r);
+        return;
+      }
+    }
     if (!CurrentBackend().ReportedRegisters(r)) return;
     SetRegisterText("R0", FormatHex2(r.R[0]));
     ShowSharedRegisters(r);

@@ -54,7 +54,9 @@ void SetRegisterText(std::string_view name, std::string_view value);
 // The value part of a status field ("" when there is none).
 std::string RegisterText(std::string_view name);
 // Reads the target's registers into the status fields and Run().CurrentPC.
-void RefreshDebugViews();
+// AskBoard: a board is asked for its registers too (a stop, a register
+// changed); without it a board's fields show what it reported.
+void RefreshDebugViews(bool askBoard = true);
 void UpdateCaption(uint8_t state);
 // The idle handler's halt detection for a target whose run ended by itself:
 // the prompt goes back to "hlt>" and the caption to Halted.

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "access/backend.h"
 #include "access/portviews.h"
 #include "access/target.h"
+#include "access/linkstate.h"
+#include "access/transport.h"
 #include "base/dialogs.h"
 #include "base/mainform.h"
 #include "base/messages.h"
@@ -35,6 +38,9 @@ LoaderState& Loader() { return CurrentSession().Get<LoaderState>(); }
 namespace {
 
 constexpr int kStackSearchSteps = 51;
+// The wait for a board's announcement before a load, and its poll.
+constexpr int32_t kBannerWaitMs = 500;
+constexpr int32_t kBannerPollMs = 5;
 // Far beyond 64 KB of code with its symbols: a larger file is refused unread.
 constexpr size_t kMaxProgramFileSize = size_t{16} << 20;
 constexpr int kStackHistoryTag = 13;
@@ -321,6 +327,30 @@ bool FindStackInit(uint16_t address) {
       address = static_cast<uint16_t>(address + Opcode(code[0]).Length);
   }
   return false;
+}
+
+void AwaitTargetBanner() {
+  if (!LinkIsOpen() || !CurrentBackend().Capabilities().HasTarget) return;
+  const LinkState& l = Link();
+  const bool monitor = Run().TargetKind == kTargetMonitor;
+  const auto announced = [&] { return monitor ? l.MonitorVersion != 0 : !l.TargetChipId.empty(); };
+  for (int32_t waited = 0; waited < kBannerWaitMs && !announced(); waited += kBannerPollMs) {
+    LinkIdle();
+    if (announced()) return;
+    LinkIdleWait(kBannerPollMs);
+  }
+}
+
+bool LoadProgram(const std::string& fileName) {
+  Loader().LoadFileName = fileName;
+  AwaitTargetBanner();
+  BeginBusy();
+  RunState& run = Run();
+  const bool busy = std::exchange(run.TargetBusy, true);
+  const bool loaded = LoadProgramFile();
+  run.TargetBusy = busy;
+  EndBusy();
+  return loaded;
 }
 
 bool LoadProgramFile() {

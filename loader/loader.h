@@ -48,6 +48,17 @@ LoaderState& Loader();
 // program reached the target (or, without code, the symbols were read).
 bool LoadProgramFile();
 
+// The load as every front end runs it (the console at its start, the
+// workbench's load dialog): what a board sends when its line opens is taken
+// in first (AwaitTargetBanner), then LoadProgramFile on FileName with the busy
+// pair open and the target busy, so that no window reads it and the idle
+// handler leaves its line to the transfer. True when the program was loaded.
+bool LoadProgram(const std::string& fileName);
+// A board that has not announced itself on its open line (the monitor's
+// banner with its version, the ADuC's identification): its announcement is
+// waited for, up to half a second; at once when it announced itself already.
+void AwaitTargetBanner();
+
 // The dialog's Cancel button, or a load that was aborted.
 bool IsLoadCancelled();
 

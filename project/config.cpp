@@ -105,9 +105,12 @@ void ReadComSettings(const platform::IniFile& f, std::string& port, int32_t& bau
   }
   if (f.ValueExists("COM", "Port")) {
     const std::string text(Trim(f.ReadString("COM", "Port")));
-    // A number is a COM port; anything else names the device itself.
-    const bool number = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (number && text.size() <= 2 && std::stoi(text) >= 1)
+    // A number is a COM port (a sign makes it no less a number: "-5" is a
+    // bad port, not a device); anything else names the device itself.
+    const std::string digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? text.substr(1) : text;
+    const bool number =
+        !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (number && digits == text && text.size() <= 2 && std::stoi(text) >= 1)
       port = "COM" + text;
     else if (!number && !text.empty())
       port = text;

@@ -56,7 +56,11 @@ bool ParseSelectorText(std::string_view text, std::bitset<256>& set) {
     size_t end = text.find(',', start);
     if (end == std::string_view::npos) end = text.size();
     const std::string item = TrimBlanks(text.substr(start, end - start));
-    if (!item.empty()) {
+    // Every item of a list is a number 0-255: an empty one (",,", a comma at
+    // either end) makes no list; only a wholly blank text is the empty set.
+    if (item.empty()) {
+      if (!TrimBlanks(text).empty()) return false;
+    } else {
       if (item.size() > 3 || item.find_first_not_of("0123456789") != std::string::npos) return false;
       const int value = std::stoi(item);
       if (value > 255) return false;

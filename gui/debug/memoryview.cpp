@@ -42,7 +42,8 @@ tMemoryView::tMemoryView(int index, QMainWindow* main)
   space_->setCurrentIndex(3);
   type_ = Combo("TypeBox", false, body);
   for (uint8_t t : kViewTypes) {
-    std::string word = TokenText(t);
+    // BOOLEAN shares its text with BIT in the keyword table: the box names it itself.
+    std::string word = t == tok::kBOOLEAN ? std::string("BOOLEAN") : TokenText(t);
     while (!word.empty() && word.back() == ' ') word.pop_back();
     type_->addItem(Text(word));
   }

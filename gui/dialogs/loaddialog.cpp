@@ -189,7 +189,8 @@ void TLoadDlg::RunLoadOrSave(bool (*work)(TLoadDlg&)) {
 
 void TLoadDlg::BtnLoadClick() {
   RunLoadOrSave([](TLoadDlg&) {
-    const bool loaded = LoadProgramFile();
+    // The console's road: the board's announcement first, the target busy throughout.
+    const bool loaded = LoadProgram(Loader().LoadFileName);
     // The options the boxes gave and the program loaded go to the project.
     WriteProjectSettings(ProjectLists().ProjectFileName);
     return loaded;

@@ -22,10 +22,13 @@ RangeDlg::RangeDlg(int32_t start, int32_t length, QWidget* parent) : QDialog(par
   auto* grid = new QGridLayout(this);
   editStart = new TNumValidEdit(this);
   editStart->setObjectName("editStart");
-  editStart->SetValidator(std::make_unique<THEXRangeValidator>(0, 0xFFFF));
   editEnd = new TNumValidEdit(this);
   editEnd->setObjectName("editEnd");
-  editEnd->SetValidator(std::make_unique<THEXRangeValidator>(0, 0xFFFF));
+  for (TNumValidEdit* edit : {editStart, editEnd}) {
+    auto validator = std::make_unique<THEXRangeValidator>(0, 0xFFFF);
+    validator->HexRangeText = true;
+    edit->SetValidator(std::move(validator));
+  }
   editStart->setText(Hex4(start));
   editEnd->setText(Hex4(start + std::max(length, 1) - 1));
   btnOK = Button("btnOK", "OK", this);
@@ -41,19 +44,26 @@ RangeDlg::RangeDlg(int32_t start, int32_t length, QWidget* parent) : QDialog(par
   connect(btnCancel, &QPushButton::clicked, this, [this] { done(2); });
 }
 
+// A field's address: valid and not empty (the keys a hexadecimal field drops
+// can leave it empty, which is no address); else the range's message once and
+// the field keeps the focus.
+static bool TakeAddress(TValidator& validator, TNumValidEdit& edit) {
+  const bool valid = validator.Validate(edit.text().toStdString(), true);
+  if (valid && validator.Empty) validator.Error();
+  if (valid && !validator.Empty) return true;
+  edit.setFocus();
+  edit.selectAll();
+  return false;
+}
+
 void RangeDlg::btnOKClick() {
   TValidator* first = editStart->GetValidator();
-  if (!first->Validate(editStart->text().toStdString(), true)) {
-    editStart->setFocus();
-    return;
-  }
+  if (!TakeAddress(*first, *editStart)) return;
   const auto start = static_cast<uint16_t>(first->Result);
   // The last address is at or above the first.
   THEXRangeValidator last(start, 0xFFFF);
-  if (!last.Validate(editEnd->text().toStdString(), true)) {
-    editEnd->setFocus();
-    return;
-  }
+  last.HexRangeText = true;
+  if (!TakeAddress(last, *editEnd)) return;
   start_ = start;
   length_ = static_cast<int32_t>(last.Result) - start + 1;
   done(1);

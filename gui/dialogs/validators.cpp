@@ -2,7 +2,9 @@
 
 #include <QKeyEvent>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cfloat>
 #include <cmath>
 #include <limits>
@@ -103,6 +105,15 @@ TRangeValidator::TRangeValidator(uint8_t kind, long double min, long double max,
 
 std::string TRangeValidator::RangeText() const {
   if (Kind == kKindFloat) return "Value not in range " + Fixed3(Min) + " .. " + Fixed3(Max) + ".";
+  if (HexRangeText) {
+    const auto hex = [this](long double v) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%0*X", Max > 0xFF ? 4 : 2,
+                    static_cast<unsigned>(std::clamp<long double>(v, 0, 0xFFFFFFFFu)));
+      return std::string(text);
+    };
+    return "Value not in range " + hex(Min) + " .. " + hex(Max) + ".";
+  }
   return "Value not in range " + Rounded(Min) + " .. " + Rounded(Max) + ".";
 }
 

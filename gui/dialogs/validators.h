@@ -63,6 +63,8 @@ class TRangeValidator : public TFilterValidator {
 
   uint8_t Kind;
   long double Min, Max;
+  // The range in the message in hexadecimal digits, as a hexadecimal field shows its numbers.
+  bool HexRangeText = false;
 };
 
 class THEXRangeValidator : public TRangeValidator {

@@ -1,13 +1,16 @@
 #include "gui/hardware/hardwareviews.h"
 
 #include <QAction>
-#include <QInputDialog>
+#include <QDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 
 #include <array>
+#include <memory>
 #include <utility>
 
 #include "access/backend.h"
@@ -121,7 +124,7 @@ void HardwareViews::ShowSimForm() {
 
 void HardwareViews::DriveInput(PinInput input) {
   if (!TargetPinInput(input)) return;
-  if (!Run().ProgramRunning) RefreshDebugViews();
+  if (!Run().ProgramRunning) RefreshDebugViews(false);
 }
 
 void HardwareViews::WritePortClick(uint16_t address, const std::string& caption) {
@@ -131,27 +134,56 @@ void HardwareViews::WritePortClick(uint16_t address, const std::string& caption)
   if (AskPortValue) {
     text = AskPortValue(caption, FormatHex2(now));
   } else {
-    QInputDialog dialog(&main_);
+    // A validated control: OK with a bad value gives its message while the
+    // dialog stays open with the text, for another try or Cancel.
+    QDialog dialog(&main_);
     dialog.setObjectName("PortValueDialog");
     dialog.setWindowTitle(Text(caption));
-    dialog.setLabelText("Value (00-FF, hexadecimal):");
-    dialog.setTextValue(Text(FormatHex2(now)));
-    if (dialog.exec() == QDialog::Accepted) text = dialog.textValue().toStdString();
+    auto* grid = new QGridLayout(&dialog);
+    auto* edit = new TNumValidEdit(&dialog);
+    edit->setObjectName("editPortValue");
+    edit->SetValidator(std::make_unique<THEXRangeValidator>(0, 0xFF));
+    edit->setText(Text(FormatHex2(now)));
+    QPushButton* ok = Button("btnOK", "OK", &dialog);
+    QPushButton* cancel = Button("btnCancel", "Cancel", &dialog);
+    ok->setDefault(true);
+    grid->addWidget(new QLabel("Value (00-FF, hexadecimal):", &dialog), 0, 0, 1, 2);
+    grid->addWidget(edit, 1, 0, 1, 2);
+    grid->addWidget(ok, 2, 0);
+    grid->addWidget(cancel, 2, 1);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, [&dialog, edit] {
+      uint8_t value = 0;
+      if (PortValueOf(edit->text().toStdString(), value)) {
+        dialog.accept();
+        return;
+      }
+      edit->setFocus();
+      edit->selectAll();
+    });
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    if (dialog.exec() == QDialog::Accepted) text = edit->text().toStdString();
   }
   if (text) WritePortValue(address, *text);
 }
 
-bool HardwareViews::WritePortValue(uint16_t address, const std::string& text) {
+bool HardwareViews::PortValueOf(const std::string& text, uint8_t& value) {
   THEXRangeValidator validator(0, 0xFF);
-  const std::string value = QString::fromStdString(text).trimmed().toUpper().toStdString();
-  if (value.empty()) {
+  const std::string trimmed = QString::fromStdString(text).trimmed().toUpper().toStdString();
+  if (trimmed.empty()) {
     validator.Error();
     return false;
   }
-  if (!validator.Validate(value, true)) return false;
+  if (!validator.Validate(trimmed, true)) return false;
+  value = static_cast<uint8_t>(validator.Result);
+  return true;
+}
+
+bool HardwareViews::WritePortValue(uint16_t address, const std::string& text) {
+  uint8_t value = 0;
+  if (!PortValueOf(text, value)) return false;
   if (!PortsReadable()) return false;
-  if (!WritePortLatch(static_cast<uint8_t>(address), static_cast<uint8_t>(validator.Result))) return false;
-  if (!Run().ProgramRunning) RefreshDebugViews();
+  if (!WritePortLatch(static_cast<uint8_t>(address), value)) return false;
+  if (!Run().ProgramRunning) RefreshDebugViews(false);
   return true;
 }
 

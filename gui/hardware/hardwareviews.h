@@ -55,6 +55,8 @@ class HardwareViews : public QObject {
   // Writes Text (hexadecimal, 0-FFH) into the port at Address: the
   // validator's message for anything else, and nothing is written.
   bool WritePortValue(uint16_t address, const std::string& text);
+  // The text as a port value (hexadecimal, 00-FF); else the validator's message once.
+  static bool PortValueOf(const std::string& text, uint8_t& value);
   // The value asked by WritePortClick (nullopt: cancelled); tests set their own.
   std::function<std::optional<std::string>(const std::string& caption, const std::string& value)> AskPortValue;
 

@@ -17,6 +17,7 @@
 
 #include "access/backend.h"
 #include "access/target.h"
+#include "access/transport.h"
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/msgids.h"
@@ -171,9 +172,12 @@ MainWindow::MainWindow(QWidget* parent)
   BuildMenus();
   resize(1000, 700);
   SetTerminalVisible(true);
-  // The status fields show values from the start, on every target.
-  RefreshDebugViews();
-  disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
+  // The status fields show values from the start, on every target (a board
+  // is asked at its first stop: its line is not up yet).
+  RefreshDebugViews(false);
+  // A board's code is read once its line is up (SyncViews).
+  shownLinkOpen_ = LinkIsOpen();
+  if (ViewsMayRead()) disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
   SyncViews();
 }
 
@@ -342,8 +346,14 @@ void MainWindow::SyncViews() {
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
     toolViewsDue_ = true;
   }
-  // The tool windows read when the target is at rest again.
-  if (toolViewsDue_ && ViewsMayRead()) RefreshToolWindows();
+  // A board's line came up: the disassembly reads the code it could not read before.
+  if (LinkIsOpen() != shownLinkOpen_) {
+    shownLinkOpen_ = LinkIsOpen();
+    if (shownLinkOpen_ && ViewsMayRead()) disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
+  }
+  // The tool windows read when the target is at rest again, and not while
+  // the load dialog is up (a load pending or under way: they read after it).
+  if (toolViewsDue_ && ViewsMayRead() && !loadDlg_->isVisible()) RefreshToolWindows();
   // Another processor: its names are other symbols.
   if (CpuDb().CpuName != shownCpu_) {
     shownCpu_ = CpuDb().CpuName;
@@ -532,7 +542,15 @@ bool MainWindow::LoadProgram(const std::string& fileName, bool start) {
   bool loaded = false;
   Guarded([&] {
     loadDlg_->Prepare(TLoadDlg::Mode::Load);
-    if (start) QTimer::singleShot(0, loadDlg_, [this] { loadDlg_->BtnLoadClick(); });
+    if (start) {
+      // Loaded at once, as if Load were clicked: no event loop of the dialog
+      // runs before the load (the windows would read the board meanwhile).
+      loadDlg_->setModal(true);
+      loadDlg_->show();
+      loadDlg_->BtnLoadClick();
+      loaded = loadDlg_->result() == 1;
+      return;
+    }
     loaded = loadDlg_->exec() == 1;
   });
   disas_->RecreateInterior();

@@ -155,6 +155,7 @@ class MainWindow : public QMainWindow {
   bool busyShown_ = false;
   bool inPump_ = false;
   int32_t shownRefresh_ = -1;
+  bool shownLinkOpen_ = false;  // a board's line as the disassembly last read through it
   int shownCaption_ = -1;
 };
 

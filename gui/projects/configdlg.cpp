@@ -18,6 +18,8 @@
 #include <algorithm>
 
 #include "base/dialogs.h"
+#include "base/messages.h"
+#include "base/msgids.h"
 #include "base/text.h"
 #include "workspace/projectconfig.h"
 #include "gui/projects/addfiletype.h"
@@ -122,6 +124,10 @@ TConfigDlg::TConfigDlg(QWidget* parent)
   form->addRow("XDATA pointer selectors", editXDataPtrSelectors);
   form->addRow("PDATA pointer selectors", editPDataPtrSelectors);
   form->addRow("DATA pointer selectors", editDataPtrSelectors);
+  labelSelectorError = new QLabel(optionsPage);
+  labelSelectorError->setObjectName("labelSelectorError");
+  labelSelectorError->setStyleSheet("QLabel { color: red; }");
+  form->addRow(labelSelectorError);
   Pages->addTab(optionsPage, "Options");
 
   // Environment
@@ -242,13 +248,27 @@ void TConfigDlg::RemoveVariable() {
 
 bool TConfigDlg::Apply() {
   std::bitset<256> code, xdata, pdata, data;
-  const std::pair<QLineEdit*, std::bitset<256>*> sets[] = {
-      {editCodePtrSelectors, &code}, {editXDataPtrSelectors, &xdata}, {editPDataPtrSelectors, &pdata}, {editDataPtrSelectors, &data}};
-  for (const auto& [edit, set] : sets) {
-    if (!ParseSelectorText(edit->text().toStdString(), *set)) {
+  struct SelectorField {
+    QLineEdit* Edit;
+    std::bitset<256>* Set;
+    const char* Name;
+  };
+  const SelectorField sets[] = {{editCodePtrSelectors, &code, "CODE pointer selectors"},
+                                {editXDataPtrSelectors, &xdata, "XDATA pointer selectors"},
+                                {editPDataPtrSelectors, &pdata, "PDATA pointer selectors"},
+                                {editDataPtrSelectors, &data, "DATA pointer selectors"}};
+  labelSelectorError->clear();
+  for (const SelectorField& field : sets) {
+    if (!ParseSelectorText(field.Edit->text().toStdString(), *field.Set)) {
+      // Not a list of byte values: its message names the field, and nothing is applied.
+      const tErrType* row = FindErrorMessage(err::kSyntaxError);
+      labelSelectorError->setText(QString("%1: Error #%2: %3")
+                                      .arg(field.Name)
+                                      .arg(err::kSyntaxError)
+                                      .arg(row != nullptr ? Text(std::string(row->Text)) : QString()));
       Pages->setCurrentIndex(1);
-      edit->setFocus();
-      edit->selectAll();
+      field.Edit->setFocus();
+      field.Edit->selectAll();
       return false;
     }
   }

@@ -16,6 +16,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
@@ -57,6 +58,7 @@ class TConfigDlg : public QDialog {
   QLineEdit* editXDataPtrSelectors;
   QLineEdit* editPDataPtrSelectors;
   QLineEdit* editDataPtrSelectors;
+  QLabel* labelSelectorError;  // the message of a selector set that is no list of byte values
   QTableWidget* Variables;
   QPushButton* btnAddVariable;
   QPushButton* btnRemoveVariable;

@@ -83,7 +83,8 @@ constexpr WireCase kMonitorCases[] = {
     {"BR0 = 2", "CBYT 0002 TO 0011\r", ""},
     {"BR0", "", "BR0 =0002\n"},
     {"DISABLE BR0", "RESE BR0\r\x11", ""},
-    {"RESET CPU", "RES CH\r", "OVIX-52 V4.0 USER 0000\n"},
+    // A reset is a stop: the register list is asked for the status fields.
+    {"RESET CPU", "RES CH\rREGI\r\x11\x1b", "OVIX-52 V4.0 USER 0000\n"},
     {"CAUSE", "CAUS\r", "NONE\n"},
 };
 
@@ -116,7 +117,7 @@ TEST_F(MonitorLinkTest, GoTillBreakAndStep) {
   EXPECT_EQ(dorvik::Run().CurrentPC, 3u);
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
   // STEP: "S", the monitor's stop line, ESC back to the prompt.
-  EXPECT_EQ(Wire("STEP"), "PC=0003\rS\r\x1b" "CBYT 0002 TO 0011\r");
+  EXPECT_EQ(Wire("STEP"), "PC=0003\rS\r\x1b" "REGI\r\x11\x1b" "CBYT 0002 TO 0011\r");
   EXPECT_EQ(Out(), "0003H SJMP    02----->0002H INC     A\n");
   EXPECT_EQ(dorvik::Run().CurrentPC, 2u);
   // Both break registers: "TILL BR"; an address at or above 0A0H goes out with a leading 0.
@@ -154,7 +155,7 @@ TEST_F(MonitorLinkTest, BorrowedBreakRegistersAreSetAgain) {
 TEST_F(MonitorLinkTest, TraceRunsTheCallThrough) {
   EXPECT_EQ(Wire("TRACE FROM 5"),
             "PC=0005\rCBYT 0005\rCBYT 0008 TO 0017\rBR1=0008\rG F 0005 T BR1\rPPC\rPC\rCBYT 0010\r"
-            "CBYT 0005 TO 0014\r");
+            "REGI\r\x11\x1b" "CBYT 0005 TO 0014\r");
   EXPECT_EQ(Out(), "0005H LCALL   010H----->0010H RET\n                ----->0008H SJMP    08\n");
   EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
@@ -168,7 +169,7 @@ TEST_F(MonitorLinkTest, TraceStoppedOnCallEntryTakesTheCallBack) {
   // The run over the call, PPC and PC asked, the call's line, SP read and written back, PC set.
   EXPECT_EQ(Wire("TRACE FROM 20"),
             "PC=0020\rCBYT 0020\rCBYT 0023 TO 0032\rBR1=0023\rG F 0020 T BR1\rPPC\rPC\r"
-            "CBYT 0020 TO 002F\rCBYT 0020\rRBYT 81\rRBYT 81=07\rPC=0020\r");
+            "CBYT 0020 TO 002F\rCBYT 0020\rRBYT 81\rRBYT 81=07\rPC=0020\rREGI\r\x11\x1b");
   EXPECT_EQ(Out(), "0020H LCALL   023H----->0020H LCALL   023H\n");
   EXPECT_TRUE(Errors().empty());
   EXPECT_EQ(dorvik::Run().CurrentPC, 0x20u);
@@ -186,7 +187,7 @@ TEST_F(MonitorLinkTest, NoBreakEndsTheRun) {
   Fake().ClearReceived();
   Fake().StopByItself();
   ASSERT_TRUE(AwaitHalt());
-  EXPECT_EQ(Fake().Received(), "PC\r");
+  EXPECT_EQ(Fake().Received(), "PC\rREGI\r\x11\x1b");
   EXPECT_EQ(TerminalText(), "EXECUTION BEGUN\nEXECUTION HALTED AT 0008H BECAUSE OF NO BREAK without Dorvik's Activity\nhlt>");
   EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");

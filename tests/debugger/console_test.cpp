@@ -440,6 +440,16 @@ TEST_F(CommSettingsTest, ProjectComSection) {
   ReadComSettings(file, port, baud);
   EXPECT_EQ(baud, 19200);
   EXPECT_EQ(Errors(), std::vector<int>{err::kBadValueBaudCommunicationSpeed});
+  // A port number that is no COM port is message 102, also with a sign; the port stays.
+  file.WriteInteger("COM", "Baud", 19200);
+  for (const char* bad : {"-5", "+3", "0", "100"}) {
+    boxes_.Clear();
+    file.WriteString("COM", "Port", bad);
+    port = "COM2";
+    ReadComSettings(file, port, baud);
+    EXPECT_EQ(port, "COM2") << bad;
+    EXPECT_EQ(Errors(), std::vector<int>{err::kBadCommunicationPortNumber}) << bad;
+  }
 }
 
 TEST_F(CommSettingsTest, CommandLineOptions) {

@@ -381,6 +381,26 @@ class PortsTest : public QObject {
     }
     QCOMPARE(QString::fromStdString(boxes_.Shown().back().Text), QString("Value not in range 0 .. 255."));
     QCOMPARE(Images().SfrImage[sfr::P1], uint8_t{0x3C});
+    // The dialog itself: OK with "GG" gives the message while the dialog stays
+    // open with the text; a good value then closes it and is written.
+    hw_->AskPortValue = nullptr;
+    bool stayed = false;
+    WhenModal("PortValueDialog", [this, &stayed](QWidget* w) {
+      auto* edit = w->findChild<TNumValidEdit*>("editPortValue");
+      auto* ok = w->findChild<QPushButton*>("btnOK");
+      QVERIFY(edit != nullptr && ok != nullptr);
+      QCOMPARE(edit->text(), QString("3C"));
+      boxes_.Clear();
+      edit->setText("GG");
+      QTest::mouseClick(ok, Qt::LeftButton);
+      stayed = w->isVisible() && edit->text() == "GG" && boxes_.Shown().size() == 1 &&
+               boxes_.Shown()[0].Text == "Value not in range 0 .. 255.";
+      edit->setText("5A");
+      QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    hw_->PortPopupMenu()->findChild<QAction*>("Port11")->trigger();
+    QVERIFY(stayed);
+    QCOMPARE(Images().SfrImage[sfr::P1], uint8_t{0x5A});
   }
 
  private:

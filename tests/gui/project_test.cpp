@@ -30,15 +30,16 @@
 #include "gui/projects/addfiletype.h"
 #include "gui/projects/buildreport.h"
 #include "gui/projects/configdlg.h"
+#include "gui/debug/terminaledit.h"
 #include "gui/dialogs/loaddialog.h"
+#include "gui/dialogs/rangedlg.h"
+#include "gui/dialogs/validators.h"
 #include "gui/editor/editorpages.h"
 #include "gui/main/mainwindow.h"
 #include "gui/projects/projectactions.h"
 #include "gui/projects/projectdlg.h"
 #include "gui/projects/projectwnd.h"
-#include "gui/dialogs/rangedlg.h"
-#include "gui/debug/terminaledit.h"
-#include "gui/dialogs/validators.h"
+#include "lang/formatting.h"
 #include "lang/typedvalue.h"
 #include "loader/loader.h"
 #include "platform/dialogs.h"
@@ -291,6 +292,19 @@ class ProjectTest : public QObject {
     // A selector beyond a byte keeps the dialog open on its field.
     shown.editDataPtrSelectors->setText("1,300");
     QVERIFY(!shown.Apply());
+    QCOMPARE(shown.labelSelectorError->text(), QString("DATA pointer selectors: Error #118: Syntax Error"));
+    // Typed as a user types them (the field drops what is no digit or comma):
+    // no list of byte values, its field named, nothing applied.
+    shown.editDataPtrSelectors->setText("1,4,9");
+    const std::bitset<256> before = Formatting().CodePtrSelectors;
+    for (const char* typed : {"zz,,-1", "abc,999"}) {
+      shown.editCodePtrSelectors->clear();
+      QTest::keyClicks(shown.editCodePtrSelectors, typed);
+      shown.labelSelectorError->clear();
+      QVERIFY2(!shown.Apply(), typed);
+      QCOMPARE(shown.labelSelectorError->text(), QString("CODE pointer selectors: Error #118: Syntax Error"));
+      QCOMPARE(Formatting().CodePtrSelectors, before);
+    }
   }
 
   void executeRunsAProgramWithTheLineClosed() {
@@ -380,15 +394,26 @@ class ProjectTest : public QObject {
     QVERIFY(main_->LoadProgram(Path("p.hex"), true));
     const std::string saved = Path("saved.hex");
     main_->ChooseHexFile = [saved] { return saved; };
-    WhenModal("RangeDlg", [](QWidget* w) {
+    WhenModal("RangeDlg", [this](QWidget* w) {
       auto* range = static_cast<RangeDlg*>(w);
       QCOMPARE(range->editStart->text(), QString("0100"));
       QCOMPARE(range->editEnd->text(), QString("0102"));
-      // The last address below the first is refused; the dialog stays.
+      // The last address below the first is refused, in the fields' hexadecimal; the dialog stays.
       range->editStart->setText("0102");
       range->editEnd->setText("0101");
+      boxes_.Clear();
       QTest::mouseClick(range->btnOK, Qt::LeftButton);
       QVERIFY(range->isVisible());
+      QCOMPARE(int(boxes_.Shown().size()), 1);
+      QCOMPARE(QString::fromStdString(boxes_.Shown()[0].Text), QString("Value not in range 0102 .. FFFF."));
+      // "GGGG" typed as the start leaves no address (its keys are dropped): refused as well.
+      range->editStart->clear();
+      range->editEnd->setText("0102");
+      QTest::keyClicks(range->editStart, "GGGG");
+      QTest::mouseClick(range->btnOK, Qt::LeftButton);
+      QVERIFY(range->isVisible());
+      QCOMPARE(int(boxes_.Shown().size()), 2);
+      QCOMPARE(QString::fromStdString(boxes_.Shown()[1].Text), QString("Value not in range 0000 .. FFFF."));
       range->editStart->setText("0101");
       range->editEnd->setText("0102");
       WhenModal("LoadDlg", [](QWidget* d) { QTest::mouseClick(static_cast<TLoadDlg*>(d)->BtnLoad, Qt::LeftButton); });

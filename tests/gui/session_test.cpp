@@ -23,7 +23,9 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include <stdexcept>
 
@@ -41,17 +43,19 @@
 #include "gui/dialogs/commdialog.h"
 #include "gui/dialogs/cpudialog.h"
 #include "gui/debug/debugactions.h"
-#include "gui/main/dockable.h"
 #include "gui/dialogs/loaddialog.h"
-#include "gui/main/mainwindow.h"
 #include "gui/dialogs/qtdialogs.h"
 #include "gui/dialogs/validators.h"
+#include "gui/main/dockable.h"
+#include "gui/main/mainwindow.h"
+#include "gui/debug/memoryview.h"
 #include "lang/scanner.h"
 #include "loader/loader.h"
 #include "machine/images.h"
 #include "platform/ini.h"
 #include "project/config.h"
 #include "project/projectfile.h"
+#include "workspace/projectconfig.h"
 #include "tests/support/fake_targets.h"
 #include "tests/support/gui_fixture.h"
 
@@ -141,14 +145,19 @@ class SessionTest : public QObject {
     Breakpoints().LastBreakIndex = 7;
     QVERIFY(OpenLink(fake.Device(), 19200));
     fake.Poke(kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD});
+    fake.Poke(kSpaceIData, 1, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77});
+    fake.Poke(kSpaceDirect, sfr::B, {0x5B});
     Type("br = 3");
     Type("go from 0");
     QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
     QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
-    // The status fields: what the chip reported at its stop.
+    // The status fields: what the chip reported at its stop, and the rest asked of it.
     QCOMPARE(Field("PC"), QString("PC 0003"));
     QCOMPARE(Field("ACC"), QString("ACC 06"));
     QCOMPARE(Field("SP"), QString("SP 07"));
+    QCOMPARE(Field("R1"), QString("R1 11"));
+    QCOMPARE(Field("R7"), QString("R7 77"));
+    QCOMPARE(Field("B"), QString("B 5B"));
     Type("disable br");
     Type("go from 2");
     QVERIFY(dorvik::Run().ProgramRunning);
@@ -181,10 +190,26 @@ class SessionTest : public QObject {
     Breakpoints().LastBreakIndex = 1;
     QVERIFY(OpenLink(monitor.Device(), 19200));
     monitor.Poke(kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD, 0x00, 0x00, 0x00, 0x80, 0xFE});
+    monitor.Poke(kSpaceIData, 1, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77});
+    monitor.Poke(kSpaceDirect, sfr::DPL, {0x34, 0x12});
+    monitor.Poke(kSpaceDirect, sfr::B, {0x5B});
     Type("go from 0 till 3");
     QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
     QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+    // Every field after the stop: the monitor's register list.
     QCOMPARE(Field("PC"), QString("PC 0003"));
+    QCOMPARE(Field("ACC"), QString("ACC 06"));
+    QCOMPARE(Field("R3"), QString("R3 33"));
+    QCOMPARE(Field("B"), QString("B 5B"));
+    QCOMPARE(Field("DPTR"), QString("DPTR 1234"));
+    QCOMPARE(Field("SP"), QString("SP 07"));
+    boxes_.Clear();
+    // A step follows as well.
+    monitor.Poke(kSpaceIData, 3, {0x99});
+    main_->Actions()->StepClick("STEP");
+    QTRY_COMPARE(Field("R3"), QString("R3 99"));
+    QCOMPARE(Field("ACC"), QString("ACC 06"));
+    QVERIFY(boxes_.Shown().empty());
     Type("go from 8 forever");
     QVERIFY(main_->BusyShown());
     monitor.StopByItself();
@@ -216,6 +241,114 @@ class SessionTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
     gui.kill();
     gui.waitForFinished();
+  }
+
+  // A memory view on a board reads its range in the board's biggest blocks:
+  // 16 bytes a command from the monitor, the ADuC's internal-data dump once.
+  void boardViewsReadInTheBoardsBlocks() {
+    for (const bool monitor : {true, false}) {
+      FakeTarget fake(monitor ? FakeTarget::Kind::Monitor : FakeTarget::Kind::Aduc);
+      QVERIFY(fake.Started());
+      dorvik::Run().TargetKind = monitor ? kTargetMonitor : kTargetAduc;
+      Breakpoints().LastBreakIndex = monitor ? 1 : 7;
+      QVERIFY(OpenLink(fake.Device(), 19200));
+      fake.Poke(kSpaceIData, 0x7F, {0xA7});
+      main_->OpenMemoryView(0, 0, 0x80, 0, 0, 3);  // IDATA 0, 128 bytes
+      tMemoryView* view = main_->MemoryView(0);
+      fake.ClearReceived();
+      view->ReadFromTarget();
+      const std::string wire = fake.Received();
+      QCOMPARE(view->Table()->item(7, 16)->text(), QString("A7"));
+      QCOMPARE(view->Status()->text(), QString());
+      const auto count = [&wire](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = wire.find(what); at != std::string::npos; at = wire.find(what, at + 1)) ++n;
+        return n;
+      };
+      if (monitor) {
+        QCOMPARE(count("DBYT "), size_t{8});
+        QCOMPARE(count("DBYT 70 TO 7F\r"), size_t{1});
+      } else {
+        QCOMPARE(count(std::string("R\x00\xAE", 3)), size_t{1});  // the dump, once
+        QVERIFY2(wire.size() <= 3, wire.c_str());
+      }
+      main_->MemoryView(0)->close();
+      CloseLink();
+    }
+    dorvik::Run().TargetKind = kTargetSimulator;
+  }
+
+  // Started with a project on a board that loads its program at start and
+  // has a memory view stored: no view reads before the line is up and the
+  // load has ended, no box, no "??"; the workbench's load takes the console's
+  // road, again and again.
+  void boardStartLoadsWithoutViewFailures() {
+    for (const bool monitor : {true, false}) {
+      FakeTarget fake(monitor ? FakeTarget::Kind::Monitor : FakeTarget::Kind::Aduc);
+      QVERIFY(fake.Started());
+      fake.Poke(kSpaceIData, 0x10, {0x12, 0x34});
+      main_.reset();
+      // 8 KB of code (NOPs after an LJMP 0003): a transfer that takes its time.
+      std::string records = ":03000000020003F8\r\n";
+      for (int at = 0x10; at < 0x2000; at += 16) {
+        const int sum = 16 + (at >> 8) + (at & 0xFF);
+        records += ":10" + QString::asprintf("%04X", at).toStdString() + "00" + std::string(32, '0') +
+                   QString::asprintf("%02X", (0x100 - sum) & 0xFF).toStdString() + "\r\n";
+      }
+      const std::string hex = Write("p.hex", records + ":00000001FF\r\n");
+      const std::string project = Write("BOARD.QPC", std::string("Target=") + (monitor ? "OVIX52" : "ADUC") +
+                                                          "\n[COM]\nPort=" + fake.Device() +
+                                                          "\nBaud=19200\n[LOADER]\nLoadAutomaticallyOnStart=Yes\n"
+                                                          "LastLoadPath=" + hex +
+                                                          "\n[DORVIK]\nMemoryView1=1,0,32,0,0,3,10,20,300,200,B\n");
+      boxes_.Clear();
+      // As the workbench starts: the project, the window with its layout, the line, the load.
+      QVERIFY(OpenProject(project));
+      main_ = std::make_unique<MainWindow>();
+      main_->ProjectFile = project;
+      main_->LoadLayout(project);
+      main_->show();
+      QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+      tMemoryView* view = main_->MemoryView(0);
+      QVERIFY(view->isVisible());
+      // Nothing read while the line is down: no message, no "??".
+      QCOMPARE(view->ReadCount, 0);
+      QCOMPARE(view->Status()->text(), QString());
+      CommSettings settings;
+      settings.TargetKind = dorvik::Run().TargetKind;
+      settings.Port = Project().ComPort;
+      settings.BaudRate = Project().BaudRate;
+      main_->Guarded([&settings] { ApplyCommSettings(settings); });
+      // The board announces itself a moment after its line opened (it
+      // restarts as the line comes up): the load waits for that first.
+      std::thread restart([&fake, monitor] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        fake.SendUnsolicited(monitor ? "\r\nOVIX-52 V4.0 USER 0000\r\n-" : "ADI 841\r\n");
+      });
+      struct Join {
+        std::thread& T;
+        ~Join() { T.join(); }
+      } join{restart};
+      for (int load = 0; load < 3; ++load) {
+        QVERIFY(main_->LoadProgram(Project().Loader.LastLoadPath, true));
+        QTest::qWait(20);
+        // The load's own news only (its end, a program without symbols): no failure.
+        for (const auto& box : boxes_.Shown())
+          QVERIFY2(box.Caption == "Information" || box.Caption == "Warning #2",
+                   qPrintable(QString::fromStdString(box.Caption + ": " + box.Text)));
+      }
+      QCOMPARE(fake.Memory(kSpaceCode, 0, 3), (std::vector<uint8_t>{0x02, 0x00, 0x03}));
+      QTRY_VERIFY(view->ReadCount > 0);
+      QCOMPARE(view->Status()->text(), QString());
+      QCOMPARE(view->Table()->item(1, 1)->text(), QString("12"));
+      for (int r = 0; r < view->Table()->rowCount(); ++r)
+        for (int c = 1; c <= 16; ++c) QVERIFY(view->Table()->item(r, c)->text() != "??");
+      main_.reset();
+      CloseLink();
+    }
+    dorvik::Run().TargetKind = kTargetSimulator;
+    QVERIFY(ShowMainWindow(main_));
+    edit_ = main_->Terminal()->Editor();
   }
 
   void keysThatWouldDestroyThePrompt() {

@@ -168,6 +168,9 @@ class ToolWindowsTest : public QObject {
 
   void badRangesShowOneMessage() {
     tMemoryView* view = main_->MemoryView(0);
+    // The type box names each type once: BOOLEAN, then BIT.
+    QCOMPARE(view->TypeBox()->itemText(3), QString("BOOLEAN"));
+    QCOMPARE(view->TypeBox()->itemText(4), QString("BIT"));
     main_->OpenMemoryView(0, 0xF0, 0x20, 0, 0, 3);  // IDATA F0 past FFH
     QCOMPARE(view->Status()->text(), QString("Error #162: Partition bounds error"));
     QCOMPARE(view->Table()->rowCount(), 0);

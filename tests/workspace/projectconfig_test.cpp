@@ -143,6 +143,8 @@ TEST_F(ProjectConfigTest, SelectorSetsAreListsOfByteValues) {
   EXPECT_FALSE(ParseSelectorText("256", set));
   EXPECT_FALSE(ParseSelectorText("1;2", set));
   EXPECT_FALSE(ParseSelectorText("-1", set));
+  // Empty items make no list.
+  for (const char* text : {",,1", "1,", ",2", "1,,2"}) EXPECT_FALSE(ParseSelectorText(text, set)) << text;
   EXPECT_EQ(SelectorText(set), "1");  // a refused text changes nothing
 }
 
