@@ -40,6 +40,7 @@
 #include "gui/debug/terminaledit.h"
 #include "gui/dialogs/validators.h"
 #include "lang/typedvalue.h"
+#include "base/userseam.h"
 #include "loader/loader.h"
 #include "platform/dialogs.h"
 #include "platform/ini.h"
@@ -367,8 +368,7 @@ class ProjectTest : public QObject {
       poll->start(10);
     };
     // What the loader calls when question 41 is answered Yes.
-    QVERIFY(Loader().AddModuleToProject != nullptr);
-    Loader().AddModuleToProject("LIB");
+    User().AddModuleToProject("LIB");
     QVERIFY(seen);
     QCOMPARE(int(ProjectLists().ProjectModules.size()), 2);
     QCOMPARE(QString::fromStdString(ProjectLists().ProjectModules[1].Name), QString("LIB"));

@@ -14,6 +14,7 @@
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
+#include "tests/support/scripted_user.h"
 #include "base/runprogram.h"
 #include "base/runstate.h"
 #include "base/session.h"
@@ -180,8 +181,8 @@ TEST_F(BuildTest, AToolThatHangsIsStoppedAtItsTimeOut) {
 
 TEST_F(BuildTest, AHangingToolIsStoppedWhenTheCallerSaysSo) {
   RegisterTool("echo started\nsleep 30\n");
-  int asked = 0;
-  RunProgramConfig().KeepWaiting = [&asked] { return ++asked < 5; };
+  testing::ScriptedUser user;
+  user.StopAtWait = 5;
   ProjectLists().ProjectModules = {Module("C", "c.c", "int x;\n"), Module("LIB", "lib.a51", kLib)};
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(BuildProject(true), BuildOutcome::Stopped);
@@ -220,7 +221,8 @@ TEST_F(BuildTest, AfterAModuleWithErrorsQuestion53DecidesWhetherToGoOn) {
 
 TEST_F(BuildTest, StopBetweenModulesEndsTheBuild) {
   ProjectLists().ProjectModules = {Module("LIB", "lib.a51", kLib)};
-  Build().Pump = [] { Build().StopRequested = true; };
+  testing::ScriptedUser user;
+  user.OnWait = [] { Build().StopRequested = true; };
   EXPECT_EQ(BuildProject(true), BuildOutcome::Stopped);
   EXPECT_FALSE(fs::exists(dir_.File("lib.obj")));
   EXPECT_FALSE(Build().Building);
