@@ -374,6 +374,31 @@ class ProjectTest : public QObject {
     QCOMPARE(QString::fromStdString(ProjectLists().ProjectModules[1].Name), QString("LIB"));
   }
 
+  // The build report is pulled by its revision when the main window syncs.
+  void theReportFollowsItsRevision() {
+    BuildReport* report = projects_->Report();
+    QVERIFY(report->isHidden());
+    Build().Report = {{"one", {}, {}, {}, -1}};
+    main_->SyncViews();
+    QVERIFY(report->isHidden());  // not bumped: not read
+    ++Build().ReportRevision;
+    main_->SyncViews();
+    QVERIFY(!report->isHidden());
+    QCOMPARE(report->Lines()->count(), 1);
+  }
+
+  // The engine's waits keep the window going through the platform pump, and
+  // Esc's stop request is their answer.
+  void waitsHandTheWindowItsEvents() {
+    bool handled = false;
+    QTimer::singleShot(0, main_.get(), [&handled] { handled = true; });
+    QVERIFY(User().KeepWaiting());
+    QVERIFY(handled);
+    Build().StopRequested = true;
+    QVERIFY(!User().KeepWaiting());
+    Build().StopRequested = false;
+  }
+
   void saveHexOfAChosenRangeAndAutomaticLoad() {
     WriteFile(Path("p.hex"), ":03010000020100F9\r\n:00000001FF\r\n");
     // Loaded as on start: no click on Load.

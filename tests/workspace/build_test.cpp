@@ -228,6 +228,31 @@ TEST_F(BuildTest, StopBetweenModulesEndsTheBuild) {
   EXPECT_FALSE(Build().Building);
 }
 
+// What the build tells the user goes through the seam: each module's status
+// text, cleared at the end; a wait before each module, whose "stop" ends the
+// build there; the report's revision bumped at each change for the window to pull.
+TEST_F(BuildTest, ProgressWaitsAndTheReportsRevisionGoThroughTheSeam) {
+  ProjectLists().ProjectModules = {Module("MAIN", "main.a51", kMain), Module("LIB", "lib.a51", kLib)};
+  dir_.Write("defs.inc", "SEED    EQU     5\n");
+  testing::ScriptedUser user;
+  const uint32_t revision = Build().ReportRevision;
+  EXPECT_EQ(BuildProject(true), BuildOutcome::Built);
+  EXPECT_EQ(user.Statuses, (std::vector<std::string>{"Compiling " + dir_.File("main.a51"),
+                                                     "Compiling " + dir_.File("lib.a51"), ""}));
+  EXPECT_EQ(user.Waits, 2);
+  EXPECT_EQ(Build().ReportRevision - revision, 3u);  // emptied, then one tool's lines each
+  // A stop answered at the second wait: the first module only.
+  fs::remove(dir_.File("main.obj"));
+  fs::remove(dir_.File("lib.obj"));
+  user.Waits = 0;
+  user.StopAtWait = 2;
+  EXPECT_EQ(BuildProject(true), BuildOutcome::Stopped);
+  EXPECT_TRUE(fs::exists(dir_.File("main.obj")));
+  EXPECT_FALSE(fs::exists(dir_.File("lib.obj")));
+  EXPECT_FALSE(Build().StopRequested);
+  EXPECT_EQ(user.Statuses.back(), "");
+}
+
 TEST_F(BuildTest, SdccReportsItsErrorsWhenInstalled) {
   if (!CommandProgramExists("sdcc")) GTEST_SKIP() << "sdcc is not installed";
   SetCompiler(".C", "sdcc -c");
