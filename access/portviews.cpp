@@ -7,6 +7,7 @@
 #include "access/backend.h"
 #include "access/target.h"
 #include "base/session.h"
+#include "base/userseam.h"
 #include "machine/images.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
@@ -16,12 +17,11 @@ namespace dorvik {
 PortViewState& PortViews() { return CurrentSession().Get<PortViewState>(); }
 
 void StopPortRefresh() {
-  const PortViewHooks& hooks = PortViews().Hooks;
-  if (hooks.StopRefresh) hooks.StopRefresh();
-  if (!hooks.IsReading) return;
+  UserSeam& user = User();
+  user.StopViewRefresh();
   platform::Clock& clock = platform::CurrentClock();
   const uint32_t start = clock.TickCount();
-  while (hooks.IsReading() && clock.TickCount() - start < kPortReadWaitMs) {
+  while (user.ViewReading() && clock.TickCount() - start < kPortReadWaitMs) {
     if (platform::PumpMessages() == 0) clock.Sleep1ms();
   }
 }

@@ -6,7 +6,6 @@
 // loads and HEX saves stop while they talk to the target.
 
 #include <cstdint>
-#include <functional>
 
 namespace dorvik {
 
@@ -18,14 +17,7 @@ enum class PinInput : uint8_t {
   Timer1Pulse,  // a count pulse on T1 (P3.5)
 };
 
-// What the port window lends the engine (unset: there is no port window).
-struct PortViewHooks {
-  std::function<void()> StopRefresh;  // its refresh timer off
-  std::function<bool()> IsReading;    // it reads the target now
-};
-
 struct PortViewState {
-  PortViewHooks Hooks;
   // Changes of the port bytes: the instructions that changed P0-P3 (the
   // simulator counts them, installed with the target access) and the port
   // latches written by hand; a view that saw another count reads again.
@@ -37,9 +29,9 @@ PortViewState& PortViews();
 // The longest wait for a port read in progress.
 inline constexpr uint32_t kPortReadWaitMs = 2000;
 
-// Stops the port window's refresh timer, then pumps messages while the port
-// window reads (at most kPortReadWaitMs). Loads and HEX saves call it at
-// their start and end.
+// Stops the views' refresh (the port window's timer, through the user seam),
+// then pumps messages while one reads (at most kPortReadWaitMs). Loads and
+// HEX saves call it at their start and end.
 void StopPortRefresh();
 // StopPortRefresh when made and again when left, however it is left.
 class PortRefreshStopped {

@@ -8,6 +8,7 @@
 
 #include "base/runstate.h"
 #include "base/text.h"
+#include "base/userseam.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/pump.h"
@@ -191,7 +192,6 @@ static_assert(std::size(kErrorMessages) == 93);
 static_assert(std::size(kWarningMessages) == 67);
 void (*g_expression_reset)() = nullptr;
 void (*g_before_box)(int, bool, std::string&) = nullptr;
-void (*g_after_box)() = nullptr;
 
 platform::BoxIcon IconOf(std::string_view kind) {
   if (kind == "Exception" || kind == "Warning") return platform::BoxIcon::Exclamation;
@@ -296,7 +296,7 @@ int ShowBox(const platform::MessageBox& box) {
   m.MessageBoxShowing = true;
   const int result = platform::Reporter().ShowBox(box);
   m.MessageBoxShowing = nested;
-  if (!nested && g_after_box != nullptr) g_after_box();
+  if (!nested) User().AfterBox();
   return result;
 }
 
@@ -372,7 +372,6 @@ void SetBeforeBoxHook(void (*hook)(int number, bool isError, std::string& arg1))
   g_before_box = hook;
 }
 
-void SetAfterBoxHook(void (*hook)()) { g_after_box = hook; }
 
 void SetExpressionResetHook(void (*hook)()) {
   g_expression_reset = hook;

@@ -117,7 +117,7 @@ std::string FormatMessage(std::string_view fmt, std::string_view arg1, std::stri
 int ShowMsg(std::string_view kind, int number, std::string_view fmt, int32_t buttons, std::string_view arg1,
             std::string_view arg2);
 // Every box of the program goes through here: it is flagged as showing (the
-// wait form stays hidden meanwhile) and the after-box hook runs when it closes.
+// wait form stays hidden meanwhile) and the user seam's AfterBox runs when it closes.
 int ShowBox(const platform::MessageBox& box);
 // Sets ErrorFlag and LastErrorCode; returns the box result, 0 in quiet mode.
 int ReportError(int number, std::string_view arg1 = {}, std::string_view arg2 = {});
@@ -140,9 +140,6 @@ void SetExpressionResetHook(void (*hook)());
 // quiet messages): the target link drops what it received and may put the
 // target's own text into an error's first argument.
 void SetBeforeBoxHook(void (*hook)(int number, bool isError, std::string& arg1));
-// Called when a box (not one shown inside another's) has closed: the
-// workbench activates its editor page again.
-void SetAfterBoxHook(void (*hook)());
 
 // Timing and platform helpers
 // Waits at least `ms` milliseconds, pumping messages (timers fire meanwhile).

@@ -5,6 +5,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "base/mainform.h"
+#include "base/userseam.h"
 
 namespace dorvik {
 
@@ -31,7 +32,7 @@ ProgramRun RunProgramAndWait(std::string_view command, bool hidden) {
     req.OutputPath = MainForm().ErrorProtocolFile;
     run.OutputFile = req.OutputPath;
     req.TimeoutMs = RunProgramConfig().HiddenTimeoutMs;
-    req.KeepWaiting = RunProgramConfig().KeepWaiting;
+    req.KeepWaiting = [] { return User().KeepWaiting(); };
   } else {
     req.InheritOutput = true;
   }

@@ -5,7 +5,6 @@
 // protocol file and has a time-out.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -30,15 +29,14 @@ struct ProgramRun {
 struct RunProgramSettings {
   std::string CommandRunner = "/bin/sh";  // run as: runner -c command
   uint32_t HiddenTimeoutMs = 120'000;
-  // While a hidden run waits: the caller's events (about every 20 ms); false stops the run.
-  std::function<bool()> KeepWaiting;
 };
 
 RunProgramSettings& RunProgramConfig();
 
 // Runs `command` and waits for it. Hidden: output (stdout and stderr) into
 // MainForm().ErrorProtocolFile, and the time-out applies; otherwise the
-// command shares the terminal and is waited for as long as it runs.
+// command shares the terminal and is waited for as long as it runs. While a
+// hidden run waits, User().KeepWaiting is asked about every 20 ms; false stops it.
 ProgramRun RunProgramAndWait(std::string_view command, bool hidden);
 
 }  // namespace dorvik

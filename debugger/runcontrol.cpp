@@ -423,7 +423,7 @@ bool ParseTill() {
 void CmdGo() {
   if (!TargetStopped()) return;
   // The call stack is read again at the next stop.
-  ToolViews().CallStackSP = -1;
+  ++ToolViews().GoCount;
   BreakpointState& b = Breakpoints();
   uint16_t start = PcField();
   b.ArmBreak.Used = false;

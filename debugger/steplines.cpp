@@ -8,6 +8,7 @@
 #include "base/projectlists.h"
 #include "base/session.h"
 #include "base/text.h"
+#include "base/userseam.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "lang/collections.h"
@@ -92,7 +93,7 @@ void ShowExecutionSource() {
   if (!ListMap().SourceLevelDebugging) {
     // No sources to show: the disassembly shows the stop.
     ClearExecLine();
-    if (const auto& show = ListMap().ShowDisassembly) show(static_cast<uint16_t>(Run().CurrentPC));
+    User().ShowDisassembly(static_cast<uint16_t>(Run().CurrentPC));
   } else {
     tStatement statement;
     ShowSourceAtAddress(true, statement);

@@ -41,7 +41,6 @@ void NoteProgramLoaded(bool withCode) {
   ToolViewsState& t = ToolViews();
   ++t.LoadCount;
   t.LoadedCode = withCode;
-  t.CallStackSP = -1;
 }
 
 bool ViewsMayRead() {

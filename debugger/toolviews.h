@@ -19,7 +19,7 @@
 namespace dorvik {
 
 struct ToolViewsState {
-  int32_t CallStackSP = -1;  // SP of the call-stack window's last fill; GO clears it (-1)
+  uint32_t GoCount = 0;      // GOs started: a window filled before one reads again
   int32_t LoadCount = 0;     // finished loads: the windows read again after one
   bool LoadedCode = false;   // the last load put code into the target
 };

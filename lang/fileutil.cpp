@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "base/projectlists.h"
 #include "base/text.h"
+#include "base/userseam.h"
 
 namespace dorvik {
 
@@ -185,7 +186,7 @@ void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& co
   }
   if (command.empty()) {
     const std::string_view item = fileType == kFileAssembler ? "Assembler" : fileType == kFileC ? "C" : "";
-    if (FileUtil().BrowseCompiler != nullptr) command = FileUtil().BrowseCompiler(item);
+    command = User().ChooseCompiler(item);
     if (command.empty()) return;
   }
   if (found && !CommandProgramExists(command)) {

@@ -25,15 +25,9 @@ struct AssociationDirs {
   std::vector<std::string> ConfigDirs;  // hold mimeapps.list
 };
 
-// The add-file-type dialog's part: given the type list item ("Assembler", "C"
-// or empty), lets the user browse for the compiler and returns the tool text
-// (empty when cancelled).
-using BrowseCompilerFn = std::string (*)(std::string_view typeItem);
-
 // The module's state; one instance, reached through FileUtil().
 struct FileUtilState {
   uint8_t ToolFamily = kToolUnknown;
-  BrowseCompilerFn BrowseCompiler = nullptr;   // null: no dialog, nothing chosen
   std::optional<AssociationDirs> Association;  // unset: from the environment
 };
 
@@ -54,7 +48,7 @@ uint8_t ByteParity(uint8_t b);
 
 // Compiler of a file type
 // The compiler command registered for FileType (kind of the project's file-type
-// list) up to the node of extension Ext; asks the add-file-type dialog when
+// list) up to the node of extension Ext; asks the user (User().ChooseCompiler) when
 // none is registered, reports error 320 when the command names no existing file
 // and fills the command into the nodes of that kind that have none.
 void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& command);

@@ -15,6 +15,7 @@
 #include "base/runstate.h"
 #include "base/session.h"
 #include "base/text.h"
+#include "base/userseam.h"
 #include "debugger/breakpoints.h"
 #include "debugger/memcmds.h"
 #include "debugger/runcontrol.h"
@@ -50,17 +51,10 @@ constexpr uint8_t kSpAddress = 0x81;
 
 LoadImage Buffer() { return LoadImage(Loader().LoadBuffer.data(), kLoadImageSize); }
 
-bool DialogVisible() {
-  const auto& visible = Loader().Dialog.Visible;
-  return visible && visible();
-}
-
 // The address being loaded, in the display radix (five digits).
 bool ShowAddress(uint16_t address, bool clearing = false) {
-  if (const auto& show = Loader().Dialog.ShowAddress) {
-    const uint16_t radix = Formatting().DisplayRadix == 10 ? 10 : 16;
-    show(clearing ? "Clear address" : "Load address", FormatNumber(radix, 5, false, address, false));
-  }
+  const uint16_t radix = Formatting().DisplayRadix == 10 ? 10 : 16;
+  User().ShowLoadAddress(clearing ? "Clear address" : "Load address", FormatNumber(radix, 5, false, address, false));
   return !IsLoadCancelled();
 }
 
@@ -178,7 +172,7 @@ bool SendProgram(const LoaderOptions& o) {
       AbortLoad();
       return false;
     case TransferResult::Failed:
-      if (l.Dialog.Hide) l.Dialog.Hide();
+      User().HideLoadDialog();
       return false;
   }
   return false;
@@ -234,7 +228,7 @@ void CheckSymbols(const LoaderOptions& o) {
   }
   // A module the user wants added goes to the project manager.
   const std::string added = CheckObjectModuleOrder();
-  if (!added.empty() && Loader().AddModuleToProject) Loader().AddModuleToProject(added);
+  if (!added.empty()) User().AddModuleToProject(added);
   BreakpointState& bps = Breakpoints();
   for (int32_t i = 0; i <= bps.LastBreakIndex && i < kBreakTableSize; ++i)
     RelocateBreakpoint(bps.BreakTable[static_cast<size_t>(i)]);
@@ -256,7 +250,7 @@ void FinishLoad(const LoaderOptions& o, bool loaded) {
   m.ErrorFlag = false;
   m.WarningFlag = false;
   CheckSymbols(o);
-  if (l.Dialog.Hide) l.Dialog.Hide();
+  User().HideLoadDialog();
   RefreshDebugViews();
   run.TargetBusy = false;
   if (loaded && !l.LoadAborted && !FindStackInit(l.StartAddress)) {
@@ -358,7 +352,6 @@ bool LoadProgramFile() {
   const PortRefreshStopped portRefreshStopped;
   LoaderState& l = Loader();
   MessageState& m = Messages();
-  LoaderOptions& options = Project().Loader;
   l.Cancelled = false;
   l.LoadAborted = false;
   m.ErrorFlag = false;
@@ -366,8 +359,7 @@ bool LoadProgramFile() {
   l.LowestAddress = 0xFFFF;
   l.HighestAddress = 0;
   l.StartAddress = 0;
-  if (DialogVisible() && l.Dialog.ReadOptions) l.Dialog.ReadOptions(options);
-  const LoaderOptions o = options;
+  const LoaderOptions o = Project().Loader;
   if (!o.LoadCode && !o.LoadLines && !o.LoadSymbols) {
     ReportWarning(warn::kNothingToDo);
     m.WarningFlag = false;
@@ -392,7 +384,7 @@ bool LoadProgramFile() {
     // An XDATA load has already put its bytes where they belong.
     loaded = !o.LoadCode || (content[0] == ':' && o.LoadXData) || SendProgram(o);
     if (loaded && o.LoadCode) {
-      if (l.Dialog.ShowLoadButton) l.Dialog.ShowLoadButton();
+      User().ShowLoadButton();
       InformLoaded(l.HighestAddress);
     }
   }

@@ -7,10 +7,12 @@
 // counter to the program start, checks the modules against the project,
 // finds the stack start and refreshes the views.
 //
-// The options are the project's [LOADER] options (project/config.h).
+// The options are the project's [LOADER] options (project/config.h); a load
+// dialog writes its check boxes there before it starts the load. The dialog's
+// face (the address loaded, hidden at the end) and question 41's Yes (the
+// module goes to the project) reach the user through the user seam.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,15 +20,6 @@
 #include "project/config.h"
 
 namespace dorvik {
-
-// The load dialog, when a front end shows one.
-struct LoadDialogHooks {
-  std::function<bool()> Visible;                          // the dialog is shown
-  std::function<void(LoaderOptions&)> ReadOptions;        // its check boxes into the options
-  std::function<void(std::string_view label, std::string_view address)> ShowAddress;
-  std::function<void()> Hide;
-  std::function<void()> ShowLoadButton;
-};
 
 struct LoaderState {
   std::string LoadFileName;
@@ -37,9 +30,6 @@ struct LoaderState {
   uint16_t LowestAddress = 0xFFFF;
   uint16_t HighestAddress = 0;
   uint16_t StartAddress = 0;
-  LoadDialogHooks Dialog;
-  // Question 41 answered Yes: the project manager adds the module (none: the answer changes nothing).
-  std::function<void(const std::string& moduleName)> AddModuleToProject;
 };
 
 LoaderState& Loader();

@@ -8,6 +8,7 @@
 #include "base/projectlists.h"
 #include "base/session.h"
 #include "base/text.h"
+#include "base/userseam.h"
 #include "lang/collections.h"
 #include "lang/keywords.h"
 #include "lang/symbols.h"
@@ -634,7 +635,7 @@ namespace {
 
 void ShowDisassembly(bool show, uint32_t address) {
   if (!show) return;
-  if (const auto& disassembly = ListMap().ShowDisassembly) disassembly(static_cast<uint16_t>(address));
+  User().ShowDisassembly(static_cast<uint16_t>(address));
 }
 
 // A C module: the execution point from the nearest line symbol below the address.

@@ -55,8 +55,6 @@ using MarkLineFn = std::function<void(int32_t line, tShowedLine& mark, std::stri
                                       uint32_t textColor)>;
 // Removes Mark's colour from its line.
 using ClearMarkFn = std::function<void(tShowedLine& mark)>;
-// Shows a code address in the disassembly window.
-using ShowDisassemblyFn = std::function<void(uint16_t address)>;
 
 struct ListMapState {
   tShowedLine ExecLine;             // the execution point
@@ -65,7 +63,6 @@ struct ListMapState {
   bool SourceLevelDebugging = false;  // the loaded program has its modules' sources and lines
   MarkLineFn MarkLine;              // unset: marks only record file, page and line
   ClearMarkFn ClearMark;
-  ShowDisassemblyFn ShowDisassembly;  // unset: nothing is shown
   // The mapping's messages already shown for the loaded program (number and
   // file): each reaches the user once, not at every stop. A load empties it.
   std::vector<std::string> Reported;

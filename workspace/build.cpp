@@ -14,6 +14,7 @@
 #include "base/runstate.h"
 #include "base/session.h"
 #include "base/text.h"
+#include "base/userseam.h"
 #include "workspace/projectconfig.h"
 #include "lang/fileutil.h"
 #include "objfiles/includescan.h"
@@ -105,12 +106,10 @@ void AddReport(std::vector<BuildReportLine> lines) {
     }
     report.push_back(std::move(line));
   }
-  if (Build().ReportChanged) Build().ReportChanged();
+  ++Build().ReportRevision;
 }
 
-void Status(const std::string& text) {
-  if (Build().ShowStatus) Build().ShowStatus(text);
-}
+void Status(const std::string& text) { User().ShowStatus(text); }
 
 // The module's folder is the current folder while its tool runs, as for
 // an external tool: include names with a path are relative to it.
@@ -358,10 +357,10 @@ BuildOutcome BuildProject(bool all) {
   b.Building = true;
   b.StopRequested = false;
   b.Report.clear();
-  if (b.ReportChanged) b.ReportChanged();
+  ++b.ReportRevision;
   BuildOutcome outcome = BuildOutcome::Built;
   for (size_t i = 0; i < modules.size(); ++i) {
-    if (b.Pump) b.Pump();
+    if (!User().KeepWaiting()) b.StopRequested = true;
     if (b.StopRequested) {
       outcome = BuildOutcome::Stopped;
       break;

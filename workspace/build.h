@@ -8,7 +8,6 @@
 // make the build report, each line knowing where its source line is.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,16 +39,15 @@ enum class BuildOutcome : uint8_t {
   Failed,       // a module could not be built at all (a message said why)
 };
 
+// The build's progress goes to the user seam's status text ("" when the
+// build ends); between modules it waits through the seam (KeepWaiting false
+// or StopRequested stop the build).
 struct BuildState {
   std::vector<BuildReportLine> Report;
+  // Bumped whenever the report changes (emptied, or grown after a tool): the report window reads again.
+  uint32_t ReportRevision = 0;
   bool Building = false;
   bool StopRequested = false;
-  // Progress: the status bar's text ("" when the build ends).
-  std::function<void(const std::string&)> ShowStatus;
-  // The report grew (after each tool).
-  std::function<void()> ReportChanged;
-  // Between modules: the window's events (Esc or Stop set StopRequested).
-  std::function<void()> Pump;
 };
 
 BuildState& Build();
@@ -72,7 +70,7 @@ bool ModuleOutOfDate(const tModuleRec& module);
 
 // Compiles one module (messages: 106 missing source, 314 unregistered
 // extension, 320 a missing tool, 108 time-out, 406 no shell). An external
-// tool is stopped when RunProgramConfig().KeepWaiting says so.
+// tool is stopped when User().KeepWaiting says so.
 BuildOutcome CompileModule(const tModuleRec& module);
 // Builds the project's modules in order: all of them, or those out of date.
 // The report is emptied first. 144 while the program runs, 54 without modules;

@@ -23,7 +23,8 @@ void TCallStackWin::Sync() {
   if (isHidden() || !ViewsMayRead()) return;
   const uint8_t sp = ReadStackPointerForView();
   const auto pc = static_cast<int32_t>(Run().CurrentPC & 0xFFFF);
-  if (ToolViews().CallStackSP == sp && filledPC_ == pc) return;
+  const ToolViewsState& t = ToolViews();
+  if (filledSP_ == sp && filledPC_ == pc && filledGo_ == t.GoCount && filledLoad_ == t.LoadCount) return;
   Refill();
 }
 
@@ -32,8 +33,10 @@ void TCallStackWin::Refill() {
   std::string error;
   uint8_t sp = 0;
   ReadCallStackForView(entries_, sp, error);
-  ToolViews().CallStackSP = sp;
+  filledSP_ = sp;
   filledPC_ = static_cast<int32_t>(Run().CurrentPC & 0xFFFF);
+  filledGo_ = ToolViews().GoCount;
+  filledLoad_ = ToolViews().LoadCount;
   rows_->clear();
   for (const CallStackEntry& e : entries_) rows_->addItem(Text(CallStackLineText(e)));
   if (!error.empty()) rows_->addItem(Text(error));

@@ -1,6 +1,6 @@
 #pragma once
 // The dockable call-stack window: the lines of CALLSTACK, refilled at a stop
-// when SP or PC moved (GO forgets the SP it was filled at). An entry opens
+// when SP or PC moved, or a GO or a load came since its fill. An entry opens
 // its source line and its code in the disassembly.
 
 #include <cstdint>
@@ -19,8 +19,9 @@ class TCallStackWin : public TDockableForm {
  public:
   explicit TCallStackWin(QMainWindow* main);
 
-  // A stop: refilled when the stack or the PC moved since the last fill
-  // (nothing while the program runs, the target is busy, or it is hidden).
+  // A stop: refilled when the stack or the PC moved, or a GO or a load came,
+  // since the last fill (nothing while the program runs, the target is busy,
+  // or it is hidden).
   void Sync();
   // Reads the stack and fills the rows now.
   void Refill();
@@ -36,7 +37,11 @@ class TCallStackWin : public TDockableForm {
  private:
   QListWidget* rows_;
   std::vector<CallStackEntry> entries_;
+  // What the rows were filled at.
+  int32_t filledSP_ = -1;
   int32_t filledPC_ = -1;
+  uint32_t filledGo_ = 0;
+  int32_t filledLoad_ = -1;
 };
 
 }  // namespace dorvik::gui

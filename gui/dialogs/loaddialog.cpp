@@ -1,6 +1,5 @@
 #include "gui/dialogs/loaddialog.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -20,6 +19,7 @@
 #include "project/config.h"
 #include "project/projectfile.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/main/workbenchseam.h"
 
 namespace dorvik::gui {
 
@@ -101,31 +101,22 @@ TLoadDlg::TLoadDlg(QWidget* parent) : QDialog(parent) {
     // Not loading: Cancel closes the dialog.
     if (BtnLoad->isEnabled()) done(2);
   });
-
-  // The loader reads this dialog while it is shown.
-  LoadDialogHooks& hooks = Loader().Dialog;
-  hooks.Visible = [this] { return isVisible(); };
-  hooks.ReadOptions = [this](LoaderOptions& o) {
-    o.LoadCode = !cbNoCode->isChecked();
-    o.LoadLines = !cbNoLines->isChecked();
-    o.LoadSymbols = !cbNoSymbols->isChecked();
-    o.LoadAppend = cbAppend->isChecked();
-    o.LoadXData = cbXDATALoad->isChecked();
-    o.ClearDataFlash = cbClearDataFlash->isChecked();
-    o.ClearCodeFlash = cbClearCodeFlashBeforeLoad->isChecked();
-  };
-  // Each address shown lets the Cancel button and Escape be seen.
-  hooks.ShowAddress = [this](std::string_view label, std::string_view address) {
-    Label3->setText(Text(label));
-    StaticTextLoadAddress->setText(Text(address));
-    QApplication::processEvents();
-    if (cancel_) Loader().Cancelled = true;
-  };
-  hooks.Hide = [this] { hide(); };
-  hooks.ShowLoadButton = [this] { BtnLoad->show(); };
 }
 
-TLoadDlg::~TLoadDlg() { Loader().Dialog = {}; }
+void TLoadDlg::OptionsFromBoxes(LoaderOptions& o) const {
+  o.LoadCode = !cbNoCode->isChecked();
+  o.LoadLines = !cbNoLines->isChecked();
+  o.LoadSymbols = !cbNoSymbols->isChecked();
+  o.LoadAppend = cbAppend->isChecked();
+  o.LoadXData = cbXDATALoad->isChecked();
+  o.ClearDataFlash = cbClearDataFlash->isChecked();
+  o.ClearCodeFlash = cbClearCodeFlashBeforeLoad->isChecked();
+}
+
+void TLoadDlg::ShowAddress(std::string_view label, std::string_view address) {
+  Label3->setText(Text(label));
+  StaticTextLoadAddress->setText(Text(address));
+}
 
 void TLoadDlg::Prepare(Mode mode, int32_t rangeStart, int32_t rangeLength) {
   mode_ = mode;
@@ -188,8 +179,10 @@ void TLoadDlg::RunLoadOrSave(bool (*work)(TLoadDlg&)) {
 }
 
 void TLoadDlg::BtnLoadClick() {
-  RunLoadOrSave([](TLoadDlg&) {
-    // The console's road: the board's announcement first, the target busy throughout.
+  RunLoadOrSave([](TLoadDlg& dlg) {
+    // The loader takes the boxes of the dialog shown; the console's road: the
+    // board's announcement first, the target busy throughout.
+    if (dlg.isVisible()) dlg.OptionsFromBoxes(Project().Loader);
     const bool loaded = LoadProgram(Loader().LoadFileName);
     // The options the boxes gave and the program loaded go to the project.
     WriteProjectSettings(ProjectLists().ProjectFileName);
@@ -204,7 +197,7 @@ void TLoadDlg::BtnSaveClick() {
     l.Cancelled = false;
     const bool saved = SaveHexFile(l.LoadFileName, dlg.rangeStart_, dlg.rangeLength_, [&dlg](uint16_t address) {
       dlg.StaticTextLoadAddress->setText(QString::asprintf("%04X", address));
-      QApplication::processEvents();
+      PumpWithWindowEvents();
       return !dlg.cancel_ && !Loader().LoadAborted;
     });
     if (!saved) l.LoadAborted = true;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include <QDialog>
 
@@ -15,17 +16,25 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 
+namespace dorvik {
+struct LoaderOptions;
+}
+
 namespace dorvik::gui {
 
 class TLoadDlg : public QDialog {
  public:
   explicit TLoadDlg(QWidget* parent = nullptr);
-  ~TLoadDlg() override;
 
   // What the Load button runs.
   enum class Mode { Load, SaveHex };
   // Load Loader().LoadFileName; or save RangeLength bytes from RangeStart as HEX.
   void Prepare(Mode mode, int32_t rangeStart = 0, int32_t rangeLength = 0);
+
+  // The check boxes as the loader's options.
+  void OptionsFromBoxes(LoaderOptions& o) const;
+  // The address being loaded (or cleared) under its label.
+  void ShowAddress(std::string_view label, std::string_view address);
 
   void BtnLoadClick();
   void BtnSaveClick();

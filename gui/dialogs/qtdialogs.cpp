@@ -18,6 +18,7 @@
 #include "gui/main/mainwindow.h"
 #include "gui/dialogs/validators.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/main/workbenchseam.h"
 
 namespace dorvik::gui {
 
@@ -175,7 +176,7 @@ void QtDialogs::UpdateProgress(int position, int max) {
 
 bool QtDialogs::CancelPressed() {
   if (!progress_) return false;
-  QCoreApplication::processEvents();
+  PumpWithWindowEvents();
   return progress_->wasCanceled();
 }
 

@@ -59,13 +59,8 @@ TPortForm::TPortForm(QWidget* mainWindow)
   connect(&timer_, &QTimer::timeout, this, [this] {
     if (isVisible() && !reading_) ReadPorts();
   });
-  PortViewHooks& hooks = PortViews().Hooks;
-  hooks.StopRefresh = [this] { timer_.stop(); };
-  hooks.IsReading = [this] { return reading_; };
   FillPortMenu();
 }
-
-TPortForm::~TPortForm() { PortViews().Hooks = {}; }
 
 void TPortForm::FillPortMenu() {
   portMenuBuilds_ = CpuDb().PortMenuBuilds;

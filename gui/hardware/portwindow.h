@@ -31,7 +31,6 @@ inline constexpr int kPortTimerMs = 500;
 class TPortForm : public QWidget {
  public:
   explicit TPortForm(QWidget* mainWindow);
-  ~TPortForm() override;
 
   QMenu* PortPopupMenu() const { return menu_; }
   // The menu from the processor's ports as the processor description
@@ -44,6 +43,7 @@ class TPortForm : public QWidget {
   // refresh timer at 500 ms. Nothing while the target cannot be read (a
   // board's program runs, the target is busy); a failed read stops the timer.
   void ReadPorts();
+  // Loads and HEX saves stop the timer and wait for a read in progress (through the user seam).
   bool IsReading() const { return reading_; }
   QTimer& RefreshTimer() { return timer_; }
   // Pin Bit of the port at Address clicked: a high pin is driven low, a low one released.

@@ -69,10 +69,6 @@ constexpr const char* kFilesSection = "FILES";
 
 MainWindow* g_instance = nullptr;
 
-void AfterBox() {
-  if (MainWindow* main = MainWindow::Instance(); main != nullptr && main->isActiveWindow()) main->ActivateEditor();
-}
-
 // The status fields in the order the panel shows them.
 constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
                                         "OV", "P",   "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"};
@@ -105,15 +101,11 @@ MainWindow::MainWindow(QWidget* parent)
   box->addWidget(pages_, 1);
   setCentralWidget(central);
   g_instance = this;
-  SetAfterBoxHook(AfterBox);
-  // Every stop shows its source line in the pages, else in the disassembly.
+  // Every stop shows its source line in the pages, else in the disassembly
+  // (through the user seam, as the engine's other needs of the user).
   InstallEditorServices();
   RunControl().ShowSourceInEditor = true;
-  ListMap().ShowDisassembly = [this](uint16_t address) {
-    disas_->EnsureVisible();
-    disas_->raise();
-    disas_->SetExecutionLine(address);
-  };
+  seam_ = std::make_unique<WorkbenchSeam>(*this);
   // A window dropped into an area that holds one already becomes a page
   // beside it, by the user's drag as by a restored layout.
   setDockOptions(dockOptions() | QMainWindow::ForceTabbedDocks);
@@ -151,7 +143,8 @@ MainWindow::MainWindow(QWidget* parent)
     waitForm_->show();
   });
   // At rest the engine's timers and idle work run from here; while a command
-  // works, the engine's pump hands the window its events.
+  // works, the engine's pump hands the window its events (and at every wait
+  // the engine makes through the user seam, see workbenchseam.h).
   connect(&idleTimer_, &QTimer::timeout, this, [this] {
     if (Executor().Running) return;
     platform::PumpMessages();
@@ -182,12 +175,9 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  seam_.reset();
   platform::Pump().DestroyTimer(pumpTimer_);
-  if (g_instance == this) {
-    g_instance = nullptr;
-    SetAfterBoxHook(nullptr);
-    ListMap().ShowDisassembly = nullptr;
-  }
+  if (g_instance == this) g_instance = nullptr;
 }
 
 MainWindow* MainWindow::Instance() { return g_instance; }
@@ -364,6 +354,7 @@ void MainWindow::SyncViews() {
   pages_->Sync();
   if (actions_ != nullptr) actions_->Sync();
   if (hardware_ != nullptr) hardware_->Sync();
+  if (projects_ != nullptr) projects_->Sync();
   terminal_->Editor()->Render();
 }
 

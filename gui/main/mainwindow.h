@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "gui/debug/callstackwindow.h"
 #include "gui/debug/disaswindow.h"
 #include "gui/main/dockable.h"
+#include "gui/main/workbenchseam.h"
 #include "gui/debug/memoryview.h"
 #include "gui/debug/symbolwindow.h"
 #include "gui/debug/terminalwindow.h"
@@ -140,6 +142,8 @@ class MainWindow : public QMainWindow {
   int32_t shownLoad_ = 0;
   std::string shownCpu_;
   TLoadDlg* loadDlg_;
+  // The engine's needs of the user, answered by this window's parts.
+  std::unique_ptr<WorkbenchSeam> seam_;
   DebugActions* actions_ = nullptr;
   EditorPages* pages_ = nullptr;
   TFindDlg* findDlg_ = nullptr;

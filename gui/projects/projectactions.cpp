@@ -18,11 +18,11 @@
 #include "base/runprogram.h"
 #include "base/runstate.h"
 #include "base/text.h"
+#include "base/userseam.h"
 #include "workspace/projectconfig.h"
 #include "debugger/breakpoints.h"
 #include "debugger/commsettings.h"
 #include "debugger/views.h"
-#include "gui/projects/addfiletype.h"
 #include "gui/projects/buildreport.h"
 #include "gui/main/dockable.h"
 #include "gui/projects/configdlg.h"
@@ -31,8 +31,6 @@
 #include "gui/projects/projectdlg.h"
 #include "gui/projects/projectwnd.h"
 #include "gui/dialogs/widgets.h"
-#include "lang/fileutil.h"
-#include "loader/loader.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "project/config.h"
@@ -93,7 +91,11 @@ void RunWithoutInput(MainWindow& main, const std::function<void()>& work) {
 }  // namespace
 
 ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
-    : QObject(&main), main_(main), report_(new BuildReport(&main)), projectWnd_(new ProjectWnd(&main)) {
+    : QObject(&main),
+      main_(main),
+      report_(new BuildReport(&main)),
+      projectWnd_(new ProjectWnd(&main)),
+      shownReport_(Build().ReportRevision) {
   // Both start hidden in their areas (a project's layout may place them
   // elsewhere): the report shows itself when a build writes to it.
   main.addDockWidget(Qt::BottomDockWidgetArea, report_);
@@ -143,35 +145,15 @@ ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
   build->addSeparator();
   add(build, "Execute1", "&Execute...", [this] { Execute1Click(); });
 
-  Build().ShowStatus = [this](const std::string& text) {
-    if (text.empty())
-      main_.statusBar()->clearMessage();
-    else
-      main_.statusBar()->showMessage(Text(text));
-  };
-  Build().ReportChanged = [this] {
-    report_->Fill();
-    if (!Build().Report.empty()) report_->ShowDockable();
-  };
-  Build().Pump = [] { QCoreApplication::processEvents(); };
-  // While a tool runs the window stays drawn, and Esc stops the tool.
-  RunProgramConfig().KeepWaiting = [] {
-    QCoreApplication::processEvents();
-    return !Build().StopRequested;
-  };
-  Loader().AddModuleToProject = [this](const std::string& name) { ProjectManager(true, name); };
-  FileUtil().BrowseCompiler = &TAdd_File_Type::AskCompiler;
   if (ProjectLists().FileTypeList.empty()) ProjectLists().FileTypeList = DefaultFileTypes();
   projectWnd_->Fill();
 }
 
-ProjectActions::~ProjectActions() {
-  Build().ShowStatus = nullptr;
-  Build().ReportChanged = nullptr;
-  Build().Pump = nullptr;
-  RunProgramConfig().KeepWaiting = nullptr;
-  Loader().AddModuleToProject = nullptr;
-  FileUtil().BrowseCompiler = nullptr;
+void ProjectActions::Sync() {
+  if (Build().ReportRevision == shownReport_) return;
+  shownReport_ = Build().ReportRevision;
+  report_->Fill();
+  if (!Build().Report.empty()) report_->ShowDockable();
 }
 
 void ProjectActions::ProjectChanged() {
@@ -328,7 +310,7 @@ BuildOutcome ProjectActions::CompileActive() {
     Build().Building = true;
     const BuildOutcome outcome = CompileModule(module);
     Build().Building = false;
-    if (Build().ShowStatus) Build().ShowStatus("");
+    User().ShowStatus("");
     return outcome;
   });
 }
@@ -371,7 +353,7 @@ void ProjectActions::Execute1Click(const std::string& given) {
     if (run.Outcome == ProgramOutcome::RunnerMissing || run.OutputFile.empty()) return;
     Build().Report = {{command, {}, {}, {}, -1}};
     for (BuildReportLine& line : ReadProtocol(run.OutputFile, ".")) Build().Report.push_back(std::move(line));
-    if (Build().ReportChanged) Build().ReportChanged();
+    ++Build().ReportRevision;
   });
   Build().StopRequested = false;
   if (!device.empty()) OpenLink(device, baud);

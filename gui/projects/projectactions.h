@@ -6,6 +6,7 @@
 // page's module, build, build and load, stop, execute a program), and the
 // two tool windows they fill: the build report and the project list.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -28,7 +29,8 @@ class ProjectActions : public QObject {
   // Adds the File menu's project items before Before, and the Project and
   // Build menus to the main window's menu bar.
   ProjectActions(MainWindow& main, QMenu* fileMenu, QAction* before);
-  ~ProjectActions() override;
+  // The build report read again when the build changed it (the main window's SyncViews).
+  void Sync();
 
   BuildReport* Report() const { return report_; }
   ProjectWnd* ProjectWindow() const { return projectWnd_; }
@@ -89,6 +91,7 @@ class ProjectActions : public QObject {
   MainWindow& main_;
   BuildReport* report_;
   ProjectWnd* projectWnd_;
+  uint32_t shownReport_;  // the report revision the report window shows
 };
 
 }  // namespace dorvik::gui

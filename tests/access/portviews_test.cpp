@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
+#include "tests/support/scripted_user.h"
 #include "tests/support/sim_fixture.h"
 
 namespace dorvik {
@@ -41,23 +42,23 @@ TEST_F(PortViewsTest, TheSimulatorCountsInstructionsThatChangeAPort) {
 }
 
 TEST_F(PortViewsTest, StoppingTheRefreshWaitsForAReadInProgressBoundedly) {
-  int stops = 0;
+  testing::ScriptedUser user;
+  const int& stops = user.RefreshStops;
   bool reading = true;
   int polls = 0;
-  PortViews().Hooks.StopRefresh = [&] { ++stops; };
-  PortViews().Hooks.IsReading = [&] { return ++polls < 5 ? reading : (reading = false); };
+  user.Reading = [&] { return ++polls < 5 ? reading : (reading = false); };
   platform::FakeClock clock;
   platform::SetClock(&clock);
   StopPortRefresh();
   EXPECT_EQ(stops, 1);
   EXPECT_EQ(polls, 5);
   // A read that never ends: the wait gives up.
-  PortViews().Hooks.IsReading = [] { return true; };
+  user.Reading = [] { return true; };
   StopPortRefresh();
   EXPECT_GE(clock.Micros(), uint64_t{kPortReadWaitMs} * 1000);
   EXPECT_LT(clock.Micros(), uint64_t{kPortReadWaitMs + 100} * 1000);
   platform::SetClock(nullptr);
-  PortViews().Hooks.IsReading = {};
+  user.Reading = {};
   { const PortRefreshStopped stopped; }
   EXPECT_EQ(stops, 4);
 }

@@ -14,6 +14,7 @@
 #include "platform/pump.h"
 #include "platform/reporter.h"
 #include "base/session.h"
+#include "tests/support/scripted_user.h"
 
 namespace dorvik {
 namespace {
@@ -172,16 +173,13 @@ TEST_F(MessagesTest, BoxShowingFlagIsSetOnlyWhileTheBoxIsUp) {
   EXPECT_TRUE(probe.showing);
   EXPECT_FALSE(Messages().MessageBoxShowing);
   // A box that is no numbered message (the loader's information) is flagged
-  // too, and the after-box hook runs once it is closed.
-  static int after = 0;
-  after = 0;
-  SetAfterBoxHook([] { ++after; });
+  // too, and the user seam hears once it is closed.
+  testing::ScriptedUser user;
   probe.showing = false;
   ShowBox({"Information", "Load succesful", platform::BoxButtons::Ok, platform::BoxIcon::Information});
-  SetAfterBoxHook(nullptr);
   EXPECT_TRUE(probe.showing);
   EXPECT_FALSE(Messages().MessageBoxShowing);
-  EXPECT_EQ(after, 1);
+  EXPECT_EQ(user.AfterBoxes, 1);
 }
 
 TEST_F(MessagesTest, SuspensionNestsAndAnswersOk) {

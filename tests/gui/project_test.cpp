@@ -41,6 +41,7 @@
 #include "gui/projects/projectwnd.h"
 #include "lang/formatting.h"
 #include "lang/typedvalue.h"
+#include "base/userseam.h"
 #include "loader/loader.h"
 #include "platform/dialogs.h"
 #include "platform/ini.h"
@@ -381,11 +382,35 @@ class ProjectTest : public QObject {
       poll->start(10);
     };
     // What the loader calls when question 41 is answered Yes.
-    QVERIFY(Loader().AddModuleToProject != nullptr);
-    Loader().AddModuleToProject("LIB");
+    User().AddModuleToProject("LIB");
     QVERIFY(seen);
     QCOMPARE(int(ProjectLists().ProjectModules.size()), 2);
     QCOMPARE(QString::fromStdString(ProjectLists().ProjectModules[1].Name), QString("LIB"));
+  }
+
+  // The build report is pulled by its revision when the main window syncs.
+  void theReportFollowsItsRevision() {
+    BuildReport* report = projects_->Report();
+    QVERIFY(report->isHidden());
+    Build().Report = {{"one", {}, {}, {}, -1}};
+    main_->SyncViews();
+    QVERIFY(report->isHidden());  // not bumped: not read
+    ++Build().ReportRevision;
+    main_->SyncViews();
+    QVERIFY(!report->isHidden());
+    QCOMPARE(report->Lines()->count(), 1);
+  }
+
+  // The engine's waits keep the window going through the platform pump, and
+  // Esc's stop request is their answer.
+  void waitsHandTheWindowItsEvents() {
+    bool handled = false;
+    QTimer::singleShot(0, main_.get(), [&handled] { handled = true; });
+    QVERIFY(User().KeepWaiting());
+    QVERIFY(handled);
+    Build().StopRequested = true;
+    QVERIFY(!User().KeepWaiting());
+    Build().StopRequested = false;
   }
 
   void saveHexOfAChosenRangeAndAutomaticLoad() {

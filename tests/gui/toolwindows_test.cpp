@@ -113,6 +113,26 @@ class ToolWindowsTest : public QObject {
     QCOMPARE(Rows(calls), QStringList());
   }
 
+  // The call stack window keeps what it was filled at: the same stop reads
+  // nothing again; a GO, or a load, since the fill does, SP and PC the same.
+  void callStackRefilledAfterAGoOrALoad() {
+    LoadSum();
+    TCallStackWin* calls = main_->CallStack();
+    calls->ShowDockable();
+    calls->Sync();
+    const auto mark = [calls] { calls->Rows()->addItem("not read again"); };
+    mark();
+    calls->Sync();
+    QVERIFY(Rows(calls).contains("not read again"));
+    ++ToolViews().GoCount;
+    calls->Sync();
+    QVERIFY(!Rows(calls).contains("not read again"));
+    mark();
+    NoteProgramLoaded(true);
+    calls->Sync();
+    QVERIFY(!Rows(calls).contains("not read again"));
+  }
+
   // Between two steps of the STEP loop the program stands still: the windows follow each step.
   void windowsFollowEachStep() {
     LoadSum();

@@ -15,6 +15,7 @@
 #include "base/runprogram.h"
 #include "base/projectlists.h"
 #include "tests/platform/scratch_dir.h"
+#include "tests/support/scripted_user.h"
 #include "base/mainform.h"
 #include "base/session.h"
 
@@ -56,30 +57,23 @@ TEST_F(FileUtilTest, CompilerIsTheLastOfItsKindUpToTheExtension) {
   EXPECT_FALSE(Messages().ErrorFlag);
 }
 
-std::string g_browseItem;
-std::string g_browseAnswer;
-std::string FakeBrowse(std::string_view item) {
-  g_browseItem = std::string(item);
-  return g_browseAnswer;
-}
-
 TEST_F(FileUtilTest, WithoutACompilerTheDialogIsAskedWithTheTypeItem) {
   TempTree tree;
-  g_browseAnswer = tree.Write("bin/sdcc", "");
-  FileUtil().BrowseCompiler = FakeBrowse;
+  testing::ScriptedUser user;
+  user.CompilerAnswer = tree.Write("bin/sdcc", "");
   ProjectLists().FileTypeList = {{kFileC, ".C", ""}, {kFileC, ".H51", ""}};
   std::string command;
   GetFileTypeCompiler(kFileC, ".C", command);
-  EXPECT_EQ(g_browseItem, "C");
-  EXPECT_EQ(command, g_browseAnswer);
-  EXPECT_EQ(ProjectLists().FileTypeList[1].Compiler, g_browseAnswer);
+  EXPECT_EQ(user.CompilerItems, std::vector<std::string>{"C"});
+  EXPECT_EQ(command, user.CompilerAnswer);
+  EXPECT_EQ(ProjectLists().FileTypeList[1].Compiler, user.CompilerAnswer);
 
   // Cancelled: nothing changes, no error.
-  g_browseAnswer.clear();
+  user.CompilerAnswer.clear();
   ProjectLists().FileTypeList = {{kFileAssembler, ".A51", ""}};
   command.clear();
   GetFileTypeCompiler(kFileAssembler, ".A51", command);
-  EXPECT_EQ(g_browseItem, "Assembler");
+  EXPECT_EQ(user.CompilerItems.back(), "Assembler");
   EXPECT_EQ(command, "");
   EXPECT_EQ(ProjectLists().FileTypeList[0].Compiler, "");
   EXPECT_FALSE(Messages().ErrorFlag);

@@ -12,6 +12,7 @@
 
 #include "../assembler/asm_test_util.h"
 #include "../support/sim_fixture.h"
+#include "../support/scripted_user.h"
 #include "../support/simulator_forwarder.h"
 #include "access/programload.h"
 #include "base/hexrecord.h"
@@ -145,6 +146,23 @@ TEST_F(LoaderTest, ObjectFileBringsCodeSymbolsAndSourceLines) {
   EXPECT_TRUE(Loader().ProjectLoaded);
   EXPECT_TRUE(ListMap().SourceLevelDebugging);
   EXPECT_EQ(Boxes(), std::vector<std::string>{"Information: Load succesful, last address used 004D"});
+}
+
+// The load dialog's face is reached through the user seam: the addresses
+// loaded, the Load button shown after a load with code, the dialog hidden at
+// the end, also after a damaged file.
+TEST_F(LoaderTest, TheLoadDialogsFaceGoesThroughTheUserSeam) {
+  testing::ScriptedUser user;
+  ASSERT_TRUE(Load("p.hex", Hex({{0x0000, {0x02, 0x01, 0x2F}}, {0x012F, {0x75, 0x81, 0x2F}}})));
+  ASSERT_FALSE(user.LoadAddresses.empty());
+  EXPECT_EQ(user.LoadAddresses.front(), "Load address 00000");
+  EXPECT_EQ(user.LoadButtonShows, 1);
+  EXPECT_EQ(user.LoadDialogHides, 1);
+  std::string hex = Hex({{0x0000, {0x74, 0x01}}});
+  hex[hex.find("\r\n") - 1] ^= 1;
+  EXPECT_FALSE(Load("bad.hex", hex));
+  EXPECT_EQ(user.LoadButtonShows, 1);
+  EXPECT_EQ(user.LoadDialogHides, 2);
 }
 
 TEST_F(LoaderTest, OptionsChooseWhatIsLoaded) {

@@ -19,6 +19,7 @@
 #include "platform/reporter.h"
 #include "tests/assembler/asm_test_util.h"
 #include "tests/platform/scratch_dir.h"
+#include "tests/support/scripted_user.h"
 
 namespace dorvik {
 namespace {
@@ -246,8 +247,8 @@ TEST_F(ShowSourceTest, TheExecutionPointFollowsThePc) {
   text += "\tEND\n";
   Load(text, "NOOBJECT PAGELENGTH(12)");
   ASSERT_NE(run_->Output(".lst").find('\f', 1), std::string::npos);
-  std::vector<uint16_t> shown;
-  ListMap().ShowDisassembly = [&](uint16_t address) { shown.push_back(address); };
+  testing::ScriptedUser user;
+  const std::vector<uint16_t>& shown = user.Disassembly;
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(ShowAt(i * 3, true), 3 + i * 3);
     EXPECT_EQ(ShowAt(i * 3 + 1, true), 4 + i * 3);
@@ -319,8 +320,8 @@ TEST_F(ShowSourceTest, RunsOfEqualStatementsAndIncludedCodeShowTheirOwnLines) {
 
 TEST_F(ShowSourceTest, WithoutAListingTheDisassemblyShowsTheAddress) {
   Load("\tCSEG AT 0\n\tNOP\n\tEND\n", "NOPRINT NOOBJECT");
-  std::vector<uint16_t> shown;
-  ListMap().ShowDisassembly = [&](uint16_t address) { shown.push_back(address); };
+  testing::ScriptedUser user;
+  const std::vector<uint16_t>& shown = user.Disassembly;
   EXPECT_EQ(ShowAt(0, true), -1);
   EXPECT_EQ(ShowAt(0, false), -1);
   EXPECT_EQ(shown, std::vector<uint16_t>{0});

@@ -14,6 +14,7 @@
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/projectlists.h"
+#include "tests/support/scripted_user.h"
 #include "base/runprogram.h"
 #include "base/runstate.h"
 #include "base/session.h"
@@ -180,8 +181,8 @@ TEST_F(BuildTest, AToolThatHangsIsStoppedAtItsTimeOut) {
 
 TEST_F(BuildTest, AHangingToolIsStoppedWhenTheCallerSaysSo) {
   RegisterTool("echo started\nsleep 30\n");
-  int asked = 0;
-  RunProgramConfig().KeepWaiting = [&asked] { return ++asked < 5; };
+  testing::ScriptedUser user;
+  user.StopAtWait = 5;
   ProjectLists().ProjectModules = {Module("C", "c.c", "int x;\n"), Module("LIB", "lib.a51", kLib)};
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(BuildProject(true), BuildOutcome::Stopped);
@@ -220,10 +221,36 @@ TEST_F(BuildTest, AfterAModuleWithErrorsQuestion53DecidesWhetherToGoOn) {
 
 TEST_F(BuildTest, StopBetweenModulesEndsTheBuild) {
   ProjectLists().ProjectModules = {Module("LIB", "lib.a51", kLib)};
-  Build().Pump = [] { Build().StopRequested = true; };
+  testing::ScriptedUser user;
+  user.OnWait = [] { Build().StopRequested = true; };
   EXPECT_EQ(BuildProject(true), BuildOutcome::Stopped);
   EXPECT_FALSE(fs::exists(dir_.File("lib.obj")));
   EXPECT_FALSE(Build().Building);
+}
+
+// What the build tells the user goes through the seam: each module's status
+// text, cleared at the end; a wait before each module, whose "stop" ends the
+// build there; the report's revision bumped at each change for the window to pull.
+TEST_F(BuildTest, ProgressWaitsAndTheReportsRevisionGoThroughTheSeam) {
+  ProjectLists().ProjectModules = {Module("MAIN", "main.a51", kMain), Module("LIB", "lib.a51", kLib)};
+  dir_.Write("defs.inc", "SEED    EQU     5\n");
+  testing::ScriptedUser user;
+  const uint32_t revision = Build().ReportRevision;
+  EXPECT_EQ(BuildProject(true), BuildOutcome::Built);
+  EXPECT_EQ(user.Statuses, (std::vector<std::string>{"Compiling " + dir_.File("main.a51"),
+                                                     "Compiling " + dir_.File("lib.a51"), ""}));
+  EXPECT_EQ(user.Waits, 2);
+  EXPECT_EQ(Build().ReportRevision - revision, 3u);  // emptied, then one tool's lines each
+  // A stop answered at the second wait: the first module only.
+  fs::remove(dir_.File("main.obj"));
+  fs::remove(dir_.File("lib.obj"));
+  user.Waits = 0;
+  user.StopAtWait = 2;
+  EXPECT_EQ(BuildProject(true), BuildOutcome::Stopped);
+  EXPECT_TRUE(fs::exists(dir_.File("main.obj")));
+  EXPECT_FALSE(fs::exists(dir_.File("lib.obj")));
+  EXPECT_FALSE(Build().StopRequested);
+  EXPECT_EQ(user.Statuses.back(), "");
 }
 
 TEST_F(BuildTest, SdccReportsItsErrorsWhenInstalled) {

@@ -1,0 +1,100 @@
+#include "gui/main/workbenchseam.h"
+
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "gui/debug/disaswindow.h"
+#include "gui/dialogs/loaddialog.h"
+#include "gui/dialogs/widgets.h"
+#include "gui/hardware/hardwareviews.h"
+#include "gui/hardware/portwindow.h"
+#include "gui/main/mainwindow.h"
+#include "gui/projects/addfiletype.h"
+#include "gui/projects/projectactions.h"
+#include "loader/loader.h"
+#include "workspace/build.h"
+
+namespace dorvik::gui {
+
+namespace {
+
+// The message of the engine's pump that hands the window its events.
+constexpr uint32_t kWindowEventsMessage = 2026;  // 0x7EA
+
+// The installed workbench seam's pump window (none: no workbench).
+platform::WindowHandle g_bridge = platform::kNoWindow;
+
+}  // namespace
+
+WorkbenchSeam::WorkbenchSeam(MainWindow& main) : main_(main), replaced_(SetUserSeam(this)) {
+  g_bridge = platform::Pump().CreateWindow([](const platform::WindowMessage& m) -> int64_t {
+    if (m.Msg == kWindowEventsMessage) QCoreApplication::processEvents();
+    return 0;
+  });
+}
+
+WorkbenchSeam::~WorkbenchSeam() {
+  if (&User() != this) return;
+  SetUserSeam(replaced_);
+  platform::Pump().DestroyWindow(g_bridge);
+  g_bridge = platform::kNoWindow;
+}
+
+void PumpWithWindowEvents() {
+  if (g_bridge != platform::kNoWindow) platform::Pump().PostMessage(g_bridge, kWindowEventsMessage, 0, 0);
+  platform::PumpMessages();
+}
+
+bool WorkbenchSeam::KeepWaiting() {
+  PumpWithWindowEvents();
+  return !Build().StopRequested;
+}
+
+void WorkbenchSeam::ShowStatus(std::string_view text) {
+  if (text.empty())
+    main_.statusBar()->clearMessage();
+  else
+    main_.statusBar()->showMessage(Text(text));
+}
+
+std::string WorkbenchSeam::ChooseCompiler(std::string_view typeItem) { return TAdd_File_Type::AskCompiler(typeItem); }
+
+void WorkbenchSeam::AddModuleToProject(const std::string& moduleName) {
+  if (ProjectActions* projects = main_.Projects()) projects->ProjectManager(true, moduleName);
+}
+
+void WorkbenchSeam::ShowLoadAddress(std::string_view label, std::string_view address) {
+  TLoadDlg* dialog = main_.LoadDialog();
+  dialog->ShowAddress(label, address);
+  // Each address shown lets the Cancel button and Escape be seen.
+  PumpWithWindowEvents();
+  if (dialog->CancelPressed()) Loader().Cancelled = true;
+}
+
+void WorkbenchSeam::HideLoadDialog() { main_.LoadDialog()->hide(); }
+
+void WorkbenchSeam::ShowLoadButton() { main_.LoadDialog()->BtnLoad->show(); }
+
+void WorkbenchSeam::ShowDisassembly(uint16_t address) {
+  DisasWindow* disas = main_.Disassembly();
+  disas->EnsureVisible();
+  disas->raise();
+  disas->SetExecutionLine(address);
+}
+
+void WorkbenchSeam::StopViewRefresh() {
+  if (HardwareViews* hardware = main_.Hardware(); hardware != nullptr && hardware->PortForm() != nullptr)
+    hardware->PortForm()->RefreshTimer().stop();
+}
+
+bool WorkbenchSeam::ViewReading() {
+  const HardwareViews* hardware = main_.Hardware();
+  return hardware != nullptr && hardware->PortForm() != nullptr && hardware->PortForm()->IsReading();
+}
+
+void WorkbenchSeam::AfterBox() {
+  if (main_.isActiveWindow()) main_.ActivateEditor();
+}
+
+}  // namespace dorvik::gui
