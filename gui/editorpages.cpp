@@ -327,7 +327,11 @@ void EditorPages::TextEdited(CodeEditWidget* editor) {
   TEditSheet* sheet = PageAt(IndexOf(editor));
   if (!sheet) return;
   // The engine reads the edited lines (source lookups, search, breakpoints).
-  sheet->Editor.SetText(Encode(editor->toPlainText(), editor->Latin1));
+  const std::string text = Encode(editor->toPlainText(), editor->Latin1);
+  sheet->Editor.SetText(text);
+  // The page shows the file without its final line end (the save adds it
+  // back): a line end at the page's end is an empty last line of its own.
+  if (!text.empty() && text.back() == '\n') sheet->Editor.Lines.emplace_back();
 }
 
 void EditorPages::Sync() {

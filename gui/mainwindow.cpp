@@ -275,6 +275,7 @@ void MainWindow::BuildMenus() {
   })->setObjectName("ViewSymbols");
   view->addAction("&Memory", this, [this] { NewMemoryView(); })->setObjectName("ViewMemory");
   QMenu* debug = menuBar()->addMenu("&Debug");
+  debugMenu_ = debug;
   actions_ = new DebugActions(*this, debug);
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
@@ -307,9 +308,31 @@ QLabel* MainWindow::StatusField(const std::string& name) const {
   return it == statusFields_.end() ? nullptr : it->second;
 }
 
+void MainWindow::ShowMenus(MenuState state) {
+  if (state == menusShown_) return;
+  menusShown_ = state;
+  for (QAction* action : shutForRun_)
+    if (action != nullptr) action->setEnabled(true);
+  shutForRun_.clear();
+  if (state == MenuState::RunInputs) {
+    // The inputs driven by hand are for the running program: the way to them stays open.
+    const QAction* inputs = hardware_ != nullptr ? hardware_->InputsMenu()->menuAction() : nullptr;
+    const QAction* halt = actions_ != nullptr ? actions_->Halt : nullptr;
+    for (QAction* top : menuBar()->actions()) {
+      const bool keep = debugMenu_ != nullptr && top == debugMenu_->menuAction();
+      if (!keep && top->isEnabled()) shutForRun_.push_back(top);
+    }
+    if (debugMenu_ != nullptr)
+      for (QAction* action : debugMenu_->actions())
+        if (action != inputs && action != halt && !action->isSeparator() && action->isEnabled())
+          shutForRun_.push_back(action);
+    for (QAction* action : shutForRun_) action->setEnabled(false);
+  }
+  menuBar()->setEnabled(state != MenuState::None);
+}
+
 void MainWindow::ShowBusy(bool busy) {
   busyShown_ = busy;
-  menuBar()->setEnabled(!busy);
   // The rows, not the window: a layout change enables the window at its end.
   disas_->Rows()->setEnabled(!busy);
   // The terminal stays open to the keys: Esc and HALT stop a running program.
@@ -351,6 +374,7 @@ void MainWindow::SyncViews() {
   }
   disas_->Sync();
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
+  ShowMenus(!busyShown_ ? MenuState::All : Run().ProgramRunning ? MenuState::RunInputs : MenuState::None);
   pages_->Sync();
   if (actions_ != nullptr) actions_->Sync();
   if (hardware_ != nullptr) hardware_->Sync();
