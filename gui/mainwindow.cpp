@@ -102,6 +102,11 @@ MainWindow::MainWindow(QWidget* parent)
   box->addWidget(statusPanel_);
   pages_ = new EditorPages(*this);
   box->addWidget(pages_, 1);
+  // The areas keep the widths given to them: the centre takes what they
+  // leave, down to its least width, and never shares its wish for more
+  // among them (which moved stored widths at every start).
+  central->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  central->setMinimumWidth(central->minimumSizeHint().width());
   setCentralWidget(central);
   g_instance = this;
   SetAfterBoxHook(AfterBox);
@@ -482,6 +487,18 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     Loading() { Docking().ProjectLoading = true; }
     ~Loading() { Docking().ProjectLoading = false; }
   } loading;
+  // The main window's own place first: the areas' sizes are parts of it.
+  if (LayoutEntry own; ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), own)) {
+    QRect g = geometry();
+    if (own.Left) g.moveLeft(*own.Left);
+    if (own.Top) g.moveTop(*own.Top);
+    if (own.Width) g.setWidth(*own.Width);
+    if (own.Height) g.setHeight(*own.Height);
+    const QScreen* shown = screen();
+    setGeometry(ClampToScreen(g, shown != nullptr ? shown->availableGeometry() : QRect(0, 0, 1024, 768)));
+  }
+  // The docks' sizes are pixels of the laid-out window: it is shown before they are applied.
+  if (!isVisible()) show();
   // The editor pages that were open, each at its caret line.
   for (int n = 1;; ++n) {
     const std::string name = file.ReadString(kFilesSection, "FILE" + std::to_string(n));
@@ -494,11 +511,12 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
   for (TDockableForm* w : ToolWindows()) {
     LayoutEntry entry;
     const bool stored = ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry);
-    // A window stored as shown comes on screen, also one that starts hidden.
+    // A window stored as shown comes on screen, also one that starts hidden;
+    // one stored hidden goes before its place is applied (it sizes no area).
     if (stored && entry.Flag != 0 && w->isHidden()) w->show();
+    if (stored && entry.Flag == 0) w->hide();
     w->Loaded = false;
     w->LoadLayout(file);
-    if (stored && entry.Flag == 0) w->hide();
   }
   hardware_->LoadLayout(file);
   watch_->LoadWatches(file);
@@ -512,6 +530,12 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
     if (platform::FileExists(projectFile)) return false;
     platform::TakeIOResult();
   }
+  LayoutEntry own;
+  own.Left = geometry().left();
+  own.Top = geometry().top();
+  own.Width = geometry().width();
+  own.Height = geometry().height();
+  file.WriteString(kLayoutSection, objectName().toStdString(), LayoutValue(own));
   for (const TDockableForm* w : ToolWindows()) {
     // A memory view never opened in this session keeps its stored entry.
     const auto* view = dynamic_cast<const tMemoryView*>(w);
