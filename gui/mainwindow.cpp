@@ -149,7 +149,10 @@ MainWindow::MainWindow(QWidget* parent)
   userSym_->WaitForm = wait;
   waitTimer_.setSingleShot(true);
   connect(&waitTimer_, &QTimer::timeout, this, [this] {
-    if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning) return;
+    // Not over a dialog or box that the work opened: it would cover part of it.
+    if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning ||
+        QApplication::activeModalWidget() != nullptr)
+      return;
     waitForm_->adjustSize();
     waitForm_->move(geometry().center() - waitForm_->rect().center());
     waitForm_->show();
@@ -379,6 +382,7 @@ void MainWindow::SyncViews() {
   }
   disas_->Sync();
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
+  if (waitForm_->isVisible() && QApplication::activeModalWidget() != nullptr) waitForm_->hide();
   ShowMenus(!busyShown_ ? MenuState::All : Run().ProgramRunning ? MenuState::RunInputs : MenuState::None);
   pages_->Sync();
   if (actions_ != nullptr) actions_->Sync();
