@@ -52,11 +52,27 @@ constexpr const char* kUsage =
     "               window places; without it dorvik51-gui.QPC beside the program, and a name\n"
     "               with another extension (such as p.qpc) gives no project at all\n";
 
+// The command line's fault ("" when it is sound): an option other than
+// --help, or more than one project name.
+std::string CommandLineError(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg.size() > 1 && arg[0] == '-' && arg != "--help" && arg != "-h") return "unknown option " + std::string(arg);
+  }
+  if (argc > 2) return "only one project file can be opened";
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace dorvik;
-  // As every program of the project: --help prints the usage and ends (no window).
+  // As every program of the project: --help prints the usage and a bad
+  // command line ends with status 2, both before any window opens.
+  if (const std::string error = CommandLineError(argc, argv); !error.empty()) {
+    std::fprintf(stderr, "dorvik51-gui: %s\n%s", error.c_str(), kUsage);
+    return 2;
+  }
   if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
     std::fputs(kUsage, stdout);
     return 0;

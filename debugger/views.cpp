@@ -407,6 +407,9 @@ void EditPageText(int32_t page, std::string_view text, int32_t firstChanged) {
   if (!sheet) return;
   const std::vector<std::string> old = std::move(sheet->Editor.Lines);
   sheet->Editor.SetText(text);
+  // The page shows the file without its final line end (the save adds it
+  // back): a line end at the page's end is an empty last line of its own.
+  if (!text.empty() && text.back() == '\n') sheet->Editor.Lines.emplace_back();
   const std::vector<std::string>& now = sheet->Editor.Lines;
   // The changed lines: what lies before and after them is the same in both.
   size_t prefix = 0;

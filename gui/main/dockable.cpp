@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLayout>
 #include <QMainWindow>
 #include <QScreen>
 #include <QTabBar>
@@ -227,12 +228,44 @@ void TDockableForm::closeEvent(QCloseEvent* event) {
   QDockWidget::closeEvent(event);
 }
 
+void TDockableForm::JoinAreaPages() {
+  if (!InDockSite()) return;
+  const Qt::DockWidgetArea area = main_->dockWidgetArea(this);
+  QDockWidget* first = nullptr;
+  std::vector<QDockWidget*> others;
+  for (QDockWidget* other : main_->findChildren<QDockWidget*>())
+    if (!other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) {
+      if (first == nullptr)
+        first = other;
+      else
+        others.push_back(other);
+    }
+  if (first == nullptr || others.empty()) return;
+  for (QDockWidget* other : others)
+    if (!main_->tabifiedDockWidgets(first).contains(other)) main_->tabifyDockWidget(first, other);
+}
+
+const QWidget* TDockableForm::FrontPage() const {
+  if (const QTabBar* bar = HostTabBar(); bar != nullptr && bar->currentIndex() >= 0) {
+    const auto front = bar->tabData(bar->currentIndex()).value<quintptr>();
+    for (QDockWidget* page : main_->tabifiedDockWidgets(const_cast<TDockableForm*>(this)))
+      if (reinterpret_cast<quintptr>(page) == front) return page;
+  }
+  return this;
+}
+
 void TDockableForm::ShowDockable() {
   if (isHidden()) {
     Loaded = false;
     // A floating window comes back at the main window's corner, wherever that is now.
     if (isFloating()) FloatAtMainCorner();
     show();
+    // Beside another window of its area it becomes a page, as that one does.
+    if (!isFloating()) {
+      LayoutUpdate update(*this);
+      JoinAreaPages();
+      if (Docked()) repaintDue_ = true;
+    }
     // Once the main window has laid the shown window out.
     QTimer::singleShot(0, this, [this] { OpenHostArea(); });
     platform::Pump().PostMessage(handle_, kLoadLayoutMessage, 0, 0);
@@ -279,27 +312,32 @@ void TDockableForm::ApplyWindowPosition(const LayoutEntry& entry) {
     setGeometry(ClampToScreen(g, screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
     return;
   }
-  // Another window in the area: this one joins it as a page.
-  QDockWidget* neighbour = nullptr;
-  for (QDockWidget* other : main_->findChildren<QDockWidget*>())
-    if (other != this && !other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) {
-      neighbour = other;
-      break;
-    }
+  // Other windows in the area: this one joins them as a page.
   setFloating(false);
-  main_->addDockWidget(area, this);
-  if (neighbour != nullptr) main_->tabifyDockWidget(neighbour, this);
-  if (area == Qt::BottomDockWidgetArea) {
-    if (entry.Height) main_->resizeDocks({this}, {std::max(*entry.Height, 1)}, Qt::Vertical);
-  } else if (entry.Width) {
-    main_->resizeDocks({this}, {std::max(*entry.Width, 1)}, Qt::Horizontal);
-  }
+  if (main_->dockWidgetArea(this) != area) main_->addDockWidget(area, this);
+  JoinAreaPages();
+  // A hidden window's size would be its area's, taken from the windows on screen.
+  if (isHidden()) return;
+  const Qt::Orientation across = area == Qt::BottomDockWidgetArea ? Qt::Vertical : Qt::Horizontal;
+  const std::optional<int> wanted = across == Qt::Vertical ? entry.Height : entry.Width;
+  if (!wanted) return;
+  const int want = std::max(*wanted, 1);
+  main_->resizeDocks({this}, {want}, across);
+  if (!main_->isVisible() || main_->layout() == nullptr) return;
+  // The size is the page's, the area's is larger by its tab bar: the area
+  // grows by what the laid-out page lacks.
+  main_->layout()->activate();
+  const QSize now = FrontPage()->size();
+  const int got = across == Qt::Vertical ? now.height() : now.width();
+  if (got > 0 && got != want) main_->resizeDocks({this}, {std::max(want + (want - got), 1)}, across);
 }
 
 LayoutEntry TDockableForm::CurrentLayout() const {
   LayoutEntry e;
   e.Flag = isHidden() ? 0 : 1;
-  const QRect g = isFloating() ? geometry() : QRect(mapToGlobal(QPoint(0, 0)), size());
+  // A page not in front has no place of its own on screen: its page control's is taken.
+  const QWidget* shown = isFloating() ? this : FrontPage();
+  const QRect g = isFloating() ? geometry() : QRect(shown->mapToGlobal(QPoint(0, 0)), shown->size());
   e.Left = g.left();
   e.Top = g.top();
   e.Width = g.width();
@@ -347,15 +385,8 @@ void TDockableForm::SetLayoutUpdate(bool begin) {
 void TDockableForm::DockChanged() {
   LayoutUpdate update(*this);
   OpenHostArea();
-  // Docked into an area that holds another window: both become pages.
-  if (InDockSite() && !Docked() && !Closing) {
-    const Qt::DockWidgetArea area = main_->dockWidgetArea(this);
-    for (QDockWidget* other : main_->findChildren<QDockWidget*>())
-      if (other != this && !other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) {
-        main_->tabifyDockWidget(other, this);
-        break;
-      }
-  }
+  // Docked into an area that holds other windows: all become pages.
+  if (!Closing) JoinAreaPages();
   if (Docked()) repaintDue_ = true;
 }
 

@@ -149,6 +149,11 @@ class TDockableForm : public QDockWidget {
  private:
   int64_t HandleMessage(const platform::WindowMessage& message);
   void ApplyWindowPosition(const LayoutEntry& entry);
+  // The window sits in an area beside others: all of the area's windows on
+  // screen become pages of one page control.
+  void JoinAreaPages();
+  // The window whose place this one's page shows: the page in front.
+  const QWidget* FrontPage() const;
   void FloatAtMainCorner();
 
   platform::WindowHandle handle_ = platform::kNoWindow;

@@ -99,6 +99,11 @@ MainWindow::MainWindow(QWidget* parent)
   box->addWidget(statusPanel_);
   pages_ = new EditorPages(*this);
   box->addWidget(pages_, 1);
+  // The areas keep the widths given to them: the centre takes what they
+  // leave, down to its least width, and never shares its wish for more
+  // among them (which moved stored widths at every start).
+  central->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  central->setMinimumWidth(central->minimumSizeHint().width());
   setCentralWidget(central);
   g_instance = this;
   // Every stop shows its source line in the pages, else in the disassembly
@@ -137,7 +142,10 @@ MainWindow::MainWindow(QWidget* parent)
   userSym_->WaitForm = wait;
   waitTimer_.setSingleShot(true);
   connect(&waitTimer_, &QTimer::timeout, this, [this] {
-    if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning) return;
+    // Not over a dialog or box that the work opened: it would cover part of it.
+    if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning ||
+        QApplication::activeModalWidget() != nullptr)
+      return;
     waitForm_->adjustSize();
     waitForm_->move(geometry().center() - waitForm_->rect().center());
     waitForm_->show();
@@ -269,6 +277,7 @@ void MainWindow::BuildMenus() {
   })->setObjectName("ViewSymbols");
   view->addAction("&Memory", this, [this] { NewMemoryView(); })->setObjectName("ViewMemory");
   QMenu* debug = menuBar()->addMenu("&Debug");
+  debugMenu_ = debug;
   actions_ = new DebugActions(*this, debug);
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
@@ -301,9 +310,31 @@ QLabel* MainWindow::StatusField(const std::string& name) const {
   return it == statusFields_.end() ? nullptr : it->second;
 }
 
+void MainWindow::ShowMenus(MenuState state) {
+  if (state == menusShown_) return;
+  menusShown_ = state;
+  for (QAction* action : shutForRun_)
+    if (action != nullptr) action->setEnabled(true);
+  shutForRun_.clear();
+  if (state == MenuState::RunInputs) {
+    // The inputs driven by hand are for the running program: the way to them stays open.
+    const QAction* inputs = hardware_ != nullptr ? hardware_->InputsMenu()->menuAction() : nullptr;
+    const QAction* halt = actions_ != nullptr ? actions_->Halt : nullptr;
+    for (QAction* top : menuBar()->actions()) {
+      const bool keep = debugMenu_ != nullptr && top == debugMenu_->menuAction();
+      if (!keep && top->isEnabled()) shutForRun_.push_back(top);
+    }
+    if (debugMenu_ != nullptr)
+      for (QAction* action : debugMenu_->actions())
+        if (action != inputs && action != halt && !action->isSeparator() && action->isEnabled())
+          shutForRun_.push_back(action);
+    for (QAction* action : shutForRun_) action->setEnabled(false);
+  }
+  menuBar()->setEnabled(state != MenuState::None);
+}
+
 void MainWindow::ShowBusy(bool busy) {
   busyShown_ = busy;
-  menuBar()->setEnabled(!busy);
   // The rows, not the window: a layout change enables the window at its end.
   disas_->Rows()->setEnabled(!busy);
   // The terminal stays open to the keys: Esc and HALT stop a running program.
@@ -351,6 +382,8 @@ void MainWindow::SyncViews() {
   }
   disas_->Sync();
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
+  if (waitForm_->isVisible() && QApplication::activeModalWidget() != nullptr) waitForm_->hide();
+  ShowMenus(!busyShown_ ? MenuState::All : Run().ProgramRunning ? MenuState::RunInputs : MenuState::None);
   pages_->Sync();
   if (actions_ != nullptr) actions_->Sync();
   if (hardware_ != nullptr) hardware_->Sync();
@@ -459,6 +492,18 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     Loading() { Docking().ProjectLoading = true; }
     ~Loading() { Docking().ProjectLoading = false; }
   } loading;
+  // The main window's own place first: the areas' sizes are parts of it.
+  if (LayoutEntry own; ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), own)) {
+    QRect g = geometry();
+    if (own.Left) g.moveLeft(*own.Left);
+    if (own.Top) g.moveTop(*own.Top);
+    if (own.Width) g.setWidth(*own.Width);
+    if (own.Height) g.setHeight(*own.Height);
+    const QScreen* shown = screen();
+    setGeometry(ClampToScreen(g, shown != nullptr ? shown->availableGeometry() : QRect(0, 0, 1024, 768)));
+  }
+  // The docks' sizes are pixels of the laid-out window: it is shown before they are applied.
+  if (!isVisible()) show();
   // The editor pages that were open, each at its caret line.
   for (int n = 1;; ++n) {
     const std::string name = file.ReadString(kFilesSection, "FILE" + std::to_string(n));
@@ -471,11 +516,12 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
   for (TDockableForm* w : ToolWindows()) {
     LayoutEntry entry;
     const bool stored = ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry);
-    // A window stored as shown comes on screen, also one that starts hidden.
+    // A window stored as shown comes on screen, also one that starts hidden;
+    // one stored hidden goes before its place is applied (it sizes no area).
     if (stored && entry.Flag != 0 && w->isHidden()) w->show();
+    if (stored && entry.Flag == 0) w->hide();
     w->Loaded = false;
     w->LoadLayout(file);
-    if (stored && entry.Flag == 0) w->hide();
   }
   hardware_->LoadLayout(file);
   watch_->LoadWatches(file);
@@ -489,6 +535,12 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
     if (platform::FileExists(projectFile)) return false;
     platform::TakeIOResult();
   }
+  LayoutEntry own;
+  own.Left = geometry().left();
+  own.Top = geometry().top();
+  own.Width = geometry().width();
+  own.Height = geometry().height();
+  file.WriteString(kLayoutSection, objectName().toStdString(), LayoutValue(own));
   for (const TDockableForm* w : ToolWindows()) {
     // A memory view never opened in this session keeps its stored entry.
     const auto* view = dynamic_cast<const tMemoryView*>(w);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include "gui/debug/callstackwindow.h"
@@ -131,6 +132,10 @@ class MainWindow : public QMainWindow {
   void BuildStatusPanel(QWidget* parent);
   void BuildMenus();
   void ShowBusy(bool busy);
+  // The menus as the state allows: all at rest, none while busy, and while
+  // the program runs only the Debug menu's Inputs (and Halt).
+  enum class MenuState : uint8_t { All, None, RunInputs };
+  void ShowMenus(MenuState state);
 
   TerminalWindow* terminal_;
   DisasWindow* disas_;
@@ -157,6 +162,9 @@ class MainWindow : public QMainWindow {
   QTimer idleTimer_;
   platform::TimerId pumpTimer_ = 0;
   bool busyShown_ = false;
+  QMenu* debugMenu_ = nullptr;
+  MenuState menusShown_ = MenuState::All;
+  std::vector<QPointer<QAction>> shutForRun_;  // enabled before the run, disabled during it
   bool inPump_ = false;
   int32_t shownRefresh_ = -1;
   bool shownLinkOpen_ = false;  // a board's line as the disassembly last read through it

@@ -5,9 +5,12 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "access/transport.h"
 #include "base/dialogs.h"
@@ -44,10 +47,18 @@ constexpr std::string_view kLastOpen = "LastOpen";
 constexpr int kRecentCount = 8;
 constexpr int kExecuteHistoryTag = 22;
 
-// While a build or an executed program runs, the window is drawn but reads
-// no input, except that of a dialog or box the work opened; Esc stops the
-// work (between modules, or its running tool).
+// While a build or an executed program runs, the windows on screen when it
+// began are drawn but read no input; every window the work shows meanwhile
+// (its dialogs, their completion lists and popups, boxes, questions) takes
+// input as usual. Esc in a window that reads none stops the work (between
+// modules, or its running tool).
 class StopOnEscape : public QObject {
+ public:
+  StopOnEscape() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+      if (window->isVisible()) shut_.push_back(window);
+  }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     switch (event->type()) {
@@ -62,14 +73,16 @@ class StopOnEscape : public QObject {
       default:
         return false;
     }
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      auto* widget = qobject_cast<QWidget*>(watched);
-      if (widget == nullptr || widget == modal || modal->isAncestorOf(widget)) return false;
-    }
+    // A window system's window hands the event on to its widget, judged then.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || std::find(shut_.begin(), shut_.end(), widget->window()) == shut_.end()) return false;
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
       Build().StopRequested = true;
     return true;
   }
+
+ private:
+  std::vector<QPointer<QWidget>> shut_;
 };
 
 // Runs Work busy, the views synced first, with the window reading no input

@@ -44,7 +44,10 @@ ProjectDlg::ProjectDlg(QWidget* parent) : QDialog(parent), modules_(ProjectLists
       dialog.setFileMode(QFileDialog::ExistingFiles);
       // The project's folder first, where its modules usually are.
       const std::string& project = ProjectLists().ProjectFileName;
-      if (!project.empty()) dialog.setDirectory(Text(std::filesystem::path(project).parent_path().string()));
+      // A project named relative to the working folder (p.QPC) is in that folder.
+      std::error_code failed;
+      const std::filesystem::path folder = std::filesystem::absolute(project, failed).parent_path();
+      if (!project.empty() && !failed) dialog.setDirectory(Text(folder.string()));
       if (!PrjManOpenDlgFileName.isEmpty()) dialog.selectFile(PrjManOpenDlgFileName);
       if (dialog.exec() == QDialog::Accepted) files = dialog.selectedFiles();
     }

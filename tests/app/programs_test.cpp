@@ -69,7 +69,8 @@ TEST_F(ProgramsTest, HelpPrintsTheUsageAndABadCommandLineIsStatus2) {
     const char* Reason;  // on standard error
   };
   for (const Bad& bad : {Bad{"dorvik51 --bogus", "unknown option --bogus"}, Bad{"diz52", "MISSING SOURCE FILE NAME"},
-                         Bad{"qpfc out.qpf", "usage: qpfc"}}) {
+                         Bad{"qpfc out.qpf", "usage: qpfc"}, Bad{"dorvik51-gui --bogus", "unknown option --bogus"},
+                         Bad{"dorvik51-gui a.QPC b.QPC", "usage: dorvik51-gui"}}) {
     SCOPED_TRACE(bad.Line);
     const ProgramRun r = Shell(std::string(DORVIK_BIN_DIR) + "/" + bad.Line);
     EXPECT_EQ(r.Status, 2);

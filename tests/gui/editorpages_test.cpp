@@ -361,6 +361,29 @@ class EditorPagesTest : public QObject {
     QCOMPARE(QString::fromStdString(ReadFile(file)), QString("\tNOP\r\n\tNOP\r\n\tINC A\r\n"));
   }
 
+  // The file's own line ends come back on save, also an empty last line, and
+  // a line end typed at the page's end is kept.
+  void savingKeepsTheFinalLineEnds() {
+    struct Row {
+      const char* Before;
+      const char* Typed;  // at the page's end
+      const char* After;
+    };
+    for (const Row& row : {Row{"\tNOP\n\n", "", "\tNOP\n\n"}, Row{"\tNOP\r\n\r\n\r\n", "", "\tNOP\r\n\r\n\r\n"},
+                           Row{"\tNOP", "\n", "\tNOP\n"}, Row{"\tNOP\n", "\n", "\tNOP\n\n"},
+                           Row{"\tNOP\n", "", "\tNOP\n"}, Row{"\tNOP", "", "\tNOP"}}) {
+      const std::string file = Path("final.a51");
+      WriteFile(file, row.Before);
+      QVERIFY(pages_->OpenFile(file));
+      CodeEditWidget* page = pages_->Page(0);
+      page->moveCursor(QTextCursor::End);
+      page->insertPlainText(row.Typed);
+      QVERIFY(pages_->SavePage(0));
+      QCOMPARE(QString::fromStdString(ReadFile(file)), QString(row.After));
+      QVERIFY(pages_->ClosePageAsk(0));
+    }
+  }
+
   // A build reads the files: a changed page is asked about and saved first.
   void aBuildSavesTheChangedPageFirst() {
     const std::string source = Copy("sum/sum.a51", "sum.a51");

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -192,10 +193,21 @@ class PortsTest : public QObject {
     QVERIFY(LoadExample("int0"));
     Type("br = 41");  // ON_INT0
     for (uint8_t edges = 1; edges <= 2; ++edges) {
-      QTimer::singleShot(100, main_.get(), [this] { hw_->InputAction(PinInput::Int0Edge)->trigger(); });
+      QTimer::singleShot(100, main_.get(), [this] {
+        // The menu's way to the item is open during the run, the rest of the menus shut.
+        QVERIFY(main_->menuBar()->isEnabled());
+        for (QAction* top : main_->menuBar()->actions())
+          QCOMPARE(top->isEnabled(), top->text() == "&Debug");
+        QVERIFY(hw_->InputsMenu()->menuAction()->isEnabled());
+        QVERIFY(!main_->findChild<QAction*>("tbSetCom")->isEnabled());
+        QAction* edge = hw_->InputAction(PinInput::Int0Edge);
+        QVERIFY(edge->isEnabled());
+        edge->trigger();
+      });
       QTimer::singleShot(3000, main_.get(), [] { dorvik::Run().UserBreak = true; });  // no interrupt: not forever
       Type("go");
       QVERIFY2(Text().count("EXECUTION HALTED AT 0041") == edges, qPrintable(Text().right(120)));
+      QVERIFY(main_->findChild<QAction*>("tbSetCom")->isEnabled());
       QCOMPARE(Images().IDataImage[0x30], uint8_t(edges - 1));  // the handler ran once per earlier edge
     }
   }

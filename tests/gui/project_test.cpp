@@ -8,8 +8,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -335,6 +338,49 @@ class ProjectTest : public QObject {
     QCOMPARE(QString::fromStdString(FindFileType(".C")->Compiler), QString("/bin/true"));
   }
 
+  // A dialog that a build opens takes its input, also in a completion list
+  // that is a window of its own; the build goes on and File | Exit is obeyed.
+  void aBuildsDialogTakesInputInItsLists() {
+    WriteFile(Path("c.c"), "int x;\n");
+    ProjectLists().ProjectModules = {{"C", Path("c.c"), {}}};
+    bool waitFormOver = false;
+    TAdd_File_Type::ChooseExecutable() = [this, &waitFormOver] {
+      QDialog chooser(QApplication::activeWindow());
+      auto* edit = new QLineEdit(&chooser);
+      auto* completer = new QCompleter(QStringList{"/bin/true"}, edit);
+      edit->setCompleter(completer);
+      QTimer::singleShot(0, &chooser, [this, &waitFormOver, &chooser, edit, completer] {
+        // The wait form, due meanwhile, covers no part of the dialog.
+        QTest::qWait(400);
+        waitFormOver = main_->WaitForm()->isVisible();
+        // The list completes into the field that has the keys.
+        QApplication::setActiveWindow(&chooser);
+        edit->setFocus();
+        QTest::keyClicks(edit, "/bin/tr");
+        QAbstractItemView* list = completer->popup();
+        if (list->isVisible())
+          QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+        QTest::keyClick(edit, Qt::Key_Escape);
+      });
+      chooser.exec();
+      return edit->text().toStdString();
+    };
+    QString typed;
+    WhenModal("Add_File_Type", [&typed](QWidget* w) {
+      auto* add = static_cast<TAdd_File_Type*>(w);
+      typed = add->editTool->text();
+      QTest::mouseClick(add->btnOK, Qt::LeftButton);
+    });
+    const BuildOutcome outcome = projects_->BuildAction();
+    TAdd_File_Type::ChooseExecutable() = nullptr;
+    QVERIFY(!waitFormOver);
+    QCOMPARE(typed, QString("/bin/true"));
+    QCOMPARE(outcome, BuildOutcome::Built);
+    QCOMPARE(QString::fromStdString(FindFileType(".C")->Compiler), QString("/bin/true"));
+    main_->FileExit1Execute();
+    QVERIFY(!main_->isVisible());
+  }
+
   void escStopsAToolThatHangs() {
     const std::string tool = Path("hang.sh");
     WriteFile(tool, "#!/bin/sh\nsleep 30\n");
@@ -411,6 +457,35 @@ class ProjectTest : public QObject {
     Build().StopRequested = true;
     QVERIFY(!User().KeepWaiting());
     Build().StopRequested = false;
+  }
+
+  // Started with a project named relative to the working folder, the
+  // manager's Add and question 41's open in the project's folder.
+  void addOpensInTheProjectsFolder() {
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dirs_->path()));
+    ProjectLists().ProjectFileName = "p.QPC";
+    ProjectLists().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
+    for (const bool fromLoader : {false, true}) {
+      QString shown;
+      projects_->OnProjectDlg = [&shown](ProjectDlg& dlg) {
+        WhenModal("PrjManOpenDlg", [&shown, &dlg](QWidget* f) {
+          // The folder the dialog shows ("Computer" at the file system's root).
+          if (auto* lookIn = f->findChild<QComboBox*>("lookInCombo")) shown = lookIn->currentText();
+          static_cast<QDialog*>(f)->reject();
+          QTimer::singleShot(0, &dlg, [&dlg] { dlg.btnCancel->click(); });
+        });
+        if (!dlg.AddingFromLoader) QTimer::singleShot(0, &dlg, [&dlg] { dlg.btnAdd->click(); });
+      };
+      if (fromLoader)
+        User().AddModuleToProject("LIB");
+      else
+        projects_->ProjectManager();
+      QVERIFY2(!shown.isEmpty() && QFileInfo(shown).canonicalFilePath() == QFileInfo(dirs_->path()).canonicalFilePath(),
+               qPrintable(shown));
+    }
+    projects_->OnProjectDlg = nullptr;
+    QDir::setCurrent(before);
   }
 
   void saveHexOfAChosenRangeAndAutomaticLoad() {

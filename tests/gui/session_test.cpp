@@ -24,6 +24,8 @@
 #include <QToolButton>
 #include <QtTest>
 #include <chrono>
+#include <cstdlib>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -726,6 +728,60 @@ class SessionTest : public QObject {
     QVERIFY(main_->Terminal()->isFloating());
     QCOMPARE(main_->Terminal()->geometry(), QRect(10, 20, 300, 200));
     QCOMPARE(main_->Disassembly()->Host(), Qt::LeftDockWidgetArea);
+  }
+
+  // The View menu makes a second window of an area a page of it; what the
+  // exit writes comes back the same at every start (the main window's place
+  // too): same windows, flags and sides, sizes within a few pixels, and no
+  // page stores a place off the screen.
+  void layoutComesBackTheSameAtEveryStart() {
+    QTemporaryDir dir;
+    const std::string project = dir.filePath("TEST.QPC").toStdString();
+    WriteFile(project, "[Project]\n");
+    main_->resize(760, 560);  // on the offscreen screen
+    for (const char* name : {"ViewWatches", "ViewCallStack", "ViewMemory"}) main_->findChild<QAction*>(name)->trigger();
+    QVERIFY(main_->Watches()->Docked() && main_->CallStack()->Docked());
+    QCOMPARE(main_->Watches()->HostTabBar(), main_->CallStack()->HostTabBar());
+    QVERIFY(main_->MemoryView(0)->Docked() && main_->Terminal()->Docked());
+    // Wide areas, as the user drags them: the centre gets less than it would like.
+    main_->resizeDocks({main_->Disassembly(), main_->Watches()}, {250, 250}, Qt::Horizontal);
+    QTest::qWait(50);  // laid out, as at an exit
+    QVERIFY(main_->SaveLayout(project));
+    const auto entries = [&project] {
+      platform::IniFile file;
+      file.Load(project);
+      std::map<std::string, LayoutEntry> read;
+      for (const std::string& key : file.ReadSection(kLayoutSection)) {
+        const LayoutKind kind = key.rfind("MemoryView", 0) == 0 ? LayoutKind::MemoryView : LayoutKind::Window;
+        if (LayoutEntry e; ParseLayoutValue(file.ReadString(kLayoutSection, key), e, kind)) read[key] = e;
+      }
+      return read;
+    };
+    const std::map<std::string, LayoutEntry> first = entries();
+    QVERIFY(first.count("MainForm") == 1);
+    for (int start = 1; start <= 3; ++start) {
+      main_.reset();
+      main_ = std::make_unique<MainWindow>();
+      main_->resize(700, 500);
+      main_->LoadLayout(project);
+      QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+      QCOMPARE(main_->size(), QSize(*first.at("MainForm").Width, *first.at("MainForm").Height));
+      QVERIFY(main_->Watches()->Docked() && main_->CallStack()->Docked());
+      QTest::qWait(50);
+      QVERIFY(main_->SaveLayout(project));
+      const std::map<std::string, LayoutEntry> now = entries();
+      QCOMPARE(now.size(), first.size());
+      for (const auto& [key, was] : first) {
+        const LayoutEntry& is = now.at(key);
+        const QString where = QString("start %1: %2 %3 was %4")
+                                  .arg(start)
+                                  .arg(QString::fromStdString(key), QString::fromStdString(LayoutValue(is)),
+                                       QString::fromStdString(LayoutValue(was)));
+        QVERIFY2(is.Flag == was.Flag && is.Side == was.Side, qPrintable(where));
+        QVERIFY2(std::abs(*is.Width - *was.Width) <= 3 && std::abs(*is.Height - *was.Height) <= 3, qPrintable(where));
+        if (is.Flag != 0 && is.Side != 0) QVERIFY2(*is.Left >= 0 && *is.Top >= 0, qPrintable(where));
+      }
+    }
   }
 
   // Where a window of Size floats when shown again: the main window's corner
