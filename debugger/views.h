@@ -55,6 +55,9 @@ void SetRegisterText(std::string_view name, std::string_view value);
 std::string RegisterText(std::string_view name);
 // Reads the target's registers into the status fields and Run().CurrentPC.
 void RefreshDebugViews();
+// A run on a target with local images: the PC field takes the PC that the
+// simulator reports every 256 instructions. True while it follows a run.
+bool FollowRunningPC();
 void UpdateCaption(uint8_t state);
 // The idle handler's halt detection for a target whose run ended by itself:
 // the prompt goes back to "hlt>" and the caption to Halted.

@@ -108,6 +108,7 @@ void ReadProjectBreakpoints(const platform::IniFile& file) {
     bp.Absolute = bp.Location.empty() || bp.Location.front() != ':';
     MarkBreakpointLocation(bp);
   }
+  BreakpointsChanged();
 }
 
 void WriteProjectBreakpoints(platform::IniFile& file) {

@@ -68,13 +68,11 @@ std::string TBreakpointListDlg::SelectedName() const {
 void TBreakpointListDlg::EnableSelected(bool enable) {
   if (!EnableBreakpointByName(SelectedName(), enable)) return;
   Fill();
-  if (Changed) Changed();
 }
 
 void TBreakpointListDlg::ClearSelected() {
   if (!ClearBreakpointByName(SelectedName())) return;
   Fill();
-  if (Changed) Changed();
 }
 
 void TBreakpointListDlg::GoToSelected() {

@@ -25,8 +25,6 @@ class TBreakpointListDlg : public QDialog {
   void GoToSelected();
 
   std::function<void(uint16_t)> ShowDisassembly;
-  // Called after a change (the disassembly redraws its images).
-  std::function<void()> Changed;
   QTableWidget* Rows;
 };
 

@@ -267,7 +267,6 @@ void DebugActions::ToggleBreakpointClick() {
   if (drawn != nullptr) {
     // No command clears one entry: the breakpoint list's own way.
     ClearBreakpoint(*drawn);
-    main_.Disassembly()->ShowBreakpointImages();
     main_.SyncViews();
     RefreshCursor();
     return;
@@ -286,9 +285,7 @@ void DebugActions::ToggleBreakpointClick() {
   const BreakpointState& b = Breakpoints();
   std::string word = "BR";
   if (b.LastBreakIndex <= 1) {
-    int32_t free = -1;
-    for (int32_t i = 0; i <= b.LastBreakIndex && free < 0; ++i)
-      if (!b.BreakTable[static_cast<size_t>(i)].Used) free = i;
+    int32_t free = FreeBreakpointSlot();
     if (free < 0) {
       if (!IsYes(ReportWarning(warn::kTooManyBreakpoints))) return;
       free = b.LastBreakIndex;
@@ -296,7 +293,6 @@ void DebugActions::ToggleBreakpointClick() {
     word += std::to_string(free);
   }
   Issue(word + " = " + CodeAddressText(address));
-  main_.Disassembly()->ShowBreakpointImages();
   RefreshCursor();
 }
 

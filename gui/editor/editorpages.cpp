@@ -374,8 +374,11 @@ void EditorPages::TextEdited(CodeEditWidget* editor) {
 
 void EditorPages::Sync() {
   ViewsState& v = Views();
-  if (v.EditorRevision == shownRevision_ && Count() == static_cast<int32_t>(v.Pages.size())) return;
+  if (v.EditorRevision == shownRevision_ && Breakpoints().Revision == shownBreakpoints_ &&
+      Count() == static_cast<int32_t>(v.Pages.size()))
+    return;
   shownRevision_ = v.EditorRevision;
+  shownBreakpoints_ = Breakpoints().Revision;
   syncing_ = true;
   // Pages whose file is no longer the engine's at their place go (with those after them).
   int32_t keep = 0;

@@ -137,6 +137,7 @@ class EditorPages : public QTabWidget {
   std::vector<CodeEditWidget*> editors_;
   std::vector<uint32_t> loads_;  // the engine's read count each editor shows
   uint32_t shownRevision_ = UINT32_MAX;
+  uint32_t shownBreakpoints_ = UINT32_MAX;  // the breakpoint revision the dots show
   bool syncing_ = false;
   QTimer cursorTimer_;
 };

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -181,21 +180,7 @@ void HardwareViews::Sync() {
   const TargetCapabilities caps = CurrentBackend().Capabilities();
   for (QAction* action : inputs_) action->setEnabled(caps.LocalImages);
 
-  // A long run on the simulator: the PC field follows the PC that the
-  // simulator reports every 256 instructions.
   const RunState& run = Run();
-  if (run.ProgramRunning && caps.LocalImages) {
-    const std::string pc = FormatHex4(static_cast<uint16_t>(run.CurrentPC));
-    if (pc != RegisterText("PC")) SetRegisterText("PC", pc);
-    if (pc != shownPc_) {
-      shownPc_ = pc;
-      if (pcField_ == nullptr) pcField_ = main_.findChild<QLabel*>("stPC");
-      if (pcField_ != nullptr) pcField_->setText("PC " + Text(pc));
-    }
-  } else {
-    shownPc_.clear();
-  }
-
   portForm_->Sync();
 
   if (!vhw::HardwareActive()) return;

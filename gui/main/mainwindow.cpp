@@ -329,14 +329,21 @@ void MainWindow::SyncViews() {
     setWindowTitle(CaptionText(v.Caption));
     if (v.Caption != kCaptionHalted) disas_->SetExecutionLine(-1);
   }
-  if (v.RefreshCount != shownRefresh_) {
-    shownRefresh_ = v.RefreshCount;
+  // The status fields' one writer: at a refresh, and during a long run on
+  // the simulator when the PC field follows the run.
+  const bool following = FollowRunningPC();
+  const bool refreshed = v.RefreshCount != shownRefresh_;
+  if (following || refreshed) {
     for (const auto& [name, label] : statusFields_) {
+      if (!refreshed && name != "PC") continue;
       const auto it = v.StatusFields.find("st" + name);
       std::string text = it == v.StatusFields.end() ? name : it->second;
       std::replace(text.begin(), text.end(), '\r', ' ');
       label->setText(Text(text));
     }
+  }
+  if (v.RefreshCount != shownRefresh_) {
+    shownRefresh_ = v.RefreshCount;
     // Memory may have changed under the rows.
     disas_->Refresh();
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
@@ -400,9 +407,8 @@ void MainWindow::OpenBreakpointList() {
     disas_->EnsureVisible();
     disas_->LocateAddress(address);
   };
-  dialog.Changed = [this] { disas_->ShowBreakpointImages(); };
   dialog.exec();
-  disas_->ShowBreakpointImages();
+  SyncViews();
 }
 
 void MainWindow::OpenEvaluate() {
@@ -434,12 +440,11 @@ bool MainWindow::Guarded(const std::function<void()>& work) {
 void MainWindow::ExecuteScannerLine() {
   for (bool again = true; again;) {
     // The disassembly reads again in SyncViews when the command changed
-    // something; its breakpoint images follow every command.
+    // something, and its breakpoint images when the breakpoints did.
     Guarded([] {
       GetToken();
       ExecuteCommand();
     });
-    disas_->ShowBreakpointImages();
     again = false;
     std::string line;
     while (!again && !dorvik::Terminal().ExitRequested && TakeTypeAhead(line))
@@ -576,7 +581,6 @@ void MainWindow::tbSetComClick() {
   }
   if (result == TCommPortSelect::kInitConnection) ProgramReset();
   disas_->RecreateInterior();
-  disas_->ShowBreakpointImages();
   SyncViews();
 }
 
@@ -601,7 +605,6 @@ void MainWindow::ProgramReset() {
   ClearSourceMarks();
   UpdateCaption(kCaptionReset);
   disas_->SetExecutionLine(-1);
-  disas_->ShowBreakpointImages();
   SyncViews();
 }
 
