@@ -18,7 +18,6 @@
 #include "debugger/terminal.h"
 #include "debugger/views.h"
 #include "gui/dialogs/cpudialog.h"
-#include "gui/editor/editorpages.h"
 #include "gui/main/mainwindow.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/fileutil.h"
@@ -159,10 +158,9 @@ void DebugActions::Issue(const std::string& line) {
 }
 
 tBreak* DebugActions::DrawnAtCaret() const {
-  if (!fromSource_) return nullptr;
-  const EditorPages* pages = main_.Pages();
-  const CodeEditWidget* page = pages ? pages->Page(pages->currentIndex()) : nullptr;
-  return page ? BreakpointDrawnAt(pages->currentIndex(), page->CaretLine() + 1) : nullptr;
+  if (!fromSource_ || !SourceCaret) return nullptr;
+  const tShowedLine caret = SourceCaret();
+  return BreakpointDrawnAt(caret.Page, caret.Line);
 }
 
 void DebugActions::UpdateDebugActions(bool enable, bool partial) {
@@ -178,8 +176,6 @@ void DebugActions::UpdateDebugActions(bool enable, bool partial) {
   ToggleBreakpoint->setToolTip(Text(StripAmpersand(ToggleBreakpoint->text().toStdString())));
   // On a source line without code the action says why nothing is set.
   ToggleBreakpoint->setEnabled(enable && (atCursor || fromSource_));
-  for (const char* name : {"LoadProgram", "SaveHEX"})
-    if (auto* action = main_.findChild<QAction*>(name)) action->setEnabled(enable);
   if (partial) return;
   for (QAction* action : {Run, Step, Trace, Reset, SelectTarget1}) action->setEnabled(enable);
   RunToCursor->setEnabled(enable && atCursor);
@@ -297,9 +293,9 @@ void DebugActions::ToggleBreakpointClick() {
 }
 
 void DebugActions::RefreshCursor() {
-  if (fromSource_)
-    main_.Pages()->UpdateCursorAddress();
-  else
+  if (fromSource_) {
+    if (RefreshSourceCursor) RefreshSourceCursor();
+  } else
     UpdateCursorAddress();
 }
 

@@ -7,9 +7,12 @@
 // and handed to the command executor, so the terminal stays the session's record.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include <QObject>
+
+#include "objfiles/sourcetext.h"
 
 class QAction;
 class QMenu;
@@ -37,7 +40,7 @@ class DebugActions : public QObject {
   void Issue(const std::string& line);
 
   // Sets the breakpoint items for the cursor address and enables or disables
-  // the breakpoint, load/save and, unless Partial, the run actions.
+  // the breakpoint and, unless Partial, the run actions.
   void UpdateDebugActions(bool enable, bool partial);
   // The code address of the disassembly's caret line (-1: none), then the actions.
   void UpdateCursorAddress();
@@ -48,6 +51,11 @@ class DebugActions : public QObject {
   void SourceCursorMoved();
   // The cursor of the editor page or of the disassembly, whichever it was, read again.
   void RefreshCursor();
+  // The editor pages' side, wired by the main window: their caret line looked
+  // up again (it comes back through SetSourceCursor), and the active page
+  // with its caret's 1-based line.
+  std::function<void()> RefreshSourceCursor;
+  std::function<tShowedLine()> SourceCaret;
   int32_t CursorAddress() const { return cursor_; }
   // The actions and the run/halt button brought up to the engine's run state.
   void Sync();

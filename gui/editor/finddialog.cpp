@@ -13,7 +13,6 @@
 #include "debugger/views.h"
 #include "editor/codeeditor.h"
 #include "gui/editor/editorpages.h"
-#include "gui/main/mainwindow.h"
 #include "gui/dialogs/widgets.h"
 
 namespace dorvik::gui {
@@ -112,7 +111,7 @@ void TFindInFilesDlg::OpenHit(int row) {
   if (row < 0 || static_cast<size_t>(row) >= hits_.size()) return;
   const FileHit& hit = hits_[static_cast<size_t>(row)];
   SetLineMark(hit.Line + 1, Views().LocateLine, hit.FileName, kLocateLineColor, true, true);
-  if (MainWindow* main = MainWindow::Instance()) main->SyncViews();
+  if (HitOpened) HitOpened();
 }
 
 }  // namespace dorvik::gui

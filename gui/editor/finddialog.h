@@ -3,6 +3,7 @@
 // Both take a text with match case and whole word (the editor's delimiters);
 // the files' hits are listed, and a hit opens its line with the locate mark.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ class TFindInFilesDlg : public QDialog {
   int Search();
   // Opens hit Row's file at its line with the locate mark.
   void OpenHit(int row);
+  // After a hit was opened: the main window shows its page and mark.
+  std::function<void()> HitOpened;
 
   QComboBox* comboText;
   QCheckBox* checkMatchCase;

@@ -37,11 +37,11 @@
 #include "gui/editor/finddialog.h"
 #include "gui/hardware/hardwareviews.h"
 #include "gui/projects/buildreport.h"
+#include "gui/dialogs/lineasmdialog.h"
 #include "gui/dialogs/loaddialog.h"
 #include "gui/projects/projectactions.h"
 #include "gui/projects/projectwnd.h"
 #include "gui/dialogs/rangedlg.h"
-#include "gui/dialogs/qtdialogs.h"
 #include "gui/dialogs/widgets.h"
 #include "loader/loader.h"
 #include "project/config.h"
@@ -194,7 +194,10 @@ TFindDlg* MainWindow::FindDialog() {
 }
 
 TFindInFilesDlg* MainWindow::FindInFilesDialog() {
-  if (findInFilesDlg_ == nullptr) findInFilesDlg_ = new TFindInFilesDlg(this);
+  if (findInFilesDlg_ == nullptr) {
+    findInFilesDlg_ = new TFindInFilesDlg(this);
+    findInFilesDlg_->HitOpened = [this] { SyncViews(); };
+  }
   return findInFilesDlg_;
 }
 
@@ -276,6 +279,14 @@ void MainWindow::BuildMenus() {
   view->addAction("&Memory", this, [this] { NewMemoryView(); })->setObjectName("ViewMemory");
   QMenu* debug = menuBar()->addMenu("&Debug");
   actions_ = new DebugActions(*this, debug);
+  // The editor pages' caret line is the debug actions' cursor when it was used last.
+  pages_->CaretMoved = [this] { actions_->SourceCursorMoved(); };
+  pages_->LineDoubleClicked = [this] { actions_->ToggleBreakpointClick(); };
+  pages_->CursorLineFound = [this](int32_t address, const std::string& location) {
+    actions_->SetSourceCursor(address, location);
+  };
+  actions_->RefreshSourceCursor = [this] { pages_->UpdateCursorAddress(); };
+  actions_->SourceCaret = [this] { return pages_->ActiveCaret(); };
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
@@ -359,7 +370,12 @@ void MainWindow::SyncViews() {
   disas_->Sync();
   if (MainForm().Busy != busyShown_) ShowBusy(MainForm().Busy);
   pages_->Sync();
-  if (actions_ != nullptr) actions_->Sync();
+  if (actions_ != nullptr) {
+    actions_->Sync();
+    // Load and Save HEX work when the run actions do.
+    for (const char* name : {"LoadProgram", "SaveHEX"})
+      if (auto* action = findChild<QAction*>(name)) action->setEnabled(actions_->Run->isEnabled());
+  }
   if (hardware_ != nullptr) hardware_->Sync();
   terminal_->Editor()->Render();
 }
@@ -587,6 +603,7 @@ void MainWindow::tbSetComClick() {
 void MainWindow::OpenLineAssembler() {
   {
     LineAsmDialog dialog(this);
+    dialog.Guard = [this](const std::function<void()>& work) { Guarded(work); };
     dialog.exec();
   }
   disas_->RecreateInterior();

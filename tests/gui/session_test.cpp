@@ -44,7 +44,7 @@
 #include "gui/main/dockable.h"
 #include "gui/dialogs/loaddialog.h"
 #include "gui/main/mainwindow.h"
-#include "gui/dialogs/qtdialogs.h"
+#include "gui/dialogs/lineasmdialog.h"
 #include "gui/dialogs/validators.h"
 #include "lang/scanner.h"
 #include "loader/loader.h"
