@@ -17,6 +17,8 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
+#include "gui/debug/disaswindow.h"
+#include "gui/debug/terminalwindow.h"
 #include "gui/dialogs/cpudialog.h"
 #include "gui/main/mainwindow.h"
 #include "gui/dialogs/widgets.h"
@@ -67,7 +69,8 @@ std::string CodeAddressText(uint16_t address) {
   return (digits[0] > '9' ? "0" : "") + digits + "H";
 }
 
-DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main_(main) {
+DebugActions::DebugActions(MainWindow& main, QMenu* menu)
+    : QObject(&main), main_(main), disas_(*main.Disassembly()), terminal_(*main.Terminal()) {
   QStyle* style = main.style();
   // SP_CustomBase: no icon.
   auto make = [&](const char* name, const QString& text, QStyle::StandardPixmap icon,
@@ -118,7 +121,7 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
   main.addToolBar(Qt::TopToolBarArea, toolBar_);
 
   // The disassembly's caret line is the cursor address; a double click toggles its breakpoint.
-  QListWidget* rows = main.Disassembly()->Rows();
+  QListWidget* rows = disas_.Rows();
   // The rows' caret is the cursor when the user moves it there, not when a
   // stop moves it while an editor page's line is the cursor.
   connect(rows, &QListWidget::currentItemChanged, this, [this, rows] {
@@ -132,7 +135,6 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
 
 void DebugActions::Issue(const std::string& line) {
   TerminalState& t = dorvik::Terminal();
-  TerminalWindow* terminal = main_.Terminal();
   KeyAction action;
   std::string typed;
   if (t.Visible) {
@@ -141,19 +143,19 @@ void DebugActions::Issue(const std::string& line) {
     typed = EditedLine();
     DoOnKeyDown(kKeyEnd);
     while (t.Caret > t.PromptLength) DoOnKeyDown(kKeyBackspace);
-    action = terminal->EnterLine(line);
+    action = terminal_.EnterLine(line);
   } else {
     // A closed terminal drops the echo; the command runs all the same.
     action = HandToScanner(line);
   }
   if (action != KeyAction::LineEntered) {
-    terminal->Editor()->Render();
+    terminal_.Editor()->Render();
     return;
   }
   main_.ExecuteScannerLine();
   if (t.Visible && !typed.empty() && !t.WaitingForKey) {
     for (char c : typed) DoOnKeyPressed(c);
-    terminal->Editor()->Render();
+    terminal_.Editor()->Render();
   }
 }
 
@@ -198,7 +200,7 @@ void DebugActions::SetSourceCursor(int32_t address, const std::string& location)
 }
 
 void DebugActions::UpdateCursorAddress() {
-  const QListWidgetItem* item = main_.Disassembly()->Rows()->currentItem();
+  const QListWidgetItem* item = disas_.Rows()->currentItem();
   cursor_ = item != nullptr ? item->data(Qt::UserRole).toInt() : -1;
   fromSource_ = false;
   UpdateDebugActions(Run->isEnabled(), true);
@@ -223,7 +225,7 @@ void DebugActions::HaltClick() {
   if (dorvik::Run().Tracing || dorvik::Terminal().WaitingForKey) {
     // The step loop waits for its key: Halt ends it as Esc does.
     DoOnKeyDown(kKeyEsc);
-    main_.Terminal()->Editor()->Render();
+    terminal_.Editor()->Render();
     return;
   }
   if (!dorvik::Run().ProgramRunning) return;
@@ -247,9 +249,8 @@ void DebugActions::ResetClick() {
   if (!Reset->isEnabled()) return;
   Issue("RESET CPU");
   UpdateCaption(kCaptionReset);
-  DisasWindow* disas = main_.Disassembly();
-  disas->SetExecutionLine(-1);
-  disas->LocateAddress(static_cast<uint16_t>(dorvik::Run().CurrentPC));
+  disas_.SetExecutionLine(-1);
+  disas_.LocateAddress(static_cast<uint16_t>(dorvik::Run().CurrentPC));
   main_.SyncViews();
 }
 

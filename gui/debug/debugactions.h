@@ -25,7 +25,9 @@ struct tBreak;
 
 namespace dorvik::gui {
 
+class DisasWindow;
 class MainWindow;
+class TerminalWindow;
 
 class DebugActions : public QObject {
  public:
@@ -86,6 +88,8 @@ class DebugActions : public QObject {
   // The breakpoint drawn on the editor page's caret line, when that line is the cursor.
   tBreak* DrawnAtCaret() const;
   MainWindow& main_;
+  DisasWindow& disas_;         // its caret line is the cursor when it was used last
+  TerminalWindow& terminal_;   // the actions' command lines are typed there
   QToolBar* toolBar_;
   QToolButton* runHalt_;
   int32_t cursor_ = -1;

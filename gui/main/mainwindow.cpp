@@ -201,6 +201,10 @@ TFindInFilesDlg* MainWindow::FindInFilesDialog() {
   return findInFilesDlg_;
 }
 
+bool MainWindow::CanClosePages() { return pages_->CanCloseAll(); }
+
+void MainWindow::ClosePages() { pages_->CloseAll(); }
+
 void MainWindow::ActivateEditor() {
   if (pages_ != nullptr) pages_->ActivateEditor(false);
 }

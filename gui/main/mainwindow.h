@@ -65,6 +65,10 @@ class MainWindow : public QMainWindow {
   DebugActions* Actions() const { return actions_; }
   // The editor pages in the centre.
   EditorPages* Pages() const { return pages_; }
+  // Every changed page asked about (saved, dropped, or kept open: false), and
+  // every page closed: a project being replaced, a build reading the files.
+  bool CanClosePages();
+  void ClosePages();
   TFindDlg* FindDialog();
   TFindInFilesDlg* FindInFilesDialog();
   // The port window, the inputs driven by hand and the virtual-hardware windows.
