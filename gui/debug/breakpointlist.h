@@ -12,9 +12,9 @@
 
 namespace dorvik::gui {
 
-class TBreakpointListDlg : public QDialog {
+class BreakpointListDialog : public QDialog {
  public:
-  explicit TBreakpointListDlg(QWidget* parent);
+  explicit BreakpointListDialog(QWidget* parent);
   // Refills the rows from the breakpoint table.
   void Fill();
   // The selected entry's name ("" when none).

@@ -40,7 +40,7 @@ void SearchControls(QDialog& dialog, QGridLayout* grid, QComboBox*& text, QCheck
 
 }  // namespace
 
-TFindDlg::TFindDlg(EditorPages& pages, QWidget* parent) : QDialog(parent), pages_(pages) {
+FindDialog::FindDialog(EditorPages& pages, QWidget* parent) : QDialog(parent), pages_(pages) {
   setObjectName("FindDlg");
   setWindowTitle("Find");
   auto* grid = new QGridLayout(this);
@@ -51,7 +51,7 @@ TFindDlg::TFindDlg(EditorPages& pages, QWidget* parent) : QDialog(parent), pages
   connect(close, &QPushButton::clicked, this, &QDialog::hide);
 }
 
-bool TFindDlg::FindNext() {
+bool FindDialog::FindNext() {
   const QString text = comboText->currentText();
   if (text.isEmpty()) return false;
   if (comboText->findText(text) < 0) comboText->insertItem(0, text);
@@ -82,7 +82,7 @@ std::vector<FileHit> FindInProjectFiles(const std::string& text, bool matchCase,
   return hits;
 }
 
-TFindInFilesDlg::TFindInFilesDlg(QWidget* parent) : QDialog(parent) {
+FindInFilesDialog::FindInFilesDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("FindInFilesDlg");
   setWindowTitle("Find in files");
   auto* grid = new QGridLayout(this);
@@ -95,7 +95,7 @@ TFindInFilesDlg::TFindInFilesDlg(QWidget* parent) : QDialog(parent) {
   connect(listHits, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { OpenHit(listHits->row(item)); });
 }
 
-int TFindInFilesDlg::Search() {
+int FindInFilesDialog::Search() {
   listHits->clear();
   const QString text = comboText->currentText();
   if (text.isEmpty()) return 0;
@@ -107,7 +107,7 @@ int TFindInFilesDlg::Search() {
   return static_cast<int>(hits_.size());
 }
 
-void TFindInFilesDlg::OpenHit(int row) {
+void FindInFilesDialog::OpenHit(int row) {
   if (row < 0 || static_cast<size_t>(row) >= hits_.size()) return;
   const FileHit& hit = hits_[static_cast<size_t>(row)];
   SetLineMark(hit.Line + 1, Views().LocateLine, hit.FileName, kLocateLineColor, true, true);

@@ -18,9 +18,9 @@ namespace dorvik::gui {
 
 class EditorPages;
 
-class TFindDlg : public QDialog {
+class FindDialog : public QDialog {
  public:
-  TFindDlg(EditorPages& pages, QWidget* parent);
+  FindDialog(EditorPages& pages, QWidget* parent);
   // Find next: from the active page's caret on.
   bool FindNext();
 
@@ -44,9 +44,9 @@ struct FileHit {
 // text where they are open, else the files); unreadable files are skipped.
 std::vector<FileHit> FindInProjectFiles(const std::string& text, bool matchCase, bool wholeWord);
 
-class TFindInFilesDlg : public QDialog {
+class FindInFilesDialog : public QDialog {
  public:
-  explicit TFindInFilesDlg(QWidget* parent);
+  explicit FindInFilesDialog(QWidget* parent);
   // Searches and lists the hits; their number.
   int Search();
   // Opens hit Row's file at its line with the locate mark.

@@ -35,7 +35,7 @@
 #include "gui/debug/debugactions.h"
 #include "gui/editor/editorpages.h"
 #include "gui/editor/finddialog.h"
-#include "gui/hardware/hardwareviews.h"
+#include "gui/hardware/hardwaremenu.h"
 #include "gui/projects/buildreport.h"
 #include "gui/dialogs/lineasmdialog.h"
 #include "gui/dialogs/loaddialog.h"
@@ -188,14 +188,14 @@ MainWindow::~MainWindow() {
 
 MainWindow* MainWindow::Instance() { return g_instance; }
 
-TFindDlg* MainWindow::FindDialog() {
-  if (findDlg_ == nullptr) findDlg_ = new TFindDlg(*pages_, this);
+gui::FindDialog* MainWindow::FindDialog() {
+  if (findDlg_ == nullptr) findDlg_ = new gui::FindDialog(*pages_, this);
   return findDlg_;
 }
 
-TFindInFilesDlg* MainWindow::FindInFilesDialog() {
+gui::FindInFilesDialog* MainWindow::FindInFilesDialog() {
   if (findInFilesDlg_ == nullptr) {
-    findInFilesDlg_ = new TFindInFilesDlg(this);
+    findInFilesDlg_ = new gui::FindInFilesDialog(this);
     findInFilesDlg_->HitOpened = [this] { SyncViews(); };
   }
   return findInFilesDlg_;
@@ -294,7 +294,7 @@ void MainWindow::BuildMenus() {
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
-  hardware_ = new HardwareViews(*this, view, debug);
+  hardware_ = new HardwareMenu(*this, view, debug);
   debug->addAction("&Breakpoints...", this, [this] { OpenBreakpointList(); })->setObjectName("BreakpointList");
   debug->addAction("&Evaluate/Modify...", this, [this] { OpenEvaluate(); })->setObjectName("EvaluateModify");
   projects_ = new ProjectActions(*this, file, exit);
@@ -422,7 +422,7 @@ void MainWindow::NewMemoryView() {
 }
 
 void MainWindow::OpenBreakpointList() {
-  TBreakpointListDlg dialog(this);
+  BreakpointListDialog dialog(this);
   dialog.ShowDisassembly = [this](uint16_t address) {
     disas_->EnsureVisible();
     disas_->LocateAddress(address);
@@ -432,7 +432,7 @@ void MainWindow::OpenBreakpointList() {
 }
 
 void MainWindow::OpenEvaluate() {
-  TEvaluateDlg dialog(this);
+  EvaluateDialog dialog(this);
   dialog.exec();
   SyncViews();
 }

@@ -31,10 +31,10 @@ namespace dorvik::gui {
 
 class DebugActions;
 class EditorPages;
-class HardwareViews;
+class HardwareMenu;
 class MainWindow;
-class TFindDlg;
-class TFindInFilesDlg;
+class FindDialog;
+class FindInFilesDialog;
 class ProjectActions;
 class TLoadDlg;
 
@@ -69,10 +69,10 @@ class MainWindow : public QMainWindow {
   // every page closed: a project being replaced, a build reading the files.
   bool CanClosePages();
   void ClosePages();
-  TFindDlg* FindDialog();
-  TFindInFilesDlg* FindInFilesDialog();
+  gui::FindDialog* FindDialog();
+  gui::FindInFilesDialog* FindInFilesDialog();
   // The port window, the inputs driven by hand and the virtual-hardware windows.
-  HardwareViews* Hardware() const { return hardware_; }
+  HardwareMenu* Hardware() const { return hardware_; }
   // The project and build actions with the build report and project list.
   ProjectActions* Projects() const { return projects_; }
 
@@ -146,9 +146,9 @@ class MainWindow : public QMainWindow {
   TLoadDlg* loadDlg_;
   DebugActions* actions_ = nullptr;
   EditorPages* pages_ = nullptr;
-  TFindDlg* findDlg_ = nullptr;
-  TFindInFilesDlg* findInFilesDlg_ = nullptr;
-  HardwareViews* hardware_ = nullptr;
+  gui::FindDialog* findDlg_ = nullptr;
+  gui::FindInFilesDialog* findInFilesDlg_ = nullptr;
+  HardwareMenu* hardware_ = nullptr;
   ProjectActions* projects_ = nullptr;
   QWidget* statusPanel_ = nullptr;
   std::map<std::string, QLabel*> statusFields_;

@@ -1,5 +1,5 @@
 #pragma once
-// The main window's pins and virtual hardware: the port window (View |
+// The hardware menus of the main window and the windows they open: the port window (View |
 // Ports), the main window's port menu (Debug | Write port: "Port n" writes a
 // value into that port), the inputs driven by hand (Debug | Inputs and the
 // chords Ctrl+Alt+F1 / F2 for an INT0 / INT1 falling edge, Ctrl+Alt+F11 /
@@ -29,10 +29,10 @@ class TEightLED;
 class TPortForm;
 class TSimForm;
 
-class HardwareViews : public QObject {
+class HardwareMenu : public QObject {
  public:
   // Puts its items on the View and Debug menus and a Tools menu on Main's menu bar.
-  HardwareViews(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu);
+  HardwareMenu(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu);
 
   TPortForm* PortForm() const { return portForm_; }
   // The virtual-hardware windows, made when first opened.
