@@ -334,6 +334,14 @@ TEST_F(BreakpointsTest, StatusFieldsFollowTheRegisters) {
   }
   SetRegisterText("NOSUCH", "1");
   EXPECT_EQ(Views().StatusFields.count("stNOSUCH"), 0u);
+  // During a run on the simulator the PC field follows the reported PC; at rest it waits for the refresh.
+  dorvik::Run().CurrentPC = 0x0123;
+  EXPECT_FALSE(FollowRunningPC());
+  EXPECT_EQ(RegisterText("PC"), "0ABC");
+  dorvik::Run().ProgramRunning = true;
+  EXPECT_TRUE(FollowRunningPC());
+  dorvik::Run().ProgramRunning = false;
+  EXPECT_EQ(RegisterText("PC"), "0123");
 }
 
 TEST_F(BreakpointsTest, IdleHandlerEndsTheRunState) {
