@@ -22,7 +22,7 @@
 #include "debugger/terminal.h"
 #include "debugger/views.h"
 #include "gui/hardware/eightled.h"
-#include "gui/hardware/hardwareviews.h"
+#include "gui/hardware/hardwaremenu.h"
 #include "gui/main/mainwindow.h"
 #include "gui/hardware/portwindow.h"
 #include "lang/cpudb.h"

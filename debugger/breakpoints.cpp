@@ -94,10 +94,18 @@ bool ResolveOverlap(const tBreak& bp, int32_t address) {
 
 BreakpointState& Breakpoints() { return CurrentSession().Get<BreakpointState>(); }
 
+int32_t FreeBreakpointSlot() {
+  const BreakpointState& b = Breakpoints();
+  for (int32_t i = 0; i <= b.LastBreakIndex && i < kBreakTableSize; ++i)
+    if (!b.BreakTable[static_cast<size_t>(i)].Used) return i;
+  return -1;
+}
+
 void ClearBreakpoint(tBreak& bp) {
   ClearLineMark(bp.Line);
   bp.Used = false;
   bp.Enabled = false;
+  BreakpointsChanged();
 }
 
 // Pieces shared with run control
@@ -139,6 +147,7 @@ void SetBreakpointAt(tBreak& bp, int32_t address, bool showLine) {
   bp.Line = {};
   bp.Location.clear();  // a location of the old breakpoint never stays
   bp.Planted = bp.Armed = bp.Absolute = false;
+  BreakpointsChanged();
 
   if (DisassembleLine(bp.Address).empty()) return;
   const tDisasLine& item = DisasLines().GetItem(bp.Address);
@@ -248,9 +257,7 @@ void CmdBreak() {
   }
   uint16_t addr = 0;
   if (!ReadCodeAddress(addr) || !CheckEndOfLine()) return;
-  int32_t index = -1;
-  for (int32_t i = 0; i <= b.LastBreakIndex && index < 0; ++i)
-    if (!b.BreakTable[static_cast<size_t>(i)].Used) index = i;
+  int32_t index = FreeBreakpointSlot();
   if (index < 0) {
     if (!IsYes(ReportWarning(warn::kTooManyBreakpoints))) return;
     index = b.LastBreakIndex;

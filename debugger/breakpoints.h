@@ -34,9 +34,17 @@ struct BreakpointState {
   tBreak CursorBreakpoint;      // run to cursor, stepping over a call
   tBreak ArmBreak;              // the monitor's arm location (GO ... ARM)
   int32_t BreakpointIndex = 0;  // the entry being set or shown
+  // Bumped by every change of the table that a view draws (set, clear,
+  // enable, disable, relocate, load, another table size): the breakpoint
+  // images redraw when it moved.
+  uint32_t Revision = 0;
 };
 
 BreakpointState& Breakpoints();
+// The table changed as a view draws it (see Revision).
+inline void BreakpointsChanged() { ++Breakpoints().Revision; }
+// The first free entry of the table (0..LastBreakIndex), or -1 when all are used.
+int32_t FreeBreakpointSlot();
 
 // Setting and showing
 // Sets one record at Address: used and enabled, its location text and line

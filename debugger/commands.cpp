@@ -71,6 +71,7 @@ void SwitchOption(bool enable) {
         tBreak& b = bp.BreakTable[static_cast<size_t>(i)];
         b.Enabled = enable && b.Used;
       }
+      BreakpointsChanged();
       MarkAllBreakpoints();
       // A target that plants its own breaks (the monitor) is told to drop
       // them; a target without command lines of its own takes none.

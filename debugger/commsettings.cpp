@@ -55,6 +55,7 @@ bool ApplyCommSettings(const CommSettings& settings) {
   c.Applied = settings;
   Run().TargetKind = settings.TargetKind;
   Breakpoints().LastBreakIndex = LastBreakIndexOf(settings.TargetKind);
+  BreakpointsChanged();
   CloseLink();
   if (!IsSerialTarget(settings.TargetKind) || settings.Port.empty()) return true;
   return OpenLink(PortDevice(settings.Port), settings.BaudRate);

@@ -547,6 +547,7 @@ bool EnableBreakpointByName(std::string_view name, bool enable) {
   tBreak* bp = BreakpointByName(name);
   if (!bp || !bp->Used) return false;
   bp->Enabled = enable;
+  BreakpointsChanged();
   MarkAllBreakpoints();
   return true;
 }

@@ -144,6 +144,12 @@ static void ShowSharedRegisters(const tRegisterFrame& r) {
   SetRegisterText("RBS", std::to_string((r.PSW & 0x18) >> 3));
 }
 
+bool FollowRunningPC() {
+  if (!Run().ProgramRunning || !CurrentBackend().Capabilities().LocalImages) return false;
+  SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(Run().CurrentPC)));
+  return true;
+}
+
 void RefreshDebugViews(bool askBoard) {
   ViewsState& v = Views();
   ++v.RefreshCount;
@@ -592,6 +598,7 @@ bool SourceBreakpointAddress(const tBreak& bp, uint16_t& addr) {
 // cleared on Yes; on No it stays at its address without a line mark.
 void RelocateBreakpoint(tBreak& bp) {
   if (!bp.Used) return;
+  BreakpointsChanged();
   const bool enabled = bp.Enabled;
   const std::string location = bp.Location;
   if (bp.Absolute || location.empty() || location.front() != ':') {

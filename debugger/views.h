@@ -57,6 +57,9 @@ std::string RegisterText(std::string_view name);
 // AskBoard: a board is asked for its registers too (a stop, a register
 // changed); without it a board's fields show what it reported.
 void RefreshDebugViews(bool askBoard = true);
+// A run on a target with local images: the PC field takes the PC that the
+// simulator reports every 256 instructions. True while it follows a run.
+bool FollowRunningPC();
 void UpdateCaption(uint8_t state);
 // The idle handler's halt detection for a target whose run ended by itself:
 // the prompt goes back to "hlt>" and the caption to Halted.

@@ -112,6 +112,7 @@ void ReadProjectBreakpoints(const platform::IniFile& file) {
     bp.Absolute = bp.Location.empty() || bp.Location.front() != ':';
     MarkBreakpointLocation(bp);
   }
+  BreakpointsChanged();
 }
 
 void WriteProjectBreakpoints(platform::IniFile& file) {

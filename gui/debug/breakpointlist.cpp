@@ -12,7 +12,7 @@
 
 namespace dorvik::gui {
 
-TBreakpointListDlg::TBreakpointListDlg(QWidget* parent) : QDialog(parent) {
+BreakpointListDialog::BreakpointListDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("BreakpointListDlg");
   setWindowTitle("Breakpoints");
   auto* box = new QVBoxLayout(this);
@@ -45,7 +45,7 @@ TBreakpointListDlg::TBreakpointListDlg(QWidget* parent) : QDialog(parent) {
   Fill();
 }
 
-void TBreakpointListDlg::Fill() {
+void BreakpointListDialog::Fill() {
   const std::string selected = SelectedName();
   const std::vector<BreakpointRow> rows = BreakpointRows();
   Rows->setRowCount(static_cast<int>(rows.size()));
@@ -59,25 +59,23 @@ void TBreakpointListDlg::Fill() {
   }
 }
 
-std::string TBreakpointListDlg::SelectedName() const {
+std::string BreakpointListDialog::SelectedName() const {
   const int row = Rows->currentRow();
   const QTableWidgetItem* item = row >= 0 ? Rows->item(row, 0) : nullptr;
   return item != nullptr ? item->text().toStdString() : std::string();
 }
 
-void TBreakpointListDlg::EnableSelected(bool enable) {
+void BreakpointListDialog::EnableSelected(bool enable) {
   if (!EnableBreakpointByName(SelectedName(), enable)) return;
   Fill();
-  if (Changed) Changed();
 }
 
-void TBreakpointListDlg::ClearSelected() {
+void BreakpointListDialog::ClearSelected() {
   if (!ClearBreakpointByName(SelectedName())) return;
   Fill();
-  if (Changed) Changed();
 }
 
-void TBreakpointListDlg::GoToSelected() {
+void BreakpointListDialog::GoToSelected() {
   const tBreak* bp = BreakpointByName(SelectedName());
   if (bp == nullptr || !bp->Used) return;
   if (!bp->Line.FileName.empty() && bp->Line.Line >= 0)

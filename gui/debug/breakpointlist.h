@@ -12,9 +12,9 @@
 
 namespace dorvik::gui {
 
-class TBreakpointListDlg : public QDialog {
+class BreakpointListDialog : public QDialog {
  public:
-  explicit TBreakpointListDlg(QWidget* parent);
+  explicit BreakpointListDialog(QWidget* parent);
   // Refills the rows from the breakpoint table.
   void Fill();
   // The selected entry's name ("" when none).
@@ -25,8 +25,6 @@ class TBreakpointListDlg : public QDialog {
   void GoToSelected();
 
   std::function<void(uint16_t)> ShowDisassembly;
-  // Called after a change (the disassembly redraws its images).
-  std::function<void()> Changed;
   QTableWidget* Rows;
 };
 

@@ -17,8 +17,9 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/views.h"
+#include "gui/debug/disaswindow.h"
+#include "gui/debug/terminalwindow.h"
 #include "gui/dialogs/cpudialog.h"
-#include "gui/editor/editorpages.h"
 #include "gui/main/mainwindow.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/fileutil.h"
@@ -68,7 +69,8 @@ std::string CodeAddressText(uint16_t address) {
   return (digits[0] > '9' ? "0" : "") + digits + "H";
 }
 
-DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main_(main) {
+DebugActions::DebugActions(MainWindow& main, QMenu* menu)
+    : QObject(&main), main_(main), disas_(*main.Disassembly()), terminal_(*main.Terminal()) {
   QStyle* style = main.style();
   // SP_CustomBase: no icon.
   auto make = [&](const char* name, const QString& text, QStyle::StandardPixmap icon,
@@ -119,7 +121,7 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
   main.addToolBar(Qt::TopToolBarArea, toolBar_);
 
   // The disassembly's caret line is the cursor address; a double click toggles its breakpoint.
-  QListWidget* rows = main.Disassembly()->Rows();
+  QListWidget* rows = disas_.Rows();
   // The rows' caret is the cursor when the user moves it there, not when a
   // stop moves it while an editor page's line is the cursor.
   connect(rows, &QListWidget::currentItemChanged, this, [this, rows] {
@@ -133,7 +135,6 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu) : QObject(&main), main
 
 void DebugActions::Issue(const std::string& line) {
   TerminalState& t = dorvik::Terminal();
-  TerminalWindow* terminal = main_.Terminal();
   KeyAction action;
   std::string typed;
   if (t.Visible) {
@@ -142,27 +143,26 @@ void DebugActions::Issue(const std::string& line) {
     typed = EditedLine();
     DoOnKeyDown(kKeyEnd);
     while (t.Caret > t.PromptLength) DoOnKeyDown(kKeyBackspace);
-    action = terminal->EnterLine(line);
+    action = terminal_.EnterLine(line);
   } else {
     // A closed terminal drops the echo; the command runs all the same.
     action = HandToScanner(line);
   }
   if (action != KeyAction::LineEntered) {
-    terminal->Editor()->Render();
+    terminal_.Editor()->Render();
     return;
   }
   main_.ExecuteScannerLine();
   if (t.Visible && !typed.empty() && !t.WaitingForKey) {
     for (char c : typed) DoOnKeyPressed(c);
-    terminal->Editor()->Render();
+    terminal_.Editor()->Render();
   }
 }
 
 tBreak* DebugActions::DrawnAtCaret() const {
-  if (!fromSource_) return nullptr;
-  const EditorPages* pages = main_.Pages();
-  const CodeEditWidget* page = pages ? pages->Page(pages->currentIndex()) : nullptr;
-  return page ? BreakpointDrawnAt(pages->currentIndex(), page->CaretLine() + 1) : nullptr;
+  if (!fromSource_ || !SourceCaret) return nullptr;
+  const tShowedLine caret = SourceCaret();
+  return BreakpointDrawnAt(caret.Page, caret.Line);
 }
 
 void DebugActions::UpdateDebugActions(bool enable, bool partial) {
@@ -178,8 +178,6 @@ void DebugActions::UpdateDebugActions(bool enable, bool partial) {
   ToggleBreakpoint->setToolTip(Text(StripAmpersand(ToggleBreakpoint->text().toStdString())));
   // On a source line without code the action says why nothing is set.
   ToggleBreakpoint->setEnabled(enable && (atCursor || fromSource_));
-  for (const char* name : {"LoadProgram", "SaveHEX"})
-    if (auto* action = main_.findChild<QAction*>(name)) action->setEnabled(enable);
   if (partial) return;
   for (QAction* action : {Run, Step, Trace, Reset, SelectTarget1}) action->setEnabled(enable);
   RunToCursor->setEnabled(enable && atCursor);
@@ -202,7 +200,7 @@ void DebugActions::SetSourceCursor(int32_t address, const std::string& location)
 }
 
 void DebugActions::UpdateCursorAddress() {
-  const QListWidgetItem* item = main_.Disassembly()->Rows()->currentItem();
+  const QListWidgetItem* item = disas_.Rows()->currentItem();
   cursor_ = item != nullptr ? item->data(Qt::UserRole).toInt() : -1;
   fromSource_ = false;
   UpdateDebugActions(Run->isEnabled(), true);
@@ -227,7 +225,7 @@ void DebugActions::HaltClick() {
   if (dorvik::Run().Tracing || dorvik::Terminal().WaitingForKey) {
     // The step loop waits for its key: Halt ends it as Esc does.
     DoOnKeyDown(kKeyEsc);
-    main_.Terminal()->Editor()->Render();
+    terminal_.Editor()->Render();
     return;
   }
   if (!dorvik::Run().ProgramRunning) return;
@@ -251,9 +249,8 @@ void DebugActions::ResetClick() {
   if (!Reset->isEnabled()) return;
   Issue("RESET CPU");
   UpdateCaption(kCaptionReset);
-  DisasWindow* disas = main_.Disassembly();
-  disas->SetExecutionLine(-1);
-  disas->LocateAddress(static_cast<uint16_t>(dorvik::Run().CurrentPC));
+  disas_.SetExecutionLine(-1);
+  disas_.LocateAddress(static_cast<uint16_t>(dorvik::Run().CurrentPC));
   main_.SyncViews();
 }
 
@@ -267,7 +264,6 @@ void DebugActions::ToggleBreakpointClick() {
   if (drawn != nullptr) {
     // No command clears one entry: the breakpoint list's own way.
     ClearBreakpoint(*drawn);
-    main_.Disassembly()->ShowBreakpointImages();
     main_.SyncViews();
     RefreshCursor();
     return;
@@ -286,9 +282,7 @@ void DebugActions::ToggleBreakpointClick() {
   const BreakpointState& b = Breakpoints();
   std::string word = "BR";
   if (b.LastBreakIndex <= 1) {
-    int32_t free = -1;
-    for (int32_t i = 0; i <= b.LastBreakIndex && free < 0; ++i)
-      if (!b.BreakTable[static_cast<size_t>(i)].Used) free = i;
+    int32_t free = FreeBreakpointSlot();
     if (free < 0) {
       if (!IsYes(ReportWarning(warn::kTooManyBreakpoints))) return;
       free = b.LastBreakIndex;
@@ -296,14 +290,13 @@ void DebugActions::ToggleBreakpointClick() {
     word += std::to_string(free);
   }
   Issue(word + " = " + CodeAddressText(address));
-  main_.Disassembly()->ShowBreakpointImages();
   RefreshCursor();
 }
 
 void DebugActions::RefreshCursor() {
-  if (fromSource_)
-    main_.Pages()->UpdateCursorAddress();
-  else
+  if (fromSource_) {
+    if (RefreshSourceCursor) RefreshSourceCursor();
+  } else
     UpdateCursorAddress();
 }
 

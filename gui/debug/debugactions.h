@@ -7,9 +7,12 @@
 // and handed to the command executor, so the terminal stays the session's record.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include <QObject>
+
+#include "objfiles/sourcetext.h"
 
 class QAction;
 class QMenu;
@@ -22,7 +25,9 @@ struct tBreak;
 
 namespace dorvik::gui {
 
+class DisasWindow;
 class MainWindow;
+class TerminalWindow;
 
 class DebugActions : public QObject {
  public:
@@ -37,7 +42,7 @@ class DebugActions : public QObject {
   void Issue(const std::string& line);
 
   // Sets the breakpoint items for the cursor address and enables or disables
-  // the breakpoint, load/save and, unless Partial, the run actions.
+  // the breakpoint and, unless Partial, the run actions.
   void UpdateDebugActions(bool enable, bool partial);
   // The code address of the disassembly's caret line (-1: none), then the actions.
   void UpdateCursorAddress();
@@ -48,6 +53,11 @@ class DebugActions : public QObject {
   void SourceCursorMoved();
   // The cursor of the editor page or of the disassembly, whichever it was, read again.
   void RefreshCursor();
+  // The editor pages' side, wired by the main window: their caret line looked
+  // up again (it comes back through SetSourceCursor), and the active page
+  // with its caret's 1-based line.
+  std::function<void()> RefreshSourceCursor;
+  std::function<tShowedLine()> SourceCaret;
   int32_t CursorAddress() const { return cursor_; }
   // The actions and the run/halt button brought up to the engine's run state.
   void Sync();
@@ -78,6 +88,8 @@ class DebugActions : public QObject {
   // The breakpoint drawn on the editor page's caret line, when that line is the cursor.
   tBreak* DrawnAtCaret() const;
   MainWindow& main_;
+  DisasWindow& disas_;         // its caret line is the cursor when it was used last
+  TerminalWindow& terminal_;   // the actions' command lines are typed there
   QToolBar* toolBar_;
   QToolButton* runHalt_;
   int32_t cursor_ = -1;

@@ -125,6 +125,7 @@ void DisasWindow::FitColumns(const DisassemblyRead& read) {
 }
 
 void DisasWindow::Sync() {
+  if (Breakpoints().Revision != shownBreakpoints_) ShowBreakpointImages();
   // Once per change: rows that cannot be read now take the options when they are.
   const Options now = CurrentOptions();
   if (now == rendered_) return;
@@ -187,6 +188,7 @@ void DisasWindow::PaintRow(int row) {
 }
 
 void DisasWindow::ShowBreakpointImages() {
+  shownBreakpoints_ = Breakpoints().Revision;
   for (int i = 0; i < rows_->count(); ++i) PaintRow(i);
 }
 

@@ -39,14 +39,13 @@ class DisasWindow : public TDockableForm {
   // Code changed: every line decoded again, the columns sized anew, the rows
   // refilled from the same address.
   void RecreateInterior();
-  // Redraws the breakpoint images of the rows.
-  void ShowBreakpointImages();
   // Marks the row of Address as the execution point (-1: none).
   void SetExecutionLine(int32_t address);
   // Shows the window (docked) when it is hidden.
   void EnsureVisible();
   // The display options changed (symbols or line numbers switched, another
-  // number base): the rows are rendered again.
+  // number base): the rows are rendered again; the breakpoints changed (their
+  // revision moved): the images are drawn again.
   void Sync();
 
   QListWidget* Rows() const { return rows_; }
@@ -65,6 +64,8 @@ class DisasWindow : public TDockableForm {
   };
   static Options CurrentOptions();
   void PaintRow(int row);
+  // Redraws the breakpoint images of the rows.
+  void ShowBreakpointImages();
   // The columns widened to hold the rows read, shown as the read's column flags say.
   void FitColumns(const DisassemblyRead& read);
 
@@ -74,6 +75,7 @@ class DisasWindow : public TDockableForm {
   int32_t execLine_ = -1;
   DisasColumns columns_;
   Options rendered_;  // the options the rows were rendered with
+  uint32_t shownBreakpoints_ = 0;  // the breakpoint revision the images show
 };
 
 }  // namespace dorvik::gui

@@ -9,7 +9,7 @@
 
 namespace dorvik::gui {
 
-TEvaluateDlg::TEvaluateDlg(QWidget* parent)
+EvaluateDialog::EvaluateDialog(QWidget* parent)
     : QDialog(parent), expressionFilter_(ExpressionChars), valueFilter_(ExpressionChars) {
   setObjectName("EvaluateDlg");
   setWindowTitle("Evaluate/Modify");
@@ -44,7 +44,7 @@ TEvaluateDlg::TEvaluateDlg(QWidget* parent)
   resize(420, 280);
 }
 
-void TEvaluateDlg::Evaluate() {
+void EvaluateDialog::Evaluate() {
   if (!ViewsMayRead()) {
     Result->setPlainText(Text(BusyErrorLine()));
     return;
@@ -61,7 +61,7 @@ void TEvaluateDlg::Evaluate() {
   Result->setPlainText(shown);
 }
 
-void TEvaluateDlg::Modify() {
+void EvaluateDialog::Modify() {
   if (!ViewsMayRead()) {
     Result->setPlainText(Text(BusyErrorLine()));
     return;

@@ -11,9 +11,9 @@
 
 namespace dorvik::gui {
 
-class TEvaluateDlg : public QDialog {
+class EvaluateDialog : public QDialog {
  public:
-  explicit TEvaluateDlg(QWidget* parent);
+  explicit EvaluateDialog(QWidget* parent);
   // Evaluates the expression field into the result (nothing read while the
   // program runs or the target is busy).
   void Evaluate();

@@ -1,7 +1,9 @@
 #pragma once
 // Small widget helpers shared by the workbench's dialogs.
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include <QComboBox>
 #include <QPushButton>
@@ -26,6 +28,20 @@ inline QComboBox* Combo(const QString& name, bool editable, QWidget* parent) {
   combo->setEditable(editable);
   combo->setInsertPolicy(QComboBox::NoInsert);
   return combo;
+}
+
+// An editable combo box of a history, wide enough for a statement.
+inline QComboBox* EditableCombo(const QString& name, QWidget* parent) {
+  QComboBox* combo = Combo(name, true, parent);
+  combo->setMinimumContentsLength(30);
+  return combo;
+}
+
+// A history's items as the list, Text as the edited text.
+inline void FillCombo(QComboBox& combo, const std::vector<std::string>& items, const std::string& text) {
+  combo.clear();
+  for (const std::string& item : items) combo.addItem(Text(item));
+  combo.setEditText(Text(text));
 }
 
 }  // namespace dorvik::gui

@@ -20,8 +20,6 @@
 #include "editor/codeeditor.h"
 #include "lang/collections.h"
 #include "lang/fileutil.h"
-#include "gui/debug/debugactions.h"
-#include "gui/main/mainwindow.h"
 #include "gui/dialogs/widgets.h"
 #include "platform/files.h"
 
@@ -292,7 +290,7 @@ void CodeEditWidget::focusInEvent(QFocusEvent* e) {
 
 // --- The pages ---------------------------------------------------------------------
 
-EditorPages::EditorPages(MainWindow& main) : QTabWidget(&main), main_(main) {
+EditorPages::EditorPages(QWidget& main) : QTabWidget(&main), main_(main) {
   setObjectName("EditorPages");
   setDocumentMode(true);
   setTabsClosable(true);
@@ -337,13 +335,13 @@ void EditorPages::AddEditor(int32_t page) {
   // for it); the debug actions look it up again before they use it.
   connect(editor, &QPlainTextEdit::cursorPositionChanged, this, [this, editor] {
     if (IndexOf(editor) != currentIndex()) return;
-    if (DebugActions* actions = main_.Actions()) actions->SourceCursorMoved();
+    if (CaretMoved) CaretMoved();
     cursorTimer_.start();
   });
   editor->FocusedIn = [this] { UpdateCursorAddress(); };
   editor->DoubleClicked = [this] {
     UpdateCursorAddress();
-    if (DebugActions* actions = main_.Actions()) actions->ToggleBreakpointClick();
+    if (LineDoubleClicked) LineDoubleClicked();
   };
   editors_.push_back(editor);
   loads_.push_back(sheet.Loads);
@@ -374,8 +372,11 @@ void EditorPages::TextEdited(CodeEditWidget* editor) {
 
 void EditorPages::Sync() {
   ViewsState& v = Views();
-  if (v.EditorRevision == shownRevision_ && Count() == static_cast<int32_t>(v.Pages.size())) return;
+  if (v.EditorRevision == shownRevision_ && Breakpoints().Revision == shownBreakpoints_ &&
+      Count() == static_cast<int32_t>(v.Pages.size()))
+    return;
   shownRevision_ = v.EditorRevision;
+  shownBreakpoints_ = Breakpoints().Revision;
   syncing_ = true;
   // Pages whose file is no longer the engine's at their place go (with those after them).
   int32_t keep = 0;
@@ -535,17 +536,25 @@ void EditorPages::ActivateEditor(bool focus) {
 }
 
 void EditorPages::UpdateCursorAddress() {
-  DebugActions* actions = main_.Actions();
   const TEditSheet* sheet = PageAt(currentIndex());
   const CodeEditWidget* editor = Page(currentIndex());
-  if (!actions || !sheet || !editor) return;
+  if (!CursorLineFound || !sheet || !editor) return;
   uint16_t address = 0;
   std::string location;
   const int32_t line = editor->CaretLine();
   if (SourceLineAddress(sheet->FileName, sheet->Editor.Lines, line, address, location))
-    actions->SetSourceCursor(address, location);
+    CursorLineFound(address, location);
   else
-    actions->SetSourceCursor(-1, sheet->FileName + ":" + std::to_string(line + 1));
+    CursorLineFound(-1, sheet->FileName + ":" + std::to_string(line + 1));
+}
+
+tShowedLine EditorPages::ActiveCaret() const {
+  tShowedLine caret;
+  if (const CodeEditWidget* editor = Page(currentIndex())) {
+    caret.Page = currentIndex();
+    caret.Line = editor->CaretLine() + 1;
+  }
+  return caret;
 }
 
 // --- Search ------------------------------------------------------------------------------

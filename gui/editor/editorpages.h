@@ -18,9 +18,9 @@
 #include <QTabWidget>
 #include <QTimer>
 
-namespace dorvik::gui {
+#include "objfiles/sourcetext.h"
 
-class MainWindow;
+namespace dorvik::gui {
 
 // One page's editor: the text, the gutter and the marks.
 class CodeEditWidget : public QPlainTextEdit {
@@ -85,7 +85,7 @@ class CodeEditWidget : public QPlainTextEdit {
 
 class EditorPages : public QTabWidget {
  public:
-  explicit EditorPages(MainWindow& main);
+  explicit EditorPages(QWidget& main);
 
   // Brings the tabs up to the engine's pages: new pages, reloaded text, the
   // marks, the active page and the line to show.
@@ -118,6 +118,16 @@ class EditorPages : public QTabWidget {
   void ActivateEditor(bool focus);
   // The code address and location of the active page's caret line to the debug actions.
   void UpdateCursorAddress();
+  // The active page and its caret's 1-based line (page -1: none).
+  tShowedLine ActiveCaret() const;
+
+  // What the pages tell the debug actions, wired by the main window: the
+  // active page's caret moved (its line becomes the cursor), a line was
+  // double-clicked (its breakpoint toggles), and the caret line's code
+  // address (-1: the line holds no code) and location were looked up.
+  std::function<void()> CaretMoved;
+  std::function<void()> LineDoubleClicked;
+  std::function<void(int32_t address, const std::string& location)> CursorLineFound;
 
   // Edit|Find: the text searched from the caret on (question 28 at the end);
   // true when it was found (and selected).
@@ -133,10 +143,11 @@ class EditorPages : public QTabWidget {
   void ShowTitle(int32_t page);
   int32_t IndexOf(const CodeEditWidget* editor) const;
 
-  MainWindow& main_;
+  QWidget& main_;
   std::vector<CodeEditWidget*> editors_;
   std::vector<uint32_t> loads_;  // the engine's read count each editor shows
   uint32_t shownRevision_ = UINT32_MAX;
+  uint32_t shownBreakpoints_ = UINT32_MAX;  // the breakpoint revision the dots show
   bool syncing_ = false;
   QTimer cursorTimer_;
 };

@@ -13,7 +13,6 @@
 #include "debugger/views.h"
 #include "editor/codeeditor.h"
 #include "gui/editor/editorpages.h"
-#include "gui/main/mainwindow.h"
 #include "gui/dialogs/widgets.h"
 
 namespace dorvik::gui {
@@ -41,7 +40,7 @@ void SearchControls(QDialog& dialog, QGridLayout* grid, QComboBox*& text, QCheck
 
 }  // namespace
 
-TFindDlg::TFindDlg(EditorPages& pages, QWidget* parent) : QDialog(parent), pages_(pages) {
+FindDialog::FindDialog(EditorPages& pages, QWidget* parent) : QDialog(parent), pages_(pages) {
   setObjectName("FindDlg");
   setWindowTitle("Find");
   auto* grid = new QGridLayout(this);
@@ -52,7 +51,7 @@ TFindDlg::TFindDlg(EditorPages& pages, QWidget* parent) : QDialog(parent), pages
   connect(close, &QPushButton::clicked, this, &QDialog::hide);
 }
 
-bool TFindDlg::FindNext() {
+bool FindDialog::FindNext() {
   const QString text = comboText->currentText();
   if (text.isEmpty()) return false;
   if (comboText->findText(text) < 0) comboText->insertItem(0, text);
@@ -83,7 +82,7 @@ std::vector<FileHit> FindInProjectFiles(const std::string& text, bool matchCase,
   return hits;
 }
 
-TFindInFilesDlg::TFindInFilesDlg(QWidget* parent) : QDialog(parent) {
+FindInFilesDialog::FindInFilesDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("FindInFilesDlg");
   setWindowTitle("Find in files");
   auto* grid = new QGridLayout(this);
@@ -96,7 +95,7 @@ TFindInFilesDlg::TFindInFilesDlg(QWidget* parent) : QDialog(parent) {
   connect(listHits, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) { OpenHit(listHits->row(item)); });
 }
 
-int TFindInFilesDlg::Search() {
+int FindInFilesDialog::Search() {
   listHits->clear();
   const QString text = comboText->currentText();
   if (text.isEmpty()) return 0;
@@ -108,11 +107,11 @@ int TFindInFilesDlg::Search() {
   return static_cast<int>(hits_.size());
 }
 
-void TFindInFilesDlg::OpenHit(int row) {
+void FindInFilesDialog::OpenHit(int row) {
   if (row < 0 || static_cast<size_t>(row) >= hits_.size()) return;
   const FileHit& hit = hits_[static_cast<size_t>(row)];
   SetLineMark(hit.Line + 1, Views().LocateLine, hit.FileName, kLocateLineColor, true, true);
-  if (MainWindow* main = MainWindow::Instance()) main->SyncViews();
+  if (HitOpened) HitOpened();
 }
 
 }  // namespace dorvik::gui

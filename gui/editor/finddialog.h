@@ -3,6 +3,7 @@
 // Both take a text with match case and whole word (the editor's delimiters);
 // the files' hits are listed, and a hit opens its line with the locate mark.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,9 @@ namespace dorvik::gui {
 
 class EditorPages;
 
-class TFindDlg : public QDialog {
+class FindDialog : public QDialog {
  public:
-  TFindDlg(EditorPages& pages, QWidget* parent);
+  FindDialog(EditorPages& pages, QWidget* parent);
   // Find next: from the active page's caret on.
   bool FindNext();
 
@@ -43,13 +44,15 @@ struct FileHit {
 // text where they are open, else the files); unreadable files are skipped.
 std::vector<FileHit> FindInProjectFiles(const std::string& text, bool matchCase, bool wholeWord);
 
-class TFindInFilesDlg : public QDialog {
+class FindInFilesDialog : public QDialog {
  public:
-  explicit TFindInFilesDlg(QWidget* parent);
+  explicit FindInFilesDialog(QWidget* parent);
   // Searches and lists the hits; their number.
   int Search();
   // Opens hit Row's file at its line with the locate mark.
   void OpenHit(int row);
+  // After a hit was opened: the main window shows its page and mark.
+  std::function<void()> HitOpened;
 
   QComboBox* comboText;
   QCheckBox* checkMatchCase;

@@ -10,7 +10,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <utility>
+#include <array>
 
 #include "access/backend.h"
 #include "access/portviews.h"
@@ -38,11 +38,11 @@ bool PortsReadable() {
 }
 
 bool ReadViewByte(uint8_t space, int32_t address, uint8_t& value) {
-  MessageState& m = Messages();
-  const bool error = std::exchange(m.ErrorFlag, false);
+  // A view's read leaves the command's outcome as it found it.
+  const SavedMessageFlags keep;
+  Messages().ErrorFlag = false;
   std::array<uint8_t, 1> byte{};
-  const bool read = TargetReadBytes(space, address, byte) && !m.ErrorFlag;
-  m.ErrorFlag = error;
+  const bool read = TargetReadBytes(space, address, byte) && !Messages().ErrorFlag;
   if (read) value = byte[0];
   return read;
 }

@@ -36,13 +36,13 @@
 #include "gui/debug/debugactions.h"
 #include "gui/editor/editorpages.h"
 #include "gui/editor/finddialog.h"
-#include "gui/hardware/hardwareviews.h"
+#include "gui/hardware/hardwaremenu.h"
 #include "gui/projects/buildreport.h"
+#include "gui/dialogs/lineasmdialog.h"
 #include "gui/dialogs/loaddialog.h"
 #include "gui/projects/projectactions.h"
 #include "gui/projects/projectwnd.h"
 #include "gui/dialogs/rangedlg.h"
-#include "gui/dialogs/qtdialogs.h"
 #include "gui/dialogs/widgets.h"
 #include "loader/loader.h"
 #include "project/config.h"
@@ -190,15 +190,22 @@ MainWindow::~MainWindow() {
 
 MainWindow* MainWindow::Instance() { return g_instance; }
 
-TFindDlg* MainWindow::FindDialog() {
-  if (findDlg_ == nullptr) findDlg_ = new TFindDlg(*pages_, this);
+gui::FindDialog* MainWindow::FindDialog() {
+  if (findDlg_ == nullptr) findDlg_ = new gui::FindDialog(*pages_, this);
   return findDlg_;
 }
 
-TFindInFilesDlg* MainWindow::FindInFilesDialog() {
-  if (findInFilesDlg_ == nullptr) findInFilesDlg_ = new TFindInFilesDlg(this);
+gui::FindInFilesDialog* MainWindow::FindInFilesDialog() {
+  if (findInFilesDlg_ == nullptr) {
+    findInFilesDlg_ = new gui::FindInFilesDialog(this);
+    findInFilesDlg_->HitOpened = [this] { SyncViews(); };
+  }
   return findInFilesDlg_;
 }
+
+bool MainWindow::CanClosePages() { return pages_->CanCloseAll(); }
+
+void MainWindow::ClosePages() { pages_->CloseAll(); }
 
 void MainWindow::ActivateEditor() {
   if (pages_ != nullptr) pages_->ActivateEditor(false);
@@ -279,10 +286,18 @@ void MainWindow::BuildMenus() {
   QMenu* debug = menuBar()->addMenu("&Debug");
   debugMenu_ = debug;
   actions_ = new DebugActions(*this, debug);
+  // The editor pages' caret line is the debug actions' cursor when it was used last.
+  pages_->CaretMoved = [this] { actions_->SourceCursorMoved(); };
+  pages_->LineDoubleClicked = [this] { actions_->ToggleBreakpointClick(); };
+  pages_->CursorLineFound = [this](int32_t address, const std::string& location) {
+    actions_->SetSourceCursor(address, location);
+  };
+  actions_->RefreshSourceCursor = [this] { pages_->UpdateCursorAddress(); };
+  actions_->SourceCaret = [this] { return pages_->ActiveCaret(); };
   debug->addSeparator();
   debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
   debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
-  hardware_ = new HardwareViews(*this, view, debug);
+  hardware_ = new HardwareMenu(*this, view, debug);
   debug->addAction("&Breakpoints...", this, [this] { OpenBreakpointList(); })->setObjectName("BreakpointList");
   debug->addAction("&Evaluate/Modify...", this, [this] { OpenEvaluate(); })->setObjectName("EvaluateModify");
   projects_ = new ProjectActions(*this, file, exit);
@@ -354,14 +369,21 @@ void MainWindow::SyncViews() {
     setWindowTitle(CaptionText(v.Caption));
     if (v.Caption != kCaptionHalted) disas_->SetExecutionLine(-1);
   }
-  if (v.RefreshCount != shownRefresh_) {
-    shownRefresh_ = v.RefreshCount;
+  // The status fields' one writer: at a refresh, and during a long run on
+  // the simulator when the PC field follows the run.
+  const bool following = FollowRunningPC();
+  const bool refreshed = v.RefreshCount != shownRefresh_;
+  if (following || refreshed) {
     for (const auto& [name, label] : statusFields_) {
+      if (!refreshed && name != "PC") continue;
       const auto it = v.StatusFields.find("st" + name);
       std::string text = it == v.StatusFields.end() ? name : it->second;
       std::replace(text.begin(), text.end(), '\r', ' ');
       label->setText(Text(text));
     }
+  }
+  if (v.RefreshCount != shownRefresh_) {
+    shownRefresh_ = v.RefreshCount;
     // Memory may have changed under the rows.
     disas_->Refresh();
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
@@ -385,7 +407,12 @@ void MainWindow::SyncViews() {
   if (waitForm_->isVisible() && QApplication::activeModalWidget() != nullptr) waitForm_->hide();
   ShowMenus(!busyShown_ ? MenuState::All : Run().ProgramRunning ? MenuState::RunInputs : MenuState::None);
   pages_->Sync();
-  if (actions_ != nullptr) actions_->Sync();
+  if (actions_ != nullptr) {
+    actions_->Sync();
+    // Load and Save HEX work when the run actions do.
+    for (const char* name : {"LoadProgram", "SaveHEX"})
+      if (auto* action = findChild<QAction*>(name)) action->setEnabled(actions_->Run->isEnabled());
+  }
   if (hardware_ != nullptr) hardware_->Sync();
   if (projects_ != nullptr) projects_->Sync();
   terminal_->Editor()->Render();
@@ -429,18 +456,17 @@ void MainWindow::NewMemoryView() {
 }
 
 void MainWindow::OpenBreakpointList() {
-  TBreakpointListDlg dialog(this);
+  BreakpointListDialog dialog(this);
   dialog.ShowDisassembly = [this](uint16_t address) {
     disas_->EnsureVisible();
     disas_->LocateAddress(address);
   };
-  dialog.Changed = [this] { disas_->ShowBreakpointImages(); };
   dialog.exec();
-  disas_->ShowBreakpointImages();
+  SyncViews();
 }
 
 void MainWindow::OpenEvaluate() {
-  TEvaluateDlg dialog(this);
+  EvaluateDialog dialog(this);
   dialog.exec();
   SyncViews();
 }
@@ -468,12 +494,11 @@ bool MainWindow::Guarded(const std::function<void()>& work) {
 void MainWindow::ExecuteScannerLine() {
   for (bool again = true; again;) {
     // The disassembly reads again in SyncViews when the command changed
-    // something; its breakpoint images follow every command.
+    // something, and its breakpoint images when the breakpoints did.
     Guarded([] {
       GetToken();
       ExecuteCommand();
     });
-    disas_->ShowBreakpointImages();
     again = false;
     std::string line;
     while (!again && !dorvik::Terminal().ExitRequested && TakeTypeAhead(line))
@@ -637,13 +662,13 @@ void MainWindow::tbSetComClick() {
   }
   if (result == TCommPortSelect::kInitConnection) ProgramReset();
   disas_->RecreateInterior();
-  disas_->ShowBreakpointImages();
   SyncViews();
 }
 
 void MainWindow::OpenLineAssembler() {
   {
     LineAsmDialog dialog(this);
+    dialog.Guard = [this](const std::function<void()>& work) { Guarded(work); };
     dialog.exec();
   }
   disas_->RecreateInterior();
@@ -662,7 +687,6 @@ void MainWindow::ProgramReset() {
   ClearSourceMarks();
   UpdateCaption(kCaptionReset);
   disas_->SetExecutionLine(-1);
-  disas_->ShowBreakpointImages();
   SyncViews();
 }
 

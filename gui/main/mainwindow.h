@@ -34,10 +34,10 @@ namespace dorvik::gui {
 
 class DebugActions;
 class EditorPages;
-class HardwareViews;
+class HardwareMenu;
 class MainWindow;
-class TFindDlg;
-class TFindInFilesDlg;
+class FindDialog;
+class FindInFilesDialog;
 class ProjectActions;
 class TLoadDlg;
 
@@ -68,10 +68,14 @@ class MainWindow : public QMainWindow {
   DebugActions* Actions() const { return actions_; }
   // The editor pages in the centre.
   EditorPages* Pages() const { return pages_; }
-  TFindDlg* FindDialog();
-  TFindInFilesDlg* FindInFilesDialog();
+  // Every changed page asked about (saved, dropped, or kept open: false), and
+  // every page closed: a project being replaced, a build reading the files.
+  bool CanClosePages();
+  void ClosePages();
+  gui::FindDialog* FindDialog();
+  gui::FindInFilesDialog* FindInFilesDialog();
   // The port window, the inputs driven by hand and the virtual-hardware windows.
-  HardwareViews* Hardware() const { return hardware_; }
+  HardwareMenu* Hardware() const { return hardware_; }
   // The project and build actions with the build report and project list.
   ProjectActions* Projects() const { return projects_; }
 
@@ -151,9 +155,9 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<WorkbenchSeam> seam_;
   DebugActions* actions_ = nullptr;
   EditorPages* pages_ = nullptr;
-  TFindDlg* findDlg_ = nullptr;
-  TFindInFilesDlg* findInFilesDlg_ = nullptr;
-  HardwareViews* hardware_ = nullptr;
+  gui::FindDialog* findDlg_ = nullptr;
+  gui::FindInFilesDialog* findInFilesDlg_ = nullptr;
+  HardwareMenu* hardware_ = nullptr;
   ProjectActions* projects_ = nullptr;
   QWidget* statusPanel_ = nullptr;
   std::map<std::string, QLabel*> statusFields_;

@@ -7,7 +7,7 @@
 #include "gui/debug/disaswindow.h"
 #include "gui/dialogs/loaddialog.h"
 #include "gui/dialogs/widgets.h"
-#include "gui/hardware/hardwareviews.h"
+#include "gui/hardware/hardwaremenu.h"
 #include "gui/hardware/portwindow.h"
 #include "gui/main/mainwindow.h"
 #include "gui/projects/addfiletype.h"
@@ -84,12 +84,12 @@ void WorkbenchSeam::ShowDisassembly(uint16_t address) {
 }
 
 void WorkbenchSeam::StopViewRefresh() {
-  if (HardwareViews* hardware = main_.Hardware(); hardware != nullptr && hardware->PortForm() != nullptr)
+  if (HardwareMenu* hardware = main_.Hardware(); hardware != nullptr && hardware->PortForm() != nullptr)
     hardware->PortForm()->RefreshTimer().stop();
 }
 
 bool WorkbenchSeam::ViewReading() {
-  const HardwareViews* hardware = main_.Hardware();
+  const HardwareMenu* hardware = main_.Hardware();
   return hardware != nullptr && hardware->PortForm() != nullptr && hardware->PortForm()->IsReading();
 }
 

@@ -29,7 +29,6 @@
 #include "gui/projects/buildreport.h"
 #include "gui/main/dockable.h"
 #include "gui/projects/configdlg.h"
-#include "gui/editor/editorpages.h"
 #include "gui/main/mainwindow.h"
 #include "gui/projects/projectdlg.h"
 #include "gui/projects/projectwnd.h"
@@ -180,9 +179,9 @@ void ProjectActions::SaveCurrent() {
 }
 
 void ProjectActions::NewProject() {
-  if (!main_.Pages()->CanCloseAll()) return;
+  if (!main_.CanClosePages()) return;
   SaveCurrent();
-  main_.Pages()->CloseAll();
+  main_.ClosePages();
   dorvik::NewProject();
   main_.ProjectFile.clear();
   Build().Report.clear();
@@ -199,9 +198,9 @@ bool ProjectActions::OpenProject(const std::string& path) {
   }
   // The pages of the project in use close (changed ones asked about first),
   // after the project kept which were open.
-  if (!main_.Pages()->CanCloseAll()) return false;
+  if (!main_.CanClosePages()) return false;
   SaveCurrent();
-  main_.Pages()->CloseAll();
+  main_.ClosePages();
   if (!dorvik::OpenProject(path)) return false;
   // The project's target and line take effect as at start.
   const CommSettings wanted{Project().ComPort, Project().BaudRate, Run().TargetKind};
@@ -290,7 +289,7 @@ int ProjectActions::Options() {
 BuildOutcome ProjectActions::RunBuild(const std::function<BuildOutcome()>& work) {
   if (MainForm().Busy || Build().Building) return BuildOutcome::Failed;
   // The tools read the files: a changed page is saved first, or built as it is on disk (No), or the build stops (Cancel).
-  if (!main_.Pages()->CanCloseAll()) return BuildOutcome::Failed;
+  if (!main_.CanClosePages()) return BuildOutcome::Failed;
   BuildOutcome outcome = BuildOutcome::Failed;
   RunWithoutInput(main_, [&] { outcome = work(); });
   Build().Building = false;

@@ -9,12 +9,15 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "access/target.h"
 #include "base/runstate.h"
 #include "base/projectlists.h"
 #include "debugger/bpnames.h"
+#include "debugger/commsettings.h"
+#include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "lang/collections.h"
 #include "lang/keywords.h"
@@ -23,6 +26,7 @@
 #include "tests/platform/scratch_dir.h"
 #include "tests/support/symbol_tables.h"
 #include "tests/support/link_fixture.h"
+#include "workspace/projectconfig.h"
 
 
 namespace dorvik {
@@ -241,6 +245,35 @@ TEST_F(BreakpointsTest, BreakpointByName) {
   for (const auto& [name, expected] : cases) EXPECT_EQ(BreakpointByName(name), expected) << name;
 }
 
+// The windows redraw their breakpoint images when the table's revision moved:
+// every kind of change must move it, whichever road it took.
+TEST_F(BreakpointsTest, EveryChangeMovesTheRevision) {
+  LoadSymbols();
+  platform::IniFile project;
+  project.WriteString("DEBUG", "Break2", "0010,:MAIN.LOOP");
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"BR = address", [this] { Output("BR = 20"); }},
+      {"DISABLE BR", [this] { Output("DISABLE BR"); }},
+      {"ENABLE BR", [this] { Output("ENABLE BR"); }},
+      {"list: disable", [] { EXPECT_TRUE(EnableBreakpointByName("Br0", false)); }},
+      {"list: clear", [] { EXPECT_TRUE(ClearBreakpointByName("Br0")); }},
+      {"set", [] { SetBreakpointAt(Breakpoints().BreakTable[1], 0x10, false); }},
+      {"relocate", [] { RelocateBreakpoint(Breakpoints().BreakTable[1]); }},
+      {"clear", [] { ClearBreakpoint(Breakpoints().BreakTable[1]); }},
+      {"table size", [] { ApplyCommSettings(Comm().Applied); }},
+  };
+  for (const auto& [name, change] : changes) {
+    const uint32_t before = Breakpoints().Revision;
+    change();
+    EXPECT_NE(Breakpoints().Revision, before) << name;
+  }
+  const uint32_t before = Breakpoints().Revision;
+  ReadProjectBreakpoints(project);
+  EXPECT_NE(Breakpoints().Revision, before) << "project load";
+  EXPECT_TRUE(Breakpoints().BreakTable[2].Used);
+  EXPECT_EQ(FreeBreakpointSlot(), 0);
+}
+
 TEST_F(BreakpointsTest, ShowSymbolInSource) {
   LoadSymbols();
   ProjectLists().FileTypeList = {{kFileAssembler, ".A51", ""}, {kFileC, ".C", ""}};
@@ -305,6 +338,14 @@ TEST_F(BreakpointsTest, StatusFieldsFollowTheRegisters) {
   }
   SetRegisterText("NOSUCH", "1");
   EXPECT_EQ(Views().StatusFields.count("stNOSUCH"), 0u);
+  // During a run on the simulator the PC field follows the reported PC; at rest it waits for the refresh.
+  dorvik::Run().CurrentPC = 0x0123;
+  EXPECT_FALSE(FollowRunningPC());
+  EXPECT_EQ(RegisterText("PC"), "0ABC");
+  dorvik::Run().ProgramRunning = true;
+  EXPECT_TRUE(FollowRunningPC());
+  dorvik::Run().ProgramRunning = false;
+  EXPECT_EQ(RegisterText("PC"), "0123");
 }
 
 TEST_F(BreakpointsTest, IdleHandlerEndsTheRunState) {

@@ -24,6 +24,7 @@
 #include "debugger/executor.h"
 #include "debugger/lineasm.h"
 #include "gui/main/mainwindow.h"
+#include "gui/dialogs/lineasmdialog.h"
 #include "gui/dialogs/qtdialogs.h"
 #include "gui/dialogs/validators.h"
 #include "lang/scanner.h"

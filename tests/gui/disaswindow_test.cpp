@@ -11,12 +11,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "base/runstate.h"
 #include "debugger/terminal.h"
+#include "debugger/toolviews.h"
 #include "gui/debug/disaswindow.h"
 #include "gui/dialogs/loaddialog.h"
 #include "gui/main/mainwindow.h"
@@ -90,6 +92,24 @@ class DisasWindowTest : public QObject {
     Type("ENABLE SYMBOLS");
     main_->SyncViews();
     QVERIFY2(call.match(Row(0x3A)).hasMatch(), qPrintable(Row(0x3A)));
+  }
+
+  // A breakpoint changed by any road (here none that types a command) shows
+  // at the next sync: set, disabled, cleared.
+  void breakpointImagesFollowTheTableAtTheNextSync() {
+    Type("CBYTE 0 = 00,00,00");
+    disas_->LocateAddress(0);
+    const auto dot = [this] { return disas_->Rows()->item(disas_->RowOf(1))->data(Qt::UserRole + 1).toInt(); };
+    const std::vector<std::pair<std::function<void()>, int>> steps = {
+        {[] { SetBreakpointAt(Breakpoints().BreakTable[0], 1, false); }, 1},
+        {[] { EnableBreakpointByName("Br0", false); }, 2},
+        {[] { ClearBreakpointByName("Br0"); }, 0},
+    };
+    for (const auto& [change, shown] : steps) {
+      change();
+      main_->SyncViews();
+      QCOMPARE(dot(), shown);
+    }
   }
 
   void loadBringsTheDisassemblyPageForward() {

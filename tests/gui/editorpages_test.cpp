@@ -160,7 +160,7 @@ class EditorPagesTest : public QObject {
     QCOMPARE(bp.Address, uint16_t{0x3E});
     QCOMPARE(QString::fromStdString(bp.Location), QString(":SUM#17"));
     {
-      TBreakpointListDlg list(main_.get());
+      BreakpointListDialog list(main_.get());
       QCOMPARE(list.Rows->item(0, 2)->text(), QString(":SUM#17"));
     }
     Type("BR = DONE");
@@ -437,7 +437,7 @@ class EditorPagesTest : public QObject {
     QVERIFY(!pages_->FindNext("ADDBYTE", true, true));
     QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Warning #28"));
 
-    TFindInFilesDlg* dlg = main_->FindInFilesDialog();
+    FindInFilesDialog* dlg = main_->FindInFilesDialog();
     dlg->comboText->setEditText("djnz");
     QCOMPARE(dlg->Search(), 1);
     QVERIFY2(dlg->listHits->item(0)->text().contains(QRegularExpression("sum.a51:17: +DJNZ +R6,NEXT$")),

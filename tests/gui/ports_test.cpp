@@ -28,7 +28,7 @@
 #include "debugger/views.h"
 #include "gui/debug/debugactions.h"
 #include "gui/hardware/eightled.h"
-#include "gui/hardware/hardwareviews.h"
+#include "gui/hardware/hardwaremenu.h"
 #include "gui/hardware/hwwidgets.h"
 #include "gui/dialogs/loaddialog.h"
 #include "gui/main/mainwindow.h"
@@ -449,7 +449,7 @@ class PortsTest : public QObject {
   platform::ScriptedReporter boxes_;
   platform::ScriptedDialogs dialogs_;
   std::unique_ptr<MainWindow> main_;
-  HardwareViews* hw_ = nullptr;
+  HardwareMenu* hw_ = nullptr;
   TPortForm* ports_ = nullptr;
   QTemporaryDir dir_;
 };

@@ -39,7 +39,7 @@
 #include "gui/hardware/eightled.h"
 #include "gui/debug/evaluatedialog.h"
 #include "gui/editor/finddialog.h"
-#include "gui/hardware/hardwareviews.h"
+#include "gui/hardware/hardwaremenu.h"
 #include "gui/dialogs/loaddialog.h"
 #include "gui/hardware/portwindow.h"
 #include "gui/projects/projectactions.h"
@@ -141,12 +141,12 @@ int main(int argc, char** argv) {
       main.Terminal()->EnterLine("STEP");
       main.ExecuteScannerLine();
       ok = Shoot(main, folder, "tool-windows") && ok;
-      gui::TBreakpointListDlg breakpoints(&main);
+      gui::BreakpointListDialog breakpoints(&main);
       breakpoints.show();
       breakpoints.move(main.geometry().center());
       ok = Shoot(main, folder, "breakpoint-list") && ok;
       breakpoints.hide();
-      gui::TEvaluateDlg evaluate(&main);
+      gui::EvaluateDialog evaluate(&main);
       evaluate.ExpressionEdit->setText("DBYTE 40");
       evaluate.Evaluate();
       evaluate.show();
@@ -188,11 +188,11 @@ int main(int argc, char** argv) {
     ok = Shoot(main, folder, "editor-pages") && ok;
     // The find dialogs: a search in the page, and one in the project's sources with its hits.
     {
-      gui::TFindDlg* find = main.FindDialog();
+      gui::FindDialog* find = main.FindDialog();
       find->comboText->setEditText("ADDBYTE");
       find->checkWholeWord->setChecked(true);
       find->show();
-      gui::TFindInFilesDlg* files = main.FindInFilesDialog();
+      gui::FindInFilesDialog* files = main.FindInFilesDialog();
       files->comboText->setEditText("R6");
       files->Search();
       files->show();
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     // The port window, an LED panel on P1 and the virtual hardware with its
     // switches read by the program (MOVX A,@DPTR; MOV P1,A) and its digit on P1.
     vhw::InstallHardwareBus();
-    gui::HardwareViews* hw = main.Hardware();
+    gui::HardwareMenu* hw = main.Hardware();
     hw->ShowPortForm();
     hw->ShowSimForm();
     hw->ShowEightLED();

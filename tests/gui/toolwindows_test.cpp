@@ -311,7 +311,7 @@ class ToolWindowsTest : public QObject {
     QCOMPARE(Column(watches, 1),
              QStringList({"-00002", " 000010000", " 1.5000000E+00", " 00005, -00001,  00100", "1H"}));
     // The evaluate dialog: every radix, and a modify that writes the variable.
-    TEvaluateDlg dialog(main_.get());
+    EvaluateDialog dialog(main_.get());
     dialog.ExpressionEdit->setText("L");
     dialog.Evaluate();
     QCOMPARE(dialog.Result->toPlainText(), QString(" 000010000\n10000H\n65536T\n200000Q\n10000000000000000B\n65536.0"));
@@ -340,7 +340,7 @@ class ToolWindowsTest : public QObject {
     LoadSum();
     Type("BR = NEXT");
     Type("BR = DONE");
-    TBreakpointListDlg dialog(main_.get());
+    BreakpointListDialog dialog(main_.get());
     QCOMPARE(dialog.Rows->rowCount(), 2);
     QCOMPARE(dialog.Rows->item(0, 0)->text(), QString("Br0"));
     QCOMPARE(dialog.Rows->item(0, 1)->text(), QString("003AH"));

@@ -1,13 +1,13 @@
 #pragma once
-// The main window's pins and virtual hardware: the port window (View |
+// The hardware menus of the main window and the windows they open: the port window (View |
 // Ports), the main window's port menu (Debug | Write port: "Port n" writes a
 // value into that port), the inputs driven by hand (Debug | Inputs and the
 // chords Ctrl+Alt+F1 / F2 for an INT0 / INT1 falling edge, Ctrl+Alt+F11 /
 // F12 for a timer 0 / 1 count pulse in counter mode), and the
 // virtual-hardware windows (Tools | LED panel, Tools | Virtual hardware).
-// Its Sync, called with the main window's, shows a long run's progress in the
-// PC field and sends the port bytes to the virtual-hardware windows at each
-// refresh of the views and, during a run, after a port changed.
+// Its Sync, called with the main window's, sends the port bytes to the
+// virtual-hardware windows at each refresh of the views and, during a run,
+// after a port changed.
 
 #include <cstdint>
 #include <functional>
@@ -15,13 +15,11 @@
 #include <string>
 
 #include <QObject>
-#include <QPointer>
 
 #include "access/portviews.h"
 #include "platform/ini.h"
 
 class QAction;
-class QLabel;
 class QMainWindow;
 class QMenu;
 
@@ -31,10 +29,10 @@ class TEightLED;
 class TPortForm;
 class TSimForm;
 
-class HardwareViews : public QObject {
+class HardwareMenu : public QObject {
  public:
   // Puts its items on the View and Debug menus and a Tools menu on Main's menu bar.
-  HardwareViews(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu);
+  HardwareMenu(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu);
 
   TPortForm* PortForm() const { return portForm_; }
   // The virtual-hardware windows, made when first opened.
@@ -84,8 +82,6 @@ class HardwareViews : public QObject {
   bool portFormPlaced_ = false;  // placed by the user or the layout: not moved again
   bool eightLedPlaced_ = false;
   bool simFormPlaced_ = false;
-  std::string shownPc_;
-  QPointer<QLabel> pcField_;  // the status field PC
 };
 
 }  // namespace dorvik::gui

@@ -1,8 +1,9 @@
-#include "gui/hardware/hardwareviews.h"
+#include "gui/hardware/hardwaremenu.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QGridLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -62,7 +63,7 @@ void ShowBeside(QWidget& window, const QWidget& main, bool& placed) {
 
 }  // namespace
 
-HardwareViews::HardwareViews(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu)
+HardwareMenu::HardwareMenu(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu)
     : QObject(&main), main_(main), portForm_(new TPortForm(&main)) {
   viewMenu->addAction("&Ports", this, [this] { ShowPortForm(); })->setObjectName("ViewPorts");
 
@@ -90,13 +91,13 @@ HardwareViews::HardwareViews(QMainWindow& main, QMenu* viewMenu, QMenu* debugMen
   FillPortMenu();
 }
 
-QAction* HardwareViews::InputAction(PinInput input) const {
+QAction* HardwareMenu::InputAction(PinInput input) const {
   for (size_t i = 0; i < kInputItems.size(); ++i)
     if (kInputItems[i].Input == input) return inputs_[i];
   return nullptr;
 }
 
-TEightLED* HardwareViews::EightLED() {
+TEightLED* HardwareMenu::EightLED() {
   if (eightLed_ == nullptr) {
     eightLed_ = new TEightLED(&main_);
     eightLed_->WantsBytes = [this] { resend_ = true; };
@@ -104,7 +105,7 @@ TEightLED* HardwareViews::EightLED() {
   return eightLed_;
 }
 
-TSimForm* HardwareViews::SimForm() {
+TSimForm* HardwareMenu::SimForm() {
   if (simForm_ == nullptr) {
     simForm_ = new TSimForm(&main_);
     simForm_->WantsBytes = [this] { resend_ = true; };
@@ -112,22 +113,22 @@ TSimForm* HardwareViews::SimForm() {
   return simForm_;
 }
 
-void HardwareViews::ShowPortForm() { ShowBeside(*portForm_, main_, portFormPlaced_); }
+void HardwareMenu::ShowPortForm() { ShowBeside(*portForm_, main_, portFormPlaced_); }
 
-void HardwareViews::ShowEightLED() {
+void HardwareMenu::ShowEightLED() {
   ShowBeside(*EightLED(), main_, eightLedPlaced_);
 }
 
-void HardwareViews::ShowSimForm() {
+void HardwareMenu::ShowSimForm() {
   ShowBeside(*SimForm(), main_, simFormPlaced_);
 }
 
-void HardwareViews::DriveInput(PinInput input) {
+void HardwareMenu::DriveInput(PinInput input) {
   if (!TargetPinInput(input)) return;
   if (!Run().ProgramRunning) RefreshDebugViews(false);
 }
 
-void HardwareViews::WritePortClick(uint16_t address, const std::string& caption) {
+void HardwareMenu::WritePortClick(uint16_t address, const std::string& caption) {
   uint8_t now = 0xFF;
   if (!PortsReadable() || !ReadViewByte(kSpaceDirect, address, now)) return;
   std::optional<std::string> text;
@@ -166,7 +167,7 @@ void HardwareViews::WritePortClick(uint16_t address, const std::string& caption)
   if (text) WritePortValue(address, *text);
 }
 
-bool HardwareViews::PortValueOf(const std::string& text, uint8_t& value) {
+bool HardwareMenu::PortValueOf(const std::string& text, uint8_t& value) {
   THEXRangeValidator validator(0, 0xFF);
   const std::string trimmed = QString::fromStdString(text).trimmed().toUpper().toStdString();
   if (trimmed.empty()) {
@@ -178,7 +179,7 @@ bool HardwareViews::PortValueOf(const std::string& text, uint8_t& value) {
   return true;
 }
 
-bool HardwareViews::WritePortValue(uint16_t address, const std::string& text) {
+bool HardwareMenu::WritePortValue(uint16_t address, const std::string& text) {
   uint8_t value = 0;
   if (!PortValueOf(text, value)) return false;
   if (!PortsReadable()) return false;
@@ -187,7 +188,7 @@ bool HardwareViews::WritePortValue(uint16_t address, const std::string& text) {
   return true;
 }
 
-void HardwareViews::FillPortMenu() {
+void HardwareMenu::FillPortMenu() {
   portMenuBuilds_ = CpuDb().PortMenuBuilds;
   portMenu_->clear();
   for (const CpuPortMenuItem& item : CpuDb().MainPortMenu) {
@@ -199,7 +200,7 @@ void HardwareViews::FillPortMenu() {
   }
 }
 
-void HardwareViews::SendPortBytes() {
+void HardwareMenu::SendPortBytes() {
   if (!PortsReadable()) return;
   for (const CpuPortMenuItem& item : CpuDb().MainPortMenu) {
     uint8_t byte = 0;
@@ -208,26 +209,12 @@ void HardwareViews::SendPortBytes() {
   }
 }
 
-void HardwareViews::Sync() {
+void HardwareMenu::Sync() {
   if (portMenuBuilds_ != CpuDb().PortMenuBuilds) FillPortMenu();
   const TargetCapabilities caps = CurrentBackend().Capabilities();
   for (QAction* action : inputs_) action->setEnabled(caps.LocalImages);
 
-  // A long run on the simulator: the PC field follows the PC that the
-  // simulator reports every 256 instructions.
   const RunState& run = Run();
-  if (run.ProgramRunning && caps.LocalImages) {
-    const std::string pc = FormatHex4(static_cast<uint16_t>(run.CurrentPC));
-    if (pc != RegisterText("PC")) SetRegisterText("PC", pc);
-    if (pc != shownPc_) {
-      shownPc_ = pc;
-      if (pcField_ == nullptr) pcField_ = main_.findChild<QLabel*>("stPC");
-      if (pcField_ != nullptr) pcField_->setText("PC " + Text(pc));
-    }
-  } else {
-    shownPc_.clear();
-  }
-
   portForm_->Sync();
 
   if (!vhw::HardwareActive()) return;
@@ -260,14 +247,14 @@ void HardwareViews::Sync() {
   if (simForm_ != nullptr && simForm_->isVisible()) simForm_->Sync();
 }
 
-void HardwareViews::LoadLayout(const platform::IniFile& file) {
+void HardwareMenu::LoadLayout(const platform::IniFile& file) {
   LayoutEntry entry;
   if (!ParseLayoutValue(file.ReadString(kLayoutSection, kPortFormKey), entry)) return;
   portFormPlaced_ = true;
   portForm_->ApplyLayout(entry);
 }
 
-void HardwareViews::SaveLayout(platform::IniFile& file) const {
+void HardwareMenu::SaveLayout(platform::IniFile& file) const {
   file.WriteString(kLayoutSection, kPortFormKey, LayoutValue(portForm_->CurrentLayout()));
 }
 
