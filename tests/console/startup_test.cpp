@@ -39,6 +39,7 @@
 #include "base/runstate.h"
 #include "base/session.h"
 #include "console/startup.h"
+#include "objfiles/intelhex.h"
 #include "project/config.h"
 #include "project/projectfile.h"
 
@@ -204,6 +205,11 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   // Set to No, the last program stays where it is.
   tu::WriteFile(dir / "manual.qpc", "[LOADER]\r\nLoadAutomaticallyOnStart=No\r\nLastLoadPath=sum.obj\r\n");
   EXPECT_EQ(RunIn(dir, "dorvik51' --project manual.qpc", "/dev/null").first, "hlt>\n");
+  // The project's byte order of integers, read as the workbench reads it.
+  tu::WriteFile(dir / "LE.QPC", "[OPTIONS]\r\nIntMSBFirst=No\r\n");
+  tu::WriteFile(dir / "le.in", "XBYTE 0 = 34,12\nXWORD 0\n");
+  EXPECT_EQ(RunIn(dir, "dorvik51' --project LE.QPC", dir / "le.in").first,
+            "hlt>XBYTE 0 = 34,12\nhlt>XWORD 0\nXDATA  0000=1234\nhlt>\n");
 
   // The stack question of a program without MOV SP takes its shown value
   // without reading a line: the script's first line stays a command.
@@ -239,6 +245,15 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
       // Type records that refer to themselves: refused at once, not after minutes.
       {"slow.obj", tu::ReadFile(fs::path(DORVIK_SOURCE_DIR) / "fuzz/corpus/omf/omf-slow-1-summed.obj"),
        "Error #121: File slow.obj is not valid object file"},
+      // Code past 64K, in a HEX record and in an object's content record: refused by its size, nothing loaded.
+      {"past.hex", HexRecordText(0xFFF0, kHexTypeData, std::vector<uint8_t>(32, 0xEE)) + "\r\n:00000001FF\r\n",
+       "Error #164: Object code too long (over 64k), recode the source file to allow debugging."},
+      {"past.obj", header + frame(0x06, [] {
+                     std::vector<uint8_t> c{0, 0xF0, 0xFF};
+                     c.resize(3 + 31, 0xEE);
+                     return c;
+                   }()) + end,
+       "Error #164: Object code too long (over 64k), recode the source file to allow debugging."},
   };
   for (const auto& p : programs) {
     tu::WriteFile(dir / p.Name, p.Content);
