@@ -210,6 +210,13 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   tu::WriteFile(dir / "le.in", "XBYTE 0 = 34,12\nXWORD 0\n");
   EXPECT_EQ(RunIn(dir, "dorvik51' --project LE.QPC", dir / "le.in").first,
             "hlt>XBYTE 0 = 34,12\nhlt>XWORD 0\nXDATA  0000=1234\nhlt>\n");
+  // A byte that is no character of the command language: the line does nothing.
+  EXPECT_EQ(RunConsole(dir, "", "printf 'XBYTE 0 = 5\\nXBYTE 0\\000= 1\\nXBYTE 0\\nGO \\303\\251\\nR\\n'"),
+            std::string("hlt>XBYTE 0 = 5\nhlt>XBYTE 0\0= 1\nError #118: Syntax Error\nhlt>XBYTE 0\n"
+                        "XDATA  0000=05 ' . '\nhlt>GO \xC3\xA9\nError #118: Syntax Error\nhlt>R\n"
+                        "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000 R0=00 R1=00 R2=00 R3=00 R4=00 R5=00 R6=00 R7=00\n"
+                        "hlt>\n",
+                        227));
 
   // The stack question of a program without MOV SP takes its shown value
   // without reading a line: the script's first line stays a command.
