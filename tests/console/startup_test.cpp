@@ -102,7 +102,7 @@ constexpr Transcript kTranscripts[] = {
     {"stepwatch", "S FROM with a DPTR watch, starting on a breakpoint"},
     {"stack", "STACK, STACK n ending at SP, CALLSTACK, CAUSE, R0-R7, REGISTERS"},
     {"radix", "numbers typed and shown in decimal, binary and octal; registers stay hexadecimal"},
-    {"reset", "GO FOREVER ending at a written A5H that stays; TRACE running a recursive call to its own return; "
+    {"reset", "GO FOREVER ending after a written A5H that stays, the next GO going on; TRACE running a recursive call to its own return; "
               "RESET CPU putting every SFR in its reset state"},
     {"memory", "every memory, type and range form shown and written, the character column, strings, copies, "
                "checksums, stacks and registers, and their messages; every byte of every typed value written"},
