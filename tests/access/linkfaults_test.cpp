@@ -186,6 +186,31 @@ TEST_P(LinkFaultsTest, EscHaltsARunningProgram) {
   ExpectUsable();
 }
 
+// Esc that ends a STEP loop leaves the target at its prompt: the next
+// command's reply is read whole, once.
+TEST_P(LinkFaultsTest, EscEndingAStepLoopLeavesTheNextReplyWhole) {
+  Fake().Poke(kSpaceCode, 0, {0x00, 0x00, 0x80, 0xFE});
+  RunControl().StepKeySource = [] {
+    DoOnKeyDown(kKeyEsc);
+    return static_cast<char>(kKeyEsc);
+  };
+  const std::string wire = Wire("STEP FROM 0");
+  RunControl().StepKeySource = nullptr;
+  dorvik::Run().UserBreak = false;
+  // The monitor's step ends with ESC and its prompt read; nothing is sent
+  // after it whose reply no command would read.
+  if (Monitor()) {
+    const size_t stepEnd = wire.find("S\r\x1b");
+    ASSERT_NE(stepEnd, std::string::npos) << wire;
+    EXPECT_EQ(wire.find('\x1b', stepEnd + 3), std::string::npos) << wire;
+  }
+  const std::string registers = Output("R");
+  EXPECT_EQ(registers.find("PC="), registers.rfind("PC=")) << registers;
+  EXPECT_NE(registers.find("R7="), std::string::npos) << registers;
+  EXPECT_TRUE(Errors().empty());
+  ExpectUsable();
+}
+
 // The ADuC's wait for the break report of a step ends at its deadline, or
 // earlier on Esc.
 TEST_P(LinkFaultsTest, StepThatNeverReportsEndsOnEscOrDeadline) {
