@@ -139,10 +139,12 @@ KeyAction DoOnKeyDown(uint16_t key, uint8_t modifiers) {
   ClampCaret();
   switch (key) {
     case kKeyEsc:
-      // A step loop waiting for its key has the target at rest, at its
-      // prompt: a break byte then would only bring a prompt that no command
-      // reads, and the next reply would be read out of step.
-      if (!RunControl().WaitingForStepKey) CurrentBackend().Interrupt();
+      // Only a running program or command gets the break byte. At rest (at
+      // the prompt, or a step loop waiting for its key) the target is at its
+      // prompt: the byte would only bring a prompt that no command reads, and
+      // the next reply would be read out of step.
+      if ((Run().ProgramRunning || Executor().Running) && !RunControl().WaitingForStepKey)
+        CurrentBackend().Interrupt();
       t.LastKey = 27;
       Run().UserBreak = true;
       return KeyAction::Break;

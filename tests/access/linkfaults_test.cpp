@@ -186,8 +186,8 @@ TEST_P(LinkFaultsTest, EscHaltsARunningProgram) {
   ExpectUsable();
 }
 
-// Esc that ends a STEP loop leaves the target at its prompt: the next
-// command's reply is read whole, once.
+// Esc that ends a STEP loop, or pressed at the prompt, leaves the target at
+// its prompt: the next command's reply is read whole, once.
 TEST_P(LinkFaultsTest, EscEndingAStepLoopLeavesTheNextReplyWhole) {
   Fake().Poke(kSpaceCode, 0, {0x00, 0x00, 0x80, 0xFE});
   RunControl().StepKeySource = [] {
@@ -203,6 +203,13 @@ TEST_P(LinkFaultsTest, EscEndingAStepLoopLeavesTheNextReplyWhole) {
     const size_t stepEnd = wire.find("S\r\x1b");
     ASSERT_NE(stepEnd, std::string::npos) << wire;
     EXPECT_EQ(wire.find('\x1b', stepEnd + 3), std::string::npos) << wire;
+  }
+  // Esc at the prompt, nothing running: the same.
+  Fake().ClearReceived();
+  DoOnKeyDown(kKeyEsc);
+  dorvik::Run().UserBreak = false;
+  if (Monitor()) {
+    EXPECT_EQ(Fake().Received().find('\x1b'), std::string::npos);
   }
   const std::string registers = Output("R");
   EXPECT_EQ(registers.find("PC="), registers.rfind("PC=")) << registers;
