@@ -232,7 +232,8 @@ ConsoleFrontEnd::Decode ConsoleFrontEnd::FeedKey(bool force) {
     DoOnKeyDown(kKeyHome);
   } else if (c == 0x05) {
     DoOnKeyDown(kKeyEnd);
-  } else if (Printable(c)) {
+  } else if (Printable(c) || static_cast<unsigned char>(c) >= 0x80) {
+    // A byte of a character beyond ASCII is typed as it came (the scanner refuses it).
     DoOnKeyPressed(c);
   }
   input_.erase(0, used);
@@ -254,7 +255,13 @@ void ConsoleFrontEnd::ExecuteScannerLine() {
 void ConsoleFrontEnd::EnterTypedLine(const std::string& line) {
   for (char c : line) {
     if (c == '\t') c = ' ';
-    if (Printable(c)) DoOnKeyPressed(c);
+    // Every byte goes into the line as it came: one that the command
+    // language has no use for is the scanner's syntax error, never dropped
+    // to leave another command.
+    if (Printable(c) || static_cast<unsigned char>(c) >= 0x80)
+      DoOnKeyPressed(c);
+    else if (c != '\r' && c != '\b')
+      TypeChar(c);
   }
   AfterKey(static_cast<int>(DoOnKeyDown(kKeyEnter)));
 }

@@ -15,6 +15,8 @@
 #include "platform/files.h"
 #include "project/config.h"
 #include "project/projectfile.h"
+#include "platform/ini.h"
+#include "workspace/projectconfig.h"
 
 namespace dorvik::console {
 
@@ -64,6 +66,10 @@ void StartSession(const StartOptions& options) {
       else
         ReportError(err::kCannotOpenFile, options.ProjectFile + " (" + platform::OsErrorText(code) + ")");
       Messages().ErrorFlag = false;
+    } else {
+      // The byte order and pointer options, read as the workbench reads them.
+      platform::IniFile file;
+      if (file.Load(options.ProjectFile)) ReadProjectOptions(file);
     }
   }
   // The serial line of the project and the command line, before a program goes to the target.

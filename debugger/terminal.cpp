@@ -9,6 +9,7 @@
 #include "base/session.h"
 #include "base/text.h"
 #include "debugger/executor.h"
+#include "debugger/runcontrol.h"
 #include "lang/formatting.h"
 #include "lang/scanner.h"
 #include "platform/clock.h"
@@ -138,7 +139,12 @@ KeyAction DoOnKeyDown(uint16_t key, uint8_t modifiers) {
   ClampCaret();
   switch (key) {
     case kKeyEsc:
-      CurrentBackend().Interrupt();
+      // Only a running program or command gets the break byte. At rest (at
+      // the prompt, or a step loop waiting for its key) the target is at its
+      // prompt: the byte would only bring a prompt that no command reads, and
+      // the next reply would be read out of step.
+      if ((Run().ProgramRunning || Executor().Running) && !RunControl().WaitingForStepKey)
+        CurrentBackend().Interrupt();
       t.LastKey = 27;
       Run().UserBreak = true;
       return KeyAction::Break;

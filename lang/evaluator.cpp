@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "lang/collections.h"
+#include "lang/cpudb.h"
 #include "lang/formatting.h"
 #include "base/messages.h"
 #include "base/runstate.h"
@@ -335,6 +336,11 @@ long double SymbolPrimary(uint8_t token) {
   }
   const uint32_t address = ref.Symbol ? ref.Symbol->Value : ref.CpuEntry->Value;
   const uint8_t symClass = ref.Symbol ? ref.Symbol->SymClass : ref.CpuEntry->Kind;
+  // A processor's number entry (#define, EQU) is its value, not a location.
+  if (!ref.Symbol && (ref.CpuEntry->Kind & 7) == kCpuSpaceNumber && !InBitContext()) {
+    s.ValueSpace = kValueSpaceNumber;
+    return address;
+  }
   const bool wantAddress = Run().AsmLineMode || s.Disassembling || token != tok::kSymbol;
   if (wantAddress) {
     if (InBitContext()) {

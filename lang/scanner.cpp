@@ -296,8 +296,9 @@ uint8_t GetToken() {
   s.QualifierDepth = 0;
   const uint8_t previous = s.ScanPos > 2 ? s.ScanToken : tok::kNone;
   SkipBlanks();
-  // Past the end the line stays at its end.
-  if (s.ScanChar == '\0') return s.ScanToken = tok::kEndOfLine;
+  // Past the end the line stays at its end. A NUL byte inside the line is a
+  // character like any other that the language has no use for.
+  if (s.ScanChar == '\0' && s.ScanPos > s.ScanLine.size()) return s.ScanToken = tok::kEndOfLine;
   if (IsIdentChar(s.ScanChar) || s.ScanChar == '"') return ReadWordToken();
   return ReadPunctuation(previous);
 }

@@ -131,7 +131,7 @@ bool ReadProgram(const LoaderOptions& o, const std::string& content) {
   l.LowestAddress = result.LowestAddress;
   l.HighestAddress = result.HighestAddress;
   if (result.StartFound) l.StartAddress = result.StartAddress;
-  if (!ShowAddress(result.HighestAddress)) {
+  if (!ShowAddress(static_cast<uint16_t>(std::min<uint32_t>(result.HighestAddress, 0xFFFF)))) {
     ReportError(err::kErrorWhileFile, "loading", name);
     return false;
   }
@@ -142,18 +142,21 @@ bool ReadProgram(const LoaderOptions& o, const std::string& content) {
 bool SendProgram(const LoaderOptions& o) {
   LoaderState& l = Loader();
   TargetBackend& target = CurrentBackend();
+  const ProgramMemoryLimit limit = target.ProgramMemory();
+  if (l.HighestAddress + 1 > limit.End) {
+    // Nothing of the program went to the target: no range was loaded.
+    ReportError(err::kObjectCodeTooLong, limit.SizeText);
+    l.LowestAddress = 0xFFFF;
+    l.HighestAddress = 0;
+    if (limit.AbortWhenTooLong) AbortLoad();
+    return false;
+  }
   uint16_t lowest = l.LowestAddress;
-  uint16_t highest = l.HighestAddress;
+  uint16_t highest = static_cast<uint16_t>(l.HighestAddress);
   // The ADuC's flash takes whole pages.
   if (Target().CpuFamily == kFamilyAduc) {
     lowest &= 0xFF00;
     highest |= 0x00FF;
-  }
-  const ProgramMemoryLimit limit = target.ProgramMemory();
-  if (uint32_t{l.HighestAddress} + 1 > limit.End) {
-    ReportError(err::kObjectCodeTooLong, limit.SizeText);
-    if (limit.AbortWhenTooLong) AbortLoad();
-    return false;
   }
   ProgramTransfer transfer{.Image = std::span<const uint8_t, kProgramImageSize>(l.LoadBuffer.data(), kProgramImageSize),
                            .Lowest = lowest,
@@ -385,7 +388,7 @@ bool LoadProgramFile() {
     loaded = !o.LoadCode || (content[0] == ':' && o.LoadXData) || SendProgram(o);
     if (loaded && o.LoadCode) {
       User().ShowLoadButton();
-      InformLoaded(l.HighestAddress);
+      InformLoaded(static_cast<uint16_t>(l.HighestAddress));
     }
   }
   loaded = loaded && !l.LoadAborted;

@@ -28,7 +28,7 @@ struct LoaderState {
   bool ProjectLoaded = false;
   std::vector<uint8_t> LoadBuffer = std::vector<uint8_t>(0x10000, 0xFF);
   uint16_t LowestAddress = 0xFFFF;
-  uint16_t HighestAddress = 0;
+  uint32_t HighestAddress = 0;  // above 0FFFFH: the program does not fit (error 164)
   uint16_t StartAddress = 0;
 };
 

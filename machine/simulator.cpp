@@ -472,6 +472,18 @@ StepResult StepWith(uint16_t pc) {
   }
 
   Decoded d = DecodedAt(g_decoded.data(), t.CodeImage.data(), pc);
+  if (d.Opcode == kBreakOpcode && !FindPlanted(pc)) [[unlikely]] {
+    // A 0A5H that no breakpoint planted is the program's own byte: it runs as
+    // a one-byte line and the run stops after it, so the next GO goes on.
+    sim.StoppedAtBreak = -1;
+    t.PrevPC = pc;
+    cycles += d.Cycles;
+    CountCycles(c.sfrs, cycles);
+    const uint16_t next = Execute(t, c, d, pc);
+    Complete(sim, irq, t, c, next, cycles);
+    g_run->ProgramRunning = false;
+    return StepResult::BreakOpcode;
+  }
   if (d.Opcode == kBreakOpcode) {
     if (sim.StoppedAtBreak != pc) {
       // A break stops before the instruction under it.

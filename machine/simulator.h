@@ -10,7 +10,8 @@ namespace dorvik {
 // Why a step ended.
 enum class StepResult : uint8_t {
   Executed,     // one instruction ran (after an accepted interrupt: the handler's first one)
-  BreakOpcode,  // a break opcode (0A5H) at the PC: nothing ran, the PC stays on it
+  BreakOpcode,  // a break opcode (0A5H) at the PC stopped the run: a planted one before it (nothing ran,
+                // the PC stays on it), one that no breakpoint planted after it ran as a one-byte line
   UserBreak,    // Escape was pressed before the step: nothing ran, the run stops
   Error,        // nothing could run (the target is not the simulator); a message was reported
 };

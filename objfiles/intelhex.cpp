@@ -1,6 +1,7 @@
 #include "objfiles/intelhex.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "access/backend.h"
@@ -94,9 +95,15 @@ bool ReadRecords(std::string_view text, std::string_view fileName, HexMemory mem
       return records.NotHex();
     const uint16_t address = static_cast<uint16_t>(high << 8 | low);
     // Nothing of a record goes past the end of its memory, nor wraps to 0000H.
-    if (type > kHexTypeEnd || size_t{address} + count > kHexImageSize) return records.NotHex();
+    // Code past 64K is read whole and only counted: the loader refuses the
+    // program for its size (error 164), so none of its bytes is kept.
+    const bool pastEnd = size_t{address} + count > kHexImageSize;
+    if (type > kHexTypeEnd || (pastEnd && (memory != HexMemory::Code || type != kHexTypeData)))
+      return records.NotHex();
     uint8_t sum = static_cast<uint8_t>(count + high + low + type);
-    const std::span<uint8_t> data = scratch.subspan(address, count);
+    std::array<uint8_t, 255> pastBytes{};
+    const std::span<uint8_t> data =
+        pastEnd ? std::span<uint8_t>(pastBytes.data(), count) : scratch.subspan(address, count);
     for (uint8_t& b : data) {
       if (!records.Byte(b)) return records.NotHex();
       sum = static_cast<uint8_t>(sum + b);
@@ -108,8 +115,7 @@ bool ReadRecords(std::string_view text, std::string_view fileName, HexMemory mem
       if (!info.StartFound) info.StartAddress = address;
       return true;
     }
-    if (uint32_t{address} + count > info.HighestAddress)
-      info.HighestAddress = static_cast<uint16_t>(address + count - 1);
+    if (uint32_t{address} + count > info.HighestAddress) info.HighestAddress = uint32_t{address} + count - 1;
     if (memory == HexMemory::Code) {
       info.LowestAddress = std::min(info.LowestAddress, address);
       // The first-opcode rule: an LJMP alone at the reset address names the start.

@@ -34,7 +34,7 @@ enum class HexMemory : uint8_t {
 // What a file pass found, as far as it got (also after a failure).
 struct HexLoadInfo {
   uint16_t LowestAddress = 0xFFFF;  // lowest address of a code data record
-  uint16_t HighestAddress = 0;      // last address used
+  uint32_t HighestAddress = 0;      // last address used; above 0FFFFH for code past 64K (not stored)
   uint16_t StartAddress = 0;        // where the program starts (below)
   bool StartFound = false;          // from the first-opcode rule, not the end record
 };

@@ -163,11 +163,14 @@ class ObjectReader {
     if (segment != 0) return Fail(err::kFileNonAbsoluteObjectFile);
     if (!fields.Word(offset)) return Invalid();
     const auto data = fields.Rest();
-    if (offset + data.size() > kLoadImageSize) return Invalid();
+    // Code past 64K is only counted: the loader refuses the program for its
+    // size (error 164), so none of this record's bytes is kept.
+    const bool pastEnd = offset + data.size() > kLoadImageSize;
 
     const size_t n = data.size();
-    const uint16_t last = static_cast<uint16_t>(n ? offset + n - 1 : offset);
-    if (n && last >= result_.HighestAddress) result_.HighestAddress = last;
+    const uint32_t end = static_cast<uint32_t>(n ? offset + n - 1 : offset);
+    if (n && end >= result_.HighestAddress) result_.HighestAddress = end;
+    const uint16_t last = static_cast<uint16_t>(std::min<uint32_t>(end, 0xFFFF));
     if (!st_.ProcResolved) {
       SymbolAt(st_.PendingProc)->Value = offset;
       if (tSymbolItem* partner = SymbolAt(st_.ProcPartner)) partner->Value = offset;
@@ -185,7 +188,7 @@ class ObjectReader {
       result_.StartFound = true;
     }
     NoteModuleContent(offset, last);
-    if (options_.LoadCode && n) {
+    if (options_.LoadCode && n && !pastEnd) {
       std::copy(data.begin(), data.end(), image_.begin() + offset);
       result_.LowestAddress = std::min(result_.LowestAddress, offset);
       result_.CodeStored = true;

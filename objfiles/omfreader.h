@@ -38,7 +38,7 @@ struct ObjLoadResult {
   bool Ok = false;
   int ErrorCode = 0;                // the error reported; 0 for an I/O failure shown by CheckIOResult
   uint16_t LowestAddress = 0xFFFF;  // lowest address stored into the image
-  uint16_t HighestAddress = 0;      // last address used by content records
+  uint32_t HighestAddress = 0;      // last address used by content records; above 0FFFFH past 64K
   bool CodeStored = false;          // some byte went into the image
   bool StartFound = false;          // StartAddress is set
   uint16_t StartAddress = 0;        // first content record, or the target of an LJMP at 0

@@ -186,6 +186,47 @@ TEST_P(LinkFaultsTest, EscHaltsARunningProgram) {
   ExpectUsable();
 }
 
+// Esc that ends a STEP loop, or pressed at the prompt, leaves the target at
+// its prompt: the next command's reply is read whole, once.
+TEST_P(LinkFaultsTest, EscEndingAStepLoopLeavesTheNextReplyWhole) {
+  Fake().Poke(kSpaceCode, 0, {0x00, 0x00, 0x80, 0xFE});
+  RunControl().StepKeySource = [] {
+    DoOnKeyDown(kKeyEsc);
+    return static_cast<char>(kKeyEsc);
+  };
+  const std::string wire = Wire("STEP FROM 0");
+  RunControl().StepKeySource = nullptr;
+  dorvik::Run().UserBreak = false;
+  // The monitor's step ends with ESC and its prompt read; nothing is sent
+  // after it whose reply no command would read.
+  if (Monitor()) {
+    const size_t stepEnd = wire.find("S\r\x1b");
+    ASSERT_NE(stepEnd, std::string::npos) << wire;
+    // The registers asked at the stop (REGI, its XON) end with their own ESC,
+    // whose prompt is read.
+    std::string after = wire.substr(stepEnd + 3);
+    for (size_t at; (at = after.find("REGI\r")) != std::string::npos;) {
+      size_t end = at + 5;
+      while (end < after.size() && after[end] == '\x11') ++end;
+      if (end < after.size() && after[end] == '\x1b') ++end;
+      after.erase(at, end - at);
+    }
+    EXPECT_EQ(after.find('\x1b'), std::string::npos) << wire;
+  }
+  // Esc at the prompt, nothing running: the same.
+  Fake().ClearReceived();
+  DoOnKeyDown(kKeyEsc);
+  dorvik::Run().UserBreak = false;
+  if (Monitor()) {
+    EXPECT_EQ(Fake().Received().find('\x1b'), std::string::npos);
+  }
+  const std::string registers = Output("R");
+  EXPECT_EQ(registers.find("PC="), registers.rfind("PC=")) << registers;
+  EXPECT_NE(registers.find("R7="), std::string::npos) << registers;
+  EXPECT_TRUE(Errors().empty());
+  ExpectUsable();
+}
+
 // The ADuC's wait for the break report of a step ends at its deadline, or
 // earlier on Esc.
 TEST_P(LinkFaultsTest, StepThatNeverReportsEndsOnEscOrDeadline) {

@@ -354,4 +354,27 @@ TEST(PtyTest, MonitorBoardRbsAtStartAndRefusedStep) {
   EXPECT_NE(wire.find("PC=0000\rS\r\x1b"), std::string::npos) << wire;
 }
 
+// Esc ending a STEP loop on a fake monitor board: the next R shows the whole
+// register list once.
+TEST(PtyTest, MonitorBoardEscEndingStepsLeavesTheNextReplyWhole) {
+  dorvik::testing::FakeTarget fake(dorvik::testing::FakeTarget::Kind::Monitor);
+  ASSERT_TRUE(fake.Started());
+  fake.Poke(dorvik::kSpaceCode, 0, {0x00, 0x00, 0x80, 0xFE});
+  PtyRun run(false, {"--port", fake.Device(), "--target", "OVIX52"});
+  ASSERT_TRUE(run.Started());
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("STEP FROM 0\r");
+  ASSERT_TRUE(run.WaitFor("----->")) << run.Output();
+  usleep(100000);
+  run.Send("\x1b");
+  ASSERT_TRUE(run.WaitFor("hlt>")) << run.Output();
+  run.Send("R\r");
+  ASSERT_TRUE(run.WaitFor("hlt>")) << run.Output();
+  const std::string shown = run.Output().substr(run.Output().rfind("hlt>R"));
+  EXPECT_EQ(shown.find("PC="), shown.rfind("PC=")) << shown;
+  EXPECT_NE(shown.find("R7="), std::string::npos) << shown;
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+}
+
 }  // namespace

@@ -39,6 +39,7 @@
 #include "base/runstate.h"
 #include "base/session.h"
 #include "console/startup.h"
+#include "objfiles/intelhex.h"
 #include "project/config.h"
 #include "project/projectfile.h"
 
@@ -101,7 +102,7 @@ constexpr Transcript kTranscripts[] = {
     {"stepwatch", "S FROM with a DPTR watch, starting on a breakpoint"},
     {"stack", "STACK, STACK n ending at SP, CALLSTACK, CAUSE, R0-R7, REGISTERS"},
     {"radix", "numbers typed and shown in decimal, binary and octal; registers stay hexadecimal"},
-    {"reset", "GO FOREVER ending at a written A5H that stays; TRACE running a recursive call to its own return; "
+    {"reset", "GO FOREVER ending after a written A5H that stays, the next GO going on; TRACE running a recursive call to its own return; "
               "RESET CPU putting every SFR in its reset state"},
     {"memory", "every memory, type and range form shown and written, the character column, strings, copies, "
                "checksums, stacks and registers, and their messages; every byte of every typed value written"},
@@ -204,6 +205,18 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
   // Set to No, the last program stays where it is.
   tu::WriteFile(dir / "manual.qpc", "[LOADER]\r\nLoadAutomaticallyOnStart=No\r\nLastLoadPath=sum.obj\r\n");
   EXPECT_EQ(RunIn(dir, "dorvik51' --project manual.qpc", "/dev/null").first, "hlt>\n");
+  // The project's byte order of integers, read as the workbench reads it.
+  tu::WriteFile(dir / "LE.QPC", "[OPTIONS]\r\nIntMSBFirst=No\r\n");
+  tu::WriteFile(dir / "le.in", "XBYTE 0 = 34,12\nXWORD 0\n");
+  EXPECT_EQ(RunIn(dir, "dorvik51' --project LE.QPC", dir / "le.in").first,
+            "hlt>XBYTE 0 = 34,12\nhlt>XWORD 0\nXDATA  0000=1234\nhlt>\n");
+  // A byte that is no character of the command language: the line does nothing.
+  EXPECT_EQ(RunConsole(dir, "", "printf 'XBYTE 0 = 5\\nXBYTE 0\\000= 1\\nXBYTE 0\\nGO \\303\\251\\nR\\n'"),
+            std::string("hlt>XBYTE 0 = 5\nhlt>XBYTE 0\0= 1\nError #118: Syntax Error\nhlt>XBYTE 0\n"
+                        "XDATA  0000=05 ' . '\nhlt>GO \xC3\xA9\nError #118: Syntax Error\nhlt>R\n"
+                        "PC=0000 ACC=00 B=00 PSW=00 SP=07 DPTR=0000 R0=00 R1=00 R2=00 R3=00 R4=00 R5=00 R6=00 R7=00\n"
+                        "hlt>\n",
+                        227));
 
   // The stack question of a program without MOV SP takes its shown value
   // without reading a line: the script's first line stays a command.
@@ -239,6 +252,15 @@ TEST(ConsoleStartTest, LoadsTheProgramOfTheCommandLineAndShowsSourceLinesAtStops
       // Type records that refer to themselves: refused at once, not after minutes.
       {"slow.obj", tu::ReadFile(fs::path(DORVIK_SOURCE_DIR) / "fuzz/corpus/omf/omf-slow-1-summed.obj"),
        "Error #121: File slow.obj is not valid object file"},
+      // Code past 64K, in a HEX record and in an object's content record: refused by its size, nothing loaded.
+      {"past.hex", HexRecordText(0xFFF0, kHexTypeData, std::vector<uint8_t>(32, 0xEE)) + "\r\n:00000001FF\r\n",
+       "Error #164: Object code too long (over 64k), recode the source file to allow debugging."},
+      {"past.obj", header + frame(0x06, [] {
+                     std::vector<uint8_t> c{0, 0xF0, 0xFF};
+                     c.resize(3 + 31, 0xEE);
+                     return c;
+                   }()) + end,
+       "Error #164: Object code too long (over 64k), recode the source file to allow debugging."},
   };
   for (const auto& p : programs) {
     tu::WriteFile(dir / p.Name, p.Content);

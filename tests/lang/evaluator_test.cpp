@@ -71,7 +71,8 @@ class Evaluate : public testing::LangTest {
 // The expressions of data/expressions.txt, each with its value and space or its error.
 TEST_F(Evaluate, ExpressionsOfTheDataFile) {
   std::ifstream in(std::string(DORVIK_SOURCE_DIR) + "/tests/lang/data/expressions.txt");
-  SelectSmallCpu();
+  SelectSmallCpu({"sfr ACC = 0xE0;", "sfr PSW = 0xD0;", "sfr SCON = 0x98;", "sbit TI = SCON^1;", "sbit PS = PSW^4;",
+                  "#define MYNUM 0x1234", "LASTONE EQU 0x20;"});
   int rows = 0;
   for (std::string line; std::getline(in, line);) {
     const size_t arrow = line.find(" => ");

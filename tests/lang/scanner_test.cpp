@@ -148,6 +148,13 @@ TEST_F(Scan, TokensOfALine) {
     EXPECT_EQ(found->Name, name) << text;
     EXPECT_EQ(found->Value, value) << text;
   }
+  // A character that is no punctuation of the language, a NUL byte inside the
+  // line or a letter beyond ASCII, is token 0: a syntax error.
+  for (const std::string_view text : {std::string_view("XBYTE 0\0= 1", 11), std::string_view("GO \xC3\xA9")}) {
+    ResetState<MessageState>();
+    EXPECT_EQ(Tokens(text).back(), tok::kNone) << text;
+    EXPECT_EQ(LastError(), 118) << text;
+  }
 }
 
 TEST_F(Scan, LinePreparation) {

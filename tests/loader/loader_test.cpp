@@ -247,6 +247,17 @@ TEST_F(LoaderTest, TargetGetsTheRangeAndRecordSizeOfItsFamilyWithinItsMemory) {
   EXPECT_EQ(Boxes().front(),
             "Error #164: Object code too long (over 56k), recode the source file to allow debugging.");
   EXPECT_EQ(target.Sent.size(), 4u);
+  // The ADuC's flash and the simulator's 64K, each by its last address; nothing is sent.
+  target.Limit = {.End = 0xF800, .SizeText = "62"};
+  EXPECT_TRUE(Load("p.hex", Hex({{0xF7FF, {0}}})));
+  boxes_.Clear();
+  EXPECT_FALSE(Load("p.hex", Hex({{0xF7FF, {0, 0}}})));
+  EXPECT_EQ(Boxes().front(), "Error #164: Object code too long (over 62k), recode the source file to allow debugging.");
+  target.Limit = {};
+  boxes_.Clear();
+  EXPECT_FALSE(Load("p.hex", Hex({{0xFFF0, std::vector<uint8_t>(32, 0xEE)}})));
+  EXPECT_EQ(Boxes().front(), "Error #164: Object code too long (over 64k), recode the source file to allow debugging.");
+  EXPECT_EQ(target.Sent.size(), 5u);
 
   // A transfer that failed has reported why: no success, no stack question, no other box.
   boxes_.Clear();

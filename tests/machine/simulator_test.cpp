@@ -183,13 +183,18 @@ TEST_F(SimulatorTest, MovcReadsTheProgramsByteUnderAPlantedBreak) {
   EXPECT_EQ(Sfr(0xE0), 0xA5) << "a break opcode the program holds itself is read as it is";
 }
 
-TEST_F(SimulatorTest, BreakOpcodeInTheProgramStopsAndIsSteppedOverAsOneByte) {
+// A 0A5H of the program's own (no breakpoint planted it) runs as a one-byte
+// line and stops the run after it: the next step goes on behind it.
+TEST_F(SimulatorTest, BreakOpcodeInTheProgramRunsAsOneByteAndStopsTheRunAfterIt) {
   Code(0x0000, {0xA5, 0x04});
+  dorvik::Run().ProgramRunning = true;
   EXPECT_EQ(Step(), StepResult::BreakOpcode);
-  EXPECT_EQ(T().SimPC, 0);
-  EXPECT_EQ(Step(), StepResult::Executed);
   EXPECT_EQ(T().SimPC, 1);
+  EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Sfr(0xE0), 0) << "0A5H changes no register";
+  EXPECT_EQ(Step(), StepResult::Executed);
+  EXPECT_EQ(T().SimPC, 2);
+  EXPECT_EQ(Sfr(0xE0), 1);
 }
 
 TEST_F(SimulatorTest, BreakPlantedByACodeWriteResumesWithTheInstructionItReplaced) {

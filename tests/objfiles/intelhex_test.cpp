@@ -105,7 +105,8 @@ TEST_F(IntelHexTest, GoodTextsLoadTheirBytesStartAndRange) {
     std::string Text;
     std::map<uint32_t, uint8_t> Bytes;
     bool StartFound;
-    uint16_t Start, Lowest, Highest;
+    uint16_t Start, Lowest;
+    uint32_t Highest;
   } cases[] = {
       {":0300000002012FCB\r\n:00000001FF\r\n", {{0, 0x02}, {1, 0x01}, {2, 0x2F}}, true, 0x012F, 0, 2},
       {Record(0, 0, {0x22, 0x01, 0x2F}) + Record(0x0040, 1, {}), {{0, 0x22}, {1, 0x01}, {2, 0x2F}}, false, 0x40, 0, 2},
@@ -121,6 +122,10 @@ TEST_F(IntelHexTest, GoodTextsLoadTheirBytesStartAndRange) {
       {":01002000558A ; the first byte\r\n:010021006678:010022007766\t x\n" + kEnd + " ; end",
        {{0x20, 0x55}, {0x21, 0x66}, {0x22, 0x77}}, false, 0, 0x20, 0x22},
       {Record(0xFFFE, 0, {0x11, 0x22}) + kEnd, {{0xFFFE, 0x11}, {0xFFFF, 0x22}}, false, 0, 0xFFFE, 0xFFFF},
+      // Code past FFFFH is read whole and counted, none of it kept: the loader refuses it by its size.
+      {Record(0, 0, {1}) + Record(0xFFFF, 0, {0x11, 0x22}) + kEnd, {{0, 1}}, false, 0, 0, 0x10000},
+      {Record(0xFFF0, 0, std::vector<uint8_t>(32, 0xEE)) + kEnd, {}, false, 0, 0xFFF0, 0x1000F},
+      {Record(0xFFFF, 0, std::vector<uint8_t>(255, 0xEE)) + kEnd, {}, false, 0, 0xFFFF, 0x100FD},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.Text.substr(0, 60));
