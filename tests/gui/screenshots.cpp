@@ -230,6 +230,17 @@ int main(int argc, char** argv) {
       std::printf("%s %s\n", saved ? "wrote" : "could not write", file.toLocal8Bit().constData());
       ok = saved && ok;
     }
+    // Debug | Write port | Port 1: the dialog with its validated field.
+    QTimer::singleShot(300, [&folder, &ok] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      const QPixmap picture = dialog != nullptr ? dialog->grab() : QPixmap();
+      const QString file = folder.filePath("write-port.png");
+      const bool saved = !picture.isNull() && picture.save(file);
+      std::printf("%s %s\n", saved ? "wrote" : "could not write", file.toLocal8Bit().constData());
+      ok = saved && ok;
+      if (dialog != nullptr) dialog->close();
+    });
+    hw->WritePortClick(0x90, "Port 1");
     InstallBus(nullptr);
   }
   testing::StopEngine();
