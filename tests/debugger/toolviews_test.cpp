@@ -489,13 +489,6 @@ TEST_F(ToolViewsTest, VirtualHardwareIsFedThePortsAndTheBoundExternalBytes) {
   EXPECT_TRUE(receiver.Seen.empty());
   EXPECT_EQ(xdata.Value, 0x3D);
   dorvik::Run().ProgramRunning = false;
-  // A board whose line is closed is not read.
-  PretendTarget board;
-  board.Caps = {.HasTarget = true, .RunsProgramItself = true};
-  SetBackendForTesting(kTargetSimulator, &board);
-  EXPECT_FALSE(FeedVirtualHardware(true, displays));
-  EXPECT_TRUE(receiver.Seen.empty());
-  SetBackendForTesting(kTargetSimulator, nullptr);
   vhw::HideReceiver(receiver);
 }
 
