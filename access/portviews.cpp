@@ -6,6 +6,7 @@
 
 #include "access/backend.h"
 #include "access/target.h"
+#include "base/messages.h"
 #include "base/session.h"
 #include "base/userseam.h"
 #include "machine/images.h"
@@ -44,6 +45,16 @@ bool WritePortLatch(uint8_t address, uint8_t value) {
   for (const auto& [bit, input] : kInputs)
     if (falls & bit) TargetPinInput(input);
   return true;
+}
+
+bool ReadViewByte(uint8_t space, int32_t address, uint8_t& value) {
+  // A view's read leaves the command's outcome as it found it.
+  const SavedMessageFlags keep;
+  Messages().ErrorFlag = false;
+  std::array<uint8_t, 1> byte{};
+  const bool read = TargetReadBytes(space, address, byte) && !Messages().ErrorFlag;
+  if (read) value = byte[0];
+  return read;
 }
 
 }  // namespace dorvik

@@ -2,8 +2,9 @@
 // The port views' side of the target: the pins of the simulated chip driven
 // by hand (the INT0/INT1 falling edges, the timers' count pulses, a port pin
 // written low or released), the count of instructions that changed a port
-// (the port window repaints only then), and the port window's refresh, which
-// loads and HEX saves stop while they talk to the target.
+// (the port window repaints only then), the port window's refresh, which
+// loads and HEX saves stop while they talk to the target, and the views'
+// quiet byte read.
 
 #include <cstdint>
 
@@ -51,5 +52,10 @@ bool TargetPinInput(PinInput input);
 // give from outside: the INT0/INT1 edge, the T0/T1 count pulse. Counts a
 // port change. False when the write failed (its link said why).
 bool WritePortLatch(uint8_t address, uint8_t value);
+
+// One byte read for a view (a port, a byte the virtual hardware shows): the
+// error flag is cleared for the read and left as it was found afterwards (a
+// failure has reported its message). The caller asks ViewsMayRead first.
+bool ReadViewByte(uint8_t space, int32_t address, uint8_t& value);
 
 }  // namespace dorvik

@@ -10,12 +10,14 @@
 #include "access/linerender.h"
 #include "access/target.h"
 #include "access/transport.h"
+#include "base/mainform.h"
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/projectlists.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/bpnames.h"
+#include "debugger/executor.h"
 #include "debugger/memshow.h"
 #include "debugger/runcontrol.h"
 #include "debugger/views.h"
@@ -43,13 +45,21 @@ void NoteProgramLoaded(bool withCode) {
   t.LoadedCode = withCode;
 }
 
-bool ViewsMayRead() {
+bool ViewsMayRead(ViewRead read) {
   const RunState& run = Run();
-  if (!run.TargetReady) return false;
-  // A board is read only through its open line (at start the line comes up
-  // after the windows show).
   const TargetCapabilities caps = CurrentBackend().Capabilities();
+  if (read == ViewRead::Browse) return !(run.ProgramRunning && caps.RunsProgramItself);
+  if (read == ViewRead::Live) {
+    if (!caps.HasTarget) return false;
+    if (caps.LocalImages) return true;
+  } else if (!run.TargetReady) {
+    return false;
+  }
+  // A board is read only through its open line (at start the line comes up
+  // after the windows show; a line that went dead the idle handler has reported).
   if (caps.HasTarget && !caps.LocalImages && !LinkIsOpen()) return false;
+  if (read == ViewRead::Live)
+    return !run.ProgramRunning && !run.TargetBusy && !Executor().Running && !MainForm().Busy;
   // Between two steps of STEP or TRACE the program stands still and the
   // line is quiet, though the command goes on.
   if (RunControl().WaitingForStepKey) return true;
@@ -322,7 +332,7 @@ bool ModifyExpressionValue(std::string_view expression, std::string_view value, 
 
 DisassemblyRead ReadDisassemblyRows(uint16_t address, int32_t count) {
   DisassemblyRead r;
-  if (Run().ProgramRunning && CurrentBackend().Capabilities().RunsProgramItself) return r;
+  if (!ViewsMayRead(ViewRead::Browse)) return r;
   r.Read = true;
   // A command's failure is reported by the command; a read that fails here
   // only ends the rows.

@@ -28,9 +28,23 @@ ToolViewsState& ToolViews();
 
 // A load has ended (the loader's finishing stage).
 void NoteProgramLoaded(bool withCode);
-// The windows may read the target: its state was read, no program runs (the
-// STEP loop waiting for its next key counts as stopped), no command talks to it.
-bool ViewsMayRead();
+// The one rule of every view that reads the target. The views differ in one
+// point: what runs while they read.
+enum class ViewRead : uint8_t {
+  // The debug windows: the target's state was read, no program runs (the
+  // STEP loop waiting for its next key counts as stopped), no command talks to it.
+  AtRest,
+  // The port views and the virtual hardware: the simulated chip's pins at any
+  // moment (its images, also during a run); a board only at rest, with no
+  // command, load or build at work.
+  Live,
+  // A window the user moves through (the disassembly scrolled): at any
+  // moment but while a target that runs the program itself runs it (its
+  // line carries the run).
+  Browse,
+};
+// A board is read only through its open line; no target has no pins.
+bool ViewsMayRead(ViewRead read = ViewRead::AtRest);
 
 // Expressions of a window
 struct ViewValue {

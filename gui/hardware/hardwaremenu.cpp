@@ -12,11 +12,13 @@
 
 #include <array>
 #include <memory>
-#include <utility>
+#include <vector>
 
 #include "access/backend.h"
 #include "access/target.h"
 #include "base/runstate.h"
+#include "debugger/hardwarefeed.h"
+#include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "gui/main/dockable.h"
 #include "gui/hardware/eightled.h"
@@ -130,7 +132,7 @@ void HardwareMenu::DriveInput(PinInput input) {
 
 void HardwareMenu::WritePortClick(uint16_t address, const std::string& caption) {
   uint8_t now = 0xFF;
-  if (!PortsReadable() || !ReadViewByte(kSpaceDirect, address, now)) return;
+  if (!ViewsMayRead(ViewRead::Live) || !ReadViewByte(kSpaceDirect, address, now)) return;
   std::optional<std::string> text;
   if (AskPortValue) {
     text = AskPortValue(caption, FormatHex2(now));
@@ -182,7 +184,7 @@ bool HardwareMenu::PortValueOf(const std::string& text, uint8_t& value) {
 bool HardwareMenu::WritePortValue(uint16_t address, const std::string& text) {
   uint8_t value = 0;
   if (!PortValueOf(text, value)) return false;
-  if (!PortsReadable()) return false;
+  if (!ViewsMayRead(ViewRead::Live)) return false;
   if (!WritePortLatch(static_cast<uint8_t>(address), value)) return false;
   if (!Run().ProgramRunning) RefreshDebugViews(false);
   return true;
@@ -200,48 +202,24 @@ void HardwareMenu::FillPortMenu() {
   }
 }
 
-void HardwareMenu::SendPortBytes() {
-  if (!PortsReadable()) return;
-  for (const CpuPortMenuItem& item : CpuDb().MainPortMenu) {
-    uint8_t byte = 0;
-    if (!ReadViewByte(kSpaceDirect, item.Tag, byte)) return;
-    vhw::SendHardwareAccess(vhw::kSpaceSfr, item.Tag, byte);
-  }
-}
-
 void HardwareMenu::Sync() {
   if (portMenuBuilds_ != CpuDb().PortMenuBuilds) FillPortMenu();
   const TargetCapabilities caps = CurrentBackend().Capabilities();
   for (QAction* action : inputs_) action->setEnabled(caps.LocalImages);
 
-  const RunState& run = Run();
   portForm_->Sync();
 
   if (!vhw::HardwareActive()) return;
   const int32_t refresh = Views().RefreshCount;
   const uint32_t changes = PortViews().PortChanges;
   const bool due = refresh != sentRefresh_ || changes != sentChanges_ || resend_;
-  // Parts wired to an external-data address show the byte there (a
-  // program's MOVX writes send no message): at a refresh, and during a run
-  // on the simulator at every repaint. Read without the bus cycle.
-  const bool running = run.ProgramRunning && caps.LocalImages;
-  if ((due || running) && PortsReadable()) {
-    if (due) {
-      sentRefresh_ = refresh;
-      sentChanges_ = changes;
-      resend_ = false;
-      SendPortBytes();
-    }
-    auto showXData = [](vhw::ByteDisplay& display) {
-      if (display.Binding.Space != vhw::kSpaceXData) return;
-      MemoryImages& images = Images();
-      const bool suppressed = std::exchange(images.SuppressXDataIO, true);
-      uint8_t byte = 0;
-      if (ReadViewByte(kSpaceXData, static_cast<int32_t>(display.Binding.Address), byte)) display.Show(byte);
-      images.SuppressXDataIO = suppressed;
-    };
-    if (eightLed_ != nullptr && eightLed_->isVisible()) showXData(eightLed_->Display());
-    if (simForm_ != nullptr && simForm_->isVisible()) showXData(simForm_->DigitDisplay());
+  std::vector<vhw::ByteDisplay*> shown;
+  if (eightLed_ != nullptr && eightLed_->isVisible()) shown.push_back(&eightLed_->Display());
+  if (simForm_ != nullptr && simForm_->isVisible()) shown.push_back(&simForm_->DigitDisplay());
+  if (FeedVirtualHardware(due, shown) && due) {
+    sentRefresh_ = refresh;
+    sentChanges_ = changes;
+    resend_ = false;
   }
   if (eightLed_ != nullptr && eightLed_->isVisible()) eightLed_->Sync();
   if (simForm_ != nullptr && simForm_->isVisible()) simForm_->Sync();

@@ -5,7 +5,7 @@
 // chords Ctrl+Alt+F1 / F2 for an INT0 / INT1 falling edge, Ctrl+Alt+F11 /
 // F12 for a timer 0 / 1 count pulse in counter mode), and the
 // virtual-hardware windows (Tools | LED panel, Tools | Virtual hardware).
-// Its Sync, called with the main window's, sends the port bytes to the
+// Its Sync, called with the main window's, has the engine feed the
 // virtual-hardware windows at each refresh of the views and, during a run,
 // after a port changed.
 
@@ -66,7 +66,6 @@ class HardwareMenu : public QObject {
 
  private:
   void FillPortMenu();
-  void SendPortBytes();
 
   QMainWindow& main_;
   TPortForm* portForm_;

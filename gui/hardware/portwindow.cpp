@@ -19,33 +19,13 @@
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/runstate.h"
-#include "debugger/executor.h"
+#include "debugger/toolviews.h"
 #include "debugger/views.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/cpudb.h"
 #include "lang/formatting.h"
 
 namespace dorvik::gui {
-
-bool PortsReadable() {
-  const TargetCapabilities caps = CurrentBackend().Capabilities();
-  if (!caps.HasTarget) return false;
-  if (caps.LocalImages) return true;
-  // A board over its line, at rest: a line that is not open (or went dead,
-  // which the idle handler has reported) is not asked.
-  const RunState& run = Run();
-  return LinkIsOpen() && !run.ProgramRunning && !run.TargetBusy && !Executor().Running && !MainForm().Busy;
-}
-
-bool ReadViewByte(uint8_t space, int32_t address, uint8_t& value) {
-  // A view's read leaves the command's outcome as it found it.
-  const SavedMessageFlags keep;
-  Messages().ErrorFlag = false;
-  std::array<uint8_t, 1> byte{};
-  const bool read = TargetReadBytes(space, address, byte) && !Messages().ErrorFlag;
-  if (read) value = byte[0];
-  return read;
-}
 
 TPortForm::TPortForm(QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Tool), main_(mainWindow), menu_(new QMenu(this)), rows_(new QVBoxLayout(this)),
@@ -130,7 +110,7 @@ void TPortForm::ShowRow(PortRow& row, uint8_t value) {
 }
 
 void TPortForm::ReadPorts() {
-  if (reading_ || !PortsReadable()) return;
+  if (reading_ || !ViewsMayRead(ViewRead::Live)) return;
   reading_ = true;
   // A link read waits for the board and pumps meanwhile: nothing else may start.
   const bool holdMain = !CurrentBackend().Capabilities().LocalImages && main_->isEnabled();
@@ -158,7 +138,7 @@ void TPortForm::ReadPorts() {
 void TPortForm::PinClick(uint16_t address, int bit) {
   for (PortRow& row : ports_) {
     if (row.Address != address) continue;
-    if (!PortsReadable()) {
+    if (!ViewsMayRead(ViewRead::Live)) {
       ShowRow(row, row.Byte);  // the button goes back: nothing was written
       return;
     }
@@ -195,7 +175,7 @@ void TPortForm::Sync() {
   const bool changed = refresh != seenRefresh_ || changes != seenChanges_;
   // A timer stopped by a load or a HEX save starts again with the next read;
   // after a failed read only a new stop reads again.
-  if ((!changed && (timer_.isActive() || failed_)) || reading_ || !PortsReadable()) return;
+  if ((!changed && (timer_.isActive() || failed_)) || reading_ || !ViewsMayRead(ViewRead::Live)) return;
   seenRefresh_ = refresh;
   seenChanges_ = changes;
   ReadPorts();

@@ -89,11 +89,4 @@ class TPortForm : public QWidget {
   uint32_t seenChanges_ = 0;
 };
 
-// The target's ports can be read now: the simulator always (its images),
-// a board only at rest on an open line.
-bool PortsReadable();
-// One byte read for a view: the error flag is cleared for the read and left
-// as it was found afterwards (a failure has reported its message).
-bool ReadViewByte(uint8_t space, int32_t address, uint8_t& value);
-
 }  // namespace dorvik::gui

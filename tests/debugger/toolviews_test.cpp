@@ -2,9 +2,12 @@
 // target's chunks and after a failed read, a window's expression evaluated
 // without disturbing the command line, in-place writes, the call stack's
 // entries against CALLSTACK, the disassembly's rows as the console's lines
-// in fields, the symbol tree, the breakpoint list, and the
-// element types of the debug types.
+// in fields, the symbol tree, the breakpoint list, the
+// element types of the debug types, the one rule of when a view may read the
+// target, and the virtual hardware fed from the target.
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <span>
 #include <tuple>
@@ -12,7 +15,11 @@
 
 #include "access/backend.h"
 #include "access/disasline.h"
+#include "access/transport.h"
+#include "base/mainform.h"
 #include "debugger/breakpoints.h"
+#include "debugger/hardwarefeed.h"
+#include "debugger/runcontrol.h"
 #include "debugger/toolviews.h"
 #include "lang/collections.h"
 #include "lang/evaluator.h"
@@ -22,6 +29,7 @@
 #include "tests/support/console_fixture.h"
 #include "tests/support/simulator_forwarder.h"
 #include "tests/support/symbol_tables.h"
+#include "vhw/hardware.h"
 
 namespace dorvik::testing {
 namespace {
@@ -379,6 +387,109 @@ TEST(DebugTypeElementsTest, EachTypeReadsAsItsElements) {
     }
   }
   ResetSession();
+}
+
+// The simulator's images under the capabilities of a target of choice.
+class PretendTarget final : public SimulatorForwarder {
+ public:
+  TargetCapabilities Capabilities() const override { return Caps; }
+  TargetCapabilities Caps;
+};
+
+TEST_F(ToolViewsTest, ViewsMayReadByWhatRunsWhileTheyRead) {
+  enum Kind { Sim, Board, None };
+  struct Row {
+    const char* State;
+    Kind Target;
+    bool LinkOpen, Ready, Running, Executing, TargetBusy, Command, MainBusy, StepKey;
+    bool AtRest, Live, Browse;
+  };
+  // clang-format off
+  const Row rows[] = {
+      // state                          target link  ready  run    exec   busy   cmd    main   stepkey  rest   live   browse
+      {"simulator at rest",             Sim,   false, true,  false, false, false, false, false, false,   true,  true,  true},
+      {"simulator runs",                Sim,   false, true,  true,  true,  true,  false, true,  false,   false, true,  true},
+      {"simulator in a command",        Sim,   false, true,  false, false, true,  true,  true,  false,   false, true,  true},
+      {"simulator's STEP waits a key",  Sim,   false, true,  false, false, true,  true,  true,  true,    true,  true,  true},
+      {"simulator while loading",       Sim,   false, true,  false, false, false, false, true,  false,   true,  true,  true},
+      {"simulator's state not read",    Sim,   false, false, false, false, false, false, false, false,   false, true,  true},
+      {"board at rest",                 Board, true,  true,  false, false, false, false, false, false,   true,  true,  true},
+      {"board's line closed",           Board, false, true,  false, false, false, false, false, false,   false, false, true},
+      {"board runs the program",        Board, true,  true,  true,  false, true,  false, true,  false,   false, false, false},
+      {"board talked to",               Board, true,  true,  false, false, true,  false, false, false,   false, false, true},
+      {"board while loading",           Board, true,  true,  false, false, false, false, true,  false,   true,  false, true},
+      {"board's STEP waits a key",      Board, true,  true,  false, false, true,  true,  true,  true,    true,  false, true},
+      {"board in a GO from the window", Board, true,  true,  false, true,  false, false, false, false,   false, true,  true},
+      {"no target",                     None,  false, true,  false, false, false, false, false, false,   true,  false, true},
+  };
+  // clang-format on
+  PretendTarget target;
+  for (const Row& row : rows) {
+    target.Caps = row.Target == Sim     ? SimulatorBackendInstance().Capabilities()
+                  : row.Target == Board ? TargetCapabilities{.HasTarget = true, .RunsProgramItself = true}
+                                        : TargetCapabilities{};
+    SetBackendForTesting(kTargetSimulator, &target);
+    row.LinkOpen ? LinkReplayForTesting({}) : CloseLink();
+    RunState& run = dorvik::Run();
+    run.TargetReady = row.Ready;
+    run.ProgramRunning = row.Running;
+    run.Executing = row.Executing;
+    run.TargetBusy = row.TargetBusy;
+    Executor().Running = row.Command;
+    MainForm().Busy = row.MainBusy;
+    RunControl().WaitingForStepKey = row.StepKey;
+    EXPECT_EQ(ViewsMayRead(ViewRead::AtRest), row.AtRest) << row.State;
+    EXPECT_EQ(ViewsMayRead(ViewRead::Live), row.Live) << row.State;
+    EXPECT_EQ(ViewsMayRead(ViewRead::Browse), row.Browse) << row.State;
+  }
+  CloseLink();
+  SetBackendForTesting(kTargetSimulator, nullptr);
+}
+
+// A window of virtual hardware: what reached it, as space and address.
+class RecordingReceiver final : public vhw::HardwareReceiver {
+ public:
+  int32_t HardwareAccess(uint32_t address, uint8_t space, uint8_t data) override {
+    Seen.push_back({space, address, data});
+    return vhw::kNoReply;
+  }
+  using Access = std::tuple<uint8_t, uint32_t, uint8_t>;
+  std::vector<Access> Seen;
+};
+
+TEST_F(ToolViewsTest, VirtualHardwareIsFedThePortsAndTheBoundExternalBytes) {
+  vhw::ByteDisplay xdata;
+  xdata.Binding = {vhw::kSpaceXData, 0x8000};
+  vhw::ByteDisplay port;
+  port.Binding = {vhw::kSpaceSfr, 0x90};
+  const std::array<vhw::ByteDisplay*, 2> displays{&xdata, &port};
+  Images().XDataImage[0x8000] = 0x3C;
+  Images().SfrImage[0x90] = 0xA5;
+  // Nobody listens: nothing is read.
+  EXPECT_FALSE(FeedVirtualHardware(true, displays));
+
+  RecordingReceiver receiver;
+  vhw::ShowReceiver(receiver);
+  // Nothing due at rest.
+  EXPECT_FALSE(FeedVirtualHardware(false, displays));
+  EXPECT_TRUE(receiver.Seen.empty());
+  // Due: each port of the main menu as a port access, the external byte shown
+  // without a bus cycle (no message for it), the display on a port left to the messages.
+  ASSERT_TRUE(FeedVirtualHardware(true, displays));
+  ASSERT_EQ(receiver.Seen.size(), CpuDb().MainPortMenu.size());
+  EXPECT_EQ(std::ranges::count(receiver.Seen, RecordingReceiver::Access{vhw::kSpaceSfr, 0x90, 0xA5}), 1);
+  EXPECT_EQ(xdata.Value, 0x3C);
+  EXPECT_EQ(port.Value, 0xFF);
+  EXPECT_FALSE(Images().SuppressXDataIO);
+  // During a run on the simulator the external bytes follow at every feed.
+  receiver.Seen.clear();
+  Images().XDataImage[0x8000] = 0x3D;
+  dorvik::Run().ProgramRunning = true;
+  EXPECT_TRUE(FeedVirtualHardware(false, displays));
+  EXPECT_TRUE(receiver.Seen.empty());
+  EXPECT_EQ(xdata.Value, 0x3D);
+  dorvik::Run().ProgramRunning = false;
+  vhw::HideReceiver(receiver);
 }
 
 }  // namespace
