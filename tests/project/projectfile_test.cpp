@@ -1,4 +1,4 @@
-#include "project/config.h"
+#include "project/projectfile.h"
 
 #include <gtest/gtest.h>
 
