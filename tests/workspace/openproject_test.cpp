@@ -23,7 +23,7 @@
 namespace dorvik {
 namespace {
 
-class ProjectConfigTest : public ::testing::Test {
+class OpenProjectTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetSession();
@@ -42,7 +42,7 @@ class ProjectConfigTest : public ::testing::Test {
   platform::ScriptedReporter boxes_;
 };
 
-TEST_F(ProjectConfigTest, EverySectionRoundTripsThroughTheFile) {
+TEST_F(OpenProjectTest, EverySectionRoundTripsThroughTheFile) {
   const std::string path = dir_.File("TEST.QPC");
   NewProject();
   const std::string main = dir_.Write("src/main.a51", "");
@@ -92,7 +92,7 @@ TEST_F(ProjectConfigTest, EverySectionRoundTripsThroughTheFile) {
   EXPECT_TRUE(boxes_.Shown().empty());
 }
 
-TEST_F(ProjectConfigTest, OpeningAProjectFreesTheLoadedProgramsTables) {
+TEST_F(OpenProjectTest, OpeningAProjectFreesTheLoadedProgramsTables) {
   const std::string path = dir_.Write("P.QPC", "Target=VOV51\n[PROJECT]\nA=a.a51\n");
   Collections().SymbolTable.emplace();
   Collections().ModuleTable.emplace();
@@ -103,7 +103,7 @@ TEST_F(ProjectConfigTest, OpeningAProjectFreesTheLoadedProgramsTables) {
   EXPECT_FALSE(Collections().TypeDefs.has_value());
 }
 
-TEST_F(ProjectConfigTest, BadProjectFilesEndInOneMessageAndKeepTheOldFile) {
+TEST_F(OpenProjectTest, BadProjectFilesEndInOneMessageAndKeepTheOldFile) {
   // Unknown sections and duplicate modules: the first module kept, 307, the rest read.
   const std::string path =
       dir_.Write("P.QPC", "Target=VOV51\n[MINE]\nx=1\n[PROJECT]\nA=a.a51\nB=b.a51\na=other.a51\n[OPTIONS]\nIntMSBFirst=No\n"
@@ -132,7 +132,7 @@ TEST_F(ProjectConfigTest, BadProjectFilesEndInOneMessageAndKeepTheOldFile) {
   EXPECT_EQ(Captions(), (std::vector<std::string>{"Error #307", "Error #308", "Error #311", "Error #311"}));
 }
 
-TEST_F(ProjectConfigTest, SelectorSetsAreListsOfByteValues) {
+TEST_F(OpenProjectTest, SelectorSetsAreListsOfByteValues) {
   std::bitset<256> set;
   EXPECT_TRUE(ParseSelectorText(" 0, 255 ,3", set));
   EXPECT_EQ(SelectorText(set), "0,3,255");
