@@ -16,9 +16,9 @@
 
 #include "access/target.h"
 #include "base/mainform.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runstate.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 #include "console/commoptions.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
@@ -30,7 +30,6 @@
 #include "platform/files.h"
 #include "platform/pump.h"
 #include "platform/reporter.h"
-#include "project/config.h"
 #include "project/projectfile.h"
 #include "vhw/hardware.h"
 
@@ -99,11 +98,11 @@ int main(int argc, char** argv) {
   Run().TargetReady = true;
   const std::string projectFile = ProjectFileName(argc, argv, program);
   if (!projectFile.empty() && platform::FileExists(projectFile)) OpenProject(projectFile);
-  ProjectLists().ProjectFileName = projectFile;
+  Project().ProjectFileName = projectFile;
   int status = 0;
   {
     gui::MainWindow window;
-    window.ProjectFile = ProjectLists().ProjectFileName;
+    window.ProjectFile = Project().ProjectFileName;
     if (!window.ProjectFile.empty()) window.LoadLayout(window.ProjectFile);
     window.show();
     // A project's board target ("Target=" OVIX52 or ADUC with its [COM]

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/session.h"
 #include "project/projectfile.h"
 
@@ -26,7 +26,7 @@ void BM_ReadProjectFile(benchmark::State& state) {
     ResetSession();
     benchmark::DoNotOptimize(ReadProjectFile(path.string()));
   }
-  state.counters["modules"] = static_cast<double>(ProjectLists().ProjectModules.size());
+  state.counters["modules"] = static_cast<double>(Project().ProjectModules.size());
   std::filesystem::remove(path);
 }
 BENCHMARK(BM_ReadProjectFile)->Arg(40000)->Unit(benchmark::kMillisecond);

@@ -6,7 +6,7 @@
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/commsettings.h"
-#include "project/config.h"
+#include "project/project.h"
 
 namespace dorvik::console {
 

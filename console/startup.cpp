@@ -13,10 +13,10 @@
 #include "lang/symbols.h"
 #include "loader/loader.h"
 #include "platform/files.h"
-#include "project/config.h"
+#include "project/project.h"
 #include "project/projectfile.h"
 #include "platform/ini.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 
 namespace dorvik::console {
 

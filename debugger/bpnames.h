@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "debugger/breakpoints.h"
 #include "editor/codeeditor.h"
 #include "lang/collections.h"

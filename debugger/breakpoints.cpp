@@ -7,7 +7,7 @@
 #include "access/disasline.h"
 #include "access/target.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/session.h"
 #include "base/text.h"
 #include "debugger/executor.h"

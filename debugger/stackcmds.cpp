@@ -8,7 +8,7 @@
 
 #include "access/backend.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/executor.h"

@@ -5,7 +5,7 @@
 #include "access/target.h"
 #include "base/runstate.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/session.h"
 #include "base/text.h"
 #include "base/userseam.h"
@@ -116,7 +116,7 @@ bool PrintExecutionSource() {
   const tShowedLine& at = ExecLine();
   // The mark keeps the name upper-cased; the module list has it as written.
   std::string fileName = at.FileName;
-  for (const tModuleRec& module : ProjectLists().ProjectModules)
+  for (const tModuleRec& module : Project().ProjectModules)
     if (UpperCase(module.FileName) == UpperCase(at.FileName)) fileName = module.FileName;
   // An include file has no module: its name as the mapping found it.
   if (!ListMap().ExecFileName.empty()) fileName = ListMap().ExecFileName;

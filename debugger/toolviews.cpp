@@ -13,7 +13,7 @@
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/msgids.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/bpnames.h"

@@ -14,7 +14,7 @@
 #include "access/target.h"
 #include "access/transport.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "base/text.h"
@@ -544,7 +544,7 @@ bool SourceLineAddress(std::string_view fileName, const std::vector<std::string>
   }
   // An assembler source or one of its include files: the listing of the
   // module that holds it.
-  for (const tModuleRec& module : ProjectLists().ProjectModules) {
+  for (const tModuleRec& module : Project().ProjectModules) {
     if (node && &module != node) continue;
     const tFileTypeRec* kind = FindFileTypeOf(module.FileName);
     if (!kind || kind->Kind != kFileAssembler) continue;

@@ -7,13 +7,13 @@
 
 #include "fuzz/fuzz_support.h"
 #include "workspace/build.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace dorvik;
   const std::string_view text = fuzz::StartInScratchFolder(data, size);
   std::ofstream("P.QPC", std::ios::binary) << text;
-  if (OpenProject("P.QPC")) WriteProjectConfig("Q.QPC");
+  if (OpenProject("P.QPC")) WriteProject("Q.QPC");
   ReadProtocol("P.QPC", ".");
   std::ofstream("p.lst", std::ios::binary) << text;
   ListingErrors("p.lst", "p.a51");

@@ -12,7 +12,7 @@
 #include "base/runprogram.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/text.h"
 #include "base/userseam.h"
 
@@ -173,7 +173,7 @@ uint8_t ByteParity(uint8_t b) {
 // Compiler of a file type
 
 void GetFileTypeCompiler(uint8_t fileType, std::string_view ext, std::string& command) {
-  std::vector<tFileTypeRec>& list = ProjectLists().FileTypeList;
+  std::vector<tFileTypeRec>& list = Project().FileTypeList;
   std::string foundExtension;  // the dialog may change the list: keep the text, not the node
   bool found = false;
   for (const tFileTypeRec& node : list) {

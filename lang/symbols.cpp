@@ -562,16 +562,16 @@ std::string AddressToText(uint32_t addr, uint8_t cls, bool alwaysSymbolic) {
 }
 
 const tModuleRec* FindModuleNode(std::string_view name) {
-  for (const auto& node : ProjectLists().ProjectModules)
+  for (const auto& node : Project().ProjectModules)
     if (platform::SameText(node.Name, name)) return &node;
   return nullptr;
 }
 
 const tModuleRec* FindModuleNodeByFile(std::string_view fileName) {
   if (!FindFileTypeOf(fileName)) return nullptr;
-  const std::string& project = ProjectLists().ProjectFileName;
+  const std::string& project = Project().ProjectFileName;
   std::string drive = project.size() >= 2 && project[1] == ':' ? project.substr(0, 2) : std::string("C:");
-  for (const auto& node : ProjectLists().ProjectModules) {
+  for (const auto& node : Project().ProjectModules) {
     std::string stored = node.FileName;
     if (stored.size() >= 1 && stored[0] == '\\' && (stored.size() < 2 || stored[1] != '\\'))
       stored = drive + stored;

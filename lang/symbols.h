@@ -16,7 +16,7 @@
 
 #include "lang/collections.h"
 #include "lang/cpudb.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 
 namespace dorvik {
 

@@ -7,7 +7,7 @@
 // counter to the program start, checks the modules against the project,
 // finds the stack start and refreshes the views.
 //
-// The options are the project's [LOADER] options (project/config.h); a load
+// The options are the project's [LOADER] options (project/project.h); a load
 // dialog writes its check boxes there before it starts the load. The dialog's
 // face (the address loaded, hidden at the end) and question 41's Yes (the
 // module goes to the project) reach the user through the user seam.
@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "project/config.h"
+#include "project/project.h"
 
 namespace dorvik {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/session.h"
 #include "base/text.h"
 #include "objfiles/sourcetext.h"

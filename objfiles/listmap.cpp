@@ -5,7 +5,7 @@
 
 #include "base/runstate.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/session.h"
 #include "base/text.h"
 #include "base/userseam.h"

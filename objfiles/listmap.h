@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "objfiles/sourcetext.h"
 
 namespace dorvik {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/text.h"
 #include "lang/collections.h"
 #include "objfiles/omfreader.h"
@@ -42,9 +42,9 @@ void OrderFolderModules(std::vector<tModuleRec>& project, const std::vector<tMod
 
 bool CheckObjectModules() {
   ObjReaderState& st = ObjReader();
-  if (ProjectLists().ModulesFromFolder && Collections().ModuleTable)
-    OrderFolderModules(ProjectLists().ProjectModules, Collections().ModuleTable->Items);
-  const auto& project = ProjectLists().ProjectModules;
+  if (Project().ModulesFromFolder && Collections().ModuleTable)
+    OrderFolderModules(Project().ProjectModules, Collections().ModuleTable->Items);
+  const auto& project = Project().ProjectModules;
   if (project.empty() || !Collections().ModuleTable) return false;
   bool sourceLevel = true;
   size_t next = 0;

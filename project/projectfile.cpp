@@ -1,6 +1,7 @@
 #include "project/projectfile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 
 #include "base/messages.h"
@@ -8,7 +9,7 @@
 #include "base/runstate.h"
 #include "base/text.h"
 #include "platform/files.h"
-#include "project/config.h"
+#include "platform/text.h"
 
 namespace dorvik {
 
@@ -16,6 +17,26 @@ namespace {
 
 constexpr std::string_view kModules = "PROJECT";
 constexpr std::string_view kFileTypes = "FileTypes";
+constexpr std::string_view kVariables = "VARIABLES";
+
+constexpr std::string_view kLoader = "LOADER";
+
+// Download speeds as the project file stores them, by choice.
+constexpr std::string_view kDownloadSpeeds[] = {"115200", "57600", "38400"};
+
+struct TargetName {
+  uint8_t Kind;
+  std::string_view Name;
+};
+constexpr TargetName kTargetNames[] = {{0, "OVIX52"}, {2, "ADUC"}, {3, "VOV51"}};
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+constexpr int32_t kComBaudRates[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
 std::string FolderOf(const std::string& path) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
@@ -32,7 +53,7 @@ std::string InFolder(const std::string& folder, const std::string& name) {
 bool IsSourceKind(uint8_t kind) { return kind == kFileAssembler || kind == kFileC; }
 
 void RegisterFileTypes() {
-  auto& lists = ProjectLists();
+  auto& lists = Project();
   if (lists.FileTypeList.empty()) lists.FileTypeList = DefaultFileTypes();
 }
 
@@ -65,7 +86,7 @@ std::vector<tModuleRec> SourceModulesIn(const std::string& folder) {
 bool ReadProjectFile(const std::string& path) {
   platform::IniFile file;
   if (!file.Load(path)) return false;
-  auto& lists = ProjectLists();
+  auto& lists = Project();
   lists.ProjectFileName = path;
   RegisterFileTypes();
   const std::string folder = FolderOf(path);
@@ -124,7 +145,7 @@ void WriteFileTypes(platform::IniFile& file, const std::vector<tFileTypeRec>& ty
 
 void WriteModules(platform::IniFile& file, const std::string& path) {
   file.EraseSection(kModules);
-  const auto& lists = ProjectLists();
+  const auto& lists = Project();
   // Modules taken from the folder stay so: no section is written for them.
   if (lists.ModulesFromFolder) return;
   namespace fs = std::filesystem;
@@ -163,10 +184,112 @@ bool WriteProjectSettings(const std::string& path) {
   return file.Text() == before || file.Save(path);
 }
 
+void ReadLoaderOptions(const platform::IniFile& f, LoaderOptions& o) {
+  o.LoadCode = f.ReadBool(kLoader, "Code", o.LoadCode);
+  o.LoadLines = f.ReadBool(kLoader, "Lines", o.LoadLines);
+  o.LoadSymbols = f.ReadBool(kLoader, "Symbols", o.LoadSymbols);
+  o.LoadAppend = f.ReadBool(kLoader, "Append", o.LoadAppend);
+  o.LoadXData = f.ReadBool(kLoader, "XDATALoad", o.LoadXData);
+  o.ClearDataFlash = f.ReadBool(kLoader, "ClearDataFLASH", o.ClearDataFlash);
+  o.ClearCodeFlash = f.ReadBool(kLoader, "ClearCodeFLASH", o.ClearCodeFlash);
+  o.LoadAutomaticallyOnStart = f.ReadBool(kLoader, "LoadAutomaticallyOnStart", o.LoadAutomaticallyOnStart);
+  o.LastLoadPath = f.ReadString(kLoader, "LastLoadPath", o.LastLoadPath);
+  if (f.ValueExists(kLoader, "Download Speed")) {
+    const std::string speed(Trim(f.ReadString(kLoader, "Download Speed")));
+    const auto* it = std::find(std::begin(kDownloadSpeeds), std::end(kDownloadSpeeds), speed);
+    if (it != std::end(kDownloadSpeeds)) o.DownloadSpeed = static_cast<int>(it - std::begin(kDownloadSpeeds));
+    // Older project files store the highest speed cut to five digits.
+    if (speed == "11520") o.DownloadSpeed = 0;
+  }
+}
+
+void WriteLoaderOptions(platform::IniFile& f, const LoaderOptions& o) {
+  f.WriteBool(kLoader, "Code", o.LoadCode);
+  f.WriteBool(kLoader, "Lines", o.LoadLines);
+  f.WriteBool(kLoader, "Symbols", o.LoadSymbols);
+  f.WriteBool(kLoader, "Append", o.LoadAppend);
+  f.WriteBool(kLoader, "XDATALoad", o.LoadXData);
+  f.WriteBool(kLoader, "ClearDataFLASH", o.ClearDataFlash);
+  f.WriteBool(kLoader, "ClearCodeFLASH", o.ClearCodeFlash);
+  f.WriteBool(kLoader, "LoadAutomaticallyOnStart", o.LoadAutomaticallyOnStart);
+  f.WriteString(kLoader, "LastLoadPath", o.LastLoadPath);
+  const int speed = o.DownloadSpeed >= 0 && o.DownloadSpeed < 3 ? o.DownloadSpeed : 0;
+  f.WriteString(kLoader, "Download Speed", kDownloadSpeeds[speed]);
+}
+
+uint8_t ReadTargetKind(const platform::IniFile& f, uint8_t current) {
+  if (!f.ValueExists("", "Target")) return current;
+  const std::string text = f.ReadString("", "Target");
+  const std::string_view name = Trim(text);
+  if (name.empty()) return 1;
+  for (const TargetName& t : kTargetNames)
+    if (platform::SameText(t.Name, name)) return t.Kind;
+  return current;
+}
+
+void WriteTargetKind(platform::IniFile& f, uint8_t kind) {
+  std::string_view name;
+  for (const TargetName& t : kTargetNames)
+    if (t.Kind == kind) name = t.Name;
+  f.WriteString("", "Target", name);
+}
+
+int32_t ReadBaudRate(const platform::IniFile& f, int32_t current) {
+  const int64_t baud = f.ReadInteger("COM", "Baud", current);
+  return baud > 0 && baud <= INT32_MAX ? static_cast<int32_t>(baud) : current;
+}
+
+void ReadComSettings(const platform::IniFile& f, std::string& port, int32_t& baud) {
+  if (f.ValueExists("COM", "Baud")) {
+    const int64_t b = f.ReadInteger("COM", "Baud", -1);
+    if (std::find(std::begin(kComBaudRates), std::end(kComBaudRates), b) != std::end(kComBaudRates)) {
+      baud = static_cast<int32_t>(b);
+    } else {
+      ReportError(err::kBadValueBaudCommunicationSpeed);
+      baud = 19200;
+    }
+  }
+  if (f.ValueExists("COM", "Port")) {
+    const std::string text(Trim(f.ReadString("COM", "Port")));
+    // A number is a COM port (a sign makes it no less a number: "-5" is a
+    // bad port, not a device); anything else names the device itself.
+    const std::string digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? text.substr(1) : text;
+    const bool number =
+        !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (number && digits == text && text.size() <= 2 && std::stoi(text) >= 1)
+      port = "COM" + text;
+    else if (!number && !text.empty())
+      port = text;
+    else
+      ReportError(err::kBadCommunicationPortNumber);
+  }
+}
+
+void WriteComSettings(platform::IniFile& f, const std::string& port, int32_t baud) {
+  f.WriteInteger("COM", "Baud", baud);
+  // No port chosen: nothing to read back (an empty entry would be refused).
+  if (port.empty()) return;
+  const bool com = port.size() > 3 && (port.rfind("COM", 0) == 0 || port.rfind("com", 0) == 0);
+  f.WriteString("COM", "Port", com ? port.substr(3) : port);
+}
+
+void ReadVariables(const platform::IniFile& file) {
+  Project().Variables.clear();
+  for (const auto& [name, value] : file.ReadSectionValues(kVariables)) {
+    const std::string key = TrimBlanks(name);
+    if (!key.empty()) Project().Variables.emplace_back(key, value);
+  }
+}
+
+void WriteVariables(platform::IniFile& file) {
+  file.EraseSection(kVariables);
+  for (const auto& [name, value] : Project().Variables) file.WriteString(kVariables, name, value);
+}
+
 void UseProgramFolderAsProject(const std::string& programPath) {
   RegisterFileTypes();
-  ProjectLists().ProjectModules = SourceModulesIn(FolderOf(programPath));
-  ProjectLists().ModulesFromFolder = true;
+  Project().ProjectModules = SourceModulesIn(FolderOf(programPath));
+  Project().ModulesFromFolder = true;
 }
 
 }  // namespace dorvik

@@ -1,18 +1,22 @@
 #pragma once
-// The project configuration file as the debugger reads it: the target kind,
-// the serial speed, the load options, and the module list with the registered
-// file types that source-level debugging maps code addresses through.
+// The project file's reader and writer for the sections the project's state
+// holds: the "Target=" line, [COM], [LOADER], [PROJECT], [FileTypes] and
+// [VARIABLES]. The sections whose state lives higher ([OPTIONS], [DEBUG]) are
+// read and written by workspace/openproject.h, the windows' own sections
+// ([DORVIK], [FILES], [WATCHES]) by their windows; README.md's table "The
+// project file" lists them all.
 //
 // Modules: section [PROJECT], one "NAME=FILE" entry per module (FILE relative
 // to the project file's folder). A project without that section takes the
 // assembler and C sources of its folder, one module each, named after the
 // file (upper case, without extension).
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "base/projectlists.h"
 #include "platform/ini.h"
+#include "project/project.h"
 
 namespace dorvik {
 
@@ -39,6 +43,31 @@ std::vector<tFileTypeRec> ReadFileTypes(const platform::IniFile& file);
 void WriteFileTypes(platform::IniFile& file, const std::vector<tFileTypeRec>& types);
 // [PROJECT]: the module list, file names relative to Path's folder where they lie in it.
 void WriteModules(platform::IniFile& file, const std::string& path);
+
+// [LOADER]: Booleans written "Yes"/"No"; a key that is missing or unreadable
+// keeps the option as it is.
+void ReadLoaderOptions(const platform::IniFile& file, LoaderOptions& options);
+void WriteLoaderOptions(platform::IniFile& file, const LoaderOptions& options);
+
+// The "Target=" line before the first section: "OVIX52" 0, "ADUC" 2,
+// "VOV51" 3 (any case); kind 1 (no target) is written as nothing. Another
+// text keeps `current`.
+uint8_t ReadTargetKind(const platform::IniFile& file, uint8_t current);
+void WriteTargetKind(platform::IniFile& file, uint8_t kind);
+
+// [COM] "Baud"; a missing or non-numeric value keeps `current`.
+int32_t ReadBaudRate(const platform::IniFile& file, int32_t current);
+
+// The serial settings of [COM]: "Baud" (one of the ten speeds offered; another
+// number falls back to 19200 with message 101) and "Port" (the port number,
+// 1 = COM1, or a device path). Missing keys keep what is passed in.
+void ReadComSettings(const platform::IniFile& file, std::string& port, int32_t& baud);
+void WriteComSettings(platform::IniFile& file, const std::string& port, int32_t baud);
+
+// [VARIABLES]: one "NAME=VALUE" line per environment variable, in order; a
+// blank name is skipped. Writing replaces the section.
+void ReadVariables(const platform::IniFile& file);
+void WriteVariables(platform::IniFile& file);
 
 // The unnamed project of a program given alone: the sources beside it.
 void UseProgramFolderAsProject(const std::string& programPath);

@@ -115,7 +115,7 @@ MUTANTS = [
     # debugger/, project/, console/, vhw/
     Mutant("bp-overlap", "debugger/breakpoints.cpp", "if (distance <= -patch || distance >= patch) return true;",
            "if (distance <= -patch || distance > patch) return true;", "break registers 3 bytes apart count as overlapping"),
-    Mutant("project-baud-message", "project/config.cpp", "ReportError(err::kBadValueBaudCommunicationSpeed);", "",
+    Mutant("project-baud-message", "project/projectfile.cpp", "ReportError(err::kBadValueBaudCommunicationSpeed);", "",
            "a project's bad baud rate is replaced silently"),
     Mutant("console-baud", "console/commoptions.cpp",
            "if (std::find(offered.begin(), offered.end(), baud) == offered.end()) {",

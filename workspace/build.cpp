@@ -15,7 +15,7 @@
 #include "base/session.h"
 #include "base/text.h"
 #include "base/userseam.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 #include "lang/fileutil.h"
 #include "objfiles/includescan.h"
 #include "objfiles/listmap.h"
@@ -233,7 +233,7 @@ bool ModuleOutOfDate(const tModuleRec& module) {
 
 std::string ToolCommand(std::string_view compiler, const std::string& source) {
   std::string command;
-  for (const auto& [name, value] : ProjectConfig().Variables)
+  for (const auto& [name, value] : Project().Variables)
     if (IsVariableName(name)) command += "export " + name + "=" + ShellQuote(value) + "; ";
   command += "cd " + ShellQuote(FolderOf(source)) + " && " + std::string(compiler) + " " +
              ShellQuote(fs::path(source).filename().string());
@@ -309,7 +309,7 @@ std::vector<BuildReportLine> ListingErrors(const std::string& listing, const std
 BuildOutcome CompileModule(const tModuleRec& module) {
   Messages().ErrorFlag = false;
   // A session that read no project knows the default file types.
-  if (ProjectLists().FileTypeList.empty()) ProjectLists().FileTypeList = DefaultFileTypes();
+  if (Project().FileTypeList.empty()) Project().FileTypeList = DefaultFileTypes();
   if (!platform::FileExists(module.FileName)) {
     ReportError(err::kFileNotExist, module.FileName);
     return BuildOutcome::Failed;
@@ -349,7 +349,7 @@ BuildOutcome BuildProject(bool all) {
     return BuildOutcome::Failed;
   }
   if (b.Building) return BuildOutcome::Failed;
-  const std::vector<tModuleRec> modules = ProjectLists().ProjectModules;
+  const std::vector<tModuleRec> modules = Project().ProjectModules;
   if (modules.empty()) {
     ReportWarning(warn::kCurrentProjectHasNoParts);
     return BuildOutcome::Failed;
@@ -383,7 +383,7 @@ BuildOutcome BuildProject(bool all) {
 }
 
 std::string ProgramToLoad() {
-  const auto& modules = ProjectLists().ProjectModules;
+  const auto& modules = Project().ProjectModules;
   if (modules.empty()) return {};
   return FirstExisting(Stem(modules.front().FileName), {".obj", ".OBJ", ".hex", ".HEX"});
 }

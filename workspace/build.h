@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 
 namespace dorvik {
 

@@ -13,10 +13,9 @@
 #include "access/target.h"
 #include "base/mainform.h"
 #include "base/runstate.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "loader/loader.h"
 #include "objfiles/intelhex.h"
-#include "project/config.h"
 #include "project/projectfile.h"
 #include "gui/dialogs/widgets.h"
 #include "gui/main/workbenchseam.h"
@@ -185,7 +184,7 @@ void TLoadDlg::BtnLoadClick() {
     if (dlg.isVisible()) dlg.OptionsFromBoxes(Project().Loader);
     const bool loaded = LoadProgram(Loader().LoadFileName);
     // The options the boxes gave and the program loaded go to the project.
-    WriteProjectSettings(ProjectLists().ProjectFileName);
+    WriteProjectSettings(Project().ProjectFileName);
     return loaded;
   });
 }

@@ -8,7 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "debugger/bpnames.h"
 #include "debugger/views.h"
 #include "editor/codeeditor.h"
@@ -61,7 +61,7 @@ bool FindDialog::FindNext() {
 std::vector<FileHit> FindInProjectFiles(const std::string& text, bool matchCase, bool wholeWord) {
   std::vector<FileHit> hits;
   std::vector<std::string> searched;
-  for (const tModuleRec& module : ProjectLists().ProjectModules) {
+  for (const tModuleRec& module : Project().ProjectModules) {
     if (std::find(searched.begin(), searched.end(), module.FileName) != searched.end()) continue;
     searched.push_back(module.FileName);
     TEditSheet file;

@@ -12,7 +12,7 @@
 #include <charconv>
 #include <vector>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/session.h"
 #include "base/text.h"
 #include "platform/files.h"
@@ -281,7 +281,7 @@ void TDockableForm::SelectHostPage() {
 void TDockableForm::LoadLayout() {
   if (Loaded) return;
   platform::IniFile file;
-  const std::string& project = ProjectLists().ProjectFileName;
+  const std::string& project = Project().ProjectFileName;
   // No project file, or none that can be read yet: nothing to restore.
   if (!project.empty() && !file.Load(project)) platform::TakeIOResult();
   LoadLayout(file);

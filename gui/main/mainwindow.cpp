@@ -21,7 +21,7 @@
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/msgids.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runstate.h"
 #include "debugger/breakpoints.h"
 #include "debugger/executor.h"
@@ -45,7 +45,6 @@
 #include "gui/dialogs/rangedlg.h"
 #include "gui/dialogs/widgets.h"
 #include "loader/loader.h"
-#include "project/config.h"
 #include "project/projectfile.h"
 #include "lang/cpudb.h"
 #include "lang/formatting.h"
@@ -599,7 +598,7 @@ void MainWindow::LoadProgramAction() {
 
 bool MainWindow::LoadProgram(const std::string& fileName, bool start) {
   // Without modules of its own, the project is the program's folder, as on the console.
-  if (ProjectLists().ProjectModules.empty() || ProjectLists().ModulesFromFolder) {
+  if (Project().ProjectModules.empty() || Project().ModulesFromFolder) {
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(fileName, ec);
     UseProgramFolderAsProject(ec ? fileName : full.lexically_normal().string());

@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 
 class QComboBox;
 class QLineEdit;

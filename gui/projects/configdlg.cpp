@@ -21,12 +21,12 @@
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/text.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 #include "gui/projects/addfiletype.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/formatting.h"
 #include "lang/typedvalue.h"
-#include "project/config.h"
+#include "project/project.h"
 
 namespace dorvik::gui {
 
@@ -59,7 +59,7 @@ QTableWidget* Table(const QString& name, const QStringList& headers, QWidget* pa
 }  // namespace
 
 TConfigDlg::TConfigDlg(QWidget* parent)
-    : QDialog(parent), types_(ProjectLists().FileTypeList), variables_(ProjectConfig().Variables) {
+    : QDialog(parent), types_(Project().FileTypeList), variables_(Project().Variables) {
   setObjectName("ConfigDlg");
   setWindowTitle("Project options");
   auto* box = new QVBoxLayout(this);
@@ -283,8 +283,8 @@ bool TConfigDlg::Apply() {
   loader.DownloadSpeed = DownloadSpeedIndex();
   loader.LoadAutomaticallyOnStart = cbLoadAutomatically->isChecked();
   loader.LastLoadPath = TrimBlanks(editLastLoadPath->text().toStdString());
-  ProjectLists().FileTypeList = types_;
-  ProjectConfig().Variables = variables_;
+  Project().FileTypeList = types_;
+  Project().Variables = variables_;
   return true;
 }
 

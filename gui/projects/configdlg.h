@@ -11,7 +11,7 @@
 
 #include <QDialog>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 
 class QButtonGroup;
 class QCheckBox;

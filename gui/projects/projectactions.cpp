@@ -17,12 +17,12 @@
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/msgids.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runprogram.h"
 #include "base/runstate.h"
 #include "base/text.h"
 #include "base/userseam.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 #include "debugger/breakpoints.h"
 #include "debugger/commsettings.h"
 #include "debugger/views.h"
@@ -35,7 +35,6 @@
 #include "gui/dialogs/widgets.h"
 #include "platform/files.h"
 #include "platform/ini.h"
-#include "project/config.h"
 #include "project/projectfile.h"
 
 namespace dorvik::gui {
@@ -157,7 +156,7 @@ ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
   build->addSeparator();
   add(build, "Execute1", "&Execute...", [this] { Execute1Click(); });
 
-  if (ProjectLists().FileTypeList.empty()) ProjectLists().FileTypeList = DefaultFileTypes();
+  if (Project().FileTypeList.empty()) Project().FileTypeList = DefaultFileTypes();
   projectWnd_->Fill();
 }
 
@@ -175,7 +174,7 @@ void ProjectActions::ProjectChanged() {
 
 void ProjectActions::SaveCurrent() {
   if (main_.ProjectFile.empty()) return;
-  if (WriteProjectConfig(main_.ProjectFile)) main_.SaveLayout(main_.ProjectFile);
+  if (WriteProject(main_.ProjectFile)) main_.SaveLayout(main_.ProjectFile);
 }
 
 void ProjectActions::NewProject() {
@@ -207,7 +206,7 @@ bool ProjectActions::OpenProject(const std::string& path) {
   const CommSettings& now = Comm().Applied;
   if (wanted.Port != now.Port || wanted.BaudRate != now.BaudRate || wanted.TargetKind != now.TargetKind)
     main_.Guarded([&wanted] { ApplyCommSettings(wanted); });
-  main_.ProjectFile = ProjectLists().ProjectFileName;
+  main_.ProjectFile = Project().ProjectFileName;
   main_.LoadLayout(main_.ProjectFile);
   AddRecent("Project", main_.ProjectFile);
   MarkAllBreakpoints();
@@ -233,11 +232,11 @@ bool ProjectActions::SaveProject() {
 bool ProjectActions::SaveProjectAs(const std::string& path) {
   if (path.empty()) return false;
   // A project saved under a new name keeps its modules where they are.
-  ProjectLists().ModulesFromFolder = false;
-  if (!WriteProjectConfig(path)) return false;
+  Project().ModulesFromFolder = false;
+  if (!WriteProject(path)) return false;
   main_.SaveLayout(path);
   main_.ProjectFile = path;
-  ProjectLists().ProjectFileName = path;
+  Project().ProjectFileName = path;
   AddRecent("Project", path);
   return true;
 }
@@ -254,12 +253,12 @@ void ProjectActions::SaveProjectAsAction() {
 void ProjectActions::CloseProject() { NewProject(); }
 
 bool ProjectActions::CanClose() {
-  if (!main_.ProjectFile.empty() || ProjectLists().ProjectModules.empty()) return true;
+  if (!main_.ProjectFile.empty() || Project().ProjectModules.empty()) return true;
   return IsYes(ReportWarning(warn::kNoProjectDefined));
 }
 
 void ProjectActions::SaveOnClose() {
-  if (!main_.ProjectFile.empty()) WriteProjectConfig(main_.ProjectFile);
+  if (!main_.ProjectFile.empty()) WriteProject(main_.ProjectFile);
 }
 
 int ProjectActions::ProjectManager(bool fromLoader, const std::string& moduleName) {
@@ -270,9 +269,9 @@ int ProjectActions::ProjectManager(bool fromLoader, const std::string& moduleNam
   if (OnProjectDlg) OnProjectDlg(dialog);
   const int result = dialog.exec();
   if (result == 1) {
-    ProjectLists().ProjectModules = dialog.Modules();
-    ProjectLists().ModulesFromFolder = false;
-    if (!main_.ProjectFile.empty()) WriteProjectConfig(main_.ProjectFile);
+    Project().ProjectModules = dialog.Modules();
+    Project().ModulesFromFolder = false;
+    if (!main_.ProjectFile.empty()) WriteProject(main_.ProjectFile);
     ProjectChanged();
   }
   return result;
@@ -281,7 +280,7 @@ int ProjectActions::ProjectManager(bool fromLoader, const std::string& moduleNam
 int ProjectActions::Options() {
   TConfigDlg dialog(&main_);
   const int result = dialog.exec();
-  if (result == 1 && !main_.ProjectFile.empty()) WriteProjectConfig(main_.ProjectFile);
+  if (result == 1 && !main_.ProjectFile.empty()) WriteProject(main_.ProjectFile);
   if (result == 1) ProjectChanged();
   return result;
 }
@@ -306,7 +305,7 @@ BuildOutcome ProjectActions::CompileActive() {
   }
   tModuleRec module{UpperCase(std::filesystem::path(page->FileName).stem().string()), page->FileName, {}};
   bool listed = false;
-  for (const tModuleRec& m : ProjectLists().ProjectModules) {
+  for (const tModuleRec& m : Project().ProjectModules) {
     if (platform::SameFile(m.FileName, page->FileName)) {
       module = m;
       listed = true;
@@ -335,7 +334,7 @@ bool ProjectActions::BuildAndLoad() {
   if (BuildAction() != BuildOutcome::Built) return false;
   const std::string program = ProgramToLoad();
   if (program.empty()) {
-    const auto& modules = ProjectLists().ProjectModules;
+    const auto& modules = Project().ProjectModules;
     ReportError(err::kFileNotExist, modules.empty() ? std::string() : platform::ChangeFileExt(modules.front().FileName, ".obj"));
     return false;
   }

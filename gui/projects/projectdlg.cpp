@@ -15,7 +15,7 @@
 
 namespace dorvik::gui {
 
-ProjectDlg::ProjectDlg(QWidget* parent) : QDialog(parent), modules_(ProjectLists().ProjectModules) {
+ProjectDlg::ProjectDlg(QWidget* parent) : QDialog(parent), modules_(Project().ProjectModules) {
   setObjectName("ProjectDlg");
   setWindowTitle("Project manager");
   auto* grid = new QGridLayout(this);
@@ -43,7 +43,7 @@ ProjectDlg::ProjectDlg(QWidget* parent) : QDialog(parent), modules_(ProjectLists
       dialog.setObjectName("PrjManOpenDlg");
       dialog.setFileMode(QFileDialog::ExistingFiles);
       // The project's folder first, where its modules usually are.
-      const std::string& project = ProjectLists().ProjectFileName;
+      const std::string& project = Project().ProjectFileName;
       // A project named relative to the working folder (p.QPC) is in that folder.
       std::error_code failed;
       const std::filesystem::path folder = std::filesystem::absolute(project, failed).parent_path();

@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 
 class QListWidget;
 class QPushButton;

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <map>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "workspace/build.h"
 #include "debugger/views.h"
 #include "gui/dialogs/widgets.h"
@@ -44,7 +44,7 @@ ProjectWnd::ProjectWnd(QMainWindow* main) : TDockableForm("ProjectWnd", "Project
 void ProjectWnd::Fill() {
   tree_->clear();
   std::map<std::string, QIcon> icons;
-  for (const tModuleRec& module : ProjectLists().ProjectModules) {
+  for (const tModuleRec& module : Project().ProjectModules) {
     auto* item = new QTreeWidgetItem(tree_, {Text(module.Name), Text(module.FileName)});
     item->setIcon(0, FileIcon(module.FileName, icons));
     item->setData(0, Qt::UserRole, Text(module.FileName));

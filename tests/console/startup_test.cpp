@@ -35,12 +35,11 @@
 #include "../assembler/asm_test_util.h"
 #include "../support/fake_targets.h"
 #include "assembler/objwriter.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runstate.h"
 #include "base/session.h"
 #include "console/startup.h"
 #include "objfiles/intelhex.h"
-#include "project/config.h"
 #include "project/projectfile.h"
 
 namespace dorvik {
@@ -327,7 +326,7 @@ TEST(ConsoleStartTest, ProjectFileGivesTargetOptionsAndModules) {
   EXPECT_EQ(Project().BaudRate, 9600);
   EXPECT_FALSE(Project().Loader.LoadCode);
   EXPECT_EQ(Project().Loader.DownloadSpeed, 0);
-  const auto& modules = ProjectLists().ProjectModules;
+  const auto& modules = Project().ProjectModules;
   ASSERT_EQ(modules.size(), 2u);
   EXPECT_EQ(modules[0].Name, "MAIN");
   EXPECT_EQ(modules[0].FileName, (dir / "src/main.a51").string());
@@ -339,16 +338,16 @@ TEST(ConsoleStartTest, ProjectFileGivesTargetOptionsAndModules) {
   tu::WriteFile(dir / "alpha.c", "");
   tu::WriteFile(dir / "notes.txt", "");
   ASSERT_TRUE(ReadProjectFile((dir / "b.qpc").string()));
-  ASSERT_EQ(ProjectLists().ProjectModules.size(), 2u);
-  EXPECT_EQ(ProjectLists().ProjectModules[0].Name, "ALPHA");
-  EXPECT_EQ(ProjectLists().ProjectModules[1].Name, "ZETA");
-  EXPECT_TRUE(ProjectLists().ModulesFromFolder);
+  ASSERT_EQ(Project().ProjectModules.size(), 2u);
+  EXPECT_EQ(Project().ProjectModules[0].Name, "ALPHA");
+  EXPECT_EQ(Project().ProjectModules[1].Name, "ZETA");
+  EXPECT_TRUE(Project().ModulesFromFolder);
 
   // The last program's name lies in the project's folder like the modules'.
   tu::WriteFile(dir / "c.qpc", "[LOADER]\r\nLastLoadPath=out/p.hex\r\n[PROJECT]\r\nm=m.a51\r\n");
   ASSERT_TRUE(ReadProjectFile((dir / "c.qpc").string()));
   EXPECT_EQ(Project().Loader.LastLoadPath, (dir / "out/p.hex").string());
-  EXPECT_FALSE(ProjectLists().ModulesFromFolder);
+  EXPECT_FALSE(Project().ModulesFromFolder);
   // What the user changed goes back, the other lines as they were; the last
   // program again relative to the folder.
   Project().Loader.LoadLines = false;

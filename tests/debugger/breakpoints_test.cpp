@@ -14,7 +14,7 @@
 
 #include "access/target.h"
 #include "base/runstate.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "debugger/bpnames.h"
 #include "debugger/commsettings.h"
 #include "debugger/toolviews.h"
@@ -26,7 +26,7 @@
 #include "tests/platform/scratch_dir.h"
 #include "tests/support/symbol_tables.h"
 #include "tests/support/link_fixture.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 
 
 namespace dorvik {
@@ -67,7 +67,7 @@ TEST_F(BreakpointsTest, NinthBreakpointAsksWarning26) {
 TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   LoadSymbols();
   const std::string source = WriteFile("main.a51", "; LOOP: not here\nXLOOP: NOP\n   loop:  MOV A,#1\nEND\n");
-  ProjectLists().ProjectModules.push_back({"MAIN", source, {}});
+  Project().ProjectModules.push_back({"MAIN", source, {}});
   const int32_t page = OpenFileInEditor(source, true);
   struct Case {
     uint16_t Address;
@@ -125,8 +125,8 @@ TEST_F(BreakpointsTest, LabelsAreFoundInTheModulesIncludeFiles) {
   LoadSymbols();
   const std::string include = WriteFile("parts.inc", "; the loop\n  loop: MOV A,#1\n");
   const std::string source = WriteFile("main.a51", "$INCLUDE(" + include + ")\nXLOOP: NOP\nEND\n");
-  ProjectLists().ProjectModules.push_back({"MAIN", source, {}});
-  ProjectLists().FileTypeList.push_back({kFileAssembler, ".A51", ""});
+  Project().ProjectModules.push_back({"MAIN", source, {}});
+  Project().FileTypeList.push_back({kFileAssembler, ".A51", ""});
   OpenFileInEditor(source, true);
   tBreak& bp = Breakpoints().BreakTable[2];
   SetBreakpointAt(bp, 0x0010, false);
@@ -276,7 +276,7 @@ TEST_F(BreakpointsTest, EveryChangeMovesTheRevision) {
 
 TEST_F(BreakpointsTest, ShowSymbolInSource) {
   LoadSymbols();
-  ProjectLists().FileTypeList = {{kFileAssembler, ".A51", ""}, {kFileC, ".C", ""}};
+  Project().FileTypeList = {{kFileAssembler, ".A51", ""}, {kFileC, ".C", ""}};
   const std::string asmFile = WriteFile("main.a51", "; LOOP\n  NOP\nLOOP: SJMP LOOP\n");
   const std::string cFile = WriteFile("other.c", "int x;\nvoid run(void) {\n}\n");
   tSymbolItem loop{"LOOP", 0x10, 0, kClassCode, 0, 0};

@@ -28,7 +28,7 @@
 #include "platform/clock.h"
 #include "platform/pump.h"
 #include "platform/serialport.h"
-#include "project/config.h"
+#include "project/projectfile.h"
 #include "tests/platform/scratch_dir.h"
 #include "tests/support/console_fixture.h"
 

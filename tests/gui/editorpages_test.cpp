@@ -23,7 +23,7 @@
 #include "assembler/driver.h"
 #include "base/mainform.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runstate.h"
 #include "debugger/breakpoints.h"
 #include "debugger/runcontrol.h"
@@ -40,7 +40,7 @@
 #include "objfiles/listmap.h"
 #include "platform/ini.h"
 #include "project/projectfile.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 #include "tests/support/gui_fixture.h"
 #include "tests/support/symbol_tables.h"
 
@@ -251,7 +251,7 @@ class EditorPagesTest : public QObject {
   void restoredBreakpointsAreDrawn() {
     const std::string source = Copy("sum/sum.a51", "sum.a51");
     AssembleWithDebug(source);
-    ProjectLists().ProjectModules = {{"SUM", source, {}}};
+    Project().ProjectModules = {{"SUM", source, {}}};
     platform::IniFile project;
     project.WriteString("DEBUG", "Break0", "003E,:SUM#17");
     project.WriteString("DEBUG", "Break1", "0042");  // a bare address, as older projects keep it
@@ -308,8 +308,8 @@ class EditorPagesTest : public QObject {
   // A C module whose object has no line numbers: question 10, Yes shows the disassembly.
   void aCModuleWithoutLinesAsksAndShowsTheDisassembly() {
     WriteFile(Path("prog.c"), "void main(void) {\n  for (;;) ;\n}\n");
-    ProjectLists().FileTypeList = {{kFileC, ".C", ""}};
-    ProjectLists().ProjectModules = {{"PROG", Path("prog.c"), {}}};
+    Project().FileTypeList = {{kFileC, ".C", ""}};
+    Project().ProjectModules = {{"PROG", Path("prog.c"), {}}};
     LoadSymbolTable({{"PROG", kClassProcedure, 0x0000}, {"MAIN", kClassCode, 0x0000}}, {{"PROG", 0x0000, 0x00FF, true}});
     ListMap().SourceLevelDebugging = true;
     Type("CBYTE 0 = 00,00,00,80,FE");

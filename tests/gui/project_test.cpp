@@ -27,7 +27,7 @@
 
 #include "base/mainform.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runstate.h"
 #include "debugger/views.h"
 #include "gui/projects/addfiletype.h"
@@ -48,10 +48,9 @@
 #include "loader/loader.h"
 #include "platform/dialogs.h"
 #include "platform/ini.h"
-#include "project/config.h"
 #include "tests/support/gui_fixture.h"
 #include "workspace/build.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 
 using namespace dorvik;
 using namespace dorvik::gui;
@@ -90,8 +89,8 @@ class ProjectTest : public QObject {
       QTest::mouseClick(dlg->btnOK, Qt::LeftButton);
     });
     QCOMPARE(projects_->ProjectManager(), 1);
-    QCOMPARE(int(ProjectLists().ProjectModules.size()), 2);
-    QCOMPARE(QString::fromStdString(ProjectLists().ProjectModules[1].Name), QString("LIB"));
+    QCOMPARE(int(Project().ProjectModules.size()), 2);
+    QCOMPARE(QString::fromStdString(Project().ProjectModules[1].Name), QString("LIB"));
     QCOMPARE(projects_->ProjectWindow()->Tree()->topLevelItemCount(), 2);
     // MAIN's include files are listed under it.
     QCOMPARE(projects_->ProjectWindow()->Tree()->topLevelItem(0)->childCount(), 2);
@@ -145,7 +144,7 @@ class ProjectTest : public QObject {
     text.insert(at + after.size(), "        FOO     A\n");
     WriteFile(Path("main.a51"), text);
     const int line = static_cast<int>(std::count(text.begin(), text.begin() + static_cast<long>(at + after.size()), '\n')) + 1;
-    ProjectLists().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
+    Project().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
     const BuildOutcome outcome = projects_->BuildAction();
     QCOMPARE(outcome, BuildOutcome::Errors);
     QListWidget* lines = projects_->Report()->Lines();
@@ -204,7 +203,7 @@ class ProjectTest : public QObject {
         box->setChecked(!box->isChecked());
         QVERIFY(dlg.Apply());
       }
-      QVERIFY(WriteProjectConfig(path));
+      QVERIFY(WriteProject(path));
       platform::IniFile file;
       QVERIFY(file.Load(path));
       for (size_t i = 0; i < std::size(options); ++i) {
@@ -285,7 +284,7 @@ class ProjectTest : public QObject {
     QCOMPARE(QString::fromStdString(Project().Loader.LastLoadPath), dirs_->filePath("main.obj"));
     QVERIFY(!TypedValues().IntMSBFirst);
     QVERIFY(!TypedValues().FloatMSBFirst);
-    QCOMPARE(int(ProjectConfig().Variables.size()), 1);
+    QCOMPARE(int(Project().Variables.size()), 1);
     // A project that is not there: 308, the one in use stays.
     QVERIFY(!projects_->OpenProject(Path("NONE.QPC")));
     QCOMPARE(QString::fromStdString(main_->ProjectFile), QString::fromStdString(project));
@@ -325,7 +324,7 @@ class ProjectTest : public QObject {
 
   void aTypeWithoutCompilerAsksForOne() {
     WriteFile(Path("c.c"), "int x;\n");
-    ProjectLists().ProjectModules = {{"C", Path("c.c"), {}}};
+    Project().ProjectModules = {{"C", Path("c.c"), {}}};
     TAdd_File_Type::ChooseExecutable() = [] { return std::string("/bin/true"); };
     WhenModal("Add_File_Type", [](QWidget* w) {
       auto* add = static_cast<TAdd_File_Type*>(w);
@@ -342,7 +341,7 @@ class ProjectTest : public QObject {
   // that is a window of its own; the build goes on and File | Exit is obeyed.
   void aBuildsDialogTakesInputInItsLists() {
     WriteFile(Path("c.c"), "int x;\n");
-    ProjectLists().ProjectModules = {{"C", Path("c.c"), {}}};
+    Project().ProjectModules = {{"C", Path("c.c"), {}}};
     bool waitFormOver = false;
     TAdd_File_Type::ChooseExecutable() = [this, &waitFormOver] {
       QDialog chooser(QApplication::activeWindow());
@@ -385,9 +384,9 @@ class ProjectTest : public QObject {
     const std::string tool = Path("hang.sh");
     WriteFile(tool, "#!/bin/sh\nsleep 30\n");
     std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
-    ProjectLists().FileTypeList = {{kFileC, ".C", tool}};
+    Project().FileTypeList = {{kFileC, ".C", tool}};
     WriteFile(Path("c.c"), "int x;\n");
-    ProjectLists().ProjectModules = {{"C", Path("c.c"), {}}};
+    Project().ProjectModules = {{"C", Path("c.c"), {}}};
     // Keys typed meanwhile are not read; Esc stops the tool.
     TerminalEdit* edit = main_->Terminal()->Editor();
     QTimer::singleShot(100, edit, [edit] {
@@ -406,7 +405,7 @@ class ProjectTest : public QObject {
   }
 
   void question41OpensTheManagerOnTheModule() {
-    ProjectLists().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
+    Project().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
     WriteFile(Path("lib.a51"), "        RET\n        END\n");
     projects_->ChooseModuleFiles = [this] { return QStringList{dirs_->filePath("lib.a51")}; };
     bool seen = false;
@@ -430,8 +429,8 @@ class ProjectTest : public QObject {
     // What the loader calls when question 41 is answered Yes.
     User().AddModuleToProject("LIB");
     QVERIFY(seen);
-    QCOMPARE(int(ProjectLists().ProjectModules.size()), 2);
-    QCOMPARE(QString::fromStdString(ProjectLists().ProjectModules[1].Name), QString("LIB"));
+    QCOMPARE(int(Project().ProjectModules.size()), 2);
+    QCOMPARE(QString::fromStdString(Project().ProjectModules[1].Name), QString("LIB"));
   }
 
   // The build report is pulled by its revision when the main window syncs.
@@ -464,8 +463,8 @@ class ProjectTest : public QObject {
   void addOpensInTheProjectsFolder() {
     const QString before = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dirs_->path()));
-    ProjectLists().ProjectFileName = "p.QPC";
-    ProjectLists().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
+    Project().ProjectFileName = "p.QPC";
+    Project().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
     for (const bool fromLoader : {false, true}) {
       QString shown;
       projects_->OnProjectDlg = [&shown](ProjectDlg& dlg) {

@@ -30,7 +30,7 @@
 #include "assembler/context.h"
 #include "assembler/driver.h"
 #include "base/mainform.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "gui/projects/addfiletype.h"
 #include "gui/debug/breakpointlist.h"
 #include "gui/projects/buildreport.h"
@@ -262,7 +262,7 @@ int main(int argc, char** argv) {
     main.move(20, 20);
     main.show();
     if (!QTest::qWaitForWindowExposed(&main)) return 1;
-    ProjectLists().ProjectModules = {{"MAIN", work.filePath("main.a51").toStdString(), {}}};
+    Project().ProjectModules = {{"MAIN", work.filePath("main.a51").toStdString(), {}}};
     gui::ProjectActions* projects = main.Projects();
     projects->ProjectWindow()->ShowDockable();
     projects->BuildAction();

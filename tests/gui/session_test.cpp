@@ -37,7 +37,7 @@
 #include "assembler/driver.h"
 #include "base/mainform.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/runstate.h"
 #include "debugger/breakpoints.h"
 #include "debugger/commsettings.h"
@@ -57,9 +57,8 @@
 #include "loader/loader.h"
 #include "machine/images.h"
 #include "platform/ini.h"
-#include "project/config.h"
 #include "project/projectfile.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 #include "tests/support/fake_targets.h"
 #include "tests/support/gui_fixture.h"
 
@@ -831,7 +830,7 @@ class SessionTest : public QObject {
   void hiddenWindowRestoredThroughPostedMessage() {
     QTemporaryDir dir;
     const std::string project = dir.filePath("TEST.QPC").toStdString();
-    ProjectLists().ProjectFileName = project;
+    Project().ProjectFileName = project;
     WriteFile(project, "[DORVIK]\nDisasWindow=1,40,50,300,200\n");
     TDockableForm* disas = main_->Disassembly();
     disas->close();
@@ -987,7 +986,7 @@ class SessionTest : public QObject {
   // A load from the dialog writes the options and the program into the project.
   void aLoadWritesTheProjectsLoaderSection() {
     const std::string project = Write("p.qpc", "[DORVIK]\r\nx=1\r\n");
-    ProjectLists().ProjectFileName = project;
+    Project().ProjectFileName = project;
     Project().Loader.LoadSymbols = true;
     WhenModal("LoadDlg", [this](QWidget*) {
       dlg_->cbNoSymbols->setChecked(true);

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "assembler/objwriter.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "debugger/breakpoints.h"
 #include "debugger/runcontrol.h"
 #include "debugger/toolviews.h"

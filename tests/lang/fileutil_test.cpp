@@ -13,7 +13,7 @@
 
 #include "base/messages.h"
 #include "base/runprogram.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "tests/platform/scratch_dir.h"
 #include "tests/support/scripted_user.h"
 #include "base/mainform.h"
@@ -44,7 +44,7 @@ TEST_F(FileUtilTest, CompilerIsTheLastOfItsKindUpToTheExtension) {
   TempTree tree;
   const std::string a51 = tree.Write("bin/a51", "");
   const std::string asm51 = tree.Write("bin/asm51", "");
-  auto& list = ProjectLists().FileTypeList;
+  auto& list = Project().FileTypeList;
   list = {{kFileAssembler, ".A51", a51}, {kFileC, ".C", ""}, {kFileAssembler, ".ASM", asm51}, {kFileAssembler, ".S", ""}};
   std::string command;
   GetFileTypeCompiler(kFileAssembler, ".S", command);
@@ -61,32 +61,32 @@ TEST_F(FileUtilTest, WithoutACompilerTheDialogIsAskedWithTheTypeItem) {
   TempTree tree;
   testing::ScriptedUser user;
   user.CompilerAnswer = tree.Write("bin/sdcc", "");
-  ProjectLists().FileTypeList = {{kFileC, ".C", ""}, {kFileC, ".H51", ""}};
+  Project().FileTypeList = {{kFileC, ".C", ""}, {kFileC, ".H51", ""}};
   std::string command;
   GetFileTypeCompiler(kFileC, ".C", command);
   EXPECT_EQ(user.CompilerItems, std::vector<std::string>{"C"});
   EXPECT_EQ(command, user.CompilerAnswer);
-  EXPECT_EQ(ProjectLists().FileTypeList[1].Compiler, user.CompilerAnswer);
+  EXPECT_EQ(Project().FileTypeList[1].Compiler, user.CompilerAnswer);
 
   // Cancelled: nothing changes, no error.
   user.CompilerAnswer.clear();
-  ProjectLists().FileTypeList = {{kFileAssembler, ".A51", ""}};
+  Project().FileTypeList = {{kFileAssembler, ".A51", ""}};
   command.clear();
   GetFileTypeCompiler(kFileAssembler, ".A51", command);
   EXPECT_EQ(user.CompilerItems.back(), "Assembler");
   EXPECT_EQ(command, "");
-  EXPECT_EQ(ProjectLists().FileTypeList[0].Compiler, "");
+  EXPECT_EQ(Project().FileTypeList[0].Compiler, "");
   EXPECT_FALSE(Messages().ErrorFlag);
 }
 
 TEST_F(FileUtilTest, AMissingCompilerReportsError320AndIsNotHandedOn) {
-  ProjectLists().FileTypeList = {{kFileAssembler, ".A51", "/no/such/dir/a51"}, {kFileAssembler, ".SRC", ""}};
+  Project().FileTypeList = {{kFileAssembler, ".A51", "/no/such/dir/a51"}, {kFileAssembler, ".SRC", ""}};
   std::string command;
   GetFileTypeCompiler(kFileAssembler, ".A51", command);
   EXPECT_TRUE(Messages().ErrorFlag);
   EXPECT_EQ(Messages().LastErrorCode, 320);
   EXPECT_EQ(Messages().LastErrorParams.Arg1, ".A51");
-  EXPECT_EQ(ProjectLists().FileTypeList[1].Compiler, "");
+  EXPECT_EQ(Project().FileTypeList[1].Compiler, "");
 }
 
 // Desktop association

@@ -312,7 +312,7 @@ TEST_F(SymbolsTest, TooManyOpenScopesAStrayScopeEndOrAModuleWithoutItsProcedureG
 }
 
 TEST_F(SymbolsTest, ProjectModuleNodes) {
-  auto& p = ProjectLists();
+  auto& p = Project();
   p.ProjectModules.push_back({"Main", "D:\\WORK\\MAIN.A51", {}});
   p.ProjectModules.push_back({"Other", "\\SRC\\OTHER.A51", {}});
   p.FileTypeList.push_back({kFileAssembler, ".A51", ""});

@@ -16,13 +16,12 @@
 #include "../support/simulator_forwarder.h"
 #include "access/programload.h"
 #include "base/hexrecord.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "debugger/memcmds.h"
 #include "lang/collections.h"
 #include "lang/formatting.h"
 #include "objfiles/listmap.h"
 #include "platform/dialogs.h"
-#include "project/config.h"
 #include "project/projectfile.h"
 
 namespace dorvik {

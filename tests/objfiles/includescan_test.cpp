@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/session.h"
 #include "objfiles/sourcetext.h"
 #include "tests/platform/scratch_dir.h"
@@ -18,7 +18,7 @@ class IncludeScanTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetSession();
-    ProjectLists().FileTypeList = {
+    Project().FileTypeList = {
         {kFileAssembler, ".A51", ""}, {kFileC, ".C", ""}, {kFileInclude, ".INC", ""}, {kFileC, ".H", ""}};
     old_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_.Path());

@@ -12,7 +12,7 @@
 #include "base/mainform.h"
 #include "base/runstate.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/session.h"
 #include "base/text.h"
 #include "lang/collections.h"
@@ -222,8 +222,8 @@ class ShowSourceTest : public ListMapTest {
   }
   void LoadAssembled(tu::Assembly assembly) {
     run_ = std::make_unique<tu::Assembly>(std::move(assembly));
-    ProjectLists().FileTypeList = {{kFileAssembler, ".A51", ""}};
-    ProjectLists().ProjectModules = {{"PROG", run_->Source.string(), {}}};
+    Project().FileTypeList = {{kFileAssembler, ".A51", ""}};
+    Project().ProjectModules = {{"PROG", run_->Source.string(), {}}};
     CreateSymbolCollections();
     auto& c = Collections();
     c.ModuleTable->Add() = {"PROG", 0x0000, 0x00FF, true};
@@ -305,17 +305,17 @@ TEST_F(ShowSourceTest, RunsOfEqualStatementsAndIncludedCodeShowTheirOwnLines) {
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadFileLines(file, lines));
     uint16_t address = 0xFFFF;
-    EXPECT_TRUE(ListingAddressOfSourceLine(ProjectLists().ProjectModules[0], file, lines, r.Line - 1, address));
+    EXPECT_TRUE(ListingAddressOfSourceLine(Project().ProjectModules[0], file, lines, r.Line - 1, address));
     EXPECT_EQ(address, r.Address);
   }
   // Lines without code: a comment, the include control, END.
   std::vector<std::string> lines;
   ASSERT_TRUE(ReadFileLines((dir / "sub.inc").string(), lines));
   uint16_t address = 0;
-  EXPECT_FALSE(ListingAddressOfSourceLine(ProjectLists().ProjectModules[0], (dir / "sub.inc").string(), lines, 0, address));
+  EXPECT_FALSE(ListingAddressOfSourceLine(Project().ProjectModules[0], (dir / "sub.inc").string(), lines, 0, address));
   ASSERT_TRUE(ReadFileLines((dir / "prog.a51").string(), lines));
   for (int32_t index : {5, 7})
-    EXPECT_FALSE(ListingAddressOfSourceLine(ProjectLists().ProjectModules[0], (dir / "prog.a51").string(), lines, index, address)) << index;
+    EXPECT_FALSE(ListingAddressOfSourceLine(Project().ProjectModules[0], (dir / "prog.a51").string(), lines, index, address)) << index;
 }
 
 TEST_F(ShowSourceTest, WithoutAListingTheDisassemblyShowsTheAddress) {
@@ -325,7 +325,7 @@ TEST_F(ShowSourceTest, WithoutAListingTheDisassemblyShowsTheAddress) {
   EXPECT_EQ(ShowAt(0, true), -1);
   EXPECT_EQ(ShowAt(0, false), -1);
   EXPECT_EQ(shown, std::vector<uint16_t>{0});
-  ProjectLists().FileTypeList.clear();
+  Project().FileTypeList.clear();
   EXPECT_EQ(ShowAt(0, true), -1);
   EXPECT_EQ(Messages().LastErrorCode, err::kUnregisteredFileType);
 }

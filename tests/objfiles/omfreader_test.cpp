@@ -12,7 +12,7 @@
 
 #include "assembler/objwriter.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "base/session.h"
 #include "lang/collections.h"
 #include "lang/typetext.h"
@@ -629,8 +629,8 @@ TEST_F(OmfReaderTest, LoadedModulesAreCheckedAgainstTheProject) {
     ResetSession();
     reporter_.Clear();
     for (const std::string& name : k.Project)
-      ProjectLists().ProjectModules.push_back({name, name + ".a51", {}});
-    ProjectLists().ModulesFromFolder = k.FromFolder;
+      Project().ProjectModules.push_back({name, name + ".a51", {}});
+    Project().ModulesFromFolder = k.FromFolder;
     CreateSymbolCollections();
     Collections().ModuleTable->Items = k.Items;
     const bool sourceLevel = CheckObjectModules();

@@ -13,12 +13,12 @@
 
 #include "base/mainform.h"
 #include "base/messages.h"
-#include "base/projectlists.h"
+#include "project/project.h"
 #include "tests/support/scripted_user.h"
 #include "base/runprogram.h"
 #include "base/runstate.h"
 #include "base/session.h"
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 #include "lang/fileutil.h"
 #include "platform/reporter.h"
 #include "project/projectfile.h"
@@ -41,7 +41,7 @@ class BuildTest : public ::testing::Test {
     ResetSession();
     platform::SetReporter(&boxes_);
     MainForm().ErrorProtocolFile = dir_.File("$$ERR.$$$");
-    ProjectLists().FileTypeList = DefaultFileTypes();
+    Project().FileTypeList = DefaultFileTypes();
   }
   void TearDown() override {
     platform::SetReporter(nullptr);
@@ -66,7 +66,7 @@ class BuildTest : public ::testing::Test {
     SetCompiler(".C", tool);
   }
   static void SetCompiler(const std::string& ext, const std::string& command) {
-    for (tFileTypeRec& t : ProjectLists().FileTypeList)
+    for (tFileTypeRec& t : Project().FileTypeList)
       if (t.Extension == ext) t.Compiler = command;
   }
   static void Age(const std::string& file, int seconds) {
@@ -79,7 +79,7 @@ class BuildTest : public ::testing::Test {
 
 TEST_F(BuildTest, TwoAssemblerModulesBuildInProcessAndTheFirstIsTheProgram) {
   dir_.Write("defs.inc", "SEED    EQU     5\n");
-  ProjectLists().ProjectModules = {Module("MAIN", "main.a51", kMain), Module("LIB", "lib.a51", kLib)};
+  Project().ProjectModules = {Module("MAIN", "main.a51", kMain), Module("LIB", "lib.a51", kLib)};
   EXPECT_EQ(BuildProject(true), BuildOutcome::Built);
   EXPECT_TRUE(fs::exists(dir_.File("main.obj")));
   EXPECT_TRUE(fs::exists(dir_.File("lib.obj")));
@@ -90,7 +90,7 @@ TEST_F(BuildTest, TwoAssemblerModulesBuildInProcessAndTheFirstIsTheProgram) {
 
 TEST_F(BuildTest, AnAssemblerErrorListsTheStatementAndTheErrorLine) {
   const tModuleRec bad = Module("BAD", "bad.a51", kBad);
-  ProjectLists().ProjectModules = {bad};
+  Project().ProjectModules = {bad};
   EXPECT_EQ(BuildProject(true), BuildOutcome::Errors);
   const auto& report = Build().Report;
   const auto error = std::find_if(report.begin(), report.end(), [](const BuildReportLine& l) { return !l.Listing.empty(); });
@@ -115,7 +115,7 @@ TEST_F(BuildTest, AModuleIsBuiltAgainOnlyWhenItOrAnIncludeIsNewer) {
   EXPECT_EQ(ModuleIncludeFiles(dir_.Write("cyc.a51", "$INCLUDE(cyc/a.inc)\n")), (std::vector<std::string>{a, b}));
   EXPECT_TRUE(ModuleOutOfDate(module));
   for (const std::string& f : {module.FileName, defs, more}) Age(f, 100);
-  ProjectLists().ProjectModules = {module};
+  Project().ProjectModules = {module};
   EXPECT_EQ(BuildProject(false), BuildOutcome::Built);
   EXPECT_FALSE(ModuleOutOfDate(module));
   Build().Report.clear();
@@ -143,14 +143,14 @@ TEST_F(BuildTest, BadBuildsEndInOneNumberedMessage) {
   // No modules: 54.
   EXPECT_EQ(BuildProject(true), BuildOutcome::Failed);
   // A module whose file is missing: 106.
-  ProjectLists().ProjectModules = {{"GONE", dir_.File("gone.a51"), {}}};
+  Project().ProjectModules = {{"GONE", dir_.File("gone.a51"), {}}};
   EXPECT_EQ(BuildProject(true), BuildOutcome::Failed);
   // An unregistered extension: 314.
-  ProjectLists().ProjectModules = {Module("X", "x.s", kLib)};
+  Project().ProjectModules = {Module("X", "x.s", kLib)};
   EXPECT_EQ(BuildProject(true), BuildOutcome::Failed);
   // A compiler command whose program does not exist: 320.
   SetCompiler(".C", "no-such-compiler-here -c");
-  ProjectLists().ProjectModules = {Module("C", "c.c", "int x;\n")};
+  Project().ProjectModules = {Module("C", "c.c", "int x;\n")};
   EXPECT_EQ(BuildProject(true), BuildOutcome::Failed);
   // A build while the program runs: 144.
   dorvik::Run().ProgramRunning = true;
@@ -172,7 +172,7 @@ TEST_F(BuildTest, AnErrorProtocolThatCannotBeUsedIsMessage48Or49) {
 TEST_F(BuildTest, AToolThatHangsIsStoppedAtItsTimeOut) {
   RegisterTool("sleep 30\n");
   RunProgramConfig().HiddenTimeoutMs = 300;
-  ProjectLists().ProjectModules = {Module("C", "c.c", "int x;\n")};
+  Project().ProjectModules = {Module("C", "c.c", "int x;\n")};
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(BuildProject(true), BuildOutcome::Failed);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
@@ -183,7 +183,7 @@ TEST_F(BuildTest, AHangingToolIsStoppedWhenTheCallerSaysSo) {
   RegisterTool("echo started\nsleep 30\n");
   testing::ScriptedUser user;
   user.StopAtWait = 5;
-  ProjectLists().ProjectModules = {Module("C", "c.c", "int x;\n"), Module("LIB", "lib.a51", kLib)};
+  Project().ProjectModules = {Module("C", "c.c", "int x;\n"), Module("LIB", "lib.a51", kLib)};
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(BuildProject(true), BuildOutcome::Stopped);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
@@ -194,9 +194,9 @@ TEST_F(BuildTest, AHangingToolIsStoppedWhenTheCallerSaysSo) {
 
 TEST_F(BuildTest, AToolsOutputIsReportedBoundedWithItsLinesLeadingToTheSource) {
   RegisterTool("echo \"c.c:3: error 20: Undefined identifier '$MYVAR'\"\nseq 1 200000\nexit 1\n");
-  ProjectConfig().Variables = {{"MYVAR", "it's set"}, {"bad name", "skipped"}};
+  Project().Variables = {{"MYVAR", "it's set"}, {"bad name", "skipped"}};
   const tModuleRec module = Module("C", "c.c", "int x;\n");
-  ProjectLists().ProjectModules = {module};
+  Project().ProjectModules = {module};
   EXPECT_EQ(BuildProject(true), BuildOutcome::Errors);
   const auto& report = Build().Report;
   EXPECT_LE(report.size(), kMaxReportLines);
@@ -209,7 +209,7 @@ TEST_F(BuildTest, AToolsOutputIsReportedBoundedWithItsLinesLeadingToTheSource) {
 }
 
 TEST_F(BuildTest, AfterAModuleWithErrorsQuestion53DecidesWhetherToGoOn) {
-  ProjectLists().ProjectModules = {Module("BAD", "bad.a51", kBad), Module("LIB", "lib.a51", kLib)};
+  Project().ProjectModules = {Module("BAD", "bad.a51", kBad), Module("LIB", "lib.a51", kLib)};
   boxes_.QueueAnswer(platform::kBoxNo);
   EXPECT_EQ(BuildProject(true), BuildOutcome::Errors);
   EXPECT_FALSE(fs::exists(dir_.File("lib.obj")));
@@ -220,7 +220,7 @@ TEST_F(BuildTest, AfterAModuleWithErrorsQuestion53DecidesWhetherToGoOn) {
 }
 
 TEST_F(BuildTest, StopBetweenModulesEndsTheBuild) {
-  ProjectLists().ProjectModules = {Module("LIB", "lib.a51", kLib)};
+  Project().ProjectModules = {Module("LIB", "lib.a51", kLib)};
   testing::ScriptedUser user;
   user.OnWait = [] { Build().StopRequested = true; };
   EXPECT_EQ(BuildProject(true), BuildOutcome::Stopped);
@@ -232,7 +232,7 @@ TEST_F(BuildTest, StopBetweenModulesEndsTheBuild) {
 // text, cleared at the end; a wait before each module, whose "stop" ends the
 // build there; the report's revision bumped at each change for the window to pull.
 TEST_F(BuildTest, ProgressWaitsAndTheReportsRevisionGoThroughTheSeam) {
-  ProjectLists().ProjectModules = {Module("MAIN", "main.a51", kMain), Module("LIB", "lib.a51", kLib)};
+  Project().ProjectModules = {Module("MAIN", "main.a51", kMain), Module("LIB", "lib.a51", kLib)};
   dir_.Write("defs.inc", "SEED    EQU     5\n");
   testing::ScriptedUser user;
   const uint32_t revision = Build().ReportRevision;
@@ -257,7 +257,7 @@ TEST_F(BuildTest, SdccReportsItsErrorsWhenInstalled) {
   if (!CommandProgramExists("sdcc")) GTEST_SKIP() << "sdcc is not installed";
   SetCompiler(".C", "sdcc -c");
   const tModuleRec module = Module("MAIN", "main.c", "void main(void) {\n  int x;\n  x = y;\n}\n");
-  ProjectLists().ProjectModules = {module};
+  Project().ProjectModules = {module};
   EXPECT_EQ(BuildProject(true), BuildOutcome::Errors);
   const auto& report = Build().Report;
   const auto line = std::find_if(report.begin(), report.end(), [](const BuildReportLine& l) { return l.Line > 0; });

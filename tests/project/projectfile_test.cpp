@@ -1,11 +1,11 @@
-#include "project/config.h"
+#include "project/projectfile.h"
 
 #include <gtest/gtest.h>
 
 namespace dorvik {
 namespace {
 
-TEST(ProjectConfig, LoaderOptionsRoundTrip) {
+TEST(ProjectFile, LoaderOptionsRoundTrip) {
   LoaderOptions o;
   o.LoadCode = false;
   o.LoadAppend = true;
@@ -54,7 +54,7 @@ TEST(ProjectConfig, LoaderOptionsRoundTrip) {
   }
 }
 
-TEST(ProjectConfig, LoaderOptionsReadLeniently) {
+TEST(ProjectFile, LoaderOptionsReadLeniently) {
   platform::IniFile f;
   f.Parse(
       "[loader]\ncode=false\nLINES=0\nSymbols=maybe\nAppend=TRUE\nXDATALoad=1\n"
@@ -75,7 +75,7 @@ TEST(ProjectConfig, LoaderOptionsReadLeniently) {
   EXPECT_EQ(o.DownloadSpeed, 2);  // not one of the choices: kept
 }
 
-TEST(ProjectConfig, TargetLineNamesTheKind) {
+TEST(ProjectFile, TargetLineNamesTheKind) {
   struct Case { std::string_view Text; uint8_t Expect; };
   const Case cases[] = {{"Target=OVIX52\n", 0},
                         {"Target=aduc\n", 2},
@@ -98,7 +98,7 @@ TEST(ProjectConfig, TargetLineNamesTheKind) {
   }
 }
 
-TEST(ProjectConfig, BaudRateFromComSection) {
+TEST(ProjectFile, BaudRateFromComSection) {
   platform::IniFile f;
   EXPECT_EQ(ReadBaudRate(f, 19200), 19200);
   f.Parse("[COM]\nBaud=57600\n");

@@ -1,14 +1,14 @@
 #pragma once
-// The project as a whole: opening, creating and closing a project, and the
-// project file with every section the engine keeps in it: the modules and
-// file types, the loader options, the target, the byte order and generic
-// pointer options, the environment variables of the build, and the
-// breakpoints ([DEBUG]). The window layout is the workbench's own section.
+// The project as a whole: opening, creating and saving it, every section of
+// the project file the engine keeps: those of the project's own state through
+// project/projectfile.h, and here the two whose state lives in the layers
+// below: the byte order and generic pointer options ([OPTIONS], the command
+// language's) and the breakpoints ([DEBUG], the debugger's). The windows'
+// sections are the workbench's own.
 //
 // [OPTIONS]: "IntMSBFirst", "FloatMSBFirst" (Yes/No) and the selector sets
 // "CodePtrSelectors", "XDataPtrSelectors", "PDataPtrSelectors",
 // "DataPtrSelectors" (byte values separated by commas).
-// [VARIABLES]: one "NAME=VALUE" line per environment variable.
 // [DEBUG]: per used breakpoint n (0..9) "BreakN" = its address in four
 // hexadecimal digits, a comma and its location text, and "BreakNEnabled" =
 // TRUE or FALSE. They are set again when the project opens, and the next
@@ -17,18 +17,10 @@
 #include <bitset>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "platform/ini.h"
 
 namespace dorvik {
-
-struct ProjectConfigState {
-  std::vector<std::pair<std::string, std::string>> Variables;  // [VARIABLES], in order
-};
-
-ProjectConfigState& ProjectConfig();
 
 // Opens the project file Path: the symbol, module and type tables of the
 // program loaded before are freed, then every section is read. Error 308
@@ -41,9 +33,10 @@ void NewProject();
 // Writes every section of the project into Path (other sections kept as
 // they stand), through a temporary file, so a failed write leaves the old
 // file whole: error 311 then, and false.
-bool WriteProjectConfig(const std::string& path);
+bool WriteProject(const std::string& path);
 
-// The sections one by one (the tests and the options dialog use them).
+// The sections one by one (the tests and the options dialog use them);
+// the options' pair also reads and writes [VARIABLES].
 void ReadProjectOptions(const platform::IniFile& file);
 void WriteProjectOptions(platform::IniFile& file);
 void ReadProjectBreakpoints(const platform::IniFile& file);

@@ -1,12 +1,15 @@
 #pragma once
-// The project's module list and registered file types, and the name of the
-// project configuration file: what the engine's lookups read of the project,
-// kept in the session; the project layer fills it.
+// The project: its file's name, module list and registered file types, load
+// options, serial settings and environment variables, in one state kept in
+// the session. The engine's lookups read it (modules and file types); the
+// project file's reader fills it (project/projectfile.h), the workspace opens,
+// creates and saves the project as a whole (workspace/openproject.h).
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace dorvik {
@@ -35,17 +38,35 @@ struct tFileTypeRec {
   std::string Compiler;
 };
 
-struct ProjectListsState {
-  std::vector<tModuleRec> ProjectModules;
-  std::vector<tFileTypeRec> FileTypeList;
-  std::string ProjectFileName;  // the project configuration file (.QPC)
+// Load options of the [LOADER] section.
+struct LoaderOptions {
+  bool LoadCode = true;
+  bool LoadLines = true;
+  bool LoadSymbols = true;
+  bool LoadAppend = false;
+  bool LoadXData = false;
+  bool ClearDataFlash = false;
+  bool ClearCodeFlash = false;
+  bool LoadAutomaticallyOnStart = false;
+  std::string LastLoadPath;
+  // The ADuC download speed choice: 0 115200, 1 57600, 2 38400 baud.
+  int DownloadSpeed = 0;
+};
+
+struct ProjectState {
+  std::string ProjectFileName;  // the project file (.QPC)
+  std::vector<tModuleRec> ProjectModules;  // [PROJECT]
+  std::vector<tFileTypeRec> FileTypeList;  // [FileTypes]
   // The modules are the sources found in the project's folder (no [PROJECT]
   // section): their order is the file names', not the program's.
   bool ModulesFromFolder = false;
+  LoaderOptions Loader;      // [LOADER]
+  int32_t BaudRate = 19200;  // [COM] "Baud"
+  std::string ComPort;       // [COM] "Port": "COMn" or a device path ("" none)
+  std::vector<std::pair<std::string, std::string>> Variables;  // [VARIABLES], in order
 };
 
-ProjectListsState& ProjectLists();
-
+ProjectState& Project();
 
 // The registered file type of an extension (with its dot), without regard to case; nullptr when none.
 const tFileTypeRec* FindFileType(std::string_view extension);

@@ -1,22 +1,14 @@
-#include "base/projectlists.h"
+#include "project/project.h"
+
 #include "base/session.h"
-
-#include <algorithm>
-
 #include "platform/text.h"
 
 namespace dorvik {
 
-namespace {
-}  // namespace
-
-ProjectListsState& ProjectLists() {
-  return CurrentSession().Get<ProjectListsState>();
-}
-
+ProjectState& Project() { return CurrentSession().Get<ProjectState>(); }
 
 const tFileTypeRec* FindFileType(std::string_view extension) {
-  for (const auto& type : ProjectLists().FileTypeList)
+  for (const auto& type : Project().FileTypeList)
     if (platform::SameText(type.Extension, extension)) return &type;
   return nullptr;
 }

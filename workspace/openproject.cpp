@@ -1,19 +1,16 @@
-#include "workspace/projectconfig.h"
+#include "workspace/openproject.h"
 
 #include <cstdio>
 
 #include "base/messages.h"
 #include "base/msgids.h"
-#include "base/projectlists.h"
 #include "base/runstate.h"
-#include "base/session.h"
 #include "base/text.h"
 #include "debugger/breakpoints.h"
 #include "lang/formatting.h"
 #include "lang/symbols.h"
 #include "lang/typedvalue.h"
 #include "platform/files.h"
-#include "project/config.h"
 #include "project/projectfile.h"
 
 namespace dorvik {
@@ -21,7 +18,6 @@ namespace dorvik {
 namespace {
 
 constexpr std::string_view kOptions = "OPTIONS";
-constexpr std::string_view kVariables = "VARIABLES";
 constexpr std::string_view kDebug = "DEBUG";
 
 struct SelectorKey {
@@ -36,8 +32,6 @@ constexpr SelectorKey kSelectorKeys[] = {{"CodePtrSelectors", &FormattingState::
 std::string BreakKey(size_t index) { return "Break" + std::to_string(index); }
 
 }  // namespace
-
-ProjectConfigState& ProjectConfig() { return CurrentSession().Get<ProjectConfigState>(); }
 
 std::string SelectorText(const std::bitset<256>& set) {
   std::string text;
@@ -80,19 +74,14 @@ void ReadProjectOptions(const platform::IniFile& file) {
     // A set that is not a list of byte values keeps the one in use.
     if (file.ValueExists(kOptions, k.Key)) ParseSelectorText(file.ReadString(kOptions, k.Key), Formatting().*k.Set);
   }
-  ProjectConfig().Variables.clear();
-  for (const auto& [name, value] : file.ReadSectionValues(kVariables)) {
-    const std::string key = TrimBlanks(name);
-    if (!key.empty()) ProjectConfig().Variables.emplace_back(key, value);
-  }
+  ReadVariables(file);
 }
 
 void WriteProjectOptions(platform::IniFile& file) {
   file.WriteBool(kOptions, "IntMSBFirst", TypedValues().IntMSBFirst);
   file.WriteBool(kOptions, "FloatMSBFirst", TypedValues().FloatMSBFirst);
   for (const SelectorKey& k : kSelectorKeys) file.WriteString(kOptions, k.Key, SelectorText(Formatting().*k.Set));
-  file.EraseSection(kVariables);
-  for (const auto& [name, value] : ProjectConfig().Variables) file.WriteString(kVariables, name, value);
+  WriteVariables(file);
 }
 
 void ReadProjectBreakpoints(const platform::IniFile& file) {
@@ -147,13 +136,8 @@ bool OpenProject(const std::string& path) {
 
 void NewProject() {
   FreeSymbolCollections();
-  ProjectListsState& lists = ProjectLists();
-  lists.ProjectModules.clear();
-  lists.FileTypeList = DefaultFileTypes();
-  lists.ProjectFileName.clear();
-  lists.ModulesFromFolder = false;
   Project() = ProjectState{};
-  ProjectConfig() = ProjectConfigState{};
+  Project().FileTypeList = DefaultFileTypes();
   TypedValues() = TypedValueOptions{};
   const uint8_t radix = Formatting().DisplayRadix;
   Formatting() = FormattingState{};
@@ -162,7 +146,7 @@ void NewProject() {
     if (bp.Used) ClearBreakpoint(bp);
 }
 
-bool WriteProjectConfig(const std::string& path) {
+bool WriteProject(const std::string& path) {
   platform::IniFile file;
   if (!file.Load(path)) {
     // A file that is there but cannot be read is not written over.
@@ -177,7 +161,7 @@ bool WriteProjectConfig(const std::string& path) {
   WriteComSettings(file, Project().ComPort, Project().BaudRate);
   WriteLoaderOptions(file, Project().Loader);
   WriteModules(file, path);
-  WriteFileTypes(file, ProjectLists().FileTypeList);
+  WriteFileTypes(file, Project().FileTypeList);
   WriteProjectOptions(file);
   WriteProjectBreakpoints(file);
   if (!file.Save(path)) {
