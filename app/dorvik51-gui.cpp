@@ -22,7 +22,7 @@
 #include "console/commoptions.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "gui/main/mainwindow.h"
 #include "gui/dialogs/qtdialogs.h"
 #include "lang/cpudb.h"

@@ -15,7 +15,7 @@
 #include "lang/cpudb.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "platform/files.h"
 #include "platform/pump.h"
 #include "vhw/hardware.h"

@@ -16,7 +16,7 @@
 #include "debugger/executor.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "gui/debug/disaswindow.h"
 #include "gui/debug/terminalwindow.h"
 #include "gui/dialogs/cpudialog.h"

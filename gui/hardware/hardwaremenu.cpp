@@ -17,7 +17,7 @@
 #include "access/backend.h"
 #include "access/target.h"
 #include "base/runstate.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "gui/main/dockable.h"
 #include "gui/hardware/eightled.h"
 #include "gui/hardware/portwindow.h"
@@ -218,7 +218,7 @@ void HardwareMenu::Sync() {
   portForm_->Sync();
 
   if (!vhw::HardwareActive()) return;
-  const int32_t refresh = Views().RefreshCount;
+  const int32_t refresh = DebugStatus().RefreshCount;
   const uint32_t changes = PortViews().PortChanges;
   const bool due = refresh != sentRefresh_ || changes != sentChanges_ || resend_;
   // Parts wired to an external-data address show the byte there (a

@@ -28,7 +28,8 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/toolviews.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
+#include "debugger/statusfields.h"
 #include "debugger/commsettings.h"
 #include "gui/debug/breakpointlist.h"
 #include "gui/dialogs/commdialog.h"
@@ -363,7 +364,7 @@ void MainWindow::ShowBusy(bool busy) {
 }
 
 void MainWindow::SyncViews() {
-  const ViewsState& v = Views();
+  const DebugStatusState& v = DebugStatus();
   if (v.Caption != shownCaption_) {
     shownCaption_ = v.Caption;
     setWindowTitle(CaptionText(v.Caption));
@@ -676,7 +677,7 @@ void MainWindow::OpenLineAssembler() {
 }
 
 void MainWindow::ProgramReset() {
-  ClearLineMark(Views().LocateLine);
+  ClearLineMark(EditorModel().LocateLine);
   Guarded([] {
     BeginBusy();
     struct Leave {

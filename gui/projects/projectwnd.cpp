@@ -8,7 +8,7 @@
 
 #include "base/projectlists.h"
 #include "workspace/build.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/fileutil.h"
 
