@@ -125,8 +125,6 @@ class MainWindow : public QMainWindow {
   void FileExit1Execute();
   // The editor page re-activated after a box or when the window comes to the front.
   void ActivateEditor();
-  // The main window that boxes return to (nullptr when none is open).
-  static MainWindow* Instance();
 
  protected:
   void closeEvent(QCloseEvent* e) override;
