@@ -82,7 +82,6 @@ int main(int argc, char** argv) {
   SetSettingsFileNames(program, std::filesystem::temp_directory_path().string());
   InstallTargetAccess();
   vhw::InstallHardwareBus();
-  RunControl().StepKeySource = ReadKey;
   // The terminal shows the source line of each stop, as the console does.
   RunControl().PrintSourceLines = true;
   platform::Pump().SetIdleHook(DebugViewsIdle);

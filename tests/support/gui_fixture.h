@@ -51,7 +51,6 @@ inline bool StartEngine(platform::MessageReporter* boxes) {
   ResetSession();
   platform::ResetPump();
   InstallTargetAccess();
-  RunControl().StepKeySource = ReadKey;
   platform::Pump().SetIdleHook(DebugViewsIdle);
   if (boxes != nullptr) platform::SetReporter(boxes);
   dorvik::Run().TargetKind = kTargetSimulator;
