@@ -22,7 +22,7 @@
 #include "console/commoptions.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "gui/main/mainwindow.h"
 #include "gui/dialogs/qtdialogs.h"
 #include "lang/cpudb.h"
@@ -81,7 +81,6 @@ int main(int argc, char** argv) {
   SetSettingsFileNames(program, std::filesystem::temp_directory_path().string());
   InstallTargetAccess();
   vhw::InstallHardwareBus();
-  RunControl().StepKeySource = ReadKey;
   // The terminal shows the source line of each stop, as the console does.
   RunControl().PrintSourceLines = true;
   platform::Pump().SetIdleHook(DebugViewsIdle);

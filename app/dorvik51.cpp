@@ -9,16 +9,35 @@
 
 #include "access/target.h"
 #include "base/runstate.h"
+#include "base/userseam.h"
 #include "console/commoptions.h"
 #include "console/frontend.h"
 #include "console/startup.h"
 #include "lang/cpudb.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "platform/files.h"
 #include "platform/pump.h"
 #include "vhw/hardware.h"
+
+namespace {
+
+// The console's side of the user seam: the STEP loop waits for the console's keys.
+class ConsoleUser final : public dorvik::UserSeam {
+ public:
+  ConsoleUser() : replaced_(dorvik::SetUserSeam(this)) {}
+  ~ConsoleUser() override { dorvik::SetUserSeam(replaced_); }
+  ConsoleUser(const ConsoleUser&) = delete;
+  ConsoleUser& operator=(const ConsoleUser&) = delete;
+
+  char ReadStepKey() override { return dorvik::ReadKey(); }
+
+ private:
+  dorvik::UserSeam* replaced_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace dorvik;
@@ -38,7 +57,7 @@ int main(int argc, char** argv) {
   InstallTargetAccess();
   vhw::InstallHardwareBus();
   // The STEP loop waits for the console's keys; the idle work sees a halt.
-  RunControl().StepKeySource = ReadKey;
+  const ConsoleUser user;
   RunControl().PrintSourceLines = true;
   platform::Pump().SetIdleHook(DebugViewsIdle);
   const std::string database = CpuDatabaseNameFor(platform::ProgramPath(argv[0]));

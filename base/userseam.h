@@ -2,9 +2,10 @@
 // The one seam from the engine to the person at a front end: the status
 // texts, choices, load-dialog face, views shown and waits that the engine
 // needs of a user. Each front end implements it once (the workbench in
-// gui/main, the tests a scripted one); the engine calls only this. The
-// default does nothing, so the engine (and the console, which shows no
-// dialog, status line or disassembly window) runs headless.
+// gui/main, the console in app/dorvik51.cpp, the tests a scripted one); the
+// engine calls only this. The default does nothing and answers a step key
+// with Esc, so the engine runs headless (the console shows no dialog, status
+// line or disassembly window: it only waits for its step keys).
 
 #include <cstdint>
 #include <string>
@@ -21,6 +22,10 @@ class UserSeam {
   // 20 ms) lets the front end draw and take its stop key; false when the user
   // asked to stop the work.
   virtual bool KeepWaiting() { return true; }
+  // The key that ends or continues the STEP loop ('\r' Enter, 27 Esc, else
+  // another key), waited for while the program stands still; the default
+  // Esc: a STEP with no one to press a key does one step.
+  virtual char ReadStepKey() { return 27; }
 
   // Status texts
   // The build's progress in the status line; "" clears it.

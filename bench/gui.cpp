@@ -19,7 +19,7 @@
 #include "debugger/executor.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "gui/main/mainwindow.h"
 #include "lang/scanner.h"
 #include "machine/images.h"
@@ -84,7 +84,7 @@ void GoLoop(benchmark::State& state, bool windows) {
   RunLine("BR = 200\r");
   const uint64_t budget = static_cast<uint64_t>(state.range(0));
   uint64_t steps = 0;
-  const int32_t refreshes = Views().RefreshCount;
+  const int32_t refreshes = DebugStatus().RefreshCount;
   for (auto _ : state) {
     steps += bench::BudgetedGo(budget, [&] {
       if (windows) {
@@ -98,7 +98,7 @@ void GoLoop(benchmark::State& state, bool windows) {
   }
   state.SetItemsProcessed(static_cast<int64_t>(steps));
   state.counters["refreshes per GO"] =
-      static_cast<double>(Views().RefreshCount - refreshes) / static_cast<double>(state.iterations());
+      static_cast<double>(DebugStatus().RefreshCount - refreshes) / static_cast<double>(state.iterations());
   window.reset();
   if (poll != 0) platform::Pump().DestroyTimer(poll);
 }

@@ -11,7 +11,6 @@
 #include "access/linkstate.h"
 #include "base/runstate.h"
 #include "base/session.h"
-#include "debugger/views.h"
 #include "access/programload.h"
 #include "platform/pump.h"
 #include "tests/support/fake_targets.h"

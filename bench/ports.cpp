@@ -20,7 +20,7 @@
 #include "debugger/executor.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "gui/hardware/eightled.h"
 #include "gui/hardware/hardwaremenu.h"
 #include "gui/main/mainwindow.h"

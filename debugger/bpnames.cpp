@@ -2,7 +2,7 @@
 
 #include "base/messages.h"
 #include "base/text.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "lang/scanner.h"
 #include "lang/symbols.h"
 
@@ -20,7 +20,7 @@ namespace {
 
 // The first line of the active page that holds Text; marked (1-based) when there is one.
 void LocateText(std::string_view fileName, std::string_view text) {
-  ViewsState& v = Views();
+  EditorModelState& v = EditorModel();
   const int32_t page = OpenFileInEditor(fileName, true);
   const TEditSheet* sheet = PageAt(page);
   if (!sheet) return;
@@ -45,7 +45,7 @@ void ShowSymbolInSource(const tModuleRec& module, const tSymbolItem& sym) {
   if (type->Kind == kFileAssembler) {
     if (sym.SymClass == kClassLine) {
       if (OpenFileInEditor(file, true) >= 0)
-        SetLineMark(sym.Number, Views().LocateLine, file, kLocateLineColor, true, true);
+        SetLineMark(sym.Number, EditorModel().LocateLine, file, kLocateLineColor, true, true);
     } else {
       LocateText(file, name + ":");
     }
@@ -58,7 +58,7 @@ void ShowSymbolInSource(const tModuleRec& module, const tSymbolItem& sym) {
         if (s.SymClass == kClassLine && s.Value <= sym.Value && (!line || s.Value > line->Value)) line = &s;
     }
     if (line && line->Value == sym.Value)
-      SetLineMark(line->Number, Views().LocateLine, file, kLocateLineColor, true, true);
+      SetLineMark(line->Number, EditorModel().LocateLine, file, kLocateLineColor, true, true);
     else
       LocateText(file, name);
   }

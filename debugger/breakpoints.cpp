@@ -12,7 +12,8 @@
 #include "base/text.h"
 #include "debugger/executor.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/breaklocations.h"
+#include "debugger/editormodel.h"
 #include "objfiles/includescan.h"
 #include "objfiles/sourcetext.h"
 #include "lang/collections.h"
@@ -291,11 +292,11 @@ void ClearBreakpointMarks() {
 void MarkAllBreakpoints() {
   BreakpointState& b = Breakpoints();
   auto mark = [](const tBreak& bp) {
-    if (bp.Used && bp.Line.Page >= 0) Views().LineMarks[bp.Line.Page][bp.Line.Line] = kBreakLineColor;
+    if (bp.Used && bp.Line.Page >= 0) EditorModel().LineMarks[bp.Line.Page][bp.Line.Line] = kBreakLineColor;
   };
   for (int32_t i = 0; i <= b.LastBreakIndex; ++i) mark(b.BreakTable[static_cast<size_t>(i)]);
   mark(b.ArmBreak);
-  ++Views().EditorRevision;
+  ++EditorModel().EditorRevision;
 }
 
 }  // namespace dorvik

@@ -12,7 +12,7 @@
 #include "debugger/executor.h"
 #include "debugger/memshow.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "lang/evaluator.h"
 #include "lang/formatting.h"
 #include "lang/keywords.h"

@@ -13,11 +13,13 @@
 #include "base/messages.h"
 #include "base/runstate.h"
 #include "base/session.h"
+#include "base/userseam.h"
 #include "debugger/breakpoints.h"
 #include "debugger/executor.h"
 #include "debugger/terminal.h"
 #include "debugger/toolviews.h"
-#include "debugger/views.h"
+#include "debugger/breaklocations.h"
+#include "debugger/statusfields.h"
 #include "lang/collections.h"
 #include "lang/evaluator.h"
 #include "lang/formatting.h"
@@ -296,15 +298,13 @@ bool RunOverCall(uint16_t address, uint16_t ret) {
 }
 
 char ReadStepKey() {
-  auto source = RunControl().StepKeySource;
-  if (!source) return static_cast<char>(kKeyEsc);
   bool& waiting = RunControl().WaitingForStepKey;
   waiting = true;
   struct Leave {
     bool& Flag;
     ~Leave() { Flag = false; }
   } leave{waiting};
-  return source();
+  return User().ReadStepKey();
 }
 
 // A memory keyword that starts a typed memory reference (CBYTE ... XWORD, BYTE ... POINTER, BIT, BOOLEAN).

@@ -22,10 +22,8 @@ struct RunControlState {
   char GoMode = 0;      // the last GO TILL: '"' both breakpoints, '#' BR0, 'a' FOREVER
   bool AllowHalt = false;      // the monitor is switched to "BR=ON" before a GO
   uint16_t UserCodeStart = 0;  // the monitor's start of user code (0: none)
-  // The key that ends or continues the STEP loop; null: Esc, so that a STEP
-  // without a console does one step.
-  char (*StepKeySource)() = nullptr;
-  // The STEP loop waits for that key: the program stands still between two steps.
+  // The STEP loop waits for the user's step key (the user seam's
+  // ReadStepKey): the program stands still between two steps.
   bool WaitingForStepKey = false;
   // Instructions the simulator runs between two pumps of the message queue.
   int32_t SliceSteps = 4096;

@@ -20,7 +20,7 @@
 #include "debugger/executor.h"
 #include "debugger/memshow.h"
 #include "debugger/runcontrol.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "lang/collections.h"
 #include "lang/evaluator.h"
 #include "lang/formatting.h"
@@ -433,7 +433,7 @@ bool ShowCallStackEntryInSource(const CallStackEntry& entry) {
   if (!sym) sym = SymbolAt(entry.Procedure);
   if (!sym) return false;
   ShowSymbolInSource(*module, *sym);
-  return Views().LocateLine.Line >= 0;
+  return EditorModel().LocateLine.Line >= 0;
 }
 
 // Symbol tree
@@ -532,7 +532,7 @@ bool ShowSymbolNodeInSource(int32_t symbol) {
       const tModuleRec* module = FindModuleNode(s.Name);
       if (!module) return false;
       ShowSymbolInSource(*module, *sym);
-      return Views().LocateLine.Line >= 0;
+      return EditorModel().LocateLine.Line >= 0;
     }
   }
   return false;

@@ -6,7 +6,7 @@
 
 #include "debugger/bpnames.h"
 #include "debugger/toolviews.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/formatting.h"
 
@@ -79,7 +79,7 @@ void BreakpointListDialog::GoToSelected() {
   const tBreak* bp = BreakpointByName(SelectedName());
   if (bp == nullptr || !bp->Used) return;
   if (!bp->Line.FileName.empty() && bp->Line.Line >= 0)
-    SetLineMark(bp->Line.Line, Views().LocateLine, bp->Line.FileName, kLocateLineColor, true, true);
+    SetLineMark(bp->Line.Line, EditorModel().LocateLine, bp->Line.FileName, kLocateLineColor, true, true);
   if (ShowDisassembly) ShowDisassembly(bp->Address);
 }
 

@@ -16,7 +16,7 @@
 #include "debugger/executor.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "gui/debug/disaswindow.h"
 #include "gui/debug/terminalwindow.h"
 #include "gui/dialogs/cpudialog.h"
@@ -234,14 +234,13 @@ void DebugActions::HaltClick() {
 
 void DebugActions::StepClick(const char* word) {
   if (!Step->isEnabled()) return;
-  // Without a key source the step loop reads Esc after its first step.
-  RunControlState& rc = RunControl();
-  struct KeySource {
-    RunControlState& rc;
-    char (*saved)();
-    ~KeySource() { rc.StepKeySource = saved; }
-  } keep{rc, rc.StepKeySource};
-  rc.StepKeySource = nullptr;
+  // The step loop reads Esc after its first step: no key is waited for.
+  struct Once {
+    bool& Flag;
+    bool Saved;
+    ~Once() { Flag = Saved; }
+  } keep{steppingOnce_, steppingOnce_};
+  steppingOnce_ = true;
   Issue(word);
 }
 

@@ -67,6 +67,8 @@ class DebugActions : public QObject {
   void HaltClick();
   // One step of the kind ("STEP" or "TRACE"): the step loop ends after it.
   void StepClick(const char* word);
+  // A step of the toolbar or menu runs: the step loop ends after one step.
+  bool SteppingOnce() const { return steppingOnce_; }
   void ResetClick();
   // Clears the breakpoint at the cursor address, or sets one there.
   void ToggleBreakpointClick();
@@ -90,6 +92,7 @@ class DebugActions : public QObject {
   MainWindow& main_;
   DisasWindow& disas_;         // its caret line is the cursor when it was used last
   TerminalWindow& terminal_;   // the actions' command lines are typed there
+  bool steppingOnce_ = false;
   QToolBar* toolBar_;
   QToolButton* runHalt_;
   int32_t cursor_ = -1;

@@ -16,7 +16,8 @@
 #include "base/runstate.h"
 #include "debugger/executor.h"
 #include "debugger/toolviews.h"
-#include "debugger/views.h"
+#include "debugger/breaklocations.h"
+#include "debugger/editormodel.h"
 #include "editor/codeeditor.h"
 #include "lang/collections.h"
 #include "lang/fileutil.h"
@@ -301,7 +302,7 @@ EditorPages::EditorPages(QWidget& main) : QTabWidget(&main), main_(main) {
   connect(&cursorTimer_, &QTimer::timeout, this, [this] { UpdateCursorAddress(); });
   connect(this, &QTabWidget::currentChanged, this, [this](int index) {
     if (syncing_ || index < 0) return;
-    Views().ActivePage = index;
+    EditorModel().ActivePage = index;
     ActivateEditor(false);
   });
 }
@@ -365,13 +366,13 @@ void EditorPages::TextEdited(CodeEditWidget* editor) {
   if (!PageAt(page)) return;
   // The engine reads the edited lines (source lookups, search, breakpoints),
   // and the marks below the change move with their lines: drawn again here.
-  const uint32_t revision = Views().EditorRevision;
+  const uint32_t revision = EditorModel().EditorRevision;
   EditPageText(page, Encode(editor->toPlainText(), editor->Latin1), from);
-  if (Views().EditorRevision != revision) Sync();
+  if (EditorModel().EditorRevision != revision) Sync();
 }
 
 void EditorPages::Sync() {
-  ViewsState& v = Views();
+  EditorModelState& v = EditorModel();
   if (v.EditorRevision == shownRevision_ && Breakpoints().Revision == shownBreakpoints_ &&
       Count() == static_cast<int32_t>(v.Pages.size()))
     return;
@@ -491,8 +492,8 @@ bool EditorPages::ClosePageAsk(int32_t page) {
   loads_.erase(loads_.begin() + page);
   editor->deleteLater();
   ClosePage(page);
-  shownRevision_ = Views().EditorRevision;
-  if (Views().ActivePage >= 0) setCurrentIndex(Views().ActivePage);
+  shownRevision_ = EditorModel().EditorRevision;
+  if (EditorModel().ActivePage >= 0) setCurrentIndex(EditorModel().ActivePage);
   syncing_ = false;
   UpdateCursorAddress();
   return true;
@@ -524,7 +525,7 @@ void EditorPages::ActivateEditor(bool focus) {
   const int32_t page = currentIndex();
   TEditSheet* sheet = PageAt(page);
   if (!sheet) return;
-  Views().ActivePage = page;
+  EditorModel().ActivePage = page;
   int64_t time = 0;
   if (platform::FileModifiedTime(sheet->FileName, time) && sheet->FileTime != 0 && time != sheet->FileTime) {
     // Asked once per change: the time is taken before the question.

@@ -3,7 +3,7 @@
 // a plain-text editor (its own undo, redo and clipboard), a gutter with the
 // line numbers, and the line marks of the engine (execution point, breakpoints,
 // located symbol) drawn in their colours. The pages' files, lines and marks
-// are the engine's (debugger/views.h): the tabs follow them at every sync,
+// are the engine's (debugger/editormodel.h): the tabs follow them at every sync,
 // and every edit goes back into the engine's lines, which the source lookups
 // read. Saving writes under a temporary name and keeps the old file as .BAK.
 

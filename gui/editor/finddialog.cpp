@@ -10,7 +10,7 @@
 
 #include "project/project.h"
 #include "debugger/bpnames.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "editor/codeeditor.h"
 #include "gui/editor/editorpages.h"
 #include "gui/dialogs/widgets.h"
@@ -110,7 +110,7 @@ int FindInFilesDialog::Search() {
 void FindInFilesDialog::OpenHit(int row) {
   if (row < 0 || static_cast<size_t>(row) >= hits_.size()) return;
   const FileHit& hit = hits_[static_cast<size_t>(row)];
-  SetLineMark(hit.Line + 1, Views().LocateLine, hit.FileName, kLocateLineColor, true, true);
+  SetLineMark(hit.Line + 1, EditorModel().LocateLine, hit.FileName, kLocateLineColor, true, true);
   if (HitOpened) HitOpened();
 }
 

@@ -18,8 +18,8 @@
 #include "access/target.h"
 #include "base/runstate.h"
 #include "debugger/hardwarefeed.h"
+#include "debugger/statusfields.h"
 #include "debugger/toolviews.h"
-#include "debugger/views.h"
 #include "gui/main/dockable.h"
 #include "gui/hardware/eightled.h"
 #include "gui/hardware/portwindow.h"
@@ -210,7 +210,7 @@ void HardwareMenu::Sync() {
   portForm_->Sync();
 
   if (!vhw::HardwareActive()) return;
-  const int32_t refresh = Views().RefreshCount;
+  const int32_t refresh = DebugStatus().RefreshCount;
   const uint32_t changes = PortViews().PortChanges;
   const bool due = refresh != sentRefresh_ || changes != sentChanges_ || resend_;
   std::vector<vhw::ByteDisplay*> shown;

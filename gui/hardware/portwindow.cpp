@@ -19,8 +19,9 @@
 #include "base/mainform.h"
 #include "base/messages.h"
 #include "base/runstate.h"
+#include "debugger/executor.h"
+#include "debugger/statusfields.h"
 #include "debugger/toolviews.h"
-#include "debugger/views.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/cpudb.h"
 #include "lang/formatting.h"
@@ -170,7 +171,7 @@ std::vector<uint16_t> TPortForm::ShownPorts() const {
 void TPortForm::Sync() {
   if (portMenuBuilds_ != CpuDb().PortMenuBuilds) FillPortMenu();
   if (!isVisible()) return;
-  const int32_t refresh = Views().RefreshCount;
+  const int32_t refresh = DebugStatus().RefreshCount;
   const uint32_t changes = PortViews().PortChanges;
   const bool changed = refresh != seenRefresh_ || changes != seenChanges_;
   // A timer stopped by a load or a HEX save starts again with the next read;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <span>
 #include <vector>
 
 #include "project/project.h"
@@ -56,6 +57,14 @@ std::vector<std::string_view> SplitFields(std::string_view value) {
     if (comma == std::string_view::npos) return fields;
     begin = comma + 1;
   }
+}
+
+// The windows on screen docked in Area of Main (none floats), in the main window's order.
+std::vector<QDockWidget*> WindowsInArea(QMainWindow& main, Qt::DockWidgetArea area) {
+  std::vector<QDockWidget*> windows;
+  for (QDockWidget* window : main.findChildren<QDockWidget*>())
+    if (!window->isHidden() && !window->isFloating() && main.dockWidgetArea(window) == area) windows.push_back(window);
+  return windows;
 }
 
 }  // namespace
@@ -230,18 +239,10 @@ void TDockableForm::closeEvent(QCloseEvent* event) {
 
 void TDockableForm::JoinAreaPages() {
   if (!InDockSite()) return;
-  const Qt::DockWidgetArea area = main_->dockWidgetArea(this);
-  QDockWidget* first = nullptr;
-  std::vector<QDockWidget*> others;
-  for (QDockWidget* other : main_->findChildren<QDockWidget*>())
-    if (!other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) {
-      if (first == nullptr)
-        first = other;
-      else
-        others.push_back(other);
-    }
-  if (first == nullptr || others.empty()) return;
-  for (QDockWidget* other : others)
+  const std::vector<QDockWidget*> windows = WindowsInArea(*main_, main_->dockWidgetArea(this));
+  if (windows.size() < 2) return;
+  QDockWidget* first = windows.front();
+  for (QDockWidget* other : std::span(windows).subspan(1))
     if (!main_->tabifiedDockWidgets(first).contains(other)) main_->tabifyDockWidget(first, other);
 }
 
@@ -393,8 +394,8 @@ void TDockableForm::DockChanged() {
 void TDockableForm::OpenHostArea() {
   if (!InDockSite() || Closing) return;
   const Qt::DockWidgetArea area = main_->dockWidgetArea(this);
-  for (QDockWidget* other : main_->findChildren<QDockWidget*>())
-    if (other != this && !other->isHidden() && !other->isFloating() && main_->dockWidgetArea(other) == area) return;
+  for (QDockWidget* other : WindowsInArea(*main_, area))
+    if (other != this) return;
   // The first window of an area: the area takes a third of the main window.
   if (area == Qt::BottomDockWidgetArea)
     main_->resizeDocks({this}, {std::max(main_->height() / 3, 1)}, Qt::Vertical);

@@ -28,7 +28,8 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/toolviews.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
+#include "debugger/statusfields.h"
 #include "debugger/commsettings.h"
 #include "gui/debug/breakpointlist.h"
 #include "gui/dialogs/commdialog.h"
@@ -66,8 +67,6 @@ constexpr int kWaitFormDelayMs = 200;
 // "FILE" n the file, "Pos" n its caret line (1-based), n from 1.
 constexpr const char* kFilesSection = "FILES";
 
-MainWindow* g_instance = nullptr;
-
 // The status fields in the order the panel shows them.
 constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
                                         "OV", "P",   "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"};
@@ -104,7 +103,6 @@ MainWindow::MainWindow(QWidget* parent)
   central->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   central->setMinimumWidth(central->minimumSizeHint().width());
   setCentralWidget(central);
-  g_instance = this;
   // Every stop shows its source line in the pages, else in the disassembly
   // (through the user seam, as the engine's other needs of the user).
   InstallEditorServices();
@@ -184,10 +182,7 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow() {
   seam_.reset();
   platform::Pump().DestroyTimer(pumpTimer_);
-  if (g_instance == this) g_instance = nullptr;
 }
-
-MainWindow* MainWindow::Instance() { return g_instance; }
 
 gui::FindDialog* MainWindow::FindDialog() {
   if (findDlg_ == nullptr) findDlg_ = new gui::FindDialog(*pages_, this);
@@ -362,7 +357,7 @@ void MainWindow::ShowBusy(bool busy) {
 }
 
 void MainWindow::SyncViews() {
-  const ViewsState& v = Views();
+  const DebugStatusState& v = DebugStatus();
   if (v.Caption != shownCaption_) {
     shownCaption_ = v.Caption;
     setWindowTitle(CaptionText(v.Caption));
@@ -675,7 +670,7 @@ void MainWindow::OpenLineAssembler() {
 }
 
 void MainWindow::ProgramReset() {
-  ClearLineMark(Views().LocateLine);
+  ClearLineMark(EditorModel().LocateLine);
   Guarded([] {
     BeginBusy();
     struct Leave {

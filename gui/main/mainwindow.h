@@ -2,7 +2,7 @@
 // The workbench's main window: the left, right and bottom dock areas with the
 // tool windows (terminal, disassembly), the processor status fields, the
 // caption with the run state, and the busy pair's view with its wait form.
-// The engine keeps all of this as state (debugger/views.h, base/mainform.h);
+// The engine keeps all of this as state (debugger/statusfields.h, base/mainform.h);
 // the window shows it whenever a command ends, the program stops, or the
 // busy state changes: never once per instruction.
 
@@ -125,8 +125,6 @@ class MainWindow : public QMainWindow {
   void FileExit1Execute();
   // The editor page re-activated after a box or when the window comes to the front.
   void ActivateEditor();
-  // The main window that boxes return to (nullptr when none is open).
-  static MainWindow* Instance();
 
  protected:
   void closeEvent(QCloseEvent* e) override;

@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include "debugger/terminal.h"
+#include "gui/debug/debugactions.h"
 #include "gui/debug/disaswindow.h"
 #include "gui/dialogs/loaddialog.h"
 #include "gui/dialogs/widgets.h"
@@ -91,6 +93,12 @@ void WorkbenchSeam::StopViewRefresh() {
 bool WorkbenchSeam::ViewReading() {
   const HardwareMenu* hardware = main_.Hardware();
   return hardware != nullptr && hardware->PortForm() != nullptr && hardware->PortForm()->IsReading();
+}
+
+char WorkbenchSeam::ReadStepKey() {
+  const DebugActions* actions = main_.Actions();
+  if (actions != nullptr && actions->SteppingOnce()) return static_cast<char>(kKeyEsc);
+  return ReadKey();
 }
 
 void WorkbenchSeam::AfterBox() {

@@ -26,6 +26,8 @@ class WorkbenchSeam final : public UserSeam {
   // Waits
   // The window stays drawn and takes Esc (the build's stop) meanwhile.
   bool KeepWaiting() override;
+  // The terminal's key; Esc during a step of the toolbar or menu.
+  char ReadStepKey() override;
 
   // Status texts, questions and choices
   void ShowStatus(std::string_view text) override;

@@ -4,7 +4,7 @@
 
 #include "base/text.h"
 #include "workspace/build.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "gui/dialogs/widgets.h"
 #include "objfiles/listmap.h"
 
@@ -20,7 +20,7 @@ std::vector<std::string> SourceFiles(const std::string& source) {
 }
 
 void MarkLine(const std::string& file, int32_t line) {
-  SetLineMark(line, Views().LocateLine, file, kLocateLineColor, true, true);
+  SetLineMark(line, EditorModel().LocateLine, file, kLocateLineColor, true, true);
 }
 
 }  // namespace

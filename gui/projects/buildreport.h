@@ -17,7 +17,7 @@ class BuildReport : public TDockableForm {
 
   // Shows the engine's report lines.
   void Fill();
-  // Opens the source line of report line Row and marks it (Views().LocateLine);
+  // Opens the source line of report line Row and marks it (EditorModel().LocateLine);
   // false when the line leads to no source line.
   bool OpenLine(int row);
 

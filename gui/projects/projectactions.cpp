@@ -25,7 +25,7 @@
 #include "workspace/openproject.h"
 #include "debugger/breakpoints.h"
 #include "debugger/commsettings.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "gui/projects/buildreport.h"
 #include "gui/main/dockable.h"
 #include "gui/projects/configdlg.h"
@@ -298,7 +298,7 @@ BuildOutcome ProjectActions::RunBuild(const std::function<BuildOutcome()>& work)
 }
 
 BuildOutcome ProjectActions::CompileActive() {
-  const TEditSheet* page = PageAt(Views().ActivePage);
+  const TEditSheet* page = PageAt(EditorModel().ActivePage);
   if (page == nullptr || page->FileName.empty()) {
     ReportWarning(warn::kNothingToDo);
     return BuildOutcome::Failed;

@@ -8,7 +8,7 @@
 
 #include "project/project.h"
 #include "workspace/build.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/fileutil.h"
 

@@ -10,6 +10,7 @@
 #include <chrono>
 
 #include "tests/support/link_fixture.h"
+#include "tests/support/scripted_user.h"
 
 namespace dorvik::testing {
 namespace {
@@ -190,12 +191,15 @@ TEST_P(LinkFaultsTest, EscHaltsARunningProgram) {
 // its prompt: the next command's reply is read whole, once.
 TEST_P(LinkFaultsTest, EscEndingAStepLoopLeavesTheNextReplyWhole) {
   Fake().Poke(kSpaceCode, 0, {0x00, 0x00, 0x80, 0xFE});
-  RunControl().StepKeySource = [] {
-    DoOnKeyDown(kKeyEsc);
-    return static_cast<char>(kKeyEsc);
-  };
-  const std::string wire = Wire("STEP FROM 0");
-  RunControl().StepKeySource = nullptr;
+  std::string wire;
+  {
+    testing::ScriptedUser user;
+    user.StepKey = [] {
+      DoOnKeyDown(kKeyEsc);
+      return static_cast<char>(kKeyEsc);
+    };
+    wire = Wire("STEP FROM 0");
+  }
   dorvik::Run().UserBreak = false;
   // The monitor's step ends with ESC and its prompt read; nothing is sent
   // after it whose reply no command would read.

@@ -18,7 +18,9 @@
 #include "debugger/bpnames.h"
 #include "debugger/commsettings.h"
 #include "debugger/toolviews.h"
-#include "debugger/views.h"
+#include "debugger/breaklocations.h"
+#include "debugger/editormodel.h"
+#include "debugger/statusfields.h"
 #include "lang/collections.h"
 #include "lang/keywords.h"
 #include "objfiles/listmap.h"
@@ -99,7 +101,7 @@ TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   EXPECT_EQ(LineMarkColor(page, 3), -1);
   // All marks drawn again: the last entry of the table is among them.
   SetBreakpointAt(Breakpoints().BreakTable[7], 0x0010, false);
-  Views().LineMarks[page].clear();
+  EditorModel().LineMarks[page].clear();
   MarkAllBreakpoints();
   EXPECT_EQ(LineMarkColor(page, 3), kBreakLineColor);
   // A closed page keeps its marks by file and line: they come back when it opens again.
@@ -108,7 +110,7 @@ TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   ClosePage(page);
   EXPECT_EQ(bp.Line.Page, -1);
   EXPECT_EQ(bp.Line.Line, 3);
-  EXPECT_TRUE(Views().LineMarks.empty() || Views().LineMarks.begin()->second.empty());
+  EXPECT_TRUE(EditorModel().LineMarks.empty() || EditorModel().LineMarks.begin()->second.empty());
   const int32_t again = OpenFileInEditor(source, true);
   EXPECT_EQ(bp.Line.Page, again);
   EXPECT_EQ(LineMarkColor(again, 3), kBreakLineColor);
@@ -281,15 +283,15 @@ TEST_F(BreakpointsTest, ShowSymbolInSource) {
   const std::string cFile = WriteFile("other.c", "int x;\nvoid run(void) {\n}\n");
   tSymbolItem loop{"LOOP", 0x10, 0, kClassCode, 0, 0};
   ShowSymbolInSource({"MAIN", asmFile, {}}, loop);
-  EXPECT_EQ(Views().LocateLine.Line, 3);
+  EXPECT_EQ(EditorModel().LocateLine.Line, 3);
   tSymbolItem line{"", 0x20, 0, kClassLine, 12, 0};
   ShowSymbolInSource({"MAIN", asmFile, {}}, line);
-  EXPECT_EQ(Views().LocateLine.Line, 12);
+  EXPECT_EQ(EditorModel().LocateLine.Line, 12);
   // A C function without a line symbol at its address: found by its name.
   tSymbolItem run{"run", 0x150, 0, kClassCode, 0, 0};
   ShowSymbolInSource({"OTHER", cFile, {}}, run);
-  EXPECT_EQ(Views().LocateLine.Line, 2);
-  EXPECT_EQ(Views().LocateLine.FileName, cFile);
+  EXPECT_EQ(EditorModel().LocateLine.Line, 2);
+  EXPECT_EQ(EditorModel().LocateLine.FileName, cFile);
   // An unregistered extension: error 314, and the caller goes on.
   ShowSymbolInSource({"OTHER", WriteFile("x.plm", "x"), {}}, run);
   EXPECT_EQ(Errors(), std::vector<int>{314});
@@ -308,51 +310,6 @@ TEST_F(BreakpointsTest, SearchEditor) {
   EXPECT_EQ(found, (TPoint{0, 2}));
   SearchEditor(sheet, "", {}, found, {0, 0});
   EXPECT_EQ(found, (TPoint{-1, -1}));
-}
-
-TEST_F(BreakpointsTest, StatusFieldsFollowTheRegisters) {
-  Images().SfrImage[sfr::PSW] = 0x98;  // CY, bank 3
-  Images().IDataImage[0x18] = 0x42;    // R0 of bank 3
-  Images().SfrImage[sfr::DPH] = 0x12;
-  Images().SfrImage[sfr::DPL] = 0x34;
-  Images().SimPC = 0x0ABC;
-  RefreshDebugViews();
-  EXPECT_EQ(RegisterText("R0"), "42");
-  EXPECT_EQ(RegisterText("RBS"), "3");
-  EXPECT_EQ(RegisterText("CY"), "1");
-  EXPECT_EQ(RegisterText("OV"), "0");
-  EXPECT_EQ(RegisterText("DPTR"), "1234");
-  EXPECT_EQ(RegisterText("PC"), "0ABC");
-  EXPECT_EQ(dorvik::Run().CurrentPC, 0x0ABCu);
-  // R7 of bank 3 is the last register byte; each flag field shows its own PSW bit.
-  Images().IDataImage[0x1F] = 0x77;
-  RefreshDebugViews();
-  EXPECT_EQ(RegisterText("R7"), "77");
-  const std::pair<uint8_t, const char*> flags[] = {{0x80, "CY"}, {0x40, "AC"}, {0x20, "F0"}, {0x04, "OV"}, {0x01, "P"}};
-  for (const auto& [bit, name] : flags) {
-    Images().SfrImage[sfr::PSW] = bit;
-    RefreshDebugViews();
-    for (const auto& [other, field] : flags) EXPECT_EQ(RegisterText(field), other == bit ? "1" : "0") << name;
-    EXPECT_EQ(RegisterText("PSW"), FormatHex2(bit));
-    EXPECT_EQ(RegisterText("RBS"), "0");
-  }
-  SetRegisterText("NOSUCH", "1");
-  EXPECT_EQ(Views().StatusFields.count("stNOSUCH"), 0u);
-  // During a run on the simulator the PC field follows the reported PC; at rest it waits for the refresh.
-  dorvik::Run().CurrentPC = 0x0123;
-  EXPECT_FALSE(FollowRunningPC());
-  EXPECT_EQ(RegisterText("PC"), "0ABC");
-  dorvik::Run().ProgramRunning = true;
-  EXPECT_TRUE(FollowRunningPC());
-  dorvik::Run().ProgramRunning = false;
-  EXPECT_EQ(RegisterText("PC"), "0123");
-}
-
-TEST_F(BreakpointsTest, IdleHandlerEndsTheRunState) {
-  Terminal().MonitorPrompt = "run>";
-  DebugViewsIdle();
-  EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
-  EXPECT_EQ(Views().Caption, kCaptionHalted);
 }
 
 struct Code {
@@ -469,7 +426,7 @@ TEST_F(RunControlTest, HaltStopsAndTakesTheBreaksOut) {
   EXPECT_TRUE(Errors().empty());
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
-  EXPECT_EQ(Views().Caption, kCaptionHalted);
+  EXPECT_EQ(DebugStatus().Caption, kCaptionHalted);
   Output("HALT 5");
   EXPECT_EQ(Errors(), std::vector<int>{118});
 }

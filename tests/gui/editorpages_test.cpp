@@ -27,7 +27,7 @@
 #include "base/runstate.h"
 #include "debugger/breakpoints.h"
 #include "debugger/runcontrol.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "debugger/toolviews.h"
 #include "gui/debug/breakpointlist.h"
 #include "gui/debug/debugactions.h"
@@ -166,7 +166,7 @@ class EditorPagesTest : public QObject {
     Type("BR = DONE");
     QTest::keyClick(page, Qt::Key_F9);
     QVERIFY(Terminal().contains("EXECUTION HALTED AT 003E"));
-    SetLineMark(12, Views().LocateLine, source, kLocateLineColor, false, false);
+    SetLineMark(12, EditorModel().LocateLine, source, kLocateLineColor, false, false);
     main_->SyncViews();
     using Dot = CodeEditWidget::Dot;
     struct Row {
@@ -191,7 +191,7 @@ class EditorPagesTest : public QObject {
     QVERIFY(page->DotAt(19) == Dot::kHollow);
     QCOMPARE(page->MarkColor(19), kRed);
     QVERIFY(EnableBreakpointByName("Br1", true));
-    ClearLineMark(Views().LocateLine);
+    ClearLineMark(EditorModel().LocateLine);
     main_->SyncViews();
 
     // A NOP typed above: band and dot move with their lines, the execution band too.

@@ -25,7 +25,7 @@
 #include "assembler/driver.h"
 #include "base/messages.h"
 #include "base/runstate.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "gui/debug/debugactions.h"
 #include "gui/hardware/eightled.h"
 #include "gui/hardware/hardwaremenu.h"

@@ -29,7 +29,7 @@
 #include "base/messages.h"
 #include "project/project.h"
 #include "base/runstate.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "gui/projects/addfiletype.h"
 #include "gui/projects/buildreport.h"
 #include "gui/projects/configdlg.h"
@@ -153,23 +153,23 @@ class ProjectTest : public QObject {
     // Listing mode: the error line's statement found through its line number.
     const int errorRow = lines->row(rows.front());
     QVERIFY(projects_->Report()->OpenLine(errorRow));
-    QCOMPARE(Views().LocateLine.Line, line);
-    QCOMPARE(QString::fromStdString(Views().LocateLine.FileName).toUpper(), dirs_->filePath("main.a51").toUpper());
-    QCOMPARE(LineMarkColor(Views().LocateLine.Page, line), int64_t{kLocateLineColor});
+    QCOMPARE(EditorModel().LocateLine.Line, line);
+    QCOMPARE(QString::fromStdString(EditorModel().LocateLine.FileName).toUpper(), dirs_->filePath("main.a51").toUpper());
+    QCOMPARE(LineMarkColor(EditorModel().LocateLine.Page, line), int64_t{kLocateLineColor});
     // The page shows it, sky blue.
     main_->SyncViews();
-    QCOMPARE(main_->Pages()->currentIndex(), Views().LocateLine.Page);
-    QCOMPARE(main_->Pages()->Page(Views().LocateLine.Page)->MarkColor(line), QColor(166, 202, 240));
+    QCOMPARE(main_->Pages()->currentIndex(), EditorModel().LocateLine.Page);
+    QCOMPARE(main_->Pages()->Page(EditorModel().LocateLine.Page)->MarkColor(line), QColor(166, 202, 240));
     // Source mode: the statement line above it found in the source, by a double click or Enter.
-    ClearLineMark(Views().LocateLine);
+    ClearLineMark(EditorModel().LocateLine);
     const QPoint where = lines->visualItemRect(lines->item(errorRow - 1)).center();
     QTest::mouseClick(lines->viewport(), Qt::LeftButton, {}, where);
     QTest::mouseDClick(lines->viewport(), Qt::LeftButton, {}, where);
-    QCOMPARE(Views().LocateLine.Line, line);
-    ClearLineMark(Views().LocateLine);
+    QCOMPARE(EditorModel().LocateLine.Line, line);
+    ClearLineMark(EditorModel().LocateLine);
     lines->setCurrentRow(errorRow - 1);
     QTest::keyClick(lines, Qt::Key_Return);
-    QCOMPARE(Views().LocateLine.Line, line);
+    QCOMPARE(EditorModel().LocateLine.Line, line);
     // A line that names no source opens nothing.
     QVERIFY(!projects_->Report()->OpenLine(0));
   }

@@ -22,7 +22,7 @@
 #include "debugger/breakpoints.h"
 #include "debugger/runcontrol.h"
 #include "debugger/toolviews.h"
-#include "debugger/views.h"
+#include "debugger/editormodel.h"
 #include "objfiles/listmap.h"
 #include "gui/debug/breakpointlist.h"
 #include "gui/debug/evaluatedialog.h"
@@ -103,8 +103,8 @@ class ToolWindowsTest : public QObject {
     QCOMPARE(Rows(calls), QStringList({"SUM <SUM+3A> (003A)", "SUM <SUM+44> (0044)"}));
     // The call opens its line in the source, and its code in the disassembly.
     calls->ShowEntry(0);
-    QCOMPARE(Views().LocateLine.Line, 15);
-    QVERIFY(QString::fromStdString(Views().LocateLine.FileName).endsWith("sum.a51"));
+    QCOMPARE(EditorModel().LocateLine.Line, 15);
+    QVERIFY(QString::fromStdString(EditorModel().LocateLine.FileName).endsWith("sum.a51"));
     QCOMPARE(main_->Disassembly()->Rows()->currentItem()->data(Qt::UserRole).toInt(), 0x3A);
     Type("GO TILL DONE");
     QCOMPARE(view->Table()->item(0, 1)->text(), QString("0F"));
@@ -266,7 +266,7 @@ class ToolWindowsTest : public QObject {
     QCOMPARE(addbyte->text(0) + " " + addbyte->text(1) + " " + addbyte->text(2), QString("ADDBYTE 0044H CODE"));
     symbols->Tree()->setCurrentItem(addbyte);
     symbols->TreeShowInSourceFile->trigger();
-    QCOMPARE(Views().LocateLine.Line, 22);
+    QCOMPARE(EditorModel().LocateLine.Line, 22);
     // The list holds the children of the tree's current node.
     symbols->Tree()->setCurrentItem(sum);
     QCOMPARE(symbols->List()->count(), sum->childCount());

@@ -26,7 +26,7 @@
 #include "base/session.h"
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "gui/main/mainwindow.h"
 #include "lang/cpudb.h"
 #include "platform/dialogs.h"
@@ -51,7 +51,6 @@ inline bool StartEngine(platform::MessageReporter* boxes) {
   ResetSession();
   platform::ResetPump();
   InstallTargetAccess();
-  RunControl().StepKeySource = ReadKey;
   platform::Pump().SetIdleHook(DebugViewsIdle);
   if (boxes != nullptr) platform::SetReporter(boxes);
   dorvik::Run().TargetKind = kTargetSimulator;

@@ -17,7 +17,7 @@
 #include "base/mainform.h"
 #include "debugger/breakpoints.h"
 #include "debugger/runcontrol.h"
-#include "debugger/views.h"
+#include "debugger/statusfields.h"
 #include "platform/pump.h"
 #include "tests/support/console_fixture.h"
 #include "tests/support/fake_targets.h"

@@ -26,6 +26,7 @@ class ScriptedUser final : public UserSeam {
     if (OnWait) OnWait();
     return StopAtWait == 0 || Waits < StopAtWait;
   }
+  char ReadStepKey() override { return StepKey ? StepKey() : 27; }
   void ShowStatus(std::string_view text) override { Statuses.emplace_back(text); }
   std::string ChooseCompiler(std::string_view typeItem) override {
     CompilerItems.emplace_back(typeItem);
@@ -45,6 +46,7 @@ class ScriptedUser final : public UserSeam {
   int Waits = 0;
   int StopAtWait = 0;
   std::function<void()> OnWait;
+  std::function<char()> StepKey;  // unset: Esc
   std::vector<std::string> Statuses;
   std::vector<std::string> CompilerItems;
   std::string CompilerAnswer;
