@@ -472,19 +472,10 @@ StepResult StepWith(uint16_t pc) {
   }
 
   Decoded d = DecodedAt(g_decoded.data(), t.CodeImage.data(), pc);
-  if (d.Opcode == kBreakOpcode && !FindPlanted(pc)) [[unlikely]] {
-    // A 0A5H that no breakpoint planted is the program's own byte: it runs as
-    // a one-byte line and the run stops after it, so the next GO goes on.
-    sim.StoppedAtBreak = -1;
-    t.PrevPC = pc;
-    cycles += d.Cycles;
-    CountCycles(c.sfrs, cycles);
-    const uint16_t next = Execute(t, c, d, pc);
-    Complete(sim, irq, t, c, next, cycles);
-    g_run->ProgramRunning = false;
-    return StepResult::BreakOpcode;
-  }
-  if (d.Opcode == kBreakOpcode) {
+  // A 0A5H that no breakpoint planted is the program's own byte: it runs as
+  // a one-byte line and the run stops after it, so the next GO goes on.
+  const bool ownBreakByte = d.Opcode == kBreakOpcode && !FindPlanted(pc);
+  if (d.Opcode == kBreakOpcode && !ownBreakByte) {
     if (sim.StoppedAtBreak != pc) {
       // A break stops before the instruction under it.
       sim.StoppedAtBreak = pc;
@@ -495,10 +486,8 @@ StepResult StepWith(uint16_t pc) {
       return StepResult::BreakOpcode;
     }
     // Resumed at the break: the instruction under it runs.
-    const PlantedBreak* planted = FindPlanted(pc);
-    const uint8_t original = planted ? planted->Original : kBreakOpcode;
     const uint8_t* code = t.CodeImage.data();
-    d = DecodeBytes(pc, original, ProgramByte(code, static_cast<uint16_t>(pc + 1)),
+    d = DecodeBytes(pc, FindPlanted(pc)->Original, ProgramByte(code, static_cast<uint16_t>(pc + 1)),
                     ProgramByte(code, static_cast<uint16_t>(pc + 2)));
   }
   sim.StoppedAtBreak = -1;
@@ -508,6 +497,10 @@ StepResult StepWith(uint16_t pc) {
   CountCycles(c.sfrs, cycles);
   const uint16_t next = Execute(t, c, d, pc);
   Complete(sim, irq, t, c, next, cycles);
+  if (ownBreakByte) [[unlikely]] {
+    g_run->ProgramRunning = false;
+    return StepResult::BreakOpcode;
+  }
   return StepResult::Executed;
 }
 
