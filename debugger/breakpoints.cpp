@@ -48,9 +48,10 @@ std::string ModuleHolding(uint16_t address) {
 
 // The line of Label, marked red (1-based): in the module's open page, else in
 // each of the module's include files in turn; a hit in an include file opens it.
-void MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) {
+// False when no line defines it.
+bool MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) {
   const tModuleRec* node = FindModuleNode(module);
-  if (!node) return;
+  if (!node) return false;
   // The module's page, else its file: a page opened later shows the mark.
   std::vector<std::string> source;
   int32_t sourcePage = -1;
@@ -58,7 +59,7 @@ void MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) 
     const int32_t index = FindLabelLine(source, label);
     if (index >= 0) {
       SetLineMark(index + 1, bp.Line, node->FileName, kBreakLineColor, false, false);
-      return;
+      return true;
     }
   }
   std::vector<std::string> includes;
@@ -71,8 +72,9 @@ void MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) 
     if (index < 0) continue;
     OpenFileInEditor(file, true);
     SetLineMark(index + 1, bp.Line, file, kBreakLineColor, true, false);
-    return;
+    return true;
   }
+  return false;
 }
 
 // Entry 0 or 1 of a target with break registers: the other one may not lie
@@ -163,9 +165,10 @@ void SetBreakpointAt(tBreak& bp, int32_t address, bool showLine) {
   }
   if (!item.LabelStr.empty()) {
     const std::string label = item.LabelStr.substr(0, item.LabelStr.find(':'));
+    // A label that no source line defines (the module's name, say) leaves
+    // the breakpoint to its source line.
     const std::string module = ModuleHolding(bp.Address);
-    if (!module.empty()) {
-      MarkLabelLine(bp, module, label);
+    if (!module.empty() && MarkLabelLine(bp, module, label)) {
       bp.Location = ":" + module + "." + label;
       return;
     }

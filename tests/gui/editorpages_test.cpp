@@ -148,6 +148,24 @@ class EditorPagesTest : public QObject {
   // above moves band, dot and execution line together; the rebuild and load
   // move the breakpoint to the line's new address (also in [DEBUG]); a load
   // leaves no old execution line, and another program no old breakpoint line.
+  // F5 on LJMP START at 0000H, where the module's name is the only symbol:
+  // the breakpoint is its source line's, drawn on that line.
+  void aLineOfTheModulesNameSymbolIsItsOwn() {
+    const std::string source = Copy("sum/sum.a51", "sum.a51");
+    AssembleWithDebug(source);
+    Load(Path("sum.obj"));
+    QVERIFY(pages_->OpenFile(source));
+    CodeEditWidget* page = pages_->Page(0);
+    page->GoToLine(8);
+    QTest::keyClick(page, Qt::Key_F5);
+    const tBreak& bp = Breakpoints().BreakTable[0];
+    QCOMPARE(bp.Address, uint16_t{0});
+    QCOMPARE(QString::fromStdString(bp.Location), QString(":SUM#8"));
+    main_->SyncViews();
+    QCOMPARE(page->MarkColor(8), kRed);
+    QVERIFY(page->DotAt(8) == CodeEditWidget::Dot::kSolid);
+  }
+
   void marksFollowTheProgram() {
     const std::string source = Copy("sum/sum.a51", "sum.a51");
     AssembleWithDebug(source);
