@@ -101,6 +101,16 @@ if ls gui/*.cpp gui/*.h >/dev/null 2>&1; then
   fail "gui/ holds sources outside its feature folders: $(ls gui/*.cpp gui/*.h 2>/dev/null | tr '\n' ' ')"
 fi
 
+# Windows talk through the engine's model and the main window: a feature
+# folder of gui/ includes its own windows, the shared dialogs and controls of
+# gui/dialogs/ and the main window of gui/main/, never another folder's window.
+while IFS=: read -r file line text; do
+  folder=$(cut -d/ -f2 <<<"$file")
+  used=$(sed -E 's/.*#include "gui\/([a-z_]+)\/.*/\1/' <<<"$text")
+  [ "$folder" = main ] || [ "$used" = "$folder" ] || [ "$used" = dialogs ] || [ "$used" = main ] ||
+    fail "$file:$line: a window of gui/$folder/ includes a window of gui/$used/ (talk through the main window): $text"
+done < <(grep -rnE '^\s*#\s*include "gui/[a-z_]+/' gui --include='*.h' --include='*.cpp' || true)
+
 # Knowledge rules: what differs by target kind is its backend's business.
 # No debugger command tests the target kind (the settings code that chooses
 # it excepted); the transport and the two links never ask which kind is
