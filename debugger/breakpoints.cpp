@@ -46,20 +46,24 @@ std::string ModuleHolding(uint16_t address) {
   return name;
 }
 
+// Where a label's line was looked for.
+enum class LabelLine : uint8_t { Marked, NotInSource, NoSource };
+
 // The line of Label, marked red (1-based): in the module's open page, else in
 // each of the module's include files in turn; a hit in an include file opens it.
-// False when no line defines it.
-bool MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) {
+// NotInSource: the module's source was read and no line of it defines Label.
+LabelLine MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) {
   const tModuleRec* node = FindModuleNode(module);
-  if (!node) return false;
+  if (!node) return LabelLine::NoSource;
   // The module's page, else its file: a page opened later shows the mark.
   std::vector<std::string> source;
   int32_t sourcePage = -1;
-  if (ReadSourceLines(node->FileName, false, source, sourcePage)) {
+  const bool read = ReadSourceLines(node->FileName, false, source, sourcePage);
+  if (read) {
     const int32_t index = FindLabelLine(source, label);
     if (index >= 0) {
       SetLineMark(index + 1, bp.Line, node->FileName, kBreakLineColor, false, false);
-      return true;
+      return LabelLine::Marked;
     }
   }
   std::vector<std::string> includes;
@@ -72,9 +76,9 @@ bool MarkLabelLine(tBreak& bp, std::string_view module, std::string_view label) 
     if (index < 0) continue;
     OpenFileInEditor(file, true);
     SetLineMark(index + 1, bp.Line, file, kBreakLineColor, true, false);
-    return true;
+    return LabelLine::Marked;
   }
-  return false;
+  return read ? LabelLine::NotInSource : LabelLine::NoSource;
 }
 
 // Entry 0 or 1 of a target with break registers: the other one may not lie
@@ -165,11 +169,12 @@ void SetBreakpointAt(tBreak& bp, int32_t address, bool showLine) {
   }
   if (!item.LabelStr.empty()) {
     const std::string label = item.LabelStr.substr(0, item.LabelStr.find(':'));
-    // A label that no source line defines (the module's name, say) leaves
-    // the breakpoint to its source line.
     const std::string module = ModuleHolding(bp.Address);
-    if (!module.empty() && MarkLabelLine(bp, module, label)) {
-      bp.Location = ":" + module + "." + label;
+    if (!module.empty()) {
+      // A label that no line of the module's source defines (the module's
+      // name, say) leaves the breakpoint to its source line, where it has one.
+      if (MarkLabelLine(bp, module, label) != LabelLine::NotInSource || !ResolveBreakpointSource(bp))
+        bp.Location = ":" + module + "." + label;
       return;
     }
   }
