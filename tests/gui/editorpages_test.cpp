@@ -82,10 +82,8 @@ class EditorPagesTest : public QObject {
   // with DONE red; F7 moves the navy line into ADDBYTE; a reload keeps BR = NEXT.
   void stopsAreShownInTheSource() {
     const std::string source = Copy("sum/sum.a51", "sum.a51");
-    AssembleWithDebug(source);
-    Load(Path("sum.obj"));
-    QVERIFY(pages_->OpenFile(source));
-    CodeEditWidget* page = pages_->Page(0);
+    CodeEditWidget* page = LoadInPage(source);
+    QVERIFY(page != nullptr);
     page->GoToLine(15);
     QTest::keyClick(page, Qt::Key_F5);
     QVERIFY(Terminal().contains("BR = 003AH"));
@@ -152,10 +150,8 @@ class EditorPagesTest : public QObject {
   // the breakpoint is its source line's, drawn on that line.
   void aLineOfTheModulesNameSymbolIsItsOwn() {
     const std::string source = Copy("sum/sum.a51", "sum.a51");
-    AssembleWithDebug(source);
-    Load(Path("sum.obj"));
-    QVERIFY(pages_->OpenFile(source));
-    CodeEditWidget* page = pages_->Page(0);
+    CodeEditWidget* page = LoadInPage(source);
+    QVERIFY(page != nullptr);
     page->GoToLine(8);
     QTest::keyClick(page, Qt::Key_F5);
     const tBreak& bp = Breakpoints().BreakTable[0];
@@ -168,10 +164,8 @@ class EditorPagesTest : public QObject {
 
   void marksFollowTheProgram() {
     const std::string source = Copy("sum/sum.a51", "sum.a51");
-    AssembleWithDebug(source);
-    Load(Path("sum.obj"));
-    QVERIFY(pages_->OpenFile(source));
-    CodeEditWidget* page = pages_->Page(0);
+    CodeEditWidget* page = LoadInPage(source);
+    QVERIFY(page != nullptr);
     page->GoToLine(17);  // DJNZ R6,NEXT
     QTest::keyClick(page, Qt::Key_F5);
     const tBreak& bp = Breakpoints().BreakTable[0];
@@ -527,6 +521,13 @@ class EditorPagesTest : public QObject {
     QVERIFY(main_->LoadProgram(program));
     main_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+  }
+  // Source assembled with its debug information, its object loaded and the
+  // source open in a page: that page, or nullptr.
+  CodeEditWidget* LoadInPage(const std::string& source) {
+    AssembleWithDebug(source);
+    Load(std::filesystem::path(source).replace_extension(".obj").string());
+    return pages_->OpenFile(source) ? pages_->Page(0) : nullptr;
   }
   void Type(const QString& line) {
     QTest::keyClicks(main_->Terminal()->Editor(), line);
