@@ -4,7 +4,7 @@
 #include <string>
 
 #include "debugger/terminal.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/debug/terminaledit.h"
 
 class QAction;

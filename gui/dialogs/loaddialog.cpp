@@ -18,7 +18,7 @@
 #include "objfiles/intelhex.h"
 #include "project/projectfile.h"
 #include "gui/dialogs/widgets.h"
-#include "gui/main/workbenchseam.h"
+#include "gui/ground/windowpump.h"
 
 namespace dorvik::gui {
 

@@ -12,7 +12,7 @@
 #include <QPushButton>
 
 #include "gui/dialogs/widgets.h"
-#include "gui/main/workbenchseam.h"
+#include "gui/ground/windowpump.h"
 
 namespace dorvik::gui {
 

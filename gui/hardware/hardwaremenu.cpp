@@ -20,7 +20,7 @@
 #include "debugger/hardwarefeed.h"
 #include "debugger/statusfields.h"
 #include "debugger/toolviews.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/hardware/eightled.h"
 #include "gui/hardware/portwindow.h"
 #include "gui/hardware/simform.h"

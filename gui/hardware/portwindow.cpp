@@ -2,11 +2,9 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -194,13 +192,7 @@ LayoutEntry TPortForm::CurrentLayout() const {
 }
 
 void TPortForm::ApplyLayout(const LayoutEntry& entry) {
-  QRect g = geometry();
-  if (entry.Left) g.moveLeft(*entry.Left);
-  if (entry.Top) g.moveTop(*entry.Top);
-  if (entry.Width) g.setWidth(*entry.Width);
-  if (entry.Height) g.setHeight(*entry.Height);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) g = ClampToScreen(g, screen->availableGeometry());
-  setGeometry(g);
+  setGeometry(PlacedOnScreen(geometry(), entry, *this));
   setVisible(entry.Flag != 0);
 }
 

@@ -16,7 +16,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 
 class QLabel;
 class QMenu;

@@ -7,7 +7,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -512,15 +511,8 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     ~Loading() { Docking().ProjectLoading = false; }
   } loading;
   // The main window's own place first: the areas' sizes are parts of it.
-  if (LayoutEntry own; ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), own)) {
-    QRect g = geometry();
-    if (own.Left) g.moveLeft(*own.Left);
-    if (own.Top) g.moveTop(*own.Top);
-    if (own.Width) g.setWidth(*own.Width);
-    if (own.Height) g.setHeight(*own.Height);
-    const QScreen* shown = screen();
-    setGeometry(ClampToScreen(g, shown != nullptr ? shown->availableGeometry() : QRect(0, 0, 1024, 768)));
-  }
+  if (LayoutEntry own; ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), own))
+    setGeometry(PlacedOnScreen(geometry(), own, *this));
   // The docks' sizes are pixels of the laid-out window: it is shown before they are applied.
   if (!isVisible()) show();
   // The editor pages that were open, each at its caret line.

@@ -20,7 +20,7 @@
 
 #include "gui/debug/callstackwindow.h"
 #include "gui/debug/disaswindow.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/main/workbenchseam.h"
 #include "gui/debug/memoryview.h"
 #include "gui/debug/symbolwindow.h"

@@ -1,6 +1,5 @@
 #include "gui/main/workbenchseam.h"
 
-#include <QCoreApplication>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -19,33 +18,10 @@
 
 namespace dorvik::gui {
 
-namespace {
-
-// The message of the engine's pump that hands the window its events.
-constexpr uint32_t kWindowEventsMessage = 2026;  // 0x7EA
-
-// The installed workbench seam's pump window (none: no workbench).
-platform::WindowHandle g_bridge = platform::kNoWindow;
-
-}  // namespace
-
-WorkbenchSeam::WorkbenchSeam(MainWindow& main) : main_(main), replaced_(SetUserSeam(this)) {
-  g_bridge = platform::Pump().CreateWindow([](const platform::WindowMessage& m) -> int64_t {
-    if (m.Msg == kWindowEventsMessage) QCoreApplication::processEvents();
-    return 0;
-  });
-}
+WorkbenchSeam::WorkbenchSeam(MainWindow& main) : main_(main), replaced_(SetUserSeam(this)) {}
 
 WorkbenchSeam::~WorkbenchSeam() {
-  if (&User() != this) return;
-  SetUserSeam(replaced_);
-  platform::Pump().DestroyWindow(g_bridge);
-  g_bridge = platform::kNoWindow;
-}
-
-void PumpWithWindowEvents() {
-  if (g_bridge != platform::kNoWindow) platform::Pump().PostMessage(g_bridge, kWindowEventsMessage, 0, 0);
-  platform::PumpMessages();
+  if (&User() == this) SetUserSeam(replaced_);
 }
 
 bool WorkbenchSeam::KeepWaiting() {

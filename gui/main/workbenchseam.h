@@ -2,15 +2,15 @@
 // The workbench's side of the user seam: the engine's status texts, choices,
 // load-dialog face, disassembly shown and waits, each answered by the window
 // that owns it. The main window makes it and installs it for its lifetime.
-// Waits run the engine's platform pump; a message of that pump hands the
-// window its events, so Qt's events come from one pump only.
+// Waits run the engine's platform pump with the window's events
+// (gui/ground/windowpump.h).
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "base/userseam.h"
-#include "platform/pump.h"
+#include "gui/ground/windowpump.h"
 
 namespace dorvik::gui {
 
@@ -48,11 +48,7 @@ class WorkbenchSeam final : public UserSeam {
  private:
   MainWindow& main_;
   UserSeam* replaced_;
+  WindowEventsBridge bridge_;
 };
-
-// One round of the engine's platform pump in which the window also handles
-// its events: the engine's waits through the seam, and a window's own long
-// work (the HEX save's progress). Without a workbench seam: the pump alone.
-void PumpWithWindowEvents();
 
 }  // namespace dorvik::gui

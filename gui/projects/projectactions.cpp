@@ -27,7 +27,7 @@
 #include "debugger/commsettings.h"
 #include "debugger/editormodel.h"
 #include "gui/projects/buildreport.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/projects/configdlg.h"
 #include "gui/main/mainwindow.h"
 #include "gui/projects/projectdlg.h"

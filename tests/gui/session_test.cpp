@@ -50,7 +50,7 @@
 #include "gui/dialogs/qtdialogs.h"
 #include "gui/main/mainwindow.h"
 #include "gui/dialogs/validators.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/main/mainwindow.h"
 #include "gui/debug/memoryview.h"
 #include "lang/scanner.h"
