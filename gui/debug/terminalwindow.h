@@ -8,15 +8,16 @@
 #include "gui/debug/terminaledit.h"
 
 class QAction;
+class QMainWindow;
 class QMenu;
 
 namespace dorvik::gui {
 
-class MainWindow;
+class Workbench;
 
 class TerminalWindow : public TDockableForm {
  public:
-  explicit TerminalWindow(MainWindow& main);
+  TerminalWindow(Workbench& bench, QMainWindow* window);
   TerminalEdit* Editor() const { return editor_; }
   // Types a whole line after the prompt and enters it, as the keys would.
   KeyAction EnterLine(const std::string& line);

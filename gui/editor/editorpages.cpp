@@ -9,6 +9,7 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "base/messages.h"
@@ -29,6 +30,8 @@ namespace dorvik::gui {
 namespace {
 
 constexpr int kCursorRestMs = 150;
+// The project file's section of the editor pages open when the window closed.
+constexpr std::string_view kFilesSection = "FILES";
 
 // A colour of the engine (blue-green-red) as Qt takes it.
 QColor FromBgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
@@ -517,6 +520,26 @@ bool EditorPages::CanCloseAll() {
 void EditorPages::CloseAll() {
   for (CodeEditWidget* editor : editors_) editor->document()->setModified(false);
   while (Count() > 0) ClosePageAsk(Count() - 1);
+}
+
+void EditorPages::LoadPages(const platform::IniFile& file) {
+  for (int n = 1;; ++n) {
+    const std::string name = file.ReadString(kFilesSection, "FILE" + std::to_string(n));
+    if (name.empty()) break;
+    const int32_t page = OpenFileInEditor(name, true);
+    Sync();
+    const int line = std::atoi(file.ReadString(kFilesSection, "Pos" + std::to_string(n)).c_str());
+    if (CodeEditWidget* editor = Page(page); editor != nullptr && line > 0) editor->GoToLine(line);
+  }
+}
+
+void EditorPages::SavePages(platform::IniFile& file) const {
+  file.EraseSection(kFilesSection);
+  for (int32_t page = 0; page < Count(); ++page) {
+    const std::string n = std::to_string(page + 1);
+    file.WriteString(kFilesSection, "FILE" + n, PageAt(page)->FileName);
+    file.WriteString(kFilesSection, "Pos" + n, std::to_string(Page(page)->CaretLine() + 1));
+  }
 }
 
 // --- Activation and the cursor address ------------------------------------------------

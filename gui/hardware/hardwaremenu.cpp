@@ -65,8 +65,8 @@ void ShowBeside(QWidget& window, const QWidget& main, bool& placed) {
 
 }  // namespace
 
-HardwareMenu::HardwareMenu(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu)
-    : QObject(&main), main_(main), portForm_(new TPortForm(&main)) {
+HardwareMenu::HardwareMenu(QMainWindow& main, Workbench& bench, QMenu* viewMenu, QMenu* debugMenu)
+    : QObject(&main), main_(main), portForm_(new TPortForm(&main, bench)) {
   viewMenu->addAction("&Ports", this, [this] { ShowPortForm(); })->setObjectName("ViewPorts");
 
   debugMenu->addSeparator();

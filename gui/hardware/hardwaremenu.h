@@ -28,11 +28,13 @@ namespace dorvik::gui {
 class TEightLED;
 class TPortForm;
 class TSimForm;
+class Workbench;
 
 class HardwareMenu : public QObject {
  public:
-  // Puts its items on the View and Debug menus and a Tools menu on Main's menu bar.
-  HardwareMenu(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu);
+  // Puts its items on the View and Debug menus and a Tools menu on Main's
+  // menu bar; Bench holds the input while the port window reads a board.
+  HardwareMenu(QMainWindow& main, Workbench& bench, QMenu* viewMenu, QMenu* debugMenu);
 
   TPortForm* PortForm() const { return portForm_; }
   // The virtual-hardware windows, made when first opened.

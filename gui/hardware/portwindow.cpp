@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include <array>
+#include <optional>
 
 #include "access/backend.h"
 #include "access/portviews.h"
@@ -21,13 +22,14 @@
 #include "debugger/statusfields.h"
 #include "debugger/toolviews.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/ground/workbench.h"
 #include "lang/cpudb.h"
 #include "lang/formatting.h"
 
 namespace dorvik::gui {
 
-TPortForm::TPortForm(QWidget* mainWindow)
-    : QWidget(mainWindow, Qt::Tool), main_(mainWindow), menu_(new QMenu(this)), rows_(new QVBoxLayout(this)),
+TPortForm::TPortForm(QWidget* mainWindow, Workbench& bench)
+    : QWidget(mainWindow, Qt::Tool), bench_(bench), menu_(new QMenu(this)), rows_(new QVBoxLayout(this)),
       hint_(new QLabel("Right click: the ports shown", this)) {
   setObjectName("PortForm");
   setWindowTitle("Ports");
@@ -111,19 +113,20 @@ void TPortForm::ShowRow(PortRow& row, uint8_t value) {
 void TPortForm::ReadPorts() {
   if (reading_ || !ViewsMayRead(ViewRead::Live)) return;
   reading_ = true;
-  // A link read waits for the board and pumps meanwhile: nothing else may start.
-  const bool holdMain = !CurrentBackend().Capabilities().LocalImages && main_->isEnabled();
-  if (holdMain) main_->setEnabled(false);
   bool failed = false;
-  for (PortRow& row : ports_) {
-    uint8_t byte = 0;
-    if (!ReadViewByte(kSpaceDirect, row.Address, byte)) {
-      failed = true;
-      break;
+  {
+    // A link read waits for the board and pumps meanwhile: nothing else may start.
+    std::optional<InputHeld> held;
+    if (!CurrentBackend().Capabilities().LocalImages) held.emplace(bench_);
+    for (PortRow& row : ports_) {
+      uint8_t byte = 0;
+      if (!ReadViewByte(kSpaceDirect, row.Address, byte)) {
+        failed = true;
+        break;
+      }
+      if (byte != row.Byte || row.Value->text().isEmpty()) ShowRow(row, byte);
     }
-    if (byte != row.Byte || row.Value->text().isEmpty()) ShowRow(row, byte);
   }
-  if (holdMain) main_->setEnabled(true);
   reading_ = false;
   // A board that does not answer is told once: no more reads until the next stop.
   failed_ = failed;

@@ -6,7 +6,8 @@
 // the INT0/INT1 edge or the T0/T1 count pulse). The window reads the ports
 // at every stop, during a run on the simulator only after an instruction
 // changed a port, and by its refresh timer (7000 ms as created, 500 ms after
-// the first read), which loads and HEX saves stop. It floats; its place is
+// the first read), which loads and HEX saves stop. A read over a board's
+// line holds the workbench's input while it waits. It floats; its place is
 // kept in the project's [DORVIK] section under "PortForm".
 
 #include <array>
@@ -16,7 +17,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "gui/ground/dockable.h"
+#include "gui/ground/layoutentry.h"
 
 class QLabel;
 class QMenu;
@@ -28,9 +29,11 @@ namespace dorvik::gui {
 inline constexpr int kPortTimerFirstMs = 7000;
 inline constexpr int kPortTimerMs = 500;
 
+class Workbench;
+
 class TPortForm : public QWidget {
  public:
-  explicit TPortForm(QWidget* mainWindow);
+  TPortForm(QWidget* mainWindow, Workbench& bench);
 
   QMenu* PortPopupMenu() const { return menu_; }
   // The menu from the processor's ports as the processor description
@@ -38,7 +41,7 @@ class TPortForm : public QWidget {
   void FillPortMenu();
   // One row of pin buttons per checked port.
   void CreatePinButtons();
-  // With the reading flag set (and, over a link, the main window off):
+  // With the reading flag set (and, over a link, the workbench's input held):
   // reads each selected port byte, sets the pin buttons and re-arms the
   // refresh timer at 500 ms. Nothing while the target cannot be read (a
   // board's program runs, the target is busy); a failed read stops the timer.
@@ -76,7 +79,7 @@ class TPortForm : public QWidget {
   };
   void ShowRow(PortRow& row, uint8_t value);
 
-  QWidget* main_;
+  Workbench& bench_;
   QMenu* menu_;
   QVBoxLayout* rows_;
   QLabel* hint_;

@@ -62,13 +62,18 @@ constexpr int kPumpIntervalMs = 10;  // the window's events while a command work
 constexpr int kIdleIntervalMs = 20;  // the engine's timers and idle work at rest
 constexpr int kWaitFormDelayMs = 200;
 
-// The project file's section of the editor pages open when the window closed:
-// "FILE" n the file, "Pos" n its caret line (1-based), n from 1.
-constexpr const char* kFilesSection = "FILES";
-
 // The status fields in the order the panel shows them.
 constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
                                         "OV", "P",   "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"};
+
+// An item of Menu that runs Handler, with its object name and key.
+template <typename Handler>
+QAction* AddItem(QMenu* menu, const QString& text, const char* name, const QKeySequence& key, Handler handler) {
+  QAction* action = menu->addAction(text, menu, handler);
+  action->setObjectName(name);
+  action->setShortcut(key);
+  return action;
+}
 
 }  // namespace
 
@@ -82,7 +87,7 @@ QString CaptionText(uint8_t state) {
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent),
-      terminal_(new TerminalWindow(*this)),
+      terminal_(new TerminalWindow(*this, this)),
       disas_(new DisasWindow(this)),
       watch_(new TWatchWnd(this)),
       userSym_(new TUserSymWin(this)),
@@ -90,6 +95,28 @@ MainWindow::MainWindow(QWidget* parent)
       loadDlg_(new TLoadDlg(this)) {
   for (int i = 0; i < tMemoryView::kViewCount; ++i) memViews_[static_cast<size_t>(i)] = new tMemoryView(i, this);
   setObjectName("MainForm");
+  BuildCentre();
+  // Every stop shows its source line in the pages, else in the disassembly
+  // (through the user seam, as the engine's other needs of the user).
+  InstallEditorServices();
+  RunControl().ShowSourceInEditor = true;
+  seam_ = std::make_unique<WorkbenchSeam>(*this);
+  DockToolWindows();
+  BuildWaitForm();
+  StartPumping();
+  BuildMenus();
+  resize(1000, 700);
+  SetTerminalVisible(true);
+  // The status fields show values from the start, on every target (a board
+  // is asked at its first stop: its line is not up yet).
+  RefreshDebugViews(false);
+  // A board's code is read once its line is up (SyncViews).
+  shownLinkOpen_ = LinkIsOpen();
+  if (ViewsMayRead()) disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
+  SyncViews();
+}
+
+void MainWindow::BuildCentre() {
   auto* central = new QWidget(this);
   auto* box = new QVBoxLayout(central);
   BuildStatusPanel(central);
@@ -102,11 +129,9 @@ MainWindow::MainWindow(QWidget* parent)
   central->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   central->setMinimumWidth(central->minimumSizeHint().width());
   setCentralWidget(central);
-  // Every stop shows its source line in the pages, else in the disassembly
-  // (through the user seam, as the engine's other needs of the user).
-  InstallEditorServices();
-  RunControl().ShowSourceInEditor = true;
-  seam_ = std::make_unique<WorkbenchSeam>(*this);
+}
+
+void MainWindow::DockToolWindows() {
   // A window dropped into an area that holds one already becomes a page
   // beside it, by the user's drag as by a restored layout.
   setDockOptions(dockOptions() | QMainWindow::ForceTabbedDocks);
@@ -128,7 +153,9 @@ MainWindow::MainWindow(QWidget* parent)
     w->hide();
     addDockWidget(Qt::BottomDockWidgetArea, w);
   }
+}
 
+void MainWindow::BuildWaitForm() {
   auto* wait = new QLabel("Wait please...", this, Qt::Tool | Qt::FramelessWindowHint);
   wait->setObjectName("WaitForm");
   wait->setAlignment(Qt::AlignCenter);
@@ -146,9 +173,12 @@ MainWindow::MainWindow(QWidget* parent)
     waitForm_->move(geometry().center() - waitForm_->rect().center());
     waitForm_->show();
   });
+}
+
+void MainWindow::StartPumping() {
   // At rest the engine's timers and idle work run from here; while a command
   // works, the engine's pump hands the window its events (and at every wait
-  // the engine makes through the user seam, see workbenchseam.h).
+  // the engine makes through the user seam, see gui/ground/windowpump.h).
   connect(&idleTimer_, &QTimer::timeout, this, [this] {
     if (Executor().Running) return;
     platform::PumpMessages();
@@ -166,16 +196,6 @@ MainWindow::MainWindow(QWidget* parent)
       },
       kPumpIntervalMs, true);
   platform::Pump().EnableTimer(pumpTimer_, true);
-  BuildMenus();
-  resize(1000, 700);
-  SetTerminalVisible(true);
-  // The status fields show values from the start, on every target (a board
-  // is asked at its first stop: its line is not up yet).
-  RefreshDebugViews(false);
-  // A board's code is read once its line is up (SyncViews).
-  shownLinkOpen_ = LinkIsOpen();
-  if (ViewsMayRead()) disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
-  SyncViews();
 }
 
 MainWindow::~MainWindow() {
@@ -231,54 +251,62 @@ void MainWindow::BuildStatusPanel(QWidget* parent) {
 }
 
 void MainWindow::BuildMenus() {
+  const auto [file, exit] = BuildFileMenu();
+  QMenu* view = BuildViewMenu();
+  BuildDebugMenu(view);
+  // The project actions put their items before Exit.
+  projects_ = new ProjectActions(*this, *this, file, exit);
+}
+
+std::pair<QMenu*, QAction*> MainWindow::BuildFileMenu() {
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("FileMenu");
-  auto item = [this](QMenu* menu, const QString& text, const char* name, QKeySequence key, auto handler) {
-    QAction* action = menu->addAction(text, this, handler);
-    action->setObjectName(name);
-    action->setShortcut(key);
-    return action;
-  };
-  item(file, "&Open...", "FileOpen", QKeySequence::Open, [this] { pages_->OpenFileClick(); });
-  item(file, "&Save", "FileSave", QKeySequence::Save, [this] { pages_->SaveClick(); });
-  item(file, "Save &as...", "FileSaveAs", {}, [this] { pages_->SaveAsClick(); });
-  item(file, "&Close page", "FileClose", Qt::CTRL | Qt::Key_F4, [this] { pages_->CloseClick(); });
+  AddItem(file, "&Open...", "FileOpen", QKeySequence::Open, [this] { pages_->OpenFileClick(); });
+  AddItem(file, "&Save", "FileSave", QKeySequence::Save, [this] { pages_->SaveClick(); });
+  AddItem(file, "Save &as...", "FileSaveAs", {}, [this] { pages_->SaveAsClick(); });
+  AddItem(file, "&Close page", "FileClose", Qt::CTRL | Qt::Key_F4, [this] { pages_->CloseClick(); });
   file->addSeparator();
-  item(file, "&Find...", "EditFind", QKeySequence::Find, [this] {
+  AddItem(file, "&Find...", "EditFind", QKeySequence::Find, [this] {
     FindDialog()->show();
     FindDialog()->raise();
   });
-  item(file, "Find &next", "EditFindNext", Qt::Key_F3, [this] {
+  AddItem(file, "Find &next", "EditFindNext", Qt::Key_F3, [this] {
     if (!FindDialog()->FindNext()) FindDialog()->show();
   });
-  item(file, "Find in f&iles...", "EditFindInFiles", Qt::CTRL | Qt::SHIFT | Qt::Key_F, [this] {
+  AddItem(file, "Find in f&iles...", "EditFindInFiles", Qt::CTRL | Qt::SHIFT | Qt::Key_F, [this] {
     FindInFilesDialog()->show();
     FindInFilesDialog()->raise();
   });
   file->addSeparator();
-  file->addAction("&Load...", this, [this] { LoadProgramAction(); })->setObjectName("LoadProgram");
-  file->addAction("Save &HEX...", this, [this] { SaveHEXClick(); })->setObjectName("SaveHEX");
-  QAction* exit = file->addAction("E&xit", this, [this] { FileExit1Execute(); });
-  exit->setObjectName("FileExit1");
+  AddItem(file, "&Load...", "LoadProgram", {}, [this] { LoadProgramAction(); });
+  AddItem(file, "Save &HEX...", "SaveHEX", {}, [this] { SaveHEXClick(); });
+  return {file, AddItem(file, "E&xit", "FileExit1", {}, [this] { FileExit1Execute(); })};
+}
+
+QMenu* MainWindow::BuildViewMenu() {
   QMenu* view = menuBar()->addMenu("&View");
-  view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
-  view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
-  view->addAction("&Watches", this, [this] {
+  AddItem(view, "&Terminal", "ViewTerminal", {}, [this] { terminal_->ShowTerminal(); });
+  AddItem(view, "&Disassembly", "ViewDisassembly", {}, [this] { disas_->EnsureVisible(); });
+  AddItem(view, "&Watches", "ViewWatches", {}, [this] {
     watch_->ShowDockable();
     watch_->RefreshWatches();
-  })->setObjectName("ViewWatches");
-  view->addAction("&Call Stack", this, [this] {
+  });
+  AddItem(view, "&Call Stack", "ViewCallStack", {}, [this] {
     callStack_->ShowDockable();
     callStack_->Refill();
-  })->setObjectName("ViewCallStack");
-  view->addAction("&Symbols", this, [this] {
+  });
+  AddItem(view, "&Symbols", "ViewSymbols", {}, [this] {
     userSym_->ShowDockable();
     userSym_->FillSymbolTree();
-  })->setObjectName("ViewSymbols");
-  view->addAction("&Memory", this, [this] { NewMemoryView(); })->setObjectName("ViewMemory");
+  });
+  AddItem(view, "&Memory", "ViewMemory", {}, [this] { NewMemoryView(); });
+  return view;
+}
+
+void MainWindow::BuildDebugMenu(QMenu* view) {
   QMenu* debug = menuBar()->addMenu("&Debug");
   debugMenu_ = debug;
-  actions_ = new DebugActions(*this, debug);
+  actions_ = new DebugActions(*this, *this, *disas_, *terminal_, debug);
   // The editor pages' caret line is the debug actions' cursor when it was used last.
   pages_->CaretMoved = [this] { actions_->SourceCursorMoved(); };
   pages_->LineDoubleClicked = [this] { actions_->ToggleBreakpointClick(); };
@@ -288,12 +316,11 @@ void MainWindow::BuildMenus() {
   actions_->RefreshSourceCursor = [this] { pages_->UpdateCursorAddress(); };
   actions_->SourceCaret = [this] { return pages_->ActiveCaret(); };
   debug->addSeparator();
-  debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
-  debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
-  hardware_ = new HardwareMenu(*this, view, debug);
-  debug->addAction("&Breakpoints...", this, [this] { OpenBreakpointList(); })->setObjectName("BreakpointList");
-  debug->addAction("&Evaluate/Modify...", this, [this] { OpenEvaluate(); })->setObjectName("EvaluateModify");
-  projects_ = new ProjectActions(*this, file, exit);
+  AddItem(debug, "&Communication...", "tbSetCom", {}, [this] { tbSetComClick(); });
+  AddItem(debug, "Line &Assembler...", "LineAssembler", {}, [this] { OpenLineAssembler(); });
+  hardware_ = new HardwareMenu(*this, *this, view, debug);
+  AddItem(debug, "&Breakpoints...", "BreakpointList", {}, [this] { OpenBreakpointList(); });
+  AddItem(debug, "&Evaluate/Modify...", "EvaluateModify", {}, [this] { OpenEvaluate(); });
 }
 
 std::vector<TDockableForm*> MainWindow::ToolWindows() const {
@@ -515,15 +542,7 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     setGeometry(PlacedOnScreen(geometry(), own, *this));
   // The docks' sizes are pixels of the laid-out window: it is shown before they are applied.
   if (!isVisible()) show();
-  // The editor pages that were open, each at its caret line.
-  for (int n = 1;; ++n) {
-    const std::string name = file.ReadString(kFilesSection, "FILE" + std::to_string(n));
-    if (name.empty()) break;
-    const int32_t page = OpenFileInEditor(name, true);
-    pages_->Sync();
-    const int line = std::atoi(file.ReadString(kFilesSection, "Pos" + std::to_string(n)).c_str());
-    if (CodeEditWidget* editor = pages_->Page(page); editor != nullptr && line > 0) editor->GoToLine(line);
-  }
+  pages_->LoadPages(file);
   for (TDockableForm* w : ToolWindows()) {
     LayoutEntry entry;
     const bool stored = ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry);
@@ -560,12 +579,7 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
       continue;
     file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
   }
-  file.EraseSection(kFilesSection);
-  for (int32_t page = 0; page < pages_->Count(); ++page) {
-    const std::string n = std::to_string(page + 1);
-    file.WriteString(kFilesSection, "FILE" + n, PageAt(page)->FileName);
-    file.WriteString(kFilesSection, "Pos" + n, std::to_string(pages_->Page(page)->CaretLine() + 1));
-  }
+  pages_->SavePages(file);
   hardware_->SaveLayout(file);
   watch_->SaveWatches(file);
   return file.Save(projectFile);
@@ -644,7 +658,7 @@ void MainWindow::tbSetComClick() {
   if (changed) {
     Project().ComPort = chosen.Port;
     Project().BaudRate = chosen.BaudRate;
-    WriteProjectSettings(ProjectFile);
+    WriteProjectSettings(projects_->ProjectFile());
   }
   if (result == TCommPortSelect::kInitConnection) ProgramReset();
   disas_->RecreateInterior();
@@ -664,16 +678,23 @@ void MainWindow::OpenLineAssembler() {
 void MainWindow::ProgramReset() {
   ClearLineMark(EditorModel().LocateLine);
   Guarded([] {
-    BeginBusy();
-    struct Leave {
-      ~Leave() { EndBusy(); }
-    } leave;
+    const BusyPair busy;
     ResetTarget();
   });
   ClearSourceMarks();
   UpdateCaption(kCaptionReset);
   disas_->SetExecutionLine(-1);
   SyncViews();
+}
+
+void MainWindow::HoldInput(bool hold) {
+  if (hold) {
+    if (inputHolds_++ > 0) return;
+    inputHeldHere_ = isEnabled();
+    if (inputHeldHere_) setEnabled(false);
+  } else if (inputHolds_ > 0 && --inputHolds_ == 0 && inputHeldHere_) {
+    setEnabled(true);
+  }
 }
 
 void MainWindow::FileExit1Execute() {
@@ -698,12 +719,11 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
-  if (projects_ != nullptr && !projects_->CanClose()) {
+  if (!projects_->CanClose()) {
     e->ignore();
     return;
   }
-  if (projects_ != nullptr) projects_->SaveOnClose();
-  if (!ProjectFile.empty()) SaveLayout(ProjectFile);
+  projects_->SaveOnClose();
   e->accept();
 }
 

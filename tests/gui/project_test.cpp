@@ -126,7 +126,7 @@ class ProjectTest : public QObject {
     // Saved under a name, it closes and is written.
     projects_->ChooseProjectToSave = [this] { return Path("NEW"); };
     projects_->SaveProjectAsAction();
-    QCOMPARE(QString::fromStdString(main_->ProjectFile), dirs_->filePath("NEW.QPC"));
+    QCOMPARE(QString::fromStdString(projects_->ProjectFile()), dirs_->filePath("NEW.QPC"));
     const std::string saved = ReadFile(Path("NEW.QPC"));
     QVERIFY(saved.find("[PROJECT]\nMAIN=main.a51\nLIB=lib.a51\n") != std::string::npos);
     // The two windows' places are kept in [DORVIK] as the others'.
@@ -287,7 +287,7 @@ class ProjectTest : public QObject {
     QCOMPARE(int(Project().Variables.size()), 1);
     // A project that is not there: 308, the one in use stays.
     QVERIFY(!projects_->OpenProject(Path("NONE.QPC")));
-    QCOMPARE(QString::fromStdString(main_->ProjectFile), QString::fromStdString(project));
+    QCOMPARE(QString::fromStdString(projects_->ProjectFile()), QString::fromStdString(project));
     QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Error #308"));
     TConfigDlg shown(main_.get());
     QCOMPARE(shown.DownloadSpeedIndex(), 1);

@@ -53,6 +53,7 @@
 #include "gui/ground/dockable.h"
 #include "gui/main/mainwindow.h"
 #include "gui/debug/memoryview.h"
+#include "gui/projects/projectactions.h"
 #include "lang/scanner.h"
 #include "loader/loader.h"
 #include "machine/images.h"
@@ -308,8 +309,7 @@ class SessionTest : public QObject {
       // As the workbench starts: the project, the window with its layout, the line, the load.
       QVERIFY(OpenProject(project));
       main_ = std::make_unique<MainWindow>();
-      main_->ProjectFile = project;
-      main_->LoadLayout(project);
+      main_->Projects()->UseProjectFile(project);
       main_->show();
       QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
       tMemoryView* view = main_->MemoryView(0);
