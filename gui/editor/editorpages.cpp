@@ -1,6 +1,5 @@
 #include "gui/editor/editorpages.h"
 
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QScrollBar>
@@ -10,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <utility>
 
 #include "base/messages.h"
@@ -23,6 +23,7 @@
 #include "lang/collections.h"
 #include "lang/fileutil.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/ground/chooser.h"
 #include "platform/files.h"
 
 namespace dorvik::gui {
@@ -427,11 +428,8 @@ bool EditorPages::Modified(int32_t page) const {
 // --- File actions --------------------------------------------------------------------
 
 void EditorPages::OpenFileClick() {
-  const std::string name =
-      ChooseOpenFile ? ChooseOpenFile()
-                     : QFileDialog::getOpenFileName(&main_, "Open", {},
-                                                    "Sources (*.a51 *.asm *.inc *.c *.h *.lst);;All files (*)")
-                           .toStdString();
+  const std::string name = Choosers().OpenFile(
+      {.Parent = &main_, .Caption = "Open", .Filter = "Sources (*.a51 *.asm *.inc *.c *.h *.lst);;All files (*)"});
   if (!name.empty()) OpenFile(name);
 }
 
@@ -475,8 +473,7 @@ void EditorPages::SaveAsClick() {
   const TEditSheet* sheet = PageAt(currentIndex());
   if (!sheet) return;
   const std::string name =
-      ChooseSaveFile ? ChooseSaveFile(sheet->FileName)
-                     : QFileDialog::getSaveFileName(&main_, "Save as", Text(sheet->FileName)).toStdString();
+      Choosers().SaveFile({.Parent = &main_, .Caption = "Save as", .Start = Text(sheet->FileName)});
   if (!name.empty()) SavePageAs(currentIndex(), name);
 }
 

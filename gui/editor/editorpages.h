@@ -139,10 +139,6 @@ class EditorPages : public QTabWidget {
   // true when it was found (and selected).
   bool FindNext(const std::string& text, bool matchCase, bool wholeWord);
 
-  // The file dialogs ("" when cancelled); tests set their own.
-  std::function<std::string()> ChooseOpenFile;
-  std::function<std::string(const std::string& current)> ChooseSaveFile;
-
  private:
   void AddEditor(int32_t page);
   void TextEdited(CodeEditWidget* editor);

@@ -57,8 +57,6 @@ class HardwareMenu : public QObject {
   bool WritePortValue(uint16_t address, const std::string& text);
   // The text as a port value (hexadecimal, 00-FF); else the validator's message once.
   static bool PortValueOf(const std::string& text, uint8_t& value);
-  // The value asked by WritePortClick (nullopt: cancelled); tests set their own.
-  std::function<std::optional<std::string>(const std::string& caption, const std::string& value)> AskPortValue;
 
   void Sync();
 

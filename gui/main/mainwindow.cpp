@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
@@ -40,6 +39,8 @@
 #include "gui/projects/buildreport.h"
 #include "gui/dialogs/lineasmdialog.h"
 #include "gui/dialogs/loaddialog.h"
+#include "gui/dialogs/qtchooser.h"
+#include "gui/ground/chooser.h"
 #include "gui/projects/projectactions.h"
 #include "gui/projects/projectwnd.h"
 #include "gui/dialogs/rangedlg.h"
@@ -101,6 +102,7 @@ MainWindow::MainWindow(QWidget* parent)
   InstallEditorServices();
   RunControl().ShowSourceInEditor = true;
   seam_ = std::make_unique<WorkbenchSeam>(*this);
+  chooser_ = std::make_unique<QtChooser>();
   DockToolWindows();
   BuildWaitForm();
   StartPumping();
@@ -199,6 +201,7 @@ void MainWindow::StartPumping() {
 }
 
 MainWindow::~MainWindow() {
+  chooser_.reset();
   seam_.reset();
   platform::Pump().DestroyTimer(pumpTimer_);
 }
@@ -586,14 +589,10 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
 }
 
 void MainWindow::LoadProgramAction() {
-  std::string name;
-  if (ChooseProgramFile) {
-    name = ChooseProgramFile();
-  } else {
-    name = QFileDialog::getOpenFileName(this, "Load program", QString::fromStdString(Project().Loader.LastLoadPath),
-                                        "Programs (*.hex *.ihx *.obj *.omf *.abs);;All files (*)")
-               .toStdString();
-  }
+  const std::string name = Choosers().OpenFile({.Parent = this,
+                                                .Caption = "Load program",
+                                                .Start = Text(Project().Loader.LastLoadPath),
+                                                .Filter = "Programs (*.hex *.ihx *.obj *.omf *.abs);;All files (*)"});
   if (!name.empty()) LoadProgram(name);
 }
 
@@ -630,8 +629,7 @@ bool MainWindow::LoadProgram(const std::string& fileName, bool start) {
 
 void MainWindow::SaveHEXClick() {
   const std::string name =
-      ChooseHexFile ? ChooseHexFile()
-                    : QFileDialog::getSaveFileName(this, "Save HEX", {}, "Intel HEX (*.hex);;All files (*)").toStdString();
+      Choosers().SaveFile({.Parent = this, .Caption = "Save HEX", .Filter = "Intel HEX (*.hex);;All files (*)"});
   if (name.empty()) return;
   const LoaderState& l = Loader();
   const bool loaded = l.ProjectLoaded && l.LowestAddress <= l.HighestAddress;

@@ -42,6 +42,7 @@ class HardwareMenu;
 class FindDialog;
 class FindInFilesDialog;
 class ProjectActions;
+class QtChooser;
 class TLoadDlg;
 
 class MainWindow : public QMainWindow, public Workbench {
@@ -102,9 +103,6 @@ class MainWindow : public QMainWindow, public Workbench {
   // loaded program's, all of code memory when none was loaded) saved as HEX
   // through the load dialog in save mode.
   void SaveHEXClick();
-  // The file dialogs of the two actions ("" when cancelled); tests set their own.
-  std::function<std::string()> ChooseProgramFile;
-  std::function<std::string()> ChooseHexFile;
   TLoadDlg* LoadDialog() const { return loadDlg_; }
   // Debug|Communication: the set-up dialog; a changed port, speed or target
   // is applied on OK, and "Init connection" applies and resets the target.
@@ -148,6 +146,8 @@ class MainWindow : public QMainWindow, public Workbench {
   TLoadDlg* loadDlg_;
   // The engine's needs of the user, answered by this window's parts.
   std::unique_ptr<WorkbenchSeam> seam_;
+  // The file and value questions of the windows, answered by the Qt dialogs.
+  std::unique_ptr<QtChooser> chooser_;
   DebugActions* actions_ = nullptr;
   EditorPages* pages_ = nullptr;
   gui::FindDialog* findDlg_ = nullptr;

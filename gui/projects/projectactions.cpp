@@ -1,7 +1,6 @@
 #include "gui/projects/projectactions.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
@@ -28,6 +27,7 @@
 #include "debugger/commsettings.h"
 #include "debugger/editormodel.h"
 #include "gui/projects/buildreport.h"
+#include "gui/ground/chooser.h"
 #include "gui/ground/dockable.h"
 #include "gui/ground/workbench.h"
 #include "gui/projects/configdlg.h"
@@ -218,9 +218,8 @@ bool ProjectActions::OpenProject(const std::string& path) {
 }
 
 void ProjectActions::OpenProjectAction() {
-  const std::string path =
-      ChooseProjectToOpen ? ChooseProjectToOpen()
-                          : QFileDialog::getOpenFileName(&window_, "Open project", {}, "Projects (*.QPC *.qpc);;All files (*)").toStdString();
+  const std::string path = Choosers().OpenFile(
+      {.Parent = &window_, .Caption = "Open project", .Filter = "Projects (*.QPC *.qpc);;All files (*)"});
   if (!path.empty()) OpenProject(path);
 }
 
@@ -245,9 +244,8 @@ bool ProjectActions::SaveProjectAs(const std::string& path) {
 }
 
 void ProjectActions::SaveProjectAsAction() {
-  std::string path =
-      ChooseProjectToSave ? ChooseProjectToSave()
-                          : QFileDialog::getSaveFileName(&window_, "Save project as", {}, "Projects (*.QPC);;All files (*)").toStdString();
+  std::string path = Choosers().SaveFile(
+      {.Parent = &window_, .Caption = "Save project as", .Filter = "Projects (*.QPC);;All files (*)"});
   if (path.empty()) return;
   if (std::filesystem::path(path).extension().empty()) path += ".QPC";
   SaveProjectAs(path);
@@ -270,7 +268,6 @@ int ProjectActions::ProjectManager(bool fromLoader, const std::string& moduleNam
   ProjectDlg dialog(&window_);
   dialog.AddingFromLoader = fromLoader;
   if (fromLoader) dialog.PrjManOpenDlgFileName = Text(moduleName + ".*");
-  if (ChooseModuleFiles) dialog.ChooseFiles = ChooseModuleFiles;
   if (OnProjectDlg) OnProjectDlg(dialog);
   const int result = dialog.exec();
   if (result == 1) {

@@ -80,11 +80,6 @@ class ProjectActions : public QObject {
   void AddRecent(const std::string& kind, const std::string& path);
   QStringList Recent(const std::string& kind) const;
 
-  // File choices; tests set their own (unset: file dialogs).
-  std::function<std::string()> ChooseProjectToOpen;
-  std::function<std::string()> ChooseProjectToSave;
-  // The project manager's files (handed to each ProjectDlg it opens).
-  std::function<QStringList()> ChooseModuleFiles;
   // Runs on every project manager dialog before it is shown (tests).
   std::function<void(class ProjectDlg&)> OnProjectDlg;
 

@@ -62,6 +62,7 @@
 #include "workspace/openproject.h"
 #include "tests/support/fake_targets.h"
 #include "tests/support/gui_fixture.h"
+#include "tests/support/scripted_chooser.h"
 
 using namespace dorvik;
 using namespace dorvik::gui;
@@ -1027,7 +1028,8 @@ class SessionTest : public QObject {
     WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton); });
     QVERIFY(main_->LoadProgram(Write("p.hex", ":03010000020100F9\r\n:00000001FF\r\n")));
     const std::string saved = (dir_.path() + "/saved.hex").toStdString();
-    main_->ChooseHexFile = [saved] { return saved; };
+    ScriptedChooser chooser;
+    chooser.Files = {saved};
     // The range dialog offers the loaded program's range.
     WhenModal("RangeDlg", [](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("btnOK"), Qt::LeftButton); });
     WhenModal("LoadDlg", [this](QWidget*) {
@@ -1043,7 +1045,8 @@ class SessionTest : public QObject {
     QVERIFY(AssembleExample("sum/sum.a51", source));
     UseProgramFolderAsProject(source);
     RunControl().PrintSourceLines = true;
-    main_->ChooseProgramFile = [this] { return (dir_.path() + "/sum.obj").toStdString(); };
+    ScriptedChooser chooser;
+    chooser.Files = {(dir_.path() + "/sum.obj").toStdString()};
     WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton); });
     main_->LoadProgramAction();
     QCOMPARE(QString::fromStdString(boxes_.Shown().back().Text),
@@ -1083,7 +1086,8 @@ class SessionTest : public QObject {
       as::AssembleFileWithControls(*context, source, "OBJECT DEBUG NOPRINT");
     }
     UseProgramFolderAsProject(source);
-    main_->ChooseProgramFile = [object = (folder.path() + "/sum.obj").toStdString()] { return object; };
+    ScriptedChooser chooser;
+    chooser.Files = {(folder.path() + "/sum.obj").toStdString()};
     WhenModal("LoadDlg", [this](QWidget*) { QTest::mouseClick(dlg_->BtnLoad, Qt::LeftButton); });
     main_->LoadProgramAction();
     DisasWindow* disas = main_->Disassembly();
