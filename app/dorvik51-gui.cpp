@@ -103,6 +103,9 @@ int main(int argc, char** argv) {
   {
     gui::MainWindow window;
     window.Projects()->UseProjectFile(Project().ProjectFileName);
+    reporter.AfterBox = [&window] {
+      if (window.isActiveWindow()) window.ActivateEditor();
+    };
     window.show();
     // A project's board target ("Target=" OVIX52 or ADUC with its [COM]
     // entries) opens its line at start, as in the console; the program loads
@@ -117,6 +120,7 @@ int main(int argc, char** argv) {
       });
     });
     status = QApplication::exec();
+    reporter.AfterBox = nullptr;
   }
   platform::SetDialogUi(nullptr);
   platform::SetReporter(nullptr);

@@ -46,7 +46,10 @@ void AddDialogButtons(QDialog& dialog, QGridLayout& grid, int row, int column, b
 
 // --- Message boxes -------------------------------------------------------------
 
-int QtReporter::ShowBox(const platform::MessageBox& box) {
+namespace {
+
+// One modal Qt message box; the button pressed.
+int ShowModalBox(const platform::MessageBox& box) {
   using platform::BoxButtons;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (box.Icon) {
@@ -81,6 +84,16 @@ int QtReporter::ShowBox(const platform::MessageBox& box) {
     case QMessageBox::No: return platform::kBoxNo;
     default: return box.Buttons == BoxButtons::YesNo ? platform::kBoxNo : platform::kBoxCancel;
   }
+}
+
+}  // namespace
+
+int QtReporter::ShowBox(const platform::MessageBox& box) {
+  ++depth_;
+  const int result = ShowModalBox(box);
+  // A box shown inside another's leaves the window to the outer one.
+  if (--depth_ == 0 && AfterBox) AfterBox();
+  return result;
 }
 
 // --- Input and progress dialogs --------------------------------------------------

@@ -37,8 +37,12 @@ TPortForm::TPortForm(QWidget* mainWindow, Workbench& bench)
   hint_->setEnabled(false);
   rows_->addWidget(hint_);
   timer_.start(kPortTimerFirstMs);
+  seenStops_ = PortViews().RefreshStops;
   connect(&timer_, &QTimer::timeout, this, [this] {
-    if (isVisible() && !reading_) ReadPorts();
+    if (RefreshStopped())
+      timer_.stop();
+    else if (isVisible() && !reading_)
+      ReadPorts();
   });
   FillPortMenu();
 }
@@ -115,6 +119,7 @@ void TPortForm::ReadPorts() {
   reading_ = true;
   bool failed = false;
   {
+    const PortViewRead counted;
     // A link read waits for the board and pumps meanwhile: nothing else may start.
     std::optional<InputHeld> held;
     if (!CurrentBackend().Capabilities().LocalImages) held.emplace(bench_);
@@ -134,8 +139,11 @@ void TPortForm::ReadPorts() {
     timer_.stop();
     return;
   }
+  seenStops_ = PortViews().RefreshStops;
   timer_.start(kPortTimerMs);
 }
+
+bool TPortForm::RefreshStopped() const { return !timer_.isActive() || seenStops_ != PortViews().RefreshStops; }
 
 void TPortForm::PinClick(uint16_t address, int bit) {
   for (PortRow& row : ports_) {
@@ -177,7 +185,7 @@ void TPortForm::Sync() {
   const bool changed = refresh != seenRefresh_ || changes != seenChanges_;
   // A timer stopped by a load or a HEX save starts again with the next read;
   // after a failed read only a new stop reads again.
-  if ((!changed && (timer_.isActive() || failed_)) || reading_ || !ViewsMayRead(ViewRead::Live)) return;
+  if ((!changed && (!RefreshStopped() || failed_)) || reading_ || !ViewsMayRead(ViewRead::Live)) return;
   seenRefresh_ = refresh;
   seenChanges_ = changes;
   ReadPorts();

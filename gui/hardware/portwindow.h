@@ -46,9 +46,10 @@ class TPortForm : public QWidget {
   // refresh timer at 500 ms. Nothing while the target cannot be read (a
   // board's program runs, the target is busy); a failed read stops the timer.
   void ReadPorts();
-  // Loads and HEX saves stop the timer and wait for a read in progress (through the user seam).
-  bool IsReading() const { return reading_; }
+  // The refresh timer; a load or a HEX save since the last read stopped it
+  // (the engine counts the stops and waits for a read in progress).
   QTimer& RefreshTimer() { return timer_; }
+  bool RefreshStopped() const;
   // Pin Bit of the port at Address clicked: a high pin is driven low, a low one released.
   void PinClick(uint16_t address, int bit);
   QToolButton* PinButton(uint16_t address, int bit) const;
@@ -90,6 +91,7 @@ class TPortForm : public QWidget {
   uint32_t portMenuBuilds_ = ~0u;
   int32_t seenRefresh_ = -1;
   uint32_t seenChanges_ = 0;
+  uint32_t seenStops_ = 0;  // the refresh stops counted when the timer was last armed
 };
 
 }  // namespace dorvik::gui

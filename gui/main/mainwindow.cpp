@@ -100,7 +100,6 @@ MainWindow::MainWindow(QWidget* parent)
   // Every stop shows its source line in the pages, else in the disassembly
   // (through the user seam, as the engine's other needs of the user).
   InstallEditorServices();
-  RunControl().ShowSourceInEditor = true;
   seam_ = std::make_unique<WorkbenchSeam>(*this);
   chooser_ = std::make_unique<QtChooser>();
   DockToolWindows();

@@ -345,7 +345,7 @@ class PortsTest : public QObject {
     bool stopped = false;
     WhenModal("LoadDlg", [&](QWidget*) {
       QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton);
-      stopped = !timer.isActive();
+      stopped = ports_->RefreshStopped();
     });
     QVERIFY(main_->LoadProgram(hex));
     QVERIFY(stopped);
@@ -357,7 +357,7 @@ class PortsTest : public QObject {
     WhenModal("RangeDlg", [](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("btnOK"), Qt::LeftButton); });
     WhenModal("LoadDlg", [&](QWidget*) {
       QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton);
-      stopped = !timer.isActive();
+      stopped = ports_->RefreshStopped();
     });
     main_->SaveHEXClick();
     QVERIFY(stopped);
