@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
-#include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QVBoxLayout>
@@ -61,11 +59,6 @@ namespace {
 
 constexpr int kPumpIntervalMs = 10;  // the window's events while a command works
 constexpr int kIdleIntervalMs = 20;  // the engine's timers and idle work at rest
-constexpr int kWaitFormDelayMs = 200;
-
-// The status fields in the order the panel shows them.
-constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
-                                        "OV", "P",   "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"};
 
 // An item of Menu that runs Handler, with its object name and key.
 template <typename Handler>
@@ -103,7 +96,8 @@ MainWindow::MainWindow(QWidget* parent)
   seam_ = std::make_unique<WorkbenchSeam>(*this);
   chooser_ = std::make_unique<QtChooser>();
   DockToolWindows();
-  BuildWaitForm();
+  waitForm_ = new gui::WaitForm(this);
+  userSym_->WaitForm = waitForm_;
   StartPumping();
   BuildMenus();
   resize(1000, 700);
@@ -120,7 +114,7 @@ MainWindow::MainWindow(QWidget* parent)
 void MainWindow::BuildCentre() {
   auto* central = new QWidget(this);
   auto* box = new QVBoxLayout(central);
-  BuildStatusPanel(central);
+  statusPanel_ = new StatusPanel(central);
   box->addWidget(statusPanel_);
   pages_ = new EditorPages(*this);
   box->addWidget(pages_, 1);
@@ -154,26 +148,6 @@ void MainWindow::DockToolWindows() {
     w->hide();
     addDockWidget(Qt::BottomDockWidgetArea, w);
   }
-}
-
-void MainWindow::BuildWaitForm() {
-  auto* wait = new QLabel("Wait please...", this, Qt::Tool | Qt::FramelessWindowHint);
-  wait->setObjectName("WaitForm");
-  wait->setAlignment(Qt::AlignCenter);
-  wait->setMargin(16);
-  wait->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  waitForm_ = wait;
-  userSym_->WaitForm = wait;
-  waitTimer_.setSingleShot(true);
-  connect(&waitTimer_, &QTimer::timeout, this, [this] {
-    // Not over a dialog or box that the work opened: it would cover part of it.
-    if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning ||
-        QApplication::activeModalWidget() != nullptr)
-      return;
-    waitForm_->adjustSize();
-    waitForm_->move(geometry().center() - waitForm_->rect().center());
-    waitForm_->show();
-  });
 }
 
 void MainWindow::StartPumping() {
@@ -232,24 +206,6 @@ void MainWindow::changeEvent(QEvent* e) {
   if (e->type() == QEvent::ActivationChange && isActiveWindow() && !Messages().MessageBoxShowing &&
       !Executor().Running)
     ActivateEditor();
-}
-
-void MainWindow::BuildStatusPanel(QWidget* parent) {
-  auto* panel = new QFrame(parent);
-  panel->setObjectName("StatusPanel");
-  panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  auto* grid = new QGridLayout(panel);
-  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  int n = 0;
-  for (const char* name : kStatusNames) {
-    auto* label = new QLabel(panel);
-    label->setObjectName(QString("st") + name);
-    label->setFont(fixed);
-    grid->addWidget(label, n / 10, n % 10);
-    statusFields_[name] = label;
-    ++n;
-  }
-  statusPanel_ = panel;
 }
 
 void MainWindow::BuildMenus() {
@@ -341,11 +297,7 @@ TDockableForm* MainWindow::ToolWindow(const QString& name) const {
   return nullptr;
 }
 
-QLabel* MainWindow::StatusField(const std::string& name) const {
-  const std::string bare = name.rfind("st", 0) == 0 ? name.substr(2) : name;
-  const auto it = statusFields_.find(bare);
-  return it == statusFields_.end() ? nullptr : it->second;
-}
+QLabel* MainWindow::StatusField(const std::string& name) const { return statusPanel_->Field(name); }
 
 void MainWindow::ShowMenus(MenuState state) {
   if (state == menusShown_) return;
@@ -375,13 +327,8 @@ void MainWindow::ShowBusy(bool busy) {
   // The rows, not the window: a layout change enables the window at its end.
   disas_->Rows()->setEnabled(!busy);
   // The terminal stays open to the keys: Esc and HALT stop a running program.
-  statusPanel_->setStyleSheet(busy ? "QLabel { color: red; }" : "");
-  if (busy) {
-    waitTimer_.start(kWaitFormDelayMs);
-  } else {
-    waitTimer_.stop();
-    waitForm_->hide();
-  }
+  statusPanel_->ShowBusy(busy);
+  waitForm_->ShowBusy(busy);
 }
 
 void MainWindow::SyncViews() {
@@ -395,15 +342,7 @@ void MainWindow::SyncViews() {
   // the simulator when the PC field follows the run.
   const bool following = FollowRunningPC();
   const bool refreshed = v.RefreshCount != shownRefresh_;
-  if (following || refreshed) {
-    for (const auto& [name, label] : statusFields_) {
-      if (!refreshed && name != "PC") continue;
-      const auto it = v.StatusFields.find("st" + name);
-      std::string text = it == v.StatusFields.end() ? name : it->second;
-      std::replace(text.begin(), text.end(), '\r', ' ');
-      label->setText(Text(text));
-    }
-  }
+  if (following || refreshed) statusPanel_->Show(v, !refreshed);
   if (v.RefreshCount != shownRefresh_) {
     shownRefresh_ = v.RefreshCount;
     // Memory may have changed under the rows.

@@ -25,6 +25,8 @@
 #include "gui/debug/disaswindow.h"
 #include "gui/ground/dockable.h"
 #include "gui/ground/workbench.h"
+#include "gui/main/statuspanel.h"
+#include "gui/main/waitform.h"
 #include "gui/main/workbenchseam.h"
 #include "gui/debug/memoryview.h"
 #include "gui/debug/symbolwindow.h"
@@ -120,9 +122,7 @@ class MainWindow : public QMainWindow, public Workbench {
  private:
   // The steps of the window's making.
   void BuildCentre();
-  void BuildStatusPanel(QWidget* parent);
   void DockToolWindows();
-  void BuildWaitForm();
   void StartPumping();
   void BuildMenus();
   std::pair<QMenu*, QAction*> BuildFileMenu();  // the menu and its Exit
@@ -154,10 +154,8 @@ class MainWindow : public QMainWindow, public Workbench {
   gui::FindInFilesDialog* findInFilesDlg_ = nullptr;
   HardwareMenu* hardware_ = nullptr;
   ProjectActions* projects_ = nullptr;
-  QWidget* statusPanel_ = nullptr;
-  std::map<std::string, QLabel*> statusFields_;
-  QWidget* waitForm_;
-  QTimer waitTimer_;
+  StatusPanel* statusPanel_ = nullptr;
+  gui::WaitForm* waitForm_ = nullptr;
   QTimer idleTimer_;
   platform::TimerId pumpTimer_ = 0;
   bool busyShown_ = false;

@@ -1,0 +1,43 @@
+#include "gui/main/waitform.h"
+
+#include <QApplication>
+
+#include "base/messages.h"
+#include "base/runstate.h"
+
+namespace dorvik::gui {
+
+namespace {
+
+constexpr int kWaitFormDelayMs = 200;
+
+}  // namespace
+
+WaitForm::WaitForm(QWidget* mainWindow)
+    : QLabel("Wait please...", mainWindow, Qt::Tool | Qt::FramelessWindowHint), main_(mainWindow) {
+  setObjectName("WaitForm");
+  setAlignment(Qt::AlignCenter);
+  setMargin(16);
+  setFrameStyle(QFrame::Panel | QFrame::Raised);
+  due_.setSingleShot(true);
+  connect(&due_, &QTimer::timeout, this, [this] {
+    // Not over a dialog or box that the work opened: it would cover part of it.
+    if (!busy_ || Messages().MessageBoxShowing || Run().ProgramRunning || QApplication::activeModalWidget() != nullptr)
+      return;
+    adjustSize();
+    move(main_->geometry().center() - rect().center());
+    show();
+  });
+}
+
+void WaitForm::ShowBusy(bool busy) {
+  busy_ = busy;
+  if (busy) {
+    due_.start(kWaitFormDelayMs);
+  } else {
+    due_.stop();
+    hide();
+  }
+}
+
+}  // namespace dorvik::gui
