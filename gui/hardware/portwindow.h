@@ -5,8 +5,9 @@
 // releases it (the port latch is written; a pin of P3 that goes low gives
 // the INT0/INT1 edge or the T0/T1 count pulse). The window reads the ports
 // at every stop, during a run on the simulator only after an instruction
-// changed a port, and by its refresh timer (7000 ms as created, 500 ms after
-// the first read), which loads and HEX saves stop. A read over a board's
+// changed a port (on a board only at rest, on an open line), and by its
+// refresh timer (7000 ms as created, 500 ms after the first read), which
+// loads and HEX saves stop (the engine counts the stops, access/portviews.h). A read over a board's
 // line holds the workbench's input while it waits. It floats; its place is
 // kept in the project's [DORVIK] section under "PortForm".
 
