@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +11,7 @@
 #include <QPushButton>
 
 #include "gui/dialogs/widgets.h"
+#include "gui/ground/chooser.h"
 #include "gui/ground/windowpump.h"
 
 namespace dorvik::gui {
@@ -142,7 +142,7 @@ platform::PairReply QtDialogs::AskPair(const platform::PairPrompt& prompt) {
 }
 
 std::string QtDialogs::BrowseFile(std::string_view title) {
-  return QFileDialog::getOpenFileName(QApplication::activeWindow(), Text(title)).toStdString();
+  return Choosers().OpenFile({.Parent = QApplication::activeWindow(), .Caption = Text(title)});
 }
 
 void QtDialogs::ShowProgress(std::string_view caption) {
