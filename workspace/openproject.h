@@ -10,9 +10,12 @@
 // "CodePtrSelectors", "XDataPtrSelectors", "PDataPtrSelectors",
 // "DataPtrSelectors" (byte values separated by commas).
 // [DEBUG]: per used breakpoint n (0..9) "BreakN" = its address in four
-// hexadecimal digits, a comma and its location text, and "BreakNEnabled" =
-// TRUE or FALSE. They are set again when the project opens, and the next
-// load relocates them as it does every breakpoint.
+// hexadecimal digits, a comma and its location text (a source breakpoint's
+// line as its mark stands in the saved source), and for a line of an
+// include file a comma and that file (relative to the project's folder);
+// "BreakNEnabled" = TRUE or FALSE. They are set again when the project
+// opens, marked in their file, and the next load relocates them as it does
+// every breakpoint.
 
 #include <bitset>
 #include <string>

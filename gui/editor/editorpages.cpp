@@ -554,6 +554,7 @@ tShowedLine EditorPages::ActiveCaret() const {
   if (const CodeEditWidget* editor = Page(currentIndex())) {
     caret.Page = currentIndex();
     caret.Line = editor->CaretLine() + 1;
+    if (const TEditSheet* sheet = PageAt(caret.Page)) caret.FileName = sheet->FileName;
   }
   return caret;
 }
