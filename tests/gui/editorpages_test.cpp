@@ -201,8 +201,11 @@ class EditorPagesTest : public QObject {
     QVERIFY(EnableBreakpointByName("Br1", false));
     main_->SyncViews();
     QVERIFY(page->DotAt(19) == Dot::kHollow);
+    QCOMPARE(DotPixel(page, 19), kWhite);  // as painted, not only as the model says
     QCOMPARE(page->MarkColor(19), kRed);
     QVERIFY(EnableBreakpointByName("Br1", true));
+    main_->SyncViews();
+    QCOMPARE(DotPixel(page, 19), kRed);
     ClearLineMark(EditorModel().LocateLine);
     main_->SyncViews();
 
@@ -696,6 +699,13 @@ class EditorPagesTest : public QObject {
   void Type(const QString& line) {
     QTest::keyClicks(main_->Terminal()->Editor(), line);
     QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Return);
+  }
+  // The colour painted at the centre of a line's gutter dot.
+  static QColor DotPixel(CodeEditWidget* page, int32_t line) {
+    const QImage image = page->grab().toImage();
+    const QTextCursor block(page->document()->findBlockByNumber(line - 1));
+    const QRect inner = page->contentsRect();
+    return image.pixelColor(inner.left() + 6, inner.top() + page->cursorRect(block).center().y());
   }
   // The 1-based lines of a page drawn in Colour.
   static QList<int32_t> Lines(const CodeEditWidget* page, const QColor& colour) {
