@@ -475,6 +475,26 @@ TEST_F(BoardRunTest, AducBreaksLeaveTheCodeAsItWas) {
 }
 
 // The monitor's two break registers may not lie within three bytes of each other.
+// A source breakpoint of the program loaded before, whose module the program
+// now loaded does not hold: the load asks 62 (Yes clears it) although the new
+// program has no source lines, and GO plants no break inside its LCALL.
+TEST_F(BoardRunTest, AnotherProgramsBreakpointIsNotPlantedInItsCode) {
+  StartOn(testing::FakeTarget::Kind::Aduc);
+  Fake().Poke(kSpaceCode, 0, {0x80, 0xFE});
+  Fake().Poke(kSpaceCode, 0x35, {0x12, 0x00, 0x44});  // LCALL 0044H
+  Output("BR = 36");
+  tBreak& bp = Breakpoints().BreakTable[0];
+  bp.Location = ":SUM#13";
+  bp.Absolute = false;
+  testing::LoadSymbolTable({{"MAIN", kClassProcedure, 0x0000}}, {{"MAIN", 0x0000, 0x00FF, true}});
+  RelocateBreakpoints(false);
+  EXPECT_FALSE(bp.Used);
+  Output("GO");
+  EXPECT_TRUE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x35, 3), (std::vector<uint8_t>{0x12, 0x00, 0x44}));
+  Output("HALT");
+}
+
 TEST_F(BoardRunTest, MonitorBreakpointsMayNotOverlap) {
   StartOn(testing::FakeTarget::Kind::Monitor);
   Output("BR1 = 1002");

@@ -220,6 +220,10 @@ class EditorPagesTest : public QObject {
     QVERIFY(page->DotAt(17) == Dot::kNone);
     QCOMPARE(page->MarkColor(20), kRed);
     QVERIFY(page->DotAt(20) == Dot::kSolid);
+    {
+      BreakpointListDialog list(main_.get());  // the line as the mark stands
+      QCOMPARE(list.Rows->item(0, 2)->text(), QString(":SUM#18"));
+    }
     // Saved, rebuilt, loaded: the breakpoint is on its line's new address.
     QVERIFY(pages_->SavePage(0));
     AssembleWithDebug(source);
