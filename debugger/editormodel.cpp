@@ -277,6 +277,22 @@ void EditPageText(int32_t page, std::string_view text, int32_t firstChanged) {
   ++v.EditorRevision;
 }
 
+void DropPageEdits(int32_t page) {
+  const TEditSheet* sheet = PageAt(page);
+  std::vector<std::string> lines;
+  if (!sheet || !ReadFileLines(sheet->FileName, lines)) return;
+  std::string text;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i) text += '\n';
+    text += lines[i];
+  }
+  EditPageText(page, text);
+  // The lines the edits deleted are there again.
+  ForEachMark([page](tShowedLine& mark, uint32_t) {
+    if (mark.Page == page) mark.Deleted = false;
+  });
+}
+
 void ClearSourceMarks() {
   ClearLineMark(EditorModel().LocateLine);
   ClearExecLine();

@@ -481,6 +481,14 @@ class EditorPagesTest : public QObject {
     QCOMPARE(QString::fromStdString(ReadFile(file + ".BAK")), QString("\tNOP\r\n\tNOP\r\n"));
     QVERIFY(!pages_->Modified(0));
 
+    // A breakpoint's mark moved by a line typed above it.
+    tBreak& bp = Breakpoints().BreakTable[0];
+    bp.Used = true;
+    SetLineMark(3, bp.Line, file, kBreakLineColor, false, false);
+    page->moveCursor(QTextCursor::Start);
+    page->insertPlainText("\tNOP\n");
+    QCOMPARE(bp.Line.Line, 4);
+    page->moveCursor(QTextCursor::End);
     page->insertPlainText("X");
     boxes_.QueueAnswer(platform::kBoxCancel);
     QVERIFY(!pages_->ClosePageAsk(0));
@@ -500,6 +508,9 @@ class EditorPagesTest : public QObject {
     QVERIFY(pages_->ClosePageAsk(0));
     QCOMPARE(pages_->Count(), 0);
     QCOMPARE(QString::fromStdString(ReadFile(file)), QString("\tNOP\r\n\tNOP\r\n\tINC A\r\n"));
+    // The edits dropped: the mark is back on its line of the file as saved.
+    QCOMPARE(bp.Line.Line, 3);
+    QVERIFY(!bp.Line.Deleted);
   }
 
   // The file's own line ends come back on save, also an empty last line, and
