@@ -35,16 +35,17 @@ constexpr SelectorKey kSelectorKeys[] = {{"CodePtrSelectors", &FormattingState::
 
 std::string BreakKey(size_t index) { return "Break" + std::to_string(index); }
 
-// The project's folder, absolute.
-std::filesystem::path ProjectFolder() {
+// The folder of a project file (the open project's when Path is empty), absolute.
+std::filesystem::path ProjectFolder(const std::string& path) {
   std::error_code ec;
-  const std::filesystem::path folder = std::filesystem::path(Project().ProjectFileName).parent_path();
+  const std::filesystem::path folder =
+      std::filesystem::path(path.empty() ? Project().ProjectFileName : path).parent_path();
   return std::filesystem::absolute(folder.empty() ? "." : folder, ec).lexically_normal();
 }
 
 // A breakpoint's source file as the project keeps it: relative to the
 // project's folder when it lies inside it; empty for the module's own source.
-std::string SavedBreakFile(const tBreak& bp) {
+std::string SavedBreakFile(const tBreak& bp, const std::filesystem::path& folder) {
   if (bp.Absolute || bp.Line.FileName.empty() || bp.Location.find('#') == std::string::npos) return {};
   const std::string module = bp.Location.substr(1, bp.Location.find('#') - 1);
   const tModuleRec* node = FindModuleNode(module);
@@ -53,7 +54,7 @@ std::string SavedBreakFile(const tBreak& bp) {
     return {};
   std::error_code ec;
   const std::filesystem::path file = std::filesystem::absolute(bp.Line.FileName, ec).lexically_normal();
-  const std::filesystem::path relative = file.lexically_relative(ProjectFolder());
+  const std::filesystem::path relative = file.lexically_relative(folder);
   const bool inside = !ec && !relative.empty() && *relative.begin() != "..";
   return inside ? relative.string() : file.string();
 }
@@ -111,8 +112,9 @@ void WriteProjectOptions(platform::IniFile& file) {
   WriteVariables(file);
 }
 
-void ReadProjectBreakpoints(const platform::IniFile& file) {
+void ReadProjectBreakpoints(const platform::IniFile& file, const std::string& path) {
   BreakpointState& bps = Breakpoints();
+  const std::filesystem::path folder = ProjectFolder(path);
   for (size_t i = 0; i < bps.BreakTable.size(); ++i) {
     const std::string value = TrimBlanks(file.ReadString(kDebug, BreakKey(i)));
     const size_t comma = value.find(',');
@@ -131,8 +133,8 @@ void ReadProjectBreakpoints(const platform::IniFile& file) {
     bp.Enabled = file.ReadBool(kDebug, BreakKey(i) + "Enabled", true);
     bp.Absolute = bp.Location.empty() || bp.Location.front() != ':';
     if (!source.empty() && !bp.Absolute) {
-      const std::filesystem::path path(source);
-      KeepSourceLine(bp, path.is_absolute() ? source : (ProjectFolder() / path).string(), bp.Location);
+      const std::filesystem::path named(source);
+      KeepSourceLine(bp, named.is_absolute() ? source : (folder / named).string(), bp.Location);
     } else {
       MarkBreakpointLocation(bp);
     }
@@ -140,15 +142,16 @@ void ReadProjectBreakpoints(const platform::IniFile& file) {
   BreakpointsChanged();
 }
 
-void WriteProjectBreakpoints(platform::IniFile& file) {
+void WriteProjectBreakpoints(platform::IniFile& file, const std::string& path) {
   file.EraseSection(kDebug);
+  const std::filesystem::path folder = ProjectFolder(path);
   const BreakpointState& bps = Breakpoints();
   for (size_t i = 0; i < bps.BreakTable.size(); ++i) {
     const tBreak& bp = bps.BreakTable[i];
     if (!bp.Used) continue;
     char address[8];
     std::snprintf(address, sizeof address, "%04X", bp.Address);
-    const std::string source = SavedBreakFile(bp);
+    const std::string source = SavedBreakFile(bp, folder);
     file.WriteString(kDebug, BreakKey(i),
                      std::string(address) + "," + SavedLocation(bp) + (source.empty() ? "" : "," + source));
     file.WriteString(kDebug, BreakKey(i) + "Enabled", bp.Enabled ? "TRUE" : "FALSE");
@@ -168,7 +171,7 @@ bool OpenProject(const std::string& path) {
     return false;
   }
   ReadProjectOptions(file);
-  ReadProjectBreakpoints(file);
+  ReadProjectBreakpoints(file, path);
   return true;
 }
 
@@ -201,7 +204,7 @@ bool WriteProject(const std::string& path) {
   WriteModules(file, path);
   WriteFileTypes(file, Project().FileTypeList);
   WriteProjectOptions(file);
-  WriteProjectBreakpoints(file);
+  WriteProjectBreakpoints(file, path);
   if (!file.Save(path)) {
     platform::TakeIOResult();
     ReportError(err::kCouldNotCreateDesktopFile, path);

@@ -42,8 +42,10 @@ bool WriteProject(const std::string& path);
 // the options' pair also reads and writes [VARIABLES].
 void ReadProjectOptions(const platform::IniFile& file);
 void WriteProjectOptions(platform::IniFile& file);
-void ReadProjectBreakpoints(const platform::IniFile& file);
-void WriteProjectBreakpoints(platform::IniFile& file);
+// Path: the project file's (an include file's name is kept relative to its
+// folder); empty: the open project's.
+void ReadProjectBreakpoints(const platform::IniFile& file, const std::string& path = {});
+void WriteProjectBreakpoints(platform::IniFile& file, const std::string& path = {});
 
 // A selector set as written ("0,255") and read back; false for a text that
 // is not a list of byte values.
