@@ -138,6 +138,8 @@ void ReadProjectBreakpoints(const platform::IniFile& file, const std::string& pa
     } else {
       MarkBreakpointLocation(bp);
     }
+    // A line deleted since it was set: the next load asks where it went.
+    bp.Line.Deleted = file.ReadBool(kDebug, BreakKey(i) + "LineDeleted", false);
   }
   BreakpointsChanged();
 }
@@ -155,6 +157,7 @@ void WriteProjectBreakpoints(platform::IniFile& file, const std::string& path) {
     file.WriteString(kDebug, BreakKey(i),
                      std::string(address) + "," + SavedLocation(bp) + (source.empty() ? "" : "," + source));
     file.WriteString(kDebug, BreakKey(i) + "Enabled", bp.Enabled ? "TRUE" : "FALSE");
+    if (bp.Line.Deleted) file.WriteString(kDebug, BreakKey(i) + "LineDeleted", "TRUE");
   }
 }
 

@@ -13,9 +13,10 @@
 // hexadecimal digits, a comma and its location text (a source breakpoint's
 // line as its mark stands in the saved source), and for a line of an
 // include file a comma and that file (relative to the project's folder);
-// "BreakNEnabled" = TRUE or FALSE. They are set again when the project
-// opens, marked in their file, and the next load relocates them as it does
-// every breakpoint.
+// "BreakNEnabled" = TRUE or FALSE; "BreakNLineDeleted" = TRUE when the
+// breakpoint's line was deleted (the next load asks warning 62). They are
+// set again when the project opens, marked in their file, and the next load
+// relocates them as it does every breakpoint.
 
 #include <bitset>
 #include <string>
