@@ -221,6 +221,7 @@ void ClearLineMark(tShowedLine& mark) {
   }
   mark.Page = -1;
   mark.Line = -1;
+  mark.Deleted = false;
 }
 
 void EditPageText(int32_t page, std::string_view text, int32_t firstChanged) {
@@ -249,7 +250,8 @@ void EditPageText(int32_t page, std::string_view text, int32_t firstChanged) {
   // to the new line that holds the end of its statement from a word on (a
   // line broken before the statement: "NOP DJNZ R6,NEXT" into two lines);
   // else it stays, within the lines that are left of the change.
-  auto moved = [&](int32_t line) {
+  // A line whose text is nowhere among the new lines was deleted (Deleted set).
+  auto moved = [&](int32_t line, bool* deleted = nullptr) {
     const int32_t index = line - 1;
     if (index < first) return line;
     if (index >= oldEnd) return line + newEnd - oldEnd;
@@ -260,6 +262,7 @@ void EditPageText(int32_t page, std::string_view text, int32_t firstChanged) {
       const size_t at = was.size() - part.size();
       if (at == 0 || was[at - 1] == ' ' || was[at - 1] == '\t') return i + 1;
     }
+    if (deleted && newEnd < oldEnd) *deleted = true;
     return std::min(index, std::max(first, newEnd - 1)) + 1;
   };
   EditorModelState& v = EditorModel();
@@ -267,11 +270,27 @@ void EditPageText(int32_t page, std::string_view text, int32_t firstChanged) {
   marks.clear();
   ForEachMark([&](tShowedLine& mark, uint32_t color) {
     if (mark.Page != page || mark.Line < 1) return;
-    mark.Line = moved(mark.Line);
+    mark.Line = moved(mark.Line, &mark.Deleted);
     marks[mark.Line] = color;
   });
   if (v.GotoLine.Page == page && v.GotoLine.Line > 0) v.GotoLine.Line = moved(v.GotoLine.Line);
   ++v.EditorRevision;
+}
+
+void DropPageEdits(int32_t page) {
+  const TEditSheet* sheet = PageAt(page);
+  std::vector<std::string> lines;
+  if (!sheet || !ReadFileLines(sheet->FileName, lines)) return;
+  std::string text;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i) text += '\n';
+    text += lines[i];
+  }
+  EditPageText(page, text);
+  // The lines the edits deleted are there again.
+  ForEachMark([page](tShowedLine& mark, uint32_t) {
+    if (mark.Page == page) mark.Deleted = false;
+  });
 }
 
 void ClearSourceMarks() {

@@ -66,6 +66,9 @@ TEditSheet* PageAt(int32_t page);
 // their lines, so the breakpoints, the execution and the located line stay
 // on the text they marked until the next load places them from the program.
 void EditPageText(int32_t page, std::string_view text, int32_t firstChanged = -1);
+// A changed page closed without saving: its text goes back to the file's,
+// and the marks follow their lines there (the project keeps those lines).
+void DropPageEdits(int32_t page);
 // Index of the first line that holds Text (lines compared upper-cased, blank runs collapsed with Collapse); -1.
 int32_t FindLineContaining(const std::vector<std::string>& lines, std::string_view text, bool collapse);
 

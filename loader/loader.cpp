@@ -139,16 +139,16 @@ bool ReadProgram(const LoaderOptions& o, const std::string& content) {
   return true;
 }
 
-// The transfer pass; true when the program reached the target.
-bool SendProgram(const LoaderOptions& o) {
+// The transfer pass; true when the program reached the target. Refused:
+// nothing was sent (the program does not fit).
+bool SendProgram(const LoaderOptions& o, bool& refused) {
   LoaderState& l = Loader();
   TargetBackend& target = CurrentBackend();
   const ProgramMemoryLimit limit = target.ProgramMemory();
   if (l.HighestAddress + 1 > limit.End) {
     // Nothing of the program went to the target: no range was loaded.
     ReportError(err::kObjectCodeTooLong, limit.SizeText);
-    l.LowestAddress = 0xFFFF;
-    l.HighestAddress = 0;
+    refused = true;
     if (limit.AbortWhenTooLong) AbortLoad();
     return false;
   }
@@ -225,24 +225,48 @@ void CheckSymbols(const LoaderOptions& o) {
     sourceLevel = false;
   }
   if (!o.LoadSymbols) ReportWarning(warn::kSymbolInformationNotIncluded);
-  if (!sourceLevel) {
-    // No source lines to place them on: the old program's marks go.
-    ClearBreakpointMarks();
-    return;
+  if (sourceLevel) {
+    // A module the user wants added goes to the project manager.
+    const std::string added = CheckObjectModuleOrder();
+    if (!added.empty()) User().AddModuleToProject(added);
   }
-  // A module the user wants added goes to the project manager.
-  const std::string added = CheckObjectModuleOrder();
-  if (!added.empty()) User().AddModuleToProject(added);
-  BreakpointState& bps = Breakpoints();
-  for (int32_t i = 0; i <= bps.LastBreakIndex && i < kBreakTableSize; ++i)
-    RelocateBreakpoint(bps.BreakTable[static_cast<size_t>(i)]);
-  RelocateBreakpoint(bps.ArmBreak);
+  RelocateBreakpoints(sourceLevel);
 }
+
+// What a load that sends nothing leaves as it was: the loaded program's
+// symbols, modules and lines, whether it has source lines, and its range.
+struct LoadedProgram {
+  CollectionsState Tables;
+  bool DebugInfoLoaded = false;
+  bool SourceLevel = false;
+  bool ProjectLoaded = false;
+  uint16_t Lowest = 0xFFFF;
+  uint32_t Highest = 0;
+  uint16_t Start = 0;
+
+  static LoadedProgram Take() {
+    const LoaderState& l = Loader();
+    return {Collections(),   SymbolLookup().DebugInfoLoaded, ListMap().SourceLevelDebugging, l.ProjectLoaded,
+            l.LowestAddress, l.HighestAddress,               l.StartAddress};
+  }
+  void Restore() const {
+    LoaderState& l = Loader();
+    FreeSymbolCollections();
+    Collections() = Tables;
+    SymbolLookup().DebugInfoLoaded = DebugInfoLoaded;
+    ListMap().SourceLevelDebugging = SourceLevel;
+    l.ProjectLoaded = ProjectLoaded;
+    l.LowestAddress = Lowest;
+    l.HighestAddress = Highest;
+    l.StartAddress = Start;
+  }
+};
 
 // After every load, also a failed one. After a failure, which was reported,
 // the program counter stays where it was: no further boxes, and no stack
-// search in a program that did not arrive.
-void FinishLoad(const LoaderOptions& o, bool loaded) {
+// search in a program that did not arrive. Kept: a load that sent nothing
+// left the program before it whole, its breakpoints too.
+void FinishLoad(const LoaderOptions& o, bool loaded, bool kept) {
   LoaderState& l = Loader();
   RunState& run = Run();
   MessageState& m = Messages();
@@ -253,7 +277,7 @@ void FinishLoad(const LoaderOptions& o, bool loaded) {
   if (loaded) SetProgramCounter(l.StartAddress);
   m.ErrorFlag = false;
   m.WarningFlag = false;
-  CheckSymbols(o);
+  if (!kept) CheckSymbols(o);
   User().HideLoadDialog();
   RefreshDebugViews();
   run.TargetBusy = false;
@@ -356,6 +380,7 @@ bool LoadProgramFile() {
   const PortRefreshStopped portRefreshStopped;
   LoaderState& l = Loader();
   MessageState& m = Messages();
+  const LoadedProgram before = LoadedProgram::Take();
   l.Cancelled = false;
   l.LoadAborted = false;
   m.ErrorFlag = false;
@@ -379,21 +404,26 @@ bool LoadProgramFile() {
   ClearExecLine();
   ListMap().Reported.clear();
   bool loaded = false;
+  // A file that could not be read, or a program the target refused, sent
+  // nothing: the program loaded before stays whole (never half of each).
+  bool refused = false;
   if (!ReadProgram(o, content)) {
     // A HEX file without code options ends before anything is read.
     if (content[0] == ':' && !o.LoadCode) return false;
-    AbortLoad();
+    l.LoadAborted = true;
+    refused = true;
   } else {
     l.ProjectLoaded = true;
     // An XDATA load has already put its bytes where they belong.
-    loaded = !o.LoadCode || (content[0] == ':' && o.LoadXData) || SendProgram(o);
+    loaded = !o.LoadCode || (content[0] == ':' && o.LoadXData) || SendProgram(o, refused);
     if (loaded && o.LoadCode) {
       User().ShowLoadButton();
       InformLoaded(static_cast<uint16_t>(l.HighestAddress));
     }
   }
+  if (refused) before.Restore();
   loaded = loaded && !l.LoadAborted;
-  FinishLoad(o, loaded);
+  FinishLoad(o, loaded, refused);
   return loaded;
 }
 

@@ -12,6 +12,7 @@
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/runstate.h"
+#include "debugger/breaklocations.h"
 #include "debugger/breakpoints.h"
 #include "debugger/executor.h"
 #include "debugger/runcontrol.h"
@@ -289,6 +290,13 @@ void DebugActions::ToggleBreakpointClick() {
     word += std::to_string(free);
   }
   Issue(word + " = " + CodeAddressText(address));
+  // Set from a source line: the breakpoint stays on the caret's file and
+  // line (an include file's, say), not the line its address maps back to.
+  if (fromSource_ && SourceCaret)
+    if (tBreak* set = BreakpointAt(address)) {
+      KeepSourceLine(*set, SourceCaret().FileName, location_);
+      main_.SyncViews();
+    }
   RefreshCursor();
 }
 

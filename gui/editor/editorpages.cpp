@@ -484,6 +484,7 @@ bool EditorPages::ClosePageAsk(int32_t page) {
     const int answer = ReportWarning(warn::kFileNotSaved, sheet->FileName);
     if (answer == platform::kBoxCancel) return false;
     if (IsYes(answer) && !SavePage(page)) return false;
+    if (!IsYes(answer)) DropPageEdits(page);
   }
   syncing_ = true;
   CodeEditWidget* editor = editors_[static_cast<size_t>(page)];
@@ -504,13 +505,17 @@ void EditorPages::CloseClick() {
 }
 
 bool EditorPages::CanCloseAll() {
+  std::vector<int32_t> dropped;
   for (int32_t page = 0; page < Count(); ++page) {
     if (!Modified(page)) continue;
     setCurrentIndex(page);
     const int answer = ReportWarning(warn::kFileNotSaved, PageAt(page)->FileName);
     if (answer == platform::kBoxCancel) return false;
     if (IsYes(answer) && !SavePage(page)) return false;
+    if (!IsYes(answer)) dropped.push_back(page);
   }
+  // The project keeps the marks' lines in the files as they are on disk.
+  for (int32_t page : dropped) DropPageEdits(page);
   return true;
 }
 
@@ -554,6 +559,7 @@ tShowedLine EditorPages::ActiveCaret() const {
   if (const CodeEditWidget* editor = Page(currentIndex())) {
     caret.Page = currentIndex();
     caret.Line = editor->CaretLine() + 1;
+    if (const TEditSheet* sheet = PageAt(caret.Page)) caret.FileName = sheet->FileName;
   }
   return caret;
 }
