@@ -331,7 +331,7 @@ class EditorPagesTest : public QObject {
     };
     mainInFront();
     QTest::keyClick(pages_->Page(0), Qt::Key_F9);
-    QVERIFY(Terminal().contains("TWICE.INC:83") || Terminal().contains("twice.inc:83") || Field("PC") != "");
+    QVERIFY2(Terminal().contains("EXECUTION HALTED AT 0045"), qPrintable(Terminal()));
     QCOMPARE(inc->MarkColor(83), kNavy);
     QVERIFY(inView(1, 83));
     mainInFront();
