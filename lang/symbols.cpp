@@ -485,9 +485,11 @@ bool HasSymbolAt(uint32_t addr, uint8_t cls, int32_t startSym) {
 std::string AddressToText(uint32_t addr, uint8_t cls, bool alwaysSymbolic) {
   auto& c = Collections();
   if (cls == kClassProcedure) {
-    int32_t first = ModuleAtAddress(addr);
+    const int32_t first = ModuleAtAddress(addr);
     if (first == kNoItem || !FindProcedureAt(addr)) return "<unknown>";
-    return c.ModuleTable->Items[first].Name + "." + (*Table())[c.FoundSymbol].Name;
+    // An unnamed item (the code of an interrupt vector) is the procedure's module.
+    const std::string& name = c.ModuleTable->Items[first].Name;
+    return (name.empty() ? c.ModuleTable->Items[c.FoundModule].Name : name) + "." + (*Table())[c.FoundSymbol].Name;
   }
   bool symbolic = alwaysSymbolic || SymbolLookup().ShowSymbols;
 

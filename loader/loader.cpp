@@ -73,6 +73,13 @@ void StartHexCollections(bool append) {
   CreateSymbolCollections();
 }
 
+// The addresses the file holds, from the first and last address of each record stored.
+void NoteHeld(const std::vector<std::pair<uint16_t, uint16_t>>& stored) {
+  std::vector<uint8_t>& held = Loader().LoadHeld;
+  std::fill(held.begin(), held.end(), uint8_t{0});
+  for (const auto& [first, last] : stored) std::fill(held.begin() + first, held.begin() + last + 1, uint8_t{1});
+}
+
 // The program file into CONTENT. Its first byte tells HEX from object before
 // the rest is read; a file far larger than any program with its symbols is
 // refused at once. False after the failure was reported.
@@ -119,6 +126,7 @@ bool ReadProgram(const LoaderOptions& o, const std::string& content) {
     l.LowestAddress = info.LowestAddress;
     l.HighestAddress = info.HighestAddress;
     l.StartAddress = info.StartAddress;
+    NoteHeld(info.Stored);
     return true;
   }
   if (!IsObjectFileStart(first)) {
@@ -132,6 +140,7 @@ bool ReadProgram(const LoaderOptions& o, const std::string& content) {
   l.LowestAddress = result.LowestAddress;
   l.HighestAddress = result.HighestAddress;
   if (result.StartFound) l.StartAddress = result.StartAddress;
+  NoteHeld(result.Stored);
   if (!ShowAddress(static_cast<uint16_t>(std::min<uint32_t>(result.HighestAddress, 0xFFFF)))) {
     ReportError(err::kErrorWhileFile, "loading", name);
     return false;
@@ -164,6 +173,7 @@ bool SendProgram(const LoaderOptions& o, bool& refused) {
                            .Highest = highest,
                            .MaxRecord = TransferRecordSize(Target().CpuFamily),
                            .Append = o.LoadAppend,
+                           .Held = l.LoadHeld,
                            .ClearCodeFlash = o.ClearCodeFlash,
                            .ClearDataFlash = o.ClearDataFlash,
                            .DownloadSpeed = o.DownloadSpeed,

@@ -191,6 +191,7 @@ class ObjectReader {
     if (options_.LoadCode && n && !pastEnd) {
       std::copy(data.begin(), data.end(), image_.begin() + offset);
       result_.LowestAddress = std::min(result_.LowestAddress, offset);
+      result_.Stored.emplace_back(offset, last);
       result_.CodeStored = true;
     }
     return true;

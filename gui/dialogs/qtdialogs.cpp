@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 
@@ -73,9 +74,20 @@ int QtReporter::ShowBox(const platform::MessageBox& box) {
   // when another window has the focus.
   QWidget* parent = QApplication::activeModalWidget();
   if (parent == nullptr) parent = QApplication::activeWindow();
+  // The window in front and the widget with the keyboard when the box came
+  // (the terminal for a command typed there) have them back after it.
+  const QPointer<QWidget> front = parent;
+  const QPointer<QWidget> focused = QApplication::focusWidget();
   QMessageBox dialog(icon, Text(box.Caption), Text(box.Text), buttons, parent);
   dialog.setObjectName("MessageBox");
-  switch (dialog.exec()) {
+  const int answer = dialog.exec();
+  dialog.hide();
+  if (front && front->isVisible()) {
+    front->raise();
+    front->activateWindow();
+  }
+  if (focused && focused->isVisible() && focused->isEnabled()) focused->setFocus(Qt::ActiveWindowFocusReason);
+  switch (answer) {
     case QMessageBox::Ok: return platform::kBoxOk;
     case QMessageBox::Yes: return platform::kBoxYes;
     case QMessageBox::No: return platform::kBoxNo;

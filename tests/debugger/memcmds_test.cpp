@@ -192,6 +192,21 @@ TEST_F(CallStackTest, WalksTheReturnAddressesItRead) {
   EXPECT_EQ(Output("CALLSTACK"), "SUB <SUB+1F> (021F)\nLEAF <LEAF+55> (0055)\n");
 }
 
+// An interrupt vector's code is an unnamed module item before its module's
+// own: the handler's lines name the module as every other line does.
+TEST_F(CallStackTest, AVectorsLineNamesItsModule) {
+  CollectionsState& c = Collections();
+  c.ModuleTable->Items.push_back({"", 0x0300, 0x0302, false});
+  c.ModuleTable->Items.push_back({"ISR", 0x0310, 0x03FF, true});
+  tSymbolItem& proc = c.SymbolTable->Add();
+  proc.Name = "ISR";
+  proc.Value = 0x0300;
+  proc.SymClass = kClassProcedure;
+  Images().SimPC = 0x0301;
+  Images().SfrImage[sfr::SP] = 8;
+  EXPECT_EQ(Output("CALLSTACK"), "ISR <ISR+1> (0301)\n");
+}
+
 TEST_F(CallStackTest, WalksOnlyTheChunkItRead) {
   ChunkedSimulator spy(16);
   SetBackendForTesting(kTargetSimulator, &spy);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTextBlock>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -34,6 +35,7 @@
 #include "gui/editor/editorpages.h"
 #include "gui/editor/finddialog.h"
 #include "gui/dialogs/loaddialog.h"
+#include "gui/dialogs/qtdialogs.h"
 #include "gui/main/mainwindow.h"
 #include "gui/projects/projectactions.h"
 #include "gui/debug/terminaledit.h"
@@ -428,6 +430,73 @@ class EditorPagesTest : public QObject {
     QVERIFY(PageAt(1)->FileName.ends_with("twice.inc"));
     QCOMPARE(pages_->Page(1)->MarkColor(2), kNavy);  // TWICE: NOP
     QCOMPARE(pages_->Page(0)->MarkColor(12), kRed);  // TILL's breakpoint, under the execution line before
+  }
+
+  // A stop in a file whose page is open but behind another: the page comes to
+  // the front with the navy line in view, at a breakpoint and at each step.
+  void aStopInAPageBehindBringsItToTheFront() {
+    for (const char* name : {"main.a51", "defs.inc"}) Copy(std::string("multi/") + name, name);
+    QFile twice(QString::fromStdString(Path("twice.inc")));
+    QVERIFY(twice.open(QIODevice::WriteOnly));
+    twice.write(QByteArray("; twice.inc - A := 2 * A\n").append(QByteArray("; ...\n").repeated(80)));
+    twice.write("TWICE:  NOP\n        ADD     A,ACC\n        NOP\n        RET\n");
+    twice.close();
+    AssembleWithDebug(Path("main.a51"));
+    Load(Path("main.obj"));
+    QVERIFY(pages_->OpenFile(Path("main.a51")));
+    QVERIFY(pages_->OpenFile(Path("twice.inc")));
+    CodeEditWidget* inc = pages_->Page(1);
+    inc->GoToLine(83);  // ADD A,ACC
+    QTest::keyClick(inc, Qt::Key_F5);
+    inc->GoToLine(1);
+    const auto inView = [this](int32_t page, int32_t line) {
+      CodeEditWidget* editor = pages_->Page(page);
+      const QRect at = editor->cursorRect(QTextCursor(editor->document()->findBlockByNumber(line - 1)));
+      return pages_->currentIndex() == page && editor->isVisible() && editor->viewport()->rect().contains(at.center());
+    };
+    const auto mainInFront = [this] {
+      pages_->tabBar()->setCurrentIndex(0);
+      QCOMPARE(pages_->currentIndex(), 0);
+    };
+    mainInFront();
+    QTest::keyClick(pages_->Page(0), Qt::Key_F9);
+    QVERIFY2(Terminal().contains("EXECUTION HALTED AT 0045"), qPrintable(Terminal()));
+    QCOMPARE(inc->MarkColor(83), kNavy);
+    QVERIFY(inView(1, 83));
+    mainInFront();
+    QTest::keyClick(pages_->Page(0), Qt::Key_F7);
+    QCOMPARE(inc->MarkColor(84), kNavy);
+    QVERIFY(inView(1, 84));
+    // A step back into the module's own file brings its page forward again.
+    QTest::keyClick(inc, Qt::Key_F7);
+    QTest::keyClick(inc, Qt::Key_F7);
+    QCOMPARE(pages_->Page(0)->MarkColor(13), kNavy);
+    QVERIFY(inView(0, 13));
+  }
+
+  // A mistyped command in the terminal shows its box; the keyboard is back in
+  // the terminal after it, so the next command typed runs.
+  void aMistypedCommandLeavesTheKeyboardInTheTerminal() {
+    QtReporter reporter;
+    platform::SetReporter(&reporter);
+    QWidget* terminal = main_->Terminal()->Editor();
+    QTest::mouseClick(terminal->window(), Qt::LeftButton);
+    terminal->setFocus();
+    QTRY_VERIFY(terminal->hasFocus());
+    QString caption;
+    WhenModal("MessageBox", [&](QWidget* w) {
+      caption = w->windowTitle();
+      QTest::keyClick(w, Qt::Key_Return);
+    });
+    QTest::keyClicks(QApplication::focusWidget(), "CBYTE 0 TO F");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(caption, QString("Error #118"));
+    QApplication::processEvents();
+    QVERIFY(QApplication::focusWidget() == terminal);
+    QTest::keyClicks(QApplication::focusWidget(), "CBYTE 0");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY2(Terminal().contains("0000="), qPrintable(Terminal()));
+    platform::SetReporter(&boxes_);
   }
 
   // A stop inside an instruction has no listing line: question 19, then the disassembly.

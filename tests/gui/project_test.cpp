@@ -230,13 +230,20 @@ class ProjectTest : public QObject {
     const std::string project = Path("OPT.QPC");
     WriteFile(project, "Target=VOV51\n[PROJECT]\nMAIN=main.a51\n");
     QVERIFY(projects_->OpenProject(project));
-    // An unregistered extension: 314 in the manager, not added.
+    // An unregistered extension: 314 in the manager, not added; a registered
+    // include file is added without a message.
     WriteFile(Path("extra.s"), "        NOP\n        END\n");
+    WriteFile(Path("defs.inc"), "SEED    EQU     5\n");
     {
       ProjectDlg dlg(main_.get());
       dlg.AddFiles({dirs_->filePath("extra.s")});
       QCOMPARE(dlg.ModuleList->count(), 1);
       QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Error #314"));
+      boxes_.Clear();
+      dlg.AddFiles({dirs_->filePath("defs.inc")});
+      QCOMPARE(dlg.ModuleList->count(), 2);
+      QVERIFY(dlg.ModuleList->item(1)->text().endsWith("(Include)"));
+      QVERIFY(boxes_.Shown().empty());
     }
     // The options dialog registers it with the built-in assembler, and sets the options.
     WhenModal("ConfigDlg", [](QWidget* w) {

@@ -233,15 +233,20 @@ TEST_F(LoaderTest, StackQuestionIsAskedAgainUntilTheAnswerIsANumber) {
   }
 }
 
-TEST_F(LoaderTest, AppendKeepsTheCodeBesideTheLoadedRange) {
+TEST_F(LoaderTest, AppendKeepsTheCodeBesideTheLoadedBytes) {
   for (const bool append : {false, true}) {
     std::fill(Images().CodeImage.begin(), Images().CodeImage.end(), uint8_t{0x11});
     Project().Loader.LoadAppend = append;
-    ASSERT_TRUE(Load("p.hex", Hex({{0x0105, {1, 2, 3}}})));
+    // A vector and code in the next page: the program between them stays with Append.
+    ASSERT_TRUE(Load("p.hex", Hex({{0x0003, {0x02, 0x01, 0x05}}, {0x0105, {1, 2, 3}}})));
+    EXPECT_EQ(Images().CodeImage[0x0003], 0x02);
     EXPECT_EQ(Images().CodeImage[0x0105], 1);
-    EXPECT_EQ(Images().CodeImage[0x0104], append ? 0x11 : 0xFF);  // a fresh load replaces the page
+    EXPECT_EQ(Images().CodeImage[0x0040], append ? 0x11 : 0xFF);  // a fresh load replaces the pages
+    EXPECT_EQ(Images().CodeImage[0x0104], append ? 0x11 : 0xFF);
+    EXPECT_EQ(Images().CodeImage[0x0108], append ? 0x11 : 0xFF);
     EXPECT_EQ(Images().CodeImage[0x0200], 0x11);
   }
+  Project().Loader.LoadAppend = false;
 }
 
 // Records what a load hands to the target.
