@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <optional>
+#include <utility>
 
 #include "access/backend.h"
 #include "access/disasline.h"
@@ -154,8 +155,10 @@ bool PlantBreakpoints() {
     bp.Planted = true;
     if (std::find(rc.PlantedAddresses.begin(), rc.PlantedAddresses.end(), bp.Address) == rc.PlantedAddresses.end()) {
       bp.SavedBytes = GetCodeBytesText(bp.Address);
-      if (bp.SavedBytes.empty() || !backend.PlantBreak(index, bp.Address)) return false;
+      if (bp.SavedBytes.empty()) return false;
+      // Listed first: a break whose writing failed halfway is taken out as well.
       rc.PlantedAddresses.push_back(bp.Address);
+      if (!backend.PlantBreak(index, bp.Address)) return false;
     }
     bp.Armed = true;
     return true;
@@ -166,6 +169,23 @@ bool PlantBreakpoints() {
     if (bp.Used && bp.Enabled && !plant(bp, static_cast<uint8_t>(i))) return false;
   }
   return true;
+}
+
+// The planted breaks out again after a failure that was reported (a start or
+// a halt the target refused or left unanswered): the target is talked to as
+// if nothing had failed, without a message of its own, and the failure stands.
+void LiftBreaksAfterFailure() {
+  MessageState& m = Messages();
+  const bool error = m.ErrorFlag;
+  const int code = m.LastErrorCode;
+  SuspendMessages();
+  const bool quiet = std::exchange(m.QuietMessages, true);
+  m.ErrorFlag = false;
+  RestoreBreakpoints();
+  m.QuietMessages = quiet;
+  ResumeMessages();
+  m.ErrorFlag = error;
+  m.LastErrorCode = code;
 }
 
 // The run of the local simulator: its backend steps it in slices with the pump between
@@ -242,7 +262,7 @@ std::optional<GoBreaks> SetBreakRegisters() {
 RunHelpers MakeRunHelpers(std::string& text) {
   RunHelpers h;
   h.PlantBreaks = PlantBreakpoints;
-  h.RestoreBreaks = RestoreBreakpoints;
+  h.RestoreBreaks = LiftBreaksAfterFailure;
   h.SetBreakRegisters = SetBreakRegisters;
   h.Running = [&text](std::string_view announce) {
     if (!announce.empty()) {
@@ -507,10 +527,7 @@ void HaltProgram() {
       UpdateCaption(kCaptionHalted);
     }
     // The planted breaks come out all the same (the failure is reported once).
-    Quietly([] {
-      RestoreBreakpoints();
-      return true;
-    });
+    LiftBreaksAfterFailure();
     if (!Run().ProgramRunning) EndRunBusy();
     return;
   }
@@ -523,11 +540,12 @@ void HaltProgram() {
     ResetTarget();
     AwaitChipRestart(announced);
   }
-  // A chip that reset itself holds the registers of a program start.
+  // The program stands still: its registers are asked of the target (a chip
+  // that reset itself holds those of a program start).
+  Run().ProgramRunning = false;
   RefreshDebugViews(result != HaltResult::TargetReset);
   m.WarningFlag = false;
   m.ErrorFlag = false;
-  Run().ProgramRunning = false;
   EndRunBusy();
   Terminal().MonitorPrompt = std::string(kPromptHalted);
   UpdateCaption(kCaptionHalted);
@@ -830,6 +848,23 @@ void TakeHalt(const LinkNews& news) {
   }
 }
 
+// A stop report that arrived garbled or cut: the run's wait ends with one
+// message, and the target is asked where it stands, as after a Halt (its
+// failures are not shown again). A run over a call fails with it.
+void EndRunAtGarbledReport() {
+  RunState& run = Run();
+  MessageState& m = Messages();
+  ReportError(err::kFramingError);
+  SuspendMessages();
+  const bool quiet = std::exchange(m.QuietMessages, true);
+  HaltProgram();
+  m.QuietMessages = quiet;
+  ResumeMessages();
+  m.ErrorFlag = true;
+  m.LastErrorCode = err::kFramingError;
+  if (!run.Executing) ShowCursor();
+}
+
 }  // namespace
 
 void LinkIdle() {
@@ -861,6 +896,10 @@ void LinkIdle() {
   if (run.ProgramRunning && run.Executing) LinkIdleWait(2);
   LinkNews news;
   if (!LinkTakeNews(news)) return;
+  if (news.Garbled) {
+    if (run.ProgramRunning) EndRunAtGarbledReport();
+    return;
+  }
   if (news.Banner) {
     Target().CpuFamily = kFamilyOther;
     RunControl().UserCodeStart = news.UserCodeStart;

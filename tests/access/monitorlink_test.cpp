@@ -61,7 +61,8 @@ constexpr WireCase kMonitorCases[] = {
     // A fill: ranged commands of at most 256 bytes.
     {"XBYTE 300 TO 4FF = 55", "XBYT 00300 TO 003FF=55\rXBYT 00400 TO 004FF=55\r", ""},
     {"XBYTE 500 TO 5FF = 0AA", "XBYT 00500 TO 005FF=0AA\r", ""},
-    {"XBYTE 700 TO 800 = 1", "XBYT 00700 TO 007FF=01\rXBYT 00800=01\r", ""},
+    // Every chunk of a fill is a range, also the last one of a single byte.
+    {"XBYTE 700 TO 800 = 1", "XBYT 00700 TO 007FF=01\rXBYT 00800 TO 00800=01\r", ""},
     // A copy is the monitor's own.
     {"XBYTE 600 TO 603 = XBYTE 100 TO 103", "XBYT 00600=XBYT 00100 TO 00103\r\x11", ""},
     {"DBYTE 20 = 1", "DBYT 20=01\r", ""},
@@ -123,8 +124,29 @@ TEST_F(MonitorLinkTest, GoTillBreakAndStep) {
   // Both break registers: "TILL BR"; an address at or above 0A0H goes out with a leading 0.
   Wire("BR1 = 0A0");
   EXPECT_EQ(Wire("GO FROM 5"), "PC=0005\rCBYT 000A0\rBR1=000A0\rGO FROM 0005 TILL BR\r");
-  EXPECT_EQ(Wire("HALT"), "U\x1b");
+  // HALT: 'U', ESC, and the register list for the status fields.
+  EXPECT_EQ(Wire("HALT"), "U\x1b" "REGI\r\x11\x1b");
   EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
+}
+
+// After a Halt every status field shows the board's register: the program
+// changed SP, DPTR and R7 since the last stop.
+TEST_F(MonitorLinkTest, HaltReadsTheRegisters) {
+  Wire("GO TILL 3");
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_EQ(RegisterText("SP"), "07");
+  // MOV SP,#5FH; MOV DPTR,#004EH; MOV R7,#0FH; SJMP $
+  Fake().Poke(kSpaceCode, 0x30, {0x75, 0x81, 0x5F, 0x90, 0x00, 0x4E, 0x7F, 0x0F, 0x80, 0xFE});
+  Wire("GO FROM 30");
+  ASSERT_TRUE(dorvik::Run().ProgramRunning);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  Wire("HALT");
+  EXPECT_FALSE(Fake().Running());
+  EXPECT_EQ(RegisterText("PC"), "0038");
+  EXPECT_EQ(RegisterText("SP"), "5F");
+  EXPECT_EQ(RegisterText("DPTR"), "004E");
+  EXPECT_EQ(RegisterText("R7"), "0F");
+  EXPECT_TRUE(Errors().empty());
 }
 
 // Run to cursor and a run over a call borrow a break register: the next GO
@@ -220,6 +242,39 @@ TEST_F(MonitorLinkTest, ErrorAnswerIsTargetError) {
   EXPECT_FALSE(MonitorWaitPrompt());
   EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 17 BREAK CODE\"");
   EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
+}
+
+// The monitor refusing a reset, a start or a load: error 107 with its text
+// and code, once; the console goes on. A register list cut short is a reply
+// that stopped (103), not a silent board.
+TEST_F(MonitorLinkTest, RefusedResetGoAndLoadAreTargetErrors) {
+  static std::array<uint8_t, kProgramImageSize> image{};
+  const auto refused = [this](const char* what) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(Errors(), std::vector<int>{err::kTargetError});
+    ASSERT_FALSE(boxes_.Shown().empty());
+    EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 05 COMMAND REFUSED\"");
+    EXPECT_EQ(Messages().TargetErrorNumber, 5);
+    EXPECT_FALSE(dorvik::Run().ProgramRunning);
+    EXPECT_EQ(Output("XBYTE 100"), "XDATA  0100=11 ' . '\n");
+    EXPECT_TRUE(Errors().empty());
+  };
+  Fake().SetFault(Fault::Nak);
+  EXPECT_EQ(Wire("RESET CPU"), "RES CH\r");
+  refused("reset");
+  Fake().SetFault(Fault::StartRefused);
+  EXPECT_EQ(Wire("GO FROM 8"), "PC=0008\rGO FROM 0008 FOREVER\r");
+  EXPECT_EQ(Out(), "");
+  refused("go");
+  Fake().SetFault(Fault::Nak);
+  boxes_.Clear();
+  EXPECT_NE(MonitorTransferProgram({.Image = image, .Lowest = 0, .Highest = 0xFF, .FileName = "p.hex", .Progress = {}}),
+            TransferResult::Done);
+  refused("load");
+  Fake().SetFault(Fault::Cut);
+  Wire("REGISTERS");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kReceiveTimeout});
+  EXPECT_EQ(Output("XBYTE 100"), "XDATA  0100=11 ' . '\n");
 }
 
 // A reply is taken only as the answer to its question: a memory reply with a
