@@ -497,8 +497,14 @@ bool AducHalt(bool& targetReset) {
     targetReset = true;
     return true;
   }
-  // The single-byte answer; the stopped program's SFRs are read into the shadows.
-  return AducReadSfrShadows();
+  // The single-byte answer; the stopped program's SFRs are read into the
+  // shadows, and its PSW (no break report brings it): R1-R7 are those of the
+  // bank the program left selected.
+  if (!AducReadSfrShadows()) return false;
+  const uint8_t psw = ReadSfr(sfr::PSW);
+  if (Failed()) return false;
+  Target().TargetRegs.PSW = psw;
+  return true;
 }
 
 bool AducStep(uint16_t at) {
