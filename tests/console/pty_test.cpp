@@ -179,6 +179,19 @@ TEST(PtyTest, RawKeysAtThePrompt) {
   EXPECT_TRUE(run.ModesRestored());
 }
 
+// Keys typed before the console has set up the terminal (in its first
+// milliseconds) are kept and run as typed.
+TEST(PtyTest, KeysTypedAtStartRun) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  run.Send("CPU\r");
+  ASSERT_TRUE(run.WaitFor("CPU =51")) << run.Output();
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
 TEST(PtyTest, EscAndCtrlCDoNotEndTheProgram) {
   PtyRun run;
   ASSERT_TRUE(run.Started());
