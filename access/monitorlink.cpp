@@ -194,13 +194,11 @@ bool ReadPiece(uint8_t space, int32_t addr, int32_t count, std::vector<uint8_t>&
 }  // namespace
 
 void MonitorEscapeQuietly() {
-  MessageState& m = Messages();
-  SuspendMessages();
-  const bool quiet = std::exchange(m.QuietMessages, true);
-  MonitorEscape();
-  m.QuietMessages = quiet;
-  ResumeMessages();
-  m.ErrorFlag = true;
+  {
+    const SilencedMessages silenced;
+    MonitorEscape();
+  }
+  Messages().ErrorFlag = true;
 }
 
 bool MonitorSendChar(char c) {

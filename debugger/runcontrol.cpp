@@ -4,7 +4,6 @@
 #include <array>
 #include <chrono>
 #include <optional>
-#include <utility>
 
 #include "access/backend.h"
 #include "access/disasline.h"
@@ -178,12 +177,11 @@ void LiftBreaksAfterFailure() {
   MessageState& m = Messages();
   const bool error = m.ErrorFlag;
   const int code = m.LastErrorCode;
-  SuspendMessages();
-  const bool quiet = std::exchange(m.QuietMessages, true);
-  m.ErrorFlag = false;
-  RestoreBreakpoints();
-  m.QuietMessages = quiet;
-  ResumeMessages();
+  {
+    const SilencedMessages silenced;
+    m.ErrorFlag = false;
+    RestoreBreakpoints();
+  }
   m.ErrorFlag = error;
   m.LastErrorCode = code;
 }
@@ -855,11 +853,10 @@ void EndRunAtGarbledReport() {
   RunState& run = Run();
   MessageState& m = Messages();
   ReportError(err::kFramingError);
-  SuspendMessages();
-  const bool quiet = std::exchange(m.QuietMessages, true);
-  HaltProgram();
-  m.QuietMessages = quiet;
-  ResumeMessages();
+  {
+    const SilencedMessages silenced;
+    HaltProgram();
+  }
   m.ErrorFlag = true;
   m.LastErrorCode = err::kFramingError;
   if (!run.Executing) ShowCursor();

@@ -228,10 +228,7 @@ class SessionTest : public QObject {
   void boardGarbledStopAndHaltFillTheFields() {
     for (const bool monitor : {true, false}) {
       FakeTarget fake(monitor ? FakeTarget::Kind::Monitor : FakeTarget::Kind::Aduc);
-      QVERIFY(fake.Started());
-      dorvik::Run().TargetKind = monitor ? kTargetMonitor : kTargetAduc;
-      Breakpoints().LastBreakIndex = monitor ? 1 : 7;
-      QVERIFY(OpenLink(fake.Device(), 19200));
+      QVERIFY(OnBoard(fake, monitor));
       // MOV SP,#5FH; MOV DPTR,#004EH; MOV R7,#0FH; SJMP $
       const std::vector<uint8_t> code{0x75, 0x81, 0x5F, 0x90, 0x00, 0x4E, 0x7F, 0x0F, 0x80, 0xFE};
       fake.Poke(kSpaceCode, 0x40, code);
@@ -1179,6 +1176,12 @@ class SessionTest : public QObject {
     QTest::keyClick(edit_, Qt::Key_Return);
   }
   QString Text() const { return edit_->toPlainText(); }
+  // The engine on the fake board's line (the monitor or the ADuC).
+  static bool OnBoard(const FakeTarget& fake, bool monitor) {
+    dorvik::Run().TargetKind = monitor ? kTargetMonitor : kTargetAduc;
+    Breakpoints().LastBreakIndex = monitor ? 1 : 7;
+    return fake.Started() && OpenLink(fake.Device(), 19200);
+  }
   QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }
   // The breakpoint image of the disassembly row of Address: 1 a red dot, 0 none.
   int Dot(uint16_t address) const {
