@@ -846,11 +846,19 @@ void TakeHalt(const LinkNews& news) {
   }
 }
 
+// A run that the idle handler ended (not inside a command's run over a call):
+// the target is free for the next command, and the console shows its prompt.
+void EndIdleRun() {
+  RunState& run = Run();
+  if (run.Executing) return;
+  run.TargetBusy = false;
+  ShowCursor();
+}
+
 // A stop report that arrived garbled or cut: the run's wait ends with one
 // message, and the target is asked where it stands, as after a Halt (its
 // failures are not shown again). A run over a call fails with it.
 void EndRunAtGarbledReport() {
-  RunState& run = Run();
   MessageState& m = Messages();
   ReportError(err::kFramingError);
   {
@@ -859,7 +867,7 @@ void EndRunAtGarbledReport() {
   }
   m.ErrorFlag = true;
   m.LastErrorCode = err::kFramingError;
-  if (!run.Executing) ShowCursor();
+  EndIdleRun();
 }
 
 }  // namespace
@@ -886,7 +894,7 @@ void LinkIdle() {
     // Esc while the program runs: it is stopped as by HALT.
     run.UserBreak = false;
     HaltProgram();
-    ShowCursor();
+    EndIdleRun();
     return;
   }
   // A run over a call waits here in a loop: a short pause on the line instead of spinning.

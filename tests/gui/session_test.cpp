@@ -243,6 +243,7 @@ class SessionTest : public QObject {
       QCOMPARE(Field("DPTR"), QString("DPTR 004E"));
       QCOMPARE(Field("R7"), QString("R7 0F"));
       QVERIFY(Text().endsWith("hlt>"));
+      QTRY_VERIFY(main_->Actions()->Run->isEnabled());
       QCOMPARE(fake.Memory(kSpaceCode, 0x40, 10), code);
       // A run the user halts: the fields follow the program.
       fake.Poke(kSpaceCode, 0x41, {0x81, 0x3C, 0x90, 0x12, 0x34, 0x7F, 0x1E});
@@ -255,6 +256,7 @@ class SessionTest : public QObject {
       QCOMPARE(Field("DPTR"), QString("DPTR 1234"));
       QCOMPARE(Field("R7"), QString("R7 1E"));
       if (monitor) QCOMPARE(Field("PC"), QString("PC 0048"));
+      QTRY_VERIFY(main_->Actions()->Run->isEnabled());
       // A start the board refuses: one message, the code as it was.
       Type("enable br");
       fake.SetFault(Fault::StartRefused);
