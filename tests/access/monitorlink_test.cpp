@@ -129,26 +129,6 @@ TEST_F(MonitorLinkTest, GoTillBreakAndStep) {
   EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
 }
 
-// After a Halt every status field shows the board's register: the program
-// changed SP, DPTR and R7 since the last stop.
-TEST_F(MonitorLinkTest, HaltReadsTheRegisters) {
-  Wire("GO TILL 3");
-  ASSERT_TRUE(AwaitHalt());
-  EXPECT_EQ(RegisterText("SP"), "07");
-  // MOV SP,#5FH; MOV DPTR,#004EH; MOV R7,#0FH; SJMP $
-  Fake().Poke(kSpaceCode, 0x30, {0x75, 0x81, 0x5F, 0x90, 0x00, 0x4E, 0x7F, 0x0F, 0x80, 0xFE});
-  Wire("GO FROM 30");
-  ASSERT_TRUE(dorvik::Run().ProgramRunning);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  Wire("HALT");
-  EXPECT_FALSE(Fake().Running());
-  EXPECT_EQ(RegisterText("PC"), "0038");
-  EXPECT_EQ(RegisterText("SP"), "5F");
-  EXPECT_EQ(RegisterText("DPTR"), "004E");
-  EXPECT_EQ(RegisterText("R7"), "0F");
-  EXPECT_TRUE(Errors().empty());
-}
-
 // Run to cursor and a run over a call borrow a break register: the next GO
 // sets the register of the breakpoint again.
 TEST_F(MonitorLinkTest, BorrowedBreakRegistersAreSetAgain) {
