@@ -179,6 +179,19 @@ TEST(PtyTest, RawKeysAtThePrompt) {
   EXPECT_TRUE(run.ModesRestored());
 }
 
+// Keys typed before the console has set up the terminal (in its first
+// milliseconds) are kept and run as typed.
+TEST(PtyTest, KeysTypedAtStartRun) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  run.Send("CPU\r");
+  ASSERT_TRUE(run.WaitFor("CPU =51")) << run.Output();
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
 TEST(PtyTest, EscAndCtrlCDoNotEndTheProgram) {
   PtyRun run;
   ASSERT_TRUE(run.Started());
@@ -352,6 +365,41 @@ TEST(PtyTest, MonitorBoardRbsAtStartAndRefusedStep) {
   EXPECT_EQ(run.Output().find("----->"), std::string::npos) << run.Output();
   const std::string wire = fake.Received();
   EXPECT_NE(wire.find("PC=0000\rS\r\x1b"), std::string::npos) << wire;
+}
+
+// On both fake boards: a stop report that arrives garbled ends the run with
+// one message and the prompt; a start the board refuses is one message and
+// leaves code memory as it was (no break byte left in the ADuC's flash).
+TEST(PtyTest, BoardGarbledStopAndRefusedStart) {
+  using dorvik::testing::Fault;
+  using dorvik::testing::FakeTarget;
+  for (const bool monitor : {true, false}) {
+    SCOPED_TRACE(monitor);
+    FakeTarget fake(monitor ? FakeTarget::Kind::Monitor : FakeTarget::Kind::Aduc);
+    ASSERT_TRUE(fake.Started());
+    fake.Poke(dorvik::kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD});
+    PtyRun run(false, {"--port", fake.Device(), "--target", monitor ? "OVIX52" : "ADUC"});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(run.WaitFor("hlt>"));
+    fake.SetFault(Fault::GarbledStop);
+    run.Send("GO FROM 0 TILL 3\r");
+    ASSERT_TRUE(run.WaitFor("Error #105: Framing error (protocol)")) << run.Output();
+    ASSERT_TRUE(run.WaitFor("hlt>")) << run.Output();
+    EXPECT_FALSE(fake.Running());
+    fake.SetFault(Fault::StartRefused);
+    run.Send("GO FROM 0\r");
+    ASSERT_TRUE(run.WaitFor(monitor ? "Error #107" : "Error #105")) << run.Output();
+    ASSERT_TRUE(run.WaitFor("hlt>")) << run.Output();
+    run.Send("CBYTE 0 TO 4\r");
+    ASSERT_TRUE(run.WaitFor("CODE  0000=74,05,04,80,FD")) << run.Output();
+    ASSERT_TRUE(run.WaitFor("hlt>"));
+    run.Send("\x04");
+    EXPECT_EQ(run.Wait(), 0);
+    const std::string& out = run.Output();
+    const size_t first = out.find("Error #");
+    EXPECT_EQ(out.find("Error #", out.find("Error #", first + 1) + 1), std::string::npos) << out;
+    EXPECT_EQ(fake.Memory(dorvik::kSpaceCode, 0, 5), (std::vector<uint8_t>{0x74, 0x05, 0x04, 0x80, 0xFD}));
+  }
 }
 
 // Esc ending a STEP loop on a fake monitor board: the next R shows the whole

@@ -222,6 +222,54 @@ class SessionTest : public QObject {
     CloseLink();
   }
 
+  // On either board: a stop report that arrives garbled ends the run with one
+  // message and every field shows the board's registers; a Halt (Esc) on the
+  // monitor is followed by the register list; a refused start leaves the code.
+  void boardGarbledStopAndHaltFillTheFields() {
+    for (const bool monitor : {true, false}) {
+      FakeTarget fake(monitor ? FakeTarget::Kind::Monitor : FakeTarget::Kind::Aduc);
+      QVERIFY(OnBoard(fake, monitor));
+      // MOV SP,#5FH; MOV DPTR,#004EH; MOV R7,#0FH; SJMP $
+      const std::vector<uint8_t> code{0x75, 0x81, 0x5F, 0x90, 0x00, 0x4E, 0x7F, 0x0F, 0x80, 0xFE};
+      fake.Poke(kSpaceCode, 0x40, code);
+      fake.SetFault(Fault::GarbledStop);
+      boxes_.Clear();
+      Type("go from 40 till 48");
+      QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+      QTRY_VERIFY(!main_->BusyShown() && main_->menuBar()->isEnabled());
+      QCOMPARE(int(boxes_.Shown().size()), 1);
+      QCOMPARE(QString::fromStdString(boxes_.Shown().front().Caption), QString("Error #105"));
+      QCOMPARE(Field("SP"), QString("SP 5F"));
+      QCOMPARE(Field("DPTR"), QString("DPTR 004E"));
+      QCOMPARE(Field("R7"), QString("R7 0F"));
+      QVERIFY(Text().endsWith("hlt>"));
+      QTRY_VERIFY(main_->Actions()->Run->isEnabled());
+      QCOMPARE(fake.Memory(kSpaceCode, 0x40, 10), code);
+      // A run the user halts: the fields follow the program.
+      fake.Poke(kSpaceCode, 0x41, {0x81, 0x3C, 0x90, 0x12, 0x34, 0x7F, 0x1E});
+      Type("disable br");
+      QTimer::singleShot(200, edit_, [this] { QTest::keyClick(edit_, Qt::Key_Escape); });
+      Type("go from 40");
+      QTRY_VERIFY_WITH_TIMEOUT(!dorvik::Run().ProgramRunning, 3000);
+      QTRY_VERIFY(!main_->BusyShown());
+      QCOMPARE(Field("SP"), QString("SP 3C"));
+      QCOMPARE(Field("DPTR"), QString("DPTR 1234"));
+      QCOMPARE(Field("R7"), QString("R7 1E"));
+      if (monitor) QCOMPARE(Field("PC"), QString("PC 0048"));
+      QTRY_VERIFY(main_->Actions()->Run->isEnabled());
+      // A start the board refuses: one message, the code as it was.
+      Type("enable br");
+      fake.SetFault(Fault::StartRefused);
+      boxes_.Clear();
+      Type("go from 40");
+      QCOMPARE(int(boxes_.Shown().size()), 1);
+      QVERIFY(!dorvik::Run().ProgramRunning);
+      QCOMPARE(fake.Memory(kSpaceCode, 0x48, 2), (std::vector<uint8_t>{0x80, 0xFE}));
+      CloseLink();
+    }
+    dorvik::Run().TargetKind = kTargetSimulator;
+  }
+
   // The real workbench with a project naming a board and its [COM] port opens the line at start.
   void projectBoardLineOpenedAtStart() {
     FakeTarget fake(FakeTarget::Kind::Aduc);
@@ -1130,6 +1178,12 @@ class SessionTest : public QObject {
     QTest::keyClick(edit_, Qt::Key_Return);
   }
   QString Text() const { return edit_->toPlainText(); }
+  // The engine on the fake board's line (the monitor or the ADuC).
+  static bool OnBoard(const FakeTarget& fake, bool monitor) {
+    dorvik::Run().TargetKind = monitor ? kTargetMonitor : kTargetAduc;
+    Breakpoints().LastBreakIndex = monitor ? 1 : 7;
+    return fake.Started() && OpenLink(fake.Device(), 19200);
+  }
   QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }
   // The breakpoint image of the disassembly row of Address: 1 a red dot, 0 none.
   int Dot(uint16_t address) const {
