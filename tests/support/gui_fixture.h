@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -35,6 +37,15 @@
 
 namespace dorvik::testing {
 
+// Without XDG_RUNTIME_DIR Qt makes its runtime folder in the temporary folder
+// and leaves it there: the program gets one of its own, removed at its end.
+inline const bool kOwnRuntimeDir = [] {
+  if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) return true;
+  static QTemporaryDir runtime;
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+  return runtime.isValid();
+}();
+
 // A fresh session on the simulator; boxes go to Boxes (null: left as set).
 inline bool StartEngine(platform::MessageReporter* boxes) {
   // The offscreen platform's notes about what it cannot do are no findings.
@@ -48,6 +59,15 @@ inline bool StartEngine(platform::MessageReporter* boxes) {
     return true;
   }();
   (void)quiet;
+  // Qt's own settings (the file dialogs' history) go to a folder of this
+  // program's own, removed at its end, never into the user's configuration.
+  static QTemporaryDir settings;
+  static const bool settingsMoved = [] {
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+      QSettings::setPath(format, QSettings::UserScope, settings.path());
+    return settings.isValid();
+  }();
+  if (!settingsMoved) return false;
   ResetSession();
   platform::ResetPump();
   InstallTargetAccess();
