@@ -523,6 +523,26 @@ class ProjectTest : public QObject {
     QCOMPARE(projects_->Recent("FILE").value(0), dirs_->filePath("p.hex"));
   }
 
+  // Each recent list: an entry that comes again (by another spelling of its
+  // path too) moves to the top and is not listed twice; the eight newest are
+  // kept; the other list stays as it was.
+  void eachRecentListTakesAnEntryThatComesAgainOnTop() {
+    const struct {
+      std::string Kind, Other;
+    } lists[] = {{"Project", "FILE"}, {"FILE", "Project"}};
+    for (const auto& l : lists) {
+      QFile::remove(dirs_->filePath("dorvik51-gui.INI"));
+      projects_->AddRecent(l.Other, Path("other"));
+      for (const char* name : {"a", "b", "c"}) projects_->AddRecent(l.Kind, Path(name));
+      projects_->AddRecent(l.Kind, Path("x/../a"));
+      QCOMPARE(projects_->Recent(l.Kind), QStringList({dirs_->filePath("a"), dirs_->filePath("c"), dirs_->filePath("b")}));
+      for (int i = 0; i < 8; ++i) projects_->AddRecent(l.Kind, Path(QString::number(i)));
+      QCOMPARE(projects_->Recent(l.Kind).size(), 8);
+      QCOMPARE(projects_->Recent(l.Kind).front(), dirs_->filePath("7"));
+      QCOMPARE(projects_->Recent(l.Other), QStringList({dirs_->filePath("other")}));
+    }
+  }
+
  private:
   std::string Path(const QString& name) const { return dirs_->filePath(name).toStdString(); }
 
