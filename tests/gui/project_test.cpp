@@ -523,6 +523,34 @@ class ProjectTest : public QObject {
     QCOMPARE(projects_->Recent("FILE").value(0), dirs_->filePath("p.hex"));
   }
 
+  // Each file-type kind: chosen by its name in the file-type dialog, written
+  // to the project file as its digit, read back, shown by its name in the
+  // options and again in the dialog.
+  void eachFileTypeKindRoundTripsThroughTheProjectFile() {
+    const char* names[] = {"Assembler", "PL/M", "C", "Include", "Link map", "Object", "Listing"};
+    const std::string project = Path("KINDS.QPC");
+    for (uint8_t kind = 1; kind <= 7; ++kind) {
+      const QString name = names[kind - 1];
+      const std::string ext = ".X" + std::to_string(kind);
+      TAdd_File_Type add(main_.get());
+      add.editExtension->setText(QString::fromStdString(ext));
+      add.SelectTypeItem(name.toLower().toStdString());
+      add.editTool->setText("tool");
+      Project().FileTypeList = {add.FileType()};
+      QVERIFY(WriteProject(project));
+      QVERIFY2(ReadFile(project).find(ext + "=" + std::to_string(kind) + ",tool\n") != std::string::npos, qPrintable(name));
+      projects_->NewProject();
+      QVERIFY(projects_->OpenProject(project));
+      const tFileTypeRec* back = FindFileType(ext);
+      QVERIFY(back != nullptr && back->Kind == kind);
+      TConfigDlg options(main_.get());
+      QCOMPARE(options.FileTypes->item(0, 1)->text(), name);
+      TAdd_File_Type shown(main_.get());
+      shown.SetFileType(*back);
+      QCOMPARE(shown.comboType->currentText(), name);
+    }
+  }
+
   // Each recent list: an entry that comes again (by another spelling of its
   // path too) moves to the top and is not listed twice; the eight newest are
   // kept; the other list stays as it was.
