@@ -115,13 +115,12 @@ class PortsTest : public QObject {
 
     bool checked = false;
     // Once the PC field has left the last stop's PC (0003), however slow the start.
-    WhileRunning([this] { return Field("PC") != "PC 0003"; }, [this, &checked] {
+    TypeRun("go from 10", [this] { return Field("PC") != "PC 0003"; }, [this, &checked] {
       QCOMPARE(ports_->ValueLabel(0x90)->text(), Text(FormatHex2(Images().SfrImage[sfr::P1])));
       QCOMPARE(Field("PC"), "PC " + Text(FormatHex4(static_cast<uint16_t>(dorvik::Run().CurrentPC))));
       checked = true;
       dorvik::Run().UserBreak = true;
     });
-    Type("go from 10");
     QVERIFY(checked);
     QCOMPARE(ports_->ValueLabel(0x90)->text(), Text(FormatHex2(Images().SfrImage[sfr::P1])));
   }
@@ -205,13 +204,12 @@ class PortsTest : public QObject {
         return runMenus && (s[sfr::TCON] & 0x01) && (s[sfr::IE] & 0x81) == 0x81;
       };
       bool triggered = false;
-      WhileRunning(ready, [this, &triggered] {
+      TypeRun("go", ready, [this, &triggered] {
         QAction* edge = hw_->InputAction(PinInput::Int0Edge);
         QVERIFY(edge->isEnabled());
         edge->trigger();
         triggered = true;
       });
-      Type("go");
       QVERIFY(triggered);
       QVERIFY2(Text().count("EXECUTION HALTED AT 0041") == edges, qPrintable(Text().right(120)));
       QVERIFY(main_->findChild<QAction*>("tbSetCom")->isEnabled());
@@ -449,30 +447,27 @@ class PortsTest : public QObject {
     main_->ExecuteScannerLine();
   }
   void Step() { main_->Actions()->StepClick("STEP"); }
-  // During the next run: Act once Ready holds (polled with the views synced),
-  // or a halt after 30 s when it never does. Both end with the run.
-  void WhileRunning(std::function<bool()> ready, std::function<void()> act) {
-    auto* poll = new QTimer(main_.get());
-    poll->setInterval(20);
+  // Types Line, a run, and during it does Act once Ready holds (polled with
+  // the views synced); halts the run after 30 s when Ready never holds.
+  void TypeRun(const QString& line, const std::function<bool()>& ready, const std::function<void()>& act) {
+    QTimer poll;
+    poll.setInterval(20);
     QElapsedTimer since;
     since.start();
-    QObject::connect(poll, &QTimer::timeout, main_.get(), [this, poll, since, ready, act] {
-      if (!dorvik::Run().ProgramRunning) {
-        if (since.hasExpired(30000)) poll->deleteLater();
-        return;
-      }
+    bool done = false;
+    QObject::connect(&poll, &QTimer::timeout, main_.get(), [&] {
+      if (done || !dorvik::Run().ProgramRunning) return;
       main_->SyncViews();
-      if (since.hasExpired(30000)) {
+      if (since.hasExpired(30000))
         dorvik::Run().UserBreak = true;
-      } else if (!ready()) {
-        return;
-      } else {
+      else if (ready())
         act();
-      }
-      poll->stop();
-      poll->deleteLater();
+      else
+        return;
+      done = true;
     });
-    poll->start();
+    poll.start();
+    Type(line);
   }
   QString Text() const { return main_->Terminal()->Editor()->toPlainText(); }
   QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }

@@ -103,7 +103,7 @@ class ProjectTest : public QObject {
     QVERIFY(projects_->Report()->Lines()->count() > 0);
     // One step (Esc then ends the stepping), then a run to a breakpoint.
     TerminalEdit* edit = main_->Terminal()->Editor();
-    QTimer::singleShot(50, edit, [edit] { QTest::keyClick(edit, Qt::Key_Escape); });
+    WhenWaitingForKey(edit, Qt::Key_Escape);
     QTest::keyClicks(edit, "STEP");
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0033"));

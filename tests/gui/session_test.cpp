@@ -98,8 +98,7 @@ class SessionTest : public QObject {
     QCOMPARE(main_->Disassembly()->ExecutionLine(), 3);
 
     // STEP steps again at every key and ends at Esc: one key Enter, then Esc.
-    QTimer::singleShot(50, edit_, [this] { QTest::keyClick(edit_, Qt::Key_Return); });
-    QTimer::singleShot(150, edit_, [this] { QTest::keyClick(edit_, Qt::Key_Escape); });
+    WhenWaitingForKeys(edit_, {Qt::Key_Return, Qt::Key_Escape});
     Type("step");
     QVERIFY(Text().contains("0003H SJMP"));
     QVERIFY(Text().contains("0002H INC"));
@@ -1069,7 +1068,7 @@ class SessionTest : public QObject {
     QCOMPARE(main_->StatusField("stR6")->text(), QString("R6 05"));
 
     // One step into the subroutine, then Esc: its source line follows the step line.
-    QTimer::singleShot(50, edit, [edit] { QTest::keyClick(edit, Qt::Key_Escape); });
+    WhenWaitingForKey(edit, Qt::Key_Escape);
     QTest::keyClicks(edit, "STEP");
     QTest::keyClick(edit, Qt::Key_Return);
     QVERIFY2(edit->toPlainText().contains("003AH LCALL   ADDBYTE----->0044H CLR     A\n" + dir_.path() +

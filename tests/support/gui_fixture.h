@@ -19,6 +19,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "access/target.h"
 #include "assembler/context.h"
@@ -145,19 +146,25 @@ inline void WhenModal(const QString& name, std::function<void(QWidget*)> act) {
   timer->start();
 }
 
-// Presses Key on Target once the STEP loop waits for its key (a key pressed
-// before it waits is not taken), so a slow step cannot lose it.
-inline void WhenWaitingForKey(QWidget* target, Qt::Key key) {
+// Presses the keys on Target one at each wait of the STEP loop for its key
+// (a key pressed before it waits is not taken), so a slow step cannot lose one.
+inline void WhenWaitingForKeys(QWidget* target, std::vector<Qt::Key> keys) {
   auto* timer = new QTimer;
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, target, key] {
+  QObject::connect(timer, &QTimer::timeout, [timer, target, keys, next = size_t{0}, pressed = false]() mutable {
+    // The next key only once the loop took the last one, at its next wait.
+    if (pressed && Terminal().KeyPressed) return;
+    pressed = false;
     if (!Terminal().WaitingForKey) return;
+    QTest::keyClick(target, keys[next]);
+    pressed = true;
+    if (++next < keys.size()) return;
     timer->stop();
     timer->deleteLater();
-    QTest::keyClick(target, key);
   });
   timer->start();
 }
+inline void WhenWaitingForKey(QWidget* target, Qt::Key key) { WhenWaitingForKeys(target, {key}); }
 
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
