@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test: once in a Release
 # build and once more under AddressSanitizer and UndefinedBehaviorSanitizer;
 # then the fuzzers for a short time. Fails when the run left the work tree
-# changed or with new files, or left files in their temporary folder or home.
+# changed or with new files.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh g++ cmake ninja-build ccache libgtest-dev libbenchmark-dev sdcc-ucsim as31 clang libclang-rt-14-dev \
