@@ -122,6 +122,34 @@ TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   EXPECT_EQ(LineMarkColor(again, 3), kBreakLineColor);
 }
 
+// Three pages, each with its own kind of mark: whichever page closes, every
+// other page keeps its marks under its new index, and the closed page's mark
+// keeps its file and line.
+TEST_F(BreakpointsTest, EveryPagesMarksStayWhenAnotherPageCloses) {
+  const std::string text = "a\nb\nc\nd\n";
+  const std::string files[] = {WriteFile("a.a51", text), WriteFile("b.a51", text), WriteFile("c.a51", text)};
+  tShowedLine* marks[] = {&ListMap().ExecLine, &Breakpoints().BreakTable[3].Line, &EditorModel().LocateLine};
+  const uint32_t colors[] = {kExecLineColor, kBreakLineColor, kLocateLineColor};
+  for (int32_t closed = 0; closed < 3; ++closed) {
+    SCOPED_TRACE(closed);
+    while (!EditorModel().Pages.empty()) ClosePage(0);
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(OpenFileInEditor(files[i], true), i);
+      SetLineMark(i + 2, *marks[i], files[i], colors[i], true, false);
+    }
+    ClosePage(closed);
+    for (int32_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(marks[i]->Line, i + 2);
+      const int32_t page = i == closed ? -1 : i < closed ? i : i - 1;
+      EXPECT_EQ(marks[i]->Page, page) << i;
+      if (page >= 0) {
+        EXPECT_EQ(LineMarkColor(page, i + 2), colors[i]) << i;
+      }
+    }
+    EXPECT_EQ(EditorModel().LineMarks.count(2), 0u);
+  }
+}
+
 // A label the module's page does not hold is looked for in its include files.
 TEST_F(BreakpointsTest, LabelsAreFoundInTheModulesIncludeFiles) {
   LoadSymbols();
