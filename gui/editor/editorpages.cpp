@@ -325,11 +325,12 @@ void EditorPages::AddEditor(int32_t page) {
   editor->setPlainText(Decode(bytes, editor->Latin1));
   editor->setReadOnly(sheet.ReadOnly);
   editor->document()->setModified(false);
-  connect(editor->document(), &QTextDocument::contentsChange, this, [editor](int position, int, int) {
-    const int block = editor->document()->findBlock(position).blockNumber();
-    editor->EditedFrom = editor->EditedFrom < 0 ? block : std::min(editor->EditedFrom, block);
+  connect(editor->document(), &QTextDocument::contentsChange, this,
+          [this, editor](int position, int, int added) { LinesEdited(editor, position, added); });
+  // The marks moved by an edit are drawn once the editor is through with it.
+  connect(editor, &QPlainTextEdit::textChanged, this, [this] {
+    if (!syncing_) Sync();
   });
-  connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { TextEdited(editor); });
   connect(editor->document(), &QTextDocument::modificationChanged, this,
           [this, editor] { ShowTitle(IndexOf(editor)); });
   // The caret's address is looked up once the caret rests (the listing is read
@@ -359,16 +360,30 @@ void EditorPages::ShowTitle(int32_t page) {
   setTabToolTip(page, Text(sheet->FileName));
 }
 
-void EditorPages::TextEdited(CodeEditWidget* editor) {
+void EditorPages::LinesEdited(CodeEditWidget* editor, int position, int added) {
   if (syncing_) return;
   const int32_t page = IndexOf(editor);
-  const int32_t from = std::exchange(editor->EditedFrom, -1);
-  if (!PageAt(page)) return;
-  // The engine reads the edited lines (source lookups, search, breakpoints),
-  // and the marks below the change move with their lines: drawn again here.
-  const uint32_t revision = EditorModel().EditorRevision;
-  EditPageText(page, Encode(editor->toPlainText(), editor->Latin1), from);
-  if (EditorModel().EditorRevision != revision) Sync();
+  TEditSheet* sheet = PageAt(page);
+  if (!sheet) return;
+  // The engine reads the edited lines (source lookups, search, breakpoints):
+  // the blocks the change touched replace their lines, the engine's lines
+  // being the page's blocks before it. The marks below move with their lines.
+  const QTextDocument* doc = editor->document();
+  const int first = doc->findBlock(position).blockNumber();
+  const QTextBlock end = doc->findBlock(position + added);
+  const int last = end.isValid() ? end.blockNumber() : doc->blockCount() - 1;
+  const int removed = last - first + 1 - (doc->blockCount() - static_cast<int>(sheet->Editor.Lines.size()));
+  std::vector<std::string> lines;
+  for (QTextBlock b = doc->findBlockByNumber(first); b.isValid() && b.blockNumber() <= last; b = b.next())
+    lines.push_back(Encode(b.text(), editor->Latin1));
+  if (first < 0 || !ReplacePageLines(page, first, removed, std::move(lines)) ||
+      sheet->Editor.Lines.size() != static_cast<size_t>(doc->blockCount()))
+    HandOverText(editor);
+}
+
+void EditorPages::HandOverText(CodeEditWidget* editor) {
+  if (!PageAt(IndexOf(editor))) return;
+  EditPageText(IndexOf(editor), Encode(editor->toPlainText(), editor->Latin1));
 }
 
 void EditorPages::Sync() {
@@ -445,7 +460,8 @@ bool EditorPages::SavePageAs(int32_t page, const std::string& fileName) {
   TEditSheet* sheet = PageAt(page);
   CodeEditWidget* editor = Page(page);
   if (!sheet || !editor) return false;
-  TextEdited(editor);
+  // The file gets the page's text whole, as the editor holds it.
+  HandOverText(editor);
   const std::string text = sheet->Editor.Text(sheet->LineBreak, sheet->FinalLineBreak);
   // The old file stays as the backup beside it, under its whole name + ".BAK".
   if (platform::InputKindError(fileName) == EISDIR ||
@@ -570,7 +586,6 @@ bool EditorPages::FindNext(const std::string& text, bool matchCase, bool wholeWo
   TEditSheet* sheet = PageAt(currentIndex());
   CodeEditWidget* editor = Page(currentIndex());
   if (!sheet || !editor || text.empty()) return false;
-  TextEdited(editor);
   const QTextCursor caret = editor->textCursor();
   const QTextBlock block = caret.block();
   // From just after the caret (past a selection: the hit found last).

@@ -3,7 +3,8 @@
 // and Ctrl+D and Alt+X that end it with the terminal's modes restored.
 // Esc, Ctrl+C and a typed HALT stop a GO that runs forever. On pipes: the
 // prompt shows while the console waits, a GO is waited for, and SIGINT and
-// SIGTERM stop it and end the program. On a fake monitor board: RBS before
+// SIGTERM stop it and end the program; a command file longer than one read
+// runs whole. On a fake monitor board: RBS before
 // the first stop and a step that the board refuses.
 
 #include <gtest/gtest.h>
@@ -125,6 +126,11 @@ class PtyRun {
   }
 
   void Signal(int sig) { kill(pid_, sig); }
+  // The end of the input.
+  void CloseInput() {
+    if (input_ != master_) close(input_);
+    input_ = -1;
+  }
 
   bool Alive() { return waitpid(pid_, nullptr, WNOHANG) == 0; }
 
@@ -338,6 +344,30 @@ void SignalEndsAPipedRun(int sig, int status) {
 TEST(PipeTest, SigintStopsARunAndEndsWith130) { SignalEndsAPipedRun(SIGINT, 130); }
 
 TEST(PipeTest, SigtermStopsARunAndEndsWith143) { SignalEndsAPipedRun(SIGTERM, 143); }
+
+// A command file longer than one read: every line runs in its order, the
+// step keys of STEP across the reads too, and a last line without its line end.
+TEST(PipeTest, ACommandFileLongerThanOneReadRunsWhole) {
+  PtyRun run(true);
+  ASSERT_TRUE(run.Started());
+  std::string script;
+  for (int i = 0; i < 1000; ++i) script += "R3 = " + std::to_string(i % 100) + "\n";
+  script += "CBYTE 0 = 80,0FE\nSTEP\n" + std::string(700, '\n') + "\x1b\nR4 = 7";
+  ASSERT_GT(script.size(), 8192u);
+  run.Send(script);
+  run.CloseInput();
+  ASSERT_TRUE(run.WaitFor("EXECUTION HALTED AT 0000\nhlt>R4 = 7\nhlt>\n"));
+  EXPECT_EQ(run.Wait(), 0);
+  const std::string& output = run.Output();
+  const auto count = [&output](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("hlt>R3 = "), 1000u);
+  EXPECT_NE(output.find("hlt>R3 = 99\nhlt>R3 = 0\n"), std::string::npos);
+  EXPECT_EQ(count("----->"), 701u);
+}
 
 // On a fake monitor board: RBS before any stop shows bank 0 without asking
 // the board; a step command that the monitor refuses is one message (its own

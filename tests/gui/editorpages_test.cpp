@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "assembler/context.h"
@@ -641,6 +642,53 @@ class EditorPagesTest : public QObject {
     QCOMPARE(pages_->Page(0)->toPlainText(), QString("\tRET"));
     pages_->ActivateEditor(false);  // asked once
     QCOMPARE(boxes_.Shown().size(), size_t{1});
+  }
+
+  // Every kind of edit reaches the engine's lines as it is made (the
+  // search, the breakpoints and the commands read them), the page's other
+  // lines as they were.
+  void editsReachTheEngineAsTheyAreMade() {
+    const std::string file = Path("e.a51");
+    WriteFile(file, "ONE:\tNOP\r\nTWO:\tINC A\r\nTHREE:\tRET\r\n\r\nFOUR:\tSJMP FOUR\r\n");
+    QVERIFY(pages_->OpenFile(file));
+    CodeEditWidget* page = pages_->Page(0);
+    const auto select = [page](int fromLine, int fromColumn, int toLine, int toColumn) {
+      QTextCursor c(page->document()->findBlockByNumber(fromLine));
+      c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, fromColumn);
+      const QTextBlock to = page->document()->findBlockByNumber(toLine);
+      c.setPosition(to.position() + toColumn, QTextCursor::KeepAnchor);
+      page->setTextCursor(c);
+    };
+    struct Row {
+      const char* What;
+      std::function<void()> Edit;
+    };
+    const Row rows[] = {
+        {"a key", [&] { select(1, 5, 1, 5), QTest::keyClicks(page, "X"); }},
+        {"Enter in a line", [&] { select(2, 6, 2, 6), QTest::keyClick(page, Qt::Key_Return); }},
+        {"Backspace joining two lines", [&] { select(3, 0, 3, 0), QTest::keyClick(page, Qt::Key_Backspace); }},
+        {"lines pasted", [&] { select(0, 4, 0, 4), page->insertPlainText("\n\tMOV A,#1\n\tPASTED\n"); }},
+        {"a selection over three lines typed over",
+         [&] { select(1, 2, 3, 3), QTest::keyClicks(page, "TYPED"); }},
+        {"undo", [&] { page->undo(); }},
+        {"undo again", [&] { page->undo(); }},
+        {"redo", [&] { page->redo(); }},
+        {"the end's line end removed", [&] { page->moveCursor(QTextCursor::End), QTest::keyClick(page, Qt::Key_Backspace); }},
+        {"all replaced", [&] { page->selectAll(), page->insertPlainText("NEW:\tNOP\n\tNEWEST"); }},
+        {"all removed", [&] { page->selectAll(), QTest::keyClick(page, Qt::Key_Delete); }},
+    };
+    for (const Row& row : rows) {
+      row.Edit();
+      QCOMPARE(QString::fromStdString(PageAt(0)->Editor.Text("\n", false)) + " after " + row.What,
+               page->toPlainText() + " after " + row.What);
+    }
+    // The search finds what was just typed.
+    QTest::keyClicks(page, "TYPED");
+    QTest::keyClick(page, Qt::Key_Return);
+    QTest::keyClicks(page, "AGAIN");
+    page->moveCursor(QTextCursor::Start);
+    QVERIFY(pages_->FindNext("again", false, true));
+    QCOMPARE(page->textCursor().blockNumber(), 1);
   }
 
   // Find in the page (match case, whole word) and in the project's sources.

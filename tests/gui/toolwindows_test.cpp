@@ -188,6 +188,30 @@ class ToolWindowsTest : public QObject {
     QVERIFY(live->ReadCount > 3);
   }
 
+  // A stop tells only the cells whose text changed (the value and its row's
+  // characters), and a column widens with a longer text.
+  void memoryViewsRedrawWhatChanged() {
+    LoadSum();
+    main_->OpenMemoryView(0, 0x40, 32, 0, 0, 2);  // DATA 40, two rows of BYTEs
+    tMemoryView* view = main_->MemoryView(0);
+    QTableWidget* table = view->Table();
+    QSignalSpy told(table, &QTableWidget::itemChanged);
+    Type("DBYTE 51 = 41");
+    QCOMPARE(told.count(), 2);
+    QCOMPARE(table->item(1, 2)->text(), QString("41"));
+    QCOMPARE(table->item(1, 17)->text(), QString(".A..............").left(table->item(1, 17)->text().size()));
+    QCOMPARE(table->item(0, 2)->text(), QString("00"));
+    StepOnce();
+    QCOMPARE(told.count(), 2);  // the step changed nothing in the range
+    // The same two rows as INTEGERs: longer texts, wider columns.
+    const int narrow = table->columnWidth(1);
+    main_->OpenMemoryView(0, 0x40, 16, 0, 6, 2);
+    QCOMPARE(table->rowCount(), 2);
+    const QString wide = table->item(0, 1)->text();
+    QVERIFY(table->columnWidth(1) > narrow);
+    QVERIFY(table->columnWidth(1) >= table->fontMetrics().horizontalAdvance(wide));
+  }
+
   void badRangesShowOneMessage() {
     tMemoryView* view = main_->MemoryView(0);
     // The type box names each type once: BOOLEAN, then BIT.
