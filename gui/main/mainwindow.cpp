@@ -320,26 +320,29 @@ QLabel* MainWindow::StatusField(const std::string& name) const {
 }
 
 void MainWindow::ShowMenus(MenuState state) {
-  if (state == menusShown_) return;
-  menusShown_ = state;
-  for (QAction* action : shutForRun_)
-    if (action != nullptr) action->setEnabled(true);
-  shutForRun_.clear();
-  if (state == MenuState::RunInputs) {
-    // The inputs driven by hand are for the running program: the way to them stays open.
-    const QAction* inputs = hardware_ != nullptr ? hardware_->InputsMenu()->menuAction() : nullptr;
-    const QAction* halt = actions_ != nullptr ? actions_->Halt : nullptr;
-    for (QAction* top : menuBar()->actions()) {
-      const bool keep = debugMenu_ != nullptr && top == debugMenu_->menuAction();
-      if (!keep && top->isEnabled()) shutForRun_.push_back(top);
-    }
-    if (debugMenu_ != nullptr)
-      for (QAction* action : debugMenu_->actions())
-        if (action != inputs && action != halt && !action->isSeparator() && action->isEnabled())
-          shutForRun_.push_back(action);
-    for (QAction* action : shutForRun_) action->setEnabled(false);
+  if (state != menusShown_) {
+    menusShown_ = state;
+    for (QAction* action : shutForRun_)
+      if (action != nullptr) action->setEnabled(true);
+    shutForRun_.clear();
+    menuBar()->setEnabled(state != MenuState::None);
   }
-  menuBar()->setEnabled(state != MenuState::None);
+  if (state != MenuState::RunInputs) return;
+  // The inputs driven by hand are for the running program: the way to them
+  // stays open. Shut again at every sync, since a window enabled at the end
+  // of a layout change enables its menus' top entries again.
+  const QAction* inputs = hardware_ != nullptr ? hardware_->InputsMenu()->menuAction() : nullptr;
+  const QAction* halt = actions_ != nullptr ? actions_->Halt : nullptr;
+  const auto shut = [this](QAction* action) {
+    if (!action->isEnabled()) return;
+    if (std::find(shutForRun_.begin(), shutForRun_.end(), action) == shutForRun_.end()) shutForRun_.push_back(action);
+    action->setEnabled(false);
+  };
+  for (QAction* top : menuBar()->actions())
+    if (debugMenu_ == nullptr || top != debugMenu_->menuAction()) shut(top);
+  if (debugMenu_ != nullptr)
+    for (QAction* action : debugMenu_->actions())
+      if (action != inputs && action != halt && !action->isSeparator()) shut(action);
 }
 
 void MainWindow::ShowBusy(bool busy) {
