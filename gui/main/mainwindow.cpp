@@ -433,11 +433,8 @@ void MainWindow::SyncViews() {
   }
   if (v.RefreshCount != shownRefresh_) {
     shownRefresh_ = v.RefreshCount;
-    // Memory may have changed under the rows. A board's code is first read
-    // once its line is up (below): before that no row says it failed.
-    const TargetCapabilities caps = CurrentBackend().Capabilities();
-    const bool boardNeverRead = caps.HasTarget && !caps.LocalImages && !LinkIsOpen() && disas_->Rows()->count() == 0;
-    if (!boardNeverRead) disas_->Refresh();
+    // Memory may have changed under the rows.
+    disas_->Refresh();
     if (v.Caption == kCaptionHalted) disas_->SetExecutionLine(static_cast<int32_t>(Run().CurrentPC & 0xFFFF));
     toolViewsDue_ = true;
   }

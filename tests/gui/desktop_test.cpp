@@ -7,6 +7,7 @@
 // session that built.
 
 #include <QAbstractButton>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "base/runstate.h"
 #include "gui/dialogs/qtdialogs.h"
 #include "gui/projects/buildreport.h"
 #include "gui/projects/projectactions.h"
@@ -240,6 +242,21 @@ class DesktopTest : public QObject {
     platform::PumpMessages();
     QTRY_VERIFY(list->isVisible() && !list->isFloating());
     QTRY_VERIFY2(std::abs(list->width() - main_->width() / 3) <= 20, qPrintable(QString::number(list->width())));
+  }
+
+  // At start on a board whose line is not up yet, no disassembly row says
+  // that a read failed: nothing was read.
+  void boardDisassemblyEmptyBeforeItsLineIsUp() {
+    main_.reset();
+    StopEngine();
+    QVERIFY(Engine());
+    dorvik::Run().TargetKind = kTargetMonitor;
+    QVERIFY(ShowMainWindow(main_));
+    QTest::qWait(100);
+    main_->SyncViews();
+    const QListWidget* rows = main_->Disassembly()->Rows();
+    for (int i = 0; i < rows->count(); ++i) QVERIFY2(!rows->item(i)->text().contains("Target"), qPrintable(rows->item(i)->text()));
+    dorvik::Run().TargetKind = kTargetSimulator;
   }
 
  private:
