@@ -68,7 +68,7 @@ bool SamePlace(const std::string& key, const std::string& is, const std::string&
 void Click(QWidget* w) {
   const QPoint at = w->mapToGlobal(w->rect().center());
   if (QGuiApplication::platformName() != "xcb" ||
-      QProcess::execute("xdotool", {"mousemove", "--sync", QString::number(at.x()), QString::number(at.y()), "click",
+      QProcess::execute("xdotool", {"mousemove", QString::number(at.x()), QString::number(at.y()), "click",
                                     "1"}) != 0)
     QTest::mouseClick(w, Qt::LeftButton);
 }
@@ -138,6 +138,7 @@ class DesktopTest : public QObject {
       QTRY_VERIFY(w->isVisible());
       for (int round = 0; round < 2; ++round) {
         const QString where = w->objectName() + (round == 0 ? " docked" : " floating");
+        const QSize own = w->size().boundedTo(main_->screen()->availableGeometry().size());
         if (w->isFloating()) {
           QVERIFY(w->windowHandle() != nullptr);
           w->windowHandle()->close();  // what the window manager's close does
@@ -150,6 +151,7 @@ class DesktopTest : public QObject {
         QTest::qWait(100);  // the window manager has seen it go
         action->trigger();
         QTRY_VERIFY2(w->isVisible() && w->isFloating(), qPrintable(where));
+        QVERIFY2(w->size() == own, qPrintable(where + QString(": %1x%2, was %3x%4").arg(w->width()).arg(w->height()).arg(own.width()).arg(own.height())));
         QTRY_VERIFY2(w->windowHandle() != nullptr && w->windowHandle()->isExposed(), qPrintable(where));
         const QString state = MapState(w);
         QVERIFY2(state.isEmpty() || state == "IsViewable", qPrintable(where + ": " + state));
