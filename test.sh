@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh g++ cmake ninja-build ccache libgtest-dev libbenchmark-dev sdcc-ucsim as31 clang libclang-rt-14-dev \
-  qt6-base-dev xvfb xauth
+  qt6-base-dev xvfb xauth twm x11-utils xdotool
 tree_state() { git status --porcelain --untracked-files=all 2>/dev/null | sort || true; }
 before=$(tree_state)
 jobs=$(nproc)

@@ -574,6 +574,14 @@ bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text) {
   RunState& run = Run();
   RunControlState& rc = RunControl();
   rc.StepProcedure = ProcedureHolding(address);
+  // A step that fails gives the caption back as it found it: nothing runs.
+  struct CaptionBack {
+    uint8_t Was;
+    bool Kept = false;
+    ~CaptionBack() {
+      if (!Kept) UpdateCaption(Was);
+    }
+  } captionBack{DebugStatus().Caption};
   UpdateCaption(kCaptionRunning);
   run.UserBreak = false;
   // A run over a call goes on while Executing is set, also for the main window's steps.
@@ -619,6 +627,7 @@ bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text) {
     first = true;
     if (++steps % std::max(rc.SliceSteps, 1) == 0) PumpBetweenSlices();  // Esc can end a long LSTEP
   }
+  captionBack.Kept = true;
   UpdateCaption(kCaptionHalted);
   RefreshDebugViews();
   rc.StepBroken = run.UserBreak;

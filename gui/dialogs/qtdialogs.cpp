@@ -68,8 +68,10 @@ int QtReporter::ShowBox(const platform::MessageBox& box) {
       break;
   }
   // The wait form never covers a box: it goes while the box is up.
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName() == "WaitForm") w->hide();
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->objectName() == "WaitForm") top->hide();
+    for (QWidget* w : top->findChildren<QWidget*>("WaitForm", Qt::FindDirectChildrenOnly)) w->hide();
+  }
   // Above the dialog that is running (the load dialog during a load), also
   // when another window has the focus.
   QWidget* parent = QApplication::activeModalWidget();

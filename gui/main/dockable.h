@@ -136,6 +136,7 @@ class TDockableForm : public QDockWidget {
   QPointer<QWidget> WaitForm;
 
   bool Loaded = false;   // the layout entry was applied since the window was last shown
+  bool ShownInSession = false;  // on screen at some time since the workbench started
   bool Closing = false;  // set while it floats on close and while its position is applied
   bool Updating = false;
   int UpdateCount = 0;

@@ -4,10 +4,13 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStatusBar>
+#include <QTabBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -67,9 +70,48 @@ constexpr int kWaitFormDelayMs = 200;
 // "FILE" n the file, "Pos" n its caret line (1-based), n from 1.
 constexpr const char* kFilesSection = "FILES";
 
-// The status fields in the order the panel shows them.
-constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
-                                        "OV", "P",   "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"};
+// The status fields in the order the panel shows them, with the digits of
+// their widest value: a field is never narrower than its name and that value.
+struct StatusFieldInfo {
+  const char* Name;
+  int Digits;
+};
+constexpr StatusFieldInfo kStatusNames[] = {
+    {"PC", 4}, {"ACC", 2}, {"B", 2},  {"SP", 2},  {"DPTR", 4}, {"PSW", 2}, {"RBS", 1}, {"CY", 1}, {"AC", 1}, {"F0", 1},
+    {"OV", 1}, {"P", 1},   {"R0", 2}, {"R1", 2}, {"R2", 2},   {"R3", 2},  {"R4", 2},  {"R5", 2}, {"R6", 2}, {"R7", 2}};
+
+// The tool windows in the order of their entries in the [DORVIK] section of
+// File, those without one last.
+std::vector<TDockableForm*> InEntryOrder(const platform::IniFile& file, const std::vector<TDockableForm*>& windows) {
+  std::vector<TDockableForm*> ordered;
+  for (const std::string& key : file.ReadSection(kLayoutSection))
+    for (TDockableForm* w : windows)
+      if (w->objectName().toStdString() == key && std::find(ordered.begin(), ordered.end(), w) == ordered.end())
+        ordered.push_back(w);
+  for (TDockableForm* w : windows)
+    if (std::find(ordered.begin(), ordered.end(), w) == ordered.end()) ordered.push_back(w);
+  return ordered;
+}
+
+// The tool windows with the pages of each area together, in the order of their tabs.
+std::vector<TDockableForm*> InPageOrder(const std::vector<TDockableForm*>& windows) {
+  std::vector<TDockableForm*> ordered;
+  for (TDockableForm* w : windows) {
+    if (std::find(ordered.begin(), ordered.end(), w) != ordered.end()) continue;
+    const QTabBar* bar = w->HostTabBar();
+    if (bar == nullptr) {
+      ordered.push_back(w);
+      continue;
+    }
+    for (int tab = 0; tab < bar->count(); ++tab)
+      for (TDockableForm* page : windows)
+        if (bar->tabData(tab).value<quintptr>() == reinterpret_cast<quintptr>(page) &&
+            std::find(ordered.begin(), ordered.end(), page) == ordered.end())
+          ordered.push_back(page);
+    if (std::find(ordered.begin(), ordered.end(), w) == ordered.end()) ordered.push_back(w);
+  }
+  return ordered;
+}
 
 }  // namespace
 
@@ -99,10 +141,13 @@ MainWindow::MainWindow(QWidget* parent)
   box->addWidget(pages_, 1);
   // The areas keep the widths given to them: the centre takes what they
   // leave, down to its least width, and never shares its wish for more
-  // among them (which moved stored widths at every start).
+  // among them (which moved stored widths at every start). Its least width
+  // holds every status field whole: the areas give way, not the values.
   central->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   central->setMinimumWidth(central->minimumSizeHint().width());
   setCentralWidget(central);
+  // The default size before the areas are laid out: they open at their wishes.
+  resize(1000, 700);
   // Every stop shows its source line in the pages, else in the disassembly
   // (through the user seam, as the engine's other needs of the user).
   InstallEditorServices();
@@ -130,11 +175,16 @@ MainWindow::MainWindow(QWidget* parent)
     addDockWidget(Qt::BottomDockWidgetArea, w);
   }
 
-  auto* wait = new QLabel("Wait please...", this, Qt::Tool | Qt::FramelessWindowHint);
+  // A part of the main window over its centre, not a window of its own: a
+  // window manager maps a window in its own time, also one that Qt has
+  // hidden meanwhile, and such a form would stay on screen, blank.
+  auto* wait = new QLabel("Wait please...", this);
   wait->setObjectName("WaitForm");
   wait->setAlignment(Qt::AlignCenter);
   wait->setMargin(16);
   wait->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  wait->setAutoFillBackground(true);
+  wait->hide();
   waitForm_ = wait;
   userSym_->WaitForm = wait;
   waitTimer_.setSingleShot(true);
@@ -144,7 +194,8 @@ MainWindow::MainWindow(QWidget* parent)
         QApplication::activeModalWidget() != nullptr)
       return;
     waitForm_->adjustSize();
-    waitForm_->move(geometry().center() - waitForm_->rect().center());
+    waitForm_->move(rect().center() - waitForm_->rect().center());
+    waitForm_->raise();
     waitForm_->show();
   });
   // At rest the engine's timers and idle work run from here; while a command
@@ -168,7 +219,9 @@ MainWindow::MainWindow(QWidget* parent)
       kPumpIntervalMs, true);
   platform::Pump().EnableTimer(pumpTimer_, true);
   BuildMenus();
-  resize(1000, 700);
+  // The status line's room is kept from the start: the first message of a
+  // build would otherwise take it from the areas and move their stored places.
+  statusBar()->show();
   SetTerminalVisible(true);
   // The status fields show values from the start, on every target (a board
   // is asked at its first stop: its line is not up yet).
@@ -220,10 +273,12 @@ void MainWindow::BuildStatusPanel(QWidget* parent) {
   auto* grid = new QGridLayout(panel);
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   int n = 0;
-  for (const char* name : kStatusNames) {
+  const QFontMetrics metrics(fixed);
+  for (const auto& [name, digits] : kStatusNames) {
     auto* label = new QLabel(panel);
     label->setObjectName(QString("st") + name);
     label->setFont(fixed);
+    label->setMinimumWidth(metrics.horizontalAdvance(QString(name) + " " + QString(digits, 'W')));
     grid->addWidget(label, n / 10, n % 10);
     statusFields_[name] = label;
     ++n;
@@ -535,7 +590,11 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     const int line = std::atoi(file.ReadString(kFilesSection, "Pos" + std::to_string(n)).c_str());
     if (CodeEditWidget* editor = pages_->Page(page); editor != nullptr && line > 0) editor->GoToLine(line);
   }
-  for (TDockableForm* w : ToolWindows()) {
+  std::vector<char> sides;
+  QList<QDockWidget*> sideWindows;
+  QList<int> sideWidths;
+  // In the order of their entries: the pages of an area come back in the order they had.
+  for (TDockableForm* w : InEntryOrder(file, ToolWindows())) {
     LayoutEntry entry;
     const bool stored = ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry);
     // A window stored as shown comes on screen, also one that starts hidden;
@@ -544,7 +603,16 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     if (stored && entry.Flag == 0) w->hide();
     w->Loaded = false;
     w->LoadLayout(file);
+    if (stored && entry.Width && !w->isHidden() && !w->isFloating() && (entry.Side == 'L' || entry.Side == 'R') &&
+        std::find(sides.begin(), sides.end(), entry.Side) == sides.end()) {
+      sides.push_back(entry.Side);
+      sideWindows.push_back(w);
+      sideWidths.push_back(std::max(*entry.Width, 1));
+    }
   }
+  // Both side areas once more, at once: the one applied last took from the
+  // first what the centre's least width did not leave them both.
+  if (sideWindows.size() > 1) resizeDocks(sideWindows, sideWidths, Qt::Horizontal);
   hardware_->LoadLayout(file);
   watch_->LoadWatches(file);
 }
@@ -563,13 +631,18 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
   own.Width = geometry().width();
   own.Height = geometry().height();
   file.WriteString(kLayoutSection, objectName().toStdString(), LayoutValue(own));
-  for (const TDockableForm* w : ToolWindows()) {
-    // A memory view never opened in this session keeps its stored entry.
-    const auto* view = dynamic_cast<const tMemoryView*>(w);
-    if (view != nullptr && !view->EverShown &&
-        !file.ReadString(kLayoutSection, w->objectName().toStdString(), "").empty())
-      continue;
-    file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
+  for (const TDockableForm* w : InPageOrder(ToolWindows())) {
+    const std::string key = w->objectName().toStdString();
+    LayoutEntry entry = w->CurrentLayout();
+    // A window never opened in this session keeps its stored entry; without
+    // one it has no place yet (its area opens at a third when it is opened).
+    if (w->isHidden() && !w->ShownInSession) {
+      if (!file.ReadString(kLayoutSection, key, "").empty()) continue;
+      entry.Left = entry.Top = entry.Width = entry.Height = std::nullopt;
+    }
+    // Written anew at the end of the section: the pages' entries in the pages' order.
+    file.DeleteKey(kLayoutSection, key);
+    file.WriteString(kLayoutSection, key, LayoutValue(entry));
   }
   file.EraseSection(kFilesSection);
   for (int32_t page = 0; page < pages_->Count(); ++page) {

@@ -7,6 +7,7 @@
 #include "access/backend.h"
 #include "debugger/breakpoints.h"
 #include "debugger/memcmds.h"
+#include "debugger/statusfields.h"
 #include "lang/collections.h"
 #include "lang/formatting.h"
 #include "lang/typedvalue.h"
@@ -119,6 +120,7 @@ TEST_F(MemCmdsTest, LinkTargetsFailCleanly) {
       EXPECT_EQ(out.find_first_not_of('\n'), std::string::npos) << int{kind} << ": " << line << ": " << out;
       EXPECT_EQ(Errors(), std::vector<int>{161}) << int{kind} << ": " << line;
       EXPECT_FALSE(dorvik::Run().ProgramRunning);
+      EXPECT_NE(DebugStatus().Caption, kCaptionRunning) << int{kind} << ": " << line;
       EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
       EXPECT_EQ(Images().XDataImage[0], 0);
     }
