@@ -407,13 +407,24 @@ bool AducStart(char startLetter, uint16_t pc) {
   return !Failed();
 }
 
-bool AducTakeBreakReport(int32_t at, bool adjustPC) {
+namespace {
+
+// The 7 bytes at RxBuffer[At] are a break report: its lead byte and its check byte.
+bool IsBreakReport(int32_t at) {
   const LinkState& l = Link();
-  if (at < 0 || at + 7 > l.RxCount) return ProtocolFault();
+  if (at < 0 || at + 7 > l.RxCount) return false;
   const auto byte = [&](int32_t i) { return l.RxBuffer[static_cast<size_t>(at + i)]; };
   uint32_t sum = 0;
   for (int32_t i = 1; i <= 5; ++i) sum += byte(i);
-  if (byte(0) != 'B' || byte(6) != CheckOf(sum)) return ProtocolFault();
+  return byte(0) == 'B' && byte(6) == CheckOf(sum);
+}
+
+}  // namespace
+
+bool AducTakeBreakReport(int32_t at, bool adjustPC) {
+  const LinkState& l = Link();
+  if (!IsBreakReport(at)) return ProtocolFault();
+  const auto byte = [&](int32_t i) { return l.RxBuffer[static_cast<size_t>(at + i)]; };
   tRegisterSet& r = Target().TargetRegs;
   r.ACC = byte(1);
   r.PSW = byte(2);
@@ -486,8 +497,14 @@ bool AducHalt(bool& targetReset) {
     targetReset = true;
     return true;
   }
-  // The single-byte answer; the stopped program's SFRs are read into the shadows.
-  return AducReadSfrShadows();
+  // The single-byte answer; the stopped program's SFRs are read into the
+  // shadows, and its PSW (no break report brings it): R1-R7 are those of the
+  // bank the program left selected.
+  if (!AducReadSfrShadows()) return false;
+  const uint8_t psw = ReadSfr(sfr::PSW);
+  if (Failed()) return false;
+  Target().TargetRegs.PSW = psw;
+  return true;
 }
 
 bool AducStep(uint16_t at) {
@@ -598,11 +615,39 @@ bool AducTakeAnnouncement(std::string& text) {
 
 bool AducTakeNews(LinkNews& news) {
   LinkState& l = Link();
-  // After a start command: its ACK at 0, then the break report.
-  if (Run().ProgramRunning && l.RxCount >= 8 && l.RxBuffer[1] == 'B') {
-    news.Halted = AducTakeBreakReport(1, true);
-    news.HaltPC = Target().TargetRegs.PC;
-    return news.Halted;
+  if (Run().ProgramRunning) {
+    // After the start command's ACK only the break report or the chip's
+    // announcement (it restarted) may come; anything else is a report that
+    // arrived garbled.
+    const int32_t at = l.RxIndex;
+    const std::string text = LinkReceivedText(at, l.RxCount);
+    if (text.empty()) return false;
+    if (text[0] == 'B') {
+      if (text.size() < 7) {
+        news.Unfinished = true;
+        return false;
+      }
+      if (!IsBreakReport(at)) {
+        news.Garbled = true;
+        return true;
+      }
+      // The stop is known from here on, also when reading the shadows fails (reported).
+      AducTakeBreakReport(at, true);
+      news.Halted = true;
+      news.HaltPC = Target().TargetRegs.PC;
+      return true;
+    }
+    constexpr std::string_view kHead = "ADI ";
+    const size_t n = std::min(text.size(), kHead.size());
+    const size_t end = text.find('\r');
+    if (text.substr(0, n) != kHead.substr(0, n) || (end == std::string::npos && text.size() > 12)) {
+      news.Garbled = true;
+      return true;
+    }
+    if (end == std::string::npos) {
+      news.Unfinished = true;
+      return false;
+    }
   }
   const std::string text = LinkReceivedText(0, l.RxCount);
   const size_t at = text.find("ADI ");

@@ -66,7 +66,8 @@ struct GoBreaks {
 // table, the console and the views, which live above this layer.
 struct RunHelpers {
   std::function<bool()> PlantBreaks;     // the break opcode for every enabled break (or the cursor break)
-  std::function<void()> RestoreBreaks;   // the planted breaks out again
+  std::function<void()> RestoreBreaks;   // the planted breaks out again after a failed start
+                                         // (the failure was reported: no second message)
   std::function<std::optional<GoBreaks>()> SetBreakRegisters;  // breakpoints 0/1 or the cursor break
                                                                // into the break registers; none: failed
   std::function<void(std::string_view announce)> Running;  // the target runs the program (Announce: its words)

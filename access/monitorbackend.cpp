@@ -97,7 +97,8 @@ class MonitorBackend final : public TargetBackend {
   }
 
   // Values: 8 per command ("XBYT 00100=01,02,..."); a fill as ranged commands
-  // of at most 256 bytes ("XBYT 00000 TO 000FF=55"). Each command waits for
+  // of at most 256 bytes ("XBYT 00000 TO 000FF=55"), also its last chunk of
+  // one byte ("XBYT 00100 TO 00100=55"). Each command waits for
   // the monitor's prompt before the next one goes out.
   bool WriteBlock(uint8_t space, int32_t addr, std::span<const uint8_t> bytes, bool fill,
                   const WriteProgress& progress) override {
@@ -115,7 +116,9 @@ class MonitorBackend final : public TargetBackend {
     for (int32_t done = 0; done < total; done += chunk) {
       const int32_t n = std::min(chunk, total - done);
       const int32_t start = addr + done;
-      if (!MonitorSendRange(space, start, fill ? start + n - 1 : start) || !MonitorSendChar('=')) return false;
+      // A fill chunk names its range also when it holds one byte ("XBYT 00800 TO 00800=01").
+      const bool range = fill && total > 1;
+      if (!MonitorSendRange(space, start, fill ? start + n - 1 : start, range) || !MonitorSendChar('=')) return false;
       for (int32_t i = 0; i < (fill ? 1 : n); ++i)
         if ((i && !MonitorSendChar(',')) || !MonitorSendByte(bytes[static_cast<size_t>(done + i)])) return false;
       if (!MonitorEndCommand()) return false;

@@ -126,7 +126,8 @@ bool TakeReplyLine(std::string& line) {
   const int32_t from = l.RxIndex;
   if (!MonitorWaitReply() || Failed()) return false;
   if (l.RxCount == from) {
-    ReportError(err::kTargetDeviceNotResponding);
+    // Silent from the start, or a reply that stopped short (a line of it came).
+    ReportError(from > 0 ? err::kReceiveTimeout : err::kTargetDeviceNotResponding);
     return false;
   }
   line = LinkReceivedText(from, l.RxCount);
@@ -193,13 +194,11 @@ bool ReadPiece(uint8_t space, int32_t addr, int32_t count, std::vector<uint8_t>&
 }  // namespace
 
 void MonitorEscapeQuietly() {
-  MessageState& m = Messages();
-  SuspendMessages();
-  const bool quiet = std::exchange(m.QuietMessages, true);
-  MonitorEscape();
-  m.QuietMessages = quiet;
-  ResumeMessages();
-  m.ErrorFlag = true;
+  {
+    const SilencedMessages silenced;
+    MonitorEscape();
+  }
+  Messages().ErrorFlag = true;
 }
 
 bool MonitorSendChar(char c) {
@@ -229,7 +228,7 @@ std::string MonitorWordText(uint16_t value) { return (value > 0x9F ? "0" : "") +
 bool MonitorSendByte(uint8_t value) { return MonitorSendString(MonitorByteText(value)); }
 bool MonitorSendWord(uint16_t value) { return MonitorSendString(MonitorWordText(value)); }
 
-bool MonitorSendRange(uint8_t space, int32_t start, int32_t end) {
+bool MonitorSendRange(uint8_t space, int32_t start, int32_t end, bool namedEnd) {
   space &= 7;
   const bool byteAddress = space == kSpaceDirect || space == kSpaceIData || space == kSpaceBit;
   auto address = [&](int32_t a) {
@@ -237,7 +236,7 @@ bool MonitorSendRange(uint8_t space, int32_t start, int32_t end) {
   };
   if (!MonitorSendKeyword(static_cast<uint8_t>(tok::kByteTypeBase + space)) || !MonitorSendSpace() || !address(start))
     return false;
-  if (end == start) return true;
+  if (end == start && !namedEnd) return true;
   return MonitorSendSpace() && MonitorSendKeyword(tok::kTO) && MonitorSendSpace() && address(end);
 }
 
@@ -258,6 +257,11 @@ bool MonitorExpect(std::string_view text) {
   std::string got;
   for (size_t i = 0; i < text.size(); ++i) {
     if (!LinkNextChar()) return false;
+    if (Link().LinkChar == static_cast<char>(kNakByte)) {
+      // The monitor refused: its error answer up to the prompt is error 107.
+      if (SkipErrorEcho()) MonitorWaitPrompt();
+      return false;
+    }
     got += Link().LinkChar;
   }
   if (UpperCase(got) == text) return true;
@@ -398,14 +402,17 @@ bool MonitorHalt() {
   // 100 ms for the monitor to stop the program, then ESC ends what it was doing.
   LinkPause(100);
   if (Failed() || !LinkSendByte(kEscByte) || !MonitorWaitPrompt()) return false;
-  const std::string text = LinkReceivedText(0, Link().RxCount);
+  const std::string text = LinkReceivedText(0, Link().RxIndex);
   const size_t at = text.find("EXECUTION HALTED AT ");
+  if (at == std::string::npos) return true;  // it had stopped: the prompt answered the ESC
   uint16_t pc = 0;
-  if (at != std::string::npos && ParseHexWord(text.substr(at + 20, 4), pc)) {
+  if (ParseHexWord(text.substr(at + 20, 4), pc)) {
     Run().CurrentPC = pc;
     Target().TargetRegs.PC = pc;
   }
-  return true;
+  // The halt report ends with a prompt; the one that answers the ESC follows
+  // (the next command must not take it for the start of its reply).
+  return MonitorWaitPrompt();
 }
 
 bool MonitorSingleStep(std::string& line) {
@@ -489,8 +496,25 @@ bool ParseMonitorBanner(std::string_view line, uint8_t& version, uint16_t& userS
   return true;
 }
 
+namespace {
+
+// The lines the monitor sends of its own accord, by their heads.
+constexpr std::string_view kNewsHeads[] = {"EXECUTION HALTED ", "NO BREAK", "OVIX-5"};
+
+// Text (upper case) that is, or can still become, the head of news.
+bool CanBeNews(std::string_view text) {
+  for (std::string_view head : kNewsHeads) {
+    const size_t n = std::min(text.size(), head.size());
+    if (text.substr(0, n) == head.substr(0, n)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool MonitorTakeNews(LinkNews& news) {
   LinkState& l = Link();
+  const bool running = Run().ProgramRunning;
   // Whole lines from RxIndex on.
   for (;;) {
     const std::string text = LinkReceivedText(l.RxIndex, l.RxCount);
@@ -525,6 +549,24 @@ bool MonitorTakeNews(LinkNews& news) {
       news.HaltPC = pc;
       news.Halted = true;
       return true;
+    }
+    // While the program runs only its stop report may come (and empty lines,
+    // the prompt): any other line is a report that arrived garbled.
+    if (running && !TrimBlanks(line).empty()) {
+      news.Garbled = true;
+      return true;
+    }
+  }
+  if (running) {
+    // The line begun: the head of a report so far, or garbage.
+    std::string rest = UpperCase(LinkReceivedText(l.RxIndex, l.RxCount));
+    rest.erase(0, std::min(rest.find_first_not_of("\r\n-"), rest.size()));
+    if (!rest.empty()) {
+      if (!CanBeNews(rest)) {
+        news.Garbled = true;
+        return true;
+      }
+      news.Unfinished = true;
     }
   }
   // Keep room: what was taken is dropped once the buffer fills up.

@@ -21,8 +21,9 @@ std::string MonitorByteText(uint8_t value);
 // Four hex digits, "0" in front when the word is above 9FH (00A0H goes out as 000A0).
 bool MonitorSendWord(uint16_t value);
 std::string MonitorWordText(uint16_t value);
-// The address part of a memory command: space word, start, and " TO " end when they differ.
-bool MonitorSendRange(uint8_t space, int32_t start, int32_t end);
+// The address part of a memory command: space word, start, and " TO " end when
+// they differ, or always with NamedEnd (a fill names its range).
+bool MonitorSendRange(uint8_t space, int32_t start, int32_t end, bool namedEnd = false);
 // Sends the collected command line with its CR; false when ErrorFlag is set.
 bool MonitorEndCommand();
 // ESC on the line, then the prompt expected (receive counters cleared first).

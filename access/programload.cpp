@@ -35,6 +35,61 @@ bool ForEachRecord(uint16_t lowest, uint16_t highest, uint16_t maxRecord, Fn&& f
   return true;
 }
 
+// Whether the file holds Address: every address without Append.
+bool Held(const ProgramTransfer& t, uint32_t address) {
+  return !t.Append || t.Held.empty() || (address < t.Held.size() && t.Held[address] != 0);
+}
+
+// The range's runs of held bytes, each cut into records of at most MaxRecord bytes.
+template <typename Fn>
+bool ForEachHeldRecord(const ProgramTransfer& t, Fn&& fn) {
+  for (uint32_t at = t.Lowest; at <= t.Highest;) {
+    if (!Held(t, at)) {
+      ++at;
+      continue;
+    }
+    uint32_t end = at;
+    while (end < t.Highest && Held(t, end + 1)) ++end;
+    if (!ForEachRecord(static_cast<uint16_t>(at), static_cast<uint16_t>(end), t.MaxRecord, fn)) return false;
+    at = end + 1;
+  }
+  return true;
+}
+
+// The pages of an ADuC download and the bytes they carry (Image): with
+// Append a page without a held byte is not written, and a page the file
+// holds in part carries the chip's own bytes where the file has none, read
+// back before anything is written (consecutive pages together, in blocks as
+// big as the link reads). False when a read failed (the link reported why).
+bool AducPagesToWrite(const ProgramTransfer& t, std::vector<uint8_t>& image, std::vector<uint32_t>& pages) {
+  image.assign(t.Image.begin(), t.Image.end());
+  std::vector<uint32_t> partial;
+  for (uint32_t page = t.Lowest >> 8; page <= uint32_t{t.Highest} >> 8; ++page) {
+    uint32_t held = 0;
+    for (uint32_t a = page * kAducPageSize; a < (page + 1) * kAducPageSize; ++a) held += Held(t, a) ? 1 : 0;
+    if (held == 0) continue;
+    pages.push_back(page);
+    if (held < kAducPageSize) partial.push_back(page);
+  }
+  constexpr uint32_t kReadBlock = kRxBufferSize - 1;
+  for (size_t i = 0; i < partial.size();) {
+    size_t j = i;
+    while (j + 1 < partial.size() && partial[j + 1] == partial[j] + 1) ++j;
+    const uint32_t from = partial[i] * kAducPageSize;
+    const uint32_t to = (partial[j] + 1) * kAducPageSize;
+    std::vector<uint8_t> chip(to - from);
+    for (uint32_t at = from; at < to; at += kReadBlock) {
+      const std::span<uint8_t> block(chip.data() + (at - from), std::min(kReadBlock, to - at));
+      Messages().ErrorFlag = false;
+      if (!AducReadBlock(kSpaceCode, static_cast<int32_t>(at), block) || Messages().ErrorFlag) return false;
+    }
+    for (uint32_t a = from; a < to; ++a)
+      if (!Held(t, a)) image[a] = chip[a - from];
+    i = j + 1;
+  }
+  return true;
+}
+
 // The monitor's side of a HEX download: every character checked against what
 // came back, records acknowledged by monitor version 4.
 class MonitorSender {
@@ -43,13 +98,13 @@ class MonitorSender {
 
   TransferResult Send() {
     if (t_.ClearCodeFlash) {
-      const bool cleared = ForEachRecord(t_.Lowest, t_.Highest, t_.MaxRecord, [&](uint16_t at, uint32_t count) {
+      const bool cleared = ForEachHeldRecord(t_, [&](uint16_t at, uint32_t count) {
         const std::vector<uint8_t> fill(count, 0xFF);
         return Record(at, kHexTypeData, fill) && Shown(at, true);
       });
       if (!cleared) return result_;
     }
-    const bool sent = ForEachRecord(t_.Lowest, t_.Highest, t_.MaxRecord, [&](uint16_t at, uint32_t count) {
+    const bool sent = ForEachHeldRecord(t_, [&](uint16_t at, uint32_t count) {
       return Record(at, kHexTypeData, t_.Image.subspan(at, count)) && Shown(at, false);
     });
     if (!sent) return result_;
@@ -222,14 +277,17 @@ TransferResult AducTransferProgram(const ProgramTransfer& t) {
     m.ErrorFlag = error;
     return result;
   };
+  std::vector<uint8_t> image;
+  std::vector<uint32_t> pages;
+  if (!AducPagesToWrite(t, image, pages)) return TransferResult::Failed;
   // A chip that did not take the download speed still runs at the link's.
   if (!AducSetDownloadSpeed(AducDownloadBaud(t.DownloadSpeed))) return TransferResult::Failed;
   if (!t.Append) {
     LinkClearReceive();
     if (!AducSendPacket(0x0E, t.ClearDataFlash ? 'A' : 'C', {}) || !acknowledged()) return done(TransferResult::Failed);
   }
-  for (uint32_t page = t.Lowest >> 8; page <= uint32_t{t.Highest} >> 8; ++page) {
-    const std::span<const uint8_t, kAducPageSize> bytes(t.Image.data() + page * kAducPageSize, kAducPageSize);
+  for (const uint32_t page : pages) {
+    const std::span<const uint8_t, kAducPageSize> bytes(image.data() + page * kAducPageSize, kAducPageSize);
     const std::vector<uint8_t> packet = AducPagePacket(static_cast<uint8_t>(page), bytes);
     // The first attempts fail quietly: the line may only have dropped a byte.
     // A chip that restarted is not asked again.
@@ -270,7 +328,8 @@ TransferResult SimulatorTransferProgram(const ProgramTransfer& t) {
   }
   for (uint32_t at = first; at <= last;) {
     const uint32_t end = std::min(last, at | 0xFFu);
-    std::copy(t.Image.begin() + at, t.Image.begin() + end + 1, images.CodeImage.begin() + at);
+    for (uint32_t a = at; a <= end; ++a)
+      if (Held(t, a)) images.CodeImage[a] = t.Image[a];
     if (t.Progress && !t.Progress(static_cast<uint16_t>(at & 0xFF00u), false)) {
       CodeImageChanged();
       ReportError(err::kErrorWhileFile, "loading", t.FileName);

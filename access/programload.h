@@ -28,7 +28,11 @@ struct ProgramTransfer {
   uint16_t Lowest = 0;   // lowest address the file pass stored
   uint16_t Highest = 0;  // last address used
   uint16_t MaxRecord = 128;  // data bytes per HEX record
+  // Append: the program is added to what the target holds. Only the bytes
+  // the file holds (Held[address] not 0; none given: the whole range) are
+  // sent; the rest of the target's memory keeps what it has.
   bool Append = false;
+  std::span<const uint8_t> Held = {};
   bool ClearCodeFlash = false;
   bool ClearDataFlash = false;
   int DownloadSpeed = 0;  // 0 115200, 1 57600, 2 38400 baud
@@ -69,8 +73,12 @@ int32_t AducDownloadBaud(int choice);
 TransferResult MonitorBeginLoad(std::string_view fileName);
 TransferResult MonitorTransferProgram(const ProgramTransfer& transfer);
 TransferResult AducTransferProgram(const ProgramTransfer& transfer);
+// With Append the monitor gets records only for the bytes held, the ADuC's
+// pages are read back first (in the link's biggest blocks) so that a page
+// packet carries the chip's own bytes where the file holds none, and pages
+// without a byte held are not written.
 // The simulator: whole pages of the range copied into the code image (with
-// Append only the range itself, so that code beside it in its pages stays).
+// Append only the bytes held, so that code beside them stays).
 TransferResult SimulatorTransferProgram(const ProgramTransfer& transfer);
 
 }  // namespace dorvik

@@ -28,8 +28,11 @@ struct SerialLinkState {
   size_t ReplayAt = 0;
   // Bytes of the last send that went out (all of them when it succeeded).
   size_t LastSent = 0;
-  // Line noise while the program ran was reported (once per run).
-  bool NoiseReported = false;
+  // Unfinished news while the program runs: how much had arrived, since when,
+  // and whether XON went out for it.
+  int32_t UnfinishedCount = -1;
+  std::chrono::steady_clock::time_point UnfinishedSince{};
+  bool UnfinishedXon = false;
   // Injected write failures (tests only): writes of more than one byte that
   // still fail, and how many of their bytes go out first.
   int32_t FailingWrites = 0;
@@ -310,20 +313,49 @@ bool LinkTakeNews(LinkNews& news) {
   if (!LinkIsOpen()) return false;
   LinkState& l = Link();
   SerialLinkState& s = Serial();
-  if (!Run().ProgramRunning) s.NoiseReported = false;
   // Half a buffer of what no news can be (line noise, a flood of bad bytes):
-  // dropped, and reported once per run.
+  // dropped; while the program runs it stands where its stop report should
+  // (garbled news, reported by the one who ends the run), else it is reported.
   if (l.RxCount - l.RxIndex >= kRxBufferSize / 2) {
     l.RxCount = l.RxIndex = 0;
     s.Port.DiscardInput();
-    if (!s.NoiseReported) {
-      s.NoiseReported = Run().ProgramRunning;
-      ReportError(err::kFramingError);
+    s.UnfinishedCount = -1;
+    if (Run().ProgramRunning) {
+      news.Garbled = true;
+      return true;
     }
+    ReportError(err::kFramingError);
     return false;
   }
   if (!LinkReceive(false)) return false;
-  return CurrentBackend().TakeNews(news);
+  if (CurrentBackend().TakeNews(news)) {
+    s.UnfinishedCount = -1;
+    return true;
+  }
+  if (!news.Unfinished || !Run().ProgramRunning) {
+    s.UnfinishedCount = -1;
+    return false;
+  }
+  // News that has begun: each new byte gives it the time of a reply's character again.
+  const auto now = std::chrono::steady_clock::now();
+  if (l.RxCount != s.UnfinishedCount) {
+    s.UnfinishedCount = l.RxCount;
+    s.UnfinishedSince = now;
+    s.UnfinishedXon = false;
+    return false;
+  }
+  const LinkHabits habits = CurrentBackend().Habits();
+  if (LinkMsSince(s.UnfinishedSince) < habits.CharTimeoutMs) return false;
+  if (habits.XonWhenSilent && !s.UnfinishedXon) {
+    // A target that held its output goes on at XON: one more wait.
+    s.UnfinishedXon = LinkSendByte(kXonByte);
+    s.UnfinishedSince = now;
+    if (s.UnfinishedXon) return false;
+  }
+  s.UnfinishedCount = -1;
+  news.Unfinished = false;
+  news.Garbled = true;
+  return true;
 }
 
 }  // namespace dorvik

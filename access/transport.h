@@ -107,9 +107,17 @@ struct LinkNews {
   uint16_t HaltPC = 0;        // where it stopped
   std::string HaltReason;     // the monitor's reason ("BR0", "USER BREAK", ...)
   uint16_t UserCodeStart = 0; // from the banner, 0 when it names none
+  // While the program runs: what arrived cannot be its stop report (garbled,
+  // or begun and then silent for longer than a reply's character may take).
+  bool Garbled = false;
+  bool Unfinished = false;    // (backend to transport) news has begun and is not complete yet
 };
-// Reads what arrived (line noise dropped, reported once per run) and lets the
-// current backend parse it (TargetBackend::TakeNews). False when nothing new.
+// Reads what arrived (line noise dropped: Garbled while the program runs,
+// else reported) and lets the current backend parse it
+// (TargetBackend::TakeNews). False when nothing new.
+// News begun while the program runs that stays unfinished past the
+// backend's character time-out (XON first where its habit is to send one)
+// is Garbled.
 bool LinkTakeNews(LinkNews& news);
 
 }  // namespace dorvik

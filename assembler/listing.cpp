@@ -210,10 +210,14 @@ void ListPageHeader(AsmContext& cx) {
     RawListLine(cx, "\f" + text + date + l.PageText);
     l.LineOnPage = 1;
     if (l.SymbolSection) {
+      // The heading wraps at the page width as on the section's first page.
       RawListLine(cx, "");
-      RawListLine(cx, SymbolTableHeading(cx));
+      ++l.LineOnPage;
+      const size_t width = std::max<size_t>(cx.PageWidth, 1);
+      const std::string heading = SymbolTableHeading(cx);
+      for (size_t at = 0; at < heading.size(); at += width, ++l.LineOnPage) RawListLine(cx, heading.substr(at, width));
       RawListLine(cx, "");
-      l.LineOnPage = 4;
+      ++l.LineOnPage;
     } else if (cx.AsmPass == 2 && cx.SourceOpen) {
       ListColumnTitles(cx);
       l.LineOnPage = 4;

@@ -366,6 +366,16 @@ void ResumeMessages() {
   if (Messages().MessageSuspendCount == 0) Messages().ShowMessageBoxes = true;
 }
 
+SilencedMessages::SilencedMessages() : quiet_(Messages().QuietMessages) {
+  SuspendMessages();
+  Messages().QuietMessages = true;
+}
+
+SilencedMessages::~SilencedMessages() {
+  Messages().QuietMessages = quiet_;
+  ResumeMessages();
+}
+
 void SetBeforeBoxHook(void (*hook)(int number, bool isError, std::string& arg1)) {
   g_before_box = hook;
 }

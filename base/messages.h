@@ -131,6 +131,18 @@ bool CheckIOResult(std::string_view fmt, std::string_view arg);
 // Boxes off while suspended; pairs nest.
 void SuspendMessages();
 void ResumeMessages();
+// While one lives, messages are recorded (flags, codes) but neither shown nor
+// printed: the work that follows a failure already reported once.
+class SilencedMessages {
+ public:
+  SilencedMessages();
+  ~SilencedMessages();
+  SilencedMessages(const SilencedMessages&) = delete;
+  SilencedMessages& operator=(const SilencedMessages&) = delete;
+
+ private:
+  bool quiet_;
+};
 
 // Hooks of other modules
 // Called by ReportError(err::kExpressionTooComplex) before anything else, so that the evaluator

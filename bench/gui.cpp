@@ -2,17 +2,26 @@
 // with the windows open against the same GO without them (the console's
 // rate, as bench_rungo measures it). The views are refreshed when the program
 // stops, never per instruction, so the two rates should stay within 10%.
+// A step (F7) with five open memory views of 256 bytes costs at most half
+// again what it costs with none; a key typed into a page of 60,000 lines at
+// most twice what it costs in one of 2,000 lines.
 // Runs on Qt's offscreen platform unless another one is set.
 
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "access/target.h"
 #include "bench/budgeted_go.h"
+#include "bench/growth.h"
 #include "bench/qt_app.h"
 #include "base/runstate.h"
 #include "base/session.h"
@@ -20,6 +29,8 @@
 #include "debugger/runcontrol.h"
 #include "debugger/terminal.h"
 #include "debugger/statusfields.h"
+#include "gui/debug/debugactions.h"
+#include "gui/editor/editorpages.h"
 #include "gui/main/mainwindow.h"
 #include "lang/scanner.h"
 #include "machine/images.h"
@@ -107,5 +118,98 @@ void BM_GoConsole(benchmark::State& state) { GoLoop(state, false); }
 void BM_GoWorkbench(benchmark::State& state) { GoLoop(state, true); }
 BENCHMARK(BM_GoConsole)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GoWorkbench)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
+
+// F7 with Views memory views of 256 bytes of IDATA open: the process's CPU
+// time of a step and of the window's drawing after it; Reads counts the
+// views' reads.
+double StepSeconds(int views, int& reads) {
+  StartEngine();
+  gui::MainWindow window;
+  window.show();
+  // A loop that changes two registers and DPTR at every pass.
+  const uint8_t code[] = {0x7F, 0x00, 0xEF, 0x24, 0x03, 0xFE, 0xA3, 0xDF, 0xF9, 0x80, 0xF5};
+  for (size_t i = 0; i < sizeof code; ++i) Images().CodeImage[i] = code[i];
+  CodeImageChanged();
+  for (int i = 0; i < views; ++i) window.OpenMemoryView(i, 0, 256, 0, 0, 3);
+  QCoreApplication::processEvents();
+  QAction* step = window.Actions()->Step;
+  constexpr int kSteps = 100;
+  const auto readsSoFar = [&] {
+    int n = 0;
+    for (int i = 0; i < views; ++i) n += window.MemoryView(i)->ReadCount;
+    return n;
+  };
+  const int before = readsSoFar();
+  const double seconds = bench::LeastCpuSeconds(3, [&] {
+    for (int i = 0; i < kSteps; ++i) {
+      step->trigger();
+      QCoreApplication::processEvents();
+    }
+  });
+  reads = readsSoFar() - before;
+  return seconds / kSteps;
+}
+
+void BM_StepWithMemoryViews(benchmark::State& state) {
+  bench::App("bench_gui");
+  int reads = 0;
+  StepSeconds(0, reads);  // the first window pays for the fonts and styles
+  for (auto _ : state) {
+    const double none = StepSeconds(0, reads);
+    const double one = StepSeconds(1, reads);
+    const double five = StepSeconds(5, reads);
+    bench::ReportGrowth(state, none, five, 1.5);
+    state.counters["step_ms_0_views"] = none * 1e3;
+    state.counters["step_ms_1_view"] = one * 1e3;
+    state.counters["step_ms_5_views"] = five * 1e3;
+    state.counters["view_reads_per_step_5_views"] = reads / 300.0;
+  }
+}
+BENCHMARK(BM_StepWithMemoryViews)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A key (Key, typed 100 times) in the middle of a page of Lines lines: the
+// process's CPU time of a key and of the drawing after it.
+double KeySeconds(int lines, Qt::Key key, const QString& text) {
+  StartEngine();
+  const auto path = std::filesystem::temp_directory_path() / ("bench_gui_page_" + std::to_string(lines) + ".a51");
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < lines; ++i) out << "L" << i << ":\tMOV\tA,#" << (i % 200) << "\t; line " << i << "\n";
+  }
+  gui::MainWindow window;
+  window.show();
+  gui::EditorPages* pages = window.Pages();
+  pages->OpenFile(path.string());
+  gui::CodeEditWidget* page = pages->Page(0);
+  page->GoToLine(lines / 2);
+  QCoreApplication::processEvents();
+  constexpr int kKeys = 100;
+  const double seconds = bench::LeastCpuSeconds(3, [&] {
+    for (int i = 0; i < kKeys; ++i) {
+      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+      QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+      QCoreApplication::sendEvent(page, &press);
+      QCoreApplication::sendEvent(page, &release);
+      QCoreApplication::processEvents();
+    }
+  });
+  window.Pages()->CloseAll();
+  std::filesystem::remove(path);
+  return seconds / kKeys;
+}
+
+void BM_KeyInLongPage(benchmark::State& state) {
+  bench::App("bench_gui");
+  for (auto _ : state) bench::ReportGrowth(state, KeySeconds(2000, Qt::Key_X, "X"), KeySeconds(60000, Qt::Key_X, "X"), 2);
+}
+BENCHMARK(BM_KeyInLongPage)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Enter in the same pages: a line more each time, the marks below move.
+void BM_EnterInLongPage(benchmark::State& state) {
+  bench::App("bench_gui");
+  for (auto _ : state)
+    bench::ReportGrowth(state, KeySeconds(2000, Qt::Key_Return, "\r"), KeySeconds(60000, Qt::Key_Return, "\r"), 2);
+}
+BENCHMARK(BM_EnterInLongPage)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -149,8 +149,12 @@ void ConsoleFrontEnd::ReadNow() {
       eof_ = true;
       return;
     }
+    const size_t before = input_.size();
     input_.append(buffer, static_cast<size_t>(n));
     if (static_cast<size_t>(n) < sizeof buffer) return;
+    // A command file is read a line ahead, not whole: each line taken from
+    // the front then moves only what is left of one read.
+    if (!raw_ && input_.find('\n', before) != std::string::npos) return;
   }
 }
 

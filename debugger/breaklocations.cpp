@@ -20,6 +20,8 @@
 #include "lang/symbols.h"
 #include "objfiles/listmap.h"
 #include "objfiles/sourcetext.h"
+#include "platform/files.h"
+#include "platform/text.h"
 
 namespace dorvik {
 
@@ -165,34 +167,110 @@ int32_t LocationLineNumber(std::string_view location) {
   return line;
 }
 
-// The address of a source breakpoint's line in the program now loaded: the
-// line its mark holds (it moved with the edits since), else the line its
-// location names in the module's source; through the listing of an
-// assembler module, the line symbols of another.
-bool SourceBreakpointAddress(const tBreak& bp, uint16_t& addr) {
-  const std::string& location = bp.Location;
-  const std::string module = location.substr(1, location.find('#') - 1);
-  const tModuleRec* node = FindModuleNode(module);
-  std::string file = node ? node->FileName : std::string();
-  int32_t line = LocationLineNumber(location);
+// The module a location text names (":" module "#" line or ":" module "." label).
+std::string LocationModule(std::string_view location) {
+  if (location.size() < 2 || location.front() != ':') return {};
+  const size_t end = location.find_first_of("#.");
+  return std::string(location.substr(1, end == std::string_view::npos ? end : end - 1));
+}
+
+// The loaded program holds a module of that name.
+bool ModuleLoaded(std::string_view name) {
+  const auto& modules = Collections().ModuleTable;
+  if (!modules) return false;
+  const std::string wanted = UpperCase(name);
+  return std::any_of(modules->Items.begin(), modules->Items.end(),
+                     [&](const tModuleItem& m) { return UpperCase(m.Name) == wanted; });
+}
+
+// Where a source breakpoint's line is now: the file and line its mark holds
+// (it moved with the edits since), else the module's source and the line its
+// location names.
+struct BreakLine {
+  std::string Module;
+  std::string File;
+  int32_t Line = 0;
+};
+BreakLine SourceBreakLine(const tBreak& bp) {
+  BreakLine at{LocationModule(bp.Location), {}, LocationLineNumber(bp.Location)};
+  if (const tModuleRec* node = FindModuleNode(at.Module)) at.File = node->FileName;
   if (!bp.Line.FileName.empty() && bp.Line.Line > 0) {
-    file = bp.Line.FileName;
-    line = bp.Line.Line;
+    at.File = bp.Line.FileName;
+    at.Line = bp.Line.Line;
   }
-  if (line < 1) return false;
+  return at;
+}
+
+// The address of a source breakpoint's line in the program now loaded:
+// through the listing of an assembler module, the line symbols of another.
+// While the loaded program was built before the line's file was edited, the
+// breakpoint stays at its address when the listing still puts its line's
+// statement there.
+bool SourceBreakpointAddress(const tBreak& bp, const BreakLine& at, uint16_t& addr) {
+  if (at.Line < 1 || bp.Line.Deleted) return false;
+  const tModuleRec* node = FindModuleNode(at.Module);
   const tFileTypeRec* type = node ? FindFileTypeOf(node->FileName) : nullptr;
-  if (!type || type->Kind != kFileAssembler) return LineAddress(module, line, addr);
+  if (!type || type->Kind != kFileAssembler) return LineAddress(at.Module, at.Line, addr);
   std::vector<std::string> lines;
   int32_t page = -1;
-  return ReadSourceLines(file, false, lines, page) && ListingAddressOfSourceLine(*node, file, lines, line - 1, addr);
+  if (!ReadSourceLines(at.File, false, lines, page)) return false;
+  if (ListingStatementStaysAt(*node, at.File, lines, at.Line - 1, bp.Address)) {
+    addr = bp.Address;
+    return true;
+  }
+  return ListingAddressOfSourceLine(*node, at.File, lines, at.Line - 1, addr);
+}
+
+// A source breakpoint at Address on line Line of File: its mark there, its
+// location ":" module "#" line (the line of that file, an include file's own).
+void PlaceOnLine(tBreak& bp, uint16_t address, std::string_view module, std::string_view file, int32_t line) {
+  bp.Address = address;
+  bp.Planted = bp.Armed = bp.Absolute = false;
+  bp.Location = ":" + UpperCase(module) + "#" + std::to_string(line);
+  SetLineMark(line, bp.Line, file, kBreakLineColor, false, false);
+}
+
+// Warning 62 for a breakpoint whose place is lost: Yes clears it; No keeps
+// it at its address as an address breakpoint, drawn on that address's line.
+void AskLostBreakpoint(tBreak& bp) {
+  ClearLineMark(bp.Line);
+  if (IsYes(ReportWarning(warn::kAbsoluteAllocatedBreakpointDetectedAt, bp.Location, DisassembleLine(bp.Address)))) {
+    bp.Used = false;
+    bp.Enabled = false;
+    return;
+  }
+  tBreak drawn = bp;
+  if (ResolveBreakpointSource(drawn)) bp.Line = drawn.Line;
+  bp.Location = FormatHex4(bp.Address);
+  bp.Absolute = true;
 }
 
 }  // namespace
 
+bool KeepSourceLine(tBreak& bp, std::string_view fileName, std::string_view location) {
+  const int32_t line = LocationLineNumber(location);
+  const std::string module = LocationModule(location);
+  if (!bp.Used || line < 1 || module.empty()) return false;
+  // Already there (a label's breakpoint on its label's line keeps its label).
+  if (bp.Line.Line == line && (platform::SameText(bp.Line.FileName, fileName) ||
+                               platform::SameFile(bp.Line.FileName, std::string(fileName))))
+    return true;
+  PlaceOnLine(bp, bp.Address, module, fileName, line);
+  BreakpointsChanged();
+  return true;
+}
+
+std::string SavedLocation(const tBreak& bp) {
+  if (bp.Absolute || bp.Location.find('#') == std::string::npos) return bp.Location;
+  const BreakLine at = SourceBreakLine(bp);
+  if (at.Module.empty() || at.Line < 1) return bp.Location;
+  return ":" + at.Module + "#" + std::to_string(at.Line);
+}
+
 // A source breakpoint (":" module "#" line) moves to its line's new address,
 // a symbolic one (":" module "." label) to its label's; one at a bare address
-// looks for its source again. What no longer resolves asks warning 62 and is
-// cleared on Yes; on No it stays at its address without a line mark.
+// looks for its source again. What no longer resolves, and a source or
+// symbolic one of a module the loaded program does not hold, asks warning 62.
 void RelocateBreakpoint(tBreak& bp) {
   if (!bp.Used) return;
   BreakpointsChanged();
@@ -203,21 +281,43 @@ void RelocateBreakpoint(tBreak& bp) {
     if (ResolveBreakpointSource(bp)) return;
     bp.Location = FormatHex4(bp.Address);
     bp.Absolute = true;
-  } else {
+  } else if (ModuleLoaded(LocationModule(location))) {
     uint16_t addr = 0;
-    const bool found = location.find('#') != std::string::npos ? SourceBreakpointAddress(bp, addr)
-                                                                : EvaluateLocation(location, addr);
-    if (found) {
+    if (location.find('#') != std::string::npos) {
+      const BreakLine at = SourceBreakLine(bp);
+      if (SourceBreakpointAddress(bp, at, addr)) {
+        PlaceOnLine(bp, addr, at.Module, at.File, at.Line);
+        return;
+      }
+    } else if (EvaluateLocation(location, addr)) {
       SetBreakpointAt(bp, addr, false);
       bp.Enabled = enabled;
       return;
     }
+  }
+  AskLostBreakpoint(bp);
+}
+
+void RelocateBreakpoints(bool sourceLevel) {
+  BreakpointState& bps = Breakpoints();
+  const auto relocate = [sourceLevel](tBreak& bp) {
+    if (sourceLevel) {
+      RelocateBreakpoint(bp);
+      return;
+    }
+    // No source lines to place them on: the marks go; a breakpoint of a
+    // module the program does not hold would stop in another program's code.
     ClearLineMark(bp.Line);
-  }
-  if (IsYes(ReportWarning(warn::kAbsoluteAllocatedBreakpointDetectedAt, bp.Location, DisassembleLine(bp.Address)))) {
-    bp.Used = false;
-    bp.Enabled = false;
-  }
+    const std::string module = LocationModule(bp.Location);
+    if (bp.Used && !module.empty() && !ModuleLoaded(module)) {
+      BreakpointsChanged();
+      AskLostBreakpoint(bp);
+      ClearLineMark(bp.Line);
+    }
+  };
+  for (int32_t i = 0; i <= bps.LastBreakIndex && i < kBreakTableSize; ++i)
+    relocate(bps.BreakTable[static_cast<size_t>(i)]);
+  relocate(bps.ArmBreak);
 }
 
 }  // namespace dorvik

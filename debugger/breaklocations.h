@@ -25,8 +25,22 @@ bool ResolveBreakpointSource(tBreak& bp);
 bool SourceLineAddress(std::string_view fileName, const std::vector<std::string>& lines, int32_t index,
                        uint16_t& address, std::string& location);
 
+// A breakpoint just set at the code of a source line (the editor's caret)
+// keeps that file and line: its mark there and Location (":" module "#"
+// line, as SourceLineAddress gave it), whatever line the address maps back
+// to. False when the location names no module's line.
+bool KeepSourceLine(tBreak& bp, std::string_view fileName, std::string_view location);
+// The location text the project keeps: a source breakpoint's line as its
+// mark now stands (moved with the edits), else Location.
+std::string SavedLocation(const tBreak& bp);
+
 // After a load
 // Recomputes a used breakpoint after a load (see breaklocations.cpp).
 void RelocateBreakpoint(tBreak& bp);
+// Every breakpoint after a load (entries 0..LastBreakIndex and the arm
+// location): relocated when the program has source lines; without them the
+// marks go, and a breakpoint of a module the program does not hold asks
+// warning 62 all the same.
+void RelocateBreakpoints(bool sourceLevel);
 
 }  // namespace dorvik

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
+#include <span>
 #include <utility>
 
 #include "base/messages.h"
@@ -221,7 +223,47 @@ void ClearLineMark(tShowedLine& mark) {
   }
   mark.Page = -1;
   mark.Line = -1;
+  mark.Deleted = false;
 }
+
+namespace {
+
+// The lines [First, First + Was.size()) of a page became its lines [First,
+// NewEnd) of Now: a mark below the change moves with its line. One on a
+// changed line goes to the new line that holds the end of its statement
+// from a word on (a line broken before the statement: "NOP DJNZ R6,NEXT"
+// into two lines); else it stays, within the lines that are left of the change.
+// A line whose text is nowhere among the new lines was deleted (Deleted set).
+void MoveMarks(int32_t page, int32_t first, std::span<const std::string> was, int32_t newEnd,
+               const std::vector<std::string>& now) {
+  const auto oldEnd = first + static_cast<int32_t>(was.size());
+  auto moved = [&](int32_t line, bool* deleted = nullptr) {
+    const int32_t index = line - 1;
+    if (index < first) return line;
+    if (index >= oldEnd) return line + newEnd - oldEnd;
+    const std::string before = TrimBlanks(was[static_cast<size_t>(index - first)]);
+    for (int32_t i = first; i < newEnd && !before.empty(); ++i) {
+      const std::string part = TrimBlanks(now[static_cast<size_t>(i)]);
+      if (part.empty() || part.size() > before.size() || !before.ends_with(part)) continue;
+      const size_t at = before.size() - part.size();
+      if (at == 0 || before[at - 1] == ' ' || before[at - 1] == '\t') return i + 1;
+    }
+    if (deleted && newEnd < oldEnd) *deleted = true;
+    return std::min(index, std::max(first, newEnd - 1)) + 1;
+  };
+  EditorModelState& v = EditorModel();
+  std::map<int32_t, uint32_t>& marks = v.LineMarks[page];
+  marks.clear();
+  ForEachMark([&](tShowedLine& mark, uint32_t color) {
+    if (mark.Page != page || mark.Line < 1) return;
+    mark.Line = moved(mark.Line, &mark.Deleted);
+    marks[mark.Line] = color;
+  });
+  if (v.GotoLine.Page == page && v.GotoLine.Line > 0) v.GotoLine.Line = moved(v.GotoLine.Line);
+  ++v.EditorRevision;
+}
+
+}  // namespace
 
 void EditPageText(int32_t page, std::string_view text, int32_t firstChanged) {
   TEditSheet* sheet = PageAt(page);
@@ -241,37 +283,56 @@ void EditPageText(int32_t page, std::string_view text, int32_t firstChanged) {
   while (suffix < old.size() - prefix && suffix < now.size() - prefix &&
          old[old.size() - 1 - suffix] == now[now.size() - 1 - suffix])
     ++suffix;
-  const auto oldEnd = static_cast<int32_t>(old.size() - suffix);
-  const auto newEnd = static_cast<int32_t>(now.size() - suffix);
-  if (oldEnd == newEnd) return;
-  const auto first = static_cast<int32_t>(prefix);
-  // A mark below the change moves with its line. One on a changed line goes
-  // to the new line that holds the end of its statement from a word on (a
-  // line broken before the statement: "NOP DJNZ R6,NEXT" into two lines);
-  // else it stays, within the lines that are left of the change.
-  auto moved = [&](int32_t line) {
-    const int32_t index = line - 1;
-    if (index < first) return line;
-    if (index >= oldEnd) return line + newEnd - oldEnd;
-    const std::string was = TrimBlanks(old[static_cast<size_t>(index)]);
-    for (int32_t i = first; i < newEnd && !was.empty(); ++i) {
-      const std::string part = TrimBlanks(now[static_cast<size_t>(i)]);
-      if (part.empty() || part.size() > was.size() || !was.ends_with(part)) continue;
-      const size_t at = was.size() - part.size();
-      if (at == 0 || was[at - 1] == ' ' || was[at - 1] == '\t') return i + 1;
-    }
-    return std::min(index, std::max(first, newEnd - 1)) + 1;
-  };
-  EditorModelState& v = EditorModel();
-  std::map<int32_t, uint32_t>& marks = v.LineMarks[page];
-  marks.clear();
-  ForEachMark([&](tShowedLine& mark, uint32_t color) {
-    if (mark.Page != page || mark.Line < 1) return;
-    mark.Line = moved(mark.Line);
-    marks[mark.Line] = color;
+  if (old.size() == now.size()) return;
+  MoveMarks(page, static_cast<int32_t>(prefix),
+            std::span<const std::string>(old).subspan(prefix, old.size() - suffix - prefix),
+            static_cast<int32_t>(now.size() - suffix), now);
+}
+
+bool ReplacePageLines(int32_t page, int32_t first, int32_t removed, std::vector<std::string> lines) {
+  TEditSheet* sheet = PageAt(page);
+  if (!sheet || first < 0 || removed < 0) return false;
+  std::vector<std::string>& all = sheet->Editor.Lines;
+  const auto at = static_cast<size_t>(first);
+  if (at + static_cast<size_t>(removed) > all.size()) return false;
+  for (const std::string& line : lines)
+    if (line.find_first_of("\r\n") != std::string::npos) return false;
+  // Lines at the end of the range that stayed as they were are no change.
+  size_t gone = static_cast<size_t>(removed);
+  while (gone > 0 && !lines.empty() && lines.back() == all[at + gone - 1]) {
+    lines.pop_back();
+    --gone;
+  }
+  const size_t added = lines.size();
+  std::vector<std::string> was(std::make_move_iterator(all.begin() + static_cast<std::ptrdiff_t>(at)),
+                               std::make_move_iterator(all.begin() + static_cast<std::ptrdiff_t>(at + gone)));
+  const size_t common = std::min(gone, added);
+  std::move(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(common),
+            all.begin() + static_cast<std::ptrdiff_t>(at));
+  if (added > gone)
+    all.insert(all.begin() + static_cast<std::ptrdiff_t>(at + common),
+               std::make_move_iterator(lines.begin() + static_cast<std::ptrdiff_t>(common)),
+               std::make_move_iterator(lines.end()));
+  else
+    all.erase(all.begin() + static_cast<std::ptrdiff_t>(at + common), all.begin() + static_cast<std::ptrdiff_t>(at + gone));
+  if (added != gone) MoveMarks(page, first, was, first + static_cast<int32_t>(added), all);
+  return true;
+}
+
+void DropPageEdits(int32_t page) {
+  const TEditSheet* sheet = PageAt(page);
+  std::vector<std::string> lines;
+  if (!sheet || !ReadFileLines(sheet->FileName, lines)) return;
+  std::string text;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i) text += '\n';
+    text += lines[i];
+  }
+  EditPageText(page, text);
+  // The lines the edits deleted are there again.
+  ForEachMark([page](tShowedLine& mark, uint32_t) {
+    if (mark.Page == page) mark.Deleted = false;
   });
-  if (v.GotoLine.Page == page && v.GotoLine.Line > 0) v.GotoLine.Line = moved(v.GotoLine.Line);
-  ++v.EditorRevision;
 }
 
 void ClearSourceMarks() {

@@ -66,6 +66,14 @@ TEditSheet* PageAt(int32_t page);
 // their lines, so the breakpoints, the execution and the located line stay
 // on the text they marked until the next load places them from the program.
 void EditPageText(int32_t page, std::string_view text, int32_t firstChanged = -1);
+// A changed page closed without saving: its text goes back to the file's,
+// and the marks follow their lines there (the project keeps those lines).
+void DropPageEdits(int32_t page);
+// The same for an edit whose lines the window knows: the page's lines
+// [First, First + Removed) are replaced by Lines, and only they travel, so an
+// edit costs the lines it touched, not the page. False (nothing changed) when
+// the range is not the page's or a line holds a line end.
+bool ReplacePageLines(int32_t page, int32_t first, int32_t removed, std::vector<std::string> lines);
 // Index of the first line that holds Text (lines compared upper-cased, blank runs collapsed with Collapse); -1.
 int32_t FindLineContaining(const std::vector<std::string>& lines, std::string_view text, bool collapse);
 

@@ -154,8 +154,10 @@ bool PlantBreakpoints() {
     bp.Planted = true;
     if (std::find(rc.PlantedAddresses.begin(), rc.PlantedAddresses.end(), bp.Address) == rc.PlantedAddresses.end()) {
       bp.SavedBytes = GetCodeBytesText(bp.Address);
-      if (bp.SavedBytes.empty() || !backend.PlantBreak(index, bp.Address)) return false;
+      if (bp.SavedBytes.empty()) return false;
+      // Listed first: a break whose writing failed halfway is taken out as well.
       rc.PlantedAddresses.push_back(bp.Address);
+      if (!backend.PlantBreak(index, bp.Address)) return false;
     }
     bp.Armed = true;
     return true;
@@ -166,6 +168,22 @@ bool PlantBreakpoints() {
     if (bp.Used && bp.Enabled && !plant(bp, static_cast<uint8_t>(i))) return false;
   }
   return true;
+}
+
+// The planted breaks out again after a failure that was reported (a start or
+// a halt the target refused or left unanswered): the target is talked to as
+// if nothing had failed, without a message of its own, and the failure stands.
+void LiftBreaksAfterFailure() {
+  MessageState& m = Messages();
+  const bool error = m.ErrorFlag;
+  const int code = m.LastErrorCode;
+  {
+    const SilencedMessages silenced;
+    m.ErrorFlag = false;
+    RestoreBreakpoints();
+  }
+  m.ErrorFlag = error;
+  m.LastErrorCode = code;
 }
 
 // The run of the local simulator: its backend steps it in slices with the pump between
@@ -242,7 +260,7 @@ std::optional<GoBreaks> SetBreakRegisters() {
 RunHelpers MakeRunHelpers(std::string& text) {
   RunHelpers h;
   h.PlantBreaks = PlantBreakpoints;
-  h.RestoreBreaks = RestoreBreakpoints;
+  h.RestoreBreaks = LiftBreaksAfterFailure;
   h.SetBreakRegisters = SetBreakRegisters;
   h.Running = [&text](std::string_view announce) {
     if (!announce.empty()) {
@@ -507,10 +525,7 @@ void HaltProgram() {
       UpdateCaption(kCaptionHalted);
     }
     // The planted breaks come out all the same (the failure is reported once).
-    Quietly([] {
-      RestoreBreakpoints();
-      return true;
-    });
+    LiftBreaksAfterFailure();
     if (!Run().ProgramRunning) EndRunBusy();
     return;
   }
@@ -523,11 +538,12 @@ void HaltProgram() {
     ResetTarget();
     AwaitChipRestart(announced);
   }
-  // A chip that reset itself holds the registers of a program start.
+  // The program stands still: its registers are asked of the target (a chip
+  // that reset itself holds those of a program start).
+  Run().ProgramRunning = false;
   RefreshDebugViews(result != HaltResult::TargetReset);
   m.WarningFlag = false;
   m.ErrorFlag = false;
-  Run().ProgramRunning = false;
   EndRunBusy();
   Terminal().MonitorPrompt = std::string(kPromptHalted);
   UpdateCaption(kCaptionHalted);
@@ -558,6 +574,14 @@ bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text) {
   RunState& run = Run();
   RunControlState& rc = RunControl();
   rc.StepProcedure = ProcedureHolding(address);
+  // A step that fails gives the caption back as it found it: nothing runs.
+  struct CaptionBack {
+    uint8_t Was;
+    bool Kept = false;
+    ~CaptionBack() {
+      if (!Kept) UpdateCaption(Was);
+    }
+  } captionBack{DebugStatus().Caption};
   UpdateCaption(kCaptionRunning);
   run.UserBreak = false;
   // A run over a call goes on while Executing is set, also for the main window's steps.
@@ -603,6 +627,7 @@ bool ExecuteStep(uint8_t stepToken, uint16_t address, std::string& text) {
     first = true;
     if (++steps % std::max(rc.SliceSteps, 1) == 0) PumpBetweenSlices();  // Esc can end a long LSTEP
   }
+  captionBack.Kept = true;
   UpdateCaption(kCaptionHalted);
   RefreshDebugViews();
   rc.StepBroken = run.UserBreak;
@@ -830,6 +855,30 @@ void TakeHalt(const LinkNews& news) {
   }
 }
 
+// A run that the idle handler ended (not inside a command's run over a call):
+// the target is free for the next command, and the console shows its prompt.
+void EndIdleRun() {
+  RunState& run = Run();
+  if (run.Executing) return;
+  run.TargetBusy = false;
+  ShowCursor();
+}
+
+// A stop report that arrived garbled or cut: the run's wait ends with one
+// message, and the target is asked where it stands, as after a Halt (its
+// failures are not shown again). A run over a call fails with it.
+void EndRunAtGarbledReport() {
+  MessageState& m = Messages();
+  ReportError(err::kFramingError);
+  {
+    const SilencedMessages silenced;
+    HaltProgram();
+  }
+  m.ErrorFlag = true;
+  m.LastErrorCode = err::kFramingError;
+  EndIdleRun();
+}
+
 }  // namespace
 
 void LinkIdle() {
@@ -854,13 +903,17 @@ void LinkIdle() {
     // Esc while the program runs: it is stopped as by HALT.
     run.UserBreak = false;
     HaltProgram();
-    ShowCursor();
+    EndIdleRun();
     return;
   }
   // A run over a call waits here in a loop: a short pause on the line instead of spinning.
   if (run.ProgramRunning && run.Executing) LinkIdleWait(2);
   LinkNews news;
   if (!LinkTakeNews(news)) return;
+  if (news.Garbled) {
+    if (run.ProgramRunning) EndRunAtGarbledReport();
+    return;
+  }
   if (news.Banner) {
     Target().CpuFamily = kFamilyOther;
     RunControl().UserCodeStart = news.UserCodeStart;

@@ -80,13 +80,18 @@ void RefreshDebugViews(bool askBoard) {
     // shadows); the other fields stay as they are.
     if (!caps.HasTarget) return;
     SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(Run().CurrentPC)));
-    const RunState& run = Run();
+    RunState& run = Run();
     tRegisterFrame r{};
     // (Between two steps of STEP or TRACE the program stands still.)
     const bool still = !run.ProgramRunning || run.Tracing;
     if (askBoard && still && LinkIsOpen() && !Messages().ErrorFlag) {
+      // The PC the board names (a register it does not name keeps the frame's value).
+      r.PC = run.CurrentPC;
       TargetGetRegisters(r);
       if (!Messages().ErrorFlag) {
+        run.CurrentPC = r.PC & 0xFFFF;
+        Target().TargetRegs.PC = static_cast<uint16_t>(r.PC);
+        SetRegisterText("PC", FormatHex4(static_cast<uint16_t>(r.PC)));
         for (size_t n = 0; n < 8; ++n) SetRegisterText("R" + std::to_string(n), FormatHex2(r.R[n]));
         SetRegisterText("B", FormatHex2(r.B));
         ShowSharedRegisters(r);

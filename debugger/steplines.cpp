@@ -2,6 +2,8 @@
 // the watched value. Both halves render the code line the same way, from the
 // symbolic disassembly line.
 
+#include <optional>
+
 #include "access/target.h"
 #include "base/runstate.h"
 #include "base/messages.h"
@@ -51,8 +53,10 @@ std::string LineOf(uint8_t stepToken, uint16_t address) {
 
 bool IsWordRegister(uint8_t token) { return token != tok::kRBS && !(token >= tok::kR0 && token <= tok::kR7); }
 
-// The watch's value: registers in hexadecimal, anything else in the display radix.
-std::string WatchValue(const std::string& watch, uint8_t watchRegister) {
+// The watch's value: registers in hexadecimal, anything else in the display
+// radix. Nothing when it cannot be read: its one message has been given (on a
+// line of its own, after the step line), and the steps go on.
+std::optional<std::string> WatchValue(const std::string& watch, uint8_t watchRegister) {
   if (watchRegister) {
     const int32_t value = TargetRegisterValue(watchRegister);
     return IsWordRegister(watchRegister) ? FormatHex4(static_cast<uint16_t>(value))
@@ -60,9 +64,12 @@ std::string WatchValue(const std::string& watch, uint8_t watchRegister) {
   }
   // The watch is read in the middle of the step command's own line.
   SavedStates<ScannerState, EvaluatorState, tValueList> saved;
+  const SavedMessageFlags outcome;  // the step's own outcome stays as it was
+  Messages().ErrorFlag = false;
   SetScanLine(watch + "\r", false);
   ValueList().Items.clear();  // only what this watch reads is shown
   const long double value = Expression(tok::kEndOfLine);
+  if (Messages().ErrorFlag) return std::nullopt;
   // Memory is shown as its type is, zero-padded to the type's width.
   const tValueList& list = ValueList();
   if (!list.Items.empty()) return FormatValue(list.Items.back(), Formatting().DisplayRadix);
@@ -83,7 +90,8 @@ void ShowStepLine(uint8_t stepToken, uint16_t start, const std::string& watch, u
     OutText("----->");
   }
   OutText(LineOf(stepToken, pc));
-  if (!watch.empty()) OutText(",(" + WatchValue(watch, watchRegister) + ")");
+  if (watch.empty()) return;
+  if (const std::optional<std::string> value = WatchValue(watch, watchRegister)) OutText(",(" + *value + ")");
 }
 
 void ShowExecutionSource() {

@@ -227,6 +227,20 @@ void PumpMessages() {
   platform::CurrentClock().Sleep1ms();
 }
 
+namespace {
+
+// Enter moves to a new line as it does in the editor (none when a message
+// has just ended the line); any other key is not kept in the text: a blank
+// stands in its place.
+void EchoKey(const TerminalState& t) {
+  if (t.LastKey != '\r')
+    TypeChar(' ');
+  else if (!t.Lines.back().empty())
+    TypeChar('\r');
+}
+
+}  // namespace
+
 char TakeStepKey(char key) {
   TerminalState& t = Terminal();
   t.KeyPressed = false;
@@ -240,7 +254,7 @@ char TakeStepKey(char key) {
   else
     t.LastKey = key;
   t.KeyPressed = false;
-  TypeChar(t.LastKey == '\r' ? '\r' : ' ');
+  EchoKey(t);
   return t.LastKey;
 }
 
@@ -257,9 +271,7 @@ char ReadKey() {
     return t.LastKey;
   }
   t.KeyPressed = false;
-  // Enter moves to a new line as it does in the editor; any other key is not
-  // kept in the text: a blank stands in its place.
-  TypeChar(t.LastKey == '\r' ? '\r' : ' ');
+  EchoKey(t);
   return t.LastKey;
 }
 

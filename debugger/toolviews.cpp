@@ -17,6 +17,7 @@
 #include "base/runstate.h"
 #include "base/session.h"
 #include "debugger/bpnames.h"
+#include "debugger/breaklocations.h"
 #include "debugger/executor.h"
 #include "debugger/memshow.h"
 #include "debugger/runcontrol.h"
@@ -546,7 +547,7 @@ std::vector<BreakpointRow> BreakpointRows() {
   auto add = [&rows](const std::string& name) {
     const tBreak* bp = BreakpointByName(name);
     if (!bp || !bp->Used) return;
-    rows.push_back({name, bp->Address, bp->Location.empty() ? FormatHex4(bp->Address) : bp->Location, bp->Enabled});
+    rows.push_back({name, bp->Address, bp->Location.empty() ? FormatHex4(bp->Address) : SavedLocation(*bp), bp->Enabled});
   };
   for (int32_t i = 0; i <= b.LastBreakIndex && i < kBreakTableSize; ++i) add("Br" + std::to_string(i));
   add("Arm");

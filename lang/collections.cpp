@@ -91,6 +91,18 @@ void CreateSymbolCollections() {
   if (!c.TypeDefs) c.TypeDefs.emplace();
 }
 
+const std::vector<int32_t>& TSymbolCollection::Named(const std::string& upperName) const {
+  if (indexed_ > Items.size()) {
+    byName_.clear();
+    indexed_ = 0;
+  }
+  for (; indexed_ < Items.size(); ++indexed_)
+    byName_[UpperCase(Items[indexed_].Name)].push_back(static_cast<int32_t>(indexed_));
+  static const std::vector<int32_t> kNone;
+  const auto it = byName_.find(upperName);
+  return it == byName_.end() ? kNone : it->second;
+}
+
 tSymbolItem* SymbolAt(int32_t index) {
   return Collections().SymbolTable ? Collections().SymbolTable->GetItem(index) : nullptr;
 }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/text.h"
@@ -95,7 +96,22 @@ struct tItemCollection {
   void Clear() { Items.clear(); }
 };
 
-using TSymbolCollection = tItemCollection<tSymbolItem>;
+// The symbol table: its items, and their indices by name for lookups that
+// must not walk the table. The index follows the items as lookups ask for it
+// (a name is set right after its Add, before any lookup).
+struct TSymbolCollection : tItemCollection<tSymbolItem> {
+  void Clear() {
+    Items.clear();
+    byName_.clear();
+    indexed_ = 0;
+  }
+  // The indices of the symbols named UpperName without regard to case, ascending.
+  const std::vector<int32_t>& Named(const std::string& upperName) const;
+
+ private:
+  mutable std::unordered_map<std::string, std::vector<int32_t>> byName_;
+  mutable size_t indexed_ = 0;  // the items before this one are in byName_
+};
 using TModuleCollection = tItemCollection<tModuleItem>;
 using tTypeDefCollection = tItemCollection<tTypeDefItem>;
 

@@ -35,6 +35,21 @@ bool IsAddressable(const tSymbolItem& s) {
   return ClassOf(s) < 7;
 }
 
+// The indices of the symbols named UpperName (any case), ascending.
+const std::vector<int32_t>& Named(const std::string& upperName) {
+  static const std::vector<int32_t> kNone;
+  auto& t = Collections().SymbolTable;
+  return t ? t->Named(upperName) : kNone;
+}
+
+// The first procedure (module) symbol named exactly Name.
+int32_t ProcedureNamed(std::string_view name) {
+  auto* t = Table();
+  for (int32_t i : Named(UpperCase(name)))
+    if (ClassOf((*t)[i]) == kClassProcedure && (*t)[i].Name == name) return i;
+  return kNoItem;
+}
+
 bool NameIs(const tSymbolItem& s, std::string_view upperName) {
   return platform::SameText(s.Name, upperName);
 }
@@ -135,14 +150,10 @@ bool FindProcedureAt(uint32_t addr) {
   }
   c.FoundModule = flagged;
   if (flagged == kNoItem) return false;
-  auto* t = Table();
-  for (int32_t i = 0; t && i < TableCount(); ++i) {
-    const auto& s = (*t)[i];
-    if (ClassOf(s) == kClassProcedure && s.Name == modules[flagged].Name) {
-      c.FoundSymbol = i;
-      SymbolLookup().SymbolRef.Sym = i;
-      return true;
-    }
+  if (const int32_t i = ProcedureNamed(modules[flagged].Name); i != kNoItem) {
+    c.FoundSymbol = i;
+    SymbolLookup().SymbolRef.Sym = i;
+    return true;
   }
   ReportError(err::kInternalErrorWhenSeekingIn);
   return false;
@@ -153,14 +164,10 @@ bool FindCurrentProcedure() {
 }
 
 bool FindProcedureSymbol(std::string_view name) {
-  auto* t = Table();
-  for (int32_t i = 0; t && i < TableCount(); ++i) {
-    if (ClassOf((*t)[i]) == kClassProcedure && (*t)[i].Name == name) {
-      Collections().FoundSymbol = i;
-      return true;
-    }
-  }
-  return false;
+  const int32_t i = ProcedureNamed(name);
+  if (i == kNoItem) return false;
+  Collections().FoundSymbol = i;
+  return true;
 }
 
 bool FindCpuSymbol(std::optional<size_t> start, std::string_view name) {
@@ -217,6 +224,11 @@ bool FindSymbol(int32_t& sym, uint8_t wantClass, uint8_t endClass) {
   int32_t i = std::max(sym, 0);
   c.FoundSymbol = std::min(i, TableCount() - 1);
   // A symbol of this level named Name: found; true when it has the class wanted.
+  // Past the last symbol of that name nothing can match: the walk ends there
+  // (at once for a name the program does not have).
+  const std::vector<int32_t>& named = Named(name);
+  if (named.empty() || named.back() < i) return false;
+  const int32_t lastNamed = named.back();
   auto matches = [&](int32_t at, uint8_t cls) {
     if (!NameIs((*t)[at], name)) return false;
     c.FoundSymbol = at;
@@ -227,7 +239,7 @@ bool FindSymbol(int32_t& sym, uint8_t wantClass, uint8_t endClass) {
     return true;
   };
   int32_t depth = 0;
-  for (; i < TableCount(); ++i) {
+  for (; i <= lastNamed; ++i) {
     uint8_t cls = ClassOf((*t)[i]);
     if (cls == endClass && (cls != kClassScopeEnd || depth == 0)) break;
     if (cls == kClassScopeBegin) {
@@ -253,9 +265,9 @@ bool FindPublicSymbol() {
   bool bitContext = InBitContext();
   int32_t found = kNoItem;
   int32_t named = kNoItem;  // the last one of that name, usable or not (for the error)
-  for (int32_t i = 0; i < TableCount(); ++i) {
+  for (int32_t i : Named(name)) {
     const auto& s = (*t)[i];
-    if (!IsPublic(s) || !IsAddressable(s) || !NameIs(s, name)) continue;
+    if (!IsPublic(s) || !IsAddressable(s)) continue;
     Scanner().NameFound = true;
     named = i;
     if (bitContext && !SymbolBitAddressable(s)) continue;
@@ -269,6 +281,9 @@ bool FindPublicSymbol() {
 
 bool FindLocalSymbol(int32_t& scopeSym) {
   if (!FindCurrentProcedure()) return false;
+  Scanner().QualifierDepth = 0;
+  // A name the program does not have is in no scope: no walk for it.
+  if (Named(UpperCase(Scanner().ScanIdent)).empty()) return false;
   auto* t = Table();
   uint32_t pc = CurrentAddress();
   // The innermost scope at the PC among the current procedure's own scopes, so
@@ -280,7 +295,6 @@ bool FindLocalSymbol(int32_t& scopeSym) {
     if (ClassOf(s) == kClassScopeBegin && s.Value <= pc && (scope == kNoItem || s.Value >= (*t)[scope].Value))
       scope = i;
   }
-  Scanner().QualifierDepth = 0;
   if (scope == kNoItem) return false;
   scopeSym = scope;
   int32_t from = scope + 1;
@@ -349,9 +363,8 @@ bool ResolveDottedName() {
   auto* t = Table();
   std::string name = UpperCase(sc.ScanIdent);
   // A module or procedure of that name: the rest of the chain is looked up inside it.
-  for (int32_t i = 0; t && i < TableCount(); ++i) {
-    const auto& s = (*t)[i];
-    if (ClassOf(s) == kClassProcedure && NameIs(s, name)) {
+  for (int32_t i : Named(name)) {
+    if (ClassOf((*t)[i]) == kClassProcedure) {
       if (sc.ScanChar != '.' || !IsIdentStart(CharAfterCurrent())) break;
       NextChar();
       ReadIdentifier();
@@ -485,9 +498,11 @@ bool HasSymbolAt(uint32_t addr, uint8_t cls, int32_t startSym) {
 std::string AddressToText(uint32_t addr, uint8_t cls, bool alwaysSymbolic) {
   auto& c = Collections();
   if (cls == kClassProcedure) {
-    int32_t first = ModuleAtAddress(addr);
+    const int32_t first = ModuleAtAddress(addr);
     if (first == kNoItem || !FindProcedureAt(addr)) return "<unknown>";
-    return c.ModuleTable->Items[first].Name + "." + (*Table())[c.FoundSymbol].Name;
+    // An unnamed item (the code of an interrupt vector) is the procedure's module.
+    const std::string& name = c.ModuleTable->Items[first].Name;
+    return (name.empty() ? c.ModuleTable->Items[c.FoundModule].Name : name) + "." + (*Table())[c.FoundSymbol].Name;
   }
   bool symbolic = alwaysSymbolic || SymbolLookup().ShowSymbols;
 

@@ -74,6 +74,13 @@ void StartHexCollections(bool append) {
   CreateSymbolCollections();
 }
 
+// The addresses the file holds, from the first and last address of each record stored.
+void NoteHeld(const std::vector<std::pair<uint16_t, uint16_t>>& stored) {
+  std::vector<uint8_t>& held = Loader().LoadHeld;
+  std::fill(held.begin(), held.end(), uint8_t{0});
+  for (const auto& [first, last] : stored) std::fill(held.begin() + first, held.begin() + last + 1, uint8_t{1});
+}
+
 // The program file into CONTENT. Its first byte tells HEX from object before
 // the rest is read; a file far larger than any program with its symbols is
 // refused at once. False after the failure was reported.
@@ -120,6 +127,7 @@ bool ReadProgram(const LoaderOptions& o, const std::string& content) {
     l.LowestAddress = info.LowestAddress;
     l.HighestAddress = info.HighestAddress;
     l.StartAddress = info.StartAddress;
+    NoteHeld(info.Stored);
     return true;
   }
   if (!IsObjectFileStart(first)) {
@@ -133,6 +141,7 @@ bool ReadProgram(const LoaderOptions& o, const std::string& content) {
   l.LowestAddress = result.LowestAddress;
   l.HighestAddress = result.HighestAddress;
   if (result.StartFound) l.StartAddress = result.StartAddress;
+  NoteHeld(result.Stored);
   if (!ShowAddress(static_cast<uint16_t>(std::min<uint32_t>(result.HighestAddress, 0xFFFF)))) {
     ReportError(err::kErrorWhileFile, "loading", name);
     return false;
@@ -140,16 +149,16 @@ bool ReadProgram(const LoaderOptions& o, const std::string& content) {
   return true;
 }
 
-// The transfer pass; true when the program reached the target.
-bool SendProgram(const LoaderOptions& o) {
+// The transfer pass; true when the program reached the target. Refused:
+// nothing was sent (the program does not fit).
+bool SendProgram(const LoaderOptions& o, bool& refused) {
   LoaderState& l = Loader();
   TargetBackend& target = CurrentBackend();
   const ProgramMemoryLimit limit = target.ProgramMemory();
   if (l.HighestAddress + 1 > limit.End) {
     // Nothing of the program went to the target: no range was loaded.
     ReportError(err::kObjectCodeTooLong, limit.SizeText);
-    l.LowestAddress = 0xFFFF;
-    l.HighestAddress = 0;
+    refused = true;
     if (limit.AbortWhenTooLong) AbortLoad();
     return false;
   }
@@ -165,6 +174,7 @@ bool SendProgram(const LoaderOptions& o) {
                            .Highest = highest,
                            .MaxRecord = TransferRecordSize(Target().CpuFamily),
                            .Append = o.LoadAppend,
+                           .Held = l.LoadHeld,
                            .ClearCodeFlash = o.ClearCodeFlash,
                            .ClearDataFlash = o.ClearDataFlash,
                            .DownloadSpeed = o.DownloadSpeed,
@@ -226,24 +236,48 @@ void CheckSymbols(const LoaderOptions& o) {
     sourceLevel = false;
   }
   if (!o.LoadSymbols) ReportWarning(warn::kSymbolInformationNotIncluded);
-  if (!sourceLevel) {
-    // No source lines to place them on: the old program's marks go.
-    ClearBreakpointMarks();
-    return;
+  if (sourceLevel) {
+    // A module the user wants added goes to the project manager.
+    const std::string added = CheckObjectModuleOrder();
+    if (!added.empty()) User().AddModuleToProject(added);
   }
-  // A module the user wants added goes to the project manager.
-  const std::string added = CheckObjectModuleOrder();
-  if (!added.empty()) User().AddModuleToProject(added);
-  BreakpointState& bps = Breakpoints();
-  for (int32_t i = 0; i <= bps.LastBreakIndex && i < kBreakTableSize; ++i)
-    RelocateBreakpoint(bps.BreakTable[static_cast<size_t>(i)]);
-  RelocateBreakpoint(bps.ArmBreak);
+  RelocateBreakpoints(sourceLevel);
 }
+
+// What a load that sends nothing leaves as it was: the loaded program's
+// symbols, modules and lines, whether it has source lines, and its range.
+struct LoadedProgram {
+  CollectionsState Tables;
+  bool DebugInfoLoaded = false;
+  bool SourceLevel = false;
+  bool ProjectLoaded = false;
+  uint16_t Lowest = 0xFFFF;
+  uint32_t Highest = 0;
+  uint16_t Start = 0;
+
+  static LoadedProgram Take() {
+    const LoaderState& l = Loader();
+    return {Collections(),   SymbolLookup().DebugInfoLoaded, ListMap().SourceLevelDebugging, l.ProjectLoaded,
+            l.LowestAddress, l.HighestAddress,               l.StartAddress};
+  }
+  void Restore() const {
+    LoaderState& l = Loader();
+    FreeSymbolCollections();
+    Collections() = Tables;
+    SymbolLookup().DebugInfoLoaded = DebugInfoLoaded;
+    ListMap().SourceLevelDebugging = SourceLevel;
+    l.ProjectLoaded = ProjectLoaded;
+    l.LowestAddress = Lowest;
+    l.HighestAddress = Highest;
+    l.StartAddress = Start;
+  }
+};
 
 // After every load, also a failed one. After a failure, which was reported,
 // the program counter stays where it was: no further boxes, and no stack
-// search in a program that did not arrive.
-void FinishLoad(const LoaderOptions& o, bool loaded) {
+// search in a program that did not arrive. Kept: a load that sent nothing
+// left the program before it whole, its breakpoints too.
+void FinishLoad(const LoaderOptions& o, bool loaded, bool kept) {
   LoaderState& l = Loader();
   RunState& run = Run();
   MessageState& m = Messages();
@@ -254,7 +288,7 @@ void FinishLoad(const LoaderOptions& o, bool loaded) {
   if (loaded) SetProgramCounter(l.StartAddress);
   m.ErrorFlag = false;
   m.WarningFlag = false;
-  CheckSymbols(o);
+  if (!kept) CheckSymbols(o);
   User().ShowLoadProgress({LoadStep::Ended});
   RefreshDebugViews();
   run.TargetBusy = false;
@@ -357,6 +391,7 @@ bool LoadProgramFile() {
   const PortRefreshStopped portRefreshStopped;
   LoaderState& l = Loader();
   MessageState& m = Messages();
+  const LoadedProgram before = LoadedProgram::Take();
   l.Cancelled = false;
   l.LoadAborted = false;
   m.ErrorFlag = false;
@@ -380,21 +415,26 @@ bool LoadProgramFile() {
   ClearExecLine();
   ListMap().Reported.clear();
   bool loaded = false;
+  // A file that could not be read, or a program the target refused, sent
+  // nothing: the program loaded before stays whole (never half of each).
+  bool refused = false;
   if (!ReadProgram(o, content)) {
     // A HEX file without code options ends before anything is read.
     if (content[0] == ':' && !o.LoadCode) return false;
-    AbortLoad();
+    l.LoadAborted = true;
+    refused = true;
   } else {
     l.ProjectLoaded = true;
     // An XDATA load has already put its bytes where they belong.
-    loaded = !o.LoadCode || (content[0] == ':' && o.LoadXData) || SendProgram(o);
+    loaded = !o.LoadCode || (content[0] == ':' && o.LoadXData) || SendProgram(o, refused);
     if (loaded && o.LoadCode) {
       User().ShowLoadProgress({LoadStep::Loaded});
       InformLoaded(static_cast<uint16_t>(l.HighestAddress));
     }
   }
+  if (refused) before.Restore();
   loaded = loaded && !l.LoadAborted;
-  FinishLoad(o, loaded);
+  FinishLoad(o, loaded, refused);
   return loaded;
 }
 

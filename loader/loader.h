@@ -27,6 +27,8 @@ struct LoaderState {
   bool Cancelled = false;  // the dialog's Cancel button (Escape sets LoadAborted)
   bool ProjectLoaded = false;
   std::vector<uint8_t> LoadBuffer = std::vector<uint8_t>(0x10000, 0xFF);
+  // 1 for each address of LoadBuffer that the file holds (an appending load sends only these).
+  std::vector<uint8_t> LoadHeld = std::vector<uint8_t>(0x10000, 0);
   uint16_t LowestAddress = 0xFFFF;
   uint32_t HighestAddress = 0;  // above 0FFFFH: the program does not fit (error 164)
   uint16_t StartAddress = 0;

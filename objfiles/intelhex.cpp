@@ -118,6 +118,7 @@ bool ReadRecords(std::string_view text, std::string_view fileName, HexMemory mem
     if (uint32_t{address} + count > info.HighestAddress) info.HighestAddress = uint32_t{address} + count - 1;
     if (memory == HexMemory::Code) {
       info.LowestAddress = std::min(info.LowestAddress, address);
+      if (count != 0 && !pastEnd) info.Stored.emplace_back(address, static_cast<uint16_t>(address + count - 1));
       // The first-opcode rule: an LJMP alone at the reset address names the start.
       const std::optional<uint16_t> start =
           address == 0 && count == 3 ? StartNamedAtReset(data) : std::nullopt;

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <utility>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -37,6 +39,9 @@ struct HexLoadInfo {
   uint32_t HighestAddress = 0;      // last address used; above 0FFFFH for code past 64K (not stored)
   uint16_t StartAddress = 0;        // where the program starts (below)
   bool StartFound = false;          // from the first-opcode rule, not the end record
+  // First and last address of each code data record stored: the bytes the
+  // file holds (an appending load sends only these).
+  std::vector<std::pair<uint16_t, uint16_t>> Stored;
 };
 
 // Called after each data record with its address (the load dialog shows it);

@@ -623,6 +623,28 @@ bool ListingAddressOfSourceLine(const tModuleRec& node, std::string_view fileNam
   return true;
 }
 
+bool ListingStatementStaysAt(const tModuleRec& node, std::string_view fileName,
+                             const std::vector<std::string>& source, int32_t index, uint16_t address) {
+  if (index < 0 || static_cast<size_t>(index) >= source.size()) return false;
+  const std::string listingName = ExistingFileName(platform::ChangeFileExt(node.FileName, ".LST"));
+  const std::string file(fileName);
+  int64_t sourceTime = 0;
+  int64_t listingTime = 0;
+  if (listingName.empty() || !platform::FileModifiedTime(file, sourceTime) ||
+      !platform::FileModifiedTime(listingName, listingTime) || sourceTime <= listingTime)
+    return false;
+  std::vector<std::string> listing;
+  int32_t at = -1;
+  if (!ReadFileLines(listingName, listing) ||
+      FindListingStatement(listing, address, LoadedSegmentStart, at) != ListingResult::kFound)
+    return false;
+  const ListingFilePart part = ListingLinesOfFile(listing, at);
+  const std::string from = part.IncludeName.empty() ? node.FileName : IncludePath(node.FileName, part.IncludeName);
+  if (!platform::SameText(from, file) && !platform::SameFile(from, file)) return false;
+  const std::string statement = CollapseBlanks(FromColumn(listing[static_cast<size_t>(at)], kListingSourceColumn));
+  return !statement.empty() && statement == CollapseBlanks(source[static_cast<size_t>(index)]);
+}
+
 void ClearExecLine() {
   auto& state = ListMap();
   if (state.ExecLine.Line >= 0 && state.ClearMark) state.ClearMark(state.ExecLine);

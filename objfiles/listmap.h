@@ -138,6 +138,13 @@ bool SourceLineOfAddress(uint32_t address, std::string& fileName, int32_t& line,
 bool ListingAddressOfSourceLine(const tModuleRec& node, std::string_view fileName,
                                 const std::vector<std::string>& source, int32_t index, uint16_t& address);
 
+// True when FileName was changed after Node's listing was written (the loaded
+// program was built before the edit) and the listing's statement at Address
+// came from FileName and is the text of line Index (0-based) of Source: the
+// line's code is still at Address.
+bool ListingStatementStaysAt(const tModuleRec& node, std::string_view fileName,
+                             const std::vector<std::string>& source, int32_t index, uint16_t address);
+
 // Removes the execution point's mark.
 void ClearExecLine();
 // Maps the current program counter to its source line and moves ExecLine

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <unordered_map>
 
 #include "base/messages.h"
 #include "base/session.h"
@@ -31,12 +33,6 @@ constexpr uint8_t kClassLoneBlock = 0x8D;     // a procedure block without a lab
 constexpr uint8_t kClassBlockLabel = 0xA0;    // the label made for it
 constexpr uint8_t kClassSegment = 0xC0;
 constexpr uint8_t kClassKept = 0xA7;  // SYM INFO bits kept: space, bit 5, public
-
-// Names equal without regard to case.
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return UpperChar(x) == UpperChar(y); });
-}
 
 class ObjectReader {
  public:
@@ -191,6 +187,7 @@ class ObjectReader {
     if (options_.LoadCode && n && !pastEnd) {
       std::copy(data.begin(), data.end(), image_.begin() + offset);
       result_.LowestAddress = std::min(result_.LowestAddress, offset);
+      result_.Stored.emplace_back(offset, last);
       result_.CodeStored = true;
     }
     return true;
@@ -284,6 +281,29 @@ class ObjectReader {
     }
   }
 
+  // The first symbol of the current module before Block that a procedure
+  // block named Name takes: a code label of its name in any case, or the
+  // module's entry of exactly its name. The module's symbols are indexed
+  // once, as the blocks ask, so no block walks them.
+  int32_t FirstBlockTarget(const std::string& name, int32_t block) {
+    const int32_t from = st_.ModuleSymbol + 1;
+    if (targets_.From != from) targets_ = BlockTargets{from, from, {}, {}};
+    const auto& items = Collections().SymbolTable->Items;
+    for (; targets_.Indexed < block; ++targets_.Indexed) {
+      const tSymbolItem& f = items[static_cast<size_t>(targets_.Indexed)];
+      const uint8_t cls = f.SymClass & 0x1F;
+      if (cls == kClassCode)
+        targets_.Labels.emplace(UpperCase(f.Name), targets_.Indexed);
+      else if (cls == kClassModuleEntry)
+        targets_.Entries.emplace(f.Name, targets_.Indexed);
+    }
+    const auto label = targets_.Labels.find(UpperCase(name));
+    const auto entry = targets_.Entries.find(name);
+    const int32_t l = label == targets_.Labels.end() ? kNoItem : label->second;
+    const int32_t e = entry == targets_.Entries.end() ? kNoItem : entry->second;
+    return l == kNoItem ? e : e == kNoItem ? l : std::min(l, e);
+  }
+
   // A procedure block takes the value of the code label of its name in the
   // current module; without one, it and a label made for it wait for the next
   // content record.
@@ -295,12 +315,10 @@ class ObjectReader {
     st_.PendingProc = block;
     st_.ProcResolved = false;
     auto& items = Collections().SymbolTable->Items;
-    for (size_t i = static_cast<size_t>(st_.ModuleSymbol + 1); i + 1 < items.size(); ++i) {
-      tSymbolItem& f = items[i];
-      const uint8_t cls = f.SymClass & 0x1F;
-      const bool label = cls == kClassCode && SameText(f.Name, name);
-      const bool entry = cls == kClassModuleEntry && f.Name == name;
-      if (!label && !entry) continue;
+    const int32_t found = FirstBlockTarget(name, block);
+    if (found != kNoItem) {
+      tSymbolItem& f = items[static_cast<size_t>(found)];
+      const bool entry = (f.SymClass & 0x1F) == kClassModuleEntry;
       st_.ProcResolved = true;
       if (entry) st_.ModuleStartKnown = false;
       tSymbolItem& s = items[static_cast<size_t>(block)];
@@ -391,6 +409,13 @@ class ObjectReader {
   ObjLoadResult result_;
   size_t pos_ = 0;
   bool firstContentSeen_ = false;
+  // The current module's symbols a procedure block may take, by name.
+  struct BlockTargets {
+    int32_t From = -1;     // the module's first symbol
+    int32_t Indexed = -1;  // the symbols before this one are in the maps
+    std::unordered_map<std::string, int32_t> Labels;   // upper-cased name -> first code label
+    std::unordered_map<std::string, int32_t> Entries;  // name -> first module entry
+  } targets_;
 };
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace dorvik {
@@ -40,6 +41,9 @@ struct ObjLoadResult {
   uint16_t LowestAddress = 0xFFFF;  // lowest address stored into the image
   uint32_t HighestAddress = 0;      // last address used by content records; above 0FFFFH past 64K
   bool CodeStored = false;          // some byte went into the image
+  // First and last address of each content record stored: the bytes the file
+  // holds (an appending load sends only these).
+  std::vector<std::pair<uint16_t, uint16_t>> Stored;
   bool StartFound = false;          // StartAddress is set
   uint16_t StartAddress = 0;        // first content record, or the target of an LJMP at 0
   bool DebugInfoLoaded = false;     // the module end was reached

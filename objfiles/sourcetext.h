@@ -17,6 +17,7 @@ struct tShowedLine {
   std::string FileName;
   int32_t Page = -1;
   int32_t Line = -1;
+  bool Deleted = false;  // the marked line was deleted: the mark stands on the line after it
 };
 
 // The lines of the editor page that shows FileName; with Open a page is made

@@ -64,7 +64,8 @@ bool RawMode::Enter(int fd) {
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
   g_saved_fd = fd;
-  if (tcsetattr(fd, TCSAFLUSH, &t) != 0) {
+  // At once, keeping what was typed before (the first keys are commands too).
+  if (tcsetattr(fd, TCSANOW, &t) != 0) {
     g_saved_fd = -1;
     return false;
   }

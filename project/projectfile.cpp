@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <unordered_set>
 
 #include "base/messages.h"
 #include "base/msgids.h"
@@ -95,14 +96,13 @@ bool ReadProjectFile(const std::string& path) {
   if (file.SectionExists(kFileTypes)) lists.FileTypeList = ReadFileTypes(file);
   if (!lists.ModulesFromFolder) {
     bool duplicate = false;
+    std::unordered_set<std::string> names;  // the modules taken so far
     for (const auto& [name, value] : file.ReadSectionValues(kModules)) {
       const std::string source = TrimBlanks(value);
       if (source.empty()) continue;
       tModuleRec module{UpperCase(TrimBlanks(name)), InFolder(folder, source), {}};
       // A module named twice is taken once, as first named.
-      const bool seen = std::any_of(lists.ProjectModules.begin(), lists.ProjectModules.end(),
-                                    [&](const tModuleRec& m) { return m.Name == module.Name; });
-      if (seen) {
+      if (!names.insert(module.Name).second) {
         duplicate = true;
         continue;
       }

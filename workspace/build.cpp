@@ -306,6 +306,15 @@ std::vector<BuildReportLine> ListingErrors(const std::string& listing, const std
   return out;
 }
 
+namespace {
+
+// A file type that a tool compiles into an object.
+bool Compiled(const tFileTypeRec& type) {
+  return type.Kind == kFileAssembler || type.Kind == kFilePlm || type.Kind == kFileC;
+}
+
+}  // namespace
+
 BuildOutcome CompileModule(const tModuleRec& module) {
   Messages().ErrorFlag = false;
   // A session that read no project knows the default file types.
@@ -316,7 +325,7 @@ BuildOutcome CompileModule(const tModuleRec& module) {
   }
   const std::string ext = fs::path(module.FileName).extension().string();
   const tFileTypeRec* type = FindFileType(ext);
-  if (type == nullptr || (type->Kind != kFileAssembler && type->Kind != kFilePlm && type->Kind != kFileC)) {
+  if (type == nullptr || !Compiled(*type)) {
     ReportError(err::kUnregisteredFileType, ext);
     return BuildOutcome::Failed;
   }
@@ -365,6 +374,9 @@ BuildOutcome BuildProject(bool all) {
       outcome = BuildOutcome::Stopped;
       break;
     }
+    // Include files and other registered files that no tool compiles are no modules to build.
+    const tFileTypeRec* type = FindFileTypeOf(modules[i].FileName);
+    if (type != nullptr && !Compiled(*type)) continue;
     if (!all && !ModuleOutOfDate(modules[i])) continue;
     const BuildOutcome one = CompileModule(modules[i]);
     if (one == BuildOutcome::Failed || one == BuildOutcome::Stopped) {

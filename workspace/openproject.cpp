@@ -1,16 +1,20 @@
 #include "workspace/openproject.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/runstate.h"
 #include "base/text.h"
+#include "debugger/breaklocations.h"
 #include "debugger/breakpoints.h"
 #include "lang/formatting.h"
 #include "lang/symbols.h"
 #include "lang/typedvalue.h"
 #include "platform/files.h"
+#include "platform/text.h"
+#include "project/project.h"
 #include "project/projectfile.h"
 
 namespace dorvik {
@@ -30,6 +34,30 @@ constexpr SelectorKey kSelectorKeys[] = {{"CodePtrSelectors", &FormattingState::
                                          {"DataPtrSelectors", &FormattingState::DataPtrSelectors}};
 
 std::string BreakKey(size_t index) { return "Break" + std::to_string(index); }
+
+// The folder of a project file (the open project's when Path is empty), absolute.
+std::filesystem::path ProjectFolder(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path folder =
+      std::filesystem::path(path.empty() ? Project().ProjectFileName : path).parent_path();
+  return std::filesystem::absolute(folder.empty() ? "." : folder, ec).lexically_normal();
+}
+
+// A breakpoint's source file as the project keeps it: relative to the
+// project's folder when it lies inside it; empty for the module's own source.
+std::string SavedBreakFile(const tBreak& bp, const std::filesystem::path& folder) {
+  if (bp.Absolute || bp.Line.FileName.empty() || bp.Location.find('#') == std::string::npos) return {};
+  const std::string module = bp.Location.substr(1, bp.Location.find('#') - 1);
+  const tModuleRec* node = FindModuleNode(module);
+  if (node && (platform::SameText(node->FileName, bp.Line.FileName) ||
+               platform::SameFile(node->FileName, bp.Line.FileName)))
+    return {};
+  std::error_code ec;
+  const std::filesystem::path file = std::filesystem::absolute(bp.Line.FileName, ec).lexically_normal();
+  const std::filesystem::path relative = file.lexically_relative(folder);
+  const bool inside = !ec && !relative.empty() && *relative.begin() != "..";
+  return inside ? relative.string() : file.string();
+}
 
 }  // namespace
 
@@ -84,8 +112,9 @@ void WriteProjectOptions(platform::IniFile& file) {
   WriteVariables(file);
 }
 
-void ReadProjectBreakpoints(const platform::IniFile& file) {
+void ReadProjectBreakpoints(const platform::IniFile& file, const std::string& path) {
   BreakpointState& bps = Breakpoints();
+  const std::filesystem::path folder = ProjectFolder(path);
   for (size_t i = 0; i < bps.BreakTable.size(); ++i) {
     const std::string value = TrimBlanks(file.ReadString(kDebug, BreakKey(i)));
     const size_t comma = value.find(',');
@@ -96,24 +125,39 @@ void ReadProjectBreakpoints(const platform::IniFile& file) {
     if (bp.Used) ClearBreakpoint(bp);
     bp.Used = true;
     bp.Address = static_cast<uint16_t>(std::stoul(address, nullptr, 16));
-    bp.Location = comma == std::string::npos ? address : TrimBlanks(value.substr(comma + 1));
+    // Address, location and, for a line of an include file, that file.
+    const std::string rest = comma == std::string::npos ? address : value.substr(comma + 1);
+    const size_t fileComma = rest.find(',');
+    bp.Location = TrimBlanks(rest.substr(0, fileComma));
+    const std::string source = fileComma == std::string::npos ? std::string() : TrimBlanks(rest.substr(fileComma + 1));
     bp.Enabled = file.ReadBool(kDebug, BreakKey(i) + "Enabled", true);
     bp.Absolute = bp.Location.empty() || bp.Location.front() != ':';
-    MarkBreakpointLocation(bp);
+    if (!source.empty() && !bp.Absolute) {
+      const std::filesystem::path named(source);
+      KeepSourceLine(bp, named.is_absolute() ? source : (folder / named).string(), bp.Location);
+    } else {
+      MarkBreakpointLocation(bp);
+    }
+    // A line deleted since it was set: the next load asks where it went.
+    bp.Line.Deleted = file.ReadBool(kDebug, BreakKey(i) + "LineDeleted", false);
   }
   BreakpointsChanged();
 }
 
-void WriteProjectBreakpoints(platform::IniFile& file) {
+void WriteProjectBreakpoints(platform::IniFile& file, const std::string& path) {
   file.EraseSection(kDebug);
+  const std::filesystem::path folder = ProjectFolder(path);
   const BreakpointState& bps = Breakpoints();
   for (size_t i = 0; i < bps.BreakTable.size(); ++i) {
     const tBreak& bp = bps.BreakTable[i];
     if (!bp.Used) continue;
     char address[8];
     std::snprintf(address, sizeof address, "%04X", bp.Address);
-    file.WriteString(kDebug, BreakKey(i), std::string(address) + "," + bp.Location);
+    const std::string source = SavedBreakFile(bp, folder);
+    file.WriteString(kDebug, BreakKey(i),
+                     std::string(address) + "," + SavedLocation(bp) + (source.empty() ? "" : "," + source));
     file.WriteString(kDebug, BreakKey(i) + "Enabled", bp.Enabled ? "TRUE" : "FALSE");
+    if (bp.Line.Deleted) file.WriteString(kDebug, BreakKey(i) + "LineDeleted", "TRUE");
   }
 }
 
@@ -130,7 +174,7 @@ bool OpenProject(const std::string& path) {
     return false;
   }
   ReadProjectOptions(file);
-  ReadProjectBreakpoints(file);
+  ReadProjectBreakpoints(file, path);
   return true;
 }
 
@@ -163,7 +207,7 @@ bool WriteProject(const std::string& path) {
   WriteModules(file, path);
   WriteFileTypes(file, Project().FileTypeList);
   WriteProjectOptions(file);
-  WriteProjectBreakpoints(file);
+  WriteProjectBreakpoints(file, path);
   if (!file.Save(path)) {
     platform::TakeIOResult();
     ReportError(err::kCouldNotCreateDesktopFile, path);

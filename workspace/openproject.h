@@ -10,9 +10,13 @@
 // "CodePtrSelectors", "XDataPtrSelectors", "PDataPtrSelectors",
 // "DataPtrSelectors" (byte values separated by commas).
 // [DEBUG]: per used breakpoint n (0..9) "BreakN" = its address in four
-// hexadecimal digits, a comma and its location text, and "BreakNEnabled" =
-// TRUE or FALSE. They are set again when the project opens, and the next
-// load relocates them as it does every breakpoint.
+// hexadecimal digits, a comma and its location text (a source breakpoint's
+// line as its mark stands in the saved source), and for a line of an
+// include file a comma and that file (relative to the project's folder);
+// "BreakNEnabled" = TRUE or FALSE; "BreakNLineDeleted" = TRUE when the
+// breakpoint's line was deleted (the next load asks warning 62). They are
+// set again when the project opens, marked in their file, and the next load
+// relocates them as it does every breakpoint.
 
 #include <bitset>
 #include <string>
@@ -39,8 +43,10 @@ bool WriteProject(const std::string& path);
 // the options' pair also reads and writes [VARIABLES].
 void ReadProjectOptions(const platform::IniFile& file);
 void WriteProjectOptions(platform::IniFile& file);
-void ReadProjectBreakpoints(const platform::IniFile& file);
-void WriteProjectBreakpoints(platform::IniFile& file);
+// Path: the project file's (an include file's name is kept relative to its
+// folder); empty: the open project's.
+void ReadProjectBreakpoints(const platform::IniFile& file, const std::string& path = {});
+void WriteProjectBreakpoints(platform::IniFile& file, const std::string& path = {});
 
 // A selector set as written ("0,255") and read back; false for a text that
 // is not a list of byte values.

@@ -13,6 +13,7 @@
 #include "base/messages.h"
 #include "base/msgids.h"
 #include "base/runstate.h"
+#include "debugger/breaklocations.h"
 #include "debugger/breakpoints.h"
 #include "debugger/executor.h"
 #include "debugger/runcontrol.h"
@@ -288,6 +289,13 @@ void DebugActions::ToggleBreakpointClick() {
     word += std::to_string(slot);
   }
   Issue(word + " = " + CodeAddressText(address));
+  // Set from a source line: the breakpoint stays on the caret's file and
+  // line (an include file's, say), not the line its address maps back to.
+  if (fromSource_ && SourceCaret)
+    if (tBreak* set = BreakpointAt(address)) {
+      KeepSourceLine(*set, SourceCaret().FileName, location_);
+      bench_.SyncViews();
+    }
   RefreshCursor();
 }
 

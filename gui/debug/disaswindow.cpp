@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <string>
 
+#include "access/backend.h"
+#include "access/transport.h"
 #include "debugger/breakpoints.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/formatting.h"
@@ -88,7 +90,11 @@ void DisasWindow::FillFromAddress(uint16_t address) {
   first_ = address;
   // A hidden window reads nothing until it is shown, nor one over a board
   // that runs the program (its link carries the run).
-  if (isHidden()) {
+  // Nor, at start, a board whose line is not up yet: no row says that a read
+  // failed before anything was read.
+  const TargetCapabilities caps = CurrentBackend().Capabilities();
+  const bool lineNotUpYet = caps.HasTarget && !caps.LocalImages && !LinkIsOpen() && rows_->count() == 0;
+  if (isHidden() || lineNotUpYet) {
     stale_ = true;
     return;
   }

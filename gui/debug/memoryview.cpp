@@ -21,7 +21,7 @@ namespace dorvik::gui {
 namespace {
 
 constexpr const char* kSpaceNames[] = {"CODE", "XDATA", "DATA", "IDATA", "BIT", "EEPROM"};
-constexpr int kColumns = 16;  // values of a row at most; one more column holds the characters
+constexpr int kColumns = tMemoryView::kValueColumns;
 constexpr int kAddressRole = Qt::UserRole;
 
 // A number as the fields take it in any display radix: "040H".
@@ -68,7 +68,9 @@ tMemoryView::tMemoryView(int index, QMainWindow* main)
   table_ = new QTableWidget(0, kColumns + 1, body);
   table_->setObjectName("Values");
   table_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // The columns are fitted to their texts after a read that made one wider
+  // or narrower, not at every cell's change (each would measure them all).
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   table_->horizontalHeader()->hide();
   table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
@@ -144,8 +146,10 @@ void tMemoryView::OfferTargetSpaces() {
   const auto* model = qobject_cast<const QStandardItemModel*>(space_->model());
   if (model == nullptr) return;
   const uint8_t spaces = CurrentBackend().Capabilities().MemorySpaces;
-  for (int i = 0; i < space_->count(); ++i)
-    if (QStandardItem* item = model->item(i)) item->setEnabled(((spaces >> kViewSpaces[i]) & 1) != 0);
+  for (int i = 0; i < space_->count(); ++i) {
+    const bool has = ((spaces >> kViewSpaces[i]) & 1) != 0;
+    if (QStandardItem* item = model->item(i); item != nullptr && item->isEnabled() != has) item->setEnabled(has);
+  }
 }
 
 void tMemoryView::ReadFromTarget() {
@@ -157,39 +161,43 @@ void tMemoryView::ReadFromTarget() {
   const MemoryViewRead read = ReadMemoryView(SpaceNumber(), startAddr_, countElems_, type);
   const bool chars = type == tok::kBYTE || type == tok::kCHAR;
   filling_ = true;
+  const bool reshaped = table_->rowCount() != static_cast<int>(read.Rows.size());
   table_->setRowCount(static_cast<int>(read.Rows.size()));
   table_->setColumnCount(kColumns + 2);
-  // The cells of the last read are reused: a view is read again at every stop.
-  const auto cell = [this](int r, int c) {
+  // The cells of the last read are reused: a view is read again at every
+  // stop, and only a cell whose text or kind changed is told so (and drawn
+  // again).
+  std::array<qsizetype, kColumns + 2> widest{};
+  const auto fill = [&](int r, int c, const QString& text, const QVariant& address, Qt::ItemFlags flags) {
     QTableWidgetItem* item = table_->item(r, c);
     if (item == nullptr) {
       item = new QTableWidgetItem;
       table_->setItem(r, c, item);
     }
-    return item;
+    if (item->text() != text) item->setText(text);
+    if (item->data(kAddressRole) != address) item->setData(kAddressRole, address);
+    if (item->flags() != flags) item->setFlags(flags);
+    widest[static_cast<size_t>(c)] = std::max(widest[static_cast<size_t>(c)], text.size());
   };
   const int size = ElementSize(type);
   for (int r = 0; r < static_cast<int>(read.Rows.size()); ++r) {
     const MemoryViewRow& row = read.Rows[static_cast<size_t>(r)];
-    QTableWidgetItem* head = cell(r, 0);
-    head->setText(Text(FormatHex4(static_cast<uint16_t>(row.Address))));
-    head->setFlags(Qt::ItemIsEnabled);
+    fill(r, 0, Text(FormatHex4(static_cast<uint16_t>(row.Address))), QVariant(), Qt::ItemIsEnabled);
     for (int c = 0; c < kColumns; ++c) {
-      QTableWidgetItem* item = cell(r, c + 1);
-      if (c < row.Count) {
-        item->setText(row.Readable ? Text(MemoryValueText(row.Items[static_cast<size_t>(c)])) : "??");
-        item->setData(kAddressRole, row.Address + c * size);
-        item->setFlags(row.Readable ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable
-                                    : Qt::ItemIsEnabled);
-      } else {
-        item->setText(QString());
-        item->setData(kAddressRole, QVariant());
-        item->setFlags(Qt::NoItemFlags);
-      }
+      if (c < row.Count)
+        fill(r, c + 1, row.Readable ? Text(MemoryValueText(row.Items[static_cast<size_t>(c)])) : "??",
+             row.Address + c * size,
+             row.Readable ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable : Qt::ItemIsEnabled);
+      else
+        fill(r, c + 1, QString(), QVariant(), Qt::NoItemFlags);
     }
-    QTableWidgetItem* tail = cell(r, kColumns + 1);
-    tail->setText(chars && row.Readable ? Text(MemoryCharsText(row.Items)) : QString());
-    tail->setFlags(Qt::ItemIsEnabled);
+    fill(r, kColumns + 1, chars && row.Readable ? Text(MemoryCharsText(row.Items)) : QString(), QVariant(),
+         Qt::ItemIsEnabled);
+  }
+  // The font is fixed-pitch: a column's width follows its longest text.
+  if (reshaped || widest != widest_) {
+    widest_ = widest;
+    table_->resizeColumnsToContents();
   }
   filling_ = false;
   status_->setText(Text(read.Error));

@@ -23,6 +23,7 @@ namespace dorvik::gui {
 class tMemoryView : public TDockableForm {
  public:
   static constexpr int kViewCount = 5;
+  static constexpr int kValueColumns = 16;  // values of a row at most; then its address and characters
   // Index 0..4: the window MemoryView1..MemoryView5.
   tMemoryView(int index, QMainWindow* main);
 
@@ -68,6 +69,7 @@ class tMemoryView : public TDockableForm {
   int32_t startAddr_ = 0;
   int32_t countElems_ = 64;
   bool filling_ = false;
+  std::array<qsizetype, kValueColumns + 2> widest_{};  // the longest text of each column at the last fit
 };
 
 }  // namespace dorvik::gui

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 
@@ -70,15 +71,28 @@ int ShowModalBox(const platform::MessageBox& box) {
       break;
   }
   // The wait form never covers a box: it goes while the box is up.
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (w->objectName() == "WaitForm") w->hide();
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->objectName() == "WaitForm") top->hide();
+    for (QWidget* w : top->findChildren<QWidget*>("WaitForm", Qt::FindDirectChildrenOnly)) w->hide();
+  }
   // Above the dialog that is running (the load dialog during a load), also
   // when another window has the focus.
   QWidget* parent = QApplication::activeModalWidget();
   if (parent == nullptr) parent = QApplication::activeWindow();
+  // The window in front and the widget with the keyboard when the box came
+  // (the terminal for a command typed there) have them back after it.
+  const QPointer<QWidget> front = parent;
+  const QPointer<QWidget> focused = QApplication::focusWidget();
   QMessageBox dialog(icon, Text(box.Caption), Text(box.Text), buttons, parent);
   dialog.setObjectName("MessageBox");
-  switch (dialog.exec()) {
+  const int answer = dialog.exec();
+  dialog.hide();
+  if (front && front->isVisible()) {
+    front->raise();
+    front->activateWindow();
+  }
+  if (focused && focused->isVisible() && focused->isEnabled()) focused->setFocus(Qt::ActiveWindowFocusReason);
+  switch (answer) {
     case QMessageBox::Ok: return platform::kBoxOk;
     case QMessageBox::Yes: return platform::kBoxYes;
     case QMessageBox::No: return platform::kBoxNo;

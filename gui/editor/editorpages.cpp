@@ -329,11 +329,12 @@ void EditorPages::AddEditor(int32_t page) {
   editor->setPlainText(Decode(bytes, editor->Latin1));
   editor->setReadOnly(sheet.ReadOnly);
   editor->document()->setModified(false);
-  connect(editor->document(), &QTextDocument::contentsChange, this, [editor](int position, int, int) {
-    const int block = editor->document()->findBlock(position).blockNumber();
-    editor->EditedFrom = editor->EditedFrom < 0 ? block : std::min(editor->EditedFrom, block);
+  connect(editor->document(), &QTextDocument::contentsChange, this,
+          [this, editor](int position, int, int added) { LinesEdited(editor, position, added); });
+  // The marks moved by an edit are drawn once the editor is through with it.
+  connect(editor, &QPlainTextEdit::textChanged, this, [this] {
+    if (!syncing_) Sync();
   });
-  connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] { TextEdited(editor); });
   connect(editor->document(), &QTextDocument::modificationChanged, this,
           [this, editor] { ShowTitle(IndexOf(editor)); });
   // The caret's address is looked up once the caret rests (the listing is read
@@ -363,16 +364,30 @@ void EditorPages::ShowTitle(int32_t page) {
   setTabToolTip(page, Text(sheet->FileName));
 }
 
-void EditorPages::TextEdited(CodeEditWidget* editor) {
+void EditorPages::LinesEdited(CodeEditWidget* editor, int position, int added) {
   if (syncing_) return;
   const int32_t page = IndexOf(editor);
-  const int32_t from = std::exchange(editor->EditedFrom, -1);
-  if (!PageAt(page)) return;
-  // The engine reads the edited lines (source lookups, search, breakpoints),
-  // and the marks below the change move with their lines: drawn again here.
-  const uint32_t revision = EditorModel().EditorRevision;
-  EditPageText(page, Encode(editor->toPlainText(), editor->Latin1), from);
-  if (EditorModel().EditorRevision != revision) Sync();
+  TEditSheet* sheet = PageAt(page);
+  if (!sheet) return;
+  // The engine reads the edited lines (source lookups, search, breakpoints):
+  // the blocks the change touched replace their lines, the engine's lines
+  // being the page's blocks before it. The marks below move with their lines.
+  const QTextDocument* doc = editor->document();
+  const int first = doc->findBlock(position).blockNumber();
+  const QTextBlock end = doc->findBlock(position + added);
+  const int last = end.isValid() ? end.blockNumber() : doc->blockCount() - 1;
+  const int removed = last - first + 1 - (doc->blockCount() - static_cast<int>(sheet->Editor.Lines.size()));
+  std::vector<std::string> lines;
+  for (QTextBlock b = doc->findBlockByNumber(first); b.isValid() && b.blockNumber() <= last; b = b.next())
+    lines.push_back(Encode(b.text(), editor->Latin1));
+  if (first < 0 || !ReplacePageLines(page, first, removed, std::move(lines)) ||
+      sheet->Editor.Lines.size() != static_cast<size_t>(doc->blockCount()))
+    HandOverText(editor);
+}
+
+void EditorPages::HandOverText(CodeEditWidget* editor) {
+  if (!PageAt(IndexOf(editor))) return;
+  EditPageText(IndexOf(editor), Encode(editor->toPlainText(), editor->Latin1));
 }
 
 void EditorPages::Sync() {
@@ -446,7 +461,8 @@ bool EditorPages::SavePageAs(int32_t page, const std::string& fileName) {
   TEditSheet* sheet = PageAt(page);
   CodeEditWidget* editor = Page(page);
   if (!sheet || !editor) return false;
-  TextEdited(editor);
+  // The file gets the page's text whole, as the editor holds it.
+  HandOverText(editor);
   const std::string text = sheet->Editor.Text(sheet->LineBreak, sheet->FinalLineBreak);
   // The old file stays as the backup beside it, under its whole name + ".BAK".
   if (platform::InputKindError(fileName) == EISDIR ||
@@ -484,6 +500,7 @@ bool EditorPages::ClosePageAsk(int32_t page) {
     const int answer = ReportWarning(warn::kFileNotSaved, sheet->FileName);
     if (answer == platform::kBoxCancel) return false;
     if (IsYes(answer) && !SavePage(page)) return false;
+    if (!IsYes(answer)) DropPageEdits(page);
   }
   syncing_ = true;
   CodeEditWidget* editor = editors_[static_cast<size_t>(page)];
@@ -504,13 +521,17 @@ void EditorPages::CloseClick() {
 }
 
 bool EditorPages::CanCloseAll() {
+  std::vector<int32_t> dropped;
   for (int32_t page = 0; page < Count(); ++page) {
     if (!Modified(page)) continue;
     setCurrentIndex(page);
     const int answer = ReportWarning(warn::kFileNotSaved, PageAt(page)->FileName);
     if (answer == platform::kBoxCancel) return false;
     if (IsYes(answer) && !SavePage(page)) return false;
+    if (!IsYes(answer)) dropped.push_back(page);
   }
+  // The project keeps the marks' lines in the files as they are on disk.
+  for (int32_t page : dropped) DropPageEdits(page);
   return true;
 }
 
@@ -574,6 +595,7 @@ tShowedLine EditorPages::ActiveCaret() const {
   if (const CodeEditWidget* editor = Page(currentIndex())) {
     caret.Page = currentIndex();
     caret.Line = editor->CaretLine() + 1;
+    if (const TEditSheet* sheet = PageAt(caret.Page)) caret.FileName = sheet->FileName;
   }
   return caret;
 }
@@ -584,7 +606,6 @@ bool EditorPages::FindNext(const std::string& text, bool matchCase, bool wholeWo
   TEditSheet* sheet = PageAt(currentIndex());
   CodeEditWidget* editor = Page(currentIndex());
   if (!sheet || !editor || text.empty()) return false;
-  TextEdited(editor);
   const QTextCursor caret = editor->textCursor();
   const QTextBlock block = caret.block();
   // From just after the caret (past a selection: the hit found last).

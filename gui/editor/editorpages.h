@@ -4,8 +4,8 @@
 // line numbers, and the line marks of the engine (execution point, breakpoints,
 // located symbol) drawn in their colours. The pages' files, lines and marks
 // are the engine's (debugger/editormodel.h): the tabs follow them at every sync,
-// and every edit goes back into the engine's lines, which the source lookups
-// read. Saving writes under a temporary name and keeps the old file as .BAK.
+// and every edit puts the lines it touched back into the engine's lines, which
+// the source lookups read. Saving writes under a temporary name and keeps the old file as .BAK.
 
 #include <cstdint>
 #include <functional>
@@ -81,7 +81,6 @@ class CodeEditWidget : public QPlainTextEdit {
 
  public:
   std::function<void()> FocusedIn;
-  int32_t EditedFrom = -1;  // the first block the last change touched (-1: none known)
 };
 
 class EditorPages : public QTabWidget {
@@ -141,7 +140,10 @@ class EditorPages : public QTabWidget {
 
  private:
   void AddEditor(int32_t page);
-  void TextEdited(CodeEditWidget* editor);
+  // An edit of the document: the lines it touched go into the engine's page.
+  void LinesEdited(CodeEditWidget* editor, int position, int added);
+  // The editor's whole text into the engine's page.
+  void HandOverText(CodeEditWidget* editor);
   void ShowTitle(int32_t page);
   int32_t IndexOf(const CodeEditWidget* editor) const;
 

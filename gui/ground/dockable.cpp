@@ -77,6 +77,7 @@ TDockableForm::TDockableForm(const QString& name, const QString& caption, QMainW
   handle_ = platform::Pump().CreateWindow([this](const platform::WindowMessage& m) { return HandleMessage(m); });
   // Docked, undocked or made a page, by the user's drag as by the program.
   dockNotification_ = connect(this, &QDockWidget::dockLocationChanged, this, [this] { DockChanged(); });
+  connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) { ShownInSession |= visible; });
 }
 
 TDockableForm::~TDockableForm() {
@@ -142,6 +143,10 @@ void TDockableForm::closeEvent(QCloseEvent* event) {
   {
     const SetWhile closing(Closing);
     LayoutUpdate update(*this);
+    // Hidden before it floats: a docked window made a window of its own on
+    // screen and hidden at once is mapped by a window manager in its own
+    // time, and Qt's later show no longer reaches it.
+    hide();
     FloatAtMainCorner();
   }
   QDockWidget::closeEvent(event);
@@ -149,8 +154,10 @@ void TDockableForm::closeEvent(QCloseEvent* event) {
 
 void TDockableForm::JoinAreaPages() {
   if (!InDockSite()) return;
-  const std::vector<QDockWidget*> windows = WindowsInArea(*main_, main_->dockWidgetArea(this));
+  std::vector<QDockWidget*> windows = WindowsInArea(*main_, main_->dockWidgetArea(this));
   if (windows.size() < 2) return;
+  // The pages there keep their order; this window joins them as the last.
+  std::stable_partition(windows.begin(), windows.end(), [this](const QDockWidget* w) { return w != this; });
   QDockWidget* first = windows.front();
   for (QDockWidget* other : std::span(windows).subspan(1))
     if (!main_->tabifiedDockWidgets(first).contains(other)) main_->tabifyDockWidget(first, other);
@@ -268,7 +275,10 @@ void TDockableForm::SetLayoutUpdate(bool begin) {
     setEnabled(false);
     if (WaitForm != nullptr && UpdateCount == 1 && main_->isVisible()) {
       WaitForm->adjustSize();
-      WaitForm->move(main_->geometry().center() - WaitForm->rect().center());
+      // Centred on the main window, of which it is a part (or a window of its own).
+      const QRect over = WaitForm->isWindow() ? main_->geometry() : main_->rect();
+      WaitForm->move(over.center() - WaitForm->rect().center());
+      WaitForm->raise();
       WaitForm->show();
       WaitForm->repaint();
     }
@@ -328,6 +338,36 @@ void TDockableForm::RefreshHostPage() {
     bar->repaint();
   }
   repaint();
+}
+
+std::vector<TDockableForm*> InEntryOrder(const platform::IniFile& file, const std::vector<TDockableForm*>& windows) {
+  std::vector<TDockableForm*> ordered;
+  for (const std::string& key : file.ReadSection(kLayoutSection))
+    for (TDockableForm* w : windows)
+      if (w->objectName().toStdString() == key && std::find(ordered.begin(), ordered.end(), w) == ordered.end())
+        ordered.push_back(w);
+  for (TDockableForm* w : windows)
+    if (std::find(ordered.begin(), ordered.end(), w) == ordered.end()) ordered.push_back(w);
+  return ordered;
+}
+
+std::vector<TDockableForm*> InPageOrder(const std::vector<TDockableForm*>& windows) {
+  std::vector<TDockableForm*> ordered;
+  for (TDockableForm* w : windows) {
+    if (std::find(ordered.begin(), ordered.end(), w) != ordered.end()) continue;
+    const QTabBar* bar = w->HostTabBar();
+    if (bar == nullptr) {
+      ordered.push_back(w);
+      continue;
+    }
+    for (int tab = 0; tab < bar->count(); ++tab)
+      for (TDockableForm* page : windows)
+        if (bar->tabData(tab).value<quintptr>() == reinterpret_cast<quintptr>(page) &&
+            std::find(ordered.begin(), ordered.end(), page) == ordered.end())
+          ordered.push_back(page);
+    if (std::find(ordered.begin(), ordered.end(), w) == ordered.end()) ordered.push_back(w);
+  }
+  return ordered;
 }
 
 }  // namespace dorvik::gui

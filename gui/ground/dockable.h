@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QDockWidget>
 #include <QPointer>
@@ -108,6 +109,7 @@ class TDockableForm : public QDockWidget {
   QPointer<QWidget> WaitForm;
 
   bool Loaded = false;   // the layout entry was applied since the window was last shown
+  bool ShownInSession = false;  // on screen at some time since the workbench started
   bool Closing = false;  // set while it floats on close and while its position is applied
   bool Updating = false;
   int UpdateCount = 0;
@@ -134,6 +136,12 @@ class TDockableForm : public QDockWidget {
   bool refreshPosted_ = false;
   QPointer<QWidget> focus_;  // had the keys when the layout change began
 };
+
+// The tool windows in the order of their entries in the [DORVIK] section of
+// File, those without one last.
+std::vector<TDockableForm*> InEntryOrder(const platform::IniFile& file, const std::vector<TDockableForm*>& windows);
+// The tool windows with the pages of each area together, in the order of their tabs.
+std::vector<TDockableForm*> InPageOrder(const std::vector<TDockableForm*>& windows);
 
 // One layout change of a window, begun when made and ended when left,
 // however it is left.

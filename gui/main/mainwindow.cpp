@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -100,7 +101,9 @@ MainWindow::MainWindow(QWidget* parent)
   userSym_->WaitForm = waitForm_;
   StartPumping();
   BuildMenus();
-  resize(1000, 700);
+  // The status line's room is kept from the start: the first message of a
+  // build would otherwise take it from the areas and move their stored places.
+  statusBar()->show();
   SetTerminalVisible(true);
   // The status fields show values from the start, on every target (a board
   // is asked at its first stop: its line is not up yet).
@@ -120,10 +123,13 @@ void MainWindow::BuildCentre() {
   box->addWidget(pages_, 1);
   // The areas keep the widths given to them: the centre takes what they
   // leave, down to its least width, and never shares its wish for more
-  // among them (which moved stored widths at every start).
+  // among them (which moved stored widths at every start). Its least width
+  // holds every status field whole: the areas give way, not the values.
   central->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   central->setMinimumWidth(central->minimumSizeHint().width());
   setCentralWidget(central);
+  // The default size before the areas are laid out: they open at their wishes.
+  resize(1000, 700);
 }
 
 void MainWindow::DockToolWindows() {
@@ -300,26 +306,29 @@ TDockableForm* MainWindow::ToolWindow(const QString& name) const {
 QLabel* MainWindow::StatusField(const std::string& name) const { return statusPanel_->Field(name); }
 
 void MainWindow::ShowMenus(MenuState state) {
-  if (state == menusShown_) return;
-  menusShown_ = state;
-  for (QAction* action : shutForRun_)
-    if (action != nullptr) action->setEnabled(true);
-  shutForRun_.clear();
-  if (state == MenuState::RunInputs) {
-    // The inputs driven by hand are for the running program: the way to them stays open.
-    const QAction* inputs = hardware_ != nullptr ? hardware_->InputsMenu()->menuAction() : nullptr;
-    const QAction* halt = actions_ != nullptr ? actions_->Halt : nullptr;
-    for (QAction* top : menuBar()->actions()) {
-      const bool keep = debugMenu_ != nullptr && top == debugMenu_->menuAction();
-      if (!keep && top->isEnabled()) shutForRun_.push_back(top);
-    }
-    if (debugMenu_ != nullptr)
-      for (QAction* action : debugMenu_->actions())
-        if (action != inputs && action != halt && !action->isSeparator() && action->isEnabled())
-          shutForRun_.push_back(action);
-    for (QAction* action : shutForRun_) action->setEnabled(false);
+  if (state != menusShown_) {
+    menusShown_ = state;
+    for (QAction* action : shutForRun_)
+      if (action != nullptr) action->setEnabled(true);
+    shutForRun_.clear();
+    menuBar()->setEnabled(state != MenuState::None);
   }
-  menuBar()->setEnabled(state != MenuState::None);
+  if (state != MenuState::RunInputs) return;
+  // The inputs driven by hand are for the running program: the way to them
+  // stays open. Shut again at every sync, since a window enabled at the end
+  // of a layout change enables its menus' top entries again.
+  const QAction* inputs = hardware_ != nullptr ? hardware_->InputsMenu()->menuAction() : nullptr;
+  const QAction* halt = actions_ != nullptr ? actions_->Halt : nullptr;
+  const auto shut = [this](QAction* action) {
+    if (!action->isEnabled()) return;
+    if (std::find(shutForRun_.begin(), shutForRun_.end(), action) == shutForRun_.end()) shutForRun_.push_back(action);
+    action->setEnabled(false);
+  };
+  for (QAction* top : menuBar()->actions())
+    if (debugMenu_ == nullptr || top != debugMenu_->menuAction()) shut(top);
+  if (debugMenu_ != nullptr)
+    for (QAction* action : debugMenu_->actions())
+      if (action != inputs && action != halt && !action->isSeparator()) shut(action);
 }
 
 void MainWindow::ShowBusy(bool busy) {
@@ -484,7 +493,11 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
   // The docks' sizes are pixels of the laid-out window: it is shown before they are applied.
   if (!isVisible()) show();
   pages_->LoadPages(file);
-  for (TDockableForm* w : ToolWindows()) {
+  std::vector<char> sides;
+  QList<QDockWidget*> sideWindows;
+  QList<int> sideWidths;
+  // In the order of their entries: the pages of an area come back in the order they had.
+  for (TDockableForm* w : InEntryOrder(file, ToolWindows())) {
     LayoutEntry entry;
     const bool stored = ParseLayoutValue(file.ReadString(kLayoutSection, w->objectName().toStdString()), entry);
     // A window stored as shown comes on screen, also one that starts hidden;
@@ -493,7 +506,16 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     if (stored && entry.Flag == 0) w->hide();
     w->Loaded = false;
     w->LoadLayout(file);
+    if (stored && entry.Width && !w->isHidden() && !w->isFloating() && (entry.Side == 'L' || entry.Side == 'R') &&
+        std::find(sides.begin(), sides.end(), entry.Side) == sides.end()) {
+      sides.push_back(entry.Side);
+      sideWindows.push_back(w);
+      sideWidths.push_back(std::max(*entry.Width, 1));
+    }
   }
+  // Both side areas once more, at once: the one applied last took from the
+  // first what the centre's least width did not leave them both.
+  if (sideWindows.size() > 1) resizeDocks(sideWindows, sideWidths, Qt::Horizontal);
   hardware_->LoadLayout(file);
   watch_->LoadWatches(file);
 }
@@ -512,13 +534,18 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
   own.Width = geometry().width();
   own.Height = geometry().height();
   file.WriteString(kLayoutSection, objectName().toStdString(), LayoutValue(own));
-  for (const TDockableForm* w : ToolWindows()) {
-    // A memory view never opened in this session keeps its stored entry.
-    const auto* view = dynamic_cast<const tMemoryView*>(w);
-    if (view != nullptr && !view->EverShown &&
-        !file.ReadString(kLayoutSection, w->objectName().toStdString(), "").empty())
-      continue;
-    file.WriteString(kLayoutSection, w->objectName().toStdString(), LayoutValue(w->CurrentLayout()));
+  for (const TDockableForm* w : InPageOrder(ToolWindows())) {
+    const std::string key = w->objectName().toStdString();
+    LayoutEntry entry = w->CurrentLayout();
+    // A window never opened in this session keeps its stored entry; without
+    // one it has no place yet (its area opens at a third when it is opened).
+    if (w->isHidden() && !w->ShownInSession) {
+      if (!file.ReadString(kLayoutSection, key, "").empty()) continue;
+      entry.Left = entry.Top = entry.Width = entry.Height = std::nullopt;
+    }
+    // Written anew at the end of the section: the pages' entries in the pages' order.
+    file.DeleteKey(kLayoutSection, key);
+    file.WriteString(kLayoutSection, key, LayoutValue(entry));
   }
   pages_->SavePages(file);
   hardware_->SaveLayout(file);

@@ -1,6 +1,7 @@
 #include "gui/main/statuspanel.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 
@@ -12,9 +13,15 @@ namespace dorvik::gui {
 
 namespace {
 
-// The status fields in the order the panel shows them.
-constexpr const char* kStatusNames[] = {"PC", "ACC", "B", "SP", "DPTR", "PSW", "RBS", "CY", "AC", "F0",
-                                        "OV", "P",   "R0", "R1", "R2", "R3", "R4", "R5", "R6", "R7"};
+// The status fields in the order the panel shows them, with the digits of
+// their widest value: a field is never narrower than its name and that value.
+struct StatusFieldInfo {
+  const char* Name;
+  int Digits;
+};
+constexpr StatusFieldInfo kStatusNames[] = {
+    {"PC", 4}, {"ACC", 2}, {"B", 2},  {"SP", 2},  {"DPTR", 4}, {"PSW", 2}, {"RBS", 1}, {"CY", 1}, {"AC", 1}, {"F0", 1},
+    {"OV", 1}, {"P", 1},   {"R0", 2}, {"R1", 2}, {"R2", 2},   {"R3", 2},  {"R4", 2},  {"R5", 2}, {"R6", 2}, {"R7", 2}};
 
 }  // namespace
 
@@ -23,11 +30,13 @@ StatusPanel::StatusPanel(QWidget* parent) : QFrame(parent) {
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   auto* grid = new QGridLayout(this);
   const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  const QFontMetrics metrics(fixed);
   int n = 0;
-  for (const char* name : kStatusNames) {
+  for (const auto& [name, digits] : kStatusNames) {
     auto* label = new QLabel(this);
     label->setObjectName(QString("st") + name);
     label->setFont(fixed);
+    label->setMinimumWidth(metrics.horizontalAdvance(QString(name) + " " + QString(digits, 'W')));
     grid->addWidget(label, n / 10, n % 10);
     fields_[name] = label;
     ++n;

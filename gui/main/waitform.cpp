@@ -14,18 +14,21 @@ constexpr int kWaitFormDelayMs = 200;
 }  // namespace
 
 WaitForm::WaitForm(QWidget* mainWindow)
-    : QLabel("Wait please...", mainWindow, Qt::Tool | Qt::FramelessWindowHint), main_(mainWindow) {
+    : QLabel("Wait please...", mainWindow), main_(mainWindow) {
   setObjectName("WaitForm");
   setAlignment(Qt::AlignCenter);
   setMargin(16);
   setFrameStyle(QFrame::Panel | QFrame::Raised);
+  setAutoFillBackground(true);
+  hide();
   due_.setSingleShot(true);
   connect(&due_, &QTimer::timeout, this, [this] {
     // Not over a dialog or box that the work opened: it would cover part of it.
     if (!busy_ || Messages().MessageBoxShowing || Run().ProgramRunning || QApplication::activeModalWidget() != nullptr)
       return;
     adjustSize();
-    move(main_->geometry().center() - rect().center());
+    move(main_->rect().center() - rect().center());
+    raise();
     show();
   });
 }

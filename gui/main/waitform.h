@@ -1,7 +1,10 @@
 #pragma once
 // The "Wait please..." form: shown over the middle of the main window when
 // the workbench has been busy for 200 ms, never over a dialog or box that the
-// work opened, nor while the program runs.
+// work opened, nor while the program runs. A part of the main window over
+// its centre, not a window of its own: a window manager maps a window in its
+// own time, also one that Qt has hidden meanwhile, and such a form would
+// stay on screen, blank.
 
 #include <QLabel>
 #include <QTimer>

@@ -88,8 +88,8 @@ void ProjectDlg::AddFiles(const QStringList& files) {
   int select = ModuleList->currentRow();
   for (const QString& f : files) {
     const std::filesystem::path path(f.toStdString());
-    const tFileTypeRec* type = FindFileType(path.extension().string());
-    if (type == nullptr || (type->Kind != kFileAssembler && type->Kind != kFilePlm && type->Kind != kFileC)) {
+    // Every registered file type is listed (include files too: a build passes them over).
+    if (FindFileType(path.extension().string()) == nullptr) {
       ReportError(err::kUnregisteredFileType, path.extension().string());
       continue;
     }

@@ -26,8 +26,8 @@ class ProjectDlg : public QDialog {
   QString PrjManOpenDlgFileName;
 
   // Adds source files as modules, named after the file (upper case, without
-  // extension); 314 for an unregistered extension, a module named twice is
-  // not added again.
+  // extension); 314 for an unregistered extension (an include file is listed
+  // as any registered type), a module named twice is not added again.
   void AddFiles(const QStringList& files);
   void RemoveSelected();
   void MoveSelected(int by);

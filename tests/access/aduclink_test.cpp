@@ -210,6 +210,40 @@ TEST_F(AducLinkTest, GoToBreakStepAndReset) {
   EXPECT_EQ(Output("CHECKSUM XBYTE 100 TO 104"), "CHECKSUM =014A\n");
 }
 
+// The program stops in register bank 1, 2 or 3: R0 comes with the break
+// report, R1-R7 are read from that bank, and RBS shows it.
+TEST_F(AducLinkTest, StopInAnotherBankShowsItsRegisters) {
+  for (uint8_t bank = 1; bank <= 3; ++bank) {
+    SCOPED_TRACE(int(bank));
+    std::vector<uint8_t> registers;
+    for (uint8_t n = 0; n < 8; ++n) registers.push_back(uint8_t(0x10 * bank + n));
+    Fake().Poke(kSpaceIData, uint16_t(8 * bank), registers);
+    Fake().Poke(kSpaceCode, 0x20, {0x75, 0xD0, uint8_t(bank << 3), 0x80, 0xFE});  // MOV PSW,#bank; SJMP $
+    Wire("GO FROM 20 TILL 23");
+    ASSERT_TRUE(AwaitHalt());
+    EXPECT_EQ(RegisterText("RBS"), std::to_string(bank));
+    for (uint8_t n = 0; n < 8; ++n)
+      EXPECT_EQ(RegisterText("R" + std::to_string(n)), FormatHex2(registers[n])) << int(n);
+    EXPECT_EQ(Output("R5"), "R5 =" + FormatHex2(registers[5]) + "\n");
+    // A step in that bank.
+    Wire("STEP FROM 20");
+    EXPECT_EQ(RegisterText("RBS"), std::to_string(bank));
+    EXPECT_EQ(RegisterText("R7"), FormatHex2(registers[7]));
+    // Started in bank 0, halted after the program chose the bank (no break report).
+    Wire("RBS = 0");
+    Wire("DISABLE BR0");
+    Wire("GO FROM 20");
+    ASSERT_TRUE(dorvik::Run().ProgramRunning);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Wire("HALT");
+    EXPECT_EQ(RegisterText("RBS"), std::to_string(bank));
+    for (uint8_t n = 1; n < 8; ++n)
+      EXPECT_EQ(RegisterText("R" + std::to_string(n)), FormatHex2(registers[n])) << int(n);
+    EXPECT_TRUE(Errors().empty());
+    Wire("ENABLE BR0");
+  }
+}
+
 // The program starts with the user's data pointer: the code byte for "H" is
 // read before the shadows go in, so nothing moves DPTR after DPL/DPH.
 TEST_F(AducLinkTest, StartKeepsTheUsersDataPointer) {

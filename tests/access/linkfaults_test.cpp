@@ -157,13 +157,13 @@ TEST_P(LinkFaultsTest, TargetThatNeverHalts) {
   EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
 }
 
-// A flood of bad bytes while the program runs is one message, and the
-// program still halts.
+// A flood of bad bytes while the program runs stands where its stop report
+// should: one message, and the program is halted.
 TEST_P(LinkFaultsTest, FloodWhileRunningIsOneMessage) {
   Output("GO FROM 0 FOREVER");
   ASSERT_TRUE(dorvik::Run().ProgramRunning);
   boxes_.Clear();
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < 10 && dorvik::Run().ProgramRunning; ++i) {
     Fake().SendUnsolicited(std::string(700, '#'));
     for (int k = 0; k < 20; ++k) {
       platform::Pump().RunIdle();
@@ -171,8 +171,8 @@ TEST_P(LinkFaultsTest, FloodWhileRunningIsOneMessage) {
     }
   }
   EXPECT_EQ(Errors(), std::vector<int>{err::kFramingError});
-  Output("HALT");
   EXPECT_FALSE(dorvik::Run().ProgramRunning);
+  EXPECT_FALSE(Fake().Running());
   ExpectUsable();
 }
 
@@ -229,6 +229,69 @@ TEST_P(LinkFaultsTest, EscEndingAStepLoopLeavesTheNextReplyWhole) {
   EXPECT_NE(registers.find("R7="), std::string::npos) << registers;
   EXPECT_TRUE(Errors().empty());
   ExpectUsable();
+}
+
+// A stop report that arrives garbled or cut ends the run's wait with one
+// message within a bounded time; the target is then halted and asked for
+// its registers, as after a Halt, and no break stays in its code.
+TEST_P(LinkFaultsTest, GarbledOrCutStopReportEndsTheRun) {
+  struct Row {
+    Fault fault;
+    uint8_t sp, dph, dpl, r7;
+  };
+  for (const Row& r : {Row{Fault::GarbledStop, 0x5F, 0x00, 0x4E, 0x0F}, Row{Fault::CutStop, 0x4A, 0x12, 0x34, 0x3C}}) {
+    SCOPED_TRACE(int(r.fault));
+    // MOV SP,#sp; MOV DPTR,#dptr; MOV R7,#r7; SJMP $ (the break on the SJMP)
+    const std::vector<uint8_t> code{0x75, 0x81, r.sp, 0x90, r.dph, r.dpl, 0x7F, r.r7, 0x80, 0xFE};
+    Fake().Poke(kSpaceCode, 0x20, code);
+    Fake().SetFault(r.fault);
+    Output("GO FROM 20 TILL 28");
+    ASSERT_TRUE(dorvik::Run().ProgramRunning);
+    const auto start = Clock::now();
+    ASSERT_TRUE(AwaitHalt(3000));
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 2000);
+    EXPECT_EQ(Errors(), std::vector<int>{err::kFramingError});
+    EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+    EXPECT_FALSE(Fake().Running());
+    EXPECT_EQ(Fake().Memory(kSpaceCode, 0x20, 10), code);
+    EXPECT_EQ(RegisterText("SP"), FormatHex2(r.sp));
+    EXPECT_EQ(RegisterText("DPTR"), FormatHex2(r.dph) + FormatHex2(r.dpl));
+    EXPECT_EQ(RegisterText("R7"), FormatHex2(r.r7));
+    if (Monitor()) {
+      EXPECT_EQ(RegisterText("PC"), "0028");
+    }
+    ExpectUsable();
+  }
+}
+
+// A start that the target refuses or leaves unanswered is one message, and
+// code memory is as it was before GO (the ADuC's planted break taken out).
+TEST_P(LinkFaultsTest, FailedStartLeavesTheCodeAsItWas) {
+  Fake().Poke(kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD});
+  const std::vector<uint8_t> code = Fake().Memory(kSpaceCode, 0, 0x40);
+  Output("BR0 = 3");
+  const struct {
+    Fault fault;
+    int monitorError, aducError;
+  } rows[] = {{Fault::StartRefused, err::kTargetError, err::kFramingError},
+              {Fault::StartUnanswered, err::kTargetDeviceNotResponding, err::kTargetDeviceNotResponding}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(int(r.fault));
+    Fake().SetFault(r.fault);
+    EXPECT_LT(Timed("GO FROM 0"), 3000);
+    EXPECT_EQ(Errors(), std::vector<int>{Monitor() ? r.monitorError : r.aducError});
+    EXPECT_FALSE(dorvik::Run().ProgramRunning);
+    EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
+    EXPECT_FALSE(Fake().Running());
+    EXPECT_EQ(Fake().Memory(kSpaceCode, 0, 0x40), code);
+    EXPECT_EQ(Output("CBYTE 0 TO 4"), "CODE  0000=74,05,04,80,FD ' t...} '\n");
+    ExpectUsable();
+  }
+  // The next GO runs to the break.
+  Output("GO FROM 0");
+  ASSERT_TRUE(AwaitHalt());
+  EXPECT_EQ(dorvik::Run().CurrentPC, 3u);
+  EXPECT_TRUE(Errors().empty());
 }
 
 // The ADuC's wait for the break report of a step ends at its deadline, or

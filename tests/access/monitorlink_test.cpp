@@ -61,7 +61,8 @@ constexpr WireCase kMonitorCases[] = {
     // A fill: ranged commands of at most 256 bytes.
     {"XBYTE 300 TO 4FF = 55", "XBYT 00300 TO 003FF=55\rXBYT 00400 TO 004FF=55\r", ""},
     {"XBYTE 500 TO 5FF = 0AA", "XBYT 00500 TO 005FF=0AA\r", ""},
-    {"XBYTE 700 TO 800 = 1", "XBYT 00700 TO 007FF=01\rXBYT 00800=01\r", ""},
+    // Every chunk of a fill is a range, also the last one of a single byte.
+    {"XBYTE 700 TO 800 = 1", "XBYT 00700 TO 007FF=01\rXBYT 00800 TO 00800=01\r", ""},
     // A copy is the monitor's own.
     {"XBYTE 600 TO 603 = XBYTE 100 TO 103", "XBYT 00600=XBYT 00100 TO 00103\r\x11", ""},
     {"DBYTE 20 = 1", "DBYT 20=01\r", ""},
@@ -123,7 +124,8 @@ TEST_F(MonitorLinkTest, GoTillBreakAndStep) {
   // Both break registers: "TILL BR"; an address at or above 0A0H goes out with a leading 0.
   Wire("BR1 = 0A0");
   EXPECT_EQ(Wire("GO FROM 5"), "PC=0005\rCBYT 000A0\rBR1=000A0\rGO FROM 0005 TILL BR\r");
-  EXPECT_EQ(Wire("HALT"), "U\x1b");
+  // HALT: 'U', ESC, and the register list for the status fields.
+  EXPECT_EQ(Wire("HALT"), "U\x1b" "REGI\r\x11\x1b");
   EXPECT_EQ(dorvik::Run().CurrentPC, 8u);
 }
 
@@ -220,6 +222,39 @@ TEST_F(MonitorLinkTest, ErrorAnswerIsTargetError) {
   EXPECT_FALSE(MonitorWaitPrompt());
   EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 17 BREAK CODE\"");
   EXPECT_EQ(Messages().TargetErrorNumber, 0x17);
+}
+
+// The monitor refusing a reset, a start or a load: error 107 with its text
+// and code, once; the console goes on. A register list cut short is a reply
+// that stopped (103), not a silent board.
+TEST_F(MonitorLinkTest, RefusedResetGoAndLoadAreTargetErrors) {
+  static std::array<uint8_t, kProgramImageSize> image{};
+  const auto refused = [this](const char* what) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(Errors(), std::vector<int>{err::kTargetError});
+    ASSERT_FALSE(boxes_.Shown().empty());
+    EXPECT_EQ(boxes_.Shown().back().Text, "Target error: \"ERR 05 COMMAND REFUSED\"");
+    EXPECT_EQ(Messages().TargetErrorNumber, 5);
+    EXPECT_FALSE(dorvik::Run().ProgramRunning);
+    EXPECT_EQ(Output("XBYTE 100"), "XDATA  0100=11 ' . '\n");
+    EXPECT_TRUE(Errors().empty());
+  };
+  Fake().SetFault(Fault::Nak);
+  EXPECT_EQ(Wire("RESET CPU"), "RES CH\r");
+  refused("reset");
+  Fake().SetFault(Fault::StartRefused);
+  EXPECT_EQ(Wire("GO FROM 8"), "PC=0008\rGO FROM 0008 FOREVER\r");
+  EXPECT_EQ(Out(), "");
+  refused("go");
+  Fake().SetFault(Fault::Nak);
+  boxes_.Clear();
+  EXPECT_NE(MonitorTransferProgram({.Image = image, .Lowest = 0, .Highest = 0xFF, .FileName = "p.hex", .Progress = {}}),
+            TransferResult::Done);
+  refused("load");
+  Fake().SetFault(Fault::Cut);
+  Wire("REGISTERS");
+  EXPECT_EQ(Errors(), std::vector<int>{err::kReceiveTimeout});
+  EXPECT_EQ(Output("XBYTE 100"), "XDATA  0100=11 ' . '\n");
 }
 
 // A reply is taken only as the answer to its question: a memory reply with a

@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <sys/wait.h>
+
+#include "tests/platform/scratch_dir.h"
 
 namespace {
 
@@ -34,15 +34,6 @@ struct ProgramRun {
 
 class Diz52Test : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    // One scratch folder per build folder: runs of several builds may overlap.
-    char build[24];
-    std::snprintf(build, sizeof build, "%016zx", std::hash<std::string>{}(DORVIK_BIN_DIR));
-    dir = fs::path(::testing::TempDir()) / "diz52" / build / info->name();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
   // Runs diz52 in the scratch folder with ARGS (already quoted as needed).
   ProgramRun Diz52(const std::string& args) {
     const std::string command = "cd '" + dir.string() + "' && '" + kDiz52.string() + "' " + args +
@@ -54,7 +45,8 @@ class Diz52Test : public ::testing::Test {
     r.Err = Read(dir / "stderr.txt");
     return r;
   }
-  fs::path dir;
+  dorvik::test_util::ScratchDir scratch_;  // a folder of this test's own, removed after it
+  fs::path dir = scratch_.Path();
 };
 
 std::string Unescape(const std::string& text) {

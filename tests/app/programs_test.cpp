@@ -5,14 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <sys/wait.h>
+
+#include "tests/platform/scratch_dir.h"
 
 namespace {
 
@@ -30,16 +30,6 @@ struct ProgramRun {
 
 class ProgramsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    char build[24];
-    std::snprintf(build, sizeof build, "%016zx", std::hash<std::string>{}(DORVIK_BIN_DIR));
-    dir_ = fs::path(::testing::TempDir()) / "programs" / build / info->name();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs the shell line in the scratch folder, with no display and at most 20 s.
   ProgramRun Shell(const std::string& line) {
     const std::string command = "cd '" + dir_.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 " +
@@ -53,7 +43,8 @@ class ProgramsTest : public ::testing::Test {
   }
   static std::string Bin(const std::string& program) { return std::string(DORVIK_BIN_DIR) + "/" + program; }
 
-  fs::path dir_;
+  dorvik::test_util::ScratchDir scratch_;  // a folder of this test's own, removed after it
+  fs::path dir_ = scratch_.Path();
 };
 
 TEST_F(ProgramsTest, HelpPrintsTheUsageAndABadCommandLineIsStatus2) {

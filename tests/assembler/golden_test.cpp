@@ -70,9 +70,10 @@ const GoldenCase kGolden[] = {
     {"noprint", "NOPRINT ERRORPRINT(noprint.err)", {"err", "hex", "obj", "out"}},
     // Controls given on the invocation line: PRINT names the listing.
     // Page headers, continued lines, error markers and messages, reference
-    // lists at a 64-column page of 20 lines; a symbol table over pages.
+    // lists at a 64-column page of 20 lines; a symbol table over pages, its
+    // heading wrapped alike on each of them.
     {"layout", "NOOBJECT", {"lst", "hex", "out"}},
-    {"pages", "NOOBJECT", {"lst", "out"}},
+    {"pages", "NOOBJECT XREF PAGEWIDTH(80)", {"lst", "out"}},
     {"invoke", "PRINT(invoke.prn) PAGEWIDTH(64) NOPAGING DATE(01/02/03) MODE(652) NOSYMBOLS", {"prn", "hex", "obj", "out"}},
 };
 

@@ -3,7 +3,8 @@
 // and Ctrl+D and Alt+X that end it with the terminal's modes restored.
 // Esc, Ctrl+C and a typed HALT stop a GO that runs forever. On pipes: the
 // prompt shows while the console waits, a GO is waited for, and SIGINT and
-// SIGTERM stop it and end the program. On a fake monitor board: RBS before
+// SIGTERM stop it and end the program; a command file longer than one read
+// runs whole. On a fake monitor board: RBS before
 // the first stop and a step that the board refuses.
 
 #include <gtest/gtest.h>
@@ -125,6 +126,11 @@ class PtyRun {
   }
 
   void Signal(int sig) { kill(pid_, sig); }
+  // The end of the input.
+  void CloseInput() {
+    if (input_ != master_) close(input_);
+    input_ = -1;
+  }
 
   bool Alive() { return waitpid(pid_, nullptr, WNOHANG) == 0; }
 
@@ -173,6 +179,19 @@ TEST(PtyTest, RawKeysAtThePrompt) {
   ASSERT_TRUE(run.WaitFor("hlt>"));
   run.Send("\x1b[D\x1b[D\x1b[D" "DEFINE\r");
   ASSERT_TRUE(run.WaitFor("DEFINECMD"));
+  ASSERT_TRUE(run.WaitFor("hlt>"));
+  run.Send("\x04");
+  EXPECT_EQ(run.Wait(), 0);
+  EXPECT_TRUE(run.ModesRestored());
+}
+
+// Keys typed before the console has set up the terminal (in its first
+// milliseconds) are kept and run as typed.
+TEST(PtyTest, KeysTypedAtStartRun) {
+  PtyRun run;
+  ASSERT_TRUE(run.Started());
+  run.Send("CPU\r");
+  ASSERT_TRUE(run.WaitFor("CPU =51")) << run.Output();
   ASSERT_TRUE(run.WaitFor("hlt>"));
   run.Send("\x04");
   EXPECT_EQ(run.Wait(), 0);
@@ -326,6 +345,30 @@ TEST(PipeTest, SigintStopsARunAndEndsWith130) { SignalEndsAPipedRun(SIGINT, 130)
 
 TEST(PipeTest, SigtermStopsARunAndEndsWith143) { SignalEndsAPipedRun(SIGTERM, 143); }
 
+// A command file longer than one read: every line runs in its order, the
+// step keys of STEP across the reads too, and a last line without its line end.
+TEST(PipeTest, ACommandFileLongerThanOneReadRunsWhole) {
+  PtyRun run(true);
+  ASSERT_TRUE(run.Started());
+  std::string script;
+  for (int i = 0; i < 1000; ++i) script += "R3 = " + std::to_string(i % 100) + "\n";
+  script += "CBYTE 0 = 80,0FE\nSTEP\n" + std::string(700, '\n') + "\x1b\nR4 = 7";
+  ASSERT_GT(script.size(), 8192u);
+  run.Send(script);
+  run.CloseInput();
+  ASSERT_TRUE(run.WaitFor("EXECUTION HALTED AT 0000\nhlt>R4 = 7\nhlt>\n"));
+  EXPECT_EQ(run.Wait(), 0);
+  const std::string& output = run.Output();
+  const auto count = [&output](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("hlt>R3 = "), 1000u);
+  EXPECT_NE(output.find("hlt>R3 = 99\nhlt>R3 = 0\n"), std::string::npos);
+  EXPECT_EQ(count("----->"), 701u);
+}
+
 // On a fake monitor board: RBS before any stop shows bank 0 without asking
 // the board; a step command that the monitor refuses is one message (its own
 // error text), the step ends, and the next command works.
@@ -352,6 +395,41 @@ TEST(PtyTest, MonitorBoardRbsAtStartAndRefusedStep) {
   EXPECT_EQ(run.Output().find("----->"), std::string::npos) << run.Output();
   const std::string wire = fake.Received();
   EXPECT_NE(wire.find("PC=0000\rS\r\x1b"), std::string::npos) << wire;
+}
+
+// On both fake boards: a stop report that arrives garbled ends the run with
+// one message and the prompt; a start the board refuses is one message and
+// leaves code memory as it was (no break byte left in the ADuC's flash).
+TEST(PtyTest, BoardGarbledStopAndRefusedStart) {
+  using dorvik::testing::Fault;
+  using dorvik::testing::FakeTarget;
+  for (const bool monitor : {true, false}) {
+    SCOPED_TRACE(monitor);
+    FakeTarget fake(monitor ? FakeTarget::Kind::Monitor : FakeTarget::Kind::Aduc);
+    ASSERT_TRUE(fake.Started());
+    fake.Poke(dorvik::kSpaceCode, 0, {0x74, 0x05, 0x04, 0x80, 0xFD});
+    PtyRun run(false, {"--port", fake.Device(), "--target", monitor ? "OVIX52" : "ADUC"});
+    ASSERT_TRUE(run.Started());
+    ASSERT_TRUE(run.WaitFor("hlt>"));
+    fake.SetFault(Fault::GarbledStop);
+    run.Send("GO FROM 0 TILL 3\r");
+    ASSERT_TRUE(run.WaitFor("Error #105: Framing error (protocol)")) << run.Output();
+    ASSERT_TRUE(run.WaitFor("hlt>")) << run.Output();
+    EXPECT_FALSE(fake.Running());
+    fake.SetFault(Fault::StartRefused);
+    run.Send("GO FROM 0\r");
+    ASSERT_TRUE(run.WaitFor(monitor ? "Error #107" : "Error #105")) << run.Output();
+    ASSERT_TRUE(run.WaitFor("hlt>")) << run.Output();
+    run.Send("CBYTE 0 TO 4\r");
+    ASSERT_TRUE(run.WaitFor("CODE  0000=74,05,04,80,FD")) << run.Output();
+    ASSERT_TRUE(run.WaitFor("hlt>"));
+    run.Send("\x04");
+    EXPECT_EQ(run.Wait(), 0);
+    const std::string& out = run.Output();
+    const size_t first = out.find("Error #");
+    EXPECT_EQ(out.find("Error #", out.find("Error #", first + 1) + 1), std::string::npos) << out;
+    EXPECT_EQ(fake.Memory(dorvik::kSpaceCode, 0, 5), (std::vector<uint8_t>{0x74, 0x05, 0x04, 0x80, 0xFD}));
+  }
 }
 
 // Esc ending a STEP loop on a fake monitor board: the next R shows the whole

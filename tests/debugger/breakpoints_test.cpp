@@ -122,6 +122,34 @@ TEST_F(BreakpointsTest, LocationsFromSourceLinesLabelsOrAddresses) {
   EXPECT_EQ(LineMarkColor(again, 3), kBreakLineColor);
 }
 
+// Three pages, each with its own kind of mark: whichever page closes, every
+// other page keeps its marks under its new index, and the closed page's mark
+// keeps its file and line.
+TEST_F(BreakpointsTest, EveryPagesMarksStayWhenAnotherPageCloses) {
+  const std::string text = "a\nb\nc\nd\n";
+  const std::string files[] = {WriteFile("a.a51", text), WriteFile("b.a51", text), WriteFile("c.a51", text)};
+  tShowedLine* marks[] = {&ListMap().ExecLine, &Breakpoints().BreakTable[3].Line, &EditorModel().LocateLine};
+  const uint32_t colors[] = {kExecLineColor, kBreakLineColor, kLocateLineColor};
+  for (int32_t closed = 0; closed < 3; ++closed) {
+    SCOPED_TRACE(closed);
+    while (!EditorModel().Pages.empty()) ClosePage(0);
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_EQ(OpenFileInEditor(files[i], true), i);
+      SetLineMark(i + 2, *marks[i], files[i], colors[i], true, false);
+    }
+    ClosePage(closed);
+    for (int32_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(marks[i]->Line, i + 2);
+      const int32_t page = i == closed ? -1 : i < closed ? i : i - 1;
+      EXPECT_EQ(marks[i]->Page, page) << i;
+      if (page >= 0) {
+        EXPECT_EQ(LineMarkColor(page, i + 2), colors[i]) << i;
+      }
+    }
+    EXPECT_EQ(EditorModel().LineMarks.count(2), 0u);
+  }
+}
+
 // A label the module's page does not hold is looked for in its include files.
 TEST_F(BreakpointsTest, LabelsAreFoundInTheModulesIncludeFiles) {
   LoadSymbols();
@@ -185,6 +213,29 @@ TEST_F(BreakpointsTest, RelocationFollowsTheLineOrAsks62) {
   RelocateBreakpoint(bp);
   EXPECT_EQ(Questions().size(), 2u);
   EXPECT_TRUE(bp.Used && bp.Address == 0x15 && bp.Location == ":MAIN#10");
+  // A source breakpoint of a module the loaded program does not hold (another
+  // program was loaded) asks 62, with source lines or without; No makes it an
+  // address breakpoint, drawn on that address's line.
+  boxes_.Clear();
+  bp.Location = ":SUM#13";
+  bp.Absolute = false;
+  boxes_.QueueAnswer(platform::kBoxNo);
+  RelocateBreakpoint(bp);
+  EXPECT_EQ(Questions(), std::vector<std::string>{"#62"});
+  EXPECT_TRUE(bp.Used && bp.Address == 0x15 && bp.Absolute);
+  EXPECT_EQ(bp.Location, "0015");
+  bp.Location = ":SUM.NEXT";
+  bp.Absolute = false;
+  RelocateBreakpoints(false);
+  EXPECT_EQ(Questions(), (std::vector<std::string>{"#62", "#62"}));
+  EXPECT_FALSE(bp.Used);
+  // Its line deleted in the page: 62, not the line after it.
+  SetBreakpointAt(bp, 0x24, false);
+  ASSERT_EQ(bp.Location, ":MAIN#13");
+  bp.Line.Deleted = true;
+  RelocateBreakpoint(bp);
+  EXPECT_EQ(Questions().size(), 3u);
+  EXPECT_FALSE(bp.Used);
 }
 
 // Typing in a page moves the marks below the change with their lines (the
@@ -199,6 +250,7 @@ TEST_F(BreakpointsTest, MarksMoveWithTheEditedLines) {
     const char* Name;
     std::vector<Edit> Edits;
     int32_t BreakLine, ExecLine;
+    bool Deleted = false;  // the breakpoint's own line went
   };
   const std::vector<Case> cases = {
       {"a line typed above", {{"A\nB\nNOP\n\tDJNZ R6,X\nC\n", 2}}, 4, 5},
@@ -209,7 +261,8 @@ TEST_F(BreakpointsTest, MarksMoveWithTheEditedLines) {
       {"NOP typed before it, then Enter",
        {{"A\nB\n\tNOP\tDJNZ R6,X\nC\n", 2}, {"A\nB\n\tNOP\n\tDJNZ R6,X\nC\n", 2}}, 4, 5},
       {"the line above deleted", {{"A\n\tDJNZ R6,X\nC\n", 1}}, 2, 3},
-      {"its own line deleted", {{"A\nB\nC\n", 2}}, 3, 3},
+      {"its own line deleted", {{"A\nB\nC\n", 2}}, 3, 3, true},
+      {"its own line and the one above deleted", {{"A\nC\n", 1}}, 2, 2, true},
       {"the whole text replaced (no hint)", {{"X\nY\nA\nB\n\tDJNZ R6,X\nC\n", -1}}, 5, 6},
   };
   for (const Case& c : cases) {
@@ -228,6 +281,7 @@ TEST_F(BreakpointsTest, MarksMoveWithTheEditedLines) {
       EditPageText(page, text.substr(0, text.size() - 1), e.FirstChanged);
     }
     EXPECT_EQ(bp.Line.Line, c.BreakLine);
+    EXPECT_EQ(bp.Line.Deleted, c.Deleted);
     EXPECT_EQ(ExecLine().Line, c.ExecLine);
     EXPECT_EQ(LineMarkColor(page, c.ExecLine), kExecLineColor);
     if (c.BreakLine != c.ExecLine) {
@@ -449,6 +503,26 @@ TEST_F(BoardRunTest, AducBreaksLeaveTheCodeAsItWas) {
 }
 
 // The monitor's two break registers may not lie within three bytes of each other.
+// A source breakpoint of the program loaded before, whose module the program
+// now loaded does not hold: the load asks 62 (Yes clears it) although the new
+// program has no source lines, and GO plants no break inside its LCALL.
+TEST_F(BoardRunTest, AnotherProgramsBreakpointIsNotPlantedInItsCode) {
+  StartOn(testing::FakeTarget::Kind::Aduc);
+  Fake().Poke(kSpaceCode, 0, {0x80, 0xFE});
+  Fake().Poke(kSpaceCode, 0x35, {0x12, 0x00, 0x44});  // LCALL 0044H
+  Output("BR = 36");
+  tBreak& bp = Breakpoints().BreakTable[0];
+  bp.Location = ":SUM#13";
+  bp.Absolute = false;
+  testing::LoadSymbolTable({{"MAIN", kClassProcedure, 0x0000}}, {{"MAIN", 0x0000, 0x00FF, true}});
+  RelocateBreakpoints(false);
+  EXPECT_FALSE(bp.Used);
+  Output("GO");
+  EXPECT_TRUE(dorvik::Run().ProgramRunning);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x35, 3), (std::vector<uint8_t>{0x12, 0x00, 0x44}));
+  Output("HALT");
+}
+
 TEST_F(BoardRunTest, MonitorBreakpointsMayNotOverlap) {
   StartOn(testing::FakeTarget::Kind::Monitor);
   Output("BR1 = 1002");

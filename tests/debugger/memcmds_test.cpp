@@ -7,6 +7,7 @@
 #include "access/backend.h"
 #include "debugger/breakpoints.h"
 #include "debugger/memcmds.h"
+#include "debugger/statusfields.h"
 #include "lang/collections.h"
 #include "lang/formatting.h"
 #include "lang/typedvalue.h"
@@ -132,6 +133,7 @@ TEST_F(MemCmdsTest, LinkTargetsFailCleanly) {
       EXPECT_EQ(out.find_first_not_of('\n'), std::string::npos) << int{kind} << ": " << line << ": " << out;
       EXPECT_EQ(Errors(), std::vector<int>{161}) << int{kind} << ": " << line;
       EXPECT_FALSE(dorvik::Run().ProgramRunning);
+      EXPECT_NE(DebugStatus().Caption, kCaptionRunning) << int{kind} << ": " << line;
       EXPECT_EQ(Terminal().MonitorPrompt, "hlt>");
       EXPECT_EQ(Images().XDataImage[0], 0);
     }
@@ -203,6 +205,21 @@ TEST_F(CallStackTest, WalksTheReturnAddressesItRead) {
   Images().CodeImage[0x220] = 0xF1, Images().CodeImage[0x221] = 0x50;
   idata[0x0B] = 0x22;  // returns to 0222H
   EXPECT_EQ(Output("CALLSTACK"), "SUB <SUB+1F> (021F)\nLEAF <LEAF+55> (0055)\n");
+}
+
+// An interrupt vector's code is an unnamed module item before its module's
+// own: the handler's lines name the module as every other line does.
+TEST_F(CallStackTest, AVectorsLineNamesItsModule) {
+  CollectionsState& c = Collections();
+  c.ModuleTable->Items.push_back({"", 0x0300, 0x0302, false});
+  c.ModuleTable->Items.push_back({"ISR", 0x0310, 0x03FF, true});
+  tSymbolItem& proc = c.SymbolTable->Add();
+  proc.Name = "ISR";
+  proc.Value = 0x0300;
+  proc.SymClass = kClassProcedure;
+  Images().SimPC = 0x0301;
+  Images().SfrImage[sfr::SP] = 8;
+  EXPECT_EQ(Output("CALLSTACK"), "ISR <ISR+1> (0301)\n");
 }
 
 TEST_F(CallStackTest, WalksOnlyTheChunkItRead) {

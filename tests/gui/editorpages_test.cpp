@@ -11,12 +11,14 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTextBlock>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "assembler/context.h"
@@ -34,6 +36,7 @@
 #include "gui/editor/editorpages.h"
 #include "gui/editor/finddialog.h"
 #include "gui/dialogs/loaddialog.h"
+#include "gui/dialogs/qtdialogs.h"
 #include "gui/main/mainwindow.h"
 #include "gui/projects/projectactions.h"
 #include "gui/debug/terminaledit.h"
@@ -201,8 +204,11 @@ class EditorPagesTest : public QObject {
     QVERIFY(EnableBreakpointByName("Br1", false));
     main_->SyncViews();
     QVERIFY(page->DotAt(19) == Dot::kHollow);
+    QCOMPARE(DotPixel(page, 19), kWhite);  // as painted, not only as the model says
     QCOMPARE(page->MarkColor(19), kRed);
     QVERIFY(EnableBreakpointByName("Br1", true));
+    main_->SyncViews();
+    QCOMPARE(DotPixel(page, 19), kRed);
     ClearLineMark(EditorModel().LocateLine);
     main_->SyncViews();
 
@@ -217,6 +223,10 @@ class EditorPagesTest : public QObject {
     QVERIFY(page->DotAt(17) == Dot::kNone);
     QCOMPARE(page->MarkColor(20), kRed);
     QVERIFY(page->DotAt(20) == Dot::kSolid);
+    {
+      BreakpointListDialog list(main_.get());  // the line as the mark stands
+      QCOMPARE(list.Rows->item(0, 2)->text(), QString(":SUM#18"));
+    }
     // Saved, rebuilt, loaded: the breakpoint is on its line's new address.
     QVERIFY(pages_->SavePage(0));
     AssembleWithDebug(source);
@@ -285,6 +295,128 @@ class EditorPagesTest : public QObject {
     QCOMPARE(Lines(page, kRed), QList<int32_t>({17, 19}));
   }
 
+  // examples/sum with a project that loads sum.obj at start: F5 on DJNZ
+  // (line 17) and MOVC (24), a NOP typed after line 14, saved, and exit
+  // without a build. The project says where the marks stand in the saved
+  // source; the restart's load of the old program keeps their instructions,
+  // the Build and load places them from their lines. A load of another
+  // program asks 62 for each (Yes clears), although it has no source lines.
+  void anUnbuiltEditAndARestartKeepTheInstructions() {
+    const std::string source = Copy("sum/sum.a51", "sum.a51");
+    const std::string project = StartProject("SUM.QPC", "SUM=sum.a51\n", "sum.obj");
+    CodeEditWidget* page = LoadInPage(source);
+    QVERIFY(page != nullptr);
+    for (int line : {17, 24}) {
+      page->GoToLine(line);
+      QTest::keyClick(page, Qt::Key_F5);
+    }
+    page->GoToLine(14);
+    QTest::keyClick(page, Qt::Key_End);
+    QTest::keyClick(page, Qt::Key_Return);
+    QTest::keyClicks(page, "\tNOP");
+    QCOMPARE(Lines(page, kRed), QList<int32_t>({18, 25}));
+    QVERIFY(pages_->SavePage(0));
+    boxes_.Clear();
+    Restart(project);
+    platform::IniFile saved;
+    QVERIFY(saved.Load(project));
+    QCOMPARE(QString::fromStdString(saved.ReadString("DEBUG", "Break0")), QString("003E,:SUM#18"));
+    QCOMPARE(QString::fromStdString(saved.ReadString("DEBUG", "Break1")), QString("0045,:SUM#25"));
+    page = PageOf("sum.a51");
+    QVERIFY(page != nullptr);
+    QCOMPARE(Lines(page, kRed), QList<int32_t>({18, 25}));
+    QVERIFY(!Asked("Warning"));
+    const tBreak& first = Breakpoints().BreakTable[0];
+    const tBreak& second = Breakpoints().BreakTable[1];
+    QCOMPARE(first.Address, uint16_t{0x3E});
+    QCOMPARE(second.Address, uint16_t{0x45});
+    QTest::keyClick(page, Qt::Key_F9);
+    QVERIFY(Terminal().contains("EXECUTION HALTED AT 0045"));
+    AssembleWithDebug(source);
+    Load(Path("sum.obj"));
+    QCOMPARE(first.Address, uint16_t{0x3F});
+    QCOMPARE(QString::fromStdString(first.Location), QString(":SUM#18"));
+    QCOMPARE(second.Address, uint16_t{0x46});
+    QCOMPARE(Lines(page, kRed), QList<int32_t>({18, 25}));
+
+    // Its line deleted: the next Build and load asks 62; No makes it an
+    // address breakpoint, drawn on its address's line, and no start asks again.
+    page->GoToLine(18);
+    QTest::keyClick(page, Qt::Key_Home);
+    QTest::keyClick(page, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(page, Qt::Key_Delete);
+    QTest::keyClick(page, Qt::Key_Delete);
+    QVERIFY(pages_->SavePage(0));
+    AssembleWithDebug(source);
+    boxes_.Clear();
+    boxes_.QueueAnswer(platform::kBoxOk);  // the load's information
+    boxes_.QueueAnswer(platform::kBoxNo);
+    Load(Path("sum.obj"));
+    QCOMPARE(Asked("Warning #62"), 1);
+    QVERIFY(first.Used && first.Absolute);
+    QCOMPARE(QString::fromStdString(first.Location), QString("003F"));
+    QCOMPARE(Lines(page, kRed), QList<int32_t>({18, 24}));  // MOV TOTAL,R7 now at 003F
+    boxes_.Clear();
+    Restart(project);
+    QVERIFY(!Asked("Warning"));
+    QVERIFY(first.Used);
+    QCOMPARE(first.Address, uint16_t{0x3F});
+
+    // Another program (examples/multi's, no module of this project): 62 for each.
+    for (const char* name : {"main.a51", "defs.inc", "twice.inc"}) Copy(std::string("multi/") + name, name);
+    AssembleWithDebug(Path("main.a51"));
+    boxes_.Clear();
+    Load(Path("main.obj"));
+    QCOMPARE(Asked("Warning #62"), 2);
+    QVERIFY(!first.Used && !second.Used);
+  }
+
+  // examples/multi: F5 in twice.inc keeps the include file with the line in
+  // [DEBUG]; three restarts ask nothing and draw it there; eight comment
+  // lines above it, a rebuild and a restart keep it on its instruction.
+  void anIncludeFilesBreakpointStaysInItsFile() {
+    for (const char* name : {"main.a51", "defs.inc", "twice.inc"}) Copy(std::string("multi/") + name, name);
+    const std::string project = StartProject("MULTI.QPC", "MAIN=main.a51\n", "main.obj");
+    QVERIFY(LoadInPage(Path("main.a51")) != nullptr);
+    QVERIFY(pages_->OpenFile(Path("twice.inc")));
+    CodeEditWidget* page = PageOf("twice.inc");
+    page->GoToLine(3);  // ADD A,ACC
+    QTest::keyClick(page, Qt::Key_F5);
+    const tBreak& bp = Breakpoints().BreakTable[0];
+    QCOMPARE(bp.Address, uint16_t{0x45});
+    QCOMPARE(QString::fromStdString(bp.Location), QString(":MAIN#3"));
+    for (int start = 1; start <= 3; ++start) {
+      boxes_.Clear();
+      Restart(project);
+      QVERIFY(!Asked("Warning"));
+      platform::IniFile saved;
+      QVERIFY(saved.Load(project));
+      QCOMPARE(QString::fromStdString(saved.ReadString("DEBUG", "Break0")), QString("0045,:MAIN#3,twice.inc"));
+      QVERIFY(bp.Used);
+      QCOMPARE(bp.Address, uint16_t{0x45});
+      QVERIFY(PageOf("twice.inc") != nullptr);
+      QCOMPARE(Lines(PageOf("twice.inc"), kRed), QList<int32_t>({3}));
+      QCOMPARE(Lines(PageOf("main.a51"), kRed), QList<int32_t>());
+    }
+    page = PageOf("twice.inc");
+    page->GoToLine(1);
+    QTest::keyClick(page, Qt::Key_Home);
+    for (int comment = 1; comment <= 8; ++comment) {
+      QTest::keyClicks(page, "; comment");
+      QTest::keyClick(page, Qt::Key_Return);
+    }
+    QCOMPARE(Lines(page, kRed), QList<int32_t>({11}));
+    QVERIFY(pages_->SavePage(pages_->currentIndex()));
+    AssembleWithDebug(Path("main.a51"));
+    boxes_.Clear();
+    Restart(project);
+    QVERIFY(!Asked("Warning"));
+    QCOMPARE(bp.Address, uint16_t{0x45});
+    QCOMPARE(QString::fromStdString(bp.Location), QString(":MAIN#11"));
+    QCOMPARE(Lines(PageOf("twice.inc"), kRed), QList<int32_t>({11}));
+    QCOMPARE(Lines(PageOf("main.a51"), kRed), QList<int32_t>());
+  }
+
   // examples/multi: a step into code of an include file opens it with the mark.
   void aStepIntoAnIncludeFileOpensIt() {
     for (const char* name : {"main.a51", "defs.inc", "twice.inc"}) Copy(std::string("multi/") + name, name);
@@ -299,6 +431,73 @@ class EditorPagesTest : public QObject {
     QVERIFY(PageAt(1)->FileName.ends_with("twice.inc"));
     QCOMPARE(pages_->Page(1)->MarkColor(2), kNavy);  // TWICE: NOP
     QCOMPARE(pages_->Page(0)->MarkColor(12), kRed);  // TILL's breakpoint, under the execution line before
+  }
+
+  // A stop in a file whose page is open but behind another: the page comes to
+  // the front with the navy line in view, at a breakpoint and at each step.
+  void aStopInAPageBehindBringsItToTheFront() {
+    for (const char* name : {"main.a51", "defs.inc"}) Copy(std::string("multi/") + name, name);
+    QFile twice(QString::fromStdString(Path("twice.inc")));
+    QVERIFY(twice.open(QIODevice::WriteOnly));
+    twice.write(QByteArray("; twice.inc - A := 2 * A\n").append(QByteArray("; ...\n").repeated(80)));
+    twice.write("TWICE:  NOP\n        ADD     A,ACC\n        NOP\n        RET\n");
+    twice.close();
+    AssembleWithDebug(Path("main.a51"));
+    Load(Path("main.obj"));
+    QVERIFY(pages_->OpenFile(Path("main.a51")));
+    QVERIFY(pages_->OpenFile(Path("twice.inc")));
+    CodeEditWidget* inc = pages_->Page(1);
+    inc->GoToLine(83);  // ADD A,ACC
+    QTest::keyClick(inc, Qt::Key_F5);
+    inc->GoToLine(1);
+    const auto inView = [this](int32_t page, int32_t line) {
+      CodeEditWidget* editor = pages_->Page(page);
+      const QRect at = editor->cursorRect(QTextCursor(editor->document()->findBlockByNumber(line - 1)));
+      return pages_->currentIndex() == page && editor->isVisible() && editor->viewport()->rect().contains(at.center());
+    };
+    const auto mainInFront = [this] {
+      pages_->tabBar()->setCurrentIndex(0);
+      QCOMPARE(pages_->currentIndex(), 0);
+    };
+    mainInFront();
+    QTest::keyClick(pages_->Page(0), Qt::Key_F9);
+    QVERIFY2(Terminal().contains("EXECUTION HALTED AT 0045"), qPrintable(Terminal()));
+    QCOMPARE(inc->MarkColor(83), kNavy);
+    QVERIFY(inView(1, 83));
+    mainInFront();
+    QTest::keyClick(pages_->Page(0), Qt::Key_F7);
+    QCOMPARE(inc->MarkColor(84), kNavy);
+    QVERIFY(inView(1, 84));
+    // A step back into the module's own file brings its page forward again.
+    QTest::keyClick(inc, Qt::Key_F7);
+    QTest::keyClick(inc, Qt::Key_F7);
+    QCOMPARE(pages_->Page(0)->MarkColor(13), kNavy);
+    QVERIFY(inView(0, 13));
+  }
+
+  // A mistyped command in the terminal shows its box; the keyboard is back in
+  // the terminal after it, so the next command typed runs.
+  void aMistypedCommandLeavesTheKeyboardInTheTerminal() {
+    QtReporter reporter;
+    platform::SetReporter(&reporter);
+    QWidget* terminal = main_->Terminal()->Editor();
+    QTest::mouseClick(terminal->window(), Qt::LeftButton);
+    terminal->setFocus();
+    QTRY_VERIFY(terminal->hasFocus());
+    QString caption;
+    WhenModal("MessageBox", [&](QWidget* w) {
+      caption = w->windowTitle();
+      QTest::keyClick(w, Qt::Key_Return);
+    });
+    QTest::keyClicks(QApplication::focusWidget(), "CBYTE 0 TO F");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(caption, QString("Error #118"));
+    QApplication::processEvents();
+    QVERIFY(QApplication::focusWidget() == terminal);
+    QTest::keyClicks(QApplication::focusWidget(), "CBYTE 0");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY2(Terminal().contains("0000="), qPrintable(Terminal()));
+    platform::SetReporter(&boxes_);
   }
 
   // A stop inside an instruction has no listing line: question 19, then the disassembly.
@@ -352,6 +551,14 @@ class EditorPagesTest : public QObject {
     QCOMPARE(QString::fromStdString(ReadFile(file + ".BAK")), QString("\tNOP\r\n\tNOP\r\n"));
     QVERIFY(!pages_->Modified(0));
 
+    // A breakpoint's mark moved by a line typed above it.
+    tBreak& bp = Breakpoints().BreakTable[0];
+    bp.Used = true;
+    SetLineMark(3, bp.Line, file, kBreakLineColor, false, false);
+    page->moveCursor(QTextCursor::Start);
+    page->insertPlainText("\tNOP\n");
+    QCOMPARE(bp.Line.Line, 4);
+    page->moveCursor(QTextCursor::End);
     page->insertPlainText("X");
     boxes_.QueueAnswer(platform::kBoxCancel);
     QVERIFY(!pages_->ClosePageAsk(0));
@@ -371,6 +578,9 @@ class EditorPagesTest : public QObject {
     QVERIFY(pages_->ClosePageAsk(0));
     QCOMPARE(pages_->Count(), 0);
     QCOMPARE(QString::fromStdString(ReadFile(file)), QString("\tNOP\r\n\tNOP\r\n\tINC A\r\n"));
+    // The edits dropped: the mark is back on its line of the file as saved.
+    QCOMPARE(bp.Line.Line, 3);
+    QVERIFY(!bp.Line.Deleted);
   }
 
   // The file's own line ends come back on save, also an empty last line, and
@@ -432,6 +642,53 @@ class EditorPagesTest : public QObject {
     QCOMPARE(pages_->Page(0)->toPlainText(), QString("\tRET"));
     pages_->ActivateEditor(false);  // asked once
     QCOMPARE(boxes_.Shown().size(), size_t{1});
+  }
+
+  // Every kind of edit reaches the engine's lines as it is made (the
+  // search, the breakpoints and the commands read them), the page's other
+  // lines as they were.
+  void editsReachTheEngineAsTheyAreMade() {
+    const std::string file = Path("e.a51");
+    WriteFile(file, "ONE:\tNOP\r\nTWO:\tINC A\r\nTHREE:\tRET\r\n\r\nFOUR:\tSJMP FOUR\r\n");
+    QVERIFY(pages_->OpenFile(file));
+    CodeEditWidget* page = pages_->Page(0);
+    const auto select = [page](int fromLine, int fromColumn, int toLine, int toColumn) {
+      QTextCursor c(page->document()->findBlockByNumber(fromLine));
+      c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, fromColumn);
+      const QTextBlock to = page->document()->findBlockByNumber(toLine);
+      c.setPosition(to.position() + toColumn, QTextCursor::KeepAnchor);
+      page->setTextCursor(c);
+    };
+    struct Row {
+      const char* What;
+      std::function<void()> Edit;
+    };
+    const Row rows[] = {
+        {"a key", [&] { select(1, 5, 1, 5), QTest::keyClicks(page, "X"); }},
+        {"Enter in a line", [&] { select(2, 6, 2, 6), QTest::keyClick(page, Qt::Key_Return); }},
+        {"Backspace joining two lines", [&] { select(3, 0, 3, 0), QTest::keyClick(page, Qt::Key_Backspace); }},
+        {"lines pasted", [&] { select(0, 4, 0, 4), page->insertPlainText("\n\tMOV A,#1\n\tPASTED\n"); }},
+        {"a selection over three lines typed over",
+         [&] { select(1, 2, 3, 3), QTest::keyClicks(page, "TYPED"); }},
+        {"undo", [&] { page->undo(); }},
+        {"undo again", [&] { page->undo(); }},
+        {"redo", [&] { page->redo(); }},
+        {"the end's line end removed", [&] { page->moveCursor(QTextCursor::End), QTest::keyClick(page, Qt::Key_Backspace); }},
+        {"all replaced", [&] { page->selectAll(), page->insertPlainText("NEW:\tNOP\n\tNEWEST"); }},
+        {"all removed", [&] { page->selectAll(), QTest::keyClick(page, Qt::Key_Delete); }},
+    };
+    for (const Row& row : rows) {
+      row.Edit();
+      QCOMPARE(QString::fromStdString(PageAt(0)->Editor.Text("\n", false)) + " after " + row.What,
+               page->toPlainText() + " after " + row.What);
+    }
+    // The search finds what was just typed.
+    QTest::keyClicks(page, "TYPED");
+    QTest::keyClick(page, Qt::Key_Return);
+    QTest::keyClicks(page, "AGAIN");
+    page->moveCursor(QTextCursor::Start);
+    QVERIFY(pages_->FindNext("again", false, true));
+    QCOMPARE(page->textCursor().blockNumber(), 1);
   }
 
   // Find in the page (match case, whole word) and in the project's sources.
@@ -529,9 +786,57 @@ class EditorPagesTest : public QObject {
     Load(std::filesystem::path(source).replace_extension(".obj").string());
     return pages_->OpenFile(source) ? pages_->Page(0) : nullptr;
   }
+  // A project file in the test's folder with these modules, loading Program
+  // at start; the workbench works on it (written when it closes).
+  std::string StartProject(const std::string& name, const std::string& modules, const std::string& program) {
+    const std::string project = Path(name);
+    WriteFile(project, "[PROJECT]\n" + modules + "[LOADER]\nLoadAutomaticallyOnStart=TRUE\nLastLoadPath=" + program + "\n");
+    OpenProject(project);
+    Project().ProjectFileName = project;
+    main_->Projects()->UseProjectFile(project);
+    return project;
+  }
+  // File | Exit and a second workbench session on the same project file, as
+  // the program starts: the project read, the window laid out, the program loaded.
+  void Restart(const std::string& project) {
+    QVERIFY(main_->close());
+    main_.reset();
+    StopEngine();
+    QVERIFY(StartEngine(&boxes_));
+    OpenProject(project);
+    Project().ProjectFileName = project;
+    main_ = std::make_unique<MainWindow>();
+    main_->Projects()->UseProjectFile(project);
+    main_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    pages_ = main_->Pages();
+    const std::filesystem::path program(Project().Loader.LastLoadPath);
+    main_->LoadProgram(program.is_absolute() ? program.string() : Path(program.string()), true);
+    main_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+  }
+  // The page of a file of the test's folder, or nullptr.
+  CodeEditWidget* PageOf(const std::string& name) const {
+    for (int32_t page = 0; page < pages_->Count(); ++page)
+      if (std::filesystem::path(PageAt(page)->FileName).filename() == name) return pages_->Page(page);
+    return nullptr;
+  }
+  // How many boxes shown since the last Clear begin with Caption.
+  int Asked(const std::string& caption) const {
+    int count = 0;
+    for (const auto& box : boxes_.Shown()) count += box.Caption.rfind(caption, 0) == 0 ? 1 : 0;
+    return count;
+  }
   void Type(const QString& line) {
     QTest::keyClicks(main_->Terminal()->Editor(), line);
     QTest::keyClick(main_->Terminal()->Editor(), Qt::Key_Return);
+  }
+  // The colour painted at the centre of a line's gutter dot.
+  static QColor DotPixel(CodeEditWidget* page, int32_t line) {
+    const QImage image = page->grab().toImage();
+    const QTextCursor block(page->document()->findBlockByNumber(line - 1));
+    const QRect inner = page->contentsRect();
+    return image.pixelColor(inner.left() + 6, inner.top() + page->cursorRect(block).center().y());
   }
   // The 1-based lines of a page drawn in Colour.
   static QList<int32_t> Lines(const CodeEditWidget* page, const QColor& colour) {

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -16,6 +17,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 #include "access/portviews.h"
@@ -113,15 +115,13 @@ class PortsTest : public QObject {
     QVERIFY(ports_->PinButton(0x90, 1)->isChecked());
 
     bool checked = false;
-    QTimer::singleShot(150, main_.get(), [this, &checked] {
-      main_->SyncViews();
+    // Once the PC field has left the last stop's PC (0003), however slow the start.
+    TypeRun("go from 10", [this] { return Field("PC") != "PC 0003"; }, [this, &checked] {
       QCOMPARE(ports_->ValueLabel(0x90)->text(), Text(FormatHex2(Images().SfrImage[sfr::P1])));
       QCOMPARE(Field("PC"), "PC " + Text(FormatHex4(static_cast<uint16_t>(dorvik::Run().CurrentPC))));
-      QVERIFY(Field("PC") != "PC 0003");  // not the last stop's
       checked = true;
+      dorvik::Run().UserBreak = true;
     });
-    QTimer::singleShot(300, main_.get(), [] { dorvik::Run().UserBreak = true; });
-    Type("go from 10");
     QVERIFY(checked);
     QCOMPARE(ports_->ValueLabel(0x90)->text(), Text(FormatHex2(Images().SfrImage[sfr::P1])));
   }
@@ -194,26 +194,24 @@ class PortsTest : public QObject {
     QVERIFY(LoadExample("int0"));
     Type("br = 41");  // ON_INT0
     for (uint8_t edges = 1; edges <= 2; ++edges) {
-      // Once the run is under way (its menus shown), however slow the start.
-      auto* poll = new QTimer(main_.get());
-      poll->setInterval(20);
-      QObject::connect(poll, &QTimer::timeout, main_.get(), [this, poll] {
-        if (!dorvik::Run().ProgramRunning || main_->findChild<QAction*>("tbSetCom")->isEnabled()) return;
-        poll->deleteLater();
-        poll->stop();
-        // The menu's way to the item is open during the run, the rest of the menus shut.
-        QVERIFY(main_->menuBar()->isEnabled());
-        for (QAction* top : main_->menuBar()->actions())
-          QCOMPARE(top->isEnabled(), top->text() == "&Debug");
-        QVERIFY(hw_->InputsMenu()->menuAction()->isEnabled());
-        QVERIFY(!main_->findChild<QAction*>("tbSetCom")->isEnabled());
+      // Once the run's menus are shown (the way to the item open during the
+      // run, the rest shut) and the program waits at IDLE for edges (IT0, EX0
+      // and EA set), however slow the start.
+      const auto ready = [this] {
+        bool runMenus = main_->menuBar()->isEnabled() && hw_->InputsMenu()->menuAction()->isEnabled() &&
+                        !main_->findChild<QAction*>("tbSetCom")->isEnabled();
+        for (QAction* top : main_->menuBar()->actions()) runMenus &= top->isEnabled() == (top->text() == "&Debug");
+        const uint8_t* s = Images().SfrImage.data();
+        return runMenus && (s[sfr::TCON] & 0x01) && (s[sfr::IE] & 0x81) == 0x81;
+      };
+      bool triggered = false;
+      TypeRun("go", ready, [this, &triggered] {
         QAction* edge = hw_->InputAction(PinInput::Int0Edge);
         QVERIFY(edge->isEnabled());
         edge->trigger();
+        triggered = true;
       });
-      poll->start();
-      QTimer::singleShot(10000, main_.get(), [] { dorvik::Run().UserBreak = true; });  // no interrupt: not forever
-      Type("go");
+      QVERIFY(triggered);
       QVERIFY2(Text().count("EXECUTION HALTED AT 0041") == edges, qPrintable(Text().right(120)));
       QVERIFY(main_->findChild<QAction*>("tbSetCom")->isEnabled());
       QCOMPARE(Images().IDataImage[0x30], uint8_t(edges - 1));  // the handler ran once per earlier edge
@@ -447,6 +445,28 @@ class PortsTest : public QObject {
     main_->ExecuteScannerLine();
   }
   void Step() { main_->Actions()->StepClick("STEP"); }
+  // Types Line, a run, and during it does Act once Ready holds (polled with
+  // the views synced); halts the run after 30 s when Ready never holds.
+  void TypeRun(const QString& line, const std::function<bool()>& ready, const std::function<void()>& act) {
+    QTimer poll;
+    poll.setInterval(20);
+    QElapsedTimer since;
+    since.start();
+    bool done = false;
+    QObject::connect(&poll, &QTimer::timeout, main_.get(), [&] {
+      if (done || !dorvik::Run().ProgramRunning) return;
+      main_->SyncViews();
+      if (since.hasExpired(30000))
+        dorvik::Run().UserBreak = true;
+      else if (ready())
+        act();
+      else
+        return;
+      done = true;
+    });
+    poll.start();
+    Type(line);
+  }
   QString Text() const { return main_->Terminal()->Editor()->toPlainText(); }
   QString Field(const std::string& name) const { return main_->StatusField("st" + name)->text(); }
   static QString Text(const std::string& s) { return QString::fromStdString(s); }

@@ -105,7 +105,7 @@ class ProjectTest : public QObject {
     QVERIFY(projects_->Report()->Lines()->count() > 0);
     // One step (Esc then ends the stepping), then a run to a breakpoint.
     TerminalEdit* edit = main_->Terminal()->Editor();
-    QTimer::singleShot(50, edit, [edit] { QTest::keyClick(edit, Qt::Key_Escape); });
+    WhenWaitingForKey(edit, Qt::Key_Escape);
     QTest::keyClicks(edit, "STEP");
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(main_->StatusField("stPC")->text(), QString("PC 0033"));
@@ -232,13 +232,20 @@ class ProjectTest : public QObject {
     const std::string project = Path("OPT.QPC");
     WriteFile(project, "Target=VOV51\n[PROJECT]\nMAIN=main.a51\n");
     QVERIFY(projects_->OpenProject(project));
-    // An unregistered extension: 314 in the manager, not added.
+    // An unregistered extension: 314 in the manager, not added; a registered
+    // include file is added without a message.
     WriteFile(Path("extra.s"), "        NOP\n        END\n");
+    WriteFile(Path("defs.inc"), "SEED    EQU     5\n");
     {
       ProjectDlg dlg(main_.get());
       dlg.AddFiles({dirs_->filePath("extra.s")});
       QCOMPARE(dlg.ModuleList->count(), 1);
       QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Error #314"));
+      boxes_.Clear();
+      dlg.AddFiles({dirs_->filePath("defs.inc")});
+      QCOMPARE(dlg.ModuleList->count(), 2);
+      QVERIFY(dlg.ModuleList->item(1)->text().endsWith("(Include)"));
+      QVERIFY(boxes_.Shown().empty());
     }
     // The options dialog registers it with the built-in assembler, and sets the options.
     WhenModal("ConfigDlg", [](QWidget* w) {
@@ -525,6 +532,54 @@ class ProjectTest : public QObject {
     main_->SaveHEXClick();
     QCOMPARE(QString::fromStdString(ReadFile(saved)), QString(":020101000100FB\r\n:00000001FF\r\n"));
     QCOMPARE(projects_->Recent("FILE").value(0), dirs_->filePath("p.hex"));
+  }
+
+  // Each file-type kind: chosen by its name in the file-type dialog, written
+  // to the project file as its digit, read back, shown by its name in the
+  // options and again in the dialog.
+  void eachFileTypeKindRoundTripsThroughTheProjectFile() {
+    const char* names[] = {"Assembler", "PL/M", "C", "Include", "Link map", "Object", "Listing"};
+    const std::string project = Path("KINDS.QPC");
+    for (uint8_t kind = 1; kind <= 7; ++kind) {
+      const QString name = names[kind - 1];
+      const std::string ext = ".X" + std::to_string(kind);
+      TAdd_File_Type add(main_.get());
+      add.editExtension->setText(QString::fromStdString(ext));
+      add.SelectTypeItem(name.toLower().toStdString());
+      add.editTool->setText("tool");
+      Project().FileTypeList = {add.FileType()};
+      QVERIFY(WriteProject(project));
+      QVERIFY2(ReadFile(project).find(ext + "=" + std::to_string(kind) + ",tool\n") != std::string::npos, qPrintable(name));
+      projects_->NewProject();
+      QVERIFY(projects_->OpenProject(project));
+      const tFileTypeRec* back = FindFileType(ext);
+      QVERIFY(back != nullptr && back->Kind == kind);
+      TConfigDlg options(main_.get());
+      QCOMPARE(options.FileTypes->item(0, 1)->text(), name);
+      TAdd_File_Type shown(main_.get());
+      shown.SetFileType(*back);
+      QCOMPARE(shown.comboType->currentText(), name);
+    }
+  }
+
+  // Each recent list: an entry that comes again (by another spelling of its
+  // path too) moves to the top and is not listed twice; the eight newest are
+  // kept; the other list stays as it was.
+  void eachRecentListTakesAnEntryThatComesAgainOnTop() {
+    const struct {
+      std::string Kind, Other;
+    } lists[] = {{"Project", "FILE"}, {"FILE", "Project"}};
+    for (const auto& l : lists) {
+      QFile::remove(dirs_->filePath("dorvik51-gui.INI"));
+      projects_->AddRecent(l.Other, Path("other"));
+      for (const char* name : {"a", "b", "c"}) projects_->AddRecent(l.Kind, Path(name));
+      projects_->AddRecent(l.Kind, Path("x/../a"));
+      QCOMPARE(projects_->Recent(l.Kind), QStringList({dirs_->filePath("a"), dirs_->filePath("c"), dirs_->filePath("b")}));
+      for (int i = 0; i < 8; ++i) projects_->AddRecent(l.Kind, Path(QString::number(i)));
+      QCOMPARE(projects_->Recent(l.Kind).size(), 8);
+      QCOMPARE(projects_->Recent(l.Kind).front(), dirs_->filePath("7"));
+      QCOMPARE(projects_->Recent(l.Other), QStringList({dirs_->filePath("other")}));
+    }
   }
 
  private:

@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
         main.Terminal()->EnterLine(line);
         main.ExecuteScannerLine();
       }
-      QTimer::singleShot(50, [&main] { QTest::keyClick(main.Terminal()->Editor(), Qt::Key_Escape); });
+      testing::WhenWaitingForKey(main.Terminal()->Editor(), Qt::Key_Escape);
       main.Terminal()->EnterLine("STEP");
       main.ExecuteScannerLine();
       ok = Shoot(main, folder, "tool-windows") && ok;

@@ -9,9 +9,11 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -186,6 +188,30 @@ class ToolWindowsTest : public QObject {
     QVERIFY(live->ReadCount > 3);
   }
 
+  // A stop tells only the cells whose text changed (the value and its row's
+  // characters), and a column widens with a longer text.
+  void memoryViewsRedrawWhatChanged() {
+    LoadSum();
+    main_->OpenMemoryView(0, 0x40, 32, 0, 0, 2);  // DATA 40, two rows of BYTEs
+    tMemoryView* view = main_->MemoryView(0);
+    QTableWidget* table = view->Table();
+    QSignalSpy told(table, &QTableWidget::itemChanged);
+    Type("DBYTE 51 = 41");
+    QCOMPARE(told.count(), 2);
+    QCOMPARE(table->item(1, 2)->text(), QString("41"));
+    QCOMPARE(table->item(1, 17)->text(), QString(".A..............").left(table->item(1, 17)->text().size()));
+    QCOMPARE(table->item(0, 2)->text(), QString("00"));
+    StepOnce();
+    QCOMPARE(told.count(), 2);  // the step changed nothing in the range
+    // The same two rows as INTEGERs: longer texts, wider columns.
+    const int narrow = table->columnWidth(1);
+    main_->OpenMemoryView(0, 0x40, 16, 0, 6, 2);
+    QCOMPARE(table->rowCount(), 2);
+    const QString wide = table->item(0, 1)->text();
+    QVERIFY(table->columnWidth(1) > narrow);
+    QVERIFY(table->columnWidth(1) >= table->fontMetrics().horizontalAdvance(wide));
+  }
+
   void badRangesShowOneMessage() {
     tMemoryView* view = main_->MemoryView(0);
     // The type box names each type once: BOOLEAN, then BIT.
@@ -206,6 +232,47 @@ class ToolWindowsTest : public QObject {
     main_->OpenMemoryView(0, 0, 0x8000, 0, 5, 1);
     QCOMPARE(view->Table()->rowCount(), 0x1000);
     QCOMPARE(view->Status()->text(), QString());
+  }
+
+  // Each element type of the type box in its view: the first values of a
+  // row with the blanks at their edges, the characters column (bytes and
+  // characters only), and a row of the type's width, the next element on
+  // a row of its own.
+  void eachElementTypeShowsItsValuesAndRows() {
+    const uint8_t pattern[] = {0x1F, 0x20, 0x7E, 0x7F, 0xC1, 0x80, 0x00, 0x01,
+                               0x3F, 0xC0, 0x00, 0x00, 0x02, 0x12, 0x34, 0xFF};
+    std::copy(std::begin(pattern), std::end(pattern), &Images().XDataImage[0x100]);
+    Images().IDataImage[0x20] = 0x02;  // bits 0 and 1
+    const QString chars = ". ~.A...?@....4.";
+    const struct {
+      int Type;  // place in the type box
+      int Start, PerRow;
+      QStringList First;
+      QString Chars;
+    } rows[] = {
+        {0, 0x100, 16, {"1F", "20", "7E", "7F", "C1"}, chars},  // BYTE
+        {1, 0x100, 16, {".", " ", "~", ".", "A"}, chars},        // CHAR
+        {2, 0x103, 16, {" 07F", "-03F", "-080", " 000"}, ""},    // SHORTINT
+        {3, 0x105, 16, {"TRUE ", "FALSE", "TRUE "}, ""},         // BOOLEAN
+        {4, 0x000, 16, {"0", "1", "0"}, ""},                     // BIT
+        {5, 0x102, 8, {"7E7F", "C180"}, ""},                     // WORD
+        {6, 0x103, 8, {" 07FC1", "-08000"}, ""},                 // INTEGER
+        {7, 0x10C, 8, {"0212", "34FF"}, ""},                     // ADDRESS
+        {8, 0x100, 4, {"1F207E7F", "C1800001"}, ""},             // DOUBLEWORD
+        {9, 0x104, 4, {"-03E7FFFFF", " 03FC00000"}, ""},         // LONGINT
+        {10, 0x108, 4, {" 1.5000000E+00"}, ""},                  // FLOAT
+        {11, 0x10C, 5, {"   XDATA 1234"}, ""},                   // POINTER
+    };
+    tMemoryView* view = main_->MemoryView(0);
+    for (const auto& r : rows) {
+      main_->OpenMemoryView(0, r.Start, r.PerRow + 1, 0, r.Type, 1);  // XDATA
+      const QTableWidget* t = view->Table();
+      QVERIFY2(t->rowCount() == 2, qPrintable(view->TypeBox()->itemText(r.Type)));
+      for (int c = 0; c < r.First.size(); ++c) QCOMPARE(t->item(0, c + 1)->text(), r.First[c]);
+      QCOMPARE(t->item(0, 17)->text(), r.Chars);
+      QVERIFY(!t->item(0, r.PerRow)->text().isEmpty());
+      QVERIFY(!t->item(1, 1)->text().isEmpty() && t->item(1, 2)->text().isEmpty());
+    }
   }
 
   void aSixthMemoryViewIsError165() {
@@ -252,6 +319,27 @@ class ToolWindowsTest : public QObject {
     QTest::qWait(20);
     QVERIFY(!watches->Watches()[0].Enabled);
     QCOMPARE(watches->Rows()->topLevelItem(0)->text(1), QString("<disabled>"));
+  }
+
+  // A generic pointer's memory type, each kind by its first byte (the
+  // default selector sets), with the blanks at its edges.
+  void watchesShowEachPointerKind() {
+    const struct {
+      uint8_t Selector;
+      const char* Shown;
+    } kinds[] = {{0x00, "    CODE 1234"}, {0xFF, "    CODE 1234"}, {0x02, "   XDATA 1234"}, {0x03, "   PDATA 1234"},
+                 {0x01, "    DATA 1234"}, {0x04, "    DATA 1234"}, {0x05, "<unknown>1234"}};
+    TWatchWnd* watches = main_->Watches();
+    QStringList expected;
+    for (const auto& k : kinds) {
+      const size_t at = 0x200 + 4 * watches->Watches().size();
+      Images().XDataImage[at] = k.Selector;
+      Images().XDataImage[at + 1] = 0x12;
+      Images().XDataImage[at + 2] = 0x34;
+      watches->AddWatch("POINTER XDATA " + FormatHex4(static_cast<uint16_t>(at)));
+      expected << k.Shown;
+    }
+    QCOMPARE(Column(watches, 1), expected);
   }
 
   void symbolWindowShowsModulesAndTypes() {

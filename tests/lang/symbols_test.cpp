@@ -357,6 +357,20 @@ TEST_F(SymbolsTest, FreeingTheTablesForgetsTheLastLookup) {
   FreeSymbolCollections();
   EXPECT_EQ(SymbolLookup().SymbolRef.Sym, kNoItem);
   EXPECT_EQ(Collections().FoundSymbol, kNoItem);
+  // Cleared and filled again, as a load does: only the new names are found,
+  // also one added after a lookup.
+  LoadProgram();
+  ASSERT_EQ(Resolve("START"), tok::kSymbol);
+  Collections().SymbolTable->Clear();
+  Collections().ModuleTable->Clear();
+  testing::LoadSymbolTable({{"MAIN", kClassProcedure, 0}, {"FRESH", kClassCode | kPub, 0x10}}, {{"MAIN", 0, 0x1F, true}});
+  Messages().ShowMessageBoxes = false;
+  EXPECT_EQ(Resolve("START"), 0);
+  ASSERT_EQ(Resolve("fresh"), tok::kSymbol);
+  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 1);
+  testing::LoadSymbolTable({{"LATER", kClassCode | kPub, 0x12}}, {});
+  ASSERT_EQ(Resolve("LATER"), tok::kSymbol);
+  EXPECT_EQ(SymbolLookup().SymbolRef.Sym, 2);
 }
 
 TEST_F(SymbolsTest, ANestedScopeOfTheSameNameStaysClosedOutsideItsRange) {

@@ -5,9 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../assembler/asm_test_util.h"
 #include "../support/link_fixture.h"
+#include "access/programload.h"
+#include "base/hexrecord.h"
 #include "loader/loader.h"
+#include "project/project.h"
 #include "platform/dialogs.h"
 
 namespace dorvik::testing {
@@ -61,6 +66,57 @@ TEST_P(LinkTransferTest, ProgramLoadedRunsAsOnTheSimulator) {
   ASSERT_TRUE(Load()) << TerminalText();
   EXPECT_EQ(Fake().Memory(kSpaceCode, 0, 0x4E), program);
   EXPECT_EQ(RunToDone(), expected);
+  EXPECT_TRUE(Errors().empty());
+}
+
+// A module appended to a program in another part of the same page: the
+// program's bytes stay. The monitor gets records only for the module's bytes;
+// the ADuC's page packet carries the program's bytes read back from the chip,
+// and a page the module does not touch is not written.
+TEST_P(LinkTransferTest, AppendedModuleKeepsTheProgramBesideIt) {
+  StartOn(GetParam());
+  const bool monitor = GetParam() == FakeTarget::Kind::Monitor;
+  if (monitor) {
+    Output("RESET CPU");
+    ASSERT_EQ(Link().MonitorVersion, 4);
+  } else {
+    Link().TargetChipId = "ADI 841";
+  }
+  std::vector<uint8_t> program(0x30), page1(16, 0x5A);
+  for (size_t i = 0; i < program.size(); ++i) program[i] = static_cast<uint8_t>(0xA0 + i);
+  Fake().Poke(kSpaceCode, 0x40, program);
+  Fake().Poke(kSpaceCode, 0x180, page1);
+  const std::vector<uint8_t> vector0{0x02, 0x01, 0x00}, vector1{0x02, 0x01, 0x08}, code{0xE4, 0xF5, 0x90, 0x32};
+  std::string text = HexRecordText(0x0003, kHexTypeData, vector0) + "\r\n" +
+                     HexRecordText(0x000B, kHexTypeData, vector1) + "\r\n" +
+                     HexRecordText(0x0200, kHexTypeData, code) + "\r\n:00000001FF\r\n";
+  const auto file = tu::ScratchDir("append") / "isr.hex";
+  tu::WriteFile(file, text);
+  hex_ = file.string();
+  Project().Loader.LoadAppend = true;
+  Fake().ClearReceived();
+  const bool loaded = Load();
+  Project().Loader.LoadAppend = false;
+  ASSERT_TRUE(loaded) << TerminalText();
+  const std::string wire = Fake().Received();
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x40, 0x30), program);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x180, 16), page1);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x03, 3), vector0);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x0B, 3), vector1);
+  EXPECT_EQ(Fake().Memory(kSpaceCode, 0x200, 4), code);
+  if (monitor) {
+    // Three data records and the end record.
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), ':'), 4) << wire;
+    EXPECT_NE(wire.find(HexRecordText(0x0200, kHexTypeData, code)), std::string::npos) << wire;
+  } else {
+    // Pages 0 and 2 only; page 0 carries the program read back.
+    EXPECT_EQ(wire.find(std::string("\x07Q\x01", 3)), std::string::npos);
+    const size_t page0 = wire.find(std::string("\x07Q\x00", 3));
+    ASSERT_NE(page0, std::string::npos);
+    ASSERT_GE(wire.size(), page0 + 3 + kAducPageSize);
+    EXPECT_EQ(wire.substr(page0 + 3 + 0x40, program.size()), std::string(program.begin(), program.end()));
+    EXPECT_NE(wire.find(std::string("\x07Q\x02", 3)), std::string::npos);
+  }
   EXPECT_TRUE(Errors().empty());
 }
 

@@ -17,6 +17,7 @@
 #include "access/programload.h"
 #include "base/hexrecord.h"
 #include "project/project.h"
+#include "debugger/breakpoints.h"
 #include "debugger/memcmds.h"
 #include "lang/collections.h"
 #include "lang/formatting.h"
@@ -147,6 +148,40 @@ TEST_F(LoaderTest, ObjectFileBringsCodeSymbolsAndSourceLines) {
   EXPECT_EQ(Boxes(), std::vector<std::string>{"Information: Load succesful, last address used 004D"});
 }
 
+// A file that cannot be read, or a program the target refuses (code past
+// 64K), sends nothing: the program loaded before keeps its symbols, modules,
+// source lines, range and breakpoints, and nothing asks about them.
+TEST_F(LoaderTest, ARefusedLoadLeavesTheProgramBeforeWhole) {
+  ASSERT_TRUE(LoadFile(AssembleExample()));
+  tBreak& bp = Breakpoints().BreakTable[0];
+  SetBreakpointAt(bp, 0x3E, false);
+  ASSERT_EQ(bp.Location, ":SUM#17");
+  const size_t symbols = Collections().SymbolTable->Items.size();
+  const uint16_t lowest = Loader().LowestAddress;
+  const uint32_t highest = Loader().HighestAddress;
+  std::string damaged = Hex({{0x0000, {0x74, 0x01}}});
+  damaged[damaged.find("\r\n") - 1] ^= 1;
+  const std::pair<const char*, std::string> refused[] = {
+      {"Error #164:", Hex({{0xFFF0, std::vector<uint8_t>(32, 0xEE)}})}, {"Error #119:", damaged}};
+  for (const auto& [error, content] : refused) {
+    SCOPED_TRACE(error);
+    boxes_.Clear();
+    EXPECT_FALSE(Load("refused.hex", content));
+    EXPECT_TRUE(Shown(error));
+    EXPECT_FALSE(Shown("Warning"));
+    ASSERT_TRUE(Collections().SymbolTable && Collections().ModuleTable);
+    EXPECT_EQ(Collections().SymbolTable->Items.size(), symbols);
+    const auto& modules = Collections().ModuleTable->Items;
+    EXPECT_TRUE(std::any_of(modules.begin(), modules.end(), [](const tModuleItem& m) { return m.Name == "SUM"; }));
+    EXPECT_TRUE(ListMap().SourceLevelDebugging);
+    EXPECT_TRUE(Loader().ProjectLoaded);
+    EXPECT_EQ(Loader().LowestAddress, lowest);
+    EXPECT_EQ(Loader().HighestAddress, highest);
+    EXPECT_TRUE(bp.Used && bp.Address == 0x3E && bp.Location == ":SUM#17");
+    EXPECT_EQ(Images().CodeImage[0x3E], 0xDE);  // DJNZ R6
+  }
+}
+
 // The load dialog's face is reached through the user seam: the addresses
 // loaded, the Load button shown after a load with code, the dialog hidden at
 // the end, also after a damaged file.
@@ -198,15 +233,20 @@ TEST_F(LoaderTest, StackQuestionIsAskedAgainUntilTheAnswerIsANumber) {
   }
 }
 
-TEST_F(LoaderTest, AppendKeepsTheCodeBesideTheLoadedRange) {
+TEST_F(LoaderTest, AppendKeepsTheCodeBesideTheLoadedBytes) {
   for (const bool append : {false, true}) {
     std::fill(Images().CodeImage.begin(), Images().CodeImage.end(), uint8_t{0x11});
     Project().Loader.LoadAppend = append;
-    ASSERT_TRUE(Load("p.hex", Hex({{0x0105, {1, 2, 3}}})));
+    // A vector and code in the next page: the program between them stays with Append.
+    ASSERT_TRUE(Load("p.hex", Hex({{0x0003, {0x02, 0x01, 0x05}}, {0x0105, {1, 2, 3}}})));
+    EXPECT_EQ(Images().CodeImage[0x0003], 0x02);
     EXPECT_EQ(Images().CodeImage[0x0105], 1);
-    EXPECT_EQ(Images().CodeImage[0x0104], append ? 0x11 : 0xFF);  // a fresh load replaces the page
+    EXPECT_EQ(Images().CodeImage[0x0040], append ? 0x11 : 0xFF);  // a fresh load replaces the pages
+    EXPECT_EQ(Images().CodeImage[0x0104], append ? 0x11 : 0xFF);
+    EXPECT_EQ(Images().CodeImage[0x0108], append ? 0x11 : 0xFF);
     EXPECT_EQ(Images().CodeImage[0x0200], 0x11);
   }
+  Project().Loader.LoadAppend = false;
 }
 
 // Records what a load hands to the target.

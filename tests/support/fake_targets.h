@@ -54,6 +54,11 @@ enum class Fault : uint8_t {
   Refuse,      // ADuC: every code page packet is refused (NAK) from now on
   Version3,    // monitor: from now on a version 3 monitor, which does not acknowledge HEX records
   Announce,    // ADuC: after Arg commands or packets passed, the chip resets itself and announces itself
+  // These four strike once.
+  StartRefused,     // the next start (monitor GO, ADuC 'S' or 'J') is refused; the program does not start
+  StartUnanswered,  // the next start is not answered; the program does not start
+  GarbledStop,      // the next stop report arrives as bytes that are no report
+  CutStop,          // the next stop report stops after half of its bytes
 };
 
 class FakeTarget {
@@ -524,7 +529,27 @@ class FakeTarget {
     running_ = false;
     Run().ProgramRunning = false;
     cause_ = why;
-    Reply("\r\nEXECUTION HALTED AT " + Hex4(static_cast<uint16_t>(Images().SimPC)) + "H BECAUSE OF " + why + "\r\n-");
+    const std::string report =
+        "\r\nEXECUTION HALTED AT " + Hex4(static_cast<uint16_t>(Images().SimPC)) + "H BECAUSE OF " + why + "\r\n-";
+    // Garbled: the line's text with bit 7 set (line noise), as long as the report.
+    std::string garbage = report;
+    for (size_t i = 2; i + 3 < garbage.size(); ++i) garbage[i] = static_cast<char>(garbage[i] | 0x80);
+    Reply(AsTheFaultLeavesIt(report, garbage));
+  }
+  // A stop report as a one-shot fault leaves it: garbled or cut.
+  std::string AsTheFaultLeavesIt(std::string report, const std::string& garbage) {
+    if (fault_ == Fault::GarbledStop) report = garbage;
+    if (fault_ == Fault::CutStop) report.resize(report.size() / 2);
+    if (fault_ == Fault::GarbledStop || fault_ == Fault::CutStop) fault_ = Fault::None;
+    return report;
+  }
+  // The start command under a one-shot fault: true when it was refused or went unanswered.
+  bool StartFailed(const std::string& refusal) {
+    if (fault_ != Fault::StartRefused && fault_ != Fault::StartUnanswered) return false;
+    const bool refused = fault_ == Fault::StartRefused;
+    fault_ = Fault::None;
+    if (refused) Reply(refusal);
+    return true;
   }
 
   static bool SpaceOfWord(const std::string& w, uint8_t& space) {
@@ -617,6 +642,7 @@ class FakeTarget {
     if (w[0] == "GO" || w[0] == "G") {
       // GO FROM a [ARM a] (TILL BR0 | TILL BR1 | TILL BR | FOREVER); G, F and T for GO, FROM and TILL
       if (w.size() < 4 || (w[1] != "FROM" && w[1] != "F") || !ParseHex(w[2], a)) return MonitorError("02", "SYNTAX");
+      if (StartFailed("\x15" "ERR 05 COMMAND REFUSED\r\n-")) return;
       size_t i = 3;
       if (w[i] == "ARM") i += 2;
       till_ = 0;
@@ -880,7 +906,7 @@ class FakeTarget {
   void AducStopped(uint16_t reportedPc) {
     running_ = false;
     Run().ProgramRunning = false;
-    Reply(BreakReport(reportedPc));
+    Reply(AsTheFaultLeavesIt(BreakReport(reportedPc), "\x8B\x13\xF0"));
   }
 
   // Starts at startPc_ with the code byte the debugger named (under a planted break).
@@ -957,6 +983,7 @@ class FakeTarget {
       case 'H': codeAtPc_ = arg; return Reply("\x06");
       case 'T': m.SfrImage[sfr::ACC] = arg; return Reply("\x06");
       case 'S': case 'J': {
+        if (StartFailed("\x15")) return;
         m.SfrImage[sfr::PSW] = arg;
         m.IDataImage[8u * ((arg & 0x18) >> 3)] = operand_;
         AducStart();

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -17,6 +19,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "access/target.h"
 #include "assembler/context.h"
@@ -35,6 +38,15 @@
 
 namespace dorvik::testing {
 
+// Without XDG_RUNTIME_DIR Qt makes its runtime folder in the temporary folder
+// and leaves it there: the program gets one of its own, removed at its end.
+inline const bool kOwnRuntimeDir = [] {
+  if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) return true;
+  static QTemporaryDir runtime;
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+  return runtime.isValid();
+}();
+
 // A fresh session on the simulator; boxes go to Boxes (null: left as set).
 inline bool StartEngine(platform::MessageReporter* boxes) {
   // The offscreen platform's notes about what it cannot do are no findings.
@@ -48,6 +60,15 @@ inline bool StartEngine(platform::MessageReporter* boxes) {
     return true;
   }();
   (void)quiet;
+  // Qt's own settings (the file dialogs' history) go to a folder of this
+  // program's own, removed at its end, never into the user's configuration.
+  static QTemporaryDir settings;
+  static const bool settingsMoved = [] {
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+      QSettings::setPath(format, QSettings::UserScope, settings.path());
+    return settings.isValid();
+  }();
+  if (!settingsMoved) return false;
   ResetSession();
   platform::ResetPump();
   InstallTargetAccess();
@@ -125,19 +146,25 @@ inline void WhenModal(const QString& name, std::function<void(QWidget*)> act) {
   timer->start();
 }
 
-// Presses Key on Target once the STEP loop waits for its key (a key pressed
-// before it waits is not taken), so a slow step cannot lose it.
-inline void WhenWaitingForKey(QWidget* target, Qt::Key key) {
+// Presses the keys on Target one at each wait of the STEP loop for its key
+// (a key pressed before it waits is not taken), so a slow step cannot lose one.
+inline void WhenWaitingForKeys(QWidget* target, std::vector<Qt::Key> keys) {
   auto* timer = new QTimer;
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, target, key] {
+  QObject::connect(timer, &QTimer::timeout, [timer, target, keys, next = size_t{0}, pressed = false]() mutable {
+    // The next key only once the loop took the last one, at its next wait.
+    if (pressed && Terminal().KeyPressed) return;
+    pressed = false;
     if (!Terminal().WaitingForKey) return;
+    QTest::keyClick(target, keys[next]);
+    pressed = true;
+    if (++next < keys.size()) return;
     timer->stop();
     timer->deleteLater();
-    QTest::keyClick(target, key);
   });
   timer->start();
 }
+inline void WhenWaitingForKey(QWidget* target, Qt::Key key) { WhenWaitingForKeys(target, {key}); }
 
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

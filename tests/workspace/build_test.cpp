@@ -79,7 +79,9 @@ class BuildTest : public ::testing::Test {
 
 TEST_F(BuildTest, TwoAssemblerModulesBuildInProcessAndTheFirstIsTheProgram) {
   dir_.Write("defs.inc", "SEED    EQU     5\n");
-  Project().ProjectModules = {Module("MAIN", "main.a51", kMain), Module("LIB", "lib.a51", kLib)};
+  // An include file listed among the modules is passed over.
+  Project().ProjectModules = {Module("MAIN", "main.a51", kMain), Module("LIB", "lib.a51", kLib),
+                              {"DEFS", dir_.File("defs.inc"), {}}};
   EXPECT_EQ(BuildProject(true), BuildOutcome::Built);
   EXPECT_TRUE(fs::exists(dir_.File("main.obj")));
   EXPECT_TRUE(fs::exists(dir_.File("lib.obj")));

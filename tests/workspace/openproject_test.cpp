@@ -60,11 +60,20 @@ TEST_F(OpenProjectTest, EverySectionRoundTripsThroughTheFile) {
   bp.Enabled = false;
   bp.Address = 0x30;
   bp.Location = ":MAIN.START";
+  // A line of an include file, its mark moved two lines down by an edit that
+  // deleted its line.
+  const std::string include = dir_.Write("src/twice.inc", "");
+  tBreak& inInclude = Breakpoints().BreakTable[3];
+  inInclude.Used = inInclude.Enabled = true;
+  inInclude.Address = 0x45;
+  inInclude.Location = ":MAIN#3";
+  inInclude.Line = {include, -1, 5, true};
   ASSERT_TRUE(WriteProject(path));
   const std::string text = test_util::ReadAll(path);
   for (const char* line : {"MAIN=src/main.a51\n", "LIB=/elsewhere/lib.a51\n", ".C51=3,sdcc -c\n", ".A51=1,diz52\n",
                            "IntMSBFirst=No\n", "FloatMSBFirst=No\n", "CodePtrSelectors=7,200\n", "D51INC=/usr/share/inc\n",
-                           "MODE=a=b\n", "Break2=0030,:MAIN.START\n", "Break2Enabled=FALSE\n", "Download Speed=57600\n",
+                           "MODE=a=b\n", "Break2=0030,:MAIN.START\n", "Break2Enabled=FALSE\n",
+                           "Break3=0045,:MAIN#5,src/twice.inc\n", "Break3LineDeleted=TRUE\n", "Download Speed=57600\n",
                            "LastLoadPath=src/main.obj\n", "LoadAutomaticallyOnStart=Yes\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
 
@@ -89,6 +98,12 @@ TEST_F(OpenProjectTest, EverySectionRoundTripsThroughTheFile) {
   EXPECT_FALSE(back.Enabled);
   EXPECT_EQ(back.Address, 0x30);
   EXPECT_EQ(back.Location, ":MAIN.START");
+  const tBreak& included = Breakpoints().BreakTable[3];
+  EXPECT_EQ(included.Location, ":MAIN#5");
+  EXPECT_EQ(std::filesystem::path(included.Line.FileName).lexically_normal(), std::filesystem::path(include));
+  EXPECT_EQ(included.Line.Line, 5);
+  EXPECT_TRUE(included.Line.Deleted);
+  EXPECT_FALSE(back.Line.Deleted);
   EXPECT_TRUE(boxes_.Shown().empty());
 }
 
