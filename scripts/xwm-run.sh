@@ -25,6 +25,8 @@ server=$!
 for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
 [ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
+# The manager starts once the server takes clients.
+for _ in $(seq 200); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.05; done
 LC_ALL=C twm -f "$work/twmrc" 2>"$work/twm.log" &
 manager=$!
 # The manager is up once it has made its first windows on the root.
