@@ -8,7 +8,6 @@
 #include "access/target.h"
 #include "base/messages.h"
 #include "base/session.h"
-#include "base/userseam.h"
 #include "machine/images.h"
 #include "platform/clock.h"
 #include "platform/pump.h"
@@ -18,11 +17,11 @@ namespace dorvik {
 PortViewState& PortViews() { return CurrentSession().Get<PortViewState>(); }
 
 void StopPortRefresh() {
-  UserSeam& user = User();
-  user.StopViewRefresh();
+  PortViewState& views = PortViews();
+  ++views.RefreshStops;
   platform::Clock& clock = platform::CurrentClock();
   const uint32_t start = clock.TickCount();
-  while (user.ViewReading() && clock.TickCount() - start < kPortReadWaitMs) {
+  while (views.ReadsInProgress > 0 && clock.TickCount() - start < kPortReadWaitMs) {
     if (platform::PumpMessages() == 0) clock.Sleep1ms();
   }
 }

@@ -3,8 +3,8 @@
 // by hand (the INT0/INT1 falling edges, the timers' count pulses, a port pin
 // written low or released), the count of instructions that changed a port
 // (the port window repaints only then), the port window's refresh, which
-// loads and HEX saves stop while they talk to the target, and the views'
-// quiet byte read.
+// loads and HEX saves stop while they talk to the target (the stops and the
+// views' reads in progress counted here), and the views' quiet byte read.
 
 #include <cstdint>
 
@@ -23,6 +23,12 @@ struct PortViewState {
   // simulator counts them, installed with the target access) and the port
   // latches written by hand; a view that saw another count reads again.
   uint32_t PortChanges = 0;
+  // The loads and HEX saves that stopped the views' refresh (StopPortRefresh):
+  // a view whose refresh was armed before the last of them reads no more by
+  // itself until it reads again at a stop.
+  uint32_t RefreshStops = 0;
+  // The views' reads of the target in progress (PortViewRead).
+  int32_t ReadsInProgress = 0;
 };
 
 PortViewState& PortViews();
@@ -30,9 +36,9 @@ PortViewState& PortViews();
 // The longest wait for a port read in progress.
 inline constexpr uint32_t kPortReadWaitMs = 2000;
 
-// Stops the views' refresh (the port window's timer, through the user seam),
-// then pumps messages while one reads (at most kPortReadWaitMs). Loads and
-// HEX saves call it at their start and end.
+// Stops the views' refresh (counts a stop), then pumps messages while a view
+// reads (at most kPortReadWaitMs). Loads and HEX saves call it at their start
+// and end.
 void StopPortRefresh();
 // StopPortRefresh when made and again when left, however it is left.
 class PortRefreshStopped {
@@ -41,6 +47,16 @@ class PortRefreshStopped {
   ~PortRefreshStopped() { StopPortRefresh(); }
   PortRefreshStopped(const PortRefreshStopped&) = delete;
   PortRefreshStopped& operator=(const PortRefreshStopped&) = delete;
+};
+
+// A view's read of the target (the port window's ports), counted in progress
+// while the object lives.
+class PortViewRead {
+ public:
+  PortViewRead() { ++PortViews().ReadsInProgress; }
+  ~PortViewRead() { --PortViews().ReadsInProgress; }
+  PortViewRead(const PortViewRead&) = delete;
+  PortViewRead& operator=(const PortViewRead&) = delete;
 };
 
 // One input of the simulated chip driven by hand. False (nothing happens)

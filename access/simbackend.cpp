@@ -85,8 +85,13 @@ class SimulatorBackend final : public TargetBackend {
     MemoryImages& m = Images();
     switch (space) {
       case kSpaceCode:
-        // Run control plants its breaks with single-byte code writes: the
-        // simulator keeps the replaced byte, so a run resumed there executes it.
+        // A value write of the one byte 0A5H (Single: TargetWriteValue of
+        // size 1, a breakpoint text's byte) is taken as a planted break: the
+        // simulator keeps the byte it replaces, a run resumed there executes
+        // that byte's instruction, and another byte written there forgets the
+        // break. Block writes (the memory commands, a load) store 0A5H as the
+        // program's own byte: one-byte line that stops the run after it. Run
+        // control plants its breaks through PlantBreak.
         if (value == kBreakOpcode && single) {
           PlantBreak(0, static_cast<uint16_t>(addr));
           break;

@@ -24,6 +24,7 @@
 #include "debugger/terminal.h"
 #include "debugger/statusfields.h"
 #include "gui/main/mainwindow.h"
+#include "gui/projects/projectactions.h"
 #include "gui/dialogs/qtdialogs.h"
 #include "lang/cpudb.h"
 #include "platform/dialogs.h"
@@ -101,8 +102,10 @@ int main(int argc, char** argv) {
   int status = 0;
   {
     gui::MainWindow window;
-    window.ProjectFile = Project().ProjectFileName;
-    if (!window.ProjectFile.empty()) window.LoadLayout(window.ProjectFile);
+    window.Projects()->UseProjectFile(Project().ProjectFileName);
+    reporter.AfterBox = [&window] {
+      if (window.isActiveWindow()) window.ActivateEditor();
+    };
     window.show();
     // A project's board target ("Target=" OVIX52 or ADUC with its [COM]
     // entries) opens its line at start, as in the console; the program loads
@@ -117,6 +120,7 @@ int main(int argc, char** argv) {
       });
     });
     status = QApplication::exec();
+    reporter.AfterBox = nullptr;
   }
   platform::SetDialogUi(nullptr);
   platform::SetReporter(nullptr);

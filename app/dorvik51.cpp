@@ -9,7 +9,6 @@
 
 #include "access/target.h"
 #include "base/runstate.h"
-#include "base/userseam.h"
 #include "console/commoptions.h"
 #include "console/frontend.h"
 #include "console/startup.h"
@@ -20,24 +19,6 @@
 #include "platform/files.h"
 #include "platform/pump.h"
 #include "vhw/hardware.h"
-
-namespace {
-
-// The console's side of the user seam: the STEP loop waits for the console's keys.
-class ConsoleUser final : public dorvik::UserSeam {
- public:
-  ConsoleUser() : replaced_(dorvik::SetUserSeam(this)) {}
-  ~ConsoleUser() override { dorvik::SetUserSeam(replaced_); }
-  ConsoleUser(const ConsoleUser&) = delete;
-  ConsoleUser& operator=(const ConsoleUser&) = delete;
-
-  char ReadStepKey() override { return dorvik::ReadKey(); }
-
- private:
-  dorvik::UserSeam* replaced_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace dorvik;
@@ -56,8 +37,7 @@ int main(int argc, char** argv) {
   // simulator's external-data reads go to the virtual hardware.
   InstallTargetAccess();
   vhw::InstallHardwareBus();
-  // The STEP loop waits for the console's keys; the idle work sees a halt.
-  const ConsoleUser user;
+  // The STEP loop waits for the console's keys (console/frontend.h); the idle work sees a halt.
   RunControl().PrintSourceLines = true;
   platform::Pump().SetIdleHook(DebugViewsIdle);
   const std::string database = CpuDatabaseNameFor(platform::ProgramPath(argv[0]));

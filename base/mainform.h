@@ -33,6 +33,14 @@ void SetSettingsFileNames(std::string_view program_path, std::string_view temp_f
 // The nesting busy pair around loads, HEX saves, command execution...
 void BeginBusy();
 void EndBusy();
+// The busy pair begun when made and ended when left, however it is left.
+class BusyPair {
+ public:
+  BusyPair() { BeginBusy(); }
+  ~BusyPair() { EndBusy(); }
+  BusyPair(const BusyPair&) = delete;
+  BusyPair& operator=(const BusyPair&) = delete;
+};
 // The run that held the busy pair ended (halt, Esc, halt report, a link
 // failure): the pair is closed once, menus and status fields come back.
 void EndRunBusy();

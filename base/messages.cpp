@@ -8,7 +8,6 @@
 
 #include "base/runstate.h"
 #include "base/text.h"
-#include "base/userseam.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/pump.h"
@@ -296,7 +295,6 @@ int ShowBox(const platform::MessageBox& box) {
   m.MessageBoxShowing = true;
   const int result = platform::Reporter().ShowBox(box);
   m.MessageBoxShowing = nested;
-  if (!nested) User().AfterBox();
   return result;
 }
 

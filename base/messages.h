@@ -117,7 +117,7 @@ std::string FormatMessage(std::string_view fmt, std::string_view arg1, std::stri
 int ShowMsg(std::string_view kind, int number, std::string_view fmt, int32_t buttons, std::string_view arg1,
             std::string_view arg2);
 // Every box of the program goes through here: it is flagged as showing (the
-// wait form stays hidden meanwhile) and the user seam's AfterBox runs when it closes.
+// wait form stays hidden meanwhile).
 int ShowBox(const platform::MessageBox& box);
 // Sets ErrorFlag and LastErrorCode; returns the box result, 0 in quiet mode.
 int ReportError(int number, std::string_view arg1 = {}, std::string_view arg2 = {});

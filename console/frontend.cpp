@@ -111,22 +111,30 @@ int ConsoleBoxReporter::ShowBox(const platform::MessageBox& box) {
   }
 }
 
+// --- The user seam -------------------------------------------------------
+
+ConsoleUser::ConsoleUser(ConsoleFrontEnd& front) : front_(front), replaced_(SetUserSeam(this)) {}
+
+ConsoleUser::~ConsoleUser() { SetUserSeam(replaced_); }
+
+char ConsoleUser::ReadStepKey() {
+  // A command file's step keys are its lines, read without the key wait's pumping.
+  return front_.Interactive() ? ReadKey() : TakeStepKey(front_.ReadStepKeyLine());
+}
+
 // --- The front end -------------------------------------------------------
 
 ConsoleFrontEnd::ConsoleFrontEnd(int inFd, int outFd, bool raw, bool ttyOutput)
-    : in_(inFd), out_(outFd), raw_(raw), ttyOut_(ttyOutput), reporter_(*this), dialogs_(*this) {
+    : in_(inFd), out_(outFd), raw_(raw), ttyOut_(ttyOutput), reporter_(*this), dialogs_(*this), user_(*this) {
   platform::SetReporter(&reporter_);
   platform::SetDialogUi(&dialogs_);
   platform::MessagePump& pump = platform::Pump();
   pollTimer_ = pump.CreateTimer([this] { PollDuringCommand(); }, kPollIntervalMs, true);
   pump.EnableTimer(pollTimer_, true);
-  // A command file's step keys are its lines, read without the key wait's pumping.
-  if (!raw_) Terminal().KeyReader = [this] { return ReadStepKeyLine(); };
 }
 
 ConsoleFrontEnd::~ConsoleFrontEnd() {
   platform::Pump().DestroyTimer(pollTimer_);
-  Terminal().KeyReader = nullptr;
   platform::SetReporter(nullptr);
   platform::SetDialogUi(nullptr);
 }

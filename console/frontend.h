@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/userseam.h"
 #include "platform/dialogs.h"
 #include "platform/pump.h"
 #include "platform/reporter.h"
@@ -66,6 +67,21 @@ class ConsoleDialogFace : public platform::DialogUi {
   ConsoleFrontEnd& front_;
 };
 
+// The console's side of the user seam: the STEP loop's keys, pressed on the
+// terminal or, from a command file, its next line when that is a step key.
+class ConsoleUser final : public UserSeam {
+ public:
+  explicit ConsoleUser(ConsoleFrontEnd& front);
+  ~ConsoleUser() override;
+  ConsoleUser(const ConsoleUser&) = delete;
+  ConsoleUser& operator=(const ConsoleUser&) = delete;
+  char ReadStepKey() override;
+
+ private:
+  ConsoleFrontEnd& front_;
+  UserSeam* replaced_;
+};
+
 class ConsoleFrontEnd {
  public:
   // Input and output descriptors; Raw: the input is a terminal in raw mode
@@ -94,6 +110,9 @@ class ConsoleFrontEnd {
   bool ReadAnswer(std::string& answer);
   // The input is a terminal: questions are asked; otherwise they take their default.
   bool Interactive() const { return raw_; }
+  // The step key of a command file: the next line when it is one ('\r' an
+  // empty line, 27 a line of ESC alone), else 0 (the line is the next command).
+  char ReadStepKeyLine();
 
  private:
   enum class Decode : uint8_t { Key, NeedMore, Empty };
@@ -119,8 +138,6 @@ class ConsoleFrontEnd {
   // SIGINT and SIGTERM: UserBreak; on a pipe SIGINT, and SIGTERM anywhere, end the program.
   void TakeSignals();
   bool Ending() const { return interrupted_ || terminated_; }
-  // The step key of a command file: the next line when it is one (KeyReader).
-  char ReadStepKeyLine();
   // Halts a program that still runs, as a typed HALT.
   void HaltRunningProgram();
   // The part of Line not yet written to a pipe.
@@ -142,6 +159,7 @@ class ConsoleFrontEnd {
   platform::TimerId pollTimer_ = 0;
   ConsoleBoxReporter reporter_;
   ConsoleDialogFace dialogs_;
+  ConsoleUser user_;
 };
 
 // The program's console on standard input and output: raw mode on a terminal,

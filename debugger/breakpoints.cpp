@@ -108,6 +108,12 @@ int32_t FreeBreakpointSlot() {
   return -1;
 }
 
+int32_t SlotForNewBreakpoint() {
+  const int32_t free = FreeBreakpointSlot();
+  if (free >= 0) return free;
+  return IsYes(ReportWarning(warn::kTooManyBreakpoints)) ? Breakpoints().LastBreakIndex : -1;
+}
+
 void ClearBreakpoint(tBreak& bp) {
   ClearLineMark(bp.Line);
   bp.Used = false;
@@ -266,12 +272,10 @@ void CmdBreak() {
   }
   uint16_t addr = 0;
   if (!ReadCodeAddress(addr) || !CheckEndOfLine()) return;
-  int32_t index = FreeBreakpointSlot();
-  if (index < 0) {
-    if (!IsYes(ReportWarning(warn::kTooManyBreakpoints))) return;
-    index = b.LastBreakIndex;
-    ClearBreakpoint(b.BreakTable[static_cast<size_t>(index)]);
-  }
+  const int32_t index = SlotForNewBreakpoint();
+  if (index < 0) return;
+  // The last entry given up for the new one.
+  if (b.BreakTable[static_cast<size_t>(index)].Used) ClearBreakpoint(b.BreakTable[static_cast<size_t>(index)]);
   b.BreakpointIndex = index;
   SetBreakpointAt(b.BreakTable[static_cast<size_t>(index)], addr, false);
 }

@@ -45,6 +45,9 @@ BreakpointState& Breakpoints();
 inline void BreakpointsChanged() { ++Breakpoints().Revision; }
 // The first free entry of the table (0..LastBreakIndex), or -1 when all are used.
 int32_t FreeBreakpointSlot();
+// The entry a new breakpoint takes: the first free one, else, when warning 26
+// is answered Yes, the last one; -1 when the user keeps them all.
+int32_t SlotForNewBreakpoint();
 
 // Setting and showing
 // Sets one record at Address: used and enabled, its location text and line

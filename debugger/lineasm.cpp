@@ -37,16 +37,13 @@ constexpr std::string_view kAssemblyImpossibleText = "Assembly impossible";
 // The target is being talked to, and the main window shows it is busy.
 class BusyTarget {
  public:
-  BusyTarget() {
-    Run().TargetBusy = true;
-    BeginBusy();
-  }
-  ~BusyTarget() {
-    EndBusy();
-    Run().TargetBusy = false;
-  }
+  BusyTarget() { Run().TargetBusy = true; }
+  ~BusyTarget() { Run().TargetBusy = false; }
   BusyTarget(const BusyTarget&) = delete;
   BusyTarget& operator=(const BusyTarget&) = delete;
+
+ private:
+  const BusyPair busy_;
 };
 
 std::string Hex4(uint32_t value) {

@@ -36,9 +36,6 @@ struct RunControlState {
   // "file:line: text" after a halt and after each step line (where the
   // editor would move its execution mark).
   bool PrintSourceLines = false;
-  // The workbench shows every stop in the editor pages: the execution line
-  // marked, and the disassembly when the stop has no source line.
-  bool ShowSourceInEditor = false;
 };
 
 RunControlState& RunControl();

@@ -95,7 +95,7 @@ void ShowStepLine(uint8_t stepToken, uint16_t start, const std::string& watch, u
 }
 
 void ShowExecutionSource() {
-  if (!RunControl().ShowSourceInEditor) return;
+  if (!User().ShowsSourceInEditor()) return;
   MessageState& m = Messages();
   const bool savedError = m.ErrorFlag;
   if (!ListMap().SourceLevelDebugging) {
@@ -112,7 +112,7 @@ void ShowExecutionSource() {
 bool PrintExecutionSource() {
   ShowExecutionSource();
   if (!RunControl().PrintSourceLines || !ListMap().SourceLevelDebugging) return false;
-  if (!RunControl().ShowSourceInEditor) {
+  if (!User().ShowsSourceInEditor()) {
     MessageState& m = Messages();
     const bool savedError = m.ErrorFlag;
     tStatement statement;

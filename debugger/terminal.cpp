@@ -241,24 +241,25 @@ void EchoKey(const TerminalState& t) {
 
 }  // namespace
 
-char ReadKey() {
+char TakeStepKey(char key) {
   TerminalState& t = Terminal();
-  if (t.KeyReader) {
-    const char key = t.KeyReader();
-    t.KeyPressed = false;
-    if (key == 0) {
-      // No step key follows: the loop ends, nothing is typed.
-      t.LastKey = 27;
-      return t.LastKey;
-    }
-    if (key == 27)
-      DoOnKeyDown(kKeyEsc);
-    else
-      t.LastKey = key;
-    t.KeyPressed = false;
-    EchoKey(t);
+  t.KeyPressed = false;
+  if (key == 0) {
+    // No step key follows: the loop ends, nothing is typed.
+    t.LastKey = 27;
     return t.LastKey;
   }
+  if (key == 27)
+    DoOnKeyDown(kKeyEsc);
+  else
+    t.LastKey = key;
+  t.KeyPressed = false;
+  EchoKey(t);
+  return t.LastKey;
+}
+
+char ReadKey() {
+  TerminalState& t = Terminal();
   t.KeyPressed = false;
   t.WaitingForKey = true;
   while (!t.KeyPressed && !t.EndOfInput) PumpMessages();

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,11 +58,6 @@ struct TerminalState {
   bool WaitingForKey = false;  // ReadKey is waiting: keys go to it, not into the text
   bool EndOfInput = false;     // the front end's input ended: ReadKey answers Esc
   bool ExitRequested = false;  // Alt+X / Alt+K (the main window's File|Exit)
-  // A front end that reads the step keys itself (input that is not a
-  // terminal): the key ('\r' Enter, 27 Esc), or 0 when what follows is no
-  // step key (the STEP loop then ends without a break). Unset: ReadKey pumps
-  // until a key is pressed in the console.
-  std::function<char()> KeyReader;
   // Lines entered while a command worked; the front end runs them after it,
   // in order, never inside it.
   std::deque<std::string> TypeAhead;
@@ -122,8 +116,12 @@ bool TakeTypeAhead(std::string& line);
 void PumpMessages();
 // Waits (pumping) until a key is pressed; its character. A key other than
 // Enter is replaced on screen by a blank. At the end of the input: Esc.
-// With a KeyReader, its key; when it has none, Esc without a break.
 char ReadKey();
+// A step key that the front end read itself (input that is not a terminal:
+// the user seam's ReadStepKey), typed as ReadKey types it: '\r' Enter, 27
+// Esc (a break), or 0 when what follows is no step key (Esc without a break:
+// the STEP loop ends). Its character.
+char TakeStepKey(char key);
 // Busy-loop rounds during 1000 ms of the tick count: (count / 1e6)^2 / 1.9.
 int64_t CalibrateCpuSpeed();
 // CpuSpeed, calibrated when first asked for (never at start-up).

@@ -55,7 +55,8 @@ LoadImage Buffer() { return LoadImage(Loader().LoadBuffer.data(), kLoadImageSize
 // The address being loaded, in the display radix (five digits).
 bool ShowAddress(uint16_t address, bool clearing = false) {
   const uint16_t radix = Formatting().DisplayRadix == 10 ? 10 : 16;
-  User().ShowLoadAddress(clearing ? "Clear address" : "Load address", FormatNumber(radix, 5, false, address, false));
+  const std::string digits = FormatNumber(radix, 5, false, address, false);
+  User().ShowLoadProgress({LoadStep::Address, clearing ? "Clear address" : "Load address", digits});
   return !IsLoadCancelled();
 }
 
@@ -186,7 +187,7 @@ bool SendProgram(const LoaderOptions& o, bool& refused) {
       AbortLoad();
       return false;
     case TransferResult::Failed:
-      User().HideLoadDialog();
+      User().ShowLoadProgress({LoadStep::Ended});
       return false;
   }
   return false;
@@ -288,7 +289,7 @@ void FinishLoad(const LoaderOptions& o, bool loaded, bool kept) {
   m.ErrorFlag = false;
   m.WarningFlag = false;
   if (!kept) CheckSymbols(o);
-  User().HideLoadDialog();
+  User().ShowLoadProgress({LoadStep::Ended});
   RefreshDebugViews();
   run.TargetBusy = false;
   if (loaded && !l.LoadAborted && !FindStackInit(l.StartAddress)) {
@@ -427,7 +428,7 @@ bool LoadProgramFile() {
     // An XDATA load has already put its bytes where they belong.
     loaded = !o.LoadCode || (content[0] == ':' && o.LoadXData) || SendProgram(o, refused);
     if (loaded && o.LoadCode) {
-      User().ShowLoadButton();
+      User().ShowLoadProgress({LoadStep::Loaded});
       InformLoaded(static_cast<uint16_t>(l.HighestAddress));
     }
   }

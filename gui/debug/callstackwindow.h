@@ -11,7 +11,7 @@
 #include <QMainWindow>
 
 #include "debugger/toolviews.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 
 namespace dorvik::gui {
 

@@ -1,6 +1,7 @@
 #include "gui/debug/debugactions.h"
 
 #include <QAction>
+#include <QMainWindow>
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
@@ -21,7 +22,7 @@
 #include "gui/debug/disaswindow.h"
 #include "gui/debug/terminalwindow.h"
 #include "gui/dialogs/cpudialog.h"
-#include "gui/main/mainwindow.h"
+#include "gui/ground/workbench.h"
 #include "gui/dialogs/widgets.h"
 #include "lang/fileutil.h"
 #include "lang/formatting.h"
@@ -70,17 +71,18 @@ std::string CodeAddressText(uint16_t address) {
   return (digits[0] > '9' ? "0" : "") + digits + "H";
 }
 
-DebugActions::DebugActions(MainWindow& main, QMenu* menu)
-    : QObject(&main), main_(main), disas_(*main.Disassembly()), terminal_(*main.Terminal()) {
-  QStyle* style = main.style();
+DebugActions::DebugActions(Workbench& bench, QMainWindow& window, DisasWindow& disas, TerminalWindow& terminal,
+                           QMenu* menu)
+    : QObject(&window), bench_(bench), window_(window), disas_(disas), terminal_(terminal) {
+  QStyle* style = window.style();
   // SP_CustomBase: no icon.
   auto make = [&](const char* name, const QString& text, QStyle::StandardPixmap icon,
                   std::initializer_list<QKeySequence> keys, auto handler) {
-    auto* action = new QAction(style->standardIcon(icon), text, &main);
+    auto* action = new QAction(style->standardIcon(icon), text, &window_);
     action->setObjectName(name);
     action->setShortcuts(QList<QKeySequence>(keys));
     // The keys work wherever the focus is in the main window, also while the menus are off.
-    main.addAction(action);
+    window_.addAction(action);
     connect(action, &QAction::triggered, this, handler);
     menu->addAction(action);
     return action;
@@ -105,7 +107,7 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu)
                        [this] { SelectTarget1Click(); });
   Halt->setEnabled(false);
 
-  toolBar_ = new QToolBar("Debug", &main);
+  toolBar_ = new QToolBar("Debug", &window);
   toolBar_->setObjectName("DebugToolBar");
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   runHalt_ = new QToolButton(toolBar_);
@@ -119,7 +121,7 @@ DebugActions::DebugActions(MainWindow& main, QMenu* menu)
   toolBar_->addAction(ToggleBreakpoint);
   toolBar_->addSeparator();
   toolBar_->addAction(Reset);
-  main.addToolBar(Qt::TopToolBarArea, toolBar_);
+  window.addToolBar(Qt::TopToolBarArea, toolBar_);
 
   // The disassembly's caret line is the cursor address; a double click toggles its breakpoint.
   QListWidget* rows = disas_.Rows();
@@ -153,7 +155,7 @@ void DebugActions::Issue(const std::string& line) {
     terminal_.Editor()->Render();
     return;
   }
-  main_.ExecuteScannerLine();
+  bench_.ExecuteScannerLine();
   if (t.Visible && !typed.empty() && !t.WaitingForKey) {
     for (char c : typed) DoOnKeyPressed(c);
     terminal_.Editor()->Render();
@@ -251,7 +253,7 @@ void DebugActions::ResetClick() {
   UpdateCaption(kCaptionReset);
   disas_.SetExecutionLine(-1);
   disas_.LocateAddress(static_cast<uint16_t>(dorvik::Run().CurrentPC));
-  main_.SyncViews();
+  bench_.SyncViews();
 }
 
 void DebugActions::ToggleBreakpointClick() {
@@ -264,7 +266,7 @@ void DebugActions::ToggleBreakpointClick() {
   if (drawn != nullptr) {
     // No command clears one entry: the breakpoint list's own way.
     ClearBreakpoint(*drawn);
-    main_.SyncViews();
+    bench_.SyncViews();
     RefreshCursor();
     return;
   }
@@ -282,12 +284,9 @@ void DebugActions::ToggleBreakpointClick() {
   const BreakpointState& b = Breakpoints();
   std::string word = "BR";
   if (b.LastBreakIndex <= 1) {
-    int32_t free = FreeBreakpointSlot();
-    if (free < 0) {
-      if (!IsYes(ReportWarning(warn::kTooManyBreakpoints))) return;
-      free = b.LastBreakIndex;
-    }
-    word += std::to_string(free);
+    const int32_t slot = SlotForNewBreakpoint();
+    if (slot < 0) return;
+    word += std::to_string(slot);
   }
   Issue(word + " = " + CodeAddressText(address));
   // Set from a source line: the breakpoint stays on the caret's file and
@@ -295,7 +294,7 @@ void DebugActions::ToggleBreakpointClick() {
   if (fromSource_ && SourceCaret)
     if (tBreak* set = BreakpointAt(address)) {
       KeepSourceLine(*set, SourceCaret().FileName, location_);
-      main_.SyncViews();
+      bench_.SyncViews();
     }
   RefreshCursor();
 }
@@ -325,7 +324,7 @@ void DebugActions::SelectTarget1Click() {
   if (!SelectTarget1->isEnabled()) return;
   std::string name;
   {
-    TSelCPUDlg dialog(&main_);
+    TSelCPUDlg dialog(&window_);
     if (dialog.exec() != TSelCPUDlg::kOk) return;
     name = dialog.Chosen();
   }

@@ -15,6 +15,7 @@
 #include "objfiles/sourcetext.h"
 
 class QAction;
+class QMainWindow;
 class QMenu;
 class QToolBar;
 class QToolButton;
@@ -26,13 +27,15 @@ struct tBreak;
 namespace dorvik::gui {
 
 class DisasWindow;
-class MainWindow;
 class TerminalWindow;
+class Workbench;
 
 class DebugActions : public QObject {
  public:
-  // Puts the actions on Menu (in their order) and the tool bar on Main.
-  DebugActions(MainWindow& main, QMenu* menu);
+  // Puts the actions on Menu (in their order) and the tool bar on Window;
+  // their command lines are typed into Terminal, the cursor is Disas's caret
+  // line (or an editor page's).
+  DebugActions(Workbench& bench, QMainWindow& window, DisasWindow& disas, TerminalWindow& terminal, QMenu* menu);
 
   QToolBar* ToolBar() const { return toolBar_; }
   QToolButton* RunHaltButton() const { return runHalt_; }
@@ -89,7 +92,8 @@ class DebugActions : public QObject {
  private:
   // The breakpoint drawn on the editor page's caret line, when that line is the cursor.
   tBreak* DrawnAtCaret() const;
-  MainWindow& main_;
+  Workbench& bench_;
+  QMainWindow& window_;
   DisasWindow& disas_;         // its caret line is the cursor when it was used last
   TerminalWindow& terminal_;   // the actions' command lines are typed there
   bool steppingOnce_ = false;

@@ -8,7 +8,7 @@
 #include <QMainWindow>
 
 #include "debugger/toolviews.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 
 namespace dorvik::gui {
 

@@ -15,7 +15,7 @@
 #include <QMainWindow>
 #include <QTableWidget>
 
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/dialogs/validators.h"
 
 namespace dorvik::gui {

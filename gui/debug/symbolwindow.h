@@ -14,7 +14,7 @@
 #include <QMainWindow>
 #include <QTreeWidget>
 
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/debug/symoptionsdialog.h"
 
 namespace dorvik::gui {

@@ -8,12 +8,12 @@
 #include <algorithm>
 
 #include "debugger/terminal.h"
-#include "gui/main/mainwindow.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/ground/workbench.h"
 
 namespace dorvik::gui {
 
-TerminalEdit::TerminalEdit(MainWindow& main, QWidget* parent) : QPlainTextEdit(parent), main_(main) {
+TerminalEdit::TerminalEdit(Workbench& bench, QWidget* parent) : QPlainTextEdit(parent), bench_(bench) {
   setObjectName("Editor");
   setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -86,8 +86,8 @@ void TerminalEdit::keyPressEvent(QKeyEvent* e) {
   }
   e->accept();
   Render();
-  if (action == KeyAction::LineEntered) main_.ExecuteScannerLine();
-  if (action == KeyAction::Exit) main_.FileExit1Execute();
+  if (action == KeyAction::LineEntered) bench_.ExecuteScannerLine();
+  if (action == KeyAction::Exit) bench_.FileExit1Execute();
 }
 
 void TerminalEdit::insertFromMimeData(const QMimeData* source) {

@@ -8,13 +8,13 @@
 
 namespace dorvik::gui {
 
-class MainWindow;
+class Workbench;
 
 // The terminal console as a text view over the terminal model that the
 // console front end uses: keys go to the model, the model's text is shown.
 class TerminalEdit : public QPlainTextEdit {
  public:
-  TerminalEdit(MainWindow& main, QWidget* parent);
+  TerminalEdit(Workbench& bench, QWidget* parent);
   // Shows what changed in the model's text and puts the caret where the model has it.
   void Render();
 
@@ -23,7 +23,7 @@ class TerminalEdit : public QPlainTextEdit {
   void insertFromMimeData(const QMimeData* source) override;
 
  private:
-  MainWindow& main_;
+  Workbench& bench_;
   std::vector<std::string> shown_;
 };
 

@@ -4,13 +4,12 @@
 #include <QMenu>
 
 #include "debugger/terminal.h"
-#include "gui/main/mainwindow.h"
 
 namespace dorvik::gui {
 
-TerminalWindow::TerminalWindow(MainWindow& main)
-    : TDockableForm("TerminalWindow", "Terminal", &main),
-      editor_(new TerminalEdit(main, this)),
+TerminalWindow::TerminalWindow(Workbench& bench, QMainWindow* window)
+    : TDockableForm("TerminalWindow", "Terminal", window),
+      editor_(new TerminalEdit(bench, this)),
       terPopupMenu_(new QMenu(this)),
       terCloseItem_(terPopupMenu_->addAction("Close")) {
   setWidget(editor_);

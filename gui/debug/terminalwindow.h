@@ -4,19 +4,20 @@
 #include <string>
 
 #include "debugger/terminal.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/debug/terminaledit.h"
 
 class QAction;
+class QMainWindow;
 class QMenu;
 
 namespace dorvik::gui {
 
-class MainWindow;
+class Workbench;
 
 class TerminalWindow : public TDockableForm {
  public:
-  explicit TerminalWindow(MainWindow& main);
+  TerminalWindow(Workbench& bench, QMainWindow* window);
   TerminalEdit* Editor() const { return editor_; }
   // Types a whole line after the prompt and enters it, as the keys would.
   KeyAction EnterLine(const std::string& line);

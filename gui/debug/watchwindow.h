@@ -9,7 +9,7 @@
 #include <QMainWindow>
 #include <QTreeWidget>
 
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/dialogs/validators.h"
 #include "platform/ini.h"
 

@@ -18,7 +18,7 @@
 #include "objfiles/intelhex.h"
 #include "project/projectfile.h"
 #include "gui/dialogs/widgets.h"
-#include "gui/main/workbenchseam.h"
+#include "gui/ground/windowpump.h"
 
 namespace dorvik::gui {
 
@@ -164,15 +164,14 @@ void TLoadDlg::RunLoadOrSave(bool (*work)(TLoadDlg&)) {
   cancel_ = false;
   BtnLoad->setEnabled(false);
   grpLoadParams->setEnabled(false);
-  BeginBusy();
   struct Restore {
     TLoadDlg& Dlg;
     ~Restore() {
-      EndBusy();
       Dlg.BtnLoad->setEnabled(true);
       Dlg.grpLoadParams->setEnabled(true);
     }
   } restore{*this};
+  const BusyPair busy;
   work(*this);
   done(Loader().LoadAborted ? 2 : 1);
 }

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +12,8 @@
 #include <QPushButton>
 
 #include "gui/dialogs/widgets.h"
-#include "gui/main/workbenchseam.h"
+#include "gui/ground/chooser.h"
+#include "gui/ground/windowpump.h"
 
 namespace dorvik::gui {
 
@@ -47,7 +47,10 @@ void AddDialogButtons(QDialog& dialog, QGridLayout& grid, int row, int column, b
 
 // --- Message boxes -------------------------------------------------------------
 
-int QtReporter::ShowBox(const platform::MessageBox& box) {
+namespace {
+
+// One modal Qt message box; the button pressed.
+int ShowModalBox(const platform::MessageBox& box) {
   using platform::BoxButtons;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (box.Icon) {
@@ -97,6 +100,16 @@ int QtReporter::ShowBox(const platform::MessageBox& box) {
   }
 }
 
+}  // namespace
+
+int QtReporter::ShowBox(const platform::MessageBox& box) {
+  ++depth_;
+  const int result = ShowModalBox(box);
+  // A box shown inside another's leaves the window to the outer one.
+  if (--depth_ == 0 && AfterBox) AfterBox();
+  return result;
+}
+
 // --- Input and progress dialogs --------------------------------------------------
 
 QtDialogs::QtDialogs() = default;
@@ -143,7 +156,7 @@ platform::PairReply QtDialogs::AskPair(const platform::PairPrompt& prompt) {
 }
 
 std::string QtDialogs::BrowseFile(std::string_view title) {
-  return QFileDialog::getOpenFileName(QApplication::activeWindow(), Text(title)).toStdString();
+  return Choosers().OpenFile({.Parent = QApplication::activeWindow(), .Caption = Text(title)});
 }
 
 void QtDialogs::ShowProgress(std::string_view caption) {

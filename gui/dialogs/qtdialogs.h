@@ -3,6 +3,7 @@
 // Qt message boxes, and the input and progress dialogs over their logic in
 // base/dialogs.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,6 +18,12 @@ namespace dorvik::gui {
 class QtReporter : public platform::MessageReporter {
  public:
   int ShowBox(const platform::MessageBox& box) override;
+  // Runs when a box (not one shown inside another's) has closed: the main
+  // window gives its editor page the keys back.
+  std::function<void()> AfterBox;
+
+ private:
+  int depth_ = 0;  // boxes up, one inside the other
 };
 
 // The one-line input, the name/value input and the progress dialog.

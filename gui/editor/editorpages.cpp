@@ -1,6 +1,5 @@
 #include "gui/editor/editorpages.h"
 
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QPainter>
 #include <QScrollBar>
@@ -9,6 +8,8 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <utility>
 
 #include "base/messages.h"
@@ -22,6 +23,7 @@
 #include "lang/collections.h"
 #include "lang/fileutil.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/ground/chooser.h"
 #include "platform/files.h"
 
 namespace dorvik::gui {
@@ -29,6 +31,8 @@ namespace dorvik::gui {
 namespace {
 
 constexpr int kCursorRestMs = 150;
+// The project file's section of the editor pages open when the window closed.
+constexpr std::string_view kFilesSection = "FILES";
 
 // A colour of the engine (blue-green-red) as Qt takes it.
 QColor FromBgr(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
@@ -439,11 +443,8 @@ bool EditorPages::Modified(int32_t page) const {
 // --- File actions --------------------------------------------------------------------
 
 void EditorPages::OpenFileClick() {
-  const std::string name =
-      ChooseOpenFile ? ChooseOpenFile()
-                     : QFileDialog::getOpenFileName(&main_, "Open", {},
-                                                    "Sources (*.a51 *.asm *.inc *.c *.h *.lst);;All files (*)")
-                           .toStdString();
+  const std::string name = Choosers().OpenFile(
+      {.Parent = &main_, .Caption = "Open", .Filter = "Sources (*.a51 *.asm *.inc *.c *.h *.lst);;All files (*)"});
   if (!name.empty()) OpenFile(name);
 }
 
@@ -488,8 +489,7 @@ void EditorPages::SaveAsClick() {
   const TEditSheet* sheet = PageAt(currentIndex());
   if (!sheet) return;
   const std::string name =
-      ChooseSaveFile ? ChooseSaveFile(sheet->FileName)
-                     : QFileDialog::getSaveFileName(&main_, "Save as", Text(sheet->FileName)).toStdString();
+      Choosers().SaveFile({.Parent = &main_, .Caption = "Save as", .Start = Text(sheet->FileName)});
   if (!name.empty()) SavePageAs(currentIndex(), name);
 }
 
@@ -538,6 +538,26 @@ bool EditorPages::CanCloseAll() {
 void EditorPages::CloseAll() {
   for (CodeEditWidget* editor : editors_) editor->document()->setModified(false);
   while (Count() > 0) ClosePageAsk(Count() - 1);
+}
+
+void EditorPages::LoadPages(const platform::IniFile& file) {
+  for (int n = 1;; ++n) {
+    const std::string name = file.ReadString(kFilesSection, "FILE" + std::to_string(n));
+    if (name.empty()) break;
+    const int32_t page = OpenFileInEditor(name, true);
+    Sync();
+    const int line = std::atoi(file.ReadString(kFilesSection, "Pos" + std::to_string(n)).c_str());
+    if (CodeEditWidget* editor = Page(page); editor != nullptr && line > 0) editor->GoToLine(line);
+  }
+}
+
+void EditorPages::SavePages(platform::IniFile& file) const {
+  file.EraseSection(kFilesSection);
+  for (int32_t page = 0; page < Count(); ++page) {
+    const std::string n = std::to_string(page + 1);
+    file.WriteString(kFilesSection, "FILE" + n, PageAt(page)->FileName);
+    file.WriteString(kFilesSection, "Pos" + n, std::to_string(Page(page)->CaretLine() + 1));
+  }
 }
 
 // --- Activation and the cursor address ------------------------------------------------

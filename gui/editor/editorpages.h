@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include "objfiles/sourcetext.h"
+#include "platform/ini.h"
 
 namespace dorvik::gui {
 
@@ -110,6 +111,11 @@ class EditorPages : public QTabWidget {
   // Every page closed without a question (after CanCloseAll: another project opens).
   void CloseAll();
   bool Modified(int32_t page) const;
+  // The project file's section [FILES]: the pages open when the window
+  // closed ("FILE" n the file, "Pos" n its caret line, n from 1), opened
+  // again each at its line, and written back.
+  void LoadPages(const platform::IniFile& file);
+  void SavePages(platform::IniFile& file) const;
 
   // The active page re-activated: a file changed on disk since it was read
   // asks whether to read it again (question 43); with Focus the page's editor
@@ -131,10 +137,6 @@ class EditorPages : public QTabWidget {
   // Edit|Find: the text searched from the caret on (question 28 at the end);
   // true when it was found (and selected).
   bool FindNext(const std::string& text, bool matchCase, bool wholeWord);
-
-  // The file dialogs ("" when cancelled); tests set their own.
-  std::function<std::string()> ChooseOpenFile;
-  std::function<std::string(const std::string& current)> ChooseSaveFile;
 
  private:
   void AddEditor(int32_t page);

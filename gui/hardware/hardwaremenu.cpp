@@ -1,14 +1,9 @@
 #include "gui/hardware/hardwaremenu.h"
 
 #include <QAction>
-#include <QDialog>
-#include <QGridLayout>
-#include <QInputDialog>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 
 #include <array>
 #include <memory>
@@ -20,12 +15,13 @@
 #include "debugger/hardwarefeed.h"
 #include "debugger/statusfields.h"
 #include "debugger/toolviews.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 #include "gui/hardware/eightled.h"
 #include "gui/hardware/portwindow.h"
 #include "gui/hardware/simform.h"
 #include "gui/dialogs/validators.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/ground/chooser.h"
 #include "lang/cpudb.h"
 #include "lang/formatting.h"
 #include "machine/images.h"
@@ -65,8 +61,8 @@ void ShowBeside(QWidget& window, const QWidget& main, bool& placed) {
 
 }  // namespace
 
-HardwareMenu::HardwareMenu(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu)
-    : QObject(&main), main_(main), portForm_(new TPortForm(&main)) {
+HardwareMenu::HardwareMenu(QMainWindow& main, Workbench& bench, QMenu* viewMenu, QMenu* debugMenu)
+    : QObject(&main), main_(main), portForm_(new TPortForm(&main, bench)) {
   viewMenu->addAction("&Ports", this, [this] { ShowPortForm(); })->setObjectName("ViewPorts");
 
   debugMenu->addSeparator();
@@ -133,39 +129,19 @@ void HardwareMenu::DriveInput(PinInput input) {
 void HardwareMenu::WritePortClick(uint16_t address, const std::string& caption) {
   uint8_t now = 0xFF;
   if (!ViewsMayRead(ViewRead::Live) || !ReadViewByte(kSpaceDirect, address, now)) return;
-  std::optional<std::string> text;
-  if (AskPortValue) {
-    text = AskPortValue(caption, FormatHex2(now));
-  } else {
-    // A validated control: OK with a bad value gives its message while the
-    // dialog stays open with the text, for another try or Cancel.
-    QDialog dialog(&main_);
-    dialog.setObjectName("PortValueDialog");
-    dialog.setWindowTitle(Text(caption));
-    auto* grid = new QGridLayout(&dialog);
-    auto* edit = new TNumValidEdit(&dialog);
-    edit->setObjectName("editPortValue");
-    edit->SetValidator(std::make_unique<THEXRangeValidator>(0, 0xFF));
-    edit->setText(Text(FormatHex2(now)));
-    QPushButton* ok = Button("btnOK", "OK", &dialog);
-    QPushButton* cancel = Button("btnCancel", "Cancel", &dialog);
-    ok->setDefault(true);
-    grid->addWidget(new QLabel("Value (00-FF, hexadecimal):", &dialog), 0, 0, 1, 2);
-    grid->addWidget(edit, 1, 0, 1, 2);
-    grid->addWidget(ok, 2, 0);
-    grid->addWidget(cancel, 2, 1);
-    QObject::connect(ok, &QPushButton::clicked, &dialog, [&dialog, edit] {
-      uint8_t value = 0;
-      if (PortValueOf(edit->text().toStdString(), value)) {
-        dialog.accept();
-        return;
-      }
-      edit->setFocus();
-      edit->selectAll();
-    });
-    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
-    if (dialog.exec() == QDialog::Accepted) text = edit->text().toStdString();
-  }
+  const std::optional<std::string> text = Choosers().AskValue({.Parent = &main_,
+                                                               .Caption = caption,
+                                                               .Label = "Value (00-FF, hexadecimal):",
+                                                               .Value = FormatHex2(now),
+                                                               .Low = 0,
+                                                               .High = 0xFF,
+                                                               .Accept =
+                                                                   [](const std::string& typed) {
+                                                                     uint8_t value = 0;
+                                                                     return PortValueOf(typed, value);
+                                                                   },
+                                                               .Name = "PortValueDialog",
+                                                               .FieldName = "editPortValue"});
   if (text) WritePortValue(address, *text);
 }
 

@@ -28,11 +28,13 @@ namespace dorvik::gui {
 class TEightLED;
 class TPortForm;
 class TSimForm;
+class Workbench;
 
 class HardwareMenu : public QObject {
  public:
-  // Puts its items on the View and Debug menus and a Tools menu on Main's menu bar.
-  HardwareMenu(QMainWindow& main, QMenu* viewMenu, QMenu* debugMenu);
+  // Puts its items on the View and Debug menus and a Tools menu on Main's
+  // menu bar; Bench holds the input while the port window reads a board.
+  HardwareMenu(QMainWindow& main, Workbench& bench, QMenu* viewMenu, QMenu* debugMenu);
 
   TPortForm* PortForm() const { return portForm_; }
   // The virtual-hardware windows, made when first opened.
@@ -55,8 +57,6 @@ class HardwareMenu : public QObject {
   bool WritePortValue(uint16_t address, const std::string& text);
   // The text as a port value (hexadecimal, 00-FF); else the validator's message once.
   static bool PortValueOf(const std::string& text, uint8_t& value);
-  // The value asked by WritePortClick (nullopt: cancelled); tests set their own.
-  std::function<std::optional<std::string>(const std::string& caption, const std::string& value)> AskPortValue;
 
   void Sync();
 

@@ -2,15 +2,14 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
-#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include <array>
+#include <optional>
 
 #include "access/backend.h"
 #include "access/portviews.h"
@@ -23,13 +22,14 @@
 #include "debugger/statusfields.h"
 #include "debugger/toolviews.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/ground/workbench.h"
 #include "lang/cpudb.h"
 #include "lang/formatting.h"
 
 namespace dorvik::gui {
 
-TPortForm::TPortForm(QWidget* mainWindow)
-    : QWidget(mainWindow, Qt::Tool), main_(mainWindow), menu_(new QMenu(this)), rows_(new QVBoxLayout(this)),
+TPortForm::TPortForm(QWidget* mainWindow, Workbench& bench)
+    : QWidget(mainWindow, Qt::Tool), bench_(bench), menu_(new QMenu(this)), rows_(new QVBoxLayout(this)),
       hint_(new QLabel("Right click: the ports shown", this)) {
   setObjectName("PortForm");
   setWindowTitle("Ports");
@@ -37,8 +37,12 @@ TPortForm::TPortForm(QWidget* mainWindow)
   hint_->setEnabled(false);
   rows_->addWidget(hint_);
   timer_.start(kPortTimerFirstMs);
+  seenStops_ = PortViews().RefreshStops;
   connect(&timer_, &QTimer::timeout, this, [this] {
-    if (isVisible() && !reading_) ReadPorts();
+    if (RefreshStopped())
+      timer_.stop();
+    else if (isVisible() && !reading_)
+      ReadPorts();
   });
   FillPortMenu();
 }
@@ -113,19 +117,21 @@ void TPortForm::ShowRow(PortRow& row, uint8_t value) {
 void TPortForm::ReadPorts() {
   if (reading_ || !ViewsMayRead(ViewRead::Live)) return;
   reading_ = true;
-  // A link read waits for the board and pumps meanwhile: nothing else may start.
-  const bool holdMain = !CurrentBackend().Capabilities().LocalImages && main_->isEnabled();
-  if (holdMain) main_->setEnabled(false);
   bool failed = false;
-  for (PortRow& row : ports_) {
-    uint8_t byte = 0;
-    if (!ReadViewByte(kSpaceDirect, row.Address, byte)) {
-      failed = true;
-      break;
+  {
+    const PortViewRead counted;
+    // A link read waits for the board and pumps meanwhile: nothing else may start.
+    std::optional<InputHeld> held;
+    if (!CurrentBackend().Capabilities().LocalImages) held.emplace(bench_);
+    for (PortRow& row : ports_) {
+      uint8_t byte = 0;
+      if (!ReadViewByte(kSpaceDirect, row.Address, byte)) {
+        failed = true;
+        break;
+      }
+      if (byte != row.Byte || row.Value->text().isEmpty()) ShowRow(row, byte);
     }
-    if (byte != row.Byte || row.Value->text().isEmpty()) ShowRow(row, byte);
   }
-  if (holdMain) main_->setEnabled(true);
   reading_ = false;
   // A board that does not answer is told once: no more reads until the next stop.
   failed_ = failed;
@@ -133,8 +139,11 @@ void TPortForm::ReadPorts() {
     timer_.stop();
     return;
   }
+  seenStops_ = PortViews().RefreshStops;
   timer_.start(kPortTimerMs);
 }
+
+bool TPortForm::RefreshStopped() const { return !timer_.isActive() || seenStops_ != PortViews().RefreshStops; }
 
 void TPortForm::PinClick(uint16_t address, int bit) {
   for (PortRow& row : ports_) {
@@ -176,7 +185,7 @@ void TPortForm::Sync() {
   const bool changed = refresh != seenRefresh_ || changes != seenChanges_;
   // A timer stopped by a load or a HEX save starts again with the next read;
   // after a failed read only a new stop reads again.
-  if ((!changed && (timer_.isActive() || failed_)) || reading_ || !ViewsMayRead(ViewRead::Live)) return;
+  if ((!changed && (!RefreshStopped() || failed_)) || reading_ || !ViewsMayRead(ViewRead::Live)) return;
   seenRefresh_ = refresh;
   seenChanges_ = changes;
   ReadPorts();
@@ -194,13 +203,7 @@ LayoutEntry TPortForm::CurrentLayout() const {
 }
 
 void TPortForm::ApplyLayout(const LayoutEntry& entry) {
-  QRect g = geometry();
-  if (entry.Left) g.moveLeft(*entry.Left);
-  if (entry.Top) g.moveTop(*entry.Top);
-  if (entry.Width) g.setWidth(*entry.Width);
-  if (entry.Height) g.setHeight(*entry.Height);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) g = ClampToScreen(g, screen->availableGeometry());
-  setGeometry(g);
+  setGeometry(PlacedOnScreen(geometry(), entry, *this));
   setVisible(entry.Flag != 0);
 }
 

@@ -5,8 +5,10 @@
 // releases it (the port latch is written; a pin of P3 that goes low gives
 // the INT0/INT1 edge or the T0/T1 count pulse). The window reads the ports
 // at every stop, during a run on the simulator only after an instruction
-// changed a port, and by its refresh timer (7000 ms as created, 500 ms after
-// the first read), which loads and HEX saves stop. It floats; its place is
+// changed a port (on a board only at rest, on an open line), and by its
+// refresh timer (7000 ms as created, 500 ms after the first read), which
+// loads and HEX saves stop (the engine counts the stops, access/portviews.h). A read over a board's
+// line holds the workbench's input while it waits. It floats; its place is
 // kept in the project's [DORVIK] section under "PortForm".
 
 #include <array>
@@ -16,7 +18,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "gui/main/dockable.h"
+#include "gui/ground/layoutentry.h"
 
 class QLabel;
 class QMenu;
@@ -28,9 +30,11 @@ namespace dorvik::gui {
 inline constexpr int kPortTimerFirstMs = 7000;
 inline constexpr int kPortTimerMs = 500;
 
+class Workbench;
+
 class TPortForm : public QWidget {
  public:
-  explicit TPortForm(QWidget* mainWindow);
+  TPortForm(QWidget* mainWindow, Workbench& bench);
 
   QMenu* PortPopupMenu() const { return menu_; }
   // The menu from the processor's ports as the processor description
@@ -38,14 +42,15 @@ class TPortForm : public QWidget {
   void FillPortMenu();
   // One row of pin buttons per checked port.
   void CreatePinButtons();
-  // With the reading flag set (and, over a link, the main window off):
+  // With the reading flag set (and, over a link, the workbench's input held):
   // reads each selected port byte, sets the pin buttons and re-arms the
   // refresh timer at 500 ms. Nothing while the target cannot be read (a
   // board's program runs, the target is busy); a failed read stops the timer.
   void ReadPorts();
-  // Loads and HEX saves stop the timer and wait for a read in progress (through the user seam).
-  bool IsReading() const { return reading_; }
+  // The refresh timer; a load or a HEX save since the last read stopped it
+  // (the engine counts the stops and waits for a read in progress).
   QTimer& RefreshTimer() { return timer_; }
+  bool RefreshStopped() const;
   // Pin Bit of the port at Address clicked: a high pin is driven low, a low one released.
   void PinClick(uint16_t address, int bit);
   QToolButton* PinButton(uint16_t address, int bit) const;
@@ -76,7 +81,7 @@ class TPortForm : public QWidget {
   };
   void ShowRow(PortRow& row, uint8_t value);
 
-  QWidget* main_;
+  Workbench& bench_;
   QMenu* menu_;
   QVBoxLayout* rows_;
   QLabel* hint_;
@@ -87,6 +92,7 @@ class TPortForm : public QWidget {
   uint32_t portMenuBuilds_ = ~0u;
   int32_t seenRefresh_ = -1;
   uint32_t seenChanges_ = 0;
+  uint32_t seenStops_ = 0;  // the refresh stops counted when the timer was last armed
 };
 
 }  // namespace dorvik::gui

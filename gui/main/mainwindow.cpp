@@ -2,15 +2,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
-#include <QFontDatabase>
-#include <QFontMetrics>
-#include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStatusBar>
-#include <QTabBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -44,6 +38,8 @@
 #include "gui/projects/buildreport.h"
 #include "gui/dialogs/lineasmdialog.h"
 #include "gui/dialogs/loaddialog.h"
+#include "gui/dialogs/qtchooser.h"
+#include "gui/ground/chooser.h"
 #include "gui/projects/projectactions.h"
 #include "gui/projects/projectwnd.h"
 #include "gui/dialogs/rangedlg.h"
@@ -64,53 +60,14 @@ namespace {
 
 constexpr int kPumpIntervalMs = 10;  // the window's events while a command works
 constexpr int kIdleIntervalMs = 20;  // the engine's timers and idle work at rest
-constexpr int kWaitFormDelayMs = 200;
 
-// The project file's section of the editor pages open when the window closed:
-// "FILE" n the file, "Pos" n its caret line (1-based), n from 1.
-constexpr const char* kFilesSection = "FILES";
-
-// The status fields in the order the panel shows them, with the digits of
-// their widest value: a field is never narrower than its name and that value.
-struct StatusFieldInfo {
-  const char* Name;
-  int Digits;
-};
-constexpr StatusFieldInfo kStatusNames[] = {
-    {"PC", 4}, {"ACC", 2}, {"B", 2},  {"SP", 2},  {"DPTR", 4}, {"PSW", 2}, {"RBS", 1}, {"CY", 1}, {"AC", 1}, {"F0", 1},
-    {"OV", 1}, {"P", 1},   {"R0", 2}, {"R1", 2}, {"R2", 2},   {"R3", 2},  {"R4", 2},  {"R5", 2}, {"R6", 2}, {"R7", 2}};
-
-// The tool windows in the order of their entries in the [DORVIK] section of
-// File, those without one last.
-std::vector<TDockableForm*> InEntryOrder(const platform::IniFile& file, const std::vector<TDockableForm*>& windows) {
-  std::vector<TDockableForm*> ordered;
-  for (const std::string& key : file.ReadSection(kLayoutSection))
-    for (TDockableForm* w : windows)
-      if (w->objectName().toStdString() == key && std::find(ordered.begin(), ordered.end(), w) == ordered.end())
-        ordered.push_back(w);
-  for (TDockableForm* w : windows)
-    if (std::find(ordered.begin(), ordered.end(), w) == ordered.end()) ordered.push_back(w);
-  return ordered;
-}
-
-// The tool windows with the pages of each area together, in the order of their tabs.
-std::vector<TDockableForm*> InPageOrder(const std::vector<TDockableForm*>& windows) {
-  std::vector<TDockableForm*> ordered;
-  for (TDockableForm* w : windows) {
-    if (std::find(ordered.begin(), ordered.end(), w) != ordered.end()) continue;
-    const QTabBar* bar = w->HostTabBar();
-    if (bar == nullptr) {
-      ordered.push_back(w);
-      continue;
-    }
-    for (int tab = 0; tab < bar->count(); ++tab)
-      for (TDockableForm* page : windows)
-        if (bar->tabData(tab).value<quintptr>() == reinterpret_cast<quintptr>(page) &&
-            std::find(ordered.begin(), ordered.end(), page) == ordered.end())
-          ordered.push_back(page);
-    if (std::find(ordered.begin(), ordered.end(), w) == ordered.end()) ordered.push_back(w);
-  }
-  return ordered;
+// An item of Menu that runs Handler, with its object name and key.
+template <typename Handler>
+QAction* AddItem(QMenu* menu, const QString& text, const char* name, const QKeySequence& key, Handler handler) {
+  QAction* action = menu->addAction(text, menu, handler);
+  action->setObjectName(name);
+  action->setShortcut(key);
+  return action;
 }
 
 }  // namespace
@@ -125,7 +82,7 @@ QString CaptionText(uint8_t state) {
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent),
-      terminal_(new TerminalWindow(*this)),
+      terminal_(new TerminalWindow(*this, this)),
       disas_(new DisasWindow(this)),
       watch_(new TWatchWnd(this)),
       userSym_(new TUserSymWin(this)),
@@ -133,9 +90,34 @@ MainWindow::MainWindow(QWidget* parent)
       loadDlg_(new TLoadDlg(this)) {
   for (int i = 0; i < tMemoryView::kViewCount; ++i) memViews_[static_cast<size_t>(i)] = new tMemoryView(i, this);
   setObjectName("MainForm");
+  BuildCentre();
+  // Every stop shows its source line in the pages, else in the disassembly
+  // (through the user seam, as the engine's other needs of the user).
+  InstallEditorServices();
+  seam_ = std::make_unique<WorkbenchSeam>(*this);
+  chooser_ = std::make_unique<QtChooser>();
+  DockToolWindows();
+  waitForm_ = new gui::WaitForm(this);
+  userSym_->WaitForm = waitForm_;
+  StartPumping();
+  BuildMenus();
+  // The status line's room is kept from the start: the first message of a
+  // build would otherwise take it from the areas and move their stored places.
+  statusBar()->show();
+  SetTerminalVisible(true);
+  // The status fields show values from the start, on every target (a board
+  // is asked at its first stop: its line is not up yet).
+  RefreshDebugViews(false);
+  // A board's code is read once its line is up (SyncViews).
+  shownLinkOpen_ = LinkIsOpen();
+  if (ViewsMayRead()) disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
+  SyncViews();
+}
+
+void MainWindow::BuildCentre() {
   auto* central = new QWidget(this);
   auto* box = new QVBoxLayout(central);
-  BuildStatusPanel(central);
+  statusPanel_ = new StatusPanel(central);
   box->addWidget(statusPanel_);
   pages_ = new EditorPages(*this);
   box->addWidget(pages_, 1);
@@ -148,11 +130,9 @@ MainWindow::MainWindow(QWidget* parent)
   setCentralWidget(central);
   // The default size before the areas are laid out: they open at their wishes.
   resize(1000, 700);
-  // Every stop shows its source line in the pages, else in the disassembly
-  // (through the user seam, as the engine's other needs of the user).
-  InstallEditorServices();
-  RunControl().ShowSourceInEditor = true;
-  seam_ = std::make_unique<WorkbenchSeam>(*this);
+}
+
+void MainWindow::DockToolWindows() {
   // A window dropped into an area that holds one already becomes a page
   // beside it, by the user's drag as by a restored layout.
   setDockOptions(dockOptions() | QMainWindow::ForceTabbedDocks);
@@ -174,33 +154,12 @@ MainWindow::MainWindow(QWidget* parent)
     w->hide();
     addDockWidget(Qt::BottomDockWidgetArea, w);
   }
+}
 
-  // A part of the main window over its centre, not a window of its own: a
-  // window manager maps a window in its own time, also one that Qt has
-  // hidden meanwhile, and such a form would stay on screen, blank.
-  auto* wait = new QLabel("Wait please...", this);
-  wait->setObjectName("WaitForm");
-  wait->setAlignment(Qt::AlignCenter);
-  wait->setMargin(16);
-  wait->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  wait->setAutoFillBackground(true);
-  wait->hide();
-  waitForm_ = wait;
-  userSym_->WaitForm = wait;
-  waitTimer_.setSingleShot(true);
-  connect(&waitTimer_, &QTimer::timeout, this, [this] {
-    // Not over a dialog or box that the work opened: it would cover part of it.
-    if (!busyShown_ || Messages().MessageBoxShowing || Run().ProgramRunning ||
-        QApplication::activeModalWidget() != nullptr)
-      return;
-    waitForm_->adjustSize();
-    waitForm_->move(rect().center() - waitForm_->rect().center());
-    waitForm_->raise();
-    waitForm_->show();
-  });
+void MainWindow::StartPumping() {
   // At rest the engine's timers and idle work run from here; while a command
   // works, the engine's pump hands the window its events (and at every wait
-  // the engine makes through the user seam, see workbenchseam.h).
+  // the engine makes through the user seam, see gui/ground/windowpump.h).
   connect(&idleTimer_, &QTimer::timeout, this, [this] {
     if (Executor().Running) return;
     platform::PumpMessages();
@@ -218,21 +177,10 @@ MainWindow::MainWindow(QWidget* parent)
       },
       kPumpIntervalMs, true);
   platform::Pump().EnableTimer(pumpTimer_, true);
-  BuildMenus();
-  // The status line's room is kept from the start: the first message of a
-  // build would otherwise take it from the areas and move their stored places.
-  statusBar()->show();
-  SetTerminalVisible(true);
-  // The status fields show values from the start, on every target (a board
-  // is asked at its first stop: its line is not up yet).
-  RefreshDebugViews(false);
-  // A board's code is read once its line is up (SyncViews).
-  shownLinkOpen_ = LinkIsOpen();
-  if (ViewsMayRead()) disas_->FillFromAddress(static_cast<uint16_t>(Run().CurrentPC));
-  SyncViews();
 }
 
 MainWindow::~MainWindow() {
+  chooser_.reset();
   seam_.reset();
   platform::Pump().DestroyTimer(pumpTimer_);
 }
@@ -266,75 +214,63 @@ void MainWindow::changeEvent(QEvent* e) {
     ActivateEditor();
 }
 
-void MainWindow::BuildStatusPanel(QWidget* parent) {
-  auto* panel = new QFrame(parent);
-  panel->setObjectName("StatusPanel");
-  panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  auto* grid = new QGridLayout(panel);
-  const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  int n = 0;
-  const QFontMetrics metrics(fixed);
-  for (const auto& [name, digits] : kStatusNames) {
-    auto* label = new QLabel(panel);
-    label->setObjectName(QString("st") + name);
-    label->setFont(fixed);
-    label->setMinimumWidth(metrics.horizontalAdvance(QString(name) + " " + QString(digits, 'W')));
-    grid->addWidget(label, n / 10, n % 10);
-    statusFields_[name] = label;
-    ++n;
-  }
-  statusPanel_ = panel;
+void MainWindow::BuildMenus() {
+  const auto [file, exit] = BuildFileMenu();
+  QMenu* view = BuildViewMenu();
+  BuildDebugMenu(view);
+  // The project actions put their items before Exit.
+  projects_ = new ProjectActions(*this, *this, file, exit);
 }
 
-void MainWindow::BuildMenus() {
+std::pair<QMenu*, QAction*> MainWindow::BuildFileMenu() {
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("FileMenu");
-  auto item = [this](QMenu* menu, const QString& text, const char* name, QKeySequence key, auto handler) {
-    QAction* action = menu->addAction(text, this, handler);
-    action->setObjectName(name);
-    action->setShortcut(key);
-    return action;
-  };
-  item(file, "&Open...", "FileOpen", QKeySequence::Open, [this] { pages_->OpenFileClick(); });
-  item(file, "&Save", "FileSave", QKeySequence::Save, [this] { pages_->SaveClick(); });
-  item(file, "Save &as...", "FileSaveAs", {}, [this] { pages_->SaveAsClick(); });
-  item(file, "&Close page", "FileClose", Qt::CTRL | Qt::Key_F4, [this] { pages_->CloseClick(); });
+  AddItem(file, "&Open...", "FileOpen", QKeySequence::Open, [this] { pages_->OpenFileClick(); });
+  AddItem(file, "&Save", "FileSave", QKeySequence::Save, [this] { pages_->SaveClick(); });
+  AddItem(file, "Save &as...", "FileSaveAs", {}, [this] { pages_->SaveAsClick(); });
+  AddItem(file, "&Close page", "FileClose", Qt::CTRL | Qt::Key_F4, [this] { pages_->CloseClick(); });
   file->addSeparator();
-  item(file, "&Find...", "EditFind", QKeySequence::Find, [this] {
+  AddItem(file, "&Find...", "EditFind", QKeySequence::Find, [this] {
     FindDialog()->show();
     FindDialog()->raise();
   });
-  item(file, "Find &next", "EditFindNext", Qt::Key_F3, [this] {
+  AddItem(file, "Find &next", "EditFindNext", Qt::Key_F3, [this] {
     if (!FindDialog()->FindNext()) FindDialog()->show();
   });
-  item(file, "Find in f&iles...", "EditFindInFiles", Qt::CTRL | Qt::SHIFT | Qt::Key_F, [this] {
+  AddItem(file, "Find in f&iles...", "EditFindInFiles", Qt::CTRL | Qt::SHIFT | Qt::Key_F, [this] {
     FindInFilesDialog()->show();
     FindInFilesDialog()->raise();
   });
   file->addSeparator();
-  file->addAction("&Load...", this, [this] { LoadProgramAction(); })->setObjectName("LoadProgram");
-  file->addAction("Save &HEX...", this, [this] { SaveHEXClick(); })->setObjectName("SaveHEX");
-  QAction* exit = file->addAction("E&xit", this, [this] { FileExit1Execute(); });
-  exit->setObjectName("FileExit1");
+  AddItem(file, "&Load...", "LoadProgram", {}, [this] { LoadProgramAction(); });
+  AddItem(file, "Save &HEX...", "SaveHEX", {}, [this] { SaveHEXClick(); });
+  return {file, AddItem(file, "E&xit", "FileExit1", {}, [this] { FileExit1Execute(); })};
+}
+
+QMenu* MainWindow::BuildViewMenu() {
   QMenu* view = menuBar()->addMenu("&View");
-  view->addAction("&Terminal", this, [this] { terminal_->ShowTerminal(); })->setObjectName("ViewTerminal");
-  view->addAction("&Disassembly", this, [this] { disas_->EnsureVisible(); })->setObjectName("ViewDisassembly");
-  view->addAction("&Watches", this, [this] {
+  AddItem(view, "&Terminal", "ViewTerminal", {}, [this] { terminal_->ShowTerminal(); });
+  AddItem(view, "&Disassembly", "ViewDisassembly", {}, [this] { disas_->EnsureVisible(); });
+  AddItem(view, "&Watches", "ViewWatches", {}, [this] {
     watch_->ShowDockable();
     watch_->RefreshWatches();
-  })->setObjectName("ViewWatches");
-  view->addAction("&Call Stack", this, [this] {
+  });
+  AddItem(view, "&Call Stack", "ViewCallStack", {}, [this] {
     callStack_->ShowDockable();
     callStack_->Refill();
-  })->setObjectName("ViewCallStack");
-  view->addAction("&Symbols", this, [this] {
+  });
+  AddItem(view, "&Symbols", "ViewSymbols", {}, [this] {
     userSym_->ShowDockable();
     userSym_->FillSymbolTree();
-  })->setObjectName("ViewSymbols");
-  view->addAction("&Memory", this, [this] { NewMemoryView(); })->setObjectName("ViewMemory");
+  });
+  AddItem(view, "&Memory", "ViewMemory", {}, [this] { NewMemoryView(); });
+  return view;
+}
+
+void MainWindow::BuildDebugMenu(QMenu* view) {
   QMenu* debug = menuBar()->addMenu("&Debug");
   debugMenu_ = debug;
-  actions_ = new DebugActions(*this, debug);
+  actions_ = new DebugActions(*this, *this, *disas_, *terminal_, debug);
   // The editor pages' caret line is the debug actions' cursor when it was used last.
   pages_->CaretMoved = [this] { actions_->SourceCursorMoved(); };
   pages_->LineDoubleClicked = [this] { actions_->ToggleBreakpointClick(); };
@@ -344,12 +280,11 @@ void MainWindow::BuildMenus() {
   actions_->RefreshSourceCursor = [this] { pages_->UpdateCursorAddress(); };
   actions_->SourceCaret = [this] { return pages_->ActiveCaret(); };
   debug->addSeparator();
-  debug->addAction("&Communication...", this, [this] { tbSetComClick(); })->setObjectName("tbSetCom");
-  debug->addAction("Line &Assembler...", this, [this] { OpenLineAssembler(); })->setObjectName("LineAssembler");
-  hardware_ = new HardwareMenu(*this, view, debug);
-  debug->addAction("&Breakpoints...", this, [this] { OpenBreakpointList(); })->setObjectName("BreakpointList");
-  debug->addAction("&Evaluate/Modify...", this, [this] { OpenEvaluate(); })->setObjectName("EvaluateModify");
-  projects_ = new ProjectActions(*this, file, exit);
+  AddItem(debug, "&Communication...", "tbSetCom", {}, [this] { tbSetComClick(); });
+  AddItem(debug, "Line &Assembler...", "LineAssembler", {}, [this] { OpenLineAssembler(); });
+  hardware_ = new HardwareMenu(*this, *this, view, debug);
+  AddItem(debug, "&Breakpoints...", "BreakpointList", {}, [this] { OpenBreakpointList(); });
+  AddItem(debug, "&Evaluate/Modify...", "EvaluateModify", {}, [this] { OpenEvaluate(); });
 }
 
 std::vector<TDockableForm*> MainWindow::ToolWindows() const {
@@ -368,11 +303,7 @@ TDockableForm* MainWindow::ToolWindow(const QString& name) const {
   return nullptr;
 }
 
-QLabel* MainWindow::StatusField(const std::string& name) const {
-  const std::string bare = name.rfind("st", 0) == 0 ? name.substr(2) : name;
-  const auto it = statusFields_.find(bare);
-  return it == statusFields_.end() ? nullptr : it->second;
-}
+QLabel* MainWindow::StatusField(const std::string& name) const { return statusPanel_->Field(name); }
 
 void MainWindow::ShowMenus(MenuState state) {
   if (state != menusShown_) {
@@ -405,13 +336,8 @@ void MainWindow::ShowBusy(bool busy) {
   // The rows, not the window: a layout change enables the window at its end.
   disas_->Rows()->setEnabled(!busy);
   // The terminal stays open to the keys: Esc and HALT stop a running program.
-  statusPanel_->setStyleSheet(busy ? "QLabel { color: red; }" : "");
-  if (busy) {
-    waitTimer_.start(kWaitFormDelayMs);
-  } else {
-    waitTimer_.stop();
-    waitForm_->hide();
-  }
+  statusPanel_->ShowBusy(busy);
+  waitForm_->ShowBusy(busy);
 }
 
 void MainWindow::SyncViews() {
@@ -425,15 +351,7 @@ void MainWindow::SyncViews() {
   // the simulator when the PC field follows the run.
   const bool following = FollowRunningPC();
   const bool refreshed = v.RefreshCount != shownRefresh_;
-  if (following || refreshed) {
-    for (const auto& [name, label] : statusFields_) {
-      if (!refreshed && name != "PC") continue;
-      const auto it = v.StatusFields.find("st" + name);
-      std::string text = it == v.StatusFields.end() ? name : it->second;
-      std::replace(text.begin(), text.end(), '\r', ' ');
-      label->setText(Text(text));
-    }
-  }
+  if (following || refreshed) statusPanel_->Show(v, !refreshed);
   if (v.RefreshCount != shownRefresh_) {
     shownRefresh_ = v.RefreshCount;
     // Memory may have changed under the rows.
@@ -570,26 +488,11 @@ void MainWindow::LoadLayout(const std::string& projectFile) {
     ~Loading() { Docking().ProjectLoading = false; }
   } loading;
   // The main window's own place first: the areas' sizes are parts of it.
-  if (LayoutEntry own; ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), own)) {
-    QRect g = geometry();
-    if (own.Left) g.moveLeft(*own.Left);
-    if (own.Top) g.moveTop(*own.Top);
-    if (own.Width) g.setWidth(*own.Width);
-    if (own.Height) g.setHeight(*own.Height);
-    const QScreen* shown = screen();
-    setGeometry(ClampToScreen(g, shown != nullptr ? shown->availableGeometry() : QRect(0, 0, 1024, 768)));
-  }
+  if (LayoutEntry own; ParseLayoutValue(file.ReadString(kLayoutSection, objectName().toStdString()), own))
+    setGeometry(PlacedOnScreen(geometry(), own, *this));
   // The docks' sizes are pixels of the laid-out window: it is shown before they are applied.
   if (!isVisible()) show();
-  // The editor pages that were open, each at its caret line.
-  for (int n = 1;; ++n) {
-    const std::string name = file.ReadString(kFilesSection, "FILE" + std::to_string(n));
-    if (name.empty()) break;
-    const int32_t page = OpenFileInEditor(name, true);
-    pages_->Sync();
-    const int line = std::atoi(file.ReadString(kFilesSection, "Pos" + std::to_string(n)).c_str());
-    if (CodeEditWidget* editor = pages_->Page(page); editor != nullptr && line > 0) editor->GoToLine(line);
-  }
+  pages_->LoadPages(file);
   std::vector<char> sides;
   QList<QDockWidget*> sideWindows;
   QList<int> sideWidths;
@@ -644,26 +547,17 @@ bool MainWindow::SaveLayout(const std::string& projectFile) const {
     file.DeleteKey(kLayoutSection, key);
     file.WriteString(kLayoutSection, key, LayoutValue(entry));
   }
-  file.EraseSection(kFilesSection);
-  for (int32_t page = 0; page < pages_->Count(); ++page) {
-    const std::string n = std::to_string(page + 1);
-    file.WriteString(kFilesSection, "FILE" + n, PageAt(page)->FileName);
-    file.WriteString(kFilesSection, "Pos" + n, std::to_string(pages_->Page(page)->CaretLine() + 1));
-  }
+  pages_->SavePages(file);
   hardware_->SaveLayout(file);
   watch_->SaveWatches(file);
   return file.Save(projectFile);
 }
 
 void MainWindow::LoadProgramAction() {
-  std::string name;
-  if (ChooseProgramFile) {
-    name = ChooseProgramFile();
-  } else {
-    name = QFileDialog::getOpenFileName(this, "Load program", QString::fromStdString(Project().Loader.LastLoadPath),
-                                        "Programs (*.hex *.ihx *.obj *.omf *.abs);;All files (*)")
-               .toStdString();
-  }
+  const std::string name = Choosers().OpenFile({.Parent = this,
+                                                .Caption = "Load program",
+                                                .Start = Text(Project().Loader.LastLoadPath),
+                                                .Filter = "Programs (*.hex *.ihx *.obj *.omf *.abs);;All files (*)"});
   if (!name.empty()) LoadProgram(name);
 }
 
@@ -700,8 +594,7 @@ bool MainWindow::LoadProgram(const std::string& fileName, bool start) {
 
 void MainWindow::SaveHEXClick() {
   const std::string name =
-      ChooseHexFile ? ChooseHexFile()
-                    : QFileDialog::getSaveFileName(this, "Save HEX", {}, "Intel HEX (*.hex);;All files (*)").toStdString();
+      Choosers().SaveFile({.Parent = this, .Caption = "Save HEX", .Filter = "Intel HEX (*.hex);;All files (*)"});
   if (name.empty()) return;
   const LoaderState& l = Loader();
   const bool loaded = l.ProjectLoaded && l.LowestAddress <= l.HighestAddress;
@@ -728,7 +621,7 @@ void MainWindow::tbSetComClick() {
   if (changed) {
     Project().ComPort = chosen.Port;
     Project().BaudRate = chosen.BaudRate;
-    WriteProjectSettings(ProjectFile);
+    WriteProjectSettings(projects_->ProjectFile());
   }
   if (result == TCommPortSelect::kInitConnection) ProgramReset();
   disas_->RecreateInterior();
@@ -748,16 +641,23 @@ void MainWindow::OpenLineAssembler() {
 void MainWindow::ProgramReset() {
   ClearLineMark(EditorModel().LocateLine);
   Guarded([] {
-    BeginBusy();
-    struct Leave {
-      ~Leave() { EndBusy(); }
-    } leave;
+    const BusyPair busy;
     ResetTarget();
   });
   ClearSourceMarks();
   UpdateCaption(kCaptionReset);
   disas_->SetExecutionLine(-1);
   SyncViews();
+}
+
+void MainWindow::HoldInput(bool hold) {
+  if (hold) {
+    if (inputHolds_++ > 0) return;
+    inputHeldHere_ = isEnabled();
+    if (inputHeldHere_) setEnabled(false);
+  } else if (inputHolds_ > 0 && --inputHolds_ == 0 && inputHeldHere_) {
+    setEnabled(true);
+  }
 }
 
 void MainWindow::FileExit1Execute() {
@@ -782,12 +682,11 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
-  if (projects_ != nullptr && !projects_->CanClose()) {
+  if (!projects_->CanClose()) {
     e->ignore();
     return;
   }
-  if (projects_ != nullptr) projects_->SaveOnClose();
-  if (!ProjectFile.empty()) SaveLayout(ProjectFile);
+  projects_->SaveOnClose();
   e->accept();
 }
 

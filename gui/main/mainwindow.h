@@ -1,17 +1,19 @@
 #pragma once
-// The workbench's main window: the left, right and bottom dock areas with the
-// tool windows (terminal, disassembly), the processor status fields, the
-// caption with the run state, and the busy pair's view with its wait form.
-// The engine keeps all of this as state (debugger/statusfields.h, base/mainform.h);
-// the window shows it whenever a command ends, the program stops, or the
-// busy state changes: never once per instruction.
+// The workbench's main window: the menus, the processor status fields, the
+// editor pages in the centre, the left, right and bottom dock areas with the
+// tool windows, the caption with the run state, and the busy pair's view
+// with its wait form. It makes the windows and their actions and is the
+// narrow centre they call back (gui/ground/workbench.h). The engine keeps
+// what it shows as state (debugger/statusfields.h, base/mainform.h); the
+// window shows it whenever a command ends, the program stops, or the busy
+// state changes: never once per instruction.
 
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QMainWindow>
@@ -20,7 +22,10 @@
 
 #include "gui/debug/callstackwindow.h"
 #include "gui/debug/disaswindow.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
+#include "gui/ground/workbench.h"
+#include "gui/main/statuspanel.h"
+#include "gui/main/waitform.h"
 #include "gui/main/workbenchseam.h"
 #include "gui/debug/memoryview.h"
 #include "gui/debug/symbolwindow.h"
@@ -35,13 +40,13 @@ namespace dorvik::gui {
 class DebugActions;
 class EditorPages;
 class HardwareMenu;
-class MainWindow;
 class FindDialog;
 class FindInFilesDialog;
 class ProjectActions;
+class QtChooser;
 class TLoadDlg;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public Workbench {
  public:
   explicit MainWindow(QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -68,10 +73,8 @@ class MainWindow : public QMainWindow {
   DebugActions* Actions() const { return actions_; }
   // The editor pages in the centre.
   EditorPages* Pages() const { return pages_; }
-  // Every changed page asked about (saved, dropped, or kept open: false), and
-  // every page closed: a project being replaced, a build reading the files.
-  bool CanClosePages();
-  void ClosePages();
+  bool CanClosePages() override;
+  void ClosePages() override;
   gui::FindDialog* FindDialog();
   gui::FindInFilesDialog* FindInFilesDialog();
   // The port window, the inputs driven by hand and the virtual-hardware windows.
@@ -84,45 +87,30 @@ class MainWindow : public QMainWindow {
   QWidget* WaitForm() const { return waitForm_; }
   bool BusyShown() const { return busyShown_; }
 
-  // Brings the widgets up to the engine's state (caption, status fields,
-  // busy view, terminal text, execution line) where it changed.
-  void SyncViews();
-
-  // Runs Work; whatever it throws, the busy pair is left as it was found, the
-  // window enabled again and the error reported (message 143). False then.
-  bool Guarded(const std::function<void()>& work);
-  // Runs the line that Enter handed to the scanner, then the lines typed meanwhile.
-  void ExecuteScannerLine();
-
-  // The [DORVIK] layout entries of a project file: applied to the tool
-  // windows (a flag 0 hides one) as a project being opened, and written back
-  // keeping the rest of the file.
-  void LoadLayout(const std::string& projectFile);
-  bool SaveLayout(const std::string& projectFile) const;
-  // The project file whose layout is written when the window closes ("": none).
-  std::string ProjectFile;
+  // The centre the windows call back (gui/ground/workbench.h).
+  void SyncViews() override;
+  bool Guarded(const std::function<void()>& work) override;
+  void ExecuteScannerLine() override;
+  // A flag 0 in an entry hides its window.
+  void LoadLayout(const std::string& projectFile) override;
+  bool SaveLayout(const std::string& projectFile) const override;
+  void HoldInput(bool hold) override;
 
   // Actions
   // File|Load: a program file chosen (from LastLoadPath on) and loaded.
   void LoadProgramAction();
-  // Loads FileName through the load dialog; true when the dialog ended with
-  // OK (the load was not aborted). Start: the load starts at once, without
-  // waiting for the Load button.
-  bool LoadProgram(const std::string& fileName, bool start = false);
+  bool LoadProgram(const std::string& fileName, bool start = false) override;
   // File|Save HEX: a range chosen in the range dialog (first offered: the
   // loaded program's, all of code memory when none was loaded) saved as HEX
   // through the load dialog in save mode.
   void SaveHEXClick();
-  // The file dialogs of the two actions ("" when cancelled); tests set their own.
-  std::function<std::string()> ChooseProgramFile;
-  std::function<std::string()> ChooseHexFile;
   TLoadDlg* LoadDialog() const { return loadDlg_; }
   // Debug|Communication: the set-up dialog; a changed port, speed or target
   // is applied on OK, and "Init connection" applies and resets the target.
   void tbSetComClick();
   void OpenLineAssembler();
   void ProgramReset();
-  void FileExit1Execute();
+  void FileExit1Execute() override;
   // The editor page re-activated after a box or when the window comes to the front.
   void ActivateEditor();
 
@@ -131,8 +119,14 @@ class MainWindow : public QMainWindow {
   void changeEvent(QEvent* e) override;
 
  private:
-  void BuildStatusPanel(QWidget* parent);
+  // The steps of the window's making.
+  void BuildCentre();
+  void DockToolWindows();
+  void StartPumping();
   void BuildMenus();
+  std::pair<QMenu*, QAction*> BuildFileMenu();  // the menu and its Exit
+  QMenu* BuildViewMenu();
+  void BuildDebugMenu(QMenu* view);
   void ShowBusy(bool busy);
   // The menus as the state allows: all at rest, none while busy, and while
   // the program runs only the Debug menu's Inputs (and Halt).
@@ -151,19 +145,21 @@ class MainWindow : public QMainWindow {
   TLoadDlg* loadDlg_;
   // The engine's needs of the user, answered by this window's parts.
   std::unique_ptr<WorkbenchSeam> seam_;
+  // The file and value questions of the windows, answered by the Qt dialogs.
+  std::unique_ptr<QtChooser> chooser_;
   DebugActions* actions_ = nullptr;
   EditorPages* pages_ = nullptr;
   gui::FindDialog* findDlg_ = nullptr;
   gui::FindInFilesDialog* findInFilesDlg_ = nullptr;
   HardwareMenu* hardware_ = nullptr;
   ProjectActions* projects_ = nullptr;
-  QWidget* statusPanel_ = nullptr;
-  std::map<std::string, QLabel*> statusFields_;
-  QWidget* waitForm_;
-  QTimer waitTimer_;
+  StatusPanel* statusPanel_ = nullptr;
+  gui::WaitForm* waitForm_ = nullptr;
   QTimer idleTimer_;
   platform::TimerId pumpTimer_ = 0;
   bool busyShown_ = false;
+  int inputHolds_ = 0;
+  bool inputHeldHere_ = false;  // the outermost hold turned the window off
   QMenu* debugMenu_ = nullptr;
   MenuState menusShown_ = MenuState::All;
   std::vector<QPointer<QAction>> shutForRun_;  // enabled before the run, disabled during it

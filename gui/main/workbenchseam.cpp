@@ -1,6 +1,5 @@
 #include "gui/main/workbenchseam.h"
 
-#include <QCoreApplication>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -9,8 +8,6 @@
 #include "gui/debug/disaswindow.h"
 #include "gui/dialogs/loaddialog.h"
 #include "gui/dialogs/widgets.h"
-#include "gui/hardware/hardwaremenu.h"
-#include "gui/hardware/portwindow.h"
 #include "gui/main/mainwindow.h"
 #include "gui/projects/addfiletype.h"
 #include "gui/projects/projectactions.h"
@@ -19,33 +16,10 @@
 
 namespace dorvik::gui {
 
-namespace {
-
-// The message of the engine's pump that hands the window its events.
-constexpr uint32_t kWindowEventsMessage = 2026;  // 0x7EA
-
-// The installed workbench seam's pump window (none: no workbench).
-platform::WindowHandle g_bridge = platform::kNoWindow;
-
-}  // namespace
-
-WorkbenchSeam::WorkbenchSeam(MainWindow& main) : main_(main), replaced_(SetUserSeam(this)) {
-  g_bridge = platform::Pump().CreateWindow([](const platform::WindowMessage& m) -> int64_t {
-    if (m.Msg == kWindowEventsMessage) QCoreApplication::processEvents();
-    return 0;
-  });
-}
+WorkbenchSeam::WorkbenchSeam(MainWindow& main) : main_(main), replaced_(SetUserSeam(this)) {}
 
 WorkbenchSeam::~WorkbenchSeam() {
-  if (&User() != this) return;
-  SetUserSeam(replaced_);
-  platform::Pump().DestroyWindow(g_bridge);
-  g_bridge = platform::kNoWindow;
-}
-
-void PumpWithWindowEvents() {
-  if (g_bridge != platform::kNoWindow) platform::Pump().PostMessage(g_bridge, kWindowEventsMessage, 0, 0);
-  platform::PumpMessages();
+  if (&User() == this) SetUserSeam(replaced_);
 }
 
 bool WorkbenchSeam::KeepWaiting() {
@@ -66,17 +40,19 @@ void WorkbenchSeam::AddModuleToProject(const std::string& moduleName) {
   if (ProjectActions* projects = main_.Projects()) projects->ProjectManager(true, moduleName);
 }
 
-void WorkbenchSeam::ShowLoadAddress(std::string_view label, std::string_view address) {
+void WorkbenchSeam::ShowLoadProgress(const LoadProgress& progress) {
   TLoadDlg* dialog = main_.LoadDialog();
-  dialog->ShowAddress(label, address);
-  // Each address shown lets the Cancel button and Escape be seen.
-  PumpWithWindowEvents();
-  if (dialog->CancelPressed()) Loader().Cancelled = true;
+  switch (progress.Step) {
+    case LoadStep::Address:
+      dialog->ShowAddress(progress.Label, progress.Address);
+      // Each address shown lets the Cancel button and Escape be seen.
+      PumpWithWindowEvents();
+      if (dialog->CancelPressed()) Loader().Cancelled = true;
+      break;
+    case LoadStep::Loaded: dialog->BtnLoad->show(); break;
+    case LoadStep::Ended: dialog->hide(); break;
+  }
 }
-
-void WorkbenchSeam::HideLoadDialog() { main_.LoadDialog()->hide(); }
-
-void WorkbenchSeam::ShowLoadButton() { main_.LoadDialog()->BtnLoad->show(); }
 
 void WorkbenchSeam::ShowDisassembly(uint16_t address) {
   DisasWindow* disas = main_.Disassembly();
@@ -85,24 +61,10 @@ void WorkbenchSeam::ShowDisassembly(uint16_t address) {
   disas->SetExecutionLine(address);
 }
 
-void WorkbenchSeam::StopViewRefresh() {
-  if (HardwareMenu* hardware = main_.Hardware(); hardware != nullptr && hardware->PortForm() != nullptr)
-    hardware->PortForm()->RefreshTimer().stop();
-}
-
-bool WorkbenchSeam::ViewReading() {
-  const HardwareMenu* hardware = main_.Hardware();
-  return hardware != nullptr && hardware->PortForm() != nullptr && hardware->PortForm()->IsReading();
-}
-
 char WorkbenchSeam::ReadStepKey() {
   const DebugActions* actions = main_.Actions();
   if (actions != nullptr && actions->SteppingOnce()) return static_cast<char>(kKeyEsc);
   return ReadKey();
-}
-
-void WorkbenchSeam::AfterBox() {
-  if (main_.isActiveWindow()) main_.ActivateEditor();
 }
 
 }  // namespace dorvik::gui

@@ -1,16 +1,16 @@
 #pragma once
-// The workbench's side of the user seam: the engine's status texts, choices,
-// load-dialog face, disassembly shown and waits, each answered by the window
-// that owns it. The main window makes it and installs it for its lifetime.
-// Waits run the engine's platform pump; a message of that pump hands the
-// window its events, so Qt's events come from one pump only.
+// The workbench's side of the user seam (base/userseam.h): the engine's
+// status texts, choices, load progress, stops shown and waits, each answered
+// by the window that owns it. The main window makes it and installs it for its lifetime.
+// Waits run the engine's platform pump with the window's events
+// (gui/ground/windowpump.h).
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "base/userseam.h"
-#include "platform/pump.h"
+#include "gui/ground/windowpump.h"
 
 namespace dorvik::gui {
 
@@ -34,25 +34,17 @@ class WorkbenchSeam final : public UserSeam {
   std::string ChooseCompiler(std::string_view typeItem) override;
   void AddModuleToProject(const std::string& moduleName) override;
 
-  // The load dialog
-  void ShowLoadAddress(std::string_view label, std::string_view address) override;
-  void HideLoadDialog() override;
-  void ShowLoadButton() override;
+  // The load dialog shows the load's progress.
+  void ShowLoadProgress(const LoadProgress& progress) override;
 
-  // Views
+  // Every stop in the editor pages, else in the disassembly.
+  bool ShowsSourceInEditor() override { return true; }
   void ShowDisassembly(uint16_t address) override;
-  void StopViewRefresh() override;
-  bool ViewReading() override;
-  void AfterBox() override;
 
  private:
   MainWindow& main_;
   UserSeam* replaced_;
+  WindowEventsBridge bridge_;
 };
-
-// One round of the engine's platform pump in which the window also handles
-// its events: the engine's waits through the seam, and a window's own long
-// work (the HEX save's progress). Without a workbench seam: the pump alone.
-void PumpWithWindowEvents();
 
 }  // namespace dorvik::gui

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +9,7 @@
 
 #include "base/text.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/ground/chooser.h"
 
 namespace dorvik::gui {
 
@@ -49,11 +49,6 @@ TAdd_File_Type::TAdd_File_Type(QWidget* parent) : QDialog(parent) {
   resize(460, 150);
 }
 
-std::function<std::string()>& TAdd_File_Type::ChooseExecutable() {
-  static std::function<std::string()> choose;
-  return choose;
-}
-
 tFileTypeRec TAdd_File_Type::FileType() const {
   std::string ext = UpperCase(TrimBlanks(editExtension->text().toStdString()));
   if (!ext.empty() && ext.front() != '.') ext.insert(ext.begin(), '.');
@@ -72,9 +67,8 @@ void TAdd_File_Type::SelectTypeItem(std::string_view item) {
 }
 
 void TAdd_File_Type::BrowseCompiler() {
-  const std::string chosen = ChooseExecutable()
-                                 ? ChooseExecutable()()
-                                 : QFileDialog::getOpenFileName(this, "Compiler", "/usr/bin", "Programs (*)").toStdString();
+  const std::string chosen =
+      Choosers().OpenFile({.Parent = this, .Caption = "Compiler", .Start = "/usr/bin", .Filter = "Programs (*)"});
   if (!chosen.empty()) editTool->setText(Text(chosen));
 }
 

@@ -28,7 +28,6 @@ class TAdd_File_Type : public QDialog {
   // Browse: an open dialog for executables; the choice goes into the tool edit.
   void BrowseCompiler();
   // The Browse button's file choice; tests set their own (unset: a file dialog).
-  static std::function<std::string()>& ChooseExecutable();
 
   // The engine's question for a file type without a compiler: this dialog
   // with the type item selected; the tool text, empty when cancelled.

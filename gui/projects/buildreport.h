@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QMainWindow>
 
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 
 namespace dorvik::gui {
 

@@ -66,8 +66,16 @@ TConfigDlg::TConfigDlg(QWidget* parent)
   Pages = new QTabWidget(this);
   Pages->setObjectName("Pages");
   box->addWidget(Pages);
+  BuildTypesPage();
+  BuildOptionsPage();
+  BuildEnvironmentPage();
+  BuildButtons(*box);
+  FillTypes();
+  FillVariables();
+  resize(560, 420);
+}
 
-  // File types
+void TConfigDlg::BuildTypesPage() {
   auto* typesPage = new QWidget(Pages);
   auto* typesGrid = new QGridLayout(typesPage);
   FileTypes = Table("FileTypes", {"Extension", "Type", "Compiler"}, typesPage);
@@ -83,8 +91,9 @@ TConfigDlg::TConfigDlg(QWidget* parent)
   connect(btnTypeProperties, &QPushButton::clicked, this, [this] { EditFileType(); });
   connect(FileTypes, &QTableWidget::cellDoubleClicked, this, [this] { EditFileType(); });
   connect(btnRemoveType, &QPushButton::clicked, this, [this] { RemoveFileType(); });
+}
 
-  // Options
+void TConfigDlg::BuildOptionsPage() {
   auto* optionsPage = new QWidget(Pages);
   auto* form = new QFormLayout(optionsPage);
   RadioGroupDownloadSpeed = new QGroupBox("Download speed", optionsPage);
@@ -129,8 +138,9 @@ TConfigDlg::TConfigDlg(QWidget* parent)
   labelSelectorError->setStyleSheet("QLabel { color: red; }");
   form->addRow(labelSelectorError);
   Pages->addTab(optionsPage, "Options");
+}
 
-  // Environment
+void TConfigDlg::BuildEnvironmentPage() {
   auto* envPage = new QWidget(Pages);
   auto* envGrid = new QGridLayout(envPage);
   Variables = Table("Variables", {"Name", "Value"}, envPage);
@@ -142,7 +152,9 @@ TConfigDlg::TConfigDlg(QWidget* parent)
   Pages->addTab(envPage, "Environment");
   connect(btnAddVariable, &QPushButton::clicked, this, [this] { AddVariable(); });
   connect(btnRemoveVariable, &QPushButton::clicked, this, [this] { RemoveVariable(); });
+}
 
+void TConfigDlg::BuildButtons(QVBoxLayout& box) {
   auto* buttons = new QHBoxLayout;
   btnOK = Button("btnOK", "OK", this);
   btnCancel = Button("btnCancel", "Cancel", this);
@@ -150,14 +162,11 @@ TConfigDlg::TConfigDlg(QWidget* parent)
   buttons->addStretch(1);
   buttons->addWidget(btnOK);
   buttons->addWidget(btnCancel);
-  box->addLayout(buttons);
+  box.addLayout(buttons);
   connect(btnOK, &QPushButton::clicked, this, [this] {
     if (Apply()) done(1);
   });
   connect(btnCancel, &QPushButton::clicked, this, [this] { done(2); });
-  FillTypes();
-  FillVariables();
-  resize(560, 420);
 }
 
 int TConfigDlg::DownloadSpeedIndex() const { return std::max(downloadSpeeds->checkedId(), 0); }

@@ -22,6 +22,8 @@ class QPushButton;
 class QTableWidget;
 class QTabWidget;
 
+class QVBoxLayout;
+
 namespace dorvik::gui {
 
 class TConfigDlg : public QDialog {
@@ -66,6 +68,11 @@ class TConfigDlg : public QDialog {
   QPushButton* btnCancel;
 
  private:
+  // The steps of the dialog's making: its three pages and its buttons.
+  void BuildTypesPage();
+  void BuildOptionsPage();
+  void BuildEnvironmentPage();
+  void BuildButtons(QVBoxLayout& box);
   void FillTypes();
   void FillVariables();
   std::vector<tFileTypeRec> types_;

@@ -1,8 +1,8 @@
 #include "gui/projects/projectactions.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -27,9 +27,10 @@
 #include "debugger/commsettings.h"
 #include "debugger/editormodel.h"
 #include "gui/projects/buildreport.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/chooser.h"
+#include "gui/ground/dockable.h"
+#include "gui/ground/workbench.h"
 #include "gui/projects/configdlg.h"
-#include "gui/main/mainwindow.h"
 #include "gui/projects/projectdlg.h"
 #include "gui/projects/projectwnd.h"
 #include "gui/dialogs/widgets.h"
@@ -85,15 +86,12 @@ class StopOnEscape : public QObject {
 
 // Runs Work busy, the views synced first, with the window reading no input
 // but Esc and its dialogs' meanwhile.
-void RunWithoutInput(MainWindow& main, const std::function<void()>& work) {
+void RunWithoutInput(Workbench& bench, const std::function<void()>& work) {
   StopOnEscape escape;
   qApp->installEventFilter(&escape);
-  main.Guarded([&] {
-    BeginBusy();
-    struct Leave {
-      ~Leave() { EndBusy(); }
-    } leave;
-    main.SyncViews();
+  bench.Guarded([&] {
+    const BusyPair busy;
+    bench.SyncViews();
     work();
   });
   qApp->removeEventFilter(&escape);
@@ -101,16 +99,17 @@ void RunWithoutInput(MainWindow& main, const std::function<void()>& work) {
 
 }  // namespace
 
-ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
-    : QObject(&main),
-      main_(main),
-      report_(new BuildReport(&main)),
-      projectWnd_(new ProjectWnd(&main)),
+ProjectActions::ProjectActions(Workbench& bench, QMainWindow& window, QMenu* file, QAction* before)
+    : QObject(&window),
+      bench_(bench),
+      window_(window),
+      report_(new BuildReport(&window)),
+      projectWnd_(new ProjectWnd(&window)),
       shownReport_(Build().ReportRevision) {
   // Both start hidden in their areas (a project's layout may place them
   // elsewhere): the report shows itself when a build writes to it.
-  main.addDockWidget(Qt::BottomDockWidgetArea, report_);
-  main.addDockWidget(Qt::LeftDockWidgetArea, projectWnd_);
+  window.addDockWidget(Qt::BottomDockWidgetArea, report_);
+  window.addDockWidget(Qt::LeftDockWidgetArea, projectWnd_);
   report_->hide();
   projectWnd_->hide();
   // Their repaints after the change are due now, not at the next pump.
@@ -140,14 +139,14 @@ ProjectActions::ProjectActions(MainWindow& main, QMenu* file, QAction* before)
   connect(recentProjects, &QMenu::aboutToShow, this, [this, recentProjects] { FillRecentMenu(recentProjects, "Project"); });
   connect(recentFiles, &QMenu::aboutToShow, this, [this, recentFiles] { FillRecentMenu(recentFiles, "FILE"); });
 
-  QMenu* project = main.menuBar()->addMenu("&Project");
+  QMenu* project = window.menuBar()->addMenu("&Project");
   project->setObjectName("ProjectMenu");
   add(project, "ProjectManager", "&Manager...", [this] { ProjectManager(); });
   add(project, "ProjectOptions", "&Options...", [this] { Options(); });
   add(project, "ViewProjectWnd", "Project &list", [this] { projectWnd_->ShowDockable(); });
   add(project, "ViewBuildReport", "Build &report", [this] { report_->ShowDockable(); });
 
-  QMenu* build = main.menuBar()->addMenu("&Build");
+  QMenu* build = window.menuBar()->addMenu("&Build");
   build->setObjectName("BuildMenu");
   add(build, "actCompile", "&Compile", [this] { CompileActive(); })->setShortcut(QKeySequence("Ctrl+F9"));
   add(build, "actBuild", "&Build", [this] { BuildAction(); })->setShortcut(QKeySequence("Shift+F9"));
@@ -169,20 +168,25 @@ void ProjectActions::Sync() {
 
 void ProjectActions::ProjectChanged() {
   projectWnd_->Fill();
-  main_.SyncViews();
+  bench_.SyncViews();
+}
+
+void ProjectActions::UseProjectFile(const std::string& projectFile) {
+  projectFile_ = projectFile;
+  if (!projectFile_.empty()) bench_.LoadLayout(projectFile_);
 }
 
 void ProjectActions::SaveCurrent() {
-  if (main_.ProjectFile.empty()) return;
-  if (WriteProject(main_.ProjectFile)) main_.SaveLayout(main_.ProjectFile);
+  if (projectFile_.empty()) return;
+  if (WriteProject(projectFile_)) bench_.SaveLayout(projectFile_);
 }
 
 void ProjectActions::NewProject() {
-  if (!main_.CanClosePages()) return;
+  if (!bench_.CanClosePages()) return;
   SaveCurrent();
-  main_.ClosePages();
+  bench_.ClosePages();
   dorvik::NewProject();
-  main_.ProjectFile.clear();
+  projectFile_.clear();
   Build().Report.clear();
   report_->Fill();
   ProjectChanged();
@@ -197,36 +201,34 @@ bool ProjectActions::OpenProject(const std::string& path) {
   }
   // The pages of the project in use close (changed ones asked about first),
   // after the project kept which were open.
-  if (!main_.CanClosePages()) return false;
+  if (!bench_.CanClosePages()) return false;
   SaveCurrent();
-  main_.ClosePages();
+  bench_.ClosePages();
   if (!dorvik::OpenProject(path)) return false;
   // The project's target and line take effect as at start.
   const CommSettings wanted{Project().ComPort, Project().BaudRate, Run().TargetKind};
   const CommSettings& now = Comm().Applied;
   if (wanted.Port != now.Port || wanted.BaudRate != now.BaudRate || wanted.TargetKind != now.TargetKind)
-    main_.Guarded([&wanted] { ApplyCommSettings(wanted); });
-  main_.ProjectFile = Project().ProjectFileName;
-  main_.LoadLayout(main_.ProjectFile);
-  AddRecent("Project", main_.ProjectFile);
+    bench_.Guarded([&wanted] { ApplyCommSettings(wanted); });
+  UseProjectFile(Project().ProjectFileName);
+  AddRecent("Project", projectFile_);
   MarkAllBreakpoints();
   ProjectChanged();
   return true;
 }
 
 void ProjectActions::OpenProjectAction() {
-  const std::string path =
-      ChooseProjectToOpen ? ChooseProjectToOpen()
-                          : QFileDialog::getOpenFileName(&main_, "Open project", {}, "Projects (*.QPC *.qpc);;All files (*)").toStdString();
+  const std::string path = Choosers().OpenFile(
+      {.Parent = &window_, .Caption = "Open project", .Filter = "Projects (*.QPC *.qpc);;All files (*)"});
   if (!path.empty()) OpenProject(path);
 }
 
 bool ProjectActions::SaveProject() {
-  if (main_.ProjectFile.empty()) {
+  if (projectFile_.empty()) {
     SaveProjectAsAction();
-    return !main_.ProjectFile.empty();
+    return !projectFile_.empty();
   }
-  return SaveProjectAs(main_.ProjectFile);
+  return SaveProjectAs(projectFile_);
 }
 
 bool ProjectActions::SaveProjectAs(const std::string& path) {
@@ -234,17 +236,16 @@ bool ProjectActions::SaveProjectAs(const std::string& path) {
   // A project saved under a new name keeps its modules where they are.
   Project().ModulesFromFolder = false;
   if (!WriteProject(path)) return false;
-  main_.SaveLayout(path);
-  main_.ProjectFile = path;
+  bench_.SaveLayout(path);
+  projectFile_ = path;
   Project().ProjectFileName = path;
   AddRecent("Project", path);
   return true;
 }
 
 void ProjectActions::SaveProjectAsAction() {
-  std::string path =
-      ChooseProjectToSave ? ChooseProjectToSave()
-                          : QFileDialog::getSaveFileName(&main_, "Save project as", {}, "Projects (*.QPC);;All files (*)").toStdString();
+  std::string path = Choosers().SaveFile(
+      {.Parent = &window_, .Caption = "Save project as", .Filter = "Projects (*.QPC);;All files (*)"});
   if (path.empty()) return;
   if (std::filesystem::path(path).extension().empty()) path += ".QPC";
   SaveProjectAs(path);
@@ -253,34 +254,35 @@ void ProjectActions::SaveProjectAsAction() {
 void ProjectActions::CloseProject() { NewProject(); }
 
 bool ProjectActions::CanClose() {
-  if (!main_.ProjectFile.empty() || Project().ProjectModules.empty()) return true;
+  if (!projectFile_.empty() || Project().ProjectModules.empty()) return true;
   return IsYes(ReportWarning(warn::kNoProjectDefined));
 }
 
 void ProjectActions::SaveOnClose() {
-  if (!main_.ProjectFile.empty()) WriteProject(main_.ProjectFile);
+  if (projectFile_.empty()) return;
+  WriteProject(projectFile_);
+  bench_.SaveLayout(projectFile_);
 }
 
 int ProjectActions::ProjectManager(bool fromLoader, const std::string& moduleName) {
-  ProjectDlg dialog(&main_);
+  ProjectDlg dialog(&window_);
   dialog.AddingFromLoader = fromLoader;
   if (fromLoader) dialog.PrjManOpenDlgFileName = Text(moduleName + ".*");
-  if (ChooseModuleFiles) dialog.ChooseFiles = ChooseModuleFiles;
   if (OnProjectDlg) OnProjectDlg(dialog);
   const int result = dialog.exec();
   if (result == 1) {
     Project().ProjectModules = dialog.Modules();
     Project().ModulesFromFolder = false;
-    if (!main_.ProjectFile.empty()) WriteProject(main_.ProjectFile);
+    if (!projectFile_.empty()) WriteProject(projectFile_);
     ProjectChanged();
   }
   return result;
 }
 
 int ProjectActions::Options() {
-  TConfigDlg dialog(&main_);
+  TConfigDlg dialog(&window_);
   const int result = dialog.exec();
-  if (result == 1 && !main_.ProjectFile.empty()) WriteProject(main_.ProjectFile);
+  if (result == 1 && !projectFile_.empty()) WriteProject(projectFile_);
   if (result == 1) ProjectChanged();
   return result;
 }
@@ -288,9 +290,9 @@ int ProjectActions::Options() {
 BuildOutcome ProjectActions::RunBuild(const std::function<BuildOutcome()>& work) {
   if (MainForm().Busy || Build().Building) return BuildOutcome::Failed;
   // The tools read the files: a changed page is saved first, or built as it is on disk (No), or the build stops (Cancel).
-  if (!main_.CanClosePages()) return BuildOutcome::Failed;
+  if (!bench_.CanClosePages()) return BuildOutcome::Failed;
   BuildOutcome outcome = BuildOutcome::Failed;
-  RunWithoutInput(main_, [&] { outcome = work(); });
+  RunWithoutInput(bench_, [&] { outcome = work(); });
   Build().Building = false;
   report_->Fill();
   ProjectChanged();
@@ -338,7 +340,7 @@ bool ProjectActions::BuildAndLoad() {
     ReportError(err::kFileNotExist, modules.empty() ? std::string() : platform::ChangeFileExt(modules.front().FileName, ".obj"));
     return false;
   }
-  return main_.LoadProgram(program, true);
+  return bench_.LoadProgram(program, true);
 }
 
 void ProjectActions::Execute1Click(const std::string& given) {
@@ -359,7 +361,7 @@ void ProjectActions::Execute1Click(const std::string& given) {
   const int32_t baud = LinkBaud();
   if (!device.empty()) CloseLink();
   Build().StopRequested = false;
-  RunWithoutInput(main_, [&] {
+  RunWithoutInput(bench_, [&] {
     const ProgramRun run = RunProgramAndWait(command, true);
     if (run.Outcome == ProgramOutcome::RunnerMissing || run.OutputFile.empty()) return;
     Build().Report = {{command, {}, {}, {}, -1}};
@@ -418,7 +420,7 @@ void ProjectActions::FillRecentMenu(QMenu* menu, const std::string& kind) {
     if (kind == "Project")
       menu->addAction(caption, this, [this, file] { OpenProject(file); });
     else
-      menu->addAction(caption, this, [this, file] { main_.LoadProgram(file); });
+      menu->addAction(caption, this, [this, file] { bench_.LoadProgram(file); });
   }
 }
 

@@ -15,24 +15,31 @@
 
 #include "workspace/build.h"
 
-class QMenu;
 class QAction;
+class QMainWindow;
+class QMenu;
 
 namespace dorvik::gui {
 
 class BuildReport;
-class MainWindow;
 class ProjectWnd;
+class Workbench;
 
 class ProjectActions : public QObject {
  public:
   // Adds the File menu's project items before Before, and the Project and
-  // Build menus to the main window's menu bar.
-  ProjectActions(MainWindow& main, QMenu* fileMenu, QAction* before);
+  // Build menus to Window's menu bar.
+  ProjectActions(Workbench& bench, QMainWindow& window, QMenu* fileMenu, QAction* before);
   // The build report read again when the build changed it (the main window's SyncViews).
   void Sync();
 
   BuildReport* Report() const { return report_; }
+
+  // The project file the workbench works on and keeps its layout in ("":
+  // none, an unnamed project).
+  const std::string& ProjectFile() const { return projectFile_; }
+  // The project opened at start: its file is the workbench's, its layout applied.
+  void UseProjectFile(const std::string& projectFile);
   ProjectWnd* ProjectWindow() const { return projectWnd_; }
 
   // File
@@ -48,7 +55,7 @@ class ProjectActions : public QObject {
   void CloseProject();
   // The window may close: an unnamed project with modules asks warning 66.
   bool CanClose();
-  // At the close: a named project is written.
+  // At the close: a named project is written, with the window layout.
   void SaveOnClose();
 
   // Project
@@ -73,11 +80,6 @@ class ProjectActions : public QObject {
   void AddRecent(const std::string& kind, const std::string& path);
   QStringList Recent(const std::string& kind) const;
 
-  // File choices; tests set their own (unset: file dialogs).
-  std::function<std::string()> ChooseProjectToOpen;
-  std::function<std::string()> ChooseProjectToSave;
-  // The project manager's files (handed to each ProjectDlg it opens).
-  std::function<QStringList()> ChooseModuleFiles;
   // Runs on every project manager dialog before it is shown (tests).
   std::function<void(class ProjectDlg&)> OnProjectDlg;
 
@@ -88,7 +90,9 @@ class ProjectActions : public QObject {
   BuildOutcome RunBuild(const std::function<BuildOutcome()>& work);
   void FillRecentMenu(QMenu* menu, const std::string& kind);
 
-  MainWindow& main_;
+  Workbench& bench_;
+  QMainWindow& window_;
+  std::string projectFile_;
   BuildReport* report_;
   ProjectWnd* projectWnd_;
   uint32_t shownReport_;  // the report revision the report window shows

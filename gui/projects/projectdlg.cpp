@@ -1,6 +1,5 @@
 #include "gui/projects/projectdlg.h"
 
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QListWidget>
 #include <QTimer>
@@ -12,6 +11,7 @@
 #include "base/msgids.h"
 #include "base/text.h"
 #include "gui/dialogs/widgets.h"
+#include "gui/ground/chooser.h"
 
 namespace dorvik::gui {
 
@@ -35,23 +35,18 @@ ProjectDlg::ProjectDlg(QWidget* parent) : QDialog(parent), modules_(Project().Pr
   grid->addWidget(btnOK, row++, 1);
   grid->addWidget(btnCancel, row, 1);
   connect(btnAdd, &QPushButton::clicked, this, [this] {
-    QStringList files;
-    if (ChooseFiles) {
-      files = ChooseFiles();
-    } else {
-      QFileDialog dialog(this, "Add module", {}, "Sources (*.a51 *.asm *.c *.plm *.p51 *.A51 *.ASM *.C);;All files (*)");
-      dialog.setObjectName("PrjManOpenDlg");
-      dialog.setFileMode(QFileDialog::ExistingFiles);
-      // The project's folder first, where its modules usually are.
-      const std::string& project = Project().ProjectFileName;
-      // A project named relative to the working folder (p.QPC) is in that folder.
-      std::error_code failed;
-      const std::filesystem::path folder = std::filesystem::absolute(project, failed).parent_path();
-      if (!project.empty() && !failed) dialog.setDirectory(Text(folder.string()));
-      if (!PrjManOpenDlgFileName.isEmpty()) dialog.selectFile(PrjManOpenDlgFileName);
-      if (dialog.exec() == QDialog::Accepted) files = dialog.selectedFiles();
-    }
-    AddFiles(files);
+    // The project's folder first, where its modules usually are; a project
+    // named relative to the working folder (p.QPC) is in that folder.
+    const std::string& project = Project().ProjectFileName;
+    std::error_code failed;
+    const std::filesystem::path folder = std::filesystem::absolute(project, failed).parent_path();
+    AddFiles(Choosers().OpenFiles(
+        {.Parent = this,
+         .Caption = "Add module",
+         .Start = !project.empty() && !failed ? Text(folder.string()) : QString(),
+         .Filter = "Sources (*.a51 *.asm *.c *.plm *.p51 *.A51 *.ASM *.C);;All files (*)",
+         .Selected = PrjManOpenDlgFileName,
+         .Name = "PrjManOpenDlg"}));
   });
   connect(btnRemove, &QPushButton::clicked, this, [this] { RemoveSelected(); });
   connect(btnUp, &QPushButton::clicked, this, [this] { MoveSelected(-1); });

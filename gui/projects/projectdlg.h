@@ -24,8 +24,6 @@ class ProjectDlg : public QDialog {
   bool AddingFromLoader = false;
   // The file name the Add button's open dialog starts with ("NAME.*").
   QString PrjManOpenDlgFileName;
-  // The Add button's file choice; tests set their own (unset: a file dialog).
-  std::function<QStringList()> ChooseFiles;
 
   // Adds source files as modules, named after the file (upper case, without
   // extension); 314 for an unregistered extension (an include file is listed

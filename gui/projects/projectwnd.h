@@ -6,7 +6,7 @@
 #include <QMainWindow>
 #include <QTreeWidget>
 
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 
 namespace dorvik::gui {
 

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "platform/clock.h"
-#include "tests/support/scripted_user.h"
+#include "platform/pump.h"
 #include "tests/support/sim_fixture.h"
 
 namespace dorvik {
@@ -42,25 +44,29 @@ TEST_F(PortViewsTest, TheSimulatorCountsInstructionsThatChangeAPort) {
 }
 
 TEST_F(PortViewsTest, StoppingTheRefreshWaitsForAReadInProgressBoundedly) {
-  testing::ScriptedUser user;
-  const int& stops = user.RefreshStops;
-  bool reading = true;
-  int polls = 0;
-  user.Reading = [&] { return ++polls < 5 ? reading : (reading = false); };
+  const uint32_t& stops = PortViews().RefreshStops;
+  const uint32_t before = stops;
   platform::FakeClock clock;
   platform::SetClock(&clock);
+  // A view's read that ends 5 ms into the wait (a pump timer ends it).
+  std::optional<PortViewRead> read(std::in_place);
+  const platform::TimerId ends = platform::Pump().CreateTimer([&read] { read.reset(); }, 5, false);
+  platform::Pump().EnableTimer(ends, true);
   StopPortRefresh();
-  EXPECT_EQ(stops, 1);
-  EXPECT_EQ(polls, 5);
+  EXPECT_EQ(stops, before + 1);
+  EXPECT_FALSE(read.has_value());
+  EXPECT_EQ(PortViews().ReadsInProgress, 0);
+  EXPECT_LT(clock.Micros(), uint64_t{100} * 1000);
   // A read that never ends: the wait gives up.
-  user.Reading = [] { return true; };
-  StopPortRefresh();
-  EXPECT_GE(clock.Micros(), uint64_t{kPortReadWaitMs} * 1000);
-  EXPECT_LT(clock.Micros(), uint64_t{kPortReadWaitMs + 100} * 1000);
+  {
+    const PortViewRead endless;
+    StopPortRefresh();
+    EXPECT_GE(clock.Micros(), uint64_t{kPortReadWaitMs} * 1000);
+    EXPECT_LT(clock.Micros(), uint64_t{kPortReadWaitMs + 100} * 1000);
+  }
   platform::SetClock(nullptr);
-  user.Reading = {};
   { const PortRefreshStopped stopped; }
-  EXPECT_EQ(stops, 4);
+  EXPECT_EQ(stops, before + 4);
 }
 
 }  // namespace

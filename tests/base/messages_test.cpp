@@ -172,14 +172,11 @@ TEST_F(MessagesTest, BoxShowingFlagIsSetOnlyWhileTheBoxIsUp) {
   ReportError(118);
   EXPECT_TRUE(probe.showing);
   EXPECT_FALSE(Messages().MessageBoxShowing);
-  // A box that is no numbered message (the loader's information) is flagged
-  // too, and the user seam hears once it is closed.
-  testing::ScriptedUser user;
+  // A box that is no numbered message (the loader's information) is flagged too.
   probe.showing = false;
   ShowBox({"Information", "Load succesful", platform::BoxButtons::Ok, platform::BoxIcon::Information});
   EXPECT_TRUE(probe.showing);
   EXPECT_FALSE(Messages().MessageBoxShowing);
-  EXPECT_EQ(user.AfterBoxes, 1);
 }
 
 TEST_F(MessagesTest, SuspensionNestsAndAnswersOk) {

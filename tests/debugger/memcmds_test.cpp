@@ -29,6 +29,19 @@ TEST_F(MemCmdsTest, WordsFollowTheTargetsByteOrder) {
   EXPECT_EQ(Output("XWORD 0"), "XDATA  0000=1234\n");
 }
 
+// A code write of the one byte 0A5H from a memory command is the program's
+// own byte, not a planted break (that is a value write of the access layer:
+// simulator_test): a GO runs it as a one-byte line and stops behind it.
+TEST_F(MemCmdsTest, AOneByteCodeWriteOf0A5HIsTheProgramsOwnByte) {
+  Output("CBYTE 0 = 74,11,04,A5");  // MOV A,#11H; INC A; then a 0A5H of its own
+  Output("CBYTE 0 = A5");
+  EXPECT_FALSE(IsBreakPlanted(0x0000));
+  EXPECT_EQ(Images().CodeImage[0x0000], 0xA5);
+  EXPECT_EQ(Output("GO"), "EXECUTION HALTED AT 0001\n");
+  EXPECT_EQ(Images().SfrImage[0xE0], 0x00) << "the MOV it replaced did not run";
+  EXPECT_EQ(Images().CodeImage[0x0000], 0xA5);
+}
+
 class ChunkedTest : public MemCmdsTest {
  protected:
   void TearDown() override {

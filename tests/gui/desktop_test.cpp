@@ -284,8 +284,7 @@ class DesktopTest : public QObject {
     QVERIFY(OpenProject(project));
     Project().ProjectFileName = project;
     main_ = std::make_unique<MainWindow>();
-    main_->ProjectFile = project;
-    main_->LoadLayout(project);
+    main_->Projects()->UseProjectFile(project);
     main_->show();
     QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
   }

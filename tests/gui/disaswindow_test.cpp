@@ -25,6 +25,7 @@
 #include "lang/collections.h"
 #include "project/projectfile.h"
 #include "tests/support/gui_fixture.h"
+#include "tests/support/scripted_chooser.h"
 
 using namespace dorvik;
 using namespace dorvik::gui;
@@ -157,7 +158,8 @@ class DisasWindowTest : public QObject {
       QVERIFY(AssembleExample("sum/sum.a51", source));
       UseProgramFolderAsProject(source);
     }
-    main_->ChooseProgramFile = [this] { return (dir_.path() + "/sum.obj").toStdString(); };
+    ScriptedChooser chooser;
+    chooser.Files = {(dir_.path() + "/sum.obj").toStdString()};
     TLoadDlg* dlg = main_->LoadDialog();
     WhenModal("LoadDlg", [dlg](QWidget*) { QTest::mouseClick(dlg->BtnLoad, Qt::LeftButton); });
     main_->LoadProgramAction();

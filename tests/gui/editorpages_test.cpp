@@ -793,7 +793,7 @@ class EditorPagesTest : public QObject {
     WriteFile(project, "[PROJECT]\n" + modules + "[LOADER]\nLoadAutomaticallyOnStart=TRUE\nLastLoadPath=" + program + "\n");
     OpenProject(project);
     Project().ProjectFileName = project;
-    main_->ProjectFile = project;
+    main_->Projects()->UseProjectFile(project);
     return project;
   }
   // File | Exit and a second workbench session on the same project file, as
@@ -806,8 +806,7 @@ class EditorPagesTest : public QObject {
     OpenProject(project);
     Project().ProjectFileName = project;
     main_ = std::make_unique<MainWindow>();
-    main_->ProjectFile = project;
-    main_->LoadLayout(project);
+    main_->Projects()->UseProjectFile(project);
     main_->show();
     QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
     pages_ = main_->Pages();

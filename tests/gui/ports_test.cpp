@@ -43,6 +43,7 @@
 #include "vhw/hardware.h"
 #include "tests/support/fake_targets.h"
 #include "tests/support/gui_fixture.h"
+#include "tests/support/scripted_chooser.h"
 
 using namespace dorvik;
 using namespace dorvik::gui;
@@ -342,18 +343,19 @@ class PortsTest : public QObject {
     bool stopped = false;
     WhenModal("LoadDlg", [&](QWidget*) {
       QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton);
-      stopped = !timer.isActive();
+      stopped = ports_->RefreshStopped();
     });
     QVERIFY(main_->LoadProgram(hex));
     QVERIFY(stopped);
     QVERIFY(timer.isActive() && timer.interval() == kPortTimerMs);
 
-    main_->ChooseHexFile = [this] { return (dir_.path() + "/saved.hex").toStdString(); };
+    ScriptedChooser chooser;
+    chooser.Files = {(dir_.path() + "/saved.hex").toStdString()};
     stopped = false;
     WhenModal("RangeDlg", [](QWidget* w) { QTest::mouseClick(w->findChild<QPushButton*>("btnOK"), Qt::LeftButton); });
     WhenModal("LoadDlg", [&](QWidget*) {
       QTest::mouseClick(main_->LoadDialog()->BtnLoad, Qt::LeftButton);
-      stopped = !timer.isActive();
+      stopped = ports_->RefreshStopped();
     });
     main_->SaveHEXClick();
     QVERIFY(stopped);
@@ -383,13 +385,10 @@ class PortsTest : public QObject {
   // Debug | Write port | Port n writes a hexadecimal byte; anything else is
   // the validator's message and nothing is written.
   void aPortWrittenFromTheMainMenu() {
-    std::string asked;
-    hw_->AskPortValue = [&asked](const std::string& caption, const std::string& value) {
-      asked = caption + "=" + value;
-      return std::optional<std::string>("3c");
-    };
+    ScriptedChooser chooser;
+    chooser.ValueAnswers = {"3c"};
     hw_->PortPopupMenu()->findChild<QAction*>("Port11")->trigger();
-    QCOMPARE(QString::fromStdString(asked), QString("Port 1=FF"));
+    QCOMPARE(QString::fromStdString(chooser.Values.back()), QString("Port 1=FF"));
     QCOMPARE(Images().SfrImage[sfr::P1], uint8_t{0x3C});
     for (const char* bad : {"1FF", "X1", ""}) {
       boxes_.Clear();
@@ -400,7 +399,6 @@ class PortsTest : public QObject {
     QCOMPARE(Images().SfrImage[sfr::P1], uint8_t{0x3C});
     // The dialog itself: OK with "GG" gives the message while the dialog stays
     // open with the text; a good value then closes it and is written.
-    hw_->AskPortValue = nullptr;
     bool stayed = false;
     WhenModal("PortValueDialog", [this, &stayed](QWidget* w) {
       auto* edit = w->findChild<TNumValidEdit*>("editPortValue");

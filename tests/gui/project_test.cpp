@@ -49,6 +49,7 @@
 #include "platform/dialogs.h"
 #include "platform/ini.h"
 #include "tests/support/gui_fixture.h"
+#include "tests/support/scripted_chooser.h"
 #include "workspace/build.h"
 #include "workspace/openproject.h"
 
@@ -81,7 +82,8 @@ class ProjectTest : public QObject {
   void newProjectBuiltLoadedAndRun() {
     projects_->NewProject();
     std::ofstream(Path("lib.a51")) << "        NAME    LIB\n        CSEG    AT 200H\n        RET\n        END\n";
-    projects_->ChooseModuleFiles = [this] { return QStringList{dirs_->filePath("main.a51"), dirs_->filePath("lib.a51")}; };
+    ScriptedChooser chooser;
+    chooser.FileLists = {{dirs_->filePath("main.a51"), dirs_->filePath("lib.a51")}};
     WhenModal("ProjectDlg", [](QWidget* w) {
       auto* dlg = static_cast<ProjectDlg*>(w);
       QTest::mouseClick(dlg->btnAdd, Qt::LeftButton);
@@ -124,9 +126,9 @@ class ProjectTest : public QObject {
     QVERIFY(!main_->close());
     QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Warning #66"));
     // Saved under a name, it closes and is written.
-    projects_->ChooseProjectToSave = [this] { return Path("NEW"); };
+    chooser.Files = {Path("NEW")};
     projects_->SaveProjectAsAction();
-    QCOMPARE(QString::fromStdString(main_->ProjectFile), dirs_->filePath("NEW.QPC"));
+    QCOMPARE(QString::fromStdString(projects_->ProjectFile()), dirs_->filePath("NEW.QPC"));
     const std::string saved = ReadFile(Path("NEW.QPC"));
     QVERIFY(saved.find("[PROJECT]\nMAIN=main.a51\nLIB=lib.a51\n") != std::string::npos);
     // The two windows' places are kept in [DORVIK] as the others'.
@@ -294,7 +296,7 @@ class ProjectTest : public QObject {
     QCOMPARE(int(Project().Variables.size()), 1);
     // A project that is not there: 308, the one in use stays.
     QVERIFY(!projects_->OpenProject(Path("NONE.QPC")));
-    QCOMPARE(QString::fromStdString(main_->ProjectFile), QString::fromStdString(project));
+    QCOMPARE(QString::fromStdString(projects_->ProjectFile()), QString::fromStdString(project));
     QCOMPARE(QString::fromStdString(boxes_.Shown().back().Caption), QString("Error #308"));
     TConfigDlg shown(main_.get());
     QCOMPARE(shown.DownloadSpeedIndex(), 1);
@@ -332,7 +334,8 @@ class ProjectTest : public QObject {
   void aTypeWithoutCompilerAsksForOne() {
     WriteFile(Path("c.c"), "int x;\n");
     Project().ProjectModules = {{"C", Path("c.c"), {}}};
-    TAdd_File_Type::ChooseExecutable() = [] { return std::string("/bin/true"); };
+    ScriptedChooser chooser;
+    chooser.Files = {"/bin/true"};
     WhenModal("Add_File_Type", [](QWidget* w) {
       auto* add = static_cast<TAdd_File_Type*>(w);
       QCOMPARE(add->comboType->currentText(), QString("C"));
@@ -340,7 +343,6 @@ class ProjectTest : public QObject {
       QTest::mouseClick(add->btnOK, Qt::LeftButton);
     });
     QCOMPARE(projects_->BuildAction(), BuildOutcome::Built);
-    TAdd_File_Type::ChooseExecutable() = nullptr;
     QCOMPARE(QString::fromStdString(FindFileType(".C")->Compiler), QString("/bin/true"));
   }
 
@@ -350,7 +352,8 @@ class ProjectTest : public QObject {
     WriteFile(Path("c.c"), "int x;\n");
     Project().ProjectModules = {{"C", Path("c.c"), {}}};
     bool waitFormOver = false;
-    TAdd_File_Type::ChooseExecutable() = [this, &waitFormOver] {
+    ScriptedChooser choosers;
+    choosers.FileAnswer = [this, &waitFormOver](const FileQuestion&) {
       QDialog chooser(QApplication::activeWindow());
       auto* edit = new QLineEdit(&chooser);
       auto* completer = new QCompleter(QStringList{"/bin/true"}, edit);
@@ -378,7 +381,6 @@ class ProjectTest : public QObject {
       QTest::mouseClick(add->btnOK, Qt::LeftButton);
     });
     const BuildOutcome outcome = projects_->BuildAction();
-    TAdd_File_Type::ChooseExecutable() = nullptr;
     QVERIFY(!waitFormOver);
     QCOMPARE(typed, QString("/bin/true"));
     QCOMPARE(outcome, BuildOutcome::Built);
@@ -414,7 +416,8 @@ class ProjectTest : public QObject {
   void question41OpensTheManagerOnTheModule() {
     Project().ProjectModules = {{"MAIN", Path("main.a51"), {}}};
     WriteFile(Path("lib.a51"), "        RET\n        END\n");
-    projects_->ChooseModuleFiles = [this] { return QStringList{dirs_->filePath("lib.a51")}; };
+    ScriptedChooser chooser;
+    chooser.FileLists = {{dirs_->filePath("lib.a51")}};
     bool seen = false;
     projects_->OnProjectDlg = [&seen](ProjectDlg& dlg) {
       seen = true;
@@ -499,7 +502,8 @@ class ProjectTest : public QObject {
     // Loaded as on start: no click on Load.
     QVERIFY(main_->LoadProgram(Path("p.hex"), true));
     const std::string saved = Path("saved.hex");
-    main_->ChooseHexFile = [saved] { return saved; };
+    ScriptedChooser chooser;
+    chooser.Files = {saved};
     WhenModal("RangeDlg", [this](QWidget* w) {
       auto* range = static_cast<RangeDlg*>(w);
       QCOMPARE(range->editStart->text(), QString("0100"));

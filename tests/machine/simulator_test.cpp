@@ -198,7 +198,8 @@ TEST_F(SimulatorTest, BreakOpcodeInTheProgramRunsAsOneByteAndStopsTheRunAfterIt)
 }
 
 TEST_F(SimulatorTest, BreakPlantedByACodeWriteResumesWithTheInstructionItReplaced) {
-  // Run control plants through the access layer and writes the saved byte back after the stop.
+  // A one-byte value write of 0A5H is taken as a planted break; writing the
+  // saved byte back forgets it (block writes: memcmds_test).
   Code(0x0000, {0x74, 0x11, 0x04, 0x80, 0xFE});  // MOV A,#11H; INC A; SJMP $
   TargetWriteValue(kSpaceCode, 0x0000, kBreakOpcode, 1);
   EXPECT_EQ(Step(), StepResult::BreakOpcode);

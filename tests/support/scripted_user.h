@@ -33,15 +33,16 @@ class ScriptedUser final : public UserSeam {
     return CompilerAnswer;
   }
   void AddModuleToProject(const std::string& moduleName) override { AddedModules.push_back(moduleName); }
-  void ShowLoadAddress(std::string_view label, std::string_view address) override {
-    LoadAddresses.push_back(std::string(label) + " " + std::string(address));
+  void ShowLoadProgress(const LoadProgress& progress) override {
+    switch (progress.Step) {
+      case LoadStep::Address:
+        LoadAddresses.push_back(std::string(progress.Label) + " " + std::string(progress.Address));
+        break;
+      case LoadStep::Loaded: ++LoadButtonShows; break;
+      case LoadStep::Ended: ++LoadDialogHides; break;
+    }
   }
-  void HideLoadDialog() override { ++LoadDialogHides; }
-  void ShowLoadButton() override { ++LoadButtonShows; }
   void ShowDisassembly(uint16_t address) override { Disassembly.push_back(address); }
-  void StopViewRefresh() override { ++RefreshStops; }
-  bool ViewReading() override { return Reading ? Reading() : false; }
-  void AfterBox() override { ++AfterBoxes; }
 
   int Waits = 0;
   int StopAtWait = 0;
@@ -55,9 +56,6 @@ class ScriptedUser final : public UserSeam {
   int LoadDialogHides = 0;
   int LoadButtonShows = 0;
   std::vector<uint16_t> Disassembly;
-  int RefreshStops = 0;
-  std::function<bool()> Reading;
-  int AfterBoxes = 0;
 
  private:
   UserSeam* replaced_;

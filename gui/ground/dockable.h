@@ -13,11 +13,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <QDockWidget>
 #include <QPointer>
 #include <QRect>
 
+#include "gui/ground/layoutentry.h"
 #include "platform/ini.h"
 #include "platform/pump.h"
 
@@ -25,8 +27,6 @@ class QMainWindow;
 class QTabBar;
 
 namespace dorvik::gui {
-
-inline constexpr std::string_view kLayoutSection = "DORVIK";
 
 // The tool windows' messages: apply the stored layout (LoadLayout), repaint
 // the window's page (RefreshHostPage).
@@ -48,33 +48,6 @@ enum class DockZone : uint8_t { None, Left, Top, Right, Bottom, Client };
 // rectangle a drop there would take (client coordinates); no zone: None and
 // DockRect unchanged.
 DockZone DockingZone(QSize size, QPoint mouse, QRect& dockRect);
-
-// A layout value: a flag number, then left, top, width, height and an
-// optional side letter (L, R or B), separated by commas. A memory view's
-// value holds its five view parameters between the flag and the position.
-// A missing or non-numeric field leaves that value as it is; position
-// numbers are held within +-1,000,000.
-//
-// The flag is written 1 for a shown window and 0 for a hidden one; opening
-// the project hides the windows stored with 0. Applying a stored position
-// only needs it to be a number.
-enum class LayoutKind : uint8_t { Window, MemoryView };
-inline constexpr size_t kViewParamCount = 5;
-struct LayoutEntry {
-  int64_t Flag = 1;
-  bool HasViewParams = false;  // a memory view's value
-  std::array<std::optional<int64_t>, kViewParamCount> ViewParams;
-  std::optional<int> Left, Top, Width, Height;
-  char Side = 0;  // 'L', 'R', 'B' or 0 (floating)
-};
-// False (nothing to apply) when the value is empty or its first field is not a number.
-bool ParseLayoutValue(std::string_view value, LayoutEntry& entry, LayoutKind kind = LayoutKind::Window);
-// The value as written: a memory view's with its view parameters.
-std::string LayoutValue(const LayoutEntry& entry);
-// The rectangle moved and shrunk as little as needed to lie on the screen.
-QRect ClampToScreen(QRect rect, QRect screen);
-Qt::DockWidgetArea AreaOfSide(char side);
-char SideOfArea(Qt::DockWidgetArea area);
 
 class TDockableForm : public QDockWidget {
  public:
@@ -163,6 +136,12 @@ class TDockableForm : public QDockWidget {
   bool refreshPosted_ = false;
   QPointer<QWidget> focus_;  // had the keys when the layout change began
 };
+
+// The tool windows in the order of their entries in the [DORVIK] section of
+// File, those without one last.
+std::vector<TDockableForm*> InEntryOrder(const platform::IniFile& file, const std::vector<TDockableForm*>& windows);
+// The tool windows with the pages of each area together, in the order of their tabs.
+std::vector<TDockableForm*> InPageOrder(const std::vector<TDockableForm*>& windows);
 
 // One layout change of a window, begun when made and ended when left,
 // however it is left.

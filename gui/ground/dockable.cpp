@@ -1,10 +1,9 @@
-#include "gui/main/dockable.h"
+#include "gui/ground/dockable.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLayout>
 #include <QMainWindow>
-#include <QScreen>
 #include <QTabBar>
 #include <QTimer>
 
@@ -22,20 +21,8 @@ namespace dorvik::gui {
 
 namespace {
 
-constexpr int64_t kMaxCoordinate = 1'000'000;
-
 // A rectangle given by its corners, the right and bottom edges outside it.
 QRect Corners(int left, int top, int right, int bottom) { return QRect(left, top, right - left, bottom - top); }
-
-template <typename Int>
-bool ReadInt(std::string_view text, Int& value) {
-  const std::string field = TrimBlanks(text);
-  if (field.empty()) return false;
-  const char* begin = field.data();
-  if (*begin == '+') ++begin;
-  const auto [end, ec] = std::from_chars(begin, field.data() + field.size(), value);
-  return ec == std::errc() && end == field.data() + field.size();
-}
 
 // A flag set for as long as the object lives.
 class SetWhile {
@@ -48,16 +35,6 @@ class SetWhile {
  private:
   bool& flag_;
 };
-
-std::vector<std::string_view> SplitFields(std::string_view value) {
-  std::vector<std::string_view> fields;
-  for (size_t begin = 0;;) {
-    const size_t comma = value.find(',', begin);
-    fields.push_back(value.substr(begin, comma == std::string_view::npos ? std::string_view::npos : comma - begin));
-    if (comma == std::string_view::npos) return fields;
-    begin = comma + 1;
-  }
-}
 
 // The windows on screen docked in Area of Main (none floats), in the main window's order.
 std::vector<QDockWidget*> WindowsInArea(QMainWindow& main, Qt::DockWidgetArea area) {
@@ -91,72 +68,6 @@ DockZone DockingZone(QSize size, QPoint mouse, QRect& dockRect) {
       return z.Zone;
     }
   return DockZone::None;
-}
-
-bool ParseLayoutValue(std::string_view value, LayoutEntry& entry, LayoutKind kind) {
-  if (TrimBlanks(value).empty()) return false;
-  const std::vector<std::string_view> fields = SplitFields(value);
-  LayoutEntry e;
-  if (!ReadInt(fields[0], e.Flag)) return false;
-  size_t next = 1;
-  if (kind == LayoutKind::MemoryView) {
-    e.HasViewParams = true;
-    for (std::optional<int64_t>& param : e.ViewParams) {
-      int64_t n = 0;
-      if (next < fields.size() && ReadInt(fields[next], n)) param = n;
-      ++next;
-    }
-  }
-  std::optional<int>* position[] = {&e.Left, &e.Top, &e.Width, &e.Height};
-  for (std::optional<int>* field : position) {
-    int64_t n = 0;
-    // Far beyond any screen, yet safe to add: the window is clamped later.
-    if (next < fields.size() && ReadInt(fields[next], n))
-      *field = static_cast<int>(std::clamp<int64_t>(n, -kMaxCoordinate, kMaxCoordinate));
-    ++next;
-  }
-  if (next < fields.size()) {
-    const std::string side = UpperCase(TrimBlanks(fields[next]));
-    if (side == "L" || side == "R" || side == "B") e.Side = side[0];
-  }
-  entry = e;
-  return true;
-}
-
-std::string LayoutValue(const LayoutEntry& entry) {
-  auto number = [](const auto& n) { return n ? std::to_string(*n) : std::string(); };
-  std::string text = std::to_string(entry.Flag);
-  if (entry.HasViewParams)
-    for (const std::optional<int64_t>& param : entry.ViewParams) text += "," + number(param);
-  text += "," + number(entry.Left) + "," + number(entry.Top) + "," + number(entry.Width) + "," + number(entry.Height);
-  if (entry.Side != 0) text += std::string(",") + entry.Side;
-  return text;
-}
-
-QRect ClampToScreen(QRect rect, QRect screen) {
-  const int w = std::clamp(rect.width(), 1, std::max(screen.width(), 1));
-  const int h = std::clamp(rect.height(), 1, std::max(screen.height(), 1));
-  const int x = std::clamp(rect.left(), screen.left(), screen.left() + screen.width() - w);
-  const int y = std::clamp(rect.top(), screen.top(), screen.top() + screen.height() - h);
-  return QRect(x, y, w, h);
-}
-
-Qt::DockWidgetArea AreaOfSide(char side) {
-  switch (side) {
-    case 'L': return Qt::LeftDockWidgetArea;
-    case 'R': return Qt::RightDockWidgetArea;
-    case 'B': return Qt::BottomDockWidgetArea;
-    default: return Qt::NoDockWidgetArea;
-  }
-}
-
-char SideOfArea(Qt::DockWidgetArea area) {
-  switch (area) {
-    case Qt::LeftDockWidgetArea: return 'L';
-    case Qt::RightDockWidgetArea: return 'R';
-    case Qt::BottomDockWidgetArea: return 'B';
-    default: return 0;
-  }
 }
 
 TDockableForm::TDockableForm(const QString& name, const QString& caption, QMainWindow* mainWindow)
@@ -225,8 +136,7 @@ void TDockableForm::FloatAtMainCorner() {
   // At the main window's corner below its menu bar, inside the screen.
   QPoint corner = main_->geometry().topLeft();
   if (const QWidget* menu = main_->menuWidget(); menu != nullptr && menu->isVisible()) corner.ry() += menu->height();
-  const QScreen* screen = main_->screen();
-  setGeometry(ClampToScreen(QRect(corner, own), screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
+  setGeometry(ClampToScreen(QRect(corner, own), ScreenArea(*main_)));
 }
 
 void TDockableForm::closeEvent(QCloseEvent* event) {
@@ -308,16 +218,11 @@ void TDockableForm::LoadLayout(const platform::IniFile& file) {
 }
 
 void TDockableForm::ApplyWindowPosition(const LayoutEntry& entry) {
-  QRect g = isFloating() ? geometry() : QRect(mapToGlobal(QPoint(0, 0)), size());
-  if (entry.Left) g.moveLeft(*entry.Left);
-  if (entry.Top) g.moveTop(*entry.Top);
-  if (entry.Width) g.setWidth(*entry.Width);
-  if (entry.Height) g.setHeight(*entry.Height);
+  const QRect at = isFloating() ? geometry() : QRect(mapToGlobal(QPoint(0, 0)), size());
   const Qt::DockWidgetArea area = AreaOfSide(entry.Side);
   if (area == Qt::NoDockWidgetArea) {
     setFloating(true);
-    const QScreen* screen = main_->screen();
-    setGeometry(ClampToScreen(g, screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768)));
+    setGeometry(PlacedOnScreen(at, entry, *main_));
     return;
   }
   // Other windows in the area: this one joins them as a page.
@@ -433,6 +338,36 @@ void TDockableForm::RefreshHostPage() {
     bar->repaint();
   }
   repaint();
+}
+
+std::vector<TDockableForm*> InEntryOrder(const platform::IniFile& file, const std::vector<TDockableForm*>& windows) {
+  std::vector<TDockableForm*> ordered;
+  for (const std::string& key : file.ReadSection(kLayoutSection))
+    for (TDockableForm* w : windows)
+      if (w->objectName().toStdString() == key && std::find(ordered.begin(), ordered.end(), w) == ordered.end())
+        ordered.push_back(w);
+  for (TDockableForm* w : windows)
+    if (std::find(ordered.begin(), ordered.end(), w) == ordered.end()) ordered.push_back(w);
+  return ordered;
+}
+
+std::vector<TDockableForm*> InPageOrder(const std::vector<TDockableForm*>& windows) {
+  std::vector<TDockableForm*> ordered;
+  for (TDockableForm* w : windows) {
+    if (std::find(ordered.begin(), ordered.end(), w) != ordered.end()) continue;
+    const QTabBar* bar = w->HostTabBar();
+    if (bar == nullptr) {
+      ordered.push_back(w);
+      continue;
+    }
+    for (int tab = 0; tab < bar->count(); ++tab)
+      for (TDockableForm* page : windows)
+        if (bar->tabData(tab).value<quintptr>() == reinterpret_cast<quintptr>(page) &&
+            std::find(ordered.begin(), ordered.end(), page) == ordered.end())
+          ordered.push_back(page);
+    if (std::find(ordered.begin(), ordered.end(), w) == ordered.end()) ordered.push_back(w);
+  }
+  return ordered;
 }
 
 }  // namespace dorvik::gui
