@@ -38,14 +38,15 @@ using namespace dorvik::testing;
 namespace {
 
 // On an X display: the state the X server holds of a window ("IsViewable",
-// "IsUnMapped", ...); "" offscreen or when it cannot be asked.
+// "IsUnMapped", ...), "NoWindow" when the server has none of that id (Qt
+// may still take it for shown); "" offscreen or when it cannot be asked.
 QString MapState(const QWidget* w) {
   if (QGuiApplication::platformName() != "xcb" || w->internalWinId() == 0) return {};
   QProcess info;
   info.start("xwininfo", {"-id", QString::number(w->internalWinId())});
-  if (!info.waitForFinished(5000)) return {};
+  if (!info.waitForFinished(5000) || info.exitStatus() != QProcess::NormalExit) return {};
   const QRegularExpressionMatch m = QRegularExpression("Map State: (\\w+)").match(info.readAllStandardOutput());
-  return m.hasMatch() ? m.captured(1) : QString();
+  return m.hasMatch() ? m.captured(1) : QString("NoWindow");
 }
 
 // Two values of the entry Key: the same flag, side and view parameters, the
