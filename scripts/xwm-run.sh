@@ -8,6 +8,8 @@ set -euo pipefail
 work=$(mktemp -d "${TMPDIR:-/tmp}/xwm.XXXXXX")
 server="" manager="" command=""
 finish() {
+  # A test may have stopped the manager for a moment (XWM_MANAGER_PID).
+  [ -n "$manager" ] && kill -CONT "$manager" 2>/dev/null || true
   for pid in $command $manager $server; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
@@ -35,6 +37,8 @@ for _ in $(seq 200); do
   kill -0 "$manager" 2>/dev/null || { cat "$work/twm.log" >&2; exit 1; }
   sleep 0.05
 done
+# A test may stop the manager (SIGSTOP) to be a busy one that acts late.
+export XWM_MANAGER_PID=$manager
 # In the background, so that a TERM (a time-out) ends all three at once.
 "$@" &
 command=$!

@@ -16,6 +16,8 @@
 #include <QWindow>
 #include <QtTest>
 
+#include <signal.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -38,14 +40,15 @@ using namespace dorvik::testing;
 namespace {
 
 // On an X display: the state the X server holds of a window ("IsViewable",
-// "IsUnMapped", ...); "" offscreen or when it cannot be asked.
+// "IsUnMapped", ...), "NoWindow" when the server has none of that id (Qt
+// may still take it for shown); "" offscreen or when it cannot be asked.
 QString MapState(const QWidget* w) {
   if (QGuiApplication::platformName() != "xcb" || w->internalWinId() == 0) return {};
   QProcess info;
   info.start("xwininfo", {"-id", QString::number(w->internalWinId())});
-  if (!info.waitForFinished(5000)) return {};
+  if (!info.waitForFinished(5000) || info.exitStatus() != QProcess::NormalExit) return {};
   const QRegularExpressionMatch m = QRegularExpression("Map State: (\\w+)").match(info.readAllStandardOutput());
-  return m.hasMatch() ? m.captured(1) : QString();
+  return m.hasMatch() ? m.captured(1) : QString("NoWindow");
 }
 
 // Two values of the entry Key: the same flag, side and view parameters, the
@@ -72,6 +75,26 @@ void Click(QWidget* w) {
                                     "1"}) != 0)
     QTest::mouseClick(w, Qt::LeftButton);
 }
+
+// On the virtual display of scripts/xwm-run.sh: its window manager stopped
+// while this lives (or till Resume), a busy one that sees a window's map and
+// Qt's later hide of it at once.
+class BusyWindowManager {
+ public:
+  BusyWindowManager() : pid_(qEnvironmentVariableIntValue("XWM_MANAGER_PID")) {
+    if (pid_ <= 0 || QGuiApplication::platformName() != "xcb" || ::kill(pid_, SIGSTOP) != 0) pid_ = 0;
+  }
+  ~BusyWindowManager() { Resume(); }
+  BusyWindowManager(const BusyWindowManager&) = delete;
+  BusyWindowManager& operator=(const BusyWindowManager&) = delete;
+  void Resume() {
+    if (pid_ > 0) ::kill(pid_, SIGCONT);
+    pid_ = 0;
+  }
+
+ private:
+  pid_t pid_;
+};
 
 // The [DORVIK] entries of a project file.
 std::map<std::string, std::string> LayoutEntries(const std::string& project) {
@@ -172,7 +195,10 @@ class DesktopTest : public QObject {
       if (type.Extension == ".C") type.Compiler = "sleep 0.5; false";
     Project().ProjectModules = {{"A", Path("a.c"), {}}, {"B", Path("b.a51"), {}}};
     bool asked = false;
-    WhenModal("MessageBox", [&asked](QWidget* w) {
+    // Busy through the build: the form's map and its hide reach it together.
+    BusyWindowManager manager;
+    WhenModal("MessageBox", [&asked, &manager](QWidget* w) {
+      manager.Resume();
       auto* box = static_cast<QMessageBox*>(w);
       asked = box->windowTitle().contains("#53");
       QVERIFY2(asked, qPrintable(box->windowTitle() + ": " + box->text()));
@@ -184,8 +210,10 @@ class DesktopTest : public QObject {
     QTest::qWait(400);
     QWidget* wait = main_->WaitForm();
     QVERIFY(!wait->isVisible());
+    // Hidden on the X server as for Qt: neither left on screen nor taken
+    // away with the manager's frame (its next show would reach nothing).
     const QString state = MapState(wait);
-    QVERIFY2(state.isEmpty() || state != "IsViewable", qPrintable(state));
+    QVERIFY2(state.isEmpty() || state == "IsUnMapped", qPrintable(state));
     // No window of the workbench but the main window is on screen.
     for (QWidget* top : QApplication::topLevelWidgets())
       QVERIFY2(top == main_.get() || !top->isVisible(), qPrintable(top->objectName()));
