@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "gui/main/dockable.h"
+#include "gui/ground/layoutentry.h"
 #include "gui/dialogs/validators.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
